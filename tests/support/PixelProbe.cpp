@@ -1,0 +1,41 @@
+#include "support/PixelProbe.h"
+
+#include <cstdlib>
+
+namespace testsupport {
+
+QImage blankImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+Rgba premultipliedAt(const QImage& image, int x, int y)
+{
+    const QImage img = image.format() == QImage::Format_ARGB32_Premultiplied
+        ? image
+        : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QRgb p = img.pixel(x, img.height() - 1 - y);
+    return {qRed(p), qGreen(p), qBlue(p), qAlpha(p)};
+}
+
+Rgba pixelAt(const QImage& image, int x, int y)
+{
+    const QRgb p = image.pixelColor(x, image.height() - 1 - y).rgba();
+    return {qRed(p), qGreen(p), qBlue(p), qAlpha(p)};
+}
+
+bool near(const Rgba& a, const Rgba& b, int tolerance)
+{
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance
+        && std::abs(a.b - b.b) <= tolerance && std::abs(a.a - b.a) <= tolerance;
+}
+
+std::string describe(const Rgba& c)
+{
+    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b)
+        + ", " + std::to_string(c.a) + ")";
+}
+
+} // namespace testsupport

@@ -1,0 +1,35 @@
+#pragma once
+// Pixel probes for drawing tests. Coordinates are y-up, as everywhere in the model: (0, 0) is
+// the bottom-left pixel of the image.
+#include <QImage>
+#include <string>
+
+namespace testsupport {
+
+struct Rgba {
+    int r = 0, g = 0, b = 0, a = 0;
+    bool operator==(const Rgba&) const = default;
+};
+
+// A cleared premultiplied ARGB image.
+QImage blankImage(int width, int height);
+
+// The unpremultiplied colour of the pixel whose bottom-left corner is (x, y) in y-up terms.
+Rgba pixelAt(const QImage& image, int x, int y);
+// The premultiplied components, as stored.
+Rgba premultipliedAt(const QImage& image, int x, int y);
+
+// True when every component differs by at most tolerance.
+bool near(const Rgba& a, const Rgba& b, int tolerance);
+
+std::string describe(const Rgba& c);
+
+} // namespace testsupport
+
+#define EXPECT_PIXEL_NEAR(image, x, y, expected, tol)                                              \
+    do {                                                                                           \
+        const auto got_ = ::testsupport::pixelAt((image), (x), (y));                               \
+        EXPECT_TRUE(::testsupport::near(got_, (expected), (tol)))                                  \
+            << "at (" << (x) << ", " << (y) << ") got " << ::testsupport::describe(got_)           \
+            << " expected " << ::testsupport::describe(expected);                                  \
+    } while (0)
