@@ -1,0 +1,121 @@
+#pragma once
+// Writes a keyed archive (the byte layout is in ArchiveFormat.h). Values are written by key, in
+// the order of the calls; writing a key again replaces its value for the reader.
+//
+//     KeyedArchiver archiver;                      // requires secure coding
+//     archiver.encodeDouble("Version", 1.2);
+//     archiver.encodeBytes("ImageData", bytes);
+//     archiver.encodeObject("TextContainer", snapshot);
+//     const QByteArray data = archiver.finishEncoding(); // empty on failure, see error()
+//
+// Objects are written as they are passed: encodeWithCoder() runs at once, with a coder for the
+// object's own keys. Only the coder an object was handed may be used while it encodes itself;
+// calls on an outer coder meanwhile are refused as errors.
+#include "platform/archive/ArchiveLimits.h"
+#include "platform/archive/ArchiveValue.h"
+#include "platform/archive/KeyedCoding.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <type_traits>
+
+namespace platform {
+
+class KeyedArchiver {
+public:
+    // An archiver requiring secure coding refuses objects whose supportsSecureCoding() is
+    // false: archiving fails.
+    explicit KeyedArchiver(bool requiresSecureCoding = true);
+    ~KeyedArchiver();
+    KeyedArchiver(const KeyedArchiver&) = delete;
+    KeyedArchiver& operator=(const KeyedArchiver&) = delete;
+
+    void encodeInt32(const QString& key, qint32 value);
+    void encodeInt64(const QString& key, qint64 value);
+    // Callers holding a double narrow it themselves: what is written is the float.
+    void encodeFloat(const QString& key, float value);
+    void encodeDouble(const QString& key, double value);
+    void encodeBool(const QString& key, bool value);
+    // The rectangle at full double precision.
+    void encodeRect(const QString& key, const Rect& rect);
+    void encodeBytes(const QString& key, const QByteArray& bytes);
+    void encodeString(const QString& key, const QString& text);
+    void encodeArray(const QString& key, const ArchiveArray& items);
+    void encodeDictionary(const QString& key, const ArchiveDictionary& dictionary);
+    void encodeValue(const QString& key, const ArchiveValue& value);
+    // A null object (what an absent object reads back as).
+    void encodeNull(const QString& key);
+    // An object of any KeyedCoding class; null writes a null object.
+    void encodeKeyedObject(const QString& key, const KeyedCoding* object);
+
+    // An object: a KeyedCoding (by reference, pointer or shared pointer) or one of the value
+    // types of ValueCoding.h (Color, Gradient, Image, Point, Size, Rect as a value object).
+    // Null pointers, empty optionals and null images write a null object.
+    template <class T> void encodeObject(const QString& key, const T& object);
+    void encodeObject(const QString& key, std::nullptr_t) { encodeNull(key); }
+
+    // Ends the archive and answers its bytes; empty when anything failed (see error()).
+    // Only the archiver made by the caller can finish; it can finish once.
+    QByteArray finishEncoding();
+    // Marks the archive as failed (an object that cannot write itself calls this); the
+    // first reason is kept.
+    void failWithError(const QString& why);
+    bool hasError() const;
+    // The first failure, for the log.
+    QString error() const;
+
+    // A whole archive whose key "root" holds the value or object; empty on failure, with the
+    // reason in *error when given.
+    static QByteArray archivedData(
+        const ArchiveValue& root, bool requiresSecureCoding, QString* error = nullptr);
+    static QByteArray archivedData(
+        const KeyedCoding& root, bool requiresSecureCoding, QString* error = nullptr);
+
+private:
+    struct State;
+    KeyedArchiver(std::shared_ptr<State> state, int level);
+
+    bool beginKey(const QString& key);
+    void writeValue(const ArchiveValue& value, int depth);
+    void writeObject(const KeyedCoding* object, int depth);
+    void fail(const QString& why);
+
+    std::shared_ptr<State> m_state;
+    int m_level; // depth of the map this coder writes into; 1 for the archive itself
+};
+
+template <class T> void KeyedArchiver::encodeObject(const QString& key, const T& object)
+{
+    if constexpr (std::is_pointer_v<T>) {
+        if (!object)
+            encodeNull(key);
+        else
+            encodeObject(key, *object);
+    } else if constexpr (requires {
+                             object.get();
+                             bool(object);
+                             typename T::element_type;
+                         }) {
+        if (!object)
+            encodeNull(key);
+        else
+            encodeObject(key, *object);
+    } else if constexpr (requires {
+                             object.has_value();
+                             *object;
+                         }) {
+        if (!object.has_value())
+            encodeNull(key);
+        else
+            encodeObject(key, *object);
+    } else if constexpr (std::is_base_of_v<KeyedCoding, T>) {
+        encodeKeyedObject(key, &object);
+    } else {
+        static_assert(ArchivableValue<T>, "not an archivable object");
+        encodeValue(key, ArchiveValue::fromValue(object));
+    }
+}
+
+} // namespace platform

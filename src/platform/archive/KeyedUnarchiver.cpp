@@ -1,0 +1,382 @@
+#include "platform/archive/KeyedUnarchiver.h"
+
+#include "platform/archive/ArchiveBox.h"
+#include "platform/archive/ArchiveFormat.h"
+#include "platform/archive/ArchiveParser.h"
+#include "platform/archive/ValueCoding.h"
+
+#include <QHash>
+#include <mutex>
+#include <utility>
+
+Q_LOGGING_CATEGORY(lcArchive, "quillmark.archive")
+
+namespace platform {
+
+namespace fmt = archiveformat;
+
+struct KeyedUnarchiver::Context {
+    ArchiveLimits limits;
+    ArchiveNode root;
+    bool valid = false;
+    QString error;
+    QStringList allowedList;
+    QSet<QString> allowed; // allowedList with the picture aliases added
+};
+
+namespace {
+
+QSet<QString> expandAllowed(const QStringList& list)
+{
+    QSet<QString> set(list.begin(), list.end());
+    const QString nsImage = QStringLiteral("NSImage");
+    const QString ciImage = QStringLiteral("CIImage");
+    // The document reader allows "CIImage" only, yet fills hold pictures too: both tags
+    // stand for the same picture type here, so allowing one allows the other.
+    if (set.contains(nsImage) || set.contains(ciImage)) {
+        set.insert(nsImage);
+        set.insert(ciImage);
+    }
+    return set;
+}
+
+template <ArchivableValue T>
+std::shared_ptr<const KeyedCoding> decodeBoxed(const KeyedUnarchiver& coder)
+{
+    std::optional<T> value = ValueCoding<T>::decode(coder);
+    if (!value)
+        return nullptr;
+    return std::make_shared<const ArchiveBox<T>>(std::move(*value));
+}
+
+// One tag for points, sizes and rectangles, told apart by their keys.
+std::shared_ptr<const KeyedCoding> decodeNSValue(const KeyedUnarchiver& coder)
+{
+    if (coder.containsValueForKey(QStringLiteral("rect")))
+        return decodeBoxed<Rect>(coder);
+    if (coder.containsValueForKey(QStringLiteral("x")))
+        return decodeBoxed<Point>(coder);
+    if (coder.containsValueForKey(QStringLiteral("width")))
+        return decodeBoxed<Size>(coder);
+    return nullptr;
+}
+
+class Registry {
+public:
+    Registry()
+    {
+        m_decoders.insert(QStringLiteral("NSColor"), decodeBoxed<Color>);
+        m_decoders.insert(QStringLiteral("NSGradient"), decodeBoxed<Gradient>);
+        m_decoders.insert(QStringLiteral("NSImage"), decodeBoxed<Image>);
+        m_decoders.insert(QStringLiteral("CIImage"), decodeBoxed<Image>);
+        m_decoders.insert(QStringLiteral("NSValue"), decodeNSValue);
+    }
+
+    void insert(const QString& className, KeyedUnarchiver::Decoder decoder)
+    {
+        std::lock_guard lock(m_mutex);
+        m_decoders.insert(className, std::move(decoder));
+    }
+
+    // A copy, so that decoders may decode nested objects without holding the lock.
+    KeyedUnarchiver::Decoder find(const QString& className) const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_decoders.value(className);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QHash<QString, KeyedUnarchiver::Decoder> m_decoders;
+};
+
+Registry& registry()
+{
+    static Registry instance;
+    return instance;
+}
+
+bool isInteger(ArchiveValue::Kind k)
+{
+    return k == ArchiveValue::Kind::Int32 || k == ArchiveValue::Kind::Int64;
+}
+
+bool isFloating(ArchiveValue::Kind k)
+{
+    return k == ArchiveValue::Kind::Float || k == ArchiveValue::Kind::Double;
+}
+
+} // namespace
+
+void KeyedUnarchiver::registerClass(const QString& className, Decoder decoder)
+{
+    registry().insert(className, std::move(decoder));
+}
+
+KeyedUnarchiver::KeyedUnarchiver(
+    const QByteArray& data, const QStringList& allowedClasses, const ArchiveLimits& limits)
+    : m_context(std::make_shared<Context>())
+    , m_fields(nullptr)
+{
+    m_context->limits = limits;
+    m_context->allowedList = allowedClasses;
+    m_context->allowed = expandAllowed(allowedClasses);
+    ArchiveParser parser(limits);
+    m_context->valid = parser.parse(data, m_context->root);
+    if (m_context->valid) {
+        m_fields = &m_context->root;
+    } else {
+        m_context->error = parser.error();
+        m_context->root = ArchiveNode(); // drop whatever was read before the failure
+    }
+}
+
+KeyedUnarchiver::KeyedUnarchiver(std::shared_ptr<Context> context, const ArchiveNode* fields)
+    : m_context(std::move(context))
+    , m_fields(fields)
+{
+}
+
+KeyedUnarchiver::~KeyedUnarchiver() = default;
+
+bool KeyedUnarchiver::isValid() const
+{
+    return m_context->valid;
+}
+QString KeyedUnarchiver::error() const
+{
+    return m_context->error;
+}
+const ArchiveLimits& KeyedUnarchiver::limits() const
+{
+    return m_context->limits;
+}
+QStringList KeyedUnarchiver::allowedClasses() const
+{
+    return m_context->allowedList;
+}
+
+const ArchiveNode* KeyedUnarchiver::nodeFor(const QString& key) const
+{
+    return m_fields ? m_fields->find(key) : nullptr;
+}
+
+bool KeyedUnarchiver::containsValueForKey(const QString& key) const
+{
+    return nodeFor(key) != nullptr;
+}
+
+QStringList KeyedUnarchiver::allKeys() const
+{
+    QStringList keys;
+    if (!m_fields)
+        return keys;
+    QSet<QString> seen;
+    for (const QString& key : m_fields->keys) {
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            keys.append(key);
+        }
+    }
+    return keys;
+}
+
+ArchiveValue KeyedUnarchiver::scalarFor(const QString& key) const
+{
+    const ArchiveNode* node = nodeFor(key);
+    if (!node)
+        return {};
+    switch (node->kind) {
+    case ArchiveNode::Kind::Array:
+    case ArchiveNode::Kind::Map:
+    case ArchiveNode::Kind::Object:
+        // Not built just to be refused.
+        qCDebug(lcArchive).nospace()
+            << "key " << key << " holds a container or object; read as absent";
+        return {};
+    default:
+        return build(*node);
+    }
+}
+
+namespace {
+
+// The value if its kind is accepted; logs a present value of another kind.
+ArchiveValue expect(const QString& key, ArchiveValue value, bool accepted, const char* what)
+{
+    if (accepted || value.isNull())
+        return accepted ? value : ArchiveValue();
+    qCDebug(lcArchive).nospace() << "key " << key << " holds no " << what << "; read as absent";
+    return {};
+}
+
+} // namespace
+
+qint32 KeyedUnarchiver::decodeInt32(const QString& key) const
+{
+    const ArchiveValue v = scalarFor(key);
+    return expect(key, v, isInteger(v.kind()), "integer").toInt32();
+}
+
+qint64 KeyedUnarchiver::decodeInt64(const QString& key) const
+{
+    const ArchiveValue v = scalarFor(key);
+    return expect(key, v, isInteger(v.kind()), "integer").toInt64();
+}
+
+float KeyedUnarchiver::decodeFloat(const QString& key) const
+{
+    const ArchiveValue v = scalarFor(key);
+    return expect(key, v, isFloating(v.kind()), "float").toFloat();
+}
+
+double KeyedUnarchiver::decodeDouble(const QString& key) const
+{
+    const ArchiveValue v = scalarFor(key);
+    return expect(key, v, isFloating(v.kind()), "double").toDouble();
+}
+
+bool KeyedUnarchiver::decodeBool(const QString& key) const
+{
+    const ArchiveValue v = scalarFor(key);
+    return expect(key, v, v.kind() == ArchiveValue::Kind::Bool, "bool").toBool();
+}
+
+Rect KeyedUnarchiver::decodeRect(const QString& key) const
+{
+    const ArchiveValue v = scalarFor(key);
+    return expect(key, v, v.kind() == ArchiveValue::Kind::Rect, "rectangle").toRect();
+}
+
+QByteArray KeyedUnarchiver::decodeBytes(const QString& key) const
+{
+    const ArchiveValue v = scalarFor(key);
+    return expect(key, v, v.kind() == ArchiveValue::Kind::Bytes, "bytes").toBytes();
+}
+
+QString KeyedUnarchiver::decodeString(const QString& key) const
+{
+    const ArchiveValue v = scalarFor(key);
+    return expect(key, v, v.kind() == ArchiveValue::Kind::String, "text").toString();
+}
+
+ArchiveValue KeyedUnarchiver::decodeValue(const QString& key) const
+{
+    const ArchiveNode* node = nodeFor(key);
+    return node ? build(*node) : ArchiveValue();
+}
+
+ArchiveValue KeyedUnarchiver::decodeValue(
+    const QString& key, const QStringList& allowedClasses) const
+{
+    // Swapped for the duration of this read, so that what it contains is built with it.
+    struct Swap {
+        Context& context;
+        QSet<QString> saved;
+        ~Swap() { context.allowed = std::move(saved); }
+    } swap { *m_context, std::exchange(m_context->allowed, expandAllowed(allowedClasses)) };
+    return decodeValue(key);
+}
+
+std::optional<ArchiveArray> KeyedUnarchiver::decodeArray(const QString& key) const
+{
+    ArchiveValue v = decodeValue(key);
+    if (v.kind() != ArchiveValue::Kind::Array) {
+        expect(key, v, false, "array");
+        return std::nullopt;
+    }
+    return v.toArray();
+}
+
+std::optional<ArchiveDictionary> KeyedUnarchiver::decodeDictionary(const QString& key) const
+{
+    ArchiveValue v = decodeValue(key);
+    if (v.kind() != ArchiveValue::Kind::Dictionary) {
+        expect(key, v, false, "dictionary");
+        return std::nullopt;
+    }
+    return v.toDictionary();
+}
+
+ArchiveValue KeyedUnarchiver::build(const ArchiveNode& node) const
+{
+    using K = ArchiveNode::Kind;
+    switch (node.kind) {
+    case K::Invalid:
+    case K::Null:
+        return {};
+    case K::Int32:
+        return ArchiveValue::fromInt32(qint32(node.integer));
+    case K::Int64:
+        return ArchiveValue::fromInt64(node.integer);
+    case K::Float:
+        return ArchiveValue::fromFloat(float(node.real)); // exact: it was read as a float
+    case K::Double:
+        return ArchiveValue::fromDouble(node.real);
+    case K::Bool:
+        return ArchiveValue::fromBool(node.integer != 0);
+    case K::Rect:
+        return ArchiveValue::fromRect(node.rect);
+    case K::Bytes:
+        return ArchiveValue::fromBytes(node.bytes);
+    case K::String:
+        return ArchiveValue::fromString(node.text);
+    case K::Array: {
+        ArchiveArray items;
+        items.reserve(node.items.size());
+        for (const ArchiveNode& item : node.items)
+            items.push_back(build(item));
+        return ArchiveValue::fromArray(std::move(items));
+    }
+    case K::Map: {
+        ArchiveDictionary dictionary;
+        for (size_t i = 0; i < node.items.size(); ++i)
+            dictionary.insert(node.keys[i], build(node.items[i]));
+        return ArchiveValue::fromDictionary(std::move(dictionary));
+    }
+    case K::Object:
+        return buildObject(node);
+    }
+    return {};
+}
+
+ArchiveValue KeyedUnarchiver::buildObject(const ArchiveNode& node) const
+{
+    if (!m_context->allowed.contains(node.text)) {
+        qCDebug(lcArchive).nospace()
+            << "class " << node.text << " is not allowed here; read as absent";
+        return {};
+    }
+    const Decoder decoder = registry().find(node.text);
+    if (!decoder) {
+        qCDebug(lcArchive).nospace() << "no decoder for class " << node.text << "; read as absent";
+        return {};
+    }
+    const KeyedUnarchiver coder(m_context, &node);
+    std::shared_ptr<const KeyedCoding> object = decoder(coder);
+    if (!object)
+        qCDebug(lcArchive) << "an object of class" << node.text << "was unreadable";
+    return ArchiveValue::fromObject(std::move(object));
+}
+
+KeyedUnarchiver::Result KeyedUnarchiver::unarchive(
+    const QByteArray& data, const QStringList& allowedClasses, const ArchiveLimits& limits)
+{
+    const KeyedUnarchiver coder(data, allowedClasses, limits);
+    if (!coder.isValid())
+        return { {}, coder.error() };
+    const QString rootKey = QString::fromLatin1(fmt::kRootKey);
+    const ArchiveNode* node = coder.nodeFor(rootKey);
+    if (!node)
+        return { {}, QStringLiteral("the archive has no root") };
+    ArchiveValue root = coder.decodeValue(rootKey);
+    if (root.isNull() && node->kind != ArchiveNode::Kind::Null) {
+        const QString why = node->kind == ArchiveNode::Kind::Object
+            ? QStringLiteral("the root object of class %1 could not be read").arg(node->text)
+            : QStringLiteral("the root value could not be read");
+        return { {}, why };
+    }
+    return { std::move(root), {} };
+}
+
+} // namespace platform

@@ -1,0 +1,113 @@
+#pragma once
+// Reads a keyed archive written by KeyedArchiver.
+//
+//     KeyedUnarchiver coder(data, { "UNDODATA", "SZGradient", "NSColor", ... });
+//     if (!coder.isValid()) ...              // not an archive, truncated, over a limit
+//     const double version = coder.decodeDouble("Version");
+//     const ArchiveValue box = coder.decodeValue("TextContainer");
+//
+// Reads never fail: a missing key, a value of the wrong kind (see ArchiveValue for the
+// leniencies between integer widths and between float widths), an object whose class is not
+// allowed or has no registered decoder, and an object whose decoder refuses it all read as 0,
+// false, empty or absent, with a line in the "quillmark.archive" log. An invalid archive reads
+// as empty.
+//
+// Objects are built when read, by the decoder registered for their class tag; nested objects
+// are built with the same allow-list. Plain arrays, dictionaries, numbers, text and bytes are
+// kinds of the archive, not objects: they need no entry in the allow-list (naming "NSArray",
+// "NSMutableArray", "NSDictionary", "NSData" or "NSString" there is harmless). "NSImage" and
+// "CIImage" allow each other: both are pictures.
+//
+// A KeyedUnarchiver is used on one thread at a time.
+#include "platform/archive/ArchiveLimits.h"
+#include "platform/archive/ArchiveValue.h"
+#include "platform/archive/KeyedCoding.h"
+
+#include <QByteArray>
+#include <QSet>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace platform {
+
+struct ArchiveNode;
+
+class KeyedUnarchiver {
+public:
+    // Builds an object from its coder; null when the object's keys make no sense (which reads
+    // as absent).
+    using Decoder = std::function<std::shared_ptr<const KeyedCoding>(const KeyedUnarchiver&)>;
+
+    // The root of a whole archive (see KeyedArchiver::archivedData) or why there is none.
+    struct Result {
+        ArchiveValue root;
+        QString error; // empty on success
+        bool ok() const { return error.isEmpty(); }
+    };
+
+    KeyedUnarchiver(const QByteArray& data, const QStringList& allowedClasses,
+        const ArchiveLimits& limits = {});
+    ~KeyedUnarchiver();
+
+    bool isValid() const;
+    QString error() const;
+    const ArchiveLimits& limits() const;
+    QStringList allowedClasses() const;
+
+    bool containsValueForKey(const QString& key) const;
+    // The keys of this level, in the order written.
+    QStringList allKeys() const;
+
+    qint32 decodeInt32(const QString& key) const;
+    qint64 decodeInt64(const QString& key) const;
+    float decodeFloat(const QString& key) const;
+    double decodeDouble(const QString& key) const;
+    bool decodeBool(const QString& key) const;
+    Rect decodeRect(const QString& key) const;
+    QByteArray decodeBytes(const QString& key) const;
+    QString decodeString(const QString& key) const;
+
+    // The value at key, objects built (at any depth inside arrays and dictionaries). Objects
+    // that cannot be built read as null values, also inside arrays and dictionaries.
+    ArchiveValue decodeValue(const QString& key) const;
+    // The same with another allow-list for this one read (and what it contains).
+    ArchiveValue decodeValue(const QString& key, const QStringList& allowedClasses) const;
+    std::optional<ArchiveArray> decodeArray(const QString& key) const;
+    std::optional<ArchiveDictionary> decodeDictionary(const QString& key) const;
+
+    // An object of type T at key: a KeyedCoding subclass (copied) or a value type of
+    // ValueCoding.h. Nothing when the key is missing, null, or holds anything else.
+    template <class T> std::optional<T> decodeObject(const QString& key) const
+    {
+        return decodeValue(key).objectValue<T>();
+    }
+    // The object shared, for KeyedCoding subclasses.
+    template <class T>
+    requires std::is_base_of_v<KeyedCoding, T> std::shared_ptr<const T> decodeObjectPointer(
+        const QString& key)
+    const { return decodeValue(key).objectPointer<T>(); }
+
+    // Registers (or replaces) the decoder of a class tag for the whole process. The tags of
+    // ValueCoding.h are registered from the start.
+    static void registerClass(const QString& className, Decoder decoder);
+
+    // Reads the root value of an archive made by KeyedArchiver::archivedData.
+    static Result unarchive(const QByteArray& data, const QStringList& allowedClasses,
+        const ArchiveLimits& limits = {});
+
+private:
+    struct Context;
+    KeyedUnarchiver(std::shared_ptr<Context> context, const ArchiveNode* fields);
+
+    const ArchiveNode* nodeFor(const QString& key) const;
+    ArchiveValue scalarFor(const QString& key) const;
+    ArchiveValue build(const ArchiveNode& node) const;
+    ArchiveValue buildObject(const ArchiveNode& node) const;
+
+    std::shared_ptr<Context> m_context;
+    const ArchiveNode* m_fields; // the map this coder reads; null for an invalid archive
+};
+
+} // namespace platform

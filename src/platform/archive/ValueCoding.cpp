@@ -1,0 +1,188 @@
+#include "platform/archive/ValueCoding.h"
+
+#include "platform/archive/ArchiveFormat.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/archive/KeyedUnarchiver.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <cmath>
+
+namespace platform {
+
+namespace {
+
+std::optional<double> finite(const ArchiveValue& v)
+{
+    if (v.kind() != ArchiveValue::Kind::Double && v.kind() != ArchiveValue::Kind::Float)
+        return std::nullopt;
+    const double d = v.toDouble();
+    return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
+}
+
+std::optional<double> finite(const KeyedUnarchiver& coder, const char* key)
+{
+    return finite(coder.decodeValue(QString::fromLatin1(key)));
+}
+
+} // namespace
+
+void ValueCoding<Color>::encode(KeyedArchiver& coder, const Color& c)
+{
+    coder.encodeDouble(QStringLiteral("red"), c.red);
+    coder.encodeDouble(QStringLiteral("green"), c.green);
+    coder.encodeDouble(QStringLiteral("blue"), c.blue);
+    coder.encodeDouble(QStringLiteral("alpha"), c.alpha);
+}
+
+std::optional<Color> ValueCoding<Color>::decode(const KeyedUnarchiver& coder)
+{
+    const auto r = finite(coder, "red"), g = finite(coder, "green"), b = finite(coder, "blue"),
+               a = finite(coder, "alpha");
+    if (!r || !g || !b || !a)
+        return std::nullopt;
+    return Color(*r, *g, *b, *a);
+}
+
+void ValueCoding<Gradient>::encode(KeyedArchiver& coder, const Gradient& gradient)
+{
+    ArchiveArray stops;
+    stops.reserve(gradient.stops().size());
+    for (const GradientStop& s : gradient.stops()) {
+        stops.push_back(ArchiveValue::fromArray({
+            ArchiveValue::fromDouble(s.color.red),
+            ArchiveValue::fromDouble(s.color.green),
+            ArchiveValue::fromDouble(s.color.blue),
+            ArchiveValue::fromDouble(s.color.alpha),
+            ArchiveValue::fromDouble(s.location),
+        }));
+    }
+    coder.encodeArray(QStringLiteral("stops"), stops);
+}
+
+std::optional<Gradient> ValueCoding<Gradient>::decode(const KeyedUnarchiver& coder)
+{
+    const std::optional<ArchiveArray> stops = coder.decodeArray(QStringLiteral("stops"));
+    if (!stops)
+        return std::nullopt;
+    if (stops->size() > size_t(Gradient::kMaxStops))
+        qCDebug(lcArchive) << "gradient of" << stops->size() << "stops keeps the first"
+                           << Gradient::kMaxStops;
+    const size_t count = std::min(stops->size(), size_t(Gradient::kMaxStops));
+    std::vector<GradientStop> result;
+    result.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const ArchiveArray& parts = (*stops)[i].toArray();
+        if (parts.size() != 5)
+            return std::nullopt;
+        double v[5];
+        for (size_t k = 0; k < 5; ++k) {
+            const std::optional<double> d = finite(parts[k]);
+            if (!d)
+                return std::nullopt;
+            v[k] = *d;
+        }
+        result.push_back({ Color(v[0], v[1], v[2], v[3]), v[4] });
+    }
+    if (result.size() < 2)
+        return std::nullopt;
+    return Gradient(std::move(result));
+}
+
+void ValueCoding<Image>::encode(KeyedArchiver& coder, const Image& image)
+{
+    QByteArray png;
+    const QImage pixels = image.toQImage();
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        if (pixels.isNull() || !writer.write(pixels)) {
+            coder.failWithError(QStringLiteral("a picture could not be written as PNG"));
+            png.clear();
+        }
+    }
+    coder.encodeBytes(QStringLiteral("png"), png);
+    coder.encodeDouble(QStringLiteral("width"), image.size().width);
+    coder.encodeDouble(QStringLiteral("height"), image.size().height);
+}
+
+std::optional<Image> ValueCoding<Image>::decode(const KeyedUnarchiver& coder)
+{
+    QByteArray png = coder.decodeBytes(QStringLiteral("png"));
+    if (png.isEmpty())
+        return std::nullopt;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    reader.setAutoDetectImageFormat(false);
+    // The header's size is checked before any pixel is allocated.
+    const QSize size = reader.size();
+    const ArchiveLimits& limits = coder.limits();
+    if (!size.isValid() || size.width() > limits.maxImageDimension
+        || size.height() > limits.maxImageDimension
+        || qint64(size.width()) * qint64(size.height()) > limits.maxImagePixels) {
+        qCDebug(lcArchive) << "picture of" << size << "refused";
+        return std::nullopt;
+    }
+    QImage pixels;
+    if (!reader.read(&pixels)) {
+        qCDebug(lcArchive) << "picture unreadable:" << reader.errorString();
+        return std::nullopt;
+    }
+    const auto w = finite(coder, "width"), h = finite(coder, "height");
+    const Size pointSize
+        = (w && h && *w > 0 && *h > 0) ? Size(*w, *h) : Size(pixels.width(), pixels.height());
+    Image image = Image::fromQImage(pixels, pointSize);
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
+void ValueCoding<Point>::encode(KeyedArchiver& coder, const Point& p)
+{
+    coder.encodeDouble(QStringLiteral("x"), p.x);
+    coder.encodeDouble(QStringLiteral("y"), p.y);
+}
+
+std::optional<Point> ValueCoding<Point>::decode(const KeyedUnarchiver& coder)
+{
+    const auto x = finite(coder, "x"), y = finite(coder, "y");
+    if (!x || !y)
+        return std::nullopt;
+    return Point(*x, *y);
+}
+
+void ValueCoding<Size>::encode(KeyedArchiver& coder, const Size& s)
+{
+    coder.encodeDouble(QStringLiteral("width"), s.width);
+    coder.encodeDouble(QStringLiteral("height"), s.height);
+}
+
+std::optional<Size> ValueCoding<Size>::decode(const KeyedUnarchiver& coder)
+{
+    const auto w = finite(coder, "width"), h = finite(coder, "height");
+    if (!w || !h)
+        return std::nullopt;
+    return Size(*w, *h);
+}
+
+void ValueCoding<Rect>::encode(KeyedArchiver& coder, const Rect& r)
+{
+    coder.encodeRect(QStringLiteral("rect"), r);
+}
+
+std::optional<Rect> ValueCoding<Rect>::decode(const KeyedUnarchiver& coder)
+{
+    const ArchiveValue v = coder.decodeValue(QStringLiteral("rect"));
+    if (v.kind() != ArchiveValue::Kind::Rect)
+        return std::nullopt;
+    const Rect r = v.toRect();
+    if (!std::isfinite(r.origin.x) || !std::isfinite(r.origin.y) || !std::isfinite(r.size.width)
+        || !std::isfinite(r.size.height))
+        return std::nullopt;
+    return r;
+}
+
+} // namespace platform

@@ -1,0 +1,44 @@
+#pragma once
+// The blur behind shadows: a Gaussian of the given sigma applied to an 8-bit alpha plane.
+//
+// Small sigmas use a true separable Gaussian with a precomputed kernel; large ones three box
+// passes of matching variance (constant cost per pixel, within a few percent of the Gaussian).
+// Rows are blurred in parallel when the plane is large.
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+
+class AlphaBlur {
+public:
+    // Sigmas above this are clamped: the shadow is flat long before, and the reach of the
+    // blur sets the size of the buffers.
+    static constexpr double kMaxSigma = 256.0;
+    // Up to this sigma the exact kernel is used.
+    static constexpr double kKernelSigmaLimit = 16.0;
+
+    explicit AlphaBlur(double sigma);
+
+    // How far the blur spreads on each side, in pixels.
+    int reach() const { return m_reach; }
+
+    // Blurs a width x height plane (rows stride bytes apart, values pixelStep bytes apart, so
+    // that the alpha bytes of a 32-bit image can be read in place). The result is
+    // (width + 2 reach) x (height + 2 reach), row-major without padding, the input's (0, 0)
+    // at (reach, reach).
+    std::vector<std::uint8_t> apply(const std::uint8_t* plane, int width, int height, int stride,
+                                    int pixelStep = 1) const;
+
+private:
+    // Blurs every row of src (rows x length) and writes the results transposed: dst holds
+    // (length + 2 reach) rows of rows values.
+    void blurRowsTransposed(const float* src, int rows, int length, float* dst) const;
+    void blurLine(const float* in, int length, float* out, std::vector<float>& scratch) const;
+
+    double m_sigma = 0.0;
+    int m_reach = 0;
+    std::vector<float> m_kernel;  // 2 reach + 1 taps when the kernel is used
+    std::vector<int> m_boxes;     // three odd box widths otherwise
+};
+
+} // namespace platform

@@ -1,0 +1,1091 @@
+#include "platform/graphics/GraphicsContext.h"
+
+#include "platform/graphics/AlphaBlur.h"
+
+#include <QPainterPathStroker>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <list>
+#include <mutex>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// ---- compositing modes
+
+QPainter::CompositionMode toQtMode(BlendMode mode)
+{
+    using Q = QPainter;
+    switch (mode) {
+    case BlendMode::Normal:
+        return Q::CompositionMode_SourceOver;
+    case BlendMode::Multiply:
+        return Q::CompositionMode_Multiply;
+    case BlendMode::Screen:
+        return Q::CompositionMode_Screen;
+    case BlendMode::Overlay:
+        return Q::CompositionMode_Overlay;
+    case BlendMode::Darken:
+        return Q::CompositionMode_Darken;
+    case BlendMode::Lighten:
+        return Q::CompositionMode_Lighten;
+    case BlendMode::ColorDodge:
+        return Q::CompositionMode_ColorDodge;
+    case BlendMode::ColorBurn:
+        return Q::CompositionMode_ColorBurn;
+    case BlendMode::SoftLight:
+        return Q::CompositionMode_SoftLight;
+    case BlendMode::HardLight:
+        return Q::CompositionMode_HardLight;
+    case BlendMode::Difference:
+        return Q::CompositionMode_Difference;
+    case BlendMode::Exclusion:
+        return Q::CompositionMode_Exclusion;
+    case BlendMode::Clear:
+        return Q::CompositionMode_Clear;
+    case BlendMode::Copy:
+        return Q::CompositionMode_Source;
+    case BlendMode::SourceIn:
+        return Q::CompositionMode_SourceIn;
+    case BlendMode::SourceOut:
+        return Q::CompositionMode_SourceOut;
+    case BlendMode::SourceAtop:
+        return Q::CompositionMode_SourceAtop;
+    case BlendMode::DestinationOver:
+        return Q::CompositionMode_DestinationOver;
+    case BlendMode::DestinationIn:
+        return Q::CompositionMode_DestinationIn;
+    case BlendMode::DestinationOut:
+        return Q::CompositionMode_DestinationOut;
+    case BlendMode::DestinationAtop:
+        return Q::CompositionMode_DestinationAtop;
+    case BlendMode::XOR:
+        return Q::CompositionMode_Xor;
+    case BlendMode::PlusLighter:
+        return Q::CompositionMode_Plus;
+    case BlendMode::Hue:
+    case BlendMode::Saturation:
+    case BlendMode::Color:
+    case BlendMode::Luminosity:
+    case BlendMode::PlusDarker:
+        // No raster equivalent; drawn normally.
+        return Q::CompositionMode_SourceOver;
+    }
+    return Q::CompositionMode_SourceOver;
+}
+
+BlendMode toBlendMode(CompositingOperation op)
+{
+    switch (op) {
+    case CompositingOperation::Clear:
+        return BlendMode::Clear;
+    case CompositingOperation::Copy:
+        return BlendMode::Copy;
+    case CompositingOperation::SourceOver:
+        return BlendMode::Normal;
+    case CompositingOperation::SourceIn:
+        return BlendMode::SourceIn;
+    case CompositingOperation::SourceOut:
+        return BlendMode::SourceOut;
+    case CompositingOperation::SourceAtop:
+        return BlendMode::SourceAtop;
+    case CompositingOperation::DestinationOver:
+        return BlendMode::DestinationOver;
+    case CompositingOperation::DestinationIn:
+        return BlendMode::DestinationIn;
+    case CompositingOperation::DestinationOut:
+        return BlendMode::DestinationOut;
+    case CompositingOperation::DestinationAtop:
+        return BlendMode::DestinationAtop;
+    case CompositingOperation::XOR:
+        return BlendMode::XOR;
+    case CompositingOperation::PlusDarker:
+        return BlendMode::PlusDarker;
+    case CompositingOperation::PlusLighter:
+        return BlendMode::PlusLighter;
+    }
+    return BlendMode::Normal;
+}
+
+// Modes in which a transparent source pixel changes the destination. Where a shape does not
+// cover they must leave pixels alone, so their coverage cannot travel in the source's alpha.
+bool transparentSourceChangesDestination(BlendMode mode)
+{
+    switch (mode) {
+    case BlendMode::Clear:
+    case BlendMode::Copy:
+    case BlendMode::SourceIn:
+    case BlendMode::SourceOut:
+    case BlendMode::DestinationIn:
+    case BlendMode::DestinationAtop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+inline int mul255(int a, int b)
+{
+    const int t = a * b + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// One premultiplied channel of the modes above: result for source s, destination d with
+// alphas sa, da (all 0..255).
+inline int blendChannel(BlendMode mode, int s, int d, int sa, int da)
+{
+    switch (mode) {
+    case BlendMode::Clear:
+        return 0;
+    case BlendMode::Copy:
+        return s;
+    case BlendMode::SourceIn:
+        return mul255(s, da);
+    case BlendMode::SourceOut:
+        return mul255(s, 255 - da);
+    case BlendMode::DestinationIn:
+        return mul255(d, sa);
+    case BlendMode::DestinationAtop:
+        return mul255(d, sa) + mul255(s, 255 - da);
+    default:
+        return s + mul255(d, 255 - sa);
+    }
+}
+
+// dest = dest + (blend(src, dest) - dest) * mask, over a rectangle. src and mask have the
+// rectangle's size; dest is addressed at destOrigin.
+void compositeThroughMask(QImage& dest, QPoint destOrigin, const QImage& src,
+                          const std::vector<std::uint8_t>& mask, BlendMode mode)
+{
+    const int w = src.width(), h = src.height();
+    const QRect target = QRect(destOrigin, src.size()).intersected(dest.rect());
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        auto* d = reinterpret_cast<QRgb*>(dest.scanLine(y));
+        const int sy = y - destOrigin.y();
+        const auto* s = reinterpret_cast<const QRgb*>(src.constScanLine(sy));
+        const std::uint8_t* m = mask.data() + size_t(sy) * size_t(w);
+        for (int x = target.left(); x <= target.right(); ++x) {
+            const int sx = x - destOrigin.x();
+            const int cov = m[sx];
+            if (cov == 0)
+                continue;
+            const QRgb sp = s[sx], dp = d[x];
+            const int sa = qAlpha(sp), da = qAlpha(dp);
+            const int r = blendChannel(mode, qRed(sp), qRed(dp), sa, da);
+            const int g = blendChannel(mode, qGreen(sp), qGreen(dp), sa, da);
+            const int b = blendChannel(mode, qBlue(sp), qBlue(dp), sa, da);
+            const int a = blendChannel(mode, sa, da, sa, da);
+            auto lerp = [cov](int from, int to) { return from + mul255(to - from + 255, cov) - cov; };
+            d[x] = qRgba(std::clamp(lerp(qRed(dp), r), 0, 255), std::clamp(lerp(qGreen(dp), g), 0, 255),
+                         std::clamp(lerp(qBlue(dp), b), 0, 255), std::clamp(lerp(da, a), 0, 255));
+        }
+    }
+    (void)h;
+}
+
+QImage newBuffer(QSize size)
+{
+    if (size.width() <= 0 || size.height() <= 0)
+        return {};
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// A rectangle in device pixels from a floating one, rounded out; empty when not finite.
+QRect roundOut(const QRectF& r)
+{
+    constexpr double kLimit = 1 << 28;
+    if (r.isEmpty() || !std::isfinite(r.left()) || !std::isfinite(r.top())
+        || !std::isfinite(r.right()) || !std::isfinite(r.bottom()))
+        return {};
+    const double x0 = std::clamp(std::floor(r.left()), -kLimit, kLimit);
+    const double y0 = std::clamp(std::floor(r.top()), -kLimit, kLimit);
+    const double x1 = std::clamp(std::ceil(r.right()), -kLimit, kLimit);
+    const double y1 = std::clamp(std::ceil(r.bottom()), -kLimit, kLimit);
+    return QRect(QPoint(int(x0), int(y0)), QPoint(int(x1) - 1, int(y1) - 1));
+}
+
+bool isFiniteTransform(const QTransform& t)
+{
+    return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m21())
+        && std::isfinite(t.m22()) && std::isfinite(t.dx()) && std::isfinite(t.dy());
+}
+
+// The current clip: device-space paths, each intersected with the ones before.
+struct Clip {
+    std::vector<QPainterPath> paths;
+    QRectF bounds; // device space; an upper bound of the clip
+};
+
+// Pictures drawn much smaller than their pixels are first reduced with Qt's area-averaging
+// scale (bilinear sampling alone would alias). The same picture is drawn at the same size
+// frame after frame, so the last few reductions are kept.
+class ReducedPictureCache {
+public:
+    static QImage reduced(std::uint64_t id, const QImage& pixels, const QRect& source, QSize size)
+    {
+        static ReducedPictureCache cache;
+        std::lock_guard lock(cache.m_mutex);
+        for (auto it = cache.m_entries.begin(); it != cache.m_entries.end(); ++it) {
+            if (it->id == id && it->source == source && it->size == size) {
+                cache.m_entries.splice(cache.m_entries.begin(), cache.m_entries, it);
+                return it->image;
+            }
+        }
+        QImage result = pixels.copy(source).scaled(size, Qt::IgnoreAspectRatio,
+                                                   Qt::SmoothTransformation);
+        if (result.isNull())
+            return {};
+        if (result.format() != QImage::Format_ARGB32_Premultiplied)
+            result = result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        cache.m_entries.push_front({ id, source, size, result });
+        while (cache.m_entries.size() > kEntries)
+            cache.m_entries.pop_back();
+        return result;
+    }
+
+private:
+    static constexpr size_t kEntries = 8;
+    struct Entry {
+        std::uint64_t id;
+        QRect source;
+        QSize size;
+        QImage image;
+    };
+    std::mutex m_mutex;
+    std::list<Entry> m_entries;
+};
+
+struct State {
+    AffineTransform ctm;
+    std::shared_ptr<const Clip> clip; // null: unclipped
+    double alpha = 1.0;
+    BlendMode blendMode = BlendMode::Normal;
+    std::optional<Shadow> shadow;
+    Color fillColor = Color::black();
+    Color strokeColor = Color::black();
+    StrokeStyle strokeStyle;
+};
+
+// One drawing operation: a shape (the coverage, in user space) and how to paint its source.
+struct Operation {
+    QPainterPath shape;       // user space
+    QTransform userToDevice;
+    // Paints the source. bounded: restricted to the shape, with its antialiased edges;
+    // otherwise over all of the painter's device (coverage comes from a mask). The painter's
+    // transform is already set to user space.
+    std::function<void(QPainter&, bool bounded)> paint;
+    // A brush source: Qt folds opacity into the colours, so every mode draws correctly
+    // straight onto the target.
+    bool brushSource = true;
+    BlendMode mode = BlendMode::Normal;
+    double alpha = 1.0;
+    bool allowShadow = true;
+    // Pixels already rendered in device space (a layer), placed at prerenderedOrigin: used in
+    // place of painting the source when no alpha has to be applied.
+    QImage prerendered;
+    QPoint prerenderedOrigin;
+};
+
+} // namespace
+
+struct GraphicsContext::Impl {
+    struct Surface {
+        QImage* image = nullptr;           // null for a painter given by the caller
+        std::unique_ptr<QImage> ownImage;  // a layer's pixels (on the heap: the painter keeps its address)
+        std::unique_ptr<QPainter> ownPainter;
+        QPainter* painter = nullptr;
+        QTransform deviceToPainter;
+        QRect deviceRect;                  // where the surface lies in device space
+        const Clip* appliedClip = nullptr; // the clip currently set on the painter
+        bool clipApplied = false;
+        QRect drawn;                       // device area touched (layers only)
+        State layerState;                  // the state at begin, for the composite
+    };
+
+    QImage* rootImage = nullptr;
+    QPainter* externalPainter = nullptr;
+    int deviceWidth = 0, deviceHeight = 0;
+    double baseScale = 1.0;
+    QTransform baseToDevice;
+    std::vector<State> stack;
+    std::vector<Surface> surfaces;
+
+    State& state() { return stack.back(); }
+    const State& state() const { return stack.back(); }
+    Surface& surface() { return surfaces.back(); }
+
+    QTransform userToDevice() const { return state().ctm.toQt() * baseToDevice; }
+
+    QRectF visibleDeviceRect() const
+    {
+        QRectF r = surfaces.back().deviceRect;
+        if (state().clip)
+            r = r.intersected(state().clip->bounds);
+        return r;
+    }
+
+    // Sets the state's clip on the surface painter (device space), only when it changed.
+    void applyClip(Surface& s, const std::shared_ptr<const Clip>& clip)
+    {
+        const Clip* wanted = clip.get();
+        if (s.clipApplied && s.appliedClip == wanted)
+            return;
+        s.painter->setTransform(s.deviceToPainter);
+        if (!wanted) {
+            s.painter->setClipping(false);
+        } else {
+            bool first = true;
+            for (const QPainterPath& p : wanted->paths) {
+                s.painter->setClipPath(p, first ? Qt::ReplaceClip : Qt::IntersectClip);
+                first = false;
+            }
+            if (first)
+                s.painter->setClipRect(QRect(), Qt::ReplaceClip);
+        }
+        s.appliedClip = wanted;
+        s.clipApplied = true;
+    }
+
+    void resetPainter(QPainter& p)
+    {
+        p.setOpacity(1.0);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::NoBrush);
+    }
+
+    void noteDrawn(const QRect& r)
+    {
+        if (surfaces.size() > 1)
+            surface().drawn |= r.intersected(surface().deviceRect);
+    }
+
+    void run(Operation op);
+    void drawDirect(const Operation& op, const QRect& area);
+    void drawOffscreen(const Operation& op, const QRect& shapeArea);
+    std::vector<std::uint8_t> coverageMask(const Operation& op, const QRect& area, bool withShape);
+};
+
+void GraphicsContext::Impl::run(Operation op)
+{
+    if (op.shape.isEmpty() || !isFiniteTransform(op.userToDevice) || op.userToDevice.determinant() == 0.0)
+        return;
+    op.alpha = std::isfinite(op.alpha) ? std::clamp(op.alpha, 0.0, 1.0) : 0.0;
+    const QRectF visible = visibleDeviceRect();
+    if (visible.isEmpty())
+        return;
+    const QRectF shapeDevice = op.userToDevice.mapRect(op.shape.controlPointRect());
+    const QRect shapeArea = roundOut(shapeDevice);
+    if (shapeArea.isEmpty())
+        return;
+    const bool shadowed = op.allowShadow && state().shadow && state().shadow->color.alpha > 0.0;
+    const bool simpleMode = !transparentSourceChangesDestination(op.mode);
+    if (!shadowed && (op.brushSource || simpleMode || op.alpha >= 1.0)) {
+        const QRect area = shapeArea.intersected(roundOut(visible));
+        if (!area.isEmpty())
+            drawDirect(op, area);
+        return;
+    }
+    drawOffscreen(op, shapeArea);
+}
+
+void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
+{
+    Surface& s = surface();
+    applyClip(s, state().clip);
+    QPainter& p = *s.painter;
+    resetPainter(p);
+    p.setOpacity(op.alpha);
+    p.setCompositionMode(toQtMode(op.mode));
+    p.setTransform(op.userToDevice * s.deviceToPainter);
+    op.paint(p, true);
+    noteDrawn(area);
+}
+
+std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(const Operation& op, const QRect& area,
+                                                              bool withShape)
+{
+    QImage mask = newBuffer(area.size());
+    std::vector<std::uint8_t> out(size_t(area.width()) * size_t(area.height()), 0);
+    if (mask.isNull())
+        return out;
+    {
+        QPainter p(&mask);
+        resetPainter(p);
+        const QTransform toMask = QTransform::fromTranslate(-area.left(), -area.top());
+        p.setTransform(toMask);
+        if (state().clip) {
+            bool first = true;
+            for (const QPainterPath& path : state().clip->paths) {
+                p.setClipPath(path, first ? Qt::ReplaceClip : Qt::IntersectClip);
+                first = false;
+            }
+        }
+        if (withShape) {
+            p.setTransform(op.userToDevice * toMask);
+            p.fillPath(op.shape, Qt::black);
+        } else {
+            p.fillRect(QRect(area), Qt::black);
+        }
+    }
+    for (int y = 0; y < area.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+        for (int x = 0; x < area.width(); ++x)
+            out[size_t(y) * size_t(area.width()) + size_t(x)] = std::uint8_t(qAlpha(row[x]));
+    }
+    return out;
+}
+
+void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shapeArea)
+{
+    const QRect visible = roundOut(visibleDeviceRect());
+    const State& st = state();
+    const bool shadowed = op.allowShadow && st.shadow && st.shadow->color.alpha > 0.0;
+
+    // Shadow geometry in device pixels: base-space offset, y-up, scaled by the base scale.
+    QPoint offset;
+    std::optional<AlphaBlur> blur;
+    QRect shadowArea;
+    QRect buffer = shapeArea.intersected(visible);
+    if (shadowed) {
+        const Shadow& sh = *st.shadow;
+        auto toPixels = [](double v) {
+            return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e7, 1e7))) : 0;
+        };
+        offset = QPoint(toPixels(sh.offset.width * baseScale), toPixels(-sh.offset.height * baseScale));
+        const double b = std::isfinite(sh.blur) ? std::max(sh.blur, 0.0) : 0.0;
+        blur.emplace(b * baseScale / 2.0);
+        const int reach = blur->reach();
+        shadowArea = shapeArea.translated(offset).adjusted(-reach, -reach, reach, reach).intersected(visible);
+        if (!shadowArea.isEmpty()) {
+            // The part of the source that casts into the visible shadow.
+            const QRect casting = shadowArea.translated(-offset)
+                                      .adjusted(-reach, -reach, reach, reach)
+                                      .intersected(shapeArea);
+            buffer |= casting;
+        }
+    }
+    if (buffer.isEmpty())
+        return;
+
+    // The source, bounded by its shape, with the alpha applied.
+    QImage source;
+    const QRect inPrerendered = buffer.translated(-op.prerenderedOrigin);
+    if (!op.prerendered.isNull() && op.alpha >= 1.0 && op.prerendered.rect().contains(inPrerendered)
+        && op.prerendered.format() == QImage::Format_ARGB32_Premultiplied) {
+        // A read-only view of the part we need: no copy.
+        const qsizetype bpl = op.prerendered.bytesPerLine();
+        source = QImage(op.prerendered.constBits() + inPrerendered.y() * bpl + inPrerendered.x() * 4,
+                        buffer.width(), buffer.height(), bpl, QImage::Format_ARGB32_Premultiplied);
+    } else {
+        source = newBuffer(buffer.size());
+        if (source.isNull())
+            return;
+        QPainter p(&source);
+        resetPainter(p);
+        p.setOpacity(op.alpha);
+        p.setTransform(op.userToDevice * QTransform::fromTranslate(-buffer.left(), -buffer.top()));
+        op.paint(p, true);
+    }
+
+    Surface& s = surface();
+    const bool maskedMode = transparentSourceChangesDestination(op.mode);
+
+    if (shadowed && !shadowArea.isEmpty()) {
+        const int reach = blur->reach();
+        // The alpha byte of each 32-bit pixel, read in place.
+        const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
+        const std::vector<std::uint8_t> blurred
+            = blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
+                          int(source.bytesPerLine()), 4);
+        const int bw = buffer.width() + 2 * reach;
+        // The blurred plane in device space, then only the visible shadow area of it.
+        const QPoint planeOrigin = buffer.topLeft() - QPoint(reach, reach) + offset;
+        const QRect planeRect(planeOrigin, QSize(bw, buffer.height() + 2 * reach));
+        const QRect area = planeRect.intersected(shadowArea);
+        if (!area.isEmpty()) {
+            const QColor c = st.shadow->color.toQt();
+            QImage shadowImage = newBuffer(area.size());
+            std::vector<std::uint8_t> mask;
+            if (!shadowImage.isNull()) {
+                const QRgb full = qPremultiply(c.rgba());
+                // The shadow colour at every coverage, premultiplied.
+                std::array<QRgb, 256> tint;
+                for (int k = 0; k < 256; ++k)
+                    tint[size_t(k)] = qRgba(mul255(qRed(full), k), mul255(qGreen(full), k),
+                                            mul255(qBlue(full), k), mul255(qAlpha(full), k));
+                if (maskedMode)
+                    mask.resize(size_t(area.width()) * size_t(area.height()));
+                for (int y = 0; y < area.height(); ++y) {
+                    auto* row = reinterpret_cast<QRgb*>(shadowImage.scanLine(y));
+                    const std::uint8_t* a = blurred.data()
+                        + size_t(area.top() - planeOrigin.y() + y) * size_t(bw)
+                        + size_t(area.left() - planeOrigin.x());
+                    if (maskedMode) {
+                        std::fill(row, row + area.width(), full);
+                        std::copy(a, a + area.width(), mask.begin() + long(y) * area.width());
+                    } else {
+                        for (int x = 0; x < area.width(); ++x)
+                            row[x] = tint[a[x]];
+                    }
+                }
+                if (maskedMode) {
+                    if (s.image && s.image->format() == QImage::Format_ARGB32_Premultiplied) {
+                        const std::vector<std::uint8_t> clipMask = coverageMask(op, area, false);
+                        for (size_t i = 0; i < mask.size(); ++i)
+                            mask[i] = std::uint8_t(mul255(mask[i], clipMask[i]));
+                        const QPoint at = area.topLeft() - s.deviceRect.topLeft();
+                        s.painter->end();
+                        compositeThroughMask(*s.image, at, shadowImage, mask, op.mode);
+                        s.painter->begin(s.image);
+                        s.clipApplied = false;
+                    }
+                } else {
+                    applyClip(s, st.clip);
+                    resetPainter(*s.painter);
+                    s.painter->setCompositionMode(toQtMode(op.mode));
+                    s.painter->setTransform(s.deviceToPainter);
+                    s.painter->drawImage(area.topLeft(), shadowImage);
+                }
+                noteDrawn(area);
+            }
+        }
+    }
+
+    const QRect area = shapeArea.intersected(visible);
+    if (area.isEmpty())
+        return;
+    if (!maskedMode) {
+        applyClip(s, st.clip);
+        resetPainter(*s.painter);
+        s.painter->setCompositionMode(toQtMode(op.mode));
+        s.painter->setTransform(s.deviceToPainter);
+        s.painter->drawImage(area.topLeft(), source, area.translated(-buffer.topLeft()));
+        noteDrawn(area);
+        return;
+    }
+    if (!s.image || s.image->format() != QImage::Format_ARGB32_Premultiplied) {
+        // No premultiplied pixels to read back (a caller's painter, another format): the plain
+        // Qt mode is the best we can do.
+        drawDirect(op, area);
+        return;
+    }
+    // Unbounded source through the shape's coverage.
+    QImage unbounded = newBuffer(area.size());
+    if (unbounded.isNull())
+        return;
+    {
+        QPainter p(&unbounded);
+        resetPainter(p);
+        p.setOpacity(op.alpha);
+        p.setTransform(op.userToDevice * QTransform::fromTranslate(-area.left(), -area.top()));
+        op.paint(p, false);
+    }
+    const std::vector<std::uint8_t> mask = coverageMask(op, area, true);
+    s.painter->end();
+    compositeThroughMask(*s.image, area.topLeft() - s.deviceRect.topLeft(), unbounded, mask, op.mode);
+    s.painter->begin(s.image);
+    s.clipApplied = false;
+    noteDrawn(area);
+}
+
+// ---- construction
+
+GraphicsContext::GraphicsContext(QImage& target, double baseScale)
+    : d(std::make_unique<Impl>())
+{
+    d->rootImage = &target;
+    d->deviceWidth = target.width();
+    d->deviceHeight = target.height();
+    d->baseScale = std::isfinite(baseScale) && baseScale > 0 ? baseScale : 1.0;
+    d->baseToDevice = QTransform(d->baseScale, 0, 0, -d->baseScale, 0, d->deviceHeight);
+    d->stack.emplace_back();
+    Impl::Surface s;
+    s.image = &target;
+    if (!target.isNull()) {
+        s.ownPainter = std::make_unique<QPainter>(&target);
+        s.painter = s.ownPainter.get();
+    }
+    s.deviceRect = QRect(0, 0, d->deviceWidth, d->deviceHeight);
+    d->surfaces.push_back(std::move(s));
+}
+
+GraphicsContext::GraphicsContext(QPainter& painter, int deviceWidth, int deviceHeight,
+                                 double baseScale)
+    : d(std::make_unique<Impl>())
+{
+    d->externalPainter = &painter;
+    painter.save();
+    d->deviceWidth = std::max(deviceWidth, 0);
+    d->deviceHeight = std::max(deviceHeight, 0);
+    d->baseScale = std::isfinite(baseScale) && baseScale > 0 ? baseScale : 1.0;
+    d->baseToDevice = QTransform(d->baseScale, 0, 0, -d->baseScale, 0, d->deviceHeight);
+    d->stack.emplace_back();
+    Impl::Surface s;
+    s.painter = &painter;
+    s.deviceToPainter = painter.transform();
+    s.deviceRect = QRect(0, 0, d->deviceWidth, d->deviceHeight);
+    d->surfaces.push_back(std::move(s));
+}
+
+GraphicsContext::~GraphicsContext()
+{
+    while (d->surfaces.size() > 1)
+        endTransparencyLayer();
+    if (d->externalPainter)
+        d->externalPainter->restore();
+}
+
+// ---- state
+
+void GraphicsContext::saveGState() { d->stack.push_back(d->state()); }
+
+void GraphicsContext::restoreGState()
+{
+    if (d->stack.size() > 1)
+        d->stack.pop_back();
+}
+
+AffineTransform GraphicsContext::ctm() const { return d->state().ctm; }
+
+void GraphicsContext::concatCTM(const AffineTransform& t) { d->state().ctm = t.concatenated(d->state().ctm); }
+
+void GraphicsContext::translateCTM(double x, double y) { d->state().ctm = d->state().ctm.translated(x, y); }
+
+void GraphicsContext::scaleCTM(double sx, double sy) { d->state().ctm = d->state().ctm.scaled(sx, sy); }
+
+void GraphicsContext::rotateCTM(double radians) { d->state().ctm = d->state().ctm.rotated(radians); }
+
+void GraphicsContext::clipToPath(const BezierPath& path)
+{
+    const QTransform t = d->userToDevice();
+    auto clip = std::make_shared<Clip>();
+    if (d->state().clip)
+        *clip = *d->state().clip;
+    else
+        clip->bounds = QRectF(-1e9, -1e9, 2e9, 2e9);
+    QPainterPath device;
+    if (isFiniteTransform(t))
+        device = t.map(path.toQPainterPath());
+    device.setFillRule(Qt::WindingFill);
+    clip->bounds = clip->bounds.intersected(device.controlPointRect());
+    clip->paths.push_back(device);
+    d->state().clip = std::move(clip);
+}
+
+void GraphicsContext::clipToRect(const Rect& r) { clipToPath(BezierPath::rect(r)); }
+
+Rect GraphicsContext::clipBoundingBox() const
+{
+    if (!d->state().clip)
+        return Rect::infinite();
+    const QRectF b = d->state().clip->bounds;
+    if (b.isEmpty())
+        return Rect::null();
+    const auto inv = d->userToDevice().inverted();
+    return Rect::fromQt(inv.mapRect(b));
+}
+
+void GraphicsContext::setAlpha(double alpha)
+{
+    d->state().alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
+}
+
+double GraphicsContext::alpha() const { return d->state().alpha; }
+
+void GraphicsContext::setBlendMode(BlendMode mode) { d->state().blendMode = mode; }
+
+BlendMode GraphicsContext::blendMode() const { return d->state().blendMode; }
+
+void GraphicsContext::setShadow(const Shadow& shadow) { d->state().shadow = shadow; }
+
+void GraphicsContext::clearShadow() { d->state().shadow.reset(); }
+
+std::optional<Shadow> GraphicsContext::shadow() const { return d->state().shadow; }
+
+void GraphicsContext::setFillColor(const Color& c) { d->state().fillColor = c; }
+
+Color GraphicsContext::fillColor() const { return d->state().fillColor; }
+
+void GraphicsContext::setStrokeColor(const Color& c) { d->state().strokeColor = c; }
+
+void GraphicsContext::setStrokeStyle(const StrokeStyle& s) { d->state().strokeStyle = s; }
+
+StrokeStyle GraphicsContext::strokeStyle() const { return d->state().strokeStyle; }
+
+// ---- drawing
+
+namespace {
+
+Operation brushOperation(const QPainterPath& shape, const QBrush& brush)
+{
+    Operation op;
+    op.shape = shape;
+    op.paint = [shape, brush](QPainter& p, bool bounded) {
+        if (bounded) {
+            p.fillPath(shape, brush);
+            return;
+        }
+        const auto inv = p.transform().inverted();
+        QPainterPath all;
+        all.addPolygon(inv.map(QPolygonF(QRectF(0, 0, p.device()->width(), p.device()->height()))));
+        p.fillPath(all, brush);
+    };
+    return op;
+}
+
+} // namespace
+
+void GraphicsContext::fillPath(const BezierPath& path)
+{
+    Operation op = brushOperation(path.toQPainterPath(), QBrush(d->state().fillColor.toQt()));
+    op.userToDevice = d->userToDevice();
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::fillRect(const Rect& r) { fillPath(BezierPath::rect(r)); }
+
+void GraphicsContext::strokePath(const BezierPath& path)
+{
+    const BezierPath outline = path.strokedPath(d->state().strokeStyle);
+    Operation op = brushOperation(outline.toQPainterPath(), QBrush(d->state().strokeColor.toQt()));
+    op.userToDevice = d->userToDevice();
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::clearRect(const Rect& r)
+{
+    Operation op = brushOperation(BezierPath::rect(r).toQPainterPath(), QBrush(Qt::black));
+    op.userToDevice = d->userToDevice();
+    op.mode = BlendMode::Clear;
+    op.alpha = 1.0;
+    op.allowShadow = false;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::drawLinearGradient(const Gradient& g, const Point& start, const Point& end,
+                                         unsigned options)
+{
+    const QTransform toDevice = d->userToDevice();
+    const auto inv = toDevice.inverted();
+    const QRectF visible = d->visibleDeviceRect();
+    if (visible.isEmpty())
+        return;
+    QPainterPath area;
+    area.addPolygon(inv.map(QPolygonF(visible)));
+    area.closeSubpath();
+
+    const double dx = end.x - start.x, dy = end.y - start.y;
+    const double length = std::hypot(dx, dy);
+    if (!std::isfinite(length) || length <= 0.0)
+        return;
+    if ((options & (GradientDrawsBeforeStart | GradientDrawsAfterEnd))
+        != (GradientDrawsBeforeStart | GradientDrawsAfterEnd)) {
+        // Qt pads past both ends: cut the area to the band the options allow.
+        const QRectF b = area.boundingRect();
+        const double far = std::hypot(b.width(), b.height()) + std::hypot(b.center().x() - start.x, b.center().y() - start.y) + length;
+        const double ux = dx / length, uy = dy / length;
+        const double a0 = (options & GradientDrawsBeforeStart) ? -far : 0.0;
+        const double a1 = (options & GradientDrawsAfterEnd) ? length + far : length;
+        auto at = [&](double a, double n) {
+            return QPointF(start.x + ux * a - uy * n, start.y + uy * a + ux * n);
+        };
+        QPainterPath band;
+        band.addPolygon(QPolygonF({ at(a0, -far), at(a1, -far), at(a1, far), at(a0, far) }));
+        band.closeSubpath();
+        area = area.intersected(band);
+    }
+    QLinearGradient lg(start.toQt(), end.toQt());
+    lg.setStops(g.toQtStops());
+    Operation op = brushOperation(area, QBrush(lg));
+    op.userToDevice = toDevice;
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::drawRadialGradient(const Gradient& g, const Point& startCenter,
+                                         double startRadius, const Point& endCenter,
+                                         double endRadius, unsigned options)
+{
+    if (!std::isfinite(startRadius) || !std::isfinite(endRadius) || startRadius < 0 || endRadius < 0)
+        return;
+    const QTransform toDevice = d->userToDevice();
+    const QRectF visible = d->visibleDeviceRect();
+    if (visible.isEmpty())
+        return;
+    QPainterPath area;
+    area.addPolygon(toDevice.inverted().map(QPolygonF(visible)));
+    area.closeSubpath();
+
+    auto disc = [](const Point& c, double r) {
+        QPainterPath p;
+        p.addEllipse(c.toQt(), r, r);
+        return p;
+    };
+    const double dist = std::hypot(endCenter.x - startCenter.x, endCenter.y - startCenter.y);
+    const bool endHoldsStart = dist + startRadius <= endRadius;
+    if (!(options & GradientDrawsAfterEnd)) {
+        // Past the end nothing is drawn: keep the hull of the two circles, the union of every
+        // circle between them.
+        QPainterPath hull = disc(startCenter, startRadius).united(disc(endCenter, endRadius));
+        if (dist > std::abs(endRadius - startRadius)) {
+            const double phi = std::atan2(endCenter.y - startCenter.y, endCenter.x - startCenter.x);
+            const double alpha = std::acos((startRadius - endRadius) / dist);
+            auto tangent = [&](const Point& c, double r, double angle) {
+                return QPointF(c.x + r * std::cos(angle), c.y + r * std::sin(angle));
+            };
+            QPolygonF quad({ tangent(startCenter, startRadius, phi + alpha),
+                             tangent(endCenter, endRadius, phi + alpha),
+                             tangent(endCenter, endRadius, phi - alpha),
+                             tangent(startCenter, startRadius, phi - alpha) });
+            QPainterPath q;
+            q.addPolygon(quad);
+            q.closeSubpath();
+            hull = hull.united(q);
+        }
+        area = area.intersected(hull);
+    }
+    if (!(options & GradientDrawsBeforeStart) && endHoldsStart && startRadius > 0)
+        area = area.subtracted(disc(startCenter, startRadius));
+
+    QRadialGradient rg(endCenter.toQt(), endRadius, startCenter.toQt(), startRadius);
+    rg.setStops(g.toQtStops());
+    Operation op = brushOperation(area, QBrush(rg));
+    op.userToDevice = toDevice;
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::drawLinearGradientInPath(const Gradient& g, const BezierPath& path,
+                                               double angleDegrees)
+{
+    const Rect b = path.bounds();
+    if (path.isEmpty() || !std::isfinite(angleDegrees))
+        return;
+    const double rad = angleDegrees * M_PI / 180.0;
+    const double ux = std::cos(rad), uy = std::sin(rad);
+    const Point corners[4] = { { b.minX(), b.minY() }, { b.maxX(), b.minY() },
+                               { b.maxX(), b.maxY() }, { b.minX(), b.maxY() } };
+    Point lo = corners[0];
+    double loDot = std::numeric_limits<double>::infinity(), hiDot = -loDot;
+    for (const Point& c : corners) {
+        const double dot = c.x * ux + c.y * uy;
+        if (dot < loDot) {
+            loDot = dot;
+            lo = c;
+        }
+        hiDot = std::max(hiDot, dot);
+    }
+    const double span = hiDot - loDot;
+    const Point start = lo;
+    Point end(lo.x + ux * span, lo.y + uy * span);
+    if (span <= 0.0)
+        end = Point(lo.x + ux, lo.y + uy); // a flat path still gets its first colour
+    QLinearGradient lg(start.toQt(), end.toQt());
+    lg.setStops(g.toQtStops());
+    Operation op = brushOperation(path.toQPainterPath(), QBrush(lg));
+    op.userToDevice = d->userToDevice();
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::drawRadialGradientInPath(const Gradient& g, const BezierPath& path,
+                                               const Point& relativeCenter)
+{
+    if (path.isEmpty())
+        return;
+    const Rect b = path.bounds();
+    const double rx = std::isfinite(relativeCenter.x) ? relativeCenter.x : 0.0;
+    const double ry = std::isfinite(relativeCenter.y) ? relativeCenter.y : 0.0;
+    const Point c(b.midX() + rx * b.width() / 2, b.midY() + ry * b.height() / 2);
+    double radius = 0.0;
+    for (const Point& k : { Point(b.minX(), b.minY()), Point(b.maxX(), b.minY()),
+                            Point(b.maxX(), b.maxY()), Point(b.minX(), b.maxY()) })
+        radius = std::max(radius, std::hypot(k.x - c.x, k.y - c.y));
+    if (!(radius > 0.0))
+        radius = 1.0;
+    QRadialGradient rg(c.toQt(), radius);
+    rg.setStops(g.toQtStops());
+    Operation op = brushOperation(path.toQPainterPath(), QBrush(rg));
+    op.userToDevice = d->userToDevice();
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::drawImage(const Image& image, const Rect& destRect, const Rect& sourceRect,
+                                CompositingOperation compositing, double fraction)
+{
+    if (image.isNull())
+        return;
+    const QImage pixels = image.toQImage();
+    if (pixels.isNull())
+        return;
+    const Size pts = image.size();
+    if (!(pts.width > 0) || !(pts.height > 0))
+        return;
+    const double kx = pixels.width() / pts.width, ky = pixels.height() / pts.height;
+    Rect dest = destRect.standardized();
+    Rect src = sourceRect.isNull() ? Rect(0, 0, pts.width, pts.height) : sourceRect.standardized();
+    if (src.isEmpty() || dest.isEmpty())
+        return;
+    // Only the part of the source on the picture is drawn, into the matching part of dest.
+    const Rect onPicture = src.intersection(Rect(0, 0, pts.width, pts.height));
+    if (onPicture.isNull() || onPicture.isEmpty())
+        return;
+    const double sx = dest.width() / src.width(), sy = dest.height() / src.height();
+    dest = Rect(dest.x() + (onPicture.x() - src.x()) * sx, dest.y() + (onPicture.y() - src.y()) * sy,
+                onPicture.width() * sx, onPicture.height() * sy);
+    src = onPicture;
+    // Picture pixels have row 0 at the top; y-up source rects count from the bottom.
+    const QRectF pixelSource(src.x() * kx, (pts.height - src.maxY()) * ky, src.width() * kx,
+                             src.height() * ky);
+    const QRectF target = dest.toQt();
+    QPainterPath shape;
+    shape.addRect(target);
+
+    QImage drawn = pixels;
+    QRectF drawnSource = pixelSource;
+    const QTransform toDevice = d->userToDevice();
+    const double deviceW = std::hypot(toDevice.m11(), toDevice.m12()) * target.width();
+    const double deviceH = std::hypot(toDevice.m21(), toDevice.m22()) * target.height();
+    constexpr double kMaxReduction = 2.0;
+    if (std::isfinite(deviceW) && std::isfinite(deviceH) && deviceW >= 1 && deviceH >= 1
+        && (pixelSource.width() > kMaxReduction * deviceW
+            || pixelSource.height() > kMaxReduction * deviceH)) {
+        const QRect whole = pixelSource.toAlignedRect().intersected(pixels.rect());
+        const QSize size(int(std::ceil(std::min(deviceW, double(whole.width())))),
+                         int(std::ceil(std::min(deviceH, double(whole.height())))));
+        const QImage reduced = ReducedPictureCache::reduced(image.contentId(), pixels, whole, size);
+        if (!reduced.isNull()) {
+            drawn = reduced;
+            drawnSource = QRectF(reduced.rect());
+        }
+    }
+
+    Operation op;
+    op.shape = shape;
+    op.brushSource = false;
+    op.paint = [drawn, drawnSource, target](QPainter& p, bool) {
+        // A local flip keeps the picture upright in the y-up space.
+        const QTransform flip(1, 0, 0, -1, 0, target.top() + target.bottom());
+        p.setTransform(flip * p.transform());
+        p.drawImage(target, drawn, drawnSource);
+    };
+    op.userToDevice = toDevice;
+    op.mode = toBlendMode(compositing);
+    op.alpha = d->state().alpha * (std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0);
+    d->run(std::move(op));
+}
+
+void GraphicsContext::fillPathWithPattern(const BezierPath& path, const Image& tile,
+                                          const Point& phase, double fraction)
+{
+    if (tile.isNull())
+        return;
+    const QImage pixels = tile.toQImage();
+    const Size pts = tile.size();
+    if (pixels.isNull() || !(pts.width > 0) || !(pts.height > 0) || !std::isfinite(phase.x)
+        || !std::isfinite(phase.y))
+        return;
+    QPainterPath shape;
+    if (path.isEmpty()) {
+        const QRectF visible = d->visibleDeviceRect();
+        shape.addPolygon(d->userToDevice().inverted().map(QPolygonF(visible)));
+        shape.closeSubpath();
+    } else {
+        shape = path.toQPainterPath();
+    }
+    QBrush brush(pixels);
+    // Tile pixel (u, v) lands at (phase.x + u * w/pw, phase.y + h - v * h/ph): upright, with
+    // one copy's bottom-left at the phase.
+    brush.setTransform(QTransform(pts.width / pixels.width(), 0, 0, -pts.height / pixels.height(),
+                                  phase.x, phase.y + pts.height));
+    Operation op = brushOperation(shape, brush);
+    op.brushSource = false;
+    op.userToDevice = d->userToDevice();
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha * (std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0);
+    d->run(std::move(op));
+}
+
+// ---- transparency layers
+
+void GraphicsContext::beginTransparencyLayer()
+{
+    const QRect area = roundOut(d->visibleDeviceRect());
+    Impl::Surface layer;
+    layer.layerState = d->state();
+    layer.deviceRect = area;
+    layer.ownImage = std::make_unique<QImage>(newBuffer(area.size()));
+    if (!layer.ownImage->isNull()) {
+        layer.image = layer.ownImage.get();
+        layer.ownPainter = std::make_unique<QPainter>(layer.image);
+        layer.painter = layer.ownPainter.get();
+    }
+    layer.deviceToPainter = QTransform::fromTranslate(-area.left(), -area.top());
+    d->surfaces.push_back(std::move(layer));
+    // Inside, drawing starts from the defaults; the saved values apply to the whole at the end.
+    d->state().alpha = 1.0;
+    d->state().blendMode = BlendMode::Normal;
+    d->state().shadow.reset();
+}
+
+void GraphicsContext::endTransparencyLayer()
+{
+    if (d->surfaces.size() < 2)
+        return;
+    Impl::Surface layer = std::move(d->surfaces.back());
+    d->surfaces.pop_back();
+    const State saved = layer.layerState;
+    d->state().alpha = saved.alpha;
+    d->state().blendMode = saved.blendMode;
+    d->state().shadow = saved.shadow;
+    if (!layer.painter || layer.drawn.isEmpty())
+        return;
+    layer.ownPainter.reset();
+    const QRect drawn = layer.drawn;
+    const QImage pixels = *layer.ownImage;
+    const QRect source = drawn.translated(-layer.deviceRect.topLeft());
+
+    // Composited in device space under the clip that was current at begin.
+    const auto clip = d->state().clip;
+    d->state().clip = saved.clip;
+    Operation op;
+    QPainterPath shape;
+    shape.addRect(QRectF(drawn));
+    op.shape = shape;
+    op.userToDevice = QTransform();
+    op.brushSource = false;
+    op.mode = saved.blendMode;
+    op.alpha = saved.alpha;
+    op.paint = [pixels, source, drawn](QPainter& p, bool) {
+        p.drawImage(QPointF(drawn.topLeft()), pixels, QRectF(source));
+    };
+    op.prerendered = pixels;
+    op.prerenderedOrigin = layer.deviceRect.topLeft();
+    d->run(std::move(op));
+    d->state().clip = clip;
+}
+
+QImage* GraphicsContext::targetImage() { return d->surfaces.back().image; }
+
+} // namespace platform
