@@ -113,3 +113,15 @@ TEST(DataAdditions, ArraysRoundTripAndObjectsAreNotAllowedBack)
     EXPECT_FALSE(toDataArray(QByteArray("garbage")));
     EXPECT_FALSE(toDataArray(data->left(data->size() / 2)));
 }
+
+#include "foundation/ParagraphStyleAdditions.h"
+
+TEST(ParagraphStyleAdditions, AlignmentWithDefaultsOtherwise)
+{
+    for (auto alignment : {platform::TextAlignment::Left, platform::TextAlignment::Center,
+             platform::TextAlignment::Right, platform::TextAlignment::Justified}) {
+        platform::ParagraphStyle expected;
+        expected.alignment = alignment;
+        EXPECT_EQ(mutableParagraphStyleWithTextAlignment(alignment), expected);
+    }
+}

@@ -1,0 +1,578 @@
+#include "platform/ui/ViewHost.h"
+
+#include "platform/graphics/GraphicsContext.h"
+#include "platform/ui/TextInputClient.h"
+#include "platform/ui/UiLogging.h"
+#include "platform/ui/View.h"
+
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QLineF>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyleHints>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace platform {
+
+ViewHost::ViewHost(QWidget* parent)
+    : QWidget(parent)
+{
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    m_clock.start();
+}
+
+ViewHost::~ViewHost()
+{
+    if (m_root)
+        m_root->m_host = nullptr;
+}
+
+void ViewHost::setRootView(std::unique_ptr<View> root)
+{
+    if (View::isDrawing()) {
+        qCWarning(lcPlatformUi) << "ViewHost: setRootView during drawing ignored";
+        return;
+    }
+    if (m_root)
+        m_root->m_host = nullptr;
+    m_root = std::move(root);
+    m_inside.clear();
+    m_pressKind = PressKind::None;
+    if (m_root) {
+        m_root->m_host = this;
+        fitRootToWidget();
+        m_root->treeDidGetHost();
+    }
+    setAttribute(Qt::WA_InputMethodEnabled, inputClient() != nullptr);
+    update();
+}
+
+std::unique_ptr<View> ViewHost::takeRootView()
+{
+    if (m_root)
+        m_root->m_host = nullptr;
+    m_inside.clear();
+    m_pressKind = PressKind::None;
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    update();
+    return std::move(m_root);
+}
+
+void ViewHost::fitRootToWidget()
+{
+    const Rect full(0.0, 0.0, width(), height());
+    if (m_root && m_root->frame() != full)
+        m_root->setFrame(full);
+}
+
+bool ViewHost::isInTree(const View* view) const
+{
+    return view && view->host() == this;
+}
+
+// ---- first responder and input methods
+
+View* ViewHost::firstResponder() const
+{
+    View* v = m_firstResponder.get();
+    return isInTree(v) ? v : nullptr;
+}
+
+bool ViewHost::makeFirstResponder(View* view)
+{
+    View* current = firstResponder();
+    if (view == current)
+        return true;
+    if (view && !isInTree(view))
+        return false;
+    if (current && !current->resignFirstResponder())
+        return false;
+    // The former responder has let go; a refusal leaves none.
+    m_firstResponder = ViewPointer();
+    const bool accepted = !view || (view->acceptsFirstResponder() && view->becomeFirstResponder());
+    if (accepted)
+        m_firstResponder = ViewPointer(view);
+    setAttribute(Qt::WA_InputMethodEnabled, inputClient() != nullptr);
+    if (hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImQueryAll);
+    return accepted;
+}
+
+TextInputClient* ViewHost::inputClient() const
+{
+    return dynamic_cast<TextInputClient*>(firstResponder());
+}
+
+void ViewHost::inputMethodEvent(QInputMethodEvent* event)
+{
+    TextInputClient* client = inputClient();
+    if (!client) {
+        event->ignore();
+        return;
+    }
+    if (!event->commitString().isEmpty())
+        client->insertText(event->commitString());
+    if (!event->preeditString().isEmpty()) {
+        int cursor = int(event->preeditString().size());
+        for (const auto& attribute : event->attributes()) {
+            if (attribute.type == QInputMethodEvent::Cursor)
+                cursor = std::clamp(attribute.start, 0, int(event->preeditString().size()));
+        }
+        client->setMarkedText(event->preeditString(), cursor, 0);
+    } else if (client->hasMarkedText()) {
+        client->setMarkedText(QString(), 0, 0);
+    }
+    event->accept();
+}
+
+QVariant ViewHost::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const TextInputClient* client = inputClient();
+    switch (query) {
+    case Qt::ImEnabled:
+        return client != nullptr;
+    case Qt::ImCursorRectangle:
+        if (client)
+            return widgetRectFromWindow(
+                firstResponder()->convertRectToView(client->caretRect(), nullptr));
+        break;
+    case Qt::ImHints:
+        if (client)
+            return int(Qt::ImhNone);
+        break;
+    default:
+        break;
+    }
+    return QWidget::inputMethodQuery(query);
+}
+
+// ---- coordinates and painting
+
+Point ViewHost::windowPointFromWidget(const QPointF& p) const
+{
+    return { p.x(), height() - p.y() };
+}
+
+QPointF ViewHost::widgetPointFromWindow(const Point& p) const
+{
+    return { p.x, height() - p.y };
+}
+
+QRectF ViewHost::widgetRectFromWindow(const Rect& r) const
+{
+    const Rect s = r.standardized();
+    return { s.minX(), height() - s.maxY(), s.width(), s.height() };
+}
+
+void ViewHost::setNeedsDisplayInWindowRect(const Rect& rect)
+{
+    if (rect.isNull() || !std::isfinite(rect.x()) || !std::isfinite(rect.y())
+        || !std::isfinite(rect.width()) || !std::isfinite(rect.height()))
+        return;
+    // One pixel more on every side for antialiased edges.
+    const QRect area
+        = widgetRectFromWindow(rect).toAlignedRect().adjusted(-1, -1, 1, 1) & this->rect();
+    if (area.isEmpty())
+        return;
+    m_pendingRepaint += area;
+    update(area);
+}
+
+void ViewHost::paintEvent(QPaintEvent* event)
+{
+    m_pendingRepaint = QRegion();
+    if (!m_root)
+        return;
+    const QRect area = event->rect();
+    const Rect dirty(area.x(), height() - (area.y() + area.height()), area.width(), area.height());
+    // Shadows cast from just outside the area must land in it, so the tree draws a margin as
+    // wide as the farthest shadow reaches; Qt's own clip keeps the pixels to the area.
+    const double treeReach = m_root->shadowReachInTree(m_root->transformToSuperview());
+    const double reach = std::isfinite(treeReach) ? std::min(treeReach, 4096.0) : 4096.0;
+    const Rect drawn = dirty.insetBy(-reach, -reach);
+    {
+        QPainter painter(this);
+        GraphicsContext ctx(painter, width(), height());
+        ctx.clipToRect(drawn);
+        m_root->displayInSuperview(ctx, drawn);
+    }
+    m_root->clearNeedsDisplayInTree();
+}
+
+void ViewHost::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitRootToWidget();
+}
+
+// ---- pointer
+
+void ViewHost::mousePressEvent(QMouseEvent* event)
+{
+    handlePress(event, false);
+}
+
+void ViewHost::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    handlePress(event, true);
+}
+
+void ViewHost::handlePress(QMouseEvent* event, bool qtDoubleClick)
+{
+    const Point p = windowPointFromWidget(event->position());
+    const unsigned flags = Event::modifierFlagsFromQt(event->modifiers());
+    m_lastPointer = p;
+    PressKind kind = PressKind::None;
+    if (event->button() == Qt::LeftButton)
+        kind = (flags & ControlKeyMask) ? PressKind::Right : PressKind::Left;
+    else if (event->button() == Qt::RightButton)
+        kind = PressKind::Right;
+    if (kind == PressKind::None || m_pressKind != PressKind::None) {
+        // Other buttons, and a second button during a press, are not ours.
+        event->ignore();
+        return;
+    }
+
+    const qint64 now = m_clock.elapsed();
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    const bool continues = event->button() == m_lastPressButton && m_lastPressTime >= 0
+        && now - m_lastPressTime <= hints->mouseDoubleClickInterval()
+        && QLineF(event->position(), m_lastPressPos).length() <= hints->mouseDoubleClickDistance();
+    m_clickCount = continues ? m_clickCount + 1 : 1;
+    if (qtDoubleClick)
+        m_clickCount = std::max(m_clickCount, 2);
+    m_lastPressTime = now;
+    m_lastPressPos = event->position();
+    m_lastPressButton = event->button();
+
+    View* hit = m_root ? m_root->hitTest(p) : nullptr;
+    if (!hit) {
+        event->ignore();
+        return;
+    }
+    if (hit->acceptsFirstResponder())
+        makeFirstResponder(hit);
+    m_pressTarget = ViewPointer(hit);
+    m_pressKind = kind;
+    m_pressButton = event->button();
+    event->accept();
+    // The responder change above may have run code that removed the view.
+    if (View* target = m_pressTarget.get(); isInTree(target)) {
+        if (kind == PressKind::Left)
+            target->mouseDown(Event::mouseEvent(EventType::LeftMouseDown, p, flags, m_clickCount));
+        else
+            target->rightMouseDown(
+                Event::mouseEvent(EventType::RightMouseDown, p, flags, m_clickCount));
+    }
+}
+
+void ViewHost::mouseMoveEvent(QMouseEvent* event)
+{
+    const Point p = windowPointFromWidget(event->position());
+    const unsigned flags = Event::modifierFlagsFromQt(event->modifiers());
+    m_lastPointer = p;
+    if (m_pressKind != PressKind::None && !(event->buttons() & m_pressButton)) {
+        // The release went elsewhere (a pop-up, a grab): end the press quietly.
+        m_pressKind = PressKind::None;
+        m_pressTarget = ViewPointer();
+    }
+    if (m_pressKind != PressKind::None) {
+        if (View* target = m_pressTarget.get(); isInTree(target)) {
+            if (m_pressKind == PressKind::Left)
+                target->mouseDragged(
+                    Event::mouseEvent(EventType::LeftMouseDragged, p, flags, m_clickCount));
+            else
+                target->rightMouseDragged(
+                    Event::mouseEvent(EventType::RightMouseDragged, p, flags, m_clickCount));
+        }
+        updateTracking(p, flags, true);
+    } else {
+        updateTracking(p, flags, false);
+        updateHoverCursor(p);
+    }
+    event->accept();
+}
+
+void ViewHost::mouseReleaseEvent(QMouseEvent* event)
+{
+    const Point p = windowPointFromWidget(event->position());
+    const unsigned flags = Event::modifierFlagsFromQt(event->modifiers());
+    m_lastPointer = p;
+    if (m_pressKind == PressKind::None || event->button() != m_pressButton) {
+        event->ignore();
+        return;
+    }
+    const PressKind kind = m_pressKind;
+    View* target = m_pressTarget.get();
+    m_pressKind = PressKind::None;
+    m_pressTarget = ViewPointer();
+    if (isInTree(target)) {
+        if (kind == PressKind::Left)
+            target->mouseUp(Event::mouseEvent(EventType::LeftMouseUp, p, flags, m_clickCount));
+        else
+            target->rightMouseUp(
+                Event::mouseEvent(EventType::RightMouseUp, p, flags, m_clickCount));
+    }
+    event->accept();
+    updateTracking(p, flags, false);
+    updateHoverCursor(p);
+}
+
+void ViewHost::wheelEvent(QWheelEvent* event)
+{
+    const Point p = windowPointFromWidget(event->position());
+    m_lastPointer = p;
+    View* hit = m_root ? m_root->hitTest(p) : nullptr;
+    if (!hit) {
+        event->ignore();
+        return;
+    }
+    // A wheel notch is 120 eighths of a degree and counts as one line; without precise
+    // deltas the scrolling deltas are in lines too.
+    const double lineX = event->angleDelta().x() / 120.0;
+    const double lineY = event->angleDelta().y() / 120.0;
+    const bool precise = !event->pixelDelta().isNull();
+    const double scrollX = precise ? event->pixelDelta().x() : lineX;
+    const double scrollY = precise ? event->pixelDelta().y() : lineY;
+    const bool handled = hit->scrollWheel(Event::scrollEvent(p,
+        Event::modifierFlagsFromQt(event->modifiers()), lineX, lineY, scrollX, scrollY, precise));
+    event->setAccepted(handled);
+}
+
+void ViewHost::enterEvent(QEnterEvent* event)
+{
+    const Point p = windowPointFromWidget(event->position());
+    m_lastPointer = p;
+    const unsigned flags = Event::modifierFlagsFromQt(QGuiApplication::keyboardModifiers());
+    updateTracking(p, flags, m_pressKind != PressKind::None);
+    if (m_pressKind == PressKind::None)
+        updateHoverCursor(p);
+}
+
+void ViewHost::leaveEvent(QEvent*)
+{
+    exitAllTrackingAreas(
+        m_lastPointer, Event::modifierFlagsFromQt(QGuiApplication::keyboardModifiers()));
+}
+
+// ---- tracking areas
+
+namespace {
+
+struct AreaHit {
+    View* owner = nullptr;
+    TrackingArea area;
+};
+
+bool isActive(const View* owner, const TrackingArea& area)
+{
+    return !(area.options & TrackingActiveWhenFirstResponder) || owner->isFirstResponder();
+}
+
+// The areas under a point of the view's superview space, hidden views excepted.
+void collectAreas(View* view, const Point& pointInSuperview, std::vector<AreaHit>& out)
+{
+    if (view->isHidden())
+        return;
+    const auto toSelf = view->transformToSuperview().inverted();
+    if (!toSelf)
+        return;
+    const Point p = toSelf->map(pointInSuperview);
+    for (const TrackingArea& area : view->trackingAreas()) {
+        const Rect r
+            = (area.options & TrackingInVisibleRect) ? view->bounds().standardized() : area.rect;
+        if (isActive(view, area) && r.contains(p))
+            out.push_back({ view, area });
+    }
+    for (View* sub : view->subviews())
+        collectAreas(sub, p, out);
+}
+
+const TrackingArea* findArea(const View* owner, std::uint64_t id)
+{
+    for (const TrackingArea& a : owner->trackingAreas()) {
+        if (a.id == id)
+            return &a;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void ViewHost::updateTracking(const Point& p, unsigned flags, bool buttonHeld)
+{
+    std::vector<AreaHit> now;
+    if (m_root)
+        collectAreas(m_root.get(), p, now);
+    const auto isNow = [&now](const View* owner, std::uint64_t id) {
+        return std::any_of(now.begin(), now.end(),
+            [&](const AreaHit& h) { return h.owner == owner && h.area.id == id; });
+    };
+    // While a button is held, areas that do not track drags keep their state.
+    const auto frozen = [buttonHeld](const TrackingArea& a) {
+        return buttonHeld && !(a.options & TrackingEnabledDuringMouseDrag);
+    };
+
+    std::vector<AreaHit> exits, enters, moves;
+    std::vector<Inside> stillInside;
+    for (const Inside& in : m_inside) {
+        View* owner = in.owner.get();
+        const TrackingArea* area = isInTree(owner) ? findArea(owner, in.id) : nullptr;
+        if (!area)
+            continue; // the view or the area is gone: no exit to report
+        if (isNow(owner, in.id) || frozen(*area))
+            stillInside.push_back(in);
+        else
+            exits.push_back({ owner, *area });
+    }
+    for (const AreaHit& hit : now) {
+        const bool wasInside = std::any_of(stillInside.begin(), stillInside.end(),
+            [&](const Inside& in) { return in.owner.get() == hit.owner && in.id == hit.area.id; });
+        if (!wasInside && !frozen(hit.area)) {
+            stillInside.push_back({ ViewPointer(hit.owner), hit.area.id });
+            enters.push_back(hit);
+        }
+        if (!buttonHeld && (hit.area.options & TrackingMouseMoved))
+            moves.push_back(hit);
+    }
+    m_inside = std::move(stillInside);
+
+    // Handlers may change the tree: each owner is checked before it is called.
+    std::vector<std::pair<ViewPointer, Event>> events;
+    for (const AreaHit& h : exits) {
+        if (h.area.options & TrackingMouseEnteredAndExited)
+            events.emplace_back(
+                h.owner, Event::trackingEvent(EventType::MouseExited, p, flags, h.area));
+    }
+    for (const AreaHit& h : enters) {
+        if (h.area.options & TrackingMouseEnteredAndExited)
+            events.emplace_back(
+                h.owner, Event::trackingEvent(EventType::MouseEntered, p, flags, h.area));
+        if (h.area.options & TrackingCursorUpdate)
+            events.emplace_back(
+                h.owner, Event::trackingEvent(EventType::CursorUpdate, p, flags, h.area));
+    }
+    for (const AreaHit& h : moves)
+        events.emplace_back(h.owner, Event::trackingEvent(EventType::MouseMoved, p, flags, h.area));
+
+    for (const auto& [pointer, event] : events) {
+        View* owner = pointer.get();
+        if (!isInTree(owner))
+            continue;
+        switch (event.type()) {
+        case EventType::MouseExited:
+            owner->mouseExited(event);
+            break;
+        case EventType::MouseEntered:
+            owner->mouseEntered(event);
+            break;
+        case EventType::CursorUpdate:
+            owner->cursorUpdate(event);
+            break;
+        default:
+            owner->mouseMoved(event);
+            break;
+        }
+    }
+}
+
+void ViewHost::exitAllTrackingAreas(const Point& p, unsigned flags)
+{
+    std::vector<std::pair<ViewPointer, Event>> events;
+    for (const Inside& in : m_inside) {
+        View* owner = in.owner.get();
+        const TrackingArea* area = isInTree(owner) ? findArea(owner, in.id) : nullptr;
+        if (area && (area->options & TrackingMouseEnteredAndExited))
+            events.emplace_back(
+                in.owner, Event::trackingEvent(EventType::MouseExited, p, flags, *area));
+    }
+    m_inside.clear();
+    for (const auto& [pointer, event] : events) {
+        if (View* owner = pointer.get(); isInTree(owner))
+            owner->mouseExited(event);
+    }
+}
+
+// ---- cursors
+
+void ViewHost::setViewCursor(const QCursor& cursor)
+{
+    m_viewCursor = cursor;
+    m_hoverCursorShown = false;
+    applyCursor(cursor);
+}
+
+void ViewHost::applyCursor(const QCursor& cursor)
+{
+    if (cursor.shape() != Qt::BitmapCursor && cursor.shape() == this->cursor().shape())
+        return;
+    QWidget::setCursor(cursor);
+}
+
+void ViewHost::updateHoverCursor(const Point& p)
+{
+    if (!m_root)
+        return;
+    for (View* v = m_root->hitTest(p); v; v = v->superview()) {
+        if (const auto cursor = v->cursorForPoint(v->convertPointFromView(p, nullptr))) {
+            applyCursor(*cursor);
+            m_hoverCursorShown = true;
+            return;
+        }
+    }
+    if (m_hoverCursorShown) {
+        applyCursor(m_viewCursor);
+        m_hoverCursorShown = false;
+    }
+}
+
+// ---- keys
+
+bool ViewHost::event(QEvent* event)
+{
+    // Tab belongs to the views while one of them takes keys, not to Qt's focus chain.
+    if (event->type() == QEvent::KeyPress && firstResponder()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(key);
+            if (key->isAccepted())
+                return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void ViewHost::keyPressEvent(QKeyEvent* event)
+{
+    deliverKey(event, EventType::KeyDown);
+}
+
+void ViewHost::keyReleaseEvent(QKeyEvent* event)
+{
+    deliverKey(event, EventType::KeyUp);
+}
+
+void ViewHost::deliverKey(QKeyEvent* event, EventType type)
+{
+    // Without a first responder the root view, standing for the window, gets the keys.
+    View* receiver = firstResponder();
+    if (!receiver)
+        receiver = m_root.get();
+    if (!receiver) {
+        event->ignore();
+        return;
+    }
+    const Event e = Event::keyEvent(type, Event::modifierFlagsFromQt(event->modifiers()),
+        Event::keyCodeFromQt(event->key()), Event::charactersFromQt(event->key(), event->text()),
+        event->isAutoRepeat());
+    const bool handled = type == EventType::KeyDown ? receiver->keyDown(e) : receiver->keyUp(e);
+    event->setAccepted(handled);
+}
+
+} // namespace platform

@@ -1,0 +1,124 @@
+#pragma once
+// The widget that shows a tree of our own views. It owns the root view, which always fills
+// it (frame (0, 0, width, height) in window space), paints the tree y-up, and turns Qt's
+// pointer, key, wheel, enter/leave and input-method events into view events:
+//  - a press goes to the frontmost view under the pointer, and that view gets the drags and
+//    the release of the same button; a left press with the Control bit (Qt's Meta key) is a
+//    right press;
+//  - click counts follow the system's double-click time and distance (a Qt double-click
+//    event counts at least 2);
+//  - keys go to the first responder, and up the responder chain; a key nobody handles is
+//    left to Qt;
+//  - tracking areas get entered, exited, moved and cursor-update events as the pointer moves;
+//  - input-method text goes to the first responder when it is a TextInputClient.
+#include "platform/geometry/Rect.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/ViewPointer.h"
+
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QRegion>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+class View;
+class TextInputClient;
+
+class ViewHost : public QWidget {
+    Q_OBJECT
+public:
+    explicit ViewHost(QWidget* parent = nullptr);
+    ~ViewHost() override;
+
+    // Installs the root view (resized to fill the widget); the former root is destroyed.
+    void setRootView(std::unique_ptr<View> root);
+    View* rootView() const { return m_root.get(); }
+    // Hands the root view back to the caller; the host is left empty.
+    std::unique_ptr<View> takeRootView();
+
+    // The view that receives keys and input-method text; nullptr when none (or when it has
+    // left the tree).
+    View* firstResponder() const;
+    // Asks the current first responder to resign and the new one to accept and become it.
+    // nullptr clears it. Answers false (and changes nothing) when either refuses, or when the
+    // view is not in this host's tree.
+    bool makeFirstResponder(View* view);
+
+    // The cursor a view asked for; stays until something sets another.
+    void setViewCursor(const QCursor& cursor);
+
+    // A repaint request for a rectangle of window space (y-up); the views call it.
+    void setNeedsDisplayInWindowRect(const Rect& rect);
+
+    // Window space (y-up) and widget space (y-down, Qt's) for this widget.
+    Point windowPointFromWidget(const QPointF& p) const;
+    QPointF widgetPointFromWindow(const Point& p) const;
+    QRectF widgetRectFromWindow(const Rect& r) const;
+
+    // What has been asked for since the last paint, in widget space (for tests and
+    // diagnostics; Qt keeps its own copy for painting).
+    QRegion pendingRepaint() const { return m_pendingRepaint; }
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    enum class PressKind { None, Left, Right };
+
+    void handlePress(QMouseEvent* event, bool qtDoubleClick);
+    void deliverKey(QKeyEvent* event, EventType type);
+    // Sends entered, exited, moved and cursor-update events for the pointer at p.
+    void updateTracking(const Point& p, unsigned flags, bool buttonHeld);
+    void exitAllTrackingAreas(const Point& p, unsigned flags);
+    void updateHoverCursor(const Point& p);
+    void applyCursor(const QCursor& cursor);
+    bool isInTree(const View* view) const;
+    TextInputClient* inputClient() const;
+    void fitRootToWidget();
+
+    std::unique_ptr<View> m_root;
+    ViewPointer m_firstResponder;
+
+    // The press in progress: the view that got it, and which kind it was.
+    ViewPointer m_pressTarget;
+    PressKind m_pressKind = PressKind::None;
+    Qt::MouseButton m_pressButton = Qt::NoButton;
+    Point m_lastPointer;
+
+    // Click counting.
+    QElapsedTimer m_clock;
+    qint64 m_lastPressTime = -1;
+    QPointF m_lastPressPos;
+    Qt::MouseButton m_lastPressButton = Qt::NoButton;
+    int m_clickCount = 0;
+
+    // Tracking areas the pointer is inside.
+    struct Inside {
+        ViewPointer owner;
+        std::uint64_t id = 0;
+    };
+    std::vector<Inside> m_inside;
+
+    QRegion m_pendingRepaint;
+    QCursor m_viewCursor; // set by the views
+    bool m_hoverCursorShown = false; // a cursorForPoint answer is showing instead
+};
+
+} // namespace platform

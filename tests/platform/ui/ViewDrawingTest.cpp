@@ -1,0 +1,240 @@
+// Drawing a view tree: renderToImage, group opacity, the group's drop shadow, hidden views,
+// dirty rectangles and the host's y-up painting.
+#include "TestViews.h"
+#include "platform/ui/ViewHost.h"
+#include "support/PixelProbe.h"
+
+#include <QPixmap>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using testsupport::Rgba;
+using uitest::FillView;
+
+namespace {
+
+const Color kWhite = Color::white();
+const Color kRed { 1, 0, 0, 1 };
+const Color kBlue { 0, 0, 1, 1 };
+const Rgba kWhitePx { 255, 255, 255, 255 };
+const Rgba kRedPx { 255, 0, 0, 255 };
+const Rgba kBluePx { 0, 0, 255, 255 };
+const Rgba kBlackPx { 0, 0, 0, 255 };
+
+// Sets needs-display from inside drawRect, which drawing must refuse.
+class MisbehavingView : public View {
+public:
+    using View::View;
+    void drawRect(const Rect&, GraphicsContext&) override
+    {
+        setNeedsDisplay();
+        removeFromSuperview();
+    }
+};
+
+} // namespace
+
+TEST(RenderToImage, ScaleTwoIsYUpAndCeilsThePixelSize)
+{
+    FillView root(Rect(0, 0, 100, 50), kBlue);
+    root.addSubview(std::make_unique<FillView>(Rect(10, 10, 10, 5), kRed));
+    const Image image = renderToImage(root, Rect(0, 0, 100, 50), 2.0);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixelSize(), QSize(200, 100));
+    EXPECT_EQ(image.size(), Size(100, 50));
+    const QImage px = image.toQImage();
+    // The red view covers pixels 20..39 across and 20..29 up from the bottom.
+    EXPECT_PIXEL_NEAR(px, 20, 20, kRedPx, 0);
+    EXPECT_PIXEL_NEAR(px, 39, 29, kRedPx, 0);
+    EXPECT_PIXEL_NEAR(px, 19, 25, kBluePx, 0);
+    EXPECT_PIXEL_NEAR(px, 30, 30, kBluePx, 0);
+    EXPECT_PIXEL_NEAR(px, 199, 99, kBluePx, 0);
+
+    // A part of the view, at a fractional size.
+    const Image part = renderToImage(root, Rect(5, 8, 10.25, 5), 2.0);
+    EXPECT_EQ(part.pixelSize(), QSize(21, 10));
+    EXPECT_PIXEL_NEAR(part.toQImage(), 10, 4, kRedPx, 0);
+    EXPECT_PIXEL_NEAR(part.toQImage(), 20, 9, kRedPx, 0);
+    EXPECT_PIXEL_NEAR(part.toQImage(), 9, 4, kBluePx, 0);
+    EXPECT_PIXEL_NEAR(part.toQImage(), 10, 3, kBluePx, 0);
+
+    struct Bad {
+        const char* name;
+        Rect rect;
+        double scale;
+    };
+    const Bad bad[] = {
+        { "empty", { 0, 0, 0, 10 }, 1 },
+        { "zero scale", { 0, 0, 10, 10 }, 0 },
+        { "NaN scale", { 0, 0, 10, 10 }, NAN },
+        { "infinite rect", { 0, 0, INFINITY, 10 }, 1 },
+        { "huge", { 0, 0, 1e6, 1e6 }, 1 },
+    };
+    for (const Bad& row : bad)
+        EXPECT_TRUE(renderToImage(root, row.rect, row.scale).isNull()) << row.name;
+}
+
+TEST(ViewDrawing, HiddenViewsDrawNothing)
+{
+    FillView root(Rect(0, 0, 40, 40), kBlue);
+    auto* child = root.addSubview(std::make_unique<FillView>(Rect(0, 0, 20, 20), kRed));
+    auto* grandchild = child->addSubview(std::make_unique<FillView>(Rect(0, 0, 5, 5), kWhite));
+    child->setHidden(true);
+    const QImage px = renderToImage(root, root.bounds(), 1).toQImage();
+    EXPECT_PIXEL_NEAR(px, 2, 2, kBluePx, 0);
+    EXPECT_PIXEL_NEAR(px, 10, 10, kBluePx, 0);
+    EXPECT_EQ(child->drawCount, 0);
+    EXPECT_EQ(grandchild->drawCount, 0);
+}
+
+TEST(ViewDrawing, GroupOpacityBlendsTheWholeGroupOnce)
+{
+    FillView root(Rect(0, 0, 60, 20), kWhite);
+    auto* group = root.addSubview(std::make_unique<View>(Rect(0, 0, 60, 20)));
+    group->addSubview(std::make_unique<FillView>(Rect(0, 0, 40, 20), kRed));
+    group->addSubview(std::make_unique<FillView>(Rect(20, 0, 40, 20), kRed));
+    group->setAlphaValue(0.5);
+    const QImage px = renderToImage(root, root.bounds(), 1).toQImage();
+    // Half red over white everywhere: the overlap is no darker than the rest.
+    const Rgba half { 255, 128, 128, 255 };
+    EXPECT_PIXEL_NEAR(px, 10, 10, half, 2);
+    EXPECT_PIXEL_NEAR(px, 30, 10, half, 2);
+    EXPECT_PIXEL_NEAR(px, 50, 10, half, 2);
+}
+
+TEST(ViewDrawing, DropShadowFollowsTheGroupsAlpha)
+{
+    struct Row {
+        const char* name;
+        double zoom;
+        double blur;
+    };
+    const Row rows[] = { { "sharp", 1, 0 }, { "sharp at zoom 2", 2, 0 }, { "blurred", 1, 8 } };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FillView root(Rect(0, 0, 200, 200), kWhite);
+        auto* canvas = root.addSubview(std::make_unique<View>(Rect(0, 0, 200, 200)));
+        canvas->scaleUnitSquareToSize({ row.zoom, row.zoom });
+        // The outermost view of a box nest: transparent itself, carrying the shadow.
+        auto* nest = canvas->addSubview(std::make_unique<View>(canvas->bounds()));
+        nest->addSubview(std::make_unique<FillView>(Rect(20, 40, 20, 20), kRed));
+        nest->setShadow(Shadow { { 10, -10 }, row.blur, Color(0, 0, 0, 1) });
+        const QImage px = renderToImage(root, root.bounds(), 1).toQImage();
+
+        const int z = int(row.zoom);
+        // The content covers its shadow.
+        EXPECT_PIXEL_NEAR(px, 30 * z, 50 * z, kRedPx, 0);
+        EXPECT_PIXEL_NEAR(px, 38 * z, 42 * z, kRedPx, 0);
+        // Right of and below the content, offset (10, -10) in the nest's own units.
+        if (row.blur == 0) {
+            EXPECT_PIXEL_NEAR(px, 45 * z, 35 * z, kBlackPx, 0);
+            EXPECT_PIXEL_NEAR(px, 49 * z + z - 1, 31 * z, kBlackPx, 0);
+            EXPECT_PIXEL_NEAR(px, 51 * z, 35 * z, kWhitePx, 0);
+            EXPECT_PIXEL_NEAR(px, 45 * z, 29 * z, kWhitePx, 0);
+        } else {
+            // Dark at the middle of the shadow, graded across its edge, gone far off.
+            const auto grey = [&](int x, int y) { return testsupport::pixelAt(px, x, y).r; };
+            EXPECT_LT(grey(45, 40), 40);
+            EXPECT_GT(grey(50, 40), 80);
+            EXPECT_LT(grey(50, 40), 180);
+            EXPECT_LT(grey(47, 40), grey(50, 40));
+            EXPECT_LT(grey(50, 40), grey(53, 40));
+            EXPECT_GT(grey(65, 40), 250);
+        }
+        // No shadow where the offset does not carry it.
+        EXPECT_PIXEL_NEAR(px, 15, 65 * z, kWhitePx, 0);
+    }
+}
+
+TEST(ViewDrawing, DirtyRectsReachTheHostInWidgetCoordinates)
+{
+    ViewHost host;
+    host.resize(300, 200);
+    auto root = std::make_unique<View>();
+    auto* canvas = root->addSubview(std::make_unique<View>(Rect(0, 0, 300, 200)));
+    canvas->scaleUnitSquareToSize({ 2, 2 });
+    auto* box = canvas->addSubview(std::make_unique<View>(Rect(10, 10, 20, 20)));
+    host.setRootView(std::move(root));
+    // Painting (here through grab) forgets what was marked.
+    host.grab();
+
+    // Marked region in the box -> window (20, 20)-(30, 30), y-up -> widget y 170..180.
+    box->setNeedsDisplayInRect({ 0, 0, 5, 5 });
+    EXPECT_TRUE(box->needsDisplay());
+    EXPECT_EQ(box->dirtyRect(), Rect(0, 0, 5, 5));
+    EXPECT_FALSE(canvas->needsDisplay());
+    EXPECT_EQ(host.pendingRepaint().boundingRect(), QRect(19, 169, 12, 12));
+
+    // A hidden view asks for nothing; a shadow widens the request by its reach.
+    host.grab();
+    EXPECT_TRUE(host.pendingRepaint().isEmpty());
+    EXPECT_FALSE(box->needsDisplay());
+    box->setHidden(true);
+    host.grab();
+    box->setNeedsDisplay();
+    EXPECT_TRUE(host.pendingRepaint().isEmpty());
+    box->setHidden(false);
+    host.grab();
+    canvas->setShadow(Shadow { { 0, 0 }, 2, Color(0, 0, 0, 1) });
+    host.grab();
+    box->setNeedsDisplayInRect({ 0, 0, 5, 5 });
+    // Reach 1.5 * blur + 1 = 4 own units of the canvas around the box's 5 x 5 corner.
+    EXPECT_EQ(host.pendingRepaint().boundingRect(), QRect(11, 161, 28, 28));
+}
+
+TEST(ViewDrawing, DrawingNeverInvalidatesOrChangesTheTree)
+{
+    FillView root(Rect(0, 0, 20, 20), kBlue);
+    auto* bad = root.addSubview(std::make_unique<MisbehavingView>(Rect(0, 0, 10, 10)));
+    root.clearNeedsDisplayInTree();
+    const Image image = renderToImage(root, root.bounds(), 1);
+    EXPECT_FALSE(image.isNull());
+    EXPECT_FALSE(bad->needsDisplay());
+    EXPECT_EQ(bad->superview(), &root);
+    EXPECT_FALSE(View::isDrawing());
+}
+
+TEST(ViewHostPainting, PaintsTheTreeYUp)
+{
+    ViewHost host;
+    host.resize(80, 60);
+    auto root = std::make_unique<FillView>(Rect(), kWhite);
+    auto* canvas = root->addSubview(std::make_unique<View>(Rect(0, 0, 80, 60)));
+    canvas->scaleUnitSquareToSize({ 2, 2 });
+    canvas->addSubview(std::make_unique<FillView>(Rect(0, 0, 10, 5), kRed));
+    host.setRootView(std::move(root));
+    const QImage px = host.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(px.size(), QSize(80, 60));
+    // The red view sits at the bottom-left, 20 x 10 pixels after the zoom.
+    EXPECT_PIXEL_NEAR(px, 0, 0, kRedPx, 0);
+    EXPECT_PIXEL_NEAR(px, 19, 9, kRedPx, 0);
+    EXPECT_PIXEL_NEAR(px, 20, 9, kWhitePx, 0);
+    EXPECT_PIXEL_NEAR(px, 5, 10, kWhitePx, 0);
+    EXPECT_PIXEL_NEAR(px, 79, 59, kWhitePx, 0);
+}
+
+TEST(ViewDrawing, ShadowFromContentOutsideTheDrawnRect)
+{
+    // Only the shadow lies in the drawn part (42, 30)-(52, 38); the content casting it does not.
+    const auto makeTree = [] {
+        auto root = std::make_unique<FillView>(Rect(0, 0, 200, 200), kWhite);
+        auto* nest = root->addSubview(std::make_unique<View>(root->bounds()));
+        nest->addSubview(std::make_unique<FillView>(Rect(20, 40, 20, 20), kRed));
+        nest->setShadow(Shadow { { 10, -10 }, 0, Color(0, 0, 0, 1) });
+        return root;
+    };
+    auto root = makeTree();
+    const QImage rendered = renderToImage(*root, Rect(42, 30, 10, 8), 1).toQImage();
+    EXPECT_PIXEL_NEAR(rendered, 2, 2, kBlackPx, 0);
+    EXPECT_PIXEL_NEAR(rendered, 9, 2, kWhitePx, 0);
+
+    // The same through a partial repaint of the host.
+    ViewHost host;
+    host.resize(200, 200);
+    host.setRootView(makeTree());
+    QImage painted(10, 8, QImage::Format_ARGB32_Premultiplied);
+    painted.fill(Qt::transparent);
+    host.render(&painted, QPoint(), QRegion(QRect(42, 200 - 38, 10, 8)));
+    EXPECT_PIXEL_NEAR(painted, 2, 2, kBlackPx, 0);
+    EXPECT_PIXEL_NEAR(painted, 9, 2, kWhitePx, 0);
+}
