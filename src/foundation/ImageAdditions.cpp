@@ -51,7 +51,7 @@ Image drawnImage(Size size, const std::function<void(GraphicsContext&)>& draw)
 
 Rect wholeRect(const Image& image)
 {
-    return {0, 0, image.size().width, image.size().height};
+    return { 0, 0, image.size().width, image.size().height };
 }
 
 } // namespace
@@ -64,16 +64,16 @@ Image imageRotated(const Image& image, float angle)
     const double w = image.size().width, h = image.size().height;
     Size canvas;
     if (a == -270.0f || a == -90.0f || a == 90.0f || a == 270.0f)
-        canvas = {h, w};
+        canvas = { h, w };
     else if (a == 180.0f || a == -180.0f)
-        canvas = {w, h};
+        canvas = { w, h };
     else
-        canvas = {std::max(w, h) + 20, std::max(w, h) + 20};
+        canvas = { std::max(w, h) + 20, std::max(w, h) + 20 };
     return drawnImage(canvas, [&](GraphicsContext& ctx) {
         ctx.translateCTM(canvas.width / 2, canvas.height / 2);
         ctx.rotateCTM(double(a) * kPi / 180.0);
-        ctx.drawImage(image, Rect(-w / 2, -h / 2, w, h), wholeRect(image),
-                      CompositingOperation::Copy, 1.0);
+        ctx.drawImage(
+            image, Rect(-w / 2, -h / 2, w, h), wholeRect(image), CompositingOperation::Copy, 1.0);
     });
 }
 
@@ -82,8 +82,8 @@ Image imageWithCIImage(const FilterImage& ciImage)
     if (!FilterImageRepresentation::canRepresent(ciImage))
         return {};
     const Rect e = ciImage.extent().standardized();
-    return Image::fromRepresentations({std::make_shared<FilterImageRepresentation>(ciImage)},
-                                      Size(e.width(), e.height()));
+    return Image::fromRepresentations(
+        { std::make_shared<FilterImageRepresentation>(ciImage) }, Size(e.width(), e.height()));
 }
 
 Image imageWithCIImageCopy(const FilterImage& ciImage)
@@ -91,8 +91,8 @@ Image imageWithCIImageCopy(const FilterImage& ciImage)
     if (!FilterImageRepresentation::canRepresent(ciImage))
         return {};
     const Rect e = ciImage.extent().standardized();
-    const QImage pixels = FilterRenderer::render(ciImage, Rect(0, 0, e.width(), e.height()), 1.0,
-                                                 RenderPath::Exact);
+    const QImage pixels = FilterRenderer::render(
+        ciImage, Rect(0, 0, e.width(), e.height()), 1.0, RenderPath::Exact);
     return pixels.isNull() ? Image() : Image::fromQImage(pixels, Size(e.width(), e.height()));
 }
 
@@ -133,7 +133,7 @@ Size pixelSize(const Image& image)
         w = std::max(w, rep->pixelSize().width());
         h = std::max(h, rep->pixelSize().height());
     }
-    return {double(w), double(h)};
+    return { double(w), double(h) };
 }
 
 Image tintedImageWithColor(const Image& image, const std::optional<Color>& color)
@@ -167,7 +167,8 @@ Image imageByScalingProportionallyToSize(const Image& image, Size target)
             x = (float(target.width) - dw) * 0.5f;
         dest = Rect(x, y, dw, dh);
     }
-    return drawnImage(target, [&](GraphicsContext& ctx) { ctx.drawImage(image, dest, wholeRect(image)); });
+    return drawnImage(
+        target, [&](GraphicsContext& ctx) { ctx.drawImage(image, dest, wholeRect(image)); });
 }
 
 Image resizedImageWithMaxSide(const Image& image, float m)
@@ -188,9 +189,10 @@ Image scaledToCover(const Image& image, Size target, bool fill)
     const double s = fill ? std::max(target.width / w, target.height / h)
                           : std::min(target.width / w, target.height / h);
     const double dw = w * s, dh = h * s;
-    const Rect dest(-std::round((dw - target.width) * 0.5), -std::round((dh - target.height) * 0.5),
-                    dw, dh);
-    return drawnImage(target, [&](GraphicsContext& ctx) { ctx.drawImage(image, dest, wholeRect(image)); });
+    const Rect dest(
+        -std::round((dw - target.width) * 0.5), -std::round((dh - target.height) * 0.5), dw, dh);
+    return drawnImage(
+        target, [&](GraphicsContext& ctx) { ctx.drawImage(image, dest, wholeRect(image)); });
 }
 } // namespace
 
@@ -205,7 +207,7 @@ Image aspectFitedImageToSize(const Image& image, Size target)
 }
 
 Image previewImageForCIFilter(const Image& image, const QString& filterName, Size size,
-                              const QMap<QString, FilterValue>& options)
+    const QMap<QString, FilterValue>& options)
 {
     if (image.isNull())
         return {};
@@ -248,7 +250,7 @@ Image tiledImageToSize(const Image& image, Size target)
 Image bluredImageWithStrength(const Image& image, double strength)
 {
     return previewImageForCIFilter(image, QStringLiteral("CIGaussianBlur"), Size(100, 100),
-                                   {{QStringLiteral("inputRadius"), strength}});
+        { { QStringLiteral("inputRadius"), strength } });
 }
 
 Image imageWithAlpha(const Image& image, float alpha)
@@ -257,7 +259,7 @@ Image imageWithAlpha(const Image& image, float alpha)
         return {};
     return drawnImage(image.size(), [&](GraphicsContext& ctx) {
         ctx.drawImage(image, wholeRect(image), wholeRect(image), CompositingOperation::SourceOver,
-                      double(alpha));
+            double(alpha));
     });
 }
 
@@ -275,7 +277,7 @@ QImage bitmapImageRepresentation(const Image& image)
     {
         GraphicsContext ctx(pixels);
         ctx.drawImage(image, Rect(0, 0, image.size().width, image.size().height), wholeRect(image),
-                      CompositingOperation::Copy, 1.0);
+            CompositingOperation::Copy, 1.0);
     }
     return pixels;
 }
@@ -308,8 +310,8 @@ Image imageWithCIImageSpecial(const FilterImage& ciImage)
     return pixels.isNull() ? Image() : Image::fromQImage(pixels, quarter.size);
 }
 
-std::shared_ptr<const ImageRepresentation> representationForBackingScale(const Image& image,
-                                                                         float scale)
+std::shared_ptr<const ImageRepresentation> representationForBackingScale(
+    const Image& image, float scale)
 {
     if (image.isNull() || !(image.size().width > 0))
         return nullptr;
@@ -343,13 +345,13 @@ std::shared_ptr<const ImageRepresentation> standardRep(const Image& image)
 Image retinaImage(const Image& image)
 {
     auto rep = retinaRep(image);
-    return rep ? Image::fromRepresentations({rep}, image.size()) : Image();
+    return rep ? Image::fromRepresentations({ rep }, image.size()) : Image();
 }
 
 Image standardImage(const Image& image)
 {
     auto rep = standardRep(image);
-    return rep ? Image::fromRepresentations({rep}, image.size()) : Image();
+    return rep ? Image::fromRepresentations({ rep }, image.size()) : Image();
 }
 
 Image NSImage(const FilterImage& ciImage)
@@ -364,8 +366,9 @@ FilterImage rotateDegrees(const FilterImage& ciImage, double angle)
     const Rect e = ciImage.extent();
     if (e.isInfinite() || e.isNull())
         return ciImage;
-    const AffineTransform t = AffineTransform::makeTranslation(-e.midX(), -e.midY())
-                                  .concatenated(AffineTransform::makeRotation(angle * kPi / 180.0))
-                                  .concatenated(AffineTransform::makeTranslation(e.midX(), e.midY()));
+    const AffineTransform t
+        = AffineTransform::makeTranslation(-e.midX(), -e.midY())
+              .concatenated(AffineTransform::makeRotation(angle * kPi / 180.0))
+              .concatenated(AffineTransform::makeTranslation(e.midX(), e.midY()));
     return ciImage.transformed(t);
 }

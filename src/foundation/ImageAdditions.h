@@ -43,11 +43,11 @@ platform::Image unscaledBitmapImageRep(const platform::Image& image);
 platform::Size pixelSize(const platform::Image& image);
 // The picture with the colour laid over its own pixels only (source-atop); a plain copy
 // without a colour.
-platform::Image tintedImageWithColor(const platform::Image& image,
-                                     const std::optional<platform::Color>& color);
+platform::Image tintedImageWithColor(
+    const platform::Image& image, const std::optional<platform::Color>& color);
 // Fitted, centred on the long axis, into a new picture of the target size.
-platform::Image imageByScalingProportionallyToSize(const platform::Image& image,
-                                                   platform::Size target);
+platform::Image imageByScalingProportionallyToSize(
+    const platform::Image& image, platform::Size target);
 // Fitted into m on its longer side.
 platform::Image resizedImageWithMaxSide(const platform::Image& image, float m);
 // Filling a new picture of the target size, overhanging equally on both sides.
@@ -57,8 +57,7 @@ platform::Image aspectFitedImageToSize(const platform::Image& image, platform::S
 // Run through the named filter (defaults, then the picture as input image, then every
 // option) and drawn scaled into a new picture of the given size. Null for an unknown filter.
 platform::Image previewImageForCIFilter(const platform::Image& image, const QString& filterName,
-                                        platform::Size size,
-                                        const QMap<QString, platform::FilterValue>& options);
+    platform::Size size, const QMap<QString, platform::FilterValue>& options);
 // A new picture of the target size covered with copies from the origin corner.
 platform::Image tiledImageToSize(const platform::Image& image, platform::Size target);
 // A 100 x 100 preview of the picture blurred with the strength as the blur radius.
@@ -73,10 +72,10 @@ QImage bitmapImageRepresentation(const platform::Image& image);
 platform::Image imageWithCIImageSpecial(const platform::FilterImage& ciImage);
 
 // ---- representations by backing scale (pixels per point)
-std::shared_ptr<const platform::ImageRepresentation>
-representationForBackingScale(const platform::Image& image, float scale);
-float backingScaleForRepresentation(const platform::Image& image,
-                                    const platform::ImageRepresentation& rep);
+std::shared_ptr<const platform::ImageRepresentation> representationForBackingScale(
+    const platform::Image& image, float scale);
+float backingScaleForRepresentation(
+    const platform::Image& image, const platform::ImageRepresentation& rep);
 bool hasRetina(const platform::Image& image);
 std::shared_ptr<const platform::ImageRepresentation> retinaRep(const platform::Image& image);
 std::shared_ptr<const platform::ImageRepresentation> standardRep(const platform::Image& image);

@@ -1,0 +1,19 @@
+#pragma once
+// The input extended without bounds by repeating its edge pixels outwards. An input without
+// bounds passes through unchanged.
+#include "platform/imaging/FilterNode.h"
+
+namespace platform {
+
+class ClampNode final : public FilterNode {
+public:
+    explicit ClampNode(FilterNodePtr input);
+
+    Rect extent() const override;
+    bool render(const RenderArgs& args, PixelTile& out) const override;
+
+private:
+    FilterNodePtr m_input;
+};
+
+} // namespace platform

@@ -1,0 +1,32 @@
+#include "platform/imaging/CropNode.h"
+
+namespace platform {
+
+CropNode::CropNode(FilterNodePtr input, const Rect& rect)
+    : m_input(std::move(input))
+    , m_rect(rect.standardized())
+{
+}
+
+Rect CropNode::extent() const
+{
+    return m_input->extent().intersection(m_rect);
+}
+
+bool CropNode::render(const RenderArgs& args, PixelTile& out) const
+{
+    const PixelRect keep = m_rect.isInfinite() ? out.rect() : roundedPixels(m_rect, args.scale);
+    const PixelRect inside = out.rect().intersected(keep);
+    if (inside == out.rect())
+        return m_input->render(args, out);
+    if (!inside.isEmpty()) {
+        PixelTile part;
+        if (!m_input->renderRect(args, inside, part))
+            return false;
+        out.copyFrom(part, inside);
+    }
+    out.clearOutside(inside);
+    return true;
+}
+
+} // namespace platform

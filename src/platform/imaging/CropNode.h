@@ -1,0 +1,19 @@
+#pragma once
+// The input inside a rectangle, clear outside. A pixel is kept when its centre lies inside.
+#include "platform/imaging/FilterNode.h"
+
+namespace platform {
+
+class CropNode final : public FilterNode {
+public:
+    CropNode(FilterNodePtr input, const Rect& rect);
+
+    Rect extent() const override;
+    bool render(const RenderArgs& args, PixelTile& out) const override;
+
+private:
+    FilterNodePtr m_input;
+    Rect m_rect;
+};
+
+} // namespace platform

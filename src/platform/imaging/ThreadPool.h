@@ -1,0 +1,22 @@
+#pragma once
+// A process-wide pool of worker threads for data-parallel loops over row stripes.
+//
+// parallelFor(n, f) runs f(0) ... f(n - 1), each exactly once, spread over the workers and
+// the calling thread, and returns when all have finished. The caller always takes part, so
+// nested or concurrent calls (a background render while the main thread renders) cannot
+// deadlock: a call completes even if no worker is free.
+#include <functional>
+
+namespace platform {
+
+class ThreadPool {
+public:
+    static void parallelFor(int n, const std::function<void(int)>& f);
+
+    // How many threads (workers plus the caller) a loop may use; 1 runs loops inline. The
+    // default is the number of hardware threads. For benchmarks that model smaller machines.
+    static void setMaxThreads(int n);
+    static int maxThreads();
+};
+
+} // namespace platform
