@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins qt6-qpa-plugins
   libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fontconfig fonts-urw-base35 fonts-dejavu-core
+  fontconfig libfontconfig-dev fonts-urw-base35 fonts-dejavu-core
 )
 
 missing=()

@@ -166,6 +166,28 @@ SZGradient SZGradient::initWithCoder(const platform::KeyedUnarchiver& coder)
     return g;
 }
 
+platform::AttributeValue SZGradient::attributeValue(const SZGradient& fill)
+{
+    return platform::AttributeValue(std::shared_ptr<const platform::AttributeObject>(
+        std::make_shared<const SZGradient>(fill)));
+}
+
+const SZGradient* SZGradient::fromAttribute(const platform::AttributeValue& value)
+{
+    return dynamic_cast<const SZGradient*>(value.object());
+}
+
+bool SZGradient::equals(const platform::AttributeObject& other) const
+{
+    const auto* fill = dynamic_cast<const SZGradient*>(&other);
+    return fill && isEqualTo(*fill);
+}
+
+std::shared_ptr<platform::AttributeObject> SZGradient::clone() const
+{
+    return std::make_shared<SZGradient>(*this);
+}
+
 void SZGradient::drawGradient(const SZGradient& g, const BezierPath& path, GraphicsContext& ctx,
                               double pathTurn)
 {

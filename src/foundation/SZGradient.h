@@ -12,6 +12,7 @@
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Gradient.h"
 #include "platform/graphics/Image.h"
+#include "platform/text/AttributeValue.h"
 
 #include <optional>
 #include <vector>
@@ -24,7 +25,8 @@ class KeyedUnarchiver;
 // The attributed-string attribute whose value is an SZGradient: the fill of a run of text.
 inline constexpr const char GradientAttributeName[] = "GradientAttributeName";
 
-class SZGradient final : public platform::KeyedCoding {
+// A fill is also a text attribute value (under GradientAttributeName) and an archivable object.
+class SZGradient final : public platform::KeyedCoding, public platform::AttributeObject {
 public:
     // Fill kinds (gradientType).
     enum Kind : int {
@@ -70,6 +72,14 @@ public:
     QString archiveClassName() const override { return QStringLiteral("SZGradient"); }
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     static SZGradient initWithCoder(const platform::KeyedUnarchiver& coder);
+
+    // As a text attribute: the value to store, and the fill a stored value holds (nullptr when
+    // it holds something else).
+    static platform::AttributeValue attributeValue(const SZGradient& fill);
+    static const SZGradient* fromAttribute(const platform::AttributeValue& value);
+    QString attributeClassName() const override { return archiveClassName(); }
+    bool equals(const platform::AttributeObject& other) const override;
+    std::shared_ptr<platform::AttributeObject> clone() const override;
 
     // Fills path with fill in ctx (kinds 0 and 1 leave their colour as the fill colour).
     // Linear kinds are drawn at 360 - angle across the path's bounds. pathTurn is the

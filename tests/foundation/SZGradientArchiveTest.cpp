@@ -117,3 +117,38 @@ TEST(SZGradientArchive, UndrawableNumbersBecomeSafe)
     EXPECT_TRUE(std::isfinite(back->angle));
     EXPECT_TRUE(std::isfinite(back->opacity));
 }
+
+#include "platform/text/AttributedString.h"
+#include "platform/text/TextValueCoding.h"
+
+using platform::AttributedString;
+using platform::registerTextArchiveClasses;
+
+TEST(SZGradientArchive, TextRunsKeepTheirFillByValue)
+{
+    registerTextArchiveClasses();
+    SZGradient fill;
+    fill.gradientType = SZGradient::LinearFill;
+    fill.angle = 30;
+    fill.drawType = 1;
+    AttributedString text(QStringLiteral("Text"));
+    text.addAttribute(QString::fromLatin1(GradientAttributeName), SZGradient::attributeValue(fill),
+                      {0, 2});
+
+    // Equal fills set separately compare equal, so the runs merge back into one.
+    AttributedString same(QStringLiteral("Text"));
+    same.addAttribute(QString::fromLatin1(GradientAttributeName), SZGradient::attributeValue(SZGradient(fill)),
+                      {0, 2});
+    EXPECT_TRUE(text == same);
+
+    KeyedArchiver archiver;
+    archiver.encodeObject(QStringLiteral("text"), text);
+    const QByteArray data = archiver.finishEncoding();
+    const auto back = KeyedUnarchiver(data, kDocumentClasses).decodeObject<AttributedString>(QStringLiteral("text"));
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(*back == text);
+    const SZGradient* stored = SZGradient::fromAttribute(
+        back->attributeAt(QString::fromLatin1(GradientAttributeName), 1));
+    ASSERT_NE(stored, nullptr);
+    EXPECT_TRUE(stored->isEqualTo(fill));
+}

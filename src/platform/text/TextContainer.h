@@ -1,0 +1,53 @@
+#pragma once
+// The region text is laid out in. Coordinates are the text system's own: the origin is the
+// container's top-left corner and y grows downward, line after line (the line-shape rules of
+// containers are written that way). TextLayout turns them into y-up positions where asked.
+//
+// For every line the layout proposes a rectangle (the full container width at the line's top,
+// as tall as the line's font asks) and the container answers the line fragment: the part of
+// it where text may go. A subclass shapes lines (circular or vertical text) by overriding
+// lineFragmentRect(). An empty answer means the container is full: the text from there on is
+// not laid out.
+#include "platform/geometry/Rect.h"
+#include "platform/geometry/Size.h"
+
+#include <limits>
+
+namespace platform {
+
+class AttributedString;
+
+class TextContainer {
+public:
+    // The largest 32-bit float: a container that never runs out of height.
+    static constexpr double unlimited = double(std::numeric_limits<float>::max());
+
+    explicit TextContainer(Size size = Size(unlimited, unlimited))
+        : m_size(size)
+    {
+    }
+    virtual ~TextContainer() = default;
+
+    Size size() const { return m_size; }
+    void setSize(Size size) { m_size = size; }
+
+    // Space kept free at both ends of every line fragment.
+    double lineFragmentPadding() const { return m_lineFragmentPadding; }
+    void setLineFragmentPadding(double padding) { m_lineFragmentPadding = padding; }
+
+    // The line fragment for a proposed rectangle; characterIndex is the first character of the
+    // line, text the text being laid out. remaining receives what is left of the proposed
+    // rectangle beside the fragment (always empty here). The base answer is the proposed
+    // rectangle cut to the container's bounds.
+    virtual Rect lineFragmentRect(
+        const Rect& proposed, int characterIndex, const AttributedString& text, Rect* remaining);
+
+    // False when lineFragmentRect() shapes lines, so callers may not assume full-width lines.
+    virtual bool isSimpleRectangularTextContainer() const { return true; }
+
+private:
+    Size m_size;
+    double m_lineFragmentPadding = 5.0;
+};
+
+} // namespace platform

@@ -1,0 +1,556 @@
+#include "platform/text/TextLayout.h"
+
+#include "platform/text/TextAttributeNames.h"
+
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace platform {
+
+namespace {
+
+// Qt keeps text positions in 26.6 fixed point; numbers beyond this would overflow it.
+constexpr double kQtCoordinateLimit = 4.0e6;
+// Tab stops every 28 points, as the platform's default paragraph style has them.
+constexpr double kTabInterval = 28.0;
+// Stands in for an attachment character in Qt's layout: a plain letter whose advance is
+// stretched to the attachment's width (Qt lays out inline objects only inside documents).
+constexpr char16_t kAttachmentStandIn = u'x';
+
+double qtCoordinate(double v)
+{
+    if (!std::isfinite(v))
+        return 0.0;
+    return std::clamp(v, -kQtCoordinateLimit, kQtCoordinateLimit);
+}
+
+bool isParagraphSeparator(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator;
+}
+
+bool isUsable(const Rect& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width())
+        && std::isfinite(r.height()) && r.width() > 0.0 && r.height() > 0.0;
+}
+
+ParagraphStyle styleIn(const AttributeDictionary& attributes, const AttributeDictionary& defaults)
+{
+    for (const auto* dictionary : { &attributes, &defaults }) {
+        const auto it = dictionary->find(TextAttributeNames::paragraphStyle);
+        if (it != dictionary->end() && it->second.paragraphStyle())
+            return *it->second.paragraphStyle();
+    }
+    return {};
+}
+
+Qt::Alignment qtAlignment(TextAlignment alignment)
+{
+    switch (alignment) {
+    case TextAlignment::Left:
+        return Qt::AlignLeft | Qt::AlignAbsolute;
+    case TextAlignment::Right:
+        return Qt::AlignRight | Qt::AlignAbsolute;
+    case TextAlignment::Center:
+        return Qt::AlignHCenter;
+    case TextAlignment::Justified:
+        return Qt::AlignJustify;
+    case TextAlignment::Natural:
+        break;
+    }
+    return Qt::AlignLeft;
+}
+
+void uniteInto(Rect& total, bool& any, const Rect& r)
+{
+    total = any ? total.united(r) : r;
+    any = true;
+}
+
+} // namespace
+
+struct TextLayout::Paragraph {
+    int start = 0;
+    int length = 0; // without the separator
+    int separatorLength = 0;
+    ParagraphStyle style;
+    QTextLayout layout;
+};
+
+TextLayout::TextLayout(std::shared_ptr<TextContainer> container)
+    : m_container(container ? std::move(container) : std::make_shared<TextContainer>())
+{
+}
+
+TextLayout::~TextLayout() = default;
+
+void TextLayout::setText(const AttributedString& text)
+{
+    m_text = text;
+    invalidate();
+}
+
+void TextLayout::setContainer(std::shared_ptr<TextContainer> container)
+{
+    m_container = container ? std::move(container) : std::make_shared<TextContainer>();
+    invalidate();
+}
+
+void TextLayout::setDefaultAttributes(const AttributeDictionary& attributes)
+{
+    m_defaultAttributes = attributes;
+    invalidate();
+}
+
+void TextLayout::setExtraLineFragmentAttributes(std::optional<AttributeDictionary> attributes)
+{
+    m_extraAttributes = std::move(attributes);
+    invalidate();
+}
+
+void TextLayout::invalidate()
+{
+    m_valid = false;
+    m_glyphsValid = false;
+}
+
+Font TextLayout::defaultFont()
+{
+    static const Font font = Font::withName(QStringLiteral("Helvetica"), 12.0).value_or(Font());
+    return font;
+}
+
+Font TextLayout::fontIn(const AttributeDictionary& attributes) const
+{
+    for (const auto* dictionary : { &attributes, &m_defaultAttributes }) {
+        const auto it = dictionary->find(TextAttributeNames::font);
+        if (it != dictionary->end() && it->second.font() && !it->second.font()->isNull())
+            return *it->second.font();
+    }
+    return defaultFont();
+}
+
+Font TextLayout::fontAt(int index) const
+{
+    return fontIn(m_text.attributesAt(index));
+}
+
+void TextLayout::ensureLayout() const
+{
+    if (!m_valid)
+        layoutAll();
+}
+
+void TextLayout::layoutAll() const
+{
+    m_valid = true;
+    m_glyphsValid = false;
+    m_paragraphs.clear();
+    m_lines.clear();
+    m_lineSource.clear();
+    m_hasExtra = false;
+    m_laidOutLength = 0;
+    m_usedRect = Rect();
+
+    const QString& s = m_text.string();
+    const int n = int(s.size());
+    m_lineOfCharacter.assign(size_t(n) + 1, -1);
+    TextContainer& container = *m_container;
+    const double padding = std::max(0.0, container.lineFragmentPadding());
+    const double width = container.size().width;
+    bool anyUsed = false;
+    bool full = false;
+    double y = 0.0;
+
+    for (int start = 0; start < n && !full;) {
+        int end = start;
+        while (end < n && !isParagraphSeparator(s[end]))
+            ++end;
+        int separator = 0;
+        if (end < n)
+            separator = (s[end] == u'\r' && end + 1 < n && s[end + 1] == u'\n') ? 2 : 1;
+
+        auto paragraph = std::make_unique<Paragraph>();
+        paragraph->start = start;
+        paragraph->length = end - start;
+        paragraph->separatorLength = separator;
+        const AttributeDictionary& first = m_text.attributesAt(start);
+        paragraph->style = styleIn(first, m_defaultAttributes);
+        const ParagraphStyle& style = paragraph->style;
+        if (!m_paragraphs.empty())
+            y += std::max(0.0, style.paragraphSpacingBefore);
+
+        // The paragraph's text for Qt, with attachments replaced, and its character formats.
+        QString layoutText = s.mid(start, end - start);
+        QList<QTextLayout::FormatRange> formats;
+        m_text.enumerateAttributes(TextRange(start, end - start), AttributedString::Forward,
+            [&](const AttributeDictionary& attributes, TextRange run, bool&) {
+                const Font font = fontIn(attributes);
+                QFont qfont = font.toQFont();
+                double spacing = 0.0;
+                const auto kern = attributes.find(TextAttributeNames::kern);
+                if (kern != attributes.end())
+                    spacing = kern->second.toDouble();
+                const auto attachment = attributes.find(TextAttributeNames::attachment);
+                if (attachment != attributes.end() && attachment->second.attachment()) {
+                    const double cell = attachment->second.attachment()->cellSize.width;
+                    spacing = (std::isfinite(cell) ? std::max(cell, 0.0) : 0.0)
+                        - font.advanceOf(QString(QChar(kAttachmentStandIn)));
+                    for (int i = run.location; i < run.end(); ++i) {
+                        if (s[i] == QChar(TextAttachment::character))
+                            layoutText[i - start] = QChar(kAttachmentStandIn);
+                    }
+                }
+                if (std::isfinite(spacing) && spacing != 0.0)
+                    qfont.setLetterSpacing(QFont::AbsoluteSpacing, qtCoordinate(spacing));
+                QTextCharFormat format;
+                format.setFont(qfont, QTextCharFormat::FontPropertiesAll);
+                formats.append({ run.location - start, run.length, format });
+            });
+
+        QTextLayout& layout = paragraph->layout;
+        layout.setText(layoutText);
+        layout.setFont(fontIn(first).toQFont());
+        layout.setFormats(formats);
+        QTextOption option(qtAlignment(style.alignment));
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setUseDesignMetrics(true);
+        option.setTabStopDistance(kTabInterval);
+        option.setTextDirection(layoutText.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+        layout.setTextOption(option);
+        layout.setCacheEnabled(true);
+
+        const int paragraphIndex = int(m_paragraphs.size());
+        const double lineSpacing
+            = std::max(0.0, std::isfinite(style.lineSpacing) ? style.lineSpacing : 0.0);
+        layout.beginLayout();
+        int lineNumber = 0;
+        for (;;) {
+            const int lineStart = lineNumber == 0 ? 0
+                                                  : layout.lineAt(lineNumber - 1).textStart()
+                    + layout.lineAt(lineNumber - 1).textLength();
+            if (lineNumber > 0 && lineStart >= paragraph->length)
+                break;
+            const int characterIndex = start + lineStart;
+            const double estimate = std::max(
+                1.0, style.lineHeightFor(fontAt(std::min(characterIndex, n - 1)).lineHeight()));
+            Rect remaining;
+            Rect fragment = container.lineFragmentRect(
+                Rect(0, y, width, estimate), characterIndex, m_text, &remaining);
+            if (!isUsable(fragment)) {
+                full = true;
+                break;
+            }
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0)));
+            // Line metrics from the runs' own fonts: Qt rounds its line ascent and descent to
+            // whole pixels, the model keeps fractions.
+            double ascent = 0.0, descent = 0.0, leading = 0.0;
+            auto measureLine = [&] {
+                ascent = descent = leading = 0.0;
+                auto take = [&](const AttributeDictionary& attributes) {
+                    const Font font = fontIn(attributes);
+                    ascent = std::max(ascent, font.ascender());
+                    descent = std::max(descent, -font.descender());
+                    leading = std::max(leading, font.leading());
+                };
+                if (line.textLength() == 0)
+                    take(first);
+                else
+                    m_text.enumerateAttributes(
+                        TextRange(start + line.textStart(), line.textLength()),
+                        AttributedString::Forward,
+                        [&](const AttributeDictionary& a, TextRange, bool&) { take(a); });
+                return std::max(style.lineHeightFor(ascent + descent + leading), 1.0);
+            };
+            auto lineHeight = measureLine;
+            double height = lineHeight();
+            if (height > fragment.height() + 1e-9) {
+                // The line is taller than proposed: ask again for its real height.
+                fragment = container.lineFragmentRect(
+                    Rect(0, y, width, height), characterIndex, m_text, &remaining);
+                if (!isUsable(fragment)) {
+                    full = true;
+                    break;
+                }
+                line.setLineWidth(qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0)));
+                height = lineHeight();
+            }
+            const double baseline = y + height - descent - leading;
+            line.setPosition(QPointF(
+                qtCoordinate(fragment.x() + padding), qtCoordinate(baseline - line.ascent())));
+
+            const bool lastLine = line.textStart() + line.textLength() >= paragraph->length;
+            LineFragment record;
+            record.rect = Rect(fragment.x(), y, fragment.width(), height + lineSpacing);
+            const QRectF natural = line.naturalTextRect();
+            record.usedRect = Rect(natural.x() - padding, y, natural.width() + 2 * padding, height);
+            record.baseline = baseline;
+            record.characterRange = TextRange(
+                start + line.textStart(), line.textLength() + (lastLine ? separator : 0));
+            const int lineIndex = int(m_lines.size());
+            for (int i = record.characterRange.location; i < record.characterRange.end(); ++i)
+                m_lineOfCharacter[size_t(i)] = lineIndex;
+            m_laidOutLength = record.characterRange.end();
+            uniteInto(m_usedRect, anyUsed, record.usedRect);
+            m_lines.push_back(record);
+            m_lineSource.emplace_back(paragraphIndex, lineNumber);
+            ++lineNumber;
+            y += height + lineSpacing;
+            if (lastLine)
+                break;
+        }
+        layout.endLayout();
+        if (!full)
+            y += std::max(
+                0.0, std::isfinite(style.paragraphSpacing) ? style.paragraphSpacing : 0.0);
+        m_paragraphs.push_back(std::move(paragraph));
+        start = end + separator;
+    }
+
+    const bool needsExtra = n == 0 || isParagraphSeparator(s[n - 1]);
+    if (!full && needsExtra) {
+        const AttributeDictionary attributes = m_extraAttributes
+            ? *m_extraAttributes
+            : (n > 0 ? m_text.attributesAt(n - 1) : m_defaultAttributes);
+        const Font font = fontIn(attributes);
+        const ParagraphStyle style = styleIn(attributes, m_defaultAttributes);
+        const double height = std::max(1.0, style.lineHeightFor(font.lineHeight()));
+        Rect remaining;
+        const Rect fragment
+            = container.lineFragmentRect(Rect(0, y, width, height), n, m_text, &remaining);
+        if (isUsable(fragment)) {
+            LineFragment extra;
+            extra.isExtraLineFragment = true;
+            extra.rect = Rect(fragment.x(), y, fragment.width(), height);
+            double x = fragment.x() + padding;
+            if (style.alignment == TextAlignment::Center)
+                x = fragment.midX();
+            else if (style.alignment == TextAlignment::Right)
+                x = fragment.maxX() - padding;
+            extra.usedRect = Rect(x - padding, y, 2 * padding, height);
+            extra.baseline = y + height - (-font.descender() + std::max(0.0, font.leading()));
+            extra.characterRange = TextRange(n, 0);
+            m_lineOfCharacter[size_t(n)] = int(m_lines.size());
+            uniteInto(m_usedRect, anyUsed, extra.usedRect);
+            m_lines.push_back(extra);
+            m_lineSource.emplace_back(-1, -1);
+            m_hasExtra = true;
+        }
+    } else if (!full && !m_lines.empty()) {
+        m_lineOfCharacter[size_t(n)] = int(m_lines.size()) - 1;
+    }
+}
+
+const std::vector<LineFragment>& TextLayout::lineFragments() const
+{
+    ensureLayout();
+    return m_lines;
+}
+
+const LineFragment* TextLayout::extraLineFragment() const
+{
+    ensureLayout();
+    return m_hasExtra ? &m_lines.back() : nullptr;
+}
+
+Rect TextLayout::usedRect() const
+{
+    ensureLayout();
+    return m_usedRect;
+}
+
+int TextLayout::laidOutLength() const
+{
+    ensureLayout();
+    return m_laidOutLength;
+}
+
+int TextLayout::lineFragmentIndexForCharacter(int index) const
+{
+    ensureLayout();
+    if (index < 0 || index >= int(m_lineOfCharacter.size()))
+        return -1;
+    return m_lineOfCharacter[size_t(index)];
+}
+
+const std::vector<LaidOutGlyph>& TextLayout::glyphs() const
+{
+    ensureLayout();
+    if (!m_glyphsValid)
+        buildGlyphs();
+    return m_glyphs;
+}
+
+void TextLayout::buildGlyphs() const
+{
+    m_glyphsValid = true;
+    m_glyphs.clear();
+    const QString& s = m_text.string();
+    for (int lineIndex = 0; lineIndex < int(m_lines.size()); ++lineIndex) {
+        const auto [paragraphIndex, lineNumber] = m_lineSource[size_t(lineIndex)];
+        if (paragraphIndex < 0)
+            continue;
+        const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
+        const QTextLine line = paragraph.layout.lineAt(lineNumber);
+        const QString layoutText = paragraph.layout.text();
+        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, layoutText);
+        const int lineEnd = line.textStart() + line.textLength();
+        // A ligature comes back for each character it covers; it belongs to the first.
+        std::vector<std::tuple<quint32, qint64, qint64>> seen;
+        for (int from = line.textStart(); from < lineEnd;) {
+            clusters.setPosition(from);
+            int to = int(clusters.toNextBoundary());
+            if (to <= from || to > lineEnd)
+                to = lineEnd;
+            const int characterIndex = paragraph.start + from;
+            const auto attachment
+                = m_text.attributeAt(TextAttributeNames::attachment, characterIndex);
+            const bool isAttachment
+                = s[characterIndex] == QChar(TextAttachment::character) && attachment.attachment();
+            for (const QGlyphRun& run : line.glyphRuns(from, to - from)) {
+                const QList<quint32> ids = run.glyphIndexes();
+                const QList<QPointF> positions = run.positions();
+                const QRawFont font = run.rawFont();
+                const QList<QPointF> advances
+                    = font.advancesForGlyphIndexes(ids, QRawFont::UseDesignMetrics);
+                for (int k = 0; k < ids.size() && k < positions.size(); ++k) {
+                    const auto key = std::make_tuple(ids[k],
+                        qint64(std::llround(qtCoordinate(positions[k].x()) * 64)),
+                        qint64(std::llround(qtCoordinate(positions[k].y()) * 64)));
+                    if (std::find(seen.begin(), seen.end(), key) != seen.end())
+                        continue;
+                    seen.push_back(key);
+                    LaidOutGlyph glyph;
+                    glyph.characterIndex = characterIndex;
+                    glyph.glyph = isAttachment ? 0 : ids[k];
+                    glyph.position = Point(positions[k].x(), positions[k].y());
+                    glyph.advance = k < advances.size() ? advances[k].x() : 0.0;
+                    glyph.lineIndex = lineIndex;
+                    glyph.font = font;
+                    glyph.isAttachment = isAttachment;
+                    m_glyphs.push_back(glyph);
+                }
+            }
+            from = to;
+        }
+    }
+    std::stable_sort(
+        m_glyphs.begin(), m_glyphs.end(), [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
+            return a.characterIndex < b.characterIndex;
+        });
+}
+
+BezierPath TextLayout::glyphOutline(const LaidOutGlyph& glyph)
+{
+    if (glyph.isAttachment || glyph.glyph == 0 || !glyph.font.isValid())
+        return BezierPath();
+    const QPainterPath path = glyph.font.pathForGlyph(glyph.glyph);
+    return BezierPath::fromQPainterPath(QTransform(1, 0, 0, -1, 0, 0).map(path));
+}
+
+AffineTransform TextLayout::yUpTransform(double top)
+{
+    return AffineTransform(1, 0, 0, -1, 0, top);
+}
+
+double TextLayout::caretX(size_t lineIndex, int index) const
+{
+    const LineFragment& fragment = m_lines[lineIndex];
+    const auto [paragraphIndex, lineNumber] = m_lineSource[lineIndex];
+    if (paragraphIndex < 0)
+        return fragment.usedRect.midX();
+    const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
+    const QTextLine line = paragraph.layout.lineAt(lineNumber);
+    const int local = std::clamp(
+        index - paragraph.start, line.textStart(), line.textStart() + line.textLength());
+    return line.cursorToX(local);
+}
+
+Rect TextLayout::caretRect(int index) const
+{
+    ensureLayout();
+    index = std::clamp(index, 0, m_text.length());
+    int lineIndex = lineFragmentIndexForCharacter(index);
+    if (lineIndex < 0) {
+        if (m_lines.empty())
+            return Rect(m_container->lineFragmentPadding(), 0, 1,
+                std::max(1.0, defaultFont().lineHeight()));
+        lineIndex = int(m_lines.size()) - 1;
+    }
+    const LineFragment& line = m_lines[size_t(lineIndex)];
+    return Rect(caretX(size_t(lineIndex), index), line.rect.y(), 1.0, line.usedRect.height());
+}
+
+int TextLayout::characterIndexForPoint(const Point& point) const
+{
+    ensureLayout();
+    if (m_lines.empty())
+        return 0;
+    size_t lineIndex = 0;
+    while (lineIndex + 1 < m_lines.size() && point.y >= m_lines[lineIndex].rect.maxY())
+        ++lineIndex;
+    const LineFragment& fragment = m_lines[lineIndex];
+    const auto [paragraphIndex, lineNumber] = m_lineSource[lineIndex];
+    if (paragraphIndex < 0)
+        return fragment.characterRange.location;
+    const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
+    const QTextLine line = paragraph.layout.lineAt(lineNumber);
+    int local = line.xToCursor(qtCoordinate(point.x), QTextLine::CursorBetweenCharacters);
+    const int lineEnd = line.textStart() + line.textLength();
+    // Past the end of a wrapped line the caret stays on that line, before its last character.
+    const bool wrapped = lineEnd < paragraph.length;
+    if (wrapped && local >= lineEnd && line.textLength() > 0) {
+        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, paragraph.layout.text());
+        clusters.setPosition(lineEnd);
+        local = std::max(int(clusters.toPreviousBoundary()), line.textStart());
+    }
+    return std::clamp(paragraph.start + local, 0, m_text.length());
+}
+
+std::vector<Rect> TextLayout::selectionRects(TextRange range) const
+{
+    ensureLayout();
+    std::vector<Rect> rects;
+    range = range.clamped(m_text.length());
+    if (range.isEmpty())
+        return rects;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const LineFragment& line = m_lines[i];
+        if (line.isExtraLineFragment)
+            continue;
+        const int s = std::max(range.location, line.characterRange.location);
+        const int e = std::min(range.end(), line.characterRange.end());
+        if (e <= s)
+            continue;
+        const auto [paragraphIndex, lineNumber] = m_lineSource[i];
+        const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
+        const int textEnd = paragraph.start + paragraph.length;
+        const double x0 = caretX(i, s);
+        const double x1 = e > textEnd ? line.rect.maxX() : caretX(i, e);
+        rects.emplace_back(
+            std::min(x0, x1), line.rect.y(), std::abs(x1 - x0), line.usedRect.height());
+    }
+    return rects;
+}
+
+Size TextLayout::measure(const AttributedString& text)
+{
+    auto container = std::make_shared<TextContainer>();
+    container->setLineFragmentPadding(0.0);
+    TextLayout layout(container);
+    layout.setText(text);
+    double width = 0.0;
+    for (const auto& line : layout.lineFragments()) {
+        if (!line.isExtraLineFragment)
+            width = std::max(width, line.usedRect.width());
+    }
+    return Size(width, layout.usedRect().height());
+}
+
+} // namespace platform

@@ -1,0 +1,142 @@
+#pragma once
+// Lays out an attributed string in a text container, paragraph by paragraph with QTextLayout,
+// asking the container for every line fragment.
+//
+// Coordinates are the container's (origin top-left, y down; see TextContainer). Glyph outlines
+// are y-up around their baseline origin, as a font draws them; yUpTransform() maps container
+// coordinates into a y-up view.
+//
+// Lines: the text of a fragment starts lineFragmentPadding inside it on both sides. A line is
+// as tall as its tallest font's ascent + descent + leading (leading included), shaped by the
+// paragraph style (ParagraphStyle), with the baseline at ascent below the top unless the
+// style makes the line taller, in which case the extra height is above the text. A paragraph is
+// laid out with the style of its first character; paragraphs end at "\n", "\r", "\r\n" and
+// U+2029, and the separator belongs to the paragraph's last line. After a final separator, and
+// for an empty text, an extra line fragment holds the caret.
+//
+// The layout is computed on first use after a change and kept until the next change. Anything
+// that changes the container's geometry must call invalidate().
+#include "platform/geometry/AffineTransform.h"
+#include "platform/graphics/BezierPath.h"
+#include "platform/text/AttributedString.h"
+#include "platform/text/Font.h"
+#include "platform/text/TextContainer.h"
+
+#include <QRawFont>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QTextLayout;
+
+namespace platform {
+
+struct LineFragment {
+    // The fragment as the container answered it, as tall as the line plus its line spacing.
+    Rect rect;
+    // Where the line's glyphs are, widened by the padding; without the line spacing.
+    Rect usedRect;
+    // The y of the baseline.
+    double baseline = 0.0;
+    // The line's characters, its paragraph separator included.
+    TextRange characterRange;
+    bool isExtraLineFragment = false;
+};
+
+struct LaidOutGlyph {
+    int characterIndex = 0;
+    // The glyph id in font (0 for an attachment, which has no outline).
+    quint32 glyph = 0;
+    // The baseline origin of the glyph in container coordinates.
+    Point position;
+    double advance = 0.0;
+    int lineIndex = 0;
+    // The face that shaped the glyph (a fallback face for characters the run's font lacks).
+    QRawFont font;
+    bool isAttachment = false;
+};
+
+class TextLayout {
+public:
+    explicit TextLayout(std::shared_ptr<TextContainer> container = nullptr);
+    ~TextLayout();
+    TextLayout(const TextLayout&) = delete;
+    TextLayout& operator=(const TextLayout&) = delete;
+
+    const AttributedString& text() const { return m_text; }
+    void setText(const AttributedString& text);
+
+    TextContainer& container() const { return *m_container; }
+    void setContainer(std::shared_ptr<TextContainer> container);
+
+    // Attributes for runs without a font, and the font of an empty text. Defaults to Helvetica
+    // at 12 points.
+    const AttributeDictionary& defaultAttributes() const { return m_defaultAttributes; }
+    void setDefaultAttributes(const AttributeDictionary& attributes);
+    // The attributes that size the extra line fragment (the typing attributes of an editor);
+    // when not set, those of the last character, else the default attributes.
+    void setExtraLineFragmentAttributes(std::optional<AttributeDictionary> attributes);
+
+    void invalidate();
+
+    // Every line fragment in order; the extra line fragment, when there is one, is last.
+    const std::vector<LineFragment>& lineFragments() const;
+    const LineFragment* extraLineFragment() const;
+    // The union of the used rectangles of all fragments; Rect() when nothing is laid out.
+    Rect usedRect() const;
+    // Characters laid out (less than the text's length when the container is full).
+    int laidOutLength() const;
+
+    // The glyphs in character order.
+    const std::vector<LaidOutGlyph>& glyphs() const;
+    // The outline of a glyph, y-up around its baseline origin (the point (0, 0)).
+    static BezierPath glyphOutline(const LaidOutGlyph& glyph);
+    // Container coordinates to y-up coordinates where the container's top edge is at y = top.
+    static AffineTransform yUpTransform(double top);
+
+    // The line fragment holding the character (or the caret position index == length); -1
+    // when it was not laid out.
+    int lineFragmentIndexForCharacter(int index) const;
+    // The caret position nearest to a point, for clicks: 0 to length.
+    int characterIndexForPoint(const Point& point) const;
+    // The caret before the character at index (after the last one at length), one unit wide
+    // and as tall as its line's text.
+    Rect caretRect(int index) const;
+    // The rectangles a selection of range covers, one per line.
+    std::vector<Rect> selectionRects(TextRange range) const;
+
+    // The font a character is laid out with (its attribute, else the default attributes').
+    Font fontAt(int index) const;
+    // The size of a text on one line per paragraph, without padding (the width of its widest
+    // line, the height of its lines).
+    static Size measure(const AttributedString& text);
+    static Font defaultFont();
+
+private:
+    struct Paragraph;
+    void ensureLayout() const;
+    void layoutAll() const;
+    void buildGlyphs() const;
+    Font fontIn(const AttributeDictionary& attributes) const;
+    double caretX(size_t lineIndex, int index) const;
+
+    std::shared_ptr<TextContainer> m_container;
+    AttributedString m_text;
+    AttributeDictionary m_defaultAttributes;
+    std::optional<AttributeDictionary> m_extraAttributes;
+
+    mutable bool m_valid = false;
+    mutable bool m_glyphsValid = false;
+    // The layout cache, filled on first use.
+    mutable std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
+    mutable std::vector<LineFragment> m_lines;
+    // For each line: its paragraph and its line number in that paragraph's QTextLayout.
+    mutable std::vector<std::pair<int, int>> m_lineSource;
+    mutable std::vector<int> m_lineOfCharacter;
+    mutable bool m_hasExtra = false;
+    mutable int m_laidOutLength = 0;
+    mutable Rect m_usedRect;
+    mutable std::vector<LaidOutGlyph> m_glyphs;
+};
+
+} // namespace platform

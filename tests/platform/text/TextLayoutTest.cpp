@@ -1,0 +1,181 @@
+#include "platform/text/TextLayout.h"
+
+#include "platform/text/FontManager.h"
+#include "platform/text/TextAttributeNames.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace platform;
+namespace names = platform::TextAttributeNames;
+
+namespace {
+
+AttributeDictionary helvetica(double size)
+{
+    return { { names::font, AttributeValue(*Font::withName(QStringLiteral("Helvetica"), size)) } };
+}
+
+// Lines cut to the circle of radius R (half the width) whose top touches the container's top.
+class CircleContainer : public TextContainer {
+public:
+    using TextContainer::TextContainer;
+    Rect lineFragmentRect(
+        const Rect& proposed, int index, const AttributedString& text, Rect* remaining) override
+    {
+        const Rect r = TextContainer::lineFragmentRect(proposed, index, text, remaining);
+        const double radius = std::min(size().width, size().height) / 2;
+        const double dy = r.y() + r.height() / 2 - radius;
+        const double chord = std::abs(dy) < radius ? 2 * std::sqrt(radius * radius - dy * dy) : 0;
+        return Rect(r.x() + radius - chord / 2, r.y(), chord, r.height());
+    }
+    bool isSimpleRectangularTextContainer() const override { return false; }
+};
+
+std::shared_ptr<TextContainer> box(double width)
+{
+    return std::make_shared<TextContainer>(Size(width, TextContainer::unlimited));
+}
+
+} // namespace
+
+TEST(TextLayout, LinesStartInsideTheirPadding)
+{
+    TextLayout layout(box(300));
+    layout.setText(AttributedString(QStringLiteral("Text"), helvetica(100)));
+    ASSERT_FALSE(layout.glyphs().empty());
+    const LaidOutGlyph& first = layout.glyphs().front();
+    EXPECT_NEAR(first.position.x, 5.0, 1e-6);
+    const LineFragment& line = layout.lineFragments().front();
+    EXPECT_EQ(line.rect.y(), 0.0);
+    EXPECT_EQ(line.rect.width(), 300.0);
+    EXPECT_NEAR(first.position.y, line.baseline, 1e-6);
+    const Font font = *Font::withName(QStringLiteral("Helvetica"), 100);
+    EXPECT_NEAR(line.baseline, font.ascender(), 0.05) << "baseline at the ascent below the top";
+    EXPECT_NEAR(line.usedRect.height(), font.lineHeight(), 0.05) << "leading is included";
+    EXPECT_NEAR(layout.caretRect(0).x(), 5.0, 1e-6);
+}
+
+TEST(TextLayout, GlyphsAdvanceAlongTheLine)
+{
+    TextLayout layout(box(1000));
+    layout.setText(AttributedString(QStringLiteral("Hello, world"), helvetica(40)));
+    const auto& glyphs = layout.glyphs();
+    ASSERT_EQ(glyphs.size(), 12u);
+    for (size_t i = 1; i < glyphs.size(); ++i) {
+        EXPECT_GT(glyphs[i].position.x, glyphs[i - 1].position.x) << i;
+        EXPECT_EQ(glyphs[i].characterIndex, int(i));
+        EXPECT_EQ(glyphs[i].position.y, glyphs[0].position.y);
+    }
+    const BezierPath h = TextLayout::glyphOutline(glyphs[0]);
+    EXPECT_GT(h.bounds().height(), 20) << "an H is most of the cap height";
+    EXPECT_GE(h.bounds().minY(), -0.5) << "outlines are y-up from the baseline";
+}
+
+TEST(TextLayout, ExtraLineFragmentForFinalNewlineAndEmptyText)
+{
+    struct Row {
+        const char* name;
+        QString text;
+        int lines;
+        bool extra;
+    };
+    const Row rows[] = {
+        { "empty text", QString(), 1, true },
+        { "one line", QStringLiteral("ab"), 1, false },
+        { "final newline", QStringLiteral("ab\n"), 2, true },
+        { "blank line between", QStringLiteral("ab\n\ncd"), 3, false },
+        { "crlf counts once", QStringLiteral("ab\r\n"), 2, true },
+    };
+    const Font font = *Font::withName(QStringLiteral("Helvetica"), 20);
+    for (const Row& row : rows) {
+        TextLayout layout(box(200));
+        layout.setDefaultAttributes(helvetica(20));
+        layout.setText(AttributedString(row.text, helvetica(20)));
+        const auto& lines = layout.lineFragments();
+        ASSERT_EQ(int(lines.size()), row.lines) << row.name;
+        EXPECT_EQ(layout.extraLineFragment() != nullptr, row.extra) << row.name;
+        EXPECT_NEAR(layout.usedRect().height(), row.lines * font.lineHeight(), 0.05) << row.name;
+        EXPECT_EQ(layout.laidOutLength(), row.text.size()) << row.name;
+        if (row.extra) {
+            EXPECT_EQ(layout.caretRect(int(row.text.size())).y(), lines.back().rect.y())
+                << row.name;
+            EXPECT_EQ(
+                layout.characterIndexForPoint(Point(50, lines.back().rect.midY())), row.text.size())
+                << row.name;
+        }
+    }
+}
+
+TEST(TextLayout, CircularContainerShortensLines)
+{
+    auto circle = std::make_shared<CircleContainer>(Size(200, TextContainer::unlimited));
+    TextLayout layout(circle);
+    QString words;
+    for (int i = 0; i < 60; ++i)
+        words += QStringLiteral("word ");
+    layout.setText(AttributedString(words, helvetica(20)));
+    const auto& lines = layout.lineFragments();
+    ASSERT_GT(lines.size(), 3u);
+    EXPECT_LT(lines.front().rect.width(), 120) << "the first line is a short chord";
+    double widest = 0;
+    for (const auto& line : lines) {
+        EXPECT_LE(line.rect.width(), 200.0 + 1e-9);
+        EXPECT_GE(line.rect.x(), 0.0);
+        widest = std::max(widest, line.rect.width());
+    }
+    EXPECT_GT(widest, 195) << "the line through the centre is as wide as the box";
+    EXPECT_LE(lines.back().rect.maxY(), 200.0 + 1e-9) << "nothing is laid out below the circle";
+    EXPECT_LT(layout.laidOutLength(), words.size()) << "the rest does not fit";
+    for (const auto& glyph : layout.glyphs()) {
+        const Rect& r = lines[size_t(glyph.lineIndex)].rect;
+        // Qt places glyphs on a 1/64 grid.
+        EXPECT_GE(glyph.position.x, r.x() + 5 - 1.0 / 64);
+    }
+}
+
+TEST(TextLayout, CaretAndHitTestingAgree)
+{
+    TextLayout layout(box(120));
+    layout.setText(AttributedString(QStringLiteral("one two three four five"), helvetica(20)));
+    ASSERT_GT(layout.lineFragments().size(), 1u) << "the text wraps";
+    for (int i = 0; i <= layout.text().length(); ++i) {
+        const Rect caret = layout.caretRect(i);
+        const int back = layout.characterIndexForPoint(Point(caret.x(), caret.midY()));
+        // A wrapped line's end and the next line's start are one caret position apart at most.
+        EXPECT_LE(std::abs(back - i), 1) << i;
+    }
+    EXPECT_EQ(layout.characterIndexForPoint(Point(-50, -50)), 0);
+    EXPECT_EQ(layout.characterIndexForPoint(Point(500, 5000)), layout.text().length());
+}
+
+TEST(TextLayout, KernAttachmentsAndSpacingShapeTheLines)
+{
+    const Font font = *Font::withName(QStringLiteral("Helvetica"), 20);
+    auto widthOf = [](const AttributedString& s) { return TextLayout::measure(s).width; };
+    AttributedString plain(QStringLiteral("abcd"), helvetica(20));
+    AttributedString kerned = plain;
+    kerned.addAttribute(names::kern, AttributeValue(3.0), TextRange(0, 4));
+    EXPECT_NEAR(widthOf(kerned) - widthOf(plain), 12.0, 0.5);
+
+    AttributeDictionary blank = helvetica(20);
+    blank[names::attachment] = AttributeValue(TextAttachment { Size(10, 20) });
+    const AttributedString attachment(QString(QChar(TextAttachment::character)), blank);
+    EXPECT_NEAR(widthOf(attachment), 10.0, 0.01);
+
+    AttributeDictionary spaced = helvetica(20);
+    ParagraphStyle style;
+    style.lineSpacing = 7;
+    spaced[names::paragraphStyle] = AttributeValue(style);
+    TextLayout layout(box(200));
+    layout.setText(AttributedString(QStringLiteral("a\nb"), spaced));
+    const auto& lines = layout.lineFragments();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NEAR(lines[1].rect.y(), font.lineHeight() + 7, 1e-6);
+
+    style = ParagraphStyle::withAlignment(TextAlignment::Center);
+    spaced[names::paragraphStyle] = AttributeValue(style);
+    layout.setText(AttributedString(QStringLiteral("ab"), spaced));
+    const Rect used = layout.lineFragments().front().usedRect;
+    EXPECT_NEAR(used.midX(), 100.0, 0.01) << "centred text is centred in its fragment";
+}
