@@ -28,7 +28,9 @@ double Rect::maxY() const { return size.height < 0 ? origin.y : origin.y + size.
 
 bool Rect::isEmpty() const
 {
-    return isNull() || !(size.width != 0.0) || !(size.height != 0.0);
+    // Written so that a NaN size counts as empty, as the header promises.
+    return isNull() || !(size.width < 0.0 || size.width > 0.0)
+        || !(size.height < 0.0 || size.height > 0.0);
 }
 
 bool Rect::isNull() const { return origin.x == kInf && origin.y == kInf; }

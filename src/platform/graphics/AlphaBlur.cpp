@@ -15,7 +15,7 @@ constexpr int kBlockRows = 16;
 // Below this many pixels the pass runs on the calling thread.
 constexpr long kParallelPixels = 64 * 1024;
 
-template<typename F> void forEachBlock(int rows, long pixels, F&& f)
+template <typename F> void forEachBlock(int rows, long pixels, F&& f)
 {
     const int blocks = (rows + kBlockRows - 1) / kBlockRows;
     if (pixels < kParallelPixels || blocks < 2) {
@@ -30,8 +30,8 @@ template<typename F> void forEachBlock(int rows, long pixels, F&& f)
 
 // out[j] += w * (a[j] + b[j]). Written in blocks of eight so that the compiler's cheap
 // vectoriser takes it at -O2.
-void addWeightedPair(float* __restrict out, const float* __restrict a, const float* __restrict b,
-                     float w, int n)
+void addWeightedPair(
+    float* __restrict out, const float* __restrict a, const float* __restrict b, float w, int n)
 {
     int j = 0;
     for (; j + 8 <= n; j += 8) {
@@ -135,7 +135,7 @@ void AlphaBlur::blurRowsTransposed(const float* src, int rows, int length, float
         std::vector<float> scratch;
         for (int r = r0; r < r1; ++r)
             blurLine(src + size_t(r) * size_t(length), length,
-                     lines.data() + size_t(r - r0) * size_t(outLength), scratch);
+                lines.data() + size_t(r - r0) * size_t(outLength), scratch);
         for (int x = 0; x < outLength; ++x) {
             float* column = dst + size_t(x) * size_t(rows) + size_t(r0);
             for (int i = 0; i < count; ++i)
@@ -144,8 +144,8 @@ void AlphaBlur::blurRowsTransposed(const float* src, int rows, int length, float
     });
 }
 
-std::vector<std::uint8_t> AlphaBlur::apply(const std::uint8_t* plane, int width, int height,
-                                           int stride, int pixelStep) const
+std::vector<std::uint8_t> AlphaBlur::apply(
+    const std::uint8_t* plane, int width, int height, int stride, int pixelStep) const
 {
     if (width <= 0 || height <= 0)
         return {};

@@ -26,8 +26,8 @@ public:
     // that the alpha bytes of a 32-bit image can be read in place). The result is
     // (width + 2 reach) x (height + 2 reach), row-major without padding, the input's (0, 0)
     // at (reach, reach).
-    std::vector<std::uint8_t> apply(const std::uint8_t* plane, int width, int height, int stride,
-                                    int pixelStep = 1) const;
+    std::vector<std::uint8_t> apply(
+        const std::uint8_t* plane, int width, int height, int stride, int pixelStep = 1) const;
 
 private:
     // Blurs every row of src (rows x length) and writes the results transposed: dst holds
@@ -37,8 +37,8 @@ private:
 
     double m_sigma = 0.0;
     int m_reach = 0;
-    std::vector<float> m_kernel;  // 2 reach + 1 taps when the kernel is used
-    std::vector<int> m_boxes;     // three odd box widths otherwise
+    std::vector<float> m_kernel; // 2 reach + 1 taps when the kernel is used
+    std::vector<int> m_boxes; // three odd box widths otherwise
 };
 
 } // namespace platform

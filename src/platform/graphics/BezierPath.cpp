@@ -174,8 +174,8 @@ void BezierPath::moveTo(const Point& p)
 // Lines and curves need a current point: after a close the subpath's start becomes one
 // (an explicit move, as the element list records it); an empty path starts at the segment's
 // own end point.
-static void ensureStart(std::vector<PathElement>& elements, const Point& fallback,
-                        const Point& current)
+static void ensureStart(
+    std::vector<PathElement>& elements, const Point& fallback, const Point& current)
 {
     if (elements.empty())
         elements.push_back({ PathElementKind::MoveTo, { fallback, Point(), Point() } });
@@ -248,7 +248,10 @@ void BezierPath::removeAllPoints()
     m_data->elements.clear();
 }
 
-int BezierPath::elementCount() const { return m_data ? int(m_data->elements.size()) : 0; }
+int BezierPath::elementCount() const
+{
+    return m_data ? int(m_data->elements.size()) : 0;
+}
 
 const PathElement& BezierPath::elementAt(int index) const
 {
@@ -306,11 +309,11 @@ Rect BezierPath::bounds() const
             curveExtrema(current.x, c1.x, c2.x, end.x, ts, n);
             for (int i = 0; i < n; ++i)
                 box.add({ cubicAt(current.x, c1.x, c2.x, end.x, ts[i]),
-                          cubicAt(current.y, c1.y, c2.y, end.y, ts[i]) });
+                    cubicAt(current.y, c1.y, c2.y, end.y, ts[i]) });
             curveExtrema(current.y, c1.y, c2.y, end.y, ts, n);
             for (int i = 0; i < n; ++i)
                 box.add({ cubicAt(current.x, c1.x, c2.x, end.x, ts[i]),
-                          cubicAt(current.y, c1.y, c2.y, end.y, ts[i]) });
+                    cubicAt(current.y, c1.y, c2.y, end.y, ts[i]) });
             current = end;
             break;
         }
@@ -457,8 +460,8 @@ BezierPath BezierPath::fromQPainterPath(const QPainterPath& path)
             if (i + 2 < n) {
                 const QPainterPath::Element c2 = path.elementAt(i + 1);
                 const QPainterPath::Element end = path.elementAt(i + 2);
-                els.push_back({ PathElementKind::CurveTo,
-                                { p, Point(c2.x, c2.y), Point(end.x, end.y) } });
+                els.push_back(
+                    { PathElementKind::CurveTo, { p, Point(c2.x, c2.y), Point(end.x, end.y) } });
                 i += 2;
             }
             break;

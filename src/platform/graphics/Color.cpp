@@ -17,13 +17,13 @@ double clampUnit(double v)
 QColor Color::toQt() const
 {
     return QColor::fromRgbF(float(clampUnit(red)), float(clampUnit(green)), float(clampUnit(blue)),
-                            float(clampUnit(alpha)));
+        float(clampUnit(alpha)));
 }
 
 Color Color::fromQt(const QColor& c)
 {
     const QColor rgb = c.toRgb();
-    return {rgb.redF(), rgb.greenF(), rgb.blueF(), rgb.alphaF()};
+    return { rgb.redF(), rgb.greenF(), rgb.blueF(), rgb.alphaF() };
 }
 
 } // namespace platform

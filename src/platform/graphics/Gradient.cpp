@@ -28,7 +28,7 @@ QGradientStops Gradient::toQtStops() const
     for (GradientStop& s : sorted)
         s.location = std::isfinite(s.location) ? std::clamp(s.location, 0.0, 1.0) : 0.0;
     std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const GradientStop& a, const GradientStop& b) { return a.location < b.location; });
+        [](const GradientStop& a, const GradientStop& b) { return a.location < b.location; });
     if (sorted.empty())
         sorted = { { Color::clear(), 0.0 }, { Color::clear(), 1.0 } };
     if (sorted.size() == 1)

@@ -160,7 +160,7 @@ inline int blendChannel(BlendMode mode, int s, int d, int sa, int da)
 // dest = dest + (blend(src, dest) - dest) * mask, over a rectangle. src and mask have the
 // rectangle's size; dest is addressed at destOrigin.
 void compositeThroughMask(QImage& dest, QPoint destOrigin, const QImage& src,
-                          const std::vector<std::uint8_t>& mask, BlendMode mode)
+    const std::vector<std::uint8_t>& mask, BlendMode mode)
 {
     const int w = src.width(), h = src.height();
     const QRect target = QRect(destOrigin, src.size()).intersected(dest.rect());
@@ -180,9 +180,11 @@ void compositeThroughMask(QImage& dest, QPoint destOrigin, const QImage& src,
             const int g = blendChannel(mode, qGreen(sp), qGreen(dp), sa, da);
             const int b = blendChannel(mode, qBlue(sp), qBlue(dp), sa, da);
             const int a = blendChannel(mode, sa, da, sa, da);
-            auto lerp = [cov](int from, int to) { return from + mul255(to - from + 255, cov) - cov; };
-            d[x] = qRgba(std::clamp(lerp(qRed(dp), r), 0, 255), std::clamp(lerp(qGreen(dp), g), 0, 255),
-                         std::clamp(lerp(qBlue(dp), b), 0, 255), std::clamp(lerp(da, a), 0, 255));
+            auto lerp
+                = [cov](int from, int to) { return from + mul255(to - from + 255, cov) - cov; };
+            d[x] = qRgba(std::clamp(lerp(qRed(dp), r), 0, 255),
+                std::clamp(lerp(qGreen(dp), g), 0, 255), std::clamp(lerp(qBlue(dp), b), 0, 255),
+                std::clamp(lerp(da, a), 0, 255));
         }
     }
     (void)h;
@@ -240,8 +242,8 @@ public:
                 return it->image;
             }
         }
-        QImage result = pixels.copy(source).scaled(size, Qt::IgnoreAspectRatio,
-                                                   Qt::SmoothTransformation);
+        QImage result
+            = pixels.copy(source).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (result.isNull())
             return {};
         if (result.format() != QImage::Format_ARGB32_Premultiplied)
@@ -277,7 +279,7 @@ struct State {
 
 // One drawing operation: a shape (the coverage, in user space) and how to paint its source.
 struct Operation {
-    QPainterPath shape;       // user space
+    QPainterPath shape; // user space
     QTransform userToDevice;
     // Paints the source. bounded: restricted to the shape, with its antialiased edges;
     // otherwise over all of the painter's device (coverage comes from a mask). The painter's
@@ -299,16 +301,19 @@ struct Operation {
 
 struct GraphicsContext::Impl {
     struct Surface {
-        QImage* image = nullptr;           // null for a painter given by the caller
-        std::unique_ptr<QImage> ownImage;  // a layer's pixels (on the heap: the painter keeps its address)
+        QImage* image = nullptr; // null for a painter given by the caller
+        std::unique_ptr<QImage>
+            ownImage; // a layer's pixels (on the heap: the painter keeps its address)
         std::unique_ptr<QPainter> ownPainter;
         QPainter* painter = nullptr;
         QTransform deviceToPainter;
-        QRect deviceRect;                  // where the surface lies in device space
-        const Clip* appliedClip = nullptr; // the clip currently set on the painter
+        QRect deviceRect; // where the surface lies in device space
+        // The clip currently set on the painter. Held, not just pointed at: a freed clip's
+        // address could come back for a different one.
+        std::shared_ptr<const Clip> appliedClip;
         bool clipApplied = false;
-        QRect drawn;                       // device area touched (layers only)
-        State layerState;                  // the state at begin, for the composite
+        QRect drawn; // device area touched (layers only)
+        State layerState; // the state at begin, for the composite
     };
 
     QImage* rootImage = nullptr;
@@ -337,7 +342,7 @@ struct GraphicsContext::Impl {
     void applyClip(Surface& s, const std::shared_ptr<const Clip>& clip)
     {
         const Clip* wanted = clip.get();
-        if (s.clipApplied && s.appliedClip == wanted)
+        if (s.clipApplied && s.appliedClip.get() == wanted)
             return;
         s.painter->setTransform(s.deviceToPainter);
         if (!wanted) {
@@ -351,7 +356,7 @@ struct GraphicsContext::Impl {
             if (first)
                 s.painter->setClipRect(QRect(), Qt::ReplaceClip);
         }
-        s.appliedClip = wanted;
+        s.appliedClip = clip;
         s.clipApplied = true;
     }
 
@@ -379,7 +384,10 @@ struct GraphicsContext::Impl {
 
 void GraphicsContext::Impl::run(Operation op)
 {
-    if (op.shape.isEmpty() || !isFiniteTransform(op.userToDevice) || op.userToDevice.determinant() == 0.0)
+    if (!surface().painter) // a null target, or a layer with nothing visible
+        return;
+    if (op.shape.isEmpty() || !isFiniteTransform(op.userToDevice)
+        || op.userToDevice.determinant() == 0.0)
         return;
     op.alpha = std::isfinite(op.alpha) ? std::clamp(op.alpha, 0.0, 1.0) : 0.0;
     const QRectF visible = visibleDeviceRect();
@@ -413,8 +421,8 @@ void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
     noteDrawn(area);
 }
 
-std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(const Operation& op, const QRect& area,
-                                                              bool withShape)
+std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(
+    const Operation& op, const QRect& area, bool withShape)
 {
     QImage mask = newBuffer(area.size());
     std::vector<std::uint8_t> out(size_t(area.width()) * size_t(area.height()), 0);
@@ -463,11 +471,14 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         auto toPixels = [](double v) {
             return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e7, 1e7))) : 0;
         };
-        offset = QPoint(toPixels(sh.offset.width * baseScale), toPixels(-sh.offset.height * baseScale));
+        offset = QPoint(
+            toPixels(sh.offset.width * baseScale), toPixels(-sh.offset.height * baseScale));
         const double b = std::isfinite(sh.blur) ? std::max(sh.blur, 0.0) : 0.0;
         blur.emplace(b * baseScale / 2.0);
         const int reach = blur->reach();
-        shadowArea = shapeArea.translated(offset).adjusted(-reach, -reach, reach, reach).intersected(visible);
+        shadowArea = shapeArea.translated(offset)
+                         .adjusted(-reach, -reach, reach, reach)
+                         .intersected(visible);
         if (!shadowArea.isEmpty()) {
             // The part of the source that casts into the visible shadow.
             const QRect casting = shadowArea.translated(-offset)
@@ -486,8 +497,9 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         && op.prerendered.format() == QImage::Format_ARGB32_Premultiplied) {
         // A read-only view of the part we need: no copy.
         const qsizetype bpl = op.prerendered.bytesPerLine();
-        source = QImage(op.prerendered.constBits() + inPrerendered.y() * bpl + inPrerendered.x() * 4,
-                        buffer.width(), buffer.height(), bpl, QImage::Format_ARGB32_Premultiplied);
+        source
+            = QImage(op.prerendered.constBits() + inPrerendered.y() * bpl + inPrerendered.x() * 4,
+                buffer.width(), buffer.height(), bpl, QImage::Format_ARGB32_Premultiplied);
     } else {
         source = newBuffer(buffer.size());
         if (source.isNull())
@@ -506,9 +518,8 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         const int reach = blur->reach();
         // The alpha byte of each 32-bit pixel, read in place.
         const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
-        const std::vector<std::uint8_t> blurred
-            = blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
-                          int(source.bytesPerLine()), 4);
+        const std::vector<std::uint8_t> blurred = blur->apply(source.constBits() + alphaByte,
+            buffer.width(), buffer.height(), int(source.bytesPerLine()), 4);
         const int bw = buffer.width() + 2 * reach;
         // The blurred plane in device space, then only the visible shadow area of it.
         const QPoint planeOrigin = buffer.topLeft() - QPoint(reach, reach) + offset;
@@ -524,7 +535,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                 std::array<QRgb, 256> tint;
                 for (int k = 0; k < 256; ++k)
                     tint[size_t(k)] = qRgba(mul255(qRed(full), k), mul255(qGreen(full), k),
-                                            mul255(qBlue(full), k), mul255(qAlpha(full), k));
+                        mul255(qBlue(full), k), mul255(qAlpha(full), k));
                 if (maskedMode)
                     mask.resize(size_t(area.width()) * size_t(area.height()));
                 for (int y = 0; y < area.height(); ++y) {
@@ -594,7 +605,8 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     }
     const std::vector<std::uint8_t> mask = coverageMask(op, area, true);
     s.painter->end();
-    compositeThroughMask(*s.image, area.topLeft() - s.deviceRect.topLeft(), unbounded, mask, op.mode);
+    compositeThroughMask(
+        *s.image, area.topLeft() - s.deviceRect.topLeft(), unbounded, mask, op.mode);
     s.painter->begin(s.image);
     s.clipApplied = false;
     noteDrawn(area);
@@ -621,8 +633,8 @@ GraphicsContext::GraphicsContext(QImage& target, double baseScale)
     d->surfaces.push_back(std::move(s));
 }
 
-GraphicsContext::GraphicsContext(QPainter& painter, int deviceWidth, int deviceHeight,
-                                 double baseScale)
+GraphicsContext::GraphicsContext(
+    QPainter& painter, int deviceWidth, int deviceHeight, double baseScale)
     : d(std::make_unique<Impl>())
 {
     d->externalPainter = &painter;
@@ -649,7 +661,10 @@ GraphicsContext::~GraphicsContext()
 
 // ---- state
 
-void GraphicsContext::saveGState() { d->stack.push_back(d->state()); }
+void GraphicsContext::saveGState()
+{
+    d->stack.push_back(d->state());
+}
 
 void GraphicsContext::restoreGState()
 {
@@ -657,15 +672,30 @@ void GraphicsContext::restoreGState()
         d->stack.pop_back();
 }
 
-AffineTransform GraphicsContext::ctm() const { return d->state().ctm; }
+AffineTransform GraphicsContext::ctm() const
+{
+    return d->state().ctm;
+}
 
-void GraphicsContext::concatCTM(const AffineTransform& t) { d->state().ctm = t.concatenated(d->state().ctm); }
+void GraphicsContext::concatCTM(const AffineTransform& t)
+{
+    d->state().ctm = t.concatenated(d->state().ctm);
+}
 
-void GraphicsContext::translateCTM(double x, double y) { d->state().ctm = d->state().ctm.translated(x, y); }
+void GraphicsContext::translateCTM(double x, double y)
+{
+    d->state().ctm = d->state().ctm.translated(x, y);
+}
 
-void GraphicsContext::scaleCTM(double sx, double sy) { d->state().ctm = d->state().ctm.scaled(sx, sy); }
+void GraphicsContext::scaleCTM(double sx, double sy)
+{
+    d->state().ctm = d->state().ctm.scaled(sx, sy);
+}
 
-void GraphicsContext::rotateCTM(double radians) { d->state().ctm = d->state().ctm.rotated(radians); }
+void GraphicsContext::rotateCTM(double radians)
+{
+    d->state().ctm = d->state().ctm.rotated(radians);
+}
 
 void GraphicsContext::clipToPath(const BezierPath& path)
 {
@@ -684,7 +714,10 @@ void GraphicsContext::clipToPath(const BezierPath& path)
     d->state().clip = std::move(clip);
 }
 
-void GraphicsContext::clipToRect(const Rect& r) { clipToPath(BezierPath::rect(r)); }
+void GraphicsContext::clipToRect(const Rect& r)
+{
+    clipToPath(BezierPath::rect(r));
+}
 
 Rect GraphicsContext::clipBoundingBox() const
 {
@@ -702,27 +735,60 @@ void GraphicsContext::setAlpha(double alpha)
     d->state().alpha = std::isfinite(alpha) ? std::clamp(alpha, 0.0, 1.0) : 1.0;
 }
 
-double GraphicsContext::alpha() const { return d->state().alpha; }
+double GraphicsContext::alpha() const
+{
+    return d->state().alpha;
+}
 
-void GraphicsContext::setBlendMode(BlendMode mode) { d->state().blendMode = mode; }
+void GraphicsContext::setBlendMode(BlendMode mode)
+{
+    d->state().blendMode = mode;
+}
 
-BlendMode GraphicsContext::blendMode() const { return d->state().blendMode; }
+BlendMode GraphicsContext::blendMode() const
+{
+    return d->state().blendMode;
+}
 
-void GraphicsContext::setShadow(const Shadow& shadow) { d->state().shadow = shadow; }
+void GraphicsContext::setShadow(const Shadow& shadow)
+{
+    d->state().shadow = shadow;
+}
 
-void GraphicsContext::clearShadow() { d->state().shadow.reset(); }
+void GraphicsContext::clearShadow()
+{
+    d->state().shadow.reset();
+}
 
-std::optional<Shadow> GraphicsContext::shadow() const { return d->state().shadow; }
+std::optional<Shadow> GraphicsContext::shadow() const
+{
+    return d->state().shadow;
+}
 
-void GraphicsContext::setFillColor(const Color& c) { d->state().fillColor = c; }
+void GraphicsContext::setFillColor(const Color& c)
+{
+    d->state().fillColor = c;
+}
 
-Color GraphicsContext::fillColor() const { return d->state().fillColor; }
+Color GraphicsContext::fillColor() const
+{
+    return d->state().fillColor;
+}
 
-void GraphicsContext::setStrokeColor(const Color& c) { d->state().strokeColor = c; }
+void GraphicsContext::setStrokeColor(const Color& c)
+{
+    d->state().strokeColor = c;
+}
 
-void GraphicsContext::setStrokeStyle(const StrokeStyle& s) { d->state().strokeStyle = s; }
+void GraphicsContext::setStrokeStyle(const StrokeStyle& s)
+{
+    d->state().strokeStyle = s;
+}
 
-StrokeStyle GraphicsContext::strokeStyle() const { return d->state().strokeStyle; }
+StrokeStyle GraphicsContext::strokeStyle() const
+{
+    return d->state().strokeStyle;
+}
 
 // ---- drawing
 
@@ -756,7 +822,10 @@ void GraphicsContext::fillPath(const BezierPath& path)
     d->run(std::move(op));
 }
 
-void GraphicsContext::fillRect(const Rect& r) { fillPath(BezierPath::rect(r)); }
+void GraphicsContext::fillRect(const Rect& r)
+{
+    fillPath(BezierPath::rect(r));
+}
 
 void GraphicsContext::strokePath(const BezierPath& path)
 {
@@ -778,8 +847,8 @@ void GraphicsContext::clearRect(const Rect& r)
     d->run(std::move(op));
 }
 
-void GraphicsContext::drawLinearGradient(const Gradient& g, const Point& start, const Point& end,
-                                         unsigned options)
+void GraphicsContext::drawLinearGradient(
+    const Gradient& g, const Point& start, const Point& end, unsigned options)
 {
     const QTransform toDevice = d->userToDevice();
     const auto inv = toDevice.inverted();
@@ -798,7 +867,8 @@ void GraphicsContext::drawLinearGradient(const Gradient& g, const Point& start, 
         != (GradientDrawsBeforeStart | GradientDrawsAfterEnd)) {
         // Qt pads past both ends: cut the area to the band the options allow.
         const QRectF b = area.boundingRect();
-        const double far = std::hypot(b.width(), b.height()) + std::hypot(b.center().x() - start.x, b.center().y() - start.y) + length;
+        const double far = std::hypot(b.width(), b.height())
+            + std::hypot(b.center().x() - start.x, b.center().y() - start.y) + length;
         const double ux = dx / length, uy = dy / length;
         const double a0 = (options & GradientDrawsBeforeStart) ? -far : 0.0;
         const double a1 = (options & GradientDrawsAfterEnd) ? length + far : length;
@@ -820,10 +890,10 @@ void GraphicsContext::drawLinearGradient(const Gradient& g, const Point& start, 
 }
 
 void GraphicsContext::drawRadialGradient(const Gradient& g, const Point& startCenter,
-                                         double startRadius, const Point& endCenter,
-                                         double endRadius, unsigned options)
+    double startRadius, const Point& endCenter, double endRadius, unsigned options)
 {
-    if (!std::isfinite(startRadius) || !std::isfinite(endRadius) || startRadius < 0 || endRadius < 0)
+    if (!std::isfinite(startRadius) || !std::isfinite(endRadius) || startRadius < 0
+        || endRadius < 0)
         return;
     const QTransform toDevice = d->userToDevice();
     const QRectF visible = d->visibleDeviceRect();
@@ -851,9 +921,9 @@ void GraphicsContext::drawRadialGradient(const Gradient& g, const Point& startCe
                 return QPointF(c.x + r * std::cos(angle), c.y + r * std::sin(angle));
             };
             QPolygonF quad({ tangent(startCenter, startRadius, phi + alpha),
-                             tangent(endCenter, endRadius, phi + alpha),
-                             tangent(endCenter, endRadius, phi - alpha),
-                             tangent(startCenter, startRadius, phi - alpha) });
+                tangent(endCenter, endRadius, phi + alpha),
+                tangent(endCenter, endRadius, phi - alpha),
+                tangent(startCenter, startRadius, phi - alpha) });
             QPainterPath q;
             q.addPolygon(quad);
             q.closeSubpath();
@@ -873,8 +943,8 @@ void GraphicsContext::drawRadialGradient(const Gradient& g, const Point& startCe
     d->run(std::move(op));
 }
 
-void GraphicsContext::drawLinearGradientInPath(const Gradient& g, const BezierPath& path,
-                                               double angleDegrees)
+void GraphicsContext::drawLinearGradientInPath(
+    const Gradient& g, const BezierPath& path, double angleDegrees)
 {
     const Rect b = path.bounds();
     if (path.isEmpty() || !std::isfinite(angleDegrees))
@@ -882,7 +952,7 @@ void GraphicsContext::drawLinearGradientInPath(const Gradient& g, const BezierPa
     const double rad = angleDegrees * M_PI / 180.0;
     const double ux = std::cos(rad), uy = std::sin(rad);
     const Point corners[4] = { { b.minX(), b.minY() }, { b.maxX(), b.minY() },
-                               { b.maxX(), b.maxY() }, { b.minX(), b.maxY() } };
+        { b.maxX(), b.maxY() }, { b.minX(), b.maxY() } };
     Point lo = corners[0];
     double loDot = std::numeric_limits<double>::infinity(), hiDot = -loDot;
     for (const Point& c : corners) {
@@ -907,8 +977,8 @@ void GraphicsContext::drawLinearGradientInPath(const Gradient& g, const BezierPa
     d->run(std::move(op));
 }
 
-void GraphicsContext::drawRadialGradientInPath(const Gradient& g, const BezierPath& path,
-                                               const Point& relativeCenter)
+void GraphicsContext::drawRadialGradientInPath(
+    const Gradient& g, const BezierPath& path, const Point& relativeCenter)
 {
     if (path.isEmpty())
         return;
@@ -918,7 +988,7 @@ void GraphicsContext::drawRadialGradientInPath(const Gradient& g, const BezierPa
     const Point c(b.midX() + rx * b.width() / 2, b.midY() + ry * b.height() / 2);
     double radius = 0.0;
     for (const Point& k : { Point(b.minX(), b.minY()), Point(b.maxX(), b.minY()),
-                            Point(b.maxX(), b.maxY()), Point(b.minX(), b.maxY()) })
+             Point(b.maxX(), b.maxY()), Point(b.minX(), b.maxY()) })
         radius = std::max(radius, std::hypot(k.x - c.x, k.y - c.y));
     if (!(radius > 0.0))
         radius = 1.0;
@@ -932,7 +1002,7 @@ void GraphicsContext::drawRadialGradientInPath(const Gradient& g, const BezierPa
 }
 
 void GraphicsContext::drawImage(const Image& image, const Rect& destRect, const Rect& sourceRect,
-                                CompositingOperation compositing, double fraction)
+    CompositingOperation compositing, double fraction)
 {
     if (image.isNull())
         return;
@@ -952,12 +1022,12 @@ void GraphicsContext::drawImage(const Image& image, const Rect& destRect, const 
     if (onPicture.isNull() || onPicture.isEmpty())
         return;
     const double sx = dest.width() / src.width(), sy = dest.height() / src.height();
-    dest = Rect(dest.x() + (onPicture.x() - src.x()) * sx, dest.y() + (onPicture.y() - src.y()) * sy,
-                onPicture.width() * sx, onPicture.height() * sy);
+    dest = Rect(dest.x() + (onPicture.x() - src.x()) * sx,
+        dest.y() + (onPicture.y() - src.y()) * sy, onPicture.width() * sx, onPicture.height() * sy);
     src = onPicture;
     // Picture pixels have row 0 at the top; y-up source rects count from the bottom.
-    const QRectF pixelSource(src.x() * kx, (pts.height - src.maxY()) * ky, src.width() * kx,
-                             src.height() * ky);
+    const QRectF pixelSource(
+        src.x() * kx, (pts.height - src.maxY()) * ky, src.width() * kx, src.height() * ky);
     const QRectF target = dest.toQt();
     QPainterPath shape;
     shape.addRect(target);
@@ -973,7 +1043,7 @@ void GraphicsContext::drawImage(const Image& image, const Rect& destRect, const 
             || pixelSource.height() > kMaxReduction * deviceH)) {
         const QRect whole = pixelSource.toAlignedRect().intersected(pixels.rect());
         const QSize size(int(std::ceil(std::min(deviceW, double(whole.width())))),
-                         int(std::ceil(std::min(deviceH, double(whole.height())))));
+            int(std::ceil(std::min(deviceH, double(whole.height())))));
         const QImage reduced = ReducedPictureCache::reduced(image.contentId(), pixels, whole, size);
         if (!reduced.isNull()) {
             drawn = reduced;
@@ -996,8 +1066,8 @@ void GraphicsContext::drawImage(const Image& image, const Rect& destRect, const 
     d->run(std::move(op));
 }
 
-void GraphicsContext::fillPathWithPattern(const BezierPath& path, const Image& tile,
-                                          const Point& phase, double fraction)
+void GraphicsContext::fillPathWithPattern(
+    const BezierPath& path, const Image& tile, const Point& phase, double fraction)
 {
     if (tile.isNull())
         return;
@@ -1018,7 +1088,7 @@ void GraphicsContext::fillPathWithPattern(const BezierPath& path, const Image& t
     // Tile pixel (u, v) lands at (phase.x + u * w/pw, phase.y + h - v * h/ph): upright, with
     // one copy's bottom-left at the phase.
     brush.setTransform(QTransform(pts.width / pixels.width(), 0, 0, -pts.height / pixels.height(),
-                                  phase.x, phase.y + pts.height));
+        phase.x, phase.y + pts.height));
     Operation op = brushOperation(shape, brush);
     op.brushSource = false;
     op.userToDevice = d->userToDevice();
@@ -1086,6 +1156,9 @@ void GraphicsContext::endTransparencyLayer()
     d->state().clip = clip;
 }
 
-QImage* GraphicsContext::targetImage() { return d->surfaces.back().image; }
+QImage* GraphicsContext::targetImage()
+{
+    return d->surfaces.back().image;
+}
 
 } // namespace platform

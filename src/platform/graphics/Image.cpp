@@ -67,12 +67,12 @@ Image Image::fromQImage(const QImage& image, Size pointSize)
     QImage pixels = toPremultiplied(image);
     if (pixels.isNull())
         return {};
-    return fromRepresentations({ std::make_shared<BitmapRepresentation>(std::move(pixels)) },
-                               pointSize);
+    return fromRepresentations(
+        { std::make_shared<BitmapRepresentation>(std::move(pixels)) }, pointSize);
 }
 
-Image Image::fromRepresentations(std::vector<std::shared_ptr<const ImageRepresentation>> reps,
-                                 Size pointSize)
+Image Image::fromRepresentations(
+    std::vector<std::shared_ptr<const ImageRepresentation>> reps, Size pointSize)
 {
     std::erase_if(reps, [](const auto& rep) {
         return !rep || rep->pixelSize().width() <= 0 || rep->pixelSize().height() <= 0;
@@ -87,7 +87,10 @@ Image Image::fromRepresentations(std::vector<std::shared_ptr<const ImageRepresen
     return result;
 }
 
-Size Image::size() const { return m_data ? m_data->pointSize : Size(); }
+Size Image::size() const
+{
+    return m_data ? m_data->pointSize : Size();
+}
 
 QSize Image::pixelSize() const
 {
@@ -121,7 +124,10 @@ Image Image::withSize(Size pointSize) const
     return fromRepresentations(m_data->reps, pointSize);
 }
 
-std::uint64_t Image::contentId() const { return m_data ? m_data->id : 0; }
+std::uint64_t Image::contentId() const
+{
+    return m_data ? m_data->id : 0;
+}
 
 bool Image::operator==(const Image& other) const
 {

@@ -1,0 +1,83 @@
+// The drawing layer under the load of an editor frame: a large shadowed gradient fill, alone
+// and inside a transparency layer.
+#include "platform/graphics/AlphaBlur.h"
+#include "platform/graphics/GraphicsContext.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+
+using namespace platform;
+
+namespace {
+
+void drawShadowedGradient(GraphicsContext& ctx, bool inLayer)
+{
+    const Gradient gradient({ { Color(0.9, 0.2, 0.1), 0.0 }, { Color(1.0, 0.9, 0.2), 0.5 },
+        { Color(0.1, 0.3, 0.9), 1.0 } });
+    const BezierPath path = BezierPath::roundedRect(Rect(100, 100, 1000, 1000), 60, 60);
+    ctx.saveGState();
+    ctx.setShadow(Shadow { Size(5, -5), 10, Color(0, 0, 0, 0.75) });
+    if (inLayer)
+        ctx.beginTransparencyLayer();
+    ctx.drawLinearGradientInPath(gradient, path, 30);
+    if (inLayer)
+        ctx.endTransparencyLayer();
+    ctx.restoreGState();
+}
+
+void BM_ShadowedGradientFill(benchmark::State& state)
+{
+    const bool inLayer = state.range(0) != 0;
+    QImage target(1200, 1200, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        target.fill(Qt::white);
+        GraphicsContext ctx(target);
+        drawShadowedGradient(ctx, inLayer);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+    state.SetLabel(inLayer ? "in a transparency layer" : "direct");
+}
+BENCHMARK(BM_ShadowedGradientFill)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_GradientFillNoShadow(benchmark::State& state)
+{
+    QImage target(1200, 1200, QImage::Format_ARGB32_Premultiplied);
+    const Gradient gradient({ { Color(0.9, 0.2, 0.1), 0.0 }, { Color(1.0, 0.9, 0.2), 0.5 },
+        { Color(0.1, 0.3, 0.9), 1.0 } });
+    const BezierPath path = BezierPath::roundedRect(Rect(100, 100, 1000, 1000), 60, 60);
+    for (auto _ : state) {
+        target.fill(Qt::white);
+        GraphicsContext ctx(target);
+        ctx.drawLinearGradientInPath(gradient, path, 30);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+BENCHMARK(BM_GradientFillNoShadow)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AlphaBlur(benchmark::State& state)
+{
+    const double sigma = double(state.range(0));
+    std::vector<std::uint8_t> plane(1000 * 1000, 0);
+    for (int y = 100; y < 900; ++y)
+        std::fill(plane.begin() + y * 1000 + 100, plane.begin() + y * 1000 + 900, 200);
+    const AlphaBlur blur(sigma);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(blur.apply(plane.data(), 1000, 1000, 1000).data());
+    state.SetLabel("1000 x 1000 plane");
+}
+BENCHMARK(BM_AlphaBlur)->Arg(5)->Arg(16)->Arg(40)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

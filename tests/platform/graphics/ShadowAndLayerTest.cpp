@@ -1,0 +1,223 @@
+// Shadows (device-space offset and blur, drawn under the shape) and transparency layers.
+#include "platform/graphics/GraphicsContext.h"
+#include "support/PixelProbe.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using testsupport::blankImage;
+using testsupport::Rgba;
+
+namespace {
+
+const Rgba kRed { 255, 0, 0, 255 };
+const Rgba kBlue { 0, 0, 255, 255 };
+const Rgba kNone { 0, 0, 0, 0 };
+
+} // namespace
+
+// A 10 x 10 square whose shadow, offset (10, -10) in device space, must land exactly the same
+// whatever the user space.
+struct HardShadowCase {
+    const char* name;
+    std::function<void(GraphicsContext&)> setUp; // then the square is filled at user (0,0,s,s)
+    double side;
+};
+
+class HardShadow : public ::testing::TestWithParam<HardShadowCase> { };
+
+TEST_P(HardShadow, KeepsItsDeviceOffset)
+{
+    QImage target = blankImage(60, 60);
+    {
+        GraphicsContext ctx(target);
+        ctx.setShadow(Shadow { Size(10, -10), 0, Color(0, 0, 1, 1) });
+        ctx.setFillColor(Color(1, 0, 0));
+        GetParam().setUp(ctx);
+        ctx.fillRect(Rect(0, 0, GetParam().side, GetParam().side));
+    }
+    // The square covers device x, y in [20, 30); its shadow [30, 40) x [10, 20).
+    EXPECT_PIXEL_NEAR(target, 25, 25, kRed, 0);
+    EXPECT_PIXEL_NEAR(target, 35, 15, kBlue, 0);
+    EXPECT_PIXEL_NEAR(target, 30, 10, kBlue, 0);
+    EXPECT_PIXEL_NEAR(target, 39, 19, kBlue, 0);
+    EXPECT_PIXEL_NEAR(target, 40, 15, kNone, 0);
+    EXPECT_PIXEL_NEAR(target, 35, 20, kNone, 0);
+    EXPECT_PIXEL_NEAR(target, 35, 9, kNone, 0);
+    EXPECT_PIXEL_NEAR(target, 29, 15, kNone, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(GraphicsContext, HardShadow,
+    ::testing::Values(
+        HardShadowCase { "identity", [](GraphicsContext& c) { c.translateCTM(20, 20); }, 10 },
+        HardShadowCase { "scaled_by_two",
+            [](GraphicsContext& c) {
+                c.translateCTM(20, 20);
+                c.scaleCTM(2, 2);
+            },
+            5 },
+        HardShadowCase { "rotated_half_turn",
+            [](GraphicsContext& c) {
+                c.translateCTM(30, 30);
+                c.rotateCTM(M_PI);
+            },
+            10 }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The blurred edge of a large shadow follows the Gaussian's cumulative profile.
+struct BlurCase {
+    const char* name;
+    double blur;
+    double baseScale;
+    int tolerance;
+};
+
+class BlurredShadow : public ::testing::TestWithParam<BlurCase> { };
+
+TEST_P(BlurredShadow, EdgeMatchesGaussianOfHalfTheBlur)
+{
+    const BlurCase& c = GetParam();
+    const int size = 400;
+    QImage target = blankImage(size, size);
+    {
+        GraphicsContext ctx(target, c.baseScale);
+        ctx.scaleCTM(1 / c.baseScale, 1 / c.baseScale); // draw in pixels
+        ctx.setShadow(Shadow { Size(0, 0), c.blur, Color(0, 0, 0, 1) });
+        ctx.setFillColor(Color(0, 0, 0, 0)); // only the shadow shows... a clear fill casts none
+        ctx.setFillColor(Color(1, 1, 1, 1));
+        ctx.clipToRect(Rect(0, 0, 200, size)); // the shape sits right of the clip, shadow shows
+        ctx.fillRect(Rect(200, 0, 200, size));
+    }
+    const double sigma = c.blur * c.baseScale / 2;
+    int worst = 0;
+    for (int x = 200 - int(3 * sigma); x < 200; ++x) {
+        const double d = (x + 0.5) - 200.0;
+        const double expected = 255.0 * 0.5 * (1.0 + std::erf(d / (sigma * std::sqrt(2.0))));
+        const int got = testsupport::premultipliedAt(target, x, size / 2).a;
+        worst = std::max(worst, std::abs(got - int(std::lround(expected))));
+    }
+    EXPECT_LE(worst, c.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(GraphicsContext, BlurredShadow,
+    ::testing::Values(BlurCase { "blur_4", 4, 1, 2 }, BlurCase { "blur_10", 10, 1, 2 },
+        BlurCase { "blur_10_at_scale_2", 10, 2, 2 }, BlurCase { "blur_60_box_passes", 60, 1, 6 }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GraphicsContext, ShadowLiesUnderItsShape)
+{
+    QImage target = blankImage(30, 10);
+    {
+        GraphicsContext ctx(target);
+        ctx.setShadow(Shadow { Size(5, 0), 0, Color(0, 0, 1, 1) });
+        ctx.setFillColor(Color(1, 0, 0));
+        ctx.fillRect(Rect(0, 0, 10, 10));
+    }
+    EXPECT_PIXEL_NEAR(target, 7, 5, kRed, 0);
+    EXPECT_PIXEL_NEAR(target, 12, 5, kBlue, 0);
+}
+
+TEST(GraphicsContext, ShadowTakesAlphaAndColourAlpha)
+{
+    QImage target = blankImage(40, 40);
+    {
+        GraphicsContext ctx(target);
+        ctx.setAlpha(0.5);
+        ctx.setShadow(Shadow { Size(20, 0), 0, Color(0, 0, 1, 0.5) });
+        ctx.setFillColor(Color(1, 0, 0));
+        ctx.fillRect(Rect(0, 0, 10, 10));
+    }
+    EXPECT_PIXEL_NEAR(target, 5, 5, (Rgba { 255, 0, 0, 128 }), 2);
+    EXPECT_PIXEL_NEAR(target, 25, 5, (Rgba { 0, 0, 255, 64 }), 3);
+}
+
+TEST(GraphicsContext, LayerCastsOneMergedShadowAndBlendsAsAWhole)
+{
+    QImage target = blankImage(60, 40);
+    {
+        GraphicsContext ctx(target);
+        ctx.setShadow(Shadow { Size(0, -20), 0, Color(0, 0, 1, 0.5) });
+        ctx.setAlpha(0.5);
+        ctx.beginTransparencyLayer();
+        EXPECT_EQ(ctx.alpha(), 1.0);
+        EXPECT_FALSE(ctx.shadow().has_value());
+        EXPECT_EQ(ctx.blendMode(), BlendMode::Normal);
+        ctx.setFillColor(Color(1, 0, 0));
+        ctx.fillRect(Rect(0, 20, 30, 20));
+        ctx.fillRect(Rect(20, 20, 30, 20)); // overlaps the first in x 20..30
+        ctx.endTransparencyLayer();
+        EXPECT_EQ(ctx.alpha(), 0.5);
+        EXPECT_TRUE(ctx.shadow().has_value());
+    }
+    // The shapes: one layer at half alpha, the overlap no darker than the rest.
+    EXPECT_PIXEL_NEAR(target, 10, 30, (Rgba { 255, 0, 0, 128 }), 2);
+    EXPECT_PIXEL_NEAR(target, 25, 30, (Rgba { 255, 0, 0, 128 }), 2);
+    // The shadow: once under the whole layer, with the layer's alpha.
+    EXPECT_PIXEL_NEAR(target, 10, 10, (Rgba { 0, 0, 255, 64 }), 3);
+    EXPECT_PIXEL_NEAR(target, 25, 10, (Rgba { 0, 0, 255, 64 }), 3);
+    EXPECT_PIXEL_NEAR(target, 55, 10, kNone, 0);
+}
+
+TEST(GraphicsContext, LayerCompositesThroughTheClipAndModeOfItsBegin)
+{
+    QImage target = blankImage(40, 20);
+    {
+        GraphicsContext ctx(target);
+        ctx.setFillColor(Color(1, 0, 0));
+        ctx.fillRect(Rect(0, 0, 40, 20));
+        ctx.saveGState();
+        ctx.clipToRect(Rect(0, 0, 30, 20));
+        ctx.setBlendMode(BlendMode::Copy);
+        ctx.beginTransparencyLayer();
+        ctx.setFillColor(Color(0, 0, 1, 0.5));
+        ctx.fillRect(Rect(10, 0, 30, 20)); // inside the layer drawn normally
+        ctx.endTransparencyLayer();
+        ctx.restoreGState();
+    }
+    EXPECT_PIXEL_NEAR(target, 5, 10, kRed, 0); // not drawn in the layer
+    EXPECT_PIXEL_NEAR(target, 20, 10, (Rgba { 0, 0, 255, 128 }), 2); // copied over the red
+    EXPECT_PIXEL_NEAR(target, 35, 10, kRed, 0); // outside the clip
+}
+
+TEST(GraphicsContext, NestedLayersAndEmptyLayers)
+{
+    QImage target = blankImage(20, 20);
+    {
+        GraphicsContext ctx(target);
+        ctx.beginTransparencyLayer();
+        ctx.endTransparencyLayer(); // nothing drawn: nothing changes
+        ctx.setAlpha(0.5);
+        ctx.beginTransparencyLayer();
+        ctx.setAlpha(0.5);
+        ctx.beginTransparencyLayer();
+        ctx.setFillColor(Color(0, 0, 1));
+        ctx.fillRect(Rect(0, 0, 10, 10));
+        EXPECT_NE(ctx.targetImage(), &target);
+        ctx.endTransparencyLayer();
+        ctx.endTransparencyLayer();
+        EXPECT_EQ(ctx.targetImage(), &target);
+        ctx.endTransparencyLayer(); // unbalanced: ignored
+    }
+    EXPECT_PIXEL_NEAR(target, 5, 5, (Rgba { 0, 0, 255, 64 }), 2);
+    EXPECT_PIXEL_NEAR(target, 15, 15, kNone, 0);
+}
+
+TEST(GraphicsContext, NothingToDrawIntoIsHarmless)
+{
+    QImage none;
+    GraphicsContext ctx(none);
+    ctx.setShadow(Shadow { Size(2, 2), 4, Color(0, 0, 0, 1) });
+    ctx.fillRect(Rect(0, 0, 10, 10));
+    ctx.beginTransparencyLayer();
+    ctx.fillRect(Rect(0, 0, 10, 10));
+    ctx.endTransparencyLayer();
+
+    QImage target = blankImage(10, 10);
+    GraphicsContext clipped(target);
+    clipped.clipToRect(Rect(20, 20, 5, 5)); // off the target: a layer with nothing visible
+    clipped.beginTransparencyLayer();
+    clipped.fillRect(Rect(0, 0, 30, 30));
+    clipped.endTransparencyLayer();
+    EXPECT_PIXEL_NEAR(target, 5, 5, kNone, 0);
+}
