@@ -19,20 +19,6 @@ const QString kPoint = QStringLiteral("point");
 const QString kControl1 = QStringLiteral("control1");
 const QString kControl2 = QStringLiteral("control2");
 
-// The points an element carries, in stored order (curves: control 1, control 2, end).
-int usedPoints(const PathElement& e)
-{
-    switch (e.kind) {
-    case PathElementKind::MoveTo:
-    case PathElementKind::LineTo:
-        return 1;
-    case PathElementKind::CurveTo:
-        return 3;
-    case PathElementKind::ClosePath:
-        break;
-    }
-    return 0;
-}
 
 // The integer part of s / 10^floor(log10 s), s = |x| + |y|: its leading decimal digit. Where
 // log10 rounds across a power of ten the quotient lands just outside [1, 10); it is moved
@@ -122,7 +108,7 @@ bool isEqual(const BezierPath& path, const BezierPath* other)
         const PathElement& b = other->elementAt(i);
         if (a.kind != b.kind)
             return false;
-        for (int k = 0; k < usedPoints(a); ++k) {
+        for (int k = 0; k < a.pointCount(); ++k) {
             if (!(a.points[std::size_t(k)] == b.points[std::size_t(k)]))
                 return false;
         }
@@ -135,7 +121,7 @@ std::uint64_t hash(const BezierPath& path)
     std::uint64_t h = 0;
     for (const PathElement& e : path.elements()) {
         h = std::rotl(h, 2) ^ std::uint64_t(e.kind);
-        for (int k = 0; k < usedPoints(e); ++k)
+        for (int k = 0; k < e.pointCount(); ++k)
             h = std::rotl(h, 3) ^ (leadingDigit(e.points[std::size_t(k)]) & 7u);
     }
     return h;

@@ -67,6 +67,20 @@ void drawPlacedImage(GraphicsContext& ctx, const SZGradient& fill, const Rect& r
     }
 }
 
+// Kinds 0 and 1: the path filled with the clear colour or the fill's colour, which stays the
+// context's fill colour. A colour lost from a damaged archive draws nothing rather than
+// whatever colour was current.
+void fillSolid(GraphicsContext& ctx, const SZGradient& g, const BezierPath& path)
+{
+    if (g.gradientType == SZGradient::NoFill)
+        ctx.setFillColor(Color::clear());
+    else if (g.color)
+        ctx.setFillColor(*g.color);
+    else
+        return;
+    ctx.fillPath(path);
+}
+
 std::vector<platform::GradientStop> stopsWithAlpha(const platform::Gradient& g, double factor)
 {
     std::vector<platform::GradientStop> stops;
@@ -193,15 +207,8 @@ void SZGradient::drawGradient(const SZGradient& g, const BezierPath& path, Graph
 {
     switch (g.gradientType) {
     case NoFill:
-        ctx.setFillColor(Color::clear());
-        ctx.fillPath(path);
-        return;
     case ColorFill:
-        // A colour lost from a damaged archive draws nothing rather than a stale colour.
-        if (!g.color)
-            return;
-        ctx.setFillColor(*g.color);
-        ctx.fillPath(path);
+        fillSolid(ctx, g, path);
         return;
     case LinearFill:
     case AdvancedLinearFill:
@@ -244,14 +251,8 @@ void SZGradient::drawStrokeGradient(const SZGradient& g, const BezierPath& path,
 
     switch (g.gradientType) {
     case NoFill:
-        ctx.setFillColor(Color(0, 0, 0, 0));
-        ctx.fillPath(path);
-        return;
     case ColorFill:
-        if (!g.color)
-            return;
-        ctx.setFillColor(*g.color);
-        ctx.fillPath(path);
+        fillSolid(ctx, g, path);
         return;
     case LinearFill:
     case AdvancedLinearFill: {
