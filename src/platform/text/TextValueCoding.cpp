@@ -20,6 +20,16 @@ double finiteOr(double v, double fallback)
     return std::isfinite(v) ? v : fallback;
 }
 
+template <class T> std::shared_ptr<const KeyedCoding> decodeBoxed(const KeyedUnarchiver& coder)
+{
+    std::optional<T> value = ValueCoding<T>::decode(coder);
+    if (!value)
+        return nullptr;
+    return std::make_shared<const ArchiveBox<T>>(std::move(*value));
+}
+
+} // namespace
+
 ArchiveValue archiveValueOf(const AttributeValue& value)
 {
     if (value.isInteger())
@@ -54,6 +64,8 @@ AttributeValue attributeValueOf(const ArchiveValue& value)
         return AttributeValue(value.toInt64());
     case ArchiveValue::Kind::Float:
     case ArchiveValue::Kind::Double:
+        if (!std::isfinite(value.toDouble()))
+            return {};
         return AttributeValue(value.toDouble());
     case ArchiveValue::Kind::Bool:
         return AttributeValue(value.toBool());
@@ -81,16 +93,6 @@ AttributeValue attributeValueOf(const ArchiveValue& value)
         return {};
     }
 }
-
-template <class T> std::shared_ptr<const KeyedCoding> decodeBoxed(const KeyedUnarchiver& coder)
-{
-    std::optional<T> value = ValueCoding<T>::decode(coder);
-    if (!value)
-        return nullptr;
-    return std::make_shared<const ArchiveBox<T>>(std::move(*value));
-}
-
-} // namespace
 
 void ValueCoding<Font>::encode(KeyedArchiver& coder, const Font& font)
 {

@@ -20,6 +20,7 @@
 // lengths do not add up to the text are cut or padded with empty attributes; an attribute
 // whose object is not allowed or not known is left out. registerTextArchiveClasses() must run
 // once before reading.
+#include "platform/archive/ArchiveValue.h"
 #include "platform/archive/ValueCoding.h"
 #include "platform/text/AttributedString.h"
 #include "platform/text/Font.h"
@@ -45,6 +46,11 @@ template <> struct ValueCoding<AttributedString> {
     static void encode(KeyedArchiver& coder, const AttributedString& text);
     static std::optional<AttributedString> decode(const KeyedUnarchiver& coder);
 };
+
+// One attribute value in its archive form, and back, by the kinds above (a non-finite real
+// reads as absent). Values of other kinds give a null value / an empty attribute.
+ArchiveValue archiveValueOf(const AttributeValue& value);
+AttributeValue attributeValueOf(const ArchiveValue& value);
 
 // Registers the decoders of the three class tags; safe to call more than once.
 void registerTextArchiveClasses();

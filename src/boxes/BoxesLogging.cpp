@@ -1,0 +1,3 @@
+#include "boxes/BoxesLogging.h"
+
+Q_LOGGING_CATEGORY(lcBoxes, "quillmark.boxes")

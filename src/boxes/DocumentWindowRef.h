@@ -1,0 +1,28 @@
+#pragma once
+// The document window as a box sees it. Boxes only keep the reference for the kinds that talk
+// to the window (text boxes, later); the window implements it.
+#include "platform/geometry/Size.h"
+#include "platform/text/TextRange.h"
+
+#include <optional>
+
+class MyTextBox;
+
+class DocumentWindowRef {
+public:
+    virtual ~DocumentWindowRef() = default;
+
+    // The working picture's size (the canvas's workingImageSize); nothing when there is no
+    // picture yet. A text box grows at most to its height.
+    virtual std::optional<platform::Size> workingImageSize() const { return std::nullopt; }
+
+    // The text delegate's hook before a text box's selection changes (the window follows the
+    // selection in its text controls); answers the range to select.
+    virtual platform::TextRange textViewWillChangeSelection(
+        MyTextBox* textBox, platform::TextRange oldRange, platform::TextRange newRange)
+    {
+        (void)textBox;
+        (void)oldRange;
+        return newRange;
+    }
+};
