@@ -546,8 +546,10 @@ void View::displayContent(GraphicsContext& ctx, const Rect& dirty)
         GStateGuard own(ctx);
         drawRect(visible, ctx);
     }
-    for (const auto& sub : m_subviews)
-        sub->displayInSuperview(ctx, visible);
+    for (const auto& sub : m_subviews) {
+        if (drawsSubview(*sub))
+            sub->displayInSuperview(ctx, visible);
+    }
 }
 
 // ---- hit testing

@@ -177,6 +177,15 @@ public:
     // Draws the view's own content; dirty is the part that needs drawing, in own space. The
     // context is clipped to the bounds and its CTM maps own space.
     virtual void drawRect(const Rect& dirty, GraphicsContext& ctx);
+    // Whether a subview is drawn in the current pass. A view that shows something else in a
+    // subview's place (a picture of it) answers false instead of hiding the subview, since
+    // drawing must not change the tree. Asked during drawing only, after drawRect; must be a
+    // pure function of the state.
+    virtual bool drawsSubview(const View& subview) const
+    {
+        (void)subview;
+        return true;
+    }
 
     // Draws the view, its layer properties and its subviews into a context whose CTM maps
     // the superview space; dirty is in superview space. Hidden views draw nothing.
