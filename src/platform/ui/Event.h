@@ -29,7 +29,7 @@ enum class EventType : int {
 };
 
 // Modifier bits of modifierFlags().
-enum ModifierFlag : unsigned {
+enum EventModifierFlag : unsigned {
     ShiftKeyMask = 0x20000,
     ControlKeyMask = 0x40000,
     OptionKeyMask = 0x80000,
@@ -38,7 +38,7 @@ enum ModifierFlag : unsigned {
 
 // Key codes of keyCode(): the physical key, independent of the keyboard layout and of the
 // modifiers. The full table (letters and digits included) is in Event.cpp.
-enum KeyCode : std::uint16_t {
+enum EventKeyCode : std::uint16_t {
     KeyCodeReturn = 36,
     KeyCodeTab = 48,
     KeyCodeSpace = 49,

@@ -1,0 +1,5 @@
+#include "boxes/BoxStatics.h"
+
+EditAnimation gEditAnimation;
+WarpCaptureRect gWarpCaptureRect;
+bool gCanvasExporting = false;

@@ -1,0 +1,73 @@
+#pragma once
+// The glyphs of a text box, drawn as outlines: every character filled alone with the fill of
+// its "GradientAttributeName" attribute (solid black without one), underline and strikethrough
+// added to the character's outline as rectangles from the font's metrics, then one stroke over
+// all outlines and one inner shadow inside them.
+//
+// Deciding what to draw (characterOutlines) is a pure function of the layout; draw() only
+// paints. Both work in the text view's own y-up coordinates.
+//
+// Fill angles. The text system's views are y-down where this system's model was designed, and
+// there a glyph fill took 360 - angle so that it came out as box fills do: at the default angle
+// 90 the first stop is at the top of the text. Our text view is y-up like every other view, so
+// a glyph fill is drawn exactly as a box fill, with its own angle, and gives that same result;
+// the stroke's fill follows the same rule.
+#include "foundation/SZGradient.h"
+#include "platform/geometry/AffineTransform.h"
+#include "platform/graphics/BezierPath.h"
+#include "platform/graphics/Color.h"
+#include "platform/text/TextLayout.h"
+
+#include <optional>
+#include <vector>
+
+namespace platform {
+class GraphicsContext;
+}
+class MyViewBase;
+
+class GlyphDrawing {
+public:
+    // One drawn character: its outline (the outlines of all its glyphs, with its underline and
+    // strikethrough) and its fill.
+    struct CharacterOutline {
+        int characterIndex = 0;
+        platform::BezierPath path;
+        SZGradient fill;
+    };
+
+    // What the owning box contributes: the stroke and the inner shadow.
+    struct Style {
+        int strokeSize = 0;
+        SZGradient strokeColor;
+        std::optional<platform::Color> innerShadowColor;
+        int innerShadowAngle = 0;
+        int innerShadowBlurSize = 0;
+        int innerShadowOffsetSize = 0;
+
+        static Style of(const MyViewBase& box);
+    };
+
+    // The characters to draw, in text order. Only printable characters are drawn (code 0x20 to
+    // 0x7E, or 0x80 and above): line breaks, tabs and other control codes have no ink, nor do
+    // attachments (the blanks of vertical text). A space is a character with an empty outline.
+    // containerToView maps the layout's container coordinates into the view; fallbackFont is
+    // the font of characters without one.
+    static std::vector<CharacterOutline> characterOutlines(const platform::TextLayout& layout,
+        const platform::AffineTransform& containerToView, const platform::Font& fallbackFont);
+
+    // Paints the characters: each fill (drawType 1 over the character's own outline, otherwise
+    // over bounds, so one gradient runs through all characters), then the stroke (only for a
+    // positive strokeSize) and the inner shadow (only for a positive offset).
+    static void draw(platform::GraphicsContext& ctx, const std::vector<CharacterOutline>& outlines,
+        const platform::Rect& bounds, const Style& style);
+
+    // Every outline in one path (what the stroke and the inner shadow work on).
+    static platform::BezierPath outlineCollection(const std::vector<CharacterOutline>& outlines);
+
+    // A rectangle path wound like the outer contours of path (the sign of its enclosed area),
+    // so that a non-zero fill of both together never cuts holes where they overlap, whatever
+    // the winding of the font's outlines.
+    static platform::BezierPath rectWoundLike(
+        const platform::Rect& r, const platform::BezierPath& path);
+};

@@ -1,0 +1,140 @@
+#include "boxes/MyPerspectiveView.h"
+
+#include "boxes/BoxStatics.h"
+#include "boxes/BoxesLogging.h"
+#include "boxes/MyImageViewSuper.h"
+#include "boxes/MyTextViewSuper.h"
+#include "boxes/MyViewBase.h"
+#include "boxes/WarpCapture.h"
+
+#include <cmath>
+
+using platform::GraphicsContext;
+using platform::Image;
+using platform::Rect;
+using platform::View;
+
+namespace {
+
+// A capture's rectangle comes from arithmetic on the box and the renderer's result.
+bool placeable(const Rect& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width())
+        && std::isfinite(r.height()) && !r.isEmpty();
+}
+
+} // namespace
+
+MyPerspectiveView::MyPerspectiveView(const Rect& frame)
+    : View(frame)
+{
+}
+
+MyPerspectiveView::BoxDrawing MyPerspectiveView::chooseDrawing(const DrawingInputs& in)
+{
+    if (!in.warped || !in.canCapture)
+        return BoxDrawing::Flat;
+    if (in.animating)
+        return BoxDrawing::Animated;
+    if (!in.editing || in.exporting)
+        return BoxDrawing::Warped;
+    return BoxDrawing::Flat;
+}
+
+MyViewBase* MyPerspectiveView::boxOfWrapper(const View& wrapper)
+{
+    if (!dynamic_cast<const MyTextViewSuper*>(&wrapper)
+        && !dynamic_cast<const MyImageViewSuper*>(&wrapper))
+        return nullptr;
+    return wrapper.subviewCount() > 0 ? dynamic_cast<MyViewBase*>(wrapper.subviewAt(0)) : nullptr;
+}
+
+bool MyPerspectiveView::isEditing(const View& wrapper)
+{
+    const MyViewBase* box = boxOfWrapper(wrapper);
+    return box && box->isEditing();
+}
+
+MyPerspectiveView::DrawingInputs MyPerspectiveView::drawingInputs(const View& wrapper) const
+{
+    DrawingInputs in;
+    const MyViewBase* box = boxOfWrapper(wrapper);
+    if (!box)
+        return in;
+    in.warped = box->getPerspectiveSize() != 0 || box->getCurveSize() != 0;
+    in.editing = isEditing(wrapper);
+    in.exporting = gCanvasExporting;
+    in.animating = gEditAnimation.running && gEditAnimation.box.get() == box;
+    in.canCapture = warpCapture() != nullptr;
+    return in;
+}
+
+MyPerspectiveView::BoxDrawing MyPerspectiveView::drawingFor(const View& wrapper) const
+{
+    return chooseDrawing(drawingInputs(wrapper));
+}
+
+bool MyPerspectiveView::cacheIsValid(const MyViewBase& box)
+{
+    return !box.imgPersp.isNull() && box.ud && box.ud->isEqualTo(box.getUndoData());
+}
+
+WarpCapture* MyPerspectiveView::warpCapture() const
+{
+    return dynamic_cast<WarpCapture*>(superview());
+}
+
+bool MyPerspectiveView::drawsSubview(const View& subview) const
+{
+    return drawingFor(subview) == BoxDrawing::Flat;
+}
+
+Image MyPerspectiveView::warpedPicture(
+    MyViewBase& box, View& wrapper, BoxDrawing drawing, Rect& rect) const
+{
+    WarpCapture* capture = warpCapture();
+    rect = box.imgRect;
+    if (drawing == BoxDrawing::Animated)
+        return capture->image_curved_perspectived(box, wrapper, gEditAnimation.fraction, rect);
+    if (cacheIsValid(box))
+        return box.imgPersp;
+
+    qCDebug(lcBoxes) << "imgPersp updated";
+    Image picture = capture->image_curved_perspectived(box, wrapper, 1.0f, rect);
+    if (picture.isNull()) {
+        // Nothing is cached, so the next draw tries again.
+        box.imgPersp = Image();
+        box.ud.reset();
+        return picture;
+    }
+    box.imgPersp = picture;
+    box.imgRect = rect;
+    box.ud = box.getUndoData();
+    return picture;
+}
+
+void MyPerspectiveView::drawRect(const Rect& dirty, GraphicsContext& ctx)
+{
+    // No check for a window: the export and the warp capture draw boxes off screen.
+    View::drawRect(dirty, ctx);
+    qCDebug(lcBoxes) << "drawRect-perspectiveView";
+    for (View* wrapper : subviews()) {
+        const BoxDrawing drawing = drawingFor(*wrapper);
+        if (drawing == BoxDrawing::Flat)
+            continue;
+        MyViewBase* box = boxOfWrapper(*wrapper);
+        Rect rect;
+        const Image picture = warpedPicture(*box, *wrapper, drawing, rect);
+        if (picture.isNull() || !placeable(rect))
+            continue;
+        const double turn = box->rotationAngle() * 3.141592 / 180.0;
+        const platform::Point c = rect.center();
+        platform::GStateGuard guard(ctx);
+        ctx.translateCTM(c.x, c.y);
+        ctx.rotateCTM(turn);
+        ctx.translateCTM(-c.x, -c.y);
+        qCDebug(lcBoxes).noquote() << QString::asprintf(
+            "DrawInRect:%f %f %f %f", rect.x(), rect.y(), rect.width(), rect.height());
+        ctx.drawImage(picture, rect);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The outermost view of a box's nest: it covers the container, holds the box's wrapper
+// (MyTextViewSuper, MyImageViewSuper) with the box inside, and carries the box's drop shadow
+// (MyViewBase::setShadows). Each time it draws it decides how the box is shown: flat, by
+// letting the wrapper draw, or warped, by drawing in the wrapper's place a picture of the box
+// bent by its curve or perspective. The picture comes from the container's warp capture and
+// is cached on the box (imgPersp, imgRect, ud), so that it is made again only when the box's
+// record says the box would look different.
+//
+// Deciding what to show is a pure function of the box, the edit animation and the export
+// flag: drawing shows, hides, focuses and invalidates nothing. The one thing a draw changes is
+// the box's picture cache.
+#include "platform/ui/View.h"
+
+class MyViewBase;
+class WarpCapture;
+
+class MyPerspectiveView : public platform::View {
+public:
+    explicit MyPerspectiveView(const platform::Rect& frame);
+
+    // How a wrapper's box is shown.
+    enum class BoxDrawing {
+        Flat, // the wrapper draws the box as usual
+        Warped, // the cached (or a newly captured) full warp
+        Animated, // a capture at the edit animation's fraction; the cache is left alone
+    };
+
+    // What the choice depends on.
+    struct DrawingInputs {
+        bool warped = false; // the box has a perspective or a curve
+        bool editing = false; // isEditing of the wrapper
+        bool exporting = false; // gCanvasExporting
+        bool animating = false; // the edit animation runs for this box
+        bool canCapture = false; // a warp capture is there to make the picture
+    };
+    // A warped box is shown warped unless it is being edited; the export and its own edit
+    // animation show it warped even then. Without a capture every box is shown flat.
+    static BoxDrawing chooseDrawing(const DrawingInputs& inputs);
+
+    // The box a wrapper holds (its first subview), or null when the view is no box wrapper.
+    static MyViewBase* boxOfWrapper(const platform::View& wrapper);
+    // Whether the box of a wrapper is in its editing state; false for any other view.
+    static bool isEditing(const platform::View& wrapper);
+    // The inputs for a wrapper of this view, read from the box, the statics and the nest.
+    DrawingInputs drawingInputs(const platform::View& wrapper) const;
+    BoxDrawing drawingFor(const platform::View& wrapper) const;
+
+    // Whether the box's cached picture was made from a record equal to the box's record now.
+    static bool cacheIsValid(const MyViewBase& box);
+
+    // The container's warp capture, which is this view's superview; null outside a container.
+    WarpCapture* warpCapture() const;
+
+    // Draws the warped pictures of the wrappers that are not shown flat (the flat ones draw
+    // themselves as subviews), each turned by its box's rotation about its rectangle's centre.
+    void drawRect(const platform::Rect& dirty, platform::GraphicsContext& ctx) override;
+
+protected:
+    bool drawsSubview(const platform::View& subview) const override;
+
+private:
+    // The picture for a box shown warped and the rectangle it goes in (before the turn); null
+    // when the capture made none.
+    platform::Image warpedPicture(
+        MyViewBase& box, platform::View& wrapper, BoxDrawing drawing, platform::Rect& rect) const;
+};

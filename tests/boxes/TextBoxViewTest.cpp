@@ -1,0 +1,320 @@
+// The text box view: its defaults, growth to its text (RecalcFrame), its record, both kinds of
+// style paste, and the blanks of vertical text.
+#include "boxes/DocumentWindowRef.h"
+#include "boxes/MyTextBox.h"
+#include "boxes/MyTextView.h"
+#include "platform/text/TextAttributeNames.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using platform::AttributeDictionary;
+using platform::AttributedString;
+using platform::Color;
+using platform::Point;
+using platform::Rect;
+using platform::Size;
+using platform::TextRange;
+namespace names = platform::TextAttributeNames;
+
+namespace {
+
+struct FakeWindow : DocumentWindowRef {
+    std::optional<Size> picture;
+    int selectionCalls = 0;
+    std::optional<Size> workingImageSize() const override { return picture; }
+    TextRange textViewWillChangeSelection(MyTextBox*, TextRange, TextRange proposed) override
+    {
+        ++selectionCalls;
+        return proposed;
+    }
+};
+
+SZGradient solid(const Color& c)
+{
+    SZGradient g;
+    g.color = c;
+    return g;
+}
+
+Point centreOf(const platform::View& v)
+{
+    return v.transformToSuperview().map(v.bounds().center());
+}
+
+void setText(
+    MyTextView& box, const QString& s, AttributeDictionary a = MyTextBox::defaultAttributes())
+{
+    box.txtBox()->editor().setText(AttributedString(s, a));
+}
+
+} // namespace
+
+TEST(TextBoxView, NewBoxHoldsTextInHelveticaAtTheDefaultSize)
+{
+    gDefaultFontSize = 64.0;
+    MyTextView box(Rect(10, 20, 250, 80));
+    gDefaultFontSize = 100.0;
+    EXPECT_EQ(box.txtStorage().string(), QStringLiteral("Text"));
+    EXPECT_EQ(box.fixedWidth(), 250.0);
+    EXPECT_EQ(box.txtBox()->frame(), Rect(0, 0, 250, 80));
+    const auto* font = box.txtStorage().attributesAt(0).at(names::font).font();
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->pointSize(), 64.0);
+    EXPECT_TRUE(font->familyName().contains(QStringLiteral("Nimbus Sans")))
+        << font->familyName().toStdString();
+    // New typing carries a fill.
+    EXPECT_TRUE(box.txtBox()->editor().typingAttributes().count(names::gradient));
+    EXPECT_FALSE(box.isCircular());
+    EXPECT_FALSE(box.isVertical());
+}
+
+TEST(TextBoxView, RecalcFrameGrowsAroundTheCentreAndNeverShrinks)
+{
+    struct Row {
+        const char* name;
+        double rotation;
+        Rect frame;
+        std::optional<Size> picture;
+        int lines;
+        bool limited; // the growth stops at the picture's height
+    } rows[] = {
+        { "one line", 0, Rect(100, 100, 300, 20), Size(2000, 2000), 1, false },
+        { "three lines", 0, Rect(100, 100, 300, 20), Size(2000, 2000), 3, false },
+        { "taller than the picture", 0, Rect(100, 100, 300, 20), Size(2000, 150), 4, true },
+        { "rotated 30", 30, Rect(100, 100, 300, 20), Size(2000, 2000), 3, false },
+        { "rotated 250, narrower than fixedWidth", 250, Rect(100, 100, 200, 20), Size(2000, 2000),
+            2, false },
+        { "no picture yet", 0, Rect(100, 100, 300, 20), std::nullopt, 2, false },
+    };
+    for (const Row& row : rows) {
+        FakeWindow window;
+        window.picture = row.picture;
+        gDefaultFontSize = 50.0;
+        MyTextView box(Rect(0, 0, 300, 20));
+        gDefaultFontSize = 100.0;
+        box.setMyDocumentWindow(&window);
+        box.setRotationAngle(row.rotation);
+        box.setFrame(row.frame);
+        const Point c0 = centreOf(box);
+        QString s = QStringLiteral("Line");
+        for (int i = 1; i < row.lines; ++i)
+            s += QStringLiteral("\nLine");
+        setText(box, s);
+        const double used = box.txtBox()->editor().layout().usedRect().height();
+        ASSERT_GT(used, 20.0) << row.name;
+        box.RecalcFrame();
+        const double expected = row.limited ? row.picture->height : used;
+        EXPECT_NEAR(box.frame().height(), expected, 1e-9) << row.name;
+        EXPECT_EQ(box.frame().width(), 300.0) << row.name;
+        EXPECT_NEAR(centreOf(box).x, c0.x, 1e-6) << row.name;
+        EXPECT_NEAR(centreOf(box).y, c0.y, 1e-6) << row.name;
+        EXPECT_NEAR(box.rotationAngle(), row.rotation, 1e-12) << row.name;
+        // Fewer lines never shrink it.
+        const Rect grown = box.frame();
+        setText(box, QStringLiteral("L"));
+        box.RecalcFrame();
+        EXPECT_EQ(box.frame(), grown) << row.name;
+    }
+}
+
+TEST(TextBoxView, RecordsTheFillAllRunsShare)
+{
+    const SZGradient red = solid(Color(1, 0, 0));
+    SZGradient blueGradient;
+    blueGradient.gradientType = SZGradient::LinearFill;
+    struct Row {
+        const char* name;
+        std::vector<std::optional<SZGradient>> fills; // per character of "abc"
+        int expectedKind;
+        bool expectRed;
+    } rows[] = {
+        { "no fills", { std::nullopt, std::nullopt, std::nullopt }, SZGradient::NoFill, false },
+        { "one fill everywhere", { red, red, red }, SZGradient::ColorFill, true },
+        { "one fill and unfilled runs", { red, std::nullopt, red }, SZGradient::ColorFill, true },
+        { "two fills", { red, blueGradient, red }, SZGradient::NoFill, false },
+    };
+    for (const Row& row : rows) {
+        MyTextView box(Rect(0, 0, 300, 120));
+        AttributedString s(QStringLiteral("abc"), MyTextBox::defaultAttributes());
+        for (int i = 0; i < 3; ++i) {
+            if (row.fills[size_t(i)])
+                s.addAttribute(names::gradient, SZGradient::attributeValue(*row.fills[size_t(i)]),
+                    TextRange(i, 1));
+        }
+        box.txtBox()->editor().setText(s);
+        const SZGradient before = box.overlayColor();
+        const UNDODATA r = box.getUndoData();
+        EXPECT_EQ(r.type, 0) << row.name;
+        ASSERT_TRUE(r.overlayColor) << row.name;
+        EXPECT_EQ(r.overlayColor->gradientType, row.expectedKind) << row.name;
+        if (row.expectRed) {
+            EXPECT_TRUE(r.overlayColor->isEqualTo(red)) << row.name;
+        }
+        EXPECT_TRUE(box.overlayColor().isEqualTo(before))
+            << row.name; // the box's own fill untouched
+        EXPECT_TRUE(r.rtf && *r.rtf == s) << row.name;
+    }
+}
+
+TEST(TextBoxView, RecordRoundTripRestoresTextSelectionAndLayoutFlags)
+{
+    FakeWindow window;
+    MyTextView a(Rect(5, 6, 300, 150));
+    a.setMyDocumentWindow(&window);
+    setText(a, QStringLiteral("one two"));
+    a.setSelectable(true);
+    a.txtBox()->editor().setSelectedRange(TextRange(4, 3));
+    a.setIsVertical(true);
+    a.setFixedWidth(280);
+    const UNDODATA r = a.getUndoData();
+    EXPECT_EQ(r.selectionRange.location, 4u);
+    EXPECT_EQ(r.selectionRange.length, 3u);
+    EXPECT_TRUE(r.isVertical);
+
+    MyTextView b(Rect(0, 0, 10, 10));
+    b.setMyDocumentWindow(&window);
+    const int callsBefore = window.selectionCalls;
+    b.setUndoData(r);
+    EXPECT_EQ(window.selectionCalls, callsBefore) << "the delegate is detached while restoring";
+    EXPECT_EQ(b.txtBox()->delegate(), &window);
+    EXPECT_EQ(b.txtStorage(), a.txtStorage());
+    EXPECT_EQ(b.txtBox()->editor().selectedRange(), TextRange(4, 3));
+    EXPECT_TRUE(b.isVertical());
+    EXPECT_EQ(b.fixedWidth(), 280.0);
+    EXPECT_EQ(b.frame(), Rect(5, 6, 300, 150));
+    EXPECT_EQ(b.txtBox()->frame(), Rect(0, 0, 300, 150));
+    EXPECT_TRUE(b.getUndoData().isEqualTo(r));
+
+    // A selection past the end of the text is clamped, not trusted.
+    UNDODATA bad = r;
+    bad.selectionRange = { 1ull << 40, 1ull << 40 };
+    b.setUndoData(bad);
+    EXPECT_EQ(b.txtBox()->editor().selectedRange(), TextRange(7, 0));
+}
+
+TEST(TextBoxView, VerticalTextTurnsSpacesIntoBlanksAndBack)
+{
+    MyTextView box(Rect(0, 0, 300, 100));
+    AttributeDictionary noFont = MyTextBox::defaultAttributes();
+    noFont.erase(names::font);
+    AttributedString s(QStringLiteral("a b "), MyTextBox::defaultAttributes());
+    s.setAttributes(noFont, TextRange(3, 1));
+    box.txtBox()->editor().setText(s);
+    box.txtBox()->editor().setSelectedRange(TextRange(1, 2));
+    box.setIsVertical(true);
+    const AttributedString& v = box.txtStorage();
+    ASSERT_EQ(v.length(), 4);
+    EXPECT_EQ(v.string()[1], QChar(platform::TextAttachment::character));
+    EXPECT_EQ(v.string()[3], QChar(platform::TextAttachment::character));
+    const auto* blank = v.attributesAt(1).at(names::attachment).attachment();
+    ASSERT_NE(blank, nullptr);
+    EXPECT_EQ(blank->cellSize, Size(gDefaultFontSize * 0.5, gDefaultFontSize));
+    EXPECT_EQ(v.attributesAt(3).at(names::attachment).attachment()->cellSize, Size(10, 20));
+    EXPECT_EQ(box.txtBox()->editor().selectedRange(), TextRange(1, 2)) << "the selection is kept";
+    box.setIsVertical(false);
+    EXPECT_EQ(box.txtStorage().string(), QStringLiteral("a b "));
+    EXPECT_EQ(box.txtStorage().attributesAt(1).count(names::attachment), 0u);
+    EXPECT_EQ(box.txtBox()->editor().selectedRange(), TextRange(1, 2));
+}
+
+TEST(TextBoxView, StylePaste)
+{
+    const SZGradient red = solid(Color(1, 0, 0));
+    AttributeDictionary big = MyTextBox::defaultAttributes();
+    big[names::font] = *platform::Font::withName(QStringLiteral("Helvetica"), 30.0);
+    big[names::gradient] = SZGradient::attributeValue(red);
+    AttributeDictionary small = MyTextBox::defaultAttributes();
+    small[names::font] = *platform::Font::withName(QStringLiteral("Helvetica"), 12.0);
+
+    struct Row {
+        const char* name;
+        std::function<UNDODATA()> record;
+        QString targetText;
+        std::function<void(MyTextView&, FakeWindow&)> check;
+    };
+    const std::vector<Row> rows = {
+        { "text record: the source's first-character style on the target's characters",
+            [&] {
+                MyTextView src(Rect(0, 0, 300, 100));
+                AttributedString t(QStringLiteral("XY"), big);
+                t.setAttributes(small, TextRange(1, 1));
+                src.txtBox()->editor().setText(t);
+                return src.getUndoData();
+            },
+            QStringLiteral("hello"),
+            [&](MyTextView& box, FakeWindow&) {
+                EXPECT_EQ(box.txtStorage(), AttributedString(QStringLiteral("hello"), big));
+                EXPECT_FALSE(box.txtBox()->editor().isEditable());
+                EXPECT_FALSE(box.txtBox()->editor().isSelectable());
+            } },
+        { "text record with empty text: its typing attributes",
+            [&] {
+                MyTextView src(Rect(0, 0, 300, 100));
+                src.txtBox()->editor().setText(AttributedString());
+                src.txtBox()->editor().setTypingAttributes(big);
+                return src.getUndoData();
+            },
+            QStringLiteral("hello"),
+            [&](MyTextView& box, FakeWindow&) {
+                EXPECT_EQ(box.txtStorage(), AttributedString(QStringLiteral("hello"), big));
+            } },
+        { "shape record: every run filled with the shape's fill, drawType 0",
+            [&] {
+                UNDODATA r;
+                r.type = UNDODATA::ShapeBox;
+                SZGradient f = red;
+                f.drawType = 1;
+                r.overlayColor = f;
+                return r;
+            },
+            QStringLiteral("ab"),
+            [&](MyTextView& box, FakeWindow& window) {
+                for (int i = 0; i < 2; ++i) {
+                    const SZGradient* f = SZGradient::fromAttribute(
+                        box.txtStorage().attributesAt(i).at(names::gradient));
+                    ASSERT_NE(f, nullptr);
+                    EXPECT_EQ(f->drawType, 0);
+                    EXPECT_EQ(f->color, red.color);
+                }
+                EXPECT_EQ(box.txtStorage().string(), QStringLiteral("ab"));
+                EXPECT_EQ(box.txtBox()->delegate(), &window);
+            } },
+        { "shape record onto an empty box: nothing on the text",
+            [&] {
+                UNDODATA r;
+                r.type = UNDODATA::ShapeBox;
+                r.overlayColor = red;
+                return r;
+            },
+            QString(),
+            [&](MyTextView& box, FakeWindow& window) {
+                EXPECT_TRUE(box.txtStorage().isEmpty());
+                EXPECT_EQ(box.txtBox()->delegate(), &window);
+            } },
+        { "vertical target keeps its blanks as blanks, not as stray attachment characters",
+            [&] {
+                MyTextView src(Rect(0, 0, 300, 100));
+                src.txtBox()->editor().setText(AttributedString(QStringLiteral("Q"), big));
+                src.setIsVertical(true);
+                return src.getUndoData();
+            },
+            QStringLiteral("a b"),
+            [&](MyTextView& box, FakeWindow&) {
+                box.setIsVertical(false);
+                EXPECT_EQ(box.txtStorage().string(), QStringLiteral("a b"));
+            } },
+    };
+    for (const Row& row : rows) {
+        FakeWindow window;
+        const UNDODATA record = row.record();
+        MyTextView box(Rect(0, 0, 300, 100));
+        box.setMyDocumentWindow(&window);
+        setText(box, row.targetText, small);
+        if (QString(row.name).startsWith(QStringLiteral("vertical")))
+            box.setIsVertical(true);
+        box.setCopyPasteStyle(record);
+        SCOPED_TRACE(row.name);
+        row.check(box, window);
+    }
+}
