@@ -2,18 +2,19 @@
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace platform;
 
 namespace {
 
-const QStringList kDocumentClasses = {"UNDODATA", "NSAttributedString", "NSDictionary",
-    "SZGradient", "NSColor", "NSGradient", "NSMutableParagraphStyle", "NSFont", "NSMutableArray",
-    "NSValue", "CIImage"};
+const QStringList kDocumentClasses
+    = { "UNDODATA", "NSAttributedString", "NSDictionary", "SZGradient", "NSColor", "NSGradient",
+          "NSMutableParagraphStyle", "NSFont", "NSMutableArray", "NSValue", "CIImage" };
 
-std::optional<SZGradient> roundTrip(const SZGradient& g, const QStringList& allowed = kDocumentClasses)
+std::optional<SZGradient> roundTrip(
+    const SZGradient& g, const QStringList& allowed = kDocumentClasses)
 {
     KeyedArchiver archiver;
     archiver.encodeObject(QStringLiteral("fill"), g);
@@ -39,8 +40,8 @@ TEST(SZGradientArchive, AngleNarrowsThroughFloat)
         double angle;
         bool equalAfter;
     } rows[] = {
-        {"37.25 is exact in float", 37.25, true},
-        {"0.1 comes back as the nearest float", 0.1, false},
+        { "37.25 is exact in float", 37.25, true },
+        { "0.1 comes back as the nearest float", 0.1, false },
     };
     for (const auto& row : rows) {
         SZGradient g;
@@ -57,7 +58,8 @@ TEST(SZGradientArchive, EveryFieldSurvives)
     SZGradient g;
     g.gradientType = SZGradient::AdvancedRadialFill;
     g.color = Color(0.25, 0.5, 0.75, 0.5);
-    g.gradient = Gradient({{Color(1, 0, 0, 1), 0.0}, {Color(0, 1, 0, 0.5), 0.3}, {Color(0, 0, 1, 1), 1.0}});
+    g.gradient = Gradient(
+        { { Color(1, 0, 0, 1), 0.0 }, { Color(0, 1, 0, 0.5), 0.3 }, { Color(0, 0, 1, 1), 1.0 } });
     g.drawType = 1;
     g.imageScaleType = SZGradient::ScaleToFit;
     g.opacity = 0.75f;
@@ -89,7 +91,8 @@ TEST(SZGradientArchive, MissingKeysAndForeignClasses)
     KeyedArchiver archiver;
     archiver.encodeObject(QStringLiteral("fill"), Bare());
     const QByteArray data = archiver.finishEncoding();
-    const auto g = KeyedUnarchiver(data, kDocumentClasses).decodeObject<SZGradient>(QStringLiteral("fill"));
+    const auto g
+        = KeyedUnarchiver(data, kDocumentClasses).decodeObject<SZGradient>(QStringLiteral("fill"));
     ASSERT_TRUE(g);
     EXPECT_EQ(g->drawType, 1);
     EXPECT_EQ(g->gradientType, 0);
@@ -99,9 +102,9 @@ TEST(SZGradientArchive, MissingKeysAndForeignClasses)
     EXPECT_FALSE(g->gradient);
 
     // Without "SZGradient" in the allow-list the fill reads as absent.
-    EXPECT_FALSE(roundTrip(SZGradient(), {"NSColor", "NSGradient"}));
+    EXPECT_FALSE(roundTrip(SZGradient(), { "NSColor", "NSGradient" }));
     // Without "NSColor" the fill reads, but its colour is absent.
-    const auto noColour = roundTrip(SZGradient(), {"SZGradient", "NSGradient"});
+    const auto noColour = roundTrip(SZGradient(), { "SZGradient", "NSGradient" });
     ASSERT_TRUE(noColour);
     EXPECT_FALSE(noColour->color);
     EXPECT_TRUE(noColour->gradient);
@@ -132,19 +135,20 @@ TEST(SZGradientArchive, TextRunsKeepTheirFillByValue)
     fill.angle = 30;
     fill.drawType = 1;
     AttributedString text(QStringLiteral("Text"));
-    text.addAttribute(QString::fromLatin1(GradientAttributeName), SZGradient::attributeValue(fill),
-                      {0, 2});
+    text.addAttribute(
+        QString::fromLatin1(GradientAttributeName), SZGradient::attributeValue(fill), { 0, 2 });
 
     // Equal fills set separately compare equal, so the runs merge back into one.
     AttributedString same(QStringLiteral("Text"));
-    same.addAttribute(QString::fromLatin1(GradientAttributeName), SZGradient::attributeValue(SZGradient(fill)),
-                      {0, 2});
+    same.addAttribute(QString::fromLatin1(GradientAttributeName),
+        SZGradient::attributeValue(SZGradient(fill)), { 0, 2 });
     EXPECT_TRUE(text == same);
 
     KeyedArchiver archiver;
     archiver.encodeObject(QStringLiteral("text"), text);
     const QByteArray data = archiver.finishEncoding();
-    const auto back = KeyedUnarchiver(data, kDocumentClasses).decodeObject<AttributedString>(QStringLiteral("text"));
+    const auto back = KeyedUnarchiver(data, kDocumentClasses)
+                          .decodeObject<AttributedString>(QStringLiteral("text"));
     ASSERT_TRUE(back);
     EXPECT_TRUE(*back == text);
     const SZGradient* stored = SZGradient::fromAttribute(

@@ -1,6 +1,7 @@
+#include "foundation/SharedFunctions.h"
+
 #include "foundation/AlertAdditions.h"
 #include "foundation/ColorAdditions.h"
-#include "foundation/SharedFunctions.h"
 #include "platform/document/AlertPresenter.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,11 @@ TEST(ColorAdditions, ColorWithValueReadsRgbBitsOnly)
         std::int32_t value;
         Color expected;
     } rows[] = {
-        {"orange", 0xFF8000, {1.0, double(128.0f / 255.0f), 0.0, 1.0}},
-        {"grey 0x181818", 0x181818, {double(24.0f / 255.0f), double(24.0f / 255.0f), double(24.0f / 255.0f), 1.0}},
-        {"only bits above 23", 16777216, {0, 0, 0, 1}},
-        {"negative keeps low bits", -1, {1, 1, 1, 1}},
+        { "orange", 0xFF8000, { 1.0, double(128.0f / 255.0f), 0.0, 1.0 } },
+        { "grey 0x181818", 0x181818,
+            { double(24.0f / 255.0f), double(24.0f / 255.0f), double(24.0f / 255.0f), 1.0 } },
+        { "only bits above 23", 16777216, { 0, 0, 0, 1 } },
+        { "negative keeps low bits", -1, { 1, 1, 1, 1 } },
     };
     for (const auto& row : rows)
         EXPECT_EQ(colorWithValue(row.value), row.expected) << row.name;
@@ -26,7 +28,7 @@ TEST(ColorAdditions, ColorWithValueReadsRgbBitsOnly)
 
 TEST(ColorAdditions, ColorByAddingDoesNotClamp)
 {
-    const Color c = colorByAdding({0.95, 0.5, 0.0, 0.4}, 0.1f);
+    const Color c = colorByAdding({ 0.95, 0.5, 0.0, 0.4 }, 0.1f);
     EXPECT_NEAR(c.red, 1.05, 1e-6);
     EXPECT_NEAR(c.green, 0.6, 1e-6);
     EXPECT_NEAR(c.blue, 0.1, 1e-6);
@@ -35,41 +37,26 @@ TEST(ColorAdditions, ColorByAddingDoesNotClamp)
 
 TEST(SharedFunctions, RectFitting)
 {
-    EXPECT_EQ(RectWithAspectRatioInRect({0, 0, 200, 100}, 1), Rect(50, 0, 100, 100));
-    EXPECT_EQ(RectWithAspectRatioInRect({0, 0, 200, 100}, 4), Rect(0, 25, 200, 50));
-    EXPECT_EQ(RectWithAspectRatioInRect({3, 4, 200, 100}, 0), Rect(3, 4, 200, 100));
+    EXPECT_EQ(RectWithAspectRatioInRect({ 0, 0, 200, 100 }, 1), Rect(50, 0, 100, 100));
+    EXPECT_EQ(RectWithAspectRatioInRect({ 0, 0, 200, 100 }, 4), Rect(0, 25, 200, 50));
+    EXPECT_EQ(RectWithAspectRatioInRect({ 3, 4, 200, 100 }, 0), Rect(3, 4, 200, 100));
     // A zero height must not trip anything: the result is simply degenerate.
-    const Rect flat = RectWithAspectRatioInRect({0, 0, 10, 0}, 2);
+    const Rect flat = RectWithAspectRatioInRect({ 0, 0, 10, 0 }, 2);
     EXPECT_EQ(flat.width(), 0);
 
     Rect r(0, 0, 20, 10);
-    CenterRectInRect(r, {0, 0, 100, 50});
+    CenterRectInRect(r, { 0, 0, 100, 50 });
     EXPECT_EQ(r, Rect(40, 20, 20, 10));
 }
 
-TEST(SharedFunctions, OptionalActionsAndUndoSeam)
+TEST(SharedFunctions, OptionalActionRunsOnlyWhenSet)
 {
     int calls = 0;
     std::function<void(int)> action;
-    PerformSelectorIfResponding(action, 3);  // unset: nothing happens
+    PerformSelectorIfResponding(action, 3); // unset: nothing happens
     action = [&](int v) { calls += v; };
     PerformSelectorIfResponding(action, 3);
     EXPECT_EQ(calls, 3);
-
-    EXPECT_EQ(CurrentDocumentUndoManager(), nullptr);
-    auto* fake = reinterpret_cast<platform::UndoManager*>(&calls);
-    SetCurrentDocumentUndoManagerProvider([fake] { return fake; });
-    EXPECT_EQ(CurrentDocumentUndoManager(), fake);
-    SetCurrentDocumentUndoManagerProvider(nullptr);
-    EXPECT_EQ(CurrentDocumentUndoManager(), nullptr);
-}
-
-TEST(SharedFunctions, WelcomeWindowPreference)
-{
-    SetShowWelcomeWindow(false);
-    EXPECT_FALSE(ShouldShowWelcomeWindow());
-    SetShowWelcomeWindow(true);
-    EXPECT_TRUE(ShouldShowWelcomeWindow());
 }
 
 namespace {
@@ -99,8 +86,9 @@ TEST(AlertAdditions, RunModalErrorIsCriticalWithTheMessageAlone)
 TEST(DataAdditions, ArraysRoundTripAndObjectsAreNotAllowedBack)
 {
     using platform::ArchiveValue;
-    const platform::ArchiveArray items = {ArchiveValue::fromBytes("abc"), ArchiveValue::fromInt32(7),
-        ArchiveValue::fromObject(std::make_shared<const SZGradient>())};
+    const platform::ArchiveArray items
+        = { ArchiveValue::fromBytes("abc"), ArchiveValue::fromInt32(7),
+              ArchiveValue::fromObject(std::make_shared<const SZGradient>()) };
     const auto data = fromDataAry(items);
     ASSERT_TRUE(data);
     const auto back = toDataArray(*data);
@@ -112,16 +100,4 @@ TEST(DataAdditions, ArraysRoundTripAndObjectsAreNotAllowedBack)
 
     EXPECT_FALSE(toDataArray(QByteArray("garbage")));
     EXPECT_FALSE(toDataArray(data->left(data->size() / 2)));
-}
-
-#include "foundation/ParagraphStyleAdditions.h"
-
-TEST(ParagraphStyleAdditions, AlignmentWithDefaultsOtherwise)
-{
-    for (auto alignment : {platform::TextAlignment::Left, platform::TextAlignment::Center,
-             platform::TextAlignment::Right, platform::TextAlignment::Justified}) {
-        platform::ParagraphStyle expected;
-        expected.alignment = alignment;
-        EXPECT_EQ(mutableParagraphStyleWithTextAlignment(alignment), expected);
-    }
 }

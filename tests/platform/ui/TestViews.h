@@ -1,9 +1,18 @@
 #pragma once
-// Small views for the view-tree tests: one that fills its bounds, one that records events.
+// Small views for the view-tree tests (one that fills its bounds, one that records events) and
+// a point comparison with a tolerance.
 #include "platform/ui/View.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+#define EXPECT_POINT_NEAR(a, b, eps)                                                               \
+    do {                                                                                           \
+        const platform::Point a_ = (a), b_ = (b);                                                  \
+        EXPECT_NEAR(a_.x, b_.x, eps);                                                              \
+        EXPECT_NEAR(a_.y, b_.y, eps);                                                              \
+    } while (0)
 
 namespace uitest {
 

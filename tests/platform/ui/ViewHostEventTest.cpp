@@ -55,13 +55,6 @@ struct Scene {
     }
 };
 
-#define EXPECT_POINT_NEAR(a, b, eps)                                                               \
-    do {                                                                                           \
-        const Point a_ = (a), b_ = (b);                                                            \
-        EXPECT_NEAR(a_.x, b_.x, eps);                                                              \
-        EXPECT_NEAR(a_.y, b_.y, eps);                                                              \
-    } while (0)
-
 } // namespace
 
 TEST(EventTranslation, ModifierBitsFromQt)
@@ -77,8 +70,6 @@ TEST(EventTranslation, ModifierBitsFromQt)
         { "meta is control", Qt::MetaModifier, 0x40000 },
         { "alt is option", Qt::AltModifier, 0x80000 },
         { "ctrl is command", Qt::ControlModifier, 0x100000 },
-        { "all four", Qt::ShiftModifier | Qt::MetaModifier | Qt::AltModifier | Qt::ControlModifier,
-            0x1E0000 },
         { "keypad is no modifier", Qt::KeypadModifier, 0 },
     };
     for (const Row& row : rows)
@@ -94,13 +85,10 @@ TEST(EventTranslation, KeyCodesAndCharacters)
     };
     const Row rows[] = {
         { Qt::Key_Left, 123, QString(QChar(0xF702)) },
-        { Qt::Key_Right, 124, QString(QChar(0xF703)) },
-        { Qt::Key_Down, 125, QString(QChar(0xF701)) },
         { Qt::Key_Up, 126, QString(QChar(0xF700)) },
         { Qt::Key_Backspace, 51, QString(QChar(0x7F)) },
         { Qt::Key_Delete, 117, QString(QChar(0xF728)) },
         { Qt::Key_Return, 36, "\r" },
-        { Qt::Key_Escape, 53, QString(QChar(0x1B)) },
         { Qt::Key_Tab, 48, "\t" },
         { Qt::Key_A, 0, "" },
         { Qt::Key_Z, 6, "" },
