@@ -1,5 +1,7 @@
 #include "platform/imaging/BlendWithMaskNode.h"
 
+#include "platform/imaging/ConstantColorNode.h"
+
 namespace platform {
 
 BlendWithMaskNode::BlendWithMaskNode(
@@ -17,17 +19,29 @@ Rect BlendWithMaskNode::extent() const
 
 bool BlendWithMaskNode::render(const RenderArgs& args, PixelTile& out) const
 {
-    PixelTile in, mask;
+    PixelTile inScratch, maskScratch;
     const PixelRect& o = out.rect();
-    if (!m_background->render(args, out) || !m_input->renderRect(args, o, in)
-        || !m_mask->renderRect(args, o, mask))
+    // A plain colour behind (the usual clear one) is blended in directly, without a pass that
+    // fills the tile with it first.
+    const auto* plain = dynamic_cast<const ConstantColorNode*>(m_background.get());
+    if (!plain && !m_background->renderInto(args, out))
         return false;
+    const PixelTile* in = m_input->renderShared(args, o, inScratch);
+    const PixelTile* mask = in ? m_mask->renderShared(args, o, maskScratch) : nullptr;
+    if (!mask)
+        return false;
+    const Px bg = plain ? plain->value() : Px { 0, 0, 0, 0 };
     for (int y = o.y; y < o.maxY(); ++y) {
-        Px* d = out.row(y);
-        const Px* s = in.row(y);
-        const Px* m = mask.row(y);
-        for (int i = 0; i < o.width; ++i)
-            d[i] += (s[i] - d[i]) * m[i][1];
+        Px* __restrict d = out.row(y);
+        const Px* __restrict s = in->at(o.x, y);
+        const Px* __restrict m = mask->at(o.x, y);
+        if (plain) {
+            for (int i = 0; i < o.width; ++i)
+                d[i] = bg + (s[i] - bg) * m[i][1];
+        } else {
+            for (int i = 0; i < o.width; ++i)
+                d[i] += (s[i] - d[i]) * m[i][1];
+        }
     }
     return true;
 }

@@ -24,7 +24,9 @@ public:
     static std::vector<float> kernel(double sigma);
 
 private:
-    void horizontal(const PixelTile& in, PixelTile& h, const std::vector<float>& k) const;
+    // The horizontal pass over the given rows of h (the others are already clear).
+    void horizontal(const PixelTile& in, PixelTile& h, const PixelRect& rows,
+        const std::vector<float>& k) const;
     void vertical(const PixelTile& h, PixelTile& out, const std::vector<float>& k) const;
 
     FilterNodePtr m_input;

@@ -19,7 +19,7 @@ bool ClampNode::render(const RenderArgs& args, PixelTile& out) const
 {
     const Rect e = m_input->extent();
     if (e.isInfinite())
-        return m_input->render(args, out);
+        return m_input->renderInto(args, out);
     const PixelRect edge = roundedPixels(e, args.scale);
     const PixelRect& o = out.rect();
     if (edge.isEmpty()) {
@@ -27,7 +27,7 @@ bool ClampNode::render(const RenderArgs& args, PixelTile& out) const
         return true;
     }
     if (edge.contains(o))
-        return m_input->render(args, out);
+        return m_input->renderInto(args, out);
     // The part of the input the clamped coordinates reach.
     const int x0 = std::clamp(o.x, edge.x, edge.maxX() - 1);
     const int x1 = std::clamp(o.maxX() - 1, edge.x, edge.maxX() - 1);

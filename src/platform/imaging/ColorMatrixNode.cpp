@@ -15,7 +15,7 @@ ColorMatrixNode::ColorMatrixNode(FilterNodePtr input,
 
 bool ColorMatrixNode::render(const RenderArgs& args, PixelTile& out) const
 {
-    if (!m_input->render(args, out))
+    if (!m_input->renderInto(args, out))
         return false;
     const PixelRect inside = out.rect().intersected(m_input->pixelExtent(args.scale));
     for (int y = inside.y; y < inside.maxY(); ++y) {

@@ -18,7 +18,7 @@ bool CropNode::render(const RenderArgs& args, PixelTile& out) const
     const PixelRect keep = m_rect.isInfinite() ? out.rect() : roundedPixels(m_rect, args.scale);
     const PixelRect inside = out.rect().intersected(keep);
     if (inside == out.rect())
-        return m_input->render(args, out);
+        return m_input->renderInto(args, out);
     if (!inside.isEmpty()) {
         PixelTile part;
         if (!m_input->renderRect(args, inside, part))

@@ -2,6 +2,34 @@
 
 namespace platform {
 
+bool FilterNode::renderInto(const RenderArgs& args, PixelTile& out) const
+{
+    if (args.memo) {
+        if (const PixelTile* t = args.memo->find(this, args.scale, args.usePyramid, out.rect())) {
+            out.copyFrom(*t, out.rect());
+            return true;
+        }
+    }
+    return render(args, out);
+}
+
+bool FilterNode::renderRect(const RenderArgs& args, const PixelRect& r, PixelTile& tile) const
+{
+    return !args.cancelled() && tile.allocate(r) && renderInto(args, tile);
+}
+
+const PixelTile* FilterNode::renderShared(
+    const RenderArgs& args, const PixelRect& r, PixelTile& scratch) const
+{
+    if (args.cancelled())
+        return nullptr;
+    if (args.memo) {
+        if (const PixelTile* t = args.memo->find(this, args.scale, args.usePyramid, r))
+            return t;
+    }
+    return scratch.allocate(r) && render(args, scratch) ? &scratch : nullptr;
+}
+
 Rect FilterNode::scaledRect(const Rect& r, double s)
 {
     if (r.isNull())

@@ -15,6 +15,46 @@
 
 namespace platform {
 
+class FilterNode;
+
+// Tiles already rendered within one render request, for nodes that several outputs of the
+// request share (the picture under the boxes is also the input of the blend over them): a
+// node asked again for pixels it has rendered at the same scale reads them instead of
+// recomputing the chain below it. Owned by the renderer for one output tile; a few entries.
+class RenderMemo {
+public:
+    static constexpr int kMaxEntries = 8;
+
+    // Remembers that tile holds node's pixels at scale (tile must outlive the memo's use).
+    void add(const FilterNode* node, double scale, bool usePyramid, const PixelTile* tile)
+    {
+        if (m_count < kMaxEntries)
+            m_entries[m_count++] = { node, scale, usePyramid, tile };
+    }
+    // A remembered tile of node at scale that covers r, or null.
+    const PixelTile* find(
+        const FilterNode* node, double scale, bool usePyramid, const PixelRect& r) const
+    {
+        for (int i = 0; i < m_count; ++i) {
+            const Entry& e = m_entries[i];
+            if (e.node == node && e.scale == scale && e.usePyramid == usePyramid
+                && e.tile->rect().contains(r))
+                return e.tile;
+        }
+        return nullptr;
+    }
+
+private:
+    struct Entry {
+        const FilterNode* node;
+        double scale;
+        bool usePyramid;
+        const PixelTile* tile;
+    };
+    Entry m_entries[kMaxEntries] {};
+    int m_count = 0;
+};
+
 struct RenderArgs {
     // Render space = working space times this.
     double scale = 1.0;
@@ -22,6 +62,8 @@ struct RenderArgs {
     bool usePyramid = false;
     // Set by a newer request; a render that sees it stops and reports failure.
     const std::atomic<bool>* cancel = nullptr;
+    // Pixels this request has already rendered, or null.
+    const RenderMemo* memo = nullptr;
 
     bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
     RenderArgs withScale(double s) const
@@ -40,14 +82,19 @@ public:
     virtual Rect extent() const = 0;
 
     // Writes every pixel of out.rect() (out is allocated by the caller). False when the render
-    // was cancelled or a buffer could not be had; out is then undefined.
+    // was cancelled or a buffer could not be had; out is then undefined. Nodes compute here;
+    // they pull their inputs through renderInto, renderRect or renderShared, which first look
+    // in the request's memo.
     virtual bool render(const RenderArgs& args, PixelTile& out) const = 0;
 
+    // render, or a copy of the memoised pixels when the request has them.
+    bool renderInto(const RenderArgs& args, PixelTile& out) const;
     // Allocates tile over r and renders this node into it.
-    bool renderRect(const RenderArgs& args, const PixelRect& r, PixelTile& tile) const
-    {
-        return !args.cancelled() && tile.allocate(r) && render(args, tile);
-    }
+    bool renderRect(const RenderArgs& args, const PixelRect& r, PixelTile& tile) const;
+    // The pixels of r: a memoised tile covering r when the request has one (read it by
+    // absolute coordinates), else scratch rendered over r. Null on failure.
+    const PixelTile* renderShared(
+        const RenderArgs& args, const PixelRect& r, PixelTile& scratch) const;
 
     // The extent in render space at scale s, cut to the pixel limits; empty when there is none.
     PixelRect pixelExtent(double s) const;

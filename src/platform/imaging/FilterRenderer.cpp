@@ -1,8 +1,12 @@
 #include "platform/imaging/FilterRenderer.h"
 
+#include "platform/imaging/ImageBufferPool.h"
 #include "platform/imaging/ThreadPool.h"
 
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace platform {
 
@@ -24,38 +28,57 @@ QSize FilterRenderer::outputSize(const Rect& region, double scale)
 QImage FilterRenderer::render(const FilterImage& image, const Rect& region, double scale,
     RenderPath path, const std::atomic<bool>* cancel)
 {
-    if (image.isNull() || !(scale > 0) || !std::isfinite(scale))
-        return {};
+    return render(std::vector<FilterImage> { image }, region, scale, path, cancel).front();
+}
+
+std::vector<QImage> FilterRenderer::render(const std::vector<FilterImage>& images,
+    const Rect& region, double scale, RenderPath path, const std::atomic<bool>* cancel)
+{
+    std::vector<QImage> none(images.size());
+    if (images.empty() || !(scale > 0) || !std::isfinite(scale))
+        return none;
     RenderArgs args;
     args.cancel = cancel;
     const PixelRect target = FilterNode::roundedPixels(region, scale);
     if (target.isEmpty() || target.area() > kMaxOutputPixels)
-        return {};
+        return none;
     if (path == RenderPath::Display || scale == 1.0) {
         args.scale = scale;
         args.usePyramid = path == RenderPath::Display;
-        return renderAtScale(image, target, args);
+        return renderAtScale(images, target, args);
     }
     const PixelRect full = FilterNode::roundedPixels(region, 1.0);
     if (full.isEmpty() || full.area() > kMaxOutputPixels)
-        return {};
-    const QImage whole = renderAtScale(image, full, args);
-    if (whole.isNull())
-        return {};
-    return whole.scaled(
-        target.width, target.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return none;
+    std::vector<QImage> out = renderAtScale(images, full, args);
+    for (QImage& whole : out)
+        if (!whole.isNull())
+            whole = whole.scaled(
+                target.width, target.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return out;
 }
 
-QImage FilterRenderer::renderAtScale(
-    const FilterImage& image, const PixelRect& pixels, const RenderArgs& args)
+std::vector<QImage> FilterRenderer::renderAtScale(
+    const std::vector<FilterImage>& images, const PixelRect& pixels, const RenderArgs& args)
 {
-    QImage out(pixels.width, pixels.height, QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull())
-        return out;
+    const std::size_t n = images.size();
+    std::vector<QImage> out(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (images[i].isNull())
+            continue;
+        out[i] = ImageBufferPool::make(pixels.width, pixels.height);
+        if (out[i].isNull())
+            return std::vector<QImage>(n);
+    }
+    // Row addresses taken once here: QImage::scanLine() on a shared image from several threads
+    // would detach and count detaches on the image's shared data from each of them.
+    std::vector<uchar*> bits(n, nullptr);
+    for (std::size_t i = 0; i < n; ++i)
+        if (!out[i].isNull())
+            bits[i] = out[i].bits();
     const int cols = (pixels.width + kTileWidth - 1) / kTileWidth;
     const int rows = (pixels.height + kTileHeight - 1) / kTileHeight;
     std::atomic<bool> failed { false };
-    const FilterNode& node = *image.node();
     ThreadPool::parallelFor(cols * rows, [&](int index) {
         if (failed.load(std::memory_order_relaxed))
             return;
@@ -64,32 +87,79 @@ QImage FilterRenderer::renderAtScale(
         const int x = pixels.x + tx * kTileWidth, y = pixels.y + ty * kTileHeight;
         const PixelRect r(x, y, std::min(kTileWidth, pixels.maxX() - x),
             std::min(kTileHeight, pixels.maxY() - y));
-        PixelTile tile;
-        if (!node.renderRect(args, r, tile)) {
-            failed = true;
-            return;
+        // Each image's tile stays until the last image of this tile is done, for the memo.
+        RenderMemo memo;
+        RenderArgs tileArgs = args;
+        tileArgs.memo = &memo;
+        constexpr std::size_t kInline = RenderMemo::kMaxEntries;
+        PixelTile tiles[kInline];
+        for (std::size_t i = 0; i < n; ++i) {
+            if (images[i].isNull())
+                continue;
+            PixelTile spare;
+            PixelTile& tile = i < kInline ? tiles[i] : spare;
+            const FilterNode& node = *images[i].node();
+            if (!node.renderRect(tileArgs, r, tile)) {
+                failed = true;
+                return;
+            }
+            store(tile, pixels, bits[i], out[i].bytesPerLine());
+            if (i < kInline)
+                memo.add(&node, tileArgs.scale, tileArgs.usePyramid, &tile);
         }
-        store(tile, pixels, out);
     });
     if (failed || args.cancelled())
-        return {};
+        return std::vector<QImage>(n);
     return out;
 }
 
-void FilterRenderer::store(const PixelTile& tile, const PixelRect& all, QImage& out)
+namespace {
+
+// One pixel to premultiplied 8-bit: NaN and negatives become 0, alpha at most 1, no component
+// above alpha, rounded to nearest.
+inline Px clampForStore(Px v)
+{
+    const Px zero = { 0, 0, 0, 0 };
+    v = v > zero ? v : zero; // NaN becomes 0 here too
+    const float a = v[3] < 1.0f ? v[3] : 1.0f;
+    const Px av = { a, a, a, a };
+    v = v < av ? v : av;
+    return v * 255.0f + 0.5f;
+}
+
+} // namespace
+
+void FilterRenderer::store(
+    const PixelTile& tile, const PixelRect& all, uchar* bits, qsizetype bytesPerLine)
 {
     const PixelRect& r = tile.rect();
     for (int y = r.y; y < r.maxY(); ++y) {
-        const Px* s = tile.row(y);
-        QRgb* d = reinterpret_cast<QRgb*>(out.scanLine(all.maxY() - 1 - y)) + (r.x - all.x);
-        for (int i = 0; i < r.width; ++i) {
-            const Px zero = { 0, 0, 0, 0 };
-            Px v = s[i];
-            v = v > zero ? v : zero; // NaN becomes 0 here too
-            const float a = v[3] < 1.0f ? v[3] : 1.0f;
-            const Px av = { a, a, a, a };
-            v = v < av ? v : av; // premultiplied: no component above alpha
-            v = v * 255.0f + 0.5f;
+        const Px* __restrict s = tile.row(y);
+        QRgb* __restrict d
+            = reinterpret_cast<QRgb*>(bits + (all.maxY() - 1 - y) * bytesPerLine) + (r.x - all.x);
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), full = _mm_set1_ps(255.0f),
+                     half = _mm_set1_ps(0.5f);
+        // Four pixels at a time: truncating conversion (the values are at least 0.5, so it
+        // rounds as int() does), then saturating packs into B, G, R, A bytes (QRgb's order in
+        // memory on this little-endian target).
+        for (; i + 4 <= r.width; i += 4) {
+            __m128i q[4];
+            for (int j = 0; j < 4; ++j) {
+                // maxps gives its second operand for NaN: NaN becomes 0 as above.
+                __m128 v = _mm_max_ps(__m128(s[i + j]), zero);
+                const __m128 a = _mm_min_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)), one);
+                v = _mm_add_ps(_mm_mul_ps(_mm_min_ps(v, a), full), half);
+                q[j] = _mm_cvttps_epi32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 1, 2)));
+            }
+            const __m128i lo = _mm_packs_epi32(q[0], q[1]);
+            const __m128i hi = _mm_packs_epi32(q[2], q[3]);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(lo, hi));
+        }
+#endif
+        for (; i < r.width; ++i) {
+            const Px v = clampForStore(s[i]);
             d[i] = qRgba(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
         }
     }

@@ -12,6 +12,7 @@
 
 #include <QImage>
 #include <atomic>
+#include <vector>
 
 namespace platform {
 
@@ -29,13 +30,23 @@ public:
     static QImage render(const FilterImage& image, const Rect& region, double scale,
         RenderPath path, const std::atomic<bool>* cancel = nullptr);
 
+    // The same region of several images in one request, one result per image, each exactly
+    // what render() gives for it alone. An image built on an earlier one of the list (the
+    // blend over the boxes takes the picture under them as its input) reads the earlier
+    // one's pixels instead of computing them again, so list the images an image is built on
+    // before it. A failed or cancelled request gives null images throughout.
+    static std::vector<QImage> render(const std::vector<FilterImage>& images, const Rect& region,
+        double scale, RenderPath path, const std::atomic<bool>* cancel = nullptr);
+
     // The pixel size a render of region at scale produces.
     static QSize outputSize(const Rect& region, double scale);
 
 private:
-    static QImage renderAtScale(
-        const FilterImage& image, const PixelRect& pixels, const RenderArgs& args);
-    static void store(const PixelTile& tile, const PixelRect& all, QImage& out);
+    static std::vector<QImage> renderAtScale(
+        const std::vector<FilterImage>& images, const PixelRect& pixels, const RenderArgs& args);
+    // Writes tile into the image of all whose top row starts at bits.
+    static void store(
+        const PixelTile& tile, const PixelRect& all, uchar* bits, qsizetype bytesPerLine);
 };
 
 } // namespace platform

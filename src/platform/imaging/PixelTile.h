@@ -18,8 +18,9 @@ public:
     static constexpr long long kMaxPixels = 1LL << 28;
 
     PixelTile() = default;
-    PixelTile(PixelTile&&) noexcept = default;
-    PixelTile& operator=(PixelTile&&) noexcept = default;
+    PixelTile(PixelTile&& o) noexcept;
+    PixelTile& operator=(PixelTile&& o) noexcept;
+    ~PixelTile();
 
     // Makes room for r; the contents are undefined until written. False (and an empty tile)
     // when r is empty or too large.
@@ -46,8 +47,12 @@ public:
     void copyFrom(const PixelTile& other, const PixelRect& area);
 
 private:
+    // Gives the buffer back to this thread's cache of recent buffers.
+    void release();
+
     PixelRect m_rect;
     std::unique_ptr<Px[]> m_pixels;
+    std::size_t m_capacity = 0; // pixels m_pixels has room for
 };
 
 } // namespace platform

@@ -60,23 +60,42 @@ void Resampler::axisAligned(const PixelTile& src, PixelTile& out, const AffineTr
 {
     const PixelRect& o = out.rect();
     const PixelRect& s = src.rect();
-    std::vector<Tap> cols(std::size_t(o.width));
+    struct Column {
+        int i0, i1;
+        Px w0, w1;
+    };
+    std::vector<Column> cols(std::size_t(o.width));
     for (int i = 0; i < o.width; ++i) {
-        cols[std::size_t(i)] = tapFor(m.a * (o.x + i + 0.5) + m.tx, s.x, s.maxX());
-        cols[std::size_t(i)].i0 -= s.x;
-        cols[std::size_t(i)].i1 -= s.x;
+        const Tap t = tapFor(m.a * (o.x + i + 0.5) + m.tx, s.x, s.maxX());
+        cols[std::size_t(i)] = { t.i0 - s.x, t.i1 - s.x, Px { t.w0, t.w0, t.w0, t.w0 },
+            Px { t.w1, t.w1, t.w1, t.w1 } };
     }
+    // Each source row resampled across, kept while the following output rows still read it
+    // (when enlarging, several output rows read the same two source rows).
+    std::vector<Px> across(2 * std::size_t(o.width));
+    int held[2] = { s.y - 1, s.y - 1 }; // the source row in each half of across; none yet
+    auto rowAcross = [&](int sy, int keep) -> const Px* {
+        for (int k = 0; k < 2; ++k)
+            if (held[k] == sy)
+                return across.data() + std::size_t(k) * std::size_t(o.width);
+        const int k = held[0] == keep ? 1 : 0;
+        held[k] = sy;
+        Px* __restrict d = across.data() + std::size_t(k) * std::size_t(o.width);
+        const Px* __restrict r = src.row(sy);
+        for (int i = 0; i < o.width; ++i) {
+            const Column& c = cols[std::size_t(i)];
+            d[i] = r[c.i0] * c.w0 + r[c.i1] * c.w1;
+        }
+        return d;
+    };
     for (int y = o.y; y < o.maxY(); ++y) {
         const Tap r = tapFor(m.d * (y + 0.5) + m.ty, s.y, s.maxY());
-        Px* dst = out.row(y);
-        const Px* r0 = src.row(r.i0);
-        const Px* r1 = src.row(r.i1);
-        for (int i = 0; i < o.width; ++i) {
-            const Tap& c = cols[std::size_t(i)];
-            const Px top = r1[c.i0] * c.w0 + r1[c.i1] * c.w1;
-            const Px bottom = r0[c.i0] * c.w0 + r0[c.i1] * c.w1;
-            dst[i] = bottom * r.w0 + top * r.w1;
-        }
+        const Px* bottom = rowAcross(r.i0, r.i1);
+        const Px* top = rowAcross(r.i1, r.i0);
+        const Px w0 = { r.w0, r.w0, r.w0, r.w0 }, w1 = { r.w1, r.w1, r.w1, r.w1 };
+        Px* __restrict dst = out.row(y);
+        for (int i = 0; i < o.width; ++i)
+            dst[i] = bottom[i] * w0 + top[i] * w1;
     }
 }
 

@@ -15,13 +15,16 @@ Rect SourceOverNode::extent() const
 
 bool SourceOverNode::render(const RenderArgs& args, PixelTile& out) const
 {
-    PixelTile top;
+    PixelTile scratch;
     const PixelRect& o = out.rect();
-    if (!m_background->render(args, out) || !m_input->renderRect(args, o, top))
+    if (!m_background->renderInto(args, out))
+        return false;
+    const PixelTile* top = m_input->renderShared(args, o, scratch);
+    if (!top)
         return false;
     for (int y = o.y; y < o.maxY(); ++y) {
-        Px* d = out.row(y);
-        const Px* s = top.row(y);
+        Px* __restrict d = out.row(y);
+        const Px* __restrict s = top->at(o.x, y);
         for (int i = 0; i < o.width; ++i)
             d[i] = s[i] + d[i] * (1.0f - s[i][3]);
     }

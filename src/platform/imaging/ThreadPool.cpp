@@ -69,12 +69,19 @@ public:
         auto job = std::make_shared<Job>();
         job->f = &f;
         job->count = n;
-        job->helpers = std::min(threads - 1, int(m_threads.size()));
+        const int helpers = std::min(threads - 1, int(m_threads.size()));
+        job->helpers = helpers;
         {
             std::lock_guard lock(m_mutex);
             m_jobs.push_back(job);
         }
-        m_wake.notify_all();
+        // Wake only as many workers as may join: on a small machine, waking every worker for
+        // a two-thread loop costs each of them a trip through the scheduler for nothing.
+        if (helpers >= int(m_threads.size()))
+            m_wake.notify_all();
+        else
+            for (int i = 0; i < helpers; ++i)
+                m_wake.notify_one();
         job->work();
         std::unique_lock lock(job->mutex);
         job->finished.wait(lock, [&] { return job->done.load() == n; });

@@ -83,9 +83,12 @@ TEST(FilterChain, BlurMatchesDirectConvolution)
         int w, h;
     };
     const Row rows[] = {
+        { "sigma 0.3 (one pixel either side)", 0.3, 21, 9 },
         { "sigma 0.5", 0.5, 40, 30 },
+        { "sigma 1.25, odd width", 1.25, 37, 23 },
         { "sigma 2", 2.0, 40, 30 },
         { "sigma 2 across tile seams", 2.0, 560, 150 },
+        { "sigma 2.6 (eight pixels either side)", 2.6, 33, 17 },
         { "sigma 10", 10.0, 48, 36 },
         { "sigma 40", 40.0, 40, 30 },
     };

@@ -1,0 +1,12 @@
+#pragma once
+// What the processor offers beyond the x86-64 baseline the build targets, for the few loops
+// that have a wider version. Setting QUILLMARK_NO_AVX in the environment turns the wider
+// versions off (to compare, or to exercise the baseline loops on a newer machine).
+namespace platform {
+
+class CpuFeatures {
+public:
+    static bool hasAvx();
+};
+
+} // namespace platform

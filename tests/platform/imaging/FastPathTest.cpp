@@ -1,0 +1,296 @@
+// The display path's shortcuts against the plain computations: layers rendered in one request
+// against separate renders, the vector loops and the pyramid against per-pixel references.
+#include "ImagingTestUtil.h"
+#include "platform/imaging/BitmapSource.h"
+#include "platform/imaging/ImageBufferPool.h"
+#include "platform/imaging/PixelTile.h"
+#include "platform/imaging/VignetteNode.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using namespace imagingtest;
+
+namespace {
+
+struct Canvas {
+    FilterImage bottom, top;
+};
+
+// The canvas's two layers: the picture with its filters, and the blend of it through a small
+// mask scaled up, cropped to the picture.
+Canvas canvasLayers(const FilterImage& src, const Rect& topCrop)
+{
+    FilterImage img = apply("CIColorControls", src, { { "inputSaturation", 1.5 } });
+    img = apply("CIAffineClamp", img);
+    img = apply("CIGaussianBlur", img, { { "inputRadius", 5.0 } });
+    img = apply("CICrop", img, { { "inputRectangle", FilterVector::fromRect(src.extent()) } });
+    img = apply("CIVignette", img, { { "inputIntensity", 5.0 } });
+    const QImage maskPic = makePicture(20, 12, [](int x, int y) {
+        return Rgba { 0, (x * 3 + y * 5) % 11 / 10.0, 0, 1 };
+    });
+    const double k = src.extent().width() / 20;
+    const FilterImage mask
+        = FilterImage::fromQImage(maskPic).transformed(AffineTransform::makeScale(k, k));
+    const FilterImage top = apply("CIBlendWithMask", img,
+        { { "inputBackgroundImage", FilterImage::constantColor(Color::clear()) },
+            { "inputMaskImage", mask } });
+    return { img, top.cropped(topCrop) };
+}
+
+} // namespace
+
+// The layer built on another reads that layer's pixels from the same request; what it gets
+// must be exactly what it would compute itself.
+TEST(FastPath, LayersInOneRequestMatchSeparateRenders)
+{
+    // Wider than one tile, so that tile seams and partial tiles are crossed.
+    const QImage pic = texturedPicture(700, 300);
+    const FilterImage src = FilterImage::fromQImage(pic);
+    struct Row {
+        const char* name;
+        Rect region;
+        double scale;
+        RenderPath path;
+        Rect topCrop;
+    };
+    const Rect all = src.extent();
+    const Row rows[] = {
+        { "display at 1/4", all, 0.25, RenderPath::Display, all },
+        { "display between pyramid levels", all, 0.3, RenderPath::Display, all },
+        { "exact, region beyond the picture", Rect(-9, -5, 720, 313), 1.0, RenderPath::Exact, all },
+        { "exact, reduced afterwards", all, 0.5, RenderPath::Exact, all },
+        { "top cut inside a tile (part of a shared tile)", all, 1.0, RenderPath::Exact,
+            Rect(33, 21, 600, 250) },
+    };
+    for (const Row& row : rows) {
+        const Canvas c = canvasLayers(src, row.topCrop);
+        const QImage bottom = FilterRenderer::render(c.bottom, row.region, row.scale, row.path);
+        const QImage top = FilterRenderer::render(c.top, row.region, row.scale, row.path);
+        const std::vector<QImage> both
+            = FilterRenderer::render({ c.bottom, c.top }, row.region, row.scale, row.path);
+        ASSERT_EQ(both.size(), 2u) << row.name;
+        ASSERT_FALSE(both[1].isNull()) << row.name;
+        EXPECT_TRUE(both[0] == bottom) << row.name;
+        EXPECT_TRUE(both[1] == top) << row.name;
+    }
+
+    // The same image twice, a part of it, an unrelated one and a null one in one list.
+    const Canvas c = canvasLayers(src, all);
+    const FilterImage grey = FilterImage::constantColor(Color(0.5, 0.5, 0.5, 1));
+    const FilterImage part = c.bottom.cropped(Rect(40, 30, 500, 200));
+    const std::vector<QImage> mixed = FilterRenderer::render(
+        { c.bottom, FilterImage(), c.bottom, grey, part }, all, 1.0, RenderPath::Exact);
+    ASSERT_EQ(mixed.size(), 5u);
+    EXPECT_TRUE(mixed[1].isNull());
+    EXPECT_TRUE(mixed[0] == mixed[2]);
+    EXPECT_TRUE(mixed[3] == renderExact(grey, all));
+    EXPECT_TRUE(mixed[4] == renderExact(part, all));
+
+    std::atomic<bool> cancelled { true };
+    const std::vector<QImage> none
+        = FilterRenderer::render({ c.bottom, c.top }, all, 0.25, RenderPath::Display, &cancelled);
+    EXPECT_TRUE(none[0].isNull() && none[1].isNull()) << "a cancelled request gives nothing";
+}
+
+// Widths 1 to 9 put pixels both in the four-at-a-time loops and in their one-at-a-time tails.
+TEST(FastPath, VectorLoopsMatchPerPixelReferences)
+{
+    for (int w = 1; w <= 9; ++w) {
+        const QImage pic = makePicture(w, 3, [](int x, int y) {
+            const double a = y == 0 ? 1.0 : (y == 1 ? 0.4 + 0.05 * x : (x % 3 ? 0.7 : 0.0));
+            return Rgba { a * (0.1 + 0.1 * x), a * (0.9 - 0.08 * x), a * 0.5, a };
+        });
+        const FilterImage src = FilterImage::fromQImage(pic);
+        const Rect region(0, 0, w, 3);
+        EXPECT_TRUE(renderExact(src, region) == pic) << "8-bit to float and back, width " << w;
+
+        const double sat = 1.7, bright = 0.05, contrast = 1.2;
+        const QImage cc
+            = renderExact(apply("CIColorControls", src,
+                              { { "inputSaturation", sat }, { "inputBrightness", bright },
+                                  { "inputContrast", contrast } }),
+                region);
+        const QImage vig
+            = renderExact(apply("CIVignette", src, { { "inputIntensity", 3.0 } }), region);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < w; ++x) {
+                const auto p = at(pic, x, y);
+                const double a = p[3] / 255.0;
+                const auto got = at(cc, x, y);
+                if (a == 0) {
+                    EXPECT_EQ(got, (std::array<int, 4> { 0, 0, 0, 0 })) << "clear stays clear";
+                    continue;
+                }
+                double u[3];
+                for (int c = 0; c < 3; ++c)
+                    u[c] = p[std::size_t(c)] / 255.0 / a;
+                const double luma = 0.2125 * u[0] + 0.7154 * u[1] + 0.0721 * u[2];
+                for (int c = 0; c < 3; ++c) {
+                    const double v
+                        = ((luma + (u[c] - luma) * sat + bright - 0.5) * contrast + 0.5) * a;
+                    EXPECT_NEAR(got[std::size_t(c)], std::clamp(v, 0.0, a) * 255, 1.0)
+                        << "colour controls, width " << w << " at " << x << "," << y;
+                }
+                EXPECT_EQ(got[3], p[3]);
+
+                const double d
+                    = std::hypot(x + 0.5 - w / 2.0, y + 0.5 - 1.5) / (std::hypot(w, 3) / 2);
+                const double f = VignetteNode::factor(d, 3.0, 1.0);
+                const auto v = at(vig, x, y);
+                for (int c = 0; c < 3; ++c)
+                    EXPECT_NEAR(v[std::size_t(c)], p[std::size_t(c)] * f, 1.0)
+                        << "vignette, width " << w << " at " << x << "," << y;
+                EXPECT_EQ(v[3], p[3]);
+            }
+    }
+}
+
+// Axis-aligned scaling against bilinear sampling in double (clear outside the picture).
+TEST(FastPath, AxisAlignedScalingIsBilinear)
+{
+    const QImage pic = texturedPicture(13, 9);
+    struct Row {
+        const char* name;
+        double sx, sy;
+    };
+    const Row rows[] = {
+        { "enlarged", 3.0, 3.0 },
+        { "reduced", 0.6, 0.6 },
+        { "stretched one way, squeezed the other", 2.5, 0.7 },
+    };
+    for (const Row& row : rows) {
+        const FilterImage scaled
+            = FilterImage::fromQImage(pic).transformed(AffineTransform::makeScale(row.sx, row.sy));
+        const int ow = int(std::ceil(13 * row.sx)) + 1, oh = int(std::ceil(9 * row.sy)) + 1;
+        const QImage out = renderExact(scaled, Rect(0, 0, ow, oh));
+        ASSERT_FALSE(out.isNull()) << row.name;
+        auto sample = [&](int x, int y, int c) {
+            return x < 0 || y < 0 || x >= 13 || y >= 9 ? 0.0
+                                                       : double(at(pic, x, y)[std::size_t(c)]);
+        };
+        int worst = 0;
+        for (int y = 0; y < oh; ++y)
+            for (int x = 0; x < ow; ++x) {
+                const double u = (x + 0.5) / row.sx - 0.5, v = (y + 0.5) / row.sy - 0.5;
+                const int i = int(std::floor(u)), j = int(std::floor(v));
+                const double fx = u - i, fy = v - j;
+                for (int c = 0; c < 4; ++c) {
+                    const double want
+                        = (sample(i, j, c) * (1 - fx) + sample(i + 1, j, c) * fx) * (1 - fy)
+                        + (sample(i, j + 1, c) * (1 - fx) + sample(i + 1, j + 1, c) * fx) * fy;
+                    worst = std::max(
+                        worst, int(std::lround(std::abs(want - at(out, x, y)[std::size_t(c)]))));
+                }
+            }
+        EXPECT_LE(worst, 1) << row.name;
+    }
+}
+
+// Tile buffers are recycled between tiles: a live tile never shares its pixels with another.
+TEST(FastPath, RecycledTileBuffersAreNeverShared)
+{
+    PixelTile a, b;
+    ASSERT_TRUE(a.allocate({ 0, 0, 64, 64 }));
+    ASSERT_TRUE(b.allocate({ 0, 0, 64, 64 }));
+    b.fill(Px { 2, 2, 2, 2 });
+    a = PixelTile(); // its buffer goes back to the cache
+    PixelTile c, d;
+    ASSERT_TRUE(c.allocate({ 5, 5, 32, 32 }));
+    ASSERT_TRUE(d.allocate({ 5, 5, 32, 32 }));
+    c.fill(Px { 3, 3, 3, 3 });
+    d.fill(Px { 4, 4, 4, 4 });
+    EXPECT_EQ((*b.at(63, 63))[0], 2.0f);
+    EXPECT_EQ((*c.at(36, 36))[0], 3.0f);
+    EXPECT_EQ(c.rect(), PixelRect(5, 5, 32, 32));
+    PixelTile moved = std::move(d);
+    EXPECT_FALSE(d.isValid());
+    EXPECT_EQ((*moved.at(5, 5))[0], 4.0f);
+    EXPECT_FALSE(c.allocate({ 0, 0, 0, 4 })) << "an empty rectangle";
+    EXPECT_FALSE(c.isValid());
+}
+
+// Each pyramid level pixel is the rounded mean of the 2x2 block below it, blocks counted from
+// the bottom row (y-up); a block cut by the picture's edge averages what it has.
+TEST(FastPath, PyramidLevelsAreRoundedBlockMeans)
+{
+    for (const QSize size : { QSize(9, 7), QSize(16, 6), QSize(1, 5), QSize(6, 1), QSize(11, 2) }) {
+        const int w = size.width(), h = size.height();
+        const QImage pic = makePicture(w, h, [](int x, int y) {
+            return Rgba { (x * 37 + y * 11) % 256 / 255.0, (x * 5 + y * 91) % 256 / 255.0,
+                (x * y * 13) % 256 / 255.0, 1.0 };
+        });
+        const BitmapSource source(pic);
+        const QImage half = source.level(1);
+        ASSERT_EQ(half.size(), QSize((w + 1) / 2, (h + 1) / 2));
+        for (int j = 0; j < half.height(); ++j)
+            for (int i = 0; i < half.width(); ++i)
+                for (int c = 0; c < 4; ++c) {
+                    int sum = 0, n = 0;
+                    for (int y = 2 * j; y < std::min(2 * j + 2, h); ++y)
+                        for (int x = 2 * i; x < std::min(2 * i + 2, w); ++x, ++n)
+                            sum += at(pic, x, y)[std::size_t(c)];
+                    ASSERT_EQ(at(half, i, j)[std::size_t(c)], (sum + n / 2) / n)
+                        << w << "x" << h << " at " << i << "," << j;
+                }
+    }
+}
+
+// Rendered images lend their buffers from a pool: a buffer returns only when the last copy of
+// its image is gone, and is then lent again rather than shared.
+TEST(FastPath, ImageBuffersReturnWhenTheLastCopyGoes)
+{
+    const qsizetype before = ImageBufferPool::heldBytes();
+    QImage copy;
+    {
+        QImage a = ImageBufferPool::make(64, 32);
+        ASSERT_FALSE(a.isNull());
+        EXPECT_EQ(a.format(), QImage::Format_ARGB32_Premultiplied);
+        a.fill(0xff102030);
+        copy = a;
+    }
+    EXPECT_EQ(copy.pixel(5, 5), 0xff102030u) << "a copy keeps the buffer";
+    EXPECT_EQ(ImageBufferPool::heldBytes(), before);
+    const uchar* lent = copy.constBits();
+    copy = QImage();
+    EXPECT_EQ(ImageBufferPool::heldBytes(), before + 64 * 32 * 4);
+
+    QImage b = ImageBufferPool::make(64, 32);
+    QImage c = ImageBufferPool::make(64, 32);
+    EXPECT_TRUE(b.constBits() == lent || c.constBits() == lent) << "reused";
+    EXPECT_NE(b.constBits(), c.constBits());
+    b.fill(0xffffffff);
+    c.fill(0xff000000);
+    EXPECT_EQ(b.pixel(63, 31), 0xffffffffu);
+
+    EXPECT_TRUE(ImageBufferPool::make(0, 10).isNull());
+    EXPECT_TRUE(ImageBufferPool::make(1 << 20, 1 << 20).isNull()) << "too large";
+    const qsizetype held = ImageBufferPool::heldBytes();
+    {
+        QImage big = ImageBufferPool::make(4096, 1100);
+    } // above the size that is kept
+    EXPECT_EQ(ImageBufferPool::heldBytes(), held);
+}
+
+// A pixel's value does not depend on where the tile it falls in starts or ends: the vector
+// loops and their one-pixel tails compute the same thing.
+TEST(FastPath, BlurredPixelsDoNotDependOnTheTiling)
+{
+    const QImage pic = texturedPicture(41, 29);
+    const FilterImage src = FilterImage::fromQImage(pic);
+    for (const double sigma : { 0.3, 1.25, 2.6, 5.0 }) {
+        const FilterImage img
+            = apply("CIGaussianBlur", apply("CIColorControls", src, { { "inputSaturation", 1.3 } }),
+                { { "inputRadius", sigma } });
+        const QImage whole = renderExact(img, src.extent());
+        for (const Rect part : { Rect(3, 2, 17, 11), Rect(10, 5, 1, 9), Rect(0, 0, 9, 29) }) {
+            const QImage piece = renderExact(img, part);
+            ASSERT_FALSE(piece.isNull());
+            for (int y = 0; y < piece.height(); ++y)
+                for (int x = 0; x < piece.width(); ++x)
+                    ASSERT_EQ(at(piece, x, y), at(whole, int(part.x()) + x, int(part.y()) + y))
+                        << "sigma " << sigma << " at " << x << "," << y << " of a " << piece.width()
+                        << "-wide part";
+        }
+    }
+}
