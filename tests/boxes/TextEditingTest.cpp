@@ -2,16 +2,14 @@
 // before/after bracket), the blanks of vertical text belong to the step, presses go to the
 // container while the box is not edited, and keys, clicks and input-method text reach the
 // text through a hosting widget.
-#include "boxes/BoxHost.h"
+#include "BoxTestSupport.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ViewHost.h"
 
-#include <QCoreApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <gtest/gtest.h>
 
 using platform::AttributedString;
@@ -133,15 +131,7 @@ TEST(TextEditing, KeysClicksAndInputMethodThroughAHost)
     container.box = box;
     box->setMyTextViewContainer(&container);
 
-    auto pressAt = [&](const Point& windowPoint) {
-        const QPointF w = host.widgetPointFromWindow(windowPoint);
-        QMouseEvent down(QEvent::MouseButtonPress, w, host.mapToGlobal(w), Qt::LeftButton,
-            Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&host, &down);
-        QMouseEvent up(QEvent::MouseButtonRelease, w, host.mapToGlobal(w), Qt::LeftButton,
-            Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&host, &up);
-    };
+    auto pressAt = [&](const Point& windowPoint) { boxtest::clickInHost(host, windowPoint); };
     auto type = [&](int qtKey, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QKeyEvent ev(QEvent::KeyPress, qtKey, mods, text);
         QCoreApplication::sendEvent(&host, &ev);

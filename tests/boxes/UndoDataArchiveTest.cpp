@@ -1,5 +1,6 @@
 // The box record: its archive form (keys, order, kinds, narrowings), the round trip for every
 // box type, equality, and decoding of crafted records.
+#include "BoxTestSupport.h"
 #include "boxes/UNDODATA.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
@@ -11,7 +12,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <map>
 
+using boxtest::picture;
 using platform::ArchiveArray;
 using platform::ArchiveValue;
 using platform::Color;
@@ -21,13 +24,6 @@ using platform::Point;
 using platform::Rect;
 
 namespace {
-
-platform::Image picture(int w = 6, int h = 4)
-{
-    QImage px(w, h, QImage::Format_ARGB32_Premultiplied);
-    px.fill(QColor(200, 40, 10));
-    return platform::Image::fromQImage(px);
-}
 
 // One picture for every record made here, so that records made alike compare equal.
 const platform::Image& sharedPicture()
@@ -133,43 +129,25 @@ double f(double v)
 }
 
 // Replaces the record decoder while alive, to look at what a written record holds.
-class DecoderSpy {
-public:
-    struct Key {
-        QString name;
-        ArchiveValue::Kind kind;
-    };
+struct DecoderSpy {
+    QStringList names;
+    std::map<QString, ArchiveValue::Kind> kinds;
+
+    static std::shared_ptr<const UNDODATA> decode(const KeyedUnarchiver& c)
+    {
+        return std::make_shared<const UNDODATA>(UNDODATA::initWithCoder(c));
+    }
     DecoderSpy()
     {
         KeyedUnarchiver::registerClass(
             QStringLiteral("UNDODATA"), [this](const KeyedUnarchiver& c) {
-                keys.clear();
-                for (const QString& k : c.allKeys())
-                    keys.push_back({ k, c.decodeValue(k).kind() });
-                return std::make_shared<const UNDODATA>(UNDODATA::initWithCoder(c));
+                names = c.allKeys();
+                for (const QString& k : names)
+                    kinds[k] = c.decodeValue(k).kind();
+                return decode(c);
             });
     }
-    ~DecoderSpy()
-    {
-        KeyedUnarchiver::registerClass(QStringLiteral("UNDODATA"), [](const KeyedUnarchiver& c) {
-            return std::make_shared<const UNDODATA>(UNDODATA::initWithCoder(c));
-        });
-    }
-    QStringList names() const
-    {
-        QStringList out;
-        for (const Key& k : keys)
-            out << k.name;
-        return out;
-    }
-    ArchiveValue::Kind kindOf(const QString& name) const
-    {
-        for (const Key& k : keys)
-            if (k.name == name)
-                return k.kind;
-        return ArchiveValue::Kind::Null;
-    }
-    std::vector<Key> keys;
+    ~DecoderSpy() { KeyedUnarchiver::registerClass(QStringLiteral("UNDODATA"), decode); }
 };
 
 // An object written under the record's class tag with whatever keys a test wants.
@@ -221,30 +199,25 @@ TEST(UndoDataArchive, KeysInOrderWithTheirKinds)
             { "points", "controlVals", "shapeType", "startType", "endType", "isDrawing" } },
         { "unknown type", commonRecord(7), {} },
     };
-    using K = ArchiveValue::Kind;
     for (const Row& row : rows) {
         DecoderSpy spy;
         ASSERT_TRUE(UNDODATA::decodeFromData(row.record.encodeToData())) << row.name;
-        EXPECT_EQ(spy.names(), QStringList { "type" } + row.kindKeys + kCommonKeys) << row.name;
-        EXPECT_EQ(spy.kindOf("type"), K::Int32) << row.name;
-        EXPECT_EQ(spy.kindOf("rotationAngle"), K::Float) << row.name;
-        EXPECT_EQ(spy.kindOf("horzPerspective"), K::Float) << row.name;
-        EXPECT_EQ(spy.kindOf("layerOpacity"), K::Float) << row.name;
-        EXPECT_EQ(spy.kindOf("orgWidth"), K::Float) << row.name;
-        EXPECT_EQ(spy.kindOf("frame"), K::Rect) << row.name;
-        EXPECT_EQ(spy.kindOf("borderSize"), K::Int32) << row.name;
-        EXPECT_EQ(spy.kindOf("isEditing"), K::Bool) << row.name;
-        EXPECT_EQ(spy.kindOf("curves"), K::Array) << row.name;
-        EXPECT_EQ(spy.kindOf("overlayColor"), K::Object) << row.name;
+        EXPECT_EQ(spy.names, QStringList { "type" } + row.kindKeys + kCommonKeys) << row.name;
     }
+
+    using K = ArchiveValue::Kind;
+    const std::pair<const char*, K> kinds[] = { { "type", K::Int32 }, { "rotationAngle", K::Float },
+        { "horzPerspective", K::Float }, { "layerOpacity", K::Float }, { "orgWidth", K::Float },
+        { "frame", K::Rect }, { "borderSize", K::Int32 }, { "isEditing", K::Bool },
+        { "curves", K::Array }, { "overlayColor", K::Object },
+        { "selectionRange.location", K::Int64 }, { "fixedWidth", K::Float }, { "rtf", K::Object } };
     DecoderSpy spy;
     UNDODATA::decodeFromData(textRecord().encodeToData());
-    EXPECT_EQ(spy.kindOf("selectionRange.location"), K::Int64);
-    EXPECT_EQ(spy.kindOf("fixedWidth"), K::Float);
-    EXPECT_EQ(spy.kindOf("rtf"), K::Object);
+    for (const auto& [key, kind] : kinds)
+        EXPECT_EQ(spy.kinds[key], kind) << key;
     UNDODATA::decodeFromData(imageRecord().encodeToData());
-    EXPECT_EQ(spy.kindOf("saturation"), K::Float);
-    EXPECT_EQ(spy.kindOf("orgImage"), K::Object);
+    EXPECT_EQ(spy.kinds["saturation"], K::Float);
+    EXPECT_EQ(spy.kinds["orgImage"], K::Object);
 }
 
 TEST(UndoDataArchive, RoundTripForEveryTypeNarrowsFloatsOnly)
@@ -255,35 +228,18 @@ TEST(UndoDataArchive, RoundTripForEveryTypeNarrowsFloatsOnly)
         const auto decoded = UNDODATA::decodeFromData(original.encodeToData());
         ASSERT_TRUE(decoded);
         const UNDODATA& d = *decoded;
-        EXPECT_EQ(d.type, original.type);
-        // Narrowed to 32-bit floats.
-        EXPECT_EQ(d.rotationAngle, f(original.rotationAngle));
-        EXPECT_NE(d.rotationAngle, original.rotationAngle);
-        EXPECT_EQ(d.horzPerspective, f(original.horzPerspective));
-        EXPECT_EQ(d.vertPerspective, f(original.vertPerspective));
-        EXPECT_EQ(d.layerOpacity, f(original.layerOpacity));
+        EXPECT_NE(d.rotationAngle, original.rotationAngle) << "narrowed to a 32-bit float";
+        // The frame at full precision, origin included (equality leaves the origin out).
+        EXPECT_EQ(d.frame, original.frame);
+        // Fields equality does not look at.
         EXPECT_EQ(d.orgWidth, f(original.orgWidth));
         EXPECT_EQ(d.orgHeight, f(original.orgHeight));
-        // The frame at full precision, the curve points too (they are point objects).
-        EXPECT_EQ(d.frame, original.frame);
-        EXPECT_EQ(d.curves, original.curves);
-        // Everything else as it was.
-        EXPECT_EQ(d.selected, original.selected);
-        EXPECT_EQ(d.isEditing, original.isEditing);
-        EXPECT_EQ(d.overlayColor, original.overlayColor);
-        EXPECT_EQ(d.backColor, original.backColor);
-        EXPECT_EQ(d.borderColor, original.borderColor);
-        EXPECT_EQ(d.strokeColor, original.strokeColor);
-        EXPECT_EQ(d.shadowColor, original.shadowColor);
-        EXPECT_EQ(d.innerShadowColor, original.innerShadowColor);
+        EXPECT_TRUE(d.selected && d.isEditing);
         EXPECT_EQ(d.boxShadowColor, original.boxShadowColor);
         EXPECT_EQ(d.boxShadowOffsetSize, original.boxShadowOffsetSize);
-        EXPECT_EQ(d.innerShadowAngle, original.innerShadowAngle);
-        EXPECT_EQ(d.borderSize, original.borderSize);
-        EXPECT_EQ(d.strokeSize, original.strokeSize);
         EXPECT_EQ(d.isCircular, original.isCircular);
 
-        // A decoded record equals the original with its floats narrowed.
+        // Otherwise the decoded record equals the original with its floats narrowed.
         UNDODATA narrowed = original;
         narrowed.rotationAngle = f(original.rotationAngle);
         narrowed.horzPerspective = f(original.horzPerspective);
@@ -300,29 +256,19 @@ TEST(UndoDataArchive, RoundTripForEveryTypeNarrowsFloatsOnly)
     ASSERT_TRUE(text);
     EXPECT_EQ(text->selectionRange.location, (std::uint64_t(1) << 40) + 3);
     EXPECT_EQ(text->selectionRange.length, std::numeric_limits<std::uint64_t>::max());
-    EXPECT_EQ(text->fixedWidth, f(123.456789012));
     EXPECT_TRUE(text->selectable && text->editable);
-    ASSERT_TRUE(text->rtf);
-    EXPECT_EQ(*text->rtf, *textRecord().rtf);
     EXPECT_EQ(text->typingAttributes, textRecord().typingAttributes);
 
     const auto image = UNDODATA::decodeFromData(imageRecord().encodeToData());
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->saturation, f(0.333333333333));
     EXPECT_EQ(image->orgImage.toQImage(), picture().toQImage());
     EXPECT_FALSE(image->rtf.has_value()) << "an image record holds no text";
-    EXPECT_TRUE(image->points.empty());
 
     const auto shape = UNDODATA::decodeFromData(shapeRecord().encodeToData());
     ASSERT_TRUE(shape);
-    EXPECT_EQ(shape->points, shapeRecord().points);
-    EXPECT_EQ(shape->controlVals, shapeRecord().controlVals);
     EXPECT_TRUE(shape->controlVals[0].isBool());
     EXPECT_TRUE(shape->controlVals[3].isPoint());
-    EXPECT_EQ(shape->shapeType, 14);
-    EXPECT_EQ(shape->endType, 99);
     EXPECT_TRUE(shape->isDrawing);
-    EXPECT_TRUE(shape->orgImage.isNull());
 }
 
 TEST(UndoDataEquality, Matrix)
@@ -338,7 +284,6 @@ TEST(UndoDataEquality, Matrix)
         { "a move", [](UNDODATA& r) { r.frame.origin = Point(500, -3); }, true, true, true },
         { "a resize", [](UNDODATA& r) { r.frame.size.width += 1; }, false, false, false },
         { "a selection", [](UNDODATA& r) { r.selected = !r.selected; }, true, true, true },
-        { "editing", [](UNDODATA& r) { r.isEditing = !r.isEditing; }, true, true, true },
         { "a text selection",
             [](UNDODATA& r) {
                 r.selectionRange = { 1, 1 };
@@ -347,24 +292,18 @@ TEST(UndoDataEquality, Matrix)
         { "kept proportions", [](UNDODATA& r) { r.orgWidth = 1; }, true, true, true },
         { "box shadow colour", [](UNDODATA& r) { r.boxShadowColor = Color(1, 1, 1, 1); }, false,
             true, true },
-        { "box shadow offset", [](UNDODATA& r) { r.boxShadowOffsetSize += 1; }, false, true, true },
         { "circular", [](UNDODATA& r) { r.isCircular = !r.isCircular; }, false, true, true },
         { "rotation", [](UNDODATA& r) { r.rotationAngle += 1; }, false, false, false },
-        { "opacity", [](UNDODATA& r) { r.layerOpacity = 0.5; }, false, false, false },
         { "a fill", [](UNDODATA& r) { r.backColor->angle = 10; }, false, false, false },
         { "a lost fill", [](UNDODATA& r) { r.borderColor.reset(); }, false, false, false },
-        { "inner shadow", [](UNDODATA& r) { r.innerShadowBlurSize += 1; }, false, false, false },
         { "drop shadow", [](UNDODATA& r) { r.shadowColor.reset(); }, false, false, false },
         { "a curve point", [](UNDODATA& r) { r.curves[1].y = 0.2; }, false, false, false },
         { "perspective", [](UNDODATA& r) { r.vertPerspective = 0.3; }, false, false, false },
         { "the text", [](UNDODATA& r) { r.rtf = platform::AttributedString(QStringLiteral("x")); },
             false, true, true },
-        { "fixed width", [](UNDODATA& r) { r.fixedWidth = 1; }, false, true, true },
         { "another picture", [](UNDODATA& r) { r.orgImage = picture(); }, true, false, true },
         { "saturation", [](UNDODATA& r) { r.saturation = 0.9; }, true, false, true },
         { "shape points", [](UNDODATA& r) { r.points.push_back(Point(1, 1)); }, true, true, false },
-        { "a control value", [](UNDODATA& r) { r.controlVals.push_back(ControlValue(qint64(6))); },
-            true, true, false },
         { "end head", [](UNDODATA& r) { r.endType = 1; }, true, true, false },
         { "not a number", [](UNDODATA& r) { r.horzPerspective = std::nan(""); }, false, false,
             false },
@@ -496,21 +435,4 @@ TEST(UndoDataArchive, DecodeFromDataRefusesWhatIsNoRecord)
     // A truncated record.
     const QByteArray whole = imageRecord().encodeToData();
     EXPECT_FALSE(UNDODATA::decodeFromData(whole.left(whole.size() / 2)));
-}
-
-TEST(UndoDataArchive, ValidateRepairsRecordsBuiltInMemory)
-{
-    UNDODATA r = imageRecord();
-    EXPECT_TRUE(r.validate()) << "a good record is left alone";
-    EXPECT_TRUE(r.isEqualTo(imageRecord()));
-
-    r.orgImage = platform::Image();
-    r.curves.push_back(Point(std::nan(""), 1));
-    r.backColor->opacity = std::nanf("");
-    r.shadowColor = Color(std::nan(""), 0, 0, 1);
-    EXPECT_FALSE(r.validate());
-    EXPECT_EQ(r.curves.back(), Point(0, 1));
-    EXPECT_EQ(r.backColor->opacity, 1.0f);
-    EXPECT_FALSE(r.shadowColor.has_value());
-    EXPECT_TRUE(r.orgImage.isNull()) << "a picture cannot be made up; the box draws without one";
 }
