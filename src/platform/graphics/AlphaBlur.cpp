@@ -1,8 +1,10 @@
 #include "platform/graphics/AlphaBlur.h"
 
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 namespace platform {
@@ -12,8 +14,10 @@ namespace {
 // Rows handled together: enough work per task, and the transposed writes come out as short
 // contiguous runs.
 constexpr int kBlockRows = 16;
-// Below this many pixels the pass runs on the calling thread.
-constexpr long kParallelPixels = 64 * 1024;
+// Below this many pixels a pass runs on the calling thread. Waking the pool costs tens of
+// microseconds per task and a shadow behind one word of large text is blurred in well under a
+// millisecond, so only planes of a large picture are worth spreading over the cores.
+constexpr long kParallelPixels = 512 * 1024;
 
 template <typename F> void forEachBlock(int rows, long pixels, F&& f)
 {
@@ -23,9 +27,18 @@ template <typename F> void forEachBlock(int rows, long pixels, F&& f)
             f(b);
         return;
     }
-    std::vector<int> indices(static_cast<size_t>(blocks));
-    std::iota(indices.begin(), indices.end(), 0);
-    QtConcurrent::blockingMap(indices, [&](int b) { f(b); });
+    // A few runs of consecutive blocks per thread rather than one task per block: every task
+    // handed to the pool costs a wake-up.
+    const int threads = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    const int runs = std::min(blocks, 2 * threads);
+    std::vector<int> starts(static_cast<size_t>(runs));
+    std::iota(starts.begin(), starts.end(), 0);
+    QtConcurrent::blockingMap(starts, [&](int run) {
+        const int first = int(long(run) * blocks / runs);
+        const int last = int(long(run + 1) * blocks / runs);
+        for (int b = first; b < last; ++b)
+            f(b);
+    });
 }
 
 // out[j] += w * (a[j] + b[j]). Written in blocks of eight so that the compiler's cheap
@@ -43,6 +56,59 @@ void addWeightedPair(
     }
     for (; j < n; ++j)
         out[j] += w * (a[j] + b[j]);
+}
+
+// Four floats in one register (GCC and Clang vector extension; plain SSE on x86-64).
+typedef float Float4 __attribute__((vector_size(16)));
+
+inline Float4 load4(const float* p)
+{
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store4(float* p, Float4 v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// One output run of eight values of the symmetric kernel over a zero-padded line: the taps at
+// in[0 .. 2r] for out[0], with the same order of additions as the scalar form, so that the
+// result does not depend on how the work is split.
+inline void kernelRun8(const float* in, const float* kernel, int r, float* out)
+{
+    const float centre = kernel[r];
+    Float4 a0 = centre * load4(in + r);
+    Float4 a1 = centre * load4(in + r + 4);
+    for (int k = 0; k < r; ++k) {
+        const float w = kernel[k];
+        a0 += w * (load4(in + k) + load4(in + 2 * r - k));
+        a1 += w * (load4(in + k + 4) + load4(in + 2 * r - k + 4));
+    }
+    store4(out, a0);
+    store4(out + 4, a1);
+}
+
+// The same taps down the columns: rows[i] is the row i taps below the output row's first tap.
+inline void kernelColumns8(const float* const* rows, const float* kernel, int r, int x, float* out)
+{
+    const float centre = kernel[r];
+    Float4 a0 = centre * load4(rows[r] + x);
+    Float4 a1 = centre * load4(rows[r] + x + 4);
+    for (int k = 0; k < r; ++k) {
+        const float w = kernel[k];
+        a0 += w * (load4(rows[k] + x) + load4(rows[2 * r - k] + x));
+        a1 += w * (load4(rows[k] + x + 4) + load4(rows[2 * r - k] + x + 4));
+    }
+    store4(out, a0);
+    store4(out + 4, a1);
+}
+
+inline std::uint8_t toByte(float v)
+{
+    v += 0.5f;
+    return std::uint8_t(v <= 0.0f ? 0.0f : (v >= 255.0f ? 255.0f : v));
 }
 
 } // namespace
@@ -160,6 +226,10 @@ std::vector<std::uint8_t> AlphaBlur::apply(
         }
         return result;
     }
+    if (!m_kernel.empty()) {
+        applyKernel(plane, width, height, stride, pixelStep, result.data());
+        return result;
+    }
     // Working planes are kept per thread: a shadow is drawn every frame, and fresh pages for
     // megabytes of floats cost more than the blur itself.
     thread_local std::vector<float> input, transposed, blurred;
@@ -186,6 +256,63 @@ std::vector<std::uint8_t> AlphaBlur::apply(
             *v = {};
     }
     return result;
+}
+
+} // namespace platform
+
+namespace platform {
+
+// The exact kernel in two passes that both run along rows, eight values at a time: across each
+// row into a plane with zero rows above and below, then down the columns of that plane. No
+// transposition, and the running sums stay in registers.
+void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, int stride,
+    int pixelStep, std::uint8_t* out) const
+{
+    const int r = m_reach;
+    const int outW = width + 2 * r, outH = height + 2 * r;
+    const int runW = (outW + 7) / 8 * 8; // rows padded to whole runs of eight
+    const size_t lineLength = size_t(runW) + size_t(2 * r);
+    const float* kernel = m_kernel.data();
+
+    // Rows of the horizontal result, with 2r zero rows on each side for the vertical taps.
+    thread_local std::vector<float> across;
+    across.assign(size_t(height + 4 * r) * size_t(runW), 0.0f);
+    // (The lambdas below may run on other threads: they must use this thread's plane by pointer.)
+    float* const acrossData = across.data();
+    float* const rowsStart = acrossData + size_t(2 * r) * size_t(runW);
+
+    forEachBlock(height, long(height) * outW, [&](int block) {
+        const int y0 = block * kBlockRows, y1 = std::min(height, y0 + kBlockRows);
+        std::vector<float> line(lineLength + size_t(2 * r), 0.0f);
+        for (int y = y0; y < y1; ++y) {
+            // Zero-padded by 2r on the left, so that out[x] reads line[x .. x + 2r].
+            const std::uint8_t* in = plane + size_t(y) * size_t(stride);
+            for (int x = 0; x < width; ++x)
+                line[size_t(2 * r + x)] = float(in[size_t(x) * size_t(pixelStep)]);
+            float* dst = rowsStart + size_t(y) * size_t(runW);
+            for (int x = 0; x < runW; x += 8)
+                kernelRun8(line.data() + x, kernel, r, dst + x);
+        }
+    });
+
+    forEachBlock(outH, long(outH) * outW, [&](int block) {
+        const int y0 = block * kBlockRows, y1 = std::min(outH, y0 + kBlockRows);
+        std::vector<const float*> taps(size_t(2 * r + 1));
+        std::vector<float> row(static_cast<size_t>(runW));
+        for (int y = y0; y < y1; ++y) {
+            // Output row y takes plane rows y - 2r .. y, that is across rows y .. y + 2r.
+            for (int i = 0; i <= 2 * r; ++i)
+                taps[size_t(i)] = acrossData + size_t(y + i) * size_t(runW);
+            for (int x = 0; x < runW; x += 8)
+                kernelColumns8(taps.data(), kernel, r, x, row.data() + x);
+            std::uint8_t* dst = out + size_t(y) * size_t(outW);
+            for (int x = 0; x < outW; ++x)
+                dst[x] = toByte(row[size_t(x)]);
+        }
+    });
+    constexpr size_t kKeep = size_t(2) << 20;
+    if (across.capacity() > kKeep)
+        across = {};
 }
 
 } // namespace platform

@@ -3,7 +3,8 @@
 //
 // Small sigmas use a true separable Gaussian with a precomputed kernel; large ones three box
 // passes of matching variance (constant cost per pixel, within a few percent of the Gaussian).
-// Rows are blurred in parallel when the plane is large.
+// Planes of a large picture are blurred in parallel; small ones (a shadow behind a word) on
+// the calling thread.
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,9 @@ private:
     // (length + 2 reach) rows of rows values.
     void blurRowsTransposed(const float* src, int rows, int length, float* dst) const;
     void blurLine(const float* in, int length, float* out, std::vector<float>& scratch) const;
+    // The exact kernel, written straight into out ((width + 2 reach) x (height + 2 reach)).
+    void applyKernel(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
+        std::uint8_t* out) const;
 
     double m_sigma = 0.0;
     int m_reach = 0;

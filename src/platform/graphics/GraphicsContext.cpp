@@ -10,6 +10,7 @@
 #include <limits>
 #include <list>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace platform {
@@ -190,6 +191,45 @@ void compositeThroughMask(QImage& dest, QPoint destOrigin, const QImage& src,
     (void)h;
 }
 
+// Each channel of a premultiplied pixel times a / 255, as the raster engine rounds it.
+inline QRgb byteMul(QRgb x, int a)
+{
+    quint32 t = (x & 0xff00ff) * quint32(a);
+    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
+    t &= 0xff00ff;
+    x = ((x >> 8) & 0xff00ff) * quint32(a);
+    x = x + ((x >> 8) & 0xff00ff) + 0x800080;
+    x &= 0xff00ff00;
+    return x | t;
+}
+
+// Source-over of a premultiplied pixel at coverage k (0..255), with the raster engine's
+// arithmetic, so that drawing through our own coverage matches drawing through its clip.
+inline void sourceOverPixel(QRgb& d, QRgb s, int k)
+{
+    if (k == 0 || s == 0)
+        return;
+    if (k != 255)
+        s = byteMul(s, k);
+    const int sa = qAlpha(s);
+    d = sa == 255 ? s : s + byteMul(d, 255 - sa);
+}
+
+// The same path, element for element (the clip path and a shape drawn through it are mapped
+// by the same transform from the same user-space path, so they agree exactly).
+bool samePath(const QPainterPath& a, const QPainterPath& b)
+{
+    const int n = a.elementCount();
+    if (n != b.elementCount() || a.fillRule() != b.fillRule())
+        return false;
+    for (int i = 0; i < n; ++i) {
+        const QPainterPath::Element ea = a.elementAt(i), eb = b.elementAt(i);
+        if (ea.type != eb.type || ea.x != eb.x || ea.y != eb.y)
+            return false;
+    }
+    return true;
+}
+
 QImage newBuffer(QSize size)
 {
     if (size.width() <= 0 || size.height() <= 0)
@@ -221,10 +261,148 @@ bool isFiniteTransform(const QTransform& t)
         && std::isfinite(t.m22()) && std::isfinite(t.dx()) && std::isfinite(t.dy());
 }
 
-// The current clip: device-space paths, each intersected with the ones before.
+// x / 255 rounded, for x up to 255 * 255: how the raster engine scales one coverage by another.
+inline int div255(int x)
+{
+    return (x + (x >> 8) + 0x80) >> 8;
+}
+
+// The pixel rectangle a clip path that is an axis-aligned rectangle is snapped to, as the
+// raster engine does for rectangular clips (edges rounded to whole pixels, no antialiasing).
+std::optional<QRect> snappedRectangle(const QPainterPath& path)
+{
+    const int n = path.elementCount();
+    if (n < 4 || n > 5 || !path.elementAt(0).isMoveTo())
+        return std::nullopt;
+    std::array<QPointF, 4> corners;
+    for (int i = 0; i < 4; ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (i > 0 && !e.isLineTo())
+            return std::nullopt;
+        corners[size_t(i)] = QPointF(e.x, e.y);
+    }
+    if (n == 5 && (!path.elementAt(4).isLineTo() || QPointF(path.elementAt(4)) != corners[0]))
+        return std::nullopt;
+    const bool horizontalFirst = corners[0].y() == corners[1].y()
+        && corners[1].x() == corners[2].x() && corners[2].y() == corners[3].y()
+        && corners[3].x() == corners[0].x();
+    const bool verticalFirst = corners[0].x() == corners[1].x() && corners[1].y() == corners[2].y()
+        && corners[2].x() == corners[3].x() && corners[3].y() == corners[0].y();
+    if (!horizontalFirst && !verticalFirst)
+        return std::nullopt;
+    const QRectF r = QRectF(corners[0], corners[2]).normalized();
+    constexpr double kLimit = 1 << 28;
+    auto snap
+        = [kLimit](double v) { return int(std::floor(std::clamp(v, -kLimit, kLimit) + 0.5)); };
+    if (!std::isfinite(r.left()) || !std::isfinite(r.top()) || !std::isfinite(r.right())
+        || !std::isfinite(r.bottom()))
+        return std::nullopt;
+    return QRect(
+        QPoint(snap(r.left()), snap(r.top())), QPoint(snap(r.right()) - 1, snap(r.bottom()) - 1));
+}
+
+// An 8-bit coverage plane over a device rectangle.
+struct Coverage {
+    QRect rect;
+    QImage plane; // Format_Alpha8, rect's size
+
+    bool covers(const QRect& r) const { return !plane.isNull() && rect.contains(r); }
+    const std::uint8_t* row(int deviceY, int deviceX) const
+    {
+        return plane.constScanLine(deviceY - rect.top()) + (deviceX - rect.left());
+    }
+};
+
+// The antialiased coverage of a device-space path over area (a snapped rectangle when asked
+// and the path is one), rendered by the same rasteriser as Qt's own clips and fills.
+Coverage rasterize(const QPainterPath& devicePath, const QRect& area, bool snapRectangle)
+{
+    Coverage c;
+    c.rect = area;
+    c.plane = QImage(area.size(), QImage::Format_Alpha8);
+    if (c.plane.isNull())
+        return c;
+    c.plane.fill(0);
+    if (snapRectangle) {
+        if (const auto r = snappedRectangle(devicePath)) {
+            const QRect inside = r->intersected(area);
+            for (int y = inside.top(); y <= inside.bottom(); ++y)
+                std::fill_n(c.plane.scanLine(y - area.top()) + (inside.left() - area.left()),
+                    inside.width(), std::uint8_t(255));
+            return c;
+        }
+    }
+    // Rendered in 32 bits and the alpha taken: the raster engine fills 8-bit planes through
+    // a generic path many times slower.
+    QImage argb(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (argb.isNull()) {
+        c.plane = {};
+        return c;
+    }
+    argb.fill(0);
+    {
+        QPainter p(&argb);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(Qt::NoPen);
+        p.translate(-area.left(), -area.top());
+        p.fillPath(devicePath, Qt::black);
+    }
+    for (int y = 0; y < area.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        std::uint8_t* out = c.plane.scanLine(y);
+        for (int x = 0; x < area.width(); ++x)
+            out[x] = std::uint8_t(qAlpha(in[x]));
+    }
+    return c;
+}
+
+// The current clip: device-space paths, each intersected with the ones before. Each clip keeps
+// the clip it narrowed (parent), so that its coverage is the parent's times that of its own
+// path, and a coverage once rendered serves every drawing through the same clip.
 struct Clip {
     std::vector<QPainterPath> paths;
     QRectF bounds; // device space; an upper bound of the clip
+    std::shared_ptr<const Clip> parent;
+    // Every path so far is a rectangle the raster engine snaps to pixels (it snaps a rectangle
+    // only while the clip before it is rectangular too).
+    bool rectangular = false;
+    bool ownSnapped = false;
+    // Our coverage is known to equal the painter's clip: no path is a rectangle with edges
+    // between pixels (whose snapping by the painter we leave to the painter).
+    bool exact = true;
+
+    // Lazily rendered coverage (a clip belongs to one context, which is used on one thread).
+    mutable Coverage own; // the last path alone
+    mutable Coverage all; // the whole clip
+
+    // The clip's coverage over at least area (device space).
+    const Coverage& coverage(const QRect& area) const
+    {
+        if (all.covers(area))
+            return all;
+        const QRect rect = all.plane.isNull() ? area : all.rect.united(area);
+        own = rasterize(paths.back(), rect, ownSnapped);
+        if (!parent) {
+            all = own;
+            return all;
+        }
+        const Coverage& outer = parent->coverage(rect);
+        all.rect = rect;
+        all.plane = QImage(rect.size(), QImage::Format_Alpha8);
+        if (all.plane.isNull() || own.plane.isNull() || outer.plane.isNull()) {
+            all.plane = {};
+            own.plane = {};
+            return all;
+        }
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            const std::uint8_t* a = own.row(y, rect.left());
+            const std::uint8_t* b = outer.row(y, rect.left());
+            std::uint8_t* out = all.plane.scanLine(y - rect.top());
+            for (int x = 0; x < rect.width(); ++x)
+                out[x] = std::uint8_t(div255(a[x] * b[x]));
+        }
+        return all;
+    }
 };
 
 // Pictures drawn much smaller than their pixels are first reduced with Qt's area-averaging
@@ -291,6 +469,9 @@ struct Operation {
     BlendMode mode = BlendMode::Normal;
     double alpha = 1.0;
     bool allowShadow = true;
+    // The premultiplied colour of a solid brush source (with the operation's alpha not yet
+    // applied), when the source is one.
+    std::optional<QRgb> solid;
     // Pixels already rendered in device space (a layer), placed at prerenderedOrigin: used in
     // place of painting the source when no alpha has to be applied.
     QImage prerendered;
@@ -376,10 +557,48 @@ struct GraphicsContext::Impl {
             surface().drawn |= r.intersected(surface().deviceRect);
     }
 
+    // Whether the surface's pixels can be written in place while its painter is active.
+    static bool writable(const Surface& s)
+    {
+        return s.image && s.image->format() == QImage::Format_ARGB32_Premultiplied
+            && s.image->isDetached();
+    }
+
     void run(Operation op);
     void drawDirect(const Operation& op, const QRect& area);
+    bool drawSelfClipped(const Operation& op, const QRect& area);
+    // The coverage of a solid-filled shape that is the current clip's own last path, rendered
+    // over at least area; null otherwise.
+    const Coverage* solidShapeCoverage(const Operation& op, const QRect& area)
+    {
+        const Clip* clip = state().clip.get();
+        if (!op.solid || !clip || !clip->exact || clip->ownSnapped
+            || op.shape.elementCount() != clip->paths.back().elementCount()
+            || !samePath(op.userToDevice.map(op.shape), clip->paths.back()))
+            return nullptr;
+        const Coverage& all = clip->coverage(area);
+        if (all.plane.isNull() || !clip->own.covers(area))
+            return nullptr;
+        return &clip->own;
+    }
+
+    // Runs f, which writes the surface's pixels itself, with the painter out of the way when
+    // the pixels are shared (the painter would go on drawing into the old copy).
+    template <typename F> void compositeInPlace(Surface& s, F&& f)
+    {
+        if (writable(s)) {
+            f();
+            return;
+        }
+        s.painter->end();
+        f();
+        s.painter->begin(s.image);
+        s.clipApplied = false;
+    }
     void drawOffscreen(const Operation& op, const QRect& shapeArea);
     std::vector<std::uint8_t> coverageMask(const Operation& op, const QRect& area, bool withShape);
+    std::vector<std::uint8_t> painterCoverageMask(
+        const Operation& op, const QRect& area, bool withShape);
 };
 
 void GraphicsContext::Impl::run(Operation op)
@@ -411,6 +630,11 @@ void GraphicsContext::Impl::run(Operation op)
 void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
 {
     Surface& s = surface();
+    if (op.solid && op.mode == BlendMode::Normal && state().clip && state().clip->exact
+        && writable(s) && drawSelfClipped(op, area)) {
+        noteDrawn(area);
+        return;
+    }
     applyClip(s, state().clip);
     QPainter& p = *s.painter;
     resetPainter(p);
@@ -421,7 +645,8 @@ void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
     noteDrawn(area);
 }
 
-std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(
+// The coverage of the clip (and the shape) as the painter's own clip gives it.
+std::vector<std::uint8_t> GraphicsContext::Impl::painterCoverageMask(
     const Operation& op, const QRect& area, bool withShape)
 {
     QImage mask = newBuffer(area.size());
@@ -451,6 +676,92 @@ std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(
         const auto* row = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
         for (int x = 0; x < area.width(); ++x)
             out[size_t(y) * size_t(area.width()) + size_t(x)] = std::uint8_t(qAlpha(row[x]));
+    }
+    return out;
+}
+
+// A solid fill through a clip whose last path is the filled shape itself (a stroke clipped to
+// its outline): the shape is rendered once and its coverage counted twice, as the clip and as
+// the fill, where painting through the painter's clip would render the same outline twice.
+bool GraphicsContext::Impl::drawSelfClipped(const Operation& op, const QRect& area)
+{
+    const Clip& clip = *state().clip;
+    if (clip.ownSnapped || op.shape.elementCount() != clip.paths.back().elementCount())
+        return false;
+    const QPainterPath device = op.userToDevice.map(op.shape);
+    if (!samePath(device, clip.paths.back()))
+        return false;
+    const Coverage shape = rasterize(device, area, false);
+    const Coverage* outer = clip.parent ? &clip.parent->coverage(area) : nullptr;
+    if (shape.plane.isNull() || (outer && outer->plane.isNull()))
+        return false;
+    QColor c = QColor::fromRgba(*op.solid);
+    c.setAlphaF(float(c.alphaF() * op.alpha));
+    const QRgb colour = qPremultiply(c.rgba());
+    Surface& s = surface();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
+            + (area.left() - s.deviceRect.left());
+        const std::uint8_t* k = shape.row(y, area.left());
+        const std::uint8_t* o = outer ? outer->row(y, area.left()) : nullptr;
+        for (int x = 0; x < area.width(); ++x) {
+            if (k[x] == 0)
+                continue;
+            const int clipped = o ? div255(k[x] * o[x]) : k[x];
+            sourceOverPixel(d[x], colour, div255(k[x] * clipped));
+        }
+    }
+    return true;
+}
+
+std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(
+    const Operation& op, const QRect& area, bool withShape)
+{
+    const size_t size = size_t(area.width()) * size_t(area.height());
+    const Clip* clip = state().clip.get();
+    if (clip && !clip->exact)
+        return painterCoverageMask(op, area, withShape);
+    std::vector<std::uint8_t> out(size, 255);
+    auto zero = [&] { std::fill(out.begin(), out.end(), std::uint8_t(0)); };
+    if (withShape) {
+        const QPainterPath device = op.userToDevice.map(op.shape);
+        if (clip && !clip->ownSnapped && samePath(device, clip->paths.back())) {
+            // The shape is the clip's own path: its coverage is already rendered.
+            const Coverage& all = clip->coverage(area);
+            if (all.plane.isNull() || clip->own.plane.isNull()) {
+                zero();
+                return out;
+            }
+            for (int y = 0; y < area.height(); ++y) {
+                const std::uint8_t* a = all.row(area.top() + y, area.left());
+                const std::uint8_t* k = clip->own.row(area.top() + y, area.left());
+                std::uint8_t* m = out.data() + size_t(y) * size_t(area.width());
+                for (int x = 0; x < area.width(); ++x)
+                    m[x] = std::uint8_t(div255(a[x] * k[x]));
+            }
+            return out;
+        }
+        const Coverage shape = rasterize(device, area, false);
+        if (shape.plane.isNull()) {
+            zero();
+            return out;
+        }
+        for (int y = 0; y < area.height(); ++y)
+            std::copy_n(shape.row(area.top() + y, area.left()), area.width(),
+                out.begin() + long(y) * area.width());
+    }
+    if (clip) {
+        const Coverage& all = clip->coverage(area);
+        if (all.plane.isNull()) {
+            zero();
+            return out;
+        }
+        for (int y = 0; y < area.height(); ++y) {
+            const std::uint8_t* a = all.row(area.top() + y, area.left());
+            std::uint8_t* m = out.data() + size_t(y) * size_t(area.width());
+            for (int x = 0; x < area.width(); ++x)
+                m[x] = std::uint8_t(div255(m[x] * a[x]));
+        }
     }
     return out;
 }
@@ -500,6 +811,20 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         source
             = QImage(op.prerendered.constBits() + inPrerendered.y() * bpl + inPrerendered.x() * 4,
                 buffer.width(), buffer.height(), bpl, QImage::Format_ARGB32_Premultiplied);
+    } else if (const Coverage* own = solidShapeCoverage(op, buffer)) {
+        // A solid fill of the clip's own path: its coverage is already rendered.
+        source = newBuffer(buffer.size());
+        if (source.isNull())
+            return;
+        QColor c = QColor::fromRgba(*op.solid);
+        c.setAlphaF(float(c.alphaF() * op.alpha));
+        const QRgb colour = qPremultiply(c.rgba());
+        for (int y = 0; y < buffer.height(); ++y) {
+            auto* d = reinterpret_cast<QRgb*>(source.scanLine(y));
+            const std::uint8_t* k = own->row(buffer.top() + y, buffer.left());
+            for (int x = 0; x < buffer.width(); ++x)
+                d[x] = k[x] == 255 ? colour : byteMul(colour, k[x]);
+        }
     } else {
         source = newBuffer(buffer.size());
         if (source.isNull())
@@ -527,22 +852,39 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         const QRect area = planeRect.intersected(shadowArea);
         if (!area.isEmpty()) {
             const QColor c = st.shadow->color.toQt();
-            QImage shadowImage = newBuffer(area.size());
-            std::vector<std::uint8_t> mask;
-            if (!shadowImage.isNull()) {
-                const QRgb full = qPremultiply(c.rgba());
-                // The shadow colour at every coverage, premultiplied.
-                std::array<QRgb, 256> tint;
-                for (int k = 0; k < 256; ++k)
-                    tint[size_t(k)] = qRgba(mul255(qRed(full), k), mul255(qGreen(full), k),
-                        mul255(qBlue(full), k), mul255(qAlpha(full), k));
+            const QRgb full = qPremultiply(c.rgba());
+            // The shadow colour at every coverage, premultiplied.
+            std::array<QRgb, 256> tint;
+            for (int k = 0; k < 256; ++k)
+                tint[size_t(k)] = qRgba(mul255(qRed(full), k), mul255(qGreen(full), k),
+                    mul255(qBlue(full), k), mul255(qAlpha(full), k));
+            auto blurredRow = [&](int deviceY) {
+                return blurred.data() + size_t(deviceY - planeOrigin.y()) * size_t(bw)
+                    + size_t(area.left() - planeOrigin.x());
+            };
+            if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact
+                && writable(s)) {
+                // Straight onto the surface through the clip's coverage, rendered once for
+                // the shadow and the shape alike.
+                const Coverage& clip = st.clip->coverage(area);
+                if (!clip.plane.isNull()) {
+                    for (int y = area.top(); y <= area.bottom(); ++y) {
+                        auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
+                            + (area.left() - s.deviceRect.left());
+                        const std::uint8_t* a = blurredRow(y);
+                        const std::uint8_t* k = clip.row(y, area.left());
+                        for (int x = 0; x < area.width(); ++x)
+                            sourceOverPixel(d[x], tint[a[x]], k[x]);
+                    }
+                    noteDrawn(area);
+                }
+            } else if (QImage shadowImage = newBuffer(area.size()); !shadowImage.isNull()) {
+                std::vector<std::uint8_t> mask;
                 if (maskedMode)
                     mask.resize(size_t(area.width()) * size_t(area.height()));
                 for (int y = 0; y < area.height(); ++y) {
                     auto* row = reinterpret_cast<QRgb*>(shadowImage.scanLine(y));
-                    const std::uint8_t* a = blurred.data()
-                        + size_t(area.top() - planeOrigin.y() + y) * size_t(bw)
-                        + size_t(area.left() - planeOrigin.x());
+                    const std::uint8_t* a = blurredRow(area.top() + y);
                     if (maskedMode) {
                         std::fill(row, row + area.width(), full);
                         std::copy(a, a + area.width(), mask.begin() + long(y) * area.width());
@@ -557,10 +899,9 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                         for (size_t i = 0; i < mask.size(); ++i)
                             mask[i] = std::uint8_t(mul255(mask[i], clipMask[i]));
                         const QPoint at = area.topLeft() - s.deviceRect.topLeft();
-                        s.painter->end();
-                        compositeThroughMask(*s.image, at, shadowImage, mask, op.mode);
-                        s.painter->begin(s.image);
-                        s.clipApplied = false;
+                        compositeInPlace(s, [&] {
+                            compositeThroughMask(*s.image, at, shadowImage, mask, op.mode);
+                        });
                     }
                 } else {
                     applyClip(s, st.clip);
@@ -577,6 +918,23 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     const QRect area = shapeArea.intersected(visible);
     if (area.isEmpty())
         return;
+    if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact && writable(s)) {
+        const Coverage& clip = st.clip->coverage(area);
+        if (!clip.plane.isNull()) {
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
+                    + (area.left() - s.deviceRect.left());
+                const auto* src
+                    = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
+                    + (area.left() - buffer.left());
+                const std::uint8_t* k = clip.row(y, area.left());
+                for (int x = 0; x < area.width(); ++x)
+                    sourceOverPixel(d[x], src[x], k[x]);
+            }
+            noteDrawn(area);
+        }
+        return;
+    }
     if (!maskedMode) {
         applyClip(s, st.clip);
         resetPainter(*s.painter);
@@ -604,11 +962,10 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         op.paint(p, false);
     }
     const std::vector<std::uint8_t> mask = coverageMask(op, area, true);
-    s.painter->end();
-    compositeThroughMask(
-        *s.image, area.topLeft() - s.deviceRect.topLeft(), unbounded, mask, op.mode);
-    s.painter->begin(s.image);
-    s.clipApplied = false;
+    compositeInPlace(s, [&] {
+        compositeThroughMask(
+            *s.image, area.topLeft() - s.deviceRect.topLeft(), unbounded, mask, op.mode);
+    });
     noteDrawn(area);
 }
 
@@ -701,15 +1058,24 @@ void GraphicsContext::clipToPath(const BezierPath& path)
 {
     const QTransform t = d->userToDevice();
     auto clip = std::make_shared<Clip>();
-    if (d->state().clip)
-        *clip = *d->state().clip;
-    else
+    const std::shared_ptr<const Clip>& outer = d->state().clip;
+    if (outer) {
+        clip->paths = outer->paths;
+        clip->bounds = outer->bounds;
+        clip->parent = outer;
+    } else {
         clip->bounds = QRectF(-1e9, -1e9, 2e9, 2e9);
+    }
     QPainterPath device;
     if (isFiniteTransform(t))
         device = t.map(path.toQPainterPath());
     device.setFillRule(Qt::WindingFill);
     clip->bounds = clip->bounds.intersected(device.controlPointRect());
+    const std::optional<QRect> snapped = snappedRectangle(device);
+    clip->ownSnapped = (!outer || outer->rectangular) && snapped.has_value();
+    clip->rectangular = clip->ownSnapped;
+    clip->exact
+        = (!outer || outer->exact) && (!snapped || QRectF(*snapped) == device.controlPointRect());
     clip->paths.push_back(device);
     d->state().clip = std::move(clip);
 }
@@ -798,6 +1164,8 @@ Operation brushOperation(const QPainterPath& shape, const QBrush& brush)
 {
     Operation op;
     op.shape = shape;
+    if (brush.style() == Qt::SolidPattern)
+        op.solid = brush.color().rgba();
     op.paint = [shape, brush](QPainter& p, bool bounded) {
         if (bounded) {
             p.fillPath(shape, brush);
