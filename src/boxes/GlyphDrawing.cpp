@@ -272,10 +272,11 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         return;
 
     // The stroke and the inner shadow work on all outlines together. Characters far enough
-    // apart cannot touch each other's stroke or shadow, so they are drawn in groups of
-    // characters within reach of each other: the same pixels, but the rasteriser is never
-    // handed one path spanning the whole text, which it fills many times slower than its
-    // parts.
+    // apart cannot touch each other's stroke, so it is drawn in groups of characters within
+    // reach of each other: the same pixels, but the stroker and the rasteriser are never
+    // handed one path spanning the whole text, which they handle many times slower than its
+    // parts. The inner shadow takes every outline at once: the drawing layer rasterises the
+    // parts of a path apart and blurs the whole text in one go.
     //
     // A width of 0 or less strokes nothing (a negative width would otherwise stroke as its
     // magnitude).
@@ -302,24 +303,6 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         shadow.offset = Size(o * std::cos(a), o * std::sin(a));
         shadow.blur = double(std::max(style.innerShadowBlurSize, 0));
         shadow.color = sc;
-        platform::Shadow inner = shadow;
-        inner.color = sc.withAlpha(1.0);
-        // Offset and blur, twice (the fill's shadow, then the layer's), in device units; the
-        // context's scale is taken into account by measuring in user space.
-        const double scale = std::max(std::hypot(ctx.ctm().a, ctx.ctm().b), 1e-6);
-        const double reach = 2.0 * (o + 2.0 * shadow.blur) / scale + 4.0;
-        for (const auto& group : groupsWithin(outlines, reach)) {
-            const BezierPath path = groupPath(outlines, group);
-            platform::GStateGuard state(ctx);
-            ctx.clipToPath(path);
-            ctx.setShadow(shadow);
-            ctx.setAlpha(sc.alpha);
-            ctx.beginTransparencyLayer();
-            ctx.setShadow(inner);
-            ctx.setBlendMode(platform::BlendMode::SourceOut);
-            ctx.setFillColor(inner.color);
-            ctx.fillPath(path);
-            ctx.endTransparencyLayer();
-        }
+        ctx.fillInnerShadow(outlineCollection(outlines), shadow, sc.alpha);
     }
 }

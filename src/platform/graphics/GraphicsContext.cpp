@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <list>
@@ -267,38 +268,37 @@ inline int div255(int x)
     return (x + (x >> 8) + 0x80) >> 8;
 }
 
-// The pixel rectangle a clip path that is an axis-aligned rectangle is snapped to, as the
-// raster engine does for rectangular clips (edges rounded to whole pixels, no antialiasing).
-std::optional<QRect> snappedRectangle(const QPainterPath& path)
+// Whether a path is an axis-aligned rectangle: four lines, in any order and direction. The
+// raster engine clips to such paths by rules of its own (snapped or rounded out to whole
+// pixels, depending on the order of the corners and on whether the edges are whole), not by
+// antialiased coverage.
+bool isAxisAlignedRectangle(const QPainterPath& path)
 {
     const int n = path.elementCount();
     if (n < 4 || n > 5 || !path.elementAt(0).isMoveTo())
-        return std::nullopt;
+        return false;
     std::array<QPointF, 4> corners;
     for (int i = 0; i < 4; ++i) {
         const QPainterPath::Element e = path.elementAt(i);
         if (i > 0 && !e.isLineTo())
-            return std::nullopt;
+            return false;
         corners[size_t(i)] = QPointF(e.x, e.y);
     }
     if (n == 5 && (!path.elementAt(4).isLineTo() || QPointF(path.elementAt(4)) != corners[0]))
-        return std::nullopt;
+        return false;
     const bool horizontalFirst = corners[0].y() == corners[1].y()
         && corners[1].x() == corners[2].x() && corners[2].y() == corners[3].y()
         && corners[3].x() == corners[0].x();
     const bool verticalFirst = corners[0].x() == corners[1].x() && corners[1].y() == corners[2].y()
         && corners[2].x() == corners[3].x() && corners[3].y() == corners[0].y();
-    if (!horizontalFirst && !verticalFirst)
-        return std::nullopt;
-    const QRectF r = QRectF(corners[0], corners[2]).normalized();
-    constexpr double kLimit = 1 << 28;
-    auto snap
-        = [kLimit](double v) { return int(std::floor(std::clamp(v, -kLimit, kLimit) + 0.5)); };
-    if (!std::isfinite(r.left()) || !std::isfinite(r.top()) || !std::isfinite(r.right())
-        || !std::isfinite(r.bottom()))
-        return std::nullopt;
-    return QRect(
-        QPoint(snap(r.left()), snap(r.top())), QPoint(snap(r.right()) - 1, snap(r.bottom()) - 1));
+    return horizontalFirst || verticalFirst;
+}
+
+bool hasWholePixelBounds(const QPainterPath& path)
+{
+    const QRectF b = path.controlPointRect();
+    return std::floor(b.left()) == b.left() && std::floor(b.top()) == b.top()
+        && std::floor(b.right()) == b.right() && std::floor(b.bottom()) == b.bottom();
 }
 
 // An 8-bit coverage plane over a device rectangle.
@@ -313,48 +313,238 @@ struct Coverage {
     }
 };
 
-// The antialiased coverage of a device-space path over area (a snapped rectangle when asked
-// and the path is one), rendered by the same rasteriser as Qt's own clips and fills.
-Coverage rasterize(const QPainterPath& devicePath, const QRect& area, bool snapRectangle)
+// The alpha channel of a premultiplied image, as an 8-bit plane.
+QImage alphaPlane(const QImage& argb)
+{
+    QImage plane(argb.size(), QImage::Format_Alpha8);
+    if (plane.isNull())
+        return plane;
+    const int w = argb.width(), h = argb.height();
+    for (int y = 0; y < h; ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        std::uint8_t* out = plane.scanLine(y);
+        for (int x = 0; x < w; ++x)
+            out[x] = std::uint8_t(qAlpha(in[x]));
+    }
+    return plane;
+}
+
+// The antialiased coverage of a device-space path over area (area-local painter coordinates
+// in argb), added by the same rasteriser as Qt's own clips and fills.
+void fillCoverage(QImage& argb, const QPainterPath& devicePath, QPoint origin)
+{
+    QPainter p(&argb);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.translate(-origin.x(), -origin.y());
+    p.fillPath(devicePath, Qt::black);
+}
+
+// The subpaths of a path in groups whose pixels (bounds rounded out, grown by one pixel) never
+// meet another group's, each group as a path of its own.
+std::vector<QPainterPath> separateParts(const QPainterPath& path)
+{
+    struct Part {
+        int first, end;
+        QRect pixels;
+    };
+    std::vector<Part> parts;
+    const int n = path.elementCount();
+    for (int i = 0; i < n;) {
+        int j = i + 1;
+        while (j < n && !path.elementAt(j).isMoveTo())
+            ++j;
+        double x0 = path.elementAt(i).x, x1 = x0, y0 = path.elementAt(i).y, y1 = y0;
+        for (int k = i + 1; k < j; ++k) {
+            const QPainterPath::Element e = path.elementAt(k);
+            x0 = std::min(x0, e.x);
+            x1 = std::max(x1, e.x);
+            y0 = std::min(y0, e.y);
+            y1 = std::max(y1, e.y);
+        }
+        const QRect pixels = roundOut(QRectF(QPointF(x0 - 1, y0 - 1), QPointF(x1 + 1, y1 + 1)));
+        if (pixels.isEmpty())
+            return { path };
+        parts.push_back({ i, j, pixels });
+        i = j;
+    }
+    // Union-find over parts whose pixels meet, swept left to right.
+    std::vector<size_t> order(parts.size()), parent(parts.size());
+    for (size_t i = 0; i < parts.size(); ++i)
+        order[i] = parent[i] = i;
+    std::sort(order.begin(), order.end(),
+        [&](size_t a, size_t b) { return parts[a].pixels.left() < parts[b].pixels.left(); });
+    auto find = [&](size_t i) {
+        while (parent[i] != i)
+            i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    for (size_t a = 0; a < order.size(); ++a) {
+        const QRect& ra = parts[order[a]].pixels;
+        for (size_t b = a + 1; b < order.size(); ++b) {
+            const QRect& rb = parts[order[b]].pixels;
+            if (rb.left() > ra.right())
+                break;
+            if (ra.intersects(rb))
+                parent[find(order[b])] = find(order[a]);
+        }
+    }
+    std::vector<QPainterPath> groups;
+    std::vector<long> slot(parts.size(), -1);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const size_t root = find(i);
+        if (slot[root] < 0) {
+            slot[root] = long(groups.size());
+            groups.emplace_back();
+            groups.back().setFillRule(path.fillRule());
+        }
+        QPainterPath& g = groups[size_t(slot[root])];
+        for (int k = parts[i].first; k < parts[i].end; ++k) {
+            const QPainterPath::Element e = path.elementAt(k);
+            if (e.isMoveTo()) {
+                g.moveTo(e.x, e.y);
+            } else if (e.isLineTo()) {
+                g.lineTo(e.x, e.y);
+            } else if (e.isCurveTo() && k + 2 < parts[i].end) {
+                const QPainterPath::Element c2 = path.elementAt(k + 1), end = path.elementAt(k + 2);
+                g.cubicTo(QPointF(e), QPointF(c2), QPointF(end));
+                k += 2;
+            }
+        }
+    }
+    return groups;
+}
+
+// The antialiased coverage of a device-space path over area, rendered by the same rasteriser
+// as Qt's own clips and fills. Parts of the path far apart are rendered one by one: the
+// rasteriser goes over the whole of a path once per band of rows, so a text's outlines in one
+// path cost many times what they cost word by word. Parts whose pixels never meet add nothing
+// to each other's coverage, so the result is the same.
+Coverage rasterize(const QPainterPath& devicePath, const QRect& area)
 {
     Coverage c;
     c.rect = area;
+    constexpr int kFewParts = 4;
+    std::vector<QPainterPath> parts;
+    int subpaths = 0;
+    for (int i = 0; i < devicePath.elementCount() && subpaths <= kFewParts; ++i)
+        subpaths += devicePath.elementAt(i).isMoveTo() ? 1 : 0;
+    if (subpaths > kFewParts)
+        parts = separateParts(devicePath);
+    if (parts.size() <= 1) {
+        // Rendered in 32 bits and the alpha taken: the raster engine fills 8-bit planes
+        // through a generic path many times slower.
+        QImage argb(area.size(), QImage::Format_ARGB32_Premultiplied);
+        if (argb.isNull())
+            return c;
+        argb.fill(0);
+        fillCoverage(argb, devicePath, area.topLeft());
+        c.plane = alphaPlane(argb);
+        return c;
+    }
     c.plane = QImage(area.size(), QImage::Format_Alpha8);
     if (c.plane.isNull())
         return c;
     c.plane.fill(0);
-    if (snapRectangle) {
-        if (const auto r = snappedRectangle(devicePath)) {
-            const QRect inside = r->intersected(area);
-            for (int y = inside.top(); y <= inside.bottom(); ++y)
-                std::fill_n(c.plane.scanLine(y - area.top()) + (inside.left() - area.left()),
-                    inside.width(), std::uint8_t(255));
+    QImage argb;
+    for (const QPainterPath& part : parts) {
+        const QRect r = roundOut(part.controlPointRect()).intersected(area);
+        if (r.isEmpty())
+            continue;
+        if (argb.width() < r.width() || argb.height() < r.height())
+            argb = QImage(std::max(argb.width(), r.width()), std::max(argb.height(), r.height()),
+                QImage::Format_ARGB32_Premultiplied);
+        if (argb.isNull()) {
+            c.plane = {};
             return c;
         }
+        for (int y = 0; y < r.height(); ++y)
+            std::memset(argb.scanLine(y), 0, size_t(r.width()) * 4);
+        fillCoverage(argb, part, r.topLeft());
+        for (int y = 0; y < r.height(); ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            std::uint8_t* out
+                = c.plane.scanLine(r.top() - area.top() + y) + (r.left() - area.left());
+            const int w = r.width();
+            for (int x = 0; x < w; ++x)
+                out[x] = std::uint8_t(qAlpha(in[x]));
+        }
     }
-    // Rendered in 32 bits and the alpha taken: the raster engine fills 8-bit planes through
-    // a generic path many times slower.
+    return c;
+}
+
+// The coverage of a clip of rectangles over area, taken from the painter's own clip: its
+// rules for rectangles (rounding whole rows or columns in or out, depending on the order of
+// the corners, on which edges are whole and on where the device ends) are its own, and a clip
+// of rectangles costs next to nothing to render.
+Coverage rasterizeAsClip(const std::vector<QPainterPath>& devicePaths, const QRect& area)
+{
+    Coverage c;
+    c.rect = area;
     QImage argb(area.size(), QImage::Format_ARGB32_Premultiplied);
-    if (argb.isNull()) {
-        c.plane = {};
+    if (argb.isNull())
         return c;
-    }
     argb.fill(0);
     {
         QPainter p(&argb);
         p.setRenderHint(QPainter::Antialiasing, true);
-        p.setPen(Qt::NoPen);
+        // A whole-pixel translation, as every surface's painter has: rounding stays the same.
         p.translate(-area.left(), -area.top());
-        p.fillPath(devicePath, Qt::black);
+        bool first = true;
+        for (const QPainterPath& path : devicePaths) {
+            p.setClipPath(path, first ? Qt::ReplaceClip : Qt::IntersectClip);
+            first = false;
+        }
+        p.fillRect(QRect(area), Qt::black);
     }
-    for (int y = 0; y < area.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        std::uint8_t* out = c.plane.scanLine(y);
-        for (int x = 0; x < area.width(); ++x)
-            out[x] = std::uint8_t(qAlpha(in[x]));
-    }
+    c.plane = alphaPlane(argb);
     return c;
 }
+
+// The coverage of a clip of rectangles over area, taken from the painter's own clip (see
+// rasterizeAsClip). A view clips to the same rectangles frame after frame, so the last few
+// are kept: the same rectangles over the same area give the same plane.
+class RectangleCoverageCache {
+public:
+    static Coverage coverage(const std::vector<QPainterPath>& devicePaths, const QRect& area)
+    {
+        static RectangleCoverageCache cache;
+        std::lock_guard lock(cache.m_mutex);
+        for (auto it = cache.m_entries.begin(); it != cache.m_entries.end(); ++it) {
+            if (it->coverage.rect == area && samePaths(it->paths, devicePaths)) {
+                cache.m_entries.splice(cache.m_entries.begin(), cache.m_entries, it);
+                return it->coverage;
+            }
+        }
+        Coverage c = rasterizeAsClip(devicePaths, area);
+        if (c.plane.isNull() || 1LL * area.width() * area.height() > kMaxPixels)
+            return c;
+        cache.m_entries.push_front({ devicePaths, c });
+        while (cache.m_entries.size() > kEntries)
+            cache.m_entries.pop_back();
+        return c;
+    }
+
+private:
+    static constexpr size_t kEntries = 4;
+    static constexpr long long kMaxPixels = 8LL << 20; // a plane: 8 MB at most, 32 MB in all
+    struct Entry {
+        std::vector<QPainterPath> paths;
+        Coverage coverage;
+    };
+    static bool samePaths(const std::vector<QPainterPath>& a, const std::vector<QPainterPath>& b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (!samePath(a[i], b[i]))
+                return false;
+        }
+        return true;
+    }
+    std::mutex m_mutex;
+    std::list<Entry> m_entries;
+};
 
 // The current clip: device-space paths, each intersected with the ones before. Each clip keeps
 // the clip it narrowed (parent), so that its coverage is the parent's times that of its own
@@ -363,30 +553,55 @@ struct Clip {
     std::vector<QPainterPath> paths;
     QRectF bounds; // device space; an upper bound of the clip
     std::shared_ptr<const Clip> parent;
-    // Every path so far is a rectangle the raster engine snaps to pixels (it snaps a rectangle
-    // only while the clip before it is rectangular too).
-    bool rectangular = false;
-    bool ownSnapped = false;
-    // Our coverage is known to equal the painter's clip: no path is a rectangle with edges
-    // between pixels (whose snapping by the painter we leave to the painter).
+    // Every path so far is an axis-aligned rectangle: the whole clip's coverage is taken from
+    // the painter's own clip.
+    bool rectangles = false;
+    // The last path is such a rectangle: its coverage as a clip is not its coverage as a fill.
+    bool ownRectangle = false;
+    // Our coverage is known to equal the painter's clip: no rectangle with edges between
+    // pixels narrows a clip of other shapes (the painter's rounding of it there is left to
+    // the painter).
     bool exact = true;
 
     // Lazily rendered coverage (a clip belongs to one context, which is used on one thread).
     mutable Coverage own; // the last path alone
     mutable Coverage all; // the whole clip
+    mutable QRect allDevice; // the surface all was made for
 
-    // The clip's coverage over at least area (device space).
-    const Coverage& coverage(const QRect& area) const
+    // The clip's coverage over at least area (device space), as the painter of a surface over
+    // device (device space) clips: the painter's rounding of rectangles depends on where its
+    // device ends, so a coverage serves only the surface it was made for.
+    const Coverage& coverage(const QRect& area, const QRect& device) const
     {
-        if (all.covers(area))
+        const bool sameDevice = allDevice == device;
+        if (sameDevice && all.covers(area))
             return all;
-        const QRect rect = all.plane.isNull() ? area : all.rect.united(area);
-        own = rasterize(paths.back(), rect, ownSnapped);
+        allDevice = device;
+        if (rectangles) {
+            // The whole device at once: requests come in piece by piece (a word at a time).
+            all = RectangleCoverageCache::coverage(paths, device);
+            const QRect whole = device.united(area);
+            if (whole != device && !all.plane.isNull()) {
+                // Nothing is drawn past the device; what is read there (the source of a
+                // shadow cast into it) may come from a render over the larger area.
+                Coverage wider = rasterizeAsClip(paths, whole);
+                if (!wider.plane.isNull()) {
+                    for (int y = device.top(); y <= device.bottom(); ++y)
+                        std::memcpy(
+                            wider.plane.scanLine(y - whole.top()) + (device.left() - whole.left()),
+                            all.row(y, device.left()), size_t(device.width()));
+                }
+                all = wider;
+            }
+            return all;
+        }
+        const QRect rect = all.plane.isNull() || !sameDevice ? area : all.rect.united(area);
+        own = rasterize(paths.back(), rect);
         if (!parent) {
             all = own;
             return all;
         }
-        const Coverage& outer = parent->coverage(rect);
+        const Coverage& outer = parent->coverage(rect, device);
         all.rect = rect;
         all.plane = QImage(rect.size(), QImage::Format_Alpha8);
         if (all.plane.isNull() || own.plane.isNull() || outer.plane.isNull()) {
@@ -394,10 +609,12 @@ struct Clip {
             own.plane = {};
             return all;
         }
+        uchar* const bits = all.plane.bits();
+        const qsizetype stride = all.plane.bytesPerLine();
         for (int y = rect.top(); y <= rect.bottom(); ++y) {
             const std::uint8_t* a = own.row(y, rect.left());
             const std::uint8_t* b = outer.row(y, rect.left());
-            std::uint8_t* out = all.plane.scanLine(y - rect.top());
+            std::uint8_t* out = bits + (y - rect.top()) * stride;
             for (int x = 0; x < rect.width(); ++x)
                 out[x] = std::uint8_t(div255(a[x] * b[x]));
         }
@@ -572,11 +789,11 @@ struct GraphicsContext::Impl {
     const Coverage* solidShapeCoverage(const Operation& op, const QRect& area)
     {
         const Clip* clip = state().clip.get();
-        if (!op.solid || !clip || !clip->exact || clip->ownSnapped
+        if (!op.solid || !clip || !clip->exact || clip->ownRectangle
             || op.shape.elementCount() != clip->paths.back().elementCount()
             || !samePath(op.userToDevice.map(op.shape), clip->paths.back()))
             return nullptr;
-        const Coverage& all = clip->coverage(area);
+        const Coverage& all = clip->coverage(area, surface().deviceRect);
         if (all.plane.isNull() || !clip->own.covers(area))
             return nullptr;
         return &clip->own;
@@ -596,6 +813,7 @@ struct GraphicsContext::Impl {
         s.clipApplied = false;
     }
     void drawOffscreen(const Operation& op, const QRect& shapeArea);
+    bool innerShadowOnCoverage(const Shadow& shadow, double alpha);
     std::vector<std::uint8_t> coverageMask(const Operation& op, const QRect& area, bool withShape);
     std::vector<std::uint8_t> painterCoverageMask(
         const Operation& op, const QRect& area, bool withShape);
@@ -686,13 +904,14 @@ std::vector<std::uint8_t> GraphicsContext::Impl::painterCoverageMask(
 bool GraphicsContext::Impl::drawSelfClipped(const Operation& op, const QRect& area)
 {
     const Clip& clip = *state().clip;
-    if (clip.ownSnapped || op.shape.elementCount() != clip.paths.back().elementCount())
+    if (clip.ownRectangle || op.shape.elementCount() != clip.paths.back().elementCount())
         return false;
     const QPainterPath device = op.userToDevice.map(op.shape);
     if (!samePath(device, clip.paths.back()))
         return false;
-    const Coverage shape = rasterize(device, area, false);
-    const Coverage* outer = clip.parent ? &clip.parent->coverage(area) : nullptr;
+    const Coverage shape = rasterize(device, area);
+    const Coverage* outer
+        = clip.parent ? &clip.parent->coverage(area, surface().deviceRect) : nullptr;
     if (shape.plane.isNull() || (outer && outer->plane.isNull()))
         return false;
     QColor c = QColor::fromRgba(*op.solid);
@@ -725,9 +944,9 @@ std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(
     auto zero = [&] { std::fill(out.begin(), out.end(), std::uint8_t(0)); };
     if (withShape) {
         const QPainterPath device = op.userToDevice.map(op.shape);
-        if (clip && !clip->ownSnapped && samePath(device, clip->paths.back())) {
+        if (clip && !clip->ownRectangle && samePath(device, clip->paths.back())) {
             // The shape is the clip's own path: its coverage is already rendered.
-            const Coverage& all = clip->coverage(area);
+            const Coverage& all = clip->coverage(area, surface().deviceRect);
             if (all.plane.isNull() || clip->own.plane.isNull()) {
                 zero();
                 return out;
@@ -741,7 +960,7 @@ std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(
             }
             return out;
         }
-        const Coverage shape = rasterize(device, area, false);
+        const Coverage shape = rasterize(device, area);
         if (shape.plane.isNull()) {
             zero();
             return out;
@@ -751,7 +970,7 @@ std::vector<std::uint8_t> GraphicsContext::Impl::coverageMask(
                 out.begin() + long(y) * area.width());
     }
     if (clip) {
-        const Coverage& all = clip->coverage(area);
+        const Coverage& all = clip->coverage(area, surface().deviceRect);
         if (all.plane.isNull()) {
             zero();
             return out;
@@ -866,7 +1085,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                 && writable(s)) {
                 // Straight onto the surface through the clip's coverage, rendered once for
                 // the shadow and the shape alike.
-                const Coverage& clip = st.clip->coverage(area);
+                const Coverage& clip = st.clip->coverage(area, s.deviceRect);
                 if (!clip.plane.isNull()) {
                     for (int y = area.top(); y <= area.bottom(); ++y) {
                         auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
@@ -919,7 +1138,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     if (area.isEmpty())
         return;
     if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact && writable(s)) {
-        const Coverage& clip = st.clip->coverage(area);
+        const Coverage& clip = st.clip->coverage(area, s.deviceRect);
         if (!clip.plane.isNull()) {
             for (int y = area.top(); y <= area.bottom(); ++y) {
                 auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
@@ -967,6 +1186,176 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
             *s.image, area.topLeft() - s.deviceRect.topLeft(), unbounded, mask, op.mode);
     });
     noteDrawn(area);
+}
+
+// The inner shadow of the current clip's own path (fillInnerShadow), computed on coverage
+// planes over the layer the step-by-step form would open: the area of the clip, path
+// included. Every step is the step-by-step form's own arithmetic, pixel for pixel:
+//  - inside the layer, the opaque fill's shadow goes down source-out onto clear pixels
+//    through the clip: L1 = colour at mul255(B, K), B the path's coverage blurred and moved;
+//  - the fill itself, source-out through the clip and the path: L2 = L1 towards
+//    colour * (1 - L1 alpha) at div255(K * P);
+//  - the layer is composited with the alpha, casting the outer shadow from its alpha: the
+//    shadow, then the layer, source-over through the clip.
+// False when the form cannot be followed here (blend mode, a clip the painter rounds its own
+// way, a failed allocation): the caller takes the steps one by one.
+bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double alphaIn)
+{
+    Surface& s = surface();
+    const std::shared_ptr<const Clip> clip = state().clip;
+    // A caller's painter is drawn on through its own transform: only a whole-pixel
+    // translation keeps our coverage where its clip would be.
+    const QTransform& toPainter = s.deviceToPainter;
+    const bool wholePixelPainter = toPainter.type() <= QTransform::TxTranslate
+        && std::floor(toPainter.dx()) == toPainter.dx()
+        && std::floor(toPainter.dy()) == toPainter.dy();
+    if (!s.painter || state().blendMode != BlendMode::Normal || !clip || !clip->exact
+        || clip->ownRectangle || !wholePixelPainter)
+        return false;
+    const double a = std::isfinite(alphaIn) ? std::clamp(alphaIn, 0.0, 1.0) : 1.0;
+    const QRect area = roundOut(visibleDeviceRect());
+    if (a <= 0.0 || area.isEmpty())
+        return true;
+    const QPainterPath& device = clip->paths.back();
+
+    auto toPixels = [](double v) {
+        return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e7, 1e7))) : 0;
+    };
+    const QPoint offset(
+        toPixels(shadow.offset.width * baseScale), toPixels(-shadow.offset.height * baseScale));
+    const double blurSize = std::isfinite(shadow.blur) ? std::max(shadow.blur, 0.0) : 0.0;
+    const AlphaBlur blur(blurSize * baseScale / 2.0);
+    const int reach = blur.reach();
+
+    // The path's coverage is needed over the area and where the area's shadow comes from.
+    const QRect casting = area.translated(-offset)
+                              .adjusted(-reach, -reach, reach, reach)
+                              .intersected(roundOut(device.controlPointRect()));
+    auto pixels = [](const QRect& r) { return r.isEmpty() ? 0LL : 1LL * r.width() * r.height(); };
+    const QRect both = area.united(casting);
+    const bool together = pixels(both) <= 2 * (pixels(area) + pixels(casting));
+    const Coverage& clipCoverage = clip->coverage(together ? both : area, s.deviceRect);
+    if (clipCoverage.plane.isNull() || clip->own.plane.isNull())
+        return false;
+    Coverage apart;
+    const Coverage* castingCoverage = &clip->own;
+    if (!together) {
+        apart = rasterize(device, casting);
+        if (apart.plane.isNull())
+            return false;
+        castingCoverage = &apart;
+    }
+
+    // B: the inner shadow's blur of the path, moved by the offset.
+    std::vector<std::uint8_t> inner;
+    QRect innerRect;
+    if (!casting.isEmpty()) {
+        inner = blur.apply(castingCoverage->row(casting.top(), casting.left()), casting.width(),
+            casting.height(), int(castingCoverage->plane.bytesPerLine()));
+        innerRect = QRect(casting.topLeft() - QPoint(reach, reach) + offset,
+            QSize(casting.width() + 2 * reach, casting.height() + 2 * reach));
+    }
+
+    // The layer's pixels, with the alpha applied as the painter applies an opacity.
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull())
+        return false;
+    const QRgb colour = qPremultiply(shadow.color.withAlpha(1.0).toQt().rgba());
+    const std::array<int, 4> ink { qRed(colour), qGreen(colour), qBlue(colour), 255 };
+    const int opacity = (int(a * 256) * 255) >> 8;
+    // A layer pixel depends only on the two masks (the shadow's, the fill's): a table of them.
+    std::vector<QRgb> table(256 * 256);
+    for (int m1 = 0; m1 < 256; ++m1) {
+        QRgb* row = table.data() + size_t(m1) * 256;
+        std::array<int, 4> l1, to;
+        for (size_t c = 0; c < 4; ++c)
+            l1[c] = std::clamp(mul255(ink[c] + 255, m1) - m1, 0, 255);
+        for (size_t c = 0; c < 4; ++c)
+            to[c] = mul255(ink[c], 255 - l1[3]);
+        for (int m2 = 0; m2 < 256; ++m2) {
+            std::array<int, 4> l = l1;
+            if (m2 != 0) {
+                for (size_t c = 0; c < 4; ++c)
+                    l[c] = std::clamp(l1[c] + mul255(to[c] - l1[c] + 255, m2) - m2, 0, 255);
+            }
+            row[m2] = byteMul(qRgba(l[0], l[1], l[2], l[3]), opacity);
+        }
+    }
+    uchar* const layerBits = layer.bits();
+    const qsizetype layerStride = layer.bytesPerLine();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(layerBits + (y - area.top()) * layerStride);
+        const std::uint8_t* k = clipCoverage.row(y, area.left());
+        const std::uint8_t* p = clip->own.row(y, area.left());
+        const bool shadowRow = y >= innerRect.top() && y <= innerRect.bottom();
+        const std::uint8_t* b = shadowRow
+            ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
+            : nullptr;
+        for (int x = 0; x < area.width(); ++x) {
+            const int kx = k[x];
+            if (kx == 0) {
+                out[x] = 0;
+                continue;
+            }
+            const int dx = area.left() + x - innerRect.left();
+            const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
+            out[x] = table[size_t(mul255(shade, kx)) * 256 + size_t(div255(kx * p[x]))];
+        }
+    }
+
+    // The outer shadow: the layer's alpha blurred and moved.
+    const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
+    const std::vector<std::uint8_t> outer = blur.apply(
+        layer.constBits() + alphaByte, area.width(), area.height(), int(layer.bytesPerLine()), 4);
+    const QRect outerRect(area.topLeft() - QPoint(reach, reach) + offset,
+        QSize(area.width() + 2 * reach, area.height() + 2 * reach));
+    const QRgb shade = qPremultiply(shadow.color.toQt().rgba());
+    std::array<QRgb, 256> tint;
+    for (int k = 0; k < 256; ++k)
+        tint[size_t(k)] = qRgba(mul255(qRed(shade), k), mul255(qGreen(shade), k),
+            mul255(qBlue(shade), k), mul255(qAlpha(shade), k));
+
+    // The shadow, then the layer, through the clip: onto the pixels, or gathered into one
+    // picture put down by the painter.
+    const bool inPlace = writable(s);
+    QImage gathered;
+    if (!inPlace) {
+        gathered = newBuffer(area.size());
+        if (gathered.isNull())
+            return false;
+    }
+    QImage& target = inPlace ? *s.image : gathered;
+    const QPoint targetOrigin = inPlace ? s.deviceRect.topLeft() : area.topLeft();
+    uchar* const targetBits = target.bits();
+    const qsizetype targetStride = target.bytesPerLine();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        QRgb* d = reinterpret_cast<QRgb*>(targetBits + (y - targetOrigin.y()) * targetStride)
+            + (area.left() - targetOrigin.x());
+        const auto* src = reinterpret_cast<const QRgb*>(layer.constScanLine(y - area.top()));
+        const std::uint8_t* k = clipCoverage.row(y, area.left());
+        const bool shadowRow = y >= outerRect.top() && y <= outerRect.bottom();
+        const std::uint8_t* b = shadowRow
+            ? outer.data() + size_t(y - outerRect.top()) * size_t(outerRect.width())
+            : nullptr;
+        for (int x = 0; x < area.width(); ++x) {
+            const int kx = k[x];
+            if (kx == 0)
+                continue;
+            const int dx = area.left() + x - outerRect.left();
+            if (b && dx >= 0 && dx < outerRect.width())
+                sourceOverPixel(d[x], tint[b[dx]], kx);
+            sourceOverPixel(d[x], src[x], kx);
+        }
+    }
+    if (!inPlace) {
+        s.painter->setClipping(false);
+        s.clipApplied = false;
+        resetPainter(*s.painter);
+        s.painter->setTransform(s.deviceToPainter);
+        s.painter->drawImage(area.topLeft(), gathered);
+    }
+    noteDrawn(area);
+    return true;
 }
 
 // ---- construction
@@ -1071,11 +1460,10 @@ void GraphicsContext::clipToPath(const BezierPath& path)
         device = t.map(path.toQPainterPath());
     device.setFillRule(Qt::WindingFill);
     clip->bounds = clip->bounds.intersected(device.controlPointRect());
-    const std::optional<QRect> snapped = snappedRectangle(device);
-    clip->ownSnapped = (!outer || outer->rectangular) && snapped.has_value();
-    clip->rectangular = clip->ownSnapped;
-    clip->exact
-        = (!outer || outer->exact) && (!snapped || QRectF(*snapped) == device.controlPointRect());
+    clip->ownRectangle = isAxisAlignedRectangle(device);
+    clip->rectangles = clip->ownRectangle && (!outer || outer->rectangles);
+    clip->exact = (!outer || outer->exact)
+        && (clip->rectangles || !clip->ownRectangle || hasWholePixelBounds(device));
     clip->paths.push_back(device);
     d->state().clip = std::move(clip);
 }
@@ -1463,6 +1851,26 @@ void GraphicsContext::fillPathWithPattern(
     op.mode = d->state().blendMode;
     op.alpha = d->state().alpha * (std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0);
     d->run(std::move(op));
+}
+
+void GraphicsContext::fillInnerShadow(const BezierPath& path, const Shadow& shadow, double alpha)
+{
+    if (path.isEmpty())
+        return;
+    GStateGuard state(*this);
+    clipToPath(path);
+    if (d->innerShadowOnCoverage(shadow, alpha))
+        return;
+    setShadow(shadow);
+    setAlpha(alpha);
+    beginTransparencyLayer();
+    Shadow inner = shadow;
+    inner.color = shadow.color.withAlpha(1.0);
+    setShadow(inner);
+    setBlendMode(BlendMode::SourceOut);
+    setFillColor(inner.color);
+    fillPath(path);
+    endTransparencyLayer();
 }
 
 // ---- transparency layers

@@ -135,6 +135,16 @@ public:
     void fillPathWithPattern(const BezierPath& path, const Image& tile, const Point& phase,
                              double fraction = 1.0);
 
+    // The inner shadow of a shape: the same pixels (within rounding) as
+    //   save; clipToPath(path); setShadow(shadow); setAlpha(alpha); beginTransparencyLayer();
+    //   setShadow(shadow with an opaque colour); setBlendMode(SourceOut);
+    //   setFillColor(that opaque colour); fillPath(path); endTransparencyLayer(); restore
+    // in the current clip, transform and blend mode. With the normal blend mode and a clip
+    // whose coverage is known exactly, the path is rasterised once and both shadows are
+    // computed on coverage planes over the area of the clip and the path (two blurs however
+    // many parts the path has); otherwise the steps above are taken one by one.
+    void fillInnerShadow(const BezierPath& path, const Shadow& shadow, double alpha);
+
     // ---- transparency layers
     void beginTransparencyLayer();
     void endTransparencyLayer();

@@ -112,6 +112,106 @@ TEST(PathClipCompositing, ShadowedLayerThroughAPathClipMatchesTheSameWithoutLaye
     EXPECT_LE(worstDifference(draw(true), draw(false)), 2);
 }
 
+TEST(PathClipCompositing, ShadowThroughRectangleClipsMatchesThePaintersClip)
+{
+    // A shadowed fill drawn through our own coverage of the clip must land where the painter's
+    // clip would let it: the painter rounds rectangles with edges between pixels by rules of
+    // its own (depending on the order of their corners and on which edges are whole), and a
+    // text box's bounds are such a rectangle.
+    struct Row {
+        const char* name;
+        std::vector<BezierPath> clips; // user space, y-up, in order
+        AffineTransform ctm;
+    };
+    const AffineTransform none;
+    const Row rows[] = {
+        { "whole-pixel rectangle", { BezierPath::rect(Rect(10, 8, 60, 40)) }, none },
+        { "fractional top and bottom only", { BezierPath::rect(Rect(0, 7.5, 100, 40.21875)) },
+            none },
+        { "fractional left and right only", { BezierPath::rect(Rect(9.25, 8, 60.5, 40)) }, none },
+        { "fractional on every side", { BezierPath::rect(Rect(10.3, 8.6, 60.45, 40.7)) }, none },
+        { "half-pixel edges", { BezierPath::rect(Rect(10.5, 8.5, 60, 40)) }, none },
+        { "thinner than a pixel", { BezierPath::rect(Rect(30.2, 3.4, 0.6, 50.3)) }, none },
+        { "past the left and right of the picture",
+            { BezierPath::rect(Rect(-10.3, 5.6, 200.1, 30.2)) }, none },
+        { "past every side of the picture", { BezierPath::rect(Rect(-10.3, -5.6, 200.1, 80.2)) },
+            none },
+        { "past the top, fractional sides", { BezierPath::rect(Rect(20.5, 20.25, 40.5, 80)) },
+            none },
+        { "two nested rectangles",
+            { BezierPath::rect(Rect(5.25, 4.75, 80, 50)),
+                BezierPath::rect(Rect(12.5, 0, 50.5, 45.125)) },
+            none },
+        { "scaled and shifted context", { BezierPath::rect(Rect(6.2, 5.1, 40, 30)) },
+            AffineTransform::makeTranslation(0.3, 0.7).scaled(1.5, 1.5) },
+        { "an oval inside a fractional rectangle",
+            { BezierPath::rect(Rect(10.3, 8.6, 60.45, 40.7)),
+                BezierPath::oval(Rect(12, 6, 70, 45)) },
+            none },
+        { "a fractional rectangle inside an oval",
+            { BezierPath::oval(Rect(12, 6, 70, 45)),
+                BezierPath::rect(Rect(10.3, 8.6, 60.45, 40.7)) },
+            none },
+    };
+    const int w = 100, h = 60;
+    const QColor background(30, 120, 200, 200);
+    const Shadow shadow { Size(5, -3), 4, Color(0.1, 0, 0.4, 0.7) };
+    const BezierPath oval = BezierPath::oval(Rect(15.4, 12.2, 55.3, 33.1));
+    // The shape with its shadow, or one of the two alone (the shadow cast from a copy of the
+    // shape moved off the picture).
+    enum class Part { Both, Shadow, Shape };
+    auto draw = [&](GraphicsContext& ctx, Part part) {
+        constexpr double kAway = 300;
+        Shadow s = shadow;
+        if (part == Part::Shadow)
+            s.offset.width -= kAway;
+        if (part != Part::Shape)
+            ctx.setShadow(s);
+        ctx.setFillColor(Color(0.9, 0.8, 0.1, 0.8));
+        BezierPath path = oval;
+        if (part == Part::Shadow)
+            path.transform(AffineTransform::makeTranslation(kAway / ctx.ctm().a, 0));
+        ctx.fillPath(path);
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        QImage got(w, h, QImage::Format_ARGB32_Premultiplied);
+        got.fill(background);
+        {
+            GraphicsContext ctx(got);
+            ctx.concatCTM(r.ctm);
+            for (const BezierPath& c : r.clips)
+                ctx.clipToPath(c);
+            draw(ctx, Part::Both);
+        }
+        // The reference: the shadow, then the shape, each drawn unclipped and put down through
+        // the painter's clips.
+        QImage expected(w, h, QImage::Format_ARGB32_Premultiplied);
+        expected.fill(background);
+        {
+            const QTransform toDevice = r.ctm.toQt() * QTransform(1, 0, 0, -1, 0, h);
+            QPainter p(&expected);
+            p.setRenderHint(QPainter::Antialiasing);
+            bool first = true;
+            for (const BezierPath& c : r.clips) {
+                p.setClipPath(
+                    toDevice.map(c.toQPainterPath()), first ? Qt::ReplaceClip : Qt::IntersectClip);
+                first = false;
+            }
+            for (const Part part : { Part::Shadow, Part::Shape }) {
+                QImage unclipped = testsupport::blankImage(w, h);
+                {
+                    GraphicsContext ctx(unclipped);
+                    ctx.concatCTM(r.ctm);
+                    draw(ctx, part);
+                }
+                p.drawImage(0, 0, unclipped);
+            }
+        }
+        EXPECT_LE(worstDifference(got, expected), 2);
+    }
+}
+
 TEST(AlphaBlur, SameValuesOnAnyThreadAndFromAnyPixelStep)
 {
     struct Row {

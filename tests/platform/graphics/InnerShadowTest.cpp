@@ -1,0 +1,153 @@
+// The inner shadow primitive must give the pixels of the steps it stands for: clip to the
+// path, a shadowed layer at the given alpha, the path filled source-out with an opaque shadow.
+#include "platform/graphics/GraphicsContext.h"
+#include "support/PixelProbe.h"
+
+#include <QPainter>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+// Letter-like shapes: a ring with its counter, and a bar with a dot well apart from it.
+BezierPath ring(double x, double y)
+{
+    BezierPath p = BezierPath::oval(Rect(x, y, 42.3, 38.1));
+    BezierPath hole;
+    hole.moveTo(Point(x + 12.2, y + 19));
+    hole.curveTo(Point(x + 30.1, y + 19), Point(x + 12.2, y + 31), Point(x + 30.1, y + 31));
+    hole.curveTo(Point(x + 12.2, y + 19), Point(x + 30.1, y + 7), Point(x + 12.2, y + 7));
+    hole.closePath();
+    p.appendPath(hole);
+    return p;
+}
+
+BezierPath barAndDot(double x, double y)
+{
+    BezierPath p = BezierPath::rect(Rect(x, y, 9.4, 40.2));
+    p.appendPath(BezierPath::oval(Rect(x - 0.3, y + 46.7, 10.1, 10.1)));
+    return p;
+}
+
+// Many parts far apart, as a line of text is.
+BezierPath line()
+{
+    BezierPath p;
+    for (int i = 0; i < 6; ++i)
+        p.appendPath(i % 2 ? barAndDot(8 + 24.5 * i, 20.3) : ring(3 + 24.5 * i, 18.6));
+    return p;
+}
+
+void fillInnerShadowStepByStep(
+    GraphicsContext& ctx, const BezierPath& path, const Shadow& shadow, double alpha)
+{
+    GStateGuard state(ctx);
+    ctx.clipToPath(path);
+    ctx.setShadow(shadow);
+    ctx.setAlpha(alpha);
+    ctx.beginTransparencyLayer();
+    Shadow inner = shadow;
+    inner.color = shadow.color.withAlpha(1.0);
+    ctx.setShadow(inner);
+    ctx.setBlendMode(BlendMode::SourceOut);
+    ctx.setFillColor(inner.color);
+    ctx.fillPath(path);
+    ctx.endTransparencyLayer();
+}
+
+int worstDifference(const QImage& a, const QImage& b)
+{
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const auto p = testsupport::premultipliedAt(a, x, y);
+            const auto q = testsupport::premultipliedAt(b, x, y);
+            worst = std::max({ worst, std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b),
+                std::abs(p.a - q.a) });
+        }
+    return worst;
+}
+
+} // namespace
+
+TEST(InnerShadow, MatchesTheStepsItStandsFor)
+{
+    struct Row {
+        const char* name;
+        BezierPath path;
+        Shadow shadow;
+        double alpha;
+        AffineTransform ctm;
+        std::optional<Rect> clip; // user space, before the call
+        bool throughPainter; // a caller's painter rather than our own pixels
+    };
+    const Color ink(0.1, 0.05, 0.3, 0.75);
+    const AffineTransform none;
+    const Row rows[] = {
+        { "text line, offset down-right", line(), { Size(4, -3), 6, ink }, 0.75, none, {}, false },
+        { "one ring, no blur", ring(20, 15), { Size(5, 2), 0, ink }, 0.75, none, {}, false },
+        { "one ring, wide blur", ring(20, 15), { Size(-3, 4), 19, ink }, 0.75, none, {}, false },
+        { "opaque colour", line(), { Size(2, -6), 5, ink.withAlpha(1.0) }, 1.0, none, {}, false },
+        { "alpha apart from the colour's", line(), { Size(3, 3), 4, ink }, 0.3, none, {}, false },
+        { "offset wider than the shapes", line(), { Size(60, -40), 4, ink }, 0.75, none, {},
+            false },
+        { "rotated and scaled", line(), { Size(4, -3), 6, ink }, 0.75,
+            AffineTransform::makeTranslation(40, -20).rotated(0.5).scaled(1.3, 1.3), {}, false },
+        { "inside a fractional rectangle", line(), { Size(4, -3), 6, ink }, 0.75, none,
+            Rect(10.3, 25.6, 100.45, 30.7), false },
+        { "cast from past the picture's edge", line(), { Size(9, -3), 6, ink }, 0.75,
+            AffineTransform::makeTranslation(-30, 0), Rect(-5.3, 25.6, 100.45, 30.7), false },
+        { "through a caller's painter", line(), { Size(4, -3), 6, ink }, 0.75, none,
+            Rect(10.3, 25.6, 100.45, 30.7), true },
+    };
+    const int w = 160, h = 90;
+    // A background that is not one colour, so that every compositing step shows.
+    auto background = [&] {
+        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(x, y, qPremultiply(qRgba(40 + x, 200 - 2 * y, 90, 120 + y)));
+        return image;
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        auto draw = [&](bool primitive) {
+            QImage image = background();
+            auto paint = [&](GraphicsContext& ctx) {
+                ctx.concatCTM(r.ctm);
+                if (r.clip)
+                    ctx.clipToRect(*r.clip);
+                ctx.setFillColor(Color(0.9, 0.6, 0.2));
+                ctx.fillPath(r.path);
+                if (primitive)
+                    ctx.fillInnerShadow(r.path, r.shadow, r.alpha);
+                else
+                    fillInnerShadowStepByStep(ctx, r.path, r.shadow, r.alpha);
+            };
+            if (r.throughPainter) {
+                QPainter painter(&image);
+                GraphicsContext ctx(painter, w, h);
+                paint(ctx);
+            } else {
+                GraphicsContext ctx(image);
+                paint(ctx);
+            }
+            return image;
+        };
+        const QImage got = draw(true), expected = draw(false);
+        EXPECT_LE(worstDifference(got, expected), 2);
+        // The shadow shows: the shapes differ from their plain fill somewhere.
+        QImage plain = background();
+        {
+            GraphicsContext ctx(plain);
+            ctx.concatCTM(r.ctm);
+            if (r.clip)
+                ctx.clipToRect(*r.clip);
+            ctx.setFillColor(Color(0.9, 0.6, 0.2));
+            ctx.fillPath(r.path);
+        }
+        EXPECT_GT(worstDifference(got, plain), 40);
+    }
+}
