@@ -292,6 +292,12 @@ void MyViewBase::setUndoData(const UNDODATA& record)
     setHorzPerspective(narrowed(r.horzPerspective));
     setVertPerspective(narrowed(r.vertPerspective));
     setCurves(r.curves);
+    applyInnerAndBoxShadows(r);
+    imgPersp = platform::Image();
+}
+
+void MyViewBase::applyInnerAndBoxShadows(const UNDODATA& r)
+{
     setInnerShadowColor(r.innerShadowColor);
     setInnerShadowAngle(r.innerShadowAngle);
     setInnerShadowBlurSize(r.innerShadowBlurSize);
@@ -300,7 +306,6 @@ void MyViewBase::setUndoData(const UNDODATA& record)
     setBoxShadowAngle(r.boxShadowAngle);
     setBoxShadowBlurSize(r.boxShadowBlurSize);
     setBoxShadowOffsetSize(r.boxShadowOffsetSize);
-    imgPersp = platform::Image();
 }
 
 void MyViewBase::setCopyPasteStyle(const UNDODATA& record)
@@ -328,13 +333,6 @@ void MyViewBase::setCopyPasteStyle(const UNDODATA& record)
     setHorzPerspective(narrowed(r.horzPerspective));
     setVertPerspective(narrowed(r.vertPerspective));
     setCurves(r.curves);
-    setInnerShadowColor(r.innerShadowColor);
-    setInnerShadowAngle(r.innerShadowAngle);
-    setInnerShadowBlurSize(r.innerShadowBlurSize);
-    setInnerShadowOffsetSize(r.innerShadowOffsetSize);
-    setBoxShadowColor(r.boxShadowColor);
-    setBoxShadowAngle(r.boxShadowAngle);
-    setBoxShadowBlurSize(r.boxShadowBlurSize);
-    setBoxShadowOffsetSize(r.boxShadowOffsetSize);
+    applyInnerAndBoxShadows(r);
     imgPersp = platform::Image();
 }

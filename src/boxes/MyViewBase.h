@@ -144,6 +144,8 @@ public:
     static SZGradient defaultLineColor(); // border and stroke
 
 private:
+    // The inner and box shadow fields of a record, in the order the record lists them.
+    void applyInnerAndBoxShadows(const UNDODATA& r);
     bool _selected = false;
     bool _isEditing = false;
     int _borderSize = 0;

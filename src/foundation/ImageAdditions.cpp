@@ -32,10 +32,11 @@ std::optional<QSize> pixelsFor(Size s, bool truncate)
     return QSize(int(w), int(h));
 }
 
-// A new clear picture of the size in points (one pixel per point), drawn by draw.
-Image drawnImage(Size size, const std::function<void(GraphicsContext&)>& draw)
+// New clear pixels of the size in points (one pixel per point; a fractional size truncated
+// or rounded up), drawn by draw; null when the size is unusable or too large.
+QImage drawnPixels(Size size, bool truncate, const std::function<void(GraphicsContext&)>& draw)
 {
-    const auto px = pixelsFor(size, false);
+    const auto px = pixelsFor(size, truncate);
     if (!px)
         return {};
     QImage pixels(*px, QImage::Format_ARGB32_Premultiplied);
@@ -46,7 +47,14 @@ Image drawnImage(Size size, const std::function<void(GraphicsContext&)>& draw)
         GraphicsContext ctx(pixels);
         draw(ctx);
     }
-    return Image::fromQImage(pixels, size);
+    return pixels;
+}
+
+// A new clear picture of the size in points, drawn by draw.
+Image drawnImage(Size size, const std::function<void(GraphicsContext&)>& draw)
+{
+    const QImage pixels = drawnPixels(size, false, draw);
+    return pixels.isNull() ? Image() : Image::fromQImage(pixels, size);
 }
 
 Rect wholeRect(const Image& image)
@@ -110,18 +118,9 @@ Image unscaledBitmapImageRep(const Image& image)
 {
     if (image.isNull())
         return {};
-    const auto px = pixelsFor(image.size(), true);
-    if (!px)
-        return {};
-    QImage pixels(*px, QImage::Format_ARGB32_Premultiplied);
-    if (pixels.isNull())
-        return {};
-    pixels.fill(Qt::transparent);
-    {
-        GraphicsContext ctx(pixels);
-        ctx.drawImage(image, wholeRect(image));
-    }
-    return Image::fromQImage(pixels, image.size());
+    const QImage pixels = drawnPixels(
+        image.size(), true, [&](GraphicsContext& ctx) { ctx.drawImage(image, wholeRect(image)); });
+    return pixels.isNull() ? Image() : Image::fromQImage(pixels, image.size());
 }
 
 Size pixelSize(const Image& image)
@@ -267,19 +266,9 @@ QImage bitmapImageRepresentation(const Image& image)
 {
     if (image.isNull())
         return {};
-    const auto px = pixelsFor(image.size(), true);
-    if (!px)
-        return {};
-    QImage pixels(*px, QImage::Format_ARGB32_Premultiplied);
-    if (pixels.isNull())
-        return {};
-    pixels.fill(Qt::transparent);
-    {
-        GraphicsContext ctx(pixels);
-        ctx.drawImage(image, Rect(0, 0, image.size().width, image.size().height), wholeRect(image),
-            CompositingOperation::Copy, 1.0);
-    }
-    return pixels;
+    return drawnPixels(image.size(), true, [&](GraphicsContext& ctx) {
+        ctx.drawImage(image, wholeRect(image), wholeRect(image), CompositingOperation::Copy, 1.0);
+    });
 }
 
 QImage toCGImageRef(const Image& image)

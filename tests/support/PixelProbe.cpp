@@ -1,5 +1,6 @@
 #include "support/PixelProbe.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace testsupport {
@@ -36,6 +37,19 @@ std::string describe(const Rgba& c)
 {
     return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b)
         + ", " + std::to_string(c.a) + ")";
+}
+
+int worstDifference(const QImage& a, const QImage& b)
+{
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const Rgba p = premultipliedAt(a, x, y);
+            const Rgba q = premultipliedAt(b, x, y);
+            worst = std::max({worst, std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b),
+                              std::abs(p.a - q.a)});
+        }
+    return worst;
 }
 
 } // namespace testsupport

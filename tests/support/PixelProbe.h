@@ -24,6 +24,9 @@ bool near(const Rgba& a, const Rgba& b, int tolerance);
 
 std::string describe(const Rgba& c);
 
+// The largest difference of any premultiplied component between two images of one size.
+int worstDifference(const QImage& a, const QImage& b);
+
 } // namespace testsupport
 
 #define EXPECT_PIXEL_NEAR(image, x, y, expected, tol)                                              \

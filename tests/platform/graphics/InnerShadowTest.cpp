@@ -57,18 +57,6 @@ void fillInnerShadowStepByStep(
     ctx.endTransparencyLayer();
 }
 
-int worstDifference(const QImage& a, const QImage& b)
-{
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const auto p = testsupport::premultipliedAt(a, x, y);
-            const auto q = testsupport::premultipliedAt(b, x, y);
-            worst = std::max({ worst, std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b),
-                std::abs(p.a - q.a) });
-        }
-    return worst;
-}
 
 } // namespace
 
@@ -137,7 +125,7 @@ TEST(InnerShadow, MatchesTheStepsItStandsFor)
             return image;
         };
         const QImage got = draw(true), expected = draw(false);
-        EXPECT_LE(worstDifference(got, expected), 2);
+        EXPECT_LE(testsupport::worstDifference(got, expected), 2);
         // The shadow shows: the shapes differ from their plain fill somewhere.
         QImage plain = background();
         {
@@ -148,6 +136,6 @@ TEST(InnerShadow, MatchesTheStepsItStandsFor)
             ctx.setFillColor(Color(0.9, 0.6, 0.2));
             ctx.fillPath(r.path);
         }
-        EXPECT_GT(worstDifference(got, plain), 40);
+        EXPECT_GT(testsupport::worstDifference(got, plain), 40);
     }
 }

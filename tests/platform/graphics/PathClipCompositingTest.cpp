@@ -22,18 +22,6 @@ BezierPath ring()
     return p;
 }
 
-int worstDifference(const QImage& a, const QImage& b)
-{
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const auto p = testsupport::premultipliedAt(a, x, y);
-            const auto q = testsupport::premultipliedAt(b, x, y);
-            worst = std::max({ worst, std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b),
-                std::abs(p.a - q.a) });
-        }
-    return worst;
-}
 
 } // namespace
 
@@ -87,7 +75,7 @@ TEST(PathClipCompositing, SelfClippedFillMatchesThePaintersClip)
             p.setClipPath(device, r.outerClip ? Qt::IntersectClip : Qt::ReplaceClip);
             p.fillPath(device, ink.toQt());
         }
-        EXPECT_LE(worstDifference(got, expected), 1);
+        EXPECT_LE(testsupport::worstDifference(got, expected), 1);
     }
 }
 
@@ -109,7 +97,7 @@ TEST(PathClipCompositing, ShadowedLayerThroughAPathClipMatchesTheSameWithoutLaye
             ctx.endTransparencyLayer();
         return target;
     };
-    EXPECT_LE(worstDifference(draw(true), draw(false)), 2);
+    EXPECT_LE(testsupport::worstDifference(draw(true), draw(false)), 2);
 }
 
 TEST(PathClipCompositing, ShadowThroughRectangleClipsMatchesThePaintersClip)
@@ -208,7 +196,7 @@ TEST(PathClipCompositing, ShadowThroughRectangleClipsMatchesThePaintersClip)
                 p.drawImage(0, 0, unclipped);
             }
         }
-        EXPECT_LE(worstDifference(got, expected), 2);
+        EXPECT_LE(testsupport::worstDifference(got, expected), 2);
     }
 }
 

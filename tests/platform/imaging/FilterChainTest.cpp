@@ -1,27 +1,12 @@
 // The filters against plain per-pixel reference computations on small pictures.
 #include "ImagingTestUtil.h"
 #include "platform/imaging/VignetteNode.h"
+#include "support/PixelProbe.h"
 
 #include <gtest/gtest.h>
 
 using namespace platform;
 using namespace imagingtest;
-
-namespace {
-
-int maxDifference(const QImage& a, const QImage& b)
-{
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const auto p = at(a, x, y), q = at(b, x, y);
-            for (int c = 0; c < 4; ++c)
-                worst = std::max(worst, std::abs(p[std::size_t(c)] - q[std::size_t(c)]));
-        }
-    return worst;
-}
-
-} // namespace
 
 TEST(FilterChain, SaturationMixesWithLuma)
 {
@@ -183,7 +168,7 @@ TEST(FilterChain, VignetteDarkensTowardsTheCorners)
 {
     const QImage pic = makePicture(101, 61, [](int, int) { return Rgba { 1, 1, 1, 1 }; });
     const FilterImage src = FilterImage::fromQImage(pic);
-    EXPECT_EQ(maxDifference(renderExact(apply("CIVignette", src), src.extent()), pic), 0)
+    EXPECT_EQ(testsupport::worstDifference(renderExact(apply("CIVignette", src), src.extent()), pic), 0)
         << "the default intensity 0 is the identity";
     for (double intensity : { 1.0, 5.0, 10.0 }) {
         const QImage out = renderExact(
