@@ -272,3 +272,24 @@ TEST(TextGlyphDrawing, StrokeAndInnerShadowMatchOneOutlineForAllCharacters)
                 ++differing;
     EXPECT_EQ(differing, 0);
 }
+
+// Redraws reuse the picture buffer once it is let go: a picture still held keeps its pixels,
+// and a reused buffer starts clear.
+TEST(TextGlyphDrawing, RedrawsLeaveHeldPicturesAloneAndStartClear)
+{
+    Box box(AttributedString(QStringLiteral("I"), attributes(150)));
+    const auto out = box.outlines();
+    ASSERT_EQ(out.size(), 1u);
+    const int x = int(out[0].path.bounds().midX()), y = int(out[0].path.bounds().midY());
+    {
+        const QImage inked = box.render();
+        box.view.txtBox()->editor().setText(AttributedString());
+        const QImage empty = box.render();
+        EXPECT_PIXEL_NEAR(inked, x, y, kBlack, 0);
+        EXPECT_PIXEL_NEAR(empty, x, y, kClear, 0);
+    }
+    box.view.txtBox()->editor().setText(AttributedString(QStringLiteral("I"), attributes(150)));
+    EXPECT_PIXEL_NEAR(box.render(), x, y, kBlack, 0);
+    box.view.txtBox()->editor().setText(AttributedString());
+    EXPECT_PIXEL_NEAR(box.render(), x, y, kClear, 0);
+}

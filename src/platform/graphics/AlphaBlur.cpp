@@ -107,8 +107,8 @@ inline void kernelColumns8(const float* const* rows, const float* kernel, int r,
 
 inline std::uint8_t toByte(float v)
 {
-    v += 0.5f;
-    return std::uint8_t(v <= 0.0f ? 0.0f : (v >= 255.0f ? 255.0f : v));
+    // Branch-free clamp (minss/maxss): the same bytes as comparing and truncating.
+    return std::uint8_t(int(std::min(std::max(v + 0.5f, 0.0f), 255.0f)));
 }
 
 } // namespace
@@ -262,39 +262,120 @@ std::vector<std::uint8_t> AlphaBlur::apply(
 
 namespace platform {
 
+// One row of 8-bit values (pixelStep bytes apart) as floats; returns for each group of eight
+// values whether any is not zero (groups[g] covers values 8g .. 8g + 7).
+template <int Step>
+static void rowToFloats(const std::uint8_t* in, int width, float* out, std::uint8_t* groups)
+{
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        unsigned any = 0;
+        for (int i = 0; i < 8; ++i) {
+            const std::uint8_t v = in[size_t(x + i) * Step];
+            out[x + i] = float(v);
+            any |= v;
+        }
+        groups[x / 8] = any != 0;
+    }
+    if (x < width) {
+        unsigned any = 0;
+        for (; x < width; ++x) {
+            const std::uint8_t v = in[size_t(x) * Step];
+            out[x] = float(v);
+            any |= v;
+        }
+        groups[(width - 1) / 8] = any != 0;
+    }
+}
+
 // The exact kernel in two passes that both run along rows, eight values at a time: across each
 // row into a plane with zero rows above and below, then down the columns of that plane. No
 // transposition, and the running sums stay in registers.
+//
+// Shadows are cast by text and shapes with wide empty gaps: runs of eight whose taps are all
+// zero come out exactly zero, so both passes skip them.
 void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, int stride,
     int pixelStep, std::uint8_t* out) const
 {
     const int r = m_reach;
     const int outW = width + 2 * r, outH = height + 2 * r;
     const int runW = (outW + 7) / 8 * 8; // rows padded to whole runs of eight
+    const int runs = runW / 8;
     const size_t lineLength = size_t(runW) + size_t(2 * r);
     const float* kernel = m_kernel.data();
+    const int acrossRows = height + 4 * r;
 
-    // Rows of the horizontal result, with 2r zero rows on each side for the vertical taps.
+    // Rows of the horizontal result, with 2r zero rows on each side for the vertical taps. Kept
+    // per thread and not cleared as a whole: every value is written below (zero where a run is
+    // skipped), so a plane of a few megabytes costs neither fresh pages nor a memset.
     thread_local std::vector<float> across;
-    across.assign(size_t(height + 4 * r) * size_t(runW), 0.0f);
-    // (The lambdas below may run on other threads: they must use this thread's plane by pointer.)
+    across.resize(size_t(acrossRows) * size_t(runW));
+    // inked[row * runs + run]: how many across rows before row have that run computed.
+    thread_local std::vector<int> inked;
+    inked.assign(size_t(acrossRows + 1) * size_t(runs), 0);
+    // (The lambdas below may run on other threads: they must use this thread's planes by
+    // pointer.)
     float* const acrossData = across.data();
+    int* const inkedData = inked.data();
     float* const rowsStart = acrossData + size_t(2 * r) * size_t(runW);
+    std::fill_n(acrossData, size_t(2 * r) * size_t(runW), 0.0f);
+    std::fill_n(rowsStart + size_t(height) * size_t(runW), size_t(2 * r) * size_t(runW), 0.0f);
 
+    const int groupCount = (width + 7) / 8;
     forEachBlock(height, long(height) * outW, [&](int block) {
         const int y0 = block * kBlockRows, y1 = std::min(height, y0 + kBlockRows);
         std::vector<float> line(lineLength + size_t(2 * r), 0.0f);
+        std::vector<std::uint8_t> groups(static_cast<size_t>(groupCount));
+        // inkedGroups[g]: how many of groups 0 .. g - 1 hold a value that is not zero.
+        std::vector<int> inkedGroups(size_t(groupCount) + 1);
         for (int y = y0; y < y1; ++y) {
             // Zero-padded by 2r on the left, so that out[x] reads line[x .. x + 2r].
             const std::uint8_t* in = plane + size_t(y) * size_t(stride);
-            for (int x = 0; x < width; ++x)
-                line[size_t(2 * r + x)] = float(in[size_t(x) * size_t(pixelStep)]);
+            float* values = line.data() + 2 * r;
+            if (pixelStep == 1)
+                rowToFloats<1>(in, width, values, groups.data());
+            else if (pixelStep == 4)
+                rowToFloats<4>(in, width, values, groups.data());
+            else {
+                for (int g = 0; g < groupCount; ++g) {
+                    unsigned any = 0;
+                    for (int x = 8 * g; x < std::min(width, 8 * g + 8); ++x) {
+                        const std::uint8_t v = in[size_t(x) * size_t(pixelStep)];
+                        values[x] = float(v);
+                        any |= v;
+                    }
+                    groups[size_t(g)] = any != 0;
+                }
+            }
+            for (int g = 0; g < groupCount; ++g)
+                inkedGroups[size_t(g) + 1] = inkedGroups[size_t(g)] + groups[size_t(g)];
             float* dst = rowsStart + size_t(y) * size_t(runW);
-            for (int x = 0; x < runW; x += 8)
+            if (inkedGroups[size_t(groupCount)] == 0) {
+                std::fill_n(dst, runW, 0.0f);
+                continue;
+            }
+            int* flags = inkedData + size_t(2 * r + y + 1) * size_t(runs);
+            for (int x = 0; x < runW; x += 8) {
+                // Output x .. x + 7 takes input columns x - 2r .. x + 7.
+                const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groupCount);
+                const int last = std::clamp(x / 8 + 1, 0, groupCount);
+                if (inkedGroups[size_t(last)] == inkedGroups[size_t(first)]) {
+                    std::fill_n(dst + x, 8, 0.0f);
+                    continue;
+                }
                 kernelRun8(line.data() + x, kernel, r, dst + x);
+                flags[x / 8] = 1;
+            }
         }
     });
+    for (int row = 1; row <= acrossRows; ++row) {
+        int* current = inkedData + size_t(row) * size_t(runs);
+        const int* previous = current - runs;
+        for (int i = 0; i < runs; ++i)
+            current[i] += previous[i];
+    }
 
+    // out is zero already: skipped runs are left alone.
     forEachBlock(outH, long(outH) * outW, [&](int block) {
         const int y0 = block * kBlockRows, y1 = std::min(outH, y0 + kBlockRows);
         std::vector<const float*> taps(size_t(2 * r + 1));
@@ -303,16 +384,26 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
             // Output row y takes plane rows y - 2r .. y, that is across rows y .. y + 2r.
             for (int i = 0; i <= 2 * r; ++i)
                 taps[size_t(i)] = acrossData + size_t(y + i) * size_t(runW);
-            for (int x = 0; x < runW; x += 8)
-                kernelColumns8(taps.data(), kernel, r, x, row.data() + x);
+            const int* before = inkedData + size_t(y) * size_t(runs);
+            const int* after = inkedData + size_t(y + 2 * r + 1) * size_t(runs);
             std::uint8_t* dst = out + size_t(y) * size_t(outW);
-            for (int x = 0; x < outW; ++x)
-                dst[x] = toByte(row[size_t(x)]);
+            for (int x = 0; x < runW; x += 8) {
+                if (after[x / 8] == before[x / 8])
+                    continue;
+                kernelColumns8(taps.data(), kernel, r, x, row.data() + x);
+                const int n = std::min(8, outW - x);
+                for (int i = 0; i < n; ++i)
+                    dst[x + i] = toByte(row[size_t(x + i)]);
+            }
         }
     });
-    constexpr size_t kKeep = size_t(2) << 20;
-    if (across.capacity() > kKeep)
+    // Up to 16 MB is kept (a shadow over a few million pixels, redrawn every frame); more is
+    // let go so that one huge shadow does not pin its memory for the thread's life.
+    constexpr size_t kKeep = size_t(16) << 20;
+    if (across.capacity() * sizeof(float) > kKeep)
         across = {};
+    if (inked.capacity() * sizeof(int) > kKeep)
+        inked = {};
 }
 
 } // namespace platform

@@ -695,8 +695,20 @@ Image renderToImage(View& view, const Rect& rect, double scale)
         qCWarning(lcPlatformUi) << "renderToImage: no room for the shadow margin";
         margin = 0;
     }
-    QImage pixels(
-        int(width) + 2 * margin, int(height) + 2 * margin, QImage::Format_ARGB32_Premultiplied);
+    // A view redrawn every frame would take a fresh buffer of megabytes each time, whose first
+    // touch of every page costs more than the drawing into it. The last buffer is kept per
+    // thread and taken again once no picture shares it any more (up to a bound, so that one
+    // huge picture does not pin its memory).
+    constexpr qsizetype kKeptBytes = qsizetype(16) << 20;
+    thread_local QImage spare;
+    const QSize size(int(width) + 2 * margin, int(height) + 2 * margin);
+    QImage pixels;
+    if (spare.size() == size && spare.format() == QImage::Format_ARGB32_Premultiplied
+        && spare.isDetached())
+        pixels = std::move(spare);
+    else
+        pixels = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    spare = QImage();
     if (pixels.isNull())
         return {};
     pixels.fill(Qt::transparent);
@@ -706,6 +718,8 @@ Image renderToImage(View& view, const Rect& rect, double scale)
         ctx.translateCTM(m - r.x(), m - r.y());
         view.displayContent(ctx, r.insetBy(-m, -m));
     }
+    if (pixels.sizeInBytes() <= kKeptBytes)
+        spare = pixels;
     if (margin > 0)
         pixels = pixels.copy(margin, margin, int(width), int(height));
     return Image::fromQImage(pixels, r.size);
