@@ -7,7 +7,7 @@
 // vignette's factors for the comparison run of scripts/bench.sh.
 #include "platform/imaging/Filter.h"
 #include "platform/imaging/FilterRenderer.h"
-#include "platform/imaging/ThreadPool.h"
+#include "platform/concurrency/ThreadPool.h"
 #include "platform/imaging/VignetteNode.h"
 
 #include <QGuiApplication>

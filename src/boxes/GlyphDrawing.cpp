@@ -2,8 +2,10 @@
 
 #include "boxes/MyViewBase.h"
 #include "platform/graphics/GraphicsContext.h"
+#include "platform/concurrency/Parallel.h"
 #include "platform/text/TextAttributeNames.h"
 
+#include <algorithm>
 #include <cmath>
 
 using platform::AffineTransform;
@@ -19,6 +21,11 @@ using platform::Size;
 namespace names = platform::TextAttributeNames;
 
 namespace {
+
+// The stroker's work is counted per group of characters; a few groups are stroked on the
+// calling thread.
+constexpr long kStrokeWorkPerGroup = 1;
+constexpr long kParallelStrokeWork = 8;
 
 bool isDrawnCharacter(char16_t ch)
 {
@@ -127,6 +134,45 @@ BezierPath groupPath(
     for (size_t i : group)
         path.appendPath(outlines[i].path);
     return path;
+}
+
+// The outlines of characters [first, end) gathered into as few paths as can be drawn without
+// two characters of one path touching the same device pixel (bounds rounded out to whole
+// pixels and grown by one, as the drawing layer keeps parts of a path apart).
+std::vector<BezierPath> pixelDisjointBatches(const GraphicsContext& ctx,
+    const std::vector<GlyphDrawing::CharacterOutline>& outlines, size_t first, size_t end)
+{
+    struct Batch {
+        BezierPath path;
+        std::vector<Rect> pixels;
+    };
+    std::vector<Batch> batches;
+    for (size_t i = first; i < end; ++i) {
+        const BezierPath& path = outlines[i].path;
+        if (path.isEmpty())
+            continue;
+        const Rect pixels = ctx.convertRectToDeviceSpace(path.controlPointBounds())
+                                .integral()
+                                .insetBy(-1.0, -1.0);
+        auto meets = [&](const Batch& b) {
+            return std::any_of(b.pixels.begin(), b.pixels.end(),
+                [&](const Rect& r) { return !std::isfinite(r.x()) || r.intersects(pixels); });
+        };
+        auto it = std::isfinite(pixels.x()) && std::isfinite(pixels.width())
+            ? std::find_if_not(batches.begin(), batches.end(), meets)
+            : batches.end();
+        if (it == batches.end()) {
+            batches.emplace_back();
+            it = std::prev(batches.end());
+        }
+        it->path.appendPath(path);
+        it->pixels.push_back(pixels);
+    }
+    std::vector<BezierPath> paths;
+    paths.reserve(batches.size());
+    for (Batch& b : batches)
+        paths.push_back(std::move(b.path));
+    return paths;
 }
 
 } // namespace
@@ -254,29 +300,42 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
     const BezierPath boundsPath = BezierPath::rect(bounds);
     {
         platform::GStateGuard state(ctx);
-        for (const CharacterOutline& o : outlines) {
-            if (o.path.isEmpty())
-                continue;
-            if (o.fill.drawType == 1) {
+        for (size_t i = 0; i < outlines.size();) {
+            const CharacterOutline& o = outlines[i];
+            if (o.path.isEmpty() || o.fill.drawType == 1) {
                 // The fill starts again in every character.
-                SZGradient::drawGradient(o.fill, o.path, ctx);
-            } else {
-                // One fill spread over the whole view, seen through each character.
+                if (!o.path.isEmpty())
+                    SZGradient::drawGradient(o.fill, o.path, ctx);
+                ++i;
+                continue;
+            }
+            // One fill spread over the whole view, seen through each character: the same
+            // colour at every pixel whichever character shows it. Following characters with
+            // the same fill are therefore drawn together, in batches of characters whose
+            // pixels never meet, each batch through one clip; the pixels are those of drawing
+            // the characters one by one.
+            size_t end = i + 1;
+            while (end < outlines.size()
+                && (outlines[end].path.isEmpty()
+                    || (outlines[end].fill.drawType != 1 && outlines[end].fill == o.fill)))
+                ++end;
+            for (const BezierPath& batch : pixelDisjointBatches(ctx, outlines, i, end)) {
                 platform::GStateGuard clip(ctx);
-                ctx.clipToPath(o.path);
+                ctx.clipToPath(batch);
                 SZGradient::drawGradient(o.fill, boundsPath, ctx);
             }
+            i = end;
         }
     }
     if (outlines.empty())
         return;
 
     // The stroke and the inner shadow work on all outlines together. Characters far enough
-    // apart cannot touch each other's stroke, so it is drawn in groups of characters within
-    // reach of each other: the same pixels, but the stroker and the rasteriser are never
-    // handed one path spanning the whole text, which they handle many times slower than its
-    // parts. The inner shadow takes every outline at once: the drawing layer rasterises the
-    // parts of a path apart and blurs the whole text in one go.
+    // apart cannot touch each other's stroke, so the stroker is handed groups of characters
+    // within reach of each other, on several threads: it handles a path spanning the whole
+    // text many times slower than its parts. The strokes of all groups are then filled as one
+    // path, which the drawing layer rasterises part by part; groups never meet, so the pixels
+    // are those of stroking the whole text at once.
     //
     // A width of 0 or less strokes nothing (a negative width would otherwise stroke as its
     // magnitude).
@@ -286,10 +345,15 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         stroke.cap = platform::LineCap::Butt;
         stroke.join = platform::LineJoin::Bevel;
         stroke.miterLimit = 0.0;
-        for (const auto& group : groupsWithin(outlines, stroke.width + 2.0)) {
-            const BezierPath outline = groupPath(outlines, group).strokedPath(stroke);
-            SZGradient::drawStrokeGradient(style.strokeColor, outline, bounds, bounds, ctx);
-        }
+        const auto groups = groupsWithin(outlines, stroke.width + 2.0);
+        std::vector<BezierPath> strokes(groups.size());
+        platform::parallelFor(int(groups.size()), long(groups.size()) * kStrokeWorkPerGroup,
+            kParallelStrokeWork,
+            [&](int i) { strokes[size_t(i)] = groupPath(outlines, groups[size_t(i)]).strokedPath(stroke); });
+        BezierPath outline;
+        for (const BezierPath& part : strokes)
+            outline.appendPath(part);
+        SZGradient::drawStrokeGradient(style.strokeColor, outline, bounds, bounds, ctx);
     }
 
     // The inner shadow: the outlines filled source-out in a layer whose shadow is offset, so

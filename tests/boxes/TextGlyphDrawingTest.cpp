@@ -293,3 +293,60 @@ TEST(TextGlyphDrawing, RedrawsLeaveHeldPicturesAloneAndStartClear)
     box.view.txtBox()->editor().setText(AttributedString());
     EXPECT_PIXEL_NEAR(box.render(), x, y, kClear, 0);
 }
+
+// Characters sharing a spread fill are drawn together; where characters overlap, with
+// translucent fills and a differently filled character between them, the pixels must be
+// those of filling each character in turn.
+TEST(TextGlyphDrawing, FillsOfOverlappingCharactersMatchOneByOne)
+{
+    SZGradient translucent = redToBlue(30, 0);
+    translucent.gradient = platform::Gradient(Color(1, 0, 0, 0.5), Color(0, 0, 1, 0.7));
+    const SZGradient other = solid(Color(0.1, 0.8, 0.2, 0.6));
+    SZGradient own = redToBlue(90, 1);
+    auto character = [](const platform::BezierPath& path, const SZGradient& fill) {
+        GlyphDrawing::CharacterOutline o;
+        o.path = path;
+        o.fill = fill;
+        return o;
+    };
+    using platform::BezierPath;
+    const std::vector<GlyphDrawing::CharacterOutline> outlines {
+        character(BezierPath::oval(Rect(10.5, 10.25, 60, 40)), translucent),
+        character(BezierPath::oval(Rect(50.3, 20.7, 60, 40)), translucent),
+        character(BezierPath::rect(Rect(20.2, 45.6, 100, 10)), translucent),
+        character(BezierPath(), translucent), // a space
+        character(BezierPath::rect(Rect(100.4, 5.5, 30, 50)), other),
+        character(BezierPath::oval(Rect(120.6, 10.1, 50, 40)), translucent),
+        character(BezierPath::oval(Rect(150.2, 30.3, 40, 30)), own),
+        character(BezierPath::oval(Rect(175.7, 12.9, 40, 30)), translucent),
+        character(BezierPath::oval(Rect(240.1, 12.9, 40, 30)), translucent),
+    };
+    const Rect bounds(0, 0, 300, 80);
+    auto background = [] {
+        QImage image = testsupport::blankImage(300, 80);
+        image.fill(QColor(200, 180, 40, 128));
+        return image;
+    };
+    QImage together = background();
+    {
+        platform::GraphicsContext ctx(together);
+        GlyphDrawing::draw(ctx, outlines, bounds, GlyphDrawing::Style());
+    }
+    QImage oneByOne = background();
+    {
+        platform::GraphicsContext ctx(oneByOne);
+        for (const auto& o : outlines) {
+            if (o.path.isEmpty())
+                continue;
+            platform::GStateGuard state(ctx);
+            if (o.fill.drawType == 1) {
+                SZGradient::drawGradient(o.fill, o.path, ctx);
+            } else {
+                ctx.clipToPath(o.path);
+                SZGradient::drawGradient(o.fill, BezierPath::rect(bounds), ctx);
+            }
+        }
+    }
+    EXPECT_LE(testsupport::worstDifference(together, oneByOne), 2);
+    EXPECT_LT(testsupport::meanDifference(together, oneByOne), 0.05);
+}

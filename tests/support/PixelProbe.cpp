@@ -39,17 +39,35 @@ std::string describe(const Rgba& c)
         + ", " + std::to_string(c.a) + ")";
 }
 
-int worstDifference(const QImage& a, const QImage& b)
+namespace {
+
+// Calls f with the difference of every premultiplied component of two images of one size.
+template <typename F> void forEachComponentDifference(const QImage& a, const QImage& b, F&& f)
 {
-    int worst = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             const Rgba p = premultipliedAt(a, x, y);
             const Rgba q = premultipliedAt(b, x, y);
-            worst = std::max({worst, std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b),
-                              std::abs(p.a - q.a)});
+            for (const int d : { p.r - q.r, p.g - q.g, p.b - q.b, p.a - q.a })
+                f(std::abs(d));
         }
+}
+
+} // namespace
+
+int worstDifference(const QImage& a, const QImage& b)
+{
+    int worst = 0;
+    forEachComponentDifference(a, b, [&](int d) { worst = std::max(worst, d); });
     return worst;
+}
+
+double meanDifference(const QImage& a, const QImage& b)
+{
+    double sum = 0.0;
+    forEachComponentDifference(a, b, [&](int d) { sum += d; });
+    const double n = 4.0 * a.width() * a.height();
+    return n > 0 ? sum / n : 0.0;
 }
 
 } // namespace testsupport

@@ -26,6 +26,13 @@ std::string describe(const Rgba& c);
 
 // The largest difference of any premultiplied component between two images of one size.
 int worstDifference(const QImage& a, const QImage& b);
+// The mean difference of the premultiplied components over all pixels.
+double meanDifference(const QImage& a, const QImage& b);
+
+// The painter flattens curves within a quarter of a pixel, our coverage rasteriser within a
+// twentieth: where drawing through the painter's clip is compared with drawing through our
+// coverage, an edge pixel of a curve may differ by this much (the means stay well under one).
+constexpr int kPainterFlatteningDifference = 32;
 
 } // namespace testsupport
 

@@ -1,11 +1,10 @@
 #include "platform/graphics/AlphaBlur.h"
 
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
+#include "platform/concurrency/Parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <numeric>
 
 namespace platform {
 
@@ -13,7 +12,7 @@ namespace {
 
 // Rows handled together: enough work per task, and the transposed writes come out as short
 // contiguous runs.
-constexpr int kBlockRows = 16;
+constexpr int kBlockRows = 8;
 // Below this many pixels a pass runs on the calling thread. Waking the pool costs tens of
 // microseconds per task and a shadow behind one word of large text is blurred in well under a
 // millisecond, so only planes of a large picture are worth spreading over the cores.
@@ -21,24 +20,7 @@ constexpr long kParallelPixels = 512 * 1024;
 
 template <typename F> void forEachBlock(int rows, long pixels, F&& f)
 {
-    const int blocks = (rows + kBlockRows - 1) / kBlockRows;
-    if (pixels < kParallelPixels || blocks < 2) {
-        for (int b = 0; b < blocks; ++b)
-            f(b);
-        return;
-    }
-    // A few runs of consecutive blocks per thread rather than one task per block: every task
-    // handed to the pool costs a wake-up.
-    const int threads = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
-    const int runs = std::min(blocks, 2 * threads);
-    std::vector<int> starts(static_cast<size_t>(runs));
-    std::iota(starts.begin(), starts.end(), 0);
-    QtConcurrent::blockingMap(starts, [&](int run) {
-        const int first = int(long(run) * blocks / runs);
-        const int last = int(long(run + 1) * blocks / runs);
-        for (int b = first; b < last; ++b)
-            f(b);
-    });
+    parallelFor((rows + kBlockRows - 1) / kBlockRows, pixels, kParallelPixels, f);
 }
 
 // out[j] += w * (a[j] + b[j]). Written in blocks of eight so that the compiler's cheap

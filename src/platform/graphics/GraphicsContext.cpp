@@ -1,10 +1,13 @@
 #include "platform/graphics/GraphicsContext.h"
 
 #include "platform/graphics/AlphaBlur.h"
+#include "platform/graphics/CoverageRasterizer.h"
+#include "platform/concurrency/Parallel.h"
 
 #include <QPainterPathStroker>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -301,6 +304,9 @@ bool hasWholePixelBounds(const QPainterPath& path)
         && std::floor(b.right()) == b.right() && std::floor(b.bottom()) == b.bottom();
 }
 
+// Below this many pixels in all, coverage is rendered and composited on the calling thread.
+constexpr long kParallelCoverage = 64 * 1024;
+
 // An 8-bit coverage plane over a device rectangle.
 struct Coverage {
     QRect rect;
@@ -327,17 +333,6 @@ QImage alphaPlane(const QImage& argb)
             out[x] = std::uint8_t(qAlpha(in[x]));
     }
     return plane;
-}
-
-// The antialiased coverage of a device-space path over area (area-local painter coordinates
-// in argb), added by the same rasteriser as Qt's own clips and fills.
-void fillCoverage(QImage& argb, const QPainterPath& devicePath, QPoint origin)
-{
-    QPainter p(&argb);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(Qt::NoPen);
-    p.translate(-origin.x(), -origin.y());
-    p.fillPath(devicePath, Qt::black);
 }
 
 // The subpaths of a path in groups whose pixels (bounds rounded out, grown by one pixel) never
@@ -415,15 +410,21 @@ std::vector<QPainterPath> separateParts(const QPainterPath& path)
     return groups;
 }
 
-// The antialiased coverage of a device-space path over area, rendered by the same rasteriser
-// as Qt's own clips and fills. Parts of the path far apart are rendered one by one: the
-// rasteriser goes over the whole of a path once per band of rows, so a text's outlines in one
-// path cost many times what they cost word by word. Parts whose pixels never meet add nothing
-// to each other's coverage, so the result is the same.
+// The antialiased coverage of a device-space path over area. Parts of the path far apart are
+// rendered apart, on several threads: each costs its own edges and the pixels around it only,
+// and parts whose pixels never meet add nothing to each other's coverage, so the result is
+// the same. One large part is rendered in bands of rows, also side by side.
 Coverage rasterize(const QPainterPath& devicePath, const QRect& area)
 {
     Coverage c;
     c.rect = area;
+    c.plane = QImage(area.size(), QImage::Format_Alpha8);
+    if (c.plane.isNull())
+        return c;
+    uchar* const bits = c.plane.bits();
+    const qsizetype stride = c.plane.bytesPerLine();
+    std::atomic<bool> failed = false;
+
     constexpr int kFewParts = 4;
     std::vector<QPainterPath> parts;
     int subpaths = 0;
@@ -432,44 +433,34 @@ Coverage rasterize(const QPainterPath& devicePath, const QRect& area)
     if (subpaths > kFewParts)
         parts = separateParts(devicePath);
     if (parts.size() <= 1) {
-        // Rendered in 32 bits and the alpha taken: the raster engine fills 8-bit planes
-        // through a generic path many times slower.
-        QImage argb(area.size(), QImage::Format_ARGB32_Premultiplied);
-        if (argb.isNull())
-            return c;
-        argb.fill(0);
-        fillCoverage(argb, devicePath, area.topLeft());
-        c.plane = alphaPlane(argb);
-        return c;
-    }
-    c.plane = QImage(area.size(), QImage::Format_Alpha8);
-    if (c.plane.isNull())
-        return c;
-    c.plane.fill(0);
-    QImage argb;
-    for (const QPainterPath& part : parts) {
-        const QRect r = roundOut(part.controlPointRect()).intersected(area);
-        if (r.isEmpty())
-            continue;
-        if (argb.width() < r.width() || argb.height() < r.height())
-            argb = QImage(std::max(argb.width(), r.width()), std::max(argb.height(), r.height()),
-                QImage::Format_ARGB32_Premultiplied);
-        if (argb.isNull()) {
-            c.plane = {};
-            return c;
+        const CoverageRasterizer rasterizer(devicePath);
+        parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+            const QRect band(area.left(), area.top() + top, area.width(), bottom - top);
+            if (!rasterizer.write(band, bits + top * stride, stride))
+                failed = true;
+        });
+    } else {
+        // Only the pixels a part covers are written: the rectangles around two parts may
+        // overlap, but the pixels they cover never meet (separateParts), so no pixel is
+        // written twice and no part wipes out another.
+        c.plane.fill(0);
+        std::vector<QRect> rects(parts.size());
+        long work = 0;
+        for (size_t i = 0; i < parts.size(); ++i) {
+            rects[i] = roundOut(parts[i].controlPointRect()).intersected(area);
+            work += rects[i].isEmpty() ? 0 : long(rects[i].width()) * rects[i].height();
         }
-        for (int y = 0; y < r.height(); ++y)
-            std::memset(argb.scanLine(y), 0, size_t(r.width()) * 4);
-        fillCoverage(argb, part, r.topLeft());
-        for (int y = 0; y < r.height(); ++y) {
-            const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-            std::uint8_t* out
-                = c.plane.scanLine(r.top() - area.top() + y) + (r.left() - area.left());
-            const int w = r.width();
-            for (int x = 0; x < w; ++x)
-                out[x] = std::uint8_t(qAlpha(in[x]));
-        }
+        parallelFor(int(parts.size()), work, kParallelCoverage, [&](int i) {
+            const QRect& r = rects[size_t(i)];
+            if (r.isEmpty())
+                return;
+            uchar* const at = bits + (r.top() - area.top()) * stride + (r.left() - area.left());
+            if (!CoverageRasterizer(parts[size_t(i)]).write(r, at, stride, true))
+                failed = true;
+        });
     }
+    if (failed)
+        c.plane = {};
     return c;
 }
 
@@ -611,13 +602,15 @@ struct Clip {
         }
         uchar* const bits = all.plane.bits();
         const qsizetype stride = all.plane.bytesPerLine();
-        for (int y = rect.top(); y <= rect.bottom(); ++y) {
-            const std::uint8_t* a = own.row(y, rect.left());
-            const std::uint8_t* b = outer.row(y, rect.left());
-            std::uint8_t* out = bits + (y - rect.top()) * stride;
-            for (int x = 0; x < rect.width(); ++x)
-                out[x] = std::uint8_t(div255(a[x] * b[x]));
-        }
+        parallelRows(rect.height(), rect.width(), kParallelCoverage, [&](int top, int bottom) {
+            for (int y = rect.top() + top; y < rect.top() + bottom; ++y) {
+                const std::uint8_t* a = own.row(y, rect.left());
+                const std::uint8_t* b = outer.row(y, rect.left());
+                std::uint8_t* out = bits + (y - rect.top()) * stride;
+                for (int x = 0; x < rect.width(); ++x)
+                    out[x] = std::uint8_t(div255(a[x] * b[x]));
+            }
+        });
         return all;
     }
 };
@@ -689,6 +682,8 @@ struct Operation {
     // The premultiplied colour of a solid brush source (with the operation's alpha not yet
     // applied), when the source is one.
     std::optional<QRgb> solid;
+    // The brush that fills the shape, when the source is one.
+    std::optional<QBrush> brush;
     // Pixels already rendered in device space (a layer), placed at prerenderedOrigin: used in
     // place of painting the source when no alpha has to be applied.
     QImage prerendered;
@@ -784,6 +779,7 @@ struct GraphicsContext::Impl {
     void run(Operation op);
     void drawDirect(const Operation& op, const QRect& area);
     bool drawSelfClipped(const Operation& op, const QRect& area);
+    bool drawThroughCoverage(const Operation& op, const QRect& area);
     // The coverage of a solid-filled shape that is the current clip's own last path, rendered
     // over at least area; null otherwise.
     const Coverage* solidShapeCoverage(const Operation& op, const QRect& area)
@@ -853,6 +849,11 @@ void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
         noteDrawn(area);
         return;
     }
+    if (op.brush && op.mode == BlendMode::Normal && state().clip && state().clip->exact
+        && !state().clip->rectangles && writable(s) && drawThroughCoverage(op, area)) {
+        noteDrawn(area);
+        return;
+    }
     applyClip(s, state().clip);
     QPainter& p = *s.painter;
     resetPainter(p);
@@ -918,17 +919,82 @@ bool GraphicsContext::Impl::drawSelfClipped(const Operation& op, const QRect& ar
     c.setAlphaF(float(c.alphaF() * op.alpha));
     const QRgb colour = qPremultiply(c.rgba());
     Surface& s = surface();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
-            + (area.left() - s.deviceRect.left());
-        const std::uint8_t* k = shape.row(y, area.left());
-        const std::uint8_t* o = outer ? outer->row(y, area.left()) : nullptr;
-        for (int x = 0; x < area.width(); ++x) {
-            if (k[x] == 0)
-                continue;
-            const int clipped = o ? div255(k[x] * o[x]) : k[x];
-            sourceOverPixel(d[x], colour, div255(k[x] * clipped));
+    uchar* const bits = s.image->bits();
+    const qsizetype stride = s.image->bytesPerLine();
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            auto* d = reinterpret_cast<QRgb*>(bits + (y - s.deviceRect.top()) * stride)
+                + (area.left() - s.deviceRect.left());
+            const std::uint8_t* k = shape.row(y, area.left());
+            const std::uint8_t* o = outer ? outer->row(y, area.left()) : nullptr;
+            for (int x = 0; x < area.width(); ++x) {
+                if (k[x] == 0)
+                    continue;
+                const int clipped = o ? div255(k[x] * o[x]) : k[x];
+                sourceOverPixel(d[x], colour, div255(k[x] * clipped));
+            }
         }
+    });
+    return true;
+}
+
+// A brush fill through a clip of shapes: the clip's coverage is rendered by our rasteriser
+// (kept with the clip for the next fill through it), the brush painted band by band beside it
+// and put down source-over through the coverage, bands on several threads. Going through the
+// painter's clip instead has it rasterise the clip path over the clip's whole extent for every
+// fill. False when the coverage cannot be had: the caller paints through the painter's clip.
+// (A band whose buffer cannot be had is painted that way too.)
+bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect& area)
+{
+    const Coverage& clip = state().clip->coverage(area, surface().deviceRect);
+    if (clip.plane.isNull())
+        return false;
+    Surface& s = surface();
+    uchar* const bits = s.image->bits();
+    const qsizetype stride = s.image->bytesPerLine();
+    const QTransform toArea = op.userToDevice * QTransform::fromTranslate(-area.left(), -area.top());
+    std::mutex failedMutex;
+    std::vector<QRect> failed; // bands without a buffer: painted through the painter's clip
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        // Each band paints its own copies: a path's cached data is not to be shared between
+        // painters on different threads.
+        QPainterPath shape;
+        shape.addPath(op.shape);
+        shape.setFillRule(op.shape.fillRule());
+        const QBrush brush = *op.brush;
+        QImage band(area.width(), bottom - top, QImage::Format_ARGB32_Premultiplied);
+        if (band.isNull()) {
+            std::lock_guard lock(failedMutex);
+            failed.emplace_back(area.left(), area.top() + top, area.width(), bottom - top);
+            return;
+        }
+        band.fill(0);
+        {
+            QPainter p(&band);
+            resetPainter(p);
+            p.setOpacity(op.alpha);
+            p.setTransform(toArea * QTransform::fromTranslate(0, -top));
+            p.fillPath(shape, brush);
+        }
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            auto* d = reinterpret_cast<QRgb*>(bits + (y - s.deviceRect.top()) * stride)
+                + (area.left() - s.deviceRect.left());
+            const auto* src = reinterpret_cast<const QRgb*>(band.constScanLine(y - area.top() - top));
+            const std::uint8_t* k = clip.row(y, area.left());
+            for (int x = 0; x < area.width(); ++x)
+                sourceOverPixel(d[x], src[x], k[x]);
+        }
+    });
+    for (const QRect& band : failed) {
+        applyClip(s, state().clip);
+        QPainter& p = *s.painter;
+        p.setTransform(s.deviceToPainter);
+        p.setClipRect(band, Qt::IntersectClip);
+        resetPainter(p);
+        p.setOpacity(op.alpha);
+        p.setTransform(op.userToDevice * s.deviceToPainter);
+        op.paint(p, true);
+        s.clipApplied = false;
     }
     return true;
 }
@@ -1265,7 +1331,7 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
     const int opacity = (int(a * 256) * 255) >> 8;
     // A layer pixel depends only on the two masks (the shadow's, the fill's): a table of them.
     std::vector<QRgb> table(256 * 256);
-    for (int m1 = 0; m1 < 256; ++m1) {
+    parallelFor(256, 256L * 256, kParallelCoverage, [&](int m1) {
         QRgb* row = table.data() + size_t(m1) * 256;
         std::array<int, 4> l1, to;
         for (size_t c = 0; c < 4; ++c)
@@ -1280,28 +1346,30 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
             }
             row[m2] = byteMul(qRgba(l[0], l[1], l[2], l[3]), opacity);
         }
-    }
+    });
     uchar* const layerBits = layer.bits();
     const qsizetype layerStride = layer.bytesPerLine();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        auto* out = reinterpret_cast<QRgb*>(layerBits + (y - area.top()) * layerStride);
-        const std::uint8_t* k = clipCoverage.row(y, area.left());
-        const std::uint8_t* p = clip->own.row(y, area.left());
-        const bool shadowRow = y >= innerRect.top() && y <= innerRect.bottom();
-        const std::uint8_t* b = shadowRow
-            ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
-            : nullptr;
-        for (int x = 0; x < area.width(); ++x) {
-            const int kx = k[x];
-            if (kx == 0) {
-                out[x] = 0;
-                continue;
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            auto* out = reinterpret_cast<QRgb*>(layerBits + (y - area.top()) * layerStride);
+            const std::uint8_t* k = clipCoverage.row(y, area.left());
+            const std::uint8_t* p = clip->own.row(y, area.left());
+            const bool shadowRow = y >= innerRect.top() && y <= innerRect.bottom();
+            const std::uint8_t* b = shadowRow
+                ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
+                : nullptr;
+            for (int x = 0; x < area.width(); ++x) {
+                const int kx = k[x];
+                if (kx == 0) {
+                    out[x] = 0;
+                    continue;
+                }
+                const int dx = area.left() + x - innerRect.left();
+                const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
+                out[x] = table[size_t(mul255(shade, kx)) * 256 + size_t(div255(kx * p[x]))];
             }
-            const int dx = area.left() + x - innerRect.left();
-            const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
-            out[x] = table[size_t(mul255(shade, kx)) * 256 + size_t(div255(kx * p[x]))];
         }
-    }
+    });
 
     // The outer shadow: the layer's alpha blurred and moved.
     const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
@@ -1328,25 +1396,27 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
     const QPoint targetOrigin = inPlace ? s.deviceRect.topLeft() : area.topLeft();
     uchar* const targetBits = target.bits();
     const qsizetype targetStride = target.bytesPerLine();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        QRgb* d = reinterpret_cast<QRgb*>(targetBits + (y - targetOrigin.y()) * targetStride)
-            + (area.left() - targetOrigin.x());
-        const auto* src = reinterpret_cast<const QRgb*>(layer.constScanLine(y - area.top()));
-        const std::uint8_t* k = clipCoverage.row(y, area.left());
-        const bool shadowRow = y >= outerRect.top() && y <= outerRect.bottom();
-        const std::uint8_t* b = shadowRow
-            ? outer.data() + size_t(y - outerRect.top()) * size_t(outerRect.width())
-            : nullptr;
-        for (int x = 0; x < area.width(); ++x) {
-            const int kx = k[x];
-            if (kx == 0)
-                continue;
-            const int dx = area.left() + x - outerRect.left();
-            if (b && dx >= 0 && dx < outerRect.width())
-                sourceOverPixel(d[x], tint[b[dx]], kx);
-            sourceOverPixel(d[x], src[x], kx);
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            QRgb* d = reinterpret_cast<QRgb*>(targetBits + (y - targetOrigin.y()) * targetStride)
+                + (area.left() - targetOrigin.x());
+            const auto* src = reinterpret_cast<const QRgb*>(layerBits + (y - area.top()) * layerStride);
+            const std::uint8_t* k = clipCoverage.row(y, area.left());
+            const bool shadowRow = y >= outerRect.top() && y <= outerRect.bottom();
+            const std::uint8_t* b = shadowRow
+                ? outer.data() + size_t(y - outerRect.top()) * size_t(outerRect.width())
+                : nullptr;
+            for (int x = 0; x < area.width(); ++x) {
+                const int kx = k[x];
+                if (kx == 0)
+                    continue;
+                const int dx = area.left() + x - outerRect.left();
+                if (b && dx >= 0 && dx < outerRect.width())
+                    sourceOverPixel(d[x], tint[b[dx]], kx);
+                sourceOverPixel(d[x], src[x], kx);
+            }
         }
-    }
+    });
     if (!inPlace) {
         s.painter->setClipping(false);
         s.clipApplied = false;
@@ -1421,6 +1491,12 @@ void GraphicsContext::restoreGState()
 AffineTransform GraphicsContext::ctm() const
 {
     return d->state().ctm;
+}
+
+Rect GraphicsContext::convertRectToDeviceSpace(const Rect& r) const
+{
+    const QRectF device = d->userToDevice().mapRect(r.toQt());
+    return Rect(device.x(), device.y(), device.width(), device.height());
 }
 
 void GraphicsContext::concatCTM(const AffineTransform& t)
@@ -1554,6 +1630,7 @@ Operation brushOperation(const QPainterPath& shape, const QBrush& brush)
     op.shape = shape;
     if (brush.style() == Qt::SolidPattern)
         op.solid = brush.color().rgba();
+    op.brush = brush;
     op.paint = [shape, brush](QPainter& p, bool bounded) {
         if (bounded) {
             p.fillPath(shape, brush);

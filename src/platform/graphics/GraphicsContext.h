@@ -83,6 +83,8 @@ public:
     void translateCTM(double x, double y);
     void scaleCTM(double sx, double sy);
     void rotateCTM(double radians);  // counter-clockwise
+    // The bounds of a user-space rectangle in device pixels (y-down, at the base scale).
+    Rect convertRectToDeviceSpace(const Rect& r) const;
 
     // ---- clip (non-zero, intersected with the current clip)
     void clipToPath(const BezierPath& path);

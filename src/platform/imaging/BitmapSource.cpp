@@ -1,7 +1,7 @@
 #include "platform/imaging/BitmapSource.h"
 
 #include "platform/imaging/Resampler.h"
-#include "platform/imaging/ThreadPool.h"
+#include "platform/concurrency/ThreadPool.h"
 
 #include <array>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "platform/imaging/FilterRenderer.h"
 
 #include "platform/imaging/ImageBufferPool.h"
-#include "platform/imaging/ThreadPool.h"
+#include "platform/concurrency/ThreadPool.h"
 
 #include <cmath>
 #if defined(__SSE2__)

@@ -3,7 +3,6 @@
 #include "platform/imaging/BackgroundRenderer.h"
 #include "platform/imaging/FilterImageRepresentation.h"
 #include "platform/imaging/ImageAccumulator.h"
-#include "platform/imaging/ThreadPool.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -91,20 +90,4 @@ TEST(BackgroundRenderer, OnlyTheNewestRequestIsDelivered)
     busy.reset();
     QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
     EXPECT_FALSE(called);
-}
-
-TEST(ThreadPool, EveryIndexRunsOnceEvenWhenNested)
-{
-    std::vector<std::atomic<int>> hits(200);
-    ThreadPool::parallelFor(20, [&](int i) {
-        ThreadPool::parallelFor(10, [&](int j) { hits[std::size_t(i * 10 + j)]++; });
-    });
-    for (auto& h : hits)
-        EXPECT_EQ(h.load(), 1);
-    const int before = ThreadPool::maxThreads();
-    ThreadPool::setMaxThreads(2);
-    std::atomic<int> sum { 0 };
-    ThreadPool::parallelFor(100, [&](int i) { sum += i; });
-    EXPECT_EQ(sum.load(), 4950);
-    ThreadPool::setMaxThreads(before);
 }

@@ -1,10 +1,16 @@
 #pragma once
-// A process-wide pool of worker threads for data-parallel loops over row stripes.
+// A process-wide pool of worker threads for data-parallel loops (row stripes, tiles, the parts
+// of a path).
 //
 // parallelFor(n, f) runs f(0) ... f(n - 1), each exactly once, spread over the workers and
 // the calling thread, and returns when all have finished. The caller always takes part, so
-// nested or concurrent calls (a background render while the main thread renders) cannot
+// nested or concurrent calls (a background render while the main thread draws) cannot
 // deadlock: a call completes even if no worker is free.
+//
+// A redraw runs a few dozen short loops back to back. Workers that run out of work keep
+// looking for the next loop for a fraction of a millisecond before they sleep, and the caller
+// waits for the last items the same way: waking a sleeping thread costs tens of microseconds
+// (more on a virtual machine), as much as a whole loop over a text's glyphs.
 #include <functional>
 
 namespace platform {

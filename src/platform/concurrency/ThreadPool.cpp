@@ -1,7 +1,8 @@
-#include "platform/imaging/ThreadPool.h"
+#include "platform/concurrency/ThreadPool.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -9,9 +10,42 @@
 #include <thread>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace platform {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long an idle worker keeps looking for the next loop, and how long a caller whose items
+// are all taken waits for the last ones to finish, before sleeping.
+constexpr auto kWorkerSpin = std::chrono::microseconds(300);
+constexpr auto kCallerSpin = std::chrono::microseconds(2000);
+
+inline void relax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Spins until ready() or the time is up; true when ready.
+template <typename F> bool spinUntil(F&& ready, Clock::duration limit)
+{
+    const Clock::time_point end = Clock::now() + limit;
+    for (int i = 0;; ++i) {
+        if (ready())
+            return true;
+        relax();
+        if ((i & 63) == 63 && Clock::now() >= end)
+            return ready();
+    }
+}
 
 // One loop being run. Completion is counted by finished items, not by workers, so a worker
 // that arrives late simply finds nothing left and lets go of the job.
@@ -21,16 +55,16 @@ struct Job {
     int helpers = 0; // workers still allowed to join
     std::atomic<int> next { 0 };
     std::atomic<int> done { 0 };
+    std::atomic<bool> callerSleeps { false };
     std::mutex mutex;
     std::condition_variable finished;
 
-    // Runs items until none is left; true when this call finished the last one.
     void work()
     {
         int i;
         while ((i = next.fetch_add(1)) < count) {
             (*f)(i);
-            if (done.fetch_add(1) + 1 == count) {
+            if (done.fetch_add(1) + 1 == count && callerSleeps.load()) {
                 std::lock_guard lock(mutex);
                 finished.notify_all();
             }
@@ -52,6 +86,7 @@ public:
         {
             std::lock_guard lock(m_mutex);
             m_stop = true;
+            m_stopping.store(true);
         }
         m_wake.notify_all();
         for (auto& t : m_threads)
@@ -71,20 +106,24 @@ public:
         job->count = n;
         const int helpers = std::min(threads - 1, int(m_threads.size()));
         job->helpers = helpers;
+        int sleeping;
         {
             std::lock_guard lock(m_mutex);
             m_jobs.push_back(job);
+            m_queued.store(int(m_jobs.size()));
+            sleeping = m_sleeping;
         }
-        // Wake only as many workers as may join: on a small machine, waking every worker for
-        // a two-thread loop costs each of them a trip through the scheduler for nothing.
-        if (helpers >= int(m_threads.size()))
-            m_wake.notify_all();
-        else
-            for (int i = 0; i < helpers; ++i)
-                m_wake.notify_one();
+        // Workers still spinning find the job themselves; wake only as many sleepers as may
+        // join.
+        for (int i = 0; i < std::min(helpers, sleeping); ++i)
+            m_wake.notify_one();
         job->work();
-        std::unique_lock lock(job->mutex);
-        job->finished.wait(lock, [&] { return job->done.load() == n; });
+        auto finished = [&] { return job->done.load() == n; };
+        if (!spinUntil(finished, kCallerSpin)) {
+            std::unique_lock lock(job->mutex);
+            job->callerSleeps.store(true);
+            job->finished.wait(lock, finished);
+        }
         // Items all ran; a helper still holding job sees next >= count and touches no item
         // (f is not used again after this point).
     }
@@ -93,28 +132,52 @@ public:
     void setLimit(int n) { m_limit.store(std::max(1, n)); }
 
 private:
+    // The next job to help with (m_mutex held), or null. Takes the job off the queue once
+    // enough helpers have joined or its items are all taken.
+    std::shared_ptr<Job> take()
+    {
+        if (m_stop || m_jobs.empty())
+            return nullptr;
+        std::shared_ptr<Job> job = m_jobs.front();
+        if (--job->helpers <= 0 || job->next.load() >= job->count) {
+            m_jobs.pop_front();
+            m_queued.store(int(m_jobs.size()));
+        }
+        return job;
+    }
+
     void run()
     {
         for (;;) {
             std::shared_ptr<Job> job;
-            {
+            if (spinUntil([&] { return m_queued.load() > 0 || m_stopping.load(); }, kWorkerSpin)) {
                 std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [&] { return m_stop || !m_jobs.empty(); });
                 if (m_stop)
                     return;
-                job = m_jobs.front();
-                if (--job->helpers <= 0 || job->next.load() >= job->count)
-                    m_jobs.pop_front();
+                job = take();
             }
-            job->work();
+            if (!job) {
+                std::unique_lock lock(m_mutex);
+                ++m_sleeping;
+                m_wake.wait(lock, [&] { return m_stop || !m_jobs.empty(); });
+                --m_sleeping;
+                if (m_stop)
+                    return;
+                job = take();
+            }
+            if (job)
+                job->work();
         }
     }
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::shared_ptr<Job>> m_jobs;
+    std::atomic<int> m_queued { 0 }; // m_jobs.size(), for spinning workers to read unlocked
+    int m_sleeping = 0; // workers waiting on m_wake
     std::vector<std::thread> m_threads;
     bool m_stop = false;
+    std::atomic<bool> m_stopping { false };
     std::atomic<int> m_limit { 1 };
 };
 
