@@ -13,6 +13,9 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 namespace platform {
 
@@ -32,6 +35,19 @@ inline void relax()
 #else
     std::this_thread::yield();
 #endif
+}
+
+// The processors this process may run on: a process limited to some of the machine's cores
+// (an affinity mask, a container) must not start, and spin, a worker for every core.
+unsigned usableProcessors()
+{
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return unsigned(CPU_COUNT(&set));
+#endif
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 // Spins until ready() or the time is up; true when ready.
@@ -76,7 +92,7 @@ class Pool {
 public:
     Pool()
     {
-        const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+        const unsigned hw = usableProcessors();
         m_limit = int(hw);
         for (unsigned i = 0; i + 1 < hw; ++i)
             m_threads.emplace_back([this] { run(); });

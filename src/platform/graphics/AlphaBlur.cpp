@@ -3,6 +3,7 @@
 #include "platform/concurrency/Parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -91,6 +92,142 @@ inline std::uint8_t toByte(float v)
 {
     // Branch-free clamp (minss/maxss): the same bytes as comparing and truncating.
     return std::uint8_t(int(std::min(std::max(v + 0.5f, 0.0f), 255.0f)));
+}
+
+// The eight-lane helpers are always inlined into functions built for 256-bit vectors; no
+// vector crosses a call boundary, so the warning about their calling convention does not
+// apply.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// Eight floats in one register: compiled only into the functions built for processors with
+// 256-bit vectors, where the kernel does in one instruction what two do above. Every lane adds
+// in the same order as in the four-wide form, so both give the same bits.
+typedef float Float8 __attribute__((vector_size(32)));
+
+template <typename V> [[gnu::always_inline]] inline V loadV(const float* p)
+{
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <typename V> [[gnu::always_inline]] inline void storeV(float* p, V v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Both passes' run of eight outputs, eight lanes wide.
+[[gnu::always_inline]] inline void kernelRun8Wide(
+    const float* in, const float* kernel, int r, float* out)
+{
+    Float8 a = kernel[r] * loadV<Float8>(in + r);
+    for (int k = 0; k < r; ++k)
+        a += kernel[k] * (loadV<Float8>(in + k) + loadV<Float8>(in + 2 * r - k));
+    storeV(out, a);
+}
+
+// The vertical pass's run, written straight out as bytes (toByte on every lane).
+[[gnu::always_inline]] inline void kernelColumns8WideToBytes(
+    const float* const* rows, const float* kernel, int r, int x, int n, std::uint8_t* out)
+{
+    typedef int Int8 __attribute__((vector_size(32)));
+    Float8 a = kernel[r] * loadV<Float8>(rows[r] + x);
+    for (int k = 0; k < r; ++k)
+        a += kernel[k] * (loadV<Float8>(rows[k] + x) + loadV<Float8>(rows[2 * r - k] + x));
+    const Float8 zero = {}, top = zero + 255.0f;
+    Float8 v = a + 0.5f;
+    v = v > zero ? v : zero;
+    v = v < top ? v : top;
+    typedef std::uint8_t Byte8 __attribute__((vector_size(8)));
+    const Byte8 bytes = __builtin_convertvector(__builtin_convertvector(v, Int8), Byte8);
+    std::memcpy(out + x, &bytes, size_t(n));
+}
+
+#pragma GCC diagnostic pop
+
+// The horizontal pass over one row of the padded line: runs of eight whose taps are all zero
+// (by the prefix counts of inked input groups) are written as zeros and not flagged.
+template <bool Wide>
+[[gnu::always_inline]] inline void acrossRow(const float* line, const float* kernel, int r,
+    int runW, const int* inkedGroups, int groupCount, float* dst, int* flags)
+{
+    for (int x = 0; x < runW; x += 8) {
+        // Output x .. x + 7 takes input columns x - 2r .. x + 7.
+        const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groupCount);
+        const int last = std::clamp(x / 8 + 1, 0, groupCount);
+        if (inkedGroups[last] == inkedGroups[first]) {
+            std::fill_n(dst + x, 8, 0.0f);
+            continue;
+        }
+        if constexpr (Wide)
+            kernelRun8Wide(line + x, kernel, r, dst + x);
+        else
+            kernelRun8(line + x, kernel, r, dst + x);
+        flags[x / 8] = 1;
+    }
+}
+
+// The vertical pass over one output row: runs with no computed row among their taps stay zero.
+template <bool Wide>
+[[gnu::always_inline]] inline void downRow(const float* const* taps, const float* kernel, int r,
+    int runW, int outW, const int* before, const int* after, float* row, std::uint8_t* dst)
+{
+    for (int x = 0; x < runW; x += 8) {
+        if (after[x / 8] == before[x / 8])
+            continue;
+        const int n = std::min(8, outW - x);
+        if constexpr (Wide) {
+            kernelColumns8WideToBytes(taps, kernel, r, x, n, dst);
+        } else {
+            kernelColumns8(taps, kernel, r, x, row + x);
+            for (int i = 0; i < n; ++i)
+                dst[x + i] = toByte(row[x + i]);
+        }
+    }
+}
+
+using AcrossRowFn = void (*)(const float*, const float*, int, int, const int*, int, float*, int*);
+using DownRowFn = void (*)(const float* const*, const float*, int, int, int, const int*,
+    const int*, float*, std::uint8_t*);
+
+void acrossRowBase(const float* line, const float* kernel, int r, int runW,
+    const int* inkedGroups, int groupCount, float* dst, int* flags)
+{
+    acrossRow<false>(line, kernel, r, runW, inkedGroups, groupCount, dst, flags);
+}
+
+void downRowBase(const float* const* taps, const float* kernel, int r, int runW, int outW,
+    const int* before, const int* after, float* row, std::uint8_t* dst)
+{
+    downRow<false>(taps, kernel, r, runW, outW, before, after, row, dst);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QUILLMARK_WIDE_BLUR 1
+__attribute__((target("avx2"))) void acrossRowWide(const float* line, const float* kernel, int r,
+    int runW, const int* inkedGroups, int groupCount, float* dst, int* flags)
+{
+    acrossRow<true>(line, kernel, r, runW, inkedGroups, groupCount, dst, flags);
+}
+
+__attribute__((target("avx2"))) void downRowWide(const float* const* taps, const float* kernel,
+    int r, int runW, int outW, const int* before, const int* after, float* row, std::uint8_t* dst)
+{
+    downRow<true>(taps, kernel, r, runW, outW, before, after, row, dst);
+}
+#endif
+
+std::atomic<bool> gWideVectorsAllowed { true };
+
+bool wideVectors()
+{
+#ifdef QUILLMARK_WIDE_BLUR
+    static const bool supported = __builtin_cpu_supports("avx2");
+    return supported && gWideVectorsAllowed.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
 }
 
 } // namespace
@@ -240,6 +377,11 @@ std::vector<std::uint8_t> AlphaBlur::apply(
     return result;
 }
 
+bool AlphaBlur::allowWideVectors(bool allowed)
+{
+    return gWideVectorsAllowed.exchange(allowed);
+}
+
 } // namespace platform
 
 namespace platform {
@@ -304,6 +446,14 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
     std::fill_n(rowsStart + size_t(height) * size_t(runW), size_t(2 * r) * size_t(runW), 0.0f);
 
     const int groupCount = (width + 7) / 8;
+#ifdef QUILLMARK_WIDE_BLUR
+    const bool wide = wideVectors();
+    const AcrossRowFn acrossFn = wide ? acrossRowWide : acrossRowBase;
+    const DownRowFn downFn = wide ? downRowWide : downRowBase;
+#else
+    const AcrossRowFn acrossFn = acrossRowBase;
+    const DownRowFn downFn = downRowBase;
+#endif
     forEachBlock(height, long(height) * outW, [&](int block) {
         const int y0 = block * kBlockRows, y1 = std::min(height, y0 + kBlockRows);
         std::vector<float> line(lineLength + size_t(2 * r), 0.0f);
@@ -337,17 +487,7 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
                 continue;
             }
             int* flags = inkedData + size_t(2 * r + y + 1) * size_t(runs);
-            for (int x = 0; x < runW; x += 8) {
-                // Output x .. x + 7 takes input columns x - 2r .. x + 7.
-                const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groupCount);
-                const int last = std::clamp(x / 8 + 1, 0, groupCount);
-                if (inkedGroups[size_t(last)] == inkedGroups[size_t(first)]) {
-                    std::fill_n(dst + x, 8, 0.0f);
-                    continue;
-                }
-                kernelRun8(line.data() + x, kernel, r, dst + x);
-                flags[x / 8] = 1;
-            }
+            acrossFn(line.data(), kernel, r, runW, inkedGroups.data(), groupCount, dst, flags);
         }
     });
     for (int row = 1; row <= acrossRows; ++row) {
@@ -369,14 +509,7 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
             const int* before = inkedData + size_t(y) * size_t(runs);
             const int* after = inkedData + size_t(y + 2 * r + 1) * size_t(runs);
             std::uint8_t* dst = out + size_t(y) * size_t(outW);
-            for (int x = 0; x < runW; x += 8) {
-                if (after[x / 8] == before[x / 8])
-                    continue;
-                kernelColumns8(taps.data(), kernel, r, x, row.data() + x);
-                const int n = std::min(8, outW - x);
-                for (int i = 0; i < n; ++i)
-                    dst[x + i] = toByte(row[size_t(x + i)]);
-            }
+            downFn(taps.data(), kernel, r, runW, outW, before, after, row.data(), dst);
         }
     });
     // Up to 16 MB is kept (a shadow over a few million pixels, redrawn every frame); more is

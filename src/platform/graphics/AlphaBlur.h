@@ -20,6 +20,11 @@ public:
 
     explicit AlphaBlur(double sigma);
 
+    // Whether the exact kernel may use 256-bit vectors where the processor has them (it does
+    // by default); returns the previous setting. Both forms give the same bits: tests compare
+    // them.
+    static bool allowWideVectors(bool allowed);
+
     // How far the blur spreads on each side, in pixels.
     int reach() const { return m_reach; }
 

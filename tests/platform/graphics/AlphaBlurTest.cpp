@@ -128,5 +128,11 @@ TEST(AlphaBlur, SparsePlanesMatchADirectSeparableGaussian)
                     worst, std::abs(int(out[size_t(y * ow + x)]) - int(std::lround(expected))));
             }
         EXPECT_LE(worst, 1);
+        // Four-lane and eight-lane vectors give the same bits.
+        const bool before = AlphaBlur::allowWideVectors(false);
+        const std::vector<std::uint8_t> narrow
+            = blur.apply(pixels.data() + r.step - 1, w, h, w * r.step, r.step);
+        AlphaBlur::allowWideVectors(before);
+        EXPECT_EQ(narrow, out);
     }
 }
