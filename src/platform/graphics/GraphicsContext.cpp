@@ -307,6 +307,27 @@ bool hasWholePixelBounds(const QPainterPath& path)
 // Below this many pixels in all, coverage is rendered and composited on the calling thread.
 constexpr long kParallelCoverage = 64 * 1024;
 
+// Calls f(x) for every x in [0, n) whose coverage k[x] is not zero, stepping over runs of
+// eight clear values at once: most of the pixels around a text are clear.
+template <typename F> inline void forEachCovered(const std::uint8_t* k, int n, F&& f)
+{
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        std::uint64_t run;
+        std::memcpy(&run, k + x, sizeof run);
+        if (run == 0)
+            continue;
+        for (int i = x; i < x + 8; ++i) {
+            if (k[i] != 0)
+                f(i);
+        }
+    }
+    for (; x < n; ++x) {
+        if (k[x] != 0)
+            f(x);
+    }
+}
+
 // An 8-bit coverage plane over a device rectangle.
 struct Coverage {
     QRect rect;
@@ -607,8 +628,9 @@ struct Clip {
                 const std::uint8_t* a = own.row(y, rect.left());
                 const std::uint8_t* b = outer.row(y, rect.left());
                 std::uint8_t* out = bits + (y - rect.top()) * stride;
-                for (int x = 0; x < rect.width(); ++x)
-                    out[x] = std::uint8_t(div255(a[x] * b[x]));
+                std::fill_n(out, rect.width(), std::uint8_t(0));
+                forEachCovered(a, rect.width(),
+                    [&](int x) { out[x] = std::uint8_t(div255(a[x] * b[x])); });
             }
         });
         return all;
@@ -927,12 +949,10 @@ bool GraphicsContext::Impl::drawSelfClipped(const Operation& op, const QRect& ar
                 + (area.left() - s.deviceRect.left());
             const std::uint8_t* k = shape.row(y, area.left());
             const std::uint8_t* o = outer ? outer->row(y, area.left()) : nullptr;
-            for (int x = 0; x < area.width(); ++x) {
-                if (k[x] == 0)
-                    continue;
+            forEachCovered(k, area.width(), [&](int x) {
                 const int clipped = o ? div255(k[x] * o[x]) : k[x];
                 sourceOverPixel(d[x], colour, div255(k[x] * clipped));
-            }
+            });
         }
     });
     return true;
@@ -981,8 +1001,7 @@ bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect
                 + (area.left() - s.deviceRect.left());
             const auto* src = reinterpret_cast<const QRgb*>(band.constScanLine(y - area.top() - top));
             const std::uint8_t* k = clip.row(y, area.left());
-            for (int x = 0; x < area.width(); ++x)
-                sourceOverPixel(d[x], src[x], k[x]);
+            forEachCovered(k, area.width(), [&](int x) { sourceOverPixel(d[x], src[x], k[x]); });
         }
     });
     for (const QRect& band : failed) {
@@ -1358,16 +1377,13 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
             const std::uint8_t* b = shadowRow
                 ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
                 : nullptr;
-            for (int x = 0; x < area.width(); ++x) {
+            std::fill_n(out, area.width(), QRgb(0));
+            forEachCovered(k, area.width(), [&](int x) {
                 const int kx = k[x];
-                if (kx == 0) {
-                    out[x] = 0;
-                    continue;
-                }
                 const int dx = area.left() + x - innerRect.left();
                 const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
                 out[x] = table[size_t(mul255(shade, kx)) * 256 + size_t(div255(kx * p[x]))];
-            }
+            });
         }
     });
 
@@ -1406,15 +1422,13 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
             const std::uint8_t* b = shadowRow
                 ? outer.data() + size_t(y - outerRect.top()) * size_t(outerRect.width())
                 : nullptr;
-            for (int x = 0; x < area.width(); ++x) {
+            forEachCovered(k, area.width(), [&](int x) {
                 const int kx = k[x];
-                if (kx == 0)
-                    continue;
                 const int dx = area.left() + x - outerRect.left();
                 if (b && dx >= 0 && dx < outerRect.width())
                     sourceOverPixel(d[x], tint[b[dx]], kx);
                 sourceOverPixel(d[x], src[x], kx);
-            }
+            });
         }
     });
     if (!inPlace) {
