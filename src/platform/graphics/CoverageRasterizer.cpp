@@ -76,11 +76,17 @@ void sweep(float* cells, int stride, int rows, double x0, double y0, double x1, 
 
 } // namespace
 
-CoverageRasterizer::CoverageRasterizer(const QPainterPath& devicePath)
+CoverageRasterizer::CoverageRasterizer(const QPainterPath& devicePath, const QRect& region)
     : m_rule(devicePath.fillRule())
 {
+    const QRectF within(region);
     const int n = devicePath.elementCount();
-    m_edges.reserve(size_t(n) + 8);
+    try {
+        m_edges.reserve(size_t(n) + 8);
+    } catch (const std::bad_alloc&) {
+        m_failed = true;
+        return;
+    }
     QPointF start, last;
     bool open = false;
     auto close = [&] {
@@ -111,7 +117,7 @@ CoverageRasterizer::CoverageRasterizer(const QPainterPath& devicePath)
                     open = true;
                 }
                 const QPointF c2 = devicePath.elementAt(i + 1), end = devicePath.elementAt(i + 2);
-                addCubic(last, QPointF(e), c2, end);
+                addCubic(last, QPointF(e), c2, end, within);
                 last = end;
                 i += 2;
             }
@@ -136,19 +142,36 @@ CoverageRasterizer::CoverageRasterizer(const QPainterPath& devicePath)
 void CoverageRasterizer::addLine(double x0, double y0, double x1, double y1)
 {
     if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)
-        || y0 == y1)
+        || y0 == y1 || m_failed)
         return;
+    if (m_edges.size() == m_edges.capacity()) {
+        try {
+            m_edges.reserve(m_edges.size() * 2 + 64);
+        } catch (const std::bad_alloc&) {
+            m_failed = true;
+            return;
+        }
+    }
     if (y0 < y1)
         m_edges.push_back({ x0, y0, x1, y1, 1 });
     else
         m_edges.push_back({ x1, y1, x0, y0, -1 });
 }
 
-void CoverageRasterizer::addCubic(
-    const QPointF& p0, const QPointF& p1, const QPointF& p2, const QPointF& p3)
+void CoverageRasterizer::addCubic(const QPointF& p0, const QPointF& p1, const QPointF& p2,
+    const QPointF& p3, const QRectF& region)
 {
     if (!finite(p0) || !finite(p1) || !finite(p2) || !finite(p3))
         return;
+    const double minX = std::min({ p0.x(), p1.x(), p2.x(), p3.x() });
+    const double maxX = std::max({ p0.x(), p1.x(), p2.x(), p3.x() });
+    const double minY = std::min({ p0.y(), p1.y(), p2.y(), p3.y() });
+    const double maxY = std::max({ p0.y(), p1.y(), p2.y(), p3.y() });
+    if (maxX <= region.left() || minX >= region.right() || maxY <= region.top()
+        || minY >= region.bottom() || m_edges.size() >= kMaxEdges) {
+        addLine(p0.x(), p0.y(), p3.x(), p3.y());
+        return;
+    }
     // The chords of n equal steps in t stay within 3/4 * |largest second difference| / n^2
     // of the curve.
     const QPointF d1 = p0 - 2 * p1 + p2, d2 = p1 - 2 * p2 + p3;
@@ -217,6 +240,8 @@ void CoverageRasterizer::accumulate(const QRect& area, int top, int rows, float*
 bool CoverageRasterizer::write(
     const QRect& area, std::uint8_t* out, std::ptrdiff_t stride, bool keepUncovered) const
 {
+    if (m_failed)
+        return false;
     if (area.isEmpty())
         return true;
     const int width = area.width();

@@ -18,9 +18,15 @@ namespace platform {
 
 class CoverageRasterizer {
 public:
-    // Flattens a device-space path. Subpaths are closed implicitly, as a fill closes them;
-    // edges with a coordinate that is not a finite number are left out.
-    explicit CoverageRasterizer(const QPainterPath& devicePath);
+    // Flattens a device-space path for writing the pixels of region. Subpaths are closed
+    // implicitly, as a fill closes them; edges with a coordinate that is not a finite number
+    // are left out. A curve wholly outside region is taken as its chord: what it adds to the
+    // region's pixels depends on its ends alone. Past kMaxEdges edges the remaining curves are
+    // taken as chords too: a path of a million huge curves draws coarsely rather than taking
+    // gigabytes.
+    CoverageRasterizer(const QPainterPath& devicePath, const QRect& region);
+
+    static constexpr size_t kMaxEdges = size_t(1) << 22;
 
     // Writes the coverage of the pixels of area (device space) into out: area's size, rows
     // stride bytes apart. With keepUncovered, pixels the path does not cover are left as they
@@ -38,13 +44,15 @@ private:
         int winding; // +1 downwards in the path's order, -1 upwards
     };
     void addLine(double x0, double y0, double x1, double y1);
-    void addCubic(const QPointF& p0, const QPointF& p1, const QPointF& p2, const QPointF& p3);
+    void addCubic(const QPointF& p0, const QPointF& p1, const QPointF& p2, const QPointF& p3,
+        const QRectF& region);
     // Accumulates the edges over rows [top, top + rows) of area into cells (rows x (width + 2)).
     void accumulate(const QRect& area, int top, int rows, float* cells) const;
 
     std::vector<Edge> m_edges;
     QRectF m_bounds;
     Qt::FillRule m_rule = Qt::WindingFill;
+    bool m_failed = false; // the edges could not be held: write() refuses
 };
 
 } // namespace platform

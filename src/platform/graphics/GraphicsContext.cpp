@@ -454,7 +454,7 @@ Coverage rasterize(const QPainterPath& devicePath, const QRect& area)
     if (subpaths > kFewParts)
         parts = separateParts(devicePath);
     if (parts.size() <= 1) {
-        const CoverageRasterizer rasterizer(devicePath);
+        const CoverageRasterizer rasterizer(devicePath, area);
         parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
             const QRect band(area.left(), area.top() + top, area.width(), bottom - top);
             if (!rasterizer.write(band, bits + top * stride, stride))
@@ -476,7 +476,7 @@ Coverage rasterize(const QPainterPath& devicePath, const QRect& area)
             if (r.isEmpty())
                 return;
             uchar* const at = bits + (r.top() - area.top()) * stride + (r.left() - area.left());
-            if (!CoverageRasterizer(parts[size_t(i)]).write(r, at, stride, true))
+            if (!CoverageRasterizer(parts[size_t(i)], r).write(r, at, stride, true))
                 failed = true;
         });
     }

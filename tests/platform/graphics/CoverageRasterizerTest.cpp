@@ -70,7 +70,7 @@ std::vector<std::uint8_t> supersampledCoverage(const QPainterPath& path, const Q
 std::vector<std::uint8_t> ourCoverage(const QPainterPath& path, const QRect& area)
 {
     std::vector<std::uint8_t> out(size_t(area.width()) * size_t(area.height()), 77);
-    EXPECT_TRUE(CoverageRasterizer(path).write(area, out.data(), area.width()));
+    EXPECT_TRUE(CoverageRasterizer(path, area).write(area, out.data(), area.width()));
     return out;
 }
 
@@ -191,9 +191,25 @@ TEST(CoverageRasterizer, SharedPlanesStripsAndBadInput)
         right.addEllipse(QRectF(30.5, 3.5, 20, 20));
         std::vector<std::uint8_t> shared(size_t(area.width()) * size_t(area.height()), 0);
         // Both parts over the whole area: their rectangles overlap entirely.
-        ASSERT_TRUE(CoverageRasterizer(left).write(area, shared.data(), area.width(), true));
-        ASSERT_TRUE(CoverageRasterizer(right).write(area, shared.data(), area.width(), true));
+        ASSERT_TRUE(CoverageRasterizer(left, area).write(area, shared.data(), area.width(), true));
+        ASSERT_TRUE(CoverageRasterizer(right, area).write(area, shared.data(), area.width(), true));
         EXPECT_EQ(shared, ourCoverage(twoDiscs, area));
+    }
+
+    // A curve wholly left of the area adds to its pixels what its chord adds (it is taken as
+    // its chord), however it loops.
+    {
+        QPainterPath curved, straight;
+        for (QPainterPath* p : { &curved, &straight }) {
+            p->moveTo(-5, -10);
+            if (p == &curved)
+                p->cubicTo(-400, 60, -1e6, -3e5, -2, 40);
+            else
+                p->lineTo(-2, 40);
+            p->lineTo(30, 25);
+            p->closeSubpath();
+        }
+        EXPECT_EQ(ourCoverage(curved, area), ourCoverage(straight, area));
     }
 
     // A tall area is worked in strips of rows: the same values as short areas of its rows.
