@@ -22,10 +22,8 @@ namespace names = platform::TextAttributeNames;
 
 namespace {
 
-// The stroker's work is counted per group of characters; a few groups are stroked on the
-// calling thread.
-constexpr long kStrokeWorkPerGroup = 1;
-constexpr long kParallelStrokeWork = 8;
+// Fewer groups of characters than this are stroked on the calling thread.
+constexpr int kParallelStrokeGroups = 8;
 
 bool isDrawnCharacter(char16_t ch)
 {
@@ -347,9 +345,10 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         stroke.miterLimit = 0.0;
         const auto groups = groupsWithin(outlines, stroke.width + 2.0);
         std::vector<BezierPath> strokes(groups.size());
-        platform::parallelFor(int(groups.size()), long(groups.size()) * kStrokeWorkPerGroup,
-            kParallelStrokeWork,
-            [&](int i) { strokes[size_t(i)] = groupPath(outlines, groups[size_t(i)]).strokedPath(stroke); });
+        platform::parallelFor(
+            int(groups.size()), long(groups.size()), kParallelStrokeGroups, [&](int i) {
+                strokes[size_t(i)] = groupPath(outlines, groups[size_t(i)]).strokedPath(stroke);
+            });
         BezierPath outline;
         for (const BezierPath& part : strokes)
             outline.appendPath(part);

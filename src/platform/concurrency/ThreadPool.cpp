@@ -102,7 +102,6 @@ public:
         {
             std::lock_guard lock(m_mutex);
             m_stop = true;
-            m_stopping.store(true);
         }
         m_wake.notify_all();
         for (auto& t : m_threads)
@@ -166,7 +165,7 @@ private:
     {
         for (;;) {
             std::shared_ptr<Job> job;
-            if (spinUntil([&] { return m_queued.load() > 0 || m_stopping.load(); }, kWorkerSpin)) {
+            if (spinUntil([&] { return m_queued.load() > 0 || m_stop.load(); }, kWorkerSpin)) {
                 std::unique_lock lock(m_mutex);
                 if (m_stop)
                     return;
@@ -192,8 +191,7 @@ private:
     std::atomic<int> m_queued { 0 }; // m_jobs.size(), for spinning workers to read unlocked
     int m_sleeping = 0; // workers waiting on m_wake
     std::vector<std::thread> m_threads;
-    bool m_stop = false;
-    std::atomic<bool> m_stopping { false };
+    std::atomic<bool> m_stop { false }; // set under m_mutex, read by spinning workers too
     std::atomic<int> m_limit { 1 };
 };
 

@@ -328,6 +328,16 @@ template <typename F> inline void forEachCovered(const std::uint8_t* k, int n, F
     }
 }
 
+// A shadow colour (premultiplied) at every coverage 0 .. 255.
+std::array<QRgb, 256> tintsOf(QRgb full)
+{
+    std::array<QRgb, 256> tint;
+    for (int k = 0; k < 256; ++k)
+        tint[size_t(k)] = qRgba(mul255(qRed(full), k), mul255(qGreen(full), k),
+            mul255(qBlue(full), k), mul255(qAlpha(full), k));
+    return tint;
+}
+
 // An 8-bit coverage plane over a device rectangle.
 struct Coverage {
     QRect rect;
@@ -830,6 +840,23 @@ struct GraphicsContext::Impl {
         s.painter->begin(s.image);
         s.clipApplied = false;
     }
+    // A shadow's offset in whole device pixels (base space is y-up, scaled by the base scale),
+    // and its blur (sigma half the blur size, in device pixels).
+    QPoint shadowOffset(const Shadow& shadow) const
+    {
+        auto toPixels = [](double v) {
+            return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e7, 1e7))) : 0;
+        };
+        return QPoint(toPixels(shadow.offset.width * baseScale),
+            toPixels(-shadow.offset.height * baseScale));
+    }
+    AlphaBlur shadowBlur(const Shadow& shadow) const
+    {
+        const double size = std::isfinite(shadow.blur) ? std::max(shadow.blur, 0.0) : 0.0;
+        return AlphaBlur(size * baseScale / 2.0);
+    }
+    // Paints op through the painter's own clip, within rows when given (device space).
+    void paintWithPainter(const Operation& op, const std::optional<QRect>& rows = std::nullopt);
     void drawOffscreen(const Operation& op, const QRect& shapeArea);
     bool innerShadowOnCoverage(const Shadow& shadow, double alpha);
     std::vector<std::uint8_t> coverageMask(const Operation& op, const QRect& area, bool withShape);
@@ -876,14 +903,25 @@ void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
         noteDrawn(area);
         return;
     }
+    paintWithPainter(op);
+    noteDrawn(area);
+}
+
+void GraphicsContext::Impl::paintWithPainter(const Operation& op, const std::optional<QRect>& rows)
+{
+    Surface& s = surface();
     applyClip(s, state().clip);
     QPainter& p = *s.painter;
+    if (rows) {
+        p.setTransform(s.deviceToPainter);
+        p.setClipRect(*rows, Qt::IntersectClip);
+        s.clipApplied = false; // the next drawing sets the state's clip again
+    }
     resetPainter(p);
     p.setOpacity(op.alpha);
     p.setCompositionMode(toQtMode(op.mode));
     p.setTransform(op.userToDevice * s.deviceToPainter);
     op.paint(p, true);
-    noteDrawn(area);
 }
 
 // The coverage of the clip (and the shape) as the painter's own clip gives it.
@@ -1004,17 +1042,8 @@ bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect
             forEachCovered(k, area.width(), [&](int x) { sourceOverPixel(d[x], src[x], k[x]); });
         }
     });
-    for (const QRect& band : failed) {
-        applyClip(s, state().clip);
-        QPainter& p = *s.painter;
-        p.setTransform(s.deviceToPainter);
-        p.setClipRect(band, Qt::IntersectClip);
-        resetPainter(p);
-        p.setOpacity(op.alpha);
-        p.setTransform(op.userToDevice * s.deviceToPainter);
-        op.paint(p, true);
-        s.clipApplied = false;
-    }
+    for (const QRect& band : failed)
+        paintWithPainter(op, band);
     return true;
 }
 
@@ -1082,14 +1111,8 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     QRect shadowArea;
     QRect buffer = shapeArea.intersected(visible);
     if (shadowed) {
-        const Shadow& sh = *st.shadow;
-        auto toPixels = [](double v) {
-            return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e7, 1e7))) : 0;
-        };
-        offset = QPoint(
-            toPixels(sh.offset.width * baseScale), toPixels(-sh.offset.height * baseScale));
-        const double b = std::isfinite(sh.blur) ? std::max(sh.blur, 0.0) : 0.0;
-        blur.emplace(b * baseScale / 2.0);
+        offset = shadowOffset(*st.shadow);
+        blur.emplace(shadowBlur(*st.shadow));
         const int reach = blur->reach();
         shadowArea = shapeArea.translated(offset)
                          .adjusted(-reach, -reach, reach, reach)
@@ -1155,13 +1178,8 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         const QRect planeRect(planeOrigin, QSize(bw, buffer.height() + 2 * reach));
         const QRect area = planeRect.intersected(shadowArea);
         if (!area.isEmpty()) {
-            const QColor c = st.shadow->color.toQt();
-            const QRgb full = qPremultiply(c.rgba());
-            // The shadow colour at every coverage, premultiplied.
-            std::array<QRgb, 256> tint;
-            for (int k = 0; k < 256; ++k)
-                tint[size_t(k)] = qRgba(mul255(qRed(full), k), mul255(qGreen(full), k),
-                    mul255(qBlue(full), k), mul255(qAlpha(full), k));
+            const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
+            const std::array<QRgb, 256> tint = tintsOf(full);
             auto blurredRow = [&](int deviceY) {
                 return blurred.data() + size_t(deviceY - planeOrigin.y()) * size_t(bw)
                     + size_t(area.left() - planeOrigin.x());
@@ -1303,13 +1321,8 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
         return true;
     const QPainterPath& device = clip->paths.back();
 
-    auto toPixels = [](double v) {
-        return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e7, 1e7))) : 0;
-    };
-    const QPoint offset(
-        toPixels(shadow.offset.width * baseScale), toPixels(-shadow.offset.height * baseScale));
-    const double blurSize = std::isfinite(shadow.blur) ? std::max(shadow.blur, 0.0) : 0.0;
-    const AlphaBlur blur(blurSize * baseScale / 2.0);
+    const QPoint offset = shadowOffset(shadow);
+    const AlphaBlur blur = shadowBlur(shadow);
     const int reach = blur.reach();
 
     // The path's coverage is needed over the area and where the area's shadow comes from.
@@ -1393,11 +1406,7 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
         layer.constBits() + alphaByte, area.width(), area.height(), int(layer.bytesPerLine()), 4);
     const QRect outerRect(area.topLeft() - QPoint(reach, reach) + offset,
         QSize(area.width() + 2 * reach, area.height() + 2 * reach));
-    const QRgb shade = qPremultiply(shadow.color.toQt().rgba());
-    std::array<QRgb, 256> tint;
-    for (int k = 0; k < 256; ++k)
-        tint[size_t(k)] = qRgba(mul255(qRed(shade), k), mul255(qGreen(shade), k),
-            mul255(qBlue(shade), k), mul255(qAlpha(shade), k));
+    const std::array<QRgb, 256> tint = tintsOf(qPremultiply(shadow.color.toQt().rgba()));
 
     // The shadow, then the layer, through the clip: onto the pixels, or gathered into one
     // picture put down by the painter.

@@ -16,52 +16,33 @@ using namespace platform;
 
 namespace {
 
-// The painter's coverage of a device path over area, as an 8-bit plane.
-std::vector<std::uint8_t> painterCoverage(const QPainterPath& path, const QRect& area)
+// The painter's antialiased fill of a device path over area, at scale times the size and
+// averaged back down, as an 8-bit plane. At scale 16 the painter's flattening of curves (within
+// a quarter of its pixel) is a sixtieth of ours, so the averages stand for the exact areas
+// within a few levels.
+std::vector<std::uint8_t> painterCoverage(const QPainterPath& path, const QRect& area, int scale = 1)
 {
-    QImage argb(area.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage argb(area.size() * scale, QImage::Format_ARGB32_Premultiplied);
     argb.fill(0);
     {
         QPainter p(&argb);
         p.setRenderHint(QPainter::Antialiasing);
+        p.scale(scale, scale);
         p.translate(-area.left(), -area.top());
         p.fillPath(path, Qt::black);
     }
-    std::vector<std::uint8_t> out(size_t(area.width()) * size_t(area.height()));
-    for (int y = 0; y < area.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        for (int x = 0; x < area.width(); ++x)
-            out[size_t(y) * size_t(area.width()) + size_t(x)] = std::uint8_t(qAlpha(row[x]));
-    }
-    return out;
-}
-
-// The reference: the painter's antialiased fill at sixteen times the size, averaged back down.
-// The painter flattens curves within a quarter of its pixel, a sixtieth of ours at this size,
-// so the averages stand for the exact areas within a few levels.
-std::vector<std::uint8_t> supersampledCoverage(const QPainterPath& path, const QRect& area)
-{
-    constexpr int k = 16;
-    QImage argb(area.size() * k, QImage::Format_ARGB32_Premultiplied);
-    argb.fill(0);
-    {
-        QPainter p(&argb);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(k, k);
-        p.translate(-area.left(), -area.top());
-        p.fillPath(path, Qt::black);
-    }
+    const int samples = scale * scale;
     std::vector<std::uint8_t> out(size_t(area.width()) * size_t(area.height()));
     for (int y = 0; y < area.height(); ++y) {
         for (int x = 0; x < area.width(); ++x) {
             int sum = 0;
-            for (int sy = 0; sy < k; ++sy) {
-                const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y * k + sy));
-                for (int sx = 0; sx < k; ++sx)
-                    sum += qAlpha(row[x * k + sx]);
+            for (int sy = 0; sy < scale; ++sy) {
+                const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y * scale + sy));
+                for (int sx = 0; sx < scale; ++sx)
+                    sum += qAlpha(row[x * scale + sx]);
             }
             out[size_t(y) * size_t(area.width()) + size_t(x)]
-                = std::uint8_t((sum + k * k / 2) / (k * k));
+                = std::uint8_t((sum + samples / 2) / samples);
         }
     }
     return out;
@@ -168,7 +149,7 @@ TEST(CoverageRasterizer, AgreesWithThePaintersFills)
         EXPECT_LT(painter.mean, 1.0);
         // Against the exact areas (where no edges cross inside a pixel: the star's corners
         // are counted by their winding, as the painter counts them).
-        const Difference exact = compare(ours, supersampledCoverage(r.path, r.area), r.area.width());
+        const Difference exact = compare(ours, painterCoverage(r.path, r.area, 16), r.area.width());
         EXPECT_LT(exact.mean, 0.5);
     }
 }
