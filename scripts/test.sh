@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer, and
-# runs every test headless. Exits non-zero on any failure.
+# Installs what is missing, then builds and runs every test twice, headless: once with
+# AddressSanitizer and UndefinedBehaviorSanitizer, once in the release build that
+# scripts/run.sh makes (users run that build, and compilers fault where sanitizers change the
+# code). Arguments go to CTest in both runs. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 
-build=${QUILLMARK_TEST_BUILD_DIR:-build/sanitize}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON \
-  -DQUILLMARK_BUILD_BENCH=OFF
-cmake --build "$build" --parallel "$(nproc)"
-
+jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" --timeout 300 "$@"
+
+run_suite() { # build dir, then cmake options
+  local build=$1
+  shift
+  echo "== $build"
+  cmake -S . -B "$build" -G Ninja "$@" >/dev/null
+  cmake --build "$build" --parallel "$jobs"
+  ctest --test-dir "$build" --output-on-failure --parallel "$jobs" --timeout 300 "${ctest_args[@]}"
+}
+
+ctest_args=("$@")
+run_suite "${QUILLMARK_TEST_BUILD_DIR:-build/sanitize}" -DCMAKE_BUILD_TYPE=Debug \
+  -DQUILLMARK_SANITIZE=ON -DQUILLMARK_BUILD_BENCH=OFF
+# The same configuration as scripts/run.sh.
+run_suite "${QUILLMARK_RELEASE_BUILD_DIR:-build/release}" -DCMAKE_BUILD_TYPE=Release

@@ -1,6 +1,7 @@
 // Basic drawing semantics: y-up coordinates, upright pictures, the state stack, clipping and
 // the blend modes that must act only where a shape covers.
 #include "platform/graphics/GraphicsContext.h"
+#include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 
 #include <gtest/gtest.h>
@@ -180,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(GraphicsContext, BlendModes,
         ModeCase { "source_out", BlendMode::SourceOut, 1.0, kNone, kBlue },
         ModeCase { "source_atop", BlendMode::SourceAtop, 1.0, kBlue, kNone },
         ModeCase { "source_in", BlendMode::SourceIn, 1.0, kBlue, kNone }),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::RowName());
 
 struct OperationCase {
     const char* name;
@@ -221,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(GraphicsContext, PictureOperations,
         OperationCase { "source_atop", CompositingOperation::SourceAtop, 1.0, kBlue, kNone },
         OperationCase { "source_atop_half", CompositingOperation::SourceAtop, 0.5,
             { 127, 0, 128, 255 }, kNone }),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::RowName());
 
 TEST(GraphicsContext, PatternTilesUprightFromThePhase)
 {

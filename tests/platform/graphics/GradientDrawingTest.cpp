@@ -1,6 +1,7 @@
 // Gradients across a path's bounds at an angle, radial from the bounds' centre, and the
 // two-point and two-circle forms with and without extension.
 #include "platform/graphics/GraphicsContext.h"
+#include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(GraphicsContext, LinearInPath,
         AngleCase { "angle_180_right_to_left", 180, { 99, 30 }, { 0, 30 } },
         AngleCase { "angle_45_corner_to_corner", 45, { 0, 0 }, { 99, 59 } },
         AngleCase { "angle_minus_45", -45, { 0, 59 }, { 99, 0 } }),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::RowName());
 
 TEST(GraphicsContext, LinearInPathAtAngleIsHalfwayAtTheCentreAndStaysInThePath)
 {
@@ -106,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(GraphicsContext, TwoPointExtension,
         ExtensionCase { "before", GradientDrawsBeforeStart, true, false },
         ExtensionCase { "after", GradientDrawsAfterEnd, false, true },
         ExtensionCase { "both", GradientDrawsBeforeStart | GradientDrawsAfterEnd, true, true }),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::RowName());
 
 TEST(GraphicsContext, TwoCircleGradientStaysInsideTheHullOfItsCircles)
 {

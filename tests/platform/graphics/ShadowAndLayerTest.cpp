@@ -1,5 +1,6 @@
 // Shadows (device-space offset and blur, drawn under the shape) and transparency layers.
 #include "platform/graphics/GraphicsContext.h"
+#include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 
 #include <cmath>
@@ -63,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(GraphicsContext, HardShadow,
                 c.rotateCTM(M_PI);
             },
             10 }),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::RowName());
 
 // The blurred edge of a large shadow follows the Gaussian's cumulative profile.
 struct BlurCase {
@@ -103,7 +104,7 @@ TEST_P(BlurredShadow, EdgeMatchesGaussianOfHalfTheBlur)
 INSTANTIATE_TEST_SUITE_P(GraphicsContext, BlurredShadow,
     ::testing::Values(BlurCase { "blur_4", 4, 1, 2 }, BlurCase { "blur_10", 10, 1, 2 },
         BlurCase { "blur_10_at_scale_2", 10, 2, 2 }, BlurCase { "blur_60_box_passes", 60, 1, 6 }),
-    [](const auto& info) { return std::string(info.param.name); });
+    testsupport::RowName());
 
 TEST(GraphicsContext, ShadowLiesUnderItsShape)
 {
