@@ -1,14 +1,12 @@
 #include "boxes/MyImageViewSuper.h"
 
+#include "boxes/BoxFrameDrawing.h"
 #include "boxes/BoxesLogging.h"
 #include "boxes/MyImageView.h"
 #include "boxes/MyImageViewOverlay.h"
 
-#include <array>
-
 using platform::BezierPath;
 using platform::GraphicsContext;
-using platform::Point;
 using platform::Rect;
 
 MyImageViewSuper::MyImageViewSuper(std::unique_ptr<MyImageView> imageView, const Rect& frame)
@@ -41,14 +39,7 @@ void MyImageViewSuper::drawRect(const Rect& dirty, GraphicsContext& ctx)
     const MyImageView* b = imgView();
     if (subviewCount() == 0 || !b)
         return;
-    std::array<Point, 8> q;
-    b->GetFourPoints(q, -b->borderSize() * 0.5);
-    BezierPath path;
-    path.moveTo(q[0]);
-    path.lineTo(q[1]);
-    path.lineTo(q[2]);
-    path.lineTo(q[3]);
-    path.closePath();
+    const BezierPath path = BoxFrame::insideBorder(*b);
     const double turn = b->rotationAngle();
     const SZGradient fill = b->backColor().gradientWithOpacity(b->layerOpacity(), turn);
 

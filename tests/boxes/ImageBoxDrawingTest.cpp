@@ -218,3 +218,53 @@ TEST(ImageBoxEvents, PressOnATurnedBoxInAZoomedHostedContainer)
     EXPECT_NEAR(container->boxPresses[0].x, centre.x, 1e-6);
     EXPECT_NEAR(container->boxPresses[0].y, centre.y, 1e-6);
 }
+
+// A moved box must look the same wherever it stands (its warped picture is reused after a
+// move): the border's gradient spans the ring's own bounds, not bounds stretched to the
+// container's origin.
+TEST(ImageBoxDrawing, GradientBorderIsTheSameAfterAMove)
+{
+    SZGradient blackToWhite;
+    blackToWhite.gradientType = SZGradient::LinearFill;
+    blackToWhite.gradient = platform::Gradient(Color(0, 0, 0), Color(1, 1, 1));
+    blackToWhite.angle = 0;
+    auto ringAt = [&](const Point& origin) {
+        ImageNest nest(Rect(origin.x, origin.y, 60, 40));
+        nest.box->setBackColor(solid(Color(1, 0, 0, 1)));
+        nest.box->setBorderColor(blackToWhite);
+        nest.box->setBorderSize(10);
+        // The ring reaches 5 past the outline; look a little further.
+        const int x = int(origin.x) - 8, yUp = int(origin.y) - 8, w = 76, h = 56;
+        const QImage all = nest.render();
+        return all.copy(x, all.height() - yUp - h, w, h);
+    };
+    const QImage nearOrigin = ringAt(Point(10, 10));
+    const QImage farAway = ringAt(Point(120, 95));
+    EXPECT_EQ(testsupport::worstDifference(nearOrigin, farAway), 0);
+    // And the gradient does run across the ring.
+    EXPECT_LT(testsupport::pixelAt(farAway, 4, 28).r, 60);
+    EXPECT_GT(testsupport::pixelAt(farAway, 71, 28).r, 200);
+}
+
+// The inner shadow's layer carries the box's opacity; inside it the quad is opaque, so the
+// middle of a translucent box is left as it was, not tinted by the shadow colour.
+TEST(ImageBoxDrawing, InnerShadowOfATranslucentBoxLeavesTheInsideClear)
+{
+    struct Row {
+        float opacity;
+        int band; // the shaded band's grey over white
+    };
+    for (const Row row : { Row { 1.0f, 0 }, Row { 0.5f, 128 } }) {
+        SCOPED_TRACE(row.opacity);
+        ImageNest nest(Rect(50, 40, 100, 60), Color(1, 1, 1, 1));
+        nest.box->setBackColor(solid(Color(0, 0, 0, 0), SZGradient::NoFill));
+        nest.box->setLayerOpacity(row.opacity);
+        nest.box->setInnerShadowColor(Color(0, 0, 0, 1));
+        nest.box->setInnerShadowOffsetSize(10);
+        nest.box->setInnerShadowAngle(180);
+        nest.box->setInnerShadowBlurSize(0);
+        const QImage px = nest.render();
+        EXPECT_PIXEL_NEAR(px, 100, 70, kWhite, 1);
+        EXPECT_PIXEL_NEAR(px, 145, 70, (Rgba { row.band, row.band, row.band, 255 }), 3);
+    }
+}
