@@ -232,17 +232,13 @@ Image tiledImageToSize(const Image& image, Size target)
     const double w = image.size().width, h = image.size().height;
     if (image.isNull() || !std::isfinite(w) || !std::isfinite(h) || !pixelsFor(target, false))
         return {};
-    // Sizes were checked against the picture limit, so these fit an int.
-    const int iw = int(std::clamp(w, 0.0, double(kMaxImagePixels)));
-    const int ih = int(std::clamp(h, 0.0, double(kMaxImagePixels)));
-    const int tw = int(target.width), th = int(target.height);
     return drawnImage(target, [&](GraphicsContext& ctx) {
-        if (iw <= 0 || ih <= 0)
+        if (!(w > 0) || !(h > 0))
             return; // an empty picture of the target size
-        const int nx = (tw + iw - 1) / iw, ny = (th + ih - 1) / ih;
-        for (int i = 0; i < nx; ++i)
-            for (int j = 0; j < ny; ++j)
-                ctx.drawImage(image, Rect(i * w, j * h, w, h), wholeRect(image));
+        // One pattern fill, whatever the number of copies: a tiny picture tiled over a large
+        // size would otherwise be millions of separate draws.
+        ctx.fillPathWithPattern(
+            BezierPath::rect(Rect(0, 0, target.width, target.height)), image, Point(0, 0));
     });
 }
 

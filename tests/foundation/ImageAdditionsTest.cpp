@@ -74,6 +74,32 @@ TEST(ImageAdditions, ScalingFittingFillingTiling)
     EXPECT_TRUE(tiledImageToSize(wide, Size(1e9, 1e9)).isNull()) << "bounded allocation";
 }
 
+// Copies start at the bottom-left corner, upright, and keep every pixel of the picture: a
+// 2 x 2 picture of four colours tiled to 5 x 3 repeats it exactly, cut at the top and right.
+TEST(ImageAdditions, TilesRepeatUprightFromTheBottomLeft)
+{
+    const Rgba colours[2][2] = { { { 255, 0, 0, 255 }, { 0, 255, 0, 255 } }, // bottom row
+        { { 0, 0, 255, 255 }, { 255, 255, 255, 255 } } }; // top row
+    QImage four(2, 2, QImage::Format_ARGB32_Premultiplied);
+    for (int yUp = 0; yUp < 2; ++yUp)
+        for (int x = 0; x < 2; ++x) {
+            const Rgba c = colours[yUp][x];
+            four.setPixel(x, 1 - yUp, qRgba(c.r, c.g, c.b, c.a));
+        }
+    const QImage tiles = tiledImageToSize(Image::fromQImage(four), Size(5, 3)).toQImage();
+    ASSERT_EQ(tiles.size(), QSize(5, 3));
+    for (int yUp = 0; yUp < 3; ++yUp)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(pixelAt(tiles, x, yUp), colours[yUp % 2][x % 2]) << x << ", " << yUp;
+
+    // A single pixel over a large picture is one fill, not millions of draws.
+    QImage dot(1, 1, QImage::Format_ARGB32_Premultiplied);
+    dot.fill(qRgba(10, 20, 30, 255));
+    const QImage big = tiledImageToSize(Image::fromQImage(dot), Size(2000, 2000)).toQImage();
+    for (const QPoint p : { QPoint(0, 0), QPoint(1999, 1999), QPoint(1000, 7) })
+        EXPECT_EQ(pixelAt(big, p.x(), p.y()), (Rgba { 10, 20, 30, 255 }));
+}
+
 TEST(ImageAdditions, RepresentationsAndPixelSize)
 {
     auto rep = [](int w, int h) {
