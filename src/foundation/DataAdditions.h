@@ -5,8 +5,9 @@
 #include <QByteArray>
 #include <optional>
 
-// The array archived in data, read with only arrays and data allowed (anything else inside
-// reads as null); nothing, with a log line, when data is not such an archive.
+// The array archived in data, read with only arrays and data allowed; nothing, with a log
+// line, when data is not such an archive or anything in the array, at any depth, is of
+// another class (an object, a number, text, a dictionary, null).
 std::optional<platform::ArchiveArray> toDataArray(const QByteArray& data);
 
 // Archive data of the array, without requiring secure coding; nothing, with a log line, when

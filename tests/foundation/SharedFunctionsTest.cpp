@@ -79,25 +79,3 @@ TEST(AlertAdditions, RunModalErrorIsCriticalWithTheMessageAlone)
     EXPECT_EQ(recorder->shown[0].first, platform::AlertStyle::Critical);
     EXPECT_EQ(recorder->shown[0].second, QStringLiteral("Unsupported image format!"));
 }
-
-#include "foundation/DataAdditions.h"
-#include "foundation/SZGradient.h"
-
-TEST(DataAdditions, ArraysRoundTripAndObjectsAreNotAllowedBack)
-{
-    using platform::ArchiveValue;
-    const platform::ArchiveArray items
-        = { ArchiveValue::fromBytes("abc"), ArchiveValue::fromInt32(7),
-              ArchiveValue::fromObject(std::make_shared<const SZGradient>()) };
-    const auto data = fromDataAry(items);
-    ASSERT_TRUE(data);
-    const auto back = toDataArray(*data);
-    ASSERT_TRUE(back);
-    ASSERT_EQ(back->size(), 3u);
-    EXPECT_EQ((*back)[0].toBytes(), QByteArray("abc"));
-    EXPECT_EQ((*back)[1].toInt32(), 7);
-    EXPECT_TRUE((*back)[2].isNull()) << "only arrays and data are allowed";
-
-    EXPECT_FALSE(toDataArray(QByteArray("garbage")));
-    EXPECT_FALSE(toDataArray(data->left(data->size() / 2)));
-}

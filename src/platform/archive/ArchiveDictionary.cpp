@@ -8,22 +8,39 @@ ArchiveDictionary::ArchiveDictionary(std::initializer_list<Entry> entries)
         insert(entry.first, entry.second);
 }
 
+qsizetype ArchiveDictionary::position(const QString& key) const
+{
+    if (m_entries.size() >= kIndexFrom)
+        return m_index.value(key, -1);
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].first == key)
+            return qsizetype(i);
+    }
+    return -1;
+}
+
 void ArchiveDictionary::insert(const QString& key, ArchiveValue value)
 {
-    const auto found = m_index.constFind(key);
-    if (found != m_index.constEnd()) {
-        m_entries[size_t(*found)].second = std::move(value);
+    const qsizetype found = position(key);
+    if (found >= 0) {
+        m_entries[size_t(found)].second = std::move(value);
         return;
     }
-    m_index.insert(key, qsizetype(m_entries.size()));
     m_entries.emplace_back(key, std::move(value));
+    if (m_entries.size() == kIndexFrom) {
+        m_index.reserve(qsizetype(kIndexFrom));
+        for (size_t i = 0; i < m_entries.size(); ++i)
+            m_index.insert(m_entries[i].first, qsizetype(i));
+    } else if (m_entries.size() > kIndexFrom) {
+        m_index.insert(key, qsizetype(m_entries.size() - 1));
+    }
 }
 
 const ArchiveValue& ArchiveDictionary::value(const QString& key) const
 {
     static const ArchiveValue null;
-    const auto found = m_index.constFind(key);
-    return found == m_index.constEnd() ? null : m_entries[size_t(*found)].second;
+    const qsizetype found = position(key);
+    return found < 0 ? null : m_entries[size_t(found)].second;
 }
 
 QStringList ArchiveDictionary::keys() const

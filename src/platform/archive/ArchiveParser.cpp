@@ -11,19 +11,83 @@ namespace fmt = archiveformat;
 
 namespace {
 
-// Containers grow as their items are read, never by what their header claims: a claimed
-// length only guides the first reservation.
-constexpr qint64 kMaxReserve = 1024;
+// Strings from this length on keep a buffer of their own: a picture's bytes are then shared
+// by the value built from them instead of copied.
+constexpr qint64 kOwnBufferFrom = 256;
 
 } // namespace
 
-const ArchiveNode* ArchiveNode::find(const QString& key) const
+const ArchiveNode* ArchiveTree::root() const
 {
-    for (size_t i = keys.size(); i-- > 0;) {
-        if (keys[i] == key)
-            return &items[i];
+    return m_nodes.empty() ? nullptr : &m_nodes[size_t(m_root)];
+}
+
+std::span<const ArchiveNode> ArchiveTree::items(const ArchiveNode& array) const
+{
+    if (array.kind != ArchiveNode::Kind::Array || array.count == 0)
+        return {};
+    return { m_nodes.data() + array.first, array.count };
+}
+
+quint64 ArchiveTree::firstEntry(const ArchiveNode& map) const
+{
+    // An object's entries follow its class name.
+    return map.first + (map.kind == ArchiveNode::Kind::Object ? 1 : 0);
+}
+
+const ArchiveNode& ArchiveTree::key(const ArchiveNode& map, quint32 i) const
+{
+    return m_nodes[size_t(firstEntry(map) + 2 * quint64(i))];
+}
+
+const ArchiveNode& ArchiveTree::value(const ArchiveNode& map, quint32 i) const
+{
+    return m_nodes[size_t(firstEntry(map) + 2 * quint64(i) + 1)];
+}
+
+const ArchiveNode* ArchiveTree::find(const ArchiveNode& map, const QString& key) const
+{
+    if (map.kind != ArchiveNode::Kind::Map && map.kind != ArchiveNode::Kind::Object)
+        return nullptr;
+    for (quint32 i = map.count; i-- > 0;) {
+        const QByteArrayView k = view(this->key(map, i));
+        if (QAnyStringView::equal(QUtf8StringView(k.data(), k.size()), key))
+            return &value(map, i);
     }
     return nullptr;
+}
+
+QString ArchiveTree::className(const ArchiveNode& object) const
+{
+    return object.kind == ArchiveNode::Kind::Object ? text(m_nodes[size_t(object.first)])
+                                                    : QString();
+}
+
+QByteArrayView ArchiveTree::view(const ArchiveNode& node) const
+{
+    if (node.kind != ArchiveNode::Kind::Bytes && node.kind != ArchiveNode::Kind::String)
+        return {};
+    if (node.ownBuffer)
+        return m_ownBuffers[size_t(node.first)];
+    return QByteArrayView(m_smallStrings).sliced(qsizetype(node.first), node.count);
+}
+
+QByteArray ArchiveTree::bytes(const ArchiveNode& node) const
+{
+    if (node.kind == ArchiveNode::Kind::Bytes && node.ownBuffer)
+        return m_ownBuffers[size_t(node.first)]; // shared, not copied
+    return view(node).toByteArray();
+}
+
+QString ArchiveTree::text(const ArchiveNode& node) const
+{
+    const QByteArrayView v = view(node);
+    return QString::fromUtf8(v.data(), v.size());
+}
+
+Rect ArchiveTree::rect(const ArchiveNode& node) const
+{
+    return node.kind == ArchiveNode::Kind::Rect ? m_rects[size_t(node.first)] : Rect();
 }
 
 ArchiveParser::ArchiveParser(const ArchiveLimits& limits)
@@ -40,32 +104,53 @@ bool ArchiveParser::fail(QCborStreamReader& reader, const QString& why)
     return false;
 }
 
-bool ArchiveParser::parse(const QByteArray& data, ArchiveNode& root)
+bool ArchiveParser::parse(const QByteArray& data, ArchiveTree& tree)
 {
     m_error.clear();
     m_values = 0;
     m_size = data.size();
+    m_pending.clear();
+    tree = ArchiveTree();
+    m_tree = &tree;
     QCborStreamReader reader(data);
-    if (m_size > m_limits.maxInputSize)
-        return fail(reader, QStringLiteral("archive of %1 bytes is too large").arg(m_size));
-    for (const std::uint64_t tag : { fmt::kTagSelfDescribe, fmt::kTagArchive }) {
-        if (!reader.isTag() || quint64(reader.toTag()) != tag || !reader.next())
+    const bool ok = [&] {
+        if (m_size > m_limits.maxInputSize)
+            return fail(reader, QStringLiteral("archive of %1 bytes is too large").arg(m_size));
+        for (const std::uint64_t tag : { fmt::kTagSelfDescribe, fmt::kTagArchive }) {
+            if (!reader.isTag() || quint64(reader.toTag()) != tag || !reader.next())
+                return fail(reader, QStringLiteral("not a keyed archive"));
+        }
+        if (!reader.isMap())
             return fail(reader, QStringLiteral("not a keyed archive"));
-    }
-    if (!reader.isMap())
-        return fail(reader, QStringLiteral("not a keyed archive"));
-    root = ArchiveNode();
-    root.kind = ArchiveNode::Kind::Map;
-    if (!countValue() || !parseMap(reader, 1, root))
-        return fail(reader, QStringLiteral("unreadable archive"));
-    if (reader.currentOffset() != m_size)
-        return fail(reader, QStringLiteral("data after the end of the archive"));
-    return true;
+        ArchiveNode root;
+        root.kind = ArchiveNode::Kind::Map;
+        if (!countValue() || !parseMap(reader, 1, root, 0))
+            return fail(reader, QStringLiteral("unreadable archive"));
+        if (reader.currentOffset() != m_size)
+            return fail(reader, QStringLiteral("data after the end of the archive"));
+        tree.m_root = tree.m_nodes.size();
+        tree.m_nodes.push_back(root);
+        return true;
+    }();
+    m_pending = {};
+    m_tree = nullptr;
+    if (!ok)
+        tree = ArchiveTree(); // nothing half-read is kept
+    return ok;
 }
 
 bool ArchiveParser::countValue()
 {
     return ++m_values <= m_limits.maxValues;
+}
+
+quint64 ArchiveParser::commit(size_t from)
+{
+    std::vector<ArchiveNode>& nodes = m_tree->m_nodes;
+    const quint64 first = nodes.size();
+    nodes.insert(nodes.end(), m_pending.begin() + qsizetype(from), m_pending.end());
+    m_pending.resize(from);
+    return first;
 }
 
 bool ArchiveParser::checkLength(QCborStreamReader& reader, qint64 minimumBytesPerItem)
@@ -79,31 +164,40 @@ bool ArchiveParser::checkLength(QCborStreamReader& reader, qint64 minimumBytesPe
     return true;
 }
 
-bool ArchiveParser::parseValue(QCborStreamReader& reader, int depth, ArchiveNode& node)
+bool ArchiveParser::parseValue(QCborStreamReader& reader, int depth)
 {
     if (depth > m_limits.maxDepth)
         return fail(reader, QStringLiteral("values nested deeper than %1").arg(m_limits.maxDepth));
     if (!countValue())
         return fail(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues));
     using K = ArchiveNode::Kind;
+    ArchiveNode node;
+    bool ok = true;
+    bool advance = true; // whether the item still has to be stepped over
     switch (reader.type()) {
     case QCborStreamReader::UnsignedInteger:
     case QCborStreamReader::NegativeInteger:
-        return parseInteger(reader, node, false);
+        ok = parseInteger(reader, node, false);
+        advance = false;
+        break;
     case QCborStreamReader::ByteArray:
-        node.kind = K::Bytes;
-        return readBytes(reader, node.bytes);
     case QCborStreamReader::String:
-        node.kind = K::String;
-        return readText(reader, node.text);
+        ok = readString(reader, node);
+        advance = false;
+        break;
     case QCborStreamReader::Array:
-        node.kind = K::Array;
-        return parseArray(reader, depth, node);
+        ok = parseArray(reader, depth, node);
+        advance = false;
+        break;
     case QCborStreamReader::Map:
         node.kind = K::Map;
-        return parseMap(reader, depth, node);
+        ok = parseMap(reader, depth, node, m_pending.size());
+        advance = false;
+        break;
     case QCborStreamReader::Tag:
-        return parseTagged(reader, depth, node);
+        ok = parseTagged(reader, depth, node);
+        advance = false;
+        break;
     case QCborStreamReader::SimpleType:
         if (reader.isBool()) {
             node.kind = K::Bool;
@@ -127,8 +221,11 @@ bool ArchiveParser::parseValue(QCborStreamReader& reader, int depth, ArchiveNode
     case QCborStreamReader::Invalid:
         return fail(reader, reader.lastError().toString());
     }
-    if (!reader.next())
+    if (!ok)
+        return false;
+    if (advance && !reader.next())
         return fail(reader, reader.lastError().toString());
+    m_pending.push_back(node);
     return true;
 }
 
@@ -183,16 +280,19 @@ bool ArchiveParser::parseTagged(QCborStreamReader& reader, int depth, ArchiveNod
                 if (!reader.next())
                     return fail(reader, reader.lastError().toString());
             } else {
-                ArchiveNode skipped;
-                if (!parseValue(reader, depth + 1, skipped))
+                if (!parseValue(reader, depth + 1))
                     return false;
+                m_pending.pop_back();
                 ok = false;
             }
         }
         if (!reader.leaveContainer())
             return fail(reader, reader.lastError().toString());
         node.kind = ok ? K::Rect : K::Invalid;
-        node.rect = Rect(v[0], v[1], v[2], v[3]);
+        if (ok) {
+            node.first = m_tree->m_rects.size();
+            m_tree->m_rects.emplace_back(v[0], v[1], v[2], v[3]);
+        }
         return true;
     }
 
@@ -202,12 +302,17 @@ bool ArchiveParser::parseTagged(QCborStreamReader& reader, int depth, ArchiveNod
             return fail(reader, reader.lastError().toString());
         if (!reader.hasNext() || !reader.isString())
             return fail(reader, QStringLiteral("object without a class name"));
-        if (!readText(reader, node.text))
+        const size_t from = m_pending.size();
+        ArchiveNode className;
+        if (!countValue())
+            return fail(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues));
+        if (!readString(reader, className))
             return false;
+        m_pending.push_back(className);
         if (!reader.hasNext() || !reader.isMap())
             return fail(reader, QStringLiteral("object without fields"));
         node.kind = K::Object;
-        if (!parseMap(reader, depth, node))
+        if (!parseMap(reader, depth, node, from))
             return false;
         if (!reader.leaveContainer())
             return fail(reader, reader.lastError().toString());
@@ -215,122 +320,141 @@ bool ArchiveParser::parseTagged(QCborStreamReader& reader, int depth, ArchiveNod
     }
 
     // A tag we do not write, or one of ours around the wrong content: read past it, and let
-    // the value read as absent.
+    // the value read as absent. The tag is a level of nesting like any other, or a chain of
+    // one-byte tags would recurse without bound.
     qCDebug(lcArchive) << "unexpected CBOR tag" << tag << "read as an absent value";
-    ArchiveNode skipped;
-    if (!parseValue(reader, depth, skipped))
+    if (!parseValue(reader, depth + 1))
         return false;
+    m_pending.pop_back();
     node = ArchiveNode();
-    node.kind = K::Invalid;
     return true;
 }
 
 bool ArchiveParser::parseArray(QCborStreamReader& reader, int depth, ArchiveNode& node)
 {
-    if (reader.isLengthKnown()) {
-        if (!checkLength(reader, 1))
-            return false;
-        node.items.reserve(size_t(std::min<quint64>(reader.length(), kMaxReserve)));
-    }
+    if (reader.isLengthKnown() && !checkLength(reader, 1))
+        return false;
     if (!reader.enterContainer())
         return fail(reader, reader.lastError().toString());
+    const size_t from = m_pending.size();
+    qint64 count = 0;
     while (reader.hasNext()) {
-        if (qint64(node.items.size()) >= m_limits.maxContainerLength)
+        if (count >= m_limits.maxContainerLength)
             return fail(reader, QStringLiteral("array too long"));
-        node.items.emplace_back();
-        if (!parseValue(reader, depth + 1, node.items.back()))
+        if (!parseValue(reader, depth + 1))
             return false;
+        ++count;
     }
     if (reader.lastError() != QCborError::NoError || !reader.leaveContainer())
         return fail(reader, reader.lastError().toString());
+    node.kind = ArchiveNode::Kind::Array;
+    node.count = quint32(count);
+    node.first = commit(from);
     return true;
 }
 
-bool ArchiveParser::parseMap(QCborStreamReader& reader, int depth, ArchiveNode& node)
+bool ArchiveParser::parseMap(QCborStreamReader& reader, int depth, ArchiveNode& node, size_t from)
 {
-    if (reader.isLengthKnown()) {
-        if (!checkLength(reader, 2))
-            return false;
-        const size_t reserve = size_t(std::min<quint64>(reader.length(), kMaxReserve));
-        node.keys.reserve(reserve);
-        node.items.reserve(reserve);
-    }
+    if (reader.isLengthKnown() && !checkLength(reader, 2))
+        return false;
     if (!reader.enterContainer())
         return fail(reader, reader.lastError().toString());
+    qint64 count = 0;
     while (reader.hasNext()) {
-        if (qint64(node.items.size()) >= m_limits.maxContainerLength)
+        if (count >= m_limits.maxContainerLength)
             return fail(reader, QStringLiteral("map too long"));
-        QString key;
-        bool textKey = reader.isString();
+        // A key costs as much as a value once read, and counts as one.
+        const bool textKey = reader.isString();
         if (textKey) {
-            if (!readText(reader, key))
+            if (!countValue())
+                return fail(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues));
+            ArchiveNode key;
+            if (!readString(reader, key))
                 return false;
-        } else {
-            ArchiveNode skipped;
-            if (!parseValue(reader, depth + 1, skipped))
-                return false;
+            m_pending.push_back(key);
+        } else if (!parseValue(reader, depth + 1)) {
+            return false;
         }
         if (!reader.hasNext())
             return fail(reader, QStringLiteral("map key without a value"));
-        ArchiveNode value;
-        if (!parseValue(reader, depth + 1, value))
+        if (!parseValue(reader, depth + 1))
             return false;
         if (!textKey) {
             qCDebug(lcArchive) << "map entry with a key that is not text skipped";
+            m_pending.resize(m_pending.size() - 2);
             continue;
         }
-        node.keys.push_back(std::move(key));
-        node.items.push_back(std::move(value));
+        ++count;
     }
     if (reader.lastError() != QCborError::NoError || !reader.leaveContainer())
         return fail(reader, reader.lastError().toString());
+    node.count = quint32(count);
+    node.first = commit(from);
     return true;
 }
 
-bool ArchiveParser::readText(QCborStreamReader& reader, QString& out)
+bool ArchiveParser::readString(QCborStreamReader& reader, ArchiveNode& node)
 {
-    // Text is gathered as UTF-8 and converted once, so that chunk limits count bytes.
-    QByteArray utf8;
-    if (!readBytes(reader, utf8))
+    const bool isText = reader.isString();
+    node.kind = isText ? ArchiveNode::Kind::String : ArchiveNode::Kind::Bytes;
+    // Small strings of known length go straight to the shared buffer; the rest are read on
+    // their own, and stay so when large.
+    const bool small = reader.isLengthKnown() && reader.length() < quint64(kOwnBufferFrom);
+    QByteArray own;
+    QByteArray& out = small ? m_tree->m_smallStrings : own;
+    const qsizetype start = out.size();
+    if (!readBytes(reader, out))
         return false;
-    out = QString::fromUtf8(utf8);
+    const qsizetype length = out.size() - start;
+    if (length > qsizetype(std::numeric_limits<quint32>::max()))
+        return fail(reader, QStringLiteral("string of %1 bytes is too long").arg(length));
+    if (isText && !QUtf8StringView(out.constData() + start, length).isValidUtf8())
+        return fail(reader, QStringLiteral("text that is not UTF-8"));
+    node.count = quint32(length);
+    if (length >= kOwnBufferFrom) {
+        node.ownBuffer = true;
+        node.first = m_tree->m_ownBuffers.size();
+        m_tree->m_ownBuffers.push_back(std::move(out));
+    } else if (small) {
+        node.first = quint64(start);
+    } else {
+        node.first = quint64(m_tree->m_smallStrings.size());
+        m_tree->m_smallStrings.append(own);
+    }
     return true;
 }
 
 bool ArchiveParser::readBytes(QCborStreamReader& reader, QByteArray& out)
 {
-    const bool isText = reader.isString();
+    const qsizetype start = out.size();
     if (reader.isLengthKnown()) {
         const quint64 length = reader.length();
         const quint64 remaining = quint64(m_size - reader.currentOffset());
         if (length > quint64(m_limits.maxStringSize) || length > remaining)
             return fail(reader, QStringLiteral("string of %1 bytes is too long").arg(length));
     }
-    out.clear();
     for (;;) {
         const qsizetype chunk = reader.currentStringChunkSize();
         if (chunk < 0) {
             // -1 also answers at the end of the string; anything else is broken data.
             if (reader.lastError() != QCborError::NoError)
                 return fail(reader, reader.lastError().toString());
-        } else if (qint64(chunk) > m_limits.maxStringSize - out.size()
+        } else if (qint64(chunk) > m_limits.maxStringSize - (out.size() - start)
             || qint64(chunk) > m_size - reader.currentOffset()) {
             return fail(reader, QStringLiteral("string chunk of %1 bytes is too long").arg(chunk));
         }
-        const qsizetype start = out.size();
+        const qsizetype at = out.size();
         if (chunk > 0)
-            out.resize(start + chunk);
-        const auto r = reader.readStringChunk(out.data() + start, qMax<qsizetype>(chunk, 0));
+            out.resize(at + chunk);
+        const auto r = reader.readStringChunk(out.data() + at, qMax<qsizetype>(chunk, 0));
         if (r.status == QCborStreamReader::Error)
             return fail(reader, reader.lastError().toString());
         if (r.status == QCborStreamReader::EndOfString) {
-            out.resize(start);
+            out.resize(at);
             break;
         }
-        out.resize(start + r.data);
+        out.resize(at + r.data);
     }
-    if (isText && !QUtf8StringView(out).isValidUtf8())
-        return fail(reader, QStringLiteral("text that is not UTF-8"));
     return true;
 }
 

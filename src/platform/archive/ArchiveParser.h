@@ -3,11 +3,16 @@
 // length and the nesting against ArchiveLimits before anything is allocated. Objects are kept
 // as class name plus fields; KeyedUnarchiver builds them on demand, where the allow-list
 // applies.
+//
+// The tree is flat: sixteen bytes a value, the items of each container side by side, and the
+// text of small strings back to back in one buffer, so that a value read costs no allocation
+// of its own (ArchiveLimits::maxValues is priced on that).
 #include "platform/archive/ArchiveLimits.h"
 #include "platform/geometry/Rect.h"
 
 #include <QByteArray>
 #include <QString>
+#include <span>
 #include <vector>
 
 class QCborStreamReader;
@@ -34,39 +39,86 @@ struct ArchiveNode {
     };
 
     Kind kind = Kind::Invalid;
-    qint64 integer = 0; // Int32, Int64, Bool
-    double real = 0.0; // Float (exactly the float), Double
-    Rect rect;
-    QString text; // String; the class name of an Object
-    QByteArray bytes;
-    std::vector<QString> keys; // Map and Object, parallel to items
-    std::vector<ArchiveNode> items; // Array elements; Map and Object values
+    bool ownBuffer = false; // Bytes, String: kept in a buffer of its own (see ArchiveTree)
+    // Bytes, String: the length in bytes; Array: items; Map, Object: entries.
+    quint32 count = 0;
+    union {
+        qint64 integer = 0; // Int32, Int64, Bool
+        double real; // Float (exactly the float), Double
+        // Bytes, String: where the bytes are (see ArchiveTree). Rect: the index of the
+        // rectangle. Array: the index of the first item. Map: the index of the first key,
+        // keys and values alternating. Object: the index of the class name (a String), then
+        // keys and values alternating.
+        quint64 first;
+    };
+};
+static_assert(sizeof(ArchiveNode) == 16, "the value limit is priced on 16-byte nodes");
 
+// The nodes of one archive. Nodes never move once read, so pointers to them stay valid for
+// the life of the tree.
+class ArchiveTree {
+public:
+    // The top-level map; null for an empty tree.
+    const ArchiveNode* root() const;
+
+    std::span<const ArchiveNode> items(const ArchiveNode& array) const;
+    // Entry i of a Map or Object: its key (a String) and its value.
+    const ArchiveNode& key(const ArchiveNode& map, quint32 i) const;
+    const ArchiveNode& value(const ArchiveNode& map, quint32 i) const;
     // The value at key in a Map or Object (the last one when a key repeats); null if none.
-    const ArchiveNode* find(const QString& key) const;
+    const ArchiveNode* find(const ArchiveNode& map, const QString& key) const;
+    // The class name of an Object.
+    QString className(const ArchiveNode& object) const;
+
+    QByteArray bytes(const ArchiveNode& node) const;
+    QString text(const ArchiveNode& node) const;
+    Rect rect(const ArchiveNode& node) const;
+
+private:
+    friend class ArchiveParser;
+
+    QByteArrayView view(const ArchiveNode& node) const;
+    quint64 firstEntry(const ArchiveNode& map) const;
+
+    std::vector<ArchiveNode> m_nodes;
+    quint64 m_root = 0; // meaningful when m_nodes is not empty
+    // Small strings, back to back (first is an offset); larger ones keep their own buffer
+    // (first is an index), so that building the value shares it rather than copying.
+    QByteArray m_smallStrings;
+    std::vector<QByteArray> m_ownBuffers;
+    std::vector<Rect> m_rects;
 };
 
 class ArchiveParser {
 public:
     explicit ArchiveParser(const ArchiveLimits& limits);
 
-    // The top-level map of the archive, or false with error() set.
-    bool parse(const QByteArray& data, ArchiveNode& root);
+    // The archive read into tree, or false with error() set (and tree empty).
+    bool parse(const QByteArray& data, ArchiveTree& tree);
     QString error() const { return m_error; }
 
 private:
-    bool parseValue(QCborStreamReader& reader, int depth, ArchiveNode& node);
+    // Each of these reads one value and adds its node to m_pending.
+    bool parseValue(QCborStreamReader& reader, int depth);
     bool parseTagged(QCborStreamReader& reader, int depth, ArchiveNode& node);
     bool parseArray(QCborStreamReader& reader, int depth, ArchiveNode& node);
-    bool parseMap(QCborStreamReader& reader, int depth, ArchiveNode& node);
+    // Reads a map's entries after what m_pending holds from `from` on (the class name of an
+    // object), and moves them all into the tree.
+    bool parseMap(QCborStreamReader& reader, int depth, ArchiveNode& node, size_t from);
     bool parseInteger(QCborStreamReader& reader, ArchiveNode& node, bool wide);
-    bool readText(QCborStreamReader& reader, QString& out);
+    bool readString(QCborStreamReader& reader, ArchiveNode& node);
     bool readBytes(QCborStreamReader& reader, QByteArray& out);
+    // Moves m_pending from `from` on into the tree; the index of the first one moved.
+    quint64 commit(size_t from);
     bool checkLength(QCborStreamReader& reader, qint64 minimumBytesPerItem);
     bool countValue();
     bool fail(QCborStreamReader& reader, const QString& why);
 
     ArchiveLimits m_limits;
+    ArchiveTree* m_tree = nullptr;
+    // The items of the containers being read, innermost last: a container's items are moved
+    // into the tree together once it is read, so that they lie side by side.
+    std::vector<ArchiveNode> m_pending;
     qint64 m_size = 0;
     qint64 m_values = 0;
     QString m_error;

@@ -42,14 +42,21 @@ ArchiveValue ArchiveValue::fromString(QString text)
     return ArchiveValue(Storage(std::in_place_index<8>, std::move(text)));
 }
 
+// Empty arrays and dictionaries share one instance: an archive may hold a great many of them.
 ArchiveValue ArchiveValue::fromArray(ArchiveArray items)
 {
+    static const auto empty = std::make_shared<const ArchiveArray>();
+    if (items.empty())
+        return ArchiveValue(Storage(std::in_place_index<9>, empty));
     return ArchiveValue(
         Storage(std::in_place_index<9>, std::make_shared<const ArchiveArray>(std::move(items))));
 }
 
 ArchiveValue ArchiveValue::fromDictionary(ArchiveDictionary dictionary)
 {
+    static const auto empty = std::make_shared<const ArchiveDictionary>();
+    if (dictionary.isEmpty())
+        return ArchiveValue(Storage(std::in_place_index<10>, empty));
     return ArchiveValue(Storage(
         std::in_place_index<10>, std::make_shared<const ArchiveDictionary>(std::move(dictionary))));
 }

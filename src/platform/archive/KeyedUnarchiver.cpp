@@ -17,11 +17,12 @@ namespace fmt = archiveformat;
 
 struct KeyedUnarchiver::Context {
     ArchiveLimits limits;
-    ArchiveNode root;
+    ArchiveTree tree;
     bool valid = false;
     QString error;
     QStringList allowedList;
     QSet<QString> allowed; // allowedList with the picture aliases added
+    qint64 picturePixels = 0;
 };
 
 namespace {
@@ -119,16 +120,15 @@ KeyedUnarchiver::KeyedUnarchiver(
     , m_fields(nullptr)
 {
     m_context->limits = limits;
+    m_context->picturePixels = limits.maxImagePixels;
     m_context->allowedList = allowedClasses;
     m_context->allowed = expandAllowed(allowedClasses);
     ArchiveParser parser(limits);
-    m_context->valid = parser.parse(data, m_context->root);
-    if (m_context->valid) {
-        m_fields = &m_context->root;
-    } else {
+    m_context->valid = parser.parse(data, m_context->tree);
+    if (m_context->valid)
+        m_fields = m_context->tree.root();
+    else
         m_context->error = parser.error();
-        m_context->root = ArchiveNode(); // drop whatever was read before the failure
-    }
 }
 
 KeyedUnarchiver::KeyedUnarchiver(std::shared_ptr<Context> context, const ArchiveNode* fields)
@@ -158,7 +158,12 @@ QStringList KeyedUnarchiver::allowedClasses() const
 
 const ArchiveNode* KeyedUnarchiver::nodeFor(const QString& key) const
 {
-    return m_fields ? m_fields->find(key) : nullptr;
+    return m_fields ? m_context->tree.find(*m_fields, key) : nullptr;
+}
+
+qint64& KeyedUnarchiver::picturePixelBudget() const
+{
+    return m_context->picturePixels;
 }
 
 bool KeyedUnarchiver::containsValueForKey(const QString& key) const
@@ -172,7 +177,8 @@ QStringList KeyedUnarchiver::allKeys() const
     if (!m_fields)
         return keys;
     QSet<QString> seen;
-    for (const QString& key : m_fields->keys) {
+    for (quint32 i = 0; i < m_fields->count; ++i) {
+        const QString key = m_context->tree.text(m_context->tree.key(*m_fields, i));
         if (!seen.contains(key)) {
             seen.insert(key);
             keys.append(key);
@@ -301,6 +307,7 @@ std::optional<ArchiveDictionary> KeyedUnarchiver::decodeDictionary(const QString
 ArchiveValue KeyedUnarchiver::build(const ArchiveNode& node) const
 {
     using K = ArchiveNode::Kind;
+    const ArchiveTree& tree = m_context->tree;
     switch (node.kind) {
     case K::Invalid:
     case K::Null:
@@ -316,22 +323,22 @@ ArchiveValue KeyedUnarchiver::build(const ArchiveNode& node) const
     case K::Bool:
         return ArchiveValue::fromBool(node.integer != 0);
     case K::Rect:
-        return ArchiveValue::fromRect(node.rect);
+        return ArchiveValue::fromRect(tree.rect(node));
     case K::Bytes:
-        return ArchiveValue::fromBytes(node.bytes);
+        return ArchiveValue::fromBytes(tree.bytes(node));
     case K::String:
-        return ArchiveValue::fromString(node.text);
+        return ArchiveValue::fromString(tree.text(node));
     case K::Array: {
         ArchiveArray items;
-        items.reserve(node.items.size());
-        for (const ArchiveNode& item : node.items)
+        items.reserve(node.count);
+        for (const ArchiveNode& item : tree.items(node))
             items.push_back(build(item));
         return ArchiveValue::fromArray(std::move(items));
     }
     case K::Map: {
         ArchiveDictionary dictionary;
-        for (size_t i = 0; i < node.items.size(); ++i)
-            dictionary.insert(node.keys[i], build(node.items[i]));
+        for (quint32 i = 0; i < node.count; ++i)
+            dictionary.insert(tree.text(tree.key(node, i)), build(tree.value(node, i)));
         return ArchiveValue::fromDictionary(std::move(dictionary));
     }
     case K::Object:
@@ -342,20 +349,21 @@ ArchiveValue KeyedUnarchiver::build(const ArchiveNode& node) const
 
 ArchiveValue KeyedUnarchiver::buildObject(const ArchiveNode& node) const
 {
-    if (!m_context->allowed.contains(node.text)) {
+    const QString className = m_context->tree.className(node);
+    if (!m_context->allowed.contains(className)) {
         qCDebug(lcArchive).nospace()
-            << "class " << node.text << " is not allowed here; read as absent";
+            << "class " << className << " is not allowed here; read as absent";
         return {};
     }
-    const Decoder decoder = registry().find(node.text);
+    const Decoder decoder = registry().find(className);
     if (!decoder) {
-        qCDebug(lcArchive).nospace() << "no decoder for class " << node.text << "; read as absent";
+        qCDebug(lcArchive).nospace() << "no decoder for class " << className << "; read as absent";
         return {};
     }
     const KeyedUnarchiver coder(m_context, &node);
     std::shared_ptr<const KeyedCoding> object = decoder(coder);
     if (!object)
-        qCDebug(lcArchive) << "an object of class" << node.text << "was unreadable";
+        qCDebug(lcArchive) << "an object of class" << className << "was unreadable";
     return ArchiveValue::fromObject(std::move(object));
 }
 
@@ -372,7 +380,8 @@ KeyedUnarchiver::Result KeyedUnarchiver::unarchive(
     ArchiveValue root = coder.decodeValue(rootKey);
     if (root.isNull() && node->kind != ArchiveNode::Kind::Null) {
         const QString why = node->kind == ArchiveNode::Kind::Object
-            ? QStringLiteral("the root object of class %1 could not be read").arg(node->text)
+            ? QStringLiteral("the root object of class %1 could not be read")
+                  .arg(coder.m_context->tree.className(*node))
             : QStringLiteral("the root value could not be read");
         return { {}, why };
     }

@@ -56,6 +56,11 @@ public:
     const ArchiveLimits& limits() const;
     QStringList allowedClasses() const;
 
+    // The pixels that pictures decoded from this archive may still have: every picture read
+    // from it, at any depth and by any decoder, draws on this one budget, which starts at
+    // ArchiveLimits::maxImagePixels.
+    qint64& picturePixelBudget() const;
+
     bool containsValueForKey(const QString& key) const;
     // The keys of this level, in the order written.
     QStringList allKeys() const;

@@ -3,9 +3,9 @@
 #include "platform/archive/ArchiveFormat.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
+#include "platform/imaging/PictureLoader.h"
 
 #include <QBuffer>
-#include <QImageReader>
 #include <QImageWriter>
 #include <cmath>
 
@@ -110,27 +110,18 @@ void ValueCoding<Image>::encode(KeyedArchiver& coder, const Image& image)
 
 std::optional<Image> ValueCoding<Image>::decode(const KeyedUnarchiver& coder)
 {
-    QByteArray png = coder.decodeBytes(QStringLiteral("png"));
+    const QByteArray png = coder.decodeBytes(QStringLiteral("png"));
     if (png.isEmpty())
         return std::nullopt;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "png");
-    reader.setAutoDetectImageFormat(false);
-    // The header's size is checked before any pixel is allocated.
-    const QSize size = reader.size();
-    const ArchiveLimits& limits = coder.limits();
-    if (!size.isValid() || size.width() > limits.maxImageDimension
-        || size.height() > limits.maxImageDimension
-        || qint64(size.width()) * qint64(size.height()) > limits.maxImagePixels) {
-        qCDebug(lcArchive) << "picture of" << size << "refused";
+    // Refused by its header when over the archive's bounds; the pixels of every picture of
+    // this archive come out of one budget.
+    const PictureLoader::Limits limits { "png", coder.limits().maxImageDimension };
+    const LoadedPicture picture = PictureLoader::load(png, limits, coder.picturePixelBudget());
+    if (!picture.ok()) {
+        qCDebug(lcArchive) << "picture refused:" << picture.error;
         return std::nullopt;
     }
-    QImage pixels;
-    if (!reader.read(&pixels)) {
-        qCDebug(lcArchive) << "picture unreadable:" << reader.errorString();
-        return std::nullopt;
-    }
+    const QImage& pixels = picture.pixels;
     const auto w = finite(coder, "width"), h = finite(coder, "height");
     const Size pointSize
         = (w && h && *w > 0 && *h > 0) ? Size(*w, *h) : Size(pixels.width(), pixels.height());

@@ -4,7 +4,9 @@
 #include <QColorSpace>
 #include <QImageReader>
 #include <QLoggingCategory>
-#include <mutex>
+#include <QtEndian>
+#include <algorithm>
+#include <array>
 
 Q_DECLARE_LOGGING_CATEGORY(lcImaging)
 
@@ -12,15 +14,54 @@ namespace platform {
 
 namespace {
 
-// The reader's limit is process-wide: set it once, large enough for a 16-bit RGBA picture of
-// kMaxPixels (the pixel count itself is checked before decoding).
-void setAllocationLimitOnce()
+// Qt's allocation limit is one for the whole process, so it is set once, as the program
+// starts, to the one value every picture read agrees on: enough for a 16-bit RGBA picture of
+// kMaxPixels. What a read may really cost is decided by its header against its caller's pixel
+// budget, never by which pictures happened to be read before it.
+void setAllocationLimit()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const long long megabytes = PictureLoader::kMaxPixels * 8 / (1024 * 1024) + 1;
-        QImageReader::setAllocationLimit(int(megabytes));
-    });
+    constexpr long long megabytes = PictureLoader::kMaxPixels * 8 / (1024 * 1024) + 1;
+    QImageReader::setAllocationLimit(int(megabytes));
+}
+Q_CONSTRUCTOR_FUNCTION(setAllocationLimit)
+
+// Walks run-length coded BMP data: whole when it sets every pixel, row by row. Qt's decoder
+// leaves the pixels it is not given (jumped over, after an early end of line, or after the
+// data ends) as whatever memory held, so such files are refused.
+bool rleIsWhole(QByteArrayView data, qint64 width, qint64 height, bool fourBit)
+{
+    qint64 x = 0, y = 0;
+    qsizetype at = 0;
+    const auto covered = [&] { return y >= height || (y == height - 1 && x >= width); };
+    while (at + 2 <= data.size() && !covered()) {
+        const uchar count = uchar(data[at]), code = uchar(data[at + 1]);
+        at += 2;
+        if (count > 0) { // a run of one value (two alternating ones for four bits)
+            x += count;
+            continue;
+        }
+        switch (code) {
+        case 0: // end of line
+            if (x < width)
+                return false;
+            x = 0;
+            ++y;
+            break;
+        case 1: // end of picture
+            return covered();
+        case 2: // a jump over pixels
+            return false;
+        default: { // `code` pixels given one by one, padded to two bytes
+            const int bytes = fourBit ? (code + 1) / 2 : code;
+            at += (bytes + 1) / 2 * 2;
+            if (at > data.size())
+                return false;
+            x += code;
+            break;
+        }
+        }
+    }
+    return covered();
 }
 
 bool isSupportedFormat(const QByteArray& f)
@@ -36,19 +77,6 @@ LoadedPicture PictureLoader::failure(const QString& why)
     LoadedPicture p;
     p.error = why;
     return p;
-}
-
-bool PictureLoader::jpegIsComplete(const QByteArray& bytes)
-{
-    qsizetype n = bytes.size();
-    // Some writers pad after the marker; nothing else may follow it.
-    while (n > 0) {
-        const char c = bytes.at(n - 1);
-        if (c != '\0' && c != '\n' && c != '\r' && c != ' ')
-            break;
-        --n;
-    }
-    return n >= 4 && uchar(bytes.at(n - 2)) == 0xFF && uchar(bytes.at(n - 1)) == 0xD9;
 }
 
 QImage PictureLoader::toWorkingFormat(QImage image)
@@ -72,39 +100,63 @@ QImage PictureLoader::toWorkingFormat(QImage image)
                 image.depth() > 8 ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
         image.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
     }
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // In place where the depth allows: a picture at the pixel bound is a gigabyte.
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    return image;
 }
 
 LoadedPicture PictureLoader::load(const QByteArray& bytes)
 {
-    setAllocationLimitOnce();
+    qint64 budget = kMaxPixels;
+    return load(bytes, Limits(), budget);
+}
+
+LoadedPicture PictureLoader::load(
+    const QByteArray& bytes, const Limits& limits, qint64& pixelBudget)
+{
     if (bytes.isEmpty())
         return failure(QStringLiteral("no data"));
     QByteArray data = bytes; // QBuffer needs a non-const array; the copy is shallow
     QBuffer buffer(&data);
     if (!buffer.open(QIODevice::ReadOnly))
         return failure(QStringLiteral("cannot read the data"));
-    QImageReader reader(&buffer);
+    QImageReader reader(&buffer, limits.format);
     reader.setAutoTransform(false);
-    reader.setDecideFormatFromContent(true);
+    if (limits.format.isEmpty())
+        reader.setDecideFormatFromContent(true);
+    else
+        reader.setAutoDetectImageFormat(false);
     const QByteArray format = reader.format().toLower();
     if (format.isEmpty() || !isSupportedFormat(format))
         return failure(QStringLiteral("unsupported format"));
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        if (size.width() <= 0 || size.height() <= 0)
-            return failure(QStringLiteral("empty picture"));
-        if (qint64(size.width()) * size.height() > kMaxPixels)
-            return failure(
-                QStringLiteral("picture too large (%1 x %2)").arg(size.width()).arg(size.height()));
-    }
-    if ((format == "jpeg" || format == "jpg") && !jpegIsComplete(bytes))
-        return failure(QStringLiteral("truncated JPEG"));
+
+    // Judged by the header alone: nothing is decoded before the size is known and allowed.
+    QSize size = reader.size();
+    if (format == "bmp")
+        size.setHeight(qAbs(size.height())); // negative for rows stored from the top
+    if (!size.isValid() || size.isEmpty())
+        return failure(QStringLiteral("no picture size in the header"));
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (size.width() > limits.maxDimension || size.height() > limits.maxDimension
+        || pixels > qMin<qint64>(pixelBudget, kMaxPixels))
+        return failure(
+            QStringLiteral("picture too large (%1 x %2)").arg(size.width()).arg(size.height()));
+    pixelBudget -= pixels;
+
+    const bool jpeg = format == "jpeg" || format == "jpg";
+    if (format == "bmp" && !bmpIsWhole(bytes))
+        return failure(QStringLiteral("truncated or incomplete BMP"));
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    if (jpeg) {
+        QString error;
+        image = decodeJpeg(bytes, pixels, error);
+        if (image.isNull())
+            return failure(error);
+    } else if (!reader.read(&image) || image.isNull()) {
         return failure(reader.errorString());
-    if (qint64(image.width()) * image.height() > kMaxPixels)
-        return failure(QStringLiteral("picture too large"));
+    }
+    if (image.size() != size)
+        return failure(QStringLiteral("picture size differs from its header"));
     image = toWorkingFormat(std::move(image));
     if (image.isNull())
         return failure(QStringLiteral("out of memory"));
@@ -112,6 +164,49 @@ LoadedPicture PictureLoader::load(const QByteArray& bytes)
     p.pixels = std::move(image);
     p.format = format;
     return p;
+}
+
+bool PictureLoader::bmpIsWhole(const QByteArray& bytes)
+{
+    // Finds the pixel data where Qt's reader looks for it: the 40-byte header layout for
+    // these sizes and the old 12-byte one for any other; the palette after the header (after
+    // its first 40 bytes at most); the pixels after the palette, or further on where the file
+    // header says so.
+    std::array<uchar, 54> head {};
+    std::copy_n(bytes.constBegin(), std::min<qint64>(bytes.size(), head.size()), head.begin());
+    const auto u16 = [&](size_t at) { return qFromLittleEndian<quint16>(head.data() + at); };
+    const auto u32 = [&](size_t at) { return qFromLittleEndian<quint32>(head.data() + at); };
+    const quint32 headerSize = u32(14);
+    const bool layout40
+        = headerSize == 40 || headerSize == 64 || headerSize == 108 || headerSize == 124;
+    if (bytes.size() < (layout40 ? 54 : 26))
+        return false;
+    const qint64 width = layout40 ? qint32(u32(18)) : qint16(u16(18));
+    const qint64 height = qAbs(layout40 ? qint32(u32(22)) : qint16(u16(20))); // < 0: top down
+    const quint32 bitCount = layout40 ? u16(28) : u16(24);
+    const quint32 compression = layout40 ? u32(30) : 0;
+    const quint32 colours = layout40 ? u32(46) : 0;
+    if (width <= 0 || height <= 0 || bitCount == 0 || bitCount > 32)
+        return false;
+    const qint64 paletteEntries = bitCount <= 8 ? (colours ? colours : 1 << bitCount) : 0;
+    const qint64 paletteAt = 14 + (headerSize >= 108 ? 40 : headerSize);
+    const qint64 afterPalette = paletteAt + paletteEntries * (headerSize == 12 ? 3 : 4);
+    const qint64 start = std::max<qint64>(afterPalette, qint32(u32(10)));
+    if (start > bytes.size())
+        return false;
+    enum { RGB = 0, RLE8 = 1, RLE4 = 2, BITFIELDS = 3 };
+    switch (compression) {
+    case RGB:
+    case BITFIELDS: {
+        const qint64 stride = (width * bitCount + 31) / 32 * 4;
+        return height <= (bytes.size() - start) / stride;
+    }
+    case RLE8:
+    case RLE4:
+        return rleIsWhole(QByteArrayView(bytes).sliced(start), width, height, compression == RLE4);
+    default:
+        return true; // not a kind Qt reads: the decoder refuses it
+    }
 }
 
 } // namespace platform

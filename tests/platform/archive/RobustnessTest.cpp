@@ -158,7 +158,85 @@ TEST(ArchiveRobustness, NestingIsBoundedOnBothSides)
     ASSERT_FALSE(ok.isEmpty());
     EXPECT_TRUE(KeyedUnarchiver::unarchive(ok, {}).ok());
 
-    // A hand-made archive nested 100 000 deep is refused without exhausting the stack.
-    const QByteArray open(100000, '\x81');
-    EXPECT_FALSE(KeyedUnarchiver(withValue(open + QByteArray(1, '\x01')), {}).isValid());
+    // Hand-made archives nested 100 000 levels deep (100 KB or more) are refused without
+    // exhausting the stack, whatever does the nesting.
+    const struct {
+        const char* name;
+        QByteArray level;
+    } rows[] = {
+        { "arrays of one item", QByteArray("\x81") },
+        { "maps of one entry", QByteArray("\xa1\x60", 2) },
+        { "unknown tags", QByteArray("\xc1") }, // once read at the depth of what they tag
+        { "our object tag around no object", QByteArray("\xda\x51\x4d\x41\x04") },
+    };
+    for (const auto& row : rows) {
+        const KeyedUnarchiver u(withValue(row.level.repeated(100000) + "\x01"), {});
+        EXPECT_FALSE(u.isValid()) << row.name;
+        EXPECT_TRUE(u.error().contains("nested deeper")) << row.name;
+    }
+}
+
+TEST(ArchiveRobustness, KeysAndClassNamesCountAsValues)
+{
+    // Each costs as much as a value once read; withValue adds the top-level map and its key.
+    const struct {
+        const char* name;
+        QByteArray value;
+        qint64 values;
+    } rows[] = {
+        { "an integer", QByteArray("\x01"), 3 },
+        { "a map of one entry",
+            QByteArray("\xa1\x61"
+                       "b\x01"),
+            5 },
+        { "an object without fields", QByteArray("\xda\x51\x4d\x41\x04\x82\x61X\xa0"), 4 },
+    };
+    for (const auto& row : rows) {
+        ArchiveLimits limits;
+        limits.maxValues = row.values;
+        EXPECT_TRUE(KeyedUnarchiver(withValue(row.value), {}, limits).isValid()) << row.name;
+        limits.maxValues = row.values - 1;
+        EXPECT_FALSE(KeyedUnarchiver(withValue(row.value), {}, limits).isValid()) << row.name;
+    }
+}
+
+// The shape that costs most once read and built (about 110 bytes a value, which the default
+// limit is priced on): one-item arrays nested 60 deep, side by side. The largest such archive
+// the limit allows is read and built; one value more is refused.
+TEST(ArchiveRobustness, TheCostliestShapeIsReadUpToTheValueLimit)
+{
+    const ArchiveLimits limits;
+    constexpr int kDepth = 60;
+    const auto archive = [&](qint64 values) {
+        QByteArray bytes;
+        QCborStreamWriter w(&bytes);
+        w.append(QCborTag(55799));
+        w.append(QCborTag(0x514D4101));
+        // The top-level map, its key and the outer array are three values; each chain is
+        // kDepth arrays and an integer; single integers make up the rest.
+        const qint64 chains = (values - 3) / (kDepth + 1);
+        const qint64 singles = values - 3 - chains * (kDepth + 1);
+        w.startMap(1);
+        w.append(QLatin1StringView("root"));
+        w.startArray(quint64(chains + singles));
+        for (qint64 c = 0; c < chains; ++c) {
+            for (int d = 0; d < kDepth; ++d)
+                w.startArray(1);
+            w.append(0);
+            for (int d = 0; d < kDepth; ++d)
+                w.endArray();
+        }
+        for (qint64 i = 0; i < singles; ++i)
+            w.append(0);
+        w.endArray();
+        w.endMap();
+        return bytes;
+    };
+    const auto atLimit = KeyedUnarchiver::unarchive(archive(limits.maxValues), {});
+    ASSERT_TRUE(atLimit.ok()) << atLimit.error.toStdString();
+    EXPECT_EQ(atLimit.root.toArray().size(),
+        size_t((limits.maxValues - 3) / (kDepth + 1) + (limits.maxValues - 3) % (kDepth + 1)));
+    const auto over = KeyedUnarchiver::unarchive(archive(limits.maxValues + 1), {});
+    EXPECT_FALSE(over.ok());
+    EXPECT_TRUE(over.error.contains("more than")) << over.error.toStdString();
 }

@@ -145,3 +145,150 @@ TEST(PictureLoader, NoRotationFromExifOrientation)
     ASSERT_TRUE(p.ok());
     EXPECT_EQ(p.pixels.size(), QSize(40, 20));
 }
+
+namespace {
+
+// Pseudo-random pixels: JPEG data that fills the file evenly, so that a cut loses rows.
+QImage noise(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            state = state * 1664525u + 1013904223u;
+            img.setPixel(x, y, 0xff000000u | (state >> 8));
+        }
+    return img;
+}
+
+QByteArray progressiveJpeg(const QImage& img)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    EXPECT_TRUE(writer.write(img));
+    return bytes;
+}
+
+// The same BMP with its rows in the file from the top (a negative height).
+QByteArray topDown(const QByteArray& bmp, int rows)
+{
+    constexpr int kHeaders = 14 + 40;
+    const qsizetype stride = (bmp.size() - kHeaders) / rows;
+    QByteArray flipped = bmp.left(kHeaders);
+    for (int row = rows; row-- > 0;)
+        flipped += bmp.mid(kHeaders + row * stride, stride);
+    qToLittleEndian<qint32>(-rows, flipped.data() + 22);
+    return flipped;
+}
+
+// An 8-bit run-length coded BMP of 4 x 2 pixels, two grey levels, with the given pixel data.
+QByteArray rleBmp(const QByteArray& hexData)
+{
+    const QByteArray data = QByteArray::fromHex(hexData);
+    QByteArray bmp(14 + 40 + 8, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    qToLittleEndian<quint32>(quint32(bmp.size() + data.size()), bmp.data() + 2);
+    qToLittleEndian<quint32>(quint32(bmp.size()), bmp.data() + 10); // where the pixels start
+    qToLittleEndian<quint32>(40, bmp.data() + 14);
+    qToLittleEndian<qint32>(4, bmp.data() + 18);
+    qToLittleEndian<qint32>(2, bmp.data() + 22);
+    qToLittleEndian<quint16>(1, bmp.data() + 26); // planes
+    qToLittleEndian<quint16>(8, bmp.data() + 28); // bits a pixel
+    qToLittleEndian<quint32>(1, bmp.data() + 30); // run-length coded, 8 bits
+    qToLittleEndian<quint32>(quint32(data.size()), bmp.data() + 34);
+    qToLittleEndian<quint32>(2, bmp.data() + 46); // colours in the palette
+    qToLittleEndian<quint32>(0x00ffffff, bmp.data() + 58); // palette: black, white
+    return bmp + data;
+}
+
+} // namespace
+
+// Whether a picture is whole is the decoder's word, not the file's last bytes: a cut-off file
+// is refused whatever it ends with, and a file whose oddities lose no pixel loads.
+TEST(PictureLoader, CutPicturesAreRefusedWholeOnesLoad)
+{
+    const QImage picture = noise(64, 48);
+    const QByteArray jpeg = encode(picture, "jpeg");
+    const QByteArray progressive = progressiveJpeg(picture);
+    const QByteArray bmp = encode(picture, "bmp");
+    const QByteArray end("\xff\xd9", 2);
+    // The file header's pixel offset may be zero: the pixels then follow the palette.
+    QByteArray paletteBmp = encode(picture.convertToFormat(QImage::Format_Indexed8), "bmp");
+    qToLittleEndian<quint32>(0, paletteBmp.data() + 10);
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        bool loads;
+    };
+    const Row rows[] = {
+        { "whole jpeg", jpeg, true },
+        { "whole progressive jpeg", progressive, true },
+        { "jpeg cut at 50% with an end marker appended", jpeg.left(jpeg.size() / 2) + end, false },
+        { "jpeg cut at 50%", jpeg.left(jpeg.size() / 2), false },
+        { "jpeg cut at 90% with an end marker appended", jpeg.left(jpeg.size() * 9 / 10) + end,
+            false },
+        { "progressive jpeg cut at 50% with an end marker appended",
+            progressive.left(progressive.size() / 2) + end, false },
+        { "jpeg with stray bytes before a marker", jpeg.left(2) + QByteArray(3, '\0') + jpeg.mid(2),
+            true },
+        { "whole bmp", bmp, true },
+        { "bmp stored from the top", topDown(bmp, picture.height()), true },
+        { "palette bmp whose pixels follow the palette", paletteBmp, true },
+        { "that bmp without its last byte", paletteBmp.chopped(1), false },
+        { "bmp cut at 50%", bmp.left(bmp.size() / 2), false },
+        { "bmp without its last byte", bmp.left(bmp.size() - 1), false },
+        { "run-length bmp", rleBmp("0401 0000 0402 0000 0001"), true },
+        { "run-length bmp cut before its second row", rleBmp("0401 0000"), false },
+        { "run-length bmp jumping over pixels", rleBmp("0002 0200 0201 0000 0402 0000 0001"),
+            false },
+        { "run-length bmp ending a row early", rleBmp("0201 0000 0402 0000 0001"), false },
+    };
+    for (const Row& row : rows) {
+        const LoadedPicture p = PictureLoader::load(row.bytes);
+        EXPECT_EQ(p.ok(), row.loads) << row.name << ": " << p.error.toStdString();
+        EXPECT_EQ(p.error.isEmpty(), row.loads) << row.name;
+    }
+}
+
+// The loader decodes JPEGs itself: its pixels are the very ones Qt's own reader gives.
+TEST(PictureLoader, JpegPixelsAreTheDecodersOwn)
+{
+    const QImage picture = noise(40, 24);
+    QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } rows[] = {
+        { "baseline", encode(picture, "jpeg") },
+        { "progressive", progressiveJpeg(picture) },
+        { "grey", encode(grey, "jpeg") },
+    };
+    for (const auto& row : rows) {
+        QBuffer buffer;
+        buffer.setData(row.bytes);
+        const QImage expected
+            = QImageReader(&buffer).read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const LoadedPicture p = PictureLoader::load(row.bytes);
+        ASSERT_TRUE(p.ok()) << row.name << ": " << p.error.toStdString();
+        EXPECT_EQ(p.pixels, expected) << row.name;
+    }
+}
+
+// Pictures of up to kMaxPixels load, whatever Qt's own default allocation limit would allow:
+// this one needs 144 MB once decoded, from a PNG of a few kilobytes.
+TEST(PictureLoader, LargePicturesWithinTheBoundLoad)
+{
+    QImage mono(6000, 6000, QImage::Format_Mono);
+    mono.fill(1);
+    const LoadedPicture p = PictureLoader::load(encode(mono, "png"));
+    ASSERT_TRUE(p.ok()) << p.error.toStdString();
+    EXPECT_EQ(p.pixels.size(), QSize(6000, 6000));
+
+    qint64 budget = 6000 * 6000 - 1;
+    EXPECT_FALSE(PictureLoader::load(encode(mono, "png"), {}, budget).ok());
+    EXPECT_EQ(budget, 6000 * 6000 - 1) << "a refused picture takes nothing from the budget";
+}

@@ -1,0 +1,41 @@
+#pragma once
+// What archive_fuzz does with one input, shared with the regression test that replays the
+// inputs kept in tests/data/regressions/archive_fuzz: arbitrary bytes are read as a keyed
+// archive with every class allowed, and every key is read in every way a client might. Any
+// crash, leak or undefined behaviour is a finding; the answers themselves are not checked.
+#include "platform/archive/KeyedUnarchiver.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+namespace fuzzinput {
+
+inline void readArchive(const QByteArray& bytes)
+{
+    using namespace platform;
+    static const QStringList kAllClasses { "UNDODATA", "NSAttributedString", "NSDictionary",
+        "SZGradient", "NSColor", "NSGradient", "NSMutableParagraphStyle", "NSFont",
+        "NSMutableArray", "NSValue", "CIImage", "NSImage" };
+    ArchiveLimits limits;
+    limits.maxImageDimension = 4096; // keeps single runs fast; the checks are the same
+    const KeyedUnarchiver coder(bytes, kAllClasses, limits);
+    for (const QString& key : coder.allKeys()) {
+        coder.decodeInt32(key);
+        coder.decodeInt64(key);
+        coder.decodeFloat(key);
+        coder.decodeDouble(key);
+        coder.decodeBool(key);
+        coder.decodeRect(key);
+        coder.decodeBytes(key);
+        coder.decodeString(key);
+        coder.decodeObject<Color>(key);
+        coder.decodeObject<Gradient>(key);
+        coder.decodeObject<Image>(key);
+        coder.decodeObject<Point>(key);
+        coder.decodeArray(key);
+        coder.decodeDictionary(key);
+    }
+    KeyedUnarchiver::unarchive(bytes, kAllClasses, limits);
+}
+
+} // namespace fuzzinput
