@@ -49,6 +49,6 @@ function(quillmark_test name)
   target_link_libraries(${name} PRIVATE ${Q_DEPS} quillmark_testsupport GTest::gtest GTest::gmock)
   quillmark_pch(${name})
   gtest_discover_tests(${name}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen\\;QUILLMARK_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     DISCOVERY_TIMEOUT 60)
 endfunction()
