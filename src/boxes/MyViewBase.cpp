@@ -98,6 +98,11 @@ void MyViewBase::GetFourPoints(std::array<Point, 8>& p, double gap) const
     p[7] = mid(p[3], p[2]);
 }
 
+Rect MyViewBase::drawnBounds() const
+{
+    return frame();
+}
+
 // ---- rotation
 
 void MyViewBase::setRotationAngle(double angle)
