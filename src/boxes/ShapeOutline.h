@@ -12,7 +12,7 @@
 
 // The outline of the shape in container coordinates on the box's corners; nothing for a type
 // outside 0..15. Type 1 is drawn as 0. Degenerate input (fewer than two points or samples, a
-// line with equal ends) gives a path that holds only the close.
+// line with equal ends) gives an empty path (a close on nothing adds no element).
 std::optional<platform::BezierPath> shapePath(const ShapeModel& model, const BoxCorners& corners);
 
 // How far a curve is pulled back at an end to make room for a head of this code at line width
