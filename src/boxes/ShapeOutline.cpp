@@ -383,9 +383,12 @@ void OutlineBuilder::polygon(std::initializer_list<Point> pts)
 
 void OutlineBuilder::roundedRect()
 {
+    // Radii above 0.5 are drawn as 0.5; below 0 (or not a number, from a bad record) as 0.
     float r[4];
-    for (int i = 0; i < 4; ++i)
-        r[i] = std::min(0.5f, float(m.valueAt(std::size_t(i)).doubleValue()));
+    for (int i = 0; i < 4; ++i) {
+        const float v = float(m.valueAt(std::size_t(i)).doubleValue());
+        r[i] = v > 0.0f ? std::min(0.5f, v) : 0.0f;
+    }
     auto q = [&](float u, float v) { return Q(double(u), double(v)); };
     const float k = kArc;
     path.moveTo(q(r[0], 0.0f));

@@ -118,11 +118,17 @@ TEST(ShapeOutline, RoundedCornersAreFractionsOfEachSide)
     const ShapeModel big
         = model(4, { ControlValue(0.7), ControlValue(0.7), ControlValue(0.7), ControlValue(0.7) });
     EXPECT_EQ(outline(big, kBox), outline(model(5), kBox));
-    // A radius of 0 is a sharp corner: its curve collapses onto the corner.
-    const ShapeModel sharp
-        = model(4, { ControlValue(0.0), ControlValue(0.2), ControlValue(0.2), ControlValue(0.2) });
-    for (const Point& q : pathPoints(outline(sharp, kBox)))
-        EXPECT_FALSE(q.x < 50 && q.y < 40 && q != Point(10, 20)) << q.x << "," << q.y;
+    // A radius of 0 is a sharp corner: its curve collapses onto the corner. So is a negative or
+    // undefined one from a bad record (it would otherwise bulge out of the box).
+    for (double r0 : { 0.0, -0.3, std::nan("") }) {
+        const ShapeModel sharp = model(
+            4, { ControlValue(r0), ControlValue(0.2), ControlValue(0.2), ControlValue(0.2) });
+        for (const Point& q : pathPoints(outline(sharp, kBox))) {
+            EXPECT_FALSE(q.x < 50 && q.y < 40 && q != Point(10, 20))
+                << r0 << ": " << q.x << "," << q.y;
+            EXPECT_TRUE(q.x >= 10 && q.y >= 20) << r0;
+        }
+    }
 }
 
 TEST(ShapeOutline, PolygonAndStarCounts)
