@@ -353,7 +353,21 @@ private:
     {
         return { (a.x + b.x) / 2.0, (a.y + b.y) / 2.0 };
     }
-    void polygon(std::initializer_list<Point> pts);
+    // Move to the first point, line to the others (each mapped through map).
+    template <class Range, class Map = Point (*)(const Point&)>
+    void polygon(
+        const Range& pts, Map map = [](const Point& p) { return p; })
+    {
+        bool first = true;
+        for (const Point& p : pts) {
+            if (first)
+                path.moveTo(map(p));
+            else
+                path.lineTo(map(p));
+            first = false;
+        }
+    }
+    void polygon(std::initializer_list<Point> pts) { polygon<std::initializer_list<Point>>(pts); }
     void roundedRect();
     void ellipse();
     void rightBlockArrow();
@@ -368,18 +382,6 @@ private:
     const BoxCorners& c;
     BezierPath path;
 };
-
-void OutlineBuilder::polygon(std::initializer_list<Point> pts)
-{
-    bool first = true;
-    for (const Point& p : pts) {
-        if (first)
-            path.moveTo(p);
-        else
-            path.lineTo(p);
-        first = false;
-    }
-}
 
 void OutlineBuilder::roundedRect()
 {
@@ -501,9 +503,7 @@ void OutlineBuilder::curve()
         return;
     const std::vector<Point>& samples = sampled->points;
     if (m.endType == shape::ClosedPath) {
-        path.moveTo(samples[0]);
-        for (std::size_t i = 1; i < samples.size(); ++i)
-            path.lineTo(samples[i]);
+        polygon(samples);
         return;
     }
 
@@ -608,17 +608,9 @@ BezierPath OutlineBuilder::build(int type)
         polygon({ mid(p3, p2), mid(p3, p0), mid(p0, p1), mid(p1, p2) });
         break;
     case shape::OvalCallout:
-    case shape::RoundedBoxCallout: {
-        bool first = true;
-        for (const Point& p : m.points) {
-            if (first)
-                path.moveTo(calcPoints(c, p));
-            else
-                path.lineTo(calcPoints(c, p));
-            first = false;
-        }
+    case shape::RoundedBoxCallout:
+        polygon(m.points, [this](const Point& p) { return calcPoints(c, p); });
         break;
-    }
     case shape::RegularPolygon:
         regularPolygon(false);
         break;
