@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using platform::Point;
 
@@ -173,4 +174,17 @@ TEST(Spline, HugeCornerPathGivesEqualLengthVectors)
     EXPECT_LE(s->points.size(), 10002u + 2u * n);
     EXPECT_TRUE(std::is_sorted(s->sourceIndex.begin(), s->sourceIndex.end()));
     EXPECT_EQ(s->sourceIndex.back(), n - 1);
+}
+
+TEST(Spline, HugeOrUndefinedCoordinatesStayBounded)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<Point> rows[] = { { Point(0, 0), Point(1e30, 0) },
+        { Point(0, 0), Point(inf, 0) }, { Point(0, 0), Point(std::nan(""), 0) } };
+    for (const std::vector<Point>& pts : rows) {
+        const auto s = splinePoints(curveModel({ false, false }), pts);
+        ASSERT_TRUE(s);
+        EXPECT_LE(s->points.size(), 10002u) << pts[1].x;
+        EXPECT_EQ(s->points.size(), s->sourceIndex.size());
+    }
 }
