@@ -66,8 +66,11 @@ void MyShapeSuper::drawRect(const Rect& dirty, GraphicsContext& ctx)
     const double turn = v->rotationAngle();
     // The fills turn with the box: the outline is already turned, and the fill drawing is told
     // so that linear gradients follow it as pictures do.
+    // A fill of kind 0 paints a clear colour, which changes nothing under the normal blend
+    // mode: it is skipped rather than rasterised over the whole box.
     auto fill = [&](const SZGradient& f, const BezierPath& path) {
-        SZGradient::drawGradient(f.gradientWithOpacity(opacity, turn), path, ctx, turn);
+        if (f.gradientType != SZGradient::NoFill)
+            SZGradient::drawGradient(f.gradientWithOpacity(opacity, turn), path, ctx, turn);
     };
 
     if (!v->isLineType())

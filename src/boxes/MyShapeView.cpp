@@ -1,6 +1,7 @@
 #include "boxes/MyShapeView.h"
 
 #include "boxes/BoxesLogging.h"
+#include "boxes/IntConversion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,15 +16,6 @@ namespace {
 
 // Unit coordinates a record may hold: far beyond any box, yet safe to multiply by a frame.
 constexpr double kMaxUnit = 1.0e4;
-
-// Truncation towards zero that stays defined for any value.
-int truncToInt(double v)
-{
-    if (!std::isfinite(v))
-        return 0;
-    constexpr double lim = double(std::numeric_limits<int>::max());
-    return int(std::clamp(v, -lim, lim));
-}
 
 ControlValue boxedFloat(double v)
 {

@@ -1,6 +1,7 @@
 #include "boxes/MyViewBase.h"
 
 #include "boxes/BoxesLogging.h"
+#include "boxes/IntConversion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,15 +13,6 @@ using platform::Rect;
 using platform::Size;
 
 namespace {
-
-// Truncation towards zero that stays defined for any value.
-int truncToInt(double v)
-{
-    if (!std::isfinite(v))
-        return 0;
-    constexpr double lim = double(std::numeric_limits<int>::max());
-    return int(std::clamp(v, -lim, lim));
-}
 
 // Narrows a record's double into a float field without overflowing into an infinity.
 float narrowed(double v)
