@@ -293,3 +293,28 @@ TEST(ShapeDrawing, SpoiledRecordsOfEveryTypeRestoreAndDraw)
         }
     }
 }
+
+TEST(ShapeDrawing, HundredThousandPointPenPathDrawsAndEdits)
+{
+    UNDODATA r = MyShapeView(Rect(50, 40, 100, 60), 15).getUndoData();
+    r.points.resize(UNDODATA::kMaxShapePoints);
+    r.controlVals.resize(r.points.size());
+    for (std::size_t i = 0; i < r.points.size(); ++i) {
+        r.points[i] = Point(double(i % 97) / 96.0, double(i) / double(r.points.size()));
+        r.controlVals[i] = ControlValue(i % 3 == 0);
+    }
+    r.endType = 1;
+    ShapeNest nest(3);
+    nest.shape->setUndoData(r);
+    nest.shape->setStrokeColor(solid(Color(1, 0, 0)));
+    const QImage px = nest.render();
+    int painted = 0;
+    for (int y = 40; y < 100; ++y)
+        painted += testsupport::pixelAt(px, 100, y).a > 0;
+    EXPECT_GT(painted, 30);
+    EXPECT_PIXEL_NEAR(px, 100, 195, kClear, 0);
+    // The pen tool drags the last point on every move.
+    nest.shape->modifyControlPoint(int(r.points.size()) - 1, Point(1.2, 1.1), false);
+    EXPECT_EQ(nest.shape->points().size(), r.points.size());
+    EXPECT_GT(nest.shape->frame().width(), 100.0);
+}
