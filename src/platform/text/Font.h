@@ -2,10 +2,11 @@
 // A font: one installed face at a point size. Points are the model's units (working-picture
 // pixels), so the Qt font made from it has a pixel size equal to the point size.
 //
-// Metrics come from the face's own tables through QRawFont: the underline position and
-// thickness from 'post', the bounding box from 'head', scaled to the point size; where a table
-// is missing (Type 1 faces) QFontMetricsF stands in. All metrics are y-up from the baseline:
-// an underline below the baseline has a negative position, the descender is negative.
+// Metrics come from the face's own tables through QRawFont: ascender, descender and leading
+// (the line gap) from 'hhea', the underline position and thickness from 'post', the bounding
+// box from 'head', scaled to the point size; where a table is missing (Type 1 faces) or makes
+// no sense, Qt's metrics stand in. All metrics are y-up from the baseline: an underline below
+// the baseline has a negative position, the descender is negative.
 #include "platform/geometry/Rect.h"
 #include "platform/text/FontFace.h"
 

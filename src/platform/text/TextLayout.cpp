@@ -398,6 +398,10 @@ void TextLayout::buildGlyphs() const
             continue;
         const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
         const QTextLine line = paragraph.layout.lineAt(lineNumber);
+        // Qt puts glyphs on its own baseline, its line's ascent below the position, kept in
+        // 26.6 fixed point; the line's baseline is where our metrics put it.
+        const double baselineShift
+            = m_lines[size_t(lineIndex)].baseline - (line.position().y() + line.ascent());
         const QString layoutText = paragraph.layout.text();
         QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, layoutText);
         const int lineEnd = line.textStart() + line.textLength();
@@ -429,7 +433,7 @@ void TextLayout::buildGlyphs() const
                     LaidOutGlyph glyph;
                     glyph.characterIndex = characterIndex;
                     glyph.glyph = isAttachment ? 0 : ids[k];
-                    glyph.position = Point(positions[k].x(), positions[k].y());
+                    glyph.position = Point(positions[k].x(), positions[k].y() + baselineShift);
                     glyph.advance = k < advances.size() ? advances[k].x() : 0.0;
                     glyph.lineIndex = lineIndex;
                     glyph.font = font;

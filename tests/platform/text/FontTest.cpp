@@ -1,5 +1,6 @@
 #include "platform/text/FontManager.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -108,4 +109,24 @@ TEST(Font, WeightScaleTable)
     EXPECT_EQ(FontManager::openTypeWeightFromModelWeight(-3), 100) << "out of range is clamped";
     EXPECT_EQ(FontManager::openTypeWeightFromModelWeight(99), 1000);
     EXPECT_EQ(Font::withName(QStringLiteral("Helvetica-Bold"), 12)->weight(), 9);
+}
+
+TEST(Font, AFaceWithoutTablesKeepsQtsMetrics)
+{
+    // The Type 1 copy of Nimbus Sans has no 'hhea': its metrics are Qt's, where the OpenType
+    // copy's come from its tables.
+    const QString type1 = QStringLiteral("/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1");
+    if (!QFile::exists(type1))
+        GTEST_SKIP() << "no Type 1 copy of Nimbus Sans installed";
+    const Font openType = *Font::withName(QStringLiteral("NimbusSans-Regular"), 100);
+    FontFace face = openType.face();
+    face.filePath = type1;
+    face.postScriptName += QStringLiteral("-Type1"); // a face of its own in the metrics cache
+    const Font font(face, 100);
+    ASSERT_TRUE(font.rawFont().isValid());
+    ASSERT_TRUE(font.rawFont().fontTable("hhea").isEmpty());
+    EXPECT_NEAR(font.ascender(), font.rawFont().ascent(), 1e-9);
+    EXPECT_NEAR(font.descender(), -font.rawFont().descent(), 1e-9);
+    EXPECT_GT(font.lineHeight(), openType.lineHeight() + 10) << "Qt's are taller";
+    EXPECT_NEAR(openType.lineHeight(), 120.0, 1e-9);
 }

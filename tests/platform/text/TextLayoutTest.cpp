@@ -3,6 +3,8 @@
 #include "platform/text/FontManager.h"
 #include "platform/text/TextAttributeNames.h"
 
+#include <QDataStream>
+#include <QFile>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -35,6 +37,39 @@ public:
 std::shared_ptr<TextContainer> box(double width)
 {
     return std::make_shared<TextContainer>(Size(width, TextContainer::unlimited));
+}
+
+// The line a face's file asks for, ascender - descender + line gap from 'hhea' over the em of
+// 'head', read straight from the file; 0 when the file has no such tables.
+double hheaLineInEms(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    QDataStream in(&file);
+    quint32 version = 0;
+    quint16 tableCount = 0;
+    in >> version >> tableCount;
+    qint64 hhea = 0, head = 0;
+    for (int i = 0; i < tableCount; ++i) {
+        file.seek(12 + 16 * i);
+        quint32 tag = 0, checksum = 0, offset = 0;
+        in >> tag >> checksum >> offset;
+        if (tag == 0x68686561) // 'hhea'
+            hhea = offset;
+        else if (tag == 0x68656164) // 'head'
+            head = offset;
+    }
+    quint16 unitsPerEm = 0;
+    qint16 ascender = 0, descender = 0, lineGap = 0;
+    if (hhea == 0 || head == 0 || !file.seek(head + 18))
+        return 0;
+    in >> unitsPerEm;
+    file.seek(hhea + 4);
+    in >> ascender >> descender >> lineGap;
+    if (in.status() != QDataStream::Ok || unitsPerEm == 0)
+        return 0;
+    return (ascender - descender + lineGap) / double(unitsPerEm);
 }
 
 } // namespace
@@ -178,4 +213,48 @@ TEST(TextLayout, KernAttachmentsAndSpacingShapeTheLines)
     layout.setText(AttributedString(QStringLiteral("ab"), spaced));
     const Rect used = layout.lineFragments().front().usedRect;
     EXPECT_NEAR(used.midX(), 100.0, 0.01) << "centred text is centred in its fragment";
+}
+
+TEST(TextLayout, LinesAreAsTallAsTheFaceTablesSay)
+{
+    // Nimbus Sans (Helvetica): 'hhea' gives 1.2 of the size, where Qt's metrics give 1.57;
+    // its italics are taller; DejaVu has a 2048-unit em and no line gap.
+    for (const char* name : { "Helvetica", "Helvetica-Bold", "Helvetica-Oblique",
+             "Helvetica-BoldOblique", "DejaVuSans", "DejaVuSans-Bold" }) {
+        const auto font = Font::withName(QString::fromLatin1(name), 100);
+        ASSERT_TRUE(font.has_value()) << name;
+        const double line = 100 * hheaLineInEms(font->face().filePath);
+        ASSERT_GT(line, 0) << name << ": " << qPrintable(font->face().filePath);
+        TextLayout layout(box(5000));
+        layout.setText(
+            AttributedString(QStringLiteral("Hg\nHg"), { { names::font, AttributeValue(*font) } }));
+        const auto& lines = layout.lineFragments();
+        ASSERT_EQ(lines.size(), 2u) << name;
+        EXPECT_NEAR(lines[1].baseline - lines[0].baseline, line, 1e-6) << name;
+        EXPECT_NEAR(lines[0].rect.height(), line, 1e-6) << name;
+        EXPECT_NEAR(layout.usedRect().height(), 2 * line, 1e-6) << name;
+        EXPECT_NEAR(lines[0].baseline, font->ascender(), 1e-9) << name;
+        for (const LaidOutGlyph& glyph : layout.glyphs())
+            EXPECT_NEAR(glyph.position.y, lines[size_t(glyph.lineIndex)].baseline, 1e-9) << name;
+    }
+}
+
+TEST(TextLayout, MixedFacesShareTheBaselineOfTheirTallestMetrics)
+{
+    const Font nimbus = *Font::withName(QStringLiteral("Helvetica"), 100);
+    const Font dejaVu = *Font::withName(QStringLiteral("DejaVuSans"), 100);
+    AttributedString text(QStringLiteral("HgHg"), { { names::font, AttributeValue(nimbus) } });
+    text.addAttribute(names::font, AttributeValue(dejaVu), TextRange(2, 2));
+    TextLayout layout(box(5000));
+    layout.setText(text);
+    const LineFragment& line = layout.lineFragments().front();
+    // DejaVu's ascender, Nimbus Sans's descender and line gap.
+    const double ascent = std::max(nimbus.ascender(), dejaVu.ascender());
+    const double descent = std::max(-nimbus.descender(), -dejaVu.descender());
+    const double gap = std::max(nimbus.leading(), dejaVu.leading());
+    EXPECT_NEAR(line.usedRect.height(), ascent + descent + gap, 1e-9);
+    EXPECT_NEAR(line.baseline, ascent, 1e-9);
+    ASSERT_EQ(layout.glyphs().size(), 4u);
+    for (const LaidOutGlyph& glyph : layout.glyphs())
+        EXPECT_NEAR(glyph.position.y, line.baseline, 1e-9) << glyph.characterIndex;
 }
