@@ -358,6 +358,7 @@ private:
     void polygon(
         const Range& pts, Map map = [](const Point& p) { return p; })
     {
+        path.reserve(path.elementCount() + int(std::min<std::size_t>(std::size(pts), 1u << 28)) + 1);
         bool first = true;
         for (const Point& p : pts) {
             if (first)
@@ -560,6 +561,8 @@ void OutlineBuilder::band(const std::vector<Point>& all, std::size_t first, std:
         return;
     }
     const float h = s / 2.0f;
+    // Two offsets per interior sample and a few points per head.
+    path.reserve(int(std::min<std::size_t>(2 * n + 32, std::size_t(1) << 28)));
     startendPointPath(path, sample[0], sample[startNext], m.startType, s, true, true);
     for (std::size_t i = 1; i + 1 < n; ++i)
         interiorOffset(sample[i - 1], sample[i], sample[i + 1], h);

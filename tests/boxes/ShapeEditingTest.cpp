@@ -187,10 +187,11 @@ TEST(ShapeEditing, CornerRadiusHandles)
         for (std::size_t i = 0; i < before.size(); ++i) {
             const bool takes
                 = std::find(row.changed.begin(), row.changed.end(), int(i)) != row.changed.end();
-            if (takes)
+            if (takes) {
                 EXPECT_EQ(s.controlVals()[i], f(row.want)) << i;
-            else if (i != 6 && i != 7)
+            } else if (i != 6 && i != 7) {
                 EXPECT_EQ(s.controlVals()[i], before[i]) << i;
+            }
         }
     }
 }
@@ -274,8 +275,9 @@ TEST(ShapeEditing, TypedRadii)
         const std::size_t first = row.type == 4 ? 0 : 1;
         for (std::size_t i = 0; i < 4; ++i)
             EXPECT_EQ(s.controlVals()[first + i], row.radii[i]) << i;
-        if (row.type == 11)
+        if (row.type == 11) {
             EXPECT_NE(s.points(), points) << "the callout's outline is rebuilt";
+        }
     }
 
     // Other shapes ignore typed radii.
