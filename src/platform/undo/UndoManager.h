@@ -21,7 +21,6 @@
 //
 // Main thread only.
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,8 +31,14 @@ namespace platform {
 // the target (and so the token) is gone. A copy is a new life, not a share of the old one.
 class UndoLifetime {
 public:
-    UndoLifetime() : m_token(std::make_shared<char>()) { }
-    UndoLifetime(const UndoLifetime&) : m_token(std::make_shared<char>()) { }
+    UndoLifetime()
+        : m_token(std::make_shared<char>())
+    {
+    }
+    UndoLifetime(const UndoLifetime&)
+        : m_token(std::make_shared<char>())
+    {
+    }
     UndoLifetime& operator=(const UndoLifetime&) { return *this; }
     std::weak_ptr<const void> watch() const { return m_token; }
 
@@ -118,6 +123,7 @@ private:
     std::vector<std::unique_ptr<Group>> m_undo; // top is back()
     std::vector<std::unique_ptr<Group>> m_redo;
     std::unique_ptr<Group> m_open; // registrations since the last close (Idle only)
+    Group* m_replayGroup = nullptr; // collects the inverse while undoing or redoing
     Mode m_mode = Mode::Idle;
     int m_changeCount = 0;
     std::function<void(int)> m_changeObserver;
