@@ -25,7 +25,7 @@ using platform::TextLayout;
 namespace {
 
 // Lays text out in rect as the platform's string drawing does (no line padding, lines from the
-// top, what does not fit left out) and fills the glyphs white, clipped to rect.
+// top) and fills the glyphs white, clipped to rect.
 void drawWhiteText(
     GraphicsContext& ctx, const QString& text, const Rect& rect, TextAlignment alignment)
 {
@@ -37,7 +37,10 @@ void drawWhiteText(
         { names::paragraphStyle, platform::ParagraphStyle::withAlignment(alignment) },
         { names::foregroundColor, Color::white() },
     };
-    auto container = std::make_shared<platform::TextContainer>(rect.size);
+    // Lines are laid out without a height limit and cut by the clip: a line a little taller
+    // than its share of the rectangle (13 points of the default face need about 15) still shows.
+    auto container = std::make_shared<platform::TextContainer>(
+        Size(rect.size.width, platform::TextContainer::unlimited));
     container->setLineFragmentPadding(0.0);
     TextLayout layout(container);
     layout.setText(platform::AttributedString(text, attributes));
