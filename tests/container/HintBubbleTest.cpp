@@ -215,6 +215,17 @@ TEST(HintBubble, ClickOnTheCloseBoxClosesIt)
 
     // The close box's centre, in Qt's y-down widget space.
     const QPointF at = host.widgetPointFromWindow(Point(30 + 280 + 7.5, 30 + 30 + 7.5));
+    // Over the close box the arrow shows, whatever the canvas had set.
+    auto moveTo = [&](const QPointF& p) {
+        QMouseEvent move(
+            QEvent::MouseMove, p, host.mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&host, &move);
+    };
+    moveTo(host.widgetPointFromWindow(Point(100, 50)));
+    host.setViewCursor(Qt::CrossCursor);
+    moveTo(at);
+    EXPECT_EQ(host.cursor().shape(), Qt::ArrowCursor);
+
     for (auto type : { QEvent::MouseButtonPress, QEvent::MouseButtonRelease }) {
         QMouseEvent e(type, at, host.mapToGlobal(at), Qt::LeftButton,
             type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
