@@ -8,6 +8,7 @@
 #include "boxes/MyViewBase.h"
 #include "boxes/ShapeModel.h"
 #include "container/ContainerCanvas.h"
+#include "container/ContainerDelegate.h"
 #include "container/ContainerLogging.h"
 #include "container/TextViewContainer.h"
 #include "foundation/ImageAdditions.h"
@@ -135,6 +136,11 @@ void TextViewContainer::deleteKeyClicked()
 {
     if (GetSelectedBoxCount() == 0)
         return;
+    // A pen path, colour removal or drag would go on with views that are about to go.
+    beforeAction();
+    endGesturesForRebuild();
+    if (GetSelectedBoxCount() == 0)
+        return; // the selection was a pen path with nothing drawn
     prepUndoData();
     for (std::size_t i = 0; i < textViewAry.size();) {
         MyViewBase* box = textViewAry[i];
@@ -143,6 +149,10 @@ void TextViewContainer::deleteKeyClicked()
             continue;
         }
         textViewAry.erase(textViewAry.begin() + std::ptrdiff_t(i));
+        // The window must not keep the text view of a box that is gone.
+        auto* text = dynamic_cast<MyTextView*>(box);
+        if (text && m_delegate && m_delegate->currentlySelectedTextView() == text->txtBox())
+            m_delegate->setCurrentlySelectedTextView(nullptr);
         // The nest owns the box: taking it out of the container ends both.
         if (platform::View* nest = nestOf(*box))
             nest->removeFromSuperview();
@@ -334,7 +344,7 @@ void TextViewContainer::replaceImage(const platform::Image& picture)
     const Size size = source.extent().size;
     const double longer = size.width > size.height ? size.width : size.height;
     const platform::FilterImage reduced
-        = longer > double(limit) ? reducedPicture(source, float(double(limit) / longer)) : source;
+        = longer > double(limit) ? reducedPicture(source, limit / float(longer)) : source;
     const platform::Image image = imageWithCIImage(reduced);
     const Size extent = reduced.extent().size;
 

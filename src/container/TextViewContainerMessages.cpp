@@ -6,7 +6,6 @@
 // that is not a finite number is refused: nothing changes and no step is taken.
 #include "boxes/MyImageView.h"
 #include "boxes/MyShapeView.h"
-#include "boxes/MyTextView.h"
 #include "boxes/MyViewBase.h"
 #include "boxes/ShapeModel.h"
 #include "container/ContainerLogging.h"
@@ -15,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 using platform::Color;
 using platform::Point;
@@ -95,133 +95,138 @@ void changeSelected(TextViewContainer& container, Apply apply)
     container.markForDisplay();
 }
 
+// The members that only store their value: setter applied with the value as given or held.
+template <class Box, class Arg>
+void setOnSelected(
+    TextViewContainer& container, void (Box::*setter)(Arg), std::type_identity_t<Arg> value)
+{
+    changeSelected<Box>(container, [&](Box& box) { (box.*setter)(value); });
+}
+
+void setFill(TextViewContainer& container, void (MyViewBase::*setter)(const SZGradient&),
+    const SZGradient& fill, const char* what)
+{
+    if (!refused(finiteFill(fill), what))
+        setOnSelected(container, setter, fill);
+}
+
+void setColor(TextViewContainer& container, void (MyViewBase::*setter)(const std::optional<Color>&),
+    const std::optional<Color>& color, const char* what)
+{
+    if (!refused(finiteColor(color), what))
+        setOnSelected(container, setter, color);
+}
+
+// The drop shadow is the only family the box's outer view carries, so it is rebuilt at once.
+template <class Arg>
+void setShadowOnSelected(
+    TextViewContainer& container, void (MyViewBase::*setter)(Arg), std::type_identity_t<Arg> value)
+{
+    changeSelected(container, [&](MyViewBase& box) {
+        (box.*setter)(value);
+        box.setShadows();
+    });
+}
+
 } // namespace
 
 // ---- fills: every changed box holds the same fill value
 
 void TextViewContainer::backgroundColorChanged(const SZGradient& fill)
 {
-    if (refused(finiteFill(fill), "backgroundColorChanged"))
-        return;
-    changeSelected(*this, [&](MyViewBase& box) { box.setBackColor(fill); });
+    setFill(*this, &MyViewBase::setBackColor, fill, "backgroundColorChanged");
 }
 
 void TextViewContainer::borderColorChanged(const SZGradient& fill)
 {
-    if (refused(finiteFill(fill), "borderColorChanged"))
-        return;
-    changeSelected(*this, [&](MyViewBase& box) { box.setBorderColor(fill); });
+    setFill(*this, &MyViewBase::setBorderColor, fill, "borderColorChanged");
 }
 
 void TextViewContainer::strokeColorChanged(const SZGradient& fill)
 {
-    if (refused(finiteFill(fill), "strokeColorChanged"))
-        return;
-    changeSelected(*this, [&](MyViewBase& box) { box.setStrokeColor(fill); });
+    setFill(*this, &MyViewBase::setStrokeColor, fill, "strokeColorChanged");
 }
 
 void TextViewContainer::overlayColorChanged(const SZGradient& fill)
 {
-    if (refused(finiteFill(fill), "overlayColorChanged"))
-        return;
-    changeSelected(*this, [&](MyViewBase& box) { box.setOverlayColor(fill); });
+    setFill(*this, &MyViewBase::setOverlayColor, fill, "overlayColorChanged");
 }
 
-// ---- the drop shadow: the only family the box's outer view carries, so it is rebuilt at once
+// ---- the drop shadow
 
 void TextViewContainer::shadowColorChanged(const std::optional<Color>& color)
 {
-    if (refused(finiteColor(color), "shadowColorChanged"))
-        return;
-    changeSelected(*this, [&](MyViewBase& box) {
-        box.setShadowColor(color);
-        box.setShadows();
-    });
+    if (!refused(finiteColor(color), "shadowColorChanged"))
+        setShadowOnSelected(*this, &MyViewBase::setShadowColor, color);
 }
 
 void TextViewContainer::shadowAngleChanged(int value)
 {
-    changeSelected(*this, [&](MyViewBase& box) {
-        box.setShadowAngle(value);
-        box.setShadows();
-    });
+    setShadowOnSelected(*this, &MyViewBase::setShadowAngle, value);
 }
 
 void TextViewContainer::shadowBlurChanged(int value)
 {
-    changeSelected(*this, [v = heldBlur(value)](MyViewBase& box) {
-        box.setShadowBlurSize(v);
-        box.setShadows();
-    });
+    setShadowOnSelected(*this, &MyViewBase::setShadowBlurSize, heldBlur(value));
 }
 
 void TextViewContainer::shadowOffsetChanged(int value)
 {
-    changeSelected(*this, [v = heldOffset(value)](MyViewBase& box) {
-        box.setShadowOffsetSize(v);
-        box.setShadows();
-    });
+    setShadowOnSelected(*this, &MyViewBase::setShadowOffsetSize, heldOffset(value));
 }
 
 // ---- inner and box shadows: read when the box is drawn
 
 void TextViewContainer::innerShadowColorChanged(const std::optional<Color>& color)
 {
-    if (refused(finiteColor(color), "innerShadowColorChanged"))
-        return;
-    changeSelected(*this, [&](MyViewBase& box) { box.setInnerShadowColor(color); });
+    setColor(*this, &MyViewBase::setInnerShadowColor, color, "innerShadowColorChanged");
 }
 
 void TextViewContainer::innerShadowAngleChanged(int value)
 {
-    changeSelected(*this, [&](MyViewBase& box) { box.setInnerShadowAngle(value); });
+    setOnSelected(*this, &MyViewBase::setInnerShadowAngle, value);
 }
 
 void TextViewContainer::innerShadowBlurChanged(int value)
 {
-    changeSelected(
-        *this, [v = heldBlur(value)](MyViewBase& box) { box.setInnerShadowBlurSize(v); });
+    setOnSelected(*this, &MyViewBase::setInnerShadowBlurSize, heldBlur(value));
 }
 
 void TextViewContainer::innerShadowOffsetChanged(int value)
 {
-    changeSelected(
-        *this, [v = heldOffset(value)](MyViewBase& box) { box.setInnerShadowOffsetSize(v); });
+    setOnSelected(*this, &MyViewBase::setInnerShadowOffsetSize, heldOffset(value));
 }
 
 void TextViewContainer::boxShadowColorChanged(const std::optional<Color>& color)
 {
-    if (refused(finiteColor(color), "boxShadowColorChanged"))
-        return;
-    changeSelected(*this, [&](MyViewBase& box) { box.setBoxShadowColor(color); });
+    setColor(*this, &MyViewBase::setBoxShadowColor, color, "boxShadowColorChanged");
 }
 
 void TextViewContainer::boxShadowAngleChanged(int value)
 {
-    changeSelected(*this, [&](MyViewBase& box) { box.setBoxShadowAngle(value); });
+    setOnSelected(*this, &MyViewBase::setBoxShadowAngle, value);
 }
 
 void TextViewContainer::boxShadowBlurChanged(int value)
 {
-    changeSelected(*this, [v = heldBlur(value)](MyViewBase& box) { box.setBoxShadowBlurSize(v); });
+    setOnSelected(*this, &MyViewBase::setBoxShadowBlurSize, heldBlur(value));
 }
 
 void TextViewContainer::boxShadowOffsetChanged(int value)
 {
-    changeSelected(
-        *this, [v = heldOffset(value)](MyViewBase& box) { box.setBoxShadowOffsetSize(v); });
+    setOnSelected(*this, &MyViewBase::setBoxShadowOffsetSize, heldOffset(value));
 }
 
 // ---- line widths
 
 void TextViewContainer::borderSizeChanged(int value)
 {
-    changeSelected(*this, [v = heldLineSize(value)](MyViewBase& box) { box.setBorderSize(v); });
+    setOnSelected(*this, &MyViewBase::setBorderSize, heldLineSize(value));
 }
 
 void TextViewContainer::strokeSizeChanged(int value)
 {
-    changeSelected(*this, [v = heldLineSize(value)](MyViewBase& box) { box.setStrokeSize(v); });
+    setOnSelected(*this, &MyViewBase::setStrokeSize, heldLineSize(value));
 }
 
 // ---- opacity, rotation, saturation
@@ -231,7 +236,7 @@ void TextViewContainer::textboxOpacityChanged(double value)
     if (refused(std::isfinite(value), "textboxOpacityChanged"))
         return;
     const float opacity = float(std::clamp(value, 0.0, 1.0));
-    changeSelected(*this, [&](MyViewBase& box) { box.setLayerOpacity(opacity); });
+    setOnSelected(*this, &MyViewBase::setLayerOpacity, opacity);
 }
 
 void TextViewContainer::textboxAngleChanged(double value)
@@ -241,7 +246,7 @@ void TextViewContainer::textboxAngleChanged(double value)
     // The box wraps an angle into 0..360 with one correction each way; brought within a turn
     // first, any angle lands where a restore of the stored one lands.
     const double angle = std::fmod(value, 360.0);
-    changeSelected(*this, [&](MyViewBase& box) { box.setRotationAngle(angle); });
+    setOnSelected(*this, &MyViewBase::setRotationAngle, angle);
 }
 
 void TextViewContainer::imageboxSaturationChanged(double value)
@@ -249,7 +254,7 @@ void TextViewContainer::imageboxSaturationChanged(double value)
     if (refused(std::isfinite(value), "imageboxSaturationChanged"))
         return;
     // Only pictures have a saturation; a selected text box or shape is left as it is.
-    changeSelected<MyImageView>(*this, [&](MyImageView& box) { box.setSaturation(value); });
+    setOnSelected(*this, &MyImageView::setSaturation, value);
 }
 
 // ---- line heads: only shapes count, so a selection without one takes no step
@@ -257,13 +262,13 @@ void TextViewContainer::imageboxSaturationChanged(double value)
 void TextViewContainer::startPointChanged(qint64 headType)
 {
     const int code = heldHeadCode(headType, false);
-    changeSelected<MyShapeView>(*this, [&](MyShapeView& box) { box.setStartType(code); });
+    setOnSelected(*this, &MyShapeView::setStartType, code);
 }
 
 void TextViewContainer::endPointChanged(qint64 headType)
 {
     const int code = heldHeadCode(headType, true);
-    changeSelected<MyShapeView>(*this, [&](MyShapeView& box) { box.setEndType(code); });
+    setOnSelected(*this, &MyShapeView::setEndType, code);
 }
 
 // ---- warps

@@ -85,9 +85,13 @@ TEST(Arrangement, DeleteThenUndoBringsEveryBoxBackInOrder)
 {
     ContainerRig rig;
     build(rig, fourBoxes({ 1, 2 }));
+    // The window must not be left with the text view of a deleted box.
+    rig.delegate.edited = boxAt<MyTextView>(rig, 2)->txtBox();
     rig.container->deleteKeyClicked();
     rig.endEvent();
     EXPECT_EQ(order(rig), (std::vector<int> { 0, 3 }));
+    EXPECT_EQ(rig.delegate.edited, nullptr);
+    EXPECT_EQ(rig.delegate.selectedCalls, 0);
     rig.undo.undo();
     EXPECT_EQ(order(rig), (std::vector<int> { 0, 1, 2, 3 }));
 
