@@ -29,6 +29,20 @@ bool isWarped(const UNDODATA& record)
     return record.horzPerspective != 0.0 || record.vertPerspective != 0.0 || !record.curves.empty();
 }
 
+// The first untaken cache for record, looking from next on and then from the start (boxes
+// mostly keep their order); caches.size() when none.
+std::size_t findCache(
+    const std::vector<WarpCache>& caches, std::size_t next, const UNDODATA& record)
+{
+    const std::size_t n = caches.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const WarpCache& c = caches[(next + k) % n];
+        if (!c.taken && c.record.isEqualTo(record))
+            return (next + k) % n;
+    }
+    return n;
+}
+
 } // namespace
 
 ContainerSnapshot TextViewContainer::containerSnapshot() const
@@ -154,16 +168,18 @@ void TextViewContainer::applyUndoData(const ContainerSnapshot& snapshot)
     }
 
     textViewAry.reserve(snapshot.size());
+    std::size_t next = 0;
     for (const UNDODATA& record : snapshot.records()) {
         MyViewBase* box = addBoxFromRecord(record);
         if (!box || caches.empty() || !isWarped(record))
             continue;
         const UNDODATA now = box->getUndoData();
-        auto cache = std::find_if(caches.begin(), caches.end(),
-            [&](const WarpCache& c) { return !c.taken && c.record.isEqualTo(now); });
-        if (cache == caches.end())
+        const std::size_t found = findCache(caches, next, now);
+        if (found == caches.size())
             continue;
+        WarpCache* cache = &caches[found];
         cache->taken = true;
+        next = found + 1;
         const Point origin = box->frame().origin;
         box->imgPersp = cache->picture;
         box->imgRect
