@@ -158,6 +158,15 @@ void TextViewContainer::applyUndoData(const ContainerSnapshot& snapshot)
                 box->imgRect.size.width, box->imgRect.size.height) });
     }
 
+    // The window must not keep the text view of a box that goes.
+    if (m_delegate && m_delegate->currentlySelectedTextView()) {
+        for (MyViewBase* box : textViewAry) {
+            auto* text = dynamic_cast<MyTextView*>(box);
+            if (text && text->txtBox() == m_delegate->currentlySelectedTextView())
+                m_delegate->setCurrentlySelectedTextView(nullptr);
+        }
+    }
+
     {
         std::vector<std::unique_ptr<platform::View>> removed;
         removed.reserve(textViewAry.size());

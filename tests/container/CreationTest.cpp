@@ -3,6 +3,7 @@
 #include "ContainerTestSupport.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/ShapeModel.h"
+#include "container/MyInstantAlphaView.h"
 #include "support/NamedCase.h"
 
 #include <cmath>
@@ -230,15 +231,85 @@ TEST(Creation, BeforeActionEndsAPathInProgressAsOneStep)
     }
 }
 
-TEST(Creation, ShapeHintFollowsTheTypeTheShapeTook)
+// A hidden bubble as the canvas makes it.
+struct BubbleRig : ContainerRig {
+    BubbleRig()
+        : bubble(Rect(30, 30, 300, 50), QStringLiteral("colour removal"), 2)
+    {
+        bubble.setHidden(true);
+        canvas.bubble = &bubble;
+        canvas.visible = Rect(100, 50, 800, 600);
+    }
+    MyInstantAlphaView bubble;
+};
+
+TEST(Hints, KindsSetTextLinesAndFrame)
 {
-    // Without a bubble nothing is shown and nothing fails; the type an arrow line takes is a
-    // line, which has no hint.
+    const double nan = std::nan("");
+    struct Case {
+        const char* name;
+        int kind;
+        double zoom;
+        Rect frame;
+        int lines;
+        const char* startsWith;
+    };
+    const Case cases[] = {
+        { "pen", 0, 1.0, Rect(320, 80, 360, 70), 3, "\u2022 Click to draw straight lines." },
+        { "curve", 1, 1.0, Rect(300, 80, 400, 50), 2, "\u2022 Drag a midpoint" },
+        { "value", 2, 2.0, Rect(20, 10, 90, 25), 1, "42 px" },
+        { "value at zoom 0", 2, 0.0, Rect(10, -10, 90, 25), 1, "42 px" },
+        { "value at zoom NaN", 2, nan, Rect(10, -10, 90, 25), 1, "42 px" },
+        { "corner", 3, 1.0, Rect(300, 80, 400, 30), 1, "\u2022 Hold option" },
+        { "edit", 4, 1.0, Rect(390, 80, 220, 30), 1, "\u2022 Click the shape again" },
+        { "other kind only shows", 7, 1.0, Rect(30, 30, 300, 50), 2, "colour removal" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BubbleRig rig;
+        rig.canvas.zoom = c.zoom;
+        rig.container->showAlert(c.kind, platform::Point(10, 20), QStringLiteral("42 px"));
+        expectRect(rig.bubble.frame(), c.frame.origin.x, c.frame.origin.y, c.frame.size.width,
+            c.frame.size.height);
+        EXPECT_EQ(rig.bubble.linesCount(), c.lines);
+        EXPECT_TRUE(rig.bubble.string().startsWith(QString::fromUtf8(c.startsWith)));
+        EXPECT_FALSE(rig.bubble.isHidden());
+        rig.container->hideAlert();
+        EXPECT_TRUE(rig.bubble.isHidden());
+    }
+}
+
+TEST(Hints, ShapeHintFollowsTheTypeTheShapeTook)
+{
+    struct Case {
+        const char* name;
+        int type;
+        int lines; // of the hint shown; 0 none
+    };
+    const Case cases[] = {
+        { "arrow line becomes a line", shape::ArrowLine, 0 },
+        { "rectangle", shape::Rectangle, 0 },
+        { "curve", shape::Curve, 2 },
+        { "rounded-box callout", shape::RoundedBoxCallout, 1 },
+        { "pen path", shape::PenPath, 3 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BubbleRig rig;
+        rig.container->newShapeBox(c.type);
+        EXPECT_EQ(rig.bubble.isHidden(), c.lines == 0);
+        if (c.lines)
+            EXPECT_EQ(rig.bubble.linesCount(), c.lines);
+    }
+}
+
+TEST(Hints, NoCanvasNoBubble)
+{
     ContainerRig rig;
-    rig.container->newShapeBox(shape::ArrowLine);
-    auto* line = dynamic_cast<MyShapeView*>(rig.container->textViewAry.back());
-    ASSERT_NE(line, nullptr);
-    EXPECT_EQ(line->shapeType(), shape::Line);
+    rig.container->setCanvas(nullptr);
+    rig.container->showAlert(0, platform::Point(), QString());
+    rig.container->hideAlert();
+    EXPECT_EQ(rig.container->zoomScale(), 1.0);
 }
 
 TEST(Creation, PointInPolygonCountsEdgesStrictly)

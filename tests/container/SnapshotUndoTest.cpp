@@ -202,7 +202,10 @@ TEST(Snapshots, AnEditedTextBoxBecomesTheWindowsEditedViewAgain)
     rig.endEvent();
     auto* text = dynamic_cast<MyTextView*>(c.textViewAry[0]);
     text->setIsEditing(true);
-    changeBorders(c, 2);
+    c.prepUndoData();
+    text->setIsEditing(false);
+    text->setBorderSize(2);
+    c.logUndoData();
     rig.endEvent();
     rig.delegate.edited = nullptr;
     // Undo rebuilds the box as it was before the border change: selected and being edited.
@@ -211,6 +214,9 @@ TEST(Snapshots, AnEditedTextBoxBecomesTheWindowsEditedViewAgain)
     ASSERT_NE(rebuilt, nullptr);
     EXPECT_TRUE(rebuilt->isEditing());
     EXPECT_EQ(rig.delegate.edited, rebuilt->txtBox());
+    // Redo rebuilds it not editing: the window lets go of the text view that went.
+    rig.undo.redo();
+    EXPECT_EQ(rig.delegate.edited, nullptr);
 }
 
 TEST(Snapshots, UndoDuringAPenPathEndsPenMode)
