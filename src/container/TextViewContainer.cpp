@@ -185,34 +185,40 @@ bool TextViewContainer::isBaseEditing(const MyViewBase& box)
 
 // ---- creation
 
-std::optional<Size> TextViewContainer::creationSize(const char* what) const
+std::optional<Size> TextViewContainer::beginCreation(const char* what)
 {
     std::optional<Size> size = m_canvas ? m_canvas->workingImageSize() : std::nullopt;
     if (!size || !(size->width > 0.0) || !(size->height > 0.0) || !std::isfinite(size->width)
         || !std::isfinite(size->height)) {
+        // Boxes of no size at the origin, and a text of 0 pt, help nobody.
         qCWarning(lcContainer) << what << ": no working picture, nothing created";
         return std::nullopt;
     }
+    prepUndoData();
+    removeAllSelection();
     return size;
 }
 
-void TextViewContainer::finishCreation(MyViewBase& box)
+MyViewBase* TextViewContainer::finishCreation(std::unique_ptr<MyViewBase> created)
 {
-    if (m_delegate)
+    created->setMyDocumentWindow(m_documentWindow);
+    created->setSelected(true);
+    MyViewBase* box = addBoxNest(std::move(created));
+    box->setShadows();
+    if (m_delegate) {
         m_delegate->setCurrentlySelectedTextView(nullptr);
-    if (m_delegate)
         m_delegate->textViewSelected(textViewAry);
+    }
     logUndoData();
-    (void)box;
+    markForDisplay();
+    return box;
 }
 
 void TextViewContainer::newTextBox()
 {
-    const std::optional<Size> size = creationSize("newTextBox");
+    const std::optional<Size> size = beginCreation("newTextBox");
     if (!size)
         return;
-    prepUndoData();
-    removeAllSelection();
     const double W = size->width;
     const double H = size->height;
     const double side = std::min(0.25 * W, H / 3.0);
@@ -220,18 +226,13 @@ void TextViewContainer::newTextBox()
     gDefaultFontSize = 3.0 * height / 5.0;
     auto text = std::make_unique<MyTextView>(
         Rect(W / 2.0 - side / 2.0, H / 2.0 - height / 2.0, side, height));
-    text->setMyDocumentWindow(m_documentWindow);
     text->setEditable(false);
     text->setSelectable(false);
-    text->setSelected(true);
     setDefaultShadows(*text);
     text->setBoxShadowColor(kDefaultShadow);
     text->setBoxShadowAngle(kDefaultShadowAngle);
     text->setIsEditing(false);
-    MyViewBase* box = addBoxNest(std::move(text));
-    box->setShadows();
-    finishCreation(*box);
-    markForDisplay();
+    finishCreation(std::move(text));
 }
 
 platform::FilterImage TextViewContainer::pictureSource(const platform::Image& picture)
@@ -260,11 +261,9 @@ platform::FilterImage TextViewContainer::reducedPicture(
 
 void TextViewContainer::newImageBox(const platform::Image& picture)
 {
-    const std::optional<Size> size = creationSize("newImageBox");
+    const std::optional<Size> size = beginCreation("newImageBox");
     if (!size)
         return;
-    prepUndoData();
-    removeAllSelection();
     const double W = size->width;
     const double H = size->height;
     platform::FilterImage source = pictureSource(picture);
@@ -284,14 +283,9 @@ void TextViewContainer::newImageBox(const platform::Image& picture)
         image->setOrgImage(imageWithCIImage(source), boxSize.width, boxSize.height);
     else
         qCWarning(lcContainer) << "newImageBox: the picture could not be read; an empty box";
-    image->setMyDocumentWindow(m_documentWindow);
-    image->setSelected(true);
     setDefaultShadows(*image);
     image->setSaturation(1.0);
-    MyViewBase* box = addBoxNest(std::move(image));
-    box->setShadows();
-    finishCreation(*box);
-    markForDisplay();
+    finishCreation(std::move(image));
 }
 
 void TextViewContainer::newShapeBox(int type)
@@ -308,25 +302,18 @@ void TextViewContainer::newShapeBox(int type)
         showAlert(0, Point(), QString());
         return;
     }
-    const std::optional<Size> size = creationSize("newShapeBox");
+    const std::optional<Size> size = beginCreation("newShapeBox");
     if (!size)
         return;
-    prepUndoData();
-    removeAllSelection();
     const double W = size->width;
     const double H = size->height;
     const double side = std::min(W / 5.0, H / 5.0);
     auto shapeBox = std::make_unique<MyShapeView>(
         Rect(W / 2.0 - side / 2.0, H / 2.0 - side / 2.0, side, side), type);
-    shapeBox->setMyDocumentWindow(m_documentWindow);
-    shapeBox->setSelected(true);
     shapeBox->setIsEditing(false);
     shapeBox->setIsDrawing(false);
     MyShapeView* created = shapeBox.get();
-    MyViewBase* box = addBoxNest(std::move(shapeBox));
-    box->setShadows();
-    finishCreation(*box);
-    markForDisplay();
+    finishCreation(std::move(shapeBox));
     // By the type the shape took (an arrow line is stored as a line).
     switch (created->shapeType()) {
     case shape::Curve:

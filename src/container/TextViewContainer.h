@@ -218,13 +218,14 @@ private:
     static platform::View* nestOf(MyViewBase& box);
     // Removes every nest and adds them again in textViewAry order.
     void restackNests();
-    // The selected box alone on top, the delegate told, the step logged (the end of every
-    // creation).
-    void finishCreation(MyViewBase& box);
+    // The start of every creation: the working picture's size (nothing, logged, when there is
+    // none to create on), the before-snapshot, the selection cleared.
+    std::optional<platform::Size> beginCreation(const char* what);
+    // The end of every creation: the new box selected alone on top in its nest, the window told,
+    // the step logged, the layer redrawn.
+    MyViewBase* finishCreation(std::unique_ptr<MyViewBase> created);
     // A box leaving editing (the edit animation takes over this hook).
     void leaveEditing(MyViewBase& box);
-    // The working picture's size, or nothing (logged) when there is none to create on.
-    std::optional<platform::Size> creationSize(const char* what) const;
 
     // ---- snapshots (TextViewContainerSnapshots.cpp)
     // The registration half of logUndoData and of an undo: the step restoring before.
