@@ -6,6 +6,8 @@
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 
+#include <cmath>
+
 using platform::Point;
 using platform::Rect;
 
@@ -291,4 +293,29 @@ TEST(Snapshots, RebuildKeepsTheWarpedPictureOfAnUnchangedBox)
     EXPECT_EQ(moved->imgRect.origin.x, moved->frame().origin.x - 5);
     EXPECT_EQ(moved->imgRect.origin.y, moved->frame().origin.y - 2);
     EXPECT_TRUE(c.textViewAry[1]->imgPersp.isNull());
+}
+
+TEST(Snapshots, BadRecordsRebuildAsSafeBoxes)
+{
+    UNDODATA noPicture = MyImageView(Rect(10, 10, 40, 30)).getUndoData();
+    noPicture.orgImage = platform::Image();
+    UNDODATA huge = MyTextView(Rect(0, 0, 50, 20)).getUndoData();
+    huge.frame = Rect(1e12, -1e12, 1e12, 1e12);
+    UNDODATA notFinite = MyShapeView(Rect(0, 0, 50, 50), shape::Star).getUndoData();
+    notFinite.rotationAngle = std::nan("");
+    notFinite.borderSize = -3;
+
+    ContainerRig rig;
+    TextViewContainer& c = *rig.container;
+    c.applyUndoData(ContainerSnapshot({ noPicture, huge, notFinite }));
+    ASSERT_EQ(c.textViewAry.size(), 3u);
+    auto* image = dynamic_cast<MyImageView*>(c.textViewAry[0]);
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(image->orgImage().isNull());
+    const Rect f = c.textViewAry[1]->frame();
+    EXPECT_LE(std::abs(f.origin.x), UNDODATA::kMaxCoordinate);
+    EXPECT_LE(std::abs(f.origin.y), UNDODATA::kMaxCoordinate);
+    EXPECT_LE(f.size.width, UNDODATA::kMaxExtent);
+    EXPECT_TRUE(std::isfinite(c.textViewAry[2]->rotationAngle()));
+    EXPECT_GE(c.textViewAry[2]->borderSize(), 0);
 }
