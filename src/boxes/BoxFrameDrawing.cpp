@@ -79,10 +79,13 @@ void drawInnerShadow(const MyViewBase& box, const BezierPath& quad, const InnerS
     const Color s = shadow.color->withAlpha(shadow.color->alpha * opacity);
     const Color opaque = s.withAlpha(1.0);
 
+    if (shadow.layerCastsShadow) {
+        // The same steps as below with the shadow set before the layer, done on coverage.
+        ctx.fillInnerShadow(quad, Shadow { offset, blur, s }, s.alpha);
+        return;
+    }
     platform::GStateGuard guard(ctx);
     ctx.clipToPath(quad);
-    if (shadow.layerCastsShadow)
-        ctx.setShadow(Shadow { offset, blur, s });
     ctx.setAlpha(s.alpha);
     ctx.beginTransparencyLayer();
     ctx.setShadow(Shadow { offset, blur, opaque });

@@ -1,9 +1,17 @@
 #include "boxes/ControlValue.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 using platform::ArchiveValue;
 using platform::Point;
+
+ControlValue ControlValue::boxedFloat(double v)
+{
+    constexpr double lim = double(std::numeric_limits<float>::max());
+    return ControlValue(std::isnan(v) ? v : double(float(std::clamp(v, -lim, lim))));
+}
 
 double ControlValue::doubleValue() const
 {

@@ -34,6 +34,11 @@ public:
     {
     }
 
+    // The platform's boxed float: the value rounded to single precision and kept so, so that
+    // a value made here equals itself after an archive round trip. Values beyond the float
+    // range are held at its largest finite value.
+    static ControlValue boxedFloat(double v);
+
     bool isPoint() const { return std::holds_alternative<platform::Point>(m_value); }
     bool isBool() const { return std::holds_alternative<bool>(m_value); }
     // Numbers as a double; a point reads 0.

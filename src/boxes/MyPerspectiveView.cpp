@@ -3,6 +3,8 @@
 #include "boxes/BoxStatics.h"
 #include "boxes/BoxesLogging.h"
 #include "boxes/MyImageViewSuper.h"
+#include "boxes/MyShapeSuper.h"
+#include "boxes/MyShapeView.h"
 #include "boxes/MyTextViewSuper.h"
 #include "boxes/MyViewBase.h"
 #include "boxes/WarpCapture.h"
@@ -44,7 +46,8 @@ MyPerspectiveView::BoxDrawing MyPerspectiveView::chooseDrawing(const DrawingInpu
 MyViewBase* MyPerspectiveView::boxOfWrapper(const View& wrapper)
 {
     if (!dynamic_cast<const MyTextViewSuper*>(&wrapper)
-        && !dynamic_cast<const MyImageViewSuper*>(&wrapper))
+        && !dynamic_cast<const MyImageViewSuper*>(&wrapper)
+        && !dynamic_cast<const MyShapeSuper*>(&wrapper))
         return nullptr;
     return wrapper.subviewCount() > 0 ? dynamic_cast<MyViewBase*>(wrapper.subviewAt(0)) : nullptr;
 }
@@ -52,7 +55,11 @@ MyViewBase* MyPerspectiveView::boxOfWrapper(const View& wrapper)
 bool MyPerspectiveView::isEditing(const View& wrapper)
 {
     const MyViewBase* box = boxOfWrapper(wrapper);
-    return box && box->isEditing();
+    if (!box)
+        return false;
+    // A pen path still being drawn is shown flat, like a box being edited.
+    const auto* shape = dynamic_cast<const MyShapeView*>(box);
+    return box->isEditing() || (shape && shape->isDrawing());
 }
 
 MyPerspectiveView::DrawingInputs MyPerspectiveView::drawingInputs(const View& wrapper) const

@@ -1,7 +1,7 @@
 #pragma once
 // The outermost view of a box's nest: it covers the container, holds the box's wrapper
-// (MyTextViewSuper, MyImageViewSuper) with the box inside, and carries the box's drop shadow
-// (MyViewBase::setShadows). Each time it draws it decides how the box is shown: flat, by
+// (MyTextViewSuper, MyImageViewSuper, MyShapeSuper) with the box inside, and carries the box's drop
+// shadow (MyViewBase::setShadows). Each time it draws it decides how the box is shown: flat, by
 // letting the wrapper draw, or warped, by drawing in the wrapper's place a picture of the box
 // bent by its curve or perspective. The picture comes from the container's warp capture and
 // is cached on the box (imgPersp, imgRect, ud), so that it is made again only when the box's
@@ -40,7 +40,8 @@ public:
 
     // The box a wrapper holds (its first subview), or null when the view is no box wrapper.
     static MyViewBase* boxOfWrapper(const platform::View& wrapper);
-    // Whether the box of a wrapper is in its editing state; false for any other view.
+    // Whether the box of a wrapper is in its editing state (for a shape, also while its pen
+    // path is being drawn); false for any other view.
     static bool isEditing(const platform::View& wrapper);
     // The inputs for a wrapper of this view, read from the box, the statics and the nest.
     DrawingInputs drawingInputs(const platform::View& wrapper) const;

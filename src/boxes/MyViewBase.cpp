@@ -1,6 +1,7 @@
 #include "boxes/MyViewBase.h"
 
 #include "boxes/BoxesLogging.h"
+#include "boxes/IntConversion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,15 +13,6 @@ using platform::Rect;
 using platform::Size;
 
 namespace {
-
-// Truncation towards zero that stays defined for any value.
-int truncToInt(double v)
-{
-    if (!std::isfinite(v))
-        return 0;
-    constexpr double lim = double(std::numeric_limits<int>::max());
-    return int(std::clamp(v, -lim, lim));
-}
 
 // Narrows a record's double into a float field without overflowing into an infinity.
 float narrowed(double v)
@@ -96,6 +88,11 @@ void MyViewBase::GetFourPoints(std::array<Point, 8>& p, double gap) const
     p[5] = mid(p[2], p[1]);
     p[6] = mid(p[0], p[1]);
     p[7] = mid(p[3], p[2]);
+}
+
+Rect MyViewBase::drawnBounds() const
+{
+    return frame();
 }
 
 // ---- rotation

@@ -47,6 +47,10 @@ public:
     // single precision, with pi as 3.141592.
     void GetFourPoints(std::array<platform::Point, 8>& points, double gap) const;
 
+    // What the box draws, in container coordinates as if the box were not turned: the warp
+    // capture renders at least this much. The frame unless a kind draws beyond it.
+    virtual platform::Rect drawnBounds() const;
+
     // ---- records
     virtual UNDODATA getUndoData() const;
     // Restores the box from a record; the record is validated first (bad values become safe

@@ -20,6 +20,8 @@ public:
     // imgRect and goes out as where the picture is to be drawn, in container coordinates
     // before the box's turn. The box, its wrapper and their frames are as they were when the
     // call returns. A null image when no picture could be made (rtImage is then unspecified).
+    // The captured rectangle covers the box's drawnBounds() (a callout's tail, a line's heads)
+    // as well as its frame grown by border and stroke widths.
     virtual platform::Image image_curved_perspectived(
         MyViewBase& box, platform::View& wrapper, float fVal, platform::Rect& rtImage)
         = 0;

@@ -207,6 +207,14 @@ void BezierPath::closePath()
     m_data->elements.push_back({ PathElementKind::ClosePath, {} });
 }
 
+void BezierPath::reserve(int elementCount)
+{
+    if (elementCount <= this->elementCount())
+        return;
+    detach();
+    m_data->elements.reserve(std::size_t(elementCount));
+}
+
 void BezierPath::appendPath(const BezierPath& other)
 {
     if (other.isEmpty())

@@ -57,6 +57,9 @@ public:
     void appendRect(const Rect& r);
     void appendOval(const Rect& r);
     void removeAllPoints();
+    // Room for this many elements in all, so that a long outline built element by element
+    // allocates once.
+    void reserve(int elementCount);
 
     int elementCount() const;
     const PathElement& elementAt(int index) const;

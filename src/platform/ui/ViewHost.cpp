@@ -4,6 +4,7 @@
 #include "platform/ui/TextInputClient.h"
 #include "platform/ui/UiLogging.h"
 #include "platform/ui/View.h"
+#include "platform/undo/UndoManager.h"
 
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -536,6 +537,16 @@ void ViewHost::updateHoverCursor(const Point& p)
 
 bool ViewHost::event(QEvent* event)
 {
+    // What the views register while handling one input event is one undo step, however many
+    // registrations it took (a nested event loop closes its own events' groups the same way).
+    struct EndUndoGroups {
+        bool input;
+        ~EndUndoGroups()
+        {
+            if (input)
+                UndoManager::endEventGroups();
+        }
+    } endUndoGroups { event->isInputEvent() || event->type() == QEvent::InputMethod };
     // Tab belongs to the views while one of them takes keys, not to Qt's focus chain.
     if (event->type() == QEvent::KeyPress && firstResponder()) {
         auto* key = static_cast<QKeyEvent*>(event);

@@ -1,0 +1,248 @@
+#pragma once
+// The box layer of one document: the transparent view over the background picture that owns
+// every box. It keeps the boxes in stacking order (textViewAry, and its subviews in the same
+// order), creates new text, picture and shape boxes with their default style, clears the
+// selection, tests points against box outlines, shows and hides the hint bubble, takes and
+// restores snapshots of the whole layer for undo and the document file, fans the inspector's
+// values out to the selected boxes and arranges, sizes and nudges them.
+//
+// Each box is a nest of three views: the container's subview is a MyPerspectiveView covering
+// the container, holding the wrapper of the box's kind (MyTextViewSuper, MyImageViewSuper,
+// MyShapeSuper, also covering the container), holding the box. So every level of a nest shares
+// the container's coordinates, which are the working picture's points (the canvas scales the
+// container with the zoom).
+//
+// Every change of boxes follows one bracket: prepUndoData stores the layer's snapshot in
+// undoData, the boxes change, logUndoData registers one step that restores it. The step goes to
+// this container's own document's undo manager.
+//
+// The source spans several files:
+//   TextViewContainer.cpp             structure, selection, hints, creation of boxes
+//   TextViewContainerSnapshots.cpp    snapshots, rebuilds and undo registration
+//   TextViewContainerMessages.cpp     the inspector's change messages
+//   TextViewContainerArrangement.cpp  stacking, deletion, frame fields, arrow keys, pictures
+#include "boxes/BoxHost.h"
+#include "container/ContainerSnapshot.h"
+#include "foundation/SZGradient.h"
+#include "platform/geometry/Point.h"
+#include "platform/geometry/Rect.h"
+#include "platform/graphics/Color.h"
+#include "platform/graphics/Image.h"
+#include "platform/imaging/FilterImage.h"
+#include "platform/ui/View.h"
+#include "platform/ui/ViewPointer.h"
+#include "platform/undo/UndoManager.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ContainerCanvas;
+class ContainerDelegate;
+class DocumentWindowRef;
+class MyShapeView;
+class MyViewBase;
+
+class TextViewContainer : public platform::View, public BoxHost {
+public:
+    // initWithFrame: empty, no selection, not in colour-removal or pen mode, undoData empty.
+    explicit TextViewContainer(const platform::Rect& frame);
+    ~TextViewContainer() override;
+
+    // ---- collaborators, handed over by whoever builds the layer (not owned)
+    ContainerDelegate* delegate() const { return m_delegate; }
+    void setDelegate(ContainerDelegate* delegate) { m_delegate = delegate; }
+    // The window the boxes talk to (given to every box).
+    DocumentWindowRef* documentWindow() const { return m_documentWindow; }
+    void setDocumentWindow(DocumentWindowRef* window) { m_documentWindow = window; }
+    ContainerCanvas* canvas() const { return m_canvas; }
+    void setCanvas(ContainerCanvas* canvas) { m_canvas = canvas; }
+    // This document's undo history; without one changes are applied and only logged.
+    platform::UndoManager* undoManager() const { return m_undoManager; }
+    void setUndoManager(platform::UndoManager* manager);
+
+    // ---- the boxes: every box's innermost view, in stacking order (index 0 at the bottom).
+    // The nests own the boxes; the container owns the nests as its subviews.
+    std::vector<MyViewBase*> textViewAry;
+
+    // The before-snapshot of the change under way: what the next logUndoData registers as the
+    // state to go back to. Written by prepUndoData and, directly, by others that change boxes
+    // themselves (the window's text actions).
+    std::optional<ContainerSnapshot> undoData;
+
+    // The selection overlay, drawn whenever the container is; owned by the tree.
+    platform::ViewPointer selectedView;
+
+    // ---- gesture state (the press, drag and release fill it in)
+    bool bDrawWithPen = false; // pen mode: presses draw a free pen path
+    platform::ViewPointer penView; // the pen path being drawn (a MyShapeView), or none
+    bool isMouseDown = false;
+    bool bSelectedwhenDown = false;
+    int expandingId = 0; // box of the gesture; -1 none
+    int expandingSubId = 0; // handle, point or colour-removal box of the gesture; -1 none
+    int mouseDownState = 0; // 0 idle, 1 move, 2 rubber band, 3 resize, 4 rotate, 5-7 warps
+    platform::Point mouseDownPoint;
+    platform::Rect rectSelecting;
+    platform::Rect downFrame;
+    bool bInstantAlpha = false; // colour-removal mode
+    double instantSize = 0.0;
+    platform::Point posInstantAlpha;
+    platform::Image imgInstantAlpha;
+
+    // ---- structure and selection
+    // The tracking area over the bounds (entered/exited, moved, cursor update, key window).
+    void updateTrackingAreas() override;
+    // The container draws nothing of its own; the nests and the overlay draw themselves.
+    void drawRect(const platform::Rect& dirty, platform::GraphicsContext& ctx) override;
+    bool acceptsFirstResponder() const override { return true; }
+    // Marks the container and the selection overlay for display.
+    void markForDisplay();
+
+    // Leaves pen mode; a path in progress ends as a double-click ends it (one undo step).
+    void beforeAction();
+    // Deselects every box, ends text editing, resets the gesture's box and handle, hides the
+    // hint bubble and redraws.
+    void removeAllSelection();
+    // Even-odd crossing test of p against the four points pts[0..3], over the edges (q3,q0),
+    // (q0,q1), (q1,q2), (q2,q3); a point exactly on an edge gets no special treatment.
+    static bool isPointinPolygon(const platform::Point& p, const platform::Point* pts);
+    static bool isBaseEditing(const MyViewBase& box);
+
+    // ---- creation: one undo step each, the new box on top and selected alone. Nothing
+    // happens (with a log line) while the canvas has no working picture.
+    void newTextBox();
+    // A picture box of the picture, reduced to fit three quarters of the working picture.
+    void newImageBox(const platform::Image& picture);
+    // A shape of type t, centred, a fifth of the working picture's shorter side; type 15
+    // (free pen path) only enters pen mode.
+    void newShapeBox(int type);
+
+    // The picture as the creation and replacement code reads it: its bitmap at its point size
+    // as a filter image.
+    static platform::FilterImage pictureSource(const platform::Image& picture);
+    // The picture scaled by s and cropped to (floor(w') - 1) x (floor(h') - 1) of the scaled
+    // extent (never below 1 x 1), only when 0 < s < 1; otherwise the picture as it is.
+    static platform::FilterImage reducedPicture(const platform::FilterImage& picture, float s);
+
+    // ---- hints: kinds 0 to 4 set the bubble's text, line count and frame; every kind
+    // shows it. pt and str serve kind 2 only (a live value beside a container point).
+    void showAlert(int kind, const platform::Point& pt, const QString& str);
+    void hideAlert();
+    // The canvas's zoom, taken as 1 when it is not finite or not positive.
+    double zoomScale() const;
+
+    // ---- gestures (the press, drag and release live with the gesture code)
+    void mouseDownAtTextBox(const platform::Point& point, const platform::Event& event) override;
+    // Starts a free pen path at p: the first press in pen mode.
+    void startPenPath(const platform::Point& p);
+    // Ends the pen path in progress as a double-click does: the point following the pointer
+    // goes, drawing stops, pen mode ends and the hint hides. A path left with fewer than two
+    // points is removed. With logStep the path's undo step is registered.
+    void endPenPath(bool logStep);
+    // Leaves colour-removal mode and hides the hint bubble.
+    void cancelInstantAlpha();
+
+    // ---- snapshots and undo
+    // The layer's snapshot: every box's record in stacking order. Changes nothing.
+    ContainerSnapshot containerSnapshot() const;
+    // Starts a change: undoData := containerSnapshot().
+    void prepUndoData() override;
+    // Ends a change: registers one step restoring undoData (nothing without one), redraws. No
+    // rebuild, no delegate call.
+    void logUndoData() override;
+    // The undo and redo action: keeps the layer on screen as the opposite step, rebuilds from
+    // the snapshot, registers the opposite step, redraws and tells the delegate once.
+    void applyRestoreForUndoData(const ContainerSnapshot& snapshot);
+    // Replaces every box by the snapshot's records (unknown kinds skipped with a log line).
+    // Ends a pen path, colour removal and a drag first, since their views go. A box whose record
+    // equals the one of the box it replaces keeps that box's warped picture. No redraw, no
+    // delegate call. Used on undo, redo and when a document opens.
+    void applyUndoData(const ContainerSnapshot& snapshot);
+
+    // ---- change messages (TextViewContainerMessages.cpp): one undo step over the selected
+    // boxes of the right kind, registered only when a box changed; always a redraw.
+    void backgroundColorChanged(const SZGradient& fill);
+    void borderColorChanged(const SZGradient& fill);
+    void strokeColorChanged(const SZGradient& fill);
+    void overlayColorChanged(const SZGradient& fill);
+    void shadowColorChanged(const std::optional<platform::Color>& color);
+    void shadowAngleChanged(int value);
+    void shadowBlurChanged(int value);
+    void shadowOffsetChanged(int value);
+    void innerShadowColorChanged(const std::optional<platform::Color>& color);
+    void innerShadowAngleChanged(int value);
+    void innerShadowBlurChanged(int value);
+    void innerShadowOffsetChanged(int value);
+    void boxShadowColorChanged(const std::optional<platform::Color>& color);
+    void boxShadowAngleChanged(int value);
+    void boxShadowBlurChanged(int value);
+    void boxShadowOffsetChanged(int value);
+    void borderSizeChanged(int value);
+    void strokeSizeChanged(int value);
+    void textboxOpacityChanged(double value);
+    void textboxAngleChanged(double value);
+    void imageboxSaturationChanged(double value);
+    void startPointChanged(qint64 headType);
+    void endPointChanged(qint64 headType);
+    void curvesChanged(double value);
+    void perspectiveChanged(double value);
+
+    // ---- arrangement, frame and keys (TextViewContainerArrangement.cpp)
+    void selectAll();
+    int GetSelectedBoxCount() const;
+    // The first selected picture box's picture after saturation; null when none is selected.
+    platform::FilterImage GetSelectedImageBoxImage() const;
+    // 1000000 x text + 1000 x image + shape boxes selected; bRoundRect is cleared first, bLine
+    // only ever set.
+    int boxSelectedStates(bool& bLine, bool& bRoundRect) const;
+    void deleteKeyClicked();
+    bool canBringForward() const;
+    bool canSendBackward() const;
+    void bringForward();
+    void bringToFront();
+    void sendBackward();
+    void sendToBack();
+    platform::Rect frameChanged(qint64 value, qint64 tag, bool lock);
+    void roundRectChanged(qint64 radius, qint64 tag, bool lock);
+    void MoveTextBoxwithKey(int key, bool bShifted);
+    void replaceImage(const platform::Image& picture);
+
+private:
+    // ---- structure (TextViewContainer.cpp)
+    // Builds the nest of box's kind, adds it as the top subview and appends the box.
+    MyViewBase* addBoxNest(std::unique_ptr<MyViewBase> box);
+    // The subview holding box (its perspective view), or null.
+    static platform::View* nestOf(MyViewBase& box);
+    // Removes every nest and adds them again in textViewAry order.
+    void restackNests();
+    // The start of every creation: the working picture's size (nothing, logged, when there is
+    // none to create on), the before-snapshot, the selection cleared.
+    std::optional<platform::Size> beginCreation(const char* what);
+    // The end of every creation: the new box selected alone on top in its nest, the window told,
+    // the step logged, the layer redrawn.
+    MyViewBase* finishCreation(std::unique_ptr<MyViewBase> created);
+    // A box leaving editing (the edit animation takes over this hook).
+    void leaveEditing(MyViewBase& box);
+
+    // ---- snapshots (TextViewContainerSnapshots.cpp)
+    // The registration half of logUndoData and of an undo: the step restoring before.
+    void registerRestore(const ContainerSnapshot& before);
+    // A box of the record's kind with its nest, or null for an unknown kind.
+    MyViewBase* addBoxFromRecord(const UNDODATA& record);
+    // Ends the pen path, colour removal and a drag, whose views a rebuild takes away.
+    void endGesturesForRebuild();
+
+    // ---- arrangement helpers (TextViewContainerArrangement.cpp)
+    // Moves the box at index from to index to in textViewAry and restacks the nests.
+    void moveBox(std::size_t from, std::size_t to);
+
+    ContainerDelegate* m_delegate = nullptr;
+    DocumentWindowRef* m_documentWindow = nullptr;
+    ContainerCanvas* m_canvas = nullptr;
+    platform::UndoManager* m_undoManager = nullptr;
+    platform::UndoLifetime m_undoLife;
+    std::uint64_t m_trackingArea = 0;
+};

@@ -1,0 +1,98 @@
+#pragma once
+// Fakes of the container's window and canvas, and a fixture that builds a container with its
+// own undo manager, for the container tests.
+#include "boxes/DocumentWindowRef.h"
+#include "boxes/MyImageView.h"
+#include "boxes/MyShapeView.h"
+#include "boxes/MyTextView.h"
+#include "container/ContainerCanvas.h"
+#include "container/ContainerDelegate.h"
+#include "container/TextViewContainer.h"
+#include "platform/undo/UndoManager.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+class FakeDelegate : public ContainerDelegate, public DocumentWindowRef {
+public:
+    void textViewSelected(const std::vector<MyViewBase*>& boxes) override
+    {
+        ++selectedCalls;
+        lastBoxes = boxes;
+    }
+    void setCurrentlySelectedTextView(MyTextBox* textView) override { edited = textView; }
+    MyTextBox* currentlySelectedTextView() const override { return edited; }
+    void copy() override { ++copyCalls; }
+    void paste(TextViewContainer* sender) override
+    {
+        ++pasteCalls;
+        pasteSender = sender;
+    }
+    void setInstantAlphaState(int state) override { instantAlphaState = state; }
+    void ShowSideBar() override { ++sideBarCalls; }
+
+    int selectedCalls = 0;
+    std::vector<MyViewBase*> lastBoxes;
+    MyTextBox* edited = nullptr;
+    int copyCalls = 0;
+    int pasteCalls = 0;
+    TextViewContainer* pasteSender = nullptr;
+    int instantAlphaState = -1;
+    int sideBarCalls = 0;
+};
+
+class FakeCanvas : public ContainerCanvas {
+public:
+    std::optional<platform::Size> workingImageSize() const override { return size; }
+    double customDrawingZoomScale() const override { return zoom; }
+    platform::Rect visibleRect() const override { return visible; }
+    MyInstantAlphaView* hintBubble() const override { return bubble; }
+
+    std::optional<platform::Size> size = platform::Size(1200.0, 900.0);
+    double zoom = 1.0;
+    platform::Rect visible;
+    MyInstantAlphaView* bubble = nullptr;
+};
+
+// A container over a working picture of the canvas's size, with a delegate, a window and an
+// undo manager of its own. Steps are delimited with endGroup(), as the view host does after
+// each event.
+struct ContainerRig {
+    explicit ContainerRig(platform::Size working = platform::Size(1200.0, 900.0))
+        : container(std::make_unique<TextViewContainer>(
+            platform::Rect(0.0, 0.0, working.width, working.height)))
+    {
+        canvas.size = working;
+        container->setDelegate(&delegate);
+        container->setDocumentWindow(&delegate);
+        container->setCanvas(&canvas);
+        container->setUndoManager(&undo);
+    }
+    // One finished step (what the end of an input event does).
+    void endEvent() { undo.endGroup(); }
+
+    platform::UndoManager undo;
+    FakeDelegate delegate;
+    FakeCanvas canvas;
+    std::unique_ptr<TextViewContainer> container;
+};
+
+inline platform::Image solidPicture(int width, int height)
+{
+    QImage pixels(width, height, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(Qt::red);
+    return platform::Image::fromQImage(pixels);
+}
+
+// The subviews' boxes in stacking order (the innermost view of each nest).
+inline std::vector<platform::View*> boxesOfSubviews(const TextViewContainer& container)
+{
+    std::vector<platform::View*> boxes;
+    for (platform::View* nest : container.subviews()) {
+        platform::View* wrapper = nest->subviewAt(0);
+        boxes.push_back(wrapper ? wrapper->subviewAt(0) : nullptr);
+    }
+    return boxes;
+}
