@@ -1,5 +1,5 @@
 // The box base view's geometry: outline points, the rotation wrap, the warp direction codes,
-// the defaults that matter, and the frame setters with the warped-picture cache.
+// and the frame setters with the warped-picture cache.
 #include "BoxTestSupport.h"
 #include "boxes/MyViewBase.h"
 
@@ -154,19 +154,6 @@ TEST(BoxWarpCodes, SettersChooseDirectionAndDropTheCache)
     box.setCurveAngle(0);
     EXPECT_EQ(box.getCurveAngle(), 0);
     EXPECT_EQ(box.curves()[1], Point(0.5, 0.2));
-}
-
-TEST(BoxBase, DefaultsOfANewBox)
-{
-    MyViewBase box(Rect(1, 2, 30, 40));
-    EXPECT_EQ(box.borderColor().gradientType, SZGradient::ColorFill);
-    EXPECT_EQ(box.backColor().gradientType, SZGradient::NoFill);
-    EXPECT_EQ(box.overlayColor().gradientType, SZGradient::NoFill);
-    EXPECT_EQ(box.shadowAngle(), 90);
-    EXPECT_FALSE(box.shadowColor().has_value());
-    EXPECT_EQ(box.layerOpacity(), 1.0f);
-    EXPECT_EQ(box.getPerspectiveSize(), 0);
-    EXPECT_EQ(box.getCurveSize(), 0);
 }
 
 TEST(BoxBase, FrameSettersAndTheWarpCache)

@@ -98,17 +98,36 @@ TEST(ShapeDrawing, BackgroundFillAndBorderAroundTheFrame)
     }
 }
 
-TEST(ShapeDrawing, ClosedOutlinesAreStrokedOnTheirEdge)
+TEST(ShapeDrawing, ClosedOutlinesAreFilledAndStrokedOnTheirEdge)
 {
-    ShapeNest nest(3);
-    nest.shape->setOverlayColor(solid(Color(0, 0, 1)));
-    nest.shape->setStrokeColor(solid(Color(1, 0, 0)));
-    nest.shape->setStrokeSize(10);
-    const QImage px = nest.render();
-    EXPECT_PIXEL_NEAR(px, 46, 70, kRed, 2); // outside half of the band
-    EXPECT_PIXEL_NEAR(px, 53, 70, kRed, 2); // inside half
-    EXPECT_PIXEL_NEAR(px, 57, 70, kBlue, 2);
-    EXPECT_PIXEL_NEAR(px, 43, 70, kClear, 2);
+    // Rectangle and closed pen path over the box (50, 40) 100 by 60: the stroke band straddles
+    // the edge at x 50, the fill lies inside it.
+    struct Row {
+        const char* name;
+        int type;
+        int stroke;
+        std::vector<std::pair<int, Rgba>> probes; // x along y 70
+    };
+    const Row rows[] = {
+        { "rectangle", 3, 10, { { 46, kRed }, { 53, kRed }, { 57, kBlue }, { 43, kClear } } },
+        { "closed pen path", 15, 6, { { 48, kRed }, { 51, kRed }, { 100, kBlue } } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ShapeNest nest(row.type);
+        if (row.type == 15) {
+            nest.shape->setPoints(
+                { Point(0, 0), Point(1, 0), Point(1, 1), Point(0, 1), Point(0, 0) });
+            nest.shape->setControlVals({ true, true, true, true, true });
+            nest.shape->setEndType(99);
+        }
+        nest.shape->setOverlayColor(solid(Color(0, 0, 1)));
+        nest.shape->setStrokeColor(solid(Color(1, 0, 0)));
+        nest.shape->setStrokeSize(row.stroke);
+        const QImage px = nest.render();
+        for (const auto& [x, expected] : row.probes)
+            EXPECT_PIXEL_NEAR(px, x, 70, expected, 2);
+    }
 }
 
 TEST(ShapeDrawing, OpenLinesArePaintedInTheStrokeFill)
@@ -135,21 +154,6 @@ TEST(ShapeDrawing, OpenLinesArePaintedInTheStrokeFill)
         EXPECT_PIXEL_NEAR(px, 100, 77, kClear, 2); // no background, no fill
         EXPECT_PIXEL_NEAR(px, 100, 45, kClear, 2);
     }
-}
-
-TEST(ShapeDrawing, ClosedPenPathIsFilledAndStroked)
-{
-    ShapeNest nest(15);
-    nest.shape->setPoints({ Point(0, 0), Point(1, 0), Point(1, 1), Point(0, 1), Point(0, 0) });
-    nest.shape->setControlVals({ true, true, true, true, true });
-    nest.shape->setEndType(99);
-    nest.shape->setStrokeSize(6);
-    nest.shape->setStrokeColor(solid(Color(1, 0, 0)));
-    nest.shape->setOverlayColor(solid(Color(0, 0, 1)));
-    const QImage px = nest.render();
-    EXPECT_PIXEL_NEAR(px, 100, 70, kBlue, 2);
-    EXPECT_PIXEL_NEAR(px, 51, 70, kRed, 2);
-    EXPECT_PIXEL_NEAR(px, 48, 70, kRed, 2);
 }
 
 TEST(ShapeDrawing, OpacityHalvesEveryFillAndLeavesTheInsideUntinted)
