@@ -22,20 +22,6 @@ Image solidImage(int w, int h, QColor top, QColor bottom)
 
 } // namespace
 
-TEST(SZGradient, Defaults)
-{
-    const SZGradient g;
-    EXPECT_EQ(g.gradientType, 1);
-    EXPECT_EQ(g.color, Color(0, 0, 0, 1));
-    ASSERT_TRUE(g.gradient);
-    EXPECT_EQ(*g.gradient, Gradient(Color::white(), Color::black()));
-    EXPECT_EQ(g.angle, 90.0);
-    EXPECT_EQ(g.drawType, 0);
-    EXPECT_TRUE(g.image.isNull());
-    EXPECT_EQ(g.imageScaleType, 1);
-    EXPECT_EQ(g.opacity, 1.0f);
-}
-
 TEST(SZGradient, EqualityComparesEveryFieldAndPicturePresence)
 {
     const Image picture = solidImage(4, 4, Qt::red, Qt::red);
