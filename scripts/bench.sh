@@ -7,11 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 
-if ! command -v vips >/dev/null 2>&1; then
+if ! command -v vips >/dev/null 2>&1 || [ ! -e /usr/include/opencv4/opencv2/imgproc.hpp ]; then
   if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends libvips-tools
+  $SUDO apt-get install -y -qq --no-install-recommends libvips-tools libopencv-imgproc-dev
 fi
 
 build=${QUILLMARK_BENCH_BUILD_DIR:-build/imaging-rel}
