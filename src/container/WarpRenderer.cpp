@@ -439,6 +439,7 @@ QImage fan(const QImage& src, const Curve& k, int W)
         return dst;
     const int half = W / 2;
     const int cx = half - k.minX;
+    const int first = -k.minX; // the picture's first column in the shifted buffer
     const float fcx = float(cx);
     const float maxX = float(newW + 1);
     platform::parallelRows(newH, newW, kMinimumWork, [&](int top, int bottom) {
@@ -455,7 +456,22 @@ QImage fan(const QImage& src, const Curve& k, int W)
             const float toLeft = fcx - left;
             const float toRight = right - fcx;
             const Pixel* in = rowOf(src, r);
-            for (int c = 0; c < newW; ++c) {
+            // Only the picture's own columns of the shifted buffer are not clear, and sx rises
+            // with c: the columns reading outside them (with a margin) are clear as they are.
+            int cLo = 0, cHi = newW;
+            if (half > 0) {
+                auto columnOf = [&](double s) {
+                    return s < double(fcx)
+                        ? double(cx) - (double(fcx) - s) * double(toLeft) / half
+                        : double(cx) + (s - double(fcx)) * double(toRight) / half;
+                };
+                cLo = int(std::clamp(std::floor(columnOf(first - 1.0)) - 2.0, 0.0, double(newW)));
+                cHi = int(
+                    std::clamp(std::ceil(columnOf(first + W + 1.0)) + 3.0, 0.0, double(newW)));
+            }
+            std::fill(out, out + cLo, Pixel(0));
+            std::fill(out + std::max(cLo, cHi), out + newW, Pixel(0));
+            for (int c = cLo; c < cHi; ++c) {
                 const float sx = c < cx ? fcx - float(qint64(cx - c) * half) / toLeft
                                         : fcx + float(qint64(c - cx) * half) / toRight;
                 out[c] = 0;
