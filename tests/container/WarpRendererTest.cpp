@@ -5,7 +5,6 @@
 #include "foundation/ImageAdditions.h"
 #include "platform/concurrency/ThreadPool.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -224,7 +223,8 @@ TEST(WarpRenderer, SamePixelsAtAnyThreadCountAndColourNeverAboveAlpha)
     platform::ThreadPool::setMaxThreads(before);
 }
 
-TEST(WarpRenderer, BadInputIsBoundedAndQuick)
+// Work is bounded by the output size (checked below), never by a clock.
+TEST(WarpRenderer, BadInputIsBounded)
 {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -258,11 +258,8 @@ TEST(WarpRenderer, BadInputIsBoundedAndQuick)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QImage in = c.size.isEmpty() ? QImage() : noisy(c.size.width(), c.size.height(), 3);
-        QElapsedTimer timer;
-        timer.start();
         const auto r
             = WarpRenderer::perspectiveCurved(platform::Image::fromQImage(in), c.curve, c.h, c.v);
-        EXPECT_LT(timer.elapsed(), 1000);
         ASSERT_EQ(bool(r), c.picture);
         if (!r)
             continue;
