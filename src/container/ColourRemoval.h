@@ -9,9 +9,9 @@
 // Alpha plays no part in the comparison, which is why the byte order of the premultiplied
 // ARGB32 pixels does not matter.
 //
-// The work runs in three passes: which pixels are similar (a mask, in parallel over rows), the
-// scanline search over that mask (one thread), the result made from the source and the mask
-// (in parallel). Same pixels at any thread count.
+// The work runs in two passes: the result made as a copy of the source together with a mask of
+// the similar pixels (in parallel over rows), then the scanline search over that mask (one
+// thread), which clears each run it reaches in the result. Same pixels at any thread count.
 #include "platform/graphics/Image.h"
 
 #include <QImage>
