@@ -56,9 +56,10 @@ bool TextViewContainer::instantAlpha()
         expandingSubId = -1;
         return false;
     }
+    // Entered again mid-gesture: that gesture keeps its step.
+    closeInstantAlphaGesture();
     bInstantAlpha = true;
     expandingSubId = index;
-    brushPreviewLayer.reset();
     AnimateBox(*chosen, true);
     markForDisplay();
     return true;
@@ -69,7 +70,8 @@ void TextViewContainer::cancelInstantAlpha()
     const bool wasOn = bInstantAlpha;
     bInstantAlpha = false;
     closeInstantAlphaGesture();
-    if (MyImageView* box = instantAlphaBox(); box && box->isEditing())
+    // Only a box of this mode: expandingSubId names handles and points in other gestures.
+    if (MyImageView* box = wasOn ? instantAlphaBox() : nullptr; box && box->isEditing())
         AnimateBox(*box, false);
     imgInstantAlpha = platform::Image();
     hideAlert();

@@ -221,3 +221,15 @@ TEST(ColourRemovalMode, ThePressScalesByThePicturesPixelSize)
     EXPECT_EQ(pixelOf(rig.box(), 35, 10), 0u);
     EXPECT_EQ(pixelOf(rig.box(), 5, 10), kWhite);
 }
+
+TEST(ColourRemovalMode, CancelOutsideTheModeLeavesOtherGesturesBoxesAlone)
+{
+    // expandingSubId names a handle in other gestures: a window action's cancel must not end
+    // the editing of the box that index happens to reach.
+    RemovalRig rig;
+    rig.box()->setIsEditing(true);
+    rig.c().expandingSubId = 0;
+    rig.c().cancelInstantAlpha();
+    EXPECT_TRUE(rig.box()->isEditing());
+    EXPECT_EQ(rig.delegate.instantAlphaState, -1) << "the toggle is left alone when off";
+}
