@@ -7,12 +7,22 @@
 #include "boxes/MyTextView.h"
 #include "boxes/ShapeModel.h"
 #include "container/TextViewContainer.h"
+#include "container/WarpRenderer.h"
+#include "platform/concurrency/ThreadPool.h"
 #include "platform/undo/UndoManager.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QLoggingCategory>
 #include <benchmark/benchmark.h>
+#include <cmath>
+#include <optional>
+#include <thread>
+
+#ifdef QUILLMARK_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
 
 using platform::Rect;
 
@@ -87,6 +97,113 @@ void BM_Snapshot200(benchmark::State& state)
         benchmark::DoNotOptimize(container.containerSnapshot());
 }
 BENCHMARK(BM_Snapshot200)->Unit(benchmark::kMillisecond);
+
+// The warp of a box capture as the container makes it: a patterned picture with a 20-px clear
+// margin, the curve (0,0),(0.5,0.35),(1,0), h 0.4, v 0.3. Arguments: threads, capture height
+// (the width is 1500).
+QImage warpCapture(int width, int height)
+{
+    QImage pixels(width, height, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(Qt::transparent);
+    for (int y = 20; y < height - 20; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(pixels.scanLine(y));
+        for (int x = 20; x < width - 20; ++x)
+            row[x] = qRgba((x * 3) & 255, (y * 5) & 255, ((x ^ y) * 7) & 255, 255);
+    }
+    return pixels;
+}
+
+const std::vector<platform::Point> kWarpCurve { { 0, 0 }, { 0.5, 0.35 }, { 1, 0 } };
+
+void BM_WarpCurvePerspective(benchmark::State& state)
+{
+    platform::ThreadPool::setMaxThreads(int(state.range(0)));
+    const platform::Image capture
+        = platform::Image::fromQImage(warpCapture(1500, int(state.range(1))));
+    capture.toQImage(); // rasterised once, as the capture hands it over
+    std::optional<WarpRenderer::Result> result;
+    for (auto _ : state) {
+        result = WarpRenderer::perspectiveCurved(capture, kWarpCurve, 0.4, 0.3);
+        benchmark::DoNotOptimize(result);
+    }
+    state.counters["width"] = result ? result->image.pixelSize().width() : 0;
+    state.counters["height"] = result ? result->image.pixelSize().height() : 0;
+    platform::ThreadPool::setMaxThreads(int(std::thread::hardware_concurrency()));
+}
+BENCHMARK(BM_WarpCurvePerspective)
+    ->Args({ 8, 1500 })
+    ->Args({ 2, 1500 })
+    ->Args({ 8, 600 })
+    ->Args({ 2, 600 })
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+#ifdef QUILLMARK_HAVE_OPENCV
+// OpenCV doing the same three resamplings to the same sizes: warpPerspective with the same
+// narrowing, then a remap for the column shift and one for the fan, their maps built in the
+// loop as the warp builds its positions.
+void BM_WarpCurvePerspectiveOpenCV(benchmark::State& state)
+{
+    cv::setNumThreads(int(state.range(0)));
+    const int W = 1500, H = int(state.range(1));
+    QImage pixels = warpCapture(W, H);
+    const cv::Mat src(H, W, CV_8UC4, pixels.bits(), std::size_t(pixels.bytesPerLine()));
+    const auto ours = WarpRenderer::perspectiveCurved(
+        platform::Image::fromQImage(pixels), kWarpCurve, 0.4, 0.3);
+    const int newW = ours->image.pixelSize().width(), newH = ours->image.pixelSize().height();
+    const int minX = int(ours->rect.x()), minS = H - newH - int(ours->rect.y());
+    // h 0.4 narrows the right side to 60% of the height, v 0.3 the top to 70% of the width.
+    const float c = (H - 1) / 2.0f, cc = (W - 1) / 2.0f;
+    const cv::Point2f from[4]
+        = { { 0, 0 }, { float(W - 1), 0 }, { float(W - 1), float(H - 1) }, { 0, float(H - 1) } };
+    const cv::Point2f to[4] = { { cc - 0.7f * cc, 0 }, { cc + 0.7f * cc, c - 0.6f * c },
+        { float(W - 1), c + 0.6f * c }, { 0, float(H - 1) } };
+    const cv::Mat m = cv::getPerspectiveTransform(from, to);
+    cv::Mat flat, shifted, fanned, mapX(newH, newW, CV_32F), mapY(newH, newW, CV_32F);
+    for (auto _ : state) {
+        cv::warpPerspective(src, flat, m, src.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        cv::parallel_for_(cv::Range(0, newH), [&](const cv::Range& rows) {
+            for (int j = rows.start; j < rows.end; ++j) {
+                float* mx = mapX.ptr<float>(j);
+                float* my = mapY.ptr<float>(j);
+                for (int x = 0; x < newW; ++x) {
+                    const float u = float(x + minX) / float(W) * 2.0f - 1.0f;
+                    mx[x] = float(x + minX);
+                    my[x] = float(j + minS) + 0.35f * float(H) * (1.0f - u * u);
+                }
+            }
+        });
+        cv::remap(flat, shifted, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        cv::parallel_for_(cv::Range(0, newH), [&](const cv::Range& rows) {
+            const float cx = float(W / 2 - minX);
+            for (int j = rows.start; j < rows.end; ++j) {
+                float* mx = mapX.ptr<float>(j);
+                float* my = mapY.ptr<float>(j);
+                const float left = float(-minX) * (1.0f - float(j) / float(newH));
+                const float right = float(newW - 1) - left;
+                for (int x = 0; x < newW; ++x) {
+                    mx[x] = x < cx ? cx - (cx - float(x)) * float(W / 2) / (cx - left)
+                                   : cx + (float(x) - cx) * float(W / 2) / (right - cx);
+                    my[x] = float(j);
+                }
+            }
+        });
+        cv::remap(shifted, fanned, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        benchmark::DoNotOptimize(fanned.data);
+    }
+    state.counters["width"] = fanned.cols;
+    state.counters["height"] = fanned.rows;
+}
+BENCHMARK(BM_WarpCurvePerspectiveOpenCV)
+    ->Args({ 8, 1500 })
+    ->Args({ 2, 1500 })
+    ->Args({ 8, 600 })
+    ->Args({ 2, 600 })
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+#endif
 
 } // namespace
 

@@ -10,18 +10,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 
-# libvips's development files, for the anchor only.
-if ! pkg-config --exists vips; then
+# Development files of the public tools the benchmarks compare with: libvips (the filter
+# chain), librsvg (shape drawing) and OpenCV's imgproc (warp and flood fill).
+if ! pkg-config --exists vips librsvg-2.0 || [ ! -e /usr/include/opencv4/opencv2/imgproc.hpp ]; then
   if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends libvips-dev
+  $SUDO apt-get install -y -qq --no-install-recommends libvips-dev librsvg2-dev \
+    libopencv-imgproc-dev
 fi
 
 build=${QUILLMARK_BENCH_BUILD_DIR:-build/imaging-rel}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_TESTS=OFF \
   -DQUILLMARK_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target bench_imaging bench_vips_anchor
+cmake --build "$build" --parallel "$(nproc)" --target bench_imaging bench_vips_anchor bench_shapes \
+  bench_container
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -68,3 +71,10 @@ print(f"display path, both layers in one request, 1600 x 1000 fit: "
 print(f"  (the two layers as two separate requests: "
       f"{get(imaging, f'BM_DisplayBothLayersFit/{n}'):.1f} ms on all cores)")
 PY
+
+# Shapes beside librsvg, the warp and flood fill beside OpenCV, the layer's undo: each
+# program times ours and the public tool in the same run and prints both.
+echo
+"$build/bench/bench_shapes" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_filter='ShapeRedraw/|Librsvg|LongPath'
+"$build/bench/bench_container" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

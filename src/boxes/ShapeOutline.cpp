@@ -174,8 +174,10 @@ double startendPointPath(BezierPath& path, const Point& pt, const Point& pt1, in
     return double(pullBack);
 }
 
-std::optional<SplineSamples> splinePoints(const ShapeModel& model, const std::vector<Point>& pts)
+std::optional<SplineSamples> splinePoints(
+    const ShapeModel& model, const std::vector<Point>& pts, int step)
 {
+    step = std::max(step, 1);
     if (pts.size() != model.controlVals.size()) {
         qCDebug(lcBoxes) << "error";
         return std::nullopt;
@@ -217,10 +219,10 @@ std::optional<SplineSamples> splinePoints(const ShapeModel& model, const std::ve
                 const float d
                     = floatDistance(p1, p0) + floatDistance(p2, p1) + floatDistance(p3, p2);
                 const int n = clampToInt(d, 0, 1 << 30);
-                const int steps = 2 * (n / 2) + 2;
-                const float step = 1.0f / float(steps);
+                const int steps = 2 * (n / step) + 2;
+                const float dt = 1.0f / float(steps);
                 for (int s = 1; s < steps; ++s) {
-                    const float t = float(s) * step;
+                    const float t = float(s) * dt;
                     const float t2 = t * t;
                     const float t3 = t2 * t;
                     auto coord = [&](double a, double b, double c, double e) {
@@ -358,7 +360,8 @@ private:
     void polygon(
         const Range& pts, Map map = [](const Point& p) { return p; })
     {
-        path.reserve(path.elementCount() + int(std::min<std::size_t>(std::size(pts), 1u << 28)) + 1);
+        path.reserve(
+            path.elementCount() + int(std::min<std::size_t>(std::size(pts), 1u << 28)) + 1);
         bool first = true;
         for (const Point& p : pts) {
             if (first)

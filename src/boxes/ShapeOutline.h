@@ -37,8 +37,10 @@ struct SplineSamples {
     std::vector<platform::Point> points;
     std::vector<int> sourceIndex;
 };
+// A segment whose three chords sum to d gets 2 (trunc(d) / step) + 1 samples between its ends:
+// step 2 for shapes, 4 for the warp's centre line (coarser, as it is only walked by column).
 std::optional<SplineSamples> splinePoints(
-    const ShapeModel& model, const std::vector<platform::Point>& pts);
+    const ShapeModel& model, const std::vector<platform::Point>& pts, int step = 2);
 
 // The outline of a callout in unit-box coordinates: its rounded rectangle (radii in
 // controlVals 1..4) sampled counter-clockwise from the lower end of the side u = 0, with the

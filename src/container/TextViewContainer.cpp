@@ -330,7 +330,7 @@ void TextViewContainer::newShapeBox(int type)
     }
 }
 
-// ---- pen path and colour removal hooks
+// ---- pen path and the press
 
 void TextViewContainer::startPenPath(const Point& p)
 {
@@ -379,17 +379,13 @@ void TextViewContainer::endPenPath(bool logStep)
     markForDisplay();
 }
 
-void TextViewContainer::cancelInstantAlpha()
-{
-    bInstantAlpha = false;
-    hideAlert();
-}
-
 void TextViewContainer::mouseDownAtTextBox(const Point& point, const platform::Event& event)
 {
-    // The press handling comes with the gestures; until then a press only records where it
-    // landed.
+    // Colour removal comes first; the other presses come with the gestures, until then a press
+    // only records where it landed.
     (void)event;
+    if (bInstantAlpha && instantAlphaPress(point))
+        return;
     mouseDownPoint = point;
 }
 

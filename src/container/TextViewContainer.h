@@ -21,7 +21,10 @@
 //   TextViewContainerSnapshots.cpp    snapshots, rebuilds and undo registration
 //   TextViewContainerMessages.cpp     the inspector's change messages
 //   TextViewContainerArrangement.cpp  stacking, deletion, frame fields, arrow keys, pictures
+//   TextViewContainerWarp.cpp         the warped pictures of curved and perspective boxes
+//   TextViewContainerColourRemoval.cpp  colour-removal mode and its press, drag and release
 #include "boxes/BoxHost.h"
+#include "boxes/WarpCapture.h"
 #include "container/ContainerSnapshot.h"
 #include "foundation/SZGradient.h"
 #include "platform/geometry/Point.h"
@@ -43,10 +46,11 @@
 class ContainerCanvas;
 class ContainerDelegate;
 class DocumentWindowRef;
+class MyImageView;
 class MyShapeView;
 class MyViewBase;
 
-class TextViewContainer : public platform::View, public BoxHost {
+class TextViewContainer : public platform::View, public BoxHost, public WarpCapture {
 public:
     // initWithFrame: empty, no selection, not in colour-removal or pen mode, undoData empty.
     explicit TextViewContainer(const platform::Rect& frame);
@@ -90,7 +94,10 @@ public:
     bool bInstantAlpha = false; // colour-removal mode
     double instantSize = 0.0;
     platform::Point posInstantAlpha;
-    platform::Image imgInstantAlpha;
+    platform::Image imgInstantAlpha; // the box's picture at the press: every refill starts here
+    // The tolerance circle (its bounding square, container coordinates) while a colour-removal
+    // gesture is open; nothing otherwise. Its presence is what marks the gesture open.
+    std::optional<platform::Rect> brushPreviewLayer;
 
     // ---- structure and selection
     // The tracking area over the bounds (entered/exited, moved, cursor update, key window).
@@ -142,8 +149,35 @@ public:
     // goes, drawing stops, pen mode ends and the hint hides. A path left with fewer than two
     // points is removed. With logStep the path's undo step is registered.
     void endPenPath(bool logStep);
-    // Leaves colour-removal mode and hides the hint bubble.
+
+    // ---- colour removal (TextViewContainerColourRemoval.cpp)
+    // Enters the mode when exactly one box is selected besides text boxes and it is a picture
+    // box holding a picture; that box starts editing (drawn flat, no handles). Answers whether
+    // the mode started, so that the window's toggle and hint can go back when it did not.
+    bool instantAlpha();
+    // Leaves the mode: an open gesture is closed (preview gone, its undo step registered), the
+    // box stops editing if it is still there, the hint hides and the window's toggle goes off.
     void cancelInstantAlpha();
+    // A press in the mode. Inside the chosen box it opens a gesture (before-snapshot, first fill
+    // at tolerance 1) and answers true; outside it ends the mode and answers false, and the
+    // press goes on as an ordinary one.
+    bool instantAlphaPress(const platform::Point& p);
+    // A drag of an open gesture: tolerance := distance from the press; refills from the
+    // picture of the press.
+    void instantAlphaDrag(const platform::Point& p);
+    // The release: the gesture becomes one undo step.
+    void instantAlphaRelease();
+    // A box starting (edit) or ending editing: a warped box animates to its flat form and back.
+    void AnimateBox(MyViewBase& box, bool edit);
+    bool mouseDown(const platform::Event& event) override;
+    bool mouseDragged(const platform::Event& event) override;
+    bool mouseUp(const platform::Event& event) override;
+
+    // ---- warp capture (TextViewContainerWarp.cpp)
+    // The warped picture of a box (the warp capture its nests ask for): the flat box captured at
+    // most 1500 px a side, then bent.
+    platform::Image image_curved_perspectived(MyViewBase& box, platform::View& wrapper,
+        float fVal, platform::Rect& rtImage) override;
 
     // ---- snapshots and undo
     // The layer's snapshot: every box's record in stacking order. Changes nothing.
@@ -226,6 +260,14 @@ private:
     MyViewBase* finishCreation(std::unique_ptr<MyViewBase> created);
     // A box leaving editing (the edit animation takes over this hook).
     void leaveEditing(MyViewBase& box);
+
+    // ---- colour removal (TextViewContainerColourRemoval.cpp)
+    // The chosen picture box of the mode, or null when expandingSubId names none.
+    MyImageView* instantAlphaBox() const;
+    // One fill of the open gesture from imgInstantAlpha at instantSize into the box.
+    void instantAlphaRefill();
+    // Closes an open gesture: preview gone, undo step registered.
+    void closeInstantAlphaGesture();
 
     // ---- snapshots (TextViewContainerSnapshots.cpp)
     // The registration half of logUndoData and of an undo: the step restoring before.

@@ -101,6 +101,8 @@ void TextViewContainer::endGesturesForRebuild()
     if (penView)
         endPenPath(false);
     bDrawWithPen = false;
+    // An open colour-removal gesture goes with the boxes it was clearing: no step of its own.
+    brushPreviewLayer.reset();
     if (bInstantAlpha) {
         cancelInstantAlpha();
         if (m_delegate)

@@ -1,0 +1,87 @@
+// The container's warp capture: one box rendered flat and unturned into a bitmap, then bent by
+// its curve and perspective scaled by the edit animation's fraction.
+#include "boxes/BoxStatics.h"
+#include "boxes/MyViewBase.h"
+#include "container/ContainerLogging.h"
+#include "container/TextViewContainer.h"
+#include "container/WarpRenderer.h"
+#include "foundation/ImageAdditions.h"
+
+#include <algorithm>
+#include <cmath>
+
+using platform::Image;
+using platform::Point;
+using platform::Rect;
+using platform::Size;
+
+namespace {
+
+// The warp runs per pixel: the bitmap is kept at most this many pixels on its longer side.
+constexpr double kMaxWarpSide = 1500.0;
+// The wrapper is enlarged to this while it renders, so that a box beyond the container's
+// bounds is still drawn.
+constexpr double kCaptureCanvas = 5000.0;
+
+} // namespace
+
+Image TextViewContainer::image_curved_perspectived(
+    MyViewBase& box, platform::View& wrapper, float fVal, Rect& rtImage)
+{
+    qCDebug(lcContainer) << "image_curved_perspectived started";
+    const double turn = box.rotationAngle();
+    box.setRotationAngle(0.0);
+
+    const Point origin = box.frame().origin;
+    const double m = double(box.borderSize()) + double(box.strokeSize());
+    const Rect captured = box.frame().insetBy(-m, -m).united(box.drawnBounds());
+    const Point r0 = captured.origin;
+    gWarpCaptureRect.rect = captured;
+
+    const Size wrapperSize = wrapper.frame().size;
+    wrapper.setFrameSize(Size(kCaptureCanvas, kCaptureCanvas));
+    if (r0.x < 0.0 || r0.y < 0.0) {
+        // Moved so that the capture starts at the wrapper's origin.
+        box.setFrameOrigin(Point(origin.x - r0.x, origin.y - r0.y));
+        gWarpCaptureRect.rect.origin = Point(0, 0);
+    }
+    gWarpCaptureRect.capturing = true;
+    Image picture = platform::renderToImage(wrapper, gWarpCaptureRect.rect, 1.0);
+    gWarpCaptureRect.capturing = false;
+    wrapper.setFrameSize(wrapperSize);
+    box.setFrameOrigin(origin);
+    box.setRotationAngle(double(float(turn)));
+    qCDebug(lcContainer).noquote()
+        << QString::asprintf("bounds size:%f %f", bounds().width(), bounds().height());
+    if (picture.isNull())
+        return Image();
+
+    const QSize pixels = picture.pixelSize();
+    const int longer = std::max(pixels.width(), pixels.height());
+    if (longer > kMaxWarpSide) {
+        const float k = float(kMaxWarpSide) / float(longer);
+        picture = imageByScalingProportionallyToSize(picture,
+            Size(std::trunc(float(pixels.width()) * k), std::trunc(float(pixels.height()) * k)));
+        if (picture.isNull())
+            return Image();
+    }
+    const QSize warpPixels = picture.pixelSize();
+    const float sx = float(warpPixels.width()) / float(captured.width());
+    const float sy = float(warpPixels.height()) / float(captured.height());
+
+    std::vector<Point> curve = box.curves();
+    for (Point& p : curve)
+        p.y *= double(fVal);
+    const float h = box.horzPerspective() * fVal;
+    const float v = box.vertPerspective() * fVal;
+    // The picture is made from the pixels: its point size is its pixel size.
+    picture = Image::fromQImage(picture.toQImage());
+    const auto warped = WarpRenderer::perspectiveCurved(picture, curve, double(h), double(v));
+    qCDebug(lcContainer) << "image_curved_perspectived ended";
+    if (!warped)
+        return Image();
+    const Rect& rt = warped->rect;
+    rtImage = Rect(r0.x + rt.x() / double(sx), r0.y + rt.y() / double(sy), rt.width() / double(sx),
+        rt.height() / double(sy));
+    return warped->image;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Bends the flat picture of a box by its perspective and its curve. Three resamplings, in order:
+// a projective warp that narrows one vertical and/or one horizontal side about its middle
+// (when either factor reaches 0.002), a column shift that moves every column by the height of
+// the Catmull-Rom centre line through the curve points (curves of 3 points whose middle bends,
+// and of more points), and, for 3 points only, a fan that rescales every row about the centre
+// column so that the sides stand perpendicular to the curve's end chords.
+//
+// Pure: no state, safe on any thread (the matrix inverse runs on the calling thread only; the
+// row loops spread over the thread pool and give the same pixels at any thread count).
+#include "platform/geometry/Point.h"
+#include "platform/geometry/Rect.h"
+#include "platform/graphics/Image.h"
+
+#include <optional>
+#include <vector>
+
+namespace WarpRenderer {
+
+struct Result {
+    platform::Image image; // premultiplied ARGB, point size = pixel size
+    // Where the image goes, in pixels of the input measured from its bottom-left corner:
+    // (0, 0, W, H) when the curve leaves the size alone, else (minX, H - maxE, newW, newH).
+    platform::Rect rect;
+};
+
+// image: the flat box; curves: unit-box points (u 0..1 left to right, v a fraction of the
+// height, upward); h, v: the perspective factors. Out-of-range values are held to the limits
+// the editing gestures allow (factors and curve heights -1..1, u 0..1; not finite: 0).
+// Nothing when the picture is null or unrasterisable, the projective map is degenerate, or the
+// result would exceed kMaxImagePixels or cannot be allocated.
+std::optional<Result> perspectiveCurved(
+    const platform::Image& image, const std::vector<platform::Point>& curves, double h, double v);
+
+} // namespace WarpRenderer
