@@ -1,0 +1,352 @@
+// GraphicsContext compositing: blend modes in Qt's terms, compositing through a coverage
+// mask, and the offscreen path (a source rendered apart, its shadow cast under it, then
+// put down through the clip, the painter or the shape's coverage).
+#include "platform/graphics/AlphaBlur.h"
+#include "platform/graphics/GraphicsContextInternal.h"
+
+namespace platform::graphicsinternal {
+
+QPainter::CompositionMode toQtMode(BlendMode mode)
+{
+    using Q = QPainter;
+    switch (mode) {
+    case BlendMode::Normal:
+        return Q::CompositionMode_SourceOver;
+    case BlendMode::Multiply:
+        return Q::CompositionMode_Multiply;
+    case BlendMode::Screen:
+        return Q::CompositionMode_Screen;
+    case BlendMode::Overlay:
+        return Q::CompositionMode_Overlay;
+    case BlendMode::Darken:
+        return Q::CompositionMode_Darken;
+    case BlendMode::Lighten:
+        return Q::CompositionMode_Lighten;
+    case BlendMode::ColorDodge:
+        return Q::CompositionMode_ColorDodge;
+    case BlendMode::ColorBurn:
+        return Q::CompositionMode_ColorBurn;
+    case BlendMode::SoftLight:
+        return Q::CompositionMode_SoftLight;
+    case BlendMode::HardLight:
+        return Q::CompositionMode_HardLight;
+    case BlendMode::Difference:
+        return Q::CompositionMode_Difference;
+    case BlendMode::Exclusion:
+        return Q::CompositionMode_Exclusion;
+    case BlendMode::Clear:
+        return Q::CompositionMode_Clear;
+    case BlendMode::Copy:
+        return Q::CompositionMode_Source;
+    case BlendMode::SourceIn:
+        return Q::CompositionMode_SourceIn;
+    case BlendMode::SourceOut:
+        return Q::CompositionMode_SourceOut;
+    case BlendMode::SourceAtop:
+        return Q::CompositionMode_SourceAtop;
+    case BlendMode::DestinationOver:
+        return Q::CompositionMode_DestinationOver;
+    case BlendMode::DestinationIn:
+        return Q::CompositionMode_DestinationIn;
+    case BlendMode::DestinationOut:
+        return Q::CompositionMode_DestinationOut;
+    case BlendMode::DestinationAtop:
+        return Q::CompositionMode_DestinationAtop;
+    case BlendMode::XOR:
+        return Q::CompositionMode_Xor;
+    case BlendMode::PlusLighter:
+        return Q::CompositionMode_Plus;
+    case BlendMode::Hue:
+    case BlendMode::Saturation:
+    case BlendMode::Color:
+    case BlendMode::Luminosity:
+    case BlendMode::PlusDarker:
+        // No raster equivalent; drawn normally.
+        return Q::CompositionMode_SourceOver;
+    }
+    return Q::CompositionMode_SourceOver;
+}
+
+bool transparentSourceChangesDestination(BlendMode mode)
+{
+    switch (mode) {
+    case BlendMode::Clear:
+    case BlendMode::Copy:
+    case BlendMode::SourceIn:
+    case BlendMode::SourceOut:
+    case BlendMode::DestinationIn:
+    case BlendMode::DestinationAtop:
+        return true;
+    default:
+        return false;
+    }
+}
+QImage newBuffer(QSize size)
+{
+    if (size.width() <= 0 || size.height() <= 0)
+        return {};
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    image.fill(Qt::transparent);
+    return image;
+}
+
+namespace {
+
+// One premultiplied channel of the modes above: result for source s, destination d with
+// alphas sa, da (all 0..255).
+inline int blendChannel(BlendMode mode, int s, int d, int sa, int da)
+{
+    switch (mode) {
+    case BlendMode::Clear:
+        return 0;
+    case BlendMode::Copy:
+        return s;
+    case BlendMode::SourceIn:
+        return mul255(s, da);
+    case BlendMode::SourceOut:
+        return mul255(s, 255 - da);
+    case BlendMode::DestinationIn:
+        return mul255(d, sa);
+    case BlendMode::DestinationAtop:
+        return mul255(d, sa) + mul255(s, 255 - da);
+    default:
+        return s + mul255(d, 255 - sa);
+    }
+}
+
+// dest = dest + (blend(src, dest) - dest) * mask, over a rectangle. src and mask have the
+// rectangle's size; dest is addressed at destOrigin.
+void compositeThroughMask(QImage& dest, QPoint destOrigin, const QImage& src,
+    const std::vector<std::uint8_t>& mask, BlendMode mode)
+{
+    const int w = src.width(), h = src.height();
+    const QRect target = QRect(destOrigin, src.size()).intersected(dest.rect());
+    for (int y = target.top(); y <= target.bottom(); ++y) {
+        auto* d = reinterpret_cast<QRgb*>(dest.scanLine(y));
+        const int sy = y - destOrigin.y();
+        const auto* s = reinterpret_cast<const QRgb*>(src.constScanLine(sy));
+        const std::uint8_t* m = mask.data() + size_t(sy) * size_t(w);
+        for (int x = target.left(); x <= target.right(); ++x) {
+            const int sx = x - destOrigin.x();
+            const int cov = m[sx];
+            if (cov == 0)
+                continue;
+            const QRgb sp = s[sx], dp = d[x];
+            const int sa = qAlpha(sp), da = qAlpha(dp);
+            const int r = blendChannel(mode, qRed(sp), qRed(dp), sa, da);
+            const int g = blendChannel(mode, qGreen(sp), qGreen(dp), sa, da);
+            const int b = blendChannel(mode, qBlue(sp), qBlue(dp), sa, da);
+            const int a = blendChannel(mode, sa, da, sa, da);
+            auto lerp
+                = [cov](int from, int to) { return from + mul255(to - from + 255, cov) - cov; };
+            d[x] = qRgba(std::clamp(lerp(qRed(dp), r), 0, 255),
+                std::clamp(lerp(qGreen(dp), g), 0, 255), std::clamp(lerp(qBlue(dp), b), 0, 255),
+                std::clamp(lerp(da, a), 0, 255));
+        }
+    }
+    (void)h;
+}
+
+} // namespace
+
+} // namespace platform::graphicsinternal
+
+namespace platform {
+
+using namespace graphicsinternal;
+
+void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shapeArea)
+{
+    const QRect visible = roundOut(visibleDeviceRect());
+    const State& st = state();
+    const bool shadowed = op.allowShadow && st.shadow && st.shadow->color.alpha > 0.0;
+
+    // Shadow geometry in device pixels: base-space offset, y-up, scaled by the base scale.
+    QPoint offset;
+    std::optional<AlphaBlur> blur;
+    QRect shadowArea;
+    QRect buffer = shapeArea.intersected(visible);
+    if (shadowed) {
+        offset = shadowOffset(*st.shadow);
+        blur.emplace(shadowBlur(*st.shadow));
+        const int reach = blur->reach();
+        shadowArea = shapeArea.translated(offset)
+                         .adjusted(-reach, -reach, reach, reach)
+                         .intersected(visible);
+        if (!shadowArea.isEmpty()) {
+            // The part of the source that casts into the visible shadow.
+            const QRect casting = shadowArea.translated(-offset)
+                                      .adjusted(-reach, -reach, reach, reach)
+                                      .intersected(shapeArea);
+            buffer |= casting;
+        }
+    }
+    if (buffer.isEmpty())
+        return;
+
+    // The source, bounded by its shape, with the alpha applied.
+    QImage source;
+    const QRect inPrerendered = buffer.translated(-op.prerenderedOrigin);
+    if (!op.prerendered.isNull() && op.alpha >= 1.0 && op.prerendered.rect().contains(inPrerendered)
+        && op.prerendered.format() == QImage::Format_ARGB32_Premultiplied) {
+        // A read-only view of the part we need: no copy.
+        const qsizetype bpl = op.prerendered.bytesPerLine();
+        source
+            = QImage(op.prerendered.constBits() + inPrerendered.y() * bpl + inPrerendered.x() * 4,
+                buffer.width(), buffer.height(), bpl, QImage::Format_ARGB32_Premultiplied);
+    } else if (const Coverage* own = solidShapeCoverage(op, buffer)) {
+        // A solid fill of the clip's own path: its coverage is already rendered.
+        source = newBuffer(buffer.size());
+        if (source.isNull())
+            return;
+        QColor c = QColor::fromRgba(*op.solid);
+        c.setAlphaF(float(c.alphaF() * op.alpha));
+        const QRgb colour = qPremultiply(c.rgba());
+        for (int y = 0; y < buffer.height(); ++y) {
+            auto* d = reinterpret_cast<QRgb*>(source.scanLine(y));
+            const std::uint8_t* k = own->row(buffer.top() + y, buffer.left());
+            for (int x = 0; x < buffer.width(); ++x)
+                d[x] = k[x] == 255 ? colour : byteMul(colour, k[x]);
+        }
+    } else {
+        source = newBuffer(buffer.size());
+        if (source.isNull())
+            return;
+        QPainter p(&source);
+        resetPainter(p);
+        p.setOpacity(op.alpha);
+        p.setTransform(op.userToDevice * QTransform::fromTranslate(-buffer.left(), -buffer.top()));
+        op.paint(p, true);
+    }
+
+    Surface& s = surface();
+    const bool maskedMode = transparentSourceChangesDestination(op.mode);
+
+    if (shadowed && !shadowArea.isEmpty()) {
+        const int reach = blur->reach();
+        // The alpha byte of each 32-bit pixel, read in place.
+        const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
+        const std::vector<std::uint8_t> blurred = blur->apply(source.constBits() + alphaByte,
+            buffer.width(), buffer.height(), int(source.bytesPerLine()), 4);
+        const int bw = buffer.width() + 2 * reach;
+        // The blurred plane in device space, then only the visible shadow area of it.
+        const QPoint planeOrigin = buffer.topLeft() - QPoint(reach, reach) + offset;
+        const QRect planeRect(planeOrigin, QSize(bw, buffer.height() + 2 * reach));
+        const QRect area = planeRect.intersected(shadowArea);
+        if (!area.isEmpty()) {
+            const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
+            const std::array<QRgb, 256> tint = tintsOf(full);
+            auto blurredRow = [&](int deviceY) {
+                return blurred.data() + size_t(deviceY - planeOrigin.y()) * size_t(bw)
+                    + size_t(area.left() - planeOrigin.x());
+            };
+            if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact
+                && writable(s)) {
+                // Straight onto the surface through the clip's coverage, rendered once for
+                // the shadow and the shape alike.
+                const Coverage& clip = st.clip->coverage(area, s.deviceRect);
+                if (!clip.plane.isNull()) {
+                    for (int y = area.top(); y <= area.bottom(); ++y) {
+                        auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
+                            + (area.left() - s.deviceRect.left());
+                        const std::uint8_t* a = blurredRow(y);
+                        const std::uint8_t* k = clip.row(y, area.left());
+                        for (int x = 0; x < area.width(); ++x)
+                            sourceOverPixel(d[x], tint[a[x]], k[x]);
+                    }
+                    noteDrawn(area);
+                }
+            } else if (QImage shadowImage = newBuffer(area.size()); !shadowImage.isNull()) {
+                std::vector<std::uint8_t> mask;
+                if (maskedMode)
+                    mask.resize(size_t(area.width()) * size_t(area.height()));
+                for (int y = 0; y < area.height(); ++y) {
+                    auto* row = reinterpret_cast<QRgb*>(shadowImage.scanLine(y));
+                    const std::uint8_t* a = blurredRow(area.top() + y);
+                    if (maskedMode) {
+                        std::fill(row, row + area.width(), full);
+                        std::copy(a, a + area.width(), mask.begin() + long(y) * area.width());
+                    } else {
+                        for (int x = 0; x < area.width(); ++x)
+                            row[x] = tint[a[x]];
+                    }
+                }
+                if (maskedMode) {
+                    if (s.image && s.image->format() == QImage::Format_ARGB32_Premultiplied) {
+                        const std::vector<std::uint8_t> clipMask = coverageMask(op, area, false);
+                        for (size_t i = 0; i < mask.size(); ++i)
+                            mask[i] = std::uint8_t(mul255(mask[i], clipMask[i]));
+                        const QPoint at = area.topLeft() - s.deviceRect.topLeft();
+                        compositeInPlace(s, [&] {
+                            compositeThroughMask(*s.image, at, shadowImage, mask, op.mode);
+                        });
+                    }
+                } else {
+                    applyClip(s, st.clip);
+                    resetPainter(*s.painter);
+                    s.painter->setCompositionMode(toQtMode(op.mode));
+                    s.painter->setTransform(s.deviceToPainter);
+                    s.painter->drawImage(area.topLeft(), shadowImage);
+                }
+                noteDrawn(area);
+            }
+        }
+    }
+
+    const QRect area = shapeArea.intersected(visible);
+    if (area.isEmpty())
+        return;
+    if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact && writable(s)) {
+        const Coverage& clip = st.clip->coverage(area, s.deviceRect);
+        if (!clip.plane.isNull()) {
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
+                    + (area.left() - s.deviceRect.left());
+                const auto* src
+                    = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
+                    + (area.left() - buffer.left());
+                const std::uint8_t* k = clip.row(y, area.left());
+                for (int x = 0; x < area.width(); ++x)
+                    sourceOverPixel(d[x], src[x], k[x]);
+            }
+            noteDrawn(area);
+        }
+        return;
+    }
+    if (!maskedMode) {
+        applyClip(s, st.clip);
+        resetPainter(*s.painter);
+        s.painter->setCompositionMode(toQtMode(op.mode));
+        s.painter->setTransform(s.deviceToPainter);
+        s.painter->drawImage(area.topLeft(), source, area.translated(-buffer.topLeft()));
+        noteDrawn(area);
+        return;
+    }
+    if (!s.image || s.image->format() != QImage::Format_ARGB32_Premultiplied) {
+        // No premultiplied pixels to read back (a caller's painter, another format): the plain
+        // Qt mode is the best we can do.
+        drawDirect(op, area);
+        return;
+    }
+    // Unbounded source through the shape's coverage.
+    QImage unbounded = newBuffer(area.size());
+    if (unbounded.isNull())
+        return;
+    {
+        QPainter p(&unbounded);
+        resetPainter(p);
+        p.setOpacity(op.alpha);
+        p.setTransform(op.userToDevice * QTransform::fromTranslate(-area.left(), -area.top()));
+        op.paint(p, false);
+    }
+    const std::vector<std::uint8_t> mask = coverageMask(op, area, true);
+    compositeInPlace(s, [&] {
+        compositeThroughMask(
+            *s.image, area.topLeft() - s.deviceRect.topLeft(), unbounded, mask, op.mode);
+    });
+    noteDrawn(area);
+}
+
+} // namespace platform

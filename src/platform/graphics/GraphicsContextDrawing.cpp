@@ -1,0 +1,220 @@
+// GraphicsContext drawing: fills, strokes and clears, and the path every drawing takes to
+// the surface (straight through the painter, or through our own coverage of the clip).
+#include "platform/concurrency/Parallel.h"
+#include "platform/graphics/GraphicsContextInternal.h"
+
+#include <mutex>
+
+namespace platform::graphicsinternal {
+
+Operation brushOperation(const QPainterPath& shape, const QBrush& brush)
+{
+    Operation op;
+    op.shape = shape;
+    if (brush.style() == Qt::SolidPattern)
+        op.solid = brush.color().rgba();
+    op.brush = brush;
+    op.paint = [shape, brush](QPainter& p, bool bounded) {
+        if (bounded) {
+            p.fillPath(shape, brush);
+            return;
+        }
+        const auto inv = p.transform().inverted();
+        QPainterPath all;
+        all.addPolygon(inv.map(QPolygonF(QRectF(0, 0, p.device()->width(), p.device()->height()))));
+        p.fillPath(all, brush);
+    };
+    return op;
+}
+
+} // namespace platform::graphicsinternal
+
+namespace platform {
+
+using namespace graphicsinternal;
+
+void GraphicsContext::Impl::run(Operation op)
+{
+    if (!surface().painter) // a null target, or a layer with nothing visible
+        return;
+    if (op.shape.isEmpty() || !isFiniteTransform(op.userToDevice)
+        || op.userToDevice.determinant() == 0.0)
+        return;
+    op.alpha = std::isfinite(op.alpha) ? std::clamp(op.alpha, 0.0, 1.0) : 0.0;
+    const QRectF visible = visibleDeviceRect();
+    if (visible.isEmpty())
+        return;
+    const QRectF shapeDevice = op.userToDevice.mapRect(op.shape.controlPointRect());
+    const QRect shapeArea = roundOut(shapeDevice);
+    if (shapeArea.isEmpty())
+        return;
+    const bool shadowed = op.allowShadow && state().shadow && state().shadow->color.alpha > 0.0;
+    const bool simpleMode = !transparentSourceChangesDestination(op.mode);
+    if (!shadowed && (op.brushSource || simpleMode || op.alpha >= 1.0)) {
+        const QRect area = shapeArea.intersected(roundOut(visible));
+        if (!area.isEmpty())
+            drawDirect(op, area);
+        return;
+    }
+    drawOffscreen(op, shapeArea);
+}
+
+void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
+{
+    Surface& s = surface();
+    if (op.solid && op.mode == BlendMode::Normal && state().clip && state().clip->exact
+        && writable(s) && drawSelfClipped(op, area)) {
+        noteDrawn(area);
+        return;
+    }
+    if (op.brush && op.mode == BlendMode::Normal && state().clip && state().clip->exact
+        && !state().clip->rectangles && writable(s) && drawThroughCoverage(op, area)) {
+        noteDrawn(area);
+        return;
+    }
+    paintWithPainter(op);
+    noteDrawn(area);
+}
+
+void GraphicsContext::Impl::paintWithPainter(const Operation& op, const std::optional<QRect>& rows)
+{
+    Surface& s = surface();
+    applyClip(s, state().clip);
+    QPainter& p = *s.painter;
+    if (rows) {
+        p.setTransform(s.deviceToPainter);
+        p.setClipRect(*rows, Qt::IntersectClip);
+        s.clipApplied = false; // the next drawing sets the state's clip again
+    }
+    resetPainter(p);
+    p.setOpacity(op.alpha);
+    p.setCompositionMode(toQtMode(op.mode));
+    p.setTransform(op.userToDevice * s.deviceToPainter);
+    op.paint(p, true);
+}
+
+// A solid fill through a clip whose last path is the filled shape itself (a stroke clipped to
+// its outline): the shape is rendered once and its coverage counted twice, as the clip and as
+// the fill, where painting through the painter's clip would render the same outline twice.
+bool GraphicsContext::Impl::drawSelfClipped(const Operation& op, const QRect& area)
+{
+    const Clip& clip = *state().clip;
+    if (clip.ownRectangle || op.shape.elementCount() != clip.paths.back().elementCount())
+        return false;
+    const QPainterPath device = op.userToDevice.map(op.shape);
+    if (!samePath(device, clip.paths.back()))
+        return false;
+    const Coverage shape = rasterize(device, area);
+    const Coverage* outer
+        = clip.parent ? &clip.parent->coverage(area, surface().deviceRect) : nullptr;
+    if (shape.plane.isNull() || (outer && outer->plane.isNull()))
+        return false;
+    QColor c = QColor::fromRgba(*op.solid);
+    c.setAlphaF(float(c.alphaF() * op.alpha));
+    const QRgb colour = qPremultiply(c.rgba());
+    Surface& s = surface();
+    uchar* const bits = s.image->bits();
+    const qsizetype stride = s.image->bytesPerLine();
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            auto* d = reinterpret_cast<QRgb*>(bits + (y - s.deviceRect.top()) * stride)
+                + (area.left() - s.deviceRect.left());
+            const std::uint8_t* k = shape.row(y, area.left());
+            const std::uint8_t* o = outer ? outer->row(y, area.left()) : nullptr;
+            forEachCovered(k, area.width(), [&](int x) {
+                const int clipped = o ? div255(k[x] * o[x]) : k[x];
+                sourceOverPixel(d[x], colour, div255(k[x] * clipped));
+            });
+        }
+    });
+    return true;
+}
+
+// A brush fill through a clip of shapes: the clip's coverage is rendered by our rasteriser
+// (kept with the clip for the next fill through it), the brush painted band by band beside it
+// and put down source-over through the coverage, bands on several threads. Going through the
+// painter's clip instead has it rasterise the clip path over the clip's whole extent for every
+// fill. False when the coverage cannot be had: the caller paints through the painter's clip.
+// (A band whose buffer cannot be had is painted that way too.)
+bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect& area)
+{
+    const Coverage& clip = state().clip->coverage(area, surface().deviceRect);
+    if (clip.plane.isNull())
+        return false;
+    Surface& s = surface();
+    uchar* const bits = s.image->bits();
+    const qsizetype stride = s.image->bytesPerLine();
+    const QTransform toArea
+        = op.userToDevice * QTransform::fromTranslate(-area.left(), -area.top());
+    std::mutex failedMutex;
+    std::vector<QRect> failed; // bands without a buffer: painted through the painter's clip
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        // Each band paints its own copies: a path's cached data is not to be shared between
+        // painters on different threads.
+        QPainterPath shape;
+        shape.addPath(op.shape);
+        shape.setFillRule(op.shape.fillRule());
+        const QBrush brush = *op.brush;
+        QImage band(area.width(), bottom - top, QImage::Format_ARGB32_Premultiplied);
+        if (band.isNull()) {
+            std::lock_guard lock(failedMutex);
+            failed.emplace_back(area.left(), area.top() + top, area.width(), bottom - top);
+            return;
+        }
+        band.fill(0);
+        {
+            QPainter p(&band);
+            resetPainter(p);
+            p.setOpacity(op.alpha);
+            p.setTransform(toArea * QTransform::fromTranslate(0, -top));
+            p.fillPath(shape, brush);
+        }
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            auto* d = reinterpret_cast<QRgb*>(bits + (y - s.deviceRect.top()) * stride)
+                + (area.left() - s.deviceRect.left());
+            const auto* src
+                = reinterpret_cast<const QRgb*>(band.constScanLine(y - area.top() - top));
+            const std::uint8_t* k = clip.row(y, area.left());
+            forEachCovered(k, area.width(), [&](int x) { sourceOverPixel(d[x], src[x], k[x]); });
+        }
+    });
+    for (const QRect& band : failed)
+        paintWithPainter(op, band);
+    return true;
+}
+
+void GraphicsContext::fillPath(const BezierPath& path)
+{
+    Operation op = brushOperation(path.toQPainterPath(), QBrush(d->state().fillColor.toQt()));
+    op.userToDevice = d->userToDevice();
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::fillRect(const Rect& r)
+{
+    fillPath(BezierPath::rect(r));
+}
+
+void GraphicsContext::strokePath(const BezierPath& path)
+{
+    const BezierPath outline = path.strokedPath(d->state().strokeStyle);
+    Operation op = brushOperation(outline.toQPainterPath(), QBrush(d->state().strokeColor.toQt()));
+    op.userToDevice = d->userToDevice();
+    op.mode = d->state().blendMode;
+    op.alpha = d->state().alpha;
+    d->run(std::move(op));
+}
+
+void GraphicsContext::clearRect(const Rect& r)
+{
+    Operation op = brushOperation(BezierPath::rect(r).toQPainterPath(), QBrush(Qt::black));
+    op.userToDevice = d->userToDevice();
+    op.mode = BlendMode::Clear;
+    op.alpha = 1.0;
+    op.allowShadow = false;
+    d->run(std::move(op));
+}
+
+} // namespace platform

@@ -1,0 +1,207 @@
+// GraphicsContext shadows: the tint table of a shadow colour and the inner shadow of a
+// shape, computed on coverage planes where it can be, step by step otherwise.
+#include "platform/concurrency/Parallel.h"
+#include "platform/graphics/GraphicsContextInternal.h"
+
+namespace platform::graphicsinternal {
+
+std::array<QRgb, 256> tintsOf(QRgb full)
+{
+    std::array<QRgb, 256> tint;
+    for (int k = 0; k < 256; ++k)
+        tint[size_t(k)] = qRgba(mul255(qRed(full), k), mul255(qGreen(full), k),
+            mul255(qBlue(full), k), mul255(qAlpha(full), k));
+    return tint;
+}
+
+} // namespace platform::graphicsinternal
+
+namespace platform {
+
+using namespace graphicsinternal;
+
+// The inner shadow of the current clip's own path (fillInnerShadow), computed on coverage
+// planes over the layer the step-by-step form would open: the area of the clip, path
+// included. Every step is the step-by-step form's own arithmetic, pixel for pixel:
+//  - inside the layer, the opaque fill's shadow goes down source-out onto clear pixels
+//    through the clip: L1 = colour at mul255(B, K), B the path's coverage blurred and moved;
+//  - the fill itself, source-out through the clip and the path: L2 = L1 towards
+//    colour * (1 - L1 alpha) at div255(K * P);
+//  - the layer is composited with the alpha, casting the outer shadow from its alpha: the
+//    shadow, then the layer, source-over through the clip.
+// False when the form cannot be followed here (blend mode, a clip the painter rounds its own
+// way, a failed allocation): the caller takes the steps one by one.
+bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double alphaIn)
+{
+    Surface& s = surface();
+    const std::shared_ptr<const Clip> clip = state().clip;
+    // A caller's painter is drawn on through its own transform: only a whole-pixel
+    // translation keeps our coverage where its clip would be.
+    const QTransform& toPainter = s.deviceToPainter;
+    const bool wholePixelPainter = toPainter.type() <= QTransform::TxTranslate
+        && std::floor(toPainter.dx()) == toPainter.dx()
+        && std::floor(toPainter.dy()) == toPainter.dy();
+    if (!s.painter || state().blendMode != BlendMode::Normal || !clip || !clip->exact
+        || clip->ownRectangle || !wholePixelPainter)
+        return false;
+    const double a = std::isfinite(alphaIn) ? std::clamp(alphaIn, 0.0, 1.0) : 1.0;
+    const QRect area = roundOut(visibleDeviceRect());
+    if (a <= 0.0 || area.isEmpty())
+        return true;
+    const QPainterPath& device = clip->paths.back();
+
+    const QPoint offset = shadowOffset(shadow);
+    const AlphaBlur blur = shadowBlur(shadow);
+    const int reach = blur.reach();
+
+    // The path's coverage is needed over the area and where the area's shadow comes from.
+    const QRect casting = area.translated(-offset)
+                              .adjusted(-reach, -reach, reach, reach)
+                              .intersected(roundOut(device.controlPointRect()));
+    auto pixels = [](const QRect& r) { return r.isEmpty() ? 0LL : 1LL * r.width() * r.height(); };
+    const QRect both = area.united(casting);
+    const bool together = pixels(both) <= 2 * (pixels(area) + pixels(casting));
+    const Coverage& clipCoverage = clip->coverage(together ? both : area, s.deviceRect);
+    if (clipCoverage.plane.isNull() || clip->own.plane.isNull())
+        return false;
+    Coverage apart;
+    const Coverage* castingCoverage = &clip->own;
+    if (!together) {
+        apart = rasterize(device, casting);
+        if (apart.plane.isNull())
+            return false;
+        castingCoverage = &apart;
+    }
+
+    // B: the inner shadow's blur of the path, moved by the offset.
+    std::vector<std::uint8_t> inner;
+    QRect innerRect;
+    if (!casting.isEmpty()) {
+        inner = blur.apply(castingCoverage->row(casting.top(), casting.left()), casting.width(),
+            casting.height(), int(castingCoverage->plane.bytesPerLine()));
+        innerRect = QRect(casting.topLeft() - QPoint(reach, reach) + offset,
+            QSize(casting.width() + 2 * reach, casting.height() + 2 * reach));
+    }
+
+    // The layer's pixels, with the alpha applied as the painter applies an opacity.
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull())
+        return false;
+    const QRgb colour = qPremultiply(shadow.color.withAlpha(1.0).toQt().rgba());
+    const std::array<int, 4> ink { qRed(colour), qGreen(colour), qBlue(colour), 255 };
+    const int opacity = (int(a * 256) * 255) >> 8;
+    // A layer pixel depends only on the two masks (the shadow's, the fill's): a table of them.
+    std::vector<QRgb> table(256 * 256);
+    parallelFor(256, 256L * 256, kParallelCoverage, [&](int m1) {
+        QRgb* row = table.data() + size_t(m1) * 256;
+        std::array<int, 4> l1, to;
+        for (size_t c = 0; c < 4; ++c)
+            l1[c] = std::clamp(mul255(ink[c] + 255, m1) - m1, 0, 255);
+        for (size_t c = 0; c < 4; ++c)
+            to[c] = mul255(ink[c], 255 - l1[3]);
+        for (int m2 = 0; m2 < 256; ++m2) {
+            std::array<int, 4> l = l1;
+            if (m2 != 0) {
+                for (size_t c = 0; c < 4; ++c)
+                    l[c] = std::clamp(l1[c] + mul255(to[c] - l1[c] + 255, m2) - m2, 0, 255);
+            }
+            row[m2] = byteMul(qRgba(l[0], l[1], l[2], l[3]), opacity);
+        }
+    });
+    uchar* const layerBits = layer.bits();
+    const qsizetype layerStride = layer.bytesPerLine();
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            auto* out = reinterpret_cast<QRgb*>(layerBits + (y - area.top()) * layerStride);
+            const std::uint8_t* k = clipCoverage.row(y, area.left());
+            const std::uint8_t* p = clip->own.row(y, area.left());
+            const bool shadowRow = y >= innerRect.top() && y <= innerRect.bottom();
+            const std::uint8_t* b = shadowRow
+                ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
+                : nullptr;
+            std::fill_n(out, area.width(), QRgb(0));
+            forEachCovered(k, area.width(), [&](int x) {
+                const int kx = k[x];
+                const int dx = area.left() + x - innerRect.left();
+                const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
+                out[x] = table[size_t(mul255(shade, kx)) * 256 + size_t(div255(kx * p[x]))];
+            });
+        }
+    });
+
+    // The outer shadow: the layer's alpha blurred and moved.
+    const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
+    const std::vector<std::uint8_t> outer = blur.apply(
+        layer.constBits() + alphaByte, area.width(), area.height(), int(layer.bytesPerLine()), 4);
+    const QRect outerRect(area.topLeft() - QPoint(reach, reach) + offset,
+        QSize(area.width() + 2 * reach, area.height() + 2 * reach));
+    const std::array<QRgb, 256> tint = tintsOf(qPremultiply(shadow.color.toQt().rgba()));
+
+    // The shadow, then the layer, through the clip: onto the pixels, or gathered into one
+    // picture put down by the painter.
+    const bool inPlace = writable(s);
+    QImage gathered;
+    if (!inPlace) {
+        gathered = newBuffer(area.size());
+        if (gathered.isNull())
+            return false;
+    }
+    QImage& target = inPlace ? *s.image : gathered;
+    const QPoint targetOrigin = inPlace ? s.deviceRect.topLeft() : area.topLeft();
+    uchar* const targetBits = target.bits();
+    const qsizetype targetStride = target.bytesPerLine();
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            QRgb* d = reinterpret_cast<QRgb*>(targetBits + (y - targetOrigin.y()) * targetStride)
+                + (area.left() - targetOrigin.x());
+            const auto* src
+                = reinterpret_cast<const QRgb*>(layerBits + (y - area.top()) * layerStride);
+            const std::uint8_t* k = clipCoverage.row(y, area.left());
+            const bool shadowRow = y >= outerRect.top() && y <= outerRect.bottom();
+            const std::uint8_t* b = shadowRow
+                ? outer.data() + size_t(y - outerRect.top()) * size_t(outerRect.width())
+                : nullptr;
+            // Inlined by force: left to itself the compiler keeps this body (two composites)
+            // as a call per pixel.
+            forEachCovered(
+                k, area.width(), [&](int x) __attribute__((always_inline)) {
+                    const int kx = k[x];
+                    const int dx = area.left() + x - outerRect.left();
+                    if (b && dx >= 0 && dx < outerRect.width())
+                        sourceOverPixel(d[x], tint[b[dx]], kx);
+                    sourceOverPixel(d[x], src[x], kx);
+                });
+        }
+    });
+    if (!inPlace) {
+        s.painter->setClipping(false);
+        s.clipApplied = false;
+        resetPainter(*s.painter);
+        s.painter->setTransform(s.deviceToPainter);
+        s.painter->drawImage(area.topLeft(), gathered);
+    }
+    noteDrawn(area);
+    return true;
+}
+
+void GraphicsContext::fillInnerShadow(const BezierPath& path, const Shadow& shadow, double alpha)
+{
+    if (path.isEmpty())
+        return;
+    GStateGuard state(*this);
+    clipToPath(path);
+    if (d->innerShadowOnCoverage(shadow, alpha))
+        return;
+    setShadow(shadow);
+    setAlpha(alpha);
+    beginTransparencyLayer();
+    Shadow inner = shadow;
+    inner.color = shadow.color.withAlpha(1.0);
+    setShadow(inner);
+    setBlendMode(BlendMode::SourceOut);
+    setFillColor(inner.color);
+    fillPath(path);
+    endTransparencyLayer();
+}
+
+} // namespace platform
