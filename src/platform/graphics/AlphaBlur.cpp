@@ -472,9 +472,10 @@ std::vector<std::uint8_t> AlphaBlur::apply(
 void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
     std::vector<std::uint8_t>& result) const
 {
-    result.clear();
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0) {
+        result.clear();
         return;
+    }
     const int outW = width + 2 * m_reach, outH = height + 2 * m_reach;
     if (!m_kernel.empty()) {
         // Every value is written: no clearing first.

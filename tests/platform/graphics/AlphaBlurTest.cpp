@@ -191,7 +191,7 @@ TEST(AlphaBlur, OpaqueRunsGiveTheBitsOfTheSums)
             }
         }
         // The same plane into a reused buffer that held something else.
-        std::vector<std::uint8_t> reused(7, 1);
+        std::vector<std::uint8_t> reused(size_t(3 * w * h), 1);
         blur.apply(plane, w, h, w * r.step, r.step, reused);
         EXPECT_EQ(reused, blur.apply(plane, w, h, w * r.step, r.step));
     }
