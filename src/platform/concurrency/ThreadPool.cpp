@@ -50,15 +50,23 @@ unsigned usableProcessors()
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// Spins until ready() or the time is up; true when ready.
+// Spins until ready() or the time is up; true when ready. After the first few microseconds
+// the spinning thread yields between looks: on a machine busy with other work (a build, other
+// programs) a spinning thread would otherwise hold a core that the thread it waits for, or
+// the caller's next step, needs; on an idle one a yield returns at once.
 template <typename F> bool spinUntil(F&& ready, Clock::duration limit)
 {
+    constexpr int kPauses = 256;
     const Clock::time_point end = Clock::now() + limit;
     for (int i = 0;; ++i) {
         if (ready())
             return true;
-        relax();
-        if ((i & 63) == 63 && Clock::now() >= end)
+        if (i < kPauses) {
+            relax();
+            continue;
+        }
+        std::this_thread::yield();
+        if (Clock::now() >= end)
             return ready();
     }
 }

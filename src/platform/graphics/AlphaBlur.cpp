@@ -146,79 +146,211 @@ template <typename V> [[gnu::always_inline]] inline void storeV(float* p, V v)
 
 #pragma GCC diagnostic pop
 
+// One input row as the horizontal pass sees it: the prefix counts over its groups of eight
+// values (inked[g]: how many of groups 0 .. g - 1 hold a value that is not zero; full[g]: how
+// many hold 255 only), and its values, turned into floats in the line only where a run is
+// summed (groups before converted are done).
+// Groups turned into floats past the ones a summed run needs (see acrossRow).
+constexpr int kConvertAhead = 32;
+
+struct RowGroups {
+    const int* inked;
+    const int* full;
+    int count;
+    int width;
+    const std::uint8_t* in;
+    int step;
+    float* values;
+    int converted;
+    int* summed; // room for the runs of a row: the ones whose sums are taken
+};
+
+template <int Step> void toFloats(const std::uint8_t* in, int step, int first, int last, float* out)
+{
+    const size_t stride = size_t(Step ? Step : step);
+    int x = first;
+    // Eight at a time in vector registers: one by one, each conversion waits for the last
+    // (it writes only part of its register).
+    typedef int Int8 __attribute__((vector_size(32)));
+    for (; x + 8 <= last; x += 8) {
+        const std::uint8_t* p = in + size_t(x) * stride;
+        const Int8 v = { p[0], p[stride], p[2 * stride], p[3 * stride], p[4 * stride],
+            p[5 * stride], p[6 * stride], p[7 * stride] };
+        const Float8 f = __builtin_convertvector(v, Float8);
+        std::memcpy(out + x, &f, sizeof f);
+    }
+    for (; x < last; ++x)
+        out[x] = float(in[size_t(x) * stride]);
+}
+
+// Groups first .. last - 1 of the row as floats.
+[[gnu::noinline]] void convertGroups(RowGroups& row, int first, int last)
+{
+    const int x0 = 8 * first, x1 = std::min(row.width, 8 * last);
+    if (row.step == 4)
+        toFloats<4>(row.in, 4, x0, x1, row.values);
+    else if (row.step == 1)
+        toFloats<1>(row.in, 1, x0, x1, row.values);
+    else
+        toFloats<0>(row.in, row.step, x0, x1, row.values);
+}
+
 // The horizontal pass over one row of the padded line: runs of eight whose taps are all zero
-// (by the prefix counts of inked input groups) are written as zeros and not flagged.
+// (by the prefix counts of inked input groups) are written as zeros and not flagged; runs whose
+// taps are all 255 get the value such a run computes (fullValue) and are flagged full.
 template <bool Wide>
 [[gnu::always_inline]] inline void acrossRow(const float* line, const float* kernel, int r,
-    int runW, const int* inkedGroups, int groupCount, float* dst, int* flags)
+    int runW, RowGroups& groups, float fullValue, float* dst, int* flags, int* fullFlags)
 {
+    int count = 0;
     for (int x = 0; x < runW; x += 8) {
         // Output x .. x + 7 takes input columns x - 2r .. x + 7.
-        const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groupCount);
-        const int last = std::clamp(x / 8 + 1, 0, groupCount);
-        if (inkedGroups[last] == inkedGroups[first]) {
+        const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groups.count);
+        const int last = std::clamp(x / 8 + 1, 0, groups.count);
+        if (groups.inked[last] == groups.inked[first]) {
             std::fill_n(dst + x, 8, 0.0f);
             continue;
         }
+        flags[x / 8] = 1;
+        if (x >= 2 * r && x + 8 <= groups.width) {
+            const int g0 = (x - 2 * r) / 8, g1 = (x + 7) / 8 + 1;
+            if (groups.full[g1] - groups.full[g0] == g1 - g0) {
+                std::fill_n(dst + x, 8, fullValue);
+                fullFlags[x / 8] = 1;
+                continue;
+            }
+        }
+        const int needed = std::min(groups.count, (x + 7) / 8 + 1);
+        if (needed > groups.converted) {
+            // A few groups ahead as well: the next runs are likely summed too, and one call
+            // for a stretch costs less than one for each group.
+            const int ahead = std::min(groups.count, needed + kConvertAhead);
+            convertGroups(groups, std::max(groups.converted, std::max(0, x - 2 * r) / 8), ahead);
+            groups.converted = ahead;
+        }
+        groups.summed[count++] = x;
+    }
+    // The sums after all the values are in: a vector load of values just stored one by one
+    // would wait for the stores.
+    for (int i = 0; i < count; ++i) {
+        const int x = groups.summed[i];
         if constexpr (Wide)
             kernelRun8Wide(line + x, kernel, r, dst + x);
         else
             kernelRun8(line + x, kernel, r, dst + x);
-        flags[x / 8] = 1;
     }
 }
 
-// The vertical pass over one output row: runs with no computed row among their taps stay zero.
+// Prefix counts down the columns of runs for one output row: how many of its taps (across
+// rows) have the run computed, and how many have it full.
+struct ColumnRuns {
+    const int* before;
+    const int* after;
+    const int* fullBefore;
+    const int* fullAfter;
+};
+
+// The vertical pass over one output row: runs with no computed row among their taps are zero,
+// runs whose taps are all full get fullByte.
 template <bool Wide>
 [[gnu::always_inline]] inline void downRow(const float* const* taps, const float* kernel, int r,
-    int runW, int outW, const int* before, const int* after, float* row, std::uint8_t* dst)
+    int runW, int outW, const ColumnRuns& runs, std::uint8_t fullByte, float* row,
+    std::uint8_t* dst)
 {
     for (int x = 0; x < runW; x += 8) {
-        if (after[x / 8] == before[x / 8])
-            continue;
+        const int i = x / 8;
         const int n = std::min(8, outW - x);
+        if (runs.after[i] == runs.before[i]) {
+            std::memset(dst + x, 0, size_t(n));
+            continue;
+        }
+        if (runs.fullAfter[i] - runs.fullBefore[i] == 2 * r + 1) {
+            std::memset(dst + x, fullByte, size_t(n));
+            continue;
+        }
         if constexpr (Wide) {
             kernelColumns8WideToBytes(taps, kernel, r, x, n, dst);
         } else {
             kernelColumns8(taps, kernel, r, x, row + x);
-            for (int i = 0; i < n; ++i)
-                dst[x + i] = toByte(row[x + i]);
+            for (int k = 0; k < n; ++k)
+                dst[x + k] = toByte(row[x + k]);
         }
     }
 }
 
-using AcrossRowFn = void (*)(const float*, const float*, int, int, const int*, int, float*, int*);
-using DownRowFn = void (*)(const float* const*, const float*, int, int, int, const int*,
-    const int*, float*, std::uint8_t*);
-
-void acrossRowBase(const float* line, const float* kernel, int r, int runW,
-    const int* inkedGroups, int groupCount, float* dst, int* flags)
+// What both passes make of a plane of 255s, by the very arithmetic of the runs above (so that
+// a constant run filled in is the bits a computed one would have).
+template <bool Wide>
+[[gnu::always_inline]] inline void fullRun(
+    const float* kernel, int r, float* across, std::uint8_t* out)
 {
-    acrossRow<false>(line, kernel, r, runW, inkedGroups, groupCount, dst, flags);
+    std::vector<float> line(size_t(2 * r + 8), 255.0f);
+    float values[8];
+    if constexpr (Wide)
+        kernelRun8Wide(line.data(), kernel, r, values);
+    else
+        kernelRun8(line.data(), kernel, r, values);
+    *across = values[0];
+    std::fill_n(values, 8, values[0]);
+    std::vector<const float*> taps(size_t(2 * r + 1), values);
+    float row[8];
+    std::uint8_t bytes[8];
+    if constexpr (Wide) {
+        kernelColumns8WideToBytes(taps.data(), kernel, r, 0, 8, bytes);
+    } else {
+        kernelColumns8(taps.data(), kernel, r, 0, row);
+        bytes[0] = toByte(row[0]);
+    }
+    *out = bytes[0];
+}
+
+using AcrossRowFn
+    = void (*)(const float*, const float*, int, int, RowGroups&, float, float*, int*, int*);
+using DownRowFn = void (*)(const float* const*, const float*, int, int, int, const ColumnRuns&,
+    std::uint8_t, float*, std::uint8_t*);
+using FullRunFn = void (*)(const float*, int, float*, std::uint8_t*);
+
+void acrossRowBase(const float* line, const float* kernel, int r, int runW, RowGroups& groups,
+    float fullValue, float* dst, int* flags, int* fullFlags)
+{
+    acrossRow<false>(line, kernel, r, runW, groups, fullValue, dst, flags, fullFlags);
 }
 
 void downRowBase(const float* const* taps, const float* kernel, int r, int runW, int outW,
-    const int* before, const int* after, float* row, std::uint8_t* dst)
+    const ColumnRuns& runs, std::uint8_t fullByte, float* row, std::uint8_t* dst)
 {
-    downRow<false>(taps, kernel, r, runW, outW, before, after, row, dst);
+    downRow<false>(taps, kernel, r, runW, outW, runs, fullByte, row, dst);
+}
+
+void fullRunBase(const float* kernel, int r, float* across, std::uint8_t* out)
+{
+    fullRun<false>(kernel, r, across, out);
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUILLMARK_WIDE_BLUR 1
 __attribute__((target("avx2"))) void acrossRowWide(const float* line, const float* kernel, int r,
-    int runW, const int* inkedGroups, int groupCount, float* dst, int* flags)
+    int runW, RowGroups& groups, float fullValue, float* dst, int* flags, int* fullFlags)
 {
-    acrossRow<true>(line, kernel, r, runW, inkedGroups, groupCount, dst, flags);
+    acrossRow<true>(line, kernel, r, runW, groups, fullValue, dst, flags, fullFlags);
 }
 
 __attribute__((target("avx2"))) void downRowWide(const float* const* taps, const float* kernel,
-    int r, int runW, int outW, const int* before, const int* after, float* row, std::uint8_t* dst)
+    int r, int runW, int outW, const ColumnRuns& runs, std::uint8_t fullByte, float* row,
+    std::uint8_t* dst)
 {
-    downRow<true>(taps, kernel, r, runW, outW, before, after, row, dst);
+    downRow<true>(taps, kernel, r, runW, outW, runs, fullByte, row, dst);
+}
+
+__attribute__((target("avx2"))) void fullRunWide(
+    const float* kernel, int r, float* across, std::uint8_t* out)
+{
+    fullRun<true>(kernel, r, across, out);
 }
 #endif
 
 std::atomic<bool> gWideVectorsAllowed { true };
+std::atomic<bool> gConstantRunsSkipped { true };
 
 bool wideVectors()
 {
@@ -332,10 +464,26 @@ void AlphaBlur::blurRowsTransposed(const float* src, int rows, int length, float
 std::vector<std::uint8_t> AlphaBlur::apply(
     const std::uint8_t* plane, int width, int height, int stride, int pixelStep) const
 {
-    if (width <= 0 || height <= 0)
-        return {};
+    std::vector<std::uint8_t> result;
+    apply(plane, width, height, stride, pixelStep, result);
+    return result;
+}
+
+void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
+    std::vector<std::uint8_t>& result) const
+{
+    if (width <= 0 || height <= 0) {
+        result.clear();
+        return;
+    }
     const int outW = width + 2 * m_reach, outH = height + 2 * m_reach;
-    std::vector<std::uint8_t> result(size_t(outW) * size_t(outH), 0);
+    if (!m_kernel.empty()) {
+        // Every value is written: no clearing first.
+        result.resize(size_t(outW) * size_t(outH));
+        applyKernel(plane, width, height, stride, pixelStep, result.data());
+        return;
+    }
+    result.assign(size_t(outW) * size_t(outH), 0);
     if (m_sigma == 0.0) {
         for (int y = 0; y < height; ++y) {
             const std::uint8_t* row = plane + size_t(y) * size_t(stride);
@@ -343,11 +491,7 @@ std::vector<std::uint8_t> AlphaBlur::apply(
             for (int x = 0; x < width; ++x)
                 out[x] = row[size_t(x) * size_t(pixelStep)];
         }
-        return result;
-    }
-    if (!m_kernel.empty()) {
-        applyKernel(plane, width, height, stride, pixelStep, result.data());
-        return result;
+        return;
     }
     // Working planes are kept per thread: a shadow is drawn every frame, and fresh pages for
     // megabytes of floats cost more than the blur itself.
@@ -374,7 +518,6 @@ std::vector<std::uint8_t> AlphaBlur::apply(
         if (v->capacity() > kKeep)
             *v = {};
     }
-    return result;
 }
 
 bool AlphaBlur::allowWideVectors(bool allowed)
@@ -382,33 +525,52 @@ bool AlphaBlur::allowWideVectors(bool allowed)
     return gWideVectorsAllowed.exchange(allowed);
 }
 
+bool AlphaBlur::skipConstantRuns(bool skipped)
+{
+    return gConstantRunsSkipped.exchange(skipped);
+}
+
 } // namespace platform
 
 namespace platform {
 
-// One row of 8-bit values (pixelStep bytes apart) as floats; returns for each group of eight
-// values whether any is not zero (groups[g] covers values 8g .. 8g + 7).
+// For each group of eight values of a row (pixelStep bytes apart; groups[g] covers values
+// 8g .. 8g + 7): bit 0 when any is not zero, bit 1 when all are 255.
 template <int Step>
-static void rowToFloats(const std::uint8_t* in, int width, float* out, std::uint8_t* groups)
+static void classifyGroups(const std::uint8_t* in, int width, int step, std::uint8_t* groups)
 {
     int x = 0;
-    for (; x + 8 <= width; x += 8) {
-        unsigned any = 0;
-        for (int i = 0; i < 8; ++i) {
-            const std::uint8_t v = in[size_t(x + i) * Step];
-            out[x + i] = float(v);
-            any |= v;
+    if constexpr (Step == 1) {
+        for (; x + 8 <= width; x += 8) {
+            std::uint64_t v;
+            std::memcpy(&v, in + x, sizeof v);
+            groups[x / 8] = std::uint8_t((v != 0) | (v == ~std::uint64_t(0)) << 1);
         }
-        groups[x / 8] = any != 0;
+    } else if constexpr (Step == 4) {
+        // Eight words of four bytes from each value on: the value is the low byte on a
+        // little-endian processor. The last value is read alone, so nothing past it is read.
+        typedef std::uint32_t Words __attribute__((vector_size(32)));
+        if (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) {
+            for (; x + 8 < width; x += 8) {
+                Words w;
+                std::memcpy(&w, in + size_t(x) * 4, sizeof w);
+                std::uint32_t any = 0, all = 255;
+                for (int i = 0; i < 8; ++i) {
+                    any |= w[i];
+                    all &= w[i];
+                }
+                groups[x / 8] = std::uint8_t(((any & 255) != 0) | ((all & 255) == 255) << 1);
+            }
+        }
     }
-    if (x < width) {
-        unsigned any = 0;
-        for (; x < width; ++x) {
-            const std::uint8_t v = in[size_t(x) * Step];
-            out[x] = float(v);
+    for (; x < width; x += 8) {
+        unsigned any = 0, all = 255;
+        for (int i = x; i < std::min(width, x + 8); ++i) {
+            const std::uint8_t v = in[size_t(i) * size_t(Step ? Step : step)];
             any |= v;
+            all &= v;
         }
-        groups[(width - 1) / 8] = any != 0;
+        groups[x / 8] = std::uint8_t((any != 0) | (all == 255) << 1);
     }
 }
 
@@ -416,8 +578,9 @@ static void rowToFloats(const std::uint8_t* in, int width, float* out, std::uint
 // row into a plane with zero rows above and below, then down the columns of that plane. No
 // transposition, and the running sums stay in registers.
 //
-// Shadows are cast by text and shapes with wide empty gaps: runs of eight whose taps are all
-// zero come out exactly zero, so both passes skip them.
+// Shadows are cast by text and shapes with wide empty gaps and by filled shapes with wide
+// opaque insides: a run of eight whose taps are all zero comes out exactly zero, one whose
+// taps are all 255 comes out as every such run does, so both passes skip the sums of both.
 void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, int stride,
     int pixelStep, std::uint8_t* out) const
 {
@@ -434,13 +597,16 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
     // skipped), so a plane of a few megabytes costs neither fresh pages nor a memset.
     thread_local std::vector<float> across;
     across.resize(size_t(acrossRows) * size_t(runW));
-    // inked[row * runs + run]: how many across rows before row have that run computed.
-    thread_local std::vector<int> inked;
+    // inked[row * runs + run]: how many across rows before row have that run computed; full
+    // the same for runs filled in as full.
+    thread_local std::vector<int> inked, full;
     inked.assign(size_t(acrossRows + 1) * size_t(runs), 0);
+    full.assign(size_t(acrossRows + 1) * size_t(runs), 0);
     // (The lambdas below may run on other threads: they must use this thread's planes by
     // pointer.)
     float* const acrossData = across.data();
     int* const inkedData = inked.data();
+    int* const fullData = full.data();
     float* const rowsStart = acrossData + size_t(2 * r) * size_t(runW);
     std::fill_n(acrossData, size_t(2 * r) * size_t(runW), 0.0f);
     std::fill_n(rowsStart + size_t(height) * size_t(runW), size_t(2 * r) * size_t(runW), 0.0f);
@@ -450,54 +616,60 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
     const bool wide = wideVectors();
     const AcrossRowFn acrossFn = wide ? acrossRowWide : acrossRowBase;
     const DownRowFn downFn = wide ? downRowWide : downRowBase;
+    const FullRunFn fullFn = wide ? fullRunWide : fullRunBase;
 #else
     const AcrossRowFn acrossFn = acrossRowBase;
     const DownRowFn downFn = downRowBase;
+    const FullRunFn fullFn = fullRunBase;
 #endif
+    float fullValue = 0.0f;
+    std::uint8_t fullByte = 0;
+    fullFn(kernel, r, &fullValue, &fullByte);
+    const bool skipFull = gConstantRunsSkipped.load(std::memory_order_relaxed);
+
     forEachBlock(height, long(height) * outW, [&](int block) {
         const int y0 = block * kBlockRows, y1 = std::min(height, y0 + kBlockRows);
         std::vector<float> line(lineLength + size_t(2 * r), 0.0f);
         std::vector<std::uint8_t> groups(static_cast<size_t>(groupCount));
-        // inkedGroups[g]: how many of groups 0 .. g - 1 hold a value that is not zero.
-        std::vector<int> inkedGroups(size_t(groupCount) + 1);
+        // Prefix counts of the groups with ink and of those full (see RowGroups).
+        std::vector<int> inkedGroups(size_t(groupCount) + 1), fullGroups(size_t(groupCount) + 1);
+        // Zero-padded by 2r on the left, so that out[x] reads line[x .. x + 2r].
+        std::vector<int> summed(static_cast<size_t>(runs));
+        RowGroups counts { inkedGroups.data(), fullGroups.data(), groupCount, width, nullptr,
+            pixelStep, line.data() + 2 * r, 0, summed.data() };
         for (int y = y0; y < y1; ++y) {
-            // Zero-padded by 2r on the left, so that out[x] reads line[x .. x + 2r].
             const std::uint8_t* in = plane + size_t(y) * size_t(stride);
-            float* values = line.data() + 2 * r;
             if (pixelStep == 1)
-                rowToFloats<1>(in, width, values, groups.data());
+                classifyGroups<1>(in, width, 1, groups.data());
             else if (pixelStep == 4)
-                rowToFloats<4>(in, width, values, groups.data());
-            else {
-                for (int g = 0; g < groupCount; ++g) {
-                    unsigned any = 0;
-                    for (int x = 8 * g; x < std::min(width, 8 * g + 8); ++x) {
-                        const std::uint8_t v = in[size_t(x) * size_t(pixelStep)];
-                        values[x] = float(v);
-                        any |= v;
-                    }
-                    groups[size_t(g)] = any != 0;
-                }
+                classifyGroups<4>(in, width, 4, groups.data());
+            else
+                classifyGroups<0>(in, width, pixelStep, groups.data());
+            for (int g = 0; g < groupCount; ++g) {
+                const unsigned bits = skipFull ? groups[size_t(g)] : groups[size_t(g)] & 1u;
+                inkedGroups[size_t(g) + 1] = inkedGroups[size_t(g)] + int(bits & 1u);
+                fullGroups[size_t(g) + 1] = fullGroups[size_t(g)] + int(bits >> 1);
             }
-            for (int g = 0; g < groupCount; ++g)
-                inkedGroups[size_t(g) + 1] = inkedGroups[size_t(g)] + groups[size_t(g)];
             float* dst = rowsStart + size_t(y) * size_t(runW);
             if (inkedGroups[size_t(groupCount)] == 0) {
                 std::fill_n(dst, runW, 0.0f);
                 continue;
             }
-            int* flags = inkedData + size_t(2 * r + y + 1) * size_t(runs);
-            acrossFn(line.data(), kernel, r, runW, inkedGroups.data(), groupCount, dst, flags);
+            const size_t at = size_t(2 * r + y + 1) * size_t(runs);
+            counts.in = in;
+            counts.converted = 0;
+            acrossFn(line.data(), kernel, r, runW, counts, fullValue, dst, inkedData + at,
+                fullData + at);
         }
     });
     for (int row = 1; row <= acrossRows; ++row) {
-        int* current = inkedData + size_t(row) * size_t(runs);
-        const int* previous = current - runs;
-        for (int i = 0; i < runs; ++i)
-            current[i] += previous[i];
+        const size_t at = size_t(row) * size_t(runs);
+        for (int i = 0; i < runs; ++i) {
+            inkedData[at + size_t(i)] += inkedData[at - size_t(runs) + size_t(i)];
+            fullData[at + size_t(i)] += fullData[at - size_t(runs) + size_t(i)];
+        }
     }
 
-    // out is zero already: skipped runs are left alone.
     forEachBlock(outH, long(outH) * outW, [&](int block) {
         const int y0 = block * kBlockRows, y1 = std::min(outH, y0 + kBlockRows);
         std::vector<const float*> taps(size_t(2 * r + 1));
@@ -506,10 +678,12 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
             // Output row y takes plane rows y - 2r .. y, that is across rows y .. y + 2r.
             for (int i = 0; i <= 2 * r; ++i)
                 taps[size_t(i)] = acrossData + size_t(y + i) * size_t(runW);
-            const int* before = inkedData + size_t(y) * size_t(runs);
-            const int* after = inkedData + size_t(y + 2 * r + 1) * size_t(runs);
+            const size_t before = size_t(y) * size_t(runs);
+            const size_t after = size_t(y + 2 * r + 1) * size_t(runs);
+            const ColumnRuns columns { inkedData + before, inkedData + after, fullData + before,
+                fullData + after };
             std::uint8_t* dst = out + size_t(y) * size_t(outW);
-            downFn(taps.data(), kernel, r, runW, outW, before, after, row.data(), dst);
+            downFn(taps.data(), kernel, r, runW, outW, columns, fullByte, row.data(), dst);
         }
     });
     // Up to 16 MB is kept (a shadow over a few million pixels, redrawn every frame); more is
@@ -517,8 +691,10 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
     constexpr size_t kKeep = size_t(16) << 20;
     if (across.capacity() * sizeof(float) > kKeep)
         across = {};
-    if (inked.capacity() * sizeof(int) > kKeep)
+    if (inked.capacity() * sizeof(int) > kKeep) {
         inked = {};
+        full = {};
+    }
 }
 
 } // namespace platform

@@ -24,6 +24,9 @@ public:
     // by default); returns the previous setting. Both forms give the same bits: tests compare
     // them.
     static bool allowWideVectors(bool allowed);
+    // Whether the exact kernel fills in runs whose taps are all 255 instead of summing them (it
+    // does by default); returns the previous setting. Both give the same bits: tests compare.
+    static bool skipConstantRuns(bool skipped);
 
     // How far the blur spreads on each side, in pixels.
     int reach() const { return m_reach; }
@@ -34,6 +37,10 @@ public:
     // at (reach, reach).
     std::vector<std::uint8_t> apply(
         const std::uint8_t* plane, int width, int height, int stride, int pixelStep = 1) const;
+    // The same into result, whose memory is reused: a shadow redrawn every frame need not take
+    // fresh pages.
+    void apply(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
+        std::vector<std::uint8_t>& result) const;
 
 private:
     // Blurs every row of src (rows x length) and writes the results transposed: dst holds

@@ -1,6 +1,7 @@
 // GraphicsContext compositing: blend modes in Qt's terms, compositing through a coverage
 // mask, and the offscreen path (a source rendered apart, its shadow cast under it, then
 // put down through the clip, the painter or the shape's coverage).
+#include "platform/concurrency/Parallel.h"
 #include "platform/graphics/AlphaBlur.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
@@ -88,7 +89,13 @@ QImage newBuffer(QSize size)
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
-    image.fill(Qt::transparent);
+    // A layer over a large picture is megabytes to clear: spread over the cores.
+    constexpr long kParallelBytes = 2L << 20;
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    parallelRows(image.height(), int(stride), kParallelBytes, [&](int top, int bottom) {
+        std::memset(bits + top * stride, 0, size_t((bottom - top) * stride));
+    });
     return image;
 }
 
@@ -147,6 +154,18 @@ void compositeThroughMask(QImage& dest, QPoint destOrigin, const QImage& src,
         }
     }
     (void)h;
+}
+
+// The surface's pixels by device row and column, for loops that may run on several threads:
+// the image is detached here, once.
+template <typename Surface> auto surfaceRows(Surface& s)
+{
+    uchar* const bits = s.image->bits();
+    const qsizetype stride = s.image->bytesPerLine();
+    const QPoint origin = s.deviceRect.topLeft();
+    return [bits, stride, origin](int y, int x) {
+        return reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride) + (x - origin.x());
+    };
 }
 
 } // namespace
@@ -228,8 +247,12 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         const int reach = blur->reach();
         // The alpha byte of each 32-bit pixel, read in place.
         const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
-        const std::vector<std::uint8_t> blurred = blur->apply(source.constBits() + alphaByte,
-            buffer.width(), buffer.height(), int(source.bytesPerLine()), 4);
+        // Kept per thread: a shadow is redrawn every frame, and fresh pages cost more than
+        // the blur. (Let go below when large. Read by reference from other threads.)
+        thread_local std::vector<std::uint8_t> keptBlurred;
+        std::vector<std::uint8_t>& blurred = keptBlurred;
+        blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
+            int(source.bytesPerLine()), 4, blurred);
         const int bw = buffer.width() + 2 * reach;
         // The blurred plane in device space, then only the visible shadow area of it.
         const QPoint planeOrigin = buffer.topLeft() - QPoint(reach, reach) + offset;
@@ -248,14 +271,16 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                 // the shadow and the shape alike.
                 const Coverage& clip = st.clip->coverage(area, s.deviceRect);
                 if (!clip.plane.isNull()) {
-                    for (int y = area.top(); y <= area.bottom(); ++y) {
-                        auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
-                            + (area.left() - s.deviceRect.left());
-                        const std::uint8_t* a = blurredRow(y);
-                        const std::uint8_t* k = clip.row(y, area.left());
-                        for (int x = 0; x < area.width(); ++x)
-                            sourceOverPixel(d[x], tint[a[x]], k[x]);
-                    }
+                    parallelRows(area.height(), area.width(), kParallelCoverage,
+                        [&, rows = surfaceRows(s)](int top, int bottom) {
+                            for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+                                QRgb* d = rows(y, area.left());
+                                const std::uint8_t* a = blurredRow(y);
+                                const std::uint8_t* k = clip.row(y, area.left());
+                                forEachCovered(a, area.width(),
+                                    [&](int x) { sourceOverPixel(d[x], tint[a[x]], k[x]); });
+                            }
+                        });
                     noteDrawn(area);
                 }
             } else if (QImage shadowImage = newBuffer(area.size()); !shadowImage.isNull()) {
@@ -293,6 +318,8 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                 noteDrawn(area);
             }
         }
+        if (blurred.capacity() > (size_t(16) << 20))
+            blurred = {};
     }
 
     const QRect area = shapeArea.intersected(visible);
@@ -301,16 +328,18 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact && writable(s)) {
         const Coverage& clip = st.clip->coverage(area, s.deviceRect);
         if (!clip.plane.isNull()) {
-            for (int y = area.top(); y <= area.bottom(); ++y) {
-                auto* d = reinterpret_cast<QRgb*>(s.image->scanLine(y - s.deviceRect.top()))
-                    + (area.left() - s.deviceRect.left());
-                const auto* src
-                    = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
-                    + (area.left() - buffer.left());
-                const std::uint8_t* k = clip.row(y, area.left());
-                for (int x = 0; x < area.width(); ++x)
-                    sourceOverPixel(d[x], src[x], k[x]);
-            }
+            parallelRows(area.height(), area.width(), kParallelCoverage,
+                [&, rows = surfaceRows(s)](int top, int bottom) {
+                    for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+                        QRgb* d = rows(y, area.left());
+                        const auto* src
+                            = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
+                            + (area.left() - buffer.left());
+                        const std::uint8_t* k = clip.row(y, area.left());
+                        forEachCovered(
+                            k, area.width(), [&](int x) { sourceOverPixel(d[x], src[x], k[x]); });
+                    }
+                });
             noteDrawn(area);
         }
         return;

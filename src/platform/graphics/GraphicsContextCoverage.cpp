@@ -133,33 +133,60 @@ Coverage rasterizeAsClip(const std::vector<QPainterPath>& devicePaths, const QRe
 
 // The coverage of a clip of rectangles over area, taken from the painter's own clip (see
 // rasterizeAsClip). A view clips to the same rectangles frame after frame, so the last few
-// are kept: the same rectangles over the same area give the same plane.
+// are kept: the same rectangles over the same area of the same device give the same plane.
+//
+// Past the device nothing is drawn, but what is read there (the source of a shadow cast into
+// it) comes from a render over the larger area, the device's own plane copied over it: the
+// painter rounds rectangles differently where the device ends.
 class RectangleCoverageCache {
 public:
-    static Coverage coverage(const std::vector<QPainterPath>& devicePaths, const QRect& area)
+    static Coverage coverage(
+        const std::vector<QPainterPath>& devicePaths, const QRect& area, const QRect& device)
     {
         static RectangleCoverageCache cache;
         std::lock_guard lock(cache.m_mutex);
-        for (auto it = cache.m_entries.begin(); it != cache.m_entries.end(); ++it) {
-            if (it->coverage.rect == area && samePaths(it->paths, devicePaths)) {
-                cache.m_entries.splice(cache.m_entries.begin(), cache.m_entries, it);
+        return cache.find(devicePaths, area, device);
+    }
+
+private:
+    Coverage find(
+        const std::vector<QPainterPath>& devicePaths, const QRect& area, const QRect& device)
+    {
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->coverage.rect == area && it->device == device
+                && samePaths(it->paths, devicePaths)) {
+                m_entries.splice(m_entries.begin(), m_entries, it);
                 return it->coverage;
             }
         }
-        Coverage c = rasterizeAsClip(devicePaths, area);
+        Coverage c;
+        if (area == device) {
+            c = rasterizeAsClip(devicePaths, area);
+        } else {
+            const Coverage inside = find(devicePaths, device, device);
+            if (inside.plane.isNull())
+                return inside;
+            c = rasterizeAsClip(devicePaths, area);
+            if (c.plane.isNull())
+                return inside;
+            for (int y = device.top(); y <= device.bottom(); ++y)
+                std::memcpy(c.plane.scanLine(y - area.top()) + (device.left() - area.left()),
+                    inside.row(y, device.left()), size_t(device.width()));
+        }
         if (c.plane.isNull() || 1LL * area.width() * area.height() > kMaxPixels)
             return c;
-        cache.m_entries.push_front({ devicePaths, c });
-        while (cache.m_entries.size() > kEntries)
-            cache.m_entries.pop_back();
+        m_entries.push_front({ devicePaths, device, c });
+        while (m_entries.size() > kEntries)
+            m_entries.pop_back();
         return c;
     }
 
 private:
-    static constexpr size_t kEntries = 4;
+    static constexpr size_t kEntries = 6;
     static constexpr long long kMaxPixels = 8LL << 20; // a plane: 8 MB at most, 32 MB in all
     struct Entry {
         std::vector<QPainterPath> paths;
+        QRect device;
         Coverage coverage;
     };
     static bool samePaths(const std::vector<QPainterPath>& a, const std::vector<QPainterPath>& b)
@@ -248,20 +275,7 @@ const Coverage& Clip::coverage(const QRect& area, const QRect& device) const
     allDevice = device;
     if (rectangles) {
         // The whole device at once: requests come in piece by piece (a word at a time).
-        all = RectangleCoverageCache::coverage(paths, device);
-        const QRect whole = device.united(area);
-        if (whole != device && !all.plane.isNull()) {
-            // Nothing is drawn past the device; what is read there (the source of a
-            // shadow cast into it) may come from a render over the larger area.
-            Coverage wider = rasterizeAsClip(paths, whole);
-            if (!wider.plane.isNull()) {
-                for (int y = device.top(); y <= device.bottom(); ++y)
-                    std::memcpy(
-                        wider.plane.scanLine(y - whole.top()) + (device.left() - whole.left()),
-                        all.row(y, device.left()), size_t(device.width()));
-            }
-            all = wider;
-        }
+        all = RectangleCoverageCache::coverage(paths, device.united(area), device);
         return all;
     }
     const QRect rect = all.plane.isNull() || !sameDevice ? area : all.rect.united(area);

@@ -3,6 +3,9 @@
 #include "platform/concurrency/Parallel.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
+#include <memory>
+#include <mutex>
+
 namespace platform::graphicsinternal {
 
 std::array<QRgb, 256> tintsOf(QRgb full)
@@ -19,6 +22,49 @@ std::array<QRgb, 256> tintsOf(QRgb full)
 namespace platform {
 
 using namespace graphicsinternal;
+
+namespace {
+
+// The inner shadow's layer pixel for each pair of masks (the shadow's m1, the fill's m2):
+// table[m1 * 256 + m2]. A shadow keeps its colour from frame to frame, so the last table is
+// kept.
+std::shared_ptr<const std::vector<QRgb>> innerShadowTable(QRgb colour, int opacity)
+{
+    static std::mutex mutex;
+    static std::shared_ptr<const std::vector<QRgb>> last;
+    static QRgb lastColour = 0;
+    static int lastOpacity = -1;
+    {
+        std::lock_guard lock(mutex);
+        if (last && lastColour == colour && lastOpacity == opacity)
+            return last;
+    }
+    const std::array<int, 4> ink { qRed(colour), qGreen(colour), qBlue(colour), 255 };
+    auto table = std::make_shared<std::vector<QRgb>>(256 * 256);
+    parallelFor(256, 256L * 256, kParallelCoverage, [&](int m1) {
+        QRgb* row = table->data() + size_t(m1) * 256;
+        std::array<int, 4> l1, to;
+        for (size_t c = 0; c < 4; ++c)
+            l1[c] = std::clamp(mul255(ink[c] + 255, m1) - m1, 0, 255);
+        for (size_t c = 0; c < 4; ++c)
+            to[c] = mul255(ink[c], 255 - l1[3]);
+        for (int m2 = 0; m2 < 256; ++m2) {
+            std::array<int, 4> l = l1;
+            if (m2 != 0) {
+                for (size_t c = 0; c < 4; ++c)
+                    l[c] = std::clamp(l1[c] + mul255(to[c] - l1[c] + 255, m2) - m2, 0, 255);
+            }
+            row[m2] = byteMul(qRgba(l[0], l[1], l[2], l[3]), opacity);
+        }
+    });
+    std::lock_guard lock(mutex);
+    last = table;
+    lastColour = colour;
+    lastOpacity = opacity;
+    return last;
+}
+
+} // namespace
 
 // The inner shadow of the current clip's own path (fillInnerShadow), computed on coverage
 // planes over the layer the step-by-step form would open: the area of the clip, path
@@ -73,41 +119,34 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
         castingCoverage = &apart;
     }
 
-    // B: the inner shadow's blur of the path, moved by the offset.
-    std::vector<std::uint8_t> inner;
+    // B: the inner shadow's blur of the path, moved by the offset. (The planes of this step are
+    // kept per thread: a shadow is redrawn every frame, and fresh pages cost more than the
+    // arithmetic.)
+    // (Lambdas below run on other threads: they must see this thread's planes by reference.)
+    thread_local std::vector<std::uint8_t> keptInner, keptOuter;
+    std::vector<std::uint8_t>& inner = keptInner;
+    std::vector<std::uint8_t>& outer = keptOuter;
+    inner.clear();
     QRect innerRect;
     if (!casting.isEmpty()) {
-        inner = blur.apply(castingCoverage->row(casting.top(), casting.left()), casting.width(),
-            casting.height(), int(castingCoverage->plane.bytesPerLine()));
+        blur.apply(castingCoverage->row(casting.top(), casting.left()), casting.width(),
+            casting.height(), int(castingCoverage->plane.bytesPerLine()), 1, inner);
         innerRect = QRect(casting.topLeft() - QPoint(reach, reach) + offset,
             QSize(casting.width() + 2 * reach, casting.height() + 2 * reach));
     }
 
-    // The layer's pixels, with the alpha applied as the painter applies an opacity.
-    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    // The layer's pixels, with the alpha applied as the painter applies an opacity. Every
+    // pixel is written below.
+    thread_local QImage keptLayer;
+    QImage& layer = keptLayer;
+    if (layer.size() != area.size() || !layer.isDetached())
+        layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
     if (layer.isNull())
         return false;
     const QRgb colour = qPremultiply(shadow.color.withAlpha(1.0).toQt().rgba());
-    const std::array<int, 4> ink { qRed(colour), qGreen(colour), qBlue(colour), 255 };
     const int opacity = (int(a * 256) * 255) >> 8;
-    // A layer pixel depends only on the two masks (the shadow's, the fill's): a table of them.
-    std::vector<QRgb> table(256 * 256);
-    parallelFor(256, 256L * 256, kParallelCoverage, [&](int m1) {
-        QRgb* row = table.data() + size_t(m1) * 256;
-        std::array<int, 4> l1, to;
-        for (size_t c = 0; c < 4; ++c)
-            l1[c] = std::clamp(mul255(ink[c] + 255, m1) - m1, 0, 255);
-        for (size_t c = 0; c < 4; ++c)
-            to[c] = mul255(ink[c], 255 - l1[3]);
-        for (int m2 = 0; m2 < 256; ++m2) {
-            std::array<int, 4> l = l1;
-            if (m2 != 0) {
-                for (size_t c = 0; c < 4; ++c)
-                    l[c] = std::clamp(l1[c] + mul255(to[c] - l1[c] + 255, m2) - m2, 0, 255);
-            }
-            row[m2] = byteMul(qRgba(l[0], l[1], l[2], l[3]), opacity);
-        }
-    });
+    const std::shared_ptr<const std::vector<QRgb>> layerTable = innerShadowTable(colour, opacity);
+    const std::vector<QRgb>& table = *layerTable;
     uchar* const layerBits = layer.bits();
     const qsizetype layerStride = layer.bytesPerLine();
     parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
@@ -131,8 +170,8 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
 
     // The outer shadow: the layer's alpha blurred and moved.
     const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
-    const std::vector<std::uint8_t> outer = blur.apply(
-        layer.constBits() + alphaByte, area.width(), area.height(), int(layer.bytesPerLine()), 4);
+    blur.apply(layer.constBits() + alphaByte, area.width(), area.height(),
+        int(layer.bytesPerLine()), 4, outer);
     const QRect outerRect(area.topLeft() - QPoint(reach, reach) + offset,
         QSize(area.width() + 2 * reach, area.height() + 2 * reach));
     const std::array<QRgb, 256> tint = tintsOf(qPremultiply(shadow.color.toQt().rgba()));
@@ -181,6 +220,14 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
         s.painter->drawImage(area.topLeft(), gathered);
     }
     noteDrawn(area);
+    // Planes of a huge shadow are let go: they must not pin their memory for the thread's life.
+    constexpr size_t kKeep = size_t(16) << 20;
+    if (size_t(layer.sizeInBytes()) > kKeep)
+        layer = QImage();
+    for (auto* plane : { &inner, &outer }) {
+        if (plane->capacity() > kKeep)
+            *plane = {};
+    }
     return true;
 }
 

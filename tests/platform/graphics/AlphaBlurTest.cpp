@@ -136,3 +136,63 @@ TEST(AlphaBlur, SparsePlanesMatchADirectSeparableGaussian)
         EXPECT_EQ(narrow, out);
     }
 }
+
+// Opaque insides are filled in rather than summed: the result must be the very bits of the
+// summed form, for opaque blocks touching every edge of the plane, with ragged borders and
+// holes, read in place from pixels of 1, 3 and 4 bytes, on one thread and split over threads,
+// with four- and eight-lane vectors.
+TEST(AlphaBlur, OpaqueRunsGiveTheBitsOfTheSums)
+{
+    struct Row {
+        const char* name;
+        int width, height, step;
+        double sigma;
+    };
+    const Row rows[] = { { "bytes, odd size", 53, 41, 1, 2.0 }, { "pixels of 4", 70, 66, 4, 6.0 },
+        { "pixels of 3", 45, 39, 3, 3.0 }, { "large, split over threads", 900, 700, 4, 5.0 },
+        { "large bytes", 1003, 611, 1, 16.0 } };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const int w = r.width, h = r.height;
+        std::vector<std::uint8_t> pixels(size_t(w * h * r.step), 77);
+        unsigned seed = 99;
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                // An opaque disc reaching past the right and bottom edges, a ragged border,
+                // a hole and a clear band down the left.
+                const double dx = x - 0.7 * w, dy = y - 0.6 * h;
+                const double d = std::hypot(dx, dy) / (0.6 * std::min(w, h));
+                seed = seed * 1103515245u + 12345u;
+                int v = d < 0.8 ? 255 : d < 1.0 ? int((seed >> 16) % 256) : 0;
+                const double m = 0.6 * std::min(w, h);
+                if (x < w / 10 || (std::abs(dx - 0.2 * m) < 3 && std::abs(dy) < 4))
+                    v = 0;
+                if (y < 3 && x > w / 2)
+                    v = 255; // opaque along the top edge too
+                pixels[size_t(y * w + x) * size_t(r.step) + size_t(r.step - 1)] = std::uint8_t(v);
+            }
+        }
+        const AlphaBlur blur(r.sigma);
+        const std::uint8_t* plane = pixels.data() + r.step - 1;
+        for (bool wide : { true, false }) {
+            const bool wideBefore = AlphaBlur::allowWideVectors(wide);
+            const std::vector<std::uint8_t> filled = blur.apply(plane, w, h, w * r.step, r.step);
+            const bool before = AlphaBlur::skipConstantRuns(false);
+            const std::vector<std::uint8_t> summed = blur.apply(plane, w, h, w * r.step, r.step);
+            AlphaBlur::skipConstantRuns(before);
+            AlphaBlur::allowWideVectors(wideBefore);
+            EXPECT_EQ(filled, summed) << (wide ? "wide" : "narrow");
+            // Deep inside the disc (away from its edge and the hole) the blur is opaque.
+            const int reach = blur.reach();
+            const double m = 0.6 * std::min(w, h);
+            if (0.6 * m > reach + 2 && 0.4 * m > reach + 5) {
+                const int x = int(0.7 * w - 0.2 * m) + reach, y = int(0.6 * h) + reach;
+                EXPECT_EQ(filled[size_t(y * (w + 2 * reach) + x)], 255);
+            }
+        }
+        // The same plane into a reused buffer that held something else.
+        std::vector<std::uint8_t> reused(size_t(3 * w * h), 1);
+        blur.apply(plane, w, h, w * r.step, r.step, reused);
+        EXPECT_EQ(reused, blur.apply(plane, w, h, w * r.step, r.step));
+    }
+}

@@ -57,7 +57,6 @@ void fillInnerShadowStepByStep(
     ctx.endTransparencyLayer();
 }
 
-
 } // namespace
 
 TEST(InnerShadow, MatchesTheStepsItStandsFor)
@@ -141,5 +140,49 @@ TEST(InnerShadow, MatchesTheStepsItStandsFor)
             ctx.fillPath(r.path);
         }
         EXPECT_GT(testsupport::worstDifference(got, plain), 40);
+    }
+}
+
+// Inner shadows keep their working planes and the painter-clip coverage from one call to the
+// next: drawn again in another order, after pictures of other sizes whose clips are the same
+// rectangles, each must come out with the same bits as the first time.
+TEST(InnerShadow, RedrawnInAnotherOrderGivesTheSameBits)
+{
+    struct Row {
+        const char* name;
+        int width, height;
+        double dx; // moves the shapes, and with them the part cast from past the edge
+        Rect clip;
+        Shadow shadow;
+    };
+    const Color ink(0.1, 0.05, 0.3, 0.75);
+    const Row rows[] = {
+        { "small picture", 160, 90, -30, Rect(-5.3, 25.6, 100.45, 30.7), { Size(9, -3), 6, ink } },
+        { "same clip, wider picture", 220, 90, -30, Rect(-5.3, 25.6, 100.45, 30.7),
+            { Size(9, -3), 6, ink } },
+        { "same clip, taller picture", 160, 130, -30, Rect(-5.3, 25.6, 100.45, 30.7),
+            { Size(9, -3), 6, ink } },
+        { "other blur and offset", 160, 90, -10, Rect(-5.3, 25.6, 100.45, 30.7),
+            { Size(-4, 5), 12, ink.withAlpha(1.0) } },
+        { "inside the picture", 200, 100, 20, Rect(10.3, 20.6, 150.45, 60.7),
+            { Size(3, 3), 4, ink } },
+    };
+    auto draw = [](const Row& r) {
+        QImage image(r.width, r.height, QImage::Format_ARGB32_Premultiplied);
+        image.fill(qRgba(30, 120, 60, 200));
+        GraphicsContext ctx(image);
+        ctx.translateCTM(r.dx, 0);
+        ctx.clipToRect(r.clip);
+        ctx.setFillColor(Color(0.9, 0.6, 0.2));
+        ctx.fillPath(line());
+        ctx.fillInnerShadow(line(), r.shadow, 0.75);
+        return image;
+    };
+    std::vector<QImage> first;
+    for (const Row& r : rows)
+        first.push_back(draw(r));
+    for (size_t i = std::size(rows); i-- > 0;) {
+        SCOPED_TRACE(rows[i].name);
+        EXPECT_EQ(draw(rows[i]), first[i]);
     }
 }
