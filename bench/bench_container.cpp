@@ -115,6 +115,19 @@ QImage warpCapture(int width, int height)
 
 const std::vector<platform::Point> kWarpCurve { { 0, 0 }, { 0.5, 0.35 }, { 1, 0 } };
 
+// The runs of the warp and of its comparison alike: (threads, capture height) at 8 and 2
+// threads, 1500 and 600 pixels high.
+void warpRuns(benchmark::internal::Benchmark* b)
+{
+    b->Args({ 8, 1500 })
+        ->Args({ 2, 1500 })
+        ->Args({ 8, 600 })
+        ->Args({ 2, 600 })
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(5)
+        ->ReportAggregatesOnly();
+}
+
 void BM_WarpCurvePerspective(benchmark::State& state)
 {
     platform::ThreadPool::setMaxThreads(int(state.range(0)));
@@ -130,14 +143,7 @@ void BM_WarpCurvePerspective(benchmark::State& state)
     state.counters["height"] = result ? result->image.pixelSize().height() : 0;
     platform::ThreadPool::setMaxThreads(int(std::thread::hardware_concurrency()));
 }
-BENCHMARK(BM_WarpCurvePerspective)
-    ->Args({ 8, 1500 })
-    ->Args({ 2, 1500 })
-    ->Args({ 8, 600 })
-    ->Args({ 2, 600 })
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly();
+BENCHMARK(BM_WarpCurvePerspective)->Apply(warpRuns);
 
 #ifdef QUILLMARK_HAVE_OPENCV
 // OpenCV doing the same three resamplings to the same sizes: warpPerspective with the same
@@ -195,14 +201,7 @@ void BM_WarpCurvePerspectiveOpenCV(benchmark::State& state)
     state.counters["width"] = fanned.cols;
     state.counters["height"] = fanned.rows;
 }
-BENCHMARK(BM_WarpCurvePerspectiveOpenCV)
-    ->Args({ 8, 1500 })
-    ->Args({ 2, 1500 })
-    ->Args({ 8, 600 })
-    ->Args({ 2, 600 })
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly();
+BENCHMARK(BM_WarpCurvePerspectiveOpenCV)->Apply(warpRuns);
 #endif
 
 } // namespace

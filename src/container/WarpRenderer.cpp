@@ -61,6 +61,19 @@ inline Pixel blend2(Pixel p0, Pixel p1, float w0, float w1)
     return pixelOf(i);
 }
 
+// The two neighbours at(i), at(i + 1) blended at s, i = trunc(s), when 2 <= i <= last; clear
+// otherwise. Far or non-finite positions are turned away before trunc, which they would make
+// undefined.
+template <typename At> inline Pixel blendAt(float s, int last, const At& at)
+{
+    if (!(s > -2.0f && s < float(last + 3)))
+        return 0;
+    const int i = int(s);
+    if (i < 2 || i > last)
+        return 0;
+    return blend2(at(i), at(i + 1), float(i + 1) - s, s - float(i));
+}
+
 // Values from outside: not finite -> 0, then held to [lo, hi].
 float held(double x, double lo, double hi)
 {
@@ -139,6 +152,17 @@ std::optional<InverseMap> perspectiveTransform(const std::array<FloatPoint, 4>& 
     return n;
 }
 
+// Narrows one side of the picture about its middle m to (1 - |f|) of its length: its ends become
+// m - d and m + d, at least one pixel apart.
+void narrowSide(float f, float m, float& first, float& second)
+{
+    const float d = float((1.0 - std::fabs(double(f))) * double(m));
+    first = m - d;
+    second = m + d;
+    if (std::fabs(second - first) < 1.0f)
+        second = first + 1.0f;
+}
+
 // The corners of the narrowed picture in (column, row), or nothing when its sides do not meet
 // or meet too far away.
 std::optional<std::array<FloatPoint, 4>> narrowedCorners(int W, int H, float h, float v)
@@ -149,33 +173,15 @@ std::optional<std::array<FloatPoint, 4>> narrowedCorners(int W, int H, float h, 
     const float cc = float(double(Wl) / 2.0);
     const float fW = float(Wl), fH = float(Hl);
     FloatPoint P0 { 0, 0 }, P1 { fW, 0 }, P2 { fW, fH }, P3 { 0, fH };
-    if (h > 0.0f) {
-        const float d = float((1.0 - double(h)) * double(c));
-        P1.y = c - d;
-        P2.y = c + d;
-        if (std::fabs(P2.y - P1.y) < 1.0f)
-            P2.y = P1.y + 1.0f;
-    } else {
-        const float d = float((1.0 + double(h)) * double(c));
-        P0.y = c - d;
-        P3.y = c + d;
-        if (std::fabs(P0.y - P3.y) < 1.0f)
-            P3.y = P0.y + 1.0f;
-    }
+    if (h > 0.0f)
+        narrowSide(h, c, P1.y, P2.y); // the right side
+    else
+        narrowSide(h, c, P0.y, P3.y); // the left side
     FloatPoint Q0 { 0, 0 }, Q1 { fW, 0 }, Q2 { fW, fH }, Q3 { 0, fH };
-    if (v > 0.0f) {
-        const float d = float((1.0 - double(v)) * double(cc));
-        Q0.x = cc - d;
-        Q1.x = cc + d;
-        if (std::fabs(Q0.x - Q1.x) < 1.0f)
-            Q1.x = Q0.x + 1.0f;
-    } else {
-        const float d = float((1.0 + double(v)) * double(cc));
-        Q3.x = cc - d;
-        Q2.x = cc + d;
-        if (std::fabs(Q2.x - Q3.x) < 1.0f)
-            Q2.x = Q3.x + 1.0f;
-    }
+    if (v > 0.0f)
+        narrowSide(v, cc, Q0.x, Q1.x); // the top side
+    else
+        narrowSide(v, cc, Q3.x, Q2.x); // the bottom side
     const CMyLine top(P0, P1), bottom(P3, P2), left(Q0, Q3), right(Q1, Q2);
     std::array<FloatPoint, 4> corner;
     if (!top.Intersection(left, &corner[0]) || !top.Intersection(right, &corner[1])
@@ -305,23 +311,24 @@ bool fanSides(Curve& k, const Point& F, const Point& M, const Point& L, int W, i
     if (!leftSide.Intersection(lineA, &a1) || !leftSide.Intersection(lineB, &b1)
         || !rightSide.Intersection(lineA, &a2) || !rightSide.Intersection(lineB, &b2))
         return false;
-    // Held to the extents' clip so that the columns stay countable.
+    k.A1 = a1.x * 0.5f;
+    k.A2 = float(W) + (a2.x - float(W)) * 0.5f;
+    k.B1 = b1.x;
+    k.B2 = b2.x;
+    for (float x : { k.A1, k.A2, k.B1, k.B2 })
+        if (!std::isfinite(x))
+            return false; // as good as no crossing
+    // Only the extents are held to the clip (before trunc, so that it is defined): the side
+    // positions stay as they are, so a held extent crops the fanned picture, never squeezes it.
     const float lo = float(-far), hi = float(W + far);
-    auto clip = [&](float x) { return std::isfinite(x) ? std::clamp(x, lo, hi) : 0.0f; };
-    k.A1 = clip(a1.x * 0.5f);
-    k.A2 = clip(float(W) + (a2.x - float(W)) * 0.5f);
-    k.B1 = clip(b1.x);
-    k.B2 = clip(b2.x);
     k.minX = 0;
     for (float x : { k.A1, k.B2, k.B1 })
         if (x < float(k.minX))
-            k.minX = int(x - 1.0f);
+            k.minX = int(std::max(x - 1.0f, lo));
     k.maxX = W;
     for (float x : { k.A2, k.B2, k.B1 })
         if (x > float(k.maxX))
-            k.maxX = int(x + 1.0f);
-    k.minX = std::max(k.minX, int(-far));
-    k.maxX = std::min(k.maxX, int(W + far));
+            k.maxX = int(std::min(x + 1.0f, hi));
     return true;
 }
 
@@ -406,7 +413,6 @@ QImage columnShift(const QImage& src, const Curve& k)
         return dst;
     const int first = -k.minX; // result column of source column 0
     const float minS = float(k.minS);
-    const float maxY = float(H + 1);
     platform::parallelRows(newH, newW, kMinimumWork, [&](int top, int bottom) {
         for (int j = top; j < bottom; ++j) {
             Pixel* out = rowOf(dst, j);
@@ -416,14 +422,7 @@ QImage columnShift(const QImage& src, const Curve& k)
             const float fj = float(j);
             for (int x = 0; x < W; ++x) {
                 const float fy = fj + k.shift[std::size_t(x)] + minS;
-                o[x] = 0;
-                if (!(fy > -2.0f && fy < maxY))
-                    continue;
-                const int iy = int(fy);
-                if (iy < 2 || iy > H - 2)
-                    continue;
-                o[x] = blend2(
-                    rowOf(src, iy)[x], rowOf(src, iy + 1)[x], float(iy + 1) - fy, fy - float(iy));
+                o[x] = blendAt(fy, H - 2, [&](int iy) { return rowOf(src, iy)[x]; });
             }
         }
     });
@@ -441,7 +440,6 @@ QImage fan(const QImage& src, const Curve& k, int W)
     const int cx = half - k.minX;
     const int first = -k.minX; // the picture's first column in the shifted buffer
     const float fcx = float(cx);
-    const float maxX = float(newW + 1);
     platform::parallelRows(newH, newW, kMinimumWork, [&](int top, int bottom) {
         for (int r = top; r < bottom; ++r) {
             Pixel* out = rowOf(dst, r);
@@ -474,13 +472,7 @@ QImage fan(const QImage& src, const Curve& k, int W)
             for (int c = cLo; c < cHi; ++c) {
                 const float sx = c < cx ? fcx - float(qint64(cx - c) * half) / toLeft
                                         : fcx + float(qint64(c - cx) * half) / toRight;
-                out[c] = 0;
-                if (!(sx > -2.0f && sx < maxX))
-                    continue;
-                const int ix = int(sx);
-                if (ix < 2 || ix > newW - 2)
-                    continue;
-                out[c] = blend2(in[ix], in[ix + 1], float(ix + 1) - sx, sx - float(ix));
+                out[c] = blendAt(sx, newW - 2, [&](int ix) { return in[ix]; });
             }
         }
     });
