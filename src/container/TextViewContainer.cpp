@@ -128,7 +128,7 @@ void TextViewContainer::restackNests()
 
 void TextViewContainer::leaveEditing(MyViewBase& box)
 {
-    box.setIsEditing(false);
+    AnimateBox(box, false);
 }
 
 void TextViewContainer::beforeAction()
@@ -156,8 +156,9 @@ void TextViewContainer::removeAllSelection()
         } else {
             box->setSelected(false);
         }
-        if (box->isEditing())
-            leaveEditing(*box);
+        // Sent to every box, not only those already editing: a box whose editing is still
+        // animating in must turn back too, or it ends editable though deselected.
+        leaveEditing(*box);
     }
     expandingSubId = -1;
     expandingId = -1;

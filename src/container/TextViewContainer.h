@@ -26,6 +26,7 @@
 #include "boxes/BoxHost.h"
 #include "boxes/WarpCapture.h"
 #include "container/ContainerSnapshot.h"
+#include "container/WarpRenderer.h"
 #include "foundation/SZGradient.h"
 #include "platform/geometry/Point.h"
 #include "platform/geometry/Rect.h"
@@ -39,6 +40,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -178,6 +180,11 @@ public:
     // most 1500 px a side, then bent.
     platform::Image image_curved_perspectived(MyViewBase& box, platform::View& wrapper,
         float fVal, platform::Rect& rtImage) override;
+    // What the capture hands its flat picture to: WarpRenderer::perspectiveCurved, unless a
+    // test puts a recording double in its place.
+    using WarpFunction = std::function<std::optional<WarpRenderer::Result>(
+        const platform::Image&, const std::vector<platform::Point>&, double, double)>;
+    void setWarpRenderer(WarpFunction warp) { m_warpRenderer = std::move(warp); }
 
     // ---- snapshots and undo
     // The layer's snapshot: every box's record in stacking order. Changes nothing.
@@ -287,4 +294,5 @@ private:
     platform::UndoManager* m_undoManager = nullptr;
     platform::UndoLifetime m_undoLife;
     std::uint64_t m_trackingArea = 0;
+    WarpFunction m_warpRenderer;
 };

@@ -180,11 +180,3 @@ bool TextViewContainer::mouseUp(const platform::Event& event)
     instantAlphaRelease();
     return true;
 }
-
-// minimal AnimateBox: editing on and off; the warp animation's ticks come with the gestures.
-void TextViewContainer::AnimateBox(MyViewBase& box, bool edit)
-{
-    box.setIsEditing(edit);
-    box.imgPersp = platform::Image();
-    box.setNeedsDisplay();
-}

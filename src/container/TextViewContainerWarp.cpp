@@ -3,9 +3,9 @@
 #include "boxes/BoxStatics.h"
 #include "boxes/MyViewBase.h"
 #include "container/ContainerLogging.h"
+#include "container/EditAnimator.h"
 #include "container/TextViewContainer.h"
 #include "container/WarpRenderer.h"
-#include "foundation/ImageAdditions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,6 +29,10 @@ Image TextViewContainer::image_curved_perspectived(
     MyViewBase& box, platform::View& wrapper, float fVal, Rect& rtImage)
 {
     qCDebug(lcContainer) << "image_curved_perspectived started";
+    // Saved whole and put back as they were: a draw must not change the box's record, and
+    // turning back through the centre or shifting imgRect twice would not round-trip exactly.
+    const Rect savedFrame = box.frame();
+    const Rect savedImgRect = box.imgRect;
     const double turn = box.rotationAngle();
     box.setRotationAngle(0.0);
 
@@ -45,29 +49,25 @@ Image TextViewContainer::image_curved_perspectived(
         box.setFrameOrigin(Point(origin.x - r0.x, origin.y - r0.y));
         gWarpCaptureRect.rect.origin = Point(0, 0);
     }
+    // Rendered straight at the size the warp takes (at most kMaxWarpSide pixels a side) rather
+    // than rendered large and reduced; the pixels per point are read from the result.
+    const double longer = std::max(captured.width(), captured.height());
+    const double scale = longer > kMaxWarpSide ? kMaxWarpSide / longer : 1.0;
     gWarpCaptureRect.capturing = true;
-    Image picture = platform::renderToImage(wrapper, gWarpCaptureRect.rect, 1.0);
+    Image picture = platform::renderToImage(wrapper, gWarpCaptureRect.rect, scale);
     gWarpCaptureRect.capturing = false;
     wrapper.setFrameSize(wrapperSize);
-    box.setFrameOrigin(origin);
-    box.setRotationAngle(double(float(turn)));
+    box.setRotationAngle(turn);
+    box.setFrameOrigin(savedFrame.origin);
+    box.imgRect = savedImgRect;
     qCDebug(lcContainer).noquote()
         << QString::asprintf("bounds size:%f %f", bounds().width(), bounds().height());
     if (picture.isNull())
         return Image();
 
     const QSize pixels = picture.pixelSize();
-    const int longer = std::max(pixels.width(), pixels.height());
-    if (longer > kMaxWarpSide) {
-        const float k = float(kMaxWarpSide) / float(longer);
-        picture = imageByScalingProportionallyToSize(picture,
-            Size(std::trunc(float(pixels.width()) * k), std::trunc(float(pixels.height()) * k)));
-        if (picture.isNull())
-            return Image();
-    }
-    const QSize warpPixels = picture.pixelSize();
-    const float sx = float(warpPixels.width()) / float(captured.width());
-    const float sy = float(warpPixels.height()) / float(captured.height());
+    const float sx = float(pixels.width()) / float(captured.width());
+    const float sy = float(pixels.height()) / float(captured.height());
 
     std::vector<Point> curve = box.curves();
     for (Point& p : curve)
@@ -76,7 +76,9 @@ Image TextViewContainer::image_curved_perspectived(
     const float v = box.vertPerspective() * fVal;
     // The picture is made from the pixels: its point size is its pixel size.
     picture = Image::fromQImage(picture.toQImage());
-    const auto warped = WarpRenderer::perspectiveCurved(picture, curve, double(h), double(v));
+    const auto warped = m_warpRenderer
+        ? m_warpRenderer(picture, curve, double(h), double(v))
+        : WarpRenderer::perspectiveCurved(picture, curve, double(h), double(v));
     qCDebug(lcContainer) << "image_curved_perspectived ended";
     if (!warped)
         return Image();
@@ -84,4 +86,9 @@ Image TextViewContainer::image_curved_perspectived(
     rtImage = Rect(r0.x + rt.x() / double(sx), r0.y + rt.y() / double(sy), rt.width() / double(sx),
         rt.height() / double(sy));
     return warped->image;
+}
+
+void TextViewContainer::AnimateBox(MyViewBase& box, bool edit)
+{
+    EditAnimator::instance().animate(*this, box, edit);
 }

@@ -1,0 +1,67 @@
+#pragma once
+// The selection overlay: a transparent view laid over the whole picture, above the boxes, that
+// draws the box layer's selection feedback: the rubber band while a selection is dragged out,
+// and for every selected box its outline, its eight resize handles, the perspective grips and
+// thumbs and the curve guide of a warped box, the control points of a shape, and the tolerance
+// circle of an open colour-removal gesture.
+//
+// It only draws. It takes no pointer events (hit testing passes through it to the boxes below;
+// the container tests presses against the same geometry) and keeps nothing of its own between
+// redraws: every draw reads the container and its boxes afresh, and a draw marks nothing.
+//
+// The overlay and the container share one coordinate space (both cover the working picture),
+// so box geometry is drawn as the container holds it. Handles and points keep 6.6 screen
+// pixels at every zoom; lines stay 1 unit wide.
+#include "platform/geometry/Point.h"
+#include "platform/graphics/Color.h"
+#include "platform/ui/View.h"
+#include "platform/ui/ViewPointer.h"
+
+#include <vector>
+
+class MyViewBase;
+class TextViewContainer;
+
+class SelectedTextBoxView : public platform::View {
+public:
+    // The outline colour of a text box in text editing, and of every other selected box.
+    static constexpr platform::Color kEditingOutline { 0.3, 0.3, 0.3, 0.8 };
+    static constexpr platform::Color kSelectedOutline { 0.0, 87.0 / 255.0, 232.0 / 255.0, 1.0 };
+    static constexpr platform::Color kRubberBand { 0.2, 0.2, 0.2, 0.5 };
+    // A shape's control points.
+    static constexpr platform::Color kPointFill { 0.0, 0.7, 0.0, 1.0 };
+    static constexpr platform::Color kPointStroke { 0.4, 0.4, 0.4, 1.0 };
+    // The thumbs and the inner curve points: the platform's plain green and grey.
+    static constexpr platform::Color kThumbFill { 0.0, 1.0, 0.0, 1.0 };
+    static constexpr platform::Color kThumbStroke { 0.5, 0.5, 0.5, 1.0 };
+    // The colour-removal tolerance circle.
+    static constexpr platform::Color kBrushPreview { 1.0, 1.0, 1.0, 0.75 };
+    static constexpr double kBrushPreviewWidth = 3.0;
+
+    // frame: the picture's rectangle, the container's frame.
+    explicit SelectedTextBoxView(const platform::Rect& frame);
+
+    // The container whose selection is shown; nothing is drawn without one (or once it is
+    // gone).
+    TextViewContainer* container() const;
+    void setContainer(TextViewContainer* container);
+
+    // Half the side of a handle, curve point or control point: 3.3 screen pixels at zoom z. A
+    // zoom that is not finite or not positive counts as 1.
+    static double handleHalfSize(double zoom);
+
+    // The curve guide of a box: the unit curve points moved 0.2 of the height below the edge
+    // p0-p1 (a flat point counting as 0) and placed on the box's outline.
+    static std::vector<platform::Point> curveGuidePoints(const MyViewBase& box);
+    // The thumb bars: four corners each, of the vertical thumb beside the edge p1-p2 and of the
+    // horizontal thumb beyond the edge p3-p2, at the box's perspective values.
+    static std::vector<platform::Point> verticalThumb(const MyViewBase& box);
+    static std::vector<platform::Point> horizontalThumb(const MyViewBase& box);
+
+    // Never the target of a pointer event.
+    platform::View* hitTest(const platform::Point& pointInSuperview) override;
+    void drawRect(const platform::Rect& dirty, platform::GraphicsContext& ctx) override;
+
+private:
+    platform::ViewPointer txtViewContainer;
+};

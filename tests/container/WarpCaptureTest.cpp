@@ -1,0 +1,160 @@
+// The container's warp capture against a recording double of the renderer: which rectangle is
+// captured, at what pixel size, what the renderer is asked for, and that the box is left as it
+// was.
+#include "ContainerTestSupport.h"
+#include "boxes/BoxStatics.h"
+
+#include <QImage>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using platform::Point;
+using platform::Rect;
+using platform::Size;
+
+namespace {
+
+struct Recorded {
+    int calls = 0;
+    QImage picture;
+    Rect captureRect; // gWarpCaptureRect when the renderer was called
+    std::vector<Point> curves;
+    double h = 0.0, v = 0.0;
+};
+
+// A renderer that keeps what it was given and returns the picture unbent, placed over all of it.
+void record(TextViewContainer& container, Recorded& out)
+{
+    container.setWarpRenderer([&out](const platform::Image& picture,
+                                  const std::vector<Point>& curves, double h, double v) {
+        ++out.calls;
+        out.picture = picture.toQImage();
+        out.captureRect = gWarpCaptureRect.rect;
+        out.curves = curves;
+        out.h = h;
+        out.v = v;
+        const QSize s = picture.pixelSize();
+        return std::optional<WarpRenderer::Result>(
+            WarpRenderer::Result { picture, Rect(0.0, 0.0, s.width(), s.height()) });
+    });
+}
+
+MyViewBase& addPictureBox(ContainerRig& rig, const Rect& frame, int border, int stroke)
+{
+    rig.container->newImageBox(solidPicture(int(frame.width()), int(frame.height())));
+    MyViewBase& box = *rig.container->textViewAry.back();
+    box.setFrame(frame);
+    box.setBorderSize(border);
+    box.setStrokeSize(stroke);
+    box.setCurves({ { 0.0, 0.0 }, { 0.5, 0.4 }, { 1.0, 0.0 } });
+    return box;
+}
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
+TEST(WarpCapture, RectangleStartingBelowZeroMovesTheBoxForTheCaptureOnly)
+{
+    ContainerRig rig;
+    MyViewBase& box = addPictureBox(rig, Rect(5.0, 100.0, 200.0, 100.0), 10, 2);
+    Recorded rec;
+    record(*rig.container, rec);
+    Rect rt = box.imgRect;
+    rig.container->image_curved_perspectived(box, *box.superview(), 1.0f, rt);
+    ASSERT_EQ(rec.calls, 1);
+    // R = (-7, 88, 224, 124), captured from the wrapper's origin.
+    EXPECT_EQ(rec.captureRect, Rect(0.0, 0.0, 224.0, 124.0));
+    ASSERT_EQ(rec.picture.size(), QSize(224, 124));
+    // The box stood at (12, 12): its red starts 12 points in from the left and the bottom.
+    const auto redAt = [&](int x, int yUp) {
+        const QRgb p = rec.picture.pixel(x, rec.picture.height() - 1 - yUp);
+        return qAlpha(p) > 200 && qRed(p) > 200 && qGreen(p) < 60;
+    };
+    EXPECT_TRUE(redAt(12 + 20, 12 + 20));
+    EXPECT_TRUE(redAt(12 + 180, 12 + 80));
+    EXPECT_FALSE(redAt(12 + 20, 12 + 100 + 6));
+    // Placed relative to R's first origin, in container points.
+    EXPECT_NEAR(rt.x(), -7.0, 1e-9);
+    EXPECT_NEAR(rt.y(), 88.0, 1e-9);
+    EXPECT_NEAR(rt.width(), 224.0, 1e-4);
+    EXPECT_NEAR(rt.height(), 124.0, 1e-4);
+    EXPECT_FALSE(gWarpCaptureRect.capturing);
+}
+
+TEST(WarpCapture, LongSideIsCapturedAtMost1500PixelsAndPlacedInPoints)
+{
+    ContainerRig rig(Size(3000.0, 1000.0));
+    MyViewBase& box = addPictureBox(rig, Rect(100.0, 100.0, 2400.0, 600.0), 0, 0);
+    Recorded rec;
+    record(*rig.container, rec);
+    Rect rt;
+    rig.container->image_curved_perspectived(box, *box.superview(), 1.0f, rt);
+    ASSERT_EQ(rec.calls, 1);
+    EXPECT_EQ(rec.picture.size(), QSize(1500, 375));
+    EXPECT_NEAR(rt.x(), 100.0, 1e-4);
+    EXPECT_NEAR(rt.y(), 100.0, 1e-4);
+    EXPECT_NEAR(rt.width(), 2400.0, 1e-3);
+    EXPECT_NEAR(rt.height(), 600.0, 1e-3);
+}
+
+TEST(WarpCapture, FractionScalesCurveHeightsAndBothFactors)
+{
+    struct Row {
+        float f;
+    };
+    for (const Row row : { Row { 0.0f }, Row { 0.5f }, Row { 1.0f } }) {
+        SCOPED_TRACE(row.f);
+        ContainerRig rig;
+        MyViewBase& box = addPictureBox(rig, Rect(50.0, 50.0, 120.0, 80.0), 0, 0);
+        box.setCurves({ { 0.0, 0.1 }, { 0.5, 0.4 }, { 1.0, -0.2 } });
+        box.setHorzPerspective(0.5f);
+        box.setVertPerspective(-0.3f);
+        Recorded rec;
+        record(*rig.container, rec);
+        Rect rt;
+        rig.container->image_curved_perspectived(box, *box.superview(), row.f, rt);
+        ASSERT_EQ(rec.curves.size(), 3u);
+        const double f = row.f;
+        EXPECT_DOUBLE_EQ(rec.curves[0].x, 0.0);
+        EXPECT_DOUBLE_EQ(rec.curves[1].x, 0.5);
+        EXPECT_DOUBLE_EQ(rec.curves[1].y, 0.4 * f);
+        EXPECT_DOUBLE_EQ(rec.curves[2].y, -0.2 * f);
+        EXPECT_FLOAT_EQ(float(rec.h), 0.5f * row.f);
+        EXPECT_FLOAT_EQ(float(rec.v), -0.3f * row.f);
+        // The box's own curve is untouched.
+        EXPECT_DOUBLE_EQ(box.curves()[1].y, 0.4);
+    }
+}
+
+TEST(WarpCapture, FrameRotationAndPlacementAreBitIdenticalAfter)
+{
+    for (const double angle : { 0.0, 33.3, 271.7 }) {
+        SCOPED_TRACE(angle);
+        ContainerRig rig;
+        MyViewBase& box = addPictureBox(rig, Rect(-40.3, 17.9, 210.7, 95.1), 10, 3);
+        box.setRotationAngle(angle);
+        box.imgRect = Rect(1.1, 2.2, 3.3, 4.4);
+        const Rect frame = box.frame();
+        const Rect wrapperFrame = box.superview()->frame();
+        const double turn = box.rotationAngle();
+        const Rect imgRect = box.imgRect;
+        Recorded rec;
+        record(*rig.container, rec);
+        Rect rt;
+        rig.container->image_curved_perspectived(box, *box.superview(), 1.0f, rt);
+        EXPECT_EQ(rec.calls, 1);
+        EXPECT_TRUE(sameBits(box.rotationAngle(), turn));
+        EXPECT_TRUE(sameBits(box.frameRotation(), turn));
+        EXPECT_TRUE(sameBits(box.frame().x(), frame.x()));
+        EXPECT_TRUE(sameBits(box.frame().y(), frame.y()));
+        EXPECT_TRUE(sameBits(box.frame().width(), frame.width()));
+        EXPECT_TRUE(sameBits(box.frame().height(), frame.height()));
+        EXPECT_TRUE(sameBits(box.imgRect.x(), imgRect.x()));
+        EXPECT_TRUE(sameBits(box.imgRect.y(), imgRect.y()));
+        EXPECT_EQ(box.superview()->frame(), wrapperFrame);
+    }
+}
