@@ -23,7 +23,9 @@
 //   TextViewContainerArrangement.cpp  stacking, deletion, frame fields, arrow keys, pictures
 //   TextViewContainerWarp.cpp         the warped pictures of curved and perspective boxes
 //   TextViewContainerColourRemoval.cpp  colour-removal mode and its press, drag and release
+//   TextViewContainerPress.cpp        the press: what it hits and the gesture it starts
 #include "boxes/BoxHost.h"
+#include "boxes/ControlValue.h"
 #include "boxes/WarpCapture.h"
 #include "container/ContainerSnapshot.h"
 #include "container/WarpRenderer.h"
@@ -39,6 +41,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -97,6 +100,14 @@ public:
     double instantSize = 0.0;
     platform::Point posInstantAlpha;
     platform::Image imgInstantAlpha; // the box's picture at the press: every refill starts here
+    // What the press leaves for the drag: the boxes' frames at the press in textViewAry order
+    // (moves), the handle gesture's outline, and a shape point gesture's control values.
+    std::vector<platform::Rect> tempAry;
+    std::array<platform::Point, 8> downpts {};
+    std::vector<ControlValue> downControls;
+    // The box of a gesture on one box (codes 3 to 7): expandingId is only trusted while it
+    // still names this box (a delete, paste or undo in between moves or removes boxes).
+    platform::ViewPointer expandingBox;
     // The tolerance circle (its bounding square, container coordinates) while a colour-removal
     // gesture is open; nothing otherwise. Its presence is what marks the gesture open.
     std::optional<platform::Rect> brushPreviewLayer;
@@ -145,6 +156,32 @@ public:
 
     // ---- gestures (the press, drag and release live with the gesture code)
     void mouseDownAtTextBox(const platform::Point& point, const platform::Event& event) override;
+    // What a press at p would do, decided without changing anything, so that the pointer's
+    // hover can predict it. Selected boxes are searched from the top (points, outline insertion,
+    // warp grips, curve handles, handles), then every box's body from the top.
+    struct PressHit {
+        enum class Kind {
+            Empty, // empty space: rubber band
+            Body, // inside a box: move (box is the topmost one hit)
+            EditedBody, // inside a selected box being edited: the box keeps the click
+            ShapePoint, // a shape's control point (sub)
+            TogglePoint, // a double-click on a curve or pen path point (sub)
+            ShapeInsert, // a new shape point at sub on the outline, at unit
+            Grip, // a warp grip: code 5 vertical, 6 horizontal
+            CurveHandle, // a curve handle (sub)
+            CurveInsert, // a new curve point at sub, at unit
+            Handle, // handle sub: code 3, or 4 with Command
+        };
+        Kind kind = Kind::Empty;
+        int code = 0; // the gesture code the press sets
+        int box = -1; // index in textViewAry
+        int sub = -1;
+        platform::Point unit; // unit-box point of an insertion
+    };
+    PressHit pressHitTest(const platform::Point& p, unsigned modifierFlags, int clickCount) const;
+    // The box of the gesture under way: expandingId's box while it is in range and still the
+    // box the gesture began on; null otherwise (the gesture must end).
+    MyViewBase* gestureBox() const;
     // Starts a free pen path at p: the first press in pen mode.
     void startPenPath(const platform::Point& p);
     // Ends the pen path in progress as a double-click does: the point following the pointer
@@ -178,8 +215,8 @@ public:
     // ---- warp capture (TextViewContainerWarp.cpp)
     // The warped picture of a box (the warp capture its nests ask for): the flat box captured at
     // most 1500 px a side, then bent.
-    platform::Image image_curved_perspectived(MyViewBase& box, platform::View& wrapper,
-        float fVal, platform::Rect& rtImage) override;
+    platform::Image image_curved_perspectived(
+        MyViewBase& box, platform::View& wrapper, float fVal, platform::Rect& rtImage) override;
     // What the capture hands its flat picture to: WarpRenderer::perspectiveCurved, unless a
     // test puts a recording double in its place.
     using WarpFunction = std::function<std::optional<WarpRenderer::Result>(
@@ -275,6 +312,12 @@ private:
     void instantAlphaRefill();
     // Closes an open gesture: preview gone, undo step registered.
     void closeInstantAlphaGesture();
+
+    // ---- the press (TextViewContainerPress.cpp)
+    // A press in pen mode: starts, extends, closes or (double-click) ends the path.
+    void penPress(const platform::Point& p, int clickCount);
+    // Carries out a hit on one box; answers false when the hit is stale (nothing done).
+    bool startBoxGesture(const PressHit& hit, unsigned modifierFlags);
 
     // ---- snapshots (TextViewContainerSnapshots.cpp)
     // The registration half of logUndoData and of an undo: the step restoring before.
