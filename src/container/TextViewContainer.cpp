@@ -331,7 +331,7 @@ void TextViewContainer::newShapeBox(int type)
     }
 }
 
-// ---- pen path and the press
+// ---- pen path
 
 void TextViewContainer::startPenPath(const Point& p)
 {
@@ -378,16 +378,6 @@ void TextViewContainer::endPenPath(bool logStep)
     if (logStep)
         logUndoData();
     markForDisplay();
-}
-
-void TextViewContainer::mouseDownAtTextBox(const Point& point, const platform::Event& event)
-{
-    // Colour removal comes first; the other presses come with the gestures, until then a press
-    // only records where it landed.
-    (void)event;
-    if (bInstantAlpha && instantAlphaPress(point))
-        return;
-    mouseDownPoint = point;
 }
 
 // ---- hints

@@ -1,0 +1,414 @@
+// The press on the box layer: what it hits in its order of priority and the state it leaves for
+// the drag. Handles are 5-unit squares (Command rotates), shape points 10-unit squares, inner
+// curve handles a 10-unit radius, outlines and curve splines 7 units; a lower selected box's
+// handle beats any body; one before-snapshot per press, taken before a point is inserted.
+#include "ContainerTestSupport.h"
+#include "boxes/ShapeOutline.h"
+#include "boxes/UnitBoxMap.h"
+#include "container/SelectedTextBoxView.h"
+#include "platform/ui/Event.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+const Rect kFrame(100.0, 100.0, 200.0, 100.0);
+
+struct PressRig {
+    ContainerRig rig;
+    TextViewContainer& c() { return *rig.container; }
+
+    MyViewBase* addTextBox(const Rect& frame, bool selected = true)
+    {
+        c().newTextBox();
+        MyViewBase* box = c().textViewAry.back();
+        box->setFrame(frame);
+        box->setSelected(selected);
+        return box;
+    }
+    MyShapeView* addShape(int type, const Rect& frame)
+    {
+        c().newShapeBox(type);
+        auto* shape = dynamic_cast<MyShapeView*>(c().textViewAry.back());
+        shape->setFrame(frame);
+        return shape;
+    }
+    void press(const Point& p, unsigned modifiers = 0, int clickCount = 1)
+    {
+        c().mouseDownAtTextBox(
+            p, Event::mouseEvent(EventType::LeftMouseDown, p, modifiers, clickCount));
+    }
+};
+
+// c moved by off, nudged so that |p - c| is at least |off| on each axis despite rounding.
+Point awayFrom(const Point& c, const Point& off)
+{
+    auto axis = [](double from, double d) {
+        double v = from + d;
+        while (std::fabs(v - from) < std::fabs(d))
+            v = std::nextafter(v, d < 0.0 ? -1e300 : 1e300);
+        return v;
+    };
+    return Point(axis(c.x, off.x), axis(c.y, off.y));
+}
+
+BoxCorners cornersOf(const MyViewBase& box)
+{
+    std::array<Point, 8> q;
+    box.GetFourPoints(q, 0.0);
+    return boxCorners(q);
+}
+
+// A sample of the spline through the curve handles in the middle of segment `segment`, moved
+// `off` along the spline's normal there.
+Point curveSplinePoint(const MyViewBase& box, int segment, double off)
+{
+    const std::vector<Point> handles = SelectedTextBoxView::curveGuidePoints(box);
+    ShapeModel smooth;
+    smooth.controlVals.assign(handles.size(), ControlValue());
+    const auto samples = splinePoints(smooth, handles);
+    std::vector<std::size_t> in;
+    for (std::size_t k = 0; k < samples->points.size(); ++k) {
+        if (samples->sourceIndex[k] == segment)
+            in.push_back(k);
+    }
+    const std::size_t k = in[in.size() / 2];
+    const Point a = samples->points[k - 1];
+    const Point b = samples->points[k + 1];
+    const double len = std::hypot(b.x - a.x, b.y - a.y);
+    const Point s = samples->points[k];
+    return Point(s.x - off * (b.y - a.y) / len, s.y + off * (b.x - a.x) / len);
+}
+
+} // namespace
+
+TEST(Press, HandleSquareAndCommand)
+{
+    struct Row {
+        const char* name;
+        int handle;
+        Point offset; // from the handle
+        unsigned modifiers;
+        int code;
+    } rows[] = {
+        { "4.9 right and above handle 2", 2, Point(4.9, -4.9), 0, 3 },
+        { "4.9 right and below handle 2", 2, Point(4.9, 4.9), 0, 3 },
+        { "5.0 right of handle 2 misses", 2, Point(5.0, 0.0), 0, 2 },
+        { "5.0 below handle 2 misses", 2, Point(0.0, 5.0), 0, 2 },
+        { "Command rotates", 2, Point(4.9, -4.9), CommandKeyMask, 4 },
+        { "handle 0 with Command", 0, Point(-4.0, -4.0), CommandKeyMask, 4 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        MyViewBase* box = r.addTextBox(kFrame);
+        std::array<Point, 8> q;
+        box->GetFourPoints(q, 0.0);
+        r.c().undoData.reset();
+        r.press(awayFrom(q[std::size_t(row.handle)], row.offset), row.modifiers);
+        EXPECT_TRUE(r.c().isMouseDown);
+        EXPECT_EQ(r.c().mouseDownState, row.code);
+        if (row.code >= 3) {
+            EXPECT_EQ(r.c().expandingId, 0);
+            EXPECT_EQ(r.c().expandingSubId, row.handle);
+            EXPECT_EQ(r.c().gestureBox(), box);
+            EXPECT_EQ(r.c().downFrame, box->frame());
+            EXPECT_EQ(r.c().downpts, q);
+            EXPECT_TRUE(r.c().undoData.has_value());
+            EXPECT_TRUE(r.c().tempAry.empty());
+        } else {
+            // A rubber band takes no snapshot.
+            EXPECT_FALSE(r.c().undoData.has_value());
+        }
+        EXPECT_EQ(r.rig.delegate.selectedCalls > 0, true);
+    }
+}
+
+TEST(Press, Grips)
+{
+    struct Row {
+        const char* name;
+        Rect frame;
+        Point p;
+        int code;
+    } rows[] = {
+        // Bands h/10 to 3h/10 beyond the right edge and w/10 to 3w/10 below the bottom one.
+        { "vertical grip", kFrame, Point(320.0, 150.0), 5 },
+        { "before the vertical grip", kFrame, Point(309.0, 150.0), 2 },
+        { "horizontal grip", kFrame, Point(200.0, 240.0), 6 },
+        { "beyond the horizontal grip", kFrame, Point(200.0, 261.0), 2 },
+        // Under one unit wide the unit coordinates explode: no grips at all.
+        { "no grips on a 0.5-wide box", Rect(100.0, 100.0, 0.5, 100.0), Point(120.0, 150.0), 2 },
+        { "no grips on a 0.5-high box", Rect(100.0, 100.0, 100.0, 0.5), Point(150.0, 120.0), 2 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        MyViewBase* box = r.addTextBox(row.frame);
+        box->setVertPerspective(0.3f);
+        r.press(row.p);
+        EXPECT_EQ(r.c().mouseDownState, row.code);
+        if (row.code >= 5) {
+            EXPECT_EQ(r.c().expandingId, 0);
+            EXPECT_TRUE(r.c().undoData.has_value());
+        }
+    }
+}
+
+TEST(Press, CurveHandleVersusInsertion)
+{
+    struct Row {
+        const char* name;
+        double rotation;
+        bool onHandle; // else on the spline, mid segment 0
+        Point offset; // from the handle; on the spline x is the distance along its normal
+        int code, sub;
+        std::size_t curvesAfter;
+    } rows[] = {
+        { "on the inner handle", 0.0, true, Point(), 7, 1, 3 },
+        { "9.9 from the inner handle", 0.0, true, Point(7.0, 7.0), 7, 1, 3 },
+        { "10.1 from the inner handle misses", 0.0, true, Point(0.0, -10.1), 2, -1, 3 },
+        { "on the spline inserts", 0.0, false, Point(), 7, 1, 4 },
+        { "6.9 off the spline inserts", 0.0, false, Point(6.9, 0.0), 7, 1, 4 },
+        { "7.1 off the spline misses", 0.0, false, Point(7.1, 0.0), 2, -1, 3 },
+        // Measured along the box's own x axis, a turned box inserts too.
+        { "turned 180 inserts", 180.0, false, Point(), 7, 1, 4 },
+        { "turned 90 inserts", 90.0, false, Point(), 7, 1, 4 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        MyViewBase* box = r.addTextBox(kFrame);
+        box->setCurves({ Point(0.0, 0.0), Point(0.5, -0.5), Point(1.0, 0.0) });
+        box->setRotationAngle(row.rotation);
+        const Point handle = SelectedTextBoxView::curveGuidePoints(*box)[1];
+        const Point p = row.onHandle ? Point(handle.x + row.offset.x, handle.y + row.offset.y)
+                                     : curveSplinePoint(*box, 0, row.offset.x);
+        r.c().undoData.reset();
+        r.press(p);
+        EXPECT_EQ(r.c().mouseDownState, row.code);
+        ASSERT_EQ(box->curves().size(), row.curvesAfter);
+        if (row.code == 7) {
+            EXPECT_EQ(r.c().expandingSubId, row.sub);
+            ASSERT_TRUE(r.c().undoData.has_value());
+            // The snapshot is the state before any insertion.
+            EXPECT_EQ(r.c().undoData->records().at(0).curves.size(), 3u);
+        }
+        if (row.curvesAfter == 4) {
+            const Point unit = reversePoint(cornersOf(*box), p);
+            EXPECT_NEAR(box->curves()[1].x, unit.x, 1e-6);
+            EXPECT_NEAR(box->curves()[1].y, unit.y + 0.2, 1e-6);
+        }
+    }
+}
+
+TEST(Press, ShapePointsAndOutline)
+{
+    // Curve points (0,0), (0.2,0.8), (1,1) on a 200 x 100 box.
+    struct Row {
+        const char* name;
+        Point offset; // from point 1
+        int clickCount;
+        bool pointHit;
+    } rows[] = {
+        { "9.9 from point 1", Point(9.9, 9.9), 1, true },
+        { "10.0 from point 1 misses it", Point(10.0, 10.0), 1, false },
+        { "double-click toggles", Point(), 2, false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        MyShapeView* shape = r.addShape(shape::Curve, kFrame);
+        const ControlValue before = shape->controlVals().at(1);
+        r.c().undoData.reset();
+        const Point c = calcPoints(cornersOf(*shape), shape->controlPoints().at(1));
+        r.press(awayFrom(c, row.offset), 0, row.clickCount);
+        const bool hitPoint = r.c().mouseDownState == 3 && r.c().expandingSubId == 101;
+        EXPECT_EQ(hitPoint, row.pointHit);
+        if (row.pointHit)
+            EXPECT_EQ(r.c().downControls, shape->controlVals());
+        if (row.clickCount == 2) {
+            // A toggle: no gesture, no snapshot, the same points.
+            EXPECT_EQ(r.c().mouseDownState, 0);
+            EXPECT_FALSE(shape->controlVals().at(1) == before);
+            EXPECT_FALSE(r.c().undoData.has_value());
+            EXPECT_EQ(shape->points().size(), 3u);
+        }
+    }
+}
+
+TEST(Press, ShapeOutlineInsertsBeforeSnapshot)
+{
+    PressRig r;
+    MyShapeView* shape = r.addShape(shape::Curve, kFrame);
+    std::vector<Point> mapped;
+    for (const Point& u : shape->points())
+        mapped.push_back(calcPoints(cornersOf(*shape), u));
+    const auto samples = shape->splinePoints(mapped);
+    // A sample halfway along the second segment, far from every point.
+    std::vector<std::size_t> seg;
+    for (std::size_t k = 0; k < samples->points.size(); ++k) {
+        if (samples->sourceIndex[k] == 1)
+            seg.push_back(k);
+    }
+    const Point p = samples->points[seg[seg.size() / 2]];
+    r.press(p);
+    EXPECT_EQ(r.c().mouseDownState, 3);
+    EXPECT_EQ(r.c().expandingSubId, 102);
+    ASSERT_EQ(shape->points().size(), 4u);
+    EXPECT_EQ(shape->controlVals().size(), 4u);
+    ASSERT_TRUE(r.c().undoData.has_value());
+    EXPECT_EQ(r.c().undoData->records().at(0).points.size(), 3u);
+}
+
+TEST(Press, ControlActsAsRightClickOnly)
+{
+    PressRig r;
+    MyViewBase* box = r.addTextBox(kFrame);
+    r.c().mouseDownPoint = Point(1.0, 1.0);
+    r.c().undoData.reset();
+    const int calls = r.rig.delegate.selectedCalls;
+    r.press(Point(300.0, 200.0), ControlKeyMask);
+    EXPECT_FALSE(r.c().isMouseDown);
+    EXPECT_EQ(r.c().mouseDownState, 0);
+    EXPECT_EQ(r.c().mouseDownPoint, Point(1.0, 1.0));
+    EXPECT_TRUE(box->selected());
+    EXPECT_FALSE(r.c().undoData.has_value());
+    EXPECT_EQ(r.rig.delegate.selectedCalls, calls);
+}
+
+TEST(Press, LowerSelectedHandleBeatsUpperBody)
+{
+    PressRig r;
+    MyViewBase* lower = r.addTextBox(kFrame);
+    MyViewBase* upper = r.addTextBox(Rect(250.0, 50.0, 200.0, 200.0));
+    lower->setSelected(true);
+    r.press(Point(301.0, 201.0));
+    EXPECT_EQ(r.c().mouseDownState, 3);
+    EXPECT_EQ(r.c().expandingId, 0);
+    EXPECT_EQ(r.c().expandingSubId, 2);
+    EXPECT_TRUE(upper->selected());
+
+    // Without the lower box selected the upper body is hit.
+    PressRig r2;
+    MyViewBase* lower2 = r2.addTextBox(kFrame, false);
+    r2.addTextBox(Rect(250.0, 50.0, 200.0, 200.0));
+    lower2->setSelected(false);
+    r2.press(Point(301.0, 201.0));
+    EXPECT_EQ(r2.c().mouseDownState, 1);
+}
+
+TEST(Press, BodySelection)
+{
+    struct Row {
+        const char* name;
+        bool lowerSelected, upperSelected;
+        bool lowerAfter, upperAfter, selectedWhenDown;
+    } rows[] = {
+        { "unselected top box takes the selection", true, false, false, true, false },
+        { "selected top box keeps the selection", true, true, true, true, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        MyViewBase* lower = r.addTextBox(Rect(0.0, 0.0, 50.0, 50.0));
+        MyViewBase* upper = r.addTextBox(kFrame);
+        lower->setSelected(row.lowerSelected);
+        upper->setSelected(row.upperSelected);
+        r.press(Point(200.0, 150.0));
+        EXPECT_EQ(r.c().mouseDownState, 1);
+        EXPECT_EQ(lower->selected(), row.lowerAfter);
+        EXPECT_EQ(upper->selected(), row.upperAfter);
+        EXPECT_EQ(r.c().bSelectedwhenDown, row.selectedWhenDown);
+        ASSERT_EQ(r.c().tempAry.size(), 2u);
+        EXPECT_EQ(r.c().tempAry[1], kFrame);
+        EXPECT_TRUE(r.c().undoData.has_value());
+    }
+}
+
+TEST(Press, EditedBoxKeepsTheClick)
+{
+    PressRig r;
+    MyViewBase* box = r.addTextBox(kFrame);
+    box->setIsEditing(true);
+    const int calls = r.rig.delegate.selectedCalls;
+    r.press(Point(200.0, 150.0));
+    EXPECT_EQ(r.c().mouseDownState, 0);
+    EXPECT_EQ(r.rig.delegate.selectedCalls, calls);
+}
+
+TEST(Press, OptionDuplicates)
+{
+    PressRig r;
+    r.addTextBox(kFrame);
+    r.press(Point(200.0, 150.0), OptionKeyMask);
+    EXPECT_EQ(r.c().mouseDownState, 1);
+    EXPECT_EQ(r.rig.delegate.copyCalls, 1);
+    EXPECT_EQ(r.rig.delegate.pasteCalls, 1);
+    EXPECT_EQ(r.rig.delegate.pasteSender, &r.c());
+}
+
+TEST(Press, EmptyPressClearsSelection)
+{
+    struct Row {
+        const char* name;
+        int boxes;
+    } rows[] = { { "no boxes", 0 }, { "one selected box", 1 } };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        MyViewBase* box = row.boxes ? r.addTextBox(kFrame) : nullptr;
+        r.c().undoData.reset();
+        const int calls = r.rig.delegate.selectedCalls;
+        r.press(Point(600.0, 600.0));
+        EXPECT_EQ(r.c().mouseDownState, 2);
+        EXPECT_EQ(r.c().rectSelecting, Rect(600.0, 600.0, 0.0, 0.0));
+        if (box)
+            EXPECT_FALSE(box->selected());
+        EXPECT_EQ(r.rig.delegate.edited, nullptr);
+        EXPECT_EQ(r.rig.delegate.selectedCalls, calls + 1);
+        EXPECT_FALSE(r.c().undoData.has_value());
+    }
+}
+
+TEST(Press, GestureBoxFollowsIdentity)
+{
+    PressRig r;
+    MyViewBase* box = r.addTextBox(kFrame);
+    r.addTextBox(Rect(600.0, 600.0, 50.0, 50.0), false);
+    box->setSelected(true);
+    r.press(Point(300.0, 200.0));
+    ASSERT_EQ(r.c().gestureBox(), box);
+    // The box moves up the stack: expandingId now names another box.
+    r.c().bringToFront();
+    EXPECT_EQ(r.c().gestureBox(), nullptr);
+}
+
+TEST(Press, PenPathClosesAt9_9AndAddsAt10)
+{
+    struct Row {
+        const char* name;
+        Point second;
+        bool closed;
+        std::size_t points;
+    } rows[] = {
+        { "9.9 from the first point closes", Point(109.9, 100.0), true, 2 },
+        { "10.0 from it adds a point", Point(110.0, 100.0), false, 3 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        r.c().newShapeBox(shape::PenPath);
+        r.press(Point(100.0, 100.0));
+        auto* path = dynamic_cast<MyShapeView*>(r.c().penView.get());
+        ASSERT_NE(path, nullptr);
+        r.press(row.second);
+        EXPECT_EQ(path->points().size(), row.points);
+        EXPECT_EQ(path->endType() == shape::ClosedPath, row.closed);
+        EXPECT_EQ(r.c().bDrawWithPen, !row.closed);
+        EXPECT_EQ(r.c().mouseDownState, 0);
+    }
+}
