@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QLoggingCategory>
+#include <QPolygonF>
+#include <array>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <optional>
@@ -97,6 +99,67 @@ void BM_Snapshot200(benchmark::State& state)
         benchmark::DoNotOptimize(container.containerSnapshot());
 }
 BENCHMARK(BM_Snapshot200)->Unit(benchmark::kMillisecond);
+
+// The press's decision over 200 text boxes turned 30 degrees, all under the pointer, with a
+// selected curved box on top that the pointer misses: its points, grips, curve handles and
+// spline and its handles are tried, then every body from the top. No snapshot.
+const platform::Point kPressPoint(400.0, 300.0);
+
+void pressScene(TextViewContainer& container)
+{
+    std::vector<UNDODATA> records;
+    for (int i = 0; i < 200; ++i) {
+        MyTextView text(Rect(250.0 + i % 7, 240.0 + i % 5, 300.0, 120.0));
+        text.setRotationAngle(30.0);
+        records.push_back(text.getUndoData());
+    }
+    MyTextView top(Rect(100.0, 500.0, 300.0, 120.0));
+    top.setRotationAngle(30.0);
+    top.setCurves({ { 0.0, 0.0 }, { 0.3, 0.2 }, { 0.6, -0.2 }, { 1.0, 0.0 } });
+    records.push_back(top.getUndoData());
+    container.applyUndoData(ContainerSnapshot(std::move(records)));
+    container.textViewAry.back()->setSelected(true);
+}
+
+void BM_PressHitTest(benchmark::State& state)
+{
+    TextViewContainer container(Rect(0, 0, 1200, 900));
+    pressScene(container);
+    TextViewContainer::PressHit hit;
+    for (auto _ : state) {
+        hit = container.pressHitTest(kPressPoint, 0, 1);
+        benchmark::DoNotOptimize(hit);
+    }
+    state.counters["code"] = hit.code;
+    state.counters["box"] = hit.box;
+}
+BENCHMARK(BM_PressHitTest)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
+
+// Qt's even-odd polygon test over the same outlines, read from the boxes in the loop as the
+// body search reads them.
+void BM_PressBodiesQPolygonF(benchmark::State& state)
+{
+    TextViewContainer container(Rect(0, 0, 1200, 900));
+    pressScene(container);
+    const QPointF p(kPressPoint.x, kPressPoint.y);
+    int inside = 0;
+    for (auto _ : state) {
+        inside = 0;
+        for (std::size_t i = container.textViewAry.size(); i-- > 0;) {
+            std::array<platform::Point, 8> q;
+            container.textViewAry[i]->GetFourPoints(q, 0.0);
+            const QPolygonF polygon({ QPointF(q[0].x, q[0].y), QPointF(q[1].x, q[1].y),
+                QPointF(q[2].x, q[2].y), QPointF(q[3].x, q[3].y) });
+            inside += polygon.containsPoint(p, Qt::OddEvenFill) ? 1 : 0;
+        }
+        benchmark::DoNotOptimize(inside);
+    }
+    state.counters["inside"] = inside;
+}
+BENCHMARK(BM_PressBodiesQPolygonF)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 // The warp of a box capture as the container makes it: a patterned picture with a 20-px clear
 // margin, the curve (0,0),(0.5,0.35),(1,0), h 0.4, v 0.3. Arguments: threads, capture height
