@@ -230,14 +230,9 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                 d[x] = k[x] == 255 ? colour : byteMul(colour, k[x]);
         }
     } else {
-        source = newBuffer(buffer.size());
+        source = paintedBuffer(op, buffer, true);
         if (source.isNull())
             return;
-        QPainter p(&source);
-        resetPainter(p);
-        p.setOpacity(op.alpha);
-        p.setTransform(op.userToDevice * QTransform::fromTranslate(-buffer.left(), -buffer.top()));
-        op.paint(p, true);
     }
 
     Surface& s = surface();
@@ -360,16 +355,9 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         return;
     }
     // Unbounded source through the shape's coverage.
-    QImage unbounded = newBuffer(area.size());
+    const QImage unbounded = paintedBuffer(op, area, false);
     if (unbounded.isNull())
         return;
-    {
-        QPainter p(&unbounded);
-        resetPainter(p);
-        p.setOpacity(op.alpha);
-        p.setTransform(op.userToDevice * QTransform::fromTranslate(-area.left(), -area.top()));
-        op.paint(p, false);
-    }
     const std::vector<std::uint8_t> mask = coverageMask(op, area, true);
     compositeInPlace(s, [&] {
         compositeThroughMask(

@@ -185,11 +185,7 @@ bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect
 
 void GraphicsContext::fillPath(const BezierPath& path)
 {
-    Operation op = brushOperation(path.toQPainterPath(), QBrush(d->state().fillColor.toQt()));
-    op.userToDevice = d->userToDevice();
-    op.mode = d->state().blendMode;
-    op.alpha = d->state().alpha;
-    d->run(std::move(op));
+    d->runInState(brushOperation(path.toQPainterPath(), QBrush(d->state().fillColor.toQt())), d->userToDevice());
 }
 
 void GraphicsContext::fillRect(const Rect& r)
@@ -200,11 +196,7 @@ void GraphicsContext::fillRect(const Rect& r)
 void GraphicsContext::strokePath(const BezierPath& path)
 {
     const BezierPath outline = path.strokedPath(d->state().strokeStyle);
-    Operation op = brushOperation(outline.toQPainterPath(), QBrush(d->state().strokeColor.toQt()));
-    op.userToDevice = d->userToDevice();
-    op.mode = d->state().blendMode;
-    op.alpha = d->state().alpha;
-    d->run(std::move(op));
+    d->runInState(brushOperation(outline.toQPainterPath(), QBrush(d->state().strokeColor.toQt())), d->userToDevice());
 }
 
 void GraphicsContext::clearRect(const Rect& r)

@@ -43,11 +43,7 @@ void GraphicsContext::drawLinearGradient(
     }
     QLinearGradient lg(start.toQt(), end.toQt());
     lg.setStops(g.toQtStops());
-    Operation op = brushOperation(area, QBrush(lg));
-    op.userToDevice = toDevice;
-    op.mode = d->state().blendMode;
-    op.alpha = d->state().alpha;
-    d->run(std::move(op));
+    d->runInState(brushOperation(area, QBrush(lg)), toDevice);
 }
 
 void GraphicsContext::drawRadialGradient(const Gradient& g, const Point& startCenter,
@@ -97,11 +93,7 @@ void GraphicsContext::drawRadialGradient(const Gradient& g, const Point& startCe
 
     QRadialGradient rg(endCenter.toQt(), endRadius, startCenter.toQt(), startRadius);
     rg.setStops(g.toQtStops());
-    Operation op = brushOperation(area, QBrush(rg));
-    op.userToDevice = toDevice;
-    op.mode = d->state().blendMode;
-    op.alpha = d->state().alpha;
-    d->run(std::move(op));
+    d->runInState(brushOperation(area, QBrush(rg)), toDevice);
 }
 
 void GraphicsContext::drawLinearGradientInPath(
@@ -131,11 +123,7 @@ void GraphicsContext::drawLinearGradientInPath(
         end = Point(lo.x + ux, lo.y + uy); // a flat path still gets its first colour
     QLinearGradient lg(start.toQt(), end.toQt());
     lg.setStops(g.toQtStops());
-    Operation op = brushOperation(path.toQPainterPath(), QBrush(lg));
-    op.userToDevice = d->userToDevice();
-    op.mode = d->state().blendMode;
-    op.alpha = d->state().alpha;
-    d->run(std::move(op));
+    d->runInState(brushOperation(path.toQPainterPath(), QBrush(lg)), d->userToDevice());
 }
 
 void GraphicsContext::drawRadialGradientInPath(
@@ -155,11 +143,7 @@ void GraphicsContext::drawRadialGradientInPath(
         radius = 1.0;
     QRadialGradient rg(c.toQt(), radius);
     rg.setStops(g.toQtStops());
-    Operation op = brushOperation(path.toQPainterPath(), QBrush(rg));
-    op.userToDevice = d->userToDevice();
-    op.mode = d->state().blendMode;
-    op.alpha = d->state().alpha;
-    d->run(std::move(op));
+    d->runInState(brushOperation(path.toQPainterPath(), QBrush(rg)), d->userToDevice());
 }
 
 } // namespace platform

@@ -179,10 +179,8 @@ void GraphicsContext::fillPathWithPattern(
         phase.x, phase.y + pts.height));
     Operation op = brushOperation(shape, brush);
     op.brushSource = false;
-    op.userToDevice = d->userToDevice();
-    op.mode = d->state().blendMode;
-    op.alpha = d->state().alpha * (std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0);
-    d->run(std::move(op));
+    d->runInState(std::move(op), d->userToDevice(),
+        std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0);
 }
 
 } // namespace platform

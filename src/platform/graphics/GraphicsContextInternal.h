@@ -292,6 +292,21 @@ struct GraphicsContext::Impl {
         p.setBrush(Qt::NoBrush);
     }
 
+    // The operation painted into a new clear buffer covering the device rectangle at, at its
+    // alpha (bounded: only inside its shape); null when the buffer cannot be had.
+    QImage paintedBuffer(const Operation& op, const QRect& at, bool bounded)
+    {
+        QImage buffer = graphicsinternal::newBuffer(at.size());
+        if (buffer.isNull())
+            return buffer;
+        QPainter p(&buffer);
+        resetPainter(p);
+        p.setOpacity(op.alpha);
+        p.setTransform(op.userToDevice * QTransform::fromTranslate(-at.left(), -at.top()));
+        op.paint(p, bounded);
+        return buffer;
+    }
+
     void noteDrawn(const QRect& r)
     {
         if (surfaces.size() > 1)
@@ -306,6 +321,15 @@ struct GraphicsContext::Impl {
     }
 
     void run(Operation op);
+    // Runs op as drawn through the given transform in the current blend mode, at the current
+    // alpha times alphaScale.
+    void runInState(Operation op, const QTransform& toDevice, double alphaScale = 1.0)
+    {
+        op.userToDevice = toDevice;
+        op.mode = state().blendMode;
+        op.alpha = state().alpha * alphaScale;
+        run(std::move(op));
+    }
     void drawDirect(const Operation& op, const QRect& area);
     bool drawSelfClipped(const Operation& op, const QRect& area);
     bool drawThroughCoverage(const Operation& op, const QRect& area);
