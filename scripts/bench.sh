@@ -8,17 +8,9 @@
 # path's frame times.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup-deps.sh
-
-# Development files of the public tools the benchmarks compare with: libvips (the filter
-# chain), librsvg (shape drawing) and OpenCV's imgproc (warp and flood fill).
-if ! pkg-config --exists vips librsvg-2.0 || [ ! -e /usr/include/opencv4/opencv2/imgproc.hpp ]; then
-  if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends libvips-dev librsvg2-dev \
-    libopencv-imgproc-dev
-fi
+# With the development files of the public tools the benchmarks compare with: libvips (the
+# filter chain), librsvg (shape drawing) and OpenCV's imgproc (warp and flood fill).
+scripts/setup-deps.sh libvips-dev librsvg2-dev libopencv-imgproc-dev
 
 build=${QUILLMARK_BENCH_BUILD_DIR:-build/imaging-rel}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_TESTS=OFF \

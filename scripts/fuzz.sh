@@ -18,30 +18,10 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(archive_fuzz picture_fuzz coverage_fuzz)
 build="$root/build/fuzz"
 
-"$root/scripts/setup-deps.sh"
-
-install_packages() {
-  if [ "$(id -u)" -eq 0 ]; then
-    sudo=""
-  elif command -v sudo >/dev/null 2>&1; then
-    sudo="sudo"
-  else
-    echo "fuzz: need root or sudo to install: $*" >&2
-    exit 1
-  fi
-  echo "fuzz: installing $*"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@"
-}
-
-installed() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
-}
-
 # clang, and the runtime with libFuzzer and the sanitizers for its version.
-command -v clang++ >/dev/null 2>&1 || install_packages clang
+"$root/scripts/setup-deps.sh" clang
 major="$(clang++ -dumpversion | cut -d. -f1)"
-installed "libclang-rt-$major-dev" || install_packages "libclang-rt-$major-dev"
+"$root/scripts/setup-deps.sh" "libclang-rt-$major-dev"
 
 CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --parallel 4 --target fuzz_seeds "${targets[@]}"

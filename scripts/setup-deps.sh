@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's repositories, every package that building, testing and running
-# Quillmark needs. Packages already present are skipped, so a second run is quick.
+# Quillmark needs, and any further packages named as arguments (the benchmark and fuzzing
+# scripts name the tools they compare with or build with). Packages already present are
+# skipped, so a second run is quick.
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,7 @@ packages=(
   libgl-dev libxkbcommon-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fontconfig libfontconfig-dev fonts-urw-base35 fonts-dejavu-core
+  "$@"
 )
 
 missing=()
