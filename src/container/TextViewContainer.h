@@ -24,6 +24,9 @@
 //   TextViewContainerWarp.cpp         the warped pictures of curved and perspective boxes
 //   TextViewContainerColourRemoval.cpp  colour-removal mode and its press, drag and release
 //   TextViewContainerPress.cpp        the press: what it hits and the gesture it starts
+//   TextViewContainerHover.cpp        right click, hover and the cursor
+//   TextViewContainerDrag.cpp         the drag steps of every gesture, and what they redraw
+//   TextViewContainerRelease.cpp      the release: undo step, second click, hints, pen points
 #include "boxes/BoxHost.h"
 #include "boxes/ControlValue.h"
 #include "boxes/WarpCapture.h"
@@ -39,6 +42,7 @@
 #include "platform/ui/ViewPointer.h"
 #include "platform/undo/UndoManager.h"
 
+#include <QCursor>
 #include <QString>
 #include <QtGlobal>
 #include <array>
@@ -108,6 +112,9 @@ public:
     // The box of a gesture on one box (codes 3 to 7): expandingId is only trusted while it
     // still names this box (a delete, paste or undo in between moves or removes boxes).
     platform::ViewPointer expandingBox;
+    // The picture box of colour removal, by identity: expandingSubId alone may name another box
+    // after a restack or a delete.
+    platform::ViewPointer instantAlphaTarget;
     // The tolerance circle (its bounding square, container coordinates) while a colour-removal
     // gesture is open; nothing otherwise. Its presence is what marks the gesture open.
     std::optional<platform::Rect> brushPreviewLayer;
@@ -206,11 +213,45 @@ public:
     void instantAlphaDrag(const platform::Point& p);
     // The release: the gesture becomes one undo step.
     void instantAlphaRelease();
+    // What colour removal fills with: ColourRemoval::fill, unless a test puts a double there.
+    using ColourFillFunction = std::function<std::optional<platform::Image>(
+        const platform::Image&, int, int, double)>;
+    void setColourFill(ColourFillFunction fill) { m_colourFill = std::move(fill); }
     // A box starting (edit) or ending editing: a warped box animates to its flat form and back.
     void AnimateBox(MyViewBase& box, bool edit);
     bool mouseDown(const platform::Event& event) override;
     bool mouseDragged(const platform::Event& event) override;
     bool mouseUp(const platform::Event& event) override;
+
+    // ---- right click, hover and cursor (TextViewContainerHover.cpp)
+    // Removes the curve or pen path point, or the inner curve handle, under p (within 7), from
+    // the top box down; only what the overlay shows can go, and a path of two points or fewer
+    // keeps them. One undo step; answers whether something went.
+    bool removePointAt(const platform::Point& p);
+    bool rightMouseDown(const platform::Event& event) override;
+    // What the pointer at p announces. Outside colour removal and pen mode it is what a press
+    // there would do (the press's own hit test). TextView leaves the cursor to edited text.
+    enum class HoverCursor { Arrow, Crosshair, Resize, Rotate, TextView };
+    HoverCursor hoverCursorAt(const platform::Point& p, unsigned modifierFlags) const;
+    static QCursor cursorFor(HoverCursor kind);
+    // Sets the hover cursor; in pen mode the path's last point follows the pointer.
+    bool mouseMoved(const platform::Event& event) override;
+    // The cursor of a running gesture: pen, rotate, resize; else the inherited behaviour.
+    bool cursorUpdate(const platform::Event& event) override;
+    // The rotation cursor, drawn here; hot spot (8, 10).
+    static QCursor rotateCursor();
+    // ---- the drag and the release (TextViewContainerDrag.cpp, TextViewContainerRelease.cpp)
+    // One drag step of the gesture the press started: it changes live state only (frames,
+    // angles, warp values, points) and marks the old and new coverage of what changed. The press
+    // sends it too, for a grip or a new curve point, so that they follow the pointer at once.
+    void mouseDragged_temp(const platform::Event& event);
+    // Ends the gesture: its undo step, the inspector's refresh, a second click's editing, hints,
+    // the pen's next point or its close; the container is idle afterwards.
+    void mouseUp_temp(const platform::Event& event);
+    // Marks what the box shows (its nest's shadow, border and warped picture included) and its
+    // selection feedback in the overlay for display: before and after a change, this is all a
+    // gesture on one box has to redraw.
+    void markBoxCoverage(const MyViewBase& box);
 
     // ---- warp capture (TextViewContainerWarp.cpp)
     // The warped picture of a box (the warp capture its nests ask for): the flat box captured at
@@ -338,4 +379,5 @@ private:
     platform::UndoLifetime m_undoLife;
     std::uint64_t m_trackingArea = 0;
     WarpFunction m_warpRenderer;
+    ColourFillFunction m_colourFill;
 };
