@@ -166,17 +166,3 @@ bool TextViewContainer::mouseDown(const platform::Event& event)
     mouseDownAtTextBox(convertPointFromView(event.locationInWindow(), nullptr), event);
     return true;
 }
-
-bool TextViewContainer::mouseDragged(const platform::Event& event)
-{
-    // Only the colour-removal drag so far; the other drags come with the gestures.
-    instantAlphaDrag(convertPointFromView(event.locationInWindow(), nullptr));
-    return true;
-}
-
-bool TextViewContainer::mouseUp(const platform::Event& event)
-{
-    (void)event;
-    instantAlphaRelease();
-    return true;
-}
