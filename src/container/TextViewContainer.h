@@ -360,6 +360,20 @@ private:
     // Carries out a hit on one box; answers false when the hit is stale (nothing done).
     bool startBoxGesture(const PressHit& hit, unsigned modifierFlags);
 
+    // ---- the release (TextViewContainerRelease.cpp)
+    // A move's end: one step when a frame changed, then the second click or the first-selection
+    // hint.
+    void moveRelease(const platform::Point& p);
+    // A click in place on a selected box: the topmost selected text box under p opens for
+    // typing, or a warped editable shape goes flat for point editing with its hint.
+    void secondClick(const platform::Point& p);
+    // The hint for a shape the press just selected: click again (warped) or how to edit it.
+    void firstSelectionHint(const platform::Point& p);
+    // A release in pen mode after a drag: the next point, or the path closes near its start.
+    void penRelease(const platform::Point& p);
+    // Closes the pen path on its first point, ends pen mode and registers the path's step.
+    void closePenPath(MyShapeView& path);
+
     // ---- snapshots (TextViewContainerSnapshots.cpp)
     // The registration half of logUndoData and of an undo: the step restoring before.
     void registerRestore(const ContainerSnapshot& before);
