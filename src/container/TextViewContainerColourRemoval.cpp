@@ -10,22 +10,23 @@
 #include "foundation/CMyLine.h"
 #include "platform/ui/Event.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 
 using platform::Point;
 using platform::Rect;
 
 namespace {
 
-// A seed coordinate as an int; what does not fit (or is no number) becomes -1, which the fill
-// refuses, rather than an undefined conversion.
-int seedCoordinate(double v)
+// A seed coordinate as a pixel index of a side `extent` pixels long. A press on the far edge
+// measures exactly `extent`: it is clamped into the picture before the int conversion. No number
+// becomes -1, which the fill refuses.
+int seedCoordinate(double v, int extent)
 {
-    if (!std::isfinite(v) || v < 0.0 || v >= double(std::numeric_limits<int>::max()))
+    if (std::isnan(v) || extent <= 0)
         return -1;
-    return int(v);
+    return int(std::clamp(v, 0.0, double(extent - 1)));
 }
 
 } // namespace
@@ -34,7 +35,11 @@ MyImageView* TextViewContainer::instantAlphaBox() const
 {
     if (expandingSubId < 0 || std::size_t(expandingSubId) >= textViewAry.size())
         return nullptr;
-    return dynamic_cast<MyImageView*>(textViewAry[std::size_t(expandingSubId)]);
+    MyViewBase* box = textViewAry[std::size_t(expandingSubId)];
+    // After a restack or a delete the index may name another picture box: never clear that one.
+    if (!box || instantAlphaTarget.get() != box)
+        return nullptr;
+    return dynamic_cast<MyImageView*>(box);
 }
 
 bool TextViewContainer::instantAlpha()
@@ -60,6 +65,7 @@ bool TextViewContainer::instantAlpha()
     closeInstantAlphaGesture();
     bInstantAlpha = true;
     expandingSubId = index;
+    instantAlphaTarget = chosen;
     AnimateBox(*chosen, true);
     markForDisplay();
     return true;
@@ -70,10 +76,13 @@ void TextViewContainer::cancelInstantAlpha()
     const bool wasOn = bInstantAlpha;
     bInstantAlpha = false;
     closeInstantAlphaGesture();
-    // Only a box of this mode: expandingSubId names handles and points in other gestures.
-    if (MyImageView* box = wasOn ? instantAlphaBox() : nullptr; box && box->isEditing())
+    // Only the box of this mode, wherever it sits now (expandingSubId names handles and points
+    // in other gestures, and may be stale).
+    auto* box = wasOn ? dynamic_cast<MyImageView*>(instantAlphaTarget.get()) : nullptr;
+    if (box && box->isEditing())
         AnimateBox(*box, false);
     imgInstantAlpha = platform::Image();
+    instantAlphaTarget = nullptr;
     hideAlert();
     if (wasOn && m_delegate)
         m_delegate->setInstantAlphaState(0);
@@ -84,7 +93,13 @@ void TextViewContainer::closeInstantAlphaGesture()
     if (!brushPreviewLayer)
         return;
     brushPreviewLayer.reset();
-    logUndoData();
+    // A step only for a picture that changed: when no fill succeeded (or the box is gone) there
+    // is nothing to undo.
+    const auto* box = dynamic_cast<const MyImageView*>(instantAlphaTarget.get());
+    if (box && !(box->orgImage() == imgInstantAlpha))
+        logUndoData();
+    else
+        undoData.reset();
     markForDisplay();
 }
 
@@ -125,6 +140,12 @@ void TextViewContainer::instantAlphaDrag(const Point& p)
 {
     if (!bInstantAlpha || expandingSubId == -1)
         return;
+    if (!instantAlphaBox()) {
+        // The box went or moved in the stack since the mode began: the mode ends with it.
+        cancelInstantAlpha();
+        expandingSubId = -1;
+        return;
+    }
     setCursor(QCursor(Qt::CrossCursor));
     if (!brushPreviewLayer)
         return;
@@ -141,6 +162,11 @@ void TextViewContainer::instantAlphaRelease()
     if (!bInstantAlpha)
         return;
     setCursor(QCursor(Qt::ArrowCursor));
+    if (!instantAlphaBox()) {
+        cancelInstantAlpha();
+        expandingSubId = -1;
+        return;
+    }
     closeInstantAlphaGesture();
 }
 
@@ -149,8 +175,12 @@ void TextViewContainer::instantAlphaRefill()
     MyImageView* box = instantAlphaBox();
     if (!box)
         return;
-    std::optional<platform::Image> cleared = ColourRemoval::fill(imgInstantAlpha,
-        seedCoordinate(posInstantAlpha.x), seedCoordinate(posInstantAlpha.y), instantSize);
+    const QSize pixels = imgInstantAlpha.pixelSize();
+    const int x = seedCoordinate(posInstantAlpha.x, pixels.width());
+    const int y = seedCoordinate(posInstantAlpha.y, pixels.height());
+    std::optional<platform::Image> cleared = m_colourFill
+        ? m_colourFill(imgInstantAlpha, x, y, instantSize)
+        : ColourRemoval::fill(imgInstantAlpha, x, y, instantSize);
     // A fill that could not be made leaves the picture as it is, never empty.
     if (!cleared)
         return;

@@ -6,6 +6,7 @@
 #include "boxes/UnitBoxMap.h"
 #include "container/ContainerDelegate.h"
 #include "container/ContainerLogging.h"
+#include "container/GestureGeometry.h"
 #include "container/SelectedTextBoxView.h"
 #include "container/TextViewContainer.h"
 #include "platform/ui/Event.h"
@@ -18,52 +19,22 @@ using Hit = TextViewContainer::PressHit;
 
 namespace {
 
-using Outline = std::array<Point, 8>;
+using gesture::distance;
+using gesture::inSquare;
+using gesture::isCurveOrPen;
+using gesture::isWarped;
+using gesture::kNoneYet;
+using gesture::Outline;
+using gesture::outlineOf;
+using gesture::pointShape;
 
 // Hit areas, in container units.
 constexpr double kHandleHalf = 5.0; // a handle's square
 constexpr double kShapePointHalf = 10.0; // a shape point's square
 constexpr float kCurveHandleRadius = 10.0f;
 constexpr float kOutlineReach = 7.0f; // an outline or curve spline, for a new point
-constexpr float kNoneYet = 99999.0f;
 // Samples of the curve spline left out at each end: there the spline meets its end handles.
 constexpr std::size_t kCurveEndSamples = 10;
-
-Outline outlineOf(const MyViewBase& box)
-{
-    Outline q;
-    box.GetFourPoints(q, 0.0);
-    return q;
-}
-
-float distance(const Point& a, const Point& b)
-{
-    return std::hypot(float(a.x - b.x), float(a.y - b.y));
-}
-
-bool inSquare(const Point& p, const Point& c, double half)
-{
-    return std::fabs(p.x - c.x) < half && std::fabs(p.y - c.y) < half;
-}
-
-bool isCurveOrPen(const MyShapeView& shape)
-{
-    return shape.shapeType() == shape::Curve || shape.shapeType() == shape::PenPath;
-}
-
-bool isWarped(const MyViewBase& box)
-{
-    return box.getPerspectiveSize() != 0 || box.getCurveSize() != 0;
-}
-
-// A shape whose points the press may take: not being drawn, and either edited or unwarped.
-const MyShapeView* pointShape(const MyViewBase& box)
-{
-    const auto* shape = dynamic_cast<const MyShapeView*>(&box);
-    if (!shape || shape->isDrawing())
-        return nullptr;
-    return shape->isEditing() || !isWarped(*shape) ? shape : nullptr;
-}
 
 Hit hitOf(Hit::Kind kind, int code, std::size_t box, int sub, const Point& unit = Point())
 {
@@ -306,6 +277,7 @@ void TextViewContainer::mouseDownAtTextBox(const Point& point, const platform::E
             shape->setNeedsDisplay();
             markForDisplay();
         }
+        setCursor(cursorFor(HoverCursor::Crosshair));
         return;
     }
     case Hit::Kind::Body: {

@@ -2,7 +2,7 @@
 // the drag. Handles are 5-unit squares (Command rotates), shape points 10-unit squares, inner
 // curve handles a 10-unit radius, outlines and curve splines 7 units; a lower selected box's
 // handle beats any body; one before-snapshot per press, taken before a point is inserted.
-#include "ContainerTestSupport.h"
+#include "GestureTestSupport.h"
 #include "boxes/ShapeOutline.h"
 #include "boxes/UnitBoxMap.h"
 #include "container/SelectedTextBoxView.h"
@@ -16,51 +16,6 @@ using namespace platform;
 namespace {
 
 const Rect kFrame(100.0, 100.0, 200.0, 100.0);
-
-struct PressRig {
-    ContainerRig rig;
-    TextViewContainer& c() { return *rig.container; }
-
-    MyViewBase* addTextBox(const Rect& frame, bool selected = true)
-    {
-        c().newTextBox();
-        MyViewBase* box = c().textViewAry.back();
-        box->setFrame(frame);
-        box->setSelected(selected);
-        return box;
-    }
-    MyShapeView* addShape(int type, const Rect& frame)
-    {
-        c().newShapeBox(type);
-        auto* shape = dynamic_cast<MyShapeView*>(c().textViewAry.back());
-        shape->setFrame(frame);
-        return shape;
-    }
-    void press(const Point& p, unsigned modifiers = 0, int clickCount = 1)
-    {
-        c().mouseDownAtTextBox(
-            p, Event::mouseEvent(EventType::LeftMouseDown, p, modifiers, clickCount));
-    }
-};
-
-// c moved by off, nudged so that |p - c| is at least |off| on each axis despite rounding.
-Point awayFrom(const Point& c, const Point& off)
-{
-    auto axis = [](double from, double d) {
-        double v = from + d;
-        while (std::fabs(v - from) < std::fabs(d))
-            v = std::nextafter(v, d < 0.0 ? -1e300 : 1e300);
-        return v;
-    };
-    return Point(axis(c.x, off.x), axis(c.y, off.y));
-}
-
-BoxCorners cornersOf(const MyViewBase& box)
-{
-    std::array<Point, 8> q;
-    box.GetFourPoints(q, 0.0);
-    return boxCorners(q);
-}
 
 // A sample of the spline through the curve handles in the middle of segment `segment`, moved
 // `off` along the spline's normal there.

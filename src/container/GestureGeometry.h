@@ -1,0 +1,57 @@
+#pragma once
+// Small geometry shared by the pointer gestures (press, hover, right click): a box's outline,
+// the single-precision distances the gestures compare, and which boxes show what.
+// Internal to the container folder.
+#include "boxes/MyShapeView.h"
+#include "boxes/MyViewBase.h"
+#include "platform/geometry/Point.h"
+
+#include <array>
+#include <cmath>
+
+namespace gesture {
+
+using Outline = std::array<platform::Point, 8>;
+
+// A nearest-point search starts from this distance.
+constexpr float kNoneYet = 99999.0f;
+
+// GetFourPoints with gap 0: corners p0..p3, then the edge midpoints.
+inline Outline outlineOf(const MyViewBase& box)
+{
+    Outline q;
+    box.GetFourPoints(q, 0.0);
+    return q;
+}
+
+// Gestures measure in single precision, as the hit areas were tuned.
+inline float distance(const platform::Point& a, const platform::Point& b)
+{
+    return std::hypot(float(a.x - b.x), float(a.y - b.y));
+}
+
+inline bool inSquare(const platform::Point& p, const platform::Point& c, double half)
+{
+    return std::fabs(p.x - c.x) < half && std::fabs(p.y - c.y) < half;
+}
+
+inline bool isCurveOrPen(const MyShapeView& shape)
+{
+    return shape.shapeType() == shape::Curve || shape.shapeType() == shape::PenPath;
+}
+
+inline bool isWarped(const MyViewBase& box)
+{
+    return box.getPerspectiveSize() != 0 || box.getCurveSize() != 0;
+}
+
+// A shape whose points a gesture may take: not being drawn, and either edited or unwarped.
+inline const MyShapeView* pointShape(const MyViewBase& box)
+{
+    const auto* shape = dynamic_cast<const MyShapeView*>(&box);
+    if (!shape || shape->isDrawing())
+        return nullptr;
+    return shape->isEditing() || !isWarped(*shape) ? shape : nullptr;
+}
+
+} // namespace gesture
