@@ -316,3 +316,41 @@ TEST(Hover, RotateCursorPicture)
             EXPECT_EQ(px.value() < 100, probe.dark);
     }
 }
+
+TEST(Hover, RecordsWithFewOrManyPointsCope)
+{
+    // Records from a file or the clipboard: nothing reads the first point of an empty list, and
+    // a long path is searched like a short one.
+    struct Row {
+        const char* name;
+        std::size_t points; // of a selected curve shape
+        std::size_t curves; // of a selected text box beside it
+        bool removes;
+    } rows[] = {
+        { "no points, no curves", 0, 0, false },
+        { "one point, one curve point", 1, 1, false },
+        { "100000 points", 100000, 2, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        MyViewBase* text = r.addTextBox(Rect(600.0, 100.0, 200.0, 100.0));
+        text->setCurves(std::vector<Point>(row.curves, Point(0.5, -0.5)));
+        MyShapeView* shape = r.addShape(shape::Curve, kFrame);
+        std::vector<Point> points(row.points);
+        for (std::size_t i = 0; i < points.size(); ++i)
+            points[i] = Point(
+                double(i) / double(std::max<std::size_t>(points.size(), 2) - 1), i % 2 ? 1.0 : 0.0);
+        shape->setPoints(points);
+        shape->setControlVals(std::vector<ControlValue>(row.points, ControlValue()));
+        shape->setSelected(true);
+        text->setSelected(true);
+        for (const Point& p : { Point(100.0, 100.0), Point(700.0, 60.0), Point(50.0, 50.0) }) {
+            r.c().hoverCursorAt(p, 0);
+            r.c().mouseMoved(Event::mouseEvent(EventType::MouseMoved, p, 0));
+        }
+        r.c().rightMouseDown(Event::mouseEvent(EventType::RightMouseDown, Point(100.0, 100.0), 0));
+        EXPECT_EQ(shape->points().size(), row.removes ? row.points - 1 : row.points);
+        EXPECT_EQ(text->curves().size(), row.curves);
+    }
+}
