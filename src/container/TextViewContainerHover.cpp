@@ -226,8 +226,9 @@ bool TextViewContainer::mouseMoved(const platform::Event& event)
     if ((bInstantAlpha && instantAlphaBox()) || !bDrawWithPen)
         return true;
     // The pen path's last point follows the pointer until the next press fixes it.
+    // The first point stays where the first press put it.
     auto* path = dynamic_cast<MyShapeView*>(penView.get());
-    if (!path || path->points().empty())
+    if (!path || path->points().size() < 2)
         return true;
     const BoxCorners c = boxCorners(gesture::outlineOf(*path));
     path->modifyControlPoint(int(path->points().size()) - 1, reversePoint(c, p), false);

@@ -5,7 +5,9 @@
 #include "container/SelectedTextBoxView.h"
 #include "platform/ui/ViewHost.h"
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -258,8 +260,12 @@ TEST(Hover, CursorsReachTheWidget)
     host.resize(1200, 900);
     TextViewContainer* c = r.rig.container.get();
     host.setRootView(std::move(r.rig.container));
+    // Real pointer moves: the host's tracking area delivers them to the container.
     const auto move = [&](const Point& p, unsigned modifiers) {
-        c->mouseMoved(Event::mouseEvent(EventType::MouseMoved, p, modifiers));
+        const QPointF at = host.widgetPointFromWindow(p);
+        QMouseEvent e(QEvent::MouseMove, at, host.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+            modifiers & CommandKeyMask ? Qt::ControlModifier : Qt::NoModifier);
+        QCoreApplication::sendEvent(&host, &e);
         return host.cursor();
     };
     std::array<Point, 8> q;
