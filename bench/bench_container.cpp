@@ -6,9 +6,12 @@
 #include "boxes/MyShapeView.h"
 #include "boxes/MyTextView.h"
 #include "boxes/ShapeModel.h"
+#include "container/SelectedTextBoxView.h"
 #include "container/TextViewContainer.h"
 #include "container/WarpRenderer.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/ViewHost.h"
 #include "platform/undo/UndoManager.h"
 
 #include <QApplication>
@@ -158,6 +161,122 @@ void BM_PressBodiesQPolygonF(benchmark::State& state)
 }
 BENCHMARK(BM_PressBodiesQPolygonF)
     ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+// A drag of a selected text box over 20 default text boxes (1200 x 900): five drag steps after
+// the press and the repaint of what they marked, boxes and selection overlay, through the
+// host's own paint. Its reference in the same run repaints the whole layer after the same drag, as
+// a drag that marks the container would.
+struct DragScene {
+    platform::UndoManager undo;
+    platform::ViewHost host;
+    QImage screen { 1200, 900, QImage::Format_ARGB32_Premultiplied };
+    TextViewContainer* container = nullptr;
+    MyViewBase* dragged = nullptr;
+
+    DragScene()
+    {
+        host.resize(1200, 900);
+        auto root = std::make_unique<platform::View>(Rect(0, 0, 1200, 900));
+        container = root->addSubview(std::make_unique<TextViewContainer>(Rect(0, 0, 1200, 900)));
+        container->setUndoManager(&undo);
+        auto overlay = std::make_unique<SelectedTextBoxView>(Rect(0, 0, 1200, 900));
+        overlay->setContainer(container);
+        container->selectedView = root->addSubview(std::move(overlay));
+        std::vector<UNDODATA> records;
+        for (int i = 0; i < 21; ++i) {
+            MyTextView text(Rect(40.0 + 230.0 * (i % 5), 60.0 + 200.0 * (i / 5), 200.0, 80.0));
+            records.push_back(text.getUndoData());
+        }
+        container->applyUndoData(ContainerSnapshot(std::move(records)));
+        dragged = container->textViewAry.back();
+        dragged->setFrame(Rect(500.0, 420.0, 200.0, 80.0));
+        dragged->setSelected(true);
+        host.setRootView(std::move(root));
+        paintAll();
+    }
+    // The host paints into a picture of the screen, through its own paint; that also empties
+    // its pending area.
+    void paintAll() { host.render(&screen); }
+    void event(platform::EventType type, const platform::Point& p)
+    {
+        const auto e = platform::Event::mouseEvent(type, p, 0);
+        if (type == platform::EventType::LeftMouseDown)
+            container->mouseDown(e);
+        else if (type == platform::EventType::LeftMouseDragged)
+            container->mouseDragged(e);
+        else
+            container->mouseUp(e);
+    }
+    // The press (and the repaint it asks for, of everything), outside the measured part.
+    platform::Point press()
+    {
+        const platform::Point o = dragged->frame().origin;
+        const platform::Point at(o.x + 100.0, o.y + 40.0);
+        event(platform::EventType::LeftMouseDown, at);
+        paintAll();
+        return at;
+    }
+    // Five steps 4 units apart, back and forth on alternate runs so the box stays put.
+    void drag(const platform::Point& at, int run)
+    {
+        const double dir = run % 2 ? -1.0 : 1.0;
+        for (int k = 1; k <= 5; ++k)
+            event(platform::EventType::LeftMouseDragged,
+                platform::Point(at.x + dir * 4.0 * k, at.y + dir * 2.0 * k));
+    }
+    void paint(bool whole)
+    {
+        if (whole)
+            paintAll();
+        else
+            host.render(&screen, QPoint(), host.pendingRepaint());
+    }
+    void release()
+    {
+        event(platform::EventType::LeftMouseUp, dragged->frame().origin);
+        undo.endGroup();
+        paintAll();
+    }
+};
+
+void dragRun(benchmark::State& state, bool whole)
+{
+    DragScene scene;
+    int run = 0;
+    double area = 0.0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const platform::Point at = scene.press();
+        state.ResumeTiming();
+        scene.drag(at, run);
+        state.PauseTiming();
+        area = 0.0;
+        for (const QRect& r : scene.host.pendingRepaint())
+            area += double(r.width()) * r.height();
+        state.ResumeTiming();
+        scene.paint(whole);
+        state.PauseTiming();
+        scene.release();
+        ++run;
+        state.ResumeTiming();
+    }
+    state.counters["dirty_fraction"] = whole ? 1.0 : area / (1200.0 * 900.0);
+}
+
+void BM_DragTextBox(benchmark::State& state)
+{
+    dragRun(state, false);
+}
+BENCHMARK(BM_DragTextBox)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+
+void BM_DragTextBoxWholeRepaint(benchmark::State& state)
+{
+    dragRun(state, true);
+}
+BENCHMARK(BM_DragTextBoxWholeRepaint)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly();
 

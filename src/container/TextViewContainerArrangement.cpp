@@ -299,12 +299,10 @@ void TextViewContainer::MoveTextBoxwithKey(int key, bool bShifted)
             box->setFrameOrigin(Point(o.x, heldCoordinate(o.y + step)));
             break;
         case 999:
-            // A refresh of the text boxes after a gesture: out and straight back, which makes
-            // the text lay out and draw again where it is.
-            if (dynamic_cast<MyTextView*>(box)) {
-                box->setFrameOrigin(Point(o.x - step, o.y));
-                box->setFrameOrigin(o);
-            }
+            // A refresh of the text boxes after a gesture. Moving out and straight back nets
+            // nothing, so marking them for display is all it takes.
+            if (dynamic_cast<MyTextView*>(box))
+                box->setNeedsDisplay();
             break;
         default:
             break;

@@ -322,6 +322,9 @@ void TextViewContainer::mouseDownAtTextBox(const Point& point, const platform::E
         m_delegate->textViewSelected(textViewAry);
     MoveTextBoxwithKey(999, false);
     markForDisplay();
+    // A grip or a new curve point follows the pointer from the press on.
+    if (hit.kind == Hit::Kind::Grip || hit.kind == Hit::Kind::CurveInsert)
+        mouseDragged_temp(event);
 }
 
 bool TextViewContainer::startBoxGesture(const Hit& hit, unsigned modifierFlags)
@@ -400,17 +403,7 @@ void TextViewContainer::penPress(const Point& p, int clickCount)
         return;
     const BoxCorners c = boxCorners(outlineOf(*path));
     if (distance(calcPoints(c, points.front()), p) < 10.0f) {
-        points.back() = points.front();
-        path->setPoints(std::move(points));
-        path->setEndType(shape::ClosedPath);
-        path->setIsDrawing(false);
-        bDrawWithPen = false;
-        penView = nullptr;
-        logUndoData();
-        path->setNeedsDisplay();
-        if (m_delegate)
-            m_delegate->ShowSideBar();
-        hideAlert();
+        closePenPath(*path);
         return;
     }
     // A click on the point just placed places nothing.
