@@ -364,10 +364,12 @@ TEST(Drag, RedrawsOnlyWhatItChanged)
         const char* name;
         Point press, to;
         unsigned modifiers;
+        float vertPerspective = 0; // a warped box's grips reach past its outline
     } rows[] = {
         { "move", Point(450, 320), Point(483, 301), 0 },
         { "resize by handle 2", Point(600, 400), Point(640, 430), 0 },
         { "rotate by handle 5", Point(600, 350), Point(560, 420), CommandKeyMask },
+        { "move warped", Point(450, 320), Point(483, 301), 0, 0.8f },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -393,7 +395,9 @@ TEST(Drag, RedrawsOnlyWhatItChanged)
         };
         for (int i = 0; i < 6; ++i)
             add(Rect(60.0 + 170.0 * i, 650, 150, 60), false);
-        add(Rect(400, 300, 200, 100), true)->setBorderSize(6);
+        MyViewBase* moved = add(Rect(400, 300, 200, 100), true);
+        moved->setBorderSize(6);
+        moved->setVertPerspective(row.vertPerspective);
         host.setRootView(std::move(root));
         View& tree = *host.rootView();
 
