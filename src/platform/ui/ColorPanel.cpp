@@ -18,9 +18,13 @@ ColorPanel::ColorPanel(QObject* parent)
 {
 }
 
+// The panel goes with the application object, after QApplication has torn its window system
+// down; the dialog is deleted by then only if it is already hidden (a shown dialog would touch
+// the window system on the way out), otherwise the process exit reclaims it.
 ColorPanel::~ColorPanel()
 {
-    delete m_dialog.data();
+    if (m_dialog && !(QCoreApplication::closingDown() && m_dialog->isVisible()))
+        delete m_dialog.data();
 }
 
 void ColorPanel::setColor(const Color& color)
