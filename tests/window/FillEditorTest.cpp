@@ -1,14 +1,52 @@
 // The fill editor: stop arithmetic, typed angles, and the editor's behaviour with its
 // sub-controls, colour panel, picture panel and delegate.
+#include "platform/document/PanelPresenter.h"
+#include "platform/ui/ColorPanel.h"
+#include "platform/ui/Stepper.h"
+#include "support/PixelProbe.h"
+#include "support/SyntheticMouse.h"
 #include "window/FillStopEditing.h"
+#include "window/GradientCtrl.h"
 
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QToolButton>
 #include <gtest/gtest.h>
+#include <memory>
 
 using platform::Color;
 using platform::GradientStop;
 using platform::Point;
+using platform::Rect;
+using testsupport::Rgba;
 
 namespace {
+
+QString panelIdentifier()
+{
+    return platform::ColorPanel::shared().identifier();
+}
+Color panelColour()
+{
+    return platform::ColorPanel::shared().color();
+}
+// The user confirms a colour in the shared panel.
+void deliverColour(const Color& c)
+{
+    platform::ColorPanel::shared().commitColor(c);
+}
+
+// Answers the next open panel with a file, or cancels; returns the presenter to look at the
+// requests.
+std::shared_ptr<platform::ScriptedPanelPresenter> scriptOpenPanel(std::optional<QString> answer)
+{
+    auto presenter = std::make_shared<platform::ScriptedPanelPresenter>();
+    presenter->openAnswers.push_back(std::move(answer));
+    platform::PanelPresenter::install(presenter);
+    return presenter;
+}
 
 std::vector<GradientStop> threeStops()
 {
@@ -144,4 +182,344 @@ TEST(FillStops, TypedAngles)
         SCOPED_TRACE(row.text);
         EXPECT_EQ(fillstops::angleFromText(QString::fromUtf8(row.text)), row.angle);
     }
+}
+
+// ---- the editor widget
+
+namespace {
+
+constexpr int W = 269, H = 60;
+
+struct Editor {
+    Editor()
+    {
+        ctrl.resize(W, H);
+        ctrl.initControls();
+        ctrl.setDelegate([this](GradientCtrl& sender) {
+            ++notified;
+            last = sender.gradient();
+        });
+    }
+    void click(Point p, Qt::MouseButton button = Qt::LeftButton)
+    {
+        testsupport::click(ctrl, QPointF(p.x, H - p.y), button);
+    }
+    void drag(Point from, Point to)
+    {
+        testsupport::drag(ctrl, QPointF(from.x, H - from.y), QPointF(to.x, H - to.y));
+    }
+    GradientCtrl ctrl;
+    int notified = 0;
+    SZGradient last;
+};
+
+SZGradient fillOfKind(int kind, std::vector<GradientStop> stops = {})
+{
+    SZGradient fill;
+    fill.gradientType = kind;
+    if (!stops.empty())
+        fill.gradient = platform::Gradient(std::move(stops));
+    return fill;
+}
+
+std::vector<GradientStop> threeStopsOnBar()
+{
+    return { { Color(1, 0, 0), 0.0 }, { Color(0, 1, 0), 0.5 }, { Color(0, 0, 1), 1.0 } };
+}
+
+} // namespace
+
+TEST(FillEditor, SubControlsFollowTheKind)
+{
+    struct Row {
+        int kind;
+        bool angle, popup, swap;
+        int swapX; // widget x of the swap button when shown
+    };
+    const Row rows[] = {
+        { 0, false, false, false, 0 },
+        { 1, false, false, false, 0 },
+        { 2, true, false, true, int(std::lround((W - 135) / 2.0 + 5 - 12.5)) },
+        { 3, false, false, true, int(std::lround((W - 35) / 2.0 + 5 - 12.5)) },
+        { 4, true, false, false, 0 },
+        { 5, false, false, false, 0 },
+        { 6, false, true, false, 0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.kind);
+        Editor e;
+        e.ctrl.setGradient(fillOfKind(row.kind));
+        EXPECT_EQ(e.ctrl.angleCtrl()->isVisibleTo(&e.ctrl), row.angle);
+        EXPECT_EQ(e.ctrl.angleField()->isVisibleTo(&e.ctrl), row.angle);
+        EXPECT_EQ(e.ctrl.angleStepper()->isVisibleTo(&e.ctrl), row.angle);
+        EXPECT_EQ(e.ctrl.popup()->isVisibleTo(&e.ctrl), row.popup);
+        EXPECT_EQ(e.ctrl.btnSwap()->isVisibleTo(&e.ctrl), row.swap);
+        if (row.swap) {
+            EXPECT_EQ(e.ctrl.btnSwap()->x(), row.swapX);
+        }
+        const double rw = row.kind == 2 || row.kind == 4 ? W - 135 : row.kind == 6 ? 35 : W - 35;
+        EXPECT_EQ(e.ctrl.previewRect(), Rect(5, H - 28, rw, 27));
+    }
+}
+
+TEST(FillEditor, TheOwnersFillChangesOnlyWhenItAppliesTheNotifiedValue)
+{
+    Editor e;
+    SZGradient owner = fillOfKind(SZGradient::LinearFill);
+    e.ctrl.setGradient(owner);
+    const SZGradient before = owner;
+    e.ctrl.swapClicked();
+    EXPECT_EQ(owner, before);
+    EXPECT_EQ(e.notified, 1);
+    EXPECT_FALSE(e.last == before);
+    EXPECT_EQ(e.last.gradient->stop(0).color, before.gradient->stop(1).color);
+}
+
+TEST(FillEditor, MultiStopClicksAddSelectAndOpenThePanelWithoutNotifying)
+{
+    struct Row {
+        const char* name;
+        double x; // on the stop strip
+        int index;
+        Color colour;
+    };
+    // Stops at 0.2, 0.5, 0.8 on a bar of W - 35 = 234 points starting at x 5.
+    const double Rw = W - 35;
+    const Row rows[] = {
+        { "left of the first", 5 + 0.1 * Rw, 0, Color(1, 0, 0) },
+        { "between, a quarter on", 5 + 0.275 * Rw, 1, Color(0.75, 0.25, 0) },
+        { "right of the last", 5 + 0.95 * Rw, 3, Color(0, 0, 1) },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Editor e;
+        e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedRadialFill,
+            { { Color(1, 0, 0), 0.2 }, { Color(0, 1, 0), 0.5 }, { Color(0, 0, 1), 0.8 } }));
+        e.click(Point(row.x, H - 28 - 4));
+        EXPECT_EQ(e.notified, 0);
+        EXPECT_EQ(e.ctrl.mouseState(), 1);
+        EXPECT_EQ(e.ctrl.mouseSubId(), row.index);
+        const auto& g = *e.ctrl.gradient().gradient;
+        ASSERT_EQ(g.numberOfColorStops(), 4);
+        const Color got = g.stop(row.index).color;
+        EXPECT_NEAR(got.red, row.colour.red, 1.0 / 255);
+        EXPECT_NEAR(got.green, row.colour.green, 1.0 / 255);
+        EXPECT_NEAR(got.blue, row.colour.blue, 1.0 / 255);
+        EXPECT_EQ(panelIdentifier(), QStringLiteral("advancedColorPanel"));
+        EXPECT_EQ(panelColour(), got);
+        // The next colour recolours that stop and is the first notification.
+        deliverColour(Color(1, 1, 0));
+        EXPECT_EQ(e.notified, 1);
+        EXPECT_EQ(e.last.gradient->stop(row.index).color, Color(1, 1, 0));
+    }
+}
+
+TEST(FillEditor, NotificationsPerAction)
+{
+    struct Row {
+        const char* name;
+        int kind;
+        std::function<void(Editor&)> act;
+        int notified;
+    };
+    const Rect C1(5 + (W - 135) / 4.0 - 13, H - 26, 25, 25);
+    const Row rows[] = {
+        { "menu: each kind", 1,
+            [](Editor& e) {
+                for (int k : { 0, 1, 2, 3, 4, 5 })
+                    e.ctrl.chooseKind(k);
+            },
+            6 },
+        { "click on an empty preview opens the panel only", 0,
+            [](Editor& e) { e.click(Point(50, H - 14)); }, 0 },
+        { "a colour for the fill", 0,
+            [](Editor& e) {
+                e.click(Point(50, H - 14));
+                deliverColour(Color(0, 0, 1));
+            },
+            1 },
+        { "click on circle 1 opens the panel only", 2, [C1](Editor& e) { e.click(C1.center()); },
+            0 },
+        { "a colour with an unknown identifier", 1,
+            [](Editor& e) {
+                e.ctrl.colorPanel(QStringLiteral("shadowColorIdentifier_XYZ"), Color());
+            },
+            0 },
+        { "advanced colour with no stop selected", 4,
+            [](Editor& e) { e.ctrl.colorPanel(QStringLiteral("advancedColorPanel"), Color()); },
+            0 },
+        { "swap", 3, [](Editor& e) { e.ctrl.swapClicked(); }, 1 },
+        { "swap on a colour fill does nothing", 1, [](Editor& e) { e.ctrl.swapClicked(); }, 0 },
+        { "scale mode", 6, [](Editor& e) { e.ctrl.popupChanged(3); }, 1 },
+        { "right-click on a two-stop gradient", 4,
+            [](Editor& e) { e.click(Point(5, H - 28 - 4), Qt::RightButton); }, 0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Editor e;
+        e.ctrl.setGradient(fillOfKind(row.kind));
+        row.act(e);
+        EXPECT_EQ(e.notified, row.notified);
+    }
+}
+
+TEST(FillEditor, EmptyPreviewClickBecomesAColourFill)
+{
+    Editor e;
+    SZGradient fill = fillOfKind(SZGradient::NoFill);
+    fill.color = Color(0.2, 0.4, 0.6);
+    e.ctrl.setGradient(fill);
+    e.click(Point(50, H - 14));
+    EXPECT_EQ(e.ctrl.gradient().gradientType, SZGradient::ColorFill);
+    EXPECT_EQ(panelIdentifier(), QStringLiteral("fillColorPanel"));
+    EXPECT_EQ(panelColour(), Color(0.2, 0.4, 0.6));
+    EXPECT_EQ(e.notified, 0);
+}
+
+TEST(FillEditor, DragStopsInsideTheGapAndRightClickKeepsTwo)
+{
+    Editor e;
+    e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedRadialFill, threeStopsOnBar()));
+    const double Rw = W - 35, y = H - 28 - 4;
+    // Stop 1's marker starts at 0.5 * Rw.
+    e.drag(Point(0.5 * Rw + 5, y), Point(5 + 0.3 * Rw, y));
+    EXPECT_NEAR(e.ctrl.gradient().gradient->stop(1).location, 0.3, 1e-9);
+    EXPECT_EQ(e.notified, 1);
+    // Towards stop 0 inside 5 points: dropped, not pushed.
+    e.drag(Point(0.3 * Rw + 5, y), Point(5 + 4, y));
+    EXPECT_NEAR(e.ctrl.gradient().gradient->stop(1).location, 0.3, 1e-9);
+    EXPECT_EQ(e.notified, 1);
+    // Overlapping markers under a right-click: two stops stay.
+    e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedLinearFill,
+        { { Color(1, 0, 0), 0.0 }, { Color(0, 1, 0), 0.01 }, { Color(0, 0, 1), 0.02 },
+            { Color(), 0.03 } }));
+    e.click(Point(5, y), Qt::RightButton);
+    EXPECT_EQ(e.ctrl.gradient().gradient->numberOfColorStops(), 2);
+    EXPECT_EQ(e.notified, 2);
+}
+
+TEST(FillEditor, TypedAndKnobAnglesAgreeEverywhere)
+{
+    struct Row {
+        const char* text;
+        int angle;
+    };
+    for (const Row& row :
+        { Row { "45º", 45 }, Row { "abc", 0 }, Row { "400", 40 }, Row { "-30", 330 } }) {
+        SCOPED_TRACE(row.text);
+        Editor e;
+        e.ctrl.setGradient(fillOfKind(SZGradient::LinearFill));
+        e.ctrl.angleField()->setText(QString::fromUtf8(row.text));
+        e.ctrl.angleValueDidChange();
+        EXPECT_EQ(e.ctrl.gradient().angle, row.angle);
+        EXPECT_EQ(e.ctrl.angleStepper()->intValue(), row.angle);
+        EXPECT_EQ(e.ctrl.angleCtrl()->angle(), row.angle);
+        EXPECT_EQ(e.ctrl.angleField()->text(), QString::number(row.angle) + QChar(0x00BA));
+        EXPECT_EQ(e.notified, 1);
+    }
+    struct Knob {
+        const char* name;
+        QPointF at; // in the 27-point knob, y-down
+        int angle;
+    };
+    const Knob knobs[] = { { "right", { 26, 13.5 }, 0 }, { "below", { 13.5, 26 }, 90 },
+        { "left", { 1, 13.5 }, 180 }, { "above", { 13.5, 1 }, 270 },
+        { "centre", { 13.5, 13.5 }, 0 } };
+    for (const Knob& k : knobs) {
+        SCOPED_TRACE(k.name);
+        Editor e;
+        e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedLinearFill));
+        AngleCtrl& knob = *e.ctrl.angleCtrl();
+        testsupport::sendMouse(
+            knob, QEvent::MouseButtonPress, k.at, Qt::LeftButton, Qt::LeftButton);
+        EXPECT_EQ(e.ctrl.gradient().angle, k.angle);
+        EXPECT_EQ(e.ctrl.angleStepper()->intValue(), k.angle);
+        EXPECT_EQ(e.notified, 1);
+    }
+}
+
+TEST(FillEditor, PictureFillFromTheMenu)
+{
+    struct Row {
+        const char* name;
+        std::optional<QString> file; // nothing: cancelled
+        bool loads;
+    };
+    const QString dir = qEnvironmentVariable("QUILLMARK_TEST_DATA");
+    QTemporaryDir tmp;
+    const QString notAPicture = tmp.filePath(QStringLiteral("not.png"));
+    {
+        QFile f(notAPicture);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("this is no picture");
+    }
+    const QString picture = tmp.filePath(QStringLiteral("red.png"));
+    {
+        QImage red(8, 6, QImage::Format_ARGB32_Premultiplied);
+        red.fill(Qt::red);
+        ASSERT_TRUE(red.save(picture));
+    }
+    const Row rows[] = {
+        { "cancelled", std::nullopt, false },
+        { "not a picture", notAPicture, false },
+        { "a picture", picture, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Editor e;
+        SZGradient fill = fillOfKind(SZGradient::LinearFill);
+        fill.angle = 33;
+        e.ctrl.setGradient(fill);
+        const auto panels = scriptOpenPanel(row.file);
+        e.ctrl.chooseKind(SZGradient::ImageFill);
+        ASSERT_EQ(panels->openRequests.size(), 1u);
+        EXPECT_EQ(panels->openRequests[0].allowedSuffixes,
+            (QStringList { "jpg", "bmp", "png", "tif", "jpeg" }));
+        if (row.loads) {
+            EXPECT_EQ(e.notified, 1);
+            EXPECT_EQ(e.ctrl.gradient().gradientType, SZGradient::ImageFill);
+            EXPECT_EQ(e.ctrl.gradient().angle, 0);
+            EXPECT_EQ(e.ctrl.gradient().image.size(), platform::Size(8, 6));
+        } else {
+            EXPECT_EQ(e.notified, 0);
+            EXPECT_EQ(e.ctrl.gradient(), fill);
+        }
+    }
+}
+
+TEST(FillEditor, DrawsCirclesAndTheSelectedMarker)
+{
+    Editor e;
+    e.ctrl.setGradient(
+        fillOfKind(SZGradient::RadialFill, { { Color(1, 0, 0), 0 }, { Color(0, 0, 1), 1 } }));
+    QImage image = e.ctrl.renderToImage();
+    const Point c1 = e.ctrl.circleRect(0).center(), c2 = e.ctrl.circleRect(1).center();
+    EXPECT_PIXEL_NEAR(image, int(c1.x), int(c1.y), (Rgba { 255, 0, 0, 255 }), 2);
+    EXPECT_PIXEL_NEAR(image, int(c2.x), int(c2.y), (Rgba { 0, 0, 255, 255 }), 2);
+
+    e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedLinearFill, threeStopsOnBar()));
+    const double Rw = W - 135, barY = H - 28;
+    e.click(Point(0.5 * Rw + 5, barY - 4)); // selects stop 1
+    ASSERT_EQ(e.ctrl.mouseState(), 1);
+    image = e.ctrl.renderToImage(4.0);
+    // The marker's left edge runs from (x, barY - 8) to the apex (x + 5, barY + 2): probe
+    // the outline half way up it, and the fill of an unselected marker's centre.
+    const double x = 0.5 * Rw;
+    bool outlined = false;
+    for (int dx = -3; dx <= 3 && !outlined; ++dx) {
+        const Rgba px = testsupport::pixelAt(image, int((x + 2.5) * 4) + dx, int((barY - 3) * 4));
+        outlined = testsupport::near(px, Rgba { 0, 87, 232, 255 }, 30);
+    }
+    EXPECT_TRUE(outlined);
+    // The outlines' shadow falls on the small markers' insides: red, darkened.
+    EXPECT_PIXEL_NEAR(image, int(5 * 4), int((barY - 5) * 4), (Rgba { 220, 0, 0, 255 }), 60);
+}
+
+TEST(FillEditor, AColourForADeadEditorIsHarmless)
+{
+    auto e = std::make_unique<Editor>();
+    e->ctrl.setGradient(fillOfKind(SZGradient::ColorFill));
+    e->click(Point(50, H - 14));
+    e.reset();
+    deliverColour(Color(0, 1, 0));
 }

@@ -2,11 +2,11 @@
 // the close checks, and the drawn colours.
 #include "foundation/ColorAdditions.h"
 #include "support/PixelProbe.h"
+#include "support/SyntheticMouse.h"
 #include "window/Window.h"
 #include "window/WindowContentView.h"
 
 #include <QApplication>
-#include <QMouseEvent>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -26,9 +26,8 @@ QPointF centreOf(int button)
 
 void mouse(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
 {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, at, w.mapToGlobal(at), button, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &e);
+    testsupport::sendMouse(
+        w, type, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons);
 }
 
 struct Shown {
