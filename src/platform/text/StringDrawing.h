@@ -7,6 +7,8 @@
 // transform, alpha and shadow like any other fill. Inside its rectangle the line's top sits
 // on the rectangle's top edge (y-up: the baseline is at maxY - ascent); the alignment places
 // it horizontally. Nothing is wrapped and nothing outside the rectangle is clipped.
+//
+// Main thread only: the outlines of recently drawn strings are cached.
 #include "platform/geometry/Rect.h"
 #include "platform/graphics/Color.h"
 #include "platform/text/Font.h"
