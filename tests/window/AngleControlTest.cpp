@@ -1,4 +1,5 @@
 // The angle knob: where a click points it, what its delegate hears, and the spot it draws.
+#include "platform/ui/ControlEvents.h"
 #include "support/PixelProbe.h"
 #include "window/AngleCtrl.h"
 
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace platform;
+using controltest::click;
 
 namespace {
 
@@ -14,16 +16,6 @@ struct Recorder : AngleCtrlDelegate {
     std::vector<float> angles;
     void angleCtrlChanged(AngleCtrl&, float angle) override { angles.push_back(angle); }
 };
-
-void click(QWidget& w, QPointF at)
-{
-    QMouseEvent press(QEvent::MouseButtonPress, at, w.mapToGlobal(at), Qt::LeftButton,
-        Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w.mapToGlobal(at), Qt::LeftButton,
-        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &release);
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The picture effect slider: clamping and which setter sends, the value text, pointer mapping
 // (shadow sliders over the width less 32), one undo step per picture-slider drag in the
 // slider's own document, the previews and the drawing.
+#include "platform/ui/ControlEvents.h"
 #include "support/PixelProbe.h"
 #include "window/ImageEffectIntensitySlider.h"
 
@@ -15,28 +16,18 @@ using testsupport::Rgba;
 
 namespace {
 
-void mouse(QWidget& w, QEvent::Type type, double x, double y = 30)
+// Pointer events on the slider's middle row.
+void mouse(QWidget& w, QEvent::Type type, double x)
 {
-    const QPointF at(x, y);
-    const Qt::MouseButtons held
-        = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
-    QMouseEvent e(type, at, w.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &e);
+    controltest::mouse(w, type, QPointF(x, 30));
 }
 
 void drag(QWidget& w, double from, double to)
 {
-    mouse(w, QEvent::MouseButtonPress, from);
-    mouse(w, QEvent::MouseMove, to);
-    mouse(w, QEvent::MouseButtonRelease, to);
+    controltest::click(w, QPointF(from, 30), QPointF(to, 30));
 }
 
-Image solid(int w, int h, QColor c)
-{
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(c);
-    return Image::fromQImage(img);
-}
+const auto solid = controltest::solidImage;
 
 struct Slider {
     ImageEffectIntensitySlider s;

@@ -5,6 +5,7 @@
 
 #include "foundation/ColorAdditions.h"
 #include "platform/text/StringDrawing.h"
+#include "platform/ui/ControlEvents.h"
 #include "support/PixelProbe.h"
 #include "window/CustomSegmentedCtrl.h"
 
@@ -16,37 +17,10 @@ using namespace platform;
 using testsupport::pixelAt;
 using testsupport::Rgba;
 
-namespace {
-
-void mouse(QWidget& w, QEvent::Type type, QPointF at)
-{
-    const Qt::MouseButtons held
-        = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
-    QMouseEvent e(type, at, w.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &e);
-}
-
-void click(QWidget& w, QPointF press, QPointF release)
-{
-    mouse(w, QEvent::MouseButtonPress, press);
-    if (press != release)
-        mouse(w, QEvent::MouseMove, release);
-    mouse(w, QEvent::MouseButtonRelease, release);
-}
-
-Rgba rgbOf(int v)
-{
-    return { (v >> 16) & 255, (v >> 8) & 255, v & 255, 255 };
-}
-
-Image solid(int w, int h, QColor c)
-{
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(c);
-    return Image::fromQImage(img);
-}
-
-} // namespace
+using controltest::click;
+using controltest::mouse;
+using controltest::rgbOf;
+const auto solid = controltest::solidImage;
 
 TEST(SegmentSwitch, ReleaseSelectsAHalfAndOutsideDoesNothing)
 {

@@ -1,6 +1,7 @@
 // The sidebar's small views: the zoom slider's mapping and drawing, the swatch button's
 // picture alphas, the callout's arrow and outline, and the panel stack's height.
 #include "foundation/ColorAdditions.h"
+#include "platform/ui/ControlEvents.h"
 #include "support/PixelProbe.h"
 #include "window/BackgroundView.h"
 #include "window/ColoredButton.h"
@@ -17,30 +18,9 @@ using namespace platform;
 using testsupport::pixelAt;
 using testsupport::Rgba;
 
-namespace {
-
-void mouse(QWidget& w, QEvent::Type type, QPointF at)
-{
-    const Qt::MouseButtons held
-        = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
-    QMouseEvent e(type, at, w.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &e);
-}
-
-Rgba rgbOf(int value)
-{
-    return { (value >> 16) & 255, (value >> 8) & 255, value & 255, 255 };
-}
-
-// A picture of one opaque colour.
-Image solid(int w, int h, QColor c)
-{
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(c);
-    return Image::fromQImage(img);
-}
-
-} // namespace
+using controltest::mouse;
+using controltest::rgbOf;
+const auto solid = controltest::solidImage;
 
 TEST(ZoomSlider, PointerMapsThroughTheTrackAndDrawsFillAndKnob)
 {

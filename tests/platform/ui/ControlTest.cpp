@@ -2,6 +2,7 @@
 // hovered states as Qt's events drive them.
 #include "platform/ui/Control.h"
 
+#include "platform/ui/ControlEvents.h"
 #include "support/PixelProbe.h"
 
 #include <QCoreApplication>
@@ -31,13 +32,6 @@ protected:
     void mouseUp(const Point& p, unsigned) override { calls.emplace_back('u', p); }
     void rightMouseDown(const Point& p, unsigned) override { calls.emplace_back('r', p); }
 };
-
-void send(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButton button,
-    Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QMouseEvent e(type, at, w.mapToGlobal(at), button, buttons, mods);
-    QCoreApplication::sendEvent(&w, &e);
-}
 
 } // namespace
 
@@ -89,12 +83,8 @@ TEST(Control, PointerSequencesReachHooksYUpAndSetHighlight)
         SCOPED_TRACE(row.name);
         ProbeControl c;
         c.resize(40, 30);
-        for (const auto& [type, at, button, mods] : row.events) {
-            const Qt::MouseButtons held = type == QEvent::MouseButtonRelease
-                ? Qt::NoButton
-                : Qt::MouseButtons(Qt::LeftButton);
-            send(c, type, at, button, held, mods);
-        }
+        for (const auto& [type, at, button, mods] : row.events)
+            controltest::mouse(c, type, at, button, mods);
         std::string got;
         for (const auto& call : c.calls)
             got += call.first;
@@ -150,7 +140,7 @@ TEST(Control, DisablingDropsAPressInProgress)
 {
     ProbeControl c;
     c.resize(40, 30);
-    send(c, QEvent::MouseButtonPress, { 5, 5 }, Qt::LeftButton, Qt::LeftButton);
+    controltest::mouse(c, QEvent::MouseButtonPress, { 5, 5 });
     c.setEnabled(false);
     EXPECT_FALSE(c.isHighlighted());
     EXPECT_FALSE(c.isTracking());

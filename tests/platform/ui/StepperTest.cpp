@@ -2,6 +2,8 @@
 // bad numbers.
 #include "platform/ui/Stepper.h"
 
+#include "platform/ui/ControlEvents.h"
+
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <climits>
@@ -10,19 +12,7 @@
 
 using namespace platform;
 
-namespace {
-
-void click(QWidget& w, QPointF at)
-{
-    QMouseEvent press(QEvent::MouseButtonPress, at, w.mapToGlobal(at), Qt::LeftButton,
-        Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w.mapToGlobal(at), Qt::LeftButton,
-        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&w, &release);
-}
-
-} // namespace
+using controltest::click;
 
 TEST(Stepper, ClicksStepAndStopOrWrapAtTheEnds)
 {
