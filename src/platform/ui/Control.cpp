@@ -40,12 +40,18 @@ QPointF Control::convertToWidget(const Point& p) const
 QImage Control::renderToImage(double scale)
 {
     const double s = (std::isfinite(scale) && scale > 0.0) ? std::min(scale, 16.0) : 1.0;
-    QImage image(std::max(1, int(std::ceil(width() * s))),
-        std::max(1, int(std::ceil(height() * s))), QImage::Format_ARGB32_Premultiplied);
+    return renderBuffer(s, bounds());
+}
+
+QImage Control::renderBuffer(double scale, const Rect& dirty)
+{
+    QImage image(std::max(1, int(std::ceil(width() * scale))),
+        std::max(1, int(std::ceil(height() * scale))), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
-        GraphicsContext ctx(image, s);
-        drawRect(ctx, bounds());
+        GraphicsContext ctx(image, scale);
+        ctx.clipToRect(dirty);
+        drawRect(ctx, dirty);
     }
     return image;
 }
@@ -71,13 +77,18 @@ void Control::hoverChanged()
     update();
 }
 
+// Controls draw into a buffer at the screen's pixel density, so that what they cache per
+// device scale (artwork, string pictures) is made at the scale it lands on, then copy it 1:1.
 void Control::paintEvent(QPaintEvent* event)
 {
     const QRect area = event->rect();
     const Rect dirty(area.x(), height() - (area.y() + area.height()), area.width(), area.height());
+    const double ratio = devicePixelRatioF();
+    const double dpr = std::isfinite(ratio) && ratio > 0 ? std::min(ratio, 16.0) : 1.0;
+    QImage buffer = renderBuffer(dpr, dirty);
+    buffer.setDevicePixelRatio(dpr);
     QPainter painter(this);
-    GraphicsContext ctx(painter, width(), height());
-    drawRect(ctx, dirty);
+    painter.drawImage(QPointF(0, 0), buffer);
 }
 
 void Control::mousePressEvent(QMouseEvent* event)

@@ -3,7 +3,8 @@
 // and speaks the platform's control idioms.
 //
 //  - Drawing: subclasses implement drawRect() in their own y-up coordinates, (0, 0) at the
-//    bottom-left, one unit per point; the flip to Qt's y-down happens once, in paintEvent().
+//    bottom-left, one unit per point. paintEvent() draws into a buffer at the screen's pixel
+//    density (the flip to Qt's y-down happens there, once) and copies it to the widget.
 //  - Pointer: Qt's press, move and release arrive as mouseDown(), mouseDragged() and
 //    mouseUp() with the location already converted to y-up; moves without a button arrive as
 //    mouseMoved() when mouse tracking is on.
@@ -78,6 +79,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The control drawn into a cleared buffer of its size times scale, clipped to dirty.
+    QImage renderBuffer(double scale, const Rect& dirty);
     void setHovered(bool hovered);
     void setHighlighted(bool highlighted);
     void refreshHoverFromCursor();

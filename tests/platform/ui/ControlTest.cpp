@@ -47,6 +47,12 @@ TEST(Control, DrawsYUpAtEveryScale)
             img, int(9 * scale), int(9 * scale), (testsupport::Rgba { 255, 0, 0, 255 }), 0);
         EXPECT_EQ(testsupport::pixelAt(img, 1, img.height() - 2).a, 0) << "top-left stays clear";
     }
+    // The widget's own paint (through its device-density buffer) shows the same picture.
+    const QImage painted = c.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(painted.height(), 30);
+    EXPECT_PIXEL_NEAR(painted, 1, 1, (testsupport::Rgba { 255, 0, 0, 255 }), 0);
+    EXPECT_PIXEL_NEAR(painted, 9, 9, (testsupport::Rgba { 255, 0, 0, 255 }), 0);
+    EXPECT_NE(testsupport::pixelAt(painted, 1, 28).r, 255) << "nothing red at the top";
 }
 
 TEST(Control, PointerSequencesReachHooksYUpAndSetHighlight)
