@@ -1,9 +1,12 @@
 // The sidebar controls on the window-open and repaint paths: one effect slider repainted with
-// its four previews at device pixel ratio 2, and the previews of the window's eleven sliders
-// made from a 200-pixel thumbnail. No public tool does this work, so the figures stand
-// against absolute budgets (1 ms a repaint, 40 ms for all 44 previews).
+// its four previews at device pixel ratio 2, the previews of the window's eleven sliders made
+// from a 200-pixel thumbnail, and the fill editor with 1000 stops. No public tool does this
+// work, so the figures stand against absolute budgets (1 ms a repaint, 40 ms for all 44
+// previews, 3 ms for the fill editor).
 #include "foundation/ImageAdditions.h"
 #include "platform/graphics/GraphicsContext.h"
+#include "window/FillStopEditing.h"
+#include "window/GradientCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
 
 #include <QApplication>
@@ -136,6 +139,47 @@ void BM_EffectSliderRepaintDpr2(benchmark::State& state)
     }
 }
 BENCHMARK(BM_EffectSliderRepaintDpr2)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// A multi-stop fill with the most stops a gradient keeps (fill editor budget: 3 ms).
+SZGradient manyStopFill(int n)
+{
+    std::vector<GradientStop> stops;
+    for (int i = 0; i < n; ++i)
+        stops.push_back({ Color(double(i % 7) / 6, double(i % 5) / 4, double(i % 3) / 2, 1),
+            double(i) / (n - 1) });
+    SZGradient fill;
+    fill.gradientType = SZGradient::AdvancedLinearFill;
+    fill.gradient = Gradient(std::move(stops));
+    return fill;
+}
+
+// A sidebar-wide fill editor showing its bar and 1000 stop markers, repainted at ratio 2.
+void BM_FillEditorRepaint1000Stops(benchmark::State& state)
+{
+    GradientCtrl editor;
+    editor.resize(269, 60);
+    editor.initControls();
+    editor.setGradient(manyStopFill(Gradient::kMaxStops));
+    QImage target(269 * 2, 60 * 2, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        target.fill(Qt::transparent);
+        GraphicsContext ctx(target, 2.0);
+        editor.drawInto(ctx);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+BENCHMARK(BM_FillEditorRepaint1000Stops)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The click that adds the 1000th stop: its blended colour and the rebuilt list.
+void BM_FillEditorAddStopTo999(benchmark::State& state)
+{
+    const std::vector<GradientStop> base = manyStopFill(Gradient::kMaxStops - 1).gradient->stops();
+    for (auto _ : state) {
+        std::vector<GradientStop> stops = base;
+        benchmark::DoNotOptimize(fillstops::addStop(stops, 0.5003));
+    }
+}
+BENCHMARK(BM_FillEditorAddStopTo999)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
 

@@ -20,6 +20,8 @@
 #include <QPixmap>
 #include <QToolButton>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 using platform::Color;
 using platform::GradientStop;
@@ -212,7 +214,15 @@ Rect GradientCtrl::circleRect(int stop) const
 
 platform::Gradient GradientCtrl::stops() const
 {
-    return m_gradient.gradient.value_or(platform::Gradient());
+    // A fill read from a file may lack its gradient or hold fewer than two stops; the editor
+    // always works on two or more.
+    if (!m_gradient.gradient || m_gradient.gradient->numberOfColorStops() == 0)
+        return platform::Gradient();
+    if (m_gradient.gradient->numberOfColorStops() == 1) {
+        const GradientStop only = m_gradient.gradient->stop(0);
+        return platform::Gradient(only.color, only.color);
+    }
+    return *m_gradient.gradient;
 }
 
 void GradientCtrl::setStops(std::vector<GradientStop> stops)
@@ -268,7 +278,11 @@ void GradientCtrl::drawRect(platform::GraphicsContext& ctx, const Rect&)
     case SZGradient::AdvancedRadialFill:
         ctx.drawLinearGradientInPath(stops(), P, 0);
         ctx.strokePath(P);
+        // The markers cast one shadow together: a gradient may hold a thousand of them, and
+        // a blur per marker would cost a thousand blurs for a strip that looks the same.
+        ctx.beginTransparencyLayer();
         drawMarkers(ctx, R);
+        ctx.endTransparencyLayer();
         break;
     case SZGradient::LinearFill:
     case SZGradient::RadialFill: {
@@ -276,7 +290,7 @@ void GradientCtrl::drawRect(platform::GraphicsContext& ctx, const Rect&)
         ctx.setStrokeColor(Color::white());
         for (int i = 0; i < 2; ++i) {
             const platform::BezierPath circle = platform::BezierPath::oval(circleRect(i));
-            ctx.setFillColor(g.stop(std::min(i, g.numberOfColorStops() - 1)).color);
+            ctx.setFillColor(g.stop(i).color);
             ctx.fillPath(circle);
             ctx.strokePath(circle);
         }
@@ -298,18 +312,43 @@ void GradientCtrl::drawMarkers(platform::GraphicsContext& ctx, const Rect& R)
     const platform::Gradient g = stops();
     const auto& list = g.stops();
     const double Rw = R.size.width, y = R.origin.y;
-    for (size_t i = 0; i < list.size(); ++i) {
+    // Every marker is the same triangle moved along the bar: it is outlined once, and each
+    // marker is two plain fills.
+    platform::BezierPath marker;
+    marker.moveTo({ 5, y + 2 });
+    marker.lineTo({ 0, y - 8 });
+    marker.lineTo({ 10, y - 8 });
+    marker.closePath();
+    platform::StrokeStyle line;
+    line.width = 1;
+    const platform::BezierPath outline = marker.strokedPath(line);
+    // A marker that a later one covers to within half a device pixel shows nothing of its
+    // own: with a thousand stops on the bar most are such, and drawing them is most of the
+    // cost. The selected marker is always drawn.
+    const double halfPixel
+        = 0.5 / std::max(1e-6, ctx.convertRectToDeviceSpace(Rect(0, 0, 1, 1)).size.width);
+    std::vector<char> shown(list.size(), 0);
+    double coveredFrom = std::numeric_limits<double>::quiet_NaN();
+    for (size_t i = list.size(); i-- > 0;) {
         const double x = list[i].location * Rw;
-        platform::BezierPath marker;
-        marker.moveTo({ 5 + x, y + 2 });
-        marker.lineTo({ x, y - 8 });
-        marker.lineTo({ x + 10, y - 8 });
-        marker.closePath();
+        const bool selected = m_mouseState == 1 && int(i) == m_mouseSubId;
+        if (!std::isfinite(x))
+            continue;
+        if (selected || !(std::abs(x - coveredFrom) < halfPixel)) {
+            shown[i] = 1;
+            coveredFrom = x;
+        }
+    }
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (!shown[i])
+            continue;
+        const bool selected = m_mouseState == 1 && int(i) == m_mouseSubId;
+        platform::GStateGuard moved(ctx);
+        ctx.translateCTM(list[i].location * Rw, 0);
         ctx.setFillColor(list[i].color);
         ctx.fillPath(marker);
-        const bool selected = m_mouseState == 1 && int(i) == m_mouseSubId;
-        ctx.setStrokeColor(selected ? kSelectedOutline : kOutline);
-        ctx.strokePath(marker);
+        ctx.setFillColor(selected ? kSelectedOutline : kOutline);
+        ctx.fillPath(outline);
     }
 }
 
@@ -335,7 +374,7 @@ void GradientCtrl::mouseDown(const Point& p, unsigned)
         if (circleRect(0).contains(p))
             openColorPanel(kGradientColorPanel1, g.stop(0).color);
         else if (circleRect(1).contains(p))
-            openColorPanel(kGradientColorPanel2, g.stop(g.numberOfColorStops() > 1 ? 1 : 0).color);
+            openColorPanel(kGradientColorPanel2, g.stop(1).color);
     } else if (isMultiStopKind(kind)) {
         const platform::Gradient g = stops();
         const auto& list = g.stops();
@@ -407,7 +446,7 @@ void GradientCtrl::colorPanel(const QString& identifier, const Color& colour)
 {
     const platform::Gradient g = stops();
     const Color first = g.stop(0).color;
-    const Color second = g.stop(std::min(1, g.numberOfColorStops() - 1)).color;
+    const Color second = g.stop(1).color;
     if (identifier == kFillColorPanel) {
         m_gradient.color = colour;
     } else if (identifier == kGradientColorPanel1) {
@@ -432,8 +471,7 @@ void GradientCtrl::swapClicked()
     if (!isTwoColourKind(m_gradient.gradientType))
         return;
     const platform::Gradient g = stops();
-    m_gradient.gradient = platform::Gradient(
-        g.stop(std::min(1, g.numberOfColorStops() - 1)).color, g.stop(0).color);
+    m_gradient.gradient = platform::Gradient(g.stop(1).color, g.stop(0).color);
     notify();
     update();
 }
@@ -465,8 +503,7 @@ void GradientCtrl::chooseKind(int kind)
         m_gradient.gradientType = kind;
         if (isTwoColourKind(kind)) {
             const platform::Gradient g = stops();
-            m_gradient.gradient = platform::Gradient(
-                g.stop(0).color, g.stop(std::min(1, g.numberOfColorStops() - 1)).color);
+            m_gradient.gradient = platform::Gradient(g.stop(0).color, g.stop(1).color);
         }
         refresh();
         notify();

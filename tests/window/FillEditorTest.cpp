@@ -523,3 +523,83 @@ TEST(FillEditor, AColourForADeadEditorIsHarmless)
     e.reset();
     deliverColour(Color(0, 1, 0));
 }
+
+TEST(FillEditor, BadInputNeverCrashes)
+{
+    // Clicks on a picture preview ask for a file: every panel is cancelled.
+    platform::PanelPresenter::install(std::make_shared<platform::ScriptedPanelPresenter>());
+    struct Row {
+        const char* name;
+        int width;
+        std::function<void(SZGradient&)> spoil;
+    };
+    const double nan = std::nan("");
+    const Row rows[] = {
+        { "no gradient, no colour", W, [](SZGradient& f) { f.gradient.reset(), f.color.reset(); } },
+        { "no stops", W,
+            [](SZGradient& f) { f.gradient = platform::Gradient(std::vector<GradientStop> {}); } },
+        { "one stop", W,
+            [](SZGradient& f) {
+                f.gradient = platform::Gradient({ { Color(1, 0, 0), 0.5 } });
+            } },
+        { "non-finite angle and locations", W,
+            [nan](SZGradient& f) {
+                f.angle = nan;
+                f.gradient = platform::Gradient(
+                    { { Color(nan, 0, 0), nan }, { Color(), INFINITY }, { Color(), 0.5 } });
+            } },
+        { "huge angle", W, [](SZGradient& f) { f.angle = 1e300; } },
+        { "scale type out of range", W, [](SZGradient& f) { f.imageScaleType = 99; } },
+        { "narrower than the angle controls", 100, [](SZGradient&) {} },
+        { "narrower than the menu button", 20, [](SZGradient&) {} },
+    };
+    for (const Row& row : rows) {
+        for (int kind = 0; kind <= 6; ++kind) {
+            SCOPED_TRACE(std::string(row.name) + ", kind " + std::to_string(kind));
+            GradientCtrl ctrl;
+            ctrl.resize(row.width, H);
+            ctrl.initControls();
+            SZGradient fill = fillOfKind(kind);
+            row.spoil(fill);
+            fill.gradientType = kind;
+            ctrl.setGradient(fill);
+            ctrl.renderToImage(2.0);
+            for (double x : { 0.0, 5.0, row.width / 2.0, row.width - 1.0 }) {
+                for (double y : { H - 14.0, H - 32.0 }) {
+                    const QPointF at(x, H - y);
+                    testsupport::drag(ctrl, at, at + QPointF(7, 0));
+                    testsupport::click(ctrl, at, Qt::RightButton);
+                }
+            }
+            platform::ColorPanel::shared().commitColor(Color(nan, 2, -1, nan));
+            ctrl.angleField()->setText(QStringLiteral("99999999999999999999999999999999999999999"));
+            ctrl.angleValueDidChange();
+            EXPECT_GE(ctrl.gradient().angle, 0);
+            EXPECT_LT(ctrl.gradient().angle, 360);
+            ctrl.renderToImage(2.0);
+        }
+    }
+}
+
+TEST(FillEditor, AThousandStopsShowTheSelectedAndTheLastMarker)
+{
+    Editor e;
+    std::vector<GradientStop> stops;
+    for (int i = 0; i < platform::Gradient::kMaxStops; ++i)
+        stops.push_back({ Color(0, 0.6, 0), double(i) / (platform::Gradient::kMaxStops - 1) });
+    stops.back().color = Color(1, 0, 0);
+    e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedRadialFill, stops));
+    const double Rw = W - 35, barY = H - 28;
+    e.click(Point(0.3 * Rw + 5, barY - 4));
+    ASSERT_EQ(e.ctrl.mouseState(), 1);
+    const double x = e.ctrl.gradient().gradient->stop(e.ctrl.mouseSubId()).location * Rw;
+    const QImage image = e.ctrl.renderToImage(2.0);
+    bool outlined = false;
+    for (int dx = -4; dx <= 4 && !outlined; ++dx)
+        outlined = testsupport::near(
+            testsupport::pixelAt(image, int((x + 2.5) * 2) + dx, int((barY - 3) * 2)),
+            Rgba { 0, 87, 232, 255 }, 40);
+    EXPECT_TRUE(outlined);
+    // The last marker is drawn whole, on top.
+    EXPECT_PIXEL_NEAR(image, int((Rw + 5) * 2), int((barY - 5) * 2), (Rgba { 220, 0, 0, 255 }), 60);
+}
