@@ -95,17 +95,16 @@ TEST(SegmentSwitch, PictureAndTitleSitSideBySideTinted)
     const QImage img = s.renderToImage();
     // The picture is tinted with the selected text colour (white) and sits left of the text.
     // Find the white picture's columns on the middle row.
-    int left = -1, right = -1;
-    for (int x = 0; x < 100; ++x) {
+    int left = -1;
+    for (int x = 0; x < 100 && left < 0; ++x) {
         const Rgba c = pixelAt(img, x, 12);
-        if (c.r > 240 && c.g > 240 && c.b > 240) {
-            if (left < 0)
-                left = x;
-            right = x;
-        }
+        if (c.r > 240 && c.g > 240 && c.b > 240)
+            left = x;
     }
     ASSERT_GE(left, 0);
     EXPECT_EQ(pixelAt(img, left + 4, 12).g, 255) << "tinted, not red";
+    // The 5-point gap after the picture shows the half's background.
+    EXPECT_PIXEL_NEAR(img, left + 12, 12, rgbOf(0x818181), 1);
     // Picture 10 wide, 5 points gap, text after: the whole group is centred at 50.
     const double textWidth = sizeOfString(QStringLiteral("Boxes"), boldSystemFont(11)).width;
     const double groupLeft = 50 - (textWidth + 15) / 2;

@@ -3,6 +3,7 @@
 // y-down, as Qt delivers them).
 #include "platform/graphics/Image.h"
 #include "support/PixelProbe.h"
+#include "support/SyntheticMouse.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>
@@ -10,8 +11,8 @@
 
 namespace controltest {
 
-// One pointer event; a press reports its button as held, a move the left button (a drag; Qt
-// drops button-less moves for widgets without mouse tracking), a release none.
+// One pointer event with modifiers; a press reports its button as held, a move the left button (a
+// drag; Qt drops button-less moves for widgets without mouse tracking), a release none.
 inline void mouse(QWidget& w, QEvent::Type type, QPointF at,
     Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = Qt::NoModifier)
 {
@@ -28,14 +29,14 @@ inline void mouse(QWidget& w, QEvent::Type type, QPointF at,
 // A left press at press, a move when release lies elsewhere, and the release there.
 inline void click(QWidget& w, QPointF press, QPointF release)
 {
-    mouse(w, QEvent::MouseButtonPress, press);
-    if (press != release)
-        mouse(w, QEvent::MouseMove, release);
-    mouse(w, QEvent::MouseButtonRelease, release);
+    if (press == release)
+        testsupport::click(w, press);
+    else
+        testsupport::drag(w, press, release);
 }
 inline void click(QWidget& w, QPointF at)
 {
-    click(w, at, at);
+    testsupport::click(w, at);
 }
 
 // An opaque colour written 0xRRGGBB, as the sidebar's colours are given.
