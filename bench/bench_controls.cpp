@@ -29,8 +29,7 @@ Image thumbnail()
 }
 
 // A new picture of the source's size drawn by fn.
-template <class Fn>
-Image drawn(const Image& source, Fn fn)
+template <class Fn> Image drawn(const Image& source, Fn fn)
 {
     const Size s = source.size();
     QImage img(int(s.width), int(s.height), QImage::Format_ARGB32_Premultiplied);
@@ -120,6 +119,19 @@ void BM_ElevenSliderPreviews(benchmark::State& state)
 }
 BENCHMARK(BM_ElevenSliderPreviews)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Repaints control as its widget's backing store would at device pixel ratio 2: a fresh
+// context over a reused buffer.
+void repaintAtRatio2(benchmark::State& state, Control& control)
+{
+    QImage target(control.width() * 2, control.height() * 2, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        target.fill(Qt::transparent);
+        GraphicsContext ctx(target, 2.0);
+        control.drawInto(ctx);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+
 void BM_EffectSliderRepaintDpr2(benchmark::State& state)
 {
     ImageEffectIntensitySlider slider;
@@ -129,14 +141,7 @@ void BM_EffectSliderRepaintDpr2(benchmark::State& state)
     slider.setForceValue(0.5);
     slider.setGeneratePreviewImageBlock(filterBlock("CIColorControls", "inputSaturation", 2));
     slider.setImage(thumbnail());
-    // The widget's own backing store at ratio 2: a fresh context over a reused buffer.
-    QImage target(269 * 2, 60 * 2, QImage::Format_ARGB32_Premultiplied);
-    for (auto _ : state) {
-        target.fill(Qt::transparent);
-        GraphicsContext ctx(target, 2.0);
-        slider.drawInto(ctx);
-        benchmark::DoNotOptimize(target.constBits());
-    }
+    repaintAtRatio2(state, slider);
 }
 BENCHMARK(BM_EffectSliderRepaintDpr2)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -160,13 +165,7 @@ void BM_FillEditorRepaint1000Stops(benchmark::State& state)
     editor.resize(269, 60);
     editor.initControls();
     editor.setGradient(manyStopFill(Gradient::kMaxStops));
-    QImage target(269 * 2, 60 * 2, QImage::Format_ARGB32_Premultiplied);
-    for (auto _ : state) {
-        target.fill(Qt::transparent);
-        GraphicsContext ctx(target, 2.0);
-        editor.drawInto(ctx);
-        benchmark::DoNotOptimize(target.constBits());
-    }
+    repaintAtRatio2(state, editor);
 }
 BENCHMARK(BM_FillEditorRepaint1000Stops)->Unit(benchmark::kMillisecond)->UseRealTime();
 
