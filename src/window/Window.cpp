@@ -9,6 +9,12 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWindow>
+#include <cstdlib>
+#include <memory>
+
+#ifdef QUILLMARK_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
@@ -41,11 +47,44 @@ private:
     Qt::Edges m_edges;
 };
 
-// See-through corners need a compositor: Wayland always has one; on other platforms we do
-// not know, and a black square behind a rounded corner looks worse than a square corner.
+#ifdef QUILLMARK_HAVE_XCB
+// Whether a compositing manager owns the X11 selection "_NET_WM_CM_S<screen>", the standard
+// way a compositor announces itself.
+bool x11CompositorRunning()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const QByteArray name = QByteArrayLiteral("_NET_WM_CM_S0");
+    const xcb_intern_atom_cookie_t atomCookie
+        = xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData());
+    // xcb hands its replies over to the caller, who frees them with free().
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(connection, atomCookie, nullptr), &std::free);
+    if (!atom || atom->atom == XCB_ATOM_NONE)
+        return false;
+    const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(
+            connection, xcb_get_selection_owner(connection, atom->atom), nullptr),
+        &std::free);
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+#endif
+
+// See-through corners need a compositor: Wayland always has one, X11 says whether one runs;
+// elsewhere we do not know, and a black square behind a rounded corner looks worse than a
+// square corner in the body colour.
 bool compositorBlendsWindows()
 {
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(QLatin1String("wayland")))
+        return true;
+#ifdef QUILLMARK_HAVE_XCB
+    if (platform == QLatin1String("xcb"))
+        return x11CompositorRunning();
+#endif
+    return false;
 }
 
 } // namespace
