@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -602,4 +603,34 @@ TEST(FillEditor, AThousandStopsShowTheSelectedAndTheLastMarker)
     EXPECT_TRUE(outlined);
     // The last marker is drawn whole, on top.
     EXPECT_PIXEL_NEAR(image, int((Rw + 5) * 2), int((barY - 5) * 2), (Rgba { 220, 0, 0, 255 }), 60);
+}
+
+TEST(FillEditor, KindMenuTitlesChecksAndTwoColourRebuild)
+{
+    Editor e;
+    const std::vector<GradientStop> four = { { Color(1, 0, 0), 0 }, { Color(0, 1, 0), 0.3 },
+        { Color(0, 0, 1), 0.6 }, { Color(1, 1, 1), 1 } };
+    e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedLinearFill, four));
+    e.ctrl.downClicked();
+    QMenu* menu = e.ctrl.kindMenu();
+    ASSERT_NE(menu, nullptr);
+    QStringList titles;
+    int checked = -1;
+    for (int i = 0; i < menu->actions().size(); ++i) {
+        titles << menu->actions()[i]->text();
+        if (menu->actions()[i]->isChecked())
+            checked = i;
+    }
+    EXPECT_EQ(titles,
+        (QStringList { "No Fill", "Color Fill", "Gradient Fill", "Gradient Fill - Radial",
+            "Advanced Gradient", "Advanced Gradient - Radial", "Image Fill" }));
+    EXPECT_EQ(checked, SZGradient::AdvancedLinearFill);
+    menu->actions()[SZGradient::LinearFill]->trigger();
+    menu->close();
+    EXPECT_EQ(e.notified, 1);
+    EXPECT_EQ(e.last.gradientType, SZGradient::LinearFill);
+    EXPECT_EQ(*e.last.gradient, platform::Gradient(Color(1, 0, 0), Color(0, 1, 0)));
+    e.ctrl.chooseKind(SZGradient::AdvancedLinearFill);
+    EXPECT_EQ(*e.last.gradient, platform::Gradient(Color(1, 0, 0), Color(0, 1, 0)));
+    EXPECT_EQ(e.notified, 2);
 }
