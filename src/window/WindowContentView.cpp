@@ -1,0 +1,179 @@
+#include "window/WindowContentView.h"
+
+#include "foundation/ColorAdditions.h"
+#include "platform/text/StringDrawing.h"
+#include "window/Window.h"
+
+#include <QEvent>
+#include <QWindow>
+#include <cmath>
+
+using platform::Color;
+using platform::Point;
+using platform::Rect;
+
+namespace {
+
+constexpr double kButtonSize = 12.0;
+constexpr double kButtonSpacing = 9.0;
+constexpr double kButtonLeft = 12.0;
+constexpr double kButtonTop = 16.0;
+constexpr double kCornerRadius = 6.0;
+constexpr double kTitleWidth = 300.0;
+
+const QString kWelcomeTitle = QStringLiteral("Welcome to Quillmark");
+
+Color buttonColour(int index)
+{
+    switch (index) {
+    case WindowContentView::Close:
+        return colorWithValue(0xFC5753);
+    case WindowContentView::Minimize:
+        return colorWithValue(0xFDBC40);
+    default:
+        return colorWithValue(0x33C748);
+    }
+}
+
+} // namespace
+
+WindowContentView::WindowContentView(Window* window)
+    : platform::Control(window)
+    , m_window(window)
+{
+    setMouseTracking(true);
+}
+
+bool WindowContentView::windowButtonEnabledAtIndex(int index) const
+{
+    switch (index) {
+    case Close:
+        return true;
+    case Minimize:
+    case Maximize:
+        return m_window->canResize();
+    default:
+        return false;
+    }
+}
+
+Rect WindowContentView::buttonFrame(int index) const
+{
+    const double x = kButtonLeft + (index - 1) * (kButtonSize + kButtonSpacing);
+    return Rect(x, height() - kButtonSize - kButtonTop, kButtonSize, kButtonSize);
+}
+
+int WindowContentView::buttonAt(const Point& location) const
+{
+    for (int index : { Close, Minimize, Maximize })
+        if (buttonFrame(index).contains(location))
+            return windowButtonEnabledAtIndex(index) ? index : None;
+    return None;
+}
+
+Rect WindowContentView::titleRect() const
+{
+    const double w = width();
+    // The welcome window's title sits nearer the middle than a document's.
+    const double left = m_window->title() == kWelcomeTitle ? w / 2 - kTitleWidth / 2 - 10
+                                                           : w / 2 - kTitleWidth + 50;
+    return Rect(std::round(left), height() - kTitleBarHeight - 10, kTitleWidth, kTitleBarHeight);
+}
+
+void WindowContentView::drawRect(platform::GraphicsContext& ctx, const Rect&)
+{
+    const Rect b = bounds();
+    const double w = b.size.width, h = b.size.height;
+    const Color body = colorWithValue(0x181918);
+    if (!m_window->hasTranslucentCorners()) {
+        ctx.setFillColor(body);
+        ctx.fillRect(b);
+    }
+    platform::GStateGuard guard(ctx);
+    ctx.clipToPath(platform::BezierPath::roundedRect(b, kCornerRadius, kCornerRadius));
+    ctx.setFillColor(body);
+    ctx.fillRect(b);
+    ctx.setFillColor(colorWithValue(0x151516));
+    ctx.fillRect(Rect(0, h - kTitleBarHeight, w, kTitleBarHeight));
+
+    for (int index : { Close, Minimize, Maximize }) {
+        Color colour = buttonColour(index);
+        if (!windowButtonEnabledAtIndex(index))
+            colour = Color::grey(1.0 / 3.0); // the platform's dark grey
+        else if (m_hoveredWindowButton > None)
+            colour = colorByAdding(colour, 0.3f);
+        ctx.setFillColor(colour);
+        ctx.fillPath(platform::BezierPath::oval(buttonFrame(index)));
+    }
+    drawTitle(ctx);
+}
+
+void WindowContentView::drawTitle(platform::GraphicsContext& ctx)
+{
+    const QString title = m_window->title();
+    if (title.isEmpty())
+        return;
+    Rect r = titleRect();
+    if (m_window->subtitle().isEmpty())
+        r.origin.y -= 8;
+    platform::drawStringInRect(ctx, title, r,
+        platform::controlFont(QStringLiteral("Helvetica Neue Bold"), 14), colorWithValue(0xB0B0B0),
+        platform::StringAlignment::Center);
+}
+
+void WindowContentView::mouseDown(const Point& location, unsigned)
+{
+    m_pressedButton = buttonAt(location);
+    if (m_pressedButton != None)
+        return;
+    // The bar outside the buttons moves the window.
+    if (location.y >= height() - kTitleBarHeight && m_window->windowHandle())
+        m_window->windowHandle()->startSystemMove();
+}
+
+void WindowContentView::mouseUp(const Point& location, unsigned)
+{
+    const int pressed = m_pressedButton;
+    m_pressedButton = None;
+    if (pressed == None || buttonAt(location) != pressed)
+        return;
+    switch (pressed) {
+    case Close:
+        m_window->performClose();
+        break;
+    case Minimize:
+        m_window->miniaturize();
+        break;
+    case Maximize:
+        m_window->zoom();
+        break;
+    default:
+        break;
+    }
+}
+
+void WindowContentView::mouseMoved(const Point& location, unsigned)
+{
+    setHoveredWindowButton(m_window->isActiveWindow() ? buttonAt(location) : None);
+}
+
+void WindowContentView::hoverChanged()
+{
+    if (!isHovered())
+        setHoveredWindowButton(None);
+}
+
+void WindowContentView::changeEvent(QEvent* event)
+{
+    platform::Control::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !m_window->isActiveWindow())
+        setHoveredWindowButton(None);
+}
+
+void WindowContentView::setHoveredWindowButton(int button)
+{
+    if (button == m_hoveredWindowButton)
+        return;
+    m_hoveredWindowButton = button;
+    update();
+}

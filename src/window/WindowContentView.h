@@ -1,0 +1,52 @@
+#pragma once
+// The content view of every Window: draws the body, the title bar, the close, minimise and
+// zoom buttons and the title; moves the window by its bar.
+//
+// A button acts only when the left press and the release both land on that same enabled
+// button, hit-tested at each event; hovering (while the window is active) brightens every
+// enabled button, and leaving the view or the window losing focus clears it.
+#include "platform/geometry/Rect.h"
+#include "platform/ui/Control.h"
+
+class Window;
+
+class WindowContentView : public platform::Control {
+    Q_OBJECT
+public:
+    enum Button : int { None = 0, Close = 1, Minimize = 2, Maximize = 3 };
+
+    explicit WindowContentView(Window* window);
+
+    // Close always; minimise and zoom only for a resizable window; any other index never.
+    bool windowButtonEnabledAtIndex(int index) const;
+
+    // Where the buttons are drawn for the current size, y-up in view coordinates.
+    platform::Rect closeButtonFrame() const { return buttonFrame(Close); }
+    platform::Rect minimizeButtonFrame() const { return buttonFrame(Minimize); }
+    platform::Rect maximizeButtonFrame() const { return buttonFrame(Maximize); }
+    int hoveredWindowButton() const { return m_hoveredWindowButton; }
+
+    // The enabled button under a point (y-up), or None.
+    int buttonAt(const platform::Point& location) const;
+    // The rectangle the title is drawn in, y-up, before the one-line shift.
+    platform::Rect titleRect() const;
+
+    static constexpr double kTitleBarHeight = 45.0;
+
+protected:
+    void drawRect(platform::GraphicsContext& ctx, const platform::Rect& dirty) override;
+    void mouseDown(const platform::Point& location, unsigned modifierFlags) override;
+    void mouseUp(const platform::Point& location, unsigned modifierFlags) override;
+    void mouseMoved(const platform::Point& location, unsigned modifierFlags) override;
+    void hoverChanged() override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    platform::Rect buttonFrame(int index) const;
+    void setHoveredWindowButton(int button);
+    void drawTitle(platform::GraphicsContext& ctx);
+
+    Window* m_window;
+    int m_hoveredWindowButton = None;
+    int m_pressedButton = None;
+};

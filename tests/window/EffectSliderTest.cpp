@@ -1,0 +1,262 @@
+// The picture effect slider: clamping and which setter sends, the value text, pointer mapping
+// (shadow sliders over the width less 32), one undo step per picture-slider drag in the
+// slider's own document, the previews and the drawing.
+#include "platform/ui/ControlEvents.h"
+#include "support/PixelProbe.h"
+#include "window/ImageEffectIntensitySlider.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using testsupport::pixelAt;
+using testsupport::Rgba;
+
+namespace {
+
+// Pointer events on the slider's middle row.
+void mouse(QWidget& w, QEvent::Type type, double x)
+{
+    controltest::mouse(w, type, QPointF(x, 30));
+}
+
+void drag(QWidget& w, double from, double to)
+{
+    controltest::click(w, QPointF(from, 30), QPointF(to, 30));
+}
+
+const auto solid = controltest::solidImage;
+
+struct Slider {
+    ImageEffectIntensitySlider s;
+    int actions = 0;
+    explicit Slider(const char* title, int w = 200, int h = 60)
+    {
+        s.resize(w, h);
+        s.setTitle(QString::fromUtf8(title));
+        s.setAction([this](Control& sender) {
+            EXPECT_EQ(&sender, &s);
+            ++actions;
+        });
+    }
+};
+
+} // namespace
+
+TEST(EffectSlider, SettersClampAndOnlySetValueSends)
+{
+    struct Row {
+        const char* name;
+        double input;
+        double expected;
+        int actions;
+    };
+    const Row rows[] = {
+        { "below 0", -0.2, 0, 1 },
+        { "above 1", 1.7, 1, 1 },
+        { "inside", 0.4, 0.4, 1 },
+        { "NaN leaves the value and sends nothing", NAN, 0.3, 0 },
+        { "infinity too", -INFINITY, 0.3, 0 },
+        { "huge", 1e308, 1, 1 },
+    };
+    for (const Row& row : rows) {
+        Slider a("Opacity");
+        a.s.setForceValue(0.3);
+        a.s.setValue(row.input);
+        EXPECT_DOUBLE_EQ(a.s.value(), row.expected) << row.name;
+        EXPECT_EQ(a.actions, row.actions) << row.name;
+        Slider b("Opacity");
+        b.s.setForceValue(0.3);
+        b.s.setForceValue(row.input);
+        EXPECT_DOUBLE_EQ(b.s.value(), row.expected) << "force: " << row.name;
+        EXPECT_EQ(b.actions, 0) << "force: " << row.name;
+    }
+}
+
+TEST(EffectSlider, ValueText)
+{
+    struct Row {
+        const char* name;
+        double maxValue, value;
+        bool showSlider;
+        QString expected;
+    };
+    const Row rows[] = {
+        { "angle", 360, 0.25, true, QStringLiteral("90") + QChar(0x00BA) },
+        { "percent", 2, 0.5, true, QStringLiteral("50%") },
+        { "near 360 is not an angle", 359.999, 0.25, true, QStringLiteral("25%") },
+        { "hidden knob, no text", 360, 0.25, false, QString() },
+    };
+    for (const Row& row : rows) {
+        ImageEffectIntensitySlider s;
+        s.setMaxValue(row.maxValue);
+        s.setForceValue(row.value);
+        s.setShowSlider(row.showSlider);
+        EXPECT_EQ(s.valueText(), row.expected) << row.name;
+    }
+}
+
+TEST(EffectSlider, PointerMapsOverTheWidthOrItLess32)
+{
+    struct Row {
+        const char* name;
+        const char* title;
+        int width;
+        double x;
+        double expected;
+        int actions;
+    };
+    const Row rows[] = {
+        { "plain slider", "Opacity", 200, 50, 0.25, 1 },
+        { "shadow slider at 232 clicked at 100", "Shadow", 232, 100, 0.5, 1 },
+        { "inner shadow past its end", "Inner Shadow", 232, 220, 1, 1 },
+        { "32-wide shadow slider maps nothing", "Shadow", 32, 10, 0.3, 0 },
+    };
+    for (const Row& row : rows) {
+        Slider a(row.title, row.width);
+        a.s.setForceValue(0.3);
+        a.s.setShowSlider(false);
+        mouse(a.s, QEvent::MouseButtonPress, row.x);
+        EXPECT_DOUBLE_EQ(a.s.value(), row.expected) << row.name;
+        EXPECT_EQ(a.actions, row.actions) << row.name;
+        EXPECT_TRUE(a.s.showSlider()) << row.name << ": a press shows the knob";
+        mouse(a.s, QEvent::MouseButtonRelease, row.x);
+    }
+}
+
+TEST(EffectSlider, OneUndoStepPerPictureSliderDragInItsOwnDocument)
+{
+    UndoManager own, current;
+    Slider a("Aperture", 100);
+    a.s.setUndoManagerProvider([&] { return &own; });
+    a.s.setForceValue(0.2);
+    drag(a.s, 20, 60);
+    EXPECT_DOUBLE_EQ(a.s.value(), 0.6);
+    own.endGroup();
+    current.endGroup();
+    EXPECT_EQ(own.undoGroupCount(), 1);
+    EXPECT_EQ(current.undoGroupCount(), 0) << "another document being current changes nothing";
+
+    a.actions = 0;
+    own.undo();
+    EXPECT_DOUBLE_EQ(a.s.value(), 0.2);
+    EXPECT_EQ(a.actions, 1) << "undo moves the slider and sends the action";
+    EXPECT_TRUE(own.canRedo());
+    own.redo();
+    EXPECT_DOUBLE_EQ(a.s.value(), 0.6);
+    own.undo();
+    EXPECT_DOUBLE_EQ(a.s.value(), 0.2);
+}
+
+TEST(EffectSlider, NoStepForStillClicksOtherTitlesOrReleasesWithoutPress)
+{
+    struct Row {
+        const char* name;
+        const char* title;
+        double from, to;
+    };
+    const Row rows[] = {
+        { "still click on a picture slider", "Vignette", 20, 20 },
+        { "brush slider drag", "Brush Size", 20, 60 },
+        { "shadow drag", "Shadow", 20, 60 },
+    };
+    for (const Row& row : rows) {
+        UndoManager own;
+        Slider a(row.title, 100);
+        a.s.setUndoManagerProvider([&] { return &own; });
+        a.s.setForceValue(0.2);
+        drag(a.s, row.from, row.to);
+        own.endGroup();
+        EXPECT_EQ(own.undoGroupCount(), 0) << row.name;
+    }
+    // A release with no press before it is ignored.
+    UndoManager own;
+    Slider a("Saturation", 100);
+    a.s.setUndoManagerProvider([&] { return &own; });
+    mouse(a.s, QEvent::MouseButtonRelease, 80);
+    own.endGroup();
+    EXPECT_EQ(own.undoGroupCount(), 0);
+    EXPECT_EQ(a.actions, 0);
+}
+
+TEST(EffectSlider, StepOutlivingItsSliderDoesNothing)
+{
+    UndoManager own;
+    {
+        Slider a("Aperture", 100);
+        a.s.setUndoManagerProvider([&] { return &own; });
+        drag(a.s, 20, 60);
+        own.endGroup();
+    }
+    own.undo(); // must not touch the destroyed slider
+    EXPECT_FALSE(own.canRedo());
+}
+
+TEST(EffectSlider, PreviewsAtFourStrengthsDrawnByQuarter)
+{
+    Slider a("Vignette", 200, 60);
+    a.s.setImage(solid(400, 100, Qt::gray));
+    std::vector<std::pair<int, float>> calls;
+    Size sourceSize;
+    const QColor colours[4] = { Qt::red, Qt::green, Qt::blue, Qt::yellow };
+    a.s.setGeneratePreviewImageBlock([&](const Image& source, int i, float strength) {
+        calls.emplace_back(i, strength);
+        sourceSize = source.size();
+        return solid(10, 10, colours[i]);
+    });
+    ASSERT_EQ(calls.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(calls[size_t(i)].first, i);
+        EXPECT_EQ(
+            calls[size_t(i)].second, ImageEffectIntensitySlider::kPreviewStrengths[size_t(i)]);
+    }
+    EXPECT_EQ(sourceSize.width, 100);
+    EXPECT_EQ(sourceSize.height, 55);
+    a.s.setShowSlider(false);
+    const QImage img = a.s.renderToImage();
+    // Track: (0, 10, 200, 20); quarters centred at 25, 75, 125, 175.
+    const Rgba expected[4]
+        = { { 255, 0, 0, 255 }, { 0, 255, 0, 255 }, { 0, 0, 255, 255 }, { 255, 255, 0, 255 } };
+    for (int i = 0; i < 4; ++i)
+        EXPECT_PIXEL_NEAR(img, 25 + 50 * i, 20, expected[i], 2);
+    // Without previews in use the picture itself fills the track.
+    a.s.setUsePreviewImage(false);
+    EXPECT_PIXEL_NEAR(a.s.renderToImage(), 25, 20, (Rgba { 160, 160, 164, 255 }), 3);
+}
+
+TEST(EffectSlider, KnobSitsAtTheValue)
+{
+    struct Row {
+        const char* name;
+        const char* title;
+        int width;
+        double value;
+        double centre;
+    };
+    const Row rows[] = {
+        { "plain", "Opacity", 200, 0.5, 100 },
+        { "plain at a quarter", "Opacity", 200, 0.25, 50 },
+        { "shadow", "Shadow", 232, 0.5, 100 },
+    };
+    for (const Row& row : rows) {
+        Slider a(row.title, row.width, 60);
+        a.s.setColoringColor(Color::black());
+        a.s.setForceValue(row.value);
+        EXPECT_DOUBLE_EQ(a.s.knobCenterX(), row.centre) << row.name;
+        const QImage img = a.s.renderToImage();
+        // The knob reaches 6 points below the track (y 4..10): find its columns there.
+        int left = -1, right = -1;
+        for (int x = 0; x < img.width(); ++x) {
+            const Rgba c = pixelAt(img, x, 6);
+            if (c.a > 200 && c.r > 90) {
+                if (left < 0)
+                    left = x;
+                right = x;
+            }
+        }
+        ASSERT_GE(left, 0) << row.name;
+        EXPECT_NEAR((left + right + 1) / 2.0, row.centre, 1.0) << row.name;
+    }
+}

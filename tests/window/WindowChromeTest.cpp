@@ -1,0 +1,276 @@
+// The title-less window's chrome: button hover and clicks, disabled buttons, title placement,
+// the close checks, and the drawn colours.
+#include "foundation/ColorAdditions.h"
+#include "support/PixelProbe.h"
+#include "support/SyntheticMouse.h"
+#include "window/Window.h"
+#include "window/WindowContentView.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+#include <memory>
+
+using platform::Rect;
+using testsupport::Rgba;
+
+namespace {
+
+constexpr unsigned kAll = Window::Closable | Window::Miniaturizable | Window::Resizable;
+constexpr unsigned kFixed = Window::Closable;
+
+// Button centres in widget (y-down) coordinates: x 18, 39, 60, y 22.
+QPointF centreOf(int button)
+{
+    return QPointF(12 + 6 + (button - 1) * 21, 16 + 6);
+}
+
+void mouse(QWidget& w, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
+{
+    testsupport::sendMouse(
+        w, type, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons);
+}
+
+struct Shown {
+    explicit Shown(unsigned style, QString title = QStringLiteral("Photo"))
+        : window(std::make_unique<Window>(Rect(0, 0, 800, 600), style))
+    {
+        window->setTitle(title);
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window.get());
+        QApplication::processEvents();
+    }
+    WindowContentView& view() { return *window->contentView(); }
+    std::unique_ptr<Window> window;
+    int closeRequests = 0;
+    void countCloses()
+    {
+        window->setShouldCloseHandler([this](Window&) {
+            ++closeRequests;
+            return false;
+        });
+    }
+};
+
+Rgba rgbaOf(int value)
+{
+    return { (value >> 16) & 255, (value >> 8) & 255, value & 255, 255 };
+}
+
+Rgba brightened(int value)
+{
+    auto up = [](int c) { return std::min(255, c + 77); };
+    const Rgba c = rgbaOf(value);
+    return { up(c.r), up(c.g), up(c.b), 255 };
+}
+
+} // namespace
+
+TEST(WindowChrome, TitledBitDroppedAndMenuCommandsStayEnabled)
+{
+    Window window(Rect(0, 0, 300, 200), Window::Titled | kAll);
+    EXPECT_EQ(window.styleMask(), kAll);
+    EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(window.validateMenuItem(Window::Command::Close));
+    EXPECT_TRUE(window.validateMenuItem(Window::Command::Miniaturize));
+    EXPECT_TRUE(window.validateMenuItem(Window::Command::Zoom));
+    EXPECT_FALSE(window.validateMenuItem(Window::Command::Other));
+    EXPECT_EQ(window.contentView()->size(), QSize(300, 200));
+}
+
+TEST(WindowChrome, ButtonFramesAndEnabledState)
+{
+    Window window(Rect(0, 0, 400, 300), kFixed);
+    const WindowContentView& v = *window.contentView();
+    EXPECT_EQ(v.closeButtonFrame(), Rect(12, 272, 12, 12));
+    EXPECT_EQ(v.minimizeButtonFrame(), Rect(33, 272, 12, 12));
+    EXPECT_EQ(v.maximizeButtonFrame(), Rect(54, 272, 12, 12));
+    EXPECT_TRUE(v.windowButtonEnabledAtIndex(1));
+    EXPECT_FALSE(v.windowButtonEnabledAtIndex(2));
+    EXPECT_FALSE(v.windowButtonEnabledAtIndex(3));
+    EXPECT_FALSE(v.windowButtonEnabledAtIndex(0));
+    EXPECT_FALSE(v.windowButtonEnabledAtIndex(4));
+    window.setStyleMask(kAll);
+    EXPECT_TRUE(v.windowButtonEnabledAtIndex(2));
+    EXPECT_TRUE(v.windowButtonEnabledAtIndex(3));
+}
+
+TEST(WindowChrome, ClicksActOnlyWhenPressAndReleaseHitOneEnabledButton)
+{
+    struct Row {
+        const char* name;
+        unsigned style;
+        QPointF press; // empty: no press at all
+        QPointF release;
+        bool closes;
+        bool minimises;
+        bool maximises;
+    };
+    const QPointF bar(400, 20), body(400, 300), off(-50, 300);
+    const Row rows[] = {
+        { "close pressed and released", kAll, centreOf(1), centreOf(1), true, false, false },
+        { "close pressed, dragged off and released", kAll, centreOf(1), off, false, false, false },
+        { "close pressed, released on minimise", kAll, centreOf(1), centreOf(2), false, false,
+            false },
+        { "bar pressed, released on close", kAll, bar, centreOf(1), false, false, false },
+        { "release on close without a press", kAll, QPointF(), centreOf(1), false, false, false },
+        { "body clicked", kAll, body, body, false, false, false },
+        { "minimise", kAll, centreOf(2), centreOf(2), false, true, false },
+        { "zoom", kAll, centreOf(3), centreOf(3), false, false, true },
+        { "minimise without resizable bit", kFixed, centreOf(2), centreOf(2), false, false, false },
+        { "zoom without resizable bit", kFixed, centreOf(3), centreOf(3), false, false, false },
+        { "close without resizable bit", kFixed, centreOf(1), centreOf(1), true, false, false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Shown s(row.style);
+        s.countCloses();
+        // A hover left over from earlier must not make a later click act.
+        mouse(s.view(), QEvent::MouseMove, centreOf(1), Qt::NoButton);
+        if (!row.press.isNull())
+            mouse(s.view(), QEvent::MouseButtonPress, row.press, Qt::LeftButton);
+        if (!row.press.isNull())
+            mouse(s.view(), QEvent::MouseMove, row.release, Qt::LeftButton);
+        mouse(s.view(), QEvent::MouseButtonRelease, row.release, Qt::NoButton);
+        EXPECT_EQ(s.closeRequests, row.closes ? 1 : 0);
+        EXPECT_EQ(s.window->isMinimized(), row.minimises);
+        EXPECT_EQ(s.window->isMaximized(), row.maximises);
+    }
+}
+
+TEST(WindowChrome, ZoomTogglesMaximised)
+{
+    Shown s(kAll);
+    s.window->performZoom();
+    EXPECT_TRUE(s.window->isMaximized());
+    s.window->performZoom();
+    EXPECT_FALSE(s.window->isMaximized());
+}
+
+TEST(WindowChrome, HoverBrightensEveryEnabledButtonAndLeavingClearsIt)
+{
+    struct Row {
+        const char* name;
+        unsigned style;
+        int hoveredButton; // where the pointer goes
+        int expectHover;
+    };
+    const Row rows[] = {
+        { "close, resizable", kAll, 1, 1 },
+        { "zoom, resizable", kAll, 3, 3 },
+        { "close, fixed", kFixed, 1, 1 },
+        { "minimise, fixed: never hovered", kFixed, 2, 0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Shown s(row.style);
+        mouse(s.view(), QEvent::MouseMove, centreOf(row.hoveredButton), Qt::NoButton);
+        EXPECT_EQ(s.view().hoveredWindowButton(), row.expectHover);
+        const QImage image = s.view().renderToImage();
+        const bool lit = row.expectHover > 0;
+        const int colours[3] = { 0xFC5753, 0xFDBC40, 0x33C748 };
+        for (int b = 1; b <= 3; ++b) {
+            Rgba expected;
+            if (!s.view().windowButtonEnabledAtIndex(b))
+                expected = { 85, 85, 85, 255 };
+            else
+                expected = lit ? brightened(colours[b - 1]) : rgbaOf(colours[b - 1]);
+            EXPECT_PIXEL_NEAR(image, int(centreOf(b).x()), 600 - 22, expected, 2);
+        }
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&s.view(), &leave);
+        EXPECT_EQ(s.view().hoveredWindowButton(), 0);
+    }
+}
+
+TEST(WindowChrome, BodyBarAndCorners)
+{
+    for (bool translucent : { false, true }) {
+        SCOPED_TRACE(translucent ? "translucent corners" : "opaque corners");
+        Window window(Rect(0, 0, 400, 300), kAll);
+        window.setTranslucentCorners(translucent);
+        const QImage image = window.contentView()->renderToImage();
+        EXPECT_PIXEL_NEAR(image, 200, 100, rgbaOf(0x181918), 1);
+        EXPECT_PIXEL_NEAR(image, 390, 280, rgbaOf(0x151516), 1);
+        EXPECT_PIXEL_NEAR(image, 390, 250, rgbaOf(0x181918), 1);
+        const Rgba corner = testsupport::pixelAt(image, 0, 0);
+        EXPECT_EQ(corner.a, translucent ? 0 : 255);
+    }
+}
+
+TEST(WindowChrome, TitlePlacement)
+{
+    struct Row {
+        const char* title;
+        int width;
+        double x;
+    };
+    const Row rows[] = {
+        { "Welcome to Quillmark", 800, 240 },
+        { "Welcome to Quillmark", 801, 241 }, // 240.5 rounds away from zero
+        { "Photo.quillmark", 800, 150 },
+        { "Photo.quillmark", 801, 151 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        Window window(Rect(0, 0, row.width, 400), kAll);
+        window.setTitle(QString::fromUtf8(row.title));
+        EXPECT_EQ(window.contentView()->titleRect(), Rect(row.x, 400 - 55, 300, 45));
+        // The title's ink is centred in its rectangle and stays in the bar.
+        const QImage image = window.contentView()->renderToImage();
+        int left = row.width, right = -1;
+        for (int y = 400 - 45; y < 400; ++y)
+            for (int x = 0; x < row.width; ++x)
+                if (testsupport::near(testsupport::pixelAt(image, x, y), rgbaOf(0xB0B0B0), 40)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        ASSERT_GE(right, left);
+        EXPECT_NEAR((left + right + 1) / 2.0, row.x + 150, 3);
+    }
+}
+
+TEST(WindowChrome, CloseChecks)
+{
+    struct Row {
+        const char* name;
+        bool shouldClose;
+        bool documentAnswer;
+        bool hasDocument;
+        bool staysOpen;
+    };
+    const Row rows[] = {
+        { "no document closes", true, true, false, false },
+        { "delegate refuses", false, true, false, true },
+        { "document check answers yes", true, true, true, false },
+        { "document check answers no", true, false, true, true },
+        { "delegate refuses before the document is asked", false, true, true, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Shown s(kAll);
+        int asked = 0;
+        s.window->setShouldCloseHandler([&](Window&) { return row.shouldClose; });
+        if (row.hasDocument)
+            s.window->setDocumentCloseCheck([&](std::function<void(bool)> done) {
+                ++asked;
+                done(row.documentAnswer);
+            });
+        s.window->performClose();
+        EXPECT_EQ(s.window->isVisible(), row.staysOpen);
+        EXPECT_EQ(asked, row.hasDocument && row.shouldClose ? 1 : 0);
+    }
+}
+
+TEST(WindowChrome, OutsideCloseGoesThroughTheChecksAndLateAnswersAreHarmless)
+{
+    std::function<void(bool)> pending;
+    auto s = std::make_unique<Shown>(kAll);
+    s->window->setDocumentCloseCheck([&](std::function<void(bool)> done) { pending = done; });
+    s->window->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(s->window->isVisible());
+    ASSERT_TRUE(pending);
+    s.reset();
+    pending(true); // the window is gone: nothing happens
+}
