@@ -12,10 +12,10 @@ public:
     void runModal(AlertStyle style, const QString& message) override
     {
         QMessageBox box(style == AlertStyle::Critical ? QMessageBox::Critical
-                        : style == AlertStyle::Warning ? QMessageBox::Warning
-                                                       : QMessageBox::Information,
-                        QApplication::applicationDisplayName(), message, QMessageBox::Ok,
-                        QApplication::activeWindow());
+                : style == AlertStyle::Warning        ? QMessageBox::Warning
+                                                      : QMessageBox::Information,
+            QApplication::applicationDisplayName(), message, QMessageBox::Ok,
+            QApplication::activeWindow());
         box.exec();
     }
 };
@@ -28,7 +28,10 @@ std::shared_ptr<AlertPresenter>& slot()
 
 } // namespace
 
-AlertPresenter& AlertPresenter::current() { return *slot(); }
+AlertPresenter& AlertPresenter::current()
+{
+    return *slot();
+}
 
 std::shared_ptr<AlertPresenter> AlertPresenter::install(std::shared_ptr<AlertPresenter> presenter)
 {

@@ -1,0 +1,140 @@
+#include "platform/document/PanelPresenter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+
+QString nameFilter(const QStringList& suffixes)
+{
+    if (suffixes.isEmpty())
+        return {};
+    QStringList patterns;
+    for (const QString& suffix : suffixes)
+        patterns << QStringLiteral("*.") + suffix;
+    return patterns.join(u' ');
+}
+
+class DialogPresenter final : public PanelPresenter {
+public:
+    std::optional<QString> runOpenPanel(const OpenPanelRequest& request) override
+    {
+        QFileDialog dialog(request.window, request.title);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (!request.allowedSuffixes.isEmpty())
+            dialog.setNameFilter(nameFilter(request.allowedSuffixes));
+        return run(dialog, request.window, {});
+    }
+
+    std::optional<QString> runSavePanel(const SavePanelRequest& request) override
+    {
+        QFileDialog dialog(request.window, request.title, request.directory);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!request.requiredSuffix.isEmpty())
+            dialog.setDefaultSuffix(request.requiredSuffix);
+        dialog.selectFile(request.defaultName);
+        return run(dialog, request.window, request.requiredSuffix);
+    }
+
+    SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window) override
+    {
+        QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+            QStringLiteral("Do you want to save the changes made to the document "
+                           "\u201c%1\u201d?")
+                .arg(displayName),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window);
+        box.setInformativeText(
+            QStringLiteral("Your changes will be lost if you don\u2019t save them."));
+        box.setDefaultButton(QMessageBox::Save);
+        if (window)
+            box.setWindowModality(Qt::WindowModal);
+        switch (box.exec()) {
+        case QMessageBox::Save:
+            return SaveChangesAnswer::Save;
+        case QMessageBox::Discard:
+            return SaveChangesAnswer::DontSave;
+        default:
+            return SaveChangesAnswer::Cancel;
+        }
+    }
+
+private:
+    static std::optional<QString> run(QFileDialog& dialog, QWidget* window, const QString& suffix)
+    {
+        if (window)
+            dialog.setWindowModality(Qt::WindowModal);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        const QString path = dialog.selectedFiles().constFirst();
+        return suffix.isEmpty() ? path : withSuffix(path, suffix);
+    }
+};
+
+std::shared_ptr<PanelPresenter>& slot()
+{
+    static std::shared_ptr<PanelPresenter> presenter = std::make_shared<DialogPresenter>();
+    return presenter;
+}
+
+template <typename T> std::optional<T> takeFront(std::deque<std::optional<T>>& queue)
+{
+    if (queue.empty())
+        return std::nullopt;
+    std::optional<T> answer = std::move(queue.front());
+    queue.pop_front();
+    return answer;
+}
+
+} // namespace
+
+PanelPresenter& PanelPresenter::current()
+{
+    return *slot();
+}
+
+std::shared_ptr<PanelPresenter> PanelPresenter::install(std::shared_ptr<PanelPresenter> presenter)
+{
+    auto previous = slot();
+    slot() = presenter ? std::move(presenter) : std::make_shared<DialogPresenter>();
+    return previous;
+}
+
+QString PanelPresenter::withSuffix(const QString& path, const QString& suffix)
+{
+    const QString dotted = QStringLiteral(".") + suffix;
+    if (suffix.isEmpty() || path.endsWith(dotted, Qt::CaseInsensitive))
+        return path;
+    return path + dotted;
+}
+
+std::optional<QString> ScriptedPanelPresenter::runOpenPanel(const OpenPanelRequest& request)
+{
+    openRequests.push_back(request);
+    return takeFront(openAnswers);
+}
+
+std::optional<QString> ScriptedPanelPresenter::runSavePanel(const SavePanelRequest& request)
+{
+    saveRequests.push_back(request);
+    std::optional<QString> answer = takeFront(saveAnswers);
+    if (answer)
+        *answer = withSuffix(*answer, request.requiredSuffix);
+    return answer;
+}
+
+SaveChangesAnswer ScriptedPanelPresenter::askSaveChanges(const QString& displayName, QWidget*)
+{
+    saveChangesAsked << displayName;
+    if (saveChangesAnswers.empty())
+        return SaveChangesAnswer::Cancel;
+    const SaveChangesAnswer answer = saveChangesAnswers.front();
+    saveChangesAnswers.pop_front();
+    return answer;
+}
+
+} // namespace platform
