@@ -1,5 +1,7 @@
 #include "platform/document/AlertPresenter.h"
 
+#include "platform/document/PresenterSlot.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -20,24 +22,18 @@ public:
     }
 };
 
-std::shared_ptr<AlertPresenter>& slot()
-{
-    static std::shared_ptr<AlertPresenter> presenter = std::make_shared<MessageBoxPresenter>();
-    return presenter;
-}
+using Slot = PresenterSlot<AlertPresenter, MessageBoxPresenter>;
 
 } // namespace
 
 AlertPresenter& AlertPresenter::current()
 {
-    return *slot();
+    return Slot::current();
 }
 
 std::shared_ptr<AlertPresenter> AlertPresenter::install(std::shared_ptr<AlertPresenter> presenter)
 {
-    auto previous = slot();
-    slot() = presenter ? std::move(presenter) : std::make_shared<MessageBoxPresenter>();
-    return previous;
+    return Slot::install(std::move(presenter));
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/document/PanelPresenter.h"
 
+#include "platform/document/PresenterSlot.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -75,11 +77,7 @@ private:
     }
 };
 
-std::shared_ptr<PanelPresenter>& slot()
-{
-    static std::shared_ptr<PanelPresenter> presenter = std::make_shared<DialogPresenter>();
-    return presenter;
-}
+using Slot = PresenterSlot<PanelPresenter, DialogPresenter>;
 
 template <typename T> std::optional<T> takeFront(std::deque<std::optional<T>>& queue)
 {
@@ -94,14 +92,12 @@ template <typename T> std::optional<T> takeFront(std::deque<std::optional<T>>& q
 
 PanelPresenter& PanelPresenter::current()
 {
-    return *slot();
+    return Slot::current();
 }
 
 std::shared_ptr<PanelPresenter> PanelPresenter::install(std::shared_ptr<PanelPresenter> presenter)
 {
-    auto previous = slot();
-    slot() = presenter ? std::move(presenter) : std::make_shared<DialogPresenter>();
-    return previous;
+    return Slot::install(std::move(presenter));
 }
 
 QString PanelPresenter::withSuffix(const QString& path, const QString& suffix)

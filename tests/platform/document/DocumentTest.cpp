@@ -24,6 +24,14 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
+// Scripted presenters and a folder holding a.quillmark with the bytes "old".
+struct OldFile {
+    ScriptedPresenters presenters;
+    QTemporaryDir dir;
+    QString path = dir.filePath("a.quillmark");
+    OldFile() { writeFile(path, "old"); }
+};
+
 TEST(Document, EditedStateFollowsTheUndoHistoryAndTheFile)
 {
     enum Step { Read, Change, Undo, Redo, Save };
@@ -177,10 +185,8 @@ TEST(Document, FailedSaveKeepsTheOldFileAndTheEditedState)
         { "folder missing", false, true },
     };
     for (const Row& row : rows) {
-        ScriptedPresenters presenters;
-        QTemporaryDir dir;
-        const QString path = dir.filePath("a.quillmark");
-        writeFile(path, "old");
+        OldFile files;
+        auto& [presenters, dir, path] = files;
         BytesDocument document;
         ASSERT_FALSE(document.readFromFile(path));
         document.change();
@@ -225,10 +231,8 @@ TEST(Document, CanCloseAsksOnlyWhenEdited)
         { "untitled, don't save", false, false, SaveChangesAnswer::DontSave, false, true, "old" },
     };
     for (const Row& row : rows) {
-        ScriptedPresenters presenters;
-        QTemporaryDir dir;
-        const QString path = dir.filePath("a.quillmark");
-        writeFile(path, "old");
+        OldFile files;
+        auto& [presenters, dir, path] = files;
         BytesDocument document;
         document.draftName = "Untitled draft";
         if (row.hasFile) {
