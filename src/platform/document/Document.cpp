@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 Q_LOGGING_CATEGORY(lcDocument, "quillmark.document")
 
@@ -19,6 +21,16 @@ DocumentError fileError(const QString& path, const QString& reason, int code)
 {
     return { kFileErrorDomain, code,
         QStringLiteral("\u201c%1\u201d: %2").arg(QDir::toNativeSeparators(path), reason) };
+}
+
+// Qt reports some failed writes (a full disk met while flushing) as "Unknown error"; the system's
+// own reason, still in errno right after the call, tells the user what happened.
+DocumentError writeError(const QString& path, const QFileDevice& file, int savedErrno)
+{
+    QString reason = file.errorString();
+    if ((reason.isEmpty() || reason == QStringLiteral("Unknown error")) && savedErrno != 0)
+        reason = QString::fromLocal8Bit(std::strerror(savedErrno));
+    return fileError(path, reason, int(file.error()));
 }
 
 } // namespace
@@ -96,15 +108,16 @@ std::optional<DocumentError> Document::writeToFile(const QString& path) const
     // Written beside the target and renamed over it only when complete: a failure or a crash
     // on the way leaves the old file whole.
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return fileError(path, file.errorString(), int(file.error()));
+        return writeError(path, file, errno);
     if (file.write(bytes) != bytes.size()) {
-        const DocumentError error = fileError(path, file.errorString(), int(file.error()));
+        const DocumentError error = writeError(path, file, errno);
         file.cancelWriting();
         return error;
     }
     if (!file.commit())
-        return fileError(path, file.errorString(), int(file.error()));
+        return writeError(path, file, errno);
     return std::nullopt;
 }
 

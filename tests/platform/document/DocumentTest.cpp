@@ -4,7 +4,10 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/resource.h>
 
 using namespace documenttest;
 using platform::SaveChangesAnswer;
@@ -173,16 +176,40 @@ TEST(Document, SaveAsAsksForANameAndAppendsTheSuffix)
     }
 }
 
+// Makes this process's writes fail past a size, as on a full disk (EFBIG in place of ENOSPC),
+// while it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a dead process
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+
+private:
+    rlimit m_saved {};
+    void (*m_savedHandler)(int) = nullptr;
+};
+
 TEST(Document, FailedSaveKeepsTheOldFileAndTheEditedState)
 {
+    enum Fault { ContentsFail, FolderMissing, DiskFull };
     struct Row {
         const char* what;
-        bool failWrite; // the document cannot produce its bytes
-        bool intoMissingFolder; // the file cannot be created
+        Fault fault;
     };
     const Row rows[] = {
-        { "contents fail", true, false },
-        { "folder missing", false, true },
+        { "the document cannot produce its bytes", ContentsFail },
+        { "the folder chosen is missing", FolderMissing },
+        { "the disk fills during the write", DiskFull },
     };
     for (const Row& row : rows) {
         OldFile files;
@@ -190,22 +217,34 @@ TEST(Document, FailedSaveKeepsTheOldFileAndTheEditedState)
         BytesDocument document;
         ASSERT_FALSE(document.readFromFile(path));
         document.change();
-        document.failWrite = row.failWrite;
-        const QString target = row.intoMissingFolder ? dir.filePath("missing/b.quillmark") : path;
-        if (row.intoMissingFolder)
+        document.failWrite = row.fault == ContentsFail;
+        if (row.fault == DiskFull)
+            document.contents = QByteArray(2 * 1024 * 1024, 'n');
+        const QString target
+            = row.fault == FolderMissing ? dir.filePath("missing/b.quillmark") : path;
+        if (row.fault == FolderMissing)
             presenters.panels->saveAnswers.push_back(target);
-        const bool saved = row.intoMissingFolder ? document.saveAs() : document.save();
+        bool saved = false;
+        {
+            std::optional<FileSizeLimit> full;
+            if (row.fault == DiskFull)
+                full.emplace(1024 * 1024);
+            saved = row.fault == FolderMissing ? document.saveAs() : document.save();
+        }
         EXPECT_FALSE(saved) << row.what;
         EXPECT_EQ(fileBytes(path), "old") << row.what;
         EXPECT_TRUE(document.isDocumentEdited()) << row.what;
         EXPECT_EQ(document.filePath(), path) << row.what;
         ASSERT_EQ(presenters.alerts->messages.size(), 1) << row.what;
         EXPECT_TRUE(presenters.alerts->messages[0].contains("\u201ca\u201d")) << row.what;
-        if (row.intoMissingFolder) {
-            EXPECT_TRUE(presenters.alerts->messages[0].contains(target)) << "names the path";
+        EXPECT_FALSE(presenters.alerts->messages[0].contains("Unknown error"))
+            << row.what << ": says why";
+        if (row.fault != ContentsFail) {
+            EXPECT_TRUE(presenters.alerts->messages[0].contains(QDir::toNativeSeparators(target)))
+                << row.what << ": names the path";
         }
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList { "a.quillmark" })
-            << row.what;
+            << row.what << ": no temporary left";
     }
 }
 
