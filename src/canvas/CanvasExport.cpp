@@ -1,0 +1,75 @@
+#include "canvas/CanvasExport.h"
+
+#include "platform/imaging/FilterRenderer.h"
+
+#include <QLoggingCategory>
+#include <QPainter>
+#include <cmath>
+
+namespace canvas {
+
+using platform::FilterRenderer;
+using platform::Rect;
+
+namespace {
+Q_LOGGING_CATEGORY(lcExport, "quillmark.canvas")
+} // namespace
+
+std::optional<QSize> fittedOutputSize(
+    const platform::Size& working, const platform::Size& requested)
+{
+    const double ww = working.width, wh = working.height, w = requested.width, h = requested.height;
+    if (!(ww > 0 && wh > 0 && std::isfinite(ww) && std::isfinite(wh)))
+        return std::nullopt;
+    if (!(w > 0 && h > 0 && std::isfinite(w) && std::isfinite(h)))
+        return std::nullopt;
+    const float ir = float(wh) / float(ww);
+    const float orq = float(h) / float(w);
+    qCDebug(lcExport, "IR: %f / OR: %f", ir, orq);
+    double outW = w, outH = h;
+    if (std::abs(ir - orq) > 0.01f && ir > orq)
+        outW = h / ir;
+    else if (std::abs(ir - orq) > 0.01f && ir < orq)
+        outH = w * ir;
+    // Whole pixels, whatever the screen: the export is exactly this size.
+    outW = std::max(1.0, std::round(outW));
+    outH = std::max(1.0, std::round(outH));
+    if (outW * outH > double(FilterRenderer::kMaxOutputPixels) || outW > 1e6 || outH > 1e6)
+        return std::nullopt;
+    return QSize(int(outW), int(outH));
+}
+
+QImage composeExport(const platform::FilterImage& back, const platform::FilterImage& composite,
+    const platform::Size& working, const QSize& out, const BoxLayerRender& boxes, int stripeRows)
+{
+    if (out.isEmpty() || !(working.width > 0) || stripeRows < 1)
+        return {};
+    QImage result(out, QImage::Format_ARGB32_Premultiplied);
+    if (result.isNull())
+        return {};
+    result.fill(Qt::transparent);
+    const double scale = out.width() / working.width;
+    const auto path = scale < 1 ? platform::RenderPath::Display : platform::RenderPath::Exact;
+    QPainter painter(&result);
+    for (int top = 0; top < out.height(); top += stripeRows) {
+        const int rows = std::min(stripeRows, out.height() - top);
+        // Output row r shows working y from (height - r) / scale down: stripes lie on the
+        // output's pixel grid, so they join without seams.
+        const Rect region(
+            0, (out.height() - top - rows) / scale, out.width() / scale, rows / scale);
+        const std::vector<QImage> layers
+            = FilterRenderer::render({ back, composite }, region, scale, path);
+        if (layers.size() != 2 || layers[0].isNull() || layers[1].isNull())
+            return {};
+        painter.drawImage(QPoint(0, top), layers[0]);
+        if (boxes) {
+            const QImage boxLayer = boxes(region, scale);
+            if (!boxLayer.isNull())
+                painter.drawImage(QRect(0, top, out.width(), rows), boxLayer);
+        }
+        painter.drawImage(QPoint(0, top), layers[1]);
+    }
+    return result;
+}
+
+} // namespace canvas
