@@ -132,12 +132,6 @@ TEST(Document, ReadingTakesThePathOnlyOnSuccess)
     }
 }
 
-TEST(Document, InvalidVersionErrorReadsAsDomainAndCode)
-{
-    const platform::DocumentError error { "Invalid Version", 1000, {} };
-    EXPECT_TRUE(error.message().contains("Invalid Version error 1000"));
-}
-
 TEST(Document, SaveAsAsksForANameAndAppendsTheSuffix)
 {
     struct Row {
