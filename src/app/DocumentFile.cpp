@@ -181,7 +181,8 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
     const double version = coder.decodeDouble(kVersionKey);
     if (!std::isfinite(version) || version < kVersion) {
         qCWarning(lcApp) << "document: version" << version << "refused" << coder.error();
-        return DocumentFileError { QStringLiteral("Invalid Version"), kInvalidVersionCode };
+        return platform::DocumentError { QStringLiteral("Invalid Version"), kInvalidVersionCode,
+            {} };
     }
     DocumentContents contents;
     contents.imageData = coder.decodeBytes(kImageDataKey);

@@ -23,6 +23,7 @@
 // of the wrong structure are skipped; each with a line in the "quillmark.app" log. Only the
 // version decides whether a file opens at all.
 #include "container/ContainerSnapshot.h"
+#include "platform/document/DocumentError.h"
 #include "platform/geometry/Point.h"
 
 #include <QByteArray>
@@ -56,12 +57,6 @@ struct DocumentContents {
     QByteArray preview;
 };
 
-// Why a file does not open: the domain and code callers report.
-struct DocumentFileError {
-    QString domain;
-    int code = 0;
-};
-
 class DocumentFile {
 public:
     static constexpr double kVersion = 1.2;
@@ -71,7 +66,7 @@ public:
     // A layer with more records than this is bad input: reading builds none of them.
     static constexpr int kMaxBoxes = 10000;
 
-    using ReadResult = std::variant<DocumentContents, DocumentFileError>;
+    using ReadResult = std::variant<DocumentContents, platform::DocumentError>;
 
     // Parses and validates a whole file once. The picture itself is not decoded (only its
     // header, to check the mask against its size): an unreadable picture is the caller's to

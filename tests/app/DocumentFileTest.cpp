@@ -70,7 +70,7 @@ QByteArray archive(const std::function<void(KeyedArchiver&)>& fill, bool withVer
 DocumentContents opened(const QByteArray& data)
 {
     auto result = DocumentFile::read(data);
-    if (const auto* error = std::get_if<DocumentFileError>(&result)) {
+    if (const auto* error = std::get_if<platform::DocumentError>(&result)) {
         ADD_FAILURE() << "refused: " << error->domain.toStdString();
         return {};
     }
@@ -121,8 +121,8 @@ TEST_P(DocumentVersion, OpensOrIsRefusedAsInvalidVersion)
         EXPECT_TRUE(std::holds_alternative<DocumentContents>(result));
         return;
     }
-    ASSERT_TRUE(std::holds_alternative<DocumentFileError>(result));
-    const auto& error = std::get<DocumentFileError>(result);
+    ASSERT_TRUE(std::holds_alternative<platform::DocumentError>(result));
+    const auto& error = std::get<platform::DocumentError>(result);
     EXPECT_EQ(error.domain, "Invalid Version");
     EXPECT_EQ(error.code, 1000);
 }
