@@ -234,6 +234,18 @@ INSTANTIATE_TEST_SUITE_P(Reader, DocumentValues,
                 EXPECT_EQ(c.straighten, 0.0);
                 EXPECT_EQ(c.offset, platform::Point());
             } },
+        ValueRow { "image_data_not_a_picture_keeps_bytes_drops_mask",
+            [](KeyedArchiver& a) {
+                a.encodeBytes("ImageData", "not a picture");
+                a.encodeBytes("ColorCustomMaskData", DocumentFile::encodeMask(mask16({ 30, 20 })));
+                a.encodeFloat("ColorCustomMaskScale", 0.05f);
+            },
+            [](const DocumentContents& c) {
+                EXPECT_EQ(c.imageData, "not a picture");
+                ASSERT_TRUE(c.mask.has_value());
+                EXPECT_TRUE(c.mask->image.isNull());
+                EXPECT_FLOAT_EQ(c.mask->scale, 0.05f);
+            } },
         ValueRow { "canvas_scale_not_positive_is_1",
             [](KeyedArchiver& a) { a.encodeDouble("CanvasScale", -2); },
             [](const DocumentContents& c) { EXPECT_EQ(c.canvasScale, 1.0); } }),
@@ -379,6 +391,14 @@ UNDODATA ofType(int type)
     return r;
 }
 
+// Kept: the record's own validation makes the numbers safe.
+UNDODATA withNaNs(UNDODATA r)
+{
+    r.rotationAngle = kNaN;
+    r.frame = platform::Rect(kNaN, 0, kInf, 10);
+    return r;
+}
+
 INSTANTIATE_TEST_SUITE_P(Reader, DocumentBoxes,
     testing::Values(BoxesRow { "missing_layer", [](KeyedArchiver&) {}, {}, true },
         BoxesRow { "layer_not_a_dictionary",
@@ -393,13 +413,13 @@ INSTANTIATE_TEST_SUITE_P(Reader, DocumentBoxes,
         BoxesRow { "empty_layer", layerOf({}), {} },
         BoxesRow { "bad_entries_skipped_order_kept",
             layerOf({ recordValue(textRecord("a")), platform::ArchiveValue::fromString("junk"),
-                recordValue(ofType(7)), recordValue(ofType(-1)),
-                recordValue(ofType(UNDODATA::ImageBox)), recordValue(pictureRecord({ 4, 4 })),
-                recordValue(ofType(UNDODATA::ShapeBox)),
+                recordValue(withNaNs(textRecord("b"))), recordValue(ofType(7)),
+                recordValue(ofType(-1)), recordValue(ofType(UNDODATA::ImageBox)),
+                recordValue(pictureRecord({ 4, 4 })), recordValue(ofType(UNDODATA::ShapeBox)),
                 platform::ArchiveValue::fromObject(
                     std::make_shared<const platform::ArchiveBox<platform::Color>>(
                         platform::Color(1, 0, 0, 1))) }),
-            { UNDODATA::TextBox, UNDODATA::ImageBox, UNDODATA::ShapeBox } },
+            { UNDODATA::TextBox, UNDODATA::TextBox, UNDODATA::ImageBox, UNDODATA::ShapeBox } },
         BoxesRow { "over_10000_records_refused",
             layerOf(platform::ArchiveArray(10001, platform::ArchiveValue::fromInt32(0))), {},
             true }),
