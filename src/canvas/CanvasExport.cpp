@@ -57,17 +57,21 @@ QImage composeExport(const platform::FilterImage& back, const platform::FilterIm
         // output's pixel grid, so they join without seams.
         const Rect region(
             0, (out.height() - top - rows) / scale, out.width() / scale, rows / scale);
+        // A layer without an image (the masked picture before any mask) draws nothing.
         const std::vector<QImage> layers
             = FilterRenderer::render({ back, composite }, region, scale, path);
-        if (layers.size() != 2 || layers[0].isNull() || layers[1].isNull())
+        const auto failed = [&](int i) { return layers.size() != 2 || layers[i].isNull(); };
+        if ((!back.isNull() && failed(0)) || (!composite.isNull() && failed(1)))
             return {};
-        painter.drawImage(QPoint(0, top), layers[0]);
+        if (!back.isNull())
+            painter.drawImage(QPoint(0, top), layers[0]);
         if (boxes) {
             const QImage boxLayer = boxes(region, scale);
             if (!boxLayer.isNull())
                 painter.drawImage(QRect(0, top, out.width(), rows), boxLayer);
         }
-        painter.drawImage(QPoint(0, top), layers[1]);
+        if (!composite.isNull())
+            painter.drawImage(QPoint(0, top), layers[1]);
     }
     return result;
 }
