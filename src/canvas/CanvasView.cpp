@@ -91,9 +91,10 @@ void CanvasView::loadImage(const Image& image)
         layer->setOriginalImageSize(m_workingImageSize);
         layer->setRenderedPixels(QImage(), Rect::null());
     }
-    pictureDidLoad();
     if (!m_supressRendering)
         showLayers(m_inputImage, m_inputImage);
+    // The chain's inputs follow from the picture; its render replaces the plain one above.
+    pictureDidLoad();
 }
 
 // ---- layers
@@ -294,8 +295,13 @@ void CanvasView::renderLayers()
     m_renderedRegion = region;
     m_renderedScale = m_zoom * backingScaleFactor();
     ViewPointer backRef(back), topRef(top);
-    m_renderer->request({ back->shownImage(), top->shownImage() }, region, m_renderedScale,
-        RenderPath::Display, [backRef, topRef, region](const std::vector<QImage>& pixels) {
+    // A layer without a picture shows clear pixels (the masked layer before any mask).
+    const auto orClear = [&](const FilterImage& image) {
+        return image ? image : FilterImage::constantColor(Color(0, 0, 0, 0)).cropped(region);
+    };
+    m_renderer->request({ orClear(back->shownImage()), orClear(top->shownImage()) }, region,
+        m_renderedScale, RenderPath::Display,
+        [backRef, topRef, region](const std::vector<QImage>& pixels) {
             auto* b = static_cast<RenderView*>(backRef.get());
             auto* t = static_cast<RenderView*>(topRef.get());
             if (!b || !t || pixels.size() != 2 || pixels[0].isNull() || pixels[1].isNull())

@@ -168,6 +168,8 @@ private:
     platform::Rect renderRegion() const;
     void renderLayers();
     void updateMouseState();
+    void forwardToBoxes(
+        bool (View::*handler)(const platform::Event&), const platform::Event& event);
 
     QObject m_guard;
     CanvasWindow* m_window = nullptr;
@@ -181,6 +183,7 @@ private:
     double m_zoom = 0.0;
     bool m_mouseDown = false;
     bool m_mouseInside = false;
+    bool m_forwarding = false; // an event is on its way to the box layer
     std::uint64_t m_trackingArea = 0;
     platform::ViewPointer m_backgroundView, m_textViewContainer, m_renderView, m_selectedView,
         m_instantAlphaView, m_paintView;

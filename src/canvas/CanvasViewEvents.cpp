@@ -74,6 +74,17 @@ void CanvasView::redMaskChanged(long value)
 
 // ---- pointer routing
 
+void CanvasView::forwardToBoxes(bool (View::*handler)(const Event&), const Event& event)
+{
+    // What the box layer passes up its responder chain comes back here: it goes no further.
+    TextViewContainer* boxes = textViewContainer();
+    if (!boxes || m_forwarding)
+        return;
+    m_forwarding = true;
+    (boxes->*handler)(event);
+    m_forwarding = false;
+}
+
 View* CanvasView::hitTest(const Point& pointInSuperview)
 {
     // In brush mode every press over the canvas is the brush's, whatever lies under it.
@@ -102,8 +113,8 @@ bool CanvasView::mouseDragged(const Event& event)
     ToolControls* c = toolControls();
     if (c && c->isPaintViewShowed())
         c->mouseDraggedTo(event.locationInWindow(), event);
-    else if (TextViewContainer* boxes = textViewContainer())
-        boxes->mouseDragged(event);
+    else
+        forwardToBoxes(&View::mouseDragged, event);
     return true;
 }
 
@@ -112,8 +123,8 @@ bool CanvasView::mouseMoved(const Event& event)
     ToolControls* c = toolControls();
     if (c && c->isPaintViewShowed())
         c->mouseMovedTo(event.locationInWindow(), event);
-    else if (TextViewContainer* boxes = textViewContainer())
-        boxes->mouseMoved(event);
+    else
+        forwardToBoxes(&View::mouseMoved, event);
     return true;
 }
 
@@ -125,8 +136,8 @@ bool CanvasView::mouseUp(const Event& event)
         updateMouseState();
         c->mouseUpAt(event.locationInWindow(), event);
         logUndoData();
-    } else if (TextViewContainer* boxes = textViewContainer()) {
-        boxes->mouseUp(event);
+    } else {
+        forwardToBoxes(&View::mouseUp, event);
     }
     return true;
 }

@@ -1,0 +1,167 @@
+// Pointer and gesture routing through a real host: brush mode sends everything to the tool
+// controls, box mode lets clicks through the picture layers to the box layer, a sheet over
+// the window stops the brush, and a pinch reaches only the canvas of its own window.
+#include "FakeCanvasWindow.h"
+#include "canvas/CanvasView.h"
+#include "canvas/PaintView.h"
+#include "container/TextViewContainer.h"
+#include "platform/ui/ViewHost.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using namespace canvas;
+using canvastest::FakeCanvasWindow;
+
+namespace {
+
+class RecordingControls : public ToolControls {
+public:
+    bool painting = false;
+    std::vector<std::string> calls;
+    bool isPaintViewShowed() const override { return painting; }
+    void mouseDownAt(const Point&, const Event&) override { calls.push_back("down"); }
+    void mouseDraggedTo(const Point&, const Event&) override { calls.push_back("drag"); }
+    void mouseMovedTo(const Point&, const Event&) override { calls.push_back("move"); }
+    void mouseUpAt(const Point&, const Event&) override { calls.push_back("up"); }
+    void updateMouseState() override { }
+    void updateFrame() override { }
+    void gestureRotateWithDelta(double, const Event&) override { calls.push_back("rotate"); }
+    void gestureMagnify(double d, const Event&) override
+    {
+        calls.push_back("magnify " + std::to_string(d));
+    }
+};
+
+class TestCanvas : public CanvasView {
+public:
+    RecordingControls controls;
+    std::vector<std::string> undo;
+
+protected:
+    ToolControls* toolControls() const override
+    {
+        return const_cast<RecordingControls*>(&controls);
+    }
+    void prepUndoData() override { undo.push_back("prep"); }
+    void logUndoData() override { undo.push_back("log"); }
+};
+
+// A 400 x 300 host whose root holds a canvas with a 200 x 100 picture at zoom 2.
+struct Scene {
+    FakeCanvasWindow window;
+    ViewHost host;
+    TestCanvas* canvas = nullptr;
+    Scene()
+    {
+        host.resize(400, 300);
+        auto root = std::make_unique<View>();
+        canvas = root->addSubview(std::make_unique<TestCanvas>());
+        host.setRootView(std::move(root));
+        window.viewport = { 401, 201 };
+        canvas->setCanvasWindow(&window);
+        QImage q(200, 100, QImage::Format_ARGB32_Premultiplied);
+        q.fill(Qt::gray);
+        canvas->loadImage(Image::fromQImage(q));
+        canvas->setCustomDrawingZoomScale(0);
+    }
+    void mouse(QEvent::Type type, Point working, Qt::MouseButtons buttons = Qt::LeftButton)
+    {
+        const Point w
+            = canvas->convertPointToView({ working.x * canvas->customDrawingZoomScale(),
+                                             working.y * canvas->customDrawingZoomScale() },
+                nullptr);
+        const QPointF at = host.widgetPointFromWindow(w);
+        QMouseEvent e(type, at, host.mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(&host, &e);
+    }
+    void pinch(double delta)
+    {
+        const QPointF at(200, 150);
+        QNativeGestureEvent e(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2,
+            at, at, host.mapToGlobal(at), delta, QPointF());
+        QCoreApplication::sendEvent(&host, &e);
+    }
+};
+
+} // namespace
+
+TEST(CanvasEvents, BrushModeRoutesToTheControlsAndBoxModeToTheBoxLayer)
+{
+    struct Row {
+        const char* name;
+        bool painting;
+        std::vector<std::string> controls;
+        std::vector<std::string> undo;
+        bool boxLayerPressed;
+    };
+    const Row rows[] = {
+        { "brush mode: the controls get the stroke inside the undo bracket", true,
+            { "down", "drag", "up" }, { "prep", "log" }, false },
+        { "box mode: the click passes the picture layers to the box layer", false, {}, {}, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene s;
+        s.canvas->controls.painting = row.painting;
+        s.mouse(QEvent::MouseButtonPress, { 100, 50 });
+        EXPECT_EQ(s.canvas->textViewContainer()->isMouseDown, row.boxLayerPressed);
+        s.mouse(QEvent::MouseMove, { 110, 55 });
+        s.mouse(QEvent::MouseButtonRelease, { 110, 55 }, Qt::NoButton);
+        // Moves the host's tracking sends on the way are the controls' too; the stroke is
+        // what counts here.
+        auto& calls = s.canvas->controls.calls;
+        calls.erase(std::remove(calls.begin(), calls.end(), "move"), calls.end());
+        EXPECT_EQ(calls, row.controls);
+        EXPECT_EQ(s.canvas->undo, row.undo);
+        EXPECT_FALSE(s.canvas->mouseDown());
+    }
+}
+
+TEST(CanvasEvents, APinchReachesOnlyTheCanvasOfItsWindow)
+{
+    Scene first, second;
+    first.pinch(0.25);
+    EXPECT_EQ(first.canvas->controls.calls, std::vector<std::string> { "magnify 0.250000" });
+    EXPECT_TRUE(second.canvas->controls.calls.empty());
+}
+
+TEST(CanvasEvents, NoBrushOutlineWhileASheetIsOverTheWindow)
+{
+    QWidget top;
+    auto* host = new ViewHost(&top);
+    host->resize(400, 300);
+    auto root = std::make_unique<View>();
+    PaintView* paint = root->addSubview(std::make_unique<PaintView>(Rect(0, 0, 400, 300)));
+    host->setRootView(std::move(root));
+    top.resize(400, 300);
+    top.show();
+
+    paint->mouseEntered(Event::mouseEvent(EventType::MouseEntered, { 100, 100 }, 0));
+    ASSERT_TRUE(paint->isBrushActive());
+    ASSERT_TRUE(paint->outlineCenter());
+    EXPECT_EQ(host->cursor().shape(), Qt::BlankCursor);
+
+    QDialog sheet(&top);
+    sheet.setWindowModality(Qt::WindowModal);
+    sheet.show();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(paint->isBrushActive());
+    EXPECT_FALSE(paint->outlineCenter());
+    EXPECT_NE(host->cursor().shape(), Qt::BlankCursor);
+    // Moving under the sheet does not bring it back.
+    paint->mouseMoved(Event::mouseEvent(EventType::MouseMoved, { 120, 100 }, 0));
+    EXPECT_FALSE(paint->isBrushActive());
+
+    sheet.hide();
+    QCoreApplication::processEvents();
+    paint->mouseMoved(Event::mouseEvent(EventType::MouseMoved, { 130, 100 }, 0));
+    EXPECT_TRUE(paint->isBrushActive());
+    ASSERT_TRUE(paint->outlineCenter());
+    EXPECT_EQ(*paint->outlineCenter(), Point(130, 100));
+}
