@@ -3,11 +3,15 @@
 #include "canvas/CanvasUndo.h"
 
 #include "CanvasTestSupport.h"
+#include "FakeCanvasWindow.h"
+#include "canvas/CanvasControls.h"
+#include "canvas/CanvasCustomShapeControls.h"
 
 #include <gtest/gtest.h>
 
 using namespace canvas;
 using namespace canvastest;
+using canvastest::FakeCanvasWindow;
 using platform::FilterImage;
 using platform::UndoManager;
 
@@ -113,4 +117,46 @@ TEST(CanvasUndo, StepsStayWithTheirDocumentAndCanvas)
     EXPECT_FALSE(second.canRedo());
     toolA.reset();
     EXPECT_FALSE(first.canUndo());
+}
+
+// Through the canvas and its brush: undo restores the very mask, in brush mode or not, and a
+// new picture leaves neither the old mask nor its steps.
+TEST(CanvasUndo, BrushStrokeThroughTheCanvas)
+{
+    FakeCanvasWindow window;
+    CanvasControls canvas;
+    canvas.setCanvasWindow(&window);
+    canvas.loadImage(platform::Image::fromQImage(rampPicture(64, 48)));
+    ASSERT_TRUE(canvas.setCustomDrawingZoomScale(0));
+    auto* brush = dynamic_cast<CanvasCustomShapeControls*>(canvas.controls());
+    ASSERT_NE(brush, nullptr);
+    PaintView* paint = brush->paintView();
+    ASSERT_NE(paint, nullptr);
+    const FilterImage before = paint->workingImage();
+    ASSERT_FALSE(before.isNull());
+
+    canvas.prepUndoData();
+    paint->setWorkingImage(FilterImage::fromQImage(solidPicture(64, 48, Qt::white)));
+    const FilterImage after = paint->workingImage();
+    canvas.logUndoData();
+    window.undo.endGroup();
+    ASSERT_TRUE(window.undo.canUndo());
+
+    brush->hidePaintView(); // box mode
+    EXPECT_FALSE(brush->isPaintViewShowed());
+    window.undo.undo();
+    EXPECT_EQ(testsupport::worstDifference(renderAt(paint->workingImage(), before.extent()),
+                  renderAt(before, before.extent())),
+        0);
+    ASSERT_TRUE(window.undo.canRedo()) << "undo in box mode keeps its redo";
+    window.undo.redo();
+    EXPECT_EQ(testsupport::worstDifference(
+                  renderAt(paint->workingImage(), after.extent()), renderAt(after, after.extent())),
+        0);
+    brush->showPaintView();
+    EXPECT_TRUE(brush->isPaintViewShowed());
+
+    canvas.loadImage(platform::Image::fromQImage(rampPicture(40, 30)));
+    EXPECT_TRUE(canvas.prerenderedMask().isNull()) << "no old mask after a new picture";
+    EXPECT_FALSE(window.undo.canUndo());
 }

@@ -1,5 +1,7 @@
 // The export composition: its fitted size, its layer order and its independence from stripes.
 #include "CanvasTestSupport.h"
+#include "FakeCanvasWindow.h"
+#include "canvas/CanvasControls.h"
 #include "canvas/CanvasExport.h"
 #include "canvas/CanvasFilterChain.h"
 
@@ -7,6 +9,7 @@
 
 using namespace canvas;
 using namespace canvastest;
+using canvastest::FakeCanvasWindow;
 using platform::FilterImage;
 using platform::Rect;
 using platform::Size;
@@ -139,4 +142,36 @@ TEST(Export, StripesAndScaleDoNotShow)
     QPainter(&shown).drawImage(0, 0, display(s.top));
     const QImage exported = composeExport(s.back, s.top, { W, H }, QSize(W, H), nullptr);
     EXPECT_LE(testsupport::worstDifference(exported, shown), 1);
+}
+
+// The canvas's export: exactly the picture's pixels, whatever the zoom, with its boxes.
+TEST(Export, CanvasOutputIgnoresTheZoom)
+{
+    FakeCanvasWindow window;
+    window.viewport = { 400, 300 };
+    CanvasControls canvas;
+    canvas.setCanvasWindow(&window);
+    EXPECT_TRUE(canvas.outputImage().isNull()) << "no picture, no export";
+    canvas.loadImage(platform::Image::fromQImage(rampPicture(W, H)));
+    canvas.setBlurStrength(1);
+    canvas.newTextBox(&window.delegate);
+    struct Row {
+        const char* name;
+        double zoom;
+    };
+    const Row rows[] = { { "fit", 0 }, { "zoom 0.1", 0.1 }, { "three times fit", 1 } };
+    QImage first;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(canvas.setCustomDrawingZoomScale(row.zoom));
+        const QImage out = canvas.outputImage();
+        ASSERT_EQ(out.size(), QSize(W, H));
+        if (first.isNull())
+            first = out;
+        else
+            EXPECT_EQ(testsupport::worstDifference(first, out), 0);
+    }
+    EXPECT_EQ(canvas.outputImageForSize({ 300, 300 }).size(), QSize(300, 225));
+    EXPECT_TRUE(canvas.outputImageForSize({ 0, 300 }).isNull());
+    EXPECT_TRUE(canvas.outputImageForSize({ std::nan(""), 300 }).isNull());
 }
