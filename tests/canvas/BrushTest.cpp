@@ -1,6 +1,7 @@
 // The brush: mask scale and accumulator size, where a stroke lays its dabs, what a dab paints
 // (probed in the accumulator's pixels), the mask handed to the canvas, and bad settings and
 // saved masks.
+#include "CanvasTestSupport.h"
 #include "canvas/PaintCanvas.h"
 #include "canvas/PaintView.h"
 #include "platform/imaging/FilterRenderer.h"
@@ -70,9 +71,7 @@ struct Brush {
 
 FilterImage solid(int w, int h, QColor c)
 {
-    QImage q(w, h, QImage::Format_ARGB32_Premultiplied);
-    q.fill(c);
-    return FilterImage::fromQImage(q);
+    return FilterImage::fromQImage(canvastest::solidPicture(w, h, c));
 }
 
 } // namespace

@@ -165,3 +165,21 @@ TEST(CanvasEvents, NoBrushOutlineWhileASheetIsOverTheWindow)
     ASSERT_TRUE(paint->outlineCenter());
     EXPECT_EQ(*paint->outlineCenter(), Point(130, 100));
 }
+
+TEST(CanvasEvents, BrushSizeChangesWithoutTheButtonShowNoPreview)
+{
+    QWidget top;
+    auto* host = new ViewHost(&top);
+    auto root = std::make_unique<View>();
+    PaintView* paint = root->addSubview(std::make_unique<PaintView>(Rect(0, 0, 400, 300)));
+    host->setRootView(std::move(root));
+    top.show();
+    const auto before = top.findChildren<QWidget*>().size();
+    paint->mouseEntered(Event::mouseEvent(EventType::MouseEntered, { 100, 100 }, 0));
+    paint->setBrushSize(80);
+    EXPECT_EQ(top.findChildren<QWidget*>().size(), before);
+    // The outline takes the new size at once, where the pointer is.
+    ASSERT_TRUE(paint->outlineCenter());
+    EXPECT_EQ(*paint->outlineCenter(), Point(100, 100));
+    EXPECT_EQ(paint->brushSize(), 80);
+}

@@ -1,5 +1,6 @@
 // The canvas's sizes and zoom: centring and overflow of its frame, the best fit, the slider's
 // zoom range, the scroll that keeps the centre point, and boxes that keep their numbers.
+#include "CanvasTestSupport.h"
 #include "FakeCanvasWindow.h"
 #include "canvas/CanvasGeometry.h"
 #include "canvas/CanvasView.h"
@@ -20,9 +21,7 @@ namespace {
 
 Image picture(int w, int h)
 {
-    QImage q(w, h, QImage::Format_ARGB32_Premultiplied);
-    q.fill(QColor(200, 120, 40));
-    return Image::fromQImage(q);
+    return Image::fromQImage(canvastest::solidPicture(w, h, QColor(200, 120, 40)));
 }
 
 } // namespace

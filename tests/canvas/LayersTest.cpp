@@ -2,6 +2,7 @@
 // whole tree: no mask shows the box over the picture, a mask brings the picture over the box
 // only there (also when only a dab's patch renders again), and the red tint shows on the top
 // layer only.
+#include "CanvasTestSupport.h"
 #include "FakeCanvasWindow.h"
 #include "canvas/CanvasView.h"
 #include "canvas/RenderView.h"
@@ -29,13 +30,6 @@ public:
     }
 };
 
-QImage filled(int w, int h, QColor c)
-{
-    QImage q(w, h, QImage::Format_ARGB32_Premultiplied);
-    q.fill(c);
-    return q;
-}
-
 // The picture where mask is white, clear elsewhere: what the masked layer shows.
 FilterImage masked(const FilterImage& picture, const FilterImage& mask)
 {
@@ -56,7 +50,7 @@ struct Scene {
     {
         window.viewport = { 401, 201 };
         canvas.setCanvasWindow(&window);
-        canvas.loadImage(Image::fromQImage(filled(200, 100, colour)));
+        canvas.loadImage(Image::fromQImage(canvastest::solidPicture(200, 100, colour)));
         canvas.setCustomDrawingZoomScale(0);
         canvas.textViewContainer()->addSubview(std::make_unique<Box>(Rect(50, 25, 100, 50)));
         picture = canvas.inputImage();
