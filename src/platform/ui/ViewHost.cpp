@@ -409,13 +409,13 @@ void ViewHost::noteWindowEvent(const QEvent* event)
     case QEvent::WindowBlocked:
         // A modal dialog over the window: for the views this is a sheet beginning.
         m_sheetAttached = true;
-        emit sheetWillBegin();
+        Q_EMIT sheetWillBegin();
         break;
     case QEvent::WindowUnblocked:
         m_sheetAttached = false;
         break;
     case QEvent::WindowDeactivate:
-        emit resignedKey();
+        Q_EMIT resignedKey();
         break;
     default:
         break;

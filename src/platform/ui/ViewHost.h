@@ -73,7 +73,7 @@ public:
     // True while a window-modal dialog (a sheet) blocks the host's window.
     bool hasAttachedSheet() const { return m_sheetAttached; }
 
-signals:
+Q_SIGNALS:
     // A window-modal dialog is about to cover the host's window.
     void sheetWillBegin();
     // The host's window stopped being the active (key) window.
