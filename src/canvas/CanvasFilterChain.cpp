@@ -134,7 +134,21 @@ FilterImage CanvasFilterChain::produceImage(FilterImage* backImage) const
     const Rect working = workingRect();
     FilterImage image = m_input;
     FilterImage back = m_input;
+    // Consecutive transforms are applied as one, so the centre moves cancel instead of
+    // resampling the picture twice; a zoom of 1 is no step at all.
+    AffineTransform pending;
     for (const Filter& f : m_filters) {
+        if (f.filterName() == "CIAffineTransform") {
+            const FilterValue t = f.value("inputTransform");
+            if (const auto* transform = std::get_if<AffineTransform>(&t))
+                pending = pending.concatenated(*transform);
+            continue;
+        }
+        if (f.name() == kLanczos && f.value("inputScale") == FilterValue(1.0)
+            && f.value("inputAspectRatio") == FilterValue(1.0))
+            continue;
+        image = image.transformed(pending);
+        pending = AffineTransform();
         const bool blend = f.name() == kBlend;
         if (blend)
             back = image.cropped(working);
@@ -144,6 +158,7 @@ FilterImage CanvasFilterChain::produceImage(FilterImage* backImage) const
         if (blend)
             image = image.cropped(working);
     }
+    image = image.transformed(pending);
     if (backImage)
         *backImage = back;
     return image;
