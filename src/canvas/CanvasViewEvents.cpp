@@ -3,6 +3,7 @@
 #include "canvas/CanvasLogging.h"
 #include "canvas/CanvasView.h"
 #include "canvas/CanvasWindow.h"
+#include "canvas/PaintView.h"
 #include "canvas/RenderView.h"
 #include "container/MyInstantAlphaView.h"
 #include "container/TextViewContainer.h"
@@ -87,12 +88,14 @@ void CanvasView::forwardToBoxes(bool (View::*handler)(const Event&), const Event
 
 View* CanvasView::hitTest(const Point& pointInSuperview)
 {
-    // In brush mode every press over the canvas is the brush's, whatever lies under it.
+    // In brush mode every press over the canvas is the brush's, whatever lies under it: the
+    // paint view's where it lies (it takes its strokes itself), the canvas's routing elsewhere.
+    View* hit = View::hitTest(pointInSuperview);
     ToolControls* c = toolControls();
-    if (c && c->isPaintViewShowed() && !isHiddenOrHasHiddenAncestor()
-        && frame().toQt().contains(pointInSuperview.x, pointInSuperview.y))
-        return this;
-    return View::hitTest(pointInSuperview);
+    if (!hit || !c || !c->isPaintViewShowed())
+        return hit;
+    PaintView* paint = paintView();
+    return paint && hit->isDescendantOf(paint) ? hit : this;
 }
 
 bool CanvasView::mouseDown(const Event& event)

@@ -1,14 +1,22 @@
 // Pointer and gesture routing through a real host: brush mode sends everything to the tool
 // controls, box mode lets clicks through the picture layers to the box layer, a sheet over
-// the window stops the brush, and a pinch reaches only the canvas of its own window.
+// the window stops the brush, and a pinch reaches only the canvas of its own window. Then the
+// whole brush path with the real canvas controls: a press in brush mode paints the mask and
+// brings the picture over the box only around it.
+#include "CanvasTestSupport.h"
 #include "FakeCanvasWindow.h"
+#include "canvas/CanvasControls.h"
+#include "canvas/CanvasCustomShapeControls.h"
 #include "canvas/CanvasView.h"
 #include "canvas/PaintView.h"
+#include "canvas/RenderView.h"
 #include "container/TextViewContainer.h"
+#include "platform/document/NotificationCenter.h"
 #include "platform/ui/ViewHost.h"
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
@@ -182,4 +190,133 @@ TEST(CanvasEvents, BrushSizeChangesWithoutTheButtonShowNoPreview)
     ASSERT_TRUE(paint->outlineCenter());
     EXPECT_EQ(*paint->outlineCenter(), Point(100, 100));
     EXPECT_EQ(paint->brushSize(), 80);
+}
+
+namespace {
+
+// A 400 x 200 red picture at the best fit (zoom 1) of a 401 x 201 viewport, in a host, with a
+// blue box over its middle.
+struct FlowScene {
+    FakeCanvasWindow window;
+    ViewHost host;
+    CanvasControls* canvas = nullptr;
+    FlowScene()
+    {
+        host.resize(401, 201);
+        auto root = std::make_unique<View>();
+        canvas = root->addSubview(std::make_unique<CanvasControls>());
+        host.setRootView(std::move(root));
+        window.viewport = { 401, 201 };
+        canvas->setCanvasWindow(&window);
+        canvas->loadImage(Image::fromQImage(canvastest::solidPicture(400, 200, QColor(255, 0, 0))));
+        canvas->setCustomDrawingZoomScale(0);
+        canvas->textViewContainer()->addSubview(
+            std::make_unique<canvastest::BlueBox>(Rect(100, 50, 200, 100)));
+        settle();
+    }
+    CanvasCustomShapeControls* brush() const
+    {
+        return dynamic_cast<CanvasCustomShapeControls*>(canvas->controls());
+    }
+    // Runs the event loop until no render is pending for a while.
+    void settle()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 key = -1;
+        QElapsedTimer quiet;
+        quiet.start();
+        while (clock.elapsed() < 10000 && quiet.elapsed() < 300) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            const qint64 now = canvas->renderView()->renderedPixels().cacheKey();
+            if (now != key) {
+                key = now;
+                quiet.restart();
+            }
+        }
+    }
+    QPointF widgetPoint(Point working)
+    {
+        const double z = canvas->customDrawingZoomScale();
+        return host.widgetPointFromWindow(
+            canvas->convertPointToView({ working.x * z, working.y * z }, nullptr));
+    }
+    void click(Point working)
+    {
+        const QPointF at = widgetPoint(working);
+        QMouseEvent press(QEvent::MouseButtonPress, at, host.mapToGlobal(at), Qt::LeftButton,
+            Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&host, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, host.mapToGlobal(at), Qt::LeftButton,
+            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&host, &release);
+    }
+    QColor at(Point working)
+    {
+        const QImage img = renderToImage(*canvas, canvas->bounds(), 1.0).toQImage();
+        const double z = canvas->customDrawingZoomScale();
+        return img.pixelColor(int(working.x * z), int(img.height() - 1 - working.y * z));
+    }
+};
+
+bool isColour(QColor c, QColor e)
+{
+    return std::abs(c.red() - e.red()) <= 3 && std::abs(c.green() - e.green()) <= 3
+        && std::abs(c.blue() - e.blue()) <= 3;
+}
+
+} // namespace
+
+TEST(CanvasBrushFlow, APressInBrushModePaintsThePictureOverTheBoxThereOnly)
+{
+    struct Row {
+        const char* name;
+        bool brushMode;
+        QColor atPress; // the box's middle, where the press lands
+    };
+    const Row rows[] = {
+        { "brush mode: the picture comes to the front", true, QColor(255, 0, 0) },
+        { "box mode: the press goes to the boxes, nothing is painted", false, QColor(0, 0, 255) },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FlowScene s;
+        ASSERT_TRUE(s.brush());
+        ASSERT_TRUE(isColour(s.at({ 200, 100 }), QColor(0, 0, 255)));
+        if (row.brushMode) {
+            s.brush()->showPaintView();
+            ASSERT_TRUE(s.brush()->paintView());
+            s.brush()->paintView()->setBrushSize(40);
+            s.brush()->paintView()->setBrushHardness(1);
+        } else {
+            s.brush()->hidePaintView();
+        }
+        s.click({ 200, 100 });
+        s.settle();
+        EXPECT_TRUE(isColour(s.at({ 200, 100 }), row.atPress))
+            << s.at({ 200, 100 }).name().toStdString();
+        // Outside the dab the box stays in front, and the picture shows around the box.
+        EXPECT_TRUE(isColour(s.at({ 260, 100 }), QColor(0, 0, 255)));
+        EXPECT_TRUE(isColour(s.at({ 50, 100 }), QColor(255, 0, 0)));
+    }
+}
+
+TEST(CanvasBrushFlow, APinchIsPostedForItsOwnCanvasOnly)
+{
+    FlowScene first, second;
+    for (FlowScene* s : { &first, &second })
+        s->brush()->hidePaintView();
+    std::vector<const void*> zoomed;
+    QObject context;
+    for (FlowScene* s : { &first, &second }) {
+        const void* sender = static_cast<const View*>(s->canvas);
+        NotificationCenter::defaultCenter().addObserver(CanvasCustomShapeControls::kRequestZoom,
+            sender, &context, [&zoomed, sender](const Notification&) { zoomed.push_back(sender); });
+    }
+    const QPointF at = first.widgetPoint({ 200, 100 });
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2,
+        at, at, first.host.mapToGlobal(at), 0.1, QPointF());
+    QCoreApplication::sendEvent(&first.host, &pinch);
+    ASSERT_EQ(zoomed.size(), 1u);
+    EXPECT_EQ(zoomed[0], static_cast<const View*>(first.canvas));
 }

@@ -1,8 +1,10 @@
 #pragma once
 // A document window for canvas tests: a scroll view of a given viewport that records what
-// the canvas asks of it, an undo manager and a delegate that counts selection reports.
+// the canvas asks of it, an undo manager and a delegate that counts selection reports; and a
+// plain blue box to put in the box layer.
 #include "canvas/CanvasWindow.h"
 #include "container/ContainerDelegate.h"
+#include "platform/ui/View.h"
 #include "platform/undo/UndoManager.h"
 
 namespace canvastest {
@@ -16,6 +18,16 @@ public:
 
 private:
     MyTextBox* m_text = nullptr;
+};
+
+class BlueBox : public platform::View {
+public:
+    using View::View;
+    void drawRect(const platform::Rect&, platform::GraphicsContext& ctx) override
+    {
+        ctx.setFillColor(platform::Color(0, 0, 1, 1));
+        ctx.fillRect(bounds());
+    }
 };
 
 class FakeCanvasWindow : public canvas::CanvasWindow {

@@ -20,16 +20,6 @@ using canvastest::FakeCanvasWindow;
 
 namespace {
 
-class Box : public View {
-public:
-    using View::View;
-    void drawRect(const Rect&, GraphicsContext& ctx) override
-    {
-        ctx.setFillColor(Color(0, 0, 1, 1));
-        ctx.fillRect(bounds());
-    }
-};
-
 // The picture where mask is white, clear elsewhere: what the masked layer shows.
 FilterImage masked(const FilterImage& picture, const FilterImage& mask)
 {
@@ -52,7 +42,8 @@ struct Scene {
         canvas.setCanvasWindow(&window);
         canvas.loadImage(Image::fromQImage(canvastest::solidPicture(200, 100, colour)));
         canvas.setCustomDrawingZoomScale(0);
-        canvas.textViewContainer()->addSubview(std::make_unique<Box>(Rect(50, 25, 100, 50)));
+        canvas.textViewContainer()->addSubview(
+            std::make_unique<canvastest::BlueBox>(Rect(50, 25, 100, 50)));
         picture = canvas.inputImage();
     }
     // Runs the event loop until the top layer holds pixels rendered for image.
