@@ -13,6 +13,7 @@ using platform::Rect;
 
 namespace {
 Q_LOGGING_CATEGORY(lcExport, "quillmark.canvas")
+constexpr int kBoxTileColumns = 8192;
 } // namespace
 
 std::optional<QSize> fittedOutputSize(
@@ -65,10 +66,14 @@ QImage composeExport(const platform::FilterImage& back, const platform::FilterIm
             return {};
         if (!back.isNull())
             painter.drawImage(QPoint(0, top), layers[0]);
-        if (boxes) {
-            const QImage boxLayer = boxes(region, scale);
+        // The box layer in tiles: a view renders at most 16384 pixels on a side, and wider
+        // pictures must not lose their boxes.
+        for (int left = 0; boxes && left < out.width(); left += kBoxTileColumns) {
+            const int columns = std::min(kBoxTileColumns, out.width() - left);
+            const QImage boxLayer
+                = boxes(Rect(left / scale, region.y(), columns / scale, region.height()), scale);
             if (!boxLayer.isNull())
-                painter.drawImage(QRect(0, top, out.width(), rows), boxLayer);
+                painter.drawImage(QRect(left, top, columns, rows), boxLayer);
         }
         if (!composite.isNull())
             painter.drawImage(QPoint(0, top), layers[1]);

@@ -175,3 +175,25 @@ TEST(Export, CanvasOutputIgnoresTheZoom)
     EXPECT_TRUE(canvas.outputImageForSize({ 0, 300 }).isNull());
     EXPECT_TRUE(canvas.outputImageForSize({ std::nan(""), 300 }).isNull());
 }
+
+// A picture wider than a view can render in one piece keeps its boxes to the right edge.
+TEST(Export, WidePicturesKeepTheirBoxes)
+{
+    constexpr int wide = 20000, high = 3;
+    const FilterImage back = FilterImage::fromQImage(solidPicture(wide, high, Qt::blue));
+    int widest = 0;
+    const auto boxes = [&](const Rect& region, double scale) -> QImage {
+        const QSize size = platform::FilterRenderer::outputSize(region, scale);
+        widest = std::max(widest, size.width());
+        if (size.width() > 16384)
+            return {}; // as renderToImage refuses
+        QImage img(size, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::red);
+        return img;
+    };
+    const QImage out = composeExport(back, FilterImage(), { wide, high }, QSize(wide, high), boxes);
+    ASSERT_EQ(out.size(), QSize(wide, high));
+    EXPECT_LE(widest, 16384);
+    for (int x : { 0, 8191, 8192, 16383, 16384, wide - 1 })
+        EXPECT_EQ(pixelAt(out, x, 1), (Rgba { 255, 0, 0, 255 })) << x;
+}
