@@ -40,6 +40,8 @@ void CanvasUndo::logUndoData()
     const CanvasUndoData after = m_current ? m_current() : std::nullopt;
     m_logging = true;
     applyRestoreForUndoData(after);
+    // One stroke, one step: the canvas's mouse-up may log the stroke its brush just logged.
+    m_undoData.reset();
 }
 
 void CanvasUndo::applyRestoreForUndoData(const CanvasUndoData& target)

@@ -52,7 +52,7 @@ public:
     // Stroke start: the before-snapshot.
     void prepUndoData();
     // Stroke end: registers a step back to the before-snapshot unless there was none or
-    // nothing changed.
+    // nothing changed, and drops the before-snapshot.
     void logUndoData();
     // The undo and redo action: restores target (unless logging) and registers the opposite.
     void applyRestoreForUndoData(const CanvasUndoData& target);

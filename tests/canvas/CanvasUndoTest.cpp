@@ -53,6 +53,9 @@ TEST(CanvasUndo, StrokeUndoRedo)
     stroke(tool, manager, after);
     ASSERT_TRUE(manager.canUndo());
     EXPECT_EQ(tool.restores, 0) << "logging registers without restoring";
+    tool.undo.logUndoData(); // the canvas's mouse-up after the brush's own stroke end
+    manager.endGroup();
+    EXPECT_EQ(manager.undoGroupCount(), 1) << "one stroke, one step";
 
     manager.undo();
     ASSERT_TRUE(tool.state);
