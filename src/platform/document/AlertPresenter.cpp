@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -20,11 +23,41 @@ public:
             QApplication::activeWindow());
         box.exec();
     }
+
+    int runModalWithButtons(AlertStyle style, const QString& message,
+        const QString& informativeText, const QStringList& buttons) override
+    {
+        QMessageBox box(QApplication::activeWindow());
+        box.setIcon(style == AlertStyle::Critical ? QMessageBox::Critical
+                : style == AlertStyle::Warning    ? QMessageBox::Warning
+                                                  : QMessageBox::Information);
+        box.setWindowTitle(QApplication::applicationDisplayName());
+        box.setText(message);
+        box.setInformativeText(informativeText);
+        std::vector<QAbstractButton*> added;
+        for (const QString& title : buttons)
+            added.push_back(box.addButton(
+                title, added.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
+        if (!added.empty())
+            box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+        box.exec();
+        const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
+        return kFirstButtonReturn
+            + int(chosen == added.end() ? added.size() - 1 : chosen - added.begin());
+    }
 };
 
 using Slot = PresenterSlot<AlertPresenter, MessageBoxPresenter>;
 
 } // namespace
+
+int AlertPresenter::runModalWithButtons(AlertStyle style, const QString& message,
+    const QString& informativeText, const QStringList& buttons)
+{
+    runModal(style,
+        informativeText.isEmpty() ? message : message + QStringLiteral("\n\n") + informativeText);
+    return kFirstButtonReturn + int(std::max<qsizetype>(buttons.size() - 1, 0));
+}
 
 AlertPresenter& AlertPresenter::current()
 {
