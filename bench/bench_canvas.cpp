@@ -58,10 +58,16 @@ struct Scene {
         canvas.setVignetteIntensity(1);
         for (int i = 0; i < 3; ++i)
             canvas.newTextBox(&window.delegate);
-        QImage mask(kW, kH, QImage::Format_ARGB32_Premultiplied);
+        // The brush's mask as the paint view hands it over: 512 pixels on the longer side,
+        // scaled up to the working size.
+        const double maskScale = 512.0 / kW;
+        QImage mask(512, int(std::ceil(kH * maskScale)), QImage::Format_ARGB32_Premultiplied);
         mask.fill(Qt::transparent);
-        QPainter(&mask).fillRect(QRect(0, 0, kW / 3, kH), Qt::white);
-        canvas.setPrerenderedMask(FilterImage::fromQImage(mask), platform::Rect::null());
+        QPainter(&mask).fillRect(QRect(0, 0, mask.width() / 3, mask.height()), Qt::white);
+        canvas.setPrerenderedMask(
+            FilterImage::fromQImage(mask).transformed(
+                platform::AffineTransform::makeScale(1 / maskScale, 1 / maskScale)),
+            platform::Rect::null());
         waitForLayers(0);
     }
 
