@@ -131,8 +131,10 @@ QString ColorDocument::draftNameAt(const QDateTime& when)
 
 bool ColorDocument::makeWindowAndLoad()
 {
+    if (m_port)
+        return true;
     const DocumentWindowFactory& factory = documentWindowFactory();
-    if (!factory || m_port) {
+    if (!factory) {
         qCWarning(lcApp) << "no document window to show" << displayName();
         failLoading();
         return false;

@@ -38,12 +38,34 @@ TEST_P(PictureBytes, DecodeBeforeAnyWindow)
     }
 }
 
+// A PNG whose header claims width x height, with a valid header checksum, and no pixels.
+QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    QByteArray png = pictureBytes({ 4, 4 }, "png");
+    const auto put32 = [&png](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            png[at + i] = char((v >> (24 - 8 * i)) & 0xff);
+    };
+    put32(16, width); // IHDR data starts after the signature, length and type
+    put32(20, height);
+    quint32 crc = 0xffffffffu;
+    for (int i = 12; i < 29; ++i) { // the chunk type and its 13 data bytes
+        crc ^= quint8(png[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    put32(29, ~crc);
+    return png;
+}
+
 INSTANTIATE_TEST_SUITE_P(ColorDocument, PictureBytes,
     ::testing::Values(PictureRow { "png", pictureBytes({ 40, 30 }, "png"), true },
         PictureRow { "jpeg", pictureBytes({ 40, 30 }, "jpeg"), true },
         PictureRow { "empty", QByteArray(), false },
         PictureRow { "text", QByteArray("not a picture at all"), false },
-        PictureRow { "cut_png", pictureBytes({ 40, 30 }, "png").left(60), false }),
+        PictureRow { "cut_png", pictureBytes({ 40, 30 }, "png").left(60), false },
+        PictureRow { "header_40000_square", pngClaiming(40000, 40000), false },
+        PictureRow { "header_checksum_control", pngClaiming(4, 4), true }),
     testsupport::RowName());
 
 TEST(ColorDocument, DraftNameFollowsTheDateFormat)

@@ -68,6 +68,13 @@ TEST(AppController, PicturesOpenAsUntitledDocuments)
     EXPECT_NE(first.document, second.document);
     EXPECT_TRUE(first.document->filePath().isEmpty());
     EXPECT_TRUE(first.document->displayName().startsWith("Quillmark "));
+
+    // Told by its bytes, not its name: a picture named as a document is still a picture.
+    const QString disguised = h.dir.filePath("photo.quillmark");
+    QFile::copy(path, disguised);
+    auto third = h.controller.openDocumentWithContentsOfFile(disguised);
+    ASSERT_TRUE(third.document);
+    EXPECT_TRUE(third.document->filePath().isEmpty());
 }
 
 enum class Step { Launch, LaunchPickPicture, OpenThenCloseLast, ShowFromMenu, CheckBoxOn };
