@@ -1,11 +1,34 @@
 // Quillmark: files named on the command line open at launch; otherwise the welcome window (or,
 // when it is to stay hidden, the "Select image file" panel).
 #include "app/AppDelegate.h"
+#include "app/AppLogging.h"
 #include "app/ColorDocumentController.h"
 #include "app/PictureWindow.h"
 #include "app/WelcomeWindow.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QWidget>
+
+namespace {
+
+// Logs the moment the first window paints (scripts/bench-app.sh measures start-up by it), then
+// leaves.
+class FirstPaintLogger final : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()
+            && static_cast<QWidget*>(watched)->isWindow()) {
+            qCInfo(lcApp, "first paint at %lld ms since the epoch",
+                QDateTime::currentMSecsSinceEpoch());
+            qApp->removeEventFilter(this);
+        }
+        return false;
+    }
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -15,6 +38,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmark"));
     // The welcome window comes and goes with the documents; quitting is decided below.
     QApplication::setQuitOnLastWindowClosed(false);
+    FirstPaintLogger firstPaint;
+    app.installEventFilter(&firstPaint);
 
     installDocumentWindowFactory(
         [](platform::UndoManager& undo) { return std::make_unique<PictureWindow>(undo); });
