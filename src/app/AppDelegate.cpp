@@ -6,6 +6,7 @@
 
 #include <QLayout>
 #include <QPointer>
+#include <QWidget>
 
 AppDelegate::AppDelegate(
     ColorDocumentController& controller, WelcomeWindowPort& welcome, QObject* parent)
@@ -50,8 +51,14 @@ int AppDelegate::openFiles(const QStringList& files)
         if (result.error)
             platform::AlertPresenter::current().runModal(
                 platform::AlertStyle::Critical, result.error->message());
-        else if (result.document)
+        else if (result.document) {
             ++opened;
+            // A file opened again brings its window forward.
+            if (QWidget* window = result.alreadyOpen ? result.document->window() : nullptr) {
+                window->raise();
+                window->activateWindow();
+            }
+        }
     }
     return opened;
 }

@@ -145,8 +145,12 @@ bool ColorDocument::makeWindowAndLoad()
         return false;
     }
     setWindow(m_port->widget());
-    if (QWidget* widget = m_port->widget())
+    if (QWidget* widget = m_port->widget()) {
         widget->installEventFilter(this);
+        showTitle();
+        connect(this, &platform::Document::editedChanged, widget, &QWidget::setWindowModified);
+        connect(this, &platform::Document::filePathChanged, this, [this] { showTitle(); });
+    }
     if (m_pendingRestore) {
         m_port->applyContents(*m_pendingRestore);
         m_pendingRestore.reset();
@@ -156,6 +160,16 @@ bool ColorDocument::makeWindowAndLoad()
             m_port->requestSaturation();
     });
     return true;
+}
+
+void ColorDocument::showTitle()
+{
+    QWidget* widget = m_port ? m_port->widget() : nullptr;
+    if (!widget)
+        return;
+    // "[*]" is where the window shows its unsaved-changes mark.
+    widget->setWindowTitle(displayName() + QStringLiteral("[*]"));
+    widget->setWindowModified(isDocumentEdited());
 }
 
 void ColorDocument::failLoading()

@@ -69,6 +69,8 @@ private:
     static std::optional<platform::Image> decode(const QByteArray& bytes);
     static platform::DocumentError unsupportedFormat();
     void failLoading();
+    // The window's title is the document's name, marked while there are unsaved changes.
+    void showTitle();
 
     QByteArray m_imageData;
     platform::Image m_picture;

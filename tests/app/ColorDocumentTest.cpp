@@ -203,10 +203,17 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     window->state.vignette = 0.3;
     window->state.mask = DocumentMask { QImage(), 0.5 };
 
+    QWidget* shown = document->window();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->windowTitle(), document->displayName() + "[*]");
+    EXPECT_TRUE(shown->isWindowModified()) << "a picture document is unsaved";
+
     const QString savePath = dir.filePath("kept.quillmark");
     fixture.panels->saveAnswers.push_back(savePath);
     ASSERT_TRUE(document->save());
     EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_EQ(shown->windowTitle(), "kept[*]");
+    EXPECT_FALSE(shown->isWindowModified());
     const QByteArray saved = readFile(savePath);
     EXPECT_TRUE(document->canClose());
     EXPECT_TRUE(fixture.panels->saveChangesAsked.isEmpty());
