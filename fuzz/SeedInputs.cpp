@@ -1,6 +1,8 @@
 // Writes a few valid inputs for each fuzz target, from which the fuzzers start:
-//   fuzz_seeds <folder>   writes <folder>/archive_fuzz/, picture_fuzz/ and coverage_fuzz/
+//   fuzz_seeds <folder>   writes <folder>/archive_fuzz/, picture_fuzz/, coverage_fuzz/ and
+//                         document_fuzz/
 // They are made here with the writers of the code under test, so that they follow its formats.
+#include "app/DocumentFile.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/ValueCoding.h"
 
@@ -98,6 +100,33 @@ void paths(const QString& folder)
             "00 0a00 0a00 02 1000 4000 3000 4000 4000 1000 03 04 0500 0500 2000 1000"));
 }
 
+void documents(const QString& folder)
+{
+    DocumentContents plain;
+    plain.imageData = encoded(picture(24, 16).convertToFormat(QImage::Format_RGB32), "jpeg");
+    save(folder, "plain", DocumentFile::write(plain));
+
+    DocumentContents full = plain;
+    full.aperture = 0.3;
+    full.preset = "Warm";
+    QImage mask(24, 16, QImage::Format_RGBA64_Premultiplied);
+    mask.fill(QColor(0, 255, 0, 128));
+    full.mask = DocumentMask { mask, 1.0 };
+    UNDODATA text;
+    text.rtf = AttributedString("Hello");
+    text.frame = Rect(2, 2, 12, 6);
+    UNDODATA box;
+    box.type = UNDODATA::ImageBox;
+    box.orgImage = Image::fromQImage(picture(4, 3));
+    box.frame = Rect(1, 1, 4, 3);
+    UNDODATA shape;
+    shape.type = UNDODATA::ShapeBox;
+    shape.points = { Point(0, 0), Point(5, 0), Point(5, 5) };
+    shape.frame = Rect(3, 3, 5, 5);
+    full.boxes = ContainerSnapshot({ text, box, shape });
+    save(folder, "full", DocumentFile::write(full));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -112,5 +141,6 @@ int main(int argc, char** argv)
     archives(root + "/archive_fuzz");
     pictures(root + "/picture_fuzz");
     paths(root + "/coverage_fuzz");
+    documents(root + "/document_fuzz");
     return 0;
 }

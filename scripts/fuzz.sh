@@ -15,7 +15,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(archive_fuzz picture_fuzz coverage_fuzz)
+[ ${#targets[@]} -eq 0 ] && targets=(archive_fuzz picture_fuzz coverage_fuzz document_fuzz)
 build="$root/build/fuzz"
 
 # clang, and the runtime with libFuzzer and the sanitizers for its version.
@@ -29,7 +29,7 @@ cmake --build "$build" --parallel 4 --target fuzz_seeds "${targets[@]}"
 rm -rf "$build/seeds"
 ASAN_OPTIONS=detect_leaks=0 "$build/fuzz_seeds" "$build/seeds"
 
-declare -A max_len=([archive_fuzz]=65536 [picture_fuzz]=262144 [coverage_fuzz]=4096)
+declare -A max_len=([archive_fuzz]=65536 [picture_fuzz]=262144 [coverage_fuzz]=4096 [document_fuzz]=65536)
 mkdir -p "$build/logs"
 pids=()
 for target in "${targets[@]}"; do

@@ -1,7 +1,12 @@
 #include "platform/document/AlertPresenter.h"
 
+#include "platform/document/PresenterSlot.h"
+
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -12,29 +17,56 @@ public:
     void runModal(AlertStyle style, const QString& message) override
     {
         QMessageBox box(style == AlertStyle::Critical ? QMessageBox::Critical
-                        : style == AlertStyle::Warning ? QMessageBox::Warning
-                                                       : QMessageBox::Information,
-                        QApplication::applicationDisplayName(), message, QMessageBox::Ok,
-                        QApplication::activeWindow());
+                : style == AlertStyle::Warning        ? QMessageBox::Warning
+                                                      : QMessageBox::Information,
+            QApplication::applicationDisplayName(), message, QMessageBox::Ok,
+            QApplication::activeWindow());
         box.exec();
+    }
+
+    int runModalWithButtons(AlertStyle style, const QString& message,
+        const QString& informativeText, const QStringList& buttons) override
+    {
+        QMessageBox box(QApplication::activeWindow());
+        box.setIcon(style == AlertStyle::Critical ? QMessageBox::Critical
+                : style == AlertStyle::Warning    ? QMessageBox::Warning
+                                                  : QMessageBox::Information);
+        box.setWindowTitle(QApplication::applicationDisplayName());
+        box.setText(message);
+        box.setInformativeText(informativeText);
+        std::vector<QAbstractButton*> added;
+        for (const QString& title : buttons)
+            added.push_back(box.addButton(
+                title, added.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
+        if (!added.empty())
+            box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+        box.exec();
+        const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
+        return kFirstButtonReturn
+            + int(chosen == added.end() ? added.size() - 1 : chosen - added.begin());
     }
 };
 
-std::shared_ptr<AlertPresenter>& slot()
-{
-    static std::shared_ptr<AlertPresenter> presenter = std::make_shared<MessageBoxPresenter>();
-    return presenter;
-}
+using Slot = PresenterSlot<AlertPresenter, MessageBoxPresenter>;
 
 } // namespace
 
-AlertPresenter& AlertPresenter::current() { return *slot(); }
+int AlertPresenter::runModalWithButtons(AlertStyle style, const QString& message,
+    const QString& informativeText, const QStringList& buttons)
+{
+    runModal(style,
+        informativeText.isEmpty() ? message : message + QStringLiteral("\n\n") + informativeText);
+    return kFirstButtonReturn + int(std::max<qsizetype>(buttons.size() - 1, 0));
+}
+
+AlertPresenter& AlertPresenter::current()
+{
+    return Slot::current();
+}
 
 std::shared_ptr<AlertPresenter> AlertPresenter::install(std::shared_ptr<AlertPresenter> presenter)
 {
-    auto previous = slot();
-    slot() = presenter ? std::move(presenter) : std::make_shared<MessageBoxPresenter>();
-    return previous;
+    return Slot::install(std::move(presenter));
 }
 
 } // namespace platform

@@ -2,6 +2,7 @@
 // How alerts reach the user. The application installs a presenter that shows window-modal
 // message boxes; tests install one that records the alerts, so nothing ever blocks on a dialog.
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace platform {
@@ -13,6 +14,13 @@ public:
     virtual ~AlertPresenter() = default;
     // Shows the message with one default button and returns when it is dismissed.
     virtual void runModal(AlertStyle style, const QString& message) = 0;
+    // The platform's answers for an alert with buttons: the first button, the second, ...
+    static constexpr int kFirstButtonReturn = 1000;
+    // Shows the message, a line of informative text and these buttons (the first is the
+    // default); returns kFirstButtonReturn plus the index of the button chosen. A presenter
+    // that shows only one button answers the last, which is the one that does nothing.
+    virtual int runModalWithButtons(AlertStyle style, const QString& message,
+        const QString& informativeText, const QStringList& buttons);
 
     // The presenter in use; a message-box presenter until another is installed.
     static AlertPresenter& current();

@@ -4,7 +4,7 @@ namespace platform {
 
 UserDefaults::UserDefaults()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             QStringLiteral("Quillmark"), QStringLiteral("Quillmark")))
+        QStringLiteral("Quillmark"), QStringLiteral("Quillmark")))
 {
 }
 
@@ -24,7 +24,10 @@ bool UserDefaults::boolForKey(const QString& key) const
     return m_settings->value(key, false).toBool();
 }
 
-void UserDefaults::setBool(const QString& key, bool value) { m_settings->setValue(key, value); }
+void UserDefaults::setBool(const QString& key, bool value)
+{
+    m_settings->setValue(key, value);
+}
 
 QString UserDefaults::stringForKey(const QString& key) const
 {
@@ -36,7 +39,10 @@ void UserDefaults::setString(const QString& key, const QString& value)
     m_settings->setValue(key, value);
 }
 
-void UserDefaults::removeObjectForKey(const QString& key) { m_settings->remove(key); }
+void UserDefaults::removeObjectForKey(const QString& key)
+{
+    m_settings->remove(key);
+}
 
 bool UserDefaults::synchronize()
 {

@@ -1,5 +1,6 @@
 #include "platform/ui/Event.h"
 
+#include <cmath>
 #include <utility>
 
 namespace platform {
@@ -39,6 +40,17 @@ Event Event::scrollEvent(const Point& locationInWindow, unsigned modifierFlags, 
     e.m_scrollingDeltaX = scrollingDeltaX;
     e.m_scrollingDeltaY = scrollingDeltaY;
     e.m_precise = hasPreciseScrollingDeltas;
+    return e;
+}
+
+Event Event::gestureEvent(
+    EventType type, const Point& locationInWindow, unsigned modifierFlags, double value)
+{
+    Event e;
+    e.m_type = type;
+    e.m_location = locationInWindow;
+    e.m_modifierFlags = modifierFlags;
+    e.m_gesture = std::isfinite(value) ? value : 0.0;
     return e;
 }
 

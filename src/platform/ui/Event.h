@@ -25,7 +25,9 @@ enum class EventType : int {
     KeyDown = 10,
     KeyUp = 11,
     CursorUpdate = 17,
+    Rotate = 18,
     ScrollWheel = 22,
+    Magnify = 30,
 };
 
 // Modifier bits of modifierFlags().
@@ -67,6 +69,10 @@ public:
     static Event scrollEvent(const Point& locationInWindow, unsigned modifierFlags, double deltaX,
         double deltaY, double scrollingDeltaX, double scrollingDeltaY,
         bool hasPreciseScrollingDeltas);
+    // A pinch (Magnify: value is the change of magnification, 0.1 = 10 % larger) or a
+    // two-finger turn (Rotate: value in degrees, counter-clockwise positive).
+    static Event gestureEvent(
+        EventType type, const Point& locationInWindow, unsigned modifierFlags, double value);
     // Entered, exited, moved or cursor-update on behalf of a tracking area.
     static Event trackingEvent(EventType type, const Point& locationInWindow,
         unsigned modifierFlags, const TrackingArea& area);
@@ -83,6 +89,9 @@ public:
     double scrollingDeltaX() const { return m_scrollingDeltaX; }
     double scrollingDeltaY() const { return m_scrollingDeltaY; }
     bool hasPreciseScrollingDeltas() const { return m_precise; }
+    // The gesture's change; 0 for other events.
+    double magnification() const { return m_type == EventType::Magnify ? m_gesture : 0.0; }
+    double rotation() const { return m_type == EventType::Rotate ? m_gesture : 0.0; }
     // The area an entered, exited, moved or cursor-update event was sent for.
     const std::optional<TrackingArea>& trackingArea() const { return m_trackingArea; }
 
@@ -107,6 +116,7 @@ private:
     double m_deltaX = 0.0, m_deltaY = 0.0;
     double m_scrollingDeltaX = 0.0, m_scrollingDeltaY = 0.0;
     bool m_precise = false;
+    double m_gesture = 0.0;
     std::optional<TrackingArea> m_trackingArea;
 };
 

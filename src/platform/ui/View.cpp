@@ -199,6 +199,22 @@ void View::scaleUnitSquareToSize(const Size& size)
     boundsDidChange();
 }
 
+void View::setUnitScale(const Size& scale)
+{
+    if (!isFinite(scale) || scale.width == 0.0 || scale.height == 0.0) {
+        qCWarning(lcPlatformUi) << "View: unit scale" << scale.width << scale.height << "ignored";
+        return;
+    }
+    if (scale.width == m_scale.width && scale.height == m_scale.height)
+        return;
+    invalidateCoverage();
+    m_boundsOrigin = { m_boundsOrigin.x * m_scale.width / scale.width,
+        m_boundsOrigin.y * m_scale.height / scale.height };
+    m_scale = scale;
+    invalidateCoverage();
+    boundsDidChange();
+}
+
 void View::boundsDidChange()
 {
     if (host())
@@ -353,6 +369,12 @@ ViewHost* View::host() const
     while (v->m_superview)
         v = v->m_superview;
     return v->m_host;
+}
+
+double View::backingScaleFactor() const
+{
+    const ViewHost* h = host();
+    return h ? h->devicePixelRatio() : 1.0;
 }
 
 void View::treeDidGetHost()
@@ -623,6 +645,16 @@ bool View::keyUp(const Event& e)
 {
     return forward(&View::keyUp, e);
 }
+bool View::magnifyWithEvent(const Event& e)
+{
+    return forward(&View::magnifyWithEvent, e);
+}
+
+bool View::rotateWithEvent(const Event& e)
+{
+    return forward(&View::rotateWithEvent, e);
+}
+
 bool View::scrollWheel(const Event& e)
 {
     return forward(&View::scrollWheel, e);

@@ -68,6 +68,11 @@ public:
     // Zero or non-finite factors are refused.
     void scaleUnitSquareToSize(const Size& size);
     Size unitScale() const { return m_scale; }
+    // Sets the unit-square scale outright (what scaleUnitSquareToSize(size / unitScale())
+    // would do, without the rounding a division and a product leave behind): a zoom set this
+    // way any number of times keeps the content's numbers exact. Zero or non-finite factors
+    // are refused.
+    void setUnitScale(const Size& scale);
 
     // ---- coordinate conversion
     // Own space -> superview space.
@@ -104,6 +109,8 @@ public:
     View* rootView();
     // The hosting widget of this view's tree, or nullptr.
     ViewHost* host() const;
+    // Device pixels per logical pixel of the host's screen; 1 without a host.
+    double backingScaleFactor() const;
 
     // ---- visibility and layer properties
     bool isHidden() const { return m_hidden; }
@@ -150,6 +157,9 @@ public:
     virtual bool keyDown(const Event& event);
     virtual bool keyUp(const Event& event);
     virtual bool scrollWheel(const Event& event);
+    // Pinch and two-finger turn gestures (Event::magnification(), Event::rotation()).
+    virtual bool magnifyWithEvent(const Event& event);
+    virtual bool rotateWithEvent(const Event& event);
 
     virtual bool acceptsFirstResponder() const { return false; }
     // Asked when the host is about to make this view first responder; false refuses.

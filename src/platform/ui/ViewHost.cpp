@@ -10,6 +10,7 @@
 #include <QInputMethod>
 #include <QLineF>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleHints>
@@ -346,6 +347,81 @@ void ViewHost::wheelEvent(QWheelEvent* event)
     event->setAccepted(handled);
 }
 
+void ViewHost::deliverGesture(QNativeGestureEvent* event)
+{
+    EventType type;
+    double value = event->value();
+    switch (event->gestureType()) {
+    case Qt::ZoomNativeGesture:
+        type = EventType::Magnify;
+        break;
+    case Qt::RotateNativeGesture:
+        // Qt turns clockwise for positive values on its y-down screen; ours are
+        // counter-clockwise.
+        type = EventType::Rotate;
+        value = -value;
+        break;
+    default:
+        event->ignore();
+        return;
+    }
+    const Point p = windowPointFromWidget(event->position());
+    View* hit = m_root ? m_root->hitTest(p) : nullptr;
+    if (!hit) {
+        event->ignore();
+        return;
+    }
+    const Event e
+        = Event::gestureEvent(type, p, Event::modifierFlagsFromQt(event->modifiers()), value);
+    const bool handled
+        = type == EventType::Magnify ? hit->magnifyWithEvent(e) : hit->rotateWithEvent(e);
+    event->setAccepted(handled);
+}
+
+double ViewHost::devicePixelRatio() const
+{
+    const double ratio = devicePixelRatioF();
+    return std::isfinite(ratio) && ratio > 0.0 ? ratio : 1.0;
+}
+
+void ViewHost::watchWindow()
+{
+    QWidget* top = window();
+    if (top == m_watchedWindow)
+        return;
+    if (m_watchedWindow)
+        m_watchedWindow->removeEventFilter(this);
+    m_watchedWindow = top == this ? nullptr : top;
+    if (m_watchedWindow)
+        m_watchedWindow->installEventFilter(this);
+}
+
+bool ViewHost::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watchedWindow)
+        noteWindowEvent(event);
+    return QWidget::eventFilter(watched, event);
+}
+
+void ViewHost::noteWindowEvent(const QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::WindowBlocked:
+        // A modal dialog over the window: for the views this is a sheet beginning.
+        m_sheetAttached = true;
+        Q_EMIT sheetWillBegin();
+        break;
+    case QEvent::WindowUnblocked:
+        m_sheetAttached = false;
+        break;
+    case QEvent::WindowDeactivate:
+        Q_EMIT resignedKey();
+        break;
+    default:
+        break;
+    }
+}
+
 void ViewHost::enterEvent(QEnterEvent* event)
 {
     const Point p = windowPointFromWidget(event->position());
@@ -547,6 +623,23 @@ bool ViewHost::event(QEvent* event)
                 UndoManager::endEventGroups();
         }
     } endUndoGroups { event->isInputEvent() || event->type() == QEvent::InputMethod };
+    switch (event->type()) {
+    case QEvent::NativeGesture:
+        deliverGesture(static_cast<QNativeGestureEvent*>(event));
+        return true;
+    case QEvent::Show:
+    case QEvent::ParentChange:
+        watchWindow();
+        break;
+    case QEvent::WindowBlocked:
+    case QEvent::WindowUnblocked:
+    case QEvent::WindowDeactivate:
+        if (window() == this)
+            noteWindowEvent(event);
+        break;
+    default:
+        break;
+    }
     // Tab belongs to the views while one of them takes keys, not to Qt's focus chain.
     if (event->type() == QEvent::KeyPress && firstResponder()) {
         auto* key = static_cast<QKeyEvent*>(event);

@@ -17,10 +17,13 @@
 
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QRegion>
 #include <QWidget>
 #include <memory>
 #include <vector>
+
+class QNativeGestureEvent;
 
 namespace platform {
 
@@ -64,8 +67,21 @@ public:
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
+    // Device pixels per logical pixel of the screen the widget is on (at least 1 for a
+    // pixel ratio Qt reports as non-finite or zero).
+    double devicePixelRatio() const;
+    // True while a window-modal dialog (a sheet) blocks the host's window.
+    bool hasAttachedSheet() const { return m_sheetAttached; }
+
+Q_SIGNALS:
+    // A window-modal dialog is about to cover the host's window.
+    void sheetWillBegin();
+    // The host's window stopped being the active (key) window.
+    void resignedKey();
+
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -92,6 +108,10 @@ private:
     bool isInTree(const View* view) const;
     TextInputClient* inputClient() const;
     void fitRootToWidget();
+    void deliverGesture(QNativeGestureEvent* event);
+    // Follows the top-level window the host sits in, for its blocked and active changes.
+    void watchWindow();
+    void noteWindowEvent(const QEvent* event);
 
     std::unique_ptr<View> m_root;
     ViewPointer m_firstResponder;
@@ -119,6 +139,8 @@ private:
     QRegion m_pendingRepaint;
     QCursor m_viewCursor; // set by the views
     bool m_hoverCursorShown = false; // a cursorForPoint answer is showing instead
+    QPointer<QWidget> m_watchedWindow;
+    bool m_sheetAttached = false;
 };
 
 } // namespace platform

@@ -1,0 +1,198 @@
+// The picture canvas at the size of a large photo: a 6000 x 4000 picture in a 1600 x 1000
+// viewport at the best-fit zoom, on all cores.
+//
+// BM_SliderChange: a saturation change until both picture layers hold their new pixels.
+// BM_ExportJpeg: the export (picture, three text boxes, a painted mask) encoded as JPEG at
+// quality 90. BM_EncodeJpeg times our encoding alone of those composed pixels, and
+// BM_VipsJpegsave libvips's jpegsave of the very same pixels from memory at Q 90, in the same
+// run; the "vips ratio" counter of BM_EncodeJpeg is ours / libvips's.
+#include "canvas/CanvasControls.h"
+#include "canvas/FakeCanvasWindow.h"
+#include "canvas/RenderView.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImageWriter>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <memory>
+
+#ifdef QUILLMARK_HAVE_VIPS
+#include <vips/vips.h>
+#endif
+
+using namespace canvas;
+using platform::FilterImage;
+
+namespace {
+
+constexpr int kW = 6000, kH = 4000;
+
+QImage photo()
+{
+    QImage img(kW, kH, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < kH; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < kW; ++x)
+            row[x] = qRgb(int(127 + 120 * std::sin(x * 0.003 + y * 0.001)), (x ^ y) & 255,
+                int(127 + 120 * std::cos(y * 0.004)));
+    }
+    return img;
+}
+
+// One canvas for every benchmark: loading a 24-megapixel picture is not what is timed.
+struct Scene {
+    canvastest::FakeCanvasWindow window;
+    CanvasControls canvas;
+
+    Scene()
+    {
+        window.viewport = { 1600, 1000 };
+        canvas.setCanvasWindow(&window);
+        canvas.loadImage(platform::Image::fromQImage(photo()));
+        canvas.setCustomDrawingZoomScale(0);
+        canvas.setBlurStrength(8);
+        canvas.setVignetteIntensity(1);
+        for (int i = 0; i < 3; ++i)
+            canvas.newTextBox(&window.delegate);
+        // The brush's mask as the paint view hands it over: 512 pixels on the longer side,
+        // scaled up to the working size.
+        const double maskScale = 512.0 / kW;
+        QImage mask(512, int(std::ceil(kH * maskScale)), QImage::Format_ARGB32_Premultiplied);
+        mask.fill(Qt::transparent);
+        QPainter(&mask).fillRect(QRect(0, 0, mask.width() / 3, mask.height()), Qt::white);
+        canvas.setPrerenderedMask(
+            FilterImage::fromQImage(mask).transformed(
+                platform::AffineTransform::makeScale(1 / maskScale, 1 / maskScale)),
+            platform::Rect::null());
+        waitForLayers(0);
+    }
+
+    qint64 layersKey() const
+    {
+        return canvas.backgroundView()->renderedPixels().cacheKey()
+            ^ (canvas.renderView()->renderedPixels().cacheKey() << 1);
+    }
+    // Until both layers were replaced since key (or 20 s).
+    void waitForLayers(qint64 key)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (layersKey() == key && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+};
+
+// Made on first use and gone before the application object.
+std::unique_ptr<Scene> gScene;
+
+Scene& scene()
+{
+    if (!gScene)
+        gScene = std::make_unique<Scene>();
+    return *gScene;
+}
+
+QByteArray encodeJpeg(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    writer.write(image);
+    return bytes;
+}
+
+void BM_SliderChange(benchmark::State& state)
+{
+    Scene& s = scene();
+    int step = 0;
+    for (auto _ : state) {
+        const qint64 key = s.layersKey();
+        s.canvas.setSaturation(0.5 + 0.01 * (++step % 50));
+        s.waitForLayers(key);
+    }
+}
+BENCHMARK(BM_SliderChange)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ExportJpeg(benchmark::State& state)
+{
+    Scene& s = scene();
+    for (auto _ : state) {
+        const QImage out = s.canvas.outputImage();
+        benchmark::DoNotOptimize(encodeJpeg(out).size());
+    }
+}
+BENCHMARK(BM_ExportJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The composed pixels, made once, as the two encoders get them.
+const QImage& composed()
+{
+    static const QImage image = scene().canvas.outputImage().convertToFormat(QImage::Format_RGB888);
+    return image;
+}
+
+double gVipsSeconds = 0;
+
+#ifdef QUILLMARK_HAVE_VIPS
+void BM_VipsJpegsave(benchmark::State& state)
+{
+    const QImage& image = composed();
+    VipsImage* in = vips_image_new_from_memory(image.constBits(), size_t(image.sizeInBytes()),
+        image.width(), image.height(), 3, VIPS_FORMAT_UCHAR);
+    if (image.bytesPerLine() != image.width() * 3 || !in) {
+        state.SkipWithError("rows are padded or libvips refused the pixels");
+        return;
+    }
+    QElapsedTimer t;
+    t.start();
+    for (auto _ : state) {
+        void* buf = nullptr;
+        size_t len = 0;
+        if (vips_jpegsave_buffer(in, &buf, &len, "Q", 90, nullptr))
+            state.SkipWithError(vips_error_buffer());
+        benchmark::DoNotOptimize(len);
+        g_free(buf);
+    }
+    gVipsSeconds = t.nsecsElapsed() * 1e-9 / double(state.iterations());
+    g_object_unref(in);
+}
+BENCHMARK(BM_VipsJpegsave)->Unit(benchmark::kMillisecond)->UseRealTime();
+#endif
+
+void BM_EncodeJpeg(benchmark::State& state)
+{
+    const QImage& image = composed();
+    QElapsedTimer t;
+    t.start();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(encodeJpeg(image).size());
+    const double ours = t.nsecsElapsed() * 1e-9 / double(state.iterations());
+    if (gVipsSeconds > 0)
+        state.counters["vips ratio"] = ours / gVipsSeconds;
+}
+BENCHMARK(BM_EncodeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#ifdef QUILLMARK_HAVE_VIPS
+    if (VIPS_INIT(argv[0]))
+        return 1;
+    vips_cache_set_max(0);
+#endif
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("quillmark.*.debug=false\nquillmark.*.info=false"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    gScene.reset();
+    return 0;
+}

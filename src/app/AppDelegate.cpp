@@ -1,0 +1,114 @@
+#include "app/AppDelegate.h"
+
+#include "app/ColorDocument.h"
+#include "foundation/SharedFunctions.h"
+#include "platform/document/AlertPresenter.h"
+
+#include <QLayout>
+#include <QPointer>
+#include <QWidget>
+
+AppDelegate::AppDelegate(
+    ColorDocumentController& controller, WelcomeWindowPort& welcome, QObject* parent)
+    : QObject(parent)
+    , m_controller(controller)
+    , m_welcome(welcome)
+{
+    connect(
+        &m_controller, &ColorDocumentController::noWindowLeft, this, &AppDelegate::quitRequested);
+    connect(&m_controller, &ColorDocumentController::documentWindowReady, this,
+        [this](ColorDocument* document) { installMenu(document->window(), document); });
+}
+
+QMenuBar* AppDelegate::installMenu(QWidget* window, ColorDocument* document)
+{
+    if (!window)
+        return nullptr;
+    QMenuBar* bar = AppMenus::build(window, handlersFor(document));
+    if (QLayout* layout = window->layout())
+        layout->setMenuBar(bar);
+    return bar;
+}
+
+bool AppDelegate::applicationDidFinishLaunching(const QStringList& files)
+{
+    if (openFiles(files) > 0)
+        return true;
+    if (ShouldShowWelcomeWindow()) {
+        m_welcome.makeKeyAndOrderFront();
+        return true;
+    }
+    // A hidden welcome window would leave nothing on screen: ask for a picture at once, and
+    // end when the user declines.
+    return m_controller.newDocument() != nullptr;
+}
+
+int AppDelegate::openFiles(const QStringList& files)
+{
+    int opened = 0;
+    for (const QString& path : files) {
+        const auto result = m_controller.openDocumentWithContentsOfFile(path);
+        if (result.error)
+            platform::AlertPresenter::current().runModal(
+                platform::AlertStyle::Critical, result.error->message());
+        else if (result.document) {
+            ++opened;
+            // A file opened again brings its window forward.
+            if (QWidget* window = result.alreadyOpen ? result.document->window() : nullptr) {
+                window->raise();
+                window->activateWindow();
+            }
+        }
+    }
+    return opened;
+}
+
+void AppDelegate::dontShowWelcomeWindowToggled(bool checked)
+{
+    SetShowWelcomeWindow(!checked);
+}
+
+void AppDelegate::showWelcomeWindow()
+{
+    m_welcome.setDontShowChecked(false);
+    SetShowWelcomeWindow(true);
+    m_welcome.makeKeyAndOrderFront();
+}
+
+bool AppDelegate::quit()
+{
+    if (!m_controller.closeAllDocuments())
+        return false;
+    emit quitRequested();
+    return true;
+}
+
+AppMenus::Handlers AppDelegate::handlersFor(ColorDocument* document)
+{
+    AppMenus::Handlers handlers = {
+        { AppCommand::New, [this] { m_controller.newDocument(); } },
+        { AppCommand::Open, [this] { m_controller.openDocument(); } },
+        { AppCommand::Quit, [this] { quit(); } },
+        { AppCommand::ShowWelcomeWindow, [this] { showWelcomeWindow(); } },
+    };
+    if (!document)
+        return handlers;
+    // The document may close while its menu lives on for a moment.
+    const QPointer<ColorDocument> doc(document);
+    const auto on = [doc](auto fn) {
+        return [doc, fn] {
+            if (doc)
+                fn(*doc);
+        };
+    };
+    handlers[AppCommand::Close] = on([](ColorDocument& d) {
+        if (d.canClose())
+            d.close();
+    });
+    handlers[AppCommand::Save] = on([](ColorDocument& d) { d.save(); });
+    handlers[AppCommand::SaveAs] = on([](ColorDocument& d) { d.saveAs(); });
+    handlers[AppCommand::ExportJpeg] = on([](ColorDocument& d) { d.exportImage(); });
+    handlers[AppCommand::Undo] = on([](ColorDocument& d) { d.undoManager().undo(); });
+    handlers[AppCommand::Redo] = on([](ColorDocument& d) { d.undoManager().redo(); });
+    return handlers;
+}

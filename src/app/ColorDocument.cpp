@@ -1,0 +1,277 @@
+#include "app/ColorDocument.h"
+
+#include "app/AppLogging.h"
+#include "app/ExportPanel.h"
+#include "app/RatingPrompt.h"
+#include "platform/document/AlertPresenter.h"
+#include "platform/document/Dispatch.h"
+#include "platform/imaging/PictureLoader.h"
+
+#include <QBuffer>
+#include <QCloseEvent>
+#include <QDir>
+#include <QImageWriter>
+#include <QLocale>
+#include <QSaveFile>
+#include <cmath>
+
+const QString ColorDocument::kDocumentType = QStringLiteral("com.corvatile.quillmark.document");
+const QString ColorDocument::kUnsupportedImageFormat = QStringLiteral("Unsupported image format!");
+
+namespace {
+
+constexpr int kRequestSaturationDelayMs = 1;
+constexpr int kCloseAfterFailureMs = 10;
+const QSize kPreviewSize(300, 300);
+
+DocumentWindowFactory& factorySlot()
+{
+    static DocumentWindowFactory factory;
+    return factory;
+}
+
+QByteArray jpegBytes(const QImage& image, double quality)
+{
+    QByteArray bytes;
+    if (image.isNull())
+        return bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(int(std::lround(quality * 100.0)));
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
+        qCWarning(lcApp) << "JPEG encoding failed:" << writer.errorString();
+        return {};
+    }
+    return bytes;
+}
+
+} // namespace
+
+const DocumentWindowFactory& documentWindowFactory()
+{
+    return factorySlot();
+}
+
+DocumentWindowFactory installDocumentWindowFactory(DocumentWindowFactory factory)
+{
+    return std::exchange(factorySlot(), std::move(factory));
+}
+
+ColorDocument::ColorDocument() = default;
+
+ColorDocument::~ColorDocument()
+{
+    // The window's views register undo steps with this document: they go before its history.
+    if (m_port && m_port->widget())
+        m_port->widget()->removeEventFilter(this);
+    m_port.reset();
+}
+
+std::optional<platform::Image> ColorDocument::decode(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return std::nullopt;
+    const platform::LoadedPicture loaded = platform::PictureLoader::load(bytes);
+    if (!loaded.ok()) {
+        qCWarning(lcApp) << "picture not decoded:" << loaded.error;
+        return std::nullopt;
+    }
+    platform::Image image = platform::Image::fromQImage(loaded.pixels);
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
+
+platform::DocumentError ColorDocument::unsupportedFormat()
+{
+    return { platform::kDocumentErrorDomain, 4, kUnsupportedImageFormat };
+}
+
+std::unique_ptr<ColorDocument> ColorDocument::fromPicture(
+    const QByteArray& bytes, std::optional<platform::DocumentError>* error)
+{
+    auto picture = decode(bytes);
+    if (!picture) {
+        if (error)
+            *error = unsupportedFormat();
+        return nullptr;
+    }
+    auto document = std::make_unique<ColorDocument>();
+    document->m_imageData = bytes;
+    document->m_picture = *picture;
+    return document;
+}
+
+std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteArray& data)
+{
+    DocumentFile::ReadResult read = DocumentFile::read(data);
+    if (auto* error = std::get_if<platform::DocumentError>(&read))
+        return *error;
+    DocumentContents contents = std::move(std::get<DocumentContents>(read));
+    auto picture = decode(contents.imageData);
+    if (!picture)
+        return unsupportedFormat();
+    m_imageData = contents.imageData;
+    m_picture = *picture;
+    m_pendingRestore = std::move(contents);
+    return std::nullopt;
+}
+
+QString ColorDocument::defaultDraftName() const
+{
+    return draftNameAt(QDateTime::currentDateTime());
+}
+
+QString ColorDocument::draftNameAt(const QDateTime& when)
+{
+    return QStringLiteral("Quillmark %1")
+        .arg(QLocale().toString(when, QStringLiteral("MM-dd-yyyy 'at' h.mm AP")));
+}
+
+bool ColorDocument::makeWindowAndLoad()
+{
+    if (m_port)
+        return true;
+    const DocumentWindowFactory& factory = documentWindowFactory();
+    if (!factory) {
+        qCWarning(lcApp) << "no document window to show" << displayName();
+        failLoading();
+        return false;
+    }
+    m_port = factory(undoManager());
+    if (!m_port || !m_port->loadPicture(m_picture, m_imageData)) {
+        failLoading();
+        return false;
+    }
+    setWindow(m_port->widget());
+    if (QWidget* widget = m_port->widget()) {
+        widget->installEventFilter(this);
+        showTitle();
+        connect(this, &platform::Document::editedChanged, widget, &QWidget::setWindowModified);
+        connect(this, &platform::Document::filePathChanged, this, [this] { showTitle(); });
+    }
+    if (m_pendingRestore) {
+        m_port->applyContents(*m_pendingRestore);
+        m_pendingRestore.reset();
+    }
+    platform::dispatch::after(kRequestSaturationDelayMs, this, [this] {
+        if (m_port)
+            m_port->requestSaturation();
+    });
+    return true;
+}
+
+void ColorDocument::showTitle()
+{
+    QWidget* widget = m_port ? m_port->widget() : nullptr;
+    if (!widget)
+        return;
+    // "[*]" is where the window shows its unsaved-changes mark.
+    widget->setWindowTitle(displayName() + QStringLiteral("[*]"));
+    widget->setWindowModified(isDocumentEdited());
+}
+
+void ColorDocument::failLoading()
+{
+    platform::AlertPresenter::current().runModal(
+        platform::AlertStyle::Critical, kUnsupportedImageFormat);
+    platform::dispatch::after(kCloseAfterFailureMs, this, [this] { close(); });
+}
+
+std::variant<QByteArray, platform::DocumentError> ColorDocument::dataOfType() const
+{
+    if (!m_port)
+        return platform::DocumentError { platform::kDocumentErrorDomain, 5,
+            QStringLiteral("The document has no window to save from.") };
+    DocumentContents contents = m_port->captureContents();
+    contents.imageData = m_imageData;
+    contents.preview = jpegBytes(m_port->composeImage(kPreviewSize), 1.0);
+    QByteArray bytes = DocumentFile::write(contents);
+    if (bytes.isEmpty())
+        return platform::DocumentError { platform::kDocumentErrorDomain, 6,
+            QStringLiteral("The document could not be encoded.") };
+    return bytes;
+}
+
+double ColorDocument::exportQuality(double percent)
+{
+    if (std::isnan(percent))
+        return 1.0;
+    return std::clamp(percent / 100.0, 0.0, 1.0);
+}
+
+QByteArray ColorDocument::exportImageData(double quality) const
+{
+    if (!m_port)
+        return {};
+    const QSize size = m_port->pictureSize();
+    const QImage composed = m_port->composeImage(size);
+    // The file is the picture's own size whatever the screen's scale.
+    if (composed.size() != size) {
+        qCWarning(lcApp) << "export composed at" << composed.size() << "not" << size;
+        return {};
+    }
+    qCDebug(lcApp, "z %d / %d", composed.width(), size.width());
+    return jpegBytes(composed, std::isnan(quality) ? 1.0 : std::clamp(quality, 0.0, 1.0));
+}
+
+std::optional<platform::DocumentError> ColorDocument::exportJpeg(
+    const QString& path, double quality) const
+{
+    const auto failure = [&](const QString& reason) {
+        return platform::DocumentError { platform::kFileErrorDomain, 1,
+            QStringLiteral("\u201c%1\u201d: %2").arg(QDir::toNativeSeparators(path), reason) };
+    };
+    const QByteArray bytes = exportImageData(quality);
+    if (bytes.isEmpty())
+        return failure(QStringLiteral("The picture could not be composed."));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failure(reason);
+    }
+    if (!file.commit())
+        return failure(file.errorString());
+    return std::nullopt;
+}
+
+bool ColorDocument::exportImage()
+{
+    // Always the dated draft name, also for a document saved under a name of its own.
+    const std::optional<ExportChoice> choice = ExportPanel::current().run(
+        { QStringLiteral("%1.jpg").arg(defaultDraftName()), window() });
+    if (!choice)
+        return false;
+    if (auto error = exportJpeg(choice->path, exportQuality(choice->qualityPercent))) {
+        platform::AlertPresenter::current().runModal(platform::AlertStyle::Critical,
+            QStringLiteral("The JPEG image could not be written. %1").arg(error->message()));
+        return false;
+    }
+    RatingPrompt::afterShare();
+    return true;
+}
+
+bool ColorDocument::saveQuillmarkDocument()
+{
+    if (!saveAs())
+        return false;
+    RatingPrompt::afterShare();
+    return true;
+}
+
+bool ColorDocument::eventFilter(QObject* watched, QEvent* event)
+{
+    // Closing the window closes the document, after the "save changes?" question.
+    if (m_port && watched == m_port->widget() && event->type() == QEvent::Close) {
+        if (canClose())
+            close();
+        else
+            event->ignore();
+        return true;
+    }
+    return platform::Document::eventFilter(watched, event);
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The document class: one picture with its sliders, preset, brush mask and boxes, shown in one
+// document window, read from and written to the document file (DocumentFile).
+//
+// A document comes from a picture file's bytes (new, untitled, edited until first saved) or
+// from a document file. Either way the picture is decoded before any window exists: bytes that
+// do not decode give "Unsupported image format!" and no document at all. A file is read and
+// validated once; what it holds waits here until the window is made, then is restored into it
+// in the file's order, and 1 ms later the window's first render is asked for.
+//
+// Main thread only.
+#include "app/DocumentFile.h"
+#include "app/DocumentWindowPort.h"
+#include "platform/document/Document.h"
+#include "platform/graphics/Image.h"
+
+#include <QDateTime>
+#include <memory>
+#include <optional>
+
+class ColorDocument : public platform::Document {
+    Q_OBJECT
+public:
+    static const QString kDocumentType; // "com.corvatile.quillmark.document"
+    static const QString kUnsupportedImageFormat; // "Unsupported image format!"
+
+    // An empty document, to read a file into.
+    ColorDocument();
+    ~ColorDocument() override;
+
+    // A new untitled document from a picture file's bytes; null with the "Unsupported image
+    // format!" error when they do not decode.
+    static std::unique_ptr<ColorDocument> fromPicture(
+        const QByteArray& bytes, std::optional<platform::DocumentError>* error);
+
+    // "Quillmark %@" filled with the date and time as "MM-dd-yyyy 'at' h.mm a".
+    QString defaultDraftName() const override;
+    static QString draftNameAt(const QDateTime& when);
+
+    // Makes the window through the installed factory, loads the picture into it and restores a
+    // read file. False when the window could not show the picture: the alert is shown and the
+    // document closes itself 10 ms later.
+    bool makeWindowAndLoad();
+    DocumentWindowPort* windowPort() const { return m_port.get(); }
+
+    // The picture file's bytes exactly as first read.
+    const QByteArray& imageData() const { return m_imageData; }
+    const platform::Image& picture() const { return m_picture; }
+
+    // Export quality from the panel's percent: 0..1, NaN meaning best.
+    static double exportQuality(double percent);
+    // The composed picture at exactly its pixel size as JPEG bytes; empty when the composition
+    // or the encoding failed.
+    QByteArray exportImageData(double quality) const;
+    // Writes exportImageData(quality) to path atomically.
+    std::optional<platform::DocumentError> exportJpeg(const QString& path, double quality) const;
+    // "Export JPEG image": the panel, the file, then the rating prompt. A failed write is shown
+    // and asks for no rating. True when a file was written.
+    bool exportImage();
+    // "Save Quillmark document": save as, and the rating prompt only when it was saved.
+    bool saveQuillmarkDocument();
+
+protected:
+    std::optional<platform::DocumentError> readFromData(const QByteArray& data) override;
+    std::variant<QByteArray, platform::DocumentError> dataOfType() const override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    static std::optional<platform::Image> decode(const QByteArray& bytes);
+    static platform::DocumentError unsupportedFormat();
+    void failLoading();
+    // The window's title is the document's name, marked while there are unsaved changes.
+    void showTitle();
+
+    QByteArray m_imageData;
+    platform::Image m_picture;
+    // What a read file holds beyond the picture, until the window has restored it.
+    std::optional<DocumentContents> m_pendingRestore;
+    std::unique_ptr<DocumentWindowPort> m_port;
+};

@@ -1,0 +1,296 @@
+#include "app/DocumentFile.h"
+
+#include "app/AppLogging.h"
+#include "platform/archive/ArchiveDictionary.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/archive/KeyedUnarchiver.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <algorithm>
+#include <cmath>
+
+using platform::ArchiveValue;
+using platform::KeyedArchiver;
+using platform::KeyedUnarchiver;
+
+namespace {
+
+const QString kVersionKey = QStringLiteral("Version");
+const QString kImageDataKey = QStringLiteral("ImageData");
+const QString kApertureKey = QStringLiteral("Aperture");
+const QString kVignetteKey = QStringLiteral("Vignette");
+const QString kSaturationKey = QStringLiteral("Saturation");
+const QString kPresetKey = QStringLiteral("Preset");
+const QString kMaskDataKey = QStringLiteral("ColorCustomMaskData");
+const QString kMaskScaleKey = QStringLiteral("ColorCustomMaskScale");
+const QString kBoxesKey = QStringLiteral("TextContainer");
+const QString kRecordsKey = QStringLiteral("textviewary");
+const QString kCanvasScaleKey = QStringLiteral("CanvasScale");
+const QString kStraightenKey = QStringLiteral("CanvasStraighten");
+const QString kOffsetKey = QStringLiteral("CanvasOffset");
+const QString kPreviewKey = QStringLiteral("preview");
+
+// The canvas zooms the picture between 1 and 2; anything far beyond is no zoom we made.
+constexpr double kMaxCanvasScale = 100.0;
+
+double sliderValue(const KeyedUnarchiver& coder, const QString& key)
+{
+    const double v = coder.decodeDouble(key);
+    if (!std::isfinite(v)) {
+        qCWarning(lcApp) << "document:" << key << "is not finite; using 0";
+        return 0.0;
+    }
+    return std::clamp(v, 0.0, 1.0);
+}
+
+// The picture's decoded size from its header alone; invalid when the bytes are no picture.
+QSize pictureSize(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    return size.isValid() && !size.isEmpty() ? size : QSize();
+}
+
+// Whether a mask of maskSize covers a working picture of workingSize at one scale: its width
+// and height must give the same scale within a pixel.
+bool maskFitsPicture(QSize maskSize, QSize workingSize)
+{
+    const double expectedHeight
+        = double(maskSize.width()) * workingSize.height() / workingSize.width();
+    return std::abs(maskSize.height() - expectedHeight) <= 1.0;
+}
+
+std::optional<DocumentMask> readMask(const KeyedUnarchiver& coder, QSize workingSize)
+{
+    if (!coder.containsValueForKey(kMaskDataKey) && !coder.containsValueForKey(kMaskScaleKey))
+        return std::nullopt;
+    DocumentMask mask;
+    const QByteArray png = coder.decodeBytes(kMaskDataKey);
+    if (!png.isEmpty()) {
+        if (!workingSize.isValid())
+            qCWarning(lcApp) << "document: no picture size to check the mask against; dropped";
+        else
+            mask.image = DocumentFile::decodeMask(png);
+        if (!mask.image.isNull() && !maskFitsPicture(mask.image.size(), workingSize)) {
+            qCWarning(lcApp) << "document: a mask of" << mask.image.size()
+                             << "does not fit a picture of" << workingSize << "; dropped";
+            mask.image = QImage();
+        }
+    }
+    // Stored as a float: read at the width it was written.
+    const double scale = coder.decodeFloat(kMaskScaleKey);
+    if (scale > 0.0 && scale <= 1.0) {
+        mask.scale = scale;
+    } else if (!mask.image.isNull()) {
+        // The mask itself tells its scale; any fixed fallback would misplace it.
+        mask.scale = double(mask.image.width()) / workingSize.width();
+        qCWarning(lcApp) << "document: mask scale" << scale << "taken from the mask:" << mask.scale;
+    } else {
+        mask.scale = workingSize.isValid() ? DocumentFile::standardMaskScale(workingSize) : 1.0;
+        qCWarning(lcApp) << "document: mask scale" << scale << "replaced by" << mask.scale;
+    }
+    return mask;
+}
+
+// Whether a decoded record is one a box can be built from.
+bool isUsableRecord(const UNDODATA& record)
+{
+    if (record.type < UNDODATA::TextBox || record.type > UNDODATA::ShapeBox) {
+        qCWarning(lcApp) << "document: skipped a box record of type" << record.type;
+        return false;
+    }
+    if (record.type == UNDODATA::ImageBox && record.orgImage.isNull()) {
+        qCWarning(lcApp) << "document: skipped a picture box without a picture";
+        return false;
+    }
+    return true;
+}
+
+std::optional<ContainerSnapshot> readBoxes(const KeyedUnarchiver& coder)
+{
+    if (!coder.containsValueForKey(kBoxesKey))
+        return std::nullopt;
+    // First the structure alone, with no class allowed, so that nothing is built for a layer
+    // that is refused as a whole.
+    const ArchiveValue shape = coder.decodeValue(kBoxesKey, {});
+    if (shape.kind() != ArchiveValue::Kind::Dictionary) {
+        qCWarning(lcApp) << "document: the box layer is not a dictionary; no boxes";
+        return std::nullopt;
+    }
+    const ArchiveValue items = shape.toDictionary().value(kRecordsKey);
+    if (items.kind() != ArchiveValue::Kind::Array) {
+        qCWarning(lcApp) << "document: the box layer holds no record array; no boxes";
+        return std::nullopt;
+    }
+    if (items.toArray().size() > std::size_t(DocumentFile::kMaxBoxes)) {
+        qCWarning(lcApp) << "document:" << items.toArray().size() << "box records, over"
+                         << DocumentFile::kMaxBoxes << "; no boxes";
+        return std::nullopt;
+    }
+    const ArchiveValue layer = coder.decodeValue(kBoxesKey, UNDODATA::allowedClasses());
+    std::vector<UNDODATA> records;
+    for (const ArchiveValue& item : layer.toDictionary().value(kRecordsKey).toArray()) {
+        std::optional<UNDODATA> record = item.objectValue<UNDODATA>();
+        if (!record) {
+            qCWarning(lcApp) << "document: skipped an entry that is no box record"
+                             << item.className();
+            continue;
+        }
+        if (isUsableRecord(*record))
+            records.push_back(std::move(*record));
+    }
+    return ContainerSnapshot(std::move(records));
+}
+
+void readCanvasSettings(const KeyedUnarchiver& coder, DocumentContents& contents)
+{
+    if (coder.containsValueForKey(kCanvasScaleKey)) {
+        const double scale = coder.decodeDouble(kCanvasScaleKey);
+        if (scale > 0.0 && scale <= kMaxCanvasScale)
+            contents.canvasScale = scale;
+        else
+            qCWarning(lcApp) << "document: canvas scale" << scale << "replaced by 1";
+    }
+    const double straighten = coder.decodeDouble(kStraightenKey);
+    if (std::isfinite(straighten))
+        contents.straighten = straighten;
+    else
+        qCWarning(lcApp) << "document: straightening is not finite; using 0";
+    // The point's own decoding refuses non-finite numbers.
+    const platform::Point offset
+        = coder.decodeObject<platform::Point>(kOffsetKey).value_or(platform::Point());
+    if (std::abs(offset.x) <= UNDODATA::kMaxCoordinate
+        && std::abs(offset.y) <= UNDODATA::kMaxCoordinate)
+        contents.offset = offset;
+    else
+        qCWarning(lcApp) << "document: canvas offset out of range; using 0";
+}
+
+} // namespace
+
+DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
+{
+    const KeyedUnarchiver coder(data, UNDODATA::allowedClasses());
+    // Data that are no archive read 0 here, and so fail as an old version does.
+    const double version = coder.decodeDouble(kVersionKey);
+    if (!std::isfinite(version) || version < kVersion) {
+        qCWarning(lcApp) << "document: version" << version << "refused" << coder.error();
+        return platform::DocumentError { QStringLiteral("Invalid Version"), kInvalidVersionCode,
+            {} };
+    }
+    DocumentContents contents;
+    contents.imageData = coder.decodeBytes(kImageDataKey);
+    contents.aperture = sliderValue(coder, kApertureKey);
+    contents.vignette = sliderValue(coder, kVignetteKey);
+    contents.saturation = sliderValue(coder, kSaturationKey);
+    contents.preset = coder.decodeString(kPresetKey);
+    contents.mask = readMask(coder, pictureSize(contents.imageData));
+    contents.boxes = readBoxes(coder);
+    readCanvasSettings(coder, contents);
+    return contents;
+}
+
+QByteArray DocumentFile::write(const DocumentContents& contents)
+{
+    KeyedArchiver archiver(true);
+    archiver.encodeDouble(kVersionKey, kVersion);
+    archiver.encodeBytes(kImageDataKey, contents.imageData);
+    archiver.encodeDouble(kApertureKey, contents.aperture);
+    archiver.encodeDouble(kVignetteKey, contents.vignette);
+    archiver.encodeDouble(kSaturationKey, contents.saturation);
+    if (contents.preset.isNull())
+        archiver.encodeNull(kPresetKey);
+    else
+        archiver.encodeString(kPresetKey, contents.preset);
+    if (contents.mask) {
+        if (contents.mask->image.isNull())
+            archiver.encodeNull(kMaskDataKey);
+        else
+            archiver.encodeBytes(kMaskDataKey, encodeMask(contents.mask->image));
+        archiver.encodeFloat(kMaskScaleKey, float(contents.mask->scale));
+    }
+    const ContainerSnapshot noBoxes;
+    archiver.encodeValue(kBoxesKey, contents.boxes.value_or(noBoxes).toArchiveValue());
+    archiver.encodeDouble(kCanvasScaleKey, contents.canvasScale);
+    archiver.encodeDouble(kStraightenKey, contents.straighten);
+    archiver.encodeObject(kOffsetKey, contents.offset);
+    archiver.encodeBytes(kPreviewKey, contents.preview);
+    QByteArray bytes = archiver.finishEncoding();
+    if (bytes.isEmpty())
+        qCWarning(lcApp).noquote() << "document: not written:" << archiver.error();
+    return bytes;
+}
+
+double DocumentFile::standardMaskScale(QSize workingSize)
+{
+    const int longer = std::max(workingSize.width(), workingSize.height());
+    if (longer <= 0)
+        return 1.0;
+    return std::min(1.0, double(kMaxMaskSide) / longer);
+}
+
+QByteArray DocumentFile::encodeMask(const QImage& premultiplied)
+{
+    QImage straight = premultiplied.convertToFormat(QImage::Format_RGBA64_Premultiplied);
+    straight.reinterpretAsFormat(QImage::Format_RGBA64);
+    for (int y = 0; y < straight.height(); ++y) {
+        auto* px = reinterpret_cast<QRgba64*>(straight.scanLine(y));
+        for (int x = 0; x < straight.width(); ++x) {
+            const quint32 a = px[x].alpha();
+            if (a == 0 || a == 65535)
+                continue;
+            const auto unmul = [a](quint32 c) {
+                return quint16(std::min<quint32>(65535, (c * 65535u + a / 2) / a));
+            };
+            px[x] = QRgba64::fromRgba64(
+                unmul(px[x].red()), unmul(px[x].green()), unmul(px[x].blue()), quint16(a));
+        }
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(straight)) {
+        qCWarning(lcApp) << "document: the mask was not encoded:" << writer.errorString();
+        return {};
+    }
+    return png;
+}
+
+QImage DocumentFile::decodeMask(const QByteArray& png)
+{
+    QBuffer buffer;
+    buffer.setData(png);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() || std::max(size.width(), size.height()) > kMaxMaskSide) {
+        qCWarning(lcApp) << "document: a mask of" << size << "refused";
+        return {};
+    }
+    QImage image;
+    if (!reader.read(&image)) {
+        qCWarning(lcApp) << "document: the mask is unreadable:" << reader.errorString();
+        return {};
+    }
+    // Pictures of any depth come in as straight 16-bit pixels (8-bit values scale exactly).
+    image = image.convertToFormat(QImage::Format_RGBA64);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* px = reinterpret_cast<QRgba64*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const quint32 a = px[x].alpha();
+            const auto mul = [a](quint32 c) { return quint16((c * a + 32767u) / 65535u); };
+            px[x] = QRgba64::fromRgba64(
+                mul(px[x].red()), mul(px[x].green()), mul(px[x].blue()), quint16(a));
+        }
+    }
+    image.reinterpretAsFormat(QImage::Format_RGBA64_Premultiplied);
+    return image;
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The document file: one keyed archive with no root object, every value under its own key at
+// the top level, written in this order:
+//
+//   "Version"               double   1.2 (files below 1.2, or not finite, are refused)
+//   "ImageData"             bytes    the picture file's bytes exactly as first read
+//   "Aperture"              double   the three picture sliders, 0..1
+//   "Vignette"              double
+//   "Saturation"            double
+//   "Preset"                text     the preset name, or null for none
+//   "ColorCustomMaskData"   bytes    the brush mask as a 16-bit RGBA PNG (straight alpha)
+//   "ColorCustomMaskScale"  float    mask pixels per working-picture pixel
+//   "TextContainer"         dictionary {"textviewary": array of box records}, bottom box first
+//   "CanvasScale"           double   the canvas's picture zoom, straightening and offset,
+//   "CanvasStraighten"      double   which change the export and so must survive a reopen
+//   "CanvasOffset"          point
+//   "preview"               bytes    a small JPEG of the composed picture; never read
+//
+// The two mask keys are present only when the document's canvas paints a mask.
+//
+// Reading validates everything: a missing or unreadable number reads 0, a bad slider 0, a bad
+// canvas setting its neutral value, a mask that does not fit the picture is dropped, box records
+// of the wrong structure are skipped; each with a line in the "quillmark.app" log. Only the
+// version decides whether a file opens at all.
+#include "container/ContainerSnapshot.h"
+#include "platform/document/DocumentError.h"
+#include "platform/geometry/Point.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <optional>
+#include <variant>
+
+// The brush mask: 16-bit premultiplied pixels and their scale to the working picture.
+struct DocumentMask {
+    QImage image; // Format_RGBA64_Premultiplied; null when the canvas has no mask yet
+    double scale = 1.0;
+};
+
+// Everything a document file holds, as plain values.
+struct DocumentContents {
+    QByteArray imageData;
+    double aperture = 0.0;
+    double vignette = 0.0;
+    double saturation = 0.0;
+    QString preset; // null: no preset chosen
+    // Only for canvases that paint a mask; on reading, present whenever the file had either key.
+    std::optional<DocumentMask> mask;
+    // Absent when the file holds no readable box layer (nothing to apply).
+    std::optional<ContainerSnapshot> boxes;
+    double canvasScale = 1.0;
+    double straighten = 0.0;
+    platform::Point offset;
+    // Written on every save (the app composes it); never read back.
+    QByteArray preview;
+};
+
+class DocumentFile {
+public:
+    static constexpr double kVersion = 1.2;
+    static constexpr int kInvalidVersionCode = 1000;
+    // Masks are made with their longer side at this many pixels at most.
+    static constexpr int kMaxMaskSide = 512;
+    // A layer with more records than this is bad input: reading builds none of them.
+    static constexpr int kMaxBoxes = 10000;
+
+    using ReadResult = std::variant<DocumentContents, platform::DocumentError>;
+
+    // Parses and validates a whole file once. The picture itself is not decoded (only its
+    // header, to check the mask against its size): an unreadable picture is the caller's to
+    // report, as with a new document.
+    static ReadResult read(const QByteArray& data);
+    // The file's bytes; empty (with a log line) when the archive could not be written.
+    static QByteArray write(const DocumentContents& contents);
+
+    // The mask scale a new mask gets for a working picture of this size.
+    static double standardMaskScale(QSize workingSize);
+    // The 16-bit PNG form of a mask, and back (null on failure). The pixels are premultiplied
+    // and unpremultiplied here by hand, since Qt's own conversion squares alpha.
+    static QByteArray encodeMask(const QImage& premultiplied);
+    static QImage decodeMask(const QByteArray& png);
+};

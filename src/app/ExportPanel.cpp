@@ -1,0 +1,68 @@
+#include "app/ExportPanel.h"
+
+#include "platform/document/PanelPresenter.h"
+#include "platform/document/PresenterSlot.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSlider>
+
+namespace {
+
+// A non-native dialog: only Qt's own file dialog takes an extra control.
+class ExportDialogPanel final : public ExportPanel {
+public:
+    std::optional<ExportChoice> run(const ExportPanelRequest& request) override
+    {
+        QFileDialog dialog(request.window, QStringLiteral("Export JPEG image"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter(QStringLiteral("JPEG image (*.jpg)"));
+        dialog.setDefaultSuffix(QStringLiteral("jpg"));
+        dialog.selectFile(request.defaultName);
+        auto* slider = new QSlider(Qt::Horizontal, &dialog);
+        slider->setRange(0, 100);
+        slider->setValue(100);
+        auto* value = new QLabel(QStringLiteral("100"), &dialog);
+        QObject::connect(
+            slider, &QSlider::valueChanged, value, [value](int v) { value->setNum(v); });
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            auto* row = new QHBoxLayout;
+            row->addWidget(slider);
+            row->addWidget(value);
+            grid->addWidget(new QLabel(QStringLiteral("Quality:"), &dialog), grid->rowCount(), 0);
+            grid->addLayout(row, grid->rowCount() - 1, 1);
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return ExportChoice { platform::PanelPresenter::withSuffix(
+                                  dialog.selectedFiles().front(), "jpg"),
+            double(slider->value()) };
+    }
+};
+
+using Slot = platform::PresenterSlot<ExportPanel, ExportDialogPanel>;
+
+} // namespace
+
+ExportPanel& ExportPanel::current()
+{
+    return Slot::current();
+}
+
+std::shared_ptr<ExportPanel> ExportPanel::install(std::shared_ptr<ExportPanel> panel)
+{
+    return Slot::install(std::move(panel));
+}
+
+std::optional<ExportChoice> ScriptedExportPanel::run(const ExportPanelRequest& request)
+{
+    requests.push_back(request);
+    if (answers.empty())
+        return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+}

@@ -1,0 +1,3 @@
+#include "canvas/CanvasLogging.h"
+
+Q_LOGGING_CATEGORY(lcCanvas, "quillmark.canvas")

@@ -1,0 +1,102 @@
+#pragma once
+// One open document: where it lives on disk, its name, its undo history and whether it has
+// unsaved changes; reading, saving and the "save changes?" question before it closes.
+//
+// A subclass supplies the contents: readFromData() takes a file's bytes, dataOfType() makes
+// them. Everything else (file access, atomic writes, panels, alerts, the edited state) is here.
+//
+// The document is edited when its undo manager's change count differs from the count at the
+// last successful read or save, and always while it has no file: a document never saved can
+// only be kept by saving it.
+//
+// Saving is atomic (QSaveFile): a failed save leaves the previous file byte for byte, keeps the
+// document edited, and tells the user where and why it failed.
+//
+// Main thread only.
+#include "platform/document/DocumentError.h"
+#include "platform/undo/UndoManager.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <variant>
+
+namespace platform {
+
+class Document : public QObject {
+    Q_OBJECT
+public:
+    // Files larger than this are refused before any byte is read.
+    static constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+
+    explicit Document(QObject* parent = nullptr);
+    ~Document() override;
+
+    // Absolute path of the document's file; empty while it has none.
+    QString filePath() const { return m_filePath; }
+    // The file's name without its suffix, or the draft name while there is no file.
+    QString displayName() const;
+    // The name of a document never saved; asked once, on first use, so a title never changes
+    // under the user.
+    virtual QString defaultDraftName() const;
+    // The suffix save panels append ("quillmark"), without a dot.
+    virtual QString fileSuffix() const;
+
+    UndoManager& undoManager() { return m_undo; }
+    virtual bool isDocumentEdited() const;
+
+    // The window that shows the document (the current document is the active window's owner);
+    // panels and alerts are modal to it.
+    QWidget* window() const { return m_window; }
+    void setWindow(QWidget* window) { m_window = window; }
+
+    // Reads the file through readFromData(). On success the document takes the path and is
+    // clean; on failure nothing changes.
+    std::optional<DocumentError> readFromFile(const QString& path);
+    // Writes dataOfType() to path atomically. Changes neither the path nor the edited state.
+    std::optional<DocumentError> writeToFile(const QString& path) const;
+
+    // Saves to the document's file, or asks for one (as saveAs) when it has none. A failure is
+    // shown to the user. Returns true when the document was written.
+    bool save();
+    // Asks for a file, writes it and makes it the document's file. False when cancelled or
+    // failed (failures are shown).
+    bool saveAs();
+    // Before closing: asks whether to save an edited document. True when it may close (saved,
+    // or the user chose not to save); false when the user cancelled or saving failed.
+    bool canClose();
+    // Announces the close (aboutToClose); the controller then lets go of the document.
+    void close();
+
+    // A file's bytes, bounded by kMaxFileBytes.
+    static std::variant<QByteArray, DocumentError> readFileBytes(const QString& path);
+
+signals:
+    void editedChanged(bool edited);
+    void filePathChanged(const QString& path);
+    void aboutToClose();
+
+protected:
+    // The document's contents from a file's bytes. The default refuses every file.
+    virtual std::optional<DocumentError> readFromData(const QByteArray& data);
+    // The bytes of the document's file. The default has nothing to write.
+    virtual std::variant<QByteArray, DocumentError> dataOfType() const;
+
+private:
+    void setFilePath(const QString& path);
+    void markClean();
+    void reportEditedChange();
+    bool saveTo(const QString& path);
+
+    UndoManager m_undo;
+    QString m_filePath;
+    mutable QString m_draftName; // filled on first use
+    int m_savedChangeCount = 0;
+    bool m_lastEdited = true;
+    QPointer<QWidget> m_window;
+};
+
+} // namespace platform

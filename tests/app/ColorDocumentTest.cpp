@@ -1,0 +1,250 @@
+// The document class: which bytes make a document, the order in which a window is loaded and
+// restored, the draft name, and a save that reopens as it was.
+#include "AppFakes.h"
+#include "app/ColorDocumentController.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "support/NamedCase.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace apptest;
+
+namespace {
+
+struct PictureRow {
+    const char* name;
+    QByteArray bytes;
+    bool opens;
+};
+
+class PictureBytes : public ::testing::TestWithParam<PictureRow> { };
+
+TEST_P(PictureBytes, DecodeBeforeAnyWindow)
+{
+    AppFixture fixture;
+    std::optional<platform::DocumentError> error;
+    auto document = ColorDocument::fromPicture(GetParam().bytes, &error);
+    EXPECT_EQ(document != nullptr, GetParam().opens);
+    EXPECT_EQ(FakeWindow::made, 0);
+    if (GetParam().opens) {
+        EXPECT_FALSE(error);
+        EXPECT_TRUE(document->isDocumentEdited()) << "a picture document has no file yet";
+        EXPECT_EQ(document->imageData(), GetParam().bytes);
+        EXPECT_TRUE(document->displayName().startsWith("Quillmark "));
+    } else {
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->message(), "Unsupported image format!");
+    }
+}
+
+// A PNG whose header claims width x height, with a valid header checksum, and no pixels.
+QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    QByteArray png = pictureBytes({ 4, 4 }, "png");
+    const auto put32 = [&png](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            png[at + i] = char((v >> (24 - 8 * i)) & 0xff);
+    };
+    put32(16, width); // IHDR data starts after the signature, length and type
+    put32(20, height);
+    quint32 crc = 0xffffffffu;
+    for (int i = 12; i < 29; ++i) { // the chunk type and its 13 data bytes
+        crc ^= quint8(png[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    put32(29, ~crc);
+    return png;
+}
+
+INSTANTIATE_TEST_SUITE_P(ColorDocument, PictureBytes,
+    ::testing::Values(PictureRow { "png", pictureBytes({ 40, 30 }, "png"), true },
+        PictureRow { "jpeg", pictureBytes({ 40, 30 }, "jpeg"), true },
+        PictureRow { "empty", QByteArray(), false },
+        PictureRow { "text", QByteArray("not a picture at all"), false },
+        PictureRow { "cut_png", pictureBytes({ 40, 30 }, "png").left(60), false },
+        PictureRow { "header_40000_square", pngClaiming(40000, 40000), false },
+        PictureRow { "header_checksum_control", pngClaiming(4, 4), true }),
+    testsupport::RowName());
+
+TEST(ColorDocument, DraftNameFollowsTheDateFormat)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    struct Row {
+        QDateTime when;
+        const char* expected;
+    } rows[] = {
+        { QDateTime(QDate(2026, 3, 7), QTime(21, 5)), "Quillmark 03-07-2026 at 9.05 PM" },
+        { QDateTime(QDate(2026, 12, 31), QTime(0, 0)), "Quillmark 12-31-2026 at 12.00 AM" },
+        { QDateTime(QDate(2027, 1, 2), QTime(12, 30)), "Quillmark 01-02-2027 at 12.30 PM" },
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ColorDocument::draftNameAt(row.when), row.expected);
+    QLocale::setDefault(previous);
+}
+
+// A new document loads its picture and asks for the first render a turn later; a read file
+// restores its contents in between. Nothing renders while the load is still on the stack.
+TEST(ColorDocument, WindowLoadOrder)
+{
+    AppFixture fixture;
+    FakeWelcome welcome;
+    ColorDocumentController controller(welcome);
+    QTemporaryDir dir;
+    const QString picturePath = dir.filePath("photo.png");
+    ASSERT_TRUE(writeFile(picturePath, pictureBytes({ 64, 48 })));
+
+    ASSERT_TRUE(controller.openDocumentWithContentsOfFile(picturePath).document);
+    EXPECT_EQ(callLog(), QStringList { "loadPicture" });
+    spin(20);
+    EXPECT_EQ(callLog(), (QStringList { "loadPicture", "requestSaturation" }));
+
+    DocumentContents contents;
+    contents.imageData = pictureBytes({ 64, 48 }, "jpeg");
+    contents.aperture = 0.25;
+    contents.preset = "Warm";
+    const QString docPath = dir.filePath("saved.quillmark");
+    ASSERT_TRUE(writeFile(docPath, DocumentFile::write(contents)));
+    callLog().clear();
+    auto opened = controller.openDocumentWithContentsOfFile(docPath);
+    ASSERT_TRUE(opened.document) << opened.error->message().toStdString();
+    EXPECT_FALSE(opened.document->isDocumentEdited());
+    EXPECT_EQ(callLog(), (QStringList { "loadPicture", "applyContents" }));
+    spin(20);
+    EXPECT_EQ(callLog().last(), "requestSaturation");
+    auto* window
+        = static_cast<FakeWindow*>(static_cast<ColorDocument*>(opened.document)->windowPort());
+    EXPECT_EQ(window->state.aperture, 0.25);
+    EXPECT_EQ(window->state.preset, "Warm");
+    EXPECT_EQ(window->pictureBytes, contents.imageData);
+}
+
+struct RefusedRow {
+    const char* name;
+    QByteArray file;
+    QString domain;
+    int code;
+};
+
+QByteArray archiveWithVersion(double version, const QByteArray& picture)
+{
+    platform::KeyedArchiver archiver;
+    archiver.encodeDouble("Version", version);
+    archiver.encodeBytes("ImageData", picture);
+    return archiver.finishEncoding();
+}
+
+class RefusedFiles : public ::testing::TestWithParam<RefusedRow> { };
+
+// A refused file makes no document and no window: the error goes to the caller as it is.
+TEST_P(RefusedFiles, NoDocumentNoWindow)
+{
+    AppFixture fixture;
+    FakeWelcome welcome;
+    ColorDocumentController controller(welcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("file.quillmark");
+    ASSERT_TRUE(writeFile(path, GetParam().file));
+    const auto result = controller.openDocumentWithContentsOfFile(path);
+    EXPECT_FALSE(result.document);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->domain, GetParam().domain);
+    EXPECT_EQ(result.error->code, GetParam().code);
+    EXPECT_EQ(FakeWindow::made, 0);
+    EXPECT_TRUE(controller.documents().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
+    ::testing::Values(RefusedRow { "old_version", archiveWithVersion(1.19, pictureBytes({ 8, 8 })),
+                          "Invalid Version", 1000 },
+        RefusedRow { "unreadable_picture", archiveWithVersion(1.2, "GIF89a nonsense"),
+            platform::kDocumentErrorDomain, 4 },
+        RefusedRow { "no_picture", archiveWithVersion(1.3, {}), platform::kDocumentErrorDomain, 4 },
+        RefusedRow { "cut_picture_with_document_suffix", pictureBytes({ 8, 8 }, "png").left(40),
+            platform::kDocumentErrorDomain, 4 }),
+    testsupport::RowName());
+
+// A window that cannot show the picture: the alert, then the document closes itself.
+TEST(ColorDocument, WindowFailureClosesTheDocument)
+{
+    AppFixture fixture;
+    FakeWindow::refusePictures = true;
+    FakeWelcome welcome;
+    ColorDocumentController controller(welcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("photo.png");
+    ASSERT_TRUE(writeFile(path, pictureBytes({ 16, 16 })));
+    ASSERT_TRUE(controller.openDocumentWithContentsOfFile(path).document);
+    EXPECT_EQ(fixture.alerts->messages, QStringList { "Unsupported image format!" });
+    spin(40);
+    EXPECT_TRUE(controller.documents().empty());
+    EXPECT_TRUE(welcome.visible);
+    EXPECT_FALSE(callLog().contains("requestSaturation"));
+}
+
+// Saved, closed without a question, reopened: the picture's bytes and the window's state come
+// back as they were; a failed save keeps the document edited and the old file whole.
+TEST(ColorDocument, SaveReopenAndFailedSave)
+{
+    AppFixture fixture;
+    FakeWelcome welcome;
+    ColorDocumentController controller(welcome);
+    QTemporaryDir dir;
+    const QByteArray picture = pictureBytes({ 120, 80 }, "jpeg");
+    const QString picturePath = dir.filePath("photo.jpg");
+    ASSERT_TRUE(writeFile(picturePath, picture));
+    auto* document = static_cast<ColorDocument*>(
+        controller.openDocumentWithContentsOfFile(picturePath).document);
+    ASSERT_TRUE(document);
+    auto* window = static_cast<FakeWindow*>(document->windowPort());
+    window->state.saturation = 0.7;
+    window->state.vignette = 0.3;
+    window->state.mask = DocumentMask { QImage(), 0.5 };
+
+    QWidget* shown = document->window();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->windowTitle(), document->displayName() + "[*]");
+    EXPECT_TRUE(shown->isWindowModified()) << "a picture document is unsaved";
+
+    const QString savePath = dir.filePath("kept.quillmark");
+    fixture.panels->saveAnswers.push_back(savePath);
+    ASSERT_TRUE(document->save());
+    EXPECT_FALSE(document->isDocumentEdited());
+    EXPECT_EQ(shown->windowTitle(), "kept[*]");
+    EXPECT_FALSE(shown->isWindowModified());
+    const QByteArray saved = readFile(savePath);
+    EXPECT_TRUE(document->canClose());
+    EXPECT_TRUE(fixture.panels->saveChangesAsked.isEmpty());
+    document->close();
+    spin(5);
+
+    auto reopened = controller.openDocumentWithContentsOfFile(savePath);
+    ASSERT_TRUE(reopened.document);
+    auto* again = static_cast<ColorDocument*>(reopened.document);
+    EXPECT_EQ(again->imageData(), picture) << "picture bytes are never re-encoded";
+    auto* restored = static_cast<FakeWindow*>(again->windowPort());
+    EXPECT_EQ(restored->state.saturation, 0.7);
+    EXPECT_EQ(restored->state.vignette, 0.3);
+    ASSERT_TRUE(restored->state.mask);
+    EXPECT_EQ(controller.openDocumentWithContentsOfFile(savePath).document, again)
+        << "one file, one document";
+
+    // A save that cannot be written (a folder that is not there; tests may run as root, for
+    // whom a read-only folder is writable): alert, still edited, the old file whole.
+    restored->state.saturation = 0.1;
+    platform::UndoLifetime life;
+    again->undoManager().registerUndo(again, life, [] {});
+    again->undoManager().endGroup();
+    ASSERT_TRUE(again->isDocumentEdited());
+    fixture.panels->saveAnswers.push_back(dir.filePath("missing/kept.quillmark"));
+    const int alertsBefore = int(fixture.alerts->messages.size());
+    EXPECT_FALSE(again->saveAs());
+    EXPECT_EQ(fixture.alerts->messages.size(), alertsBefore + 1);
+    EXPECT_TRUE(again->isDocumentEdited());
+    EXPECT_EQ(again->filePath(), QFileInfo(savePath).absoluteFilePath());
+    EXPECT_EQ(readFile(savePath), saved);
+}
+
+} // namespace

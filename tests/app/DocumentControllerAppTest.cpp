@@ -1,0 +1,227 @@
+// The application's controller and start-up: "Select image file", pictures opening as untitled
+// documents, the welcome-window rule with and without "HideWelcomeWindow", and the menus.
+#include "AppFakes.h"
+#include "app/AppDelegate.h"
+#include "app/AppMenus.h"
+#include "foundation/SharedFunctions.h"
+#include "support/NamedCase.h"
+
+#include <QAction>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace apptest;
+
+namespace {
+
+struct Harness {
+    AppFixture fixture;
+    FakeWelcome welcome;
+    ColorDocumentController controller { welcome };
+    AppDelegate delegate { controller, welcome };
+    int quits = 0;
+    QMetaObject::Connection counting
+        = QObject::connect(&delegate, &AppDelegate::quitRequested, [this] { ++quits; });
+    QTemporaryDir dir;
+
+    QString picture(const char* name = "photo.png")
+    {
+        const QString path = dir.filePath(name);
+        writeFile(path, pictureBytes({ 32, 24 }));
+        return path;
+    }
+};
+
+TEST(AppController, NewAsksForAPictureFile)
+{
+    Harness h;
+    EXPECT_FALSE(h.controller.newDocument()) << "cancelled";
+    ASSERT_EQ(h.fixture.panels->openRequests.size(), 1u);
+    EXPECT_EQ(h.fixture.panels->openRequests[0].title, "Select image file");
+    EXPECT_EQ(h.fixture.panels->openRequests[0].allowedSuffixes,
+        (QStringList { "png", "jpg", "jpeg", "tif", "tiff" }));
+    EXPECT_TRUE(h.fixture.alerts->messages.isEmpty()) << "cancelling reports nothing";
+
+    h.fixture.panels->openAnswers.push_back(h.picture());
+    platform::Document* document = h.controller.newDocument();
+    ASSERT_TRUE(document);
+    EXPECT_TRUE(document->filePath().isEmpty());
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(FakeWindow::made, 1);
+
+    const QString bad = h.dir.filePath("bad.png");
+    writeFile(bad, "not a png");
+    h.fixture.panels->openAnswers.push_back(bad);
+    EXPECT_FALSE(h.controller.newDocument());
+    EXPECT_EQ(h.fixture.alerts->messages, QStringList { "Unsupported image format!" });
+    EXPECT_EQ(FakeWindow::made, 1) << "no window for an unreadable picture";
+}
+
+// A picture opened by path is a new untitled document; every open of it makes another.
+TEST(AppController, PicturesOpenAsUntitledDocuments)
+{
+    Harness h;
+    const QString path = h.picture();
+    auto first = h.controller.openDocumentWithContentsOfFile(path);
+    auto second = h.controller.openDocumentWithContentsOfFile(path);
+    ASSERT_TRUE(first.document && second.document);
+    EXPECT_NE(first.document, second.document);
+    EXPECT_TRUE(first.document->filePath().isEmpty());
+    EXPECT_TRUE(first.document->displayName().startsWith("Quillmark "));
+
+    // Told by its bytes, not its name: a picture named as a document is still a picture.
+    const QString disguised = h.dir.filePath("photo.quillmark");
+    QFile::copy(path, disguised);
+    auto third = h.controller.openDocumentWithContentsOfFile(disguised);
+    ASSERT_TRUE(third.document);
+    EXPECT_TRUE(third.document->filePath().isEmpty());
+}
+
+enum class Step { Launch, LaunchPickPicture, OpenThenCloseLast, ShowFromMenu, CheckBoxOn };
+
+struct WelcomeRow {
+    const char* name;
+    bool hidden; // "HideWelcomeWindow" before the step
+    Step step;
+    bool welcomeVisible;
+    bool quits;
+    bool hiddenAfter;
+};
+
+class WelcomeRule : public ::testing::TestWithParam<WelcomeRow> { };
+
+TEST_P(WelcomeRule, ShowsExactlyWhileNoDocumentIsOpen)
+{
+    const WelcomeRow& row = GetParam();
+    Harness h;
+    SetShowWelcomeWindow(!row.hidden);
+    h.welcome.checked = true;
+    switch (row.step) {
+    case Step::Launch:
+        if (!h.delegate.applicationDidFinishLaunching({}))
+            emit h.delegate.quitRequested();
+        EXPECT_EQ(h.fixture.panels->openRequests.size(), row.hidden ? 1u : 0u);
+        EXPECT_TRUE(h.controller.documents().empty());
+        break;
+    case Step::LaunchPickPicture:
+        h.fixture.panels->openAnswers.push_back(h.picture());
+        EXPECT_TRUE(h.delegate.applicationDidFinishLaunching({}));
+        EXPECT_EQ(h.controller.documents().size(), 1u);
+        break;
+    case Step::OpenThenCloseLast: {
+        ASSERT_TRUE(h.delegate.applicationDidFinishLaunching({ h.picture() }));
+        ASSERT_EQ(h.controller.documents().size(), 1u);
+        EXPECT_FALSE(h.welcome.visible);
+        h.fixture.panels->saveChangesAnswers.push_back(platform::SaveChangesAnswer::DontSave);
+        h.controller.documents().front()->window()->close();
+        spin(5);
+        EXPECT_TRUE(h.controller.documents().empty());
+        break;
+    }
+    case Step::ShowFromMenu:
+        h.delegate.showWelcomeWindow();
+        EXPECT_FALSE(h.welcome.checked);
+        break;
+    case Step::CheckBoxOn:
+        h.delegate.dontShowWelcomeWindowToggled(true);
+        break;
+    }
+    EXPECT_EQ(h.welcome.visible, row.welcomeVisible);
+    EXPECT_EQ(h.quits > 0, row.quits);
+    EXPECT_EQ(!ShouldShowWelcomeWindow(), row.hiddenAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(AppController, WelcomeRule,
+    ::testing::Values(WelcomeRow { "launch", false, Step::Launch, true, false, false },
+        WelcomeRow { "launch_hidden_cancel_quits", true, Step::Launch, false, true, true },
+        WelcomeRow {
+            "launch_hidden_picks_picture", true, Step::LaunchPickPicture, false, false, true },
+        WelcomeRow {
+            "close_last_shows_welcome", false, Step::OpenThenCloseLast, true, false, false },
+        WelcomeRow { "close_last_hidden_quits", true, Step::OpenThenCloseLast, false, true, true },
+        WelcomeRow { "menu_clears_default", true, Step::ShowFromMenu, true, false, false },
+        WelcomeRow { "check_box_hides_at_start", false, Step::CheckBoxOn, false, false, true }),
+    testsupport::RowName());
+
+// Closing a window asks about unsaved changes; Cancel keeps the document and its window.
+TEST(AppController, WindowCloseAsksBeforeClosing)
+{
+    Harness h;
+    ASSERT_TRUE(h.delegate.applicationDidFinishLaunching({ h.picture() }));
+    QWidget* window = h.controller.documents().front()->window();
+    h.fixture.panels->saveChangesAnswers.push_back(platform::SaveChangesAnswer::Cancel);
+    EXPECT_FALSE(window->close());
+    spin(5);
+    EXPECT_EQ(h.controller.documents().size(), 1u);
+    EXPECT_EQ(h.fixture.panels->saveChangesAsked.size(), 1);
+
+    h.fixture.panels->saveChangesAnswers.push_back(platform::SaveChangesAnswer::Cancel);
+    EXPECT_FALSE(h.delegate.quit()) << "a cancelled question calls quitting off";
+    EXPECT_EQ(h.quits, 0);
+}
+
+TEST(AppMenus, EveryCommandWithItsStandardKey)
+{
+    struct Row {
+        AppCommand command;
+        QKeySequence::StandardKey key;
+    } rows[] = {
+        { AppCommand::New, QKeySequence::New },
+        { AppCommand::Open, QKeySequence::Open },
+        { AppCommand::Close, QKeySequence::Close },
+        { AppCommand::Save, QKeySequence::Save },
+        { AppCommand::SaveAs, QKeySequence::SaveAs },
+        { AppCommand::Quit, QKeySequence::Quit },
+        { AppCommand::Undo, QKeySequence::Undo },
+        { AppCommand::Redo, QKeySequence::Redo },
+        { AppCommand::ExportJpeg, QKeySequence::UnknownKey },
+        { AppCommand::ShowWelcomeWindow, QKeySequence::UnknownKey },
+    };
+    QWidget window;
+    std::vector<AppCommand> ran;
+    AppMenus::Handlers handlers;
+    for (const Row& row : rows)
+        if (row.command != AppCommand::Quit)
+            handlers[row.command] = [&ran, c = row.command] { ran.push_back(c); };
+    AppMenus::build(&window, handlers);
+    ASSERT_EQ(window.actions().size(), std::size(rows));
+    for (const Row& row : rows) {
+        QAction* action = nullptr;
+        for (QAction* candidate : window.actions())
+            if (candidate->data().toInt() == int(row.command))
+                action = candidate;
+        ASSERT_TRUE(action) << int(row.command);
+        EXPECT_EQ(action->shortcuts(), QKeySequence::keyBindings(row.key)) << int(row.command);
+        EXPECT_EQ(action->isEnabled(), row.command != AppCommand::Quit)
+            << "a command without a handler is disabled";
+        ran.clear();
+        action->trigger();
+        EXPECT_EQ(ran.size(), row.command == AppCommand::Quit ? 0u : 1u);
+        if (!ran.empty()) {
+            EXPECT_EQ(ran.front(), row.command);
+        }
+    }
+}
+
+// Undo from a window's menu undoes that window's document only.
+TEST(AppMenus, UndoActsOnItsOwnDocument)
+{
+    Harness h;
+    ASSERT_EQ(h.delegate.openFiles({ h.picture("a.png"), h.picture("b.png") }), 2);
+    auto* a = static_cast<ColorDocument*>(h.controller.documents()[0]);
+    auto* b = static_cast<ColorDocument*>(h.controller.documents()[1]);
+    for (ColorDocument* d : { a, b })
+        EXPECT_EQ(d->window()->actions().size(), qsizetype(AppMenus::items().size()))
+            << "each window has its own menu";
+    platform::UndoLifetime life;
+    int undone = 0;
+    for (ColorDocument* d : { a, b }) {
+        d->undoManager().registerUndo(d, life, [&undone, d, a] { undone += d == a ? 1 : 10; });
+        d->undoManager().endGroup();
+    }
+    h.delegate.handlersFor(b).at(AppCommand::Undo)();
+    EXPECT_EQ(undone, 10);
+    EXPECT_TRUE(a->undoManager().canUndo());
+}
+
+} // namespace

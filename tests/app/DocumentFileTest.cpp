@@ -1,0 +1,506 @@
+// The document file: which files open, what each key reads back as when it is missing or bad,
+// how the mask and the box layer are checked, and that a save reopens as it was written.
+#include "app/DocumentFile.h"
+
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/archive/KeyedUnarchiver.h"
+#include "support/NamedCase.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <limits>
+
+using platform::KeyedArchiver;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+QByteArray encodedPicture(QSize size, const char* format)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb(x % 256, y % 256, (x * y) % 256));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.write(image);
+    return bytes;
+}
+
+// A 600 x 400 picture: its standard mask is 512 x 341, a mask at scale 0.5 is 300 x 200.
+const QByteArray& picture()
+{
+    static const QByteArray bytes = encodedPicture(QSize(600, 400), "jpeg");
+    return bytes;
+}
+
+// A premultiplied 16-bit mask whose pixels vary in every channel, alpha included.
+QImage mask16(QSize size)
+{
+    QImage image(size, QImage::Format_RGBA64_Premultiplied);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* px = reinterpret_cast<QRgba64*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const quint16 a = quint16(65535 - (x * 211 + y * 97) % 60000);
+            const quint16 g = quint16((quint32(x * 1009 + y) % 65536) * a / 65535);
+            px[x] = QRgba64::fromRgba64(g / 3, g, quint16(a / 2), a);
+        }
+    }
+    return image;
+}
+
+// An archive of a current version, with whatever else a case writes into it.
+QByteArray archive(const std::function<void(KeyedArchiver&)>& fill, bool withVersion = true)
+{
+    KeyedArchiver archiver;
+    if (withVersion)
+        archiver.encodeDouble("Version", 1.2);
+    archiver.encodeBytes("ImageData", picture());
+    fill(archiver);
+    return archiver.finishEncoding();
+}
+
+DocumentContents opened(const QByteArray& data)
+{
+    auto result = DocumentFile::read(data);
+    if (const auto* error = std::get_if<platform::DocumentError>(&result)) {
+        ADD_FAILURE() << "refused: " << error->domain.toStdString();
+        return {};
+    }
+    return std::get<DocumentContents>(std::move(result));
+}
+
+UNDODATA textRecord(const QString& text)
+{
+    UNDODATA r;
+    r.type = UNDODATA::TextBox;
+    r.rtf = platform::AttributedString(text);
+    r.frame = platform::Rect(10, 20, 200, 50);
+    return r;
+}
+
+UNDODATA pictureRecord(QSize size)
+{
+    UNDODATA r;
+    r.type = UNDODATA::ImageBox;
+    QImage pixels(size, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(qRgb(200, 30, 40));
+    r.orgImage = platform::Image::fromQImage(pixels);
+    r.frame = platform::Rect(0, 0, size.width(), size.height());
+    return r;
+}
+
+ContainerSnapshot boxesOf(std::vector<UNDODATA> records)
+{
+    return ContainerSnapshot(std::move(records));
+}
+
+} // namespace
+
+// ---- which files open
+
+struct VersionRow {
+    const char* name;
+    std::function<QByteArray()> file;
+    bool opens;
+};
+
+class DocumentVersion : public testing::TestWithParam<VersionRow> { };
+
+TEST_P(DocumentVersion, OpensOrIsRefusedAsInvalidVersion)
+{
+    const auto result = DocumentFile::read(GetParam().file());
+    if (GetParam().opens) {
+        EXPECT_TRUE(std::holds_alternative<DocumentContents>(result));
+        return;
+    }
+    ASSERT_TRUE(std::holds_alternative<platform::DocumentError>(result));
+    const auto& error = std::get<platform::DocumentError>(result);
+    EXPECT_EQ(error.domain, "Invalid Version");
+    EXPECT_EQ(error.code, 1000);
+}
+
+QByteArray withVersion(double version)
+{
+    return archive([&](KeyedArchiver& a) { a.encodeDouble("Version", version); }, false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reader, DocumentVersion,
+    testing::Values(VersionRow { "v1_2", [] { return withVersion(1.2); }, true },
+        VersionRow { "v1_3", [] { return withVersion(1.3); }, true },
+        VersionRow { "v1_19", [] { return withVersion(1.19); }, false },
+        VersionRow { "v0", [] { return withVersion(0); }, false },
+        VersionRow { "NaN", [] { return withVersion(kNaN); }, false },
+        VersionRow { "infinite", [] { return withVersion(kInf); }, false },
+        VersionRow { "missing", [] { return archive([](KeyedArchiver&) {}, false); }, false },
+        VersionRow { "as_text",
+            [] {
+                return archive([](KeyedArchiver& a) { a.encodeString("Version", "1.2"); }, false);
+            },
+            false },
+        VersionRow { "empty_data", [] { return QByteArray(); }, false },
+        VersionRow { "not_cbor", [] { return QByteArray("\x89PNG\r\n\x1a\n junk"); }, false },
+        VersionRow { "a_picture_named_as_document", [] { return picture(); }, false },
+        VersionRow { "truncated",
+            [] {
+                const QByteArray whole = withVersion(1.2);
+                return whole.left(whole.size() / 2);
+            },
+            false }),
+    testsupport::RowName());
+
+// ---- what each value reads back as
+
+struct ValueRow {
+    const char* name;
+    std::function<void(KeyedArchiver&)> fill;
+    std::function<void(const DocumentContents&)> check;
+};
+
+class DocumentValues : public testing::TestWithParam<ValueRow> { };
+
+TEST_P(DocumentValues, ReadBack)
+{
+    GetParam().check(opened(archive(GetParam().fill)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Reader, DocumentValues,
+    testing::Values(ValueRow { "sliders_missing_read_0", [](KeyedArchiver&) {},
+                        [](const DocumentContents& c) {
+                            EXPECT_EQ(c.aperture, 0.0);
+                            EXPECT_EQ(c.vignette, 0.0);
+                            EXPECT_EQ(c.saturation, 0.0);
+                            EXPECT_TRUE(c.preset.isNull());
+                            EXPECT_FALSE(c.mask.has_value());
+                            EXPECT_FALSE(c.boxes.has_value());
+                        } },
+        ValueRow { "sliders_non_finite_read_0_and_others_clamp",
+            [](KeyedArchiver& a) {
+                a.encodeDouble("Aperture", kNaN);
+                a.encodeDouble("Vignette", -kInf);
+                a.encodeDouble("Saturation", 1.5);
+            },
+            [](const DocumentContents& c) {
+                EXPECT_EQ(c.aperture, 0.0);
+                EXPECT_EQ(c.vignette, 0.0);
+                EXPECT_EQ(c.saturation, 1.0);
+            } },
+        ValueRow { "wrong_kinds_at_every_key_read_empty",
+            [](KeyedArchiver& a) {
+                a.encodeString("ImageData", "not bytes");
+                a.encodeString("Aperture", "0.5");
+                a.encodeBool("Vignette", true);
+                a.encodeInt32("Saturation", 1);
+                a.encodeDouble("Preset", 3.0);
+                a.encodeString("ColorCustomMaskData", "mask");
+                a.encodeString("ColorCustomMaskScale", "0.5");
+                a.encodeArray("TextContainer", {});
+                a.encodeString("CanvasScale", "2");
+                a.encodeBytes("CanvasOffset", "xy");
+            },
+            [](const DocumentContents& c) {
+                EXPECT_TRUE(c.imageData.isEmpty());
+                EXPECT_EQ(c.aperture, 0.0);
+                EXPECT_EQ(c.vignette, 0.0);
+                EXPECT_EQ(c.saturation, 0.0);
+                EXPECT_TRUE(c.preset.isEmpty());
+                ASSERT_TRUE(c.mask.has_value());
+                EXPECT_TRUE(c.mask->image.isNull());
+                EXPECT_FALSE(c.boxes.has_value());
+                EXPECT_EQ(c.canvasScale, 1.0);
+                EXPECT_EQ(c.offset, platform::Point());
+            } },
+        ValueRow { "canvas_settings_missing_are_neutral", [](KeyedArchiver&) {},
+            [](const DocumentContents& c) {
+                EXPECT_EQ(c.canvasScale, 1.0);
+                EXPECT_EQ(c.straighten, 0.0);
+                EXPECT_EQ(c.offset, platform::Point());
+            } },
+        ValueRow { "canvas_settings_bad_are_neutral",
+            [](KeyedArchiver& a) {
+                a.encodeDouble("CanvasScale", kNaN);
+                a.encodeDouble("CanvasStraighten", kInf);
+                a.encodeObject("CanvasOffset", platform::Point(1e12, 3));
+            },
+            [](const DocumentContents& c) {
+                EXPECT_EQ(c.canvasScale, 1.0);
+                EXPECT_EQ(c.straighten, 0.0);
+                EXPECT_EQ(c.offset, platform::Point());
+            } },
+        ValueRow { "image_data_not_a_picture_keeps_bytes_drops_mask",
+            [](KeyedArchiver& a) {
+                a.encodeBytes("ImageData", "not a picture");
+                a.encodeBytes("ColorCustomMaskData", DocumentFile::encodeMask(mask16({ 30, 20 })));
+                a.encodeFloat("ColorCustomMaskScale", 0.05f);
+            },
+            [](const DocumentContents& c) {
+                EXPECT_EQ(c.imageData, "not a picture");
+                ASSERT_TRUE(c.mask.has_value());
+                EXPECT_TRUE(c.mask->image.isNull());
+                EXPECT_FLOAT_EQ(c.mask->scale, 0.05f);
+            } },
+        ValueRow { "canvas_scale_not_positive_is_1",
+            [](KeyedArchiver& a) { a.encodeDouble("CanvasScale", -2); },
+            [](const DocumentContents& c) { EXPECT_EQ(c.canvasScale, 1.0); } }),
+    testsupport::RowName());
+
+// ---- the mask and its scale
+
+struct MaskRow {
+    const char* name;
+    std::function<void(KeyedArchiver&)> fill;
+    QSize expectedSize; // empty: no mask image
+    double expectedScale;
+};
+
+class DocumentMaskRead : public testing::TestWithParam<MaskRow> { };
+
+TEST_P(DocumentMaskRead, KeepsOnlyAMaskThatFitsWithAUsableScale)
+{
+    const DocumentContents c = opened(archive(GetParam().fill));
+    ASSERT_TRUE(c.mask.has_value());
+    if (GetParam().expectedSize.isEmpty())
+        EXPECT_TRUE(c.mask->image.isNull());
+    else
+        EXPECT_EQ(c.mask->image.size(), GetParam().expectedSize);
+    EXPECT_NEAR(c.mask->scale, GetParam().expectedScale, 1e-6);
+    if (!c.mask->image.isNull())
+        EXPECT_EQ(c.mask->image.format(), QImage::Format_RGBA64_Premultiplied);
+}
+
+std::function<void(KeyedArchiver&)> maskOf(QByteArray png, std::optional<double> scale)
+{
+    return [png, scale](KeyedArchiver& a) {
+        a.encodeBytes("ColorCustomMaskData", png);
+        if (scale)
+            a.encodeFloat("ColorCustomMaskScale", float(*scale));
+    };
+}
+
+QByteArray maskPng(QSize size)
+{
+    return DocumentFile::encodeMask(mask16(size));
+}
+
+constexpr double kStandard = 512.0 / 600.0;
+
+INSTANTIATE_TEST_SUITE_P(Reader, DocumentMaskRead,
+    testing::Values(MaskRow { "scale_kept", maskOf(maskPng({ 300, 200 }), 0.5), { 300, 200 }, 0.5 },
+        MaskRow { "scale_0_from_mask", maskOf(maskPng({ 300, 200 }), 0.0), { 300, 200 }, 0.5 },
+        MaskRow { "scale_missing_from_mask", maskOf(maskPng({ 300, 200 }), {}), { 300, 200 }, 0.5 },
+        MaskRow { "scale_NaN_from_mask", maskOf(maskPng({ 300, 200 }), kNaN), { 300, 200 }, 0.5 },
+        MaskRow {
+            "scale_infinite_from_mask", maskOf(maskPng({ 300, 200 }), kInf), { 300, 200 }, 0.5 },
+        MaskRow { "scale_over_1_from_mask", maskOf(maskPng({ 512, 341 }), 2.0), { 512, 341 },
+            512.0 / 600.0 },
+        MaskRow { "no_mask_scale_0_standard", maskOf({}, 0.0), {}, kStandard },
+        MaskRow { "no_mask_scale_kept", maskOf({}, 0.25), {}, 0.25 },
+        MaskRow { "over_512_dropped", maskOf(maskPng({ 600, 400 }), 1.0), {}, 1.0 },
+        MaskRow { "off_aspect_dropped", maskOf(maskPng({ 300, 202 }), 0.5), {}, 0.5 },
+        MaskRow {
+            "aspect_within_a_pixel_kept", maskOf(maskPng({ 300, 201 }), 0.5), { 300, 201 }, 0.5 },
+        MaskRow { "not_a_picture_dropped", maskOf("no png here", 0.5), {}, 0.5 },
+        MaskRow { "8_bit_mask_kept", maskOf(encodedPicture({ 300, 200 }, "png"), 0.5), { 300, 200 },
+            0.5 }),
+    testsupport::RowName());
+
+TEST(DocumentMask, ComesBackWithinTwoLevelsOf65535)
+{
+    const QImage original = mask16({ 120, 80 });
+    const QImage back = DocumentFile::decodeMask(DocumentFile::encodeMask(original));
+    ASSERT_EQ(back.size(), original.size());
+    int worst = 0;
+    for (int y = 0; y < back.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgba64*>(original.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgba64*>(back.constScanLine(y));
+        for (int x = 0; x < back.width(); ++x)
+            worst = std::max(
+                { worst, std::abs(a[x].red() - b[x].red()), std::abs(a[x].green() - b[x].green()),
+                    std::abs(a[x].blue() - b[x].blue()), std::abs(a[x].alpha() - b[x].alpha()) });
+    }
+    EXPECT_LE(worst, 2);
+}
+
+TEST(DocumentMask, OfAPictureTooLargeToDecodeIsCheckedByItsHeader)
+{
+    // 40000 x 40000 claimed by a JPEG frame header: the picture is never decoded, only its
+    // size read.
+    QByteArray huge = encodedPicture({ 16, 16 }, "jpeg");
+    const qsizetype frame = huge.indexOf(QByteArray::fromHex("ffc0"));
+    ASSERT_GT(frame, 0);
+    huge.replace(frame + 5, 4, QByteArray::fromHex("9c409c40"));
+    KeyedArchiver a;
+    a.encodeDouble("Version", 1.2);
+    a.encodeBytes("ImageData", huge);
+    a.encodeBytes("ColorCustomMaskData", maskPng({ 512, 512 }));
+    a.encodeFloat("ColorCustomMaskScale", 0.0f);
+    const DocumentContents c = opened(a.finishEncoding());
+    ASSERT_TRUE(c.mask.has_value());
+    EXPECT_EQ(c.mask->image.size(), QSize(512, 512));
+    EXPECT_NEAR(c.mask->scale, 512.0 / 40000.0, 1e-9);
+}
+
+// ---- the box layer
+
+struct BoxesRow {
+    const char* name;
+    std::function<void(KeyedArchiver&)> fill;
+    std::vector<int> expectedTypes; // empty with noLayer: no boxes to apply
+    bool noLayer = false;
+};
+
+class DocumentBoxes : public testing::TestWithParam<BoxesRow> { };
+
+TEST_P(DocumentBoxes, SkipsWhatNoBoxCanBeBuiltFrom)
+{
+    const DocumentContents c = opened(archive(GetParam().fill));
+    ASSERT_EQ(c.boxes.has_value(), !GetParam().noLayer);
+    if (!c.boxes)
+        return;
+    std::vector<int> types;
+    for (const UNDODATA& r : c.boxes->records())
+        types.push_back(r.type);
+    EXPECT_EQ(types, GetParam().expectedTypes);
+}
+
+platform::ArchiveValue recordValue(const UNDODATA& r)
+{
+    return platform::ArchiveValue::fromObject(std::make_shared<const UNDODATA>(r));
+}
+
+std::function<void(KeyedArchiver&)> layerOf(platform::ArchiveArray items)
+{
+    return [items](KeyedArchiver& a) {
+        platform::ArchiveDictionary d;
+        d.insert("textviewary", platform::ArchiveValue::fromArray(items));
+        a.encodeDictionary("TextContainer", d);
+    };
+}
+
+UNDODATA ofType(int type)
+{
+    UNDODATA r = textRecord("x");
+    r.type = type;
+    return r;
+}
+
+// Kept: the record's own validation makes the numbers safe.
+UNDODATA withNaNs(UNDODATA r)
+{
+    r.rotationAngle = kNaN;
+    r.frame = platform::Rect(kNaN, 0, kInf, 10);
+    return r;
+}
+
+INSTANTIATE_TEST_SUITE_P(Reader, DocumentBoxes,
+    testing::Values(BoxesRow { "missing_layer", [](KeyedArchiver&) {}, {}, true },
+        BoxesRow { "layer_not_a_dictionary",
+            [](KeyedArchiver& a) { a.encodeString("TextContainer", "boxes"); }, {}, true },
+        BoxesRow { "records_not_an_array",
+            [](KeyedArchiver& a) {
+                platform::ArchiveDictionary d;
+                d.insert("textviewary", platform::ArchiveValue::fromString("x"));
+                a.encodeDictionary("TextContainer", d);
+            },
+            {}, true },
+        BoxesRow { "empty_layer", layerOf({}), {} },
+        BoxesRow { "bad_entries_skipped_order_kept",
+            layerOf({ recordValue(textRecord("a")), platform::ArchiveValue::fromString("junk"),
+                recordValue(withNaNs(textRecord("b"))), recordValue(ofType(7)),
+                recordValue(ofType(-1)), recordValue(ofType(UNDODATA::ImageBox)),
+                recordValue(pictureRecord({ 4, 4 })), recordValue(ofType(UNDODATA::ShapeBox)),
+                platform::ArchiveValue::fromObject(
+                    std::make_shared<const platform::ArchiveBox<platform::Color>>(
+                        platform::Color(1, 0, 0, 1))) }),
+            { UNDODATA::TextBox, UNDODATA::TextBox, UNDODATA::ImageBox, UNDODATA::ShapeBox } },
+        BoxesRow { "over_10000_records_refused",
+            layerOf(platform::ArchiveArray(10001, platform::ArchiveValue::fromInt32(0))), {},
+            true }),
+    testsupport::RowName());
+
+// ---- writing
+
+TEST(DocumentWrite, KeysInTheirOrderWithMaskKeysOnlyForMaskCanvases)
+{
+    DocumentContents c;
+    c.imageData = picture();
+    const QStringList common { "Version", "ImageData", "Aperture", "Vignette", "Saturation",
+        "Preset" };
+    const QStringList tail { "TextContainer", "CanvasScale", "CanvasStraighten", "CanvasOffset",
+        "preview" };
+    const QStringList classes = UNDODATA::allowedClasses();
+    EXPECT_EQ(platform::KeyedUnarchiver(DocumentFile::write(c), classes).allKeys(), common + tail);
+    c.mask = DocumentMask { mask16({ 300, 200 }), 0.5 };
+    const QStringList maskKeys { "ColorCustomMaskData", "ColorCustomMaskScale" };
+    EXPECT_EQ(platform::KeyedUnarchiver(DocumentFile::write(c), classes).allKeys(),
+        common + maskKeys + tail);
+}
+
+TEST(DocumentWrite, ReopensAsItWasSaved)
+{
+    DocumentContents saved;
+    saved.imageData = picture();
+    saved.aperture = 0.25;
+    saved.vignette = 0.75;
+    saved.saturation = 0.5;
+    saved.preset = "Noir";
+    saved.mask = DocumentMask { mask16({ 300, 200 }), 0.5 };
+    saved.canvasScale = 1.5;
+    saved.straighten = -0.02;
+    saved.offset = platform::Point(12.5, -3);
+    saved.preview = encodedPicture({ 30, 20 }, "jpeg");
+    // A shape filled with a picture: the fill's picture must pass the reader's allow-list.
+    UNDODATA shape = ofType(UNDODATA::ShapeBox);
+    SZGradient fill;
+    fill.gradientType = SZGradient::ImageFill;
+    QImage fillPixels(8, 6, QImage::Format_ARGB32_Premultiplied);
+    fillPixels.fill(qRgb(10, 200, 90));
+    fill.image = platform::Image::fromQImage(fillPixels);
+    shape.overlayColor = fill;
+    saved.boxes = boxesOf({ textRecord("Hello"), pictureRecord({ 16, 9 }), shape });
+
+    const QByteArray bytes = DocumentFile::write(saved);
+    ASSERT_FALSE(bytes.isEmpty());
+    EXPECT_TRUE(bytes.startsWith(QByteArray::fromHex("d9d9f7")));
+    const DocumentContents c = opened(bytes);
+
+    EXPECT_EQ(c.imageData, saved.imageData); // the very bytes, never re-encoded
+    EXPECT_EQ(c.aperture, 0.25);
+    EXPECT_EQ(c.vignette, 0.75);
+    EXPECT_EQ(c.saturation, 0.5);
+    EXPECT_EQ(c.preset, "Noir");
+    ASSERT_TRUE(c.mask.has_value());
+    EXPECT_EQ(c.mask->scale, 0.5);
+    EXPECT_EQ(c.mask->image, saved.mask->image);
+    EXPECT_EQ(c.canvasScale, 1.5);
+    EXPECT_EQ(c.straighten, -0.02);
+    EXPECT_EQ(c.offset, platform::Point(12.5, -3));
+
+    ASSERT_TRUE(c.boxes.has_value());
+    ASSERT_EQ(c.boxes->size(), 3u);
+    const auto& records = c.boxes->records();
+    EXPECT_EQ(records[0].rtf->string(), "Hello");
+    EXPECT_EQ(records[0].frame, platform::Rect(10, 20, 200, 50));
+    EXPECT_EQ(records[1].orgImage.pixelSize(), QSize(16, 9));
+    EXPECT_EQ(records[1].orgImage.toQImage().pixel(3, 3), qRgb(200, 30, 40));
+    ASSERT_TRUE(records[2].overlayColor.has_value());
+    ASSERT_FALSE(records[2].overlayColor->image.isNull());
+    EXPECT_EQ(records[2].overlayColor->image.toQImage().pixel(5, 5), qRgb(10, 200, 90));
+}
+
+TEST(DocumentWrite, NoPresetIsWrittenAsNoneAndReadAsNone)
+{
+    DocumentContents c;
+    c.imageData = picture();
+    const DocumentContents back = opened(DocumentFile::write(c));
+    EXPECT_TRUE(back.preset.isNull());
+    EXPECT_TRUE(back.boxes.has_value() && back.boxes->isEmpty());
+    EXPECT_FALSE(back.mask.has_value());
+}

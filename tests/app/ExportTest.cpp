@@ -1,0 +1,168 @@
+// JPEG export: the file name offered, the quality taken from the panel, a file of exactly the
+// picture's pixel size showing the boxes, failures shown without a rating prompt, and the rating
+// prompt once per user.
+#include "AppFakes.h"
+#include "app/ColorDocumentController.h"
+#include "support/NamedCase.h"
+#include "support/PixelProbe.h"
+
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace apptest;
+
+namespace {
+
+TEST(Export, QualityFromThePanel)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Row {
+        double percent;
+        double quality;
+    } rows[] = { { 75, 0.75 }, { 100, 1.0 }, { 0, 0.0 }, { -20, 0.0 }, { 250, 1.0 }, { nan, 1.0 },
+        { inf, 1.0 }, { -inf, 0.0 } };
+    for (const Row& row : rows)
+        EXPECT_EQ(ColorDocument::exportQuality(row.percent), row.quality) << row.percent;
+}
+
+struct Exporting {
+    AppFixture fixture;
+    FakeWelcome welcome;
+    ColorDocumentController controller { welcome };
+    QTemporaryDir dir;
+    ColorDocument* document = nullptr;
+
+    explicit Exporting(QSize size = { 160, 120 })
+    {
+        const QString path = dir.filePath("photo.png");
+        writeFile(path, pictureBytes(size));
+        document
+            = static_cast<ColorDocument*>(controller.openDocumentWithContentsOfFile(path).document);
+    }
+};
+
+// At 0.8 the file is a JPEG of the picture's own size; under the box it shows the box, away
+// from it the photo.
+TEST(Export, WritesThePictureSizeWithTheBoxes)
+{
+    Exporting e({ 301, 157 });
+    ASSERT_TRUE(e.document);
+    const QString out = e.dir.filePath("out.jpg");
+    e.fixture.exports->answers.push_back(ExportChoice { out, 80 });
+    ASSERT_TRUE(e.document->exportImage());
+    ASSERT_EQ(e.fixture.exports->requests.size(), 1u);
+    const QString offered = e.fixture.exports->requests[0].defaultName;
+    EXPECT_TRUE(offered.startsWith("Quillmark ") && offered.endsWith(".jpg"))
+        << offered.toStdString();
+
+    QImageReader reader(out);
+    EXPECT_EQ(reader.format(), "jpeg");
+    const QImage image = reader.read();
+    ASSERT_EQ(image.size(), QSize(301, 157));
+    const QImage photo = QImage::fromData(pictureBytes({ 301, 157 }));
+    using testsupport::near;
+    using testsupport::pixelAt;
+    // The box covers the top-left quarter; probes are y-up.
+    EXPECT_TRUE(near(pixelAt(image, 20, 157 - 15), testsupport::Rgba { 255, 0, 0, 255 }, 6));
+    for (QPoint p : { QPoint(150, 100), QPoint(280, 140), QPoint(100, 80) })
+        EXPECT_TRUE(near(pixelAt(image, p.x(), p.y()), pixelAt(photo, p.x(), p.y()), 3))
+            << p.x() << "," << p.y();
+}
+
+// The quality really reaches the encoder: a lower quality makes a smaller file.
+TEST(Export, QualityChangesTheFile)
+{
+    Exporting e;
+    ASSERT_TRUE(e.document);
+    const QByteArray best = e.document->exportImageData(1.0);
+    const QByteArray low = e.document->exportImageData(0.1);
+    ASSERT_FALSE(best.isEmpty());
+    EXPECT_LT(low.size(), best.size());
+    EXPECT_EQ(e.document->exportImageData(std::numeric_limits<double>::quiet_NaN()), best);
+}
+
+enum class Failure { None, Cancelled, MissingFolder, WrongSize };
+
+struct FailureRow {
+    const char* name;
+    Failure failure;
+    bool written;
+    int alerts; // error alerts (the rating prompt counted apart)
+    bool ratingPrompt;
+};
+
+class ExportFailures : public ::testing::TestWithParam<FailureRow> { };
+
+TEST_P(ExportFailures, OnlyACompletedExportAsksForARating)
+{
+    const FailureRow& row = GetParam();
+    Exporting e;
+    ASSERT_TRUE(e.document);
+    QString out = e.dir.filePath("out.jpg");
+    if (row.failure == Failure::MissingFolder)
+        out = e.dir.filePath("missing/out.jpg");
+    if (row.failure != Failure::Cancelled)
+        e.fixture.exports->answers.push_back(ExportChoice { out, 100 });
+    FakeWindow::composeWrongSize = row.failure == Failure::WrongSize;
+    EXPECT_EQ(e.document->exportImage(), row.written);
+    EXPECT_EQ(QFile::exists(out), row.written);
+    const int ratings
+        = int(e.fixture.alerts->messages.count("What a beautiful Quillmark picture!"));
+    EXPECT_EQ(ratings, row.ratingPrompt ? 1 : 0);
+    EXPECT_EQ(e.fixture.alerts->messages.size() - ratings, row.alerts);
+    if (row.alerts) {
+        EXPECT_TRUE(e.fixture.alerts->messages.front().contains("out.jpg"))
+            << "the alert names the file";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Export, ExportFailures,
+    ::testing::Values(FailureRow { "written", Failure::None, true, 0, true },
+        FailureRow { "cancelled", Failure::Cancelled, false, 0, false },
+        FailureRow { "missing_folder", Failure::MissingFolder, false, 1, false },
+        FailureRow { "composed_at_wrong_size", Failure::WrongSize, false, 1, false }),
+    testsupport::RowName());
+
+// Once per user: a second export, from another document too, asks no more. "Rate Quillmark"
+// opens the project page.
+TEST(Export, RatingPromptOncePerUser)
+{
+    Exporting e;
+    ASSERT_TRUE(e.document);
+    e.fixture.alerts->buttonAnswer = platform::AlertPresenter::kFirstButtonReturn;
+    e.fixture.exports->answers.push_back(ExportChoice { e.dir.filePath("1.jpg"), 100 });
+    ASSERT_TRUE(e.document->exportImage());
+    EXPECT_EQ(e.fixture.openedUrls, QList<QUrl> { RatingPrompt::kProjectPage });
+    EXPECT_TRUE(platform::UserDefaults::standard().boolForKey("PostShareRateSuggested"));
+
+    const QString other = e.dir.filePath("other.png");
+    writeFile(other, pictureBytes({ 50, 40 }));
+    auto* second
+        = static_cast<ColorDocument*>(e.controller.openDocumentWithContentsOfFile(other).document);
+    ASSERT_TRUE(second);
+    e.fixture.exports->answers.push_back(ExportChoice { e.dir.filePath("2.jpg"), 100 });
+    ASSERT_TRUE(second->exportImage());
+    e.fixture.panels->saveAnswers.push_back(e.dir.filePath("doc.quillmark"));
+    ASSERT_TRUE(second->saveQuillmarkDocument());
+    EXPECT_EQ(e.fixture.alerts->messages.size(), 1);
+    EXPECT_EQ(e.fixture.openedUrls.size(), 1);
+}
+
+// "Save Quillmark document" asks for a rating only after the save went through.
+TEST(Export, CancelledSaveAsksForNoRating)
+{
+    Exporting e;
+    ASSERT_TRUE(e.document);
+    EXPECT_FALSE(e.document->saveQuillmarkDocument());
+    EXPECT_TRUE(e.fixture.alerts->messages.isEmpty());
+    e.fixture.panels->saveAnswers.push_back(e.dir.filePath("doc"));
+    EXPECT_TRUE(e.document->saveQuillmarkDocument());
+    EXPECT_TRUE(QFile::exists(e.dir.filePath("doc.quillmark")));
+    EXPECT_EQ(e.fixture.alerts->messages, QStringList { "What a beautiful Quillmark picture!" });
+}
+
+} // namespace

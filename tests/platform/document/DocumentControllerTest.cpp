@@ -1,0 +1,257 @@
+// The controller: what a file's first bytes make of it, opening each file once, the add and
+// remove hooks, the current document, and closing everything on quit.
+#include "platform/document/DocumentController.h"
+
+#include "DocumentFakes.h"
+#include "platform/archive/KeyedArchiver.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace documenttest;
+using platform::Document;
+using platform::DocumentController;
+using platform::DocumentKind;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray archive()
+{
+    platform::KeyedArchiver archiver;
+    archiver.encodeDouble("Version", 1.2);
+    return archiver.finishEncoding();
+}
+
+// Makes BytesDocuments; pictures become untitled documents holding the picture's bytes.
+class TestController : public DocumentController {
+public:
+    QStringList events;
+    bool untitledFails = false;
+
+protected:
+    std::unique_ptr<Document> makeDocument() override { return std::make_unique<BytesDocument>(); }
+    std::unique_ptr<Document> makeUntitledDocument(
+        std::optional<platform::DocumentError>* error) override
+    {
+        if (untitledFails) {
+            *error = platform::DocumentError { "Test", 1, "no picture" };
+            return nullptr;
+        }
+        return DocumentController::makeUntitledDocument(error);
+    }
+    std::unique_ptr<Document> makeDocumentFromPicture(
+        const QByteArray& bytes, std::optional<platform::DocumentError>*) override
+    {
+        auto document = std::make_unique<BytesDocument>();
+        document->contents = "picture:" + bytes;
+        return document;
+    }
+    void documentAdded(Document* d) override
+    {
+        events << "added " + static_cast<BytesDocument*>(d)->contents;
+    }
+    void documentRemoved(Document* d) override
+    {
+        events << "removed " + static_cast<BytesDocument*>(d)->contents;
+    }
+};
+
+QByteArray contentsOf(Document* document)
+{
+    return static_cast<BytesDocument*>(document)->contents;
+}
+
+TEST(DocumentController, KindComesFromTheFirstBytes)
+{
+    const QByteArray header = archive().left(8);
+    struct Row {
+        const char* what;
+        QByteArray bytes;
+        DocumentKind kind;
+    };
+    const Row rows[] = {
+        { "our archive", archive(), DocumentKind::Document },
+        { "the header alone", header, DocumentKind::Document },
+        { "self-describe tag without ours", QByteArray("\xd9\xd9\xf7\xa0", 4),
+            DocumentKind::Picture },
+        { "header cut short", header.left(7), DocumentKind::Picture },
+        { "another archive tag", header.left(7) + char(0x02), DocumentKind::Picture },
+        { "JPEG", QByteArray("\xff\xd8\xff\xe0", 4), DocumentKind::Picture },
+        { "PNG", QByteArray("\x89PNG\r\n\x1a\n"), DocumentKind::Picture },
+        { "empty", QByteArray(), DocumentKind::Picture },
+    };
+    QTemporaryDir dir;
+    for (const Row& row : rows) {
+        EXPECT_EQ(DocumentController::kindOfData(row.bytes), row.kind) << row.what;
+        const QString path = dir.filePath("file");
+        writeFile(path, row.bytes);
+        EXPECT_EQ(DocumentController::kindOfFile(path), row.kind) << row.what << " (file)";
+    }
+    EXPECT_EQ(DocumentController::kindOfFile(dir.filePath("missing")), DocumentKind::Picture);
+}
+
+TEST(DocumentController, OpensEachFileOnce)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.quillmark");
+    writeFile(path, archive());
+    ASSERT_TRUE(QFile::link(path, dir.filePath("link.quillmark")));
+    TestController controller;
+    const auto first = controller.openDocumentWithContentsOfFile(path);
+    ASSERT_TRUE(first.document);
+    EXPECT_FALSE(first.alreadyOpen);
+    EXPECT_FALSE(first.document->isDocumentEdited());
+    for (const QString& same : { path, dir.path() + "/./a.quillmark",
+             dir.path() + "/../" + QFileInfo(dir.path()).fileName() + "/a.quillmark",
+             dir.filePath("link.quillmark") }) {
+        const auto again = controller.openDocumentWithContentsOfFile(same);
+        EXPECT_EQ(again.document, first.document) << same.toStdString();
+        EXPECT_TRUE(again.alreadyOpen) << same.toStdString();
+    }
+    EXPECT_EQ(controller.documents().size(), 1u);
+}
+
+TEST(DocumentController, OpeningByKind)
+{
+    struct Row {
+        const char* what;
+        QByteArray bytes;
+        bool opens;
+        bool untitled;
+        QByteArray contents;
+    };
+    const QByteArray refused = archive().left(8) + "BAD";
+    const Row rows[] = {
+        { "a document keeps its file", archive(), true, false, archive() },
+        { "a picture opens untitled and edited", "\xff\xd8jpeg", true, true,
+            "picture:\xff\xd8jpeg" },
+        { "a document that refuses its bytes opens nothing", refused, false, false, {} },
+    };
+    for (const Row& row : rows) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("file.png");
+        writeFile(path, row.bytes);
+        TestController controller;
+        const auto result = controller.openDocumentWithContentsOfFile(path);
+        EXPECT_EQ(result.document != nullptr, row.opens) << row.what;
+        EXPECT_EQ(result.error.has_value(), !row.opens) << row.what;
+        EXPECT_EQ(controller.documents().size(), row.opens ? 1u : 0u) << row.what;
+        EXPECT_EQ(controller.events.size(), row.opens ? 1 : 0) << row.what;
+        if (!result.document)
+            continue;
+        EXPECT_EQ(result.document->filePath().isEmpty(), row.untitled) << row.what;
+        EXPECT_EQ(result.document->isDocumentEdited(), row.untitled) << row.what;
+        EXPECT_EQ(contentsOf(result.document), row.contents) << row.what;
+        // A picture has no file, so opening it again makes a second document.
+        const auto again = controller.openDocumentWithContentsOfFile(path);
+        EXPECT_EQ(again.alreadyOpen, !row.untitled) << row.what;
+        EXPECT_EQ(controller.documents().size(), row.untitled ? 2u : 1u) << row.what;
+    }
+}
+
+TEST(DocumentController, NewAndOpenThroughPanels)
+{
+    ScriptedPresenters presenters;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.jpg");
+    writeFile(path, "jpeg");
+    TestController controller;
+    presenters.panels->openAnswers = { std::nullopt, path };
+    EXPECT_EQ(controller.openDocument(), nullptr) << "cancelled";
+    Document* opened = controller.openDocument();
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(contentsOf(opened), "picture:jpeg");
+    EXPECT_EQ(presenters.panels->openRequests.size(), 2u);
+
+    presenters.panels->openAnswers = { dir.filePath("missing.quillmark") };
+    EXPECT_EQ(controller.openDocument(), nullptr);
+    EXPECT_EQ(presenters.alerts->messages.size(), 1) << "a failed open is shown";
+
+    EXPECT_TRUE(controller.newDocument());
+    controller.untitledFails = true;
+    EXPECT_EQ(controller.newDocument(), nullptr);
+    EXPECT_EQ(presenters.alerts->messages.size(), 2);
+    EXPECT_EQ(presenters.alerts->messages.back(), "no picture");
+    EXPECT_EQ(controller.documents().size(), 2u);
+}
+
+TEST(DocumentController, CloseRemovesTheDocumentAndRunsTheHook)
+{
+    TestController controller;
+    int changes = 0;
+    QObject::connect(&controller, &DocumentController::documentsChanged, [&] { ++changes; });
+    auto a = std::make_unique<BytesDocument>();
+    a->contents = "a";
+    auto b = std::make_unique<BytesDocument>();
+    b->contents = "b";
+    QPointer<Document> first = controller.addDocument(std::move(a));
+    controller.addDocument(std::move(b));
+    first->close();
+    EXPECT_EQ(controller.events, QStringList({ "added a", "added b", "removed a" }));
+    EXPECT_EQ(changes, 3);
+    ASSERT_EQ(controller.documents().size(), 1u);
+    EXPECT_EQ(contentsOf(controller.documents()[0]), "b");
+    EXPECT_TRUE(first) << "deleted later, not inside its own close";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(first);
+    controller.removeDocument(nullptr); // unknown: ignored
+    EXPECT_EQ(changes, 3);
+}
+
+TEST(DocumentController, QuitStopsAtTheFirstCancel)
+{
+    ScriptedPresenters presenters;
+    TestController controller;
+    for (const char* name : { "one", "two", "three" }) {
+        auto document = std::make_unique<BytesDocument>();
+        document->draftName = name;
+        controller.addDocument(std::move(document));
+    }
+    presenters.panels->saveChangesAnswers
+        = { platform::SaveChangesAnswer::DontSave, platform::SaveChangesAnswer::Cancel };
+    EXPECT_FALSE(controller.closeAllDocuments());
+    EXPECT_EQ(presenters.panels->saveChangesAsked, QStringList({ "one", "two" }));
+    EXPECT_EQ(controller.documents().size(), 2u);
+
+    presenters.panels->saveChangesAnswers
+        = { platform::SaveChangesAnswer::DontSave, platform::SaveChangesAnswer::DontSave };
+    EXPECT_TRUE(controller.closeAllDocuments());
+    EXPECT_TRUE(controller.documents().empty());
+}
+
+TEST(DocumentController, CurrentDocumentOwnsTheActiveWindow)
+{
+    TestController controller;
+    Document* a = controller.addDocument(std::make_unique<BytesDocument>());
+    Document* b = controller.addDocument(std::make_unique<BytesDocument>());
+    QWidget windowA, windowB;
+    QWidget child(&windowB);
+    a->setWindow(&windowA);
+    b->setWindow(&child); // a document may name a widget inside its window
+    EXPECT_EQ(controller.documentForWindow(&windowA), a);
+    EXPECT_EQ(controller.documentForWindow(&windowB), b);
+    EXPECT_EQ(controller.documentForWindow(nullptr), nullptr);
+
+    windowB.show();
+    windowB.activateWindow();
+    QElapsedTimer timer;
+    timer.start();
+    while (QApplication::activeWindow() != &windowB && timer.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (QApplication::activeWindow() != &windowB)
+        GTEST_SKIP() << "this platform does not activate windows";
+    EXPECT_EQ(controller.currentDocument(), b);
+}
+
+} // namespace
