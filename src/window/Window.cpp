@@ -5,6 +5,7 @@
 #include <QChildEvent>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
@@ -198,7 +199,43 @@ void Window::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     m_contentView->setGeometry(0, 0, width(), height());
+    layoutMenuBar();
     layoutResizeGrips();
+}
+
+void Window::setMenuBar(QMenuBar* bar)
+{
+    if (m_menuBar == bar)
+        return;
+    delete m_menuBar;
+    m_menuBar = bar;
+    if (!bar)
+        return;
+    bar->setParent(this);
+    bar->setNativeMenuBar(false);
+    // Light items on the dark bar; the bar itself is see-through so the drawn chrome shows.
+    bar->setStyleSheet(QStringLiteral(
+        "QMenuBar { background: transparent; color: #d8d8d8; }"
+        "QMenuBar::item { background: transparent; padding: 3px 8px; }"
+        "QMenuBar::item:selected, QMenuBar::item:pressed { background: #3c3c3e; border-radius: 4px; }"));
+    bar->show();
+    layoutMenuBar();
+    layoutResizeGrips();
+}
+
+QMenuBar* Window::menuBar() const { return m_menuBar; }
+
+void Window::layoutMenuBar()
+{
+    if (!m_menuBar)
+        return;
+    // After the zoom button (x 54, 12 wide) with a gap, centred in the title bar.
+    constexpr int kLeft = 76;
+    const int barHeight = int(WindowContentView::kTitleBarHeight);
+    const QSize hint = m_menuBar->sizeHint();
+    const int h = std::min(hint.height(), barHeight);
+    const int w = std::max(0, std::min(hint.width(), width() - kLeft - kResizeEdge));
+    m_menuBar->setGeometry(kLeft, (barHeight - h) / 2, w, h);
 }
 
 void Window::childEvent(QChildEvent* event)

@@ -6,11 +6,13 @@
 // there are no system buttons.
 #include "platform/geometry/Rect.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
 
+class QMenuBar;
 class WindowContentView;
 
 class Window : public QWidget {
@@ -69,6 +71,11 @@ public:
     bool hasTranslucentCorners() const { return m_translucentCorners; }
     void setTranslucentCorners(bool translucent);
 
+    // The window's menu, which sits in the title bar after the three buttons so that it covers
+    // neither them nor the content. The window takes ownership.
+    void setMenuBar(QMenuBar* bar);
+    QMenuBar* menuBar() const;
+
     // The width of the edge from which a resizable window is resized.
     static constexpr int kResizeEdge = 5;
 
@@ -80,6 +87,7 @@ protected:
 private:
     void closeNow();
     void layoutResizeGrips();
+    void layoutMenuBar();
 
     unsigned m_styleMask = 0;
     WindowContentView* m_contentView = nullptr;
@@ -90,4 +98,5 @@ private:
     bool m_translucentCorners = false;
     // Four edges and four corners, kept above every other child.
     std::array<QWidget*, 8> m_grips {};
+    QPointer<QMenuBar> m_menuBar;
 };

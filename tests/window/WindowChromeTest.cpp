@@ -7,6 +7,7 @@
 #include "window/WindowContentView.h"
 
 #include <QApplication>
+#include <QMenuBar>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -93,6 +94,27 @@ TEST(WindowChrome, ButtonFramesAndEnabledState)
     window.setStyleMask(kAll);
     EXPECT_TRUE(v.windowButtonEnabledAtIndex(2));
     EXPECT_TRUE(v.windowButtonEnabledAtIndex(3));
+}
+
+TEST(WindowChrome, MenuBarSitsInTheTitleBarBesideTheButtons)
+{
+    Window window(Rect(0, 0, 800, 500), kAll);
+    auto* bar = new QMenuBar;
+    bar->addMenu(QStringLiteral("File"));
+    bar->addMenu(QStringLiteral("Edit"));
+    window.setMenuBar(bar);
+    window.resize(900, 600);
+    const QRect g = bar->geometry();
+    // Buttons end at x 66 (top-down); the bar stays inside the 45-point bar, right of them.
+    EXPECT_GE(g.left(), 66);
+    EXPECT_GE(g.top(), 0);
+    EXPECT_LE(g.bottom(), 45);
+    EXPECT_GT(g.width(), 0);
+    EXPECT_EQ(bar->parentWidget(), &window);
+    // Replacing the bar frees the old one.
+    QPointer<QMenuBar> old = bar;
+    window.setMenuBar(new QMenuBar);
+    EXPECT_TRUE(old.isNull());
 }
 
 TEST(WindowChrome, ClicksActOnlyWhenPressAndReleaseHitOneEnabledButton)
