@@ -155,9 +155,13 @@ bool ColorDocument::makeWindowAndLoad()
         m_port->applyContents(*m_pendingRestore);
         m_pendingRestore.reset();
     }
+    forgetLoadingSteps();
     platform::dispatch::after(kRequestSaturationDelayMs, this, [this] {
-        if (m_port)
-            m_port->requestSaturation();
+        if (!m_port)
+            return;
+        m_port->requestSaturation();
+        // The first render's slider moves are part of opening, not edits.
+        forgetLoadingSteps();
     });
     return true;
 }

@@ -35,6 +35,9 @@ public:
     inline static int made = 0;
     inline static bool refusePictures = false;
     inline static bool composeWrongSize = false;
+    // Registers an undo step while restoring and while turning rendering on, as the real
+    // window's slider actions and box rebuild may.
+    inline static bool registerWhileLoading = false;
 
     explicit FakeWindow(platform::UndoManager& undo)
         : undo(undo)
@@ -56,6 +59,7 @@ public:
     {
         callLog() << "applyContents";
         state = contents;
+        registerLoadingStep();
     }
     DocumentContents captureContents() const override { return state; }
     QImage composeImage(QSize size) const override
@@ -68,7 +72,17 @@ public:
         return out;
     }
     QSize pictureSize() const override { return picture.size(); }
-    void requestSaturation() override { callLog() << "requestSaturation"; }
+    void requestSaturation() override
+    {
+        callLog() << "requestSaturation";
+        registerLoadingStep();
+    }
+    void registerLoadingStep()
+    {
+        if (registerWhileLoading)
+            undo.registerUndo(this, life, [] {});
+    }
+    platform::UndoLifetime life;
 
     platform::UndoManager& undo;
     QWidget window;
@@ -123,6 +137,7 @@ struct AppFixture {
     {
         callLog().clear();
         FakeWindow::made = 0;
+        FakeWindow::registerWhileLoading = false;
         FakeWindow::refusePictures = false;
         FakeWindow::composeWrongSize = false;
         auto& defaults = platform::UserDefaults::standard();

@@ -220,9 +220,14 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     document->close();
     spin(5);
 
+    FakeWindow::registerWhileLoading = true;
     auto reopened = controller.openDocumentWithContentsOfFile(savePath);
     ASSERT_TRUE(reopened.document);
     auto* again = static_cast<ColorDocument*>(reopened.document);
+    spin(5);
+    EXPECT_FALSE(again->isDocumentEdited()) << "opening is no edit";
+    EXPECT_FALSE(again->undoManager().canUndo()) << "nothing of the opening can be undone";
+    FakeWindow::registerWhileLoading = false;
     EXPECT_EQ(again->imageData(), picture) << "picture bytes are never re-encoded";
     auto* restored = static_cast<FakeWindow*>(again->windowPort());
     EXPECT_EQ(restored->state.saturation, 0.7);

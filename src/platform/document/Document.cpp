@@ -205,6 +205,13 @@ void Document::setFilePath(const QString& path)
     reportEditedChange();
 }
 
+void Document::forgetLoadingSteps()
+{
+    m_undo.endGroup();
+    m_undo.removeAllActions();
+    markClean();
+}
+
 void Document::markClean()
 {
     m_savedChangeCount = m_undo.changeCount();

@@ -84,6 +84,9 @@ protected:
     virtual std::optional<DocumentError> readFromData(const QByteArray& data);
     // The bytes of the document's file. The default has nothing to write.
     virtual std::variant<QByteArray, DocumentError> dataOfType() const;
+    // Takes the current contents as the saved ones: what loading them registered in the undo
+    // history is no change of the user's and cannot be undone.
+    void forgetLoadingSteps();
 
 private:
     void setFilePath(const QString& path);
