@@ -35,6 +35,7 @@ class CanvasControls;
 }
 namespace platform {
 class Control;
+class Event;
 class Notification;
 class UndoManager;
 class ViewHost;
@@ -147,6 +148,7 @@ public:
     platform::Size documentSize() const override;
     void setDocumentSize(const platform::Size& size) override;
     void scrollTo(const platform::Point& point) override;
+    void scrollWheel(const platform::Event& event) override;
     platform::UndoManager* undoManager() const override { return &m_undo; }
     ContainerDelegate* containerDelegate() const override
     {
@@ -193,10 +195,12 @@ private:
     void buildMainControls();
     void buildDrawingControls();
     void buildPanels();
+    void stackPanels();
     void layoutBody();
     void wireActions();
     // windowReady's parts.
     void setUpEffectSliders();
+    void applyDarkAppearance();
     void fillFontPopup();
     void fillHeadPopups();
     void scrollPanelsToTop();
