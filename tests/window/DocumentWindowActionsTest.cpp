@@ -1,0 +1,130 @@
+// The document window's slider previews (probed pixels of each effect) and its picture and
+// brush actions: what reaches the canvas and the brush, which actions end a colour removal,
+// the mode switch before a new text box, and undo and redo in the window's own document.
+#include "canvas/CanvasControls.h"
+#include "canvas/CanvasCustomShapeControls.h"
+#include "container/TextViewContainer.h"
+#include "platform/document/AlertPresenter.h"
+#include "platform/undo/UndoManager.h"
+#include "support/NamedCase.h"
+#include "support/PixelProbe.h"
+#include "window/DocumentWindowPreviews.h"
+#include "window/ImageEffectIntensitySlider.h"
+#include "window/SegmentSwitch.h"
+#include "window/ZoomSlider.h"
+
+#include <QImage>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace platform;
+using sliderpreview::Kind;
+using testsupport::pixelAt;
+using testsupport::Rgba;
+
+namespace {
+
+constexpr Rgba kRed { 220, 40, 30, 255 };
+constexpr Rgba kBlue { 30, 60, 200, 255 };
+constexpr Rgba kWhite { 255, 255, 255, 255 };
+
+// The kind of picture a slider hands its block: 100 x 50, red on the left half, blue on the
+// right.
+Image halves()
+{
+    QImage pixels(100, 50, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const Rgba c = x < 50 ? kRed : kBlue;
+            pixels.setPixel(x, y, qRgba(c.r, c.g, c.b, c.a));
+        }
+    return Image::fromQImage(pixels);
+}
+
+Rgba mix(const Rgba& a, const Rgba& b, double t)
+{
+    auto m = [t](int x, int y) { return int(std::lround(x + (y - x) * t)); };
+    return { m(a.r, b.r), m(a.g, b.g), m(a.b, b.b), m(a.a, b.a) };
+}
+
+struct Probe {
+    int x, y; // y-up
+    Rgba expected;
+    int tolerance;
+};
+
+} // namespace
+
+struct PreviewRow {
+    const char* name;
+    Kind kind;
+    int index;
+    double v;
+    double maxValue;
+    int width, height;
+    std::vector<Probe> probes;
+};
+
+namespace {
+class SliderPreview : public ::testing::TestWithParam<PreviewRow> { };
+} // namespace
+
+TEST_P(SliderPreview, ProbedColours)
+{
+    const PreviewRow& row = GetParam();
+    const Image out = sliderpreview::preview(row.kind, halves(), row.index, row.v, row.maxValue);
+    ASSERT_FALSE(out.isNull());
+    const QImage px = out.toQImage();
+    ASSERT_EQ(px.width(), row.width);
+    ASSERT_EQ(px.height(), row.height);
+    for (const Probe& p : row.probes)
+        EXPECT_PIXEL_NEAR(px, p.x, p.y, p.expected, p.tolerance);
+}
+
+// Dab diameters on a 50-high source: size 50 x (0.5v + 0.2), opacity 0.7 x 50 = 35.
+INSTANTIATE_TEST_SUITE_P(DocumentWindow, SliderPreview,
+    ::testing::Values(PreviewRow { "brush_size_small_dab", Kind::DrawSize, 0, 0.125, 0, 100, 50,
+                          { { 50, 25, kWhite, 2 }, { 53, 25, kWhite, 2 }, { 5, 5, kRed, 2 },
+                              // outside the dab (radius 6.6) but inside its shadow
+                              { 40, 25, mix(kRed, Rgba { 0, 0, 0, 255 }, 0.25), 60 } } },
+        PreviewRow { "brush_size_large_dab", Kind::DrawSize, 3, 0.875, 0, 100, 50,
+            { { 50 + 13, 25, kWhite, 2 }, { 95, 45, kBlue, 2 } } },
+        PreviewRow { "hardness_soft_artwork", Kind::DrawHardness, 0, 0.125, 0, 100, 50,
+            { { 50, 25, kWhite, 12 }, { 50 + 16, 25, kBlue, 40 }, { 5, 5, kRed, 0 } } },
+        PreviewRow { "hardness_hard_artwork", Kind::DrawHardness, 3, 0.875, 0, 100, 50,
+            { { 50, 25, kWhite, 2 }, { 50 + 15, 25, kWhite, 12 } } },
+        PreviewRow { "opacity_dab_at_v", Kind::DrawOpacity, 1, 0.375, 0, 100, 50,
+            { { 40, 25, mix(kRed, kWhite, 0.375), 3 }, { 60, 25, mix(kBlue, kWhite, 0.375), 3 },
+                { 2, 2, kRed, 0 } } },
+        PreviewRow { "aperture_blurs_the_edge", Kind::Aperture, 3, 0.875, 1.0, 100, 100,
+            { { 50, 50, mix(kRed, kBlue, 0.5), 40 }, { 10, 50, kRed, 3 }, { 80, 50, kBlue, 3 } } },
+        PreviewRow { "aperture_at_zero_keeps_the_edge", Kind::Aperture, 0, 0.0, 1.0, 100, 100,
+            { { 47, 50, kRed, 3 }, { 53, 50, kBlue, 3 } } },
+        PreviewRow { "vignette_darkens_corners_only", Kind::Vignette, 3, 0.875, 10.0, 100, 100,
+            { { 1, 1, Rgba { 0, 0, 0, 255 }, 30 }, { 48, 50, kRed, 25 } } },
+        PreviewRow { "saturation_low_is_nearly_grey", Kind::Saturation, 0, 0.125, 2.0, 100, 100,
+            // 0.25 of the way from the luma grey (0.2125, 0.7154, 0.0721 weights) to red
+            { { 10, 50, Rgba { 113, 68, 66, 255 }, 6 } } },
+        PreviewRow { "image_box_saturation_high", Kind::ImageBoxSaturation, 3, 0.875, 2.0, 100, 100,
+            { { 10, 50, Rgba { 255, 12, 0, 255 }, 6 } } },
+        PreviewRow { "zoom_enlarges_from_the_origin", Kind::Zoom, 2, 0.5, 1.0, 100, 100,
+            { { 60, 20, kRed, 3 }, { 90, 20, kBlue, 3 } } },
+        // Turned 5 degrees about the bottom-left corner: the bottom right lifts off the edge.
+        PreviewRow { "zoom_and_straighten_enlarges_and_turns", Kind::ZoomAndStraighten, 2, 0.5, 1.0,
+            100, 100, { { 60, 40, kRed, 3 }, { 95, 40, kBlue, 3 }, { 90, 2, Rgba {}, 3 } } },
+        PreviewRow { "text_box_opacity_fades", Kind::TextboxOpacity, 1, 0.375, 1.0, 100, 50,
+            { { 10, 10, Rgba { kRed.r, kRed.g, kRed.b, 96 }, 3 },
+                { 90, 40, Rgba { kBlue.r, kBlue.g, kBlue.b, 96 }, 3 } } },
+        // A quarter turn counter-clockwise puts the red left half at the bottom; the middle
+        // third, scaled to cover, splits the preview at y 25.
+        PreviewRow { "text_box_angle_quarter_turn", Kind::TextboxAngle, 0, 0.25, 1.0, 100, 50,
+            { { 50, 10, kRed, 3 }, { 50, 40, kBlue, 3 }, { 2, 2, kRed, 3 } } }),
+    testsupport::RowName());
+
+TEST(DocumentWindow, SliderPreviewNullInputs)
+{
+    EXPECT_TRUE(sliderpreview::preview(Kind::DrawSize, Image(), 0, 0.5, 1).isNull());
+    EXPECT_TRUE(sliderpreview::preview(Kind::Aperture, halves(), 0, NAN, 1).isNull());
+    EXPECT_TRUE(sliderpreview::preview(Kind::TextboxAngle, halves(), 0, INFINITY, 1).isNull());
+}
