@@ -248,7 +248,7 @@ void DocumentWindow::buildMainControls()
     btnNewImageLayer->setText(tr("Picture"));
     btnNewShape = rows.add<QPushButton>(kRowHeight, kMargin + 176, 84);
     btnNewShape->setText(tr("Shape"));
-    rows.next(kRowHeight);
+    rows.next(kRowHeight + kMargin);
     apertureSlider = slider(rows, QStringLiteral("Aperture"));
     vignetteSlider = slider(rows, QStringLiteral("Vignette"));
     saturationSlider = slider(rows, QStringLiteral("Saturation"));

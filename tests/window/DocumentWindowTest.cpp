@@ -368,3 +368,25 @@ TEST(DocumentWindow, MenuBarSitsInTheTitleBarBesideTheButtons)
     EXPECT_GE(w.o.controlScrollView->mapTo(&w.window, QPoint(0, 0)).y(),
         int(WindowContentView::kTitleBarHeight));
 }
+
+TEST(DocumentWindow, SelectingABoxShowsTheInspectorFromItsTop)
+{
+    ReadyWindow w;
+    w.window.show();
+    w.window.setPanelStackHeight(2000);
+    w.window.viewDidEndLiveResize();
+    QApplication::processEvents();
+    QScrollBar* scroller = w.o.panelScroller;
+    ASSERT_GT(scroller->maximum(), 100);
+    scroller->setValue(100);
+    // A new text box is selected: the container tells the window, which picks the inspector.
+    w.window.newTextBox();
+    EXPECT_FALSE(w.o.textControlContainerView->isHidden());
+    EXPECT_TRUE(w.o.mainControlContainerView->isHidden());
+    EXPECT_TRUE(w.o.drawingControlContainerView->isHidden());
+    EXPECT_EQ(scroller->value(), scroller->minimum());
+    // Already showing: a later refresh keeps the user's scroll position.
+    scroller->setValue(100);
+    w.window.ShowSideBar();
+    EXPECT_EQ(scroller->value(), 100);
+}
