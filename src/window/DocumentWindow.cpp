@@ -81,6 +81,8 @@ DocumentWindow::DocumentWindow(platform::UndoManager& undo, QWidget* parent)
     , m_undo(undo)
 {
     setTitle(QStringLiteral("Quillmark"));
+    // Room for the sidebar and a canvas that still has an area to fit the picture into.
+    setMinimumSize(640, 480);
     buildLayout();
 }
 

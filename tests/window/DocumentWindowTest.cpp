@@ -390,3 +390,16 @@ TEST(DocumentWindow, SelectingABoxShowsTheInspectorFromItsTop)
     w.window.ShowSideBar();
     EXPECT_EQ(scroller->value(), 100);
 }
+
+TEST(DocumentWindow, ShrinkingKeepsACanvasToFitInto)
+{
+    ReadyWindow w;
+    w.window.show();
+    w.window.resize(100, 100);
+    QApplication::processEvents();
+    const platform::Size view = w.window.viewportSize();
+    EXPECT_GT(view.width, 100);
+    EXPECT_GT(view.height, 100);
+    // The fit still works, so the picture stays on screen.
+    EXPECT_GT(w.window.canvasControls()->customDrawingZoomScale(), 0.0);
+}
