@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QImageWriter>
 #include <QLocale>
+#include <QPointer>
 #include <QSaveFile>
 #include <cmath>
 
@@ -145,6 +146,18 @@ bool ColorDocument::makeWindowAndLoad()
         return false;
     }
     setWindow(m_port->widget());
+    // The window's share menu saves and exports this document; it may outlive it for a moment.
+    const QPointer<ColorDocument> self(this);
+    DocumentCommands commands;
+    commands.saveDocument = [self] {
+        if (self)
+            self->saveQuillmarkDocument();
+    };
+    commands.exportImage = [self] {
+        if (self)
+            self->exportImage();
+    };
+    m_port->setDocumentCommands(commands);
     if (QWidget* widget = m_port->widget()) {
         widget->installEventFilter(this);
         showTitle();

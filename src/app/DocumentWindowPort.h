@@ -18,6 +18,12 @@ namespace platform {
 class UndoManager;
 }
 
+// What the window's own controls ask of its document: the share menu's two fixed items.
+struct DocumentCommands {
+    std::function<void()> saveDocument; // "Save Quillmark document"
+    std::function<void()> exportImage; // "Export JPEG image"
+};
+
 class DocumentWindowPort {
 public:
     virtual ~DocumentWindowPort() = default;
@@ -35,14 +41,17 @@ public:
     // The live state to save: sliders, preset, mask and its scale, canvas settings, boxes.
     // imageData and preview are the document's to fill.
     virtual DocumentContents captureContents() const = 0;
-    // The picture, the boxes and the masked picture composed at exactly this pixel size; null
-    // when the size cannot be made.
+    // The picture, the boxes and the masked picture composed to fit this pixel size (exactly
+    // it when it has the picture's aspect); null when the size cannot be made.
     virtual QImage composeImage(QSize pixelSize) const = 0;
     // The picture's pixel size (what an export is composed at).
     virtual QSize pictureSize() const = 0;
     // Turns rendering on and moves the saturation slider once, so the first render uses every
     // restored value.
     virtual void requestSaturation() = 0;
+    // The document's answers to the window's own commands; a window without such controls
+    // ignores them.
+    virtual void setDocumentCommands(const DocumentCommands& commands) { (void)commands; }
 };
 
 // Makes the window of a document; installed by the application (and by tests).

@@ -3,7 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/AppLogging.h"
 #include "app/ColorDocumentController.h"
-#include "app/PictureWindow.h"
+#include "app/DocumentWindowAdapter.h"
 #include "app/WelcomeWindow.h"
 
 #include <QApplication>
@@ -42,7 +42,7 @@ int main(int argc, char** argv)
     app.installEventFilter(&firstPaint);
 
     installDocumentWindowFactory(
-        [](platform::UndoManager& undo) { return std::make_unique<PictureWindow>(undo); });
+        [](platform::UndoManager& undo) { return std::make_unique<DocumentWindowAdapter>(undo); });
     WelcomeWindow welcome;
     ColorDocumentController controller(welcome);
     AppDelegate delegate(controller, welcome);

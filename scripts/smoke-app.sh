@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# Uses the application as a person would, under a virtual X server: opens a real photo
+# (5120 x 2880) through File > New, adds a text box, types, saves, closes, opens the saved
+# document again and exports a JPEG. Each step takes a screenshot and probes its pixels; the
+# screenshots stay in the output folder for a person to look at.
+#
+#   scripts/smoke-app.sh [output folder]     QUILLMARK_BUILD names the build folder
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${QUILLMARK_BUILD:-$root/build/release}"
+app="$build/src/app/quillmark"
+photo="/usr/share/wallpapers/Flow/contents/images/5120x2880.jpg"
+
+if [ "${1:-}" != "--inside" ]; then
+  out="$(mkdir -p "${1:-$root/build/smoke}" && cd "${1:-$root/build/smoke}" && pwd)"
+  "$root/scripts/setup-deps.sh" xvfb xauth xdotool x11-apps imagemagick \
+    plasma-workspace-wallpapers
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" --parallel 4 --target quillmark
+  start=$(date +%s)
+  xvfb-run -a -s "-screen 0 1600x1000x24" "$0" --inside "$out"
+  echo "smoke-app: passed in $(($(date +%s) - start)) s; screenshots in $out"
+  exit 0
+fi
+
+out="$2"
+work="$(mktemp -d)"
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+rm -f "$out"/*.png "$out"/smoke.quillmark "$out"/smoke.jpg
+
+fail() {
+  echo "smoke-app: $*" >&2
+  [ -f "$work/log" ] && tail -20 "$work/log" >&2
+  exit 1
+}
+
+# ---- screenshots and probes
+shot() { import -window root "$out/$1.png"; }
+# Mean colour of a rectangle of a screenshot, as "r g b" in 0..255.
+mean() {
+  convert "$out/$1.png" -crop "$4x$5+$2+$3" +repage -resize '1x1!' \
+    -format '%[fx:int(255*r+0.5)] %[fx:int(255*g+0.5)] %[fx:int(255*b+0.5)]' info:
+}
+# Standard deviation of a rectangle's grey levels, 0..255: a photo varies, a flat panel not.
+spread() {
+  convert "$out/$1.png" -crop "$4x$5+$2+$3" +repage -colorspace Gray \
+    -format '%[fx:int(255*standard_deviation+0.5)]' info:
+}
+# How many pixels of a rectangle differ by over 10% between two screenshots.
+changed_pixels() {
+  local a b
+  a="$work/a.png" b="$work/b.png"
+  convert "$out/$1.png" -crop "$5x$6+$3+$4" +repage "$a"
+  convert "$out/$2.png" -crop "$5x$6+$3+$4" +repage "$b"
+  compare -metric AE -fuzz 10% "$a" "$b" null: 2>&1 || true
+}
+# Largest channel difference of two "r g b" triples.
+colour_distance() {
+  read -r r1 g1 b1 <<<"$1"
+  read -r r2 g2 b2 <<<"$2"
+  local d=0 v
+  for v in $((r1 - r2)) $((g1 - g2)) $((b1 - b2)); do
+    v=${v#-}
+    [ "$v" -gt "$d" ] && d=$v
+  done
+  echo "$d"
+}
+
+# ---- windows and input
+# The id of the visible window whose title matches, waiting up to 10 s.
+window_named() {
+  local id
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "no window named '$1'"
+}
+window_gone() {
+  for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "window '$1' did not close"
+}
+# Without a window manager the keyboard follows the pointer and the focus call.
+focus() {
+  local x y w h
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep 0.2
+}
+# Types a path into the file dialog that opens with this title and accepts it.
+choose_file() {
+  local dialog
+  dialog=$(window_named "$1")
+  focus "$dialog"
+  xdotool key ctrl+a
+  xdotool type --delay 5 "$2"
+  xdotool key Return
+  window_gone "$1"
+}
+geometry() { xdotool getwindowgeometry --shell "$1"; }
+# The window's File menu, then its item "Export JPEG image…" (the sixth).
+export_jpeg() {
+  eval "$(geometry "$1")"
+  xdotool mousemove $((X + MENU_X)) $((Y + MENU_Y)) click 1
+  sleep 0.3
+  xdotool key Down Down Down Down Down Down Return
+}
+# The "Text" button of the document window, then two clicks on the new box in the canvas's
+# middle (the second opens it for typing). The text then shows in TEXT_* (screen coordinates).
+add_text_box() {
+  eval "$(geometry "$1")"
+  xdotool mousemove $((X + TEXT_BUTTON_X)) $((Y + TEXT_BUTTON_Y)) click 1
+  sleep 0.5
+  xdotool mousemove $((X + CANVAS_CX)) $((Y + CANVAS_CY)) click 1
+  sleep 0.7
+  xdotool click 1
+  sleep 0.7
+  TEXT_X=$((X + CANVAS_CX - 120)) TEXT_Y=$((Y + CANVAS_CY - 40)) TEXT_W=240 TEXT_H=80
+}
+wait_for_file() {
+  for _ in $(seq 1 100); do
+    [ -s "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "$1 was not written"
+}
+
+# Where the document window's controls sit, from its top-left corner.
+MENU_X=20 MENU_Y=12
+TEXT_BUTTON_X=964 TEXT_BUTTON_Y=109
+CANVAS_CX=457 CANVAS_CY=422
+
+# ---- the session
+mkdir -p "$work/config"
+XDG_CONFIG_HOME="$work/config" QT_LOGGING_RULES="quillmark.*.info=true" "$app" \
+  >"$work/log" 2>&1 &
+pid=$!
+
+welcome=$(window_named "Welcome to Quillmark")
+sleep 0.5
+shot 01-welcome
+focus "$welcome"
+xdotool key ctrl+n
+choose_file "Select image file" "$photo"
+
+doc=$(window_named "Quillmark [0-9]")
+sleep 2
+eval "$(geometry "$doc")"
+shot 02-photo
+# The photo fills the middle of the canvas: it varies like a photo, and its mean colour is
+# the photo's own (the whole picture shows, fitted).
+photo_mean=$(convert "$photo" -resize '1x1!' \
+  -format '%[fx:int(255*r+0.5)] %[fx:int(255*g+0.5)] %[fx:int(255*b+0.5)]' info:)
+cx=$((X + WIDTH / 2 - 100))
+cy=$((Y + HEIGHT / 2 - 60))
+[ "$(spread 02-photo $cx $cy 200 120)" -gt 3 ] || fail "the canvas shows no photo"
+echo "smoke-app: photo mean $photo_mean, canvas centre $(mean 02-photo $cx $cy 200 120)"
+
+# A text box, and "Hello" typed into it.
+add_text_box "$doc"
+sleep 0.5
+shot 03-textbox-before
+focus "$doc"
+xdotool type --delay 30 "Hello"
+sleep 0.8
+shot 04-typed
+typed=$(changed_pixels 03-textbox-before 04-typed $TEXT_X $TEXT_Y $TEXT_W $TEXT_H)
+[ "${typed%%.*}" -gt 100 ] || fail "typing changed nothing ($typed pixels)"
+after=$(mean 04-typed $TEXT_X $TEXT_Y $TEXT_W $TEXT_H)
+
+# Save (an untitled document asks for a name), close without a question, open again.
+xdotool key ctrl+s
+choose_file "Save" "$out/smoke.quillmark"
+wait_for_file "$out/smoke.quillmark"
+doc=$(window_named "^smoke")
+focus "$doc"
+xdotool key ctrl+w
+window_gone "^smoke"
+welcome=$(window_named "Welcome to Quillmark")
+shot 05-closed
+focus "$welcome"
+xdotool key ctrl+o
+choose_file "Open" "$out/smoke.quillmark"
+doc=$(window_named "^smoke")
+sleep 2
+shot 06-reopened
+eval "$(geometry "$doc")"
+again=$(mean 06-reopened $TEXT_X $TEXT_Y $TEXT_W $TEXT_H)
+[ "$(colour_distance "$after" "$again")" -le 6 ] ||
+  fail "the reopened document looks different ($after, now $again)"
+
+# Export through the window's File menu.
+export_jpeg "$doc"
+choose_file "Export JPEG image" "$out/smoke.jpg"
+wait_for_file "$out/smoke.jpg"
+size=$(identify -format '%wx%h' "$out/smoke.jpg")
+[ "$size" = "5120x2880" ] || fail "export is $size, not 5120x2880"
+sleep 0.5
+shot 07-exported
+echo "smoke-app: exported $size"

@@ -1,0 +1,424 @@
+// The document window's set-up once its picture is known, the canvas's pinch requests, the mode
+// switch, the choice of sidebar container and the resize handling.
+#include "window/DocumentWindow.h"
+
+#include "canvas/CanvasControls.h"
+#include "canvas/CanvasCustomShapeControls.h"
+#include "container/TextViewContainer.h"
+#include "foundation/ImageAdditions.h"
+#include "platform/document/NotificationCenter.h"
+#include "platform/text/FontManager.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/NamedImage.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Stepper.h"
+#include "platform/ui/ViewHost.h"
+#include "window/CustomSegmentedCtrl.h"
+#include "window/GradientCtrl.h"
+#include "window/PanelContentView.h"
+#include "window/SegmentSwitch.h"
+#include "window/ShapePanel.h"
+#include "window/SidebarContainerView.h"
+#include "window/WindowContentView.h"
+#include "window/WindowLogging.h"
+#include "window/ZoomSlider.h"
+
+#include <QCheckBox>
+#include <QChildEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+using platform::Image;
+using platform::Point;
+using platform::Rect;
+using platform::Size;
+
+namespace {
+
+// Each effect slider's start value and maximum (negative: the maximum is left as it is).
+struct SliderStart {
+    ImageEffectIntensitySlider* DocumentWindowOutlets::*slider;
+    double value;
+    double maxValue;
+    bool sendsAction;
+};
+
+constexpr SliderStart kSliderStarts[] = {
+    { &DocumentWindowOutlets::drawSizeSlider, 0.25, -1, true },
+    { &DocumentWindowOutlets::drawHardnessSlider, 0.5, -1, true },
+    { &DocumentWindowOutlets::drawOpacitySlider, 1.0, -1, true },
+    { &DocumentWindowOutlets::apertureSlider, 0.0, 1.0, true },
+    { &DocumentWindowOutlets::vignetteSlider, 0.0, 10.0, true },
+    { &DocumentWindowOutlets::saturationSlider, 0.5, 2.0, true },
+    { &DocumentWindowOutlets::imageboxsaturationSlider, 0.5, 2.0, true },
+    { &DocumentWindowOutlets::zoomAndStraightenSlider, 0.5, 1.0, false },
+    { &DocumentWindowOutlets::zoomSlider, 0.0, 1.0, false },
+    { &DocumentWindowOutlets::textboxOpacitySlider, 1.0, 1.0, false },
+    { &DocumentWindowOutlets::textboxAngleSlider, 1.0, 1.0, false },
+};
+
+// A pinch's "delta" moved onto a slider value, kept within 0.01..1; nothing for a delta that
+// is missing or not finite.
+std::optional<double> pinchedValue(const platform::Notification& note, double current, double k)
+{
+    bool ok = false;
+    const float delta = note.userInfo.value(QStringLiteral("delta")).toFloat(&ok);
+    if (!ok || !std::isfinite(delta))
+        return std::nullopt;
+    return std::clamp(current + k * double(delta), 0.01, 1.0);
+}
+
+} // namespace
+
+DocumentWindow::DocumentWindow(platform::UndoManager& undo, QWidget* parent)
+    : Window(Rect(0, 0, 1200, 800), Titled | Closable | Miniaturizable | Resizable, parent)
+    , m_undo(undo)
+{
+    setTitle(QStringLiteral("Quillmark"));
+    // Room for the sidebar and a canvas that still has an area to fit the picture into.
+    setMinimumSize(640, 480);
+    buildLayout();
+}
+
+DocumentWindow::~DocumentWindow()
+{
+    // The canvas goes before the controls it reports to.
+    if (m_canvasControls)
+        m_canvasControls->setCanvasWindow(nullptr);
+}
+
+void DocumentWindow::windowReady()
+{
+    if (m_windowReady)
+        return;
+    m_windowReady = true;
+    // Step 1 (resizes reach viewDidEndLiveResize) is resizeEvent's, once this flag is set.
+    m_canvasControls->setCanvasWindow(this);
+    m_originalThumbnail = resizedImageWithMaxSide(m_originalImage, 200);
+    setUpEffectSliders();
+    const auto track = [](ImageEffectIntensitySlider* s, const QString& name) {
+        s->setImage(platform::namedImage(name, Size(s->width(), s->height())));
+    };
+    track(shadowBlurSlider, QStringLiteral("blurslider"));
+    track(innerShadowBlurSlider, QStringLiteral("blurslider"));
+    track(shadowOffsetSlider, QStringLiteral("offsetslider"));
+    track(innerShadowOffsetSlider, QStringLiteral("offsetslider"));
+    track(perspectiveSlider, QStringLiteral("perspectiveslider"));
+    track(curveSlider, QStringLiteral("curveslider"));
+    customDrawingZoomSlider->setValue(0.0f);
+    adjustDrawSize(*drawSizeSlider);
+    // Only this window's canvas: a pinch in one window must not zoom the others.
+    const void* canvas = static_cast<const platform::View*>(m_canvasControls);
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.addObserver(canvas::CanvasCustomShapeControls::kRequestZoom, canvas, &m_observerContext,
+        [this](const platform::Notification& n) { requestZoom(n); });
+    center.addObserver(canvas::CanvasCustomShapeControls::kRequestBrushSize, canvas,
+        &m_observerContext, [this](const platform::Notification& n) { requestBrushSize(n); });
+    switchColorCropMode(*cropColorSegmentSwitch);
+    applyDarkAppearance();
+    shadowAngleCtrl->setDelegate(this);
+    innerShadowAngleCtrl->setDelegate(this);
+    ShowSideBar();
+    chkRedMask->setStyleSheet(QStringLiteral("color: white"));
+    chkRedMask->setChecked(false);
+    fillFontPopup();
+    for (GradientCtrl* well :
+        { btFontColor, btTextboxBackgroundColor, btBorderColor, btOverlayColor, btStrokeColor }) {
+        well->initControls();
+        well->setDelegate([](GradientCtrl&) {});
+    }
+    setAcceptDrops(true);
+    m_shapePanel = std::make_unique<ShapePanel>(this);
+    m_shapePanel->setTarget([this](ShapeButton& b) { shapeClicked(b); });
+    fillHeadPopups();
+    segmentInnerShadow->setSelectedSegment(0);
+}
+
+// The sidebar's standard controls in the dark look, in the order the set-up gives it.
+void DocumentWindow::applyDarkAppearance()
+{
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, QColor(0x18, 0x19, 0x18));
+    dark.setColor(QPalette::Base, QColor(0x2B, 0x2B, 0x2B));
+    dark.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3A));
+    for (QPalette::ColorRole role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
+        dark.setColor(role, QColor(0xDD, 0xDD, 0xDD));
+    fontStyleSegmentedCtrl->setUseSeparator(true);
+    QWidget* const controls[] = { popupFonts, fontStyleSegmentedCtrl, fontAlignmentSegmentedCtrl,
+        fontSizeTextField, fontSizeStepper, charspaceTextField, linespaceTextField,
+        charspaceStepper, linespaceStepper, btFontColor, borderSizeStepper, strokeSizeStepper,
+        shadowAngleStepper, shadowBlurStepper, shadowOffsetStepper, innerShadowAngleStepper,
+        innerShadowBlurStepper, innerShadowOffsetStepper, perspectiveStepper, curveStepper,
+        controlScrollView, panelScrollView, segmentInnerShadow };
+    for (QWidget* control : controls)
+        control->setPalette(dark);
+}
+
+void DocumentWindow::setUpEffectSliders()
+{
+    for (const SliderStart& start : kSliderStarts) {
+        ImageEffectIntensitySlider& s = *(this->*start.slider);
+        s.setImage(m_originalThumbnail);
+        s.setValue(start.value);
+        if (start.maxValue >= 0)
+            s.setMaxValue(start.maxValue);
+        s.setGeneratePreviewImageBlock(previewBlockFor(s));
+        if (start.sendsAction)
+            s.sendAction();
+    }
+}
+
+void DocumentWindow::fillFontPopup()
+{
+    popupFonts->clear();
+    m_fontAry.clear();
+    auto& fonts = platform::FontManager::shared();
+    for (const QString& family : fonts.availableFontFamilies()) {
+        for (const platform::FontFace& face : fonts.availableMembersOfFontFamily(family)) {
+            m_fontAry.push_back({ family, face.postScriptName, face.weight, face.traits() });
+            popupFonts->addItem(face.postScriptName);
+        }
+    }
+}
+
+void DocumentWindow::fillHeadPopups()
+{
+    static const char* const kHeads[] = { "arrow", "circle", "diamond", "thinarrow", "thickarrow",
+        "square", "reversearrow", "line" };
+    const auto fill = [](QComboBox* popup, int end) {
+        popup->clear();
+        popup->addItem(QStringLiteral("None"));
+        for (const char* head : kHeads) {
+            const QString name = QStringLiteral("%1-%2").arg(QLatin1String(head)).arg(end);
+            const Image picture
+                = platform::namedImage(name, Size(60, 16), popup->devicePixelRatioF());
+            popup->addItem(QIcon(QPixmap::fromImage(picture.toQImage())), QString());
+        }
+        popup->setIconSize(QSize(60, 16));
+    };
+    fill(popupStartPoint, 1);
+    fill(popupEndPoint, 2);
+}
+
+void DocumentWindow::requestSaturation()
+{
+    qCDebug(lcWindow, "request saturation");
+    m_canvasControls->setSupressRendering(false);
+    const double v = saturationSlider->value();
+    saturationSlider->setValue(v - 0.1);
+    saturationSlider->setValue(v);
+}
+
+void DocumentWindow::requestZoom(const platform::Notification& note)
+{
+    if (auto v = pinchedValue(note, customDrawingZoomSlider->value(), 0.2))
+        customDrawingZoomSlider->setValue(float(*v));
+}
+
+void DocumentWindow::requestBrushSize(const platform::Notification& note)
+{
+    if (auto v = pinchedValue(note, drawSizeSlider->value(), 1.0))
+        drawSizeSlider->setValue(*v);
+}
+
+bool DocumentWindow::isPaintViewShowed() const
+{
+    const auto* brush
+        = dynamic_cast<canvas::CanvasCustomShapeControls*>(m_canvasControls->controls());
+    return brush && brush->isPaintViewShowed();
+}
+
+void DocumentWindow::switchColorCropMode(SegmentSwitch& sender)
+{
+    qCDebug(lcWindow, "font style & mask mode");
+    beforeAction();
+    auto* brush = dynamic_cast<canvas::CanvasCustomShapeControls*>(m_canvasControls->controls());
+    if (sender.selectedSegmentIndex() != 0) {
+        if (brush)
+            brush->showPaintView();
+        m_canvasControls->removeAllTextBoxSelection();
+    } else if (brush) {
+        brush->hidePaintView();
+    }
+    ShowSideBar();
+}
+
+void DocumentWindow::viewDidEndLiveResize()
+{
+    qCDebug(lcWindow, "resizing");
+    m_canvasControls->setCustomDrawingZoomScale(customDrawingZoomSlider->value());
+    // The stack fills the scroll view; a taller one scrolls, starting at its top.
+    const int h = panelScrollView->height();
+    const double s = m_panelStackHeight;
+    const int width = panelContentView->width();
+    if (s > h)
+        panelContentView->resize(width, int(std::lround(s)));
+    else
+        panelContentView->resize(width, std::max(0, h - 2));
+}
+
+void DocumentWindow::resizeEvent(QResizeEvent* event)
+{
+    Window::resizeEvent(event);
+    layoutBody();
+    placeMenuBar();
+    if (m_windowReady)
+        viewDidEndLiveResize();
+}
+
+void DocumentWindow::childEvent(QChildEvent* event)
+{
+    Window::childEvent(event);
+    // A child is announced from its base constructor, before it is a menu bar, and the bar
+    // gets its menus afterwards: look for it once the adding code has run.
+    if (event->added() && m_body)
+        QMetaObject::invokeMethod(
+            this, [this] { placeMenuBar(); }, Qt::QueuedConnection);
+}
+
+void DocumentWindow::placeMenuBar()
+{
+    auto* bar = findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!bar)
+        return;
+    constexpr int kAfterButtons = 80;
+    const QSize hint = bar->sizeHint();
+    const int top = int(WindowContentView::kTitleBarHeight);
+    bar->setStyleSheet(QStringLiteral("QMenuBar { background: transparent; color: #DDDDDD; }"));
+    bar->setGeometry(kAfterButtons, std::max(0, (top - hint.height()) / 2),
+        std::min(hint.width(), std::max(0, width() / 2 - 60 - kAfterButtons)), hint.height());
+    bar->raise();
+}
+
+// ---- sidebar
+
+void DocumentWindow::scrollPanelsToTop()
+{
+    panelScroller->setValue(panelScroller->minimum());
+}
+
+void DocumentWindow::ShowSideBar()
+{
+    // Whichever container comes into view starts at the top of its panels.
+    const auto showOnly = [this](SidebarContainerView* shown) {
+        if (shown->isHidden())
+            scrollPanelsToTop();
+        for (SidebarContainerView* c :
+            { mainControlContainerView, textControlContainerView, drawingControlContainerView })
+            c->setVisible(c == shown);
+    };
+    if (isPaintViewShowed()) {
+        showOnly(drawingControlContainerView);
+        return;
+    }
+    const TextViewContainer* boxes = m_canvasControls->textViewContainer();
+    if (!boxes || boxes->GetSelectedBoxCount() < 1) {
+        showOnly(mainControlContainerView);
+        return;
+    }
+    showOnly(textControlContainerView);
+}
+
+void DocumentWindow::textViewSelected(const std::vector<MyViewBase*>& boxes)
+{
+    (void)boxes;
+    ShowSideBar();
+}
+
+void DocumentWindow::setInstantAlphaState(int state)
+{
+    btInstantAlpha->setChecked(state != 0);
+}
+
+void DocumentWindow::adjustImageBoxSaturation(ImageEffectIntensitySlider& sender)
+{
+    // Applies to the selected picture boxes, which the box inspector edits.
+    (void)sender;
+}
+
+void DocumentWindow::angleCtrlChanged(AngleCtrl& sender, float angle)
+{
+    (void)sender;
+    (void)angle;
+}
+
+void DocumentWindow::shapeClicked(ShapeButton& sender)
+{
+    (void)sender;
+}
+
+void DocumentWindow::saveHueboxFile()
+{
+    if (m_saveHandler)
+        m_saveHandler();
+}
+
+void DocumentWindow::exportImage()
+{
+    if (m_exportHandler)
+        m_exportHandler();
+}
+
+std::optional<Size> DocumentWindow::workingImageSize() const
+{
+    return m_canvasControls->workingImageSize();
+}
+
+// ---- canvas::CanvasWindow: the document view in controlScrollView, y-up
+
+Size DocumentWindow::viewportSize() const
+{
+    // The viewport's own size lags while the window is hidden; this one follows the scroll
+    // view's geometry at once.
+    const QSize s = controlScrollView->maximumViewportSize();
+    return Size(s.width(), s.height());
+}
+
+Size DocumentWindow::documentSize() const
+{
+    return Size(m_canvasHost->width(), m_canvasHost->height());
+}
+
+void DocumentWindow::setDocumentSize(const Size& size)
+{
+    if (!std::isfinite(size.width) || !std::isfinite(size.height))
+        return;
+    const auto side = [](double v) { return int(std::clamp(std::ceil(v), 0.0, 1e6)); };
+    m_canvasHost->resize(side(size.width), side(size.height));
+}
+
+Rect DocumentWindow::visibleRect() const
+{
+    const Size v = viewportSize();
+    const double x = controlScrollView->horizontalScrollBar()->value();
+    const double yDown = controlScrollView->verticalScrollBar()->value();
+    return Rect(x, m_canvasHost->height() - yDown - v.height, v.width, v.height);
+}
+
+void DocumentWindow::scrollTo(const Point& point)
+{
+    const auto whole = [](double v) { return int(std::clamp(std::round(v), -1e6, 1e6)); };
+    if (!std::isfinite(point.x) || !std::isfinite(point.y))
+        return;
+    const Size v = viewportSize();
+    controlScrollView->horizontalScrollBar()->setValue(whole(point.x));
+    controlScrollView->verticalScrollBar()->setValue(
+        whole(m_canvasHost->height() - point.y - v.height));
+}
+
+void DocumentWindow::scrollWheel(const platform::Event& event)
+{
+    // Positive deltas scroll towards the top left; the bars clamp to their range.
+    const auto by = [](QScrollBar* bar, double delta) {
+        if (std::isfinite(delta))
+            bar->setValue(int(std::clamp(bar->value() - std::round(delta), -1e6, 1e6)));
+    };
+    by(controlScrollView->horizontalScrollBar(), event.scrollingDeltaX());
+    by(controlScrollView->verticalScrollBar(), event.scrollingDeltaY());
+}

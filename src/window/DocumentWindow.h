@@ -1,0 +1,229 @@
+#pragma once
+// The window of one document: the picture canvas in a scroll view, the sidebar with its three
+// containers (picture, box inspector, mask painting) and the inspector's panel stack, the mode
+// switch between box editing and mask painting, and the picture, brush and zoom sliders.
+//
+// The window is made with its document's undo manager; every control is made once by the
+// constructor (DocumentWindowSetup.cpp) and never replaced. The document then gives the canvas
+// its picture, sets originalImage and sends windowReady() once, and requestSaturation() once
+// its saved state is restored: rendering stays off until then.
+//
+// Files: DocumentWindow.cpp (set-up steps, canvas requests, mode, sidebar), the layout in
+// DocumentWindowSetup.cpp, the slider and edit actions in DocumentWindowActions.cpp, the
+// sliders' preview pictures in DocumentWindowPreviews.cpp.
+#include "boxes/DocumentWindowRef.h"
+#include "canvas/CanvasWindow.h"
+#include "container/ContainerDelegate.h"
+#include "platform/graphics/Image.h"
+#include "platform/text/TextRange.h"
+#include "window/AngleCtrl.h"
+#include "window/DocumentWindowOutlets.h"
+#include "window/ImageEffectIntensitySlider.h"
+#include "window/Window.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QMenu;
+class ShapeButton;
+class ShapePanel;
+namespace canvas {
+class CanvasControls;
+}
+namespace platform {
+class Control;
+class Event;
+class Notification;
+class UndoManager;
+class ViewHost;
+} // namespace platform
+
+class DocumentWindow : public Window,
+                       protected DocumentWindowOutlets,
+                       public canvas::CanvasWindow,
+                       public ContainerDelegate,
+                       public DocumentWindowRef,
+                       public AngleCtrlDelegate {
+public:
+    // One record per installed font face, in the font manager's family and member order; item
+    // i of popupFonts describes record i.
+    struct FontRecord {
+        QString family;
+        QString fontName;
+        int weight = 0;
+        unsigned traits = 0;
+    };
+
+    static constexpr double kStartPanelStackHeight = 648.0;
+
+    // Lays out the window and makes every control; undo is the document's own manager.
+    explicit DocumentWindow(platform::UndoManager& undo, QWidget* parent = nullptr);
+    ~DocumentWindow() override;
+
+    // The controls, for the document and for tests: read them, never replace them.
+    const DocumentWindowOutlets& outlets() const { return *this; }
+
+    // ---- properties
+    canvas::CanvasControls* canvasControls() const { return m_canvasControls; }
+    const platform::Image& originalImage() const { return m_originalImage; }
+    void setOriginalImage(const platform::Image& image) { m_originalImage = image; }
+    const QString& selectedPresetName() const { return m_selectedPresetName; }
+    void setSelectedPresetName(const QString& name) { m_selectedPresetName = name; }
+    ShapePanel* shapePanel() const { return m_shapePanel.get(); }
+    const std::vector<FontRecord>& fontAry() const { return m_fontAry; }
+    // This window's thumbnail of its original picture (longest side 200), made by windowReady.
+    const platform::Image& originalThumbnail() const { return m_originalThumbnail; }
+    // The sidebar's panel-stack height: this window's, 648 at start, written by the sidebar
+    // layout and read when the window is resized.
+    double panelStackHeight() const { return m_panelStackHeight; }
+    void setPanelStackHeight(double height) { m_panelStackHeight = height; }
+
+    // ---- set-up and canvas requests
+    // The one-time set-up, after the canvas has its picture and originalImage is set.
+    void windowReady();
+    bool isWindowReady() const { return m_windowReady; }
+    // Turns rendering on and moves the saturation slider to v - 0.1 and back to v, so the
+    // first render uses every value set while loading.
+    void requestSaturation();
+    // Pinch requests posted by this window's own canvas ("RequestZoom", "RequestBrushSize").
+    void requestZoom(const platform::Notification& note);
+    void requestBrushSize(const platform::Notification& note);
+    // Re-fits the canvas to the zoom slider and the panel stack to the sidebar.
+    void viewDidEndLiveResize();
+    // The mode switch's action: segment 1 paints the mask (no box stays selected), 0 edits
+    // boxes; then the sidebar follows.
+    void switchColorCropMode(SegmentSwitch& sender);
+    // Whether the mask is being painted.
+    bool isPaintViewShowed() const;
+
+    // ---- picture and brush adjustments (DocumentWindowActions.cpp)
+    void customZoomSliderUpdate(ZoomSlider& sender);
+    void adjustDrawMode(platform::SegmentedControl& sender);
+    void adjustDrawSize(ImageEffectIntensitySlider& sender);
+    void adjustHardness(ImageEffectIntensitySlider& sender);
+    void adjustOpacity(ImageEffectIntensitySlider& sender);
+    void adjustAperture(ImageEffectIntensitySlider& sender);
+    void adjustVignette(ImageEffectIntensitySlider& sender);
+    void adjustSaturation(ImageEffectIntensitySlider& sender);
+    void adjustZoom(ImageEffectIntensitySlider& sender);
+    void adjustZoomAndStraighten(ImageEffectIntensitySlider& sender);
+    void revertToOrginal();
+    // The box inspector's picture-box saturation; applies to the selected picture boxes.
+    void adjustImageBoxSaturation(ImageEffectIntensitySlider& sender);
+
+    // ---- edit commands (DocumentWindowActions.cpp)
+    // The prologue of nearly every action: ends colour removal and pen drawing.
+    void beforeAction();
+    void newTextBox();
+    // One step of the window's own document's history.
+    void undo();
+    void redo();
+
+    // The preview block of one of the eleven effect sliders (DocumentWindowPreviews.cpp); an
+    // empty block for any other slider.
+    ImageEffectIntensitySlider::PreviewBlock previewBlockFor(
+        const ImageEffectIntensitySlider& slider) const;
+
+    // ---- saving, export and sharing: the share menu's two fixed items call these handlers,
+    // which the document installs; unset, they do nothing.
+    void setSaveDocumentHandler(std::function<void()> handler)
+    {
+        m_saveHandler = std::move(handler);
+    }
+    void setExportImageHandler(std::function<void()> handler)
+    {
+        m_exportHandler = std::move(handler);
+    }
+    void saveHueboxFile();
+    void exportImage();
+    // The menu btnShare opens: "Save Quillmark document" and "Export JPEG image".
+    QMenu* shareMenu() const { return m_shareMenu; }
+
+    // ---- canvas::CanvasWindow
+    platform::Size viewportSize() const override;
+    platform::Rect visibleRect() const override;
+    platform::Size documentSize() const override;
+    void setDocumentSize(const platform::Size& size) override;
+    void scrollTo(const platform::Point& point) override;
+    void scrollWheel(const platform::Event& event) override;
+    platform::UndoManager* undoManager() const override { return &m_undo; }
+    ContainerDelegate* containerDelegate() const override
+    {
+        return const_cast<DocumentWindow*>(this);
+    }
+    DocumentWindowRef* documentWindowRef() const override
+    {
+        return const_cast<DocumentWindow*>(this);
+    }
+
+    // ---- ContainerDelegate
+    void textViewSelected(const std::vector<MyViewBase*>& boxes) override;
+    void setCurrentlySelectedTextView(MyTextBox* textView) override
+    {
+        currentlySelectedTextView_ = textView;
+    }
+    MyTextBox* currentlySelectedTextView() const override { return currentlySelectedTextView_; }
+    void setInstantAlphaState(int state) override;
+    // Picks the sidebar container for the mode and the selection.
+    void ShowSideBar() override;
+
+    // ---- DocumentWindowRef
+    std::optional<platform::Size> workingImageSize() const override;
+
+    // ---- AngleCtrlDelegate: the shadow angle knobs (their edits are the inspector's)
+    void angleCtrlChanged(AngleCtrl& sender, float angle) override;
+
+    // The shape picker's choice (the inspector's shape buttons).
+    void shapeClicked(ShapeButton& sender);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void childEvent(QChildEvent* event) override;
+
+    // Modifier state seen last (edit commands).
+    bool bShifted = false;
+    bool bCommand = false;
+    platform::TextRange currentlySelectedRange;
+
+private:
+    // DocumentWindowSetup.cpp: the layout, each area in its own function.
+    void buildLayout();
+    QWidget* buildCanvasArea();
+    QWidget* buildSidebar();
+    void buildMainControls();
+    void buildDrawingControls();
+    void buildPanels();
+    void stackPanels();
+    void layoutBody();
+    // The application's menu bar, a child of the window, sits in the title bar right of the
+    // window buttons instead of over them.
+    void placeMenuBar();
+    void wireActions();
+    // windowReady's parts.
+    void setUpEffectSliders();
+    void applyDarkAppearance();
+    void fillFontPopup();
+    void fillHeadPopups();
+    void scrollPanelsToTop();
+
+    platform::UndoManager& m_undo;
+    QWidget* m_body = nullptr; // everything under the title bar
+    platform::ViewHost* m_canvasHost = nullptr; // the canvas's document view, in controlScrollView
+    canvas::CanvasControls* m_canvasControls = nullptr; // owned by the document view
+    platform::Image m_originalImage;
+    platform::Image m_originalThumbnail;
+    QString m_selectedPresetName;
+    std::unique_ptr<ShapePanel> m_shapePanel;
+    std::vector<FontRecord> m_fontAry;
+    MyTextBox* currentlySelectedTextView_ = nullptr;
+    double m_panelStackHeight = kStartPanelStackHeight;
+    bool m_windowReady = false;
+    std::function<void()> m_saveHandler;
+    std::function<void()> m_exportHandler;
+    QMenu* m_shareMenu = nullptr;
+    // Observers (resize, pinch requests) live as long as this.
+    QObject m_observerContext;
+};

@@ -1,0 +1,158 @@
+// The document window's picture and brush adjustments and its edit commands: the prologue
+// every action runs, a new text box, and undo and redo of the window's own document.
+#include "canvas/CanvasControls.h"
+#include "canvas/CanvasCustomShapeControls.h"
+#include "container/TextViewContainer.h"
+#include "platform/document/AlertPresenter.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/undo/UndoManager.h"
+#include "window/DocumentWindow.h"
+#include "window/SegmentSwitch.h"
+#include "window/ZoomSlider.h"
+
+#include <cmath>
+
+using namespace platform;
+
+namespace {
+
+// The brush of the canvas, while the mask tool is the canvas's controls object.
+canvas::CanvasCustomShapeControls* brushOf(canvas::CanvasControls* canvas)
+{
+    return canvas ? dynamic_cast<canvas::CanvasCustomShapeControls*>(canvas->controls()) : nullptr;
+}
+
+} // namespace
+
+// ---- edit commands
+
+void DocumentWindow::beforeAction()
+{
+    if (TextViewContainer* container
+        = m_canvasControls ? m_canvasControls->textViewContainer() : nullptr) {
+        container->cancelInstantAlpha();
+        container->beforeAction();
+    }
+    setInstantAlphaState(0);
+}
+
+void DocumentWindow::newTextBox()
+{
+    beforeAction();
+    // A new box is edited in box mode: leave mask painting first.
+    cropColorSegmentSwitch->setSelectedSegmentIndex(0);
+    switchColorCropMode(*cropColorSegmentSwitch);
+    if (m_canvasControls)
+        m_canvasControls->newTextBox(this);
+}
+
+void DocumentWindow::undo()
+{
+    beforeAction();
+    if (m_undo.canUndo())
+        m_undo.undo();
+}
+
+void DocumentWindow::redo()
+{
+    beforeAction();
+    if (m_undo.canRedo())
+        m_undo.redo();
+}
+
+// ---- mask brush and painting zoom
+
+void DocumentWindow::customZoomSliderUpdate(ZoomSlider& sender)
+{
+    beforeAction();
+    if (m_canvasControls)
+        m_canvasControls->setCustomDrawingZoomScale(double(sender.value()));
+}
+
+void DocumentWindow::adjustDrawMode(SegmentedControl& sender)
+{
+    beforeAction();
+    if (auto* brush = brushOf(m_canvasControls))
+        brush->setEraseMode(sender.selectedSegment() == 1);
+}
+
+void DocumentWindow::adjustDrawSize(ImageEffectIntensitySlider& sender)
+{
+    beforeAction();
+    auto* brush = brushOf(m_canvasControls);
+    if (!brush)
+        return;
+    // The slider spans half the picture's width as the painting view shows it, so the same
+    // position paints the same share of the picture at every zoom.
+    const double w = m_canvasControls->workingSize().width;
+    const double r = m_canvasControls->imageRect().size.width;
+    if (!(w > 0) || !std::isfinite(r))
+        return;
+    const float f = float((w * 0.5) * (r / w));
+    brush->setBrushSize(sender.value() * double(f));
+}
+
+void DocumentWindow::adjustHardness(ImageEffectIntensitySlider& sender)
+{
+    beforeAction();
+    if (auto* brush = brushOf(m_canvasControls))
+        brush->setBrushHardness(sender.value());
+}
+
+void DocumentWindow::adjustOpacity(ImageEffectIntensitySlider& sender)
+{
+    beforeAction();
+    if (auto* brush = brushOf(m_canvasControls))
+        brush->setBrushOpacity(sender.value());
+}
+
+// ---- picture
+
+// The three picture sliders are read through their outlets: undo of a slider drag sends the
+// action again with the slider as sender, and the value must come from this window's slider.
+void DocumentWindow::adjustAperture(ImageEffectIntensitySlider&)
+{
+    beforeAction();
+    if (m_canvasControls)
+        m_canvasControls->setBlurStrength(
+            apertureSlider->value() * apertureSlider->maxValue() * 5.0);
+}
+
+// Vignette and saturation keep a running colour removal going: no prologue.
+void DocumentWindow::adjustVignette(ImageEffectIntensitySlider&)
+{
+    if (m_canvasControls)
+        m_canvasControls->setVignetteIntensity(
+            vignetteSlider->value() * vignetteSlider->maxValue());
+}
+
+void DocumentWindow::adjustSaturation(ImageEffectIntensitySlider&)
+{
+    if (m_canvasControls)
+        m_canvasControls->setSaturation(saturationSlider->value() * saturationSlider->maxValue());
+}
+
+void DocumentWindow::adjustZoom(ImageEffectIntensitySlider& sender)
+{
+    beforeAction();
+    if (m_canvasControls)
+        m_canvasControls->setScale(sender.value() + 1.0);
+}
+
+void DocumentWindow::adjustZoomAndStraighten(ImageEffectIntensitySlider& sender)
+{
+    beforeAction();
+    // -0.035 to +0.035 radians, level at the middle.
+    if (m_canvasControls)
+        m_canvasControls->setStraighten((sender.value() - 0.5) * 0.07);
+}
+
+void DocumentWindow::revertToOrginal()
+{
+    beforeAction();
+    // Only the confirmation for now; either answer leaves the document as it is.
+    AlertPresenter::current().runModalWithButtons(AlertStyle::Warning,
+        QStringLiteral(
+            "Are you sure you want to revert to original? This action cannot be undone."),
+        QString(), { QStringLiteral("Cancel"), QStringLiteral("Revert") });
+}

@@ -1,0 +1,503 @@
+// The document window's layout: every control made once, where it sits, and the actions the
+// picture, brush and mode controls send. The window's behaviour is in DocumentWindow.cpp.
+#include "canvas/CanvasControls.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Stepper.h"
+#include "platform/ui/View.h"
+#include "platform/ui/ViewHost.h"
+#include "window/AngleCtrl.h"
+#include "window/ColoredButton.h"
+#include "window/CustomSegmentedCtrl.h"
+#include "window/DocumentWindow.h"
+#include "window/GradientCtrl.h"
+#include "window/ImageEffectIntensitySlider.h"
+#include "window/PanelContentView.h"
+#include "window/SegmentSwitch.h"
+#include "window/SidebarContainerView.h"
+#include "window/WindowContentView.h"
+#include "window/ZoomSlider.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+
+namespace {
+
+constexpr int kSidebarWidth = 285;
+constexpr int kPanelWidth = 269;
+constexpr int kRowHeight = 24;
+constexpr int kSliderHeight = 62;
+constexpr int kMargin = 8;
+
+// The canvas's document view: a plain view the canvas sits in, sized by the canvas's zoom.
+class CanvasDocumentView : public platform::View {
+public:
+    using View::View;
+    void drawRect(const platform::Rect&, platform::GraphicsContext&) override { }
+};
+
+// Places the children of one panel or container top down, in Qt's coordinates.
+class RowPlacer {
+public:
+    RowPlacer(QWidget* parent, int width)
+        : m_parent(parent)
+        , m_width(width)
+    {
+    }
+    template <class T> T* add(int height, int x = kMargin, int width = -1)
+    {
+        auto* w = new T(m_parent);
+        w->setGeometry(x, m_y, width < 0 ? m_width - x - kMargin : width, height);
+        return w;
+    }
+    template <class T> T* full(int height)
+    {
+        T* w = add<T>(height);
+        next(height);
+        return w;
+    }
+    void next(int height) { m_y += height + 4; }
+    int y() const { return m_y; }
+    QWidget* parent() const { return m_parent; }
+
+private:
+    QWidget* m_parent;
+    int m_width;
+    int m_y = kMargin;
+};
+
+QLabel* panelTitle(RowPlacer& rows, const QString& text)
+{
+    auto* label = rows.full<QLabel>(18);
+    label->setText(text);
+    return label;
+}
+
+QPushButton* minusButton(QWidget* panel);
+
+// A panel's title with the toggle that keeps its values together.
+QPushButton* titleWithLock(RowPlacer& rows, const QString& text)
+{
+    auto* lock = rows.add<QPushButton>(18, kPanelWidth - 60, 50);
+    lock->setCheckable(true);
+    lock->setText(QObject::tr("Lock"));
+    panelTitle(rows, text);
+    return lock;
+}
+
+// A fill panel's title with its remove button, then the fill well under it.
+QLabel* fillRows(RowPlacer& rows, const QString& text, QPushButton*& minus, GradientCtrl*& well)
+{
+    QLabel* label = panelTitle(rows, text);
+    minus = minusButton(rows.parent());
+    well = rows.full<GradientCtrl>(30);
+    return label;
+}
+
+QPushButton* minusButton(QWidget* panel)
+{
+    auto* b = new QPushButton(QStringLiteral("\u2212"), panel);
+    b->setGeometry(kPanelWidth - 30, kMargin, 22, 18);
+    b->setFlat(true);
+    return b;
+}
+
+// One "stepper, field" pair on a row: the field at x, the stepper right of it.
+void valueRow(RowPlacer& rows, int x, QLineEdit*& field, platform::Stepper*& stepper,
+    int fieldTag = -1, int stepperTag = -1)
+{
+    field = rows.add<QLineEdit>(kRowHeight, x, 60);
+    stepper = rows.add<platform::Stepper>(kRowHeight, x + 62, 15);
+    if (fieldTag >= 0)
+        field->setProperty("tag", fieldTag);
+    if (stepperTag >= 0)
+        stepper->setProperty("tag", stepperTag);
+}
+
+// The outlets of one shadow family, filled by shadowGroup.
+struct ShadowOutlets {
+    ColoredButton*& color;
+    AngleCtrl*& angle;
+    QLineEdit*& angleField;
+    platform::Stepper*& angleStepper;
+    ImageEffectIntensitySlider*& blur;
+    QLineEdit*& blurField;
+    platform::Stepper*& blurStepper;
+    ImageEffectIntensitySlider*& offset;
+    QLineEdit*& offsetField;
+    platform::Stepper*& offsetStepper;
+};
+
+// Colour well, angle knob and field, then the blur and offset sliders with their fields. The
+// sliders' title picks their look (the shadow sliders map the pointer over a shorter track).
+void shadowGroup(RowPlacer& rows, const QString& sliderTitle, int colorTag, ShadowOutlets o)
+{
+    o.color = rows.add<ColoredButton>(kRowHeight, kMargin, 40);
+    o.color->setProperty("tag", colorTag);
+    o.angle = rows.add<AngleCtrl>(27, kMargin + 48, 27);
+    valueRow(rows, kMargin + 84, o.angleField, o.angleStepper);
+    rows.next(27);
+    o.blur = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
+    o.blur->setTitle(sliderTitle);
+    valueRow(rows, kMargin + 176, o.blurField, o.blurStepper);
+    rows.next(kSliderHeight);
+    o.offset = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
+    o.offset->setTitle(sliderTitle);
+    valueRow(rows, kMargin + 176, o.offsetField, o.offsetStepper);
+}
+
+ImageEffectIntensitySlider* slider(RowPlacer& rows, const QString& text)
+{
+    auto* s = rows.full<ImageEffectIntensitySlider>(kSliderHeight);
+    s->setTitle(text);
+    return s;
+}
+
+// Segments show their titles as pictures, drawn here at twice the point size for sharp text.
+void setSegmentTitles(platform::SegmentedControl* control, const QStringList& titles)
+{
+    control->setSegmentCount(int(titles.size()));
+    const int segmentWidth = std::max(1, control->width() / std::max(1, int(titles.size())));
+    for (int i = 0; i < titles.size(); ++i) {
+        QImage text(segmentWidth * 2, control->height() * 2, QImage::Format_ARGB32_Premultiplied);
+        text.fill(Qt::transparent);
+        QPainter p(&text);
+        QFont font = control->font();
+        font.setPixelSize(22);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(text.rect(), Qt::AlignCenter, titles[i]);
+        p.end();
+        control->setImage(
+            platform::Image::fromQImage(text, platform::Size(segmentWidth, control->height())), i);
+    }
+}
+
+QWidget* makePanel(QWidget* parent, int height)
+{
+    auto* panel = new QWidget(parent);
+    panel->resize(kPanelWidth, height);
+    return panel;
+}
+
+} // namespace
+
+void DocumentWindow::buildLayout()
+{
+    m_body = new QWidget(contentView());
+    // The sidebar is dark: light text, and the panel stack on the sidebar's own background.
+    m_body->setStyleSheet(QStringLiteral("QLabel, QCheckBox { color: #DDDDDD; }"));
+    buildCanvasArea();
+    buildSidebar();
+    layoutBody();
+    wireActions();
+}
+
+QWidget* DocumentWindow::buildCanvasArea()
+{
+    controlScrollView = new QScrollArea(m_body);
+    controlScrollView->setFrameShape(QFrame::NoFrame);
+    controlScrollView->setWidgetResizable(false);
+    // Scrolled by the wheel and the zoom, like the overlay scrollers of a picture view; without
+    // bars the visible area is the whole scroll view, hidden or shown.
+    controlScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    controlScrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    controlScrollView->setStyleSheet(QStringLiteral("background: #1E1E1E"));
+    m_canvasHost = new platform::ViewHost;
+    auto document = std::make_unique<CanvasDocumentView>();
+    m_canvasControls = document->addSubview(std::make_unique<canvas::CanvasControls>());
+    m_canvasHost->setRootView(std::move(document));
+    controlScrollView->setWidget(m_canvasHost);
+    m_canvasControls->setCanvasWindow(this);
+    // Scrolling shows another part of the picture: the layers render what is now visible.
+    const auto scrolled = [this] { m_canvasControls->visibleAreaChanged(); };
+    connect(controlScrollView->horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    connect(controlScrollView->verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    return controlScrollView;
+}
+
+QWidget* DocumentWindow::buildSidebar()
+{
+    cropColorSegmentSwitch = new SegmentSwitch(m_body);
+    cropColorSegmentSwitch->setFirstTitle(tr("Text & Shapes"));
+    cropColorSegmentSwitch->setSecondTitle(tr("Mask"));
+    mainControlContainerView = new SidebarContainerView(m_body);
+    textControlContainerView = new SidebarContainerView(m_body);
+    drawingControlContainerView = new SidebarContainerView(m_body);
+    textControlContainerView->hide();
+    drawingControlContainerView->hide();
+    buildMainControls();
+    buildDrawingControls();
+    buildPanels();
+    return mainControlContainerView;
+}
+
+void DocumentWindow::buildMainControls()
+{
+    RowPlacer rows(mainControlContainerView, kSidebarWidth);
+    btnNewTextBox = rows.add<QPushButton>(kRowHeight, kMargin, 84);
+    btnNewTextBox->setText(tr("Text"));
+    btnNewImageLayer = rows.add<QPushButton>(kRowHeight, kMargin + 88, 84);
+    btnNewImageLayer->setText(tr("Picture"));
+    btnNewShape = rows.add<QPushButton>(kRowHeight, kMargin + 176, 84);
+    btnNewShape->setText(tr("Shape"));
+    rows.next(kRowHeight + kMargin);
+    apertureSlider = slider(rows, QStringLiteral("Aperture"));
+    vignetteSlider = slider(rows, QStringLiteral("Vignette"));
+    saturationSlider = slider(rows, QStringLiteral("Saturation"));
+    zoomSlider = slider(rows, tr("Zoom"));
+    zoomAndStraightenSlider = slider(rows, tr("Zoom & Straighten"));
+    btnRevertToOriginal = rows.add<QPushButton>(kRowHeight, kMargin, 130);
+    btnRevertToOriginal->setText(tr("Revert to Original"));
+    btnShare = rows.add<QPushButton>(kRowHeight, kMargin + 134, 130);
+    btnShare->setText(tr("Share"));
+    m_shareMenu = new QMenu(btnShare);
+    m_shareMenu->setTitle(QStringLiteral("MountainLionSharingMenu"));
+    m_shareMenu->addAction(
+        QStringLiteral("Save Quillmark document"), this, [this] { saveHueboxFile(); });
+    m_shareMenu->addAction(QStringLiteral("Export JPEG image"), this, [this] { exportImage(); });
+    btnShare->setMenu(m_shareMenu);
+}
+
+void DocumentWindow::buildDrawingControls()
+{
+    RowPlacer rows(drawingControlContainerView, kSidebarWidth);
+    drawModeSegmentedCtrl = rows.full<CustomSegmentedCtrl>(kRowHeight);
+    setSegmentTitles(drawModeSegmentedCtrl, { tr("Paint"), tr("Erase") });
+    drawModeSegmentedCtrl->setSelectedSegment(0);
+    drawSizeSlider = slider(rows, tr("Brush Size"));
+    drawHardnessSlider = slider(rows, tr("Hardness"));
+    drawOpacitySlider = slider(rows, tr("Opacity"));
+    customDrawingZoomSlider = rows.full<ZoomSlider>(30);
+    chkRedMask = rows.full<QCheckBox>(kRowHeight);
+    chkRedMask->setText(tr("Show mask in red"));
+}
+
+void DocumentWindow::buildPanels()
+{
+    panelScrollView = new QScrollArea(textControlContainerView);
+    panelScrollView->setFrameShape(QFrame::NoFrame);
+    panelScrollView->setWidgetResizable(false);
+    panelScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    panelContentView = new PanelContentView;
+    panelContentView->resize(kPanelWidth, int(kStartPanelStackHeight));
+    panelScrollView->setWidget(panelContentView);
+    panelScroller = panelScrollView->verticalScrollBar();
+    for (QWidget* w : { static_cast<QWidget*>(panelContentView), panelScrollView->viewport() }) {
+        QPalette dark = w->palette();
+        dark.setColor(QPalette::Window, QColor(0x18, 0x19, 0x18));
+        w->setPalette(dark);
+        w->setAutoFillBackground(true);
+    }
+    QWidget* const content = panelContentView;
+
+    panelImageButton = makePanel(content, 40);
+    {
+        RowPlacer rows(panelImageButton, kPanelWidth);
+        btInstantAlpha = rows.add<QPushButton>(kRowHeight, kMargin, 120);
+        btInstantAlpha->setText(tr("Instant Alpha"));
+        btInstantAlpha->setCheckable(true);
+        btReplace = rows.add<QPushButton>(kRowHeight, kMargin + 126, 120);
+        btReplace->setText(tr("Replace"));
+    }
+    panelFont = makePanel(content, 130);
+    {
+        RowPlacer rows(panelFont, kPanelWidth);
+        panelTitle(rows, tr("Font"));
+        popupFonts = rows.full<QComboBox>(kRowHeight);
+        fontStyleSegmentedCtrl = rows.add<CustomSegmentedCtrl>(kRowHeight, kMargin, 120);
+        setSegmentTitles(fontStyleSegmentedCtrl, { tr("B"), tr("I"), tr("U"), tr("S") });
+        fontStyleSegmentedCtrl->setTrackingMode(
+            platform::SegmentedControl::TrackingMode::SelectAny);
+        fontAlignmentSegmentedCtrl = rows.add<CustomSegmentedCtrl>(kRowHeight, kMargin + 126, 120);
+        setSegmentTitles(fontAlignmentSegmentedCtrl, { tr("L"), tr("C"), tr("R"), tr("J") });
+        rows.next(kRowHeight);
+        valueRow(rows, kMargin, fontSizeTextField, fontSizeStepper);
+        btFontColor = rows.add<GradientCtrl>(30, kMargin + 84, kPanelWidth - kMargin * 2 - 84);
+    }
+    panelOverlayColor = makePanel(content, 64);
+    {
+        RowPlacer rows(panelOverlayColor, kPanelWidth);
+        lblOverlayColor = fillRows(rows, tr("Overlay Color"), minusOverlayColor, btOverlayColor);
+    }
+    panelBackgroundColor = makePanel(content, 64);
+    {
+        RowPlacer rows(panelBackgroundColor, kPanelWidth);
+        fillRows(rows, tr("Background"), minusTextBoxBackgroundColor, btTextboxBackgroundColor);
+    }
+    panelBorder = makePanel(content, 92);
+    {
+        RowPlacer rows(panelBorder, kPanelWidth);
+        fillRows(rows, tr("Border"), minusBorder, btBorderColor);
+        valueRow(rows, kMargin, borderSizeTextField, borderSizeStepper);
+    }
+    panelStroke = makePanel(content, 135);
+    {
+        RowPlacer rows(panelStroke, kPanelWidth);
+        fillRows(rows, tr("Stroke"), minusStroke, btStrokeColor);
+        valueRow(rows, kMargin, strokeSizeTextField, strokeSizeStepper);
+        rows.next(kRowHeight);
+        lblStrokePoints = rows.add<QLabel>(kRowHeight, kMargin, 60);
+        lblStrokePoints->setText(tr("Heads"));
+        popupStartPoint = rows.add<QComboBox>(kRowHeight, kMargin + 64, 90);
+        popupEndPoint = rows.add<QComboBox>(kRowHeight, kMargin + 160, 90);
+        seperatorStroke = new QFrame(panelStroke);
+        seperatorStroke->setFrameShape(QFrame::HLine);
+        seperatorStroke->setGeometry(kMargin, 135 - 4, kPanelWidth - 2 * kMargin, 2);
+    }
+    panelDropShadow = makePanel(content, 176);
+    {
+        RowPlacer rows(panelDropShadow, kPanelWidth);
+        panelTitle(rows, tr("Shadow"));
+        minusShadow = minusButton(panelDropShadow);
+        shadowGroup(rows, QStringLiteral("Shadow"), 202,
+            { btShadowColor, shadowAngleCtrl, shadowAngleTextField, shadowAngleStepper,
+                shadowBlurSlider, shadowBlurTextField, shadowBlurStepper, shadowOffsetSlider,
+                shadowOffsetTextField, shadowOffsetStepper });
+    }
+    panelInnerShadow = makePanel(content, 200);
+    {
+        RowPlacer rows(panelInnerShadow, kPanelWidth);
+        lblInnerShadow = rows.add<QLabel>(18, kMargin, 120);
+        lblInnerShadow->setText(tr("Inner Shadow"));
+        segmentInnerShadow = rows.add<platform::SegmentedControl>(18, kMargin + 124, 100);
+        setSegmentTitles(segmentInnerShadow, { tr("Inner"), tr("Box") });
+        minusInnerShadow = minusButton(panelInnerShadow);
+        rows.next(18);
+        shadowGroup(rows, QStringLiteral("Inner Shadow"), 203,
+            { btInnerShadowColor, innerShadowAngleCtrl, innerShadowAngleTextField,
+                innerShadowAngleStepper, innerShadowBlurSlider, innerShadowBlurTextField,
+                innerShadowBlurStepper, innerShadowOffsetSlider, innerShadowOffsetTextField,
+                innerShadowOffsetStepper });
+    }
+    panelDirections = makePanel(content, 176);
+    {
+        RowPlacer rows(panelDirections, kPanelWidth);
+        panelTitle(rows, tr("Directions"));
+        minusDirections = minusButton(panelDirections);
+        perspectiveSegment = rows.full<CustomSegmentedCtrl>(kRowHeight);
+        setSegmentTitles(perspectiveSegment, { tr("Horizontal"), tr("Vertical") });
+        perspectiveSlider = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
+        perspectiveSlider->setTitle(tr("Perspective"));
+        valueRow(rows, kMargin + 176, perspectiveTextField, perspectiveStepper);
+        rows.next(kSliderHeight);
+        curveSegment = rows.full<CustomSegmentedCtrl>(kRowHeight);
+        setSegmentTitles(curveSegment, { tr("Arc"), tr("Wave") });
+        curveSlider = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
+        curveSlider->setTitle(tr("Curve"));
+        valueRow(rows, kMargin + 176, curveTextField, curveStepper);
+    }
+    panelCommon = makePanel(content, 216);
+    {
+        RowPlacer rows(panelCommon, kPanelWidth);
+        textboxOpacitySlider = slider(rows, tr("Opacity"));
+        textboxAngleSlider = slider(rows, tr("Angle"));
+        imageboxsaturationSlider = slider(rows, QStringLiteral("Saturation"));
+    }
+    panelOtherProperties = makePanel(content, 96);
+    {
+        RowPlacer rows(panelOtherProperties, kPanelWidth);
+        panelTitle(rows, tr("Spacing"));
+        minusOtherProperties = minusButton(panelOtherProperties);
+        valueRow(rows, kMargin, linespaceTextField, linespaceStepper);
+        valueRow(rows, kMargin + 126, charspaceTextField, charspaceStepper);
+        rows.next(kRowHeight);
+        textboxLayoutStepper = rows.full<CustomSegmentedCtrl>(kRowHeight);
+        setSegmentTitles(textboxLayoutStepper, { tr("Box"), tr("Circle"), tr("Vertical") });
+    }
+    panelLabelProperties = makePanel(content, 40);
+    {
+        RowPlacer rows(panelLabelProperties, kPanelWidth);
+        panelTitle(rows, tr("Label"));
+    }
+    panelFrame = makePanel(content, 96);
+    {
+        RowPlacer rows(panelFrame, kPanelWidth);
+        btnFrameLock = titleWithLock(rows, tr("Frame"));
+        valueRow(rows, kMargin, frameWidthTextField, frameWidthStepper, 0, 100);
+        valueRow(rows, kMargin + 126, frameHeightTextField, frameHeightStepper, 1, 101);
+        rows.next(kRowHeight);
+        valueRow(rows, kMargin, frameLeftTextField, frameLeftStepper, 2, 102);
+        valueRow(rows, kMargin + 126, frameTopTextField, frameTopStepper, 3, 103);
+    }
+    panelRoundRect = makePanel(content, 96);
+    {
+        RowPlacer rows(panelRoundRect, kPanelWidth);
+        btnRoundRectLock = titleWithLock(rows, tr("Corners"));
+        QLineEdit* field = nullptr;
+        platform::Stepper* stepper = nullptr;
+        for (int corner = 0; corner < 4; ++corner) {
+            valueRow(rows, kMargin + (corner % 2) * 126, field, stepper, corner, 100 + corner);
+            if (corner % 2)
+                rows.next(kRowHeight);
+        }
+    }
+    stackPanels();
+}
+
+// Panels top down in their list order, each at its own height; hidden ones take no room.
+void DocumentWindow::stackPanels()
+{
+    int y = 0;
+    for (QWidget* panel : panels()) {
+        if (panel->isHidden())
+            continue;
+        panel->move(0, y);
+        y += panel->height();
+    }
+}
+
+void DocumentWindow::layoutBody()
+{
+    const int top = int(WindowContentView::kTitleBarHeight);
+    const int w = std::max(0, contentView()->width());
+    const int h = std::max(0, contentView()->height() - top);
+    m_body->setGeometry(0, top, w, h);
+    const int sidebarX = std::max(0, w - kSidebarWidth);
+    controlScrollView->setGeometry(0, 0, sidebarX, h);
+    cropColorSegmentSwitch->setGeometry(
+        sidebarX + kMargin, kMargin, kSidebarWidth - 2 * kMargin, 30);
+    const int containerY = 30 + 2 * kMargin;
+    for (SidebarContainerView* c :
+        { mainControlContainerView, textControlContainerView, drawingControlContainerView })
+        c->setGeometry(sidebarX, containerY, kSidebarWidth, std::max(0, h - containerY));
+    panelScrollView->setGeometry(0, 0, kSidebarWidth, std::max(0, h - containerY));
+}
+
+void DocumentWindow::wireActions()
+{
+    using platform::Control;
+    const auto sliderAction = [this](ImageEffectIntensitySlider* s,
+                                  void (DocumentWindow::*action)(ImageEffectIntensitySlider&)) {
+        s->setAction([this, action](Control& c) {
+            (this->*action)(static_cast<ImageEffectIntensitySlider&>(c));
+        });
+    };
+    sliderAction(drawSizeSlider, &DocumentWindow::adjustDrawSize);
+    sliderAction(drawHardnessSlider, &DocumentWindow::adjustHardness);
+    sliderAction(drawOpacitySlider, &DocumentWindow::adjustOpacity);
+    sliderAction(apertureSlider, &DocumentWindow::adjustAperture);
+    sliderAction(vignetteSlider, &DocumentWindow::adjustVignette);
+    sliderAction(saturationSlider, &DocumentWindow::adjustSaturation);
+    sliderAction(imageboxsaturationSlider, &DocumentWindow::adjustImageBoxSaturation);
+    sliderAction(zoomSlider, &DocumentWindow::adjustZoom);
+    sliderAction(zoomAndStraightenSlider, &DocumentWindow::adjustZoomAndStraighten);
+    customDrawingZoomSlider->setAction(
+        [this](Control& c) { customZoomSliderUpdate(static_cast<ZoomSlider&>(c)); });
+    drawModeSegmentedCtrl->setAction(
+        [this](Control& c) { adjustDrawMode(static_cast<platform::SegmentedControl&>(c)); });
+    cropColorSegmentSwitch->setAction(
+        [this](Control& c) { switchColorCropMode(static_cast<SegmentSwitch&>(c)); });
+    connect(btnNewTextBox, &QPushButton::clicked, this, [this] { newTextBox(); });
+    connect(btnRevertToOriginal, &QPushButton::clicked, this, [this] { revertToOrginal(); });
+    // The picture sliders leave their undo steps in this window's own document.
+    for (ImageEffectIntensitySlider* s : { apertureSlider, vignetteSlider, saturationSlider })
+        s->setUndoManagerProvider([this] { return &m_undo; });
+}

@@ -1,0 +1,331 @@
+// The application from picture to saved document and back, headless with the real document
+// window: a picture document from a JPEG, a text box typed into by key events, a picture box
+// and an image fill, saved, closed, reopened exactly, and exported at the picture's own size.
+#include "AppFakes.h"
+#include "app/ColorDocumentController.h"
+#include "app/DocumentWindowAdapter.h"
+#include "boxes/MyTextView.h"
+#include "canvas/CanvasControls.h"
+#include "canvas/CanvasCustomShapeControls.h"
+#include "canvas/PaintView.h"
+#include "container/TextViewContainer.h"
+#include "platform/ui/ViewHost.h"
+#include "window/DocumentWindow.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace apptest;
+
+namespace {
+
+constexpr QSize kPhotoSize(480, 320);
+
+// A photo-like JPEG: smooth colour ramps, so any text drawn over it shows as a difference.
+QByteArray photoJpeg()
+{
+    QImage image(kPhotoSize, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(
+                x, y, qRgb(60 + x * 120 / image.width(), 90 + y * 100 / image.height(), 140));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "jpeg").write(image);
+    return bytes;
+}
+
+struct Session {
+    AppFixture fixture;
+    FakeWelcome welcome;
+    ColorDocumentController controller { welcome };
+    QTemporaryDir dir;
+    DocumentWindowFactory replaced = installDocumentWindowFactory(
+        [](platform::UndoManager& undo) { return std::make_unique<DocumentWindowAdapter>(undo); });
+
+    static DocumentWindow& windowOf(platform::Document* document)
+    {
+        auto* port = static_cast<ColorDocument*>(document)->windowPort();
+        return static_cast<DocumentWindowAdapter*>(port)->window();
+    }
+};
+
+platform::ViewHost* canvasHost(DocumentWindow& window)
+{
+    for (auto* host : window.findChildren<platform::ViewHost*>())
+        if (host->rootView() && window.canvasControls()
+            && window.canvasControls()->rootView() == host->rootView())
+            return host;
+    return nullptr;
+}
+
+void sendClick(platform::ViewHost& host, const QPointF& at, int clicks)
+{
+    for (int i = 0; i < clicks; ++i) {
+        const auto type = i == 0 ? QEvent::MouseButtonPress : QEvent::MouseButtonDblClick;
+        QMouseEvent down(
+            type, at, host.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&host, &down);
+        QMouseEvent up(QEvent::MouseButtonRelease, at, host.mapToGlobal(at), Qt::LeftButton,
+            Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&host, &up);
+        spin(20);
+    }
+}
+
+MyTextView* firstTextView(platform::View& view)
+{
+    if (auto* text = dynamic_cast<MyTextView*>(&view))
+        return text;
+    for (platform::View* child : view.subviews())
+        if (MyTextView* text = firstTextView(*child))
+            return text;
+    return nullptr;
+}
+
+// Opens the canvas's only text box for typing, as a person does: a click on it, and a second
+// one when the first only selected it; the box opens once its animation has run.
+bool openTextBoxForTyping(DocumentWindow& window)
+{
+    platform::ViewHost* host = canvasHost(window);
+    TextViewContainer* boxes = window.canvasControls()->textViewContainer();
+    MyTextView* box = boxes ? firstTextView(*boxes) : nullptr;
+    if (!host || !box)
+        return false;
+    const platform::Rect bounds = box->bounds();
+    const platform::Point centre(bounds.midX(), bounds.midY());
+    const QPointF at = host->widgetPointFromWindow(box->convertPointToView(centre, nullptr));
+    for (int clicks : { 1, 1 }) {
+        sendClick(*host, at, clicks);
+        spin(600);
+        if (box->isEditing())
+            return true;
+    }
+    return false;
+}
+
+void typeText(QWidget& host, const QString& text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (c.toUpper().unicode() - 'A'), Qt::NoModifier,
+            QString(c));
+        QCoreApplication::sendEvent(&host, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A + (c.toUpper().unicode() - 'A'),
+            Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(&host, &release);
+    }
+    spin(20);
+}
+
+QString textOf(const ContainerSnapshot& snapshot)
+{
+    QString all;
+    for (const UNDODATA& record : snapshot.records())
+        if (record.rtf)
+            all += record.rtf->string();
+    return all;
+}
+
+bool samePixels(const platform::Image& a, const platform::Image& b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() == b.isNull();
+    return a.toQImage().convertToFormat(QImage::Format_ARGB32_Premultiplied)
+        == b.toQImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+// Pictures come back from the file as new pictures with the same pixels: those are compared by
+// their pixels. Frames are stored in single precision: those within 1e-4. Everything else by
+// value.
+bool sameRecords(const ContainerSnapshot& a, const ContainerSnapshot& b)
+{
+    if (a.size() != b.size())
+        return false;
+    std::vector<UNDODATA> left, right;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        UNDODATA l = a.records()[i], r = b.records()[i];
+        if (!samePixels(l.orgImage, r.orgImage))
+            return false;
+        l.orgImage = r.orgImage = {};
+        for (auto fill : { &UNDODATA::overlayColor, &UNDODATA::backColor, &UNDODATA::borderColor,
+                 &UNDODATA::strokeColor }) {
+            if ((l.*fill).has_value() != (r.*fill).has_value())
+                return false;
+            if (!(l.*fill))
+                continue;
+            if (!samePixels((l.*fill)->image, (r.*fill)->image))
+                return false;
+            (l.*fill)->image = (r.*fill)->image = {};
+        }
+        const auto near = [](double x, double y) { return std::abs(x - y) <= 1e-4; };
+        if (!near(l.frame.origin.x, r.frame.origin.x) || !near(l.frame.origin.y, r.frame.origin.y)
+            || !near(l.frame.size.width, r.frame.size.width)
+            || !near(l.frame.size.height, r.frame.size.height) || !near(l.fixedWidth, r.fixedWidth))
+            return false;
+        r.frame = l.frame;
+        r.fixedWidth = l.fixedWidth;
+        left.push_back(l);
+        right.push_back(r);
+    }
+    return ContainerSnapshot(left) == ContainerSnapshot(right);
+}
+
+int channelDistance(QRgb a, QRgb b)
+{
+    return std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+        std::abs(qBlue(a) - qBlue(b)) });
+}
+
+} // namespace
+
+TEST(EndToEnd, PictureTextSaveReopenExport)
+{
+    Session s;
+    const QByteArray photo = photoJpeg();
+    const QString photoPath = s.dir.filePath("photo.jpg");
+    ASSERT_TRUE(writeFile(photoPath, photo));
+
+    // ---- a picture document from the JPEG, with the sliders' starting values
+    s.fixture.panels->openAnswers.push_back(photoPath);
+    platform::Document* document = s.controller.newDocument();
+    ASSERT_TRUE(document);
+    spin(50);
+    DocumentWindow& window = Session::windowOf(document);
+    const DocumentWindowOutlets& o = window.outlets();
+    struct Start {
+        const char* name;
+        ImageEffectIntensitySlider* slider;
+        double value;
+    };
+    for (const Start& row :
+        { Start { "aperture", o.apertureSlider, 0.0 }, Start { "vignette", o.vignetteSlider, 0.0 },
+            Start { "saturation", o.saturationSlider, 0.5 },
+            Start { "brush size", o.drawSizeSlider, 0.25 },
+            Start { "hardness", o.drawHardnessSlider, 0.5 },
+            Start { "opacity", o.drawOpacitySlider, 1.0 } })
+        EXPECT_NEAR(row.slider->value(), row.value, 1e-9) << row.name;
+    canvas::CanvasControls* canvas = window.canvasControls();
+    ASSERT_TRUE(canvas);
+    EXPECT_FALSE(canvas->supressRendering()) << "the first render was asked for";
+    EXPECT_EQ(static_cast<ColorDocument*>(document)->windowPort()->pictureSize(), kPhotoSize);
+
+    // ---- a text box, "Hello" typed into it; a picture box; an image fill on the text box
+    window.newTextBox();
+    spin(20);
+    ASSERT_TRUE(openTextBoxForTyping(window)) << "a click opens the new box for typing";
+    typeText(*canvasHost(window), QStringLiteral("Hello"));
+    TextViewContainer* boxes = canvas->textViewContainer();
+    ASSERT_TRUE(textOf(boxes->containerSnapshot()).contains("Hello"));
+
+    QImage fillPicture(16, 16, QImage::Format_ARGB32_Premultiplied);
+    fillPicture.fill(qRgb(200, 30, 30));
+    canvas->newImageBox(&window, platform::Image::fromQImage(fillPicture));
+    spin(20);
+    {
+        std::vector<UNDODATA> records = boxes->containerSnapshot().records();
+        ASSERT_EQ(records.size(), 2u);
+        SZGradient fill;
+        fill.gradientType = SZGradient::ImageFill;
+        fill.image = platform::Image::fromQImage(fillPicture);
+        records[0].backColor = fill;
+        boxes->applyUndoData(ContainerSnapshot(records));
+    }
+    // A painted mask sample, to see the 16-bit mask survive the file.
+    auto* brush = dynamic_cast<canvas::CanvasCustomShapeControls*>(canvas->controls());
+    ASSERT_TRUE(brush && brush->paintView());
+    canvas::PaintView& paint = *brush->paintView();
+    QImage mask = DocumentWindowAdapter::maskToImage(paint.workingImage());
+    ASSERT_FALSE(mask.isNull());
+    reinterpret_cast<QRgba64*>(mask.scanLine(3))[5] = QRgba64::fromRgba64(1234, 40000, 2, 40000);
+    paint.setWorkingImage(DocumentWindowAdapter::maskFromImage(mask));
+    paint.setMaskScale(paint.maskScale());
+    spin(20);
+
+    const ContainerSnapshot before = boxes->containerSnapshot();
+    const DocumentContents saved
+        = static_cast<ColorDocument*>(document)->windowPort()->captureContents();
+
+    // ---- saved, closed without a question, reopened
+    const QString path = s.dir.filePath("card.quillmark");
+    s.fixture.panels->saveAnswers.push_back(path);
+    ASSERT_TRUE(document->save());
+    EXPECT_FALSE(document->isDocumentEdited());
+    ASSERT_TRUE(document->canClose());
+    document->close();
+    spin(20);
+    EXPECT_TRUE(s.fixture.panels->saveChangesAsked.isEmpty()) << "closed without a prompt";
+    EXPECT_TRUE(s.controller.documents().empty());
+
+    auto reopened = s.controller.openDocumentWithContentsOfFile(path);
+    ASSERT_TRUE(reopened.document);
+    spin(50);
+    auto* again = static_cast<ColorDocument*>(reopened.document);
+    EXPECT_EQ(again->imageData(), photo) << "the picture's bytes, never re-encoded";
+    DocumentWindow& window2 = Session::windowOf(again);
+    TextViewContainer* boxes2 = window2.canvasControls()->textViewContainer();
+    const ContainerSnapshot after = boxes2->containerSnapshot();
+    EXPECT_TRUE(sameRecords(after, before)) << "the box records";
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after.records()[1].type, UNDODATA::ImageBox);
+    EXPECT_FALSE(after.records()[1].orgImage.isNull()) << "the picture box keeps its picture";
+    ASSERT_TRUE(after.records()[0].backColor);
+    EXPECT_FALSE(after.records()[0].backColor->image.isNull()) << "the image fill";
+    const DocumentContents restored = again->windowPort()->captureContents();
+    EXPECT_DOUBLE_EQ(restored.aperture, saved.aperture);
+    EXPECT_DOUBLE_EQ(restored.vignette, saved.vignette);
+    EXPECT_DOUBLE_EQ(restored.saturation, saved.saturation);
+    ASSERT_TRUE(restored.mask && saved.mask);
+    ASSERT_EQ(restored.mask->image.size(), saved.mask->image.size());
+    EXPECT_DOUBLE_EQ(restored.mask->scale, saved.mask->scale);
+    int worst = 0;
+    for (int y = 0; y < saved.mask->image.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgba64*>(saved.mask->image.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgba64*>(restored.mask->image.constScanLine(y));
+        for (int x = 0; x < saved.mask->image.width(); ++x)
+            worst = std::max({ worst, std::abs(int(a[x].red()) - int(b[x].red())),
+                std::abs(int(a[x].green()) - int(b[x].green())),
+                std::abs(int(a[x].alpha()) - int(b[x].alpha())) });
+    }
+    EXPECT_LE(worst, 2) << "mask samples out of 65535";
+
+    // ---- exported at 0.8: the picture's size, the glyphs over the photo, the rest the photo
+    s.fixture.exports->answers.push_back(ExportChoice { s.dir.filePath("card.jpg"), 80.0 });
+    ASSERT_TRUE(again->exportImage());
+    QImage exported(s.dir.filePath("card.jpg"));
+    ASSERT_EQ(exported.size(), kPhotoSize);
+    const QImage original = QImage::fromData(photo);
+    int changed = 0;
+    const QRect textArea(kPhotoSize.width() / 2 - 40, kPhotoSize.height() / 2 - 10, 80, 20);
+    for (int y = textArea.top(); y <= textArea.bottom(); ++y)
+        for (int x = textArea.left(); x <= textArea.right(); ++x)
+            changed += channelDistance(exported.pixel(x, y), original.pixel(x, y)) > 40;
+    EXPECT_GT(changed, 20) << "the glyphs show over the photo";
+    for (const QPoint far : { QPoint(10, 10), QPoint(470, 10), QPoint(10, 310), QPoint(470, 310) })
+        EXPECT_LE(channelDistance(exported.pixel(far), original.pixel(far)), 3)
+            << far.x() << "," << far.y();
+}
+
+// The export is the picture's own size whatever the screen's scale: the same session in a
+// child process under QT_SCALE_FACTOR=2.
+TEST(EndToEnd, ExportSizeIgnoresScreenScale)
+{
+    if (qEnvironmentVariableIsSet("QUILLMARK_END_TO_END_CHILD"))
+        GTEST_SKIP() << "already the child";
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUILLMARK_END_TO_END_CHILD", "1");
+    env.insert("QT_SCALE_FACTOR", "2");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+        { "--gtest_filter=EndToEnd.PictureTextSaveReopenExport" });
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}

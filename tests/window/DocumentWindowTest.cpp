@@ -1,0 +1,405 @@
+// The document window's set-up, its answers to its own canvas's pinches, the mode switch, the
+// sidebar's fitting and what two windows keep apart.
+#include "window/DocumentWindow.h"
+
+#include "canvas/CanvasControls.h"
+#include "canvas/CanvasCustomShapeControls.h"
+#include "platform/document/NotificationCenter.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/SegmentedControl.h"
+#include "support/PixelProbe.h"
+#include "window/ImageEffectIntensitySlider.h"
+#include "window/PanelContentView.h"
+#include "window/SegmentSwitch.h"
+#include "window/SidebarContainerView.h"
+#include "window/WindowContentView.h"
+#include "window/ZoomSlider.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using canvas::CanvasCustomShapeControls;
+
+namespace {
+
+QImage solid(int w, int h, QColor c)
+{
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(c);
+    return img;
+}
+
+// A window with its own document history, showing a picture, set up as the document does it.
+struct ReadyWindow {
+    platform::UndoManager undo;
+    DocumentWindow window { undo };
+    const DocumentWindowOutlets& o = window.outlets();
+
+    explicit ReadyWindow(QImage picture = solid(400, 300, QColor(200, 30, 40)))
+    {
+        window.resize(1000, 700);
+        const platform::Image image = platform::Image::fromQImage(picture);
+        window.canvasControls()->setSupressRendering(true);
+        window.canvasControls()->loadImage(image);
+        window.setOriginalImage(image);
+        window.windowReady();
+    }
+
+    void pinch(const QString& name, double delta, const void* object = nullptr)
+    {
+        platform::NotificationCenter::defaultCenter().post(name,
+            object ? object : static_cast<const platform::View*>(window.canvasControls()),
+            { { QStringLiteral("delta"), delta } });
+    }
+};
+
+} // namespace
+
+TEST(DocumentWindow, EveryOutletIsMadeOnce)
+{
+    ReadyWindow w;
+    // The outlets are pointers only: every one of them must be set.
+    constexpr size_t count = sizeof(DocumentWindowOutlets) / sizeof(void*);
+    static_assert(count * sizeof(void*) == sizeof(DocumentWindowOutlets));
+    void* pointers[count];
+    std::memcpy(pointers, &w.o, sizeof pointers);
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_NE(pointers[i], nullptr) << "outlet " << i;
+    // windowReady sets up, it does not replace.
+    std::memcpy(pointers, &w.o, sizeof pointers);
+    w.window.windowReady();
+    EXPECT_EQ(std::memcmp(pointers, &w.o, sizeof pointers), 0);
+    EXPECT_EQ(w.window.title(), QStringLiteral("Quillmark"));
+}
+
+TEST(DocumentWindow, SlidersStartAtTheirTableValues)
+{
+    ReadyWindow w;
+    struct Row {
+        const char* name;
+        ImageEffectIntensitySlider* slider;
+        double value, maxValue;
+    };
+    const Row rows[] = {
+        { "brush size", w.o.drawSizeSlider, 0.25, 0.0 },
+        { "hardness", w.o.drawHardnessSlider, 0.5, 0.0 },
+        { "brush opacity", w.o.drawOpacitySlider, 1.0, 0.0 },
+        { "aperture", w.o.apertureSlider, 0.0, 1.0 },
+        { "vignette", w.o.vignetteSlider, 0.0, 10.0 },
+        { "saturation", w.o.saturationSlider, 0.5, 2.0 },
+        { "picture box saturation", w.o.imageboxsaturationSlider, 0.5, 2.0 },
+        { "zoom and straighten", w.o.zoomAndStraightenSlider, 0.5, 1.0 },
+        { "zoom", w.o.zoomSlider, 0.0, 1.0 },
+        { "box opacity", w.o.textboxOpacitySlider, 1.0, 1.0 },
+        { "box angle", w.o.textboxAngleSlider, 1.0, 1.0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_DOUBLE_EQ(row.slider->value(), row.value);
+        EXPECT_DOUBLE_EQ(row.slider->maxValue(), row.maxValue);
+        EXPECT_EQ(row.slider->image(), w.window.originalThumbnail());
+    }
+    // The picture sliders' actions reached the canvas with the start values.
+    const canvas::CanvasControls& c = *w.window.canvasControls();
+    EXPECT_DOUBLE_EQ(c.saturation(), 1.0);
+    EXPECT_DOUBLE_EQ(c.blurStrength(), 0.0);
+    EXPECT_DOUBLE_EQ(c.vignetteIntensity(), 0.0);
+    EXPECT_FLOAT_EQ(w.o.customDrawingZoomSlider->value(), 0.0f);
+    EXPECT_EQ(w.window.originalThumbnail().size().width, 200);
+    EXPECT_EQ(w.window.originalThumbnail().size().height, 150);
+}
+
+TEST(DocumentWindow, PinchesMoveTheirSliderWithinBounds)
+{
+    struct Row {
+        const char* name;
+        bool brush;
+        double start, delta, expected;
+    };
+    const Row rows[] = {
+        { "zoom up by a fifth of the delta", false, 0.3, 1.0, 0.5 },
+        { "zoom capped at 1", false, 0.9, 1.0, 1.0 },
+        { "strong pinch in leaves 0.01, not 0", false, 0.3, -5.0, 0.01 },
+        { "brush size takes the delta unscaled, capped", true, 0.25, 1.0, 1.0 },
+        { "brush size down", true, 0.5, -0.2, 0.3 },
+        { "brush size never below 0.01", true, 0.5, -3.0, 0.01 },
+        { "non-finite delta is ignored", true, 0.5, std::nan(""), 0.5 },
+        { "infinite delta is ignored", false, 0.4, INFINITY, 0.4 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ReadyWindow w;
+        const auto value = [&] {
+            return row.brush ? w.o.drawSizeSlider->value()
+                             : double(w.o.customDrawingZoomSlider->value());
+        };
+        if (row.brush)
+            w.o.drawSizeSlider->setForceValue(row.start);
+        else
+            w.o.customDrawingZoomSlider->setForceValue(float(row.start));
+        w.pinch(row.brush ? CanvasCustomShapeControls::kRequestBrushSize
+                          : CanvasCustomShapeControls::kRequestZoom,
+            row.delta);
+        EXPECT_NEAR(value(), row.expected, 1e-6);
+    }
+}
+
+TEST(DocumentWindow, TwoWindowsKeepPinchesThumbnailsAndPanelHeightsApart)
+{
+    ReadyWindow first(solid(400, 300, QColor(200, 30, 40)));
+    ReadyWindow second(solid(100, 400, QColor(20, 200, 40)));
+    // A pinch over the first canvas moves the first window's slider only.
+    first.o.customDrawingZoomSlider->setForceValue(0.3f);
+    second.o.customDrawingZoomSlider->setForceValue(0.3f);
+    first.pinch(CanvasCustomShapeControls::kRequestZoom, 1.0);
+    EXPECT_NEAR(first.o.customDrawingZoomSlider->value(), 0.5, 1e-6);
+    EXPECT_NEAR(second.o.customDrawingZoomSlider->value(), 0.3, 1e-6);
+    // A pinch posted by nobody in particular zooms no window.
+    first.pinch(CanvasCustomShapeControls::kRequestZoom, 1.0, &first);
+    EXPECT_NEAR(first.o.customDrawingZoomSlider->value(), 0.5, 1e-6);
+
+    // Each window's thumbnail is of its own picture.
+    EXPECT_EQ(second.window.originalThumbnail().size().width, 50);
+    EXPECT_EQ(second.window.originalThumbnail().size().height, 200);
+    const QImage a = first.window.originalThumbnail().toQImage();
+    const QImage b = second.window.originalThumbnail().toQImage();
+    EXPECT_EQ(QColor(a.pixel(10, 10)).red(), 200);
+    EXPECT_EQ(QColor(b.pixel(10, 10)).green(), 200);
+    EXPECT_EQ(second.o.saturationSlider->image(), second.window.originalThumbnail());
+
+    // Panel-stack heights are per window.
+    first.window.setPanelStackHeight(900);
+    EXPECT_DOUBLE_EQ(second.window.panelStackHeight(), DocumentWindow::kStartPanelStackHeight);
+}
+
+TEST(DocumentWindow, PanelStackFitsTheSidebar)
+{
+    struct Row {
+        const char* name;
+        double stack;
+        int scrollHeight;
+        int expectedHeight;
+        int expectedYUp; // the content view's y in the scroll view, y-up
+    };
+    const Row rows[] = {
+        { "taller stack scrolls from its top", 648.0, 500, 648, -148 },
+        { "short stack fills the scroll view less 2", 648.0, 700, 698, 2 },
+        { "equal heights count as short", 600.0, 600, 598, 2 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ReadyWindow w;
+        w.window.setPanelStackHeight(row.stack);
+        w.o.panelScrollView->resize(w.o.panelScrollView->width(), row.scrollHeight);
+        w.window.viewDidEndLiveResize();
+        const QWidget* content = w.o.panelContentView;
+        EXPECT_EQ(content->height(), row.expectedHeight);
+        EXPECT_EQ(row.scrollHeight - (content->y() + content->height()), row.expectedYUp);
+    }
+}
+
+TEST(DocumentWindow, RequestSaturationRendersWithTheRestoredValue)
+{
+    struct Row {
+        const char* name;
+        double value;
+        std::vector<double> sent;
+    };
+    const Row rows[] = {
+        { "a lowered value clamps at 0", 0.05, { 0.0, 0.05 } },
+        { "the middle", 0.5, { 0.4, 0.5 } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ReadyWindow w;
+        w.o.saturationSlider->setForceValue(row.value);
+        std::vector<double> sent;
+        w.o.saturationSlider->setAction([&](platform::Control& c) {
+            sent.push_back(static_cast<ImageEffectIntensitySlider&>(c).value());
+        });
+        EXPECT_TRUE(w.window.canvasControls()->supressRendering());
+        w.window.requestSaturation();
+        EXPECT_FALSE(w.window.canvasControls()->supressRendering());
+        ASSERT_EQ(sent.size(), row.sent.size());
+        for (size_t i = 0; i < sent.size(); ++i)
+            EXPECT_NEAR(sent[i], row.sent[i], 1e-12);
+    }
+}
+
+TEST(DocumentWindow, ModeSwitchPicksTheSidebarContainer)
+{
+    ReadyWindow w;
+    struct Row {
+        const char* name;
+        long segment;
+        bool painting;
+        SidebarContainerView* shown;
+    };
+    const Row rows[] = {
+        { "mask painting", 1, true, w.o.drawingControlContainerView },
+        { "back to boxes, nothing selected", 0, false, w.o.mainControlContainerView },
+        { "painting again", 1, true, w.o.drawingControlContainerView },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        w.o.cropColorSegmentSwitch->setSelectedSegmentIndex(row.segment);
+        w.window.switchColorCropMode(*w.o.cropColorSegmentSwitch);
+        EXPECT_EQ(w.window.isPaintViewShowed(), row.painting);
+        for (SidebarContainerView* c : { w.o.mainControlContainerView, w.o.textControlContainerView,
+                 w.o.drawingControlContainerView })
+            EXPECT_EQ(c->isHidden(), c != row.shown);
+    }
+}
+
+TEST(DocumentWindow, PopUpsAreFilledOnce)
+{
+    ReadyWindow w;
+    w.window.windowReady();
+    for (QComboBox* popup : { w.o.popupStartPoint, w.o.popupEndPoint }) {
+        ASSERT_EQ(popup->count(), 9);
+        EXPECT_EQ(popup->itemText(0), QStringLiteral("None"));
+        for (int i = 1; i < 9; ++i)
+            EXPECT_TRUE(popup->itemText(i).isEmpty());
+    }
+    // One pop-up item per font record, in the same order.
+    const auto& fonts = w.window.fontAry();
+    ASSERT_EQ(int(fonts.size()), w.o.popupFonts->count());
+    ASSERT_FALSE(fonts.empty());
+    for (size_t i = 0; i < fonts.size(); ++i)
+        EXPECT_EQ(w.o.popupFonts->itemText(int(i)), fonts[i].fontName);
+    EXPECT_EQ(w.o.segmentInnerShadow->selectedSegment(), 0);
+    EXPECT_NE(w.window.shapePanel(), nullptr);
+}
+
+TEST(DocumentWindow, ScrollingMapsTheDocumentViewYUp)
+{
+    ReadyWindow w;
+    w.window.show();
+    // Three times the best fit: the document view outgrows the viewport.
+    w.o.customDrawingZoomSlider->setValue(1.0f);
+    const platform::Size doc = w.window.documentSize();
+    const platform::Size view = w.window.viewportSize();
+    ASSERT_GT(doc.width, view.width);
+    ASSERT_GT(doc.height, view.height);
+    struct Row {
+        const char* name;
+        platform::Point to;
+    };
+    const Row rows[] = {
+        { "bottom left", { 0, 0 } },
+        { "top right", { doc.width - view.width, doc.height - view.height } },
+        { "inside", { 10, 20 } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        w.window.scrollTo(row.to);
+        const platform::Rect r = w.window.visibleRect();
+        EXPECT_NEAR(r.origin.x, row.to.x, 1.0);
+        EXPECT_NEAR(r.origin.y, row.to.y, 1.0);
+        EXPECT_EQ(r.size.width, view.width);
+    }
+    // The bottom-left of the document view is the bottom of Qt's scroll range.
+    w.window.scrollTo({ 0, 0 });
+    EXPECT_EQ(w.o.controlScrollView->verticalScrollBar()->value(),
+        w.o.controlScrollView->verticalScrollBar()->maximum());
+    // A wheel turned up and left over the canvas shows more of the top and less of the right.
+    w.window.scrollTo({ 100, 0 });
+    w.window.scrollWheel(platform::Event::scrollEvent({ 50, 50 }, 0, 0, 0, 40, 30, true));
+    EXPECT_NEAR(w.window.visibleRect().origin.x, 60, 1.0);
+    EXPECT_NEAR(w.window.visibleRect().origin.y, 30, 1.0);
+}
+
+TEST(DocumentWindow, ShowsThePictureBesideTheSidebar)
+{
+    ReadyWindow w(solid(400, 300, QColor(200, 30, 40)));
+    w.window.show();
+    w.window.requestSaturation();
+    // The layers render off the main thread; wait for the picture to arrive.
+    QImage shot;
+    QElapsedTimer clock;
+    clock.start();
+    const QPoint centre
+        = w.o.controlScrollView->geometry().center() + w.o.controlScrollView->parentWidget()->pos();
+    do {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        shot = w.window.grab().toImage();
+    } while (QColor(shot.pixel(centre)).red() < 150 && clock.elapsed() < 10000);
+    const QColor inPicture(shot.pixel(centre));
+    EXPECT_NEAR(inPicture.red(), 200, 4);
+    EXPECT_NEAR(inPicture.green(), 30, 4);
+    // The sidebar's dark body right of the canvas.
+    const QColor sidebar(shot.pixel(w.window.width() - 10, w.window.height() - 10));
+    EXPECT_LT(sidebar.red(), 60);
+}
+
+TEST(DocumentWindow, SettingUpLeavesTheDocumentUnchanged)
+{
+    // A document opened from its file must not look edited: neither the set-up nor the first
+    // render leaves an undo step.
+    ReadyWindow w;
+    w.window.requestSaturation();
+    QApplication::processEvents();
+    EXPECT_FALSE(w.undo.canUndo());
+    EXPECT_EQ(w.undo.changeCount(), 0);
+}
+
+TEST(DocumentWindow, MenuBarSitsInTheTitleBarBesideTheButtons)
+{
+    ReadyWindow w;
+    auto* bar = new QMenuBar(&w.window);
+    bar->addMenu(QStringLiteral("File"));
+    bar->addMenu(QStringLiteral("Edit"));
+    w.window.show();
+    QApplication::processEvents();
+    const QRect r = bar->geometry();
+    EXPECT_GE(r.top(), 0);
+    EXPECT_LE(r.bottom(), int(WindowContentView::kTitleBarHeight));
+    // Clear of the window buttons and of the centred title.
+    const platform::Rect zoomButton = w.window.contentView()->maximizeButtonFrame();
+    EXPECT_GT(r.left(), zoomButton.origin.x + zoomButton.size.width);
+    EXPECT_LT(r.right(), w.window.width() / 2 - 40);
+    // The body starts under the title bar, so the bar covers no control.
+    EXPECT_GE(w.o.controlScrollView->mapTo(&w.window, QPoint(0, 0)).y(),
+        int(WindowContentView::kTitleBarHeight));
+}
+
+TEST(DocumentWindow, SelectingABoxShowsTheInspectorFromItsTop)
+{
+    ReadyWindow w;
+    w.window.show();
+    w.window.setPanelStackHeight(2000);
+    w.window.viewDidEndLiveResize();
+    QApplication::processEvents();
+    QScrollBar* scroller = w.o.panelScroller;
+    ASSERT_GT(scroller->maximum(), 100);
+    scroller->setValue(100);
+    // A new text box is selected: the container tells the window, which picks the inspector.
+    w.window.newTextBox();
+    EXPECT_FALSE(w.o.textControlContainerView->isHidden());
+    EXPECT_TRUE(w.o.mainControlContainerView->isHidden());
+    EXPECT_TRUE(w.o.drawingControlContainerView->isHidden());
+    EXPECT_EQ(scroller->value(), scroller->minimum());
+    // Already showing: a later refresh keeps the user's scroll position.
+    scroller->setValue(100);
+    w.window.ShowSideBar();
+    EXPECT_EQ(scroller->value(), 100);
+}
+
+TEST(DocumentWindow, ShrinkingKeepsACanvasToFitInto)
+{
+    ReadyWindow w;
+    w.window.show();
+    w.window.resize(100, 100);
+    QApplication::processEvents();
+    const platform::Size view = w.window.viewportSize();
+    EXPECT_GT(view.width, 100);
+    EXPECT_GT(view.height, 100);
+    // The fit still works, so the picture stays on screen.
+    EXPECT_GT(w.window.canvasControls()->customDrawingZoomScale(), 0.0);
+}
