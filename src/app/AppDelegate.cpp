@@ -3,6 +3,7 @@
 #include "app/ColorDocument.h"
 #include "foundation/SharedFunctions.h"
 #include "platform/document/AlertPresenter.h"
+#include "window/Window.h"
 
 #include <QLayout>
 #include <QPointer>
@@ -25,7 +26,9 @@ QMenuBar* AppDelegate::installMenu(QWidget* window, ColorDocument* document)
     if (!window)
         return nullptr;
     QMenuBar* bar = AppMenus::build(window, handlersFor(document));
-    if (QLayout* layout = window->layout())
+    if (auto* chrome = qobject_cast<Window*>(window))
+        chrome->setMenuBar(bar);
+    else if (QLayout* layout = window->layout())
         layout->setMenuBar(bar);
     return bar;
 }

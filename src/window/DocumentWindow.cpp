@@ -24,10 +24,8 @@
 #include "window/ZoomSlider.h"
 
 #include <QCheckBox>
-#include <QChildEvent>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -267,33 +265,8 @@ void DocumentWindow::resizeEvent(QResizeEvent* event)
 {
     Window::resizeEvent(event);
     layoutBody();
-    placeMenuBar();
     if (m_windowReady)
         viewDidEndLiveResize();
-}
-
-void DocumentWindow::childEvent(QChildEvent* event)
-{
-    Window::childEvent(event);
-    // A child is announced from its base constructor, before it is a menu bar, and the bar
-    // gets its menus afterwards: look for it once the adding code has run.
-    if (event->added() && m_body)
-        QMetaObject::invokeMethod(
-            this, [this] { placeMenuBar(); }, Qt::QueuedConnection);
-}
-
-void DocumentWindow::placeMenuBar()
-{
-    auto* bar = findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly);
-    if (!bar)
-        return;
-    constexpr int kAfterButtons = 80;
-    const QSize hint = bar->sizeHint();
-    const int top = int(WindowContentView::kTitleBarHeight);
-    bar->setStyleSheet(QStringLiteral("QMenuBar { background: transparent; color: #DDDDDD; }"));
-    bar->setGeometry(kAfterButtons, std::max(0, (top - hint.height()) / 2),
-        std::min(hint.width(), std::max(0, width() / 2 - 60 - kAfterButtons)), hint.height());
-    bar->raise();
 }
 
 // ---- sidebar

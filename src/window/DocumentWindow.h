@@ -181,7 +181,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void childEvent(QChildEvent* event) override;
 
     // Modifier state seen last (edit commands).
     bool bShifted = false;
@@ -200,7 +199,6 @@ private:
     void layoutBody();
     // The application's menu bar, a child of the window, sits in the title bar right of the
     // window buttons instead of over them.
-    void placeMenuBar();
     void wireActions();
     // windowReady's parts.
     void setUpEffectSliders();

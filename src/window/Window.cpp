@@ -219,6 +219,7 @@ void Window::setMenuBar(QMenuBar* bar)
         "QMenuBar::item { background: transparent; padding: 3px 8px; }"
         "QMenuBar::item:selected, QMenuBar::item:pressed { background: #3c3c3e; border-radius: 4px; }"));
     bar->show();
+    bar->raise();
     layoutMenuBar();
     layoutResizeGrips();
 }
@@ -245,6 +246,18 @@ void Window::childEvent(QChildEvent* event)
     if (event->type() == QEvent::ChildAdded && m_grips.back())
         for (QWidget* grip : m_grips)
             grip->raise();
+    // A menu bar made with the window as parent becomes the window's menu. A child is announced
+    // from its base constructor, before it is a menu bar, and gets its menus afterwards: look
+    // once the adding code has run.
+    if (event->type() == QEvent::ChildAdded && !m_menuBar)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_menuBar)
+                    if (auto* bar = findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly))
+                        setMenuBar(bar);
+            },
+            Qt::QueuedConnection);
 }
 
 void Window::layoutResizeGrips()
