@@ -63,6 +63,9 @@ public:
     explicit DocumentWindow(platform::UndoManager& undo, QWidget* parent = nullptr);
     ~DocumentWindow() override;
 
+    // "Quillmark" whatever the document's name, which the system's window list shows instead.
+    QString title() const override { return QStringLiteral("Quillmark"); }
+
     // The controls, for the document and for tests: read them, never replace them.
     const DocumentWindowOutlets& outlets() const { return *this; }
 

@@ -117,6 +117,13 @@ void Window::setStyleMask(unsigned styleMask)
     m_contentView->update();
 }
 
+QString Window::title() const
+{
+    QString shown = windowTitle();
+    shown.replace(QStringLiteral("[*]"), isWindowModified() ? QStringLiteral("*") : QString());
+    return shown;
+}
+
 void Window::setTitle(const QString& title)
 {
     setWindowTitle(title);
@@ -237,6 +244,15 @@ void Window::layoutMenuBar()
     const int h = std::min(hint.height(), barHeight);
     const int w = std::max(0, std::min(hint.width(), width() - kLeft - kResizeEdge));
     m_menuBar->setGeometry(kLeft, (barHeight - h) / 2, w, h);
+}
+
+void Window::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The drawn title shows the unsaved-changes mark.
+    if (m_contentView
+        && (event->type() == QEvent::ModifiedChange || event->type() == QEvent::WindowTitleChange))
+        m_contentView->update();
 }
 
 void Window::childEvent(QChildEvent* event)

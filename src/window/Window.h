@@ -41,7 +41,9 @@ public:
 
     // Sets the title; the drawn title follows on the next turn of the event loop.
     void setTitle(const QString& title);
-    QString title() const { return windowTitle(); }
+    // The title the bar draws: the window title, its unsaved-changes mark "[*]" shown as "*"
+    // while the window is modified and dropped otherwise.
+    virtual QString title() const;
     // A second title line; no window has one.
     QString subtitle() const { return {}; }
 
@@ -83,6 +85,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void childEvent(QChildEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void closeNow();

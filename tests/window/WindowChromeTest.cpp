@@ -96,6 +96,15 @@ TEST(WindowChrome, ButtonFramesAndEnabledState)
     EXPECT_TRUE(v.windowButtonEnabledAtIndex(3));
 }
 
+TEST(WindowChrome, DrawnTitleResolvesTheUnsavedMark)
+{
+    Window window(Rect(0, 0, 300, 200), kAll);
+    window.setTitle(QStringLiteral("photo[*]"));
+    EXPECT_EQ(window.title(), "photo");
+    window.setWindowModified(true);
+    EXPECT_EQ(window.title(), "photo*");
+}
+
 TEST(WindowChrome, MenuBarSitsInTheTitleBarBesideTheButtons)
 {
     Window window(Rect(0, 0, 800, 500), kAll);
