@@ -116,15 +116,14 @@ export_jpeg() {
   sleep 0.3
   xdotool key Down Down Down Down Down Down Return
 }
-# The "Text" button of the document window, then two clicks on the new box in the canvas's
-# middle (the second opens it for typing). The text then shows in TEXT_* (screen coordinates).
+# The "Text" button of the document window, then one click on the new, selected box in the
+# canvas's middle, which opens it for typing with all its text selected. The text then shows in
+# TEXT_* (screen coordinates).
 add_text_box() {
   eval "$(geometry "$1")"
   xdotool mousemove $((X + TEXT_BUTTON_X)) $((Y + TEXT_BUTTON_Y)) click 1
   sleep 0.5
   xdotool mousemove $((X + CANVAS_CX)) $((Y + CANVAS_CY)) click 1
-  sleep 0.7
-  xdotool click 1
   sleep 0.7
   TEXT_X=$((X + CANVAS_CX - 120)) TEXT_Y=$((Y + CANVAS_CY - 40)) TEXT_W=240 TEXT_H=80
 }
@@ -137,7 +136,7 @@ wait_for_file() {
 }
 
 # Where the document window's controls sit, from its top-left corner.
-MENU_X=20 MENU_Y=12
+MENU_X=92 MENU_Y=22
 TEXT_BUTTON_X=964 TEXT_BUTTON_Y=109
 CANVAS_CX=457 CANVAS_CY=422
 
