@@ -3,11 +3,11 @@
 // at start. Its content (pictures, the newsletter form) comes later; what the application
 // shell relies on is here.
 #include "app/WelcomeWindowPort.h"
+#include "window/Window.h"
 
 #include <QCheckBox>
-#include <QWidget>
 
-class WelcomeWindow final : public QWidget, public WelcomeWindowPort {
+class WelcomeWindow final : public Window, public WelcomeWindowPort {
     Q_OBJECT
 public:
     explicit WelcomeWindow(QWidget* parent = nullptr);
@@ -27,6 +27,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QCheckBox* m_dontShow;

@@ -237,13 +237,18 @@ void Window::layoutMenuBar()
 {
     if (!m_menuBar)
         return;
-    // After the zoom button (x 54, 12 wide) with a gap, centred in the title bar.
-    constexpr int kLeft = 76;
+    // After the zoom button (x 54, 12 wide) with a gap, centred in the title bar; where that
+    // would run into the title's text, at the bar's right end instead.
+    constexpr int kLeft = 76, kGap = 12;
     const int barHeight = int(WindowContentView::kTitleBarHeight);
     const QSize hint = m_menuBar->sizeHint();
     const int h = std::min(hint.height(), barHeight);
     const int w = std::max(0, std::min(hint.width(), width() - kLeft - kResizeEdge));
-    m_menuBar->setGeometry(kLeft, (barHeight - h) / 2, w, h);
+    const auto [textLeft, textRight] = m_contentView->titleTextSpan();
+    int x = kLeft;
+    if (kLeft + w + kGap > textLeft && width() - w - kGap >= textRight + kGap)
+        x = width() - w - kGap;
+    m_menuBar->setGeometry(x, (barHeight - h) / 2, w, h);
 }
 
 void Window::changeEvent(QEvent* event)
@@ -251,8 +256,10 @@ void Window::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     // The drawn title shows the unsaved-changes mark.
     if (m_contentView
-        && (event->type() == QEvent::ModifiedChange || event->type() == QEvent::WindowTitleChange))
+        && (event->type() == QEvent::ModifiedChange || event->type() == QEvent::WindowTitleChange)) {
         m_contentView->update();
+        layoutMenuBar();
+    }
 }
 
 void Window::childEvent(QChildEvent* event)

@@ -108,6 +108,23 @@ void WindowContentView::drawRect(platform::GraphicsContext& ctx, const Rect&)
     drawTitle(ctx);
 }
 
+namespace {
+platform::Font titleFont()
+{
+    return platform::controlFont(QStringLiteral("Helvetica Neue Bold"), 14);
+}
+} // namespace
+
+std::pair<double, double> WindowContentView::titleTextSpan() const
+{
+    const Rect r = titleRect();
+    const double middle = r.origin.x + r.size.width / 2;
+    const QString title = m_window->title();
+    const double half
+        = title.isEmpty() ? 0 : std::min(r.size.width, platform::sizeOfString(title, titleFont()).width) / 2;
+    return { middle - half, middle + half };
+}
+
 void WindowContentView::drawTitle(platform::GraphicsContext& ctx)
 {
     const QString title = m_window->title();
@@ -116,9 +133,8 @@ void WindowContentView::drawTitle(platform::GraphicsContext& ctx)
     Rect r = titleRect();
     if (m_window->subtitle().isEmpty())
         r.origin.y -= 8;
-    platform::drawStringInRect(ctx, title, r,
-        platform::controlFont(QStringLiteral("Helvetica Neue Bold"), 14), colorWithValue(0xB0B0B0),
-        platform::StringAlignment::Center);
+    platform::drawStringInRect(
+        ctx, title, r, titleFont(), colorWithValue(0xB0B0B0), platform::StringAlignment::Center);
 }
 
 void WindowContentView::mouseDown(const Point& location, unsigned)

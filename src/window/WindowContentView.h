@@ -8,6 +8,8 @@
 #include "platform/geometry/Rect.h"
 #include "platform/ui/Control.h"
 
+#include <utility>
+
 class Window;
 
 class WindowContentView : public platform::Control {
@@ -30,6 +32,8 @@ public:
     int buttonAt(const platform::Point& location) const;
     // The rectangle the title is drawn in, y-up, before the one-line shift.
     platform::Rect titleRect() const;
+    // Where the drawn title's text begins and ends along x (empty title: the rect's middle).
+    std::pair<double, double> titleTextSpan() const;
 
     static constexpr double kTitleBarHeight = 45.0;
 

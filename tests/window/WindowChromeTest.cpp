@@ -120,6 +120,18 @@ TEST(WindowChrome, MenuBarSitsInTheTitleBarBesideTheButtons)
     EXPECT_LE(g.bottom(), 45);
     EXPECT_GT(g.width(), 0);
     EXPECT_EQ(bar->parentWidget(), &window);
+    // A narrow window whose centred title would meet the menu takes the menu to the right.
+    Window narrow(Rect(0, 0, 520, 360), kAll);
+    narrow.setTitle(QStringLiteral("Welcome to Quillmark"));
+    auto* menu = new QMenuBar;
+    menu->addMenu(QStringLiteral("File"));
+    menu->addMenu(QStringLiteral("Edit"));
+    menu->addMenu(QStringLiteral("Window"));
+    narrow.setMenuBar(menu);
+    const auto [textLeft, textRight] = narrow.contentView()->titleTextSpan();
+    EXPECT_GT(menu->geometry().left(), textRight);
+    EXPECT_LE(menu->geometry().right(), 520);
+    EXPECT_GT(textLeft, 66);
     // Replacing the bar frees the old one.
     QPointer<QMenuBar> old = bar;
     window.setMenuBar(new QMenuBar);
