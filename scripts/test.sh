@@ -2,7 +2,9 @@
 # Installs what is missing, then builds and runs every test twice, headless: once with
 # AddressSanitizer and UndefinedBehaviorSanitizer, once in the release build that
 # scripts/run.sh makes (users run that build, and compilers fault where sanitizers change the
-# code). Arguments go to CTest in both runs. Exits non-zero on any failure.
+# code), then drives the application under a virtual X server as a person would
+# (scripts/smoke-app.sh). Arguments go to CTest in both runs and skip the session. Exits
+# non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
@@ -26,3 +28,9 @@ run_suite "${QUILLMARK_TEST_BUILD_DIR:-build/sanitize}" -DCMAKE_BUILD_TYPE=Debug
   -DQUILLMARK_SANITIZE=ON -DQUILLMARK_BUILD_BENCH=OFF
 # The same configuration as scripts/run.sh.
 run_suite "${QUILLMARK_RELEASE_BUILD_DIR:-build/release}" -DCMAKE_BUILD_TYPE=Release
+# A person's session with the release application under a virtual X server: a photo opened, a
+# text box typed, saved, reopened and exported; the screenshots stay in build/smoke.
+if [ ${#ctest_args[@]} -eq 0 ]; then
+  env -u QT_QPA_PLATFORM QUILLMARK_BUILD="$PWD/${QUILLMARK_RELEASE_BUILD_DIR:-build/release}" \
+    scripts/smoke-app.sh build/smoke
+fi
