@@ -16,7 +16,7 @@ build=${QUILLMARK_BENCH_BUILD_DIR:-build/imaging-rel}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_TESTS=OFF \
   -DQUILLMARK_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target bench_imaging bench_vips_anchor bench_shapes \
-  bench_container
+  bench_container bench_canvas bench_controls bench_document
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -70,3 +70,10 @@ echo
 "$build/bench/bench_shapes" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_filter='ShapeRedraw/|Librsvg|LongPath'
 "$build/bench/bench_container" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+# The canvas (its JPEG encoding beside libvips's jpegsave of the same pixels), the controls'
+# repaints (absolute budgets) and opening a document (beside libvips decoding the same JPEG).
+echo
+"$build/bench/bench_canvas" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+"$build/bench/bench_controls" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+"$build/bench/bench_document"
