@@ -140,7 +140,6 @@ TEST(BoxRecord, RestoringABadRecordGivesASafeBox)
     // A picture cannot be made up, so only a repaired record that has one passes.
     UNDODATA repaired = bad;
     EXPECT_FALSE(repaired.validate());
-    EXPECT_FALSE(repaired.validate());
     repaired.orgImage = picture();
     EXPECT_TRUE(repaired.validate());
 }

@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <cmath>
+#include <gtest/gtest.h>
+#include <vector>
 
 namespace boxtest {
 
@@ -31,6 +33,39 @@ inline SZGradient solid(const platform::Color& c, int kind = SZGradient::ColorFi
     g.gradientType = kind;
     g.color = c;
     return g;
+}
+
+inline SZGradient noFill()
+{
+    return solid(platform::Color(), SZGradient::NoFill);
+}
+
+inline SZGradient linear(
+    const platform::Color& from, const platform::Color& to, double angle = 0, int drawType = 0)
+{
+    SZGradient g;
+    g.gradientType = SZGradient::LinearFill;
+    g.gradient = platform::Gradient(from, to);
+    g.angle = angle;
+    g.drawType = drawType;
+    return g;
+}
+
+inline QImage render(platform::View& view)
+{
+    return platform::renderToImage(view, view.bounds(), 1).toQImage();
+}
+
+// An expected colour at a pixel (y-up), for tables of probes.
+struct PixelCheck {
+    int x, y;
+    Rgba expected;
+};
+
+inline void expectPixels(const QImage& image, const std::vector<PixelCheck>& checks, int tolerance)
+{
+    for (const PixelCheck& c : checks)
+        EXPECT_PIXEL_NEAR(image, c.x, c.y, c.expected, tolerance);
 }
 
 inline QImage pixels(int w, int h, const QColor& colour = QColor(200, 40, 10))
@@ -143,7 +178,7 @@ struct ImageNest {
         wrapper = warp->addSubview(
             std::make_unique<MyImageViewSuper>(std::move(image), container.bounds()));
     }
-    QImage render() { return platform::renderToImage(container, container.bounds(), 1).toQImage(); }
+    QImage render() { return boxtest::render(container); }
 };
 
 // A left click, press and release, at a window point of a hosted view tree.

@@ -13,11 +13,6 @@ using platform::Rect;
 
 namespace {
 
-SZGradient noFill()
-{
-    return solid(Color(), SZGradient::NoFill);
-}
-
 // A wrapper over a 200 by 200 container holding one box; the box is a plain base view, which
 // draws nothing itself, so every pixel comes from the wrapper.
 struct Nest {
@@ -28,10 +23,7 @@ struct Nest {
     {
         box = wrapper.addSubview(std::make_unique<MyViewBase>(frame));
     }
-    QImage render()
-    {
-        return platform::renderToImage(wrapper, Rect(0, 0, 200, 200), 1.0).toQImage();
-    }
+    QImage render() { return boxtest::render(wrapper); }
 };
 
 // A point given in the box's own unturned coordinates, in the container's.
@@ -97,10 +89,9 @@ TEST(TextFrameDrawing, OpacityScalesBackgroundAndBorder)
     nest.box->setBorderColor(solid(Color(0, 0, 1)));
     nest.box->setLayerOpacity(0.5f);
     const QImage image = nest.render();
-    EXPECT_NEAR(probe(image, boxPoint(*nest.box, 50, 30)).a, 128, 3);
-    EXPECT_NEAR(probe(image, boxPoint(*nest.box, 0, 30)).a, 128, 3);
-    EXPECT_EQ(probe(image, boxPoint(*nest.box, 50, 30)).r, 255);
-    EXPECT_EQ(probe(image, boxPoint(*nest.box, 0, 30)).b, 255);
+    EXPECT_TRUE(
+        testsupport::near(probe(image, boxPoint(*nest.box, 50, 30)), { 255, 0, 0, 128 }, 3));
+    EXPECT_TRUE(testsupport::near(probe(image, boxPoint(*nest.box, 0, 30)), { 0, 0, 255, 128 }, 3));
 }
 
 // A moved box must look the same: its cached warped picture is reused after a move. A linear
@@ -112,11 +103,7 @@ TEST(TextFrameDrawing, GradientBorderLooksTheSameWhereverTheBoxStands)
         Nest nest(frame);
         nest.box->setBorderSize(20);
         nest.box->setBackColor(noFill());
-        SZGradient g;
-        g.gradientType = SZGradient::LinearFill;
-        g.gradient = platform::Gradient(Color(1, 0, 0), Color(0, 0, 1));
-        g.angle = 0;
-        nest.box->setBorderColor(g);
+        nest.box->setBorderColor(linear(Color(1, 0, 0), Color(0, 0, 1)));
         const QImage image = nest.render();
         return std::pair(
             probe(image, boxPoint(*nest.box, -5, 20)), probe(image, boxPoint(*nest.box, 45, 20)));

@@ -14,65 +14,61 @@ using platform::View;
 
 TEST(ImageBoxDrawing, BackgroundInsetByHalfTheBorderAndTheRing)
 {
-    struct Probe {
-        int x, y;
-        Rgba expected;
-    };
     struct Row {
-        const char* name;
         int border;
-        std::vector<Probe> probes;
+        std::vector<PixelCheck> probes;
     };
     // Box (50, 40) 100 by 60: the outline runs x 50..150, y 40..100.
     const Row rows[] = {
-        { "border 10", 10,
+        { 10,
             { { 43, 70, kClear }, { 46, 70, kBlue }, { 53, 70, kBlue }, { 56, 70, kGreen },
                 { 144, 70, kGreen }, { 146, 70, kBlue }, { 156, 70, kClear }, { 100, 104, kBlue },
                 { 100, 106, kClear }, { 47, 37, kBlue } } },
-        { "border 0", 0,
+        { 0,
             { { 48, 70, kClear }, { 51, 70, kGreen }, { 148, 98, kGreen }, { 151, 70, kClear },
                 { 100, 101, kClear } } },
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.border);
         ImageNest nest(Rect(50, 40, 100, 60));
         nest.box->setBackColor(solid(Color(0, 1, 0, 1)));
         nest.box->setBorderColor(solid(Color(0, 0, 1, 1)));
         nest.box->setBorderSize(row.border);
-        const QImage px = nest.render();
-        for (const Probe& p : row.probes) {
-            SCOPED_TRACE(row.name);
-            EXPECT_PIXEL_NEAR(px, p.x, p.y, p.expected, 2);
-        }
+        expectPixels(nest.render(), row.probes, 2);
     }
 }
 
+// The shadow of the shape is shifted by the offset; what stays uncovered inside the outline is
+// painted, so an offset to the left (angle 180) shades the right side. The layer carries the
+// box's opacity, yet the middle of a translucent box is left as it was.
 TEST(ImageBoxDrawing, InnerShadowFallsOnTheSideAwayFromItsOffset)
 {
+    const Rgba grey { 128, 128, 128, 255 };
     struct Row {
         const char* name;
-        int offset;
-        int angle;
-        bool right, left, top;
+        int offset, angle;
+        float opacity;
+        Rgba right, left, top;
     };
-    // The shadow of the shape is shifted by the offset; what stays uncovered inside the outline
-    // is painted, so an offset to the left (angle 180) shades the right side.
     const Row rows[] = {
-        { "offset 10 to the left", 10, 180, true, false, false },
-        { "offset 10 downwards", 10, 270, false, false, true },
-        { "offset 0 draws nothing", 0, 180, false, false, false },
+        { "offset 10 to the left", 10, 180, 1.0f, kBlack, kWhite, kWhite },
+        { "offset 10 downwards", 10, 270, 1.0f, kWhite, kWhite, kBlack },
+        { "offset 0 draws nothing", 0, 180, 1.0f, kWhite, kWhite, kWhite },
+        { "half opacity: half strength, inside clear", 10, 180, 0.5f, grey, kWhite, kWhite },
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         ImageNest nest(Rect(50, 40, 100, 60), Color(1, 1, 1, 1));
+        nest.box->setLayerOpacity(row.opacity);
         nest.box->setInnerShadowColor(Color(0, 0, 0, 1));
         nest.box->setInnerShadowOffsetSize(row.offset);
         nest.box->setInnerShadowAngle(row.angle);
         nest.box->setInnerShadowBlurSize(0);
         const QImage px = nest.render();
-        SCOPED_TRACE(row.name);
-        EXPECT_PIXEL_NEAR(px, 145, 70, row.right ? kBlack : kWhite, 8);
-        EXPECT_PIXEL_NEAR(px, 54, 70, row.left ? kBlack : kWhite, 8);
-        EXPECT_PIXEL_NEAR(px, 100, 95, row.top ? kBlack : kWhite, 8);
-        EXPECT_PIXEL_NEAR(px, 100, 70, kWhite, 8);
+        expectPixels(px,
+            { { 145, 70, row.right }, { 54, 70, row.left }, { 100, 95, row.top },
+                { 100, 70, kWhite } },
+            8);
         EXPECT_PIXEL_NEAR(px, 160, 70, kWhite, 0); // nothing outside the outline
     }
 }
@@ -88,19 +84,14 @@ TEST(ImageBoxDrawing, TintKeepsTransparentPixelsTransparent)
     const QImage tinted = MyImageView::imageTinted(halfRed, solid(Color(0, 0, 1, 1))).toQImage();
     EXPECT_PIXEL_NEAR(tinted, 2, 5, kBlue, 1);
     EXPECT_PIXEL_NEAR(tinted, 15, 5, kClear, 0);
-    EXPECT_EQ(
-        MyImageView::imageTinted(halfRed, solid(Color(0, 0, 1, 1), SZGradient::NoFill)), halfRed)
-        << "kind 0 leaves it as it is";
+    EXPECT_EQ(MyImageView::imageTinted(halfRed, noFill()), halfRed) << "kind 0 leaves it as it is";
 
-    // In the box: stretched to the frame, over what lies under the box.
+    // In the box: stretched to the frame; the clear half shows what is under the box.
     ImageNest nest(Rect(40, 40, 100, 50), Color(0, 1, 0, 1));
     nest.box->setOrgImage(halfRed, 100, 50);
     nest.box->setSaturation(1.0);
     nest.box->setOverlayColor(solid(Color(0, 0, 1, 1)));
-    const QImage px = nest.render();
-    EXPECT_PIXEL_NEAR(px, 60, 60, kBlue, 2);
-    // The clear half shows what is under the box.
-    EXPECT_PIXEL_NEAR(px, 120, 60, kGreen, 2);
+    expectPixels(nest.render(), { { 60, 60, kBlue }, { 120, 60, kGreen } }, 2);
 }
 
 TEST(ImageBoxDrawing, SaturationZeroGivesGrey)
@@ -108,8 +99,7 @@ TEST(ImageBoxDrawing, SaturationZeroGivesGrey)
     ImageNest nest(Rect(10, 10, 40, 40));
     nest.box->setOrgImage(picture(8, 8, QColor(220, 60, 20)), 40, 40);
     nest.box->setSaturation(0.0);
-    const QImage out = nest.render();
-    const Rgba c = testsupport::pixelAt(out, 30, 30);
+    const Rgba c = testsupport::pixelAt(nest.render(), 30, 30);
     EXPECT_EQ(c.a, 255);
     EXPECT_NEAR(c.r, c.g, 2);
     EXPECT_NEAR(c.g, c.b, 2);
@@ -146,15 +136,11 @@ TEST(ImageBoxDrawing, LayerOpacityAndDropShadow)
     nest.box->setShadowBlurSize(0);
     nest.box->setShadows();
     const QImage px = nest.render();
-    // Half the picture over white where no shadow lies under it (the top 10 points)...
-    EXPECT_PIXEL_NEAR(px, 100, 95, (Rgba { 255, 128, 128, 255 }), 4);
-    // ...and over the group's half-strength shadow elsewhere.
-    EXPECT_PIXEL_NEAR(px, 100, 75, (Rgba { 191, 64, 64, 255 }), 4);
-    // The shadow of the group falls 10 below it; above the box there is none.
-    const Rgba below = testsupport::pixelAt(px, 100, 45);
-    EXPECT_LT(below.r, 200) << testsupport::describe(below);
-    EXPECT_PIXEL_NEAR(px, 100, 105, kWhite, 0);
-    EXPECT_PIXEL_NEAR(px, 100, 35, kWhite, 0);
+    // Half the picture over white where no shadow lies under it (the top 10 points), over the
+    // group's half-strength shadow elsewhere; the shadow falls 10 below the box, none above.
+    expectPixels(px, { { 100, 95, { 255, 128, 128, 255 } }, { 100, 75, { 191, 64, 64, 255 } } }, 4);
+    EXPECT_LT(testsupport::pixelAt(px, 100, 45).r, 200);
+    expectPixels(px, { { 100, 105, kWhite }, { 100, 35, kWhite } }, 0);
 
     // Without a shadow colour no shadow is cast.
     nest.box->setShadowColor(std::nullopt);
@@ -224,47 +210,19 @@ TEST(ImageBoxEvents, PressOnATurnedBoxInAZoomedHostedContainer)
 // container's origin.
 TEST(ImageBoxDrawing, GradientBorderIsTheSameAfterAMove)
 {
-    SZGradient blackToWhite;
-    blackToWhite.gradientType = SZGradient::LinearFill;
-    blackToWhite.gradient = platform::Gradient(Color(0, 0, 0), Color(1, 1, 1));
-    blackToWhite.angle = 0;
     auto ringAt = [&](const Point& origin) {
         ImageNest nest(Rect(origin.x, origin.y, 60, 40));
         nest.box->setBackColor(solid(Color(1, 0, 0, 1)));
-        nest.box->setBorderColor(blackToWhite);
+        nest.box->setBorderColor(linear(Color(0, 0, 0), Color(1, 1, 1)));
         nest.box->setBorderSize(10);
         // The ring reaches 5 past the outline; look a little further.
         const int x = int(origin.x) - 8, yUp = int(origin.y) - 8, w = 76, h = 56;
         const QImage all = nest.render();
         return all.copy(x, all.height() - yUp - h, w, h);
     };
-    const QImage nearOrigin = ringAt(Point(10, 10));
     const QImage farAway = ringAt(Point(120, 95));
-    EXPECT_EQ(testsupport::worstDifference(nearOrigin, farAway), 0);
+    EXPECT_EQ(testsupport::worstDifference(ringAt(Point(10, 10)), farAway), 0);
     // And the gradient does run across the ring.
     EXPECT_LT(testsupport::pixelAt(farAway, 4, 28).r, 60);
     EXPECT_GT(testsupport::pixelAt(farAway, 71, 28).r, 200);
-}
-
-// The inner shadow's layer carries the box's opacity; inside it the quad is opaque, so the
-// middle of a translucent box is left as it was, not tinted by the shadow colour.
-TEST(ImageBoxDrawing, InnerShadowOfATranslucentBoxLeavesTheInsideClear)
-{
-    struct Row {
-        float opacity;
-        int band; // the shaded band's grey over white
-    };
-    for (const Row row : { Row { 1.0f, 0 }, Row { 0.5f, 128 } }) {
-        SCOPED_TRACE(row.opacity);
-        ImageNest nest(Rect(50, 40, 100, 60), Color(1, 1, 1, 1));
-        nest.box->setBackColor(solid(Color(0, 0, 0, 0), SZGradient::NoFill));
-        nest.box->setLayerOpacity(row.opacity);
-        nest.box->setInnerShadowColor(Color(0, 0, 0, 1));
-        nest.box->setInnerShadowOffsetSize(10);
-        nest.box->setInnerShadowAngle(180);
-        nest.box->setInnerShadowBlurSize(0);
-        const QImage px = nest.render();
-        EXPECT_PIXEL_NEAR(px, 100, 70, kWhite, 1);
-        EXPECT_PIXEL_NEAR(px, 145, 70, (Rgba { row.band, row.band, row.band, 255 }), 3);
-    }
 }

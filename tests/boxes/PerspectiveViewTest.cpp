@@ -78,10 +78,7 @@ struct Nest {
         box->setBackColor(solid(Color(1, 0, 0)));
     }
     void curve() { box->setCurves({ Point(0, 0), Point(0.5, 0.3), Point(1, 0) }); }
-    QImage render()
-    {
-        return platform::renderToImage(container, Rect(0, 0, 200, 200), 1.0).toQImage();
-    }
+    QImage render() { return boxtest::render(container); }
 };
 
 // Collects the view layer's complaints about changes made while drawing.
@@ -305,31 +302,6 @@ TEST(WarpViewDrawing, PictureTurnedByTheBoxRotationAboutItsRectCentre)
             EXPECT_PIXEL_NEAR(image, p.x, p.y, p.expected, 8);
     }
 }
-
-TEST(WarpViewDrawing, ShowsEitherTheWrapperOrThePicture)
-{
-    StaticsGuard restore;
-    Nest nest;
-    nest.container.mode = FakeContainer::Mode::Given;
-    nest.container.given = boxtest::picture(20, 20, Qt::blue);
-    nest.container.givenRect = Rect(150, 150, 20, 20);
-
-    // Flat: the wrapper draws the box's background; no picture.
-    QImage image = nest.render();
-    EXPECT_PIXEL_NEAR(image, 70, 100, kRed, 2);
-    EXPECT_PIXEL_NEAR(image, 160, 160, kClear, 0);
-
-    // Warped: the picture in the wrapper's place.
-    nest.curve();
-    image = nest.render();
-    EXPECT_PIXEL_NEAR(image, 70, 100, kClear, 0);
-    EXPECT_PIXEL_NEAR(image, 160, 160, kBlue, 2);
-
-    // Edited: flat again.
-    nest.box->setIsEditing(true);
-    EXPECT_PIXEL_NEAR(nest.render(), 70, 100, kRed, 2);
-}
-
 TEST(WarpViewDrawing, DrawingShowsHidesAndInvalidatesNothing)
 {
     StaticsGuard restore;
@@ -368,9 +340,8 @@ TEST(WarpViewDrawing, DrawingShowsHidesAndInvalidatesNothing)
         nest.render();
         EXPECT_FALSE(nest.wrapper->isHidden()) << row.name;
         EXPECT_FALSE(nest.warpView->isHidden()) << row.name;
-        for (const View* v :
-            { static_cast<const View*>(&nest.container), static_cast<const View*>(nest.warpView),
-                static_cast<const View*>(nest.wrapper), static_cast<const View*>(nest.box) })
+        for (const View* v : std::initializer_list<const View*> {
+                 &nest.container, nest.warpView, nest.wrapper, nest.box })
             EXPECT_FALSE(v->needsDisplay()) << row.name;
     }
     EXPECT_TRUE(DrawingComplaints::messages.empty())

@@ -54,26 +54,17 @@ struct ShapeNest {
         shape->setInnerShadowColor(std::nullopt);
         shape->setShadowColor(std::nullopt);
     }
-    QImage render() { return platform::renderToImage(container, container.bounds(), 1).toQImage(); }
+    QImage render() { return boxtest::render(container); }
 };
-
-SZGradient noFill()
-{
-    return solid(Color(0, 0, 0, 0), SZGradient::NoFill);
-}
 
 } // namespace
 
 TEST(ShapeDrawing, BackgroundFillAndBorderAroundTheFrame)
 {
-    struct Probe {
-        int x, y;
-        Rgba expected;
-    };
     struct Row {
         const char* name;
         bool filled;
-        std::vector<Probe> probes;
+        std::vector<PixelCheck> probes;
     };
     // Rectangle (50, 40) 100 by 60, border 10: background inside x 55..145, border band 45..55.
     const Row rows[] = {
@@ -92,9 +83,7 @@ TEST(ShapeDrawing, BackgroundFillAndBorderAroundTheFrame)
         nest.shape->setOverlayColor(row.filled ? solid(Color(1, 0, 0)) : noFill());
         nest.shape->setBorderColor(solid(Color(0, 0, 1)));
         nest.shape->setBorderSize(10);
-        const QImage px = nest.render();
-        for (const Probe& p : row.probes)
-            EXPECT_PIXEL_NEAR(px, p.x, p.y, p.expected, 2);
+        expectPixels(nest.render(), row.probes, 2);
     }
 }
 
@@ -148,11 +137,9 @@ TEST(ShapeDrawing, OpenLinesArePaintedInTheStrokeFill)
         nest.shape->setStrokeColor(solid(Color(1, 0, 0)));
         nest.shape->setOverlayColor(solid(Color(0, 0, 1)));
         nest.shape->setBackColor(solid(Color(0, 1, 0)));
-        const QImage px = nest.render();
-        EXPECT_PIXEL_NEAR(px, 100, 70, kRed, 2);
-        EXPECT_PIXEL_NEAR(px, 100, 66, kRed, 2);
-        EXPECT_PIXEL_NEAR(px, 100, 77, kClear, 2); // no background, no fill
-        EXPECT_PIXEL_NEAR(px, 100, 45, kClear, 2);
+        // No background, no fill.
+        expectPixels(nest.render(),
+            { { 100, 70, kRed }, { 100, 66, kRed }, { 100, 77, kClear }, { 100, 45, kClear } }, 2);
     }
 }
 
@@ -201,23 +188,18 @@ TEST(ShapeDrawing, InnerShadowFallsInsideOnTheSideOfAngleAndTurn)
         nest.shape->setInnerShadowAngle(row.angle);
         nest.shape->setInnerShadowBlurSize(row.blur);
         const QImage px = nest.render();
-        EXPECT_PIXEL_NEAR(px, 146, 100, row.right ? kBlack : kWhite, 8);
-        EXPECT_PIXEL_NEAR(px, 54, 100, row.left ? kBlack : kWhite, 8);
-        EXPECT_PIXEL_NEAR(px, 100, 54, row.bottom ? kBlack : kWhite, 8);
-        EXPECT_PIXEL_NEAR(px, 100, 100, kWhite, 8);
-        EXPECT_PIXEL_NEAR(px, 160, 100, kWhite, 0); // nothing outside the outline
-        EXPECT_PIXEL_NEAR(px, 100, 40, kWhite, 0);
+        expectPixels(px,
+            { { 146, 100, row.right ? kBlack : kWhite }, { 54, 100, row.left ? kBlack : kWhite },
+                { 100, 54, row.bottom ? kBlack : kWhite }, { 100, 100, kWhite } },
+            8);
+        expectPixels(px, { { 160, 100, kWhite }, { 100, 40, kWhite } }, 0); // nothing outside
     }
 }
 
 TEST(ShapeDrawing, FillGradientTurnsWithTheBox)
 {
     ShapeNest nest(3, Rect(40, 60, 120, 60));
-    SZGradient g;
-    g.gradientType = SZGradient::LinearFill;
-    g.gradient = platform::Gradient(Color(1, 0, 0), Color(0, 0, 1));
-    g.angle = 0;
-    nest.shape->setOverlayColor(g);
+    nest.shape->setOverlayColor(linear(Color(1, 0, 0), Color(0, 0, 1)));
     nest.shape->setRotationAngle(30);
     const QImage px = nest.render();
     std::array<Point, 8> p;
@@ -241,11 +223,8 @@ TEST(ShapeDrawing, UnknownTypeDrawsBackgroundAndBorderOnly)
     nest.shape->setStrokeColor(solid(Color(1, 0, 0)));
     nest.shape->setInnerShadowColor(Color(0, 0, 0, 1));
     nest.shape->setInnerShadowOffsetSize(10);
-    const QImage px = nest.render();
-    EXPECT_PIXEL_NEAR(px, 100, 70, kGreen, 2);
-    EXPECT_PIXEL_NEAR(px, 57, 70, kGreen, 2);
-    EXPECT_PIXEL_NEAR(px, 143, 70, kGreen, 2);
-    EXPECT_PIXEL_NEAR(px, 52, 70, kBlue, 2);
+    expectPixels(nest.render(),
+        { { 100, 70, kGreen }, { 57, 70, kGreen }, { 143, 70, kGreen }, { 52, 70, kBlue } }, 2);
 }
 
 TEST(ShapeDrawing, PenPathBeingDrawnShowsFlat)

@@ -41,8 +41,6 @@ TEST(ShapeEditing, HandlesByType)
     };
     const Row rows[] = {
         { "line", 0, { Point(0, 0), Point(1, 1) } },
-        { "curve", 2, { Point(0, 0), Point(0.2, 0.8), Point(1, 1) } },
-        { "rectangle", 3, {} },
         { "rounded rectangle", 4, { Point(0.2, 0), Point(0.8, 0), Point(0.8, 1), Point(0.2, 1) } },
         { "block arrow", 8, { Point(0.8, 0.3) } },
         { "polygon of five", 13, { clockwise(40, 0.4) } },

@@ -1,4 +1,4 @@
-// The text box view: its defaults, growth to its text (RecalcFrame), its record, both kinds of
+// The text box view: growth to its text (RecalcFrame), its record, both kinds of
 // style paste, and the blanks of vertical text.
 #include "BoxTestSupport.h"
 #include "boxes/DocumentWindowRef.h"
@@ -43,24 +43,6 @@ void setText(
 }
 
 } // namespace
-
-TEST(TextBoxView, NewBoxHoldsTextInHelveticaAtTheDefaultSize)
-{
-    gDefaultFontSize = 64.0;
-    MyTextView box(Rect(10, 20, 250, 80));
-    gDefaultFontSize = 100.0;
-    EXPECT_EQ(box.txtStorage().string(), QStringLiteral("Text"));
-    EXPECT_EQ(box.fixedWidth(), 250.0);
-    EXPECT_EQ(box.txtBox()->frame(), Rect(0, 0, 250, 80));
-    const auto* font = box.txtStorage().attributesAt(0).at(names::font).font();
-    ASSERT_NE(font, nullptr);
-    EXPECT_EQ(font->pointSize(), 64.0);
-    EXPECT_TRUE(font->familyName().contains(QStringLiteral("Nimbus Sans")))
-        << font->familyName().toStdString();
-    // New typing carries a fill.
-    EXPECT_TRUE(box.txtBox()->editor().typingAttributes().count(names::gradient));
-}
-
 TEST(TextBoxView, RecalcFrameGrowsAroundTheCentreAndNeverShrinks)
 {
     struct Row {
