@@ -13,6 +13,7 @@
 #include <QImage>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 #include <vector>
 
 class FakeDelegate : public ContainerDelegate, public DocumentWindowRef {
@@ -78,6 +79,34 @@ struct ContainerRig {
     FakeCanvas canvas;
     std::unique_ptr<TextViewContainer> container;
 };
+
+inline void expectNear(const platform::Point& got, const platform::Point& want, double tol)
+{
+    EXPECT_NEAR(got.x, want.x, tol);
+    EXPECT_NEAR(got.y, want.y, tol);
+}
+
+inline void expectNear(const platform::Rect& got, const platform::Rect& want, double tol)
+{
+    expectNear(got.origin, want.origin, tol);
+    EXPECT_NEAR(got.size.width, want.size.width, tol);
+    EXPECT_NEAR(got.size.height, want.size.height, tol);
+}
+
+// Random premultiplied pixels inside a clear margin, one in clearOneIn of them clear.
+inline QImage noisePicture(int w, int h, unsigned seed, int margin, unsigned clearOneIn)
+{
+    std::mt19937 rng(seed);
+    QImage q(w, h, QImage::Format_ARGB32_Premultiplied);
+    q.fill(Qt::transparent);
+    for (int y = margin; y < h - margin; ++y)
+        for (int x = margin; x < w - margin; ++x) {
+            const int a = rng() % clearOneIn == 0 ? 0 : int(rng() % 256);
+            q.setPixel(
+                x, y, qRgba(int(rng() % (a + 1)), int(rng() % (a + 1)), int(rng() % (a + 1)), a));
+        }
+    return q;
+}
 
 inline platform::Image solidPicture(int width, int height)
 {

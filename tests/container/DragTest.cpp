@@ -4,6 +4,7 @@
 #include "GestureTestSupport.h"
 #include "container/SelectedTextBoxView.h"
 #include "platform/ui/ViewHost.h"
+#include "support/PixelProbe.h"
 
 #include <QPainter>
 #include <cmath>
@@ -38,11 +39,6 @@ std::array<Point, 8> outline(const MyViewBase& box)
     return q;
 }
 
-void expectNear(const Point& a, const Point& b, double tol)
-{
-    EXPECT_NEAR(a.x, b.x, tol);
-    EXPECT_NEAR(a.y, b.y, tol);
-}
 
 } // namespace
 
@@ -91,8 +87,8 @@ TEST(Drag, ResizeEveryHandleTurned30)
         r.press(before[std::size_t(row.handle)]);
         ASSERT_EQ(r.c().mouseDownState, 3);
         r.drag(local.at(row.target.x, row.target.y));
-        EXPECT_NEAR(box->frame().size.width, row.size.width, 1e-3);
-        EXPECT_NEAR(box->frame().size.height, row.size.height, 1e-3);
+        expectNear(Point(box->frame().size.width, box->frame().size.height),
+            Point(row.size.width, row.size.height), 1e-3);
         EXPECT_EQ(box->rotationAngle(), 30.0);
         const auto after = outline(*box);
         for (int k : row.fixed)
@@ -142,8 +138,8 @@ TEST(Drag, AspectRules)
         r.press(outline(*box)[std::size_t(row.handle)]);
         ASSERT_EQ(r.c().mouseDownState, 3);
         r.drag(Local(*box).at(row.target.x, row.target.y), row.modifiers);
-        EXPECT_NEAR(box->frame().size.width, row.size.width, 1e-3);
-        EXPECT_NEAR(box->frame().size.height, row.size.height, 1e-3);
+        expectNear(Point(box->frame().size.width, box->frame().size.height),
+            Point(row.size.width, row.size.height), 1e-3);
     }
 }
 
@@ -249,9 +245,7 @@ TEST(Drag, CurvePointLimits)
         ASSERT_EQ(r.c().mouseDownState, 7);
         ASSERT_EQ(r.c().expandingSubId, row.point);
         r.drag(calcPoints(cornersOf(*box), row.unitTarget.x, row.unitTarget.y));
-        const Point got = box->curves()[std::size_t(row.point)];
-        EXPECT_NEAR(got.x, row.result.x, 1e-5);
-        EXPECT_NEAR(got.y, row.result.y, 1e-5);
+        expectNear(box->curves()[std::size_t(row.point)], row.result, 1e-5);
         EXPECT_EQ(box->curves().size(), row.curves.size());
     }
 }
@@ -373,38 +367,25 @@ TEST(Drag, RedrawsOnlyWhatItChanged)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        UndoManager undo;
-        FakeDelegate delegate;
-        FakeCanvas canvas;
+        PressRig r;
+        for (int i = 0; i < 6; ++i)
+            r.addTextBox(Rect(60.0 + 170.0 * i, 650, 150, 60), false);
+        MyViewBase* moved = r.addTextBox(Rect(400, 300, 200, 100));
+        moved->setBorderSize(6);
+        moved->setVertPerspective(row.vertPerspective);
         ViewHost host;
         host.resize(1200, 900);
         auto root = std::make_unique<View>(Rect(0, 0, 1200, 900));
-        auto* c = root->addSubview(std::make_unique<TextViewContainer>(Rect(0, 0, 1200, 900)));
-        c->setDelegate(&delegate);
-        c->setCanvas(&canvas);
-        c->setUndoManager(&undo);
+        TextViewContainer* c = root->addSubview(std::move(r.rig.container));
         auto overlay = std::make_unique<SelectedTextBoxView>(Rect(0, 0, 1200, 900));
         overlay->setContainer(c);
         c->selectedView = root->addSubview(std::move(overlay));
-        auto add = [&](const Rect& frame, bool selected) {
-            c->newTextBox();
-            MyViewBase* box = c->textViewAry.back();
-            box->setFrame(frame);
-            box->setSelected(selected);
-            return box;
-        };
-        for (int i = 0; i < 6; ++i)
-            add(Rect(60.0 + 170.0 * i, 650, 150, 60), false);
-        MyViewBase* moved = add(Rect(400, 300, 200, 100), true);
-        moved->setBorderSize(6);
-        moved->setVertPerspective(row.vertPerspective);
         host.setRootView(std::move(root));
         View& tree = *host.rootView();
 
         c->mouseDownAtTextBox(
             row.press, Event::mouseEvent(EventType::LeftMouseDown, row.press, row.modifiers));
-        QImage shown(1200, 900, QImage::Format_ARGB32_Premultiplied);
-        shown.fill(Qt::transparent);
+        QImage shown = testsupport::blankImage(1200, 900);
         paintTree(tree, shown, Rect(0, 0, 1200, 900));
         host.grab(); // paints what the press marked, which empties the host's pending area
         ASSERT_TRUE(host.pendingRepaint().isEmpty());
@@ -422,24 +403,8 @@ TEST(Drag, RedrawsOnlyWhatItChanged)
             paintTree(tree, shown,
                 Rect(part.x(), 900 - (part.y() + part.height()), part.width(), part.height()));
         }
-        QImage full(1200, 900, QImage::Format_ARGB32_Premultiplied);
-        full.fill(Qt::transparent);
+        QImage full = testsupport::blankImage(1200, 900);
         paintTree(tree, full, Rect(0, 0, 1200, 900));
-        int worst = 0;
-        QPoint where;
-        for (int y = 0; y < 900; ++y) {
-            const QRgb* a = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
-            const QRgb* b = reinterpret_cast<const QRgb*>(full.constScanLine(y));
-            for (int x = 0; x < 1200; ++x) {
-                const int d = std::max({ std::abs(qRed(a[x]) - qRed(b[x])),
-                    std::abs(qGreen(a[x]) - qGreen(b[x])), std::abs(qBlue(a[x]) - qBlue(b[x])),
-                    std::abs(qAlpha(a[x]) - qAlpha(b[x])) });
-                if (d > worst) {
-                    worst = d;
-                    where = QPoint(x, y);
-                }
-            }
-        }
-        EXPECT_LE(worst, 2) << "at " << where.x() << "," << where.y();
+        EXPECT_LE(testsupport::worstDifference(shown, full), 2);
     }
 }

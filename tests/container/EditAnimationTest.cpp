@@ -17,11 +17,10 @@ EditAnimator& animator()
 MyTextView* addTextBox(ContainerRig& rig, bool warped)
 {
     rig.container->newTextBox();
-    auto* text = dynamic_cast<MyTextView*>(rig.container->textViewAry.back());
-    if (text && warped)
+    auto* text = static_cast<MyTextView*>(rig.container->textViewAry.back());
+    if (warped)
         text->setCurves({ { 0.0, 0.0 }, { 0.5, 0.4 }, { 1.0, 0.0 } });
-    if (text)
-        text->setIsEditing(false);
+    text->setIsEditing(false);
     return text;
 }
 
@@ -67,7 +66,6 @@ TEST_F(EditAnimationTicks, WarpedBoxShowsEachFractionThenSwitches)
         SCOPED_TRACE(row.name);
         ContainerRig rig;
         MyTextView* box = addTextBox(rig, true);
-        ASSERT_NE(box, nullptr);
         box->setIsEditing(!row.edit);
         rig.container->AnimateBox(*box, row.edit);
         // Nothing changes before the first tick.
@@ -95,7 +93,6 @@ TEST_F(EditAnimationTicks, UnwarpedBoxSwitchesAtOnceWithItsTextOpen)
 {
     ContainerRig rig;
     MyTextView* box = addTextBox(rig, false);
-    ASSERT_NE(box, nullptr);
     rig.container->AnimateBox(*box, true);
     EXPECT_FALSE(animator().isActive());
     EXPECT_TRUE(box->isEditing());
@@ -132,7 +129,6 @@ TEST_F(EditAnimationTicks, InterruptedAnimationsEndWhereTheLastRequestPoints)
         ContainerRig rig;
         MyTextView* first = addTextBox(rig, true);
         MyTextView* second = addTextBox(rig, true);
-        ASSERT_TRUE(first && second);
         rig.container->AnimateBox(*first, true);
         if (row.what != OtherBoxAtOnce)
             animator().tick();
@@ -171,7 +167,6 @@ TEST_F(EditAnimationTicks, ContainerDestroyedMidAnimationRunsNothing)
     {
         ContainerRig rig;
         MyTextView* box = addTextBox(rig, true);
-        ASSERT_NE(box, nullptr);
         rig.container->AnimateBox(*box, true);
         animator().tick();
         rig.container.reset();
@@ -183,7 +178,6 @@ TEST_F(EditAnimationTicks, ContainerDestroyedMidAnimationRunsNothing)
     // A later document animates normally.
     ContainerRig rig;
     MyTextView* box = addTextBox(rig, true);
-    ASSERT_NE(box, nullptr);
     rig.container->AnimateBox(*box, true);
     EXPECT_EQ(ticksToEnd(), 3);
     EXPECT_TRUE(box->isEditing());

@@ -239,12 +239,8 @@ TEST(Hover, PenAndColourRemovalModes)
             auto* path = dynamic_cast<MyShapeView*>(r.c().penView.get());
             ASSERT_NE(path, nullptr);
             ASSERT_EQ(path->points().size(), 3u);
-            const Point last = calcPoints(cornersOf(*path), path->points().back());
-            EXPECT_NEAR(last.x, row.p.x, 1e-3);
-            EXPECT_NEAR(last.y, row.p.y, 1e-3);
-            const Point first = calcPoints(cornersOf(*path), path->points().front());
-            EXPECT_NEAR(first.x, 100.0, 1e-3);
-            EXPECT_NEAR(first.y, 100.0, 1e-3);
+            expectNear(calcPoints(cornersOf(*path), path->points().back()), row.p, 1e-3);
+            expectNear(calcPoints(cornersOf(*path), path->points().front()), Point(100, 100), 1e-3);
         }
     }
 }

@@ -78,7 +78,7 @@ TEST(Press, HandleSquareAndCommand)
             // A rubber band takes no snapshot.
             EXPECT_FALSE(r.c().undoData.has_value());
         }
-        EXPECT_EQ(r.rig.delegate.selectedCalls > 0, true);
+        EXPECT_GT(r.rig.delegate.selectedCalls, 0);
     }
 }
 
@@ -154,8 +154,7 @@ TEST(Press, CurveHandleVersusInsertion)
         }
         if (row.curvesAfter == 4) {
             const Point unit = reversePoint(cornersOf(*box), p);
-            EXPECT_NEAR(box->curves()[1].x, unit.x, 1e-6);
-            EXPECT_NEAR(box->curves()[1].y, unit.y + 0.2, 1e-6);
+            expectNear(box->curves()[1], Point(unit.x, unit.y + 0.2), 1e-6);
         }
     }
 }
@@ -249,9 +248,8 @@ TEST(Press, LowerSelectedHandleBeatsUpperBody)
 
     // Without the lower box selected the upper body is hit.
     PressRig r2;
-    MyViewBase* lower2 = r2.addTextBox(kFrame, false);
+    r2.addTextBox(kFrame, false);
     r2.addTextBox(Rect(250.0, 50.0, 200.0, 200.0));
-    lower2->setSelected(false);
     r2.press(Point(301.0, 201.0));
     EXPECT_EQ(r2.c().mouseDownState, 1);
 }

@@ -212,10 +212,8 @@ TEST(SelectionOverlay, ThumbsSitWhereThePerspectiveValuesPutThem)
         const auto horizontal = SelectedTextBoxView::horizontalThumb(*box);
         ASSERT_EQ(vertical.size(), 4u);
         ASSERT_EQ(horizontal.size(), 4u);
-        EXPECT_NEAR(centre(vertical).x, row.vertical.x, 1e-3);
-        EXPECT_NEAR(centre(vertical).y, row.vertical.y, 1e-3);
-        EXPECT_NEAR(centre(horizontal).x, row.horizontal.x, 1e-3);
-        EXPECT_NEAR(centre(horizontal).y, row.horizontal.y, 1e-3);
+        expectNear(centre(vertical), row.vertical, 1e-3);
+        expectNear(centre(horizontal), row.horizontal, 1e-3);
         const QImage image = o.render();
         EXPECT_PIXEL_NEAR(image, int(row.vertical.x), int(row.vertical.y), kThumbGreen, 2);
         EXPECT_PIXEL_NEAR(image, int(row.horizontal.x), int(row.horizontal.y), kThumbGreen, 2);

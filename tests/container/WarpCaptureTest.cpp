@@ -50,7 +50,7 @@ MyViewBase& addPictureBox(ContainerRig& rig, const Rect& frame, int border, int 
     return box;
 }
 
-bool sameBits(double a, double b)
+template <class T> bool sameBits(const T& a, const T& b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -78,10 +78,7 @@ TEST(WarpCapture, RectangleStartingBelowZeroMovesTheBoxForTheCaptureOnly)
     EXPECT_TRUE(redAt(12 + 180, 12 + 80));
     EXPECT_FALSE(redAt(12 + 20, 12 + 100 + 6));
     // Placed relative to R's first origin, in container points.
-    EXPECT_NEAR(rt.x(), -7.0, 1e-9);
-    EXPECT_NEAR(rt.y(), 88.0, 1e-9);
-    EXPECT_NEAR(rt.width(), 224.0, 1e-4);
-    EXPECT_NEAR(rt.height(), 124.0, 1e-4);
+    expectNear(rt, Rect(-7.0, 88.0, 224.0, 124.0), 1e-4);
     EXPECT_FALSE(gWarpCaptureRect.capturing);
 }
 
@@ -95,19 +92,13 @@ TEST(WarpCapture, LongSideIsCapturedAtMost1500PixelsAndPlacedInPoints)
     rig.container->image_curved_perspectived(box, *box.superview(), 1.0f, rt);
     ASSERT_EQ(rec.calls, 1);
     EXPECT_EQ(rec.picture.size(), QSize(1500, 375));
-    EXPECT_NEAR(rt.x(), 100.0, 1e-4);
-    EXPECT_NEAR(rt.y(), 100.0, 1e-4);
-    EXPECT_NEAR(rt.width(), 2400.0, 1e-3);
-    EXPECT_NEAR(rt.height(), 600.0, 1e-3);
+    expectNear(rt, Rect(100.0, 100.0, 2400.0, 600.0), 1e-3);
 }
 
 TEST(WarpCapture, FractionScalesCurveHeightsAndBothFactors)
 {
-    struct Row {
-        float f;
-    };
-    for (const Row row : { Row { 0.0f }, Row { 0.5f }, Row { 1.0f } }) {
-        SCOPED_TRACE(row.f);
+    for (const float f : { 0.0f, 0.5f, 1.0f }) {
+        SCOPED_TRACE(f);
         ContainerRig rig;
         MyViewBase& box = addPictureBox(rig, Rect(50.0, 50.0, 120.0, 80.0), 0, 0);
         box.setCurves({ { 0.0, 0.1 }, { 0.5, 0.4 }, { 1.0, -0.2 } });
@@ -116,15 +107,14 @@ TEST(WarpCapture, FractionScalesCurveHeightsAndBothFactors)
         Recorded rec;
         record(*rig.container, rec);
         Rect rt;
-        rig.container->image_curved_perspectived(box, *box.superview(), row.f, rt);
+        rig.container->image_curved_perspectived(box, *box.superview(), f, rt);
         ASSERT_EQ(rec.curves.size(), 3u);
-        const double f = row.f;
         EXPECT_DOUBLE_EQ(rec.curves[0].x, 0.0);
         EXPECT_DOUBLE_EQ(rec.curves[1].x, 0.5);
-        EXPECT_DOUBLE_EQ(rec.curves[1].y, 0.4 * f);
-        EXPECT_DOUBLE_EQ(rec.curves[2].y, -0.2 * f);
-        EXPECT_FLOAT_EQ(float(rec.h), 0.5f * row.f);
-        EXPECT_FLOAT_EQ(float(rec.v), -0.3f * row.f);
+        EXPECT_DOUBLE_EQ(rec.curves[1].y, 0.4 * double(f));
+        EXPECT_DOUBLE_EQ(rec.curves[2].y, -0.2 * double(f));
+        EXPECT_FLOAT_EQ(float(rec.h), 0.5f * f);
+        EXPECT_FLOAT_EQ(float(rec.v), -0.3f * f);
         // The box's own curve is untouched.
         EXPECT_DOUBLE_EQ(box.curves()[1].y, 0.4);
     }
@@ -149,12 +139,8 @@ TEST(WarpCapture, FrameRotationAndPlacementAreBitIdenticalAfter)
         EXPECT_EQ(rec.calls, 1);
         EXPECT_TRUE(sameBits(box.rotationAngle(), turn));
         EXPECT_TRUE(sameBits(box.frameRotation(), turn));
-        EXPECT_TRUE(sameBits(box.frame().x(), frame.x()));
-        EXPECT_TRUE(sameBits(box.frame().y(), frame.y()));
-        EXPECT_TRUE(sameBits(box.frame().width(), frame.width()));
-        EXPECT_TRUE(sameBits(box.frame().height(), frame.height()));
-        EXPECT_TRUE(sameBits(box.imgRect.x(), imgRect.x()));
-        EXPECT_TRUE(sameBits(box.imgRect.y(), imgRect.y()));
+        EXPECT_TRUE(sameBits(box.frame(), frame));
+        EXPECT_TRUE(sameBits(box.imgRect, imgRect));
         EXPECT_EQ(box.superview()->frame(), wrapperFrame);
     }
 }

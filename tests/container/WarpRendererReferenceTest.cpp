@@ -2,6 +2,7 @@
 // (perspective, column shift, fan), written out here from the formulas with nothing shared
 // with the renderer: plain loops, one pixel at a time, no tables, no threads. The renderer may
 // precompute and vectorise, so the values may differ by 1; sizes and rectangles must be equal.
+#include "ContainerTestSupport.h"
 #include "container/WarpRenderer.h"
 
 #include <QImage>
@@ -10,7 +11,6 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <optional>
-#include <random>
 
 using platform::Point;
 
@@ -312,21 +312,6 @@ std::optional<Result> warp(const Buffer& in, const std::vector<Pt>& unit, float 
 
 } // namespace reference
 
-// Premultiplied noise inside a clear margin of 4 pixels, a few pixels clear inside too.
-QImage noiseCapture(int w, int h, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    QImage q(w, h, QImage::Format_ARGB32_Premultiplied);
-    q.fill(Qt::transparent);
-    for (int y = 4; y < h - 4; ++y)
-        for (int x = 4; x < w - 4; ++x) {
-            const int a = rng() % 8 == 0 ? 0 : int(rng() % 256);
-            q.setPixel(
-                x, y, qRgba(int(rng() % (a + 1)), int(rng() % (a + 1)), int(rng() % (a + 1)), a));
-        }
-    return q;
-}
-
 } // namespace
 
 TEST(WarpRendererReference, WithinOneOfTheLiteralFormulas)
@@ -356,7 +341,7 @@ TEST(WarpRendererReference, WithinOneOfTheLiteralFormulas)
     unsigned seed = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QImage in = noiseCapture(c.w, c.h, seed++);
+        const QImage in = noisePicture(c.w, c.h, seed++, 4, 8);
         reference::Buffer flat(c.w, c.h);
         for (int y = 0; y < c.h; ++y)
             for (int x = 0; x < c.w; ++x)

@@ -1,5 +1,6 @@
 // The warp renderer on synthetic captures: rows are counted from the top (QImage order),
 // the placement rectangle from the bottom-left.
+#include "ContainerTestSupport.h"
 #include "container/WarpRenderer.h"
 
 #include "foundation/ImageAdditions.h"
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
-#include <random>
 
 using platform::Point;
 using platform::Rect;
@@ -24,20 +24,6 @@ QImage opaque(int w, int h)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             q.setPixel(x, y, qRgba((x * 7) & 255, (y * 5) & 255, (x + y) & 255, 255));
-    return q;
-}
-
-// Random premultiplied pixels, a quarter of them clear.
-QImage noisy(int w, int h, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    QImage q(w, h, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const int a = rng() % 4 == 0 ? 0 : int(rng() % 256);
-            q.setPixel(
-                x, y, qRgba(int(rng() % (a + 1)), int(rng() % (a + 1)), int(rng() % (a + 1)), a));
-        }
     return q;
 }
 
@@ -188,7 +174,7 @@ TEST(WarpRenderer, CurvesRaiseLowerAndSlant)
 
 TEST(WarpRenderer, SamePixelsAtAnyThreadCountAndColourNeverAboveAlpha)
 {
-    QImage in = noisy(640, 420, 7);
+    QImage in = noisePicture(640, 420, 7, 0, 4);
     // A half-transparent pixel beside opaque black at the edge the map extrapolates from.
     for (int y = 0; y < 420; ++y) {
         in.setPixel(0, y, qRgba(200, 200, 200, 200));
@@ -257,7 +243,7 @@ TEST(WarpRenderer, BadInputIsBounded)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QImage in = c.size.isEmpty() ? QImage() : noisy(c.size.width(), c.size.height(), 3);
+        const QImage in = c.size.isEmpty() ? QImage() : noisePicture(c.size.width(), c.size.height(), 3, 0, 4);
         const auto r
             = WarpRenderer::perspectiveCurved(platform::Image::fromQImage(in), c.curve, c.h, c.v);
         ASSERT_EQ(bool(r), c.picture);
