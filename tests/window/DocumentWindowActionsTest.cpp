@@ -2,16 +2,12 @@
 // picture and brush actions: what reaches the canvas and the brush, which
 // actions end a colour removal, the mode switch before a new text box, and undo
 // and redo in the window's own document.
+#include "ReadyWindow.h"
 #include "boxes/MyViewBase.h"
-#include "canvas/CanvasControls.h"
-#include "canvas/CanvasCustomShapeControls.h"
-#include "container/TextViewContainer.h"
 #include "platform/document/AlertPresenter.h"
-#include "platform/undo/UndoManager.h"
 #include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 #include "window/CustomSegmentedCtrl.h"
-#include "window/DocumentWindow.h"
 #include "window/DocumentWindowPreviews.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/SegmentSwitch.h"
@@ -140,46 +136,18 @@ TEST(DocumentWindow, SliderPreviewNullInputs)
 
 // ---- the actions
 
+using windowtest::ReadyWindow;
+using windowtest::solidPicture;
+
 namespace {
 
-Image solidPicture(int w, int h, QColor colour)
+// A selected picture box in colour removal.
+void startColourRemoval(ReadyWindow& w)
 {
-    QImage pixels(w, h, QImage::Format_ARGB32_Premultiplied);
-    pixels.fill(colour);
-    return Image::fromQImage(pixels);
+    w.canvas()->newImageBox(&w.win, solidPicture(60, 40, QColor(200, 30, 30)));
+    ASSERT_TRUE(w.boxes().instantAlpha());
+    w.win.setInstantAlphaState(1);
 }
-
-// A window with its picture, set up as the document sets it up.
-struct ReadyWindow {
-    UndoManager undo;
-    DocumentWindow win { undo };
-    const DocumentWindowOutlets& o = win.outlets();
-
-    ReadyWindow()
-    {
-        win.resize(1200, 800);
-        win.show();
-        const Image picture = solidPicture(400, 300, QColor(90, 140, 60));
-        canvas()->setSupressRendering(true);
-        canvas()->setCanvasWindow(&win);
-        canvas()->loadImage(picture);
-        win.setOriginalImage(picture);
-        win.windowReady();
-    }
-    canvas::CanvasControls* canvas() const { return win.canvasControls(); }
-    TextViewContainer& boxes() const { return *canvas()->textViewContainer(); }
-    canvas::CanvasCustomShapeControls& brush() const
-    {
-        return dynamic_cast<canvas::CanvasCustomShapeControls&>(*canvas()->controls());
-    }
-    // A selected picture box in colour removal.
-    void startColourRemoval()
-    {
-        canvas()->newImageBox(&win, solidPicture(60, 40, QColor(200, 30, 30)));
-        ASSERT_TRUE(boxes().instantAlpha());
-        win.setInstantAlphaState(1);
-    }
-};
 
 using Slider = ImageEffectIntensitySlider* DocumentWindowOutlets::*;
 
@@ -211,8 +179,8 @@ class WindowAction : public ::testing::TestWithParam<ActionRow> { };
 TEST_P(WindowAction, ReachesTheCanvasAndEndsColourRemovalOrNot)
 {
     const ActionRow& row = GetParam();
-    ReadyWindow w;
-    w.startColourRemoval();
+    ReadyWindow w(true);
+    startColourRemoval(w);
     ASSERT_TRUE(w.boxes().bInstantAlpha);
     row.act(w);
     if (row.read) {
@@ -226,38 +194,14 @@ TEST_P(WindowAction, ReachesTheCanvasAndEndsColourRemovalOrNot)
 
 namespace {
 using O = DocumentWindowOutlets;
-double blur(ReadyWindow& w)
-{
-    return w.canvas()->blurStrength();
-}
-double vignette(ReadyWindow& w)
-{
-    return w.canvas()->vignetteIntensity();
-}
-double saturation(ReadyWindow& w)
-{
-    return w.canvas()->saturation();
-}
-double scale(ReadyWindow& w)
-{
-    return w.canvas()->scale();
-}
-double straighten(ReadyWindow& w)
-{
-    return w.canvas()->straighten();
-}
-double hardness(ReadyWindow& w)
-{
-    return w.brush().brushHardness();
-}
-double opacity(ReadyWindow& w)
-{
-    return w.brush().brushOpacity();
-}
-double eraseMode(ReadyWindow& w)
-{
-    return w.brush().eraseMode() ? 1 : 0;
-}
+const auto blur = [](ReadyWindow& w) { return w.canvas()->blurStrength(); };
+const auto vignette = [](ReadyWindow& w) { return w.canvas()->vignetteIntensity(); };
+const auto saturation = [](ReadyWindow& w) { return w.canvas()->saturation(); };
+const auto scale = [](ReadyWindow& w) { return w.canvas()->scale(); };
+const auto straighten = [](ReadyWindow& w) { return w.canvas()->straighten(); };
+const auto hardness = [](ReadyWindow& w) { return w.brush().brushHardness(); };
+const auto opacity = [](ReadyWindow& w) { return w.brush().brushOpacity(); };
+const auto eraseMode = [](ReadyWindow& w) { return w.brush().eraseMode() ? 1 : 0; };
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(DocumentWindow, WindowAction,
@@ -291,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(DocumentWindow, WindowAction,
 // The size slider spans half the picture's width as the painting view shows it.
 TEST(DocumentWindow, BrushSizeFollowsThePaintingZoom)
 {
-    ReadyWindow w;
+    ReadyWindow w(true);
     w.o.customDrawingZoomSlider->setValue(0.0f);
     const double r1 = w.canvas()->imageRect().size.width;
     w.o.drawSizeSlider->setValue(0.4);
@@ -308,7 +252,7 @@ TEST(DocumentWindow, BrushSizeFollowsThePaintingZoom)
 
 TEST(DocumentWindow, NewTextBoxLeavesMaskModeFirst)
 {
-    ReadyWindow w;
+    ReadyWindow w(true);
     w.o.cropColorSegmentSwitch->setSelectedSegmentIndex(1);
     w.win.switchColorCropMode(*w.o.cropColorSegmentSwitch);
     ASSERT_TRUE(w.win.isPaintViewShowed());
@@ -323,7 +267,7 @@ TEST(DocumentWindow, NewTextBoxLeavesMaskModeFirst)
 // Each window undoes its own document, whichever is in front.
 TEST(DocumentWindow, UndoAndRedoStayInTheirOwnDocument)
 {
-    ReadyWindow a, b;
+    ReadyWindow a(true), b(true);
     a.win.newTextBox();
     a.undo.endGroup();
     ASSERT_EQ(a.boxes().textViewAry.size(), 1u);
@@ -356,7 +300,7 @@ struct RecordingAlerts : AlertPresenter {
 
 TEST(DocumentWindow, RevertAsksFirstAndCancelKeepsTheDocument)
 {
-    ReadyWindow w;
+    ReadyWindow w(true);
     w.win.newTextBox();
     auto alerts = std::make_shared<RecordingAlerts>();
     const auto previous = AlertPresenter::install(alerts);
@@ -372,7 +316,7 @@ TEST(DocumentWindow, RevertAsksFirstAndCancelKeepsTheDocument)
 // Each of the eleven effect sliders gets its own block with four previews; other sliders none.
 TEST(DocumentWindow, EffectSlidersShowFourPreviews)
 {
-    ReadyWindow w;
+    ReadyWindow w(true);
     const ImageEffectIntensitySlider* effects[] = { w.o.drawSizeSlider, w.o.drawHardnessSlider,
         w.o.drawOpacitySlider, w.o.apertureSlider, w.o.vignetteSlider, w.o.saturationSlider,
         w.o.imageboxsaturationSlider, w.o.zoomAndStraightenSlider, w.o.zoomSlider,

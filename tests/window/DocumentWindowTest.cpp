@@ -1,10 +1,6 @@
 // The document window's set-up, its answers to its own canvas's pinches, the mode switch, the
 // sidebar's fitting and what two windows keep apart.
-#include "window/DocumentWindow.h"
-
-#include "canvas/CanvasControls.h"
-#include "canvas/CanvasCustomShapeControls.h"
-#include "platform/document/NotificationCenter.h"
+#include "ReadyWindow.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/SegmentedControl.h"
 #include "support/PixelProbe.h"
@@ -26,40 +22,8 @@
 
 using canvas::CanvasCustomShapeControls;
 
-namespace {
-
-QImage solid(int w, int h, QColor c)
-{
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(c);
-    return img;
-}
-
-// A window with its own document history, showing a picture, set up as the document does it.
-struct ReadyWindow {
-    platform::UndoManager undo;
-    DocumentWindow window { undo };
-    const DocumentWindowOutlets& o = window.outlets();
-
-    explicit ReadyWindow(QImage picture = solid(400, 300, QColor(200, 30, 40)))
-    {
-        window.resize(1000, 700);
-        const platform::Image image = platform::Image::fromQImage(picture);
-        window.canvasControls()->setSupressRendering(true);
-        window.canvasControls()->loadImage(image);
-        window.setOriginalImage(image);
-        window.windowReady();
-    }
-
-    void pinch(const QString& name, double delta, const void* object = nullptr)
-    {
-        platform::NotificationCenter::defaultCenter().post(name,
-            object ? object : static_cast<const platform::View*>(window.canvasControls()),
-            { { QStringLiteral("delta"), delta } });
-    }
-};
-
-} // namespace
+using windowtest::ReadyWindow;
+using windowtest::solidPicture;
 
 TEST(DocumentWindow, EveryOutletIsMadeOnce)
 {
@@ -73,46 +37,25 @@ TEST(DocumentWindow, EveryOutletIsMadeOnce)
         EXPECT_NE(pointers[i], nullptr) << "outlet " << i;
     // windowReady sets up, it does not replace.
     std::memcpy(pointers, &w.o, sizeof pointers);
-    w.window.windowReady();
+    w.win.windowReady();
     EXPECT_EQ(std::memcmp(pointers, &w.o, sizeof pointers), 0);
-    EXPECT_EQ(w.window.title(), QStringLiteral("Quillmark"));
+    EXPECT_EQ(w.win.title(), QStringLiteral("Quillmark"));
 }
 
-TEST(DocumentWindow, SlidersStartAtTheirTableValues)
+// The set-up sends the picture sliders' start values on to the canvas and gives every effect
+// slider the window's own thumbnail, fitted in 200 x 200.
+TEST(DocumentWindow, SetUpReachesTheCanvas)
 {
     ReadyWindow w;
-    struct Row {
-        const char* name;
-        ImageEffectIntensitySlider* slider;
-        double value, maxValue;
-    };
-    const Row rows[] = {
-        { "brush size", w.o.drawSizeSlider, 0.25, 0.0 },
-        { "hardness", w.o.drawHardnessSlider, 0.5, 0.0 },
-        { "brush opacity", w.o.drawOpacitySlider, 1.0, 0.0 },
-        { "aperture", w.o.apertureSlider, 0.0, 1.0 },
-        { "vignette", w.o.vignetteSlider, 0.0, 10.0 },
-        { "saturation", w.o.saturationSlider, 0.5, 2.0 },
-        { "picture box saturation", w.o.imageboxsaturationSlider, 0.5, 2.0 },
-        { "zoom and straighten", w.o.zoomAndStraightenSlider, 0.5, 1.0 },
-        { "zoom", w.o.zoomSlider, 0.0, 1.0 },
-        { "box opacity", w.o.textboxOpacitySlider, 1.0, 1.0 },
-        { "box angle", w.o.textboxAngleSlider, 1.0, 1.0 },
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_DOUBLE_EQ(row.slider->value(), row.value);
-        EXPECT_DOUBLE_EQ(row.slider->maxValue(), row.maxValue);
-        EXPECT_EQ(row.slider->image(), w.window.originalThumbnail());
-    }
-    // The picture sliders' actions reached the canvas with the start values.
-    const canvas::CanvasControls& c = *w.window.canvasControls();
+    const canvas::CanvasControls& c = *w.canvas();
     EXPECT_DOUBLE_EQ(c.saturation(), 1.0);
     EXPECT_DOUBLE_EQ(c.blurStrength(), 0.0);
     EXPECT_DOUBLE_EQ(c.vignetteIntensity(), 0.0);
-    EXPECT_FLOAT_EQ(w.o.customDrawingZoomSlider->value(), 0.0f);
-    EXPECT_EQ(w.window.originalThumbnail().size().width, 200);
-    EXPECT_EQ(w.window.originalThumbnail().size().height, 150);
+    EXPECT_EQ(w.win.originalThumbnail().size().width, 200);
+    EXPECT_EQ(w.win.originalThumbnail().size().height, 150);
+    for (ImageEffectIntensitySlider* slider : { w.o.drawSizeSlider, w.o.apertureSlider,
+             w.o.imageboxsaturationSlider, w.o.textboxAngleSlider })
+        EXPECT_EQ(slider->image(), w.win.originalThumbnail());
 }
 
 TEST(DocumentWindow, PinchesMoveTheirSliderWithinBounds)
@@ -152,8 +95,8 @@ TEST(DocumentWindow, PinchesMoveTheirSliderWithinBounds)
 
 TEST(DocumentWindow, TwoWindowsKeepPinchesThumbnailsAndPanelHeightsApart)
 {
-    ReadyWindow first(solid(400, 300, QColor(200, 30, 40)));
-    ReadyWindow second(solid(100, 400, QColor(20, 200, 40)));
+    ReadyWindow first;
+    ReadyWindow second(false, solidPicture(100, 400, QColor(20, 200, 40)));
     // A pinch over the first canvas moves the first window's slider only.
     first.o.customDrawingZoomSlider->setForceValue(0.3f);
     second.o.customDrawingZoomSlider->setForceValue(0.3f);
@@ -165,17 +108,17 @@ TEST(DocumentWindow, TwoWindowsKeepPinchesThumbnailsAndPanelHeightsApart)
     EXPECT_NEAR(first.o.customDrawingZoomSlider->value(), 0.5, 1e-6);
 
     // Each window's thumbnail is of its own picture.
-    EXPECT_EQ(second.window.originalThumbnail().size().width, 50);
-    EXPECT_EQ(second.window.originalThumbnail().size().height, 200);
-    const QImage a = first.window.originalThumbnail().toQImage();
-    const QImage b = second.window.originalThumbnail().toQImage();
+    EXPECT_EQ(second.win.originalThumbnail().size().width, 50);
+    EXPECT_EQ(second.win.originalThumbnail().size().height, 200);
+    const QImage a = first.win.originalThumbnail().toQImage();
+    const QImage b = second.win.originalThumbnail().toQImage();
     EXPECT_EQ(QColor(a.pixel(10, 10)).red(), 200);
     EXPECT_EQ(QColor(b.pixel(10, 10)).green(), 200);
-    EXPECT_EQ(second.o.saturationSlider->image(), second.window.originalThumbnail());
+    EXPECT_EQ(second.o.saturationSlider->image(), second.win.originalThumbnail());
 
     // Panel-stack heights are per window.
-    first.window.setPanelStackHeight(900);
-    EXPECT_DOUBLE_EQ(second.window.panelStackHeight(), DocumentWindow::kStartPanelStackHeight);
+    first.win.setPanelStackHeight(900);
+    EXPECT_DOUBLE_EQ(second.win.panelStackHeight(), DocumentWindow::kStartPanelStackHeight);
 }
 
 TEST(DocumentWindow, PanelStackFitsTheSidebar)
@@ -195,9 +138,9 @@ TEST(DocumentWindow, PanelStackFitsTheSidebar)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ReadyWindow w;
-        w.window.setPanelStackHeight(row.stack);
+        w.win.setPanelStackHeight(row.stack);
         w.o.panelScrollView->resize(w.o.panelScrollView->width(), row.scrollHeight);
-        w.window.viewDidEndLiveResize();
+        w.win.viewDidEndLiveResize();
         const QWidget* content = w.o.panelContentView;
         EXPECT_EQ(content->height(), row.expectedHeight);
         EXPECT_EQ(row.scrollHeight - (content->y() + content->height()), row.expectedYUp);
@@ -223,9 +166,9 @@ TEST(DocumentWindow, RequestSaturationRendersWithTheRestoredValue)
         w.o.saturationSlider->setAction([&](platform::Control& c) {
             sent.push_back(static_cast<ImageEffectIntensitySlider&>(c).value());
         });
-        EXPECT_TRUE(w.window.canvasControls()->supressRendering());
-        w.window.requestSaturation();
-        EXPECT_FALSE(w.window.canvasControls()->supressRendering());
+        EXPECT_TRUE(w.canvas()->supressRendering());
+        w.win.requestSaturation();
+        EXPECT_FALSE(w.canvas()->supressRendering());
         ASSERT_EQ(sent.size(), row.sent.size());
         for (size_t i = 0; i < sent.size(); ++i)
             EXPECT_NEAR(sent[i], row.sent[i], 1e-12);
@@ -249,8 +192,8 @@ TEST(DocumentWindow, ModeSwitchPicksTheSidebarContainer)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         w.o.cropColorSegmentSwitch->setSelectedSegmentIndex(row.segment);
-        w.window.switchColorCropMode(*w.o.cropColorSegmentSwitch);
-        EXPECT_EQ(w.window.isPaintViewShowed(), row.painting);
+        w.win.switchColorCropMode(*w.o.cropColorSegmentSwitch);
+        EXPECT_EQ(w.win.isPaintViewShowed(), row.painting);
         for (SidebarContainerView* c : { w.o.mainControlContainerView, w.o.textControlContainerView,
                  w.o.drawingControlContainerView })
             EXPECT_EQ(c->isHidden(), c != row.shown);
@@ -260,7 +203,7 @@ TEST(DocumentWindow, ModeSwitchPicksTheSidebarContainer)
 TEST(DocumentWindow, PopUpsAreFilledOnce)
 {
     ReadyWindow w;
-    w.window.windowReady();
+    w.win.windowReady();
     for (QComboBox* popup : { w.o.popupStartPoint, w.o.popupEndPoint }) {
         ASSERT_EQ(popup->count(), 9);
         EXPECT_EQ(popup->itemText(0), QStringLiteral("None"));
@@ -268,23 +211,21 @@ TEST(DocumentWindow, PopUpsAreFilledOnce)
             EXPECT_TRUE(popup->itemText(i).isEmpty());
     }
     // One pop-up item per font record, in the same order.
-    const auto& fonts = w.window.fontAry();
+    const auto& fonts = w.win.fontAry();
     ASSERT_EQ(int(fonts.size()), w.o.popupFonts->count());
     ASSERT_FALSE(fonts.empty());
     for (size_t i = 0; i < fonts.size(); ++i)
         EXPECT_EQ(w.o.popupFonts->itemText(int(i)), fonts[i].fontName);
-    EXPECT_EQ(w.o.segmentInnerShadow->selectedSegment(), 0);
-    EXPECT_NE(w.window.shapePanel(), nullptr);
 }
 
 TEST(DocumentWindow, ScrollingMapsTheDocumentViewYUp)
 {
     ReadyWindow w;
-    w.window.show();
+    w.win.show();
     // Three times the best fit: the document view outgrows the viewport.
     w.o.customDrawingZoomSlider->setValue(1.0f);
-    const platform::Size doc = w.window.documentSize();
-    const platform::Size view = w.window.viewportSize();
+    const platform::Size doc = w.win.documentSize();
+    const platform::Size view = w.win.viewportSize();
     ASSERT_GT(doc.width, view.width);
     ASSERT_GT(doc.height, view.height);
     struct Row {
@@ -298,28 +239,27 @@ TEST(DocumentWindow, ScrollingMapsTheDocumentViewYUp)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        w.window.scrollTo(row.to);
-        const platform::Rect r = w.window.visibleRect();
+        w.win.scrollTo(row.to);
+        const platform::Rect r = w.win.visibleRect();
         EXPECT_NEAR(r.origin.x, row.to.x, 1.0);
         EXPECT_NEAR(r.origin.y, row.to.y, 1.0);
         EXPECT_EQ(r.size.width, view.width);
     }
     // The bottom-left of the document view is the bottom of Qt's scroll range.
-    w.window.scrollTo({ 0, 0 });
+    w.win.scrollTo({ 0, 0 });
     EXPECT_EQ(w.o.controlScrollView->verticalScrollBar()->value(),
         w.o.controlScrollView->verticalScrollBar()->maximum());
     // A wheel turned up and left over the canvas shows more of the top and less of the right.
-    w.window.scrollTo({ 100, 0 });
-    w.window.scrollWheel(platform::Event::scrollEvent({ 50, 50 }, 0, 0, 0, 40, 30, true));
-    EXPECT_NEAR(w.window.visibleRect().origin.x, 60, 1.0);
-    EXPECT_NEAR(w.window.visibleRect().origin.y, 30, 1.0);
+    w.win.scrollTo({ 100, 0 });
+    w.win.scrollWheel(platform::Event::scrollEvent({ 50, 50 }, 0, 0, 0, 40, 30, true));
+    EXPECT_NEAR(w.win.visibleRect().origin.x, 60, 1.0);
+    EXPECT_NEAR(w.win.visibleRect().origin.y, 30, 1.0);
 }
 
 TEST(DocumentWindow, ShowsThePictureBesideTheSidebar)
 {
-    ReadyWindow w(solid(400, 300, QColor(200, 30, 40)));
-    w.window.show();
-    w.window.requestSaturation();
+    ReadyWindow w(true);
+    w.win.requestSaturation();
     // The layers render off the main thread; wait for the picture to arrive.
     QImage shot;
     QElapsedTimer clock;
@@ -328,13 +268,13 @@ TEST(DocumentWindow, ShowsThePictureBesideTheSidebar)
         = w.o.controlScrollView->geometry().center() + w.o.controlScrollView->parentWidget()->pos();
     do {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-        shot = w.window.grab().toImage();
+        shot = w.win.grab().toImage();
     } while (QColor(shot.pixel(centre)).red() < 150 && clock.elapsed() < 10000);
     const QColor inPicture(shot.pixel(centre));
     EXPECT_NEAR(inPicture.red(), 200, 4);
     EXPECT_NEAR(inPicture.green(), 30, 4);
     // The sidebar's dark body right of the canvas.
-    const QColor sidebar(shot.pixel(w.window.width() - 10, w.window.height() - 10));
+    const QColor sidebar(shot.pixel(w.win.width() - 10, w.win.height() - 10));
     EXPECT_LT(sidebar.red(), 60);
 }
 
@@ -343,7 +283,7 @@ TEST(DocumentWindow, SettingUpLeavesTheDocumentUnchanged)
     // A document opened from its file must not look edited: neither the set-up nor the first
     // render leaves an undo step.
     ReadyWindow w;
-    w.window.requestSaturation();
+    w.win.requestSaturation();
     QApplication::processEvents();
     EXPECT_FALSE(w.undo.canUndo());
     EXPECT_EQ(w.undo.changeCount(), 0);
@@ -352,54 +292,54 @@ TEST(DocumentWindow, SettingUpLeavesTheDocumentUnchanged)
 TEST(DocumentWindow, MenuBarSitsInTheTitleBarBesideTheButtons)
 {
     ReadyWindow w;
-    auto* bar = new QMenuBar(&w.window);
+    auto* bar = new QMenuBar(&w.win);
     bar->addMenu(QStringLiteral("File"));
     bar->addMenu(QStringLiteral("Edit"));
-    w.window.show();
+    w.win.show();
     QApplication::processEvents();
     const QRect r = bar->geometry();
     EXPECT_GE(r.top(), 0);
     EXPECT_LE(r.bottom(), int(WindowContentView::kTitleBarHeight));
     // Clear of the window buttons and of the centred title.
-    const platform::Rect zoomButton = w.window.contentView()->maximizeButtonFrame();
+    const platform::Rect zoomButton = w.win.contentView()->maximizeButtonFrame();
     EXPECT_GT(r.left(), zoomButton.origin.x + zoomButton.size.width);
-    EXPECT_LT(r.right(), w.window.width() / 2 - 40);
+    EXPECT_LT(r.right(), w.win.width() / 2 - 40);
     // The body starts under the title bar, so the bar covers no control.
-    EXPECT_GE(w.o.controlScrollView->mapTo(&w.window, QPoint(0, 0)).y(),
+    EXPECT_GE(w.o.controlScrollView->mapTo(&w.win, QPoint(0, 0)).y(),
         int(WindowContentView::kTitleBarHeight));
 }
 
 TEST(DocumentWindow, SelectingABoxShowsTheInspectorFromItsTop)
 {
     ReadyWindow w;
-    w.window.show();
-    w.window.setPanelStackHeight(2000);
-    w.window.viewDidEndLiveResize();
+    w.win.show();
+    w.win.setPanelStackHeight(2000);
+    w.win.viewDidEndLiveResize();
     QApplication::processEvents();
     QScrollBar* scroller = w.o.panelScroller;
     ASSERT_GT(scroller->maximum(), 100);
     scroller->setValue(100);
     // A new text box is selected: the container tells the window, which picks the inspector.
-    w.window.newTextBox();
+    w.win.newTextBox();
     EXPECT_FALSE(w.o.textControlContainerView->isHidden());
     EXPECT_TRUE(w.o.mainControlContainerView->isHidden());
     EXPECT_TRUE(w.o.drawingControlContainerView->isHidden());
     EXPECT_EQ(scroller->value(), scroller->minimum());
     // Already showing: a later refresh keeps the user's scroll position.
     scroller->setValue(100);
-    w.window.ShowSideBar();
+    w.win.ShowSideBar();
     EXPECT_EQ(scroller->value(), 100);
 }
 
 TEST(DocumentWindow, ShrinkingKeepsACanvasToFitInto)
 {
     ReadyWindow w;
-    w.window.show();
-    w.window.resize(100, 100);
+    w.win.show();
+    w.win.resize(100, 100);
     QApplication::processEvents();
-    const platform::Size view = w.window.viewportSize();
+    const platform::Size view = w.win.viewportSize();
     EXPECT_GT(view.width, 100);
     EXPECT_GT(view.height, 100);
     // The fit still works, so the picture stays on screen.
-    EXPECT_GT(w.window.canvasControls()->customDrawingZoomScale(), 0.0);
+    EXPECT_GT(w.canvas()->customDrawingZoomScale(), 0.0);
 }

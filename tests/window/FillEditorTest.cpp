@@ -223,6 +223,19 @@ SZGradient fillOfKind(int kind, std::vector<GradientStop> stops = {})
     return fill;
 }
 
+// Whether the selected marker's blue outline shows half way up its left edge, which runs from
+// (x, barY - 8) to the apex (x + 5, barY + 2), in an image rendered at the given scale.
+bool selectedOutlineAt(const QImage& image, int scale, double x, int tolerance)
+{
+    const double barY = H - 28;
+    for (int dx = -4; dx <= 4; ++dx)
+        if (testsupport::near(
+                testsupport::pixelAt(image, int((x + 2.5) * scale) + dx, int((barY - 3) * scale)),
+                Rgba { 0, 87, 232, 255 }, tolerance))
+            return true;
+    return false;
+}
+
 std::vector<GradientStop> threeStopsOnBar()
 {
     return { { Color(1, 0, 0), 0.0 }, { Color(0, 1, 0), 0.5 }, { Color(0, 0, 1), 1.0 } };
@@ -276,43 +289,24 @@ TEST(FillEditor, TheOwnersFillChangesOnlyWhenItAppliesTheNotifiedValue)
     EXPECT_EQ(e.last.gradient->stop(0).color, before.gradient->stop(1).color);
 }
 
-TEST(FillEditor, MultiStopClicksAddSelectAndOpenThePanelWithoutNotifying)
+// A click between two stops adds one with the blended colour (the blend itself is FillStops'),
+// selects it and opens the panel without notifying; the next colour recolours that stop.
+TEST(FillEditor, MultiStopClickAddsSelectsAndOpensThePanelWithoutNotifying)
 {
-    struct Row {
-        const char* name;
-        double x; // on the stop strip
-        int index;
-        Color colour;
-    };
-    // Stops at 0.2, 0.5, 0.8 on a bar of W - 35 = 234 points starting at x 5.
-    const double Rw = W - 35;
-    const Row rows[] = {
-        { "left of the first", 5 + 0.1 * Rw, 0, Color(1, 0, 0) },
-        { "between, a quarter on", 5 + 0.275 * Rw, 1, Color(0.75, 0.25, 0) },
-        { "right of the last", 5 + 0.95 * Rw, 3, Color(0, 0, 1) },
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        Editor e;
-        e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedRadialFill,
-            { { Color(1, 0, 0), 0.2 }, { Color(0, 1, 0), 0.5 }, { Color(0, 0, 1), 0.8 } }));
-        e.click(Point(row.x, H - 28 - 4));
-        EXPECT_EQ(e.notified, 0);
-        EXPECT_EQ(e.ctrl.mouseState(), 1);
-        EXPECT_EQ(e.ctrl.mouseSubId(), row.index);
-        const auto& g = *e.ctrl.gradient().gradient;
-        ASSERT_EQ(g.numberOfColorStops(), 4);
-        const Color got = g.stop(row.index).color;
-        EXPECT_NEAR(got.red, row.colour.red, 1.0 / 255);
-        EXPECT_NEAR(got.green, row.colour.green, 1.0 / 255);
-        EXPECT_NEAR(got.blue, row.colour.blue, 1.0 / 255);
-        EXPECT_EQ(panelIdentifier(), QStringLiteral("advancedColorPanel"));
-        EXPECT_EQ(panelColour(), got);
-        // The next colour recolours that stop and is the first notification.
-        deliverColour(Color(1, 1, 0));
-        EXPECT_EQ(e.notified, 1);
-        EXPECT_EQ(e.last.gradient->stop(row.index).color, Color(1, 1, 0));
-    }
+    Editor e;
+    e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedRadialFill, threeStops()));
+    e.click(Point(5 + 0.275 * (W - 35), H - 28 - 4)); // a quarter of the way from 0.2 to 0.5
+    EXPECT_EQ(e.notified, 0);
+    EXPECT_EQ(e.ctrl.mouseState(), 1);
+    EXPECT_EQ(e.ctrl.mouseSubId(), 1);
+    const auto& g = *e.ctrl.gradient().gradient;
+    ASSERT_EQ(g.numberOfColorStops(), 4);
+    EXPECT_NEAR(g.stop(1).color.red, 0.75, 1.0 / 255);
+    EXPECT_EQ(panelIdentifier(), QStringLiteral("advancedColorPanel"));
+    EXPECT_EQ(panelColour(), g.stop(1).color);
+    deliverColour(Color(1, 1, 0));
+    EXPECT_EQ(e.notified, 1);
+    EXPECT_EQ(e.last.gradient->stop(1).color, Color(1, 1, 0));
 }
 
 TEST(FillEditor, NotificationsPerAction)
@@ -399,44 +393,27 @@ TEST(FillEditor, DragStopsInsideTheGapAndRightClickKeepsTwo)
     EXPECT_EQ(e.notified, 2);
 }
 
+// A typed angle (parsed as in FillStops) and a knob click both reach the field, the stepper,
+// the knob and the owner, once each.
 TEST(FillEditor, TypedAndKnobAnglesAgreeEverywhere)
 {
-    struct Row {
-        const char* text;
-        int angle;
-    };
-    for (const Row& row :
-        { Row { "45º", 45 }, Row { "abc", 0 }, Row { "400", 40 }, Row { "-30", 330 } }) {
-        SCOPED_TRACE(row.text);
-        Editor e;
-        e.ctrl.setGradient(fillOfKind(SZGradient::LinearFill));
-        e.ctrl.angleField()->setText(QString::fromUtf8(row.text));
-        e.ctrl.angleValueDidChange();
-        EXPECT_EQ(e.ctrl.gradient().angle, row.angle);
-        EXPECT_EQ(e.ctrl.angleStepper()->intValue(), row.angle);
-        EXPECT_EQ(e.ctrl.angleCtrl()->angle(), row.angle);
-        EXPECT_EQ(e.ctrl.angleField()->text(), QString::number(row.angle) + QChar(0x00BA));
-        EXPECT_EQ(e.notified, 1);
-    }
-    struct Knob {
-        const char* name;
-        QPointF at; // in the 27-point knob, y-down
-        int angle;
-    };
-    const Knob knobs[] = { { "right", { 26, 13.5 }, 0 }, { "below", { 13.5, 26 }, 90 },
-        { "left", { 1, 13.5 }, 180 }, { "above", { 13.5, 1 }, 270 },
-        { "centre", { 13.5, 13.5 }, 0 } };
-    for (const Knob& k : knobs) {
-        SCOPED_TRACE(k.name);
-        Editor e;
-        e.ctrl.setGradient(fillOfKind(SZGradient::AdvancedLinearFill));
-        AngleCtrl& knob = *e.ctrl.angleCtrl();
-        testsupport::sendMouse(
-            knob, QEvent::MouseButtonPress, k.at, Qt::LeftButton, Qt::LeftButton);
-        EXPECT_EQ(e.ctrl.gradient().angle, k.angle);
-        EXPECT_EQ(e.ctrl.angleStepper()->intValue(), k.angle);
-        EXPECT_EQ(e.notified, 1);
-    }
+    Editor typed;
+    typed.ctrl.setGradient(fillOfKind(SZGradient::LinearFill));
+    typed.ctrl.angleField()->setText(QStringLiteral("-30"));
+    typed.ctrl.angleValueDidChange();
+    EXPECT_EQ(typed.ctrl.gradient().angle, 330);
+    EXPECT_EQ(typed.ctrl.angleStepper()->intValue(), 330);
+    EXPECT_EQ(typed.ctrl.angleCtrl()->angle(), 330);
+    EXPECT_EQ(typed.ctrl.angleField()->text(), QStringLiteral("330") + QChar(0x00BA));
+    EXPECT_EQ(typed.notified, 1);
+
+    Editor knob;
+    knob.ctrl.setGradient(fillOfKind(SZGradient::AdvancedLinearFill));
+    testsupport::sendMouse(*knob.ctrl.angleCtrl(), QEvent::MouseButtonPress, { 13.5, 26 },
+        Qt::LeftButton, Qt::LeftButton); // below the centre: 90
+    EXPECT_EQ(knob.ctrl.gradient().angle, 90);
+    EXPECT_EQ(knob.ctrl.angleStepper()->intValue(), 90);
+    EXPECT_EQ(knob.notified, 1);
 }
 
 TEST(FillEditor, PictureFillFromTheMenu)
@@ -446,7 +423,6 @@ TEST(FillEditor, PictureFillFromTheMenu)
         std::optional<QString> file; // nothing: cancelled
         bool loads;
     };
-    const QString dir = qEnvironmentVariable("QUILLMARK_TEST_DATA");
     QTemporaryDir tmp;
     const QString notAPicture = tmp.filePath(QStringLiteral("not.png"));
     {
@@ -503,15 +479,7 @@ TEST(FillEditor, DrawsCirclesAndTheSelectedMarker)
     e.click(Point(0.5 * Rw + 5, barY - 4)); // selects stop 1
     ASSERT_EQ(e.ctrl.mouseState(), 1);
     image = e.ctrl.renderToImage(4.0);
-    // The marker's left edge runs from (x, barY - 8) to the apex (x + 5, barY + 2): probe
-    // the outline half way up it, and the fill of an unselected marker's centre.
-    const double x = 0.5 * Rw;
-    bool outlined = false;
-    for (int dx = -3; dx <= 3 && !outlined; ++dx) {
-        const Rgba px = testsupport::pixelAt(image, int((x + 2.5) * 4) + dx, int((barY - 3) * 4));
-        outlined = testsupport::near(px, Rgba { 0, 87, 232, 255 }, 30);
-    }
-    EXPECT_TRUE(outlined);
+    EXPECT_TRUE(selectedOutlineAt(image, 4, 0.5 * Rw, 30));
     // The outlines' shadow falls on the small markers' insides: red, darkened.
     EXPECT_PIXEL_NEAR(image, int(5 * 4), int((barY - 5) * 4), (Rgba { 220, 0, 0, 255 }), 60);
 }
@@ -595,12 +563,7 @@ TEST(FillEditor, AThousandStopsShowTheSelectedAndTheLastMarker)
     ASSERT_EQ(e.ctrl.mouseState(), 1);
     const double x = e.ctrl.gradient().gradient->stop(e.ctrl.mouseSubId()).location * Rw;
     const QImage image = e.ctrl.renderToImage(2.0);
-    bool outlined = false;
-    for (int dx = -4; dx <= 4 && !outlined; ++dx)
-        outlined = testsupport::near(
-            testsupport::pixelAt(image, int((x + 2.5) * 2) + dx, int((barY - 3) * 2)),
-            Rgba { 0, 87, 232, 255 }, 40);
-    EXPECT_TRUE(outlined);
+    EXPECT_TRUE(selectedOutlineAt(image, 2, x, 40));
     // The last marker is drawn whole, on top.
     EXPECT_PIXEL_NEAR(image, int((Rw + 5) * 2), int((barY - 5) * 2), (Rgba { 220, 0, 0, 255 }), 60);
 }
