@@ -46,18 +46,14 @@ QColor pixelOf(const MyViewBase* box)
     return image->orgImage().toQImage().pixelColor(3, 3);
 }
 
-// The red 40 x 30 picture box, selected and centred on 1200 x 900: frame (580, 435, 40, 30), so
-// the container point (580 + c, 465 - r) lies at pixel distance (c, r) from the top-left corner.
-struct GestureRig : ContainerRig {
+// The red 40 x 30 picture box, filled by the double.
+struct GestureRig : PictureBoxRig {
     GestureRig()
+        : PictureBoxRig(solidPicture(40, 30))
     {
         container->setColourFill(fill.function());
-        container->newImageBox(solidPicture(40, 30));
-        endEvent();
     }
-    TextViewContainer& c() { return *container; }
     MyViewBase* box() { return container->textViewAry.back(); }
-    static Point pixel(double column, double row) { return Point(580.0 + column, 465.0 - row); }
     FillDouble fill;
 };
 

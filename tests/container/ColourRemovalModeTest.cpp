@@ -36,19 +36,14 @@ std::uint32_t pixelOf(const MyViewBase* box, int x, int y)
     return reinterpret_cast<const std::uint32_t*>(pixels.constScanLine(y))[x];
 }
 
-// A container with the bands picture as its one, selected box, centred on 1200 x 900: its frame
-// is (580, 435, 40, 30), so the container point (580 + c, 465 - r) is pixel (c, r).
-struct RemovalRig : ContainerRig {
+// The bands picture's box, with a hint bubble.
+struct RemovalRig : PictureBoxRig {
     RemovalRig()
-        : bubble(Rect(0, 0, 200, 30), QString(), 1)
+        : PictureBoxRig(bands())
     {
         canvas.bubble = &bubble;
-        container->newImageBox(bands());
-        endEvent();
     }
-    TextViewContainer& c() { return *container; }
     MyViewBase* box() { return container->textViewAry.at(0); }
-    static Point pixel(double column, double row) { return Point(580.0 + column, 465.0 - row); }
     // One gesture: press at pixel (column, row), drags by the given distances, release.
     void gesture(double column, double row, std::initializer_list<double> drags)
     {
@@ -58,7 +53,7 @@ struct RemovalRig : ContainerRig {
         c().instantAlphaRelease();
         endEvent();
     }
-    MyInstantAlphaView bubble;
+    MyInstantAlphaView bubble { Rect(0, 0, 200, 30), QString(), 1 };
 };
 
 } // namespace

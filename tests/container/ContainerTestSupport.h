@@ -115,6 +115,22 @@ inline platform::Image solidPicture(int width, int height)
     return platform::Image::fromQImage(pixels);
 }
 
+// A container whose one box is a selected picture box centred on 1200 x 900: a 40 x 30 picture
+// gets the frame (580, 435, 40, 30), so the container point pixel(c, r) lies at pixel distance
+// (c, r) from the picture's top-left corner.
+struct PictureBoxRig : ContainerRig {
+    explicit PictureBoxRig(const platform::Image& picture)
+    {
+        container->newImageBox(picture);
+        endEvent();
+    }
+    TextViewContainer& c() { return *container; }
+    static platform::Point pixel(double column, double row)
+    {
+        return platform::Point(580.0 + column, 465.0 - row);
+    }
+};
+
 // The subviews' boxes in stacking order (the innermost view of each nest).
 inline std::vector<platform::View*> boxesOfSubviews(const TextViewContainer& container)
 {

@@ -40,28 +40,6 @@ std::pair<int, int> opaqueRows(const QImage& q, int x0, int x1)
 
 } // namespace
 
-TEST(WarpedBox, PerspectiveNarrowsTheSideItsFactorSays)
-{
-    for (const float h : { 0.6f, -0.6f }) {
-        ContainerRig rig;
-        rig.container->newImageBox(solidPicture(300, 200));
-        MyViewBase& box = *rig.container->textViewAry.back();
-        box.setHorzPerspective(h);
-        const Captured c = capture(*rig.container, box);
-        ASSERT_FALSE(c.pixels.isNull());
-        const int w = c.pixels.width();
-        const auto left = opaqueRows(c.pixels, 4, 12);
-        const auto right = opaqueRows(c.pixels, w - 12, w - 4);
-        const int leftSpan = left.second - left.first, rightSpan = right.second - right.first;
-        if (h > 0)
-            EXPECT_GT(leftSpan, 2 * rightSpan);
-        else
-            EXPECT_GT(rightSpan, 2 * leftSpan);
-        EXPECT_NEAR(
-            c.rect.width(), box.frame().width(), 2.0 * (box.borderSize() + box.strokeSize()) + 2.0);
-    }
-}
-
 TEST(WarpedBox, CurvedTextBaselineBendsAndFractionZeroIsFlat)
 {
     ContainerRig rig;
