@@ -4,10 +4,12 @@
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/MyImageView.h"
 #include "boxes/MyShapeView.h"
+#include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "container/ContainerCanvas.h"
 #include "container/ContainerDelegate.h"
 #include "container/TextViewContainer.h"
+#include "platform/text/TextEditor.h"
 #include "platform/undo/UndoManager.h"
 
 #include <QImage>
@@ -130,6 +132,17 @@ struct PictureBoxRig : ContainerRig {
         return platform::Point(580.0 + column, 465.0 - row);
     }
 };
+
+// A text box being edited with all of its text selected, as a second click leaves it.
+inline bool openForTyping(MyViewBase* box)
+{
+    auto* text = dynamic_cast<MyTextView*>(box);
+    if (!text || !text->txtBox() || !text->isEditing())
+        return false;
+    const platform::TextEditor& editor = text->txtBox()->editor();
+    const platform::TextRange range = editor.selectedRange();
+    return range.location == 0 && range.length == editor.text().length() && range.length > 0;
+}
 
 // The subviews' boxes in stacking order (the innermost view of each nest).
 inline std::vector<platform::View*> boxesOfSubviews(const TextViewContainer& container)

@@ -2,7 +2,6 @@
 // editing begins and bends back in three when it ends; one animation at a time.
 #include "ContainerTestSupport.h"
 #include "boxes/BoxStatics.h"
-#include "boxes/MyTextBox.h"
 #include "container/EditAnimator.h"
 
 #include <gtest/gtest.h>
@@ -22,13 +21,6 @@ MyTextView* addTextBox(ContainerRig& rig, bool warped)
         text->setCurves({ { 0.0, 0.0 }, { 0.5, 0.4 }, { 1.0, 0.0 } });
     text->setIsEditing(false);
     return text;
-}
-
-bool allTextSelected(MyTextView& box)
-{
-    const platform::TextEditor& editor = box.txtBox()->editor();
-    const platform::TextRange range = editor.selectedRange();
-    return range.location == 0 && range.length == editor.text().length() && range.length > 0;
 }
 
 // Ticks until the animation is over (at most a bound, so a stuck one fails instead of hanging).
@@ -84,7 +76,7 @@ TEST_F(EditAnimationTicks, WarpedBoxShowsEachFractionThenSwitches)
         EXPECT_EQ(box->isEditing(), row.edit);
         if (row.edit) {
             EXPECT_TRUE(box->Editable());
-            EXPECT_TRUE(allTextSelected(*box));
+            EXPECT_TRUE(openForTyping(box));
         }
     }
 }
@@ -98,7 +90,7 @@ TEST_F(EditAnimationTicks, UnwarpedBoxSwitchesAtOnceWithItsTextOpen)
     EXPECT_TRUE(box->isEditing());
     EXPECT_TRUE(box->Editable());
     EXPECT_TRUE(box->Selectable());
-    EXPECT_TRUE(allTextSelected(*box));
+    EXPECT_TRUE(openForTyping(box));
 }
 
 // A box's editing must always settle where the last request pointed, whatever interrupts it.
@@ -139,7 +131,7 @@ TEST_F(EditAnimationTicks, InterruptedAnimationsEndWhereTheLastRequestPoints)
             // The replaced animation has its end state at once.
             EXPECT_TRUE(first->isEditing());
             EXPECT_TRUE(first->Editable());
-            EXPECT_TRUE(allTextSelected(*first));
+            EXPECT_TRUE(openForTyping(first));
             EXPECT_FALSE(second->isEditing());
             break;
         case SameRequest:

@@ -17,6 +17,17 @@ namespace {
 
 const Rect kFrame(100.0, 100.0, 200.0, 100.0);
 
+// The index of the sample in the middle of segment `segment` of a spline's samples.
+template <class Samples> std::size_t middleSample(const Samples& samples, int segment)
+{
+    std::vector<std::size_t> in;
+    for (std::size_t k = 0; k < samples.points.size(); ++k) {
+        if (samples.sourceIndex[k] == segment)
+            in.push_back(k);
+    }
+    return in[in.size() / 2];
+}
+
 // A sample of the spline through the curve handles in the middle of segment `segment`, moved
 // `off` along the spline's normal there.
 Point curveSplinePoint(const MyViewBase& box, int segment, double off)
@@ -25,12 +36,7 @@ Point curveSplinePoint(const MyViewBase& box, int segment, double off)
     ShapeModel smooth;
     smooth.controlVals.assign(handles.size(), ControlValue());
     const auto samples = splinePoints(smooth, handles);
-    std::vector<std::size_t> in;
-    for (std::size_t k = 0; k < samples->points.size(); ++k) {
-        if (samples->sourceIndex[k] == segment)
-            in.push_back(k);
-    }
-    const std::size_t k = in[in.size() / 2];
+    const std::size_t k = middleSample(*samples, segment);
     const Point a = samples->points[k - 1];
     const Point b = samples->points[k + 1];
     const double len = std::hypot(b.x - a.x, b.y - a.y);
@@ -203,13 +209,7 @@ TEST(Press, ShapeOutlineInsertsBeforeSnapshot)
         mapped.push_back(calcPoints(cornersOf(*shape), u));
     const auto samples = shape->splinePoints(mapped);
     // A sample halfway along the second segment, far from every point.
-    std::vector<std::size_t> seg;
-    for (std::size_t k = 0; k < samples->points.size(); ++k) {
-        if (samples->sourceIndex[k] == 1)
-            seg.push_back(k);
-    }
-    const Point p = samples->points[seg[seg.size() / 2]];
-    r.press(p);
+    r.press(samples->points[middleSample(*samples, 1)]);
     EXPECT_EQ(r.c().mouseDownState, 3);
     EXPECT_EQ(r.c().expandingSubId, 102);
     ASSERT_EQ(shape->points().size(), 4u);

@@ -1,9 +1,7 @@
 // The release: the click tolerance, a step for every changed frame, the second click opening
 // the topmost box, the shape hints, the pen's next point or close, and the common end.
 #include "GestureTestSupport.h"
-#include "boxes/MyTextBox.h"
 #include "container/MyInstantAlphaView.h"
-#include "platform/text/TextEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +27,6 @@ struct ReleaseRig : PressRig {
     }
     QString hint() const { return bubble.isHidden() ? QString() : bubble.string(); }
 };
-
-bool openForTyping(MyViewBase* box)
-{
-    auto* text = dynamic_cast<MyTextView*>(box);
-    if (!text || !text->txtBox())
-        return false;
-    const TextEditor& editor = text->txtBox()->editor();
-    return text->isEditing() && editor.selectedRange().location == 0
-        && editor.selectedRange().length == editor.text().length();
-}
 
 } // namespace
 

@@ -44,22 +44,6 @@ bool isOpaque(const QImage& q, int x, int y)
     return qAlpha(q.pixel(x, y)) != 0;
 }
 
-bool columnClear(const QImage& q, int x)
-{
-    for (int y = 0; y < q.height(); ++y)
-        if (isOpaque(q, x, y))
-            return false;
-    return true;
-}
-
-bool rowClear(const QImage& q, int y)
-{
-    for (int x = 0; x < q.width(); ++x)
-        if (isOpaque(q, x, y))
-            return false;
-    return true;
-}
-
 int firstOpaqueRow(const QImage& q, int x)
 {
     for (int y = 0; y < q.height(); ++y)
@@ -74,6 +58,16 @@ int firstOpaqueColumn(const QImage& q, int y)
         if (isOpaque(q, x, y))
             return x;
     return -1;
+}
+
+bool columnClear(const QImage& q, int x)
+{
+    return firstOpaqueRow(q, x) < 0;
+}
+
+bool rowClear(const QImage& q, int y)
+{
+    return firstOpaqueColumn(q, y) < 0;
 }
 
 } // namespace
