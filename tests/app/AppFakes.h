@@ -2,6 +2,7 @@
 // A document window that records what the document asks of it, a welcome window that only
 // remembers whether it shows, and the scripted panels and alerts the application tests share.
 #include "app/ColorDocument.h"
+#include "app/ColorDocumentController.h"
 #include "app/DocumentWindowPort.h"
 #include "app/ExportPanel.h"
 #include "app/RatingPrompt.h"
@@ -14,9 +15,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 
 namespace apptest {
@@ -190,5 +193,26 @@ inline QByteArray readFile(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// The fakes, a controller behind a fake welcome window, and a folder for the files a test opens.
+struct AppSession {
+    AppFixture fixture;
+    FakeWelcome welcome;
+    ColorDocumentController controller { welcome };
+    QTemporaryDir dir;
+
+    // A picture file in the folder, as pictureBytes() makes it.
+    QString picture(const char* name = "photo.png", QSize size = { 32, 24 })
+    {
+        const QString path = dir.filePath(name);
+        writeFile(path, pictureBytes(size, QFileInfo(path).suffix() == "jpg" ? "jpeg" : "png"));
+        return path;
+    }
+    ColorDocument* open(const QString& path)
+    {
+        return static_cast<ColorDocument*>(
+            controller.openDocumentWithContentsOfFile(path).document);
+    }
+};
 
 } // namespace apptest

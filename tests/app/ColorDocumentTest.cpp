@@ -1,11 +1,9 @@
 // The document class: which bytes make a document, the order in which a window is loaded and
 // restored, the draft name, and a save that reopens as it was.
 #include "AppFakes.h"
-#include "app/ColorDocumentController.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "support/NamedCase.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace apptest;
@@ -89,26 +87,20 @@ TEST(ColorDocument, DraftNameFollowsTheDateFormat)
 // restores its contents in between. Nothing renders while the load is still on the stack.
 TEST(ColorDocument, WindowLoadOrder)
 {
-    AppFixture fixture;
-    FakeWelcome welcome;
-    ColorDocumentController controller(welcome);
-    QTemporaryDir dir;
-    const QString picturePath = dir.filePath("photo.png");
-    ASSERT_TRUE(writeFile(picturePath, pictureBytes({ 64, 48 })));
-
-    ASSERT_TRUE(controller.openDocumentWithContentsOfFile(picturePath).document);
+    AppSession s;
+    ASSERT_TRUE(s.open(s.picture()));
     EXPECT_EQ(callLog(), QStringList { "loadPicture" });
     spin(20);
     EXPECT_EQ(callLog(), (QStringList { "loadPicture", "requestSaturation" }));
 
     DocumentContents contents;
-    contents.imageData = pictureBytes({ 64, 48 }, "jpeg");
+    contents.imageData = pictureBytes({ 32, 24 }, "jpeg");
     contents.aperture = 0.25;
     contents.preset = "Warm";
-    const QString docPath = dir.filePath("saved.quillmark");
+    const QString docPath = s.dir.filePath("saved.quillmark");
     ASSERT_TRUE(writeFile(docPath, DocumentFile::write(contents)));
     callLog().clear();
-    auto opened = controller.openDocumentWithContentsOfFile(docPath);
+    auto opened = s.controller.openDocumentWithContentsOfFile(docPath);
     ASSERT_TRUE(opened.document) << opened.error->message().toStdString();
     EXPECT_FALSE(opened.document->isDocumentEdited());
     EXPECT_EQ(callLog(), (QStringList { "loadPicture", "applyContents" }));
@@ -141,19 +133,16 @@ class RefusedFiles : public ::testing::TestWithParam<RefusedRow> { };
 // A refused file makes no document and no window: the error goes to the caller as it is.
 TEST_P(RefusedFiles, NoDocumentNoWindow)
 {
-    AppFixture fixture;
-    FakeWelcome welcome;
-    ColorDocumentController controller(welcome);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("file.quillmark");
+    AppSession s;
+    const QString path = s.dir.filePath("file.quillmark");
     ASSERT_TRUE(writeFile(path, GetParam().file));
-    const auto result = controller.openDocumentWithContentsOfFile(path);
+    const auto result = s.controller.openDocumentWithContentsOfFile(path);
     EXPECT_FALSE(result.document);
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->domain, GetParam().domain);
     EXPECT_EQ(result.error->code, GetParam().code);
     EXPECT_EQ(FakeWindow::made, 0);
-    EXPECT_TRUE(controller.documents().empty());
+    EXPECT_TRUE(s.controller.documents().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
@@ -169,18 +158,13 @@ INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
 // A window that cannot show the picture: the alert, then the document closes itself.
 TEST(ColorDocument, WindowFailureClosesTheDocument)
 {
-    AppFixture fixture;
+    AppSession s;
     FakeWindow::refusePictures = true;
-    FakeWelcome welcome;
-    ColorDocumentController controller(welcome);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("photo.png");
-    ASSERT_TRUE(writeFile(path, pictureBytes({ 16, 16 })));
-    ASSERT_TRUE(controller.openDocumentWithContentsOfFile(path).document);
-    EXPECT_EQ(fixture.alerts->messages, QStringList { "Unsupported image format!" });
+    ASSERT_TRUE(s.open(s.picture()));
+    EXPECT_EQ(s.fixture.alerts->messages, QStringList { "Unsupported image format!" });
     spin(40);
-    EXPECT_TRUE(controller.documents().empty());
-    EXPECT_TRUE(welcome.visible);
+    EXPECT_TRUE(s.controller.documents().empty());
+    EXPECT_TRUE(s.welcome.visible);
     EXPECT_FALSE(callLog().contains("requestSaturation"));
 }
 
@@ -188,15 +172,10 @@ TEST(ColorDocument, WindowFailureClosesTheDocument)
 // back as they were; a failed save keeps the document edited and the old file whole.
 TEST(ColorDocument, SaveReopenAndFailedSave)
 {
-    AppFixture fixture;
-    FakeWelcome welcome;
-    ColorDocumentController controller(welcome);
-    QTemporaryDir dir;
-    const QByteArray picture = pictureBytes({ 120, 80 }, "jpeg");
-    const QString picturePath = dir.filePath("photo.jpg");
-    ASSERT_TRUE(writeFile(picturePath, picture));
-    auto* document = static_cast<ColorDocument*>(
-        controller.openDocumentWithContentsOfFile(picturePath).document);
+    AppSession s;
+    const QString picturePath = s.picture("photo.jpg", { 120, 80 });
+    const QByteArray picture = readFile(picturePath);
+    auto* document = s.open(picturePath);
     ASSERT_TRUE(document);
     auto* window = static_cast<FakeWindow*>(document->windowPort());
     window->state.saturation = 0.7;
@@ -208,20 +187,20 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     EXPECT_EQ(shown->windowTitle(), document->displayName() + "[*]");
     EXPECT_TRUE(shown->isWindowModified()) << "a picture document is unsaved";
 
-    const QString savePath = dir.filePath("kept.quillmark");
-    fixture.panels->saveAnswers.push_back(savePath);
+    const QString savePath = s.dir.filePath("kept.quillmark");
+    s.fixture.panels->saveAnswers.push_back(savePath);
     ASSERT_TRUE(document->save());
     EXPECT_FALSE(document->isDocumentEdited());
     EXPECT_EQ(shown->windowTitle(), "kept[*]");
     EXPECT_FALSE(shown->isWindowModified());
     const QByteArray saved = readFile(savePath);
     EXPECT_TRUE(document->canClose());
-    EXPECT_TRUE(fixture.panels->saveChangesAsked.isEmpty());
+    EXPECT_TRUE(s.fixture.panels->saveChangesAsked.isEmpty());
     document->close();
     spin(5);
 
     FakeWindow::registerWhileLoading = true;
-    auto reopened = controller.openDocumentWithContentsOfFile(savePath);
+    auto reopened = s.controller.openDocumentWithContentsOfFile(savePath);
     ASSERT_TRUE(reopened.document);
     auto* again = static_cast<ColorDocument*>(reopened.document);
     spin(5);
@@ -233,7 +212,7 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     EXPECT_EQ(restored->state.saturation, 0.7);
     EXPECT_EQ(restored->state.vignette, 0.3);
     ASSERT_TRUE(restored->state.mask);
-    EXPECT_EQ(controller.openDocumentWithContentsOfFile(savePath).document, again)
+    EXPECT_EQ(s.controller.openDocumentWithContentsOfFile(savePath).document, again)
         << "one file, one document";
 
     // A save that cannot be written (a folder that is not there; tests may run as root, for
@@ -243,10 +222,10 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     again->undoManager().registerUndo(again, life, [] {});
     again->undoManager().endGroup();
     ASSERT_TRUE(again->isDocumentEdited());
-    fixture.panels->saveAnswers.push_back(dir.filePath("missing/kept.quillmark"));
-    const int alertsBefore = int(fixture.alerts->messages.size());
+    s.fixture.panels->saveAnswers.push_back(s.dir.filePath("missing/kept.quillmark"));
+    const int alertsBefore = int(s.fixture.alerts->messages.size());
     EXPECT_FALSE(again->saveAs());
-    EXPECT_EQ(fixture.alerts->messages.size(), alertsBefore + 1);
+    EXPECT_EQ(s.fixture.alerts->messages.size(), alertsBefore + 1);
     EXPECT_TRUE(again->isDocumentEdited());
     EXPECT_EQ(again->filePath(), QFileInfo(savePath).absoluteFilePath());
     EXPECT_EQ(readFile(savePath), saved);

@@ -7,29 +7,17 @@
 #include "support/NamedCase.h"
 
 #include <QAction>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace apptest;
 
 namespace {
 
-struct Harness {
-    AppFixture fixture;
-    FakeWelcome welcome;
-    ColorDocumentController controller { welcome };
+struct Harness : AppSession {
     AppDelegate delegate { controller, welcome };
     int quits = 0;
     QMetaObject::Connection counting
         = QObject::connect(&delegate, &AppDelegate::quitRequested, [this] { ++quits; });
-    QTemporaryDir dir;
-
-    QString picture(const char* name = "photo.png")
-    {
-        const QString path = dir.filePath(name);
-        writeFile(path, pictureBytes({ 32, 24 }));
-        return path;
-    }
 };
 
 TEST(AppController, NewAsksForAPictureFile)

@@ -2,7 +2,6 @@
 // window: a picture document from a JPEG, a text box typed into by key events, a picture box
 // and an image fill, saved, closed, reopened exactly, and exported at the picture's own size.
 #include "AppFakes.h"
-#include "app/ColorDocumentController.h"
 #include "app/DocumentWindowAdapter.h"
 #include "boxes/MyTextView.h"
 #include "canvas/CanvasControls.h"
@@ -15,7 +14,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace apptest;
@@ -24,26 +22,7 @@ namespace {
 
 constexpr QSize kPhotoSize(480, 320);
 
-// A photo-like JPEG: smooth colour ramps, so any text drawn over it shows as a difference.
-QByteArray photoJpeg()
-{
-    QImage image(kPhotoSize, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(
-                x, y, qRgb(60 + x * 120 / image.width(), 90 + y * 100 / image.height(), 140));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "jpeg").write(image);
-    return bytes;
-}
-
-struct Session {
-    AppFixture fixture;
-    FakeWelcome welcome;
-    ColorDocumentController controller { welcome };
-    QTemporaryDir dir;
+struct Session : AppSession {
     DocumentWindowFactory replaced = installDocumentWindowFactory(
         [](platform::UndoManager& undo) { return std::make_unique<DocumentWindowAdapter>(undo); });
 
@@ -185,9 +164,8 @@ int channelDistance(QRgb a, QRgb b)
 TEST(EndToEnd, PictureTextSaveReopenExport)
 {
     Session s;
-    const QByteArray photo = photoJpeg();
-    const QString photoPath = s.dir.filePath("photo.jpg");
-    ASSERT_TRUE(writeFile(photoPath, photo));
+    const QString photoPath = s.picture("photo.jpg", kPhotoSize);
+    const QByteArray photo = readFile(photoPath);
 
     // ---- a picture document from the JPEG, with the sliders' starting values
     s.fixture.panels->openAnswers.push_back(photoPath);

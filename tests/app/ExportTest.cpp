@@ -2,12 +2,10 @@
 // picture's pixel size showing the boxes, failures shown without a rating prompt, and the rating
 // prompt once per user.
 #include "AppFakes.h"
-#include "app/ColorDocumentController.h"
 #include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 
 #include <QImageReader>
-#include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -29,19 +27,12 @@ TEST(Export, QualityFromThePanel)
         EXPECT_EQ(ColorDocument::exportQuality(row.percent), row.quality) << row.percent;
 }
 
-struct Exporting {
-    AppFixture fixture;
-    FakeWelcome welcome;
-    ColorDocumentController controller { welcome };
-    QTemporaryDir dir;
-    ColorDocument* document = nullptr;
-
+// A session with one picture document open.
+struct Exporting : AppSession {
+    ColorDocument* document;
     explicit Exporting(QSize size = { 160, 120 })
+        : document(open(picture("photo.png", size)))
     {
-        const QString path = dir.filePath("photo.png");
-        writeFile(path, pictureBytes(size));
-        document
-            = static_cast<ColorDocument*>(controller.openDocumentWithContentsOfFile(path).document);
     }
 };
 
@@ -139,10 +130,7 @@ TEST(Export, RatingPromptOncePerUser)
     EXPECT_EQ(e.fixture.openedUrls, QList<QUrl> { RatingPrompt::kProjectPage });
     EXPECT_TRUE(platform::UserDefaults::standard().boolForKey("PostShareRateSuggested"));
 
-    const QString other = e.dir.filePath("other.png");
-    writeFile(other, pictureBytes({ 50, 40 }));
-    auto* second
-        = static_cast<ColorDocument*>(e.controller.openDocumentWithContentsOfFile(other).document);
+    auto* second = e.open(e.picture("other.png", { 50, 40 }));
     ASSERT_TRUE(second);
     e.fixture.exports->answers.push_back(ExportChoice { e.dir.filePath("2.jpg"), 100 });
     ASSERT_TRUE(second->exportImage());
