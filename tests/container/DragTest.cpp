@@ -19,8 +19,7 @@ struct Local {
     Point p0, u, v;
     explicit Local(const MyViewBase& box)
     {
-        std::array<Point, 8> q;
-        box.GetFourPoints(q, 0.0);
+        const auto q = outline(box);
         const double w = box.frame().size.width, h = box.frame().size.height;
         p0 = q[0];
         u = Point((q[1].x - q[0].x) / w, (q[1].y - q[0].y) / w);
@@ -31,14 +30,6 @@ struct Local {
         return Point(p0.x + x * u.x + y * v.x, p0.y + x * u.y + y * v.y);
     }
 };
-
-std::array<Point, 8> outline(const MyViewBase& box)
-{
-    std::array<Point, 8> q;
-    box.GetFourPoints(q, 0.0);
-    return q;
-}
-
 
 } // namespace
 

@@ -56,9 +56,15 @@ inline platform::Point awayFrom(const platform::Point& c, const platform::Point&
     return platform::Point(axis(c.x, off.x), axis(c.y, off.y));
 }
 
-inline BoxCorners cornersOf(const MyViewBase& box)
+// The box's outline: corners 0-3, then the edge middles 4-7 (the handles).
+inline std::array<platform::Point, 8> outline(const MyViewBase& box)
 {
     std::array<platform::Point, 8> q;
     box.GetFourPoints(q, 0.0);
-    return boxCorners(q);
+    return q;
+}
+
+inline BoxCorners cornersOf(const MyViewBase& box)
+{
+    return boxCorners(outline(box));
 }

@@ -194,9 +194,7 @@ TEST(Hover, CursorIsWhatThePressWouldDo)
         buildHoverScene(r, row.scene);
         Point p = row.p;
         if (row.handle >= 0) {
-            std::array<Point, 8> q;
-            r.c().textViewAry.back()->GetFourPoints(q, 0.0);
-            p = awayFrom(q[std::size_t(row.handle)], row.p);
+            p = awayFrom(outline(*r.c().textViewAry.back())[std::size_t(row.handle)], row.p);
         }
         EXPECT_EQ(r.c().hoverCursorAt(p, row.modifiers), row.cursor);
         r.press(p, row.modifiers);
@@ -264,8 +262,7 @@ TEST(Hover, CursorsReachTheWidget)
         QCoreApplication::sendEvent(&host, &e);
         return host.cursor();
     };
-    std::array<Point, 8> q;
-    box->GetFourPoints(q, 0.0);
+    const auto q = outline(*box);
     EXPECT_EQ(move(q[2], 0).shape(), Qt::SizeHorCursor);
     const QCursor rotate = move(q[2], CommandKeyMask);
     EXPECT_EQ(rotate.shape(), Qt::BitmapCursor);

@@ -66,8 +66,7 @@ TEST(Press, HandleSquareAndCommand)
         SCOPED_TRACE(row.name);
         PressRig r;
         MyViewBase* box = r.addTextBox(kFrame);
-        std::array<Point, 8> q;
-        box->GetFourPoints(q, 0.0);
+        const auto q = outline(*box);
         r.c().undoData.reset();
         r.press(awayFrom(q[std::size_t(row.handle)], row.offset), row.modifiers);
         EXPECT_TRUE(r.c().isMouseDown);
