@@ -59,7 +59,6 @@ TEST(EffectSlider, SettersClampAndOnlySetValueSends)
         { "inside", 0.4, 0.4, 1 },
         { "NaN leaves the value and sends nothing", NAN, 0.3, 0 },
         { "infinity too", -INFINITY, 0.3, 0 },
-        { "huge", 1e308, 1, 1 },
     };
     for (const Row& row : rows) {
         Slider a("Opacity");
