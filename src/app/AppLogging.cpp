@@ -1,3 +1,3 @@
 #include "app/AppLogging.h"
 
-Q_LOGGING_CATEGORY(lcApp, "quillmark.app")
+Q_LOGGING_CATEGORY(lcApp, "quillmark.app", QtWarningMsg)

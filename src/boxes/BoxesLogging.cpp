@@ -1,3 +1,3 @@
 #include "boxes/BoxesLogging.h"
 
-Q_LOGGING_CATEGORY(lcBoxes, "quillmark.boxes")
+Q_LOGGING_CATEGORY(lcBoxes, "quillmark.boxes", QtWarningMsg)

@@ -1,5 +1,7 @@
 #include "canvas/CanvasExport.h"
 
+#include "canvas/CanvasLogging.h"
+
 #include "platform/imaging/FilterRenderer.h"
 
 #include <QLoggingCategory>
@@ -12,7 +14,6 @@ using platform::FilterRenderer;
 using platform::Rect;
 
 namespace {
-Q_LOGGING_CATEGORY(lcExport, "quillmark.canvas")
 constexpr int kBoxTileColumns = 8192;
 } // namespace
 
@@ -26,7 +27,7 @@ std::optional<QSize> fittedOutputSize(
         return std::nullopt;
     const float ir = float(wh) / float(ww);
     const float orq = float(h) / float(w);
-    qCDebug(lcExport, "IR: %f / OR: %f", ir, orq);
+    qCDebug(lcCanvas, "IR: %f / OR: %f", ir, orq);
     double outW = w, outH = h;
     if (std::abs(ir - orq) > 0.01f && ir > orq)
         outW = h / ir;

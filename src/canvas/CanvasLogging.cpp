@@ -1,3 +1,3 @@
 #include "canvas/CanvasLogging.h"
 
-Q_LOGGING_CATEGORY(lcCanvas, "quillmark.canvas")
+Q_LOGGING_CATEGORY(lcCanvas, "quillmark.canvas", QtWarningMsg)

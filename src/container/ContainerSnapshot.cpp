@@ -3,7 +3,7 @@
 #include "container/ContainerLogging.h"
 #include "platform/archive/ArchiveDictionary.h"
 
-Q_LOGGING_CATEGORY(lcContainer, "quillmark.container")
+Q_LOGGING_CATEGORY(lcContainer, "quillmark.container", QtWarningMsg)
 
 namespace {
 

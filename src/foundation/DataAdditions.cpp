@@ -7,7 +7,7 @@
 #include <algorithm>
 
 namespace {
-Q_LOGGING_CATEGORY(lcData, "quillmark.foundation.data")
+Q_LOGGING_CATEGORY(lcData, "quillmark.foundation.data", QtWarningMsg)
 }
 
 namespace {

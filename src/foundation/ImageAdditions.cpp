@@ -12,7 +12,7 @@
 #include <cmath>
 #include <functional>
 
-Q_LOGGING_CATEGORY(lcImageAdditions, "quillmark.foundation.image")
+Q_LOGGING_CATEGORY(lcImageAdditions, "quillmark.foundation.image", QtWarningMsg)
 
 using namespace platform;
 

@@ -93,7 +93,7 @@ std::vector<platform::GradientStop> stopsWithAlpha(const platform::Gradient& g, 
     return stops;
 }
 
-Q_LOGGING_CATEGORY(lcFill, "quillmark.foundation.fill")
+Q_LOGGING_CATEGORY(lcFill, "quillmark.foundation.fill", QtWarningMsg)
 
 // The reader of the class tag, registered with the archive when this file is linked in (it
 // is whenever anything uses a fill).

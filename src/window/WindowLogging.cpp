@@ -1,3 +1,3 @@
 #include "window/WindowLogging.h"
 
-Q_LOGGING_CATEGORY(lcWindow, "quillmark.window")
+Q_LOGGING_CATEGORY(lcWindow, "quillmark.window", QtWarningMsg)

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <utility>
 
-Q_LOGGING_CATEGORY(lcArchive, "quillmark.archive")
+Q_LOGGING_CATEGORY(lcArchive, "quillmark.archive", QtWarningMsg)
 
 namespace platform {
 

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-Q_LOGGING_CATEGORY(lcDocument, "quillmark.document")
+Q_LOGGING_CATEGORY(lcDocument, "quillmark.document", QtWarningMsg)
 
 namespace platform {
 

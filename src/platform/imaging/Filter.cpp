@@ -18,7 +18,7 @@
 #include <functional>
 #include <vector>
 
-Q_LOGGING_CATEGORY(lcImaging, "quillmark.imaging")
+Q_LOGGING_CATEGORY(lcImaging, "quillmark.imaging", QtWarningMsg)
 
 namespace platform {
 

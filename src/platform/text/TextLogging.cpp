@@ -1,3 +1,3 @@
 #include "platform/text/TextLogging.h"
 
-Q_LOGGING_CATEGORY(lcText, "quillmark.text")
+Q_LOGGING_CATEGORY(lcText, "quillmark.text", QtWarningMsg)

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <numbers>
 
-Q_LOGGING_CATEGORY(lcPlatformUi, "quillmark.platform.ui")
+Q_LOGGING_CATEGORY(lcPlatformUi, "quillmark.platform.ui", QtWarningMsg)
 
 namespace platform {
 
