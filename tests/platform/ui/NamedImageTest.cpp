@@ -4,6 +4,8 @@
 
 #include "support/PixelProbe.h"
 
+#include <QDir>
+#include <QStringList>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -43,4 +45,28 @@ TEST(NamedImage, MissingNamesAndBadSizesGiveNoPicture)
         EXPECT_TRUE(namedImage(QStringLiteral("downbutton"), s).isNull());
     EXPECT_TRUE(namedImage(QStringLiteral("downbutton"), { 25, 25 }, NAN).isNull());
     EXPECT_EQ(namedImageNaturalSize(QStringLiteral("no-such-artwork")).width, 0);
+}
+
+// Every picture of ours parses without complaint: the SVG renderer drops elements it cannot read
+// (and says so) while still drawing the rest, so broken artwork would otherwise go unnoticed.
+TEST(NamedImage, EveryArtworkFileParsesCleanly)
+{
+    static QStringList complaints;
+    complaints.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& message) {
+            if (context.category && QByteArray(context.category).startsWith("qt.svg"))
+                complaints << message;
+        });
+    const QDir resources(
+        qEnvironmentVariable("QUILLMARK_TEST_DATA") + QStringLiteral("/../../resources"));
+    const QStringList files = resources.entryList({ QStringLiteral("*.svg") }, QDir::Files);
+    EXPECT_GT(files.size(), 10);
+    for (const QString& file : files) {
+        const QString name = file.chopped(4);
+        const Size natural = namedImageNaturalSize(name);
+        EXPECT_FALSE(namedImage(name, natural, 1.0).isNull()) << name.toStdString();
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(complaints.isEmpty()) << complaints.join(QLatin1Char('\n')).toStdString();
 }
