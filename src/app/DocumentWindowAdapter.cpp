@@ -114,7 +114,7 @@ QSize DocumentWindowAdapter::pictureSize() const
     if (!canvas)
         return {};
     const platform::Size size = canvas->targetImagePixelSize();
-    if (!std::isfinite(size.width) || !std::isfinite(size.height))
+    if (!size.isFinite())
         return {};
     return QSize(int(std::lround(std::clamp(size.width, 0.0, 1e9))),
         int(std::lround(std::clamp(size.height, 0.0, 1e9))));

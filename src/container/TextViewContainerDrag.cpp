@@ -114,11 +114,6 @@ Rect overlayCoverage(const MyViewBase& box, const Outline& q, double handleHalf)
     return boundsOf(pts).insetBy(-grow, -grow);
 }
 
-bool isFinitePoint(const Point& p)
-{
-    return std::isfinite(p.x) && std::isfinite(p.y);
-}
-
 } // namespace
 
 void TextViewContainer::markBoxCoverage(const MyViewBase& box)
@@ -225,7 +220,7 @@ std::optional<double> aspect(const TextViewContainer& c, const MyViewBase& box, 
 
 void applyFrame(MyViewBase& box, double w, double h, const Point& origin)
 {
-    if (!std::isfinite(w) || !std::isfinite(h) || !isFinitePoint(origin))
+    if (!std::isfinite(w) || !std::isfinite(h) || !origin.isFinite())
         return;
     if (auto* text = dynamic_cast<MyTextView*>(&box))
         text->setFixedWidth(w);
@@ -327,7 +322,7 @@ void dragShapePoint(TextViewContainer& c, MyViewBase& box, const Point& p, unsig
     if (bAlt)
         shape->setControlVals(c.downControls);
     const Point st = MyShapeView::reversePoint(boxCorners(outlineOf(*shape)), p);
-    if (!isFinitePoint(st))
+    if (!st.isFinite())
         return;
     qCDebug(lcContainer).noquote() << QString::asprintf("Reverse Point:%f %f", st.x, st.y);
     const QString hint = shape->modifyControlPoint(c.expandingSubId - 100, st, bAlt);
@@ -353,7 +348,7 @@ void dragGrip(MyViewBase& box, int code, const Point& p)
 {
     const Point st = MyShapeView::reversePoint(boxCorners(outlineOf(box)), p);
     // A box too small to have unit coordinates gives nothing to follow.
-    if (!isFinitePoint(st))
+    if (!st.isFinite())
         return;
     if (code == 5)
         box.setVertPerspective(std::clamp(float(2.0 * st.y - 1.0), -1.0f, 1.0f));
@@ -369,7 +364,7 @@ void dragCurvePoint(MyViewBase& box, int i, const Point& p)
     if (i <= 0 || std::size_t(i) + 1 >= curves.size())
         return;
     const Point st = MyShapeView::reversePoint(boxCorners(outlineOf(box)), p);
-    if (!isFinitePoint(st))
+    if (!st.isFinite())
         return;
     const std::size_t at = std::size_t(i);
     double x = std::min(std::max(st.x, curves[at - 1].x + 0.13), curves[at + 1].x - 0.13);

@@ -23,7 +23,7 @@ constexpr double kPi = 3.141592653589793;
 // Whole pixels for a size, or nothing when it is not finite, not positive or too large.
 std::optional<QSize> pixelsFor(Size s, bool truncate)
 {
-    if (!std::isfinite(s.width) || !std::isfinite(s.height))
+    if (!s.isFinite())
         return std::nullopt;
     const double w = truncate ? std::trunc(s.width) : std::ceil(s.width);
     const double h = truncate ? std::trunc(s.height) : std::ceil(s.height);

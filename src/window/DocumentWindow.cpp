@@ -360,7 +360,7 @@ Size DocumentWindow::documentSize() const
 
 void DocumentWindow::setDocumentSize(const Size& size)
 {
-    if (!std::isfinite(size.width) || !std::isfinite(size.height))
+    if (!size.isFinite())
         return;
     const auto side = [](double v) { return int(std::clamp(std::ceil(v), 0.0, 1e6)); };
     m_canvasHost->resize(side(size.width), side(size.height));
@@ -377,7 +377,7 @@ Rect DocumentWindow::visibleRect() const
 void DocumentWindow::scrollTo(const Point& point)
 {
     const auto whole = [](double v) { return int(std::clamp(std::round(v), -1e6, 1e6)); };
-    if (!std::isfinite(point.x) || !std::isfinite(point.y))
+    if (!point.isFinite())
         return;
     const Size v = viewportSize();
     controlScrollView->horizontalScrollBar()->setValue(whole(point.x));

@@ -170,8 +170,7 @@ std::optional<Rect> ValueCoding<Rect>::decode(const KeyedUnarchiver& coder)
     if (v.kind() != ArchiveValue::Kind::Rect)
         return std::nullopt;
     const Rect r = v.toRect();
-    if (!std::isfinite(r.origin.x) || !std::isfinite(r.origin.y) || !std::isfinite(r.size.width)
-        || !std::isfinite(r.size.height))
+    if (!r.isFinite())
         return std::nullopt;
     return r;
 }

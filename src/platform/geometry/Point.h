@@ -1,6 +1,7 @@
 #pragma once
 // A point in double precision. The model is y-up: y grows towards the top of the picture.
 #include <QPointF>
+#include <cmath>
 
 namespace platform {
 
@@ -17,6 +18,8 @@ struct Point {
     constexpr Point operator+(const Point& o) const { return {x + o.x, y + o.y}; }
     constexpr Point operator-(const Point& o) const { return {x - o.x, y - o.y}; }
     constexpr Point operator*(double s) const { return {x * s, y * s}; }
+
+    bool isFinite() const { return std::isfinite(x) && std::isfinite(y); }
 
     QPointF toQt() const { return {x, y}; }
     static Point fromQt(const QPointF& p) { return {p.x(), p.y()}; }

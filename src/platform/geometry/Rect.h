@@ -34,6 +34,7 @@ struct Rect {
 
     // True when the width or the height is zero (or not a number).
     bool isEmpty() const;
+    bool isFinite() const { return origin.isFinite() && size.isFinite(); }
     // The null rectangle is what the intersection of disjoint rectangles returns.
     bool isNull() const;
     static Rect null();

@@ -1,5 +1,6 @@
 #pragma once
 #include <QSizeF>
+#include <cmath>
 
 namespace platform {
 
@@ -12,6 +13,8 @@ struct Size {
     constexpr Size(double w, double h) : width(w), height(h) {}
 
     constexpr bool operator==(const Size&) const = default;
+
+    bool isFinite() const { return std::isfinite(width) && std::isfinite(height); }
 
     QSizeF toQt() const { return {width, height}; }
     static Size fromQt(const QSizeF& s) { return {s.width(), s.height()}; }

@@ -364,7 +364,7 @@ BezierPath BezierPath::transformed(const AffineTransform& t) const
 
 bool BezierPath::containsPoint(const Point& p) const
 {
-    if (isEmpty() || !std::isfinite(p.x) || !std::isfinite(p.y))
+    if (isEmpty() || !p.isFinite())
         return false;
     return toQPainterPath().contains(p.toQt());
 }

@@ -161,8 +161,7 @@ void GraphicsContext::fillPathWithPattern(
         return;
     const QImage pixels = tile.toQImage();
     const Size pts = tile.size();
-    if (pixels.isNull() || !(pts.width > 0) || !(pts.height > 0) || !std::isfinite(phase.x)
-        || !std::isfinite(phase.y))
+    if (pixels.isNull() || !(pts.width > 0) || !(pts.height > 0) || !phase.isFinite())
         return;
     QPainterPath shape;
     if (path.isEmpty()) {

@@ -175,9 +175,7 @@ double uprightScale(GraphicsContext& ctx)
 void drawStringInRect(GraphicsContext& ctx, const QString& text, const Rect& rect, const Font& font,
     const Color& color, StringAlignment alignment)
 {
-    if (text.isEmpty() || font.isNull() || !std::isfinite(rect.origin.x)
-        || !std::isfinite(rect.origin.y) || !std::isfinite(rect.size.width)
-        || !std::isfinite(rect.size.height))
+    if (text.isEmpty() || font.isNull() || !rect.isFinite())
         return;
     const LineOutlines& line = cachedOutlines(text, font);
     if (line.path.isEmpty())

@@ -56,8 +56,8 @@ QSvgRenderer* rendererFor(const QString& name)
 
 Image namedImage(const QString& name, Size pointSize, double scale)
 {
-    if (!std::isfinite(pointSize.width) || !std::isfinite(pointSize.height) || !std::isfinite(scale)
-        || pointSize.width <= 0 || pointSize.height <= 0 || scale <= 0)
+    if (!pointSize.isFinite() || !std::isfinite(scale) || pointSize.width <= 0
+        || pointSize.height <= 0 || scale <= 0)
         return Image();
     const int w = int(std::ceil(std::min(pointSize.width * scale, 8192.0)));
     const int h = int(std::ceil(std::min(pointSize.height * scale, 8192.0)));

@@ -27,19 +27,6 @@ public:
     DrawingScope& operator=(const DrawingScope&) = delete;
 };
 
-bool isFinite(const Point& p)
-{
-    return std::isfinite(p.x) && std::isfinite(p.y);
-}
-bool isFinite(const Size& s)
-{
-    return std::isfinite(s.width) && std::isfinite(s.height);
-}
-bool isFinite(const Rect& r)
-{
-    return isFinite(r.origin) && isFinite(r.size);
-}
-
 // Quarter turns are exact, so that a view turned by 90 degrees keeps whole-number corners.
 void sinCosDegrees(double degrees, double& s, double& c)
 {
@@ -74,7 +61,7 @@ Point originForCenterRotation(const Point& center, const Size& size, double degr
 
 View::View(const Rect& frame)
 {
-    if (isFinite(frame)) {
+    if (frame.isFinite()) {
         m_frameOrigin = frame.origin;
         m_frameSize = frame.size;
     } else {
@@ -101,7 +88,7 @@ bool View::isDrawing()
 
 void View::setFrame(const Rect& frame)
 {
-    if (!isFinite(frame)) {
+    if (!frame.isFinite()) {
         qCWarning(lcPlatformUi) << "View: non-finite frame ignored";
         return;
     }
@@ -116,7 +103,7 @@ void View::setFrame(const Rect& frame)
 
 void View::setFrameOrigin(const Point& origin)
 {
-    if (!isFinite(origin)) {
+    if (!origin.isFinite()) {
         qCWarning(lcPlatformUi) << "View: non-finite frame origin ignored";
         return;
     }
@@ -127,7 +114,7 @@ void View::setFrameOrigin(const Point& origin)
 
 void View::setFrameSize(const Size& size)
 {
-    if (!isFinite(size)) {
+    if (!size.isFinite()) {
         qCWarning(lcPlatformUi) << "View: non-finite frame size ignored";
         return;
     }
@@ -174,7 +161,7 @@ Rect View::bounds() const
 
 void View::setBoundsOrigin(const Point& origin)
 {
-    if (!isFinite(origin)) {
+    if (!origin.isFinite()) {
         qCWarning(lcPlatformUi) << "View: non-finite bounds origin ignored";
         return;
     }
@@ -186,7 +173,7 @@ void View::setBoundsOrigin(const Point& origin)
 void View::scaleUnitSquareToSize(const Size& size)
 {
     const double sx = m_scale.width * size.width, sy = m_scale.height * size.height;
-    if (!isFinite(size) || size.width == 0.0 || size.height == 0.0 || !std::isfinite(sx)
+    if (!size.isFinite() || size.width == 0.0 || size.height == 0.0 || !std::isfinite(sx)
         || !std::isfinite(sy) || sx == 0.0 || sy == 0.0) {
         qCWarning(lcPlatformUi) << "View: unit-square scale" << size.width << size.height
                                 << "ignored";
@@ -201,7 +188,7 @@ void View::scaleUnitSquareToSize(const Size& size)
 
 void View::setUnitScale(const Size& scale)
 {
-    if (!isFinite(scale) || scale.width == 0.0 || scale.height == 0.0) {
+    if (!scale.isFinite() || scale.width == 0.0 || scale.height == 0.0) {
         qCWarning(lcPlatformUi) << "View: unit scale" << scale.width << scale.height << "ignored";
         return;
     }
@@ -418,7 +405,7 @@ void View::setAlphaValue(double alpha)
 void View::setShadow(const std::optional<Shadow>& shadow)
 {
     if (shadow
-        && (!isFinite(shadow->offset) || !std::isfinite(shadow->blur)
+        && (!shadow->offset.isFinite() || !std::isfinite(shadow->blur)
             || !std::isfinite(shadow->color.alpha))) {
         qCWarning(lcPlatformUi) << "View: non-finite shadow ignored";
         return;
@@ -491,7 +478,7 @@ void View::setNeedsDisplay()
 
 void View::setNeedsDisplayInRect(const Rect& rect)
 {
-    if (refuseDuringDrawing("setNeedsDisplay") || !isFinite(rect) || rect.isNull())
+    if (refuseDuringDrawing("setNeedsDisplay") || !rect.isFinite() || rect.isNull())
         return;
     const Rect r = rect.standardized();
     m_dirty = m_dirty.united(r);
@@ -672,7 +659,7 @@ std::uint64_t View::addTrackingArea(const Rect& rect, unsigned options, QVariant
 {
     TrackingArea area;
     area.id = s_nextTrackingAreaId++;
-    area.rect = isFinite(rect) ? rect.standardized() : Rect();
+    area.rect = rect.isFinite() ? rect.standardized() : Rect();
     area.options = options;
     area.userInfo = std::move(userInfo);
     m_trackingAreas.push_back(std::move(area));
@@ -699,7 +686,7 @@ void View::setCursor(const QCursor& cursor)
 
 Image renderToImage(View& view, const Rect& rect, double scale)
 {
-    if (!isFinite(rect) || !std::isfinite(scale) || scale <= 0.0) {
+    if (!rect.isFinite() || !std::isfinite(scale) || scale <= 0.0) {
         qCWarning(lcPlatformUi) << "renderToImage: bad rect or scale";
         return {};
     }
