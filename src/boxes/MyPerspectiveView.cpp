@@ -68,7 +68,7 @@ MyPerspectiveView::DrawingInputs MyPerspectiveView::drawingInputs(const View& wr
     const MyViewBase* box = boxOfWrapper(wrapper);
     if (!box)
         return in;
-    in.warped = box->getPerspectiveSize() != 0 || box->getCurveSize() != 0;
+    in.warped = box->isWarped();
     in.editing = isEditing(wrapper);
     in.exporting = gCanvasExporting;
     in.animating = gEditAnimation.running && gEditAnimation.box.get() == box;

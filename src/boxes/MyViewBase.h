@@ -74,6 +74,8 @@ public:
     int getPerspectiveSize() const;
     int getCurveAngle() const;
     int getCurveSize() const;
+    // A perspective or a curve bends the box: it is shown from its warped picture unless edited.
+    bool isWarped() const { return getPerspectiveSize() != 0 || getCurveSize() != 0; }
     // Chooses the perspective's direction (0 or 180 horizontal, 90 or 270 vertical) keeping its
     // strength and sign; empties the cached picture.
     void setPerspectiveAngle(int code);

@@ -10,11 +10,6 @@
 
 namespace {
 
-bool isWarped(const MyViewBase& box)
-{
-    return box.getPerspectiveSize() != 0 || box.getCurveSize() != 0;
-}
-
 MyViewBase* animatedBox()
 {
     return static_cast<MyViewBase*>(gEditAnimation.box.get());
@@ -62,7 +57,7 @@ void EditAnimator::animate(TextViewContainer& container, MyViewBase& box, bool e
     }
     if (box.isEditing() == edit)
         return;
-    if (!isWarped(box)) {
+    if (!box.isWarped()) {
         box.setIsEditing(edit);
         if (edit)
             openForTyping(box);

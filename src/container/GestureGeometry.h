@@ -40,18 +40,13 @@ inline bool isCurveOrPen(const MyShapeView& shape)
     return shape.shapeType() == shape::Curve || shape.shapeType() == shape::PenPath;
 }
 
-inline bool isWarped(const MyViewBase& box)
-{
-    return box.getPerspectiveSize() != 0 || box.getCurveSize() != 0;
-}
-
 // A shape whose points a gesture may take: not being drawn, and either edited or unwarped.
 inline const MyShapeView* pointShape(const MyViewBase& box)
 {
     const auto* shape = dynamic_cast<const MyShapeView*>(&box);
     if (!shape || shape->isDrawing())
         return nullptr;
-    return shape->isEditing() || !isWarped(*shape) ? shape : nullptr;
+    return shape->isEditing() || !shape->isWarped() ? shape : nullptr;
 }
 
 } // namespace gesture

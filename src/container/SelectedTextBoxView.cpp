@@ -150,7 +150,7 @@ void drawSelectedBox(GraphicsContext& ctx, const MyViewBase& box, double s)
         ? SelectedTextBoxView::kEditingOutline
         : SelectedTextBoxView::kSelectedOutline;
     const Outline p = outlineOf(box);
-    const bool warped = box.getPerspectiveSize() != 0 || box.getCurveSize() != 0;
+    const bool warped = box.isWarped();
 
     // A shape whose points are being edited or drawn shows its points alone.
     if (!(shape && (editing || shape->isDrawing()))) {

@@ -71,7 +71,7 @@ Removal removalOn(const MyViewBase& box, const Point& p)
                 return { Removal::Kind::ShapePoint, std::size_t(n.index) };
         }
     }
-    if (box.isEditing() || !gesture::isWarped(box) || (shape && shape->isDrawing()))
+    if (box.isEditing() || !box.isWarped() || (shape && shape->isDrawing()))
         return {};
     const std::vector<Point> handles = SelectedTextBoxView::curveGuidePoints(box);
     if (handles.size() < 3)

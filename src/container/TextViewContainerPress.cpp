@@ -22,7 +22,6 @@ namespace {
 using gesture::distance;
 using gesture::inSquare;
 using gesture::isCurveOrPen;
-using gesture::isWarped;
 using gesture::kNoneYet;
 using gesture::Outline;
 using gesture::outlineOf;
@@ -195,7 +194,7 @@ Hit TextViewContainer::pressHitTest(const Point& p, unsigned modifierFlags, int 
             if (auto hit = shapeHit(*shape, i, c, p, clickCount))
                 return *hit;
         }
-        if (!isBaseEditing(*box) && isWarped(*box)) {
+        if (!isBaseEditing(*box) && box->isWarped()) {
             if (auto hit = gripHit(*box, i, c, p))
                 return *hit;
             if (auto hit = curveHit(*box, i, c, p))

@@ -12,7 +12,6 @@
 
 #include <cmath>
 
-using gesture::isWarped;
 using gesture::outlineOf;
 using platform::Point;
 
@@ -144,7 +143,7 @@ void TextViewContainer::secondClick(const Point& p)
             return;
         }
         const auto* shape = dynamic_cast<MyShapeView*>(box);
-        if (shape && isWarped(*shape) && isEditableShape(shape->shapeType())) {
+        if (shape && shape->isWarped() && isEditableShape(shape->shapeType())) {
             box->setSelected(true);
             AnimateBox(*box, true);
             hideAlert();
@@ -163,7 +162,7 @@ void TextViewContainer::firstSelectionHint(const Point& p)
             || !contains(*shape, p))
             continue;
         // A warped shape must be clicked again to be flattened for editing.
-        if (const int hint = isWarped(*shape) ? 4 : editHint(shape->shapeType()))
+        if (const int hint = shape->isWarped() ? 4 : editHint(shape->shapeType()))
             showAlert(hint, Point(), QString());
         return;
     }
