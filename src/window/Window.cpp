@@ -272,15 +272,18 @@ void Window::childEvent(QChildEvent* event)
     // A menu bar made with the window as parent becomes the window's menu. A child is announced
     // from its base constructor, before it is a menu bar, and gets its menus afterwards: look
     // once the adding code has run.
-    if (event->type() == QEvent::ChildAdded && !m_menuBar)
+    if (event->type() == QEvent::ChildAdded && !m_menuBar && !m_menuBarLookupPending) {
+        m_menuBarLookupPending = true;
         QMetaObject::invokeMethod(
             this,
             [this] {
+                m_menuBarLookupPending = false;
                 if (!m_menuBar)
                     if (auto* bar = findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly))
                         setMenuBar(bar);
             },
             Qt::QueuedConnection);
+    }
 }
 
 void Window::layoutResizeGrips()

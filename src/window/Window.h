@@ -102,4 +102,6 @@ private:
     // Four edges and four corners, kept above every other child.
     std::array<QWidget*, 8> m_grips {};
     QPointer<QMenuBar> m_menuBar;
+    // One look for a new menu bar per turn of the event loop, however many children arrive.
+    bool m_menuBarLookupPending = false;
 };
