@@ -14,7 +14,6 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QImageWriter>
-#include <QLoggingCategory>
 #include <QPainter>
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -188,8 +187,6 @@ int main(int argc, char** argv)
         return 1;
     vips_cache_set_max(0);
 #endif
-    QLoggingCategory::setFilterRules(
-        QStringLiteral("quillmark.*.debug=false\nquillmark.*.info=false"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -16,7 +16,6 @@
 
 #include <QApplication>
 #include <QImage>
-#include <QLoggingCategory>
 #include <QPolygonF>
 #include <array>
 #include <benchmark/benchmark.h>
@@ -392,8 +391,6 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(
-        QStringLiteral("quillmark.*.debug=false\nquillmark.*.info=false"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

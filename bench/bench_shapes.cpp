@@ -17,7 +17,6 @@
 #include "platform/concurrency/ThreadPool.h"
 
 #include <QApplication>
-#include <QLoggingCategory>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <map>
@@ -246,7 +245,6 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("quillmark.*.debug=false"));
     for (int type : { int(shape::Star), int(shape::OvalCallout) }) {
         for (int threads : { 8, 2 }) {
             const std::string name = std::string("BM_ShapeRedraw/") + kindName(type) + "/"

@@ -7,7 +7,6 @@
 #include "platform/text/TextAttributeNames.h"
 
 #include <QApplication>
-#include <QLoggingCategory>
 #include <benchmark/benchmark.h>
 
 using namespace platform;
@@ -110,7 +109,6 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("quillmark.*.debug=false"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
