@@ -28,6 +28,11 @@ run_suite "${QUILLMARK_TEST_BUILD_DIR:-build/sanitize}" -DCMAKE_BUILD_TYPE=Debug
   -DQUILLMARK_SANITIZE=ON -DQUILLMARK_BUILD_BENCH=OFF
 # The same configuration as scripts/run.sh.
 run_suite "${QUILLMARK_RELEASE_BUILD_DIR:-build/release}" -DCMAKE_BUILD_TYPE=Release
+# The release build installs as a desktop application: validated entry and description, a
+# temporary prefix, and a Debian package.
+if [ ${#ctest_args[@]} -eq 0 ]; then
+  scripts/check-package.sh "${QUILLMARK_RELEASE_BUILD_DIR:-build/release}"
+fi
 # A person's session with the release application under a virtual X server: a photo opened, a
 # text box typed, saved, reopened and exported; the screenshots stay in build/smoke.
 if [ ${#ctest_args[@]} -eq 0 ]; then

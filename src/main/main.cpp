@@ -5,9 +5,11 @@
 #include "app/ColorDocumentController.h"
 #include "app/DocumentWindowAdapter.h"
 #include "app/WelcomeWindow.h"
+#include "platform/ui/NamedImage.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QIcon>
 #include <QWidget>
 
 namespace {
@@ -36,6 +38,10 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Quillmark"));
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmark"));
+    // Window managers and docks match our windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quillmark.Quillmark"));
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("quillmark"), QIcon(platform::namedImagePath(QStringLiteral("quillmark")))));
     // The welcome window comes and goes with the documents; quitting is decided below.
     QApplication::setQuitOnLastWindowClosed(false);
     FirstPaintLogger firstPaint;

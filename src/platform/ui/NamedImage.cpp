@@ -13,10 +13,8 @@
 
 namespace platform {
 
-namespace {
-
 // Beside the executable when installed, else the source tree's resources folder.
-QString artworkPath(const QString& name)
+QString namedImagePath(const QString& name)
 {
     const QString file = name + QStringLiteral(".svg");
     const QString installed = QCoreApplication::applicationDirPath()
@@ -25,6 +23,8 @@ QString artworkPath(const QString& name)
         return installed;
     return QStringLiteral(QUILLMARK_RESOURCES_DIR "/") + file;
 }
+
+namespace {
 
 struct Cache {
     QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
@@ -42,7 +42,7 @@ QSvgRenderer* rendererFor(const QString& name)
     Cache& c = cache();
     auto it = c.renderers.find(name);
     if (it == c.renderers.end()) {
-        auto renderer = std::make_shared<QSvgRenderer>(artworkPath(name));
+        auto renderer = std::make_shared<QSvgRenderer>(namedImagePath(name));
         if (!renderer->isValid()) {
             qCDebug(lcPlatformUi) << "no artwork named" << name;
             renderer.reset();
