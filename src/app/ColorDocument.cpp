@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QImageWriter>
 #include <QLocale>
 #include <QPointer>
@@ -157,6 +158,10 @@ bool ColorDocument::makeWindowAndLoad()
         if (self)
             self->exportImage();
     };
+    commands.share = [self](std::shared_ptr<platform::SharingService> service) {
+        if (self)
+            self->shareWithItem(service);
+    };
     m_port->setDocumentCommands(commands);
     if (QWidget* widget = m_port->widget()) {
         widget->installEventFilter(this);
@@ -218,7 +223,7 @@ double ColorDocument::exportQuality(double percent)
     return std::clamp(percent / 100.0, 0.0, 1.0);
 }
 
-QByteArray ColorDocument::exportImageData(double quality) const
+QImage ColorDocument::composeForExport() const
 {
     if (!m_port)
         return {};
@@ -230,6 +235,14 @@ QByteArray ColorDocument::exportImageData(double quality) const
         return {};
     }
     qCDebug(lcApp, "z %d / %d", composed.width(), size.width());
+    return composed;
+}
+
+QByteArray ColorDocument::exportImageData(double quality) const
+{
+    const QImage composed = composeForExport();
+    if (composed.isNull())
+        return {};
     return jpegBytes(composed, std::isnan(quality) ? 1.0 : std::clamp(quality, 0.0, 1.0));
 }
 
@@ -269,6 +282,50 @@ bool ColorDocument::exportImage()
         return false;
     }
     RatingPrompt::afterShare();
+    return true;
+}
+
+QString ColorDocument::shareFolder() const
+{
+    return m_shareFolder ? m_shareFolder->path() : QString();
+}
+
+bool ColorDocument::shareWithItem(const std::shared_ptr<platform::SharingService>& service)
+{
+    if (!service)
+        return false;
+    const auto fail = [this](const QString& reason) {
+        platform::AlertPresenter::current().runModal(platform::AlertStyle::Critical,
+            QStringLiteral("The picture could not be shared. %1").arg(reason));
+        return false;
+    };
+    // A folder only we can read, rather than one well-known name in the shared temporary
+    // folder that anyone could put a link at; it goes with the document.
+    if (!m_shareFolder) {
+        m_shareFolder = std::make_unique<QTemporaryDir>(
+            QDir::tempPath() + QStringLiteral("/quillmark-share-XXXXXX"));
+        if (!m_shareFolder->isValid()) {
+            const QString reason = m_shareFolder->errorString();
+            m_shareFolder.reset();
+            return fail(reason);
+        }
+    }
+    const QImage composed = composeForExport();
+    const QByteArray bytes = composed.isNull() ? QByteArray() : jpegBytes(composed, 1.0);
+    if (bytes.isEmpty())
+        return fail(QStringLiteral("The picture could not be composed."));
+    const QString path = m_shareFolder->filePath(QStringLiteral("quillmarkout.jpg"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return fail(QStringLiteral("“%1”: %2").arg(path, file.errorString()));
+    file.close();
+    service->performWithItems({ path, composed }, [](const platform::ShareResult& result) {
+        if (result.ok)
+            RatingPrompt::afterShare();
+        else if (!result.error.isEmpty())
+            platform::AlertPresenter::current().runModal(platform::AlertStyle::Critical,
+                QStringLiteral("The picture could not be shared. %1").arg(result.error));
+    });
     return true;
 }
 

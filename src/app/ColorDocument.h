@@ -12,9 +12,11 @@
 #include "app/DocumentFile.h"
 #include "app/DocumentWindowPort.h"
 #include "platform/document/Document.h"
+#include "platform/document/SharingService.h"
 #include "platform/graphics/Image.h"
 
 #include <QDateTime>
+#include <QTemporaryDir>
 #include <memory>
 #include <optional>
 
@@ -59,6 +61,12 @@ public:
     bool exportImage();
     // "Save Quillmark document": save as, and the rating prompt only when it was saved.
     bool saveQuillmarkDocument();
+    // A share menu service: the composed picture as "quillmarkout.jpg" in this document's
+    // private folder, handed to the service; the rating prompt after a completed share, an
+    // alert when it failed. False when the file could not be made.
+    bool shareWithItem(const std::shared_ptr<platform::SharingService>& service);
+    // The folder the shared picture is written to; empty until the first share.
+    QString shareFolder() const;
 
 protected:
     std::optional<platform::DocumentError> readFromData(const QByteArray& data) override;
@@ -67,12 +75,16 @@ protected:
 
 private:
     static std::optional<platform::Image> decode(const QByteArray& bytes);
+    // The picture, the boxes and the masked picture at exactly the picture's pixel size; null
+    // when that cannot be made.
+    QImage composeForExport() const;
     static platform::DocumentError unsupportedFormat();
     void failLoading();
     // The window's title is the document's name, marked while there are unsaved changes.
     void showTitle();
 
     QByteArray m_imageData;
+    std::unique_ptr<QTemporaryDir> m_shareFolder;
     platform::Image m_picture;
     // What a read file holds beyond the picture, until the window has restored it.
     std::optional<DocumentContents> m_pendingRestore;

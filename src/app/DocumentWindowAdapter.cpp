@@ -131,6 +131,7 @@ void DocumentWindowAdapter::setDocumentCommands(const DocumentCommands& commands
 {
     m_window->setSaveDocumentHandler(commands.saveDocument);
     m_window->setExportImageHandler(commands.exportImage);
+    m_window->setShareHandler(commands.share);
 }
 
 QImage DocumentWindowAdapter::maskToImage(const platform::FilterImage& mask)

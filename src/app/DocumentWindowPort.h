@@ -15,13 +15,16 @@
 #include <memory>
 
 namespace platform {
+class SharingService;
 class UndoManager;
-}
+} // namespace platform
 
-// What the window's own controls ask of its document: the share menu's two fixed items.
+// What the window's own controls ask of its document: the share menu's services and its two
+// fixed items.
 struct DocumentCommands {
     std::function<void()> saveDocument; // "Save Quillmark document"
     std::function<void()> exportImage; // "Export JPEG image"
+    std::function<void(std::shared_ptr<platform::SharingService>)> share; // a service's item
 };
 
 class DocumentWindowPort {

@@ -7,6 +7,7 @@
 #include "container/TextViewContainer.h"
 #include "foundation/ImageAdditions.h"
 #include "platform/document/NotificationCenter.h"
+#include "platform/document/SharingService.h"
 #include "platform/text/FontManager.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/NamedImage.h"
@@ -336,6 +337,29 @@ void DocumentWindow::exportImage()
 {
     if (m_exportHandler)
         m_exportHandler();
+}
+
+void DocumentWindow::share()
+{
+    m_shareMenu->clear();
+    const auto services
+        = m_sharingServices ? m_sharingServices() : platform::sharingServicesForItems();
+    for (const auto& service : services) {
+        if (service)
+            m_shareMenu->addAction(
+                service->title(), this, [this, service] { shareWithItem(service); });
+    }
+    if (!services.empty())
+        m_shareMenu->addSeparator();
+    m_shareMenu->addAction(
+        QStringLiteral("Save Quillmark document"), this, [this] { saveHueboxFile(); });
+    m_shareMenu->addAction(QStringLiteral("Export JPEG image"), this, [this] { exportImage(); });
+}
+
+void DocumentWindow::shareWithItem(const std::shared_ptr<platform::SharingService>& service)
+{
+    if (service && m_shareHandler)
+        m_shareHandler(service);
 }
 
 std::optional<Size> DocumentWindow::workingImageSize() const

@@ -37,6 +37,7 @@ namespace platform {
 class Control;
 class Event;
 class Notification;
+class SharingService;
 class UndoManager;
 class ViewHost;
 } // namespace platform
@@ -130,8 +131,8 @@ public:
     ImageEffectIntensitySlider::PreviewBlock previewBlockFor(
         const ImageEffectIntensitySlider& slider) const;
 
-    // ---- saving, export and sharing: the share menu's two fixed items call these handlers,
-    // which the document installs; unset, they do nothing.
+    // ---- saving, export and sharing: the share menu's services and its two fixed items call
+    // these handlers, which the document installs; unset, they do nothing.
     void setSaveDocumentHandler(std::function<void()> handler)
     {
         m_saveHandler = std::move(handler);
@@ -140,9 +141,21 @@ public:
     {
         m_exportHandler = std::move(handler);
     }
+    using ShareHandler = std::function<void(std::shared_ptr<platform::SharingService>)>;
+    void setShareHandler(ShareHandler handler) { m_shareHandler = std::move(handler); }
+    // Where the share menu's services come from (the desktop's, unless a test says otherwise).
+    using SharingServicesSource
+        = std::function<std::vector<std::shared_ptr<platform::SharingService>>()>;
+    void setSharingServicesSource(SharingServicesSource source)
+    {
+        m_sharingServices = std::move(source);
+    }
     void saveHueboxFile();
     void exportImage();
-    // The menu btnShare opens: "Save Quillmark document" and "Export JPEG image".
+    // Fills the share menu as it opens: the services that can share the composed picture, a
+    // separator, then "Save Quillmark document" and "Export JPEG image".
+    void share();
+    void shareWithItem(const std::shared_ptr<platform::SharingService>& service);
     QMenu* shareMenu() const { return m_shareMenu; }
 
     // ---- canvas::CanvasWindow
@@ -224,6 +237,8 @@ private:
     bool m_windowReady = false;
     std::function<void()> m_saveHandler;
     std::function<void()> m_exportHandler;
+    ShareHandler m_shareHandler;
+    SharingServicesSource m_sharingServices;
     QMenu* m_shareMenu = nullptr;
     // Observers (resize, pinch requests) live as long as this.
     QObject m_observerContext;

@@ -260,9 +260,8 @@ void DocumentWindow::buildMainControls()
     btnShare->setText(tr("Share"));
     m_shareMenu = new QMenu(btnShare);
     m_shareMenu->setTitle(QStringLiteral("MountainLionSharingMenu"));
-    m_shareMenu->addAction(
-        QStringLiteral("Save Quillmark document"), this, [this] { saveHueboxFile(); });
-    m_shareMenu->addAction(QStringLiteral("Export JPEG image"), this, [this] { exportImage(); });
+    connect(m_shareMenu, &QMenu::aboutToShow, this, [this] { share(); });
+    share();
     btnShare->setMenu(m_shareMenu);
 }
 

@@ -1,10 +1,11 @@
-// JPEG export: the file name offered, the quality taken from the panel, a file of exactly the
-// picture's pixel size showing the boxes, failures shown without a rating prompt, and the rating
-// prompt once per user.
+// JPEG export and sharing: the file name offered, the quality taken from the panel, a file of
+// exactly the picture's pixel size showing the boxes, failures shown without a rating prompt, and
+// the rating prompt once per user.
 #include "AppFakes.h"
 #include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 
+#include <QFileInfo>
 #include <QImageReader>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -154,3 +155,60 @@ TEST(Export, CancelledSaveAsksForNoRating)
 }
 
 } // namespace
+
+// A share menu service that records what it was handed and answers as told.
+class RecordingService final : public platform::SharingService {
+public:
+    platform::ShareResult answer { true, {} };
+    std::vector<platform::SharingItems> received;
+    QString title() const override { return QStringLiteral("Recorder"); }
+    void performWithItems(
+        const platform::SharingItems& items, platform::ShareCompletion completion) override
+    {
+        received.push_back(items);
+        completion(answer);
+    }
+};
+
+// Every share writes the composed picture as quillmarkout.jpg in the document's own folder
+// (readable by us alone), overwriting the last; only a completed share asks for a rating, a
+// failed one says why, a cancelled one says nothing.
+TEST(Export, SharingHandsTheServiceThePictureFile)
+{
+    struct Row {
+        const char* name;
+        platform::ShareResult answer;
+        int ratings;
+        int errors;
+    };
+    const Row rows[] = {
+        { "completed", { true, {} }, 1, 0 },
+        { "failed", { false, QStringLiteral("xdg-email could not be started.") }, 0, 1 },
+        { "cancelled", { false, {} }, 0, 0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Exporting e({ 90, 70 });
+        ASSERT_TRUE(e.document);
+        auto service = std::make_shared<RecordingService>();
+        service->answer = row.answer;
+        for (int share = 0; share < 2; ++share)
+            ASSERT_TRUE(e.document->shareWithItem(service));
+        ASSERT_EQ(service->received.size(), 2u);
+        const QString path = service->received[1].filePath;
+        EXPECT_EQ(service->received[0].filePath, path);
+        EXPECT_EQ(QFileInfo(path).fileName(), "quillmarkout.jpg");
+        EXPECT_EQ(QFileInfo(path).absolutePath(), e.document->shareFolder());
+        EXPECT_EQ(QFileInfo(e.document->shareFolder()).permissions() & 0x0077, 0)
+            << "no one else may read or replace the shared picture";
+        EXPECT_EQ(QImage(path).size(), QSize(90, 70));
+        EXPECT_EQ(service->received[1].image.size(), QSize(90, 70));
+        const int ratings
+            = int(e.fixture.alerts->messages.count("What a beautiful Quillmark picture!"));
+        EXPECT_EQ(ratings, row.ratings);
+        EXPECT_EQ(e.fixture.alerts->messages.size() - ratings, row.errors * 2);
+        if (row.errors) {
+            EXPECT_TRUE(e.fixture.alerts->messages.back().contains(row.answer.error));
+        }
+    }
+}

@@ -1,6 +1,7 @@
 // The document window's set-up, its answers to its own canvas's pinches, the mode switch, the
 // sidebar's fitting and what two windows keep apart.
 #include "ReadyWindow.h"
+#include "platform/document/SharingService.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/SegmentedControl.h"
 #include "support/PixelProbe.h"
@@ -342,4 +343,47 @@ TEST(DocumentWindow, ShrinkingKeepsACanvasToFitInto)
     EXPECT_GT(view.height, 100);
     // The fit still works, so the picture stays on screen.
     EXPECT_GT(w.canvas()->customDrawingZoomScale(), 0.0);
+}
+
+namespace {
+class NamedService final : public platform::SharingService {
+public:
+    explicit NamedService(QString title)
+        : m_title(std::move(title))
+    {
+    }
+    QString title() const override { return m_title; }
+    void performWithItems(const platform::SharingItems&, platform::ShareCompletion) override { }
+
+private:
+    QString m_title;
+};
+} // namespace
+
+// The share menu is filled as it opens: the services of the moment, a separator, the two fixed
+// commands; each service's item hands that service to the document.
+TEST(DocumentWindow, ShareMenuListsTheServicesThenTheFixedCommands)
+{
+    ReadyWindow w;
+    std::vector<std::shared_ptr<platform::SharingService>> services;
+    w.win.setSharingServicesSource([&] { return services; });
+    std::vector<QString> handed;
+    w.win.setShareHandler(
+        [&](std::shared_ptr<platform::SharingService> s) { handed.push_back(s->title()); });
+    const auto texts = [&] {
+        QStringList out;
+        for (QAction* a : w.win.shareMenu()->actions())
+            out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return out;
+    };
+    const QString save = QStringLiteral("Save Quillmark document"),
+                  exportJpeg = QStringLiteral("Export JPEG image");
+    w.win.share();
+    EXPECT_EQ(texts(), (QStringList { save, exportJpeg }));
+    services = { std::make_shared<NamedService>("Copy Image"),
+        std::make_shared<NamedService>("Email…") };
+    emit w.win.shareMenu()->aboutToShow();
+    EXPECT_EQ(texts(), (QStringList { "Copy Image", "Email…", "-", save, exportJpeg }));
+    w.win.shareMenu()->actions().at(1)->trigger();
+    EXPECT_EQ(handed, std::vector<QString> { "Email…" });
 }

@@ -1,7 +1,6 @@
 // The three sharing services and the real desktop they call on.
 #include "platform/document/SharingService.h"
 
-#include <QGuiApplication>
 #include <QBuffer>
 #include <QClipboard>
 #include <QDBusConnection>
@@ -14,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFutureWatcher>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
 #include <QProcess>
@@ -22,7 +22,6 @@
 #include <QTimer>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -98,8 +97,8 @@ bool portalReachable()
         return false;
     if (bus.interface()->isServiceRegistered(kPortalService))
         return true;
-    const QDBusReply<QStringList> activatable = bus.interface()->call(
-        QStringLiteral("ListActivatableNames"));
+    const QDBusReply<QStringList> activatable
+        = bus.interface()->call(QStringLiteral("ListActivatableNames"));
     return activatable.isValid() && activatable.value().contains(kPortalService);
 }
 
@@ -125,8 +124,8 @@ public:
             finish(SharingEnvironment::kNoPortal);
             return;
         }
-        const QString token = QStringLiteral("quillmark")
-            + QUuid::createUuid().toString(QUuid::Id128).left(12);
+        const QString token
+            = QStringLiteral("quillmark") + QUuid::createUuid().toString(QUuid::Id128).left(12);
         QString sender = bus.baseService().mid(1);
         sender.replace(QLatin1Char('.'), QLatin1Char('_'));
         const QString requestPath
@@ -177,8 +176,8 @@ public:
     {
         QFile file(items.filePath);
         if (!file.open(QIODevice::ReadOnly)) {
-            completion({ false, QStringLiteral("The picture could not be copied: %1")
-                                    .arg(file.errorString()) });
+            completion({ false,
+                QStringLiteral("The picture could not be copied: %1").arg(file.errorString()) });
             return;
         }
         const QByteArray jpeg = file.readAll();
@@ -300,9 +299,8 @@ private:
 SharingEnvironment SharingEnvironment::system()
 {
     SharingEnvironment env;
-    env.findExecutable = [](const QString& program) {
-        return QStandardPaths::findExecutable(program);
-    };
+    env.findExecutable
+        = [](const QString& program) { return QStandardPaths::findExecutable(program); };
     env.runProgram = runDetached;
     env.portalOpenFile = [](const QString& filePath, std::function<void(int)> done) {
         (new PortalOpenRequest(std::move(done)))->start(filePath);
@@ -319,7 +317,8 @@ std::vector<std::shared_ptr<SharingService>> sharingServicesForItems(
     services.push_back(std::make_shared<CopyImageService>(environment));
     if (!environment.findExecutable(QStringLiteral("xdg-email")).isEmpty())
         services.push_back(std::make_shared<EmailService>(environment));
-    if (!environment.findExecutable(QStringLiteral("xdg-open")).isEmpty() || environment.hasPortal())
+    if (!environment.findExecutable(QStringLiteral("xdg-open")).isEmpty()
+        || environment.hasPortal())
         services.push_back(std::make_shared<OpenWithService>(environment));
     return services;
 }

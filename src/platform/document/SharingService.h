@@ -36,8 +36,8 @@ struct SharingEnvironment {
     // Runs a program; done gets its exit code, or -1 when it could not start. A program still
     // running after a few seconds counts as started well (a mail client that opens its window
     // and stays), and done gets 0.
-    std::function<void(const QString& program, const QStringList& args,
-        std::function<void(int exitCode)> done)>
+    std::function<void(
+        const QString& program, const QStringList& args, std::function<void(int exitCode)> done)>
         runProgram;
     // Asks the desktop portal to open the file with an application the person chooses; done
     // gets the portal's response: 0 opened, 1 cancelled, 2 failed, or kNoPortal when no portal

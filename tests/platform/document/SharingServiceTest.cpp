@@ -144,7 +144,8 @@ TEST(SharingService, OpenWithAsksThePortalThenFallsBackToXdgOpen)
         Recorder rec;
         rec.portal = row.portal;
         rec.portalResponse = row.response;
-        const ShareResult r = perform(*serviceNamed(rec, QStringLiteral("Open With…")), { file, {} });
+        const ShareResult r
+            = perform(*serviceNamed(rec, QStringLiteral("Open With…")), { file, {} });
         EXPECT_EQ(rec.calls, row.calls) << row.response;
         EXPECT_EQ(r.ok, row.ok) << row.response;
         EXPECT_EQ(r.error.isEmpty(), row.silent) << row.response;
@@ -169,7 +170,8 @@ TEST(SharingService, CopyImagePutsPngAndTheJpegOnTheClipboard)
         ASSERT_TRUE(r.ok) << r.error.toStdString();
         ASSERT_TRUE(rec.clipboard);
         EXPECT_EQ(rec.clipboard->data(QStringLiteral("image/jpeg")), jpeg);
-        const QImage png = QImage::fromData(rec.clipboard->data(QStringLiteral("image/png")), "PNG");
+        const QImage png
+            = QImage::fromData(rec.clipboard->data(QStringLiteral("image/png")), "PNG");
         ASSERT_EQ(png.size(), picture.size());
         // From the picture itself the PNG is exact; from the JPEG within its loss.
         const QColor c = png.pixelColor(10, 10);
@@ -198,8 +200,8 @@ TEST(SharingService, TheDetachedRunnerReportsExitCodes)
         { QStringLiteral("/bin/sh"), { QStringLiteral("-c"), QStringLiteral("exit 4") }, 4 },
         // Arguments with spaces and quotes arrive as they were given.
         { QStringLiteral("/bin/sh"),
-            { QStringLiteral("-c"), QStringLiteral("[ \"$1\" = 'a \"b\" c' ]"), QStringLiteral("sh"),
-                QStringLiteral("a \"b\" c") },
+            { QStringLiteral("-c"), QStringLiteral("[ \"$1\" = 'a \"b\" c' ]"),
+                QStringLiteral("sh"), QStringLiteral("a \"b\" c") },
             0 },
     };
     for (const Row& row : rows) {
