@@ -6,6 +6,7 @@
 #include "boxes/MyViewBase.h"
 #include "platform/geometry/Point.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -33,6 +34,18 @@ inline float distance(const platform::Point& a, const platform::Point& b)
 inline bool inSquare(const platform::Point& p, const platform::Point& c, double half)
 {
     return std::fabs(p.x - c.x) < half && std::fabs(p.y - c.y) < half;
+}
+
+// How far from a handle's or point's centre a press still takes it, in container units: the
+// given reach, but never less than the drawn mark (handleHalf container units plus half its
+// one-unit outline) and two screen pixels around it, so that a mark stays easy to take on a
+// large picture shown small.
+inline double markReach(double reach, double zoom, double handleHalf)
+{
+    constexpr double kScreenMargin = 2.0;
+    if (!std::isfinite(zoom) || !(zoom > 0.0))
+        return reach;
+    return std::max(reach, handleHalf + 0.5 + kScreenMargin / zoom);
 }
 
 inline bool isCurveOrPen(const MyShapeView& shape)

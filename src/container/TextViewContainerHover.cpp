@@ -51,8 +51,10 @@ struct Removal {
     std::size_t index = 0;
 };
 
-Removal removalOn(const MyViewBase& box, const Point& p)
+Removal removalOn(const MyViewBase& box, const Point& p, double zoom)
 {
+    const float reach
+        = float(gesture::markReach(kPointReach, zoom, SelectedTextBoxView::handleHalfSize(zoom)));
     if (!box.selected())
         return {};
     const auto* shape = dynamic_cast<const MyShapeView*>(&box);
@@ -67,7 +69,7 @@ Removal removalOn(const MyViewBase& box, const Point& p)
             for (const Point& unit : shape->points())
                 mapped.push_back(calcPoints(c, unit));
             const Nearest n = nearestOf(mapped, 0, mapped.size(), p);
-            if (n.index >= 0 && n.d < kPointReach)
+            if (n.index >= 0 && n.d < reach)
                 return { Removal::Kind::ShapePoint, std::size_t(n.index) };
         }
     }
@@ -78,7 +80,7 @@ Removal removalOn(const MyViewBase& box, const Point& p)
         return {};
     // The end handles stay: a curve always runs from one side of the box to the other.
     const Nearest n = nearestOf(handles, 1, handles.size() - 1, p);
-    if (n.index >= 0 && n.d < kPointReach)
+    if (n.index >= 0 && n.d < reach)
         return { Removal::Kind::CurvePoint, std::size_t(n.index) };
     return {};
 }
@@ -122,7 +124,7 @@ bool TextViewContainer::removePointAt(const Point& p)
         MyViewBase* box = textViewAry[i];
         if (!box)
             continue;
-        const Removal removal = removalOn(*box, p);
+        const Removal removal = removalOn(*box, p, zoomScale());
         if (removal.kind == Removal::Kind::None)
             continue;
         prepUndoData();

@@ -27,10 +27,23 @@ using gesture::Outline;
 using gesture::outlineOf;
 using gesture::pointShape;
 
-// Hit areas, in container units.
+// Hit areas, in container units; at small zooms they grow to the drawn marks' reach.
 constexpr double kHandleHalf = 5.0; // a handle's square
 constexpr double kShapePointHalf = 10.0; // a shape point's square
 constexpr float kCurveHandleRadius = 10.0f;
+
+struct Reaches {
+    double handle;
+    double shapePoint;
+    float curveHandle;
+    explicit Reaches(double zoom)
+    {
+        const double half = SelectedTextBoxView::handleHalfSize(zoom);
+        handle = gesture::markReach(kHandleHalf, zoom, half);
+        shapePoint = gesture::markReach(kShapePointHalf, zoom, half);
+        curveHandle = float(gesture::markReach(kCurveHandleRadius, zoom, half));
+    }
+};
 constexpr float kOutlineReach = 7.0f; // an outline or curve spline, for a new point
 // Samples of the curve spline left out at each end: there the spline meets its end handles.
 constexpr std::size_t kCurveEndSamples = 10;
@@ -48,11 +61,11 @@ Hit hitOf(Hit::Kind kind, int code, std::size_t box, int sub, const Point& unit 
 
 // Tests A and B: a shape's points, then a new point on a curve's or pen path's outline.
 std::optional<Hit> shapeHit(const MyShapeView& shape, std::size_t index, const BoxCorners& c,
-    const Point& p, int clickCount)
+    const Point& p, int clickCount, const Reaches& reach)
 {
     const std::vector<Point> controls = shape.controlPoints();
     for (std::size_t j = 0; j < controls.size(); ++j) {
-        if (!inSquare(p, calcPoints(c, controls[j]), kShapePointHalf))
+        if (!inSquare(p, calcPoints(c, controls[j]), reach.shapePoint))
             continue;
         if (clickCount == 2 && isCurveOrPen(shape))
             return hitOf(Hit::Kind::TogglePoint, 0, index, int(j));
@@ -113,8 +126,8 @@ std::optional<Hit> gripHit(
 }
 
 // Test D: an inner curve handle, else a new curve point on the spline through the handles.
-std::optional<Hit> curveHit(
-    const MyViewBase& box, std::size_t index, const BoxCorners& c, const Point& p)
+std::optional<Hit> curveHit(const MyViewBase& box, std::size_t index, const BoxCorners& c,
+    const Point& p, const Reaches& reach)
 {
     const std::vector<Point> handles = SelectedTextBoxView::curveGuidePoints(box);
     float best = kNoneYet;
@@ -126,7 +139,7 @@ std::optional<Hit> curveHit(
             found = int(k);
         }
     }
-    if (found >= 0 && best < kCurveHandleRadius)
+    if (found >= 0 && best < reach.curveHandle)
         return hitOf(Hit::Kind::CurveHandle, 7, index, found);
 
     ShapeModel smooth;
@@ -166,11 +179,11 @@ std::optional<Hit> curveHit(
 }
 
 // Test E: the eight handles, the first within its square.
-std::optional<Hit> handleHit(
-    const Outline& q, std::size_t index, const Point& p, unsigned modifierFlags)
+std::optional<Hit> handleHit(const Outline& q, std::size_t index, const Point& p,
+    unsigned modifierFlags, const Reaches& reach)
 {
     for (std::size_t k = 0; k < q.size(); ++k) {
-        if (inSquare(p, q[k], kHandleHalf)) {
+        if (inSquare(p, q[k], reach.handle)) {
             const int code = (modifierFlags & platform::CommandKeyMask) ? 4 : 3;
             return hitOf(Hit::Kind::Handle, code, index, int(k));
         }
@@ -183,6 +196,7 @@ std::optional<Hit> handleHit(
 Hit TextViewContainer::pressHitTest(const Point& p, unsigned modifierFlags, int clickCount) const
 {
     const std::size_t n = textViewAry.size();
+    const Reaches reach(zoomScale());
     // Selected boxes, from the top: the first box with something under the pointer decides.
     for (std::size_t i = n; i-- > 0;) {
         const MyViewBase* box = textViewAry[i];
@@ -191,17 +205,17 @@ Hit TextViewContainer::pressHitTest(const Point& p, unsigned modifierFlags, int 
         const Outline q = outlineOf(*box);
         const BoxCorners c = boxCorners(q);
         if (const MyShapeView* shape = pointShape(*box)) {
-            if (auto hit = shapeHit(*shape, i, c, p, clickCount))
+            if (auto hit = shapeHit(*shape, i, c, p, clickCount, reach))
                 return *hit;
         }
         if (!isBaseEditing(*box) && box->isWarped()) {
             if (auto hit = gripHit(*box, i, c, p))
                 return *hit;
-            if (auto hit = curveHit(*box, i, c, p))
+            if (auto hit = curveHit(*box, i, c, p, reach))
                 return *hit;
         }
         if (!box->isEditing()) {
-            if (auto hit = handleHit(q, i, p, modifierFlags))
+            if (auto hit = handleHit(q, i, p, modifierFlags, reach))
                 return *hit;
         }
     }

@@ -9,6 +9,11 @@
 #include <cmath>
 
 struct PressRig {
+    PressRig() = default;
+    explicit PressRig(platform::Size working)
+        : rig(working)
+    {
+    }
     ContainerRig rig;
     TextViewContainer& c() { return *rig.container; }
 

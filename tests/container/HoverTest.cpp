@@ -166,10 +166,10 @@ HoverCursor pressOutcome(const TextViewContainer& c)
 }
 
 const HoverRow kHoverRows[] = {
-    { "4.9 from handle 2", Scene::TextBox, Point(4.9, 4.9), 0, HoverCursor::Resize, 2 },
-    { "4.9 from handle 2 with Command", Scene::TextBox, Point(4.9, -4.9), CommandKeyMask,
+    { "5.7 from handle 2", Scene::TextBox, Point(5.7, 5.7), 0, HoverCursor::Resize, 2 },
+    { "5.7 from handle 2 with Command", Scene::TextBox, Point(5.7, -5.7), CommandKeyMask,
         HoverCursor::Rotate, 2 },
-    { "5.0 from handle 2", Scene::TextBox, Point(5.0, 0.0), 0, HoverCursor::Arrow, 2 },
+    { "5.8 from handle 2", Scene::TextBox, Point(5.8, 0.0), 0, HoverCursor::Arrow, 2 },
     { "inside the selected body", Scene::TextBox, Point(200.0, 150.0), 0, HoverCursor::Arrow },
     { "inside an unselected body", Scene::TextBox, Point(650.0, 650.0), 0, HoverCursor::Arrow },
     { "empty space", Scene::TextBox, Point(500.0, 500.0), 0, HoverCursor::Arrow },

@@ -1,7 +1,9 @@
 // The press on the box layer: what it hits in its order of priority and the state it leaves for
-// the drag. Handles are 5-unit squares (Command rotates), shape points 10-unit squares, inner
-// curve handles a 10-unit radius, outlines and curve splines 7 units; a lower selected box's
-// handle beats any body; one before-snapshot per press, taken before a point is inserted.
+// the drag. At zoom 1 handles are 5.8-unit squares (the drawn handle and 2 pixels; Command
+// rotates), shape points 10-unit squares, inner curve handles a 10-unit radius, outlines and
+// curve splines 7 units, and at small zooms the marks' reach grows to stay 2 pixels round them;
+// a lower selected box's handle beats any body; one before-snapshot per press, taken before a
+// point is inserted.
 #include "GestureTestSupport.h"
 #include "boxes/ShapeOutline.h"
 #include "boxes/UnitBoxMap.h"
@@ -55,11 +57,11 @@ TEST(Press, HandleSquareAndCommand)
         unsigned modifiers;
         int code;
     } rows[] = {
-        { "4.9 right and above handle 2", 2, Point(4.9, -4.9), 0, 3 },
-        { "4.9 right and below handle 2", 2, Point(4.9, 4.9), 0, 3 },
-        { "5.0 right of handle 2 misses", 2, Point(5.0, 0.0), 0, 2 },
-        { "5.0 below handle 2 misses", 2, Point(0.0, 5.0), 0, 2 },
-        { "Command rotates", 2, Point(4.9, -4.9), CommandKeyMask, 4 },
+        { "5.7 right and above handle 2", 2, Point(5.7, -5.7), 0, 3 },
+        { "5.7 right and below handle 2", 2, Point(5.7, 5.7), 0, 3 },
+        { "5.8 right of handle 2 misses", 2, Point(5.8, 0.0), 0, 2 },
+        { "5.8 below handle 2 misses", 2, Point(0.0, 5.8), 0, 2 },
+        { "Command rotates", 2, Point(5.7, -5.7), CommandKeyMask, 4 },
         { "handle 0 with Command", 0, Point(-4.0, -4.0), CommandKeyMask, 4 },
     };
     for (const Row& row : rows) {
@@ -160,6 +162,42 @@ TEST(Press, CurveHandleVersusInsertion)
         if (row.curvesAfter == 4) {
             const Point unit = reversePoint(cornersOf(*box), p);
             expectNear(box->curves()[1], Point(unit.x, unit.y + 0.2), 1e-6);
+        }
+    }
+}
+
+// On a large photo shown small, every screen pixel of a drawn handle or shape point and 2 pixels
+// round it take the mark; a pixel further does not (where the zoom makes the least reach larger).
+TEST(Press, MarksAreTakenWithinTwoScreenPixelsAtAnyZoom)
+{
+    const Rect big(1500.0, 1000.0, 2000.0, 1000.0);
+    for (const double zoom : { 0.2, 1.0, 2.0 }) {
+        for (const bool shapePoint : { false, true }) {
+            SCOPED_TRACE(std::string(shapePoint ? "shape point" : "handle") + " at zoom "
+                + std::to_string(zoom));
+            // The drawn mark: a square of handleHalfSize round the centre with a one-unit outline;
+            // its pixels are those whose centres it covers.
+            const double drawnPx = SelectedTextBoxView::handleHalfSize(zoom) * zoom + 0.5 * zoom;
+            const int reachPx = int(std::floor(drawnPx)) + 2;
+            const auto taken = [&](int dx, int dy) {
+                PressRig r(Size(5640.0, 3172.0));
+                r.rig.canvas.zoom = zoom;
+                Point mark;
+                if (shapePoint) {
+                    MyShapeView* shape = r.addShape(shape::Curve, big);
+                    mark = calcPoints(cornersOf(*shape), shape->controlPoints().at(1));
+                } else {
+                    mark = outline(*r.addTextBox(big))[2];
+                }
+                r.press(Point(mark.x + dx / zoom, mark.y + dy / zoom));
+                return r.c().mouseDownState == 3;
+            };
+            for (int dy = -reachPx; dy <= reachPx; ++dy) {
+                for (int dx = -reachPx; dx <= reachPx; ++dx)
+                    ASSERT_TRUE(taken(dx, dy)) << dx << ", " << dy << " pixels off";
+            }
+            if (zoom <= 1.0 && !shapePoint)
+                EXPECT_FALSE(taken(reachPx + 2, 0));
         }
     }
 }
