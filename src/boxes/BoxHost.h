@@ -20,4 +20,18 @@ public:
     // registers the step with it. A host that records no undo leaves both empty.
     virtual void prepUndoData() { }
     virtual void logUndoData() { }
+    // A typing run makes one step: its first change registers the step marked with the run's
+    // key; while the history has seen nothing else since, canFoldChange(key) is true and the
+    // run's later changes register none, foldedChange() only redrawing.
+    virtual void logUndoDataForRun(const void* runKey)
+    {
+        (void)runKey;
+        logUndoData();
+    }
+    virtual bool canFoldChange(const void* runKey) const
+    {
+        (void)runKey;
+        return false;
+    }
+    virtual void foldedChange() { }
 };

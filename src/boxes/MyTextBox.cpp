@@ -9,6 +9,7 @@
 #include "platform/text/ParagraphStyle.h"
 #include "platform/text/TextAttributeNames.h"
 
+#include <QElapsedTimer>
 #include <cmath>
 #include <limits>
 
@@ -89,6 +90,8 @@ void MyTextBox::setIsEditing(bool editing)
 {
     _isEditing = editing;
     if (!editing)
+        _typingRun.reset();
+    if (!editing)
         _editor->setFirstResponder(false);
     setNeedsDisplay();
 }
@@ -146,10 +149,36 @@ void MyTextBox::setFrameSize(const Size& size)
 
 // ---- changes
 
+std::function<qint64()>& MyTextBox::typingClock()
+{
+    static std::function<qint64()> clock = [] {
+        static const QElapsedTimer started = [] {
+            QElapsedTimer t;
+            t.start();
+            return t;
+        }();
+        return started.elapsed();
+    };
+    return clock;
+}
+
+bool MyTextBox::continuesTypingRun() const
+{
+    if (!_typingRun || _editor->changeKind() != platform::TextEditor::ChangeKind::Typing)
+        return false;
+    if (typingClock()() - _typingRun->lastChangeMs > kTypingPauseMs)
+        return false;
+    return _editor->selectedRange() == _typingRun->caret
+        && _editor->typingAttributes() == _typingRun->attributes && _myTextViewContainer
+        && _myTextViewContainer->canFoldChange(this);
+}
+
 bool MyTextBox::shouldChangeText(TextRange, const QString&)
 {
-    // The before-snapshot of this change; the step is registered in didChangeText.
-    if (_myTextViewContainer)
+    // The before-snapshot of this change, unless it joins the typing run whose step already
+    // goes back to where the run began; the step is registered in didChangeText.
+    _foldingChange = continuesTypingRun();
+    if (!_foldingChange && _myTextViewContainer)
         _myTextViewContainer->prepUndoData();
     return true;
 }
@@ -163,8 +192,19 @@ void MyTextBox::didChangeText()
             replaceSpacesWithBlanks();
         _myTextView->RecalcFrame();
     }
-    if (_myTextViewContainer)
-        _myTextViewContainer->logUndoData();
+    const bool typing = _editor->changeKind() == platform::TextEditor::ChangeKind::Typing;
+    if (_myTextViewContainer) {
+        if (_foldingChange)
+            _myTextViewContainer->foldedChange();
+        else
+            _myTextViewContainer->logUndoDataForRun(typing ? this : nullptr);
+    }
+    _foldingChange = false;
+    if (typing)
+        _typingRun
+            = TypingRun { _editor->selectedRange(), _editor->typingAttributes(), typingClock()() };
+    else
+        _typingRun.reset();
     if (_myTextView)
         _myTextView->setNeedsDisplay();
     setNeedsDisplay();

@@ -17,7 +17,9 @@
 #include "platform/ui/TextInputClient.h"
 #include "platform/ui/View.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class BoxHost;
 class CircleTextContainer;
@@ -106,6 +108,10 @@ public:
     bool hasMarkedText() const override;
     platform::Rect caretRect() const override;
 
+    // The clock typing runs are timed by, in milliseconds (tests set their own).
+    static std::function<qint64()>& typingClock();
+    static constexpr qint64 kTypingPauseMs = 1000;
+
 private:
     bool shouldChangeText(platform::TextRange range, const QString& replacement);
     void didChangeText();
@@ -121,4 +127,16 @@ private:
     BoxHost* _myTextViewContainer = nullptr;
     MyTextView* _myTextView = nullptr;
     DocumentWindowRef* _delegate = nullptr;
+
+    // The typing run the next typed change may join: it ends when the caret moves by other
+    // means, after a pause of over a second, when the typing attributes change, when editing
+    // ends, or when anything else reaches the undo history.
+    struct TypingRun {
+        platform::TextRange caret;
+        platform::AttributeDictionary attributes;
+        qint64 lastChangeMs = 0;
+    };
+    bool continuesTypingRun() const;
+    std::optional<TypingRun> _typingRun;
+    bool _foldingChange = false;
 };

@@ -214,8 +214,8 @@ public:
     // The release: the gesture becomes one undo step.
     void instantAlphaRelease();
     // What colour removal fills with: ColourRemoval::fill, unless a test puts a double there.
-    using ColourFillFunction = std::function<std::optional<platform::Image>(
-        const platform::Image&, int, int, double)>;
+    using ColourFillFunction
+        = std::function<std::optional<platform::Image>(const platform::Image&, int, int, double)>;
     void setColourFill(ColourFillFunction fill) { m_colourFill = std::move(fill); }
     // A box starting (edit) or ending editing: a warped box animates to its flat form and back.
     void AnimateBox(MyViewBase& box, bool edit);
@@ -272,6 +272,9 @@ public:
     // Ends a change: registers one step restoring undoData (nothing without one), redraws. No
     // rebuild, no delegate call.
     void logUndoData() override;
+    void logUndoDataForRun(const void* runKey) override;
+    bool canFoldChange(const void* runKey) const override;
+    void foldedChange() override;
     // The undo and redo action: keeps the layer on screen as the opposite step, rebuilds from
     // the snapshot, registers the opposite step, redraws and tells the delegate once.
     void applyRestoreForUndoData(const ContainerSnapshot& snapshot);

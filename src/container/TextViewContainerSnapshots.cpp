@@ -8,8 +8,6 @@
 #include "container/ContainerLogging.h"
 #include "container/TextViewContainer.h"
 
-#include <algorithm>
-
 using platform::Point;
 using platform::Rect;
 
@@ -70,6 +68,23 @@ void TextViewContainer::logUndoData()
         return;
     }
     registerRestore(*undoData);
+    markForDisplay();
+}
+
+void TextViewContainer::logUndoDataForRun(const void* runKey)
+{
+    logUndoData();
+    if (m_undoManager && runKey)
+        m_undoManager->setCoalescingKey(runKey);
+}
+
+bool TextViewContainer::canFoldChange(const void* runKey) const
+{
+    return m_undoManager && m_undoManager->canCoalesce(runKey);
+}
+
+void TextViewContainer::foldedChange()
+{
     markForDisplay();
 }
 

@@ -214,6 +214,8 @@ void Document::forgetLoadingSteps()
 
 void Document::markClean()
 {
+    // What is typed next must make the document edited: it may not fold into a step from before.
+    m_undo.breakCoalescing();
     m_savedChangeCount = m_undo.changeCount();
     reportEditedChange();
 }

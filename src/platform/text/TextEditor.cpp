@@ -3,6 +3,7 @@
 #include "platform/text/SystemTextClipboard.h"
 #include "platform/text/TextAttributeNames.h"
 
+#include <QScopedValueRollback>
 #include <QTextBoundaryFinder>
 #include <QTimer>
 #include <algorithm>
@@ -235,6 +236,7 @@ void TextEditor::cut()
     if (m_selection.length == 0 || !m_editable)
         return;
     copy();
+    const QScopedValueRollback kind(m_changeKind, ChangeKind::Other);
     replace(m_selection, QString(), TextRange(m_selection.location, 0));
 }
 
@@ -243,6 +245,7 @@ void TextEditor::paste()
     if (!m_clipboard)
         return;
     const QString text = m_clipboard->text();
+    const QScopedValueRollback kind(m_changeKind, ChangeKind::Other);
     if (!text.isEmpty())
         insertText(text);
 }

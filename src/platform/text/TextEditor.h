@@ -58,6 +58,12 @@ public:
     // Something visible changed outside a draw (the caret blinked); the view should redraw.
     std::function<void()> needsDisplay;
 
+    // What the change the hooks are told about is: typing (characters typed or deleted at the
+    // keyboard, input-method text) or a change of its own (paste, cut), which an undo history
+    // keeps apart from the typing round it.
+    enum class ChangeKind { Typing, Other };
+    ChangeKind changeKind() const { return m_changeKind; }
+
     const AttributedString& text() const { return m_text; }
     // Replaces the text without hooks (a program change, not the user's); the selection is
     // clamped to it and marked text is dropped.
@@ -145,6 +151,7 @@ private:
     TextRange m_marked { 0, 0 };
     AttributeDictionary m_typingAttributes;
     std::shared_ptr<TextClipboard> m_clipboard;
+    ChangeKind m_changeKind = ChangeKind::Typing;
     bool m_editable = true;
     bool m_selectable = true;
 

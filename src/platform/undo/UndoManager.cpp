@@ -1,6 +1,7 @@
 #include "platform/undo/UndoManager.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
@@ -41,6 +42,7 @@ void UndoManager::registerUndo(const void* target, std::weak_ptr<const void> lif
     m_redo.clear();
     if (!m_open) {
         m_open = std::make_unique<Group>();
+        m_openKey = nullptr;
         m_groupTimer.start();
     }
     m_open->push_back(std::move(step));
@@ -52,10 +54,31 @@ void UndoManager::endGroup()
     if (!m_open)
         return;
     std::unique_ptr<Group> group = std::move(m_open);
+    const void* key = std::exchange(m_openKey, nullptr);
     if (group->empty())
         return;
     m_undo.push_back(std::move(group));
+    m_topKey = key;
     addToChangeCount(+1);
+}
+
+void UndoManager::setCoalescingKey(const void* key)
+{
+    if (m_mode == Mode::Idle && m_open)
+        m_openKey = key;
+}
+
+bool UndoManager::canCoalesce(const void* key) const
+{
+    if (!key || m_mode != Mode::Idle)
+        return false;
+    return m_open ? m_openKey == key : m_topKey == key && !m_undo.empty();
+}
+
+void UndoManager::breakCoalescing()
+{
+    m_openKey = nullptr;
+    m_topKey = nullptr;
 }
 
 void UndoManager::endEventGroups()
@@ -106,6 +129,7 @@ void UndoManager::replay(std::vector<std::unique_ptr<Group>>& from, Mode mode, i
     if (m_mode != Mode::Idle)
         return;
     endGroup();
+    breakCoalescing();
     // Groups whose targets all died are history nobody can act on any more.
     while (!from.empty() && !hasLiveStep(*from.back()))
         from.pop_back();
@@ -153,6 +177,7 @@ void UndoManager::removeAllActions(const void* target)
         prune(*m_open);
     if (m_replayGroup)
         prune(*m_replayGroup);
+    breakCoalescing();
 }
 
 void UndoManager::removeAllActions()
@@ -161,6 +186,7 @@ void UndoManager::removeAllActions()
     m_redo.clear();
     m_open.reset();
     m_groupTimer.stop();
+    breakCoalescing();
     if (m_replayGroup)
         m_replayGroup->clear();
 }

@@ -99,6 +99,16 @@ public:
     // Forgets both stacks and the open group (the change count stays).
     void removeAllActions();
 
+    // Folding a run of small changes (typing) into one step: the run marks the group of its
+    // first change with a key. While nothing else happens (no other group, no undo or redo, no
+    // breakCoalescing()), canCoalesce(key) answers true and the run's later changes register
+    // nothing: its first step already goes back to where the run began.
+    void setCoalescingKey(const void* key);
+    bool canCoalesce(const void* key) const;
+    // Ends any run: its next change registers a step of its own. A save calls it, so that what
+    // is typed after saving marks the document edited again.
+    void breakCoalescing();
+
     // Groups on each stack (tests and diagnostics); may include groups whose targets died.
     int undoGroupCount() const { return static_cast<int>(m_undo.size()); }
     int redoGroupCount() const { return static_cast<int>(m_redo.size()); }
@@ -126,6 +136,8 @@ private:
     Group* m_replayGroup = nullptr; // collects the inverse while undoing or redoing
     Mode m_mode = Mode::Idle;
     int m_changeCount = 0;
+    const void* m_openKey = nullptr; // the open group's coalescing key
+    const void* m_topKey = nullptr; // the newest closed group's, while nothing came after it
     std::function<void(int)> m_changeObserver;
     QTimer m_groupTimer; // zero-interval, single-shot: closes the open group next loop turn
 };
