@@ -164,12 +164,21 @@ private:
     std::function<void(int)> m_done;
 };
 
-class CopyImageService final : public SharingService {
+// A service that calls on the desktop through its environment.
+class DesktopService : public SharingService {
 public:
-    explicit CopyImageService(SharingEnvironment env)
+    explicit DesktopService(SharingEnvironment env)
         : m_env(std::move(env))
     {
     }
+
+protected:
+    SharingEnvironment m_env;
+};
+
+class CopyImageService final : public DesktopService {
+public:
+    using DesktopService::DesktopService;
     QString title() const override { return QStringLiteral("Copy Image"); }
 
     void performWithItems(const SharingItems& items, ShareCompletion completion) override
@@ -214,8 +223,6 @@ public:
         }));
     }
 
-private:
-    SharingEnvironment m_env;
 };
 
 QString programFailure(const QString& what, int exitCode)
@@ -225,12 +232,9 @@ QString programFailure(const QString& what, int exitCode)
     return QStringLiteral("%1 did not succeed (it ended with code %2).").arg(what).arg(exitCode);
 }
 
-class EmailService final : public SharingService {
+class EmailService final : public DesktopService {
 public:
-    explicit EmailService(SharingEnvironment env)
-        : m_env(std::move(env))
-    {
-    }
+    using DesktopService::DesktopService;
     QString title() const override { return QStringLiteral("Email…"); }
 
     void performWithItems(const SharingItems& items, ShareCompletion completion) override
@@ -245,16 +249,11 @@ public:
             });
     }
 
-private:
-    SharingEnvironment m_env;
 };
 
-class OpenWithService final : public SharingService {
+class OpenWithService final : public DesktopService {
 public:
-    explicit OpenWithService(SharingEnvironment env)
-        : m_env(std::move(env))
-    {
-    }
+    using DesktopService::DesktopService;
     QString title() const override { return QStringLiteral("Open With…"); }
 
     void performWithItems(const SharingItems& items, ShareCompletion completion) override
@@ -290,8 +289,6 @@ public:
         });
     }
 
-private:
-    SharingEnvironment m_env;
 };
 
 } // namespace
