@@ -205,10 +205,8 @@ QWidget* DocumentWindow::buildCanvasArea()
     controlScrollView = new QScrollArea(m_body);
     controlScrollView->setFrameShape(QFrame::NoFrame);
     controlScrollView->setWidgetResizable(false);
-    // Scrolled by the wheel and the zoom, like the overlay scrollers of a picture view; without
-    // bars the visible area is the whole scroll view, hidden or shown.
-    controlScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    controlScrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Bars show once the zoomed picture is larger than the view; the picture is fitted and
+    // centred in the view without them.
     controlScrollView->setStyleSheet(QStringLiteral("background: #1E1E1E"));
     m_canvasHost = new platform::ViewHost;
     auto document = std::make_unique<CanvasDocumentView>();
@@ -498,6 +496,7 @@ void DocumentWindow::wireActions()
     connect(btnNewTextBox, &QPushButton::clicked, this, [this] { newTextBox(); });
     connect(btnRevertToOriginal, &QPushButton::clicked, this, [this] { revertToOrginal(); });
     // The picture sliders leave their undo steps in this window's own document.
-    for (ImageEffectIntensitySlider* s : { apertureSlider, vignetteSlider, saturationSlider })
+    for (ImageEffectIntensitySlider* s :
+        { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider })
         s->setUndoManagerProvider([this] { return &m_undo; });
 }
