@@ -110,7 +110,13 @@ bool CanvasPanning::spaceKey(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         if (m_spaceHeld)
             return true; // the repeats of a held Space
-        if (!m_pointerInside || textIsTyped() || key->modifiers() != Qt::NoModifier)
+        if (!m_pointerInside || key->modifiers() != Qt::NoModifier)
+            return false;
+        // The canvas's own views come first (a text box being edited types the space); what
+        // they leave comes back here on its way to the parent widgets. Other widgets with the
+        // focus lose Space to the canvas under the pointer unless they take typed text.
+        const QWidget* focus = QApplication::focusWidget();
+        if (watched == focus && (focus == m_host || textIsTyped()))
             return false;
         setSpaceHeld(true);
         return true;

@@ -1,8 +1,8 @@
 #pragma once
 // Panning the zoomed picture as painting programs do: the middle button drags it, and so does
 // the left button while Space is held with the pointer over the canvas. Space then neither
-// paints nor reaches a box; it is left alone while text is being typed (the focused widget
-// takes input-method text) or while the pointer is elsewhere.
+// paints nor reaches a box; it is left alone while the pointer is elsewhere, when a text box
+// of the canvas takes it as typing, and when another focused widget takes typed text.
 //
 // It watches the Qt events of the canvas's host widget and the Space key of its window
 // through an application event filter, and scrolls through the canvas's window. The hand

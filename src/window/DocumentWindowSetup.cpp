@@ -207,7 +207,14 @@ QWidget* DocumentWindow::buildCanvasArea()
     controlScrollView->setWidgetResizable(false);
     // Bars show once the zoomed picture is larger than the view; the picture is fitted and
     // centred in the view without them.
-    controlScrollView->setStyleSheet(QStringLiteral("background: #1E1E1E"));
+    // Thin bars on the backdrop, without arrows, as a picture view has them.
+    controlScrollView->setStyleSheet(QStringLiteral(
+        "QScrollArea, QWidget { background: #1E1E1E; }"
+        "QScrollBar { background: #1E1E1E; border: none; width: 10px; height: 10px; }"
+        "QScrollBar::handle { background: #5A5A5A; border-radius: 4px; margin: 2px;"
+        " min-width: 24px; min-height: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"));
     m_canvasHost = new platform::ViewHost;
     auto document = std::make_unique<CanvasDocumentView>();
     m_canvasControls = document->addSubview(std::make_unique<canvas::CanvasControls>());
