@@ -29,11 +29,16 @@ void CanvasPanning::setHost(QWidget* host)
     end();
     setSpaceHeld(false);
     m_pointerInside = false;
-    if (m_host && !host)
-        qApp->removeEventFilter(this);
-    else if (!m_host && host)
-        qApp->installEventFilter(this);
     m_host = host;
+    // One application filter while there is a host: Space reaches whichever widget has the
+    // focus, not the canvas's host.
+    if (qApp && bool(host) != m_filtering) {
+        if (host)
+            qApp->installEventFilter(this);
+        else
+            qApp->removeEventFilter(this);
+        m_filtering = bool(host);
+    }
 }
 
 bool CanvasPanning::eventFilter(QObject* watched, QEvent* event)

@@ -47,6 +47,7 @@ private:
 
     CanvasView& m_canvas;
     QPointer<QWidget> m_host;
+    bool m_filtering = false;
     bool m_pointerInside = false;
     bool m_spaceHeld = false;
     bool m_cursorShown = false;
