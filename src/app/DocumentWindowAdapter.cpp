@@ -70,6 +70,7 @@ void DocumentWindowAdapter::applyContents(const DocumentContents& contents)
     w.outlets().vignetteSlider->setValue(contents.vignette);
     w.outlets().saturationSlider->setValue(contents.saturation);
     canvas->setScaleStraightenOffset(contents.canvasScale, contents.straighten, contents.offset);
+    w.showPictureZoom(contents.canvasScale, contents.straighten);
     if (canvas::PaintView* paint = paintViewOf(canvas); paint && contents.mask) {
         paint->setWorkingImage(maskFromImage(contents.mask->image));
         paint->setMaskScale(contents.mask->scale);

@@ -59,6 +59,10 @@ public:
         return m_chain.produceImage(backImage);
     }
     const CanvasFilterChain& filterChain() const { return m_chain; }
+    platform::AffineTransform affineTransformForCustomDrawing() const override
+    {
+        return m_chain.pictureTransform();
+    }
 
     // ---- mask
     void doRender() override;

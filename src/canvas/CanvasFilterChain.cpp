@@ -17,6 +17,8 @@ namespace {
 const QString kPreScale = QStringLiteral("CIAffineTransformPreScale");
 const QString kPostScale = QStringLiteral("CIAffineTransform");
 const QString kLanczos = QStringLiteral("CILanczosScaleTransform");
+const QString kCrop = QStringLiteral("CICrop");
+const QString kShownCrop = QStringLiteral("CICropToWorkingRect");
 
 } // namespace
 
@@ -26,8 +28,7 @@ const std::vector<CanvasFilterRow>& canvasFilterTable()
         { "CIColorControls", "CIColorControls", {} },
         { "CIAffineClamp", "CIAffineClamp", { { "inputTransform", AffineTransform() } } },
         { "CIGaussianBlur", "CIGaussianBlur", {} },
-        { "CICrop", "CICrop", {} },
-        { "CIVignette", "CIVignette", {} },
+        { "CICrop", kCrop, {} },
         { "CIAffineTransform", kPreScale, {} },
         { "CILanczosScaleTransform", kLanczos, {} },
         { "CIAffineTransform", kPostScale, {} },
@@ -35,6 +36,10 @@ const std::vector<CanvasFilterRow>& canvasFilterTable()
         // do nothing. Its angle arrives as "inputAngle" and becomes the transform.
         { "CIAffineTransform", CanvasFilterChain::kStraighten, {} },
         { "CIAffineTransform", "CIAffineTransformCustomDrawing", {} },
+        // The vignette darkens the corners of what shows, so it follows the zoom: cropped to
+        // the working rectangle first, it stays in view at any zoom.
+        { "CICrop", kShownCrop, {} },
+        { "CIVignette", "CIVignette", {} },
         { "CIBlendWithMask", CanvasFilterChain::kBlend, {} },
     };
     return table;
@@ -87,7 +92,8 @@ void CanvasFilterChain::loadImage(const FilterImage& input)
 {
     m_input = input;
     updateScalingAndOffsetTransforms();
-    setValue(FilterVector::fromRect(workingRect()), "inputRectangle", "CICrop");
+    store(kShownCrop, "inputRectangle", FilterVector::fromRect(workingRect()));
+    setValue(FilterVector::fromRect(workingRect()), "inputRectangle", kCrop);
     setValue(desaturatedImage(), "inputBackgroundImage", kBlend);
 }
 
@@ -154,6 +160,12 @@ FilterImage CanvasFilterChain::produceImage(FilterImage* backImage) const
             back = image.cropped(working);
         Filter step = f;
         step.setValue("inputImage", image);
+        if (blend) {
+            // The mask is painted on the picture: it moves, turns and zooms with it.
+            const FilterValue mask = f.value("inputMaskImage");
+            if (const auto* m = std::get_if<FilterImage>(&mask); m && !m->isNull())
+                step.setValue("inputMaskImage", m->transformed(pictureTransform()));
+        }
         image = step.outputImage();
         if (blend)
             image = image.cropped(working);
@@ -162,6 +174,25 @@ FilterImage CanvasFilterChain::produceImage(FilterImage* backImage) const
     if (backImage)
         *backImage = back;
     return image;
+}
+
+AffineTransform CanvasFilterChain::pictureTransform() const
+{
+    AffineTransform t;
+    for (const Filter& f : m_filters) {
+        if (f.filterName() == "CIAffineTransform") {
+            const FilterValue v = f.value("inputTransform");
+            if (const auto* step = std::get_if<AffineTransform>(&v))
+                t = t.concatenated(*step);
+        } else if (f.name() == kLanczos) {
+            const FilterValue scale = f.value("inputScale"), aspect = f.value("inputAspectRatio");
+            const double* s = std::get_if<double>(&scale);
+            const double* a = std::get_if<double>(&aspect);
+            if (s && a && std::isfinite(*s * *a) && *s > 0 && *a > 0)
+                t = t.concatenated(AffineTransform::makeScale(*s * *a, *s));
+        }
+    }
+    return t;
 }
 
 void CanvasFilterChain::updateScalingAndOffsetTransforms()

@@ -2,10 +2,13 @@
 // The canvas's fixed chain of picture filters and the one path by which its inputs change.
 //
 // The chain is built from one process-wide table (canvasFilterTable) in this order: colour
-// controls, clamp, blur, crop, vignette, the move of the picture's centre to the origin, the
-// zoom of the picture (scale), the move back plus the offset, the straightening rotation, the
-// custom drawing transform and the blend with the mask. The blur and everything after it work
-// on the clamped picture, so each layer is cropped to the working rectangle at the end.
+// controls, clamp, blur, crop, the move of the picture's centre to the origin, the zoom of the
+// picture (scale), the move back plus the offset, the straightening rotation, the custom
+// drawing transform, the crop to the working rectangle, vignette and the blend with the mask.
+// The blur and everything after it work on the clamped picture, so each layer is cropped to
+// the working rectangle at the end. The mask is kept in picture coordinates and reaches the
+// blend through pictureTransform(), so a painted part stays on its subject at any zoom,
+// straightening and offset.
 //
 // setValue() stores an input and, unless rendering is suppressed, hands both layers their new
 // images through the render sink: the picture before the mask blend (bottom) and the blended
@@ -82,6 +85,10 @@ public:
     double outBlurStrength() const;
     const platform::FilterImage& inputImage() const { return m_input; }
     platform::Rect workingRect() const;
+    // Picture coordinates to working (shown) coordinates: the chain's zoom, offset,
+    // straightening and custom drawing transforms, in chain order. The mask and the brush's
+    // dabs go through it.
+    platform::AffineTransform pictureTransform() const;
     // The named filter, or null.
     const platform::Filter* filter(const QString& name) const;
 

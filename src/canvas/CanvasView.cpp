@@ -4,6 +4,7 @@
 
 #include "canvas/CanvasGeometry.h"
 #include "canvas/CanvasLogging.h"
+#include "canvas/CanvasPanning.h"
 #include "canvas/CanvasWindow.h"
 #include "canvas/PaintView.h"
 #include "canvas/RenderView.h"
@@ -33,6 +34,7 @@ template <class T> T* as(const ViewPointer& p)
 
 CanvasView::CanvasView(const Rect& frame)
     : View(frame)
+    , m_panning(std::make_unique<CanvasPanning>(*this))
     , m_renderer(std::make_unique<BackgroundRenderer>())
 {
 }
@@ -41,6 +43,7 @@ CanvasView::~CanvasView()
 {
     // Pending renders hold the layers by ViewPointer; stop them before the views go.
     m_renderer.reset();
+    m_panning.reset();
 }
 
 void CanvasView::setCanvasWindow(CanvasWindow* window)

@@ -25,6 +25,7 @@ class ContainerDelegate;
 
 namespace canvas {
 
+class CanvasPanning;
 class CanvasWindow;
 class PaintView;
 class RenderView;
@@ -124,6 +125,8 @@ public:
     // ---- pointer state
     bool mouseDown() const { return m_mouseDown; }
     bool mouseInside() const { return m_mouseInside; }
+    // The middle button and Space with the left button drag the picture in its scroll view.
+    const CanvasPanning& panning() const { return *m_panning; }
 
     // ---- ContainerCanvas
     platform::Rect visibleRect() const override;
@@ -187,6 +190,7 @@ private:
     std::uint64_t m_trackingArea = 0;
     platform::ViewPointer m_backgroundView, m_textViewContainer, m_renderView, m_selectedView,
         m_instantAlphaView, m_paintView;
+    std::unique_ptr<CanvasPanning> m_panning;
     // The layers' renders: both layers of the visible area in one request, newest wins.
     std::unique_ptr<platform::BackgroundRenderer> m_renderer;
     platform::Rect m_renderedRegion = platform::Rect::null(); // working size

@@ -1,12 +1,14 @@
 // The canvas view's pointer routing (the tool controls in brush mode, the box layer
 // otherwise), gestures, tracking and the box requests it forwards to the box layer.
 #include "canvas/CanvasLogging.h"
+#include "canvas/CanvasPanning.h"
 #include "canvas/CanvasView.h"
 #include "canvas/CanvasWindow.h"
 #include "canvas/PaintView.h"
 #include "canvas/RenderView.h"
 #include "container/MyInstantAlphaView.h"
 #include "container/TextViewContainer.h"
+#include "platform/ui/ViewHost.h"
 
 using namespace platform;
 
@@ -196,6 +198,8 @@ void CanvasView::updateTrackingAreas()
         removeTrackingArea(m_trackingArea);
     m_trackingArea = addTrackingArea(imageRect(),
         TrackingMouseEnteredAndExited | TrackingMouseMoved | TrackingActiveInKeyWindow);
+    // Called when the tree gets its host: the panning watches that widget.
+    m_panning->setHost(host());
 }
 
 } // namespace canvas

@@ -243,10 +243,11 @@ void PaintView::handOverMask(const Rect& dirtyInMask)
     const double s = m_scale;
     const FilterImage mask
         = m_accumulator->image().transformed(AffineTransform::makeScale(1 / s, 1 / s));
+    // The canvas renders the shown picture again where the dab lands on it.
     const Rect dirty = dirtyInMask.isNull()
         ? Rect::null()
-        : Rect(dirtyInMask.origin.x / s, dirtyInMask.origin.y / s, dirtyInMask.size.width / s,
-            dirtyInMask.size.height / s);
+        : m_canvas->affineTransformForCustomDrawing().mapRect(Rect(dirtyInMask.origin.x / s,
+            dirtyInMask.origin.y / s, dirtyInMask.size.width / s, dirtyInMask.size.height / s));
     m_canvas->setPrerenderedMask(mask, dirty);
 }
 
@@ -268,7 +269,13 @@ double PaintView::viewToMask() const
 void PaintView::drawLineAtPoint(const Point& windowPoint)
 {
     const double f = viewToMask();
-    if (!m_accumulator || !(f > 0)) {
+    // The mask lies on the picture, which may be shown zoomed, moved or turned: the dab goes
+    // back to where the pointer is on the picture, and its size with it.
+    const AffineTransform shown
+        = m_canvas ? m_canvas->affineTransformForCustomDrawing() : AffineTransform();
+    const std::optional<AffineTransform> toPicture = shown.inverted();
+    const double zoom = std::sqrt(std::abs(shown.determinant()));
+    if (!m_accumulator || !(f > 0) || !toPicture || !(zoom > 0) || !std::isfinite(zoom)) {
         handOverMask(Rect::null());
         return;
     }
@@ -276,12 +283,14 @@ void PaintView::drawLineAtPoint(const Point& windowPoint)
     if (m_opacity == 0.0)
         m_opacity = 0.0001;
     const double k = m_eraser ? 0.0 : 1.0;
-    const double outer = m_size * 0.5 * f;
+    const double outer = m_size * 0.5 * f / zoom;
     const double inner = outer * m_hardness;
-    const Point centre { c.x * f, c.y * f };
+    const double viewToWorking = f / m_scale;
+    const Point onPicture = toPicture->map({ c.x * viewToWorking, c.y * viewToWorking });
+    const Point centre { onPicture.x * m_scale, onPicture.y * m_scale };
     const FilterImage dab(std::make_shared<RadialGradientNode>(
         centre, inner, outer, Color(k, k, k, m_opacity), Color(k, k, k, 0)));
-    const Rect dirty = outlineRect(centre, m_size * f);
+    const Rect dirty = outlineRect(centre, 2 * outer);
     m_accumulator->setImage(dab.compositedOver(m_accumulator->image()), dirty);
     handOverMask(dirty);
 }

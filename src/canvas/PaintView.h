@@ -1,11 +1,12 @@
 #pragma once
 // The transparent view laid over the picture in brush mode, on which the user paints the mask
 // with a soft round brush: white dabs bring the picture in front of the boxes, the eraser
-// paints black. The mask is kept in an accumulator of at most 512 pixels on its longer side;
-// after every dab the canvas gets the whole accumulated mask at working size, with the
-// rectangle that changed. While the brush is active (the pointer inside or the button down,
-// and no sheet over the window) the pointer is hidden and a white circle of the brush size
-// follows it.
+// paints black. The mask is kept in an accumulator of at most 512 pixels on its longer side,
+// in the coordinates of the picture itself (dabs are mapped back through the canvas's zoom,
+// offset and straightening); after every dab the canvas gets the whole accumulated mask at
+// working size, with the rectangle of the shown picture that changed. While the brush is active
+// (the pointer inside or the button down, and no sheet over the window) the pointer is hidden and a
+// white circle of the brush size follows it.
 #include "platform/imaging/ImageAccumulator.h"
 #include "platform/ui/View.h"
 

@@ -24,6 +24,7 @@
 #include "window/WindowLogging.h"
 #include "window/ZoomSlider.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -390,9 +391,19 @@ void DocumentWindow::setDocumentSize(const Size& size)
     m_canvasHost->resize(side(size.width), side(size.height));
 }
 
+Size DocumentWindow::shownViewportSize() const
+{
+    // What the bars leave of the view; before the window shows, its geometry is not laid out
+    // yet and nothing overflows.
+    if (!controlScrollView->isVisible())
+        return viewportSize();
+    const QSize s = controlScrollView->viewport()->size();
+    return Size(s.width(), s.height());
+}
+
 Rect DocumentWindow::visibleRect() const
 {
-    const Size v = viewportSize();
+    const Size v = shownViewportSize();
     const double x = controlScrollView->horizontalScrollBar()->value();
     const double yDown = controlScrollView->verticalScrollBar()->value();
     return Rect(x, m_canvasHost->height() - yDown - v.height, v.width, v.height);
@@ -403,7 +414,7 @@ void DocumentWindow::scrollTo(const Point& point)
     const auto whole = [](double v) { return int(std::clamp(std::round(v), -1e6, 1e6)); };
     if (!point.isFinite())
         return;
-    const Size v = viewportSize();
+    const Size v = shownViewportSize();
     controlScrollView->horizontalScrollBar()->setValue(whole(point.x));
     controlScrollView->verticalScrollBar()->setValue(
         whole(m_canvasHost->height() - point.y - v.height));
@@ -411,11 +422,16 @@ void DocumentWindow::scrollTo(const Point& point)
 
 void DocumentWindow::scrollWheel(const platform::Event& event)
 {
-    // Positive deltas scroll towards the top left; the bars clamp to their range.
-    const auto by = [](QScrollBar* bar, double delta) {
+    // A wheel notch scrolls Qt's wheel step (that many lines of the bar's line height); a
+    // touchpad's pixels scroll as they are. Positive deltas scroll towards the top left; the
+    // bars clamp to their range.
+    const bool precise = event.hasPreciseScrollingDeltas();
+    const auto by = [precise](QScrollBar* bar, double pixels, double notches) {
+        const double delta
+            = precise ? pixels : notches * QApplication::wheelScrollLines() * bar->singleStep();
         if (std::isfinite(delta))
             bar->setValue(int(std::clamp(bar->value() - std::round(delta), -1e6, 1e6)));
     };
-    by(controlScrollView->horizontalScrollBar(), event.scrollingDeltaX());
-    by(controlScrollView->verticalScrollBar(), event.scrollingDeltaY());
+    by(controlScrollView->horizontalScrollBar(), event.scrollingDeltaX(), event.deltaX());
+    by(controlScrollView->verticalScrollBar(), event.scrollingDeltaY(), event.deltaY());
 }

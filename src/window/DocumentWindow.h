@@ -114,6 +114,9 @@ public:
     void adjustSaturation(ImageEffectIntensitySlider& sender);
     void adjustZoom(ImageEffectIntensitySlider& sender);
     void adjustZoomAndStraighten(ImageEffectIntensitySlider& sender);
+    // Puts the zoom and straighten sliders where a canvas scale and straightening (radians)
+    // come from, without sending their actions: a reopened document shows its own zoom.
+    void showPictureZoom(double scale, double straighten);
     void revertToOrginal();
     // The box inspector's picture-box saturation; applies to the selected picture boxes.
     void adjustImageBoxSaturation(ImageEffectIntensitySlider& sender);
@@ -165,6 +168,8 @@ public:
     void setDocumentSize(const platform::Size& size) override;
     void scrollTo(const platform::Point& point) override;
     void scrollWheel(const platform::Event& event) override;
+    // The part of the canvas's scroll view its bars leave for the picture.
+    platform::Size shownViewportSize() const;
     platform::UndoManager* undoManager() const override { return &m_undo; }
     ContainerDelegate* containerDelegate() const override
     {

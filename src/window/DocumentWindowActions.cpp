@@ -22,6 +22,10 @@ canvas::CanvasCustomShapeControls* brushOf(canvas::CanvasControls* canvas)
     return canvas ? dynamic_cast<canvas::CanvasCustomShapeControls*>(canvas->controls()) : nullptr;
 }
 
+// The zoom slider's 0..1 is a scale of 1..2; the straighten slider's is -0.035..+0.035
+// radians, level at the middle.
+constexpr double kStraightenRange = 0.07;
+
 } // namespace
 
 // ---- edit commands
@@ -142,9 +146,15 @@ void DocumentWindow::adjustZoom(ImageEffectIntensitySlider& sender)
 void DocumentWindow::adjustZoomAndStraighten(ImageEffectIntensitySlider& sender)
 {
     beforeAction();
-    // -0.035 to +0.035 radians, level at the middle.
     if (m_canvasControls)
-        m_canvasControls->setStraighten((sender.value() - 0.5) * 0.07);
+        m_canvasControls->setStraighten((sender.value() - 0.5) * kStraightenRange);
+}
+
+void DocumentWindow::showPictureZoom(double scale, double straighten)
+{
+    // setForceValue keeps each within 0..1 and ignores what is not finite.
+    zoomSlider->setForceValue(scale - 1.0);
+    zoomAndStraightenSlider->setForceValue(straighten / kStraightenRange + 0.5);
 }
 
 void DocumentWindow::revertToOrginal()

@@ -205,11 +205,16 @@ QWidget* DocumentWindow::buildCanvasArea()
     controlScrollView = new QScrollArea(m_body);
     controlScrollView->setFrameShape(QFrame::NoFrame);
     controlScrollView->setWidgetResizable(false);
-    // Scrolled by the wheel and the zoom, like the overlay scrollers of a picture view; without
-    // bars the visible area is the whole scroll view, hidden or shown.
-    controlScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    controlScrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    controlScrollView->setStyleSheet(QStringLiteral("background: #1E1E1E"));
+    // Bars show once the zoomed picture is larger than the view; the picture is fitted and
+    // centred in the view without them.
+    // Thin bars on the backdrop, without arrows, as a picture view has them.
+    controlScrollView->setStyleSheet(QStringLiteral(
+        "QScrollArea, QWidget { background: #1E1E1E; }"
+        "QScrollBar { background: #1E1E1E; border: none; width: 10px; height: 10px; }"
+        "QScrollBar::handle { background: #5A5A5A; border-radius: 4px; margin: 2px;"
+        " min-width: 24px; min-height: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"));
     m_canvasHost = new platform::ViewHost;
     auto document = std::make_unique<CanvasDocumentView>();
     m_canvasControls = document->addSubview(std::make_unique<canvas::CanvasControls>());
@@ -497,6 +502,7 @@ void DocumentWindow::wireActions()
     connect(btnNewTextBox, &QPushButton::clicked, this, [this] { newTextBox(); });
     connect(btnRevertToOriginal, &QPushButton::clicked, this, [this] { revertToOrginal(); });
     // The picture sliders leave their undo steps in this window's own document.
-    for (ImageEffectIntensitySlider* s : { apertureSlider, vignetteSlider, saturationSlider })
+    for (ImageEffectIntensitySlider* s :
+        { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider })
         s->setUndoManagerProvider([this] { return &m_undo; });
 }

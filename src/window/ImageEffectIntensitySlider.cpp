@@ -45,7 +45,8 @@ bool ImageEffectIntensitySlider::isShadowSlider() const
 bool ImageEffectIntensitySlider::registersUndo() const
 {
     return m_title == QLatin1String("Aperture") || m_title == QLatin1String("Vignette")
-        || m_title == QLatin1String("Saturation");
+        || m_title == QLatin1String("Saturation") || m_title == QLatin1String("Zoom")
+        || m_title == QLatin1String("Zoom & Straighten");
 }
 
 double ImageEffectIntensitySlider::mappingWidth() const

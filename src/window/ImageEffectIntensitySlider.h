@@ -5,11 +5,11 @@
 //
 // setValue sends the action, setForceValue (for showing values) does not; both keep the value
 // within 0..1 and ignore non-finite input. Dragging sends the action once per pointer event.
-// The three picture sliders ("Aperture", "Vignette", "Saturation") leave one undo step per
-// drag that moved them, in the undo manager of the slider's own document; undoing it moves the
-// slider back and sends the action, and registers the redo. The shadow sliders ("Shadow",
-// "Inner Shadow") map the pointer over the width less 32 points and show coloringColor under
-// the track.
+// The picture sliders ("Aperture", "Vignette", "Saturation", "Zoom", "Zoom & Straighten")
+// leave one undo step per drag that moved them, in the undo manager of the slider's own document;
+// undoing it moves the slider back and sends the action, and registers the redo. The shadow sliders
+// ("Shadow", "Inner Shadow") map the pointer over the width less 32 points and show coloringColor
+// under the track.
 #include "platform/graphics/Image.h"
 #include "platform/ui/Control.h"
 #include "platform/undo/UndoManager.h"

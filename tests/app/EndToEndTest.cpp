@@ -9,7 +9,9 @@
 #include "canvas/PaintView.h"
 #include "container/TextViewContainer.h"
 #include "platform/ui/ViewHost.h"
+#include "support/SyntheticMouse.h"
 #include "window/DocumentWindow.h"
+#include "window/ImageEffectIntensitySlider.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -306,4 +308,40 @@ TEST(EndToEnd, ExportSizeIgnoresScreenScale)
     const QByteArray output = child.readAll();
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+// Zoom and straightening are edits: a drag marks the document edited, so closing asks, and a
+// saved document reopens with its sliders where they were (touching one does not jump).
+TEST(EndToEnd, ZoomIsAnEditThatReopensWithItsSliders)
+{
+    Session s;
+    const QString photoPath = s.picture("photo.jpg", kPhotoSize);
+    s.fixture.panels->openAnswers.push_back(photoPath);
+    platform::Document* document = s.controller.newDocument();
+    ASSERT_TRUE(document);
+    spin(50);
+    const QString path = s.dir.filePath("zoomed.quillmark");
+    s.fixture.panels->saveAnswers.push_back(path);
+    ASSERT_TRUE(document->save());
+    ASSERT_FALSE(document->isDocumentEdited());
+
+    const DocumentWindowOutlets& o = Session::windowOf(document).outlets();
+    for (ImageEffectIntensitySlider* slider : { o.zoomSlider, o.zoomAndStraightenSlider }) {
+        const double y = slider->height() / 2.0;
+        testsupport::drag(*slider, { slider->width() * 0.2, y }, { slider->width() * 0.75, y });
+    }
+    spin(20);
+    EXPECT_TRUE(document->isDocumentEdited());
+    ASSERT_TRUE(document->save());
+    document->close();
+    spin(20);
+
+    auto reopened = s.controller.openDocumentWithContentsOfFile(path);
+    ASSERT_TRUE(reopened.document);
+    spin(50);
+    DocumentWindow& again = Session::windowOf(reopened.document);
+    EXPECT_NEAR(again.outlets().zoomSlider->value(), 0.75, 1e-9);
+    EXPECT_NEAR(again.outlets().zoomAndStraightenSlider->value(), 0.75, 1e-9);
+    EXPECT_NEAR(again.canvasControls()->scale(), 1.75, 1e-9);
+    EXPECT_NEAR(again.canvasControls()->straighten(), 0.0175, 1e-9);
 }

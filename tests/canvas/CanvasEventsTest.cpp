@@ -7,6 +7,7 @@
 #include "FakeCanvasWindow.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/CanvasCustomShapeControls.h"
+#include "canvas/CanvasPanning.h"
 #include "canvas/CanvasView.h"
 #include "canvas/PaintView.h"
 #include "canvas/RenderView.h"
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
@@ -78,14 +80,20 @@ struct Scene {
         canvas->loadImage(Image::fromQImage(q));
         canvas->setCustomDrawingZoomScale(0);
     }
-    void mouse(QEvent::Type type, Point working, Qt::MouseButtons buttons = Qt::LeftButton)
+    void mouse(QEvent::Type type, Point working, Qt::MouseButtons buttons = Qt::LeftButton,
+        Qt::MouseButton button = Qt::LeftButton)
     {
         const Point w
             = canvas->convertPointToView({ working.x * canvas->customDrawingZoomScale(),
                                              working.y * canvas->customDrawingZoomScale() },
                 nullptr);
         const QPointF at = host.widgetPointFromWindow(w);
-        QMouseEvent e(type, at, host.mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QMouseEvent e(type, at, host.mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(&host, &e);
+    }
+    void key(QEvent::Type type, bool repeat = false)
+    {
+        QKeyEvent e(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), repeat);
         QCoreApplication::sendEvent(&host, &e);
     }
     void pinch(double delta)
@@ -128,6 +136,55 @@ TEST(CanvasEvents, BrushModeRoutesToTheControlsAndBoxModeToTheBoxLayer)
         EXPECT_EQ(calls, row.controls);
         EXPECT_EQ(s.canvas->undo, row.undo);
         EXPECT_FALSE(s.canvas->mouseDown());
+    }
+}
+
+// The middle button, and the left one while Space is held over the canvas, drag the picture
+// in its scroll view instead of painting; Space's repeats are swallowed, and once it is let go
+// the left button paints again. Moving the pointer by (+10, -5) working points at zoom 2 moves
+// the visible area by (-20, +10) (y-up): the picture follows the pointer.
+TEST(CanvasEvents, MiddleButtonAndSpaceDragPanInsteadOfPainting)
+{
+    struct Row {
+        const char* name;
+        Qt::MouseButton button;
+        bool space;
+    };
+    const Row rows[] = {
+        { "middle button", Qt::MiddleButton, false },
+        { "space and the left button", Qt::LeftButton, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene s;
+        s.canvas->controls.painting = true;
+        s.window.scroll = { 100, 50 };
+        s.mouse(QEvent::MouseMove, { 100, 50 }, Qt::NoButton);
+        if (row.space) {
+            s.key(QEvent::KeyPress);
+            s.key(QEvent::KeyPress, true);
+            EXPECT_TRUE(s.canvas->panning().isSpaceHeld());
+        }
+        s.canvas->controls.calls.clear();
+        s.mouse(QEvent::MouseButtonPress, { 100, 50 }, row.button, row.button);
+        EXPECT_TRUE(s.canvas->panning().isPanning());
+        s.mouse(QEvent::MouseMove, { 110, 45 }, row.button, Qt::NoButton);
+        s.mouse(QEvent::MouseButtonRelease, { 110, 45 }, Qt::NoButton, row.button);
+        EXPECT_FALSE(s.canvas->panning().isPanning());
+        EXPECT_EQ(s.window.scroll, Point(80, 60));
+        EXPECT_TRUE(s.canvas->controls.calls.empty()) << "nothing painted";
+        EXPECT_TRUE(s.canvas->undo.empty());
+        if (row.space) {
+            s.key(QEvent::KeyRelease);
+            EXPECT_FALSE(s.canvas->panning().isSpaceHeld());
+        }
+        s.mouse(QEvent::MouseButtonPress, { 100, 50 });
+        s.mouse(QEvent::MouseButtonRelease, { 100, 50 }, Qt::NoButton);
+        EXPECT_EQ(s.window.scroll, Point(80, 60));
+        EXPECT_NE(
+            std::find(s.canvas->controls.calls.begin(), s.canvas->controls.calls.end(), "down"),
+            s.canvas->controls.calls.end())
+            << "the left button paints again";
     }
 }
 
@@ -298,6 +355,39 @@ TEST(CanvasBrushFlow, APressInBrushModePaintsThePictureOverTheBoxThereOnly)
         // Outside the dab the box stays in front, and the picture shows around the box.
         EXPECT_TRUE(isColour(s.at({ 260, 100 }), QColor(0, 0, 255)));
         EXPECT_TRUE(isColour(s.at({ 50, 100 }), QColor(255, 0, 0)));
+    }
+}
+
+// The hole a dab makes in the box layer stays on the painted part of the picture when the
+// picture is zoomed, whether the dab was laid before the zoom or during it. The picture zooms
+// about its centre (200, 100): at 1.4, picture point (150, 130) shows at (130, 142).
+TEST(CanvasBrushFlow, TheHoleFollowsThePictureThroughTheZoom)
+{
+    struct Row {
+        const char* name;
+        double paintAt, showAt; // the picture's scale while painting and while probing
+        Point click;
+    };
+    const Row rows[] = {
+        { "painted, then zoomed to 40 %", 1.0, 1.4, { 150, 130 } },
+        { "painted zoomed, then zoomed out", 1.4, 1.0, { 130, 142 } },
+    };
+    const Point onPicture(150, 130), zoomed(130, 142);
+    const QColor red(255, 0, 0), blue(0, 0, 255);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FlowScene s;
+        s.brush()->showPaintView();
+        s.brush()->paintView()->setBrushSize(20);
+        s.brush()->paintView()->setBrushHardness(1);
+        s.canvas->setScale(row.paintAt);
+        s.click(row.click);
+        s.canvas->setScale(row.showAt);
+        s.settle();
+        const Point hole = row.showAt == 1.0 ? onPicture : zoomed;
+        const Point left = row.showAt == 1.0 ? zoomed : onPicture;
+        EXPECT_TRUE(isColour(s.at(hole), red)) << s.at(hole).name().toStdString();
+        EXPECT_TRUE(isColour(s.at(left), blue)) << "no hole where the subject was";
     }
 }
 

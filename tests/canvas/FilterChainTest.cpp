@@ -35,8 +35,9 @@ void attach(CanvasFilterChain& chain, Layers& layers)
 TEST(FilterChain, TableIsTheFixedOrder)
 {
     const QStringList expected = { "CIColorControls", "CIAffineClamp", "CIGaussianBlur", "CICrop",
-        "CIVignette", "CIAffineTransformPreScale", "CILanczosScaleTransform", "CIAffineTransform",
-        "CIStraightenFilter", "CIAffineTransformCustomDrawing", "CIBlendWithMask" };
+        "CIAffineTransformPreScale", "CILanczosScaleTransform", "CIAffineTransform",
+        "CIStraightenFilter", "CIAffineTransformCustomDrawing", "CICropToWorkingRect", "CIVignette",
+        "CIBlendWithMask" };
     QStringList names;
     for (const CanvasFilterRow& row : canvasFilterTable())
         names << row.name;
@@ -174,6 +175,34 @@ TEST(FilterChain, StraightenTurnsAndStillCovers)
         EXPECT_GE(pixelAt(turned, x, y).a, 250) << "no clear corner at " << x << "," << y;
     chain.setScaleStraightenOffset(1, 0, {});
     EXPECT_EQ(testsupport::worstDifference(flat, renderAt(layers.bottom, Rect(0, 0, W, H))), 0);
+}
+
+// The vignette darkens the corners of what shows, whatever the zoom and straightening; the
+// mask is registered to the picture through the same transforms.
+TEST(FilterChain, VignetteStaysInViewAndTheMaskFollowsThePicture)
+{
+    CanvasFilterChain chain;
+    Layers layers;
+    attach(chain, layers);
+    chain.loadImage(FilterImage::fromQImage(solidPicture(W, H, QColor(200, 200, 200))));
+    chain.setBlurStrength(0);
+    chain.setVignetteIntensity(10);
+    // White left of x = W/4 on the picture.
+    chain.setValue(leftHalfMask(W / 2, H), "inputMaskImage", CanvasFilterChain::kBlend);
+    const int flatCorner = pixelAt(renderAt(layers.bottom, Rect(0, 0, W, H)), 0, 0).r;
+    ASSERT_LT(flatCorner, 60);
+    for (double scale : { 1.4, 2.0 }) {
+        chain.setScaleStraightenOffset(scale, 0.03, {});
+        const QImage bottom = renderAt(layers.bottom, Rect(0, 0, W, H));
+        EXPECT_NEAR(pixelAt(bottom, 0, 0).r, flatCorner, 3) << scale;
+        EXPECT_GT(pixelAt(bottom, W / 2, H / 2).r, 190) << scale;
+        // The mask's edge shows where the picture's x = W/4 shows.
+        const platform::Point edge = chain.pictureTransform().map({ W / 4.0, H / 2.0 });
+        const QImage top = renderAt(layers.top, Rect(0, 0, W, H));
+        const int y = H - 1 - int(edge.y);
+        EXPECT_GT(pixelAt(top, int(edge.x) - 3, y).a, 250) << scale;
+        EXPECT_EQ(pixelAt(top, int(edge.x) + 3, y).a, 0) << scale;
+    }
 }
 
 TEST(FilterChain, BlackAndWhiteShift)

@@ -7,6 +7,7 @@
 #include "platform/document/AlertPresenter.h"
 #include "support/NamedCase.h"
 #include "support/PixelProbe.h"
+#include "support/SyntheticMouse.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindowPreviews.h"
 #include "window/ImageEffectIntensitySlider.h"
@@ -231,6 +232,45 @@ INSTANTIATE_TEST_SUITE_P(DocumentWindow, WindowAction,
         ActionRow {
             "redo_with_nothing_to_redo", [](ReadyWindow& w) { w.win.redo(); }, nullptr, 0, true }),
     testsupport::RowName());
+
+// Zoom and Zoom & Straighten are edits: one undo step per drag in the window's own document,
+// undone and redone with the canvas and the slider; a reopened document's values put the
+// sliders back where they were.
+TEST(DocumentWindow, ZoomAndStraightenDragsAreUndoableEdits)
+{
+    struct Row {
+        const char* name;
+        ImageEffectIntensitySlider* O::*slider;
+        double (*read)(ReadyWindow&);
+        double start, moved; // canvas values at slider 0.25 and 0.75
+    };
+    const Row rows[] = {
+        { "zoom", &O::zoomSlider, +scale, 1.25, 1.75 },
+        { "zoom and straighten", &O::zoomAndStraightenSlider, +straighten, -0.0175, 0.0175 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ReadyWindow w(true);
+        ImageEffectIntensitySlider& slider = *(w.o.*row.slider);
+        slider.setValue(0.25);
+        w.undo.endGroup();
+        const int before = w.undo.undoGroupCount();
+        const double y = slider.height() / 2.0;
+        testsupport::drag(slider, { slider.width() * 0.5, y }, { slider.width() * 0.75, y });
+        w.undo.endGroup();
+        EXPECT_EQ(w.undo.undoGroupCount(), before + 1) << "one step for the drag";
+        EXPECT_NEAR(row.read(w), row.moved, 1e-9);
+        w.win.undo();
+        EXPECT_NEAR(row.read(w), row.start, 1e-9);
+        EXPECT_DOUBLE_EQ(slider.value(), 0.25);
+        w.win.redo();
+        EXPECT_NEAR(row.read(w), row.moved, 1e-9);
+    }
+    ReadyWindow w;
+    w.win.showPictureZoom(1.5, -0.0175);
+    EXPECT_DOUBLE_EQ(w.o.zoomSlider->value(), 0.5);
+    EXPECT_NEAR(w.o.zoomAndStraightenSlider->value(), 0.25, 1e-12);
+}
 
 // The size slider spans half the picture's width as the painting view shows it.
 TEST(DocumentWindow, BrushSizeFollowsThePaintingZoom)

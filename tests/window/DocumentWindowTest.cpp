@@ -4,6 +4,7 @@
 #include "platform/document/SharingService.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/SegmentedControl.h"
+#include "platform/ui/ViewHost.h"
 #include "support/PixelProbe.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/PanelContentView.h"
@@ -18,6 +19,7 @@
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -226,7 +228,7 @@ TEST(DocumentWindow, ScrollingMapsTheDocumentViewYUp)
     // Three times the best fit: the document view outgrows the viewport.
     w.o.customDrawingZoomSlider->setValue(1.0f);
     const platform::Size doc = w.win.documentSize();
-    const platform::Size view = w.win.viewportSize();
+    const platform::Size view = w.win.shownViewportSize();
     ASSERT_GT(doc.width, view.width);
     ASSERT_GT(doc.height, view.height);
     struct Row {
@@ -255,6 +257,47 @@ TEST(DocumentWindow, ScrollingMapsTheDocumentViewYUp)
     w.win.scrollWheel(platform::Event::scrollEvent({ 50, 50 }, 0, 0, 0, 40, 30, true));
     EXPECT_NEAR(w.win.visibleRect().origin.x, 60, 1.0);
     EXPECT_NEAR(w.win.visibleRect().origin.y, 30, 1.0);
+}
+
+// The zoomed picture shows its scroll bars, and the wheel moves it by Qt's wheel step: a notch
+// is wheelScrollLines() lines of the bar's line height; a touchpad's pixels move it as they are.
+TEST(DocumentWindow, ZoomedPictureScrollsByTheWheelStep)
+{
+    ReadyWindow w(true);
+    QScrollBar* bar = w.o.controlScrollView->verticalScrollBar();
+    w.o.customDrawingZoomSlider->setValue(0.0f);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(bar->isVisible()) << "the fitted picture needs no bars";
+    w.o.customDrawingZoomSlider->setValue(1.0f);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(w.o.controlScrollView->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(w.win.shownViewportSize().width, w.o.controlScrollView->viewport()->width());
+
+    platform::ViewHost* host = w.canvas()->host();
+    ASSERT_TRUE(host);
+    struct Row {
+        const char* name;
+        QPoint pixels, angle;
+        int moved;
+    };
+    const int notch = QApplication::wheelScrollLines() * bar->singleStep();
+    ASSERT_GE(notch, 20) << "a sensible line height";
+    const Row rows[] = {
+        { "one notch down", {}, { 0, -120 }, notch },
+        { "one notch up", {}, { 0, 120 }, -notch },
+        { "touchpad pixels", { 0, -7 }, { 0, -14 }, 7 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bar->setValue(bar->maximum() / 2);
+        const int before = bar->value();
+        const QPointF at(host->width() / 2.0, host->height() / 2.0);
+        QWheelEvent wheel(at, host->mapToGlobal(at), row.pixels, row.angle, Qt::NoButton,
+            Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(host, &wheel);
+        EXPECT_EQ(bar->value() - before, row.moved);
+    }
 }
 
 TEST(DocumentWindow, ShowsThePictureBesideTheSidebar)
