@@ -133,15 +133,14 @@ Point MyTextBox::containerPointFromView(const Point& viewPoint) const
 void MyTextBox::setFrame(const Rect& frame)
 {
     platform::View::setFrame(frame);
+    // A new width lays the text out again; a new height alone does not.
     _container->setSize(Size(this->frame().width(), platform::TextContainer::unlimited));
-    _editor->layout().invalidate();
 }
 
 void MyTextBox::setFrameSize(const Size& size)
 {
     platform::View::setFrameSize(size);
     _container->setSize(Size(frame().width(), platform::TextContainer::unlimited));
-    _editor->layout().invalidate();
 }
 
 // ---- changes

@@ -72,6 +72,16 @@ void uniteInto(Rect& total, bool& any, const Rect& r)
 
 } // namespace
 
+// The line metrics of one run of a paragraph, read once per layout: a line takes the largest
+// of the runs it holds.
+struct TextLayout::RunMetrics {
+    int end = 0; // the run's end in the text
+    double ascent = 0.0;
+    double descent = 0.0;
+    double leading = 0.0;
+    double lineHeight = 0.0;
+};
+
 struct TextLayout::Paragraph {
     int start = 0;
     int length = 0; // without the separator
@@ -89,8 +99,10 @@ TextLayout::~TextLayout() = default;
 
 void TextLayout::setText(const AttributedString& text)
 {
+    const bool same = text == m_text;
     m_text = text;
-    invalidate();
+    if (!same)
+        invalidate();
 }
 
 void TextLayout::setContainer(std::shared_ptr<TextContainer> container)
@@ -101,12 +113,18 @@ void TextLayout::setContainer(std::shared_ptr<TextContainer> container)
 
 void TextLayout::setDefaultAttributes(const AttributeDictionary& attributes)
 {
+    if (attributes == m_defaultAttributes)
+        return;
     m_defaultAttributes = attributes;
     invalidate();
 }
 
 void TextLayout::setExtraLineFragmentAttributes(std::optional<AttributeDictionary> attributes)
 {
+    // The editor hands its typing attributes over at every selection change; they seldom
+    // differ.
+    if (attributes == m_extraAttributes)
+        return;
     m_extraAttributes = std::move(attributes);
     invalidate();
 }
@@ -140,7 +158,7 @@ Font TextLayout::fontAt(int index) const
 
 void TextLayout::ensureLayout() const
 {
-    if (!m_valid)
+    if (!m_valid || m_geometryGeneration != m_container->geometryGeneration())
         layoutAll();
 }
 
@@ -148,6 +166,10 @@ void TextLayout::layoutAll() const
 {
     m_valid = true;
     m_glyphsValid = false;
+    m_geometryGeneration = m_container->geometryGeneration();
+    ++m_layoutCount;
+    m_glyphs.clear();
+    m_lineGlyphs.clear();
     m_paragraphs.clear();
     m_lines.clear();
     m_lineSource.clear();
@@ -186,9 +208,12 @@ void TextLayout::layoutAll() const
         // The paragraph's text for Qt, with attachments replaced, and its character formats.
         QString layoutText = s.mid(start, end - start);
         QList<QTextLayout::FormatRange> formats;
+        std::vector<RunMetrics> runs;
         m_text.enumerateAttributes(TextRange(start, end - start), AttributedString::Forward,
             [&](const AttributeDictionary& attributes, TextRange run, bool&) {
                 const Font font = fontIn(attributes);
+                runs.push_back({ run.end(), font.ascender(), -font.descender(), font.leading(),
+                    font.lineHeight() });
                 QFont qfont = font.toQFont();
                 double spacing = 0.0;
                 const auto kern = attributes.find(TextAttributeNames::kern);
@@ -210,6 +235,19 @@ void TextLayout::layoutAll() const
                 format.setFont(qfont, QTextCharFormat::FontPropertiesAll);
                 formats.append({ run.location - start, run.length, format });
             });
+
+        // The run holding a character of the paragraph; lines only move forward, and so does
+        // the search.
+        size_t runCursor = 0;
+        auto runAt = [&](int index) {
+            while (runCursor + 1 < runs.size() && runs[runCursor].end <= index)
+                ++runCursor;
+            return runCursor;
+        };
+        auto lineHeightAt = [&](int index) {
+            return runs.empty() ? fontAt(std::min(index, n - 1)).lineHeight()
+                                : runs[runAt(index)].lineHeight;
+        };
 
         QTextLayout& layout = paragraph->layout;
         layout.setText(layoutText);
@@ -235,8 +273,8 @@ void TextLayout::layoutAll() const
             if (lineNumber > 0 && lineStart >= paragraph->length)
                 break;
             const int characterIndex = start + lineStart;
-            const double estimate = std::max(
-                1.0, style.lineHeightFor(fontAt(std::min(characterIndex, n - 1)).lineHeight()));
+            const double estimate
+                = std::max(1.0, style.lineHeightFor(lineHeightAt(characterIndex)));
             Rect remaining;
             Rect fragment = container.lineFragmentRect(
                 Rect(0, y, width, estimate), characterIndex, m_text, &remaining);
@@ -253,19 +291,23 @@ void TextLayout::layoutAll() const
             double ascent = 0.0, descent = 0.0, leading = 0.0;
             auto measureLine = [&] {
                 ascent = descent = leading = 0.0;
-                auto take = [&](const AttributeDictionary& attributes) {
-                    const Font font = fontIn(attributes);
-                    ascent = std::max(ascent, font.ascender());
-                    descent = std::max(descent, -font.descender());
-                    leading = std::max(leading, font.leading());
+                auto take = [&](double a, double d, double l) {
+                    ascent = std::max(ascent, a);
+                    descent = std::max(descent, d);
+                    leading = std::max(leading, l);
                 };
-                if (line.textLength() == 0)
-                    take(first);
-                else
-                    m_text.enumerateAttributes(
-                        TextRange(start + line.textStart(), line.textLength()),
-                        AttributedString::Forward,
-                        [&](const AttributeDictionary& a, TextRange, bool&) { take(a); });
+                if (line.textLength() == 0) {
+                    const Font font = fontIn(first);
+                    take(font.ascender(), -font.descender(), font.leading());
+                } else {
+                    const int from = start + line.textStart();
+                    const int to = from + line.textLength();
+                    for (size_t r = runAt(from); r < runs.size(); ++r) {
+                        take(runs[r].ascent, runs[r].descent, runs[r].leading);
+                        if (runs[r].end >= to)
+                            break;
+                    }
+                }
                 return std::max(style.lineHeightFor(ascent + descent + leading), 1.0);
             };
             auto lineHeight = measureLine;
@@ -382,20 +424,51 @@ int TextLayout::lineFragmentIndexForCharacter(int index) const
 const std::vector<LaidOutGlyph>& TextLayout::glyphs() const
 {
     ensureLayout();
-    if (!m_glyphsValid)
-        buildGlyphs();
+    if (!m_glyphsValid) {
+        m_glyphsValid = true;
+        m_glyphs.clear();
+        // Lines hold increasing ranges of characters: their glyphs in turn are in order.
+        for (int lineIndex = 0; lineIndex < int(m_lines.size()); ++lineIndex) {
+            const auto& line = glyphsInLineFragment(lineIndex);
+            m_glyphs.insert(m_glyphs.end(), line.begin(), line.end());
+        }
+    }
     return m_glyphs;
 }
 
-void TextLayout::buildGlyphs() const
+const std::vector<LaidOutGlyph>& TextLayout::glyphsInLineFragment(int lineIndex) const
 {
-    m_glyphsValid = true;
-    m_glyphs.clear();
+    static const std::vector<LaidOutGlyph> none;
+    ensureLayout();
+    if (lineIndex < 0 || lineIndex >= int(m_lines.size()))
+        return none;
+    m_lineGlyphs.resize(m_lines.size());
+    auto& slot = m_lineGlyphs[size_t(lineIndex)];
+    if (!slot) {
+        slot.emplace();
+        buildLineGlyphs(lineIndex, *slot);
+    }
+    return *slot;
+}
+
+std::pair<int, int> TextLayout::lineFragmentsBetween(double minY, double maxY) const
+{
+    ensureLayout();
+    // Lines go down the container one after the other.
+    const auto first = std::partition_point(m_lines.begin(), m_lines.end(),
+        [&](const LineFragment& line) { return line.rect.maxY() < minY; });
+    const auto end = std::partition_point(
+        first, m_lines.end(), [&](const LineFragment& line) { return line.rect.minY() <= maxY; });
+    return { int(first - m_lines.begin()), int(end - m_lines.begin()) };
+}
+
+void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) const
+{
     const QString& s = m_text.string();
-    for (int lineIndex = 0; lineIndex < int(m_lines.size()); ++lineIndex) {
+    {
         const auto [paragraphIndex, lineNumber] = m_lineSource[size_t(lineIndex)];
         if (paragraphIndex < 0)
-            continue;
+            return;
         const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
         const QTextLine line = paragraph.layout.lineAt(lineNumber);
         // Qt puts glyphs on its own baseline, its line's ascent below the position, kept in
@@ -438,16 +511,15 @@ void TextLayout::buildGlyphs() const
                     glyph.lineIndex = lineIndex;
                     glyph.font = font;
                     glyph.isAttachment = isAttachment;
-                    m_glyphs.push_back(glyph);
+                    out.push_back(glyph);
                 }
             }
             from = to;
         }
     }
-    std::stable_sort(
-        m_glyphs.begin(), m_glyphs.end(), [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
-            return a.characterIndex < b.characterIndex;
-        });
+    std::stable_sort(out.begin(), out.end(), [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
+        return a.characterIndex < b.characterIndex;
+    });
 }
 
 BezierPath TextLayout::glyphOutline(const LaidOutGlyph& glyph)
