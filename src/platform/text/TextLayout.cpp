@@ -170,6 +170,7 @@ void TextLayout::layoutAll() const
     ++m_layoutCount;
     m_glyphs.clear();
     m_lineGlyphs.clear();
+    m_glyphReach = 0.0;
     m_paragraphs.clear();
     m_lines.clear();
     m_lineSource.clear();
@@ -214,6 +215,9 @@ void TextLayout::layoutAll() const
                 const Font font = fontIn(attributes);
                 runs.push_back({ run.end(), font.ascender(), -font.descender(), font.leading(),
                     font.lineHeight() });
+                const Rect box = font.boundingRect();
+                m_glyphReach = std::max({ m_glyphReach, 2 * font.pointSize(),
+                    2 * std::abs(box.maxY()), 2 * std::abs(box.minY()) });
                 QFont qfont = font.toQFont();
                 double spacing = 0.0;
                 const auto kern = attributes.find(TextAttributeNames::kern);
@@ -528,6 +532,26 @@ BezierPath TextLayout::glyphOutline(const LaidOutGlyph& glyph)
         return BezierPath();
     const QPainterPath path = glyph.font.pathForGlyph(glyph.glyph);
     return BezierPath::fromQPainterPath(QTransform(1, 0, 0, -1, 0, 0).map(path));
+}
+
+BezierPath TextLayout::cachedGlyphOutline(const LaidOutGlyph& glyph) const
+{
+    if (glyph.isAttachment || glyph.glyph == 0 || !glyph.font.isValid())
+        return BezierPath();
+    const OutlineKey key { glyph.font, glyph.glyph };
+    if (const auto found = m_outlines.constFind(key); found != m_outlines.constEnd())
+        return *found;
+    // Fonts and sizes come and go with the text's changes; the table stays small.
+    if (m_outlines.size() > 4096)
+        m_outlines.clear();
+    return *m_outlines.insert(key, glyphOutline(glyph));
+}
+
+double TextLayout::glyphReach() const
+{
+    ensureLayout();
+    // The extra line fragment's font, for its caret's line.
+    return std::max(m_glyphReach, 2 * fontIn(m_defaultAttributes).pointSize());
 }
 
 AffineTransform TextLayout::yUpTransform(double top)

@@ -26,6 +26,7 @@
 #include "platform/text/Font.h"
 #include "platform/text/TextContainer.h"
 
+#include <QHash>
 #include <QRawFont>
 #include <memory>
 #include <optional>
@@ -103,6 +104,11 @@ public:
     std::pair<int, int> lineFragmentsBetween(double minY, double maxY) const;
     // The outline of a glyph, y-up around its baseline origin (the point (0, 0)).
     static BezierPath glyphOutline(const LaidOutGlyph& glyph);
+    // The same, kept for the glyphs this layout has drawn (a text repeats few glyphs).
+    BezierPath cachedGlyphOutline(const LaidOutGlyph& glyph) const;
+    // How far above or below its baseline a glyph's outline may reach: twice the largest of
+    // the text's point sizes and its faces' bounding boxes, room for fallback faces too.
+    double glyphReach() const;
     // Container coordinates to y-up coordinates where the container's top edge is at y = top.
     static AffineTransform yUpTransform(double top);
 
@@ -154,6 +160,20 @@ private:
     mutable std::vector<LaidOutGlyph> m_glyphs;
     // The glyphs of each line, gathered when first asked for.
     mutable std::vector<std::optional<std::vector<LaidOutGlyph>>> m_lineGlyphs;
+    mutable double m_glyphReach = 0.0;
+    struct OutlineKey {
+        QRawFont font;
+        quint32 glyph = 0;
+        bool operator==(const OutlineKey& other) const
+        {
+            return glyph == other.glyph && font == other.font;
+        }
+        friend size_t qHash(const OutlineKey& key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.font, key.glyph);
+        }
+    };
+    mutable QHash<OutlineKey, BezierPath> m_outlines;
 };
 
 } // namespace platform
