@@ -156,9 +156,9 @@ BezierPath groupPath(
 std::vector<BezierPath> pixelDisjointBatches(const GraphicsContext& ctx,
     const std::vector<GlyphDrawing::CharacterOutline>& outlines, size_t first, size_t end)
 {
-    constexpr double kCell = 256.0;
+    constexpr double kCell = 64.0;
     // A rectangle over more cells than this (or not finite) gets a batch of its own.
-    constexpr long kMaxCells = 64;
+    constexpr long kMaxCells = 1024;
     struct Batch {
         BezierPath path;
         std::unordered_map<quint64, std::vector<Rect>> cells;
@@ -191,8 +191,12 @@ std::vector<BezierPath> pixelDisjointBatches(const GraphicsContext& ctx,
                 for (long x = cx0; x <= cx1; ++x) {
                     const auto cell = b.cells.find(key(x, y));
                     if (cell != b.cells.end()
-                        && std::any_of(cell->second.begin(), cell->second.end(),
-                            [&](const Rect& r) { return r.intersects(pixels); }))
+                        && std::any_of(
+                            cell->second.begin(), cell->second.end(), [&](const Rect& r) {
+                                // Whole-pixel rectangles that only touch share no pixel.
+                                return r.minX() < pixels.maxX() && pixels.minX() < r.maxX()
+                                    && r.minY() < pixels.maxY() && pixels.minY() < r.maxY();
+                            }))
                         return true;
                 }
             }

@@ -88,6 +88,24 @@ struct TextLayout::Paragraph {
     int separatorLength = 0;
     ParagraphStyle style;
     QTextLayout layout;
+    // Where its lines went: the first and how many, the y of the first and below the last.
+    int firstLine = 0;
+    int lineCount = 0;
+    double top = 0.0;
+    double bottom = 0.0;
+    // Every line laid out (the container did not run out).
+    bool complete = false;
+    double glyphReach = 0.0;
+};
+
+// What the last layout made, offered to the next one: a paragraph whose characters,
+// attributes and top are unchanged is kept with its lines and glyphs.
+struct TextLayout::Previous {
+    AttributedString text;
+    std::vector<std::unique_ptr<Paragraph>> paragraphs;
+    std::vector<int> starts; // of the paragraphs, kept as they are taken
+    std::vector<LineFragment> lines;
+    std::vector<std::optional<std::vector<LaidOutGlyph>>> lineGlyphs;
 };
 
 TextLayout::TextLayout(std::shared_ptr<TextContainer> container)
@@ -101,8 +119,9 @@ void TextLayout::setText(const AttributedString& text)
 {
     const bool same = text == m_text;
     m_text = text;
+    // The paragraphs the change left alone are kept (layoutAll).
     if (!same)
-        invalidate();
+        m_valid = false;
 }
 
 void TextLayout::setContainer(std::shared_ptr<TextContainer> container)
@@ -126,13 +145,14 @@ void TextLayout::setExtraLineFragmentAttributes(std::optional<AttributeDictionar
     if (attributes == m_extraAttributes)
         return;
     m_extraAttributes = std::move(attributes);
-    invalidate();
+    // Only the extra line fragment changes: the paragraphs are kept.
+    m_valid = false;
 }
 
 void TextLayout::invalidate()
 {
     m_valid = false;
-    m_glyphsValid = false;
+    m_reusable = false;
 }
 
 Font TextLayout::defaultFont()
@@ -162,9 +182,91 @@ void TextLayout::ensureLayout() const
         layoutAll();
 }
 
+std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
+    Previous& previous, int start, int length, int separator, double top) const
+{
+    const QString& s = m_text.string();
+    const QString& old = previous.text.string();
+    const int span = length + separator;
+    // A change leaves the paragraphs before it where they were and those after it moved by
+    // its length.
+    for (const int oldStart : { start, start - int(s.size() - old.size()) }) {
+        const auto at = std::lower_bound(previous.starts.begin(), previous.starts.end(), oldStart);
+        if (at == previous.starts.end() || *at != oldStart)
+            continue;
+        auto& slot = previous.paragraphs[size_t(at - previous.starts.begin())];
+        if (!slot)
+            continue;
+        const Paragraph& p = *slot;
+        if (p.start != oldStart || p.length != length || p.separatorLength != separator
+            || !p.complete || p.top != top
+            || QStringView(old).mid(p.start, span) != QStringView(s).mid(start, span))
+            continue;
+        std::vector<std::pair<int, const AttributeDictionary*>> before, now;
+        previous.text.enumerateAttributes(TextRange(p.start, span), AttributedString::Forward,
+            [&](const AttributeDictionary& a, TextRange r, bool&) {
+                before.emplace_back(r.end() - p.start, &a);
+            });
+        m_text.enumerateAttributes(TextRange(start, span), AttributedString::Forward,
+            [&](const AttributeDictionary& a, TextRange r, bool&) {
+                now.emplace_back(r.end() - start, &a);
+            });
+        const bool sameRuns = std::equal(
+            before.begin(), before.end(), now.begin(), now.end(), [](const auto& a, const auto& b) {
+                return a.first == b.first && *a.second == *b.second;
+            });
+        if (sameRuns)
+            return std::move(slot);
+    }
+    return nullptr;
+}
+
+void TextLayout::adoptParagraph(
+    std::unique_ptr<Paragraph> paragraph, Previous& previous, int start, bool& anyUsed) const
+{
+    const int delta = start - paragraph->start;
+    const int paragraphIndex = int(m_paragraphs.size());
+    const int oldFirst = paragraph->firstLine;
+    paragraph->start = start;
+    paragraph->firstLine = int(m_lines.size());
+    for (int l = 0; l < paragraph->lineCount; ++l) {
+        const size_t old = size_t(oldFirst + l);
+        LineFragment record = previous.lines[old];
+        record.characterRange.location += delta;
+        const int lineIndex = int(m_lines.size());
+        for (int i = record.characterRange.location; i < record.characterRange.end(); ++i)
+            m_lineOfCharacter[size_t(i)] = lineIndex;
+        m_laidOutLength = record.characterRange.end();
+        uniteInto(m_usedRect, anyUsed, record.usedRect);
+        m_lines.push_back(record);
+        m_lineSource.emplace_back(paragraphIndex, l);
+        if (old < previous.lineGlyphs.size() && previous.lineGlyphs[old]) {
+            m_lineGlyphs.resize(m_lines.size());
+            auto& glyphs = m_lineGlyphs.back().emplace(std::move(*previous.lineGlyphs[old]));
+            for (LaidOutGlyph& glyph : glyphs) {
+                glyph.characterIndex += delta;
+                glyph.lineIndex = lineIndex;
+            }
+        }
+    }
+    m_glyphReach = std::max(m_glyphReach, paragraph->glyphReach);
+    m_paragraphs.push_back(std::move(paragraph));
+}
+
 void TextLayout::layoutAll() const
 {
+    Previous previous;
+    if (m_reusable && m_geometryGeneration == m_container->geometryGeneration()) {
+        previous.text = m_laidOutText;
+        previous.paragraphs = std::move(m_paragraphs);
+        for (const auto& p : previous.paragraphs)
+            previous.starts.push_back(p->start);
+        previous.lines = std::move(m_lines);
+        previous.lineGlyphs = std::move(m_lineGlyphs);
+    }
     m_valid = true;
+    m_reusable = true;
+    m_laidOutText = m_text;
     m_glyphsValid = false;
     m_geometryGeneration = m_container->geometryGeneration();
     ++m_layoutCount;
@@ -205,6 +307,16 @@ void TextLayout::layoutAll() const
         const ParagraphStyle& style = paragraph->style;
         if (!m_paragraphs.empty())
             y += std::max(0.0, style.paragraphSpacingBefore);
+        if (auto kept = takeUnchanged(previous, start, end - start, separator, y)) {
+            y = kept->bottom
+                + std::max(
+                    0.0, std::isfinite(style.paragraphSpacing) ? style.paragraphSpacing : 0.0);
+            adoptParagraph(std::move(kept), previous, start, anyUsed);
+            start = end + separator;
+            continue;
+        }
+        paragraph->top = y;
+        paragraph->firstLine = int(m_lines.size());
 
         // The paragraph's text for Qt, with attachments replaced, and its character formats.
         QString layoutText = s.mid(start, end - start);
@@ -216,7 +328,7 @@ void TextLayout::layoutAll() const
                 runs.push_back({ run.end(), font.ascender(), -font.descender(), font.leading(),
                     font.lineHeight() });
                 const Rect box = font.boundingRect();
-                m_glyphReach = std::max({ m_glyphReach, 2 * font.pointSize(),
+                paragraph->glyphReach = std::max({ paragraph->glyphReach, 2 * font.pointSize(),
                     2 * std::abs(box.maxY()), 2 * std::abs(box.minY()) });
                 QFont qfont = font.toQFont();
                 double spacing = 0.0;
@@ -348,10 +460,15 @@ void TextLayout::layoutAll() const
             m_lineSource.emplace_back(paragraphIndex, lineNumber);
             ++lineNumber;
             y += height + lineSpacing;
-            if (lastLine)
+            if (lastLine) {
+                paragraph->complete = true;
                 break;
+            }
         }
         layout.endLayout();
+        paragraph->lineCount = lineNumber;
+        paragraph->bottom = y;
+        m_glyphReach = std::max(m_glyphReach, paragraph->glyphReach);
         if (!full)
             y += std::max(
                 0.0, std::isfinite(style.paragraphSpacing) ? style.paragraphSpacing : 0.0);

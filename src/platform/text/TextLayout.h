@@ -134,7 +134,12 @@ private:
     struct Paragraph;
     void ensureLayout() const;
     struct RunMetrics;
+    struct Previous;
     void layoutAll() const;
+    std::unique_ptr<Paragraph> takeUnchanged(
+        Previous& previous, int start, int length, int separator, double top) const;
+    void adoptParagraph(
+        std::unique_ptr<Paragraph> paragraph, Previous& previous, int start, bool& anyUsed) const;
     void buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) const;
     Font fontIn(const AttributeDictionary& attributes) const;
     double caretX(size_t lineIndex, int index) const;
@@ -145,6 +150,9 @@ private:
     std::optional<AttributeDictionary> m_extraAttributes;
 
     mutable bool m_valid = false;
+    // Whether the next layout may keep unchanged paragraphs of this one, and its text.
+    mutable bool m_reusable = false;
+    mutable AttributedString m_laidOutText;
     mutable bool m_glyphsValid = false;
     mutable quint64 m_geometryGeneration = 0;
     mutable int m_layoutCount = 0;
