@@ -7,7 +7,9 @@
 // as tall as the line's font asks) and the container answers the line fragment: the part of
 // it where text may go. A subclass shapes lines (circular or vertical text) by overriding
 // lineFragmentRect(). An empty answer means the container is full: the text from there on is
-// not laid out.
+// not laid out. An answer depends only on the proposed rectangle, the characters of the
+// line's paragraph and the container's own state (see geometryGeneration()): a layout keeps
+// the lines of a paragraph whose characters, attributes and top an edit left unchanged.
 #include "platform/geometry/Rect.h"
 #include "platform/geometry/Size.h"
 
