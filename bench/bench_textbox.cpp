@@ -1,6 +1,11 @@
-// A text box under an editor's load: a 200-character, three-line text at 100 points with a
-// gradient fill, a stroke and an inner shadow, laid out and drawn from scratch every time (as a
-// redraw after a change of text does), and drawn again over an unchanged layout.
+// Text boxes under an editor's load.
+//  - A 200-character, three-line text at 100 points with a gradient fill, a stroke and an
+//    inner shadow, laid out and drawn from scratch every time (as a redraw after a change of
+//    text does), and drawn again over an unchanged layout.
+//  - Long texts (1k, 10k, 100k characters of prose): a box's first paint beside QTextDocument
+//    laying out the same text at the same width (and, for the whole first paint's work, also
+//    painting what the box shows), in the same run; our layout alone; one character typed in a
+//    10k-character box up to its repaint.
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextBox.h"
@@ -9,6 +14,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QPainter>
 #include <QTextDocument>
 #include <benchmark/benchmark.h>
 
@@ -134,6 +140,24 @@ constexpr double kLongTextWidth = 3600;
 // The canvas fitted to a window about 1600 pixels wide.
 constexpr double kFitScale = 0.3;
 
+// The long text sizes, in characters.
+void longTexts(benchmark::internal::Benchmark* b)
+{
+    for (const int n : { 1000, 10000, 100000 })
+        b->Arg(n);
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+// A box of the long text's width holding text, grown to the photo's height.
+std::unique_ptr<MyTextView> longTextBox(PhotoWindow& window, const AttributedString& text)
+{
+    auto box = std::make_unique<MyTextView>(Rect(0, 0, kLongTextWidth, 400));
+    box->setMyDocumentWindow(&window);
+    box->txtBox()->editor().setText(text);
+    box->RecalcFrame();
+    return box;
+}
+
 // Opening a document with one long text box, up to its first paint at the fitted zoom: the
 // box is made, takes its text, grows to the photo's height, and is drawn.
 void BM_LongTextFirstPaint(benchmark::State& state)
@@ -143,21 +167,13 @@ void BM_LongTextFirstPaint(benchmark::State& state)
     const AttributedString text(prose(n), MyTextBox::defaultAttributes());
     PhotoWindow window;
     for (auto _ : state) {
-        MyTextView box(Rect(0, 0, kLongTextWidth, 400));
-        box.setMyDocumentWindow(&window);
-        box.txtBox()->editor().setText(text);
-        box.RecalcFrame();
-        const Image image = renderToImage(box, box.bounds(), kFitScale);
+        const auto box = longTextBox(window, text);
+        const Image image = renderToImage(*box, box->bounds(), kFitScale);
         benchmark::DoNotOptimize(image.toQImage().constBits());
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_LongTextFirstPaint)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_LongTextFirstPaint)->Apply(longTexts);
 
 // One character typed in the middle of a 10k-character box being edited, up to the repaint
 // of the box at the fitted zoom (the character is taken out again between runs, untimed).
@@ -165,18 +181,16 @@ void BM_TypeCharIn10k(benchmark::State& state)
 {
     gDefaultFontSize = 100.0;
     PhotoWindow window;
-    MyTextView box(Rect(0, 0, kLongTextWidth, 400));
-    box.setMyDocumentWindow(&window);
-    box.txtBox()->editor().setText(AttributedString(prose(10000), MyTextBox::defaultAttributes()));
-    box.RecalcFrame();
-    box.setEditable(true);
-    box.setIsEditing(true);
-    MyTextBox& text = *box.txtBox();
+    const auto box
+        = longTextBox(window, AttributedString(prose(10000), MyTextBox::defaultAttributes()));
+    box->setEditable(true);
+    box->setIsEditing(true);
+    MyTextBox& text = *box->txtBox();
     text.editor().setSelectedRange(TextRange(5000, 0));
-    benchmark::DoNotOptimize(renderToImage(box, box.bounds(), kFitScale).toQImage().constBits());
+    benchmark::DoNotOptimize(renderToImage(*box, box->bounds(), kFitScale).toQImage().constBits());
     for (auto _ : state) {
         text.insertText(QStringLiteral("a"));
-        const Image image = renderToImage(box, box.bounds(), kFitScale);
+        const Image image = renderToImage(*box, box->bounds(), kFitScale);
         benchmark::DoNotOptimize(image.toQImage().constBits());
         state.PauseTiming();
         text.editor().deleteBackward();
@@ -203,16 +217,13 @@ void BM_LongTextLayout(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_LongTextLayout)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_LongTextLayout)->Apply(longTexts);
 
 // The peer: QTextDocument laying out the same text in the same font at the same width (the
-// box's width less the line fragment padding on both sides).
-void BM_LongTextQTextDocument(benchmark::State& state)
+// box's width less the line fragment padding on both sides). With paint, it also does the
+// rest of a first paint's work: the middle of the text, as tall as the box (the photo's
+// height), painted at the fitted zoom.
+template <bool paint> void BM_LongTextQTextDocument(benchmark::State& state)
 {
     const int n = int(state.range(0));
     const QString text = prose(n);
@@ -224,16 +235,27 @@ void BM_LongTextQTextDocument(benchmark::State& state)
         document.setDefaultFont(font);
         document.setTextWidth(kLongTextWidth - 10);
         document.setPlainText(text);
-        benchmark::DoNotOptimize(document.documentLayout()->documentSize());
+        const QSizeF size = document.documentLayout()->documentSize();
+        benchmark::DoNotOptimize(size);
+        if constexpr (paint) {
+            const double height = std::min(size.height(), 2880.0);
+            const double top = (size.height() - height) / 2;
+            QImage image(int(std::ceil(kLongTextWidth * kFitScale)),
+                int(std::ceil(height * kFitScale)), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.scale(kFitScale, kFitScale);
+            painter.translate(0, -top);
+            document.drawContents(&painter, QRectF(0, top, kLongTextWidth, height));
+            painter.end();
+            benchmark::DoNotOptimize(image.constBits());
+        }
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_LongTextQTextDocument)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_LongTextQTextDocument<false>)->Name("BM_LongTextQTextDocument")->Apply(longTexts);
+BENCHMARK(BM_LongTextQTextDocument<true>)->Name("BM_LongTextQTextDocumentPaint")->Apply(longTexts);
 
 } // namespace
 
