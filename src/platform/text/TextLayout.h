@@ -17,9 +17,10 @@
 // The layout is computed once per change, when first asked after it, and kept: a change of
 // the text, of the default or extra line attributes, or of the container's geometry (its
 // geometryGeneration()) lays out again; setting a value equal to the current one does not.
-// Lines are broken for the whole text at once (linear in its length); the glyphs of a line
-// are gathered when first asked for, so that drawing a few lines of a long text builds only
-// theirs.
+// Lines are broken for the whole text at once (linear in its length), except that after a
+// change of the text a paragraph whose characters, attributes and top are unchanged keeps its
+// lines and glyphs; the glyphs of a line are gathered when first asked for, so that drawing a
+// few lines of a long text builds only theirs.
 #include "platform/geometry/AffineTransform.h"
 #include "platform/graphics/BezierPath.h"
 #include "platform/text/AttributedString.h"
