@@ -1,12 +1,21 @@
-// A text box under an editor's load: a 200-character, three-line text at 100 points with a
-// gradient fill, a stroke and an inner shadow, laid out and drawn from scratch every time (as a
-// redraw after a change of text does), and drawn again over an unchanged layout.
+// Text boxes under an editor's load.
+//  - A 200-character, three-line text at 100 points with a gradient fill, a stroke and an
+//    inner shadow, laid out and drawn from scratch every time (as a redraw after a change of
+//    text does), and drawn again over an unchanged layout.
+//  - Long texts (1k, 10k, 100k characters of prose): a box's first paint beside QTextDocument
+//    laying out the same text at the same width (and, for the whole first paint's work, also
+//    painting what the box shows), in the same run; our layout alone; one character typed in a
+//    10k-character box up to its repaint.
+#include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "platform/text/TextAttributeNames.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QPainter>
+#include <QTextDocument>
 #include <benchmark/benchmark.h>
 
 using namespace platform;
@@ -102,6 +111,151 @@ BENCHMARK(BM_GlyphDrawingParts)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// ---- long text
+
+// Prose of n characters in paragraphs of about 600, as a pasted article gives.
+QString prose(int n)
+{
+    const QString words = QStringLiteral(
+        "Morning light fell across the harbour while the fishing boats came home, their hulls "
+        "heavy with the night's catch and their crews singing old songs of the northern coast. ");
+    QString s;
+    s.reserve(n);
+    for (int i = 0; s.size() < n; ++i) {
+        s += words.at(i % words.size());
+        if (s.size() % 600 == 599)
+            s += u'\n';
+    }
+    return s.left(n);
+}
+
+// The window a box grows in: the canvas of a 5120 x 2880 photo.
+class PhotoWindow : public DocumentWindowRef {
+public:
+    std::optional<Size> workingImageSize() const override { return Size(5120, 2880); }
+};
+
+constexpr double kLongTextWidth = 3600;
+// The canvas fitted to a window about 1600 pixels wide.
+constexpr double kFitScale = 0.3;
+
+// The long text sizes, in characters.
+void longTexts(benchmark::internal::Benchmark* b)
+{
+    for (const int n : { 1000, 10000, 100000 })
+        b->Arg(n);
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+// A box of the long text's width holding text, grown to the photo's height.
+std::unique_ptr<MyTextView> longTextBox(PhotoWindow& window, const AttributedString& text)
+{
+    auto box = std::make_unique<MyTextView>(Rect(0, 0, kLongTextWidth, 400));
+    box->setMyDocumentWindow(&window);
+    box->txtBox()->editor().setText(text);
+    box->RecalcFrame();
+    return box;
+}
+
+// Opening a document with one long text box, up to its first paint at the fitted zoom: the
+// box is made, takes its text, grows to the photo's height, and is drawn.
+void BM_LongTextFirstPaint(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    gDefaultFontSize = 100.0;
+    const AttributedString text(prose(n), MyTextBox::defaultAttributes());
+    PhotoWindow window;
+    for (auto _ : state) {
+        const auto box = longTextBox(window, text);
+        const Image image = renderToImage(*box, box->bounds(), kFitScale);
+        benchmark::DoNotOptimize(image.toQImage().constBits());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_LongTextFirstPaint)->Apply(longTexts);
+
+// One character typed in the middle of a 10k-character box being edited, up to the repaint
+// of the box at the fitted zoom (the character is taken out again between runs, untimed).
+void BM_TypeCharIn10k(benchmark::State& state)
+{
+    gDefaultFontSize = 100.0;
+    PhotoWindow window;
+    const auto box
+        = longTextBox(window, AttributedString(prose(10000), MyTextBox::defaultAttributes()));
+    box->setEditable(true);
+    box->setIsEditing(true);
+    MyTextBox& text = *box->txtBox();
+    text.editor().setSelectedRange(TextRange(5000, 0));
+    benchmark::DoNotOptimize(renderToImage(*box, box->bounds(), kFitScale).toQImage().constBits());
+    for (auto _ : state) {
+        text.insertText(QStringLiteral("a"));
+        const Image image = renderToImage(*box, box->bounds(), kFitScale);
+        benchmark::DoNotOptimize(image.toQImage().constBits());
+        state.PauseTiming();
+        text.editor().deleteBackward();
+        state.ResumeTiming();
+    }
+    if (text.text().length() != 10000)
+        state.SkipWithError("the typed character was not taken out again");
+}
+BENCHMARK(BM_TypeCharIn10k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The layout alone: the box's text laid out at the box's width, every line and the used
+// rectangle (what the first paint needs before it draws).
+void BM_LongTextLayout(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    gDefaultFontSize = 100.0;
+    const AttributedString text(prose(n), MyTextBox::defaultAttributes());
+    for (auto _ : state) {
+        TextLayout layout(
+            std::make_shared<TextContainer>(Size(kLongTextWidth, TextContainer::unlimited)));
+        layout.setDefaultAttributes(MyTextBox::defaultAttributes());
+        layout.setText(text);
+        benchmark::DoNotOptimize(layout.usedRect());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_LongTextLayout)->Apply(longTexts);
+
+// The peer: QTextDocument laying out the same text in the same font at the same width (the
+// box's width less the line fragment padding on both sides). With paint, it also does the
+// rest of a first paint's work: the middle of the text, as tall as the box (the photo's
+// height), painted at the fitted zoom.
+template <bool paint> void BM_LongTextQTextDocument(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const QString text = prose(n);
+    const QFont font
+        = MyTextBox::defaultAttributes().at(TextAttributeNames::font).font()->toQFont();
+    for (auto _ : state) {
+        QTextDocument document;
+        document.setDocumentMargin(0);
+        document.setDefaultFont(font);
+        document.setTextWidth(kLongTextWidth - 10);
+        document.setPlainText(text);
+        const QSizeF size = document.documentLayout()->documentSize();
+        benchmark::DoNotOptimize(size);
+        if constexpr (paint) {
+            const double height = std::min(size.height(), 2880.0);
+            const double top = (size.height() - height) / 2;
+            QImage image(int(std::ceil(kLongTextWidth * kFitScale)),
+                int(std::ceil(height * kFitScale)), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.scale(kFitScale, kFitScale);
+            painter.translate(0, -top);
+            document.drawContents(&painter, QRectF(0, top, kLongTextWidth, height));
+            painter.end();
+            benchmark::DoNotOptimize(image.constBits());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_LongTextQTextDocument<false>)->Name("BM_LongTextQTextDocument")->Apply(longTexts);
+BENCHMARK(BM_LongTextQTextDocument<true>)->Name("BM_LongTextQTextDocumentPaint")->Apply(longTexts);
 
 } // namespace
 

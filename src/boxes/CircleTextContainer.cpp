@@ -16,6 +16,22 @@ CircleTextContainer::CircleTextContainer(Size size)
 {
 }
 
+void CircleTextContainer::setIsCircular(bool circular)
+{
+    if (circular == _isCircular)
+        return;
+    _isCircular = circular;
+    geometryDidChange();
+}
+
+void CircleTextContainer::setIsVertical(bool vertical)
+{
+    if (vertical == _isVertical)
+        return;
+    _isVertical = vertical;
+    geometryDidChange();
+}
+
 double CircleTextContainer::clusterWidth(const AttributedString& text, int index)
 {
     if (index < 0 || index >= text.length())

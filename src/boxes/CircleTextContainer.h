@@ -21,9 +21,9 @@ public:
     bool isSimpleRectangularTextContainer() const override { return false; }
 
     bool isCircular() const { return _isCircular; }
-    void setIsCircular(bool circular) { _isCircular = circular; }
+    void setIsCircular(bool circular);
     bool isVertical() const { return _isVertical; }
-    void setIsVertical(bool vertical) { _isVertical = vertical; }
+    void setIsVertical(bool vertical);
 
     // The width of the character last measured for a vertical line.
     double charWidth() const { return _charWidth; }

@@ -1,12 +1,13 @@
 #include "boxes/GlyphDrawing.h"
 
 #include "boxes/MyViewBase.h"
-#include "platform/graphics/GraphicsContext.h"
 #include "platform/concurrency/Parallel.h"
+#include "platform/graphics/GraphicsContext.h"
 #include "platform/text/TextAttributeNames.h"
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 using platform::AffineTransform;
 using platform::AttributeDictionary;
@@ -102,11 +103,24 @@ std::vector<std::vector<size_t>> groupsWithin(
             i = parent[i] = parent[parent[i]];
         return i;
     };
+    // Swept top to bottom: a box meets only boxes that start before it ends, mostly those of
+    // its own line.
+    std::vector<size_t> order;
     for (size_t i = 0; i < n; ++i) {
-        if (!inked[i])
-            continue;
-        for (size_t j = i + 1; j < n; ++j) {
-            if (inked[j] && boxes[i].intersects(boxes[j]))
+        if (inked[i])
+            order.push_back(i);
+    }
+    auto top = [&](size_t i) { return std::isnan(boxes[i].minY()) ? -HUGE_VAL : boxes[i].minY(); };
+    std::stable_sort(
+        order.begin(), order.end(), [&](size_t a, size_t b) { return top(a) < top(b); });
+    for (size_t k = 0; k < order.size(); ++k) {
+        const size_t i = order[k];
+        const bool finite = std::isfinite(boxes[i].minY()) && std::isfinite(boxes[i].maxY());
+        for (size_t m = k + 1; m < order.size(); ++m) {
+            const size_t j = order[m];
+            if (finite && top(j) > boxes[i].maxY())
+                break;
+            if (boxes[i].intersects(boxes[j]))
                 parent[find(j)] = find(i);
         }
     }
@@ -136,13 +150,19 @@ BezierPath groupPath(
 
 // The outlines of characters [first, end) gathered into as few paths as can be drawn without
 // two characters of one path touching the same device pixel (bounds rounded out to whole
-// pixels and grown by one, as the drawing layer keeps parts of a path apart).
+// pixels and grown by one, as the drawing layer keeps parts of a path apart). Any such
+// gathering gives the same pixels; each batch files its rectangles in a grid of cells, so a
+// character is checked only against its neighbours.
 std::vector<BezierPath> pixelDisjointBatches(const GraphicsContext& ctx,
     const std::vector<GlyphDrawing::CharacterOutline>& outlines, size_t first, size_t end)
 {
+    constexpr double kCell = 64.0;
+    // A rectangle over more cells than this (or not finite) gets a batch of its own.
+    constexpr long kMaxCells = 1024;
     struct Batch {
         BezierPath path;
-        std::vector<Rect> pixels;
+        std::unordered_map<quint64, std::vector<Rect>> cells;
+        bool closed = false;
     };
     std::vector<Batch> batches;
     for (size_t i = first; i < end; ++i) {
@@ -152,19 +172,47 @@ std::vector<BezierPath> pixelDisjointBatches(const GraphicsContext& ctx,
         const Rect pixels = ctx.convertRectToDeviceSpace(path.controlPointBounds())
                                 .integral()
                                 .insetBy(-1.0, -1.0);
+        const bool finite = std::isfinite(pixels.x()) && std::isfinite(pixels.y())
+            && std::isfinite(pixels.width()) && std::isfinite(pixels.height());
+        long cx0 = 0, cy0 = 0, cx1 = -1, cy1 = -1;
+        if (finite && std::abs(pixels.minX()) < 1e12 && std::abs(pixels.maxX()) < 1e12
+            && std::abs(pixels.minY()) < 1e12 && std::abs(pixels.maxY()) < 1e12) {
+            cx0 = long(std::floor(pixels.minX() / kCell));
+            cy0 = long(std::floor(pixels.minY() / kCell));
+            cx1 = long(std::floor(pixels.maxX() / kCell));
+            cy1 = long(std::floor(pixels.maxY() / kCell));
+        }
+        const bool alone = cx1 < cx0 || (cx1 - cx0 + 1) * (cy1 - cy0 + 1) > kMaxCells;
+        auto key = [](long x, long y) { return (quint64(quint32(x)) << 32) | quint32(y); };
         auto meets = [&](const Batch& b) {
-            return std::any_of(b.pixels.begin(), b.pixels.end(),
-                [&](const Rect& r) { return !std::isfinite(r.x()) || r.intersects(pixels); });
+            if (b.closed)
+                return true;
+            for (long y = cy0; y <= cy1; ++y) {
+                for (long x = cx0; x <= cx1; ++x) {
+                    const auto cell = b.cells.find(key(x, y));
+                    if (cell != b.cells.end()
+                        && std::any_of(
+                            cell->second.begin(), cell->second.end(), [&](const Rect& r) {
+                                // Whole-pixel rectangles that only touch share no pixel.
+                                return r.minX() < pixels.maxX() && pixels.minX() < r.maxX()
+                                    && r.minY() < pixels.maxY() && pixels.minY() < r.maxY();
+                            }))
+                        return true;
+                }
+            }
+            return false;
         };
-        auto it = std::isfinite(pixels.x()) && std::isfinite(pixels.width())
-            ? std::find_if_not(batches.begin(), batches.end(), meets)
-            : batches.end();
+        auto it = alone ? batches.end() : std::find_if_not(batches.begin(), batches.end(), meets);
         if (it == batches.end()) {
             batches.emplace_back();
             it = std::prev(batches.end());
+            it->closed = alone;
         }
         it->path.appendPath(path);
-        it->pixels.push_back(pixels);
+        for (long y = cy0; y <= cy1 && !alone; ++y) {
+            for (long x = cx0; x <= cx1; ++x)
+                it->cells[key(x, y)].push_back(pixels);
+        }
     }
     std::vector<BezierPath> paths;
     paths.reserve(batches.size());
@@ -207,12 +255,11 @@ BezierPath GlyphDrawing::rectWoundLike(const Rect& r, const BezierPath& path)
 
 std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
     const platform::TextLayout& layout, const AffineTransform& containerToView,
-    const Font& fallbackFont)
+    const Font& fallbackFont, const std::optional<Rect>& visible)
 {
     std::vector<CharacterOutline> out;
     const platform::AttributedString& text = layout.text();
     const QString& s = text.string();
-    const auto& glyphs = layout.glyphs();
     PendingCharacter pending;
 
     auto flush = [&] {
@@ -253,15 +300,15 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
         pending = PendingCharacter();
     };
 
-    for (const platform::LaidOutGlyph& g : glyphs) {
+    auto addGlyph = [&](const platform::LaidOutGlyph& g) {
         const int c = g.characterIndex;
         if (c < 0 || c >= s.size() || !isDrawnCharacter(s[c].unicode()))
-            continue;
+            return;
         if (g.isAttachment || text.attributesAt(c).count(names::attachment))
-            continue;
+            return;
         BezierPath glyphPath;
         if (g.glyph != 0) {
-            glyphPath = platform::TextLayout::glyphOutline(g);
+            glyphPath = layout.cachedGlyphOutline(g);
             const Point p = containerToView.map(g.position);
             glyphPath.transform(AffineTransform::makeTranslation(p.x, p.y));
         }
@@ -279,9 +326,44 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
             pending.advance = g.advance;
             pending.baseline = g.position.y;
         }
+    };
+
+    auto [firstLine, endLine] = std::pair(0, int(layout.lineFragments().size()));
+    const auto toContainer = containerToView.inverted();
+    if (visible && toContainer) {
+        const Rect area = toContainer->mapRect(*visible);
+        if (std::isfinite(area.minY()) && std::isfinite(area.maxY())) {
+            const double reach = layout.glyphReach();
+            std::tie(firstLine, endLine)
+                = layout.lineFragmentsBetween(area.minY() - reach, area.maxY() + reach);
+        }
+    }
+    for (int line = firstLine; line < endLine; ++line) {
+        for (const platform::LaidOutGlyph& g : layout.glyphsInLineFragment(line))
+            addGlyph(g);
     }
     flush();
     return out;
+}
+
+double GlyphDrawing::reachInto(const GraphicsContext& ctx, const Style& style)
+{
+    // A pixel of slack for antialiasing and the rounding of the drawing layer.
+    double reach = 2.0 + std::max(style.strokeSize, 0);
+    if (style.innerShadowOffsetSize > 0 && style.innerShadowColor) {
+        // Base-space distances become user-space ones through the smallest scale of the
+        // transform (its smaller singular value).
+        const AffineTransform m = ctx.ctm();
+        const double sum = m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d;
+        const double det = m.a * m.d - m.b * m.c;
+        const double smallest = std::sqrt(
+            std::max(0.0, (sum - std::sqrt(std::max(0.0, sum * sum - 4 * det * det))) / 2));
+        // The blur's sigma is half its size; its kernel ends within four sigmas.
+        const double base = double(style.innerShadowOffsetSize)
+            + 2.0 * double(std::max(style.innerShadowBlurSize, 0)) + 4.0;
+        reach = smallest > 1e-9 ? reach + base / smallest : HUGE_VAL;
+    }
+    return reach;
 }
 
 BezierPath GlyphDrawing::outlineCollection(const std::vector<CharacterOutline>& outlines)

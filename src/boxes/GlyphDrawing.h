@@ -52,9 +52,15 @@ public:
     // 0x7E, or 0x80 and above): line breaks, tabs and other control codes have no ink, nor do
     // attachments (the blanks of vertical text). A space is a character with an empty outline.
     // containerToView maps the layout's container coordinates into the view; fallbackFont is
-    // the font of characters without one.
+    // the font of characters without one. With a visible rectangle (view coordinates), only
+    // the lines whose glyphs can reach into it are taken: what a draw of that area needs.
     static std::vector<CharacterOutline> characterOutlines(const platform::TextLayout& layout,
-        const platform::AffineTransform& containerToView, const platform::Font& fallbackFont);
+        const platform::AffineTransform& containerToView, const platform::Font& fallbackFont,
+        const std::optional<platform::Rect>& visible = std::nullopt);
+
+    // How far outside an area what is drawn there comes from: the stroke's width and the inner
+    // shadow's offset and blur (which are in base space, hence the context's transform).
+    static double reachInto(const platform::GraphicsContext& ctx, const Style& style);
 
     // Paints the characters: each fill (drawType 1 over the character's own outline, otherwise
     // over bounds, so one gradient runs through all characters), then the stroke (only for a

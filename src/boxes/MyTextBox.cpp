@@ -136,15 +136,14 @@ Point MyTextBox::containerPointFromView(const Point& viewPoint) const
 void MyTextBox::setFrame(const Rect& frame)
 {
     platform::View::setFrame(frame);
+    // A new width lays the text out again; a new height alone does not.
     _container->setSize(Size(this->frame().width(), platform::TextContainer::unlimited));
-    _editor->layout().invalidate();
 }
 
 void MyTextBox::setFrameSize(const Size& size)
 {
     platform::View::setFrameSize(size);
     _container->setSize(Size(frame().width(), platform::TextContainer::unlimited));
-    _editor->layout().invalidate();
 }
 
 // ---- changes
@@ -295,9 +294,14 @@ void MyTextBox::drawRect(const Rect& dirty, platform::GraphicsContext& ctx)
     const Font fallback = fontIt != layout.defaultAttributes().end() && fontIt->second.font()
         ? *fontIt->second.font()
         : platform::TextLayout::defaultFont();
-    const auto outlines = GlyphDrawing::characterOutlines(layout, t, fallback);
     const GlyphDrawing::Style style
         = _myTextView ? GlyphDrawing::Style::of(*_myTextView) : GlyphDrawing::Style();
+    // Only the lines that can show in the dirty area: a long text draws a screenful.
+    const double reach = GlyphDrawing::reachInto(ctx, style);
+    std::optional<Rect> visible;
+    if (std::isfinite(reach))
+        visible = dirty.insetBy(-reach, -reach);
+    const auto outlines = GlyphDrawing::characterOutlines(layout, t, fallback, visible);
     GlyphDrawing::draw(ctx, outlines, bounds(), style);
 }
 

@@ -87,10 +87,8 @@ void MyTextView::setIsCircular(bool circular)
 {
     _isCircular = circular;
     _txtContainer->setIsCircular(circular);
-    if (_txtBox) {
-        _txtBox->editor().layout().invalidate();
+    if (_txtBox)
         _txtBox->setNeedsDisplay();
-    }
 }
 
 void MyTextView::setIsVertical(bool vertical)
@@ -103,7 +101,6 @@ void MyTextView::setIsVertical(bool vertical)
         _txtBox->replaceSpacesWithBlanks();
     else
         _txtBox->replaceBlanksWithSpaces();
-    _txtBox->editor().layout().invalidate();
     _txtBox->setNeedsDisplay();
 }
 

@@ -5,6 +5,23 @@
 
 namespace platform {
 
+void TextContainer::setSize(Size size)
+{
+    // Exact comparison on purpose: any other size may move lines (NaN always counts as new).
+    if (size == m_size)
+        return;
+    m_size = size;
+    geometryDidChange();
+}
+
+void TextContainer::setLineFragmentPadding(double padding)
+{
+    if (padding == m_lineFragmentPadding)
+        return;
+    m_lineFragmentPadding = padding;
+    geometryDidChange();
+}
+
 Rect TextContainer::lineFragmentRect(
     const Rect& proposed, int, const AttributedString&, Rect* remaining)
 {

@@ -7,10 +7,13 @@
 // as tall as the line's font asks) and the container answers the line fragment: the part of
 // it where text may go. A subclass shapes lines (circular or vertical text) by overriding
 // lineFragmentRect(). An empty answer means the container is full: the text from there on is
-// not laid out.
+// not laid out. An answer depends only on the proposed rectangle, the characters of the
+// line's paragraph and the container's own state (see geometryGeneration()): a layout keeps
+// the lines of a paragraph whose characters, attributes and top an edit left unchanged.
 #include "platform/geometry/Rect.h"
 #include "platform/geometry/Size.h"
 
+#include <QtGlobal>
 #include <limits>
 
 namespace platform {
@@ -29,11 +32,16 @@ public:
     virtual ~TextContainer() = default;
 
     Size size() const { return m_size; }
-    void setSize(Size size) { m_size = size; }
+    void setSize(Size size);
 
     // Space kept free at both ends of every line fragment.
     double lineFragmentPadding() const { return m_lineFragmentPadding; }
-    void setLineFragmentPadding(double padding) { m_lineFragmentPadding = padding; }
+    void setLineFragmentPadding(double padding);
+
+    // Counts the changes of what shapes the lines (size, padding, and whatever a subclass's
+    // lineFragmentRect() reads): a layout made at another count is laid out again. Setting a
+    // value a container already has changes nothing.
+    quint64 geometryGeneration() const { return m_geometryGeneration; }
 
     // The line fragment for a proposed rectangle; characterIndex is the first character of the
     // line, text the text being laid out. remaining receives what is left of the proposed
@@ -45,9 +53,14 @@ public:
     // False when lineFragmentRect() shapes lines, so callers may not assume full-width lines.
     virtual bool isSimpleRectangularTextContainer() const { return true; }
 
+protected:
+    // A subclass calls this whenever something its lineFragmentRect() reads changes.
+    void geometryDidChange() { ++m_geometryGeneration; }
+
 private:
     Size m_size;
     double m_lineFragmentPadding = 5.0;
+    quint64 m_geometryGeneration = 0;
 };
 
 } // namespace platform

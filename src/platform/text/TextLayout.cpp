@@ -72,12 +72,40 @@ void uniteInto(Rect& total, bool& any, const Rect& r)
 
 } // namespace
 
+// The line metrics of one run of a paragraph, read once per layout: a line takes the largest
+// of the runs it holds.
+struct TextLayout::RunMetrics {
+    int end = 0; // the run's end in the text
+    double ascent = 0.0;
+    double descent = 0.0;
+    double leading = 0.0;
+    double lineHeight = 0.0;
+};
+
 struct TextLayout::Paragraph {
     int start = 0;
     int length = 0; // without the separator
     int separatorLength = 0;
     ParagraphStyle style;
     QTextLayout layout;
+    // Where its lines went: the first and how many, the y of the first and below the last.
+    int firstLine = 0;
+    int lineCount = 0;
+    double top = 0.0;
+    double bottom = 0.0;
+    // Every line laid out (the container did not run out).
+    bool complete = false;
+    double glyphReach = 0.0;
+};
+
+// What the last layout made, offered to the next one: a paragraph whose characters,
+// attributes and top are unchanged is kept with its lines and glyphs.
+struct TextLayout::Previous {
+    AttributedString text;
+    std::vector<std::unique_ptr<Paragraph>> paragraphs;
+    std::vector<int> starts; // of the paragraphs, kept as they are taken
+    std::vector<LineFragment> lines;
+    std::vector<std::optional<std::vector<LaidOutGlyph>>> lineGlyphs;
 };
 
 TextLayout::TextLayout(std::shared_ptr<TextContainer> container)
@@ -89,8 +117,11 @@ TextLayout::~TextLayout() = default;
 
 void TextLayout::setText(const AttributedString& text)
 {
+    const bool same = text == m_text;
     m_text = text;
-    invalidate();
+    // The paragraphs the change left alone are kept (layoutAll).
+    if (!same)
+        m_valid = false;
 }
 
 void TextLayout::setContainer(std::shared_ptr<TextContainer> container)
@@ -101,20 +132,27 @@ void TextLayout::setContainer(std::shared_ptr<TextContainer> container)
 
 void TextLayout::setDefaultAttributes(const AttributeDictionary& attributes)
 {
+    if (attributes == m_defaultAttributes)
+        return;
     m_defaultAttributes = attributes;
     invalidate();
 }
 
 void TextLayout::setExtraLineFragmentAttributes(std::optional<AttributeDictionary> attributes)
 {
+    // The editor hands its typing attributes over at every selection change; they seldom
+    // differ.
+    if (attributes == m_extraAttributes)
+        return;
     m_extraAttributes = std::move(attributes);
-    invalidate();
+    // Only the extra line fragment changes: the paragraphs are kept.
+    m_valid = false;
 }
 
 void TextLayout::invalidate()
 {
     m_valid = false;
-    m_glyphsValid = false;
+    m_reusable = false;
 }
 
 Font TextLayout::defaultFont()
@@ -140,14 +178,101 @@ Font TextLayout::fontAt(int index) const
 
 void TextLayout::ensureLayout() const
 {
-    if (!m_valid)
+    if (!m_valid || m_geometryGeneration != m_container->geometryGeneration())
         layoutAll();
+}
+
+std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
+    Previous& previous, int start, int length, int separator, double top) const
+{
+    const QString& s = m_text.string();
+    const QString& old = previous.text.string();
+    const int span = length + separator;
+    // A change leaves the paragraphs before it where they were and those after it moved by
+    // its length.
+    for (const int oldStart : { start, start - int(s.size() - old.size()) }) {
+        const auto at = std::lower_bound(previous.starts.begin(), previous.starts.end(), oldStart);
+        if (at == previous.starts.end() || *at != oldStart)
+            continue;
+        auto& slot = previous.paragraphs[size_t(at - previous.starts.begin())];
+        if (!slot)
+            continue;
+        const Paragraph& p = *slot;
+        if (p.start != oldStart || p.length != length || p.separatorLength != separator
+            || !p.complete || p.top != top
+            || QStringView(old).mid(p.start, span) != QStringView(s).mid(start, span))
+            continue;
+        std::vector<std::pair<int, const AttributeDictionary*>> before, now;
+        previous.text.enumerateAttributes(TextRange(p.start, span), AttributedString::Forward,
+            [&](const AttributeDictionary& a, TextRange r, bool&) {
+                before.emplace_back(r.end() - p.start, &a);
+            });
+        m_text.enumerateAttributes(TextRange(start, span), AttributedString::Forward,
+            [&](const AttributeDictionary& a, TextRange r, bool&) {
+                now.emplace_back(r.end() - start, &a);
+            });
+        const bool sameRuns = std::equal(
+            before.begin(), before.end(), now.begin(), now.end(), [](const auto& a, const auto& b) {
+                return a.first == b.first && *a.second == *b.second;
+            });
+        if (sameRuns)
+            return std::move(slot);
+    }
+    return nullptr;
+}
+
+void TextLayout::adoptParagraph(
+    std::unique_ptr<Paragraph> paragraph, Previous& previous, int start, bool& anyUsed) const
+{
+    const int delta = start - paragraph->start;
+    const int paragraphIndex = int(m_paragraphs.size());
+    const int oldFirst = paragraph->firstLine;
+    paragraph->start = start;
+    paragraph->firstLine = int(m_lines.size());
+    for (int l = 0; l < paragraph->lineCount; ++l) {
+        const size_t old = size_t(oldFirst + l);
+        LineFragment record = previous.lines[old];
+        record.characterRange.location += delta;
+        const int lineIndex = int(m_lines.size());
+        for (int i = record.characterRange.location; i < record.characterRange.end(); ++i)
+            m_lineOfCharacter[size_t(i)] = lineIndex;
+        m_laidOutLength = record.characterRange.end();
+        uniteInto(m_usedRect, anyUsed, record.usedRect);
+        m_lines.push_back(record);
+        m_lineSource.emplace_back(paragraphIndex, l);
+        if (old < previous.lineGlyphs.size() && previous.lineGlyphs[old]) {
+            m_lineGlyphs.resize(m_lines.size());
+            auto& glyphs = m_lineGlyphs.back().emplace(std::move(*previous.lineGlyphs[old]));
+            for (LaidOutGlyph& glyph : glyphs) {
+                glyph.characterIndex += delta;
+                glyph.lineIndex = lineIndex;
+            }
+        }
+    }
+    m_glyphReach = std::max(m_glyphReach, paragraph->glyphReach);
+    m_paragraphs.push_back(std::move(paragraph));
 }
 
 void TextLayout::layoutAll() const
 {
+    Previous previous;
+    if (m_reusable && m_geometryGeneration == m_container->geometryGeneration()) {
+        previous.text = m_laidOutText;
+        previous.paragraphs = std::move(m_paragraphs);
+        for (const auto& p : previous.paragraphs)
+            previous.starts.push_back(p->start);
+        previous.lines = std::move(m_lines);
+        previous.lineGlyphs = std::move(m_lineGlyphs);
+    }
     m_valid = true;
+    m_reusable = true;
+    m_laidOutText = m_text;
     m_glyphsValid = false;
+    m_geometryGeneration = m_container->geometryGeneration();
+    ++m_layoutCount;
+    m_glyphs.clear();
+    m_lineGlyphs.clear();
+    m_glyphReach = 0.0;
     m_paragraphs.clear();
     m_lines.clear();
     m_lineSource.clear();
@@ -182,13 +307,29 @@ void TextLayout::layoutAll() const
         const ParagraphStyle& style = paragraph->style;
         if (!m_paragraphs.empty())
             y += std::max(0.0, style.paragraphSpacingBefore);
+        if (auto kept = takeUnchanged(previous, start, end - start, separator, y)) {
+            y = kept->bottom
+                + std::max(
+                    0.0, std::isfinite(style.paragraphSpacing) ? style.paragraphSpacing : 0.0);
+            adoptParagraph(std::move(kept), previous, start, anyUsed);
+            start = end + separator;
+            continue;
+        }
+        paragraph->top = y;
+        paragraph->firstLine = int(m_lines.size());
 
         // The paragraph's text for Qt, with attachments replaced, and its character formats.
         QString layoutText = s.mid(start, end - start);
         QList<QTextLayout::FormatRange> formats;
+        std::vector<RunMetrics> runs;
         m_text.enumerateAttributes(TextRange(start, end - start), AttributedString::Forward,
             [&](const AttributeDictionary& attributes, TextRange run, bool&) {
                 const Font font = fontIn(attributes);
+                runs.push_back({ run.end(), font.ascender(), -font.descender(), font.leading(),
+                    font.lineHeight() });
+                const Rect box = font.boundingRect();
+                paragraph->glyphReach = std::max({ paragraph->glyphReach, 2 * font.pointSize(),
+                    2 * std::abs(box.maxY()), 2 * std::abs(box.minY()) });
                 QFont qfont = font.toQFont();
                 double spacing = 0.0;
                 const auto kern = attributes.find(TextAttributeNames::kern);
@@ -210,6 +351,19 @@ void TextLayout::layoutAll() const
                 format.setFont(qfont, QTextCharFormat::FontPropertiesAll);
                 formats.append({ run.location - start, run.length, format });
             });
+
+        // The run holding a character of the paragraph; lines only move forward, and so does
+        // the search.
+        size_t runCursor = 0;
+        auto runAt = [&](int index) {
+            while (runCursor + 1 < runs.size() && runs[runCursor].end <= index)
+                ++runCursor;
+            return runCursor;
+        };
+        auto lineHeightAt = [&](int index) {
+            return runs.empty() ? fontAt(std::min(index, n - 1)).lineHeight()
+                                : runs[runAt(index)].lineHeight;
+        };
 
         QTextLayout& layout = paragraph->layout;
         layout.setText(layoutText);
@@ -235,8 +389,8 @@ void TextLayout::layoutAll() const
             if (lineNumber > 0 && lineStart >= paragraph->length)
                 break;
             const int characterIndex = start + lineStart;
-            const double estimate = std::max(
-                1.0, style.lineHeightFor(fontAt(std::min(characterIndex, n - 1)).lineHeight()));
+            const double estimate
+                = std::max(1.0, style.lineHeightFor(lineHeightAt(characterIndex)));
             Rect remaining;
             Rect fragment = container.lineFragmentRect(
                 Rect(0, y, width, estimate), characterIndex, m_text, &remaining);
@@ -253,19 +407,23 @@ void TextLayout::layoutAll() const
             double ascent = 0.0, descent = 0.0, leading = 0.0;
             auto measureLine = [&] {
                 ascent = descent = leading = 0.0;
-                auto take = [&](const AttributeDictionary& attributes) {
-                    const Font font = fontIn(attributes);
-                    ascent = std::max(ascent, font.ascender());
-                    descent = std::max(descent, -font.descender());
-                    leading = std::max(leading, font.leading());
+                auto take = [&](double a, double d, double l) {
+                    ascent = std::max(ascent, a);
+                    descent = std::max(descent, d);
+                    leading = std::max(leading, l);
                 };
-                if (line.textLength() == 0)
-                    take(first);
-                else
-                    m_text.enumerateAttributes(
-                        TextRange(start + line.textStart(), line.textLength()),
-                        AttributedString::Forward,
-                        [&](const AttributeDictionary& a, TextRange, bool&) { take(a); });
+                if (line.textLength() == 0) {
+                    const Font font = fontIn(first);
+                    take(font.ascender(), -font.descender(), font.leading());
+                } else {
+                    const int from = start + line.textStart();
+                    const int to = from + line.textLength();
+                    for (size_t r = runAt(from); r < runs.size(); ++r) {
+                        take(runs[r].ascent, runs[r].descent, runs[r].leading);
+                        if (runs[r].end >= to)
+                            break;
+                    }
+                }
                 return std::max(style.lineHeightFor(ascent + descent + leading), 1.0);
             };
             auto lineHeight = measureLine;
@@ -302,10 +460,15 @@ void TextLayout::layoutAll() const
             m_lineSource.emplace_back(paragraphIndex, lineNumber);
             ++lineNumber;
             y += height + lineSpacing;
-            if (lastLine)
+            if (lastLine) {
+                paragraph->complete = true;
                 break;
+            }
         }
         layout.endLayout();
+        paragraph->lineCount = lineNumber;
+        paragraph->bottom = y;
+        m_glyphReach = std::max(m_glyphReach, paragraph->glyphReach);
         if (!full)
             y += std::max(
                 0.0, std::isfinite(style.paragraphSpacing) ? style.paragraphSpacing : 0.0);
@@ -382,20 +545,51 @@ int TextLayout::lineFragmentIndexForCharacter(int index) const
 const std::vector<LaidOutGlyph>& TextLayout::glyphs() const
 {
     ensureLayout();
-    if (!m_glyphsValid)
-        buildGlyphs();
+    if (!m_glyphsValid) {
+        m_glyphsValid = true;
+        m_glyphs.clear();
+        // Lines hold increasing ranges of characters: their glyphs in turn are in order.
+        for (int lineIndex = 0; lineIndex < int(m_lines.size()); ++lineIndex) {
+            const auto& line = glyphsInLineFragment(lineIndex);
+            m_glyphs.insert(m_glyphs.end(), line.begin(), line.end());
+        }
+    }
     return m_glyphs;
 }
 
-void TextLayout::buildGlyphs() const
+const std::vector<LaidOutGlyph>& TextLayout::glyphsInLineFragment(int lineIndex) const
 {
-    m_glyphsValid = true;
-    m_glyphs.clear();
+    static const std::vector<LaidOutGlyph> none;
+    ensureLayout();
+    if (lineIndex < 0 || lineIndex >= int(m_lines.size()))
+        return none;
+    m_lineGlyphs.resize(m_lines.size());
+    auto& slot = m_lineGlyphs[size_t(lineIndex)];
+    if (!slot) {
+        slot.emplace();
+        buildLineGlyphs(lineIndex, *slot);
+    }
+    return *slot;
+}
+
+std::pair<int, int> TextLayout::lineFragmentsBetween(double minY, double maxY) const
+{
+    ensureLayout();
+    // Lines go down the container one after the other.
+    const auto first = std::partition_point(m_lines.begin(), m_lines.end(),
+        [&](const LineFragment& line) { return line.rect.maxY() < minY; });
+    const auto end = std::partition_point(
+        first, m_lines.end(), [&](const LineFragment& line) { return line.rect.minY() <= maxY; });
+    return { int(first - m_lines.begin()), int(end - m_lines.begin()) };
+}
+
+void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) const
+{
     const QString& s = m_text.string();
-    for (int lineIndex = 0; lineIndex < int(m_lines.size()); ++lineIndex) {
+    {
         const auto [paragraphIndex, lineNumber] = m_lineSource[size_t(lineIndex)];
         if (paragraphIndex < 0)
-            continue;
+            return;
         const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
         const QTextLine line = paragraph.layout.lineAt(lineNumber);
         // Qt puts glyphs on its own baseline, its line's ascent below the position, kept in
@@ -438,16 +632,15 @@ void TextLayout::buildGlyphs() const
                     glyph.lineIndex = lineIndex;
                     glyph.font = font;
                     glyph.isAttachment = isAttachment;
-                    m_glyphs.push_back(glyph);
+                    out.push_back(glyph);
                 }
             }
             from = to;
         }
     }
-    std::stable_sort(
-        m_glyphs.begin(), m_glyphs.end(), [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
-            return a.characterIndex < b.characterIndex;
-        });
+    std::stable_sort(out.begin(), out.end(), [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
+        return a.characterIndex < b.characterIndex;
+    });
 }
 
 BezierPath TextLayout::glyphOutline(const LaidOutGlyph& glyph)
@@ -456,6 +649,26 @@ BezierPath TextLayout::glyphOutline(const LaidOutGlyph& glyph)
         return BezierPath();
     const QPainterPath path = glyph.font.pathForGlyph(glyph.glyph);
     return BezierPath::fromQPainterPath(QTransform(1, 0, 0, -1, 0, 0).map(path));
+}
+
+BezierPath TextLayout::cachedGlyphOutline(const LaidOutGlyph& glyph) const
+{
+    if (glyph.isAttachment || glyph.glyph == 0 || !glyph.font.isValid())
+        return BezierPath();
+    const OutlineKey key { glyph.font, glyph.glyph };
+    if (const auto found = m_outlines.constFind(key); found != m_outlines.constEnd())
+        return *found;
+    // Fonts and sizes come and go with the text's changes; the table stays small.
+    if (m_outlines.size() > 4096)
+        m_outlines.clear();
+    return *m_outlines.insert(key, glyphOutline(glyph));
+}
+
+double TextLayout::glyphReach() const
+{
+    ensureLayout();
+    // The extra line fragment's font, for its caret's line.
+    return std::max(m_glyphReach, 2 * fontIn(m_defaultAttributes).pointSize());
 }
 
 AffineTransform TextLayout::yUpTransform(double top)

@@ -14,14 +14,20 @@
 // U+2029, and the separator belongs to the paragraph's last line. After a final separator, and
 // for an empty text, an extra line fragment holds the caret.
 //
-// The layout is computed on first use after a change and kept until the next change. Anything
-// that changes the container's geometry must call invalidate().
+// The layout is computed once per change, when first asked after it, and kept: a change of
+// the text, of the default or extra line attributes, or of the container's geometry (its
+// geometryGeneration()) lays out again; setting a value equal to the current one does not.
+// Lines are broken for the whole text at once (linear in its length), except that after a
+// change of the text a paragraph whose characters, attributes and top are unchanged keeps its
+// lines and glyphs; the glyphs of a line are gathered when first asked for, so that drawing a
+// few lines of a long text builds only theirs.
 #include "platform/geometry/AffineTransform.h"
 #include "platform/graphics/BezierPath.h"
 #include "platform/text/AttributedString.h"
 #include "platform/text/Font.h"
 #include "platform/text/TextContainer.h"
 
+#include <QHash>
 #include <QRawFont>
 #include <memory>
 #include <optional>
@@ -77,7 +83,10 @@ public:
     // when not set, those of the last character, else the default attributes.
     void setExtraLineFragmentAttributes(std::optional<AttributeDictionary> attributes);
 
+    // Lays out again when next asked (for changes the layout cannot see).
     void invalidate();
+    // How many times the text has been laid out since the layout was made.
+    int layoutCount() const { return m_layoutCount; }
 
     // Every line fragment in order; the extra line fragment, when there is one, is last.
     const std::vector<LineFragment>& lineFragments() const;
@@ -89,8 +98,18 @@ public:
 
     // The glyphs in character order.
     const std::vector<LaidOutGlyph>& glyphs() const;
+    // The glyphs of one line fragment in character order (none for the extra one or an index
+    // out of range).
+    const std::vector<LaidOutGlyph>& glyphsInLineFragment(int lineIndex) const;
+    // The line fragments whose rectangles meet the rows minY to maxY, as [first, end).
+    std::pair<int, int> lineFragmentsBetween(double minY, double maxY) const;
     // The outline of a glyph, y-up around its baseline origin (the point (0, 0)).
     static BezierPath glyphOutline(const LaidOutGlyph& glyph);
+    // The same, kept for the glyphs this layout has drawn (a text repeats few glyphs).
+    BezierPath cachedGlyphOutline(const LaidOutGlyph& glyph) const;
+    // How far above or below its baseline a glyph's outline may reach: twice the largest of
+    // the text's point sizes and its faces' bounding boxes, room for fallback faces too.
+    double glyphReach() const;
     // Container coordinates to y-up coordinates where the container's top edge is at y = top.
     static AffineTransform yUpTransform(double top);
 
@@ -115,8 +134,14 @@ public:
 private:
     struct Paragraph;
     void ensureLayout() const;
+    struct RunMetrics;
+    struct Previous;
     void layoutAll() const;
-    void buildGlyphs() const;
+    std::unique_ptr<Paragraph> takeUnchanged(
+        Previous& previous, int start, int length, int separator, double top) const;
+    void adoptParagraph(
+        std::unique_ptr<Paragraph> paragraph, Previous& previous, int start, bool& anyUsed) const;
+    void buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) const;
     Font fontIn(const AttributeDictionary& attributes) const;
     double caretX(size_t lineIndex, int index) const;
 
@@ -126,7 +151,12 @@ private:
     std::optional<AttributeDictionary> m_extraAttributes;
 
     mutable bool m_valid = false;
+    // Whether the next layout may keep unchanged paragraphs of this one, and its text.
+    mutable bool m_reusable = false;
+    mutable AttributedString m_laidOutText;
     mutable bool m_glyphsValid = false;
+    mutable quint64 m_geometryGeneration = 0;
+    mutable int m_layoutCount = 0;
     // The layout cache, filled on first use.
     mutable std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
     mutable std::vector<LineFragment> m_lines;
@@ -137,6 +167,22 @@ private:
     mutable int m_laidOutLength = 0;
     mutable Rect m_usedRect;
     mutable std::vector<LaidOutGlyph> m_glyphs;
+    // The glyphs of each line, gathered when first asked for.
+    mutable std::vector<std::optional<std::vector<LaidOutGlyph>>> m_lineGlyphs;
+    mutable double m_glyphReach = 0.0;
+    struct OutlineKey {
+        QRawFont font;
+        quint32 glyph = 0;
+        bool operator==(const OutlineKey& other) const
+        {
+            return glyph == other.glyph && font == other.font;
+        }
+        friend size_t qHash(const OutlineKey& key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.font, key.glyph);
+        }
+    };
+    mutable QHash<OutlineKey, BezierPath> m_outlines;
 };
 
 } // namespace platform

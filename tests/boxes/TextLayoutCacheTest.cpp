@@ -1,0 +1,386 @@
+// The text layout is computed once per change and kept: what it answers is the same as a
+// fresh layout's, it lays out again after every change that moves lines, and never for a draw.
+// Long texts open and paint.
+#include "boxes/CircleTextContainer.h"
+#include "boxes/DocumentWindowRef.h"
+#include "boxes/MyTextBox.h"
+#include "boxes/MyTextView.h"
+#include "boxes/UNDODATA.h"
+#include "platform/text/TextAttributeNames.h"
+
+#include <QCryptographicHash>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace platform;
+namespace names = platform::TextAttributeNames;
+
+namespace {
+
+AttributeDictionary fontOf(const char* name, double size)
+{
+    return { { names::font, AttributeValue(*Font::withName(QString::fromLatin1(name), size)) } };
+}
+
+// Everything a layout answers, as text: each line's rectangles, baseline and characters, and
+// each glyph's character, id and position (to 1/1024 of a unit).
+QByteArray layoutRecord(const TextLayout& layout)
+{
+    QByteArray out;
+    auto num = [&](double v) { out += QByteArray::number(qint64(std::llround(v * 1024))) + ' '; };
+    for (const LineFragment& line : layout.lineFragments()) {
+        for (const Rect& r : { line.rect, line.usedRect }) {
+            num(r.x());
+            num(r.y());
+            num(r.width());
+            num(r.height());
+        }
+        num(line.baseline);
+        out += QByteArray::number(line.characterRange.location) + ' '
+            + QByteArray::number(line.characterRange.length) + (line.isExtraLineFragment ? "x" : "")
+            + '\n';
+    }
+    for (const LaidOutGlyph& g : layout.glyphs()) {
+        out += QByteArray::number(g.characterIndex) + ':' + QByteArray::number(g.glyph) + ':'
+            + QByteArray::number(g.lineIndex) + ' ';
+        num(g.position.x);
+        num(g.position.y);
+        num(g.advance);
+        out += '\n';
+    }
+    const Rect used = layout.usedRect();
+    num(used.x());
+    num(used.y());
+    num(used.width());
+    num(used.height());
+    out += QByteArray::number(layout.laidOutLength());
+    return out;
+}
+
+QByteArray digest(const TextLayout& layout)
+{
+    return QCryptographicHash::hash(layoutRecord(layout), QCryptographicHash::Sha1)
+        .toHex()
+        .left(16);
+}
+
+QString prose(int n, int paragraph)
+{
+    const QString words = QStringLiteral(
+        "Morning light fell across the harbour while the boats came home, heavy with the "
+        "night's catch; their crews sang old songs of the northern coast. ");
+    QString s;
+    for (int i = 0; s.size() < n; ++i) {
+        s += words.at(i % words.size());
+        if (paragraph > 0 && s.size() % paragraph == paragraph - 1)
+            s += u'\n';
+    }
+    return s.left(n);
+}
+
+struct LayoutCase {
+    const char* name;
+    std::function<AttributedString()> text;
+    double width = 600;
+    double height = TextContainer::unlimited;
+    bool circular = false;
+    bool vertical = false;
+};
+
+std::vector<LayoutCase> layoutCases()
+{
+    const auto helvetica = [](const QString& s, double size = 40) {
+        return AttributedString(s, fontOf("Helvetica", size));
+    };
+    return {
+        { "empty", [=] { return helvetica(QString()); } },
+        { "one word", [=] { return helvetica(QStringLiteral("Text"), 100); } },
+        { "wrapped prose", [=] { return helvetica(prose(700, 0)); } },
+        { "paragraphs, final newline", [=] { return helvetica(prose(900, 120) + u'\n'); } },
+        { "crlf and separators",
+            [=] { return helvetica(QStringLiteral("one\r\ntwo\rthree\u2029four\n\nfive")); } },
+        { "mixed faces and kern",
+            [=] {
+                AttributedString s = helvetica(prose(300, 0));
+                s.addAttributes(fontOf("DejaVuSans-Bold", 60), TextRange(20, 40));
+                s.addAttribute(names::kern, AttributeValue(4.0), TextRange(100, 50));
+                return s;
+            } },
+        { "centred, right, line spacing",
+            [=] {
+                AttributedString s = helvetica(prose(500, 100));
+                ParagraphStyle centred = ParagraphStyle::withAlignment(TextAlignment::Center);
+                centred.lineSpacing = 9;
+                centred.paragraphSpacing = 13;
+                s.addAttribute(names::paragraphStyle, AttributeValue(centred), TextRange(0, 250));
+                s.addAttribute(names::paragraphStyle,
+                    AttributeValue(ParagraphStyle::withAlignment(TextAlignment::Right)),
+                    TextRange(250, 250));
+                return s;
+            } },
+        { "attachments",
+            [=] {
+                AttributedString s = helvetica(QStringLiteral("a\uFFFCb\uFFFCc"));
+                AttributeDictionary blank = fontOf("Helvetica", 40);
+                blank[names::attachment] = AttributeValue(TextAttachment { Size(20, 40) });
+                s.setAttributes(blank, TextRange(1, 1));
+                s.setAttributes(blank, TextRange(3, 1));
+                return s;
+            } },
+        { "container full", [=] { return helvetica(prose(900, 0)); }, 600, 300 },
+        { "circular", [=] { return helvetica(prose(600, 0)); }, 600, TextContainer::unlimited,
+            true },
+        { "vertical", [=] { return helvetica(QStringLiteral("Ve\u0301rtical\n\U0001F600x")); }, 600,
+            TextContainer::unlimited, false, true },
+        { "long prose", [=] { return helvetica(prose(12000, 700), 100); }, 3600 },
+    };
+}
+
+std::shared_ptr<CircleTextContainer> containerFor(const LayoutCase& c)
+{
+    auto container = std::make_shared<CircleTextContainer>(Size(c.width, c.height));
+    container->setIsCircular(c.circular);
+    container->setIsVertical(c.vertical);
+    return container;
+}
+
+std::unique_ptr<TextLayout> layoutFor(const LayoutCase& c)
+{
+    auto layout = std::make_unique<TextLayout>(containerFor(c));
+    layout->setDefaultAttributes(fontOf("Helvetica", 40));
+    layout->setText(c.text());
+    return layout;
+}
+
+// The window a box grows in: the canvas of a 5120 x 2880 photo.
+class PhotoWindow : public DocumentWindowRef {
+public:
+    std::optional<Size> workingImageSize() const override { return Size(5120, 2880); }
+};
+
+// The text with length characters at location replaced by typed ones (which take the
+// attributes of the first replaced character, else the one before).
+AttributedString edited(AttributedString text, int location, int length, const QString& typed)
+{
+    text.replaceCharacters(TextRange(location, length), typed);
+    return text;
+}
+
+} // namespace
+
+TEST(TextLayoutCache, AnswersAsBefore)
+{
+    // Digests of these layouts as they were made before the layout was cached and built by
+    // line: the same line breaks, used rectangles and glyph positions.
+    const std::map<std::string, QByteArray> before = {
+        { "empty", "9468ace4eb4416bb" },
+        { "one word", "9e70cf0366b853c1" },
+        { "wrapped prose", "71f815ee55ad91cd" },
+        { "paragraphs, final newline", "0acff74e3f7a0518" },
+        { "crlf and separators", "4e9eae397e18ffdd" },
+        { "mixed faces and kern", "8b9f34004ff58f7c" },
+        { "centred, right, line spacing", "101f026ba18d52b6" },
+        { "attachments", "f593fd00204435c5" },
+        { "container full", "c4e955d00bfaabdf" },
+        { "circular", "0f0537054505c432" },
+        { "vertical", "43e190335c8144b6" },
+        { "long prose", "7aaed2dc535b1123" },
+    };
+    for (const LayoutCase& c : layoutCases()) {
+        const auto layout = layoutFor(c);
+        EXPECT_EQ(digest(*layout), before.at(c.name)) << c.name;
+        // The glyphs of each line are those of the whole text, line by line.
+        std::vector<const LaidOutGlyph*> byLine;
+        for (int i = 0; i < int(layout->lineFragments().size()); ++i) {
+            for (const LaidOutGlyph& g : layout->glyphsInLineFragment(i))
+                byLine.push_back(&g);
+        }
+        ASSERT_EQ(byLine.size(), layout->glyphs().size()) << c.name;
+        for (size_t i = 0; i < byLine.size(); ++i)
+            EXPECT_EQ(byLine[i]->position, layout->glyphs()[i].position) << c.name << " " << i;
+        EXPECT_EQ(layout->layoutCount(), 1) << c.name;
+    }
+}
+
+TEST(TextLayoutCache, LaysOutAgainAfterEveryChangeThatMovesLines)
+{
+    using Change = std::function<void(TextLayout&, CircleTextContainer&)>;
+    const AttributeDictionary helvetica = fontOf("Helvetica", 40);
+    struct Row {
+        const char* name;
+        Change change;
+        int layouts;
+    };
+    const Row rows[] = {
+        { "other text",
+            [&](TextLayout& l, CircleTextContainer&) {
+                l.setText(AttributedString(prose(500, 90), helvetica));
+            },
+            1 },
+        { "the same text again",
+            [&](TextLayout& l, CircleTextContainer&) {
+                l.setText(AttributedString(l.text().string(), helvetica));
+            },
+            0 },
+        { "a larger font over a range",
+            [&](TextLayout& l, CircleTextContainer&) {
+                AttributedString t = l.text();
+                t.addAttributes(fontOf("Helvetica", 70), TextRange(30, 20));
+                l.setText(t);
+            },
+            1 },
+        // Edits keep the paragraphs they leave alone; the answers are a fresh layout's.
+        { "a character typed in the third paragraph",
+            [&](TextLayout& l, CircleTextContainer&) { l.setText(edited(l.text(), 320, 0, "x")); },
+            1 },
+        { "two paragraphs joined",
+            [&](TextLayout& l, CircleTextContainer&) { l.setText(edited(l.text(), 149, 1, "")); },
+            1 },
+        { "a line more in the first paragraph",
+            [&](TextLayout& l, CircleTextContainer&) {
+                l.setText(edited(l.text(), 10, 0, prose(200, 0)));
+            },
+            1 },
+        { "the last character deleted",
+            [&](TextLayout& l, CircleTextContainer&) {
+                l.setText(edited(l.text(), l.text().length() - 1, 1, ""));
+            },
+            1 },
+        { "typed in a circle",
+            [&](TextLayout& l, CircleTextContainer& c) {
+                c.setIsCircular(true);
+                l.lineFragments();
+                l.setText(edited(l.text(), 200, 0, "wide"));
+            },
+            2 },
+        { "typed in a column",
+            [&](TextLayout& l, CircleTextContainer& c) {
+                c.setIsVertical(true);
+                l.lineFragments();
+                l.setText(edited(l.text(), 40, 0, "W"));
+            },
+            2 },
+        { "narrower container",
+            [](TextLayout&, CircleTextContainer& c) {
+                c.setSize(Size(450, TextContainer::unlimited));
+            },
+            1 },
+        { "shorter container",
+            [](TextLayout&, CircleTextContainer& c) { c.setSize(Size(600, 200)); }, 1 },
+        { "the same size again", [](TextLayout&, CircleTextContainer& c) { c.setSize(c.size()); },
+            0 },
+        { "padding", [](TextLayout&, CircleTextContainer& c) { c.setLineFragmentPadding(20); }, 1 },
+        { "circular", [](TextLayout&, CircleTextContainer& c) { c.setIsCircular(true); }, 1 },
+        { "vertical", [](TextLayout&, CircleTextContainer& c) { c.setIsVertical(true); }, 1 },
+        { "neither again",
+            [](TextLayout&, CircleTextContainer& c) {
+                c.setIsCircular(false);
+                c.setIsVertical(false);
+            },
+            0 },
+        { "default font",
+            [](TextLayout& l, CircleTextContainer&) {
+                l.setDefaultAttributes(fontOf("DejaVuSans", 30));
+            },
+            1 },
+        { "the same default attributes",
+            [](TextLayout& l, CircleTextContainer&) {
+                l.setDefaultAttributes(l.defaultAttributes());
+            },
+            0 },
+        { "extra line attributes",
+            [](TextLayout& l, CircleTextContainer&) {
+                l.setExtraLineFragmentAttributes(fontOf("Helvetica", 90));
+            },
+            1 },
+    };
+    for (const Row& row : rows) {
+        auto container = std::make_shared<CircleTextContainer>(Size(600, TextContainer::unlimited));
+        TextLayout layout(container);
+        layout.setDefaultAttributes(helvetica);
+        layout.setText(AttributedString(prose(400, 150) + u'\n', helvetica));
+        ASSERT_FALSE(layout.glyphs().empty()) << row.name;
+        const int before = layout.layoutCount();
+        row.change(layout, *container);
+        const QByteArray after = layoutRecord(layout);
+        EXPECT_EQ(layout.layoutCount(), before + row.layouts) << row.name;
+
+        // A fresh layout of the same text in an equal container answers the same.
+        auto twin = std::make_shared<CircleTextContainer>(container->size());
+        twin->setLineFragmentPadding(container->lineFragmentPadding());
+        twin->setIsCircular(container->isCircular());
+        twin->setIsVertical(container->isVertical());
+        TextLayout fresh(twin);
+        fresh.setDefaultAttributes(layout.defaultAttributes());
+        if (QByteArray(row.name) == "extra line attributes")
+            fresh.setExtraLineFragmentAttributes(fontOf("Helvetica", 90));
+        fresh.setText(layout.text());
+        EXPECT_EQ(after, layoutRecord(fresh)) << row.name;
+    }
+}
+
+TEST(TextLayoutCache, ABoxLaysOutOncePerChangeAndNeverToDraw)
+{
+    gDefaultFontSize = 100;
+    PhotoWindow window;
+    MyTextView box(Rect(0, 0, 3600, 400));
+    box.setMyDocumentWindow(&window);
+    box.txtBox()->editor().setText(
+        AttributedString(prose(5000, 600), MyTextBox::defaultAttributes()));
+    box.RecalcFrame();
+    box.setEditable(true);
+    box.setIsEditing(true);
+    MyTextBox& text = *box.txtBox();
+    const TextLayout& layout = text.editor().layout();
+    const int start = layout.layoutCount();
+    ASSERT_EQ(box.frame().height(), 2880) << "the box grew to the photo";
+    for (double scale : { 0.3, 1.0 }) {
+        renderToImage(box, box.bounds(), scale);
+        renderToImage(box, Rect(100, 500, 900, 700), scale);
+    }
+    EXPECT_EQ(layout.layoutCount(), start) << "drawing uses the layout it has";
+
+    text.editor().setSelectedRange(TextRange(2500, 0));
+    text.insertText(QStringLiteral("x"));
+    renderToImage(box, box.bounds(), 0.3);
+    EXPECT_EQ(layout.layoutCount(), start + 1) << "one typed character, one layout";
+    text.editor().setSelectedRange(TextRange(10, 4));
+    renderToImage(box, box.bounds(), 0.3);
+    EXPECT_EQ(layout.layoutCount(), start + 1) << "a new selection moves no line";
+
+    box.setFrameSize(Size(3000, 2880));
+    renderToImage(box, box.bounds(), 0.3);
+    EXPECT_EQ(layout.layoutCount(), start + 2) << "a new width lays out again";
+    EXPECT_LE(layout.lineFragments().front().rect.width(), 3000);
+}
+
+TEST(TextLayoutCache, AHundredThousandCharacterBoxOpensAndPaints)
+{
+    gDefaultFontSize = 100;
+    PhotoWindow window;
+    MyTextView source(Rect(0, 0, 3600, 400));
+    source.txtBox()->editor().setText(
+        AttributedString(prose(100000, 600), MyTextBox::defaultAttributes()));
+    UNDODATA record = source.getUndoData();
+
+    MyTextView box(Rect(0, 0, 3600, 400));
+    box.setMyDocumentWindow(&window);
+    box.setUndoData(record);
+    box.RecalcFrame();
+    const TextLayout& layout = box.txtBox()->editor().layout();
+    EXPECT_EQ(layout.laidOutLength(), 100000);
+    EXPECT_EQ(box.frame().height(), 2880);
+    const QImage image = renderToImage(box, box.bounds(), 0.3).toQImage();
+    ASSERT_FALSE(image.isNull());
+    // The middle of the text shows across the box: ink in most rows of text.
+    int inkedRows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        inkedRows += std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) > 128; });
+    }
+    EXPECT_GT(inkedRows, image.height() / 2);
+    EXPECT_EQ(layout.layoutCount(), 1);
+}
