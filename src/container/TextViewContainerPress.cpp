@@ -46,7 +46,10 @@ struct Reaches {
 };
 constexpr float kOutlineReach = 7.0f; // an outline or curve spline, for a new point
 // Samples of the curve spline left out at each end: there the spline meets its end handles.
+// They are samples of the search's coarse sampling (two inside a segment for every six units its
+// three chords measure), so the margin keeps new points well clear of the ends.
 constexpr std::size_t kCurveEndSamples = 10;
+constexpr int kCurveSearchStep = 6;
 
 Hit hitOf(Hit::Kind kind, int code, std::size_t box, int sub, const Point& unit = Point())
 {
@@ -144,7 +147,7 @@ std::optional<Hit> curveHit(const MyViewBase& box, std::size_t index, const BoxC
 
     ShapeModel smooth;
     smooth.controlVals.assign(handles.size(), ControlValue());
-    const auto samples = splinePoints(smooth, handles);
+    const auto samples = splinePoints(smooth, handles, kCurveSearchStep);
     if (!samples || samples->points.size() < 2 * kCurveEndSamples + 1)
         return std::nullopt;
     // Handles must be far enough apart along the box's own x axis (a turned box's container x

@@ -262,6 +262,9 @@ void ShapePanel::showWindow()
     ++m_generation;
     if (m_fade)
         m_fade->stop();
+    // A finished or stopped fade-out leaves the panel transparent; a new showing starts opaque
+    // (the caller may still fade it in from there).
+    m_panel->setWindowOpacity(1.0);
     m_panel->show();
     m_panel->raise();
     m_panel->activateWindow();

@@ -68,8 +68,8 @@ public:
 
     void setTarget(Target target) { m_target = std::move(target); }
 
-    // Builds the panel on first use and shows it; stops a fade-out under way so that the new
-    // showing stays up. Placing and fading in are the caller's work.
+    // Builds the panel on first use and shows it opaque; stops a fade-out under way so that
+    // the new showing stays up. Placing and fading in are the caller's work.
     void showWindow();
     ShapePanelWindow* panel();
     BackgroundView* backgroundView();

@@ -30,19 +30,26 @@ template <class Samples> std::size_t middleSample(const Samples& samples, int se
     return in[in.size() / 2];
 }
 
-// A sample of the spline through the curve handles in the middle of segment `segment`, moved
-// `off` along the spline's normal there.
-Point curveSplinePoint(const MyViewBase& box, int segment, double off)
+// The press's own sampling of the spline through a box's curve handles: two samples inside a
+// segment for every six units its three chords measure.
+SplineSamples curveSearchSamples(const MyViewBase& box)
 {
     const std::vector<Point> handles = SelectedTextBoxView::curveGuidePoints(box);
     ShapeModel smooth;
     smooth.controlVals.assign(handles.size(), ControlValue());
-    const auto samples = splinePoints(smooth, handles);
-    const std::size_t k = middleSample(*samples, segment);
-    const Point a = samples->points[k - 1];
-    const Point b = samples->points[k + 1];
+    return *splinePoints(smooth, handles, 6);
+}
+
+// A sample of the spline through the curve handles in the middle of segment `segment`, moved
+// `off` along the spline's normal there.
+Point curveSplinePoint(const MyViewBase& box, int segment, double off)
+{
+    const auto samples = curveSearchSamples(box);
+    const std::size_t k = middleSample(samples, segment);
+    const Point a = samples.points[k - 1];
+    const Point b = samples.points[k + 1];
     const double len = std::hypot(b.x - a.x, b.y - a.y);
-    const Point s = samples->points[k];
+    const Point s = samples.points[k];
     return Point(s.x - off * (b.y - a.y) / len, s.y + off * (b.x - a.x) / len);
 }
 
@@ -199,6 +206,36 @@ TEST(Press, MarksAreTakenWithinTwoScreenPixelsAtAnyZoom)
             if (zoom <= 1.0 && !shapePoint)
                 EXPECT_FALSE(taken(reachPx + 2, 0));
         }
+    }
+}
+
+TEST(Press, NoCurvePointWithinTenSearchSamplesOfAnEnd)
+{
+    // Counted in the press's coarse sampling the ten samples at each end reach about 9 units
+    // along this curve; a sampling three times as dense would leave only about 3.
+    struct Row {
+        const char* name;
+        bool fromEnd; // else from the start
+        std::size_t sample;
+        bool inserts;
+    } rows[] = {
+        { "on the first handle", false, 0, false },
+        { "two samples from the start", false, 2, false },
+        { "twelve samples from the start", false, 12, true },
+        { "on the last handle", true, 0, false },
+        { "two samples from the end", true, 2, false },
+        { "twelve samples from the end", true, 12, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PressRig r;
+        MyViewBase* box = r.addTextBox(kFrame);
+        box->setCurves({ Point(0.0, 0.0), Point(0.5, -0.5), Point(1.0, 0.0) });
+        const auto samples = curveSearchSamples(*box);
+        ASSERT_GT(samples.points.size(), 2 * row.sample + 1);
+        r.press(samples.points[row.fromEnd ? samples.points.size() - 1 - row.sample : row.sample]);
+        EXPECT_EQ(box->curves().size(), row.inserts ? 4u : 3u);
+        EXPECT_EQ(r.c().mouseDownState, row.inserts ? 7 : 2);
     }
 }
 

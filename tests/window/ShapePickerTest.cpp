@@ -1,5 +1,5 @@
 // The shape picker: the pick's order (target, fade, hidden), hiding on key loss, a re-show
-// during the fade, ownership by the window, and the panel's live-resize anchor.
+// during or after the fade, ownership by the window, and the panel's live-resize anchor.
 #include "support/SyntheticMouse.h"
 #include "window/ShapePanel.h"
 
@@ -77,16 +77,24 @@ TEST(ShapePicker, PickCallsTheTargetThenFadesThenHides)
     }
 }
 
-TEST(ShapePicker, ShowingAgainDuringTheFadeKeepsThePanelUp)
+TEST(ShapePicker, ShowingAgainAfterAPickShowsAnOpaquePanel)
 {
-    QWidget owner;
-    ShapePanel picker(&owner);
-    picker.showWindow();
-    picker.shapeClicked(*picker.buttons().front());
-    spin(100);
-    picker.showWindow();
-    spin(500);
-    EXPECT_TRUE(picker.panel()->isVisible());
+    struct Row {
+        const char* name;
+        int showAgainAfterMs;
+    };
+    for (const Row& row : { Row { "during the fade", 100 }, Row { "after the fade", 500 } }) {
+        SCOPED_TRACE(row.name);
+        QWidget owner;
+        ShapePanel picker(&owner);
+        picker.showWindow();
+        picker.shapeClicked(*picker.buttons().front());
+        spin(row.showAgainAfterMs);
+        picker.showWindow();
+        spin(500);
+        EXPECT_TRUE(picker.panel()->isVisible());
+        EXPECT_DOUBLE_EQ(picker.panel()->windowOpacity(), 1.0);
+    }
 }
 
 TEST(ShapePicker, KeyLossHidesAtOnceWithoutAPick)

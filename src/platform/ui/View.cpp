@@ -94,11 +94,12 @@ void View::setFrame(const Rect& frame)
     }
     invalidateCoverage();
     const bool resized = frame.size != m_frameSize;
+    const Size old = bounds().size;
     m_frameOrigin = frame.origin;
     m_frameSize = frame.size;
     invalidateCoverage();
     if (resized)
-        boundsDidChange();
+        boundsDidChange(old);
 }
 
 void View::setFrameOrigin(const Point& origin)
@@ -119,9 +120,10 @@ void View::setFrameSize(const Size& size)
         return;
     }
     invalidateCoverage();
+    const Size old = bounds().size;
     m_frameSize = size;
     invalidateCoverage();
-    boundsDidChange();
+    boundsDidChange(old);
 }
 
 void View::setFrameRotation(double degrees)
@@ -167,7 +169,7 @@ void View::setBoundsOrigin(const Point& origin)
     }
     m_boundsOrigin = origin;
     setNeedsDisplay();
-    boundsDidChange();
+    boundsDidChange(bounds().size);
 }
 
 void View::scaleUnitSquareToSize(const Size& size)
@@ -180,10 +182,11 @@ void View::scaleUnitSquareToSize(const Size& size)
         return;
     }
     invalidateCoverage();
+    const Size old = bounds().size;
     m_scale = { sx, sy };
     m_boundsOrigin = { m_boundsOrigin.x / size.width, m_boundsOrigin.y / size.height };
     invalidateCoverage();
-    boundsDidChange();
+    boundsDidChange(old);
 }
 
 void View::setUnitScale(const Size& scale)
@@ -195,15 +198,18 @@ void View::setUnitScale(const Size& scale)
     if (scale.width == m_scale.width && scale.height == m_scale.height)
         return;
     invalidateCoverage();
+    const Size old = bounds().size;
     m_boundsOrigin = { m_boundsOrigin.x * m_scale.width / scale.width,
         m_boundsOrigin.y * m_scale.height / scale.height };
     m_scale = scale;
     invalidateCoverage();
-    boundsDidChange();
+    boundsDidChange(old);
 }
 
-void View::boundsDidChange()
+void View::boundsDidChange(const Size& oldBoundsSize)
 {
+    if (bounds().size != oldBoundsSize)
+        resizeSubviewsWithOldSize(oldBoundsSize);
     if (host())
         updateTrackingAreas();
 }

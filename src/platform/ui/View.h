@@ -175,6 +175,9 @@ public:
     // Called when the view's bounds change and when its tree gets a host, so that a view can
     // replace its areas.
     virtual void updateTrackingAreas() { }
+    // Called when the size of the bounds changed (a new frame size or unit scale), so that a
+    // view can lay out its subviews again.
+    virtual void resizeSubviewsWithOldSize(const Size& oldBoundsSize) { (void)oldBoundsSize; }
 
     // ---- cursors
     // The cursor this view shows at a point of its own space while the pointer hovers over
@@ -219,7 +222,7 @@ private:
     Rect coverageInSuperview() const;
     // Marks what the view covers in the superview for display (before and after a change).
     void invalidateCoverage();
-    void boundsDidChange();
+    void boundsDidChange(const Size& oldBoundsSize);
     void treeDidGetHost();
     bool refuseDuringDrawing(const char* what) const;
     template <class F> bool forward(F handler, const Event& event)
