@@ -241,7 +241,7 @@ QWidget* DocumentWindow::buildSidebar()
 
 void DocumentWindow::buildMainControls()
 {
-    RowPlacer rows(mainControlContainerView, kSidebarWidth);
+    RowPlacer rows(mainControlContainerView->scrollingContent(), kSidebarWidth);
     btnNewTextBox = rows.add<QPushButton>(kRowHeight, kMargin, 84);
     btnNewTextBox->setText(tr("Text"));
     btnNewImageLayer = rows.add<QPushButton>(kRowHeight, kMargin + 88, 84);
@@ -264,11 +264,12 @@ void DocumentWindow::buildMainControls()
         QStringLiteral("Save Quillmark document"), this, [this] { saveHueboxFile(); });
     m_shareMenu->addAction(QStringLiteral("Export JPEG image"), this, [this] { exportImage(); });
     btnShare->setMenu(m_shareMenu);
+    mainControlContainerView->fitContent();
 }
 
 void DocumentWindow::buildDrawingControls()
 {
-    RowPlacer rows(drawingControlContainerView, kSidebarWidth);
+    RowPlacer rows(drawingControlContainerView->scrollingContent(), kSidebarWidth);
     drawModeSegmentedCtrl = rows.full<CustomSegmentedCtrl>(kRowHeight);
     setSegmentTitles(drawModeSegmentedCtrl, { tr("Paint"), tr("Erase") });
     drawModeSegmentedCtrl->setSelectedSegment(0);
@@ -278,14 +279,14 @@ void DocumentWindow::buildDrawingControls()
     customDrawingZoomSlider = rows.full<ZoomSlider>(30);
     chkRedMask = rows.full<QCheckBox>(kRowHeight);
     chkRedMask->setText(tr("Show mask in red"));
+    drawingControlContainerView->fitContent();
 }
 
 void DocumentWindow::buildPanels()
 {
     panelScrollView = new QScrollArea(textControlContainerView);
-    panelScrollView->setFrameShape(QFrame::NoFrame);
+    SidebarContainerView::useThinScrollBar(*panelScrollView);
     panelScrollView->setWidgetResizable(false);
-    panelScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     panelContentView = new PanelContentView;
     panelContentView->resize(kPanelWidth, int(kStartPanelStackHeight));
     panelScrollView->setWidget(panelContentView);
@@ -442,7 +443,8 @@ void DocumentWindow::buildPanels()
     stackPanels();
 }
 
-// Panels top down in their list order, each at its own height; hidden ones take no room.
+// Panels top down in their list order, each at its own height; hidden ones take no room. The
+// stack's height is what the inspector scrolls over.
 void DocumentWindow::stackPanels()
 {
     int y = 0;
@@ -452,6 +454,8 @@ void DocumentWindow::stackPanels()
         panel->move(0, y);
         y += panel->height();
     }
+    m_panelStackHeight = y;
+    fitPanelStack();
 }
 
 void DocumentWindow::layoutBody()
@@ -469,6 +473,7 @@ void DocumentWindow::layoutBody()
         { mainControlContainerView, textControlContainerView, drawingControlContainerView })
         c->setGeometry(sidebarX, containerY, kSidebarWidth, std::max(0, h - containerY));
     panelScrollView->setGeometry(0, 0, kSidebarWidth, std::max(0, h - containerY));
+    fitPanelStack();
 }
 
 void DocumentWindow::wireActions()

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QMenuBar;
 class WindowContentView;
@@ -67,6 +68,17 @@ public:
     void miniaturize();
     // Toggles between maximised and the normal size.
     void zoom();
+
+    // Where a window that would like `preferred` goes in a screen's free area `available`: no
+    // larger than that area (nor smaller than `minimum` where the area allows it), centred in
+    // it, or, given the frame of the window placed before it, one step down and right of that
+    // one while the step still fits (back to the area's top left when it does not).
+    static QRect placement(
+        QSize preferred, QSize minimum, const QRect& available, std::optional<QRect> previous);
+    // Fits the window to its screen's free area and centres it there; a window placed while the
+    // one placed before it is still shown cascades from that one instead.
+    void center();
+    static constexpr int kCascadeStep = 28;
 
     // Whether the drawn corners are see-through: true only where a compositor blends the
     // window with what lies under it; elsewhere the corners are painted in the body colour.
