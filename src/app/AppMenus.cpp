@@ -35,9 +35,7 @@ QString drawnTitle(const QWidget& window)
 {
     if (const auto* chrome = qobject_cast<const Window*>(&window))
         return chrome->title();
-    QString title = window.windowTitle();
-    return title.replace(
-        QStringLiteral("[*]"), window.isWindowModified() ? QStringLiteral("*") : QString());
+    return Window::shownTitle(window);
 }
 } // namespace
 

@@ -120,8 +120,14 @@ void Window::setStyleMask(unsigned styleMask)
 
 QString Window::title() const
 {
-    QString shown = windowTitle();
-    shown.replace(QStringLiteral("[*]"), isWindowModified() ? QStringLiteral("*") : QString());
+    return shownTitle(*this);
+}
+
+QString Window::shownTitle(const QWidget& window)
+{
+    QString shown = window.windowTitle();
+    shown.replace(
+        QStringLiteral("[*]"), window.isWindowModified() ? QStringLiteral("*") : QString());
     return shown;
 }
 

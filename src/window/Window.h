@@ -45,6 +45,8 @@ public:
     // The title the bar draws: the window title, its unsaved-changes mark "[*]" shown as "*"
     // while the window is modified and dropped otherwise.
     virtual QString title() const;
+    // Any window's title as a title bar shows it, its unsaved-changes mark resolved so.
+    static QString shownTitle(const QWidget& window);
     // A second title line; no window has one.
     QString subtitle() const { return {}; }
 
