@@ -285,18 +285,12 @@ void DocumentWindow::buildDrawingControls()
 void DocumentWindow::buildPanels()
 {
     panelScrollView = new QScrollArea(textControlContainerView);
-    SidebarContainerView::useThinScrollBar(*panelScrollView);
     panelScrollView->setWidgetResizable(false);
     panelContentView = new PanelContentView;
     panelContentView->resize(kPanelWidth, int(kStartPanelStackHeight));
     panelScrollView->setWidget(panelContentView);
+    SidebarContainerView::styleScrollArea(*panelScrollView);
     panelScroller = panelScrollView->verticalScrollBar();
-    for (QWidget* w : { static_cast<QWidget*>(panelContentView), panelScrollView->viewport() }) {
-        QPalette dark = w->palette();
-        dark.setColor(QPalette::Window, QColor(0x18, 0x19, 0x18));
-        w->setPalette(dark);
-        w->setAutoFillBackground(true);
-    }
     QWidget* const content = panelContentView;
 
     panelImageButton = makePanel(content, 40);

@@ -17,7 +17,7 @@ void SidebarContainerView::drawRect(platform::GraphicsContext& ctx, const platfo
     ctx.fillRect(bounds());
 }
 
-void SidebarContainerView::useThinScrollBar(QScrollArea& area)
+void SidebarContainerView::styleScrollArea(QScrollArea& area)
 {
     area.setFrameShape(QFrame::NoFrame);
     area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -27,6 +27,14 @@ void SidebarContainerView::useThinScrollBar(QScrollArea& area)
         "QScrollBar::handle:vertical { background: #5a5a5c; border-radius: 3px; min-height: 24px; }"
         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
         "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+    for (QWidget* w : { area.widget(), area.viewport() }) {
+        if (!w)
+            continue;
+        QPalette dark = w->palette();
+        dark.setColor(QPalette::Window, QColor(0x18, 0x19, 0x18));
+        w->setPalette(dark);
+        w->setAutoFillBackground(true);
+    }
 }
 
 QWidget* SidebarContainerView::scrollingContent()
@@ -34,18 +42,11 @@ QWidget* SidebarContainerView::scrollingContent()
     if (m_scrollArea)
         return m_scrollArea->widget();
     m_scrollArea = new QScrollArea(this);
-    useThinScrollBar(*m_scrollArea);
     m_scrollArea->setWidgetResizable(false);
-    auto* content = new QWidget;
-    for (QWidget* w : { content, m_scrollArea->viewport() }) {
-        QPalette dark = w->palette();
-        dark.setColor(QPalette::Window, QColor(0x18, 0x19, 0x18));
-        w->setPalette(dark);
-        w->setAutoFillBackground(true);
-    }
-    m_scrollArea->setWidget(content);
+    m_scrollArea->setWidget(new QWidget);
+    styleScrollArea(*m_scrollArea);
     m_scrollArea->setGeometry(0, 0, width(), height());
-    return content;
+    return m_scrollArea->widget();
 }
 
 void SidebarContainerView::fitContent()

@@ -21,8 +21,9 @@ public:
     // Sizes the scrolling content to its children; call after adding or moving them.
     void fitContent();
 
-    // Gives area the sidebar's thin dark bar, shown only while the content is taller than it.
-    static void useThinScrollBar(QScrollArea& area);
+    // Gives area the sidebar's background behind its content and a thin dark bar, shown only
+    // while the content is taller than the area. Call once the content is set.
+    static void styleScrollArea(QScrollArea& area);
 
 protected:
     void drawRect(platform::GraphicsContext& ctx, const platform::Rect& dirty) override;
