@@ -183,6 +183,12 @@ xdotool key ctrl+s
 choose_file "Save" "$out/smoke.quillmark"
 wait_for_file "$out/smoke.quillmark"
 doc=$(window_named "^smoke")
+# The drawn title names the document: the draft name with its unsaved mark before, "smoke" now.
+sleep 0.5
+shot 04b-saved
+eval "$(geometry "$doc")"
+titled=$(changed_pixels 04-typed 04b-saved $((X + WIDTH / 2 - 250)) $((Y + 5)) 300 35)
+[ "${titled%%.*}" -gt 100 ] || fail "the drawn title does not show the document's name"
 focus "$doc"
 xdotool key ctrl+w
 window_gone "^smoke"

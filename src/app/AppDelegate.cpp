@@ -26,6 +26,15 @@ QMenuBar* AppDelegate::installMenu(QWidget* window, ColorDocument* document)
     if (!window)
         return nullptr;
     QMenuBar* bar = AppMenus::build(window, handlersFor(document));
+    // The list of windows is made when the menu opens, so it is never stale.
+    if (QMenu* menu = AppMenus::windowMenu(*bar))
+        connect(menu, &QMenu::aboutToShow, menu, [this, menu, window] {
+            std::vector<QWidget*> windows;
+            for (platform::Document* open : m_controller.documents())
+                if (QWidget* shown = open->window())
+                    windows.push_back(shown);
+            AppMenus::listWindows(*menu, windows, window);
+        });
     if (auto* chrome = qobject_cast<Window*>(window))
         chrome->setMenuBar(bar);
     else if (QLayout* layout = window->layout())

@@ -1,7 +1,10 @@
 #include "app/AppMenus.h"
 
+#include "window/Window.h"
+
 #include <QAction>
 #include <QMenu>
+#include <QShortcut>
 
 const std::vector<AppMenuItem>& AppMenus::items()
 {
@@ -10,15 +13,73 @@ const std::vector<AppMenuItem>& AppMenus::items()
         { AppCommand::Open, "File", "Open\u2026", QKeySequence::Open },
         { AppCommand::Close, "File", "Close", QKeySequence::Close },
         { AppCommand::Save, "File", "Save", QKeySequence::Save },
-        { AppCommand::SaveAs, "File", "Save As\u2026", QKeySequence::SaveAs },
+        { AppCommand::SaveAs, "File", "Save As\u2026", QKeySequence::SaveAs,
+            { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) } },
         { AppCommand::ExportJpeg, "File", "Export JPEG image\u2026", QKeySequence::UnknownKey },
         { AppCommand::Quit, "File", "Quit", QKeySequence::Quit },
         { AppCommand::Undo, "Edit", "Undo", QKeySequence::Undo },
-        { AppCommand::Redo, "Edit", "Redo", QKeySequence::Redo },
+        { AppCommand::Redo, "Edit", "Redo", QKeySequence::Redo,
+            { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                QKeySequence(Qt::CTRL | Qt::Key_Y) } },
         { AppCommand::ShowWelcomeWindow, "Window", "Show Welcome Window",
             QKeySequence::UnknownKey },
     };
     return list;
+}
+
+namespace {
+// Marks the items listWindows puts in a menu.
+constexpr char kWindowItem[] = "quillmarkWindowItem";
+
+QString drawnTitle(const QWidget& window)
+{
+    if (const auto* chrome = qobject_cast<const Window*>(&window))
+        return chrome->title();
+    return Window::shownTitle(window);
+}
+} // namespace
+
+QList<QKeySequence> AppMenus::shortcutsOf(const AppMenuItem& item)
+{
+    QList<QKeySequence> keys;
+    if (item.key != QKeySequence::UnknownKey)
+        keys = QKeySequence::keyBindings(item.key);
+    for (const QKeySequence& key : item.moreKeys)
+        if (!keys.contains(key))
+            keys << key;
+    return keys;
+}
+
+QMenu* AppMenus::windowMenu(const QMenuBar& bar)
+{
+    for (QAction* action : bar.actions())
+        if (action->menu() && action->menu()->objectName() == QLatin1String("Window"))
+            return action->menu();
+    return nullptr;
+}
+
+void AppMenus::listWindows(QMenu& menu, const std::vector<QWidget*>& windows, QWidget* current)
+{
+    for (QAction* action : menu.actions())
+        if (action->property(kWindowItem).toBool())
+            delete action;
+    if (windows.empty())
+        return;
+    menu.addSeparator()->setProperty(kWindowItem, true);
+    for (QWidget* window : windows) {
+        if (!window)
+            continue;
+        QAction* action = menu.addAction(drawnTitle(*window));
+        action->setProperty(kWindowItem, true);
+        action->setCheckable(true);
+        action->setChecked(window == current);
+        QObject::connect(action, &QAction::triggered, window, [window] {
+            if (window->isMinimized() || window->isHidden())
+                window->showNormal();
+            window->raise();
+            window->activateWindow();
+        });
+    }
 }
 
 QMenuBar* AppMenus::build(QWidget* window, const Handlers& handlers)
@@ -27,11 +88,13 @@ QMenuBar* AppMenus::build(QWidget* window, const Handlers& handlers)
     std::map<QString, QMenu*> menus;
     for (const AppMenuItem& item : items()) {
         QMenu*& menu = menus[item.menu];
-        if (!menu)
-            menu = bar->addMenu(item.menu);
+        if (!menu) {
+            // "&": Alt with the menu's first letter opens it.
+            menu = bar->addMenu(QStringLiteral("&") + item.menu);
+            menu->setObjectName(item.menu);
+        }
         QAction* action = menu->addAction(item.title);
-        if (item.key != QKeySequence::UnknownKey)
-            action->setShortcuts(item.key);
+        action->setShortcuts(shortcutsOf(item));
         action->setShortcutContext(Qt::WindowShortcut);
         action->setData(int(item.command));
         // The bar may be hidden or not laid out yet: the window itself carries the shortcuts.
@@ -43,5 +106,11 @@ QMenuBar* AppMenus::build(QWidget* window, const Handlers& handlers)
         }
         QObject::connect(action, &QAction::triggered, bar, [fn = handler->second] { fn(); });
     }
+    // F10 opens the first menu, as on other Linux desktops' windows.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), bar, bar, [bar] {
+        if (!bar->actions().isEmpty())
+            bar->setActiveAction(bar->actions().constFirst());
+    });
+    f10->setContext(Qt::WindowShortcut);
     return bar;
 }

@@ -1,7 +1,12 @@
 #pragma once
 // The menu of each document window (and of the welcome window): the application's commands
-// with the desktop's standard shortcuts. Each window's menu acts on that window's document.
+// with the desktop's standard shortcuts and the common Linux spellings beside them (redo on
+// Ctrl+Shift+Z and Ctrl+Y, save as on Ctrl+Shift+S). Each window's menu acts on that window's
+// document. F10 opens the first menu and Alt with a menu's underlined letter opens that menu.
+// The Window menu ends with a list of the open windows.
 #include <QKeySequence>
+#include <QList>
+#include <QMenu>
 #include <QMenuBar>
 #include <QString>
 #include <functional>
@@ -26,6 +31,7 @@ struct AppMenuItem {
     QString menu; // "File", "Edit" or "Window"
     QString title;
     QKeySequence::StandardKey key; // UnknownKey: no shortcut
+    QList<QKeySequence> moreKeys = {}; // also bound, after the standard ones
 };
 
 class AppMenus {
@@ -37,4 +43,13 @@ public:
     // A menu bar for window holding every item; a command without a handler is disabled. The
     // shortcuts work anywhere in that window.
     static QMenuBar* build(QWidget* window, const Handlers& handlers);
+
+    // Every shortcut of an item: the standard ones, then the others it adds.
+    static QList<QKeySequence> shortcutsOf(const AppMenuItem& item);
+    // The bar's "Window" menu, or null.
+    static QMenu* windowMenu(const QMenuBar& bar);
+    // Puts one item per window at the end of menu (replacing those put there before), named by
+    // its drawn title and checked for current; choosing one brings that window back from the
+    // dock or from behind the others.
+    static void listWindows(QMenu& menu, const std::vector<QWidget*>& windows, QWidget* current);
 };

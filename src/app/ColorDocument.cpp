@@ -5,12 +5,14 @@
 #include "app/RatingPrompt.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/document/Dispatch.h"
+#include "platform/document/PanelPresenter.h"
 #include "platform/imaging/PictureLoader.h"
 
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QLocale>
 #include <QPointer>
@@ -271,11 +273,18 @@ std::optional<platform::DocumentError> ColorDocument::exportJpeg(
 
 bool ColorDocument::exportImage()
 {
-    // Always the dated draft name, also for a document saved under a name of its own.
-    const std::optional<ExportChoice> choice = ExportPanel::current().run(
-        { QStringLiteral("%1.jpg").arg(defaultDraftName()), window() });
+    // The document's name, or its draft name until it has a file.
+    ExportPanelRequest request;
+    request.defaultName = QStringLiteral("%1.jpg").arg(displayName());
+    request.window = window();
+    // Beside the document's file, or where its picture was chosen from.
+    request.directory = filePath().isEmpty() ? platform::PanelPresenter::openDirectory()
+                                             : QFileInfo(filePath()).absolutePath();
+    request.qualityPercent = ExportPanel::lastQualityPercent();
+    const std::optional<ExportChoice> choice = ExportPanel::current().run(request);
     if (!choice)
         return false;
+    ExportPanel::rememberQuality(choice->qualityPercent);
     if (auto error = exportJpeg(choice->path, exportQuality(choice->qualityPercent))) {
         platform::AlertPresenter::current().runModal(platform::AlertStyle::Critical,
             QStringLiteral("The JPEG image could not be written. %1").arg(error->message()));

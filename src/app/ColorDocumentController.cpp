@@ -35,7 +35,7 @@ std::unique_ptr<platform::Document> ColorDocumentController::makeUntitledDocumen
     platform::OpenPanelRequest request;
     request.title = QStringLiteral("Select image file");
     request.allowedSuffixes = kPictureTypes;
-    const std::optional<QString> path = platform::PanelPresenter::current().runOpenPanel(request);
+    const std::optional<QString> path = platform::PanelPresenter::chooseFileToOpen(request);
     if (!path)
         return nullptr;
     auto bytes = platform::Document::readFileBytes(*path);

@@ -124,8 +124,11 @@ QSize DocumentWindowAdapter::pictureSize() const
 void DocumentWindowAdapter::requestSaturation()
 {
     m_window->requestSaturation();
-    if (!m_window->isVisible())
+    if (!m_window->isVisible()) {
+        // Sized to the screen it opens on, centred, or cascading from the window before it.
+        m_window->center();
         m_window->show();
+    }
 }
 
 void DocumentWindowAdapter::setDocumentCommands(const DocumentCommands& commands)

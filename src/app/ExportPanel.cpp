@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -16,7 +18,7 @@ class ExportDialogPanel final : public ExportPanel {
 public:
     std::optional<ExportChoice> run(const ExportPanelRequest& request) override
     {
-        QFileDialog dialog(request.window, QStringLiteral("Export JPEG image"));
+        QFileDialog dialog(request.window, QStringLiteral("Export JPEG image"), request.directory);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilter(QStringLiteral("JPEG image (*.jpg)"));
@@ -24,8 +26,8 @@ public:
         dialog.selectFile(request.defaultName);
         auto* slider = new QSlider(Qt::Horizontal, &dialog);
         slider->setRange(0, 100);
-        slider->setValue(100);
-        auto* value = new QLabel(QStringLiteral("100"), &dialog);
+        slider->setValue(int(std::lround(request.qualityPercent)));
+        auto* value = new QLabel(QString::number(slider->value()), &dialog);
         QObject::connect(
             slider, &QSlider::valueChanged, value, [value](int v) { value->setNum(v); });
         if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
@@ -45,7 +47,24 @@ public:
 
 using Slot = platform::PresenterSlot<ExportPanel, ExportDialogPanel>;
 
+double& rememberedQuality()
+{
+    static double percent = 100.0;
+    return percent;
+}
+
 } // namespace
+
+double ExportPanel::lastQualityPercent()
+{
+    return rememberedQuality();
+}
+
+void ExportPanel::rememberQuality(double percent)
+{
+    if (std::isfinite(percent))
+        rememberedQuality() = std::clamp(percent, 0.0, 100.0);
+}
 
 ExportPanel& ExportPanel::current()
 {

@@ -1,5 +1,6 @@
 #pragma once
-// The export panel: a save panel for a JPEG with a quality slider (0 to 100, starting at 100).
+// The export panel: a save panel for a JPEG with a quality slider (0 to 100), which starts where
+// the user left it last time (100 at first).
 // The application shows a Qt file dialog with the slider added to it; tests install a
 // ScriptedExportPanel, so nothing ever blocks on a dialog.
 #include <QString>
@@ -12,6 +13,8 @@
 struct ExportPanelRequest {
     QString defaultName; // the file name offered, ".jpg" included
     QWidget* window = nullptr;
+    QString directory; // where the panel starts
+    double qualityPercent = 100.0; // where the slider starts
 };
 
 struct ExportChoice {
@@ -26,6 +29,10 @@ public:
     virtual std::optional<ExportChoice> run(const ExportPanelRequest& request) = 0;
 
     static ExportPanel& current();
+    // The quality the user chose last in this session (100 before any choice); remembered by
+    // rememberQuality, kept within 0..100.
+    static double lastQualityPercent();
+    static void rememberQuality(double percent);
     // Installs panel (nullptr restores the dialog); returns the previous one.
     static std::shared_ptr<ExportPanel> install(std::shared_ptr<ExportPanel> panel);
 };

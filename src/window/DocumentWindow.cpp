@@ -2,6 +2,7 @@
 // switch, the choice of sidebar container and the resize handling.
 #include "window/DocumentWindow.h"
 
+#include "boxes/MyTextBox.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/CanvasCustomShapeControls.h"
 #include "container/TextViewContainer.h"
@@ -9,6 +10,7 @@
 #include "platform/document/NotificationCenter.h"
 #include "platform/document/SharingService.h"
 #include "platform/text/FontManager.h"
+#include "platform/text/TextAttributeNames.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/NamedImage.h"
 #include "platform/ui/SegmentedControl.h"
@@ -185,6 +187,12 @@ void DocumentWindow::fillFontPopup()
             popupFonts->addItem(face.postScriptName);
         }
     }
+    // With nothing selected the box names the face new text is drawn in.
+    const platform::AttributeDictionary typing = MyTextBox::defaultAttributes();
+    const auto font = typing.find(platform::TextAttributeNames::font);
+    if (font != typing.end() && font->second.font())
+        popupFonts->setCurrentIndex(
+            std::max(0, popupFonts->findText(font->second.font()->fontName())));
 }
 
 void DocumentWindow::fillHeadPopups()
@@ -253,6 +261,11 @@ void DocumentWindow::viewDidEndLiveResize()
 {
     qCDebug(lcWindow, "resizing");
     m_canvasControls->setCustomDrawingZoomScale(customDrawingZoomSlider->value());
+    fitPanelStack();
+}
+
+void DocumentWindow::fitPanelStack()
+{
     // The stack fills the scroll view; a taller one scrolls, starting at its top.
     const int h = panelScrollView->height();
     const double s = m_panelStackHeight;

@@ -64,9 +64,6 @@ public:
     explicit DocumentWindow(platform::UndoManager& undo, QWidget* parent = nullptr);
     ~DocumentWindow() override;
 
-    // "Quillmark" whatever the document's name, which the system's window list shows instead.
-    QString title() const override { return QStringLiteral("Quillmark"); }
-
     // The controls, for the document and for tests: read them, never replace them.
     const DocumentWindowOutlets& outlets() const { return *this; }
 
@@ -125,6 +122,9 @@ public:
     // The prologue of nearly every action: ends colour removal and pen drawing.
     void beforeAction();
     void newTextBox();
+    // Escape: a text box being edited leaves editing and stays selected. False when no box
+    // was being edited.
+    bool endTextEditing();
     // One step of the window's own document's history.
     void undo();
     void redo();
@@ -202,6 +202,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     // Modifier state seen last (edit commands).
     bool bShifted = false;
@@ -217,6 +218,8 @@ private:
     void buildDrawingControls();
     void buildPanels();
     void stackPanels();
+    // Sizes the panel stack's content to panelStackHeight, or to the scroll view when shorter.
+    void fitPanelStack();
     void layoutBody();
     // The application's menu bar, a child of the window, sits in the title bar right of the
     // window buttons instead of over them.

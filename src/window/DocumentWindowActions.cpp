@@ -1,5 +1,6 @@
 // The document window's picture and brush adjustments and its edit commands: the prologue
 // every action runs, a new text box, and undo and redo of the window's own document.
+#include "boxes/MyViewBase.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/CanvasCustomShapeControls.h"
 #include "container/TextViewContainer.h"
@@ -10,6 +11,7 @@
 #include "window/SegmentSwitch.h"
 #include "window/ZoomSlider.h"
 
+#include <QKeyEvent>
 #include <cmath>
 
 using namespace platform;
@@ -48,6 +50,34 @@ void DocumentWindow::newTextBox()
     switchColorCropMode(*cropColorSegmentSwitch);
     if (m_canvasControls)
         m_canvasControls->newTextBox(this);
+}
+
+bool DocumentWindow::endTextEditing()
+{
+    TextViewContainer* container
+        = m_canvasControls ? m_canvasControls->textViewContainer() : nullptr;
+    if (!container)
+        return false;
+    std::vector<MyViewBase*> editing;
+    for (MyViewBase* box : container->textViewAry)
+        if (TextViewContainer::isBaseEditing(*box))
+            editing.push_back(box);
+    if (editing.empty())
+        return false;
+    container->removeAllSelection();
+    for (MyViewBase* box : editing)
+        box->setSelected(true);
+    container->markForDisplay();
+    ShowSideBar();
+    return true;
+}
+
+void DocumentWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Keys the canvas's views leave unhandled end up here.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && endTextEditing())
+        return;
+    Window::keyPressEvent(event);
 }
 
 void DocumentWindow::undo()

@@ -246,7 +246,7 @@ QWidget* DocumentWindow::buildSidebar()
 
 void DocumentWindow::buildMainControls()
 {
-    RowPlacer rows(mainControlContainerView, kSidebarWidth);
+    RowPlacer rows(mainControlContainerView->scrollingContent(), kSidebarWidth);
     btnNewTextBox = rows.add<QPushButton>(kRowHeight, kMargin, 84);
     btnNewTextBox->setText(tr("Text"));
     btnNewImageLayer = rows.add<QPushButton>(kRowHeight, kMargin + 88, 84);
@@ -268,11 +268,12 @@ void DocumentWindow::buildMainControls()
     connect(m_shareMenu, &QMenu::aboutToShow, this, [this] { share(); });
     share();
     btnShare->setMenu(m_shareMenu);
+    mainControlContainerView->fitContent();
 }
 
 void DocumentWindow::buildDrawingControls()
 {
-    RowPlacer rows(drawingControlContainerView, kSidebarWidth);
+    RowPlacer rows(drawingControlContainerView->scrollingContent(), kSidebarWidth);
     drawModeSegmentedCtrl = rows.full<CustomSegmentedCtrl>(kRowHeight);
     setSegmentTitles(drawModeSegmentedCtrl, { tr("Paint"), tr("Erase") });
     drawModeSegmentedCtrl->setSelectedSegment(0);
@@ -282,24 +283,18 @@ void DocumentWindow::buildDrawingControls()
     customDrawingZoomSlider = rows.full<ZoomSlider>(30);
     chkRedMask = rows.full<QCheckBox>(kRowHeight);
     chkRedMask->setText(tr("Show mask in red"));
+    drawingControlContainerView->fitContent();
 }
 
 void DocumentWindow::buildPanels()
 {
     panelScrollView = new QScrollArea(textControlContainerView);
-    panelScrollView->setFrameShape(QFrame::NoFrame);
     panelScrollView->setWidgetResizable(false);
-    panelScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     panelContentView = new PanelContentView;
     panelContentView->resize(kPanelWidth, int(kStartPanelStackHeight));
     panelScrollView->setWidget(panelContentView);
+    SidebarContainerView::styleScrollArea(*panelScrollView);
     panelScroller = panelScrollView->verticalScrollBar();
-    for (QWidget* w : { static_cast<QWidget*>(panelContentView), panelScrollView->viewport() }) {
-        QPalette dark = w->palette();
-        dark.setColor(QPalette::Window, QColor(0x18, 0x19, 0x18));
-        w->setPalette(dark);
-        w->setAutoFillBackground(true);
-    }
     QWidget* const content = panelContentView;
 
     panelImageButton = makePanel(content, 40);
@@ -446,7 +441,8 @@ void DocumentWindow::buildPanels()
     stackPanels();
 }
 
-// Panels top down in their list order, each at its own height; hidden ones take no room.
+// Panels top down in their list order, each at its own height; hidden ones take no room. The
+// stack's height is what the inspector scrolls over.
 void DocumentWindow::stackPanels()
 {
     int y = 0;
@@ -456,6 +452,8 @@ void DocumentWindow::stackPanels()
         panel->move(0, y);
         y += panel->height();
     }
+    m_panelStackHeight = y;
+    fitPanelStack();
 }
 
 void DocumentWindow::layoutBody()
@@ -473,6 +471,7 @@ void DocumentWindow::layoutBody()
         { mainControlContainerView, textControlContainerView, drawingControlContainerView })
         c->setGeometry(sidebarX, containerY, kSidebarWidth, std::max(0, h - containerY));
     panelScrollView->setGeometry(0, 0, kSidebarWidth, std::max(0, h - containerY));
+    fitPanelStack();
 }
 
 void DocumentWindow::wireActions()

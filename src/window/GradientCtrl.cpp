@@ -531,11 +531,10 @@ void GradientCtrl::chooseKind(int kind)
 bool GradientCtrl::choosePicture()
 {
     QPointer<GradientCtrl> self = this;
-    const std::optional<QString> path
-        = platform::PanelPresenter::current().runOpenPanel({ QString(),
-            { QStringLiteral("jpg"), QStringLiteral("bmp"), QStringLiteral("png"),
-                QStringLiteral("tif"), QStringLiteral("jpeg") },
-            window() });
+    const std::optional<QString> path = platform::PanelPresenter::chooseFileToOpen({ QString(),
+        { QStringLiteral("jpg"), QStringLiteral("bmp"), QStringLiteral("png"),
+            QStringLiteral("tif"), QStringLiteral("jpeg") },
+        window(), QString() });
     if (!self || !path)
         return false; // cancelled, or the editor went away while the panel was up
     const platform::Image picture = loadPicture(*path);

@@ -3,6 +3,7 @@
 #include "foundation/ImageAdditions.h"
 #include "platform/text/StringDrawing.h"
 
+#include <QKeyEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -11,6 +12,7 @@ using namespace platform;
 ImageEffectIntensitySlider::ImageEffectIntensitySlider(QWidget* parent)
     : Control(parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 // Steps left in the document's manager expire with m_life.
@@ -140,6 +142,8 @@ void ImageEffectIntensitySlider::drawRect(GraphicsContext& ctx, const Rect&)
     ctx.strokePath(track);
     if (m_showSlider)
         ctx.fillRect(Rect(knobCenterX() - 2, r.y() - 6, 4, r.size.height + 12));
+    if (hasFocus())
+        drawFocusRing(ctx, BezierPath::roundedRect(r.insetBy(1, 1), 5, 5));
 }
 
 void ImageEffectIntensitySlider::adjustSlider(const Point& location)
@@ -169,6 +173,21 @@ void ImageEffectIntensitySlider::mouseUp(const Point&, unsigned)
     if (!before || *before == m_value || !registersUndo())
         return;
     registerUndoStep(*before);
+}
+
+void ImageEffectIntensitySlider::keyPressEvent(QKeyEvent* event)
+{
+    const int steps = arrowKeySteps(*event);
+    if (steps == 0) {
+        Control::keyPressEvent(event);
+        return;
+    }
+    const double before = m_value;
+    m_showSlider = true;
+    setValue(m_value + steps * kKeyStep);
+    // A held key is one change: its first press registers the step back to where it began.
+    if (!event->isAutoRepeat() && m_value != before && registersUndo())
+        registerUndoStep(before);
 }
 
 void ImageEffectIntensitySlider::registerUndoStep(double restore)

@@ -6,10 +6,13 @@
 // setValue sends the action, setForceValue (for showing values) does not; both keep the value
 // within 0..1 and ignore non-finite input. Dragging sends the action once per pointer event.
 // The picture sliders ("Aperture", "Vignette", "Saturation", "Zoom", "Zoom & Straighten")
-// leave one undo step per drag that moved them, in the undo manager of the slider's own document;
-// undoing it moves the slider back and sends the action, and registers the redo. The shadow sliders
-// ("Shadow", "Inner Shadow") map the pointer over the width less 32 points and show coloringColor
-// under the track.
+// leave one undo step per drag that moved them (and per arrow-key press, however long it
+// repeats), in the undo manager of the slider's own document; undoing it moves the slider back
+// and sends the action, and registers the redo. The shadow sliders ("Shadow", "Inner Shadow")
+// map the pointer over the width less 32 points and show coloringColor under the track.
+//
+// The slider takes keyboard focus (Tab and clicks) and shows a ring round its track while it
+// has it; the arrow keys move it by 1 % of the track, 10 % with Shift, sending the action.
 #include "platform/graphics/Image.h"
 #include "platform/ui/Control.h"
 #include "platform/undo/UndoManager.h"
@@ -27,6 +30,8 @@ public:
     using UndoManagerProvider = std::function<platform::UndoManager*()>;
 
     static constexpr std::array<float, 4> kPreviewStrengths { 0.125f, 0.375f, 0.625f, 0.875f };
+    // What one arrow-key press moves the value by.
+    static constexpr double kKeyStep = 0.01;
 
     explicit ImageEffectIntensitySlider(QWidget* parent = nullptr);
     ~ImageEffectIntensitySlider() override;
@@ -72,6 +77,7 @@ protected:
     void mouseDown(const platform::Point& location, unsigned modifierFlags) override;
     void mouseDragged(const platform::Point& location, unsigned modifierFlags) override;
     void mouseUp(const platform::Point& location, unsigned modifierFlags) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool store(double value);

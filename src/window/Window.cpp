@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <cstdlib>
@@ -119,8 +120,14 @@ void Window::setStyleMask(unsigned styleMask)
 
 QString Window::title() const
 {
-    QString shown = windowTitle();
-    shown.replace(QStringLiteral("[*]"), isWindowModified() ? QStringLiteral("*") : QString());
+    return shownTitle(*this);
+}
+
+QString Window::shownTitle(const QWidget& window)
+{
+    QString shown = window.windowTitle();
+    shown.replace(
+        QStringLiteral("[*]"), window.isWindowModified() ? QStringLiteral("*") : QString());
     return shown;
 }
 
@@ -180,6 +187,47 @@ void Window::zoom()
         showMaximized();
 }
 
+QRect Window::placement(
+    QSize preferred, QSize minimum, const QRect& available, std::optional<QRect> previous)
+{
+    if (available.isEmpty())
+        return QRect(QPoint(0, 0), preferred.expandedTo(minimum));
+    const QSize size = preferred.boundedTo(available.size())
+                           .expandedTo(minimum.boundedTo(available.size()))
+                           .expandedTo(QSize(1, 1));
+    if (previous) {
+        QRect next(previous->topLeft() + QPoint(kCascadeStep, kCascadeStep), size);
+        if (!available.contains(next))
+            next.moveTopLeft(available.topLeft());
+        return next;
+    }
+    QRect centred(QPoint(0, 0), size);
+    centred.moveCenter(available.center());
+    return centred;
+}
+
+namespace {
+// The window placed last: the next one cascades from it while it is on screen.
+QPointer<Window>& lastPlacedWindow()
+{
+    static QPointer<Window> window;
+    return window;
+}
+} // namespace
+
+void Window::center()
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    std::optional<QRect> previous;
+    const Window* last = lastPlacedWindow();
+    if (last && last != this && last->isVisible() && !last->isMinimized())
+        previous = last->geometry();
+    setGeometry(placement(size(), minimumSize(), screen->availableGeometry(), previous));
+    lastPlacedWindow() = this;
+}
+
 void Window::setTranslucentCorners(bool translucent)
 {
     m_translucentCorners = translucent;
@@ -221,17 +269,21 @@ void Window::setMenuBar(QMenuBar* bar)
     bar->setParent(this);
     bar->setNativeMenuBar(false);
     // Light items on the dark bar; the bar itself is see-through so the drawn chrome shows.
-    bar->setStyleSheet(QStringLiteral(
-        "QMenuBar { background: transparent; color: #d8d8d8; }"
-        "QMenuBar::item { background: transparent; padding: 3px 8px; }"
-        "QMenuBar::item:selected, QMenuBar::item:pressed { background: #3c3c3e; border-radius: 4px; }"));
+    bar->setStyleSheet(
+        QStringLiteral("QMenuBar { background: transparent; color: #d8d8d8; }"
+                       "QMenuBar::item { background: transparent; padding: 3px 8px; }"
+                       "QMenuBar::item:selected, QMenuBar::item:pressed { background: #3c3c3e; "
+                       "border-radius: 4px; }"));
     bar->show();
     bar->raise();
     layoutMenuBar();
     layoutResizeGrips();
 }
 
-QMenuBar* Window::menuBar() const { return m_menuBar; }
+QMenuBar* Window::menuBar() const
+{
+    return m_menuBar;
+}
 
 void Window::layoutMenuBar()
 {
@@ -256,7 +308,8 @@ void Window::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     // The drawn title shows the unsaved-changes mark.
     if (m_contentView
-        && (event->type() == QEvent::ModifiedChange || event->type() == QEvent::WindowTitleChange)) {
+        && (event->type() == QEvent::ModifiedChange
+            || event->type() == QEvent::WindowTitleChange)) {
         m_contentView->update();
         layoutMenuBar();
     }

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QMenuBar;
 class WindowContentView;
@@ -44,6 +45,8 @@ public:
     // The title the bar draws: the window title, its unsaved-changes mark "[*]" shown as "*"
     // while the window is modified and dropped otherwise.
     virtual QString title() const;
+    // Any window's title as a title bar shows it, its unsaved-changes mark resolved so.
+    static QString shownTitle(const QWidget& window);
     // A second title line; no window has one.
     QString subtitle() const { return {}; }
 
@@ -67,6 +70,17 @@ public:
     void miniaturize();
     // Toggles between maximised and the normal size.
     void zoom();
+
+    // Where a window that would like `preferred` goes in a screen's free area `available`: no
+    // larger than that area (nor smaller than `minimum` where the area allows it), centred in
+    // it, or, given the frame of the window placed before it, one step down and right of that
+    // one while the step still fits (back to the area's top left when it does not).
+    static QRect placement(
+        QSize preferred, QSize minimum, const QRect& available, std::optional<QRect> previous);
+    // Fits the window to its screen's free area and centres it there; a window placed while the
+    // one placed before it is still shown cascades from that one instead.
+    void center();
+    static constexpr int kCascadeStep = 28;
 
     // Whether the drawn corners are see-through: true only where a compositor blends the
     // window with what lies under it; elsewhere the corners are painted in the body colour.

@@ -4,7 +4,9 @@
 #include "platform/text/StringDrawing.h"
 #include "window/Window.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QWindow>
 #include <cmath>
 
@@ -120,8 +122,9 @@ std::pair<double, double> WindowContentView::titleTextSpan() const
     const Rect r = titleRect();
     const double middle = r.origin.x + r.size.width / 2;
     const QString title = m_window->title();
-    const double half
-        = title.isEmpty() ? 0 : std::min(r.size.width, platform::sizeOfString(title, titleFont()).width) / 2;
+    const double half = title.isEmpty()
+        ? 0
+        : std::min(r.size.width, platform::sizeOfString(title, titleFont()).width) / 2;
     return { middle - half, middle + half };
 }
 
@@ -137,20 +140,48 @@ void WindowContentView::drawTitle(platform::GraphicsContext& ctx)
         ctx, title, r, titleFont(), colorWithValue(0xB0B0B0), platform::StringAlignment::Center);
 }
 
+bool WindowContentView::isInTitleBar(const Point& location) const
+{
+    return location.y >= height() - kTitleBarHeight && buttonAt(location) == None;
+}
+
 void WindowContentView::mouseDown(const Point& location, unsigned)
 {
     m_pressedButton = buttonAt(location);
-    if (m_pressedButton != None)
+    m_movePress.reset();
+    if (m_pressedButton == None && isInTitleBar(location))
+        m_movePress = location;
+}
+
+void WindowContentView::mouseDragged(const Point& location, unsigned)
+{
+    if (!m_movePress)
         return;
-    // The bar outside the buttons moves the window.
-    if (location.y >= height() - kTitleBarHeight && m_window->windowHandle())
+    const double dx = location.x - m_movePress->x, dy = location.y - m_movePress->y;
+    if (std::hypot(dx, dy) < QApplication::startDragDistance())
+        return;
+    m_movePress.reset();
+    if (m_window->windowHandle())
         m_window->windowHandle()->startSystemMove();
+}
+
+void WindowContentView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const Point location = convertFromWidget(event->position());
+    if (event->button() == Qt::LeftButton && isInTitleBar(location)
+        && windowButtonEnabledAtIndex(Maximize)) {
+        m_movePress.reset();
+        m_window->zoom();
+        return;
+    }
+    platform::Control::mouseDoubleClickEvent(event);
 }
 
 void WindowContentView::mouseUp(const Point& location, unsigned)
 {
     const int pressed = m_pressedButton;
     m_pressedButton = None;
+    m_movePress.reset();
     if (pressed == None || buttonAt(location) != pressed)
         return;
     switch (pressed) {

@@ -2,12 +2,17 @@
 // The content view of every Window: draws the body, the title bar, the close, minimise and
 // zoom buttons and the title; moves the window by its bar.
 //
+// The bar outside the buttons moves the window once the pointer is dragged past the drag
+// distance (a press alone leaves the pointer to us, so a double click arrives), and a double
+// click on it maximises or restores a resizable window, as Linux window managers do.
+//
 // A button acts only when the left press and the release both land on that same enabled
 // button, hit-tested at each event; hovering (while the window is active) brightens every
 // enabled button, and leaving the view or the window losing focus clears it.
 #include "platform/geometry/Rect.h"
 #include "platform/ui/Control.h"
 
+#include <optional>
 #include <utility>
 
 class Window;
@@ -40,7 +45,9 @@ public:
 protected:
     void drawRect(platform::GraphicsContext& ctx, const platform::Rect& dirty) override;
     void mouseDown(const platform::Point& location, unsigned modifierFlags) override;
+    void mouseDragged(const platform::Point& location, unsigned modifierFlags) override;
     void mouseUp(const platform::Point& location, unsigned modifierFlags) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoved(const platform::Point& location, unsigned modifierFlags) override;
     void hoverChanged() override;
     void changeEvent(QEvent* event) override;
@@ -49,8 +56,11 @@ private:
     platform::Rect buttonFrame(int index) const;
     void setHoveredWindowButton(int button);
     void drawTitle(platform::GraphicsContext& ctx);
+    bool isInTitleBar(const platform::Point& location) const;
 
     Window* m_window;
     int m_hoveredWindowButton = None;
     int m_pressedButton = None;
+    // Where a press on the bar began, until it becomes a move or ends.
+    std::optional<platform::Point> m_movePress;
 };

@@ -3,6 +3,7 @@
 #include "foundation/ColorAdditions.h"
 #include "platform/ui/NamedImage.h"
 
+#include <QKeyEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -15,6 +16,7 @@ constexpr double kTrackX = 22, kTrackWidth = 122, kKnobTravel = 110;
 ZoomSlider::ZoomSlider(QWidget* parent)
     : Control(parent)
 {
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 bool ZoomSlider::store(float value)
@@ -55,6 +57,14 @@ void ZoomSlider::mouseDragged(const Point& location, unsigned flags)
     mouseDown(location, flags);
 }
 
+void ZoomSlider::keyPressEvent(QKeyEvent* event)
+{
+    if (const int steps = arrowKeySteps(*event))
+        setValue(m_value + float(steps) * 0.01f);
+    else
+        Control::keyPressEvent(event);
+}
+
 void ZoomSlider::drawRect(GraphicsContext& ctx, const Rect&)
 {
     const Rect b = bounds();
@@ -70,4 +80,7 @@ void ZoomSlider::drawRect(GraphicsContext& ctx, const Rect&)
     ctx.fillPath(BezierPath::roundedRect(Rect(kTrackX, 6, kTrackWidth * m_value, 4), 2, 2));
     ctx.setFillColor(colorWithValue(0xA1A1A1));
     ctx.fillPath(BezierPath::oval(Rect(kTrackX + kKnobTravel * m_value, 0, 16, 16)));
+    if (hasFocus())
+        drawFocusRing(
+            ctx, BezierPath::roundedRect(Rect(kTrackX - 3, 1, kTrackWidth + 6, 14), 7, 7));
 }

@@ -2,7 +2,8 @@
 // The flat zoom slider of the brush-painting panel: a track from x 22 to 144 over its own
 // backdrop picture, a filled part up to the value and a 16-point knob whose left edge travels
 // 110 points. setValue sends the action (the window relies on it); setForceValue is the
-// silent setter for showing a value.
+// silent setter for showing a value. It takes keyboard focus, shows a ring round its track
+// while it has it, and moves by 1 % per arrow key (10 % with Shift).
 #include "platform/ui/Control.h"
 
 class ZoomSlider : public platform::Control {
@@ -23,6 +24,7 @@ protected:
     void drawRect(platform::GraphicsContext& ctx, const platform::Rect& dirty) override;
     void mouseDown(const platform::Point& location, unsigned modifierFlags) override;
     void mouseDragged(const platform::Point& location, unsigned modifierFlags) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool store(float value);

@@ -143,6 +143,9 @@ struct AppFixture {
         FakeWindow::registerWhileLoading = false;
         FakeWindow::refusePictures = false;
         FakeWindow::composeWrongSize = false;
+        // What the panels remember from earlier tests.
+        ExportPanel::rememberQuality(100);
+        platform::PanelPresenter::forgetOpenDirectory();
         auto& defaults = platform::UserDefaults::standard();
         defaults.removeObjectForKey(QStringLiteral("HideWelcomeWindow"));
         defaults.removeObjectForKey(RatingPrompt::kSuggestedKey);

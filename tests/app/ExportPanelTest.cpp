@@ -1,5 +1,5 @@
-// The real export dialog, driven headless: its quality slider starts at 100, the value chosen
-// comes back with the path, ".jpg" is appended to a name without it, and cancelling gives
+// The real export dialog, driven headless: its quality slider and folder start as asked, the value
+// chosen comes back with the path, ".jpg" is appended to a name without it, and cancelling gives
 // nothing.
 #include "app/ExportPanel.h"
 
@@ -31,10 +31,12 @@ TEST_P(ExportDialog, AnswersWhatWasChosen)
     const auto previous = ExportPanel::install(nullptr);
     QTemporaryDir dir;
     int startValue = -1;
+    QString startFolder;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog)
             return;
+        startFolder = dialog->directory().absolutePath();
         auto* slider = dialog->findChild<QSlider*>();
         if (slider) {
             startValue = slider->value();
@@ -50,9 +52,14 @@ TEST_P(ExportDialog, AnswersWhatWasChosen)
             name->setText(row.typed);
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    const auto choice = ExportPanel::current().run({ "Quillmark draft.jpg", nullptr });
+    ExportPanelRequest request;
+    request.defaultName = QStringLiteral("Quillmark draft.jpg");
+    request.directory = dir.path();
+    request.qualityPercent = 70;
+    const auto choice = ExportPanel::current().run(request);
     ExportPanel::install(previous);
-    EXPECT_EQ(startValue, 100);
+    EXPECT_EQ(startValue, 70) << "the slider starts where the request says";
+    EXPECT_EQ(startFolder, dir.path());
     if (!*row.expectedFile) {
         EXPECT_FALSE(choice);
         return;
@@ -63,7 +70,7 @@ TEST_P(ExportDialog, AnswersWhatWasChosen)
 }
 
 INSTANTIATE_TEST_SUITE_P(ExportPanel, ExportDialog,
-    ::testing::Values(DialogRow { "default_quality", "photo.jpg", -1, "photo.jpg", 100 },
+    ::testing::Values(DialogRow { "quality_as_asked", "photo.jpg", -1, "photo.jpg", 70 },
         DialogRow { "quality_75_suffix_added", "photo", 75, "photo.jpg", 75 },
         DialogRow { "quality_0", "dark.jpg", 0, "dark.jpg", 0 },
         DialogRow { "cancelled", "", 40, "", 0 }),

@@ -37,6 +37,32 @@ struct Exporting : AppSession {
     }
 };
 
+// The panel offers the document's name (the draft name until it has a file) in its folder, and
+// its quality starts where the user left it.
+TEST(Export, OffersTheDocumentsNameFolderAndLastQuality)
+{
+    Exporting e;
+    ASSERT_TRUE(e.document);
+    const auto exportWith = [&](double percent) {
+        e.fixture.exports->answers.push_back(ExportChoice { e.dir.filePath("out.jpg"), percent });
+        EXPECT_TRUE(e.document->exportImage());
+        return e.fixture.exports->requests.back();
+    };
+    ExportPanelRequest asked = exportWith(55);
+    EXPECT_EQ(asked.defaultName, e.document->displayName() + ".jpg");
+    EXPECT_TRUE(asked.defaultName.startsWith("Quillmark "));
+    EXPECT_EQ(asked.qualityPercent, 100);
+    EXPECT_EQ(asked.directory, platform::PanelPresenter::openDirectory());
+
+    e.fixture.panels->saveAnswers.push_back(e.dir.filePath("doc1"));
+    ASSERT_TRUE(e.document->saveAs());
+    asked = exportWith(80);
+    EXPECT_EQ(asked.defaultName, "doc1.jpg");
+    EXPECT_EQ(asked.qualityPercent, 55) << "the last quality chosen";
+    EXPECT_EQ(asked.directory, e.dir.path());
+    EXPECT_EQ(exportWith(80).qualityPercent, 80);
+}
+
 // At 0.8 the file is a JPEG of the picture's own size; under the box it shows the box, away
 // from it the photo.
 TEST(Export, WritesThePictureSizeWithTheBoxes)

@@ -1,6 +1,8 @@
 // The document window's set-up, its answers to its own canvas's pinches, the mode switch, the
 // sidebar's fitting and what two windows keep apart.
 #include "ReadyWindow.h"
+#include "boxes/MyTextBox.h"
+#include "boxes/MyTextView.h"
 #include "platform/document/SharingService.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/SegmentedControl.h"
@@ -14,9 +16,12 @@
 #include "window/ZoomSlider.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -120,8 +125,9 @@ TEST(DocumentWindow, TwoWindowsKeepPinchesThumbnailsAndPanelHeightsApart)
     EXPECT_EQ(second.o.saturationSlider->image(), second.win.originalThumbnail());
 
     // Panel-stack heights are per window.
-    first.win.setPanelStackHeight(900);
-    EXPECT_DOUBLE_EQ(second.win.panelStackHeight(), DocumentWindow::kStartPanelStackHeight);
+    const double stacked = second.win.panelStackHeight();
+    first.win.setPanelStackHeight(stacked + 100);
+    EXPECT_DOUBLE_EQ(second.win.panelStackHeight(), stacked);
 }
 
 TEST(DocumentWindow, PanelStackFitsTheSidebar)
@@ -429,4 +435,121 @@ TEST(DocumentWindow, ShareMenuListsTheServicesThenTheFixedCommands)
     EXPECT_EQ(texts(), (QStringList { "Copy Image", "Email…", "-", save, exportJpeg }));
     w.win.shareMenu()->actions().at(1)->trigger();
     EXPECT_EQ(handed, std::vector<QString> { "Email…" });
+}
+
+// The drawn title is the document's: its name and, while there are unsaved changes, the mark.
+TEST(DocumentWindow, DrawnTitleShowsTheDocumentsName)
+{
+    ReadyWindow w;
+    w.win.setTitle(QStringLiteral("doc1[*]"));
+    EXPECT_EQ(w.win.title(), "doc1");
+    w.win.setWindowModified(true);
+    EXPECT_EQ(w.win.title(), "doc1*");
+}
+
+// With nothing selected the Font box names the face new text is drawn in.
+TEST(DocumentWindow, FontBoxStartsAtTheFaceOfNewText)
+{
+    ReadyWindow w;
+    w.win.newTextBox();
+    ASSERT_EQ(w.boxes().textViewAry.size(), 1u);
+    auto* text = dynamic_cast<MyTextView*>(w.boxes().textViewAry[0]);
+    ASSERT_TRUE(text && text->txtBox());
+    const platform::Font drawn = text->txtBox()->editor().layout().fontAt(0);
+    ReadyWindow fresh;
+    EXPECT_EQ(fresh.o.popupFonts->currentText(), drawn.fontName());
+}
+
+namespace {
+// A wheel turn of notches (negative: towards the bottom) over a scroll area's viewport: where
+// the system's wheel events over its controls arrive, since the controls take none.
+void wheel(QWidget& w, int notches)
+{
+    const QPointF at(w.width() / 2.0, w.height() / 2.0);
+    for (int i = 0; i < std::abs(notches); ++i) {
+        QWheelEvent e(at, w.mapToGlobal(at), QPoint(), QPoint(0, notches > 0 ? 120 : -120),
+            Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&w, &e);
+    }
+}
+
+// The lowest point of w in its scroll area's viewport, which shows [0, viewport height).
+int bottomInViewport(const QWidget& w, const QScrollArea& area)
+{
+    return w.mapTo(area.viewport(), QPoint(0, w.height())).y();
+}
+} // namespace
+
+// At the smallest window size every control of every sidebar container can be scrolled to.
+TEST(DocumentWindow, SidebarScrollsWhenTallerThanTheWindow)
+{
+    ReadyWindow w(true);
+    w.win.resize(640, 480);
+    QApplication::processEvents();
+    QScrollArea* main = w.o.mainControlContainerView->scrollArea();
+    ASSERT_TRUE(main);
+    EXPECT_GT(bottomInViewport(*w.o.btnShare, *main), main->viewport()->height())
+        << "Share starts below the window's bottom";
+    wheel(*main->viewport(), -20);
+    EXPECT_EQ(main->verticalScrollBar()->value(), main->verticalScrollBar()->maximum());
+    EXPECT_LE(bottomInViewport(*w.o.btnShare, *main), main->viewport()->height());
+    EXPECT_LE(bottomInViewport(*w.o.btnRevertToOriginal, *main), main->viewport()->height());
+    EXPECT_LE(main->verticalScrollBar()->sizeHint().width(), 8) << "a thin bar";
+
+    // The inspector scrolls over every panel of the stack, not a fixed height.
+    w.win.newTextBox();
+    QApplication::processEvents();
+    int stack = 0;
+    for (QWidget* panel : w.o.panels())
+        stack += panel->isHidden() ? 0 : panel->height();
+    EXPECT_EQ(w.o.panelContentView->height(), stack);
+    wheel(*w.o.panelScrollView->viewport(), -100);
+    const QWidget* last = w.o.panelRoundRect;
+    EXPECT_LE(
+        bottomInViewport(*last, *w.o.panelScrollView), w.o.panelScrollView->viewport()->height());
+    EXPECT_GT(w.o.panelScroller->value(), 0);
+
+    // Painting the mask: its controls scroll too.
+    w.o.cropColorSegmentSwitch->setSelectedSegmentIndex(1);
+    w.win.switchColorCropMode(*w.o.cropColorSegmentSwitch);
+    w.win.resize(640, 300);
+    QApplication::processEvents();
+    QScrollArea* drawing = w.o.drawingControlContainerView->scrollArea();
+    ASSERT_TRUE(drawing);
+    wheel(*drawing->viewport(), -20);
+    EXPECT_LE(bottomInViewport(*w.o.chkRedMask, *drawing), drawing->viewport()->height());
+}
+
+namespace {
+void key(QWidget& w, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QCoreApplication::sendEvent(&w, &press);
+}
+} // namespace
+
+// Tab reaches the sliders, and Escape ends text editing with the box still selected.
+TEST(DocumentWindow, KeyboardReachesSlidersAndEndsEditing)
+{
+    ReadyWindow w(true);
+    QApplication::setActiveWindow(&w.win);
+    w.o.btnNewShape->setFocus();
+    ASSERT_TRUE(w.o.btnNewShape->hasFocus());
+    key(*w.o.btnNewShape, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w.o.apertureSlider);
+    key(*w.o.apertureSlider, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_NEAR(w.o.apertureSlider->value(), 0.1, 1e-9);
+    w.undo.endGroup();
+    EXPECT_TRUE(w.undo.canUndo()) << "a key's move is an edit";
+
+    w.win.newTextBox();
+    MyViewBase* box = w.boxes().textViewAry.at(0);
+    w.boxes().AnimateBox(*box, true);
+    ASSERT_TRUE(box->isEditing());
+    auto* host = w.win.findChild<platform::ViewHost*>();
+    ASSERT_TRUE(host);
+    key(*host, Qt::Key_Escape);
+    EXPECT_FALSE(box->isEditing());
+    EXPECT_TRUE(box->selected());
+    EXPECT_FALSE(w.o.textControlContainerView->isHidden()) << "the inspector stays";
 }

@@ -5,7 +5,9 @@
 #include "support/PixelProbe.h"
 #include "window/ImageEffectIntensitySlider.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -256,4 +258,69 @@ TEST(EffectSlider, KnobSitsAtTheValue)
         ASSERT_GE(left, 0) << row.name;
         EXPECT_NEAR((left + right + 1) / 2.0, row.centre, 1.0) << row.name;
     }
+}
+
+// The arrow keys move a focused slider by 1 % (10 % with Shift) within 0..1; a picture slider
+// leaves one undo step per press, however long the key repeats.
+TEST(EffectSlider, ArrowKeysMoveTheSlider)
+{
+    struct Row {
+        const char* name;
+        const char* title;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int repeats; // auto-repeated presses after the first
+        double start, expected;
+        int undoSteps;
+    };
+    const Row rows[] = {
+        { "right", "Aperture", Qt::Key_Right, Qt::NoModifier, 0, 0.5, 0.51, 1 },
+        { "up", "Opacity", Qt::Key_Up, Qt::NoModifier, 0, 0.5, 0.51, 0 },
+        { "shift left", "Vignette", Qt::Key_Left, Qt::ShiftModifier, 0, 0.5, 0.4, 1 },
+        { "down held", "Saturation", Qt::Key_Down, Qt::NoModifier, 4, 0.5, 0.45, 1 },
+        { "shift right at the end", "Aperture", Qt::Key_Right, Qt::ShiftModifier, 0, 0.95, 1.0, 1 },
+        { "left at the start", "Aperture", Qt::Key_Left, Qt::NoModifier, 0, 0.0, 0.0, 0 },
+        { "other key", "Aperture", Qt::Key_A, Qt::NoModifier, 0, 0.5, 0.5, 0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        UndoManager undo;
+        Slider a(row.title);
+        a.s.setUndoManagerProvider([&] { return &undo; });
+        a.s.setForceValue(row.start);
+        EXPECT_TRUE(a.s.focusPolicy() & Qt::TabFocus);
+        for (int i = 0; i <= row.repeats; ++i) {
+            QKeyEvent press(QEvent::KeyPress, row.key, row.modifiers, QString(), i > 0);
+            QCoreApplication::sendEvent(&a.s, &press);
+        }
+        EXPECT_NEAR(a.s.value(), row.expected, 1e-9);
+        undo.endGroup();
+        EXPECT_EQ(undo.undoGroupCount(), row.undoSteps);
+        if (row.undoSteps) {
+            undo.undo();
+            EXPECT_DOUBLE_EQ(a.s.value(), row.start);
+        }
+    }
+}
+
+// The focused slider shows a ring round its track.
+TEST(EffectSlider, FocusRingShowsWhileFocused)
+{
+    Slider a("Opacity");
+    const auto ringPixels = [&] {
+        const QImage image = a.s.renderToImage();
+        int blue = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const Rgba c = pixelAt(image, x, y);
+                blue += c.a > 200 && c.b > c.r + 100;
+            }
+        return blue;
+    };
+    EXPECT_EQ(ringPixels(), 0);
+    a.s.show();
+    QApplication::setActiveWindow(&a.s);
+    a.s.setFocus();
+    ASSERT_TRUE(a.s.hasFocus());
+    EXPECT_GT(ringPixels(), 2 * a.s.width()) << "above and below the track";
 }

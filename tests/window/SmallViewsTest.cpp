@@ -1,4 +1,4 @@
-// The sidebar's small views: the zoom slider's mapping and drawing, the swatch button's
+// The sidebar's small views: the zoom slider's mapping, keys and drawing, the swatch button's
 // picture alphas, the callout's arrow and outline, and the panel stack's height.
 #include "foundation/ColorAdditions.h"
 #include "platform/ui/ControlEvents.h"
@@ -10,6 +10,7 @@
 #include "window/ZoomSlider.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -50,6 +51,23 @@ TEST(ZoomSlider, PointerMapsThroughTheTrackAndDrawsFillAndKnob)
     EXPECT_PIXEL_NEAR(img, 85, 14, rgbOf(0xA1A1A1), 2);
     EXPECT_PIXEL_NEAR(img, 78, 8, rgbOf(0xA1A1A1), 2);
     EXPECT_LT(pixelAt(img, 75, 14).a, 100) << "nothing of the knob left of 77 above the track";
+}
+
+// The slider takes focus and the arrow keys move it, sending the action.
+TEST(ZoomSlider, ArrowKeysMoveIt)
+{
+    ZoomSlider s;
+    int actions = 0;
+    s.setAction([&](Control&) { ++actions; });
+    EXPECT_TRUE(s.focusPolicy() & Qt::TabFocus);
+    s.setForceValue(0.5f);
+    for (auto [key, modifiers] : { std::pair { Qt::Key_Right, Qt::NoModifier },
+             std::pair { Qt::Key_Down, Qt::ShiftModifier } }) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(&s, &press);
+    }
+    EXPECT_NEAR(s.value(), 0.41f, 1e-6);
+    EXPECT_EQ(actions, 2);
 }
 
 TEST(ZoomSlider, SettersClampAndOnlySetValueSends)

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QScreen>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -176,6 +177,82 @@ TEST(WindowChrome, ZoomTogglesMaximised)
     EXPECT_TRUE(s.window->isMaximized());
     s.window->performZoom();
     EXPECT_FALSE(s.window->isMaximized());
+}
+
+// A double click on the bar maximises and restores, as Linux window managers do; on a button,
+// on the body or on a window that cannot be resized it does not.
+TEST(WindowChrome, DoubleClickOnTheBarZooms)
+{
+    struct Row {
+        const char* name;
+        unsigned style;
+        QPointF at;
+        bool maximises;
+    };
+    const Row rows[] = {
+        { "bar", kAll, QPointF(400, 20), true },
+        { "bar beside the buttons", kAll, QPointF(90, 40), true },
+        { "zoom button: two clicks, back to normal", kAll, centreOf(3), false },
+        { "body", kAll, QPointF(400, 300), false },
+        { "bar of a fixed window", kFixed, QPointF(400, 20), false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Shown s(row.style);
+        s.countCloses();
+        for (bool maximised : { row.maximises, false }) {
+            mouse(s.view(), QEvent::MouseButtonPress, row.at, Qt::LeftButton);
+            mouse(s.view(), QEvent::MouseButtonRelease, row.at, Qt::NoButton);
+            mouse(s.view(), QEvent::MouseButtonDblClick, row.at, Qt::LeftButton);
+            mouse(s.view(), QEvent::MouseButtonRelease, row.at, Qt::NoButton);
+            EXPECT_EQ(s.window->isMaximized(), maximised);
+        }
+        EXPECT_EQ(s.closeRequests, 0);
+    }
+}
+
+// Where a window opens: fitted into the screen's free area, centred, later ones cascading.
+TEST(WindowChrome, PlacementFitsCentresAndCascades)
+{
+    struct Row {
+        const char* name;
+        QRect available;
+        std::optional<QRect> previous;
+        QRect expected;
+    };
+    const QSize preferred(1200, 800), minimum(640, 480);
+    const Row rows[] = {
+        { "room to spare: centred", QRect(0, 0, 1920, 1050), std::nullopt,
+            QRect(360, 125, 1200, 800) },
+        { "scale 2 on 1920 x 1080: fitted", QRect(0, 0, 960, 510), std::nullopt,
+            QRect(0, 0, 960, 510) },
+        { "second screen to the right", QRect(1920, 0, 1920, 1080), std::nullopt,
+            QRect(2280, 140, 1200, 800) },
+        { "area smaller than the minimum", QRect(0, 0, 600, 400), std::nullopt,
+            QRect(0, 0, 600, 400) },
+        { "cascades from the previous", QRect(0, 0, 1920, 1050), QRect(360, 125, 1200, 800),
+            QRect(388, 153, 1200, 800) },
+        { "cascade off the area starts again at its top left", QRect(0, 30, 1920, 1050),
+            QRect(700, 260, 1200, 800), QRect(0, 30, 1200, 800) },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QRect placed = Window::placement(preferred, minimum, row.available, row.previous);
+        EXPECT_EQ(placed, row.expected);
+        EXPECT_TRUE(row.available.contains(placed));
+    }
+}
+
+// Two windows placed one after the other do not open on top of each other.
+TEST(WindowChrome, SecondWindowCascades)
+{
+    Window first(Rect(0, 0, 400, 300), kAll), second(Rect(0, 0, 400, 300), kAll);
+    first.center();
+    first.show();
+    second.center();
+    const QRect free = first.screen()->availableGeometry();
+    EXPECT_EQ(first.geometry().center(), free.center());
+    EXPECT_EQ(second.pos(), first.pos() + QPoint(Window::kCascadeStep, Window::kCascadeStep));
 }
 
 TEST(WindowChrome, HoverBrightensEveryEnabledButtonAndLeavingClearsIt)

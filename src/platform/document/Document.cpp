@@ -65,6 +65,11 @@ QString Document::fileSuffix() const
     return QStringLiteral("quillmark");
 }
 
+QString Document::fileTypeName() const
+{
+    return QStringLiteral("Quillmark document");
+}
+
 bool Document::isDocumentEdited() const
 {
     return m_filePath.isEmpty() || m_undo.changeCount() != m_savedChangeCount;
@@ -149,8 +154,8 @@ bool Document::saveAs()
     request.title = QStringLiteral("Save");
     request.defaultName = displayName() + QStringLiteral(".") + fileSuffix();
     request.requiredSuffix = fileSuffix();
-    if (!m_filePath.isEmpty())
-        request.directory = QFileInfo(m_filePath).absolutePath();
+    request.nameFilter = QStringLiteral("%1 (*.%2)").arg(fileTypeName(), fileSuffix());
+    request.directory = PanelPresenter::saveDirectoryFor(m_filePath);
     request.window = window();
     const std::optional<QString> chosen = PanelPresenter::current().runSavePanel(request);
     if (!chosen || chosen->isEmpty())

@@ -44,6 +44,8 @@ public:
     virtual QString defaultDraftName() const;
     // The suffix save panels append ("quillmark"), without a dot.
     virtual QString fileSuffix() const;
+    // The name of the file type save panels offer ("Quillmark document").
+    virtual QString fileTypeName() const;
 
     UndoManager& undoManager() { return m_undo; }
     virtual bool isDocumentEdited() const;

@@ -112,7 +112,7 @@ Document* DocumentController::openDocument(QWidget* window)
 {
     OpenPanelRequest request = openPanelRequest();
     request.window = window;
-    const std::optional<QString> path = PanelPresenter::current().runOpenPanel(request);
+    const std::optional<QString> path = PanelPresenter::chooseFileToOpen(request);
     if (!path)
         return nullptr;
     const OpenResult result = openDocumentWithContentsOfFile(*path);

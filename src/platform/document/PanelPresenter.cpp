@@ -3,8 +3,11 @@
 #include "platform/document/PresenterSlot.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 namespace platform {
 
@@ -24,7 +27,7 @@ class DialogPresenter final : public PanelPresenter {
 public:
     std::optional<QString> runOpenPanel(const OpenPanelRequest& request) override
     {
-        QFileDialog dialog(request.window, request.title);
+        QFileDialog dialog(request.window, request.title, request.directory);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         if (!request.allowedSuffixes.isEmpty())
@@ -39,6 +42,8 @@ public:
         dialog.setFileMode(QFileDialog::AnyFile);
         if (!request.requiredSuffix.isEmpty())
             dialog.setDefaultSuffix(request.requiredSuffix);
+        if (!request.nameFilter.isEmpty())
+            dialog.setNameFilter(request.nameFilter);
         dialog.selectFile(request.defaultName);
         return run(dialog, request.window, request.requiredSuffix);
     }
@@ -79,6 +84,20 @@ private:
 
 using Slot = PresenterSlot<PanelPresenter, DialogPresenter>;
 
+// The folder of the file last chosen in an open panel; empty before the first.
+QString& lastOpenDirectory()
+{
+    static QString folder;
+    return folder;
+}
+
+// A standard folder of the user's, or the home folder where the desktop names none.
+QString userFolder(QStandardPaths::StandardLocation location)
+{
+    const QString folder = QStandardPaths::writableLocation(location);
+    return folder.isEmpty() || !QFileInfo(folder).isDir() ? QDir::homePath() : folder;
+}
+
 template <typename T> std::optional<T> takeFront(std::deque<std::optional<T>>& queue)
 {
     if (queue.empty())
@@ -98,6 +117,33 @@ PanelPresenter& PanelPresenter::current()
 std::shared_ptr<PanelPresenter> PanelPresenter::install(std::shared_ptr<PanelPresenter> presenter)
 {
     return Slot::install(std::move(presenter));
+}
+
+std::optional<QString> PanelPresenter::chooseFileToOpen(OpenPanelRequest request)
+{
+    if (request.directory.isEmpty())
+        request.directory = openDirectory();
+    std::optional<QString> path = current().runOpenPanel(request);
+    if (path && !path->isEmpty())
+        lastOpenDirectory() = QFileInfo(*path).absolutePath();
+    return path;
+}
+
+QString PanelPresenter::openDirectory()
+{
+    return lastOpenDirectory().isEmpty() ? userFolder(QStandardPaths::PicturesLocation)
+                                         : lastOpenDirectory();
+}
+
+void PanelPresenter::forgetOpenDirectory()
+{
+    lastOpenDirectory().clear();
+}
+
+QString PanelPresenter::saveDirectoryFor(const QString& path)
+{
+    return path.isEmpty() ? userFolder(QStandardPaths::DocumentsLocation)
+                          : QFileInfo(path).absolutePath();
 }
 
 QString PanelPresenter::withSuffix(const QString& path, const QString& suffix)

@@ -17,13 +17,15 @@ struct OpenPanelRequest {
     QString title;
     QStringList allowedSuffixes; // without dots, e.g. "png"; empty allows every file
     QWidget* window = nullptr; // the panel is modal to this window; null: application-modal
+    QString directory; // where the panel starts
 };
 
 struct SavePanelRequest {
     QString title;
     QString defaultName; // the file name offered, with its suffix
     QString requiredSuffix; // without a dot; appended to a chosen name that lacks it
-    QString directory; // where the panel starts; empty: the last folder used
+    QString nameFilter; // the file type offered, e.g. "Photos (*.jpg)"; empty: every file
+    QString directory; // where the panel starts
     QWidget* window = nullptr;
 };
 
@@ -44,6 +46,16 @@ public:
     // Installs presenter (nullptr restores the dialogs); returns the previous one so that a test
     // can put it back.
     static std::shared_ptr<PanelPresenter> install(std::shared_ptr<PanelPresenter> presenter);
+
+    // The open panel of the presenter in use, starting in the folder of the file last chosen
+    // with it or, before any, in the user's pictures folder (unless the request names one).
+    static std::optional<QString> chooseFileToOpen(OpenPanelRequest request);
+    // Where a save panel starts for a document at path: its folder, or for a document without
+    // a file the user's documents folder.
+    static QString saveDirectoryFor(const QString& path);
+    // Where the next open panel starts; forgetOpenDirectory() goes back to the pictures folder.
+    static QString openDirectory();
+    static void forgetOpenDirectory();
 
     // Appends ".suffix" to path unless it already ends with it (case-insensitively).
     static QString withSuffix(const QString& path, const QString& suffix);

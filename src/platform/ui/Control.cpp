@@ -3,6 +3,7 @@
 #include "platform/ui/Event.h"
 
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
@@ -15,6 +16,30 @@ Control::Control(QWidget* parent)
 }
 
 Control::~Control() = default;
+
+int Control::arrowKeySteps(const QKeyEvent& event)
+{
+    const int size = (event.modifiers() & Qt::ShiftModifier) ? 10 : 1;
+    switch (event.key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        return size;
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        return -size;
+    default:
+        return 0;
+    }
+}
+
+void Control::drawFocusRing(GraphicsContext& ctx, const BezierPath& path)
+{
+    GStateGuard guard(ctx);
+    ctx.clearShadow();
+    ctx.setStrokeColor(Color(0.23, 0.55, 1.0, 1.0));
+    ctx.setStrokeStyle(StrokeStyle { 2.0 });
+    ctx.strokePath(path);
+}
 
 void Control::sendAction()
 {

@@ -54,6 +54,13 @@ public:
     // Draws into an existing context whose user space is the control's bounds.
     void drawInto(GraphicsContext& ctx) { drawRect(ctx, bounds()); }
 
+    // How many steps an arrow key moves a slider: Right and Up one up, Left and Down one down,
+    // ten with Shift; 0 for any other key.
+    static int arrowKeySteps(const QKeyEvent& event);
+    // The keyboard-focus ring around path (in the control's coordinates), drawn by a control
+    // that takes focus while it has it.
+    static void drawFocusRing(GraphicsContext& ctx, const BezierPath& path);
+
 protected:
     // Draws the control; dirty is the part that needs drawing, in the control's coordinates.
     virtual void drawRect(GraphicsContext& ctx, const Rect& dirty) = 0;
