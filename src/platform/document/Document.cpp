@@ -92,9 +92,17 @@ std::optional<DocumentError> Document::readFromFile(const QString& path)
     auto bytes = readFileBytes(path);
     if (auto* error = std::get_if<DocumentError>(&bytes))
         return *error;
+    m_leftContentOut = false;
     if (auto error = readFromData(std::get<QByteArray>(bytes)))
-        return error;
-    setFilePath(QFileInfo(path).absoluteFilePath());
+        return error->refusingFile(path);
+    const QFileInfo file(path);
+    if (m_leftContentOut) {
+        qCWarning(lcDocument) << "opened without all of its contents, as a copy:" << path;
+        m_draftName = file.completeBaseName();
+        m_saveDirectory = file.absolutePath();
+    } else {
+        setFilePath(file.absoluteFilePath());
+    }
     markClean();
     return std::nullopt;
 }
@@ -149,8 +157,8 @@ bool Document::saveAs()
     request.title = QStringLiteral("Save");
     request.defaultName = displayName() + QStringLiteral(".") + fileSuffix();
     request.requiredSuffix = fileSuffix();
-    if (!m_filePath.isEmpty())
-        request.directory = QFileInfo(m_filePath).absolutePath();
+    request.directory
+        = m_filePath.isEmpty() ? m_saveDirectory : QFileInfo(m_filePath).absolutePath();
     request.window = window();
     const std::optional<QString> chosen = PanelPresenter::current().runSavePanel(request);
     if (!chosen || chosen->isEmpty())
