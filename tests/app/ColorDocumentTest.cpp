@@ -153,26 +153,32 @@ TEST_P(RefusedFiles, NoDocumentNoWindow)
 INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
     ::testing::Values(RefusedRow { "old_version", archiveWithVersion(1.19, pictureBytes({ 8, 8 })),
                           "Invalid Version", 1000,
-                          "\u201c" "file.quillmark\u201d could not be opened: it was made by an old "
+                          "\u201c"
+                          "file.quillmark\u201d could not be opened: it was made by an old "
                           "version (1.19) that cannot be opened. "
                               + kInvalidVersion },
         RefusedRow { "newer_version", archiveWithVersion(2.5, pictureBytes({ 8, 8 })),
             "Invalid Version", 1000,
-            "\u201c" "file.quillmark\u201d could not be opened: it was made by a newer version of "
+            "\u201c"
+            "file.quillmark\u201d could not be opened: it was made by a newer version of "
             "Quillmark (2.5). "
                 + kInvalidVersion },
         RefusedRow { "cut_short", archiveWithVersion(1.2, pictureBytes({ 8, 8 })).left(60),
             "Invalid Version", 1000,
-            "\u201c" "file.quillmark\u201d could not be opened: it is damaged (cut short). "
+            "\u201c"
+            "file.quillmark\u201d could not be opened: it is damaged (cut short). "
                 + kInvalidVersion },
         RefusedRow { "unreadable_picture", archiveWithVersion(1.2, "GIF89a nonsense"),
             platform::kDocumentErrorDomain, 4,
-            "\u201c" "file.quillmark\u201d could not be opened. Unsupported image format!" },
+            "\u201c"
+            "file.quillmark\u201d could not be opened. Unsupported image format!" },
         RefusedRow { "no_picture", archiveWithVersion(1.3, {}), platform::kDocumentErrorDomain, 4,
-            "\u201c" "file.quillmark\u201d could not be opened. Unsupported image format!" },
+            "\u201c"
+            "file.quillmark\u201d could not be opened. Unsupported image format!" },
         RefusedRow { "cut_picture_with_document_suffix", pictureBytes({ 8, 8 }, "png").left(40),
             platform::kDocumentErrorDomain, 4,
-            "\u201c" "file.quillmark\u201d could not be opened. Unsupported image format!" }),
+            "\u201c"
+            "file.quillmark\u201d could not be opened. Unsupported image format!" }),
     testsupport::RowName());
 
 // A window that cannot show the picture: the alert, then the document closes itself.
