@@ -27,8 +27,9 @@ TEST(DocumentFuzzRegressions, EveryKeptInputOpensOrIsRefusedWithItsReason)
         if (const auto* error = std::get_if<platform::DocumentError>(&result)) {
             EXPECT_FALSE(error->reason.isEmpty());
             // Documents cut anywhere are told as such.
-            if (input.name.startsWith("document-cut-"))
+            if (input.name.startsWith("document-cut-")) {
                 EXPECT_EQ(error->reason, "it is damaged (cut short)");
+            }
         }
     }
 }

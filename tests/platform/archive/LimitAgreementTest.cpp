@@ -56,8 +56,9 @@ TEST_P(ArchiveLimitAgreement, WhatIsWrittenIsRead)
     const KeyedUnarchiver read(atLimit, kPictures, limits);
     ASSERT_TRUE(read.isValid()) << read.error().toStdString();
     for (const QString& key : read.allKeys()) {
-        if (key.startsWith("picture"))
+        if (key.startsWith("picture")) {
             EXPECT_TRUE(read.decodeObject<Image>(key)) << key.toStdString();
+        }
     }
 
     EXPECT_TRUE(write(limits, true).isEmpty()) << "written past the limit";
