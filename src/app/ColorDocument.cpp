@@ -118,8 +118,19 @@ std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteAr
         return unsupportedFormat();
     m_imageData = contents.imageData;
     m_picture = *picture;
+    if (contents.leftOutBoxes > 0)
+        readLeftContentOut();
     m_pendingRestore = std::move(contents);
     return std::nullopt;
+}
+
+QString ColorDocument::leftOutMessage(int boxes, const QString& name)
+{
+    return boxes == 1
+        ? QStringLiteral("1 box of \u201c%1\u201d could not be read and was left out.").arg(name)
+        : QStringLiteral("%1 boxes of \u201c%2\u201d could not be read and were left out.")
+              .arg(boxes)
+              .arg(name);
 }
 
 QString ColorDocument::defaultDraftName() const
@@ -171,10 +182,15 @@ bool ColorDocument::makeWindowAndLoad()
         connect(this, &platform::Document::editedChanged, widget, &QWidget::setWindowModified);
         connect(this, &platform::Document::filePathChanged, this, [this] { showTitle(); });
     }
+    int leftOut = 0;
     if (m_pendingRestore) {
         m_port->applyContents(*m_pendingRestore);
+        leftOut = m_pendingRestore->leftOutBoxes;
         m_pendingRestore.reset();
     }
+    if (leftOut > 0)
+        platform::AlertPresenter::current().runModal(
+            platform::AlertStyle::Warning, leftOutMessage(leftOut, displayName()));
     forgetLoadingSteps();
     platform::dispatch::after(kRequestSaturationDelayMs, this, [this] {
         if (!m_port)
@@ -211,10 +227,10 @@ std::variant<QByteArray, platform::DocumentError> ColorDocument::dataOfType() co
     DocumentContents contents = m_port->captureContents();
     contents.imageData = m_imageData;
     contents.preview = jpegBytes(m_port->composeImage(kPreviewSize), 1.0);
-    QByteArray bytes = DocumentFile::write(contents);
+    QString whyNot;
+    QByteArray bytes = DocumentFile::write(contents, &whyNot);
     if (bytes.isEmpty())
-        return platform::DocumentError { platform::kDocumentErrorDomain, 6,
-            QStringLiteral("The document could not be encoded.") };
+        return platform::DocumentError { platform::kDocumentErrorDomain, 6, whyNot };
     return bytes;
 }
 

@@ -3,10 +3,12 @@
 // document window, read from and written to the document file (DocumentFile).
 //
 // A document comes from a picture file's bytes (new, untitled, edited until first saved) or
-// from a document file. Either way the picture is decoded before any window exists: bytes that
-// do not decode give "Unsupported image format!" and no document at all. A file is read and
-// validated once; what it holds waits here until the window is made, then is restored into it
-// in the file's order, and 1 ms later the window's first render is asked for.
+// from a document file. A file some of whose boxes could not be read opens as an edited copy
+// under the file's name, and its window says how many were left out. Either way the picture is
+// decoded before any window exists: bytes that do not decode give "Unsupported image format!" and
+// no document at all. A file is read and validated once; what it holds waits here until the window
+// is made, then is restored into it in the file's order, and 1 ms later the window's first render
+// is asked for.
 //
 // Main thread only.
 #include "app/DocumentFile.h"
@@ -34,6 +36,9 @@ public:
     // format!" error when they do not decode.
     static std::unique_ptr<ColorDocument> fromPicture(
         const QByteArray& bytes, std::optional<platform::DocumentError>* error);
+
+    // What a document opened without some of its boxes tells the person, as the window shows.
+    static QString leftOutMessage(int boxes, const QString& name);
 
     // "Quillmark %@" filled with the date and time as "MM-dd-yyyy 'at' h.mm a".
     QString defaultDraftName() const override;

@@ -44,7 +44,10 @@ std::unique_ptr<platform::Document> ColorDocumentController::makeUntitledDocumen
             *error = *failed;
         return nullptr;
     }
-    return ColorDocument::fromPicture(std::get<QByteArray>(bytes), error);
+    auto document = ColorDocument::fromPicture(std::get<QByteArray>(bytes), error);
+    if (!document && error && *error)
+        *error = (*error)->refusingFile(*path);
+    return document;
 }
 
 std::unique_ptr<platform::Document> ColorDocumentController::makeDocumentFromPicture(

@@ -112,38 +112,30 @@ bool isUsableRecord(const UNDODATA& record)
     return true;
 }
 
-std::optional<ContainerSnapshot> readBoxes(const KeyedUnarchiver& coder)
+// The box layer; its size has been checked (refusalReason).
+std::optional<ContainerSnapshot> readBoxes(const KeyedUnarchiver& coder, int& leftOut)
 {
     if (!coder.containsValueForKey(kBoxesKey))
         return std::nullopt;
-    // First the structure alone, with no class allowed, so that nothing is built for a layer
-    // that is refused as a whole.
-    const ArchiveValue shape = coder.decodeValue(kBoxesKey, {});
-    if (shape.kind() != ArchiveValue::Kind::Dictionary) {
+    const ArchiveValue layer = coder.decodeValue(kBoxesKey, UNDODATA::allowedClasses());
+    if (layer.kind() != ArchiveValue::Kind::Dictionary) {
         qCWarning(lcApp) << "document: the box layer is not a dictionary; no boxes";
         return std::nullopt;
     }
-    const ArchiveValue items = shape.toDictionary().value(kRecordsKey);
-    if (items.kind() != ArchiveValue::Kind::Array) {
+    if (layer.toDictionary().value(kRecordsKey).kind() != ArchiveValue::Kind::Array) {
         qCWarning(lcApp) << "document: the box layer holds no record array; no boxes";
         return std::nullopt;
     }
-    if (items.toArray().size() > std::size_t(DocumentFile::kMaxBoxes)) {
-        qCWarning(lcApp) << "document:" << items.toArray().size() << "box records, over"
-                         << DocumentFile::kMaxBoxes << "; no boxes";
-        return std::nullopt;
-    }
-    const ArchiveValue layer = coder.decodeValue(kBoxesKey, UNDODATA::allowedClasses());
     std::vector<UNDODATA> records;
     for (const ArchiveValue& item : layer.toDictionary().value(kRecordsKey).toArray()) {
         std::optional<UNDODATA> record = item.objectValue<UNDODATA>();
-        if (!record) {
+        if (!record)
             qCWarning(lcApp) << "document: skipped an entry that is no box record"
                              << item.className();
-            continue;
-        }
-        if (isUsableRecord(*record))
+        if (record && isUsableRecord(*record))
             records.push_back(std::move(*record));
+        else
+            ++leftOut;
     }
     return ContainerSnapshot(std::move(records));
 }
@@ -172,18 +164,80 @@ void readCanvasSettings(const KeyedUnarchiver& coder, DocumentContents& contents
         qCWarning(lcApp) << "document: canvas offset out of range; using 0";
 }
 
+// Why an archive could not be read, as refusalMessage() says it.
+QString unreadableReason(const platform::ArchiveFailure& failure)
+{
+    using Kind = platform::ArchiveFailure::Kind;
+    using platform::ArchiveLimit;
+    switch (failure.kind) {
+    case Kind::None:
+    case Kind::NotAnArchive:
+        return QStringLiteral("it is not a Quillmark document");
+    case Kind::CutShort:
+        return QStringLiteral("it is damaged (cut short)");
+    case Kind::Unreadable:
+        break;
+    case Kind::OverLimit:
+        switch (failure.limit) {
+        case ArchiveLimit::Values:
+        case ArchiveLimit::ContainerLength:
+            return QStringLiteral("it has more boxes than can be opened");
+        case ArchiveLimit::Size:
+        case ArchiveLimit::StringSize:
+            return QStringLiteral("it is larger than can be opened");
+        default:
+            break;
+        }
+        break;
+    }
+    return QStringLiteral("it is damaged (unreadable at byte %1)").arg(failure.offset);
+}
+
+// Every refusal of a file keeps the one error the document architecture gives for it.
+platform::DocumentError refusal(const QString& reason)
+{
+    qCWarning(lcApp).noquote() << "document refused:" << reason;
+    return { QStringLiteral("Invalid Version"), DocumentFile::kInvalidVersionCode, {}, reason };
+}
+
+// The number of box records the file holds, when it holds a list of them.
+std::size_t boxRecordCount(const KeyedUnarchiver& coder)
+{
+    // The structure alone, with no class allowed: nothing is built for a layer that is
+    // refused as a whole.
+    const ArchiveValue items = coder.decodeValue(kBoxesKey, {}).toDictionary().value(kRecordsKey);
+    return items.kind() == ArchiveValue::Kind::Array ? items.toArray().size() : 0;
+}
+
+// Why the file cannot be opened, judged before anything in it is built; empty when it can.
+QString refusalReason(const KeyedUnarchiver& coder)
+{
+    if (!coder.isValid())
+        return unreadableReason(coder.failure());
+    const ArchiveValue version = coder.decodeValue(kVersionKey);
+    if (version.kind() != ArchiveValue::Kind::Double || !std::isfinite(version.toDouble()))
+        return QStringLiteral("it is not a Quillmark document");
+    if (version.toDouble() < DocumentFile::kVersion)
+        return QStringLiteral("it was made by an old version (%1) that cannot be opened")
+            .arg(version.toDouble());
+    if (version.toDouble() >= DocumentFile::kNewerVersion)
+        return QStringLiteral("it was made by a newer version of Quillmark (%1)")
+            .arg(version.toDouble());
+    if (const std::size_t boxes = boxRecordCount(coder);
+        boxes > std::size_t(DocumentFile::kMaxBoxes))
+        return QStringLiteral("it has %1 boxes, more than can be opened (%2)")
+            .arg(boxes)
+            .arg(DocumentFile::kMaxBoxes);
+    return {};
+}
+
 } // namespace
 
 DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
 {
     const KeyedUnarchiver coder(data, UNDODATA::allowedClasses());
-    // Data that are no archive read 0 here, and so fail as an old version does.
-    const double version = coder.decodeDouble(kVersionKey);
-    if (!std::isfinite(version) || version < kVersion) {
-        qCWarning(lcApp) << "document: version" << version << "refused" << coder.error();
-        return platform::DocumentError { QStringLiteral("Invalid Version"), kInvalidVersionCode,
-            {} };
-    }
+    if (const QString why = refusalReason(coder); !why.isEmpty())
+        return refusal(why);
     DocumentContents contents;
     contents.imageData = coder.decodeBytes(kImageDataKey);
     contents.aperture = sliderValue(coder, kApertureKey);
@@ -191,14 +245,59 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
     contents.saturation = sliderValue(coder, kSaturationKey);
     contents.preset = coder.decodeString(kPresetKey);
     contents.mask = readMask(coder, pictureSize(contents.imageData));
-    contents.boxes = readBoxes(coder);
+    contents.boxes = readBoxes(coder, contents.leftOutBoxes);
     readCanvasSettings(coder, contents);
     return contents;
 }
 
-QByteArray DocumentFile::write(const DocumentContents& contents)
+namespace {
+
+// Why an archive could not be written, for the sentence "The document … could not be saved."
+QString unwritableReason(platform::ArchiveLimit limit, const platform::ArchiveLimits& limits)
 {
+    using platform::ArchiveLimit;
+    switch (limit) {
+    case ArchiveLimit::Values:
+    case ArchiveLimit::ContainerLength:
+        return QStringLiteral("Its boxes hold more than a document can keep.");
+    case ArchiveLimit::Size:
+    case ArchiveLimit::StringSize:
+        return QStringLiteral("It would be larger than a document can be.");
+    case ArchiveLimit::PictureSide:
+        return QStringLiteral("A picture in it is larger than a document can keep (%1 pixels on a "
+                              "side at most).")
+            .arg(limits.maxImageDimension);
+    case ArchiveLimit::PicturePixels:
+        return QStringLiteral("Its pictures together have more pixels than a document can keep "
+                              "(%1 million).")
+            .arg(limits.maxImagePixels / 1000000);
+    case ArchiveLimit::Depth:
+    case ArchiveLimit::None:
+        break;
+    }
+    return QStringLiteral("The document could not be encoded.");
+}
+
+} // namespace
+
+QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot)
+{
+    const auto refuse = [&](const QString& why) {
+        qCWarning(lcApp).noquote() << "document: not written:" << why;
+        if (whyNot)
+            *whyNot = why;
+        return QByteArray();
+    };
+    const std::size_t boxes = contents.boxes ? contents.boxes->size() : 0;
+    if (boxes > std::size_t(kMaxBoxes))
+        return refuse(QStringLiteral("It has %1 boxes; a document can keep at most %2.")
+                          .arg(boxes)
+                          .arg(kMaxBoxes));
     KeyedArchiver archiver(true);
+    // The picture and the boxes' pictures are read on one budget.
+    const QSize picture = pictureSize(contents.imageData);
+    if (picture.isValid())
+        archiver.picturePixelBudget() -= qint64(picture.width()) * picture.height();
     archiver.encodeDouble(kVersionKey, kVersion);
     archiver.encodeBytes(kImageDataKey, contents.imageData);
     archiver.encodeDouble(kApertureKey, contents.aperture);
@@ -222,8 +321,10 @@ QByteArray DocumentFile::write(const DocumentContents& contents)
     archiver.encodeObject(kOffsetKey, contents.offset);
     archiver.encodeBytes(kPreviewKey, contents.preview);
     QByteArray bytes = archiver.finishEncoding();
-    if (bytes.isEmpty())
-        qCWarning(lcApp).noquote() << "document: not written:" << archiver.error();
+    if (bytes.isEmpty()) {
+        qCWarning(lcApp).noquote() << "document: archive failed:" << archiver.error();
+        return refuse(unwritableReason(archiver.exceededLimit(), archiver.limits()));
+    }
     return bytes;
 }
 

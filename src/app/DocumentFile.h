@@ -20,8 +20,13 @@
 //
 // Reading validates everything: a missing or unreadable number reads 0, a bad slider 0, a bad
 // canvas setting its neutral value, a mask that does not fit the picture is dropped, box records
-// of the wrong structure are skipped; each with a line in the "quillmark.app" log. Only the
-// version decides whether a file opens at all.
+// of the wrong structure are skipped (and counted); each with a line in the "quillmark.app" log.
+// A file is refused as a whole when it is no archive, is damaged, has no version we read, or
+// has more boxes than kMaxBoxes; the error says why (DocumentError::reason).
+//
+// Writing keeps to the same bounds as reading (the archive's limits, kMaxBoxes, one picture
+// budget for the picture and the boxes' pictures together): a file that could not be read back
+// is not written.
 #include "container/ContainerSnapshot.h"
 #include "platform/document/DocumentError.h"
 #include "platform/geometry/Point.h"
@@ -55,16 +60,21 @@ struct DocumentContents {
     platform::Point offset;
     // Written on every save (the app composes it); never read back.
     QByteArray preview;
+    // Reading only: the box records in the file that could not be read and were left out.
+    int leftOutBoxes = 0;
 };
 
 class DocumentFile {
 public:
     static constexpr double kVersion = 1.2;
+    // Files of this version and later were made by a newer, incompatible Quillmark.
+    static constexpr double kNewerVersion = 2.0;
     static constexpr int kInvalidVersionCode = 1000;
     // Masks are made with their longer side at this many pixels at most.
     static constexpr int kMaxMaskSide = 512;
-    // A layer with more records than this is bad input: reading builds none of them.
-    static constexpr int kMaxBoxes = 10000;
+    // More boxes than this are neither written nor read. The archive's value limit must hold
+    // this many boxes of the usual kinds (about 250 values each).
+    static constexpr int kMaxBoxes = 5000;
 
     using ReadResult = std::variant<DocumentContents, platform::DocumentError>;
 
@@ -72,8 +82,9 @@ public:
     // header, to check the mask against its size): an unreadable picture is the caller's to
     // report, as with a new document.
     static ReadResult read(const QByteArray& data);
-    // The file's bytes; empty (with a log line) when the archive could not be written.
-    static QByteArray write(const DocumentContents& contents);
+    // The file's bytes; empty (with a log line) when the archive could not be written, with
+    // the reason for the person in *whyNot when given.
+    static QByteArray write(const DocumentContents& contents, QString* whyNot = nullptr);
 
     // The mask scale a new mask gets for a working picture of this size.
     static double standardMaskScale(QSize workingSize);

@@ -118,7 +118,11 @@ struct RefusedRow {
     QByteArray file;
     QString domain;
     int code;
+    QString message; // what the person is told
 };
+
+const QString kInvalidVersion
+    = QStringLiteral("The operation couldn\u2019t be completed. (Invalid Version error 1000.)");
 
 QByteArray archiveWithVersion(double version, const QByteArray& picture)
 {
@@ -141,18 +145,40 @@ TEST_P(RefusedFiles, NoDocumentNoWindow)
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->domain, GetParam().domain);
     EXPECT_EQ(result.error->code, GetParam().code);
+    EXPECT_EQ(result.error->message(), GetParam().message);
     EXPECT_EQ(FakeWindow::made, 0);
     EXPECT_TRUE(s.controller.documents().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
     ::testing::Values(RefusedRow { "old_version", archiveWithVersion(1.19, pictureBytes({ 8, 8 })),
-                          "Invalid Version", 1000 },
+                          "Invalid Version", 1000,
+                          "\u201c"
+                          "file.quillmark\u201d could not be opened: it was made by an old "
+                          "version (1.19) that cannot be opened. "
+                              + kInvalidVersion },
+        RefusedRow { "newer_version", archiveWithVersion(2.5, pictureBytes({ 8, 8 })),
+            "Invalid Version", 1000,
+            "\u201c"
+            "file.quillmark\u201d could not be opened: it was made by a newer version of "
+            "Quillmark (2.5). "
+                + kInvalidVersion },
+        RefusedRow { "cut_short", archiveWithVersion(1.2, pictureBytes({ 8, 8 })).left(60),
+            "Invalid Version", 1000,
+            "\u201c"
+            "file.quillmark\u201d could not be opened: it is damaged (cut short). "
+                + kInvalidVersion },
         RefusedRow { "unreadable_picture", archiveWithVersion(1.2, "GIF89a nonsense"),
-            platform::kDocumentErrorDomain, 4 },
-        RefusedRow { "no_picture", archiveWithVersion(1.3, {}), platform::kDocumentErrorDomain, 4 },
+            platform::kDocumentErrorDomain, 4,
+            "\u201c"
+            "file.quillmark\u201d could not be opened. Unsupported image format!" },
+        RefusedRow { "no_picture", archiveWithVersion(1.3, {}), platform::kDocumentErrorDomain, 4,
+            "\u201c"
+            "file.quillmark\u201d could not be opened. Unsupported image format!" },
         RefusedRow { "cut_picture_with_document_suffix", pictureBytes({ 8, 8 }, "png").left(40),
-            platform::kDocumentErrorDomain, 4 }),
+            platform::kDocumentErrorDomain, 4,
+            "\u201c"
+            "file.quillmark\u201d could not be opened. Unsupported image format!" }),
     testsupport::RowName());
 
 // A window that cannot show the picture: the alert, then the document closes itself.
@@ -229,6 +255,68 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     EXPECT_TRUE(again->isDocumentEdited());
     EXPECT_EQ(again->filePath(), QFileInfo(savePath).absoluteFilePath());
     EXPECT_EQ(readFile(savePath), saved);
+}
+
+// Boxes that cannot be read are left out with a word, and the document opens as an edited copy
+// under the file's name: saving asks where, rather than overwrite the file with less.
+TEST(ColorDocument, BoxesLeftOutAreToldAndTheFileIsNotOverwritten)
+{
+    AppSession s;
+    DocumentContents contents;
+    contents.imageData = pictureBytes({ 32, 24 }, "jpeg");
+    UNDODATA text;
+    text.type = UNDODATA::TextBox;
+    UNDODATA unknown = text;
+    unknown.type = 7;
+    contents.boxes = ContainerSnapshot({ text, unknown, text });
+    const QString path = s.dir.filePath("Trip.quillmark");
+    ASSERT_TRUE(writeFile(path, DocumentFile::write(contents)));
+
+    auto* document = s.open(path);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(s.fixture.alerts->messages,
+        QStringList { "1 box of \u201cTrip\u201d could not be read and was left out." });
+    EXPECT_EQ(ColorDocument::leftOutMessage(3, "Trip"),
+        "3 boxes of \u201cTrip\u201d could not be read and were left out.");
+    auto* window = static_cast<FakeWindow*>(document->windowPort());
+    ASSERT_TRUE(window->state.boxes);
+    EXPECT_EQ(window->state.boxes->size(), 2u);
+    spin(5);
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_TRUE(document->filePath().isEmpty());
+    EXPECT_EQ(document->window()->windowTitle(), "Trip[*]");
+
+    const QString copy = s.dir.filePath("Trip again.quillmark");
+    s.fixture.panels->saveAnswers.push_back(copy);
+    ASSERT_TRUE(document->save());
+    ASSERT_EQ(s.fixture.panels->saveRequests.size(), 1u);
+    EXPECT_EQ(s.fixture.panels->saveRequests[0].defaultName, "Trip.quillmark");
+    EXPECT_EQ(s.fixture.panels->saveRequests[0].directory, QFileInfo(path).absolutePath());
+    EXPECT_EQ(readFile(path), DocumentFile::write(contents)) << "the original is whole";
+    EXPECT_EQ(document->filePath(), QFileInfo(copy).absoluteFilePath());
+}
+
+// A save past a limit of the file is refused before a byte is written, and says why.
+TEST(ColorDocument, SavePastALimitKeepsTheOldFile)
+{
+    AppSession s;
+    auto* document = s.open(s.picture());
+    ASSERT_TRUE(document);
+    const QString path = s.dir.filePath("kept.quillmark");
+    s.fixture.panels->saveAnswers.push_back(path);
+    ASSERT_TRUE(document->save());
+    const QByteArray saved = readFile(path);
+
+    UNDODATA text;
+    text.type = UNDODATA::TextBox;
+    auto* window = static_cast<FakeWindow*>(document->windowPort());
+    window->state.boxes
+        = ContainerSnapshot(std::vector<UNDODATA>(size_t(DocumentFile::kMaxBoxes + 1), text));
+    EXPECT_FALSE(document->save());
+    EXPECT_EQ(s.fixture.alerts->messages,
+        QStringList { "The document \u201ckept\u201d could not be saved. It has 5001 boxes; a "
+                      "document can keep at most 5000." });
+    EXPECT_EQ(readFile(path), saved);
 }
 
 } // namespace

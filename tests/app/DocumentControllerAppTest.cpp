@@ -45,7 +45,9 @@ TEST(AppController, NewAsksForAPictureFile)
     writeFile(bad, "not a png");
     h.fixture.panels->openAnswers.push_back(bad);
     EXPECT_FALSE(h.controller.newDocument());
-    EXPECT_EQ(h.fixture.alerts->messages, QStringList { "Unsupported image format!" });
+    EXPECT_EQ(h.fixture.alerts->messages,
+        QStringList { "\u201c"
+                      "bad.png\u201d could not be opened. Unsupported image format!" });
     EXPECT_EQ(FakeWindow::made, 1) << "no window for an unreadable picture";
 }
 

@@ -84,20 +84,20 @@ UNDODATA pictureRecord(QSize size)
 
 } // namespace
 
-// ---- which files open
+// ---- which files open, and why the others do not
 
 struct VersionRow {
     const char* name;
     std::function<QByteArray()> file;
-    bool opens;
+    const char* reason; // null: the file opens
 };
 
 class DocumentVersion : public testing::TestWithParam<VersionRow> { };
 
-TEST_P(DocumentVersion, OpensOrIsRefusedAsInvalidVersion)
+TEST_P(DocumentVersion, OpensOrIsRefusedWithItsReason)
 {
     const auto result = DocumentFile::read(GetParam().file());
-    if (GetParam().opens) {
+    if (!GetParam().reason) {
         EXPECT_TRUE(std::holds_alternative<DocumentContents>(result));
         return;
     }
@@ -105,6 +105,7 @@ TEST_P(DocumentVersion, OpensOrIsRefusedAsInvalidVersion)
     const auto& error = std::get<platform::DocumentError>(result);
     EXPECT_EQ(error.domain, "Invalid Version");
     EXPECT_EQ(error.code, 1000);
+    EXPECT_EQ(error.reason, GetParam().reason);
 }
 
 QByteArray withVersion(double version)
@@ -112,29 +113,91 @@ QByteArray withVersion(double version)
     return archive([&](KeyedArchiver& a) { a.encodeDouble("Version", version); }, false);
 }
 
+// A box layer of count text records of about 250 archive values each (what a styled box
+// costs), written without the writer's box limit, as a file made elsewhere may be.
+QByteArray withTextBoxes(int count, const platform::ArchiveLimits& limits = {})
+{
+    UNDODATA record = textRecord("box");
+    record.curves.assign(28, platform::Point(1, 2)); // six values a point
+    platform::ArchiveArray records(size_t(count),
+        platform::ArchiveValue::fromObject(std::make_shared<const UNDODATA>(record)));
+    KeyedArchiver a(true, limits);
+    a.encodeDouble("Version", 1.2);
+    a.encodeBytes("ImageData", picture());
+    platform::ArchiveDictionary layer;
+    layer.insert("textviewary", platform::ArchiveValue::fromArray(std::move(records)));
+    a.encodeDictionary("TextContainer", layer);
+    return a.finishEncoding();
+}
+
+constexpr const char* kNotOurs = "it is not a Quillmark document";
+
 INSTANTIATE_TEST_SUITE_P(Reader, DocumentVersion,
-    testing::Values(VersionRow { "v1_2", [] { return withVersion(1.2); }, true },
-        VersionRow { "v1_3", [] { return withVersion(1.3); }, true },
-        VersionRow { "v1_19", [] { return withVersion(1.19); }, false },
-        VersionRow { "v0", [] { return withVersion(0); }, false },
-        VersionRow { "NaN", [] { return withVersion(kNaN); }, false },
-        VersionRow { "infinite", [] { return withVersion(kInf); }, false },
-        VersionRow { "missing", [] { return archive([](KeyedArchiver&) {}, false); }, false },
+    testing::Values(VersionRow { "v1_2", [] { return withVersion(1.2); }, nullptr },
+        VersionRow { "v1_3", [] { return withVersion(1.3); }, nullptr },
+        VersionRow { "v1_99", [] { return withVersion(1.99); }, nullptr },
+        VersionRow { "v2_newer", [] { return withVersion(2.0); },
+            "it was made by a newer version of Quillmark (2)" },
+        VersionRow { "v1_19", [] { return withVersion(1.19); },
+            "it was made by an old version (1.19) that cannot be opened" },
+        VersionRow { "v0", [] { return withVersion(0); },
+            "it was made by an old version (0) that cannot be opened" },
+        VersionRow { "NaN", [] { return withVersion(kNaN); }, kNotOurs },
+        VersionRow { "infinite", [] { return withVersion(kInf); }, kNotOurs },
+        VersionRow { "missing", [] { return archive([](KeyedArchiver&) {}, false); }, kNotOurs },
         VersionRow { "as_text",
             [] {
                 return archive([](KeyedArchiver& a) { a.encodeString("Version", "1.2"); }, false);
             },
-            false },
-        VersionRow { "empty_data", [] { return QByteArray(); }, false },
-        VersionRow { "not_cbor", [] { return QByteArray("\x89PNG\r\n\x1a\n junk"); }, false },
-        VersionRow { "a_picture_named_as_document", [] { return picture(); }, false },
+            kNotOurs },
+        VersionRow { "empty_data", [] { return QByteArray(); }, kNotOurs },
+        VersionRow { "not_cbor", [] { return QByteArray("\x89PNG\r\n\x1a\n junk"); }, kNotOurs },
+        VersionRow { "a_picture_named_as_document", [] { return picture(); }, kNotOurs },
         VersionRow { "truncated",
             [] {
                 const QByteArray whole = withVersion(1.2);
                 return whole.left(whole.size() / 2);
             },
-            false }),
+            "it is damaged (cut short)" },
+        VersionRow { "a_byte_no_archive_has",
+            [] {
+                QByteArray bytes = withVersion(1.2);
+                bytes[9] = char(0xfc); // where the first key starts
+                return bytes;
+            },
+            "it is damaged (unreadable at byte 9)" },
+        VersionRow {
+            "boxes_at_the_limit", [] { return withTextBoxes(DocumentFile::kMaxBoxes); }, nullptr },
+        VersionRow { "boxes_past_the_limit",
+            [] { return withTextBoxes(DocumentFile::kMaxBoxes + 1); },
+            "it has 5001 boxes, more than can be opened (5000)" },
+        // Once saved without a word and then unreadable: more values than an archive may hold.
+        VersionRow { "regression_7200_boxes",
+            [] {
+                platform::ArchiveLimits unbounded;
+                unbounded.maxValues = qint64(1) << 40;
+                return withTextBoxes(7200, unbounded);
+            },
+            "it has more boxes than can be opened" }),
     testsupport::RowName());
+
+// Every cut of a document past its header is told as such, at the boundaries between its
+// entries and everywhere else.
+TEST(DocumentRefusal, EveryTruncationIsCutShort)
+{
+    DocumentContents c;
+    c.imageData = apptest::pictureBytes({ 4, 4 }, "png");
+    c.preset = "Noir";
+    c.boxes = ContainerSnapshot({ textRecord("a") });
+    const QByteArray whole = DocumentFile::write(c);
+    ASSERT_FALSE(whole.isEmpty());
+    for (qsizetype n = 8; n < whole.size(); ++n) {
+        const auto result = DocumentFile::read(whole.left(n));
+        const auto* error = std::get_if<platform::DocumentError>(&result);
+        ASSERT_TRUE(error) << "cut at " << n;
+        ASSERT_EQ(error->reason, "it is damaged (cut short)") << "cut at " << n;
+    }
+}
 
 // ---- what each value reads back as
 
@@ -288,17 +351,23 @@ INSTANTIATE_TEST_SUITE_P(Reader, DocumentMaskRead,
             { 300, 200 }, 0.5 }),
     testsupport::RowName());
 
+// A small JPEG whose frame header claims this size: never decoded here, only its size read.
+QByteArray claimingSize(QSize size)
+{
+    QByteArray bytes = apptest::pictureBytes({ 16, 16 }, "jpeg");
+    const qsizetype frame = bytes.indexOf(QByteArray::fromHex("ffc0"));
+    EXPECT_GT(frame, 0);
+    const char be[] = { char(size.height() >> 8), char(size.height() & 0xff),
+        char(size.width() >> 8), char(size.width() & 0xff) };
+    bytes.replace(frame + 5, 4, QByteArray(be, 4));
+    return bytes;
+}
+
 TEST(DocumentMask, OfAPictureTooLargeToDecodeIsCheckedByItsHeader)
 {
-    // 40000 x 40000 claimed by a JPEG frame header: the picture is never decoded, only its
-    // size read.
-    QByteArray huge = apptest::pictureBytes({ 16, 16 }, "jpeg");
-    const qsizetype frame = huge.indexOf(QByteArray::fromHex("ffc0"));
-    ASSERT_GT(frame, 0);
-    huge.replace(frame + 5, 4, QByteArray::fromHex("9c409c40"));
     KeyedArchiver a;
     a.encodeDouble("Version", 1.2);
-    a.encodeBytes("ImageData", huge);
+    a.encodeBytes("ImageData", claimingSize({ 40000, 40000 }));
     a.encodeBytes("ColorCustomMaskData", maskPng({ 512, 512 }));
     a.encodeFloat("ColorCustomMaskScale", 0.0f);
     const DocumentContents c = opened(a.finishEncoding());
@@ -314,6 +383,7 @@ struct BoxesRow {
     std::function<void(KeyedArchiver&)> fill;
     std::vector<int> expectedTypes; // empty with noLayer: no boxes to apply
     bool noLayer = false;
+    int leftOut = 0;
 };
 
 class DocumentBoxes : public testing::TestWithParam<BoxesRow> { };
@@ -321,6 +391,7 @@ class DocumentBoxes : public testing::TestWithParam<BoxesRow> { };
 TEST_P(DocumentBoxes, SkipsWhatNoBoxCanBeBuiltFrom)
 {
     const DocumentContents c = opened(archive(GetParam().fill));
+    EXPECT_EQ(c.leftOutBoxes, GetParam().leftOut);
     ASSERT_EQ(c.boxes.has_value(), !GetParam().noLayer);
     if (!c.boxes)
         return;
@@ -379,10 +450,8 @@ INSTANTIATE_TEST_SUITE_P(Reader, DocumentBoxes,
                 platform::ArchiveValue::fromObject(
                     std::make_shared<const platform::ArchiveBox<platform::Color>>(
                         platform::Color(1, 0, 0, 1))) }),
-            { UNDODATA::TextBox, UNDODATA::TextBox, UNDODATA::ImageBox, UNDODATA::ShapeBox } },
-        BoxesRow { "over_10000_records_refused",
-            layerOf(platform::ArchiveArray(10001, platform::ArchiveValue::fromInt32(0))), {},
-            true }),
+            { UNDODATA::TextBox, UNDODATA::TextBox, UNDODATA::ImageBox, UNDODATA::ShapeBox }, false,
+            5 }),
     testsupport::RowName());
 
 // ---- writing
@@ -464,3 +533,59 @@ TEST(DocumentWrite, NoPresetIsWrittenAsNoneAndReadAsNone)
     EXPECT_TRUE(back.boxes.has_value() && back.boxes->isEmpty());
     EXPECT_FALSE(back.mask.has_value());
 }
+
+// What Save writes, Open reads: at each of the document's own limits a document saves and
+// reopens whole; one step past, it is not written and the person is told why.
+struct WriteLimitRow {
+    const char* name;
+    std::function<DocumentContents(bool past)> make;
+    QString whyNot;
+};
+
+class DocumentWriteLimits : public testing::TestWithParam<WriteLimitRow> { };
+
+TEST_P(DocumentWriteLimits, SavesAtTheLimitAndRefusesPastIt)
+{
+    const DocumentContents atLimit = GetParam().make(false);
+    QString whyNot;
+    const QByteArray bytes = DocumentFile::write(atLimit, &whyNot);
+    ASSERT_FALSE(bytes.isEmpty()) << whyNot.toStdString();
+    const DocumentContents back = opened(bytes);
+    EXPECT_EQ(back.leftOutBoxes, 0);
+    ASSERT_TRUE(back.boxes.has_value());
+    EXPECT_EQ(back.boxes->size(), atLimit.boxes->size());
+
+    EXPECT_TRUE(DocumentFile::write(GetParam().make(true), &whyNot).isEmpty());
+    EXPECT_EQ(whyNot, GetParam().whyNot);
+}
+
+DocumentContents withBoxes(std::vector<UNDODATA> records, QByteArray imageData = picture())
+{
+    DocumentContents c;
+    c.imageData = std::move(imageData);
+    c.boxes = ContainerSnapshot(std::move(records));
+    return c;
+}
+
+INSTANTIATE_TEST_SUITE_P(Writer, DocumentWriteLimits,
+    testing::Values(
+        WriteLimitRow { "boxes",
+            [](bool past) {
+                return withBoxes(std::vector<UNDODATA>(
+                    size_t(DocumentFile::kMaxBoxes + (past ? 1 : 0)), textRecord("box")));
+            },
+            "It has 5001 boxes; a document can keep at most 5000." },
+        WriteLimitRow { "side_of_a_box_picture",
+            [](bool past) {
+                return withBoxes({ pictureRecord({ past ? 32769 : 32768, 1 }) });
+            },
+            "A picture in it is larger than a document can keep (32768 pixels on a side at "
+            "most)." },
+        // The document's picture and its boxes' pictures are read on one budget.
+        WriteLimitRow { "pixels_of_the_picture_and_box_pictures",
+            [](bool past) {
+                return withBoxes(
+                    { pictureRecord({ 160, past ? 101 : 100 }) }, claimingSize({ 16000, 15999 }));
+            },
+            "Its pictures together have more pixels than a document can keep (256 million)." }),
+    testsupport::RowName());

@@ -1,5 +1,6 @@
 // Every input that once crashed, hung or exhausted the document fuzz target, replayed through
-// the target's own entry so that it is guarded without clang.
+// the target's own entry so that it is guarded without clang; and every kept input either opens
+// or is refused with a reason the person can be told.
 #include "../../fuzz/DocumentInput.h"
 #include "../../fuzz/RegressionInputs.h"
 
@@ -13,5 +14,22 @@ TEST(DocumentFuzzRegressions, EveryKeptInputOpensSafely)
     for (const auto& input : inputs) {
         SCOPED_TRACE(input.name.toStdString());
         fuzzinput::openDocument(input.bytes);
+    }
+}
+
+TEST(DocumentFuzzRegressions, EveryKeptInputOpensOrIsRefusedWithItsReason)
+{
+    const auto inputs = fuzzinput::regressionInputs(fuzzinput::regressionFolder("document_fuzz"));
+    ASSERT_FALSE(inputs.empty());
+    for (const auto& input : inputs) {
+        SCOPED_TRACE(input.name.toStdString());
+        const DocumentFile::ReadResult result = DocumentFile::read(input.bytes);
+        if (const auto* error = std::get_if<platform::DocumentError>(&result)) {
+            EXPECT_FALSE(error->reason.isEmpty());
+            // Documents cut anywhere are told as such.
+            if (input.name.startsWith("document-cut-")) {
+                EXPECT_EQ(error->reason, "it is damaged (cut short)");
+            }
+        }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Bounds on what a reader of an archive may allocate. Archives come from files and the
-// clipboard, so every number in them is checked against these before it is trusted.
+// clipboard, so every number in them is checked against these before it is trusted. The writer
+// keeps to the same bounds, so that whatever it writes can be read back.
 #include "platform/imaging/PictureLoader.h"
 
 #include <QtGlobal>
@@ -26,6 +27,32 @@ struct ArchiveLimits {
     // together may have what one picture may.
     int maxImageDimension = 32768;
     qint64 maxImagePixels = PictureLoader::kMaxPixels;
+};
+
+// The bound an archive met, when reading or writing it stopped at one.
+enum class ArchiveLimit {
+    None,
+    Size,
+    Depth,
+    ContainerLength,
+    StringSize,
+    Values,
+    PictureSide,
+    PicturePixels
+};
+
+// Why an archive could not be read, in terms a caller can turn into words for a person.
+struct ArchiveFailure {
+    enum class Kind {
+        None,
+        NotAnArchive, // not our container's header
+        CutShort, // the data end inside a value
+        Unreadable, // malformed at offset
+        OverLimit, // well formed, but over one of ArchiveLimits (see limit)
+    };
+    Kind kind = Kind::None;
+    qint64 offset = 0; // the byte where reading stopped
+    ArchiveLimit limit = ArchiveLimit::None;
 };
 
 } // namespace platform

@@ -95,18 +95,35 @@ ArchiveParser::ArchiveParser(const ArchiveLimits& limits)
 {
 }
 
-bool ArchiveParser::fail(QCborStreamReader& reader, const QString& why)
+bool ArchiveParser::fail(
+    QCborStreamReader& reader, const QString& why, ArchiveFailure::Kind kind, ArchiveLimit limit)
 {
-    if (m_error.isEmpty()) {
-        m_error = QStringLiteral("%1 at byte %2").arg(why).arg(reader.currentOffset());
-        qCDebug(lcArchive) << "unreadable archive:" << m_error;
-    }
+    using Kind = ArchiveFailure::Kind;
+    if (!m_error.isEmpty())
+        return false;
+    m_error = QStringLiteral("%1 at byte %2").arg(why).arg(reader.currentOffset());
+    qCDebug(lcArchive) << "unreadable archive:" << m_error;
+    const bool atEnd = reader.lastError() == QCborError::EndOfFile && m_size > 0;
+    if (atEnd && (kind == Kind::Unreadable || kind == Kind::NotAnArchive))
+        kind = Kind::CutShort;
+    m_failure = { kind, reader.currentOffset(), limit };
     return false;
+}
+
+bool ArchiveParser::overLimit(QCborStreamReader& reader, const QString& why, ArchiveLimit limit)
+{
+    return fail(reader, why, ArchiveFailure::Kind::OverLimit, limit);
+}
+
+bool ArchiveParser::cutShort(QCborStreamReader& reader, const QString& why)
+{
+    return fail(reader, why, ArchiveFailure::Kind::CutShort);
 }
 
 bool ArchiveParser::parse(const QByteArray& data, ArchiveTree& tree)
 {
     m_error.clear();
+    m_failure = {};
     m_values = 0;
     m_size = data.size();
     m_pending.clear();
@@ -115,13 +132,15 @@ bool ArchiveParser::parse(const QByteArray& data, ArchiveTree& tree)
     QCborStreamReader reader(data);
     const bool ok = [&] {
         if (m_size > m_limits.maxInputSize)
-            return fail(reader, QStringLiteral("archive of %1 bytes is too large").arg(m_size));
+            return overLimit(reader, QStringLiteral("archive of %1 bytes is too large").arg(m_size),
+                ArchiveLimit::Size);
+        constexpr auto kNotAnArchive = ArchiveFailure::Kind::NotAnArchive;
         for (const std::uint64_t tag : { fmt::kTagSelfDescribe, fmt::kTagArchive }) {
             if (!reader.isTag() || quint64(reader.toTag()) != tag || !reader.next())
-                return fail(reader, QStringLiteral("not a keyed archive"));
+                return fail(reader, QStringLiteral("not a keyed archive"), kNotAnArchive);
         }
         if (!reader.isMap())
-            return fail(reader, QStringLiteral("not a keyed archive"));
+            return fail(reader, QStringLiteral("not a keyed archive"), kNotAnArchive);
         ArchiveNode root;
         root.kind = ArchiveNode::Kind::Map;
         if (!countValue() || !parseMap(reader, 1, root, 0))
@@ -158,18 +177,22 @@ bool ArchiveParser::checkLength(QCborStreamReader& reader, qint64 minimumBytesPe
     const quint64 length = reader.length();
     const quint64 remaining = quint64(m_size - reader.currentOffset());
     if (length > quint64(m_limits.maxContainerLength))
-        return fail(reader, QStringLiteral("container of %1 items is too long").arg(length));
+        return overLimit(reader, QStringLiteral("container of %1 items is too long").arg(length),
+            ArchiveLimit::ContainerLength);
     if (length > remaining / quint64(minimumBytesPerItem))
-        return fail(reader, QStringLiteral("container claims more items than the data holds"));
+        return cutShort(reader, QStringLiteral("container claims more items than the data holds"));
     return true;
 }
 
 bool ArchiveParser::parseValue(QCborStreamReader& reader, int depth)
 {
     if (depth > m_limits.maxDepth)
-        return fail(reader, QStringLiteral("values nested deeper than %1").arg(m_limits.maxDepth));
+        return overLimit(reader,
+            QStringLiteral("values nested deeper than %1").arg(m_limits.maxDepth),
+            ArchiveLimit::Depth);
     if (!countValue())
-        return fail(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues));
+        return overLimit(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues),
+            ArchiveLimit::Values);
     using K = ArchiveNode::Kind;
     ArchiveNode node;
     bool ok = true;
@@ -305,7 +328,8 @@ bool ArchiveParser::parseTagged(QCborStreamReader& reader, int depth, ArchiveNod
         const size_t from = m_pending.size();
         ArchiveNode className;
         if (!countValue())
-            return fail(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues));
+            return overLimit(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues),
+                ArchiveLimit::Values);
         if (!readString(reader, className))
             return false;
         m_pending.push_back(className);
@@ -340,7 +364,8 @@ bool ArchiveParser::parseArray(QCborStreamReader& reader, int depth, ArchiveNode
     qint64 count = 0;
     while (reader.hasNext()) {
         if (count >= m_limits.maxContainerLength)
-            return fail(reader, QStringLiteral("array too long"));
+            return overLimit(
+                reader, QStringLiteral("array too long"), ArchiveLimit::ContainerLength);
         if (!parseValue(reader, depth + 1))
             return false;
         ++count;
@@ -362,12 +387,14 @@ bool ArchiveParser::parseMap(QCborStreamReader& reader, int depth, ArchiveNode& 
     qint64 count = 0;
     while (reader.hasNext()) {
         if (count >= m_limits.maxContainerLength)
-            return fail(reader, QStringLiteral("map too long"));
+            return overLimit(reader, QStringLiteral("map too long"), ArchiveLimit::ContainerLength);
         // A key costs as much as a value once read, and counts as one.
         const bool textKey = reader.isString();
         if (textKey) {
             if (!countValue())
-                return fail(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues));
+                return overLimit(reader,
+                    QStringLiteral("more than %1 values").arg(m_limits.maxValues),
+                    ArchiveLimit::Values);
             ArchiveNode key;
             if (!readString(reader, key))
                 return false;
@@ -407,7 +434,8 @@ bool ArchiveParser::readString(QCborStreamReader& reader, ArchiveNode& node)
         return false;
     const qsizetype length = out.size() - start;
     if (length > qsizetype(std::numeric_limits<quint32>::max()))
-        return fail(reader, QStringLiteral("string of %1 bytes is too long").arg(length));
+        return overLimit(reader, QStringLiteral("string of %1 bytes is too long").arg(length),
+            ArchiveLimit::StringSize);
     if (isText && !QUtf8StringView(out.constData() + start, length).isValidUtf8())
         return fail(reader, QStringLiteral("text that is not UTF-8"));
     node.count = quint32(length);
@@ -430,8 +458,11 @@ bool ArchiveParser::readBytes(QCborStreamReader& reader, QByteArray& out)
     if (reader.isLengthKnown()) {
         const quint64 length = reader.length();
         const quint64 remaining = quint64(m_size - reader.currentOffset());
-        if (length > quint64(m_limits.maxStringSize) || length > remaining)
-            return fail(reader, QStringLiteral("string of %1 bytes is too long").arg(length));
+        if (length > quint64(m_limits.maxStringSize))
+            return overLimit(reader, QStringLiteral("string of %1 bytes is too long").arg(length),
+                ArchiveLimit::StringSize);
+        if (length > remaining)
+            return cutShort(reader, QStringLiteral("string of %1 bytes is cut short").arg(length));
     }
     for (;;) {
         const qsizetype chunk = reader.currentStringChunkSize();
@@ -439,9 +470,13 @@ bool ArchiveParser::readBytes(QCborStreamReader& reader, QByteArray& out)
             // -1 also answers at the end of the string; anything else is broken data.
             if (reader.lastError() != QCborError::NoError)
                 return fail(reader, reader.lastError().toString());
-        } else if (qint64(chunk) > m_limits.maxStringSize - (out.size() - start)
-            || qint64(chunk) > m_size - reader.currentOffset()) {
-            return fail(reader, QStringLiteral("string chunk of %1 bytes is too long").arg(chunk));
+        } else if (qint64(chunk) > m_limits.maxStringSize - (out.size() - start)) {
+            return overLimit(reader,
+                QStringLiteral("string chunk of %1 bytes is too long").arg(chunk),
+                ArchiveLimit::StringSize);
+        } else if (qint64(chunk) > m_size - reader.currentOffset()) {
+            return cutShort(
+                reader, QStringLiteral("string chunk of %1 bytes is cut short").arg(chunk));
         }
         const qsizetype at = out.size();
         if (chunk > 0)

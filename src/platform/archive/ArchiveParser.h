@@ -93,9 +93,11 @@ class ArchiveParser {
 public:
     explicit ArchiveParser(const ArchiveLimits& limits);
 
-    // The archive read into tree, or false with error() set (and tree empty).
+    // The archive read into tree, or false with error() and failure() set (and tree empty).
     bool parse(const QByteArray& data, ArchiveTree& tree);
+    // For the log.
     QString error() const { return m_error; }
+    ArchiveFailure failure() const { return m_failure; }
 
 private:
     // Each of these reads one value and adds its node to m_pending.
@@ -112,7 +114,13 @@ private:
     quint64 commit(size_t from);
     bool checkLength(QCborStreamReader& reader, qint64 minimumBytesPerItem);
     bool countValue();
-    bool fail(QCborStreamReader& reader, const QString& why);
+    // Keeps the first failure. An unreadable value met at the end of the data is taken as the
+    // data cut short.
+    bool fail(QCborStreamReader& reader, const QString& why,
+        ArchiveFailure::Kind kind = ArchiveFailure::Kind::Unreadable,
+        ArchiveLimit limit = ArchiveLimit::None);
+    bool overLimit(QCborStreamReader& reader, const QString& why, ArchiveLimit limit);
+    bool cutShort(QCborStreamReader& reader, const QString& why);
 
     ArchiveLimits m_limits;
     ArchiveTree* m_tree = nullptr;
@@ -122,6 +130,7 @@ private:
     qint64 m_size = 0;
     qint64 m_values = 0;
     QString m_error;
+    ArchiveFailure m_failure;
 };
 
 } // namespace platform

@@ -9,8 +9,10 @@ namespace platform {
 namespace fmt = archiveformat;
 
 struct KeyedArchiver::State {
-    explicit State(bool secure)
+    State(bool secure, const ArchiveLimits& archiveLimits)
         : requiresSecureCoding(secure)
+        , limits(archiveLimits)
+        , picturePixels(archiveLimits.maxImagePixels)
     {
     }
 
@@ -20,15 +22,19 @@ struct KeyedArchiver::State {
     // The level of the coder that may write now: an object's coder is active while the
     // object encodes itself.
     int activeLevel = 1;
-    int maxDepth = ArchiveLimits().maxDepth;
+    ArchiveLimits limits;
+    qint64 values = 0;
+    qint64 picturePixels;
     bool finished = false;
     QString error;
+    ArchiveLimit exceeded = ArchiveLimit::None;
 };
 
-KeyedArchiver::KeyedArchiver(bool requiresSecureCoding)
-    : m_state(std::make_shared<State>(requiresSecureCoding))
+KeyedArchiver::KeyedArchiver(bool requiresSecureCoding, const ArchiveLimits& limits)
+    : m_state(std::make_shared<State>(requiresSecureCoding, limits))
     , m_level(1)
 {
+    countValues(1); // the top-level map
     QCborStreamWriter& w = m_state->writer;
     w.append(QCborTag(fmt::kTagSelfDescribe));
     w.append(QCborTag(fmt::kTagArchive));
@@ -43,11 +49,64 @@ KeyedArchiver::KeyedArchiver(std::shared_ptr<State> state, int level)
 
 KeyedArchiver::~KeyedArchiver() = default;
 
-void KeyedArchiver::fail(const QString& why)
+void KeyedArchiver::fail(const QString& why, ArchiveLimit limit)
 {
     qCDebug(lcArchive) << "archiving failed:" << why;
-    if (m_state->error.isEmpty())
+    if (m_state->error.isEmpty()) {
         m_state->error = why;
+        m_state->exceeded = limit;
+    }
+}
+
+void KeyedArchiver::failWithLimit(ArchiveLimit limit, const QString& why)
+{
+    fail(why, limit);
+}
+
+ArchiveLimit KeyedArchiver::exceededLimit() const
+{
+    return m_state->exceeded;
+}
+
+const ArchiveLimits& KeyedArchiver::limits() const
+{
+    return m_state->limits;
+}
+
+qint64& KeyedArchiver::picturePixelBudget() const
+{
+    return m_state->picturePixels;
+}
+
+void KeyedArchiver::countValues(qint64 count)
+{
+    m_state->values += count;
+    if (m_state->values > m_state->limits.maxValues)
+        fail(QStringLiteral("more than %1 values").arg(m_state->limits.maxValues),
+            ArchiveLimit::Values);
+}
+
+void KeyedArchiver::checkContainerLength(std::size_t length)
+{
+    if (length > std::size_t(m_state->limits.maxContainerLength))
+        fail(QStringLiteral("a container of %1 items").arg(length), ArchiveLimit::ContainerLength);
+}
+
+void KeyedArchiver::writeText(QStringView text)
+{
+    // Written as UTF-8: up to three bytes for each UTF-16 unit, counted exactly only when
+    // that could matter.
+    const qint64 limit = m_state->limits.maxStringSize;
+    if (text.size() > limit / 3 && text.toUtf8().size() > limit)
+        fail(QStringLiteral("a text of more than %1 bytes").arg(limit), ArchiveLimit::StringSize);
+    m_state->writer.append(text);
+}
+
+void KeyedArchiver::writeBytes(const QByteArray& bytes)
+{
+    if (bytes.size() > m_state->limits.maxStringSize)
+        fail(QStringLiteral("%1 bytes in one value").arg(bytes.size()), ArchiveLimit::StringSize);
+    m_state->writer.append(bytes);
 }
 
 void KeyedArchiver::failWithError(const QString& why)
@@ -75,7 +134,10 @@ bool KeyedArchiver::beginKey(const QString& key)
                  .arg(key));
         return false;
     }
-    m_state->writer.append(QStringView(key));
+    ++m_entries;
+    checkContainerLength(std::size_t(m_entries));
+    countValues(1);
+    writeText(key);
     return true;
 }
 
@@ -148,22 +210,26 @@ void KeyedArchiver::encodeValue(const QString& key, const ArchiveValue& value)
 void KeyedArchiver::encodeNull(const QString& key)
 {
     if (beginKey(key))
-        m_state->writer.appendNull();
+        writeValue(ArchiveValue(), m_level + 1);
 }
 
 void KeyedArchiver::encodeKeyedObject(const QString& key, const KeyedCoding* object)
 {
-    if (beginKey(key))
-        writeObject(object, m_level + 1);
+    if (!beginKey(key))
+        return;
+    countValues(1);
+    writeObject(object, m_level + 1);
 }
 
 void KeyedArchiver::writeValue(const ArchiveValue& value, int depth)
 {
     QCborStreamWriter& w = m_state->writer;
+    countValues(1);
     // The key has been written: whatever fails below still writes one value after it, so
     // that the bytes stay well formed (the archive as a whole is refused anyway).
-    if (depth > m_state->maxDepth) {
-        fail(QStringLiteral("values nested deeper than %1").arg(m_state->maxDepth));
+    const int maxDepth = m_state->limits.maxDepth;
+    if (depth > maxDepth) {
+        fail(QStringLiteral("values nested deeper than %1").arg(maxDepth), ArchiveLimit::Depth);
         w.appendNull();
         return;
     }
@@ -199,13 +265,14 @@ void KeyedArchiver::writeValue(const ArchiveValue& value, int depth)
         break;
     }
     case ArchiveValue::Kind::Bytes:
-        w.append(value.toBytes());
+        writeBytes(value.toBytes());
         break;
     case ArchiveValue::Kind::String:
-        w.append(QStringView(value.toString()));
+        writeText(value.toString());
         break;
     case ArchiveValue::Kind::Array: {
         const ArchiveArray& items = value.toArray();
+        checkContainerLength(items.size());
         w.startArray(quint64(items.size()));
         for (const ArchiveValue& item : items)
             writeValue(item, depth + 1);
@@ -214,9 +281,11 @@ void KeyedArchiver::writeValue(const ArchiveValue& value, int depth)
     }
     case ArchiveValue::Kind::Dictionary: {
         const ArchiveDictionary& dictionary = value.toDictionary();
+        checkContainerLength(dictionary.size());
         w.startMap(quint64(dictionary.size()));
         for (const auto& [key, item] : dictionary) {
-            w.append(QStringView(key));
+            countValues(1);
+            writeText(key);
             writeValue(item, depth + 1);
         }
         w.endMap();
@@ -246,14 +315,16 @@ void KeyedArchiver::writeObject(const KeyedCoding* object, int depth)
         w.appendNull();
         return;
     }
-    if (depth > m_state->maxDepth) {
-        fail(QStringLiteral("objects nested deeper than %1").arg(m_state->maxDepth));
+    const int maxDepth = m_state->limits.maxDepth;
+    if (depth > maxDepth) {
+        fail(QStringLiteral("objects nested deeper than %1").arg(maxDepth), ArchiveLimit::Depth);
         w.appendNull();
         return;
     }
     w.append(QCborTag(fmt::kTagObject));
     w.startArray(2);
-    w.append(QStringView(className));
+    countValues(1);
+    writeText(className);
     w.startMap();
     {
         KeyedArchiver coder(m_state, depth);
@@ -274,6 +345,9 @@ QByteArray KeyedArchiver::finishEncoding()
     }
     m_state->writer.endMap();
     m_state->finished = true;
+    if (m_state->data.size() > m_state->limits.maxInputSize)
+        fail(
+            QStringLiteral("an archive of %1 bytes").arg(m_state->data.size()), ArchiveLimit::Size);
     if (hasError())
         return {};
     return m_state->data;

@@ -11,6 +11,10 @@
 // Objects are written as they are passed: encodeWithCoder() runs at once, with a coder for the
 // object's own keys. Only the coder an object was handed may be used while it encodes itself;
 // calls on an outer coder meanwhile are refused as errors.
+//
+// The archive keeps to its ArchiveLimits exactly as KeyedUnarchiver counts them (values, entries
+// of a container, bytes of a string, nesting, pictures, the whole size): an archive that a reader
+// with the same limits would refuse is not written, and exceededLimit() says which bound it met.
 #include "platform/archive/ArchiveLimits.h"
 #include "platform/archive/ArchiveValue.h"
 #include "platform/archive/KeyedCoding.h"
@@ -27,7 +31,7 @@ class KeyedArchiver {
 public:
     // An archiver requiring secure coding refuses objects whose supportsSecureCoding() is
     // false: archiving fails.
-    explicit KeyedArchiver(bool requiresSecureCoding = true);
+    explicit KeyedArchiver(bool requiresSecureCoding = true, const ArchiveLimits& limits = {});
     ~KeyedArchiver();
     KeyedArchiver(const KeyedArchiver&) = delete;
     KeyedArchiver& operator=(const KeyedArchiver&) = delete;
@@ -65,6 +69,15 @@ public:
     bool hasError() const;
     // The first failure, for the log.
     QString error() const;
+    // Marks the archive as failed on one of its limits (a picture too large calls this).
+    void failWithLimit(ArchiveLimit limit, const QString& why);
+    // The limit the archive met when that was its first failure; None otherwise.
+    ArchiveLimit exceededLimit() const;
+
+    const ArchiveLimits& limits() const;
+    // The pixels that pictures written into this archive may still have, as a reader counts
+    // them (see KeyedUnarchiver::picturePixelBudget); starts at ArchiveLimits::maxImagePixels.
+    qint64& picturePixelBudget() const;
 
     // A whole archive whose key "root" holds the value or object; empty on failure, with the
     // reason in *error when given.
@@ -80,10 +93,16 @@ private:
     bool beginKey(const QString& key);
     void writeValue(const ArchiveValue& value, int depth);
     void writeObject(const KeyedCoding* object, int depth);
-    void fail(const QString& why);
+    void writeText(QStringView text);
+    void writeBytes(const QByteArray& bytes);
+    // Each of these counts against a limit and fails the archive once it is over.
+    void countValues(qint64 count);
+    void checkContainerLength(std::size_t length);
+    void fail(const QString& why, ArchiveLimit limit = ArchiveLimit::None);
 
     std::shared_ptr<State> m_state;
     int m_level; // depth of the map this coder writes into; 1 for the archive itself
+    qint64 m_entries = 0; // keys written into that map, repeats included (a reader counts them)
 };
 
 template <class T> void KeyedArchiver::encodeObject(const QString& key, const T& object)

@@ -20,6 +20,7 @@ struct KeyedUnarchiver::Context {
     ArchiveTree tree;
     bool valid = false;
     QString error;
+    ArchiveFailure failure;
     QStringList allowedList;
     QSet<QString> allowed; // allowedList with the picture aliases added
     qint64 picturePixels = 0;
@@ -129,6 +130,7 @@ KeyedUnarchiver::KeyedUnarchiver(
         m_fields = m_context->tree.root();
     else
         m_context->error = parser.error();
+    m_context->failure = parser.failure();
 }
 
 KeyedUnarchiver::KeyedUnarchiver(std::shared_ptr<Context> context, const ArchiveNode* fields)
@@ -146,6 +148,10 @@ bool KeyedUnarchiver::isValid() const
 QString KeyedUnarchiver::error() const
 {
     return m_context->error;
+}
+ArchiveFailure KeyedUnarchiver::failure() const
+{
+    return m_context->failure;
 }
 const ArchiveLimits& KeyedUnarchiver::limits() const
 {
@@ -372,20 +378,20 @@ KeyedUnarchiver::Result KeyedUnarchiver::unarchive(
 {
     const KeyedUnarchiver coder(data, allowedClasses, limits);
     if (!coder.isValid())
-        return { {}, coder.error() };
+        return { {}, coder.error(), coder.failure() };
     const QString rootKey = QString::fromLatin1(fmt::kRootKey);
     const ArchiveNode* node = coder.nodeFor(rootKey);
     if (!node)
-        return { {}, QStringLiteral("the archive has no root") };
+        return { {}, QStringLiteral("the archive has no root"), {} };
     ArchiveValue root = coder.decodeValue(rootKey);
     if (root.isNull() && node->kind != ArchiveNode::Kind::Null) {
         const QString why = node->kind == ArchiveNode::Kind::Object
             ? QStringLiteral("the root object of class %1 could not be read")
                   .arg(coder.m_context->tree.className(*node))
             : QStringLiteral("the root value could not be read");
-        return { {}, why };
+        return { {}, why, {} };
     }
-    return { std::move(root), {} };
+    return { std::move(root), {}, {} };
 }
 
 } // namespace platform

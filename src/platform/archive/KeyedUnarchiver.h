@@ -44,6 +44,7 @@ public:
     struct Result {
         ArchiveValue root;
         QString error; // empty on success
+        ArchiveFailure failure; // Kind::None unless the bytes were unreadable
         bool ok() const { return error.isEmpty(); }
     };
 
@@ -52,7 +53,9 @@ public:
     ~KeyedUnarchiver();
 
     bool isValid() const;
+    // Why the archive is invalid: error() for the log, failure() to tell a person.
     QString error() const;
+    ArchiveFailure failure() const;
     const ArchiveLimits& limits() const;
     QStringList allowedClasses() const;
 

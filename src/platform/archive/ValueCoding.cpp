@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
@@ -90,10 +91,40 @@ std::optional<Gradient> ValueCoding<Gradient>::decode(const KeyedUnarchiver& cod
     return Gradient(std::move(result));
 }
 
+namespace {
+
+// Whether a reader of the archive will decode a picture of this many pixels: it checks each
+// side, and all the pictures of one archive together, against the same limits.
+bool fitsReader(KeyedArchiver& coder, QSize pixels)
+{
+    const int maxSide = coder.limits().maxImageDimension;
+    if (std::max(pixels.width(), pixels.height()) > maxSide) {
+        coder.failWithLimit(ArchiveLimit::PictureSide,
+            QStringLiteral("a picture of %1 x %2 pixels, over %3 on a side")
+                .arg(pixels.width())
+                .arg(pixels.height())
+                .arg(maxSide));
+        return false;
+    }
+    const qint64 count = qint64(pixels.width()) * pixels.height();
+    qint64& budget = coder.picturePixelBudget();
+    if (count > budget) {
+        coder.failWithLimit(ArchiveLimit::PicturePixels,
+            QStringLiteral("pictures of more than %1 pixels together")
+                .arg(coder.limits().maxImagePixels));
+        return false;
+    }
+    budget -= count;
+    return true;
+}
+
+} // namespace
+
 void ValueCoding<Image>::encode(KeyedArchiver& coder, const Image& image)
 {
     QByteArray png;
-    const QImage pixels = image.toQImage();
+    // One that does not fit is not encoded: the archive is refused anyway.
+    const QImage pixels = fitsReader(coder, image.pixelSize()) ? image.toQImage() : QImage();
     {
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);

@@ -97,9 +97,17 @@ std::optional<DocumentError> Document::readFromFile(const QString& path)
     auto bytes = readFileBytes(path);
     if (auto* error = std::get_if<DocumentError>(&bytes))
         return *error;
+    m_leftContentOut = false;
     if (auto error = readFromData(std::get<QByteArray>(bytes)))
-        return error;
-    setFilePath(QFileInfo(path).absoluteFilePath());
+        return error->refusingFile(path);
+    const QFileInfo file(path);
+    if (m_leftContentOut) {
+        qCWarning(lcDocument) << "opened without all of its contents, as a copy:" << path;
+        m_draftName = file.completeBaseName();
+        m_saveDirectory = file.absolutePath();
+    } else {
+        setFilePath(file.absoluteFilePath());
+    }
     markClean();
     return std::nullopt;
 }
@@ -155,7 +163,10 @@ bool Document::saveAs()
     request.defaultName = displayName() + QStringLiteral(".") + fileSuffix();
     request.requiredSuffix = fileSuffix();
     request.nameFilter = QStringLiteral("%1 (*.%2)").arg(fileTypeName(), fileSuffix());
-    request.directory = PanelPresenter::saveDirectoryFor(m_filePath);
+    // A document read with content left out saves beside the file it came from.
+    request.directory = m_filePath.isEmpty() && !m_saveDirectory.isEmpty()
+        ? m_saveDirectory
+        : PanelPresenter::saveDirectoryFor(m_filePath);
     request.window = window();
     const std::optional<QString> chosen = PanelPresenter::current().runSavePanel(request);
     if (!chosen || chosen->isEmpty())

@@ -56,7 +56,8 @@ public:
     void setWindow(QWidget* window) { m_window = window; }
 
     // Reads the file through readFromData(). On success the document takes the path and is
-    // clean; on failure nothing changes.
+    // clean; on failure nothing changes, and the error's message names the file. A read that
+    // left content out (see readLeftContentOut) keeps the file's name but not its path.
     std::optional<DocumentError> readFromFile(const QString& path);
     // Writes dataOfType() to path atomically. Changes neither the path nor the edited state.
     std::optional<DocumentError> writeToFile(const QString& path) const;
@@ -89,6 +90,10 @@ protected:
     // Takes the current contents as the saved ones: what loading them registered in the undo
     // history is no change of the user's and cannot be undone.
     void forgetLoadingSteps();
+    // Called by readFromData() when it had to leave part of the file out: the document then
+    // opens untitled and edited under the file's name, so that saving asks where to write
+    // (in the file's folder) rather than overwrite the whole file with what was read.
+    void readLeftContentOut() { m_leftContentOut = true; }
 
 private:
     void setFilePath(const QString& path);
@@ -99,6 +104,8 @@ private:
     UndoManager m_undo;
     QString m_filePath;
     mutable QString m_draftName; // filled on first use
+    QString m_saveDirectory; // where the save panel starts while there is no file
+    bool m_leftContentOut = false; // set by readFromData() during readFromFile()
     int m_savedChangeCount = 0;
     bool m_lastEdited = true;
     QPointer<QWidget> m_window;

@@ -144,8 +144,11 @@ DocumentController::OpenResult DocumentController::openDocumentWithContentsOfFil
             return result;
         }
         document = makeDocumentFromPicture(std::get<QByteArray>(bytes), &result.error);
-        if (!document)
+        if (!document) {
+            if (result.error)
+                result.error = result.error->refusingFile(path);
             return result;
+        }
     }
     result.document = addDocument(std::move(document));
     return result;

@@ -52,7 +52,7 @@ public:
         std::optional<DocumentError> error;
     };
     // Opens the file at path, or answers the document that already has it. Reports nothing to
-    // the user: the caller decides how to show an error.
+    // the user: the caller decides how to show an error, whose message names the file.
     OpenResult openDocumentWithContentsOfFile(const QString& path);
 
     // Takes the document; it leaves again when it announces its close.

@@ -1,14 +1,33 @@
 #pragma once
 // Why a document could not be read or written: a domain and code callers can test, and a
 // sentence for the user (empty when the domain and code say it all).
+#include <QFileInfo>
 #include <QString>
 
 namespace platform {
+
+// What a refusal to open a file says: the file's name, the reason, then the system's own text
+// when there is one, as in
+//     “Trip.quillmark” could not be opened: it is damaged (cut short). The operation ...
+// A reason is a clause about the file without a final stop ("it is not a picture"); without
+// one the sentence ends after "opened".
+inline QString refusalMessage(
+    const QString& path, const QString& reason, const QString& systemText = {})
+{
+    QString message
+        = QStringLiteral("\u201c%1\u201d could not be opened").arg(QFileInfo(path).fileName());
+    message += reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": %1.").arg(reason);
+    if (!systemText.isEmpty())
+        message += QLatin1Char(' ') + systemText;
+    return message;
+}
 
 struct DocumentError {
     QString domain;
     int code = 0;
     QString description;
+    // Why a file was refused, for refusalMessage(); empty when the message says all there is.
+    QString reason = {};
 
     // What an alert shows.
     QString message() const
@@ -18,6 +37,13 @@ struct DocumentError {
         return QStringLiteral("The operation couldn\u2019t be completed. (%1 error %2.)")
             .arg(domain)
             .arg(code);
+    }
+
+    // The same error, its message naming the file at path and the reason (the domain and code
+    // stay for callers to test).
+    DocumentError refusingFile(const QString& path) const
+    {
+        return { domain, code, refusalMessage(path, reason, message()), reason };
     }
 };
 
