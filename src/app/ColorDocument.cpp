@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QLocale>
 #include <QPointer>
@@ -69,38 +70,84 @@ ColorDocument::~ColorDocument()
     m_port.reset();
 }
 
-std::optional<platform::Image> ColorDocument::decode(const QByteArray& bytes)
+namespace {
+
+// “photo.jpg”, or "The picture in “saved.quillmark”", or "The picture" for bytes of no file.
+QString pictureSubject(const ColorDocument::PictureSource& source)
 {
-    if (bytes.isEmpty())
-        return std::nullopt;
-    const platform::LoadedPicture loaded = platform::PictureLoader::load(bytes);
-    if (!loaded.ok()) {
-        qCWarning(lcApp) << "picture not decoded:" << loaded.error;
-        return std::nullopt;
-    }
-    platform::Image image = platform::Image::fromQImage(loaded.pixels);
-    if (image.isNull())
-        return std::nullopt;
-    return image;
+    if (source.path.isEmpty())
+        return QStringLiteral("The picture");
+    const QString name = QStringLiteral("\u201c%1\u201d").arg(QFileInfo(source.path).fileName());
+    return source.inDocument ? QStringLiteral("The picture in %1").arg(name) : name;
 }
 
-platform::DocumentError ColorDocument::unsupportedFormat()
+} // namespace
+
+QString ColorDocument::pictureRefusal(
+    const PictureSource& source, const platform::LoadedPicture& picture)
 {
-    return { platform::kDocumentErrorDomain, 4, kUnsupportedImageFormat };
+    using platform::PictureFault;
+    const QString subject = pictureSubject(source);
+    QString reason;
+    switch (picture.fault) {
+    case PictureFault::NotAPicture:
+        reason = source.inDocument || source.path.isEmpty()
+            ? QStringLiteral("%1 is not a picture that can be read.").arg(subject)
+            : QStringLiteral("%1 is not a Quillmark document or a picture.").arg(subject);
+        break;
+    case PictureFault::UnsupportedFormat:
+        reason = QStringLiteral("%1 is in a picture format that is not supported (%2).")
+                     .arg(subject, QString::fromLatin1(picture.format.toUpper()));
+        break;
+    case PictureFault::TooLarge:
+        reason = QStringLiteral("%1 is a picture larger than can be opened (%2 \u00d7 %3 pixels).")
+                     .arg(subject)
+                     .arg(picture.storedSize.width())
+                     .arg(picture.storedSize.height());
+        break;
+    case PictureFault::CutShort:
+        reason = QStringLiteral("%1 is damaged (cut short).").arg(subject);
+        break;
+    case PictureFault::Corrupt:
+    case PictureFault::None: // decoded, but no image could be made of it
+        reason = QStringLiteral("%1 is damaged (its picture data cannot be read).").arg(subject);
+        break;
+    }
+    return kUnsupportedImageFormat + QLatin1Char('\n') + reason;
+}
+
+QString ColorDocument::damagedPictureWarning(const PictureSource& source)
+{
+    return QStringLiteral("%1 is damaged; parts of it may look wrong.").arg(pictureSubject(source));
+}
+
+std::optional<platform::DocumentError> ColorDocument::takePicture(
+    const QByteArray& bytes, const PictureSource& source)
+{
+    const platform::LoadedPicture loaded = platform::PictureLoader::load(bytes);
+    const platform::Image image
+        = loaded.ok() ? platform::Image::fromQImage(loaded.pixels) : platform::Image();
+    if (image.isNull()) {
+        qCWarning(lcApp) << "picture not decoded:" << source.path << loaded.error;
+        return platform::DocumentError { platform::kDocumentErrorDomain, 4,
+            pictureRefusal(source, loaded) };
+    }
+    m_imageData = bytes;
+    m_picture = image;
+    if (loaded.damaged)
+        m_pictureWarning = damagedPictureWarning(source);
+    return std::nullopt;
 }
 
 std::unique_ptr<ColorDocument> ColorDocument::fromPicture(
-    const QByteArray& bytes, std::optional<platform::DocumentError>* error)
+    const QByteArray& bytes, std::optional<platform::DocumentError>* error, const QString& path)
 {
-    auto picture = decode(bytes);
-    if (!picture) {
+    auto document = std::make_unique<ColorDocument>();
+    if (auto refused = document->takePicture(bytes, { path, false })) {
         if (error)
-            *error = unsupportedFormat();
+            *error = std::move(refused);
         return nullptr;
     }
-    auto document = std::make_unique<ColorDocument>();
-    document->m_imageData = bytes;
-    document->m_picture = *picture;
     return document;
 }
 
@@ -110,11 +157,8 @@ std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteAr
     if (auto* error = std::get_if<platform::DocumentError>(&read))
         return *error;
     DocumentContents contents = std::move(std::get<DocumentContents>(read));
-    auto picture = decode(contents.imageData);
-    if (!picture)
-        return unsupportedFormat();
-    m_imageData = contents.imageData;
-    m_picture = *picture;
+    if (auto refused = takePicture(contents.imageData, { pathBeingRead(), true }))
+        return refused;
     m_pendingRestore = std::move(contents);
     return std::nullopt;
 }
@@ -169,6 +213,9 @@ bool ColorDocument::makeWindowAndLoad()
         m_pendingRestore.reset();
     }
     forgetLoadingSteps();
+    if (!m_pictureWarning.isEmpty()) // over the window that shows the picture
+        platform::AlertPresenter::current().runModal(
+            platform::AlertStyle::Warning, std::exchange(m_pictureWarning, {}));
     platform::dispatch::after(kRequestSaturationDelayMs, this, [this] {
         if (!m_port)
             return;

@@ -4,15 +4,17 @@
 //
 // A document comes from a picture file's bytes (new, untitled, edited until first saved) or
 // from a document file. Either way the picture is decoded before any window exists: bytes that
-// do not decode give "Unsupported image format!" and no document at all. A file is read and
-// validated once; what it holds waits here until the window is made, then is restored into it
-// in the file's order, and 1 ms later the window's first render is asked for.
+// do not decode give "Unsupported image format!", the file's name and the reason, and no
+// document at all. A picture decoded from damaged data opens with a warning that says so. A file is
+// read and validated once; what it holds waits here until the window is made, then is restored into
+// it in the file's order, and 1 ms later the window's first render is asked for.
 //
 // Main thread only.
 #include "app/DocumentFile.h"
 #include "app/DocumentWindowPort.h"
 #include "platform/document/Document.h"
 #include "platform/graphics/Image.h"
+#include "platform/imaging/PictureLoader.h"
 
 #include <QDateTime>
 #include <memory>
@@ -28,10 +30,21 @@ public:
     ColorDocument();
     ~ColorDocument() override;
 
-    // A new untitled document from a picture file's bytes; null with the "Unsupported image
-    // format!" error when they do not decode.
-    static std::unique_ptr<ColorDocument> fromPicture(
-        const QByteArray& bytes, std::optional<platform::DocumentError>* error);
+    // A new untitled document from the bytes of the picture file at path; null with the
+    // "Unsupported image format!" error, naming the file, when they do not decode.
+    static std::unique_ptr<ColorDocument> fromPicture(const QByteArray& bytes,
+        std::optional<platform::DocumentError>* error, const QString& path = {});
+
+    // Where a picture came from, for what is said about it.
+    struct PictureSource {
+        QString path; // the file; empty when unknown
+        bool inDocument = false; // the picture of a document file rather than a picture file
+    };
+    // What a person is told about a picture that did not load: "Unsupported image format!",
+    // then which file and why. Also the warning for one that loaded damaged.
+    static QString pictureRefusal(
+        const PictureSource& source, const platform::LoadedPicture& picture);
+    static QString damagedPictureWarning(const PictureSource& source);
 
     // "Quillmark %@" filled with the date and time as "MM-dd-yyyy 'at' h.mm a".
     QString defaultDraftName() const override;
@@ -66,14 +79,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    static std::optional<platform::Image> decode(const QByteArray& bytes);
-    static platform::DocumentError unsupportedFormat();
+    // Decodes the picture into this document; the refusal when it does not decode.
+    std::optional<platform::DocumentError> takePicture(
+        const QByteArray& bytes, const PictureSource& source);
     void failLoading();
     // The window's title is the document's name, marked while there are unsaved changes.
     void showTitle();
 
     QByteArray m_imageData;
     platform::Image m_picture;
+    // Shown once the window shows the picture: it was decoded from damaged data.
+    QString m_pictureWarning;
     // What a read file holds beyond the picture, until the window has restored it.
     std::optional<DocumentContents> m_pendingRestore;
     std::unique_ptr<DocumentWindowPort> m_port;

@@ -44,13 +44,13 @@ std::unique_ptr<platform::Document> ColorDocumentController::makeUntitledDocumen
             *error = *failed;
         return nullptr;
     }
-    return ColorDocument::fromPicture(std::get<QByteArray>(bytes), error);
+    return ColorDocument::fromPicture(std::get<QByteArray>(bytes), error, *path);
 }
 
 std::unique_ptr<platform::Document> ColorDocumentController::makeDocumentFromPicture(
-    const QByteArray& bytes, std::optional<platform::DocumentError>* error)
+    const QByteArray& bytes, const QString& path, std::optional<platform::DocumentError>* error)
 {
-    return ColorDocument::fromPicture(bytes, error);
+    return ColorDocument::fromPicture(bytes, error, path);
 }
 
 platform::OpenPanelRequest ColorDocumentController::openPanelRequest() const

@@ -10,32 +10,6 @@ using namespace apptest;
 
 namespace {
 
-struct PictureRow {
-    const char* name;
-    QByteArray bytes;
-    bool opens;
-};
-
-class PictureBytes : public ::testing::TestWithParam<PictureRow> { };
-
-TEST_P(PictureBytes, DecodeBeforeAnyWindow)
-{
-    AppFixture fixture;
-    std::optional<platform::DocumentError> error;
-    auto document = ColorDocument::fromPicture(GetParam().bytes, &error);
-    EXPECT_EQ(document != nullptr, GetParam().opens);
-    EXPECT_EQ(FakeWindow::made, 0);
-    if (GetParam().opens) {
-        EXPECT_FALSE(error);
-        EXPECT_TRUE(document->isDocumentEdited()) << "a picture document has no file yet";
-        EXPECT_EQ(document->imageData(), GetParam().bytes);
-        EXPECT_TRUE(document->displayName().startsWith("Quillmark "));
-    } else {
-        ASSERT_TRUE(error);
-        EXPECT_EQ(error->message(), "Unsupported image format!");
-    }
-}
-
 // A PNG whose header claims width x height, with a valid header checksum, and no pixels.
 QByteArray pngClaiming(quint32 width, quint32 height)
 {
@@ -56,14 +30,63 @@ QByteArray pngClaiming(quint32 width, quint32 height)
     return png;
 }
 
+// A baseline JPEG whose frame header claims width x height; its picture data are a few pixels'.
+QByteArray jpegClaiming(quint16 width, quint16 height)
+{
+    QByteArray jpeg = pictureBytes({ 16, 16 }, "jpeg");
+    const qsizetype frame = jpeg.indexOf("\xff\xc0");
+    jpeg[frame + 5] = char(height >> 8);
+    jpeg[frame + 6] = char(height & 0xff);
+    jpeg[frame + 7] = char(width >> 8);
+    jpeg[frame + 8] = char(width & 0xff);
+    return jpeg;
+}
+
+struct PictureRow {
+    const char* name;
+    QByteArray bytes;
+    const char* says; // after "Unsupported image format!"; null when the picture opens
+};
+
+class PictureBytes : public ::testing::TestWithParam<PictureRow> { };
+
+// A picture is decoded before any window is made; a refusal names the file and the reason.
+TEST_P(PictureBytes, DecodeBeforeAnyWindow)
+{
+    AppFixture fixture;
+    std::optional<platform::DocumentError> error;
+    auto document = ColorDocument::fromPicture(GetParam().bytes, &error, "/pictures/photo.jpg");
+    const bool opens = !GetParam().says;
+    EXPECT_EQ(document != nullptr, opens);
+    EXPECT_EQ(FakeWindow::made, 0);
+    if (opens) {
+        EXPECT_FALSE(error);
+        EXPECT_TRUE(document->isDocumentEdited()) << "a picture document has no file yet";
+        EXPECT_EQ(document->imageData(), GetParam().bytes);
+        EXPECT_TRUE(document->displayName().startsWith("Quillmark "));
+    } else {
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->message(), "Unsupported image format!\n" + QString(GetParam().says));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(ColorDocument, PictureBytes,
-    ::testing::Values(PictureRow { "png", pictureBytes({ 40, 30 }, "png"), true },
-        PictureRow { "jpeg", pictureBytes({ 40, 30 }, "jpeg"), true },
-        PictureRow { "empty", QByteArray(), false },
-        PictureRow { "text", QByteArray("not a picture at all"), false },
-        PictureRow { "cut_png", pictureBytes({ 40, 30 }, "png").left(60), false },
-        PictureRow { "header_40000_square", pngClaiming(40000, 40000), false },
-        PictureRow { "header_checksum_control", pngClaiming(4, 4), true }),
+    ::testing::Values(PictureRow { "png", pictureBytes({ 40, 30 }, "png"), nullptr },
+        PictureRow { "jpeg", pictureBytes({ 40, 30 }, "jpeg"), nullptr },
+        PictureRow { "empty", QByteArray(),
+            "\u201cphoto.jpg\u201d is not a Quillmark document or a picture." },
+        PictureRow { "text", QByteArray("not a picture at all"),
+            "\u201cphoto.jpg\u201d is not a Quillmark document or a picture." },
+        PictureRow { "cut_png", pictureBytes({ 40, 30 }, "png").left(60),
+            "\u201cphoto.jpg\u201d is damaged (cut short)." },
+        PictureRow { "cut_jpeg", pictureBytes({ 40, 30 }, "jpeg").chopped(40),
+            "\u201cphoto.jpg\u201d is damaged (cut short)." },
+        PictureRow { "header_40000_square", pngClaiming(40000, 40000),
+            "\u201cphoto.jpg\u201d is a picture larger than can be opened (40000 \u00d7 40000 "
+            "pixels)." },
+        PictureRow { "gif", QByteArray::fromHex("47494638396101000100000000"),
+            "\u201cphoto.jpg\u201d is in a picture format that is not supported (GIF)." },
+        PictureRow { "header_checksum_control", pngClaiming(4, 4), nullptr }),
     testsupport::RowName());
 
 TEST(ColorDocument, DraftNameFollowsTheDateFormat)
@@ -118,6 +141,7 @@ struct RefusedRow {
     QByteArray file;
     QString domain;
     int code;
+    const char* says = nullptr; // after "Unsupported image format!", for a picture refused
 };
 
 QByteArray archiveWithVersion(double version, const QByteArray& picture)
@@ -141,6 +165,9 @@ TEST_P(RefusedFiles, NoDocumentNoWindow)
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->domain, GetParam().domain);
     EXPECT_EQ(result.error->code, GetParam().code);
+    if (GetParam().says)
+        EXPECT_EQ(
+            result.error->message(), "Unsupported image format!\n" + QString(GetParam().says));
     EXPECT_EQ(FakeWindow::made, 0);
     EXPECT_TRUE(s.controller.documents().empty());
 }
@@ -149,10 +176,18 @@ INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
     ::testing::Values(RefusedRow { "old_version", archiveWithVersion(1.19, pictureBytes({ 8, 8 })),
                           "Invalid Version", 1000 },
         RefusedRow { "unreadable_picture", archiveWithVersion(1.2, "GIF89a nonsense"),
-            platform::kDocumentErrorDomain, 4 },
-        RefusedRow { "no_picture", archiveWithVersion(1.3, {}), platform::kDocumentErrorDomain, 4 },
+            platform::kDocumentErrorDomain, 4,
+            "The picture in \u201cfile.quillmark\u201d is in a picture format that is not "
+            "supported (GIF)." },
+        RefusedRow { "no_picture", archiveWithVersion(1.3, {}), platform::kDocumentErrorDomain, 4,
+            "The picture in \u201cfile.quillmark\u201d is not a picture that can be read." },
+        RefusedRow { "picture_too_large", archiveWithVersion(1.2, jpegClaiming(30000, 30000)),
+            platform::kDocumentErrorDomain, 4,
+            "The picture in \u201cfile.quillmark\u201d is a picture larger than can be opened "
+            "(30000 \u00d7 30000 pixels)." },
         RefusedRow { "cut_picture_with_document_suffix", pictureBytes({ 8, 8 }, "png").left(40),
-            platform::kDocumentErrorDomain, 4 }),
+            platform::kDocumentErrorDomain, 4,
+            "\u201cfile.quillmark\u201d is damaged (cut short)." }),
     testsupport::RowName());
 
 // A window that cannot show the picture: the alert, then the document closes itself.

@@ -41,7 +41,9 @@ TEST(AppController, NewAsksForAPictureFile)
     writeFile(bad, "not a png");
     h.fixture.panels->openAnswers.push_back(bad);
     EXPECT_FALSE(h.controller.newDocument());
-    EXPECT_EQ(h.fixture.alerts->messages, QStringList { "Unsupported image format!" });
+    EXPECT_EQ(h.fixture.alerts->messages,
+        QStringList { "Unsupported image format!\n\u201cbad.png\u201d is not a Quillmark "
+                      "document or a picture." });
     EXPECT_EQ(FakeWindow::made, 1) << "no window for an unreadable picture";
 }
 

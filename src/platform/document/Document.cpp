@@ -92,7 +92,10 @@ std::optional<DocumentError> Document::readFromFile(const QString& path)
     auto bytes = readFileBytes(path);
     if (auto* error = std::get_if<DocumentError>(&bytes))
         return *error;
-    if (auto error = readFromData(std::get<QByteArray>(bytes)))
+    m_pathBeingRead = path;
+    auto error = readFromData(std::get<QByteArray>(bytes));
+    m_pathBeingRead.clear();
+    if (error)
         return error;
     setFilePath(QFileInfo(path).absoluteFilePath());
     markClean();
