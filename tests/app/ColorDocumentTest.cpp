@@ -3,6 +3,7 @@
 #include "AppFakes.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "support/NamedCase.h"
+#include "support/PictureFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -10,36 +11,14 @@ using namespace apptest;
 
 namespace {
 
-// A PNG whose header claims width x height, with a valid header checksum, and no pixels.
 QByteArray pngClaiming(quint32 width, quint32 height)
 {
-    QByteArray png = pictureBytes({ 4, 4 }, "png");
-    const auto put32 = [&png](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            png[at + i] = char((v >> (24 - 8 * i)) & 0xff);
-    };
-    put32(16, width); // IHDR data starts after the signature, length and type
-    put32(20, height);
-    quint32 crc = 0xffffffffu;
-    for (int i = 12; i < 29; ++i) { // the chunk type and its 13 data bytes
-        crc ^= quint8(png[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    put32(29, ~crc);
-    return png;
+    return testsupport::pngClaiming(pictureBytes({ 4, 4 }, "png"), width, height);
 }
 
-// A baseline JPEG whose frame header claims width x height; its picture data are a few pixels'.
 QByteArray jpegClaiming(quint16 width, quint16 height)
 {
-    QByteArray jpeg = pictureBytes({ 16, 16 }, "jpeg");
-    const qsizetype frame = jpeg.indexOf("\xff\xc0");
-    jpeg[frame + 5] = char(height >> 8);
-    jpeg[frame + 6] = char(height & 0xff);
-    jpeg[frame + 7] = char(width >> 8);
-    jpeg[frame + 8] = char(width & 0xff);
-    return jpeg;
+    return testsupport::jpegClaiming(pictureBytes({ 16, 16 }, "jpeg"), width, height);
 }
 
 struct PictureRow {
@@ -264,6 +243,77 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     EXPECT_TRUE(again->isDocumentEdited());
     EXPECT_EQ(again->filePath(), QFileInfo(savePath).absoluteFilePath());
     EXPECT_EQ(readFile(savePath), saved);
+}
+
+// A picture decoded from damaged data opens, and once its window shows the person is told,
+// naming the file; a whole one says nothing.
+TEST(ColorDocument, DamagedPictureOpensWithAWarning)
+{
+    AppSession s;
+    const QByteArray jpeg = pictureBytes({ 64, 48 }, "jpeg");
+    const QString torn = s.dir.filePath("torn.jpg");
+    // Bytes the decoder is left with inside the picture data: where it lost its way.
+    ASSERT_TRUE(writeFile(torn, jpeg.chopped(2) + QByteArray(24, 0x55) + jpeg.right(2)));
+    ASSERT_TRUE(s.open(torn));
+    EXPECT_EQ(s.fixture.alerts->messages,
+        QStringList { "\u201ctorn.jpg\u201d is damaged; parts of it may look wrong." });
+    ASSERT_TRUE(s.open(s.picture("whole.jpg")));
+    EXPECT_EQ(s.fixture.alerts->messages.size(), 1);
+}
+
+// Every picture a document decodes comes out of one budget: the document's own picture
+// first, its box pictures share what is left; a box picture refused leaves its box out and
+// the document opens.
+TEST(ColorDocument, OnePictureBudgetPerDocument)
+{
+    UNDODATA box;
+    box.type = UNDODATA::ImageBox;
+    QImage pixels(16, 9, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(qRgb(200, 30, 40));
+    box.orgImage = platform::Image::fromQImage(pixels);
+    box.frame = platform::Rect(0, 0, 16, 9);
+    const auto file = [&box](const QByteArray& picture, QSize boxClaims) {
+        DocumentContents contents;
+        contents.imageData = picture;
+        contents.boxes = ContainerSnapshot({ box });
+        const QByteArray bytes = DocumentFile::write(contents);
+        return boxClaims.isValid()
+            ? testsupport::pngClaiming(bytes, boxClaims.width(), boxClaims.height())
+            : bytes;
+    };
+    const QByteArray small = pictureBytes({ 32, 24 }, "jpeg");
+    const struct {
+        const char* name;
+        QByteArray file;
+        std::size_t boxes;
+    } rows[] = {
+        { "small picture, small box", file(small, {}), 1 },
+        { "a 16000 x 16000 picture leaves nothing for the box",
+            file(jpegClaiming(16000, 16000), {}), 0 },
+        { "a box picture of 30000 x 30000", file(small, { 30000, 30000 }), 0 },
+        { "16000 x 16000 picture and box", file(jpegClaiming(16000, 16000), { 16000, 16000 }), 0 },
+    };
+    for (const auto& row : rows) {
+        const DocumentFile::ReadResult read = DocumentFile::read(row.file);
+        const auto* contents = std::get_if<DocumentContents>(&read);
+        ASSERT_TRUE(contents && contents->boxes) << row.name;
+        EXPECT_EQ(contents->boxes->records().size(), row.boxes) << row.name;
+    }
+}
+
+// A mask is checked against the picture as it shows, turned upright: a portrait photo stored
+// sideways keeps its mask.
+TEST(ColorDocument, MaskFitsTheUprightPicture)
+{
+    DocumentContents contents;
+    contents.imageData = testsupport::withExifOrientation(pictureBytes({ 40, 20 }, "jpeg"), 6);
+    QImage mask(10, 20, QImage::Format_RGBA64_Premultiplied);
+    mask.fill(Qt::transparent);
+    contents.mask = DocumentMask { mask, 0.5 };
+    const DocumentFile::ReadResult read = DocumentFile::read(DocumentFile::write(contents));
+    const auto* reopened = std::get_if<DocumentContents>(&read);
+    ASSERT_TRUE(reopened && reopened->mask);
+    EXPECT_EQ(reopened->mask->image.size(), QSize(10, 20));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "platform/imaging/PictureLoader.h"
 
 #include "ImagingTestUtil.h"
+#include "support/PictureFiles.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -34,17 +35,6 @@ QImage colourBars(int w, int h, QImage::Format format = QImage::Format_RGB32)
         for (int x = 0; x < w; ++x)
             img.setPixel(x, y, x < w / 2 ? qRgb(200, 40, 40) : qRgb(30, 60, 220));
     return img.convertToFormat(format);
-}
-
-quint32 crc32(const QByteArray& data)
-{
-    quint32 c = 0xFFFFFFFFu;
-    for (char ch : data) {
-        c ^= uchar(ch);
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-    }
-    return ~c;
 }
 
 } // namespace
@@ -99,10 +89,7 @@ TEST(PictureLoader, BadInputGivesAnErrorNotAPicture)
     qToLittleEndian<qint32>(100000, bmp.data() + 18); // width in the info header
     qToLittleEndian<qint32>(100000, bmp.data() + 22); // height
 
-    QByteArray hugePng = png; // IHDR starts at 8: length, "IHDR", width, height, ..., CRC
-    qToBigEndian<quint32>(100000, hugePng.data() + 16);
-    qToBigEndian<quint32>(100000, hugePng.data() + 20);
-    qToBigEndian<quint32>(crc32(hugePng.mid(12, 17)), hugePng.data() + 29);
+    const QByteArray hugePng = testsupport::pngClaiming(png, 100000, 100000);
 
     // The reason a person is told: what was found, and the size refused.
     struct Row {
@@ -142,17 +129,6 @@ TEST(PictureLoader, BadInputGivesAnErrorNotAPicture)
     EXPECT_TRUE(PictureLoader::load(jpeg + QByteArray(3, '\0')).ok()) << "padding after the end";
 }
 
-// An EXIF APP1 segment holding one orientation tag (big-endian TIFF layout).
-QByteArray exifOrientation(int orientation)
-{
-    return QByteArray::fromHex("FFE10022" // APP1, 34 bytes
-                               "457869660000" // "Exif"
-                               "4D4D002A00000008" // big-endian TIFF header, first directory at 8
-                               "0001" // one entry:
-                               "011200030000000100") // orientation, SHORT, count 1, value:
-        + char(orientation) + QByteArray(2 + 4, '\0'); // padded; no next directory
-}
-
 // Four quadrants, red, green, white and blue from the top left clockwise, on a picture twice
 // as wide as high so that a turn shows in the size too.
 QImage quadrants()
@@ -178,7 +154,7 @@ TEST(PictureLoader, TurnsPicturesUprightForEachOrientation)
         = { {}, { 0, 0 }, { 1, 0 }, { 1, 1 }, { 0, 1 }, { 0, 0 }, { 1, 0 }, { 1, 1 }, { 0, 1 } };
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
-        const QByteArray bytes = plain.left(2) + exifOrientation(orientation) + plain.mid(2);
+        const QByteArray bytes = testsupport::withExifOrientation(plain, orientation);
         const QByteArray before = bytes;
         QBuffer buffer;
         buffer.setData(bytes);

@@ -1,0 +1,53 @@
+#pragma once
+// Picture files with crafted headers, made from real ones: an EXIF orientation tag, or a size
+// claimed in a few bytes that would take gigabytes to decode.
+#include <QByteArray>
+#include <QtEndian>
+
+namespace testsupport {
+
+// The JPEG with an EXIF APP1 segment holding one orientation tag (big-endian TIFF layout)
+// right after its start marker.
+inline QByteArray withExifOrientation(const QByteArray& jpeg, int orientation)
+{
+    const QByteArray app1 = QByteArray::fromHex("FFE10022" // APP1, 34 bytes
+                                                "457869660000" // "Exif"
+                                                "4D4D002A00000008" // TIFF header, directory at 8
+                                                "0001" // one entry:
+                                                "011200030000000100") // orientation, SHORT, 1:
+        + char(orientation) + QByteArray(2 + 4, '\0'); // padded; no next directory
+    return jpeg.left(2) + app1 + jpeg.mid(2);
+}
+
+// The first PNG inside bytes (a file, or an archive that holds one) made to claim
+// width x height, its header checksum mended; the pixel data stay those of the real size.
+inline QByteArray pngClaiming(QByteArray bytes, quint32 width, quint32 height)
+{
+    const qsizetype png = bytes.indexOf("\x89PNG\r\n\x1a\n");
+    if (png < 0)
+        return bytes;
+    char* ihdr = bytes.data() + png + 12; // after the signature and the chunk's length
+    qToBigEndian(width, ihdr + 4);
+    qToBigEndian(height, ihdr + 8);
+    quint32 crc = 0xffffffffu;
+    for (int i = 0; i < 17; ++i) { // the chunk type and its 13 data bytes
+        crc ^= quint8(ihdr[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    qToBigEndian(~crc, ihdr + 17);
+    return bytes;
+}
+
+// The baseline JPEG made to claim width x height in its frame header.
+inline QByteArray jpegClaiming(QByteArray jpeg, quint16 width, quint16 height)
+{
+    const qsizetype frame = jpeg.indexOf("\xff\xc0");
+    if (frame < 0)
+        return jpeg;
+    qToBigEndian(height, jpeg.data() + frame + 5);
+    qToBigEndian(width, jpeg.data() + frame + 7);
+    return jpeg;
+}
+
+} // namespace testsupport
