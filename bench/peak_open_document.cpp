@@ -8,10 +8,12 @@
 //
 // huge-picture-and-box  a 16000 x 16000 JPEG picture, and a box whose PNG claims 16000 x 16000
 //                       (refused by its header: the picture took the whole budget)
-// huge-box              a 1600 x 1200 JPEG picture and a real 16000 x 16000 PNG box picture
+// largest-box           a 1600 x 1200 JPEG picture and a 7000 x 9000 PNG box picture, about
+//                       the largest a box may show (a third of what the picture leaves)
 // halves                an 8000 x 16000 JPEG picture and an 8000 x 12000 PNG box picture
 //
 // The JPEGs are encoded a strip at a time, so that making them costs no picture's memory.
+#include "../tests/support/PictureFiles.h"
 #include "app/ColorDocument.h"
 #include "app/ColorDocumentController.h"
 #include "app/DocumentFile.h"
@@ -88,8 +90,7 @@ QByteArray monoPng(int width, int height)
     return bytes;
 }
 
-// A document of picture with one picture box; its box picture is replaced by boxPng (an
-// archive's byte strings are length-prefixed, so the prefix is rewritten too).
+// A document of picture with one picture box showing boxPng.
 QByteArray document(const QByteArray& picture, const QByteArray& boxPng)
 {
     QImage small(16, 9, QImage::Format_ARGB32_Premultiplied);
@@ -101,14 +102,7 @@ QByteArray document(const QByteArray& picture, const QByteArray& boxPng)
     DocumentContents contents;
     contents.imageData = picture;
     contents.boxes = ContainerSnapshot({ box });
-    QByteArray file = DocumentFile::write(contents);
-    const qsizetype at = file.indexOf("\x89PNG\r\n\x1a\n");
-    const qsizetype length = uchar(file[at - 1]); // written with a one-byte length: 0x58 nn
-    QByteArray prefix(5, '\0');
-    prefix[0] = char(0x5a); // byte string, four-byte length
-    qToBigEndian(quint32(boxPng.size()), prefix.data() + 1);
-    file.replace(at - 2, length + 2, prefix + boxPng);
-    return file;
+    return testsupport::withPngReplaced(DocumentFile::write(contents), boxPng);
 }
 
 bool write(const QString& path, const QByteArray& bytes)
@@ -126,7 +120,7 @@ int make(const QString& dir)
     const bool ok
         = write(dir + "/huge-picture-and-box.quillmark", document(stripJpeg(16000, 16000), claims))
         && write(
-            dir + "/huge-box.quillmark", document(stripJpeg(1600, 1200), monoPng(16000, 16000)))
+            dir + "/largest-box.quillmark", document(stripJpeg(1600, 1200), monoPng(7000, 9000)))
         && write(dir + "/halves.quillmark", document(stripJpeg(8000, 16000), monoPng(8000, 12000)));
     return ok ? 0 : 1;
 }

@@ -176,10 +176,11 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
     DocumentContents contents;
     contents.imageData = coder.decodeBytes(kImageDataKey);
     // One budget for every picture the document decodes: the picture's own decode is taken
-    // from it first, and the box pictures share what is left.
+    // from it first. A box picture is held up to three times over once shown (as decoded, at
+    // its saturation, and tinted), so the box pictures decode within a third of what is left.
     const platform::PictureHeader picture = platform::PictureLoader::header(contents.imageData);
     qint64& budget = coder.picturePixelBudget();
-    budget -= std::min(picture.cost, budget);
+    budget = (budget - std::min(picture.cost, budget)) / kBoxPictureCopies;
     contents.aperture = sliderValue(coder, kApertureKey);
     contents.vignette = sliderValue(coder, kVignetteKey);
     contents.saturation = sliderValue(coder, kSaturationKey);

@@ -65,6 +65,8 @@ public:
     static constexpr int kMaxMaskSide = 512;
     // A layer with more records than this is bad input: reading builds none of them.
     static constexpr int kMaxBoxes = 10000;
+    // How many full-size copies of its picture a picture box holds at most once shown.
+    static constexpr int kBoxPictureCopies = 3;
 
     using ReadResult = std::variant<DocumentContents, platform::DocumentError>;
 

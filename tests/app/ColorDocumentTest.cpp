@@ -281,6 +281,15 @@ TEST(ColorDocument, OnePictureBudgetPerDocument)
             ? testsupport::pngClaiming(bytes, boxClaims.width(), boxClaims.height())
             : bytes;
     };
+    // A real one-bit picture: 2.4 megabytes, 125 million budget pixels to decode.
+    QImage mono(10000, 10000, QImage::Format_Mono);
+    mono.fill(1);
+    QByteArray monoPng;
+    {
+        QBuffer buffer(&monoPng);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, "png").write(mono);
+    }
     const QByteArray small = pictureBytes({ 32, 24 }, "jpeg");
     const struct {
         const char* name;
@@ -292,6 +301,8 @@ TEST(ColorDocument, OnePictureBudgetPerDocument)
             file(jpegClaiming(16000, 16000), {}), 0 },
         { "a box picture of 30000 x 30000", file(small, { 30000, 30000 }), 0 },
         { "16000 x 16000 picture and box", file(jpegClaiming(16000, 16000), { 16000, 16000 }), 0 },
+        { "a 10000 x 10000 box picture, shown three times over",
+            testsupport::withPngReplaced(file(small, {}), monoPng), 0 },
     };
     for (const auto& row : rows) {
         const DocumentFile::ReadResult read = DocumentFile::read(row.file);

@@ -50,4 +50,18 @@ inline QByteArray jpegClaiming(QByteArray jpeg, quint16 width, quint16 height)
     return jpeg;
 }
 
+// The archive with its first PNG replaced by png: archives hold byte strings behind their
+// length (written here as CBOR's four-byte form), so pictures too large to make as an image
+// can be put in a document written with a small one.
+inline QByteArray withPngReplaced(QByteArray archive, const QByteArray& png)
+{
+    const qsizetype at = archive.indexOf("\x89PNG\r\n\x1a\n");
+    if (at < 2 || uchar(archive[at - 2]) != 0x58) // a byte string of one-byte length
+        return archive;
+    QByteArray prefix(5, '\0');
+    prefix[0] = char(0x5a);
+    qToBigEndian(quint32(png.size()), prefix.data() + 1);
+    return archive.replace(at - 2, uchar(archive[at - 1]) + 2, prefix + png);
+}
+
 } // namespace testsupport
