@@ -35,46 +35,23 @@
 #include <QImageWriter>
 #include <QtEndian>
 #include <cstdio>
-#include <cstdlib>
-#include <jpeglib.h>
 #include <sys/resource.h>
-#include <vector>
 
 namespace {
 
 QByteArray stripJpeg(int width, int height)
 {
-    jpeg_compress_struct info {};
-    jpeg_error_mgr error {};
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 85, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(std::size_t(width) * 3);
-    while (info.next_scanline < info.image_height) {
-        const int y = int(info.next_scanline);
-        for (int x = 0; x < width; ++x) {
-            const int grain = ((x * 7919) ^ (y * 104729)) & 31;
-            row[std::size_t(x) * 3] = JSAMPLE((x / 24 + grain) & 255);
-            row[std::size_t(x) * 3 + 1] = JSAMPLE((y / 16 + grain) & 255);
-            row[std::size_t(x) * 3 + 2] = JSAMPLE(((x + y) / 40) & 255);
-        }
-        JSAMPROW rows[1] = { row.data() };
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    return bytes;
+    return testsupport::encodedJpeg(
+        width, height,
+        [width](int y, unsigned char* row) {
+            for (int x = 0; x < width; ++x, row += 3) {
+                const int grain = ((x * 7919) ^ (y * 104729)) & 31;
+                row[0] = uchar((x / 24 + grain) & 255);
+                row[1] = uchar((y / 16 + grain) & 255);
+                row[2] = uchar(((x + y) / 40) & 255);
+            }
+        },
+        0, 85);
 }
 
 // A one-bit PNG of width x height: a real picture of that size in a few megabytes.

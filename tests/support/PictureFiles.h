@@ -3,8 +3,47 @@
 // claimed in a few bytes that would take gigabytes to decode.
 #include <QByteArray>
 #include <QtEndian>
+#include <cstdio> // jpeglib.h needs FILE
+#include <cstdlib>
+#include <functional>
+#include <jpeglib.h>
+#include <vector>
 
 namespace testsupport {
+
+// A JPEG encoded a row at a time by libjpeg-turbo, rowAt(y, row) filling row y as packed RGB:
+// no picture is held whole, however large. restartRows > 0 puts a restart marker after every
+// that many rows of blocks, as cameras do.
+inline QByteArray encodedJpeg(int width, int height,
+    const std::function<void(int, unsigned char*)>& rowAt, int restartRows = 0, int quality = 90)
+{
+    jpeg_compress_struct info {};
+    jpeg_error_mgr error {};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    info.restart_in_rows = restartRows;
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(width) * 3);
+    while (info.next_scanline < info.image_height) {
+        rowAt(int(info.next_scanline), row.data());
+        JSAMPROW rows[1] = { row.data() };
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
 
 // The JPEG with an EXIF APP1 segment holding one orientation tag (big-endian TIFF layout)
 // right after its start marker.

@@ -338,30 +338,17 @@ namespace {
 // A JPEG with a restart marker after every row of blocks, as cameras write them.
 QByteArray restartJpeg(const QImage& picture)
 {
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-    jpeg_compress_struct info {};
-    jpeg_error_mgr error {};
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(rgb.width());
-    info.image_height = JDIMENSION(rgb.height());
-    info.input_components = 4;
-    info.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&info);
-    info.restart_in_rows = 1;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        auto* row = const_cast<JSAMPLE*>(rgb.constScanLine(int(info.next_scanline)));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    const QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    std::free(out);
-    return bytes;
+    return testsupport::encodedJpeg(
+        picture.width(), picture.height(),
+        [&picture](int y, unsigned char* row) {
+            for (int x = 0; x < picture.width(); ++x, row += 3) {
+                const QRgb p = picture.pixel(x, y);
+                row[0] = uchar(qRed(p));
+                row[1] = uchar(qGreen(p));
+                row[2] = uchar(qBlue(p));
+            }
+        },
+        1);
 }
 
 // The picture data of a one-scan JPEG: after the scan header, before the end marker.
