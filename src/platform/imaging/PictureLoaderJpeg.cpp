@@ -196,9 +196,13 @@ bool run(Decode& d, const QByteArray& bytes)
     const Placement p { d.orientation, int(info.output_width), int(info.output_height) };
     d.image = p.transposes() ? QImage(p.h, p.w, QImage::Format_RGB32)
                              : QImage(p.w, p.h, QImage::Format_RGB32);
+    // Upright pictures are decoded straight into their rows; others a strip at a time, then
+    // turned into place.
+    const bool upright = p.o == 1;
     constexpr int kStripRows = 16; // a cache line of upright pixels per column when turned
-    d.strip.resize(std::size_t(p.w) * 4 * kStripRows);
-    if (d.image.isNull() || d.strip.empty()) {
+    if (!upright)
+        d.strip.resize(std::size_t(p.w) * 4 * kStripRows);
+    if (d.image.isNull() || (!upright && d.strip.empty())) {
         std::snprintf(d.error.message, sizeof d.error.message, "out of memory");
         d.error.fault = PictureFault::TooLarge;
         return false;
@@ -206,13 +210,15 @@ bool run(Decode& d, const QByteArray& bytes)
     while (info.output_scanline < info.output_height) {
         const int y0 = int(info.output_scanline);
         int count = 0;
-        while (count < kStripRows && info.output_scanline < info.output_height) {
-            uchar* row = d.strip.data() + std::size_t(count) * std::size_t(p.w) * 4;
+        while (count < (upright ? 1 : kStripRows) && info.output_scanline < info.output_height) {
+            uchar* row = upright ? d.image.scanLine(y0)
+                                 : d.strip.data() + std::size_t(count) * std::size_t(p.w) * 4;
             count += int(jpeg_read_scanlines(&info, &row, 1));
             if (info.out_color_space == JCS_CMYK)
                 cmykToRgb(row, info.output_width);
         }
-        place(p, d.strip.data(), y0, count, d.image);
+        if (!upright)
+            place(p, d.strip.data(), y0, count, d.image);
     }
     // Reads on to the end-of-image marker: a file cut after its last scan warns here.
     jpeg_finish_decompress(&info);
