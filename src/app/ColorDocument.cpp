@@ -72,38 +72,81 @@ ColorDocument::~ColorDocument()
     m_port.reset();
 }
 
-std::optional<platform::Image> ColorDocument::decode(const QByteArray& bytes)
+namespace {
+
+// “photo.jpg”, or "The picture in “saved.quillmark”", or "The picture" for bytes of no file.
+QString pictureSubject(const ColorDocument::PictureSource& source)
 {
-    if (bytes.isEmpty())
-        return std::nullopt;
-    const platform::LoadedPicture loaded = platform::PictureLoader::load(bytes);
-    if (!loaded.ok()) {
-        qCWarning(lcApp) << "picture not decoded:" << loaded.error;
-        return std::nullopt;
-    }
-    platform::Image image = platform::Image::fromQImage(loaded.pixels);
-    if (image.isNull())
-        return std::nullopt;
-    return image;
+    if (source.path.isEmpty())
+        return QStringLiteral("The picture");
+    const QString name = QStringLiteral("\u201c%1\u201d").arg(QFileInfo(source.path).fileName());
+    return source.inDocument ? QStringLiteral("The picture in %1").arg(name) : name;
 }
 
-platform::DocumentError ColorDocument::unsupportedFormat()
+} // namespace
+
+QString ColorDocument::pictureRefusal(
+    const PictureSource& source, const platform::LoadedPicture& picture)
 {
-    return { platform::kDocumentErrorDomain, 4, kUnsupportedImageFormat };
+    // A clause about the file that refusalMessage() puts after its name: the picture itself, or
+    // the picture a document holds.
+    using platform::PictureFault;
+    const QString it = source.inDocument ? QStringLiteral("its picture") : QStringLiteral("it");
+    switch (picture.fault) {
+    case PictureFault::NotAPicture:
+        return source.inDocument ? QStringLiteral("its picture cannot be read")
+                                 : QStringLiteral("it is not a Quillmark document or a picture");
+    case PictureFault::UnsupportedFormat:
+        return QStringLiteral("%1 is in a picture format that is not supported (%2)")
+            .arg(it, QString::fromLatin1(picture.format.toUpper()));
+    case PictureFault::TooLarge:
+        return QStringLiteral("%1 larger than can be opened (%2 \u00d7 %3 pixels)")
+            .arg(source.inDocument ? QStringLiteral("its picture is")
+                                   : QStringLiteral("it is a picture"))
+            .arg(picture.storedSize.width())
+            .arg(picture.storedSize.height());
+    case PictureFault::CutShort:
+        return QStringLiteral("%1 is damaged (cut short)").arg(it);
+    case PictureFault::Corrupt:
+    case PictureFault::None: // decoded, but no image could be made of it
+        break;
+    }
+    return QStringLiteral("%1 is damaged (its picture data cannot be read)").arg(it);
+}
+
+QString ColorDocument::damagedPictureWarning(const PictureSource& source)
+{
+    return QStringLiteral("%1 is damaged; parts of it may look wrong.").arg(pictureSubject(source));
+}
+
+std::optional<platform::DocumentError> ColorDocument::takePicture(
+    const QByteArray& bytes, const PictureSource& source)
+{
+    const platform::LoadedPicture loaded = platform::PictureLoader::load(bytes);
+    const platform::Image image
+        = loaded.ok() ? platform::Image::fromQImage(loaded.pixels) : platform::Image();
+    if (image.isNull()) {
+        qCWarning(lcApp) << "picture not decoded:" << source.path << loaded.error;
+        return platform::DocumentError { platform::kDocumentErrorDomain, 4,
+            kUnsupportedImageFormat, pictureRefusal(source, loaded) };
+    }
+    m_imageData = bytes;
+    m_picture = image;
+    m_picturePath = source.path;
+    if (loaded.damaged)
+        m_pictureWarning = damagedPictureWarning(source);
+    return std::nullopt;
 }
 
 std::unique_ptr<ColorDocument> ColorDocument::fromPicture(
-    const QByteArray& bytes, std::optional<platform::DocumentError>* error)
+    const QByteArray& bytes, std::optional<platform::DocumentError>* error, const QString& path)
 {
-    auto picture = decode(bytes);
-    if (!picture) {
+    auto document = std::make_unique<ColorDocument>();
+    if (auto refused = document->takePicture(bytes, { path, false })) {
         if (error)
-            *error = unsupportedFormat();
+            *error = std::move(refused);
         return nullptr;
     }
-    auto document = std::make_unique<ColorDocument>();
-    document->m_imageData = bytes;
-    document->m_picture = *picture;
     return document;
 }
 
@@ -113,11 +156,8 @@ std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteAr
     if (auto* error = std::get_if<platform::DocumentError>(&read))
         return *error;
     DocumentContents contents = std::move(std::get<DocumentContents>(read));
-    auto picture = decode(contents.imageData);
-    if (!picture)
-        return unsupportedFormat();
-    m_imageData = contents.imageData;
-    m_picture = *picture;
+    if (auto refused = takePicture(contents.imageData, { pathBeingRead(), true }))
+        return refused;
     if (contents.leftOutBoxes > 0)
         readLeftContentOut();
     m_pendingRestore = std::move(contents);
@@ -192,6 +232,9 @@ bool ColorDocument::makeWindowAndLoad()
         platform::AlertPresenter::current().runModal(
             platform::AlertStyle::Warning, leftOutMessage(leftOut, displayName()));
     forgetLoadingSteps();
+    if (!m_pictureWarning.isEmpty()) // over the window that shows the picture
+        platform::AlertPresenter::current().runModal(
+            platform::AlertStyle::Warning, std::exchange(m_pictureWarning, {}));
     platform::dispatch::after(kRequestSaturationDelayMs, this, [this] {
         if (!m_port)
             return;
@@ -214,8 +257,9 @@ void ColorDocument::showTitle()
 
 void ColorDocument::failLoading()
 {
-    platform::AlertPresenter::current().runModal(
-        platform::AlertStyle::Critical, kUnsupportedImageFormat);
+    const QString name = m_picturePath.isEmpty() ? displayName() : m_picturePath;
+    platform::AlertPresenter::current().runModal(platform::AlertStyle::Critical,
+        platform::refusalMessage(name, {}, kUnsupportedImageFormat));
     platform::dispatch::after(kCloseAfterFailureMs, this, [this] { close(); });
 }
 

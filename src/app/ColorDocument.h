@@ -5,10 +5,11 @@
 // A document comes from a picture file's bytes (new, untitled, edited until first saved) or
 // from a document file. A file some of whose boxes could not be read opens as an edited copy
 // under the file's name, and its window says how many were left out. Either way the picture is
-// decoded before any window exists: bytes that do not decode give "Unsupported image format!" and
-// no document at all. A file is read and validated once; what it holds waits here until the window
-// is made, then is restored into it in the file's order, and 1 ms later the window's first render
-// is asked for.
+// decoded before any window exists: bytes that do not decode give "Unsupported image format!",
+// the file's name and the reason, and no document at all. A picture decoded from damaged data
+// opens with a warning that says so. A file is read and validated once; what it holds waits here
+// until the window is made, then is restored into it in the file's order, and 1 ms later the
+// window's first render is asked for.
 //
 // Main thread only.
 #include "app/DocumentFile.h"
@@ -16,6 +17,7 @@
 #include "platform/document/Document.h"
 #include "platform/document/SharingService.h"
 #include "platform/graphics/Image.h"
+#include "platform/imaging/PictureLoader.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -32,10 +34,21 @@ public:
     ColorDocument();
     ~ColorDocument() override;
 
-    // A new untitled document from a picture file's bytes; null with the "Unsupported image
-    // format!" error when they do not decode.
-    static std::unique_ptr<ColorDocument> fromPicture(
-        const QByteArray& bytes, std::optional<platform::DocumentError>* error);
+    // A new untitled document from the bytes of the picture file at path; null with the
+    // "Unsupported image format!" error, naming the file, when they do not decode.
+    static std::unique_ptr<ColorDocument> fromPicture(const QByteArray& bytes,
+        std::optional<platform::DocumentError>* error, const QString& path = {});
+
+    // Where a picture came from, for what is said about it.
+    struct PictureSource {
+        QString path; // the file; empty when unknown
+        bool inDocument = false; // the picture of a document file rather than a picture file
+    };
+    // What a person is told about a picture that did not load: "Unsupported image format!",
+    // then which file and why. Also the warning for one that loaded damaged.
+    static QString pictureRefusal(
+        const PictureSource& source, const platform::LoadedPicture& picture);
+    static QString damagedPictureWarning(const PictureSource& source);
 
     // What a document opened without some of its boxes tells the person, as the window shows.
     static QString leftOutMessage(int boxes, const QString& name);
@@ -79,18 +92,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    static std::optional<platform::Image> decode(const QByteArray& bytes);
     // The picture, the boxes and the masked picture at exactly the picture's pixel size; null
     // when that cannot be made.
     QImage composeForExport() const;
-    static platform::DocumentError unsupportedFormat();
+    // Decodes the picture into this document; the refusal when it does not decode.
+    std::optional<platform::DocumentError> takePicture(
+        const QByteArray& bytes, const PictureSource& source);
     void failLoading();
     // The window's title is the document's name, marked while there are unsaved changes.
     void showTitle();
 
     QByteArray m_imageData;
+    QString m_picturePath; // the file the picture came from (a picture, or the document)
     std::unique_ptr<QTemporaryDir> m_shareFolder;
     platform::Image m_picture;
+    // Shown once the window shows the picture: it was decoded from damaged data.
+    QString m_pictureWarning;
     // What a read file holds beyond the picture, until the window has restored it.
     std::optional<DocumentContents> m_pendingRestore;
     std::unique_ptr<DocumentWindowPort> m_port;

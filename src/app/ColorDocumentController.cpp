@@ -44,16 +44,16 @@ std::unique_ptr<platform::Document> ColorDocumentController::makeUntitledDocumen
             *error = *failed;
         return nullptr;
     }
-    auto document = ColorDocument::fromPicture(std::get<QByteArray>(bytes), error);
+    auto document = ColorDocument::fromPicture(std::get<QByteArray>(bytes), error, *path);
     if (!document && error && *error)
         *error = (*error)->refusingFile(*path);
     return document;
 }
 
 std::unique_ptr<platform::Document> ColorDocumentController::makeDocumentFromPicture(
-    const QByteArray& bytes, std::optional<platform::DocumentError>* error)
+    const QByteArray& bytes, const QString& path, std::optional<platform::DocumentError>* error)
 {
-    return ColorDocument::fromPicture(bytes, error);
+    return ColorDocument::fromPicture(bytes, error, path);
 }
 
 platform::OpenPanelRequest ColorDocumentController::openPanelRequest() const

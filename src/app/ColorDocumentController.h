@@ -30,8 +30,8 @@ protected:
     // "Select image file"; cancelling makes nothing and reports nothing.
     std::unique_ptr<platform::Document> makeUntitledDocument(
         std::optional<platform::DocumentError>* error) override;
-    std::unique_ptr<platform::Document> makeDocumentFromPicture(
-        const QByteArray& bytes, std::optional<platform::DocumentError>* error) override;
+    std::unique_ptr<platform::Document> makeDocumentFromPicture(const QByteArray& bytes,
+        const QString& path, std::optional<platform::DocumentError>* error) override;
     platform::OpenPanelRequest openPanelRequest() const override;
     void documentAdded(platform::Document* document) override;
     void documentRemoved(platform::Document* document) override;

@@ -4,6 +4,7 @@
 #include "platform/archive/ArchiveDictionary.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
+#include "platform/imaging/PictureLoader.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -43,18 +44,6 @@ double sliderValue(const KeyedUnarchiver& coder, const QString& key)
         return 0.0;
     }
     return std::clamp(v, 0.0, 1.0);
-}
-
-// The picture's decoded size from its header alone; invalid when the bytes are no picture.
-QSize pictureSize(const QByteArray& bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    return size.isValid() && !size.isEmpty() ? size : QSize();
 }
 
 // Whether a mask of maskSize covers a working picture of workingSize at one scale: its width
@@ -240,11 +229,17 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
         return refusal(why);
     DocumentContents contents;
     contents.imageData = coder.decodeBytes(kImageDataKey);
+    // One budget for every picture the document decodes: the picture's own decode is taken
+    // from it first. A box picture is held up to three times over once shown (as decoded, at
+    // its saturation, and tinted), so the box pictures decode within a third of what is left.
+    const platform::PictureHeader picture = platform::PictureLoader::header(contents.imageData);
+    qint64& budget = coder.picturePixelBudget();
+    budget = (budget - std::min(picture.cost, budget)) / kBoxPictureCopies;
     contents.aperture = sliderValue(coder, kApertureKey);
     contents.vignette = sliderValue(coder, kVignetteKey);
     contents.saturation = sliderValue(coder, kSaturationKey);
     contents.preset = coder.decodeString(kPresetKey);
-    contents.mask = readMask(coder, pictureSize(contents.imageData));
+    contents.mask = readMask(coder, picture.uprightSize); // the working picture, turned upright
     contents.boxes = readBoxes(coder, contents.leftOutBoxes);
     readCanvasSettings(coder, contents);
     return contents;
@@ -294,10 +289,11 @@ QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot
                           .arg(boxes)
                           .arg(kMaxBoxes));
     KeyedArchiver archiver(true);
-    // The picture and the boxes' pictures are read on one budget.
-    const QSize picture = pictureSize(contents.imageData);
-    if (picture.isValid())
-        archiver.picturePixelBudget() -= qint64(picture.width()) * picture.height();
+    // The picture and the boxes' pictures are read on one budget: what the reader will charge
+    // is charged here, so that no file is written that cannot be opened again.
+    const platform::PictureHeader picture = platform::PictureLoader::header(contents.imageData);
+    qint64& budget = archiver.picturePixelBudget();
+    budget = (budget - std::min(picture.cost, budget)) / kBoxPictureCopies;
     archiver.encodeDouble(kVersionKey, kVersion);
     archiver.encodeBytes(kImageDataKey, contents.imageData);
     archiver.encodeDouble(kApertureKey, contents.aperture);

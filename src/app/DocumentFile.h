@@ -75,6 +75,8 @@ public:
     // More boxes than this are neither written nor read. The archive's value limit must hold
     // this many boxes of the usual kinds (about 250 values each).
     static constexpr int kMaxBoxes = 5000;
+    // How many full-size copies of its picture a picture box holds at most once shown.
+    static constexpr int kBoxPictureCopies = 3;
 
     using ReadResult = std::variant<DocumentContents, platform::DocumentError>;
 

@@ -3,6 +3,7 @@
 #include "AppFakes.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "support/NamedCase.h"
+#include "support/PictureFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -10,60 +11,62 @@ using namespace apptest;
 
 namespace {
 
+QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    return testsupport::pngClaiming(pictureBytes({ 4, 4 }, "png"), width, height);
+}
+
+QByteArray jpegClaiming(quint16 width, quint16 height)
+{
+    return testsupport::jpegClaiming(pictureBytes({ 16, 16 }, "jpeg"), width, height);
+}
+
 struct PictureRow {
     const char* name;
     QByteArray bytes;
-    bool opens;
+    const char* says; // the reason given; null when the picture opens
 };
 
 class PictureBytes : public ::testing::TestWithParam<PictureRow> { };
 
+// A picture is decoded before any window is made; a refusal names the file and the reason.
 TEST_P(PictureBytes, DecodeBeforeAnyWindow)
 {
     AppFixture fixture;
     std::optional<platform::DocumentError> error;
-    auto document = ColorDocument::fromPicture(GetParam().bytes, &error);
-    EXPECT_EQ(document != nullptr, GetParam().opens);
+    auto document = ColorDocument::fromPicture(GetParam().bytes, &error, "/pictures/photo.jpg");
+    const bool opens = !GetParam().says;
+    EXPECT_EQ(document != nullptr, opens);
     EXPECT_EQ(FakeWindow::made, 0);
-    if (GetParam().opens) {
+    if (opens) {
         EXPECT_FALSE(error);
         EXPECT_TRUE(document->isDocumentEdited()) << "a picture document has no file yet";
         EXPECT_EQ(document->imageData(), GetParam().bytes);
         EXPECT_TRUE(document->displayName().startsWith("Quillmark "));
     } else {
         ASSERT_TRUE(error);
-        EXPECT_EQ(error->message(), "Unsupported image format!");
+        EXPECT_EQ(error->refusingFile("/pictures/photo.jpg").message(),
+            "\u201cphoto.jpg\u201d could not be opened: " + QString(GetParam().says)
+                + ". Unsupported image format!");
     }
-}
-
-// A PNG whose header claims width x height, with a valid header checksum, and no pixels.
-QByteArray pngClaiming(quint32 width, quint32 height)
-{
-    QByteArray png = pictureBytes({ 4, 4 }, "png");
-    const auto put32 = [&png](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            png[at + i] = char((v >> (24 - 8 * i)) & 0xff);
-    };
-    put32(16, width); // IHDR data starts after the signature, length and type
-    put32(20, height);
-    quint32 crc = 0xffffffffu;
-    for (int i = 12; i < 29; ++i) { // the chunk type and its 13 data bytes
-        crc ^= quint8(png[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    put32(29, ~crc);
-    return png;
 }
 
 INSTANTIATE_TEST_SUITE_P(ColorDocument, PictureBytes,
-    ::testing::Values(PictureRow { "png", pictureBytes({ 40, 30 }, "png"), true },
-        PictureRow { "jpeg", pictureBytes({ 40, 30 }, "jpeg"), true },
-        PictureRow { "empty", QByteArray(), false },
-        PictureRow { "text", QByteArray("not a picture at all"), false },
-        PictureRow { "cut_png", pictureBytes({ 40, 30 }, "png").left(60), false },
-        PictureRow { "header_40000_square", pngClaiming(40000, 40000), false },
-        PictureRow { "header_checksum_control", pngClaiming(4, 4), true }),
+    ::testing::Values(PictureRow { "png", pictureBytes({ 40, 30 }, "png"), nullptr },
+        PictureRow { "jpeg", pictureBytes({ 40, 30 }, "jpeg"), nullptr },
+        PictureRow { "empty", QByteArray(),
+            "it is not a Quillmark document or a picture" },
+        PictureRow { "text", QByteArray("not a picture at all"),
+            "it is not a Quillmark document or a picture" },
+        PictureRow { "cut_png", pictureBytes({ 40, 30 }, "png").left(60),
+            "it is damaged (cut short)" },
+        PictureRow { "cut_jpeg", pictureBytes({ 40, 30 }, "jpeg").chopped(40),
+            "it is damaged (cut short)" },
+        PictureRow { "header_40000_square", pngClaiming(40000, 40000),
+            "it is a picture larger than can be opened (40000 \u00d7 40000 pixels)" },
+        PictureRow { "gif", QByteArray::fromHex("47494638396101000100000000"),
+            "it is in a picture format that is not supported (GIF)" },
+        PictureRow { "header_checksum_control", pngClaiming(4, 4), nullptr }),
     testsupport::RowName());
 
 TEST(ColorDocument, DraftNameFollowsTheDateFormat)
@@ -170,15 +173,19 @@ INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
                 + kInvalidVersion },
         RefusedRow { "unreadable_picture", archiveWithVersion(1.2, "GIF89a nonsense"),
             platform::kDocumentErrorDomain, 4,
-            "\u201c"
-            "file.quillmark\u201d could not be opened. Unsupported image format!" },
+            "\u201cfile.quillmark\u201d could not be opened: its picture is in a picture format "
+            "that is not supported (GIF). Unsupported image format!" },
         RefusedRow { "no_picture", archiveWithVersion(1.3, {}), platform::kDocumentErrorDomain, 4,
-            "\u201c"
-            "file.quillmark\u201d could not be opened. Unsupported image format!" },
+            "\u201cfile.quillmark\u201d could not be opened: its picture cannot be read. "
+            "Unsupported image format!" },
+        RefusedRow { "picture_too_large", archiveWithVersion(1.2, jpegClaiming(30000, 30000)),
+            platform::kDocumentErrorDomain, 4,
+            "\u201cfile.quillmark\u201d could not be opened: its picture is larger than can "
+            "be opened (30000 \u00d7 30000 pixels). Unsupported image format!" },
         RefusedRow { "cut_picture_with_document_suffix", pictureBytes({ 8, 8 }, "png").left(40),
             platform::kDocumentErrorDomain, 4,
-            "\u201c"
-            "file.quillmark\u201d could not be opened. Unsupported image format!" }),
+            "\u201cfile.quillmark\u201d could not be opened: it is damaged (cut short). "
+            "Unsupported image format!" }),
     testsupport::RowName());
 
 // A window that cannot show the picture: the alert, then the document closes itself.
@@ -187,7 +194,8 @@ TEST(ColorDocument, WindowFailureClosesTheDocument)
     AppSession s;
     FakeWindow::refusePictures = true;
     ASSERT_TRUE(s.open(s.picture()));
-    EXPECT_EQ(s.fixture.alerts->messages, QStringList { "Unsupported image format!" });
+    EXPECT_EQ(s.fixture.alerts->messages,
+        QStringList { "\u201cphoto.png\u201d could not be opened. Unsupported image format!" });
     spin(40);
     EXPECT_TRUE(s.controller.documents().empty());
     EXPECT_TRUE(s.welcome.visible);
@@ -317,6 +325,90 @@ TEST(ColorDocument, SavePastALimitKeepsTheOldFile)
         QStringList { "The document \u201ckept\u201d could not be saved. It has 5001 boxes; a "
                       "document can keep at most 5000." });
     EXPECT_EQ(readFile(path), saved);
+}
+
+// A picture decoded from damaged data opens, and once its window shows the person is told,
+// naming the file; a whole one says nothing.
+TEST(ColorDocument, DamagedPictureOpensWithAWarning)
+{
+    AppSession s;
+    const QByteArray jpeg = pictureBytes({ 64, 48 }, "jpeg");
+    const QString torn = s.dir.filePath("torn.jpg");
+    // Bytes the decoder is left with inside the picture data: where it lost its way.
+    ASSERT_TRUE(writeFile(torn, jpeg.chopped(2) + QByteArray(24, 0x55) + jpeg.right(2)));
+    ASSERT_TRUE(s.open(torn));
+    EXPECT_EQ(s.fixture.alerts->messages,
+        QStringList { "\u201ctorn.jpg\u201d is damaged; parts of it may look wrong." });
+    ASSERT_TRUE(s.open(s.picture("whole.jpg")));
+    EXPECT_EQ(s.fixture.alerts->messages.size(), 1);
+}
+
+// Every picture a document decodes comes out of one budget: the document's own picture
+// first, its box pictures share what is left; a box picture refused leaves its box out and
+// the document opens.
+TEST(ColorDocument, OnePictureBudgetPerDocument)
+{
+    UNDODATA box;
+    box.type = UNDODATA::ImageBox;
+    QImage pixels(16, 9, QImage::Format_ARGB32_Premultiplied);
+    pixels.fill(qRgb(200, 30, 40));
+    box.orgImage = platform::Image::fromQImage(pixels);
+    box.frame = platform::Rect(0, 0, 16, 9);
+    // Written with small pictures, which the writer accepts, then made to claim the sizes
+    // (the writer would not write what the reader refuses).
+    const auto file = [&box](QSize pictureClaims, QSize boxClaims) {
+        DocumentContents contents;
+        contents.imageData = pictureBytes({ 32, 24 }, "jpeg");
+        contents.boxes = ContainerSnapshot({ box });
+        QByteArray bytes = DocumentFile::write(contents);
+        if (pictureClaims.isValid())
+            bytes = testsupport::jpegClaiming(bytes, pictureClaims.width(), pictureClaims.height());
+        if (boxClaims.isValid())
+            bytes = testsupport::pngClaiming(bytes, boxClaims.width(), boxClaims.height());
+        return bytes;
+    };
+    // A real one-bit picture: 2.4 megabytes, 125 million budget pixels to decode.
+    QImage mono(10000, 10000, QImage::Format_Mono);
+    mono.fill(1);
+    QByteArray monoPng;
+    {
+        QBuffer buffer(&monoPng);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, "png").write(mono);
+    }
+    const struct {
+        const char* name;
+        QByteArray file;
+        std::size_t boxes;
+    } rows[] = {
+        { "small picture, small box", file({}, {}), 1 },
+        { "a 16000 x 16000 picture leaves nothing for the box", file({ 16000, 16000 }, {}), 0 },
+        { "a box picture of 30000 x 30000", file({}, { 30000, 30000 }), 0 },
+        { "16000 x 16000 picture and box", file({ 16000, 16000 }, { 16000, 16000 }), 0 },
+        { "a 10000 x 10000 box picture, shown three times over",
+            testsupport::withPngReplaced(file({}, {}), monoPng), 0 },
+    };
+    for (const auto& row : rows) {
+        const DocumentFile::ReadResult read = DocumentFile::read(row.file);
+        const auto* contents = std::get_if<DocumentContents>(&read);
+        ASSERT_TRUE(contents && contents->boxes) << row.name;
+        EXPECT_EQ(contents->boxes->records().size(), row.boxes) << row.name;
+    }
+}
+
+// A mask is checked against the picture as it shows, turned upright: a portrait photo stored
+// sideways keeps its mask.
+TEST(ColorDocument, MaskFitsTheUprightPicture)
+{
+    DocumentContents contents;
+    contents.imageData = testsupport::withExifOrientation(pictureBytes({ 40, 20 }, "jpeg"), 6);
+    QImage mask(10, 20, QImage::Format_RGBA64_Premultiplied);
+    mask.fill(Qt::transparent);
+    contents.mask = DocumentMask { mask, 0.5 };
+    const DocumentFile::ReadResult read = DocumentFile::read(DocumentFile::write(contents));
+    const auto* reopened = std::get_if<DocumentContents>(&read);
+    ASSERT_TRUE(reopened && reopened->mask);
+    EXPECT_EQ(reopened->mask->image.size(), QSize(10, 20));
 }
 
 } // namespace

@@ -46,8 +46,8 @@ TEST(AppController, NewAsksForAPictureFile)
     h.fixture.panels->openAnswers.push_back(bad);
     EXPECT_FALSE(h.controller.newDocument());
     EXPECT_EQ(h.fixture.alerts->messages,
-        QStringList { "\u201c"
-                      "bad.png\u201d could not be opened. Unsupported image format!" });
+        QStringList { "\u201cbad.png\u201d could not be opened: it is not a Quillmark document "
+                      "or a picture. Unsupported image format!" });
     EXPECT_EQ(FakeWindow::made, 1) << "no window for an unreadable picture";
 }
 

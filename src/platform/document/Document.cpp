@@ -98,7 +98,10 @@ std::optional<DocumentError> Document::readFromFile(const QString& path)
     if (auto* error = std::get_if<DocumentError>(&bytes))
         return *error;
     m_leftContentOut = false;
-    if (auto error = readFromData(std::get<QByteArray>(bytes)))
+    m_pathBeingRead = path;
+    auto error = readFromData(std::get<QByteArray>(bytes));
+    m_pathBeingRead.clear();
+    if (error)
         return error->refusingFile(path);
     const QFileInfo file(path);
     if (m_leftContentOut) {

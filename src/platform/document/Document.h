@@ -87,6 +87,9 @@ protected:
     virtual std::optional<DocumentError> readFromData(const QByteArray& data);
     // The bytes of the document's file. The default has nothing to write.
     virtual std::variant<QByteArray, DocumentError> dataOfType() const;
+    // The path of the file readFromFile() is reading, while readFromData() runs for it, so that
+    // what it reports can name the file; empty otherwise.
+    QString pathBeingRead() const { return m_pathBeingRead; }
     // Takes the current contents as the saved ones: what loading them registered in the undo
     // history is no change of the user's and cannot be undone.
     void forgetLoadingSteps();
@@ -103,6 +106,7 @@ private:
 
     UndoManager m_undo;
     QString m_filePath;
+    QString m_pathBeingRead;
     mutable QString m_draftName; // filled on first use
     QString m_saveDirectory; // where the save panel starts while there is no file
     bool m_leftContentOut = false; // set by readFromData() during readFromFile()

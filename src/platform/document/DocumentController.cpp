@@ -143,7 +143,7 @@ DocumentController::OpenResult DocumentController::openDocumentWithContentsOfFil
             result.error = *error;
             return result;
         }
-        document = makeDocumentFromPicture(std::get<QByteArray>(bytes), &result.error);
+        document = makeDocumentFromPicture(std::get<QByteArray>(bytes), path, &result.error);
         if (!document) {
             if (result.error)
                 result.error = result.error->refusingFile(path);
@@ -201,7 +201,7 @@ std::unique_ptr<Document> DocumentController::makeUntitledDocument(std::optional
 }
 
 std::unique_ptr<Document> DocumentController::makeDocumentFromPicture(
-    const QByteArray&, std::optional<DocumentError>* error)
+    const QByteArray&, const QString&, std::optional<DocumentError>* error)
 {
     if (error)
         *error = DocumentError { kDocumentErrorDomain, 3,

@@ -73,9 +73,10 @@ protected:
     virtual std::unique_ptr<Document> makeDocument();
     // What "New" makes. The default is an empty document.
     virtual std::unique_ptr<Document> makeUntitledDocument(std::optional<DocumentError>* error);
-    // A new untitled document from a picture file's bytes. The default refuses pictures.
+    // A new untitled document from the bytes of the picture file at path (which a refusal
+    // names). The default refuses pictures.
     virtual std::unique_ptr<Document> makeDocumentFromPicture(
-        const QByteArray& bytes, std::optional<DocumentError>* error);
+        const QByteArray& bytes, const QString& path, std::optional<DocumentError>* error);
     // The open panel's title and file types.
     virtual OpenPanelRequest openPanelRequest() const;
 

@@ -57,10 +57,15 @@ public:
                 return it->image;
             }
         }
-        QImage result
-            = pixels.copy(source).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // Scaled from a view of the source rectangle: a copy of it would hold a whole photo's
+        // pixels twice for a moment. pixels is premultiplied ARGB32 (Image::toQImage).
+        const QImage view(pixels.constScanLine(source.y()) + qsizetype(source.x()) * 4,
+            source.width(), source.height(), pixels.bytesPerLine(), pixels.format());
+        QImage result = view.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (result.isNull())
             return {};
+        if (result.constBits() == view.constBits()) // not scaled: it would still be the view
+            result = view.copy();
         if (result.format() != QImage::Format_ARGB32_Premultiplied)
             result = result.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         cache.m_entries.push_front({ id, source, size, result });

@@ -1,10 +1,12 @@
 #include "platform/imaging/BitmapSource.h"
 
-#include "platform/imaging/Resampler.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/imaging/Resampler.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -42,6 +44,7 @@ BitmapSource::BitmapSource(const QImage& pixels)
         h = (h + 1) / 2;
         ++m_maxLevel;
     }
+    m_levels.resize(std::size_t(m_maxLevel) + 1);
 }
 
 Rect BitmapSource::extent() const
@@ -60,74 +63,126 @@ int BitmapSource::levelFor(double s) const
 
 QImage BitmapSource::level(int k) const
 {
+    k = std::clamp(k, 0, m_maxLevel);
     std::lock_guard lock(m_mutex);
-    while (int(m_levels.size()) <= k)
-        m_levels.push_back(reduce(m_levels.back()));
-    return m_levels[std::size_t(k)];
+    QImage& wanted = m_levels[std::size_t(k)];
+    if (wanted.isNull()) {
+        int from = k - 1;
+        while (m_levels[std::size_t(from)].isNull())
+            --from;
+        wanted = reduce(m_levels[std::size_t(from)], k - from);
+    }
+    return wanted;
 }
+
+namespace {
+
+// One row of the next level: each pixel the rounded mean of the 2x2 block of rows a and b (b
+// null where the level has no row above a), a block cut by the right edge averaging the
+// pixels it has. w is the width of a and b.
+void reduceRow(const QRgb* ra, const QRgb* rb, int w, QRgb* d)
+{
+    const int nw = (w + 1) / 2;
+    const int ny = rb ? 2 : 1;
+    int i = 0;
+#if defined(__SSE2__)
+    // Whole 2x2 blocks, two output pixels at a time: the four bytes of each channel summed
+    // in 16 bits, plus 2, divided by 4 (the same rounding as below).
+    if (rb) {
+        const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+        for (; 2 * i + 3 < w; i += 2) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ra + 2 * i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rb + 2 * i));
+            // Pixels 0 and 1 of each row in the low halves, 2 and 3 in the high halves.
+            const __m128i lo
+                = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+            const __m128i hi
+                = _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+            // Add each pixel's channels to its right neighbour's.
+            const __m128i s0 = _mm_add_epi16(lo, _mm_srli_si128(lo, 8));
+            const __m128i s1 = _mm_add_epi16(hi, _mm_srli_si128(hi, 8));
+            const __m128i sum = _mm_unpacklo_epi64(s0, s1);
+            const __m128i avg = _mm_srli_epi16(_mm_add_epi16(sum, two), 2);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(avg, avg));
+        }
+    }
+#endif
+    for (; i < nw; ++i) {
+        const int x0 = 2 * i, x1 = std::min(2 * i + 1, w - 1);
+        const int n = ny * ((x1 > x0) ? 2 : 1);
+        unsigned s[4] = { 0, 0, 0, 0 };
+        auto add = [&](QRgb v) {
+            s[0] += qRed(v);
+            s[1] += qGreen(v);
+            s[2] += qBlue(v);
+            s[3] += qAlpha(v);
+        };
+        add(ra[x0]);
+        if (x1 > x0)
+            add(ra[x1]);
+        if (rb) {
+            add(rb[x0]);
+            if (x1 > x0)
+                add(rb[x1]);
+        }
+        const unsigned half = unsigned(n) / 2;
+        d[i] = qRgba(int((s[0] + half) / unsigned(n)), int((s[1] + half) / unsigned(n)),
+            int((s[2] + half) / unsigned(n)), int((s[3] + half) / unsigned(n)));
+    }
+}
+
+// Row r (counted from the bottom) of the level `steps` above lv, made in out from the rows of
+// the levels between, each made once into scratch rows and never kept: a level's pixels are
+// the same whether the levels below it are kept or not.
+void reducedRow(const QImage& lv, int steps, int r, QRgb* out)
+{
+    if (steps == 0) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(lv.constScanLine(lv.height() - 1 - r));
+        std::copy_n(row, lv.width(), out);
+        return;
+    }
+    // The size of the level below the one asked for.
+    int w = lv.width(), h = lv.height();
+    for (int k = 1; k < steps; ++k) {
+        w = (w + 1) / 2;
+        h = (h + 1) / 2;
+    }
+    std::vector<QRgb> a(static_cast<std::size_t>(w)), b;
+    const QRgb* ra;
+    const QRgb* rb = nullptr;
+    if (steps == 1) { // rows of lv itself: read in place
+        ra = reinterpret_cast<const QRgb*>(lv.constScanLine(h - 1 - 2 * r));
+        if (2 * r + 1 < h)
+            rb = reinterpret_cast<const QRgb*>(lv.constScanLine(h - 2 - 2 * r));
+    } else {
+        reducedRow(lv, steps - 1, 2 * r, a.data());
+        ra = a.data();
+        if (2 * r + 1 < h) {
+            b.resize(std::size_t(w));
+            reducedRow(lv, steps - 1, 2 * r + 1, b.data());
+            rb = b.data();
+        }
+    }
+    reduceRow(ra, rb, w, out);
+}
+
+} // namespace
 
 // Each level pixel averages a 2x2 block of the level below, blocks counted from the bottom
 // row up (y-up), so that level pixel (i, j) covers working pixels [2^k i, 2^k (i + 1)).
 // A block cut by the picture's edge averages the pixels it has.
-QImage BitmapSource::reduce(const QImage& lv)
+QImage BitmapSource::reduce(const QImage& lv, int steps)
 {
-    const int w = lv.width(), h = lv.height();
-    const int nw = (w + 1) / 2, nh = (h + 1) / 2;
+    int nw = lv.width(), nh = lv.height();
+    for (int k = 0; k < steps; ++k) {
+        nw = (nw + 1) / 2;
+        nh = (nh + 1) / 2;
+    }
     QImage next(nw, nh, QImage::Format_ARGB32_Premultiplied);
     if (next.isNull())
         return next;
     ThreadPool::parallelFor(nh, [&](int j) {
-        const int ya = h - 1 - 2 * j; // y-up row 2j in top-down terms
-        const int yb = std::max(ya - 1, 0);
-        const int ny = (ya - 1 >= 0) ? 2 : 1;
-        const QRgb* ra = reinterpret_cast<const QRgb*>(lv.constScanLine(ya));
-        const QRgb* rb = reinterpret_cast<const QRgb*>(lv.constScanLine(yb));
-        QRgb* d = reinterpret_cast<QRgb*>(next.scanLine(nh - 1 - j));
-        int i = 0;
-#if defined(__SSE2__)
-        // Whole 2x2 blocks, two output pixels at a time: the four bytes of each channel summed
-        // in 16 bits, plus 2, divided by 4 (the same rounding as below).
-        if (ny == 2) {
-            const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
-            for (; 2 * i + 3 < w; i += 2) {
-                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ra + 2 * i));
-                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rb + 2 * i));
-                // Pixels 0 and 1 of each row in the low halves, 2 and 3 in the high halves.
-                const __m128i lo
-                    = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
-                const __m128i hi
-                    = _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
-                // Add each pixel's channels to its right neighbour's.
-                const __m128i s0 = _mm_add_epi16(lo, _mm_srli_si128(lo, 8));
-                const __m128i s1 = _mm_add_epi16(hi, _mm_srli_si128(hi, 8));
-                const __m128i sum = _mm_unpacklo_epi64(s0, s1);
-                const __m128i avg = _mm_srli_epi16(_mm_add_epi16(sum, two), 2);
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(avg, avg));
-            }
-        }
-#endif
-        for (; i < nw; ++i) {
-            const int x0 = 2 * i, x1 = std::min(2 * i + 1, w - 1);
-            const int n = ny * ((x1 > x0) ? 2 : 1);
-            unsigned s[4] = { 0, 0, 0, 0 };
-            auto add = [&](QRgb v) {
-                s[0] += qRed(v);
-                s[1] += qGreen(v);
-                s[2] += qBlue(v);
-                s[3] += qAlpha(v);
-            };
-            add(ra[x0]);
-            if (x1 > x0)
-                add(ra[x1]);
-            if (ny == 2) {
-                add(rb[x0]);
-                if (x1 > x0)
-                    add(rb[x1]);
-            }
-            const unsigned half = unsigned(n) / 2;
-            d[i] = qRgba(int((s[0] + half) / unsigned(n)), int((s[1] + half) / unsigned(n)),
-                int((s[2] + half) / unsigned(n)), int((s[3] + half) / unsigned(n)));
-        }
+        reducedRow(lv, steps, j, reinterpret_cast<QRgb*>(next.scanLine(nh - 1 - j)));
     });
     return next;
 }

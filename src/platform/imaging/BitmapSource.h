@@ -1,9 +1,11 @@
 #pragma once
 // A picture as the leaf of a recipe: 8-bit premultiplied pixels with extent (0, 0, w, h).
 //
-// Display renders at a reduced scale read from a pyramid of 2x reductions, each made once on
-// first use and kept for the life of the node (so the cost is paid by the first display
-// render of a picture, never by later ones).
+// Display renders at a reduced scale read from a pyramid of 2x reductions. A level is made
+// on first use, straight from the nearest smaller level already made (the levels between are
+// made a row at a time and not kept), and kept for the life of the node: the cost is paid by
+// the first display render at that level, and only the levels displayed take memory, not
+// the third of the picture a whole pyramid would.
 #include "platform/imaging/FilterNode.h"
 
 #include <QImage>
@@ -21,7 +23,8 @@ public:
     bool render(const RenderArgs& args, PixelTile& out) const override;
 
     const QImage& pixels() const { return m_levels.front(); }
-    // Level k of the pyramid (k = 0 is the picture itself); made on first use.
+    // Level k of the pyramid (k = 0 is the picture itself); made on first use. Each level
+    // pixel is the rounded mean of the 2x2 block of the level below, made or not.
     QImage level(int k) const;
     // The level a render at scale s reads: the smallest one that is still at least s.
     int levelFor(double s) const;
@@ -29,10 +32,11 @@ public:
 private:
     // Converts the pixels of level image lv (y-up rows) inside r into out.
     static void convert(const QImage& lv, const PixelRect& r, PixelTile& out);
-    static QImage reduce(const QImage& lv);
+    // The level `steps` above lv.
+    static QImage reduce(const QImage& lv, int steps);
 
     mutable std::mutex m_mutex;
-    mutable std::vector<QImage> m_levels;
+    mutable std::vector<QImage> m_levels; // null where not made yet; level 0 always made
     int m_maxLevel = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <climits>
 
 Q_DECLARE_LOGGING_CATEGORY(lcImaging)
 
@@ -64,19 +65,103 @@ bool rleIsWhole(QByteArrayView data, qint64 width, qint64 height, bool fourBit)
     return covered();
 }
 
+// A BMP's size as its header states it, whether or not Qt's reader would take it; invalid when
+// the header is cut short or states none. The 40-byte layout for these header sizes and the old
+// 12-byte one for any other, as Qt's reader reads them; rows stored from the top count too.
+QSize bmpDeclaredSize(const QByteArray& bytes)
+{
+    std::array<uchar, 26> head {};
+    if (bytes.size() < qsizetype(head.size()))
+        return {};
+    std::copy_n(bytes.constBegin(), head.size(), head.begin());
+    const quint32 headerSize = qFromLittleEndian<quint32>(head.data() + 14);
+    const bool layout40
+        = headerSize == 40 || headerSize == 64 || headerSize == 108 || headerSize == 124;
+    const qint64 width = layout40 ? qFromLittleEndian<qint32>(head.data() + 18)
+                                  : qFromLittleEndian<qint16>(head.data() + 18);
+    const qint64 height = layout40 ? qFromLittleEndian<qint32>(head.data() + 22)
+                                   : qFromLittleEndian<qint16>(head.data() + 20);
+    if (width <= 0 || height == 0 || width > INT_MAX || qAbs(height) > INT_MAX)
+        return {};
+    return QSize(int(width), int(qAbs(height)));
+}
+
+// Why Qt's reader could not read a picture: a PNG without its end chunk was cut short; for
+// the other formats it cannot be told from corrupt data.
+PictureFault unreadableFault(const QByteArray& bytes, const QByteArray& format)
+{
+    return format == "png" && !bytes.contains("IEND") ? PictureFault::CutShort
+                                                      : PictureFault::Corrupt;
+}
+
 bool isSupportedFormat(const QByteArray& f)
 {
     return f == "jpeg" || f == "jpg" || f == "png" || f == "tiff" || f == "tif" || f == "bmp";
 }
 
+bool isJpeg(const QByteArray& f)
+{
+    return f == "jpeg" || f == "jpg";
+}
+
+// A reader of only `format`, or of the format the content shows when it is empty; never
+// turning the picture itself.
+void configure(QImageReader& reader, const QByteArray& format)
+{
+    reader.setAutoTransform(false);
+    if (format.isEmpty())
+        reader.setDecideFormatFromContent(true);
+    else
+        reader.setAutoDetectImageFormat(false);
+}
+
+// The EXIF orientation a reader's transformation stands for.
+int orientationOf(QImageIOHandler::Transformations t)
+{
+    using T = QImageIOHandler::Transformation;
+    switch (int(t)) {
+    case T::TransformationMirror:
+        return 2;
+    case T::TransformationRotate180:
+        return 3;
+    case T::TransformationFlip:
+        return 4;
+    case T::TransformationFlipAndRotate90:
+        return 5;
+    case T::TransformationRotate90:
+        return 6;
+    case T::TransformationMirrorAndRotate90:
+        return 7;
+    case T::TransformationRotate270:
+        return 8;
+    default:
+        return 1;
+    }
+}
+
+// What a picture Qt's readers decode holds at the peak, in bytes a pixel: the decoded
+// pixels, a working copy when they are not already 32-bit, and one more when Qt turns them.
+qint64 qtDecodeBytesPerPixel(QImage::Format decoded, int orientation)
+{
+    const int depth
+        = decoded == QImage::Format_Invalid ? 64 : QImage::toPixelFormat(decoded).bitsPerPixel();
+    qint64 bytes = std::max(1, depth / 8);
+    if (depth != 32)
+        bytes += 4;
+    if (orientation != 1)
+        bytes += 4;
+    return bytes;
+}
+
 } // namespace
 
-LoadedPicture PictureLoader::failure(const QString& why)
+LoadedPicture PictureLoader::failure(LoadedPicture result, PictureFault fault, const QString& why)
 {
     qCDebug(lcImaging) << "picture not loaded:" << why;
-    LoadedPicture p;
-    p.error = why;
-    return p;
+    result.pixels = QImage();
+    result.fault = fault;
+    result.error = why;
+    return result;
 }
 
 QImage PictureLoader::toWorkingFormat(QImage image)
@@ -105,6 +190,42 @@ QImage PictureLoader::toWorkingFormat(QImage image)
     return image;
 }
 
+PictureHeader PictureLoader::header(const QByteArray& bytes, const QByteArray& format)
+{
+    PictureHeader h;
+    if (bytes.isEmpty())
+        return h;
+    QByteArray data = bytes; // QBuffer needs a non-const array; the copy is shallow
+    QBuffer buffer(&data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return h;
+    QImageReader reader(&buffer, format);
+    configure(reader, format);
+    h.format = reader.format().toLower();
+    if (h.format.isEmpty())
+        return h;
+    if (isJpeg(h.format)) {
+        h.fault = readJpegHeader(bytes, h);
+    } else if (isSupportedFormat(h.format)) {
+        QSize size = reader.size();
+        if (h.format == "bmp")
+            size = bmpDeclaredSize(bytes); // Qt's reader tells no size it would not allocate
+        if (size.isValid() && !size.isEmpty())
+            h.storedSize = size;
+        else
+            h.fault = unreadableFault(bytes, h.format);
+    }
+    if (!h.storedSize.isValid())
+        return h;
+    h.orientation = orientationOf(reader.transformation());
+    h.uprightSize = h.orientation >= 5 ? h.storedSize.transposed() : h.storedSize;
+    if (!isJpeg(h.format)) {
+        const qint64 pixels = qint64(h.storedSize.width()) * h.storedSize.height();
+        h.cost = (pixels * qtDecodeBytesPerPixel(reader.imageFormat(), h.orientation) + 3) / 4;
+    }
+    return h;
+}
+
 LoadedPicture PictureLoader::load(const QByteArray& bytes)
 {
     qint64 budget = kMaxPixels;
@@ -114,56 +235,59 @@ LoadedPicture PictureLoader::load(const QByteArray& bytes)
 LoadedPicture PictureLoader::load(
     const QByteArray& bytes, const Limits& limits, qint64& pixelBudget)
 {
+    LoadedPicture result;
     if (bytes.isEmpty())
-        return failure(QStringLiteral("no data"));
-    QByteArray data = bytes; // QBuffer needs a non-const array; the copy is shallow
-    QBuffer buffer(&data);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return failure(QStringLiteral("cannot read the data"));
-    QImageReader reader(&buffer, limits.format);
-    reader.setAutoTransform(false);
-    if (limits.format.isEmpty())
-        reader.setDecideFormatFromContent(true);
-    else
-        reader.setAutoDetectImageFormat(false);
-    const QByteArray format = reader.format().toLower();
-    if (format.isEmpty() || !isSupportedFormat(format))
-        return failure(QStringLiteral("unsupported format"));
+        return failure(result, PictureFault::NotAPicture, QStringLiteral("no data"));
+    const PictureHeader h = header(bytes, limits.format);
+    result.format = h.format;
+    result.storedSize = h.storedSize;
+    if (h.format.isEmpty())
+        return failure(result, PictureFault::NotAPicture, QStringLiteral("no picture format"));
+    if (!isSupportedFormat(h.format))
+        return failure(result, PictureFault::UnsupportedFormat,
+            QStringLiteral("unsupported format %1").arg(QLatin1StringView(h.format)));
 
     // Judged by the header alone: nothing is decoded before the size is known and allowed.
-    QSize size = reader.size();
-    if (format == "bmp")
-        size.setHeight(qAbs(size.height())); // negative for rows stored from the top
-    if (!size.isValid() || size.isEmpty())
-        return failure(QStringLiteral("no picture size in the header"));
-    const qint64 pixels = qint64(size.width()) * size.height();
+    const QSize size = h.storedSize;
+    if (!size.isValid())
+        return failure(result, h.fault, QStringLiteral("no picture size in the header"));
+    const qint64 cost = h.cost;
     if (size.width() > limits.maxDimension || size.height() > limits.maxDimension
-        || pixels > qMin<qint64>(pixelBudget, kMaxPixels))
-        return failure(
+        || cost > qMin<qint64>(pixelBudget, kMaxPixels))
+        return failure(result, PictureFault::TooLarge,
             QStringLiteral("picture too large (%1 x %2)").arg(size.width()).arg(size.height()));
-    pixelBudget -= pixels;
+    pixelBudget -= cost;
 
-    const bool jpeg = format == "jpeg" || format == "jpg";
-    if (format == "bmp" && !bmpIsWhole(bytes))
-        return failure(QStringLiteral("truncated or incomplete BMP"));
+    if (h.format == "bmp" && !bmpIsWhole(bytes))
+        return failure(
+            result, PictureFault::CutShort, QStringLiteral("truncated or incomplete BMP"));
     QImage image;
-    if (jpeg) {
-        QString error;
-        image = decodeJpeg(bytes, pixels, error);
+    if (isJpeg(h.format)) {
+        image = decodeJpeg(bytes, h.orientation, result);
         if (image.isNull())
-            return failure(error);
-    } else if (!reader.read(&image) || image.isNull()) {
-        return failure(reader.errorString());
+            return failure(result, result.fault, result.error);
+        if (result.damaged)
+            qCWarning(lcImaging) << "picture decoded with corrupt data: parts may look wrong";
+    } else {
+        QByteArray data = bytes;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, h.format);
+        configure(reader, h.format);
+        reader.setAutoTransform(true);
+        if (!reader.read(&image) || image.isNull()) {
+            return failure(result, unreadableFault(bytes, h.format), reader.errorString());
+        }
     }
-    if (image.size() != size)
-        return failure(QStringLiteral("picture size differs from its header"));
+    if (image.size() != h.uprightSize)
+        return failure(
+            result, PictureFault::Corrupt, QStringLiteral("picture size differs from its header"));
     image = toWorkingFormat(std::move(image));
     if (image.isNull())
-        return failure(QStringLiteral("out of memory"));
-    LoadedPicture p;
-    p.pixels = std::move(image);
-    p.format = format;
-    return p;
+        return failure(result, PictureFault::TooLarge, QStringLiteral("out of memory"));
+    result.pixels = std::move(image);
+    result.error.clear();
+    return result;
 }
 
 bool PictureLoader::bmpIsWhole(const QByteArray& bytes)

@@ -1,15 +1,19 @@
 // PictureLoader's JPEG decoding, on libjpeg-turbo directly rather than through QImageReader:
 // the decoder's own warnings are the only sure sign that a picture was cut short or has
 // corrupt data (it then fills the missing area with grey and reports success), and they
-// belong to this one decode, whatever other threads decode meanwhile.
+// belong to this one decode, whatever other threads decode meanwhile. Decoding here also
+// turns the picture upright row by row, into its one buffer.
 #include "platform/imaging/PictureLoader.h"
 
 #include <QColorSpace>
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <vector>
 
 namespace platform {
 
@@ -19,6 +23,9 @@ struct ErrorManager {
     jpeg_error_mgr pub; // first: libjpeg sees only this part
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX] = {};
+    bool headerRead = false;
+    bool damaged = false;
+    PictureFault fault = PictureFault::Corrupt;
 };
 
 // Everything one decode touches lives here, outside the function that calls setjmp, so that
@@ -27,40 +34,57 @@ struct Decode {
     jpeg_decompress_struct info {};
     ErrorManager error;
     QImage image;
+    std::vector<uchar> strip; // rows as decoded, before they are turned into place
     JOCTET* icc = nullptr; // malloc'ed by libjpeg
     unsigned int iccLength = 0;
-    qint64 maxPixels = 0;
-};
+    int orientation = 1;
 
-[[noreturn]] void stop(j_common_ptr info)
-{
-    auto* error = reinterpret_cast<ErrorManager*>(info->err);
-    info->err->format_message(info, error->message);
-    std::longjmp(error->jump, 1);
-}
-
-// Warnings after which every pixel is still the one the file holds.
-bool losesNoPixels(int code)
-{
-    switch (code) {
-    case JWRN_EXTRANEOUS_DATA: // stray bytes between segments: common in camera files
-    case JWRN_JFIF_MAJOR:
-    case JWRN_ADOBE_XFORM:
-    case JWRN_BOGUS_ICC: // the profile is dropped, the pixels are whole
-        return true;
-    default:
-        return false;
+    Decode()
+    {
+        info.err = jpeg_std_error(&error.pub);
+        error.pub.error_exit = stop;
+        error.pub.emit_message = onMessage;
     }
-}
+    ~Decode()
+    {
+        jpeg_destroy_decompress(&info); // also after a failed or partial creation
+        std::free(icc);
+    }
+    Decode(const Decode&) = delete;
+    Decode& operator=(const Decode&) = delete;
 
-void onMessage(j_common_ptr info, int level)
-{
-    if (level >= 0)
-        return; // tracing
-    if (!losesNoPixels(info->err->msg_code))
-        stop(info); // cut short or corrupt: the rest would be guessed
-    ++info->err->num_warnings;
-}
+    [[noreturn]] static void stop(j_common_ptr info)
+    {
+        auto* error = reinterpret_cast<ErrorManager*>(info->err);
+        info->err->format_message(info, error->message);
+        std::longjmp(error->jump, 1);
+    }
+
+    static void onMessage(j_common_ptr info, int level)
+    {
+        if (level >= 0)
+            return; // tracing
+        auto* error = reinterpret_cast<ErrorManager*>(info->err);
+        switch (info->err->msg_code) {
+        case JWRN_EXTRANEOUS_DATA:
+            // Stray bytes between header segments cost no pixel. After the picture data they
+            // mean the entropy decoder lost its way: every pixel after that point is wrong.
+            if (error->headerRead)
+                error->damaged = true;
+            break;
+        case JWRN_JFIF_MAJOR:
+        case JWRN_ADOBE_XFORM:
+        case JWRN_BOGUS_ICC: // the profile is dropped, the pixels are whole
+            break;
+        case JWRN_JPEG_EOF:
+            error->fault = PictureFault::CutShort;
+            stop(info);
+        default:
+            stop(info); // corrupt: the rest would be guessed
+        }
+        ++info->err->num_warnings;
+    }
+};
 
 // Adobe's CMYK, stored inverted, as the RGB Qt makes of it.
 void cmykToRgb(uchar* row, JDIMENSION width)
@@ -72,50 +96,129 @@ void cmykToRgb(uchar* row, JDIMENSION width)
     }
 }
 
-// True when the whole picture was decoded into d.image; false with d.error's message set.
-bool run(Decode& d, const QByteArray& bytes)
+// Where stored pixel (x, y) of a w x h picture goes when it is turned upright (EXIF
+// orientation o): its column, and the row it lands on.
+struct Placement {
+    int o, w, h;
+    bool transposes() const { return o >= 5; }
+    int column(int x, int y) const
+    {
+        switch (o) {
+        case 2:
+        case 3:
+            return w - 1 - x;
+        case 5:
+        case 8:
+            return y;
+        case 6:
+        case 7:
+            return h - 1 - y;
+        default:
+            return x;
+        }
+    }
+    int row(int x, int y) const
+    {
+        switch (o) {
+        case 3:
+        case 4:
+            return h - 1 - y;
+        case 5:
+        case 6:
+            return x;
+        case 7:
+        case 8:
+            return w - 1 - x;
+        default:
+            return y;
+        }
+    }
+};
+
+// Puts `count` decoded rows, starting at stored row y0, where they belong in image.
+void place(const Placement& p, const uchar* strip, int y0, int count, QImage& image)
 {
-    if (setjmp(d.error.jump))
-        return false;
+    const auto* rows = reinterpret_cast<const QRgb*>(strip);
+    if (!p.transposes()) {
+        for (int i = 0; i < count; ++i) {
+            const QRgb* src = rows + qsizetype(i) * p.w;
+            auto* dst = reinterpret_cast<QRgb*>(image.scanLine(p.row(0, y0 + i)));
+            if (p.column(0, 0) == 0)
+                std::copy_n(src, p.w, dst);
+            else
+                std::reverse_copy(src, src + p.w, dst);
+        }
+        return;
+    }
+    // A stored column becomes an upright row: `count` neighbours of it land side by side.
+    for (int x = 0; x < p.w; ++x) {
+        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(p.row(x, y0)));
+        for (int i = 0; i < count; ++i)
+            dst[p.column(x, y0 + i)] = rows[qsizetype(i) * p.w + x];
+    }
+}
+
+// Reads the header and sets the output colour space: four bytes a pixel, laid out as
+// QImage::Format_RGB32 holds them, whatever the file's colour model.
+void readHeader(Decode& d, const QByteArray& bytes)
+{
     jpeg_decompress_struct& info = d.info;
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
         static_cast<unsigned long>(bytes.size()));
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF); // where the ICC profile is
     jpeg_read_header(&info, TRUE);
-    if (qint64(info.image_width) * info.image_height > d.maxPixels) {
-        std::snprintf(d.error.message, sizeof d.error.message, "picture too large");
-        return false;
-    }
-    jpeg_read_icc_profile(&info, &d.icc, &d.iccLength);
-    QImage::Format format = QImage::Format_RGB32;
-    switch (info.jpeg_color_space) {
-    case JCS_GRAYSCALE:
-        info.out_color_space = JCS_GRAYSCALE;
-        format = QImage::Format_Grayscale8;
-        break;
-    case JCS_CMYK:
-    case JCS_YCCK:
+    d.error.headerRead = true;
+    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK)
         info.out_color_space = JCS_CMYK;
-        break;
-    default:
-        // Four bytes a pixel laid out as QImage::Format_RGB32 holds them, the fourth 0xff.
+    else // grey and colour alike
         info.out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB;
-        break;
-    }
+}
+
+// True when the header was read; false with d.error set.
+bool headerOnly(Decode& d, const QByteArray& bytes)
+{
+    if (setjmp(d.error.jump))
+        return false;
+    readHeader(d, bytes);
+    return true;
+}
+
+// True when the whole picture was decoded into d.image; false with d.error set.
+bool run(Decode& d, const QByteArray& bytes)
+{
+    if (setjmp(d.error.jump))
+        return false;
+    readHeader(d, bytes);
+    jpeg_decompress_struct& info = d.info;
+    jpeg_read_icc_profile(&info, &d.icc, &d.iccLength);
     jpeg_start_decompress(&info);
-    d.image = QImage(int(info.output_width), int(info.output_height), format);
-    if (d.image.isNull()) {
+    const Placement p { d.orientation, int(info.output_width), int(info.output_height) };
+    d.image = p.transposes() ? QImage(p.h, p.w, QImage::Format_RGB32)
+                             : QImage(p.w, p.h, QImage::Format_RGB32);
+    // Upright pictures are decoded straight into their rows; others a strip at a time, then
+    // turned into place.
+    const bool upright = p.o == 1;
+    constexpr int kStripRows = 16; // a cache line of upright pixels per column when turned
+    if (!upright)
+        d.strip.resize(std::size_t(p.w) * 4 * kStripRows);
+    if (d.image.isNull() || (!upright && d.strip.empty())) {
         std::snprintf(d.error.message, sizeof d.error.message, "out of memory");
+        d.error.fault = PictureFault::TooLarge;
         return false;
     }
-    uchar* const bits = d.image.bits();
-    const qsizetype stride = d.image.bytesPerLine();
     while (info.output_scanline < info.output_height) {
-        uchar* row = bits + stride * info.output_scanline;
-        jpeg_read_scanlines(&info, &row, 1);
-        if (info.out_color_space == JCS_CMYK)
-            cmykToRgb(row, info.output_width);
+        const int y0 = int(info.output_scanline);
+        int count = 0;
+        while (count < (upright ? 1 : kStripRows) && info.output_scanline < info.output_height) {
+            uchar* row = upright ? d.image.scanLine(y0)
+                                 : d.strip.data() + std::size_t(count) * std::size_t(p.w) * 4;
+            count += int(jpeg_read_scanlines(&info, &row, 1));
+            if (info.out_color_space == JCS_CMYK)
+                cmykToRgb(row, info.output_width);
+        }
+        if (!upright)
+            place(p, d.strip.data(), y0, count, d.image);
     }
     // Reads on to the end-of-image marker: a file cut after its last scan warns here.
     jpeg_finish_decompress(&info);
@@ -124,25 +227,42 @@ bool run(Decode& d, const QByteArray& bytes)
 
 } // namespace
 
-QImage PictureLoader::decodeJpeg(const QByteArray& bytes, qint64 maxPixels, QString& error)
+PictureFault PictureLoader::readJpegHeader(const QByteArray& bytes, PictureHeader& header)
 {
     Decode d;
-    d.maxPixels = maxPixels;
-    d.info.err = jpeg_std_error(&d.error.pub);
-    d.error.pub.error_exit = stop;
-    d.error.pub.emit_message = onMessage;
-    const bool whole = run(d, bytes);
-    jpeg_destroy_decompress(&d.info); // also after a failed or partial creation
-    if (!whole) {
-        std::free(d.icc);
-        error
+    if (!headerOnly(d, bytes))
+        return d.error.fault;
+    const jpeg_decompress_struct& info = d.info;
+    header.storedSize = QSize(int(std::min<JDIMENSION>(info.image_width, INT_MAX)),
+        int(std::min<JDIMENSION>(info.image_height, INT_MAX)));
+    qint64 bytesHeld = qint64(info.image_width) * info.image_height * 4;
+    // Progressive and multi-scan pictures are decoded from a whole frame of coefficients,
+    // 64 of 2 bytes a block, each component padded to whole MCUs.
+    if (jpeg_has_multiple_scans(&d.info)) {
+        for (int c = 0; c < info.num_components; ++c) {
+            const jpeg_component_info& comp = info.comp_info[c];
+            bytesHeld += qint64(comp.width_in_blocks + comp.h_samp_factor)
+                * (comp.height_in_blocks + comp.v_samp_factor) * DCTSIZE2 * 2;
+        }
+    }
+    header.cost = (bytesHeld + 3) / 4;
+    return PictureFault::None;
+}
+
+QImage PictureLoader::decodeJpeg(const QByteArray& bytes, int orientation, LoadedPicture& result)
+{
+    Decode d;
+    d.orientation = std::clamp(orientation, 1, 8);
+    if (!run(d, bytes)) {
+        result.fault = d.error.fault;
+        result.error
             = QStringLiteral("JPEG not decoded whole: %1").arg(QLatin1StringView(d.error.message));
         return {};
     }
+    result.damaged = d.error.damaged;
     if (d.icc) {
         const QColorSpace space = QColorSpace::fromIccProfile(
             QByteArray(reinterpret_cast<const char*>(d.icc), qsizetype(d.iccLength)));
-        std::free(d.icc);
         if (space.isValid())
             d.image.setColorSpace(space);
     }

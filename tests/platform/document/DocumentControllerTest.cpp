@@ -51,7 +51,7 @@ protected:
         return DocumentController::makeUntitledDocument(error);
     }
     std::unique_ptr<Document> makeDocumentFromPicture(
-        const QByteArray& bytes, std::optional<platform::DocumentError>*) override
+        const QByteArray& bytes, const QString&, std::optional<platform::DocumentError>*) override
     {
         auto document = std::make_unique<BytesDocument>();
         document->contents = "picture:" + bytes;

@@ -2,12 +2,16 @@
 #include "platform/imaging/PictureLoader.h"
 
 #include "ImagingTestUtil.h"
+#include "support/PictureFiles.h"
 
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QtEndian>
+#include <cstdio> // jpeglib.h needs FILE
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 using namespace platform;
 
@@ -31,17 +35,6 @@ QImage colourBars(int w, int h, QImage::Format format = QImage::Format_RGB32)
         for (int x = 0; x < w; ++x)
             img.setPixel(x, y, x < w / 2 ? qRgb(200, 40, 40) : qRgb(30, 60, 220));
     return img.convertToFormat(format);
-}
-
-quint32 crc32(const QByteArray& data)
-{
-    quint32 c = 0xFFFFFFFFu;
-    for (char ch : data) {
-        c ^= uchar(ch);
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-    }
-    return ~c;
 }
 
 } // namespace
@@ -96,54 +89,101 @@ TEST(PictureLoader, BadInputGivesAnErrorNotAPicture)
     qToLittleEndian<qint32>(100000, bmp.data() + 18); // width in the info header
     qToLittleEndian<qint32>(100000, bmp.data() + 22); // height
 
-    QByteArray hugePng = png; // IHDR starts at 8: length, "IHDR", width, height, ..., CRC
-    qToBigEndian<quint32>(100000, hugePng.data() + 16);
-    qToBigEndian<quint32>(100000, hugePng.data() + 20);
-    qToBigEndian<quint32>(crc32(hugePng.mid(12, 17)), hugePng.data() + 29);
+    const QByteArray hugePng = testsupport::pngClaiming(png, 100000, 100000);
 
+    // The reason a person is told: what was found, and the size refused.
     struct Row {
         const char* name;
         QByteArray bytes;
+        PictureFault fault;
+        QByteArray format = {};
+        QSize size = {};
     };
     const Row rows[] = {
-        { "empty", QByteArray() },
-        { "garbage", QByteArray(500, 'x') },
-        { "truncated jpeg", jpeg.left(jpeg.size() / 2) },
-        { "jpeg without its last bytes", jpeg.left(jpeg.size() - 2) },
-        { "truncated png", png.left(png.size() / 2) },
-        { "truncated tiff", tiff.left(tiff.size() / 3) },
-        { "bmp claiming 100000 x 100000", bmp },
-        { "png claiming 100000 x 100000", hugePng },
-        { "ppm is not a picture format we take", encode(colourBars(8, 8), "ppm") },
+        { "empty", QByteArray(), PictureFault::NotAPicture },
+        { "garbage", QByteArray(500, 'x'), PictureFault::NotAPicture },
+        { "text", "Dear diary, today I renamed this file photo.jpg", PictureFault::NotAPicture },
+        { "truncated jpeg", jpeg.left(jpeg.size() / 2), PictureFault::CutShort, "jpeg" },
+        { "jpeg without its last bytes", jpeg.left(jpeg.size() - 2), PictureFault::CutShort,
+            "jpeg" },
+        { "truncated png", png.left(png.size() / 2), PictureFault::CutShort, "png" },
+        { "truncated tiff", tiff.left(tiff.size() / 3), PictureFault::Corrupt, "tiff" },
+        { "bmp claiming 100000 x 100000", bmp, PictureFault::TooLarge, "bmp", { 100000, 100000 } },
+        { "png claiming 100000 x 100000", hugePng, PictureFault::TooLarge, "png",
+            { 100000, 100000 } },
+        { "ppm is not a picture format we take", encode(colourBars(8, 8), "ppm"),
+            PictureFault::UnsupportedFormat, "ppm" },
+        { "nor is gif", QByteArray::fromHex("47494638396101000100000000"),
+            PictureFault::UnsupportedFormat, "gif" },
     };
     for (const Row& row : rows) {
         const LoadedPicture p = PictureLoader::load(row.bytes);
         EXPECT_FALSE(p.ok()) << row.name;
         EXPECT_TRUE(p.pixels.isNull()) << row.name;
         EXPECT_FALSE(p.error.isEmpty()) << row.name;
+        EXPECT_EQ(p.fault, row.fault) << row.name << ": " << p.error.toStdString();
+        EXPECT_EQ(p.format, row.format) << row.name;
+        if (row.size.isValid())
+            EXPECT_EQ(p.storedSize, row.size) << row.name;
     }
     EXPECT_TRUE(PictureLoader::load(jpeg + QByteArray(3, '\0')).ok()) << "padding after the end";
 }
 
-// A JPEG whose EXIF says "rotate 90" stays as stored.
-TEST(PictureLoader, NoRotationFromExifOrientation)
+// Four quadrants, red, green, white and blue from the top left clockwise, on a picture twice
+// as wide as high so that a turn shows in the size too.
+QImage quadrants()
 {
-    const QByteArray plain = encode(colourBars(40, 20), "jpeg");
-    const QByteArray exif = QByteArray::fromHex("FFE10022"
-                                                "457869660000"
-                                                "4D4D002A00000008"
-                                                "0001"
-                                                "011200030000000100060000"
-                                                "00000000");
-    const QByteArray rotated = plain.left(2) + exif + plain.mid(2);
-    QBuffer probe;
-    probe.setData(rotated);
-    QImageReader reader(&probe);
-    reader.setAutoTransform(true);
-    ASSERT_EQ(reader.read().size(), QSize(20, 40)) << "the orientation is in the file";
-    const LoadedPicture p = PictureLoader::load(rotated);
-    ASSERT_TRUE(p.ok());
-    EXPECT_EQ(p.pixels.size(), QSize(40, 20));
+    QImage img(64, 32, QImage::Format_RGB32);
+    const QRgb colours[4] = { qRgb(220, 20, 20), qRgb(20, 200, 20), qRgb(240, 240, 240),
+        qRgb(20, 20, 220) }; // top left, top right, bottom right, bottom left
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x)
+            img.setPixel(x, y, colours[y < 16 ? (x < 32 ? 0 : 1) : (x < 32 ? 3 : 2)]);
+    return img;
+}
+
+// Each EXIF orientation turns the picture upright as it decodes: the pixels are Qt's own
+// reader's with its automatic turn, sizes swap for 5-8, and each stored corner lands where the
+// orientation says; the bytes are left as they were.
+TEST(PictureLoader, TurnsPicturesUprightForEachOrientation)
+{
+    const QImage stored = quadrants();
+    const QByteArray plain = encode(stored, "jpeg", 100);
+    // Where the stored top-left (red) corner shows, for orientations 1 to 8.
+    const QPoint redAt[9]
+        = { {}, { 0, 0 }, { 1, 0 }, { 1, 1 }, { 0, 1 }, { 0, 0 }, { 1, 0 }, { 1, 1 }, { 0, 1 } };
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const QByteArray bytes = testsupport::withExifOrientation(plain, orientation);
+        const QByteArray before = bytes;
+        QBuffer buffer;
+        buffer.setData(bytes);
+        QImageReader reader(&buffer);
+        reader.setAutoTransform(true);
+        const QImage expected = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+
+        const LoadedPicture p = PictureLoader::load(bytes);
+        ASSERT_TRUE(p.ok()) << p.error.toStdString();
+        EXPECT_EQ(p.pixels.size(), orientation >= 5 ? QSize(32, 64) : QSize(64, 32));
+        EXPECT_EQ(p.storedSize, QSize(64, 32));
+        EXPECT_EQ(p.pixels, expected);
+        const QPoint corner(redAt[orientation].x() * (p.pixels.width() - 4) + 2,
+            redAt[orientation].y() * (p.pixels.height() - 4) + 2);
+        EXPECT_GT(qRed(p.pixels.pixel(corner)), 180);
+        EXPECT_LT(qGreen(p.pixels.pixel(corner)), 60);
+        EXPECT_EQ(bytes, before);
+        EXPECT_EQ(PictureLoader::header(bytes).uprightSize, p.pixels.size());
+    }
+    // Through Qt's readers too: a TIFF's own orientation tag.
+    QByteArray tiff;
+    QBuffer out(&tiff);
+    out.open(QIODevice::WriteOnly);
+    QImageWriter writer(&out, "tiff");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(stored));
+    const LoadedPicture p = PictureLoader::load(tiff);
+    ASSERT_TRUE(p.ok()) << p.error.toStdString();
+    EXPECT_EQ(p.pixels.size(), QSize(32, 64));
 }
 
 namespace {
@@ -291,4 +331,123 @@ TEST(PictureLoader, LargePicturesWithinTheBoundLoad)
     qint64 budget = 6000 * 6000 - 1;
     EXPECT_FALSE(PictureLoader::load(encode(mono, "png"), {}, budget).ok());
     EXPECT_EQ(budget, 6000 * 6000 - 1) << "a refused picture takes nothing from the budget";
+}
+
+namespace {
+
+// A JPEG with a restart marker after every row of blocks, as cameras write them.
+QByteArray restartJpeg(const QImage& picture)
+{
+    return testsupport::encodedJpeg(
+        picture.width(), picture.height(),
+        [&picture](int y, unsigned char* row) {
+            for (int x = 0; x < picture.width(); ++x, row += 3) {
+                const QRgb p = picture.pixel(x, y);
+                row[0] = uchar(qRed(p));
+                row[1] = uchar(qGreen(p));
+                row[2] = uchar(qBlue(p));
+            }
+        },
+        1);
+}
+
+// The picture data of a one-scan JPEG: after the scan header, before the end marker.
+std::pair<qsizetype, qsizetype> entropyData(const QByteArray& jpeg)
+{
+    const qsizetype sos = jpeg.indexOf("\xff\xda");
+    return { sos + 2 + (uchar(jpeg[sos + 2]) << 8 | uchar(jpeg[sos + 3])), jpeg.size() - 2 };
+}
+
+} // namespace
+
+// Corrupt picture data never loads silently: bytes the decoder finds left over inside the
+// picture data (where it lost its way) load the picture marked damaged, data it cannot read
+// refuse it; stray bytes between header segments cost no pixel and load it whole.
+TEST(PictureLoader, CorruptDataIsNeverSilent)
+{
+    const QImage picture = noise(64, 48);
+    const QByteArray jpeg = encode(picture, "jpeg");
+    const QByteArray restarts = restartJpeg(picture);
+    const qsizetype secondRestart = restarts.indexOf("\xff\xd1");
+    const auto [dataStart, dataEnd] = entropyData(jpeg);
+    QByteArray marker = jpeg;
+    marker[(dataStart + dataEnd) / 2] = char(0xff);
+    marker[(dataStart + dataEnd) / 2 + 1] = char(0x12);
+    const QByteArray stray(24, char(0x55));
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        bool loads;
+        bool damaged;
+    };
+    const Row rows[] = {
+        { "whole, with restart markers", restarts, true, false },
+        { "stray bytes before a restart marker",
+            restarts.left(secondRestart) + stray + restarts.mid(secondRestart), true, true },
+        { "stray bytes before the end marker", jpeg.chopped(2) + stray + jpeg.right(2), true,
+            true },
+        { "stray bytes between header segments", jpeg.left(2) + QByteArray(3, '\0') + jpeg.mid(2),
+            true, false },
+        { "a marker inside the picture data", marker, false, false },
+    };
+    ASSERT_GT(secondRestart, 0);
+    for (const Row& row : rows) {
+        const LoadedPicture p = PictureLoader::load(row.bytes);
+        EXPECT_EQ(p.ok(), row.loads) << row.name << ": " << p.error.toStdString();
+        EXPECT_EQ(p.damaged, row.damaged) << row.name;
+        if (!row.loads)
+            EXPECT_EQ(p.fault, PictureFault::Corrupt) << row.name;
+    }
+    // A few flipped bytes inside the picture data, sixty times over: a picture is refused as
+    // damaged or loads; never anything else.
+    quint32 state = 7;
+    const auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+    for (int i = 0; i < 60; ++i) {
+        QByteArray flipped = restarts;
+        const auto [from, to] = entropyData(restarts);
+        for (int k = 0; k < 3; ++k)
+            flipped[from + qsizetype(next() >> 8) % (to - from)] ^= char(1 << (next() >> 29));
+        const LoadedPicture p = PictureLoader::load(flipped);
+        EXPECT_TRUE(p.ok() || p.fault == PictureFault::Corrupt || p.fault == PictureFault::CutShort)
+            << i << ": " << p.error.toStdString();
+    }
+}
+
+// What a picture's decoding holds at its peak is what its header costs the budget, in 4-byte
+// pixels: 16-bit pictures and pictures Qt's readers must turn or widen cost more; so do
+// progressive JPEGs, decoded from a whole frame of coefficients.
+TEST(PictureLoader, HeaderCostsWhatTheDecodeHolds)
+{
+    const QImage picture = noise(64, 48);
+    QByteArray turnedTiff;
+    {
+        QBuffer out(&turnedTiff);
+        out.open(QIODevice::WriteOnly);
+        QImageWriter writer(&out, "tiff");
+        writer.setTransformation(QImageIOHandler::TransformationRotate90);
+        writer.write(picture);
+    }
+    const qint64 pixels = 64 * 48;
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        qint64 least, most; // in pixels of the picture
+    } rows[] = {
+        { "baseline jpeg", encode(picture, "jpeg"), pixels, pixels },
+        { "progressive jpeg", progressiveJpeg(picture), pixels * 2, pixels * 4 },
+        { "8-bit png", encode(picture, "png"), pixels, pixels },
+        { "grey png", encode(picture.convertToFormat(QImage::Format_Grayscale8), "png"),
+            pixels * 5 / 4, pixels * 5 / 4 },
+        { "16-bit png", encode(picture.convertToFormat(QImage::Format_RGBA64), "png"), pixels * 3,
+            pixels * 3 },
+        { "turned tiff", turnedTiff, pixels * 2, pixels * 2 },
+    };
+    for (const auto& row : rows) {
+        const PictureHeader h = PictureLoader::header(row.bytes);
+        EXPECT_GE(h.cost, row.least) << row.name;
+        EXPECT_LE(h.cost, row.most) << row.name;
+        qint64 budget = h.cost;
+        EXPECT_TRUE(PictureLoader::load(row.bytes, {}, budget).ok()) << row.name;
+        EXPECT_EQ(budget, 0) << row.name;
+    }
 }
