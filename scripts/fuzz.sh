@@ -67,7 +67,7 @@ for i in "${!targets[@]}"; do
   echo "fuzz: $target: ${runs:-?} runs, $found new inputs in build/fuzz/crashes/$target"
   if [ "$found" -ne 0 ]; then
     status=1
-    grep -m1 -A12 -E '^==[0-9]+== ?ERROR' "$log" >&2 || true
+    grep -E '^==[0-9]+== ?ERROR|^SUMMARY|Test unit written' "$log" | sed "s/^/fuzz: $target: /" >&2 || true
   fi
 done
 exit $status
