@@ -66,6 +66,8 @@ constexpr int kLayersWaitMs = 5000;
 
 inline void paintFirstFrame(DocumentWindow& window)
 {
+    // The smallest window a person can make: the layers render only what shows, so runs stay
+    // quick, and the canvas still fits the whole picture with its boxes.
     window.resize(window.minimumSize());
     window.show();
     const canvas::CanvasControls* canvas = window.canvasControls();

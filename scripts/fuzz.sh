@@ -5,7 +5,9 @@
 #   scripts/fuzz.sh [seconds] [target...]      seconds defaults to 60; targets to all of them
 #
 # QUILLMARK_FUZZ_TIMEOUT (default 10) is the seconds one input may take before the fuzzer calls
-# it a hang; QUILLMARK_FUZZ_JOBS (default: every core) the build's parallel jobs.
+# it a hang; QUILLMARK_FUZZ_JOBS (default: every core) the build's parallel jobs;
+# QUILLMARK_FUZZ_FRESH=1 starts every corpus empty, so that a run's length does not grow with
+# what earlier runs found (CI).
 #
 # Each target grows its own corpus in build/fuzz/corpus/<target>, starting from the inputs
 # kept in tests/data/regressions/<target>/ and a few valid ones written by fuzz_seeds, so every
@@ -46,6 +48,7 @@ for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   crashes="$build/crashes/$target"
   regressions="$root/tests/data/regressions/$target"
+  [ "${QUILLMARK_FUZZ_FRESH:-0}" = 1 ] && rm -rf "$corpus"
   mkdir -p "$corpus" "$crashes" "$build/seeds/$target"
   inputs=("$corpus" "$build/seeds/$target")
   [ -d "$regressions" ] && inputs+=("$regressions")

@@ -32,7 +32,7 @@ run_suite "${QUILLMARK_RELEASE_BUILD_DIR:-build/release}" -DCMAKE_BUILD_TYPE=Rel
 # and seeds. An input may take 25 s before it counts as a hang: long enough for slow but sound
 # openings, short enough to catch a frozen first paint.
 if [ ${#ctest_args[@]} -eq 0 ]; then
-  QUILLMARK_FUZZ_TIMEOUT=25 QUILLMARK_FUZZ_JOBS="$jobs" scripts/fuzz.sh 30
+  QUILLMARK_FUZZ_TIMEOUT=25 QUILLMARK_FUZZ_JOBS="$jobs" QUILLMARK_FUZZ_FRESH=1 scripts/fuzz.sh 30
 fi
 # A person's session with the release application under a virtual X server: a photo opened, a
 # text box typed, saved, reopened and exported; the screenshots stay in build/smoke.
