@@ -17,7 +17,10 @@ inline void readArchive(const QByteArray& bytes)
         "SZGradient", "NSColor", "NSGradient", "NSMutableParagraphStyle", "NSFont",
         "NSMutableArray", "NSValue", "CIImage", "NSImage" };
     ArchiveLimits limits;
-    limits.maxImageDimension = 4096; // keeps single runs fast; the checks are the same
+    // Small picture bounds keep single runs fast (each key's pictures are decoded twice over);
+    // the checks against them are the same.
+    limits.maxImageDimension = 4096;
+    limits.maxImagePixels = qint64(2048) * 2048;
     const KeyedUnarchiver coder(bytes, kAllClasses, limits);
     for (const QString& key : coder.allKeys()) {
         coder.decodeInt32(key);

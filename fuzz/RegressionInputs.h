@@ -1,7 +1,9 @@
 #pragma once
 // The inputs kept for a fuzz target in tests/data/regressions/<target>/: every input that once
-// crashed it, hung it or ran it out of memory. The regression tests replay them through the
-// target's own entry (ArchiveInput.h, PictureInput.h, CoverageInput.h).
+// crashed it, hung it or ran it out of memory, and crafted bad files of the kinds that once did
+// (cut short, damaged pictures, sizes past the bounds). The regression tests replay them through
+// the target's own entry (ArchiveInput.h, PictureInput.h, CoverageInput.h, DocumentInput.h);
+// scripts/fuzz.sh runs them first.
 #include <QByteArray>
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 # Installs what is missing, then builds and runs every test twice, headless: once with
 # AddressSanitizer and UndefinedBehaviorSanitizer, once in the release build that
 # scripts/run.sh makes (users run that build, and compilers fault where sanitizers change the
-# code), then drives the application under a virtual X server as a person would
-# (scripts/smoke-app.sh). Arguments go to CTest in both runs and skip the session. Exits
-# non-zero on any failure.
+# code), then builds and runs every fuzz target for 30 s (scripts/fuzz.sh) and drives the
+# application under a virtual X server as a person would (scripts/smoke-app.sh). Arguments go
+# to CTest in both runs and skip the fuzzing and the session. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
@@ -32,6 +32,12 @@ run_suite "${QUILLMARK_RELEASE_BUILD_DIR:-build/release}" -DCMAKE_BUILD_TYPE=Rel
 # temporary prefix, and a Debian package.
 if [ ${#ctest_args[@]} -eq 0 ]; then
   scripts/check-package.sh "${QUILLMARK_RELEASE_BUILD_DIR:-build/release}"
+fi
+# Every fuzz target built with clang (so none can rot) and run for 30 s over its kept inputs
+# and seeds. An input may take 25 s before it counts as a hang: long enough for slow but sound
+# openings, short enough to catch a frozen first paint.
+if [ ${#ctest_args[@]} -eq 0 ]; then
+  QUILLMARK_FUZZ_TIMEOUT=25 QUILLMARK_FUZZ_JOBS="$jobs" QUILLMARK_FUZZ_FRESH=1 scripts/fuzz.sh 30
 fi
 # A person's session with the release application under a virtual X server: a photo opened, a
 # text box typed, saved, reopened and exported; the screenshots stay in build/smoke.

@@ -156,9 +156,11 @@ ImageEffectIntensitySlider::PreviewBlock DocumentWindow::previewBlockFor(
         { textboxOpacitySlider, Kind::TextboxOpacity },
         { textboxAngleSlider, Kind::TextboxAngle },
     };
-    for (const auto& [outlet, kind] : kinds) {
-        if (outlet != &slider)
+    // Not a structured binding: clang before 16 cannot capture one.
+    for (const auto& outletKind : kinds) {
+        if (outletKind.first != &slider)
             continue;
+        const Kind kind = outletKind.second;
         // The block lives in the slider it reads, so the reference outlives every call.
         return [kind, &slider](const Image& source, int index, float strength) {
             return sliderpreview::preview(kind, source, index, double(strength), slider.maxValue());

@@ -8,9 +8,9 @@
 
 TEST(DocumentFuzzRegressions, EveryKeptInputOpensSafely)
 {
-    const auto inputs = fuzzinput::regressionInputs(fuzzinput::regressionFolder("document_fuzz"));
-    if (inputs.empty())
-        GTEST_SKIP() << "no kept inputs";
+    const QString folder = fuzzinput::regressionFolder("document_fuzz");
+    const auto inputs = fuzzinput::regressionInputs(folder);
+    ASSERT_FALSE(inputs.empty()) << folder.toStdString();
     for (const auto& input : inputs) {
         SCOPED_TRACE(input.name.toStdString());
         fuzzinput::openDocument(input.bytes);
