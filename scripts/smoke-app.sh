@@ -60,6 +60,42 @@ changed_pixels() {
   convert "$out/$2.png" -crop "$5x$6+$3+$4" +repage "$b"
   compare -metric AE -fuzz 10% "$a" "$b" null: 2>&1 || true
 }
+# The bounding box "W H X Y" (screen coordinates) of where two screenshots differ by over 8%
+# inside a rectangle; "0 0 0 0" when they do not.
+diff_box() {
+  local box
+  box=$(convert "$out/$1.png" "$out/$2.png" -crop "$5x$6+$3+$4" +repage -compose difference \
+    -composite -colorspace Gray -threshold 8% -format '%@' info: 2>/dev/null || true)
+  if [[ "$box" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 1 ]; then
+    echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} $((BASH_REMATCH[3] + $3)) $((BASH_REMATCH[4] + $4))"
+  else
+    echo "0 0 0 0"
+  fi
+}
+# How many pixels of a rectangle are near black (the typed text; the photo has none so dark).
+dark_pixels() {
+  convert "$out/$1.png" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 7% -negate \
+    -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+# Drags with the left button from one point to another in steps, as a hand does.
+drag() {
+  xdotool mousemove "$1" "$2" mousedown 1
+  local i
+  for i in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $(($1 + ($3 - $1) * i / 8)) $(($2 + ($4 - $2) * i / 8))
+    sleep 0.03
+  done
+  xdotool mouseup 1
+  sleep 0.3
+}
+# Moves the Zoom slider of the document window from one percentage to another.
+zoom_slider() {
+  eval "$(geometry "$1")"
+  local span=$((ZOOM_X1 - ZOOM_X0))
+  drag $((X + ZOOM_X0 + span * $2 / 100)) $((Y + ZOOM_Y)) $((X + ZOOM_X0 + span * $3 / 100)) \
+    $((Y + ZOOM_Y))
+  sleep 1.5
+}
 # Largest channel difference of two "r g b" triples.
 colour_distance() {
   read -r r1 g1 b1 <<<"$1"
@@ -139,6 +175,12 @@ wait_for_file() {
 MENU_X=92 MENU_Y=22
 TEXT_BUTTON_X=964 TEXT_BUTTON_Y=109
 CANVAS_CX=457 CANVAS_CY=422
+# The canvas (left of the sidebar), the Zoom slider's track and the sidebar's "Mask" and
+# "Text & Shapes" segments.
+CANVAS_X=0 CANVAS_Y=50 CANVAS_W=900 CANVAS_H=740
+ZOOM_X0=925 ZOOM_X1=1188 ZOOM_Y=374
+MASK_X=1125 MASK_Y=65 BOXES_X=990 BOXES_Y=65
+PHOTO_X=100 PHOTO_Y=250 # a point of the photo away from the text box
 
 # ---- the session
 mkdir -p "$work/config"
@@ -178,6 +220,20 @@ typed=$(changed_pixels 03-textbox-before 04-typed $TEXT_X $TEXT_Y $TEXT_W $TEXT_
 [ "${typed%%.*}" -gt 100 ] || fail "typing changed nothing ($typed pixels)"
 after=$(mean 04-typed $TEXT_X $TEXT_Y $TEXT_W $TEXT_H)
 
+# One undo takes the whole typed word back, not its last letter; redo brings it again.
+xdotool key ctrl+z
+sleep 0.8
+shot 04u-undone
+undone=$(changed_pixels 03-textbox-before 04u-undone $TEXT_X $TEXT_Y $TEXT_W $TEXT_H)
+[ "${undone%%.*}" -lt $((${typed%%.*} / 4)) ] ||
+  fail "one undo did not take the typed word back ($undone of $typed pixels still differ)"
+xdotool key ctrl+shift+z
+sleep 0.8
+shot 04r-redone
+redone=$(changed_pixels 04-typed 04r-redone $TEXT_X $TEXT_Y $TEXT_W $TEXT_H)
+[ "${redone%%.*}" -lt $((${typed%%.*} / 4)) ] || fail "redo did not bring the word back ($redone)"
+echo "smoke-app: typed $typed pixels, one undo left $undone, redo $redone"
+
 # Save (an untitled document asks for a name), close without a question, open again.
 xdotool key ctrl+s
 choose_file "Save" "$out/smoke.quillmark"
@@ -214,3 +270,83 @@ size=$(identify -format '%wx%h' "$out/smoke.jpg")
 sleep 0.5
 shot 07-exported
 echo "smoke-app: exported $size"
+# The first export asks once for a rating: "No, thanks".
+prompt=$(window_named "^Quillmark$")
+focus "$prompt"
+xdotool key Escape
+window_gone "^Quillmark$"
+
+# ---- A resize handle is taken 2 pixels beyond its drawn square on the large photo shown small.
+eval "$(geometry "$doc")"
+cx=$((X + CANVAS_X)) cy=$((Y + CANVAS_Y))
+xdotool mousemove $((X + PHOTO_X)) $((Y + PHOTO_Y)) click 1 # the photo away from the box
+sleep 0.3
+xdotool mousemove $((X + PHOTO_X + 10)) $((Y + PHOTO_Y)) click 1 # deselects
+sleep 0.5
+shot 08-unselected
+xdotool mousemove $((TEXT_X + TEXT_W / 2)) $((TEXT_Y + TEXT_H / 2)) click 1
+sleep 0.7
+shot 09-selected
+read -r bw bh bx by <<<"$(diff_box 08-unselected 09-selected $cx $cy $CANVAS_W $CANVAS_H)"
+[ "$bw" -gt 20 ] || fail "a click on the text box showed no selection"
+# The right edge's handle is drawn about 7 pixels wide round the outline's middle.
+hx=$((bx + bw - 4)) hy=$((by + bh / 2))
+drag $((hx + 4)) "$hy" $((hx + 84)) "$hy"
+sleep 0.5
+shot 10-resized
+read -r rw rh rx ry <<<"$(diff_box 08-unselected 10-resized $cx $cy $CANVAS_W $CANVAS_H)"
+echo "smoke-app: selection ${bw}x${bh}+${bx}+${by}, after the handle drag ${rw}x${rh}+${rx}+${ry}"
+[ "$rw" -ge $((bw + 60)) ] && [ "$((rx - bx))" -le 4 ] && [ "$((bx - rx))" -le 4 ] ||
+  fail "the press 2 pixels beside the handle did not resize the box"
+
+# ---- The Zoom slider is an edit: the title shows the mark, closing asks, the zoom reopens.
+xdotool key ctrl+s
+sleep 1
+xdotool mousemove $((X + PHOTO_X)) $((Y + PHOTO_Y)) click 1
+sleep 0.5
+shot 11-clean
+zoom_slider "$doc" 0 40
+shot 12-zoomed
+marked=$(changed_pixels 11-clean 12-zoomed $((X + WIDTH / 2 - 250)) $((Y + 5)) 300 35)
+[ "${marked%%.*}" -gt 20 ] || fail "zooming did not mark the document edited"
+focus "$doc"
+xdotool key ctrl+w
+question=$(window_named "^Quillmark$")
+focus "$question"
+xdotool key Return # "Save", the default
+window_gone "^smoke"
+welcome=$(window_named "Welcome to Quillmark")
+focus "$welcome"
+xdotool key ctrl+o
+choose_file "Open" "$out/smoke.quillmark"
+doc=$(window_named "^smoke")
+sleep 2.5
+shot 13-reopened-zoomed
+eval "$(geometry "$doc")"
+cx=$((X + CANVAS_X)) cy=$((Y + CANVAS_Y))
+still=$(changed_pixels 12-zoomed 13-reopened-zoomed $cx $cy $CANVAS_W $CANVAS_H)
+[ "${still%%.*}" -lt 2000 ] || fail "the document did not reopen zoomed as it was saved ($still)"
+
+# ---- The mask follows the picture: a dab over the start of the text at 40 % zoom hides part of
+# it; zoomed out, the picture and its mask shrink towards the middle while the boxes stay, so
+# another part of the text is hidden (a mask left in place would hide the very same pixels).
+read -r tw th tx ty <<<"$(convert "$out/13-reopened-zoomed.png" -crop "${CANVAS_W}x${CANVAS_H}+$cx+$cy" \
+  +repage -colorspace Gray -threshold 7% -negate -trim -format '%w %h %X %Y' info: | tr -d +)"
+text_before=$(dark_pixels 13-reopened-zoomed $cx $cy $CANVAS_W $CANVAS_H)
+[ "$text_before" -gt 200 ] || fail "no text to paint over ($text_before dark pixels)"
+xdotool mousemove $((X + MASK_X)) $((Y + MASK_Y)) click 1
+sleep 0.8
+drag $((cx + tx - 4)) $((cy + ty + th / 2)) $((cx + tx + tw / 4)) $((cy + ty + th / 2))
+sleep 1
+xdotool mousemove $((X + BOXES_X)) $((Y + BOXES_Y)) click 1
+sleep 1
+shot 14-painted
+text_painted=$(dark_pixels 14-painted $cx $cy $CANVAS_W $CANVAS_H)
+zoom_slider "$doc" 40 0
+shot 15-painted-zoomed
+text_zoomed=$(dark_pixels 15-painted-zoomed $cx $cy $CANVAS_W $CANVAS_H)
+echo "smoke-app: dark text pixels $text_before, with a dab $text_painted, zoomed out $text_zoomed"
+[ "$text_painted" -lt $((text_before * 9 / 10)) ] || fail "the dab hid none of the text"
+moved=$((text_zoomed - text_painted))
+[ "${moved#-}" -gt $((text_before / 10)) ] ||
+  fail "zoomed out, the same text stayed hidden: the mask did not follow the picture"

@@ -160,6 +160,15 @@ std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteAr
         return refused;
     if (contents.leftOutBoxes > 0)
         readLeftContentOut();
+    // A box saved while it was being typed in opens selected but not open for typing: nothing
+    // tells the window of it, so the sidebar would not show it and a click on it would only
+    // move a caret.
+    if (contents.boxes) {
+        std::vector<UNDODATA> records = contents.boxes->records();
+        for (UNDODATA& record : records)
+            record.isEditing = false;
+        contents.boxes = ContainerSnapshot(std::move(records));
+    }
     m_pendingRestore = std::move(contents);
     return std::nullopt;
 }

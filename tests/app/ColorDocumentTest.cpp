@@ -412,3 +412,25 @@ TEST(ColorDocument, MaskFitsTheUprightPicture)
 }
 
 } // namespace
+
+// A document saved while a box was being typed in reopens with that box selected, not open for
+// typing (the window would show no inspector for it and a click would only move a caret).
+TEST(ColorDocument, ABoxSavedWhileTypedInReopensSelected)
+{
+    AppSession s;
+    DocumentContents contents;
+    contents.imageData = pictureBytes({ 32, 24 }, "jpeg");
+    UNDODATA text;
+    text.type = UNDODATA::TextBox;
+    text.selected = true;
+    text.isEditing = true;
+    contents.boxes = ContainerSnapshot({ text });
+    const QString path = s.dir.filePath("typing.quillmark");
+    ASSERT_TRUE(writeFile(path, DocumentFile::write(contents)));
+    auto* document = s.open(path);
+    ASSERT_TRUE(document);
+    const auto& boxes = static_cast<FakeWindow*>(document->windowPort())->state.boxes;
+    ASSERT_TRUE(boxes && boxes->size() == 1u);
+    EXPECT_FALSE(boxes->records()[0].isEditing);
+    EXPECT_TRUE(boxes->records()[0].selected);
+}
