@@ -65,7 +65,14 @@ void BM_AlphaBlur(benchmark::State& state)
         benchmark::DoNotOptimize(blur.apply(plane.data(), 1000, 1000, 1000).data());
     state.SetLabel("1000 x 1000 plane");
 }
-BENCHMARK(BM_AlphaBlur)->Arg(5)->Arg(16)->Arg(40)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AlphaBlur)
+    ->Arg(5)
+    ->Arg(16)
+    ->Arg(17)
+    ->Arg(40)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // A shadow behind one word of 100-point text: a small plane, the size a text box blurs many
 // times per frame.
