@@ -60,13 +60,37 @@ void boxAlong(const In* in, Span inSpan, int step, int half, float scale, Span o
     int sum = 0;
     for (int x = first.lo; x < first.hi; ++x)
         sum += at(x);
-    for (int x = out.lo; x < out.hi; ++x) {
-        const int add = x + half, drop = x - half - 1;
-        if (add >= inSpan.lo && add < inSpan.hi)
-            sum += at(add);
-        if (drop >= inSpan.lo && drop < inSpan.hi)
-            sum -= at(drop);
-        dst[x - out.lo] = Out(float(sum) * scale + 0.5f);
+    // The stretches where a value enters the box and where one leaves it are known ahead:
+    // the loop runs in pieces without a test per value.
+    const Span adding { inSpan.lo - half, inSpan.hi - half };
+    const Span dropping { inSpan.lo + half + 1, inSpan.hi + half + 1 };
+    auto piece = [&]<bool Add, bool Drop>(int from, int to) {
+        for (int x = from; x < to; ++x) {
+            if constexpr (Add)
+                sum += at(x + half);
+            if constexpr (Drop)
+                sum -= at(x - half - 1);
+            dst[x - out.lo] = Out(float(sum) * scale + 0.5f);
+        }
+    };
+    int cuts[6] = { out.lo, out.hi, adding.lo, adding.hi, dropping.lo, dropping.hi };
+    for (int& c : cuts)
+        c = std::clamp(c, out.lo, out.hi);
+    std::sort(cuts, cuts + 6);
+    for (int i = 0; i + 1 < 6; ++i) {
+        const int from = cuts[i], to = cuts[i + 1];
+        if (from >= to)
+            continue;
+        const bool add = from >= adding.lo && from < adding.hi;
+        const bool drop = from >= dropping.lo && from < dropping.hi;
+        if (add && drop)
+            piece.template operator()<true, true>(from, to);
+        else if (add)
+            piece.template operator()<true, false>(from, to);
+        else if (drop)
+            piece.template operator()<false, true>(from, to);
+        else
+            piece.template operator()<false, false>(from, to);
     }
 }
 
