@@ -461,6 +461,11 @@ void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stri
         part = {};
 }
 
+bool AlphaBlur::useWideVectors()
+{
+    return wideVectors();
+}
+
 bool AlphaBlur::allowWideVectors(bool allowed)
 {
     return gWideVectorsAllowed.exchange(allowed);

@@ -22,8 +22,8 @@ public:
 
     explicit AlphaBlur(double sigma);
 
-    // Whether the exact kernel may use 256-bit vectors where the processor has them (it does
-    // by default); returns the previous setting. Both forms give the same bits: tests compare
+    // Whether the blur may use 256-bit vectors where the processor has them (it does by
+    // default); returns the previous setting. Both forms give the same bits: tests compare
     // them.
     static bool allowWideVectors(bool allowed);
     // Whether the exact kernel fills in runs whose taps are all 255 instead of summing them (it
@@ -55,6 +55,8 @@ public:
         const Window& window, std::vector<std::uint8_t>& result) const;
 
 private:
+    // Whether 256-bit vectors are there and allowed (allowWideVectors).
+    static bool useWideVectors();
     // The box passes over window (inside the whole result, not empty) into out
     // (window.width x window.height).
     void applyBoxes(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
