@@ -6,7 +6,9 @@
 //                            both picture layers have arrived and the window has painted its
 //                            first frame (the window paints as each layer arrives, so every
 //                            box's shadow is drawn a few times). Eight threads.
-// BM_HeavyShadowsRepaint     one more paint of that whole window: each box's shadow once.
+// BM_HeavyShadowsRepaint/N   one more paint of that whole window, each box's shadow once, on
+//                            N threads (1: the whole work, as a machine busy with other work
+//                            cannot distort it).
 //                            "cpu_s" is the processor time of all threads, a figure that holds
 //                            on a machine busy with other work.
 #include "app/ColorDocument.h"
@@ -162,17 +164,24 @@ void BM_HeavyShadowsRepaint(benchmark::State& state)
         state.SkipWithError("the document did not show");
         return;
     }
+    platform::ThreadPool::setMaxThreads(int(state.range(0)));
     double cpu = 0;
     for (auto _ : state) {
         const double cpu0 = processorSeconds();
         benchmark::DoNotOptimize(window->grab());
         cpu += processorSeconds() - cpu0;
     }
+    platform::ThreadPool::setMaxThreads(8);
     closeAll(controller);
     state.counters["cpu_s"]
         = cpu / double(std::max<benchmark::IterationCount>(1, state.iterations()));
 }
-BENCHMARK(BM_HeavyShadowsRepaint)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_HeavyShadowsRepaint)
+    ->Arg(8)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
 } // namespace
 
