@@ -24,23 +24,6 @@ template <typename F> void forEachBlock(int rows, long pixels, F&& f)
     parallelFor((rows + kBlockRows - 1) / kBlockRows, pixels, kParallelPixels, f);
 }
 
-// out[j] += w * (a[j] + b[j]). Written in blocks of eight so that the compiler's cheap
-// vectoriser takes it at -O2.
-void addWeightedPair(
-    float* __restrict out, const float* __restrict a, const float* __restrict b, float w, int n)
-{
-    int j = 0;
-    for (; j + 8 <= n; j += 8) {
-        float* __restrict o = out + j;
-        const float* __restrict x = a + j;
-        const float* __restrict y = b + j;
-        for (int i = 0; i < 8; ++i)
-            o[i] += w * (x[i] + y[i]);
-    }
-    for (; j < n; ++j)
-        out[j] += w * (a[j] + b[j]);
-}
-
 // Four floats in one register (GCC and Clang vector extension; plain SSE on x86-64).
 typedef float Float4 __attribute__((vector_size(16)));
 
@@ -400,67 +383,6 @@ AlphaBlur::AlphaBlur(double sigma)
         m_reach += (b - 1) / 2;
 }
 
-void AlphaBlur::blurLine(const float* in, int length, float* out, std::vector<float>& scratch) const
-{
-    const int outLength = length + 2 * m_reach;
-    if (!m_kernel.empty()) {
-        // Zero-padded copy so that every tap reads inside the buffer.
-        scratch.assign(size_t(length + 4 * m_reach), 0.0f);
-        std::copy(in, in + length, scratch.begin() + 2 * m_reach);
-        const float* p = scratch.data();
-        const int r = m_reach;
-        const float centre = m_kernel[size_t(r)];
-        for (int j = 0; j < outLength; ++j)
-            out[j] = centre * p[j + r];
-        // The kernel is symmetric: one multiply for each pair of taps.
-        for (int k = 0; k < r; ++k)
-            addWeightedPair(out, p + k, p + 2 * r - k, m_kernel[size_t(k)], outLength);
-        return;
-    }
-    // Box passes in place on a zero-padded line; each pass widens the signal by half its box.
-    scratch.assign(size_t(outLength), 0.0f);
-    std::copy(in, in + length, scratch.begin() + m_reach);
-    float* line = scratch.data();
-    std::vector<float> tmp(static_cast<size_t>(outLength));
-    for (int b : m_boxes) {
-        const int half = (b - 1) / 2;
-        const float scale = 1.0f / float(b);
-        double sum = 0.0;
-        for (int i = 0; i < half && i < outLength; ++i)
-            sum += line[i];
-        for (int j = 0; j < outLength; ++j) {
-            const int add = j + half, sub = j - half - 1;
-            if (add < outLength)
-                sum += line[add];
-            if (sub >= 0)
-                sum -= line[sub];
-            tmp[size_t(j)] = float(sum) * scale;
-        }
-        std::copy(tmp.begin(), tmp.end(), line);
-    }
-    std::copy(line, line + outLength, out);
-}
-
-void AlphaBlur::blurRowsTransposed(const float* src, int rows, int length, float* dst) const
-{
-    const int outLength = length + 2 * m_reach;
-    forEachBlock(rows, long(rows) * outLength, [&](int block) {
-        const int r0 = block * kBlockRows;
-        const int r1 = std::min(rows, r0 + kBlockRows);
-        const int count = r1 - r0;
-        std::vector<float> lines(size_t(count) * size_t(outLength));
-        std::vector<float> scratch;
-        for (int r = r0; r < r1; ++r)
-            blurLine(src + size_t(r) * size_t(length), length,
-                lines.data() + size_t(r - r0) * size_t(outLength), scratch);
-        for (int x = 0; x < outLength; ++x) {
-            float* column = dst + size_t(x) * size_t(rows) + size_t(r0);
-            for (int i = 0; i < count; ++i)
-                column[i] = lines[size_t(i) * size_t(outLength) + size_t(x)];
-        }
-    });
-}
-
 std::vector<std::uint8_t> AlphaBlur::apply(
     const std::uint8_t* plane, int width, int height, int stride, int pixelStep) const
 {
@@ -472,52 +394,76 @@ std::vector<std::uint8_t> AlphaBlur::apply(
 void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
     std::vector<std::uint8_t>& result) const
 {
-    if (width <= 0 || height <= 0) {
+    const Window whole { 0, 0, std::max(width, 0) + 2 * m_reach,
+        std::max(height, 0) + 2 * m_reach };
+    apply(plane, width, height, stride, pixelStep, whole, result);
+}
+
+void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
+    const Window& window, std::vector<std::uint8_t>& result) const
+{
+    if (width <= 0 || height <= 0 || window.width <= 0 || window.height <= 0) {
         result.clear();
         return;
     }
     const int outW = width + 2 * m_reach, outH = height + 2 * m_reach;
-    if (!m_kernel.empty()) {
+    const bool whole
+        = window.x == 0 && window.y == 0 && window.width == outW && window.height == outH;
+    if (!m_kernel.empty() && whole) {
         // Every value is written: no clearing first.
         result.resize(size_t(outW) * size_t(outH));
         applyKernel(plane, width, height, stride, pixelStep, result.data());
         return;
     }
-    result.assign(size_t(outW) * size_t(outH), 0);
+    result.assign(size_t(window.width) * size_t(window.height), 0);
+    // The part of the window inside the whole result; the rest stays zero.
+    const int x0 = std::max(window.x, 0), x1 = std::min(window.x + window.width, outW);
+    const int y0 = std::max(window.y, 0), y1 = std::min(window.y + window.height, outH);
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    auto copyWindow = [&](const std::uint8_t* from, size_t fromStride, int fromX, int fromY) {
+        for (int y = y0; y < y1; ++y)
+            std::memcpy(
+                result.data() + size_t(y - window.y) * size_t(window.width) + size_t(x0 - window.x),
+                from + size_t(y - fromY) * fromStride + size_t(x0 - fromX), size_t(x1 - x0));
+    };
+    if (!m_kernel.empty()) {
+        // The kernel's reach is small: the whole result costs little more than the window.
+        thread_local std::vector<std::uint8_t> kept;
+        std::vector<std::uint8_t>& full = kept;
+        full.resize(size_t(outW) * size_t(outH));
+        applyKernel(plane, width, height, stride, pixelStep, full.data());
+        copyWindow(full.data(), size_t(outW), 0, 0);
+        if (full.capacity() > (size_t(16) << 20))
+            full = {};
+        return;
+    }
     if (m_sigma == 0.0) {
-        for (int y = 0; y < height; ++y) {
+        for (int y = y0; y < y1; ++y) {
             const std::uint8_t* row = plane + size_t(y) * size_t(stride);
-            std::uint8_t* out = result.data() + size_t(y) * size_t(outW);
-            for (int x = 0; x < width; ++x)
-                out[x] = row[size_t(x) * size_t(pixelStep)];
+            std::uint8_t* out = result.data() + size_t(y - window.y) * size_t(window.width);
+            for (int x = x0; x < x1; ++x)
+                out[x - window.x] = row[size_t(x) * size_t(pixelStep)];
         }
         return;
     }
-    // Working planes are kept per thread: a shadow is drawn every frame, and fresh pages for
-    // megabytes of floats cost more than the blur itself.
-    thread_local std::vector<float> input, transposed, blurred;
-    input.resize(size_t(width) * size_t(height));
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = plane + size_t(y) * size_t(stride);
-        float* out = input.data() + size_t(y) * size_t(width);
-        for (int x = 0; x < width; ++x)
-            out[x] = float(row[size_t(x) * size_t(pixelStep)]);
+    const Window inside { x0, y0, x1 - x0, y1 - y0 };
+    if (inside.width == window.width && inside.height == window.height) {
+        applyBoxes(plane, width, height, stride, pixelStep, window, result.data());
+        return;
     }
-    // Rows, then the columns of the transposed result: the second pass transposes back.
-    transposed.resize(size_t(outW) * size_t(height));
-    blurRowsTransposed(input.data(), height, width, transposed.data());
-    blurred.resize(size_t(outH) * size_t(outW));
-    blurRowsTransposed(transposed.data(), outW, height, blurred.data());
-    for (size_t i = 0; i < result.size(); ++i) {
-        const float v = blurred[i] + 0.5f;
-        result[i] = std::uint8_t(v <= 0.0f ? 0.0f : (v >= 255.0f ? 255.0f : v));
-    }
-    // Large planes are not kept: one big shadow must not pin its memory for the thread's life.
-    constexpr size_t kKeep = size_t(2) << 20;
-    for (auto* v : { &input, &transposed, &blurred }) {
-        if (v->capacity() > kKeep)
-            *v = {};
-    }
+    thread_local std::vector<std::uint8_t> keptInside;
+    std::vector<std::uint8_t>& part = keptInside;
+    part.resize(size_t(inside.width) * size_t(inside.height));
+    applyBoxes(plane, width, height, stride, pixelStep, inside, part.data());
+    copyWindow(part.data(), size_t(inside.width), x0, y0);
+    if (part.capacity() > (size_t(16) << 20))
+        part = {};
+}
+
+bool AlphaBlur::useWideVectors()
+{
+    return wideVectors();
 }
 
 bool AlphaBlur::allowWideVectors(bool allowed)

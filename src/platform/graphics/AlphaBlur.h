@@ -2,9 +2,10 @@
 // The blur behind shadows: a Gaussian of the given sigma applied to an 8-bit alpha plane.
 //
 // Small sigmas use a true separable Gaussian with a precomputed kernel; large ones three box
-// passes of matching variance (constant cost per pixel, within a few percent of the Gaussian).
-// Planes of a large picture are blurred in parallel; small ones (a shadow behind a word) on
-// the calling thread.
+// passes of matching variance (constant cost per value whatever the sigma, within a few levels
+// of the Gaussian). A caller that shows only part of the result asks for that window: the work
+// then follows the window and the input, not the whole spread of the blur. Planes of a large
+// picture are blurred in parallel; small ones (a shadow behind a word) on the calling thread.
 #include <cstdint>
 #include <vector>
 
@@ -12,16 +13,17 @@ namespace platform {
 
 class AlphaBlur {
 public:
-    // Sigmas above this are clamped: the shadow is flat long before, and the reach of the
-    // blur sets the size of the buffers.
-    static constexpr double kMaxSigma = 256.0;
+    // Sigmas above this are clamped: the reach of the blur (three sigma) sets how far around
+    // the visible area a shadow's source is drawn, and a view tree draws at most 4096 pixels
+    // around it.
+    static constexpr double kMaxSigma = 1365.0;
     // Up to this sigma the exact kernel is used.
     static constexpr double kKernelSigmaLimit = 16.0;
 
     explicit AlphaBlur(double sigma);
 
-    // Whether the exact kernel may use 256-bit vectors where the processor has them (it does
-    // by default); returns the previous setting. Both forms give the same bits: tests compare
+    // Whether the blur may use 256-bit vectors where the processor has them (it does by
+    // default); returns the previous setting. Both forms give the same bits: tests compare
     // them.
     static bool allowWideVectors(bool allowed);
     // Whether the exact kernel fills in runs whose taps are all 255 instead of summing them (it
@@ -42,11 +44,23 @@ public:
     void apply(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
         std::vector<std::uint8_t>& result) const;
 
+    // A rectangle of the whole result above, in its coordinates (the input's (0, 0) at
+    // (reach, reach)).
+    struct Window {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    // Only window of the result, row-major without padding; values outside the whole result
+    // are zero. Large sigmas compute nothing outside the window.
+    void apply(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
+        const Window& window, std::vector<std::uint8_t>& result) const;
+
 private:
-    // Blurs every row of src (rows x length) and writes the results transposed: dst holds
-    // (length + 2 reach) rows of rows values.
-    void blurRowsTransposed(const float* src, int rows, int length, float* dst) const;
-    void blurLine(const float* in, int length, float* out, std::vector<float>& scratch) const;
+    // Whether 256-bit vectors are there and allowed (allowWideVectors).
+    static bool useWideVectors();
+    // The box passes over window (inside the whole result, not empty) into out
+    // (window.width x window.height).
+    void applyBoxes(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
+        const Window& window, std::uint8_t* out) const;
     // The exact kernel, written straight into out ((width + 2 reach) x (height + 2 reach)).
     void applyKernel(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
         std::uint8_t* out) const;

@@ -246,19 +246,21 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         // the blur. (Let go below when large. Read by reference from other threads.)
         thread_local std::vector<std::uint8_t> keptBlurred;
         std::vector<std::uint8_t>& blurred = keptBlurred;
-        blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
-            int(source.bytesPerLine()), 4, blurred);
-        const int bw = buffer.width() + 2 * reach;
-        // The blurred plane in device space, then only the visible shadow area of it.
+        // The blurred plane lies in device space at planeOrigin; only the visible shadow area
+        // of it is computed.
         const QPoint planeOrigin = buffer.topLeft() - QPoint(reach, reach) + offset;
-        const QRect planeRect(planeOrigin, QSize(bw, buffer.height() + 2 * reach));
+        const QRect planeRect(
+            planeOrigin, QSize(buffer.width() + 2 * reach, buffer.height() + 2 * reach));
         const QRect area = planeRect.intersected(shadowArea);
         if (!area.isEmpty()) {
+            const QRect inPlane = area.translated(-planeOrigin);
+            blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
+                int(source.bytesPerLine()), 4,
+                { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, blurred);
             const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
             const std::array<QRgb, 256> tint = tintsOf(full);
             auto blurredRow = [&](int deviceY) {
-                return blurred.data() + size_t(deviceY - planeOrigin.y()) * size_t(bw)
-                    + size_t(area.left() - planeOrigin.x());
+                return blurred.data() + size_t(deviceY - area.top()) * size_t(area.width());
             };
             if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact
                 && writable(s)) {

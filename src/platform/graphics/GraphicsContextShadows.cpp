@@ -126,14 +126,25 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
     thread_local std::vector<std::uint8_t> keptInner, keptOuter;
     std::vector<std::uint8_t>& inner = keptInner;
     std::vector<std::uint8_t>& outer = keptOuter;
-    inner.clear();
+    // Only the part of each blurred plane that falls on the area is computed.
+    auto blurOver = [&](const QRect& plane, const QRect& wanted, const std::uint8_t* pixels,
+                        int stride, int step, std::vector<std::uint8_t>& out) {
+        const QPoint origin = plane.topLeft() - QPoint(reach, reach) + offset;
+        const QRect part = QRect(origin, plane.size().grownBy(QMargins(reach, reach, reach, reach)))
+                               .intersected(wanted);
+        out.clear();
+        if (part.isEmpty())
+            return part;
+        const QRect inPlane = part.translated(-origin);
+        blur.apply(pixels, plane.width(), plane.height(), stride, step,
+            { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, out);
+        return part;
+    };
     QRect innerRect;
-    if (!casting.isEmpty()) {
-        blur.apply(castingCoverage->row(casting.top(), casting.left()), casting.width(),
-            casting.height(), int(castingCoverage->plane.bytesPerLine()), 1, inner);
-        innerRect = QRect(casting.topLeft() - QPoint(reach, reach) + offset,
-            QSize(casting.width() + 2 * reach, casting.height() + 2 * reach));
-    }
+    inner.clear();
+    if (!casting.isEmpty())
+        innerRect = blurOver(casting, area, castingCoverage->row(casting.top(), casting.left()),
+            int(castingCoverage->plane.bytesPerLine()), 1, inner);
 
     // The layer's pixels, with the alpha applied as the painter applies an opacity. Every
     // pixel is written below.
@@ -170,10 +181,8 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
 
     // The outer shadow: the layer's alpha blurred and moved.
     const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
-    blur.apply(layer.constBits() + alphaByte, area.width(), area.height(),
-        int(layer.bytesPerLine()), 4, outer);
-    const QRect outerRect(area.topLeft() - QPoint(reach, reach) + offset,
-        QSize(area.width() + 2 * reach, area.height() + 2 * reach));
+    const QRect outerRect
+        = blurOver(area, area, layer.constBits() + alphaByte, int(layer.bytesPerLine()), 4, outer);
     const std::array<QRgb, 256> tint = tintsOf(qPremultiply(shadow.color.toQt().rgba()));
 
     // The shadow, then the layer, through the clip: onto the pixels, or gathered into one

@@ -1,11 +1,14 @@
 // The shadow blur against a plain per-pixel Gaussian.
 #include "platform/graphics/AlphaBlur.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
 using namespace platform;
 
+// A rectangle of 200s whose sides are a few sigmas long, blurred whole, against its exact
+// Gaussian integral at each pixel centre; the mass is kept.
 TEST(AlphaBlur, MatchesADirectGaussianAndKeepsMass)
 {
     struct Row {
@@ -14,41 +17,103 @@ TEST(AlphaBlur, MatchesADirectGaussianAndKeepsMass)
         int tolerance;
     };
     const Row rows[] = { { "none", 0.0, 0 }, { "kernel 1.5", 1.5, 2 }, { "kernel 6", 6, 1 },
-        { "box passes 20", 20, 3 } };
-    const int w = 40, h = 30;
-    std::vector<std::uint8_t> plane(size_t(w * h), 0);
-    for (int y = 10; y < 20; ++y)
-        for (int x = 12; x < 30; ++x)
-            plane[size_t(y * w + x)] = 200;
+        { "kernel 16", 16, 1 }, { "box passes 17", 17, 3 }, { "box passes 20", 20, 3 },
+        { "box passes 45", 45, 3 }, { "box passes 130", 130, 3 },
+        { "box passes 300 (a blur of 600)", 300, 3 } };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
+        // The rectangle spans 1.2 by 0.6 sigma (at least 18 by 10) inside a margin.
+        const int rw = std::max(18, int(1.2 * r.sigma)), rh = std::max(10, int(0.6 * r.sigma));
+        const int x0 = 12, y0 = 10, w = rw + 22, h = rh + 20;
+        std::vector<std::uint8_t> plane(size_t(w * h), 0);
+        for (int y = y0; y < y0 + rh; ++y)
+            for (int x = x0; x < x0 + rw; ++x)
+                plane[size_t(y * w + x)] = 200;
         const AlphaBlur blur(r.sigma);
         const int reach = blur.reach();
         const int ow = w + 2 * reach, oh = h + 2 * reach;
         const std::vector<std::uint8_t> out = blur.apply(plane.data(), w, h, w);
-        ASSERT_EQ(out.size(), size_t(ow * oh));
-        // Reference: the rectangle's exact Gaussian integral at each pixel centre.
+        ASSERT_EQ(out.size(), size_t(ow) * size_t(oh));
+        // The Gaussian is separable: the share of each column and each row.
+        auto share = [&](int i, int from, int to) {
+            const double p = i - reach + 0.5;
+            if (r.sigma == 0.0)
+                return p > from && p < to ? 1.0 : 0.0;
+            const double s = r.sigma * std::sqrt(2.0);
+            return 0.5 * (std::erf((to - p) / s) - std::erf((from - p) / s));
+        };
+        std::vector<double> fx(static_cast<size_t>(ow)), fy(static_cast<size_t>(oh));
+        for (int x = 0; x < ow; ++x)
+            fx[size_t(x)] = share(x, x0, x0 + rw);
+        for (int y = 0; y < oh; ++y)
+            fy[size_t(y)] = share(y, y0, y0 + rh);
         int worst = 0;
         double mass = 0;
         for (int y = 0; y < oh; ++y) {
             for (int x = 0; x < ow; ++x) {
-                const double px = x - reach + 0.5, py = y - reach + 0.5;
-                double expected;
-                if (r.sigma == 0.0) {
-                    expected = (px > 12 && px < 30 && py > 10 && py < 20) ? 200 : 0;
-                } else {
-                    const double s = r.sigma * std::sqrt(2.0);
-                    const double fx = 0.5 * (std::erf((30 - px) / s) - std::erf((12 - px) / s));
-                    const double fy = 0.5 * (std::erf((20 - py) / s) - std::erf((10 - py) / s));
-                    expected = 200 * fx * fy;
-                }
-                const int got = out[size_t(y * ow + x)];
-                worst = std::max(worst, std::abs(got - int(std::lround(expected))));
+                const int expected = int(std::lround(200 * fx[size_t(x)] * fy[size_t(y)]));
+                const int got = out[size_t(y) * size_t(ow) + size_t(x)];
+                worst = std::max(worst, std::abs(got - expected));
                 mass += got;
             }
         }
         EXPECT_LE(worst, r.tolerance);
-        EXPECT_NEAR(mass, 200.0 * 18 * 10, 200.0 * 18 * 10 * 0.02);
+        EXPECT_NEAR(mass, 200.0 * rw * rh, 200.0 * rw * rh * 0.02);
+    }
+}
+
+// A window of the result is exactly that part of the whole result, for windows inside it,
+// across its edges and wholly outside, with the kernel and with box passes; large planes are
+// split over threads; four- and eight-lane vectors give the same bits.
+TEST(AlphaBlur, WindowIsThatPartOfTheWholeResult)
+{
+    struct Row {
+        const char* name;
+        double sigma;
+        int width, height, step;
+        AlphaBlur::Window window;
+    };
+    const Row rows[] = {
+        { "kernel, inside", 4, 90, 70, 1, { 10, 7, 50, 40 } },
+        { "kernel, across the top-left corner", 9, 61, 47, 4, { -5, -9, 40, 30 } },
+        { "boxes, inside", 40, 200, 150, 1, { 60, 30, 170, 120 } },
+        { "boxes, one column", 40, 200, 150, 4, { 150, 0, 1, 390 } },
+        { "boxes, across the bottom-right", 70, 150, 120, 3, { 200, 180, 300, 300 } },
+        { "boxes, wholly outside", 40, 100, 100, 1, { 400, 10, 20, 20 } },
+        { "boxes, split over threads", 90, 1200, 900, 4, { 100, 150, 1000, 800 } },
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::vector<std::uint8_t> pixels(size_t(r.width * r.height * r.step), 33);
+        for (int y = 0; y < r.height; ++y)
+            for (int x = 0; x < r.width; ++x)
+                pixels[size_t((y * r.width + x) * r.step)]
+                    = std::uint8_t((x / 9 + y / 5) % 4 == 0 ? 255
+                            : (x * 7 + y * 3) % 11 == 0     ? 120
+                                                            : 0);
+        const AlphaBlur blur(r.sigma);
+        const int ow = r.width + 2 * blur.reach(), oh = r.height + 2 * blur.reach();
+        const int stride = r.width * r.step;
+        const std::vector<std::uint8_t> whole
+            = blur.apply(pixels.data(), r.width, r.height, stride, r.step);
+        std::vector<std::uint8_t> part(7, 1);
+        blur.apply(pixels.data(), r.width, r.height, stride, r.step, r.window, part);
+        ASSERT_EQ(part.size(), size_t(r.window.width) * size_t(r.window.height));
+        int wrong = 0;
+        for (int y = 0; y < r.window.height; ++y)
+            for (int x = 0; x < r.window.width; ++x) {
+                const int wx = r.window.x + x, wy = r.window.y + y;
+                const int expected = wx >= 0 && wy >= 0 && wx < ow && wy < oh
+                    ? whole[size_t(wy) * size_t(ow) + size_t(wx)]
+                    : 0;
+                wrong += part[size_t(y * r.window.width + x)] != expected;
+            }
+        EXPECT_EQ(wrong, 0);
+        const bool before = AlphaBlur::allowWideVectors(false);
+        std::vector<std::uint8_t> narrow;
+        blur.apply(pixels.data(), r.width, r.height, stride, r.step, r.window, narrow);
+        AlphaBlur::allowWideVectors(before);
+        EXPECT_EQ(narrow, part);
     }
 }
 
