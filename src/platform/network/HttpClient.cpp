@@ -7,6 +7,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 Q_LOGGING_CATEGORY(lcNetwork, "quillmark.network", QtWarningMsg)
@@ -21,6 +22,13 @@ bool isLoopbackHost(const QString& host)
         return true;
     const QHostAddress address(host);
     return !address.isNull() && address.isLoopback();
+}
+
+// What has arrived, up to limit bytes (reading only what is there: a large cap must not
+// become a large allocation).
+QByteArray readAtMost(QNetworkReply& reply, qint64 limit)
+{
+    return reply.read(std::min(reply.bytesAvailable(), limit));
 }
 
 // What one request has gathered so far; finish() runs the completion at most once.
@@ -112,7 +120,7 @@ void HttpClient::watch(QNetworkReply* reply, Completion done)
     connect(reply, &QNetworkReply::readyRead, reply, [reply, cap, exchange, abortWith, tooLarge] {
         if (exchange->abortReason != HttpResult::Error::None)
             return;
-        exchange->body += reply->read(cap + 1 - exchange->body.size());
+        exchange->body += readAtMost(*reply, cap + 1 - exchange->body.size());
         if (exchange->body.size() > cap)
             abortWith(HttpResult::Error::TooLarge, tooLarge());
     });
@@ -123,7 +131,7 @@ void HttpClient::watch(QNetworkReply* reply, Completion done)
             HttpResult result;
             result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             if (exchange->abortReason == HttpResult::Error::None)
-                exchange->body += reply->read(cap + 1 - exchange->body.size());
+                exchange->body += readAtMost(*reply, cap + 1 - exchange->body.size());
             if (exchange->abortReason != HttpResult::Error::None) {
                 result.error = exchange->abortReason;
                 result.errorString = exchange->abortMessage;
