@@ -44,7 +44,7 @@ HttpClient::HttpClient(QObject* parent)
     : QObject(parent)
     , m_manager(new QNetworkAccessManager(this))
 {
-    // A proxy from the environment would see the form's fields; we talk to the server only.
+    // Straight to the server: loopback requests must never wander off through a proxy.
     m_manager->setProxy(QNetworkProxy::NoProxy);
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
