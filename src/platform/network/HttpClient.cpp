@@ -31,7 +31,7 @@ QByteArray readAtMost(QNetworkReply& reply, qint64 limit)
     return reply.read(std::min(reply.bytesAvailable(), limit));
 }
 
-// What one request has gathered so far; finish() runs the completion at most once.
+// What one request has gathered so far, and why it was cut short, if it was.
 struct Exchange {
     QByteArray body;
     HttpResult::Error abortReason = HttpResult::Error::None;
