@@ -9,6 +9,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins qt6-qpa-plugins
   qt6-svg-dev
+  # Qt Network (in qt6-base-dev) checks the newsletter server's HTTPS certificate against these.
+  ca-certificates
   libgl-dev libxkbcommon-dev libxcb1-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fontconfig libfontconfig-dev fonts-urw-base35 fonts-dejavu-core

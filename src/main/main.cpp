@@ -55,6 +55,8 @@ int main(int argc, char** argv)
     delegate.installMenu(&welcome, nullptr);
     QObject::connect(&welcome, &WelcomeWindow::dontShowToggled, &delegate,
         &AppDelegate::dontShowWelcomeWindowToggled);
+    QObject::connect(&welcome, &WelcomeWindow::fileDropped, &delegate,
+        [&delegate](const QString& path) { delegate.openFiles({ path }); });
     QObject::connect(
         &delegate, &AppDelegate::quitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
     // Closing the welcome window while no document is open leaves nothing to work in.

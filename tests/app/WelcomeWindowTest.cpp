@@ -1,0 +1,73 @@
+// Files dropped on the welcome window: a picture opens as a document, a file that cannot be
+// opened shows File > Open's alert, and drags without a local file are declined.
+#include "app/WelcomeWindow.h"
+
+#include "AppFakes.h"
+#include "app/AppDelegate.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct DropRig : apptest::AppSession {
+    WelcomeWindow window;
+    AppDelegate delegate { controller, welcome };
+
+    DropRig()
+    {
+        // As the application wires it.
+        QObject::connect(&window, &WelcomeWindow::fileDropped, &delegate,
+            [this](const QString& path) { delegate.openFiles({ path }); });
+    }
+    // Drags urls over the window and drops them; answers whether the window took the drag.
+    bool drop(const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at(20, 20);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &dropped);
+        apptest::spin(30);
+        return dropped.isAccepted();
+    }
+};
+
+} // namespace
+
+TEST(WelcomeWindowDrop, APictureOpensAsADocument)
+{
+    DropRig rig;
+    EXPECT_TRUE(rig.drop({ QUrl::fromLocalFile(rig.picture("photo.jpg", { 40, 30 })) }));
+    ASSERT_EQ(rig.controller.documents().size(), 1u);
+    EXPECT_TRUE(rig.fixture.alerts->messages.isEmpty());
+}
+
+TEST(WelcomeWindowDrop, AFileThatCannotOpenShowsTheOpenAlert)
+{
+    DropRig rig;
+    const QString path = rig.dir.filePath("notes.txt");
+    apptest::writeFile(path, "not a picture");
+    const auto expected = rig.controller.openDocumentWithContentsOfFile(path).error;
+    ASSERT_TRUE(expected.has_value());
+
+    EXPECT_TRUE(rig.drop({ QUrl::fromLocalFile(path) }));
+    EXPECT_TRUE(rig.controller.documents().empty());
+    EXPECT_EQ(rig.fixture.alerts->messages, QStringList { expected->message() });
+}
+
+TEST(WelcomeWindowDrop, DeclinesDragsWithoutALocalFile)
+{
+    DropRig rig;
+    EXPECT_FALSE(rig.drop({}));
+    EXPECT_FALSE(rig.drop({ QUrl("https://example.org/photo.jpg") }));
+    EXPECT_TRUE(rig.controller.documents().empty());
+    EXPECT_TRUE(rig.fixture.alerts->messages.isEmpty());
+    EXPECT_FALSE(rig.window.subscribeView()->inputField()->acceptDrops())
+        << "the e-mail field would take a dropped file as text";
+}
