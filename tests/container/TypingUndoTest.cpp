@@ -25,7 +25,6 @@ struct NoteClipboard final : platform::TextClipboard {
 
 struct TypingRig {
     ContainerRig rig;
-    MyTextView* box = nullptr;
     qint64 now = 0;
     std::function<qint64()> previousClock
         = std::exchange(MyTextBox::typingClock(), [this] { return now; });
@@ -34,18 +33,19 @@ struct TypingRig {
     {
         rig.container->newTextBox();
         rig.endEvent();
-        box = dynamic_cast<MyTextView*>(rig.container->textViewAry.back());
         open();
-        box->txtBox()->editor().setClipboard(std::make_shared<NoteClipboard>());
     }
     ~TypingRig() { MyTextBox::typingClock() = previousClock; }
+    // The box as it is now: undo rebuilds the layer's boxes.
+    MyTextView* box() const { return dynamic_cast<MyTextView*>(rig.container->textViewAry.back()); }
     void open()
     {
-        box->setIsEditing(true);
-        box->setSelectable(true);
-        box->setEditable(true);
+        box()->setIsEditing(true);
+        box()->setSelectable(true);
+        box()->setEditable(true);
+        text().editor().setClipboard(std::make_shared<NoteClipboard>());
     }
-    MyTextBox& text() { return *box->txtBox(); }
+    MyTextBox& text() { return *box()->txtBox(); }
     // One key as one input event, a little later than the last.
     void key(const QString& characters, std::uint16_t code = 0, unsigned flags = 0)
     {
@@ -58,10 +58,7 @@ struct TypingRig {
         for (QChar c : s)
             key(QString(c));
     }
-    QString shown() const
-    {
-        return dynamic_cast<MyTextView*>(rig.container->textViewAry.back())->txtStorage().string();
-    }
+    QString shown() const { return box()->txtStorage().string(); }
 };
 
 } // namespace
@@ -130,7 +127,7 @@ TEST(TypingUndo, OneStepPerRun)
         { "editing ended and began again",
             [](TypingRig& t) {
                 t.type("ab");
-                t.box->setIsEditing(false);
+                t.box()->setIsEditing(false);
                 t.open();
                 t.type("c");
             },
@@ -139,7 +136,7 @@ TEST(TypingUndo, OneStepPerRun)
             [](TypingRig& t) {
                 t.type("ab");
                 t.rig.container->prepUndoData();
-                t.box->setBorderSize(3);
+                t.box()->setBorderSize(3);
                 t.rig.container->logUndoData();
                 t.rig.endEvent();
                 t.type("c");
