@@ -232,6 +232,8 @@ public:
     // The edit sync: records the edited box and its selection, and shows its attributes.
     platform::TextRange textViewWillChangeSelection(
         MyTextBox* textBox, platform::TextRange oldRange, platform::TextRange newRange) override;
+    // The font panel follows typing in the edited box.
+    void textDidChange(MyTextBox* textBox) override;
 
     // ---- AngleCtrlDelegate: the shadow angle knobs (their edits are the inspector's)
     void angleCtrlChanged(AngleCtrl& sender, float angle) override;

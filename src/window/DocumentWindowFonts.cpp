@@ -100,7 +100,7 @@ struct DocumentWindow::FontSummary {
             face.take({ font->weight(), font->traits() });
             family.take(font->familyName());
         }
-        if (const SZGradient* g = number(names::gradient).objectValue<SZGradient>())
+        if (const SZGradient* g = SZGradient::fromAttribute(number(names::gradient)))
             fill = *g;
     }
 };
@@ -440,6 +440,12 @@ platform::TextRange DocumentWindow::textViewWillChangeSelection(
     currentlySelectedRange = newRange;
     showEditedAttributes(*textBox, newRange);
     return newRange;
+}
+
+void DocumentWindow::textDidChange(MyTextBox* textBox)
+{
+    if (textBox && textBox->isEditing())
+        showEditedAttributes(*textBox, textBox->editor().selectedRange());
 }
 
 void DocumentWindow::showEditedAttributes(MyTextBox& box, TextRange range)

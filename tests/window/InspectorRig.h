@@ -4,9 +4,12 @@
 #include "ReadyWindow.h"
 #include "boxes/MyImageView.h"
 #include "boxes/MyShapeView.h"
+#include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "boxes/ShapeModel.h"
 #include "container/ContainerSnapshot.h"
+#include "platform/text/Font.h"
+#include "platform/text/TextAttributeNames.h"
 
 #include <functional>
 #include <vector>
@@ -64,5 +67,37 @@ struct InspectorWindow : ReadyWindow {
         return dynamic_cast<T*>(boxes().textViewAry.at(i));
     }
 };
+
+} // namespace windowtest
+
+namespace windowtest {
+
+// One run of a text box's text: its characters in a face and size, with extra attributes.
+struct Run {
+    QString text;
+    QString face = QStringLiteral("Helvetica");
+    double size = 24.0;
+    platform::AttributeDictionary extra = {};
+};
+
+inline platform::AttributedString runs(const std::vector<Run>& parts)
+{
+    platform::AttributedString s;
+    for (const Run& r : parts) {
+        platform::AttributeDictionary a = MyTextBox::defaultAttributes();
+        if (auto font = platform::Font::withName(r.face, r.size))
+            a[platform::TextAttributeNames::font] = *font;
+        for (const auto& [k, v] : r.extra)
+            a[k] = v;
+        s.append(platform::AttributedString(r.text, a));
+    }
+    return s;
+}
+
+// A selected text box holding the runs.
+inline BoxSpec textOf(std::vector<Run> parts)
+{
+    return { Kind::Text, shape::Rectangle, true, [parts](UNDODATA& r) { r.rtf = runs(parts); } };
+}
 
 } // namespace windowtest

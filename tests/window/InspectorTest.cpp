@@ -1,12 +1,17 @@
 // The box inspector: the panels the selected kinds use, the values the panels show, the font
 // panel's summary of the selected text and its actions on it.
 #include "InspectorRig.h"
+#include "foundation/SZGradient.h"
 #include "platform/ui/SegmentedControl.h"
+#include "window/ColoredButton.h"
+#include "window/CustomSegmentedCtrl.h"
+#include "window/ImageEffectIntensitySlider.h"
 #include "window/SidebarContainerView.h"
 
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -137,4 +142,280 @@ TEST(Inspector, ScrollsToTopOnlyWhenTheInspectorComesIntoView)
     w.boxes().selectAll();
     w.win.ShowSideBar();
     EXPECT_EQ(w.o.panelScroller->value(), 0);
+}
+
+namespace {
+
+void shadow(UNDODATA& r, platform::Color c, int angle, int blur, int offset)
+{
+    r.shadowColor = c;
+    r.shadowAngle = angle;
+    r.shadowBlurSize = blur;
+    r.shadowOffsetSize = offset;
+}
+
+BoxSpec withRecord(Kind kind, std::function<void(UNDODATA&)> edit, int shapeType = 3)
+{
+    return { kind, shapeType, true, std::move(edit) };
+}
+
+} // namespace
+
+TEST(Inspector, ShadowFamiliesEachShowTheirOwnMixedState)
+{
+    const platform::Color red(1, 0, 0, 0.5);
+    InspectorWindow w;
+    // Equal colours held by two boxes are one colour, not a mixed one.
+    w.build({ withRecord(Kind::Shape, [&](UNDODATA& r) { shadow(r, red, 45, 4, 6); }),
+        withRecord(Kind::Text, [&](UNDODATA& r) { shadow(r, red, 45, 4, 6); }) });
+    EXPECT_EQ(w.o.btShadowColor->coloringColor(), red);
+    EXPECT_EQ(w.o.shadowAngleTextField->text(), QStringLiteral("45\u00BA"));
+    EXPECT_EQ(w.o.shadowBlurTextField->text(), QStringLiteral("4 pt"));
+    EXPECT_FALSE(w.o.minusShadow->isHidden());
+
+    // Boxes that agree on the drop shadow and differ in the inner one: only the inner
+    // family shows mixed.
+    w.build({ withRecord(Kind::Shape,
+                  [&](UNDODATA& r) {
+                      shadow(r, red, 45, 4, 6);
+                      r.innerShadowBlurSize = 3;
+                      r.boxShadowBlurSize = 9;
+                  }),
+        withRecord(Kind::Shape, [&](UNDODATA& r) {
+            shadow(r, red, 45, 4, 6);
+            r.innerShadowBlurSize = 5;
+            r.boxShadowBlurSize = 9;
+        }) });
+    EXPECT_EQ(w.o.shadowBlurTextField->text(), QStringLiteral("4 pt"));
+    EXPECT_TRUE(w.o.shadowBlurSlider->showSlider());
+    EXPECT_EQ(w.o.innerShadowBlurTextField->text(), QString());
+    EXPECT_FALSE(w.o.innerShadowBlurSlider->showSlider());
+    // The switch shows the box shadows, which agree.
+    w.o.segmentInnerShadow->setSelectedSegment(1);
+    w.win.segmentInnerShadowClicked();
+    EXPECT_EQ(w.o.innerShadowBlurTextField->text(), QStringLiteral("9 pt"));
+    w.o.segmentInnerShadow->setSelectedSegment(0);
+
+    // A new box's shadow is no shadow.
+    w.build({ { Kind::Shape } });
+    EXPECT_TRUE(w.o.minusShadow->isHidden());
+    EXPECT_TRUE(w.o.minusInnerShadow->isHidden());
+}
+
+TEST(Inspector, CommonValuesOrMixedStates)
+{
+    InspectorWindow w;
+    const auto line = [](int start, int end) {
+        return withRecord(
+            Kind::Shape,
+            [=](UNDODATA& r) {
+                r.startType = start;
+                r.endType = end;
+                r.borderSize = 3;
+            },
+            shape::Line);
+    };
+    w.build({ line(1, 2), line(3, 2) });
+    EXPECT_EQ(w.o.popupStartPoint->currentIndex(), -1);
+    EXPECT_EQ(w.o.popupEndPoint->currentIndex(), 2);
+    EXPECT_EQ(w.o.borderSizeTextField->text(), QStringLiteral("3 pt"));
+    // The frame panel shows the last selected box.
+    EXPECT_EQ(w.o.frameLeftTextField->text(), QStringLiteral("15 px"));
+
+    w.build({ withRecord(Kind::Text, [](UNDODATA& r) { r.rotationAngle = 90; }),
+        withRecord(Kind::Text, [](UNDODATA& r) { r.rotationAngle = 30; }) });
+    EXPECT_FALSE(w.o.textboxAngleSlider->showSlider());
+    EXPECT_TRUE(w.o.textboxOpacitySlider->showSlider());
+}
+
+// Filling the controls from the selection never sends their actions: no box changes and no
+// step is registered, whatever is selected.
+TEST(Inspector, RefreshNeverFeedsBack)
+{
+    InspectorWindow w;
+    w.build({ textOf({ { "Ab", "Helvetica", 12.5 }, { "cd", "DejaVu Sans", 30 } }), { Kind::Image },
+        { Kind::Shape, shape::RoundedRectangle }, { Kind::Shape, shape::Line }, textOf({}),
+        textOf({ { "Xy", "DejaVu Sans", 20 } }) });
+    const ContainerSnapshot before = w.boxes().containerSnapshot();
+    const int steps = w.undo.undoGroupCount();
+    for (int segment : { 0, 1 }) {
+        w.o.segmentInnerShadow->setSelectedSegment(segment);
+        w.win.textViewSelected(w.boxes().textViewAry);
+        for (MyViewBase* box : w.boxes().textViewAry) {
+            for (MyViewBase* other : w.boxes().textViewAry)
+                other->setSelected(other == box);
+            w.win.textViewSelected(w.boxes().textViewAry);
+        }
+    }
+    w.undo.endGroup();
+    w.boxes().selectAll();
+    EXPECT_EQ(w.undo.undoGroupCount(), steps);
+    EXPECT_TRUE(w.boxes().containerSnapshot() == before);
+}
+
+namespace {
+
+namespace names = platform::TextAttributeNames;
+
+const platform::Font* fontAt(MyTextView* box, int index)
+{
+    const auto& attrs = box->txtBox()->text().attributesAt(index);
+    const auto it = attrs.find(names::font);
+    return it == attrs.end() ? nullptr : it->second.font();
+}
+
+// Starts editing the text box with the range selected, as a click into it does.
+void editWithSelection(InspectorWindow& w, MyTextView* box, platform::TextRange range)
+{
+    MyTextBox* text = box->txtBox();
+    text->setIsEditing(true);
+    ASSERT_EQ(text->delegate(), static_cast<DocumentWindowRef*>(&w.win));
+    text->editor().setSelectedRange(range);
+}
+
+} // namespace
+
+TEST(FontPanel, ShowsWhatTheSelectedTextHasInCommon)
+{
+    const platform::AttributeDictionary struck { { names::strikethroughStyle, 1 } };
+    struct Row {
+        const char* name;
+        std::vector<BoxSpec> boxes;
+        const char* size; // the size field's text
+        bool faceShown; // the face list names a face
+        bool bold, strike;
+    };
+    const Row rows[] = {
+        { "boxes at 24 and 36 pt",
+            { textOf({ { "ab", "Helvetica", 24 } }), textOf({ { "cd", "Helvetica", 36 } }) }, "",
+            true, false, false },
+        { "two runs of 12.5 pt are one size",
+            { textOf({ { "ab", "Helvetica", 12.5 }, { "cd", "Helvetica", 12.5, struck } }) },
+            "12.5 pt", true, false, false },
+        { "two families leave the face list empty",
+            { textOf({ { "ab", "Helvetica", 20 }, { "cd", "DejaVu Sans", 20 } }) }, "20 pt", false,
+            false, false },
+        { "bold and struck through everywhere",
+            { textOf({ { "ab", "Helvetica-Bold", 20, struck } }),
+                textOf({ { "cd", "Helvetica-Bold", 20, struck } }) },
+            "20 pt", true, true, true },
+        { "an empty box is skipped", { textOf({}), textOf({ { "ab", "Helvetica", 18 } }) }, "18 pt",
+            true, false, false },
+    };
+    InspectorWindow w;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        w.build(row.boxes);
+        EXPECT_EQ(w.o.fontSizeTextField->text(), QLatin1String(row.size));
+        EXPECT_EQ(w.o.popupFonts->currentIndex() >= 0, row.faceShown);
+        EXPECT_EQ(w.o.fontStyleSegmentedCtrl->isSelectedForSegment(0), row.bold);
+        EXPECT_EQ(w.o.fontStyleSegmentedCtrl->isSelectedForSegment(3), row.strike);
+    }
+}
+
+TEST(FontPanel, EditSyncFollowsTheCaretAndShowsDefaultsForAnEmptyText)
+{
+    const platform::AttributeDictionary struck { { names::strikethroughStyle, 1 } };
+    InspectorWindow w;
+    w.build({ textOf({ { "ab", "Helvetica", 20 }, { "cd", "Helvetica-Bold", 30, struck } }) });
+    MyTextView* box = w.boxAt<MyTextView>(0);
+    // A caret at the end shows the last character, inside it the character after it.
+    editWithSelection(w, box, { 4, 0 });
+    EXPECT_EQ(w.o.fontSizeTextField->text(), QStringLiteral("30 pt"));
+    EXPECT_TRUE(w.o.fontStyleSegmentedCtrl->isSelectedForSegment(0));
+    EXPECT_TRUE(w.o.fontStyleSegmentedCtrl->isSelectedForSegment(3)) << "strikethrough follows";
+    box->txtBox()->editor().setSelectedRange({ 1, 0 });
+    EXPECT_EQ(w.o.fontSizeTextField->text(), QStringLiteral("20 pt"));
+    EXPECT_FALSE(w.o.fontStyleSegmentedCtrl->isSelectedForSegment(3));
+    box->txtBox()->editor().setSelectedRange({ 0, 4 });
+    EXPECT_EQ(w.o.fontSizeTextField->text(), QString());
+    // An emptied text shows the defaults.
+    box->txtBox()->editor().editText([](platform::AttributedString& s) { s = {}; });
+    box->txtBox()->editor().setSelectedRange({ 0, 0 });
+    EXPECT_EQ(w.o.linespaceTextField->text(), QStringLiteral("(Auto)"));
+    EXPECT_EQ(w.o.fontAlignmentSegmentedCtrl->selectedSegment(), 0);
+    EXPECT_FALSE(w.o.fontSizeTextField->text().isEmpty());
+}
+
+TEST(FontPanel, StylesChangeEverySelectedBoxInOneStep)
+{
+    SZGradient red;
+    red.gradientType = 0;
+    const platform::AttributeDictionary filled { { names::gradient,
+        SZGradient::attributeValue(red) } };
+    InspectorWindow w;
+    w.build({ textOf({ { "ab", "Helvetica", 20, filled }, { "cd", "DejaVu Sans", 30 } }),
+        textOf({}), textOf({ { "ef", "Helvetica", 12 } }) });
+    const ContainerSnapshot before = w.boxes().containerSnapshot();
+    w.undo.endGroup();
+    const int steps = w.undo.undoGroupCount();
+    const auto fillOf = [&](int i) {
+        return w.boxAt<MyTextView>(0)->txtBox()->text().attributesAt(i).at(names::gradient);
+    };
+    const platform::AttributeValue fill = fillOf(0);
+    w.o.fontStyleSegmentedCtrl->setSelected(true, 0);
+    w.win.segmentedCtrlFontAttributesChanged(0);
+    w.undo.endGroup();
+    EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
+    // Each run turns bold in its own family and size; the fill stays.
+    EXPECT_TRUE(fontAt(w.boxAt<MyTextView>(0), 0)->isBold());
+    EXPECT_EQ(fontAt(w.boxAt<MyTextView>(0), 3)->familyName(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(fontAt(w.boxAt<MyTextView>(0), 3)->pointSize(), 30);
+    EXPECT_TRUE(fontAt(w.boxAt<MyTextView>(0), 3)->isBold());
+    EXPECT_TRUE(fontAt(w.boxAt<MyTextView>(2), 0)->isBold());
+    EXPECT_TRUE(fillOf(0) == fill);
+    EXPECT_TRUE(w.boxAt<MyTextView>(1)->txtBox()->text().isEmpty());
+    w.undo.undo();
+    EXPECT_TRUE(w.boxes().containerSnapshot() == before);
+}
+
+TEST(FontPanel, EditedRangeOnly)
+{
+    InspectorWindow w;
+    w.build({ textOf({ { "abcd", "Helvetica", 20 } }) });
+    MyTextView* box = w.boxAt<MyTextView>(0);
+    w.undo.endGroup();
+    const int steps = w.undo.undoGroupCount();
+    // Bold with a caret changes nothing and registers no step.
+    editWithSelection(w, box, { 4, 0 });
+    w.o.fontStyleSegmentedCtrl->setSelected(true, 0);
+    w.win.segmentedCtrlFontAttributesChanged(0);
+    w.undo.endGroup();
+    EXPECT_EQ(w.undo.undoGroupCount(), steps);
+    EXPECT_FALSE(fontAt(box, 3)->isBold());
+    // A face chosen with the caret at the end changes only the last letter.
+    const int dejavu = w.o.popupFonts->findText(QStringLiteral("DejaVuSans"));
+    ASSERT_GE(dejavu, 0);
+    w.o.popupFonts->setCurrentIndex(dejavu);
+    w.win.fontNameSelected();
+    w.undo.endGroup();
+    EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
+    EXPECT_EQ(fontAt(box, 2)->familyName(), fontAt(box, 0)->familyName());
+    EXPECT_EQ(fontAt(box, 3)->familyName(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(fontAt(box, 3)->pointSize(), 20);
+}
+
+TEST(FontPanel, TypedSizesAreCheckedBeforeTheyApply)
+{
+    struct Row {
+        const char* typed;
+        double applied; // 0: refused
+    };
+    const Row rows[] = { { "36", 36 }, { "36 pt", 36 }, { "12,5", 12.5 }, { " 7.25 pt", 7.3 },
+        { "abc", 0 }, { "-3", 0 }, { "0", 0 }, { "1e400", 0 }, { "nan", 0 }, { "1e9", 0 } };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        InspectorWindow w;
+        w.build({ textOf({ { "ab", "Helvetica", 20 } }) });
+        w.undo.endGroup();
+        const int steps = w.undo.undoGroupCount();
+        w.o.fontSizeTextField->setText(QLatin1String(row.typed));
+        w.win.fontSizeValueDidChange();
+        w.undo.endGroup();
+        const double size = fontAt(w.boxAt<MyTextView>(0), 0)->pointSize();
+        EXPECT_NEAR(size, row.applied ? row.applied : 20.0, 1e-9);
+        EXPECT_EQ(w.undo.undoGroupCount(), steps + (row.applied ? 1 : 0));
+        EXPECT_EQ(w.o.fontSizeTextField->text(),
+            QStringLiteral("%1 pt").arg(row.applied ? row.applied : 20.0));
+    }
 }
