@@ -128,18 +128,13 @@ bool rewriteRuns(
 {
     bool changed = false;
     box.editor().editText([&](AttributedString& text) {
-        const AttributedString copy = text.attributedSubstring(range);
-        copy.enumerateAttributes(TextRange(0, copy.length()), AttributedString::Reverse,
-            [&](const AttributeDictionary& attrs, TextRange run, bool&) {
-                if (attrs.find(names::font) == attrs.end())
-                    return;
-                AttributeDictionary rewritten = attrs;
-                change(rewritten);
-                if (rewritten == attrs)
-                    return;
-                text.setAttributes(rewritten, TextRange(run.location + range.location, run.length));
-                changed = true;
-            });
+        text.changeRuns(range, [&](AttributeDictionary& attrs) {
+            if (attrs.find(names::font) == attrs.end())
+                return;
+            const AttributeDictionary before = attrs;
+            change(attrs);
+            changed = changed || attrs != before;
+        });
     });
     return changed;
 }
@@ -319,22 +314,16 @@ void DocumentWindow::segmentedCtrlAlignmentChanged(int segment)
     changeSelectedText(
         [&](MyTextBox& box, TextRange r) {
             box.editor().editText([&](AttributedString& text) {
-                const AttributedString copy = text.attributedSubstring(r);
-                copy.enumerateAttributes(TextRange(0, copy.length()), AttributedString::Reverse,
-                    [&](const AttributeDictionary& attrs, TextRange run, bool&) {
-                        const auto it = attrs.find(names::paragraphStyle);
-                        ParagraphStyle style = it != attrs.end() && it->second.paragraphStyle()
-                            ? *it->second.paragraphStyle()
-                            : ParagraphStyle();
-                        if (it != attrs.end() && style.alignment == alignment)
-                            return;
-                        style.alignment = alignment;
-                        AttributeDictionary rewritten = attrs;
-                        rewritten[names::paragraphStyle] = style;
-                        text.setAttributes(
-                            rewritten, TextRange(run.location + r.location, run.length));
-                        any = true;
-                    });
+                text.changeRuns(r, [&](AttributeDictionary& attrs) {
+                    AttributeValue& value = attrs[names::paragraphStyle];
+                    ParagraphStyle style
+                        = value.paragraphStyle() ? *value.paragraphStyle() : ParagraphStyle();
+                    if (value.paragraphStyle() && style.alignment == alignment)
+                        return;
+                    style.alignment = alignment;
+                    value = style;
+                    any = true;
+                });
             });
         },
         range,
