@@ -3,6 +3,8 @@
 #include "InspectorRig.h"
 #include "foundation/SZGradient.h"
 #include "platform/ui/SegmentedControl.h"
+#include "platform/ui/View.h"
+#include "support/PixelProbe.h"
 #include "window/ColoredButton.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
@@ -417,5 +419,125 @@ TEST(FontPanel, TypedSizesAreCheckedBeforeTheyApply)
         EXPECT_EQ(w.undo.undoGroupCount(), steps + (row.applied ? 1 : 0));
         EXPECT_EQ(w.o.fontSizeTextField->text(),
             QStringLiteral("%1 pt").arg(row.applied ? row.applied : 20.0));
+    }
+}
+
+namespace {
+
+// Where a text box's ink lies, from its top edge down (the text hangs from the top): its
+// lowest row and the mean x of its lower half.
+struct Ink {
+    int lowest = -1;
+    double lowerHalfX = 0;
+};
+
+Ink inkOf(const QImage& img)
+{
+    Ink ink;
+    double sum = 0;
+    int count = 0;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            if (qAlpha(img.pixel(x, y)) < 128)
+                continue;
+            ink.lowest = y;
+            if (y >= img.height() / 2) {
+                sum += x;
+                ++count;
+            }
+        }
+    }
+    ink.lowerHalfX = count ? sum / count : 0;
+    return ink;
+}
+
+} // namespace
+
+TEST(FontPanel, StylesShowInTheRendering)
+{
+    enum Check { Differs, InkBelowBaseline, LastLineMovesRight };
+    struct Row {
+        const char* name;
+        std::function<void(InspectorWindow&)> act;
+        Check check;
+    };
+    const auto style = [](int segment) {
+        return [segment](InspectorWindow& w) {
+            w.o.fontStyleSegmentedCtrl->setSelected(true, segment);
+            w.win.segmentedCtrlFontAttributesChanged(segment);
+        };
+    };
+    const Row rows[] = {
+        { "bold", style(0), Differs },
+        { "italic", style(1), Differs },
+        { "underline", style(2), InkBelowBaseline },
+        { "strikethrough", style(3), Differs },
+        { "right alignment", [](InspectorWindow& w) { w.win.segmentedCtrlAlignmentChanged(2); },
+            LastLineMovesRight },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        InspectorWindow w;
+        // A box wide enough for both lines whatever their style.
+        BoxSpec wide = textOf({ { "HAMBURG\nHI", "Helvetica", 40 } });
+        wide.edit = [text = wide.edit](UNDODATA& r) {
+            text(r);
+            r.frame.size.width = 500;
+            r.fixedWidth = 500;
+        };
+        w.build({ wide });
+        w.win.segmentedCtrlAlignmentChanged(0);
+        MyTextView* box = w.boxAt<MyTextView>(0);
+        const auto render
+            = [&] { return platform::renderToImage(*box, box->bounds(), 1.0).toQImage(); };
+        const QImage before = render();
+        row.act(w);
+        const QImage after = render();
+        const Ink a = inkOf(before), b = inkOf(after);
+        switch (row.check) {
+        case Differs:
+            EXPECT_TRUE(
+                before.size() != after.size() || testsupport::meanDifference(before, after) > 0.0);
+            break;
+        case InkBelowBaseline:
+            EXPECT_GT(b.lowest, a.lowest);
+            break;
+        case LastLineMovesRight:
+            EXPECT_GT(b.lowerHalfX, a.lowerHalfX + 20);
+            break;
+        }
+    }
+}
+
+// Texts no user would type and selections no user would make: the panel shows a sane state,
+// the actions refuse or change in one step, nothing crashes.
+TEST(FontPanel, BadInputShowsASaneState)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<windowtest::Run> manyRuns;
+    for (int i = 0; i < 2000; ++i)
+        manyRuns.push_back({ "x", "Helvetica", 12.0 + i % 2 });
+    std::vector<BoxSpec> boxes = { textOf({ { "ab", "NoSuchFace", 20 } }),
+        textOf({ { "cd", "Helvetica", 0 } }), textOf({ { "ef", "Helvetica", nan } }),
+        textOf({ { "gh", "Helvetica", 1e9 } }), textOf({}), textOf(manyRuns) };
+    for (int i = 0; i < 10000; ++i)
+        boxes.push_back({ Kind::Shape });
+    InspectorWindow w;
+    w.build(boxes);
+    EXPECT_FALSE(w.o.textControlContainerView->isHidden());
+    EXPECT_TRUE(w.o.panelFont->isHidden()) << "shapes and texts share no font panel";
+    w.undo.endGroup();
+    const int steps = w.undo.undoGroupCount();
+    w.o.fontSizeTextField->setText(QStringLiteral("abc"));
+    w.win.fontSizeValueDidChange();
+    w.undo.endGroup();
+    EXPECT_EQ(w.undo.undoGroupCount(), steps);
+    w.o.fontStyleSegmentedCtrl->setSelected(true, 2);
+    w.win.segmentedCtrlFontAttributesChanged(2);
+    w.undo.endGroup();
+    EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
+    for (int i : { 0, 5 }) {
+        const auto& text = w.boxAt<MyTextView>(std::size_t(i))->txtBox()->text();
+        EXPECT_EQ(text.attributeAt(names::underlineStyle, text.length() - 1).toInteger(), 1);
     }
 }
