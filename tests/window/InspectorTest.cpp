@@ -2,6 +2,8 @@
 // panel's summary of the selected text and its actions on it.
 #include "InspectorRig.h"
 #include "foundation/SZGradient.h"
+#include "platform/ui/ColorPanel.h"
+#include "platform/ui/Event.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/View.h"
 #include "support/PixelProbe.h"
@@ -540,4 +542,23 @@ TEST(FontPanel, BadInputShowsASaneState)
         const auto& text = w.boxAt<MyTextView>(std::size_t(i))->txtBox()->text();
         EXPECT_EQ(text.attributeAt(names::underlineStyle, text.length() - 1).toInteger(), 1);
     }
+}
+
+// The panel follows typing; a key in the edited box takes the colour panel off what it edited.
+TEST(FontPanel, FollowsTypingAndDetachesTheColourPanel)
+{
+    InspectorWindow w;
+    w.build({ textOf({ { "ab", "Helvetica", 20 } }) });
+    MyTextView* box = w.boxAt<MyTextView>(0);
+    editWithSelection(w, box, { 2, 0 });
+    w.o.fontSizeTextField->setText(QStringLiteral("99 pt"));
+    platform::ColorPanel& panel = platform::ColorPanel::shared();
+    panel.setIdentifier(QStringLiteral("other"));
+    panel.setAction([](platform::ColorPanel&) {});
+    box->txtBox()->keyDown(
+        platform::Event::keyEvent(platform::EventType::KeyDown, 0, 0, QStringLiteral("c")));
+    EXPECT_EQ(box->txtBox()->text().string(), QStringLiteral("abc"));
+    EXPECT_EQ(w.o.fontSizeTextField->text(), QStringLiteral("20 pt"));
+    EXPECT_EQ(panel.identifier(), QStringLiteral("textColorIdentifier_XYZ"));
+    EXPECT_FALSE(panel.hasAction());
 }
