@@ -79,14 +79,15 @@ struct DocumentWindow::FontSummary {
 
     void gather(const AttributeDictionary& attrs)
     {
-        const auto number = [&](const QString& key) {
+        static const AttributeValue kAbsent;
+        const auto number = [&](const QString& key) -> const AttributeValue& {
             const auto it = attrs.find(key);
-            return it == attrs.end() ? AttributeValue() : it->second;
+            return it == attrs.end() ? kAbsent : it->second;
         };
         underline.take(int(number(names::underlineStyle).toInteger()));
         strikethrough.take(int(number(names::strikethroughStyle).toInteger()));
         kern.take(double(float(number(names::kern).toDouble())));
-        const AttributeValue para = number(names::paragraphStyle);
+        const AttributeValue& para = number(names::paragraphStyle);
         const ParagraphStyle* style = para.paragraphStyle();
         lineSpacing.take(style ? style->lineSpacing : 0.0);
         if (style)
