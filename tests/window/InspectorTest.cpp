@@ -225,6 +225,15 @@ TEST(Inspector, CommonValuesOrMixedStates)
     EXPECT_EQ(w.o.borderSizeTextField->text(), QStringLiteral("3 pt"));
     // The frame panel shows the last selected box.
     EXPECT_EQ(w.o.frameLeftTextField->text(), QStringLiteral("15 px"));
+    // After a drag the frame panel shows the first selected box's origin, and with originOnly
+    // leaves the size fields alone.
+    w.o.frameWidthTextField->setText(QStringLiteral("kept"));
+    w.win.UpdateBoxFrameInfo(true);
+    EXPECT_EQ(w.o.frameLeftTextField->text(), QStringLiteral("10 px"));
+    EXPECT_EQ(w.o.frameTopTextField->text(), QStringLiteral("20 px"));
+    EXPECT_EQ(w.o.frameWidthTextField->text(), QStringLiteral("kept"));
+    w.win.UpdateBoxFrameInfo(false);
+    EXPECT_EQ(w.o.frameWidthTextField->text(), QStringLiteral("100 px"));
 
     w.build({ withRecord(Kind::Text, [](UNDODATA& r) { r.rotationAngle = 90; }),
         withRecord(Kind::Text, [](UNDODATA& r) { r.rotationAngle = 30; }) });
