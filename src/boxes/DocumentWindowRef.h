@@ -25,4 +25,7 @@ public:
         (void)oldRange;
         return newRange;
     }
+
+    // The text delegate's notice after a text box's text changed.
+    virtual void textDidChange(MyTextBox* textBox) { (void)textBox; }
 };

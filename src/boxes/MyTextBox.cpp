@@ -8,6 +8,7 @@
 #include "boxes/MyTextView.h"
 #include "platform/text/ParagraphStyle.h"
 #include "platform/text/TextAttributeNames.h"
+#include "platform/ui/ColorPanel.h"
 
 #include <QElapsedTimer>
 #include <cmath>
@@ -207,6 +208,9 @@ void MyTextBox::didChangeText()
     if (_myTextView)
         _myTextView->setNeedsDisplay();
     setNeedsDisplay();
+    // The window's text controls follow what is typed.
+    if (_delegate)
+        _delegate->textDidChange(this);
 }
 
 void MyTextBox::replaceTextKeepingSelection(const AttributedString& text)
@@ -320,6 +324,7 @@ bool MyTextBox::mouseDown(const platform::Event& event)
         }
         return platform::View::mouseDown(event);
     }
+    resetColorPanel();
     const Point p = containerPointFromView(convertPointFromView(event.locationInWindow(), nullptr));
     _editor->mouseDown(p, event.clickCount(), event.modifierFlags());
     setNeedsDisplay();
@@ -348,8 +353,18 @@ bool MyTextBox::mouseUp(const platform::Event& event)
     return true;
 }
 
+// The shared colour panel stops editing whatever it edited: the colour of text being typed is
+// the window's to apply, as a fill.
+void MyTextBox::resetColorPanel()
+{
+    platform::ColorPanel& panel = platform::ColorPanel::shared();
+    panel.setIdentifier(QStringLiteral("textColorIdentifier_XYZ"));
+    panel.setAction(nullptr);
+}
+
 bool MyTextBox::keyDown(const platform::Event& event)
 {
+    resetColorPanel();
     if (_isEditing
         && _editor->keyDown(event.keyCode(), event.characters(), event.modifierFlags())) {
         setNeedsDisplay();

@@ -114,6 +114,7 @@ public:
 
 private:
     bool shouldChangeText(platform::TextRange range, const QString& replacement);
+    void resetColorPanel();
     void didChangeText();
     // Replaces the whole text without hooks, keeping the selection.
     void replaceTextKeepingSelection(const platform::AttributedString& text);

@@ -317,9 +317,17 @@ public:
     int GetSelectedBoxCount() const;
     // The first selected picture box's picture after saturation; null when none is selected.
     platform::FilterImage GetSelectedImageBoxImage() const;
-    // 1000000 x text + 1000 x image + shape boxes selected; bRoundRect is cleared first, bLine
-    // only ever set.
-    int boxSelectedStates(bool& bLine, bool& bRoundRect) const;
+    // What the selection holds, by kind, for the inspector's layout.
+    struct SelectedBoxStates {
+        int texts = 0;
+        int images = 0;
+        int shapes = 0;
+        bool bLine = false; // a selected shape is a line or an open path
+        bool bRoundRect = false; // a selected shape has adjustable corners
+        int total() const { return texts + images + shapes; }
+        bool operator==(const SelectedBoxStates&) const = default;
+    };
+    SelectedBoxStates boxSelectedStates() const;
     void deleteKeyClicked();
     bool canBringForward() const;
     bool canSendBackward() const;

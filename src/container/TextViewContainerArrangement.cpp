@@ -104,30 +104,29 @@ platform::FilterImage TextViewContainer::GetSelectedImageBoxImage() const
     return {};
 }
 
-int TextViewContainer::boxSelectedStates(bool& bLine, bool& bRoundRect) const
+TextViewContainer::SelectedBoxStates TextViewContainer::boxSelectedStates() const
 {
-    bRoundRect = false;
-    int texts = 0, images = 0, shapes = 0;
+    SelectedBoxStates states;
     for (MyViewBase* box : textViewAry) {
         if (!box->selected())
             continue;
         if (dynamic_cast<MyTextView*>(box)) {
-            ++texts;
+            ++states.texts;
         } else if (dynamic_cast<MyImageView*>(box)) {
-            ++images;
+            ++states.images;
         } else if (auto* s = dynamic_cast<MyShapeView*>(box)) {
-            ++shapes;
+            ++states.shapes;
             const int type = s->shapeType();
             if (type == shape::Line || type == shape::ArrowLine)
-                bLine = true;
+                states.bLine = true;
             else if ((type == shape::Curve || type == shape::PenPath)
                 && s->endType() != shape::ClosedPath)
-                bLine = true;
+                states.bLine = true;
             else if (hasRoundedCorners(type))
-                bRoundRect = true;
+                states.bRoundRect = true;
         }
     }
-    return 1000000 * texts + 1000 * images + shapes;
+    return states;
 }
 
 // ---- deletion

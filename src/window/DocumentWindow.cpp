@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -307,16 +308,99 @@ void DocumentWindow::ShowSideBar()
     }
     const TextViewContainer* boxes = m_canvasControls->textViewContainer();
     if (!boxes || boxes->GetSelectedBoxCount() < 1) {
+        m_selectedThumbnail = Image();
         showOnly(mainControlContainerView);
         return;
     }
     showOnly(textControlContainerView);
+    layOutPanels(boxes->boxSelectedStates(), boxes->GetSelectedBoxCount());
 }
 
-void DocumentWindow::textViewSelected(const std::vector<MyViewBase*>& boxes)
+void DocumentWindow::layOutPanels(const TextViewContainer::SelectedBoxStates& states, int n)
 {
-    (void)boxes;
-    ShowSideBar();
+    for (QWidget* panel : panels())
+        panel->show();
+    for (QWidget* w :
+        { static_cast<QWidget*>(imageboxsaturationSlider), static_cast<QWidget*>(popupStartPoint),
+            static_cast<QWidget*>(popupEndPoint), static_cast<QWidget*>(lblStrokePoints) })
+        w->show();
+    const auto hide = [](std::initializer_list<QWidget*> widgets) {
+        for (QWidget* w : widgets)
+            w->hide();
+    };
+    // Without the head popups the stroke panel ends above them.
+    const auto strokeWithoutHeads = [&] {
+        hide({ popupStartPoint, popupEndPoint, lblStrokePoints });
+        panelStroke->resize(panelStroke->width(), kStrokePanelShort);
+    };
+    panelStroke->resize(panelStroke->width(), kStrokePanelTall);
+    panelCommon->resize(panelCommon->width(), kCommonPanelTall);
+    if (states.total() != 1)
+        panelFrame->hide();
+    segmentInnerShadow->hide();
+    // A mixed selection gets every hiding of its kinds; the last height written wins.
+    if (states.images > 0) {
+        btInstantAlpha->setEnabled(n == 1);
+        hide({ panelFont, panelStroke, panelOtherProperties, panelRoundRect });
+        strokeWithoutHeads();
+        segmentInnerShadow->setSelectedSegment(0);
+    }
+    if (states.texts > 0) {
+        hide({ panelImageButton, panelOverlayColor, panelRoundRect, imageboxsaturationSlider,
+            panelLabelProperties });
+        strokeWithoutHeads();
+        panelCommon->resize(panelCommon->width(), kCommonPanelShort);
+        segmentInnerShadow->show();
+    }
+    if (states.shapes > 0) {
+        segmentInnerShadow->setSelectedSegment(0);
+        hide({ panelFont, panelImageButton, panelOtherProperties, imageboxsaturationSlider });
+        panelCommon->resize(panelCommon->width(), kCommonPanelShort);
+        if (states.bLine)
+            hide({ panelBackgroundColor, panelOverlayColor });
+        else
+            strokeWithoutHeads();
+        if (!(states.shapes == 1 && states.bRoundRect))
+            panelRoundRect->hide();
+    }
+    // The separator keeps to the stroke panel's bottom edge, whichever height it got.
+    seperatorStroke->move(
+        seperatorStroke->x(), panelStroke->height() - seperatorStroke->height() - 2);
+    showSliderPictures(states, n);
+    for (ImageEffectIntensitySlider* s : { textboxOpacitySlider, textboxAngleSlider })
+        s->update();
+    stackPanels();
+}
+
+void DocumentWindow::showSliderPictures(const TextViewContainer::SelectedBoxStates& states, int n)
+{
+    if (n == 1 && states.images == 1) {
+        // The one picture box's own picture, made once while it stays the selection.
+        if (m_selectedThumbnail.isNull())
+            m_selectedThumbnail = resizedImageWithMaxSide(
+                imageWithCIImage(m_canvasControls->textViewContainer()->GetSelectedImageBoxImage()),
+                200);
+        for (ImageEffectIntensitySlider* s : { textboxOpacitySlider, textboxAngleSlider }) {
+            s->setUsePreviewImage(true);
+            s->setImage(m_selectedThumbnail);
+        }
+        imageboxsaturationSlider->setImage(m_selectedThumbnail);
+        return;
+    }
+    m_selectedThumbnail = Image();
+    if (states.images == 0 && states.shapes == 0) {
+        const auto picture = [](ImageEffectIntensitySlider* s, const char* name) {
+            s->setUsePreviewImage(false);
+            s->setImage(platform::namedImage(QLatin1String(name), Size(s->width(), s->height())));
+        };
+        picture(textboxOpacitySlider, "opacityslider");
+        picture(textboxAngleSlider, "angleslider");
+        return;
+    }
+    for (ImageEffectIntensitySlider* s : { textboxOpacitySlider, textboxAngleSlider }) {
+        s->setUsePreviewImage(true);
+        s->setImage(m_originalThumbnail);
+    }
 }
 
 void DocumentWindow::setInstantAlphaState(int state)

@@ -14,7 +14,10 @@
 #include "boxes/DocumentWindowRef.h"
 #include "canvas/CanvasWindow.h"
 #include "container/ContainerDelegate.h"
+#include "container/TextViewContainer.h"
+#include "platform/graphics/Color.h"
 #include "platform/graphics/Image.h"
+#include "platform/text/AttributeValue.h"
 #include "platform/text/TextRange.h"
 #include "window/AngleCtrl.h"
 #include "window/DocumentWindowOutlets.h"
@@ -59,6 +62,12 @@ public:
     };
 
     static constexpr double kStartPanelStackHeight = 648.0;
+    // Heights the sidebar layout gives the stroke panel (with or without the line heads) and
+    // the common panel (with or without the picture saturation slider).
+    static constexpr int kStrokePanelTall = 135;
+    static constexpr int kStrokePanelShort = 100;
+    static constexpr int kCommonPanelTall = 216;
+    static constexpr int kCommonPanelShort = 150;
 
     // Lays out the window and makes every control; undo is the document's own manager.
     explicit DocumentWindow(platform::UndoManager& undo, QWidget* parent = nullptr);
@@ -180,6 +189,33 @@ public:
         return const_cast<DocumentWindow*>(this);
     }
 
+    // ---- inspector refresh (DocumentWindowInspector.cpp): every panel from the selected
+    // boxes, their common value or a mixed state; no control sends its action.
+    void updateBoxPanel(const std::vector<MyViewBase*>& boxes);
+    // The shadow family switch: the second family's controls show the other family.
+    void segmentInnerShadowClicked();
+    // The frame panel from the first selected box; originOnly leaves width and height.
+    void UpdateBoxFrameInfo(bool originOnly) override;
+    void UpdateBoxRoundInfo();
+    void updateBoxAngle(float degrees);
+    void updateDirection(const MyViewBase& box);
+
+    // ---- font panel (DocumentWindowFonts.cpp)
+    // The font controls from the whole text of the selected text boxes not being edited.
+    void updateFontsFromSelectedTextBox(const std::vector<MyViewBase*>& boxes);
+    // The actions of the font panel's controls: on the selected range of the text being
+    // edited, else on the whole text of every selected text box; one undo step each.
+    void fontNameSelected();
+    void segmentedCtrlFontAttributesChanged(int segment);
+    void segmentedCtrlAlignmentChanged(int segment);
+    void fontSizeStepperDidChange();
+    void fontSizeValueDidChange();
+    // The largest size the size field takes.
+    static constexpr double kMaxFontSize = 10000.0;
+    // A typed size: " pt" removed, a decimal comma read as a point, to a tenth of a point;
+    // nothing for text that is not a size in 0 < size <= kMaxFontSize.
+    static std::optional<double> parseFontSize(QString text);
+
     // ---- ContainerDelegate
     void textViewSelected(const std::vector<MyViewBase*>& boxes) override;
     void setCurrentlySelectedTextView(MyTextBox* textView) override
@@ -193,6 +229,11 @@ public:
 
     // ---- DocumentWindowRef
     std::optional<platform::Size> workingImageSize() const override;
+    // The edit sync: records the edited box and its selection, and shows its attributes.
+    platform::TextRange textViewWillChangeSelection(
+        MyTextBox* textBox, platform::TextRange oldRange, platform::TextRange newRange) override;
+    // The font panel follows typing in the edited box.
+    void textDidChange(MyTextBox* textBox) override;
 
     // ---- AngleCtrlDelegate: the shadow angle knobs (their edits are the inspector's)
     void angleCtrlChanged(AngleCtrl& sender, float angle) override;
@@ -230,6 +271,39 @@ private:
     void fillFontPopup();
     void fillHeadPopups();
     void scrollPanelsToTop();
+    // Parts of updateBoxPanel (DocumentWindowInspector.cpp).
+    struct SharedInt {
+        bool same;
+        int value;
+    };
+    void showShadowFamily(bool colorShared, const std::optional<platform::Color>& color,
+        SharedInt angle, SharedInt blur, SharedInt offset, bool second);
+    void showDirectionSegments(bool perspShared, int perspAngle, bool curveShared, int curveAngle);
+    void showFrame(const platform::Rect& frame, bool originOnly);
+    void showCorners(const std::array<int, 4>& radii);
+    void wireFontPanel();
+    // Parts of the font panel (DocumentWindowFonts.cpp).
+    struct FontSummary;
+    TextViewContainer* fontTargetContainer() const;
+    // A text box is being edited: the font actions go to its selected range.
+    bool isEditingCase() const;
+    std::optional<platform::TextRange> editedStyleRange() const;
+    // change runs over the edited range, or the whole text of every selected text box with
+    // text; changed answers per box whether it did change. One undo step, only when a box
+    // changed.
+    bool changeSelectedText(const std::function<void(MyTextBox&, platform::TextRange)>& change,
+        std::optional<platform::TextRange> editedRange,
+        const std::function<bool(MyTextBox&)>& changed);
+    bool rewriteSelectedText(std::optional<platform::TextRange> editedRange,
+        const std::function<void(platform::AttributeDictionary&)>& change);
+    void refreshFontPanel();
+    void showEditedAttributes(MyTextBox& box, platform::TextRange range);
+    void showFontSummary(const FontSummary& summary);
+    void showFontDefaults();
+    // ShowSideBar's parts for the box inspector: the panels the selected kinds use, and the
+    // common sliders' background pictures.
+    void layOutPanels(const TextViewContainer::SelectedBoxStates& states, int n);
+    void showSliderPictures(const TextViewContainer::SelectedBoxStates& states, int n);
 
     platform::UndoManager& m_undo;
     QWidget* m_body = nullptr; // everything under the title bar
@@ -237,9 +311,14 @@ private:
     canvas::CanvasControls* m_canvasControls = nullptr; // owned by the document view
     platform::Image m_originalImage;
     platform::Image m_originalThumbnail;
+    // The single selected picture box's picture at longest side 200; dropped when the
+    // selection is anything else.
+    platform::Image m_selectedThumbnail;
     QString m_selectedPresetName;
     std::unique_ptr<ShapePanel> m_shapePanel;
     std::vector<FontRecord> m_fontAry;
+    // The size field's text as the last refresh wrote it; a refused size puts it back.
+    QString m_shownFontSize;
     MyTextBox* currentlySelectedTextView_ = nullptr;
     double m_panelStackHeight = kStartPanelStackHeight;
     bool m_windowReady = false;

@@ -504,4 +504,5 @@ void DocumentWindow::wireActions()
     for (ImageEffectIntensitySlider* s :
         { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider })
         s->setUndoManagerProvider([this] { return &m_undo; });
+    wireFontPanel();
 }

@@ -217,24 +217,27 @@ TEST(Arrangement, ArrowsAreOneStepAndRefreshChangesNothing)
 
 TEST(Arrangement, SelectionSummaryCountsKindsAndSetsFlags)
 {
+    using States = TextViewContainer::SelectedBoxStates;
     struct Row {
         const char* name;
         std::vector<Box> boxes;
         int endType; // given to the shapes
-        int states;
-        bool line, round;
+        States states;
     };
     const Box text { Kind::Text };
     const Box closedPen { Kind::Shape, true, Rect(0, 0, 50, 50), shape::PenPath };
     const Row rows[] = {
         { "TwoTextsPictureClosedPath", { text, text, { Kind::Image }, closedPen },
-            shape::ClosedPath, 2'001'001, false, false },
-        { "OpenPath", { closedPen }, shape::NoHead, 1, true, false },
+            shape::ClosedPath, { 2, 1, 1, false, false } },
+        { "OpenPath", { closedPen }, shape::NoHead, { 0, 0, 1, true, false } },
         { "ArrowLine", { { Kind::Shape, true, Rect(0, 0, 50, 50), shape::ArrowLine } },
-            shape::ArrowHead, 1, true, false },
+            shape::ArrowHead, { 0, 0, 1, true, false } },
         { "Callout", { { Kind::Shape, true, Rect(0, 0, 50, 50), shape::OvalCallout } },
-            shape::NoHead, 1, false, true },
-        { "Unselected", { { Kind::Text, false } }, 0, 0, false, false },
+            shape::NoHead, { 0, 0, 1, false, true } },
+        { "Unselected", { { Kind::Text, false } }, 0, {} },
+        // Counts packed into one number took a thousand shapes for a picture box.
+        { "ThousandShapes", std::vector<Box>(1000, Box { Kind::Shape }), shape::NoHead,
+            { 0, 0, 1000, false, false } },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -244,10 +247,12 @@ TEST(Arrangement, SelectionSummaryCountsKindsAndSetsFlags)
             if (auto* s = dynamic_cast<MyShapeView*>(box))
                 s->setEndType(row.endType);
         }
-        bool line = false, round = true;
-        EXPECT_EQ(rig.container->boxSelectedStates(line, round), row.states);
-        EXPECT_EQ(line, row.line);
-        EXPECT_EQ(round, row.round);
+        const States got = rig.container->boxSelectedStates();
+        EXPECT_EQ(got.texts, row.states.texts);
+        EXPECT_EQ(got.images, row.states.images);
+        EXPECT_EQ(got.shapes, row.states.shapes);
+        EXPECT_EQ(got.bLine, row.states.bLine);
+        EXPECT_EQ(got.bRoundRect, row.states.bRoundRect);
     }
 }
 

@@ -43,6 +43,12 @@ public:
     void addAttribute(const QString& key, const AttributeValue& value, TextRange range);
     void addAttributes(const AttributeDictionary& attributes, TextRange range);
     void removeAttribute(const QString& key, TextRange range);
+    // Changes the attributes of every run of range in one pass (runs cut at the range's ends,
+    // merged once at the end): linear in the runs, where a setAttributes per run is not.
+    void changeRuns(TextRange range, const std::function<void(AttributeDictionary&)>& change)
+    {
+        applyToRange(range, change);
+    }
 
     [[nodiscard]] AttributedString attributedSubstring(TextRange range) const;
 
