@@ -30,6 +30,7 @@
 class QMenu;
 class ShapeButton;
 class ShapePanel;
+class TextViewContainer;
 namespace canvas {
 class CanvasControls;
 }
@@ -128,6 +129,44 @@ public:
     // One step of the window's own document's history.
     void undo();
     void redo();
+    // The Edit and Arrange menus' commands. Each checks validateMenuItem itself first: a
+    // shortcut can fire on state the menu never showed.
+    enum class EditCommand {
+        Undo,
+        Redo,
+        Cut,
+        Copy,
+        Paste,
+        Delete,
+        SelectAll,
+        CopyStyle,
+        PasteStyle,
+        BringToFront,
+        BringForward,
+        SendBackward,
+        SendToBack,
+    };
+    // Whether the command can run now; nothing can while the mask is being painted.
+    bool validateMenuItem(EditCommand command) const;
+    // Runs the command when validateMenuItem allows it.
+    void perform(EditCommand command);
+    // delete: (a keyword in C++): the selected boxes go, as one undo step.
+    void deleteBoxes();
+    // Copy, then Delete.
+    void cut();
+    void selectAll();
+    // The selected boxes' records replace the process-wide box clipboard.
+    void copy();
+    // The clipboard's boxes on top, each paste 10 right and 10 lower than the one before.
+    void paste();
+    // The one selected box's style becomes the process-wide style record.
+    void copyStyle();
+    // Every selected box takes the style record and keeps its frame and content.
+    void pasteStyle();
+    void bringForward();
+    void bringToFront();
+    void sendBackward();
+    void sendToBack();
 
     // The preview block of one of the eleven effect sliders (DocumentWindowPreviews.cpp); an
     // empty block for any other slider.
@@ -230,6 +269,8 @@ private:
     void fillFontPopup();
     void fillHeadPopups();
     void scrollPanelsToTop();
+    // The canvas's box layer, or null before the canvas has one.
+    TextViewContainer* boxLayer() const;
 
     platform::UndoManager& m_undo;
     QWidget* m_body = nullptr; // everything under the title bar

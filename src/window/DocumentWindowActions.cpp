@@ -3,12 +3,14 @@
 #include "boxes/MyViewBase.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/CanvasCustomShapeControls.h"
+#include "container/BoxClipboard.h"
 #include "container/TextViewContainer.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/undo/UndoManager.h"
 #include "window/DocumentWindow.h"
 #include "window/SegmentSwitch.h"
+#include "window/WindowLogging.h"
 #include "window/ZoomSlider.h"
 
 #include <QKeyEvent>
@@ -32,10 +34,14 @@ constexpr double kStraightenRange = 0.07;
 
 // ---- edit commands
 
+TextViewContainer* DocumentWindow::boxLayer() const
+{
+    return m_canvasControls ? m_canvasControls->textViewContainer() : nullptr;
+}
+
 void DocumentWindow::beforeAction()
 {
-    if (TextViewContainer* container
-        = m_canvasControls ? m_canvasControls->textViewContainer() : nullptr) {
+    if (TextViewContainer* container = boxLayer()) {
         container->cancelInstantAlpha();
         container->beforeAction();
     }
@@ -92,6 +98,173 @@ void DocumentWindow::redo()
     beforeAction();
     if (m_undo.canRedo())
         m_undo.redo();
+}
+
+// ---- Edit and Arrange menus
+
+bool DocumentWindow::validateMenuItem(EditCommand command) const
+{
+    const TextViewContainer* container
+        = m_canvasControls ? m_canvasControls->textViewContainer() : nullptr;
+    if (!container || isPaintViewShowed())
+        return false;
+    const BoxClipboard& clipboard = BoxClipboard::shared();
+    switch (command) {
+    case EditCommand::Undo:
+        return m_undo.canUndo();
+    case EditCommand::Redo:
+        return m_undo.canRedo();
+    case EditCommand::BringToFront:
+    case EditCommand::BringForward:
+        return container->canBringForward();
+    case EditCommand::SendBackward:
+    case EditCommand::SendToBack:
+        return container->canSendBackward();
+    case EditCommand::Cut:
+    case EditCommand::Copy:
+    case EditCommand::Delete:
+        return container->GetSelectedBoxCount() > 0;
+    case EditCommand::Paste:
+        return clipboard.hasBoxes();
+    case EditCommand::SelectAll:
+        return !container->textViewAry.empty();
+    case EditCommand::CopyStyle:
+        return container->GetSelectedBoxCount() == 1;
+    case EditCommand::PasteStyle:
+        return clipboard.style().has_value() && container->GetSelectedBoxCount() > 0;
+    }
+    return false;
+}
+
+void DocumentWindow::perform(EditCommand command)
+{
+    if (!validateMenuItem(command))
+        return;
+    switch (command) {
+    case EditCommand::Undo:
+        return undo();
+    case EditCommand::Redo:
+        return redo();
+    case EditCommand::Cut:
+        return cut();
+    case EditCommand::Copy:
+        return copy();
+    case EditCommand::Paste:
+        return paste();
+    case EditCommand::Delete:
+        return deleteBoxes();
+    case EditCommand::SelectAll:
+        return selectAll();
+    case EditCommand::CopyStyle:
+        return copyStyle();
+    case EditCommand::PasteStyle:
+        return pasteStyle();
+    case EditCommand::BringToFront:
+        return bringToFront();
+    case EditCommand::BringForward:
+        return bringForward();
+    case EditCommand::SendBackward:
+        return sendBackward();
+    case EditCommand::SendToBack:
+        return sendToBack();
+    }
+}
+
+void DocumentWindow::deleteBoxes()
+{
+    beforeAction();
+    qCDebug(lcWindow, "delete");
+    if (TextViewContainer* container = boxLayer()) {
+        container->deleteKeyClicked();
+        ShowSideBar();
+    }
+}
+
+void DocumentWindow::cut()
+{
+    copy();
+    deleteBoxes();
+}
+
+void DocumentWindow::selectAll()
+{
+    beforeAction();
+    qCDebug(lcWindow, "selectAll");
+    if (TextViewContainer* container = boxLayer()) {
+        container->selectAll();
+        textViewSelected(container->textViewAry);
+    }
+}
+
+void DocumentWindow::copy()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        BoxClipboard::shared().copy(container->selectedRecords());
+}
+
+void DocumentWindow::paste()
+{
+    beforeAction();
+    TextViewContainer* container = boxLayer();
+    if (!container || !BoxClipboard::shared().hasBoxes())
+        return;
+    container->pasteRecords(BoxClipboard::shared().nextPaste());
+}
+
+void DocumentWindow::copyStyle()
+{
+    beforeAction();
+    TextViewContainer* container = boxLayer();
+    if (!container)
+        return;
+    const std::vector<UNDODATA> selected = container->selectedRecords();
+    if (selected.size() == 1)
+        BoxClipboard::shared().copyStyle(selected.front());
+}
+
+void DocumentWindow::pasteStyle()
+{
+    beforeAction();
+    TextViewContainer* container = boxLayer();
+    const std::optional<UNDODATA>& style = BoxClipboard::shared().style();
+    if (!container || !style || container->GetSelectedBoxCount() == 0)
+        return;
+    container->prepUndoData();
+    for (MyViewBase* box : container->textViewAry)
+        if (box->selected())
+            box->setCopyPasteStyle(*style);
+    container->logUndoData();
+    container->markForDisplay();
+    textViewSelected(container->textViewAry);
+}
+
+void DocumentWindow::bringForward()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        container->bringForward();
+}
+
+void DocumentWindow::bringToFront()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        container->bringToFront();
+}
+
+void DocumentWindow::sendBackward()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        container->sendBackward();
+}
+
+void DocumentWindow::sendToBack()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        container->sendToBack();
 }
 
 // ---- mask brush and painting zoom

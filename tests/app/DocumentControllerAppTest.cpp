@@ -170,6 +170,17 @@ TEST(AppMenus, EveryCommandWithItsStandardKey)
         { AppCommand::Undo, QKeySequence::Undo },
         { AppCommand::Redo, QKeySequence::Redo,
             { QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y") } },
+        { AppCommand::Cut, QKeySequence::Cut },
+        { AppCommand::Copy, QKeySequence::Copy },
+        { AppCommand::Paste, QKeySequence::Paste },
+        { AppCommand::Delete, QKeySequence::Delete, { QKeySequence("Backspace") } },
+        { AppCommand::SelectAll, QKeySequence::SelectAll },
+        { AppCommand::CopyStyle, QKeySequence::UnknownKey, { QKeySequence("Ctrl+Alt+C") } },
+        { AppCommand::PasteStyle, QKeySequence::UnknownKey, { QKeySequence("Ctrl+Alt+V") } },
+        { AppCommand::BringToFront, QKeySequence::UnknownKey, { QKeySequence("Ctrl+Shift+]") } },
+        { AppCommand::BringForward, QKeySequence::UnknownKey, { QKeySequence("Ctrl+]") } },
+        { AppCommand::SendBackward, QKeySequence::UnknownKey, { QKeySequence("Ctrl+[") } },
+        { AppCommand::SendToBack, QKeySequence::UnknownKey, { QKeySequence("Ctrl+Shift+[") } },
         { AppCommand::ExportJpeg, QKeySequence::UnknownKey },
         { AppCommand::ShowWelcomeWindow, QKeySequence::UnknownKey },
     };
@@ -245,8 +256,8 @@ TEST(AppMenus, KeyboardOpensMenusAndWindowMenuListsWindows)
     for (QAction* menu : bar->actions())
         mnemonics << QKeySequence::mnemonic(menu->text());
     EXPECT_EQ(mnemonics,
-        (QList<QKeySequence> {
-            QKeySequence("Alt+F"), QKeySequence("Alt+E"), QKeySequence("Alt+W") }));
+        (QList<QKeySequence> { QKeySequence("Alt+F"), QKeySequence("Alt+E"), QKeySequence("Alt+A"),
+            QKeySequence("Alt+W") }));
     auto* f10 = bar->findChild<QShortcut*>();
     ASSERT_TRUE(f10);
     EXPECT_EQ(f10->key(), QKeySequence(Qt::Key_F10));
