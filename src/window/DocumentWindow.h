@@ -16,6 +16,7 @@
 #include "container/ContainerDelegate.h"
 #include "platform/graphics/Image.h"
 #include "platform/text/TextRange.h"
+#include "platform/undo/UndoManager.h"
 #include "window/AngleCtrl.h"
 #include "window/DocumentWindowOutlets.h"
 #include "window/ImageEffectIntensitySlider.h"
@@ -23,6 +24,7 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -115,7 +117,10 @@ public:
     // Puts the zoom and straighten sliders where a canvas scale and straightening (radians)
     // come from, without sending their actions: a reopened document shows its own zoom.
     void showPictureZoom(double scale, double straighten);
+    // After the confirmation, "Revert" takes the picture back to how it was first shown: no
+    // boxes, no painted mask, the picture sliders at their starting positions; one undo step.
     void revertToOrginal();
+    void revertPicture();
     // The box inspector's picture-box saturation; applies to the selected picture boxes.
     void adjustImageBoxSaturation(ImageEffectIntensitySlider& sender);
 
@@ -271,6 +276,10 @@ private:
     void scrollPanelsToTop();
     // The canvas's box layer, or null before the canvas has one.
     TextViewContainer* boxLayer() const;
+    // Aperture, vignette, saturation, zoom and straightening, as slider positions. Setting
+    // them sends each slider's action and registers one undo step putting them back.
+    std::array<double, 5> pictureSliderValues() const;
+    void setPictureSliderValues(const std::array<double, 5>& values);
 
     platform::UndoManager& m_undo;
     QWidget* m_body = nullptr; // everything under the title bar
@@ -289,6 +298,8 @@ private:
     ShareHandler m_shareHandler;
     SharingServicesSource m_sharingServices;
     QMenu* m_shareMenu = nullptr;
+    // The window's own undo steps (picture sliders set together) live as long as this.
+    platform::UndoLifetime m_undoLife;
     // Observers (resize, pinch requests) live as long as this.
     QObject m_observerContext;
 };

@@ -363,9 +363,47 @@ void DocumentWindow::showPictureZoom(double scale, double straighten)
 void DocumentWindow::revertToOrginal()
 {
     beforeAction();
-    // Only the confirmation for now; either answer leaves the document as it is.
-    AlertPresenter::current().runModalWithButtons(AlertStyle::Warning,
+    const int answer = AlertPresenter::current().runModalWithButtons(AlertStyle::Warning,
         QStringLiteral(
             "Are you sure you want to revert to original? This action cannot be undone."),
         QString(), { QStringLiteral("Cancel"), QStringLiteral("Revert") });
+    if (answer == AlertPresenter::kFirstButtonReturn + 1)
+        revertPicture();
+}
+
+void DocumentWindow::revertPicture()
+{
+    // Losing every edit with no way back would be worse than the warning suggests: the revert
+    // is one step of the document's history, so Undo brings the edits back.
+    if (TextViewContainer* container = boxLayer(); container && !container->textViewAry.empty()) {
+        container->selectAll();
+        container->deleteKeyClicked();
+    }
+    if (auto* brush = brushOf(m_canvasControls); brush && brush->undoData()) {
+        canvas::CanvasSnapshot clear = *brush->undoData();
+        clear.mask = {};
+        m_canvasControls->prepUndoData();
+        brush->restoreWithUndoData(clear);
+        m_canvasControls->logUndoData();
+    }
+    setPictureSliderValues({ 0.0, 0.0, 0.5, 0.0, 0.5 });
+    ShowSideBar();
+}
+
+std::array<double, 5> DocumentWindow::pictureSliderValues() const
+{
+    return { apertureSlider->value(), vignetteSlider->value(), saturationSlider->value(),
+        zoomSlider->value(), zoomAndStraightenSlider->value() };
+}
+
+void DocumentWindow::setPictureSliderValues(const std::array<double, 5>& values)
+{
+    const std::array<double, 5> previous = pictureSliderValues();
+    if (previous == values)
+        return;
+    ImageEffectIntensitySlider* const sliders[]
+        = { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider };
+    for (std::size_t i = 0; i < values.size(); ++i)
+        sliders[i]->setValue(values[i]);
+    m_undo.registerUndo(this, m_undoLife, [this, previous] { setPictureSliderValues(previous); });
 }

@@ -4,6 +4,7 @@
 #include "ReadyWindow.h"
 #include "boxes/MyViewBase.h"
 #include "container/BoxClipboard.h"
+#include "platform/document/AlertPresenter.h"
 #include "support/NamedCase.h"
 #include "window/SegmentSwitch.h"
 
@@ -254,4 +255,40 @@ TEST(EditCommands, StyleCopiesFromOneBoxOnly)
     EXPECT_EQ(w.ary()[2]->frame(), frame);
     w.run(Cmd::Undo);
     EXPECT_NE(w.ary()[2]->getUndoData().borderSize, 7);
+}
+
+namespace {
+struct AnswerRevert : AlertPresenter {
+    void runModal(AlertStyle, const QString&) override { }
+    int runModalWithButtons(AlertStyle, const QString&, const QString&, const QStringList&) override
+    {
+        return kFirstButtonReturn + 1; // "Revert"
+    }
+};
+} // namespace
+
+// A confirmed revert takes boxes and picture sliders back to the start, as one undo step.
+TEST(EditCommands, RevertIsOneUndoStep)
+{
+    EditRig w;
+    w.o.vignetteSlider->setValue(0.7);
+    w.o.zoomSlider->setValue(0.4);
+    w.undo.endGroup();
+    const auto previous = AlertPresenter::install(std::make_shared<AnswerRevert>());
+    w.win.revertToOrginal();
+    AlertPresenter::install(previous);
+    w.undo.endGroup();
+    EXPECT_TRUE(w.ary().empty());
+    EXPECT_EQ(w.o.vignetteSlider->value(), 0.0);
+    EXPECT_EQ(w.o.zoomSlider->value(), 0.0);
+    EXPECT_DOUBLE_EQ(w.canvas()->vignetteIntensity(), 0.0);
+
+    w.win.undo();
+    EXPECT_EQ(w.ary().size(), 3u);
+    EXPECT_EQ(w.o.vignetteSlider->value(), 0.7);
+    EXPECT_EQ(w.o.zoomSlider->value(), 0.4);
+    EXPECT_DOUBLE_EQ(w.canvas()->vignetteIntensity(), 7.0);
+    w.win.redo();
+    EXPECT_TRUE(w.ary().empty());
+    EXPECT_EQ(w.o.vignetteSlider->value(), 0.0);
 }
