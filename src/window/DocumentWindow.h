@@ -22,14 +22,20 @@
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/Window.h"
 
+#include <QList>
 #include <QObject>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
 #include <vector>
 
+class QDragEnterEvent;
+class QDropEvent;
 class QMenu;
+class QUrl;
 class ShapeButton;
 class ShapePanel;
 class TextViewContainer;
@@ -102,6 +108,18 @@ public:
     void switchColorCropMode(SegmentSwitch& sender);
     // Whether the mask is being painted.
     bool isPaintViewShowed() const;
+
+    // ---- pictures from files (DocumentWindowPictures.cpp)
+    // An open panel, then a new picture box of the chosen file.
+    void newImageBox();
+    // An open panel, then the chosen file's picture in the selected picture boxes.
+    void replaceImage();
+    // Picture files dropped on the window become picture boxes: local regular files only; the
+    // others are refused with a log line. False when none could be taken. The pictures arrive
+    // later, on the main thread; a file that does not decode gives "Unsupported image format!".
+    bool dropFiles(const QList<QUrl>& urls);
+    // Picture loads started and not yet finished (tests wait for none).
+    int pendingPictureLoads() const { return m_pendingPictureLoads; }
 
     // ---- picture and brush adjustments (DocumentWindowActions.cpp)
     void customZoomSliderUpdate(ZoomSlider& sender);
@@ -241,12 +259,23 @@ public:
     // ---- AngleCtrlDelegate: the shadow angle knobs (their edits are the inspector's)
     void angleCtrlChanged(AngleCtrl& sender, float angle) override;
 
-    // The shape picker's choice (the inspector's shape buttons).
+    // Shows the shape picker under its button, fading in.
+    void newShapeBox();
+    // Where the picker goes (screen coordinates, y down): centred under the button, its top on
+    // the button's bottom, kept 8 from each edge of available.
+    static QRect shapePanelFrame(const QRect& button, const QRect& available);
+    // The shape picker's choice: a new shape of the button's tag, in box mode.
     void shapeClicked(ShapeButton& sender);
+    // The colour-removal toggle: on starts colour removal, off ends it.
+    void instantAlpha();
+    // The "Show mask in red" check box.
+    void redMaskChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     // Modifier state seen last (edit commands).
     bool bShifted = false;
@@ -274,6 +303,11 @@ private:
     void fillFontPopup();
     void fillHeadPopups();
     void scrollPanelsToTop();
+    // Reads and decodes the files off the main thread, in order, and hands each picture to
+    // sink on the main thread while this window lives; one message when any was refused.
+    using PictureSink = std::function<void(const platform::Image&)>;
+    void loadPictureFiles(const QStringList& paths, PictureSink sink);
+    void addPictureBox(const platform::Image& picture);
     // The canvas's box layer, or null before the canvas has one.
     TextViewContainer* boxLayer() const;
     // Aperture, vignette, saturation, zoom and straightening, as slider positions. Setting
@@ -293,6 +327,9 @@ private:
     MyTextBox* currentlySelectedTextView_ = nullptr;
     double m_panelStackHeight = kStartPanelStackHeight;
     bool m_windowReady = false;
+    int m_pendingPictureLoads = 0;
+    // Expires with the window: pictures decoded for a closed window are dropped.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
     std::function<void()> m_saveHandler;
     std::function<void()> m_exportHandler;
     ShareHandler m_shareHandler;
