@@ -34,6 +34,7 @@
 
 class QDragEnterEvent;
 class QDropEvent;
+class QKeyEvent;
 class QMenu;
 class QUrl;
 class ShapeButton;
@@ -149,6 +150,9 @@ public:
     // Escape: a text box being edited leaves editing and stays selected. False when no box
     // was being edited.
     bool endTextEditing();
+    // A key the canvas left: arrows nudge the selected boxes (1, or 10 with Shift), Ctrl+B/I/U
+    // toggle bold, italic and underline. False for other keys and while painting the mask.
+    bool keyDown(const QKeyEvent& event);
     // One step of the window's own document's history.
     void undo();
     void redo();

@@ -6,8 +6,10 @@
 #include "container/BoxClipboard.h"
 #include "container/TextViewContainer.h"
 #include "platform/document/AlertPresenter.h"
+#include "platform/ui/Event.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/undo/UndoManager.h"
+#include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
 #include "window/SegmentSwitch.h"
 #include "window/WindowLogging.h"
@@ -83,7 +85,36 @@ void DocumentWindow::keyPressEvent(QKeyEvent* event)
     // Keys the canvas's views leave unhandled end up here.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && endTextEditing())
         return;
-    Window::keyPressEvent(event);
+    if (!keyDown(*event))
+        Window::keyPressEvent(event);
+}
+
+bool DocumentWindow::keyDown(const QKeyEvent& event)
+{
+    bShifted = event.modifiers() & Qt::ShiftModifier;
+    bCommand = event.modifiers() & Qt::ControlModifier;
+    TextViewContainer* container = boxLayer();
+    if (!container || isPaintViewShowed())
+        return false;
+    const int code = Event::keyCodeFromQt(event.key());
+    if (code >= 123 && code <= 126) {
+        container->MoveTextBoxwithKey(code, bShifted);
+        return true;
+    }
+    // Ctrl+B, I and U toggle bold, italic and underline of the font style control, whose
+    // action applies them to the selected text boxes.
+    const int segment = event.key() == Qt::Key_B ? 0
+        : event.key() == Qt::Key_I               ? 1
+        : event.key() == Qt::Key_U               ? 2
+                                                 : -1;
+    if (!bCommand || segment < 0 || (event.modifiers() & ~Qt::ControlModifier))
+        return false;
+    const bool was = fontStyleSegmentedCtrl->isSelectedForSegment(segment);
+    fontStyleSegmentedCtrl->setSelectedSegment(segment);
+    if (was)
+        fontStyleSegmentedCtrl->setSelected(false, segment);
+    fontStyleSegmentedCtrl->sendAction();
+    return true;
 }
 
 void DocumentWindow::undo()

@@ -6,8 +6,11 @@
 #include "container/BoxClipboard.h"
 #include "platform/document/AlertPresenter.h"
 #include "support/NamedCase.h"
+#include "window/CustomSegmentedCtrl.h"
 #include "window/SegmentSwitch.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -291,4 +294,62 @@ TEST(EditCommands, RevertIsOneUndoStep)
     w.win.redo();
     EXPECT_TRUE(w.ary().empty());
     EXPECT_EQ(w.o.vignetteSlider->value(), 0.0);
+}
+
+struct KeyRow {
+    const char* name;
+    int key;
+    Qt::KeyboardModifiers mods;
+    bool painting;
+    double dx, dy; // how far the selected box moves
+};
+
+namespace {
+class Keys : public ::testing::TestWithParam<KeyRow> { };
+} // namespace
+
+TEST_P(Keys, ArrowsNudgeTheSelection)
+{
+    const KeyRow& row = GetParam();
+    EditRig w;
+    w.selectOnly({ 1 });
+    if (row.painting) {
+        w.o.cropColorSegmentSwitch->setSelectedSegmentIndex(1);
+        w.win.switchColorCropMode(*w.o.cropColorSegmentSwitch);
+        w.ary()[1]->setSelected(true);
+    }
+    const Rect before = w.ary()[1]->frame();
+    QKeyEvent press(QEvent::KeyPress, row.key, row.mods);
+    QCoreApplication::sendEvent(&w.win, &press);
+    w.undo.endGroup();
+    EXPECT_EQ(w.ary()[1]->frame(), before.offsetBy(row.dx, row.dy));
+    if (row.dx != 0 || row.dy != 0) {
+        w.win.undo();
+        EXPECT_EQ(w.ary()[1]->frame(), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EditCommands, Keys,
+    ::testing::Values(KeyRow { "Right", Qt::Key_Right, Qt::NoModifier, false, 1, 0 },
+        KeyRow { "ShiftLeft", Qt::Key_Left, Qt::ShiftModifier, false, -10, 0 },
+        KeyRow { "Up", Qt::Key_Up, Qt::NoModifier, false, 0, 1 },
+        KeyRow { "ShiftDown", Qt::Key_Down, Qt::ShiftModifier, false, 0, -10 },
+        KeyRow { "WhilePainting", Qt::Key_Right, Qt::NoModifier, true, 0, 0 }),
+    testsupport::RowName());
+
+// Ctrl+B toggles the bold segment; B alone is left to the window.
+TEST(EditCommands, CtrlBTogglesBold)
+{
+    EditRig w;
+    const auto send = [&w](Qt::KeyboardModifiers mods) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_B, mods);
+        return w.win.keyDown(press);
+    };
+    const bool was = w.o.fontStyleSegmentedCtrl->isSelectedForSegment(0);
+    EXPECT_TRUE(send(Qt::ControlModifier));
+    EXPECT_NE(w.o.fontStyleSegmentedCtrl->isSelectedForSegment(0), was);
+    EXPECT_TRUE(send(Qt::ControlModifier));
+    EXPECT_EQ(w.o.fontStyleSegmentedCtrl->isSelectedForSegment(0), was);
+    EXPECT_FALSE(send(Qt::NoModifier));
+    EXPECT_EQ(w.ary().size(), 3u);
 }
