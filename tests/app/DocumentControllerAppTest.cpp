@@ -305,4 +305,35 @@ TEST(AppMenus, UndoActsOnItsOwnDocument)
     EXPECT_TRUE(a->undoManager().canUndo());
 }
 
+// A validated item is enabled by its validator while its menu is open, and its handler runs
+// only when the validator agrees, menu or shortcut; with the menu closed the item is enabled so
+// that its shortcut reaches that check.
+TEST(AppMenus, ValidatorsEnableItemsAndGuardHandlers)
+{
+    QWidget window;
+    bool valid = false;
+    int ran = 0;
+    QMenuBar* bar = AppMenus::build(&window, { { AppCommand::Paste, [&ran] { ++ran; } } },
+        { { AppCommand::Paste, [&valid] { return valid; } } });
+    QMenu* edit = nullptr;
+    for (QAction* menu : bar->actions())
+        if (menu->menu() && menu->menu()->objectName() == QLatin1String("Edit"))
+            edit = menu->menu();
+    ASSERT_TRUE(edit);
+    QAction* paste = nullptr;
+    for (QAction* action : edit->actions())
+        if (action->data().toInt() == int(AppCommand::Paste))
+            paste = action;
+    ASSERT_TRUE(paste);
+    for (const bool state : { false, true }) {
+        valid = state;
+        emit edit->aboutToShow();
+        EXPECT_EQ(paste->isEnabled(), state);
+        emit edit->aboutToHide();
+        EXPECT_TRUE(paste->isEnabled());
+        paste->trigger();
+        EXPECT_EQ(ran, state ? 1 : 0);
+    }
+}
+
 } // namespace
