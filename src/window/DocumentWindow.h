@@ -27,6 +27,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 #include <array>
 #include <functional>
 #include <memory>
@@ -140,6 +141,11 @@ public:
     // boxes, no painted mask, the picture sliders at their starting positions; one undo step.
     void revertToOrginal();
     void revertPicture();
+    // The three picture sliders' values under "_apertureSlider_value", "_vignetteSlider_value"
+    // and "_saturationSlider_value"; applying sets each present key in that order (clamped to
+    // 0..1, each slider's action firing).
+    QVariantMap readControlsData() const;
+    void applyControlsData(const QVariantMap& data);
     // The box inspector's picture-box saturation; applies to the selected picture boxes.
     void adjustImageBoxSaturation(ImageEffectIntensitySlider& sender);
 

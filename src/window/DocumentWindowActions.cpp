@@ -421,6 +421,33 @@ void DocumentWindow::revertPicture()
     ShowSideBar();
 }
 
+namespace {
+const QString kControlsKeys[] = { QStringLiteral("_apertureSlider_value"),
+    QStringLiteral("_vignetteSlider_value"), QStringLiteral("_saturationSlider_value") };
+} // namespace
+
+QVariantMap DocumentWindow::readControlsData() const
+{
+    const ImageEffectIntensitySlider* const sliders[]
+        = { apertureSlider, vignetteSlider, saturationSlider };
+    QVariantMap data;
+    for (std::size_t i = 0; i < std::size(kControlsKeys); ++i)
+        data.insert(kControlsKeys[i], sliders[i]->value());
+    return data;
+}
+
+void DocumentWindow::applyControlsData(const QVariantMap& data)
+{
+    ImageEffectIntensitySlider* const sliders[]
+        = { apertureSlider, vignetteSlider, saturationSlider };
+    for (std::size_t i = 0; i < std::size(kControlsKeys); ++i) {
+        bool ok = false;
+        const double v = data.value(kControlsKeys[i]).toDouble(&ok);
+        if (ok)
+            sliders[i]->setValue(v);
+    }
+}
+
 std::array<double, 5> DocumentWindow::pictureSliderValues() const
 {
     return { apertureSlider->value(), vignetteSlider->value(), saturationSlider->value(),

@@ -353,3 +353,16 @@ TEST(EditCommands, CtrlBTogglesBold)
     EXPECT_FALSE(send(Qt::NoModifier));
     EXPECT_EQ(w.ary().size(), 3u);
 }
+
+// The picture sliders' dictionary: read back what was applied, values clamped, bad ones skipped.
+TEST(EditCommands, ControlsDataRoundTrip)
+{
+    ReadyWindow w;
+    w.win.applyControlsData({ { "_apertureSlider_value", 0.25 }, { "_vignetteSlider_value", 7.0 },
+        { "_saturationSlider_value", "not a number" } });
+    const QVariantMap data = w.win.readControlsData();
+    EXPECT_DOUBLE_EQ(data.value("_apertureSlider_value").toDouble(), 0.25);
+    EXPECT_DOUBLE_EQ(data.value("_vignetteSlider_value").toDouble(), 1.0);
+    EXPECT_DOUBLE_EQ(data.value("_saturationSlider_value").toDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(w.canvas()->vignetteIntensity(), 10.0);
+}
