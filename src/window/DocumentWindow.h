@@ -318,6 +318,8 @@ private:
     using PictureSink = std::function<void(const platform::Image&)>;
     void loadPictureFiles(const QStringList& paths, PictureSink sink);
     void addPictureBox(const platform::Image& picture);
+    // The smoke session's stand-in for a drag of files (see DocumentWindowPictures.cpp).
+    void installTestDropHook();
     // The canvas's box layer, or null before the canvas has one.
     TextViewContainer* boxLayer() const;
     // Aperture, vignette, saturation, zoom and straightening, as slider positions. Setting

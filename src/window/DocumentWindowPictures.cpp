@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QShortcut>
 #include <QUrl>
 #include <memory>
 
@@ -147,4 +148,17 @@ void DocumentWindow::dropEvent(QDropEvent* event)
         event->acceptProposedAction();
     else
         event->ignore();
+}
+
+void DocumentWindow::installTestDropHook()
+{
+    // Desktop automation can press keys but cannot drag files: with QUILLMARK_TEST_DROP naming a
+    // file, Ctrl+Alt+Shift+D drops that file on the window as the desktop's drag would.
+    const QString path = qEnvironmentVariable("QUILLMARK_TEST_DROP");
+    if (path.isEmpty())
+        return;
+    auto* hook = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_D), this);
+    hook->setContext(Qt::WindowShortcut);
+    connect(hook, &QShortcut::activated, this,
+        [this, path] { dropFiles({ QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()) }); });
 }

@@ -504,6 +504,7 @@ void DocumentWindow::wireActions()
     connect(btReplace, &QPushButton::clicked, this, [this] { replaceImage(); });
     connect(btInstantAlpha, &QPushButton::clicked, this, [this] { instantAlpha(); });
     connect(chkRedMask, &QCheckBox::clicked, this, [this] { redMaskChanged(); });
+    installTestDropHook();
     connect(btnRevertToOriginal, &QPushButton::clicked, this, [this] { revertToOrginal(); });
     // The picture sliders leave their undo steps in this window's own document.
     for (ImageEffectIntensitySlider* s :

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -247,4 +248,24 @@ TEST(BoxSources, InstantAlphaToggle)
     w.win.selectAll();
     EXPECT_FALSE(w.boxes().bInstantAlpha);
     EXPECT_FALSE(w.o.btInstantAlpha->isChecked());
+}
+
+// The smoke session's key for a file drop, present only when a file is named.
+TEST(BoxSources, TestDropHook)
+{
+    Files files;
+    qputenv("QUILLMARK_TEST_DROP", files.jpeg("smoke.jpg").toLocal8Bit());
+    DropRig w;
+    qunsetenv("QUILLMARK_TEST_DROP");
+    QShortcut* hook = nullptr;
+    for (QShortcut* s : w.win.findChildren<QShortcut*>())
+        if (s->key() == QKeySequence("Ctrl+Alt+Shift+D"))
+            hook = s;
+    ASSERT_TRUE(hook);
+    emit hook->activated();
+    w.settle();
+    EXPECT_EQ(w.boxes().textViewAry.size(), 1u);
+    ReadyWindow plain;
+    for (QShortcut* s : plain.win.findChildren<QShortcut*>())
+        EXPECT_NE(s->key(), QKeySequence("Ctrl+Alt+Shift+D"));
 }
