@@ -135,16 +135,19 @@ void DocumentWindow::redo()
 
 bool DocumentWindow::validateMenuItem(EditCommand command) const
 {
-    const TextViewContainer* container
-        = m_canvasControls ? m_canvasControls->textViewContainer() : nullptr;
+    // Undo and redo serve the brush strokes too: they stay available while painting.
+    if (command == EditCommand::Undo)
+        return m_undo.canUndo();
+    if (command == EditCommand::Redo)
+        return m_undo.canRedo();
+    const TextViewContainer* container = boxLayer();
     if (!container || isPaintViewShowed())
         return false;
     const BoxClipboard& clipboard = BoxClipboard::shared();
     switch (command) {
     case EditCommand::Undo:
-        return m_undo.canUndo();
     case EditCommand::Redo:
-        return m_undo.canRedo();
+        return false;
     case EditCommand::BringToFront:
     case EditCommand::BringForward:
         return container->canBringForward();
