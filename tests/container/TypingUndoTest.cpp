@@ -149,6 +149,8 @@ TEST(TypingUndo, OneStepPerRun)
             [](TypingRig& t) {
                 t.type("ab");
                 t.rig.undo.undo();
+                // The undo rebuilt the layer: the box is a new one.
+                t.box = dynamic_cast<MyTextView*>(t.rig.container->textViewAry.back());
                 t.open();
                 t.type("c");
             },
