@@ -6,6 +6,7 @@
 #include "boxes/MyShapeView.h"
 #include "boxes/MyTextView.h"
 #include "boxes/ShapeModel.h"
+#include "container/BoxClipboard.h"
 #include "container/SelectedTextBoxView.h"
 #include "container/TextViewContainer.h"
 #include "container/WarpRenderer.h"
@@ -15,6 +16,7 @@
 #include "platform/undo/UndoManager.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QPolygonF>
 #include <array>
@@ -101,6 +103,128 @@ void BM_Snapshot200(benchmark::State& state)
         benchmark::DoNotOptimize(container.containerSnapshot());
 }
 BENCHMARK(BM_Snapshot200)->Unit(benchmark::kMillisecond);
+
+// Copy and paste of 200 boxes, 20 of them picture boxes holding a 24 MP picture (one picture
+// shared by the 20, as boxes made from one photo share it): the selection's records go to the
+// clipboard and come back as 200 new boxes, one undo step. The undo that takes them away again
+// is outside the measured part. rss_growth_MB is what one copy and paste adds to resident
+// memory: pictures are shared values and must not be copied. The reference in the same run is
+// the undo rebuild of the same scene (BM_UndoRebuildCopyPasteScene).
+ContainerSnapshot copyPasteScene()
+{
+    std::vector<UNDODATA> records;
+    const platform::Image photo = picture(6000, 4000);
+    for (int i = 0; i < 200; ++i) {
+        const Rect frame(20.0 * (i % 40), 15.0 * (i / 40), 160.0, 60.0);
+        UNDODATA r;
+        if (i % 10 == 5) {
+            MyImageView image(frame);
+            image.setOrgImage(photo, 160.0, 120.0);
+            r = image.getUndoData();
+        } else if (i % 10 < 8) {
+            r = MyTextView(frame).getUndoData();
+        } else {
+            r = MyShapeView(frame, shape::Star).getUndoData();
+        }
+        r.frame = frame;
+        r.selected = true;
+        records.push_back(std::move(r));
+    }
+    return ContainerSnapshot(std::move(records));
+}
+
+double residentMB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0.0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 / (1024.0 * 1024.0) : 0.0;
+}
+
+void BM_CopyPaste200(benchmark::State& state)
+{
+    platform::UndoManager undo;
+    TextViewContainer container(Rect(0, 0, 2000, 1500));
+    container.setUndoManager(&undo);
+    container.applyUndoData(copyPasteScene());
+    double growth = 0.0;
+    bool first = true;
+    for (auto _ : state) {
+        const double before = first ? residentMB() : 0.0;
+        BoxClipboard::shared().copy(container.selectedRecords());
+        container.pasteRecords(BoxClipboard::shared().nextPaste());
+        state.PauseTiming();
+        if (first)
+            growth = residentMB() - before;
+        first = false;
+        undo.endGroup();
+        undo.undo();
+        container.selectAll();
+        state.ResumeTiming();
+    }
+    BoxClipboard::shared().clear();
+    state.counters["boxes"] = double(container.textViewAry.size());
+    state.counters["rss_growth_MB"] = growth;
+}
+BENCHMARK(BM_CopyPaste200)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+
+void BM_UndoRebuildCopyPasteScene(benchmark::State& state)
+{
+    platform::UndoManager undo;
+    TextViewContainer container(Rect(0, 0, 2000, 1500));
+    container.setUndoManager(&undo);
+    container.applyUndoData(copyPasteScene());
+    for (auto _ : state) {
+        container.prepUndoData();
+        container.logUndoData();
+        undo.endGroup();
+        undo.undo();
+        benchmark::DoNotOptimize(container.textViewAry.data());
+    }
+}
+BENCHMARK(BM_UndoRebuildCopyPasteScene)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+// One arrow-key step with 200 selected text boxes on a 1600 x 1000 layer, then the repaint of
+// what it marked (boxes and selection overlay) through the host's own paint. Alternate runs go
+// right and left so the boxes stay put.
+void BM_ArrowKeyNudge(benchmark::State& state)
+{
+    platform::UndoManager undo;
+    platform::ViewHost host;
+    host.resize(1600, 1000);
+    QImage screen(1600, 1000, QImage::Format_ARGB32_Premultiplied);
+    auto root = std::make_unique<platform::View>(Rect(0, 0, 1600, 1000));
+    auto* container = root->addSubview(std::make_unique<TextViewContainer>(Rect(0, 0, 1600, 1000)));
+    container->setUndoManager(&undo);
+    auto overlay = std::make_unique<SelectedTextBoxView>(Rect(0, 0, 1600, 1000));
+    overlay->setContainer(container);
+    container->selectedView = root->addSubview(std::move(overlay));
+    std::vector<UNDODATA> records;
+    for (int i = 0; i < 200; ++i) {
+        MyTextView text(Rect(20.0 + 78.0 * (i % 20), 20.0 + 95.0 * (i / 20), 70.0, 40.0));
+        UNDODATA r = text.getUndoData();
+        r.selected = true;
+        records.push_back(std::move(r));
+    }
+    container->applyUndoData(ContainerSnapshot(std::move(records)));
+    host.setRootView(std::move(root));
+    host.render(&screen);
+    int run = 0;
+    for (auto _ : state) {
+        container->MoveTextBoxwithKey(run % 2 ? 123 : 124, false);
+        host.render(&screen, QPoint(), host.pendingRepaint());
+        state.PauseTiming();
+        undo.endGroup();
+        ++run;
+        state.ResumeTiming();
+    }
+    state.counters["selected"] = double(container->GetSelectedBoxCount());
+}
+BENCHMARK(BM_ArrowKeyNudge)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
 // The press's decision over 200 text boxes turned 30 degrees, all under the pointer, with a
 // selected curved box on top that the pointer misses: its points, grips, curve handles and

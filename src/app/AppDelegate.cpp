@@ -9,6 +9,14 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace {
+// The commands the document's window answers (undo and redo fall back to the document).
+constexpr AppCommand kEditCommands[] = { AppCommand::Undo, AppCommand::Redo, AppCommand::Cut,
+    AppCommand::Copy, AppCommand::Paste, AppCommand::Delete, AppCommand::SelectAll,
+    AppCommand::CopyStyle, AppCommand::PasteStyle, AppCommand::BringToFront,
+    AppCommand::BringForward, AppCommand::SendBackward, AppCommand::SendToBack };
+} // namespace
+
 AppDelegate::AppDelegate(
     ColorDocumentController& controller, WelcomeWindowPort& welcome, QObject* parent)
     : QObject(parent)
@@ -25,7 +33,7 @@ QMenuBar* AppDelegate::installMenu(QWidget* window, ColorDocument* document)
 {
     if (!window)
         return nullptr;
-    QMenuBar* bar = AppMenus::build(window, handlersFor(document));
+    QMenuBar* bar = AppMenus::build(window, handlersFor(document), validatorsFor(document));
     // The list of windows is made when the menu opens, so it is never stale.
     if (QMenu* menu = AppMenus::windowMenu(*bar))
         connect(menu, &QMenu::aboutToShow, menu, [this, menu, window] {
@@ -120,7 +128,29 @@ AppMenus::Handlers AppDelegate::handlersFor(ColorDocument* document)
     handlers[AppCommand::Save] = on([](ColorDocument& d) { d.save(); });
     handlers[AppCommand::SaveAs] = on([](ColorDocument& d) { d.saveAs(); });
     handlers[AppCommand::ExportJpeg] = on([](ColorDocument& d) { d.exportImage(); });
-    handlers[AppCommand::Undo] = on([](ColorDocument& d) { d.undoManager().undo(); });
-    handlers[AppCommand::Redo] = on([](ColorDocument& d) { d.undoManager().redo(); });
+    for (const AppCommand command : kEditCommands)
+        handlers[command] = on([command](ColorDocument& d) {
+            DocumentWindowPort* port = d.windowPort();
+            if (port && port->handlesEditCommands())
+                port->performCommand(command);
+            else if (command == AppCommand::Undo)
+                d.undoManager().undo();
+            else if (command == AppCommand::Redo)
+                d.undoManager().redo();
+        });
     return handlers;
+}
+
+AppMenus::Validators AppDelegate::validatorsFor(ColorDocument* document)
+{
+    AppMenus::Validators validators;
+    const QPointer<ColorDocument> doc(document);
+    for (const AppCommand command : kEditCommands)
+        validators[command] = [doc, command] {
+            DocumentWindowPort* port = doc ? doc->windowPort() : nullptr;
+            if (!port || !port->handlesEditCommands())
+                return doc && (command == AppCommand::Undo || command == AppCommand::Redo);
+            return port->validateCommand(command);
+        };
+    return validators;
 }

@@ -36,6 +36,8 @@ public:
     QMenuBar* installMenu(QWidget* window, ColorDocument* document);
     // The commands of one window's menu, acting on document (null: the welcome window's).
     AppMenus::Handlers handlersFor(ColorDocument* document);
+    // The Edit and Arrange items' enabling, asked of the document's window.
+    static AppMenus::Validators validatorsFor(ColorDocument* document);
 
 signals:
     // Nothing is left to show or the user quit: the event loop should end.

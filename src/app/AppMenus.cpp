@@ -21,6 +21,24 @@ const std::vector<AppMenuItem>& AppMenus::items()
         { AppCommand::Redo, "Edit", "Redo", QKeySequence::Redo,
             { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
                 QKeySequence(Qt::CTRL | Qt::Key_Y) } },
+        { AppCommand::Cut, "Edit", "Cut", QKeySequence::Cut },
+        { AppCommand::Copy, "Edit", "Copy", QKeySequence::Copy },
+        { AppCommand::Paste, "Edit", "Paste", QKeySequence::Paste },
+        { AppCommand::Delete, "Edit", "Delete", QKeySequence::Delete,
+            { QKeySequence(Qt::Key_Backspace) } },
+        { AppCommand::SelectAll, "Edit", "Select All", QKeySequence::SelectAll },
+        { AppCommand::CopyStyle, "Edit", "Copy Style", QKeySequence::UnknownKey,
+            { QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C) } },
+        { AppCommand::PasteStyle, "Edit", "Paste Style", QKeySequence::UnknownKey,
+            { QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_V) } },
+        { AppCommand::BringToFront, "Arrange", "Bring to Front", QKeySequence::UnknownKey,
+            { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRight) } },
+        { AppCommand::BringForward, "Arrange", "Bring Forward", QKeySequence::UnknownKey,
+            { QKeySequence(Qt::CTRL | Qt::Key_BracketRight) } },
+        { AppCommand::SendBackward, "Arrange", "Send Backward", QKeySequence::UnknownKey,
+            { QKeySequence(Qt::CTRL | Qt::Key_BracketLeft) } },
+        { AppCommand::SendToBack, "Arrange", "Send to Back", QKeySequence::UnknownKey,
+            { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft) } },
         { AppCommand::ShowWelcomeWindow, "Window", "Show Welcome Window",
             QKeySequence::UnknownKey },
     };
@@ -82,7 +100,7 @@ void AppMenus::listWindows(QMenu& menu, const std::vector<QWidget*>& windows, QW
     }
 }
 
-QMenuBar* AppMenus::build(QWidget* window, const Handlers& handlers)
+QMenuBar* AppMenus::build(QWidget* window, const Handlers& handlers, const Validators& validators)
 {
     auto* bar = new QMenuBar(window);
     std::map<QString, QMenu*> menus;
@@ -104,7 +122,19 @@ QMenuBar* AppMenus::build(QWidget* window, const Handlers& handlers)
             action->setEnabled(false);
             continue;
         }
-        QObject::connect(action, &QAction::triggered, bar, [fn = handler->second] { fn(); });
+        const auto found = validators.find(item.command);
+        if (found == validators.end() || !found->second) {
+            QObject::connect(action, &QAction::triggered, bar, [fn = handler->second] { fn(); });
+            continue;
+        }
+        const std::function<bool()> valid = found->second;
+        QObject::connect(action, &QAction::triggered, bar, [fn = handler->second, valid] {
+            if (valid())
+                fn();
+        });
+        QObject::connect(
+            menu, &QMenu::aboutToShow, action, [action, valid] { action->setEnabled(valid()); });
+        QObject::connect(menu, &QMenu::aboutToHide, action, [action] { action->setEnabled(true); });
     }
     // F10 opens the first menu, as on other Linux desktops' windows.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), bar, bar, [bar] {

@@ -23,12 +23,23 @@ enum class AppCommand {
     Quit,
     Undo,
     Redo,
+    Cut,
+    Copy,
+    Paste,
+    Delete,
+    SelectAll,
+    CopyStyle,
+    PasteStyle,
+    BringToFront,
+    BringForward,
+    SendBackward,
+    SendToBack,
     ShowWelcomeWindow
 };
 
 struct AppMenuItem {
     AppCommand command;
-    QString menu; // "File", "Edit" or "Window"
+    QString menu; // "File", "Edit", "Arrange" or "Window"
     QString title;
     QKeySequence::StandardKey key; // UnknownKey: no shortcut
     QList<QKeySequence> moreKeys = {}; // also bound, after the standard ones
@@ -40,9 +51,15 @@ public:
     static const std::vector<AppMenuItem>& items();
 
     using Handlers = std::map<AppCommand, std::function<void()>>;
+    // Whether a command can run now. A command with a validator is enabled by it while its menu
+    // is open, and its handler runs only when it answers true (a shortcut can fire on state
+    // the menu never showed); while the menu is closed it stays enabled, so that its shortcut
+    // reaches that check.
+    using Validators = std::map<AppCommand, std::function<bool()>>;
     // A menu bar for window holding every item; a command without a handler is disabled. The
     // shortcuts work anywhere in that window.
-    static QMenuBar* build(QWidget* window, const Handlers& handlers);
+    static QMenuBar* build(
+        QWidget* window, const Handlers& handlers, const Validators& validators = {});
 
     // Every shortcut of an item: the standard ones, then the others it adds.
     static QList<QKeySequence> shortcutsOf(const AppMenuItem& item);

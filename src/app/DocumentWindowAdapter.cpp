@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -28,6 +29,42 @@ quint16 toUnit16(float v)
     if (!std::isfinite(v))
         return 0;
     return quint16(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f));
+}
+
+// The window's edit command for a menu command, or nothing for the others.
+std::optional<DocumentWindow::EditCommand> editCommandOf(AppCommand command)
+{
+    using E = DocumentWindow::EditCommand;
+    switch (command) {
+    case AppCommand::Undo:
+        return E::Undo;
+    case AppCommand::Redo:
+        return E::Redo;
+    case AppCommand::Cut:
+        return E::Cut;
+    case AppCommand::Copy:
+        return E::Copy;
+    case AppCommand::Paste:
+        return E::Paste;
+    case AppCommand::Delete:
+        return E::Delete;
+    case AppCommand::SelectAll:
+        return E::SelectAll;
+    case AppCommand::CopyStyle:
+        return E::CopyStyle;
+    case AppCommand::PasteStyle:
+        return E::PasteStyle;
+    case AppCommand::BringToFront:
+        return E::BringToFront;
+    case AppCommand::BringForward:
+        return E::BringForward;
+    case AppCommand::SendBackward:
+        return E::SendBackward;
+    case AppCommand::SendToBack:
+        return E::SendToBack;
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -136,6 +173,18 @@ void DocumentWindowAdapter::setDocumentCommands(const DocumentCommands& commands
     m_window->setSaveDocumentHandler(commands.saveDocument);
     m_window->setExportImageHandler(commands.exportImage);
     m_window->setShareHandler(commands.share);
+}
+
+bool DocumentWindowAdapter::validateCommand(AppCommand command) const
+{
+    const auto edit = editCommandOf(command);
+    return edit && m_window->validateMenuItem(*edit);
+}
+
+void DocumentWindowAdapter::performCommand(AppCommand command)
+{
+    if (const auto edit = editCommandOf(command))
+        m_window->perform(*edit);
 }
 
 QImage DocumentWindowAdapter::maskToImage(const platform::FilterImage& mask)

@@ -29,6 +29,9 @@ public:
     QSize pictureSize() const override;
     void requestSaturation() override;
     void setDocumentCommands(const DocumentCommands& commands) override;
+    bool handlesEditCommands() const override { return true; }
+    bool validateCommand(AppCommand command) const override;
+    void performCommand(AppCommand command) override;
 
     // The brush mask between the canvas's accumulator and the file's 16-bit picture (top row
     // first, premultiplied). Null in, null out.

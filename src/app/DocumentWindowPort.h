@@ -4,6 +4,7 @@
 //
 // The document hands the window its own undo manager: every undo step the boxes and the canvas
 // register goes there, so each document keeps its own history and edited state.
+#include "app/AppMenus.h"
 #include "app/DocumentFile.h"
 #include "platform/graphics/Image.h"
 
@@ -55,6 +56,16 @@ public:
     // The document's answers to the window's own commands; a window without such controls
     // ignores them.
     virtual void setDocumentCommands(const DocumentCommands& commands) { (void)commands; }
+    // The Edit and Arrange menus' commands on the window's boxes and history: whether the
+    // window answers them at all, whether one can run now, and running it (which checks
+    // again). A window that does not answer them leaves undo and redo to the document.
+    virtual bool handlesEditCommands() const { return false; }
+    virtual bool validateCommand(AppCommand command) const
+    {
+        (void)command;
+        return false;
+    }
+    virtual void performCommand(AppCommand command) { (void)command; }
 };
 
 // Makes the window of a document; installed by the application (and by tests).

@@ -98,6 +98,7 @@ public:
     bool keyDown(const platform::Event& event) override;
     std::optional<QCursor> cursorForPoint(const platform::Point& point) override;
     bool acceptsFirstResponder() const override { return _isEditing; }
+    bool isEditingText() const override { return _isEditing; }
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
     bool canBecomeKeyView() const;

@@ -1,8 +1,8 @@
 #pragma once
 // What the box container asks of its document window: to follow the boxes and the selection in
-// its inspector, to know which text view is being edited, to copy and paste boxes (the Option
-// duplicate), and to refresh the parts of the inspector a gesture changes. The window implements
-// it; the container holds a plain pointer, since the window outlives the box layer.
+// its inspector, to know which text view is being edited, and to refresh the parts of the inspector
+// a gesture changes. The window implements it; the container holds a plain pointer, since the
+// window outlives the box layer.
 #include <vector>
 
 class MyTextBox;
@@ -19,12 +19,6 @@ public:
     // The window's currentlySelectedTextView: the text view being edited, or null to clear it.
     virtual void setCurrentlySelectedTextView(MyTextBox* textView) = 0;
     virtual MyTextBox* currentlySelectedTextView() const = 0;
-
-    // copy: replaces the box clipboard with the records of the selected boxes. paste: adds a
-    // nest per clipboard record on top, selected alone, as one undo step; sender is the
-    // container for the in-place duplicate (no offset), null otherwise.
-    virtual void copy() { }
-    virtual void paste(TextViewContainer* sender) { (void)sender; }
 
     // The state of the colour-removal button (0 when colour removal ends).
     virtual void setInstantAlphaState(int state) { (void)state; }

@@ -340,6 +340,17 @@ public:
     void MoveTextBoxwithKey(int key, bool bShifted);
     void replaceImage(const platform::Image& picture);
 
+    // ---- copy and paste of whole boxes (TextViewContainerArrangement.cpp)
+    // Fresh records of the selected boxes, back to front.
+    std::vector<UNDODATA> selectedRecords() const;
+    // Adds a box per record on top, in order, and selects those alone, as one undo step; text
+    // editing ends. A record that fails validation or is of an unknown kind is skipped with a
+    // log line and the others still arrive. Answers how many boxes came.
+    int pasteRecords(const std::vector<UNDODATA>& records);
+    // The Option-press duplicate: the selection pasted exactly over itself. What the user
+    // copied stays on the clipboard.
+    void duplicateSelection();
+
 private:
     // ---- structure (TextViewContainer.cpp)
     // Builds the nest of box's kind, adds it as the top subview and appends the box.

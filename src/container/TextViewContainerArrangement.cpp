@@ -354,3 +354,47 @@ void TextViewContainer::replaceImage(const platform::Image& picture)
     logUndoData();
     markForDisplay();
 }
+
+// ---- copy and paste
+
+std::vector<UNDODATA> TextViewContainer::selectedRecords() const
+{
+    std::vector<UNDODATA> records;
+    for (const MyViewBase* box : textViewAry)
+        if (box->selected())
+            records.push_back(box->getUndoData());
+    return records;
+}
+
+int TextViewContainer::pasteRecords(const std::vector<UNDODATA>& records)
+{
+    if (records.empty())
+        return 0;
+    prepUndoData();
+    removeAllSelection();
+    if (m_delegate)
+        m_delegate->setCurrentlySelectedTextView(nullptr);
+    int pasted = 0;
+    for (UNDODATA record : records) {
+        // Records may come from another document or an older copy: hold them to what a box
+        // can show, and leave out what could not be shown as it was copied.
+        if (!record.validate()) {
+            qCWarning(lcContainer) << "paste: skipped an invalid record of type" << record.type;
+            continue;
+        }
+        record.selected = true;
+        record.isEditing = false;
+        if (addBoxFromRecord(record))
+            ++pasted;
+    }
+    logUndoData();
+    if (m_delegate)
+        m_delegate->textViewSelected(textViewAry);
+    markForDisplay();
+    return pasted;
+}
+
+void TextViewContainer::duplicateSelection()
+{
+    pasteRecords(selectedRecords());
+}

@@ -311,10 +311,7 @@ void TextViewContainer::mouseDownAtTextBox(const Point& point, const platform::E
         prepUndoData();
         if (modifiers & platform::OptionKeyMask) {
             // The copies become the selection in place and move; the originals stay.
-            if (m_delegate) {
-                m_delegate->copy();
-                m_delegate->paste(this);
-            }
+            duplicateSelection();
             tempAry.clear();
             for (const MyViewBase* each : textViewAry)
                 tempAry.push_back(each->frame());

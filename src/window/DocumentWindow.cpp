@@ -30,8 +30,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <algorithm>
@@ -420,9 +423,68 @@ void DocumentWindow::angleCtrlChanged(AngleCtrl& sender, float angle)
     (void)angle;
 }
 
+QRect DocumentWindow::shapePanelFrame(const QRect& button, const QRect& available)
+{
+    constexpr int kEdge = 8;
+    const int w = ShapePanel::kWidth, h = ShapePanel::kHeight;
+    // Centred under the button, its top edge on the button's bottom edge.
+    int x = int(std::lround(float(button.x() + button.width() / 2.0 - w / 2.0)));
+    int y = button.y() + button.height();
+    // Kept 8 from every edge of the screen's free area; a screen too small gets the top left.
+    x = std::max(std::min(x, available.right() + 1 - kEdge - w), available.left() + kEdge);
+    y = std::max(std::min(y, available.bottom() + 1 - kEdge - h), available.top() + kEdge);
+    return QRect(x, y, w, h);
+}
+
+void DocumentWindow::newShapeBox()
+{
+    m_shapePanel->showWindow();
+    ShapePanelWindow* panel = m_shapePanel->panel();
+    const QRect button(btnNewShape->mapToGlobal(QPoint(0, 0)), btnNewShape->size());
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect frame = shapePanelFrame(button,
+        screen ? screen->availableGeometry() : QRect(button.topLeft(), QSize(10000, 10000)));
+    qCDebug(lcWindow, "panelRect:%f %f %f %f", double(frame.x()), double(frame.y()),
+        double(frame.width()), double(frame.height()));
+    panel->setFrame(frame);
+    panel->setWindowOpacity(0.0);
+    auto* fade = new QPropertyAnimation(panel, "windowOpacity", panel);
+    fade->setDuration(ShapePanel::kFadeMilliseconds);
+    fade->setEndValue(1.0);
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
 void DocumentWindow::shapeClicked(ShapeButton& sender)
 {
-    (void)sender;
+    qCDebug(lcWindow, "shape tag:%d", int(sender.tag()));
+    cropColorSegmentSwitch->setSelectedSegmentIndex(0);
+    switchColorCropMode(*cropColorSegmentSwitch);
+    raise();
+    activateWindow();
+    if (TextViewContainer* container = boxLayer()) {
+        container->setDelegate(this);
+        container->setDocumentWindow(this);
+        container->newShapeBox(int(sender.tag()));
+    }
+}
+
+void DocumentWindow::instantAlpha()
+{
+    if (btInstantAlpha->isChecked()) {
+        beforeAction();
+        if (m_canvasControls)
+            m_canvasControls->instantAlpha();
+        btInstantAlpha->setChecked(true);
+    } else if (TextViewContainer* container = boxLayer()) {
+        container->cancelInstantAlpha();
+    }
+}
+
+void DocumentWindow::redMaskChanged()
+{
+    beforeAction();
+    if (m_canvasControls)
+        m_canvasControls->redMaskChanged(chkRedMask->isChecked() ? 1 : 0);
 }
 
 void DocumentWindow::saveHueboxFile()

@@ -19,20 +19,31 @@
 #include "platform/graphics/Image.h"
 #include "platform/text/AttributeValue.h"
 #include "platform/text/TextRange.h"
+#include "platform/undo/UndoManager.h"
 #include "window/AngleCtrl.h"
 #include "window/DocumentWindowOutlets.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/Window.h"
 
+#include <QList>
 #include <QObject>
+#include <QRect>
 #include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
 
+class QDragEnterEvent;
+class QDropEvent;
+class QKeyEvent;
 class QMenu;
+class QUrl;
 class ShapeButton;
 class ShapePanel;
+class TextViewContainer;
 namespace canvas {
 class CanvasControls;
 }
@@ -109,6 +120,18 @@ public:
     // Whether the mask is being painted.
     bool isPaintViewShowed() const;
 
+    // ---- pictures from files (DocumentWindowPictures.cpp)
+    // An open panel, then a new picture box of the chosen file.
+    void newImageBox();
+    // An open panel, then the chosen file's picture in the selected picture boxes.
+    void replaceImage();
+    // Picture files dropped on the window become picture boxes: local regular files only; the
+    // others are refused with a log line. False when none could be taken. The pictures arrive
+    // later, on the main thread; a file that does not decode gives "Unsupported image format!".
+    bool dropFiles(const QList<QUrl>& urls);
+    // Picture loads started and not yet finished (tests wait for none).
+    int pendingPictureLoads() const { return m_pendingPictureLoads; }
+
     // ---- picture and brush adjustments (DocumentWindowActions.cpp)
     void customZoomSliderUpdate(ZoomSlider& sender);
     void adjustDrawMode(platform::SegmentedControl& sender);
@@ -123,7 +146,15 @@ public:
     // Puts the zoom and straighten sliders where a canvas scale and straightening (radians)
     // come from, without sending their actions: a reopened document shows its own zoom.
     void showPictureZoom(double scale, double straighten);
+    // After the confirmation, "Revert" takes the picture back to how it was first shown: no
+    // boxes, no painted mask, the picture sliders at their starting positions; one undo step.
     void revertToOrginal();
+    void revertPicture();
+    // The three picture sliders' values under "_apertureSlider_value", "_vignetteSlider_value"
+    // and "_saturationSlider_value"; applying sets each present key in that order (clamped to
+    // 0..1, each slider's action firing).
+    QVariantMap readControlsData() const;
+    void applyControlsData(const QVariantMap& data);
     // The box inspector's picture-box saturation; applies to the selected picture boxes.
     void adjustImageBoxSaturation(ImageEffectIntensitySlider& sender);
 
@@ -134,9 +165,50 @@ public:
     // Escape: a text box being edited leaves editing and stays selected. False when no box
     // was being edited.
     bool endTextEditing();
+    // A key the canvas left: arrows nudge the selected boxes (1, or 10 with Shift), Ctrl+B/I/U
+    // toggle bold, italic and underline. False for other keys and while painting the mask.
+    bool keyDown(const QKeyEvent& event);
     // One step of the window's own document's history.
     void undo();
     void redo();
+    // The Edit and Arrange menus' commands. Each checks validateMenuItem itself first: a
+    // shortcut can fire on state the menu never showed.
+    enum class EditCommand {
+        Undo,
+        Redo,
+        Cut,
+        Copy,
+        Paste,
+        Delete,
+        SelectAll,
+        CopyStyle,
+        PasteStyle,
+        BringToFront,
+        BringForward,
+        SendBackward,
+        SendToBack,
+    };
+    // Whether the command can run now; nothing can while the mask is being painted.
+    bool validateMenuItem(EditCommand command) const;
+    // Runs the command when validateMenuItem allows it.
+    void perform(EditCommand command);
+    // delete: (a keyword in C++): the selected boxes go, as one undo step.
+    void deleteBoxes();
+    // Copy, then Delete.
+    void cut();
+    void selectAll();
+    // The selected boxes' records replace the process-wide box clipboard.
+    void copy();
+    // The clipboard's boxes on top, each paste 10 right and 10 lower than the one before.
+    void paste();
+    // The one selected box's style becomes the process-wide style record.
+    void copyStyle();
+    // Every selected box takes the style record and keeps its frame and content.
+    void pasteStyle();
+    void bringForward();
+    void bringToFront();
+    void sendBackward();
+    void sendToBack();
 
     // The preview block of one of the eleven effect sliders (DocumentWindowPreviews.cpp); an
     // empty block for any other slider.
@@ -238,12 +310,23 @@ public:
     // ---- AngleCtrlDelegate: the shadow angle knobs (their edits are the inspector's)
     void angleCtrlChanged(AngleCtrl& sender, float angle) override;
 
-    // The shape picker's choice (the inspector's shape buttons).
+    // Shows the shape picker under its button, fading in.
+    void newShapeBox();
+    // Where the picker goes (screen coordinates, y down): centred under the button, its top on
+    // the button's bottom, kept 8 from each edge of available.
+    static QRect shapePanelFrame(const QRect& button, const QRect& available);
+    // The shape picker's choice: a new shape of the button's tag, in box mode.
     void shapeClicked(ShapeButton& sender);
+    // The colour-removal toggle: on starts colour removal, off ends it.
+    void instantAlpha();
+    // The "Show mask in red" check box.
+    void redMaskChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     // Modifier state seen last (edit commands).
     bool bShifted = false;
@@ -304,6 +387,19 @@ private:
     // common sliders' background pictures.
     void layOutPanels(const TextViewContainer::SelectedBoxStates& states, int n);
     void showSliderPictures(const TextViewContainer::SelectedBoxStates& states, int n);
+    // Reads and decodes the files off the main thread, in order, and hands each picture to
+    // sink on the main thread while this window lives; one message when any was refused.
+    using PictureSink = std::function<void(const platform::Image&)>;
+    void loadPictureFiles(const QStringList& paths, PictureSink sink);
+    void addPictureBox(const platform::Image& picture);
+    // The smoke session's stand-in for a drag of files (see DocumentWindowPictures.cpp).
+    void installTestDropHook();
+    // The canvas's box layer, or null before the canvas has one.
+    TextViewContainer* boxLayer() const;
+    // Aperture, vignette, saturation, zoom and straightening, as slider positions. Setting
+    // them sends each slider's action and registers one undo step putting them back.
+    std::array<double, 5> pictureSliderValues() const;
+    void setPictureSliderValues(const std::array<double, 5>& values);
 
     platform::UndoManager& m_undo;
     QWidget* m_body = nullptr; // everything under the title bar
@@ -322,11 +418,16 @@ private:
     MyTextBox* currentlySelectedTextView_ = nullptr;
     double m_panelStackHeight = kStartPanelStackHeight;
     bool m_windowReady = false;
+    int m_pendingPictureLoads = 0;
+    // Expires with the window: pictures decoded for a closed window are dropped.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
     std::function<void()> m_saveHandler;
     std::function<void()> m_exportHandler;
     ShareHandler m_shareHandler;
     SharingServicesSource m_sharingServices;
     QMenu* m_shareMenu = nullptr;
+    // The window's own undo steps (picture sliders set together) live as long as this.
+    platform::UndoLifetime m_undoLife;
     // Observers (resize, pinch requests) live as long as this.
     QObject m_observerContext;
 };

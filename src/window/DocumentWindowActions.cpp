@@ -3,12 +3,16 @@
 #include "boxes/MyViewBase.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/CanvasCustomShapeControls.h"
+#include "container/BoxClipboard.h"
 #include "container/TextViewContainer.h"
 #include "platform/document/AlertPresenter.h"
+#include "platform/ui/Event.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/undo/UndoManager.h"
+#include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
 #include "window/SegmentSwitch.h"
+#include "window/WindowLogging.h"
 #include "window/ZoomSlider.h"
 
 #include <QKeyEvent>
@@ -32,10 +36,14 @@ constexpr double kStraightenRange = 0.07;
 
 // ---- edit commands
 
+TextViewContainer* DocumentWindow::boxLayer() const
+{
+    return m_canvasControls ? m_canvasControls->textViewContainer() : nullptr;
+}
+
 void DocumentWindow::beforeAction()
 {
-    if (TextViewContainer* container
-        = m_canvasControls ? m_canvasControls->textViewContainer() : nullptr) {
+    if (TextViewContainer* container = boxLayer()) {
         container->cancelInstantAlpha();
         container->beforeAction();
     }
@@ -77,7 +85,36 @@ void DocumentWindow::keyPressEvent(QKeyEvent* event)
     // Keys the canvas's views leave unhandled end up here.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && endTextEditing())
         return;
-    Window::keyPressEvent(event);
+    if (!keyDown(*event))
+        Window::keyPressEvent(event);
+}
+
+bool DocumentWindow::keyDown(const QKeyEvent& event)
+{
+    bShifted = event.modifiers() & Qt::ShiftModifier;
+    bCommand = event.modifiers() & Qt::ControlModifier;
+    TextViewContainer* container = boxLayer();
+    if (!container || isPaintViewShowed())
+        return false;
+    const int code = Event::keyCodeFromQt(event.key());
+    if (code >= 123 && code <= 126) {
+        container->MoveTextBoxwithKey(code, bShifted);
+        return true;
+    }
+    // Ctrl+B, I and U toggle bold, italic and underline of the font style control, whose
+    // action applies them to the selected text boxes.
+    const int segment = event.key() == Qt::Key_B ? 0
+        : event.key() == Qt::Key_I               ? 1
+        : event.key() == Qt::Key_U               ? 2
+                                                 : -1;
+    if (!bCommand || segment < 0 || (event.modifiers() & ~Qt::ControlModifier))
+        return false;
+    const bool was = fontStyleSegmentedCtrl->isSelectedForSegment(segment);
+    fontStyleSegmentedCtrl->setSelectedSegment(segment);
+    if (was)
+        fontStyleSegmentedCtrl->setSelected(false, segment);
+    fontStyleSegmentedCtrl->sendAction();
+    return true;
 }
 
 void DocumentWindow::undo()
@@ -92,6 +129,176 @@ void DocumentWindow::redo()
     beforeAction();
     if (m_undo.canRedo())
         m_undo.redo();
+}
+
+// ---- Edit and Arrange menus
+
+bool DocumentWindow::validateMenuItem(EditCommand command) const
+{
+    // Undo and redo serve the brush strokes too: they stay available while painting.
+    if (command == EditCommand::Undo)
+        return m_undo.canUndo();
+    if (command == EditCommand::Redo)
+        return m_undo.canRedo();
+    const TextViewContainer* container = boxLayer();
+    if (!container || isPaintViewShowed())
+        return false;
+    const BoxClipboard& clipboard = BoxClipboard::shared();
+    switch (command) {
+    case EditCommand::Undo:
+    case EditCommand::Redo:
+        return false;
+    case EditCommand::BringToFront:
+    case EditCommand::BringForward:
+        return container->canBringForward();
+    case EditCommand::SendBackward:
+    case EditCommand::SendToBack:
+        return container->canSendBackward();
+    case EditCommand::Cut:
+    case EditCommand::Copy:
+    case EditCommand::Delete:
+        return container->GetSelectedBoxCount() > 0;
+    case EditCommand::Paste:
+        return clipboard.hasBoxes();
+    case EditCommand::SelectAll:
+        return !container->textViewAry.empty();
+    case EditCommand::CopyStyle:
+        return container->GetSelectedBoxCount() == 1;
+    case EditCommand::PasteStyle:
+        return clipboard.style().has_value() && container->GetSelectedBoxCount() > 0;
+    }
+    return false;
+}
+
+void DocumentWindow::perform(EditCommand command)
+{
+    if (!validateMenuItem(command))
+        return;
+    switch (command) {
+    case EditCommand::Undo:
+        return undo();
+    case EditCommand::Redo:
+        return redo();
+    case EditCommand::Cut:
+        return cut();
+    case EditCommand::Copy:
+        return copy();
+    case EditCommand::Paste:
+        return paste();
+    case EditCommand::Delete:
+        return deleteBoxes();
+    case EditCommand::SelectAll:
+        return selectAll();
+    case EditCommand::CopyStyle:
+        return copyStyle();
+    case EditCommand::PasteStyle:
+        return pasteStyle();
+    case EditCommand::BringToFront:
+        return bringToFront();
+    case EditCommand::BringForward:
+        return bringForward();
+    case EditCommand::SendBackward:
+        return sendBackward();
+    case EditCommand::SendToBack:
+        return sendToBack();
+    }
+}
+
+void DocumentWindow::deleteBoxes()
+{
+    beforeAction();
+    qCDebug(lcWindow, "delete");
+    if (TextViewContainer* container = boxLayer()) {
+        container->deleteKeyClicked();
+        ShowSideBar();
+    }
+}
+
+void DocumentWindow::cut()
+{
+    copy();
+    deleteBoxes();
+}
+
+void DocumentWindow::selectAll()
+{
+    beforeAction();
+    qCDebug(lcWindow, "selectAll");
+    if (TextViewContainer* container = boxLayer()) {
+        container->selectAll();
+        textViewSelected(container->textViewAry);
+    }
+}
+
+void DocumentWindow::copy()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        BoxClipboard::shared().copy(container->selectedRecords());
+}
+
+void DocumentWindow::paste()
+{
+    beforeAction();
+    TextViewContainer* container = boxLayer();
+    if (!container || !BoxClipboard::shared().hasBoxes())
+        return;
+    container->pasteRecords(BoxClipboard::shared().nextPaste());
+}
+
+void DocumentWindow::copyStyle()
+{
+    beforeAction();
+    TextViewContainer* container = boxLayer();
+    if (!container)
+        return;
+    const std::vector<UNDODATA> selected = container->selectedRecords();
+    if (selected.size() == 1)
+        BoxClipboard::shared().copyStyle(selected.front());
+}
+
+void DocumentWindow::pasteStyle()
+{
+    beforeAction();
+    TextViewContainer* container = boxLayer();
+    const std::optional<UNDODATA>& style = BoxClipboard::shared().style();
+    if (!container || !style || container->GetSelectedBoxCount() == 0)
+        return;
+    container->prepUndoData();
+    for (MyViewBase* box : container->textViewAry)
+        if (box->selected())
+            box->setCopyPasteStyle(*style);
+    container->logUndoData();
+    container->markForDisplay();
+    textViewSelected(container->textViewAry);
+}
+
+void DocumentWindow::bringForward()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        container->bringForward();
+}
+
+void DocumentWindow::bringToFront()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        container->bringToFront();
+}
+
+void DocumentWindow::sendBackward()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        container->sendBackward();
+}
+
+void DocumentWindow::sendToBack()
+{
+    beforeAction();
+    if (TextViewContainer* container = boxLayer())
+        container->sendToBack();
 }
 
 // ---- mask brush and painting zoom
@@ -190,9 +397,74 @@ void DocumentWindow::showPictureZoom(double scale, double straighten)
 void DocumentWindow::revertToOrginal()
 {
     beforeAction();
-    // Only the confirmation for now; either answer leaves the document as it is.
-    AlertPresenter::current().runModalWithButtons(AlertStyle::Warning,
+    const int answer = AlertPresenter::current().runModalWithButtons(AlertStyle::Warning,
         QStringLiteral(
             "Are you sure you want to revert to original? This action cannot be undone."),
         QString(), { QStringLiteral("Cancel"), QStringLiteral("Revert") });
+    if (answer == AlertPresenter::kFirstButtonReturn + 1)
+        revertPicture();
+}
+
+void DocumentWindow::revertPicture()
+{
+    // Losing every edit with no way back would be worse than the warning suggests: the revert
+    // is one step of the document's history, so Undo brings the edits back.
+    if (TextViewContainer* container = boxLayer(); container && !container->textViewAry.empty()) {
+        container->selectAll();
+        container->deleteKeyClicked();
+    }
+    if (auto* brush = brushOf(m_canvasControls); brush && brush->undoData()) {
+        canvas::CanvasSnapshot clear = *brush->undoData();
+        clear.mask = {};
+        m_canvasControls->prepUndoData();
+        brush->restoreWithUndoData(clear);
+        m_canvasControls->logUndoData();
+    }
+    setPictureSliderValues({ 0.0, 0.0, 0.5, 0.0, 0.5 });
+    ShowSideBar();
+}
+
+namespace {
+const QString kControlsKeys[] = { QStringLiteral("_apertureSlider_value"),
+    QStringLiteral("_vignetteSlider_value"), QStringLiteral("_saturationSlider_value") };
+} // namespace
+
+QVariantMap DocumentWindow::readControlsData() const
+{
+    const ImageEffectIntensitySlider* const sliders[]
+        = { apertureSlider, vignetteSlider, saturationSlider };
+    QVariantMap data;
+    for (std::size_t i = 0; i < std::size(kControlsKeys); ++i)
+        data.insert(kControlsKeys[i], sliders[i]->value());
+    return data;
+}
+
+void DocumentWindow::applyControlsData(const QVariantMap& data)
+{
+    ImageEffectIntensitySlider* const sliders[]
+        = { apertureSlider, vignetteSlider, saturationSlider };
+    for (std::size_t i = 0; i < std::size(kControlsKeys); ++i) {
+        bool ok = false;
+        const double v = data.value(kControlsKeys[i]).toDouble(&ok);
+        if (ok)
+            sliders[i]->setValue(v);
+    }
+}
+
+std::array<double, 5> DocumentWindow::pictureSliderValues() const
+{
+    return { apertureSlider->value(), vignetteSlider->value(), saturationSlider->value(),
+        zoomSlider->value(), zoomAndStraightenSlider->value() };
+}
+
+void DocumentWindow::setPictureSliderValues(const std::array<double, 5>& values)
+{
+    const std::array<double, 5> previous = pictureSliderValues();
+    if (previous == values)
+        return;
+    ImageEffectIntensitySlider* const sliders[]
+        = { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider };
+    for (std::size_t i = 0; i < values.size(); ++i)
+        sliders[i]->setValue(values[i]);
+    m_undo.registerUndo(this, m_undoLife, [this, previous] { setPictureSliderValues(previous); });
 }

@@ -499,6 +499,12 @@ void DocumentWindow::wireActions()
     cropColorSegmentSwitch->setAction(
         [this](Control& c) { switchColorCropMode(static_cast<SegmentSwitch&>(c)); });
     connect(btnNewTextBox, &QPushButton::clicked, this, [this] { newTextBox(); });
+    connect(btnNewImageLayer, &QPushButton::clicked, this, [this] { newImageBox(); });
+    connect(btnNewShape, &QPushButton::clicked, this, [this] { newShapeBox(); });
+    connect(btReplace, &QPushButton::clicked, this, [this] { replaceImage(); });
+    connect(btInstantAlpha, &QPushButton::clicked, this, [this] { instantAlpha(); });
+    connect(chkRedMask, &QCheckBox::clicked, this, [this] { redMaskChanged(); });
+    installTestDropHook();
     connect(btnRevertToOriginal, &QPushButton::clicked, this, [this] { revertToOrginal(); });
     // The picture sliders leave their undo steps in this window's own document.
     for (ImageEffectIntensitySlider* s :

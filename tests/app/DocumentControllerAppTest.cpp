@@ -170,6 +170,17 @@ TEST(AppMenus, EveryCommandWithItsStandardKey)
         { AppCommand::Undo, QKeySequence::Undo },
         { AppCommand::Redo, QKeySequence::Redo,
             { QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y") } },
+        { AppCommand::Cut, QKeySequence::Cut },
+        { AppCommand::Copy, QKeySequence::Copy },
+        { AppCommand::Paste, QKeySequence::Paste },
+        { AppCommand::Delete, QKeySequence::Delete, { QKeySequence("Backspace") } },
+        { AppCommand::SelectAll, QKeySequence::SelectAll },
+        { AppCommand::CopyStyle, QKeySequence::UnknownKey, { QKeySequence("Ctrl+Alt+C") } },
+        { AppCommand::PasteStyle, QKeySequence::UnknownKey, { QKeySequence("Ctrl+Alt+V") } },
+        { AppCommand::BringToFront, QKeySequence::UnknownKey, { QKeySequence("Ctrl+Shift+]") } },
+        { AppCommand::BringForward, QKeySequence::UnknownKey, { QKeySequence("Ctrl+]") } },
+        { AppCommand::SendBackward, QKeySequence::UnknownKey, { QKeySequence("Ctrl+[") } },
+        { AppCommand::SendToBack, QKeySequence::UnknownKey, { QKeySequence("Ctrl+Shift+[") } },
         { AppCommand::ExportJpeg, QKeySequence::UnknownKey },
         { AppCommand::ShowWelcomeWindow, QKeySequence::UnknownKey },
     };
@@ -245,8 +256,8 @@ TEST(AppMenus, KeyboardOpensMenusAndWindowMenuListsWindows)
     for (QAction* menu : bar->actions())
         mnemonics << QKeySequence::mnemonic(menu->text());
     EXPECT_EQ(mnemonics,
-        (QList<QKeySequence> {
-            QKeySequence("Alt+F"), QKeySequence("Alt+E"), QKeySequence("Alt+W") }));
+        (QList<QKeySequence> { QKeySequence("Alt+F"), QKeySequence("Alt+E"), QKeySequence("Alt+A"),
+            QKeySequence("Alt+W") }));
     auto* f10 = bar->findChild<QShortcut*>();
     ASSERT_TRUE(f10);
     EXPECT_EQ(f10->key(), QKeySequence(Qt::Key_F10));
@@ -292,6 +303,37 @@ TEST(AppMenus, UndoActsOnItsOwnDocument)
     h.delegate.handlersFor(b).at(AppCommand::Undo)();
     EXPECT_EQ(undone, 10);
     EXPECT_TRUE(a->undoManager().canUndo());
+}
+
+// A validated item is enabled by its validator while its menu is open, and its handler runs
+// only when the validator agrees, menu or shortcut; with the menu closed the item is enabled so
+// that its shortcut reaches that check.
+TEST(AppMenus, ValidatorsEnableItemsAndGuardHandlers)
+{
+    QWidget window;
+    bool valid = false;
+    int ran = 0;
+    QMenuBar* bar = AppMenus::build(&window, { { AppCommand::Paste, [&ran] { ++ran; } } },
+        { { AppCommand::Paste, [&valid] { return valid; } } });
+    QMenu* edit = nullptr;
+    for (QAction* menu : bar->actions())
+        if (menu->menu() && menu->menu()->objectName() == QLatin1String("Edit"))
+            edit = menu->menu();
+    ASSERT_TRUE(edit);
+    QAction* paste = nullptr;
+    for (QAction* action : edit->actions())
+        if (action->data().toInt() == int(AppCommand::Paste))
+            paste = action;
+    ASSERT_TRUE(paste);
+    for (const bool state : { false, true }) {
+        valid = state;
+        emit edit->aboutToShow();
+        EXPECT_EQ(paste->isEnabled(), state);
+        emit edit->aboutToHide();
+        EXPECT_TRUE(paste->isEnabled());
+        paste->trigger();
+        EXPECT_EQ(ran, state ? 1 : 0);
+    }
 }
 
 } // namespace

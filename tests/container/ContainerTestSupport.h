@@ -27,21 +27,12 @@ public:
     }
     void setCurrentlySelectedTextView(MyTextBox* textView) override { edited = textView; }
     MyTextBox* currentlySelectedTextView() const override { return edited; }
-    void copy() override { ++copyCalls; }
-    void paste(TextViewContainer* sender) override
-    {
-        ++pasteCalls;
-        pasteSender = sender;
-    }
     void setInstantAlphaState(int state) override { instantAlphaState = state; }
     void ShowSideBar() override { ++sideBarCalls; }
 
     int selectedCalls = 0;
     std::vector<MyViewBase*> lastBoxes;
     MyTextBox* edited = nullptr;
-    int copyCalls = 0;
-    int pasteCalls = 0;
-    TextViewContainer* pasteSender = nullptr;
     int instantAlphaState = -1;
     int sideBarCalls = 0;
 };

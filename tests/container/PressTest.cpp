@@ -7,6 +7,7 @@
 #include "GestureTestSupport.h"
 #include "boxes/ShapeOutline.h"
 #include "boxes/UnitBoxMap.h"
+#include "container/BoxClipboard.h"
 #include "container/SelectedTextBoxView.h"
 #include "platform/ui/Event.h"
 
@@ -371,11 +372,20 @@ TEST(Press, OptionDuplicates)
 {
     PressRig r;
     r.addTextBox(kFrame);
+    // What the user copied before must survive the duplicate.
+    UNDODATA earlier = r.c().textViewAry.back()->getUndoData();
+    const Rect copied(5.0, 5.0, 10.0, 10.0);
+    earlier.frame = copied;
+    BoxClipboard::shared().copy({ earlier });
     r.press(Point(200.0, 150.0), OptionKeyMask);
     EXPECT_EQ(r.c().mouseDownState, 1);
-    EXPECT_EQ(r.rig.delegate.copyCalls, 1);
-    EXPECT_EQ(r.rig.delegate.pasteCalls, 1);
-    EXPECT_EQ(r.rig.delegate.pasteSender, &r.c());
+    ASSERT_EQ(r.c().textViewAry.size(), 2u);
+    EXPECT_EQ(r.c().textViewAry[1]->frame(), kFrame);
+    EXPECT_TRUE(r.c().textViewAry[1]->selected());
+    EXPECT_FALSE(r.c().textViewAry[0]->selected());
+    ASSERT_EQ(BoxClipboard::shared().boxes().size(), 1u);
+    EXPECT_EQ(BoxClipboard::shared().boxes().front().frame, copied);
+    BoxClipboard::shared().clear();
 }
 
 TEST(Press, EmptyPressClearsSelection)

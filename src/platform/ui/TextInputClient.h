@@ -20,6 +20,10 @@ public:
     virtual bool hasMarkedText() const = 0;
     // The insertion point, in the view's own coordinates (where a candidate window goes).
     virtual Rect caretRect() const = 0;
+    // Whether text is being edited now: while it is, the editing keys (copy, cut, paste,
+    // select all, undo, redo, arrows, deletion) belong to the text, not to the window's
+    // shortcuts.
+    virtual bool isEditingText() const { return true; }
 };
 
 } // namespace platform

@@ -640,6 +640,15 @@ bool ViewHost::event(QEvent* event)
     default:
         break;
     }
+    // While text is being edited its keys go to it, not to a shortcut of the same key.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const TextInputClient* client = inputClient();
+        if (client && client->isEditingText()
+            && isTextEditingKey(*static_cast<QKeyEvent*>(event))) {
+            event->accept();
+            return true;
+        }
+    }
     // Tab belongs to the views while one of them takes keys, not to Qt's focus chain.
     if (event->type() == QEvent::KeyPress && firstResponder()) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -650,6 +659,31 @@ bool ViewHost::event(QEvent* event)
         }
     }
     return QWidget::event(event);
+}
+
+bool ViewHost::isTextEditingKey(const QKeyEvent& event)
+{
+    for (const QKeySequence::StandardKey key :
+        { QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::SelectAll,
+            QKeySequence::Undo, QKeySequence::Redo, QKeySequence::Delete })
+        if (event.matches(key))
+            return true;
+    const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier && event.key() == Qt::Key_Y)
+        return true;
+    if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && event.key() == Qt::Key_Z)
+        return true;
+    switch (event.key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void ViewHost::keyPressEvent(QKeyEvent* event)

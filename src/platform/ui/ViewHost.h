@@ -17,6 +17,7 @@
 
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QRegion>
 #include <QWidget>
@@ -45,6 +46,9 @@ public:
     // The view that receives keys and input-method text; nullptr when none (or when it has
     // left the tree).
     View* firstResponder() const;
+    // The keys a view editing text takes before the window's shortcuts see them: the standard
+    // copy, cut, paste, select all, undo and redo, Ctrl+Y, the arrows and deletion.
+    static bool isTextEditingKey(const QKeyEvent& event);
     // Asks the current first responder to resign and the new one to accept and become it.
     // nullptr clears it. Answers false (and changes nothing) when either refuses, or when the
     // view is not in this host's tree.

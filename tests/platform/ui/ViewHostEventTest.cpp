@@ -284,6 +284,8 @@ public:
     void setMarkedText(const QString& t, int, int) override { marked = t; }
     bool hasMarkedText() const override { return !marked.isEmpty(); }
     Rect caretRect() const override { return { 10, 5, 1, 12 }; }
+    bool editing = true;
+    bool isEditingText() const override { return editing; }
 };
 
 } // namespace
@@ -358,4 +360,39 @@ TEST(ViewHostEvents, ViewsThatLeaveOrDieGetNoMoreEvents)
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(&s.host, &leave);
     EXPECT_TRUE(s.canvas->events.empty());
+}
+
+// While a view edits text, its editing keys override the window's shortcuts; otherwise, and
+// for other keys, the shortcuts keep them.
+TEST(ViewHostEvents, EditingTextTakesItsKeysBeforeShortcuts)
+{
+    ViewHost host;
+    auto root = std::make_unique<View>();
+    auto* editor = root->addSubview(std::make_unique<EditingView>(Rect(20, 30, 100, 40)));
+    editor->takesKeys = true;
+    host.setRootView(std::move(root));
+    const auto overridden = [&host](int key, Qt::KeyboardModifiers mods) {
+        QKeyEvent e(QEvent::ShortcutOverride, key, mods);
+        e.ignore();
+        QCoreApplication::sendEvent(&host, &e);
+        return e.isAccepted();
+    };
+    struct Row {
+        int key;
+        Qt::KeyboardModifiers mods;
+        bool textKey;
+    } rows[] = { { Qt::Key_C, Qt::ControlModifier, true }, { Qt::Key_X, Qt::ControlModifier, true },
+        { Qt::Key_V, Qt::ControlModifier, true }, { Qt::Key_A, Qt::ControlModifier, true },
+        { Qt::Key_Z, Qt::ControlModifier, true },
+        { Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, true },
+        { Qt::Key_Left, Qt::NoModifier, true }, { Qt::Key_Up, Qt::ShiftModifier, true },
+        { Qt::Key_Backspace, Qt::NoModifier, true }, { Qt::Key_S, Qt::ControlModifier, false },
+        { Qt::Key_BracketRight, Qt::ControlModifier, false } };
+    for (const Row& row : rows)
+        EXPECT_FALSE(overridden(row.key, row.mods)) << row.key << " without an editing view";
+    ASSERT_TRUE(host.makeFirstResponder(editor));
+    for (const Row& row : rows)
+        EXPECT_EQ(overridden(row.key, row.mods), row.textKey) << row.key;
+    editor->editing = false;
+    EXPECT_FALSE(overridden(Qt::Key_C, Qt::ControlModifier)) << "no text being edited";
 }

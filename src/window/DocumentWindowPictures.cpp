@@ -1,0 +1,164 @@
+// The document window's pictures from files: new picture boxes and replacement pictures chosen
+// in an open panel, and picture files dropped on the window. Files are read and decoded off the
+// main thread, one after another within one budget of pixels per request, and each picture
+// reaches the canvas on the main thread only while this window still exists.
+#include "canvas/CanvasControls.h"
+#include "platform/document/AlertPresenter.h"
+#include "platform/document/Dispatch.h"
+#include "platform/document/PanelPresenter.h"
+#include "platform/imaging/PictureLoader.h"
+#include "window/DocumentWindow.h"
+#include "window/SegmentSwitch.h"
+#include "window/WindowLogging.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QShortcut>
+#include <QUrl>
+#include <memory>
+
+using namespace platform;
+
+namespace {
+
+const QString kUnsupportedImageFormat = QStringLiteral("Unsupported image format!");
+
+// A file's picture, or null. Only regular files are read, and no more of them than a picture
+// within the budget could take.
+Image decodeFile(const QString& path, qint64& pixelBudget)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const LoadedPicture loaded = PictureLoader::load(file.readAll(), {}, pixelBudget);
+    if (!loaded.ok()) {
+        qCWarning(lcWindow).noquote() << "picture not loaded:" << path << loaded.error;
+        return {};
+    }
+    return Image::fromQImage(loaded.pixels);
+}
+
+} // namespace
+
+void DocumentWindow::loadPictureFiles(const QStringList& paths, PictureSink sink)
+{
+    if (paths.isEmpty())
+        return;
+    ++m_pendingPictureLoads;
+    // Each picture is handed over as soon as it is decoded; the refusals are told once, at
+    // the end, so that a hundred bad files give one message.
+    auto failed = std::make_shared<int>(0);
+    // Checked on the main thread, where the window is destroyed: a picture decoded after the
+    // window closed is dropped.
+    const std::weak_ptr<int> alive = m_alive;
+    const auto onMain = [alive](std::function<void()> fn) {
+        dispatch::async(nullptr, [alive, fn = std::move(fn)] {
+            if (alive.lock())
+                fn();
+        });
+    };
+    dispatch::background([this, paths, sink, failed, onMain] {
+        qint64 budget = PictureLoader::kMaxPixels;
+        for (const QString& path : paths) {
+            Image picture = decodeFile(path, budget);
+            onMain([sink, failed, picture] {
+                if (picture.isNull())
+                    ++*failed;
+                else
+                    sink(picture);
+            });
+        }
+        onMain([this, failed] {
+            --m_pendingPictureLoads;
+            if (*failed > 0)
+                AlertPresenter::current().runModal(AlertStyle::Critical, kUnsupportedImageFormat);
+        });
+    });
+}
+
+void DocumentWindow::addPictureBox(const Image& picture)
+{
+    // A picture box is edited in box mode: leave mask painting first.
+    cropColorSegmentSwitch->setSelectedSegmentIndex(0);
+    switchColorCropMode(*cropColorSegmentSwitch);
+    if (m_canvasControls)
+        m_canvasControls->newImageBox(this, picture);
+}
+
+namespace {
+OpenPanelRequest picturePanel(QWidget* window)
+{
+    OpenPanelRequest request;
+    request.allowedSuffixes = { QStringLiteral("jpg"), QStringLiteral("bmp"), QStringLiteral("png"),
+        QStringLiteral("tif"), QStringLiteral("jpeg") };
+    request.window = window;
+    return request;
+}
+} // namespace
+
+void DocumentWindow::newImageBox()
+{
+    beforeAction();
+    if (const auto path = PanelPresenter::current().runOpenPanel(picturePanel(this)))
+        loadPictureFiles({ *path }, [this](const Image& picture) { addPictureBox(picture); });
+}
+
+void DocumentWindow::replaceImage()
+{
+    beforeAction();
+    if (const auto path = PanelPresenter::current().runOpenPanel(picturePanel(this)))
+        loadPictureFiles({ *path }, [this](const Image& picture) {
+            if (m_canvasControls)
+                m_canvasControls->replaceImage(picture);
+        });
+}
+
+bool DocumentWindow::dropFiles(const QList<QUrl>& urls)
+{
+    QStringList paths;
+    for (const QUrl& url : urls) {
+        // Only files on this machine: a remote address would be fetched behind the user's
+        // back, and a directory is no picture.
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+            paths << url.toLocalFile();
+        else
+            qCWarning(lcWindow).noquote() << "drop refused:" << url.toDisplayString();
+    }
+    if (paths.isEmpty())
+        return false;
+    loadPictureFiles(paths, [this](const Image& picture) { addPictureBox(picture); });
+    return true;
+}
+
+void DocumentWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void DocumentWindow::dropEvent(QDropEvent* event)
+{
+    if (event->mimeData()->hasUrls() && dropFiles(event->mimeData()->urls()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void DocumentWindow::installTestDropHook()
+{
+    // Desktop automation can press keys but cannot drag files: with QUILLMARK_TEST_DROP naming a
+    // file, Ctrl+Alt+Shift+D drops that file on the window as the desktop's drag would.
+    const QString path = qEnvironmentVariable("QUILLMARK_TEST_DROP");
+    if (path.isEmpty())
+        return;
+    auto* hook = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_D), this);
+    hook->setContext(Qt::WindowShortcut);
+    connect(hook, &QShortcut::activated, this,
+        [this, path] { dropFiles({ QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()) }); });
+}

@@ -1,0 +1,271 @@
+// Where new boxes come from besides the Text button: picture files from the open panel or
+// dropped on the window (decoded off the main thread, bad files refused with one message), the
+// shape picker's placement and choice, and the colour-removal toggle.
+#include "ReadyWindow.h"
+#include "boxes/MyViewBase.h"
+#include "platform/document/AlertPresenter.h"
+#include "platform/document/Dispatch.h"
+#include "platform/document/PanelPresenter.h"
+#include "support/NamedCase.h"
+#include "window/SegmentSwitch.h"
+#include "window/ShapePanel.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using windowtest::ReadyWindow;
+using windowtest::solidPicture;
+
+namespace {
+
+struct CountingAlerts : AlertPresenter {
+    QStringList messages;
+    void runModal(AlertStyle, const QString& m) override { messages << m; }
+    int runModalWithButtons(
+        AlertStyle, const QString& m, const QString&, const QStringList&) override
+    {
+        messages << m;
+        return kFirstButtonReturn;
+    }
+};
+
+struct Files {
+    QTemporaryDir dir;
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+    QString jpeg(const QString& name, int w = 64, int h = 48)
+    {
+        QImage image(w, h, QImage::Format_RGB32);
+        image.fill(QColor(20, 120, 220));
+        const QString path = dir.filePath(name);
+        image.save(path, "JPEG");
+        return path;
+    }
+};
+
+// A window that records its alerts and waits for its picture loads.
+struct DropRig : ReadyWindow {
+    std::shared_ptr<CountingAlerts> alerts = std::make_shared<CountingAlerts>();
+    std::shared_ptr<AlertPresenter> previous = AlertPresenter::install(alerts);
+    ~DropRig() { AlertPresenter::install(previous); }
+    void settle()
+    {
+        for (int i = 0; i < 100 && win.pendingPictureLoads() > 0; ++i) {
+            dispatch::waitForBackground();
+            QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+    }
+};
+
+const QString kUnsupported = QStringLiteral("Unsupported image format!");
+
+} // namespace
+
+struct DropRow {
+    const char* name;
+    std::function<QList<QUrl>(Files&)> urls;
+    bool accepted;
+    std::size_t boxes;
+    int messages;
+};
+
+namespace {
+class Drop : public ::testing::TestWithParam<DropRow> { };
+} // namespace
+
+TEST_P(Drop, EachFileOpensOrIsRefused)
+{
+    const DropRow& row = GetParam();
+    Files files;
+    DropRig w;
+    w.o.cropColorSegmentSwitch->setSelectedSegmentIndex(1);
+    w.win.switchColorCropMode(*w.o.cropColorSegmentSwitch);
+    EXPECT_EQ(w.win.dropFiles(row.urls(files)), row.accepted);
+    w.settle();
+    EXPECT_EQ(w.boxes().textViewAry.size(), row.boxes);
+    EXPECT_EQ(w.alerts->messages.size(), row.messages);
+    if (row.messages > 0) {
+        EXPECT_EQ(w.alerts->messages.front(), kUnsupported);
+    }
+    if (row.boxes > 0) {
+        EXPECT_FALSE(w.win.isPaintViewShowed()) << "a dropped picture leaves mask painting";
+    }
+}
+
+namespace {
+QUrl local(const QString& path)
+{
+    return QUrl::fromLocalFile(path);
+}
+QByteArray pngHeader(quint32 w, quint32 h)
+{
+    QByteArray bytes("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    for (quint32 v : { w, h })
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.append(char((v >> shift) & 0xff));
+    bytes.append("\x08\x06\0\0\0\0\0\0\0", 9);
+    return bytes;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(BoxSources, Drop,
+    ::testing::Values(
+        DropRow {
+            "Photo", [](Files& f) { return QList<QUrl> { local(f.jpeg("a.jpg")) }; }, true, 1, 0 },
+        DropRow { "RemoteAddress",
+            [](Files&) { return QList<QUrl> { QUrl("https://example.org/a.jpg") }; }, false, 0, 0 },
+        DropRow { "Directory", [](Files& f) { return QList<QUrl> { local(f.dir.path()) }; }, false,
+            0, 0 },
+        DropRow { "TextNamedJpg",
+            [](Files& f) { return QList<QUrl> { local(f.write("t.jpg", "just text")) }; }, true, 0,
+            1 },
+        DropRow { "HugePngHeader",
+            [](Files& f) {
+                return QList<QUrl> { local(f.write("h.png", pngHeader(40000, 40000))) };
+            },
+            true, 0, 1 },
+        DropRow { "TruncatedJpeg",
+            [](Files& f) {
+                QFile whole(f.jpeg("w.jpg", 300, 200));
+                whole.open(QIODevice::ReadOnly);
+                return QList<QUrl> { local(f.write("cut.jpg", whole.readAll().left(400))) };
+            },
+            true, 0, 1 },
+        DropRow { "HundredFilesOneMessage",
+            [](Files& f) {
+                QList<QUrl> urls;
+                for (int i = 0; i < 50; ++i) {
+                    urls << local(f.jpeg(QString("p%1.jpg").arg(i), 16, 16));
+                    urls << local(f.write(QString("bad%1.jpg").arg(i), "no"));
+                }
+                return urls;
+            },
+            true, 50, 1 }),
+    testsupport::RowName());
+
+// A picture decoded after its window closed is dropped, not added to a dead canvas.
+TEST(BoxSources, DropThenCloseIsHarmless)
+{
+    Files files;
+    const QString path = files.jpeg("a.jpg", 2000, 1500);
+    {
+        DropRig w;
+        EXPECT_TRUE(w.win.dropFiles({ local(path) }));
+    }
+    dispatch::waitForBackground();
+    QCoreApplication::processEvents();
+}
+
+TEST(BoxSources, OpenPanelPictureOrMessage)
+{
+    Files files;
+    DropRig w;
+    auto panels = std::make_shared<ScriptedPanelPresenter>();
+    const auto previousPanels = PanelPresenter::install(panels);
+    panels->openAnswers
+        = { files.write("bad.png", "not a picture"), std::nullopt, files.jpeg("good.jpg") };
+    w.win.newImageBox();
+    w.settle();
+    EXPECT_TRUE(w.boxes().textViewAry.empty());
+    EXPECT_EQ(w.alerts->messages, QStringList { kUnsupported });
+    w.win.newImageBox(); // cancelled
+    w.settle();
+    EXPECT_TRUE(w.boxes().textViewAry.empty());
+    w.win.newImageBox();
+    w.settle();
+    ASSERT_EQ(w.boxes().textViewAry.size(), 1u);
+    EXPECT_EQ(w.boxes().textViewAry[0]->getUndoData().type, UNDODATA::ImageBox);
+    PanelPresenter::install(previousPanels);
+}
+
+struct PickerRow {
+    const char* name;
+    QRect button;
+    QRect expected;
+};
+
+namespace {
+class PickerPlacement : public ::testing::TestWithParam<PickerRow> { };
+} // namespace
+
+// The screen's free area here is (0, 30) to (1920, 1080).
+TEST_P(PickerPlacement, CentredUnderTheButtonKeptOnScreen)
+{
+    const PickerRow& row = GetParam();
+    EXPECT_EQ(DocumentWindow::shapePanelFrame(row.button, QRect(0, 30, 1920, 1050)), row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(BoxSources, PickerPlacement,
+    ::testing::Values(PickerRow { "Middle", QRect(800, 300, 84, 24), QRect(710, 324, 264, 472) },
+        PickerRow { "RightEdge", QRect(1850, 300, 60, 24), QRect(1648, 324, 264, 472) },
+        PickerRow { "LeftEdge", QRect(0, 300, 60, 24), QRect(8, 324, 264, 472) },
+        PickerRow { "BottomEdge", QRect(800, 900, 84, 24), QRect(710, 600, 264, 472) },
+        PickerRow { "TopEdge", QRect(800, -100, 84, 24), QRect(710, 38, 264, 472) }),
+    testsupport::RowName());
+
+TEST(BoxSources, ShapeChosenInBoxMode)
+{
+    ReadyWindow w;
+    w.o.cropColorSegmentSwitch->setSelectedSegmentIndex(1);
+    w.win.switchColorCropMode(*w.o.cropColorSegmentSwitch);
+    w.win.newShapeBox();
+    ShapeButton* button = w.win.shapePanel()->buttons().at(2);
+    w.win.shapeClicked(*button);
+    EXPECT_FALSE(w.win.isPaintViewShowed());
+    ASSERT_EQ(w.boxes().textViewAry.size(), 1u);
+    EXPECT_EQ(w.boxes().textViewAry[0]->getUndoData().shapeType, button->tag());
+    w.undo.endGroup();
+    w.win.undo();
+    EXPECT_TRUE(w.boxes().textViewAry.empty());
+}
+
+// On starts colour removal on the selected picture box; off, or any other action, ends it.
+TEST(BoxSources, InstantAlphaToggle)
+{
+    ReadyWindow w;
+    w.boxes().newImageBox(solidPicture(60, 40, Qt::green));
+    w.o.btInstantAlpha->click();
+    EXPECT_TRUE(w.o.btInstantAlpha->isChecked());
+    EXPECT_TRUE(w.boxes().bInstantAlpha);
+    w.o.btInstantAlpha->click();
+    EXPECT_FALSE(w.boxes().bInstantAlpha);
+    w.o.btInstantAlpha->click();
+    ASSERT_TRUE(w.boxes().bInstantAlpha);
+    w.win.selectAll();
+    EXPECT_FALSE(w.boxes().bInstantAlpha);
+    EXPECT_FALSE(w.o.btInstantAlpha->isChecked());
+}
+
+// The smoke session's key for a file drop, present only when a file is named.
+TEST(BoxSources, TestDropHook)
+{
+    Files files;
+    qputenv("QUILLMARK_TEST_DROP", files.jpeg("smoke.jpg").toLocal8Bit());
+    DropRig w;
+    qunsetenv("QUILLMARK_TEST_DROP");
+    QShortcut* hook = nullptr;
+    for (QShortcut* s : w.win.findChildren<QShortcut*>())
+        if (s->key() == QKeySequence("Ctrl+Alt+Shift+D"))
+            hook = s;
+    ASSERT_TRUE(hook);
+    emit hook->activated();
+    w.settle();
+    EXPECT_EQ(w.boxes().textViewAry.size(), 1u);
+    ReadyWindow plain;
+    for (QShortcut* s : plain.win.findChildren<QShortcut*>())
+        EXPECT_NE(s->key(), QKeySequence("Ctrl+Alt+Shift+D"));
+}
