@@ -12,6 +12,8 @@ packages=(
   libgl-dev libxkbcommon-dev libxcb1-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fontconfig libfontconfig-dev fonts-urw-base35 fonts-dejavu-core
+  # The path toolkit's tests and benchmarks compare with it; the application does not link it.
+  lib2geom-dev
   "$@"
 )
 
