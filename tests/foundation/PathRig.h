@@ -32,3 +32,40 @@ inline platform::BezierPath randomPath(
 }
 
 } // namespace pathrig
+
+#ifdef QUILLMARK_HAVE_2GEOM
+#include <2geom/path.h>
+#include <2geom/pathvector.h>
+
+namespace pathrig {
+
+// The same outline as a lib2geom path vector, every subpath closed.
+inline Geom::PathVector toGeom(const platform::BezierPath& path)
+{
+    Geom::PathVector out;
+    Geom::Path* current = nullptr;
+    const auto gp = [](const platform::Point& p) { return Geom::Point(p.x, p.y); };
+    for (const platform::PathElement& e : path.elements()) {
+        switch (e.kind) {
+        case platform::PathElementKind::MoveTo:
+            out.push_back(Geom::Path(gp(e.points[0])));
+            current = &out.back();
+            break;
+        case platform::PathElementKind::LineTo:
+            current->appendNew<Geom::LineSegment>(gp(e.points[0]));
+            break;
+        case platform::PathElementKind::CurveTo:
+            current->appendNew<Geom::CubicBezier>(
+                gp(e.points[0]), gp(e.points[1]), gp(e.points[2]));
+            break;
+        case platform::PathElementKind::ClosePath:
+            break;
+        }
+    }
+    for (Geom::Path& sub : out)
+        sub.close(true);
+    return out;
+}
+
+} // namespace pathrig
+#endif
