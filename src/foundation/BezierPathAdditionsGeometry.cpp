@@ -396,7 +396,7 @@ namespace {
 // One y-monotone piece of an edge against the ray from p towards -x: half-open in y so that
 // a vertex shared by two edges counts once.
 void windMonotone(const Coefficients& c, double ta, double tb, const Point& p, bool straight,
-    double maxX, Winding& w)
+    double maxX, Winding& w, const CubicRoots* level = nullptr)
 {
     const Point a = c.at(ta);
     const Point b = c.at(tb);
@@ -425,10 +425,18 @@ void windMonotone(const Coefficients& c, double ta, double tb, const Point& p, b
     } else if (straight) {
         x = a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y);
     } else {
-        // Where y = p.y on the monotone piece, by bisection to full precision.
+        // Where y = p.y on the monotone piece: the root of the level cubic that falls in it,
+        // else (roots lost to rounding) by bisection to full precision.
         double t0 = ta;
         double t1 = tb;
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; level && i < level->count; ++i) {
+            const double t = level->t[size_t(i)];
+            if (t >= ta - 1e-9 && t <= tb + 1e-9) {
+                t0 = t1 = std::clamp(t, ta, tb);
+                break;
+            }
+        }
+        for (int i = 0; i < 100 && t0 != t1; ++i) {
             const double mid = (t0 + t1) / 2;
             if (mid <= t0 || mid >= t1)
                 break;
@@ -459,9 +467,12 @@ Winding getWinding(const BezierPath& path, const Point& point)
     PathSegmentWalker walker(path, true);
     PathSegment s;
     while (walker.next(s)) {
-        const Coefficients c = s.coefficients();
         if (!s.isCurve) {
-            windMonotone(c, 0.0, 1.0, point, true, std::max(s.p[0].x, s.p[1].x), w);
+            if (point.y < std::min(s.p[0].y, s.p[1].y) || point.y > std::max(s.p[0].y, s.p[1].y)
+                || point.x < std::min(s.p[0].x, s.p[1].x))
+                continue;
+            windMonotone(Coefficients::line(s.p[0], s.p[1]), 0.0, 1.0, point, true,
+                std::max(s.p[0].x, s.p[1].x), w);
             continue;
         }
         const double minY = std::min({ s.p[0].y, s.p[1].y, s.p[2].y, s.p[3].y });
@@ -470,6 +481,18 @@ Winding getWinding(const BezierPath& path, const Point& point)
         const double maxX = std::max({ s.p[0].x, s.p[1].x, s.p[2].x, s.p[3].x });
         if (point.y < minY || point.y > maxY || minX > point.x)
             continue;
+        if (maxX < point.x) {
+            // Wholly left of the point: the curve crosses the ray as often, net, as its chord.
+            const double y0 = s.p[0].y;
+            const double y3 = s.p[3].y;
+            if (y0 <= point.y && point.y < y3)
+                ++w.winding;
+            else if (y3 <= point.y && point.y < y0)
+                --w.winding;
+            continue;
+        }
+        const Coefficients c = s.coefficients();
+        const CubicRoots level = solveCubic(c.c[0].y - point.y, c.c[1].y, c.c[2].y, c.c[3].y);
         // Cut at the turning points of y so that each piece rises or falls.
         std::array<double, 4> cuts { 0.0 };
         int n = 1;
@@ -481,7 +504,7 @@ Winding getWinding(const BezierPath& path, const Point& point)
         }
         cuts[size_t(n++)] = 1.0;
         for (int i = 0; i + 1 < n; ++i)
-            windMonotone(c, cuts[size_t(i)], cuts[size_t(i + 1)], point, false, maxX, w);
+            windMonotone(c, cuts[size_t(i)], cuts[size_t(i + 1)], point, false, maxX, w, &level);
     }
     // A point on the outline is not inside it: which edges it would count is an accident of
     // the half-open rule.
@@ -928,48 +951,42 @@ double lengthToSegment(const BezierPath& path, std::int64_t segment, double t, d
     return upTo;
 }
 
+PathLengthTable::PathLengthTable(const BezierPath& path)
+{
+    PathSegmentWalker walker(path, false);
+    PathSegment s;
+    double sum = 0.0;
+    while (walker.next(s)) {
+        sum += segmentLength(s);
+        m_segments.push_back(s);
+        m_ends.push_back(sum);
+    }
+}
+
+KXBezierPathPosition PathLengthTable::segmentAndParameter(double length, bool fractional) const
+{
+    if (!(length > 0.0) || m_segments.empty())
+        return {};
+    if (fractional && length >= 1.0)
+        return { m_segments.back().index, 1.0 };
+    const double target = fractional ? length * total() : length;
+    // The first segment that ends at or beyond the target; past the end, the end of the last.
+    const auto it = std::lower_bound(m_ends.begin(), m_ends.end(), target);
+    if (it == m_ends.end())
+        return { m_segments.back().index, 1.0 };
+    const std::size_t i = std::size_t(it - m_ends.begin());
+    const PathSegment& s = m_segments[i];
+    const double begin = i == 0 ? 0.0 : m_ends[i - 1];
+    const double own = m_ends[i] - begin;
+    const double remaining = std::max(target - begin, 0.0);
+    if (!(own > 0.0))
+        return { s.index, 1.0 };
+    if (s.isCurve)
+        return { s.index, curveParameterAtLength(s.p, remaining, own) };
+    return { s.index, std::min(remaining / own, 1.0) };
+}
+
 KXBezierPathPosition segmentAndParameter(const BezierPath& path, double length, bool fractional)
 {
-    KXBezierPathPosition out;
-    if (!(length > 0.0) || !hasSegments(path))
-        return out;
-    std::vector<PathSegment> segments;
-    std::vector<double> lengths;
-    {
-        PathSegmentWalker walker(path, false);
-        PathSegment s;
-        while (walker.next(s)) {
-            segments.push_back(s);
-            lengths.push_back(segmentLength(s));
-        }
-    }
-    if (segments.empty())
-        return out;
-    double remaining = length;
-    if (fractional) {
-        if (length >= 1.0)
-            return { segments.back().index, 1.0 };
-        double total = 0.0;
-        for (const double l : lengths)
-            total += l;
-        remaining = length * total;
-    }
-    // The first segment that the remaining length does not pass; past the end, the end of
-    // the last segment.
-    std::size_t i = 0;
-    for (; i < segments.size(); ++i) {
-        if (lengths[i] >= remaining && lengths[i] > 0.0)
-            break;
-        remaining -= lengths[i];
-    }
-    if (i == segments.size())
-        return { segments.back().index, 1.0 };
-    const PathSegment& s = segments[i];
-    out.segment = s.index;
-    remaining = std::max(remaining, 0.0);
-    if (s.isCurve)
-        out.parameter = curveParameterAtLength(s.p, remaining, lengths[i]);
-    else
-        out.parameter = std::min(remaining / lengths[i], 1.0);
-    return out;
+    return PathLengthTable(path).segmentAndParameter(length, fractional);
 }

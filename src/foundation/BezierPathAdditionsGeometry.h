@@ -157,3 +157,17 @@ double lengthToSegment(
 // fractional). The index is always a drawn segment's, and the parameter within [0, 1].
 KXBezierPathPosition segmentAndParameter(
     const platform::BezierPath& path, double length, bool fractional);
+
+// The lengths of a path's drawn segments, measured once for many length queries (each then
+// a binary search and, on a curve, a few quadratures). Holds a copy of the segments, not the
+// path.
+class PathLengthTable {
+public:
+    explicit PathLengthTable(const platform::BezierPath& path);
+    double total() const { return m_ends.empty() ? 0.0 : m_ends.back(); }
+    KXBezierPathPosition segmentAndParameter(double length, bool fractional) const;
+
+private:
+    std::vector<PathSegment> m_segments;
+    std::vector<double> m_ends; // the length up to the end of each segment
+};

@@ -1,0 +1,152 @@
+// The path toolkit beside lib2geom on the same paths and points, in the same run: winding
+// numbers and points at a length along a 10 000-segment path, 1000 queries each.
+#include "foundation/BezierPathAdditionsGeometry.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+#include <random>
+
+#ifdef QUILLMARK_HAVE_2GEOM
+#include <2geom/path.h>
+#include <2geom/pathvector.h>
+#include <2geom/sbasis-geometric.h>
+#endif
+
+namespace {
+
+using platform::BezierPath;
+using platform::Point;
+
+constexpr int kSegments = 10000;
+constexpr int kQueries = 1000;
+
+// A closed wandering outline of lines and curves that crosses itself, seeded.
+BezierPath longPath(int segments, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> coord(0.0, 1000.0);
+    const auto point = [&] { return Point(coord(rng), coord(rng)); };
+    BezierPath path;
+    path.reserve(segments + 2);
+    path.moveTo(point());
+    for (int i = 0; i < segments; ++i) {
+        if (i % 2) {
+            const Point c1 = point();
+            const Point c2 = point();
+            path.curveTo(point(), c1, c2);
+        } else {
+            path.lineTo(point());
+        }
+    }
+    path.closePath();
+    return path;
+}
+
+std::vector<Point> queryPoints(unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> coord(0.0, 1000.0);
+    std::vector<Point> out(kQueries);
+    for (Point& p : out)
+        p = Point(coord(rng), coord(rng));
+    return out;
+}
+
+const BezierPath& thePath()
+{
+    static const BezierPath path = longPath(kSegments, 1);
+    return path;
+}
+
+void BM_Winding10k(benchmark::State& state)
+{
+    const std::vector<Point> points = queryPoints(2);
+    for (auto _ : state) {
+        std::int64_t sum = 0;
+        for (const Point& p : points)
+            sum += getWinding(thePath(), p).winding;
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_Winding10k)->Unit(benchmark::kMillisecond);
+
+// Measure once, then the segment and parameter at 1000 fractions of the length, and the point.
+void BM_Length10k(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const PathLengthTable table(thePath());
+        double sum = 0.0;
+        for (int i = 0; i < kQueries; ++i) {
+            const KXBezierPathPosition pos = table.segmentAndParameter((i + 0.5) / kQueries, true);
+            sum += getPointForPosition(thePath(), pos)->x;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_Length10k)->Unit(benchmark::kMillisecond);
+
+#ifdef QUILLMARK_HAVE_2GEOM
+Geom::PathVector toGeom(const BezierPath& path)
+{
+    Geom::PathVector out;
+    const auto gp = [](const Point& p) { return Geom::Point(p.x, p.y); };
+    for (const platform::PathElement& e : path.elements()) {
+        if (e.kind == platform::PathElementKind::MoveTo)
+            out.push_back(Geom::Path(gp(e.points[0])));
+        else if (e.kind == platform::PathElementKind::LineTo)
+            out.back().appendNew<Geom::LineSegment>(gp(e.points[0]));
+        else if (e.kind == platform::PathElementKind::CurveTo)
+            out.back().appendNew<Geom::CubicBezier>(
+                gp(e.points[0]), gp(e.points[1]), gp(e.points[2]));
+    }
+    for (Geom::Path& sub : out)
+        sub.close(true);
+    return out;
+}
+
+void BM_Winding10k_Lib2geom(benchmark::State& state)
+{
+    const Geom::PathVector path = toGeom(thePath());
+    const std::vector<Point> points = queryPoints(2);
+    for (auto _ : state) {
+        std::int64_t sum = 0;
+        for (const Point& p : points)
+            sum += path.winding(Geom::Point(p.x, p.y));
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_Winding10k_Lib2geom)->Unit(benchmark::kMillisecond);
+
+// lib2geom's own route to points at lengths: the arc-length parametrisation of the path
+// (measured once), evaluated at the same 1000 fractions.
+void BM_Length10k_Lib2geom(benchmark::State& state)
+{
+    const Geom::PathVector path = toGeom(thePath());
+    for (auto _ : state) {
+        const Geom::Piecewise<Geom::D2<Geom::SBasis>> pw = path[0].toPwSb();
+        const Geom::Piecewise<Geom::D2<Geom::SBasis>> byLength
+            = Geom::arc_length_parametrization(pw, 3, 1e-6);
+        const double total = byLength.domain().max();
+        double sum = 0.0;
+        for (int i = 0; i < kQueries; ++i)
+            sum += byLength((i + 0.5) / kQueries * total)[Geom::X];
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_Length10k_Lib2geom)->Unit(benchmark::kMillisecond);
+#endif
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
