@@ -183,7 +183,7 @@ bool PathSegmentWalker::next(PathSegment& out)
         const bool atEnd = m_index >= m_elements.size();
         if (atEnd || m_elements[m_index].kind == PathElementKind::MoveTo) {
             if (m_close && m_open && !(m_current == m_start)) {
-                out = { std::int64_t(m_index), false, true, { m_current, m_start } };
+                out = { std::int64_t(m_index), false, true, { m_current, m_start }, m_subpath };
                 m_current = m_start;
                 m_open = false;
                 return true;
@@ -192,11 +192,13 @@ bool PathSegmentWalker::next(PathSegment& out)
                 return m_valid = false;
             m_current = m_start = m_elements[m_index++].points[0];
             m_open = false;
+            ++m_subpath;
             continue;
         }
         const PathElement& e = m_elements[m_index];
         out.index = std::int64_t(m_index++);
         out.isClosing = false;
+        out.subpath = m_subpath;
         switch (e.kind) {
         case PathElementKind::LineTo:
             out.isCurve = false;
@@ -277,44 +279,61 @@ CubicRoots solveCubic(double a0, double a1, double a2, double a3)
         const double R = (27.0 * D + 2.0 * B * B * B - 9.0 * B * C) / 2.0;
         const double disc = R * R + Q * Q * Q;
         const double discScale = R * R + std::abs(Q * Q * Q);
+        // One root from the closed form (the largest of three, the most accurate), polished;
+        // the other two from the quotient by (t - root). The closed form alone misjudges the
+        // discriminant's sign when roots crowd together or a3 nearly vanishes.
+        double t;
         if (std::abs(disc) <= 1e-12 * discScale) {
-            if (std::abs(R)
-                <= 1e-12 * (std::abs(27.0 * D) + std::abs(2.0 * B * B * B) + std::abs(9.0 * B * C)))
+            if (std::abs(R) <= 1e-12
+                    * (std::abs(27.0 * D) + std::abs(2.0 * B * B * B) + std::abs(9.0 * B * C))) {
                 add(-B / 3.0, 3);
-            else {
-                const double u = std::cbrt(-R) / 3.0;
-                add(2.0 * u - B / 3.0, 1);
-                add(-u - B / 3.0, 2);
+                return r;
             }
+            t = 2.0 * std::cbrt(-R) / 3.0 - B / 3.0;
         } else if (disc > 0.0) {
             const double s = std::sqrt(disc);
-            double t = (std::cbrt(s - R) - std::cbrt(R + s)) / 3.0 - B / 3.0;
-            for (int k = 0; k < 3; ++k) {
-                const double f = ((a3 * t + a2) * t + a1) * t + a0;
-                const double d = (3.0 * a3 * t + 2.0 * a2) * t + a1;
-                if (d == 0.0 || !std::isfinite(f / d))
-                    break;
-                t -= f / d;
-            }
-            // Two further roots this close together leave a discriminant that rounding makes
-            // positive: the quotient by (t - root) tells whether they are there.
-            const double b2 = a3;
-            const double b1 = a2 + a3 * t;
-            const double b0 = a1 + b1 * t;
-            const CubicRoots rest = solveCubic(b0, b1, b2, 0.0);
-            if (!std::isfinite(t))
-                return r;
-            add(t, 0); // polished already: multiplicity 0 marks it for the loop below
-            for (int i = 0; i < rest.count; ++i)
-                add(rest.t[size_t(i)], rest.multiplicity[size_t(i)]);
+            t = (std::cbrt(s - R) - std::cbrt(R + s)) / 3.0 - B / 3.0;
         } else {
             // Rounding can carry the argument a hair outside [-1, 1]: clamp it.
             const double arg = std::clamp(-R / std::sqrt(-Q * Q * Q), -1.0, 1.0);
             const double theta = std::acos(arg) / 3.0;
             const double m = 2.0 * std::sqrt(-Q) / 3.0;
-            add(m * std::cos(theta) - B / 3.0, 1);
-            add(-m * std::cos(theta + kPi / 3.0) - B / 3.0, 1);
-            add(-m * std::cos(theta - kPi / 3.0) - B / 3.0, 1);
+            t = m * std::cos(theta) - B / 3.0;
+            for (const double other : { -m * std::cos(theta + kPi / 3.0) - B / 3.0,
+                     -m * std::cos(theta - kPi / 3.0) - B / 3.0 })
+                if (std::abs(other) > std::abs(t))
+                    t = other;
+        }
+        for (int k = 0; k < 4; ++k) {
+            const double f = ((a3 * t + a2) * t + a1) * t + a0;
+            const double d = (3.0 * a3 * t + 2.0 * a2) * t + a1;
+            if (d == 0.0 || !std::isfinite(f / d))
+                break;
+            t -= f / d;
+        }
+        if (!std::isfinite(t))
+            return r;
+        // Deflation from the top is stable for a small root, from the bottom for a large one.
+        double b2, b1, b0;
+        if (std::abs(t) <= 1.0) {
+            b2 = a3;
+            b1 = a2 + a3 * t;
+            b0 = a1 + b1 * t;
+        } else {
+            b0 = -a0 / t;
+            b1 = (b0 - a1) / t;
+            b2 = (b1 - a2) / t;
+        }
+        const CubicRoots rest = solveCubic(b0, b1, b2, 0.0);
+        add(t, 0); // polished already: multiplicity 0 marks it for the loop below
+        for (int i = 0; i < rest.count; ++i) {
+            // A quotient root that repeats t makes it a double (or triple) root.
+            if (std::abs(rest.t[size_t(i)] - t) <= 1e-7 * (std::abs(t) + 1e-300)) {
+                r.multiplicity[0]
+                    += rest.multiplicity[size_t(i)] + (r.multiplicity[0] == 0 ? 1 : 0);
+                continue;
+            }
+            add(rest.t[size_t(i)], rest.multiplicity[size_t(i)]);
         }
         // Newton polishing of single roots: the closed form loses digits when roots are close.
         for (int i = 0; i < r.count; ++i) {

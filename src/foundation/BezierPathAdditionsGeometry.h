@@ -38,6 +38,7 @@ struct PathSegment {
     bool isCurve = false;
     bool isClosing = false;
     std::array<platform::Point, 4> p {}; // a line uses p[0] and p[1]
+    int subpath = 0; // counts the move-tos before it
 
     platform::Point start() const { return p[0]; }
     platform::Point end() const { return isCurve ? p[3] : p[1]; }
@@ -58,6 +59,7 @@ private:
     platform::Point m_current;
     platform::Point m_start;
     bool m_open = false; // a line or curve was drawn since the subpath began
+    int m_subpath = 0;
     bool m_valid;
 };
 

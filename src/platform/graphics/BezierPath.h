@@ -102,6 +102,12 @@ public:
 
     // Exact element equality; see also the system's own path equality with its class rule.
     bool operator==(const BezierPath& other) const;
+    // Whether the two are copies sharing one element list (the same path, not merely equal
+    // elements); empty paths share nothing.
+    bool sharesElementsWith(const BezierPath& other) const
+    {
+        return m_data && m_data == other.m_data;
+    }
 
 private:
     struct Data;
