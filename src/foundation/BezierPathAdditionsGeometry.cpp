@@ -114,9 +114,12 @@ double curveParameterAtLength(const std::array<Point, 4>& p, double target, doub
     return t;
 }
 
+// A segment with a coordinate that is not finite has no measurable length: it counts 0, so
+// that the rest of the path still measures.
 double segmentLength(const PathSegment& s)
 {
-    return s.isCurve ? curveLength(s.p) : length(s.p[1] - s.p[0]);
+    const double len = s.isCurve ? curveLength(s.p) : length(s.p[1] - s.p[0]);
+    return std::isfinite(len) ? len : 0.0;
 }
 
 } // namespace
@@ -953,9 +956,10 @@ double lengthToSegment(const BezierPath& path, std::int64_t segment, double t, d
         if (!reached && s.index >= segment) {
             reached = true;
             if (s.index == segment && t > 0.0) {
-                const double tt = std::min(t, 1.0);
-                upTo += s.isCurve ? curveLengthTo(s.coefficients(), tt)
-                                  : tt * length(s.p[1] - s.p[0]);
+                const double tt = std::isnan(t) ? 0.0 : std::min(t, 1.0);
+                const double part = s.isCurve ? curveLengthTo(s.coefficients(), tt)
+                                              : tt * length(s.p[1] - s.p[0]);
+                upTo += std::isfinite(part) ? part : 0.0;
             }
             if (!totalLength)
                 return upTo;
