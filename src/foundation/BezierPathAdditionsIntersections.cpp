@@ -192,6 +192,8 @@ void segmentSegmentCrossings(const Point& p, const Point& d, const Point& q, con
         return;
     const double dd = dot(d, d);
     const double ee = dot(e, e);
+    if (!std::isfinite(dd) || !std::isfinite(ee))
+        return; // squares beyond the doubles' range: no parameter would be meaningful
     // Parallel within rounding, judged against the segments' own lengths.
     if (std::abs(den) > 1e-12 * std::sqrt(dd * ee) && den != 0.0) {
         CrossingRecord r;
@@ -424,6 +426,8 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
                 });
             }
             for (const CrossingRecord& r : rs) {
+                if (!std::isfinite(r.t1 + r.t2 + r.span1 + r.span2))
+                    continue;
                 KXBezierPathIntersection x;
                 const bool backwards = r.span2 < 0.0;
                 x.left = { a.segment.index, r.t1, r.span1, backwards ? r.exit : r.entry,

@@ -22,6 +22,8 @@ TEST(PathToolkitFuzz, HandMadeInputsRunSafely)
         // A curve whose control points coincide, twice over, and a zero-length line.
         QByteArray::fromHex(
             "0010101010 021010101010101010101010 021010101010101010101010 0110101010"),
+        // A coordinate of 1e182, whose square overflows: its crossings once came out as NaN.
+        QByteArray::fromHex("91ff3ba63b00e503c5e50013e5001309ffe5e5"),
     };
     for (const QByteArray& input : inputs)
         fuzzinput::pathToolkit(
