@@ -1,6 +1,7 @@
 // The path toolkit beside lib2geom on the same paths and points, in the same run: winding
 // numbers and points at a length along a 10 000-segment path, 1000 queries each; the
 // crossings of two 5000-segment waves (about 2000).
+#include "foundation/BezierPathAdditionsBooleans.h"
 #include "foundation/BezierPathAdditionsGeometry.h"
 #include "foundation/BezierPathAdditionsIntersections.h"
 
@@ -10,6 +11,7 @@
 #include <random>
 
 #ifdef QUILLMARK_HAVE_2GEOM
+#include <2geom/intersection-graph.h>
 #include <2geom/path-intersection.h>
 #include <2geom/path.h>
 #include <2geom/pathvector.h>
@@ -100,6 +102,41 @@ void BM_Intersect5k(benchmark::State& state)
     state.counters["crossings"] = double(count);
 }
 BENCHMARK(BM_Intersect5k)->Unit(benchmark::kMillisecond);
+
+// A closed band around a wave: 2000 segments that the other band crosses many times.
+BezierPath band(double frequency, double phase)
+{
+    BezierPath top = wave(1000, frequency, phase);
+    const BezierPath bottom = wave(1000, frequency, phase)
+                                  .transformed(platform::AffineTransform::makeTranslation(0, -4))
+                                  .reversed();
+    BezierPath path = top;
+    for (int i = 1; i < bottom.elementCount(); ++i) {
+        const platform::PathElement& e = bottom.elementAt(i);
+        if (i == 1)
+            path.lineTo(bottom.elementAt(0).points[0]);
+        if (e.kind == platform::PathElementKind::LineTo)
+            path.lineTo(e.points[0]);
+        else if (e.kind == platform::PathElementKind::CurveTo)
+            path.curveTo(e.points[2], e.points[0], e.points[1]);
+    }
+    path.closePath();
+    return path;
+}
+
+void BM_Union(benchmark::State& state)
+{
+    const BezierPath a = band(0.31, 0.1);
+    const BezierPath b = band(0.21, 2.0);
+    double area = 0.0;
+    for (auto _ : state) {
+        area = signedArea(performBooleanOp(a, BooleanOp::Union, b));
+        benchmark::DoNotOptimize(area);
+    }
+    state.counters["area"] = area;
+    state.counters["segments"] = a.elementCount();
+}
+BENCHMARK(BM_Union)->Unit(benchmark::kMillisecond);
 
 void BM_Winding10k(benchmark::State& state)
 {
@@ -214,6 +251,25 @@ void BM_Intersect5k_Lib2geomIntersect(benchmark::State& state)
     state.counters["crossings"] = double(count);
 }
 BENCHMARK(BM_Intersect5k_Lib2geomIntersect)->Unit(benchmark::kMillisecond);
+
+void BM_Union_Lib2geom(benchmark::State& state)
+{
+    const Geom::PathVector a = toGeom(band(0.31, 0.1));
+    const Geom::PathVector b = toGeom(band(0.21, 2.0));
+    std::size_t count = 0;
+    for (auto _ : state) {
+        try {
+            Geom::PathIntersectionGraph graph(a, b);
+            count = graph.getUnion().curveCount();
+        } catch (...) {
+            state.SkipWithError("lib2geom threw (its graph found the crossings inconsistent)");
+            break;
+        }
+        benchmark::DoNotOptimize(count);
+    }
+    state.counters["curves"] = double(count);
+}
+BENCHMARK(BM_Union_Lib2geom)->Unit(benchmark::kMillisecond);
 #endif
 
 } // namespace

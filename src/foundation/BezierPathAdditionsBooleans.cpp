@@ -78,6 +78,7 @@ struct Piece {
     bool curve;
     int from;
     int to;
+    int owner = 0; // 0: the receiver's outline, 1: the other's
 };
 
 struct Nodes {
@@ -105,6 +106,122 @@ std::array<Point, 4> subCurve(const std::array<Point, 4>& p, double t0, double t
         return head.first;
     return splitCurve(head.first, t0 / t1).second;
 }
+
+// The winding numbers of many points against one path: segments filed in horizontal bands
+// by their y extent, each band sorted by the segments' left edge, so that a point meets only
+// the segments of its band that lie left of it.
+class RayIndex {
+public:
+    explicit RayIndex(const BezierPath& path)
+    {
+        PathSegmentWalker walker(path, true);
+        PathSegment s;
+        while (walker.next(s)) {
+            const int n = s.isCurve ? 4 : 2;
+            double lo = s.p[0].y, hi = s.p[0].y, left = s.p[0].x;
+            for (int i = 1; i < n; ++i) {
+                lo = std::min(lo, s.p[size_t(i)].y);
+                hi = std::max(hi, s.p[size_t(i)].y);
+                left = std::min(left, s.p[size_t(i)].x);
+            }
+            m_segments.push_back({ s, lo, hi, left });
+        }
+        if (m_segments.empty())
+            return;
+        m_minY = m_segments[0].lo;
+        m_maxY = m_segments[0].hi;
+        for (const Entry& e : m_segments) {
+            m_minY = std::min(m_minY, e.lo);
+            m_maxY = std::max(m_maxY, e.hi);
+        }
+        const int bands = std::clamp(int(2.0 * std::sqrt(double(m_segments.size()))), 1, 1024);
+        m_step = (m_maxY - m_minY) / bands;
+        m_bands.resize(size_t(bands));
+        for (std::size_t i = 0; i < m_segments.size(); ++i) {
+            const int from = band(m_segments[i].lo);
+            const int to = band(m_segments[i].hi);
+            for (int b = from; b <= to; ++b)
+                m_bands[size_t(b)].push_back(int(i));
+        }
+        for (std::vector<int>& b : m_bands)
+            std::sort(b.begin(), b.end(), [&](int x, int y) {
+                return m_segments[size_t(x)].left < m_segments[size_t(y)].left;
+            });
+    }
+
+    bool inside(const Point& p) const
+    {
+        const Winding w = at(p);
+        return w.hits == 0 && w.winding != 0;
+    }
+
+    Winding at(const Point& p) const
+    {
+        Winding w;
+        if (m_segments.empty() || !(p.y >= m_minY && p.y <= m_maxY) || !std::isfinite(p.x))
+            return w;
+        for (const int i : m_bands[size_t(band(p.y))]) {
+            const Entry& e = m_segments[size_t(i)];
+            if (e.left > p.x)
+                break;
+            windSegment(e.segment, p, w);
+        }
+        if (w.hits > 0)
+            w.winding = 0;
+        return w;
+    }
+
+private:
+    struct Entry {
+        PathSegment segment;
+        double lo, hi, left;
+    };
+    int band(double y) const
+    {
+        if (!(m_step > 0.0))
+            return 0;
+        return std::clamp(int((y - m_minY) / m_step), 0, int(m_bands.size()) - 1);
+    }
+    std::vector<Entry> m_segments;
+    std::vector<std::vector<int>> m_bands;
+    double m_minY = 0.0;
+    double m_maxY = 0.0;
+    double m_step = 0.0;
+};
+
+// Rays towards -x for points on the left half of the outline, towards +x (through the mirror
+// image) for the right half: each point meets half as many segments. The winding number of a
+// closed outline is the same whichever way the ray runs.
+class WindingIndex {
+public:
+    explicit WindingIndex(const BezierPath& path)
+        : m_left(path)
+        , m_right(path.transformed(platform::AffineTransform::makeScale(-1.0, 1.0)))
+    {
+        const platform::Rect box = path.controlPointBounds();
+        m_middle = box.minX() + box.width() / 2.0;
+    }
+
+    Winding at(const Point& p) const
+    {
+        if (p.x <= m_middle)
+            return m_left.at(p);
+        Winding w = m_right.at(Point(-p.x, p.y));
+        w.winding = -w.winding;
+        return w;
+    }
+
+    bool inside(const Point& p) const
+    {
+        const Winding w = at(p);
+        return w.hits == 0 && w.winding != 0;
+    }
+
+private:
+    RayIndex m_left;
+    RayIndex m_right;
+    double m_middle = 0.0;
+};
 
 bool insideOf(BooleanOp op, bool a, bool b)
 {
@@ -162,6 +279,10 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     }
     if (segs.empty())
         return BezierPath();
+    const int segCountA = byElement[0].empty()
+        ? 0
+        : int(
+            std::count_if(byElement[0].begin(), byElement[0].end(), [](int v) { return v >= 0; }));
 
     // Cut points at every crossing; each crossing is one node shared by its two cuts.
     Nodes nodes;
@@ -197,6 +318,7 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     constexpr double kNear = 1e-9;
     std::vector<Piece> pieces;
     for (std::size_t i = 0; i < segs.size(); ++i) {
+        const std::size_t firstPiece = pieces.size();
         std::vector<Cut>& cs = cuts[i];
         std::sort(cs.begin(), cs.end(), [](const Cut& a, const Cut& b) { return a.t < b.t; });
         const int startNode = joint[i];
@@ -229,11 +351,14 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
             { s.isCurve ? subCurve(s.p, t0, 1.0)
                         : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[1] },
                 s.isCurve, from, endNode });
+        for (std::size_t k = firstPiece; k < pieces.size(); ++k)
+            pieces[k].owner = int(i) < segCountA ? 0 : 1;
     }
 
     // Keep a piece when the result lies on one side of it only, oriented with the result on
     // its left.
     const double eps = 1e-7 * extent;
+    const WindingIndex regions[2] = { WindingIndex(paths[0]), WindingIndex(paths[1]) };
     struct Kept {
         int piece;
         bool forward;
@@ -249,12 +374,28 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
         if (!(L > 0.0))
             continue;
         const Point n(-d.y / L * eps, d.x / L * eps);
-        const auto inResult = [&](const Point& q) {
-            return insideOf(
-                op, getWinding(paths[0], q).winding != 0, getWinding(paths[1], q).winding != 0);
-        };
-        const bool left = inResult(m + n);
-        const bool right = inResult(m - n);
+        // The piece's own outline winds one lower on its left (counter-clockwise regions wind
+        // -1 here); the other outline winds alike on both sides unless the piece lies on it.
+        const WindingIndex& own = regions[pc.owner];
+        const WindingIndex& otherRegion = regions[1 - pc.owner];
+        const Winding ownRight = own.at(m - n);
+        bool ownLeftIn;
+        if (ownRight.hits > 0)
+            ownLeftIn = own.inside(m + n);
+        else
+            ownLeftIn = ownRight.winding - 1 != 0;
+        const bool ownRightIn = ownRight.hits == 0 && ownRight.winding != 0;
+        const Winding across = otherRegion.at(m);
+        bool otherLeftIn = across.winding != 0;
+        bool otherRightIn = otherLeftIn;
+        if (across.hits > 0) {
+            otherLeftIn = otherRegion.inside(m + n);
+            otherRightIn = otherRegion.inside(m - n);
+        }
+        const bool left = pc.owner == 0 ? insideOf(op, ownLeftIn, otherLeftIn)
+                                        : insideOf(op, otherLeftIn, ownLeftIn);
+        const bool right = pc.owner == 0 ? insideOf(op, ownRightIn, otherRightIn)
+                                         : insideOf(op, otherRightIn, ownRightIn);
         if (left != right)
             kept.push_back({ int(i), left });
     }

@@ -481,6 +481,48 @@ void windMonotone(const Coefficients& c, double ta, double tb, const Point& p, b
 
 } // namespace
 
+void windSegment(const PathSegment& s, const Point& point, Winding& w)
+{
+    if (!s.isCurve) {
+        if (point.y < std::min(s.p[0].y, s.p[1].y) || point.y > std::max(s.p[0].y, s.p[1].y)
+            || point.x < std::min(s.p[0].x, s.p[1].x))
+            return;
+        windMonotone(Coefficients::line(s.p[0], s.p[1]), 0.0, 1.0, point, true,
+            std::max(s.p[0].x, s.p[1].x), w);
+        return;
+    }
+    const double minY = std::min({ s.p[0].y, s.p[1].y, s.p[2].y, s.p[3].y });
+    const double maxY = std::max({ s.p[0].y, s.p[1].y, s.p[2].y, s.p[3].y });
+    const double minX = std::min({ s.p[0].x, s.p[1].x, s.p[2].x, s.p[3].x });
+    const double maxX = std::max({ s.p[0].x, s.p[1].x, s.p[2].x, s.p[3].x });
+    if (point.y < minY || point.y > maxY || minX > point.x)
+        return;
+    if (maxX < point.x) {
+        // Wholly left of the point: the curve crosses the ray as often, net, as its chord.
+        const double y0 = s.p[0].y;
+        const double y3 = s.p[3].y;
+        if (y0 <= point.y && point.y < y3)
+            ++w.winding;
+        else if (y3 <= point.y && point.y < y0)
+            --w.winding;
+        return;
+    }
+    const Coefficients c = s.coefficients();
+    const CubicRoots level = solveCubic(c.c[0].y - point.y, c.c[1].y, c.c[2].y, c.c[3].y);
+    // Cut at the turning points of y so that each piece rises or falls.
+    std::array<double, 4> cuts { 0.0 };
+    int n = 1;
+    const CubicRoots turns = solveCubic(c.c[1].y, 2.0 * c.c[2].y, 3.0 * c.c[3].y, 0.0);
+    for (int i = 0; i < turns.count; ++i) {
+        const double t = turns.t[size_t(i)];
+        if (t > 0.0 && t < 1.0 && t > cuts[size_t(n - 1)])
+            cuts[size_t(n++)] = t;
+    }
+    cuts[size_t(n++)] = 1.0;
+    for (int i = 0; i + 1 < n; ++i)
+        windMonotone(c, cuts[size_t(i)], cuts[size_t(i + 1)], point, false, maxX, w, &level);
+}
+
 Winding getWinding(const BezierPath& path, const Point& point)
 {
     Winding w;
@@ -488,46 +530,8 @@ Winding getWinding(const BezierPath& path, const Point& point)
         return w;
     PathSegmentWalker walker(path, true);
     PathSegment s;
-    while (walker.next(s)) {
-        if (!s.isCurve) {
-            if (point.y < std::min(s.p[0].y, s.p[1].y) || point.y > std::max(s.p[0].y, s.p[1].y)
-                || point.x < std::min(s.p[0].x, s.p[1].x))
-                continue;
-            windMonotone(Coefficients::line(s.p[0], s.p[1]), 0.0, 1.0, point, true,
-                std::max(s.p[0].x, s.p[1].x), w);
-            continue;
-        }
-        const double minY = std::min({ s.p[0].y, s.p[1].y, s.p[2].y, s.p[3].y });
-        const double maxY = std::max({ s.p[0].y, s.p[1].y, s.p[2].y, s.p[3].y });
-        const double minX = std::min({ s.p[0].x, s.p[1].x, s.p[2].x, s.p[3].x });
-        const double maxX = std::max({ s.p[0].x, s.p[1].x, s.p[2].x, s.p[3].x });
-        if (point.y < minY || point.y > maxY || minX > point.x)
-            continue;
-        if (maxX < point.x) {
-            // Wholly left of the point: the curve crosses the ray as often, net, as its chord.
-            const double y0 = s.p[0].y;
-            const double y3 = s.p[3].y;
-            if (y0 <= point.y && point.y < y3)
-                ++w.winding;
-            else if (y3 <= point.y && point.y < y0)
-                --w.winding;
-            continue;
-        }
-        const Coefficients c = s.coefficients();
-        const CubicRoots level = solveCubic(c.c[0].y - point.y, c.c[1].y, c.c[2].y, c.c[3].y);
-        // Cut at the turning points of y so that each piece rises or falls.
-        std::array<double, 4> cuts { 0.0 };
-        int n = 1;
-        const CubicRoots turns = solveCubic(c.c[1].y, 2.0 * c.c[2].y, 3.0 * c.c[3].y, 0.0);
-        for (int i = 0; i < turns.count; ++i) {
-            const double t = turns.t[size_t(i)];
-            if (t > 0.0 && t < 1.0 && t > cuts[size_t(n - 1)])
-                cuts[size_t(n++)] = t;
-        }
-        cuts[size_t(n++)] = 1.0;
-        for (int i = 0; i + 1 < n; ++i)
-            windMonotone(c, cuts[size_t(i)], cuts[size_t(i + 1)], point, false, maxX, w, &level);
-    }
+    while (walker.next(s))
+        windSegment(s, point, w);
     // A point on the outline is not inside it: which edges it would count is an accident of
     // the half-open rule.
     if (w.hits > 0)

@@ -104,6 +104,10 @@ struct Winding {
 // towards -x. A point on the outline counts the edges it lies on as hits, and its winding is 0.
 Winding getWinding(const platform::BezierPath& path, const platform::Point& point);
 
+// One segment's part of the winding (for indexes that answer many points); the caller zeroes
+// the winding of a point that hits the outline.
+void windSegment(const PathSegment& s, const platform::Point& point, Winding& w);
+
 // Stroke hit tests; the hit radius is lineWidth / 2 + padding.
 bool _straightLineHit(const platform::Point& a, const platform::Point& b, const platform::Point& p,
     double* parameter, double radius);
