@@ -1,9 +1,10 @@
 #pragma once
 // What path_toolkit_fuzz does with one input, shared with the test that replays a few inputs
 // without clang: the bytes are read as two paths (coordinates that may be huge, tiny, infinite
-// or not numbers) and every query of the path toolkit runs on them. Any crash, hang or
-// undefined behaviour is a finding; answers are only checked to be in range.
+// or not numbers) and every query of the path toolkit, and the boolean operations, run on them. Any
+// crash, hang or undefined behaviour is a finding; answers are only checked to be in range.
 #include "CoverageInput.h"
+#include "foundation/BezierPathAdditionsBooleans.h"
 #include "foundation/BezierPathAdditionsGeometry.h"
 #include "foundation/BezierPathAdditionsIntersections.h"
 
@@ -73,6 +74,8 @@ inline void pathToolkit(const std::uint8_t* data, size_t size)
                 std::abort();
         }
     }
+    for (const BooleanOp op : { BooleanOp::Union, BooleanOp::Intersection, BooleanOp::Difference })
+        (void)signedArea(performBooleanOp(a, op, b));
 }
 
 } // namespace fuzzinput

@@ -994,6 +994,8 @@ KXBezierPathPosition PathLengthTable::segmentAndParameter(double length, bool fr
 {
     if (!(length > 0.0) || m_segments.empty())
         return {};
+    if (!std::isfinite(total()))
+        return {}; // lengths beyond the doubles' range: no position along it means anything
     if (fractional && length >= 1.0)
         return { m_segments.back().index, 1.0 };
     const double target = fractional ? length * total() : length;

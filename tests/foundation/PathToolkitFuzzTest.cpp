@@ -24,6 +24,8 @@ TEST(PathToolkitFuzz, HandMadeInputsRunSafely)
             "0010101010 021010101010101010101010 021010101010101010101010 0110101010"),
         // A coordinate of 1e182, whose square overflows: its crossings once came out as NaN.
         QByteArray::fromHex("91ff3ba63b00e503c5e50013e5001309ffe5e5"),
+        // A path whose length overflows to infinity: positions along it once came out as NaN.
+        QByteArray::fromHex("5bd53182ffffffff410701ecff2d244107d5a7"),
     };
     for (const QByteArray& input : inputs)
         fuzzinput::pathToolkit(
