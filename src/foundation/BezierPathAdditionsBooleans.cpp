@@ -500,3 +500,266 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     }
     return out;
 }
+
+std::int64_t countSubPaths(const BezierPath& path)
+{
+    std::int64_t count = 0;
+    for (int i = 0; i + 1 < path.elementCount(); ++i)
+        count += path.elementAt(i).kind == PathElementKind::MoveTo;
+    return count;
+}
+
+std::vector<BezierPath> subPaths(const BezierPath& path)
+{
+    if (countSubPaths(path) < 2)
+        return { path };
+    std::vector<BezierPath> out;
+    BezierPath current;
+    const auto flush = [&] {
+        if (current.elementCount() >= 2)
+            out.push_back(current);
+        current = BezierPath();
+    };
+    for (const platform::PathElement& e : path.elements()) {
+        switch (e.kind) {
+        case PathElementKind::MoveTo:
+            flush();
+            current.moveTo(e.points[0]);
+            break;
+        case PathElementKind::LineTo:
+            current.lineTo(e.points[0]);
+            break;
+        case PathElementKind::CurveTo:
+            current.curveTo(e.points[2], e.points[0], e.points[1]);
+            break;
+        case PathElementKind::ClosePath:
+            current.closePath();
+            break;
+        }
+    }
+    flush();
+    return out;
+}
+
+bool isClockwise(const BezierPath& path)
+{
+    // Rounding leaves a flat outline a trace of area either way: below a millionth of a
+    // millionth of its box it counts as none.
+    const platform::Rect box = path.controlPointBounds();
+    const double size = box.width() + box.height();
+    return !(signedArea(path) > 1e-12 * size * size);
+}
+
+BezierPath renormalizePath(const BezierPath& path)
+{
+    const std::int64_t count = countSubPaths(path);
+    // Without subpaths there is nothing to turn (and splitting would hand back the path
+    // itself, to be renormalised again without end).
+    if (count == 0)
+        return path;
+    if (count == 1)
+        return isClockwise(path) ? path : path.reversed();
+    BezierPath out;
+    for (const BezierPath& sub : subPaths(path))
+        out.appendPath(renormalizePath(sub));
+    out.setLineWidth(path.lineWidth());
+    return out;
+}
+
+namespace {
+
+void appendElement(BezierPath& path, const BezierPath& source, std::int64_t i, const Point& first)
+{
+    const platform::PathElement& e = source.elementAt(int(i));
+    if (e.kind == PathElementKind::MoveTo)
+        return;
+    const Point end = e.kind == PathElementKind::CurveTo ? e.points[2]
+        : e.kind == PathElementKind::LineTo              ? e.points[0]
+                                                         : first;
+    if (path.isEmpty()) {
+        path.moveTo(end);
+        return;
+    }
+    if (e.kind == PathElementKind::CurveTo)
+        path.curveTo(e.points[2], e.points[0], e.points[1]);
+    else
+        path.lineTo(end);
+}
+
+} // namespace
+
+void appendElementsFromPath(BezierPath& path, const BezierPath& source, ElementRange range)
+{
+    const std::int64_t n = source.elementCount();
+    if (n == 0 || range.location < 0 || range.length < 0)
+        return;
+    const Point first = currentpointForSegment(source, 0).value_or(source.elementAt(0).points[0]);
+    const std::int64_t end = std::min(n, range.location + range.length + 1);
+    for (std::int64_t i = range.location; i < end; ++i)
+        appendElement(path, source, i, first);
+}
+
+void appendElementsFromPath(
+    BezierPath& path, const BezierPath& source, std::int64_t fromIndex, std::int64_t toIndex)
+{
+    const std::int64_t n = source.elementCount();
+    if (n == 0 || fromIndex < 0 || toIndex < 0)
+        return;
+    if (toIndex < fromIndex) {
+        appendElementsFromPath(path, source, ElementRange { fromIndex, n - fromIndex - 1 });
+        appendElementsFromPath(path, source, ElementRange { 0, toIndex });
+    } else {
+        appendElementsFromPath(path, source, ElementRange { fromIndex, toIndex - fromIndex });
+    }
+}
+
+std::vector<BezierPath> breakApartWithIntersectionInfo(
+    const BezierPath& path, const std::vector<KXBezierPathIntersection>& intersections, bool right)
+{
+    // The cuts on the chosen side, in order along the path.
+    std::vector<std::pair<std::int64_t, double>> cuts;
+    for (const KXBezierPathIntersection& x : intersections) {
+        const KXBezierPathIntersectionHalf& h = right ? x.right : x.left;
+        cuts.push_back({ h.segment, h.parameter });
+    }
+    std::sort(cuts.begin(), cuts.end());
+    if (cuts.empty())
+        return path.isEmpty() ? std::vector<BezierPath>() : std::vector<BezierPath> { path };
+    std::vector<BezierPath> pieces;
+    BezierPath current;
+    int currentSubpath = -1;
+    int pieceSubpathStart = -1; // the piece that began its subpath, to join with its end
+    bool cutInSubpath = false;
+    std::size_t next = 0;
+    const auto appendPart = [&](const std::array<Point, 4>& p, bool curve) {
+        if (current.isEmpty())
+            current.moveTo(p[0]);
+        if (curve)
+            current.curveTo(p[3], p[1], p[2]);
+        else
+            current.lineTo(p[1]);
+    };
+    const auto finishSubpath = [&](bool closedRing) {
+        if (!current.isEmpty()) {
+            if (closedRing && cutInSubpath && pieceSubpathStart >= 0) {
+                // The last piece runs on into the first one of the same ring.
+                BezierPath joined = current;
+                const BezierPath& head = pieces[size_t(pieceSubpathStart)];
+                appendElementsFromPath(joined, head, ElementRange { 1, head.elementCount() });
+                pieces[size_t(pieceSubpathStart)] = joined;
+            } else {
+                pieces.push_back(current);
+            }
+        }
+        current = BezierPath();
+    };
+    PathSegmentWalker walker(path, false);
+    PathSegment s;
+    Point ringStart;
+    Point lastEnd;
+    while (walker.next(s)) {
+        if (s.subpath != currentSubpath) {
+            if (currentSubpath >= 0)
+                finishSubpath(lastEnd == ringStart);
+            currentSubpath = s.subpath;
+            ringStart = s.start();
+            pieceSubpathStart = int(pieces.size());
+            cutInSubpath = false;
+        }
+        double t0 = 0.0;
+        while (next < cuts.size() && cuts[next].first < s.index)
+            ++next;
+        while (next < cuts.size() && cuts[next].first == s.index) {
+            const double t = std::clamp(cuts[next++].second, 0.0, 1.0);
+            if (t > t0) {
+                if (s.isCurve)
+                    appendPart(subCurve(s.p, t0, t), true);
+                else
+                    appendPart(
+                        { s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[0] + (s.p[1] - s.p[0]) * t }, false);
+            }
+            if (!current.isEmpty())
+                pieces.push_back(current);
+            current = BezierPath();
+            cutInSubpath = true;
+            t0 = t;
+        }
+        if (t0 < 1.0) {
+            if (s.isCurve)
+                appendPart(subCurve(s.p, t0, 1.0), true);
+            else
+                appendPart({ s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[1] }, false);
+        }
+        lastEnd = s.end();
+    }
+    finishSubpath(lastEnd == ringStart);
+    if (pieces.empty() && !path.isEmpty())
+        pieces.push_back(path);
+    return pieces;
+}
+
+std::vector<BezierPath> dividePathWithPath(const BezierPath& path, const BezierPath& other)
+{
+    const BezierPath a = renormalizePath(path);
+    const BezierPath b = renormalizePath(other);
+    return breakApartWithIntersectionInfo(a, allIntersectionsWithPath(a, b), false);
+}
+
+namespace {
+
+QString encodePoint(const Point& p)
+{
+    return QString::asprintf("{%.5f,%.5f}", p.x, p.y);
+}
+
+} // namespace
+
+std::map<QString, int> countedSetOfEncodedStrokeSegments(const BezierPath& path)
+{
+    std::map<QString, int> set;
+    Point current;
+    Point closeTarget(-10275847.33894, -10275847.33894);
+    bool targetSet = false;
+    const auto addLine = [&](const Point& to) {
+        if (to == current)
+            return;
+        const QString a = encodePoint(current);
+        const QString b = encodePoint(to);
+        ++set[a < b ? a + b : b + a];
+    };
+    for (const platform::PathElement& e : path.elements()) {
+        switch (e.kind) {
+        case PathElementKind::MoveTo:
+            current = e.points[0];
+            if (!targetSet) {
+                closeTarget = current;
+                targetSet = true;
+            }
+            break;
+        case PathElementKind::LineTo:
+            addLine(e.points[0]);
+            current = e.points[0];
+            break;
+        case PathElementKind::ClosePath:
+            addLine(closeTarget);
+            current = closeTarget;
+            break;
+        case PathElementKind::CurveTo: {
+            const QString s0 = encodePoint(current);
+            const QString c1 = encodePoint(e.points[0]);
+            const QString c2 = encodePoint(e.points[1]);
+            const QString s3 = encodePoint(e.points[2]);
+            const bool forward = s0 < s3 || (s0 == s3 && !(c1 > c2));
+            ++set[forward ? s0 + c1 + c2 + s3 : s3 + c2 + c1 + s0];
+            current = e.points[2];
+            break;
+        }
+        }
+    }
+    return set;
+}
+
+bool strokesSimilarlyIgnoringEndcapsToPath(const BezierPath& path, const BezierPath& other)
+{
+    return countedSetOfEncodedStrokeSegments(path) == countedSetOfEncodedStrokeSegments(other);
+}

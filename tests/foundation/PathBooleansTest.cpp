@@ -120,3 +120,67 @@ TEST(PathBooleans, AreasMatchLib2geomOnSimpleOutlines)
 #endif
 
 } // namespace
+
+namespace {
+
+BezierPath polyline(std::initializer_list<platform::Point> points, bool close = false)
+{
+    BezierPath path;
+    for (const platform::Point& p : points)
+        path.isEmpty() ? path.moveTo(p) : path.lineTo(p);
+    if (close)
+        path.closePath();
+    return path;
+}
+
+TEST(PathBooleans, SubpathsAndElementRuns)
+{
+    BezierPath moveLineMove = polyline({ { 0, 0 }, { 1, 0 } });
+    moveLineMove.moveTo({ 5, 5 });
+    EXPECT_EQ(countSubPaths(moveLineMove), 1);
+    EXPECT_TRUE(isClockwise(polyline({ { 0, 1 }, { 5, 1 }, { 9, 1 } })));
+    EXPECT_FALSE(isClockwise(BezierPath::rect(Rect(0, 0, 2, 2))));
+
+    // Paths without subpaths renormalise to themselves instead of recursing without end.
+    BezierPath lone;
+    lone.moveTo({ 1, 1 });
+    EXPECT_EQ(renormalizePath(lone), lone);
+    EXPECT_EQ(renormalizePath(BezierPath()), BezierPath());
+    BezierPath two = BezierPath::rect(Rect(0, 0, 2, 2));
+    two.appendPath(BezierPath::rect(Rect(5, 5, 2, 2)).reversed());
+    const BezierPath renormalised = renormalizePath(two);
+    for (const BezierPath& sub : subPaths(renormalised))
+        EXPECT_TRUE(isClockwise(sub));
+    EXPECT_EQ(subPaths(renormalised).size(), 2u);
+
+    // From 3 to 1 on five elements: 3, 4, then 0 (a move-to, skipped) and 1.
+    const BezierPath five = polyline({ { 0, 0 }, { 1, 0 }, { 2, 0 }, { 3, 0 }, { 4, 0 } });
+    BezierPath run;
+    appendElementsFromPath(run, five, 3, 1);
+    EXPECT_EQ(run, polyline({ { 3, 0 }, { 4, 0 }, { 1, 0 } }));
+
+    const BezierPath zigzag = polyline({ { 0, 0 }, { 1, 2 }, { 2, 0 }, { 3, 2 } });
+    EXPECT_TRUE(strokesSimilarlyIgnoringEndcapsToPath(zigzag, zigzag.reversed()));
+    EXPECT_FALSE(
+        strokesSimilarlyIgnoringEndcapsToPath(zigzag, polyline({ { 0, 0 }, { 1, 2 }, { 2, 0 } })));
+}
+
+TEST(PathBooleans, BreakApartAndDivide)
+{
+    const BezierPath square = BezierPath::rect(Rect(0, 0, 4, 4));
+    const BezierPath cutter = polyline({ { 2, -1 }, { 2, 5 } });
+    // No intersections: the path in one piece.
+    const auto whole = breakApartWithIntersectionInfo(square, {}, false);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0], square);
+    // A line across a square cuts it into two pieces, both returned.
+    const auto halves = dividePathWithPath(square, cutter);
+    ASSERT_EQ(halves.size(), 2u);
+    double a = 0, b = 0;
+    lengthToSegment(halves[0], 0, 0, &a);
+    lengthToSegment(halves[1], 0, 0, &b);
+    EXPECT_NEAR(a, 8.0, 1e-9);
+    EXPECT_NEAR(b, 8.0, 1e-9);
+}
+
+} // namespace
