@@ -568,8 +568,10 @@ namespace {
 // the radius cannot hold a hit (convex hull); a flat piece is measured as its chord. Keeps the
 // nearest hit.
 void curveHitSearch(const std::array<Point, 4>& p, double t0, double t1, const Point& q,
-    double radius, double flatness, int depth, double& best, double& bestT)
+    double radius, double flatness, int depth, double& best, double& bestT, int& budget)
 {
+    if (--budget < 0)
+        return;
     double minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
     for (const Point& c : p) {
         minX = std::min(minX, c.x);
@@ -579,6 +581,12 @@ void curveHitSearch(const std::array<Point, 4>& p, double t0, double t1, const P
     }
     const double reach = radius + flatness;
     if (q.x < minX - reach || q.x > maxX + reach || q.y < minY - reach || q.y > maxY + reach)
+        return;
+    // Branch and bound: a piece whose box lies farther than the nearest hit so far cannot
+    // improve on it.
+    const double gapX = std::max({ minX - q.x, q.x - maxX, 0.0 });
+    const double gapY = std::max({ minY - q.y, q.y - maxY, 0.0 });
+    if (gapX * gapX + gapY * gapY > best)
         return;
     const Point d = p[3] - p[0];
     const double L2 = dot(d, d);
@@ -603,8 +611,8 @@ void curveHitSearch(const std::array<Point, 4>& p, double t0, double t1, const P
     }
     const CurveSplit halves = splitCurve(p, 0.5);
     const double tm = (t0 + t1) / 2;
-    curveHitSearch(halves.first, t0, tm, q, radius, flatness, depth + 1, best, bestT);
-    curveHitSearch(halves.second, tm, t1, q, radius, flatness, depth + 1, best, bestT);
+    curveHitSearch(halves.first, t0, tm, q, radius, flatness, depth + 1, best, bestT, budget);
+    curveHitSearch(halves.second, tm, t1, q, radius, flatness, depth + 1, best, bestT, budget);
 }
 
 } // namespace
@@ -625,7 +633,10 @@ bool _curvedLineHit(const Point& p, const Point& start, const Point& end, const 
     const double flatness = 1e-9 * (extent + radius);
     double best = std::numeric_limits<double>::infinity();
     double bestT = 0.0;
-    curveHitSearch(pts, 0.0, 1.0, p, radius, flatness, 0, best, bestT);
+    // Pieces near the point are halved to full precision; the budget bounds the rest (a
+    // radius that covers the whole curve would otherwise keep every piece in play).
+    int budget = 4000;
+    curveHitSearch(pts, 0.0, 1.0, p, radius, flatness, 0, best, bestT, budget);
     const double reach = radius + flatness;
     if (!(best < reach * reach))
         return false;

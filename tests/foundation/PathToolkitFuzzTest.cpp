@@ -26,6 +26,8 @@ TEST(PathToolkitFuzz, HandMadeInputsRunSafely)
         QByteArray::fromHex("91ff3ba63b00e503c5e50013e5001309ffe5e5"),
         // A path whose length overflows to infinity: positions along it once came out as NaN.
         QByteArray::fromHex("5bd53182ffffffff410701ecff2d244107d5a7"),
+        // A stroke radius that covers a whole curve: the hit search once halved every piece.
+        QByteArray::fromHex("0e002f000120fbfffffffffffff7eaff0e0001eaffffffffff"),
     };
     for (const QByteArray& input : inputs)
         fuzzinput::pathToolkit(
