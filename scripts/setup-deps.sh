@@ -14,6 +14,9 @@ packages=(
   libgl-dev libxkbcommon-dev libxcb1-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fontconfig libfontconfig-dev fonts-urw-base35 fonts-dejavu-core
+  # The path toolkit's tests and benchmarks compare with lib2geom (whose headers need Boost's);
+  # the application does not link them.
+  lib2geom-dev libboost-dev
   "$@"
 )
 

@@ -19,7 +19,6 @@ const QString kPoint = QStringLiteral("point");
 const QString kControl1 = QStringLiteral("control1");
 const QString kControl2 = QStringLiteral("control2");
 
-
 // The integer part of s / 10^floor(log10 s), s = |x| + |y|: its leading decimal digit. Where
 // log10 rounds across a power of ten the quotient lands just outside [1, 10); it is moved
 // back so that the digit is never 10, nor 0 for a positive sum.

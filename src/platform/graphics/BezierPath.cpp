@@ -207,6 +207,109 @@ void BezierPath::closePath()
     m_data->elements.push_back({ PathElementKind::ClosePath, {} });
 }
 
+void BezierPath::appendArcFromPoint(const Point& p1, const Point& p2, double radius)
+{
+    if (isEmpty() || elementAt(elementCount() - 1).kind == PathElementKind::ClosePath) {
+        if (isEmpty())
+            moveTo(p1);
+        else
+            lineTo(p1);
+        return;
+    }
+    const Point p0 = currentPoint();
+    const Point a = p0 - p1;
+    const Point b = p2 - p1;
+    const double la = std::hypot(a.x, a.y);
+    const double lb = std::hypot(b.x, b.y);
+    const double cross = a.x * b.y - a.y * b.x;
+    if (!(radius > 0.0) || !(la > 0.0) || !(lb > 0.0) || !std::isfinite(radius)
+        || std::abs(cross) <= 1e-12 * la * lb) {
+        lineTo(p1);
+        return;
+    }
+    const Point ua = a * (1.0 / la);
+    const Point ub = b * (1.0 / lb);
+    // The corner's half angle; the tangent points sit at radius / tan(half) from it.
+    const double cosAngle = std::clamp(ua.x * ub.x + ua.y * ub.y, -1.0, 1.0);
+    const double half = std::acos(cosAngle) / 2.0;
+    const double dist = radius / std::tan(half);
+    const Point t1 = p1 + ua * dist;
+    const Point t2 = p1 + ub * dist;
+    Point bis = ua + ub;
+    const double lbis = std::hypot(bis.x, bis.y);
+    bis = bis * (1.0 / lbis);
+    const Point centre = p1 + bis * (radius / std::sin(half));
+    lineTo(t1);
+    double start = std::atan2(t1.y - centre.y, t1.x - centre.x);
+    double sweep = std::atan2(t2.y - centre.y, t2.x - centre.x) - start;
+    // The arc is the short way round (less than a half turn).
+    if (sweep > M_PI)
+        sweep -= 2 * M_PI;
+    else if (sweep < -M_PI)
+        sweep += 2 * M_PI;
+    const int pieces = std::max(1, int(std::ceil(std::abs(sweep) / (M_PI / 2) - 1e-9)));
+    const double step = sweep / pieces;
+    const double k = 4.0 / 3.0 * std::tan(step / 4.0);
+    for (int i = 0; i < pieces; ++i) {
+        const double a0 = start + step * i;
+        const double a1 = a0 + step;
+        const Point e0(std::cos(a0), std::sin(a0));
+        const Point e1(std::cos(a1), std::sin(a1));
+        const Point end = i + 1 == pieces ? t2 : centre + e1 * radius;
+        curveTo(end, centre + (e0 + Point(-e0.y, e0.x) * k) * radius,
+            centre + (e1 - Point(-e1.y, e1.x) * k) * radius);
+    }
+}
+
+double BezierPath::lineWidth() const
+{
+    return m_lineWidth;
+}
+
+void BezierPath::setLineWidth(double width)
+{
+    m_lineWidth = width;
+}
+
+BezierPath BezierPath::reversed() const
+{
+    BezierPath out;
+    out.m_lineWidth = m_lineWidth;
+    const auto& els = elements();
+    const int n = int(els.size());
+    out.reserve(n);
+    int begin = 0;
+    while (begin < n) {
+        // One subpath: a move (or an implicit start) and everything up to the next move.
+        int end = begin + 1;
+        while (end < n && els[size_t(end)].kind != PathElementKind::MoveTo)
+            ++end;
+        bool closed = false;
+        int last = end - 1;
+        if (els[size_t(last)].kind == PathElementKind::ClosePath && last > begin) {
+            closed = true;
+            --last;
+        }
+        auto endOf = [&](int i) {
+            const PathElement& e = els[size_t(i)];
+            return e.kind == PathElementKind::CurveTo ? e.points[2] : e.points[0];
+        };
+        out.moveTo(endOf(last));
+        for (int i = last; i > begin; --i) {
+            const PathElement& e = els[size_t(i)];
+            const Point prev = endOf(i - 1);
+            if (e.kind == PathElementKind::CurveTo)
+                out.curveTo(prev, e.points[1], e.points[0]);
+            else if (e.kind == PathElementKind::LineTo)
+                out.lineTo(prev);
+        }
+        if (closed)
+            out.closePath();
+        begin = end;
+    }
+    return out;
+}
+
 void BezierPath::reserve(int elementCount)
 {
     if (elementCount <= this->elementCount())

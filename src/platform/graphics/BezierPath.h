@@ -23,7 +23,7 @@ struct PathElement {
     PathElementKind kind = PathElementKind::MoveTo;
     // MoveTo and LineTo use points[0]; CurveTo uses control 1, control 2, end point in that
     // order; ClosePath uses none. Unused points are (0, 0).
-    std::array<Point, 3> points{};
+    std::array<Point, 3> points {};
 
     int pointCount() const;
     bool operator==(const PathElement& o) const;
@@ -53,6 +53,11 @@ public:
     void lineTo(const Point& p);
     void curveTo(const Point& end, const Point& control1, const Point& control2);
     void closePath();
+    // A line from the current point towards p1, then a circular arc of the given radius
+    // tangent to the lines current->p1 and p1->p2 (the corner p1 is rounded). With no current
+    // point the path first moves to p1; collinear points, or a radius of 0 or less, give a line
+    // to p1. The arc is made of cubic curves, at most a quarter turn each.
+    void appendArcFromPoint(const Point& p1, const Point& p2, double radius);
     void appendPath(const BezierPath& other);
     void appendRect(const Rect& r);
     void appendOval(const Rect& r);
@@ -73,6 +78,15 @@ public:
     Rect bounds() const;
     Rect controlPointBounds() const;
 
+    // The width that hit tests on the stroke use (1.0 unless set). It does not take part in
+    // equality: two paths with the same elements are equal whatever their widths.
+    double lineWidth() const;
+    void setLineWidth(double width);
+
+    // The same outline drawn backwards: every subpath runs from its end to its start and
+    // keeps its close; the subpaths stay in their order. The line width is kept.
+    [[nodiscard]] BezierPath reversed() const;
+
     void transform(const AffineTransform& t);
     [[nodiscard]] BezierPath transformed(const AffineTransform& t) const;
 
@@ -88,10 +102,17 @@ public:
 
     // Exact element equality; see also the system's own path equality with its class rule.
     bool operator==(const BezierPath& other) const;
+    // Whether the two are copies sharing one element list (the same path, not merely equal
+    // elements); empty paths share nothing.
+    bool sharesElementsWith(const BezierPath& other) const
+    {
+        return m_data && m_data == other.m_data;
+    }
 
 private:
     struct Data;
     void detach();
+    double m_lineWidth = 1.0; // not shared data: setting it never copies the elements
     std::shared_ptr<Data> m_data;
 };
 

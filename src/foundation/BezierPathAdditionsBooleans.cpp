@@ -1,0 +1,765 @@
+// Boolean operations: both outlines cut at every crossing (with each other and with
+// themselves), each piece kept when the result's region lies on exactly one side of it, and
+// the kept pieces chained into closed subpaths.
+#include "foundation/BezierPathAdditionsBooleans.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+using platform::BezierPath;
+using platform::PathElementKind;
+using platform::Point;
+
+namespace {
+
+constexpr std::array<double, 5> kGaussX { 0.0, 0.5384693101056831, -0.5384693101056831,
+    0.9061798459386640, -0.9061798459386640 };
+constexpr std::array<double, 5> kGaussW { 0.5688888888888889, 0.4786286704993665,
+    0.4786286704993665, 0.2369268850561891, 0.2369268850561891 };
+
+// (x y' - y x') / 2 over t in [0, 1]: degree five at most, so five Gauss points are exact.
+double segmentArea(const PathSegment& s)
+{
+    const Coefficients c = s.coefficients();
+    double sum = 0.0;
+    for (std::size_t i = 0; i < kGaussX.size(); ++i) {
+        const double t = 0.5 + 0.5 * kGaussX[i];
+        const Point p = c.at(t);
+        const Point d = c.derivative(t);
+        sum += kGaussW[i] * (p.x * d.y - p.y * d.x);
+    }
+    return sum / 4.0;
+}
+
+// Every subpath ended by a close, so that the walker without implicit closing (as the
+// intersection search walks) sees the closing segments too.
+BezierPath closedCopy(const BezierPath& path)
+{
+    BezierPath out;
+    out.reserve(path.elementCount() + 8);
+    for (const platform::PathElement& e : path.elements()) {
+        switch (e.kind) {
+        case PathElementKind::MoveTo:
+            out.closePath();
+            out.moveTo(e.points[0]);
+            break;
+        case PathElementKind::LineTo:
+            out.lineTo(e.points[0]);
+            break;
+        case PathElementKind::CurveTo:
+            out.curveTo(e.points[2], e.points[0], e.points[1]);
+            break;
+        case PathElementKind::ClosePath:
+            out.closePath();
+            break;
+        }
+    }
+    out.closePath();
+    return out;
+}
+
+bool allFinite(const BezierPath& path)
+{
+    for (const platform::PathElement& e : path.elements())
+        for (int i = 0; i < e.pointCount(); ++i)
+            if (!e.points[size_t(i)].isFinite())
+                return false;
+    return true;
+}
+
+struct Cut {
+    double t;
+    int node;
+};
+
+struct Piece {
+    std::array<Point, 4> p;
+    bool curve;
+    int from;
+    int to;
+    int owner = 0; // 0: the receiver's outline, 1: the other's
+};
+
+struct Nodes {
+    std::vector<int> parent;
+    int make()
+    {
+        parent.push_back(int(parent.size()));
+        return parent.back();
+    }
+    int find(int x)
+    {
+        while (parent[size_t(x)] != x)
+            x = parent[size_t(x)] = parent[size_t(parent[size_t(x)])];
+        return x;
+    }
+    void join(int a, int b) { parent[size_t(find(a))] = find(b); }
+};
+
+std::array<Point, 4> subCurve(const std::array<Point, 4>& p, double t0, double t1)
+{
+    if (t0 <= 0.0 && t1 >= 1.0)
+        return p;
+    const CurveSplit head = splitCurve(p, t1);
+    if (t0 <= 0.0)
+        return head.first;
+    return splitCurve(head.first, t0 / t1).second;
+}
+
+// The winding numbers of many points against one path: segments filed in horizontal bands
+// by their y extent, each band sorted by the segments' left edge, so that a point meets only
+// the segments of its band that lie left of it.
+class RayIndex {
+public:
+    explicit RayIndex(const BezierPath& path)
+    {
+        PathSegmentWalker walker(path, true);
+        PathSegment s;
+        while (walker.next(s)) {
+            const int n = s.isCurve ? 4 : 2;
+            double lo = s.p[0].y, hi = s.p[0].y, left = s.p[0].x;
+            for (int i = 1; i < n; ++i) {
+                lo = std::min(lo, s.p[size_t(i)].y);
+                hi = std::max(hi, s.p[size_t(i)].y);
+                left = std::min(left, s.p[size_t(i)].x);
+            }
+            m_segments.push_back({ s, lo, hi, left });
+        }
+        if (m_segments.empty())
+            return;
+        m_minY = m_segments[0].lo;
+        m_maxY = m_segments[0].hi;
+        for (const Entry& e : m_segments) {
+            m_minY = std::min(m_minY, e.lo);
+            m_maxY = std::max(m_maxY, e.hi);
+        }
+        const int bands = std::clamp(int(2.0 * std::sqrt(double(m_segments.size()))), 1, 1024);
+        m_step = (m_maxY - m_minY) / bands;
+        m_bands.resize(size_t(bands));
+        for (std::size_t i = 0; i < m_segments.size(); ++i) {
+            const int from = band(m_segments[i].lo);
+            const int to = band(m_segments[i].hi);
+            for (int b = from; b <= to; ++b)
+                m_bands[size_t(b)].push_back(int(i));
+        }
+        for (std::vector<int>& b : m_bands)
+            std::sort(b.begin(), b.end(), [&](int x, int y) {
+                return m_segments[size_t(x)].left < m_segments[size_t(y)].left;
+            });
+    }
+
+    bool inside(const Point& p) const
+    {
+        const Winding w = at(p);
+        return w.hits == 0 && w.winding != 0;
+    }
+
+    Winding at(const Point& p) const
+    {
+        Winding w;
+        if (m_segments.empty() || !(p.y >= m_minY && p.y <= m_maxY) || !std::isfinite(p.x))
+            return w;
+        for (const int i : m_bands[size_t(band(p.y))]) {
+            const Entry& e = m_segments[size_t(i)];
+            if (e.left > p.x)
+                break;
+            windSegment(e.segment, p, w);
+        }
+        if (w.hits > 0)
+            w.winding = 0;
+        return w;
+    }
+
+private:
+    struct Entry {
+        PathSegment segment;
+        double lo, hi, left;
+    };
+    int band(double y) const
+    {
+        if (!(m_step > 0.0))
+            return 0;
+        return std::clamp(int((y - m_minY) / m_step), 0, int(m_bands.size()) - 1);
+    }
+    std::vector<Entry> m_segments;
+    std::vector<std::vector<int>> m_bands;
+    double m_minY = 0.0;
+    double m_maxY = 0.0;
+    double m_step = 0.0;
+};
+
+// Rays towards -x for points on the left half of the outline, towards +x (through the mirror
+// image) for the right half: each point meets half as many segments. The winding number of a
+// closed outline is the same whichever way the ray runs.
+class WindingIndex {
+public:
+    explicit WindingIndex(const BezierPath& path)
+        : m_left(path)
+        , m_right(path.transformed(platform::AffineTransform::makeScale(-1.0, 1.0)))
+    {
+        const platform::Rect box = path.controlPointBounds();
+        m_middle = box.minX() + box.width() / 2.0;
+    }
+
+    Winding at(const Point& p) const
+    {
+        if (p.x <= m_middle)
+            return m_left.at(p);
+        Winding w = m_right.at(Point(-p.x, p.y));
+        w.winding = -w.winding;
+        return w;
+    }
+
+    bool inside(const Point& p) const
+    {
+        const Winding w = at(p);
+        return w.hits == 0 && w.winding != 0;
+    }
+
+private:
+    RayIndex m_left;
+    RayIndex m_right;
+    double m_middle = 0.0;
+};
+
+bool insideOf(BooleanOp op, bool a, bool b)
+{
+    switch (op) {
+    case BooleanOp::Union:
+        return a || b;
+    case BooleanOp::Intersection:
+        return a && b;
+    case BooleanOp::Difference:
+        return a && !b;
+    }
+    return false;
+}
+
+} // namespace
+
+double signedArea(const BezierPath& path)
+{
+    double area = 0.0;
+    PathSegmentWalker walker(path, true);
+    PathSegment s;
+    while (walker.next(s))
+        area += segmentArea(s);
+    return area;
+}
+
+BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPath& other)
+{
+    if (!allFinite(path) || !allFinite(other))
+        return BezierPath();
+    const BezierPath paths[2] = { closedCopy(path), closedCopy(other) };
+
+    // The segments of both, with a map from element index to segment.
+    std::vector<PathSegment> segs;
+    std::vector<int> ringStart; // first segment of each segment's subpath
+    std::vector<std::vector<int>> byElement(2); // per path: element index -> segment
+    double extent = 1.0;
+    for (int k = 0; k < 2; ++k) {
+        byElement[size_t(k)].assign(size_t(paths[k].elementCount()) + 1, -1);
+        PathSegmentWalker walker(paths[k], false);
+        PathSegment s;
+        int first = -1;
+        int subpath = -1;
+        while (walker.next(s)) {
+            if (s.subpath != subpath || first < 0) {
+                first = int(segs.size());
+                subpath = s.subpath;
+            }
+            byElement[size_t(k)][size_t(s.index)] = int(segs.size());
+            for (const Point& q : s.p)
+                extent = std::max({ extent, std::abs(q.x), std::abs(q.y) });
+            segs.push_back(s);
+            ringStart.push_back(first);
+        }
+    }
+    if (segs.empty())
+        return BezierPath();
+    const int segCountA = byElement[0].empty()
+        ? 0
+        : int(
+            std::count_if(byElement[0].begin(), byElement[0].end(), [](int v) { return v >= 0; }));
+
+    // Cut points at every crossing; each crossing is one node shared by its two cuts.
+    Nodes nodes;
+    std::vector<std::vector<Cut>> cuts(segs.size());
+    const auto addCuts = [&](int pa, int pb, const std::vector<KXBezierPathIntersection>& xs) {
+        for (const KXBezierPathIntersection& x : xs) {
+            if (x.left.span != 0.0 || x.right.span != 0.0)
+                continue;
+            const int sa = byElement[size_t(pa)][size_t(x.left.segment)];
+            const int sb = byElement[size_t(pb)][size_t(x.right.segment)];
+            if (sa < 0 || sb < 0)
+                continue;
+            const int node = nodes.make();
+            cuts[size_t(sa)].push_back({ x.left.parameter, node });
+            cuts[size_t(sb)].push_back({ x.right.parameter, node });
+        }
+    };
+    addCuts(0, 1, allIntersectionsWithPath(paths[0], paths[1]));
+    addCuts(0, 0, allIntersectionsWithPath(paths[0], paths[0]));
+    addCuts(1, 1, allIntersectionsWithPath(paths[1], paths[1]));
+
+    // A node at every joint: joint[i] is where segment i starts.
+    std::vector<int> joint(segs.size());
+    for (std::size_t i = 0; i < segs.size(); ++i)
+        joint[i] = nodes.make();
+    const auto nextInRing = [&](std::size_t i) {
+        const std::size_t n = i + 1;
+        if (n < segs.size() && ringStart[n] == ringStart[i])
+            return n;
+        return std::size_t(ringStart[i]);
+    };
+
+    constexpr double kNear = 1e-9;
+    std::vector<Piece> pieces;
+    for (std::size_t i = 0; i < segs.size(); ++i) {
+        const std::size_t firstPiece = pieces.size();
+        std::vector<Cut>& cs = cuts[i];
+        std::sort(cs.begin(), cs.end(), [](const Cut& a, const Cut& b) { return a.t < b.t; });
+        const int startNode = joint[i];
+        const int endNode = joint[nextInRing(i)];
+        double t0 = 0.0;
+        int from = startNode;
+        for (const Cut& c : cs) {
+            if (c.t <= kNear) {
+                nodes.join(c.node, startNode);
+                continue;
+            }
+            if (c.t >= 1.0 - kNear) {
+                nodes.join(c.node, endNode);
+                continue;
+            }
+            if (c.t - t0 <= kNear) {
+                nodes.join(c.node, from);
+                continue;
+            }
+            const PathSegment& s = segs[i];
+            pieces.push_back({ s.isCurve ? subCurve(s.p, t0, c.t)
+                                         : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0,
+                                             s.p[0] + (s.p[1] - s.p[0]) * c.t },
+                s.isCurve, from, c.node });
+            t0 = c.t;
+            from = c.node;
+        }
+        const PathSegment& s = segs[i];
+        pieces.push_back(
+            { s.isCurve ? subCurve(s.p, t0, 1.0)
+                        : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[1] },
+                s.isCurve, from, endNode });
+        for (std::size_t k = firstPiece; k < pieces.size(); ++k)
+            pieces[k].owner = int(i) < segCountA ? 0 : 1;
+    }
+
+    // Keep a piece when the result lies on one side of it only, oriented with the result on
+    // its left.
+    const double eps = 1e-7 * extent;
+    const WindingIndex regions[2] = { WindingIndex(paths[0]), WindingIndex(paths[1]) };
+    struct Kept {
+        int piece;
+        bool forward;
+    };
+    std::vector<Kept> kept;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& pc = pieces[i];
+        const Coefficients c = pc.curve ? Coefficients::curve(pc.p[0], pc.p[1], pc.p[2], pc.p[3])
+                                        : Coefficients::line(pc.p[0], pc.p[1]);
+        const Point m = c.at(0.5);
+        const Point d = c.derivative(0.5);
+        const double L = std::hypot(d.x, d.y);
+        if (!(L > 0.0))
+            continue;
+        const Point n(-d.y / L * eps, d.x / L * eps);
+        // The piece's own outline winds one lower on its left (counter-clockwise regions wind
+        // -1 here); the other outline winds alike on both sides unless the piece lies on it.
+        const WindingIndex& own = regions[pc.owner];
+        const WindingIndex& otherRegion = regions[1 - pc.owner];
+        const Winding ownRight = own.at(m - n);
+        bool ownLeftIn;
+        if (ownRight.hits > 0)
+            ownLeftIn = own.inside(m + n);
+        else
+            ownLeftIn = ownRight.winding - 1 != 0;
+        const bool ownRightIn = ownRight.hits == 0 && ownRight.winding != 0;
+        const Winding across = otherRegion.at(m);
+        bool otherLeftIn = across.winding != 0;
+        bool otherRightIn = otherLeftIn;
+        if (across.hits > 0) {
+            otherLeftIn = otherRegion.inside(m + n);
+            otherRightIn = otherRegion.inside(m - n);
+        }
+        const bool left = pc.owner == 0 ? insideOf(op, ownLeftIn, otherLeftIn)
+                                        : insideOf(op, otherLeftIn, ownLeftIn);
+        const bool right = pc.owner == 0 ? insideOf(op, ownRightIn, otherRightIn)
+                                         : insideOf(op, otherRightIn, ownRightIn);
+        if (left != right)
+            kept.push_back({ int(i), left });
+    }
+
+    // Where the two outlines coincide both copies of a stretch qualify: one is enough (and a
+    // stretch kept both ways bounds nothing).
+    {
+        const double tol = 1e-9 * extent;
+        std::vector<Point> mids(kept.size());
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            const Piece& pc = pieces[size_t(kept[i].piece)];
+            mids[i] = pc.curve ? Coefficients::curve(pc.p[0], pc.p[1], pc.p[2], pc.p[3]).at(0.5)
+                               : (pc.p[0] + pc.p[1]) * 0.5;
+        }
+        std::vector<std::size_t> order(kept.size());
+        std::iota(order.begin(), order.end(), std::size_t(0));
+        std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return mids[a].x < mids[b].x; });
+        std::vector<bool> drop(kept.size(), false);
+        const auto near = [&](const Point& a, const Point& b) {
+            return std::abs(a.x - b.x) <= tol && std::abs(a.y - b.y) <= tol;
+        };
+        for (std::size_t a = 0; a < order.size(); ++a) {
+            const std::size_t i = order[a];
+            if (drop[i])
+                continue;
+            for (std::size_t b = a + 1; b < order.size() && mids[order[b]].x - mids[i].x <= tol;
+                 ++b) {
+                const std::size_t j = order[b];
+                if (drop[j] || !near(mids[i], mids[j]))
+                    continue;
+                const Piece& pi = pieces[size_t(kept[i].piece)];
+                const Piece& pj = pieces[size_t(kept[j].piece)];
+                const Point si = kept[i].forward ? pi.p[0] : (pi.curve ? pi.p[3] : pi.p[1]);
+                const Point sj = kept[j].forward ? pj.p[0] : (pj.curve ? pj.p[3] : pj.p[1]);
+                drop[j] = true;
+                if (!near(si, sj))
+                    drop[i] = true; // the same stretch both ways
+                break;
+            }
+        }
+        std::vector<Kept> remaining;
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            if (!drop[i])
+                remaining.push_back(kept[i]);
+        kept.swap(remaining);
+    }
+
+    // Chain the kept pieces end to start.
+    std::vector<std::vector<int>> leaving(nodes.parent.size());
+    const auto startOf = [&](const Kept& k) {
+        const Piece& pc = pieces[size_t(k.piece)];
+        return nodes.find(k.forward ? pc.from : pc.to);
+    };
+    const auto endOf = [&](const Kept& k) {
+        const Piece& pc = pieces[size_t(k.piece)];
+        return nodes.find(k.forward ? pc.to : pc.from);
+    };
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        leaving[size_t(startOf(kept[i]))].push_back(int(i));
+    std::vector<bool> used(kept.size(), false);
+    BezierPath out;
+    out.setLineWidth(path.lineWidth());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (used[i])
+            continue;
+        std::size_t k = i;
+        const int home = startOf(kept[i]);
+        bool started = false;
+        while (true) {
+            used[k] = true;
+            const Piece& pc = pieces[size_t(kept[k].piece)];
+            std::array<Point, 4> p = pc.p;
+            if (!kept[k].forward) {
+                if (pc.curve)
+                    std::reverse(p.begin(), p.end());
+                else
+                    std::swap(p[0], p[1]);
+            }
+            if (!started) {
+                out.moveTo(p[0]);
+                started = true;
+            }
+            if (pc.curve)
+                out.curveTo(p[3], p[1], p[2]);
+            else
+                out.lineTo(p[1]);
+            const int at = endOf(kept[k]);
+            if (at == home)
+                break;
+            int next = -1;
+            for (const int candidate : leaving[size_t(at)])
+                if (!used[size_t(candidate)]) {
+                    next = candidate;
+                    break;
+                }
+            if (next < 0)
+                break;
+            k = std::size_t(next);
+        }
+        out.closePath();
+    }
+    return out;
+}
+
+std::int64_t countSubPaths(const BezierPath& path)
+{
+    std::int64_t count = 0;
+    for (int i = 0; i + 1 < path.elementCount(); ++i)
+        count += path.elementAt(i).kind == PathElementKind::MoveTo;
+    return count;
+}
+
+std::vector<BezierPath> subPaths(const BezierPath& path)
+{
+    if (countSubPaths(path) < 2)
+        return { path };
+    std::vector<BezierPath> out;
+    BezierPath current;
+    const auto flush = [&] {
+        if (current.elementCount() >= 2)
+            out.push_back(current);
+        current = BezierPath();
+    };
+    for (const platform::PathElement& e : path.elements()) {
+        switch (e.kind) {
+        case PathElementKind::MoveTo:
+            flush();
+            current.moveTo(e.points[0]);
+            break;
+        case PathElementKind::LineTo:
+            current.lineTo(e.points[0]);
+            break;
+        case PathElementKind::CurveTo:
+            current.curveTo(e.points[2], e.points[0], e.points[1]);
+            break;
+        case PathElementKind::ClosePath:
+            current.closePath();
+            break;
+        }
+    }
+    flush();
+    return out;
+}
+
+bool isClockwise(const BezierPath& path)
+{
+    // Rounding leaves a flat outline a trace of area either way: below a millionth of a
+    // millionth of its box it counts as none.
+    const platform::Rect box = path.controlPointBounds();
+    const double size = box.width() + box.height();
+    return !(signedArea(path) > 1e-12 * size * size);
+}
+
+BezierPath renormalizePath(const BezierPath& path)
+{
+    const std::int64_t count = countSubPaths(path);
+    // Without subpaths there is nothing to turn (and splitting would hand back the path
+    // itself, to be renormalised again without end).
+    if (count == 0)
+        return path;
+    if (count == 1)
+        return isClockwise(path) ? path : path.reversed();
+    BezierPath out;
+    for (const BezierPath& sub : subPaths(path))
+        out.appendPath(renormalizePath(sub));
+    out.setLineWidth(path.lineWidth());
+    return out;
+}
+
+namespace {
+
+void appendElement(BezierPath& path, const BezierPath& source, std::int64_t i, const Point& first)
+{
+    const platform::PathElement& e = source.elementAt(int(i));
+    if (e.kind == PathElementKind::MoveTo)
+        return;
+    const Point end = e.kind == PathElementKind::CurveTo ? e.points[2]
+        : e.kind == PathElementKind::LineTo              ? e.points[0]
+                                                         : first;
+    if (path.isEmpty()) {
+        path.moveTo(end);
+        return;
+    }
+    if (e.kind == PathElementKind::CurveTo)
+        path.curveTo(e.points[2], e.points[0], e.points[1]);
+    else
+        path.lineTo(end);
+}
+
+} // namespace
+
+void appendElementsFromPath(BezierPath& path, const BezierPath& source, ElementRange range)
+{
+    const std::int64_t n = source.elementCount();
+    if (n == 0 || range.location < 0 || range.length < 0)
+        return;
+    const Point first = currentpointForSegment(source, 0).value_or(source.elementAt(0).points[0]);
+    const std::int64_t end = std::min(n, range.location + range.length + 1);
+    for (std::int64_t i = range.location; i < end; ++i)
+        appendElement(path, source, i, first);
+}
+
+void appendElementsFromPath(
+    BezierPath& path, const BezierPath& source, std::int64_t fromIndex, std::int64_t toIndex)
+{
+    const std::int64_t n = source.elementCount();
+    if (n == 0 || fromIndex < 0 || toIndex < 0)
+        return;
+    if (toIndex < fromIndex) {
+        appendElementsFromPath(path, source, ElementRange { fromIndex, n - fromIndex - 1 });
+        appendElementsFromPath(path, source, ElementRange { 0, toIndex });
+    } else {
+        appendElementsFromPath(path, source, ElementRange { fromIndex, toIndex - fromIndex });
+    }
+}
+
+std::vector<BezierPath> breakApartWithIntersectionInfo(
+    const BezierPath& path, const std::vector<KXBezierPathIntersection>& intersections, bool right)
+{
+    // The cuts on the chosen side, in order along the path.
+    std::vector<std::pair<std::int64_t, double>> cuts;
+    for (const KXBezierPathIntersection& x : intersections) {
+        const KXBezierPathIntersectionHalf& h = right ? x.right : x.left;
+        cuts.push_back({ h.segment, h.parameter });
+    }
+    std::sort(cuts.begin(), cuts.end());
+    if (cuts.empty())
+        return path.isEmpty() ? std::vector<BezierPath>() : std::vector<BezierPath> { path };
+    std::vector<BezierPath> pieces;
+    BezierPath current;
+    int currentSubpath = -1;
+    int pieceSubpathStart = -1; // the piece that began its subpath, to join with its end
+    bool cutInSubpath = false;
+    std::size_t next = 0;
+    const auto appendPart = [&](const std::array<Point, 4>& p, bool curve) {
+        if (current.isEmpty())
+            current.moveTo(p[0]);
+        if (curve)
+            current.curveTo(p[3], p[1], p[2]);
+        else
+            current.lineTo(p[1]);
+    };
+    const auto finishSubpath = [&](bool closedRing) {
+        if (!current.isEmpty()) {
+            if (closedRing && cutInSubpath && pieceSubpathStart >= 0) {
+                // The last piece runs on into the first one of the same ring.
+                BezierPath joined = current;
+                const BezierPath& head = pieces[size_t(pieceSubpathStart)];
+                appendElementsFromPath(joined, head, ElementRange { 1, head.elementCount() });
+                pieces[size_t(pieceSubpathStart)] = joined;
+            } else {
+                pieces.push_back(current);
+            }
+        }
+        current = BezierPath();
+    };
+    PathSegmentWalker walker(path, false);
+    PathSegment s;
+    Point ringStart;
+    Point lastEnd;
+    while (walker.next(s)) {
+        if (s.subpath != currentSubpath) {
+            if (currentSubpath >= 0)
+                finishSubpath(lastEnd == ringStart);
+            currentSubpath = s.subpath;
+            ringStart = s.start();
+            pieceSubpathStart = int(pieces.size());
+            cutInSubpath = false;
+        }
+        double t0 = 0.0;
+        while (next < cuts.size() && cuts[next].first < s.index)
+            ++next;
+        while (next < cuts.size() && cuts[next].first == s.index) {
+            const double t = std::clamp(cuts[next++].second, 0.0, 1.0);
+            if (t > t0) {
+                if (s.isCurve)
+                    appendPart(subCurve(s.p, t0, t), true);
+                else
+                    appendPart(
+                        { s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[0] + (s.p[1] - s.p[0]) * t }, false);
+            }
+            if (!current.isEmpty())
+                pieces.push_back(current);
+            current = BezierPath();
+            cutInSubpath = true;
+            t0 = t;
+        }
+        if (t0 < 1.0) {
+            if (s.isCurve)
+                appendPart(subCurve(s.p, t0, 1.0), true);
+            else
+                appendPart({ s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[1] }, false);
+        }
+        lastEnd = s.end();
+    }
+    finishSubpath(lastEnd == ringStart);
+    if (pieces.empty() && !path.isEmpty())
+        pieces.push_back(path);
+    return pieces;
+}
+
+std::vector<BezierPath> dividePathWithPath(const BezierPath& path, const BezierPath& other)
+{
+    const BezierPath a = renormalizePath(path);
+    const BezierPath b = renormalizePath(other);
+    return breakApartWithIntersectionInfo(a, allIntersectionsWithPath(a, b), false);
+}
+
+namespace {
+
+QString encodePoint(const Point& p)
+{
+    return QString::asprintf("{%.5f,%.5f}", p.x, p.y);
+}
+
+} // namespace
+
+std::map<QString, int> countedSetOfEncodedStrokeSegments(const BezierPath& path)
+{
+    std::map<QString, int> set;
+    Point current;
+    Point closeTarget(-10275847.33894, -10275847.33894);
+    bool targetSet = false;
+    const auto addLine = [&](const Point& to) {
+        if (to == current)
+            return;
+        const QString a = encodePoint(current);
+        const QString b = encodePoint(to);
+        ++set[a < b ? a + b : b + a];
+    };
+    for (const platform::PathElement& e : path.elements()) {
+        switch (e.kind) {
+        case PathElementKind::MoveTo:
+            current = e.points[0];
+            if (!targetSet) {
+                closeTarget = current;
+                targetSet = true;
+            }
+            break;
+        case PathElementKind::LineTo:
+            addLine(e.points[0]);
+            current = e.points[0];
+            break;
+        case PathElementKind::ClosePath:
+            addLine(closeTarget);
+            current = closeTarget;
+            break;
+        case PathElementKind::CurveTo: {
+            const QString s0 = encodePoint(current);
+            const QString c1 = encodePoint(e.points[0]);
+            const QString c2 = encodePoint(e.points[1]);
+            const QString s3 = encodePoint(e.points[2]);
+            const bool forward = s0 < s3 || (s0 == s3 && !(c1 > c2));
+            ++set[forward ? s0 + c1 + c2 + s3 : s3 + c2 + c1 + s0];
+            current = e.points[2];
+            break;
+        }
+        }
+    }
+    return set;
+}
+
+bool strokesSimilarlyIgnoringEndcapsToPath(const BezierPath& path, const BezierPath& other)
+{
+    return countedSetOfEncodedStrokeSegments(path) == countedSetOfEncodedStrokeSegments(other);
+}

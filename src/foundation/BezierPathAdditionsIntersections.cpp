@@ -1,0 +1,447 @@
+// Path intersections: segment-segment, curve-curve and self crossings, and the search over
+// every pair of segments of two paths, pruned by their boxes.
+#include "foundation/BezierPathAdditionsIntersections.h"
+
+#include <algorithm>
+#include <cmath>
+
+using platform::BezierPath;
+using platform::Point;
+
+namespace {
+
+double dot(const Point& a, const Point& b)
+{
+    return a.x * b.x + a.y * b.y;
+}
+
+double cross(const Point& a, const Point& b)
+{
+    return a.x * b.y - a.y * b.x;
+}
+
+int sign(double v)
+{
+    return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0);
+}
+
+struct Box {
+    double minX, minY, maxX, maxY;
+};
+
+Box boxOf(const Point* p, int n)
+{
+    Box b { p[0].x, p[0].y, p[0].x, p[0].y };
+    for (int i = 1; i < n; ++i) {
+        b.minX = std::min(b.minX, p[i].x);
+        b.maxX = std::max(b.maxX, p[i].x);
+        b.minY = std::min(b.minY, p[i].y);
+        b.maxY = std::max(b.maxY, p[i].y);
+    }
+    return b;
+}
+
+bool overlaps(const Box& a, const Box& b)
+{
+    return a.minX <= b.maxX && b.minX <= a.maxX && a.minY <= b.maxY && b.minY <= a.maxY;
+}
+
+// Newton steps on A(s) - B(t) = 0 from a close guess; kept only when they converge inside
+// both curves.
+void polish(const Coefficients& a, const Coefficients& b, CrossingRecord& r)
+{
+    double s = r.t1;
+    double t = r.t2;
+    for (int i = 0; i < 4; ++i) {
+        const Point f = a.at(s) - b.at(t);
+        const Point da = a.derivative(s);
+        const Point db = b.derivative(t) * -1.0;
+        const double det = cross(da, db);
+        if (det == 0.0 || !std::isfinite(det))
+            return;
+        s -= cross(f, db) / det;
+        t -= cross(da, f) / det;
+    }
+    if (s >= -1e-9 && s <= 1 + 1e-9 && t >= -1e-9 && t <= 1 + 1e-9 && std::isfinite(s)
+        && std::isfinite(t)) {
+        r.t1 = std::clamp(s, 0.0, 1.0);
+        r.t2 = std::clamp(t, 0.0, 1.0);
+    }
+}
+
+struct CurveSearch {
+    Coefficients a;
+    Coefficients b;
+    double flatness; // a piece this close to its chord is searched as a line
+    int budget = 20000; // calls left: coinciding curves would otherwise split without end
+    std::vector<CrossingRecord> found;
+
+    static double offChord(const std::array<Point, 4>& p)
+    {
+        const Point d = p[3] - p[0];
+        const double L = std::hypot(d.x, d.y);
+        if (L == 0.0)
+            return std::max(std::hypot(p[1].x - p[0].x, p[1].y - p[0].y),
+                std::hypot(p[2].x - p[0].x, p[2].y - p[0].y));
+        return std::max(std::abs(cross(p[1] - p[0], d)), std::abs(cross(p[2] - p[0], d))) / L;
+    }
+
+    void search(const std::array<Point, 4>& pa, double a0, double a1,
+        const std::array<Point, 4>& pb, double b0, double b1, int depth)
+    {
+        if (--budget < 0 || !overlaps(boxOf(pa.data(), 4), boxOf(pb.data(), 4)))
+            return;
+        const bool flatA = offChord(pa) <= flatness || depth >= 40;
+        const bool flatB = offChord(pb) <= flatness || depth >= 40;
+        if (flatA && flatB) {
+            std::vector<CrossingRecord> rs;
+            segmentSegmentCrossings(pa[0], pa[3] - pa[0], pb[0], pb[3] - pb[0], rs);
+            for (CrossingRecord r : rs)
+                take(r, a0, a1, b0, b1, true);
+            return;
+        }
+        if (flatA || flatB) {
+            // The curved one against the other's chord.
+            std::array<CrossingRecord, 3> rs;
+            if (flatB) {
+                const int n = curveLineCrossings(
+                    Coefficients::curve(pa[0], pa[1], pa[2], pa[3]), pb[0], pb[3] - pb[0], rs);
+                for (int i = 0; i < n; ++i)
+                    take(rs[size_t(i)], a0, a1, b0, b1, true);
+            } else {
+                const int n = curveLineCrossings(
+                    Coefficients::curve(pb[0], pb[1], pb[2], pb[3]), pa[0], pa[3] - pa[0], rs);
+                for (int i = 0; i < n; ++i) {
+                    CrossingRecord r = rs[size_t(i)];
+                    std::swap(r.t1, r.t2);
+                    r.entry = -r.entry;
+                    r.exit = -r.exit;
+                    take(r, a0, a1, b0, b1, true);
+                }
+            }
+            return;
+        }
+        const CurveSplit sa = splitCurve(pa, 0.5);
+        const CurveSplit sb = splitCurve(pb, 0.5);
+        const double am = (a0 + a1) / 2;
+        const double bm = (b0 + b1) / 2;
+        search(sa.first, a0, am, sb.first, b0, bm, depth + 1);
+        search(sa.first, a0, am, sb.second, bm, b1, depth + 1);
+        search(sa.second, am, a1, sb.first, b0, bm, depth + 1);
+        search(sa.second, am, a1, sb.second, bm, b1, depth + 1);
+    }
+
+    void take(CrossingRecord r, double a0, double a1, double b0, double b1, bool refine)
+    {
+        r.t1 = a0 + (a1 - a0) * std::clamp(r.t1, 0.0, 1.0);
+        r.t2 = b0 + (b1 - b0) * std::clamp(r.t2, 0.0, 1.0);
+        r.span1 *= a1 - a0;
+        r.span2 *= b1 - b0;
+        if (refine && r.span1 == 0.0 && r.span2 == 0.0)
+            polish(a, b, r);
+        found.push_back(r);
+    }
+};
+
+// Sorts by t1, drops repeats (a crossing found from two neighbouring pieces) and joins overlap
+// records that continue one another.
+void mergeRecords(std::vector<CrossingRecord>& rs)
+{
+    std::sort(rs.begin(), rs.end(),
+        [](const CrossingRecord& x, const CrossingRecord& y) { return x.t1 < y.t1; });
+    std::vector<CrossingRecord> out;
+    for (const CrossingRecord& r : rs) {
+        if (!out.empty()) {
+            CrossingRecord& last = out.back();
+            const bool pointLike
+                = r.span1 == 0.0 && r.span2 == 0.0 && last.span1 == 0.0 && last.span2 == 0.0;
+            if (pointLike && r.entry == last.entry && std::abs(r.t1 - last.t1) <= 1e-7
+                && std::abs(r.t2 - last.t2) <= 1e-7)
+                continue;
+            const bool spans
+                = r.span1 != 0.0 || r.span2 != 0.0 || last.span1 != 0.0 || last.span2 != 0.0;
+            if (spans && std::abs(last.t1 + last.span1 - r.t1) <= 1e-9
+                && std::abs(last.t2 + last.span2 - r.t2) <= 1e-9
+                && sign(last.span2) * sign(r.span2) >= 0) {
+                last.span1 = r.t1 + r.span1 - last.t1;
+                last.span2 = r.t2 + r.span2 - last.t2;
+                last.exit = r.exit;
+                continue;
+            }
+            // A crossing point at the end of an overlap belongs to the overlap.
+            if (last.span1 != 0.0 && r.span1 == 0.0 && r.t1 <= last.t1 + last.span1 + 1e-9)
+                continue;
+        }
+        out.push_back(r);
+    }
+    rs.swap(out);
+}
+
+} // namespace
+
+void segmentSegmentCrossings(const Point& p, const Point& d, const Point& q, const Point& e,
+    std::vector<CrossingRecord>& out)
+{
+    const double den = e.y * d.x - e.x * d.y;
+    const double na = e.y * (p.x - q.x) - e.x * (p.y - q.y);
+    const double nb = d.y * (q.x - p.x) - d.x * (q.y - p.y);
+    if (!std::isfinite(den) || !std::isfinite(na) || !std::isfinite(nb))
+        return;
+    if (!(na == 0.0 || sign(na) != sign(den)) || !(nb == 0.0 || sign(nb) == sign(den))
+        || std::abs(den) < std::abs(na) || std::abs(den) < std::abs(nb))
+        return;
+    const double dd = dot(d, d);
+    const double ee = dot(e, e);
+    if (!std::isfinite(dd) || !std::isfinite(ee))
+        return; // squares beyond the doubles' range: no parameter would be meaningful
+    // Parallel within rounding, judged against the segments' own lengths.
+    if (std::abs(den) > 1e-12 * std::sqrt(dd * ee) && den != 0.0) {
+        CrossingRecord r;
+        r.t1 = -na / den;
+        r.t2 = nb / den;
+        r.entry = r.exit = sign(den);
+        out.push_back(r);
+        return;
+    }
+    if (ee <= 1e-20 && dd <= 1e-20) {
+        if (p == q)
+            out.push_back({ 0.0, 0.0, 1.0, 1.0, 0, 0 });
+        return;
+    }
+    if (ee <= 1e-20) {
+        const double t = dot(q - p, d) / dd;
+        if (t >= 0.0 && t <= 1.0)
+            out.push_back({ t, 0.0, 0.0, 1.0, 0, 0 });
+        return;
+    }
+    if (dd <= 1e-20) {
+        const double t = dot(p - q, e) / ee;
+        if (t >= 0.0 && t <= 1.0)
+            out.push_back({ 0.0, t, 1.0, 0.0, 0, 0 });
+        return;
+    }
+    // Collinear: the overlap of the two, as parameters on both.
+    const double s0 = dot(p - q, e) / ee;
+    const double s1 = dot(p + d - q, e) / ee;
+    if ((s0 < 0.0 && s1 < 0.0) || (s0 > 1.0 && s1 > 1.0))
+        return;
+    // Overlap ends on the second segment, then mapped onto the first.
+    const double lo = std::max(0.0, std::min(s0, s1));
+    const double hi = std::min(1.0, std::max(s0, s1));
+    const auto onFirst = [&](double s) { return std::clamp(dot(q + e * s - p, d) / dd, 0.0, 1.0); };
+    double u0 = onFirst(lo);
+    double u1 = onFirst(hi);
+    double v0 = lo;
+    double v1 = hi;
+    if (u1 < u0) {
+        std::swap(u0, u1);
+        std::swap(v0, v1);
+    }
+    CrossingRecord r;
+    r.t1 = u0;
+    r.span1 = u1 - u0;
+    r.t2 = v0;
+    r.span2 = v1 - v0;
+    out.push_back(r);
+}
+
+void curveCurveCrossings(
+    const std::array<Point, 4>& a, const std::array<Point, 4>& b, std::vector<CrossingRecord>& out)
+{
+    double extent = 0.0;
+    for (const auto* p : { &a, &b })
+        for (const Point& c : *p) {
+            if (!c.isFinite())
+                return;
+            extent = std::max({ extent, std::abs(c.x), std::abs(c.y) });
+        }
+    CurveSearch s { Coefficients::curve(a[0], a[1], a[2], a[3]),
+        Coefficients::curve(b[0], b[1], b[2], b[3]), 1e-7 * (extent + 1e-300), 20000, {} };
+    s.search(a, 0.0, 1.0, b, 0.0, 1.0, 0);
+    mergeRecords(s.found);
+    out.insert(out.end(), s.found.begin(), s.found.end());
+}
+
+bool curveSelfCrossing(const std::array<Point, 4>& p, CrossingRecord& out)
+{
+    // B(s) = B(t), s != t: (B(s) - B(t)) / (s - t) = c1 + c2 (s + t) + c3 (s^2 + st + t^2) = 0.
+    // With sum = s + t and product = st the two coordinates give sum from their cross product
+    // with c3, then the product, then s and t as roots of z^2 - sum z + product.
+    const Coefficients c = Coefficients::curve(p[0], p[1], p[2], p[3]);
+    const double k = cross(c.c[2], c.c[3]);
+    if (k == 0.0 || !std::isfinite(k))
+        return false;
+    const double sum = -cross(c.c[1], c.c[3]) / k;
+    const bool useX = std::abs(c.c[3].x) >= std::abs(c.c[3].y);
+    const double c3 = useX ? c.c[3].x : c.c[3].y;
+    if (c3 == 0.0)
+        return false;
+    const double product
+        = sum * sum + ((useX ? c.c[1].x : c.c[1].y) + (useX ? c.c[2].x : c.c[2].y) * sum) / c3;
+    const double disc = sum * sum - 4.0 * product;
+    if (!(disc > 0.0))
+        return false;
+    const double root = std::sqrt(disc);
+    const double s = (sum - root) / 2;
+    const double t = (sum + root) / 2;
+    if (s < 0.0 || t > 1.0)
+        return false;
+    out = CrossingRecord {};
+    out.t1 = s;
+    out.t2 = t;
+    out.entry = out.exit = sign(cross(c.derivative(s), c.derivative(t)));
+    return true;
+}
+
+namespace {
+
+struct Indexed {
+    PathSegment segment;
+    Box box;
+    int subpath = 0;
+    bool firstOfSubpath = false;
+    bool lastOfSubpath = false;
+};
+
+std::vector<Indexed> segmentsOf(const BezierPath& path)
+{
+    std::vector<Indexed> out;
+    PathSegmentWalker walker(path, false);
+    PathSegment s;
+    while (walker.next(s)) {
+        const bool starts = out.empty() || out.back().segment.subpath != s.subpath;
+        if (starts && !out.empty())
+            out.back().lastOfSubpath = true;
+        out.push_back({ s, boxOf(s.p.data(), s.isCurve ? 4 : 2), s.subpath, starts, false });
+    }
+    if (!out.empty())
+        out.back().lastOfSubpath = true;
+    return out;
+}
+
+void solvePair(const PathSegment& a, const PathSegment& b, std::vector<CrossingRecord>& rs)
+{
+    if (!a.isCurve && !b.isCurve) {
+        segmentSegmentCrossings(a.p[0], a.p[1] - a.p[0], b.p[0], b.p[1] - b.p[0], rs);
+    } else if (a.isCurve && b.isCurve) {
+        curveCurveCrossings(a.p, b.p, rs);
+    } else {
+        const PathSegment& curve = a.isCurve ? a : b;
+        const PathSegment& line = a.isCurve ? b : a;
+        std::array<CrossingRecord, 3> found;
+        const int n
+            = curveLineCrossings(curve.coefficients(), line.p[0], line.p[1] - line.p[0], found);
+        for (int i = 0; i < n; ++i) {
+            CrossingRecord r = found[size_t(i)];
+            r.t1 = std::clamp(r.t1, 0.0, 1.0);
+            r.t2 = std::clamp(r.t2, 0.0, 1.0);
+            if (!a.isCurve) {
+                std::swap(r.t1, r.t2);
+                std::swap(r.span1, r.span2);
+                r.entry = -r.entry;
+                r.exit = -r.exit;
+            }
+            rs.push_back(r);
+        }
+    }
+}
+
+} // namespace
+
+std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
+    const BezierPath& path, const BezierPath& other)
+{
+    std::vector<KXBezierPathIntersection> out;
+    const bool same = path.sharesElementsWith(other);
+    const std::vector<Indexed> mine = segmentsOf(path);
+    const std::vector<Indexed> theirs = same ? std::vector<Indexed>() : segmentsOf(other);
+    const std::vector<Indexed>& other_ = same ? mine : theirs;
+    if (mine.empty() || other_.empty())
+        return out;
+
+    // The other path's segments by the left edge of their boxes; with the widest box this
+    // bounds, by two binary searches, which boxes can reach a given one.
+    std::vector<int> order(other_.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(),
+        [&](int x, int y) { return other_[size_t(x)].box.minX < other_[size_t(y)].box.minX; });
+    std::vector<double> lefts(order.size());
+    double widest = 0.0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Box& b = other_[size_t(order[i])].box;
+        lefts[i] = b.minX;
+        widest = std::max(widest, b.maxX - b.minX);
+    }
+
+    std::vector<CrossingRecord> rs;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        const Indexed& a = mine[i];
+        if (!std::isfinite(a.box.minX + a.box.maxX + a.box.minY + a.box.maxY))
+            continue;
+        const auto first = std::lower_bound(lefts.begin(), lefts.end(), a.box.minX - widest);
+        const auto last = std::upper_bound(lefts.begin(), lefts.end(), a.box.maxX);
+        for (auto it = first; it != last; ++it) {
+            const std::size_t j = std::size_t(order[std::size_t(it - lefts.begin())]);
+            const Indexed& b = other_[j];
+            if (same && j < i)
+                continue;
+            if (!overlaps(a.box, b.box))
+                continue;
+            rs.clear();
+            if (same && j == i) {
+                CrossingRecord r;
+                if (a.segment.isCurve && curveSelfCrossing(a.segment.p, r))
+                    rs.push_back(r);
+            } else {
+                solvePair(a.segment, b.segment, rs);
+                // Crossing points are refined on both segments; near misses that the
+                // tolerances at the segments' ends let in are dropped.
+                const Coefficients ca = a.segment.coefficients();
+                const Coefficients cb = b.segment.coefficients();
+                const double scale = 1e-9
+                    * (std::max({ std::abs(a.box.minX), std::abs(a.box.maxX), std::abs(a.box.minY),
+                           std::abs(a.box.maxY), std::abs(b.box.minX), std::abs(b.box.maxX),
+                           std::abs(b.box.minY), std::abs(b.box.maxY) })
+                        + 1.0);
+                std::erase_if(rs, [&](CrossingRecord& r) {
+                    if (r.span1 != 0.0 || r.span2 != 0.0)
+                        return false;
+                    polish(ca, cb, r);
+                    const Point gap = ca.at(r.t1) - cb.at(r.t2);
+                    return !(std::hypot(gap.x, gap.y) <= scale);
+                });
+            }
+            if (same && j != i && a.subpath == b.subpath) {
+                // The joints of consecutive segments (and the closing joint of a subpath that
+                // returns to its start) are where the outline continues, not crossings.
+                const bool next = j == i + 1;
+                const bool wraps
+                    = a.firstOfSubpath && b.lastOfSubpath && b.segment.end() == a.segment.start();
+                std::erase_if(rs, [&](const CrossingRecord& r) {
+                    const bool point = std::abs(r.span1) < 1e-10 && std::abs(r.span2) < 1e-10;
+                    return point
+                        && ((next && r.t1 >= 0.9999 && r.t2 <= 0.0001)
+                            || (wraps && r.t1 <= 0.0001 && r.t2 >= 0.9999));
+                });
+            }
+            for (const CrossingRecord& r : rs) {
+                if (!std::isfinite(r.t1 + r.t2 + r.span1 + r.span2))
+                    continue;
+                KXBezierPathIntersection x;
+                const bool backwards = r.span2 < 0.0;
+                x.left = { a.segment.index, r.t1, r.span1, backwards ? r.exit : r.entry,
+                    backwards ? r.entry : r.exit };
+                x.right = { b.segment.index, r.t2, r.span2, -r.entry, -r.exit };
+                x.location = a.segment.coefficients().at(r.t1);
+                out.push_back(x);
+            }
+        }
+    }
+    std::sort(out.begin(), out.end(),
+        [](const KXBezierPathIntersection& x, const KXBezierPathIntersection& y) {
+            return x.left.segment != y.left.segment ? x.left.segment < y.left.segment
+                                                    : x.left.parameter < y.left.parameter;
+        });
+    return out;
+}

@@ -1,0 +1,134 @@
+#include "PathRig.h"
+#include "foundation/BezierPathAdditionsIntersections.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+using platform::BezierPath;
+using platform::Point;
+
+BezierPath line(Point a, Point b)
+{
+    BezierPath p;
+    p.moveTo(a);
+    p.lineTo(b);
+    return p;
+}
+
+TEST(PathIntersections, EdgeCases)
+{
+    // Two diagonals of a square: one record halfway along both, opposite codes.
+    auto x = allIntersectionsWithPath(line({ 0, 0 }, { 2, 2 }), line({ 0, 2 }, { 2, 0 }));
+    ASSERT_EQ(x.size(), 1u);
+    EXPECT_DOUBLE_EQ(x[0].left.parameter, 0.5);
+    EXPECT_DOUBLE_EQ(x[0].right.parameter, 0.5);
+    EXPECT_NE(x[0].left.entry, 0);
+    EXPECT_EQ(x[0].left.entry, -x[0].right.entry);
+    EXPECT_EQ(x[0].location, Point(1, 1));
+
+    // Overlapping collinear segments: one record with spans and zero codes.
+    x = allIntersectionsWithPath(line({ 0, 0 }, { 4, 0 }), line({ 6, 0 }, { 2, 0 }));
+    ASSERT_EQ(x.size(), 1u);
+    EXPECT_DOUBLE_EQ(x[0].left.parameter, 0.5);
+    EXPECT_DOUBLE_EQ(x[0].left.span, 0.5);
+    EXPECT_DOUBLE_EQ(x[0].right.parameter, 1.0);
+    EXPECT_DOUBLE_EQ(x[0].right.span, -0.5);
+    EXPECT_EQ(x[0].left.entry, 0);
+    EXPECT_EQ(x[0].right.exit, 0);
+
+    // A self-crossing curve reports its loop once, against itself and against its copy, and
+    // the joints of a closed outline are not crossings.
+    BezierPath loop;
+    loop.moveTo({ 0, 0 });
+    loop.curveTo({ 2, 0 }, { 3, 3 }, { -1, 3 });
+    loop.lineTo({ 2, -1 });
+    loop.closePath();
+    const BezierPath copy = loop;
+    for (const BezierPath* other : std::initializer_list<const BezierPath*> { &loop, &copy }) {
+        x = allIntersectionsWithPath(loop, *other);
+        ASSERT_EQ(x.size(), 1u);
+        EXPECT_EQ(x[0].left.segment, 1);
+        EXPECT_EQ(x[0].right.segment, 1);
+        const Coefficients c = Coefficients::curve({ 0, 0 }, { 3, 3 }, { -1, 3 }, { 2, 0 });
+        EXPECT_NEAR(c.at(x[0].left.parameter).x, c.at(x[0].right.parameter).x, 1e-9);
+        EXPECT_NEAR(c.at(x[0].left.parameter).y, c.at(x[0].right.parameter).y, 1e-9);
+    }
+}
+
+TEST(PathIntersections, BadInputAnswersInBoundedTime)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    std::mt19937 rng(5);
+    const BezierPath random = pathrig::randomPath(rng, 2, 8);
+    BezierPath lone;
+    lone.moveTo({ 1, 1 });
+    BezierPath nanPath = line({ 0, 0 }, { nan, 1 });
+    nanPath.curveTo({ inf, 0 }, { 1, inf }, { nan, nan });
+    BezierPath zero = line({ 5, 5 }, { 5, 5 });
+    zero.curveTo({ 5, 5 }, { 5, 5 }, { 5, 5 });
+    const BezierPath twin = pathrig::randomPath(rng = std::mt19937(5), 2, 8); // equal, not shared
+    for (const BezierPath* a :
+        std::initializer_list<const BezierPath*> { &random, &lone, &nanPath, &zero, &twin })
+        for (const BezierPath* b : std::initializer_list<const BezierPath*> {
+                 &random, &lone, &nanPath, &zero, &twin, &random })
+            for (const KXBezierPathIntersection& r : allIntersectionsWithPath(*a, *b)) {
+                EXPECT_TRUE(r.left.parameter >= 0.0 && r.left.parameter <= 1.0);
+                EXPECT_TRUE(r.right.parameter >= 0.0 && r.right.parameter <= 1.0);
+            }
+    EXPECT_TRUE(allIntersectionsWithPath(BezierPath(), random).empty());
+    EXPECT_TRUE(allIntersectionsWithPath(lone, random).empty());
+}
+
+#ifdef QUILLMARK_HAVE_2GEOM
+TEST(PathIntersections, CrossingsMatchLib2geom)
+{
+    std::mt19937 rng(17);
+    int differ = 0;
+    int missed = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const BezierPath a = pathrig::randomPath(rng, 1 + i % 2, 1 + i % 5);
+        const BezierPath b = pathrig::randomPath(rng, 1 + i % 3, 1 + i % 4);
+        const auto ours = allIntersectionsWithPath(a, b);
+        const auto theirs = pathrig::toGeom(a).intersect(pathrig::toGeom(b), 1e-9);
+        if (ours.size() != theirs.size())
+            ++differ;
+        for (const auto& t : theirs) {
+            bool found = false;
+            for (const KXBezierPathIntersection& r : ours)
+                found |= std::hypot(
+                             t.point()[Geom::X] - r.location.x, t.point()[Geom::Y] - r.location.y)
+                    < 1e-6;
+            missed += !found;
+            if (!found)
+                ADD_FAILURE() << "case " << i << " missed " << t.point()[Geom::X] << ","
+                              << t.point()[Geom::Y] << " times " << t.first.curve_index << ":"
+                              << t.first.t << " / " << t.second.curve_index << ":" << t.second.t;
+        }
+        // Every crossing we report lies on both paths.
+        for (const KXBezierPathIntersection& r : ours) {
+            const Point o = r.location;
+            const Geom::Point g(o.x, o.y);
+            const Geom::PathVector ga = pathrig::toGeom(a);
+            const Geom::PathVector gb = pathrig::toGeom(b);
+            const double da = Geom::distance(ga.pointAt(*ga.nearestTime(g)), g);
+            const double db = Geom::distance(gb.pointAt(*gb.nearestTime(g)), g);
+            const bool near = da < 1e-6 && db < 1e-6;
+            EXPECT_TRUE(near) << "case " << i << " at " << o.x << "," << o.y << " off by " << da
+                              << " and " << db << "; ours " << ours.size() << " theirs "
+                              << theirs.size();
+            if (!near)
+                return;
+        }
+    }
+    // Crossings exactly at a shared vertex are counted once or twice depending on the
+    // tolerance at segment ends; anything more is a fault.
+    EXPECT_LT(differ, 10000 / 200) << differ;
+    EXPECT_EQ(missed, 0);
+}
+#endif
+
+} // namespace

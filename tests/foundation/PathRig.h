@@ -1,0 +1,131 @@
+#pragma once
+// Paths for the path toolkit's tests: seeded random paths and their lib2geom twins.
+#include "platform/graphics/BezierPath.h"
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace pathrig {
+
+// A path of `subpaths` closed subpaths of `segments` lines and curves each, points within
+// [0, size]^2: crossing itself at random, as a user's drawing would.
+inline platform::BezierPath randomPath(
+    std::mt19937& rng, int subpaths, int segments, double size = 100.0)
+{
+    std::uniform_real_distribution<double> coord(0.0, size);
+    std::bernoulli_distribution curve(0.5);
+    const auto point = [&] { return platform::Point(coord(rng), coord(rng)); };
+    platform::BezierPath path;
+    for (int s = 0; s < subpaths; ++s) {
+        path.moveTo(point());
+        for (int i = 0; i < segments; ++i) {
+            if (curve(rng)) {
+                const platform::Point c1 = point();
+                const platform::Point c2 = point();
+                path.curveTo(point(), c1, c2);
+            } else {
+                path.lineTo(point());
+            }
+        }
+        path.closePath();
+    }
+    return path;
+}
+
+// A path of `subpaths` star-shaped outlines that neither cross themselves nor each other
+// (one per cell of a grid of 50), of lines and gently bent curves, in either direction.
+inline platform::BezierPath randomBlobs(std::mt19937& rng, int subpaths, int segments)
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    platform::BezierPath path;
+    for (int s = 0; s < subpaths; ++s) {
+        const platform::Point centre(
+            50.0 * (s % 3) + 25 + 2 * unit(rng), 50.0 * (s / 3) + 25 + 2 * unit(rng));
+        const bool backwards = unit(rng) < 0.5;
+        std::vector<platform::Point> corners;
+        for (int i = 0; i < segments; ++i) {
+            const double angle = 2 * M_PI * (i + 0.8 * unit(rng)) / segments * (backwards ? -1 : 1);
+            const double radius = 8.0 + 12.0 * unit(rng);
+            corners.push_back(centre + platform::Point(std::cos(angle), std::sin(angle)) * radius);
+        }
+        path.moveTo(corners[0]);
+        for (int i = 0; i < segments; ++i) {
+            const platform::Point a = corners[size_t(i)];
+            const platform::Point b = corners[size_t((i + 1) % segments)];
+            if (unit(rng) < 0.5) {
+                path.lineTo(b);
+            } else {
+                const platform::Point n(-(b - a).y, (b - a).x);
+                path.curveTo(b, a + (b - a) * 0.33 + n * (0.2 * (unit(rng) - 0.5)),
+                    a + (b - a) * 0.66 + n * (0.2 * (unit(rng) - 0.5)));
+            }
+        }
+        path.closePath();
+    }
+    return path;
+}
+
+} // namespace pathrig
+
+#ifdef QUILLMARK_HAVE_2GEOM
+#include <2geom/path.h>
+#include <2geom/pathvector.h>
+
+namespace pathrig {
+
+// The same outline as a lib2geom path vector, every subpath closed.
+inline Geom::PathVector toGeom(const platform::BezierPath& path)
+{
+    Geom::PathVector out;
+    Geom::Path* current = nullptr;
+    const auto gp = [](const platform::Point& p) { return Geom::Point(p.x, p.y); };
+    for (const platform::PathElement& e : path.elements()) {
+        switch (e.kind) {
+        case platform::PathElementKind::MoveTo:
+            out.push_back(Geom::Path(gp(e.points[0])));
+            current = &out.back();
+            break;
+        case platform::PathElementKind::LineTo:
+            current->appendNew<Geom::LineSegment>(gp(e.points[0]));
+            break;
+        case platform::PathElementKind::CurveTo:
+            current->appendNew<Geom::CubicBezier>(
+                gp(e.points[0]), gp(e.points[1]), gp(e.points[2]));
+            break;
+        case platform::PathElementKind::ClosePath:
+            break;
+        }
+    }
+    for (Geom::Path& sub : out)
+        sub.close(true);
+    return out;
+}
+
+} // namespace pathrig
+#endif
+
+#ifdef QUILLMARK_HAVE_2GEOM
+namespace pathrig {
+
+// A lib2geom path vector back in our terms (every subpath closed).
+inline platform::BezierPath fromGeom(const Geom::PathVector& paths)
+{
+    platform::BezierPath out;
+    const auto pt = [](const Geom::Point& p) { return platform::Point(p[Geom::X], p[Geom::Y]); };
+    for (const Geom::Path& sub : paths) {
+        out.moveTo(pt(sub.initialPoint()));
+        for (std::size_t i = 0; i < sub.size_closed(); ++i) {
+            const Geom::Curve& c = sub[i];
+            if (const auto* cubic = dynamic_cast<const Geom::CubicBezier*>(&c))
+                out.curveTo(pt((*cubic)[3]), pt((*cubic)[1]), pt((*cubic)[2]));
+            else
+                out.lineTo(pt(c.finalPoint()));
+        }
+        out.closePath();
+    }
+    return out;
+}
+
+} // namespace pathrig
+#endif
