@@ -663,16 +663,13 @@ bool ViewHost::event(QEvent* event)
 
 bool ViewHost::isTextEditingKey(const QKeyEvent& event)
 {
-    for (const QKeySequence::StandardKey key :
-        { QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::SelectAll,
-            QKeySequence::Undo, QKeySequence::Redo, QKeySequence::Delete })
+    // Undo and redo stay the window's: a text editor keeps no history of its own, its typing
+    // is undone through the document's, and an undo run from inside the editor's own key
+    // handling would rebuild the very box handling the key.
+    for (const QKeySequence::StandardKey key : { QKeySequence::Copy, QKeySequence::Cut,
+             QKeySequence::Paste, QKeySequence::SelectAll, QKeySequence::Delete })
         if (event.matches(key))
             return true;
-    const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::ControlModifier && event.key() == Qt::Key_Y)
-        return true;
-    if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && event.key() == Qt::Key_Z)
-        return true;
     switch (event.key()) {
     case Qt::Key_Left:
     case Qt::Key_Right:
