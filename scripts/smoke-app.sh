@@ -191,6 +191,14 @@ pid=$!
 welcome=$(window_named "Welcome to Quillmark")
 sleep 0.5
 shot 01-welcome
+# The newsletter form: its "Subscribe" button is drawn in blue (0x1499ff) and its e-mail box is
+# white, above the check box at the window's bottom.
+eval "$(geometry "$welcome")"
+blue=$(convert "$out/01-welcome.png" -crop "${WIDTH}x$((HEIGHT / 2))+$X+$((Y + HEIGHT / 2))" +repage \
+  -fuzz 12% -fill black +opaque '#1499ff' -fill white -opaque '#1499ff' \
+  -format '%[fx:int(mean*w*h)]' info:)
+echo "smoke-app: welcome window form, $blue blue button pixels"
+[ "$blue" -gt 40 ] || fail "the welcome window shows no newsletter form ($blue blue pixels)"
 focus "$welcome"
 xdotool key ctrl+n
 choose_file "Select image file" "$photo"

@@ -6,6 +6,8 @@
 #include "window/Window.h"
 
 #include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QWidget>
 
@@ -34,6 +36,12 @@ QMenuBar* AppDelegate::installMenu(QWidget* window, ColorDocument* document)
     if (!window)
         return nullptr;
     QMenuBar* bar = AppMenus::build(window, handlersFor(document), validatorsFor(document));
+    // A window without a document (the welcome window) has no boxes to arrange; without that
+    // menu its bar also fits beside its title.
+    if (!document) {
+        if (auto* arrange = bar->findChild<QMenu*>(QStringLiteral("Arrange")))
+            arrange->menuAction()->setVisible(false);
+    }
     // The list of windows is made when the menu opens, so it is never stale.
     if (QMenu* menu = AppMenus::windowMenu(*bar))
         connect(menu, &QMenu::aboutToShow, menu, [this, menu, window] {

@@ -4,8 +4,10 @@
 
 #include "AppFakes.h"
 #include "app/AppDelegate.h"
+#include "window/WindowContentView.h"
 
 #include <QDropEvent>
+#include <QMenuBar>
 #include <QMimeData>
 #include <gtest/gtest.h>
 
@@ -70,4 +72,26 @@ TEST(WelcomeWindowDrop, DeclinesDragsWithoutALocalFile)
     EXPECT_TRUE(rig.fixture.alerts->messages.isEmpty());
     EXPECT_FALSE(rig.window.subscribeView()->inputField()->acceptDrops())
         << "the e-mail field would take a dropped file as text";
+}
+
+// The welcome window's bar has no Arrange menu (there is nothing to arrange), so it fits beside
+// the drawn title instead of running over it; a document's window keeps it.
+TEST(WelcomeWindowMenu, TheBarFitsBesideTheTitle)
+{
+    DropRig rig;
+    rig.window.resize(520, 360);
+    QMenuBar* bar = rig.delegate.installMenu(&rig.window, nullptr);
+    ASSERT_TRUE(bar);
+    QStringList shown;
+    for (QAction* menu : bar->actions())
+        if (menu->isVisible())
+            shown << menu->text();
+    EXPECT_EQ(shown, (QStringList { "&File", "&Edit", "&Window" }));
+    rig.window.show();
+    QCoreApplication::processEvents();
+    const auto [textLeft, textRight] = rig.window.contentView()->titleTextSpan();
+    const QRect placed = bar->geometry();
+    EXPECT_TRUE(placed.right() < textLeft || placed.left() > textRight)
+        << placed.left() << "-" << placed.right() << " against the title " << textLeft << "-"
+        << textRight;
 }
