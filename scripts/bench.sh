@@ -77,3 +77,13 @@ echo
 "$build/bench/bench_canvas" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 "$build/bench/bench_controls" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 "$build/bench/bench_document"
+
+# Long text and wide shadows beside QTextDocument and OpenCV, the inspector's refreshes and
+# font changes beside QTextDocument, and the path toolkit beside lib2geom: each in one run.
+echo
+"$build/bench/bench_textbox" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+"$build/bench/bench_graphics" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_filter='AlphaBlur|OpenCv'
+"$build/bench/bench_heavy_shadows"
+"$build/bench/bench_inspector" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+"$build/bench/bench_paths" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
