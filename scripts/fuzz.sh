@@ -21,7 +21,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(archive_fuzz picture_fuzz coverage_fuzz document_fuzz)
+[ ${#targets[@]} -eq 0 ] && targets=(archive_fuzz picture_fuzz coverage_fuzz document_fuzz path_toolkit_fuzz)
 build="$root/build/fuzz"
 timeout="${QUILLMARK_FUZZ_TIMEOUT:-10}"
 jobs="${QUILLMARK_FUZZ_JOBS:-$(nproc)}"
