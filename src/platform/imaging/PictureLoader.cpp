@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <limits>
 
 Q_DECLARE_LOGGING_CATEGORY(lcImaging)
 
@@ -221,7 +222,13 @@ PictureHeader PictureLoader::header(const QByteArray& bytes, const QByteArray& f
     h.uprightSize = h.orientation >= 5 ? h.storedSize.transposed() : h.storedSize;
     if (!isJpeg(h.format)) {
         const qint64 pixels = qint64(h.storedSize.width()) * h.storedSize.height();
-        h.cost = (pixels * qtDecodeBytesPerPixel(reader.imageFormat(), h.orientation) + 3) / 4;
+        const qint64 perPixel = qint64(qtDecodeBytesPerPixel(reader.imageFormat(), h.orientation));
+        // A header may claim sides up to 2^31: the product must not overflow. Such a cost is
+        // over any budget anyway.
+        constexpr qint64 kCostCeiling = std::numeric_limits<qint64>::max() / 4;
+        h.cost = perPixel > 0 && pixels > (kCostCeiling - 3) / perPixel
+            ? kCostCeiling
+            : (pixels * perPixel + 3) / 4;
     }
     return h;
 }
