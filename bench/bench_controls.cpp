@@ -3,6 +3,7 @@
 // from a 200-pixel thumbnail, and the fill editor with 1000 stops. No public tool does this
 // work, so the figures stand against absolute budgets (1 ms a repaint, 40 ms for all 44
 // previews, 3 ms for the fill editor).
+#include "BenchMain.h"
 #include "foundation/ImageAdditions.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "window/FillStopEditing.h"
@@ -184,13 +185,5 @@ BENCHMARK(BM_FillEditorAddStopTo999)->Unit(benchmark::kMicrosecond)->UseRealTime
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QApplication>(argc, argv);
 }

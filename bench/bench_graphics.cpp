@@ -3,6 +3,7 @@
 // per output value should not grow with the sigma), compared in the same run with OpenCV's
 // GaussianBlur of the same 8-bit plane to the same output size (BM_OpenCvGaussianBlur, rows of
 // the same sigma) when its development files are there.
+#include "BenchMain.h"
 #include "platform/graphics/AlphaBlur.h"
 #include "platform/graphics/GraphicsContext.h"
 
@@ -158,13 +159,5 @@ BENCHMARK(BM_AlphaBlurTextBox)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTi
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QGuiApplication>(argc, argv);
 }

@@ -3,6 +3,7 @@
 // boxes with the undo snapshot and the re-layout, beside QTextDocument doing the same change
 // with QTextCursor::mergeCharFormat over the same runs in the same run, and a size change
 // over a text of 1000 and 2000 runs (linear: 2000 runs within 2.2 x 1000).
+#include "BenchMain.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/InspectorRig.h"
 
@@ -144,13 +145,5 @@ BENCHMARK(BM_SizeChange1000Runs)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QApplication>(argc, argv);
 }

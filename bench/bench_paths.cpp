@@ -1,6 +1,7 @@
 // The path toolkit beside lib2geom on the same paths and points, in the same run: winding
 // numbers and points at a length along a 10 000-segment path, 1000 queries each; the
 // crossings of two 5000-segment waves (about 2000).
+#include "BenchMain.h"
 #include "foundation/BezierPathAdditionsBooleans.h"
 #include "foundation/BezierPathAdditionsGeometry.h"
 #include "foundation/BezierPathAdditionsIntersections.h"
@@ -276,13 +277,5 @@ BENCHMARK(BM_Union_Lib2geom)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QGuiApplication>(argc, argv);
 }
