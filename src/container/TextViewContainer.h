@@ -267,11 +267,20 @@ public:
     // ---- snapshots and undo
     // The layer's snapshot: every box's record in stacking order. Changes nothing.
     ContainerSnapshot containerSnapshot() const;
-    // Starts a change: undoData := containerSnapshot().
+    // Starts a change: undoData := containerSnapshot(). Inside a change run whose step is still
+    // the newest, no snapshot is taken: the run's first step already goes back to its start.
     void prepUndoData() override;
     // Ends a change: registers one step restoring undoData (nothing without one), redraws. No
-    // rebuild, no delegate call.
+    // rebuild, no delegate call. Inside a change run, only its first change registers.
     void logUndoData() override;
+    // Drops the before-snapshot of a change that changed nothing (UndoStep's destructor).
+    void discardUndoData();
+    // A change run: the changes a drag of one control or one held key makes, taken back by one
+    // undo step. key names the run (the control); a run ends at endChangeRun, and another
+    // run, an undo or any other step ends its folding too.
+    void beginChangeRun(const void* key);
+    void endChangeRun();
+    const void* changeRunKey() const { return m_changeRunKey; }
     void logUndoDataForRun(const void* runKey) override;
     bool canFoldChange(const void* runKey) const override;
     void foldedChange() override;
@@ -413,6 +422,9 @@ private:
     ContainerCanvas* m_canvas = nullptr;
     platform::UndoManager* m_undoManager = nullptr;
     platform::UndoLifetime m_undoLife;
+    const void* m_changeRunKey = nullptr;
+    // The change under way folds into its run's step: no snapshot taken, nothing to register.
+    bool m_foldingChange = false;
     std::uint64_t m_trackingArea = 0;
     WarpFunction m_warpRenderer;
     ColourFillFunction m_colourFill;

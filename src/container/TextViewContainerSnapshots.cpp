@@ -54,12 +54,42 @@ ContainerSnapshot TextViewContainer::containerSnapshot() const
 
 void TextViewContainer::prepUndoData()
 {
+    m_foldingChange = m_changeRunKey && canFoldChange(m_changeRunKey);
+    if (m_foldingChange) {
+        undoData.reset();
+        return;
+    }
     undoData = containerSnapshot();
+}
+
+void TextViewContainer::discardUndoData()
+{
+    undoData.reset();
+    m_foldingChange = false;
+}
+
+void TextViewContainer::beginChangeRun(const void* key)
+{
+    endChangeRun();
+    m_changeRunKey = key;
+}
+
+void TextViewContainer::endChangeRun()
+{
+    if (m_changeRunKey && m_undoManager && m_undoManager->canCoalesce(m_changeRunKey))
+        m_undoManager->breakCoalescing();
+    m_changeRunKey = nullptr;
+    m_foldingChange = false;
 }
 
 void TextViewContainer::logUndoData()
 {
     qCDebug(lcContainer) << "logUndodata";
+    if (m_foldingChange) {
+        m_foldingChange = false;
+        foldedChange();
+        return;
+    }
     if (!undoData) {
         // Without a before-snapshot there is nothing to go back to; a step restoring an empty
         // layer would delete every box.
@@ -68,6 +98,8 @@ void TextViewContainer::logUndoData()
         return;
     }
     registerRestore(*undoData);
+    if (m_changeRunKey && m_undoManager)
+        m_undoManager->setCoalescingKey(m_changeRunKey);
     markForDisplay();
 }
 

@@ -90,6 +90,7 @@ DocumentWindow::DocumentWindow(platform::UndoManager& undo, QWidget* parent)
     // Room for the sidebar and a canvas that still has an area to fit the picture into.
     setMinimumSize(640, 480);
     buildLayout();
+    makeInspectorPanels();
 }
 
 DocumentWindow::~DocumentWindow()

@@ -10,7 +10,10 @@
 //
 // Files: DocumentWindow.cpp (set-up steps, canvas requests, mode, sidebar), the layout in
 // DocumentWindowSetup.cpp, the slider and edit actions in DocumentWindowActions.cpp, the
-// sliders' preview pictures in DocumentWindowPreviews.cpp.
+// sliders' preview pictures in DocumentWindowPreviews.cpp, pictures from files in
+// DocumentWindowPictures.cpp, the inspector refresh in DocumentWindowInspector.cpp, the font
+// panel in DocumentWindowFonts.cpp, and the inspector's panel controllers (InspectorPanel
+// subclasses, one per panel) made and served in DocumentWindowPanels.cpp.
 #include "boxes/DocumentWindowRef.h"
 #include "canvas/CanvasWindow.h"
 #include "container/ContainerDelegate.h"
@@ -23,6 +26,7 @@
 #include "window/AngleCtrl.h"
 #include "window/DocumentWindowOutlets.h"
 #include "window/ImageEffectIntensitySlider.h"
+#include "window/InspectorPanel.h"
 #include "window/Window.h"
 
 #include <QList>
@@ -61,7 +65,8 @@ class DocumentWindow : public Window,
                        public canvas::CanvasWindow,
                        public ContainerDelegate,
                        public DocumentWindowRef,
-                       public AngleCtrlDelegate {
+                       public AngleCtrlDelegate,
+                       public InspectorHost {
 public:
     // One record per installed font face, in the font manager's family and member order; item
     // i of popupFonts describes record i.
@@ -160,7 +165,7 @@ public:
 
     // ---- edit commands (DocumentWindowActions.cpp)
     // The prologue of nearly every action: ends colour removal and pen drawing.
-    void beforeAction();
+    void beforeAction() override;
     void newTextBox();
     // Escape: a text box being edited leaves editing and stays selected. False when no box
     // was being edited.
@@ -307,6 +312,20 @@ public:
     // The font panel follows typing in the edited box.
     void textDidChange(MyTextBox* textBox) override;
 
+    // ---- InspectorHost (DocumentWindowPanels.cpp)
+    TextViewContainer* boxLayer() const override;
+    MyTextBox* editedTextBox() const override;
+    platform::TextRange editedRange() const override;
+    platform::UndoManager& documentUndoManager() const override { return m_undo; }
+    void refreshInspector() override;
+    void returnKeyboardToText() override;
+    const DocumentWindowOutlets& controls() const override { return *this; }
+    // The panel controllers, in the order they refresh.
+    const std::vector<std::unique_ptr<InspectorPanel>>& inspectorPanels() const
+    {
+        return m_inspectorPanels;
+    }
+
     // ---- AngleCtrlDelegate: the shadow angle knobs (their edits are the inspector's)
     void angleCtrlChanged(AngleCtrl& sender, float angle) override;
 
@@ -394,8 +413,8 @@ private:
     void addPictureBox(const platform::Image& picture);
     // The smoke session's stand-in for a drag of files (see DocumentWindowPictures.cpp).
     void installTestDropHook();
-    // The canvas's box layer, or null before the canvas has one.
-    TextViewContainer* boxLayer() const;
+    // Makes one controller per inspector panel (DocumentWindowPanels.cpp).
+    void makeInspectorPanels();
     // Aperture, vignette, saturation, zoom and straightening, as slider positions. Setting
     // them sends each slider's action and registers one undo step putting them back.
     std::array<double, 5> pictureSliderValues() const;
@@ -430,4 +449,5 @@ private:
     platform::UndoLifetime m_undoLife;
     // Observers (resize, pinch requests) live as long as this.
     QObject m_observerContext;
+    std::vector<std::unique_ptr<InspectorPanel>> m_inspectorPanels;
 };

@@ -36,11 +36,6 @@ constexpr double kStraightenRange = 0.07;
 
 // ---- edit commands
 
-TextViewContainer* DocumentWindow::boxLayer() const
-{
-    return m_canvasControls ? m_canvasControls->textViewContainer() : nullptr;
-}
-
 void DocumentWindow::beforeAction()
 {
     if (TextViewContainer* container = boxLayer()) {

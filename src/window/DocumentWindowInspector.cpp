@@ -268,6 +268,8 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
         w->update();
     ShowSideBar();
     updateFontsFromSelectedTextBox(boxes);
+    for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
+        panel->refresh(boxes);
 }
 
 // One shadow family's controls. Each family has its own mixed state: a family that differs

@@ -1,0 +1,82 @@
+#pragma once
+// The base of the box inspector's panel controllers. A panel owns its controls (outlets of the
+// window, made by the window's layout), wires each of them one way (below), refreshes them
+// from the selection without sending any action, and sends its changes to the box layer's
+// change messages: one undo step per gesture.
+//
+// One way of wiring a control:
+//   onAction   a custom control (slider, stepper, knob, segments): its action; a press-drag-
+//              release on it, or a held key, is one change run of the box layer, so a drag
+//              leaves one undo step;
+//   onEdited   a field: Return or leaving the field, when the text differs from what the
+//              panel last showed in it (showText);
+//   onClicked  a push button or check box;
+//   onChosen   a pop-up's item chosen by the person (never by a refresh).
+#include "platform/text/TextRange.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class MyTextBox;
+class MyViewBase;
+class QAbstractButton;
+class QComboBox;
+class QLineEdit;
+class TextViewContainer;
+struct DocumentWindowOutlets;
+namespace platform {
+class Control;
+class UndoManager;
+} // namespace platform
+
+// What a panel needs of its window.
+class InspectorHost {
+public:
+    // The document's box layer, or null before the canvas has one.
+    virtual TextViewContainer* boxLayer() const = 0;
+    // The prologue of nearly every action: ends colour removal and pen drawing.
+    virtual void beforeAction() = 0;
+    // The text box being edited, or null.
+    virtual MyTextBox* editedTextBox() const = 0;
+    // The edited box's selection as the window keeps it, held within the live text.
+    virtual platform::TextRange editedRange() const = 0;
+    virtual platform::UndoManager& documentUndoManager() const = 0;
+    // Every panel shows the selection again (after an action changed what others show).
+    virtual void refreshInspector() = 0;
+    // After a panel control acted while a text box is edited, the keyboard goes back to it.
+    virtual void returnKeyboardToText() = 0;
+    virtual const DocumentWindowOutlets& controls() const = 0;
+
+protected:
+    ~InspectorHost() = default;
+};
+
+class InspectorPanel : public QObject {
+public:
+    explicit InspectorPanel(InspectorHost& host);
+    ~InspectorPanel() override;
+
+    // Shows the selected boxes' values (boxes is the layer's textViewAry; the selected ones
+    // count). Sends no action and changes no box.
+    virtual void refresh(const std::vector<MyViewBase*>& boxes) = 0;
+
+protected:
+    InspectorHost& host() const { return m_host; }
+    const DocumentWindowOutlets& controls() const { return m_host.controls(); }
+    TextViewContainer* boxLayer() const { return m_host.boxLayer(); }
+
+    void onAction(platform::Control* control, std::function<void()> action);
+    void onEdited(QLineEdit* field, std::function<void()> action);
+    void onClicked(QAbstractButton* button, std::function<void()> action);
+    void onChosen(QComboBox* popup, std::function<void(int)> action);
+    // Sets a field's text as the panel shows it; onEdited acts only on text that differs.
+    static void showText(QLineEdit* field, const QString& text);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    InspectorHost& m_host;
+};

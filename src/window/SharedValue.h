@@ -1,0 +1,24 @@
+#pragma once
+// A value over several boxes or runs: the first one seen, and whether every later one agrees.
+// The inspector shows the common value, or its mixed state when they differ.
+#include <functional>
+#include <optional>
+
+template <class T> struct Shared {
+    std::optional<T> ref;
+    bool same = true;
+
+    template <class Eq = std::equal_to<T>> void take(const T& v, Eq eq = {})
+    {
+        if (!ref)
+            ref = v;
+        else if (same && !eq(*ref, v))
+            same = false;
+    }
+    // Whether any value was seen.
+    bool seen() const { return ref.has_value(); }
+    // The first value, or T's default when none was seen.
+    T value() const { return ref.value_or(T {}); }
+    // The common value: seen and agreed on by every value.
+    bool uniform() const { return ref && same; }
+};
