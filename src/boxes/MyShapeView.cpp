@@ -683,8 +683,9 @@ void MyShapeView::setRoundRectRadius(int idx, int val, bool bAlt)
     const int first = type == shape::RoundedRectangle ? 0 : 1;
     if (m_model.controlVals.size() < size_t(first + 4) || (bAlt && (idx < 0 || idx > 3)))
         return;
-    // A negative radius would bulge the corner out of the box.
-    const ControlValue f = boxedFloat(std::max(double(val) / width, 0.0));
+    // The fraction is drawn along both sides of the unit box: above 0.5 the arcs of one side
+    // overlap and the outline loses its straight sides; below 0 the corner bulges out.
+    const ControlValue f = boxedFloat(std::clamp(double(val) / width, 0.0, 0.5));
     if (bAlt) {
         m_model.controlVals[size_t(first + idx)] = f;
     } else {

@@ -84,8 +84,9 @@ public:
 
     // ---- corner radii of rounded rectangles and callouts
     // Sets the radius of corner idx (or of all four without bAlt) from a typed pixel value, as
-    // a fraction of the frame width; negative values store 0, large ones are kept. Ignored by
-    // other types and while the frame is less than 1 wide. A callout's outline is rebuilt.
+    // a fraction of the frame width, held within 0..0.5 (each corner's arc spans at most half
+    // of each side). Ignored by other types and while the frame is less than 1 wide. A
+    // callout's outline is rebuilt.
     void setRoundRectRadius(int idx, int val, bool bAlt);
     // The four radii in pixels (rounded half up), or -1 four times for a shape without radii.
     std::array<int, 4> getRoundRectRadius() const;

@@ -412,12 +412,6 @@ void DocumentWindow::setInstantAlphaState(int state)
     btInstantAlpha->setChecked(state != 0);
 }
 
-void DocumentWindow::adjustImageBoxSaturation(ImageEffectIntensitySlider& sender)
-{
-    // Applies to the selected picture boxes, which the box inspector edits.
-    (void)sender;
-}
-
 void DocumentWindow::angleCtrlChanged(AngleCtrl& sender, float angle)
 {
     (void)sender;

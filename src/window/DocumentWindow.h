@@ -160,8 +160,6 @@ public:
     // 0..1, each slider's action firing).
     QVariantMap readControlsData() const;
     void applyControlsData(const QVariantMap& data);
-    // The box inspector's picture-box saturation; applies to the selected picture boxes.
-    void adjustImageBoxSaturation(ImageEffectIntensitySlider& sender);
 
     // ---- edit commands (DocumentWindowActions.cpp)
     // The prologue of nearly every action: ends colour removal and pen drawing.
@@ -271,7 +269,9 @@ public:
     void updateBoxPanel(const std::vector<MyViewBase*>& boxes);
     // The shadow family switch: the second family's controls show the other family.
     void segmentInnerShadowClicked();
-    // The frame panel from the first selected box; originOnly leaves width and height.
+    // The narrower refreshes, each done by the panel that owns the controls: the frame panel
+    // from the first selected box (originOnly leaves width and height), the corner panel from
+    // the first selected rounded shape, the angle slider, the directions from one box.
     void UpdateBoxFrameInfo(bool originOnly) override;
     void UpdateBoxRoundInfo();
     void updateBoxAngle(float degrees);
@@ -324,6 +324,14 @@ public:
     const std::vector<std::unique_ptr<InspectorPanel>>& inspectorPanels() const
     {
         return m_inspectorPanels;
+    }
+    // The panel controller of type T, or null.
+    template <class T> T* inspectorPanel() const
+    {
+        for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
+            if (auto* found = dynamic_cast<T*>(panel.get()))
+                return found;
+        return nullptr;
     }
 
     // ---- AngleCtrlDelegate: the shadow angle knobs (their edits are the inspector's)
@@ -380,9 +388,6 @@ private:
     };
     void showShadowFamily(bool colorShared, const std::optional<platform::Color>& color,
         SharedInt angle, SharedInt blur, SharedInt offset, bool second);
-    void showDirectionSegments(bool perspShared, int perspAngle, bool curveShared, int curveAngle);
-    void showFrame(const platform::Rect& frame, bool originOnly);
-    void showCorners(const std::array<int, 4>& radii);
     void wireFontPanel();
     // Parts of the font panel (DocumentWindowFonts.cpp).
     struct FontSummary;

@@ -1,7 +1,6 @@
 // The inspector refresh: every panel filled from the selected boxes, each control showing the
 // boxes' common value or a neutral mixed state, and the narrower refreshes of the frame, the
 // corners, the angle slider and the directions. Nothing here sends a control's action.
-#include "boxes/MyImageView.h"
 #include "boxes/MyShapeView.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/MyViewBase.h"
@@ -11,10 +10,12 @@
 #include "platform/ui/Stepper.h"
 #include "window/AngleCtrl.h"
 #include "window/ColoredButton.h"
-#include "window/CustomSegmentedCtrl.h"
+#include "window/CommonPanel.h"
 #include "window/DocumentWindow.h"
+#include "window/FramePanel.h"
 #include "window/GradientCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
+#include "window/WarpPanel.h"
 #include "window/WindowLogging.h"
 
 #include <QComboBox>
@@ -25,7 +26,6 @@
 #include <optional>
 
 using platform::Color;
-using platform::Rect;
 using platform::Stepper;
 
 namespace {
@@ -59,15 +59,6 @@ bool isNoShadowColor(const Color& c)
     return c.alpha == 0.75 && c.red == 0 && c.green == 0 && c.blue == 0;
 }
 
-// The frame values as the fields show them: rounded half up, and kept within what a field and
-// a stepper can hold.
-int roundedPixels(double v)
-{
-    if (!std::isfinite(v))
-        return 0;
-    return int(std::clamp(v + 0.5, -1e9, 1e9));
-}
-
 void showNumber(Stepper* stepper, QLineEdit* field, bool same, int value, const char* format)
 {
     if (same) {
@@ -90,30 +81,6 @@ void showSlider(ImageEffectIntensitySlider* s, bool shared, double fraction)
     s->setShowSlider(shared);
     if (shared)
         s->setForceValue(fraction);
-}
-
-// Fields (tags 0 to 3) and steppers (100 to 103) of a panel, by tag.
-void showByTag(QWidget* panel, int tag, int value)
-{
-    for (QObject* child : panel->children()) {
-        const QVariant t = child->property("tag");
-        if (!t.isValid())
-            continue;
-        if (auto* stepper = dynamic_cast<Stepper*>(child); stepper && t.toInt() == 100 + tag)
-            stepper->setIntValue(value);
-    }
-    for (QObject* child : panel->children()) {
-        const QVariant t = child->property("tag");
-        auto* field = qobject_cast<QLineEdit*>(child);
-        if (field && t.isValid() && t.toInt() == tag)
-            field->setText(QStringLiteral("%1 px").arg(value));
-    }
-}
-
-bool hasCorners(const MyShapeView* s)
-{
-    const int type = s->shapeType();
-    return type == 4 || type == 11 || type == 12;
 }
 
 } // namespace
@@ -141,13 +108,10 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
         return;
     }
     Shared<SZGradient> back, overlay, border, stroke;
-    Shared<int> borderSize, strokeSize, perspSize, perspAngle, curveSize, curveAngle;
+    Shared<int> borderSize, strokeSize;
     Shared<int> startHead, endHead;
-    Shared<double> opacity, rotation, saturation;
     ShadowFamily drop, second;
     const bool inner = segmentInnerShadow->selectedSegment() == 0;
-    std::optional<Rect> frame;
-    std::array<int, 4> radii {};
     bool first = true;
     for (MyViewBase* box : boxes) {
         if (!box->selected())
@@ -166,14 +130,6 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
         second.angle.take(inner ? box->innerShadowAngle() : box->boxShadowAngle());
         second.blur.take(inner ? box->innerShadowBlurSize() : box->boxShadowBlurSize());
         second.offset.take(inner ? box->innerShadowOffsetSize() : box->boxShadowOffsetSize());
-        opacity.take(double(box->layerOpacity()));
-        rotation.take(box->rotationAngle());
-        perspSize.take(box->getPerspectiveSize());
-        perspAngle.take(box->getPerspectiveAngle());
-        curveSize.take(box->getCurveSize());
-        curveAngle.take(box->getCurveAngle());
-        if (const auto* image = dynamic_cast<const MyImageView*>(box))
-            saturation.take(image->saturation());
         // Line heads compare shapes only, against 0 unless the first box is a shape.
         const auto* shape = dynamic_cast<const MyShapeView*>(box);
         if (first) {
@@ -183,9 +139,6 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
             startHead.take(shape->startType());
             endHead.take(shape->endType());
         }
-        if (shape && hasCorners(shape))
-            radii = shape->getRoundRectRadius();
-        frame = box->frame();
         first = false;
     }
 
@@ -220,51 +173,13 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
     showShadowFamily(second.color.same, second.color.value(), shown(second.angle),
         shown(second.blur), shown(second.offset), true);
 
-    // Directions.
-    if (perspSize.same) {
-        perspectiveStepper->setIntValue(perspSize.value());
-        perspectiveTextField->setText(QStringLiteral("%1%").arg(perspectiveStepper->stringValue()));
-    } else {
-        perspectiveStepper->setIntValue(0);
-        perspectiveTextField->clear();
-    }
-    showSlider(perspectiveSlider, perspSize.same,
-        sliderFraction(perspectiveSlider, perspSize.value() + 100.0) * 0.5);
-    if (curveSize.same) {
-        curveStepper->setIntValue(curveSize.value());
-        curveTextField->setText(QStringLiteral("%1%").arg(curveStepper->stringValue()));
-    } else {
-        curveStepper->setIntValue(0);
-        curveTextField->clear();
-    }
-    showSlider(curveSlider, curveSize.same, sliderFraction(curveSlider, curveSize.value()));
-    const bool straight = curveSize.same && perspSize.same && perspAngle.same && curveAngle.same
-        && perspSize.value() == 0 && perspAngle.value() == 0 && curveSize.value() == 0
-        && curveAngle.value() == 0;
-    minusDirections->setVisible(!straight);
-    showDirectionSegments(perspAngle.same, perspAngle.value(), curveAngle.same, curveAngle.value());
-
-    // Common sliders.
-    showSlider(textboxOpacitySlider, opacity.same, opacity.value());
-    showSlider(textboxAngleSlider, rotation.same, rotation.value() / 360.0);
-    // With no picture box the saturation slider shows its empty state.
-    showSlider(imageboxsaturationSlider, saturation.same,
-        saturation.ref ? sliderFraction(imageboxsaturationSlider, saturation.value()) : 0.0);
-
     popupStartPoint->setCurrentIndex(startHead.same ? startHead.value() : -1);
     popupEndPoint->setCurrentIndex(endHead.same ? endHead.value() : -1);
 
-    if (frame)
-        showFrame(*frame, false);
-    showCorners(radii);
-    for (QPushButton* lock : { btnFrameLock, btnRoundRectLock })
-        lock->setChecked(true);
-
-    for (QWidget* w : std::initializer_list<QWidget*> { textboxAngleSlider, textboxOpacitySlider,
-             shadowOffsetSlider, shadowBlurSlider, shadowAngleCtrl, btShadowColor,
-             innerShadowOffsetSlider, innerShadowBlurSlider, innerShadowAngleCtrl,
-             perspectiveSlider, curveSlider, btInnerShadowColor, btBorderColor, btStrokeColor,
-             btOverlayColor, imageboxsaturationSlider, btTextboxBackgroundColor })
+    for (QWidget* w : std::initializer_list<QWidget*> { shadowOffsetSlider, shadowBlurSlider,
+             shadowAngleCtrl, btShadowColor, innerShadowOffsetSlider, innerShadowBlurSlider,
+             innerShadowAngleCtrl, btInnerShadowColor, btBorderColor, btStrokeColor,
+             btOverlayColor, btTextboxBackgroundColor })
         w->update();
     ShowSideBar();
     updateFontsFromSelectedTextBox(boxes);
@@ -299,90 +214,29 @@ void DocumentWindow::showShadowFamily(bool colorShared, const std::optional<Colo
     (second ? minusInnerShadow : minusShadow)->setVisible(!none);
 }
 
-void DocumentWindow::showDirectionSegments(
-    bool perspShared, int perspAngle, bool curveShared, int curveAngle)
-{
-    for (int s = 0; s < 2; ++s) {
-        perspectiveSegment->setSelected(false, s);
-        curveSegment->setSelected(false, s);
-    }
-    if (perspShared && (perspAngle == 0 || perspAngle == 180))
-        perspectiveSegment->setSelected(true, 0);
-    else if (perspShared && (perspAngle == 90 || perspAngle == 270))
-        perspectiveSegment->setSelected(true, 1);
-    if (curveShared && curveAngle == 0)
-        curveSegment->setSelected(true, 0);
-    else if (curveShared && curveAngle == 180)
-        curveSegment->setSelected(true, 1);
-}
-
-void DocumentWindow::showFrame(const Rect& frame, bool originOnly)
-{
-    if (!originOnly) {
-        showByTag(panelFrame, 0, roundedPixels(frame.width()));
-        showByTag(panelFrame, 1, roundedPixels(frame.height()));
-    }
-    showByTag(panelFrame, 2, roundedPixels(frame.x()));
-    showByTag(panelFrame, 3, roundedPixels(frame.y()));
-}
-
-void DocumentWindow::showCorners(const std::array<int, 4>& r)
-{
-    // Fields 0 to 3 show r3, r2, r and r1.
-    showByTag(panelRoundRect, 0, r[3]);
-    showByTag(panelRoundRect, 1, r[2]);
-    showByTag(panelRoundRect, 2, r[0]);
-    showByTag(panelRoundRect, 3, r[1]);
-}
-
+// The narrower refreshes belong to the panels that own their controls.
 void DocumentWindow::UpdateBoxFrameInfo(bool originOnly)
 {
     qCDebug(lcWindow, "UpdateBoxFrameInfo");
-    Rect frame;
-    if (const TextViewContainer* c = m_canvasControls->textViewContainer()) {
-        const auto it = std::find_if(c->textViewAry.begin(), c->textViewAry.end(),
-            [](MyViewBase* b) { return b->selected(); });
-        if (it != c->textViewAry.end())
-            frame = (*it)->frame();
-    }
-    showFrame(frame, originOnly);
+    if (FramePanel* panel = inspectorPanel<FramePanel>())
+        panel->UpdateBoxFrameInfo(originOnly);
 }
 
 void DocumentWindow::UpdateBoxRoundInfo()
 {
     qCDebug(lcWindow, "UpdateBoxRoundInfo");
-    std::array<int, 4> radii {};
-    if (const TextViewContainer* c = m_canvasControls->textViewContainer()) {
-        for (MyViewBase* box : c->textViewAry) {
-            const auto* shape = dynamic_cast<const MyShapeView*>(box);
-            if (shape && shape->selected() && hasCorners(shape)) {
-                radii = shape->getRoundRectRadius();
-                break;
-            }
-        }
-    }
-    showCorners(radii);
+    if (FramePanel* panel = inspectorPanel<FramePanel>())
+        panel->UpdateBoxRoundInfo();
 }
 
 void DocumentWindow::updateBoxAngle(float degrees)
 {
-    textboxAngleSlider->setShowSlider(true);
-    textboxAngleSlider->setForceValue(double(degrees) / 360.0);
-    textboxAngleSlider->update();
+    if (CommonPanel* panel = inspectorPanel<CommonPanel>())
+        panel->updateBoxAngle(degrees);
 }
 
 void DocumentWindow::updateDirection(const MyViewBase& box)
 {
-    Shared<int> persp, curve;
-    persp.take(box.getPerspectiveSize());
-    curve.take(box.getCurveSize());
-    perspectiveStepper->setIntValue(persp.value());
-    perspectiveTextField->setText(QStringLiteral("%1%").arg(perspectiveStepper->stringValue()));
-    showSlider(
-        perspectiveSlider, true, sliderFraction(perspectiveSlider, persp.value() + 100.0) * 0.5);
-    curveStepper->setIntValue(curve.value());
-    curveTextField->setText(QStringLiteral("%1%").arg(curveStepper->stringValue()));
-    showSlider(curveSlider, true, sliderFraction(curveSlider, curve.value()));
-    showDirectionSegments(true, box.getPerspectiveAngle(), true, box.getCurveAngle());
-    minusDirections->show();
+    if (WarpPanel* panel = inspectorPanel<WarpPanel>())
+        panel->updateDirection(box);
 }

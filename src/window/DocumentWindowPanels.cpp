@@ -4,11 +4,17 @@
 #include "canvas/CanvasControls.h"
 #include "container/TextViewContainer.h"
 #include "platform/ui/ViewHost.h"
+#include "window/CommonPanel.h"
 #include "window/DocumentWindow.h"
+#include "window/FramePanel.h"
+#include "window/WarpPanel.h"
 
 void DocumentWindow::makeInspectorPanels()
 {
     // One line per panel, in refresh order.
+    m_inspectorPanels.push_back(std::make_unique<WarpPanel>(*this));
+    m_inspectorPanels.push_back(std::make_unique<CommonPanel>(*this));
+    m_inspectorPanels.push_back(std::make_unique<FramePanel>(*this));
 }
 
 TextViewContainer* DocumentWindow::boxLayer() const

@@ -1,5 +1,6 @@
 // The document window's layout: every control made once, where it sits, and the actions the
 // picture, brush and mode controls send. The window's behaviour is in DocumentWindow.cpp.
+#include "boxes/UNDODATA.h"
 #include "canvas/CanvasControls.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Stepper.h"
@@ -82,15 +83,20 @@ QLabel* panelTitle(RowPlacer& rows, const QString& text)
 
 QPushButton* minusButton(QWidget* panel);
 
-// A panel's title with the toggle that keeps its values together.
+// A panel's title with the toggle that keeps its values together; the frame panel gives it
+// its open or closed lock picture.
 QPushButton* titleWithLock(RowPlacer& rows, const QString& text)
 {
-    auto* lock = rows.add<QPushButton>(18, kPanelWidth - 60, 50);
+    auto* lock = rows.add<QPushButton>(18, kPanelWidth - 34, 26);
     lock->setCheckable(true);
-    lock->setText(QObject::tr("Lock"));
+    lock->setFlat(true);
+    lock->setIconSize(QSize(14, 14));
+    lock->setToolTip(QObject::tr("Lock"));
+    lock->setAccessibleName(QObject::tr("Lock"));
     panelTitle(rows, text);
     return lock;
 }
+
 
 // A fill panel's title with its remove button, then the fill well under it.
 QLabel* fillRows(RowPlacer& rows, const QString& text, QPushButton*& minus, GradientCtrl*& well)
@@ -119,6 +125,21 @@ void valueRow(RowPlacer& rows, int x, QLineEdit*& field, platform::Stepper*& ste
         field->setProperty("tag", fieldTag);
     if (stepperTag >= 0)
         stepper->setProperty("tag", stepperTag);
+}
+
+// A field and stepper pair with a one-letter label before it, as the frame's W, H, X and Y.
+void labelledValueRow(RowPlacer& rows, int x, const QString& label, QLineEdit*& field,
+    platform::Stepper*& stepper, int fieldTag, int stepperTag)
+{
+    auto* l = rows.add<QLabel>(kRowHeight, x, 14);
+    l->setText(label);
+    valueRow(rows, x + 16, field, stepper, fieldTag, stepperTag);
+}
+
+void setRange(platform::Stepper* stepper, int min, int max)
+{
+    stepper->setMinValue(min);
+    stepper->setMaxValue(max);
 }
 
 // The outlets of one shadow family, filled by shadowGroup.
@@ -376,7 +397,8 @@ void DocumentWindow::buildPanels()
                 innerShadowBlurStepper, innerShadowOffsetSlider, innerShadowOffsetTextField,
                 innerShadowOffsetStepper });
     }
-    panelDirections = makePanel(content, 176);
+    // Room for both rows, the curve's slider included.
+    panelDirections = makePanel(content, 222);
     {
         RowPlacer rows(panelDirections, kPanelWidth);
         panelTitle(rows, tr("Directions"));
@@ -392,6 +414,11 @@ void DocumentWindow::buildPanels()
         curveSlider = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
         curveSlider->setTitle(tr("Curve"));
         valueRow(rows, kMargin + 176, curveTextField, curveStepper);
+        // Percentages: a perspective leans either way, a curve bends by its size.
+        setRange(perspectiveStepper, -100, 100);
+        setRange(curveStepper, 0, 100);
+        perspectiveSlider->setMaxValue(100);
+        curveSlider->setMaxValue(100);
     }
     panelCommon = makePanel(content, 216);
     {
@@ -420,11 +447,18 @@ void DocumentWindow::buildPanels()
     {
         RowPlacer rows(panelFrame, kPanelWidth);
         btnFrameLock = titleWithLock(rows, tr("Frame"));
-        valueRow(rows, kMargin, frameWidthTextField, frameWidthStepper, 0, 100);
-        valueRow(rows, kMargin + 126, frameHeightTextField, frameHeightStepper, 1, 101);
+        labelledValueRow(rows, kMargin, tr("W"), frameWidthTextField, frameWidthStepper, 0, 100);
+        labelledValueRow(
+            rows, kMargin + 126, tr("H"), frameHeightTextField, frameHeightStepper, 1, 101);
         rows.next(kRowHeight);
-        valueRow(rows, kMargin, frameLeftTextField, frameLeftStepper, 2, 102);
-        valueRow(rows, kMargin + 126, frameTopTextField, frameTopStepper, 3, 103);
+        labelledValueRow(rows, kMargin, tr("X"), frameLeftTextField, frameLeftStepper, 2, 102);
+        labelledValueRow(rows, kMargin + 126, tr("Y"), frameTopTextField, frameTopStepper, 3, 103);
+        // Whole pixels within what a box record keeps; a side is at least 1.
+        const int extent = int(UNDODATA::kMaxExtent);
+        setRange(frameWidthStepper, 1, extent);
+        setRange(frameHeightStepper, 1, extent);
+        setRange(frameLeftStepper, -extent, extent);
+        setRange(frameTopStepper, -extent, extent);
     }
     panelRoundRect = makePanel(content, 96);
     {
@@ -432,8 +466,10 @@ void DocumentWindow::buildPanels()
         btnRoundRectLock = titleWithLock(rows, tr("Corners"));
         QLineEdit* field = nullptr;
         platform::Stepper* stepper = nullptr;
+        // Radii start at 0; the panel holds them within half the shape's shorter side.
         for (int corner = 0; corner < 4; ++corner) {
             valueRow(rows, kMargin + (corner % 2) * 126, field, stepper, corner, 100 + corner);
+            setRange(stepper, 0, int(UNDODATA::kMaxExtent));
             if (corner % 2)
                 rows.next(kRowHeight);
         }
@@ -489,7 +525,6 @@ void DocumentWindow::wireActions()
     sliderAction(apertureSlider, &DocumentWindow::adjustAperture);
     sliderAction(vignetteSlider, &DocumentWindow::adjustVignette);
     sliderAction(saturationSlider, &DocumentWindow::adjustSaturation);
-    sliderAction(imageboxsaturationSlider, &DocumentWindow::adjustImageBoxSaturation);
     sliderAction(zoomSlider, &DocumentWindow::adjustZoom);
     sliderAction(zoomAndStraightenSlider, &DocumentWindow::adjustZoomAndStraighten);
     customDrawingZoomSlider->setAction(

@@ -39,6 +39,14 @@ void ImageEffectIntensitySlider::setForceValue(double value)
     store(value);
 }
 
+void ImageEffectIntensitySlider::showValue(bool shown, double value)
+{
+    m_showSlider = shown;
+    if (shown)
+        setForceValue(value);
+    update();
+}
+
 bool ImageEffectIntensitySlider::isShadowSlider() const
 {
     return m_title == QLatin1String("Shadow") || m_title == QLatin1String("Inner Shadow");

@@ -39,6 +39,9 @@ public:
     double value() const { return m_value; }
     void setValue(double value);
     void setForceValue(double value);
+    // An owner's refresh: shown, the knob at value (as setForceValue); not shown, the knob
+    // hidden where it stands (a mixed value). Redraws; sends nothing.
+    void showValue(bool shown, double value);
 
     double maxValue() const { return m_maxValue; }
     void setMaxValue(double maxValue) { m_maxValue = maxValue; }

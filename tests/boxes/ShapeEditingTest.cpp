@@ -262,7 +262,10 @@ TEST(ShapeEditing, TypedRadii)
         { "callout, corner 2", 11, 200, 2, 30, true, { f(0.5), f(0.5), f(0.15), f(0.5) } },
         { "rounded rectangle, corner 1", 4, 200, 1, 30, true, { f(0.2), f(0.15), f(0.2), f(0.2) } },
         { "negative typed radius stores 0", 4, 200, 0, -10, false, { f(0), f(0), f(0), f(0) } },
-        { "larger than half is kept", 4, 100, 0, 80, false, { f(0.8), f(0.8), f(0.8), f(0.8) } },
+        { "larger than half is held to half", 4, 100, 0, 80, false,
+            { f(0.5), f(0.5), f(0.5), f(0.5) } },
+        { "a callout's corner held to half keeps its sides", 12, 300, 1, 200, true,
+            { f(0.1), f(0.5), f(0.1), f(0.1) } },
         { "zero width is ignored", 4, 0, 0, 30, false, { f(0.2), f(0.2), f(0.2), f(0.2) } },
     };
     for (const Row& row : rows) {

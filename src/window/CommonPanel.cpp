@@ -1,0 +1,67 @@
+// The common sliders: opacity, rotation and picture saturation of the selected boxes.
+#include "window/CommonPanel.h"
+
+#include "boxes/MyImageView.h"
+#include "boxes/MyViewBase.h"
+#include "container/TextViewContainer.h"
+#include "window/DocumentWindowOutlets.h"
+#include "window/ImageEffectIntensitySlider.h"
+#include "window/SharedValue.h"
+
+CommonPanel::CommonPanel(InspectorHost& host)
+    : InspectorPanel(host)
+{
+    const DocumentWindowOutlets& c = controls();
+    onAction(
+        c.textboxOpacitySlider, [this, s = c.textboxOpacitySlider] { adjustTextBoxOpacity(*s); });
+    onAction(c.textboxAngleSlider, [this, s = c.textboxAngleSlider] { adjustTextBoxAngle(*s); });
+    onAction(c.imageboxsaturationSlider,
+        [this, s = c.imageboxsaturationSlider] { adjustImageBoxSaturation(*s); });
+}
+
+void CommonPanel::refresh(const std::vector<MyViewBase*>& boxes)
+{
+    Shared<double> opacity, rotation, saturation;
+    for (const MyViewBase* box : boxes) {
+        if (!box->selected())
+            continue;
+        // A NaN opacity never equals the reference, so it shows as mixed.
+        opacity.take(double(box->layerOpacity()));
+        rotation.take(box->rotationAngle());
+        if (const auto* picture = dynamic_cast<const MyImageView*>(box))
+            saturation.take(picture->saturation());
+    }
+    const DocumentWindowOutlets& c = controls();
+    c.textboxOpacitySlider->showValue(opacity.same, opacity.value());
+    c.textboxAngleSlider->showValue(rotation.same, rotation.value() / 360.0);
+    // Without a picture box the saturation slider shows its empty state.
+    ImageEffectIntensitySlider* sat = c.imageboxsaturationSlider;
+    sat->showValue(saturation.same,
+        saturation.seen() && sat->maxValue() > 0 ? saturation.value() / sat->maxValue() : 0.0);
+}
+
+void CommonPanel::adjustTextBoxOpacity(ImageEffectIntensitySlider& sender)
+{
+    host().beforeAction();
+    if (TextViewContainer* layer = boxLayer())
+        layer->textboxOpacityChanged(sender.value());
+}
+
+void CommonPanel::adjustTextBoxAngle(ImageEffectIntensitySlider& sender)
+{
+    host().beforeAction();
+    if (TextViewContainer* layer = boxLayer())
+        layer->textboxAngleChanged(sender.value() * 360.0);
+}
+
+void CommonPanel::adjustImageBoxSaturation(ImageEffectIntensitySlider& sender)
+{
+    host().beforeAction();
+    if (TextViewContainer* layer = boxLayer())
+        layer->imageboxSaturationChanged(sender.value() * sender.maxValue());
+}
+
+void CommonPanel::updateBoxAngle(float degrees)
+{
+    controls().textboxAngleSlider->showValue(true, double(degrees) / 360.0);
+}
