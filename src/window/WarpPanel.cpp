@@ -15,7 +15,9 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 
 using fieldnumbers::kPercent;
 
