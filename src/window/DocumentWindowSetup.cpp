@@ -91,6 +91,8 @@ QPushButton* titleWithLock(RowPlacer& rows, const QString& text)
     lock->setCheckable(true);
     lock->setFlat(true);
     lock->setIconSize(QSize(14, 14));
+    // The picture alone shows the state: no pressed-in background behind a closed lock.
+    lock->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
     lock->setToolTip(QObject::tr("Lock"));
     lock->setAccessibleName(QObject::tr("Lock"));
     panelTitle(rows, text);
