@@ -196,14 +196,15 @@ TEST(WarpPanel, DirectionSegments)
     // The curve segment sets only the curve's side; a vertical perspective stays vertical.
     {
         InspectorWindow w;
-        w.build({ warped(Kind::Text, 0, -0.3, 0.3) });
+        w.build({ warped(Kind::Text, 0, -0.3, -0.3) });
         ASSERT_TRUE(isVertical(boxAt(w, 0)));
+        ASSERT_EQ(boxAt(w, 0).getCurveAngle(), 180);
         expectOneUndoableStep(w, [&] {
-            pressSegment(*w.o.curveSegment, 1);
-            EXPECT_EQ(boxAt(w, 0).getCurveAngle(), 180);
+            pressSegment(*w.o.curveSegment, 0);
+            EXPECT_EQ(boxAt(w, 0).getCurveAngle(), 0);
             EXPECT_TRUE(isVertical(boxAt(w, 0)));
             EXPECT_NEAR(boxAt(w, 0).vertPerspective(), -0.3, 1e-6);
-            EXPECT_TRUE(w.o.curveSegment->isSelectedForSegment(1));
+            EXPECT_TRUE(w.o.curveSegment->isSelectedForSegment(0));
         });
     }
     // No segment chosen (-1) is no direction: nothing changes, no step.
