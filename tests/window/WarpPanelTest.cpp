@@ -20,7 +20,9 @@ BoxSpec warped(Kind kind, double h, double v, double bend)
     return { kind, shape::Rectangle, true, [=](UNDODATA& r) {
                 r.horzPerspective = h;
                 r.vertPerspective = v;
-                r.curves = { { 0, 0 }, { 0.5, bend }, { 1, 0 } };
+                // A curve bent down has every point below the base line.
+                const double end = bend < 0 ? -0.0001 : 0.0;
+                r.curves = { { 0, end }, { 0.5, bend }, { 1, end } };
             } };
 }
 
