@@ -129,9 +129,13 @@ Image TextViewContainer::image_curved_perspectived(
     // threads, and leaves their pictures for their nests' draws in this paint: a change to 20
     // selected boxes then waits for the slowest warp, not for the sum. A test's warp double
     // is called for this box alone, on this thread.
+    // At most one box per thread at a time, so that the flat and bent pictures held at once
+    // stay bounded; the boxes left over are bent with the next one that draws.
     if (fVal == 1.0f && !m_warpRenderer) {
         const std::vector<MyViewBase*> others = staleWarpedSelection(textViewAry, box);
-        boxes.insert(boxes.end(), others.begin(), others.end());
+        const std::size_t room = std::size_t(std::max(1, platform::ThreadPool::maxThreads()) - 1);
+        boxes.insert(boxes.end(), others.begin(),
+            others.begin() + std::ptrdiff_t(std::min(room, others.size())));
     }
     std::vector<std::optional<FlatCapture>> captures;
     captures.reserve(boxes.size());
