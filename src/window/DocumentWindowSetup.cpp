@@ -99,7 +99,6 @@ QPushButton* titleWithLock(RowPlacer& rows, const QString& text)
     return lock;
 }
 
-
 // A fill panel's title with its remove button, then the fill well under it.
 QLabel* fillRows(RowPlacer& rows, const QString& text, QPushButton*& minus, GradientCtrl*& well)
 {
@@ -412,7 +411,8 @@ void DocumentWindow::buildPanels()
         valueRow(rows, kMargin + 176, perspectiveTextField, perspectiveStepper);
         rows.next(kSliderHeight);
         curveSegment = rows.full<CustomSegmentedCtrl>(kRowHeight);
-        setSegmentTitles(curveSegment, { tr("Arc"), tr("Wave") });
+        // Segment 0 bends the middle up, segment 1 down.
+        setSegmentTitles(curveSegment, { tr("Up"), tr("Down") });
         curveSlider = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
         curveSlider->setTitle(tr("Curve"));
         valueRow(rows, kMargin + 176, curveTextField, curveStepper);
