@@ -2,8 +2,6 @@
 #include "ContainerTestSupport.h"
 #include "boxes/MyTextBox.h"
 #include "container/TextViewContainer.h"
-#include "container/WarpRenderer.h"
-#include "platform/ui/View.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -72,65 +70,4 @@ TEST(WarpedBox, CurvedTextBaselineBendsAndFractionZeroIsFlat)
     const int nearLeft = opaqueRows(bent.pixels, x0 + shiftX - 10, x0 + shiftX + 10).second;
     ASSERT_GE(middle, 0);
     EXPECT_LT(middle, nearLeft - 5);
-}
-
-namespace {
-
-struct Cached {
-    QImage picture;
-    Rect rect;
-};
-
-// Every box's cached warp after one paint of the layer.
-std::vector<Cached> paintAndCollect(TextViewContainer& container)
-{
-    for (MyViewBase* box : container.textViewAry)
-        box->imgPersp = platform::Image();
-    platform::renderToImage(container, Rect(0, 0, 600, 400), 0.5);
-    std::vector<Cached> out;
-    for (MyViewBase* box : container.textViewAry)
-        out.push_back({ box->imgPersp.toQImage(), box->imgRect });
-    return out;
-}
-
-} // namespace
-
-// The selected boxes a change made stale are bent together in one paint; each gets the picture
-// and the place it gets when the boxes are bent one after another, and an unselected box is
-// still bent by its own draw.
-TEST(WarpedBox, SelectedBoxesBentTogetherMatchOneByOne)
-{
-    ContainerRig rig;
-    std::vector<UNDODATA> records;
-    for (int i = 0; i < 4; ++i) {
-        const Rect frame(20.0 + 120 * i, 30.0 + 20 * i, 110, 70);
-        MyImageView image(frame);
-        image.setOrgImage(solidPicture(110, 70), 110, 70);
-        UNDODATA r = image.getUndoData();
-        r.frame = frame;
-        r.selected = i != 2;
-        r.horzPerspective = 0.1 * (i + 1);
-        r.curves = { { 0, 0 }, { 0.5, 0.2 * (i % 2 ? -1 : 1) }, { 1, 0 } };
-        if (i % 2)
-            r.curves = { { 0, -0.0001 }, { 0.5, -0.2 }, { 1, -0.0001 } };
-        records.push_back(r);
-    }
-    rig.container->applyUndoData(ContainerSnapshot(std::move(records)));
-    const std::vector<Cached> together = paintAndCollect(*rig.container);
-
-    int calls = 0;
-    rig.container->setWarpRenderer([&calls](const platform::Image& picture,
-                                       const std::vector<Point>& curves, double h, double v) {
-        ++calls;
-        return WarpRenderer::perspectiveCurved(picture, curves, h, v);
-    });
-    const std::vector<Cached> oneByOne = paintAndCollect(*rig.container);
-    EXPECT_EQ(calls, 4) << "with a warp double, one warp per box's own draw";
-    ASSERT_EQ(together.size(), oneByOne.size());
-    for (std::size_t i = 0; i < together.size(); ++i) {
-        SCOPED_TRACE(i);
-        ASSERT_FALSE(together[i].picture.isNull());
-        EXPECT_EQ(together[i].rect, oneByOne[i].rect);
-        EXPECT_TRUE(together[i].picture == oneByOne[i].picture);
-    }
 }
