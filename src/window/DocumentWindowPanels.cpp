@@ -4,11 +4,15 @@
 #include "canvas/CanvasControls.h"
 #include "container/TextViewContainer.h"
 #include "platform/ui/ViewHost.h"
+#include "window/BorderStrokePanel.h"
 #include "window/DocumentWindow.h"
+#include "window/ShadowPanel.h"
 
 void DocumentWindow::makeInspectorPanels()
 {
     // One line per panel, in refresh order.
+    m_inspectorPanels.push_back(std::make_unique<BorderStrokePanel>(*this));
+    m_inspectorPanels.push_back(std::make_unique<ShadowPanel>(*this));
 }
 
 TextViewContainer* DocumentWindow::boxLayer() const
