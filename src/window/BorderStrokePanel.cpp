@@ -26,111 +26,110 @@ SZGradient noFill()
 
 BorderStrokePanel::BorderStrokePanel(InspectorHost& host)
     : InspectorPanel(host)
-    , m_border { controls().borderSizeStepper, controls().borderSizeTextField,
-        fieldnumbers::kPoints }
-    , m_stroke { controls().strokeSizeStepper, controls().strokeSizeTextField,
-        fieldnumbers::kPoints }
 {
     const DocumentWindowOutlets& c = controls();
-    for (GradientCtrl* well : { c.btBorderColor, c.btStrokeColor })
-        well->setDelegate([this](GradientCtrl& sender) { gradientCtrlChanged(sender); });
-    onAction(c.borderSizeStepper, [this] { borderSizeStepperDidChange(); });
-    onEdited(c.borderSizeTextField, [this] { borderSizeValueDidChange(); });
-    onAction(c.strokeSizeStepper, [this] { strokeSizeStepperChanged(); });
-    onEdited(c.strokeSizeTextField, [this] { strokeSizeTextFieldChanged(); });
-    onClicked(c.minusBorder, [this] { removeBorder(); });
-    onClicked(c.minusStroke, [this] { minusStrokeClicked(); });
+    m_lines[Border] = { c.btBorderColor, c.minusBorder,
+        { c.borderSizeStepper, c.borderSizeTextField, fieldnumbers::kPoints },
+        &TextViewContainer::borderColorChanged, &TextViewContainer::borderSizeChanged, false };
+    m_lines[Stroke] = { c.btStrokeColor, c.minusStroke,
+        { c.strokeSizeStepper, c.strokeSizeTextField, fieldnumbers::kPoints },
+        &TextViewContainer::strokeColorChanged, &TextViewContainer::strokeSizeChanged, true };
+    for (Line& line : m_lines)
+        wire(line);
     onChosen(c.popupStartPoint, [this](int i) { popupStartPointChanged(i); });
     onChosen(c.popupEndPoint, [this](int i) { popupEndPointChanged(i); });
 }
 
 BorderStrokePanel::~BorderStrokePanel() = default;
 
+void BorderStrokePanel::wire(Line& line)
+{
+    line.well->setDelegate([this](GradientCtrl& sender) { gradientCtrlChanged(sender); });
+    onAction(line.width.stepper, [this, &line] { stepperChanged(line); });
+    onEdited(line.width.field, [this, &line] {
+        widthTyped(line);
+        host().returnKeyboardToText();
+    });
+    onClicked(line.minus, [this, &line] { removeLine(line); });
+}
+
 void BorderStrokePanel::gradientCtrlChanged(GradientCtrl& sender)
 {
     host().beforeAction();
     TextViewContainer* layer = boxLayer();
-    const DocumentWindowOutlets& c = controls();
-    const SZGradient fill = sender.gradient();
-    const bool border = &sender == c.btBorderColor;
-    if (!layer || (!border && &sender != c.btStrokeColor))
-        return;
-    if (border)
-        layer->borderColorChanged(fill);
-    else
-        layer->strokeColorChanged(fill);
-    // A fill of no kind leaves the remove button as it was.
-    if (fill.gradientType != SZGradient::NoFill)
-        (border ? c.minusBorder : c.minusStroke)->show();
+    for (Line& line : m_lines) {
+        if (line.well != &sender || !layer)
+            continue;
+        const SZGradient fill = sender.gradient();
+        (layer->*line.fillChanged)(fill);
+        // A fill of no kind leaves the remove button as it was.
+        if (fill.gradientType != SZGradient::NoFill)
+            line.minus->show();
+    }
 }
 
-int BorderStrokePanel::takeTyped(const ValueRow& row)
+void BorderStrokePanel::stepperChanged(Line& line)
 {
-    const int n = row.typed();
-    row.stepper->setIntValue(n);
-    showText(row.field, row.shown());
-    return n;
+    host().beforeAction();
+    showText(line.width.field, line.width.shown());
+    widthTyped(line);
+}
+
+// The width is held within the stepper's range and shown as sent.
+void BorderStrokePanel::widthTyped(Line& line)
+{
+    host().beforeAction();
+    const int n = line.width.typed();
+    line.width.stepper->setIntValue(n);
+    showText(line.width.field, line.width.shown());
+    if (TextViewContainer* layer = boxLayer())
+        (layer->*line.widthChanged)(n);
+    if (line.sentWidthShowsMinus)
+        line.minus->show();
+}
+
+void BorderStrokePanel::removeLine(Line& line)
+{
+    asOneUndoStep(line.minus, [&] {
+        host().beforeAction();
+        if (TextViewContainer* layer = boxLayer())
+            (layer->*line.fillChanged)(noFill());
+        line.well->setGradient(noFill());
+        platform::ColorPanel::shared().setAction(nullptr);
+        line.width.stepper->setIntValue(0);
+        stepperChanged(line);
+        line.minus->hide();
+    });
 }
 
 void BorderStrokePanel::borderSizeStepperDidChange()
 {
-    host().beforeAction();
-    showText(m_border.field, m_border.shown());
-    borderSizeValueDidChange();
+    stepperChanged(m_lines[Border]);
 }
 
 void BorderStrokePanel::borderSizeValueDidChange()
 {
-    host().beforeAction();
-    const int n = takeTyped(m_border);
-    if (TextViewContainer* layer = boxLayer())
-        layer->borderSizeChanged(n);
+    widthTyped(m_lines[Border]);
 }
 
 void BorderStrokePanel::strokeSizeStepperChanged()
 {
-    host().beforeAction();
-    showText(m_stroke.field, m_stroke.shown());
-    strokeSizeTextFieldChanged();
+    stepperChanged(m_lines[Stroke]);
 }
 
 void BorderStrokePanel::strokeSizeTextFieldChanged()
 {
-    host().beforeAction();
-    const int n = takeTyped(m_stroke);
-    if (TextViewContainer* layer = boxLayer())
-        layer->strokeSizeChanged(n);
-    controls().minusStroke->show();
+    widthTyped(m_lines[Stroke]);
 }
 
 void BorderStrokePanel::removeBorder()
 {
-    const DocumentWindowOutlets& c = controls();
-    asOneUndoStep(c.minusBorder, [&] {
-        host().beforeAction();
-        if (TextViewContainer* layer = boxLayer())
-            layer->borderColorChanged(noFill());
-        c.btBorderColor->setGradient(noFill());
-        platform::ColorPanel::shared().setAction(nullptr);
-        c.borderSizeStepper->setIntValue(0);
-        borderSizeStepperDidChange();
-        c.minusBorder->hide();
-    });
+    removeLine(m_lines[Border]);
 }
 
 void BorderStrokePanel::minusStrokeClicked()
 {
-    const DocumentWindowOutlets& c = controls();
-    asOneUndoStep(c.minusStroke, [&] {
-        host().beforeAction();
-        if (TextViewContainer* layer = boxLayer())
-            layer->strokeColorChanged(noFill());
-        c.btStrokeColor->setGradient(noFill());
-        platform::ColorPanel::shared().setAction(nullptr);
-        c.strokeSizeStepper->setIntValue(0);
-        strokeSizeStepperChanged();
-        c.minusStroke->hide();
-    });
+    removeLine(m_lines[Stroke]);
 }
 
 void BorderStrokePanel::popupStartPointChanged(int index)
@@ -171,25 +170,22 @@ void BorderStrokePanel::refresh(const std::vector<MyViewBase*>& boxes)
     }
     if (first)
         return;
-    const DocumentWindowOutlets& c = controls();
-    const struct {
-        GradientCtrl* well;
-        QPushButton* minus;
-        const ValueRow& row;
-        const Shared<SZGradient>& fill;
-        const Shared<int>& size;
-    } groups[] = { { c.btBorderColor, c.minusBorder, m_border, border, borderSize },
-        { c.btStrokeColor, c.minusStroke, m_stroke, stroke, strokeSize } };
-    for (const auto& g : groups) {
+    const Shared<SZGradient>* fills[2] = { &border, &stroke };
+    const Shared<int>* widths[2] = { &borderSize, &strokeSize };
+    for (int i : { Border, Stroke }) {
+        const Line& line = m_lines[size_t(i)];
+        const Shared<SZGradient>& fill = *fills[i];
+        const Shared<int>& width = *widths[i];
         // Fills that differ show the default fill.
-        g.well->setGradient(g.fill.same ? g.fill.value() : SZGradient());
-        g.row.stepper->setIntValue(g.size.same ? g.size.value() : 0);
-        showText(g.row.field, g.size.same ? g.row.shown() : QString());
-        const bool empty = g.fill.same && g.well->gradient().gradientType == SZGradient::NoFill
-            && g.size.same && g.size.value() == 0;
-        g.minus->setVisible(!empty);
-        g.well->update();
+        line.well->setGradient(fill.same ? fill.value() : SZGradient());
+        line.width.stepper->setIntValue(width.same ? width.value() : 0);
+        showText(line.width.field, width.same ? line.width.shown() : QString());
+        const bool empty = fill.same && line.well->gradient().gradientType == SZGradient::NoFill
+            && width.same && width.value() == 0;
+        line.minus->setVisible(!empty);
+        line.well->update();
     }
+    const DocumentWindowOutlets& c = controls();
     c.popupStartPoint->setCurrentIndex(startHead.same ? startHead.value() : -1);
     c.popupEndPoint->setCurrentIndex(endHead.same ? endHead.value() : -1);
 }

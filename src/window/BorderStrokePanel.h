@@ -5,7 +5,12 @@
 #include "window/InspectorPanel.h"
 #include "window/ValueRow.h"
 
+#include <array>
+
 class GradientCtrl;
+class QPushButton;
+class SZGradient;
+class TextViewContainer;
 
 class BorderStrokePanel : public InspectorPanel {
 public:
@@ -30,9 +35,23 @@ public:
     void popupEndPointChanged(int index);
 
 private:
-    // The width typed or stepped, held within the stepper's range and shown in both.
-    int takeTyped(const ValueRow& row);
+    // A fill and its line width: the border's or the stroke's.
+    struct Line {
+        GradientCtrl* well = nullptr;
+        QPushButton* minus = nullptr;
+        ValueRow width;
+        void (TextViewContainer::*fillChanged)(const SZGradient&) = nullptr;
+        void (TextViewContainer::*widthChanged)(int) = nullptr;
+        // A width sent from the field shows the remove button (the stroke's), or leaves it
+        // (the border's).
+        bool sentWidthShowsMinus = false;
+    };
+    enum { Border, Stroke };
 
-    ValueRow m_border;
-    ValueRow m_stroke;
+    void stepperChanged(Line& line);
+    void widthTyped(Line& line);
+    void removeLine(Line& line);
+    void wire(Line& line);
+
+    std::array<Line, 2> m_lines;
 };

@@ -94,7 +94,10 @@ ShadowPanel::~ShadowPanel() = default;
 void ShadowPanel::wire(Row& row)
 {
     onAction(row.number.stepper, [this, &row] { stepperDidChange(row); });
-    onEdited(row.number.field, [this, &row] { valueDidChange(row); });
+    onEdited(row.number.field, [this, &row] {
+        valueDidChange(row);
+        host().returnKeyboardToText();
+    });
     if (row.slider)
         onAction(row.slider, [this, &row] { sliderChanged(row); });
     if (AngleCtrl* knob = row.knob)
