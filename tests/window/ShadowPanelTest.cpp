@@ -166,9 +166,11 @@ TEST(ShadowPanel, EveryControlChangesItsFamilyInOneStep)
             const UNDODATA after = box->getUndoData();
             const auto family = row.family == Drop ? drop : row.family == Inner ? inner : boxShadow;
             EXPECT_EQ(family(after), row.expect(family(before)));
-            for (const auto other : { drop, inner, boxShadow })
-                if (other != family)
+            for (const auto other : { drop, inner, boxShadow }) {
+                if (other != family) {
                     EXPECT_EQ(other(after), other(before));
+                }
+            }
         }
         w.undo.undo();
         EXPECT_TRUE(w.boxes().containerSnapshot() == all);
@@ -326,8 +328,9 @@ TEST(ShadowPanel, TypedValuesAreHeldAndShownByAllThree)
             EXPECT_EQ(w.o.shadowBlurStepper->intValue(), row.sent);
             EXPECT_DOUBLE_EQ(w.o.shadowBlurSlider->value(), std::min(1.0, row.sent / 100.0));
         }
-        if (field == w.o.shadowAngleTextField)
+        if (field == w.o.shadowAngleTextField) {
             EXPECT_DOUBLE_EQ(w.o.shadowAngleCtrl->angle(), row.sent);
+        }
     }
 }
 
