@@ -38,6 +38,7 @@ void AngleCtrl::trackPointer(const Point& location)
     update();
     if (m_delegate)
         m_delegate->angleCtrlChanged(*this, float(m_angle));
+    sendAction();
 }
 
 void AngleCtrl::mouseDown(const Point& location, unsigned)

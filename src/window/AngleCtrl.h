@@ -5,7 +5,8 @@
 // Angles: 0 points right of the centre and they grow clockwise on the screen (90 down, 180
 // left, 270 up); stored angles lie in [0, 360). -1 stands for boxes that disagree and draws
 // the knob without its spot. A click or drag points the knob at the pointer and tells the
-// delegate at once; setting the angle from code neither redraws nor notifies.
+// delegate at once, then sends the action; setting the angle from code neither redraws nor
+// notifies.
 #include "platform/ui/Control.h"
 
 class AngleCtrl;

@@ -129,17 +129,14 @@ void DocumentWindow::windowReady()
         &m_observerContext, [this](const platform::Notification& n) { requestBrushSize(n); });
     switchColorCropMode(*cropColorSegmentSwitch);
     applyDarkAppearance();
-    shadowAngleCtrl->setDelegate(this);
-    innerShadowAngleCtrl->setDelegate(this);
     ShowSideBar();
     chkRedMask->setStyleSheet(QStringLiteral("color: white"));
     chkRedMask->setChecked(false);
     fillFontPopup();
+    // The wells' edits go to the panels that own them (set when the panels were made).
     for (GradientCtrl* well :
-        { btFontColor, btTextboxBackgroundColor, btBorderColor, btOverlayColor, btStrokeColor }) {
+        { btFontColor, btTextboxBackgroundColor, btBorderColor, btOverlayColor, btStrokeColor })
         well->initControls();
-        well->setDelegate([](GradientCtrl&) {});
-    }
     setAcceptDrops(true);
     m_shapePanel = std::make_unique<ShapePanel>(this);
     m_shapePanel->setTarget([this](ShapeButton& b) { shapeClicked(b); });
@@ -410,12 +407,6 @@ void DocumentWindow::showSliderPictures(const TextViewContainer::SelectedBoxStat
 void DocumentWindow::setInstantAlphaState(int state)
 {
     btInstantAlpha->setChecked(state != 0);
-}
-
-void DocumentWindow::angleCtrlChanged(AngleCtrl& sender, float angle)
-{
-    (void)sender;
-    (void)angle;
 }
 
 QRect DocumentWindow::shapePanelFrame(const QRect& button, const QRect& available)

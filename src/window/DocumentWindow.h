@@ -65,7 +65,6 @@ class DocumentWindow : public Window,
                        public canvas::CanvasWindow,
                        public ContainerDelegate,
                        public DocumentWindowRef,
-                       public AngleCtrlDelegate,
                        public InspectorHost {
 public:
     // One record per installed font face, in the font manager's family and member order; item
@@ -267,8 +266,6 @@ public:
     // ---- inspector refresh (DocumentWindowInspector.cpp): every panel from the selected
     // boxes, their common value or a mixed state; no control sends its action.
     void updateBoxPanel(const std::vector<MyViewBase*>& boxes);
-    // The shadow family switch: the second family's controls show the other family.
-    void segmentInnerShadowClicked();
     // The narrower refreshes, each done by the panel that owns the controls: the frame panel
     // from the first selected box (originOnly leaves width and height), the corner panel from
     // the first selected rounded shape, the angle slider, the directions from one box.
@@ -334,9 +331,6 @@ public:
         return nullptr;
     }
 
-    // ---- AngleCtrlDelegate: the shadow angle knobs (their edits are the inspector's)
-    void angleCtrlChanged(AngleCtrl& sender, float angle) override;
-
     // Shows the shape picker under its button, fading in.
     void newShapeBox();
     // Where the picker goes (screen coordinates, y down): centred under the button, its top on
@@ -382,12 +376,6 @@ private:
     void fillHeadPopups();
     void scrollPanelsToTop();
     // Parts of updateBoxPanel (DocumentWindowInspector.cpp).
-    struct SharedInt {
-        bool same;
-        int value;
-    };
-    void showShadowFamily(bool colorShared, const std::optional<platform::Color>& color,
-        SharedInt angle, SharedInt blur, SharedInt offset, bool second);
     void wireFontPanel();
     // Parts of the font panel (DocumentWindowFonts.cpp).
     struct FontSummary;

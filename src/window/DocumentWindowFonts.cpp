@@ -553,5 +553,4 @@ void DocumentWindow::wireFontPanel()
         if (fontSizeTextField->text() != m_shownFontSize)
             fontSizeValueDidChange();
     });
-    segmentInnerShadow->setAction([this](platform::Control&) { segmentInnerShadowClicked(); });
 }

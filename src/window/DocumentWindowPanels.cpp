@@ -4,14 +4,18 @@
 #include "canvas/CanvasControls.h"
 #include "container/TextViewContainer.h"
 #include "platform/ui/ViewHost.h"
+#include "window/BorderStrokePanel.h"
 #include "window/CommonPanel.h"
 #include "window/DocumentWindow.h"
 #include "window/FramePanel.h"
+#include "window/ShadowPanel.h"
 #include "window/WarpPanel.h"
 
 void DocumentWindow::makeInspectorPanels()
 {
     // One line per panel, in refresh order.
+    m_inspectorPanels.push_back(std::make_unique<BorderStrokePanel>(*this));
+    m_inspectorPanels.push_back(std::make_unique<ShadowPanel>(*this));
     m_inspectorPanels.push_back(std::make_unique<WarpPanel>(*this));
     m_inspectorPanels.push_back(std::make_unique<CommonPanel>(*this));
     m_inspectorPanels.push_back(std::make_unique<FramePanel>(*this));

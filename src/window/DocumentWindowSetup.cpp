@@ -157,22 +157,45 @@ struct ShadowOutlets {
     platform::Stepper*& offsetStepper;
 };
 
-// Colour well, angle knob and field, then the blur and offset sliders with their fields. The
-// sliders' title picks their look (the shadow sliders map the pointer over a shorter track).
+// The shadow sliders' range in points; the steppers and fields go to the record's bounds.
+constexpr double kShadowSliderMax = 100;
+
+// A shadow slider: its title picks the shadow look (the pointer maps over a shorter track),
+// so both sliders of a family share it and a caption beside the title tells them apart. The
+// field beside the slider shows the value with its unit, so the slider shows none of its own.
+ImageEffectIntensitySlider* shadowSlider(
+    RowPlacer& rows, const QString& title, const QString& caption)
+{
+    auto* s = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
+    s->setTitle(title);
+    s->setMaxValue(kShadowSliderMax);
+    s->setShowsValueText(false);
+    auto* label = new QLabel(caption, s);
+    label->setGeometry(0, 0, s->width() - 4, 20);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return s;
+}
+
+// Colour well, angle knob and field, then the blur and offset sliders with their fields.
 void shadowGroup(RowPlacer& rows, const QString& sliderTitle, int colorTag, ShadowOutlets o)
 {
     o.color = rows.add<ColoredButton>(kRowHeight, kMargin, 40);
     o.color->setProperty("tag", colorTag);
     o.angle = rows.add<AngleCtrl>(27, kMargin + 48, 27);
     valueRow(rows, kMargin + 84, o.angleField, o.angleStepper);
+    o.angleStepper->setMinValue(0);
+    o.angleStepper->setMaxValue(359);
+    o.angleStepper->setValueWraps(true);
     rows.next(27);
-    o.blur = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
-    o.blur->setTitle(sliderTitle);
+    o.blur = shadowSlider(rows, sliderTitle, QObject::tr("Blur"));
     valueRow(rows, kMargin + 176, o.blurField, o.blurStepper);
+    o.blurStepper->setMaxValue(UNDODATA::kMaxShadowSize);
     rows.next(kSliderHeight);
-    o.offset = rows.add<ImageEffectIntensitySlider>(kSliderHeight, kMargin, 170);
-    o.offset->setTitle(sliderTitle);
+    o.offset = shadowSlider(rows, sliderTitle, QObject::tr("Offset"));
     valueRow(rows, kMargin + 176, o.offsetField, o.offsetStepper);
+    o.offsetStepper->setMinValue(-int(UNDODATA::kMaxExtent));
+    o.offsetStepper->setMaxValue(int(UNDODATA::kMaxExtent));
 }
 
 ImageEffectIntensitySlider* slider(RowPlacer& rows, const QString& text)
@@ -358,17 +381,24 @@ void DocumentWindow::buildPanels()
         RowPlacer rows(panelBorder, kPanelWidth);
         fillRows(rows, tr("Border"), minusBorder, btBorderColor);
         valueRow(rows, kMargin, borderSizeTextField, borderSizeStepper);
+        borderSizeStepper->setMaxValue(UNDODATA::kMaxLineSize);
     }
     panelStroke = makePanel(content, 135);
     {
         RowPlacer rows(panelStroke, kPanelWidth);
         fillRows(rows, tr("Stroke"), minusStroke, btStrokeColor);
         valueRow(rows, kMargin, strokeSizeTextField, strokeSizeStepper);
+        strokeSizeStepper->setMaxValue(UNDODATA::kMaxLineSize);
         rows.next(kRowHeight);
         lblStrokePoints = rows.add<QLabel>(kRowHeight, kMargin, 60);
         lblStrokePoints->setText(tr("Heads"));
         popupStartPoint = rows.add<QComboBox>(kRowHeight, kMargin + 64, 90);
         popupEndPoint = rows.add<QComboBox>(kRowHeight, kMargin + 160, 90);
+        // The head pictures are light lines: the pop-ups and their lists are dark.
+        for (QComboBox* popup : { popupStartPoint, popupEndPoint })
+            popup->setStyleSheet(QStringLiteral(
+                "QComboBox, QComboBox QAbstractItemView { background: #2B2B2B; color: #DDDDDD;"
+                " selection-background-color: #4A4A4A; }"));
         seperatorStroke = new QFrame(panelStroke);
         seperatorStroke->setFrameShape(QFrame::HLine);
         seperatorStroke->setGeometry(kMargin, 135 - 4, kPanelWidth - 2 * kMargin, 2);

@@ -91,7 +91,7 @@ void ImageEffectIntensitySlider::rebuildPreviews()
 
 QString ImageEffectIntensitySlider::valueText() const
 {
-    if (!m_showSlider)
+    if (!m_showSlider || !m_showsValueText)
         return QString();
     if (m_maxValue == 360)
         return QString::asprintf("%.0f", m_value * 360) + QChar(0x00BA);

@@ -49,6 +49,10 @@ public:
     void setTitle(const QString& title) { m_title = title; }
     bool showSlider() const { return m_showSlider; }
     void setShowSlider(bool show) { m_showSlider = show; }
+    // Whether the value text is drawn beside the title (on by default); off for a slider
+    // whose value a field beside it shows in its own unit.
+    bool showsValueText() const { return m_showsValueText; }
+    void setShowsValueText(bool shows) { m_showsValueText = shows; }
     bool usePreviewImage() const { return m_usePreviewImage; }
     void setUsePreviewImage(bool use) { m_usePreviewImage = use; }
     platform::Color coloringColor() const { return m_coloringColor; }
@@ -70,7 +74,7 @@ public:
     }
 
     // The text drawn right of the title: "50%", or "90º" when maxValue is 360; empty while
-    // the knob is hidden.
+    // the knob is hidden or the value text is off.
     QString valueText() const;
     // The x of the knob's centre for the current value.
     double knobCenterX() const;
@@ -99,6 +103,7 @@ private:
     double m_maxValue = 0.0;
     QString m_title;
     bool m_showSlider = true;
+    bool m_showsValueText = true;
     bool m_usePreviewImage = true;
     platform::Image m_image;
     platform::Color m_coloringColor = platform::Color::black();

@@ -55,6 +55,16 @@ void InspectorPanel::showText(QLineEdit* field, const QString& text)
     field->setText(text);
 }
 
+void InspectorPanel::asOneUndoStep(const void* key, const std::function<void()>& change)
+{
+    TextViewContainer* layer = m_host.boxLayer();
+    if (layer)
+        layer->beginChangeRun(key);
+    change();
+    if (layer && layer->changeRunKey() == key)
+        layer->endChangeRun();
+}
+
 // A press and its release, or a held key from its first press to its release, bound one
 // change run named by the control.
 bool InspectorPanel::eventFilter(QObject* watched, QEvent* event)

@@ -74,6 +74,9 @@ protected:
     void onChosen(QComboBox* popup, std::function<void(int)> action);
     // Sets a field's text as the panel shows it; onEdited acts only on text that differs.
     static void showText(QLineEdit* field, const QString& text);
+    // Runs change as one change run of the box layer named by key (the control), so the
+    // several change messages of a group reset are one undo step.
+    void asOneUndoStep(const void* key, const std::function<void()>& change);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -7,6 +7,7 @@
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/View.h"
 #include "support/PixelProbe.h"
+#include "support/SyntheticMouse.h"
 #include "window/ColoredButton.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
@@ -194,9 +195,19 @@ TEST(Inspector, ShadowFamiliesEachShowTheirOwnMixedState)
     EXPECT_TRUE(w.o.shadowBlurSlider->showSlider());
     EXPECT_EQ(w.o.innerShadowBlurTextField->text(), QString());
     EXPECT_FALSE(w.o.innerShadowBlurSlider->showSlider());
-    // The switch shows the box shadows, which agree.
-    w.o.segmentInnerShadow->setSelectedSegment(1);
-    w.win.segmentInnerShadowClicked();
+    // The switch (shown for text boxes) shows the box shadows, which agree.
+    const auto innerDiffers = [&](int inner) {
+        return withRecord(Kind::Text, [&, inner](UNDODATA& r) {
+            shadow(r, red, 45, 4, 6);
+            r.innerShadowBlurSize = inner;
+            r.boxShadowBlurSize = 9;
+        });
+    };
+    w.build({ innerDiffers(3), innerDiffers(5) });
+    EXPECT_EQ(w.o.innerShadowBlurTextField->text(), QString());
+    platform::SegmentedControl& segments = *w.o.segmentInnerShadow;
+    testsupport::click(segments,
+        segments.convertToWidget(segments.frameForSegment(1).center()));
     EXPECT_EQ(w.o.innerShadowBlurTextField->text(), QStringLiteral("9 pt"));
     w.o.segmentInnerShadow->setSelectedSegment(0);
 

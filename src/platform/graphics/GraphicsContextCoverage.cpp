@@ -107,27 +107,52 @@ std::vector<QPainterPath> separateParts(const QPainterPath& path)
 // rules for rectangles (rounding whole rows or columns in or out, depending on the order of
 // the corners, on which edges are whole and on where the device ends) are its own, and a clip
 // of rectangles costs next to nothing to render.
+//
+// Only the pixels round the rectangles' common part can be covered: the painter renders
+// those alone, with a margin of two pixels, so that its picture ends where the area ends or
+// well away from every rectangle's edge (its rounding there is the same), and the rest of the
+// area is left uncovered. A view's clip is small beside the surface it draws on, and each of
+// many views has its own.
 Coverage rasterizeAsClip(const std::vector<QPainterPath>& devicePaths, const QRect& area)
 {
     Coverage c;
     c.rect = area;
-    QImage argb(area.size(), QImage::Format_ARGB32_Premultiplied);
-    if (argb.isNull())
+    c.plane = QImage(area.size(), QImage::Format_Alpha8);
+    if (c.plane.isNull())
         return c;
+    c.plane.fill(0);
+    QRectF common(area);
+    for (const QPainterPath& path : devicePaths)
+        common = common.intersected(path.controlPointRect());
+    const QRect inner = roundOut(common).adjusted(-2, -2, 2, 2).intersected(area);
+    if (devicePaths.empty() || inner.isEmpty())
+        return c;
+    QImage argb(inner.size(), QImage::Format_ARGB32_Premultiplied);
+    if (argb.isNull()) {
+        c.plane = {};
+        return c;
+    }
     argb.fill(0);
     {
         QPainter p(&argb);
         p.setRenderHint(QPainter::Antialiasing, true);
         // A whole-pixel translation, as every surface's painter has: rounding stays the same.
-        p.translate(-area.left(), -area.top());
+        p.translate(-inner.left(), -inner.top());
         bool first = true;
         for (const QPainterPath& path : devicePaths) {
             p.setClipPath(path, first ? Qt::ReplaceClip : Qt::IntersectClip);
             first = false;
         }
-        p.fillRect(QRect(area), Qt::black);
+        p.fillRect(inner, Qt::black);
     }
-    c.plane = alphaPlane(argb);
+    const QImage plane = alphaPlane(argb);
+    if (plane.isNull()) {
+        c.plane = {};
+        return c;
+    }
+    for (int y = 0; y < inner.height(); ++y)
+        std::memcpy(c.plane.scanLine(inner.top() - area.top() + y) + (inner.left() - area.left()),
+            plane.constScanLine(y), size_t(inner.width()));
     return c;
 }
 

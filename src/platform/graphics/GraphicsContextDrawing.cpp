@@ -41,6 +41,11 @@ void GraphicsContext::Impl::run(Operation op)
         || op.userToDevice.determinant() == 0.0)
         return;
     op.alpha = std::isfinite(op.alpha) ? std::clamp(op.alpha, 0.0, 1.0) : 0.0;
+    // A clear solid fill (a box without a fill draws one) changes no pixel in a mode where a
+    // transparent source leaves the destination, and casts no shadow: nothing to draw.
+    if (op.solid && (qAlpha(*op.solid) == 0 || op.alpha <= 0.0)
+        && !transparentSourceChangesDestination(op.mode))
+        return;
     const QRectF visible = visibleDeviceRect();
     if (visible.isEmpty())
         return;
