@@ -19,6 +19,7 @@
 #include "window/CustomSegmentedCtrl.h"
 #include "window/GradientCtrl.h"
 #include "window/PanelContentView.h"
+#include "window/PictureSliders.h"
 #include "window/SegmentSwitch.h"
 #include "window/ShapePanel.h"
 #include "window/SidebarContainerView.h"
@@ -29,8 +30,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -47,7 +48,8 @@ using platform::Size;
 
 namespace {
 
-// Each effect slider's start value and maximum (negative: the maximum is left as it is).
+// The other effect sliders' start value and maximum (negative: the maximum is left as it is);
+// the picture sliders start from their own table.
 struct SliderStart {
     ImageEffectIntensitySlider* DocumentWindowOutlets::*slider;
     double value;
@@ -59,12 +61,7 @@ constexpr SliderStart kSliderStarts[] = {
     { &DocumentWindowOutlets::drawSizeSlider, 0.25, -1, true },
     { &DocumentWindowOutlets::drawHardnessSlider, 0.5, -1, true },
     { &DocumentWindowOutlets::drawOpacitySlider, 1.0, -1, true },
-    { &DocumentWindowOutlets::apertureSlider, 0.0, 1.0, true },
-    { &DocumentWindowOutlets::vignetteSlider, 0.0, 10.0, true },
-    { &DocumentWindowOutlets::saturationSlider, 0.5, 2.0, true },
     { &DocumentWindowOutlets::imageboxsaturationSlider, 0.5, 2.0, true },
-    { &DocumentWindowOutlets::zoomAndStraightenSlider, 0.5, 1.0, false },
-    { &DocumentWindowOutlets::zoomSlider, 0.0, 1.0, false },
     { &DocumentWindowOutlets::textboxOpacitySlider, 1.0, 1.0, false },
     { &DocumentWindowOutlets::textboxAngleSlider, 1.0, 1.0, false },
 };
@@ -169,6 +166,13 @@ void DocumentWindow::applyDarkAppearance()
 
 void DocumentWindow::setUpEffectSliders()
 {
+    for (const PictureSlider& row : pictureSliders()) {
+        ImageEffectIntensitySlider& s = *(this->*row.outlet);
+        s.setImage(m_originalThumbnail);
+        s.setMaxValue(row.maxValue);
+        s.setGeneratePreviewImageBlock(previewBlockFor(s));
+        s.setValue(row.start);
+    }
     for (const SliderStart& start : kSliderStarts) {
         ImageEffectIntensitySlider& s = *(this->*start.slider);
         s.setImage(m_originalThumbnail);
@@ -324,6 +328,8 @@ void DocumentWindow::layOutPanels(const TextViewContainer::SelectedBoxStates& st
 {
     for (QWidget* panel : panels())
         panel->show();
+    // The label panel holds no control of its own: a title over nothing, for every kind.
+    panelLabelProperties->hide();
     for (QWidget* w :
         { static_cast<QWidget*>(imageboxsaturationSlider), static_cast<QWidget*>(popupStartPoint),
             static_cast<QWidget*>(popupEndPoint), static_cast<QWidget*>(lblStrokePoints) })
@@ -507,8 +513,8 @@ void DocumentWindow::share()
         = m_sharingServices ? m_sharingServices() : platform::sharingServicesForItems();
     for (const auto& service : services) {
         if (service)
-            m_shareMenu->addAction(
-                service->title(), this, [this, service] { shareWithItem(service); });
+            m_shareMenu->addAction(service->image(), service->title(), this,
+                [this, service] { shareWithItem(service); });
     }
     if (!services.empty())
         m_shareMenu->addSeparator();

@@ -12,6 +12,7 @@
 #include "window/GradientCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/PanelContentView.h"
+#include "window/PictureSliders.h"
 #include "window/SegmentSwitch.h"
 #include "window/SidebarContainerView.h"
 #include "window/WindowContentView.h"
@@ -254,11 +255,12 @@ void DocumentWindow::buildMainControls()
     btnNewShape = rows.add<QPushButton>(kRowHeight, kMargin + 176, 84);
     btnNewShape->setText(tr("Shape"));
     rows.next(kRowHeight + kMargin);
-    apertureSlider = slider(rows, QStringLiteral("Aperture"));
-    vignetteSlider = slider(rows, QStringLiteral("Vignette"));
-    saturationSlider = slider(rows, QStringLiteral("Saturation"));
-    zoomSlider = slider(rows, tr("Zoom"));
-    zoomAndStraightenSlider = slider(rows, tr("Zoom & Straighten"));
+    for (const PictureSlider& row : pictureSliders()) {
+        ImageEffectIntensitySlider* s = slider(rows, QString::fromUtf8(row.title));
+        s->setRegistersUndo(row.registersUndo);
+        s->setShowsDegrees(row.showsDegrees);
+        this->*row.outlet = s;
+    }
     btnRevertToOriginal = rows.add<QPushButton>(kRowHeight, kMargin, 130);
     btnRevertToOriginal->setText(tr("Revert to Original"));
     btnShare = rows.add<QPushButton>(kRowHeight, kMargin + 134, 130);
@@ -486,12 +488,7 @@ void DocumentWindow::wireActions()
     sliderAction(drawSizeSlider, &DocumentWindow::adjustDrawSize);
     sliderAction(drawHardnessSlider, &DocumentWindow::adjustHardness);
     sliderAction(drawOpacitySlider, &DocumentWindow::adjustOpacity);
-    sliderAction(apertureSlider, &DocumentWindow::adjustAperture);
-    sliderAction(vignetteSlider, &DocumentWindow::adjustVignette);
-    sliderAction(saturationSlider, &DocumentWindow::adjustSaturation);
     sliderAction(imageboxsaturationSlider, &DocumentWindow::adjustImageBoxSaturation);
-    sliderAction(zoomSlider, &DocumentWindow::adjustZoom);
-    sliderAction(zoomAndStraightenSlider, &DocumentWindow::adjustZoomAndStraighten);
     customDrawingZoomSlider->setAction(
         [this](Control& c) { customZoomSliderUpdate(static_cast<ZoomSlider&>(c)); });
     drawModeSegmentedCtrl->setAction(
@@ -506,9 +503,11 @@ void DocumentWindow::wireActions()
     connect(chkRedMask, &QCheckBox::clicked, this, [this] { redMaskChanged(); });
     installTestDropHook();
     connect(btnRevertToOriginal, &QPushButton::clicked, this, [this] { revertToOrginal(); });
-    // The picture sliders leave their undo steps in this window's own document.
-    for (ImageEffectIntensitySlider* s :
-        { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider })
+    for (const PictureSlider& row : pictureSliders()) {
+        ImageEffectIntensitySlider* s = this->*row.outlet;
+        s->setAction([this, &row](Control&) { adjustPictureSlider(row); });
+        // Their undo steps go to this window's own document.
         s->setUndoManagerProvider([this] { return &m_undo; });
+    }
     wireFontPanel();
 }

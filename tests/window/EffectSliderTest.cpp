@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <string_view>
 
 using namespace platform;
 using testsupport::pixelAt;
@@ -38,6 +39,9 @@ struct Slider {
     {
         s.resize(w, h);
         s.setTitle(QString::fromUtf8(title));
+        // The window's picture-slider table marks these as undoable.
+        const std::string_view t(title);
+        s.setRegistersUndo(t == "Aperture" || t == "Vignette" || t == "Saturation");
         s.setAction([this](Control& sender) {
             EXPECT_EQ(&sender, &s);
             ++actions;
