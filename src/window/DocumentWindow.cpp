@@ -16,6 +16,7 @@
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Stepper.h"
 #include "platform/ui/ViewHost.h"
+#include "window/BrushPanel.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/GradientCtrl.h"
 #include "window/PanelContentView.h"
@@ -48,8 +49,8 @@ using platform::Size;
 
 namespace {
 
-// The other effect sliders' start value and maximum (negative: the maximum is left as it is);
-// the picture sliders start from their own table.
+// The inspector's effect sliders' start value and maximum; the picture and brush sliders start
+// from their own tables.
 struct SliderStart {
     ImageEffectIntensitySlider* DocumentWindowOutlets::*slider;
     double value;
@@ -58,9 +59,6 @@ struct SliderStart {
 };
 
 constexpr SliderStart kSliderStarts[] = {
-    { &DocumentWindowOutlets::drawSizeSlider, 0.25, -1, true },
-    { &DocumentWindowOutlets::drawHardnessSlider, 0.5, -1, true },
-    { &DocumentWindowOutlets::drawOpacitySlider, 1.0, -1, true },
     { &DocumentWindowOutlets::imageboxsaturationSlider, 0.5, 2.0, true },
     { &DocumentWindowOutlets::textboxOpacitySlider, 1.0, 1.0, false },
     { &DocumentWindowOutlets::textboxAngleSlider, 1.0, 1.0, false },
@@ -116,7 +114,8 @@ void DocumentWindow::windowReady()
     track(perspectiveSlider, QStringLiteral("perspectiveslider"));
     track(curveSlider, QStringLiteral("curveslider"));
     customDrawingZoomSlider->setValue(0.0f);
-    adjustDrawSize(*drawSizeSlider);
+    // The size follows the painting view's zoom just set.
+    drawSizeSlider->sendAction();
     // Only this window's canvas: a pinch in one window must not zoom the others.
     const void* canvas = static_cast<const platform::View*>(m_canvasControls);
     auto& center = platform::NotificationCenter::defaultCenter();
@@ -170,6 +169,12 @@ void DocumentWindow::setUpEffectSliders()
         ImageEffectIntensitySlider& s = *(this->*row.outlet);
         s.setImage(m_originalThumbnail);
         s.setMaxValue(row.maxValue);
+        s.setGeneratePreviewImageBlock(previewBlockFor(s));
+        s.setValue(row.start);
+    }
+    for (const BrushSlider& row : BrushPanel::sliders()) {
+        ImageEffectIntensitySlider& s = *(this->*row.outlet);
+        s.setImage(m_originalThumbnail);
         s.setGeneratePreviewImageBlock(previewBlockFor(s));
         s.setValue(row.start);
     }

@@ -13,7 +13,9 @@
 // sliders' preview pictures in DocumentWindowPreviews.cpp, pictures from files in
 // DocumentWindowPictures.cpp, the inspector refresh in DocumentWindowInspector.cpp, the font
 // panel in DocumentWindowFonts.cpp, and the inspector's panel controllers (InspectorPanel
-// subclasses, one per panel) made and served in DocumentWindowPanels.cpp.
+// subclasses, one per panel) made and served in DocumentWindowPanels.cpp. Tables: the picture
+// sliders (PictureSliders.h), the edit commands (EditCommands.h); the mask brush's controls
+// are BrushPanel's.
 #include "boxes/DocumentWindowRef.h"
 #include "canvas/CanvasWindow.h"
 #include "container/ContainerDelegate.h"
@@ -46,6 +48,7 @@ class QDropEvent;
 class QKeyEvent;
 class QMenu;
 class QUrl;
+class BrushPanel;
 class ShapeButton;
 class ShapePanel;
 struct PictureSlider;
@@ -139,12 +142,7 @@ public:
     // Picture loads started and not yet finished (tests wait for none).
     int pendingPictureLoads() const { return m_pendingPictureLoads; }
 
-    // ---- picture and brush adjustments (DocumentWindowActions.cpp)
-    void customZoomSliderUpdate(ZoomSlider& sender);
-    void adjustDrawMode(platform::SegmentedControl& sender);
-    void adjustDrawSize(ImageEffectIntensitySlider& sender);
-    void adjustHardness(ImageEffectIntensitySlider& sender);
-    void adjustOpacity(ImageEffectIntensitySlider& sender);
+    // ---- picture adjustments (DocumentWindowActions.cpp); the brush's are BrushPanel's
     // The action of every picture slider (PictureSliders.h): reads the row's slider and hands
     // its position to the canvas.
     void adjustPictureSlider(const PictureSlider& row);
@@ -436,4 +434,5 @@ private:
     // Observers (resize, pinch requests) live as long as this.
     QObject m_observerContext;
     std::vector<std::unique_ptr<InspectorPanel>> m_inspectorPanels;
+    std::unique_ptr<BrushPanel> m_brushPanel;
 };

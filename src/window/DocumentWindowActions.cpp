@@ -236,52 +236,6 @@ void DocumentWindow::sendToBack()
         container->sendToBack();
 }
 
-// ---- mask brush and painting zoom
-
-void DocumentWindow::customZoomSliderUpdate(ZoomSlider& sender)
-{
-    beforeAction();
-    if (m_canvasControls)
-        m_canvasControls->setCustomDrawingZoomScale(double(sender.value()));
-}
-
-void DocumentWindow::adjustDrawMode(SegmentedControl& sender)
-{
-    beforeAction();
-    if (auto* brush = brushOf(m_canvasControls))
-        brush->setEraseMode(sender.selectedSegment() == 1);
-}
-
-void DocumentWindow::adjustDrawSize(ImageEffectIntensitySlider& sender)
-{
-    beforeAction();
-    auto* brush = brushOf(m_canvasControls);
-    if (!brush)
-        return;
-    // The slider spans half the picture's width as the painting view shows it, so the same
-    // position paints the same share of the picture at every zoom.
-    const double w = m_canvasControls->workingSize().width;
-    const double r = m_canvasControls->imageRect().size.width;
-    if (!(w > 0) || !std::isfinite(r))
-        return;
-    const float f = float((w * 0.5) * (r / w));
-    brush->setBrushSize(sender.value() * double(f));
-}
-
-void DocumentWindow::adjustHardness(ImageEffectIntensitySlider& sender)
-{
-    beforeAction();
-    if (auto* brush = brushOf(m_canvasControls))
-        brush->setBrushHardness(sender.value());
-}
-
-void DocumentWindow::adjustOpacity(ImageEffectIntensitySlider& sender)
-{
-    beforeAction();
-    if (auto* brush = brushOf(m_canvasControls))
-        brush->setBrushOpacity(sender.value());
-}
-
 // ---- picture
 
 // The slider is read through its outlet: undo of a drag sends the action again, and the value

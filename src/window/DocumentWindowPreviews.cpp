@@ -4,6 +4,7 @@
 #include "foundation/ImageAdditions.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/ui/NamedImage.h"
+#include "window/BrushPanel.h"
 #include "window/DocumentWindow.h"
 #include "window/PictureSliders.h"
 
@@ -146,14 +147,13 @@ ImageEffectIntensitySlider::PreviewBlock DocumentWindow::previewBlockFor(
 {
     using sliderpreview::Kind;
     std::vector<std::pair<const ImageEffectIntensitySlider*, Kind>> kinds = {
-        { drawSizeSlider, Kind::DrawSize },
-        { drawHardnessSlider, Kind::DrawHardness },
-        { drawOpacitySlider, Kind::DrawOpacity },
         { imageboxsaturationSlider, Kind::ImageBoxSaturation },
         { textboxOpacitySlider, Kind::TextboxOpacity },
         { textboxAngleSlider, Kind::TextboxAngle },
     };
     for (const PictureSlider& row : pictureSliders())
+        kinds.emplace_back(this->*row.outlet, row.preview);
+    for (const BrushSlider& row : BrushPanel::sliders())
         kinds.emplace_back(this->*row.outlet, row.preview);
     // Not a structured binding: clang before 16 cannot capture one.
     for (const auto& outletKind : kinds) {

@@ -6,6 +6,7 @@
 #include "platform/ui/View.h"
 #include "platform/ui/ViewHost.h"
 #include "window/AngleCtrl.h"
+#include "window/BrushPanel.h"
 #include "window/ColoredButton.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
@@ -279,9 +280,8 @@ void DocumentWindow::buildDrawingControls()
     drawModeSegmentedCtrl = rows.full<CustomSegmentedCtrl>(kRowHeight);
     setSegmentTitles(drawModeSegmentedCtrl, { tr("Paint"), tr("Erase") });
     drawModeSegmentedCtrl->setSelectedSegment(0);
-    drawSizeSlider = slider(rows, tr("Brush Size"));
-    drawHardnessSlider = slider(rows, tr("Hardness"));
-    drawOpacitySlider = slider(rows, tr("Opacity"));
+    for (const BrushSlider& row : BrushPanel::sliders())
+        this->*row.outlet = slider(rows, QString::fromUtf8(row.title));
     customDrawingZoomSlider = rows.full<ZoomSlider>(30);
     chkRedMask = rows.full<QCheckBox>(kRowHeight);
     chkRedMask->setText(tr("Show mask in red"));
@@ -485,14 +485,9 @@ void DocumentWindow::wireActions()
             (this->*action)(static_cast<ImageEffectIntensitySlider&>(c));
         });
     };
-    sliderAction(drawSizeSlider, &DocumentWindow::adjustDrawSize);
-    sliderAction(drawHardnessSlider, &DocumentWindow::adjustHardness);
-    sliderAction(drawOpacitySlider, &DocumentWindow::adjustOpacity);
     sliderAction(imageboxsaturationSlider, &DocumentWindow::adjustImageBoxSaturation);
-    customDrawingZoomSlider->setAction(
-        [this](Control& c) { customZoomSliderUpdate(static_cast<ZoomSlider&>(c)); });
-    drawModeSegmentedCtrl->setAction(
-        [this](Control& c) { adjustDrawMode(static_cast<platform::SegmentedControl&>(c)); });
+    m_brushPanel = std::make_unique<BrushPanel>(
+        outlets(), [this] { return m_canvasControls; }, [this] { beforeAction(); });
     cropColorSegmentSwitch->setAction(
         [this](Control& c) { switchColorCropMode(static_cast<SegmentSwitch&>(c)); });
     connect(btnNewTextBox, &QPushButton::clicked, this, [this] { newTextBox(); });
