@@ -101,6 +101,12 @@ TEST(EffectSlider, ValueText)
         s.setShowSlider(row.showSlider);
         EXPECT_EQ(s.valueText(), row.expected) << row.name;
     }
+    // A slider its owner marks as an angle shows one whatever its maximum.
+    ImageEffectIntensitySlider marked;
+    marked.setMaxValue(1);
+    marked.setForceValue(0.25);
+    marked.setShowsDegrees(true);
+    EXPECT_EQ(marked.valueText(), QStringLiteral("90") + QChar(0x00BA));
 }
 
 TEST(EffectSlider, PointerMapsOverTheWidthOrItLess32)
