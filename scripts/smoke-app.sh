@@ -189,10 +189,11 @@ ZOOM_X0=925 ZOOM_X1=1188 ZOOM_Y=374
 MASK_X=1125 MASK_Y=65 BOXES_X=990 BOXES_Y=65
 PHOTO_X=100 PHOTO_Y=250 # a point of the photo away from the text box
 # The "Picture" and "Shape" buttons, the shape picker's rectangle (from the picker's top-left
-# corner, which sits centred under the Shape button), and the mask mode's red-mask tick.
+# corner, which sits centred under the Shape button), and the middle of the mask mode's
+# red-mask tick box.
 PICTURE_BUTTON_X=1052 SHAPE_BUTTON_X=1140 BUTTON_BOTTOM=122
 PICKER_RECT_X=68 PICKER_RECT_Y=120
-RED_MASK_X=925 RED_MASK_Y=330
+RED_MASK_X=930 RED_MASK_Y=370
 # Pictures of the wallpaper package for a picture box and for a dropped photo.
 box_photo="/usr/share/wallpapers/Autumn/contents/images/640x480.jpg"
 drop_photo="/usr/share/wallpapers/BytheWater/contents/images/800x600.jpg"
@@ -362,9 +363,18 @@ sleep 0.8
 shot 14a-mask-mode
 # The brush's controls on the dark sidebar: the "Show mask in red" tick's title is light.
 eval "$(geometry "$doc")"
-bright=$(bright_pixels 14a-mask-mode $((X + RED_MASK_X)) $((Y + RED_MASK_Y)) 200 24)
-echo "smoke-app: 'Show mask in red' title, $bright light pixels"
-[ "$bright" -gt 60 ] || fail "the 'Show mask in red' tick is barely visible ($bright light pixels)"
+bright=$(bright_pixels 14a-mask-mode $((X + RED_MASK_X + 12)) $((Y + RED_MASK_Y - 10)) 160 20)
+# Ticked, its box shows the tick: light pixels on the dark box. Then off again.
+xdotool mousemove $((X + RED_MASK_X)) $((Y + RED_MASK_Y)) click 1
+sleep 0.8
+shot 14b-red-mask
+ticked=$(bright_pixels 14b-red-mask $((X + RED_MASK_X - 4)) $((Y + RED_MASK_Y - 4)) 9 9)
+box=$(bright_pixels 14a-mask-mode $((X + RED_MASK_X - 4)) $((Y + RED_MASK_Y - 4)) 9 9)
+xdotool mousemove $((X + RED_MASK_X)) $((Y + RED_MASK_Y)) click 1
+sleep 0.8
+echo "smoke-app: 'Show mask in red' title $bright light pixels, its box $box light, ticked $ticked"
+[ "$bright" -gt 60 ] || fail "the 'Show mask in red' title is barely visible ($bright light pixels)"
+[ "$ticked" -gt $((box + 8)) ] || fail "the red-mask tick does not show ($box, ticked $ticked)"
 drag $((cx + tx - 4)) $((cy + ty + th / 2)) $((cx + tx + tw / 4)) $((cy + ty + th / 2))
 sleep 1
 xdotool mousemove $((X + BOXES_X)) $((Y + BOXES_Y)) click 1

@@ -129,6 +129,11 @@ void DocumentWindow::windowReady()
     innerShadowAngleCtrl->setDelegate(this);
     ShowSideBar();
     chkRedMask->setStyleSheet(QStringLiteral("color: white"));
+    // Its box dark as the sidebar's fields are: the tick is drawn in the title's white, which
+    // would vanish in a white box.
+    QPalette tickBox = chkRedMask->palette();
+    tickBox.setColor(QPalette::Base, QColor(0x2B, 0x2B, 0x2B));
+    chkRedMask->setPalette(tickBox);
     chkRedMask->setChecked(false);
     fillFontPopup();
     for (GradientCtrl* well :

@@ -9,6 +9,10 @@
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/SegmentSwitch.h"
 
+#include <QCheckBox>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 
@@ -74,4 +78,28 @@ TEST(BrushPanel, SlidersStartFromTheirTable)
         EXPECT_EQ(s.value(), row.start);
         EXPECT_FALSE(s.cachedPreviewImages()[0].isNull());
     }
+}
+
+// The "Show mask in red" tick, pressed as a person presses it, shows its tick against its box:
+// the tick is drawn in the title's white, so the box must not be white too.
+TEST(BrushPanel, TheRedMaskTickIsVisibleWhenOn)
+{
+    ReadyWindow w(true);
+    maskMode(w);
+    QCheckBox& tick = *w.o.chkRedMask;
+    QStyleOptionButton option;
+    option.initFrom(&tick);
+    const QRect box = tick.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &tick);
+    testsupport::click(tick, box.center());
+    ASSERT_TRUE(tick.isChecked());
+    const QImage img = tick.grab().toImage();
+    const QRect inside = box.adjusted(3, 3, -3, -3);
+    int lightest = 0, darkest = 255;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const int g = qGray(img.pixel(x, y));
+            lightest = std::max(lightest, g);
+            darkest = std::min(darkest, g);
+        }
+    EXPECT_GT(lightest - darkest, 120) << "tick " << lightest << " on box " << darkest;
 }
