@@ -1,4 +1,4 @@
-// The document window's picture and brush adjustments and its edit commands: the prologue
+// The document window's picture adjustments and its edit commands: the prologue
 // every action runs, a new text box, and undo and redo of the window's own document.
 #include "boxes/MyViewBase.h"
 #include "canvas/CanvasControls.h"
