@@ -64,9 +64,9 @@ DocumentContents sceneContents()
 {
     DocumentContents contents;
     contents.imageData = photoJpeg();
-    contents.aperture = 0.3;
-    contents.vignette = 0.2;
-    contents.saturation = 0.8;
+    contents.pictureSliders["Aperture"] = 0.3;
+    contents.pictureSliders["Vignette"] = 0.2;
+    contents.pictureSliders["Saturation"] = 0.8;
     const QSize maskSize(512, 341);
     QImage mask(maskSize, QImage::Format_RGBA64_Premultiplied);
     for (int y = 0; y < maskSize.height(); ++y)

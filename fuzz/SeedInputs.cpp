@@ -107,7 +107,7 @@ void documents(const QString& folder)
     save(folder, "plain", DocumentFile::write(plain));
 
     DocumentContents full = plain;
-    full.aperture = 0.3;
+    full.pictureSliders["Aperture"] = 0.3;
     full.preset = "Warm";
     QImage mask(24, 16, QImage::Format_RGBA64_Premultiplied);
     mask.fill(QColor(0, 255, 0, 128));

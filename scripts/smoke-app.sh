@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Uses the application as a person would, under a virtual X server: opens a real photo
 # (5120 x 2880) through File > New, adds a text box, types, saves, closes, opens the saved
-# document again and exports a JPEG. Each step takes a screenshot and probes its pixels; the
-# screenshots stay in the output folder for a person to look at.
+# document again and exports a JPEG; then paints the mask, adds a picture box and a shape from
+# the picker, copies and pastes, brings to front, deletes and drops a photo (the test drop key),
+# undoing each. Each step takes a screenshot and probes its pixels; the screenshots stay in the
+# output folder for a person to look at.
 #
 #   scripts/smoke-app.sh [output folder]     QUILLMARK_BUILD names the build folder
 set -euo pipefail
@@ -75,6 +77,11 @@ diff_box() {
 # How many pixels of a rectangle are near black (the typed text; the photo has none so dark).
 dark_pixels() {
   convert "$out/$1.png" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 7% -negate \
+    -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+# How many pixels of a rectangle are light (titles on the dark sidebar).
+bright_pixels() {
+  convert "$out/$1.png" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 60% \
     -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 # Drags with the left button from one point to another in steps, as a hand does.
@@ -172,7 +179,7 @@ wait_for_file() {
 }
 
 # Where the document window's controls sit, from its top-left corner.
-MENU_X=92 MENU_Y=22
+MENU_X=92 MENU_Y=22 ARRANGE_X=202
 TEXT_BUTTON_X=964 TEXT_BUTTON_Y=109
 CANVAS_CX=457 CANVAS_CY=422
 # The canvas (left of the sidebar), the Zoom slider's track and the sidebar's "Mask" and
@@ -181,10 +188,19 @@ CANVAS_X=0 CANVAS_Y=50 CANVAS_W=900 CANVAS_H=740
 ZOOM_X0=925 ZOOM_X1=1188 ZOOM_Y=374
 MASK_X=1125 MASK_Y=65 BOXES_X=990 BOXES_Y=65
 PHOTO_X=100 PHOTO_Y=250 # a point of the photo away from the text box
+# The "Picture" and "Shape" buttons, the shape picker's rectangle (from the picker's top-left
+# corner, which sits centred under the Shape button), and the middle of the mask mode's
+# red-mask tick box.
+PICTURE_BUTTON_X=1052 SHAPE_BUTTON_X=1140 BUTTON_BOTTOM=122
+PICKER_RECT_X=68 PICKER_RECT_Y=120
+RED_MASK_X=930 RED_MASK_Y=370
+# Pictures of the wallpaper package for a picture box and for a dropped photo.
+box_photo="/usr/share/wallpapers/Autumn/contents/images/640x480.jpg"
+drop_photo="/usr/share/wallpapers/BytheWater/contents/images/800x600.jpg"
 
 # ---- the session
 mkdir -p "$work/config"
-XDG_CONFIG_HOME="$work/config" QT_LOGGING_RULES="quillmark.*.info=true" "$app" \
+XDG_CONFIG_HOME="$work/config" QUILLMARK_TEST_DROP="$drop_photo" QT_LOGGING_RULES="quillmark.*.info=true" "$app" \
   >"$work/log" 2>&1 &
 pid=$!
 
@@ -344,6 +360,21 @@ text_before=$(dark_pixels 13-reopened-zoomed $cx $cy $CANVAS_W $CANVAS_H)
 [ "$text_before" -gt 200 ] || fail "no text to paint over ($text_before dark pixels)"
 xdotool mousemove $((X + MASK_X)) $((Y + MASK_Y)) click 1
 sleep 0.8
+shot 14a-mask-mode
+# The brush's controls on the dark sidebar: the "Show mask in red" tick's title is light.
+eval "$(geometry "$doc")"
+bright=$(bright_pixels 14a-mask-mode $((X + RED_MASK_X + 12)) $((Y + RED_MASK_Y - 10)) 160 20)
+# Ticked, its box shows the tick: light pixels on the dark box. Then off again.
+xdotool mousemove $((X + RED_MASK_X)) $((Y + RED_MASK_Y)) click 1
+sleep 0.8
+shot 14b-red-mask
+ticked=$(bright_pixels 14b-red-mask $((X + RED_MASK_X - 4)) $((Y + RED_MASK_Y - 4)) 9 9)
+box=$(bright_pixels 14a-mask-mode $((X + RED_MASK_X - 4)) $((Y + RED_MASK_Y - 4)) 9 9)
+xdotool mousemove $((X + RED_MASK_X)) $((Y + RED_MASK_Y)) click 1
+sleep 0.8
+echo "smoke-app: 'Show mask in red' title $bright light pixels, its box $box light, ticked $ticked"
+[ "$bright" -gt 60 ] || fail "the 'Show mask in red' title is barely visible ($bright light pixels)"
+[ "$ticked" -gt $((box + 8)) ] || fail "the red-mask tick does not show ($box, ticked $ticked)"
 drag $((cx + tx - 4)) $((cy + ty + th / 2)) $((cx + tx + tw / 4)) $((cy + ty + th / 2))
 sleep 1
 xdotool mousemove $((X + BOXES_X)) $((Y + BOXES_Y)) click 1
@@ -358,3 +389,69 @@ echo "smoke-app: dark text pixels $text_before, with a dab $text_painted, zoomed
 moved=$((text_zoomed - text_painted))
 [ "${moved#-}" -gt $((text_before / 10)) ] ||
   fail "zoomed out, the same text stayed hidden: the mask did not follow the picture"
+
+# ---- The edit commands as a person uses them: a shape from the picker and a picture box, then
+# copy and paste, bring to front, delete and a dropped photo, each undone again. Every step
+# must change the canvas, and its undo must put back what was there (but for the selection).
+canvas_changed() { changed_pixels "$1" "$2" $cx $cy $CANVAS_W $CANVAS_H; }
+# Runs a step (the arguments after the name), then checks that it changed the canvas and that
+# one Ctrl+Z puts the canvas back; the step is redone with Ctrl+Shift+Z when asked.
+step_and_undo() {
+  local name="$1" keep="$2"
+  shift 2
+  shot "$name-before"
+  "$@"
+  sleep 1
+  shot "$name"
+  local did undone
+  did=$(canvas_changed "$name-before" "$name")
+  [ "${did%%.*}" -gt 300 ] || fail "$name changed nothing on the canvas ($did pixels)"
+  focus "$doc"
+  xdotool key ctrl+z
+  sleep 1
+  shot "$name-undone"
+  undone=$(canvas_changed "$name-before" "$name-undone")
+  echo "smoke-app: $name changed $did pixels, its undo left $undone"
+  # The selection's handles may differ (undo leaves nothing selected); the step itself not.
+  [ "${undone%%.*}" -lt $((${did%%.*} / 2)) ] || fail "undo did not take $name back ($undone)"
+  if [ "$keep" = keep ]; then
+    xdotool key ctrl+shift+z
+    sleep 1
+  fi
+}
+add_shape() {
+  select_at $((X + PHOTO_X)) $((Y + PHOTO_Y))
+  xdotool mousemove $((X + SHAPE_BUTTON_X)) $((Y + TEXT_BUTTON_Y)) click 1
+  sleep 0.8
+  shot 16a-picker
+  xdotool mousemove $((X + SHAPE_BUTTON_X - 132 + PICKER_RECT_X)) \
+    $((Y + BUTTON_BOTTOM + PICKER_RECT_Y)) click 1
+}
+add_picture_box() {
+  # Nothing selected: the sidebar shows the picture's controls with the new-box buttons.
+  select_at $((X + PHOTO_X)) $((Y + PHOTO_Y))
+  xdotool mousemove $((X + PICTURE_BUTTON_X)) $((Y + TEXT_BUTTON_Y)) click 1
+  choose_file "Select image file" "$box_photo"
+}
+press() { focus "$doc"; xdotool key "$@"; }
+# The window's Arrange menu, then its first item, "Bring to Front".
+arrange_first() {
+  xdotool mousemove $((X + ARRANGE_X)) $((Y + MENU_Y)) click 1
+  sleep 0.3
+  xdotool key Down Return
+}
+select_at() { xdotool mousemove "$1" "$2" click 1; sleep 0.5; }
+drop_photo() { focus "$doc"; xdotool key ctrl+alt+shift+d; sleep 1.5; }
+
+eval "$(geometry "$doc")"
+cx=$((X + CANVAS_X)) cy=$((Y + CANVAS_Y))
+step_and_undo 16-picture-box keep add_picture_box
+step_and_undo 17-shape keep add_shape
+# The new shape is selected, over the picture: copy and paste it, 10 right and lower.
+step_and_undo 18-pasted no press ctrl+c ctrl+v
+# The picture box, under the shape, comes to the front and covers it.
+select_at $((X + CANVAS_CX - 150)) $((Y + CANVAS_CY + 100))
+shot 19-picture-selected
+step_and_undo 20-to-front no arrange_first
+step_and_undo 21-deleted no press Delete
+step_and_undo 22-dropped no drop_photo

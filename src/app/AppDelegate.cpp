@@ -11,14 +11,6 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace {
-// The commands the document's window answers (undo and redo fall back to the document).
-constexpr AppCommand kEditCommands[] = { AppCommand::Undo, AppCommand::Redo, AppCommand::Cut,
-    AppCommand::Copy, AppCommand::Paste, AppCommand::Delete, AppCommand::SelectAll,
-    AppCommand::CopyStyle, AppCommand::PasteStyle, AppCommand::BringToFront,
-    AppCommand::BringForward, AppCommand::SendBackward, AppCommand::SendToBack };
-} // namespace
-
 AppDelegate::AppDelegate(
     ColorDocumentController& controller, WelcomeWindowPort& welcome, QObject* parent)
     : QObject(parent)
@@ -136,7 +128,9 @@ AppMenus::Handlers AppDelegate::handlersFor(ColorDocument* document)
     handlers[AppCommand::Save] = on([](ColorDocument& d) { d.save(); });
     handlers[AppCommand::SaveAs] = on([](ColorDocument& d) { d.saveAs(); });
     handlers[AppCommand::ExportJpeg] = on([](ColorDocument& d) { d.exportImage(); });
-    for (const AppCommand command : kEditCommands)
+    // The window answers its edit commands; undo and redo fall back to the document.
+    for (const EditCommandItem& edit : editCommands()) {
+        const AppCommand command = appCommandOf(edit.command);
         handlers[command] = on([command](ColorDocument& d) {
             DocumentWindowPort* port = d.windowPort();
             if (port && port->handlesEditCommands())
@@ -146,6 +140,7 @@ AppMenus::Handlers AppDelegate::handlersFor(ColorDocument* document)
             else if (command == AppCommand::Redo)
                 d.undoManager().redo();
         });
+    }
     return handlers;
 }
 
@@ -153,12 +148,14 @@ AppMenus::Validators AppDelegate::validatorsFor(ColorDocument* document)
 {
     AppMenus::Validators validators;
     const QPointer<ColorDocument> doc(document);
-    for (const AppCommand command : kEditCommands)
+    for (const EditCommandItem& edit : editCommands()) {
+        const AppCommand command = appCommandOf(edit.command);
         validators[command] = [doc, command] {
             DocumentWindowPort* port = doc ? doc->windowPort() : nullptr;
             if (!port || !port->handlesEditCommands())
                 return doc && (command == AppCommand::Undo || command == AppCommand::Redo);
             return port->validateCommand(command);
         };
+    }
     return validators;
 }

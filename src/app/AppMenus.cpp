@@ -6,42 +6,39 @@
 #include <QMenu>
 #include <QShortcut>
 
+AppCommand appCommandOf(EditCommand command)
+{
+    return AppCommand(kFirstEditCommand + int(command));
+}
+
+std::optional<EditCommand> editCommandOf(AppCommand command)
+{
+    const int index = int(command) - kFirstEditCommand;
+    if (index < 0 || index >= int(editCommands().size()))
+        return std::nullopt;
+    return EditCommand(index);
+}
+
 const std::vector<AppMenuItem>& AppMenus::items()
 {
-    static const std::vector<AppMenuItem> list = {
-        { AppCommand::New, "File", "New", QKeySequence::New },
-        { AppCommand::Open, "File", "Open\u2026", QKeySequence::Open },
-        { AppCommand::Close, "File", "Close", QKeySequence::Close },
-        { AppCommand::Save, "File", "Save", QKeySequence::Save },
-        { AppCommand::SaveAs, "File", "Save As\u2026", QKeySequence::SaveAs,
-            { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) } },
-        { AppCommand::ExportJpeg, "File", "Export JPEG image\u2026", QKeySequence::UnknownKey },
-        { AppCommand::Quit, "File", "Quit", QKeySequence::Quit },
-        { AppCommand::Undo, "Edit", "Undo", QKeySequence::Undo },
-        { AppCommand::Redo, "Edit", "Redo", QKeySequence::Redo,
-            { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                QKeySequence(Qt::CTRL | Qt::Key_Y) } },
-        { AppCommand::Cut, "Edit", "Cut", QKeySequence::Cut },
-        { AppCommand::Copy, "Edit", "Copy", QKeySequence::Copy },
-        { AppCommand::Paste, "Edit", "Paste", QKeySequence::Paste },
-        { AppCommand::Delete, "Edit", "Delete", QKeySequence::Delete,
-            { QKeySequence(Qt::Key_Backspace) } },
-        { AppCommand::SelectAll, "Edit", "Select All", QKeySequence::SelectAll },
-        { AppCommand::CopyStyle, "Edit", "Copy Style", QKeySequence::UnknownKey,
-            { QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C) } },
-        { AppCommand::PasteStyle, "Edit", "Paste Style", QKeySequence::UnknownKey,
-            { QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_V) } },
-        { AppCommand::BringToFront, "Arrange", "Bring to Front", QKeySequence::UnknownKey,
-            { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRight) } },
-        { AppCommand::BringForward, "Arrange", "Bring Forward", QKeySequence::UnknownKey,
-            { QKeySequence(Qt::CTRL | Qt::Key_BracketRight) } },
-        { AppCommand::SendBackward, "Arrange", "Send Backward", QKeySequence::UnknownKey,
-            { QKeySequence(Qt::CTRL | Qt::Key_BracketLeft) } },
-        { AppCommand::SendToBack, "Arrange", "Send to Back", QKeySequence::UnknownKey,
-            { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketLeft) } },
-        { AppCommand::ShowWelcomeWindow, "Window", "Show Welcome Window",
-            QKeySequence::UnknownKey },
-    };
+    static const std::vector<AppMenuItem> list = [] {
+        std::vector<AppMenuItem> items = {
+            { AppCommand::New, "File", "New", QKeySequence::New },
+            { AppCommand::Open, "File", "Open\u2026", QKeySequence::Open },
+            { AppCommand::Close, "File", "Close", QKeySequence::Close },
+            { AppCommand::Save, "File", "Save", QKeySequence::Save },
+            { AppCommand::SaveAs, "File", "Save As\u2026", QKeySequence::SaveAs,
+                { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) } },
+            { AppCommand::ExportJpeg, "File", "Export JPEG image\u2026", QKeySequence::UnknownKey },
+            { AppCommand::Quit, "File", "Quit", QKeySequence::Quit },
+        };
+        for (const EditCommandItem& edit : editCommands())
+            items.push_back({ appCommandOf(edit.command), QString::fromLatin1(edit.menu),
+                QString::fromLatin1(edit.title), edit.key, edit.moreKeys });
+        items.push_back({ AppCommand::ShowWelcomeWindow, "Window", "Show Welcome Window",
+            QKeySequence::UnknownKey });
+        return items;
+    }();
     return list;
 }
 

@@ -4,6 +4,8 @@
 // Ctrl+Shift+Z and Ctrl+Y, save as on Ctrl+Shift+S). Each window's menu acts on that window's
 // document. F10 opens the first menu and Alt with a menu's underlined letter opens that menu.
 // The Window menu ends with a list of the open windows.
+#include "window/EditCommands.h"
+
 #include <QKeySequence>
 #include <QList>
 #include <QMenu>
@@ -11,7 +13,12 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
+
+// The document window's edit commands are numbered from here, in their table's order
+// (window/EditCommands.h).
+constexpr int kFirstEditCommand = 100;
 
 enum class AppCommand {
     New,
@@ -21,21 +28,27 @@ enum class AppCommand {
     SaveAs,
     ExportJpeg,
     Quit,
-    Undo,
-    Redo,
-    Cut,
-    Copy,
-    Paste,
-    Delete,
-    SelectAll,
-    CopyStyle,
-    PasteStyle,
-    BringToFront,
-    BringForward,
-    SendBackward,
-    SendToBack,
-    ShowWelcomeWindow
+    ShowWelcomeWindow,
+    // Names for edit commands that code refers to; every row of the edit table has its number
+    // (appCommandOf), named here or not.
+    Undo = kFirstEditCommand + int(EditCommand::Undo),
+    Redo = kFirstEditCommand + int(EditCommand::Redo),
+    Cut = kFirstEditCommand + int(EditCommand::Cut),
+    Copy = kFirstEditCommand + int(EditCommand::Copy),
+    Paste = kFirstEditCommand + int(EditCommand::Paste),
+    Delete = kFirstEditCommand + int(EditCommand::Delete),
+    SelectAll = kFirstEditCommand + int(EditCommand::SelectAll),
+    CopyStyle = kFirstEditCommand + int(EditCommand::CopyStyle),
+    PasteStyle = kFirstEditCommand + int(EditCommand::PasteStyle),
+    BringToFront = kFirstEditCommand + int(EditCommand::BringToFront),
+    BringForward = kFirstEditCommand + int(EditCommand::BringForward),
+    SendBackward = kFirstEditCommand + int(EditCommand::SendBackward),
+    SendToBack = kFirstEditCommand + int(EditCommand::SendToBack),
 };
+
+AppCommand appCommandOf(EditCommand command);
+// The window's edit command for a menu command, or nothing for the application's own.
+std::optional<EditCommand> editCommandOf(AppCommand command);
 
 struct AppMenuItem {
     AppCommand command;

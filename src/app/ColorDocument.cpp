@@ -116,7 +116,7 @@ QString ColorDocument::pictureRefusal(
 
 QString ColorDocument::damagedPictureWarning(const PictureSource& source)
 {
-    return QStringLiteral("%1 is damaged; parts of it may look wrong.").arg(pictureSubject(source));
+    return platform::damagedPictureWarning(pictureSubject(source));
 }
 
 std::optional<platform::DocumentError> ColorDocument::takePicture(
@@ -127,8 +127,8 @@ std::optional<platform::DocumentError> ColorDocument::takePicture(
         = loaded.ok() ? platform::Image::fromQImage(loaded.pixels) : platform::Image();
     if (image.isNull()) {
         qCWarning(lcApp) << "picture not decoded:" << source.path << loaded.error;
-        return platform::DocumentError { platform::kDocumentErrorDomain, 4,
-            kUnsupportedImageFormat, pictureRefusal(source, loaded) };
+        return platform::DocumentError { platform::kDocumentErrorDomain, 4, kUnsupportedImageFormat,
+            pictureRefusal(source, loaded) };
     }
     m_imageData = bytes;
     m_picture = image;

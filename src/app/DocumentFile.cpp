@@ -5,6 +5,7 @@
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/imaging/PictureLoader.h"
+#include "window/PictureSliders.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -20,9 +21,6 @@ namespace {
 
 const QString kVersionKey = QStringLiteral("Version");
 const QString kImageDataKey = QStringLiteral("ImageData");
-const QString kApertureKey = QStringLiteral("Aperture");
-const QString kVignetteKey = QStringLiteral("Vignette");
-const QString kSaturationKey = QStringLiteral("Saturation");
 const QString kPresetKey = QStringLiteral("Preset");
 const QString kMaskDataKey = QStringLiteral("ColorCustomMaskData");
 const QString kMaskScaleKey = QStringLiteral("ColorCustomMaskScale");
@@ -235,9 +233,11 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
     const platform::PictureHeader picture = platform::PictureLoader::header(contents.imageData);
     qint64& budget = coder.picturePixelBudget();
     budget = (budget - std::min(picture.cost, budget)) / kBoxPictureCopies;
-    contents.aperture = sliderValue(coder, kApertureKey);
-    contents.vignette = sliderValue(coder, kVignetteKey);
-    contents.saturation = sliderValue(coder, kSaturationKey);
+    for (const PictureSlider& slider : pictureSliders()) {
+        const QString key = QString::fromLatin1(slider.documentKey);
+        if (!key.isEmpty() && coder.containsValueForKey(key))
+            contents.pictureSliders.insert(key, sliderValue(coder, key));
+    }
     contents.preset = coder.decodeString(kPresetKey);
     contents.mask = readMask(coder, picture.uprightSize); // the working picture, turned upright
     contents.boxes = readBoxes(coder, contents.leftOutBoxes);
@@ -296,9 +296,11 @@ QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot
     budget = (budget - std::min(picture.cost, budget)) / kBoxPictureCopies;
     archiver.encodeDouble(kVersionKey, kVersion);
     archiver.encodeBytes(kImageDataKey, contents.imageData);
-    archiver.encodeDouble(kApertureKey, contents.aperture);
-    archiver.encodeDouble(kVignetteKey, contents.vignette);
-    archiver.encodeDouble(kSaturationKey, contents.saturation);
+    for (const PictureSlider& slider : pictureSliders()) {
+        const QString key = QString::fromLatin1(slider.documentKey);
+        if (!key.isEmpty())
+            archiver.encodeDouble(key, contents.pictureSliders.value(key, slider.start));
+    }
     if (contents.preset.isNull())
         archiver.encodeNull(kPresetKey);
     else

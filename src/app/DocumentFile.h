@@ -4,9 +4,9 @@
 //
 //   "Version"               double   1.2 (files below 1.2, or not finite, are refused)
 //   "ImageData"             bytes    the picture file's bytes exactly as first read
-//   "Aperture"              double   the three picture sliders, 0..1
-//   "Vignette"              double
-//   "Saturation"            double
+//   "Aperture"              double   the picture sliders the file keeps, 0..1, one key per
+//   "Vignette"              double   slider with a document key, in the table's order
+//   "Saturation"            double   (window/PictureSliders.h)
 //   "Preset"                text     the preset name, or null for none
 //   "ColorCustomMaskData"   bytes    the brush mask as a 16-bit RGBA PNG (straight alpha)
 //   "ColorCustomMaskScale"  float    mask pixels per working-picture pixel
@@ -33,6 +33,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QMap>
 #include <QSize>
 #include <QString>
 #include <optional>
@@ -47,9 +48,9 @@ struct DocumentMask {
 // Everything a document file holds, as plain values.
 struct DocumentContents {
     QByteArray imageData;
-    double aperture = 0.0;
-    double vignette = 0.0;
-    double saturation = 0.0;
+    // The picture sliders' positions by document key ("Aperture", ...). On reading, a key the
+    // file does not have is absent, and the window leaves that slider at its start.
+    QMap<QString, double> pictureSliders;
     QString preset; // null: no preset chosen
     // Only for canvases that paint a mask; on reading, present whenever the file had either key.
     std::optional<DocumentMask> mask;

@@ -9,6 +9,7 @@
 #include "platform/imaging/PixelTile.h"
 #include "window/DocumentWindow.h"
 #include "window/ImageEffectIntensitySlider.h"
+#include "window/PictureSliders.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,42 +30,6 @@ quint16 toUnit16(float v)
     if (!std::isfinite(v))
         return 0;
     return quint16(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f));
-}
-
-// The window's edit command for a menu command, or nothing for the others.
-std::optional<DocumentWindow::EditCommand> editCommandOf(AppCommand command)
-{
-    using E = DocumentWindow::EditCommand;
-    switch (command) {
-    case AppCommand::Undo:
-        return E::Undo;
-    case AppCommand::Redo:
-        return E::Redo;
-    case AppCommand::Cut:
-        return E::Cut;
-    case AppCommand::Copy:
-        return E::Copy;
-    case AppCommand::Paste:
-        return E::Paste;
-    case AppCommand::Delete:
-        return E::Delete;
-    case AppCommand::SelectAll:
-        return E::SelectAll;
-    case AppCommand::CopyStyle:
-        return E::CopyStyle;
-    case AppCommand::PasteStyle:
-        return E::PasteStyle;
-    case AppCommand::BringToFront:
-        return E::BringToFront;
-    case AppCommand::BringForward:
-        return E::BringForward;
-    case AppCommand::SendBackward:
-        return E::SendBackward;
-    case AppCommand::SendToBack:
-        return E::SendToBack;
-    default:
-        return std::nullopt;
-    }
 }
 
 } // namespace
@@ -102,10 +67,13 @@ void DocumentWindowAdapter::applyContents(const DocumentContents& contents)
     DocumentWindow& w = *m_window;
     canvas::CanvasControls* canvas = w.canvasControls();
     w.setSelectedPresetName(contents.preset);
-    // Each slider sends its action, so the canvas's filter values follow.
-    w.outlets().apertureSlider->setValue(contents.aperture);
-    w.outlets().vignetteSlider->setValue(contents.vignette);
-    w.outlets().saturationSlider->setValue(contents.saturation);
+    // Each slider sends its action, so the canvas's filter values follow; one the file does
+    // not keep stays where the window started it.
+    for (const PictureSlider& row : pictureSliders()) {
+        const QString key = QString::fromLatin1(row.documentKey);
+        if (!key.isEmpty() && contents.pictureSliders.contains(key))
+            (w.outlets().*row.outlet)->setValue(contents.pictureSliders.value(key));
+    }
     canvas->setScaleStraightenOffset(contents.canvasScale, contents.straighten, contents.offset);
     w.showPictureZoom(contents.canvasScale, contents.straighten);
     if (canvas::PaintView* paint = paintViewOf(canvas); paint && contents.mask) {
@@ -124,9 +92,10 @@ DocumentContents DocumentWindowAdapter::captureContents() const
     const DocumentWindow& w = *m_window;
     canvas::CanvasControls* canvas = w.canvasControls();
     DocumentContents contents;
-    contents.aperture = w.outlets().apertureSlider->value();
-    contents.vignette = w.outlets().vignetteSlider->value();
-    contents.saturation = w.outlets().saturationSlider->value();
+    for (const PictureSlider& row : pictureSliders())
+        if (row.documentKey)
+            contents.pictureSliders.insert(
+                QString::fromLatin1(row.documentKey), (w.outlets().*row.outlet)->value());
     contents.preset = w.selectedPresetName();
     contents.canvasScale = canvas->scale();
     contents.straighten = canvas->straighten();

@@ -38,9 +38,9 @@ public:
     // takes it as its original picture and finishes its set-up. bytes are the file's own, for
     // anything that needs them undecoded. False when the window cannot show it.
     virtual bool loadPicture(const platform::Image& picture, const QByteArray& bytes) = 0;
-    // Restores a saved state in the file's order: preset, the three picture sliders (their
-    // actions fire), the canvas's zoom, straightening and offset, the mask and then its scale,
-    // and the boxes. Rendering stays suppressed until requestSaturation().
+    // Restores a saved state in the file's order: preset, the picture sliders the file keeps
+    // (their actions fire), the canvas's zoom, straightening and offset, the mask and then its
+    // scale, and the boxes. Rendering stays suppressed until requestSaturation().
     virtual void applyContents(const DocumentContents& contents) = 0;
     // The live state to save: sliders, preset, mask and its scale, canvas settings, boxes.
     // imageData and preview are the document's to fill.

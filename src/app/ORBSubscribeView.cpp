@@ -49,6 +49,10 @@ void ORBSubscribeView::initialized()
         QStringLiteral("QLineEdit { background: transparent; color: black; border: none; }"));
     m_inputField->setPlaceholderText(QStringLiteral("Email"));
     connect(m_inputField, &QLineEdit::returnPressed, this, [this] { pushSubscribeButton(); });
+    // The field has the keyboard once its window shows: a person can type an address at once.
+    // (A remembered address disables it below, and the keyboard moves on.)
+    m_inputField->setFocus(Qt::OtherFocusReason);
+    m_inputField->selectAll();
     setSubscribedEmail(UserDefaults::standard().stringForKey(kEmailKey));
 }
 

@@ -16,9 +16,11 @@
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Stepper.h"
 #include "platform/ui/ViewHost.h"
+#include "window/BrushPanel.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/GradientCtrl.h"
 #include "window/PanelContentView.h"
+#include "window/PictureSliders.h"
 #include "window/SegmentSwitch.h"
 #include "window/ShapePanel.h"
 #include "window/SidebarContainerView.h"
@@ -29,8 +31,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -47,7 +49,8 @@ using platform::Size;
 
 namespace {
 
-// Each effect slider's start value and maximum (negative: the maximum is left as it is).
+// The inspector's effect sliders' start value and maximum; the picture and brush sliders start
+// from their own tables.
 struct SliderStart {
     ImageEffectIntensitySlider* DocumentWindowOutlets::*slider;
     double value;
@@ -56,15 +59,7 @@ struct SliderStart {
 };
 
 constexpr SliderStart kSliderStarts[] = {
-    { &DocumentWindowOutlets::drawSizeSlider, 0.25, -1, true },
-    { &DocumentWindowOutlets::drawHardnessSlider, 0.5, -1, true },
-    { &DocumentWindowOutlets::drawOpacitySlider, 1.0, -1, true },
-    { &DocumentWindowOutlets::apertureSlider, 0.0, 1.0, true },
-    { &DocumentWindowOutlets::vignetteSlider, 0.0, 10.0, true },
-    { &DocumentWindowOutlets::saturationSlider, 0.5, 2.0, true },
     { &DocumentWindowOutlets::imageboxsaturationSlider, 0.5, 2.0, true },
-    { &DocumentWindowOutlets::zoomAndStraightenSlider, 0.5, 1.0, false },
-    { &DocumentWindowOutlets::zoomSlider, 0.0, 1.0, false },
     { &DocumentWindowOutlets::textboxOpacitySlider, 1.0, 1.0, false },
     { &DocumentWindowOutlets::textboxAngleSlider, 1.0, 1.0, false },
 };
@@ -119,7 +114,8 @@ void DocumentWindow::windowReady()
     track(perspectiveSlider, QStringLiteral("perspectiveslider"));
     track(curveSlider, QStringLiteral("curveslider"));
     customDrawingZoomSlider->setValue(0.0f);
-    adjustDrawSize(*drawSizeSlider);
+    // The size follows the painting view's zoom just set.
+    drawSizeSlider->sendAction();
     // Only this window's canvas: a pinch in one window must not zoom the others.
     const void* canvas = static_cast<const platform::View*>(m_canvasControls);
     auto& center = platform::NotificationCenter::defaultCenter();
@@ -131,6 +127,11 @@ void DocumentWindow::windowReady()
     applyDarkAppearance();
     ShowSideBar();
     chkRedMask->setStyleSheet(QStringLiteral("color: white"));
+    // Its box dark as the sidebar's fields are: the tick is drawn in the title's white, which
+    // would vanish in a white box.
+    QPalette tickBox = chkRedMask->palette();
+    tickBox.setColor(QPalette::Base, QColor(0x2B, 0x2B, 0x2B));
+    chkRedMask->setPalette(tickBox);
     chkRedMask->setChecked(false);
     fillFontPopup();
     // The wells' edits go to the panels that own them (set when the panels were made).
@@ -166,6 +167,19 @@ void DocumentWindow::applyDarkAppearance()
 
 void DocumentWindow::setUpEffectSliders()
 {
+    for (const PictureSlider& row : pictureSliders()) {
+        ImageEffectIntensitySlider& s = *(this->*row.outlet);
+        s.setImage(m_originalThumbnail);
+        s.setMaxValue(row.maxValue);
+        s.setGeneratePreviewImageBlock(previewBlockFor(s));
+        s.setValue(row.start);
+    }
+    for (const BrushSlider& row : BrushPanel::sliders()) {
+        ImageEffectIntensitySlider& s = *(this->*row.outlet);
+        s.setImage(m_originalThumbnail);
+        s.setGeneratePreviewImageBlock(previewBlockFor(s));
+        s.setValue(row.start);
+    }
     for (const SliderStart& start : kSliderStarts) {
         ImageEffectIntensitySlider& s = *(this->*start.slider);
         s.setImage(m_originalThumbnail);
@@ -321,6 +335,8 @@ void DocumentWindow::layOutPanels(const TextViewContainer::SelectedBoxStates& st
 {
     for (QWidget* panel : panels())
         panel->show();
+    // The label panel holds no control of its own: a title over nothing, for every kind.
+    panelLabelProperties->hide();
     for (QWidget* w :
         { static_cast<QWidget*>(imageboxsaturationSlider), static_cast<QWidget*>(popupStartPoint),
             static_cast<QWidget*>(popupEndPoint), static_cast<QWidget*>(lblStrokePoints) })
@@ -492,8 +508,8 @@ void DocumentWindow::share()
         = m_sharingServices ? m_sharingServices() : platform::sharingServicesForItems();
     for (const auto& service : services) {
         if (service)
-            m_shareMenu->addAction(
-                service->title(), this, [this, service] { shareWithItem(service); });
+            m_shareMenu->addAction(service->image(), service->title(), this,
+                [this, service] { shareWithItem(service); });
     }
     if (!services.empty())
         m_shareMenu->addSeparator();

@@ -13,7 +13,9 @@
 // sliders' preview pictures in DocumentWindowPreviews.cpp, pictures from files in
 // DocumentWindowPictures.cpp, the inspector refresh in DocumentWindowInspector.cpp, the font
 // panel in DocumentWindowFonts.cpp, and the inspector's panel controllers (InspectorPanel
-// subclasses, one per panel) made and served in DocumentWindowPanels.cpp.
+// subclasses, one per panel) made and served in DocumentWindowPanels.cpp. Tables: the picture
+// sliders (PictureSliders.h), the edit commands (EditCommands.h); the mask brush's controls
+// are BrushPanel's.
 #include "boxes/DocumentWindowRef.h"
 #include "canvas/CanvasWindow.h"
 #include "container/ContainerDelegate.h"
@@ -25,6 +27,7 @@
 #include "platform/undo/UndoManager.h"
 #include "window/AngleCtrl.h"
 #include "window/DocumentWindowOutlets.h"
+#include "window/EditCommands.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/InspectorPanel.h"
 #include "window/Window.h"
@@ -45,8 +48,10 @@ class QDropEvent;
 class QKeyEvent;
 class QMenu;
 class QUrl;
+class BrushPanel;
 class ShapeButton;
 class ShapePanel;
+struct PictureSlider;
 class TextViewContainer;
 namespace canvas {
 class CanvasControls;
@@ -136,17 +141,10 @@ public:
     // Picture loads started and not yet finished (tests wait for none).
     int pendingPictureLoads() const { return m_pendingPictureLoads; }
 
-    // ---- picture and brush adjustments (DocumentWindowActions.cpp)
-    void customZoomSliderUpdate(ZoomSlider& sender);
-    void adjustDrawMode(platform::SegmentedControl& sender);
-    void adjustDrawSize(ImageEffectIntensitySlider& sender);
-    void adjustHardness(ImageEffectIntensitySlider& sender);
-    void adjustOpacity(ImageEffectIntensitySlider& sender);
-    void adjustAperture(ImageEffectIntensitySlider& sender);
-    void adjustVignette(ImageEffectIntensitySlider& sender);
-    void adjustSaturation(ImageEffectIntensitySlider& sender);
-    void adjustZoom(ImageEffectIntensitySlider& sender);
-    void adjustZoomAndStraighten(ImageEffectIntensitySlider& sender);
+    // ---- picture adjustments (DocumentWindowActions.cpp); the brush's are BrushPanel's
+    // The action of every picture slider (PictureSliders.h): reads the row's slider and hands
+    // its position to the canvas.
+    void adjustPictureSlider(const PictureSlider& row);
     // Puts the zoom and straighten sliders where a canvas scale and straightening (radians)
     // come from, without sending their actions: a reopened document shows its own zoom.
     void showPictureZoom(double scale, double straighten);
@@ -154,9 +152,9 @@ public:
     // boxes, no painted mask, the picture sliders at their starting positions; one undo step.
     void revertToOrginal();
     void revertPicture();
-    // The three picture sliders' values under "_apertureSlider_value", "_vignetteSlider_value"
-    // and "_saturationSlider_value"; applying sets each present key in that order (clamped to
-    // 0..1, each slider's action firing).
+    // The positions of the picture sliders the document keeps ("_apertureSlider_value",
+    // "_vignetteSlider_value", "_saturationSlider_value"); applying sets each present key in
+    // the table's order (clamped to 0..1, each slider's action firing).
     QVariantMap readControlsData() const;
     void applyControlsData(const QVariantMap& data);
 
@@ -173,24 +171,10 @@ public:
     // One step of the window's own document's history.
     void undo();
     void redo();
-    // The Edit and Arrange menus' commands. Each checks validateMenuItem itself first: a
-    // shortcut can fire on state the menu never showed.
-    enum class EditCommand {
-        Undo,
-        Redo,
-        Cut,
-        Copy,
-        Paste,
-        Delete,
-        SelectAll,
-        CopyStyle,
-        PasteStyle,
-        BringToFront,
-        BringForward,
-        SendBackward,
-        SendToBack,
-    };
-    // Whether the command can run now; nothing can while the mask is being painted.
+    // The Edit and Arrange menus' commands (their table is EditCommands.h). perform checks
+    // validateMenuItem itself first: a shortcut can fire on state the menu never showed.
+    using EditCommand = ::EditCommand;
+    // Whether the command can run now; only undo and redo can while the mask is being painted.
     bool validateMenuItem(EditCommand command) const;
     // Runs the command when validateMenuItem allows it.
     void perform(EditCommand command);
@@ -408,10 +392,10 @@ private:
     void installTestDropHook();
     // Makes one controller per inspector panel (DocumentWindowPanels.cpp).
     void makeInspectorPanels();
-    // Aperture, vignette, saturation, zoom and straightening, as slider positions. Setting
-    // them sends each slider's action and registers one undo step putting them back.
-    std::array<double, 5> pictureSliderValues() const;
-    void setPictureSliderValues(const std::array<double, 5>& values);
+    // The picture sliders' positions in the table's order. Setting them sends each slider's
+    // action and registers one undo step putting them back.
+    std::vector<double> pictureSliderValues() const;
+    void setPictureSliderValues(const std::vector<double>& values);
 
     platform::UndoManager& m_undo;
     QWidget* m_body = nullptr; // everything under the title bar
@@ -443,4 +427,5 @@ private:
     // Observers (resize, pinch requests) live as long as this.
     QObject m_observerContext;
     std::vector<std::unique_ptr<InspectorPanel>> m_inspectorPanels;
+    std::unique_ptr<BrushPanel> m_brushPanel;
 };

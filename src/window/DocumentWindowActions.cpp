@@ -1,4 +1,4 @@
-// The document window's picture and brush adjustments and its edit commands: the prologue
+// The document window's picture adjustments and its edit commands: the prologue
 // every action runs, a new text box, and undo and redo of the window's own document.
 #include "boxes/MyViewBase.h"
 #include "canvas/CanvasControls.h"
@@ -11,6 +11,7 @@
 #include "platform/undo/UndoManager.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
+#include "window/PictureSliders.h"
 #include "window/SegmentSwitch.h"
 #include "window/WindowLogging.h"
 #include "window/ZoomSlider.h"
@@ -27,10 +28,6 @@ canvas::CanvasCustomShapeControls* brushOf(canvas::CanvasControls* canvas)
 {
     return canvas ? dynamic_cast<canvas::CanvasCustomShapeControls*>(canvas->controls()) : nullptr;
 }
-
-// The zoom slider's 0..1 is a scale of 1..2; the straighten slider's is -0.035..+0.035
-// radians, level at the middle.
-constexpr double kStraightenRange = 0.07;
 
 } // namespace
 
@@ -130,73 +127,16 @@ void DocumentWindow::redo()
 
 bool DocumentWindow::validateMenuItem(EditCommand command) const
 {
-    // Undo and redo serve the brush strokes too: they stay available while painting.
-    if (command == EditCommand::Undo)
-        return m_undo.canUndo();
-    if (command == EditCommand::Redo)
-        return m_undo.canRedo();
-    const TextViewContainer* container = boxLayer();
-    if (!container || isPaintViewShowed())
+    const EditCommandItem& item = editCommandItem(command);
+    if (!item.whilePainting && (!boxLayer() || isPaintViewShowed()))
         return false;
-    const BoxClipboard& clipboard = BoxClipboard::shared();
-    switch (command) {
-    case EditCommand::Undo:
-    case EditCommand::Redo:
-        return false;
-    case EditCommand::BringToFront:
-    case EditCommand::BringForward:
-        return container->canBringForward();
-    case EditCommand::SendBackward:
-    case EditCommand::SendToBack:
-        return container->canSendBackward();
-    case EditCommand::Cut:
-    case EditCommand::Copy:
-    case EditCommand::Delete:
-        return container->GetSelectedBoxCount() > 0;
-    case EditCommand::Paste:
-        return clipboard.hasBoxes();
-    case EditCommand::SelectAll:
-        return !container->textViewAry.empty();
-    case EditCommand::CopyStyle:
-        return container->GetSelectedBoxCount() == 1;
-    case EditCommand::PasteStyle:
-        return clipboard.style().has_value() && container->GetSelectedBoxCount() > 0;
-    }
-    return false;
+    return item.enabled(*this);
 }
 
 void DocumentWindow::perform(EditCommand command)
 {
-    if (!validateMenuItem(command))
-        return;
-    switch (command) {
-    case EditCommand::Undo:
-        return undo();
-    case EditCommand::Redo:
-        return redo();
-    case EditCommand::Cut:
-        return cut();
-    case EditCommand::Copy:
-        return copy();
-    case EditCommand::Paste:
-        return paste();
-    case EditCommand::Delete:
-        return deleteBoxes();
-    case EditCommand::SelectAll:
-        return selectAll();
-    case EditCommand::CopyStyle:
-        return copyStyle();
-    case EditCommand::PasteStyle:
-        return pasteStyle();
-    case EditCommand::BringToFront:
-        return bringToFront();
-    case EditCommand::BringForward:
-        return bringForward();
-    case EditCommand::SendBackward:
-        return sendBackward();
-    case EditCommand::SendToBack:
-        return sendToBack();
-    }
+    if (validateMenuItem(command))
+        (this->*editCommandItem(command).run)();
 }
 
 void DocumentWindow::deleteBoxes()
@@ -296,90 +236,17 @@ void DocumentWindow::sendToBack()
         container->sendToBack();
 }
 
-// ---- mask brush and painting zoom
-
-void DocumentWindow::customZoomSliderUpdate(ZoomSlider& sender)
-{
-    beforeAction();
-    if (m_canvasControls)
-        m_canvasControls->setCustomDrawingZoomScale(double(sender.value()));
-}
-
-void DocumentWindow::adjustDrawMode(SegmentedControl& sender)
-{
-    beforeAction();
-    if (auto* brush = brushOf(m_canvasControls))
-        brush->setEraseMode(sender.selectedSegment() == 1);
-}
-
-void DocumentWindow::adjustDrawSize(ImageEffectIntensitySlider& sender)
-{
-    beforeAction();
-    auto* brush = brushOf(m_canvasControls);
-    if (!brush)
-        return;
-    // The slider spans half the picture's width as the painting view shows it, so the same
-    // position paints the same share of the picture at every zoom.
-    const double w = m_canvasControls->workingSize().width;
-    const double r = m_canvasControls->imageRect().size.width;
-    if (!(w > 0) || !std::isfinite(r))
-        return;
-    const float f = float((w * 0.5) * (r / w));
-    brush->setBrushSize(sender.value() * double(f));
-}
-
-void DocumentWindow::adjustHardness(ImageEffectIntensitySlider& sender)
-{
-    beforeAction();
-    if (auto* brush = brushOf(m_canvasControls))
-        brush->setBrushHardness(sender.value());
-}
-
-void DocumentWindow::adjustOpacity(ImageEffectIntensitySlider& sender)
-{
-    beforeAction();
-    if (auto* brush = brushOf(m_canvasControls))
-        brush->setBrushOpacity(sender.value());
-}
-
 // ---- picture
 
-// The three picture sliders are read through their outlets: undo of a slider drag sends the
-// action again with the slider as sender, and the value must come from this window's slider.
-void DocumentWindow::adjustAperture(ImageEffectIntensitySlider&)
+// The slider is read through its outlet: undo of a drag sends the action again, and the value
+// must come from this window's slider.
+void DocumentWindow::adjustPictureSlider(const PictureSlider& row)
 {
-    beforeAction();
+    if (row.endsColourRemoval)
+        beforeAction();
+    const ImageEffectIntensitySlider* slider = this->*row.outlet;
     if (m_canvasControls)
-        m_canvasControls->setBlurStrength(
-            apertureSlider->value() * apertureSlider->maxValue() * 5.0);
-}
-
-// Vignette and saturation keep a running colour removal going: no prologue.
-void DocumentWindow::adjustVignette(ImageEffectIntensitySlider&)
-{
-    if (m_canvasControls)
-        m_canvasControls->setVignetteIntensity(
-            vignetteSlider->value() * vignetteSlider->maxValue());
-}
-
-void DocumentWindow::adjustSaturation(ImageEffectIntensitySlider&)
-{
-    if (m_canvasControls)
-        m_canvasControls->setSaturation(saturationSlider->value() * saturationSlider->maxValue());
-}
-
-void DocumentWindow::adjustZoom(ImageEffectIntensitySlider& sender)
-{
-    beforeAction();
-    if (m_canvasControls)
-        m_canvasControls->setScale(sender.value() + 1.0);
-}
-
-void DocumentWindow::adjustZoomAndStraighten(ImageEffectIntensitySlider& sender)
-{
-    beforeAction();
-    if (m_canvasControls)
-        m_canvasControls->setStraighten((sender.value() - 0.5) * kStraightenRange);
+        row.apply(*m_canvasControls, slider->value(), slider->maxValue());
 }
 
 void DocumentWindow::showPictureZoom(double scale, double straighten)
@@ -415,51 +282,46 @@ void DocumentWindow::revertPicture()
         brush->restoreWithUndoData(clear);
         m_canvasControls->logUndoData();
     }
-    setPictureSliderValues({ 0.0, 0.0, 0.5, 0.0, 0.5 });
+    std::vector<double> starts;
+    for (const PictureSlider& row : pictureSliders())
+        starts.push_back(row.start);
+    setPictureSliderValues(starts);
     ShowSideBar();
 }
 
-namespace {
-const QString kControlsKeys[] = { QStringLiteral("_apertureSlider_value"),
-    QStringLiteral("_vignetteSlider_value"), QStringLiteral("_saturationSlider_value") };
-} // namespace
-
 QVariantMap DocumentWindow::readControlsData() const
 {
-    const ImageEffectIntensitySlider* const sliders[]
-        = { apertureSlider, vignetteSlider, saturationSlider };
     QVariantMap data;
-    for (std::size_t i = 0; i < std::size(kControlsKeys); ++i)
-        data.insert(kControlsKeys[i], sliders[i]->value());
+    for (const PictureSlider& row : pictureSliders())
+        if (row.documentKey)
+            data.insert(row.controlsDataKey(), (this->*row.outlet)->value());
     return data;
 }
 
 void DocumentWindow::applyControlsData(const QVariantMap& data)
 {
-    ImageEffectIntensitySlider* const sliders[]
-        = { apertureSlider, vignetteSlider, saturationSlider };
-    for (std::size_t i = 0; i < std::size(kControlsKeys); ++i) {
+    for (const PictureSlider& row : pictureSliders()) {
         bool ok = false;
-        const double v = data.value(kControlsKeys[i]).toDouble(&ok);
-        if (ok)
-            sliders[i]->setValue(v);
+        const double v = data.value(row.controlsDataKey()).toDouble(&ok);
+        if (row.documentKey && ok)
+            (this->*row.outlet)->setValue(v);
     }
 }
 
-std::array<double, 5> DocumentWindow::pictureSliderValues() const
+std::vector<double> DocumentWindow::pictureSliderValues() const
 {
-    return { apertureSlider->value(), vignetteSlider->value(), saturationSlider->value(),
-        zoomSlider->value(), zoomAndStraightenSlider->value() };
+    std::vector<double> values;
+    for (const PictureSlider& row : pictureSliders())
+        values.push_back((this->*row.outlet)->value());
+    return values;
 }
 
-void DocumentWindow::setPictureSliderValues(const std::array<double, 5>& values)
+void DocumentWindow::setPictureSliderValues(const std::vector<double>& values)
 {
-    const std::array<double, 5> previous = pictureSliderValues();
-    if (previous == values)
+    const std::vector<double> previous = pictureSliderValues();
+    if (previous == values || values.size() != previous.size())
         return;
-    ImageEffectIntensitySlider* const sliders[]
-        = { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider };
     for (std::size_t i = 0; i < values.size(); ++i)
-        sliders[i]->setValue(values[i]);
+        (this->*pictureSliders()[i].outlet)->setValue(values[i]);
     m_undo.registerUndo(this, m_undoLife, [this, previous] { setPictureSliderValues(previous); });
 }

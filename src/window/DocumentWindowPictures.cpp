@@ -95,6 +95,8 @@ namespace {
 OpenPanelRequest picturePanel(QWidget* window)
 {
     OpenPanelRequest request;
+    // Titled as the panel that starts a document: a titleless dialog says nothing of its purpose.
+    request.title = QStringLiteral("Select image file");
     request.allowedSuffixes = { QStringLiteral("jpg"), QStringLiteral("bmp"), QStringLiteral("png"),
         QStringLiteral("tif"), QStringLiteral("jpeg") };
     request.window = window;

@@ -4,7 +4,9 @@
 #include "foundation/ImageAdditions.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "platform/ui/NamedImage.h"
+#include "window/BrushPanel.h"
 #include "window/DocumentWindow.h"
+#include "window/PictureSliders.h"
 
 #include <QMap>
 #include <QString>
@@ -12,6 +14,7 @@
 #include <cmath>
 #include <functional>
 #include <utility>
+#include <vector>
 
 using namespace platform;
 
@@ -143,19 +146,15 @@ ImageEffectIntensitySlider::PreviewBlock DocumentWindow::previewBlockFor(
     const ImageEffectIntensitySlider& slider) const
 {
     using sliderpreview::Kind;
-    const std::pair<const ImageEffectIntensitySlider*, Kind> kinds[] = {
-        { drawSizeSlider, Kind::DrawSize },
-        { drawHardnessSlider, Kind::DrawHardness },
-        { drawOpacitySlider, Kind::DrawOpacity },
-        { apertureSlider, Kind::Aperture },
-        { vignetteSlider, Kind::Vignette },
-        { saturationSlider, Kind::Saturation },
+    std::vector<std::pair<const ImageEffectIntensitySlider*, Kind>> kinds = {
         { imageboxsaturationSlider, Kind::ImageBoxSaturation },
-        { zoomAndStraightenSlider, Kind::ZoomAndStraighten },
-        { zoomSlider, Kind::Zoom },
         { textboxOpacitySlider, Kind::TextboxOpacity },
         { textboxAngleSlider, Kind::TextboxAngle },
     };
+    for (const PictureSlider& row : pictureSliders())
+        kinds.emplace_back(this->*row.outlet, row.preview);
+    for (const BrushSlider& row : BrushPanel::sliders())
+        kinds.emplace_back(this->*row.outlet, row.preview);
     // Not a structured binding: clang before 16 cannot capture one.
     for (const auto& outletKind : kinds) {
         if (outletKind.first != &slider)

@@ -7,12 +7,14 @@
 #include "platform/ui/View.h"
 #include "platform/ui/ViewHost.h"
 #include "window/AngleCtrl.h"
+#include "window/BrushPanel.h"
 #include "window/ColoredButton.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
 #include "window/GradientCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/PanelContentView.h"
+#include "window/PictureSliders.h"
 #include "window/SegmentSwitch.h"
 #include "window/SidebarContainerView.h"
 #include "window/WindowContentView.h"
@@ -299,11 +301,12 @@ void DocumentWindow::buildMainControls()
     btnNewShape = rows.add<QPushButton>(kRowHeight, kMargin + 176, 84);
     btnNewShape->setText(tr("Shape"));
     rows.next(kRowHeight + kMargin);
-    apertureSlider = slider(rows, QStringLiteral("Aperture"));
-    vignetteSlider = slider(rows, QStringLiteral("Vignette"));
-    saturationSlider = slider(rows, QStringLiteral("Saturation"));
-    zoomSlider = slider(rows, tr("Zoom"));
-    zoomAndStraightenSlider = slider(rows, tr("Zoom & Straighten"));
+    for (const PictureSlider& row : pictureSliders()) {
+        ImageEffectIntensitySlider* s = slider(rows, QString::fromUtf8(row.title));
+        s->setRegistersUndo(row.registersUndo);
+        s->setShowsDegrees(row.showsDegrees);
+        this->*row.outlet = s;
+    }
     btnRevertToOriginal = rows.add<QPushButton>(kRowHeight, kMargin, 130);
     btnRevertToOriginal->setText(tr("Revert to Original"));
     btnShare = rows.add<QPushButton>(kRowHeight, kMargin + 134, 130);
@@ -322,9 +325,8 @@ void DocumentWindow::buildDrawingControls()
     drawModeSegmentedCtrl = rows.full<CustomSegmentedCtrl>(kRowHeight);
     setSegmentTitles(drawModeSegmentedCtrl, { tr("Paint"), tr("Erase") });
     drawModeSegmentedCtrl->setSelectedSegment(0);
-    drawSizeSlider = slider(rows, tr("Brush Size"));
-    drawHardnessSlider = slider(rows, tr("Hardness"));
-    drawOpacitySlider = slider(rows, tr("Opacity"));
+    for (const BrushSlider& row : BrushPanel::sliders())
+        this->*row.outlet = slider(rows, QString::fromUtf8(row.title));
     customDrawingZoomSlider = rows.full<ZoomSlider>(30);
     chkRedMask = rows.full<QCheckBox>(kRowHeight);
     chkRedMask->setText(tr("Show mask in red"));
@@ -545,24 +547,8 @@ void DocumentWindow::layoutBody()
 void DocumentWindow::wireActions()
 {
     using platform::Control;
-    const auto sliderAction = [this](ImageEffectIntensitySlider* s,
-                                  void (DocumentWindow::*action)(ImageEffectIntensitySlider&)) {
-        s->setAction([this, action](Control& c) {
-            (this->*action)(static_cast<ImageEffectIntensitySlider&>(c));
-        });
-    };
-    sliderAction(drawSizeSlider, &DocumentWindow::adjustDrawSize);
-    sliderAction(drawHardnessSlider, &DocumentWindow::adjustHardness);
-    sliderAction(drawOpacitySlider, &DocumentWindow::adjustOpacity);
-    sliderAction(apertureSlider, &DocumentWindow::adjustAperture);
-    sliderAction(vignetteSlider, &DocumentWindow::adjustVignette);
-    sliderAction(saturationSlider, &DocumentWindow::adjustSaturation);
-    sliderAction(zoomSlider, &DocumentWindow::adjustZoom);
-    sliderAction(zoomAndStraightenSlider, &DocumentWindow::adjustZoomAndStraighten);
-    customDrawingZoomSlider->setAction(
-        [this](Control& c) { customZoomSliderUpdate(static_cast<ZoomSlider&>(c)); });
-    drawModeSegmentedCtrl->setAction(
-        [this](Control& c) { adjustDrawMode(static_cast<platform::SegmentedControl&>(c)); });
+    m_brushPanel = std::make_unique<BrushPanel>(
+        outlets(), [this] { return m_canvasControls; }, [this] { beforeAction(); });
     cropColorSegmentSwitch->setAction(
         [this](Control& c) { switchColorCropMode(static_cast<SegmentSwitch&>(c)); });
     connect(btnNewTextBox, &QPushButton::clicked, this, [this] { newTextBox(); });
@@ -573,9 +559,11 @@ void DocumentWindow::wireActions()
     connect(chkRedMask, &QCheckBox::clicked, this, [this] { redMaskChanged(); });
     installTestDropHook();
     connect(btnRevertToOriginal, &QPushButton::clicked, this, [this] { revertToOrginal(); });
-    // The picture sliders leave their undo steps in this window's own document.
-    for (ImageEffectIntensitySlider* s :
-        { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider })
+    for (const PictureSlider& row : pictureSliders()) {
+        ImageEffectIntensitySlider* s = this->*row.outlet;
+        s->setAction([this, &row](Control&) { adjustPictureSlider(row); });
+        // Their undo steps go to this window's own document.
         s->setUndoManagerProvider([this] { return &m_undo; });
+    }
     wireFontPanel();
 }

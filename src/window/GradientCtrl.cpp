@@ -2,6 +2,7 @@
 
 #include "foundation/ColorAdditions.h"
 #include "foundation/ImageAdditions.h"
+#include "platform/document/AlertPresenter.h"
 #include "platform/document/PanelPresenter.h"
 #include "platform/imaging/PictureLoader.h"
 #include "platform/ui/ColorPanel.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMenu>
@@ -78,20 +80,18 @@ QIcon namedIcon(const char* name, const QWidget& on)
     return QIcon(pixmap);
 }
 
-// The picture of a file, within the loader's limits; null when it is not one.
-platform::Image loadPicture(const QString& path)
+// The picture of a file, within the loader's limits; not ok() when it is not one.
+platform::LoadedPicture loadPicture(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxPictureFileBytes) {
         qCDebug(lcWindow) << "picture not read:" << path;
         return {};
     }
-    const platform::LoadedPicture loaded = platform::PictureLoader::load(file.readAll());
-    if (!loaded.ok()) {
+    platform::LoadedPicture loaded = platform::PictureLoader::load(file.readAll());
+    if (!loaded.ok())
         qCDebug(lcWindow) << "picture not loaded:" << path << loaded.error;
-        return {};
-    }
-    return platform::Image::fromQImage(loaded.pixels);
+    return loaded;
 }
 
 } // namespace
@@ -537,11 +537,18 @@ bool GradientCtrl::choosePicture()
         window(), QString() });
     if (!self || !path)
         return false; // cancelled, or the editor went away while the panel was up
-    const platform::Image picture = loadPicture(*path);
+    const platform::LoadedPicture loaded = loadPicture(*path);
+    const platform::Image picture
+        = loaded.ok() ? platform::Image::fromQImage(loaded.pixels) : platform::Image();
     if (picture.isNull())
         return false;
     m_gradient.image = picture;
     update();
+    // As an opened photo does: the fill shows, and the person learns its pixels may be wrong.
+    if (loaded.damaged)
+        platform::AlertPresenter::current().runModal(platform::AlertStyle::Warning,
+            platform::damagedPictureWarning(
+                QStringLiteral("\u201c%1\u201d").arg(QFileInfo(*path).fileName())));
     return true;
 }
 

@@ -52,13 +52,6 @@ bool ImageEffectIntensitySlider::isShadowSlider() const
     return m_title == QLatin1String("Shadow") || m_title == QLatin1String("Inner Shadow");
 }
 
-bool ImageEffectIntensitySlider::registersUndo() const
-{
-    return m_title == QLatin1String("Aperture") || m_title == QLatin1String("Vignette")
-        || m_title == QLatin1String("Saturation") || m_title == QLatin1String("Zoom")
-        || m_title == QLatin1String("Zoom & Straighten");
-}
-
 double ImageEffectIntensitySlider::mappingWidth() const
 {
     return isShadowSlider() ? width() - 32.0 : double(width());
@@ -93,7 +86,7 @@ QString ImageEffectIntensitySlider::valueText() const
 {
     if (!m_showSlider || !m_showsValueText)
         return QString();
-    if (m_maxValue == 360)
+    if (showsDegrees())
         return QString::asprintf("%.0f", m_value * 360) + QChar(0x00BA);
     return QString::asprintf("%.0f%%", m_value * 100);
 }

@@ -5,11 +5,11 @@
 //
 // setValue sends the action, setForceValue (for showing values) does not; both keep the value
 // within 0..1 and ignore non-finite input. Dragging sends the action once per pointer event.
-// The picture sliders ("Aperture", "Vignette", "Saturation", "Zoom", "Zoom & Straighten")
-// leave one undo step per drag that moved them (and per arrow-key press, however long it
-// repeats), in the undo manager of the slider's own document; undoing it moves the slider back
-// and sends the action, and registers the redo. The shadow sliders ("Shadow", "Inner Shadow")
-// map the pointer over the width less 32 points and show coloringColor under the track.
+// A slider that registers undo (the picture sliders, set by their table) leaves one undo step
+// per drag that moved it (and per arrow-key press, however long it repeats), in the undo
+// manager of the slider's own document; undoing it moves the slider back and sends the
+// action, and registers the redo. The shadow sliders ("Shadow", "Inner Shadow") map the
+// pointer over the width less 32 points and show coloringColor under the track.
 //
 // The slider takes keyboard focus (Tab and clicks) and shows a ring round its track while it
 // has it; the arrow keys move it by 1 % of the track, 10 % with Shift, sending the action.
@@ -59,6 +59,12 @@ public:
     void setColoringColor(const platform::Color& color) { m_coloringColor = color; }
     QString filterName() const { return m_filterName; }
     void setFilterName(const QString& name) { m_filterName = name; }
+    // Whether a drag or a held key leaves one undo step (off until set).
+    bool registersUndo() const { return m_registersUndo; }
+    void setRegistersUndo(bool registers) { m_registersUndo = registers; }
+    // Whether the value text is an angle, as it is for any slider whose maxValue is 360.
+    bool showsDegrees() const { return m_showsDegrees || m_maxValue == 360; }
+    void setShowsDegrees(bool degrees) { m_showsDegrees = degrees; }
 
     platform::Image image() const { return m_image; }
     // Stores the picture and, with a preview block, rebuilds the four previews; redraws.
@@ -73,7 +79,7 @@ public:
         m_undoManager = std::move(provider);
     }
 
-    // The text drawn right of the title: "50%", or "90º" when maxValue is 360; empty while
+    // The text drawn right of the title: "50%", or "90º" when it shows degrees; empty while
     // the knob is hidden or the value text is off.
     QString valueText() const;
     // The x of the knob's centre for the current value.
@@ -89,7 +95,6 @@ protected:
 private:
     bool store(double value);
     bool isShadowSlider() const;
-    bool registersUndo() const;
     // The width the pointer maps over: the bounds' width, less 32 for the shadow sliders.
     double mappingWidth() const;
     void adjustSlider(const platform::Point& location);
@@ -108,6 +113,8 @@ private:
     platform::Image m_image;
     platform::Color m_coloringColor = platform::Color::black();
     QString m_filterName;
+    bool m_registersUndo = false;
+    bool m_showsDegrees = false;
     PreviewBlock m_previewBlock;
     std::array<platform::Image, 4> m_previews;
     // The value when the current drag began.

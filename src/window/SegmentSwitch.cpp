@@ -77,8 +77,10 @@ void SegmentSwitch::drawHalf(GraphicsContext& ctx, int half, const Rect& s)
 {
     const bool selected = m_selected == half;
     const bool dark = usesDarkLook();
+    // The standard look's other half is light grey, not black: black on its dark grey is
+    // barely legible on the dark sidebar.
     const Color text = colorWithValue(
-        dark ? (selected ? 0xD6D6D6 : 0xBEBEBE) : (selected ? 0xFFFFFF : 0x000000));
+        dark ? (selected ? 0xD6D6D6 : 0xBEBEBE) : (selected ? 0xFFFFFF : 0xC8C8C8));
     const Color back = colorWithValue(
         dark ? (selected ? 0x464646 : 0x1E1E1E) : (selected ? 0x818181 : 0x515151));
     ctx.setFillColor(back);

@@ -54,14 +54,13 @@ TEST_P(PictureBytes, DecodeBeforeAnyWindow)
 INSTANTIATE_TEST_SUITE_P(ColorDocument, PictureBytes,
     ::testing::Values(PictureRow { "png", pictureBytes({ 40, 30 }, "png"), nullptr },
         PictureRow { "jpeg", pictureBytes({ 40, 30 }, "jpeg"), nullptr },
-        PictureRow { "empty", QByteArray(),
-            "it is not a Quillmark document or a picture" },
+        PictureRow { "empty", QByteArray(), "it is not a Quillmark document or a picture" },
         PictureRow { "text", QByteArray("not a picture at all"),
             "it is not a Quillmark document or a picture" },
-        PictureRow { "cut_png", pictureBytes({ 40, 30 }, "png").left(60),
-            "it is damaged (cut short)" },
-        PictureRow { "cut_jpeg", pictureBytes({ 40, 30 }, "jpeg").chopped(40),
-            "it is damaged (cut short)" },
+        PictureRow {
+            "cut_png", pictureBytes({ 40, 30 }, "png").left(60), "it is damaged (cut short)" },
+        PictureRow {
+            "cut_jpeg", pictureBytes({ 40, 30 }, "jpeg").chopped(40), "it is damaged (cut short)" },
         PictureRow { "header_40000_square", pngClaiming(40000, 40000),
             "it is a picture larger than can be opened (40000 \u00d7 40000 pixels)" },
         PictureRow { "gif", QByteArray::fromHex("47494638396101000100000000"),
@@ -98,7 +97,7 @@ TEST(ColorDocument, WindowLoadOrder)
 
     DocumentContents contents;
     contents.imageData = pictureBytes({ 32, 24 }, "jpeg");
-    contents.aperture = 0.25;
+    contents.pictureSliders["Aperture"] = 0.25;
     contents.preset = "Warm";
     const QString docPath = s.dir.filePath("saved.quillmark");
     ASSERT_TRUE(writeFile(docPath, DocumentFile::write(contents)));
@@ -111,7 +110,7 @@ TEST(ColorDocument, WindowLoadOrder)
     EXPECT_EQ(callLog().last(), "requestSaturation");
     auto* window
         = static_cast<FakeWindow*>(static_cast<ColorDocument*>(opened.document)->windowPort());
-    EXPECT_EQ(window->state.aperture, 0.25);
+    EXPECT_EQ(window->state.pictureSliders.value("Aperture"), 0.25);
     EXPECT_EQ(window->state.preset, "Warm");
     EXPECT_EQ(window->pictureBytes, contents.imageData);
 }
@@ -212,8 +211,8 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     auto* document = s.open(picturePath);
     ASSERT_TRUE(document);
     auto* window = static_cast<FakeWindow*>(document->windowPort());
-    window->state.saturation = 0.7;
-    window->state.vignette = 0.3;
+    window->state.pictureSliders["Saturation"] = 0.7;
+    window->state.pictureSliders["Vignette"] = 0.3;
     window->state.mask = DocumentMask { QImage(), 0.5 };
 
     QWidget* shown = document->window();
@@ -243,15 +242,15 @@ TEST(ColorDocument, SaveReopenAndFailedSave)
     FakeWindow::registerWhileLoading = false;
     EXPECT_EQ(again->imageData(), picture) << "picture bytes are never re-encoded";
     auto* restored = static_cast<FakeWindow*>(again->windowPort());
-    EXPECT_EQ(restored->state.saturation, 0.7);
-    EXPECT_EQ(restored->state.vignette, 0.3);
+    EXPECT_EQ(restored->state.pictureSliders.value("Saturation"), 0.7);
+    EXPECT_EQ(restored->state.pictureSliders.value("Vignette"), 0.3);
     ASSERT_TRUE(restored->state.mask);
     EXPECT_EQ(s.controller.openDocumentWithContentsOfFile(savePath).document, again)
         << "one file, one document";
 
     // A save that cannot be written (a folder that is not there; tests may run as root, for
     // whom a read-only folder is writable): alert, still edited, the old file whole.
-    restored->state.saturation = 0.1;
+    restored->state.pictureSliders["Saturation"] = 0.1;
     platform::UndoLifetime life;
     again->undoManager().registerUndo(again, life, [] {});
     again->undoManager().endGroup();

@@ -255,9 +255,7 @@ TEST(EndToEnd, PictureTextSaveReopenExport)
     ASSERT_TRUE(after.records()[0].backColor);
     EXPECT_FALSE(after.records()[0].backColor->image.isNull()) << "the image fill";
     const DocumentContents restored = again->windowPort()->captureContents();
-    EXPECT_DOUBLE_EQ(restored.aperture, saved.aperture);
-    EXPECT_DOUBLE_EQ(restored.vignette, saved.vignette);
-    EXPECT_DOUBLE_EQ(restored.saturation, saved.saturation);
+    EXPECT_EQ(restored.pictureSliders, saved.pictureSliders);
     ASSERT_TRUE(restored.mask && saved.mask);
     ASSERT_EQ(restored.mask->image.size(), saved.mask->image.size());
     EXPECT_DOUBLE_EQ(restored.mask->scale, saved.mask->scale);

@@ -4,9 +4,14 @@
 
 #include "AppFakes.h"
 #include "app/AppDelegate.h"
+#include "app/ORBSubscribeView.h"
+#include "platform/document/UserDefaults.h"
 #include "window/WindowContentView.h"
 
+#include <QApplication>
 #include <QDropEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <gtest/gtest.h>
@@ -94,4 +99,23 @@ TEST(WelcomeWindowMenu, TheBarFitsBesideTheTitle)
     EXPECT_TRUE(placed.right() < textLeft || placed.left() > textRight)
         << placed.left() << "-" << placed.right() << " against the title " << textLeft << "-"
         << textRight;
+}
+
+// At start the e-mail field has the keyboard: what a person types goes into it.
+TEST(WelcomeWindowForm, TheEmailFieldTakesTheKeyboardAtStart)
+{
+    apptest::AppFixture fixture;
+    platform::UserDefaults::standard().removeObjectForKey(ORBSubscribeView::kEmailKey);
+    WelcomeWindow window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    apptest::spin(30);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, window.subscribeView()->inputField())
+        << (focus ? focus->metaObject()->className() : "no focus");
+    for (const QChar c : QStringLiteral("ann@example.org")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
+    }
+    EXPECT_EQ(window.subscribeView()->inputField()->text(), "ann@example.org");
 }

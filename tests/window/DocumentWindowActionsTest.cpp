@@ -223,8 +223,9 @@ INSTANTIATE_TEST_SUITE_P(DocumentWindow, WindowAction,
         ActionRow { "brush_opacity", move(&O::drawOpacitySlider, 0.1, 0.6), opacity, 0.6, true },
         ActionRow { "erase_segment",
             [](ReadyWindow& w) {
-                w.o.drawModeSegmentedCtrl->setSelectedSegment(1);
-                w.win.adjustDrawMode(*w.o.drawModeSegmentedCtrl);
+                // A press on the right-hand ("Erase") segment.
+                QWidget& segments = *w.o.drawModeSegmentedCtrl;
+                testsupport::click(segments, { segments.width() * 0.75, segments.height() / 2.0 });
             },
             eraseMode, 1, true },
         ActionRow {

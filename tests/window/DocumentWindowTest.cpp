@@ -21,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -402,7 +403,9 @@ public:
     {
     }
     QString title() const override { return m_title; }
+    QIcon image() const override { return m_icon; }
     void performWithItems(const platform::SharingItems&, platform::ShareCompletion) override { }
+    QIcon m_icon;
 
 private:
     QString m_title;
@@ -433,6 +436,13 @@ TEST(DocumentWindow, ShareMenuListsTheServicesThenTheFixedCommands)
         std::make_shared<NamedService>("Email…") };
     emit w.win.shareMenu()->aboutToShow();
     EXPECT_EQ(texts(), (QStringList { "Copy Image", "Email…", "-", save, exportJpeg }));
+    // A service's item carries its icon, where it has one.
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    static_cast<NamedService&>(*services[1]).m_icon = QIcon(red);
+    emit w.win.shareMenu()->aboutToShow();
+    EXPECT_TRUE(w.win.shareMenu()->actions().at(0)->icon().isNull());
+    EXPECT_FALSE(w.win.shareMenu()->actions().at(1)->icon().isNull());
     w.win.shareMenu()->actions().at(1)->trigger();
     EXPECT_EQ(handed, std::vector<QString> { "Email…" });
 }

@@ -369,3 +369,17 @@ TEST(EditCommands, ControlsDataRoundTrip)
     EXPECT_DOUBLE_EQ(data.value("_saturationSlider_value").toDouble(), 0.5);
     EXPECT_DOUBLE_EQ(w.canvas()->vignetteIntensity(), 10.0);
 }
+
+// The table is the one list of commands: row i is command i, and every row names a menu, a
+// title and both of its functions.
+TEST(EditCommands, TheTableHoldsEveryCommandInOrder)
+{
+    const auto& rows = editCommands();
+    ASSERT_FALSE(rows.empty());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].title);
+        EXPECT_EQ(rows[i].command, EditCommand(i));
+        EXPECT_TRUE(QString(rows[i].menu) == "Edit" || QString(rows[i].menu) == "Arrange");
+        EXPECT_TRUE(rows[i].enabled && rows[i].run);
+    }
+}

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <string_view>
 
 using namespace platform;
 using testsupport::pixelAt;
@@ -38,6 +39,9 @@ struct Slider {
     {
         s.resize(w, h);
         s.setTitle(QString::fromUtf8(title));
+        // The window's picture-slider table marks these as undoable.
+        const std::string_view t(title);
+        s.setRegistersUndo(t == "Aperture" || t == "Vignette" || t == "Saturation");
         s.setAction([this](Control& sender) {
             EXPECT_EQ(&sender, &s);
             ++actions;
@@ -97,6 +101,12 @@ TEST(EffectSlider, ValueText)
         s.setShowSlider(row.showSlider);
         EXPECT_EQ(s.valueText(), row.expected) << row.name;
     }
+    // A slider its owner marks as an angle shows one whatever its maximum.
+    ImageEffectIntensitySlider marked;
+    marked.setMaxValue(1);
+    marked.setForceValue(0.25);
+    marked.setShowsDegrees(true);
+    EXPECT_EQ(marked.valueText(), QStringLiteral("90") + QChar(0x00BA));
 }
 
 TEST(EffectSlider, PointerMapsOverTheWidthOrItLess32)

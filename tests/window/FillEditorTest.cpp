@@ -1,5 +1,6 @@
 // The fill editor: stop arithmetic, typed angles, and the editor's behaviour with its
 // sub-controls, colour panel, picture panel and delegate.
+#include "platform/document/AlertPresenter.h"
 #include "platform/document/PanelPresenter.h"
 #include "platform/ui/ColorPanel.h"
 #include "platform/ui/Stepper.h"
@@ -8,6 +9,7 @@
 #include "window/FillStopEditing.h"
 #include "window/GradientCtrl.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -595,4 +597,60 @@ TEST(FillEditor, KindMenuTitlesChecksAndTwoColourRebuild)
     e.ctrl.chooseKind(SZGradient::AdvancedLinearFill);
     EXPECT_EQ(*e.last.gradient, platform::Gradient(Color(1, 0, 0), Color(0, 1, 0)));
     EXPECT_EQ(e.notified, 2);
+}
+
+namespace {
+struct RecordedAlerts final : platform::AlertPresenter {
+    QStringList messages;
+    void runModal(platform::AlertStyle, const QString& m) override { messages << m; }
+    int runModalWithButtons(
+        platform::AlertStyle, const QString& m, const QString&, const QStringList&) override
+    {
+        messages << m;
+        return kFirstButtonReturn;
+    }
+};
+} // namespace
+
+// A picture fill from a damaged JPEG is taken, and the person is told as when a damaged photo
+// opens; a whole one says nothing.
+TEST(FillEditor, DamagedPictureFillWarns)
+{
+    QTemporaryDir tmp;
+    QImage pixels(64, 48, QImage::Format_RGB32);
+    pixels.fill(QColor(30, 160, 90));
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(pixels.save(&buffer, "JPEG"));
+    }
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        QStringList expected;
+    };
+    const Row rows[] = {
+        { "torn", jpeg.chopped(2) + QByteArray(24, 0x55) + jpeg.right(2),
+            { "\u201ctorn.jpg\u201d is damaged; parts of it may look wrong." } },
+        { "whole", jpeg, {} },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = tmp.filePath(QString::fromUtf8(row.name) + ".jpg");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(row.bytes);
+        f.close();
+        auto alerts = std::make_shared<RecordedAlerts>();
+        const auto previous = platform::AlertPresenter::install(alerts);
+        Editor e;
+        e.ctrl.setGradient(fillOfKind(SZGradient::LinearFill));
+        scriptOpenPanel(path);
+        e.ctrl.chooseKind(SZGradient::ImageFill);
+        platform::AlertPresenter::install(previous);
+        EXPECT_EQ(e.ctrl.gradient().gradientType, SZGradient::ImageFill);
+        EXPECT_EQ(e.ctrl.gradient().image.size(), platform::Size(64, 48));
+        EXPECT_EQ(alerts->messages, row.expected);
+    }
 }

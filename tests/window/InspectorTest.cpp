@@ -57,22 +57,27 @@ TEST(Inspector, PanelsFollowTheSelectedKinds)
         int strokeHeight, commonHeight;
         bool heads, innerShadowSwitch, instantAlpha;
     };
+    // The label panel holds nothing for any kind, so it never shows (shapes and pictures
+    // showed it empty).
     const Row rows[] = {
-        { "one picture", { picture }, "Font Stroke OtherProperties RoundRect", 100, 216, false,
-            false, true },
-        { "two pictures", { picture, picture }, "Font Stroke OtherProperties Frame RoundRect", 100,
-            216, false, false, false },
+        { "one picture", { picture }, "Font Stroke OtherProperties LabelProperties RoundRect", 100,
+            216, false, false, true },
+        { "two pictures", { picture, picture },
+            "Font Stroke OtherProperties LabelProperties Frame RoundRect", 100, 216, false, false,
+            false },
         { "one text", { text }, "ImageButton OverlayColor LabelProperties RoundRect", 100, 150,
             false, true, false },
-        { "one rounded rectangle", { round }, "ImageButton Font OtherProperties", 100, 150, false,
-            false, false },
+        { "one rounded rectangle", { round }, "ImageButton Font OtherProperties LabelProperties",
+            100, 150, false, false, false },
         { "two rounded rectangles", { round, round },
-            "ImageButton Font OtherProperties Frame RoundRect", 100, 150, false, false, false },
-        { "a rectangle", { rect }, "ImageButton Font OtherProperties RoundRect", 100, 150, false,
+            "ImageButton Font OtherProperties LabelProperties Frame RoundRect", 100, 150, false,
             false, false },
+        { "a rectangle", { rect }, "ImageButton Font OtherProperties LabelProperties RoundRect",
+            100, 150, false, false, false },
         { "a line keeps its heads", { line },
-            "ImageButton Font OverlayColor BackgroundColor OtherProperties RoundRect", 135, 150,
-            true, false, false },
+            "ImageButton Font OverlayColor BackgroundColor OtherProperties LabelProperties "
+            "RoundRect",
+            135, 150, true, false, false },
         { "text and line: the union of hidings", { text, line },
             "ImageButton Font OverlayColor BackgroundColor OtherProperties LabelProperties "
             "Frame RoundRect",

@@ -11,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -200,4 +202,31 @@ TEST(CustomSegmentedCtrl, HoverFollowsThePointerAndClearsOnLeave)
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(&c, &leave);
     EXPECT_EQ(c.segmentHovered(), -1);
+}
+
+// The window's mode switch sits on the dark sidebar: the title of the half not selected ("Mask"
+// while boxes are edited) must stand out from its background, not black on dark grey.
+TEST(SegmentSwitch, TheOtherHalfsTitleIsLegible)
+{
+    const auto luminance = [](QRgb c) {
+        const auto lin = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * lin(qRed(c)) + 0.7152 * lin(qGreen(c)) + 0.0722 * lin(qBlue(c));
+    };
+    SegmentSwitch s;
+    s.resize(270, 30);
+    s.setFirstTitle(QStringLiteral("Text & Shapes"));
+    s.setSecondTitle(QStringLiteral("Mask"));
+    s.setSelectedSegmentIndex(0);
+    const QImage img = s.renderToImage().convertToFormat(QImage::Format_RGB32);
+    const double back = luminance(img.pixel(140, 3));
+    double best = 1.0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 136; x < img.width() - 2; ++x) {
+            const double l = luminance(img.pixel(x, y));
+            best = std::max(best, (std::max(l, back) + 0.05) / (std::min(l, back) + 0.05));
+        }
+    EXPECT_GE(best, 4.0) << "the strongest title pixel against its half's background";
 }

@@ -164,6 +164,16 @@ private:
     std::function<void(int)> m_done;
 };
 
+// The icon theme's icon of that name, or its symbolic form (themes such as Adwaita keep only
+// that one); null when the theme has neither.
+QIcon themeIcon(const QString& name)
+{
+    QIcon icon = QIcon::fromTheme(name);
+    if (icon.isNull())
+        icon = QIcon::fromTheme(name + QStringLiteral("-symbolic"));
+    return icon;
+}
+
 // A service that calls on the desktop through its environment.
 class DesktopService : public SharingService {
 public:
@@ -180,6 +190,7 @@ class CopyImageService final : public DesktopService {
 public:
     using DesktopService::DesktopService;
     QString title() const override { return QStringLiteral("Copy Image"); }
+    QIcon image() const override { return themeIcon(QStringLiteral("edit-copy")); }
 
     void performWithItems(const SharingItems& items, ShareCompletion completion) override
     {
@@ -222,7 +233,6 @@ public:
             return png;
         }));
     }
-
 };
 
 QString programFailure(const QString& what, int exitCode)
@@ -236,6 +246,7 @@ class EmailService final : public DesktopService {
 public:
     using DesktopService::DesktopService;
     QString title() const override { return QStringLiteral("Email…"); }
+    QIcon image() const override { return themeIcon(QStringLiteral("mail-message-new")); }
 
     void performWithItems(const SharingItems& items, ShareCompletion completion) override
     {
@@ -248,13 +259,13 @@ public:
                     completion({ false, programFailure(QStringLiteral("The e-mail"), code) });
             });
     }
-
 };
 
 class OpenWithService final : public DesktopService {
 public:
     using DesktopService::DesktopService;
     QString title() const override { return QStringLiteral("Open With…"); }
+    QIcon image() const override { return themeIcon(QStringLiteral("document-open")); }
 
     void performWithItems(const SharingItems& items, ShareCompletion completion) override
     {
@@ -288,7 +299,6 @@ public:
                 completion({ false, QStringLiteral("The picture could not be opened.") });
         });
     }
-
 };
 
 } // namespace

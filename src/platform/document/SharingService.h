@@ -4,6 +4,7 @@
 // clipboard, attached to a new e-mail, and opened with an application the person picks. What
 // each one calls on (processes, the desktop portal, the clipboard) goes through a
 // SharingEnvironment, so that tests can record the calls instead of making them.
+#include <QIcon>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -58,6 +59,8 @@ class SharingService {
 public:
     virtual ~SharingService() = default;
     virtual QString title() const = 0;
+    // The desktop's icon for the service, from its icon theme; null where the theme has none.
+    virtual QIcon image() const { return {}; }
     // Shares the items; completion is called once, on the main thread, possibly before this
     // returns.
     virtual void performWithItems(const SharingItems& items, ShareCompletion completion) = 0;

@@ -340,4 +340,9 @@ bool PictureLoader::bmpIsWhole(const QByteArray& bytes)
     }
 }
 
+QString damagedPictureWarning(const QString& subject)
+{
+    return QStringLiteral("%1 is damaged; parts of it may look wrong.").arg(subject);
+}
+
 } // namespace platform

@@ -39,6 +39,9 @@ struct LoadedPicture {
     bool ok() const { return !pixels.isNull(); }
 };
 
+// What a person is told of a picture that loaded damaged; subject names it ("“photo.jpg”").
+QString damagedPictureWarning(const QString& subject);
+
 // What a picture's header says, before any pixel is decoded.
 struct PictureHeader {
     QByteArray format; // empty: no picture format recognised

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QIcon>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -212,4 +213,35 @@ TEST(SharingService, TheDetachedRunnerReportsExitCodes)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_EQ(code, row.expected) << row.args.join(' ').toStdString();
     }
+}
+
+// Each service carries the icon theme's icon where the theme has one (Adwaita keeps only the
+// symbolic forms), and none where it has not.
+TEST(SharingService, ServicesCarryTheThemesIcons)
+{
+    const QString previous = QIcon::themeName();
+    const QString fallback = QIcon::fallbackThemeName();
+    const QStringList paths = QIcon::themeSearchPaths();
+    // Where the desktop keeps its themes (the offscreen platform names none).
+    QIcon::setThemeSearchPaths({ QStringLiteral("/usr/share/icons") });
+    Recorder rec;
+    rec.installed = { QStringLiteral("xdg-email"), QStringLiteral("xdg-open") };
+    rec.portal = true;
+    QIcon::setFallbackThemeName(QStringLiteral("no-such-theme"));
+    for (const auto& [theme, expected] : { std::pair { QStringLiteral("Adwaita"), true },
+             { QStringLiteral("no-such-theme"), false } }) {
+        QIcon::setThemeName(theme);
+        if (expected && QIcon::fromTheme(QStringLiteral("edit-copy-symbolic")).isNull()) {
+            QIcon::setThemeName(previous);
+            QIcon::setFallbackThemeName(fallback);
+            QIcon::setThemeSearchPaths(paths);
+            GTEST_SKIP() << "the Adwaita icon theme is not installed";
+        }
+        for (const auto& s : sharingServicesForItems(rec.environment()))
+            EXPECT_EQ(!s->image().isNull(), expected)
+                << s->title().toStdString() << " in " << theme.toStdString();
+    }
+    QIcon::setThemeName(previous);
+    QIcon::setFallbackThemeName(fallback);
+    QIcon::setThemeSearchPaths(paths);
 }
