@@ -3,6 +3,8 @@
 // the kept pieces chained into closed subpaths.
 #include "foundation/BezierPathAdditionsBooleans.h"
 
+#include "foundation/PathLogging.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -10,6 +12,8 @@
 using platform::BezierPath;
 using platform::PathElementKind;
 using platform::Point;
+
+Q_LOGGING_CATEGORY(lcPath, "quillmark.foundation.path", QtWarningMsg)
 
 namespace {
 
@@ -595,6 +599,8 @@ void appendElementsFromPath(BezierPath& path, const BezierPath& source, ElementR
         return;
     const Point first = currentpointForSegment(source, 0).value_or(source.elementAt(0).points[0]);
     const std::int64_t end = std::min(n, range.location + range.length + 1);
+    qCDebug(lcPath, "appending in range %s, max = %ld",
+        qPrintable(QStringLiteral("{%1, %2}").arg(range.location).arg(range.length)), long(end));
     for (std::int64_t i = range.location; i < end; ++i)
         appendElement(path, source, i, first);
 }
@@ -605,12 +611,70 @@ void appendElementsFromPath(
     const std::int64_t n = source.elementCount();
     if (n == 0 || fromIndex < 0 || toIndex < 0)
         return;
+    qCDebug(lcPath, "appending elements from %ld to %ld", long(fromIndex), long(toIndex));
     if (toIndex < fromIndex) {
         appendElementsFromPath(path, source, ElementRange { fromIndex, n - fromIndex - 1 });
         appendElementsFromPath(path, source, ElementRange { 0, toIndex });
     } else {
         appendElementsFromPath(path, source, ElementRange { fromIndex, toIndex - fromIndex });
     }
+}
+
+namespace {
+
+// The start of the subpath that element s belongs to: the nearest move-to before it.
+std::optional<Point> subpathStart(const BezierPath& path, std::int64_t s)
+{
+    for (std::int64_t i = s - 1; i >= 0; --i)
+        if (path.elementAt(int(i)).kind == PathElementKind::MoveTo)
+            return path.elementAt(int(i)).points[0];
+    return std::nullopt;
+}
+
+// Where element s starts: the end of element s - 1, a close ending at its subpath's start.
+// nullopt for element 0 or a path without a leading move-to.
+std::optional<Point> elementStart(const BezierPath& path, std::int64_t s)
+{
+    if (s < 1 || s >= path.elementCount() || path.elementAt(0).kind != PathElementKind::MoveTo)
+        return std::nullopt;
+    const platform::PathElement& prev = path.elementAt(int(s - 1));
+    if (prev.kind != PathElementKind::ClosePath)
+        return prev.kind == PathElementKind::CurveTo ? prev.points[2] : prev.points[0];
+    return subpathStart(path, s - 1);
+}
+
+} // namespace
+
+void appendSplitElementFromPath(BezierPath& path, const BezierPath& source,
+    const KXBezierPathIntersection* info, bool right, bool trailing)
+{
+    if (!info)
+        return;
+    const KXBezierPathIntersectionHalf& half = right ? info->right : info->left;
+    const std::int64_t s = half.segment;
+    if (s < 0 || s >= source.elementCount() || !std::isfinite(half.parameter))
+        return;
+    const platform::PathElement& e = source.elementAt(int(s));
+    const std::optional<Point> from = elementStart(source, s);
+    const double t = std::clamp(half.parameter, 0.0, 1.0);
+    if (e.kind == PathElementKind::CurveTo && from) {
+        const CurveSplit parts = splitCurve({ *from, e.points[0], e.points[1], e.points[2] }, t);
+        const std::array<Point, 4>& p = trailing ? parts.second : parts.first;
+        if (path.isEmpty())
+            path.moveTo(p[0]);
+        path.curveTo(p[3], p[1], p[2]);
+        return;
+    }
+    // A close runs to its subpath's start; a move-to (a segment of no length) to its point.
+    Point end = e.points[0];
+    if (e.kind == PathElementKind::CurveTo)
+        end = e.points[2];
+    else if (e.kind == PathElementKind::ClosePath)
+        end = subpathStart(source, s).value_or(end);
+    const Point to = trailing ? end : info->location;
+    if (path.isEmpty())
+        path.moveTo(trailing ? info->location : from.value_or(to));
+    path.lineTo(to);
 }
 
 std::vector<BezierPath> breakApartWithIntersectionInfo(

@@ -861,7 +861,25 @@ void appendBezierPathWithRightRoundedRectangle(BezierPath& path, const Rect& r, 
     path.closePath();
 }
 
-std::optional<pointInfo> _getPointInfoForPosition(const BezierPath& path, double position)
+void AddRoundedRectToContext(
+    BezierPath& contextPath, const Rect& r, double r0, double r1, double r2, double r3)
+{
+    const RectCorners k(r);
+    contextPath.moveTo({ k.x, k.y + r0 });
+    contextPath.lineTo({ k.x, k.maxY - r2 });
+    contextPath.appendArcFromPoint({ k.x, k.maxY }, { k.x + r2, k.maxY }, r2);
+    contextPath.lineTo({ k.maxX - r3, k.maxY });
+    contextPath.appendArcFromPoint({ k.maxX, k.maxY }, { k.maxX, k.maxY - r3 }, r3);
+    contextPath.lineTo({ k.maxX, k.y + r1 });
+    contextPath.appendArcFromPoint({ k.maxX, k.y }, { k.maxX - r1, k.y }, r1);
+    contextPath.lineTo({ k.x + r0, k.y });
+    contextPath.appendArcFromPoint({ k.x, k.y }, { k.x, k.y + r0 }, r0);
+    contextPath.closePath();
+}
+
+namespace {
+
+std::optional<pointInfo> pointInfoAt(const BezierPath& path, double position)
 {
     const int n = path.elementCount();
     if (n < 2 || std::isnan(position))
@@ -888,18 +906,33 @@ std::optional<pointInfo> _getPointInfoForPosition(const BezierPath& path, double
         return pointInfo { c.at(t), c.derivative(t) };
     }
     case PathElementKind::ClosePath: {
-        // The subpath's start: the nearest move-to before it (a close is always followed by
-        // a move-to in our paths).
+        // Back to the move-to that follows the last close before it, as the stroke hit test
+        // walks a second subpath after an open first one.
         Point target = path.elementAt(0).points[0];
         for (int i = k; i >= 0; --i)
-            if (path.elementAt(i).kind == PathElementKind::MoveTo) {
-                target = path.elementAt(i).points[0];
+            if (path.elementAt(i).kind == PathElementKind::ClosePath) {
+                for (int j = i + 1; j <= k; ++j)
+                    if (path.elementAt(j).kind == PathElementKind::MoveTo) {
+                        target = path.elementAt(j).points[0];
+                        break;
+                    }
                 break;
             }
         return straight(target);
     }
     }
     return pointInfo { start, Point() };
+}
+
+} // namespace
+
+std::optional<pointInfo> _getPointInfoForPosition(const BezierPath& path, double position)
+{
+    // A coordinate that is not a number answers nothing rather than a point that is not one.
+    const auto info = pointInfoAt(path, position);
+    if (!info || !info->point.isFinite() || !info->tangent.isFinite())
+        return std::nullopt;
+    return info;
 }
 
 std::optional<Point> getPointForPosition(const BezierPath& path, double position, double offset)
@@ -911,7 +944,10 @@ std::optional<Point> getPointForPosition(const BezierPath& path, double position
     if (!(L >= 1e-15))
         return info->point;
     const double s = info->tangent.x < 0 ? -1.0 : 1.0;
-    return info->point + Point(info->tangent.y, -info->tangent.x) * (offset * s / L);
+    const Point out = info->point + Point(info->tangent.y, -info->tangent.x) * (offset * s / L);
+    if (!out.isFinite())
+        return std::nullopt;
+    return out;
 }
 
 std::optional<double> getNormalForPosition(const BezierPath& path, double position)
@@ -922,7 +958,9 @@ std::optional<double> getNormalForPosition(const BezierPath& path, double positi
     return std::atan2(info->tangent.x, -info->tangent.y) * 180.0 / kPi;
 }
 
-std::optional<Point> getPointForPosition(const BezierPath& path, KXBezierPathPosition position)
+namespace {
+
+std::optional<Point> pointAtSegment(const BezierPath& path, KXBezierPathPosition position)
 {
     const std::int64_t k = position.segment;
     const double t = position.parameter;
@@ -949,6 +987,16 @@ std::optional<Point> getPointForPosition(const BezierPath& path, KXBezierPathPos
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Point> getPointForPosition(const BezierPath& path, KXBezierPathPosition position)
+{
+    const auto p = pointAtSegment(path, position);
+    if (!p || !p->isFinite())
+        return std::nullopt;
+    return p;
 }
 
 double getPositionForPoint(const BezierPath& path, const Point& p)

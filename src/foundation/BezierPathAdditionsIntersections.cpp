@@ -319,6 +319,19 @@ std::vector<Indexed> segmentsOf(const BezierPath& path)
     return out;
 }
 
+// The record of crossing r of segment a (on the receiver) with segment b: the left codes
+// follow the receiver's direction, so an overlap running backwards on the other swaps them.
+KXBezierPathIntersection makeIntersection(
+    std::int64_t a, std::int64_t b, const CrossingRecord& r, const Point& location)
+{
+    KXBezierPathIntersection x;
+    const bool backwards = r.span2 < 0.0;
+    x.left = { a, r.t1, r.span1, backwards ? r.exit : r.entry, backwards ? r.entry : r.exit };
+    x.right = { b, r.t2, r.span2, -r.entry, -r.exit };
+    x.location = location;
+    return x;
+}
+
 void solvePair(const PathSegment& a, const PathSegment& b, std::vector<CrossingRecord>& rs)
 {
     if (!a.isCurve && !b.isCurve) {
@@ -428,13 +441,8 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
             for (const CrossingRecord& r : rs) {
                 if (!std::isfinite(r.t1 + r.t2 + r.span1 + r.span2))
                     continue;
-                KXBezierPathIntersection x;
-                const bool backwards = r.span2 < 0.0;
-                x.left = { a.segment.index, r.t1, r.span1, backwards ? r.exit : r.entry,
-                    backwards ? r.entry : r.exit };
-                x.right = { b.segment.index, r.t2, r.span2, -r.entry, -r.exit };
-                x.location = a.segment.coefficients().at(r.t1);
-                out.push_back(x);
+                out.push_back(makeIntersection(
+                    a.segment.index, b.segment.index, r, a.segment.coefficients().at(r.t1)));
             }
         }
     }
@@ -444,4 +452,169 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
                                                     : x.left.parameter < y.left.parameter;
         });
     return out;
+}
+
+namespace {
+
+// Whether the points (a segment's ends and controls) can reach the line segment from origin
+// along delta: they must meet its box and lie on both sides of it (or on it). Most segments of
+// a long path fail one of the two, and skip the root finding.
+bool mayCrossLine(const Point* p, int n, const Point& origin, const Point& delta)
+{
+    const Box line = boxOf(std::array<Point, 2> { origin, origin + delta }.data(), 2);
+    if (!overlaps(boxOf(p, n), line))
+        return false;
+    bool below = false;
+    bool above = false;
+    for (int i = 0; i < n; ++i) {
+        const double side = cross(delta, p[i] - origin);
+        below |= side <= 0.0;
+        above |= side >= 0.0;
+    }
+    return below && above;
+}
+
+} // namespace
+
+bool _straightLineIntersection(double* lineParameter, double* segmentParameter,
+    const Point& segmentStart, const Point& segmentDelta, const Point& lineOrigin,
+    const Point& lineDelta)
+{
+    const double den = cross(lineDelta, segmentDelta);
+    const double lengths
+        = std::hypot(lineDelta.x, lineDelta.y) * std::hypot(segmentDelta.x, segmentDelta.y);
+    if (!std::isfinite(den) || !std::isfinite(lengths) || !(std::abs(den) > 1e-12 * lengths))
+        return false;
+    const Point w = segmentStart - lineOrigin;
+    const double b = cross(w, segmentDelta) / den;
+    const double a = cross(w, lineDelta) / den;
+    if (!(b >= -0.0001 && b <= 1.0001) || !(a >= -0.0001 && a <= 1.0001))
+        return false;
+    if (lineParameter)
+        *lineParameter = b;
+    if (segmentParameter)
+        *segmentParameter = a;
+    return true;
+}
+
+bool _curvedIntersection(double* lineParameter, double* curveParameter, const Coefficients& curve,
+    const Point& lineOrigin, const Point& lineDelta)
+{
+    std::array<CrossingRecord, 3> found;
+    const int n = curveLineCrossings(curve, lineOrigin, lineDelta, found);
+    double best = 1.1;
+    double bestT = 0.0;
+    for (int i = 0; i < n; ++i)
+        if (found[size_t(i)].t2 < best) {
+            best = found[size_t(i)].t2;
+            bestT = found[size_t(i)].t1;
+        }
+    if (!(best <= 1.0001))
+        return false;
+    if (lineParameter)
+        *lineParameter = std::clamp(best, 0.0, 1.0);
+    if (curveParameter)
+        *curveParameter = std::clamp(bestT, 0.0, 1.0);
+    return true;
+}
+
+bool intersectionWithLine(
+    const BezierPath& path, Point* point, const Point& lineStart, const Point& lineEnd)
+{
+    const std::vector<platform::PathElement>& els = path.elements();
+    if (els.empty() || els[0].kind != platform::PathElementKind::MoveTo)
+        return false;
+    const Point d = lineEnd - lineStart;
+    Point current = els[0].points[0];
+    Point start = current;
+    bool closed = false;
+    double best = 1.0;
+    bool found = false;
+    const auto straight = [&](const Point& to) {
+        const std::array<Point, 2> p { current, to };
+        double b = 0.0;
+        if (mayCrossLine(p.data(), 2, lineStart, d)
+            && _straightLineIntersection(&b, nullptr, current, to - current, lineStart, d)) {
+            b = std::max(b, 0.0);
+            if (b < best) {
+                best = b;
+                found = true;
+            }
+        }
+    };
+    for (std::size_t i = 1; i < els.size(); ++i) {
+        const platform::PathElement& e = els[i];
+        switch (e.kind) {
+        case platform::PathElementKind::MoveTo:
+            current = e.points[0];
+            if (closed)
+                start = current;
+            closed = false;
+            break;
+        case platform::PathElementKind::LineTo:
+            straight(e.points[0]);
+            current = e.points[0];
+            break;
+        case platform::PathElementKind::CurveTo: {
+            const std::array<Point, 4> p { current, e.points[0], e.points[1], e.points[2] };
+            double b = 0.0;
+            if (mayCrossLine(p.data(), 4, lineStart, d)
+                && _curvedIntersection(
+                    &b, nullptr, Coefficients::curve(p[0], p[1], p[2], p[3]), lineStart, d)
+                && b < best) {
+                best = b;
+                found = true;
+            }
+            current = e.points[2];
+            break;
+        }
+        case platform::PathElementKind::ClosePath:
+            straight(start);
+            closed = true;
+            current = start;
+            break;
+        }
+    }
+    if (found && point)
+        *point = lineStart + d * best;
+    return found;
+}
+
+bool firstIntersectionWithLine(const BezierPath& path, KXBezierPathIntersection* record,
+    const Point& lineStart, const Point& lineEnd)
+{
+    const Point d = lineEnd - lineStart;
+    PathSegmentWalker walker(path, true);
+    PathSegment s;
+    std::vector<CrossingRecord> rs;
+    double best = 2.0;
+    bool taken = false;
+    while (walker.next(s)) {
+        if (!mayCrossLine(s.p.data(), s.isCurve ? 4 : 2, lineStart, d))
+            continue;
+        rs.clear();
+        if (s.isCurve) {
+            std::array<CrossingRecord, 3> found;
+            const int n = curveLineCrossings(s.coefficients(), lineStart, d, found);
+            rs.assign(found.begin(), found.begin() + n);
+        } else {
+            segmentSegmentCrossings(s.p[0], s.p[1] - s.p[0], lineStart, d, rs);
+        }
+        for (const CrossingRecord& r : rs) {
+            const double u = r.t2;
+            const double w = r.span2;
+            if (!(u < best || u + w < std::min(u, best)))
+                continue;
+            best = std::min({ u, best, u + w });
+            taken = true;
+            if (record) {
+                CrossingRecord clamped = r;
+                clamped.t1 = std::clamp(r.t1, 0.0, 1.0);
+                clamped.t2 = std::clamp(r.t2, 0.0, 1.0);
+                *record = makeIntersection(
+                    s.index, 0, clamped, lineStart + d * std::clamp(best, 0.0, 1.0));
+            }
+        }
+    }
+    return taken;
 }

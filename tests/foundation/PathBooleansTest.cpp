@@ -1,6 +1,8 @@
 #include "PathRig.h"
 #include "foundation/BezierPathAdditionsBooleans.h"
 
+#include <QLoggingCategory>
+#include <QStringList>
 #include <gtest/gtest.h>
 
 #ifdef QUILLMARK_HAVE_2GEOM
@@ -163,6 +165,98 @@ TEST(PathBooleans, SubpathsAndElementRuns)
     EXPECT_TRUE(strokesSimilarlyIgnoringEndcapsToPath(zigzag, zigzag.reversed()));
     EXPECT_FALSE(
         strokesSimilarlyIgnoringEndcapsToPath(zigzag, polyline({ { 0, 0 }, { 1, 2 }, { 2, 0 } })));
+}
+
+TEST(PathBooleans, SplitElements)
+{
+    // A curve and a line, cut where a vertical line at x = 2 crosses them.
+    BezierPath path;
+    path.moveTo({ 0, 0 });
+    path.curveTo({ 4, 0 }, { 0, 4 }, { 4, 4 });
+    path.lineTo({ 4, -4 });
+    path.closePath();
+    const auto xs = allIntersectionsWithPath(path, polyline({ { 2, -10 }, { 2, 10 } }));
+    ASSERT_EQ(xs.size(), 2u); // the curve at its middle, the close
+    const KXBezierPathIntersection& onCurve = xs[0];
+    const KXBezierPathIntersection& onClose = xs[1];
+    EXPECT_EQ(onCurve.left.segment, 1);
+    EXPECT_NEAR(onCurve.left.parameter, 0.5, 1e-12);
+    EXPECT_EQ(onClose.left.segment, 3);
+    struct Row {
+        const char* name;
+        const KXBezierPathIntersection* record;
+        bool right;
+        bool trailing;
+        std::vector<platform::Point> expect; // the points of the appended element
+    } rows[] = {
+        { "curve, trailing: the second half", &onCurve, false, true,
+            { { 3, 3 }, { 4, 2 }, { 4, 0 } } },
+        { "curve, leading: the first half", &onCurve, false, false,
+            { { 0, 2 }, { 1, 3 }, { 2, 3 } } },
+        { "close, trailing: to the subpath's start", &onClose, false, true, { { 0, 0 } } },
+        { "close, leading: to the crossing", &onClose, false, false, { { 2, -2 } } },
+        { "the other path's line, trailing", &onCurve, true, true, { { 2, 10 } } },
+    };
+    const BezierPath cutter = polyline({ { 2, -10 }, { 2, 10 } });
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        BezierPath out;
+        out.moveTo({ 9, 9 });
+        appendSplitElementFromPath(
+            out, row.right ? cutter : path, row.record, row.right, row.trailing);
+        ASSERT_EQ(out.elementCount(), 2);
+        const platform::PathElement& e = out.elementAt(1);
+        ASSERT_EQ(size_t(e.pointCount()), row.expect.size());
+        for (std::size_t i = 0; i < row.expect.size(); ++i) {
+            EXPECT_NEAR(e.points[i].x, row.expect[i].x, 1e-12);
+            EXPECT_NEAR(e.points[i].y, row.expect[i].y, 1e-12);
+        }
+    }
+    // An empty path first moves to where the part starts.
+    BezierPath fresh;
+    appendSplitElementFromPath(fresh, path, &onCurve, false, true);
+    ASSERT_EQ(fresh.elementCount(), 2);
+    EXPECT_NEAR(fresh.elementAt(0).points[0].x, 2, 1e-12);
+    EXPECT_NEAR(fresh.elementAt(0).points[0].y, 3, 1e-12);
+    // A segment outside the path, or no record: nothing.
+    const KXBezierPathIntersection outside = [&] {
+        KXBezierPathIntersection r = onCurve;
+        r.left.segment = 4;
+        return r;
+    }();
+    for (const KXBezierPathIntersection* r :
+        { &outside, (const KXBezierPathIntersection*)nullptr }) {
+        BezierPath none;
+        appendSplitElementFromPath(none, path, r, false, true);
+        EXPECT_TRUE(none.isEmpty());
+    }
+}
+
+namespace {
+
+QStringList gMessages;
+
+void collect(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+    if (QByteArray(context.category) == "quillmark.foundation.path")
+        gMessages << message;
+}
+
+} // namespace
+
+TEST(PathBooleans, ElementCopyingLogsItsRuns)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("quillmark.foundation.path.debug=true"));
+    gMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collect);
+    const BezierPath five = polyline({ { 0, 0 }, { 1, 0 }, { 2, 0 }, { 3, 0 }, { 4, 0 } });
+    BezierPath run;
+    appendElementsFromPath(run, five, 3, 1);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(gMessages,
+        QStringList({ "appending elements from 3 to 1", "appending in range {3, 1}, max = 5",
+            "appending in range {0, 1}, max = 2" }));
 }
 
 TEST(PathBooleans, BreakApartAndDivide)

@@ -58,6 +58,81 @@ TEST(PathIntersections, EdgeCases)
     }
 }
 
+TEST(PathIntersections, LineIntersections)
+{
+    // A unit square (counter-clockwise) and a wavy curve, crossed by horizontal lines.
+    const BezierPath square = BezierPath::rect(platform::Rect(0, 0, 10, 10));
+    BezierPath wave;
+    wave.moveTo({ 0, 0 });
+    wave.curveTo({ 30, 0 }, { 10, 20 }, { 20, -20 });
+    struct Row {
+        const char* name;
+        const BezierPath& path;
+        Point from, to;
+        bool found;
+        Point at;
+    } rows[] = {
+        { "enters the square on its left side", square, { -5, 5 }, { 15, 5 }, true, { 0, 5 } },
+        { "from inside: the right side", square, { 5, 5 }, { 15, 5 }, true, { 10, 5 } },
+        { "ends exactly on the side: not counted", square, { -5, 5 }, { 0, 5 }, false, {} },
+        { "ends short of the side", square, { -5, 5 }, { -1, 5 }, false, {} },
+        { "starts beyond: nothing behind it counts", square, { 12, 5 }, { 20, 5 }, false, {} },
+        { "backwards: the right side first", square, { 15, 5 }, { -5, 5 }, true, { 10, 5 } },
+        { "a curve: its first crossing along the line", wave, { 0, 1 }, { 30, 1 }, true, {} },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Point p(-99, -99);
+        ASSERT_EQ(intersectionWithLine(row.path, &p, row.from, row.to), row.found);
+        if (!row.found)
+            continue;
+        KXBezierPathIntersection x;
+        ASSERT_TRUE(firstIntersectionWithLine(row.path, &x, row.from, row.to));
+        EXPECT_NEAR(x.location.x, p.x, 1e-9);
+        EXPECT_NEAR(x.location.y, p.y, 1e-9);
+        EXPECT_EQ(x.right.segment, 0);
+        const auto on = getPointForPosition(
+            row.path, KXBezierPathPosition { x.left.segment, x.left.parameter });
+        ASSERT_TRUE(on);
+        EXPECT_NEAR(on->x, p.x, 1e-9);
+        EXPECT_NEAR(on->y, p.y, 1e-9);
+        if (&row.path == &square) {
+            EXPECT_NEAR(p.x, row.at.x, 1e-12);
+            EXPECT_NEAR(p.y, row.at.y, 1e-12);
+        }
+    }
+
+    // The straight and curved building blocks: outputs are (line, segment) parameters.
+    double b = -1, a = -1;
+    ASSERT_TRUE(_straightLineIntersection(&b, &a, { 2, -1 }, { 0, 4 }, { 0, 1 }, { 8, 0 }));
+    EXPECT_DOUBLE_EQ(b, 0.25);
+    EXPECT_DOUBLE_EQ(a, 0.5);
+    // Parallel, and a segment of no length: no single crossing, at any scale.
+    EXPECT_FALSE(_straightLineIntersection(&b, &a, { 0, 0 }, { 1, 0 }, { 0, 0 }, { 2, 0 }));
+    EXPECT_FALSE(_straightLineIntersection(&b, &a, { 1, 1 }, { 0, 0 }, { 0, 1 }, { 2, 0 }));
+    EXPECT_TRUE(
+        _straightLineIntersection(&b, &a, { 2e-4, -1e-4 }, { 0, 4e-4 }, { 0, 1e-4 }, { 8e-4, 0 }));
+    EXPECT_NEAR(b, 0.25, 1e-12);
+    const Coefficients arch = Coefficients::curve({ 0, 0 }, { 0, 4 }, { 4, 4 }, { 4, 0 });
+    ASSERT_TRUE(_curvedIntersection(&b, &a, arch, { -1, 1.5 }, { 6, 0 }));
+    EXPECT_NEAR(arch.at(a).y, 1.5, 1e-12);
+    EXPECT_LT(arch.at(a).x, 2.0); // the nearer of the two crossings
+    EXPECT_NEAR(-1 + 6 * b, arch.at(a).x, 1e-12);
+    EXPECT_FALSE(_curvedIntersection(&b, &a, arch, { -1, 3.5 }, { 6, 0 }));
+
+    // Along a collinear side: one record with spans, located at the overlap's near end.
+    KXBezierPathIntersection x;
+    ASSERT_TRUE(firstIntersectionWithLine(square, &x, { 15, 0 }, { -5, 0 }));
+    EXPECT_NEAR(x.location.x, 10, 1e-12);
+    EXPECT_NE(x.right.span, 0.0);
+    // Paths without segments, and not-a-number lines.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(intersectionWithLine(BezierPath(), nullptr, { 0, 0 }, { 1, 1 }));
+    EXPECT_FALSE(firstIntersectionWithLine(BezierPath(), nullptr, { 0, 0 }, { 1, 1 }));
+    EXPECT_FALSE(intersectionWithLine(square, nullptr, { nan, 0 }, { 1, 1 }));
+    EXPECT_FALSE(firstIntersectionWithLine(square, nullptr, { nan, 0 }, { 1, 1 }));
+}
+
 TEST(PathIntersections, BadInputAnswersInBoundedTime)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
