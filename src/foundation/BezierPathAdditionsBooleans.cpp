@@ -293,8 +293,6 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     std::vector<std::vector<Cut>> cuts(segs.size());
     const auto addCuts = [&](int pa, int pb, const std::vector<KXBezierPathIntersection>& xs) {
         for (const KXBezierPathIntersection& x : xs) {
-            if (x.left.span != 0.0 || x.right.span != 0.0)
-                continue;
             const int sa = byElement[size_t(pa)][size_t(x.left.segment)];
             const int sb = byElement[size_t(pb)][size_t(x.right.segment)];
             if (sa < 0 || sb < 0)
@@ -302,6 +300,13 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
             const int node = nodes.make();
             cuts[size_t(sa)].push_back({ x.left.parameter, node });
             cuts[size_t(sb)].push_back({ x.right.parameter, node });
+            // Where the outlines coincide both are cut at the stretch's two ends, so that the
+            // stretch is one piece on each, the same piece, kept once below.
+            if (x.left.span != 0.0 && x.right.span != 0.0) {
+                const int end = nodes.make();
+                cuts[size_t(sa)].push_back({ x.left.parameter + x.left.span, end });
+                cuts[size_t(sb)].push_back({ x.right.parameter + x.right.span, end });
+            }
         }
     };
     addCuts(0, 1, allIntersectionsWithPath(paths[0], paths[1]));

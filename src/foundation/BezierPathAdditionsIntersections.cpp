@@ -69,6 +69,104 @@ void polish(const Coefficients& a, const Coefficients& b, CrossingRecord& r)
     }
 }
 
+// The parameter of the point of the curve nearest p, with its distance: the best of a few
+// samples, then Newton steps on (B(t) - p) . B'(t), kept inside [lo, hi].
+std::pair<double, double> nearestOnCurve(
+    const Coefficients& c, const Point& p, double lo, double hi, double guess = -1.0)
+{
+    double best = guess;
+    double bestD = best >= lo && best <= hi ? dot(c.at(best) - p, c.at(best) - p) : INFINITY;
+    constexpr int kSamples = 16;
+    for (int i = 0; i <= kSamples; ++i) {
+        const double t = lo + (hi - lo) * i / kSamples;
+        const Point d = c.at(t) - p;
+        if (dot(d, d) < bestD) {
+            bestD = dot(d, d);
+            best = t;
+        }
+    }
+    double t = best;
+    for (int i = 0; i < 8; ++i) {
+        const Point d = c.at(t) - p;
+        const Point v = c.derivative(t);
+        const Point a = c.c[2] * 2.0 + c.c[3] * (6.0 * t);
+        const double f = dot(d, v);
+        const double df = dot(v, v) + dot(d, a);
+        if (!(df > 0.0))
+            break;
+        const double next = std::clamp(t - f / df, lo, hi);
+        if (next == t)
+            break;
+        t = next;
+    }
+    const Point d = c.at(t) - p;
+    if (dot(d, d) < bestD) {
+        bestD = dot(d, d);
+        best = t;
+    }
+    return { best, std::sqrt(bestD) };
+}
+
+// Two curves that lie within tol of each other along a stretch: one record spanning it on
+// both, codes 0. The stretch's ends are ends of the curves lying on the other one; between
+// them the first curve's points must lie on the second all the way.
+bool coincidence(const std::array<Point, 4>& pa, const Coefficients& a,
+    const std::array<Point, 4>& pb, const Coefficients& b, double tol, CrossingRecord& out)
+{
+    struct Pair {
+        double s, t;
+    };
+    std::array<Pair, 4> pairs;
+    int n = 0;
+    const Box boxA = boxOf(pa.data(), 4);
+    const Box boxB = boxOf(pb.data(), 4);
+    const auto near = [tol](const Box& box, const Point& p) {
+        return p.x >= box.minX - tol && p.x <= box.maxX + tol && p.y >= box.minY - tol
+            && p.y <= box.maxY + tol;
+    };
+    for (const double s : { 0.0, 1.0 }) {
+        const Point p = s == 0.0 ? pa[0] : pa[3];
+        if (!near(boxB, p))
+            continue;
+        const auto [t, d] = nearestOnCurve(b, p, 0.0, 1.0);
+        if (d <= tol)
+            pairs[size_t(n++)] = { s, t };
+    }
+    if (n == 0 && !(near(boxA, pb[0]) && near(boxA, pb[3])))
+        return false;
+    for (const double t : { 0.0, 1.0 }) {
+        const Point p = t == 0.0 ? pb[0] : pb[3];
+        if (!near(boxA, p))
+            continue;
+        const auto [s, d] = nearestOnCurve(a, p, 0.0, 1.0);
+        if (d <= tol)
+            pairs[size_t(n++)] = { s, t };
+    }
+    if (n < 2)
+        return false;
+    const auto [lo, hi] = std::minmax_element(
+        pairs.begin(), pairs.begin() + n, [](const Pair& x, const Pair& y) { return x.s < y.s; });
+    const Pair from = *lo;
+    const Pair to = *hi;
+    if (to.s - from.s < 1e-9 || std::abs(to.t - from.t) < 1e-9)
+        return false; // a shared point, not a stretch
+    const double tLo = std::min(from.t, to.t);
+    const double tHi = std::max(from.t, to.t);
+    constexpr int kChecks = 8;
+    for (int k = 1; k < kChecks; ++k) {
+        const double f = double(k) / kChecks;
+        const Point p = a.at(from.s + (to.s - from.s) * f);
+        if (nearestOnCurve(b, p, tLo, tHi, from.t + (to.t - from.t) * f).second > tol)
+            return false;
+    }
+    out = CrossingRecord {};
+    out.t1 = from.s;
+    out.span1 = to.s - from.s;
+    out.t2 = from.t;
+    out.span2 = to.t - from.t;
+    return true;
+}
+
 struct CurveSearch {
     Coefficients a;
     Coefficients b;
@@ -257,6 +355,14 @@ void curveCurveCrossings(
         }
     CurveSearch s { Coefficients::curve(a[0], a[1], a[2], a[3]),
         Coefficients::curve(b[0], b[1], b[2], b[3]), 1e-7 * (extent + 1e-300), 20000, {} };
+    // Coinciding curves would split without end into a crowd of crossing points: found
+    // first, they are one record. (Two cubics that share a stretch are pieces of one cubic,
+    // so they meet nowhere else.)
+    CrossingRecord overlap;
+    if (coincidence(a, s.a, b, s.b, 1e-9 * (extent + 1e-300), overlap)) {
+        out.push_back(overlap);
+        return;
+    }
     s.search(a, 0.0, 1.0, b, 0.0, 1.0, 0);
     mergeRecords(s.found);
     out.insert(out.end(), s.found.begin(), s.found.end());

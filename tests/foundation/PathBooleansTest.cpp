@@ -42,6 +42,62 @@ TEST(PathBooleans, EachOperationAsNamed)
         EXPECT_NEAR(signedArea(performBooleanOp(row.x, row.op, row.y)), row.area, 1e-9) << row.name;
 }
 
+// An arc of a path of curves (element i and where it starts).
+std::array<platform::Point, 4> arcOf(const BezierPath& path, int i)
+{
+    const platform::PathElement& prev = path.elementAt(i - 1);
+    const platform::Point start
+        = prev.kind == platform::PathElementKind::CurveTo ? prev.points[2] : prev.points[0];
+    const platform::PathElement& e = path.elementAt(i);
+    return { start, e.points[0], e.points[1], e.points[2] };
+}
+
+TEST(PathBooleans, CoincidingCurvesUniteExactly)
+{
+    // A circle and its upper half cut at other places: from a point on the last arc over the
+    // top to a point on the third, the first two arcs cut once more, closed by the chord. The
+    // union is the circle, the intersection the half, the difference the rest.
+    const struct {
+        double from, at1, at2, to;
+    } cuts[] = { { 1.0, 0.3, 0.6, 0.0 }, { 0.9, 0.3, 0.6, 0.1 }, { 0.999, 0.5, 0.5, 0.001 },
+        { 0.5, 0.1, 0.85, 0.5 }, { 1.0, 0.77, 0.13, 0.0 } };
+    for (const Rect& box : { Rect(50, 50, 100, 100), Rect(-1, -1, 2, 2), Rect(0, 0, 1e-3, 1e-3) })
+        for (const auto& cut : cuts) {
+            const BezierPath circle = BezierPath::oval(box);
+            const CurveSplit first = splitCurve(arcOf(circle, 1), cut.at1);
+            const CurveSplit second = splitCurve(arcOf(circle, 2), cut.at2);
+            const auto head = splitCurve(arcOf(circle, 4), cut.from).second;
+            const auto tail = splitCurve(arcOf(circle, 3), cut.to).first;
+            BezierPath half;
+            half.moveTo(head[0]);
+            for (const auto& p :
+                { head, first.first, first.second, second.first, second.second, tail })
+                half.curveTo(p[3], p[1], p[2]);
+            half.closePath();
+            const double whole = signedArea(circle);
+            const double upper = signedArea(half);
+            struct Row {
+                const char* name;
+                const BezierPath& x;
+                BooleanOp op;
+                const BezierPath& y;
+                double area;
+            } rows[] = {
+                { "circle with its half", circle, BooleanOp::Union, half, whole },
+                { "half with the circle", half, BooleanOp::Union, circle, whole },
+                { "circle and its half", circle, BooleanOp::Intersection, half, upper },
+                { "circle without its half", circle, BooleanOp::Difference, half, whole - upper },
+                { "circle drawn backwards with its half", circle.reversed(), BooleanOp::Union, half,
+                    whole },
+            };
+            for (const Row& row : rows)
+                EXPECT_NEAR(std::abs(signedArea(performBooleanOp(row.x, row.op, row.y))), row.area,
+                    1e-9 * whole)
+                    << row.name << ", cut at " << cut.from << ", " << cut.at1 << ", " << cut.at2
+                    << ", " << cut.to << ", size " << box.width();
+        }
+}
+
 #ifdef QUILLMARK_HAVE_2GEOM
 // The area of a set of closed outlines by even-odd nesting, whatever their directions: each
 // outline adds its size when inside an even number of the others, else takes it away.

@@ -133,6 +133,99 @@ TEST(PathIntersections, LineIntersections)
     EXPECT_FALSE(firstIntersectionWithLine(square, nullptr, { nan, 0 }, { 1, 1 }));
 }
 
+BezierPath curvePath(const std::array<Point, 4>& p)
+{
+    BezierPath path;
+    path.moveTo(p[0]);
+    path.curveTo(p[3], p[1], p[2]);
+    return path;
+}
+
+TEST(PathIntersections, CoincidingCurvesGiveOneSpan)
+{
+    const std::array<Point, 4> c { Point(0, 0), Point(10, 30), Point(40, -20), Point(50, 10) };
+    const std::array<Point, 4> backwards { c[3], c[2], c[1], c[0] };
+    const CurveSplit halves = splitCurve(c, 0.5);
+    const CurveSplit thirds = splitCurve(splitCurve(c, 0.7).first, 0.3 / 0.7);
+    struct Row {
+        const char* name;
+        std::array<Point, 4> other;
+        double t1, span1, t2, span2;
+    } rows[] = {
+        { "the same curve from separate data", c, 0, 1, 0, 1 },
+        { "the curve drawn backwards", backwards, 0, 1, 1, -1 },
+        { "against its own first half", halves.first, 0, 0.5, 0, 1 },
+        { "against its own second half", halves.second, 0.5, 0.5, 0, 1 },
+        { "against a middle piece", thirds.second, 0.3, 0.4, 0, 1 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<CrossingRecord> rs;
+        curveCurveCrossings(c, row.other, rs);
+        ASSERT_EQ(rs.size(), 1u);
+        EXPECT_NEAR(rs[0].t1, row.t1, 1e-9);
+        EXPECT_NEAR(rs[0].span1, row.span1, 1e-9);
+        EXPECT_NEAR(rs[0].t2, row.t2, 1e-9);
+        EXPECT_NEAR(rs[0].span2, row.span2, 1e-9);
+        EXPECT_EQ(rs[0].entry, 0);
+        EXPECT_EQ(rs[0].exit, 0);
+        // Through the paths: one record, its codes 0, its location the overlap's start.
+        const auto xs = allIntersectionsWithPath(curvePath(c), curvePath(row.other));
+        ASSERT_EQ(xs.size(), 1u);
+        EXPECT_NE(xs[0].left.span, 0.0);
+    }
+    // Curves that only touch at a shared end, or cross, keep their point records.
+    std::vector<CrossingRecord> rs;
+    curveCurveCrossings(halves.first, halves.second, rs);
+    for (const CrossingRecord& r : rs)
+        EXPECT_EQ(r.span1, 0.0);
+    rs.clear();
+    curveCurveCrossings(c, { Point(0, 10), Point(20, -10), Point(30, 30), Point(50, 0) }, rs);
+    EXPECT_FALSE(rs.empty());
+    for (const CrossingRecord& r : rs)
+        EXPECT_EQ(r.span1, 0.0);
+}
+
+// A circle of four curves and its upper half cut at other places (four curves and the
+// diameter): one span record per coinciding stretch, and the union is the circle exactly.
+TEST(PathIntersections, CircleAgainstItsUpperHalf)
+{
+    const BezierPath circle = BezierPath::oval(platform::Rect(50, 50, 100, 100));
+    ASSERT_EQ(circle.elementAt(1).kind, platform::PathElementKind::CurveTo);
+    const auto arc = [&](int i) {
+        const Point start = circle.elementAt(i - 1).kind == platform::PathElementKind::CurveTo
+            ? circle.elementAt(i - 1).points[2]
+            : circle.elementAt(i - 1).points[0];
+        const platform::PathElement& e = circle.elementAt(i);
+        return std::array<Point, 4> { start, e.points[0], e.points[1], e.points[2] };
+    };
+    const CurveSplit first = splitCurve(arc(1), 0.3);
+    const CurveSplit second = splitCurve(arc(2), 0.6);
+    BezierPath half;
+    half.moveTo(first.first[0]);
+    for (const auto& p : { first.first, first.second, second.first, second.second })
+        half.curveTo(p[3], p[1], p[2]);
+    half.closePath();
+
+    const auto xs = allIntersectionsWithPath(circle, half);
+    int spans = 0;
+    for (const KXBezierPathIntersection& x : xs) {
+        // (The circle's closing segment has no length: against the diameter it is a point.)
+        if (x.left.span != 0.0 && x.right.span != 0.0) {
+            ++spans;
+            continue;
+        }
+        // Point records only where the half's pieces meet or the diameter ends.
+        const Point& p = x.location;
+        const bool atEnds = std::abs(p.y - 100) < 1e-9;
+        bool atJoint = false;
+        for (const auto& piece : { first.first, first.second, second.first, second.second })
+            atJoint |= std::hypot(p.x - piece[3].x, p.y - piece[3].y) < 1e-9;
+        EXPECT_TRUE(atEnds || atJoint) << p.x << "," << p.y;
+    }
+    EXPECT_EQ(spans, 4);
+}
+
 TEST(PathIntersections, BadInputAnswersInBoundedTime)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
