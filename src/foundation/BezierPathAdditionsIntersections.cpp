@@ -124,24 +124,22 @@ bool coincidence(const std::array<Point, 4>& pa, const Coefficients& a,
         return p.x >= box.minX - tol && p.x <= box.maxX + tol && p.y >= box.minY - tol
             && p.y <= box.maxY + tol;
     };
-    for (const double s : { 0.0, 1.0 }) {
-        const Point p = s == 0.0 ? pa[0] : pa[3];
-        if (!near(boxB, p))
-            continue;
-        const auto [t, d] = nearestOnCurve(b, p, 0.0, 1.0);
-        if (d <= tol)
-            pairs[size_t(n++)] = { s, t };
-    }
+    // The ends of one curve that lie on the other, as (parameter on a, parameter on b).
+    const auto endsOn = [&](const std::array<Point, 4>& ends, const Box& box,
+                            const Coefficients& curve, bool onB) {
+        for (const double e : { 0.0, 1.0 }) {
+            const Point p = e == 0.0 ? ends[0] : ends[3];
+            if (!near(box, p))
+                continue;
+            const auto [u, d] = nearestOnCurve(curve, p, 0.0, 1.0);
+            if (d <= tol)
+                pairs[size_t(n++)] = onB ? Pair { e, u } : Pair { u, e };
+        }
+    };
+    endsOn(pa, boxB, b, true);
     if (n == 0 && !(near(boxA, pb[0]) && near(boxA, pb[3])))
         return false;
-    for (const double t : { 0.0, 1.0 }) {
-        const Point p = t == 0.0 ? pb[0] : pb[3];
-        if (!near(boxA, p))
-            continue;
-        const auto [s, d] = nearestOnCurve(a, p, 0.0, 1.0);
-        if (d <= tol)
-            pairs[size_t(n++)] = { s, t };
-    }
+    endsOn(pb, boxA, a, false);
     if (n < 2)
         return false;
     const auto [lo, hi] = std::minmax_element(
