@@ -108,7 +108,12 @@ Winding getWinding(const platform::BezierPath& path, const platform::Point& poin
 // the winding of a point that hits the outline.
 void windSegment(const PathSegment& s, const platform::Point& point, Winding& w);
 
-// Stroke hit tests; the hit radius is lineWidth / 2 + padding.
+// The parameter of the curve's point nearest p (the first of equally near ones): among its
+// ends and the roots of (B(t) - p) . B'(t). nullopt where the numbers overflow.
+std::optional<double> nearestCurveParameter(const Coefficients& curve, const platform::Point& p);
+
+// Stroke hit tests; the hit radius is lineWidth / 2 + padding. A curve is hit when its
+// nearest point lies within the radius, and the parameter is that point's.
 bool _straightLineHit(const platform::Point& a, const platform::Point& b, const platform::Point& p,
     double* parameter, double radius);
 bool _curvedLineHit(const platform::Point& p, const platform::Point& start,

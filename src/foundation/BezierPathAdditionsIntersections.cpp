@@ -69,42 +69,15 @@ void polish(const Coefficients& a, const Coefficients& b, CrossingRecord& r)
     }
 }
 
-// The parameter of the point of the curve nearest p, with its distance: the best of a few
-// samples, then Newton steps on (B(t) - p) . B'(t), kept inside [lo, hi].
-std::pair<double, double> nearestOnCurve(
-    const Coefficients& c, const Point& p, double lo, double hi, double guess = -1.0)
+// The parameter of the point of the curve nearest p, with its distance (infinite when the
+// numbers overflow).
+std::pair<double, double> nearestOnCurve(const Coefficients& c, const Point& p)
 {
-    double best = guess;
-    double bestD = best >= lo && best <= hi ? dot(c.at(best) - p, c.at(best) - p) : INFINITY;
-    constexpr int kSamples = 16;
-    for (int i = 0; i <= kSamples; ++i) {
-        const double t = lo + (hi - lo) * i / kSamples;
-        const Point d = c.at(t) - p;
-        if (dot(d, d) < bestD) {
-            bestD = dot(d, d);
-            best = t;
-        }
-    }
-    double t = best;
-    for (int i = 0; i < 8; ++i) {
-        const Point d = c.at(t) - p;
-        const Point v = c.derivative(t);
-        const Point a = c.c[2] * 2.0 + c.c[3] * (6.0 * t);
-        const double f = dot(d, v);
-        const double df = dot(v, v) + dot(d, a);
-        if (!(df > 0.0))
-            break;
-        const double next = std::clamp(t - f / df, lo, hi);
-        if (next == t)
-            break;
-        t = next;
-    }
-    const Point d = c.at(t) - p;
-    if (dot(d, d) < bestD) {
-        bestD = dot(d, d);
-        best = t;
-    }
-    return { best, std::sqrt(bestD) };
+    const std::optional<double> t = nearestCurveParameter(c, p);
+    if (!t)
+        return { 0.0, INFINITY };
+    const Point d = c.at(*t) - p;
+    return { *t, std::hypot(d.x, d.y) };
 }
 
 // Two curves that lie within tol of each other along a stretch: one record spanning it on
@@ -131,7 +104,7 @@ bool coincidence(const std::array<Point, 4>& pa, const Coefficients& a,
             const Point p = e == 0.0 ? ends[0] : ends[3];
             if (!near(box, p))
                 continue;
-            const auto [u, d] = nearestOnCurve(curve, p, 0.0, 1.0);
+            const auto [u, d] = nearestOnCurve(curve, p);
             if (d <= tol)
                 pairs[size_t(n++)] = onB ? Pair { e, u } : Pair { u, e };
         }
@@ -148,13 +121,10 @@ bool coincidence(const std::array<Point, 4>& pa, const Coefficients& a,
     const Pair to = *hi;
     if (to.s - from.s < 1e-9 || std::abs(to.t - from.t) < 1e-9)
         return false; // a shared point, not a stretch
-    const double tLo = std::min(from.t, to.t);
-    const double tHi = std::max(from.t, to.t);
     constexpr int kChecks = 8;
     for (int k = 1; k < kChecks; ++k) {
-        const double f = double(k) / kChecks;
-        const Point p = a.at(from.s + (to.s - from.s) * f);
-        if (nearestOnCurve(b, p, tLo, tHi, from.t + (to.t - from.t) * f).second > tol)
+        const Point p = a.at(from.s + (to.s - from.s) * double(k) / kChecks);
+        if (nearestOnCurve(b, p).second > tol)
             return false;
     }
     out = CrossingRecord {};
