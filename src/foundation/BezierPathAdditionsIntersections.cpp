@@ -548,6 +548,13 @@ bool mayCrossLine(const Point* p, int n, const Point& origin, const Point& delta
     return below && above;
 }
 
+// Whether a parameter lies on its segment, to rounding: the slack of the crossing formulas
+// (a ten-thousandth) would let in lines that pass a segment's end at a visible distance.
+bool onSegment(double t)
+{
+    return t >= -1e-9 && t <= 1.0 + 1e-9;
+}
+
 } // namespace
 
 bool _straightLineIntersection(double* lineParameter, double* segmentParameter,
@@ -562,7 +569,7 @@ bool _straightLineIntersection(double* lineParameter, double* segmentParameter,
     const Point w = segmentStart - lineOrigin;
     const double b = cross(w, segmentDelta) / den;
     const double a = cross(w, lineDelta) / den;
-    if (!(b >= -0.0001 && b <= 1.0001) || !(a >= -0.0001 && a <= 1.0001))
+    if (!onSegment(b) || !onSegment(a))
         return false;
     if (lineParameter)
         *lineParameter = b;
@@ -576,15 +583,16 @@ bool _curvedIntersection(double* lineParameter, double* curveParameter, const Co
 {
     std::array<CrossingRecord, 3> found;
     const int n = curveLineCrossings(curve, lineOrigin, lineDelta, found);
-    double best = 1.1;
-    double bestT = 0.0;
-    for (int i = 0; i < n; ++i)
-        if (found[size_t(i)].t2 < best) {
-            best = found[size_t(i)].t2;
-            bestT = found[size_t(i)].t1;
-        }
-    if (!(best <= 1.0001))
+    const CrossingRecord* nearest = nullptr;
+    for (int i = 0; i < n; ++i) {
+        const CrossingRecord& r = found[size_t(i)];
+        if (onSegment(r.t1) && onSegment(r.t2) && (!nearest || r.t2 < nearest->t2))
+            nearest = &r;
+    }
+    if (!nearest)
         return false;
+    const double best = nearest->t2;
+    const double bestT = nearest->t1;
     if (lineParameter)
         *lineParameter = std::clamp(best, 0.0, 1.0);
     if (curveParameter)
@@ -670,7 +678,9 @@ bool firstIntersectionWithLine(const BezierPath& path, KXBezierPathIntersection*
         if (s.isCurve) {
             std::array<CrossingRecord, 3> found;
             const int n = curveLineCrossings(s.coefficients(), lineStart, d, found);
-            rs.assign(found.begin(), found.begin() + n);
+            for (int i = 0; i < n; ++i)
+                if (onSegment(found[size_t(i)].t1) && onSegment(found[size_t(i)].t2))
+                    rs.push_back(found[size_t(i)]);
         } else {
             segmentSegmentCrossings(s.p[0], s.p[1] - s.p[0], lineStart, d, rs);
         }

@@ -49,7 +49,7 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
 // Crossings with the straight line from lineStart to lineEnd, every subpath walked.
 
 // The crossing of the line origin + b * delta with the segment start + a * segmentDelta (a, b
-// within [-0.0001, 1.0001]); false for parallel lines and segments without length, which have
+// within [0, 1] to rounding); false for parallel lines and segments without length, which have
 // no single crossing. Parallel is judged against the two lengths, so that the answer does
 // not depend on the scale of the drawing.
 bool _straightLineIntersection(double* lineParameter, double* segmentParameter,

@@ -62,6 +62,11 @@ TEST(PathIntersections, LineIntersections)
 {
     // A unit square (counter-clockwise) and a wavy curve, crossed by horizontal lines.
     const BezierPath square = BezierPath::rect(platform::Rect(0, 0, 10, 10));
+    const BezierPath open = line({ 0, 0 }, { 10, 0 });
+    // Ends 0.0001 above y = 0 heading down, its control polygon across that line.
+    BezierPath hook;
+    hook.moveTo({ 0, 1 });
+    hook.curveTo({ 10, 0.0001 }, { 3, -3 }, { 10, 3 });
     BezierPath wave;
     wave.moveTo({ 0, 0 });
     wave.curveTo({ 30, 0 }, { 10, 20 }, { 20, -20 });
@@ -79,6 +84,9 @@ TEST(PathIntersections, LineIntersections)
         { "starts beyond: nothing behind it counts", square, { 12, 5 }, { 20, 5 }, false, {} },
         { "backwards: the right side first", square, { 15, 5 }, { -5, 5 }, true, { 10, 5 } },
         { "a curve: its first crossing along the line", wave, { 0, 1 }, { 30, 1 }, true, {} },
+        { "passing a line's end by 0.0005: no crossing", open, { 10.0005, -1 }, { 10.0005, 1 },
+            false, {} },
+        { "passing a curve's end by 0.0001: no crossing", hook, { 12, 0 }, { 8, 0 }, false, {} },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -96,7 +104,7 @@ TEST(PathIntersections, LineIntersections)
         ASSERT_TRUE(on);
         EXPECT_NEAR(on->x, p.x, 1e-9);
         EXPECT_NEAR(on->y, p.y, 1e-9);
-        if (&row.path == &square) {
+        if (&row.path != &wave) {
             EXPECT_NEAR(p.x, row.at.x, 1e-12);
             EXPECT_NEAR(p.y, row.at.y, 1e-12);
         }
