@@ -4,6 +4,7 @@
 // 5000-segment waves (about 2000); unions of two bands crossing each other often and of
 // twelve smooth blobs crossing a few times. After the runs a table gives each operation's
 // time beside lib2geom's, the ratio, and how far the two answers agree.
+#include "../tests/foundation/PathRig.h"
 #include "BenchMain.h"
 #include "foundation/BezierPathAdditionsBooleans.h"
 #include "foundation/BezierPathAdditionsGeometry.h"
@@ -146,36 +147,10 @@ void BM_Union(benchmark::State& state)
 }
 BENCHMARK(BM_Union)->Unit(benchmark::kMillisecond);
 
-// Twelve smooth blobs in two paths of six, each blob a star-shaped outline of `segments`
-// tangent-continuous curves; the second path's blobs sit across the first's, so that each
-// crosses two or three of them a few times.
+// Twelve smooth blobs in two paths of six (60 or 400 curves each) that cross a few times.
 BezierPath blobs(int segments, bool second)
 {
-    BezierPath path;
-    path.reserve(6 * (segments + 2));
-    for (int k = 0; k < 6; ++k) {
-        const Point centre(
-            100.0 * (k % 3) + (second ? 50 : 0), 100.0 * (k / 3) + (second ? 45 : 0));
-        const double phase = 0.7 * k + (second ? 2.0 : 0.0);
-        const auto at = [&](double a) {
-            const double r = 38.0 * (1 + 0.15 * std::sin(3 * a + phase) + 0.08 * std::sin(5 * a));
-            return centre + Point(std::cos(a), std::sin(a)) * r;
-        };
-        const auto tangent = [&](double a) {
-            constexpr double h = 1e-6;
-            return (at(a + h) - at(a - h)) * (1.0 / (2 * h));
-        };
-        const double step = 2 * M_PI / segments;
-        path.moveTo(at(0));
-        for (int i = 0; i < segments; ++i) {
-            const double a0 = i * step;
-            const double a1 = (i + 1) * step;
-            path.curveTo(
-                at(a1), at(a0) + tangent(a0) * (step / 3), at(a1) - tangent(a1) * (step / 3));
-        }
-        path.closePath();
-    }
-    return path;
+    return pathrig::smoothBlobs(segments, second);
 }
 
 void BM_UnionBlobs(benchmark::State& state)

@@ -36,16 +36,42 @@ double segmentArea(const PathSegment& s)
     return sum / 4.0;
 }
 
-// Every subpath ended by a close, so that the walker without implicit closing (as the
-// intersection search walks) sees the closing segments too.
-BezierPath closedCopy(const BezierPath& path)
+// Every subpath closed, so that the walker without implicit closing (as the intersection
+// search walks) sees the closing segments too. A subpath that ends within tol of its start is
+// snapped shut instead: a closing segment of no length would put a second joint where the
+// outline meets itself, whose crossing records no rule recognises as a joint.
+BezierPath closedCopy(const BezierPath& path, double tol)
 {
-    BezierPath out;
-    out.reserve(path.elementCount() + 8);
+    std::vector<platform::PathElement> els;
+    els.reserve(std::size_t(path.elementCount()) + 8);
+    Point start;
+    bool drawn = false;
+    const auto close = [&] {
+        if (!drawn)
+            return;
+        platform::PathElement& last = els.back();
+        Point& end = last.kind == PathElementKind::CurveTo ? last.points[2] : last.points[0];
+        if (std::abs(end.x - start.x) <= tol && std::abs(end.y - start.y) <= tol)
+            end = start;
+        else
+            els.push_back({ PathElementKind::ClosePath, {} });
+        drawn = false;
+    };
     for (const platform::PathElement& e : path.elements()) {
+        if (e.kind == PathElementKind::MoveTo || e.kind == PathElementKind::ClosePath)
+            close();
+        if (e.kind == PathElementKind::MoveTo)
+            start = e.points[0];
+        if (e.kind != PathElementKind::ClosePath)
+            els.push_back(e);
+        drawn |= e.kind == PathElementKind::LineTo || e.kind == PathElementKind::CurveTo;
+    }
+    close();
+    BezierPath out;
+    out.reserve(int(els.size()));
+    for (const platform::PathElement& e : els) {
         switch (e.kind) {
         case PathElementKind::MoveTo:
-            out.closePath();
             out.moveTo(e.points[0]);
             break;
         case PathElementKind::LineTo:
@@ -59,8 +85,19 @@ BezierPath closedCopy(const BezierPath& path)
             break;
         }
     }
-    out.closePath();
     return out;
+}
+
+// The largest coordinate of the paths, at least 1: the scale of their rounding errors.
+double extentOf(std::initializer_list<const BezierPath*> paths)
+{
+    double extent = 1.0;
+    for (const BezierPath* path : paths)
+        for (const platform::PathElement& e : path->elements())
+            for (int i = 0; i < e.pointCount(); ++i)
+                extent = std::max(
+                    { extent, std::abs(e.points[size_t(i)].x), std::abs(e.points[size_t(i)].y) });
+    return extent;
 }
 
 bool allFinite(const BezierPath& path)
@@ -256,13 +293,14 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
 {
     if (!allFinite(path) || !allFinite(other))
         return BezierPath();
-    const BezierPath paths[2] = { closedCopy(path), closedCopy(other) };
+    const double extent = extentOf({ &path, &other });
+    const BezierPath paths[2]
+        = { closedCopy(path, 1e-10 * extent), closedCopy(other, 1e-10 * extent) };
 
     // The segments of both, with a map from element index to segment.
     std::vector<PathSegment> segs;
     std::vector<int> ringStart; // first segment of each segment's subpath
     std::vector<std::vector<int>> byElement(2); // per path: element index -> segment
-    double extent = 1.0;
     for (int k = 0; k < 2; ++k) {
         byElement[size_t(k)].assign(size_t(paths[k].elementCount()) + 1, -1);
         PathSegmentWalker walker(paths[k], false);
@@ -275,8 +313,6 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
                 subpath = s.subpath;
             }
             byElement[size_t(k)][size_t(s.index)] = int(segs.size());
-            for (const Point& q : s.p)
-                extent = std::max({ extent, std::abs(q.x), std::abs(q.y) });
             segs.push_back(s);
             ringStart.push_back(first);
         }
@@ -325,6 +361,7 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     };
 
     constexpr double kNear = 1e-9;
+    const double kSamePoint = 1e-10 * extent;
     std::vector<Piece> pieces;
     for (std::size_t i = 0; i < segs.size(); ++i) {
         const std::size_t firstPiece = pieces.size();
@@ -334,20 +371,26 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
         const int endNode = joint[nextInRing(i)];
         double t0 = 0.0;
         int from = startNode;
+        const PathSegment& s = segs[i];
+        const Coefficients c0 = s.coefficients();
+        // A cut at (or within rounding of) a point the segment already has is that point.
+        const auto same = [&](const Point& a, const Point& b) {
+            return std::abs(a.x - b.x) <= kSamePoint && std::abs(a.y - b.y) <= kSamePoint;
+        };
         for (const Cut& c : cs) {
-            if (c.t <= kNear) {
+            const Point at = c0.at(c.t);
+            if (c.t <= kNear || same(at, s.start())) {
                 nodes.join(c.node, startNode);
                 continue;
             }
-            if (c.t >= 1.0 - kNear) {
+            if (c.t >= 1.0 - kNear || same(at, s.end())) {
                 nodes.join(c.node, endNode);
                 continue;
             }
-            if (c.t - t0 <= kNear) {
+            if (c.t - t0 <= kNear || same(at, c0.at(t0))) {
                 nodes.join(c.node, from);
                 continue;
             }
-            const PathSegment& s = segs[i];
             pieces.push_back({ s.isCurve ? subCurve(s.p, t0, c.t)
                                          : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0,
                                              s.p[0] + (s.p[1] - s.p[0]) * c.t },
@@ -355,7 +398,6 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
             t0 = c.t;
             from = c.node;
         }
-        const PathSegment& s = segs[i];
         pieces.push_back(
             { s.isCurve ? subCurve(s.p, t0, 1.0)
                         : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[1] },

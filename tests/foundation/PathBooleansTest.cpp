@@ -98,6 +98,23 @@ TEST(PathBooleans, CoincidingCurvesUniteExactly)
         }
 }
 
+// Union and intersection add up to the two areas, exactly; blobs whose ends miss their starts
+// by rounding once lost two thirds of their union to a joint taken for a crossing.
+TEST(PathBooleans, UnionAndIntersectionAddUp)
+{
+    for (const int segments : { 60, 400 }) {
+        const BezierPath a = pathrig::smoothBlobs(segments, false);
+        const BezierPath b = pathrig::smoothBlobs(segments, true);
+        const double both = signedArea(a) + signedArea(b);
+        const double sum = signedArea(performBooleanOp(a, BooleanOp::Union, b))
+            + signedArea(performBooleanOp(a, BooleanOp::Intersection, b));
+        EXPECT_NEAR(sum, both, 1e-9 * both) << segments << " segments";
+        EXPECT_NEAR(signedArea(performBooleanOp(a, BooleanOp::Difference, b)),
+            signedArea(performBooleanOp(a, BooleanOp::Union, b)) - signedArea(b), 1e-9 * both)
+            << segments << " segments";
+    }
+}
+
 #ifdef QUILLMARK_HAVE_2GEOM
 // The area of a set of closed outlines by even-odd nesting, whatever their directions: each
 // outline adds its size when inside an even number of the others, else takes it away.
