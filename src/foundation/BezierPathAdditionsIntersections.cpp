@@ -393,6 +393,37 @@ std::vector<Indexed> segmentsOf(const BezierPath& path)
     return out;
 }
 
+// Whether two segments that follow one another at joint J (first ends where second starts)
+// meet only there: a line through J has every other point of the first strictly on one side
+// and every other point of the second strictly on the other, so their hulls touch at J alone.
+// The line is square to the mean of the two directions at J; smooth outlines pass at once.
+bool meetOnlyAtJoint(const PathSegment& first, const PathSegment& second)
+{
+    const int n1 = first.isCurve ? 4 : 2;
+    const int n2 = second.isCurve ? 4 : 2;
+    const Point j = second.p[0];
+    const auto unit = [](const Point& v) {
+        const double len = std::sqrt(dot(v, v));
+        return len > 0.0 ? v * (1.0 / len) : Point();
+    };
+    // The nearest distinct points on either side give the directions at the joint.
+    Point in, out;
+    for (int i = n1 - 2; i >= 0 && in == Point(); --i)
+        in = unit(j - first.p[size_t(i)]);
+    for (int i = 1; i < n2 && out == Point(); ++i)
+        out = unit(second.p[size_t(i)] - j);
+    const Point d = in + out;
+    if (d == Point())
+        return false;
+    for (int i = 0; i + 1 < n1; ++i)
+        if (!(dot(first.p[size_t(i)] - j, d) < 0.0))
+            return false;
+    for (int i = 1; i < n2; ++i)
+        if (!(dot(second.p[size_t(i)] - j, d) > 0.0))
+            return false;
+    return true;
+}
+
 // The record of crossing r of segment a (on the receiver) with segment b: the left codes
 // follow the receiver's direction, so an overlap running backwards on the other swaps them.
 KXBezierPathIntersection makeIntersection(
@@ -474,6 +505,14 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
             if (same && j < i)
                 continue;
             if (!overlaps(a.box, b.box))
+                continue;
+            // Neighbours along one outline mostly meet at their joint alone, which is no
+            // crossing: proved so, they need no search.
+            if (same && a.subpath == b.subpath
+                && ((j == i + 1 && a.segment.end() == b.segment.start()
+                        && meetOnlyAtJoint(a.segment, b.segment))
+                    || (a.firstOfSubpath && b.lastOfSubpath && b.segment.end() == a.segment.start()
+                        && meetOnlyAtJoint(b.segment, a.segment))))
                 continue;
             rs.clear();
             if (same && j == i) {
