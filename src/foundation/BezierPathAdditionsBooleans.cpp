@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 
 using platform::BezierPath;
 using platform::PathElementKind;
@@ -120,6 +121,8 @@ struct Piece {
     int from;
     int to;
     int owner = 0; // 0: the receiver's outline, 1: the other's
+    int seg = 0; // the segment it was cut from
+    bool fromCut = false; // it starts at a cut, else at its segment's start
 };
 
 struct Nodes {
@@ -363,6 +366,7 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     constexpr double kNear = 1e-9;
     const double kSamePoint = 1e-10 * extent;
     std::vector<Piece> pieces;
+    std::vector<char> cutJoint(segs.size(), 0); // a cut fell on the joint where segment i starts
     for (std::size_t i = 0; i < segs.size(); ++i) {
         const std::size_t firstPiece = pieces.size();
         std::vector<Cut>& cs = cuts[i];
@@ -381,10 +385,12 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
             const Point at = c0.at(c.t);
             if (c.t <= kNear || same(at, s.start())) {
                 nodes.join(c.node, startNode);
+                cutJoint[i] = 1;
                 continue;
             }
             if (c.t >= 1.0 - kNear || same(at, s.end())) {
                 nodes.join(c.node, endNode);
+                cutJoint[nextInRing(i)] = 1;
                 continue;
             }
             if (c.t - t0 <= kNear || same(at, c0.at(t0))) {
@@ -394,14 +400,14 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
             pieces.push_back({ s.isCurve ? subCurve(s.p, t0, c.t)
                                          : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0,
                                              s.p[0] + (s.p[1] - s.p[0]) * c.t },
-                s.isCurve, from, c.node });
+                s.isCurve, from, c.node, 0, int(i), from != startNode });
             t0 = c.t;
             from = c.node;
         }
         pieces.push_back(
             { s.isCurve ? subCurve(s.p, t0, 1.0)
                         : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[1] },
-                s.isCurve, from, endNode });
+                s.isCurve, from, endNode, 0, int(i), from != startNode });
         for (std::size_t k = firstPiece; k < pieces.size(); ++k)
             pieces[k].owner = int(i) < segCountA ? 0 : 1;
     }
@@ -410,20 +416,19 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     // its left.
     const double eps = 1e-7 * extent;
     const WindingIndex regions[2] = { WindingIndex(paths[0]), WindingIndex(paths[1]) };
-    struct Kept {
-        int piece;
-        bool forward;
-    };
-    std::vector<Kept> kept;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const Piece& pc = pieces[i];
+    const auto middle = [](const Piece& pc, Point& m, Point& d) {
         const Coefficients c = pc.curve ? Coefficients::curve(pc.p[0], pc.p[1], pc.p[2], pc.p[3])
                                         : Coefficients::line(pc.p[0], pc.p[1]);
-        const Point m = c.at(0.5);
-        const Point d = c.derivative(0.5);
-        const double L = std::hypot(d.x, d.y);
+        m = c.at(0.5);
+        d = c.derivative(0.5);
+        return std::sqrt(d.x * d.x + d.y * d.y);
+    };
+    // nullopt: dropped; else whether it runs with the result on its left.
+    const auto classify = [&](const Piece& pc) -> std::optional<bool> {
+        Point m, d;
+        const double L = middle(pc, m, d);
         if (!(L > 0.0))
-            continue;
+            return std::nullopt;
         const Point n(-d.y / L * eps, d.x / L * eps);
         // The piece's own outline winds one lower on its left (counter-clockwise regions wind
         // -1 here); the other outline winds alike on both sides unless the piece lies on it.
@@ -447,8 +452,52 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
                                         : insideOf(op, otherLeftIn, ownLeftIn);
         const bool right = pc.owner == 0 ? insideOf(op, ownRightIn, otherRightIn)
                                          : insideOf(op, otherRightIn, ownRightIn);
-        if (left != right)
-            kept.push_back({ int(i), left });
+        if (left == right)
+            return std::nullopt;
+        return left;
+    };
+    // Between two cuts along an outline nothing changes sides: every crossing, touch or
+    // shared stretch of either outline is a cut. So the pieces of such a run are classified
+    // once, by the longest of them (the one clearest of rounding).
+    struct Kept {
+        int piece;
+        bool forward;
+    };
+    std::vector<Kept> kept;
+    std::vector<double> speed(pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        Point m, d;
+        speed[i] = middle(pieces[i], m, d);
+    }
+    const auto startsRun
+        = [&](std::size_t k) { return pieces[k].fromCut || cutJoint[size_t(pieces[k].seg)]; };
+    for (std::size_t b = 0; b < pieces.size();) {
+        // One ring: pieces [b, e); its runs begin where a cut is.
+        const int ring = ringStart[size_t(pieces[b].seg)];
+        std::size_t e = b;
+        while (e < pieces.size() && ringStart[size_t(pieces[e].seg)] == ring)
+            ++e;
+        std::size_t first = b;
+        while (first < e && !startsRun(first))
+            ++first;
+        // Runs from `first` on; the pieces before it close the ring's last run.
+        const std::size_t n = e - b;
+        const std::size_t origin = first < e ? first - b : 0;
+        for (std::size_t k = 0; k < n;) {
+            std::size_t end = k + 1;
+            while (end < n && !startsRun(b + (origin + end) % n))
+                ++end;
+            std::size_t best = b + (origin + k) % n;
+            for (std::size_t r = k; r < end; ++r)
+                if (speed[b + (origin + r) % n] > speed[best])
+                    best = b + (origin + r) % n;
+            if (const std::optional<bool> forward = classify(pieces[best]))
+                for (std::size_t r = k; r < end; ++r)
+                    if (speed[b + (origin + r) % n] > 0.0)
+                        kept.push_back({ int(b + (origin + r) % n), *forward });
+            k = end;
+        }
+        b = e;
     }
 
     // Where the two outlines coincide both copies of a stretch qualify: one is enough (and a
