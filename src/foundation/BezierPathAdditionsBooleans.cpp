@@ -348,9 +348,10 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
             }
         }
     };
-    addCuts(0, 1, allIntersectionsWithPath(paths[0], paths[1]));
-    addCuts(0, 0, allIntersectionsWithPath(paths[0], paths[0]));
-    addCuts(1, 1, allIntersectionsWithPath(paths[1], paths[1]));
+    const IntersectionsAmong found = allIntersectionsAmong(paths[0], paths[1]);
+    addCuts(0, 1, found.across);
+    addCuts(0, 0, found.withinPath);
+    addCuts(1, 1, found.withinOther);
 
     // A node at every joint: joint[i] is where segment i starts.
     std::vector<int> joint(segs.size());

@@ -466,46 +466,59 @@ void solvePair(const PathSegment& a, const PathSegment& b, std::vector<CrossingR
 
 } // namespace
 
-std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
-    const BezierPath& path, const BezierPath& other)
+namespace {
+
+// A path's segments, and their boxes ordered by left edge: with the widest box, two binary
+// searches bound which boxes can reach a given one. Built once for all the searches of a
+// boolean operation.
+struct SegmentIndex {
+    std::vector<Indexed> segments;
+    std::vector<Box> sorted; // the boxes by left edge
+    std::vector<int> order; // the segment of each sorted box
+    double widest = 0.0;
+
+    explicit SegmentIndex(const BezierPath& path)
+        : segments(segmentsOf(path))
+    {
+        order.resize(segments.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = int(i);
+        std::sort(order.begin(), order.end(), [&](int x, int y) {
+            return segments[size_t(x)].box.minX < segments[size_t(y)].box.minX;
+        });
+        sorted.reserve(order.size());
+        for (const int i : order) {
+            sorted.push_back(segments[size_t(i)].box);
+            widest = std::max(widest, sorted.back().maxX - sorted.back().minX);
+        }
+    }
+};
+
+std::vector<KXBezierPathIntersection> intersect(
+    const SegmentIndex& path, const SegmentIndex& other, bool same)
 {
     std::vector<KXBezierPathIntersection> out;
-    const bool same = path.sharesElementsWith(other);
-    const std::vector<Indexed> mine = segmentsOf(path);
-    const std::vector<Indexed> theirs = same ? std::vector<Indexed>() : segmentsOf(other);
-    const std::vector<Indexed>& other_ = same ? mine : theirs;
+    const std::vector<Indexed>& mine = path.segments;
+    const std::vector<Indexed>& other_ = other.segments;
     if (mine.empty() || other_.empty())
         return out;
-
-    // The other path's segments by the left edge of their boxes; with the widest box this
-    // bounds, by two binary searches, which boxes can reach a given one.
-    std::vector<int> order(other_.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(),
-        [&](int x, int y) { return other_[size_t(x)].box.minX < other_[size_t(y)].box.minX; });
-    std::vector<double> lefts(order.size());
-    double widest = 0.0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const Box& b = other_[size_t(order[i])].box;
-        lefts[i] = b.minX;
-        widest = std::max(widest, b.maxX - b.minX);
-    }
-
+    const auto byLeft = [](const Box& b, double x) { return b.minX < x; };
+    const auto leftOf = [](double x, const Box& b) { return x < b.minX; };
     std::vector<CrossingRecord> rs;
     for (std::size_t i = 0; i < mine.size(); ++i) {
         const Indexed& a = mine[i];
         if (!std::isfinite(a.box.minX + a.box.maxX + a.box.minY + a.box.maxY))
             continue;
-        const auto first = std::lower_bound(lefts.begin(), lefts.end(), a.box.minX - widest);
-        const auto last = std::upper_bound(lefts.begin(), lefts.end(), a.box.maxX);
+        const auto first = std::lower_bound(
+            other.sorted.begin(), other.sorted.end(), a.box.minX - other.widest, byLeft);
+        const auto last = std::upper_bound(first, other.sorted.end(), a.box.maxX, leftOf);
         for (auto it = first; it != last; ++it) {
-            const std::size_t j = std::size_t(order[std::size_t(it - lefts.begin())]);
-            const Indexed& b = other_[j];
+            if (!overlaps(a.box, *it))
+                continue;
+            const std::size_t j = std::size_t(other.order[std::size_t(it - other.sorted.begin())]);
             if (same && j < i)
                 continue;
-            if (!overlaps(a.box, b.box))
-                continue;
+            const Indexed& b = other_[j];
             // Neighbours along one outline mostly meet at their joint alone, which is no
             // crossing: proved so, they need no search.
             if (same && a.subpath == b.subpath
@@ -565,6 +578,25 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
                                                     : x.left.parameter < y.left.parameter;
         });
     return out;
+}
+
+} // namespace
+
+std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
+    const BezierPath& path, const BezierPath& other)
+{
+    const SegmentIndex mine(path);
+    if (path.sharesElementsWith(other))
+        return intersect(mine, mine, true);
+    return intersect(mine, SegmentIndex(other), false);
+}
+
+IntersectionsAmong allIntersectionsAmong(const BezierPath& path, const BezierPath& other)
+{
+    const SegmentIndex a(path);
+    const SegmentIndex b(other);
+    return { intersect(a, b, path.sharesElementsWith(other)), intersect(a, a, true),
+        intersect(b, b, true) };
 }
 
 namespace {

@@ -46,6 +46,16 @@ bool curveSelfCrossing(const std::array<platform::Point, 4>& p, CrossingRecord& 
 std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
     const platform::BezierPath& path, const platform::BezierPath& other);
 
+// allIntersectionsWithPath of path with other, of path with itself and of other with itself,
+// indexing each path's segments once.
+struct IntersectionsAmong {
+    std::vector<KXBezierPathIntersection> across;
+    std::vector<KXBezierPathIntersection> withinPath;
+    std::vector<KXBezierPathIntersection> withinOther;
+};
+IntersectionsAmong allIntersectionsAmong(
+    const platform::BezierPath& path, const platform::BezierPath& other);
+
 // Crossings with the straight line from lineStart to lineEnd, every subpath walked.
 
 // The crossing of the line origin + b * delta with the segment start + a * segmentDelta (a, b
