@@ -233,40 +233,6 @@ private:
     double m_step = 0.0;
 };
 
-// Rays towards -x for points on the left half of the outline, towards +x (through the mirror
-// image) for the right half: each point meets half as many segments. The winding number of a
-// closed outline is the same whichever way the ray runs.
-class WindingIndex {
-public:
-    explicit WindingIndex(const BezierPath& path)
-        : m_left(path)
-        , m_right(path.transformed(platform::AffineTransform::makeScale(-1.0, 1.0)))
-    {
-        const platform::Rect box = path.controlPointBounds();
-        m_middle = box.minX() + box.width() / 2.0;
-    }
-
-    Winding at(const Point& p) const
-    {
-        if (p.x <= m_middle)
-            return m_left.at(p);
-        Winding w = m_right.at(Point(-p.x, p.y));
-        w.winding = -w.winding;
-        return w;
-    }
-
-    bool inside(const Point& p) const
-    {
-        const Winding w = at(p);
-        return w.hits == 0 && w.winding != 0;
-    }
-
-private:
-    RayIndex m_left;
-    RayIndex m_right;
-    double m_middle = 0.0;
-};
-
 bool insideOf(BooleanOp op, bool a, bool b)
 {
     switch (op) {
@@ -416,7 +382,7 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     // Keep a piece when the result lies on one side of it only, oriented with the result on
     // its left.
     const double eps = 1e-7 * extent;
-    const WindingIndex regions[2] = { WindingIndex(paths[0]), WindingIndex(paths[1]) };
+    const RayIndex regions[2] = { RayIndex(paths[0]), RayIndex(paths[1]) };
     const auto middle = [](const Piece& pc, Point& m, Point& d) {
         const Coefficients c = pc.curve ? Coefficients::curve(pc.p[0], pc.p[1], pc.p[2], pc.p[3])
                                         : Coefficients::line(pc.p[0], pc.p[1]);
@@ -433,8 +399,8 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
         const Point n(-d.y / L * eps, d.x / L * eps);
         // The piece's own outline winds one lower on its left (counter-clockwise regions wind
         // -1 here); the other outline winds alike on both sides unless the piece lies on it.
-        const WindingIndex& own = regions[pc.owner];
-        const WindingIndex& otherRegion = regions[1 - pc.owner];
+        const RayIndex& own = regions[pc.owner];
+        const RayIndex& otherRegion = regions[1 - pc.owner];
         const Winding ownRight = own.at(m - n);
         bool ownLeftIn;
         if (ownRight.hits > 0)

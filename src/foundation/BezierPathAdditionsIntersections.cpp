@@ -20,6 +20,14 @@ double cross(const Point& a, const Point& b)
     return a.x * b.y - a.y * b.x;
 }
 
+// |v| without hypot's care for overflow, which costs more than the rest of a flatness test;
+// where the squares overflow it falls back on hypot.
+double norm(const Point& v)
+{
+    const double n = std::sqrt(v.x * v.x + v.y * v.y);
+    return std::isfinite(n) ? n : std::hypot(v.x, v.y);
+}
+
 int sign(double v)
 {
     return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0);
@@ -77,7 +85,7 @@ std::pair<double, double> nearestOnCurve(const Coefficients& c, const Point& p)
     if (!t)
         return { 0.0, INFINITY };
     const Point d = c.at(*t) - p;
-    return { *t, std::hypot(d.x, d.y) };
+    return { *t, norm(d) };
 }
 
 // Two curves that lie within tol of each other along a stretch: one record spanning it on
@@ -145,10 +153,9 @@ struct CurveSearch {
     static double offChord(const std::array<Point, 4>& p)
     {
         const Point d = p[3] - p[0];
-        const double L = std::hypot(d.x, d.y);
+        const double L = norm(d);
         if (L == 0.0)
-            return std::max(std::hypot(p[1].x - p[0].x, p[1].y - p[0].y),
-                std::hypot(p[2].x - p[0].x, p[2].y - p[0].y));
+            return std::max(norm(p[1] - p[0]), norm(p[2] - p[0]));
         return std::max(std::abs(cross(p[1] - p[0], d)), std::abs(cross(p[2] - p[0], d))) / L;
     }
 
@@ -548,7 +555,7 @@ std::vector<KXBezierPathIntersection> intersect(
                         return false;
                     polish(ca, cb, r);
                     const Point gap = ca.at(r.t1) - cb.at(r.t2);
-                    return !(std::hypot(gap.x, gap.y) <= scale);
+                    return !(norm(gap) <= scale);
                 });
             }
             if (same && j != i && a.subpath == b.subpath) {
