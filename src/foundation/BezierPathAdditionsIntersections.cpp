@@ -380,23 +380,47 @@ struct Indexed {
     PathSegment segment;
     Box box;
     int subpath = 0;
-    bool firstOfSubpath = false;
-    bool lastOfSubpath = false;
+    // Segments within rounding of a point (a ring whose end misses its start by a hair is
+    // closed by one) are no part of the outline's shape: along a subpath, joints are judged
+    // between the segments that are not.
+    bool tiny = false;
+    int previous = -1; // the last segment before it in its subpath that is not tiny
+    bool opens = false; // the first segment of its subpath that is not tiny
+    bool closes = false; // the last such
 };
 
-std::vector<Indexed> segmentsOf(const BezierPath& path)
+std::vector<Indexed> segmentsOf(const BezierPath& path, double& tolerance)
 {
     std::vector<Indexed> out;
     PathSegmentWalker walker(path, false);
     PathSegment s;
+    double extent = 0.0;
     while (walker.next(s)) {
-        const bool starts = out.empty() || out.back().segment.subpath != s.subpath;
-        if (starts && !out.empty())
-            out.back().lastOfSubpath = true;
-        out.push_back({ s, boxOf(s.p.data(), s.isCurve ? 4 : 2), s.subpath, starts, false });
+        out.push_back({ s, boxOf(s.p.data(), s.isCurve ? 4 : 2), s.subpath });
+        const Box& b = out.back().box;
+        const double e
+            = std::max({ std::abs(b.minX), std::abs(b.maxX), std::abs(b.minY), std::abs(b.maxY) });
+        if (std::isfinite(e))
+            extent = std::max(extent, e);
     }
-    if (!out.empty())
-        out.back().lastOfSubpath = true;
+    tolerance = 1e-12 * extent;
+    int last = -1;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        Indexed& x = out[i];
+        x.tiny = x.box.maxX - x.box.minX <= tolerance && x.box.maxY - x.box.minY <= tolerance;
+        if (i > 0 && out[i - 1].subpath != x.subpath) {
+            if (last >= 0)
+                out[size_t(last)].closes = true;
+            last = -1;
+        }
+        if (x.tiny)
+            continue;
+        x.previous = last;
+        x.opens = last < 0;
+        last = int(i);
+    }
+    if (last >= 0)
+        out[size_t(last)].closes = true;
     return out;
 }
 
@@ -479,13 +503,14 @@ namespace {
 // searches bound which boxes can reach a given one. Built once for all the searches of a
 // boolean operation.
 struct SegmentIndex {
+    double tolerance = 0.0; // rounding at the path's scale (set with the segments)
     std::vector<Indexed> segments;
     std::vector<Box> sorted; // the boxes by left edge
     std::vector<int> order; // the segment of each sorted box
     double widest = 0.0;
 
     explicit SegmentIndex(const BezierPath& path)
-        : segments(segmentsOf(path))
+        : segments(segmentsOf(path, tolerance))
     {
         order.resize(segments.size());
         for (std::size_t i = 0; i < order.size(); ++i)
@@ -526,14 +551,24 @@ std::vector<KXBezierPathIntersection> intersect(
             if (same && j < i)
                 continue;
             const Indexed& b = other_[j];
-            // Neighbours along one outline mostly meet at their joint alone, which is no
-            // crossing: proved so, they need no search.
-            if (same && a.subpath == b.subpath
-                && ((j == i + 1 && a.segment.end() == b.segment.start()
-                        && meetOnlyAtJoint(a.segment, b.segment))
-                    || (a.firstOfSubpath && b.lastOfSubpath && b.segment.end() == a.segment.start()
-                        && meetOnlyAtJoint(b.segment, a.segment))))
-                continue;
+            // Along one outline: the joints of neighbours (and the closing joint of a subpath
+            // that returns to its start) are where the outline continues, not crossings.
+            bool next = false;
+            bool wraps = false;
+            if (same && a.subpath == b.subpath && j != i) {
+                if (a.tiny || b.tiny)
+                    continue; // their neighbours meet whatever passes through them
+                const auto near = [&](const Point& p, const Point& q) {
+                    return std::abs(p.x - q.x) <= path.tolerance * double(j - i)
+                        && std::abs(p.y - q.y) <= path.tolerance * double(j - i);
+                };
+                next = b.previous == int(i) && near(a.segment.end(), b.segment.start());
+                wraps = a.opens && b.closes && near(b.segment.end(), a.segment.start());
+                // Mostly they meet at their joint alone: proved so, they need no search.
+                if ((next && meetOnlyAtJoint(a.segment, b.segment))
+                    || (wraps && meetOnlyAtJoint(b.segment, a.segment)))
+                    continue;
+            }
             rs.clear();
             if (same && j == i) {
                 CrossingRecord r;
@@ -558,12 +593,7 @@ std::vector<KXBezierPathIntersection> intersect(
                     return !(norm(gap) <= scale);
                 });
             }
-            if (same && j != i && a.subpath == b.subpath) {
-                // The joints of consecutive segments (and the closing joint of a subpath that
-                // returns to its start) are where the outline continues, not crossings.
-                const bool next = j == i + 1;
-                const bool wraps
-                    = a.firstOfSubpath && b.lastOfSubpath && b.segment.end() == a.segment.start();
+            if (next || wraps) {
                 std::erase_if(rs, [&](const CrossingRecord& r) {
                     const bool point = std::abs(r.span1) < 1e-10 && std::abs(r.span2) < 1e-10;
                     return point
