@@ -105,12 +105,32 @@ bool coincidence(const std::array<Point, 4>& pa, const Coefficients& a,
         return p.x >= box.minX - tol && p.x <= box.maxX + tol && p.y >= box.minY - tol
             && p.y <= box.maxY + tol;
     };
+    // The box of the curve's control points in the frame of its chord: most points that are
+    // not on the curve fall outside it, and need no nearest-point search.
+    const auto inFrame = [tol](const std::array<Point, 4>& c, const Point& p) {
+        const Point chord = c[3] - c[0];
+        const double len = std::sqrt(dot(chord, chord));
+        if (!(len > 0.0) || !std::isfinite(len))
+            return true;
+        const Point u = chord * (1.0 / len);
+        double lo = 0.0, hi = len, below = 0.0, above = 0.0;
+        for (const Point& q : { c[1], c[2] }) {
+            lo = std::min(lo, dot(q - c[0], u));
+            hi = std::max(hi, dot(q - c[0], u));
+            below = std::min(below, cross(u, q - c[0]));
+            above = std::max(above, cross(u, q - c[0]));
+        }
+        const double along = dot(p - c[0], u);
+        const double across = cross(u, p - c[0]);
+        return along >= lo - tol && along <= hi + tol && across >= below - tol
+            && across <= above + tol;
+    };
     // The ends of one curve that lie on the other, as (parameter on a, parameter on b).
     const auto endsOn = [&](const std::array<Point, 4>& ends, const Box& box,
                             const Coefficients& curve, bool onB) {
         for (const double e : { 0.0, 1.0 }) {
             const Point p = e == 0.0 ? ends[0] : ends[3];
-            if (!near(box, p))
+            if (!near(box, p) || !inFrame(onB ? pb : pa, p))
                 continue;
             const auto [u, d] = nearestOnCurve(curve, p);
             if (d <= tol)
@@ -392,6 +412,7 @@ struct Indexed {
 std::vector<Indexed> segmentsOf(const BezierPath& path, double& tolerance)
 {
     std::vector<Indexed> out;
+    out.reserve(std::size_t(path.elementCount()) + 1);
     PathSegmentWalker walker(path, false);
     PathSegment s;
     double extent = 0.0;
