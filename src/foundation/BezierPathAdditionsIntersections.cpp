@@ -520,30 +520,117 @@ void solvePair(const PathSegment& a, const PathSegment& b, std::vector<CrossingR
 
 namespace {
 
-// A path's segments, and their boxes ordered by left edge: with the widest box, two binary
-// searches bound which boxes can reach a given one. Built once for all the searches of a
-// boolean operation.
+// A path's segments, filed in a uniform grid by their boxes (about one cell per segment), so
+// that the boxes a given box can meet are found among a few cells' worth. Built once for all
+// the searches of a boolean operation.
 struct SegmentIndex {
     double tolerance = 0.0; // rounding at the path's scale (set with the segments)
     std::vector<Indexed> segments;
-    std::vector<Box> sorted; // the boxes by left edge
-    std::vector<int> order; // the segment of each sorted box
-    double widest = 0.0;
+    Box bounds { 0, 0, 0, 0 };
+    double cell = 1.0;
+    int columns = 0;
+    int rows = 0;
+    std::vector<int> first; // cell c lists items[first[c] .. first[c + 1])
+    std::vector<int> items;
+    std::vector<int> everywhere; // boxes too large (or not finite) to file: met by every query
 
     explicit SegmentIndex(const BezierPath& path)
         : segments(segmentsOf(path, tolerance))
     {
-        order.resize(segments.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = int(i);
-        std::sort(order.begin(), order.end(), [&](int x, int y) {
-            return segments[size_t(x)].box.minX < segments[size_t(y)].box.minX;
-        });
-        sorted.reserve(order.size());
-        for (const int i : order) {
-            sorted.push_back(segments[size_t(i)].box);
-            widest = std::max(widest, sorted.back().maxX - sorted.back().minX);
+        bool any = false;
+        for (const Indexed& x : segments) {
+            if (!finite(x.box))
+                continue;
+            bounds = any
+                ? Box { std::min(bounds.minX, x.box.minX), std::min(bounds.minY, x.box.minY),
+                      std::max(bounds.maxX, x.box.maxX), std::max(bounds.maxY, x.box.maxY) }
+                : x.box;
+            any = true;
         }
+        const double w = bounds.maxX - bounds.minX;
+        const double h = bounds.maxY - bounds.minY;
+        const double n = double(std::max<std::size_t>(segments.size(), 1));
+        cell = std::sqrt(w * h / n);
+        cell = std::max({ cell, std::max(w, h) / 4096.0, 1e-300 });
+        if (!std::isfinite(cell) || !any) {
+            for (std::size_t i = 0; i < segments.size(); ++i)
+                everywhere.push_back(int(i));
+            return;
+        }
+        columns = std::clamp(int(w / cell) + 1, 1, 4096);
+        rows = std::clamp(int(h / cell) + 1, 1, 4096);
+        first.assign(std::size_t(columns) * std::size_t(rows) + 1, 0);
+        // Two passes: count each cell's boxes, then file them.
+        for (int pass = 0; pass < 2; ++pass) {
+            std::vector<int> fill;
+            if (pass == 1) {
+                for (std::size_t c = 1; c < first.size(); ++c)
+                    first[c] += first[c - 1];
+                items.resize(std::size_t(first.back()));
+                fill.assign(first.begin(), first.end() - 1);
+            }
+            for (std::size_t i = 0; i < segments.size(); ++i) {
+                const Box& b = segments[i].box;
+                int x0, x1, y0, y1;
+                if (!finite(b) || !cells(b, x0, x1, y0, y1) || (x1 - x0 + 1) * (y1 - y0 + 1) > 64) {
+                    if (pass == 0)
+                        everywhere.push_back(int(i));
+                    continue;
+                }
+                for (int y = y0; y <= y1; ++y)
+                    for (int x = x0; x <= x1; ++x) {
+                        const std::size_t c
+                            = std::size_t(y) * std::size_t(columns) + std::size_t(x);
+                        if (pass == 0)
+                            ++first[c + 1];
+                        else
+                            items[std::size_t(fill[c]++)] = int(i);
+                    }
+            }
+        }
+    }
+
+    static bool finite(const Box& b) { return std::isfinite(b.minX + b.minY + b.maxX + b.maxY); }
+
+    // The cells a box covers, clamped to the grid; false when it misses the grid.
+    bool cells(const Box& b, int& x0, int& x1, int& y0, int& y1) const
+    {
+        if (b.maxX < bounds.minX || b.minX > bounds.maxX || b.maxY < bounds.minY
+            || b.minY > bounds.maxY)
+            return false;
+        const auto at = [this](double v, double origin, int count) {
+            return std::clamp(int((v - origin) / cell), 0, count - 1);
+        };
+        x0 = at(b.minX, bounds.minX, columns);
+        x1 = at(b.maxX, bounds.minX, columns);
+        y0 = at(b.minY, bounds.minY, rows);
+        y1 = at(b.maxY, bounds.minY, rows);
+        return true;
+    }
+
+    // The segments whose boxes meet box, each once (seen marks them with stamp).
+    void meeting(const Box& box, std::vector<unsigned>& seen, unsigned stamp,
+        std::vector<std::size_t>& out) const
+    {
+        out.clear();
+        const auto take = [&](int i) {
+            if (seen[std::size_t(i)] == stamp)
+                return;
+            seen[std::size_t(i)] = stamp;
+            if (overlaps(box, segments[std::size_t(i)].box))
+                out.push_back(std::size_t(i));
+        };
+        for (const int i : everywhere)
+            take(i);
+        int x0, x1, y0, y1;
+        if (columns == 0 || !cells(box, x0, x1, y0, y1))
+            return;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const std::size_t c = std::size_t(y) * std::size_t(columns) + std::size_t(x);
+                for (int k = first[c]; k < first[c + 1]; ++k)
+                    take(items[std::size_t(k)]);
+            }
     }
 };
 
@@ -555,20 +642,17 @@ std::vector<KXBezierPathIntersection> intersect(
     const std::vector<Indexed>& other_ = other.segments;
     if (mine.empty() || other_.empty())
         return out;
-    const auto byLeft = [](const Box& b, double x) { return b.minX < x; };
-    const auto leftOf = [](double x, const Box& b) { return x < b.minX; };
     std::vector<CrossingRecord> rs;
+    std::vector<unsigned> seen(other_.size(), 0);
+    std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < mine.size(); ++i) {
         const Indexed& a = mine[i];
         if (!std::isfinite(a.box.minX + a.box.maxX + a.box.minY + a.box.maxY))
             continue;
-        const auto first = std::lower_bound(
-            other.sorted.begin(), other.sorted.end(), a.box.minX - other.widest, byLeft);
-        const auto last = std::upper_bound(first, other.sorted.end(), a.box.maxX, leftOf);
-        for (auto it = first; it != last; ++it) {
-            if (!overlaps(a.box, *it))
-                continue;
-            const std::size_t j = std::size_t(other.order[std::size_t(it - other.sorted.begin())]);
+        other.meeting(a.box, seen, unsigned(i + 1), candidates);
+        // In the order of the other path, as the records were always found.
+        std::sort(candidates.begin(), candidates.end());
+        for (const std::size_t j : candidates) {
             if (same && j < i)
                 continue;
             const Indexed& b = other_[j];
