@@ -344,23 +344,23 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
         int from = startNode;
         const PathSegment& s = segs[i];
         const Coefficients c0 = s.coefficients();
-        // A cut at (or within rounding of) a point the segment already has is that point.
+        // A cut next to an end of the segment, within rounding of that end's point, is that
+        // end. (Only next to it: a loop of the segment returns to the same point far along.)
         const auto same = [&](const Point& a, const Point& b) {
             return std::abs(a.x - b.x) <= kSamePoint && std::abs(a.y - b.y) <= kSamePoint;
         };
         for (const Cut& c : cs) {
-            const Point at = c0.at(c.t);
-            if (c.t <= kNear || same(at, s.start())) {
+            if (c.t <= kNear || (c.t <= 1e-6 && same(c0.at(c.t), s.start()))) {
                 nodes.join(c.node, startNode);
                 cutJoint[i] = 1;
                 continue;
             }
-            if (c.t >= 1.0 - kNear || same(at, s.end())) {
+            if (c.t >= 1.0 - kNear || (c.t >= 1.0 - 1e-6 && same(c0.at(c.t), s.end()))) {
                 nodes.join(c.node, endNode);
                 cutJoint[nextInRing(i)] = 1;
                 continue;
             }
-            if (c.t - t0 <= kNear || same(at, c0.at(t0))) {
+            if (c.t - t0 <= kNear) {
                 nodes.join(c.node, from);
                 continue;
             }
