@@ -173,19 +173,7 @@ double evenOddArea(const Geom::PathVector& paths)
 // The area where the operation holds, sampled on a grid of 1000 x 1000 over [0, 200]^2.
 double sampledArea(const BezierPath& a, BooleanOp op, const BezierPath& b)
 {
-    constexpr int kN = 1000;
-    constexpr double kStep = 200.0 / kN;
-    long inside = 0;
-    for (int i = 0; i < kN; ++i)
-        for (int j = 0; j < kN; ++j) {
-            const platform::Point p((i + 0.5) * kStep, (j + 0.5) * kStep);
-            const bool inA = getWinding(a, p).winding != 0;
-            const bool inB = getWinding(b, p).winding != 0;
-            inside += op == BooleanOp::Union    ? inA || inB
-                : op == BooleanOp::Intersection ? inA && inB
-                                                : inA && !inB;
-        }
-    return double(inside) * kStep * kStep;
+    return gridArea(a, op, b, 1000, 200.0);
 }
 
 // lib2geom traces by even-odd parity, we by non-zero winding: the two agree on outlines that
