@@ -76,6 +76,43 @@ inline void pathToolkit(const std::uint8_t* data, size_t size)
     }
     for (const BooleanOp op : { BooleanOp::Union, BooleanOp::Intersection, BooleanOp::Difference })
         (void)signedArea(performBooleanOp(a, op, b));
+
+    // Lines across the path: answers on the line and on the path's segments, or none.
+    const Point q = in.point();
+    Point at;
+    if (intersectionWithLine(a, &at, p, q) && !at.isFinite())
+        std::abort();
+    KXBezierPathIntersection first;
+    if (firstIntersectionWithLine(a, &first, p, q)
+        && (first.left.segment < 1 || first.left.segment > a.elementCount()
+            || !(first.left.parameter >= 0.0 && first.left.parameter <= 1.0)))
+        std::abort();
+    double u = 0.0, v = 0.0;
+    if (_straightLineIntersection(&u, &v, p, q - p, b.currentPoint(), a.currentPoint() - p)
+        && !(u >= -1e-9 && u <= 1.0 + 1e-9 && v >= -1e-9 && v <= 1.0 + 1e-9))
+        std::abort();
+    if (b.elementCount() > 0) {
+        const PathElement& e = b.elementAt(b.elementCount() - 1);
+        const Coefficients c = Coefficients::curve(p, e.points[0], e.points[1], e.points[2]);
+        if (_curvedIntersection(&u, &v, c, q, a.currentPoint() - q)
+            && !(u >= 0.0 && u <= 1.0 && v >= 0.0 && v <= 1.0))
+            std::abort();
+        (void)nearestCurveParameter(c, q);
+    }
+
+    // Split elements at each intersection, both sides and both parts, into one path.
+    BezierPath pieces;
+    for (const KXBezierPathIntersection& x : allIntersectionsWithPath(a, b))
+        for (const bool right : { false, true })
+            for (const bool trailing : { false, true })
+                appendSplitElementFromPath(pieces, right ? b : a, &x, right, trailing);
+    KXBezierPathIntersection outside;
+    outside.left.segment = a.elementCount() + std::int64_t(in.byte());
+    appendSplitElementFromPath(pieces, a, &outside, false, true);
+    BezierPath rounded;
+    AddRoundedRectToContext(rounded, Rect(p.x, p.y, in.number(), in.number()), in.number(),
+        in.number(), in.number(), in.number());
+    (void)isClockwise(rounded);
 }
 
 } // namespace fuzzinput

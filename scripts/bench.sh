@@ -16,7 +16,8 @@ build=${QUILLMARK_BENCH_BUILD_DIR:-build/imaging-rel}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BUILD_TESTS=OFF \
   -DQUILLMARK_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target bench_imaging bench_vips_anchor bench_shapes \
-  bench_container bench_canvas bench_controls bench_document
+  bench_container bench_canvas bench_controls bench_document bench_textbox bench_graphics \
+  bench_heavy_shadows bench_inspector bench_paths
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -86,4 +87,6 @@ echo
   --benchmark_filter='AlphaBlur|OpenCv'
 "$build/bench/bench_heavy_shadows"
 "$build/bench/bench_inspector" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+# bench_paths closes with a table: each operation's median time beside lib2geom's, the ratio
+# and how far the answers agree.
 "$build/bench/bench_paths" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true

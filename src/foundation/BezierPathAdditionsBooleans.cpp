@@ -3,13 +3,18 @@
 // the kept pieces chained into closed subpaths.
 #include "foundation/BezierPathAdditionsBooleans.h"
 
+#include "foundation/PathLogging.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 
 using platform::BezierPath;
 using platform::PathElementKind;
 using platform::Point;
+
+Q_LOGGING_CATEGORY(lcPath, "quillmark.foundation.path", QtWarningMsg)
 
 namespace {
 
@@ -32,16 +37,42 @@ double segmentArea(const PathSegment& s)
     return sum / 4.0;
 }
 
-// Every subpath ended by a close, so that the walker without implicit closing (as the
-// intersection search walks) sees the closing segments too.
-BezierPath closedCopy(const BezierPath& path)
+// Every subpath closed, so that the walker without implicit closing (as the intersection
+// search walks) sees the closing segments too. A subpath that ends within tol of its start is
+// snapped shut instead: a closing segment of no length would put a second joint where the
+// outline meets itself, whose crossing records no rule recognises as a joint.
+BezierPath closedCopy(const BezierPath& path, double tol)
 {
-    BezierPath out;
-    out.reserve(path.elementCount() + 8);
+    std::vector<platform::PathElement> els;
+    els.reserve(std::size_t(path.elementCount()) + 8);
+    Point start;
+    bool drawn = false;
+    const auto close = [&] {
+        if (!drawn)
+            return;
+        platform::PathElement& last = els.back();
+        Point& end = last.kind == PathElementKind::CurveTo ? last.points[2] : last.points[0];
+        if (std::abs(end.x - start.x) <= tol && std::abs(end.y - start.y) <= tol)
+            end = start;
+        else
+            els.push_back({ PathElementKind::ClosePath, {} });
+        drawn = false;
+    };
     for (const platform::PathElement& e : path.elements()) {
+        if (e.kind == PathElementKind::MoveTo || e.kind == PathElementKind::ClosePath)
+            close();
+        if (e.kind == PathElementKind::MoveTo)
+            start = e.points[0];
+        if (e.kind != PathElementKind::ClosePath)
+            els.push_back(e);
+        drawn |= e.kind == PathElementKind::LineTo || e.kind == PathElementKind::CurveTo;
+    }
+    close();
+    BezierPath out;
+    out.reserve(int(els.size()));
+    for (const platform::PathElement& e : els) {
         switch (e.kind) {
         case PathElementKind::MoveTo:
-            out.closePath();
             out.moveTo(e.points[0]);
             break;
         case PathElementKind::LineTo:
@@ -55,8 +86,19 @@ BezierPath closedCopy(const BezierPath& path)
             break;
         }
     }
-    out.closePath();
     return out;
+}
+
+// The largest coordinate of the paths, at least 1: the scale of their rounding errors.
+double extentOf(std::initializer_list<const BezierPath*> paths)
+{
+    double extent = 1.0;
+    for (const BezierPath* path : paths)
+        for (const platform::PathElement& e : path->elements())
+            for (int i = 0; i < e.pointCount(); ++i)
+                extent = std::max(
+                    { extent, std::abs(e.points[size_t(i)].x), std::abs(e.points[size_t(i)].y) });
+    return extent;
 }
 
 bool allFinite(const BezierPath& path)
@@ -79,6 +121,8 @@ struct Piece {
     int from;
     int to;
     int owner = 0; // 0: the receiver's outline, 1: the other's
+    int seg = 0; // the segment it was cut from
+    bool fromCut = false; // it starts at a cut, else at its segment's start
 };
 
 struct Nodes {
@@ -189,40 +233,6 @@ private:
     double m_step = 0.0;
 };
 
-// Rays towards -x for points on the left half of the outline, towards +x (through the mirror
-// image) for the right half: each point meets half as many segments. The winding number of a
-// closed outline is the same whichever way the ray runs.
-class WindingIndex {
-public:
-    explicit WindingIndex(const BezierPath& path)
-        : m_left(path)
-        , m_right(path.transformed(platform::AffineTransform::makeScale(-1.0, 1.0)))
-    {
-        const platform::Rect box = path.controlPointBounds();
-        m_middle = box.minX() + box.width() / 2.0;
-    }
-
-    Winding at(const Point& p) const
-    {
-        if (p.x <= m_middle)
-            return m_left.at(p);
-        Winding w = m_right.at(Point(-p.x, p.y));
-        w.winding = -w.winding;
-        return w;
-    }
-
-    bool inside(const Point& p) const
-    {
-        const Winding w = at(p);
-        return w.hits == 0 && w.winding != 0;
-    }
-
-private:
-    RayIndex m_left;
-    RayIndex m_right;
-    double m_middle = 0.0;
-};
-
 bool insideOf(BooleanOp op, bool a, bool b)
 {
     switch (op) {
@@ -252,13 +262,14 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
 {
     if (!allFinite(path) || !allFinite(other))
         return BezierPath();
-    const BezierPath paths[2] = { closedCopy(path), closedCopy(other) };
+    const double extent = extentOf({ &path, &other });
+    const BezierPath paths[2]
+        = { closedCopy(path, 1e-10 * extent), closedCopy(other, 1e-10 * extent) };
 
     // The segments of both, with a map from element index to segment.
     std::vector<PathSegment> segs;
     std::vector<int> ringStart; // first segment of each segment's subpath
     std::vector<std::vector<int>> byElement(2); // per path: element index -> segment
-    double extent = 1.0;
     for (int k = 0; k < 2; ++k) {
         byElement[size_t(k)].assign(size_t(paths[k].elementCount()) + 1, -1);
         PathSegmentWalker walker(paths[k], false);
@@ -271,8 +282,6 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
                 subpath = s.subpath;
             }
             byElement[size_t(k)][size_t(s.index)] = int(segs.size());
-            for (const Point& q : s.p)
-                extent = std::max({ extent, std::abs(q.x), std::abs(q.y) });
             segs.push_back(s);
             ringStart.push_back(first);
         }
@@ -289,8 +298,6 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     std::vector<std::vector<Cut>> cuts(segs.size());
     const auto addCuts = [&](int pa, int pb, const std::vector<KXBezierPathIntersection>& xs) {
         for (const KXBezierPathIntersection& x : xs) {
-            if (x.left.span != 0.0 || x.right.span != 0.0)
-                continue;
             const int sa = byElement[size_t(pa)][size_t(x.left.segment)];
             const int sb = byElement[size_t(pb)][size_t(x.right.segment)];
             if (sa < 0 || sb < 0)
@@ -298,11 +305,19 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
             const int node = nodes.make();
             cuts[size_t(sa)].push_back({ x.left.parameter, node });
             cuts[size_t(sb)].push_back({ x.right.parameter, node });
+            // Where the outlines coincide both are cut at the stretch's two ends, so that the
+            // stretch is one piece on each, the same piece, kept once below.
+            if (x.left.span != 0.0 && x.right.span != 0.0) {
+                const int end = nodes.make();
+                cuts[size_t(sa)].push_back({ x.left.parameter + x.left.span, end });
+                cuts[size_t(sb)].push_back({ x.right.parameter + x.right.span, end });
+            }
         }
     };
-    addCuts(0, 1, allIntersectionsWithPath(paths[0], paths[1]));
-    addCuts(0, 0, allIntersectionsWithPath(paths[0], paths[0]));
-    addCuts(1, 1, allIntersectionsWithPath(paths[1], paths[1]));
+    const IntersectionsAmong found = allIntersectionsAmong(paths[0], paths[1]);
+    addCuts(0, 1, found.across);
+    addCuts(0, 0, found.withinPath);
+    addCuts(1, 1, found.withinOther);
 
     // A node at every joint: joint[i] is where segment i starts.
     std::vector<int> joint(segs.size());
@@ -316,7 +331,9 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     };
 
     constexpr double kNear = 1e-9;
+    const double kSamePoint = 1e-10 * extent;
     std::vector<Piece> pieces;
+    std::vector<char> cutJoint(segs.size(), 0); // a cut fell on the joint where segment i starts
     for (std::size_t i = 0; i < segs.size(); ++i) {
         const std::size_t firstPiece = pieces.size();
         std::vector<Cut>& cs = cuts[i];
@@ -325,32 +342,39 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
         const int endNode = joint[nextInRing(i)];
         double t0 = 0.0;
         int from = startNode;
+        const PathSegment& s = segs[i];
+        const Coefficients c0 = s.coefficients();
+        // A cut next to an end of the segment, within rounding of that end's point, is that
+        // end. (Only next to it: a loop of the segment returns to the same point far along.)
+        const auto same = [&](const Point& a, const Point& b) {
+            return std::abs(a.x - b.x) <= kSamePoint && std::abs(a.y - b.y) <= kSamePoint;
+        };
         for (const Cut& c : cs) {
-            if (c.t <= kNear) {
+            if (c.t <= kNear || (c.t <= 1e-6 && same(c0.at(c.t), s.start()))) {
                 nodes.join(c.node, startNode);
+                cutJoint[i] = 1;
                 continue;
             }
-            if (c.t >= 1.0 - kNear) {
+            if (c.t >= 1.0 - kNear || (c.t >= 1.0 - 1e-6 && same(c0.at(c.t), s.end()))) {
                 nodes.join(c.node, endNode);
+                cutJoint[nextInRing(i)] = 1;
                 continue;
             }
             if (c.t - t0 <= kNear) {
                 nodes.join(c.node, from);
                 continue;
             }
-            const PathSegment& s = segs[i];
             pieces.push_back({ s.isCurve ? subCurve(s.p, t0, c.t)
                                          : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0,
                                              s.p[0] + (s.p[1] - s.p[0]) * c.t },
-                s.isCurve, from, c.node });
+                s.isCurve, from, c.node, 0, int(i), from != startNode });
             t0 = c.t;
             from = c.node;
         }
-        const PathSegment& s = segs[i];
         pieces.push_back(
             { s.isCurve ? subCurve(s.p, t0, 1.0)
                         : std::array<Point, 4> { s.p[0] + (s.p[1] - s.p[0]) * t0, s.p[1] },
-                s.isCurve, from, endNode });
+                s.isCurve, from, endNode, 0, int(i), from != startNode });
         for (std::size_t k = firstPiece; k < pieces.size(); ++k)
             pieces[k].owner = int(i) < segCountA ? 0 : 1;
     }
@@ -358,26 +382,25 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
     // Keep a piece when the result lies on one side of it only, oriented with the result on
     // its left.
     const double eps = 1e-7 * extent;
-    const WindingIndex regions[2] = { WindingIndex(paths[0]), WindingIndex(paths[1]) };
-    struct Kept {
-        int piece;
-        bool forward;
-    };
-    std::vector<Kept> kept;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const Piece& pc = pieces[i];
+    const RayIndex regions[2] = { RayIndex(paths[0]), RayIndex(paths[1]) };
+    const auto middle = [](const Piece& pc, Point& m, Point& d) {
         const Coefficients c = pc.curve ? Coefficients::curve(pc.p[0], pc.p[1], pc.p[2], pc.p[3])
                                         : Coefficients::line(pc.p[0], pc.p[1]);
-        const Point m = c.at(0.5);
-        const Point d = c.derivative(0.5);
-        const double L = std::hypot(d.x, d.y);
+        m = c.at(0.5);
+        d = c.derivative(0.5);
+        return std::sqrt(d.x * d.x + d.y * d.y);
+    };
+    // nullopt: dropped; else whether it runs with the result on its left.
+    const auto classify = [&](const Piece& pc) -> std::optional<bool> {
+        Point m, d;
+        const double L = middle(pc, m, d);
         if (!(L > 0.0))
-            continue;
+            return std::nullopt;
         const Point n(-d.y / L * eps, d.x / L * eps);
         // The piece's own outline winds one lower on its left (counter-clockwise regions wind
         // -1 here); the other outline winds alike on both sides unless the piece lies on it.
-        const WindingIndex& own = regions[pc.owner];
-        const WindingIndex& otherRegion = regions[1 - pc.owner];
+        const RayIndex& own = regions[pc.owner];
+        const RayIndex& otherRegion = regions[1 - pc.owner];
         const Winding ownRight = own.at(m - n);
         bool ownLeftIn;
         if (ownRight.hits > 0)
@@ -396,8 +419,52 @@ BezierPath performBooleanOp(const BezierPath& path, BooleanOp op, const BezierPa
                                         : insideOf(op, otherLeftIn, ownLeftIn);
         const bool right = pc.owner == 0 ? insideOf(op, ownRightIn, otherRightIn)
                                          : insideOf(op, otherRightIn, ownRightIn);
-        if (left != right)
-            kept.push_back({ int(i), left });
+        if (left == right)
+            return std::nullopt;
+        return left;
+    };
+    // Between two cuts along an outline nothing changes sides: every crossing, touch or
+    // shared stretch of either outline is a cut. So the pieces of such a run are classified
+    // once, by the longest of them (the one clearest of rounding).
+    struct Kept {
+        int piece;
+        bool forward;
+    };
+    std::vector<Kept> kept;
+    std::vector<double> speed(pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        Point m, d;
+        speed[i] = middle(pieces[i], m, d);
+    }
+    const auto startsRun
+        = [&](std::size_t k) { return pieces[k].fromCut || cutJoint[size_t(pieces[k].seg)]; };
+    for (std::size_t b = 0; b < pieces.size();) {
+        // One ring: pieces [b, e); its runs begin where a cut is.
+        const int ring = ringStart[size_t(pieces[b].seg)];
+        std::size_t e = b;
+        while (e < pieces.size() && ringStart[size_t(pieces[e].seg)] == ring)
+            ++e;
+        std::size_t first = b;
+        while (first < e && !startsRun(first))
+            ++first;
+        // Runs from `first` on; the pieces before it close the ring's last run.
+        const std::size_t n = e - b;
+        const std::size_t origin = first < e ? first - b : 0;
+        for (std::size_t k = 0; k < n;) {
+            std::size_t end = k + 1;
+            while (end < n && !startsRun(b + (origin + end) % n))
+                ++end;
+            std::size_t best = b + (origin + k) % n;
+            for (std::size_t r = k; r < end; ++r)
+                if (speed[b + (origin + r) % n] > speed[best])
+                    best = b + (origin + r) % n;
+            if (const std::optional<bool> forward = classify(pieces[best]))
+                for (std::size_t r = k; r < end; ++r)
+                    if (speed[b + (origin + r) % n] > 0.0)
+                        kept.push_back({ int(b + (origin + r) % n), *forward });
+            k = end;
+        }
+        b = e;
     }
 
     // Where the two outlines coincide both copies of a stretch qualify: one is enough (and a
@@ -595,6 +662,8 @@ void appendElementsFromPath(BezierPath& path, const BezierPath& source, ElementR
         return;
     const Point first = currentpointForSegment(source, 0).value_or(source.elementAt(0).points[0]);
     const std::int64_t end = std::min(n, range.location + range.length + 1);
+    qCDebug(lcPath, "appending in range %s, max = %ld",
+        qPrintable(QStringLiteral("{%1, %2}").arg(range.location).arg(range.length)), long(end));
     for (std::int64_t i = range.location; i < end; ++i)
         appendElement(path, source, i, first);
 }
@@ -605,12 +674,70 @@ void appendElementsFromPath(
     const std::int64_t n = source.elementCount();
     if (n == 0 || fromIndex < 0 || toIndex < 0)
         return;
+    qCDebug(lcPath, "appending elements from %ld to %ld", long(fromIndex), long(toIndex));
     if (toIndex < fromIndex) {
         appendElementsFromPath(path, source, ElementRange { fromIndex, n - fromIndex - 1 });
         appendElementsFromPath(path, source, ElementRange { 0, toIndex });
     } else {
         appendElementsFromPath(path, source, ElementRange { fromIndex, toIndex - fromIndex });
     }
+}
+
+namespace {
+
+// The start of the subpath that element s belongs to: the nearest move-to before it.
+std::optional<Point> subpathStart(const BezierPath& path, std::int64_t s)
+{
+    for (std::int64_t i = s - 1; i >= 0; --i)
+        if (path.elementAt(int(i)).kind == PathElementKind::MoveTo)
+            return path.elementAt(int(i)).points[0];
+    return std::nullopt;
+}
+
+// Where element s starts: the end of element s - 1, a close ending at its subpath's start.
+// nullopt for element 0 or a path without a leading move-to.
+std::optional<Point> elementStart(const BezierPath& path, std::int64_t s)
+{
+    if (s < 1 || s >= path.elementCount() || path.elementAt(0).kind != PathElementKind::MoveTo)
+        return std::nullopt;
+    const platform::PathElement& prev = path.elementAt(int(s - 1));
+    if (prev.kind != PathElementKind::ClosePath)
+        return prev.kind == PathElementKind::CurveTo ? prev.points[2] : prev.points[0];
+    return subpathStart(path, s - 1);
+}
+
+} // namespace
+
+void appendSplitElementFromPath(BezierPath& path, const BezierPath& source,
+    const KXBezierPathIntersection* info, bool right, bool trailing)
+{
+    if (!info)
+        return;
+    const KXBezierPathIntersectionHalf& half = right ? info->right : info->left;
+    const std::int64_t s = half.segment;
+    if (s < 0 || s >= source.elementCount() || !std::isfinite(half.parameter))
+        return;
+    const platform::PathElement& e = source.elementAt(int(s));
+    const std::optional<Point> from = elementStart(source, s);
+    const double t = std::clamp(half.parameter, 0.0, 1.0);
+    if (e.kind == PathElementKind::CurveTo && from) {
+        const CurveSplit parts = splitCurve({ *from, e.points[0], e.points[1], e.points[2] }, t);
+        const std::array<Point, 4>& p = trailing ? parts.second : parts.first;
+        if (path.isEmpty())
+            path.moveTo(p[0]);
+        path.curveTo(p[3], p[1], p[2]);
+        return;
+    }
+    // A close runs to its subpath's start; a move-to (a segment of no length) to its point.
+    Point end = e.points[0];
+    if (e.kind == PathElementKind::CurveTo)
+        end = e.points[2];
+    else if (e.kind == PathElementKind::ClosePath)
+        end = subpathStart(source, s).value_or(end);
+    const Point to = trailing ? end : info->location;
+    if (path.isEmpty())
+        path.moveTo(trailing ? info->location : from.value_or(to));
+    path.lineTo(to);
 }
 
 std::vector<BezierPath> breakApartWithIntersectionInfo(

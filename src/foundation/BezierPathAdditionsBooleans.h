@@ -46,6 +46,15 @@ void appendElementsFromPath(
 void appendElementsFromPath(platform::BezierPath& path, const platform::BezierPath& source,
     std::int64_t fromIndex, std::int64_t toIndex);
 
+// Appends the part of one element of source that an intersection cuts off: the element is
+// the chosen half's segment (right: the other path's half), cut at its parameter; trailing
+// appends the part after the cut, leading the part before it. A curve appends that part of
+// itself; a line (or close) appends a line to its end (trailing) or to the intersection's
+// location (leading). Nothing for a segment outside source. An empty path first moves to
+// where the part starts.
+void appendSplitElementFromPath(platform::BezierPath& path, const platform::BezierPath& source,
+    const KXBezierPathIntersection* info, bool right, bool trailing);
+
 // The path cut at every intersection on one side (right: the other path's halves), in order
 // along it; the pieces of a closed subpath that meet at its start are joined. No
 // intersections give the path in one piece.

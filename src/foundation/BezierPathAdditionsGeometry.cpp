@@ -564,58 +564,122 @@ bool _straightLineHit(
 
 namespace {
 
-// Distance-squared search by subdivision: a piece whose control points all lie farther than
-// the radius cannot hold a hit (convex hull); a flat piece is measured as its chord. Keeps the
-// nearest hit.
-void curveHitSearch(const std::array<Point, 4>& p, double t0, double t1, const Point& q,
-    double radius, double flatness, int depth, double& best, double& bestT, int& budget)
-{
-    if (--budget < 0)
-        return;
-    double minX = p[0].x, maxX = p[0].x, minY = p[0].y, maxY = p[0].y;
-    for (const Point& c : p) {
-        minX = std::min(minX, c.x);
-        maxX = std::max(maxX, c.x);
-        minY = std::min(minY, c.y);
-        maxY = std::max(maxY, c.y);
+// The roots of a polynomial of degree five given by its Bernstein coefficients over [lo, hi]:
+// an interval whose coefficients change sign once holds one root, found by Newton steps kept
+// inside the bracket; more changes are split in half (the convex hull property makes
+// intervals without a change root-free).
+struct Quintic {
+    std::array<double, 6> a; // power form over [0, 1], for evaluation
+
+    double at(double t) const
+    {
+        return ((((a[5] * t + a[4]) * t + a[3]) * t + a[2]) * t + a[1]) * t + a[0];
     }
-    const double reach = radius + flatness;
-    if (q.x < minX - reach || q.x > maxX + reach || q.y < minY - reach || q.y > maxY + reach)
-        return;
-    // Branch and bound: a piece whose box lies farther than the nearest hit so far cannot
-    // improve on it.
-    const double gapX = std::max({ minX - q.x, q.x - maxX, 0.0 });
-    const double gapY = std::max({ minY - q.y, q.y - maxY, 0.0 });
-    if (gapX * gapX + gapY * gapY > best)
-        return;
-    const Point d = p[3] - p[0];
-    const double L2 = dot(d, d);
-    const auto offLine = [&](const Point& c) {
-        if (L2 == 0.0)
-            return length(c - p[0]);
-        return std::abs((c.x - p[0].x) * d.y - (c.y - p[0].y) * d.x) / std::sqrt(L2);
-    };
-    const double flat = std::max(offLine(p[1]), offLine(p[2]));
-    const double along1 = L2 > 0 ? dot(p[1] - p[0], d) / L2 : 0.0;
-    const double along2 = L2 > 0 ? dot(p[2] - p[0], d) / L2 : 0.0;
-    const bool inside = along1 >= 0.0 && along1 <= 1.0 && along2 >= 0.0 && along2 <= 1.0;
-    if ((flat <= flatness && inside) || depth >= 48) {
-        double s = L2 > 0.0 ? std::clamp(dot(q - p[0], d) / L2, 0.0, 1.0) : 0.0;
-        const Point near = p[0] + d * s;
-        const double dist2 = dot(q - near, q - near);
-        if (dist2 < best) {
-            best = dist2;
-            bestT = t0 + (t1 - t0) * s;
+    double slope(double t) const
+    {
+        return (((5.0 * a[5] * t + 4.0 * a[4]) * t + 3.0 * a[3]) * t + 2.0 * a[2]) * t + a[1];
+    }
+
+    double bracketed(double lo, double hi) const
+    {
+        double flo = at(lo);
+        double t = (lo + hi) / 2;
+        for (int i = 0; i < 100; ++i) {
+            const double f = at(t);
+            if (f == 0.0)
+                return t;
+            if ((f < 0.0) == (flo < 0.0)) {
+                lo = t;
+                flo = f;
+            } else {
+                hi = t;
+            }
+            const double d = slope(t);
+            double next = d != 0.0 ? t - f / d : lo;
+            if (!(next > lo && next < hi))
+                next = (lo + hi) / 2;
+            if (next == t || hi - lo <= 1e-16)
+                return next;
+            t = next;
         }
-        return;
+        return t;
     }
-    const CurveSplit halves = splitCurve(p, 0.5);
-    const double tm = (t0 + t1) / 2;
-    curveHitSearch(halves.first, t0, tm, q, radius, flatness, depth + 1, best, bestT, budget);
-    curveHitSearch(halves.second, tm, t1, q, radius, flatness, depth + 1, best, bestT, budget);
-}
+
+    template <typename Out>
+    void roots(const std::array<double, 6>& b, double lo, double hi, int depth, Out&& out) const
+    {
+        int changes = 0;
+        for (std::size_t i = 0; i < 5; ++i)
+            changes += (b[i] < 0.0) != (b[i + 1] < 0.0);
+        if (changes == 0) {
+            if (b[0] == 0.0)
+                out(lo);
+            if (b[5] == 0.0)
+                out(hi);
+            return;
+        }
+        if (changes == 1) {
+            out(bracketed(lo, hi));
+            return;
+        }
+        const double mid = (lo + hi) / 2;
+        if (depth >= 48 || !(mid > lo && mid < hi)) {
+            out(mid);
+            return;
+        }
+        // de Casteljau at one half.
+        std::array<double, 6> left {}, right {}, w = b;
+        for (std::size_t level = 0; level < 6; ++level) {
+            left[level] = w[0];
+            right[5 - level] = w[5 - level];
+            for (std::size_t i = 0; i + level < 5; ++i)
+                w[i] = (w[i] + w[i + 1]) / 2;
+        }
+        roots(left, lo, mid, depth + 1, out);
+        roots(right, mid, hi, depth + 1, out);
+    }
+};
 
 } // namespace
+
+std::optional<double> nearestCurveParameter(const Coefficients& curve, const Point& p)
+{
+    // (B(t) - p) . B'(t), half the derivative of the squared distance: a quintic.
+    const std::array<Point, 4> d { curve.c[0] - p, curve.c[1], curve.c[2], curve.c[3] };
+    const std::array<Point, 3> e { curve.c[1], curve.c[2] * 2.0, curve.c[3] * 3.0 };
+    Quintic q { {} };
+    for (std::size_t i = 0; i < 4; ++i)
+        for (std::size_t j = 0; j < 3; ++j)
+            q.a[i + j] += dot(d[i], e[j]);
+    for (const double v : q.a)
+        if (!std::isfinite(v))
+            return std::nullopt;
+    // Power form to Bernstein form over [0, 1]: b_i = sum over k <= i of C(i, k) / C(5, k) a_k.
+    constexpr std::array<double, 6> kChoose5 { 1, 5, 10, 10, 5, 1 };
+    std::array<double, 6> b {};
+    for (std::size_t i = 0; i < 6; ++i) {
+        double chooseIK = 1.0;
+        for (std::size_t k = 0; k <= i; ++k) {
+            b[i] += chooseIK / kChoose5[k] * q.a[k];
+            chooseIK = chooseIK * double(i - k) / double(k + 1);
+        }
+    }
+    double best = 0.0;
+    double bestD = dot(d[0], d[0]);
+    const auto consider = [&](double t) {
+        const Point off = curve.at(t) - p;
+        const double dist = dot(off, off);
+        if (dist < bestD) {
+            bestD = dist;
+            best = t;
+        }
+    };
+    q.roots(b, 0.0, 1.0, 0, consider);
+    consider(1.0);
+    if (!std::isfinite(bestD))
+        return std::nullopt;
+    return best;
+}
 
 bool _curvedLineHit(const Point& p, const Point& start, const Point& end, const Point& control1,
     const Point& control2, double* parameter, double radius)
@@ -626,22 +690,20 @@ bool _curvedLineHit(const Point& p, const Point& start, const Point& end, const 
             return false;
     if (!p.isFinite() || !(radius > 0.0))
         return false;
+    const Coefficients c = Coefficients::curve(start, control1, control2, end);
+    const std::optional<double> t = nearestCurveParameter(c, p);
+    if (!t)
+        return false;
     double extent = 0.0;
-    for (const Point& c : pts)
-        extent = std::max({ extent, std::abs(c.x), std::abs(c.y) });
-    // The chord stands in for a piece once it is this flat: far below any stroke width.
-    const double flatness = 1e-9 * (extent + radius);
-    double best = std::numeric_limits<double>::infinity();
-    double bestT = 0.0;
-    // Pieces near the point are halved to full precision; the budget bounds the rest (a
-    // radius that covers the whole curve would otherwise keep every piece in play).
-    int budget = 4000;
-    curveHitSearch(pts, 0.0, 1.0, p, radius, flatness, 0, best, bestT, budget);
-    const double reach = radius + flatness;
-    if (!(best < reach * reach))
+    for (const Point& q : pts)
+        extent = std::max({ extent, std::abs(q.x), std::abs(q.y) });
+    // Rounding in the curve's own coordinates counts as on it.
+    const double reach = radius + 1e-9 * (extent + radius);
+    const Point off = c.at(*t) - p;
+    if (!(dot(off, off) < reach * reach))
         return false;
     if (parameter)
-        *parameter = bestT;
+        *parameter = *t;
     return true;
 }
 
@@ -861,7 +923,25 @@ void appendBezierPathWithRightRoundedRectangle(BezierPath& path, const Rect& r, 
     path.closePath();
 }
 
-std::optional<pointInfo> _getPointInfoForPosition(const BezierPath& path, double position)
+void AddRoundedRectToContext(
+    BezierPath& contextPath, const Rect& r, double r0, double r1, double r2, double r3)
+{
+    const RectCorners k(r);
+    contextPath.moveTo({ k.x, k.y + r0 });
+    contextPath.lineTo({ k.x, k.maxY - r2 });
+    contextPath.appendArcFromPoint({ k.x, k.maxY }, { k.x + r2, k.maxY }, r2);
+    contextPath.lineTo({ k.maxX - r3, k.maxY });
+    contextPath.appendArcFromPoint({ k.maxX, k.maxY }, { k.maxX, k.maxY - r3 }, r3);
+    contextPath.lineTo({ k.maxX, k.y + r1 });
+    contextPath.appendArcFromPoint({ k.maxX, k.y }, { k.maxX - r1, k.y }, r1);
+    contextPath.lineTo({ k.x + r0, k.y });
+    contextPath.appendArcFromPoint({ k.x, k.y }, { k.x, k.y + r0 }, r0);
+    contextPath.closePath();
+}
+
+namespace {
+
+std::optional<pointInfo> pointInfoAt(const BezierPath& path, double position)
 {
     const int n = path.elementCount();
     if (n < 2 || std::isnan(position))
@@ -888,18 +968,33 @@ std::optional<pointInfo> _getPointInfoForPosition(const BezierPath& path, double
         return pointInfo { c.at(t), c.derivative(t) };
     }
     case PathElementKind::ClosePath: {
-        // The subpath's start: the nearest move-to before it (a close is always followed by
-        // a move-to in our paths).
+        // Back to the move-to that follows the last close before it, as the stroke hit test
+        // walks a second subpath after an open first one.
         Point target = path.elementAt(0).points[0];
         for (int i = k; i >= 0; --i)
-            if (path.elementAt(i).kind == PathElementKind::MoveTo) {
-                target = path.elementAt(i).points[0];
+            if (path.elementAt(i).kind == PathElementKind::ClosePath) {
+                for (int j = i + 1; j <= k; ++j)
+                    if (path.elementAt(j).kind == PathElementKind::MoveTo) {
+                        target = path.elementAt(j).points[0];
+                        break;
+                    }
                 break;
             }
         return straight(target);
     }
     }
     return pointInfo { start, Point() };
+}
+
+} // namespace
+
+std::optional<pointInfo> _getPointInfoForPosition(const BezierPath& path, double position)
+{
+    // A coordinate that is not a number answers nothing rather than a point that is not one.
+    const auto info = pointInfoAt(path, position);
+    if (!info || !info->point.isFinite() || !info->tangent.isFinite())
+        return std::nullopt;
+    return info;
 }
 
 std::optional<Point> getPointForPosition(const BezierPath& path, double position, double offset)
@@ -911,7 +1006,10 @@ std::optional<Point> getPointForPosition(const BezierPath& path, double position
     if (!(L >= 1e-15))
         return info->point;
     const double s = info->tangent.x < 0 ? -1.0 : 1.0;
-    return info->point + Point(info->tangent.y, -info->tangent.x) * (offset * s / L);
+    const Point out = info->point + Point(info->tangent.y, -info->tangent.x) * (offset * s / L);
+    if (!out.isFinite())
+        return std::nullopt;
+    return out;
 }
 
 std::optional<double> getNormalForPosition(const BezierPath& path, double position)
@@ -922,7 +1020,9 @@ std::optional<double> getNormalForPosition(const BezierPath& path, double positi
     return std::atan2(info->tangent.x, -info->tangent.y) * 180.0 / kPi;
 }
 
-std::optional<Point> getPointForPosition(const BezierPath& path, KXBezierPathPosition position)
+namespace {
+
+std::optional<Point> pointAtSegment(const BezierPath& path, KXBezierPathPosition position)
 {
     const std::int64_t k = position.segment;
     const double t = position.parameter;
@@ -949,6 +1049,16 @@ std::optional<Point> getPointForPosition(const BezierPath& path, KXBezierPathPos
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Point> getPointForPosition(const BezierPath& path, KXBezierPathPosition position)
+{
+    const auto p = pointAtSegment(path, position);
+    if (!p || !p->isFinite())
+        return std::nullopt;
+    return p;
 }
 
 double getPositionForPoint(const BezierPath& path, const Point& p)

@@ -108,7 +108,12 @@ Winding getWinding(const platform::BezierPath& path, const platform::Point& poin
 // the winding of a point that hits the outline.
 void windSegment(const PathSegment& s, const platform::Point& point, Winding& w);
 
-// Stroke hit tests; the hit radius is lineWidth / 2 + padding.
+// The parameter of the curve's point nearest p (the first of equally near ones): among its
+// ends and the roots of (B(t) - p) . B'(t). nullopt where the numbers overflow.
+std::optional<double> nearestCurveParameter(const Coefficients& curve, const platform::Point& p);
+
+// Stroke hit tests; the hit radius is lineWidth / 2 + padding. A curve is hit when its
+// nearest point lies within the radius, and the parameter is that point's.
 bool _straightLineHit(const platform::Point& a, const platform::Point& b, const platform::Point& p,
     double* parameter, double radius);
 bool _curvedLineHit(const platform::Point& p, const platform::Point& start,
@@ -131,6 +136,11 @@ void appendBezierPathWithLeftRoundedRectangle(
     platform::BezierPath& path, const platform::Rect& r, double radius);
 void appendBezierPathWithRightRoundedRectangle(
     platform::BezierPath& path, const platform::Rect& r, double radius);
+// The outline of r with its own radius at each corner (r0 at (minX, minY), r1 at (maxX, minY),
+// r2 at (minX, maxY), r3 at (maxX, maxY)), added as a closed subpath to the path that a drawing
+// context is about to fill or stroke. It starts at (minX, minY + r0) and runs up the left side.
+void AddRoundedRectToContext(platform::BezierPath& contextPath, const platform::Rect& r, double r0,
+    double r1, double r2, double r3);
 
 struct pointInfo {
     platform::Point point;
@@ -142,12 +152,15 @@ struct KXBezierPathPosition {
 };
 
 // Positions in [0, 1] are spread evenly over the elements, not over the length. nullopt for
-// a path of fewer than 2 elements.
+// a path of fewer than 2 elements, and where a point or tangent would not be a number. A
+// close-path runs back to the move-to after the last close-path before it (element 0 when
+// there is none), as the stroke hit test walks it.
 std::optional<pointInfo> _getPointInfoForPosition(
     const platform::BezierPath& path, double position);
-// The point at position moved sideways by offset along the normal.
+// The point at position moved sideways by offset along the normal; nullopt as above.
 std::optional<platform::Point> getPointForPosition(
     const platform::BezierPath& path, double position, double offset);
+// The point at a segment and parameter; nullopt out of range or where it is not a number.
 std::optional<platform::Point> getPointForPosition(
     const platform::BezierPath& path, KXBezierPathPosition position);
 // The position of the stroke point nearest p (padding 5.0), 0.5 when p is off the stroke.

@@ -20,6 +20,14 @@ double cross(const Point& a, const Point& b)
     return a.x * b.y - a.y * b.x;
 }
 
+// |v| without hypot's care for overflow, which costs more than the rest of a flatness test;
+// where the squares overflow it falls back on hypot.
+double norm(const Point& v)
+{
+    const double n = std::sqrt(v.x * v.x + v.y * v.y);
+    return std::isfinite(n) ? n : std::hypot(v.x, v.y);
+}
+
 int sign(double v)
 {
     return v > 0.0 ? 1 : (v < 0.0 ? -1 : 0);
@@ -69,6 +77,92 @@ void polish(const Coefficients& a, const Coefficients& b, CrossingRecord& r)
     }
 }
 
+// The parameter of the point of the curve nearest p, with its distance (infinite when the
+// numbers overflow).
+std::pair<double, double> nearestOnCurve(const Coefficients& c, const Point& p)
+{
+    const std::optional<double> t = nearestCurveParameter(c, p);
+    if (!t)
+        return { 0.0, INFINITY };
+    const Point d = c.at(*t) - p;
+    return { *t, norm(d) };
+}
+
+// Two curves that lie within tol of each other along a stretch: one record spanning it on
+// both, codes 0. The stretch's ends are ends of the curves lying on the other one; between
+// them the first curve's points must lie on the second all the way.
+bool coincidence(const std::array<Point, 4>& pa, const Coefficients& a,
+    const std::array<Point, 4>& pb, const Coefficients& b, double tol, CrossingRecord& out)
+{
+    struct Pair {
+        double s, t;
+    };
+    std::array<Pair, 4> pairs;
+    int n = 0;
+    const Box boxA = boxOf(pa.data(), 4);
+    const Box boxB = boxOf(pb.data(), 4);
+    const auto near = [tol](const Box& box, const Point& p) {
+        return p.x >= box.minX - tol && p.x <= box.maxX + tol && p.y >= box.minY - tol
+            && p.y <= box.maxY + tol;
+    };
+    // The box of the curve's control points in the frame of its chord: most points that are
+    // not on the curve fall outside it, and need no nearest-point search.
+    const auto inFrame = [tol](const std::array<Point, 4>& c, const Point& p) {
+        const Point chord = c[3] - c[0];
+        const double len = std::sqrt(dot(chord, chord));
+        if (!(len > 0.0) || !std::isfinite(len))
+            return true;
+        const Point u = chord * (1.0 / len);
+        double lo = 0.0, hi = len, below = 0.0, above = 0.0;
+        for (const Point& q : { c[1], c[2] }) {
+            lo = std::min(lo, dot(q - c[0], u));
+            hi = std::max(hi, dot(q - c[0], u));
+            below = std::min(below, cross(u, q - c[0]));
+            above = std::max(above, cross(u, q - c[0]));
+        }
+        const double along = dot(p - c[0], u);
+        const double across = cross(u, p - c[0]);
+        return along >= lo - tol && along <= hi + tol && across >= below - tol
+            && across <= above + tol;
+    };
+    // The ends of one curve that lie on the other, as (parameter on a, parameter on b).
+    const auto endsOn = [&](const std::array<Point, 4>& ends, const Box& box,
+                            const Coefficients& curve, bool onB) {
+        for (const double e : { 0.0, 1.0 }) {
+            const Point p = e == 0.0 ? ends[0] : ends[3];
+            if (!near(box, p) || !inFrame(onB ? pb : pa, p))
+                continue;
+            const auto [u, d] = nearestOnCurve(curve, p);
+            if (d <= tol)
+                pairs[size_t(n++)] = onB ? Pair { e, u } : Pair { u, e };
+        }
+    };
+    endsOn(pa, boxB, b, true);
+    if (n == 0 && !(near(boxA, pb[0]) && near(boxA, pb[3])))
+        return false;
+    endsOn(pb, boxA, a, false);
+    if (n < 2)
+        return false;
+    const auto [lo, hi] = std::minmax_element(
+        pairs.begin(), pairs.begin() + n, [](const Pair& x, const Pair& y) { return x.s < y.s; });
+    const Pair from = *lo;
+    const Pair to = *hi;
+    if (to.s - from.s < 1e-9 || std::abs(to.t - from.t) < 1e-9)
+        return false; // a shared point, not a stretch
+    constexpr int kChecks = 8;
+    for (int k = 1; k < kChecks; ++k) {
+        const Point p = a.at(from.s + (to.s - from.s) * double(k) / kChecks);
+        if (nearestOnCurve(b, p).second > tol)
+            return false;
+    }
+    out = CrossingRecord {};
+    out.t1 = from.s;
+    out.span1 = to.s - from.s;
+    out.t2 = from.t;
+    out.span2 = to.t - from.t;
+    return true;
+}
+
 struct CurveSearch {
     Coefficients a;
     Coefficients b;
@@ -79,10 +173,9 @@ struct CurveSearch {
     static double offChord(const std::array<Point, 4>& p)
     {
         const Point d = p[3] - p[0];
-        const double L = std::hypot(d.x, d.y);
+        const double L = norm(d);
         if (L == 0.0)
-            return std::max(std::hypot(p[1].x - p[0].x, p[1].y - p[0].y),
-                std::hypot(p[2].x - p[0].x, p[2].y - p[0].y));
+            return std::max(norm(p[1] - p[0]), norm(p[2] - p[0]));
         return std::max(std::abs(cross(p[1] - p[0], d)), std::abs(cross(p[2] - p[0], d))) / L;
     }
 
@@ -257,6 +350,14 @@ void curveCurveCrossings(
         }
     CurveSearch s { Coefficients::curve(a[0], a[1], a[2], a[3]),
         Coefficients::curve(b[0], b[1], b[2], b[3]), 1e-7 * (extent + 1e-300), 20000, {} };
+    // Coinciding curves would split without end into a crowd of crossing points: found
+    // first, they are one record. (Two cubics that share a stretch are pieces of one cubic,
+    // so they meet nowhere else.)
+    CrossingRecord overlap;
+    if (coincidence(a, s.a, b, s.b, 1e-9 * (extent + 1e-300), overlap)) {
+        out.push_back(overlap);
+        return;
+    }
     s.search(a, 0.0, 1.0, b, 0.0, 1.0, 0);
     mergeRecords(s.found);
     out.insert(out.end(), s.found.begin(), s.found.end());
@@ -299,24 +400,93 @@ struct Indexed {
     PathSegment segment;
     Box box;
     int subpath = 0;
-    bool firstOfSubpath = false;
-    bool lastOfSubpath = false;
+    // Segments within rounding of a point (a ring whose end misses its start by a hair is
+    // closed by one) are no part of the outline's shape: along a subpath, joints are judged
+    // between the segments that are not.
+    bool tiny = false;
+    int previous = -1; // the last segment before it in its subpath that is not tiny
+    bool opens = false; // the first segment of its subpath that is not tiny
+    bool closes = false; // the last such
 };
 
-std::vector<Indexed> segmentsOf(const BezierPath& path)
+std::vector<Indexed> segmentsOf(const BezierPath& path, double& tolerance)
 {
     std::vector<Indexed> out;
+    out.reserve(std::size_t(path.elementCount()) + 1);
     PathSegmentWalker walker(path, false);
     PathSegment s;
+    double extent = 0.0;
     while (walker.next(s)) {
-        const bool starts = out.empty() || out.back().segment.subpath != s.subpath;
-        if (starts && !out.empty())
-            out.back().lastOfSubpath = true;
-        out.push_back({ s, boxOf(s.p.data(), s.isCurve ? 4 : 2), s.subpath, starts, false });
+        out.push_back({ s, boxOf(s.p.data(), s.isCurve ? 4 : 2), s.subpath });
+        const Box& b = out.back().box;
+        const double e
+            = std::max({ std::abs(b.minX), std::abs(b.maxX), std::abs(b.minY), std::abs(b.maxY) });
+        if (std::isfinite(e))
+            extent = std::max(extent, e);
     }
-    if (!out.empty())
-        out.back().lastOfSubpath = true;
+    tolerance = 1e-12 * extent;
+    int last = -1;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        Indexed& x = out[i];
+        x.tiny = x.box.maxX - x.box.minX <= tolerance && x.box.maxY - x.box.minY <= tolerance;
+        if (i > 0 && out[i - 1].subpath != x.subpath) {
+            if (last >= 0)
+                out[size_t(last)].closes = true;
+            last = -1;
+        }
+        if (x.tiny)
+            continue;
+        x.previous = last;
+        x.opens = last < 0;
+        last = int(i);
+    }
+    if (last >= 0)
+        out[size_t(last)].closes = true;
     return out;
+}
+
+// Whether two segments that follow one another at joint J (first ends where second starts)
+// meet only there: a line through J has every other point of the first strictly on one side
+// and every other point of the second strictly on the other, so their hulls touch at J alone.
+// The line is square to the mean of the two directions at J; smooth outlines pass at once.
+bool meetOnlyAtJoint(const PathSegment& first, const PathSegment& second)
+{
+    const int n1 = first.isCurve ? 4 : 2;
+    const int n2 = second.isCurve ? 4 : 2;
+    const Point j = second.p[0];
+    const auto unit = [](const Point& v) {
+        const double len = std::sqrt(dot(v, v));
+        return len > 0.0 ? v * (1.0 / len) : Point();
+    };
+    // The nearest distinct points on either side give the directions at the joint.
+    Point in, out;
+    for (int i = n1 - 2; i >= 0 && in == Point(); --i)
+        in = unit(j - first.p[size_t(i)]);
+    for (int i = 1; i < n2 && out == Point(); ++i)
+        out = unit(second.p[size_t(i)] - j);
+    const Point d = in + out;
+    if (d == Point())
+        return false;
+    for (int i = 0; i + 1 < n1; ++i)
+        if (!(dot(first.p[size_t(i)] - j, d) < 0.0))
+            return false;
+    for (int i = 1; i < n2; ++i)
+        if (!(dot(second.p[size_t(i)] - j, d) > 0.0))
+            return false;
+    return true;
+}
+
+// The record of crossing r of segment a (on the receiver) with segment b: the left codes
+// follow the receiver's direction, so an overlap running backwards on the other swaps them.
+KXBezierPathIntersection makeIntersection(
+    std::int64_t a, std::int64_t b, const CrossingRecord& r, const Point& location)
+{
+    KXBezierPathIntersection x;
+    const bool backwards = r.span2 < 0.0;
+    x.left = { a, r.t1, r.span1, backwards ? r.exit : r.entry, backwards ? r.entry : r.exit };
+    x.right = { b, r.t2, r.span2, -r.entry, -r.exit };
+    x.location = location;
+    return x;
 }
 
 void solvePair(const PathSegment& a, const PathSegment& b, std::vector<CrossingRecord>& rs)
@@ -348,46 +518,162 @@ void solvePair(const PathSegment& a, const PathSegment& b, std::vector<CrossingR
 
 } // namespace
 
-std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
-    const BezierPath& path, const BezierPath& other)
-{
-    std::vector<KXBezierPathIntersection> out;
-    const bool same = path.sharesElementsWith(other);
-    const std::vector<Indexed> mine = segmentsOf(path);
-    const std::vector<Indexed> theirs = same ? std::vector<Indexed>() : segmentsOf(other);
-    const std::vector<Indexed>& other_ = same ? mine : theirs;
-    if (mine.empty() || other_.empty())
-        return out;
+namespace {
 
-    // The other path's segments by the left edge of their boxes; with the widest box this
-    // bounds, by two binary searches, which boxes can reach a given one.
-    std::vector<int> order(other_.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(),
-        [&](int x, int y) { return other_[size_t(x)].box.minX < other_[size_t(y)].box.minX; });
-    std::vector<double> lefts(order.size());
-    double widest = 0.0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const Box& b = other_[size_t(order[i])].box;
-        lefts[i] = b.minX;
-        widest = std::max(widest, b.maxX - b.minX);
+// A path's segments, filed in a uniform grid by their boxes (about one cell per segment), so
+// that the boxes a given box can meet are found among a few cells' worth. Built once for all
+// the searches of a boolean operation.
+struct SegmentIndex {
+    double tolerance = 0.0; // rounding at the path's scale (set with the segments)
+    std::vector<Indexed> segments;
+    Box bounds { 0, 0, 0, 0 };
+    double cell = 1.0;
+    int columns = 0;
+    int rows = 0;
+    std::vector<int> first; // cell c lists items[first[c] .. first[c + 1])
+    std::vector<int> items;
+    std::vector<int> everywhere; // boxes too large (or not finite) to file: met by every query
+
+    explicit SegmentIndex(const BezierPath& path)
+        : segments(segmentsOf(path, tolerance))
+    {
+        bool any = false;
+        for (const Indexed& x : segments) {
+            if (!finite(x.box))
+                continue;
+            bounds = any
+                ? Box { std::min(bounds.minX, x.box.minX), std::min(bounds.minY, x.box.minY),
+                      std::max(bounds.maxX, x.box.maxX), std::max(bounds.maxY, x.box.maxY) }
+                : x.box;
+            any = true;
+        }
+        const double w = bounds.maxX - bounds.minX;
+        const double h = bounds.maxY - bounds.minY;
+        const double n = double(std::max<std::size_t>(segments.size(), 1));
+        cell = std::sqrt(w * h / n);
+        cell = std::max({ cell, std::max(w, h) / 4096.0, 1e-300 });
+        if (!std::isfinite(cell) || !any) {
+            for (std::size_t i = 0; i < segments.size(); ++i)
+                everywhere.push_back(int(i));
+            return;
+        }
+        columns = std::clamp(int(w / cell) + 1, 1, 4096);
+        rows = std::clamp(int(h / cell) + 1, 1, 4096);
+        first.assign(std::size_t(columns) * std::size_t(rows) + 1, 0);
+        // Two passes: count each cell's boxes, then file them.
+        for (int pass = 0; pass < 2; ++pass) {
+            std::vector<int> fill;
+            if (pass == 1) {
+                for (std::size_t c = 1; c < first.size(); ++c)
+                    first[c] += first[c - 1];
+                items.resize(std::size_t(first.back()));
+                fill.assign(first.begin(), first.end() - 1);
+            }
+            for (std::size_t i = 0; i < segments.size(); ++i) {
+                const Box& b = segments[i].box;
+                int x0, x1, y0, y1;
+                if (!finite(b) || !cells(b, x0, x1, y0, y1) || (x1 - x0 + 1) * (y1 - y0 + 1) > 64) {
+                    if (pass == 0)
+                        everywhere.push_back(int(i));
+                    continue;
+                }
+                for (int y = y0; y <= y1; ++y)
+                    for (int x = x0; x <= x1; ++x) {
+                        const std::size_t c
+                            = std::size_t(y) * std::size_t(columns) + std::size_t(x);
+                        if (pass == 0)
+                            ++first[c + 1];
+                        else
+                            items[std::size_t(fill[c]++)] = int(i);
+                    }
+            }
+        }
     }
 
+    static bool finite(const Box& b) { return std::isfinite(b.minX + b.minY + b.maxX + b.maxY); }
+
+    // The cells a box covers, clamped to the grid; false when it misses the grid.
+    bool cells(const Box& b, int& x0, int& x1, int& y0, int& y1) const
+    {
+        if (b.maxX < bounds.minX || b.minX > bounds.maxX || b.maxY < bounds.minY
+            || b.minY > bounds.maxY)
+            return false;
+        const auto at = [this](double v, double origin, int count) {
+            return std::clamp(int((v - origin) / cell), 0, count - 1);
+        };
+        x0 = at(b.minX, bounds.minX, columns);
+        x1 = at(b.maxX, bounds.minX, columns);
+        y0 = at(b.minY, bounds.minY, rows);
+        y1 = at(b.maxY, bounds.minY, rows);
+        return true;
+    }
+
+    // The segments whose boxes meet box, each once (seen marks them with stamp).
+    void meeting(const Box& box, std::vector<unsigned>& seen, unsigned stamp,
+        std::vector<std::size_t>& out) const
+    {
+        out.clear();
+        const auto take = [&](int i) {
+            if (seen[std::size_t(i)] == stamp)
+                return;
+            seen[std::size_t(i)] = stamp;
+            if (overlaps(box, segments[std::size_t(i)].box))
+                out.push_back(std::size_t(i));
+        };
+        for (const int i : everywhere)
+            take(i);
+        int x0, x1, y0, y1;
+        if (columns == 0 || !cells(box, x0, x1, y0, y1))
+            return;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const std::size_t c = std::size_t(y) * std::size_t(columns) + std::size_t(x);
+                for (int k = first[c]; k < first[c + 1]; ++k)
+                    take(items[std::size_t(k)]);
+            }
+    }
+};
+
+std::vector<KXBezierPathIntersection> intersect(
+    const SegmentIndex& path, const SegmentIndex& other, bool same)
+{
+    std::vector<KXBezierPathIntersection> out;
+    const std::vector<Indexed>& mine = path.segments;
+    const std::vector<Indexed>& other_ = other.segments;
+    if (mine.empty() || other_.empty())
+        return out;
     std::vector<CrossingRecord> rs;
+    std::vector<unsigned> seen(other_.size(), 0);
+    std::vector<std::size_t> candidates;
     for (std::size_t i = 0; i < mine.size(); ++i) {
         const Indexed& a = mine[i];
         if (!std::isfinite(a.box.minX + a.box.maxX + a.box.minY + a.box.maxY))
             continue;
-        const auto first = std::lower_bound(lefts.begin(), lefts.end(), a.box.minX - widest);
-        const auto last = std::upper_bound(lefts.begin(), lefts.end(), a.box.maxX);
-        for (auto it = first; it != last; ++it) {
-            const std::size_t j = std::size_t(order[std::size_t(it - lefts.begin())]);
-            const Indexed& b = other_[j];
+        other.meeting(a.box, seen, unsigned(i + 1), candidates);
+        // In the order of the other path, as the records were always found.
+        std::sort(candidates.begin(), candidates.end());
+        for (const std::size_t j : candidates) {
             if (same && j < i)
                 continue;
-            if (!overlaps(a.box, b.box))
-                continue;
+            const Indexed& b = other_[j];
+            // Along one outline: the joints of neighbours (and the closing joint of a subpath
+            // that returns to its start) are where the outline continues, not crossings.
+            bool next = false;
+            bool wraps = false;
+            if (same && a.subpath == b.subpath && j != i) {
+                if (a.tiny || b.tiny)
+                    continue; // their neighbours meet whatever passes through them
+                const auto near = [&](const Point& p, const Point& q) {
+                    return std::abs(p.x - q.x) <= path.tolerance * double(j - i)
+                        && std::abs(p.y - q.y) <= path.tolerance * double(j - i);
+                };
+                next = b.previous == int(i) && near(a.segment.end(), b.segment.start());
+                wraps = a.opens && b.closes && near(b.segment.end(), a.segment.start());
+                // Mostly they meet at their joint alone: proved so, they need no search.
+                if ((next && meetOnlyAtJoint(a.segment, b.segment))
+                    || (wraps && meetOnlyAtJoint(b.segment, a.segment)))
+                    continue;
+            }
             rs.clear();
             if (same && j == i) {
                 CrossingRecord r;
@@ -409,15 +695,10 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
                         return false;
                     polish(ca, cb, r);
                     const Point gap = ca.at(r.t1) - cb.at(r.t2);
-                    return !(std::hypot(gap.x, gap.y) <= scale);
+                    return !(norm(gap) <= scale);
                 });
             }
-            if (same && j != i && a.subpath == b.subpath) {
-                // The joints of consecutive segments (and the closing joint of a subpath that
-                // returns to its start) are where the outline continues, not crossings.
-                const bool next = j == i + 1;
-                const bool wraps
-                    = a.firstOfSubpath && b.lastOfSubpath && b.segment.end() == a.segment.start();
+            if (next || wraps) {
                 std::erase_if(rs, [&](const CrossingRecord& r) {
                     const bool point = std::abs(r.span1) < 1e-10 && std::abs(r.span2) < 1e-10;
                     return point
@@ -428,13 +709,8 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
             for (const CrossingRecord& r : rs) {
                 if (!std::isfinite(r.t1 + r.t2 + r.span1 + r.span2))
                     continue;
-                KXBezierPathIntersection x;
-                const bool backwards = r.span2 < 0.0;
-                x.left = { a.segment.index, r.t1, r.span1, backwards ? r.exit : r.entry,
-                    backwards ? r.entry : r.exit };
-                x.right = { b.segment.index, r.t2, r.span2, -r.entry, -r.exit };
-                x.location = a.segment.coefficients().at(r.t1);
-                out.push_back(x);
+                out.push_back(makeIntersection(
+                    a.segment.index, b.segment.index, r, a.segment.coefficients().at(r.t1)));
             }
         }
     }
@@ -444,4 +720,198 @@ std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
                                                     : x.left.parameter < y.left.parameter;
         });
     return out;
+}
+
+} // namespace
+
+std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
+    const BezierPath& path, const BezierPath& other)
+{
+    const SegmentIndex mine(path);
+    if (path.sharesElementsWith(other))
+        return intersect(mine, mine, true);
+    return intersect(mine, SegmentIndex(other), false);
+}
+
+IntersectionsAmong allIntersectionsAmong(const BezierPath& path, const BezierPath& other)
+{
+    const SegmentIndex a(path);
+    const SegmentIndex b(other);
+    return { intersect(a, b, path.sharesElementsWith(other)), intersect(a, a, true),
+        intersect(b, b, true) };
+}
+
+namespace {
+
+// Whether the points (a segment's ends and controls) can reach the line segment from origin
+// along delta: they must meet its box and lie on both sides of it (or on it). Most segments of
+// a long path fail one of the two, and skip the root finding.
+bool mayCrossLine(const Point* p, int n, const Point& origin, const Point& delta)
+{
+    const Box line = boxOf(std::array<Point, 2> { origin, origin + delta }.data(), 2);
+    if (!overlaps(boxOf(p, n), line))
+        return false;
+    bool below = false;
+    bool above = false;
+    for (int i = 0; i < n; ++i) {
+        const double side = cross(delta, p[i] - origin);
+        below |= side <= 0.0;
+        above |= side >= 0.0;
+    }
+    return below && above;
+}
+
+// Whether a parameter lies on its segment, to rounding: the slack of the crossing formulas
+// (a ten-thousandth) would let in lines that pass a segment's end at a visible distance.
+bool onSegment(double t)
+{
+    return t >= -1e-9 && t <= 1.0 + 1e-9;
+}
+
+} // namespace
+
+bool _straightLineIntersection(double* lineParameter, double* segmentParameter,
+    const Point& segmentStart, const Point& segmentDelta, const Point& lineOrigin,
+    const Point& lineDelta)
+{
+    const double den = cross(lineDelta, segmentDelta);
+    const double lengths
+        = std::hypot(lineDelta.x, lineDelta.y) * std::hypot(segmentDelta.x, segmentDelta.y);
+    if (!std::isfinite(den) || !std::isfinite(lengths) || !(std::abs(den) > 1e-12 * lengths))
+        return false;
+    const Point w = segmentStart - lineOrigin;
+    const double b = cross(w, segmentDelta) / den;
+    const double a = cross(w, lineDelta) / den;
+    if (!onSegment(b) || !onSegment(a))
+        return false;
+    if (lineParameter)
+        *lineParameter = b;
+    if (segmentParameter)
+        *segmentParameter = a;
+    return true;
+}
+
+bool _curvedIntersection(double* lineParameter, double* curveParameter, const Coefficients& curve,
+    const Point& lineOrigin, const Point& lineDelta)
+{
+    std::array<CrossingRecord, 3> found;
+    const int n = curveLineCrossings(curve, lineOrigin, lineDelta, found);
+    const CrossingRecord* nearest = nullptr;
+    for (int i = 0; i < n; ++i) {
+        const CrossingRecord& r = found[size_t(i)];
+        if (onSegment(r.t1) && onSegment(r.t2) && (!nearest || r.t2 < nearest->t2))
+            nearest = &r;
+    }
+    if (!nearest)
+        return false;
+    const double best = nearest->t2;
+    const double bestT = nearest->t1;
+    if (lineParameter)
+        *lineParameter = std::clamp(best, 0.0, 1.0);
+    if (curveParameter)
+        *curveParameter = std::clamp(bestT, 0.0, 1.0);
+    return true;
+}
+
+bool intersectionWithLine(
+    const BezierPath& path, Point* point, const Point& lineStart, const Point& lineEnd)
+{
+    const std::vector<platform::PathElement>& els = path.elements();
+    if (els.empty() || els[0].kind != platform::PathElementKind::MoveTo)
+        return false;
+    const Point d = lineEnd - lineStart;
+    Point current = els[0].points[0];
+    Point start = current;
+    bool closed = false;
+    double best = 1.0;
+    bool found = false;
+    const auto straight = [&](const Point& to) {
+        const std::array<Point, 2> p { current, to };
+        double b = 0.0;
+        if (mayCrossLine(p.data(), 2, lineStart, d)
+            && _straightLineIntersection(&b, nullptr, current, to - current, lineStart, d)) {
+            b = std::max(b, 0.0);
+            if (b < best) {
+                best = b;
+                found = true;
+            }
+        }
+    };
+    for (std::size_t i = 1; i < els.size(); ++i) {
+        const platform::PathElement& e = els[i];
+        switch (e.kind) {
+        case platform::PathElementKind::MoveTo:
+            current = e.points[0];
+            if (closed)
+                start = current;
+            closed = false;
+            break;
+        case platform::PathElementKind::LineTo:
+            straight(e.points[0]);
+            current = e.points[0];
+            break;
+        case platform::PathElementKind::CurveTo: {
+            const std::array<Point, 4> p { current, e.points[0], e.points[1], e.points[2] };
+            double b = 0.0;
+            if (mayCrossLine(p.data(), 4, lineStart, d)
+                && _curvedIntersection(
+                    &b, nullptr, Coefficients::curve(p[0], p[1], p[2], p[3]), lineStart, d)
+                && b < best) {
+                best = b;
+                found = true;
+            }
+            current = e.points[2];
+            break;
+        }
+        case platform::PathElementKind::ClosePath:
+            straight(start);
+            closed = true;
+            current = start;
+            break;
+        }
+    }
+    if (found && point)
+        *point = lineStart + d * best;
+    return found;
+}
+
+bool firstIntersectionWithLine(const BezierPath& path, KXBezierPathIntersection* record,
+    const Point& lineStart, const Point& lineEnd)
+{
+    const Point d = lineEnd - lineStart;
+    PathSegmentWalker walker(path, true);
+    PathSegment s;
+    std::vector<CrossingRecord> rs;
+    double best = 2.0;
+    bool taken = false;
+    while (walker.next(s)) {
+        if (!mayCrossLine(s.p.data(), s.isCurve ? 4 : 2, lineStart, d))
+            continue;
+        rs.clear();
+        if (s.isCurve) {
+            std::array<CrossingRecord, 3> found;
+            const int n = curveLineCrossings(s.coefficients(), lineStart, d, found);
+            for (int i = 0; i < n; ++i)
+                if (onSegment(found[size_t(i)].t1) && onSegment(found[size_t(i)].t2))
+                    rs.push_back(found[size_t(i)]);
+        } else {
+            segmentSegmentCrossings(s.p[0], s.p[1] - s.p[0], lineStart, d, rs);
+        }
+        for (const CrossingRecord& r : rs) {
+            const double u = r.t2;
+            const double w = r.span2;
+            if (!(u < best || u + w < std::min(u, best)))
+                continue;
+            best = std::min({ u, best, u + w });
+            taken = true;
+            if (record) {
+                CrossingRecord clamped = r;
+                clamped.t1 = std::clamp(r.t1, 0.0, 1.0);
+                clamped.t2 = std::clamp(r.t2, 0.0, 1.0);
+                *record = makeIntersection(
+                    s.index, 0, clamped, lineStart + d * std::clamp(best, 0.0, 1.0));
+            }
+        }
+    }
+    return taken;
 }

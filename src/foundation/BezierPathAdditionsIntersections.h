@@ -1,6 +1,7 @@
 #pragma once
 // Where paths meet: crossings of two straight segments, of two curves and of a curve with
-// itself, and every intersection of one path with another (or with itself).
+// itself, every intersection of one path with another (or with itself), and the crossings of
+// a path with a straight line.
 #include "foundation/BezierPathAdditionsGeometry.h"
 
 #include <vector>
@@ -44,3 +45,39 @@ bool curveSelfCrossing(const std::array<platform::Point, 4>& p, CrossingRecord& 
 // segments are not intersections.
 std::vector<KXBezierPathIntersection> allIntersectionsWithPath(
     const platform::BezierPath& path, const platform::BezierPath& other);
+
+// allIntersectionsWithPath of path with other, of path with itself and of other with itself,
+// indexing each path's segments once.
+struct IntersectionsAmong {
+    std::vector<KXBezierPathIntersection> across;
+    std::vector<KXBezierPathIntersection> withinPath;
+    std::vector<KXBezierPathIntersection> withinOther;
+};
+IntersectionsAmong allIntersectionsAmong(
+    const platform::BezierPath& path, const platform::BezierPath& other);
+
+// Crossings with the straight line from lineStart to lineEnd, every subpath walked.
+
+// The crossing of the line origin + b * delta with the segment start + a * segmentDelta (a, b
+// within [0, 1] to rounding); false for parallel lines and segments without length, which have
+// no single crossing. Parallel is judged against the two lengths, so that the answer does
+// not depend on the scale of the drawing.
+bool _straightLineIntersection(double* lineParameter, double* segmentParameter,
+    const platform::Point& segmentStart, const platform::Point& segmentDelta,
+    const platform::Point& lineOrigin, const platform::Point& lineDelta);
+// The crossing of the line with the curve (in coefficient form) nearest the line's origin:
+// its line parameter clamped to [0, 1] and its curve parameter.
+bool _curvedIntersection(double* lineParameter, double* curveParameter, const Coefficients& curve,
+    const platform::Point& lineOrigin, const platform::Point& lineDelta);
+
+// The crossing nearest lineStart, strictly before lineEnd (a crossing at or beyond the line's
+// end does not count), walked as the stroke hit test walks (a close-path runs back to the
+// subpath start of those rules).
+bool intersectionWithLine(const platform::BezierPath& path, platform::Point* point,
+    const platform::Point& lineStart, const platform::Point& lineEnd);
+
+// The crossing nearest lineStart as an intersection record: the left half on the path (its
+// segment index; overlaps along the line carry spans), the right half on the line (segment
+// 0), the location on the line. Every subpath is closed for this.
+bool firstIntersectionWithLine(const platform::BezierPath& path, KXBezierPathIntersection* record,
+    const platform::Point& lineStart, const platform::Point& lineEnd);

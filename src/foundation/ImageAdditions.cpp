@@ -6,9 +6,11 @@
 #include "platform/imaging/FilterRenderer.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLoggingCategory>
+#include <QStandardPaths>
 #include <cmath>
 #include <functional>
 
@@ -356,4 +358,45 @@ FilterImage rotateDegrees(const FilterImage& ciImage, double angle)
               .concatenated(AffineTransform::makeRotation(angle * kPi / 180.0))
               .concatenated(AffineTransform::makeTranslation(e.midX(), e.midY()));
     return ciImage.transformed(t);
+}
+
+bool saveDesktopTestImage(const Image& image, const QString& name)
+{
+    return saveDesktopTestImage(image.isNull() ? QImage() : image.toQImage(), name);
+}
+
+bool saveDesktopTestImage(const QImage& pixels, const QString& name)
+{
+    // Only a plain name: the folder is ours to choose, never one the name walks to.
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String("..")
+        || name == QLatin1String(".")) {
+        qCWarning(lcImageAdditions) << "test image not saved: unusable name" << name;
+        return false;
+    }
+    if (pixels.isNull()) {
+        qCWarning(lcImageAdditions) << "test image not saved: no picture for" << name;
+        return false;
+    }
+    QString folder;
+    for (const auto location :
+        { QStandardPaths::DesktopLocation, QStandardPaths::PicturesLocation }) {
+        const QString candidate = QStandardPaths::writableLocation(location);
+        if (!candidate.isEmpty() && QDir(candidate).exists()) {
+            folder = candidate;
+            break;
+        }
+    }
+    if (folder.isEmpty()) {
+        qCWarning(lcImageAdditions)
+            << "test image not saved: no desktop or pictures folder for" << name;
+        return false;
+    }
+    const QString file = QDir(folder).filePath(name + QLatin1String(".png"));
+    QImageWriter writer(file, "png");
+    if (!writer.write(pixels)) {
+        qCWarning(lcImageAdditions)
+            << "test image not saved to" << file << ":" << writer.errorString();
+        return false;
+    }
+    return true;
 }

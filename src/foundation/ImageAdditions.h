@@ -71,6 +71,14 @@ QImage bitmapImageRepresentation(const platform::Image& image);
 // Half the filter image's size holding its lower-left quarter at full scale.
 platform::Image imageWithCIImageSpecial(const platform::FilterImage& ciImage);
 
+// ---- debugging aids
+
+// Writes the picture losslessly as "<name>.png" into the desktop folder, or the pictures
+// folder when there is no desktop folder. False, with a warning logged, for a null picture, a
+// name that is not a plain file name, neither folder existing, or a failed write.
+bool saveDesktopTestImage(const platform::Image& image, const QString& name);
+bool saveDesktopTestImage(const QImage& pixels, const QString& name);
+
 // ---- representations by backing scale (pixels per point)
 std::shared_ptr<const platform::ImageRepresentation> representationForBackingScale(
     const platform::Image& image, float scale);

@@ -186,6 +186,79 @@ TEST(PathGeometry, RectangleTestAndRoundedRectangles)
     intersectsRect(huge, Rect(0, 0, 1, 1));
 }
 
+TEST(PathGeometry, RoundedRectWithFourRadii)
+{
+    // Radii 2, 4, 6 and 8 at (minX, minY), (maxX, minY), (minX, maxY), (maxX, maxY).
+    BezierPath path;
+    AddRoundedRectToContext(path, Rect(0, 0, 40, 30), 2, 4, 6, 8);
+    EXPECT_EQ(path.elementAt(0).points[0], Point(0, 2));
+    EXPECT_EQ(path.elementAt(path.elementCount() - 1).kind, platform::PathElementKind::ClosePath);
+    EXPECT_NEAR(path.bounds().width(), 40, 1e-9);
+    EXPECT_NEAR(path.bounds().height(), 30, 1e-9);
+    // A point just inside each corner's square is outside the outline only where the radius
+    // exceeds the distance that point keeps from both sides.
+    struct Row {
+        const char* name;
+        Point p;
+        bool inside;
+    } rows[] = {
+        { "corner (minX, minY), radius 2", { 0.3, 0.3 }, false },
+        { "corner (maxX, minY), radius 4", { 39.2, 0.8 }, false },
+        { "corner (minX, maxY), radius 6", { 1.2, 28.8 }, false },
+        { "corner (maxX, maxY), radius 8", { 38.5, 28.5 }, false },
+        { "near (minX, minY) but inside its arc", { 0.9, 0.9 }, true },
+        { "centre", { 20, 15 }, true },
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(path.containsPoint(row.p), row.inside) << row.name;
+    // The area is the rectangle less each corner's square beyond its quarter circle.
+    const double cut = (1 - M_PI / 4) * (4 + 16 + 36 + 64);
+    double area = 0.0;
+    PathSegmentWalker walker(path, true);
+    PathSegment s;
+    while (walker.next(s)) {
+        const Coefficients c = s.coefficients();
+        for (int i = 0; i < 1000; ++i) {
+            const double t = (i + 0.5) / 1000;
+            area += 0.5 * (c.at(t).x * c.derivative(t).y - c.at(t).y * c.derivative(t).x) / 1000;
+        }
+    }
+    EXPECT_NEAR(-area, 1200 - cut, 0.05); // clockwise (y-up): up the left side first
+}
+
+TEST(PathGeometry, PositionOnACloseGoesWhereTheHitTestGoes)
+{
+    // M(0,0) L(10,0) M(20,20) L(30,20) Z: the close runs from (30, 20) back to (0, 0), the
+    // start the hit test keeps for a subpath after an open one.
+    BezierPath path = polyline({ { 0, 0 }, { 10, 0 } });
+    path.appendPath(polyline({ { 20, 20 }, { 30, 20 } }, true));
+    const auto info = _getPointInfoForPosition(path, 0.875);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->point, Point(15, 10));
+    EXPECT_EQ(info->tangent, Point(-30, -20));
+    double u = -1;
+    EXPECT_EQ(_segmentHitByPoint(path, { 15, 10 }, &u, 0.5), 4);
+    EXPECT_NEAR(u, 0.5, 1e-12);
+    // After a close, the next subpath's move-to is where the following close returns.
+    BezierPath closedFirst = polyline({ { 0, 0 }, { 10, 0 } }, true);
+    closedFirst.appendPath(polyline({ { 20, 20 }, { 30, 20 } }, true));
+    EXPECT_EQ(_getPointInfoForPosition(closedFirst, 4.5 / 5)->point, Point(25, 20));
+}
+
+TEST(PathGeometry, NotANumberPointsGiveNoAnswer)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const BezierPath path = polyline({ { 0, 0 }, { nan, 1 }, { 2, 2 } });
+    EXPECT_FALSE(getNormalForPosition(path, 0.25));
+    EXPECT_FALSE(getPointForPosition(path, 0.25, 3.0));
+    EXPECT_FALSE(getPointForPosition(path, 0.25, 0.0));
+    EXPECT_FALSE(getPointForPosition(path, KXBezierPathPosition { 1, 0.5 }));
+    EXPECT_FALSE(getPointForPosition(path, KXBezierPathPosition { 2, 0.5 }));
+    // The finite parts still answer.
+    EXPECT_EQ(*getPointForPosition(path, KXBezierPathPosition { 1, 0.0 }), Point(0, 0));
+    EXPECT_EQ(*getPointForPosition(path, KXBezierPathPosition { 2, 1.0 }), Point(2, 2));
+}
+
 TEST(PathGeometry, ReversalKeepsTheOutline)
 {
     std::mt19937 rng(3);

@@ -66,6 +66,39 @@ inline platform::BezierPath randomBlobs(std::mt19937& rng, int subpaths, int seg
     return path;
 }
 
+// Six smooth blobs in a grid of 3 x 2 cells of 100, each a star-shaped outline of `segments`
+// tangent-continuous curves that neither crosses itself nor its neighbours; the second set
+// sits across the first (shifted by (50, 45)), each blob crossing two to four of the first
+// set's a few times. Sampled from sines, so a blob's end misses its start by rounding.
+inline platform::BezierPath smoothBlobs(int segments, bool second)
+{
+    platform::BezierPath path;
+    path.reserve(6 * (segments + 2));
+    for (int k = 0; k < 6; ++k) {
+        const platform::Point centre(
+            100.0 * (k % 3) + (second ? 50 : 0), 100.0 * (k / 3) + (second ? 45 : 0));
+        const double phase = 0.7 * k + (second ? 2.0 : 0.0);
+        const auto at = [&](double a) {
+            const double r = 38.0 * (1 + 0.15 * std::sin(3 * a + phase) + 0.08 * std::sin(5 * a));
+            return centre + platform::Point(std::cos(a), std::sin(a)) * r;
+        };
+        const auto tangent = [&](double a) {
+            constexpr double h = 1e-6;
+            return (at(a + h) - at(a - h)) * (1.0 / (2 * h));
+        };
+        const double step = 2 * M_PI / segments;
+        path.moveTo(at(0));
+        for (int i = 0; i < segments; ++i) {
+            const double a0 = i * step;
+            const double a1 = (i + 1) * step;
+            path.curveTo(
+                at(a1), at(a0) + tangent(a0) * (step / 3), at(a1) - tangent(a1) * (step / 3));
+        }
+        path.closePath();
+    }
+    return path;
+}
+
 } // namespace pathrig
 
 #ifdef QUILLMARK_HAVE_2GEOM
