@@ -7,6 +7,7 @@
 #include "platform/text/Font.h"
 #include "platform/text/TextAttributeNames.h"
 
+#include <QFile>
 #include <QImage>
 #include <cmath>
 #include <functional>
@@ -435,4 +436,25 @@ TEST(UndoDataArchive, DecodeFromDataRefusesWhatIsNoRecord)
     // A truncated record.
     const QByteArray whole = imageRecord().encodeToData();
     EXPECT_FALSE(UNDODATA::decodeFromData(whole.left(whole.size() / 2)));
+}
+
+// Records as the stored files hold them: every kind of record must keep writing exactly these
+// bytes and reading them back, or documents saved before would change on the next save.
+TEST(UndoDataArchive, WritesAndReadsTheStoredBytes)
+{
+    const std::pair<const char*, UNDODATA> rows[]
+        = { { "text", textRecord() }, { "image", imageRecord() }, { "shape", shapeRecord() },
+              { "unknown-type", commonRecord(7) } };
+    const QString folder
+        = qEnvironmentVariable("QUILLMARK_TEST_DATA") + QStringLiteral("/records/");
+    for (const auto& [name, record] : rows) {
+        SCOPED_TRACE(name);
+        QFile file(folder + QLatin1String(name) + QStringLiteral(".record"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray stored = file.readAll();
+        EXPECT_EQ(record.encodeToData(), stored);
+        const auto decoded = UNDODATA::decodeFromData(stored);
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->encodeToData(), stored) << "read and written again unchanged";
+    }
 }
