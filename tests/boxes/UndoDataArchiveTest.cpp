@@ -1,6 +1,7 @@
 // The box record: its archive form (keys, order, kinds, narrowings), the round trip for every
 // box type, equality, and decoding of crafted records.
 #include "BoxTestSupport.h"
+#include "boxes/RecordFields.h"
 #include "boxes/UNDODATA.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
@@ -438,8 +439,20 @@ TEST(UndoDataArchive, DecodeFromDataRefusesWhatIsNoRecord)
     EXPECT_FALSE(UNDODATA::decodeFromData(whole.left(whole.size() / 2)));
 }
 
-// Records as the stored files hold them: every kind of record must keep writing exactly these
-// bytes and reading them back, or documents saved before would change on the next save.
+// What the archive keeps of a record: doubles written as floats are narrowed.
+UNDODATA narrowedAsArchived(UNDODATA r)
+{
+    record::forEachField([&](const auto& field) {
+        if constexpr (std::is_same_v<record::CodingOf<decltype(field)>, record::Float>)
+            r.*field.member = f(r.*field.member);
+    });
+    return r;
+}
+
+// Records as the stored files hold them. Reading them must give the records back, whatever
+// fields are added later; writing must give the very bytes, or documents saved before would
+// change on their next save. A deliberate change of the stored form (a new key) changes the
+// bytes: the files are then written anew with QUILLMARK_WRITE_STORED_RECORDS=1.
 TEST(UndoDataArchive, WritesAndReadsTheStoredBytes)
 {
     const std::pair<const char*, UNDODATA> rows[]
@@ -447,14 +460,22 @@ TEST(UndoDataArchive, WritesAndReadsTheStoredBytes)
               { "unknown-type", commonRecord(7) } };
     const QString folder
         = qEnvironmentVariable("QUILLMARK_TEST_DATA") + QStringLiteral("/records/");
-    for (const auto& [name, record] : rows) {
+    for (const auto& [name, original] : rows) {
         SCOPED_TRACE(name);
         QFile file(folder + QLatin1String(name) + QStringLiteral(".record"));
+        if (qEnvironmentVariableIsSet("QUILLMARK_WRITE_STORED_RECORDS")) {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(original.encodeToData());
+            continue;
+        }
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QByteArray stored = file.readAll();
-        EXPECT_EQ(record.encodeToData(), stored);
-        const auto decoded = UNDODATA::decodeFromData(stored);
+        auto decoded = UNDODATA::decodeFromData(stored);
         ASSERT_TRUE(decoded);
-        EXPECT_EQ(decoded->encodeToData(), stored) << "read and written again unchanged";
+        if (decoded->orgImage.toQImage() == original.orgImage.toQImage())
+            decoded->orgImage = original.orgImage; // a picture read back is a new picture
+        EXPECT_TRUE(record::sameRecord(*decoded, narrowedAsArchived(original)))
+            << "reads back as it was written";
+        EXPECT_EQ(original.encodeToData(), stored) << "writes the stored bytes";
     }
 }
