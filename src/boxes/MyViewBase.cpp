@@ -5,23 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 using platform::Color;
 using platform::Point;
 using platform::Rect;
 using platform::Size;
-
-namespace {
-
-// Narrows a record's double into a float field without overflowing into an infinity.
-float narrowed(double v)
-{
-    constexpr double lim = double(std::numeric_limits<float>::max());
-    return float(std::clamp(v, -lim, lim));
-}
-
-} // namespace
 
 SZGradient MyViewBase::defaultBackColor()
 {
@@ -282,12 +270,13 @@ void MyViewBase::setUndoData(const UNDODATA& record)
     setShadowAngle(r.shadowAngle);
     setShadowOffsetSize(r.shadowOffsetSize);
     setShadowBlurSize(r.shadowBlurSize);
-    setLayerOpacity(narrowed(r.layerOpacity));
+    // The validated record holds the float fields (opacity, perspective) within the float range.
+    setLayerOpacity(float(r.layerOpacity));
     // Rotation first, so that the frame is that of the turned view.
     setRotationAngle(r.rotationAngle);
     setFrame(r.frame);
-    setHorzPerspective(narrowed(r.horzPerspective));
-    setVertPerspective(narrowed(r.vertPerspective));
+    setHorzPerspective(float(r.horzPerspective));
+    setVertPerspective(float(r.vertPerspective));
     setCurves(r.curves);
     applyInnerAndBoxShadows(r);
     imgPersp = platform::Image();
@@ -324,11 +313,11 @@ void MyViewBase::setCopyPasteStyle(const UNDODATA& record)
     setShadowAngle(r.shadowAngle);
     setShadowOffsetSize(r.shadowOffsetSize);
     setShadowBlurSize(r.shadowBlurSize);
-    setLayerOpacity(narrowed(r.layerOpacity));
+    setLayerOpacity(float(r.layerOpacity));
     if (r.overlayColor && r.overlayColor->gradientType != SZGradient::NoFill)
         setOverlayColor(*r.overlayColor);
-    setHorzPerspective(narrowed(r.horzPerspective));
-    setVertPerspective(narrowed(r.vertPerspective));
+    setHorzPerspective(float(r.horzPerspective));
+    setVertPerspective(float(r.vertPerspective));
     setCurves(r.curves);
     applyInnerAndBoxShadows(r);
     imgPersp = platform::Image();

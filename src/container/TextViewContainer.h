@@ -354,7 +354,8 @@ public:
     std::vector<UNDODATA> selectedRecords() const;
     // Adds a box per record on top, in order, and selects those alone, as one undo step; text
     // editing ends. A record that fails validation or is of an unknown kind is skipped with a
-    // log line and the others still arrive. Answers how many boxes came.
+    // log line and the others still arrive; when none arrives, nothing changes and no step is
+    // taken. Answers how many boxes came.
     int pasteRecords(const std::vector<UNDODATA>& records);
     // The Option-press duplicate: the selection pasted exactly over itself. What the user
     // copied stays on the clipboard.

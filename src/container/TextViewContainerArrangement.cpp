@@ -373,25 +373,30 @@ std::vector<UNDODATA> TextViewContainer::selectedRecords() const
 
 int TextViewContainer::pasteRecords(const std::vector<UNDODATA>& records)
 {
-    if (records.empty())
+    // Records may come from another document or an older copy: hold them to what a box can
+    // show, and leave out what could not be shown as it was copied.
+    std::vector<UNDODATA> arriving;
+    for (UNDODATA record : records) {
+        if (!record.validate() || record.type < UNDODATA::TextBox
+            || record.type > UNDODATA::ShapeBox) {
+            qCWarning(lcContainer) << "paste: skipped an invalid record of type" << record.type;
+            continue;
+        }
+        record.selected = true;
+        record.isEditing = false;
+        arriving.push_back(std::move(record));
+    }
+    // When nothing arrives, the selection and the history stay as they were.
+    if (arriving.empty())
         return 0;
     UndoStep step(*this);
     removeAllSelection();
     if (m_delegate)
         m_delegate->setCurrentlySelectedTextView(nullptr);
     int pasted = 0;
-    for (UNDODATA record : records) {
-        // Records may come from another document or an older copy: hold them to what a box
-        // can show, and leave out what could not be shown as it was copied.
-        if (!record.validate()) {
-            qCWarning(lcContainer) << "paste: skipped an invalid record of type" << record.type;
-            continue;
-        }
-        record.selected = true;
-        record.isEditing = false;
+    for (const UNDODATA& record : arriving)
         if (addBoxFromRecord(record))
             ++pasted;
-    }
     step.commit();
     if (m_delegate)
         m_delegate->textViewSelected(textViewAry);
