@@ -25,14 +25,6 @@ QString keyString(QStringView key)
     return QString::fromRawData(reinterpret_cast<const QChar*>(key.utf16()), key.size());
 }
 
-// Reads the key with read when it is present; an absent key leaves the value as it is.
-template <class Read> void readIfPresent(const KeyedUnarchiver& coder, QStringView key, Read read)
-{
-    const QString k = keyString(key);
-    if (coder.containsValueForKey(k))
-        read(k);
-}
-
 bool fixFinite(double& v, double fallback, QStringView what)
 {
     if (std::isfinite(v))
@@ -64,7 +56,7 @@ void Int32::encode(KeyedArchiver& coder, QStringView key, int value)
 
 void Int32::decode(const KeyedUnarchiver& coder, QStringView key, int& value)
 {
-    readIfPresent(coder, key, [&](const QString& k) { value = coder.decodeInt32(k); });
+    value = coder.decodeInt32(keyString(key));
 }
 
 bool Int32::fix(int& value, const Bounds& bounds, const UNDODATA&, QStringView key)
@@ -83,7 +75,7 @@ void Bool::encode(KeyedArchiver& coder, QStringView key, bool value)
 
 void Bool::decode(const KeyedUnarchiver& coder, QStringView key, bool& value)
 {
-    readIfPresent(coder, key, [&](const QString& k) { value = coder.decodeBool(k); });
+    value = coder.decodeBool(keyString(key));
 }
 
 void Float::encode(KeyedArchiver& coder, QStringView key, double value)
@@ -93,7 +85,11 @@ void Float::encode(KeyedArchiver& coder, QStringView key, double value)
 
 void Float::decode(const KeyedUnarchiver& coder, QStringView key, double& value)
 {
-    readIfPresent(coder, key, [&](const QString& k) { value = coder.decodeFloat(k); });
+    // The one coding whose fields may start other than 0 (layerOpacity starts at 1): an absent
+    // key keeps the new record's value.
+    const QString k = keyString(key);
+    if (coder.containsValueForKey(k))
+        value = coder.decodeFloat(k);
 }
 
 bool Float::fix(double& value, const Bounds& bounds, const UNDODATA& record, QStringView key)
@@ -109,7 +105,7 @@ void Frame::encode(KeyedArchiver& coder, QStringView key, const Value& value)
 
 void Frame::decode(const KeyedUnarchiver& coder, QStringView key, Value& value)
 {
-    readIfPresent(coder, key, [&](const QString& k) { value = coder.decodeRect(k); });
+    value = coder.decodeRect(keyString(key));
 }
 
 bool Frame::fix(Value& frame, const Bounds& bounds, const UNDODATA&, QStringView)
@@ -132,7 +128,7 @@ template <class T> void Object<T>::encode(KeyedArchiver& coder, QStringView key,
 template <class T>
 void Object<T>::decode(const KeyedUnarchiver& coder, QStringView key, Value& value)
 {
-    readIfPresent(coder, key, [&](const QString& k) { value = coder.decodeObject<T>(k); });
+    value = coder.decodeObject<T>(keyString(key));
 }
 
 template <class T> bool Object<T>::fix(Value&, const Bounds&, const UNDODATA&, QStringView)
@@ -178,9 +174,7 @@ void Picture::encode(KeyedArchiver& coder, QStringView key, const Value& value)
 
 void Picture::decode(const KeyedUnarchiver& coder, QStringView key, Value& value)
 {
-    readIfPresent(coder, key, [&](const QString& k) {
-        value = coder.decodeObject<platform::Image>(k).value_or(platform::Image());
-    });
+    value = coder.decodeObject<platform::Image>(keyString(key)).value_or(platform::Image());
 }
 
 bool Picture::fix(Value& value, const Bounds& bounds, const UNDODATA& record, QStringView key)
@@ -325,8 +319,9 @@ void Attributes::decode(const KeyedUnarchiver& coder, QStringView key, Value& at
 
 bool sameRecord(const UNDODATA& a, const UNDODATA& b)
 {
+    const Kinds kind = kindOf(a.type);
     return a.type == b.type && everyField([&](const auto& f) {
-        return !includes(f.holders, a.type) || a.*f.member == b.*f.member;
+        return !(f.holders & kind) || a.*f.member == b.*f.member;
     });
 }
 

@@ -43,22 +43,28 @@ constexpr Kinds operator|(Kinds a, Kinds b)
     return Kinds(unsigned(a) | unsigned(b));
 }
 
+// The kind of a record of this type.
+constexpr Kinds kindOf(int type)
+{
+    return type == UNDODATA::TextBox ? TextKind
+        : type == UNDODATA::ImageBox ? ImageKind
+        : type == UNDODATA::ShapeBox ? ShapeKind
+                                     : OtherKind;
+}
+
 // Whether a record of this type belongs to the set.
 constexpr bool includes(Kinds kinds, int type)
 {
-    const Kinds kind = type == UNDODATA::TextBox ? TextKind
-        : type == UNDODATA::ImageBox             ? ImageKind
-        : type == UNDODATA::ShapeBox             ? ShapeKind
-                                                 : OtherKind;
-    return (kinds & kind) != 0;
+    return (kinds & kindOf(type)) != 0;
 }
 
 // ---- how fields are written, read, held and compared
 //
-// Each coding reads with decode(), which leaves the value as a new record has it when the key is
-// absent (and reads 0, false or empty for a value of a wrong kind); fix() brings a value within
-// the field's bounds with a log line and answers whether it already was; samePicture() answers
-// whether two values draw alike.
+// Each coding reads with decode(): an absent key gives the value a new record has (0, false or
+// empty, which the readers answer for an absent key, except that Float keeps the record's own
+// start value, layerOpacity's 1), and a value of a wrong kind reads 0, false or empty. fix() brings
+// a value within the field's bounds with a log line and answers whether it already was;
+// samePicture() answers whether two values draw alike.
 
 // A 32-bit integer.
 struct Int32 {

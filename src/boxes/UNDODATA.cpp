@@ -25,10 +25,10 @@ const bool registered = [] {
 
 bool UNDODATA::isEqualTo(const UNDODATA& o) const
 {
+    const record::Kinds kind = record::kindOf(type);
     return type == o.type && record::everyField([&](const auto& f) {
         using C = record::CodingOf<decltype(f)>;
-        return !record::includes(f.drawnBy, type)
-            || record::samePicture<C>(this->*f.member, o.*f.member);
+        return !(f.drawnBy & kind) || record::samePicture<C>(this->*f.member, o.*f.member);
     });
 }
 
