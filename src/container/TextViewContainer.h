@@ -14,7 +14,9 @@
 //
 // Every change of boxes follows one bracket: prepUndoData stores the layer's snapshot in
 // undoData, the boxes change, logUndoData registers one step that restores it. The step goes to
-// this container's own document's undo manager.
+// this container's own document's undo manager. Where the bracket opens and closes in one scope,
+// an UndoStep (UndoStep.h) holds it, so that a change that changed nothing leaves no step and no
+// snapshot; mouse gestures open it on the press and close it on the release.
 //
 // The source spans several files:
 //   TextViewContainer.cpp             structure, selection, hints, creation of boxes
