@@ -10,6 +10,8 @@
 #include "container/SelectedTextBoxView.h"
 #include "container/TextViewContainer.h"
 #include "container/WarpRenderer.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/archive/KeyedUnarchiver.h"
 #include "platform/concurrency/ThreadPool.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/ViewHost.h"
@@ -103,6 +105,55 @@ void BM_Snapshot200(benchmark::State& state)
         benchmark::DoNotOptimize(container.containerSnapshot());
 }
 BENCHMARK(BM_Snapshot200)->Unit(benchmark::kMillisecond);
+
+// The record fields' own work, without pictures: 200 text and shape records written to an
+// archive and read back (what saving and opening a document, and the box clipboard, do per box),
+// and the two equalities over the layer.
+ContainerSnapshot recordsOf200()
+{
+    std::vector<UNDODATA> records;
+    for (int i = 0; i < 200; ++i) {
+        const Rect frame(20.0 * (i % 40), 15.0 * (i / 40), 160.0, 60.0);
+        UNDODATA r = i % 4 == 3 ? MyShapeView(frame, shape::Star).getUndoData()
+                                : MyTextView(frame).getUndoData();
+        r.frame = frame;
+        r.shadowColor = platform::Color(0, 0, 0, 0.5);
+        records.push_back(std::move(r));
+    }
+    return ContainerSnapshot(std::move(records));
+}
+
+void BM_RecordArchive200(benchmark::State& state)
+{
+    const ContainerSnapshot layer = recordsOf200();
+    const QStringList allowed = UNDODATA::allowedClasses();
+    for (auto _ : state) {
+        const QByteArray bytes
+            = platform::KeyedArchiver::archivedData(layer.toArchiveValue(), true);
+        const auto read = platform::KeyedUnarchiver::unarchive(bytes, allowed);
+        benchmark::DoNotOptimize(ContainerSnapshot::fromArchiveValue(read.root));
+    }
+}
+BENCHMARK(BM_RecordArchive200)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+void BM_RecordEquality200(benchmark::State& state)
+{
+    const ContainerSnapshot a = recordsOf200();
+    const ContainerSnapshot b(std::vector<UNDODATA>(a.records()));
+    for (auto _ : state) {
+        bool same = a == b;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            same = a.records()[i].isEqualTo(b.records()[i]) && same;
+        benchmark::DoNotOptimize(same);
+    }
+}
+BENCHMARK(BM_RecordEquality200)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 // Copy and paste of 200 boxes, 20 of them picture boxes holding a 24 MP picture (one picture
 // shared by the 20, as boxes made from one photo share it): the selection's records go to the

@@ -5,23 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 using platform::Color;
 using platform::Point;
 using platform::Rect;
 using platform::Size;
-
-namespace {
-
-// Narrows a record's double into a float field without overflowing into an infinity.
-float narrowed(double v)
-{
-    constexpr double lim = double(std::numeric_limits<float>::max());
-    return float(std::clamp(v, -lim, lim));
-}
-
-} // namespace
 
 SZGradient MyViewBase::defaultBackColor()
 {
@@ -234,34 +222,40 @@ void MyViewBase::setShadows()
 
 // ---- records
 
+template <class Visit> void MyViewBase::forEachStoredField(Visit&& visit)
+{
+    visit(&UNDODATA::borderSize, &MyViewBase::_borderSize, true);
+    // A pasted style carries the stroke width on conditions of its own.
+    visit(&UNDODATA::strokeSize, &MyViewBase::_strokeSize, false);
+    visit(&UNDODATA::shadowColor, &MyViewBase::_shadowColor, true);
+    visit(&UNDODATA::shadowAngle, &MyViewBase::_shadowAngle, true);
+    visit(&UNDODATA::shadowBlurSize, &MyViewBase::_shadowBlurSize, true);
+    visit(&UNDODATA::shadowOffsetSize, &MyViewBase::_shadowOffsetSize, true);
+    visit(&UNDODATA::innerShadowColor, &MyViewBase::_innerShadowColor, true);
+    visit(&UNDODATA::innerShadowAngle, &MyViewBase::_innerShadowAngle, true);
+    visit(&UNDODATA::innerShadowBlurSize, &MyViewBase::_innerShadowBlurSize, true);
+    visit(&UNDODATA::innerShadowOffsetSize, &MyViewBase::_innerShadowOffsetSize, true);
+    visit(&UNDODATA::boxShadowColor, &MyViewBase::_boxShadowColor, true);
+    visit(&UNDODATA::boxShadowAngle, &MyViewBase::_boxShadowAngle, true);
+    visit(&UNDODATA::boxShadowBlurSize, &MyViewBase::_boxShadowBlurSize, true);
+    visit(&UNDODATA::boxShadowOffsetSize, &MyViewBase::_boxShadowOffsetSize, true);
+}
+
 UNDODATA MyViewBase::getUndoData() const
 {
     UNDODATA r;
+    forEachStoredField([&](auto field, auto member, bool) { r.*field = this->*member; });
     r.selected = _selected;
     r.backColor = _backColor;
     r.borderColor = _borderColor;
     r.strokeColor = _strokeColor;
     r.overlayColor = _overlayColor;
-    r.borderSize = _borderSize;
-    r.strokeSize = _strokeSize;
-    r.shadowColor = _shadowColor;
-    r.shadowAngle = _shadowAngle;
-    r.shadowBlurSize = _shadowBlurSize;
-    r.shadowOffsetSize = _shadowOffsetSize;
     r.frame = frame();
     r.rotationAngle = _rotationAngle;
     r.layerOpacity = double(_layerOpacity);
     r.horzPerspective = double(_horzPerspective);
     r.vertPerspective = double(_vertPerspective);
     r.curves = _curves;
-    r.innerShadowColor = _innerShadowColor;
-    r.innerShadowAngle = _innerShadowAngle;
-    r.innerShadowBlurSize = _innerShadowBlurSize;
-    r.innerShadowOffsetSize = _innerShadowOffsetSize;
-    r.boxShadowColor = _boxShadowColor;
-    r.boxShadowAngle = _boxShadowAngle;
-    r.boxShadowBlurSize = _boxShadowBlurSize;
-    r.boxShadowOffsetSize = _boxShadowOffsetSize;
     r.isEditing = _isEditing;
     return r;
 }
@@ -270,66 +264,47 @@ void MyViewBase::setUndoData(const UNDODATA& record)
 {
     UNDODATA r = record;
     r.validate();
+    forEachStoredField([&](auto field, auto member, bool) { this->*member = r.*field; });
     setSelected(r.selected);
     setIsEditing(r.isEditing);
     setBackColor(r.backColor.value_or(defaultBackColor()));
     setBorderColor(r.borderColor.value_or(defaultLineColor()));
-    setBorderSize(r.borderSize);
     setStrokeColor(r.strokeColor.value_or(defaultLineColor()));
-    setStrokeSize(r.strokeSize);
     setOverlayColor(r.overlayColor.value_or(defaultOverlayColor()));
-    setShadowColor(r.shadowColor);
-    setShadowAngle(r.shadowAngle);
-    setShadowOffsetSize(r.shadowOffsetSize);
-    setShadowBlurSize(r.shadowBlurSize);
-    setLayerOpacity(narrowed(r.layerOpacity));
+    // The validated record holds the float fields (opacity, perspective) within the float range.
+    setLayerOpacity(float(r.layerOpacity));
     // Rotation first, so that the frame is that of the turned view.
     setRotationAngle(r.rotationAngle);
     setFrame(r.frame);
-    setHorzPerspective(narrowed(r.horzPerspective));
-    setVertPerspective(narrowed(r.vertPerspective));
+    setHorzPerspective(float(r.horzPerspective));
+    setVertPerspective(float(r.vertPerspective));
     setCurves(r.curves);
-    applyInnerAndBoxShadows(r);
     imgPersp = platform::Image();
-}
-
-void MyViewBase::applyInnerAndBoxShadows(const UNDODATA& r)
-{
-    setInnerShadowColor(r.innerShadowColor);
-    setInnerShadowAngle(r.innerShadowAngle);
-    setInnerShadowBlurSize(r.innerShadowBlurSize);
-    setInnerShadowOffsetSize(r.innerShadowOffsetSize);
-    setBoxShadowColor(r.boxShadowColor);
-    setBoxShadowAngle(r.boxShadowAngle);
-    setBoxShadowBlurSize(r.boxShadowBlurSize);
-    setBoxShadowOffsetSize(r.boxShadowOffsetSize);
 }
 
 void MyViewBase::setCopyPasteStyle(const UNDODATA& record)
 {
     UNDODATA r = record;
     r.validate();
+    forEachStoredField([&](auto field, auto member, bool style) {
+        if (style)
+            this->*member = r.*field;
+    });
     // A fill the record lacks is not part of its style: the box keeps its own.
     if (r.backColor)
         setBackColor(*r.backColor);
     if (r.borderColor)
         setBorderColor(*r.borderColor);
-    setBorderSize(r.borderSize);
     const bool fromShape = r.type == UNDODATA::ShapeBox;
     if (r.strokeColor && (fromShape || r.strokeColor->gradientType != SZGradient::NoFill))
         setStrokeColor(*r.strokeColor);
     if (fromShape || r.strokeSize > 0)
         setStrokeSize(r.strokeSize);
-    setShadowColor(r.shadowColor);
-    setShadowAngle(r.shadowAngle);
-    setShadowOffsetSize(r.shadowOffsetSize);
-    setShadowBlurSize(r.shadowBlurSize);
-    setLayerOpacity(narrowed(r.layerOpacity));
+    setLayerOpacity(float(r.layerOpacity));
     if (r.overlayColor && r.overlayColor->gradientType != SZGradient::NoFill)
         setOverlayColor(*r.overlayColor);
-    setHorzPerspective(narrowed(r.horzPerspective));
-    setVertPerspective(narrowed(r.vertPerspective));
+    setHorzPerspective(float(r.horzPerspective));
+    setVertPerspective(float(r.vertPerspective));
     setCurves(r.curves);
-    applyInnerAndBoxShadows(r);
     imgPersp = platform::Image();
 }

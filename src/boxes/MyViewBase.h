@@ -150,8 +150,10 @@ public:
     static SZGradient defaultLineColor(); // border and stroke
 
 private:
-    // The inner and box shadow fields of a record, in the order the record lists them.
-    void applyInnerAndBoxShadows(const UNDODATA& r);
+    // The record fields the box stores just as the record holds them (line sizes and the three
+    // shadows), one row each: visit(record member, box member, whether a pasted style carries
+    // it). getUndoData, setUndoData and setCopyPasteStyle copy them from this one list.
+    template <class Visit> static void forEachStoredField(Visit&& visit);
     bool _selected = false;
     bool _isEditing = false;
     int _borderSize = 0;

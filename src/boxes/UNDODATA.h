@@ -8,11 +8,14 @@
 // every field zero, false or empty, except layerOpacity, which is 1 (an opacity of 0 would make
 // a box invisible).
 //
+// Every field is described once, in the table of RecordFields.h: its archive key, how it is
+// written, which kinds hold it and draw it, and its bounds. Encoding, decoding, validation and
+// equality all walk that table.
+//
 // Archive form (class tag "UNDODATA"): "type"; then the keys of the record's kind (none for a
-// type other than 0, 1 or 2); then the common keys, each with its exact kind (see
-// encodeWithCoder in the source for the table). Doubles marked "float" there are narrowed to
-// 32 bits; the frame is written at full double precision and the selection range as 64-bit
-// integers.
+// type other than 0, 1 or 2); then the common keys, in the table's order. Doubles written as
+// floats are narrowed to 32 bits; the frame is written at full double precision and the
+// selection range as 64-bit integers.
 #include "boxes/ControlValue.h"
 #include "foundation/SZGradient.h"
 #include "platform/archive/KeyedCoding.h"
@@ -45,7 +48,7 @@ public:
         bool operator==(const SelectionRange&) const = default;
     };
 
-    // Bounds that decoded and restored records are held to (see validate()).
+    // Bounds that decoded and restored records are held to (the table gives each field its own).
     static constexpr double kMaxCoordinate = 1.0e7;
     static constexpr double kMaxExtent = 1.0e6;
     static constexpr int kMaxLineSize = 100000;
@@ -126,8 +129,4 @@ public:
     // A record from encodeToData's bytes; nothing (with a log line) when the bytes are not an
     // archive of a record.
     static std::optional<UNDODATA> decodeFromData(const QByteArray& data);
-
-private:
-    void encodeTextFields(platform::KeyedArchiver& coder) const;
-    void decodeTextFields(const platform::KeyedUnarchiver& coder);
 };

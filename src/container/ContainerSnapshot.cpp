@@ -1,5 +1,6 @@
 #include "container/ContainerSnapshot.h"
 
+#include "boxes/RecordFields.h"
 #include "container/ContainerLogging.h"
 #include "platform/archive/ArchiveDictionary.h"
 
@@ -8,19 +9,6 @@ Q_LOGGING_CATEGORY(lcContainer, "quillmark.container", QtWarningMsg)
 namespace {
 
 const QString kRecordsKey = QStringLiteral("textviewary");
-
-// isEqualTo leaves out what does not change the box's picture; a snapshot is the whole state.
-bool sameRecord(const UNDODATA& a, const UNDODATA& b)
-{
-    return a.isEqualTo(b) && a.frame == b.frame && a.selected == b.selected
-        && a.isEditing == b.isEditing && a.isDrawing == b.isDrawing && a.selectable == b.selectable
-        && a.editable == b.editable && a.selectionRange == b.selectionRange
-        && a.typingAttributes == b.typingAttributes && a.orgWidth == b.orgWidth
-        && a.orgHeight == b.orgHeight && a.boxShadowColor == b.boxShadowColor
-        && a.boxShadowAngle == b.boxShadowAngle && a.boxShadowBlurSize == b.boxShadowBlurSize
-        && a.boxShadowOffsetSize == b.boxShadowOffsetSize && a.isCircular == b.isCircular
-        && a.isVertical == b.isVertical;
-}
 
 } // namespace
 
@@ -69,5 +57,5 @@ bool ContainerSnapshot::operator==(const ContainerSnapshot& other) const
     if (m_records == other.m_records)
         return true;
     return std::equal(m_records->begin(), m_records->end(), other.m_records->begin(),
-        other.m_records->end(), sameRecord);
+        other.m_records->end(), record::sameRecord);
 }

@@ -14,7 +14,9 @@
 //
 // Every change of boxes follows one bracket: prepUndoData stores the layer's snapshot in
 // undoData, the boxes change, logUndoData registers one step that restores it. The step goes to
-// this container's own document's undo manager.
+// this container's own document's undo manager. Where the bracket opens and closes in one scope,
+// an UndoStep (UndoStep.h) holds it, so that a change that changed nothing leaves no step and no
+// snapshot; mouse gestures open it on the press and close it on the release.
 //
 // The source spans several files:
 //   TextViewContainer.cpp             structure, selection, hints, creation of boxes
@@ -354,7 +356,8 @@ public:
     std::vector<UNDODATA> selectedRecords() const;
     // Adds a box per record on top, in order, and selects those alone, as one undo step; text
     // editing ends. A record that fails validation or is of an unknown kind is skipped with a
-    // log line and the others still arrive. Answers how many boxes came.
+    // log line and the others still arrive; when none arrives, nothing changes and no step is
+    // taken. Answers how many boxes came.
     int pasteRecords(const std::vector<UNDODATA>& records);
     // The Option-press duplicate: the selection pasted exactly over itself. What the user
     // copied stays on the clipboard.

@@ -6,11 +6,13 @@
 #include "boxes/MyShapeView.h"
 #include "boxes/MyTextView.h"
 #include "boxes/MyViewBase.h"
+#include "boxes/RecordFields.h"
 #include "boxes/ShapeModel.h"
 #include "container/ContainerCanvas.h"
 #include "container/ContainerDelegate.h"
 #include "container/ContainerLogging.h"
 #include "container/TextViewContainer.h"
+#include "container/UndoStep.h"
 #include "foundation/ImageAdditions.h"
 
 #include <algorithm>
@@ -38,16 +40,18 @@ std::optional<std::size_t> soleSelected(const std::vector<MyViewBase*>& boxes)
 }
 
 // Frame values as a restored record holds them.
+constexpr record::Frame::Bounds kFrameBounds = record::fieldOf<&UNDODATA::frame>().bounds;
+
 double heldCoordinate(double v)
 {
-    return std::clamp(v, -UNDODATA::kMaxCoordinate, UNDODATA::kMaxCoordinate);
+    return std::clamp(v, -kFrameBounds.maxCoordinate, kFrameBounds.maxCoordinate);
 }
 
 // A side the lock or a typed value gives: at least 1 (a box of no size cannot be picked up
 // again), at most the largest extent a record keeps.
 double heldSide(double v)
 {
-    return std::clamp(v, 1.0, UNDODATA::kMaxExtent);
+    return std::clamp(v, 1.0, kFrameBounds.maxExtent);
 }
 
 int heldInt(qint64 v)
@@ -140,7 +144,7 @@ void TextViewContainer::deleteKeyClicked()
     endGesturesForRebuild();
     if (GetSelectedBoxCount() == 0)
         return; // the selection was a pen path with nothing drawn
-    prepUndoData();
+    UndoStep step(*this);
     for (std::size_t i = 0; i < textViewAry.size();) {
         MyViewBase* box = textViewAry[i];
         if (!box->selected()) {
@@ -156,7 +160,7 @@ void TextViewContainer::deleteKeyClicked()
         if (platform::View* nest = nestOf(*box))
             nest->removeFromSuperview();
     }
-    logUndoData();
+    step.commit();
     markForDisplay();
 }
 
@@ -200,12 +204,12 @@ void TextViewContainer::sendToBack()
 
 void TextViewContainer::moveBox(std::size_t from, std::size_t to)
 {
-    prepUndoData();
+    UndoStep step(*this);
     MyViewBase* box = textViewAry[from];
     textViewAry.erase(textViewAry.begin() + std::ptrdiff_t(from));
     textViewAry.insert(textViewAry.begin() + std::ptrdiff_t(to), box);
     restackNests();
-    logUndoData();
+    step.commit();
     markForDisplay();
 }
 
@@ -217,7 +221,7 @@ Rect TextViewContainer::frameChanged(qint64 value, qint64 tag, bool lock)
     if (!index)
         return Rect();
     MyViewBase& box = *textViewAry[*index];
-    prepUndoData();
+    UndoStep step(*this);
     Rect f = box.frame();
     // A side of 0 counts as 1 in the lock's ratio; the ratio is taken from the side as it is
     // set, so the other side follows a held value and stays at least 1 too.
@@ -249,7 +253,7 @@ Rect TextViewContainer::frameChanged(qint64 value, qint64 tag, bool lock)
     default:
         break;
     }
-    logUndoData();
+    step.commit();
     markForDisplay();
     return f;
 }
@@ -262,11 +266,11 @@ void TextViewContainer::roundRectChanged(qint64 radius, qint64 tag, bool lock)
     auto* shape = dynamic_cast<MyShapeView*>(textViewAry[*index]);
     if (!shape || !hasRoundedCorners(shape->shapeType()))
         return;
-    prepUndoData();
+    UndoStep step(*this);
     // With the lock every corner takes the radius; without it only the field's corner.
     shape->setRoundRectRadius(cornerOfField(tag), heldInt(radius), !lock);
     shape->imgPersp = platform::Image();
-    logUndoData();
+    step.commit();
     markForDisplay();
 }
 
@@ -277,9 +281,10 @@ void TextViewContainer::MoveTextBoxwithKey(int key, bool bShifted)
     if (GetSelectedBoxCount() == 0)
         return;
     const double step = bShifted ? 10.0 : 1.0;
-    const bool arrow = key >= 123 && key <= 126;
-    if (arrow)
-        prepUndoData();
+    // Only the arrows move boxes; the refresh takes no step.
+    std::optional<UndoStep> undoStep;
+    if (key >= 123 && key <= 126)
+        undoStep.emplace(*this);
     for (MyViewBase* box : textViewAry) {
         if (!box->selected())
             continue;
@@ -307,8 +312,8 @@ void TextViewContainer::MoveTextBoxwithKey(int key, bool bShifted)
             break;
         }
     }
-    if (arrow)
-        logUndoData();
+    if (undoStep)
+        undoStep->commit();
     markForDisplay();
 }
 
@@ -345,13 +350,13 @@ void TextViewContainer::replaceImage(const platform::Image& picture)
     const platform::Image image = imageWithCIImage(reduced);
     const Size extent = reduced.extent().size;
 
-    prepUndoData();
+    UndoStep step(*this);
     for (MyImageView* box : boxes) {
         box->setOrgImage(image, extent.width, extent.height);
         box->imgPersp = platform::Image();
         box->setNeedsDisplay();
     }
-    logUndoData();
+    step.commit();
     markForDisplay();
 }
 
@@ -368,26 +373,31 @@ std::vector<UNDODATA> TextViewContainer::selectedRecords() const
 
 int TextViewContainer::pasteRecords(const std::vector<UNDODATA>& records)
 {
-    if (records.empty())
-        return 0;
-    prepUndoData();
-    removeAllSelection();
-    if (m_delegate)
-        m_delegate->setCurrentlySelectedTextView(nullptr);
-    int pasted = 0;
+    // Records may come from another document or an older copy: hold them to what a box can
+    // show, and leave out what could not be shown as it was copied.
+    std::vector<UNDODATA> arriving;
     for (UNDODATA record : records) {
-        // Records may come from another document or an older copy: hold them to what a box
-        // can show, and leave out what could not be shown as it was copied.
-        if (!record.validate()) {
+        if (!record.validate() || record.type < UNDODATA::TextBox
+            || record.type > UNDODATA::ShapeBox) {
             qCWarning(lcContainer) << "paste: skipped an invalid record of type" << record.type;
             continue;
         }
         record.selected = true;
         record.isEditing = false;
+        arriving.push_back(std::move(record));
+    }
+    // When nothing arrives, the selection and the history stay as they were.
+    if (arriving.empty())
+        return 0;
+    UndoStep step(*this);
+    removeAllSelection();
+    if (m_delegate)
+        m_delegate->setCurrentlySelectedTextView(nullptr);
+    int pasted = 0;
+    for (const UNDODATA& record : arriving)
         if (addBoxFromRecord(record))
             ++pasted;
-    }
-    logUndoData();
+    step.commit();
     if (m_delegate)
         m_delegate->textViewSelected(textViewAry);
     markForDisplay();

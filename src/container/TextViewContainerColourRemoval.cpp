@@ -99,7 +99,7 @@ void TextViewContainer::closeInstantAlphaGesture()
     if (box && !(box->orgImage() == imgInstantAlpha))
         logUndoData();
     else
-        undoData.reset();
+        discardUndoData();
     markForDisplay();
 }
 

@@ -8,6 +8,7 @@
 #include "container/GestureGeometry.h"
 #include "container/SelectedTextBoxView.h"
 #include "container/TextViewContainer.h"
+#include "container/UndoStep.h"
 #include "platform/ui/Event.h"
 
 #include <QImage>
@@ -127,7 +128,7 @@ bool TextViewContainer::removePointAt(const Point& p)
         const Removal removal = removalOn(*box, p, zoomScale());
         if (removal.kind == Removal::Kind::None)
             continue;
-        prepUndoData();
+        UndoStep step(*this);
         if (removal.kind == Removal::Kind::ShapePoint) {
             auto* shape = static_cast<MyShapeView*>(box);
             std::vector<Point> points = shape->points();
@@ -148,7 +149,7 @@ bool TextViewContainer::removePointAt(const Point& p)
             box->imgPersp = platform::Image();
         }
         box->setNeedsDisplay();
-        logUndoData();
+        step.commit();
         markForDisplay();
         return true;
     }

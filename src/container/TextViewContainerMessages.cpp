@@ -1,15 +1,18 @@
 // The inspector's change messages: each applies one value to every selected box of its kind as
 // one undo step, registered only when a box changed.
 //
-// Values are held to the bounds a restored box record is held to (UNDODATA::validate), so that
-// the box after the change equals the box that undo and redo rebuild from its record. A value
+// Values are held to the bounds the record table gives their field (record::held), which a
+// restored record is held to as well, so that the box after the change equals the box that undo
+// and redo rebuild from its record. A value
 // that is not a finite number is refused: nothing changes and no step is taken.
 #include "boxes/MyImageView.h"
 #include "boxes/MyShapeView.h"
 #include "boxes/MyViewBase.h"
+#include "boxes/RecordFields.h"
 #include "boxes/ShapeModel.h"
 #include "container/ContainerLogging.h"
 #include "container/TextViewContainer.h"
+#include "container/UndoStep.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,20 +24,6 @@ using platform::Point;
 
 namespace {
 
-int heldLineSize(int v)
-{
-    return std::clamp(v, 0, UNDODATA::kMaxLineSize);
-}
-int heldBlur(int v)
-{
-    return std::clamp(v, 0, UNDODATA::kMaxShadowSize);
-}
-int heldOffset(int v)
-{
-    constexpr int lim = int(UNDODATA::kMaxExtent);
-    return std::clamp(v, -lim, lim);
-}
-
 // A head code the shape's record keeps: 0..8, and for the end also the closed-path mark;
 // anything else is no head.
 int heldHeadCode(qint64 code, bool end)
@@ -45,13 +34,6 @@ int heldHeadCode(qint64 code, bool end)
         return shape::ClosedPath;
     qCWarning(lcContainer) << "head code" << code << "is not one a line can draw; using none";
     return shape::NoHead;
-}
-
-// Single precision, held to its finite range (the factors are stored as floats).
-float heldFloat(double v)
-{
-    constexpr double lim = double(std::numeric_limits<float>::max());
-    return float(std::clamp(v, -lim, lim));
 }
 
 bool refused(bool finite, const char* what)
@@ -78,7 +60,7 @@ bool finiteColor(const std::optional<Color>& c)
 template <class Box = MyViewBase, class Apply>
 void changeSelected(TextViewContainer& container, Apply apply)
 {
-    container.prepUndoData();
+    UndoStep step(container);
     bool changed = false;
     for (MyViewBase* base : container.textViewAry) {
         if (!base->selected())
@@ -91,7 +73,7 @@ void changeSelected(TextViewContainer& container, Apply apply)
         changed = true;
     }
     if (changed)
-        container.logUndoData();
+        step.commit();
     container.markForDisplay();
 }
 
@@ -167,12 +149,14 @@ void TextViewContainer::shadowAngleChanged(int value)
 
 void TextViewContainer::shadowBlurChanged(int value)
 {
-    setShadowOnSelected(*this, &MyViewBase::setShadowBlurSize, heldBlur(value));
+    setShadowOnSelected(
+        *this, &MyViewBase::setShadowBlurSize, record::held<&UNDODATA::shadowBlurSize>(value));
 }
 
 void TextViewContainer::shadowOffsetChanged(int value)
 {
-    setShadowOnSelected(*this, &MyViewBase::setShadowOffsetSize, heldOffset(value));
+    setShadowOnSelected(
+        *this, &MyViewBase::setShadowOffsetSize, record::held<&UNDODATA::shadowOffsetSize>(value));
 }
 
 // ---- inner and box shadows: read when the box is drawn
@@ -189,12 +173,14 @@ void TextViewContainer::innerShadowAngleChanged(int value)
 
 void TextViewContainer::innerShadowBlurChanged(int value)
 {
-    setOnSelected(*this, &MyViewBase::setInnerShadowBlurSize, heldBlur(value));
+    setOnSelected(*this, &MyViewBase::setInnerShadowBlurSize,
+        record::held<&UNDODATA::innerShadowBlurSize>(value));
 }
 
 void TextViewContainer::innerShadowOffsetChanged(int value)
 {
-    setOnSelected(*this, &MyViewBase::setInnerShadowOffsetSize, heldOffset(value));
+    setOnSelected(*this, &MyViewBase::setInnerShadowOffsetSize,
+        record::held<&UNDODATA::innerShadowOffsetSize>(value));
 }
 
 void TextViewContainer::boxShadowColorChanged(const std::optional<Color>& color)
@@ -209,24 +195,26 @@ void TextViewContainer::boxShadowAngleChanged(int value)
 
 void TextViewContainer::boxShadowBlurChanged(int value)
 {
-    setOnSelected(*this, &MyViewBase::setBoxShadowBlurSize, heldBlur(value));
+    setOnSelected(*this, &MyViewBase::setBoxShadowBlurSize,
+        record::held<&UNDODATA::boxShadowBlurSize>(value));
 }
 
 void TextViewContainer::boxShadowOffsetChanged(int value)
 {
-    setOnSelected(*this, &MyViewBase::setBoxShadowOffsetSize, heldOffset(value));
+    setOnSelected(*this, &MyViewBase::setBoxShadowOffsetSize,
+        record::held<&UNDODATA::boxShadowOffsetSize>(value));
 }
 
 // ---- line widths
 
 void TextViewContainer::borderSizeChanged(int value)
 {
-    setOnSelected(*this, &MyViewBase::setBorderSize, heldLineSize(value));
+    setOnSelected(*this, &MyViewBase::setBorderSize, record::held<&UNDODATA::borderSize>(value));
 }
 
 void TextViewContainer::strokeSizeChanged(int value)
 {
-    setOnSelected(*this, &MyViewBase::setStrokeSize, heldLineSize(value));
+    setOnSelected(*this, &MyViewBase::setStrokeSize, record::held<&UNDODATA::strokeSize>(value));
 }
 
 // ---- opacity, rotation, saturation
@@ -235,7 +223,7 @@ void TextViewContainer::textboxOpacityChanged(double value)
 {
     if (refused(std::isfinite(value), "textboxOpacityChanged"))
         return;
-    const float opacity = float(std::clamp(value, 0.0, 1.0));
+    const float opacity = float(record::held<&UNDODATA::layerOpacity>(value));
     setOnSelected(*this, &MyViewBase::setLayerOpacity, opacity);
 }
 
@@ -301,12 +289,12 @@ void TextViewContainer::perspectiveChanged(double value)
         const double h = std::fabs(box.horzPerspective());
         const double w = std::fabs(box.vertPerspective());
         if (h < 0.00001) {
-            box.setVertPerspective(heldFloat(v));
+            box.setVertPerspective(float(record::held<&UNDODATA::vertPerspective>(v)));
         } else if (w < 0.00001) {
-            box.setHorzPerspective(heldFloat(v));
+            box.setHorzPerspective(float(record::held<&UNDODATA::horzPerspective>(v)));
         } else {
-            box.setVertPerspective(heldFloat(v));
-            box.setHorzPerspective(heldFloat(std::fabs(v)));
+            box.setVertPerspective(float(record::held<&UNDODATA::vertPerspective>(v)));
+            box.setHorzPerspective(float(record::held<&UNDODATA::horzPerspective>(std::fabs(v))));
         }
     });
 }

@@ -5,6 +5,7 @@
 #include "support/NamedCase.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -319,3 +320,43 @@ TEST(Arrangement, SelectAllAndTheSelectedPicture)
 }
 
 } // namespace
+
+// A paste adds what can be shown; when nothing can, the selection and the history stay.
+TEST(Arrangement, PasteOfOnlyInvalidRecordsChangesNothing)
+{
+    UNDODATA noFrame = record({ Kind::Text });
+    noFrame.frame = Rect(std::nan(""), 0, 10, 10);
+    UNDODATA unknownKind = record({ Kind::Shape });
+    unknownKind.type = 7;
+    UNDODATA good = record({ Kind::Shape, false, Rect(300, 300, 40, 40) });
+    struct Row {
+        const char* name;
+        std::vector<UNDODATA> records;
+        int pasted;
+    };
+    const Row rows[] = {
+        { "only invalid records", { noFrame, unknownKind }, 0 },
+        { "nothing at all", {}, 0 },
+        { "one good among invalid ones", { noFrame, good, unknownKind }, 1 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ContainerRig rig;
+        build(rig, { { Kind::Image, true } });
+        const ContainerSnapshot before = rig.container->containerSnapshot();
+        EXPECT_EQ(rig.container->pasteRecords(row.records), row.pasted);
+        rig.endEvent();
+        const auto& boxes = rig.container->textViewAry;
+        ASSERT_EQ(boxes.size(), std::size_t(1 + row.pasted));
+        if (row.pasted == 0) {
+            EXPECT_TRUE(rig.container->containerSnapshot() == before);
+            EXPECT_TRUE(boxes[0]->selected()) << "the selection stays";
+            EXPECT_EQ(rig.undo.undoGroupCount(), 0);
+            continue;
+        }
+        EXPECT_FALSE(boxes[0]->selected());
+        EXPECT_TRUE(boxes[1]->selected());
+        EXPECT_EQ(rig.undo.undoGroupCount(), 1);
+        expectUndoRedoRoundTrip(rig, before);
+    }
+}
