@@ -76,7 +76,7 @@ void BM_BoldOver200Boxes(benchmark::State& state)
     bool on = true;
     for (auto _ : state) {
         w.o.fontStyleSegmentedCtrl->setSelected(on, 0);
-        w.win.segmentedCtrlFontAttributesChanged(0);
+        w.panel<FontPanel>().segmentedCtrlFontAttributesChanged(0);
         w.undo.endGroup();
         on = !on;
     }
@@ -128,7 +128,7 @@ void BM_SizeChange1000Runs(benchmark::State& state)
     int size = 30;
     for (auto _ : state) {
         w.o.fontSizeTextField->setText(QString::number(size));
-        w.win.fontSizeValueDidChange();
+        w.panel<FontPanel>().fontSizeValueDidChange();
         w.undo.endGroup();
         size = size == 30 ? 31 : 30;
     }

@@ -134,12 +134,11 @@ void DocumentWindow::windowReady()
     ShowSideBar();
     chkRedMask->setStyleSheet(QStringLiteral("color: white"));
     chkRedMask->setChecked(false);
-    fillFontPopup();
+    m_fontPanel->fillFontPopup();
+    // The panels that own the wells are their delegates.
     for (GradientCtrl* well :
-        { btFontColor, btTextboxBackgroundColor, btBorderColor, btOverlayColor, btStrokeColor }) {
+        { btFontColor, btTextboxBackgroundColor, btBorderColor, btOverlayColor, btStrokeColor })
         well->initControls();
-        well->setDelegate([](GradientCtrl&) {});
-    }
     setAcceptDrops(true);
     m_shapePanel = std::make_unique<ShapePanel>(this);
     m_shapePanel->setTarget([this](ShapeButton& b) { shapeClicked(b); });
@@ -179,25 +178,6 @@ void DocumentWindow::setUpEffectSliders()
         if (start.sendsAction)
             s.sendAction();
     }
-}
-
-void DocumentWindow::fillFontPopup()
-{
-    popupFonts->clear();
-    m_fontAry.clear();
-    auto& fonts = platform::FontManager::shared();
-    for (const QString& family : fonts.availableFontFamilies()) {
-        for (const platform::FontFace& face : fonts.availableMembersOfFontFamily(family)) {
-            m_fontAry.push_back({ family, face.postScriptName, face.weight, face.traits() });
-            popupFonts->addItem(face.postScriptName);
-        }
-    }
-    // With nothing selected the box names the face new text is drawn in.
-    const platform::AttributeDictionary typing = MyTextBox::defaultAttributes();
-    const auto font = typing.find(platform::TextAttributeNames::font);
-    if (font != typing.end() && font->second.font())
-        popupFonts->setCurrentIndex(
-            std::max(0, popupFonts->findText(font->second.font()->fontName())));
 }
 
 void DocumentWindow::fillHeadPopups()

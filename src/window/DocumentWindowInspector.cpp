@@ -15,6 +15,7 @@
 #include "window/DocumentWindow.h"
 #include "window/GradientCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
+#include "window/SharedValue.h"
 #include "window/WindowLogging.h"
 
 #include <QComboBox>
@@ -29,20 +30,6 @@ using platform::Rect;
 using platform::Stepper;
 
 namespace {
-
-// One attribute over the selection: the first box's value, and whether every later box agrees.
-template <class T> struct Shared {
-    std::optional<T> ref;
-    bool same = true;
-    void take(const T& v)
-    {
-        if (!ref)
-            ref = v;
-        else if (!(v == *ref))
-            same = false;
-    }
-    T value() const { return ref.value_or(T {}); }
-};
 
 // A shadow family as the boxes hold it.
 struct ShadowFamily {
@@ -140,7 +127,7 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
         ShowSideBar();
         return;
     }
-    Shared<SZGradient> back, overlay, border, stroke;
+    Shared<SZGradient> border, stroke;
     Shared<int> borderSize, strokeSize, perspSize, perspAngle, curveSize, curveAngle;
     Shared<int> startHead, endHead;
     Shared<double> opacity, rotation, saturation;
@@ -152,8 +139,6 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
     for (MyViewBase* box : boxes) {
         if (!box->selected())
             continue;
-        back.take(box->backColor());
-        overlay.take(box->overlayColor());
         border.take(box->borderColor());
         stroke.take(box->strokeColor());
         borderSize.take(box->borderSize());
@@ -196,13 +181,8 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
             shown.gradientType = 0;
         well->setGradient(shown);
     };
-    showFill(btTextboxBackgroundColor, back, true);
-    showFill(btOverlayColor, overlay, false);
     showFill(btBorderColor, border, false);
     showFill(btStrokeColor, stroke, false);
-    minusTextBoxBackgroundColor->setVisible(
-        !(back.same && btTextboxBackgroundColor->gradient().gradientType == 0));
-    minusOverlayColor->setVisible(!(overlay.same && btOverlayColor->gradient().gradientType == 0));
     showNumber(
         borderSizeStepper, borderSizeTextField, borderSize.same, borderSize.value(), "%1 pt");
     showNumber(
@@ -267,7 +247,6 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
              btOverlayColor, imageboxsaturationSlider, btTextboxBackgroundColor })
         w->update();
     ShowSideBar();
-    updateFontsFromSelectedTextBox(boxes);
     for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
         panel->refresh(boxes);
 }

@@ -9,11 +9,13 @@
 #include "window/ColoredButton.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
+#include "window/FontPanel.h"
 #include "window/GradientCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/PanelContentView.h"
 #include "window/SegmentSwitch.h"
 #include "window/SidebarContainerView.h"
+#include "window/SpacingPanel.h"
 #include "window/WindowContentView.h"
 #include "window/ZoomSlider.h"
 
@@ -35,6 +37,9 @@ constexpr int kPanelWidth = 269;
 constexpr int kRowHeight = 24;
 constexpr int kSliderHeight = 62;
 constexpr int kMargin = 8;
+// A fill well's height: room for the preview and, above it, the stop markers of a multi-stop
+// fill, which hang 10 points over the preview.
+constexpr int kFillWellHeight = 40;
 
 // The canvas's document view: a plain view the canvas sits in, sized by the canvas's zoom.
 class CanvasDocumentView : public platform::View {
@@ -93,11 +98,12 @@ QPushButton* titleWithLock(RowPlacer& rows, const QString& text)
 }
 
 // A fill panel's title with its remove button, then the fill well under it.
-QLabel* fillRows(RowPlacer& rows, const QString& text, QPushButton*& minus, GradientCtrl*& well)
+QLabel* fillRows(RowPlacer& rows, const QString& text, QPushButton*& minus, GradientCtrl*& well,
+    int wellHeight = 30)
 {
     QLabel* label = panelTitle(rows, text);
     minus = minusButton(rows.parent());
-    well = rows.full<GradientCtrl>(30);
+    well = rows.full<GradientCtrl>(wellHeight);
     return label;
 }
 
@@ -319,17 +325,22 @@ void DocumentWindow::buildPanels()
         setSegmentTitles(fontAlignmentSegmentedCtrl, { tr("L"), tr("C"), tr("R"), tr("J") });
         rows.next(kRowHeight);
         valueRow(rows, kMargin, fontSizeTextField, fontSizeStepper);
-        btFontColor = rows.add<GradientCtrl>(30, kMargin + 84, kPanelWidth - kMargin * 2 - 84);
+        fontSizeStepper->setMinValue(1);
+        fontSizeStepper->setMaxValue(int(FontPanel::kMaxFontSize));
+        btFontColor = rows.add<GradientCtrl>(
+            kFillWellHeight, kMargin + 84, kPanelWidth - kMargin * 2 - 84);
     }
-    panelOverlayColor = makePanel(content, 64);
+    panelOverlayColor = makePanel(content, 34 + kFillWellHeight);
     {
         RowPlacer rows(panelOverlayColor, kPanelWidth);
-        lblOverlayColor = fillRows(rows, tr("Overlay Color"), minusOverlayColor, btOverlayColor);
+        lblOverlayColor = fillRows(
+            rows, tr("Overlay Color"), minusOverlayColor, btOverlayColor, kFillWellHeight);
     }
-    panelBackgroundColor = makePanel(content, 64);
+    panelBackgroundColor = makePanel(content, 34 + kFillWellHeight);
     {
         RowPlacer rows(panelBackgroundColor, kPanelWidth);
-        fillRows(rows, tr("Background"), minusTextBoxBackgroundColor, btTextboxBackgroundColor);
+        fillRows(rows, tr("Background"), minusTextBoxBackgroundColor, btTextboxBackgroundColor,
+            kFillWellHeight);
     }
     panelBorder = makePanel(content, 92);
     {
@@ -407,9 +418,14 @@ void DocumentWindow::buildPanels()
         minusOtherProperties = minusButton(panelOtherProperties);
         valueRow(rows, kMargin, linespaceTextField, linespaceStepper);
         valueRow(rows, kMargin + 126, charspaceTextField, charspaceStepper);
+        linespaceStepper->setMaxValue(SpacingPanel::kMaxSpacing);
+        charspaceStepper->setMinValue(-SpacingPanel::kMaxSpacing);
+        charspaceStepper->setMaxValue(SpacingPanel::kMaxSpacing);
         rows.next(kRowHeight);
+        // Two layouts, each on or off; at most one is on (the panel turns the other off).
         textboxLayoutStepper = rows.full<CustomSegmentedCtrl>(kRowHeight);
-        setSegmentTitles(textboxLayoutStepper, { tr("Box"), tr("Circle"), tr("Vertical") });
+        setSegmentTitles(textboxLayoutStepper, { tr("Circle"), tr("Vertical") });
+        textboxLayoutStepper->setTrackingMode(platform::SegmentedControl::TrackingMode::SelectAny);
     }
     panelLabelProperties = makePanel(content, 40);
     {
@@ -510,5 +526,5 @@ void DocumentWindow::wireActions()
     for (ImageEffectIntensitySlider* s :
         { apertureSlider, vignetteSlider, saturationSlider, zoomSlider, zoomAndStraightenSlider })
         s->setUndoManagerProvider([this] { return &m_undo; });
-    wireFontPanel();
+    segmentInnerShadow->setAction([this](Control&) { segmentInnerShadowClicked(); });
 }

@@ -12,6 +12,7 @@
 #include "platform/text/TextAttributeNames.h"
 
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 namespace windowtest {
@@ -65,6 +66,14 @@ struct InspectorWindow : ReadyWindow {
     template <class T> T* boxAt(std::size_t i) const
     {
         return dynamic_cast<T*>(boxes().textViewAry.at(i));
+    }
+    // The window's controller of one inspector panel.
+    template <class P> P& panel() const
+    {
+        for (const auto& p : win.inspectorPanels())
+            if (auto* found = dynamic_cast<P*>(p.get()))
+                return *found;
+        throw std::logic_error("no such panel");
     }
 };
 
