@@ -327,8 +327,8 @@ void DocumentWindow::buildPanels()
         valueRow(rows, kMargin, fontSizeTextField, fontSizeStepper);
         fontSizeStepper->setMinValue(1);
         fontSizeStepper->setMaxValue(int(FontPanel::kMaxFontSize));
-        btFontColor = rows.add<GradientCtrl>(
-            kFillWellHeight, kMargin + 84, kPanelWidth - kMargin * 2 - 84);
+        btFontColor
+            = rows.add<GradientCtrl>(kFillWellHeight, kMargin + 84, kPanelWidth - kMargin * 2 - 84);
     }
     panelOverlayColor = makePanel(content, 34 + kFillWellHeight);
     {

@@ -155,16 +155,12 @@ void FontPanel::showSummary(const TextSummary& summary, bool withStrikethrough)
     const int a = summary.alignment ? int(*summary.alignment) : 0;
     c.fontAlignmentSegmentedCtrl->setSelectedSegment(a >= 0 && a <= 4 ? kSegmentOf[a] : 0);
 
-    // The face is matched by family, weight and full style: faces that differ only in width
-    // (a condensed sibling) are different entries.
+    // The face is matched in its full style: a condensed sibling is another entry.
     int match = -1;
-    if (summary.family.uniform() && summary.face.uniform() && !summary.family.value().isEmpty()) {
-        const auto [weight, traits] = summary.face.value();
-        for (std::size_t i = 0; i < m_fontAry.size(); ++i) {
-            const FontRecord& f = m_fontAry[i];
-            if (f.family == summary.family.value() && f.weight == weight && f.traits == traits)
+    if (summary.face.uniform()) {
+        for (std::size_t i = 0; i < m_fontAry.size(); ++i)
+            if (m_fontAry[i].fontName == summary.face.value())
                 match = int(i);
-        }
     }
     c.popupFonts->setCurrentIndex(match);
 
@@ -231,7 +227,13 @@ void FontPanel::fontNameSelected()
     }
     c.fontStyleSegmentedCtrl->setSelected((entry.traits & platform::BoldFontMask) != 0, 0);
     c.fontStyleSegmentedCtrl->setSelected((entry.traits & platform::ItalicFontMask) != 0, 1);
-    textedits::rewriteSelectedText(host(), range, changeFont([&entry](const Font& f) {
+    // The entry names one face: that face, at each run's size. The closest face of the
+    // family stands in only when the face has gone since the list was made.
+    const std::optional<platform::FontFace> face
+        = FontManager::shared().faceWithPostScriptName(entry.fontName);
+    textedits::rewriteSelectedText(host(), range, changeFont([&](const Font& f) {
+        if (face && face->family == entry.family)
+            return std::optional<Font>(Font(*face, f.pointSize()));
         return FontManager::shared().fontWithFamily(
             entry.family, entry.traits, entry.weight, f.pointSize());
     }));

@@ -38,8 +38,7 @@ void TextSummary::gather(const AttributeDictionary& attrs)
             [](double a, double b) { return std::abs(a - b) < 0.01; });
         bold.take(font->isBold());
         italic.take(font->isItalic());
-        face.take({ font->weight(), font->traits() });
-        family.take(font->familyName());
+        face.take(font->fontName());
     }
     if (const SZGradient* g = SZGradient::fromAttribute(value(names::gradient)))
         fill = *g;

@@ -12,7 +12,6 @@
 
 #include <QString>
 #include <optional>
-#include <utility>
 #include <vector>
 
 class MyTextBox;
@@ -22,8 +21,9 @@ struct TextSummary {
     Shared<int> underline, strikethrough;
     Shared<double> kern, lineSpacing, size;
     Shared<bool> bold, italic;
-    Shared<std::pair<int, unsigned>> face; // weight and full traits
-    Shared<QString> family;
+    // The face's PostScript name: one face of one family in its full style (weight, slant and
+    // width), so that faces differing only in width are told apart.
+    Shared<QString> face;
     // Of the selected boxes only (the box sync), edited ones included.
     Shared<bool> circular, vertical;
     std::optional<platform::TextAlignment> alignment; // the last run visited with a style

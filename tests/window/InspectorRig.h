@@ -53,6 +53,7 @@ inline UNDODATA recordOf(const BoxSpec& b, int i)
 }
 
 struct InspectorWindow : ReadyWindow {
+    using ReadyWindow::ReadyWindow;
     // Replaces the layer by the boxes, bottom first, without an undo step; the container
     // tells the window of the new selection as it does after any change.
     void build(const std::vector<BoxSpec>& boxes)
