@@ -9,6 +9,7 @@
 #include "window/ColoredButton.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
+#include "window/FillPanel.h"
 #include "window/FontPanel.h"
 #include "window/GradientCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
@@ -315,7 +316,13 @@ void DocumentWindow::buildPanels()
     panelFont = makePanel(content, 130);
     {
         RowPlacer rows(panelFont, kPanelWidth);
+        // The plain text colour: a swatch on the title row (over the title) that opens the
+        // shared colour panel.
+        auto* textColour = rows.add<ColoredButton>(18, kPanelWidth - 48, 40);
+        textColour->setObjectName(FillPanel::kTextColourButton);
+        textColour->setToolTip(tr("Text Color"));
         panelTitle(rows, tr("Font"));
+        textColour->raise();
         popupFonts = rows.full<QComboBox>(kRowHeight);
         fontStyleSegmentedCtrl = rows.add<CustomSegmentedCtrl>(kRowHeight, kMargin, 120);
         setSegmentTitles(fontStyleSegmentedCtrl, { tr("B"), tr("I"), tr("U"), tr("S") });

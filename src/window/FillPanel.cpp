@@ -24,6 +24,7 @@ namespace names = platform::TextAttributeNames;
 
 const QString FillPanel::kTextColorIdentifier = QStringLiteral("textColorIdentifier_XYZ");
 const QString FillPanel::kEmptyColorIdentifier = QStringLiteral("emptyColorIdentifier_XYZ");
+const QString FillPanel::kTextColourButton = QStringLiteral("textColourButton");
 
 namespace {
 
@@ -56,6 +57,8 @@ FillPanel::FillPanel(InspectorHost& host)
         // one undo step however many edits the drag makes.
         well->installEventFilter(this);
     }
+    if (ColoredButton* swatch = textColourButton())
+        onAction(swatch, [this, swatch] { fontColorClicked(*swatch); });
     onClicked(c.minusTextBoxBackgroundColor, [this] { removetextboxBackgroundColor(); });
     onClicked(c.minusOverlayColor, [this] { removeOverlayColor(); });
 }
@@ -84,14 +87,29 @@ void FillPanel::refresh(const std::vector<MyViewBase*>& boxes)
     show(c.btTextboxBackgroundColor, c.minusTextBoxBackgroundColor, back, true);
     show(c.btOverlayColor, c.minusOverlayColor, overlay, false);
     if (const std::optional<TextSummary> summary = TextSummary::ofSelectedBoxes(boxes))
-        c.btFontColor->setGradient(summary->fill);
+        showTextFill(summary->fill);
 }
 
 void FillPanel::showEditedText(MyTextBox& box, TextRange range)
 {
     if (const std::optional<TextSummary> summary = TextSummary::ofEditedRange(box, range))
-        controls().btFontColor->setGradient(summary->fill);
+        showTextFill(summary->fill);
     controls().btFontColor->update();
+}
+
+// The well shows the text's fill, the swatch its plain colour (black for other fills).
+void FillPanel::showTextFill(const SZGradient& fill)
+{
+    controls().btFontColor->setGradient(fill);
+    if (ColoredButton* swatch = textColourButton()) {
+        const bool plain = fill.gradientType == SZGradient::ColorFill && fill.color;
+        swatch->setColoringColor(plain ? *fill.color : platform::Color::black());
+    }
+}
+
+ColoredButton* FillPanel::textColourButton() const
+{
+    return controls().panelFont->findChild<ColoredButton*>(kTextColourButton);
 }
 
 // ---- wells

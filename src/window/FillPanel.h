@@ -39,13 +39,17 @@ public:
     // Takes the shared colour panel off whatever it edits while text is rewritten.
     static void detachColorPanel();
 
+    // The object name of the Font panel's text colour swatch, whose click is fontColorClicked.
+    static const QString kTextColourButton;
     // The colour panel's identifiers.
     static const QString kTextColorIdentifier;
     static const QString kEmptyColorIdentifier;
 
 private:
     void writeTextFill(const SZGradient& fill);
+    void showTextFill(const SZGradient& fill);
     void removeFill(GradientCtrl* well, QPushButton* minus,
         void (TextViewContainer::*message)(const SZGradient&));
     void attachColorPanel();
+    ColoredButton* textColourButton() const;
 };

@@ -2,6 +2,7 @@
 // their place in the window, keys to the window and to the text being edited, faces chosen in
 // the pop-up with the keyboard.
 #include "InspectorRig.h"
+#include "PersonDriving.h"
 #include "platform/text/FontManager.h"
 #include "platform/text/ParagraphStyle.h"
 #include "platform/ui/ViewHost.h"
@@ -18,40 +19,6 @@ using namespace windowtest;
 namespace names = platform::TextAttributeNames;
 
 namespace {
-
-// A press and release at a fraction (0..1) across segment s of a segmented control,
-// mid-height, delivered to whatever widget of the window is at that place, as a person's
-// click is.
-void pressSegment(platform::SegmentedControl& c, int s, double across = 0.5)
-{
-    const double w = double(c.width()) / c.segmentCount();
-    const QPoint inWindow
-        = c.mapTo(c.window(), QPointF(w * (s + across), c.height() / 2.0).toPoint());
-    QWidget* hit = c.window()->childAt(inWindow);
-    ASSERT_TRUE(hit) << "nothing at the segment";
-    ASSERT_EQ(hit, &c) << "covered by a " << hit->metaObject()->className() << " "
-                       << hit->objectName().toStdString();
-    testsupport::click(*hit, hit->mapFrom(c.window(), inWindow));
-}
-
-void key(
-    QWidget& w, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {})
-{
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
-    QCoreApplication::sendEvent(&w, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
-    QCoreApplication::sendEvent(&w, &release);
-}
-
-// Characters typed to whichever widget has the keyboard.
-void typeToFocus(const QString& text)
-{
-    for (QChar ch : text) {
-        QWidget* focus = QApplication::focusWidget();
-        ASSERT_TRUE(focus) << "nothing has the keyboard";
-        key(*focus, QKeySequence(QString(ch))[0].key(), Qt::NoModifier, QString(ch));
-    }
-}
 
 const platform::Font& fontAt(const MyTextView* box, int i)
 {
@@ -136,24 +103,6 @@ TEST(FontPanelPerson, KeysToggleTheStyleOfBoldText)
     EXPECT_TRUE(fontAt(w.boxAt<MyTextView>(0), 0).isItalic());
     EXPECT_EQ(segments(*w.o.fontStyleSegmentedCtrl), QStringLiteral("0100"));
 }
-
-namespace {
-
-// A shown, active window with one text box being edited, as a double-click leaves it.
-struct EditingWindow : InspectorWindow {
-    EditingWindow(std::vector<windowtest::Run> text, platform::TextRange selected)
-        : InspectorWindow(true)
-    {
-        QApplication::setActiveWindow(&win);
-        build({ textOf(std::move(text)) });
-        boxes().AnimateBox(*boxes().textViewAry.at(0), true);
-        box()->txtBox()->editor().setSelectedRange(selected);
-    }
-    MyTextView* box() const { return boxAt<MyTextView>(0); }
-    platform::ViewHost* host() const { return win.findChild<platform::ViewHost*>(); }
-};
-
-} // namespace
 
 // While editing, U and S act on the selected characters and show as on; the keyboard goes
 // back to the text after each press, so typing goes on in the box.
