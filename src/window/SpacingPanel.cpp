@@ -128,18 +128,24 @@ void SpacingPanel::refreshShown()
         showEditedText(*box, box->editor().selectedRange());
         return;
     }
+    showBoxesLayout();
+    if (const TextViewContainer* layer = boxLayer())
+        refresh(layer->textViewAry);
+}
+
+// The layout segments from the selected text boxes, whether or not they hold text or are
+// being edited.
+void SpacingPanel::showBoxesLayout()
+{
     const TextViewContainer* layer = boxLayer();
     if (!layer)
         return;
-    const std::vector<MyTextView*> views = textedits::selectedTextViews(layer->textViewAry);
-    // The layout shows what the boxes have even when none holds text.
     TextSummary layout;
-    for (MyTextView* view : views) {
+    for (MyTextView* view : textedits::selectedTextViews(layer->textViewAry)) {
         layout.circular.take(view->isCircular());
         layout.vertical.take(view->isVertical());
     }
     showLayoutSegments(layout);
-    refresh(layer->textViewAry);
 }
 
 // ---- spacing
@@ -232,7 +238,7 @@ void SpacingPanel::textboxLayoutChanged(int segment)
     if (views.empty()
         || std::any_of(views.begin(), views.end(), [](MyTextView* v) { return v->isEditing(); })) {
         // Nothing changed: the segments show the boxes' layout again.
-        refreshShown();
+        showBoxesLayout();
         return;
     }
     UndoStep step(*layer);

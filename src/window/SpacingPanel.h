@@ -36,4 +36,5 @@ private:
     void showLayout(const TextSummary& summary);
     void showLayoutSegments(const TextSummary& summary);
     void refreshShown();
+    void showBoxesLayout();
 };

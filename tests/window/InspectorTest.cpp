@@ -483,7 +483,8 @@ TEST(FontPanel, StylesShowInTheRendering)
         { "italic", style(1), Differs },
         { "underline", style(2), InkBelowBaseline },
         { "strikethrough", style(3), Differs },
-        { "right alignment", [](InspectorWindow& w) { w.panel<FontPanel>().segmentedCtrlAlignmentChanged(2); },
+        { "right alignment",
+            [](InspectorWindow& w) { w.panel<FontPanel>().segmentedCtrlAlignmentChanged(2); },
             LastLineMovesRight },
     };
     for (const Row& row : rows) {

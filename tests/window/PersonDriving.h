@@ -12,14 +12,19 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <gtest/gtest.h>
 
 namespace windowtest {
 
 // A click at a point of target, delivered to the widget of the window found there, which
-// must be target or one of its children.
+// must be target or one of its children; scroll areas on the way are scrolled to show it.
 inline void clickInWindow(QWidget& target, QPointF at, Qt::MouseButton button = Qt::LeftButton)
 {
+    // The person scrolls the sidebar until the control shows.
+    for (QWidget* p = target.parentWidget(); p; p = p->parentWidget())
+        if (auto* scroll = qobject_cast<QScrollArea*>(p))
+            scroll->ensureWidgetVisible(&target);
     QWidget* window = target.window();
     const QPoint inWindow = target.mapTo(window, at.toPoint());
     QWidget* hit = window->childAt(inWindow);
@@ -81,6 +86,8 @@ struct EditingWindow : InspectorWindow {
         build({ textOf(std::move(text)) });
         boxes().AnimateBox(*boxes().textViewAry.at(0), true);
         box()->txtBox()->editor().setSelectedRange(selected);
+        // The double-click that started editing gave the canvas the keyboard.
+        host()->setFocus(Qt::MouseFocusReason);
     }
     MyTextView* box() const { return boxAt<MyTextView>(0); }
     platform::ViewHost* host() const { return win.findChild<platform::ViewHost*>(); }
