@@ -9,8 +9,6 @@
 #include "foundation/ImageAdditions.h"
 #include "platform/document/NotificationCenter.h"
 #include "platform/document/SharingService.h"
-#include "platform/text/FontManager.h"
-#include "platform/text/TextAttributeNames.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/NamedImage.h"
 #include "platform/ui/SegmentedControl.h"

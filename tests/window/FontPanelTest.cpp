@@ -187,3 +187,43 @@ TEST(FontPanelPerson, CondensedFacesAreToldApart)
         fontAt(w.boxAt<MyTextView>(0), 0).fontName(), QStringLiteral("DejaVuSansCondensed-Bold"));
     EXPECT_EQ(w.o.popupFonts->currentText(), QStringLiteral("DejaVuSansCondensed-Bold"));
 }
+
+// Every control of the panel changes the selected boxes, as one undo step that undo takes
+// back.
+TEST(FontPanelPerson, EveryControlChangesTheBoxInOneStep)
+{
+    struct Row {
+        const char* name;
+        std::function<void(InspectorWindow&)> act;
+    };
+    const Row rows[] = {
+        { "bold segment",
+            [](InspectorWindow& w) { pressSegment(*w.o.fontStyleSegmentedCtrl, 0); } },
+        { "alignment segment",
+            [](InspectorWindow& w) { pressSegment(*w.o.fontAlignmentSegmentedCtrl, 2); } },
+        { "size stepper", [](InspectorWindow& w) { pressStepper(*w.o.fontSizeStepper, false); } },
+        { "size field", [](InspectorWindow& w) { typeIntoField(*w.o.fontSizeTextField, "44"); } },
+        { "face pop-up",
+            [](InspectorWindow& w) {
+                w.o.popupFonts->setFocus();
+                key(*w.o.popupFonts, Qt::Key_Down);
+            } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        InspectorWindow w(true);
+        w.build({ textOf({ { "ab", "DejaVuSans", 30 } }), textOf({ { "cd", "DejaVuSans", 30 } }) });
+        const ContainerSnapshot before = w.boxes().containerSnapshot();
+        w.undo.endGroup();
+        const int steps = w.undo.undoGroupCount();
+        row.act(w);
+        w.undo.endGroup();
+        EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
+        EXPECT_FALSE(w.boxes().containerSnapshot() == before);
+        EXPECT_TRUE(w.boxAt<MyTextView>(0)->txtBox()->text().attributesAt(0)
+            == w.boxAt<MyTextView>(1)->txtBox()->text().attributesAt(0))
+            << "both boxes change alike";
+        w.undo.undo();
+        EXPECT_TRUE(w.boxes().containerSnapshot() == before);
+    }
+}
