@@ -8,6 +8,7 @@
 #include "foundation/SZGradient.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ColorPanel.h"
+#include "platform/ui/Stepper.h"
 #include "window/ColoredButton.h"
 #include "window/DocumentWindowOutlets.h"
 #include "window/GradientCtrl.h"
@@ -68,6 +69,14 @@ FillPanel::FillPanel(InspectorHost& host)
 void FillPanel::refresh(const std::vector<MyViewBase*>& boxes)
 {
     const DocumentWindowOutlets& c = controls();
+    // A well's own angle knob and stepper are made once the window is ready; a drag of the
+    // knob is one change run too.
+    for (GradientCtrl* well : { c.btFontColor, c.btTextboxBackgroundColor, c.btOverlayColor }) {
+        if (QWidget* knob = well->angleCtrl())
+            knob->installEventFilter(this);
+        if (QWidget* stepper = well->angleStepper())
+            stepper->installEventFilter(this);
+    }
     Shared<SZGradient> back, overlay;
     for (MyViewBase* box : boxes) {
         if (!box->selected())

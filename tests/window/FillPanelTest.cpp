@@ -7,10 +7,12 @@
 #include "foundation/SZGradient.h"
 #include "platform/ui/ColorPanel.h"
 #include "platform/ui/View.h"
+#include "window/AngleCtrl.h"
 #include "window/ColoredButton.h"
 #include "window/GradientCtrl.h"
 
 #include <QPushButton>
+#include <QScrollArea>
 #include <gtest/gtest.h>
 
 using namespace windowtest;
@@ -262,4 +264,36 @@ TEST(FillPanel, StopMarkersCanBeClickedInTheWindow)
     const SZGradient back = w.boxAt<MyTextView>(0)->backColor();
     ASSERT_TRUE(back.gradient);
     EXPECT_EQ(back.gradient->stop(1).color, kRed);
+}
+
+// A drag of the text fill's angle knob is one undo step, however many angles it passes.
+TEST(FillPanel, AKnobDragIsOneStep)
+{
+    SZGradient linear;
+    linear.gradientType = SZGradient::LinearFill;
+    linear.gradient = platform::Gradient(Color(1, 0, 0, 1), Color(0, 0, 1, 1));
+    InspectorWindow w(true);
+    w.build({ textOf({ { "ab", "DejaVuSans", 30,
+        { { names::gradient, SZGradient::attributeValue(linear) } } } }) });
+    AngleCtrl* knob = w.o.btFontColor->angleCtrl();
+    ASSERT_TRUE(knob && knob->isVisibleTo(w.o.btFontColor));
+    w.o.panelScrollView->ensureWidgetVisible(knob);
+    w.undo.endGroup();
+    const int steps = w.undo.undoGroupCount();
+    const QPointF c(knob->width() / 2.0, knob->height() / 2.0);
+    testsupport::sendMouse(
+        *knob, QEvent::MouseButtonPress, c + QPointF(10, 0), Qt::LeftButton, Qt::LeftButton);
+    // Each event is a pass of the event loop, which ends the undo manager's group.
+    w.undo.endGroup();
+    for (const QPointF& at : { QPointF(0, 10), QPointF(-10, 0), QPointF(0, -10) }) {
+        testsupport::sendMouse(*knob, QEvent::MouseMove, c + at, Qt::NoButton, Qt::LeftButton);
+        w.undo.endGroup();
+    }
+    testsupport::sendMouse(
+        *knob, QEvent::MouseButtonRelease, c + QPointF(0, -10), Qt::LeftButton, Qt::NoButton);
+    w.undo.endGroup();
+    EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
+    const SZGradient* fill = fillAt(w.boxAt<MyTextView>(0), 0);
+    ASSERT_TRUE(fill);
+    EXPECT_NE(fill->angle, linear.angle);
 }
