@@ -5,9 +5,11 @@
 #include "PersonDriving.h"
 #include "platform/text/FontManager.h"
 #include "platform/text/ParagraphStyle.h"
+#include "platform/ui/ColorPanel.h"
 #include "platform/ui/ViewHost.h"
 #include "support/SyntheticMouse.h"
 #include "window/CustomSegmentedCtrl.h"
+#include "window/FillPanel.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -213,6 +215,7 @@ TEST(FontPanelPerson, EveryControlChangesTheBoxInOneStep)
         SCOPED_TRACE(row.name);
         InspectorWindow w(true);
         w.build({ textOf({ { "ab", "DejaVuSans", 30 } }), textOf({ { "cd", "DejaVuSans", 30 } }) });
+        platform::ColorPanel::shared().setIdentifier(FillPanel::kTextColorIdentifier);
         const ContainerSnapshot before = w.boxes().containerSnapshot();
         w.undo.endGroup();
         const int steps = w.undo.undoGroupCount();
@@ -220,6 +223,8 @@ TEST(FontPanelPerson, EveryControlChangesTheBoxInOneStep)
         w.undo.endGroup();
         EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
         EXPECT_FALSE(w.boxes().containerSnapshot() == before);
+        EXPECT_EQ(platform::ColorPanel::shared().identifier(), FillPanel::kEmptyColorIdentifier)
+            << "the colour panel is detached while the text is rewritten";
         EXPECT_TRUE(w.boxAt<MyTextView>(0)->txtBox()->text().attributesAt(0)
             == w.boxAt<MyTextView>(1)->txtBox()->text().attributesAt(0))
             << "both boxes change alike";
