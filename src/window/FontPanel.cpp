@@ -128,13 +128,13 @@ void FontPanel::updateFontsFromSelectedTextBox(const std::vector<MyViewBase*>& b
 {
     qCDebug(lcWindow, "update Fonts From selected text box");
     if (const std::optional<TextSummary> summary = TextSummary::ofSelectedBoxes(boxes))
-        showSummary(*summary, true);
+        showSummary(*summary);
 }
 
 void FontPanel::showEditedText(MyTextBox& box, TextRange range)
 {
     if (const std::optional<TextSummary> summary = TextSummary::ofEditedRange(box, range))
-        showSummary(*summary, true);
+        showSummary(*summary);
     else
         showDefaults();
 }
@@ -148,7 +148,7 @@ void FontPanel::refreshShown()
         updateFontsFromSelectedTextBox(layer->textViewAry);
 }
 
-void FontPanel::showSummary(const TextSummary& summary, bool withStrikethrough)
+void FontPanel::showSummary(const TextSummary& summary)
 {
     const DocumentWindowOutlets& c = controls();
     static const int kSegmentOf[] = { 0, 2, 1, 3, 3 }; // Left, Right, Center, Justified, Natural
@@ -173,7 +173,7 @@ void FontPanel::showSummary(const TextSummary& summary, bool withStrikethrough)
         style->setSelected(summary.italic.value(), 1);
     if (summary.underline.uniform())
         style->setSelected(summary.underline.value() == 1, 2);
-    if (withStrikethrough && summary.strikethrough.uniform())
+    if (summary.strikethrough.uniform())
         style->setSelected(summary.strikethrough.value() == 1, 3);
 
     if (summary.size.uniform()) {

@@ -53,7 +53,7 @@ public:
 private:
     void wire();
     void refreshShown();
-    void showSummary(const TextSummary& summary, bool withStrikethrough);
+    void showSummary(const TextSummary& summary);
     void showDefaults();
     void acted();
 
