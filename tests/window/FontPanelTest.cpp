@@ -154,8 +154,8 @@ TEST(FontPanelPerson, AlignmentOnAnEmptyTextAppliesToWhatIsTyped)
     typeToFocus(QStringLiteral("ab"));
     const auto& text = w.box()->txtBox()->text();
     ASSERT_EQ(text.string(), QStringLiteral("ab"));
-    const platform::ParagraphStyle* style
-        = text.attributeAt(names::paragraphStyle, 1).paragraphStyle();
+    const platform::AttributeValue value = text.attributeAt(names::paragraphStyle, 1);
+    const platform::ParagraphStyle* style = value.paragraphStyle();
     ASSERT_TRUE(style);
     EXPECT_EQ(style->alignment, platform::TextAlignment::Center);
     EXPECT_EQ(w.o.fontAlignmentSegmentedCtrl->selectedSegment(), 1);

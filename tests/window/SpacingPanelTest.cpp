@@ -21,8 +21,9 @@ double kernAt(const MyTextView* box, int i)
 
 double lineSpacingAt(const MyTextView* box, int i)
 {
-    const platform::ParagraphStyle* style
-        = box->txtBox()->text().attributeAt(names::paragraphStyle, i).paragraphStyle();
+    const platform::AttributeValue value
+        = box->txtBox()->text().attributeAt(names::paragraphStyle, i);
+    const platform::ParagraphStyle* style = value.paragraphStyle();
     return style ? style->lineSpacing : 0.0;
 }
 
