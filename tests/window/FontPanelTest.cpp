@@ -232,3 +232,17 @@ TEST(FontPanelPerson, EveryControlChangesTheBoxInOneStep)
         EXPECT_TRUE(w.boxes().containerSnapshot() == before);
     }
 }
+
+// While editing, Ctrl+I and Ctrl+B typed to the text act on its selected characters.
+TEST(FontPanelPerson, KeysWhileEditingActOnTheSelection)
+{
+    EditingWindow w({ { "abcd", "DejaVuSans-Bold", 30 } }, { 0, 2 });
+    ASSERT_EQ(QApplication::focusWidget(), w.host());
+    key(*w.host(), Qt::Key_I, Qt::ControlModifier);
+    key(*QApplication::focusWidget(), Qt::Key_B, Qt::ControlModifier);
+    EXPECT_TRUE(fontAt(w.box(), 0).isItalic());
+    EXPECT_FALSE(fontAt(w.box(), 0).isBold());
+    EXPECT_FALSE(fontAt(w.box(), 2).isItalic());
+    EXPECT_TRUE(fontAt(w.box(), 2).isBold());
+    EXPECT_EQ(QApplication::focusWidget(), w.host());
+}
