@@ -5,12 +5,19 @@
 // over a text of 1000 and 2000 runs (linear: 2000 runs within 2.2 x 1000). One step of a
 // shadow-blur slider drag over 200 selected text boxes with the canvas's repaint of what it
 // dirtied (a frame: 16 ms on 8 threads), beside Qt's graphics view changing the blur of 200
-// drop-shadowed text items and painting the same area in the same run.
+// drop-shadowed text items and painting the same area in the same run. The plain text colour
+// over 200 boxes with its undo snapshot (budget 50 ms) and the character spacing of a text of
+// 100 000 runs (the frame recomputed once, not per run) stand beside QTextDocument merging the
+// same change over the same runs.
 #include "BenchMain.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/ui/ColorPanel.h"
 #include "support/SyntheticMouse.h"
+#include "window/ColoredButton.h"
 #include "window/CustomSegmentedCtrl.h"
+#include "window/FillPanel.h"
 #include "window/InspectorRig.h"
+#include "window/SpacingPanel.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -86,7 +93,7 @@ void BM_BoldOver200Boxes(benchmark::State& state)
     bool on = true;
     for (auto _ : state) {
         w.o.fontStyleSegmentedCtrl->setSelected(on, 0);
-        w.win.segmentedCtrlFontAttributesChanged(0);
+        w.panel<FontPanel>().segmentedCtrlFontAttributesChanged(0);
         w.undo.endGroup();
         on = !on;
     }
@@ -138,7 +145,7 @@ void BM_SizeChange1000Runs(benchmark::State& state)
     int size = 30;
     for (auto _ : state) {
         w.o.fontSizeTextField->setText(QString::number(size));
-        w.win.fontSizeValueDidChange();
+        w.panel<FontPanel>().fontSizeValueDidChange();
         w.undo.endGroup();
         size = size == 30 ? 31 : 30;
     }
@@ -226,6 +233,152 @@ void BM_ShadowBlurDrag_QGraphicsView(benchmark::State& state)
     benchmark::DoNotOptimize(canvas.bits());
 }
 BENCHMARK(BM_ShadowBlurDrag_QGraphicsView)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 200 QTextDocuments of ten runs, laid out, with their undo stacks.
+std::vector<std::unique_ptr<QTextDocument>> documents(int n, const std::vector<Run>& parts)
+{
+    std::vector<std::unique_ptr<QTextDocument>> docs;
+    for (int d = 0; d < n; ++d) {
+        auto doc = std::make_unique<QTextDocument>();
+        doc->setTextWidth(400);
+        QTextCursor c(doc.get());
+        for (const Run& r : parts) {
+            QTextCharFormat f;
+            f.setFont(QFont(r.face, int(r.size)));
+            c.insertText(r.text, f);
+        }
+        doc->documentLayout()->documentSize();
+        docs.push_back(std::move(doc));
+    }
+    return docs;
+}
+
+// The same change merged over every run of each document, one edit block per document, then
+// the layout brought up to date.
+void mergeOverRuns(QTextDocument& doc, int runs, int each, const QTextCharFormat& format)
+{
+    QTextCursor c(&doc);
+    c.beginEditBlock();
+    for (int run = 0; run < runs; ++run) {
+        c.setPosition(run * each);
+        c.setPosition(run * each + each, QTextCursor::KeepAnchor);
+        c.mergeCharFormat(format);
+    }
+    c.endEditBlock();
+    benchmark::DoNotOptimize(doc.documentLayout()->documentSize());
+}
+
+// The text colour chosen in the colour panel for 200 selected text boxes: one undo step, each
+// run's fill and foreground rewritten, each box laid out again.
+void BM_TextColourOver200(benchmark::State& state)
+{
+    InspectorWindow w;
+    w.build(std::vector<BoxSpec>(200, textOf(textRuns(10, 20))));
+    auto* swatch = w.o.panelFont->findChild<ColoredButton*>(FillPanel::kTextColourButton);
+    w.panel<FillPanel>().fontColorClicked(*swatch);
+    platform::ColorPanel::shared().close();
+    bool red = true;
+    for (auto _ : state) {
+        platform::ColorPanel::shared().commitColor(
+            red ? platform::Color(1, 0, 0, 1) : platform::Color(0, 0, 1, 1));
+        w.undo.endGroup();
+        red = !red;
+    }
+    state.counters["steps"] = double(w.undo.undoGroupCount());
+    w.undo.removeAllActions();
+}
+BENCHMARK(BM_TextColourOver200)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_TextColourOver200_QTextDocument(benchmark::State& state)
+{
+    auto docs = documents(200, textRuns(10, 20));
+    bool red = true;
+    for (auto _ : state) {
+        QTextCharFormat colour;
+        colour.setForeground(red ? Qt::red : Qt::blue);
+        for (auto& doc : docs)
+            mergeOverRuns(*doc, 10, 20, colour);
+        red = !red;
+    }
+}
+BENCHMARK(BM_TextColourOver200_QTextDocument)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A text of n runs of three characters, made by doubling a block of six runs (appending run
+// by run would cost a pass over the runs each time).
+platform::AttributedString manyRuns(int n)
+{
+    platform::AttributedString s = runs(textRuns(6, 3));
+    while (s.runCount() * 2 <= n)
+        s.append(s);
+    s.append(s.attributedSubstring(platform::TextRange(0, (n - s.runCount()) * 3)));
+    return s;
+}
+
+// Character spacing typed for one text box of 100 000 runs: every run rewritten, the frame
+// recomputed once.
+void BM_SpacingOver100000Runs(benchmark::State& state)
+{
+    InspectorWindow w;
+    const platform::AttributedString text = manyRuns(int(state.range(0)));
+    w.build({ { Kind::Text, shape::Rectangle, true, [&](UNDODATA& r) { r.rtf = text; } } });
+    if (w.boxAt<MyTextView>(0)->txtBox()->text().runCount() != state.range(0))
+        state.SkipWithError("the text does not have the runs asked for");
+    int kern = 1;
+    for (auto _ : state) {
+        w.o.charspaceTextField->setText(QString::number(kern));
+        w.panel<SpacingPanel>().charspaceTextFieldChanged();
+        w.undo.endGroup();
+        kern = kern == 1 ? 2 : 1;
+    }
+    w.undo.removeAllActions();
+    state.counters["runs"] = double(state.range(0));
+}
+BENCHMARK(BM_SpacingOver100000Runs)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(4);
+
+void BM_SpacingOver100000Runs_QTextDocument(benchmark::State& state)
+{
+    const int runs = int(state.range(0));
+    std::vector<std::unique_ptr<QTextDocument>> docs;
+    {
+        // Built from the same text, one fragment per run.
+        const platform::AttributedString text = manyRuns(runs);
+        auto doc = std::make_unique<QTextDocument>();
+        doc->setTextWidth(400);
+        QTextCursor c(doc.get());
+        c.beginEditBlock();
+        text.enumerateAttributes(platform::TextRange(0, text.length()),
+            platform::AttributedString::Forward,
+            [&](const platform::AttributeDictionary& attrs, platform::TextRange r, bool&) {
+                QTextCharFormat f;
+                if (const platform::Font* font = attrs.at(names::font).font())
+                    f.setFont(font->toQFont());
+                c.insertText(text.string().mid(r.location, r.length), f);
+            });
+        c.endEditBlock();
+        doc->documentLayout()->documentSize();
+        docs.push_back(std::move(doc));
+    }
+    int kern = 1;
+    for (auto _ : state) {
+        QTextCharFormat spacing;
+        spacing.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        spacing.setFontLetterSpacing(kern);
+        mergeOverRuns(*docs.front(), runs, 3, spacing);
+        kern = kern == 1 ? 2 : 1;
+    }
+    state.counters["runs"] = double(runs);
+}
+BENCHMARK(BM_SpacingOver100000Runs_QTextDocument)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(4);
 
 } // namespace
 

@@ -9,8 +9,6 @@
 #include "foundation/ImageAdditions.h"
 #include "platform/document/NotificationCenter.h"
 #include "platform/document/SharingService.h"
-#include "platform/text/FontManager.h"
-#include "platform/text/TextAttributeNames.h"
 #include "platform/ui/Event.h"
 #include "platform/ui/NamedImage.h"
 #include "platform/ui/SegmentedControl.h"
@@ -133,7 +131,7 @@ void DocumentWindow::windowReady()
     tickBox.setColor(QPalette::Base, QColor(0x2B, 0x2B, 0x2B));
     chkRedMask->setPalette(tickBox);
     chkRedMask->setChecked(false);
-    fillFontPopup();
+    m_fontPanel->fillFontPopup();
     // The wells' edits go to the panels that own them (set when the panels were made).
     for (GradientCtrl* well :
         { btFontColor, btTextboxBackgroundColor, btBorderColor, btOverlayColor, btStrokeColor })
@@ -190,25 +188,6 @@ void DocumentWindow::setUpEffectSliders()
         if (start.sendsAction)
             s.sendAction();
     }
-}
-
-void DocumentWindow::fillFontPopup()
-{
-    popupFonts->clear();
-    m_fontAry.clear();
-    auto& fonts = platform::FontManager::shared();
-    for (const QString& family : fonts.availableFontFamilies()) {
-        for (const platform::FontFace& face : fonts.availableMembersOfFontFamily(family)) {
-            m_fontAry.push_back({ family, face.postScriptName, face.weight, face.traits() });
-            popupFonts->addItem(face.postScriptName);
-        }
-    }
-    // With nothing selected the box names the face new text is drawn in.
-    const platform::AttributeDictionary typing = MyTextBox::defaultAttributes();
-    const auto font = typing.find(platform::TextAttributeNames::font);
-    if (font != typing.end() && font->second.font())
-        popupFonts->setCurrentIndex(
-            std::max(0, popupFonts->findText(font->second.font()->fontName())));
 }
 
 void DocumentWindow::fillHeadPopups()

@@ -11,11 +11,12 @@
 // Files: DocumentWindow.cpp (set-up steps, canvas requests, mode, sidebar), the layout in
 // DocumentWindowSetup.cpp, the slider and edit actions in DocumentWindowActions.cpp, the
 // sliders' preview pictures in DocumentWindowPreviews.cpp, pictures from files in
-// DocumentWindowPictures.cpp, the inspector refresh in DocumentWindowInspector.cpp, the font
-// panel in DocumentWindowFonts.cpp, and the inspector's panel controllers (InspectorPanel
-// subclasses, one per panel) made and served in DocumentWindowPanels.cpp. Tables: the picture
-// sliders (PictureSliders.h), the edit commands (EditCommands.h); the mask brush's controls
-// are BrushPanel's.
+// DocumentWindowPictures.cpp, the inspector refresh in DocumentWindowInspector.cpp, and the
+// inspector's panel controllers (InspectorPanel subclasses, one per panel: FontPanel,
+// FillPanel, SpacingPanel, BorderStrokePanel, ShadowPanel, WarpPanel, CommonPanel,
+// FramePanel) made and served, with the text edit sync, in DocumentWindowPanels.cpp. Tables:
+// the picture sliders (PictureSliders.h), the edit commands (EditCommands.h); the mask
+// brush's controls are BrushPanel's.
 #include "boxes/DocumentWindowRef.h"
 #include "canvas/CanvasWindow.h"
 #include "container/ContainerDelegate.h"
@@ -28,6 +29,7 @@
 #include "window/AngleCtrl.h"
 #include "window/DocumentWindowOutlets.h"
 #include "window/EditCommands.h"
+#include "window/FontPanel.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/InspectorPanel.h"
 #include "window/Window.h"
@@ -72,14 +74,8 @@ class DocumentWindow : public Window,
                        public DocumentWindowRef,
                        public InspectorHost {
 public:
-    // One record per installed font face, in the font manager's family and member order; item
-    // i of popupFonts describes record i.
-    struct FontRecord {
-        QString family;
-        QString fontName;
-        int weight = 0;
-        unsigned traits = 0;
-    };
+    // One record per installed font face; item i of popupFonts describes record i.
+    using FontRecord = FontPanel::FontRecord;
 
     static constexpr double kStartPanelStackHeight = 648.0;
     // Heights the sidebar layout gives the stroke panel (with or without the line heads) and
@@ -103,7 +99,7 @@ public:
     const QString& selectedPresetName() const { return m_selectedPresetName; }
     void setSelectedPresetName(const QString& name) { m_selectedPresetName = name; }
     ShapePanel* shapePanel() const { return m_shapePanel.get(); }
-    const std::vector<FontRecord>& fontAry() const { return m_fontAry; }
+    const std::vector<FontRecord>& fontAry() const { return m_fontPanel->fontAry(); }
     // This window's thumbnail of its original picture (longest side 200), made by windowReady.
     const platform::Image& originalThumbnail() const { return m_originalThumbnail; }
     // The sidebar's panel-stack height: this window's, 648 at start, written by the sidebar
@@ -258,22 +254,6 @@ public:
     void updateBoxAngle(float degrees);
     void updateDirection(const MyViewBase& box);
 
-    // ---- font panel (DocumentWindowFonts.cpp)
-    // The font controls from the whole text of the selected text boxes not being edited.
-    void updateFontsFromSelectedTextBox(const std::vector<MyViewBase*>& boxes);
-    // The actions of the font panel's controls: on the selected range of the text being
-    // edited, else on the whole text of every selected text box; one undo step each.
-    void fontNameSelected();
-    void segmentedCtrlFontAttributesChanged(int segment);
-    void segmentedCtrlAlignmentChanged(int segment);
-    void fontSizeStepperDidChange();
-    void fontSizeValueDidChange();
-    // The largest size the size field takes.
-    static constexpr double kMaxFontSize = 10000.0;
-    // A typed size: " pt" removed, a decimal comma read as a point, to a tenth of a point;
-    // nothing for text that is not a size in 0 < size <= kMaxFontSize.
-    static std::optional<double> parseFontSize(QString text);
-
     // ---- ContainerDelegate
     void textViewSelected(const std::vector<MyViewBase*>& boxes) override;
     void setCurrentlySelectedTextView(MyTextBox* textView) override
@@ -287,10 +267,11 @@ public:
 
     // ---- DocumentWindowRef
     std::optional<platform::Size> workingImageSize() const override;
-    // The edit sync: records the edited box and its selection, and shows its attributes.
+    // The edit sync (DocumentWindowPanels.cpp): records the edited box and its selection, and
+    // the text panels show its attributes.
     platform::TextRange textViewWillChangeSelection(
         MyTextBox* textBox, platform::TextRange oldRange, platform::TextRange newRange) override;
-    // The font panel follows typing in the edited box.
+    // The text panels follow typing in the edited box.
     void textDidChange(MyTextBox* textBox) override;
 
     // ---- InspectorHost (DocumentWindowPanels.cpp)
@@ -356,29 +337,9 @@ private:
     // windowReady's parts.
     void setUpEffectSliders();
     void applyDarkAppearance();
-    void fillFontPopup();
     void fillHeadPopups();
     void scrollPanelsToTop();
     // Parts of updateBoxPanel (DocumentWindowInspector.cpp).
-    void wireFontPanel();
-    // Parts of the font panel (DocumentWindowFonts.cpp).
-    struct FontSummary;
-    TextViewContainer* fontTargetContainer() const;
-    // A text box is being edited: the font actions go to its selected range.
-    bool isEditingCase() const;
-    std::optional<platform::TextRange> editedStyleRange() const;
-    // change runs over the edited range, or the whole text of every selected text box with
-    // text; changed answers per box whether it did change. One undo step, only when a box
-    // changed.
-    bool changeSelectedText(const std::function<void(MyTextBox&, platform::TextRange)>& change,
-        std::optional<platform::TextRange> editedRange,
-        const std::function<bool(MyTextBox&)>& changed);
-    bool rewriteSelectedText(std::optional<platform::TextRange> editedRange,
-        const std::function<void(platform::AttributeDictionary&)>& change);
-    void refreshFontPanel();
-    void showEditedAttributes(MyTextBox& box, platform::TextRange range);
-    void showFontSummary(const FontSummary& summary);
-    void showFontDefaults();
     // ShowSideBar's parts for the box inspector: the panels the selected kinds use, and the
     // common sliders' background pictures.
     void layOutPanels(const TextViewContainer::SelectedBoxStates& states, int n);
@@ -408,9 +369,6 @@ private:
     platform::Image m_selectedThumbnail;
     QString m_selectedPresetName;
     std::unique_ptr<ShapePanel> m_shapePanel;
-    std::vector<FontRecord> m_fontAry;
-    // The size field's text as the last refresh wrote it; a refused size puts it back.
-    QString m_shownFontSize;
     MyTextBox* currentlySelectedTextView_ = nullptr;
     double m_panelStackHeight = kStartPanelStackHeight;
     bool m_windowReady = false;
@@ -428,4 +386,6 @@ private:
     QObject m_observerContext;
     std::vector<std::unique_ptr<InspectorPanel>> m_inspectorPanels;
     std::unique_ptr<BrushPanel> m_brushPanel;
+    // Made with the panels, for the font list the set-up fills.
+    FontPanel* m_fontPanel = nullptr;
 };

@@ -1,28 +1,17 @@
-// The inspector refresh: every panel filled from the selected boxes, each control showing the
-// boxes' common value or a neutral mixed state, and the narrower refreshes of the frame, the
-// corners, the angle slider and the directions. Nothing here sends a control's action.
+// The inspector refresh: every panel controller shows the selected boxes (their common value or
+// a neutral mixed state), and the narrower refreshes the box layer asks for go to the panel
+// that owns the controls. Nothing here sends a control's action.
 #include "boxes/MyTextBox.h"
 #include "boxes/MyViewBase.h"
 #include "canvas/CanvasControls.h"
 #include "container/TextViewContainer.h"
-#include "platform/ui/SegmentedControl.h"
-#include "platform/ui/Stepper.h"
 #include "window/CommonPanel.h"
 #include "window/DocumentWindow.h"
 #include "window/FramePanel.h"
-#include "window/GradientCtrl.h"
-#include "window/ImageEffectIntensitySlider.h"
-#include "window/SharedValue.h"
 #include "window/WarpPanel.h"
 #include "window/WindowLogging.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <algorithm>
-#include <cmath>
-#include <optional>
-
 
 void DocumentWindow::textViewSelected(const std::vector<MyViewBase*>& boxes)
 {
@@ -36,35 +25,9 @@ void DocumentWindow::textViewSelected(const std::vector<MyViewBase*>& boxes)
 void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
 {
     qCDebug(lcWindow, "Update Box panel");
-    if (std::none_of(boxes.begin(), boxes.end(), [](MyViewBase* b) { return b->selected(); })) {
-        ShowSideBar();
-        return;
-    }
-    Shared<SZGradient> back, overlay;
-    for (MyViewBase* box : boxes) {
-        if (!box->selected())
-            continue;
-        back.take(box->backColor());
-        overlay.take(box->overlayColor());
-    }
-
-    // Fills.
-    const auto showFill = [](GradientCtrl* well, const Shared<SZGradient>& fill, bool noFill) {
-        SZGradient shown = fill.same ? fill.value() : SZGradient();
-        if (!fill.same && noFill)
-            shown.gradientType = 0;
-        well->setGradient(shown);
-    };
-    showFill(btTextboxBackgroundColor, back, true);
-    showFill(btOverlayColor, overlay, false);
-    minusTextBoxBackgroundColor->setVisible(
-        !(back.same && btTextboxBackgroundColor->gradient().gradientType == 0));
-    minusOverlayColor->setVisible(!(overlay.same && btOverlayColor->gradient().gradientType == 0));
-
-    for (QWidget* w : std::initializer_list<QWidget*> { btOverlayColor, btTextboxBackgroundColor })
-        w->update();
     ShowSideBar();
-    updateFontsFromSelectedTextBox(boxes);
+    if (std::none_of(boxes.begin(), boxes.end(), [](MyViewBase* b) { return b->selected(); }))
+        return;
     for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
         panel->refresh(boxes);
 }

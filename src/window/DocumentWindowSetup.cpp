@@ -11,12 +11,15 @@
 #include "window/ColoredButton.h"
 #include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
+#include "window/FillPanel.h"
+#include "window/FontPanel.h"
 #include "window/GradientCtrl.h"
 #include "window/ImageEffectIntensitySlider.h"
 #include "window/PanelContentView.h"
 #include "window/PictureSliders.h"
 #include "window/SegmentSwitch.h"
 #include "window/SidebarContainerView.h"
+#include "window/SpacingPanel.h"
 #include "window/WindowContentView.h"
 #include "window/ZoomSlider.h"
 
@@ -38,6 +41,9 @@ constexpr int kPanelWidth = 269;
 constexpr int kRowHeight = 24;
 constexpr int kSliderHeight = 62;
 constexpr int kMargin = 8;
+// A fill well's height: room for the preview and, above it, the stop markers of a multi-stop
+// fill, which hang 10 points over the preview.
+constexpr int kFillWellHeight = 40;
 
 // The canvas's document view: a plain view the canvas sits in, sized by the canvas's zoom.
 class CanvasDocumentView : public platform::View {
@@ -102,11 +108,12 @@ QPushButton* titleWithLock(RowPlacer& rows, const QString& text)
 }
 
 // A fill panel's title with its remove button, then the fill well under it.
-QLabel* fillRows(RowPlacer& rows, const QString& text, QPushButton*& minus, GradientCtrl*& well)
+QLabel* fillRows(RowPlacer& rows, const QString& text, QPushButton*& minus, GradientCtrl*& well,
+    int wellHeight = 30)
 {
     QLabel* label = panelTitle(rows, text);
     minus = minusButton(rows.parent());
-    well = rows.full<GradientCtrl>(30);
+    well = rows.full<GradientCtrl>(wellHeight);
     return label;
 }
 
@@ -356,7 +363,13 @@ void DocumentWindow::buildPanels()
     panelFont = makePanel(content, 130);
     {
         RowPlacer rows(panelFont, kPanelWidth);
+        // The plain text colour: a swatch on the title row (over the title) that opens the
+        // shared colour panel.
+        auto* textColour = rows.add<ColoredButton>(18, kPanelWidth - 48, 40);
+        textColour->setObjectName(FillPanel::kTextColourButton);
+        textColour->setToolTip(tr("Text Color"));
         panelTitle(rows, tr("Font"));
+        textColour->raise();
         popupFonts = rows.full<QComboBox>(kRowHeight);
         fontStyleSegmentedCtrl = rows.add<CustomSegmentedCtrl>(kRowHeight, kMargin, 120);
         setSegmentTitles(fontStyleSegmentedCtrl, { tr("B"), tr("I"), tr("U"), tr("S") });
@@ -366,17 +379,22 @@ void DocumentWindow::buildPanels()
         setSegmentTitles(fontAlignmentSegmentedCtrl, { tr("L"), tr("C"), tr("R"), tr("J") });
         rows.next(kRowHeight);
         valueRow(rows, kMargin, fontSizeTextField, fontSizeStepper);
-        btFontColor = rows.add<GradientCtrl>(30, kMargin + 84, kPanelWidth - kMargin * 2 - 84);
+        fontSizeStepper->setMinValue(1);
+        fontSizeStepper->setMaxValue(int(FontPanel::kMaxFontSize));
+        btFontColor
+            = rows.add<GradientCtrl>(kFillWellHeight, kMargin + 84, kPanelWidth - kMargin * 2 - 84);
     }
-    panelOverlayColor = makePanel(content, 64);
+    panelOverlayColor = makePanel(content, 34 + kFillWellHeight);
     {
         RowPlacer rows(panelOverlayColor, kPanelWidth);
-        lblOverlayColor = fillRows(rows, tr("Overlay Color"), minusOverlayColor, btOverlayColor);
+        lblOverlayColor = fillRows(
+            rows, tr("Overlay Color"), minusOverlayColor, btOverlayColor, kFillWellHeight);
     }
-    panelBackgroundColor = makePanel(content, 64);
+    panelBackgroundColor = makePanel(content, 34 + kFillWellHeight);
     {
         RowPlacer rows(panelBackgroundColor, kPanelWidth);
-        fillRows(rows, tr("Background"), minusTextBoxBackgroundColor, btTextboxBackgroundColor);
+        fillRows(rows, tr("Background"), minusTextBoxBackgroundColor, btTextboxBackgroundColor,
+            kFillWellHeight);
     }
     panelBorder = makePanel(content, 92);
     {
@@ -468,9 +486,14 @@ void DocumentWindow::buildPanels()
         minusOtherProperties = minusButton(panelOtherProperties);
         valueRow(rows, kMargin, linespaceTextField, linespaceStepper);
         valueRow(rows, kMargin + 126, charspaceTextField, charspaceStepper);
+        linespaceStepper->setMaxValue(SpacingPanel::kMaxSpacing);
+        charspaceStepper->setMinValue(-SpacingPanel::kMaxSpacing);
+        charspaceStepper->setMaxValue(SpacingPanel::kMaxSpacing);
         rows.next(kRowHeight);
+        // Two layouts, each on or off; at most one is on (the panel turns the other off).
         textboxLayoutStepper = rows.full<CustomSegmentedCtrl>(kRowHeight);
-        setSegmentTitles(textboxLayoutStepper, { tr("Box"), tr("Circle"), tr("Vertical") });
+        setSegmentTitles(textboxLayoutStepper, { tr("Circle"), tr("Vertical") });
+        textboxLayoutStepper->setTrackingMode(platform::SegmentedControl::TrackingMode::SelectAny);
     }
     panelLabelProperties = makePanel(content, 40);
     {
@@ -565,5 +588,4 @@ void DocumentWindow::wireActions()
         // Their undo steps go to this window's own document.
         s->setUndoManagerProvider([this] { return &m_undo; });
     }
-    wireFontPanel();
 }

@@ -1,5 +1,7 @@
 #include "window/FillStopEditing.h"
 
+#include "window/FieldNumbers.h"
+
 #include <cmath>
 
 using platform::Color;
@@ -79,17 +81,7 @@ int removeStopsAt(
 
 int angleFromText(const QString& text)
 {
-    QString s = text;
-    s.remove(QChar(0x00BA));
-    s = s.trimmed();
-    int i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
-        negative = s[i++] == u'-';
-    int value = 0;
-    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i)
-        value = (value * 10 + (s[i].unicode() - u'0')) % 360;
-    return negative ? (360 - value) % 360 : value;
+    return fieldnumbers::leadingInt(text, fieldnumbers::kDegrees).value_or(0);
 }
 
 } // namespace fillstops

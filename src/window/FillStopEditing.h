@@ -30,9 +30,9 @@ bool moveStop(std::vector<platform::GradientStop>& stops, int k, double t, doubl
 int removeStopsAt(
     std::vector<platform::GradientStop>& stops, const platform::Point& p, double Rw, double barY);
 
-// A typed angle: every "º" removed, the leading integer (optional sign) read in whole degrees
-// and brought into 0..359; text without a leading number reads 0. Any number of digits is
-// read exactly (the value is reduced as it is read, so it cannot overflow).
+// A typed angle: every "º" removed, the leading integer (optional sign) in whole degrees as
+// typed, not brought into 0..359 (a fill keeps the angle it is given); text without a leading
+// number reads 0, and magnitudes beyond int's range saturate.
 int angleFromText(const QString& text);
 
 } // namespace fillstops

@@ -567,12 +567,14 @@ void GradientCtrl::angleStepperDidChange()
 
 void GradientCtrl::angleValueDidChange()
 {
-    // Field, stepper, knob and fill always agree on one angle in 0..359.
+    // The fill takes the angle as typed (400 and -30 stay 400 and -30); the stepper, which
+    // holds 0..359, and the knob show the direction it denotes.
     const int n = fillstops::angleFromText(m_angleField->text());
     m_gradient.angle = n;
-    m_angleStepper->setIntValue(n);
+    const int shown = ((n % 360) + 360) % 360;
+    m_angleStepper->setIntValue(shown);
     m_angleField->setText(angleText(n));
-    m_angleCtrl->setAngle(n);
+    m_angleCtrl->setAngle(shown);
     m_angleCtrl->update();
     notify();
 }

@@ -62,6 +62,14 @@ public:
     // Shows the selected boxes' values (boxes is the layer's textViewAry; the selected ones
     // count). Sends no action and changes no box.
     virtual void refresh(const std::vector<MyViewBase*>& boxes) = 0;
+    // The edit sync: shows the attributes of range (the new selection) of the text box being
+    // edited, as the selection moves or the text changes. Only the panels that show text
+    // attributes override it.
+    virtual void showEditedText(MyTextBox& box, platform::TextRange range)
+    {
+        (void)box;
+        (void)range;
+    }
 
 protected:
     InspectorHost& host() const { return m_host; }

@@ -176,9 +176,11 @@ TEST(FillStops, TypedAngles)
         int angle;
     };
     const Row rows[] = {
-        { "45º", 45 }, { "45", 45 }, { "abc", 0 }, { "", 0 }, { "º", 0 }, { "400", 40 },
-        { "-30", 330 }, { "360", 0 }, { "-360", 0 }, { "  90º ", 90 }, { "12abc", 12 },
-        { "+15", 15 }, { "1234567890123456789012345678901234567890", 90 }, // exact, no overflow
+        // A typed angle goes into the fill as typed, not brought into 0..359.
+        { "45º", 45 }, { "45", 45 }, { "abc", 0 }, { "", 0 }, { "º", 0 }, { "400", 400 },
+        { "-30", -30 }, { "360", 360 }, { "-360", -360 }, { "  90º ", 90 }, { "12abc", 12 },
+        { "+15", 15 },
+        { "1234567890123456789012345678901234567890", 2147483647 }, // saturates, no overflow
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -395,17 +397,18 @@ TEST(FillEditor, DragStopsInsideTheGapAndRightClickKeepsTwo)
 }
 
 // A typed angle (parsed as in FillStops) and a knob click both reach the field, the stepper,
-// the knob and the owner, once each.
+// the knob and the owner, once each. The fill keeps the typed angle; the stepper and the knob
+// show the direction it denotes.
 TEST(FillEditor, TypedAndKnobAnglesAgreeEverywhere)
 {
     Editor typed;
     typed.ctrl.setGradient(fillOfKind(SZGradient::LinearFill));
     typed.ctrl.angleField()->setText(QStringLiteral("-30"));
     typed.ctrl.angleValueDidChange();
-    EXPECT_EQ(typed.ctrl.gradient().angle, 330);
+    EXPECT_EQ(typed.ctrl.gradient().angle, -30);
     EXPECT_EQ(typed.ctrl.angleStepper()->intValue(), 330);
     EXPECT_EQ(typed.ctrl.angleCtrl()->angle(), 330);
-    EXPECT_EQ(typed.ctrl.angleField()->text(), QStringLiteral("330") + QChar(0x00BA));
+    EXPECT_EQ(typed.ctrl.angleField()->text(), QStringLiteral("-30") + QChar(0x00BA));
     EXPECT_EQ(typed.notified, 1);
 
     Editor knob;
@@ -544,8 +547,7 @@ TEST(FillEditor, BadInputNeverCrashes)
             platform::ColorPanel::shared().commitColor(Color(nan, 2, -1, nan));
             ctrl.angleField()->setText(QStringLiteral("99999999999999999999999999999999999999999"));
             ctrl.angleValueDidChange();
-            EXPECT_GE(ctrl.gradient().angle, 0);
-            EXPECT_LT(ctrl.gradient().angle, 360);
+            EXPECT_EQ(ctrl.gradient().angle, 2147483647) << "as typed, saturated";
             ctrl.renderToImage(2.0);
         }
     }

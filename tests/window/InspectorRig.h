@@ -12,6 +12,7 @@
 #include "platform/text/TextAttributeNames.h"
 
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 namespace windowtest {
@@ -52,6 +53,7 @@ inline UNDODATA recordOf(const BoxSpec& b, int i)
 }
 
 struct InspectorWindow : ReadyWindow {
+    using ReadyWindow::ReadyWindow;
     // Replaces the layer by the boxes, bottom first, without an undo step; the container
     // tells the window of the new selection as it does after any change.
     void build(const std::vector<BoxSpec>& boxes)
@@ -65,6 +67,14 @@ struct InspectorWindow : ReadyWindow {
     template <class T> T* boxAt(std::size_t i) const
     {
         return dynamic_cast<T*>(boxes().textViewAry.at(i));
+    }
+    // The window's controller of one inspector panel.
+    template <class P> P& panel() const
+    {
+        for (const auto& p : win.inspectorPanels())
+            if (auto* found = dynamic_cast<P*>(p.get()))
+                return *found;
+        throw std::logic_error("no such panel");
     }
 };
 

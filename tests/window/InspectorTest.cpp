@@ -383,7 +383,7 @@ TEST(FontPanel, StylesChangeEverySelectedBoxInOneStep)
     };
     const platform::AttributeValue fill = fillOf(0);
     w.o.fontStyleSegmentedCtrl->setSelected(true, 0);
-    w.win.segmentedCtrlFontAttributesChanged(0);
+    w.panel<FontPanel>().segmentedCtrlFontAttributesChanged(0);
     w.undo.endGroup();
     EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
     // Each run turns bold in its own family and size; the fill stays.
@@ -408,7 +408,7 @@ TEST(FontPanel, EditedRangeOnly)
     // Bold with a caret changes nothing and registers no step.
     editWithSelection(w, box, { 4, 0 });
     w.o.fontStyleSegmentedCtrl->setSelected(true, 0);
-    w.win.segmentedCtrlFontAttributesChanged(0);
+    w.panel<FontPanel>().segmentedCtrlFontAttributesChanged(0);
     w.undo.endGroup();
     EXPECT_EQ(w.undo.undoGroupCount(), steps);
     EXPECT_FALSE(fontAt(box, 3)->isBold());
@@ -416,7 +416,7 @@ TEST(FontPanel, EditedRangeOnly)
     const int dejavu = w.o.popupFonts->findText(QStringLiteral("DejaVuSans"));
     ASSERT_GE(dejavu, 0);
     w.o.popupFonts->setCurrentIndex(dejavu);
-    w.win.fontNameSelected();
+    w.panel<FontPanel>().fontNameSelected();
     w.undo.endGroup();
     EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
     EXPECT_EQ(fontAt(box, 2)->familyName(), fontAt(box, 0)->familyName());
@@ -439,7 +439,7 @@ TEST(FontPanel, TypedSizesAreCheckedBeforeTheyApply)
         w.undo.endGroup();
         const int steps = w.undo.undoGroupCount();
         w.o.fontSizeTextField->setText(QLatin1String(row.typed));
-        w.win.fontSizeValueDidChange();
+        w.panel<FontPanel>().fontSizeValueDidChange();
         w.undo.endGroup();
         const double size = fontAt(w.boxAt<MyTextView>(0), 0)->pointSize();
         EXPECT_NEAR(size, row.applied ? row.applied : 20.0, 1e-9);
@@ -491,7 +491,7 @@ TEST(FontPanel, StylesShowInTheRendering)
     const auto style = [](int segment) {
         return [segment](InspectorWindow& w) {
             w.o.fontStyleSegmentedCtrl->setSelected(true, segment);
-            w.win.segmentedCtrlFontAttributesChanged(segment);
+            w.panel<FontPanel>().segmentedCtrlFontAttributesChanged(segment);
         };
     };
     const Row rows[] = {
@@ -499,7 +499,8 @@ TEST(FontPanel, StylesShowInTheRendering)
         { "italic", style(1), Differs },
         { "underline", style(2), InkBelowBaseline },
         { "strikethrough", style(3), Differs },
-        { "right alignment", [](InspectorWindow& w) { w.win.segmentedCtrlAlignmentChanged(2); },
+        { "right alignment",
+            [](InspectorWindow& w) { w.panel<FontPanel>().segmentedCtrlAlignmentChanged(2); },
             LastLineMovesRight },
     };
     for (const Row& row : rows) {
@@ -513,7 +514,7 @@ TEST(FontPanel, StylesShowInTheRendering)
             r.fixedWidth = 500;
         };
         w.build({ wide });
-        w.win.segmentedCtrlAlignmentChanged(0);
+        w.panel<FontPanel>().segmentedCtrlAlignmentChanged(0);
         MyTextView* box = w.boxAt<MyTextView>(0);
         const auto render
             = [&] { return platform::renderToImage(*box, box->bounds(), 1.0).toQImage(); };
@@ -556,11 +557,11 @@ TEST(FontPanel, BadInputShowsASaneState)
     w.undo.endGroup();
     const int steps = w.undo.undoGroupCount();
     w.o.fontSizeTextField->setText(QStringLiteral("abc"));
-    w.win.fontSizeValueDidChange();
+    w.panel<FontPanel>().fontSizeValueDidChange();
     w.undo.endGroup();
     EXPECT_EQ(w.undo.undoGroupCount(), steps);
     w.o.fontStyleSegmentedCtrl->setSelected(true, 2);
-    w.win.segmentedCtrlFontAttributesChanged(2);
+    w.panel<FontPanel>().segmentedCtrlFontAttributesChanged(2);
     w.undo.endGroup();
     EXPECT_EQ(w.undo.undoGroupCount(), steps + 1);
     for (int i : { 0, 5 }) {

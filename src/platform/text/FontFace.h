@@ -8,7 +8,12 @@ namespace platform {
 enum FontTraitMask : unsigned {
     ItalicFontMask = 0x1,
     BoldFontMask = 0x2,
+    ExpandedFontMask = 0x20,
+    CondensedFontMask = 0x40,
 };
+
+// Widths on fontconfig's scale: 100 normal, 75 condensed, 125 expanded.
+inline constexpr int kNormalFontWidth = 100;
 
 struct FontFace {
     QString family;
@@ -22,8 +27,15 @@ struct FontFace {
     int openTypeWeight = 400;
     bool bold = false;
     bool italic = false;
+    // Faces of one family may differ only in width (a condensed sibling).
+    int width = kNormalFontWidth;
 
-    unsigned traits() const { return (bold ? BoldFontMask : 0u) | (italic ? ItalicFontMask : 0u); }
+    unsigned traits() const
+    {
+        return (bold ? BoldFontMask : 0u) | (italic ? ItalicFontMask : 0u)
+            | (width < kNormalFontWidth ? CondensedFontMask : 0u)
+            | (width > kNormalFontWidth ? ExpandedFontMask : 0u);
+    }
     bool operator==(const FontFace&) const = default;
 };
 

@@ -97,6 +97,7 @@ std::optional<FontFace> faceFromPattern(FcPattern* pattern)
     face.weight = FontManager::modelWeightFromOpenTypeWeight(face.openTypeWeight);
     face.bold = face.openTypeWeight >= 600;
     face.italic = intOf(pattern, FC_SLANT, FC_SLANT_ROMAN) != FC_SLANT_ROMAN;
+    face.width = std::clamp(intOf(pattern, FC_WIDTH, FC_WIDTH_NORMAL), 1, 1000);
     return face;
 }
 
@@ -138,7 +139,7 @@ void FontManager::ensureLoaded() const
     std::unique_ptr<FcPattern, PatternDeleter> pattern(FcPatternCreate());
     std::unique_ptr<FcObjectSet, ObjectSetDeleter> objects(
         FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_POSTSCRIPT_NAME, FC_FILE, FC_INDEX, FC_WEIGHT,
-            FC_SLANT, FC_OUTLINE, static_cast<char*>(nullptr)));
+            FC_SLANT, FC_WIDTH, FC_OUTLINE, static_cast<char*>(nullptr)));
     if (!pattern || !objects)
         return;
     std::unique_ptr<FcFontSet, FontSetDeleter> set(
@@ -220,14 +221,16 @@ QString FontManager::substituteFamily(const QString& family)
 }
 
 std::optional<FontFace> FontManager::bestFace(
-    const QString& family, bool bold, bool italic, int weight) const
+    const QString& family, bool bold, bool italic, int weight, int width) const
 {
     const auto faces = availableMembersOfFontFamily(family);
     const FontFace* best = nullptr;
     int bestScore = 0;
     for (const auto& face : faces) {
-        const int score = (face.italic != italic ? 1000 : 0) + (face.bold != bold ? 100 : 0)
-            + std::abs(face.weight - weight);
+        // Width steps are 12 or 13 apart and weights at most 15: a face of the asked width
+        // wins over one of a nearer weight.
+        const int score = (face.italic != italic ? 100000 : 0) + (face.bold != bold ? 10000 : 0)
+            + std::min(std::abs(face.width - width), 999) * 8 + std::abs(face.weight - weight);
         if (!best || score < bestScore) {
             best = &face;
             bestScore = score;
@@ -261,8 +264,11 @@ std::optional<Font> FontManager::fontWithName(const QString& name, double size) 
 std::optional<Font> FontManager::fontWithFamily(
     const QString& family, unsigned traits, int weight, double size) const
 {
+    const int width = traits & CondensedFontMask ? 75
+        : traits & ExpandedFontMask              ? 125
+                                                 : kNormalFontWidth;
     const auto face = bestFace(
-        family, traits & BoldFontMask, traits & ItalicFontMask, std::clamp(weight, 0, 15));
+        family, traits & BoldFontMask, traits & ItalicFontMask, std::clamp(weight, 0, 15), width);
     if (!face)
         return std::nullopt;
     return Font(*face, size);
@@ -277,7 +283,7 @@ Font FontManager::convertFontToHaveTrait(const Font& font, unsigned trait) const
     if (wantBold == font.isBold() && wantItalic == font.isItalic())
         return font;
     const int weight = wantBold && !font.isBold() ? 9 : font.weight();
-    const auto face = bestFace(font.familyName(), wantBold, wantItalic, weight);
+    const auto face = bestFace(font.familyName(), wantBold, wantItalic, weight, font.face().width);
     if (!face || face->bold != wantBold || face->italic != wantItalic)
         return font;
     return Font(*face, font.pointSize());
@@ -292,7 +298,7 @@ Font FontManager::convertFontToNotHaveTrait(const Font& font, unsigned trait) co
     if (wantBold == font.isBold() && wantItalic == font.isItalic())
         return font;
     const int weight = !wantBold && font.isBold() ? 5 : font.weight();
-    const auto face = bestFace(font.familyName(), wantBold, wantItalic, weight);
+    const auto face = bestFace(font.familyName(), wantBold, wantItalic, weight, font.face().width);
     if (!face || face->bold != wantBold || face->italic != wantItalic)
         return font;
     return Font(*face, font.pointSize());
@@ -300,8 +306,8 @@ Font FontManager::convertFontToNotHaveTrait(const Font& font, unsigned trait) co
 
 Font FontManager::convertFontToFamily(const Font& font, const QString& family) const
 {
-    const auto face
-        = bestFace(family, font.isBold(), font.isItalic(), font.isNull() ? 5 : font.weight());
+    const auto face = bestFace(family, font.isBold(), font.isItalic(),
+        font.isNull() ? 5 : font.weight(), font.isNull() ? kNormalFontWidth : font.face().width);
     if (!face)
         return font;
     return Font(*face, font.isNull() ? 0.0 : font.pointSize());

@@ -25,7 +25,8 @@
 //    14    extrablack     1000         975..     -> 14
 //    15    (heaviest)     1000
 //
-// A face is bold when its OpenType weight is 600 or more, italic when it slants.
+// A face is bold when its OpenType weight is 600 or more, italic when it slants. Conversions
+// keep a face's width: bold on a condensed face gives the condensed bold face.
 //
 // Substitutions: "Helvetica" and "Helvetica Neue" (as families and as PostScript names such
 // as "Helvetica-Bold" or "HelveticaNeue-Italic") resolve to Nimbus Sans, which has the same
@@ -56,7 +57,8 @@ public:
 
     // By PostScript name, else by family name (its regular face); substitutions apply.
     std::optional<Font> fontWithName(const QString& name, double size) const;
-    // The face of the family closest to the traits and weight (traits first).
+    // The face of the family closest to the traits and weight (slant and boldness first, then
+    // width, then weight).
     std::optional<Font> fontWithFamily(
         const QString& family, unsigned traits, int weight, double size) const;
 
@@ -82,8 +84,8 @@ public:
 private:
     FontManager();
     void ensureLoaded() const;
-    std::optional<FontFace> bestFace(
-        const QString& family, bool bold, bool italic, int weight) const;
+    std::optional<FontFace> bestFace(const QString& family, bool bold, bool italic, int weight,
+        int width = kNormalFontWidth) const;
 
     mutable bool m_loaded = false;
     mutable std::vector<FontFace> m_faces;

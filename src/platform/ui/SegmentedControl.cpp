@@ -72,6 +72,7 @@ int SegmentedControl::selectedSegment() const
 
 void SegmentedControl::setSelectedSegment(int segment)
 {
+    m_clicked = valid(segment) ? segment : -1;
     if (segment < 0) {
         for (Segment& s : m_segments)
             s.selected = false;
@@ -144,6 +145,7 @@ void SegmentedControl::mouseUp(const Point& location, unsigned)
     update();
     if (pressed < 0 || segmentAt(location) != pressed || !isEnabledForSegment(pressed))
         return;
+    m_clicked = pressed;
     switch (m_mode) {
     case TrackingMode::SelectOne:
         setSelected(true, pressed);

@@ -41,6 +41,10 @@ public:
     // Momentary mode, or -1.
     int selectedSegment() const;
     void setSelectedSegment(int segment);
+    // The segment the last click acted on, or the one setSelectedSegment last named; -1
+    // before either. In SelectAny mode this is the segment whose state the action should
+    // apply, whichever other segments are on.
+    int clickedSegment() const { return m_clicked; }
     // Not owned; shown under the segment on a press.
     void setMenu(QMenu* menu, int segment);
 
@@ -74,6 +78,7 @@ private:
     TrackingMode m_mode = TrackingMode::SelectOne;
     int m_pressed = -1;
     int m_momentary = -1;
+    int m_clicked = -1;
 };
 
 } // namespace platform
