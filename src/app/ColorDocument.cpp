@@ -3,6 +3,7 @@
 #include "app/AppLogging.h"
 #include "app/ExportPanel.h"
 #include "app/RatingPrompt.h"
+#include "platform/archive/ArchiveLimits.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/document/Dispatch.h"
 #include "platform/document/PanelPresenter.h"
@@ -148,6 +149,11 @@ std::unique_ptr<ColorDocument> ColorDocument::fromPicture(
         return nullptr;
     }
     return document;
+}
+
+qint64 ColorDocument::maxFileBytes() const
+{
+    return platform::ArchiveLimits().maxInputSize;
 }
 
 std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteArray& data)

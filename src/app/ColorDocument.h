@@ -87,6 +87,8 @@ public:
     QString shareFolder() const;
 
 protected:
+    // The archive reader's own bound: a larger document could never be read, so none of it is.
+    qint64 maxFileBytes() const override;
     std::optional<platform::DocumentError> readFromData(const QByteArray& data) override;
     std::variant<QByteArray, platform::DocumentError> dataOfType() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -6,10 +6,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 Q_LOGGING_CATEGORY(lcDocument, "quillmark.document", QtWarningMsg)
 
@@ -75,18 +82,74 @@ bool Document::isDocumentEdited() const
     return m_filePath.isEmpty() || m_undo.changeCount() != m_savedChangeCount;
 }
 
-std::variant<QByteArray, DocumentError> Document::readFileBytes(const QString& path)
+QString Document::fileSizeText(qint64 bytes)
 {
-    QFile file(path);
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+std::optional<DocumentError> Document::openRegularFile(QFile& file, const QString& path)
+{
+    const auto refuse = [&](const QString& reason) {
+        qCWarning(lcDocument).noquote() << "not read:" << path << reason;
+        return DocumentError { kFileErrorDomain, int(QFile::OpenError),
+            refusalMessage(path, reason), reason };
+    };
+#ifdef Q_OS_UNIX
+    // Opened without waiting (a FIFO's open blocks until a writer comes), and judged by what
+    // was opened rather than by a look at the name beforehand, which could change in between.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return fileError(path, QString::fromLocal8Bit(std::strerror(error)), int(QFile::OpenError));
+    }
+    struct stat info { };
+    QString notAFile;
+    if (::fstat(fd, &info) != 0)
+        notAFile = QString::fromLocal8Bit(std::strerror(errno));
+    else if (S_ISDIR(info.st_mode))
+        notAFile = QStringLiteral("it is a folder, not a file");
+    else if (S_ISFIFO(info.st_mode))
+        notAFile = QStringLiteral("it is a named pipe, not a file");
+    else if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        notAFile = QStringLiteral("it is a device, not a file");
+    else if (!S_ISREG(info.st_mode))
+        notAFile = QStringLiteral("it is not a regular file");
+    if (notAFile.isEmpty())
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!notAFile.isEmpty() || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return notAFile.isEmpty() ? fileError(path, file.errorString(), int(file.error()))
+                                  : refuse(notAFile);
+    }
+    return std::nullopt;
+#else
+    if (!QFileInfo(path).isFile() && QFileInfo::exists(path))
+        return refuse(QStringLiteral("it is not a regular file"));
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
         return fileError(path, file.errorString(), int(file.error()));
-    // A size that is no regular file's (a pipe, a device) reads as unknown: bound the read
-    // itself as well.
-    if (file.size() > kMaxFileBytes)
-        return fileError(path, QStringLiteral("The file is too large."), int(QFile::ReadError));
-    QByteArray bytes = file.read(kMaxFileBytes + 1);
-    if (bytes.size() > kMaxFileBytes)
-        return fileError(path, QStringLiteral("The file is too large."), int(QFile::ReadError));
+    return std::nullopt;
+#endif
+}
+
+std::variant<QByteArray, DocumentError> Document::readFileBytes(
+    const QString& path, qint64 maxBytes)
+{
+    QFile file;
+    if (auto error = openRegularFile(file, path))
+        return *error;
+    // Judged by the size before anything is read: a file larger than memory must cost nothing.
+    const qint64 size = file.size();
+    if (size > maxBytes) {
+        const QString reason = QStringLiteral("it is %1, larger than can be opened (%2)")
+                                   .arg(fileSizeText(size), fileSizeText(maxBytes));
+        qCWarning(lcDocument).noquote() << "not read:" << path << reason;
+        return DocumentError { kFileErrorDomain, int(QFile::ReadError),
+            refusalMessage(path, reason), reason };
+    }
+    // No more than the size judged, even from a file that grows meanwhile.
+    QByteArray bytes = file.read(size);
     if (file.error() != QFile::NoError)
         return fileError(path, file.errorString(), int(file.error()));
     return bytes;
@@ -94,7 +157,7 @@ std::variant<QByteArray, DocumentError> Document::readFileBytes(const QString& p
 
 std::optional<DocumentError> Document::readFromFile(const QString& path)
 {
-    auto bytes = readFileBytes(path);
+    auto bytes = readFileBytes(path, maxFileBytes());
     if (auto* error = std::get_if<DocumentError>(&bytes))
         return *error;
     m_leftContentOut = false;

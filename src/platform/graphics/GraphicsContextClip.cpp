@@ -61,7 +61,7 @@ void GraphicsContext::clipToPath(const BezierPath& path)
     }
     QPainterPath device;
     if (isFiniteTransform(t))
-        device = t.map(path.toQPainterPath());
+        device = t.map(d->shownPart(path.toQPainterPath(), t));
     device.setFillRule(Qt::WindingFill);
     clip->bounds = clip->bounds.intersected(device.controlPointRect());
     clip->ownRectangle = isAxisAlignedRectangle(device);

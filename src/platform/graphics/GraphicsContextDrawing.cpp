@@ -185,7 +185,10 @@ bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect
 
 void GraphicsContext::fillPath(const BezierPath& path)
 {
-    d->runInState(brushOperation(path.toQPainterPath(), QBrush(d->state().fillColor.toQt())), d->userToDevice());
+    const QTransform toDevice = d->userToDevice();
+    d->runInState(brushOperation(d->shownPart(path.toQPainterPath(), toDevice),
+                      QBrush(d->state().fillColor.toQt())),
+        toDevice);
 }
 
 void GraphicsContext::fillRect(const Rect& r)
@@ -196,7 +199,10 @@ void GraphicsContext::fillRect(const Rect& r)
 void GraphicsContext::strokePath(const BezierPath& path)
 {
     const BezierPath outline = path.strokedPath(d->state().strokeStyle);
-    d->runInState(brushOperation(outline.toQPainterPath(), QBrush(d->state().strokeColor.toQt())), d->userToDevice());
+    const QTransform toDevice = d->userToDevice();
+    d->runInState(brushOperation(d->shownPart(outline.toQPainterPath(), toDevice),
+                      QBrush(d->state().strokeColor.toQt())),
+        toDevice);
 }
 
 void GraphicsContext::clearRect(const Rect& r)

@@ -212,6 +212,12 @@ struct Operation {
 // An operation filling shape (user space) with brush (GraphicsContextDrawing.cpp).
 Operation brushOperation(const QPainterPath& shape, const QBrush& brush);
 
+// A path (device space) cut to an axis-aligned area, as closed polygons with its fill rule:
+// the same fill within the area (GraphicsContextShownPart.cpp).
+QPainterPath cutToArea(const QPainterPath& device, const QRectF& area);
+// How far past the visible area (device pixels) a path may reach before it is cut.
+constexpr double kShownPartSlack = 4096.0;
+
 } // namespace platform::graphicsinternal
 
 namespace platform {
@@ -321,6 +327,10 @@ struct GraphicsContext::Impl {
     }
 
     void run(Operation op);
+    // The part of a path (user space, drawn through toDevice) that can show in the visible
+    // area, with room for antialiasing and the shadow; the path itself when it stays near that
+    // area (GraphicsContextShownPart.cpp).
+    QPainterPath shownPart(const QPainterPath& user, const QTransform& toDevice) const;
     // Runs op as drawn through the given transform in the current blend mode, at the current
     // alpha times alphaScale.
     void runInState(Operation op, const QTransform& toDevice, double alphaScale = 1.0)
