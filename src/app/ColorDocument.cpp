@@ -89,30 +89,10 @@ QString pictureSubject(const ColorDocument::PictureSource& source)
 QString ColorDocument::pictureRefusal(
     const PictureSource& source, const platform::LoadedPicture& picture)
 {
-    // A clause about the file that refusalMessage() puts after its name: the picture itself, or
-    // the picture a document holds.
-    using platform::PictureFault;
-    const QString it = source.inDocument ? QStringLiteral("its picture") : QStringLiteral("it");
-    switch (picture.fault) {
-    case PictureFault::NotAPicture:
-        return source.inDocument ? QStringLiteral("its picture cannot be read")
-                                 : QStringLiteral("it is not a Quillmark document or a picture");
-    case PictureFault::UnsupportedFormat:
-        return QStringLiteral("%1 is in a picture format that is not supported (%2)")
-            .arg(it, QString::fromLatin1(picture.format.toUpper()));
-    case PictureFault::TooLarge:
-        return QStringLiteral("%1 larger than can be opened (%2 \u00d7 %3 pixels)")
-            .arg(source.inDocument ? QStringLiteral("its picture is")
-                                   : QStringLiteral("it is a picture"))
-            .arg(picture.storedSize.width())
-            .arg(picture.storedSize.height());
-    case PictureFault::CutShort:
-        return QStringLiteral("%1 is damaged (cut short)").arg(it);
-    case PictureFault::Corrupt:
-    case PictureFault::None: // decoded, but no image could be made of it
-        break;
-    }
-    return QStringLiteral("%1 is damaged (its picture data cannot be read)").arg(it);
+    // A file that is no picture may have been meant as a document.
+    if (picture.fault == platform::PictureFault::NotAPicture && !source.inDocument)
+        return QStringLiteral("it is not a Quillmark document or a picture");
+    return platform::PictureLoader::refusalReason(picture, source.inDocument);
 }
 
 QString ColorDocument::damagedPictureWarning(const PictureSource& source)
@@ -128,8 +108,12 @@ std::optional<platform::DocumentError> ColorDocument::takePicture(
         = loaded.ok() ? platform::Image::fromQImage(loaded.pixels) : platform::Image();
     if (image.isNull()) {
         qCWarning(lcApp) << "picture not decoded:" << source.path << loaded.error;
+        // The system's words are said only where they fit: not of a picture too large, cut
+        // short or damaged.
+        const bool formatRefusal = loaded.fault == platform::PictureFault::NotAPicture
+            || loaded.fault == platform::PictureFault::UnsupportedFormat;
         return platform::DocumentError { platform::kDocumentErrorDomain, 4,
-            kUnsupportedImageFormat, pictureRefusal(source, loaded) };
+            formatRefusal ? kUnsupportedImageFormat : QString(), pictureRefusal(source, loaded) };
     }
     m_imageData = bytes;
     m_picture = image;

@@ -45,9 +45,12 @@ TEST_P(PictureBytes, DecodeBeforeAnyWindow)
         EXPECT_TRUE(document->displayName().startsWith("Quillmark "));
     } else {
         ASSERT_TRUE(error);
+        // The system's words only where they fit the reason: a format refusal.
+        const QString reason(GetParam().says);
+        const bool ofFormat = reason.contains("format") || reason.contains("not a Quillmark");
         EXPECT_EQ(error->refusingFile("/pictures/photo.jpg").message(),
-            "\u201cphoto.jpg\u201d could not be opened: " + QString(GetParam().says)
-                + ". Unsupported image format!");
+            "\u201cphoto.jpg\u201d could not be opened: " + reason
+                + (ofFormat ? ". Unsupported image format!" : "."));
     }
 }
 
@@ -169,8 +172,7 @@ INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
         RefusedRow { "cut_short", archiveWithVersion(1.2, pictureBytes({ 8, 8 })).left(60),
             "Invalid Version", 1000,
             "\u201c"
-            "file.quillmark\u201d could not be opened: it is damaged (cut short). "
-                + kInvalidVersion },
+            "file.quillmark\u201d could not be opened: it is damaged (cut short)." },
         RefusedRow { "unreadable_picture", archiveWithVersion(1.2, "GIF89a nonsense"),
             platform::kDocumentErrorDomain, 4,
             "\u201cfile.quillmark\u201d could not be opened: its picture is in a picture format "
@@ -181,11 +183,10 @@ INSTANTIATE_TEST_SUITE_P(ColorDocument, RefusedFiles,
         RefusedRow { "picture_too_large", archiveWithVersion(1.2, jpegClaiming(30000, 30000)),
             platform::kDocumentErrorDomain, 4,
             "\u201cfile.quillmark\u201d could not be opened: its picture is larger than can "
-            "be opened (30000 \u00d7 30000 pixels). Unsupported image format!" },
+            "be opened (30000 \u00d7 30000 pixels)." },
         RefusedRow { "cut_picture_with_document_suffix", pictureBytes({ 8, 8 }, "png").left(40),
             platform::kDocumentErrorDomain, 4,
-            "\u201cfile.quillmark\u201d could not be opened: it is damaged (cut short). "
-            "Unsupported image format!" }),
+            "\u201cfile.quillmark\u201d could not be opened: it is damaged (cut short)." }),
     testsupport::RowName());
 
 // A window that cannot show the picture: the alert, then the document closes itself.
