@@ -148,7 +148,7 @@ std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteAr
     DocumentContents contents = std::move(std::get<DocumentContents>(read));
     if (auto refused = takePicture(contents.imageData, { pathBeingRead(), true }))
         return refused;
-    if (contents.leftOutBoxes > 0)
+    if (contents.leftContentOut())
         readLeftContentOut();
     // A box saved while it was being typed in opens selected but not open for typing: nothing
     // tells the window of it, so the sidebar would not show it and a click on it would only
@@ -170,6 +170,21 @@ QString ColorDocument::leftOutMessage(int boxes, const QString& name)
         : QStringLiteral("%1 boxes of \u201c%2\u201d could not be read and were left out.")
               .arg(boxes)
               .arg(name);
+}
+
+QStringList ColorDocument::leftOutMessages(const DocumentContents& contents, const QString& name)
+{
+    QStringList messages;
+    if (contents.boxLayerLeftOut)
+        messages << QStringLiteral(
+            "The boxes of \u201c%1\u201d could not be read and were left out.")
+                        .arg(name);
+    else if (contents.leftOutBoxes > 0)
+        messages << leftOutMessage(contents.leftOutBoxes, name);
+    if (contents.maskLeftOut)
+        messages << QStringLiteral("The mask of \u201c%1\u201d could not be read and was left out.")
+                        .arg(name);
+    return messages;
 }
 
 QString ColorDocument::defaultDraftName() const
@@ -221,15 +236,14 @@ bool ColorDocument::makeWindowAndLoad()
         connect(this, &platform::Document::editedChanged, widget, &QWidget::setWindowModified);
         connect(this, &platform::Document::filePathChanged, this, [this] { showTitle(); });
     }
-    int leftOut = 0;
+    QStringList leftOut;
     if (m_pendingRestore) {
         m_port->applyContents(*m_pendingRestore);
-        leftOut = m_pendingRestore->leftOutBoxes;
+        leftOut = leftOutMessages(*m_pendingRestore, displayName());
         m_pendingRestore.reset();
     }
-    if (leftOut > 0)
-        platform::AlertPresenter::current().runModal(
-            platform::AlertStyle::Warning, leftOutMessage(leftOut, displayName()));
+    for (const QString& message : leftOut)
+        platform::AlertPresenter::current().runModal(platform::AlertStyle::Warning, message);
     forgetLoadingSteps();
     if (!m_pictureWarning.isEmpty()) // over the window that shows the picture
         platform::AlertPresenter::current().runModal(

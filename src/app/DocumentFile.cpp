@@ -57,22 +57,31 @@ bool maskFitsPicture(QSize maskSize, QSize workingSize)
     return std::abs(maskSize.height() - expectedHeight) <= 1.0;
 }
 
-std::optional<DocumentMask> readMask(const KeyedUnarchiver& coder, QSize workingSize)
+std::optional<DocumentMask> readMask(const KeyedUnarchiver& coder, QSize workingSize, bool& leftOut)
 {
     if (!coder.containsValueForKey(kMaskDataKey) && !coder.containsValueForKey(kMaskScaleKey))
         return std::nullopt;
     DocumentMask mask;
-    const QByteArray png = coder.decodeBytes(kMaskDataKey);
+    // Null (or no key) is a canvas that has not been painted yet; anything but bytes is a mask
+    // that cannot be read.
+    const ArchiveValue data = coder.decodeValue(kMaskDataKey, {});
+    const bool hasData = data.kind() != ArchiveValue::Kind::Null;
+    const QByteArray png = data.kind() == ArchiveValue::Kind::Bytes ? data.toBytes() : QByteArray();
+    if (hasData && png.isEmpty()) {
+        qCWarning(lcApp) << "document: the mask is not a picture; left out";
+        leftOut = true;
+    }
     if (!png.isEmpty()) {
         if (!workingSize.isValid())
-            qCWarning(lcApp) << "document: no picture size to check the mask against; dropped";
+            qCWarning(lcApp) << "document: no picture size to check the mask against; left out";
         else
             mask.image = DocumentFile::decodeMask(png);
         if (!mask.image.isNull() && !maskFitsPicture(mask.image.size(), workingSize)) {
             qCWarning(lcApp) << "document: a mask of" << mask.image.size()
-                             << "does not fit a picture of" << workingSize << "; dropped";
+                             << "does not fit a picture of" << workingSize << "; left out";
             mask.image = QImage();
         }
+        leftOut = leftOut || mask.image.isNull();
     }
     // Stored as a float: read at the width it was written.
     const double scale = coder.decodeFloat(kMaskScaleKey);
@@ -103,20 +112,26 @@ bool isUsableRecord(const UNDODATA& record)
     return true;
 }
 
-// The box layer; its size has been checked (refusalReason).
-std::optional<ContainerSnapshot> readBoxes(const KeyedUnarchiver& coder, int& leftOut)
+// The box layer; its size has been checked (refusalOf). A layer that cannot be read as a whole
+// sets layerLeftOut: every document we write holds one, so whatever boxes it held are lost.
+std::optional<ContainerSnapshot> readBoxes(
+    const KeyedUnarchiver& coder, int& leftOut, bool& layerLeftOut)
 {
+    const auto unreadable = [&](const char* why) {
+        qCWarning(lcApp) << "document: the box layer" << why << "; its boxes are left out";
+        layerLeftOut = true;
+        return std::nullopt;
+    };
     if (!coder.containsValueForKey(kBoxesKey))
-        return std::nullopt;
+        return unreadable("is missing");
+    // Which of two layers holds the boxes cannot be told.
+    if (coder.entryCountForKey(kBoxesKey) > 1)
+        return unreadable("is written twice");
     const ArchiveValue layer = coder.decodeValue(kBoxesKey, UNDODATA::allowedClasses());
-    if (layer.kind() != ArchiveValue::Kind::Dictionary) {
-        qCWarning(lcApp) << "document: the box layer is not a dictionary; no boxes";
-        return std::nullopt;
-    }
-    if (layer.toDictionary().value(kRecordsKey).kind() != ArchiveValue::Kind::Array) {
-        qCWarning(lcApp) << "document: the box layer holds no record array; no boxes";
-        return std::nullopt;
-    }
+    if (layer.kind() != ArchiveValue::Kind::Dictionary)
+        return unreadable("is not a dictionary");
+    if (layer.toDictionary().value(kRecordsKey).kind() != ArchiveValue::Kind::Array)
+        return unreadable("holds no record array");
     std::vector<UNDODATA> records;
     for (const ArchiveValue& item : layer.toDictionary().value(kRecordsKey).toArray()) {
         std::optional<UNDODATA> record = item.objectValue<UNDODATA>();
@@ -285,8 +300,9 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
     contents.vignette = sliderValue(coder, kVignetteKey);
     contents.saturation = sliderValue(coder, kSaturationKey);
     contents.preset = coder.decodeString(kPresetKey);
-    contents.mask = readMask(coder, picture.uprightSize); // the working picture, turned upright
-    contents.boxes = readBoxes(coder, contents.leftOutBoxes);
+    // The working picture, turned upright.
+    contents.mask = readMask(coder, picture.uprightSize, contents.maskLeftOut);
+    contents.boxes = readBoxes(coder, contents.leftOutBoxes, contents.boxLayerLeftOut);
     readCanvasSettings(coder, contents);
     return contents;
 }
