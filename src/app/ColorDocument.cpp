@@ -281,6 +281,10 @@ std::variant<QByteArray, platform::DocumentError> ColorDocument::dataOfType() co
     if (!m_port)
         return platform::DocumentError { platform::kDocumentErrorDomain, 5,
             QStringLiteral("The document has no window to save from.") };
+    // Refused before anything is captured, encoded or composed: thousands of boxes take
+    // seconds to capture only to be refused.
+    if (auto tooMany = DocumentFile::boxCountRefusal(m_port->boxCount()))
+        return platform::DocumentError { platform::kDocumentErrorDomain, 6, *tooMany };
     DocumentContents contents = m_port->captureContents();
     contents.imageData = m_imageData;
     contents.preview = jpegBytes(m_port->composeImage(kPreviewSize), 1.0);

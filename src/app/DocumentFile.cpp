@@ -340,6 +340,15 @@ QString unwritableReason(
 
 } // namespace
 
+std::optional<QString> DocumentFile::boxCountRefusal(std::size_t boxes)
+{
+    if (boxes <= std::size_t(kMaxBoxes))
+        return std::nullopt;
+    return QStringLiteral("It has %1 boxes; a document can keep at most %2.")
+        .arg(boxes)
+        .arg(kMaxBoxes);
+}
+
 QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot)
 {
     const auto refuse = [&](const QString& why) {
@@ -348,11 +357,8 @@ QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot
             *whyNot = why;
         return QByteArray();
     };
-    const std::size_t boxes = contents.boxes ? contents.boxes->size() : 0;
-    if (boxes > std::size_t(kMaxBoxes))
-        return refuse(QStringLiteral("It has %1 boxes; a document can keep at most %2.")
-                          .arg(boxes)
-                          .arg(kMaxBoxes));
+    if (auto tooMany = boxCountRefusal(contents.boxes ? contents.boxes->size() : 0))
+        return refuse(*tooMany);
     KeyedArchiver archiver(true);
     // The picture and the boxes' pictures are read on one budget: what the reader will charge
     // is charged here, so that no file is written that cannot be opened again.

@@ -98,6 +98,9 @@ public:
     // The file's bytes; empty (with a log line) when the archive could not be written, with
     // the reason for the person in *whyNot when given.
     static QByteArray write(const DocumentContents& contents, QString* whyNot = nullptr);
+    // Why a document of this many boxes cannot be written, or nothing when it can: known
+    // before any box is captured or encoded.
+    static std::optional<QString> boxCountRefusal(std::size_t boxes);
 
     // The mask scale a new mask gets for a working picture of this size.
     static double standardMaskScale(QSize workingSize);

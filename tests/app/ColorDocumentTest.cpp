@@ -435,3 +435,32 @@ TEST(ColorDocument, ABoxSavedWhileTypedInReopensSelected)
     EXPECT_FALSE(boxes->records()[0].isEditing);
     EXPECT_TRUE(boxes->records()[0].selected);
 }
+
+// Past the box limit a save is refused by the count alone: capturing and composing thousands of
+// boxes took seconds only to be refused.
+TEST(ColorDocument, TooManyBoxesAreRefusedBeforeAnythingIsCaptured)
+{
+    for (const int boxes : { DocumentFile::kMaxBoxes, DocumentFile::kMaxBoxes + 1 }) {
+        AppSession s;
+        auto* document = s.open(s.picture());
+        ASSERT_TRUE(document);
+        auto* window = static_cast<FakeWindow*>(document->windowPort());
+        UNDODATA text;
+        text.type = UNDODATA::TextBox;
+        window->state.boxes = ContainerSnapshot(std::vector<UNDODATA>(size_t(boxes), text));
+        callLog().clear();
+        const QString path = s.dir.filePath("many.quillmark");
+        s.fixture.panels->saveAnswers.push_back(path);
+        const bool past = boxes > DocumentFile::kMaxBoxes;
+        EXPECT_EQ(document->save(), !past) << boxes;
+        EXPECT_EQ(QFileInfo::exists(path), !past) << boxes;
+        if (past) {
+            EXPECT_TRUE(callLog().isEmpty()) << callLog().join(", ").toStdString();
+            ASSERT_EQ(s.fixture.alerts->messages.size(), 1);
+            EXPECT_TRUE(s.fixture.alerts->messages.front().contains(
+                "It has 5001 boxes; a document can keep at most 5000."));
+        } else {
+            EXPECT_TRUE(callLog().contains("captureContents"));
+        }
+    }
+}
