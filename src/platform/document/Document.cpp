@@ -1,13 +1,16 @@
 #include "platform/document/Document.h"
 
 #include "platform/document/AlertPresenter.h"
+#include "platform/document/DocumentController.h"
 #include "platform/document/PanelPresenter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
@@ -155,11 +158,44 @@ std::variant<QByteArray, DocumentError> Document::readFileBytes(
     return bytes;
 }
 
+int Document::sweepStaleTemporaryFiles(const QString& path)
+{
+    const QFileInfo target(path);
+    // The atomic save's own names: six random letters of both cases. A suffix of one case
+    // ("backup") is more likely a person's, and is left alone whatever it holds.
+    const QRegularExpression ours(
+        QStringLiteral("^%1\\.(?=[A-Za-z]*[a-z])(?=[A-Za-z]*[A-Z])[A-Za-z]{6}$")
+            .arg(QRegularExpression::escape(target.fileName())));
+    const QDateTime staleBefore
+        = QDateTime::currentDateTimeUtc().addSecs(-kStaleTemporaryAgeSeconds);
+    int removed = 0;
+    const QFileInfoList candidates = target.absoluteDir().entryInfoList(
+        { target.fileName() + QStringLiteral(".??????") }, QDir::Files | QDir::Hidden);
+    for (const QFileInfo& file : candidates) {
+        if (!ours.match(file.fileName()).hasMatch() || file.isSymLink() || !file.isFile()
+            || file.lastModified().toUTC() >= staleBefore)
+            continue;
+        // Only a document of ours, whole or cut short, is what a save leaves.
+        QFile leftover(file.absoluteFilePath());
+        if (openRegularFile(leftover, leftover.fileName())
+            || DocumentController::kindOfData(leftover.read(16)) != DocumentKind::Document)
+            continue;
+        leftover.close();
+        if (QFile::remove(file.absoluteFilePath())) {
+            qCWarning(lcDocument) << "removed a temporary file a killed save left:"
+                                  << file.absoluteFilePath();
+            ++removed;
+        }
+    }
+    return removed;
+}
+
 std::optional<DocumentError> Document::readFromFile(const QString& path)
 {
     auto bytes = readFileBytes(path, maxFileBytes());
     if (auto* error = std::get_if<DocumentError>(&bytes))
         return *error;
+    sweepStaleTemporaryFiles(path);
     m_leftContentOut = false;
     m_pathBeingRead = path;
     auto error = readFromData(std::get<QByteArray>(bytes));
@@ -184,6 +220,7 @@ std::optional<DocumentError> Document::writeToFile(const QString& path) const
     if (auto* error = std::get_if<DocumentError>(&data))
         return *error;
     const QByteArray& bytes = std::get<QByteArray>(data);
+    sweepStaleTemporaryFiles(path);
     // Written beside the target and renamed over it only when complete: a failure or a crash
     // on the way leaves the old file whole.
     QSaveFile file(path);

@@ -85,6 +85,13 @@ public:
     // on it: a pipe with no writer would otherwise block the open itself. Refused otherwise,
     // as readFileBytes() says it.
     static std::optional<DocumentError> openRegularFile(QFile& file, const QString& path);
+    // Removes what saves of path left behind when they were killed between writing their
+    // temporary file and renaming it over path: files beside it named "<name>.XXXXXX" (six
+    // letters of both cases, as the atomic save names them) that hold a document and are
+    // older than kStaleTemporaryAgeSeconds, so that a save under way elsewhere keeps its own.
+    // Answers how many were removed. Runs at each open and save of a document.
+    static int sweepStaleTemporaryFiles(const QString& path);
+    static constexpr qint64 kStaleTemporaryAgeSeconds = 15 * 60;
     // "3.2 GB": a file's size as the refusals say it.
     static QString fileSizeText(qint64 bytes);
 
