@@ -27,6 +27,7 @@ struct PenRow {
     double centre; // unit-box coordinates, spread evenly around the centre
     double spread;
     int stroke;
+    bool closed = false;
 };
 
 QByteArray penDocument(const PenRow& row)
@@ -39,6 +40,8 @@ QByteArray penDocument(const PenRow& row)
     r.frame = platform::Rect(50, 50, 200, 150);
     r.strokeSize = row.stroke;
     r.strokeColor = SZGradient();
+    if (row.closed)
+        r.endType = 99; // a closed path: filled, and stroked along its outline
     std::mt19937 random(7);
     std::uniform_real_distribution<double> unit(-1, 1);
     for (int i = 0; i < row.points; ++i) {
@@ -67,5 +70,7 @@ INSTANTIATE_TEST_SUITE_P(Document, PenPaths,
     ::testing::Values(PenRow { "points_1000_stroke_100000", 1000, 0.5, 0.5, 100000 },
         PenRow { "points_100000_at_1e300_stroke_100000", 100000, 0.0, 1e300, 100000 },
         PenRow { "points_100000_near_1e4", 100000, 1e4, 100, 6 },
-        PenRow { "points_100000_over_1e4_stroke_100000", 100000, 0.0, 1e4, 100000 }),
+        PenRow { "points_100000_over_1e4_stroke_100000", 100000, 0.0, 1e4, 100000 },
+        PenRow { "closed_points_1000_stroke_100000", 1000, 0.5, 0.5, 100000, true },
+        PenRow { "closed_points_100000_over_1e4_stroke_100000", 100000, 0.0, 1e4, 100000, true }),
     testsupport::RowName());

@@ -62,6 +62,10 @@ void GraphicsContext::Impl::run(Operation op)
 void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
 {
     Surface& s = surface();
+    if (op.cut && drawCutThroughCoverage(op, area)) {
+        noteDrawn(area);
+        return;
+    }
     if (op.solid && op.mode == BlendMode::Normal && state().clip && state().clip->exact
         && writable(s) && drawSelfClipped(op, area)) {
         noteDrawn(area);
@@ -186,8 +190,8 @@ bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect
 void GraphicsContext::fillPath(const BezierPath& path)
 {
     const QTransform toDevice = d->userToDevice();
-    d->runInState(brushOperation(d->shownPart(path.toQPainterPath(), toDevice),
-                      QBrush(d->state().fillColor.toQt())),
+    d->runInState(d->shownBrushOperation(
+                      path.toQPainterPath(), QBrush(d->state().fillColor.toQt()), toDevice),
         toDevice);
 }
 
@@ -200,8 +204,8 @@ void GraphicsContext::strokePath(const BezierPath& path)
 {
     const BezierPath outline = path.strokedPath(d->state().strokeStyle);
     const QTransform toDevice = d->userToDevice();
-    d->runInState(brushOperation(d->shownPart(outline.toQPainterPath(), toDevice),
-                      QBrush(d->state().strokeColor.toQt())),
+    d->runInState(d->shownBrushOperation(
+                      outline.toQPainterPath(), QBrush(d->state().strokeColor.toQt()), toDevice),
         toDevice);
 }
 

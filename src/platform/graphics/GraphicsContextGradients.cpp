@@ -125,7 +125,7 @@ void GraphicsContext::drawLinearGradientInPath(
     lg.setStops(g.toQtStops());
     const QTransform toDevice = d->userToDevice();
     d->runInState(
-        brushOperation(d->shownPart(path.toQPainterPath(), toDevice), QBrush(lg)), toDevice);
+        d->shownBrushOperation(path.toQPainterPath(), QBrush(lg), toDevice), toDevice);
 }
 
 void GraphicsContext::drawRadialGradientInPath(
@@ -147,7 +147,7 @@ void GraphicsContext::drawRadialGradientInPath(
     rg.setStops(g.toQtStops());
     const QTransform toDevice = d->userToDevice();
     d->runInState(
-        brushOperation(d->shownPart(path.toQPainterPath(), toDevice), QBrush(rg)), toDevice);
+        d->shownBrushOperation(path.toQPainterPath(), QBrush(rg), toDevice), toDevice);
 }
 
 } // namespace platform
