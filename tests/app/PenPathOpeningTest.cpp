@@ -28,6 +28,7 @@ struct PenRow {
     double spread;
     int stroke;
     bool closed = false;
+    bool gradient = false; // the stroke filled with a linear gradient, through its band as a clip
 };
 
 QByteArray penDocument(const PenRow& row)
@@ -40,6 +41,11 @@ QByteArray penDocument(const PenRow& row)
     r.frame = platform::Rect(50, 50, 200, 150);
     r.strokeSize = row.stroke;
     r.strokeColor = SZGradient();
+    if (row.gradient) {
+        r.strokeColor->gradientType = SZGradient::LinearFill;
+        r.strokeColor->gradient
+            = platform::Gradient(platform::Color(1, 0, 0), platform::Color(0, 0, 1));
+    }
     if (row.closed)
         r.endType = 99; // a closed path: filled, and stroked along its outline
     std::mt19937 random(7);
@@ -72,5 +78,6 @@ INSTANTIATE_TEST_SUITE_P(Document, PenPaths,
         PenRow { "points_100000_near_1e4", 100000, 1e4, 100, 6 },
         PenRow { "points_100000_over_1e4_stroke_100000", 100000, 0.0, 1e4, 100000 },
         PenRow { "closed_points_1000_stroke_100000", 1000, 0.5, 0.5, 100000, true },
+        PenRow { "closed_points_1000_gradient_stroke_100000", 1000, 0.5, 0.5, 100000, true, true },
         PenRow { "closed_points_100000_over_1e4_stroke_100000", 100000, 0.0, 1e4, 100000, true }),
     testsupport::RowName());

@@ -62,7 +62,7 @@ void GraphicsContext::Impl::run(Operation op)
 void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
 {
     Surface& s = surface();
-    if (op.cut && drawCutThroughCoverage(op, area)) {
+    if ((op.cut || (state().clip && state().clip->cut)) && drawCutThroughCoverage(op, area)) {
         noteDrawn(area);
         return;
     }

@@ -154,6 +154,9 @@ struct Clip {
     // pixels narrows a clip of other shapes (the painter's rounding of it there is left to
     // the painter).
     bool exact = true;
+    // A path of the clip was cut to the visible area (shownPart): drawing through it goes
+    // through our coverage, as the cut path's own fill does.
+    bool cut = false;
 
     // Lazily rendered coverage (a clip belongs to one context, which is used on one thread).
     mutable Coverage own; // the last path alone
