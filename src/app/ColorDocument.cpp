@@ -3,6 +3,7 @@
 #include "app/AppLogging.h"
 #include "app/ExportPanel.h"
 #include "app/RatingPrompt.h"
+#include "platform/archive/ArchiveLimits.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/document/Dispatch.h"
 #include "platform/document/PanelPresenter.h"
@@ -88,30 +89,10 @@ QString pictureSubject(const ColorDocument::PictureSource& source)
 QString ColorDocument::pictureRefusal(
     const PictureSource& source, const platform::LoadedPicture& picture)
 {
-    // A clause about the file that refusalMessage() puts after its name: the picture itself, or
-    // the picture a document holds.
-    using platform::PictureFault;
-    const QString it = source.inDocument ? QStringLiteral("its picture") : QStringLiteral("it");
-    switch (picture.fault) {
-    case PictureFault::NotAPicture:
-        return source.inDocument ? QStringLiteral("its picture cannot be read")
-                                 : QStringLiteral("it is not a Quillmark document or a picture");
-    case PictureFault::UnsupportedFormat:
-        return QStringLiteral("%1 is in a picture format that is not supported (%2)")
-            .arg(it, QString::fromLatin1(picture.format.toUpper()));
-    case PictureFault::TooLarge:
-        return QStringLiteral("%1 larger than can be opened (%2 \u00d7 %3 pixels)")
-            .arg(source.inDocument ? QStringLiteral("its picture is")
-                                   : QStringLiteral("it is a picture"))
-            .arg(picture.storedSize.width())
-            .arg(picture.storedSize.height());
-    case PictureFault::CutShort:
-        return QStringLiteral("%1 is damaged (cut short)").arg(it);
-    case PictureFault::Corrupt:
-    case PictureFault::None: // decoded, but no image could be made of it
-        break;
-    }
-    return QStringLiteral("%1 is damaged (its picture data cannot be read)").arg(it);
+    // A file that is no picture may have been meant as a document.
+    if (picture.fault == platform::PictureFault::NotAPicture && !source.inDocument)
+        return QStringLiteral("it is not a Quillmark document or a picture");
+    return platform::PictureLoader::refusalReason(picture, source.inDocument);
 }
 
 QString ColorDocument::damagedPictureWarning(const PictureSource& source)
@@ -127,8 +108,12 @@ std::optional<platform::DocumentError> ColorDocument::takePicture(
         = loaded.ok() ? platform::Image::fromQImage(loaded.pixels) : platform::Image();
     if (image.isNull()) {
         qCWarning(lcApp) << "picture not decoded:" << source.path << loaded.error;
-        return platform::DocumentError { platform::kDocumentErrorDomain, 4, kUnsupportedImageFormat,
-            pictureRefusal(source, loaded) };
+        // The system's words are said only where they fit: not of a picture too large, cut
+        // short or damaged.
+        const bool formatRefusal = loaded.fault == platform::PictureFault::NotAPicture
+            || loaded.fault == platform::PictureFault::UnsupportedFormat;
+        return platform::DocumentError { platform::kDocumentErrorDomain, 4,
+            formatRefusal ? kUnsupportedImageFormat : QString(), pictureRefusal(source, loaded) };
     }
     m_imageData = bytes;
     m_picture = image;
@@ -150,6 +135,11 @@ std::unique_ptr<ColorDocument> ColorDocument::fromPicture(
     return document;
 }
 
+qint64 ColorDocument::maxFileBytes() const
+{
+    return platform::ArchiveLimits().maxInputSize;
+}
+
 std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteArray& data)
 {
     DocumentFile::ReadResult read = DocumentFile::read(data);
@@ -158,7 +148,7 @@ std::optional<platform::DocumentError> ColorDocument::readFromData(const QByteAr
     DocumentContents contents = std::move(std::get<DocumentContents>(read));
     if (auto refused = takePicture(contents.imageData, { pathBeingRead(), true }))
         return refused;
-    if (contents.leftOutBoxes > 0)
+    if (contents.leftContentOut())
         readLeftContentOut();
     // A box saved while it was being typed in opens selected but not open for typing: nothing
     // tells the window of it, so the sidebar would not show it and a click on it would only
@@ -180,6 +170,21 @@ QString ColorDocument::leftOutMessage(int boxes, const QString& name)
         : QStringLiteral("%1 boxes of \u201c%2\u201d could not be read and were left out.")
               .arg(boxes)
               .arg(name);
+}
+
+QStringList ColorDocument::leftOutMessages(const DocumentContents& contents, const QString& name)
+{
+    QStringList messages;
+    if (contents.boxLayerLeftOut)
+        messages << QStringLiteral(
+            "The boxes of \u201c%1\u201d could not be read and were left out.")
+                        .arg(name);
+    else if (contents.leftOutBoxes > 0)
+        messages << leftOutMessage(contents.leftOutBoxes, name);
+    if (contents.maskLeftOut)
+        messages << QStringLiteral("The mask of \u201c%1\u201d could not be read and was left out.")
+                        .arg(name);
+    return messages;
 }
 
 QString ColorDocument::defaultDraftName() const
@@ -231,15 +236,14 @@ bool ColorDocument::makeWindowAndLoad()
         connect(this, &platform::Document::editedChanged, widget, &QWidget::setWindowModified);
         connect(this, &platform::Document::filePathChanged, this, [this] { showTitle(); });
     }
-    int leftOut = 0;
+    QStringList leftOut;
     if (m_pendingRestore) {
         m_port->applyContents(*m_pendingRestore);
-        leftOut = m_pendingRestore->leftOutBoxes;
+        leftOut = leftOutMessages(*m_pendingRestore, displayName());
         m_pendingRestore.reset();
     }
-    if (leftOut > 0)
-        platform::AlertPresenter::current().runModal(
-            platform::AlertStyle::Warning, leftOutMessage(leftOut, displayName()));
+    for (const QString& message : leftOut)
+        platform::AlertPresenter::current().runModal(platform::AlertStyle::Warning, message);
     forgetLoadingSteps();
     if (!m_pictureWarning.isEmpty()) // over the window that shows the picture
         platform::AlertPresenter::current().runModal(
@@ -277,6 +281,10 @@ std::variant<QByteArray, platform::DocumentError> ColorDocument::dataOfType() co
     if (!m_port)
         return platform::DocumentError { platform::kDocumentErrorDomain, 5,
             QStringLiteral("The document has no window to save from.") };
+    // Refused before anything is captured, encoded or composed: thousands of boxes take
+    // seconds to capture only to be refused.
+    if (auto tooMany = DocumentFile::boxCountRefusal(m_port->boxCount()))
+        return platform::DocumentError { platform::kDocumentErrorDomain, 6, *tooMany };
     DocumentContents contents = m_port->captureContents();
     contents.imageData = m_imageData;
     contents.preview = jpegBytes(m_port->composeImage(kPreviewSize), 1.0);

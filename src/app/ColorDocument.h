@@ -52,6 +52,9 @@ public:
 
     // What a document opened without some of its boxes tells the person, as the window shows.
     static QString leftOutMessage(int boxes, const QString& name);
+    // Everything a read left out of the file, one sentence for each part: boxes one by one,
+    // the box layer as a whole, the mask.
+    static QStringList leftOutMessages(const DocumentContents& contents, const QString& name);
 
     // "Quillmark %@" filled with the date and time as "MM-dd-yyyy 'at' h.mm a".
     QString defaultDraftName() const override;
@@ -87,6 +90,8 @@ public:
     QString shareFolder() const;
 
 protected:
+    // The archive reader's own bound: a larger document could never be read, so none of it is.
+    qint64 maxFileBytes() const override;
     std::optional<platform::DocumentError> readFromData(const QByteArray& data) override;
     std::variant<QByteArray, platform::DocumentError> dataOfType() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -4,12 +4,14 @@
 #include "platform/archive/ArchiveDictionary.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
+#include "platform/document/Document.h"
 #include "platform/imaging/PictureLoader.h"
 #include "window/PictureSliders.h"
 
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
 
@@ -53,22 +55,31 @@ bool maskFitsPicture(QSize maskSize, QSize workingSize)
     return std::abs(maskSize.height() - expectedHeight) <= 1.0;
 }
 
-std::optional<DocumentMask> readMask(const KeyedUnarchiver& coder, QSize workingSize)
+std::optional<DocumentMask> readMask(const KeyedUnarchiver& coder, QSize workingSize, bool& leftOut)
 {
     if (!coder.containsValueForKey(kMaskDataKey) && !coder.containsValueForKey(kMaskScaleKey))
         return std::nullopt;
     DocumentMask mask;
-    const QByteArray png = coder.decodeBytes(kMaskDataKey);
+    // Null (or no key) is a canvas that has not been painted yet; anything but bytes is a mask
+    // that cannot be read.
+    const ArchiveValue data = coder.decodeValue(kMaskDataKey, {});
+    const bool hasData = data.kind() != ArchiveValue::Kind::Null;
+    const QByteArray png = data.kind() == ArchiveValue::Kind::Bytes ? data.toBytes() : QByteArray();
+    if (hasData && png.isEmpty()) {
+        qCWarning(lcApp) << "document: the mask is not a picture; left out";
+        leftOut = true;
+    }
     if (!png.isEmpty()) {
         if (!workingSize.isValid())
-            qCWarning(lcApp) << "document: no picture size to check the mask against; dropped";
+            qCWarning(lcApp) << "document: no picture size to check the mask against; left out";
         else
             mask.image = DocumentFile::decodeMask(png);
         if (!mask.image.isNull() && !maskFitsPicture(mask.image.size(), workingSize)) {
             qCWarning(lcApp) << "document: a mask of" << mask.image.size()
-                             << "does not fit a picture of" << workingSize << "; dropped";
+                             << "does not fit a picture of" << workingSize << "; left out";
             mask.image = QImage();
         }
+        leftOut = leftOut || mask.image.isNull();
     }
     // Stored as a float: read at the width it was written.
     const double scale = coder.decodeFloat(kMaskScaleKey);
@@ -99,20 +110,26 @@ bool isUsableRecord(const UNDODATA& record)
     return true;
 }
 
-// The box layer; its size has been checked (refusalReason).
-std::optional<ContainerSnapshot> readBoxes(const KeyedUnarchiver& coder, int& leftOut)
+// The box layer; its size has been checked (refusalOf). A layer that cannot be read as a whole
+// sets layerLeftOut: every document we write holds one, so whatever boxes it held are lost.
+std::optional<ContainerSnapshot> readBoxes(
+    const KeyedUnarchiver& coder, int& leftOut, bool& layerLeftOut)
 {
+    const auto unreadable = [&](const char* why) {
+        qCWarning(lcApp) << "document: the box layer" << why << "; its boxes are left out";
+        layerLeftOut = true;
+        return std::nullopt;
+    };
     if (!coder.containsValueForKey(kBoxesKey))
-        return std::nullopt;
+        return unreadable("is missing");
+    // Which of two layers holds the boxes cannot be told.
+    if (coder.entryCountForKey(kBoxesKey) > 1)
+        return unreadable("is written twice");
     const ArchiveValue layer = coder.decodeValue(kBoxesKey, UNDODATA::allowedClasses());
-    if (layer.kind() != ArchiveValue::Kind::Dictionary) {
-        qCWarning(lcApp) << "document: the box layer is not a dictionary; no boxes";
-        return std::nullopt;
-    }
-    if (layer.toDictionary().value(kRecordsKey).kind() != ArchiveValue::Kind::Array) {
-        qCWarning(lcApp) << "document: the box layer holds no record array; no boxes";
-        return std::nullopt;
-    }
+    if (layer.kind() != ArchiveValue::Kind::Dictionary)
+        return unreadable("is not a dictionary");
+    if (layer.toDictionary().value(kRecordsKey).kind() != ArchiveValue::Kind::Array)
+        return unreadable("holds no record array");
     std::vector<UNDODATA> records;
     for (const ArchiveValue& item : layer.toDictionary().value(kRecordsKey).toArray()) {
         std::optional<UNDODATA> record = item.objectValue<UNDODATA>();
@@ -151,6 +168,53 @@ void readCanvasSettings(const KeyedUnarchiver& coder, DocumentContents& contents
         qCWarning(lcApp) << "document: canvas offset out of range; using 0";
 }
 
+// Counts as the messages say them, grouped by thousands ("1,800,000") whatever the locale.
+QString countText(qint64 count)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(count);
+}
+
+// "84.7 million pixels": a count of pixels as the messages say it.
+QString pixelCount(qint64 count)
+{
+    if (count < 1000000)
+        return QStringLiteral("%1 pixels").arg(countText(count));
+    return QStringLiteral("%1 million pixels").arg(QString::number(double(count) / 1e6, 'g', 3));
+}
+
+// Which of the reader's limits a file passed, with the limit's true figure.
+QString overLimitReason(platform::ArchiveLimit limit)
+{
+    using platform::ArchiveLimit;
+    const platform::ArchiveLimits limits;
+    switch (limit) {
+    case ArchiveLimit::Values:
+        return QStringLiteral("it holds more values than can be opened (%1)")
+            .arg(countText(limits.maxValues));
+    case ArchiveLimit::ContainerLength:
+        return QStringLiteral("it holds a list longer than can be opened (%1 entries)")
+            .arg(countText(limits.maxContainerLength));
+    case ArchiveLimit::Size:
+        return QStringLiteral("it is larger than can be opened (%1)")
+            .arg(platform::Document::fileSizeText(limits.maxInputSize));
+    case ArchiveLimit::StringSize:
+        return QStringLiteral("it holds data larger than can be opened (%1 in one piece)")
+            .arg(platform::Document::fileSizeText(limits.maxStringSize));
+    case ArchiveLimit::Depth:
+        return QStringLiteral("it is nested more deeply than can be opened (%1 levels)")
+            .arg(limits.maxDepth);
+    case ArchiveLimit::PictureSide:
+        return QStringLiteral("a picture in it is larger than can be opened (%1 pixels on a side)")
+            .arg(limits.maxImageDimension);
+    case ArchiveLimit::PicturePixels:
+        return QStringLiteral("its pictures together have more pixels than can be opened (%1)")
+            .arg(pixelCount(limits.maxImagePixels));
+    case ArchiveLimit::None:
+        break;
+    }
+    return QStringLiteral("it is larger than can be opened");
+}
+
 // Why an archive could not be read, as refusalMessage() says it.
 QString unreadableReason(const platform::ArchiveFailure& failure)
 {
@@ -165,26 +229,21 @@ QString unreadableReason(const platform::ArchiveFailure& failure)
     case Kind::Unreadable:
         break;
     case Kind::OverLimit:
-        switch (failure.limit) {
-        case ArchiveLimit::Values:
-        case ArchiveLimit::ContainerLength:
-            return QStringLiteral("it has more boxes than can be opened");
-        case ArchiveLimit::Size:
-        case ArchiveLimit::StringSize:
-            return QStringLiteral("it is larger than can be opened");
-        default:
-            break;
-        }
-        break;
+        return overLimitReason(failure.limit);
     }
     return QStringLiteral("it is damaged (unreadable at byte %1)").arg(failure.offset);
 }
 
-// Every refusal of a file keeps the one error the document architecture gives for it.
-platform::DocumentError refusal(const QString& reason)
+// Every refusal of a file keeps the one error the document architecture gives for it; its
+// own text ("Invalid Version") is said only of a version the reader refuses.
+platform::DocumentError refusal(const QString& reason, bool ofVersion = false)
 {
     qCWarning(lcApp).noquote() << "document refused:" << reason;
-    return { QStringLiteral("Invalid Version"), DocumentFile::kInvalidVersionCode, {}, reason };
+    const QString domain = QStringLiteral("Invalid Version");
+    const int code = DocumentFile::kInvalidVersionCode;
+    const QString systemText
+        = ofVersion ? platform::DocumentError { domain, code, {} }.message() : QString();
+    return { domain, code, systemText, reason };
 }
 
 // The number of box records the file holds, when it holds a list of them.
@@ -196,26 +255,28 @@ std::size_t boxRecordCount(const KeyedUnarchiver& coder)
     return items.kind() == ArchiveValue::Kind::Array ? items.toArray().size() : 0;
 }
 
-// Why the file cannot be opened, judged before anything in it is built; empty when it can.
-QString refusalReason(const KeyedUnarchiver& coder)
+// Why the file cannot be opened, judged before anything in it is built; nothing when it can.
+std::optional<platform::DocumentError> refusalOf(const KeyedUnarchiver& coder)
 {
     if (!coder.isValid())
-        return unreadableReason(coder.failure());
+        return refusal(unreadableReason(coder.failure()));
     const ArchiveValue version = coder.decodeValue(kVersionKey);
     if (version.kind() != ArchiveValue::Kind::Double || !std::isfinite(version.toDouble()))
-        return QStringLiteral("it is not a Quillmark document");
+        return refusal(QStringLiteral("it is not a Quillmark document"), true);
     if (version.toDouble() < DocumentFile::kVersion)
-        return QStringLiteral("it was made by an old version (%1) that cannot be opened")
-            .arg(version.toDouble());
+        return refusal(QStringLiteral("it was made by an old version (%1) that cannot be opened")
+                           .arg(version.toDouble()),
+            true);
     if (version.toDouble() >= DocumentFile::kNewerVersion)
-        return QStringLiteral("it was made by a newer version of Quillmark (%1)")
-            .arg(version.toDouble());
+        return refusal(QStringLiteral("it was made by a newer version of Quillmark (%1)")
+                           .arg(version.toDouble()),
+            true);
     if (const std::size_t boxes = boxRecordCount(coder);
         boxes > std::size_t(DocumentFile::kMaxBoxes))
-        return QStringLiteral("it has %1 boxes, more than can be opened (%2)")
-            .arg(boxes)
-            .arg(DocumentFile::kMaxBoxes);
-    return {};
+        return refusal(QStringLiteral("it has %1 boxes, more than can be opened (%2)")
+                           .arg(boxes)
+                           .arg(DocumentFile::kMaxBoxes));
+    return std::nullopt;
 }
 
 } // namespace
@@ -223,8 +284,8 @@ QString refusalReason(const KeyedUnarchiver& coder)
 DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
 {
     const KeyedUnarchiver coder(data, UNDODATA::allowedClasses());
-    if (const QString why = refusalReason(coder); !why.isEmpty())
-        return refusal(why);
+    if (auto refused = refusalOf(coder))
+        return *refused;
     DocumentContents contents;
     contents.imageData = coder.decodeBytes(kImageDataKey);
     // One budget for every picture the document decodes: the picture's own decode is taken
@@ -239,8 +300,9 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
             contents.pictureSliders.insert(key, sliderValue(coder, key));
     }
     contents.preset = coder.decodeString(kPresetKey);
-    contents.mask = readMask(coder, picture.uprightSize); // the working picture, turned upright
-    contents.boxes = readBoxes(coder, contents.leftOutBoxes);
+    // The working picture, turned upright.
+    contents.mask = readMask(coder, picture.uprightSize, contents.maskLeftOut);
+    contents.boxes = readBoxes(coder, contents.leftOutBoxes, contents.boxLayerLeftOut);
     readCanvasSettings(coder, contents);
     return contents;
 }
@@ -248,7 +310,8 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
 namespace {
 
 // Why an archive could not be written, for the sentence "The document … could not be saved."
-QString unwritableReason(platform::ArchiveLimit limit, const platform::ArchiveLimits& limits)
+QString unwritableReason(
+    platform::ArchiveLimit limit, const platform::ArchiveLimits& limits, qint64 boxPicturePixels)
 {
     using platform::ArchiveLimit;
     switch (limit) {
@@ -263,9 +326,11 @@ QString unwritableReason(platform::ArchiveLimit limit, const platform::ArchiveLi
                               "side at most).")
             .arg(limits.maxImageDimension);
     case ArchiveLimit::PicturePixels:
-        return QStringLiteral("Its pictures together have more pixels than a document can keep "
-                              "(%1 million).")
-            .arg(limits.maxImagePixels / 1000000);
+        // The budget the boxes' pictures were given beside the document's own picture, not
+        // the archive's whole one.
+        return QStringLiteral("The pictures of its boxes together have more pixels than a "
+                              "document can keep beside its picture (%1).")
+            .arg(pixelCount(boxPicturePixels));
     case ArchiveLimit::Depth:
     case ArchiveLimit::None:
         break;
@@ -275,6 +340,15 @@ QString unwritableReason(platform::ArchiveLimit limit, const platform::ArchiveLi
 
 } // namespace
 
+std::optional<QString> DocumentFile::boxCountRefusal(std::size_t boxes)
+{
+    if (boxes <= std::size_t(kMaxBoxes))
+        return std::nullopt;
+    return QStringLiteral("It has %1 boxes; a document can keep at most %2.")
+        .arg(boxes)
+        .arg(kMaxBoxes);
+}
+
 QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot)
 {
     const auto refuse = [&](const QString& why) {
@@ -283,17 +357,15 @@ QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot
             *whyNot = why;
         return QByteArray();
     };
-    const std::size_t boxes = contents.boxes ? contents.boxes->size() : 0;
-    if (boxes > std::size_t(kMaxBoxes))
-        return refuse(QStringLiteral("It has %1 boxes; a document can keep at most %2.")
-                          .arg(boxes)
-                          .arg(kMaxBoxes));
+    if (auto tooMany = boxCountRefusal(contents.boxes ? contents.boxes->size() : 0))
+        return refuse(*tooMany);
     KeyedArchiver archiver(true);
     // The picture and the boxes' pictures are read on one budget: what the reader will charge
     // is charged here, so that no file is written that cannot be opened again.
     const platform::PictureHeader picture = platform::PictureLoader::header(contents.imageData);
     qint64& budget = archiver.picturePixelBudget();
     budget = (budget - std::min(picture.cost, budget)) / kBoxPictureCopies;
+    const qint64 boxPicturePixels = budget;
     archiver.encodeDouble(kVersionKey, kVersion);
     archiver.encodeBytes(kImageDataKey, contents.imageData);
     for (const PictureSlider& slider : pictureSliders()) {
@@ -321,7 +393,8 @@ QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot
     QByteArray bytes = archiver.finishEncoding();
     if (bytes.isEmpty()) {
         qCWarning(lcApp).noquote() << "document: archive failed:" << archiver.error();
-        return refuse(unwritableReason(archiver.exceededLimit(), archiver.limits()));
+        return refuse(
+            unwritableReason(archiver.exceededLimit(), archiver.limits(), boxPicturePixels));
     }
     return bytes;
 }

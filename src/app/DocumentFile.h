@@ -19,8 +19,10 @@
 // The two mask keys are present only when the document's canvas paints a mask.
 //
 // Reading validates everything: a missing or unreadable number reads 0, a bad slider 0, a bad
-// canvas setting its neutral value, a mask that does not fit the picture is dropped, box records
-// of the wrong structure are skipped (and counted); each with a line in the "quillmark.app" log.
+// canvas setting its neutral value; a mask that cannot be read or does not fit the picture is
+// left out (maskLeftOut), box records of the wrong structure are skipped (and counted), a box
+// layer that cannot be read at all is left out (boxLayerLeftOut); each with a line in the
+// "quillmark.app" log.
 // A file is refused as a whole when it is no archive, is damaged, has no version we read, or
 // has more boxes than kMaxBoxes; the error says why (DocumentError::reason).
 //
@@ -63,6 +65,15 @@ struct DocumentContents {
     QByteArray preview;
     // Reading only: the box records in the file that could not be read and were left out.
     int leftOutBoxes = 0;
+    // Reading only: the box layer itself could not be read (of the wrong kind, without its
+    // records, missing, or written twice), so whatever boxes it held were left out.
+    bool boxLayerLeftOut = false;
+    // Reading only: the file held a mask that could not be read (not a PNG, too large, or not
+    // fitting the picture), which was left out.
+    bool maskLeftOut = false;
+
+    // Whether reading left anything of the file out: saving over it would lose it.
+    bool leftContentOut() const { return leftOutBoxes > 0 || boxLayerLeftOut || maskLeftOut; }
 };
 
 class DocumentFile {
@@ -88,6 +99,9 @@ public:
     // The file's bytes; empty (with a log line) when the archive could not be written, with
     // the reason for the person in *whyNot when given.
     static QByteArray write(const DocumentContents& contents, QString* whyNot = nullptr);
+    // Why a document of this many boxes cannot be written, or nothing when it can: known
+    // before any box is captured or encoded.
+    static std::optional<QString> boxCountRefusal(std::size_t boxes);
 
     // The mask scale a new mask gets for a working picture of this size.
     static double standardMaskScale(QSize workingSize);

@@ -107,6 +107,13 @@ DocumentContents DocumentWindowAdapter::captureContents() const
     return contents;
 }
 
+std::size_t DocumentWindowAdapter::boxCount() const
+{
+    const canvas::CanvasControls* canvas = m_window->canvasControls();
+    const TextViewContainer* boxes = canvas ? canvas->textViewContainer() : nullptr;
+    return boxes ? boxes->textViewAry.size() : 0;
+}
+
 QImage DocumentWindowAdapter::composeImage(QSize pixelSize) const
 {
     canvas::CanvasControls* canvas = m_window->canvasControls();

@@ -25,6 +25,7 @@ public:
     bool loadPicture(const platform::Image& picture, const QByteArray& bytes) override;
     void applyContents(const DocumentContents& contents) override;
     DocumentContents captureContents() const override;
+    std::size_t boxCount() const override;
     QImage composeImage(QSize pixelSize) const override;
     QSize pictureSize() const override;
     void requestSaturation() override;

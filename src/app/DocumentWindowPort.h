@@ -45,6 +45,8 @@ public:
     // The live state to save: sliders, preset, mask and its scale, canvas settings, boxes.
     // imageData and preview are the document's to fill.
     virtual DocumentContents captureContents() const = 0;
+    // How many boxes the window holds, known without capturing any of them.
+    virtual std::size_t boxCount() const { return 0; }
     // The picture, the boxes and the masked picture composed to fit this pixel size (exactly
     // it when it has the picture's aspect); null when the size cannot be made.
     virtual QImage composeImage(QSize pixelSize) const = 0;

@@ -17,6 +17,32 @@ const QString kListID = QStringLiteral("Gh5QpWm2Lt9XcVb7NzRk3e");
 const QString kApiKey = QStringLiteral("Vd8kLmQ2xTnR5pWc7HjZ");
 constexpr int kMaxEmailLength = 254;
 
+// The server's own text, when a person can read it in an alert: one short line of plain
+// text, control characters removed. Anything else (a web page, a long or empty text) is said
+// in the form's words.
+constexpr qsizetype kMaxServerTextLength = 200;
+const QString kServerAnsweredWithAnError
+    = QStringLiteral("The newsletter server answered with an error.");
+
+QString serverText(const QString& text)
+{
+    QString plain;
+    plain.reserve(std::min(text.size(), kMaxServerTextLength + 1));
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            continue;
+        plain += c;
+        if (plain.size() > kMaxServerTextLength)
+            return kServerAnsweredWithAnError;
+    }
+    const QString trimmed = plain.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('<'))
+        || trimmed.contains(QLatin1String("<html"), Qt::CaseInsensitive))
+        return kServerAnsweredWithAnError;
+    return plain;
+}
+
+// Failures in the form's words: the client's and the system's own texts are for the log.
 QString replyMessage(const HttpResult& result)
 {
     switch (result.error) {
@@ -25,9 +51,15 @@ QString replyMessage(const HttpResult& result)
             .arg(result.status);
     case HttpResult::Error::TimedOut:
         return QStringLiteral("The newsletter server did not answer in time.");
-    default:
-        return result.errorString;
+    case HttpResult::Error::TooLarge:
+        return QStringLiteral("The newsletter server’s answer was too large.");
+    case HttpResult::Error::Network:
+        return QStringLiteral("The connection to the newsletter server failed.");
+    case HttpResult::Error::Refused: // our own words, naming the address
+    case HttpResult::Error::None:
+        break;
     }
+    return result.errorString;
 }
 
 } // namespace
@@ -153,7 +185,7 @@ void ORBSubscribeView::pushSubscribeButton()
                     setSubscribeButtonTitle(QString(), false);
                 } else {
                     setSubscribedEmail(QString());
-                    showMessage(reply.text);
+                    showMessage(reply.failed ? reply.text : serverText(reply.text));
                 }
             });
     } else if (m_subscribeButtonTitle == kUnsubscribe) {
@@ -164,7 +196,7 @@ void ORBSubscribeView::pushSubscribeButton()
                     setSubscribedEmail(QString());
                 } else {
                     setSubscribedEmail(email);
-                    showMessage(reply.text);
+                    showMessage(reply.failed ? reply.text : serverText(reply.text));
                 }
             });
     }

@@ -6,11 +6,13 @@
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextView.h"
+#include "platform/document/AlertPresenter.h"
 #include "platform/text/ParagraphStyle.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ColorPanel.h"
 
 #include <QElapsedTimer>
+#include <QLocale>
 #include <cmath>
 #include <limits>
 
@@ -76,6 +78,18 @@ MyTextBox::MyTextBox(const Rect& frame, std::shared_ptr<CircleTextContainer> con
     };
     // The caret blinks from a timer, outside any draw.
     _editor->needsDisplay = [this] { setNeedsDisplay(); };
+    _editor->maxLength = kMaxCharacters;
+    _editor->textLimitReached = [](int leftOut) {
+        qCWarning(lcBoxes) << "text box full:" << leftOut << "characters left out";
+        platform::AlertPresenter::current().runModal(
+            platform::AlertStyle::Warning, characterLimitMessage());
+    };
+}
+
+QString MyTextBox::characterLimitMessage()
+{
+    return QStringLiteral("A text box can hold at most %1 characters; the rest was left out.")
+        .arg(QLocale(QLocale::English, QLocale::UnitedStates).toString(kMaxCharacters));
 }
 
 MyTextBox::~MyTextBox()

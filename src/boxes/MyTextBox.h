@@ -112,6 +112,12 @@ public:
     // The clock typing runs are timed by, in milliseconds (tests set their own).
     static std::function<qint64()>& typingClock();
     static constexpr qint64 kTypingPauseMs = 1000;
+    // The most characters a text box holds, on typing and pasting and on reading a record:
+    // a text this long lays out in a fraction of a second, ten times more took seconds and
+    // gigabytes.
+    static constexpr int kMaxCharacters = 1'000'000;
+    // What a person is told when a paste passes it.
+    static QString characterLimitMessage();
 
 private:
     bool shouldChangeText(platform::TextRange range, const QString& replacement);

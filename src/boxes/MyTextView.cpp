@@ -230,7 +230,14 @@ void MyTextView::setUndoData(const UNDODATA& record)
     r.validate();
     setFixedWidth(r.fixedWidth);
     platform::TextEditor& editor = _txtBox->editor();
-    editor.setText(r.rtf.value_or(AttributedString()));
+    AttributedString text = r.rtf.value_or(AttributedString());
+    // Held to what a box can take by typing or pasting: a record from a file may hold more.
+    if (text.length() > MyTextBox::kMaxCharacters) {
+        qCWarning(lcBoxes) << "record: a text of" << text.length() << "characters; kept"
+                           << MyTextBox::kMaxCharacters;
+        text = text.attributedSubstring(TextRange(0, MyTextBox::kMaxCharacters));
+    }
+    editor.setText(text);
     _txtBox->setSelectable(r.selectable);
     _txtBox->setEditable(r.editable);
     if (isEditing() && editor.isEditable()) {

@@ -5,6 +5,8 @@
 #include "canvas/CanvasControls.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/document/Dispatch.h"
+#include "platform/document/Document.h"
+#include "platform/document/DocumentError.h"
 #include "platform/document/PanelPresenter.h"
 #include "platform/imaging/PictureLoader.h"
 #include "window/DocumentWindow.h"
@@ -25,23 +27,44 @@ using namespace platform;
 namespace {
 
 const QString kUnsupportedImageFormat = QStringLiteral("Unsupported image format!");
+// Refusals told one by one in the alert; the rest are counted.
+constexpr int kRefusalsTold = 3;
 
-// A file's picture, or null. Only regular files are read, and no more of them than a picture
-// within the budget could take.
-Image decodeFile(const QString& path, qint64& pixelBudget)
+// A file's picture, or why not (naming the file). Only regular files are read, and only when
+// their size is within the bound: a larger file is refused unread.
+struct DecodedFile {
+    Image picture;
+    QString refusal;
+};
+
+DecodedFile decodeFile(const QString& path, qint64& pixelBudget)
 {
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const LoadedPicture loaded = PictureLoader::load(file.readAll(), {}, pixelBudget);
+    auto bytes = Document::readFileBytes(path);
+    if (const auto* error = std::get_if<DocumentError>(&bytes))
+        return { {}, error->message() };
+    const LoadedPicture loaded = PictureLoader::load(std::get<QByteArray>(bytes), {}, pixelBudget);
     if (!loaded.ok()) {
         qCWarning(lcWindow).noquote() << "picture not loaded:" << path << loaded.error;
-        return {};
+        // The system's words only where they fit: a format refusal.
+        const bool ofFormat = loaded.fault == PictureFault::NotAPicture
+            || loaded.fault == PictureFault::UnsupportedFormat;
+        return { {},
+            refusalMessage(path, PictureLoader::refusalReason(loaded),
+                ofFormat ? kUnsupportedImageFormat : QString()) };
     }
-    return Image::fromQImage(loaded.pixels);
+    return { Image::fromQImage(loaded.pixels), {} };
+}
+
+// One alert for every refusal of a request: the first few said, the rest counted.
+QString refusalsText(const QStringList& refusals)
+{
+    QStringList told = refusals.mid(0, kRefusalsTold);
+    const qsizetype more = refusals.size() - told.size();
+    if (more == 1)
+        told << QStringLiteral("1 more file could not be opened.");
+    else if (more > 1)
+        told << QStringLiteral("%1 more files could not be opened.").arg(more);
+    return told.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -53,7 +76,7 @@ void DocumentWindow::loadPictureFiles(const QStringList& paths, PictureSink sink
     ++m_pendingPictureLoads;
     // Each picture is handed over as soon as it is decoded; the refusals are told once, at
     // the end, so that a hundred bad files give one message.
-    auto failed = std::make_shared<int>(0);
+    auto refusals = std::make_shared<QStringList>();
     // Checked on the main thread, where the window is destroyed: a picture decoded after the
     // window closed is dropped.
     const std::weak_ptr<int> alive = m_alive;
@@ -63,21 +86,21 @@ void DocumentWindow::loadPictureFiles(const QStringList& paths, PictureSink sink
                 fn();
         });
     };
-    dispatch::background([this, paths, sink, failed, onMain] {
+    dispatch::background([this, paths, sink, refusals, onMain] {
         qint64 budget = PictureLoader::kMaxPixels;
         for (const QString& path : paths) {
-            Image picture = decodeFile(path, budget);
-            onMain([sink, failed, picture] {
-                if (picture.isNull())
-                    ++*failed;
+            DecodedFile decoded = decodeFile(path, budget);
+            onMain([sink, refusals, decoded] {
+                if (decoded.picture.isNull())
+                    *refusals << decoded.refusal;
                 else
-                    sink(picture);
+                    sink(decoded.picture);
             });
         }
-        onMain([this, failed] {
+        onMain([this, refusals] {
             --m_pendingPictureLoads;
-            if (*failed > 0)
-                AlertPresenter::current().runModal(AlertStyle::Critical, kUnsupportedImageFormat);
+            if (!refusals->isEmpty())
+                AlertPresenter::current().runModal(AlertStyle::Critical, refusalsText(*refusals));
         });
     });
 }
@@ -126,8 +149,9 @@ bool DocumentWindow::dropFiles(const QList<QUrl>& urls)
     QStringList paths;
     for (const QUrl& url : urls) {
         // Only files on this machine: a remote address would be fetched behind the user's
-        // back, and a directory is no picture.
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+        // back. Anything else there that is not a regular file (a pipe, a device) is refused
+        // with its reason as the files are read.
+        if (url.isLocalFile() && !QFileInfo(url.toLocalFile()).isDir())
             paths << url.toLocalFile();
         else
             qCWarning(lcWindow).noquote() << "drop refused:" << url.toDisplayString();

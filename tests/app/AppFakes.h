@@ -64,9 +64,15 @@ public:
         state = contents;
         registerLoadingStep();
     }
-    DocumentContents captureContents() const override { return state; }
+    DocumentContents captureContents() const override
+    {
+        callLog() << "captureContents";
+        return state;
+    }
+    std::size_t boxCount() const override { return state.boxes ? state.boxes->size() : 0; }
     QImage composeImage(QSize size) const override
     {
+        callLog() << "composeImage";
         if (composeWrongSize)
             size = size / 2;
         QImage out = picture.scaled(size).convertToFormat(QImage::Format_ARGB32_Premultiplied);

@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/AppMenus.h"
 #include "foundation/SharedFunctions.h"
+#include "platform/archive/KeyedArchiver.h"
 #include "support/NamedCase.h"
 
 #include <QAction>
@@ -337,3 +338,47 @@ TEST(AppMenus, ValidatorsEnableItemsAndGuardHandlers)
 }
 
 } // namespace
+
+// A document larger than the archive reader takes is refused by its size before a byte is
+// read, with its size and the bound; so is a picture file over its own bound. (Sparse files:
+// no disk used.)
+TEST(AppController, FilesOverTheReadersBoundAreRefusedUnread)
+{
+    AppSession s;
+    const QString document = s.dir.filePath("big.quillmark");
+    const QString picture = s.dir.filePath("big.png");
+    {
+        QFile file(document);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        platform::KeyedArchiver archiver;
+        archiver.encodeDouble("Version", 1.2);
+        file.write(archiver.finishEncoding()); // our header: read as a document
+        ASSERT_TRUE(file.resize(qint64(600) * 1024 * 1024));
+    }
+    {
+        QFile file(picture);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\x89PNG\r\n\x1a\n");
+        ASSERT_TRUE(file.resize(platform::Document::kMaxFileBytes + 1));
+    }
+    const struct {
+        QString path;
+        QString says;
+    } rows[] = {
+        { document,
+            "\u201c"
+            "big.quillmark\u201d could not be opened: it is 600.0 MB, larger than can "
+            "be opened (512.0 MB)." },
+        { picture,
+            "\u201c"
+            "big.png\u201d could not be opened: it is 1.0 GB, larger than can be opened "
+            "(1.0 GB)." },
+    };
+    for (const auto& row : rows) {
+        const auto result = s.controller.openDocumentWithContentsOfFile(row.path);
+        EXPECT_FALSE(result.document);
+        ASSERT_TRUE(result.error);
+        EXPECT_EQ(result.error->message().toStdString(), row.says.toStdString());
+    }
+    EXPECT_EQ(FakeWindow::made, 0);
+}

@@ -5,6 +5,7 @@
 #include "boxes/MyViewBase.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/document/Dispatch.h"
+#include "platform/document/Document.h"
 #include "platform/document/PanelPresenter.h"
 #include "support/NamedCase.h"
 #include "window/SegmentSwitch.h"
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace platform;
 using windowtest::ReadyWindow;
@@ -81,6 +83,8 @@ struct DropRow {
     bool accepted;
     std::size_t boxes;
     int messages;
+    // The alert's text: each refused file by name, with its reason.
+    QString says = {};
 };
 
 namespace {
@@ -99,7 +103,7 @@ TEST_P(Drop, EachFileOpensOrIsRefused)
     EXPECT_EQ(w.boxes().textViewAry.size(), row.boxes);
     EXPECT_EQ(w.alerts->messages.size(), row.messages);
     if (row.messages > 0) {
-        EXPECT_EQ(w.alerts->messages.front(), kUnsupported);
+        EXPECT_EQ(w.alerts->messages.front().toStdString(), row.says.toStdString());
     }
     if (row.boxes > 0) {
         EXPECT_FALSE(w.win.isPaintViewShowed()) << "a dropped picture leaves mask painting";
@@ -132,19 +136,40 @@ INSTANTIATE_TEST_SUITE_P(BoxSources, Drop,
             0, 0 },
         DropRow { "TextNamedJpg",
             [](Files& f) { return QList<QUrl> { local(f.write("t.jpg", "just text")) }; }, true, 0,
-            1 },
+            1, "\u201ct.jpg\u201d could not be opened: it is not a picture. " + kUnsupported },
         DropRow { "HugePngHeader",
             [](Files& f) {
                 return QList<QUrl> { local(f.write("h.png", pngHeader(40000, 40000))) };
             },
-            true, 0, 1 },
+            true, 0, 1,
+            // A header alone: the file ends before the picture's data begin.
+            "\u201ch.png\u201d could not be opened: it is damaged (cut short)." },
         DropRow { "TruncatedJpeg",
             [](Files& f) {
                 QFile whole(f.jpeg("w.jpg", 300, 200));
                 whole.open(QIODevice::ReadOnly);
                 return QList<QUrl> { local(f.write("cut.jpg", whole.readAll().left(400))) };
             },
-            true, 0, 1 },
+            true, 0, 1, "\u201ccut.jpg\u201d could not be opened: it is damaged (cut short)." },
+        // Only regular files are read: a pipe with no writer would block the reading forever.
+        DropRow { "NamedPipe",
+            [](Files& f) {
+                const QString path = f.dir.filePath("pipe.jpg");
+                ::mkfifo(QFile::encodeName(path).constData(), 0600);
+                return QList<QUrl> { local(path) };
+            },
+            true, 0, 1, "\u201cpipe.jpg\u201d could not be opened: it is a named pipe, not a file." },
+        // Refused by its size before a byte is read (sparse: no disk used).
+        DropRow { "OverTheSizeBound",
+            [](Files& f) {
+                QFile file(f.dir.filePath("huge.png"));
+                file.open(QIODevice::WriteOnly);
+                file.resize(platform::Document::kMaxFileBytes + 1);
+                return QList<QUrl> { local(file.fileName()) };
+            },
+            true, 0, 1,
+            "\u201chuge.png\u201d could not be opened: it is 1.0 GB, larger than can be opened "
+            "(1.0 GB)." },
         DropRow { "HundredFilesOneMessage",
             [](Files& f) {
                 QList<QUrl> urls;
@@ -154,7 +179,11 @@ INSTANTIATE_TEST_SUITE_P(BoxSources, Drop,
                 }
                 return urls;
             },
-            true, 50, 1 }),
+            true, 50, 1,
+            "\u201cbad0.jpg\u201d could not be opened: it is not a picture. " + kUnsupported
+                + "\n\u201cbad1.jpg\u201d could not be opened: it is not a picture. " + kUnsupported
+                + "\n\u201cbad2.jpg\u201d could not be opened: it is not a picture. " + kUnsupported
+                + "\n47 more files could not be opened." }),
     testsupport::RowName());
 
 // A picture decoded after its window closed is dropped, not added to a dead canvas.
@@ -181,7 +210,8 @@ TEST(BoxSources, OpenPanelPictureOrMessage)
     w.win.newImageBox();
     w.settle();
     EXPECT_TRUE(w.boxes().textViewAry.empty());
-    EXPECT_EQ(w.alerts->messages, QStringList { kUnsupported });
+    EXPECT_EQ(w.alerts->messages,
+        QStringList { "\u201cbad.png\u201d could not be opened: it is not a picture. " + kUnsupported });
     w.win.newImageBox(); // cancelled
     w.settle();
     EXPECT_TRUE(w.boxes().textViewAry.empty());

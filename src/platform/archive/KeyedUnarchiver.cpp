@@ -177,6 +177,16 @@ bool KeyedUnarchiver::containsValueForKey(const QString& key) const
     return nodeFor(key) != nullptr;
 }
 
+int KeyedUnarchiver::entryCountForKey(const QString& key) const
+{
+    int count = 0;
+    if (!m_fields)
+        return count;
+    for (quint32 i = 0; i < m_fields->count; ++i)
+        count += m_context->tree.text(m_context->tree.key(*m_fields, i)) == key;
+    return count;
+}
+
 QStringList KeyedUnarchiver::allKeys() const
 {
     QStringList keys;

@@ -65,6 +65,9 @@ public:
     qint64& picturePixelBudget() const;
 
     bool containsValueForKey(const QString& key) const;
+    // How many entries the archive holds under key: a key written twice is read as its last
+    // value, which a caller may want to doubt.
+    int entryCountForKey(const QString& key) const;
     // The keys of this level, in the order written.
     QStringList allKeys() const;
 

@@ -1,15 +1,25 @@
 #include "platform/document/Document.h"
 
 #include "platform/document/AlertPresenter.h"
+#include "platform/document/DocumentController.h"
 #include "platform/document/PanelPresenter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 Q_LOGGING_CATEGORY(lcDocument, "quillmark.document", QtWarningMsg)
 
@@ -75,28 +85,117 @@ bool Document::isDocumentEdited() const
     return m_filePath.isEmpty() || m_undo.changeCount() != m_savedChangeCount;
 }
 
-std::variant<QByteArray, DocumentError> Document::readFileBytes(const QString& path)
+QString Document::fileSizeText(qint64 bytes)
 {
-    QFile file(path);
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+std::optional<DocumentError> Document::openRegularFile(QFile& file, const QString& path)
+{
+    const auto refuse = [&](const QString& reason) {
+        qCWarning(lcDocument).noquote() << "not read:" << path << reason;
+        return DocumentError { kFileErrorDomain, int(QFile::OpenError),
+            refusalMessage(path, reason), reason };
+    };
+#ifdef Q_OS_UNIX
+    // Opened without waiting (a FIFO's open blocks until a writer comes), and judged by what
+    // was opened rather than by a look at the name beforehand, which could change in between.
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return fileError(path, QString::fromLocal8Bit(std::strerror(error)), int(QFile::OpenError));
+    }
+    struct stat info { };
+    QString notAFile;
+    if (::fstat(fd, &info) != 0)
+        notAFile = QString::fromLocal8Bit(std::strerror(errno));
+    else if (S_ISDIR(info.st_mode))
+        notAFile = QStringLiteral("it is a folder, not a file");
+    else if (S_ISFIFO(info.st_mode))
+        notAFile = QStringLiteral("it is a named pipe, not a file");
+    else if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        notAFile = QStringLiteral("it is a device, not a file");
+    else if (!S_ISREG(info.st_mode))
+        notAFile = QStringLiteral("it is not a regular file");
+    if (notAFile.isEmpty())
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!notAFile.isEmpty() || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return notAFile.isEmpty() ? fileError(path, file.errorString(), int(file.error()))
+                                  : refuse(notAFile);
+    }
+    return std::nullopt;
+#else
+    if (!QFileInfo(path).isFile() && QFileInfo::exists(path))
+        return refuse(QStringLiteral("it is not a regular file"));
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
         return fileError(path, file.errorString(), int(file.error()));
-    // A size that is no regular file's (a pipe, a device) reads as unknown: bound the read
-    // itself as well.
-    if (file.size() > kMaxFileBytes)
-        return fileError(path, QStringLiteral("The file is too large."), int(QFile::ReadError));
-    QByteArray bytes = file.read(kMaxFileBytes + 1);
-    if (bytes.size() > kMaxFileBytes)
-        return fileError(path, QStringLiteral("The file is too large."), int(QFile::ReadError));
+    return std::nullopt;
+#endif
+}
+
+std::variant<QByteArray, DocumentError> Document::readFileBytes(
+    const QString& path, qint64 maxBytes)
+{
+    QFile file;
+    if (auto error = openRegularFile(file, path))
+        return *error;
+    // Judged by the size before anything is read: a file larger than memory must cost nothing.
+    const qint64 size = file.size();
+    if (size > maxBytes) {
+        const QString reason = QStringLiteral("it is %1, larger than can be opened (%2)")
+                                   .arg(fileSizeText(size), fileSizeText(maxBytes));
+        qCWarning(lcDocument).noquote() << "not read:" << path << reason;
+        return DocumentError { kFileErrorDomain, int(QFile::ReadError),
+            refusalMessage(path, reason), reason };
+    }
+    // No more than the size judged, even from a file that grows meanwhile.
+    QByteArray bytes = file.read(size);
     if (file.error() != QFile::NoError)
         return fileError(path, file.errorString(), int(file.error()));
     return bytes;
 }
 
+int Document::sweepStaleTemporaryFiles(const QString& path)
+{
+    const QFileInfo target(path);
+    // The atomic save's own names: six random letters of both cases. A suffix of one case
+    // ("backup") is more likely a person's, and is left alone whatever it holds.
+    const QRegularExpression ours(
+        QStringLiteral("^%1\\.(?=[A-Za-z]*[a-z])(?=[A-Za-z]*[A-Z])[A-Za-z]{6}$")
+            .arg(QRegularExpression::escape(target.fileName())));
+    const QDateTime staleBefore
+        = QDateTime::currentDateTimeUtc().addSecs(-kStaleTemporaryAgeSeconds);
+    int removed = 0;
+    const QFileInfoList candidates = target.absoluteDir().entryInfoList(
+        { target.fileName() + QStringLiteral(".??????") }, QDir::Files | QDir::Hidden);
+    for (const QFileInfo& file : candidates) {
+        if (!ours.match(file.fileName()).hasMatch() || file.isSymLink() || !file.isFile()
+            || file.lastModified().toUTC() >= staleBefore)
+            continue;
+        // Only a document of ours, whole or cut short, is what a save leaves.
+        QFile leftover(file.absoluteFilePath());
+        if (openRegularFile(leftover, leftover.fileName())
+            || DocumentController::kindOfData(leftover.read(16)) != DocumentKind::Document)
+            continue;
+        leftover.close();
+        if (QFile::remove(file.absoluteFilePath())) {
+            qCWarning(lcDocument) << "removed a temporary file a killed save left:"
+                                  << file.absoluteFilePath();
+            ++removed;
+        }
+    }
+    return removed;
+}
+
 std::optional<DocumentError> Document::readFromFile(const QString& path)
 {
-    auto bytes = readFileBytes(path);
+    auto bytes = readFileBytes(path, maxFileBytes());
     if (auto* error = std::get_if<DocumentError>(&bytes))
         return *error;
+    sweepStaleTemporaryFiles(path);
     m_leftContentOut = false;
     m_pathBeingRead = path;
     auto error = readFromData(std::get<QByteArray>(bytes));
@@ -121,6 +220,7 @@ std::optional<DocumentError> Document::writeToFile(const QString& path) const
     if (auto* error = std::get_if<DocumentError>(&data))
         return *error;
     const QByteArray& bytes = std::get<QByteArray>(data);
+    sweepStaleTemporaryFiles(path);
     // Written beside the target and renamed over it only when complete: a failure or a crash
     // on the way leaves the old file whole.
     QSaveFile file(path);

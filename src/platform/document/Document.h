@@ -17,6 +17,7 @@
 #include "platform/undo/UndoManager.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -74,8 +75,25 @@ public:
     // Announces the close (aboutToClose); the controller then lets go of the document.
     void close();
 
-    // A file's bytes, bounded by kMaxFileBytes.
-    static std::variant<QByteArray, DocumentError> readFileBytes(const QString& path);
+    // A file's bytes, when it is a regular file of at most maxBytes. Anything else is refused
+    // before a byte is read, with an error whose message names the file and says why (a named
+    // pipe or a device could block the reader forever or never end; a file over the bound says
+    // its size).
+    static std::variant<QByteArray, DocumentError> readFileBytes(
+        const QString& path, qint64 maxBytes = kMaxFileBytes);
+    // Opens path for reading when it is a regular file (links followed), without ever waiting
+    // on it: a pipe with no writer would otherwise block the open itself. Refused otherwise,
+    // as readFileBytes() says it.
+    static std::optional<DocumentError> openRegularFile(QFile& file, const QString& path);
+    // Removes what saves of path left behind when they were killed between writing their
+    // temporary file and renaming it over path: files beside it named "<name>.XXXXXX" (six
+    // letters of both cases, as the atomic save names them) that hold a document and are
+    // older than kStaleTemporaryAgeSeconds, so that a save under way elsewhere keeps its own.
+    // Answers how many were removed. Runs at each open and save of a document.
+    static int sweepStaleTemporaryFiles(const QString& path);
+    static constexpr qint64 kStaleTemporaryAgeSeconds = 15 * 60;
+    // "3.2 GB": a file's size as the refusals say it.
+    static QString fileSizeText(qint64 bytes);
 
 signals:
     void editedChanged(bool edited);
@@ -83,6 +101,8 @@ signals:
     void aboutToClose();
 
 protected:
+    // The largest file readFromFile() reads; larger ones are refused unread.
+    virtual qint64 maxFileBytes() const { return kMaxFileBytes; }
     // The document's contents from a file's bytes. The default refuses every file.
     virtual std::optional<DocumentError> readFromData(const QByteArray& data);
     // The bytes of the document's file. The default has nothing to write.

@@ -54,8 +54,10 @@ DocumentKind DocumentController::kindOfData(const QByteArray& leadingBytes)
 
 DocumentKind DocumentController::kindOfFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Never a pipe or a device, whose open or read could wait forever: they are refused
+    // when read as a picture.
+    QFile file;
+    if (Document::openRegularFile(file, path))
         return DocumentKind::Picture;
     return kindOfData(file.read(archiveHeader().size()));
 }

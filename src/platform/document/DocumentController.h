@@ -30,7 +30,8 @@ public:
     ~DocumentController() override;
 
     static DocumentKind kindOfData(const QByteArray& leadingBytes);
-    // Reads only the first bytes; a file that cannot be read is a picture (and fails as one).
+    // Reads only the first bytes, of a regular file only; a file that cannot be read, or is no
+    // regular file, is a picture (and is refused as one).
     static DocumentKind kindOfFile(const QString& path);
 
     // In the order they were added.

@@ -40,10 +40,14 @@ struct DocumentError {
     }
 
     // The same error, its message naming the file at path and the reason (the domain and code
-    // stay for callers to test).
+    // stay for callers to test). The system's own text follows only when it was given (it
+    // fits this reason) or there is no reason to say instead: a generic "couldn't be
+    // completed" would only contradict the reason.
     DocumentError refusingFile(const QString& path) const
     {
-        return { domain, code, refusalMessage(path, reason, message()), reason };
+        const QString systemText
+            = description.isEmpty() && !reason.isEmpty() ? QString() : message();
+        return { domain, code, refusalMessage(path, reason, systemText), reason };
     }
 };
 

@@ -60,8 +60,10 @@ void GraphicsContext::clipToPath(const BezierPath& path)
         clip->bounds = QRectF(-1e9, -1e9, 2e9, 2e9);
     }
     QPainterPath device;
+    bool cut = false;
     if (isFiniteTransform(t))
-        device = t.map(path.toQPainterPath());
+        device = t.map(d->shownPart(path.toQPainterPath(), t, &cut));
+    clip->cut = cut || (outer && outer->cut);
     device.setFillRule(Qt::WindingFill);
     clip->bounds = clip->bounds.intersected(device.controlPointRect());
     clip->ownRectangle = isAxisAlignedRectangle(device);

@@ -67,6 +67,10 @@ void GraphicsContext::Impl::run(Operation op)
 void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
 {
     Surface& s = surface();
+    if ((op.cut || (state().clip && state().clip->cut)) && drawCutThroughCoverage(op, area)) {
+        noteDrawn(area);
+        return;
+    }
     if (op.solid && op.mode == BlendMode::Normal && state().clip && state().clip->exact
         && writable(s) && drawSelfClipped(op, area)) {
         noteDrawn(area);
@@ -190,7 +194,10 @@ bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect
 
 void GraphicsContext::fillPath(const BezierPath& path)
 {
-    d->runInState(brushOperation(path.toQPainterPath(), QBrush(d->state().fillColor.toQt())), d->userToDevice());
+    const QTransform toDevice = d->userToDevice();
+    d->runInState(d->shownBrushOperation(
+                      path.toQPainterPath(), QBrush(d->state().fillColor.toQt()), toDevice),
+        toDevice);
 }
 
 void GraphicsContext::fillRect(const Rect& r)
@@ -201,7 +208,10 @@ void GraphicsContext::fillRect(const Rect& r)
 void GraphicsContext::strokePath(const BezierPath& path)
 {
     const BezierPath outline = path.strokedPath(d->state().strokeStyle);
-    d->runInState(brushOperation(outline.toQPainterPath(), QBrush(d->state().strokeColor.toQt())), d->userToDevice());
+    const QTransform toDevice = d->userToDevice();
+    d->runInState(d->shownBrushOperation(
+                      outline.toQPainterPath(), QBrush(d->state().strokeColor.toQt()), toDevice),
+        toDevice);
 }
 
 void GraphicsContext::clearRect(const Rect& r)

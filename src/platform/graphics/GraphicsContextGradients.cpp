@@ -123,7 +123,9 @@ void GraphicsContext::drawLinearGradientInPath(
         end = Point(lo.x + ux, lo.y + uy); // a flat path still gets its first colour
     QLinearGradient lg(start.toQt(), end.toQt());
     lg.setStops(g.toQtStops());
-    d->runInState(brushOperation(path.toQPainterPath(), QBrush(lg)), d->userToDevice());
+    const QTransform toDevice = d->userToDevice();
+    d->runInState(
+        d->shownBrushOperation(path.toQPainterPath(), QBrush(lg), toDevice), toDevice);
 }
 
 void GraphicsContext::drawRadialGradientInPath(
@@ -143,7 +145,9 @@ void GraphicsContext::drawRadialGradientInPath(
         radius = 1.0;
     QRadialGradient rg(c.toQt(), radius);
     rg.setStops(g.toQtStops());
-    d->runInState(brushOperation(path.toQPainterPath(), QBrush(rg)), d->userToDevice());
+    const QTransform toDevice = d->userToDevice();
+    d->runInState(
+        d->shownBrushOperation(path.toQPainterPath(), QBrush(rg), toDevice), toDevice);
 }
 
 } // namespace platform

@@ -154,6 +154,9 @@ struct Clip {
     // pixels narrows a clip of other shapes (the painter's rounding of it there is left to
     // the painter).
     bool exact = true;
+    // A path of the clip was cut to the visible area (shownPart): drawing through it goes
+    // through our coverage, as the cut path's own fill does.
+    bool cut = false;
 
     // Lazily rendered coverage (a clip belongs to one context, which is used on one thread).
     mutable Coverage own; // the last path alone
@@ -207,10 +210,20 @@ struct Operation {
     // place of painting the source when no alpha has to be applied.
     QImage prerendered;
     QPoint prerenderedOrigin;
+    // The shape was cut to the visible area (shownPart): it may cross each row many times,
+    // which the painter's rasteriser pays for quadratically, so it is drawn through our own
+    // coverage wherever it can be.
+    bool cut = false;
 };
 
 // An operation filling shape (user space) with brush (GraphicsContextDrawing.cpp).
 Operation brushOperation(const QPainterPath& shape, const QBrush& brush);
+
+// A path (device space) cut to an axis-aligned area, as closed polygons with its fill rule:
+// the same fill within the area (GraphicsContextShownPart.cpp).
+QPainterPath cutToArea(const QPainterPath& device, const QRectF& area);
+// How far past the visible area (device pixels) a path may reach before it is cut.
+constexpr double kShownPartSlack = 4096.0;
 
 } // namespace platform::graphicsinternal
 
@@ -321,6 +334,14 @@ struct GraphicsContext::Impl {
     }
 
     void run(Operation op);
+    // The part of a path (user space, drawn through toDevice) that can show in the visible
+    // area, with room for antialiasing and the shadow; the path itself when it stays near that
+    // area (GraphicsContextShownPart.cpp).
+    QPainterPath shownPart(
+        const QPainterPath& user, const QTransform& toDevice, bool* cut = nullptr) const;
+    // A brush operation filling the shown part of path (user space).
+    Operation shownBrushOperation(
+        const QPainterPath& path, const QBrush& brush, const QTransform& toDevice) const;
     // Runs op as drawn through the given transform in the current blend mode, at the current
     // alpha times alphaScale.
     void runInState(Operation op, const QTransform& toDevice, double alphaScale = 1.0)
@@ -333,6 +354,9 @@ struct GraphicsContext::Impl {
     void drawDirect(const Operation& op, const QRect& area);
     bool drawSelfClipped(const Operation& op, const QRect& area);
     bool drawThroughCoverage(const Operation& op, const QRect& area);
+    // A cut shape's fill: its coverage and the clip's from our rasteriser, the source painted
+    // band by band beside them (GraphicsContextShownPart.cpp).
+    bool drawCutThroughCoverage(const Operation& op, const QRect& area);
     // The coverage of a solid-filled shape that is the current clip's own last path, rendered
     // over at least area; null otherwise.
     const Coverage* solidShapeCoverage(const Operation& op, const QRect& area)

@@ -345,4 +345,29 @@ QString damagedPictureWarning(const QString& subject)
     return QStringLiteral("%1 is damaged; parts of it may look wrong.").arg(subject);
 }
 
+QString PictureLoader::refusalReason(const LoadedPicture& picture, bool heldInDocument)
+{
+    const QString it = heldInDocument ? QStringLiteral("its picture") : QStringLiteral("it");
+    switch (picture.fault) {
+    case PictureFault::NotAPicture:
+        return heldInDocument ? QStringLiteral("its picture cannot be read")
+                              : QStringLiteral("it is not a picture");
+    case PictureFault::UnsupportedFormat:
+        return QStringLiteral("%1 is in a picture format that is not supported (%2)")
+            .arg(it, QString::fromLatin1(picture.format.toUpper()));
+    case PictureFault::TooLarge:
+        return QStringLiteral("%1 larger than can be opened (%2 \u00d7 %3 pixels)")
+            .arg(heldInDocument ? QStringLiteral("its picture is")
+                                : QStringLiteral("it is a picture"))
+            .arg(picture.storedSize.width())
+            .arg(picture.storedSize.height());
+    case PictureFault::CutShort:
+        return QStringLiteral("%1 is damaged (cut short)").arg(it);
+    case PictureFault::Corrupt:
+    case PictureFault::None: // decoded, but no image could be made of it
+        break;
+    }
+    return QStringLiteral("%1 is damaged (its picture data cannot be read)").arg(it);
+}
+
 } // namespace platform

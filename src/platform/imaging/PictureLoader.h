@@ -82,6 +82,11 @@ public:
     // Reads the header alone.
     static PictureHeader header(const QByteArray& bytes, const QByteArray& format = {});
 
+    // Why a picture did not load, as a clause about its file that follows the file's name
+    // ("it is damaged (cut short)"); of the picture a document holds when heldInDocument
+    // ("its picture is damaged (cut short)").
+    static QString refusalReason(const LoadedPicture& picture, bool heldInDocument = false);
+
 private:
     // result, emptied of pixels, with the fault and why.
     static LoadedPicture failure(LoadedPicture result, PictureFault fault, const QString& why);

@@ -181,7 +181,27 @@ void TextEditor::insertText(const QString& text)
 {
     const TextRange target = hasMarkedText() ? m_marked : m_selection;
     m_marked = TextRange();
-    replace(target, text, TextRange(target.location + int(text.size()), 0));
+    QString kept = text;
+    if (maxLength > 0) {
+        const qsizetype room = std::max<qsizetype>(
+            0, qsizetype(maxLength) - (m_text.length() - target.clamped(m_text.length()).length));
+        if (kept.size() > room) {
+            // Cut at a cluster boundary, so that no character is left half; judged on the
+            // characters around the cut, not on the whole of a huge paste.
+            const qsizetype from = std::max<qsizetype>(0, room - 32);
+            const QString around = kept.mid(from, room - from + 32);
+            QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, around);
+            finder.setPosition(room - from);
+            if (!finder.isAtBoundary())
+                finder.toPreviousBoundary();
+            kept.truncate(from + std::max<qsizetype>(0, finder.position()));
+        }
+    }
+    const int leftOut = int(text.size() - kept.size());
+    if (!kept.isEmpty() || text.isEmpty())
+        replace(target, kept, TextRange(target.location + int(kept.size()), 0));
+    if (leftOut > 0 && textLimitReached)
+        textLimitReached(leftOut);
 }
 
 void TextEditor::setMarkedText(const QString& text, TextRange selectedRange)

@@ -57,6 +57,11 @@ public:
     std::function<TextRange(TextRange oldRange, TextRange newRange)> willChangeSelection;
     // Something visible changed outside a draw (the caret blinked); the view should redraw.
     std::function<void()> needsDisplay;
+    // The most characters the text may hold; 0 for no bound. Typed or pasted text that would
+    // pass it keeps what fits (whole grapheme clusters), and textLimitReached is told how many
+    // characters were left out.
+    int maxLength = 0;
+    std::function<void(int leftOut)> textLimitReached;
 
     // What the change the hooks are told about is: typing (characters typed or deleted at the
     // keyboard, input-method text) or a change of its own (paste, cut), which an undo history

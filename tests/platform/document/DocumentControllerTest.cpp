@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace documenttest;
 using platform::Document;
@@ -255,3 +256,54 @@ TEST(DocumentController, CurrentDocumentOwnsTheActiveWindow)
 }
 
 } // namespace
+
+// Only regular files are read: a named pipe with no writer would block the open, and a device
+// would never end. Files over the bound are refused by their size, before a byte is read (a
+// sparse file stands in for one larger than memory). Each refusal names the file and says why.
+TEST(DocumentController, OnlyRegularFilesWithinTheBoundAreRead)
+{
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("x.quillmark");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString huge = dir.filePath("huge.png");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(Document::kMaxFileBytes + 1)); // sparse: no disk used
+    }
+    struct Row {
+        const char* what;
+        QString path;
+        QString says;
+    };
+    const Row rows[] = {
+        { "a named pipe", pipe,
+            "\u201cx.quillmark\u201d could not be opened: it is a named pipe, "
+            "not a file." },
+        { "a device", "/dev/zero",
+            "\u201czero\u201d could not be opened: it is a device, not a file." },
+        { "a folder", dir.path(),
+            QStringLiteral("\u201c%1\u201d could not be opened: it is a folder, not a file.")
+                .arg(QFileInfo(dir.path()).fileName()) },
+        { "a file over the bound", huge,
+            "\u201chuge.png\u201d could not be opened: it is 1.0 GB, larger than can be opened "
+            "(1.0 GB)." },
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(DocumentController::kindOfFile(row.path), DocumentKind::Picture) << row.what;
+        const auto bytes = Document::readFileBytes(row.path);
+        ASSERT_TRUE(std::holds_alternative<platform::DocumentError>(bytes)) << row.what;
+        EXPECT_EQ(std::get<platform::DocumentError>(bytes).message(), row.says) << row.what;
+        TestController controller;
+        const auto result = controller.openDocumentWithContentsOfFile(row.path);
+        EXPECT_FALSE(result.document) << row.what;
+        ASSERT_TRUE(result.error) << row.what;
+        EXPECT_EQ(result.error->message(), row.says) << row.what;
+        EXPECT_TRUE(controller.documents().empty()) << row.what;
+    }
+    // A smaller bound (a document's) is told with its own figure.
+    const auto bounded = Document::readFileBytes(huge, qint64(512) * 1024 * 1024);
+    ASSERT_TRUE(std::holds_alternative<platform::DocumentError>(bounded));
+    EXPECT_EQ(std::get<platform::DocumentError>(bounded).reason,
+        "it is 1.0 GB, larger than can be opened (512.0 MB)");
+}

@@ -1,8 +1,11 @@
 // A document's edited state, reading, atomic saving with its failures, and the "save changes?"
 // question before closing.
 #include "DocumentFakes.h"
+#include "platform/archive/KeyedArchiver.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -296,3 +299,50 @@ TEST(Document, DraftNameIsAskedOnce)
 }
 
 } // namespace
+
+// A save killed between linking its temporary file and renaming it leaves "<name>.XXXXXX"
+// beside the document, whole. The next open or save of that document removes such leftovers,
+// and nothing else: not a save under way (fresh), not a person's own file of a like name.
+TEST(Document, OpenAndSaveSweepStaleTemporaryFilesOfOurs)
+{
+    platform::KeyedArchiver archiver;
+    archiver.encodeDouble("Version", 1.2);
+    const QByteArray document = archiver.finishEncoding();
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        bool stale;
+        bool removed;
+    };
+    const Row rows[] = {
+        { "a.quillmark.AbXyQz", document, true, true },
+        { "a.quillmark.qWERTY", document.left(12), true, true }, // cut short
+        { "a.quillmark.AbXyQw", document, false, false }, // a save under way
+        { "a.quillmark.backup", document, true, false }, // one case: a person's name
+        { "a.quillmark.AbXy12", document, true, false }, // digits: not the save's
+        { "a.quillmark.AbXyQzz", document, true, false },
+        { "b.quillmark.AbXyQz", document, true, false }, // another document's
+        { "a.quillmark.TextQz", "some notes", true, false }, // not a document
+    };
+    for (const bool bySave : { false, true }) {
+        SCOPED_TRACE(bySave ? "save" : "open");
+        OldFile f;
+        for (const Row& row : rows) {
+            const QString path = f.dir.filePath(row.name);
+            writeFile(path, row.bytes);
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            if (row.stale)
+                ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+        BytesDocument doc;
+        if (bySave) {
+            ASSERT_FALSE(doc.writeToFile(f.path));
+        } else {
+            ASSERT_FALSE(doc.readFromFile(f.path));
+        }
+        for (const Row& row : rows)
+            EXPECT_EQ(QFileInfo::exists(f.dir.filePath(row.name)), !row.removed) << row.name;
+    }
+}

@@ -60,6 +60,19 @@ TEST(HttpClient, EndsInTheRightResultWithinItsDeadline)
                 s.disconnectFromHost();
             },
             Error::Network, 0, {} },
+        { "chunked 1",
+            [](QTcpSocket& s, const nettest::Request&) {
+                s.write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                        "1;ext=a\r\n1\r\n0\r\nX-Trailer: t\r\n\r\n");
+            },
+            Error::None, 200, "1" },
+        { "100 Continue, then 1",
+            [](QTcpSocket& s, const nettest::Request&) {
+                s.write("HTTP/1.1 100 Continue\r\n\r\n" + LoopbackServer::head(200, 1) + "1");
+            },
+            Error::None, 200, "1" },
+        { "two lengths that disagree",
+            LoopbackServer::reply(200, "1", "Content-Length: 2\r\n"), Error::Network, 200, {} },
         { "500 with body 1", LoopbackServer::reply(500, "1"), Error::HttpStatus, 500, {} },
         { "404", LoopbackServer::reply(404, "1"), Error::HttpStatus, 404, {} },
         { "301 to another host",
@@ -104,6 +117,17 @@ TEST(HttpClient, RefusesInsecureAddressesWithoutSending)
         { "http://127.0.0.1:8080/subscribe", true },
         { "http://localhost/subscribe", true },
         { "http://[::1]:8080/subscribe", true },
+        // Judged by the address however it is spelled: these all are 127.0.0.1.
+        { "http://0x7f000001/subscribe", true },
+        { "http://2130706433/subscribe", true },
+        { "http://127.1/subscribe", true },
+        { "http://0177.0.0.1/subscribe", true },
+        { "http://[::ffff:127.0.0.1]/subscribe", true },
+        { "http://10.0.0.1/subscribe", false },
+        { "http://0x0a000001/subscribe", false },
+        { "http://[::ffff:10.0.0.1]/subscribe", false },
+        // Names other than localhost could resolve anywhere.
+        { "http://localhost.example.org/subscribe", false },
         { "http://news.example.org/subscribe", false },
         { "http://127.0.0.1.example.org/subscribe", false },
         { "ftp://127.0.0.1/subscribe", false },
@@ -136,4 +160,25 @@ TEST(HttpClient, DestroyedClientAbortsWithoutCallingBack)
     }
     nettest::waitFor([] { return false; }, 100);
     EXPECT_FALSE(called);
+}
+
+// Every spelling of the loopback address reaches the loopback server; "localhost" too, as
+// 127.0.0.1 without a lookup.
+TEST(HttpClient, LoopbackSpellingsReachThisMachine)
+{
+    LoopbackServer server;
+    const QString port = QString::number(server.serverPort());
+    for (const QString host :
+        { "0x7f000001", "2130706433", "127.1", "[::ffff:127.0.0.1]", "localhost" }) {
+        SCOPED_TRACE(host.toStdString());
+        HttpClient client;
+        client.setDeadline(kDeadline);
+        std::optional<HttpResult> result;
+        client.post(QUrl("http://" + host + ":" + port + "/subscribe"), "text/plain", "a=b",
+            [&](const HttpResult& r) { result = r; });
+        ASSERT_TRUE(nettest::waitFor([&] { return result.has_value(); }, 5000));
+        EXPECT_TRUE(result->ok()) << result->errorString.toStdString();
+        EXPECT_EQ(result->body, "1");
+    }
+    EXPECT_EQ(server.requests().size(), 5u);
 }

@@ -1,0 +1,208 @@
+// The part of a path that can show: a path reaching far past what is visible (a stroke of
+// huge width, a point far out) costs the rasteriser its whole length in cells, however little
+// of it shows. Such a path is cut to the visible area before it is filled or clipped to, so
+// that the work is bounded by what is shown rather than by the coordinates.
+#include "platform/concurrency/Parallel.h"
+#include "platform/graphics/GraphicsContextInternal.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace platform::graphicsinternal {
+
+namespace {
+
+// One side of an axis-aligned rectangle: the points on the kept side of x = at (or y = at).
+struct Edge {
+    bool vertical; // x = at
+    bool keepAbove; // keep x >= at (or y >= at)
+    double at;
+
+    bool inside(const QPointF& p) const
+    {
+        const double v = vertical ? p.x() : p.y();
+        return keepAbove ? v >= at : v <= at;
+    }
+    QPointF crossing(const QPointF& a, const QPointF& b) const
+    {
+        const double va = vertical ? a.x() : a.y();
+        const double vb = vertical ? b.x() : b.y();
+        const double t = (at - va) / (vb - va);
+        const QPointF p = a + (b - a) * t;
+        return vertical ? QPointF(at, p.y()) : QPointF(p.x(), at);
+    }
+};
+
+// Sutherland-Hodgman against one side. The polygon is closed implicitly. Cutting a closed
+// polygon by a convex area keeps its winding number at every point inside the area, so the
+// fill there is the same under either rule.
+QPolygonF cut(const QPolygonF& in, const Edge& edge)
+{
+    QPolygonF out;
+    const qsizetype n = in.size();
+    if (n == 0)
+        return out;
+    out.reserve(n + 4);
+    QPointF prev = in[n - 1];
+    bool prevInside = edge.inside(prev);
+    for (const QPointF& p : in) {
+        const bool inside = edge.inside(p);
+        if (inside != prevInside)
+            out << edge.crossing(prev, p);
+        if (inside)
+            out << p;
+        prev = p;
+        prevInside = inside;
+    }
+    return out;
+}
+
+} // namespace
+
+QPainterPath cutToArea(const QPainterPath& device, const QRectF& area)
+{
+    const Edge edges[] = { { true, true, area.left() }, { true, false, area.right() },
+        { false, true, area.top() }, { false, false, area.bottom() } };
+    QPainterPath out;
+    out.setFillRule(device.fillRule());
+    for (QPolygonF polygon : device.toSubpathPolygons()) {
+        for (const Edge& edge : edges)
+            polygon = cut(polygon, edge);
+        if (polygon.size() >= 3) {
+            out.addPolygon(polygon);
+            out.closeSubpath();
+        }
+    }
+    return out;
+}
+
+} // namespace platform::graphicsinternal
+
+namespace platform {
+
+using namespace graphicsinternal;
+
+QPainterPath GraphicsContext::Impl::shownPart(
+    const QPainterPath& user, const QTransform& toDevice, bool* cut) const
+{
+    if (cut)
+        *cut = false;
+    if (!isFiniteTransform(toDevice) || toDevice.determinant() == 0.0)
+        return user;
+    // The surface, not the clip: a path cut for a clip and then filled through it must be cut
+    // the same both times, so that it is still seen as the same path (drawn once, not twice).
+    const QRectF visible = QRectF(surfaces.back().deviceRect);
+    if (visible.isEmpty())
+        return user;
+    const QRectF bounds = toDevice.mapRect(user.controlPointRect());
+    if (!std::isfinite(bounds.left()) || !std::isfinite(bounds.top())
+        || !std::isfinite(bounds.width()) || !std::isfinite(bounds.height()))
+        return user; // nothing to cut by: the drawing refuses it by its bounds
+    // A path that stays within a screen or so of what shows is drawn as it is: cutting would
+    // change nothing a person sees, and only costs.
+    const double near = std::max({ kShownPartSlack, visible.width(), visible.height() });
+    if (visible.adjusted(-near, -near, near, near).contains(bounds))
+        return user;
+    // Antialiased edges reach a pixel out, and a shadow its blur and offset further.
+    double margin = 4.0;
+    if (const auto& shadow = state().shadow) {
+        const QPoint offset = shadowOffset(*shadow);
+        const double blur = std::isfinite(shadow->blur) ? std::max(shadow->blur, 0.0) : 0.0;
+        margin += std::abs(offset.x()) + std::abs(offset.y()) + 2.0 * blur * baseScale;
+    }
+    const QPainterPath cutPath
+        = cutToArea(toDevice.map(user), visible.adjusted(-margin, -margin, margin, margin));
+    if (cut)
+        *cut = true;
+    return toDevice.inverted().map(cutPath);
+}
+
+Operation GraphicsContext::Impl::shownBrushOperation(
+    const QPainterPath& path, const QBrush& brush, const QTransform& toDevice) const
+{
+    bool cut = false;
+    Operation op = brushOperation(shownPart(path, toDevice, &cut), brush);
+    op.cut = cut;
+    return op;
+}
+
+bool GraphicsContext::Impl::drawCutThroughCoverage(const Operation& op, const QRect& area)
+{
+    Surface& s = surface();
+    // Any clip is taken as our coverage has it, even one the painter would round a little
+    // differently: the painter's own clip would rasterise a cut clip path just as slowly.
+    if (op.mode != BlendMode::Normal || (!op.solid && !op.brush) || !s.painter)
+        return false;
+    const Coverage shape = rasterize(op.userToDevice.map(op.shape), area);
+    const Coverage* clip = state().clip ? &state().clip->coverage(area, s.deviceRect) : nullptr;
+    if (shape.plane.isNull() || (clip && clip->plane.isNull()))
+        return false;
+    // Straight onto the surface's pixels where we may write them; else onto a clear layer
+    // the painter then puts down as it is.
+    const bool direct = s.image && writable(s);
+    QImage layer;
+    if (!direct) {
+        layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+        if (layer.isNull())
+            return false;
+        layer.fill(0);
+    }
+    const QPoint origin = direct ? s.deviceRect.topLeft() : area.topLeft();
+    uchar* const bits = direct ? s.image->bits() : layer.bits();
+    const qsizetype stride = direct ? s.image->bytesPerLine() : layer.bytesPerLine();
+    QRgb colour = 0;
+    if (op.solid) {
+        QColor c = QColor::fromRgba(*op.solid);
+        c.setAlphaF(float(c.alphaF() * op.alpha));
+        colour = qPremultiply(c.rgba());
+    }
+    const QTransform toArea
+        = op.userToDevice * QTransform::fromTranslate(-area.left(), -area.top());
+    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+        // A brush is painted over the whole band (no shape to rasterise), on a copy of its own.
+        QImage band;
+        if (!op.solid) {
+            band = QImage(area.width(), bottom - top, QImage::Format_ARGB32_Premultiplied);
+            if (band.isNull())
+                return;
+            band.fill(0);
+            QPainter p(&band);
+            resetPainter(p);
+            p.setOpacity(op.alpha);
+            const QTransform toBand = toArea * QTransform::fromTranslate(0, -top);
+            p.setTransform(toBand);
+            QPainterPath all;
+            all.addPolygon(toBand.inverted().map(QPolygonF(QRectF(band.rect()))));
+            const QBrush brush = *op.brush;
+            p.fillPath(all, brush);
+        }
+        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+            auto* d = reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride)
+                + (area.left() - origin.x());
+            const auto* src = band.isNull()
+                ? nullptr
+                : reinterpret_cast<const QRgb*>(band.constScanLine(y - area.top() - top));
+            const std::uint8_t* k = shape.row(y, area.left());
+            const std::uint8_t* o = clip ? clip->row(y, area.left()) : nullptr;
+            forEachCovered(k, area.width(), [&](int x) {
+                const int covered = o ? div255(k[x] * o[x]) : k[x];
+                sourceOverPixel(d[x], src ? src[x] : colour, covered);
+            });
+        }
+    });
+    if (!direct) {
+        QPainter& p = *s.painter;
+        p.save();
+        p.setTransform(s.deviceToPainter);
+        p.setClipping(false); // the clip is in the layer's coverage already
+        p.setOpacity(1.0);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.drawImage(area.topLeft(), layer);
+        p.restore();
+        s.clipApplied = false;
+    }
+    return true;
+}
+
+} // namespace platform
