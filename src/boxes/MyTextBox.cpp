@@ -6,7 +6,9 @@
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextView.h"
+#include "boxes/UNDODATA.h"
 #include "platform/text/ParagraphStyle.h"
+#include "platform/text/SystemTextClipboard.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ColorPanel.h"
 
@@ -65,6 +67,9 @@ MyTextBox::MyTextBox(const Rect& frame, std::shared_ptr<CircleTextContainer> con
     AttributeDictionary typing = attributes;
     typing[names::gradient] = SZGradient::attributeValue(SZGradient());
     _editor->setTypingAttributes(typing);
+    // A box's text carries fills and colours: a paste may hold what a box record may.
+    _editor->setClipboard(
+        std::make_shared<platform::SystemTextClipboard>(UNDODATA::allowedClasses()));
 
     _editor->shouldChangeText = [this](TextRange range, const QString& replacement) {
         return shouldChangeText(range, replacement);
@@ -360,6 +365,16 @@ void MyTextBox::resetColorPanel()
     platform::ColorPanel& panel = platform::ColorPanel::shared();
     panel.setIdentifier(QStringLiteral("textColorIdentifier_XYZ"));
     panel.setAction(nullptr);
+}
+
+bool MyTextBox::otherMouseDown(const platform::Event& event)
+{
+    if (!_isEditing)
+        return platform::View::otherMouseDown(event);
+    _editor->pasteSelection(
+        containerPointFromView(convertPointFromView(event.locationInWindow(), nullptr)));
+    setNeedsDisplay();
+    return true;
 }
 
 bool MyTextBox::keyDown(const platform::Event& event)

@@ -95,6 +95,8 @@ public:
     bool mouseDown(const platform::Event& event) override;
     bool mouseDragged(const platform::Event& event) override;
     bool mouseUp(const platform::Event& event) override;
+    // The middle button pastes the selection clipboard where it is pressed.
+    bool otherMouseDown(const platform::Event& event) override;
     bool keyDown(const platform::Event& event) override;
     std::optional<QCursor> cursorForPoint(const platform::Point& point) override;
     bool acceptsFirstResponder() const override { return _isEditing; }

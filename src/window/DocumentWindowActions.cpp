@@ -32,6 +32,9 @@ canvas::CanvasCustomShapeControls* brushOf(canvas::CanvasControls* canvas)
 // radians, level at the middle.
 constexpr double kStraightenRange = 0.07;
 
+// Names the change run of a held arrow key.
+constexpr char kNudgeRun = 0;
+
 } // namespace
 
 // ---- edit commands
@@ -84,6 +87,14 @@ void DocumentWindow::keyPressEvent(QKeyEvent* event)
         Window::keyPressEvent(event);
 }
 
+void DocumentWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    TextViewContainer* container = boxLayer();
+    if (!event->isAutoRepeat() && container && container->changeRunKey() == &kNudgeRun)
+        container->endChangeRun();
+    Window::keyReleaseEvent(event);
+}
+
 bool DocumentWindow::keyDown(const QKeyEvent& event)
 {
     bShifted = event.modifiers() & Qt::ShiftModifier;
@@ -93,6 +104,9 @@ bool DocumentWindow::keyDown(const QKeyEvent& event)
         return false;
     const int code = Event::keyCodeFromQt(event.key());
     if (code >= 123 && code <= 126) {
+        // A held key's repeats fold into the step of its first press; the release ends it.
+        if (!event.isAutoRepeat() || container->changeRunKey() != &kNudgeRun)
+            container->beginChangeRun(&kNudgeRun);
         container->MoveTextBoxwithKey(code, bShifted);
         return true;
     }

@@ -1,5 +1,6 @@
 #include "platform/text/FontManager.h"
 
+#include "platform/text/FontConfigFaces_p.h"
 #include "platform/text/TextLogging.h"
 
 #include <QCoreApplication>
@@ -66,7 +67,16 @@ double doubleOf(FcPattern* pattern, const char* object, double fallback)
     return fallback;
 }
 
-// Faces Qt and QRawFont read fully (sfnt tables) win over Type 1 copies of the same face.
+// The traits a substituted PostScript name asks for ("Helvetica-BoldOblique").
+void traitsFromStyleSuffix(const QString& suffix, bool& bold, bool& italic, int& weight)
+{
+    bold = suffix.contains(u"Bold") || suffix.contains(u"Black") || suffix.contains(u"Heavy");
+    italic = suffix.contains(u"Italic") || suffix.contains(u"Oblique");
+    weight = bold ? 9 : 5;
+}
+
+} // namespace
+
 int formatRank(const QString& filePath)
 {
     const QString suffix = QFileInfo(filePath).suffix().toLower();
@@ -99,16 +109,6 @@ std::optional<FontFace> faceFromPattern(FcPattern* pattern)
     face.italic = intOf(pattern, FC_SLANT, FC_SLANT_ROMAN) != FC_SLANT_ROMAN;
     return face;
 }
-
-// The traits a substituted PostScript name asks for ("Helvetica-BoldOblique").
-void traitsFromStyleSuffix(const QString& suffix, bool& bold, bool& italic, int& weight)
-{
-    bold = suffix.contains(u"Bold") || suffix.contains(u"Black") || suffix.contains(u"Heavy");
-    italic = suffix.contains(u"Italic") || suffix.contains(u"Oblique");
-    weight = bold ? 9 : 5;
-}
-
-} // namespace
 
 FontManager& FontManager::shared()
 {

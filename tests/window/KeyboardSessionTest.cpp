@@ -1,0 +1,181 @@
+// A person's keyboard session in a shown window: a click opens a text box, keys typed into
+// the view host go to the box, the clipboard keys act on its text, arrow keys move a selected
+// box. Keys reach whatever widget has the keyboard, as they do on screen, and carry the text
+// the X server gives them (Ctrl+A arrives as the control character 0x01).
+#include "ReadyWindow.h"
+#include "boxes/MyTextBox.h"
+#include "boxes/MyTextView.h"
+#include "boxes/MyViewBase.h"
+#include "platform/text/TextAttributeNames.h"
+#include "platform/ui/ViewHost.h"
+#include "support/SyntheticMouse.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using windowtest::ReadyWindow;
+
+namespace {
+
+// A key as the X server delivers it: Ctrl with a letter gives its control character.
+void press(
+    int key, Qt::KeyboardModifiers mods = Qt::NoModifier, QString text = {}, bool repeat = false)
+{
+    if (text.isEmpty() && key >= Qt::Key_A && key <= Qt::Key_Z) {
+        text = (mods & Qt::ControlModifier) ? QString(QChar(char16_t(key - Qt::Key_A + 1)))
+                                            : QString(QChar(char16_t(key - Qt::Key_A + 'a')));
+        if ((mods & Qt::ShiftModifier) && !(mods & Qt::ControlModifier))
+            text = text.toUpper();
+    }
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_TRUE(target) << "no widget has the keyboard";
+    QKeyEvent override(QEvent::ShortcutOverride, key, mods, text, repeat);
+    QCoreApplication::sendEvent(target, &override);
+    QKeyEvent down(QEvent::KeyPress, key, mods, text, repeat);
+    QCoreApplication::sendEvent(target, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, mods, text, repeat);
+    QCoreApplication::sendEvent(target, &up);
+}
+
+void type(const QString& text)
+{
+    for (QChar c : text)
+        press(c.isLetter() ? Qt::Key_A + (c.toLower().unicode() - 'a') : Qt::Key_Space,
+            c.isUpper() ? Qt::ShiftModifier : Qt::NoModifier, QString(c));
+}
+
+struct Session : ReadyWindow {
+    Session()
+        : ReadyWindow(true)
+    {
+        QApplication::setActiveWindow(&win);
+        QApplication::processEvents();
+    }
+    ViewHost& host() const { return *canvas()->host(); }
+    MyViewBase& box(std::size_t i = 0) const { return *boxes().textViewAry.at(i); }
+    MyTextBox* textBox(std::size_t i = 0) const
+    {
+        auto* view = dynamic_cast<MyTextView*>(&box(i));
+        return view ? view->txtBox() : nullptr;
+    }
+    QPointF centreOf(const MyViewBase& b) const
+    {
+        const Rect r = b.bounds();
+        return host().widgetPointFromWindow(
+            b.convertPointToView(Point(r.x() + r.width() / 2, r.y() + r.height() / 2), nullptr));
+    }
+    // The Text button's box, opened for typing by a click on it, as a person does. (A
+    // person's click also gives the canvas the keyboard; a synthetic one does not.)
+    MyTextBox& newTypingBox()
+    {
+        win.newTextBox();
+        undo.endGroup();
+        host().setFocus(Qt::MouseFocusReason);
+        MyViewBase& made = box(boxes().textViewAry.size() - 1);
+        testsupport::click(host(), centreOf(made));
+        QApplication::processEvents();
+        undo.endGroup();
+        EXPECT_TRUE(made.isEditing());
+        EXPECT_EQ(QApplication::focusWidget(), &host());
+        return *textBox(boxes().textViewAry.size() - 1);
+    }
+};
+
+} // namespace
+
+// Ctrl+A, C, X and V while typing: the box's text and the system clipboard, rich text between
+// boxes, plain text from another program.
+TEST(KeyboardSession, ClipboardKeysWhileTyping)
+{
+    Session s;
+    MyTextBox& first = s.newTypingBox();
+    type("Hello");
+    EXPECT_EQ(first.text().string(), "Hello");
+    press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(first.editor().selectedRange(), TextRange(0, 5)) << "Ctrl+A selects the text";
+    press(Qt::Key_C, Qt::ControlModifier);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    EXPECT_EQ(clipboard->text(), "Hello");
+    press(Qt::Key_Right);
+    press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(first.text().string(), "HelloHello");
+    s.undo.endGroup();
+
+    // Cut the first word, then undo brings it back as one step.
+    press(Qt::Key_Left, Qt::ControlModifier);
+    press(Qt::Key_Home);
+    press(Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+    press(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(first.text().string(), "") << "Ctrl+Shift+Right took the whole word";
+    EXPECT_EQ(clipboard->text(), "HelloHello");
+    s.undo.endGroup();
+    s.win.undo(); // the Edit menu's Ctrl+Z
+    EXPECT_EQ(s.textBox()->text().string(), "HelloHello");
+
+    // Text from another program is pasted plain, in the box's typing attributes.
+    MyTextBox& second = s.newTypingBox();
+    clipboard->setText(QStringLiteral("from elsewhere"));
+    press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(second.text().string(), "from elsewhere");
+}
+
+// Rich text between boxes: a copied run keeps its attributes (here a size of its own).
+TEST(KeyboardSession, CopiedTextKeepsItsAttributesBetweenBoxes)
+{
+    Session s;
+    MyTextBox& first = s.newTypingBox();
+    type("Big");
+    const Font* typed = first.text().attributeAt(TextAttributeNames::font, 0).font();
+    ASSERT_TRUE(typed);
+    const Font big = typed->withSize(typed->pointSize() * 3);
+    first.editor().editText([&](AttributedString& t) {
+        t.addAttribute(TextAttributeNames::font, AttributeValue(big), TextRange(0, 3));
+    });
+    press(Qt::Key_A, Qt::ControlModifier);
+    press(Qt::Key_C, Qt::ControlModifier);
+    press(Qt::Key_Escape);
+
+    MyTextBox& second = s.newTypingBox();
+    press(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(second.text().string(), "Big");
+    const Font* pasted = second.text().attributeAt(TextAttributeNames::font, 1).font();
+    ASSERT_TRUE(pasted);
+    EXPECT_EQ(pasted->pointSize(), big.pointSize());
+}
+
+// Arrow keys move the selected box by 1, with Shift by 10, through the keys a person presses
+// (the canvas has the keyboard); a held key is one undo step, a second press another.
+TEST(KeyboardSession, ArrowKeysNudgeTheSelectedBox)
+{
+    Session s;
+    s.newTypingBox();
+    press(Qt::Key_Escape);
+    ASSERT_FALSE(s.box().isEditing());
+    ASSERT_TRUE(s.box().selected());
+    const Point start = s.box().frame().origin;
+    press(Qt::Key_Right);
+    EXPECT_EQ(s.box().frame().origin, Point(start.x + 1, start.y));
+    press(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(s.box().frame().origin, Point(start.x + 1, start.y + 10));
+    s.undo.endGroup();
+
+    // Held: a first press, repeats (each with its repeated release), the last release.
+    const Point held = s.box().frame().origin;
+    QWidget* target = QApplication::focusWidget();
+    for (int i = 0; i < 6; ++i) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier, QString(), i > 0);
+        QCoreApplication::sendEvent(target, &down);
+        s.undo.endGroup(); // repeats come in turns of the event loop of their own
+        QKeyEvent up(QEvent::KeyRelease, Qt::Key_Left, Qt::NoModifier, QString(), i < 5);
+        QCoreApplication::sendEvent(target, &up);
+    }
+    EXPECT_EQ(s.box().frame().origin, Point(held.x - 6, held.y));
+    s.win.undo();
+    EXPECT_EQ(s.box().frame().origin, held) << "one undo takes the whole held key back";
+    s.win.undo();
+    EXPECT_EQ(s.box().frame().origin, Point(start.x + 1, start.y)) << "the Shift+Up press";
+}
