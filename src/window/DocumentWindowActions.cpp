@@ -406,10 +406,11 @@ void DocumentWindow::showPictureZoom(double scale, double straighten)
 void DocumentWindow::revertToOrginal()
 {
     beforeAction();
+    // The revert is one step of the document's history (see revertPicture): the alert does not
+    // claim it cannot be undone.
     const int answer = AlertPresenter::current().runModalWithButtons(AlertStyle::Warning,
-        QStringLiteral(
-            "Are you sure you want to revert to original? This action cannot be undone."),
-        QString(), { QStringLiteral("Cancel"), QStringLiteral("Revert") });
+        QStringLiteral("Are you sure you want to revert to original?"), QString(),
+        { QStringLiteral("Cancel"), QStringLiteral("Revert") });
     if (answer == AlertPresenter::kFirstButtonReturn + 1)
         revertPicture();
 }

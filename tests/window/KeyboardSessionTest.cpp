@@ -6,6 +6,7 @@
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "boxes/MyViewBase.h"
+#include "platform/document/AlertPresenter.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ViewHost.h"
 #include "support/SyntheticMouse.h"
@@ -13,7 +14,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -178,4 +181,29 @@ TEST(KeyboardSession, ArrowKeysNudgeTheSelectedBox)
     EXPECT_EQ(s.box().frame().origin, held) << "one undo takes the whole held key back";
     s.win.undo();
     EXPECT_EQ(s.box().frame().origin, Point(start.x + 1, start.y)) << "the Shift+Up press";
+}
+
+// Escape on the real Revert alert is its Cancel: the boxes stay. Then the first key after the
+// alert reaches the canvas again (a nudge of the selected box).
+TEST(KeyboardSession, EscapeOnTheRevertAlertKeepsTheDocumentAndTheKeyboard)
+{
+    Session s;
+    s.newTypingBox();
+    press(Qt::Key_Escape);
+    const auto previous = AlertPresenter::install(nullptr);
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            QApplication::setActiveWindow(box);
+            box->setFocus();
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(box, &escape);
+        }
+    });
+    s.win.revertToOrginal();
+    AlertPresenter::install(previous);
+    ASSERT_EQ(s.boxes().textViewAry.size(), 1u) << "Escape reverted the document";
+    EXPECT_EQ(QApplication::focusWidget(), &s.host());
+    const Point before = s.box().frame().origin;
+    press(Qt::Key_Down);
+    EXPECT_EQ(s.box().frame().origin, Point(before.x, before.y - 1));
 }

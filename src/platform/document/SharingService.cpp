@@ -222,7 +222,6 @@ public:
             return png;
         }));
     }
-
 };
 
 QString programFailure(const QString& what, int exitCode)
@@ -248,7 +247,6 @@ public:
                     completion({ false, programFailure(QStringLiteral("The e-mail"), code) });
             });
     }
-
 };
 
 class OpenWithService final : public DesktopService {
@@ -288,7 +286,6 @@ public:
                 completion({ false, QStringLiteral("The picture could not be opened.") });
         });
     }
-
 };
 
 } // namespace
