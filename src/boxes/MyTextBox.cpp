@@ -279,6 +279,17 @@ void MyTextBox::replaceBlanksWithSpaces()
 
 // ---- drawing
 
+Rect MyTextBox::caretRectForDrawing(const Rect& caret, double scale)
+{
+    // A box on a large photo is drawn much reduced: a caret one picture pixel wide would be a
+    // fraction of a screen pixel and vanish. It is at least one device pixel wide, round its
+    // place.
+    if (!std::isfinite(scale) || scale <= 0.0 || caret.width() * scale >= 1.0)
+        return caret;
+    const double width = 1.0 / scale;
+    return Rect(caret.midX() - width / 2, caret.y(), width, caret.height());
+}
+
 void MyTextBox::drawRect(const Rect& dirty, platform::GraphicsContext& ctx)
 {
     platform::View::drawRect(dirty, ctx);
@@ -296,7 +307,10 @@ void MyTextBox::drawRect(const Rect& dirty, platform::GraphicsContext& ctx)
     if (_isEditing && _editor->isCaretVisible()) {
         platform::GStateGuard state(ctx);
         ctx.setFillColor(Color::black());
-        ctx.fillRect(t.mapRect(_editor->caretRect()));
+        // The device length of one unit along the view's x axis, whatever the rotation.
+        const Rect unit = ctx.convertRectToDeviceSpace(Rect(0, 0, 1, 0));
+        ctx.fillRect(caretRectForDrawing(
+            t.mapRect(_editor->caretRect()), std::hypot(unit.width(), unit.height())));
     }
 
     const auto fontIt = layout.defaultAttributes().find(names::font);

@@ -52,8 +52,8 @@ void type(const QString& text)
 }
 
 struct Session : ReadyWindow {
-    Session()
-        : ReadyWindow(true)
+    explicit Session(const Image& picture = windowtest::solidPicture(400, 300, QColor(200, 30, 40)))
+        : ReadyWindow(true, picture)
     {
         QApplication::setActiveWindow(&win);
         QApplication::processEvents();
@@ -206,4 +206,28 @@ TEST(KeyboardSession, EscapeOnTheRevertAlertKeepsTheDocumentAndTheKeyboard)
     const Point before = s.box().frame().origin;
     press(Qt::Key_Down);
     EXPECT_EQ(s.box().frame().origin, Point(before.x, before.y - 1));
+}
+
+// On a photo shown at a small fraction of its size the caret still shows: at least one device
+// pixel wide and solid, at 1x and at 2x device pixels alike. (The box is drawn as the canvas
+// draws it, reduced; its text is empty so the caret is all there is.)
+TEST(KeyboardSession, CaretShowsOnALargePhoto)
+{
+    Session s(windowtest::solidPicture(5640, 3172, QColor(220, 220, 220)));
+    MyTextBox& box = s.newTypingBox();
+    press(Qt::Key_Backspace);
+    ASSERT_TRUE(box.text().isEmpty());
+    ASSERT_TRUE(box.editor().isCaretVisible());
+    const double shown = s.box().convertRectToView(Rect(0, 0, 1, 1), nullptr).width();
+    ASSERT_LT(shown, 0.2) << "the photo is shown reduced";
+    for (const double ratio : { 1.0, 2.0 }) {
+        const QImage image = renderToImage(box, box.bounds(), shown * ratio).toQImage();
+        // The ink across the caret's middle row: a whole device pixel's worth (however it
+        // straddles pixels), not a fraction of one.
+        const int y = image.height() / 2;
+        int ink = 0;
+        for (int x = 0; x < image.width(); ++x)
+            ink += qAlpha(image.pixel(x, y));
+        EXPECT_GT(ink, 200) << "the caret is a fraction of a pixel at " << ratio << "x";
+    }
 }
