@@ -252,7 +252,9 @@ void DocumentWindow::paste()
     TextViewContainer* container = boxLayer();
     if (!container || !BoxClipboard::shared().hasBoxes())
         return;
-    container->pasteRecords(BoxClipboard::shared().nextPaste());
+    // Ten screen pixels beyond the last, whatever the zoom.
+    const double zoom = container->zoomScale();
+    container->pasteRecords(BoxClipboard::shared().nextPaste(zoom > 0.0 ? 1.0 / zoom : 1.0));
 }
 
 void DocumentWindow::copyStyle()

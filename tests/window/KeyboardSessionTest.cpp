@@ -231,3 +231,21 @@ TEST(KeyboardSession, CaretShowsOnALargePhoto)
         EXPECT_GT(ink, 200) << "the caret is a fraction of a pixel at " << ratio << "x";
     }
 }
+
+// Paste lands ten screen pixels right of and below what it copies, on a photo shown at a
+// fraction of its size as on a small one.
+TEST(KeyboardSession, PasteMovesTenScreenPixelsAtAnyZoom)
+{
+    for (const int width : { 400, 5640 }) {
+        Session s(windowtest::solidPicture(width, width * 9 / 16, QColor(220, 220, 220)));
+        s.newTypingBox();
+        press(Qt::Key_Escape);
+        s.win.perform(DocumentWindow::EditCommand::Copy);
+        s.win.perform(DocumentWindow::EditCommand::Paste);
+        ASSERT_EQ(s.boxes().textViewAry.size(), 2u);
+        const Rect a = s.box(0).convertRectToView(s.box(0).bounds(), nullptr);
+        const Rect b = s.box(1).convertRectToView(s.box(1).bounds(), nullptr);
+        EXPECT_NEAR(b.x() - a.x(), 10.0, 0.5) << width;
+        EXPECT_NEAR(b.y() - a.y(), -10.0, 0.5) << width << " (y-up: below)";
+    }
+}
