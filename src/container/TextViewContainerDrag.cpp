@@ -315,10 +315,10 @@ void dragShapePoint(TextViewContainer& c, MyViewBase& box, const Point& p, unsig
     if (!shape)
         return;
     const int type = shape->shapeType();
-    const bool bAlt = (modifiers & platform::OptionKeyMask)
+    const bool bAlt = (modifiers & gesture::kSingleCornerFlag)
         && (type == shape::RoundedRectangle || type == shape::OvalCallout
             || type == shape::RoundedBoxCallout);
-    // With Option each step starts again from the values of the press.
+    // With the single-corner modifier each step starts again from the values of the press.
     if (bAlt)
         shape->setControlVals(c.downControls);
     const Point st = MyShapeView::reversePoint(boxCorners(outlineOf(*shape)), p);
