@@ -7,8 +7,10 @@
 #include "window/WindowContentView.h"
 
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 namespace {
@@ -94,4 +96,23 @@ TEST(WelcomeWindowMenu, TheBarFitsBesideTheTitle)
     EXPECT_TRUE(placed.right() < textLeft || placed.left() > textRight)
         << placed.left() << "-" << placed.right() << " against the title " << textLeft << "-"
         << textRight;
+}
+
+// Without a window manager the welcome window places itself: centred on its screen when it
+// first shows and again when it comes back (after the last document closed), wherever it was
+// moved in between.
+TEST(WelcomeWindowPlace, CentredEachTimeItShows)
+{
+    WelcomeWindow window;
+    window.resize(520, 360);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(screen);
+    const QPoint middle = screen->availableGeometry().center();
+    for (int shown = 0; shown < 2; ++shown) {
+        window.makeKeyAndOrderFront();
+        QCoreApplication::processEvents();
+        EXPECT_LE((window.geometry().center() - middle).manhattanLength(), 2) << shown;
+        window.hide();
+        window.move(0, 0);
+    }
 }
