@@ -146,8 +146,10 @@ void dragMove(TextViewContainer& c, const Point& p)
         c.mouseDownState = 0;
         return;
     }
-    const double dx = p.x - c.mouseDownPoint.x;
-    const double dy = p.y - c.mouseDownPoint.y;
+    const Point delta
+        = c.heldMove(c.tempAry, Point(p.x - c.mouseDownPoint.x, p.y - c.mouseDownPoint.y));
+    const double dx = delta.x;
+    const double dy = delta.y;
     for (std::size_t i = 0; i < c.textViewAry.size(); ++i) {
         MyViewBase* box = c.textViewAry[i];
         if (!box->selected())

@@ -249,3 +249,67 @@ TEST(KeyboardSession, PasteMovesTenScreenPixelsAtAnyZoom)
         EXPECT_NEAR(b.y() - a.y(), -10.0, 0.5) << width << " (y-up: below)";
     }
 }
+
+// A box dragged far past the picture's edge keeps a grab margin inside it, so a press on what
+// shows of it picks it up again and drags it back; arrow keys stop at the margin too.
+TEST(KeyboardSession, ABoxDraggedPastTheEdgeCanBeGrabbedAgain)
+{
+    Session s;
+    s.newTypingBox();
+    press(Qt::Key_Escape);
+    ASSERT_TRUE(s.box().selected());
+    const Rect picture = s.boxes().convertRectToView(s.boxes().bounds(), nullptr);
+    const QPointF start = s.centreOf(s.box());
+    const QPointF far = s.host().widgetPointFromWindow(Point(picture.maxX() + 400, picture.midY()));
+    testsupport::drag(s.host(), start, far);
+    s.undo.endGroup();
+    Rect shown = s.box().convertRectToView(s.box().bounds(), nullptr);
+    EXPECT_NEAR(picture.maxX() - shown.minX(), TextViewContainer::kGrabMargin, 0.5)
+        << "a grab margin stays inside";
+    for (int i = 0; i < 30; ++i)
+        press(Qt::Key_Right, Qt::ShiftModifier);
+    shown = s.box().convertRectToView(s.box().bounds(), nullptr);
+    EXPECT_NEAR(picture.maxX() - shown.minX(), TextViewContainer::kGrabMargin, 0.5)
+        << "the arrows stop there too";
+
+    // What shows of it picks it up.
+    const QPointF grab = s.host().widgetPointFromWindow(
+        Point(picture.maxX() - TextViewContainer::kGrabMargin / 2, shown.midY()));
+    testsupport::drag(s.host(), grab, grab - QPointF(200, 0));
+    shown = s.box().convertRectToView(s.box().bounds(), nullptr);
+    EXPECT_NEAR(picture.maxX() - shown.minX(), TextViewContainer::kGrabMargin + 200, 0.5);
+}
+
+// A two-line box near the picture's bottom, moved by many small drags, draws its lines whole
+// after each: its first line was once seen cut at the box's top edge after ten such drags.
+TEST(KeyboardSession, ManySmallDragsLeaveTheLinesWhole)
+{
+    Session s(windowtest::solidPicture(1600, 900, QColor(220, 220, 220)));
+    MyTextBox& text = s.newTypingBox();
+    type("Wings");
+    press(Qt::Key_Return);
+    type("Wings");
+    press(Qt::Key_Escape);
+    ASSERT_EQ(text.text().string(), "Wings\nWings");
+    const auto ink = [&] {
+        MyViewBase& b = s.box();
+        const QImage image = renderToImage(b, b.bounds(), 1.0).toQImage();
+        long total = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                total += qAlpha(image.pixel(x, y));
+        return total;
+    };
+    // Near the bottom: whatever lies below the picture's lower edge plus the margin.
+    const Rect picture = s.boxes().convertRectToView(s.boxes().bounds(), nullptr);
+    QPointF at = s.centreOf(s.box());
+    const QPointF low = s.host().widgetPointFromWindow(Point(picture.midX(), picture.minY() + 60));
+    testsupport::drag(s.host(), at, low);
+    const long whole = ink();
+    ASSERT_GT(whole, 0);
+    for (int i = 0; i < 16; ++i) {
+        at = s.centreOf(s.box());
+        testsupport::drag(s.host(), at, at + QPointF(i % 3 - 1, 2 + i % 2));
+        EXPECT_NEAR(double(ink()), double(whole), whole * 0.02) << "after drag " << i + 1;
+    }
+}
