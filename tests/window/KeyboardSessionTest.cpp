@@ -132,8 +132,11 @@ TEST(KeyboardSession, CopiedTextKeepsItsAttributesBetweenBoxes)
     Session s;
     MyTextBox& first = s.newTypingBox();
     type("Big");
-    const Font* typed = first.text().attributeAt(TextAttributeNames::font, 0).font();
-    ASSERT_TRUE(typed);
+    // attributeAt answers a value: the font is copied out of it.
+    const AttributeValue typedValue = first.text().attributeAt(TextAttributeNames::font, 0);
+    ASSERT_TRUE(typedValue.font());
+    const Font typedFont = *typedValue.font();
+    const Font* typed = &typedFont;
     const Font big = typed->withSize(typed->pointSize() * 3);
     first.editor().editText([&](AttributedString& t) {
         t.addAttribute(TextAttributeNames::font, AttributeValue(big), TextRange(0, 3));
@@ -145,7 +148,8 @@ TEST(KeyboardSession, CopiedTextKeepsItsAttributesBetweenBoxes)
     MyTextBox& second = s.newTypingBox();
     press(Qt::Key_V, Qt::ControlModifier);
     ASSERT_EQ(second.text().string(), "Big");
-    const Font* pasted = second.text().attributeAt(TextAttributeNames::font, 1).font();
+    const AttributeValue pastedValue = second.text().attributeAt(TextAttributeNames::font, 1);
+    const Font* pasted = pastedValue.font();
     ASSERT_TRUE(pasted);
     EXPECT_EQ(pasted->pointSize(), big.pointSize());
 }
