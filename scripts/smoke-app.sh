@@ -421,12 +421,23 @@ xdotool key ctrl+a ctrl+v
 sleep 0.6
 shot 18-xclip-pasted
 d3=$(dark_pixels 18-xclip-pasted $cx $cy $CANVAS_W $CANVAS_H)
-read -r w3 _ x3 _ <<<"$(text_box 18-xclip-pasted $cx $cy $CANVAS_W $CANVAS_H)"
+read -r w3 _ x3 y3 <<<"$(text_box 18-xclip-pasted $cx $cy $CANVAS_W $CANVAS_H)"
 # The box wraps its text: the ink, not the width, says how much text it holds.
 echo "smoke-app: dark text pixels typed $d1, pasted after it $d2, xclip's text instead $d3"
 [ "$d2" -gt $((d1 * 16 / 10)) ] || fail "Ctrl+V did not paste the copied text ($d1 -> $d2)"
 [ "$d3" -gt $((d1 / 5)) ] && [ "$d3" -lt $((d2 * 6 / 10)) ] ||
   fail "the text from xclip did not replace the box's text ($d2 -> $d3)"
+
+# The middle button pastes the PRIMARY selection (here another program's) where it is pressed.
+printf 'mid' | xclip -selection primary -i
+sleep 0.3
+xdotool mousemove $((x3 + w3 / 2)) $((y3 + 10)) click 2
+sleep 0.6
+shot 18b-middle-pasted
+d4=$(dark_pixels 18b-middle-pasted $cx $cy $CANVAS_W $CANVAS_H)
+echo "smoke-app: the middle button pasted PRIMARY: dark text pixels $d3 -> $d4"
+[ "$d4" -gt $((d3 * 13 / 10)) ] || fail "the middle button pasted nothing ($d3 -> $d4)"
+xdotool key End
 
 # The caret blinks at the end of the text, on this 5120-pixel photo shown at a sixth: of
 # screenshots taken through a blink, one differs from the first in a thin upright line.

@@ -6,6 +6,7 @@
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "boxes/MyViewBase.h"
+#include "canvas/CanvasPanning.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ViewHost.h"
@@ -316,4 +317,26 @@ TEST(KeyboardSession, ManySmallDragsLeaveTheLinesWhole)
         testsupport::drag(s.host(), at, at + QPointF(i % 3 - 1, 2 + i % 2));
         EXPECT_NEAR(double(ink()), double(whole), whole * 0.02) << "after drag " << i + 1;
     }
+}
+
+// The middle button over the text being typed is the selection clipboard's paste, not the
+// canvas's pan; elsewhere over the picture it still pans.
+TEST(KeyboardSession, MiddleButtonOverTypedTextIsNotAPan)
+{
+    Session s;
+    s.newTypingBox();
+    const QPointF onText = s.centreOf(s.box());
+    testsupport::sendMouse(
+        s.host(), QEvent::MouseButtonPress, onText, Qt::MiddleButton, Qt::MiddleButton);
+    EXPECT_FALSE(s.canvas()->panning().isPanning());
+    testsupport::sendMouse(
+        s.host(), QEvent::MouseButtonRelease, onText, Qt::MiddleButton, Qt::NoButton);
+    const Rect picture = s.boxes().convertRectToView(s.boxes().bounds(), nullptr);
+    const QPointF away
+        = s.host().widgetPointFromWindow(Point(picture.minX() + 5, picture.minY() + 5));
+    testsupport::sendMouse(
+        s.host(), QEvent::MouseButtonPress, away, Qt::MiddleButton, Qt::MiddleButton);
+    EXPECT_TRUE(s.canvas()->panning().isPanning());
+    testsupport::sendMouse(
+        s.host(), QEvent::MouseButtonRelease, away, Qt::MiddleButton, Qt::NoButton);
 }

@@ -222,6 +222,7 @@ public:
             return png;
         }));
     }
+
 };
 
 QString programFailure(const QString& what, int exitCode)
@@ -247,6 +248,7 @@ public:
                     completion({ false, programFailure(QStringLiteral("The e-mail"), code) });
             });
     }
+
 };
 
 class OpenWithService final : public DesktopService {
@@ -286,6 +288,7 @@ public:
                 completion({ false, QStringLiteral("The picture could not be opened.") });
         });
     }
+
 };
 
 } // namespace

@@ -67,16 +67,10 @@ double doubleOf(FcPattern* pattern, const char* object, double fallback)
     return fallback;
 }
 
-// The traits a substituted PostScript name asks for ("Helvetica-BoldOblique").
-void traitsFromStyleSuffix(const QString& suffix, bool& bold, bool& italic, int& weight)
-{
-    bold = suffix.contains(u"Bold") || suffix.contains(u"Black") || suffix.contains(u"Heavy");
-    italic = suffix.contains(u"Italic") || suffix.contains(u"Oblique");
-    weight = bold ? 9 : 5;
-}
-
 } // namespace
 
+// Shared with the fallback search (FontConfigFaces_p.h).
+// Faces Qt and QRawFont read fully (sfnt tables) win over Type 1 copies of the same face.
 int formatRank(const QString& filePath)
 {
     const QString suffix = QFileInfo(filePath).suffix().toLower();
@@ -109,6 +103,18 @@ std::optional<FontFace> faceFromPattern(FcPattern* pattern)
     face.italic = intOf(pattern, FC_SLANT, FC_SLANT_ROMAN) != FC_SLANT_ROMAN;
     return face;
 }
+
+namespace {
+
+// The traits a substituted PostScript name asks for ("Helvetica-BoldOblique").
+void traitsFromStyleSuffix(const QString& suffix, bool& bold, bool& italic, int& weight)
+{
+    bold = suffix.contains(u"Bold") || suffix.contains(u"Black") || suffix.contains(u"Heavy");
+    italic = suffix.contains(u"Italic") || suffix.contains(u"Oblique");
+    weight = bold ? 9 : 5;
+}
+
+} // namespace
 
 FontManager& FontManager::shared()
 {

@@ -278,6 +278,16 @@ void ViewHost::handlePress(QMouseEvent* event, bool qtDoubleClick)
     }
 }
 
+bool ViewHost::isOverEditedText(const QPointF& widgetPoint) const
+{
+    const TextInputClient* client = inputClient();
+    View* responder = firstResponder();
+    if (!client || !client->isEditingText() || !responder)
+        return false;
+    return responder->bounds().contains(
+        responder->convertPointFromView(windowPointFromWidget(widgetPoint), nullptr));
+}
+
 void ViewHost::deliverMiddlePress(QMouseEvent* event, const Point& p, unsigned flags)
 {
     // Text being edited takes a middle press anywhere over it, whatever view the box layer

@@ -56,6 +56,10 @@ public:
     // nullptr clears it. Answers false (and changes nothing) when either refuses, or when the
     // view is not in this host's tree.
     bool makeFirstResponder(View* view);
+    // Whether a point of the widget lies on the text being edited (the first responder, a
+    // text input client editing text): a middle press there pastes the selection clipboard,
+    // where elsewhere it may pan.
+    bool isOverEditedText(const QPointF& widgetPoint) const;
 
     // The cursor a view asked for; stays until something sets another.
     void setViewCursor(const QCursor& cursor);
