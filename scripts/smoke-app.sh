@@ -3,8 +3,11 @@
 # (5120 x 2880) through File > New, adds a text box, types, saves, closes, opens the saved
 # document again and exports a JPEG; then paints the mask, adds a picture box and a shape from
 # the picker, copies and pastes, brings to front, deletes and drops a photo (the test drop key),
-# undoing each. Each step takes a screenshot and probes its pixels; the screenshots stay in the
-# output folder for a person to look at.
+# undoing each; then types in a second document and goes through the clipboard keys (with text
+# from another program through xclip), the caret, italic Arabic and an arrow-key nudge, and
+# exports a picture with transparency against what the screen shows. Each step takes a
+# screenshot and probes its pixels; the screenshots stay in the output folder for a person to
+# look at.
 #
 #   scripts/smoke-app.sh [output folder]     QUILLMARK_BUILD names the build folder
 set -euo pipefail
@@ -17,7 +20,7 @@ photo="/usr/share/wallpapers/Flow/contents/images/5120x2880.jpg"
 if [ "${1:-}" != "--inside" ]; then
   out="$(mkdir -p "${1:-$root/build/smoke}" && cd "${1:-$root/build/smoke}" && pwd)"
   "$root/scripts/setup-deps.sh" xvfb xauth xdotool x11-apps imagemagick \
-    plasma-workspace-wallpapers
+    plasma-workspace-wallpapers xclip
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build" --parallel 4 --target quillmark
   start=$(date +%s)
@@ -34,7 +37,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-rm -f "$out"/*.png "$out"/smoke.quillmark "$out"/smoke.jpg
+rm -f "$out"/*.png "$out"/smoke.quillmark "$out"/smoke.jpg "$out"/alpha.jpg
 
 fail() {
   echo "smoke-app: $*" >&2
@@ -63,13 +66,28 @@ changed_pixels() {
   compare -metric AE -fuzz 10% "$a" "$b" null: 2>&1 || true
 }
 # The bounding box "W H X Y" (screen coordinates) of where two screenshots differ by over 8%
-# inside a rectangle; "0 0 0 0" when they do not.
+# inside a rectangle; "0 0 0 0" when they do not (nor in a line one pixel wide, unless a seventh
+# argument "thin" asks for such lines too).
 diff_box() {
   local box
   box=$(convert "$out/$1.png" "$out/$2.png" -crop "$5x$6+$3+$4" +repage -compose difference \
     -composite -colorspace Gray -threshold 8% -format '%@' info: 2>/dev/null || true)
-  if [[ "$box" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 1 ]; then
+  local least=2
+  [ "${7:-}" = thin ] && least=1
+  if [[ "$box" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -ge $least ]; then
     echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} $((BASH_REMATCH[3] + $3)) $((BASH_REMATCH[4] + $4))"
+  else
+    echo "0 0 0 0"
+  fi
+}
+# The bounding box "W H X Y" (screen coordinates) of the near-black pixels (typed text) of a
+# rectangle; "0 0 0 0" when there are none.
+text_box() {
+  local box
+  box=$(convert "$out/$1.png" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 7% -negate \
+    -format '%@' info: 2>/dev/null || true)
+  if [[ "$box" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 1 ]; then
+    echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} $((BASH_REMATCH[3] + $2)) $((BASH_REMATCH[4] + $3))"
   else
     echo "0 0 0 0"
   fi
@@ -125,6 +143,18 @@ window_named() {
     sleep 0.1
   done
   fail "no window named '$1'"
+}
+# The id of a visible window whose title matches and whose id is not among $2 (the windows
+# there were before), waiting up to 10 s: the window a command just opened.
+new_window_named() {
+  local id
+  for _ in $(seq 1 100); do
+    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null || true); do
+      [[ " $2 " == *" $id "* ]] || { echo "$id"; return 0; }
+    done
+    sleep 0.1
+  done
+  fail "no new window named '$1'"
 }
 window_gone() {
   for _ in $(seq 1 100); do
@@ -455,3 +485,123 @@ shot 19-picture-selected
 step_and_undo 20-to-front no arrange_first
 step_and_undo 21-deleted no press Delete
 step_and_undo 22-dropped no drop_photo
+
+# ---- Typing in a second document: the clipboard keys, text from another program, the caret.
+focus "$doc"
+before=$(xdotool search --onlyvisible --name "Quillmark [0-9]" 2>/dev/null | tr '\n' ' ' || true)
+xdotool key ctrl+n
+choose_file "Select image file" "$photo"
+doc=$(new_window_named "Quillmark [0-9]" "$before")
+sleep 2
+focus "$doc"
+eval "$(geometry "$doc")"
+cx=$((X + CANVAS_X)) cy=$((Y + CANVAS_Y))
+add_text_box "$doc"
+xdotool type --delay 30 "Copy me"
+sleep 0.6
+shot 16-typed
+d1=$(dark_pixels 16-typed $cx $cy $CANVAS_W $CANVAS_H)
+xdotool key ctrl+a ctrl+c
+sleep 0.4
+copied=$(timeout 5 xclip -o -selection clipboard 2>/dev/null || true)
+primary=$(timeout 5 xclip -o -selection primary 2>/dev/null || true)
+echo "smoke-app: Ctrl+A, Ctrl+C put '$copied' on the clipboard, '$primary' in the selection"
+[ "$copied" = "Copy me" ] || fail "Ctrl+C left '$copied' on the clipboard"
+[ "$primary" = "Copy me" ] || fail "the selected text is not the PRIMARY selection ('$primary')"
+xdotool key End ctrl+v
+sleep 0.6
+shot 17-pasted
+d2=$(dark_pixels 17-pasted $cx $cy $CANVAS_W $CANVAS_H)
+printf 'xclip' | xclip -selection clipboard -i
+sleep 0.3
+xdotool key ctrl+a ctrl+v
+sleep 0.6
+shot 18-xclip-pasted
+d3=$(dark_pixels 18-xclip-pasted $cx $cy $CANVAS_W $CANVAS_H)
+read -r w3 _ x3 y3 <<<"$(text_box 18-xclip-pasted $cx $cy $CANVAS_W $CANVAS_H)"
+# The box wraps its text: the ink, not the width, says how much text it holds.
+echo "smoke-app: dark text pixels typed $d1, pasted after it $d2, xclip's text instead $d3"
+[ "$d2" -gt $((d1 * 16 / 10)) ] || fail "Ctrl+V did not paste the copied text ($d1 -> $d2)"
+[ "$d3" -gt $((d1 / 5)) ] && [ "$d3" -lt $((d2 * 6 / 10)) ] ||
+  fail "the text from xclip did not replace the box's text ($d2 -> $d3)"
+
+# The middle button pastes the PRIMARY selection (here another program's) where it is pressed.
+printf 'mid' | xclip -selection primary -i
+sleep 0.3
+xdotool mousemove $((x3 + w3 / 2)) $((y3 + 10)) click 2
+sleep 0.6
+shot 18b-middle-pasted
+d4=$(dark_pixels 18b-middle-pasted $cx $cy $CANVAS_W $CANVAS_H)
+echo "smoke-app: the middle button pasted PRIMARY: dark text pixels $d3 -> $d4"
+[ "$d4" -gt $((d3 * 13 / 10)) ] || fail "the middle button pasted nothing ($d3 -> $d4)"
+xdotool key End
+
+# The caret blinks at the end of the text, on this 5120-pixel photo shown at a sixth: of
+# screenshots taken through a blink, one differs from the first in a thin upright line.
+shot 19a-caret
+kw=0 kh=0 kx=0 ky=0
+for _ in 1 2 3 4 5 6; do
+  sleep 0.2
+  shot 19b-caret
+  read -r kw kh kx ky <<<"$(diff_box 19a-caret 19b-caret $cx $cy $CANVAS_W $CANVAS_H thin)"
+  [ "$kw" -gt 0 ] && break
+done
+echo "smoke-app: caret ${kw}x${kh} at $kx,$ky, the text ending at $((x3 + w3))"
+[ "$kw" -ge 1 ] && [ "$kw" -le 4 ] && [ "$kh" -ge 10 ] || fail "no caret blinks (${kw}x${kh})"
+
+# ---- Italic Arabic stays visible: a second line in Arabic, then Ctrl+I on the box.
+xdotool key Return
+xdotool type --delay 60 "مرحبا"
+sleep 0.5
+xdotool key Escape
+sleep 0.5
+shot 20-arabic
+arabic=$(dark_pixels 20-arabic $cx $cy $CANVAS_W $CANVAS_H)
+xdotool key ctrl+i
+sleep 0.8
+shot 21-arabic-italic
+italic=$(dark_pixels 21-arabic-italic $cx $cy $CANVAS_W $CANVAS_H)
+echo "smoke-app: dark text pixels upright $arabic, italic $italic"
+[ "$arabic" -gt $((d3 * 13 / 10)) ] || fail "the Arabic line does not show ($d3 -> $arabic)"
+[ "$italic" -gt $((arabic * 8 / 10)) ] || fail "italic lost the Arabic line ($arabic -> $italic)"
+
+# ---- An arrow-key nudge: the selected box moves right by 10 picture pixels a press.
+read -r _ _ ax ay <<<"$(text_box 21-arabic-italic $cx $cy $CANVAS_W $CANVAS_H)"
+for _ in 1 2 3 4 5 6; do xdotool key shift+Right; done
+sleep 0.6
+shot 22-nudged
+read -r _ _ nx ny <<<"$(text_box 22-nudged $cx $cy $CANVAS_W $CANVAS_H)"
+echo "smoke-app: six Shift+Right moved the text from $ax,$ay to $nx,$ny"
+[ $((nx - ax)) -ge 6 ] && [ $((ny - ay)) -le 1 ] && [ $((ay - ny)) -le 1 ] ||
+  fail "the arrow keys did not move the selected box ($ax,$ay -> $nx,$ny)"
+
+# ---- A picture with transparency: white, its alpha rising from a quarter at the left to
+# opaque at the right. The export is what the screen shows: the picture on the canvas's
+# backdrop.
+convert -size 800x1200 gradient:'#404040-white' -rotate 90 "$work/ramp.png"
+convert -size 1200x800 xc:white "$work/ramp.png" -alpha off -compose CopyOpacity -composite \
+  "$work/alpha.png"
+focus "$doc"
+before=$(xdotool search --onlyvisible --name "Quillmark [0-9]" 2>/dev/null | tr '\n' ' ' || true)
+xdotool key ctrl+n
+choose_file "Select image file" "$work/alpha.png"
+doc=$(new_window_named "Quillmark [0-9]" "$before")
+sleep 2
+eval "$(geometry "$doc")"
+cx=$((X + CANVAS_X)) cy=$((Y + CANVAS_Y))
+shot 23-alpha-screen
+read -r pw ph px py <<<"$(convert "$out/23-alpha-screen.png" -crop "${CANVAS_W}x${CANVAS_H}+$cx+$cy" \
+  +repage -colorspace Gray -threshold 25% -format '%@' info: | tr 'x+' '  ')"
+[ "${pw:-0}" -gt 100 ] || fail "the picture with transparency does not show"
+export_jpeg "$doc"
+choose_file "Export JPEG image" "$out/alpha.jpg"
+wait_for_file "$out/alpha.jpg"
+convert "$out/23-alpha-screen.png" -crop "$((pw - 4))x$((ph - 4))+$((cx + px + 2))+$((cy + py + 2))" \
+  +repage "$work/shown.png"
+convert "$out/alpha.jpg" -resize "${pw}x${ph}!" -crop "$((pw - 4))x$((ph - 4))+2+2" +repage \
+  "$work/exported.png"
+worst=$({ compare -metric MAE "$work/shown.png" "$work/exported.png" null: 2>&1 || true; } |
+  sed 's/.*(\(.*\)).*/\1/')
+echo "smoke-app: transparent picture shown ${pw}x${ph}; export against the screen, mean error $worst"
+awk -v e="$worst" 'BEGIN { exit !(e < 0.03) }' ||
+  fail "the exported picture is not what the screen shows (mean error $worst)"

@@ -4,8 +4,10 @@
 
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -77,6 +79,11 @@ void WelcomeWindow::dropEvent(QDropEvent* event)
 
 void WelcomeWindow::makeKeyAndOrderFront()
 {
+    // Without a window manager nobody places it: it comes back centred on its screen each time
+    // (after the last document closed too), never cascaded from a document window.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!isVisible() && screen)
+        setGeometry(placement(size(), minimumSize(), screen->availableGeometry(), std::nullopt));
     show();
     raise();
     activateWindow();

@@ -7,7 +7,9 @@
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextView.h"
 #include "platform/document/AlertPresenter.h"
+#include "boxes/UNDODATA.h"
 #include "platform/text/ParagraphStyle.h"
+#include "platform/text/SystemTextClipboard.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ColorPanel.h"
 
@@ -67,6 +69,9 @@ MyTextBox::MyTextBox(const Rect& frame, std::shared_ptr<CircleTextContainer> con
     AttributeDictionary typing = attributes;
     typing[names::gradient] = SZGradient::attributeValue(SZGradient());
     _editor->setTypingAttributes(typing);
+    // A box's text carries fills and colours: a paste may hold what a box record may.
+    _editor->setClipboard(
+        std::make_shared<platform::SystemTextClipboard>(UNDODATA::allowedClasses()));
 
     _editor->shouldChangeText = [this](TextRange range, const QString& replacement) {
         return shouldChangeText(range, replacement);
@@ -288,6 +293,17 @@ void MyTextBox::replaceBlanksWithSpaces()
 
 // ---- drawing
 
+Rect MyTextBox::caretRectForDrawing(const Rect& caret, double scale)
+{
+    // A box on a large photo is drawn much reduced: a caret one picture pixel wide would be a
+    // fraction of a screen pixel and vanish. It is at least one device pixel wide, round its
+    // place.
+    if (!std::isfinite(scale) || scale <= 0.0 || caret.width() * scale >= 1.0)
+        return caret;
+    const double width = 1.0 / scale;
+    return Rect(caret.midX() - width / 2, caret.y(), width, caret.height());
+}
+
 void MyTextBox::drawRect(const Rect& dirty, platform::GraphicsContext& ctx)
 {
     platform::View::drawRect(dirty, ctx);
@@ -305,7 +321,10 @@ void MyTextBox::drawRect(const Rect& dirty, platform::GraphicsContext& ctx)
     if (_isEditing && _editor->isCaretVisible()) {
         platform::GStateGuard state(ctx);
         ctx.setFillColor(Color::black());
-        ctx.fillRect(t.mapRect(_editor->caretRect()));
+        // The device length of one unit along the view's x axis, whatever the rotation.
+        const Rect unit = ctx.convertRectToDeviceSpace(Rect(0, 0, 1, 0));
+        ctx.fillRect(caretRectForDrawing(
+            t.mapRect(_editor->caretRect()), std::hypot(unit.width(), unit.height())));
     }
 
     const auto fontIt = layout.defaultAttributes().find(names::font);
@@ -374,6 +393,16 @@ void MyTextBox::resetColorPanel()
     platform::ColorPanel& panel = platform::ColorPanel::shared();
     panel.setIdentifier(QStringLiteral("textColorIdentifier_XYZ"));
     panel.setAction(nullptr);
+}
+
+bool MyTextBox::otherMouseDown(const platform::Event& event)
+{
+    if (!_isEditing)
+        return platform::View::otherMouseDown(event);
+    _editor->pasteSelection(
+        containerPointFromView(convertPointFromView(event.locationInWindow(), nullptr)));
+    setNeedsDisplay();
+    return true;
 }
 
 bool MyTextBox::keyDown(const platform::Event& event)

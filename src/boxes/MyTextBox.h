@@ -95,7 +95,12 @@ public:
     bool mouseDown(const platform::Event& event) override;
     bool mouseDragged(const platform::Event& event) override;
     bool mouseUp(const platform::Event& event) override;
+    // The middle button pastes the selection clipboard where it is pressed.
+    bool otherMouseDown(const platform::Event& event) override;
     bool keyDown(const platform::Event& event) override;
+    // The caret's rectangle in view coordinates as drawn: at least one device pixel wide where
+    // a view unit is scale device pixels.
+    static platform::Rect caretRectForDrawing(const platform::Rect& caret, double scale);
     std::optional<QCursor> cursorForPoint(const platform::Point& point) override;
     bool acceptsFirstResponder() const override { return _isEditing; }
     bool isEditingText() const override { return _isEditing; }

@@ -3,8 +3,10 @@
 #include "boxes/BoxStatics.h"
 #include "canvas/CanvasCustomShapeControls.h"
 #include "canvas/CanvasExport.h"
+#include "canvas/CanvasView.h"
 #include "canvas/CanvasWindow.h"
 #include "container/TextViewContainer.h"
+#include "foundation/ColorAdditions.h"
 
 namespace canvas {
 
@@ -138,7 +140,10 @@ QImage CanvasControls::outputImageForSize(const platform::Size& size)
         gCanvasExporting = false;
         return layer.toQImage();
     };
-    return composeExport(back, composite, workingSize(), *out, renderBoxes);
+    // What the screen shows: a picture with transparency over the canvas's backdrop. (A JPEG
+    // keeps no alpha; its colour channels alone would be another picture.)
+    return composeExport(back, composite, workingSize(), *out, renderBoxes, 512,
+        colorWithValue(CanvasView::kBackdropColor).toQt());
 }
 
 } // namespace canvas

@@ -42,14 +42,15 @@ std::optional<QSize> fittedOutputSize(
 }
 
 QImage composeExport(const platform::FilterImage& back, const platform::FilterImage& composite,
-    const platform::Size& working, const QSize& out, const BoxLayerRender& boxes, int stripeRows)
+    const platform::Size& working, const QSize& out, const BoxLayerRender& boxes, int stripeRows,
+    QColor backdrop)
 {
     if (out.isEmpty() || !(working.width > 0) || stripeRows < 1)
         return {};
     QImage result(out, QImage::Format_ARGB32_Premultiplied);
     if (result.isNull())
         return {};
-    result.fill(Qt::transparent);
+    result.fill(backdrop);
     const double scale = out.width() / working.width;
     const auto path = scale < 1 ? platform::RenderPath::Display : platform::RenderPath::Exact;
     QPainter painter(&result);

@@ -26,10 +26,12 @@ std::optional<QSize> fittedOutputSize(
 // region's output pixels, top row first. A null image draws no boxes.
 using BoxLayerRender = std::function<QImage(const platform::Rect& region, double scale)>;
 
-// back, the boxes and composite over the working picture, at out pixels. Sizes under the
-// picture's own render on the display path, the rest exactly. Null when a render fails.
+// back, the boxes and composite over the working picture, at out pixels, all over backdrop
+// (where a picture with transparency lets it through, as the canvas shows it on screen).
+// Sizes under the picture's own render on the display path, the rest exactly. Null when a
+// render fails.
 QImage composeExport(const platform::FilterImage& back, const platform::FilterImage& composite,
     const platform::Size& working, const QSize& out, const BoxLayerRender& boxes,
-    int stripeRows = 512);
+    int stripeRows = 512, QColor backdrop = Qt::transparent);
 
 } // namespace canvas

@@ -3,6 +3,7 @@
 #include "canvas/CanvasView.h"
 #include "canvas/CanvasWindow.h"
 #include "canvas/PaintView.h"
+#include "platform/ui/ViewHost.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -71,6 +72,10 @@ bool CanvasPanning::pointerEvent(QEvent* event)
         auto* e = static_cast<QMouseEvent*>(event);
         if (isPanning())
             return true; // a second button during a drag is the drag's
+        // Over the text being edited the middle button pastes the selection clipboard.
+        const auto* host = qobject_cast<const platform::ViewHost*>(m_host.data());
+        if (e->button() == Qt::MiddleButton && host && host->isOverEditedText(e->position()))
+            return false;
         if (e->button() == Qt::MiddleButton || (e->button() == Qt::LeftButton && m_spaceHeld)) {
             begin(e->globalPosition(), e->button());
             return true;

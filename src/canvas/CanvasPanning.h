@@ -1,5 +1,6 @@
 #pragma once
-// Panning the zoomed picture as painting programs do: the middle button drags it, and so does
+// Panning the zoomed picture as painting programs do: the middle button drags it (but over the
+// text being edited, where it pastes the selection clipboard), and so does
 // the left button while Space is held with the pointer over the canvas. Space then neither
 // paints nor reaches a box; it is left alone while the pointer is elsewhere, when a text box
 // of the canvas takes it as typing, and when another focused widget takes typed text.

@@ -14,7 +14,8 @@
 
 class BoxClipboard {
 public:
-    // Each paste from the menu lands this far beyond the one before (container units, y-up).
+    // Each paste from the menu lands this far beyond the one before, in screen pixels (y-up):
+    // a fixed step on screen, so that a paste on a large photo shown small is seen to move.
     static constexpr double kPasteStepX = 10.0;
     static constexpr double kPasteStepY = -10.0;
 
@@ -25,8 +26,9 @@ public:
     bool hasBoxes() const { return !m_boxes.empty(); }
     const std::vector<UNDODATA>& boxes() const { return m_boxes; }
     // The records for the next menu paste: every held record moves by one step and is kept
-    // moved, so repeated pastes of one copy walk away from the original.
-    std::vector<UNDODATA> nextPaste();
+    // moved, so repeated pastes of one copy walk away from the original. unitsPerPixel: the
+    // container units one screen pixel shows (the inverse of the zoom).
+    std::vector<UNDODATA> nextPaste(double unitsPerPixel = 1.0);
 
     // ---- style: replaced only by a successful Copy Style.
     void copyStyle(UNDODATA record) { m_style = std::move(record); }

@@ -5,6 +5,7 @@
 #include "boxes/MyShapeView.h"
 #include "boxes/MyViewBase.h"
 #include "platform/geometry/Point.h"
+#include "platform/ui/Event.h"
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,16 @@
 namespace gesture {
 
 using Outline = std::array<platform::Point, 8>;
+
+// Modifiers, as this desktop's habits have them: window managers take Alt+drag to move the
+// window, so dragging out a copy of the selection takes Ctrl+Alt, and dragging one corner of
+// a rounded shape alone takes Ctrl (the hint bubble names it).
+constexpr unsigned kDuplicateDragFlags = platform::CommandKeyMask | platform::OptionKeyMask;
+constexpr unsigned kSingleCornerFlag = platform::CommandKeyMask;
+inline bool isDuplicateDrag(unsigned modifierFlags)
+{
+    return (modifierFlags & kDuplicateDragFlags) == kDuplicateDragFlags;
+}
 
 // A nearest-point search starts from this distance.
 constexpr float kNoneYet = 99999.0f;

@@ -4,11 +4,14 @@
 #include "platform/graphics/Color.h"
 #include "platform/text/AttributedString.h"
 #include "platform/text/ParagraphStyle.h"
+#include "platform/text/StringDrawing.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/text/TextContainer.h"
 #include "platform/text/TextLayout.h"
 
 #include <QCursor>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 using platform::AffineTransform;
@@ -152,6 +155,16 @@ void MyInstantAlphaView::closeClicked()
 {
     setHidden(true);
     m_closedManually = true;
+}
+
+double MyInstantAlphaView::widthToFit(const QString& text)
+{
+    const platform::Font font = TextLayout::defaultFont().withSize(kFontSize);
+    double widest = 0.0;
+    for (const QString& line : text.split(u'\n'))
+        widest = std::max(widest, platform::sizeOfString(line, font).width);
+    // The text rectangle is nine tenths of the bubble; a point spare for rounding.
+    return std::ceil(widest / 0.9) + 1.0;
 }
 
 Rect MyInstantAlphaView::textRect() const

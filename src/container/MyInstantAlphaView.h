@@ -53,6 +53,8 @@ public:
     // on each side and vertically centred at 15 points a line; any other line count keeps the
     // bounds' height.
     platform::Rect textRect() const;
+    // The narrowest bubble whose text rectangle holds each line of text unbroken.
+    static double widthToFit(const QString& text);
 
     bool becomeFirstResponder() override { return false; }
     void updateTrackingAreas() override;

@@ -410,13 +410,16 @@ void TextViewContainer::showAlert(int kind, const Point& pt, const QString& str)
           "point to toggle between straight and curved lines.",
             2, 400.0, 50.0 },
         { nullptr, 1, 90.0, 25.0 },
-        { "\u2022 Hold option while dragging a point to only adjust a specific corner", 1, 400.0,
+        // The modifier as this desktop's keyboards name it (see dragShapePoint).
+        { "\u2022 Hold Ctrl while dragging a point to only adjust a specific corner", 1, 400.0,
             30.0 },
         { "\u2022 Click the shape again to edit", 1, 220.0, 30.0 },
     };
     if (kind >= 0 && kind <= 4) {
         const Hint& hint = hints[kind];
-        Point origin(m - hint.width / 2.0, top);
+        const QString text = hint.text ? QString::fromUtf8(hint.text) : str;
+        const double width = std::max(hint.width, MyInstantAlphaView::widthToFit(text));
+        Point origin(m - width / 2.0, top);
         if (kind == 2) {
             // The container point in the canvas's points, 30 below it.
             const platform::View* canvasView = m_canvas->canvasView();
@@ -424,9 +427,9 @@ void TextViewContainer::showAlert(int kind, const Point& pt, const QString& str)
                                        : Point(zoomScale() * pt.x, zoomScale() * pt.y);
             origin = Point(c.x, c.y - 30.0);
         }
-        bubble->setString(hint.text ? QString::fromUtf8(hint.text) : str);
+        bubble->setString(text);
         bubble->setLinesCount(hint.lines);
-        bubble->setFrame(Rect(origin.x, origin.y, hint.width, hint.height));
+        bubble->setFrame(Rect(origin.x, origin.y, width, hint.height));
     }
     bubble->setNeedsDisplay();
     bubble->setHidden(false);

@@ -349,6 +349,14 @@ public:
     platform::Rect frameChanged(qint64 value, qint64 tag, bool lock);
     void roundRectChanged(qint64 radius, qint64 tag, bool lock);
     void MoveTextBoxwithKey(int key, bool bShifted);
+    // Presses outside the picture do not reach the layer: a box moved wholly past its edge
+    // could not be picked up again. A move of the selected boxes by delta from frames (their
+    // frames before it, by index) is held so that each keeps kGrabMargin screen pixels of
+    // itself inside the picture (half of itself where it is smaller); a box already further
+    // out may come back, not go further.
+    static constexpr double kGrabMargin = 20.0;
+    platform::Point heldMove(
+        const std::vector<platform::Rect>& frames, platform::Point delta) const;
     void replaceImage(const platform::Image& picture);
 
     // ---- copy and paste of whole boxes (TextViewContainerArrangement.cpp)

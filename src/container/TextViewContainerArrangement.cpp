@@ -11,6 +11,7 @@
 #include "container/ContainerCanvas.h"
 #include "container/ContainerDelegate.h"
 #include "container/ContainerLogging.h"
+#include "container/GestureGeometry.h"
 #include "container/TextViewContainer.h"
 #include "container/UndoStep.h"
 #include "foundation/ImageAdditions.h"
@@ -280,11 +281,25 @@ void TextViewContainer::MoveTextBoxwithKey(int key, bool bShifted)
 {
     if (GetSelectedBoxCount() == 0)
         return;
-    const double step = bShifted ? 10.0 : 1.0;
+    double step = bShifted ? 10.0 : 1.0;
+    const bool arrow = key >= 123 && key <= 126;
     // Only the arrows move boxes; the refresh takes no step.
     std::optional<UndoStep> undoStep;
-    if (key >= 123 && key <= 126)
+    if (arrow) {
+        // As far as the picture's edge leaves each box a grab margin inside.
+        std::vector<Rect> frames;
+        for (const MyViewBase* box : textViewAry)
+            frames.push_back(box->frame());
+        const Point wanted = key == 123 ? Point(-step, 0)
+            : key == 124                ? Point(step, 0)
+            : key == 125                ? Point(0, -step)
+                                        : Point(0, step);
+        const Point held = heldMove(frames, wanted);
+        step = std::abs(held.x) + std::abs(held.y);
+        if (step == 0.0)
+            return;
         undoStep.emplace(*this);
+    }
     for (MyViewBase* box : textViewAry) {
         if (!box->selected())
             continue;
@@ -315,6 +330,40 @@ void TextViewContainer::MoveTextBoxwithKey(int key, bool bShifted)
     if (undoStep)
         undoStep->commit();
     markForDisplay();
+}
+
+Point TextViewContainer::heldMove(const std::vector<Rect>& frames, Point delta) const
+{
+    if (frames.size() != textViewAry.size() || !delta.isFinite())
+        return delta;
+    const Rect picture = bounds();
+    const double margin = kGrabMargin / zoomScale();
+    double loX = -INFINITY, hiX = INFINITY, loY = -INFINITY, hiY = INFINITY;
+    for (std::size_t i = 0; i < textViewAry.size(); ++i) {
+        const MyViewBase* box = textViewAry[i];
+        if (!box || !box->selected())
+            continue;
+        // The box's outline where it was, turned as it is.
+        const Point back(
+            frames[i].origin.x - box->frame().origin.x, frames[i].origin.y - box->frame().origin.y);
+        double minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
+        for (const Point& q : gesture::outlineOf(*box)) {
+            minX = std::min(minX, q.x + back.x);
+            maxX = std::max(maxX, q.x + back.x);
+            minY = std::min(minY, q.y + back.y);
+            maxY = std::max(maxY, q.y + back.y);
+        }
+        // A box smaller than twice the margin keeps half of itself inside.
+        const double mx = std::min(margin, (maxX - minX) / 2);
+        const double my = std::min(margin, (maxY - minY) / 2);
+        // Where it is out already, it may stay (0 stays allowed) or come back.
+        loX = std::max(loX, std::min(0.0, picture.minX() + mx - maxX));
+        hiX = std::min(hiX, std::max(0.0, picture.maxX() - mx - minX));
+        loY = std::max(loY, std::min(0.0, picture.minY() + my - maxY));
+        hiY = std::min(hiY, std::max(0.0, picture.maxY() - my - minY));
+    }
+    return Point(std::clamp(delta.x, std::min(loX, hiX), std::max(loX, hiX)),
+        std::clamp(delta.y, std::min(loY, hiY), std::max(loY, hiY)));
 }
 
 // ---- picture replacement

@@ -146,8 +146,10 @@ void dragMove(TextViewContainer& c, const Point& p)
         c.mouseDownState = 0;
         return;
     }
-    const double dx = p.x - c.mouseDownPoint.x;
-    const double dy = p.y - c.mouseDownPoint.y;
+    const Point delta
+        = c.heldMove(c.tempAry, Point(p.x - c.mouseDownPoint.x, p.y - c.mouseDownPoint.y));
+    const double dx = delta.x;
+    const double dy = delta.y;
     for (std::size_t i = 0; i < c.textViewAry.size(); ++i) {
         MyViewBase* box = c.textViewAry[i];
         if (!box->selected())
@@ -315,10 +317,10 @@ void dragShapePoint(TextViewContainer& c, MyViewBase& box, const Point& p, unsig
     if (!shape)
         return;
     const int type = shape->shapeType();
-    const bool bAlt = (modifiers & platform::OptionKeyMask)
+    const bool bAlt = (modifiers & gesture::kSingleCornerFlag)
         && (type == shape::RoundedRectangle || type == shape::OvalCallout
             || type == shape::RoundedBoxCallout);
-    // With Option each step starts again from the values of the press.
+    // With the single-corner modifier each step starts again from the values of the press.
     if (bAlt)
         shape->setControlVals(c.downControls);
     const Point st = MyShapeView::reversePoint(boxCorners(outlineOf(*shape)), p);

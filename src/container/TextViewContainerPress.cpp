@@ -309,7 +309,7 @@ void TextViewContainer::mouseDownAtTextBox(const Point& point, const platform::E
             tempAry.push_back(each->frame());
         mouseDownState = 1;
         prepUndoData();
-        if (modifiers & platform::OptionKeyMask) {
+        if (gesture::isDuplicateDrag(modifiers)) {
             // The copies become the selection in place and move; the originals stay.
             duplicateSelection();
             tempAry.clear();

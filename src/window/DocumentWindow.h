@@ -161,8 +161,9 @@ public:
     // Escape: a text box being edited leaves editing and stays selected. False when no box
     // was being edited.
     bool endTextEditing();
-    // A key the canvas left: arrows nudge the selected boxes (1, or 10 with Shift), Ctrl+B/I/U
-    // toggle bold, italic and underline. False for other keys and while painting the mask.
+    // A key the canvas left: arrows nudge the selected boxes (1, or 10 with Shift; a held key
+    // is one undo step), Ctrl+B/I/U toggle bold, italic and underline. False for other keys
+    // and while painting the mask.
     bool keyDown(const QKeyEvent& event);
     // One step of the window's own document's history.
     void undo();
@@ -311,6 +312,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 

@@ -29,6 +29,9 @@ canvas::CanvasCustomShapeControls* brushOf(canvas::CanvasControls* canvas)
     return canvas ? dynamic_cast<canvas::CanvasCustomShapeControls*>(canvas->controls()) : nullptr;
 }
 
+// Names the change run of a held arrow key.
+constexpr char kNudgeRun = 0;
+
 } // namespace
 
 // ---- edit commands
@@ -81,6 +84,14 @@ void DocumentWindow::keyPressEvent(QKeyEvent* event)
         Window::keyPressEvent(event);
 }
 
+void DocumentWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    TextViewContainer* container = boxLayer();
+    if (!event->isAutoRepeat() && container && container->changeRunKey() == &kNudgeRun)
+        container->endChangeRun();
+    Window::keyReleaseEvent(event);
+}
+
 bool DocumentWindow::keyDown(const QKeyEvent& event)
 {
     bShifted = event.modifiers() & Qt::ShiftModifier;
@@ -90,6 +101,9 @@ bool DocumentWindow::keyDown(const QKeyEvent& event)
         return false;
     const int code = Event::keyCodeFromQt(event.key());
     if (code >= 123 && code <= 126) {
+        // A held key's repeats fold into the step of its first press; the release ends it.
+        if (!event.isAutoRepeat() || container->changeRunKey() != &kNudgeRun)
+            container->beginChangeRun(&kNudgeRun);
         container->MoveTextBoxwithKey(code, bShifted);
         return true;
     }
@@ -178,7 +192,9 @@ void DocumentWindow::paste()
     TextViewContainer* container = boxLayer();
     if (!container || !BoxClipboard::shared().hasBoxes())
         return;
-    container->pasteRecords(BoxClipboard::shared().nextPaste());
+    // Ten screen pixels beyond the last, whatever the zoom.
+    const double zoom = container->zoomScale();
+    container->pasteRecords(BoxClipboard::shared().nextPaste(zoom > 0.0 ? 1.0 / zoom : 1.0));
 }
 
 void DocumentWindow::copyStyle()
@@ -259,10 +275,11 @@ void DocumentWindow::showPictureZoom(double scale, double straighten)
 void DocumentWindow::revertToOrginal()
 {
     beforeAction();
+    // The revert is one step of the document's history (see revertPicture): the alert does not
+    // claim it cannot be undone.
     const int answer = AlertPresenter::current().runModalWithButtons(AlertStyle::Warning,
-        QStringLiteral(
-            "Are you sure you want to revert to original? This action cannot be undone."),
-        QString(), { QStringLiteral("Cancel"), QStringLiteral("Revert") });
+        QStringLiteral("Are you sure you want to revert to original?"), QString(),
+        { QStringLiteral("Cancel"), QStringLiteral("Revert") });
     if (answer == AlertPresenter::kFirstButtonReturn + 1)
         revertPicture();
 }

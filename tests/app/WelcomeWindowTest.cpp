@@ -12,8 +12,10 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 namespace {
@@ -118,4 +120,23 @@ TEST(WelcomeWindowForm, TheEmailFieldTakesTheKeyboardAtStart)
         QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
     }
     EXPECT_EQ(window.subscribeView()->inputField()->text(), "ann@example.org");
+}
+
+// Without a window manager the welcome window places itself: centred on its screen when it
+// first shows and again when it comes back (after the last document closed), wherever it was
+// moved in between.
+TEST(WelcomeWindowPlace, CentredEachTimeItShows)
+{
+    WelcomeWindow window;
+    window.resize(520, 360);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(screen);
+    const QPoint middle = screen->availableGeometry().center();
+    for (int shown = 0; shown < 2; ++shown) {
+        window.makeKeyAndOrderFront();
+        QCoreApplication::processEvents();
+        EXPECT_LE((window.geometry().center() - middle).manhattanLength(), 2) << shown;
+        window.hide();
+        window.move(0, 0);
+    }
 }

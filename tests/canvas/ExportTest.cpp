@@ -4,6 +4,7 @@
 #include "canvas/CanvasControls.h"
 #include "canvas/CanvasExport.h"
 #include "canvas/CanvasFilterChain.h"
+#include "canvas/CanvasView.h"
 
 #include <gtest/gtest.h>
 
@@ -196,4 +197,36 @@ TEST(Export, WidePicturesKeepTheirBoxes)
     EXPECT_LE(widest, 16384);
     for (int x : { 0, 8191, 8192, 16383, 16384, wide - 1 })
         EXPECT_EQ(pixelAt(out, x, 1), (Rgba { 255, 0, 0, 255 })) << x;
+}
+
+// A picture with transparency exports as the canvas shows it: flattened on the canvas's
+// backdrop, pixel for pixel (its colour channels alone would be another picture in a JPEG).
+TEST(Export, TransparencyIsFlattenedOnTheBackdropAsShown)
+{
+    // White, its alpha rising left to right: premultiplied, every channel equals the alpha.
+    QImage picture(W, H, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const int a = x * 255 / (W - 1);
+            picture.setPixel(x, y, qRgba(a, a, a, a));
+        }
+    FakeCanvasWindow window;
+    CanvasControls canvas;
+    canvas.setCanvasWindow(&window);
+    canvas.loadImage(platform::Image::fromQImage(picture));
+    const QImage out = canvas.outputImage();
+    ASSERT_EQ(out.size(), QSize(W, H));
+    const QColor backdrop = QColor::fromRgb(CanvasView::kBackdropColor);
+    int worst = 0;
+    // Away from the left and right edges, which the picture's resampling blends with the
+    // outside.
+    for (int y = 3; y < H - 3; y += 7)
+        for (int x = 10; x < W - 10; ++x) {
+            const double a = (x * 255 / (W - 1)) / 255.0;
+            const QRgb got = out.pixel(x, y);
+            EXPECT_EQ(qAlpha(got), 255);
+            const int expected = int(std::lround(255 * a + backdrop.red() * (1 - a)));
+            worst = std::max(worst, std::abs(qRed(got) - expected));
+        }
+    EXPECT_LE(worst, 2) << "not the picture flattened on the backdrop";
 }

@@ -231,11 +231,12 @@ TEST(Hints, KindsSetTextLinesAndFrame)
     };
     const Case cases[] = {
         { "pen", 0, 1.0, Rect(320, 80, 360, 70), 3, "\u2022 Click to draw straight lines." },
-        { "curve", 1, 1.0, Rect(300, 80, 400, 50), 2, "\u2022 Drag a midpoint" },
+        // Wide enough for its longest line.
+        { "curve", 1, 1.0, Rect(290.5, 80, 419, 50), 2, "\u2022 Drag a midpoint" },
         { "value", 2, 2.0, Rect(20, 10, 90, 25), 1, "42 px" },
         { "value at zoom 0", 2, 0.0, Rect(10, -10, 90, 25), 1, "42 px" },
         { "value at zoom NaN", 2, nan, Rect(10, -10, 90, 25), 1, "42 px" },
-        { "corner", 3, 1.0, Rect(300, 80, 400, 30), 1, "\u2022 Hold option" },
+        { "corner", 3, 1.0, Rect(295, 80, 410, 30), 1, "\u2022 Hold Ctrl" },
         { "edit", 4, 1.0, Rect(390, 80, 220, 30), 1, "\u2022 Click the shape again" },
         { "other kind only shows", 7, 1.0, Rect(30, 30, 300, 50), 2, "colour removal" },
     };
@@ -246,6 +247,8 @@ TEST(Hints, KindsSetTextLinesAndFrame)
         rig.container->showAlert(c.kind, platform::Point(10, 20), QStringLiteral("42 px"));
         expectNear(rig.bubble.frame(), c.frame, 1e-9);
         EXPECT_EQ(rig.bubble.linesCount(), c.lines);
+        // Every line fits its bubble, unbroken (the corner hint was cut at its edge).
+        EXPECT_LE(MyInstantAlphaView::widthToFit(rig.bubble.string()), rig.bubble.frame().width());
         EXPECT_TRUE(rig.bubble.string().startsWith(QString::fromUtf8(c.startsWith)));
         EXPECT_FALSE(rig.bubble.isHidden());
         rig.container->hideAlert();
@@ -274,6 +277,8 @@ TEST(Hints, ShapeHintFollowsTheTypeTheShapeTook)
         EXPECT_EQ(rig.bubble.isHidden(), c.lines == 0);
         if (c.lines)
             EXPECT_EQ(rig.bubble.linesCount(), c.lines);
+        // Every line fits its bubble, unbroken (the corner hint was cut at its edge).
+        EXPECT_LE(MyInstantAlphaView::widthToFit(rig.bubble.string()), rig.bubble.frame().width());
     }
 }
 

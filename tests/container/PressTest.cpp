@@ -377,7 +377,8 @@ TEST(Press, OptionDuplicates)
     const Rect copied(5.0, 5.0, 10.0, 10.0);
     earlier.frame = copied;
     BoxClipboard::shared().copy({ earlier });
-    r.press(Point(200.0, 150.0), OptionKeyMask);
+    // Ctrl+Alt drags out a copy (Alt alone is the window manager's, below).
+    r.press(Point(200.0, 150.0), CommandKeyMask | OptionKeyMask);
     EXPECT_EQ(r.c().mouseDownState, 1);
     ASSERT_EQ(r.c().textViewAry.size(), 2u);
     EXPECT_EQ(r.c().textViewAry[1]->frame(), kFrame);
@@ -386,6 +387,13 @@ TEST(Press, OptionDuplicates)
     ASSERT_EQ(BoxClipboard::shared().boxes().size(), 1u);
     EXPECT_EQ(BoxClipboard::shared().boxes().front().frame, copied);
     BoxClipboard::shared().clear();
+
+    // Alt alone moves the window under a window manager: it makes no copy here.
+    PressRig alone;
+    alone.addTextBox(kFrame);
+    alone.press(Point(200.0, 150.0), OptionKeyMask);
+    EXPECT_EQ(alone.c().mouseDownState, 1);
+    EXPECT_EQ(alone.c().textViewAry.size(), 1u);
 }
 
 TEST(Press, EmptyPressClearsSelection)

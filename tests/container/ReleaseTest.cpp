@@ -92,15 +92,15 @@ TEST(Release, ShapeHints)
         const char* hint; // part of the text; "" for none
     } rows[] = {
         { "curve selected by a move: hint 1", shape::Curve, false, false, "Drag a midpoint" },
-        { "rounded rectangle: hint 3", shape::RoundedRectangle, false, false, "Hold option" },
-        { "callout: hint 3", shape::OvalCallout, false, false, "Hold option" },
+        { "rounded rectangle: hint 3", shape::RoundedRectangle, false, false, "Hold Ctrl" },
+        { "callout: hint 3", shape::OvalCallout, false, false, "Hold Ctrl" },
         { "star: no hint", shape::Star, false, false, "" },
         { "rectangle is not editable: no hint", shape::Rectangle, false, false, "" },
         { "warped curve: click again", shape::Curve, true, false, "Click the shape again" },
         { "warped star: click again", shape::Star, true, false, "Click the shape again" },
         { "second click on a warped curve: hint 1", shape::Curve, true, true, "Drag a midpoint" },
         { "second click on a warped rounded rectangle: hint 3", shape::RoundedRectangle, true, true,
-            "Hold option" },
+            "Hold Ctrl" },
         { "second click on a warped star: none", shape::Star, true, true, "" },
         { "second click on an unwarped curve: none", shape::Curve, false, true, "" },
     };

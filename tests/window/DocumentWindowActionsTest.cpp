@@ -347,9 +347,8 @@ TEST(DocumentWindow, RevertAsksFirstAndCancelKeepsTheDocument)
     const auto previous = AlertPresenter::install(alerts);
     w.win.revertToOrginal();
     AlertPresenter::install(previous);
-    EXPECT_EQ(alerts->message,
-        QStringLiteral("Are you sure you want to revert to original? This "
-                       "action cannot be undone."));
+    // Undo brings a revert back: the alert no longer says it cannot be undone.
+    EXPECT_EQ(alerts->message, QStringLiteral("Are you sure you want to revert to original?"));
     EXPECT_EQ(alerts->buttons, (QStringList { "Cancel", "Revert" }));
     EXPECT_EQ(w.boxes().textViewAry.size(), 1u);
 }

@@ -72,13 +72,15 @@ TEST(EditCommands, ThreePastesWalkAwayEachOneUndoStep)
     w.selectOnly({ 0, 1 });
     const std::vector<Rect> copied = { w.ary()[0]->frame(), w.ary()[1]->frame() };
     w.run(Cmd::Copy);
+    // Each paste moves ten screen pixels, whatever the zoom shows them as in the picture.
+    const double step = 10.0 / w.boxes().zoomScale();
     for (int n = 1; n <= 3; ++n) {
         w.run(Cmd::Paste);
         ASSERT_EQ(w.ary().size(), 3u + 2u * n);
         for (std::size_t k = 0; k < 2; ++k) {
             const Rect got = w.ary()[w.ary().size() - 2 + k]->frame();
-            EXPECT_DOUBLE_EQ(got.origin.x, copied[k].origin.x + 10.0 * n) << n;
-            EXPECT_DOUBLE_EQ(got.origin.y, copied[k].origin.y - 10.0 * n) << n;
+            EXPECT_NEAR(got.origin.x, copied[k].origin.x + step * n, 1e-9) << n;
+            EXPECT_NEAR(got.origin.y, copied[k].origin.y - step * n, 1e-9) << n;
             EXPECT_EQ(got.size, copied[k].size);
         }
         std::vector<bool> expected(w.ary().size(), false);
@@ -114,7 +116,10 @@ TEST(EditCommands, CopyOutlivesItsSourceAndKeepsFrames)
     ASSERT_EQ(target.boxes().textViewAry.size(), 1u);
     const UNDODATA pasted = target.boxes().textViewAry[0]->getUndoData();
     EXPECT_EQ(pasted.type, UNDODATA::ImageBox);
-    EXPECT_EQ(pasted.frame, copied.offsetBy(10.0, -10.0));
+    const double step = 10.0 / target.boxes().zoomScale();
+    EXPECT_NEAR(pasted.frame.origin.x, copied.origin.x + step, 1e-9);
+    EXPECT_NEAR(pasted.frame.origin.y, copied.origin.y - step, 1e-9);
+    EXPECT_EQ(pasted.frame.size, copied.size);
     EXPECT_FALSE(pasted.orgImage.isNull());
     BoxClipboard::shared().clear();
 }

@@ -1,5 +1,6 @@
 #include "platform/document/AlertPresenter.h"
 
+#include "platform/document/KeyboardReturn.h"
 #include "platform/document/PresenterSlot.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ public:
                                                       : QMessageBox::Information,
             QApplication::applicationDisplayName(), message, QMessageBox::Ok,
             QApplication::activeWindow());
+        const KeyboardReturn back;
         box.exec();
     }
 
@@ -34,16 +36,26 @@ public:
         box.setWindowTitle(QApplication::applicationDisplayName());
         box.setText(message);
         box.setInformativeText(informativeText);
+        const int cancel = cancelButtonIndex(buttons);
         std::vector<QAbstractButton*> added;
-        for (const QString& title : buttons)
-            added.push_back(box.addButton(
-                title, added.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
-        if (!added.empty())
+        for (const QString& title : buttons) {
+            const bool isCancel = int(added.size()) == cancel;
+            added.push_back(box.addButton(title,
+                isCancel            ? QMessageBox::RejectRole
+                    : added.empty() ? QMessageBox::AcceptRole
+                                    : QMessageBox::DestructiveRole));
+        }
+        if (!added.empty()) {
             box.setDefaultButton(static_cast<QPushButton*>(added.front()));
-        box.exec();
+            box.setEscapeButton(added[std::size_t(cancel)]);
+        }
+        {
+            const KeyboardReturn back;
+            box.exec();
+        }
         const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
-        return kFirstButtonReturn
-            + int(chosen == added.end() ? added.size() - 1 : chosen - added.begin());
+        // A box closed without a button (Escape, the close button) is a cancel.
+        return kFirstButtonReturn + (chosen == added.end() ? cancel : int(chosen - added.begin()));
     }
 };
 
@@ -56,7 +68,13 @@ int AlertPresenter::runModalWithButtons(AlertStyle style, const QString& message
 {
     runModal(style,
         informativeText.isEmpty() ? message : message + QStringLiteral("\n\n") + informativeText);
-    return kFirstButtonReturn + int(std::max<qsizetype>(buttons.size() - 1, 0));
+    return kFirstButtonReturn + cancelButtonIndex(buttons);
+}
+
+int AlertPresenter::cancelButtonIndex(const QStringList& buttons)
+{
+    const qsizetype titled = buttons.indexOf(QStringLiteral("Cancel"));
+    return int(titled >= 0 ? titled : std::max<qsizetype>(buttons.size() - 1, 0));
 }
 
 AlertPresenter& AlertPresenter::current()

@@ -17,10 +17,14 @@ public:
     // The platform's answers for an alert with buttons: the first button, the second, ...
     static constexpr int kFirstButtonReturn = 1000;
     // Shows the message, a line of informative text and these buttons (the first is the
-    // default); returns kFirstButtonReturn plus the index of the button chosen. A presenter
-    // that shows only one button answers the last, which is the one that does nothing.
+    // default); returns kFirstButtonReturn plus the index of the button chosen. Closing the
+    // alert (Escape, the window's close) answers its cancel button, and so does a presenter
+    // that shows only one button.
     virtual int runModalWithButtons(AlertStyle style, const QString& message,
         const QString& informativeText, const QStringList& buttons);
+    // The index of the button that does nothing: the one titled "Cancel", as the platform's
+    // alerts take it, else the last.
+    static int cancelButtonIndex(const QStringList& buttons);
 
     // The presenter in use; a message-box presenter until another is installed.
     static AlertPresenter& current();

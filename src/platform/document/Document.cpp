@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <cerrno>
 #include <cstring>
 
@@ -43,6 +44,13 @@ DocumentError writeError(const QString& path, const QFileDevice& file, int saved
     return fileError(path, reason, int(file.error()));
 }
 
+// The draft names of the documents alive now.
+QSet<QString>& draftNamesInUse()
+{
+    static QSet<QString> names;
+    return names;
+}
+
 } // namespace
 
 Document::Document(QObject* parent)
@@ -54,6 +62,8 @@ Document::Document(QObject* parent)
 Document::~Document()
 {
     m_undo.setChangeCountObserver({});
+    if (!m_draftName.isEmpty())
+        draftNamesInUse().remove(m_draftName);
 }
 
 QString Document::displayName() const
@@ -61,8 +71,20 @@ QString Document::displayName() const
     if (!m_filePath.isEmpty())
         return QFileInfo(m_filePath).completeBaseName();
     if (m_draftName.isEmpty())
-        m_draftName = defaultDraftName();
+        m_draftName = uniqueDraftName(defaultDraftName());
     return m_draftName;
+}
+
+QString Document::uniqueDraftName(const QString& name)
+{
+    // Two drafts opened in the same minute would share a name (and the Window menu a line):
+    // the second takes a counter, the lowest no open draft has.
+    QSet<QString>& inUse = draftNamesInUse();
+    QString unique = name;
+    for (int n = 2; inUse.contains(unique); ++n)
+        unique = QStringLiteral("%1 (%2)").arg(name).arg(n);
+    inUse.insert(unique);
+    return unique;
 }
 
 QString Document::defaultDraftName() const

@@ -41,8 +41,12 @@ public:
     // The file's name without its suffix, or the draft name while there is no file.
     QString displayName() const;
     // The name of a document never saved; asked once, on first use, so a title never changes
-    // under the user.
+    // under the user. A name already given to another draft in this run takes a counter
+    // ("Untitled (2)"): see uniqueDraftName.
     virtual QString defaultDraftName() const;
+    // name, or name with the lowest counter from 2 that no open document's draft name has;
+    // the name is taken until its document goes.
+    static QString uniqueDraftName(const QString& name);
     // The suffix save panels append ("quillmark"), without a dot.
     virtual QString fileSuffix() const;
     // The name of the file type save panels offer ("Quillmark document").

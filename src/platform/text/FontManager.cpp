@@ -1,5 +1,6 @@
 #include "platform/text/FontManager.h"
 
+#include "platform/text/FontConfigFaces_p.h"
 #include "platform/text/TextLogging.h"
 
 #include <QCoreApplication>
@@ -66,6 +67,9 @@ double doubleOf(FcPattern* pattern, const char* object, double fallback)
     return fallback;
 }
 
+} // namespace
+
+// Shared with the fallback search (FontConfigFaces_p.h).
 // Faces Qt and QRawFont read fully (sfnt tables) win over Type 1 copies of the same face.
 int formatRank(const QString& filePath)
 {
@@ -100,6 +104,8 @@ std::optional<FontFace> faceFromPattern(FcPattern* pattern)
     face.width = std::clamp(intOf(pattern, FC_WIDTH, FC_WIDTH_NORMAL), 1, 1000);
     return face;
 }
+
+namespace {
 
 // The traits a substituted PostScript name asks for ("Helvetica-BoldOblique").
 void traitsFromStyleSuffix(const QString& suffix, bool& bold, bool& italic, int& weight)

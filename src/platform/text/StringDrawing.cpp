@@ -2,6 +2,7 @@
 #include "platform/text/StringDrawing.h"
 
 #include "platform/graphics/GraphicsContext.h"
+#include "platform/text/FontFallback.h"
 #include "platform/text/FontManager.h"
 
 #include <QGlyphRun>
@@ -23,6 +24,17 @@ void layOut(LaidLine& laid, const QString& text, const Font& font)
 {
     laid.layout.setText(text);
     laid.layout.setFont(font.toQFont());
+    // Characters the face lacks are set in a face that has them.
+    const auto pieces = FontFallback::split(text, TextRange(0, int(text.size())), font);
+    if (pieces.size() > 1) {
+        QList<QTextLayout::FormatRange> formats;
+        for (const FontFallback::Piece& piece : pieces) {
+            QTextCharFormat format;
+            format.setFont(piece.font.toQFont(), QTextCharFormat::FontPropertiesAll);
+            formats.append({ piece.range.location, piece.range.length, format });
+        }
+        laid.layout.setFormats(formats);
+    }
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     laid.layout.setTextOption(option);

@@ -161,12 +161,17 @@ void TextEditor::selectFromAnchor(int anchor, int focus)
 
 bool TextEditor::replace(TextRange range, const QString& text, TextRange selectionAfter)
 {
+    return replace(range, AttributedString(text, m_typingAttributes), selectionAfter);
+}
+
+bool TextEditor::replace(TextRange range, const AttributedString& text, TextRange selectionAfter)
+{
     if (!m_editable)
         return false;
     range = range.clamped(m_text.length());
-    if (shouldChangeText && !shouldChangeText(range, text))
+    if (shouldChangeText && !shouldChangeText(range, text.string()))
         return false;
-    m_text.replaceCharacters(range, AttributedString(text, m_typingAttributes));
+    m_text.replaceCharacters(range, text);
     m_layout.setText(m_text);
     m_goalX.reset();
     m_anchor = m_focus = selectionAfter.location;
@@ -248,7 +253,7 @@ void TextEditor::deleteForward()
 void TextEditor::copy()
 {
     if (m_selection.length > 0 && m_clipboard)
-        m_clipboard->setText(m_text.string().mid(m_selection.location, m_selection.length));
+        m_clipboard->setAttributedText(m_text.attributedSubstring(m_selection));
 }
 
 void TextEditor::cut()
@@ -264,10 +269,41 @@ void TextEditor::paste()
 {
     if (!m_clipboard)
         return;
-    const QString text = m_clipboard->text();
     const QScopedValueRollback kind(m_changeKind, ChangeKind::Other);
+    // Text copied from a box keeps its attributes; text from elsewhere takes the typing ones.
+    if (const auto attributed = m_clipboard->attributedText();
+        attributed && !attributed->isEmpty()) {
+        const TextRange target = hasMarkedText() ? m_marked : m_selection;
+        m_marked = TextRange();
+        replace(target, *attributed, TextRange(target.location + attributed->length(), 0));
+        return;
+    }
+    const QString text = m_clipboard->text();
     if (!text.isEmpty())
         insertText(text);
+}
+
+void TextEditor::pasteSelection(const Point& point)
+{
+    if (!m_clipboard || !m_editable)
+        return;
+    const QString text = m_clipboard->selectionText();
+    if (text.isEmpty())
+        return;
+    unmarkText();
+    m_goalX.reset();
+    const int index = m_layout.characterIndexForPoint(point);
+    m_anchor = index;
+    changeSelection(TextRange(index, 0));
+    const QScopedValueRollback kind(m_changeKind, ChangeKind::Other);
+    insertText(text);
+}
+
+void TextEditor::offerSelection()
+{
+    if (m_clipboard && m_selection.length > 0)
+        m_clipboard->setSelectionText(
+            m_text.string().mid(m_selection.location, m_selection.length));
 }
 
 int TextEditor::previousCluster(int index) const
@@ -304,6 +340,18 @@ int TextEditor::nextWordEnd(int index) const
     for (qsizetype p = finder.toNextBoundary(); p >= 0 && p < m_text.length();
          p = finder.toNextBoundary()) {
         if (finder.boundaryReasons() & QTextBoundaryFinder::EndOfItem)
+            return int(p);
+    }
+    return m_text.length();
+}
+
+int TextEditor::nextWordStart(int index) const
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, m_text.string());
+    finder.setPosition(std::clamp(index, 0, m_text.length()));
+    for (qsizetype p = finder.toNextBoundary(); p >= 0 && p < m_text.length();
+         p = finder.toNextBoundary()) {
+        if (finder.boundaryReasons() & QTextBoundaryFinder::StartOfItem)
             return int(p);
     }
     return m_text.length();
@@ -402,8 +450,10 @@ void TextEditor::mouseDragged(const Point& point)
 
 void TextEditor::mouseUp(const Point& point)
 {
-    if (m_dragging)
+    if (m_dragging) {
         mouseDragged(point);
+        offerSelection();
+    }
     m_dragging = false;
 }
 
@@ -433,20 +483,13 @@ int TextEditor::moveTarget(int keyCode, unsigned modifiers, bool extending)
     const int head = extending ? m_focus : m_selection.end();
     switch (keyCode) {
     case KeyCode::Left:
-        if (command)
-            return lineRangeAt(extending ? m_focus : m_selection.location).location;
-        if (option)
+        // Ctrl moves by word, as in every text field of the desktop; Alt too.
+        if (command || option)
             return previousWordStart(focus);
         return hasSelection && !extending ? m_selection.location : previousCluster(focus);
     case KeyCode::Right: {
-        if (command) {
-            const TextRange line
-                = lineRangeAt(std::max(head - (extending || !hasSelection ? 0 : 1), 0));
-            int end = line.end();
-            while (end > line.location && isLineBreak(m_text.string()[end - 1]))
-                --end;
-            return end;
-        }
+        if (command)
+            return nextWordStart(head);
         if (option)
             return nextWordEnd(head);
         return hasSelection && !extending ? m_selection.end() : nextCluster(head);
@@ -470,9 +513,18 @@ int TextEditor::moveTarget(int keyCode, unsigned modifiers, bool extending)
         }
         return verticalMove(head, 1);
     case KeyCode::Home:
-        return 0;
-    case KeyCode::End:
-        return m_text.length();
+        // Home and End keep to the line; with Ctrl they go to the ends of the text.
+        return command ? 0 : lineRangeAt(focus).location;
+    case KeyCode::End: {
+        if (command)
+            return m_text.length();
+        const TextRange line
+            = lineRangeAt(std::max(head - (extending || !hasSelection ? 0 : 1), 0));
+        int end = line.end();
+        while (end > line.location && isLineBreak(m_text.string()[end - 1]))
+            --end;
+        return end;
+    }
     default:
         return head;
     }
@@ -497,6 +549,7 @@ bool TextEditor::keyDown(int keyCode, const QString& characters, unsigned modifi
         const int target = moveTarget(keyCode, modifierFlags, shift);
         if (shift) {
             selectFromAnchor(m_anchor, target);
+            offerSelection();
         } else {
             m_anchor = target;
             changeSelection(TextRange(target, 0));
@@ -532,9 +585,10 @@ bool TextEditor::keyDown(int keyCode, const QString& characters, unsigned modifi
     }
     if (command) {
         const QString key = characters.toLower();
-        if (key == u"a")
+        if (key == u"a") {
             selectAll();
-        else if (key == u"c")
+            offerSelection();
+        } else if (key == u"c")
             copy();
         else if (key == u"x")
             cut();

@@ -1,8 +1,8 @@
 #pragma once
 // The editing controller behind an editable text: the text and its layout, the selection and
-// the caret with its blink, typing, deletion by grapheme cluster, cut, copy and paste of plain
-// text, input-method text, and the hooks around every change. It keeps no undo of its own:
-// whoever installs the hooks records changes.
+// the caret with its blink, typing, deletion by grapheme cluster, cut, copy and paste (see
+// TextClipboard), input-method text, and the hooks around every change. It keeps no undo of its
+// own: whoever installs the hooks records changes.
 //
 // Every change of characters made by the user runs, in order: shouldChangeText (which can
 // veto it; nothing changes then), the change, the selection change (willChangeSelection),
@@ -106,9 +106,13 @@ public:
     void insertText(const QString& text);
     void deleteBackward();
     void deleteForward();
+    // The clipboard keeps copied text with its attributes; a paste of this application's
+    // text keeps them, other text takes the typing attributes.
     void cut();
     void copy();
     void paste();
+    // The middle button: the selection clipboard's text inserted where point is.
+    void pasteSelection(const Point& point);
 
     // Input-method pre-edit: the marked text replaces the previous marked text (else the
     // selection); selectedRange is within it.
@@ -131,6 +135,10 @@ private:
     enum class Granularity { Character, Word, Paragraph };
 
     bool replace(TextRange range, const QString& text, TextRange selectionAfter);
+    bool replace(TextRange range, const AttributedString& text, TextRange selectionAfter);
+    // The person's selection goes to the selection clipboard (made by the mouse, by Shift
+    // with a move key, or by select all; not by the program).
+    void offerSelection();
     void changeSelection(TextRange range, bool updateTypingAttributes = true);
     void selectFromAnchor(int anchor, int focus);
     void restartBlink();
@@ -141,6 +149,7 @@ private:
     int nextCluster(int index) const;
     int previousWordStart(int index) const;
     int nextWordEnd(int index) const;
+    int nextWordStart(int index) const;
     TextRange wordRangeAt(int index) const;
     TextRange paragraphRangeAt(int index) const;
     TextRange lineRangeAt(int index) const;

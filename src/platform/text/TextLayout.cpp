@@ -1,5 +1,6 @@
 #include "platform/text/TextLayout.h"
 
+#include "platform/text/FontFallback.h"
 #include "platform/text/TextAttributeNames.h"
 
 #include <QTextBoundaryFinder>
@@ -345,11 +346,29 @@ void TextLayout::layoutAll() const
                             layoutText[i - start] = QChar(kAttachmentStandIn);
                     }
                 }
-                if (std::isfinite(spacing) && spacing != 0.0)
-                    qfont.setLetterSpacing(QFont::AbsoluteSpacing, qtCoordinate(spacing));
-                QTextCharFormat format;
-                format.setFont(qfont, QTextCharFormat::FontPropertiesAll);
-                formats.append({ run.location - start, run.length, format });
+                const bool spaced = std::isfinite(spacing) && spacing != 0.0;
+                auto addFormat = [&](TextRange piece, QFont pieceFont) {
+                    if (spaced)
+                        pieceFont.setLetterSpacing(QFont::AbsoluteSpacing, qtCoordinate(spacing));
+                    QTextCharFormat format;
+                    format.setFont(pieceFont, QTextCharFormat::FontPropertiesAll);
+                    formats.append({ piece.location - start, piece.length, format });
+                };
+                if (attachment != attributes.end()) {
+                    addFormat(run, qfont);
+                    return;
+                }
+                // Characters the run's face lacks are set in a face that has them.
+                for (const FontFallback::Piece& piece : FontFallback::split(s, run, font)) {
+                    if (piece.font == font) {
+                        addFormat(piece.range, qfont);
+                        continue;
+                    }
+                    const Rect reach = piece.font.boundingRect();
+                    paragraph->glyphReach = std::max({ paragraph->glyphReach,
+                        2 * std::abs(reach.maxY()), 2 * std::abs(reach.minY()) });
+                    addFormat(piece.range, piece.font.toQFont());
+                }
             });
 
         // The run holding a character of the paragraph; lines only move forward, and so does

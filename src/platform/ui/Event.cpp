@@ -181,6 +181,10 @@ QString Event::charactersFromQt(int qtKey, const QString& text)
         if (key == qtKey)
             return QString(QChar(ch));
     }
+    // With Ctrl held, X11 gives a letter key's control character (Ctrl+A is 0x01); the
+    // model's command key leaves the letter as it is, and shortcuts look for the letter.
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z && text.size() == 1 && text[0].unicode() < 0x20)
+        return QString(QChar(char16_t(u'a' + (qtKey - Qt::Key_A))));
     return text;
 }
 

@@ -27,6 +27,7 @@ enum class EventType : int {
     CursorUpdate = 17,
     Rotate = 18,
     ScrollWheel = 22,
+    OtherMouseDown = 25,
     Magnify = 30,
 };
 
@@ -100,7 +101,8 @@ public:
     // KeyCodeUnknown for keys without a code.
     static std::uint16_t keyCodeFromQt(int qtKey);
     // The characters a key delivers: the typed text, or the platform's control and
-    // function-key characters for the editing and arrow keys (Qt gives none or others).
+    // function-key characters for the editing and arrow keys (Qt gives none or others); a
+    // letter with Ctrl gives the letter, not its control character.
     static QString charactersFromQt(int qtKey, const QString& text);
 
 private:

@@ -610,6 +610,10 @@ bool View::rightMouseDown(const Event& e)
 {
     return forward(&View::rightMouseDown, e);
 }
+bool View::otherMouseDown(const Event& e)
+{
+    return forward(&View::otherMouseDown, e);
+}
 bool View::rightMouseDragged(const Event& e)
 {
     return forward(&View::rightMouseDragged, e);

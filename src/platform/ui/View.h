@@ -149,6 +149,9 @@ public:
     virtual bool mouseUp(const Event& event);
     virtual bool mouseMoved(const Event& event);
     virtual bool rightMouseDown(const Event& event);
+    // The middle button's press (the selection clipboard's paste on this desktop); up the
+    // responder chain like the others.
+    virtual bool otherMouseDown(const Event& event);
     virtual bool rightMouseDragged(const Event& event);
     virtual bool rightMouseUp(const Event& event);
     virtual bool mouseEntered(const Event& event);

@@ -230,6 +230,10 @@ void ViewHost::handlePress(QMouseEvent* event, bool qtDoubleClick)
     const Point p = windowPointFromWidget(event->position());
     const unsigned flags = Event::modifierFlagsFromQt(event->modifiers());
     m_lastPointer = p;
+    if (event->button() == Qt::MiddleButton && m_pressKind == PressKind::None) {
+        deliverMiddlePress(event, p, flags);
+        return;
+    }
     PressKind kind = PressKind::None;
     if (event->button() == Qt::LeftButton)
         kind = (flags & ControlKeyMask) ? PressKind::Right : PressKind::Left;
@@ -272,6 +276,28 @@ void ViewHost::handlePress(QMouseEvent* event, bool qtDoubleClick)
             target->rightMouseDown(
                 Event::mouseEvent(EventType::RightMouseDown, p, flags, m_clickCount));
     }
+}
+
+bool ViewHost::isOverEditedText(const QPointF& widgetPoint) const
+{
+    const TextInputClient* client = inputClient();
+    View* responder = firstResponder();
+    if (!client || !client->isEditingText() || !responder)
+        return false;
+    return responder->bounds().contains(
+        responder->convertPointFromView(windowPointFromWidget(widgetPoint), nullptr));
+}
+
+void ViewHost::deliverMiddlePress(QMouseEvent* event, const Point& p, unsigned flags)
+{
+    // Text being edited takes a middle press anywhere over it, whatever view the box layer
+    // puts on top for its own gestures; elsewhere the view under the pointer does.
+    View* target = firstResponder();
+    if (!target || !target->bounds().contains(target->convertPointFromView(p, nullptr)))
+        target = m_root ? m_root->hitTest(p) : nullptr;
+    const bool handled = target
+        && target->otherMouseDown(Event::mouseEvent(EventType::OtherMouseDown, p, flags, 1));
+    event->setAccepted(handled);
 }
 
 void ViewHost::mouseMoveEvent(QMouseEvent* event)
@@ -708,6 +734,13 @@ void ViewHost::deliverKey(QKeyEvent* event, EventType type)
         event->isAutoRepeat());
     const bool handled = type == EventType::KeyDown ? receiver->keyDown(e) : receiver->keyUp(e);
     event->setAccepted(handled);
+    QWidget* top = window();
+    if (!handled && top && top != this) {
+        // The window is the end of the responder chain. (Qt's send leaves the event accepted
+        // unless the window's handler ignores it.)
+        event->accept();
+        QCoreApplication::sendEvent(top, event);
+    }
 }
 
 } // namespace platform

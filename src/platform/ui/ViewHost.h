@@ -4,10 +4,13 @@
 // pointer, key, wheel, enter/leave and input-method events into view events:
 //  - a press goes to the frontmost view under the pointer, and that view gets the drags and
 //    the release of the same button; a left press with the Control bit (Qt's Meta key) is a
-//    right press;
+//    right press; a middle press goes to the first responder when it lands on it (the
+//    text being edited), else to the view under the pointer;
 //  - click counts follow the system's double-click time and distance (a Qt double-click
 //    event counts at least 2);
-//  - keys go to the first responder, and up the responder chain; a key nobody handles is
+//  - keys go to the first responder, and up the responder chain, which ends at the host's
+//    window: a key no view handles goes to the window's own key handling next (not to the
+//    widgets between, a scroll area would take the arrows), and one the window leaves too is
 //    left to Qt;
 //  - tracking areas get entered, exited, moved and cursor-update events as the pointer moves;
 //  - input-method text goes to the first responder when it is a TextInputClient.
@@ -53,6 +56,10 @@ public:
     // nullptr clears it. Answers false (and changes nothing) when either refuses, or when the
     // view is not in this host's tree.
     bool makeFirstResponder(View* view);
+    // Whether a point of the widget lies on the text being edited (the first responder, a
+    // text input client editing text): a middle press there pastes the selection clipboard,
+    // where elsewhere it may pan.
+    bool isOverEditedText(const QPointF& widgetPoint) const;
 
     // The cursor a view asked for; stays until something sets another.
     void setViewCursor(const QCursor& cursor);
@@ -104,6 +111,7 @@ private:
 
     void handlePress(QMouseEvent* event, bool qtDoubleClick);
     void deliverKey(QKeyEvent* event, EventType type);
+    void deliverMiddlePress(QMouseEvent* event, const Point& p, unsigned flags);
     // Sends entered, exited, moved and cursor-update events for the pointer at p.
     void updateTracking(const Point& p, unsigned flags, bool buttonHeld);
     void exitAllTrackingAreas(const Point& p, unsigned flags);

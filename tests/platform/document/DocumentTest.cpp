@@ -346,3 +346,23 @@ TEST(Document, OpenAndSaveSweepStaleTemporaryFilesOfOurs)
             EXPECT_EQ(QFileInfo::exists(f.dir.filePath(row.name)), !row.removed) << row.name;
     }
 }
+
+namespace {
+
+// Two drafts opened in the same minute get names of their own (the Window menu lists both
+// apart); a name is free again once its document is gone.
+TEST(Document, DraftNamesOfOpenDocumentsDiffer)
+{
+    struct SameMinute : BytesDocument {
+        QString defaultDraftName() const override { return QStringLiteral("Quillmark 8.08 AM"); }
+    };
+    auto first = std::make_unique<SameMinute>();
+    SameMinute second, third;
+    EXPECT_EQ(first->displayName(), "Quillmark 8.08 AM");
+    EXPECT_EQ(second.displayName(), "Quillmark 8.08 AM (2)");
+    first.reset();
+    EXPECT_EQ(third.displayName(), "Quillmark 8.08 AM");
+    EXPECT_EQ(second.displayName(), "Quillmark 8.08 AM (2)") << "a title never changes";
+}
+
+} // namespace

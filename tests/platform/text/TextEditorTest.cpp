@@ -12,8 +12,22 @@ namespace {
 class FakeClipboard : public TextClipboard {
 public:
     QString text() const override { return contents; }
-    void setText(const QString& text) override { contents = text; }
+    void setText(const QString& text) override
+    {
+        contents = text;
+        rich.reset();
+    }
+    std::optional<AttributedString> attributedText() const override { return rich; }
+    void setAttributedText(const AttributedString& text) override
+    {
+        contents = text.string();
+        rich = text;
+    }
+    QString selectionText() const override { return selection; }
+    void setSelectionText(const QString& text) override { selection = text; }
     QString contents;
+    std::optional<AttributedString> rich;
+    QString selection;
 };
 
 struct EditorFixture {
@@ -100,11 +114,20 @@ TEST(TextEditor, KeyboardSelectionByCharacterWordLineAndDocument)
             { { KeyCode::Right, Option | Shift, { 6, 5 } },
                 { KeyCode::Left, Option | Shift, { 6, 0 } },
                 { KeyCode::Left, Option | Shift, { 0, 6 } } } },
-        { "line with command and shift", { 8, 0 },
-            { { KeyCode::Right, Command | Shift, { 8, 9 } },
-                { KeyCode::Left, Command | Shift, { 0, 8 } } } },
-        { "line end on the second line", { 20, 0 },
-            { { KeyCode::Right, Command, { 29, 0 } }, { KeyCode::Left, Command, { 18, 0 } } } },
+        // Ctrl (the command bit) moves to the start of the next or previous word, as the
+        // desktop's text fields do; it once went to the line's ends.
+        { "words with command and shift", { 8, 0 },
+            { { KeyCode::Right, Command | Shift, { 8, 4 } },
+                { KeyCode::Left, Command | Shift, { 6, 2 } } } },
+        { "words with command", { 0, 0 },
+            { { KeyCode::Right, Command, { 6, 0 } }, { KeyCode::Right, Command, { 12, 0 } },
+                { KeyCode::Right, Command, { 18, 0 } }, { KeyCode::Left, Command, { 12, 0 } },
+                { KeyCode::Left, Command, { 6, 0 } } } },
+        { "line ends with home and end on the second line", { 20, 0 },
+            { { KeyCode::End, 0, { 29, 0 } }, { KeyCode::Home, 0, { 18, 0 } },
+                { KeyCode::End, Command, { 29, 0 } }, { KeyCode::Home, Command, { 0, 0 } } } },
+        { "line with home and end and shift", { 8, 0 },
+            { { KeyCode::End, Shift, { 8, 9 } }, { KeyCode::Home, Shift, { 0, 8 } } } },
         { "document with command", { 8, 0 },
             { { KeyCode::Down, Command | Shift, { 8, 21 } }, { KeyCode::Up, Command, { 0, 0 } } } },
         { "up and down keep the column", { 3, 0 },
@@ -237,6 +260,47 @@ TEST(TextEditor, CutCopyAndPastePlainText)
     EXPECT_EQ(f.editor.selectedRange(), TextRange(5, 0));
     f.key(0, Command, QStringLiteral("a"));
     EXPECT_EQ(f.editor.selectedRange(), TextRange(0, 11));
+}
+
+// Copied text keeps its attributes for a paste here and goes out as plain text too; text from
+// another program takes the typing attributes. What the person selects (mouse, Shift with a
+// move key, select all; not the program) is offered as the selection clipboard, and the
+// middle button pastes that where it is pressed.
+TEST(TextEditor, RichCopyPlainFromOthersAndTheSelectionClipboard)
+{
+    EditorFixture f(QStringLiteral("hello world"));
+    f.editor.editText([](AttributedString& t) {
+        t.addAttribute(names::underlineStyle, AttributeValue(1), TextRange(0, 5));
+    });
+    f.editor.setSelectedRange(TextRange(0, 5));
+    EXPECT_TRUE(f.clipboard->selection.isEmpty()) << "a program's selection is not offered";
+    f.key(0, Command, QStringLiteral("c"));
+    ASSERT_TRUE(f.clipboard->rich);
+    EXPECT_EQ(f.clipboard->contents, QStringLiteral("hello"));
+    f.editor.setSelectedRange(TextRange(11, 0));
+    f.key(0, Command, QStringLiteral("v"));
+    EXPECT_EQ(f.text(), QStringLiteral("hello worldhello"));
+    EXPECT_EQ(f.editor.text().attributeAt(names::underlineStyle, 13).toInteger(), 1)
+        << "pasted with its own attributes";
+
+    f.clipboard->setText(QStringLiteral("!"));
+    f.key(0, Command, QStringLiteral("v"));
+    EXPECT_EQ(f.text(), QStringLiteral("hello worldhello!"));
+    EXPECT_TRUE(f.editor.text().attributeAt(names::underlineStyle, 16).isNull())
+        << "plain text takes the typing attributes";
+
+    f.key(0, Command, QStringLiteral("a"));
+    EXPECT_EQ(f.clipboard->selection, QStringLiteral("hello worldhello!"));
+    f.editor.setSelectedRange(TextRange(0, 0));
+    f.key(KeyCode::Right, Shift | Option);
+    EXPECT_EQ(f.clipboard->selection, QStringLiteral("hello"));
+
+    // The middle button: at the start of "world", the selection clipboard's text goes in.
+    const Point world = f.editor.layout().caretRect(6).origin;
+    f.editor.pasteSelection(Point(world.x + 0.5, world.y + 5));
+    EXPECT_EQ(f.text(), QStringLiteral("hello helloworldhello!"));
+    EXPECT_EQ(f.editor.selectedRange(), TextRange(11, 0));
+    EXPECT_EQ(f.editor.changeKind(), TextEditor::ChangeKind::Typing) << "restored after";
 }
 
 TEST(TextEditor, MouseSelectsCharactersWordsAndParagraphs)

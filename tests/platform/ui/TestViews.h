@@ -63,6 +63,7 @@ public:
     bool rightMouseDown(const Event& e) override { return record(e); }
     bool rightMouseDragged(const Event& e) override { return record(e); }
     bool rightMouseUp(const Event& e) override { return record(e); }
+    bool otherMouseDown(const Event& e) override { return record(e); }
     bool mouseEntered(const Event& e) override { return record(e); }
     bool mouseExited(const Event& e) override { return record(e); }
     bool keyDown(const Event& e) override { return record(e); }

@@ -8,6 +8,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -99,6 +101,9 @@ TEST(EventTranslation, KeyCodesAndCharacters)
         EXPECT_EQ(Event::charactersFromQt(row.qtKey, QString()), row.characters) << row.qtKey;
     }
     EXPECT_EQ(Event::charactersFromQt(Qt::Key_A, "a"), "a");
+    // X11 gives Ctrl+A as 0x01 and Ctrl+V as 0x16; shortcuts look for the letter.
+    EXPECT_EQ(Event::charactersFromQt(Qt::Key_A, QString(QChar(0x01))), "a");
+    EXPECT_EQ(Event::charactersFromQt(Qt::Key_V, QString(QChar(0x16))), "v");
 }
 
 TEST(ViewHostEvents, PressDragReleaseReachTheTurnedZoomedBox)
@@ -206,6 +211,65 @@ TEST(ViewHostEvents, KeysGoToTheFirstResponder)
     EXPECT_EQ(s.host.firstResponder(), nullptr);
     EXPECT_TRUE(s.host.makeFirstResponder(nullptr));
     EXPECT_FALSE(s.host.makeFirstResponder(gone.get()));
+}
+
+// The responder chain ends at the host's window: a key no view takes goes to the window's
+// handler, not to a scroll area between them (which would scroll by the arrows and keep the
+// key from the window).
+TEST(ViewHostEvents, KeysNoViewTakesGoToTheWindowPastAScrollArea)
+{
+    class KeyWindow : public QWidget {
+    public:
+        std::vector<int> keys;
+
+    protected:
+        void keyPressEvent(QKeyEvent* e) override
+        {
+            keys.push_back(e->key());
+            e->setAccepted(e->key() != Qt::Key_F5);
+        }
+        void keyReleaseEvent(QKeyEvent* e) override { keys.push_back(-e->key()); }
+    };
+    KeyWindow window;
+    auto* scroll = new QScrollArea(&window);
+    auto* host = new ViewHost;
+    host->resize(800, 800);
+    host->setRootView(std::make_unique<View>());
+    scroll->setWidget(host);
+    scroll->resize(200, 200);
+    for (int key : { Qt::Key_Right, Qt::Key_Down }) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(host, &press);
+        EXPECT_TRUE(press.isAccepted());
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(host, &release);
+    }
+    EXPECT_EQ(window.keys,
+        (std::vector<int> { Qt::Key_Right, -Qt::Key_Right, Qt::Key_Down, -Qt::Key_Down }));
+    EXPECT_EQ(scroll->horizontalScrollBar()->value(), 0) << "the scroll area saw the arrow";
+    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+}
+
+// The middle button's press: to the first responder when it lands on it, else to the view
+// under the pointer; releases and drags of it are nobody's.
+TEST(ViewHostEvents, MiddlePressGoesToTheTextBeingEdited)
+{
+    Scene s;
+    s.box->takesKeys = true;
+    const QPointF at = s.widgetPoint(s.box, { 10, 10 });
+    s.mouse(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    s.mouse(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    s.box->events.clear();
+    s.mouse(QEvent::MouseButtonPress, at, Qt::MiddleButton, Qt::MiddleButton);
+    s.mouse(QEvent::MouseButtonRelease, at, Qt::MiddleButton, Qt::NoButton);
+    ASSERT_EQ(s.box->types(), (std::vector<EventType> { EventType::OtherMouseDown }));
+    EXPECT_POINT_NEAR(s.box->events[0].local, Point(10, 10), 1e-6);
+
+    s.canvas->events.clear();
+    const QPointF away = s.widgetPoint(s.canvas, { 190, 140 });
+    s.mouse(QEvent::MouseButtonPress, away, Qt::MiddleButton, Qt::MiddleButton);
+    EXPECT_EQ(s.canvas->types(), (std::vector<EventType> { EventType::OtherMouseDown }));
+    EXPECT_EQ(s.box->events.size(), 1u);
 }
 
 TEST(ViewHostEvents, TrackingAreasReportEnterMoveExit)
