@@ -7,6 +7,9 @@ namespace platform {
 class CpuFeatures {
 public:
     static bool hasAvx();
+    // Whether the wider versions may run where the processor has them (they may by default);
+    // returns the previous setting. Both give the same pixels: tests compare them.
+    static bool allowAvx(bool allowed);
 };
 
 } // namespace platform
