@@ -21,6 +21,16 @@ bool CpuFeatures::hasAvx()
 #endif
 }
 
+bool CpuFeatures::hasAvx2()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2 && hasAvx();
+#else
+    return false;
+#endif
+}
+
 bool CpuFeatures::allowAvx(bool allowed)
 {
     return g_avxAllowed.exchange(allowed);
