@@ -560,6 +560,54 @@ void BM_WarpCurvePerspectiveOpenCV(benchmark::State& state)
 BENCHMARK(BM_WarpCurvePerspectiveOpenCV)->Apply(warpRuns);
 #endif
 
+// The perspective stage alone (no curve): h 0.4, v 0.3 on the same capture.
+void BM_WarpPerspective(benchmark::State& state)
+{
+    platform::ThreadPool::setMaxThreads(int(state.range(0)));
+    const platform::Image capture
+        = platform::Image::fromQImage(warpCapture(1500, int(state.range(1))));
+    capture.toQImage();
+    std::optional<WarpRenderer::Result> result;
+    for (auto _ : state) {
+        result = WarpRenderer::perspectiveCurved(capture, {}, 0.4, 0.3);
+        benchmark::DoNotOptimize(result);
+    }
+    platform::ThreadPool::setMaxThreads(int(std::thread::hardware_concurrency()));
+}
+BENCHMARK(BM_WarpPerspective)->Apply(warpRuns);
+
+#ifdef QUILLMARK_HAVE_OPENCV
+// warpPerspective drawing the same picture: the projective map through our exact corners,
+// bilinear, clear outside. psnr_dB compares the two outputs (40 or more: the same picture).
+void BM_WarpPerspectiveOpenCV(benchmark::State& state)
+{
+    cv::setNumThreads(int(state.range(0)));
+    const int W = 1500, H = int(state.range(1));
+    QImage pixels = warpCapture(W, H);
+    const cv::Mat src(H, W, CV_8UC4, pixels.bits(), std::size_t(pixels.bytesPerLine()));
+    const auto corners = WarpRenderer::perspectiveCorners(W, H, 0.4, 0.3);
+    const cv::Point2f from[4]
+        = { { 0, 0 }, { float(W - 2), 0 }, { float(W - 2), float(H - 2) }, { 0, float(H - 2) } };
+    cv::Point2f to[4];
+    for (int i = 0; i < 4; ++i)
+        to[i] = { float((*corners)[std::size_t(i)].x), float((*corners)[std::size_t(i)].y) };
+    const cv::Mat m = cv::getPerspectiveTransform(from, to);
+    cv::Mat out;
+    for (auto _ : state) {
+        cv::warpPerspective(src, out, m, src.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+        benchmark::DoNotOptimize(out.data);
+    }
+    const auto ours
+        = WarpRenderer::perspectiveCurved(platform::Image::fromQImage(pixels), {}, 0.4, 0.3);
+    const QImage mine = ours->image.toQImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const cv::Mat oursMat(mine.height(), mine.width(), CV_8UC4,
+        const_cast<uchar*>(mine.constBits()), std::size_t(mine.bytesPerLine()));
+    state.counters["psnr_dB"] = cv::PSNR(out, oursMat);
+    cv::setNumThreads(-1);
+}
+BENCHMARK(BM_WarpPerspectiveOpenCV)->Apply(warpRuns);
+#endif
+
 } // namespace
 
 int main(int argc, char** argv)

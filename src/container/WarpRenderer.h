@@ -12,6 +12,7 @@
 #include "platform/geometry/Rect.h"
 #include "platform/graphics/Image.h"
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -31,5 +32,11 @@ struct Result {
 // result would exceed kMaxImagePixels or cannot be allocated.
 std::optional<Result> perspectiveCurved(
     const platform::Image& image, const std::vector<platform::Point>& curves, double h, double v);
+
+// Where the perspective stage of a W x H picture sends the corners (0, 0), (W - 2, 0),
+// (W - 2, H - 2) and (0, H - 2) (pixels, rows from the top), for factors held as above;
+// nothing when the narrowed sides do not meet. Its output pixel (x, y) samples the picture at
+// the inverse of that projective map.
+std::optional<std::array<platform::Point, 4>> perspectiveCorners(int W, int H, double h, double v);
 
 } // namespace WarpRenderer

@@ -42,7 +42,8 @@ std::vector<float> BlurNode::kernel(double sigma)
 namespace {
 
 // Small kernels (the display path's: sigma shrinks with the zoom) get their own unrolled
-// loops with the weights held in registers; larger ones run the general loops.
+// loops with the weights held in registers; larger ones run loops over any radius, in 8-float
+// vectors where the processor has them.
 constexpr int kMaxUnrolled = 8;
 
 inline Px splat(float w)
@@ -113,6 +114,19 @@ __attribute__((target("avx"), always_inline)) inline Px2 load2(const float* p)
     return v;
 }
 
+// One pixel (four floats) from and to anywhere, for the odd pixel at the end of a block.
+__attribute__((always_inline)) inline Px loadPx(const float* p)
+{
+    Px v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+__attribute__((always_inline)) inline void storePx(float* p, Px v)
+{
+    __builtin_memcpy(p, &v, sizeof v);
+}
+
 template <int R>
 __attribute__((target("avx"))) void horizontalAvx(
     const PixelTile& in, PixelTile& h, const PixelRect& rows, const float* k)
@@ -177,11 +191,117 @@ __attribute__((target("avx"))) void verticalAvx(const PixelTile& h, PixelTile& o
     }
 }
 
+// Any radius, four pixels (two vectors) at a time with the weights read as they are needed.
+// The taps of every lane are added in the order of the loops above and of BlurNode's general
+// loops, so the pixels are the same whichever runs.
+__attribute__((target("avx"))) void horizontalAvxAny(
+    const PixelTile& in, PixelTile& h, const PixelRect& rows, const float* k, int r)
+{
+    const int width = h.rect().width;
+    for (int y = rows.y; y < rows.maxY(); ++y) {
+        const float* __restrict src = reinterpret_cast<const float*>(in.at(h.rect().x, y));
+        float* __restrict dst = reinterpret_cast<float*>(h.row(y));
+        int i = 0;
+        for (; i + 4 <= width; i += 4) {
+            const float* p = src + 4 * i;
+            const Px2 w0 = Px2 {} + k[0];
+            Px2 a = load2(p) * w0;
+            Px2 b = load2(p + 8) * w0;
+            for (int t = 1; t <= r; ++t) {
+                const Px2 w = Px2 {} + k[t];
+                a += (load2(p - 4 * t) + load2(p + 4 * t)) * w;
+                b += (load2(p + 8 - 4 * t) + load2(p + 8 + 4 * t)) * w;
+            }
+            __builtin_memcpy(dst + 4 * i, &a, sizeof a);
+            __builtin_memcpy(dst + 4 * i + 8, &b, sizeof b);
+        }
+        for (; i < width; ++i) {
+            const Px* p = reinterpret_cast<const Px*>(src) + i;
+            Px acc = p[0] * k[0];
+            for (int t = 1; t <= r; ++t)
+                acc += (p[-t] + p[t]) * k[t];
+            reinterpret_cast<Px*>(dst)[i] = acc;
+        }
+    }
+}
+
+// Row by row over blocks of columns: the block of the output row stays in the first-level
+// cache while the rows of h stream past it, four taps per sweep (a tap per sweep would load
+// and store the block once per tap; a block of registers walked down the columns would read
+// every row of h in a stride the cache prefetch does not follow).
+__attribute__((target("avx"))) void verticalAvxAny(
+    const PixelTile& h, PixelTile& out, const float* k, int r)
+{
+    constexpr int kBlock = 256;
+    const PixelRect& o = out.rect();
+    for (int bx = 0; bx < o.width; bx += kBlock) {
+        const int n = 4 * std::min(kBlock, o.width - bx); // floats in the block
+        for (int y = o.y; y < o.maxY(); ++y) {
+            float* __restrict dst = reinterpret_cast<float*>(out.row(y) + bx);
+            auto row = [&](int dy) { return reinterpret_cast<const float*>(h.row(y + dy) + bx); };
+            {
+                const float* c = row(0);
+                const Px2 w0 = Px2 {} + k[0];
+                int i = 0;
+                for (; i + 8 <= n; i += 8) {
+                    const Px2 v = load2(c + i) * w0;
+                    __builtin_memcpy(dst + i, &v, sizeof v);
+                }
+                if (i < n) // an odd pixel at the end
+                    storePx(dst + i, loadPx(c + i) * k[0]);
+            }
+            int t = 1;
+            for (; t + 3 <= r; t += 4) {
+                const float *a0 = row(-t), *b0 = row(t), *a1 = row(-t - 1), *b1 = row(t + 1);
+                const float *a2 = row(-t - 2), *b2 = row(t + 2), *a3 = row(-t - 3),
+                            *b3 = row(t + 3);
+                const Px2 w0 = Px2 {} + k[t], w1 = Px2 {} + k[t + 1];
+                const Px2 w2 = Px2 {} + k[t + 2], w3 = Px2 {} + k[t + 3];
+                int i = 0;
+                for (; i + 8 <= n; i += 8) {
+                    Px2 acc = load2(dst + i);
+                    acc += (load2(a0 + i) + load2(b0 + i)) * w0;
+                    acc += (load2(a1 + i) + load2(b1 + i)) * w1;
+                    acc += (load2(a2 + i) + load2(b2 + i)) * w2;
+                    acc += (load2(a3 + i) + load2(b3 + i)) * w3;
+                    __builtin_memcpy(dst + i, &acc, sizeof acc);
+                }
+                if (i < n) {
+                    Px acc = loadPx(dst + i);
+                    acc += (loadPx(a0 + i) + loadPx(b0 + i)) * k[t];
+                    acc += (loadPx(a1 + i) + loadPx(b1 + i)) * k[t + 1];
+                    acc += (loadPx(a2 + i) + loadPx(b2 + i)) * k[t + 2];
+                    acc += (loadPx(a3 + i) + loadPx(b3 + i)) * k[t + 3];
+                    storePx(dst + i, acc);
+                }
+            }
+            for (; t <= r; ++t) {
+                const float *a = row(-t), *b = row(t);
+                const Px2 w = Px2 {} + k[t];
+                int i = 0;
+                for (; i + 8 <= n; i += 8) {
+                    Px2 acc = load2(dst + i);
+                    acc += (load2(a + i) + load2(b + i)) * w;
+                    __builtin_memcpy(dst + i, &acc, sizeof acc);
+                }
+                if (i < n)
+                    storePx(dst + i, loadPx(dst + i) + (loadPx(a + i) + loadPx(b + i)) * k[t]);
+            }
+        }
+    }
+}
+
 #else
 template <int R> void horizontalAvx(const PixelTile&, PixelTile&, const PixelRect&, const float*)
 {
 }
 template <int R> void verticalAvx(const PixelTile&, PixelTile&, const float*)
+{
+}
+void horizontalAvxAny(const PixelTile&, PixelTile&, const PixelRect&, const float*, int)
+{
+}
+void verticalAvxAny(const PixelTile&, PixelTile&, const float*, int)
 {
 }
 #endif
@@ -238,11 +358,18 @@ bool BlurNode::render(const RenderArgs& args, PixelTile& out) const
     if (r <= kMaxUnrolled
         && dispatch(std::make_integer_sequence<int, kMaxUnrolled>(), r, in, h, rows, out, k.data()))
         return !args.cancelled();
-    horizontal(in, h, rows, k);
+    const bool avx = CpuFeatures::hasAvx();
+    if (avx)
+        horizontalAvxAny(in, h, rows, k.data(), r);
+    else
+        horizontal(in, h, rows, k);
     in = PixelTile();
     if (args.cancelled())
         return false;
-    vertical(h, out, k);
+    if (avx)
+        verticalAvxAny(h, out, k.data(), r);
+    else
+        vertical(h, out, k);
     return true;
 }
 

@@ -1,17 +1,39 @@
 #include "platform/imaging/CpuFeatures.h"
 
+#include <atomic>
 #include <cstdlib>
 
 namespace platform {
+
+namespace {
+
+std::atomic<bool> g_avxAllowed { true };
+
+} // namespace
 
 bool CpuFeatures::hasAvx()
 {
 #if defined(__x86_64__) || defined(__i386__)
     static const bool avx = __builtin_cpu_supports("avx") && !std::getenv("QUILLMARK_NO_AVX");
-    return avx;
+    return avx && g_avxAllowed.load(std::memory_order_relaxed);
 #else
     return false;
 #endif
+}
+
+bool CpuFeatures::hasAvx2()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2 && hasAvx();
+#else
+    return false;
+#endif
+}
+
+bool CpuFeatures::allowAvx(bool allowed)
+{
+    return g_avxAllowed.exchange(allowed);
 }
 
 } // namespace platform
