@@ -3,7 +3,9 @@
 # (5120 x 2880) through File > New, adds a text box, types, saves, closes, opens the saved
 # document again and exports a JPEG; then paints the mask, adds a picture box and a shape from
 # the picker, copies and pastes, brings to front, deletes and drops a photo (the test drop key),
-# undoing each. Each step takes a screenshot and probes its pixels; the screenshots stay in the
+# undoing each; last, on a new text box, goes through the Font panel (face, size, bold and
+# underline on and off) and gives the text a stroke, a drop shadow, a curve (each undone) and a
+# red colour. Each step takes a screenshot and probes its pixels; the screenshots stay in the
 # output folder for a person to look at.
 #
 #   scripts/smoke-app.sh [output folder]     QUILLMARK_BUILD names the build folder
@@ -135,7 +137,8 @@ window_gone() {
 }
 # Without a window manager the keyboard follows the pointer and the focus call.
 focus() {
-  local x y w h
+  # shellcheck disable=SC2034 # the caller's window geometry stays as it was
+  local X Y WIDTH HEIGHT SCREEN WINDOW
   eval "$(xdotool getwindowgeometry --shell "$1")"
   xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
   xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
@@ -465,16 +468,16 @@ step_and_undo 22-dropped no drop_photo
 # key; the panel stack is scrolled with the mouse wheel to bring each into view.
 # Sets GX GY GW GH (screen) for a named control, scrolled wholly into view.
 control_at() {
-  local name="$1" tries n line view
-  for tries in $(seq 1 30); do
-    n=$(grep -c '^geometry ' "$work/log" || true)
+  local name="$1" n line view shown
+  for _ in $(seq 1 30); do
+    # The key's answer ends with the panel stack's line.
+    n=$(grep -c '^geometry panelScrollView ' "$work/log" || true)
     focus_quietly
     xdotool key ctrl+alt+shift+g
     for _ in $(seq 1 50); do
-      [ "$(grep -c '^geometry ' "$work/log" || true)" -gt "$n" ] && break
+      [ "$(grep -c '^geometry panelScrollView ' "$work/log" || true)" -gt "$n" ] && break
       sleep 0.1
     done
-    sleep 0.1
     line=$(grep "^geometry $name " "$work/log" | tail -1)
     view=$(grep "^geometry panelScrollView " "$work/log" | tail -1)
     read -r _ _ GX GY GW GH shown <<<"$line"
@@ -483,7 +486,11 @@ control_at() {
     [ "$shown" = 1 ] && return 0
     # Three wheel steps towards it, over the panel stack.
     xdotool mousemove $((VX + VW / 2)) $((VY + VH / 2))
-    if [ "$GY" -lt "$VY" ]; then xdotool click 4 click 4 click 4; else xdotool click 5 click 5 click 5; fi
+    if [ "$GY" -lt "$VY" ]; then
+      xdotool click 4 click 4 click 4
+    else
+      xdotool click 5 click 5 click 5
+    fi
     sleep 0.3
   done
   fail "could not scroll $name into view"
@@ -499,7 +506,7 @@ click_control() {
 # Types a value into a named field and presses Return.
 type_into() {
   control_at "$1"
-  xdotool mousemove $((GX + GW / 2)) $((GY + GH / 2)) click --repeat 3 1
+  xdotool mousemove $((GX + GW / 2)) $((GY + GH / 2)) click 1
   sleep 0.2
   xdotool key ctrl+a
   xdotool type --delay 20 "$2"
@@ -523,7 +530,6 @@ choose_colour() {
   xdotool type --delay 10 "$2"
   xdotool key Return
   window_gone "^Colors$"
-  eval "$(geometry "$doc")" # focus took the panel's
   sleep 1
 }
 # Near-black pixels of the text region of a screenshot (the picture under it is lighter).
