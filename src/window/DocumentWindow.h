@@ -353,6 +353,8 @@ private:
     void addPictureBox(const platform::Image& picture);
     // The smoke session's stand-in for a drag of files (see DocumentWindowPictures.cpp).
     void installTestDropHook();
+    // The smoke session's way to find the inspector's controls (see DocumentWindowPictures.cpp).
+    void installTestGeometryHook();
     // Makes one controller per inspector panel (DocumentWindowPanels.cpp).
     void makeInspectorPanels();
     // The picture sliders' positions in the table's order. Setting them sends each slider's

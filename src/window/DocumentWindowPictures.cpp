@@ -9,17 +9,26 @@
 #include "platform/document/DocumentError.h"
 #include "platform/document/PanelPresenter.h"
 #include "platform/imaging/PictureLoader.h"
+#include "platform/ui/Stepper.h"
+#include "window/ColoredButton.h"
+#include "window/CustomSegmentedCtrl.h"
 #include "window/DocumentWindow.h"
+#include "window/GradientCtrl.h"
+#include "window/ImageEffectIntensitySlider.h"
 #include "window/SegmentSwitch.h"
 #include "window/WindowLogging.h"
 
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QUrl>
+#include <cstdio>
 #include <memory>
 
 using namespace platform;
@@ -187,4 +196,39 @@ void DocumentWindow::installTestDropHook()
     hook->setContext(Qt::WindowShortcut);
     connect(hook, &QShortcut::activated, this,
         [this, path] { dropFiles({ QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()) }); });
+}
+
+void DocumentWindow::installTestGeometryHook()
+{
+    // Desktop automation cannot see inside the window: with QUILLMARK_TEST_GEOMETRY set,
+    // Ctrl+Alt+Shift+G writes where the named inspector controls are on the screen, one line
+    // "geometry NAME X Y W H SHOWN" each; SHOWN is 1 when none of it is scrolled out of view.
+    if (qEnvironmentVariableIsEmpty("QUILLMARK_TEST_GEOMETRY"))
+        return;
+    auto* hook = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_G), this);
+    hook->setContext(Qt::WindowShortcut);
+    connect(hook, &QShortcut::activated, this, [this] {
+        const std::pair<const char*, QWidget*> named[] = { { "popupFonts", popupFonts },
+            { "fontStyleSegmentedCtrl", fontStyleSegmentedCtrl },
+            { "fontSizeTextField", fontSizeTextField }, { "btFontColor", btFontColor },
+            { "btStrokeColor", btStrokeColor }, { "strokeSizeTextField", strokeSizeTextField },
+            { "btShadowColor", btShadowColor }, { "shadowBlurTextField", shadowBlurTextField },
+            { "shadowOffsetTextField", shadowOffsetTextField },
+            { "shadowAngleTextField", shadowAngleTextField }, { "curveSegment", curveSegment },
+            { "curveTextField", curveTextField }, { "panelScrollView", panelScrollView } };
+        for (const auto& [name, widget] : named) {
+            QRect r;
+            bool whole = false;
+            if (widget && widget->isVisible()) {
+                r = QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+                const QWidget* view = panelScrollView->viewport();
+                whole = !view->isAncestorOf(widget)
+                    || view->rect().contains(
+                        QRect(widget->mapTo(view, QPoint(0, 0)), widget->size()));
+            }
+            std::fprintf(stderr, "geometry %s %d %d %d %d %d\n", name, r.x(), r.y(), r.width(),
+                r.height(), whole ? 1 : 0);
+        }
+        std::fflush(stderr);
+    });
 }

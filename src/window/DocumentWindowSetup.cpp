@@ -581,6 +581,7 @@ void DocumentWindow::wireActions()
     connect(btInstantAlpha, &QPushButton::clicked, this, [this] { instantAlpha(); });
     connect(chkRedMask, &QCheckBox::clicked, this, [this] { redMaskChanged(); });
     installTestDropHook();
+    installTestGeometryHook();
     connect(btnRevertToOriginal, &QPushButton::clicked, this, [this] { revertToOrginal(); });
     for (const PictureSlider& row : pictureSliders()) {
         ImageEffectIntensitySlider* s = this->*row.outlet;
