@@ -9,11 +9,28 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 
 namespace {
 // The text a panel last showed in a field.
 constexpr const char* kShownText = "inspectorShownText";
+
+// A field keeps the keyboard after Return, and a line edit claims Undo and Redo for its own
+// text: Ctrl+Z would then take back the typing of "12" instead of the change it made to the
+// boxes. The document's Undo and Redo win over the field's.
+class DocumentUndoKeys : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Not claimed: the window's Undo and Redo shortcuts get the key.
+        return key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo);
+    }
+};
 } // namespace
 
 InspectorPanel::InspectorPanel(InspectorHost& host)
@@ -31,6 +48,7 @@ void InspectorPanel::onAction(platform::Control* control, std::function<void()> 
 
 void InspectorPanel::onEdited(QLineEdit* field, std::function<void()> action)
 {
+    field->installEventFilter(new DocumentUndoKeys(field));
     connect(field, &QLineEdit::editingFinished, this, [field, action = std::move(action)] {
         if (field->text() == field->property(kShownText).toString())
             return;
