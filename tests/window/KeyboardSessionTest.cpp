@@ -354,8 +354,9 @@ TEST(KeyboardSession, UnderlineSwitchesOffAfterItalicOnArabic)
             count += box.text().attributeAt(TextAttributeNames::underlineStyle, i).toDouble() != 0;
         return count;
     };
-    for (const bool byKeys : { true, false }) {
-        SCOPED_TRACE(byKeys ? "Ctrl+U" : "the U segment");
+    enum Way { Keys, Segment, KeysWhileTyping };
+    for (const Way way : { Keys, Segment, KeysWhileTyping }) {
+        SCOPED_TRACE(way == Keys ? "Ctrl+U" : way == Segment ? "the U segment" : "while typing");
         Session s;
         MyTextBox& text = s.newTypingBox();
         type("Wings");
@@ -369,8 +370,17 @@ TEST(KeyboardSession, UnderlineSwitchesOffAfterItalicOnArabic)
         s.undo.endGroup();
         ASSERT_TRUE(s.o.fontStyleSegmentedCtrl->isSelectedForSegment(1)) << "Ctrl+I took";
         const int length = text.text().length();
+        if (way == KeysWhileTyping) {
+            // Back into the box, all of its text selected.
+            testsupport::click(s.host(), s.centreOf(s.box()));
+            QApplication::processEvents();
+            s.undo.endGroup();
+            ASSERT_TRUE(s.box().isEditing());
+            press(Qt::Key_A, Qt::ControlModifier);
+            ASSERT_EQ(text.editor().selectedRange(), TextRange(0, length));
+        }
         const auto toggleUnderline = [&] {
-            if (byKeys)
+            if (way != Segment)
                 press(Qt::Key_U, Qt::ControlModifier);
             else
                 windowtest::pressSegment(*s.o.fontStyleSegmentedCtrl, 2);
