@@ -79,9 +79,10 @@ public:
 
     static constexpr double kStartPanelStackHeight = 648.0;
     // Heights the sidebar layout gives the stroke panel (with or without the line heads) and
-    // the common panel (with or without the picture saturation slider).
-    static constexpr int kStrokePanelTall = 135;
-    static constexpr int kStrokePanelShort = 100;
+    // the common panel (with or without the picture saturation slider). The stroke well is a
+    // fill well, tall enough for a multi-stop fill's stop markers.
+    static constexpr int kStrokePanelTall = 145;
+    static constexpr int kStrokePanelShort = 110;
     static constexpr int kCommonPanelTall = 216;
     static constexpr int kCommonPanelShort = 150;
 

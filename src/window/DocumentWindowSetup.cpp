@@ -137,13 +137,15 @@ void valueRow(RowPlacer& rows, int x, QLineEdit*& field, platform::Stepper*& ste
         stepper->setProperty("tag", stepperTag);
 }
 
-// A field and stepper pair with a one-letter label before it, as the frame's W, H, X and Y.
+// A field and stepper pair with a short label before it, as the frame's W, H, X and Y (one
+// letter, the default width) or the spacing's Line and Char.
 void labelledValueRow(RowPlacer& rows, int x, const QString& label, QLineEdit*& field,
-    platform::Stepper*& stepper, int fieldTag, int stepperTag)
+    platform::Stepper*& stepper, int fieldTag = -1, int stepperTag = -1, int labelWidth = 14)
 {
-    auto* l = rows.add<QLabel>(kRowHeight, x, 14);
+    auto* l = rows.add<QLabel>(kRowHeight, x, labelWidth);
     l->setText(label);
-    valueRow(rows, x + 16, field, stepper, fieldTag, stepperTag);
+    valueRow(rows, x + labelWidth + 2, field, stepper, fieldTag, stepperTag);
+    l->setBuddy(field);
 }
 
 void setRange(platform::Stepper* stepper, int min, int max)
@@ -396,17 +398,18 @@ void DocumentWindow::buildPanels()
         fillRows(rows, tr("Background"), minusTextBoxBackgroundColor, btTextboxBackgroundColor,
             kFillWellHeight);
     }
-    panelBorder = makePanel(content, 92);
+    // The border and stroke wells are as tall as the other fill wells, for their stop markers.
+    panelBorder = makePanel(content, 62 + kFillWellHeight);
     {
         RowPlacer rows(panelBorder, kPanelWidth);
-        fillRows(rows, tr("Border"), minusBorder, btBorderColor);
+        fillRows(rows, tr("Border"), minusBorder, btBorderColor, kFillWellHeight);
         valueRow(rows, kMargin, borderSizeTextField, borderSizeStepper);
         borderSizeStepper->setMaxValue(UNDODATA::kMaxLineSize);
     }
-    panelStroke = makePanel(content, 135);
+    panelStroke = makePanel(content, kStrokePanelTall);
     {
         RowPlacer rows(panelStroke, kPanelWidth);
-        fillRows(rows, tr("Stroke"), minusStroke, btStrokeColor);
+        fillRows(rows, tr("Stroke"), minusStroke, btStrokeColor, kFillWellHeight);
         valueRow(rows, kMargin, strokeSizeTextField, strokeSizeStepper);
         strokeSizeStepper->setMaxValue(UNDODATA::kMaxLineSize);
         rows.next(kRowHeight);
@@ -421,7 +424,7 @@ void DocumentWindow::buildPanels()
                 " selection-background-color: #4A4A4A; }"));
         seperatorStroke = new QFrame(panelStroke);
         seperatorStroke->setFrameShape(QFrame::HLine);
-        seperatorStroke->setGeometry(kMargin, 135 - 4, kPanelWidth - 2 * kMargin, 2);
+        seperatorStroke->setGeometry(kMargin, kStrokePanelTall - 4, kPanelWidth - 2 * kMargin, 2);
     }
     panelDropShadow = makePanel(content, 176);
     {
@@ -471,6 +474,10 @@ void DocumentWindow::buildPanels()
         setRange(curveStepper, 0, 100);
         perspectiveSlider->setMaxValue(100);
         curveSlider->setMaxValue(100);
+        // The fields beside the sliders show the signed percentages; the sliders' own
+        // position text (a perspective's middle is 50% there but 0% in its field) shows none.
+        perspectiveSlider->setShowsValueText(false);
+        curveSlider->setShowsValueText(false);
     }
     panelCommon = makePanel(content, 216);
     {
@@ -484,8 +491,13 @@ void DocumentWindow::buildPanels()
         RowPlacer rows(panelOtherProperties, kPanelWidth);
         panelTitle(rows, tr("Spacing"));
         minusOtherProperties = minusButton(panelOtherProperties);
-        valueRow(rows, kMargin, linespaceTextField, linespaceStepper);
-        valueRow(rows, kMargin + 126, charspaceTextField, charspaceStepper);
+        constexpr int labelWidth = 30;
+        labelledValueRow(
+            rows, kMargin, tr("Line"), linespaceTextField, linespaceStepper, -1, -1, labelWidth);
+        labelledValueRow(rows, kMargin + 126, tr("Char"), charspaceTextField, charspaceStepper, -1,
+            -1, labelWidth);
+        linespaceTextField->setToolTip(tr("Line Spacing"));
+        charspaceTextField->setToolTip(tr("Character Spacing"));
         linespaceStepper->setMaxValue(SpacingPanel::kMaxSpacing);
         charspaceStepper->setMinValue(-SpacingPanel::kMaxSpacing);
         charspaceStepper->setMaxValue(SpacingPanel::kMaxSpacing);

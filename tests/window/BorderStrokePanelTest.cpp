@@ -1,10 +1,12 @@
 // The border and stroke panels driven as a person drives them: wells, widths, remove buttons
 // and line heads change the selected boxes in one undo step each; a typed border never shows
 // its remove button, a typed stroke does; the border's band widens with its width.
+#include "window/BorderStrokePanel.h"
+
 #include "PanelDriving.h"
+#include "PersonDriving.h"
 #include "platform/ui/ColorPanel.h"
 #include "support/PixelProbe.h"
-#include "window/BorderStrokePanel.h"
 #include "window/GradientCtrl.h"
 
 #include <QAbstractItemView>
@@ -84,19 +86,19 @@ TEST(BorderStrokePanel, EveryControlChangesTheBoxesInOneStep)
     };
     using W = InspectorWindow;
     const Row rows[] = {
-        { "border stepper up", [](W& w) { stepOnce(*w.o.borderSizeStepper, true); },
-            { 1, 0, 0, 0 }, false, false },
+        { "border stepper up", [](W& w) { stepOnce(*w.o.borderSizeStepper, true); }, { 1, 0, 0, 0 },
+            false, false },
         { "border typed (never shows its remove button)",
             [](W& w) { typeInto(*w.o.borderSizeTextField, "4 pt"); }, { 4, 0, 0, 0 }, false,
             false },
-        { "stroke stepper up", [](W& w) { stepOnce(*w.o.strokeSizeStepper, true); },
-            { 0, 1, 0, 0 }, false, true },
+        { "stroke stepper up", [](W& w) { stepOnce(*w.o.strokeSizeStepper, true); }, { 0, 1, 0, 0 },
+            false, true },
         { "stroke typed shows its remove button",
             [](W& w) { typeInto(*w.o.strokeSizeTextField, "3"); }, { 0, 3, 0, 0 }, false, true },
-        { "border well", [](W& w) { pickColour(*w.o.btBorderColor, kBlue); }, { 0, 0, 1, 0 },
-            true, false },
-        { "stroke well", [](W& w) { pickColour(*w.o.btStrokeColor, kBlue); }, { 0, 0, 0, 1 },
-            false, true },
+        { "border well", [](W& w) { pickColour(*w.o.btBorderColor, kBlue); }, { 0, 0, 1, 0 }, true,
+            false },
+        { "stroke well", [](W& w) { pickColour(*w.o.btStrokeColor, kBlue); }, { 0, 0, 0, 1 }, false,
+            true },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -273,8 +275,7 @@ TEST(BorderStrokePanel, BorderWidthWidensTheBand)
     const platform::Rect around = box->frame().insetBy(-20, -20);
     const auto band = [&] {
         box->setSelected(false);
-        const int width
-            = bandWidth(platform::renderToImage(w.boxes(), around, 1.0).toQImage());
+        const int width = bandWidth(platform::renderToImage(w.boxes(), around, 1.0).toQImage());
         box->setSelected(true);
         return width;
     };
@@ -283,4 +284,49 @@ TEST(BorderStrokePanel, BorderWidthWidensTheBand)
     const int wide = band();
     EXPECT_GE(thin, 1);
     EXPECT_NEAR(wide - thin, 10, 2);
+}
+
+// The border and stroke wells are tall enough for a multi-stop fill's markers, which hang over
+// the preview: a click on the middle marker in the shown window reaches it, and the colour
+// picked then goes to that stop of the box's fill.
+TEST(BorderStrokePanel, StopMarkersCanBeClickedInTheWindow)
+{
+    SZGradient advanced;
+    advanced.gradientType = SZGradient::AdvancedLinearFill;
+    advanced.gradient = platform::Gradient(
+        { { Color(0, 0, 0, 1), 0.0 }, { Color(0, 1, 0, 1), 0.5 }, { Color(1, 1, 1, 1), 1.0 } });
+    const Color kRed(1, 0, 0, 1);
+    struct Row {
+        const char* name;
+        GradientCtrl* DocumentWindowOutlets::*well;
+        std::optional<SZGradient> UNDODATA::*fill;
+    };
+    const Row rows[] = {
+        { "border", &DocumentWindowOutlets::btBorderColor, &UNDODATA::borderColor },
+        { "stroke", &DocumentWindowOutlets::btStrokeColor, &UNDODATA::strokeColor },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        InspectorWindow w(true);
+        w.build({ { Kind::Shape, shape::Rectangle, true, [&](UNDODATA& r) {
+                       r.borderColor = advanced;
+                       r.strokeColor = advanced;
+                       r.borderSize = 2;
+                       r.strokeSize = 2;
+                   } } });
+        GradientCtrl& well = *(w.o.*row.well);
+        ASSERT_EQ(well.gradient().gradientType, SZGradient::AdvancedLinearFill);
+        const platform::Rect R = well.previewRect();
+        // The middle stop's marker: its centre 4 points above the bar's bottom edge, 5 right
+        // of the stop.
+        const double x = 0.5 * R.size.width + 5, yUp = R.origin.y - 4;
+        clickInWindow(well, QPointF(x, well.height() - yUp));
+        EXPECT_EQ(well.mouseState(), 1);
+        EXPECT_EQ(well.mouseSubId(), 1);
+        platform::ColorPanel::shared().commitColor(kRed);
+        endEvent();
+        const std::optional<SZGradient> fill = w.boxes().textViewAry.at(0)->getUndoData().*row.fill;
+        ASSERT_TRUE(fill && fill->gradient);
+        EXPECT_EQ(fill->gradient->stop(1).color, kRed);
+    }
 }

@@ -59,29 +59,31 @@ TEST(Inspector, PanelsFollowTheSelectedKinds)
     };
     // The label panel holds nothing for any kind, so it never shows (shapes and pictures
     // showed it empty).
+    constexpr int kShort = DocumentWindow::kStrokePanelShort;
+    constexpr int kTall = DocumentWindow::kStrokePanelTall;
     const Row rows[] = {
-        { "one picture", { picture }, "Font Stroke OtherProperties LabelProperties RoundRect", 100,
-            216, false, false, true },
+        { "one picture", { picture }, "Font Stroke OtherProperties LabelProperties RoundRect",
+            kShort, 216, false, false, true },
         { "two pictures", { picture, picture },
-            "Font Stroke OtherProperties LabelProperties Frame RoundRect", 100, 216, false, false,
-            false },
-        { "one text", { text }, "ImageButton OverlayColor LabelProperties RoundRect", 100, 150,
+            "Font Stroke OtherProperties LabelProperties Frame RoundRect", kShort, 216, false,
+            false, false },
+        { "one text", { text }, "ImageButton OverlayColor LabelProperties RoundRect", kShort, 150,
             false, true, false },
         { "one rounded rectangle", { round }, "ImageButton Font OtherProperties LabelProperties",
-            100, 150, false, false, false },
+            kShort, 150, false, false, false },
         { "two rounded rectangles", { round, round },
-            "ImageButton Font OtherProperties LabelProperties Frame RoundRect", 100, 150, false,
+            "ImageButton Font OtherProperties LabelProperties Frame RoundRect", kShort, 150, false,
             false, false },
         { "a rectangle", { rect }, "ImageButton Font OtherProperties LabelProperties RoundRect",
-            100, 150, false, false, false },
+            kShort, 150, false, false, false },
         { "a line keeps its heads", { line },
             "ImageButton Font OverlayColor BackgroundColor OtherProperties LabelProperties "
             "RoundRect",
-            135, 150, true, false, false },
+            kTall, 150, true, false, false },
         { "text and line: the union of hidings", { text, line },
             "ImageButton Font OverlayColor BackgroundColor OtherProperties LabelProperties "
             "Frame RoundRect",
-            100, 150, false, true, false },
+            kShort, 150, false, true, false },
     };
     InspectorWindow w;
     for (const Row& row : rows) {
@@ -211,8 +213,7 @@ TEST(Inspector, ShadowFamiliesEachShowTheirOwnMixedState)
     w.build({ innerDiffers(3), innerDiffers(5) });
     EXPECT_EQ(w.o.innerShadowBlurTextField->text(), QString());
     platform::SegmentedControl& segments = *w.o.segmentInnerShadow;
-    testsupport::click(segments,
-        segments.convertToWidget(segments.frameForSegment(1).center()));
+    testsupport::click(segments, segments.convertToWidget(segments.frameForSegment(1).center()));
     EXPECT_EQ(w.o.innerShadowBlurTextField->text(), QStringLiteral("9 pt"));
     w.o.segmentInnerShadow->setSelectedSegment(0);
 

@@ -2,6 +2,7 @@
 // the view host go to the box, the clipboard keys act on its text, arrow keys move a selected
 // box. Keys reach whatever widget has the keyboard, as they do on screen, and carry the text
 // the X server gives them (Ctrl+A arrives as the control character 0x01).
+#include "PersonDriving.h"
 #include "ReadyWindow.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
@@ -11,6 +12,7 @@
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ViewHost.h"
 #include "support/SyntheticMouse.h"
+#include "window/CustomSegmentedCtrl.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -339,4 +341,56 @@ TEST(KeyboardSession, MiddleButtonOverTypedTextIsNotAPan)
     EXPECT_TRUE(s.canvas()->panning().isPanning());
     testsupport::sendMouse(
         s.host(), QEvent::MouseButtonRelease, away, Qt::MiddleButton, Qt::NoButton);
+}
+
+// After Ctrl+I on a box holding Arabic (whose faces here have no italic), underline still
+// switches on and off for the whole box: by Ctrl+U twice and by the U segment pressed twice.
+TEST(KeyboardSession, UnderlineSwitchesOffAfterItalicOnArabic)
+{
+    const QString arabic = QStringLiteral("\u0645\u0631\u062D\u0628\u0627");
+    const auto underlined = [](const MyTextBox& box) {
+        int count = 0;
+        for (int i = 0; i < box.text().length(); ++i)
+            count += box.text().attributeAt(TextAttributeNames::underlineStyle, i).toDouble() != 0;
+        return count;
+    };
+    enum Way { Keys, Segment, KeysWhileTyping };
+    for (const Way way : { Keys, Segment, KeysWhileTyping }) {
+        SCOPED_TRACE(way == Keys ? "Ctrl+U" : way == Segment ? "the U segment" : "while typing");
+        Session s;
+        MyTextBox& text = s.newTypingBox();
+        type("Wings");
+        press(Qt::Key_Return);
+        for (QChar c : arabic)
+            press(c.unicode(), Qt::NoModifier, QString(c));
+        press(Qt::Key_Escape);
+        ASSERT_EQ(text.text().string(), QStringLiteral("Wings\n") + arabic);
+        ASSERT_TRUE(s.box().selected());
+        press(Qt::Key_I, Qt::ControlModifier);
+        s.undo.endGroup();
+        ASSERT_TRUE(s.o.fontStyleSegmentedCtrl->isSelectedForSegment(1)) << "Ctrl+I took";
+        const int length = text.text().length();
+        if (way == KeysWhileTyping) {
+            // Back into the box, all of its text selected.
+            testsupport::click(s.host(), s.centreOf(s.box()));
+            QApplication::processEvents();
+            s.undo.endGroup();
+            ASSERT_TRUE(s.box().isEditing());
+            press(Qt::Key_A, Qt::ControlModifier);
+            ASSERT_EQ(text.editor().selectedRange(), TextRange(0, length));
+        }
+        const auto toggleUnderline = [&] {
+            if (way != Segment)
+                press(Qt::Key_U, Qt::ControlModifier);
+            else
+                windowtest::pressSegment(*s.o.fontStyleSegmentedCtrl, 2);
+            s.undo.endGroup();
+        };
+        toggleUnderline();
+        EXPECT_EQ(underlined(text), length) << "underline on";
+        EXPECT_TRUE(s.o.fontStyleSegmentedCtrl->isSelectedForSegment(2));
+        toggleUnderline();
+        EXPECT_EQ(underlined(text), 0) << "underline off";
+        EXPECT_FALSE(s.o.fontStyleSegmentedCtrl->isSelectedForSegment(2));
+    }
 }

@@ -6,6 +6,7 @@
 #include "platform/text/ParagraphStyle.h"
 #include "window/CustomSegmentedCtrl.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -246,4 +247,35 @@ TEST(SpacingPanel, ShowsTheSelectionsValues)
     EXPECT_EQ(
         w.boxAt<MyTextView>(0)->txtBox()->text().attributeAt(names::font, 0).font()->pointSize(),
         121);
+}
+
+// The spacing fields are labelled Line and Char as the frame's fields are: each label left of
+// its field on the field's row, wide enough for its text, and clear of the pair before it.
+TEST(SpacingPanel, FieldsAreLabelled)
+{
+    InspectorWindow w(true);
+    w.build({ spaced(2, 3) });
+    struct Row {
+        const char* label;
+        QLineEdit* field;
+        QWidget* stepper;
+    };
+    const Row rows[] = { { "Line", w.o.linespaceTextField, w.o.linespaceStepper },
+        { "Char", w.o.charspaceTextField, w.o.charspaceStepper } };
+    int clearOf = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const QLabel* found = nullptr;
+        for (const QLabel* l : w.o.panelOtherProperties->findChildren<QLabel*>())
+            if (l->text() == QLatin1String(row.label))
+                found = l;
+        ASSERT_NE(found, nullptr);
+        EXPECT_TRUE(found->isVisible());
+        EXPECT_EQ(found->geometry().center().y(), row.field->geometry().center().y());
+        EXPECT_LE(found->geometry().right(), row.field->geometry().left());
+        EXPECT_GE(found->width(), found->sizeHint().width());
+        EXPECT_GT(found->geometry().left(), clearOf);
+        EXPECT_EQ(found->buddy(), row.field);
+        clearOf = row.stepper->geometry().right();
+    }
 }

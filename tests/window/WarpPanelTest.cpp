@@ -130,6 +130,33 @@ TEST(WarpPanel, SliderAndFieldMappings)
     }
 }
 
+// A slider shows no position text of its own that could disagree with its field: dragged to
+// the perspective's middle, the field says 0% where the slider's position would say 50%.
+TEST(WarpPanel, SlidersShowNoTextDisagreeingWithTheirFields)
+{
+    struct Row {
+        const char* name;
+        ImageEffectIntensitySlider* DocumentWindowOutlets::*slider;
+        QLineEdit* DocumentWindowOutlets::*field;
+        double to;
+    };
+    const Row rows[] = {
+        { "perspective", &DocumentWindowOutlets::perspectiveSlider,
+            &DocumentWindowOutlets::perspectiveTextField, 0.5 },
+        { "curve", &DocumentWindowOutlets::curveSlider, &DocumentWindowOutlets::curveTextField,
+            0.35 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        InspectorWindow w(true);
+        w.build({ warped(Kind::Image, 0.2, 0, 0.3) });
+        ImageEffectIntensitySlider& slider = *(w.o.*row.slider);
+        dragSlider(slider, 0.8, row.to);
+        EXPECT_FALSE((w.o.*row.field)->text().isEmpty());
+        EXPECT_TRUE(slider.valueText().isEmpty()) << slider.valueText().toStdString();
+    }
+}
+
 // Typed values: held to the stepper's range, the same number in all three siblings, and text
 // without a number changes nothing.
 TEST(WarpPanel, TypedValuesAreHeldAndShownInEverySibling)
