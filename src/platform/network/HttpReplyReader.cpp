@@ -1,5 +1,7 @@
 #include "platform/network/HttpReplyReader.h"
 
+#include <QByteArray>
+#include <QList>
 #include <algorithm>
 
 namespace platform {
