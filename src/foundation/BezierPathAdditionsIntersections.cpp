@@ -598,8 +598,13 @@ struct SegmentIndex {
         if (b.maxX < bounds.minX || b.minX > bounds.maxX || b.maxY < bounds.minY
             || b.minY > bounds.maxY)
             return false;
+        // Held to the grid before it becomes an int: a box far outside it (coordinates near
+        // 1e300) would overflow the conversion.
         const auto at = [this](double v, double origin, int count) {
-            return std::clamp(int((v - origin) / cell), 0, count - 1);
+            const double k = (v - origin) / cell;
+            if (!(k > 0))
+                return 0;
+            return k >= double(count - 1) ? count - 1 : int(k);
         };
         x0 = at(b.minX, bounds.minX, columns);
         x1 = at(b.maxX, bounds.minX, columns);

@@ -28,6 +28,8 @@ TEST(PathToolkitFuzz, HandMadeInputsRunSafely)
         QByteArray::fromHex("5bd53182ffffffff410701ecff2d244107d5a7"),
         // A stroke radius that covers a whole curve: the hit search once halved every piece.
         QByteArray::fromHex("0e002f000120fbfffffffffffff7eaff0e0001eaffffffffff"),
+        // A segment's box near 1e301 outside the crossing grid: its cell once overflowed an int.
+        QByteArray::fromHex("00292b0000a100000000ff7a"),
     };
     for (const QByteArray& input : inputs)
         fuzzinput::pathToolkit(
