@@ -182,7 +182,7 @@ void ShadowPanel::angleCtrlChanged(AngleCtrl& sender, float angle)
     }
 }
 
-// ---- the Part's names for the rows
+// ---- the actions by their own names, one per row
 
 void ShadowPanel::shadowAngleStepperDidChange()
 {

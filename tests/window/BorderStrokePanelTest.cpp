@@ -75,7 +75,7 @@ Lines linesOf(const UNDODATA& r)
 } // namespace
 
 // Every control, pressed or typed: the selected boxes change as one undo step that undo takes
-// back; the remove buttons show as the Part says.
+// back; each remove button shows only where its panel's values call for it.
 TEST(BorderStrokePanel, EveryControlChangesTheBoxesInOneStep)
 {
     struct Row {
