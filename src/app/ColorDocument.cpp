@@ -7,6 +7,7 @@
 #include "platform/document/AlertPresenter.h"
 #include "platform/document/Dispatch.h"
 #include "platform/document/PanelPresenter.h"
+#include "platform/imaging/JpegWriter.h"
 #include "platform/imaging/PictureLoader.h"
 
 #include <QBuffer>
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QLocale>
 #include <QPointer>
 #include <QSaveFile>
@@ -35,19 +35,18 @@ DocumentWindowFactory& factorySlot()
     return factory;
 }
 
+// quality 0..1 (NaN meaning best) as the encoder's percent.
+int jpegQuality(double quality)
+{
+    return std::isnan(quality) ? 100 : int(std::lround(std::clamp(quality, 0.0, 1.0) * 100.0));
+}
+
 QByteArray jpegBytes(const QImage& image, double quality)
 {
-    QByteArray bytes;
-    if (image.isNull())
-        return bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(int(std::lround(quality * 100.0)));
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
-        qCWarning(lcApp) << "JPEG encoding failed:" << writer.errorString();
-        return {};
-    }
+    QString error;
+    const QByteArray bytes = platform::JpegWriter::encode(image, jpegQuality(quality), &error);
+    if (bytes.isEmpty() && !image.isNull())
+        qCWarning(lcApp) << "JPEG encoding failed:" << error;
     return bytes;
 }
 
@@ -317,12 +316,36 @@ QImage ColorDocument::composeForExport() const
     return composed;
 }
 
+QString ColorDocument::writeExport(QIODevice& device, double quality) const
+{
+    const QSize size = m_port ? m_port->pictureSize() : QSize();
+    if (size.isEmpty())
+        return QStringLiteral("The picture could not be composed.");
+    platform::JpegWriter writer(&device, size, jpegQuality(quality));
+    bool fits = true;
+    const bool composed = m_port->composeStripes(size, [&](const QImage& stripe) {
+        // The file is the picture's own size whatever the screen's scale.
+        if (stripe.width() != size.width()) {
+            qCWarning(lcApp) << "export composed" << stripe.width() << "wide, not" << size;
+            fits = false;
+            return false;
+        }
+        return writer.write(stripe);
+    });
+    const bool written = writer.finish();
+    if (composed && written)
+        return {};
+    if (!fits || writer.errorString().isEmpty())
+        return QStringLiteral("The picture could not be composed.");
+    return writer.errorString();
+}
+
 QByteArray ColorDocument::exportImageData(double quality) const
 {
-    const QImage composed = composeForExport();
-    if (composed.isNull())
-        return {};
-    return jpegBytes(composed, std::isnan(quality) ? 1.0 : std::clamp(quality, 0.0, 1.0));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return writeExport(buffer, quality).isEmpty() ? bytes : QByteArray();
 }
 
 std::optional<platform::DocumentError> ColorDocument::exportJpeg(
@@ -332,16 +355,15 @@ std::optional<platform::DocumentError> ColorDocument::exportJpeg(
         return platform::DocumentError { platform::kFileErrorDomain, 1,
             QStringLiteral("\u201c%1\u201d: %2").arg(QDir::toNativeSeparators(path), reason) };
     };
-    const QByteArray bytes = exportImageData(quality);
-    if (bytes.isEmpty())
-        return failure(QStringLiteral("The picture could not be composed."));
+    // Written beside the file and moved over it only when whole: a failure leaves whatever
+    // was there before, and no partial picture.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    const QString error = writeExport(file, quality);
+    if (!error.isEmpty()) {
         file.cancelWriting();
-        return failure(reason);
+        return failure(error);
     }
     if (!file.commit())
         return failure(file.errorString());

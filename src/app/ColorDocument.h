@@ -20,6 +20,7 @@
 #include "platform/imaging/PictureLoader.h"
 
 #include <QDateTime>
+#include <QIODevice>
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
@@ -75,7 +76,11 @@ public:
     // The composed picture at exactly its pixel size as JPEG bytes; empty when the composition
     // or the encoding failed.
     QByteArray exportImageData(double quality) const;
-    // Writes exportImageData(quality) to path atomically.
+    // The same JPEG, streamed to device as the composition is made; the reason when it could
+    // not be composed or written (device then holds part of a file), empty when it was.
+    QString writeExport(QIODevice& device, double quality) const;
+    // Writes the same JPEG to path atomically: on failure nothing is left at path (or what
+    // was there stays).
     std::optional<platform::DocumentError> exportJpeg(const QString& path, double quality) const;
     // "Export JPEG image": the panel, the file, then the rating prompt. A failed write is shown
     // and asks for no rating. True when a file was written.

@@ -122,6 +122,16 @@ QImage DocumentWindowAdapter::composeImage(QSize pixelSize) const
     return canvas->outputImageForSize(platform::Size(pixelSize.width(), pixelSize.height()));
 }
 
+bool DocumentWindowAdapter::composeStripes(
+    QSize pixelSize, const std::function<bool(const QImage& stripe)>& sink) const
+{
+    canvas::CanvasControls* canvas = m_window->canvasControls();
+    if (!canvas || pixelSize.isEmpty())
+        return false;
+    return canvas->outputStripesForSize(
+        platform::Size(pixelSize.width(), pixelSize.height()), sink);
+}
+
 QSize DocumentWindowAdapter::pictureSize() const
 {
     const canvas::CanvasControls* canvas = m_window->canvasControls();

@@ -27,6 +27,8 @@ public:
     DocumentContents captureContents() const override;
     std::size_t boxCount() const override;
     QImage composeImage(QSize pixelSize) const override;
+    bool composeStripes(
+        QSize pixelSize, const std::function<bool(const QImage& stripe)>& sink) const override;
     QSize pictureSize() const override;
     void requestSaturation() override;
     void setDocumentCommands(const DocumentCommands& commands) override;

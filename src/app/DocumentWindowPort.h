@@ -50,6 +50,15 @@ public:
     // The picture, the boxes and the masked picture composed to fit this pixel size (exactly
     // it when it has the picture's aspect); null when the size cannot be made.
     virtual QImage composeImage(QSize pixelSize) const = 0;
+    // The same composition handed to sink in stripes of whole rows, top first, as it is made,
+    // so that a large export need never be held whole. False when it could not be made or
+    // sink refused a stripe. A window that composes only whole images hands over one stripe.
+    virtual bool composeStripes(
+        QSize pixelSize, const std::function<bool(const QImage& stripe)>& sink) const
+    {
+        const QImage whole = composeImage(pixelSize);
+        return !whole.isNull() && sink(whole);
+    }
     // The picture's pixel size (what an export is composed at).
     virtual QSize pictureSize() const = 0;
     // Turns rendering on and moves the saturation slider once, so the first render uses every

@@ -123,11 +123,21 @@ void CanvasControls::logUndoData()
 
 QImage CanvasControls::outputImageForSize(const platform::Size& size)
 {
-    if (!imageLoaded())
-        return {};
-    const std::optional<QSize> out = fittedOutputSize(workingSize(), size);
+    const std::optional<QSize> out
+        = imageLoaded() ? fittedOutputSize(workingSize(), size) : std::nullopt;
     if (!out)
         return {};
+    return joinedStripes(
+        *out, [&](const ExportSink& sink) { return outputStripesForSize(size, sink); });
+}
+
+bool CanvasControls::outputStripesForSize(const platform::Size& size, const ExportSink& sink)
+{
+    if (!imageLoaded())
+        return false;
+    const std::optional<QSize> out = fittedOutputSize(workingSize(), size);
+    if (!out)
+        return false;
     FilterImage back;
     const FilterImage composite = m_chain.produceImage(&back);
     TextViewContainer* boxes = textViewContainer();
@@ -142,8 +152,8 @@ QImage CanvasControls::outputImageForSize(const platform::Size& size)
     };
     // What the screen shows: a picture with transparency over the canvas's backdrop. (A JPEG
     // keeps no alpha; its colour channels alone would be another picture.)
-    return composeExport(back, composite, workingSize(), *out, renderBoxes, 512,
-        colorWithValue(CanvasView::kBackdropColor).toQt());
+    return composeExportStripes(back, composite, workingSize(), *out, renderBoxes, sink,
+        kExportStripeRows, colorWithValue(CanvasView::kBackdropColor).toQt());
 }
 
 } // namespace canvas

@@ -6,6 +6,7 @@
 // the mask reaches the chain through the queue (drawn by the controls) or straight from the
 // brush after each dab, when only the changed patch of the top layer renders again.
 #include "canvas/CanvasBaseControls.h"
+#include "canvas/CanvasExport.h"
 #include "canvas/CanvasFilterChain.h"
 #include "canvas/CanvasMaskQueue.h"
 #include "canvas/CanvasUndo.h"
@@ -76,6 +77,10 @@ public:
     // The composition at the fitted whole-pixel size inside size; null without a picture or
     // for a size that is empty, not finite or too large (the caller reports it).
     QImage outputImageForSize(const platform::Size& size);
+    // The same composition handed to sink stripe by stripe, top first, as it is made (a large
+    // export is never held whole). False when there is nothing to compose, a render failed or
+    // sink refused a stripe.
+    bool outputStripesForSize(const platform::Size& size, const ExportSink& sink);
     // At the picture's own pixel size.
     QImage outputImage() { return outputImageForSize(targetImagePixelSize()); }
 
