@@ -2,18 +2,13 @@
 // viewport at the best-fit zoom, on all cores.
 //
 // BM_SliderChange: a saturation change until both picture layers hold their new pixels.
-// BM_ExportJpeg: the export (picture, three text boxes, a painted mask) encoded as JPEG at
-// quality 90. BM_EncodeJpeg times our encoding alone of those composed pixels, and
-// BM_VipsJpegsave libvips's jpegsave of the very same pixels from memory at Q 90, in the same
-// run; the "vips ratio" counter of BM_EncodeJpeg is ours / libvips's.
+// The export of the same scene and its JPEG encoding beside libvips's: ExportBench.cpp.
 #include "canvas/CanvasControls.h"
 #include "canvas/FakeCanvasWindow.h"
 #include "canvas/RenderView.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
-#include <QImageWriter>
 #include <QPainter>
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -95,17 +90,6 @@ Scene& scene()
     return *gScene;
 }
 
-QByteArray encodeJpeg(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    writer.write(image);
-    return bytes;
-}
-
 void BM_SliderChange(benchmark::State& state)
 {
     Scene& s = scene();
@@ -118,65 +102,12 @@ void BM_SliderChange(benchmark::State& state)
 }
 BENCHMARK(BM_SliderChange)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_ExportJpeg(benchmark::State& state)
-{
-    Scene& s = scene();
-    for (auto _ : state) {
-        const QImage out = s.canvas.outputImage();
-        benchmark::DoNotOptimize(encodeJpeg(out).size());
-    }
-}
-BENCHMARK(BM_ExportJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The composed pixels, made once, as the two encoders get them.
-const QImage& composed()
-{
-    static const QImage image = scene().canvas.outputImage().convertToFormat(QImage::Format_RGB888);
-    return image;
-}
-
-double gVipsSeconds = 0;
-
-#ifdef QUILLMARK_HAVE_VIPS
-void BM_VipsJpegsave(benchmark::State& state)
-{
-    const QImage& image = composed();
-    VipsImage* in = vips_image_new_from_memory(image.constBits(), size_t(image.sizeInBytes()),
-        image.width(), image.height(), 3, VIPS_FORMAT_UCHAR);
-    if (image.bytesPerLine() != image.width() * 3 || !in) {
-        state.SkipWithError("rows are padded or libvips refused the pixels");
-        return;
-    }
-    QElapsedTimer t;
-    t.start();
-    for (auto _ : state) {
-        void* buf = nullptr;
-        size_t len = 0;
-        if (vips_jpegsave_buffer(in, &buf, &len, "Q", 90, nullptr))
-            state.SkipWithError(vips_error_buffer());
-        benchmark::DoNotOptimize(len);
-        g_free(buf);
-    }
-    gVipsSeconds = t.nsecsElapsed() * 1e-9 / double(state.iterations());
-    g_object_unref(in);
-}
-BENCHMARK(BM_VipsJpegsave)->Unit(benchmark::kMillisecond)->UseRealTime();
-#endif
-
-void BM_EncodeJpeg(benchmark::State& state)
-{
-    const QImage& image = composed();
-    QElapsedTimer t;
-    t.start();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(encodeJpeg(image).size());
-    const double ours = t.nsecsElapsed() * 1e-9 / double(state.iterations());
-    if (gVipsSeconds > 0)
-        state.counters["vips ratio"] = ours / gVipsSeconds;
-}
-BENCHMARK(BM_EncodeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 } // namespace
+
+canvas::CanvasControls& benchCanvas()
+{
+    return scene().canvas;
+}
 
 int main(int argc, char** argv)
 {

@@ -8,6 +8,7 @@
 #include "canvas/CanvasCustomShapeControls.h"
 #include "canvas/PaintView.h"
 #include "container/TextViewContainer.h"
+#include "platform/imaging/JpegWriter.h"
 #include "platform/ui/ViewHost.h"
 #include "support/SyntheticMouse.h"
 #include "window/DocumentWindow.h"
@@ -285,6 +286,11 @@ TEST(EndToEnd, PictureTextSaveReopenExport)
     for (const QPoint far : { QPoint(10, 10), QPoint(470, 10), QPoint(10, 310), QPoint(470, 310) })
         EXPECT_LE(channelDistance(exported.pixel(far), original.pixel(far)), 3)
             << far.x() << "," << far.y();
+    // Written stripe by stripe as the window composed them, the file is byte for byte the
+    // whole composition encoded at once.
+    static_assert(kPhotoSize.height() > canvas::kExportStripeRows, "more than one stripe");
+    EXPECT_EQ(readFile(s.dir.filePath("card.jpg")),
+        platform::JpegWriter::encode(again->windowPort()->composeImage(kPhotoSize), 80));
 }
 
 // The export is the picture's own size whatever the screen's scale: the same session in a

@@ -2,14 +2,20 @@
 // exactly the picture's pixel size showing the boxes, failures shown without a rating prompt, and
 // the rating prompt once per user.
 #include "AppFakes.h"
+#include "support/FillingDevice.h"
+#include "support/JpegSampling.h"
 #include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <cmath>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <limits>
+#include <sys/resource.h>
 
 using namespace apptest;
 
@@ -103,7 +109,7 @@ TEST(Export, QualityChangesTheFile)
     EXPECT_EQ(e.document->exportImageData(std::numeric_limits<double>::quiet_NaN()), best);
 }
 
-enum class Failure { None, Cancelled, MissingFolder, WrongSize };
+enum class Failure { None, Cancelled, MissingFolder, FolderIsAFile, WrongSize };
 
 struct FailureRow {
     const char* name;
@@ -123,6 +129,10 @@ TEST_P(ExportFailures, OnlyACompletedExportAsksForARating)
     QString out = e.dir.filePath("out.jpg");
     if (row.failure == Failure::MissingFolder)
         out = e.dir.filePath("missing/out.jpg");
+    if (row.failure == Failure::FolderIsAFile) {
+        ASSERT_TRUE(writeFile(e.dir.filePath("file"), "not a folder"));
+        out = e.dir.filePath("file/out.jpg");
+    }
     if (row.failure != Failure::Cancelled)
         e.fixture.exports->answers.push_back(ExportChoice { out, 100 });
     FakeWindow::composeWrongSize = row.failure == Failure::WrongSize;
@@ -142,8 +152,76 @@ INSTANTIATE_TEST_SUITE_P(Export, ExportFailures,
     ::testing::Values(FailureRow { "written", Failure::None, true, 0, true },
         FailureRow { "cancelled", Failure::Cancelled, false, 0, false },
         FailureRow { "missing_folder", Failure::MissingFolder, false, 1, false },
+        FailureRow { "folder_is_a_file", Failure::FolderIsAFile, false, 1, false },
         FailureRow { "composed_at_wrong_size", Failure::WrongSize, false, 1, false }),
     testsupport::RowName());
+
+// Colour at full resolution from quality 90 (halving it smears the coloured edges of text),
+// halved below: read back from the exported file's sampling factors.
+TEST(Export, FullColourFromQuality90)
+{
+    Exporting e;
+    ASSERT_TRUE(e.document);
+    struct Row {
+        double percent;
+        int luma; // luma sampling factor both ways; chroma is 1
+    } rows[] = { { 100, 1 }, { 90, 1 }, { 89, 2 }, { 10, 2 } };
+    for (const Row& row : rows) {
+        const QString out = e.dir.filePath(QStringLiteral("q%1.jpg").arg(row.percent));
+        e.fixture.exports->answers.push_back(ExportChoice { out, row.percent });
+        ASSERT_TRUE(e.document->exportImage());
+        const testsupport::JpegSampling s = testsupport::jpegSampling(readFile(out));
+        EXPECT_EQ(s.lumaH, row.luma) << row.percent;
+        EXPECT_EQ(s.lumaV, row.luma) << row.percent;
+        EXPECT_EQ(s.chromaH, 1) << row.percent;
+        EXPECT_EQ(s.chromaV, 1) << row.percent;
+    }
+}
+
+// A device that fails mid-way (a full disk) fails the export with the device's reason.
+TEST(Export, DeviceFailingMidwayFailsTheExport)
+{
+    Exporting e({ 640, 480 });
+    ASSERT_TRUE(e.document);
+    testsupport::FillingDevice device(1000);
+    EXPECT_EQ(e.document->writeExport(device, 1.0), "No space left on device");
+    QByteArray bytes;
+    QBuffer whole(&bytes);
+    whole.open(QIODevice::WriteOnly);
+    EXPECT_EQ(e.document->writeExport(whole, 1.0), "");
+    EXPECT_GT(bytes.size(), 1000);
+}
+
+// A disk that fills up during the export: the export fails with an alert naming the file,
+// and neither a partial file nor a temporary one is left; a file that was there stays.
+TEST(Export, FullDiskLeavesNoPartialFile)
+{
+    Exporting e({ 640, 480 });
+    ASSERT_TRUE(e.document);
+    const QString out = e.dir.filePath("out.jpg");
+    ASSERT_TRUE(writeFile(out, "the earlier picture"));
+    ASSERT_GT(e.document->exportImageData(1.0).size(), 8192);
+    const QStringList before = QDir(e.dir.path()).entryList(QDir::Files);
+    {
+        // Files of this process may grow to 4 KiB: writing past it fails as on a full disk
+        // (EFBIG, its signal ignored).
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        e.fixture.exports->answers.push_back(ExportChoice { out, 100 });
+        const bool written = e.document->exportImage();
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        EXPECT_FALSE(written);
+    }
+    EXPECT_EQ(readFile(out), "the earlier picture");
+    EXPECT_EQ(QDir(e.dir.path()).entryList(QDir::Files), before) << "no temporary file left";
+    ASSERT_EQ(e.fixture.alerts->messages.size(), 1);
+    EXPECT_TRUE(e.fixture.alerts->messages.front().contains("out.jpg"));
+}
 
 // Once per user: a second export, from another document too, asks no more. "Rate Quillmark"
 // opens the project page.

@@ -5,7 +5,9 @@
 #include "canvas/CanvasExport.h"
 #include "canvas/CanvasFilterChain.h"
 #include "canvas/CanvasView.h"
+#include "platform/imaging/JpegWriter.h"
 
+#include <QBuffer>
 #include <gtest/gtest.h>
 
 using namespace canvas;
@@ -229,4 +231,52 @@ TEST(Export, TransparencyIsFlattenedOnTheBackdropAsShown)
             worst = std::max(worst, std::abs(qRed(got) - expected));
         }
     EXPECT_LE(worst, 2) << "not the picture flattened on the backdrop";
+}
+
+// Streamed stripe by stripe into the JPEG writer, the export is byte for byte the file of the
+// whole composition encoded at once; no stripe is taller than the stripe height.
+TEST(Export, StreamedExportIsTheWholeFile)
+{
+    constexpr int tallW = 300, tallH = 2 * kExportStripeRows + 37;
+    FakeCanvasWindow window;
+    CanvasControls canvas;
+    canvas.setCanvasWindow(&window);
+    canvas.loadImage(platform::Image::fromQImage(rampPicture(tallW, tallH)));
+    canvas.setBlurStrength(2);
+    canvas.newTextBox(&window.delegate);
+    const platform::Size size = canvas.targetImagePixelSize();
+    for (const int quality : { 100, 75 }) {
+        SCOPED_TRACE(quality);
+        QByteArray streamed;
+        QBuffer buffer(&streamed);
+        buffer.open(QIODevice::WriteOnly);
+        platform::JpegWriter writer(&buffer, QSize(tallW, tallH), quality);
+        int stripes = 0;
+        ASSERT_TRUE(canvas.outputStripesForSize(size, [&](const QImage& stripe) {
+            ++stripes;
+            EXPECT_LE(stripe.height(), kExportStripeRows);
+            return writer.write(stripe);
+        }));
+        ASSERT_TRUE(writer.finish()) << writer.errorString().toStdString();
+        EXPECT_EQ(stripes, 3);
+        EXPECT_EQ(streamed, platform::JpegWriter::encode(canvas.outputImage(), quality));
+    }
+}
+
+// A sink that refuses a stripe (a failed write) ends the composition there.
+TEST(Export, RefusedStripeEndsTheComposition)
+{
+    const Scene s = scene();
+    int boxCalls = 0, stripes = 0;
+    const auto boxes = [&](const Rect& region, double scale) {
+        ++boxCalls;
+        return boxLayer(region, scale);
+    };
+    EXPECT_FALSE(composeExportStripes(
+        s.back, s.top, { W, H }, QSize(W, H), boxes, [&](const QImage&) { return ++stripes < 2; },
+        10));
+    EXPECT_EQ(stripes, 2);
+    EXPECT_EQ(boxCalls, 2);
+    EXPECT_TRUE(composeExportStripes(
+        s.back, s.top, { W, H }, QSize(W, H), boxes, [&](const QImage&) { return true; }, 10));
 }
