@@ -20,11 +20,12 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 #include <array>
+#include <benchmark/benchmark.h>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 
 #ifdef QUILLMARK_HAVE_VIPS
@@ -65,6 +66,9 @@ public:
     void start()
     {
         m_state.PauseTiming();
+        // Freed memory the allocator still holds would count as there before the export
+        // and hide what it uses.
+        malloc_trim(0);
         resetPeakMemory();
         m_before = statusKb("VmRSS");
         m_state.ResumeTiming();
@@ -192,7 +196,8 @@ QByteArray encodeVips(int quality)
     const bool halved
         = platform::JpegWriter::chromaFor(quality) == platform::JpegWriter::Chroma::Halved;
     if (in && !vips_extract_band(in, &r, 2, nullptr) && !vips_extract_band(in, &g, 1, nullptr)
-        && !vips_extract_band(in, &b, 0, nullptr) && !vips_bandjoin(std::array { r, g, b }.data(), &rgb, 3, nullptr)) {
+        && !vips_extract_band(in, &b, 0, nullptr)
+        && !vips_bandjoin(std::array { r, g, b }.data(), &rgb, 3, nullptr)) {
         rgb->Type = VIPS_INTERPRETATION_sRGB;
         if (!vips_jpegsave_buffer(rgb, &buf, &len, "Q", quality, "subsample_mode",
                 halved ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF, nullptr))

@@ -39,10 +39,13 @@ anchor, imaging = medians("anchor.json"), medians("imaging.json")
 def get(runs, name):
     return runs.get(name + "/real_time", float("nan"))
 psnr = {}
+export = None
 for line in open(os.path.join(work, "anchor.txt")):
     w = line.split()
     if w and w[0] == "psnr_db":
         psnr[w[1]] = (float(w[2]), int(w[4]), w[6])
+    if len(w) >= 8 and w[0] == "export_psnr_db":
+        export = (float(w[1]), int(w[3]), int(w[5]), int(w[7]))
 n = os.cpu_count()
 ours, vips = get(anchor, "BM_Ours"), get(anchor, "BM_Vips/1")
 db, worst, share = psnr.get("rounded", (float("nan"), -1, "?"))
@@ -55,6 +58,12 @@ print(f"PSNR ours against libvips: {db:.1f} dB (largest difference {worst}, "
 if "truncated" in psnr:
     print(f"  (libvips with its plain truncating cast: {get(anchor, 'BM_Vips/0'):.0f} ms, "
           f"PSNR {psnr['truncated'][0]:.1f} dB)")
+mine, theirs = get(anchor, "BM_ExportOurs"), get(anchor, "BM_ExportVips")
+print(f"export of that picture as JPEG (quality 90, 4:4:4, into memory): ours {mine:.0f} ms, "
+      f"libvips's pipeline into jpegsave {theirs:.0f} ms; ratio {mine / theirs:.2f} (target <= 0.8)")
+if export:
+    print(f"  PSNR of the two files against each other {export[0]:.1f} dB (largest difference "
+          f"{export[1]}); ours {export[2]} bytes, libvips's {export[3]} bytes")
 print(f"exact canvas layer over the boxes (the same through the mask): "
       f"{get(imaging, f'BM_ExactFullResolution/{n}'):.0f} ms")
 print(f"display path, both layers in one request, 1600 x 1000 fit: "
@@ -72,8 +81,11 @@ echo
   --benchmark_filter='ShapeRedraw/|Librsvg|LongPath'
 "$build/bench/bench_container" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-# The canvas (its JPEG encoding beside libvips's jpegsave of the same pixels), the controls'
-# repaints (absolute budgets) and opening a document (beside libvips decoding the same JPEG).
+# The canvas: the whole export (BM_ExportJpeg, with the peak memory it adds per pixel as
+# "bytes/px"; target <= 5) and its JPEG encoding beside libvips's jpegsave of the same pixels
+# at the same quality and subsampling (BM_EncodeJpeg: "vips ratio", both files' sizes and
+# PSNR). Then the controls' repaints (absolute budgets) and opening a document (beside libvips
+# decoding the same JPEG).
 echo
 "$build/bench/bench_canvas" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 "$build/bench/bench_controls" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

@@ -322,22 +322,23 @@ QString ColorDocument::writeExport(QIODevice& device, double quality) const
     if (size.isEmpty())
         return QStringLiteral("The picture could not be composed.");
     platform::JpegWriter writer(&device, size, jpegQuality(quality));
-    bool fits = true;
+    bool refused = false;
     const bool composed = m_port->composeStripes(size, [&](const QImage& stripe) {
         // The file is the picture's own size whatever the screen's scale.
         if (stripe.width() != size.width()) {
             qCWarning(lcApp) << "export composed" << stripe.width() << "wide, not" << size;
-            fits = false;
             return false;
         }
-        return writer.write(stripe);
+        refused = !writer.write(stripe);
+        return !refused;
     });
     const bool written = writer.finish();
     if (composed && written)
         return {};
-    if (!fits || writer.errorString().isEmpty())
-        return QStringLiteral("The picture could not be composed.");
-    return writer.errorString();
+    // The writer's reason when it was the one that failed (the device, most likely).
+    if ((composed || refused) && !writer.errorString().isEmpty())
+        return writer.errorString();
+    return QStringLiteral("The picture could not be composed.");
 }
 
 QByteArray ColorDocument::exportImageData(double quality) const
