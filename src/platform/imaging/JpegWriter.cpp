@@ -1,17 +1,19 @@
 #include "platform/imaging/JpegWriter.h"
 
 #include "platform/concurrency/Handoff.h"
+#include "platform/concurrency/ThreadPool.h"
+#include "platform/imaging/JpegWriter_p.h"
 
 #include <QBuffer>
 #include <QColorSpace>
 #include <QIODevice>
-#include <QtEndian>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
-#include <jerror.h>
+#include <cstdlib>
+#include <deque>
 #include <jpeglib.h>
 #include <thread>
 #include <vector>
@@ -27,7 +29,7 @@ constexpr J_COLOR_SPACE kQRgbSpace = JCS_EXT_BGRX;
 constexpr J_COLOR_SPACE kQRgbSpace = JCS_EXT_XRGB;
 #endif
 
-constexpr std::size_t kOutputBufferBytes = 64 * 1024;
+constexpr uchar kMarker = 0xff, kSof0 = 0xc0, kSos = 0xda, kRst0 = 0xd0, kEoi = 0xd9;
 
 bool isOpaque(const QRgb* row, int width)
 {
@@ -37,60 +39,189 @@ bool isOpaque(const QRgb* row, int width)
     return (all >> 24) == 0xff;
 }
 
-} // namespace
+// What every slice of one file is encoded with.
+struct SliceSettings {
+    int width = 0;
+    int quality = 100;
+    QSize dotsPerMeter;
+    QByteArray profile; // written with the file's header only
+};
 
-// Everything the encoder's thread touches. libjpeg reports a fatal error by calling
-// error_exit, which jumps back to the setjmp in guarded(): nothing between the two may need a
-// destructor, so the steps run inside it only touch this struct.
-struct JpegWriter::Encoder {
-    struct ErrorManager {
-        jpeg_error_mgr pub; // first: libjpeg sees only this part
-        std::jmp_buf jump;
-    };
-    struct Destination {
-        jpeg_destination_mgr pub; // first, as above
-        Encoder* owner;
-    };
+struct ErrorManager {
+    jpeg_error_mgr pub; // first: libjpeg sees only this part
+    std::jmp_buf jump;
+};
 
-    QIODevice* device;
-    const QSize size;
-    const int quality;
+[[noreturn]] void stop(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+// One libjpeg compression. It lives outside the function that calls setjmp, as everything
+// with a destructor must: a libjpeg error jumps back there past whatever lies between.
+struct Compression {
     jpeg_compress_struct info {};
     ErrorManager error {};
-    Destination destination {};
-    std::vector<JOCTET> buffer;
-    std::vector<JSAMPROW> rowPointers;
-    QSize dotsPerMeter; // the first rows' density
-    QByteArray profile; // the first rows' colour profile, if any
-    bool created = false;
-    bool started = false;
-    int rowsDone = 0;
+    unsigned char* bytes = nullptr; // malloc'ed by libjpeg's memory destination
+    unsigned long size = 0;
+
+    Compression()
+    {
+        info.err = jpeg_std_error(&error.pub);
+        error.pub.error_exit = stop;
+    }
+    ~Compression()
+    {
+        jpeg_destroy_compress(&info); // also after a failed or partial creation
+        std::free(bytes);
+    }
+    Compression(const Compression&) = delete;
+    Compression& operator=(const Compression&) = delete;
+};
+
+// The whole JPEG of count rows at the settings into c.bytes; false when libjpeg gave up.
+bool compress(
+    Compression& c, const SliceSettings& settings, JSAMPROW* rows, int count, bool withProfile)
+{
+    jpeg_compress_struct& info = c.info;
+    if (setjmp(c.error.jump))
+        return false;
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &c.bytes, &c.size);
+    info.image_width = JDIMENSION(settings.width);
+    info.image_height = JDIMENSION(count);
+    info.input_components = 4;
+    info.in_color_space = kQRgbSpace;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, settings.quality, TRUE);
+    const int luma = JpegWriter::chromaFor(settings.quality) == JpegWriter::Chroma::Full ? 1 : 2;
+    info.comp_info[0].h_samp_factor = luma;
+    info.comp_info[0].v_samp_factor = luma;
+    // A restart marker after every row of blocks: slices of rows encoded apart then join
+    // into exactly the file one pass over all rows makes.
+    info.restart_in_rows = 1;
+    if (settings.dotsPerMeter.width() > 0 && settings.dotsPerMeter.height() > 0) {
+        // The density the picture carries, in whole dots per inch.
+        info.density_unit = 1;
+        info.X_density = UINT16(
+            std::clamp<long>(std::lround(settings.dotsPerMeter.width() * 0.0254), 1, 65535));
+        info.Y_density = UINT16(
+            std::clamp<long>(std::lround(settings.dotsPerMeter.height() * 0.0254), 1, 65535));
+    }
+    jpeg_start_compress(&info, TRUE);
+    if (withProfile && !settings.profile.isEmpty())
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(settings.profile.constData()),
+            unsigned(settings.profile.size()));
+    while (info.next_scanline < info.image_height)
+        jpeg_write_scanlines(
+            &info, rows + info.next_scanline, info.image_height - info.next_scanline);
+    jpeg_finish_compress(&info);
+    return true;
+}
+
+QByteArray encodeRows(const SliceSettings& settings, JSAMPROW* rows, int count, bool withProfile)
+{
+    Compression c;
+    if (!compress(c, settings, rows, count, withProfile) || !c.bytes || c.size == 0)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(c.bytes), qsizetype(c.size));
+}
+
+// Where the entropy-coded data of a whole JPEG starts (after the scan header) and the offset
+// of the frame header's height; nothing when the stream is not one libjpeg wrote.
+struct Layout {
+    qsizetype data = -1;
+    qsizetype height = -1;
+};
+
+Layout layoutOf(const QByteArray& jpeg)
+{
+    Layout layout;
+    qsizetype at = 2; // after SOI
+    while (at + 4 <= jpeg.size() && uchar(jpeg[at]) == kMarker) {
+        const uchar marker = uchar(jpeg[at + 1]);
+        const qsizetype length = (uchar(jpeg[at + 2]) << 8) | uchar(jpeg[at + 3]);
+        if (marker == kSof0)
+            layout.height = at + 5;
+        if (marker == kSos) {
+            layout.data = at + 2 + length;
+            return layout;
+        }
+        at += 2 + length;
+    }
+    return {};
+}
+
+QImage encodable(const QImage& rows)
+{
+    switch (rows.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        return rows;
+    case QImage::Format_ARGB32_Premultiplied:
+        for (int y = 0; y < rows.height(); ++y) {
+            if (!isOpaque(reinterpret_cast<const QRgb*>(rows.constScanLine(y)), rows.width()))
+                return rows.convertToFormat(QImage::Format_RGB32);
+        }
+        return rows;
+    default:
+        return rows.convertToFormat(QImage::Format_RGB32);
+    }
+}
+
+} // namespace
+
+QByteArray jpegInOnePass(const QImage& image, int quality)
+{
+    if (image.isNull())
+        return {};
+    const QImage rows = encodable(image);
+    SliceSettings settings { rows.width(), std::clamp(quality, 0, 100),
+        QSize(rows.dotsPerMeterX(), rows.dotsPerMeterY()),
+        rows.colorSpace().isValid() ? rows.colorSpace().iccProfile() : QByteArray() };
+    std::vector<JSAMPROW> pointers(std::size_t(rows.height()));
+    for (int y = 0; y < rows.height(); ++y)
+        pointers[std::size_t(y)] = const_cast<JSAMPROW>(rows.constScanLine(y));
+    return encodeRows(settings, pointers.data(), rows.height(), true);
+}
+
+// The encoder's thread takes the rows handed over, cuts them into slices of kJpegSliceRows
+// rows (a whole number of rows of blocks), encodes the slices of what it has on all cores as
+// small JPEGs of their own, and writes their entropy-coded data to the device in order: the
+// first slice's header (its height made the file's) before it, a restart marker between
+// slices, and restart markers numbered on across the slices.
+struct JpegWriter::Encoder {
+    QIODevice* device;
+    const QSize size;
+    SliceSettings settings;
+    // Rows handed over but not yet encoded, oldest first, and the images that hold them.
+    std::vector<JSAMPROW> pending;
+    struct Held {
+        QImage image;
+        int rowsLeft;
+    };
+    std::deque<Held> held;
+    int rowsDone = 0; // encoded and written
+    int slicesDone = 0;
+    int restarts = 0; // restart markers written
     // Written by the encoder's thread before it ends; read after join().
     QString failure;
     std::atomic<bool> failed { false };
     Handoff<QImage> queue { 1 };
     std::thread thread;
 
-    Encoder(QIODevice* d, QSize s, int q)
+    Encoder(QIODevice* d, QSize s, int quality)
         : device(d)
         , size(s)
-        , quality(std::clamp(q, 0, 100))
-        , buffer(kOutputBufferBytes)
     {
-        info.err = jpeg_std_error(&error.pub);
-        error.pub.error_exit = stop;
-        destination.owner = this;
-        destination.pub.init_destination = initDestination;
-        destination.pub.empty_output_buffer = emptyBuffer;
-        destination.pub.term_destination = termDestination;
+        settings.width = s.width();
+        settings.quality = std::clamp(quality, 0, 100);
     }
     ~Encoder()
     {
         queue.close();
         if (thread.joinable())
             thread.join();
-        if (created)
-            jpeg_destroy_compress(&info);
     }
 
     void fail(const QString& why)
@@ -102,158 +233,109 @@ struct JpegWriter::Encoder {
 
     void run()
     {
-        if (!guarded(create, nullptr))
-            return;
-        created = true;
         while (const std::optional<QImage> rows = queue.pop()) {
             if (failed)
                 continue; // drained, never encoded
-            const QImage ready = encodable(*rows);
-            if (!started) {
-                // Read here: the steps below may be left by a jump, past any destructor.
-                dotsPerMeter = QSize(ready.dotsPerMeterX(), ready.dotsPerMeterY());
-                if (ready.colorSpace().isValid())
-                    profile = ready.colorSpace().iccProfile();
-            }
-            if (!guarded(started ? writeRows : startAndWriteRows, &ready))
-                return;
+            take(encodable(*rows));
+            encodeSlices(false);
         }
         if (failed)
             return;
-        if (!started || rowsDone != size.height()) {
+        encodeSlices(true);
+        if (failed)
+            return;
+        if (rowsDone != size.height()) {
             fail(QStringLiteral("The picture ended after %1 of its %2 rows.")
                      .arg(rowsDone)
                      .arg(size.height()));
             return;
         }
-        guarded(finishFile, nullptr);
+        static const char end[] = { char(kMarker), char(kEoi) };
+        writeOut(end, 2);
     }
 
-    // Rows in a format libjpeg reads directly: 4 bytes a pixel in QRgb's order, the colours
-    // as Qt's conversion to RGB32 gives them.
-    static QImage encodable(const QImage& rows)
+    void take(const QImage& rows)
     {
-        switch (rows.format()) {
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-            return rows;
-        case QImage::Format_ARGB32_Premultiplied:
-            for (int y = 0; y < rows.height(); ++y) {
-                if (!isOpaque(reinterpret_cast<const QRgb*>(rows.constScanLine(y)), rows.width()))
-                    return rows.convertToFormat(QImage::Format_RGB32);
-            }
-            return rows;
-        default:
-            return rows.convertToFormat(QImage::Format_RGB32);
+        if (rowsDone == 0 && pending.empty()) {
+            settings.dotsPerMeter = QSize(rows.dotsPerMeterX(), rows.dotsPerMeterY());
+            if (rows.colorSpace().isValid())
+                settings.profile = rows.colorSpace().iccProfile();
+        }
+        held.push_back({ rows, rows.height() });
+        for (int y = 0; y < rows.height(); ++y)
+            pending.push_back(const_cast<JSAMPROW>(rows.constScanLine(y)));
+    }
+
+    // Encodes every whole slice of the pending rows (and the last, shorter one when last) and
+    // writes them.
+    void encodeSlices(bool last)
+    {
+        const int rows = int(pending.size());
+        const int slices
+            = last ? (rows + kJpegSliceRows - 1) / kJpegSliceRows : rows / kJpegSliceRows;
+        if (slices == 0)
+            return;
+        std::vector<QByteArray> encoded(static_cast<std::size_t>(slices));
+        ThreadPool::parallelFor(slices, [&](int k) {
+            const int first = k * kJpegSliceRows;
+            encoded[std::size_t(k)] = encodeRows(settings, pending.data() + first,
+                std::min(kJpegSliceRows, rows - first), slicesDone + k == 0);
+        });
+        const int used = std::min(rows, slices * kJpegSliceRows);
+        for (int k = 0; k < slices && !failed; ++k)
+            writeSlice(
+                encoded[std::size_t(k)], std::min(kJpegSliceRows, rows - k * kJpegSliceRows));
+        pending.erase(pending.begin(), pending.begin() + used);
+        for (int left = used; left > 0;) {
+            const int n = std::min(left, held.front().rowsLeft);
+            held.front().rowsLeft -= n;
+            left -= n;
+            if (held.front().rowsLeft == 0)
+                held.pop_front();
         }
     }
 
-    // Runs step with libjpeg's fatal errors caught; false when it gave up.
-    bool guarded(void (*step)(Encoder&, const QImage*), const QImage* rows)
+    void writeSlice(QByteArray& slice, int rows)
     {
-        if (setjmp(error.jump)) {
-            char message[JMSG_LENGTH_MAX] = {};
-            (*error.pub.format_message)(reinterpret_cast<j_common_ptr>(&info), message);
-            fail(failure.isEmpty() ? QString::fromLocal8Bit(message) : failure);
-            return false;
+        const Layout layout = layoutOf(slice);
+        // The slice's data ends with its own end-of-image marker.
+        if (layout.data < 0 || layout.height < 0 || slice.size() < layout.data + 2) {
+            fail(QStringLiteral("The picture could not be encoded."));
+            return;
         }
-        step(*this, rows);
-        return true;
-    }
-
-    static void create(Encoder& e, const QImage*)
-    {
-        jpeg_create_compress(&e.info);
-        e.info.dest = &e.destination.pub;
-    }
-
-    static void startAndWriteRows(Encoder& e, const QImage* rows)
-    {
-        jpeg_compress_struct& info = e.info;
-        info.image_width = JDIMENSION(e.size.width());
-        info.image_height = JDIMENSION(e.size.height());
-        info.input_components = 4;
-        info.in_color_space = kQRgbSpace;
-        jpeg_set_defaults(&info);
-        jpeg_set_quality(&info, e.quality, TRUE);
-        const int luma = chromaFor(e.quality) == Chroma::Full ? 1 : 2;
-        info.comp_info[0].h_samp_factor = luma;
-        info.comp_info[0].v_samp_factor = luma;
-        // The density the picture carries, in dots per inch, as a whole number.
-        const auto dpi = [](int dotsPerMeter) {
-            return UINT16(std::clamp<long>(std::lround(dotsPerMeter * 0.0254), 1, 65535));
-        };
-        if (e.dotsPerMeter.width() > 0 && e.dotsPerMeter.height() > 0) {
-            info.density_unit = 1;
-            info.X_density = dpi(e.dotsPerMeter.width());
-            info.Y_density = dpi(e.dotsPerMeter.height());
+        if (slicesDone == 0) {
+            slice[layout.height] = char(size.height() >> 8);
+            slice[layout.height + 1] = char(size.height() & 0xff);
+            writeOut(slice.constData(), layout.data);
+        } else {
+            const char restart[] = { char(kMarker), char(kRst0 + (restarts++ & 7)) };
+            writeOut(restart, 2);
         }
-        jpeg_start_compress(&info, TRUE);
-        e.started = true;
-        if (!e.profile.isEmpty())
-            jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(e.profile.constData()),
-                unsigned(e.profile.size()));
-        writeRows(e, rows);
-    }
-
-    static void writeRows(Encoder& e, const QImage* rows)
-    {
-        const int n = rows->height();
-        e.rowPointers.resize(std::size_t(n));
-        for (int y = 0; y < n; ++y)
-            e.rowPointers[std::size_t(y)] = const_cast<JSAMPROW>(rows->constScanLine(y));
-        // The caller never hands over more rows than the file has, so libjpeg takes them all.
-        for (int done = 0; done < n;) {
-            const int taken = int(
-                jpeg_write_scanlines(&e.info, e.rowPointers.data() + done, JDIMENSION(n - done)));
-            if (taken <= 0)
-                ERREXIT(&e.info, JERR_TOO_LITTLE_DATA);
-            done += taken;
+        // Restart markers (0xff then 0xd0 to 0xd7; a 0xff of the data is followed by 0) are
+        // numbered on from the slices before.
+        char* data = slice.data() + layout.data;
+        const qsizetype length = slice.size() - layout.data - 2;
+        for (qsizetype i = 0; i + 1 < length; ++i) {
+            if (uchar(data[i]) == kMarker && (uchar(data[i + 1]) & 0xf8) == kRst0)
+                data[++i] = char(kRst0 + (restarts++ & 7));
         }
-        e.rowsDone += n;
+        writeOut(data, length);
+        ++slicesDone;
+        rowsDone += rows;
     }
 
-    static void finishFile(Encoder& e, const QImage*) { jpeg_finish_compress(&e.info); }
-
-    [[noreturn]] static void stop(j_common_ptr info)
+    void writeOut(const char* data, qsizetype count)
     {
-        std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
-    }
-
-    // Hands the device count bytes of the buffer; on failure notes the device's reason and
-    // makes libjpeg give up.
-    static void drain(j_compress_ptr info, std::size_t count)
-    {
-        Encoder& e = *reinterpret_cast<Destination*>(info->dest)->owner;
-        const char* data = reinterpret_cast<const char*>(e.buffer.data());
-        for (std::size_t written = 0; written < count;) {
-            const qint64 n = e.device->write(data + written, qint64(count - written));
+        for (qsizetype written = 0; written < count && !failed;) {
+            const qint64 n = device->write(data + written, count - written);
             if (n <= 0) {
-                e.fail(e.device->errorString().isEmpty()
+                fail(device->errorString().isEmpty()
                         ? QStringLiteral("The file could not be written.")
-                        : e.device->errorString());
-                ERREXIT(info, JERR_FILE_WRITE);
+                        : device->errorString());
+                return;
             }
-            written += std::size_t(n);
+            written += n;
         }
-        info->dest->next_output_byte = e.buffer.data();
-        info->dest->free_in_buffer = e.buffer.size();
-    }
-    static void initDestination(j_compress_ptr info)
-    {
-        Encoder& e = *reinterpret_cast<Destination*>(info->dest)->owner;
-        info->dest->next_output_byte = e.buffer.data();
-        info->dest->free_in_buffer = e.buffer.size();
-    }
-    static boolean emptyBuffer(j_compress_ptr info)
-    {
-        drain(info, reinterpret_cast<Destination*>(info->dest)->owner->buffer.size());
-        return TRUE;
-    }
-    static void termDestination(j_compress_ptr info)
-    {
-        Encoder& e = *reinterpret_cast<Destination*>(info->dest)->owner;
-        drain(info, e.buffer.size() - info->dest->free_in_buffer);
     }
 };
 

@@ -1,11 +1,13 @@
 #pragma once
 // JPEG files written with libjpeg-turbo as their rows are made. Rows handed to write() are
-// encoded on the writer's own thread while the caller makes the next ones, and the encoded
-// bytes go straight to the device: a large picture is never held whole, neither as pixels nor
-// as a file in memory. The bytes do not depend on how the rows were split: a picture written
-// in stripes is the same file as the picture written at once.
+// encoded on the writer's own thread while the caller makes the next ones, in slices of a few
+// rows of blocks on all cores, and the encoded bytes go straight to the device: a large
+// picture is never held whole, neither as pixels nor as a file in memory. The bytes do not
+// depend on how the rows were split: a picture written in stripes is the same file as the
+// picture written at once, and as one libjpeg pass over all its rows.
 //
-// The file: baseline JPEG with the standard Huffman tables, a JFIF header with the first rows'
+// The file: baseline JPEG with the standard Huffman tables and a restart marker after every
+// row of blocks (what lets slices be encoded apart), a JFIF header with the first rows'
 // density in dots per inch, and the first rows' colour profile when they carry one. Quality
 // 90 and above keeps colour at full resolution (4:4:4), because halving it smears the coloured
 // edges of text; below 90 colour is halved both ways (4:2:0).
