@@ -7,6 +7,7 @@
 #include "platform/imaging/ImageBufferPool.h"
 
 #include <QLoggingCategory>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -107,9 +108,11 @@ struct BoxTile {
 // Joins the thread that renders ahead whichever way the composition ends.
 struct RenderAhead {
     platform::Handoff<std::vector<QImage>> layers { 1 };
+    std::atomic<bool> cancelled { false }; // a render under way stops early
     std::thread thread;
     ~RenderAhead()
     {
+        cancelled = true;
         layers.close();
         if (thread.joinable())
             thread.join();
@@ -139,8 +142,8 @@ bool composeExportStripes(const platform::FilterImage& back, const platform::Fil
     RenderAhead ahead;
     ahead.thread = std::thread([&] {
         for (int k = 0; k < stripes; ++k) {
-            if (!ahead.layers.push(
-                    FilterRenderer::render({ back, composite }, regionOf(k), scale, path)))
+            if (!ahead.layers.push(FilterRenderer::render(
+                    { back, composite }, regionOf(k), scale, path, &ahead.cancelled)))
                 return;
         }
         ahead.layers.close();
