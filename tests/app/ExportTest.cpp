@@ -109,7 +109,7 @@ TEST(Export, QualityChangesTheFile)
     EXPECT_EQ(e.document->exportImageData(std::numeric_limits<double>::quiet_NaN()), best);
 }
 
-enum class Failure { None, Cancelled, MissingFolder, FolderIsAFile, WrongSize };
+enum class Failure { None, Cancelled, MissingFolder, FolderIsAFile, ReadOnlyPlace, WrongSize };
 
 struct FailureRow {
     const char* name;
@@ -129,6 +129,9 @@ TEST_P(ExportFailures, OnlyACompletedExportAsksForARating)
     QString out = e.dir.filePath("out.jpg");
     if (row.failure == Failure::MissingFolder)
         out = e.dir.filePath("missing/out.jpg");
+    // Where no file can be made, whoever runs the test (root ignores a folder's permissions).
+    if (row.failure == Failure::ReadOnlyPlace)
+        out = QStringLiteral("/proc/out.jpg");
     if (row.failure == Failure::FolderIsAFile) {
         ASSERT_TRUE(writeFile(e.dir.filePath("file"), "not a folder"));
         out = e.dir.filePath("file/out.jpg");
@@ -153,6 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Export, ExportFailures,
         FailureRow { "cancelled", Failure::Cancelled, false, 0, false },
         FailureRow { "missing_folder", Failure::MissingFolder, false, 1, false },
         FailureRow { "folder_is_a_file", Failure::FolderIsAFile, false, 1, false },
+        FailureRow { "read_only_place", Failure::ReadOnlyPlace, false, 1, false },
         FailureRow { "composed_at_wrong_size", Failure::WrongSize, false, 1, false }),
     testsupport::RowName());
 
