@@ -8,12 +8,9 @@
 #include <string>
 
 template <typename Row>
-requires requires(const Row& row)
-{
-    {
-        row.name
-        } -> std::convertible_to<const char*>;
-}
+    requires requires(const Row& row) {
+        { row.name } -> std::convertible_to<const char*>;
+    }
 void PrintTo(const Row& row, std::ostream* os)
 {
     *os << row.name;
@@ -23,7 +20,8 @@ namespace testsupport {
 
 // The test-name generator for such tables.
 struct RowName {
-    template <typename Info> std::string operator()(const Info& info) const
+    template <typename Info>
+    std::string operator()(const Info& info) const
     {
         return info.param.name;
     }
