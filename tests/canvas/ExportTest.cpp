@@ -280,3 +280,35 @@ TEST(Export, RefusedStripeEndsTheComposition)
     EXPECT_TRUE(composeExportStripes(
         s.back, s.top, { W, H }, QSize(W, H), boxes, [&](const QImage&) { return true; }, 10));
 }
+
+// The stripes are composed as QPainter draws the same layers over the backdrop, translucent
+// ones included.
+TEST(Export, ComposedAsQPainterDrawsTheLayers)
+{
+    // A translucent picture under a translucent box, under a translucent masked layer.
+    QImage faded(W, H, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            faded.setPixel(x, y, qPremultiply(qRgba(x * 2, 255 - y * 2, 90, (x * 3 + y) % 256)));
+    const FilterImage back = FilterImage::fromQImage(faded);
+    const FilterImage top = FilterImage::fromQImage(faded.mirrored(true, false));
+    const auto boxes = [](const Rect& region, double scale) {
+        QImage img(platform::FilterRenderer::outputSize(region, scale),
+            QImage::Format_ARGB32_Premultiplied);
+        img.fill(QColor(20, 120, 240, 140));
+        return img;
+    };
+    const QColor backdrop(0x1e, 0x1e, 0x1e);
+    const QImage composed = composeExport(back, top, { W, H }, QSize(W, H), boxes, 16, backdrop);
+    ASSERT_EQ(composed.size(), QSize(W, H));
+
+    QImage drawn(W, H, QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(backdrop);
+    const Rect all(0, 0, W, H);
+    QPainter painter(&drawn);
+    painter.drawImage(0, 0, renderAt(back, all));
+    painter.drawImage(0, 0, boxes(all, 1.0));
+    painter.drawImage(0, 0, renderAt(top, all));
+    painter.end();
+    EXPECT_EQ(testsupport::worstDifference(composed, drawn), 0);
+}
