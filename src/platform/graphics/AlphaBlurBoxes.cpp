@@ -241,7 +241,6 @@ template <bool Last, typename Out>
     for (int y = first.lo; y < first.hi; ++y)
         for (int v = 0; v < kVectors; ++v)
             accumulate<1>(sum[v], row(y) + v * kLanes);
-    const Float8 zero = {}, top = zero + (Last ? 255.0f : 65535.0f);
     for (int y = out.lo; y < out.hi; ++y) {
         const int add = y + half, drop = y - half - 1;
         const bool adds = add >= inSpan.lo && add < inSpan.hi;
@@ -256,9 +255,9 @@ template <bool Last, typename Out>
                 accumulate<1>(sum[v], row(add) + v * kLanes);
             if (drops)
                 accumulate<-1>(sum[v], row(drop) + v * kLanes);
-            Float8 f = __builtin_convertvector(sum[v], Float8) * scale + 0.5f;
-            f = f > zero ? f : zero;
-            f = f < top ? f : top;
+            // Sums are never negative and a box's mean never exceeds its largest value, so
+            // the result lies in the output's range: no clamping.
+            const Float8 f = __builtin_convertvector(sum[v], Float8) * scale + 0.5f;
             const Int8 rounded = __builtin_convertvector(f, Int8);
             if constexpr (Last) {
                 typedef std::uint8_t Byte8 __attribute__((vector_size(8)));
