@@ -471,8 +471,27 @@ void AlphaBlur::applyBoxes(const std::uint8_t* plane, int width, int height, int
         std::vector<std::uint16_t> pass0, pass1;
         std::vector<std::uint8_t> bytes;
         const size_t s = kStrip;
+        auto sameColumns = [&](int x0, int n) {
+            for (int i = 0; i < rows.hi - rows.lo; ++i) {
+                const std::uint16_t* row = acrossData + size_t(i) * planeWidth + size_t(x0);
+                if (std::memcmp(row, row - kStrip, size_t(n) * sizeof(std::uint16_t)) != 0)
+                    return false;
+            }
+            return true;
+        };
+        auto copyOut = [&](int x0, int n) {
+            for (int y = spans.pass[2].lo; y < spans.pass[2].hi; ++y)
+                std::memcpy(out + size_t(y - down.lo) * outWidth + size_t(x0),
+                    bytes.data() + size_t(y - spans.pass[2].lo) * s, size_t(n));
+        };
         for (int strip = first; strip < last; ++strip) {
             const int x0 = strip * kStrip, n = std::min(kStrip, window.width - x0);
+            // The flat middle of a wide shape's shadow gives strips whose columns are the
+            // previous strip's: bytes still holds that strip's result.
+            if (strip > first && sameColumns(x0, n)) {
+                copyOut(x0, n);
+                continue;
+            }
             pass0.resize(size_t(spans.pass[0].hi - spans.pass[0].lo) * s);
             pass1.resize(size_t(spans.pass[1].hi - spans.pass[1].lo) * s);
             bytes.resize(size_t(spans.pass[2].hi - spans.pass[2].lo) * s);
@@ -482,9 +501,7 @@ void AlphaBlur::applyBoxes(const std::uint8_t* plane, int width, int height, int
                 same[1].data(), pass1.data(), s);
             boxDown<true>(wide, pass1.data(), spans.pass[1], s, half[2], lastScale, spans.pass[2],
                 same[2].data(), bytes.data(), s);
-            for (int y = spans.pass[2].lo; y < spans.pass[2].hi; ++y)
-                std::memcpy(out + size_t(y - down.lo) * outWidth + size_t(x0),
-                    bytes.data() + size_t(y - spans.pass[2].lo) * s, size_t(n));
+            copyOut(x0, n);
         }
     });
     // A huge shadow must not pin its memory for the thread's life.
