@@ -325,3 +325,61 @@ TEST(AlphaBlur, VectorPassesGiveTheBitsOfTheScalarPasses)
         EXPECT_GT(std::count_if(wide.begin(), wide.end(), [](auto v) { return v > 0; }), 0);
     }
 }
+
+// Rows equal to the row above take its result. Turned upside down, a plane compares each row
+// with the one that was below it, so its blur turned back is a result made with other pairs
+// of rows found equal: the two must be the same, for blocks of rows that differ from their
+// neighbours only inside the same inked stretch (at the top edge, in the middle, at the
+// bottom), broken by empty rows, on one thread and split over threads, whole and in windows.
+TEST(AlphaBlur, EqualRowsGiveTheResultOfTheRowsThemselves)
+{
+    struct Row {
+        const char* name;
+        double sigma;
+        int width, height, step;
+        AlphaBlur::Window window; // empty: the whole result
+    };
+    const Row rows[] = {
+        { "small", 20, 90, 70, 1, {} },
+        { "small, window", 25, 120, 95, 4, { 30, 50, 100, 80 } },
+        { "split over threads", 90, 700, 900, 4, {} },
+        { "split over threads, window", 60, 800, 700, 1, { 100, 40, 700, 600 } },
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const int w = r.width, h = r.height, stride = w * r.step;
+        std::vector<std::uint8_t> plane(size_t(stride) * size_t(h), 0);
+        for (int y = 0; y < h; ++y) {
+            std::uint8_t* row = plane.data() + size_t(y) * size_t(stride);
+            if (y % 37 >= 33)
+                continue; // a band of empty rows
+            // Blocks of a second pattern over the same stretch: from the top edge, in the
+            // middle of each run of the first pattern, and at the bottom edge.
+            const bool second = y < 5 || y % 37 == 12 || y % 37 == 13 || y >= h - 4;
+            for (int x = w / 10; x < w - w / 7; ++x)
+                row[size_t(x) * size_t(r.step)] = std::uint8_t((x % 50 < 40) != second ? 200 : 90);
+        }
+        auto flipped = [](const std::vector<std::uint8_t>& v, int rowBytes) {
+            std::vector<std::uint8_t> out(v.size());
+            const size_t n = v.size() / size_t(rowBytes);
+            for (size_t y = 0; y < n; ++y)
+                std::copy_n(v.begin() + long(y * size_t(rowBytes)), rowBytes,
+                    out.begin() + long((n - 1 - y) * size_t(rowBytes)));
+            return out;
+        };
+        const AlphaBlur blur(r.sigma);
+        const int outH = h + 2 * blur.reach();
+        const AlphaBlur::Window window = r.window.width > 0
+            ? r.window
+            : AlphaBlur::Window { 0, 0, w + 2 * blur.reach(), outH };
+        const AlphaBlur::Window mirrored { window.x, outH - window.y - window.height, window.width,
+            window.height };
+        std::vector<std::uint8_t> upright, upsideDown;
+        blur.apply(plane.data(), w, h, stride, r.step, window, upright);
+        const std::vector<std::uint8_t> turned = flipped(plane, stride);
+        blur.apply(turned.data(), w, h, stride, r.step, mirrored, upsideDown);
+        ASSERT_EQ(upright.size(), size_t(window.width) * size_t(window.height));
+        EXPECT_TRUE(upright == flipped(upsideDown, window.width));
+        EXPECT_GT(std::count_if(upright.begin(), upright.end(), [](auto v) { return v > 0; }), 0);
+    }
+}
