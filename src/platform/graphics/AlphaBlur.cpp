@@ -415,10 +415,18 @@ void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stri
         applyKernel(plane, width, height, stride, pixelStep, result.data());
         return;
     }
-    result.assign(size_t(window.width) * size_t(window.height), 0);
     // The part of the window inside the whole result; the rest stays zero.
     const int x0 = std::max(window.x, 0), x1 = std::min(window.x + window.width, outW);
     const int y0 = std::max(window.y, 0), y1 = std::min(window.y + window.height, outH);
+    const size_t windowSize = size_t(window.width) * size_t(window.height);
+    if (m_kernel.empty() && m_sigma != 0.0 && x0 == window.x && y0 == window.y
+        && x1 - x0 == window.width && y1 - y0 == window.height) {
+        // The box passes write every value of a window inside the result: no clearing first.
+        result.resize(windowSize);
+        applyBoxes(plane, width, height, stride, pixelStep, window, result.data());
+        return;
+    }
+    result.assign(windowSize, 0);
     if (x1 <= x0 || y1 <= y0)
         return;
     auto copyWindow = [&](const std::uint8_t* from, size_t fromStride, int fromX, int fromY) {
@@ -448,10 +456,6 @@ void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stri
         return;
     }
     const Window inside { x0, y0, x1 - x0, y1 - y0 };
-    if (inside.width == window.width && inside.height == window.height) {
-        applyBoxes(plane, width, height, stride, pixelStep, window, result.data());
-        return;
-    }
     thread_local std::vector<std::uint8_t> keptInside;
     std::vector<std::uint8_t>& part = keptInside;
     part.resize(size_t(inside.width) * size_t(inside.height));

@@ -261,3 +261,125 @@ TEST(AlphaBlur, OpaqueRunsGiveTheBitsOfTheSums)
         EXPECT_EQ(reused, blur.apply(plane, w, h, w * r.step, r.step));
     }
 }
+
+// Random planes over reaches from 0 to 300, odd sizes, padded strides, values one or four bytes
+// apart, whole and in windows: the vector passes give the bits of the one-value-at-a-time
+// passes. Runs of equal rows (which take the row above's result) sit among rows that differ
+// in a single value, and results go into buffers that held other values.
+TEST(AlphaBlur, VectorPassesGiveTheBitsOfTheScalarPasses)
+{
+    struct Row {
+        const char* name;
+        double sigma;
+        int width, height, step, pad;
+        AlphaBlur::Window window; // empty: the whole result
+    };
+    const Row rows[] = {
+        { "no blur", 0.0, 13, 7, 1, 3, {} },
+        { "kernel, reach 2", 0.6, 37, 23, 4, 0, {} },
+        { "kernel, reach 16", 5.2, 61, 29, 1, 5, { 3, 4, 50, 40 } },
+        { "kernel, reach 48", 16, 45, 17, 4, 8, {} },
+        { "boxes, reach 51", 17, 9, 131, 1, 1, {} },
+        { "boxes, reach 60", 20, 127, 9, 4, 4, { -7, 11, 90, 30 } },
+        { "boxes, reach 101", 33.5, 301, 77, 1, 7, {} },
+        { "boxes, reach 150", 50, 77, 301, 4, 0, { 120, 40, 200, 310 } },
+        { "boxes, reach 225", 75, 211, 143, 1, 2, { 300, 200, 400, 100 } },
+        { "boxes, reach 300, split over threads", 100, 1003, 611, 4, 12, {} },
+        { "boxes, reach 300, window over threads", 100, 1201, 777, 1, 0, { 250, 100, 900, 800 } },
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const AlphaBlur blur(r.sigma);
+        const int stride = r.width * r.step + r.pad;
+        std::vector<std::uint8_t> pixels(size_t(stride) * size_t(r.height), 0);
+        unsigned seed = 4242u + unsigned(r.width);
+        auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        for (int y = 0; y < r.height; ++y) {
+            std::uint8_t* row = pixels.data() + size_t(y) * size_t(stride);
+            const unsigned kind = next() % 6;
+            if (y > 0 && kind < 3) {
+                // Equal to the row above, or for one value.
+                std::copy_n(row - stride, size_t(stride), row);
+                if (kind == 0)
+                    row[size_t(next() % unsigned(r.width)) * size_t(r.step)] ^= 0x5a;
+                continue;
+            }
+            for (int x = 0; x < r.width; ++x) {
+                const unsigned v = next();
+                std::uint8_t* p = row + size_t(x) * size_t(r.step);
+                for (int b = 0; b < r.step; ++b)
+                    p[b] = std::uint8_t(next()); // the other bytes of a pixel are not read
+                p[0] = kind == 3 ? 0 : std::uint8_t(v % 3 == 0 ? 0 : v % 3 == 1 ? 255 : v >> 3);
+            }
+        }
+        const AlphaBlur::Window window = r.window.width > 0
+            ? r.window
+            : AlphaBlur::Window { 0, 0, r.width + 2 * blur.reach(), r.height + 2 * blur.reach() };
+        std::vector<std::uint8_t> wide(size_t(5 * stride), 9), scalar(3, 200);
+        blur.apply(pixels.data(), r.width, r.height, stride, r.step, window, wide);
+        const bool before = AlphaBlur::allowWideVectors(false);
+        blur.apply(pixels.data(), r.width, r.height, stride, r.step, window, scalar);
+        AlphaBlur::allowWideVectors(before);
+        ASSERT_EQ(wide.size(), size_t(window.width) * size_t(window.height));
+        EXPECT_TRUE(wide == scalar);
+        EXPECT_GT(std::count_if(wide.begin(), wide.end(), [](auto v) { return v > 0; }), 0);
+    }
+}
+
+// Rows equal to the row above take its result. Turned upside down, a plane compares each row
+// with the one that was below it, so its blur turned back is a result made with other pairs
+// of rows found equal: the two must be the same, for blocks of rows that differ from their
+// neighbours only inside the same inked stretch (at the top edge, in the middle, at the
+// bottom), broken by empty rows, on one thread and split over threads, whole and in windows.
+TEST(AlphaBlur, EqualRowsGiveTheResultOfTheRowsThemselves)
+{
+    struct Row {
+        const char* name;
+        double sigma;
+        int width, height, step;
+        AlphaBlur::Window window; // empty: the whole result
+    };
+    const Row rows[] = {
+        { "small", 20, 90, 70, 1, {} },
+        { "small, window", 25, 120, 95, 4, { 30, 50, 100, 80 } },
+        { "split over threads", 90, 700, 900, 4, {} },
+        { "split over threads, window", 60, 800, 700, 1, { 100, 40, 700, 600 } },
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const int w = r.width, h = r.height, stride = w * r.step;
+        std::vector<std::uint8_t> plane(size_t(stride) * size_t(h), 0);
+        for (int y = 0; y < h; ++y) {
+            std::uint8_t* row = plane.data() + size_t(y) * size_t(stride);
+            if (y % 37 >= 33)
+                continue; // a band of empty rows
+            // Blocks of a second pattern over the same stretch: from the top edge, in the
+            // middle of each run of the first pattern, and at the bottom edge.
+            const bool second = y < 5 || y % 37 == 12 || y % 37 == 13 || y >= h - 4;
+            for (int x = w / 10; x < w - w / 7; ++x)
+                row[size_t(x) * size_t(r.step)] = std::uint8_t((x % 50 < 40) != second ? 200 : 90);
+        }
+        auto flipped = [](const std::vector<std::uint8_t>& v, int rowBytes) {
+            std::vector<std::uint8_t> out(v.size());
+            const size_t n = v.size() / size_t(rowBytes);
+            for (size_t y = 0; y < n; ++y)
+                std::copy_n(v.begin() + long(y * size_t(rowBytes)), rowBytes,
+                    out.begin() + long((n - 1 - y) * size_t(rowBytes)));
+            return out;
+        };
+        const AlphaBlur blur(r.sigma);
+        const int outH = h + 2 * blur.reach();
+        const AlphaBlur::Window window = r.window.width > 0
+            ? r.window
+            : AlphaBlur::Window { 0, 0, w + 2 * blur.reach(), outH };
+        const AlphaBlur::Window mirrored { window.x, outH - window.y - window.height, window.width,
+            window.height };
+        std::vector<std::uint8_t> upright, upsideDown;
+        blur.apply(plane.data(), w, h, stride, r.step, window, upright);
+        const std::vector<std::uint8_t> turned = flipped(plane, stride);
+        blur.apply(turned.data(), w, h, stride, r.step, mirrored, upsideDown);
+        ASSERT_EQ(upright.size(), size_t(window.width) * size_t(window.height));
+        EXPECT_TRUE(upright == flipped(upsideDown, window.width));
+        EXPECT_GT(std::count_if(upright.begin(), upright.end(), [](auto v) { return v > 0; }), 0);
+    }
+}
