@@ -227,8 +227,8 @@ private:
         for (;;) {
             std::shared_ptr<Job> job;
             if (startSpinning()) {
-                const bool found = spinUntil(
-                    [&] { return m_queued.load() > 0 || m_stop.load(); }, kWorkerSpin);
+                const bool found
+                    = spinUntil([&] { return m_queued.load() > 0 || m_stop.load(); }, kWorkerSpin);
                 m_spinning.fetch_sub(1);
                 if (found) {
                     std::unique_lock lock(m_mutex);

@@ -1,8 +1,9 @@
 // The pool and the loops built on it: every index runs exactly once, whatever the nesting,
 // the number of threads allowed or the number of threads calling at once; an exception thrown
 // by an item reaches the caller, after the items still running, and the pool goes on working.
-#include "platform/concurrency/Parallel.h"
 #include "platform/concurrency/ThreadPool.h"
+
+#include "platform/concurrency/Parallel.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -137,9 +138,8 @@ TEST(ThreadPool, AnExceptionReachesTheCallerAfterTheRunningItems)
         std::string message;
         try {
             if (r.nested)
-                ThreadPool::parallelFor(r.count / 10, [&](int i) {
-                    ThreadPool::parallelFor(10, [&](int j) { item(i * 10 + j); });
-                });
+                ThreadPool::parallelFor(r.count / 10,
+                    [&](int i) { ThreadPool::parallelFor(10, [&](int j) { item(i * 10 + j); }); });
             else
                 ThreadPool::parallelFor(r.count, item);
         } catch (const std::runtime_error& e) {
