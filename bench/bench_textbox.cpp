@@ -209,7 +209,9 @@ void BM_TextBoxRedrawBesideLibrsvg(benchmark::State& state)
     cairo_surface_destroy(surface);
     g_object_unref(handle);
     ThreadPool::setMaxThreads(before);
-    state.SetLabel(state.range(0) > 0 ? std::to_string(state.range(0)) + " threads" : "all cores");
+    state.SetLabel(state.range(0) > 1 ? std::to_string(state.range(0)) + " threads"
+            : state.range(0) == 1     ? "1 thread"
+                                      : "all cores");
 }
 BENCHMARK(BM_TextBoxRedrawBesideLibrsvg)
     ->Arg(0)
