@@ -14,6 +14,7 @@
 #endif
 
 #include "PicturePsnr.h"
+#include "SvgInnerShadow.h"
 #include "boxes/MyPerspectiveView.h"
 #include "boxes/MyShapeSuper.h"
 #include "boxes/MyShapeView.h"
@@ -212,15 +213,8 @@ std::string svgDocument(int type)
             Point(c.x + r * std::cos(a), c.y - r * std::sin(a)),
             Point(c.x - r * std::cos(a), c.y + r * std::sin(a)));
     }
-    // Inner shadow: the outside of the shape blurred (sigma 6), moved 10 to the right (its
-    // angle 0) and kept inside the shape, in black at 0.75.
-    svg << "<filter id='inner' x='-5%' y='-5%' width='110%' height='110%'>"
-           "<feComponentTransfer in='SourceAlpha' result='outside'>"
-           "<feFuncA type='table' tableValues='1 0'/></feComponentTransfer>"
-           "<feGaussianBlur in='outside' stdDeviation='6'/><feOffset dx='10' dy='0' result='cast'/>"
-           "<feFlood flood-color='black' flood-opacity='0.75'/>"
-           "<feComposite in2='cast' operator='in'/>"
-           "<feComposite in2='SourceAlpha' operator='in'/></filter>";
+    // Inner shadow: blur 12 (sigma 6), moved 10 to the right (its angle 0), black at 0.75.
+    svg << svgInnerShadowFilter("inner", 10, 0, 6, 0.75);
     // Drop shadow: 10 down, sigma 5, black at 0.75, under the whole shape.
     svg << "<filter id='drop' x='-5%' y='-5%' width='115%' height='115%'>"
            "<feGaussianBlur in='SourceAlpha' stdDeviation='5'/>"

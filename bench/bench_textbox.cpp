@@ -16,6 +16,7 @@
 
 #include "PairedTiming.h"
 #include "PicturePsnr.h"
+#include "SvgInnerShadow.h"
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextBox.h"
@@ -97,8 +98,8 @@ BENCHMARK(BM_TextBoxRedraw)
 #ifdef QUILLMARK_HAVE_RSVG
 // The box's picture as SVG: every character placed where our layout puts its glyph, in the
 // face that shaped it; the fill's gradient from top to bottom of the box (its angle of 90
-// degrees), the white 3-px stroke over it, then the inner shadow: the outside of the letters
-// blurred (sigma = blur / 2), moved 4 px up and kept inside them, black at 0.75.
+// degrees), the white 3-px stroke over it, then the inner shadow as the box casts it: blur 6
+// (sigma 3), moved 4 px up (its angle of 90 degrees), black at 0.75.
 std::string textSvg(const MyTextView& box)
 {
     const MyTextBox& t = *box.txtBox();
@@ -136,25 +137,21 @@ std::string textSvg(const MyTextView& box)
         spans += QStringLiteral("<tspan x='%1'>%2</tspan>").arg(p.x, 0, 'f', 3).arg(escaped(c));
     }
     flush();
-    const QString svg = QStringLiteral(
-        "<svg xmlns='http://www.w3.org/2000/svg' width='%1' height='%2'><defs>"
-        "<linearGradient id='fill' gradientUnits='userSpaceOnUse' x1='0' y1='0' x2='0' y2='%2'>"
-        "<stop offset='0' stop-color='#e6331a'/><stop offset='1' stop-color='#1a4de6'/>"
-        "</linearGradient>"
-        "<filter id='inner' x='-5%' y='-20%' width='110%' height='140%'>"
-        "<feComponentTransfer in='SourceAlpha' result='outside'>"
-        "<feFuncA type='table' tableValues='1 0'/></feComponentTransfer>"
-        "<feGaussianBlur in='outside' stdDeviation='3'/><feOffset dx='0' dy='-4' result='cast'/>"
-        "<feFlood flood-color='black' flood-opacity='0.75'/>"
-        "<feComposite in2='cast' operator='in'/>"
-        "<feComposite in2='SourceAlpha' operator='in'/></filter></defs>"
-        "<g font-family='%3' font-size='100' xml:space='preserve' "
-        "text-rendering='geometricPrecision'>"
-        "<g fill='url(#fill)' stroke='white' stroke-width='3' stroke-linejoin='bevel'>%4</g>"
-        "<g fill='black' filter='url(#inner)'>%4</g></g></svg>")
-                            .arg(box.bounds().width())
-                            .arg(height)
-                            .arg(family, lines);
+    const QString svg
+        = QStringLiteral(
+            "<svg xmlns='http://www.w3.org/2000/svg' width='%1' height='%2'><defs>"
+            "<linearGradient id='fill' gradientUnits='userSpaceOnUse' x1='0' y1='0' x2='0' y2='%2'>"
+            "<stop offset='0' stop-color='#e6331a'/><stop offset='1' stop-color='#1a4de6'/>"
+            "</linearGradient>"
+            "%5</defs>"
+            "<g font-family='%3' font-size='100' xml:space='preserve' "
+            "text-rendering='geometricPrecision'>"
+            "<g fill='url(#fill)' stroke='white' stroke-width='3' stroke-linejoin='bevel'>%4</g>"
+            "<g fill='black' filter='url(#inner)'>%4</g></g></svg>")
+              .arg(box.bounds().width())
+              .arg(height)
+              .arg(family, lines,
+                  QString::fromStdString(svgInnerShadowFilter("inner", 0, -4, 3, 0.75)));
     return svg.toStdString();
 }
 
