@@ -12,7 +12,7 @@ inline std::string svgInnerShadowFilter(
 {
     std::ostringstream f;
     f.precision(9);
-    f << "<filter id='" << id << "' x='-5%' y='-20%' width='110%' height='140%'>"
+    f << "<filter id='" << id << "' x='-5%' y='-5%' width='110%' height='110%'>"
       << "<feComponentTransfer in='SourceAlpha' result='outside'>"
       << "<feFuncA type='table' tableValues='1 0'/></feComponentTransfer>"
       << "<feGaussianBlur in='outside' stdDeviation='" << sigma << "'/>"
