@@ -197,12 +197,14 @@ void timeOpenings(benchmark::State& state, const ShownCheck& shown)
 #endif
         };
         timing.iteration(state, open, peer);
+        if (document) {
+            document->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
         if (error) {
             state.SkipWithError(error);
             break;
         }
-        document->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 #ifdef QUILLMARK_HAVE_VIPS
     timing.report(state, "vips ratio", "vips ms");
