@@ -6,7 +6,11 @@
 #include "platform/concurrency/Parallel.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -34,10 +38,10 @@ private:
 };
 
 // A little work per item, so that items overlap on several threads.
-void busy(int i)
+void busy(int i, int steps = 200)
 {
     volatile double x = i;
-    for (int k = 0; k < 200; ++k)
+    for (int k = 0; k < steps; ++k)
         x = x * 1.0000001 + 1;
 }
 
@@ -237,4 +241,75 @@ TEST(Parallel, RunsAndBandsCoverEveryIndexOnce)
         for (auto& h : rowsHit)
             EXPECT_EQ(h.load(), 1);
     }
+}
+
+namespace {
+
+double cpuSeconds(clockid_t clock)
+{
+    timespec t {};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Held to two processors, runs short loops with pauses between them, as a redraw after each
+// step of a drag does, and exits 0 when the workers used almost no processor time while the
+// caller slept: 1 when they kept looking for work, 2 when there are no two processors.
+[[noreturn]] void loopsOnTwoProcessors()
+{
+    cpu_set_t mine;
+    CPU_ZERO(&mine);
+    if (sched_getaffinity(0, sizeof mine, &mine) != 0 || CPU_COUNT(&mine) < 2)
+        std::exit(2);
+    cpu_set_t two;
+    CPU_ZERO(&two);
+    for (int cpu = 0, kept = 0; cpu < CPU_SETSIZE && kept < 2; ++cpu) {
+        if (CPU_ISSET(cpu, &mine)) {
+            CPU_SET(cpu, &two);
+            ++kept;
+        }
+    }
+    if (sched_setaffinity(0, sizeof two, &two) != 0)
+        std::exit(2);
+    constexpr int kRounds = 40;
+    double idleWorkers = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        std::atomic<int> count { 0 };
+        // Long enough (a millisecond or two) that the worker, woken at the start, joins
+        // before the end rather than waking during the pause.
+        ThreadPool::parallelFor(64, [&](int i) {
+            busy(i, 20000);
+            count++;
+        });
+        // Everything but the caller, over the pause that follows the loop. The process's
+        // clock counts another thread's running time when that thread stops running (it
+        // sleeps, yields or is preempted) or at a timer tick: a moment's wait lets a worker
+        // that went to sleep at the loop's end bring its count up to date first, while one
+        // that keeps looking for work goes on counting.
+        std::this_thread::sleep_for(std::chrono::microseconds(1));
+        const double before
+            = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        idleWorkers
+            += cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - before;
+        if (count.load() != 64)
+            std::exit(3);
+    }
+    // A worker that only goes back to sleep takes microseconds; one that looks for the next
+    // loop for a fraction of a millisecond after each takes several milliseconds in all.
+    std::fprintf(stderr, "idle workers: %.3f ms over %d pauses\n", idleWorkers * 1e3, kRounds);
+    std::exit(idleWorkers < 0.5e-3 ? 0 : 1);
+}
+
+} // namespace
+
+TEST(ThreadPool, OnTwoProcessorsIdleWorkersSleep)
+{
+    // A fresh process: the pool sizes itself from the processors it may use when it starts.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    cpu_set_t mine;
+    CPU_ZERO(&mine);
+    if (sched_getaffinity(0, sizeof mine, &mine) != 0 || CPU_COUNT(&mine) < 2)
+        GTEST_SKIP() << "needs two processors";
+    EXPECT_EXIT(loopsOnTwoProcessors(), testing::ExitedWithCode(0), "");
 }
