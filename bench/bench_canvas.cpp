@@ -1,8 +1,10 @@
 // The picture canvas at the size of a large photo: a 6000 x 4000 picture in a 1600 x 1000
 // viewport at the best-fit zoom, on all cores.
 //
-// BM_SliderChange: a saturation change until both picture layers hold their new pixels.
+// BM_SliderChange: a saturation change until both picture layers hold their new pixels (the
+// main thread asleep meanwhile, as in the application's event loop).
 // The export of the same scene and its JPEG encoding beside libvips's: ExportBench.cpp.
+#include "EventWait.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/FakeCanvasWindow.h"
 #include "canvas/RenderView.h"
@@ -70,13 +72,10 @@ struct Scene {
         return canvas.backgroundView()->renderedPixels().cacheKey()
             ^ (canvas.renderView()->renderedPixels().cacheKey() << 1);
     }
-    // Until both layers were replaced since key (or 20 s).
+    // Until both layers were replaced since key (or 20 s), asleep while the render runs.
     void waitForLayers(qint64 key)
     {
-        QElapsedTimer t;
-        t.start();
-        while (layersKey() == key && t.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        waitForEvents([&] { return layersKey() != key; }, 20000);
     }
 };
 

@@ -5,12 +5,16 @@
 //
 // For comparison the same run renders the equivalent SVG (the same polygon, two gradients, a
 // 10-px bevelled stroke, inner- and drop-shadow filters) with librsvg into a cairo surface,
-// parsed once and rendered each iteration, and prints the ratio of the medians (ours/librsvg).
+// parsed once and rendered each iteration, and prints the ratio of the medians (ours/librsvg)
+// at 8, 2 and 1 threads of ours (librsvg draws on one), with the PSNR of the two pictures: a
+// ratio only means something while the two draw the same picture.
 #ifdef QUILLMARK_HAVE_RSVG
 // Before any Qt header: glib's headers use names that Qt defines as macros.
 #include <librsvg/rsvg.h>
 #endif
 
+#include "PicturePsnr.h"
+#include "SvgInnerShadow.h"
 #include "boxes/MyPerspectiveView.h"
 #include "boxes/MyShapeSuper.h"
 #include "boxes/MyShapeView.h"
@@ -27,6 +31,7 @@ using namespace platform;
 namespace {
 
 constexpr double kCanvas = 1100.0;
+constexpr int kThreads[] = { 8, 2, 1 };
 const Rect kBox(50, 50, 1000, 1000);
 
 SZGradient linear(const Color& a, const Color& b, double angle)
@@ -133,17 +138,16 @@ void BM_LongPathOutline(benchmark::State& state, int type, int count)
 // ---- the SVG comparison
 
 // The polygon the shape draws, in SVG's y-down coordinates of the canvas.
-std::string svgPoints(int type)
+std::vector<Point> svgPolygon(int type)
 {
     Scene scene(type);
     const auto outline = MyShapeSuper::shapePath(*scene.shape);
-    std::ostringstream out;
-    out.precision(9);
+    std::vector<Point> points;
     for (const PathElement& e : outline->elements()) {
         if (e.kind == PathElementKind::MoveTo || e.kind == PathElementKind::LineTo)
-            out << e.points[0].x << ',' << (kCanvas - e.points[0].y) << ' ';
+            points.emplace_back(e.points[0].x, kCanvas - e.points[0].y);
     }
-    return out.str();
+    return points;
 }
 
 std::string hex(const Color& c)
@@ -154,27 +158,63 @@ std::string hex(const Color& c)
     return s;
 }
 
+// The same picture as the shape draws, in SVG (y down). The gradients are placed as the box
+// places them, in the canvas's own units: the fill's first and last colours on the opposite
+// corners of the outline's bounds along its angle, the stroke's from one end to the other of
+// the grown bounds' diagonal circle along the stroke's angle. Then the stroke over the fill,
+// the inner shadow over both inside the outline, and the drop shadow under everything.
 std::string svgDocument(int type)
 {
+    const std::vector<Point> polygon = svgPolygon(type);
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    std::ostringstream points;
+    points.precision(9);
+    for (const Point& p : polygon) {
+        points << p.x << ',' << p.y << ' ';
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
     std::ostringstream svg;
-    auto gradient = [&](const char* id, const Color& a, const Color& b) {
-        svg << "<linearGradient id='" << id << "' gradientTransform='rotate(-30 0.5 0.5)'>"
+    svg.precision(9);
+    auto gradient = [&](const char* id, const Color& a, const Color& b, Point from, Point to) {
+        svg << "<linearGradient id='" << id << "' gradientUnits='userSpaceOnUse' x1='" << from.x
+            << "' y1='" << from.y << "' x2='" << to.x << "' y2='" << to.y << "'>"
             << "<stop offset='0' stop-color='" << hex(a) << "'/><stop offset='1' stop-color='"
             << hex(b) << "'/></linearGradient>";
     };
     svg << "<svg xmlns='http://www.w3.org/2000/svg' width='1100' height='1100'><defs>";
-    gradient("fill", kFillStart, kFillEnd);
-    gradient("stroke", kStrokeStart, kStrokeEnd);
-    // Inner shadow: the shape's alpha shifted up by 10 and blurred (sigma 6), cut out of the
-    // shape, in black at 0.75.
-    svg << "<filter id='inner' x='-5%' y='-5%' width='110%' height='110%'>"
-           "<feOffset in='SourceAlpha' dx='0' dy='-10'/>"
-           "<feGaussianBlur stdDeviation='6' result='moved'/>"
-           "<feComposite in='SourceAlpha' in2='moved' operator='out' result='edge'/>"
-           "<feFlood flood-color='black' flood-opacity='0.75'/>"
-           "<feComposite in2='edge' operator='in' result='shadow'/>"
-           "<feMerge><feMergeNode in='SourceGraphic'/><feMergeNode in='shadow'/></feMerge>"
-           "</filter>";
+    {
+        // The fill's angle is y-up and counted the other way round (360 - angle).
+        const double rad = (360.0 - 30.0) * M_PI / 180.0;
+        const Point u(std::cos(rad), -std::sin(rad));
+        const Point corners[] = { { minX, minY }, { maxX, minY }, { maxX, maxY }, { minX, maxY } };
+        Point lo = corners[0];
+        double loDot = 1e300, hiDot = -1e300;
+        for (const Point& c : corners) {
+            const double dot = c.x * u.x + c.y * u.y;
+            if (dot < loDot) {
+                loDot = dot;
+                lo = c;
+            }
+            hiDot = std::max(hiDot, dot);
+        }
+        const double span = hiDot - loDot;
+        gradient("fill", kFillStart, kFillEnd, lo, Point(lo.x + u.x * span, lo.y + u.y * span));
+    }
+    {
+        const double grow = 10.0; // the stroke's width
+        const double hw = (maxX - minX) / 2 + grow, hh = (maxY - minY) / 2 + grow;
+        const double r = std::sqrt(hw * hw + hh * hh);
+        const Point c((minX + maxX) / 2, (minY + maxY) / 2);
+        const double a = 30.0 * M_PI / 180.0;
+        gradient("stroke", kStrokeStart, kStrokeEnd,
+            Point(c.x + r * std::cos(a), c.y - r * std::sin(a)),
+            Point(c.x - r * std::cos(a), c.y + r * std::sin(a)));
+    }
+    // Inner shadow: blur 12 (sigma 6), moved 10 to the right (its angle 0), black at 0.75.
+    svg << svgInnerShadowFilter("inner", 10, 0, 6, 0.75);
     // Drop shadow: 10 down, sigma 5, black at 0.75, under the whole shape.
     svg << "<filter id='drop' x='-5%' y='-5%' width='115%' height='115%'>"
            "<feGaussianBlur in='SourceAlpha' stdDeviation='5'/>"
@@ -182,11 +222,11 @@ std::string svgDocument(int type)
            "<feComponentTransfer><feFuncA type='linear' slope='0.75'/></feComponentTransfer>"
            "<feMerge><feMergeNode/><feMergeNode in='SourceGraphic'/></feMerge>"
            "</filter></defs>";
-    const std::string points = svgPoints(type);
     svg << "<g filter='url(#drop)'>"
-        << "<polygon points='" << points << "' fill='url(#fill)' filter='url(#inner)'/>"
-        << "<polygon points='" << points
+        << "<polygon points='" << points.str() << "' fill='url(#fill)'/>"
+        << "<polygon points='" << points.str()
         << "' fill='none' stroke='url(#stroke)' stroke-width='10' stroke-linejoin='bevel'/>"
+        << "<polygon points='" << points.str() << "' fill='black' filter='url(#inner)'/>"
         << "</g></svg>";
     return svg.str();
 }
@@ -218,6 +258,40 @@ void BM_LibrsvgRedraw(benchmark::State& state, int type)
     cairo_surface_destroy(surface);
     g_object_unref(handle);
 }
+
+// Both pictures once, ours at the pool's default size.
+QImage oursPicture(int type)
+{
+    Scene scene(type);
+    return renderToImage(scene.canvas, scene.canvas.bounds(), 1.0).toQImage();
+}
+
+QImage librsvgPicture(int type)
+{
+    const std::string doc = svgDocument(type);
+    RsvgHandle* handle = rsvg_handle_new_from_data(
+        reinterpret_cast<const guint8*>(doc.data()), gsize(doc.size()), nullptr);
+    if (!handle)
+        return {};
+    QImage out(
+        static_cast<int>(kCanvas), static_cast<int>(kCanvas), QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        out.bits(), CAIRO_FORMAT_ARGB32, out.width(), out.height(), int(out.bytesPerLine()));
+    cairo_t* cr = cairo_create(surface);
+    const RsvgRectangle viewport { 0, 0, kCanvas, kCanvas };
+    const bool ok = rsvg_handle_render_document(handle, cr, &viewport, nullptr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    cairo_surface_destroy(surface);
+    g_object_unref(handle);
+    return ok ? out : QImage();
+}
+
+double shapePsnr(int type)
+{
+    return picturePsnr(oursPicture(type), librsvgPicture(type), kindName(type));
+}
 #endif
 
 // Prints the table as usual and keeps each benchmark's median, for the ratios at the end.
@@ -246,7 +320,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     for (int type : { int(shape::Star), int(shape::OvalCallout) }) {
-        for (int threads : { 8, 2 }) {
+        for (int threads : kThreads) {
             const std::string name = std::string("BM_ShapeRedraw/") + kindName(type) + "/"
                 + std::to_string(threads) + "threads";
             configure(benchmark::RegisterBenchmark(name.c_str(), BM_ShapeRedraw, type, threads));
@@ -275,12 +349,16 @@ int main(int argc, char** argv)
         const auto svg = reporter.medians.find(std::string("BM_LibrsvgRedraw/") + kind);
         if (svg == reporter.medians.end())
             continue;
-        for (int threads : { 8, 2 }) {
+        const double psnr
+            = shapePsnr(std::string(kind) == "star" ? shape::Star : shape::OvalCallout);
+        for (int threads : kThreads) {
             const auto ours = reporter.medians.find(
                 std::string("BM_ShapeRedraw/") + kind + "/" + std::to_string(threads) + "threads");
             if (ours != reporter.medians.end())
-                std::printf("%s, %d threads: ours %.2f ms, librsvg %.2f ms, ratio %.3f\n", kind,
-                    threads, ours->second, svg->second, ours->second / svg->second);
+                std::printf("%s, %d thread%s: ours %.2f ms, librsvg %.2f ms, ratio %.3f, "
+                            "PSNR %.1f dB\n",
+                    kind, threads, threads == 1 ? "" : "s", ours->second, svg->second,
+                    ours->second / svg->second, psnr);
         }
     }
 #else

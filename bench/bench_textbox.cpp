@@ -1,19 +1,32 @@
 // Text boxes under an editor's load.
 //  - A 200-character, three-line text at 100 points with a gradient fill, a stroke and an
 //    inner shadow, laid out and drawn from scratch every time (as a redraw after a change of
-//    text does), and drawn again over an unchanged layout.
+//    text does), and drawn again over an unchanged layout. Beside it, in the same iterations,
+//    librsvg draws the same picture from SVG (the same glyph positions, font, size, gradient,
+//    stroke and inner shadow), with ours on all cores, 2 threads and 1 (librsvg uses one); the
+//    PSNR of the two pictures says how far they are the same.
 //  - Long texts (1k, 10k, 100k characters of prose): a box's first paint beside QTextDocument
 //    laying out the same text at the same width (and, for the whole first paint's work, also
 //    painting what the box shows), in the same run; our layout alone; one character typed in a
 //    10k-character box up to its repaint.
+#ifdef QUILLMARK_HAVE_RSVG
+// Before any Qt header: glib's headers use names that Qt defines as macros.
+#include <librsvg/rsvg.h>
+#endif
+
+#include "PairedTiming.h"
+#include "PicturePsnr.h"
+#include "SvgInnerShadow.h"
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
+#include "platform/concurrency/ThreadPool.h"
 #include "platform/text/TextAttributeNames.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QFile>
 #include <QPainter>
 #include <QTextDocument>
 #include <benchmark/benchmark.h>
@@ -81,6 +94,131 @@ BENCHMARK(BM_TextBoxRedraw)
     ->UseRealTime()
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+#ifdef QUILLMARK_HAVE_RSVG
+// The box's picture as SVG: every character placed where our layout puts its glyph, in the
+// face that shaped it; the fill's gradient from top to bottom of the box (its angle of 90
+// degrees), the white 3-px stroke over it, then the inner shadow as the box casts it: blur 6
+// (sigma 3), moved 4 px up (its angle of 90 degrees), black at 0.75.
+std::string textSvg(const MyTextView& box)
+{
+    const MyTextBox& t = *box.txtBox();
+    const platform::TextLayout& layout = t.editor().layout();
+    const QString& text = layout.text().string();
+    const AffineTransform toBox = t.containerToViewTransform();
+    const double height = box.bounds().height();
+    QString lines;
+    QString family;
+    int line = -1;
+    auto escaped = [](QChar c) {
+        return c == u'&' ? QStringLiteral("&amp;")
+            : c == u'<'  ? QStringLiteral("&lt;")
+                         : QString(c);
+    };
+    // One span per character: librsvg takes only the first of a list of x positions.
+    QString spans;
+    double baseline = 0;
+    auto flush = [&] {
+        if (!spans.isEmpty())
+            lines += QStringLiteral("<text y='%1'>%2</text>").arg(baseline).arg(spans);
+        spans.clear();
+    };
+    for (const platform::LaidOutGlyph& g : layout.glyphs()) {
+        const QChar c = text.at(g.characterIndex);
+        if (c == u'\n' || c == QChar::ParagraphSeparator)
+            continue;
+        const Point p = box.convertPointFromView(toBox.map(g.position), &t);
+        if (g.lineIndex != line) {
+            flush();
+            line = g.lineIndex;
+            baseline = height - p.y;
+        }
+        family = g.font.familyName();
+        spans += QStringLiteral("<tspan x='%1'>%2</tspan>").arg(p.x, 0, 'f', 3).arg(escaped(c));
+    }
+    flush();
+    const QString svg
+        = QStringLiteral(
+            "<svg xmlns='http://www.w3.org/2000/svg' width='%1' height='%2'><defs>"
+            "<linearGradient id='fill' gradientUnits='userSpaceOnUse' x1='0' y1='0' x2='0' y2='%2'>"
+            "<stop offset='0' stop-color='#e6331a'/><stop offset='1' stop-color='#1a4de6'/>"
+            "</linearGradient>"
+            "%5</defs>"
+            "<g font-family='%3' font-size='100' xml:space='preserve' "
+            "text-rendering='geometricPrecision'>"
+            "<g fill='url(#fill)' stroke='white' stroke-width='3' stroke-linejoin='bevel'>%4</g>"
+            "<g fill='black' filter='url(#inner)'>%4</g></g></svg>")
+              .arg(box.bounds().width())
+              .arg(height)
+              .arg(family, lines,
+                  QString::fromStdString(svgInnerShadowFilter("inner", 0, -4, 3, 0.75)));
+    return svg.toStdString();
+}
+
+// Our redraw (layout and draw) and librsvg's drawing of the same picture in the same
+// iterations, ours on range(0) threads (0: all).
+void BM_TextBoxRedrawBesideLibrsvg(benchmark::State& state)
+{
+    const int before = ThreadPool::maxThreads();
+    if (state.range(0) > 0)
+        ThreadPool::setMaxThreads(int(state.range(0)));
+    auto box = makeBox();
+    const Rect bounds = box->bounds();
+    const std::string doc = textSvg(*box);
+    if (const QString folder = qEnvironmentVariable("QUILLMARK_BENCH_PICTURES");
+        !folder.isEmpty()) {
+        QFile file(folder + "/peer-text.svg");
+        if (file.open(QIODevice::WriteOnly))
+            file.write(doc.data(), qint64(doc.size()));
+    }
+    GError* error = nullptr;
+    RsvgHandle* handle = rsvg_handle_new_from_data(
+        reinterpret_cast<const guint8*>(doc.data()), gsize(doc.size()), &error);
+    if (!handle) {
+        state.SkipWithError(error ? error->message : "librsvg refused the document");
+        ThreadPool::setMaxThreads(before);
+        return;
+    }
+    QImage svg(int(bounds.width()), int(bounds.height()), QImage::Format_ARGB32_Premultiplied);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        svg.bits(), CAIRO_FORMAT_ARGB32, svg.width(), svg.height(), int(svg.bytesPerLine()));
+    const RsvgRectangle viewport { 0, 0, bounds.width(), bounds.height() };
+    auto drawSvg = [&] {
+        cairo_t* cr = cairo_create(surface);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        if (!rsvg_handle_render_document(handle, cr, &viewport, nullptr))
+            state.SkipWithError("librsvg failed to render");
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+    };
+    QImage ours;
+    auto drawOurs = [&] {
+        box->txtBox()->editor().layout().invalidate();
+        ours = renderToImage(*box, bounds, 1.0).toQImage();
+    };
+    PairedTiming timing;
+    for (auto _ : state)
+        timing.iteration(state, drawOurs, drawSvg);
+    timing.report(state, "librsvg ratio", "librsvg ms");
+    state.counters["PSNR dB"] = picturePsnr(ours, svg, "text");
+    cairo_surface_destroy(surface);
+    g_object_unref(handle);
+    ThreadPool::setMaxThreads(before);
+    state.SetLabel(state.range(0) > 1 ? std::to_string(state.range(0)) + " threads"
+            : state.range(0) == 1     ? "1 thread"
+                                      : "all cores");
+}
+BENCHMARK(BM_TextBoxRedrawBesideLibrsvg)
+    ->Arg(0)
+    ->Arg(2)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+#endif
 
 // The parts of one draw: fills alone, fills and stroke, fills and inner shadow.
 void BM_GlyphDrawingParts(benchmark::State& state)

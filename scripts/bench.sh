@@ -102,3 +102,18 @@ echo
 # bench_paths closes with a table: each operation's median time beside lib2geom's, the ratio
 # and how far the answers agree.
 "$build/bench/bench_paths" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+
+# The redraws and the slider change with the process held to 1 core, 2 cores and all of them
+# (the pool sizes itself, and decides whether idle workers may spin, from the cores it may use):
+# the text box beside librsvg in the same iterations, the shapes beside librsvg, and the
+# saturation slider through the canvas.
+echo
+for cpus in 0 0,1 "0-$(($(nproc) - 1))"; do
+  echo "== cores $cpus (load: $(cut -d' ' -f1-3 /proc/loadavg))"
+  taskset -c "$cpus" "$build/bench/bench_textbox" --benchmark_repetitions=5 \
+    --benchmark_report_aggregates_only=true --benchmark_filter='BM_TextBoxRedrawBesideLibrsvg/0'
+  taskset -c "$cpus" "$build/bench/bench_shapes" --benchmark_repetitions=5 \
+    --benchmark_report_aggregates_only=true --benchmark_filter='ShapeRedraw/.*/8threads|Librsvg'
+  taskset -c "$cpus" "$build/bench/bench_canvas" --benchmark_repetitions=5 \
+    --benchmark_report_aggregates_only=true --benchmark_filter='BM_SliderChange'
+done

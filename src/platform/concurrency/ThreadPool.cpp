@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -24,9 +25,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // How long an idle worker keeps looking for the next loop, and how long a caller whose items
-// are all taken waits for the last ones to finish, before sleeping.
+// are all taken waits for the last ones to finish, before sleeping; where cores are few
+// (spinningAllowed) a caller only pauses a few microseconds and workers do not spin at all.
 constexpr auto kWorkerSpin = std::chrono::microseconds(300);
 constexpr auto kCallerSpin = std::chrono::microseconds(2000);
+constexpr auto kCallerSpinFewCores = std::chrono::microseconds(0);
 
 inline void relax()
 {
@@ -48,6 +51,16 @@ unsigned usableProcessors()
         return unsigned(CPU_COUNT(&set));
 #endif
     return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// How many idle workers may spin at once, for loops that use `threads` threads (the caller and
+// its helpers) in a process that may run on `cores` processors. One core is left to the thread
+// that runs the loops (its serial steps between them) and one to the rest of the process (the
+// event loop, a second renderer): a spinning worker there would take the core from the thread
+// whose work it waits for. So a 2-core process never spins, and an 8-core one spins at most 6.
+int spinningAllowed(int threads, int cores)
+{
+    return std::max(0, std::min(threads - 1, cores - 2));
 }
 
 // Spins until ready() or the time is up; true when ready. After the first few microseconds
@@ -72,26 +85,44 @@ template <typename F> bool spinUntil(F&& ready, Clock::duration limit)
 }
 
 // One loop being run. Completion is counted by finished items, not by workers, so a worker
-// that arrives late simply finds nothing left and lets go of the job.
+// that arrives late simply finds nothing left and lets go of the job. An item that throws
+// cancels the items not yet started (they count as finished without running); the caller
+// rethrows the first exception once no item is running, so f is never used after the call.
 struct Job {
     const std::function<void(int)>* f = nullptr;
     int count = 0;
     int helpers = 0; // workers still allowed to join
     std::atomic<int> next { 0 };
     std::atomic<int> done { 0 };
+    std::atomic<bool> cancelled { false };
     std::atomic<bool> callerSleeps { false };
     std::mutex mutex;
     std::condition_variable finished;
+    std::exception_ptr error; // the first exception, under mutex
 
     void work()
     {
         int i;
         while ((i = next.fetch_add(1)) < count) {
-            (*f)(i);
+            if (!cancelled.load(std::memory_order_relaxed))
+                run(i);
             if (done.fetch_add(1) + 1 == count && callerSleeps.load()) {
                 std::lock_guard lock(mutex);
                 finished.notify_all();
             }
+        }
+    }
+
+private:
+    void run(int i)
+    {
+        try {
+            (*f)(i);
+        } catch (...) {
+            std::lock_guard lock(mutex);
+            if (!error)
+                error = std::current_exception();
+            cancelled.store(true);
         }
     }
 };
@@ -101,7 +132,8 @@ public:
     Pool()
     {
         const unsigned hw = usableProcessors();
-        m_limit = int(hw);
+        m_cores = int(hw);
+        setLimit(int(hw));
         for (unsigned i = 0; i + 1 < hw; ++i)
             m_threads.emplace_back([this] { run(); });
     }
@@ -129,30 +161,40 @@ public:
         job->count = n;
         const int helpers = std::min(threads - 1, int(m_threads.size()));
         job->helpers = helpers;
-        int sleeping;
+        int wake;
         {
             std::lock_guard lock(m_mutex);
             m_jobs.push_back(job);
             m_queued.store(int(m_jobs.size()));
-            sleeping = m_sleeping;
+            // Spinning workers find the job themselves; wake only as many sleepers as may
+            // join besides them. A worker that stops spinning now looks at the queue under
+            // the lock before it sleeps, so it cannot miss the job.
+            wake = std::min(m_sleeping, std::max(0, helpers - m_spinning.load()));
         }
-        // Workers still spinning find the job themselves; wake only as many sleepers as may
-        // join.
-        for (int i = 0; i < std::min(helpers, sleeping); ++i)
+        for (int i = 0; i < wake; ++i)
             m_wake.notify_one();
+        // The caller takes items like any worker, from the first: it needs no wake-up.
         job->work();
         auto finished = [&] { return job->done.load() == n; };
-        if (!spinUntil(finished, kCallerSpin)) {
+        if (!spinUntil(finished, m_callerSpin.load())) {
             std::unique_lock lock(job->mutex);
             job->callerSleeps.store(true);
             job->finished.wait(lock, finished);
         }
-        // Items all ran; a helper still holding job sees next >= count and touches no item
-        // (f is not used again after this point).
+        // Items all finished; a helper still holding job sees next >= count and touches no
+        // item (f is not used again after this point).
+        if (job->error)
+            std::rethrow_exception(job->error);
     }
 
     int limit() const { return m_limit.load(); }
-    void setLimit(int n) { m_limit.store(std::max(1, n)); }
+    void setLimit(int n)
+    {
+        m_limit.store(std::max(1, n));
+        const int spinners = spinningAllowed(std::min(m_limit.load(), m_cores), m_cores);
+        m_maxSpinning.store(spinners);
+        m_callerSpin.store(spinners > 0 ? kCallerSpin : kCallerSpinFewCores);
+    }
 
 private:
     // The next job to help with (m_mutex held), or null. Takes the job off the queue once
@@ -169,15 +211,31 @@ private:
         return job;
     }
 
+    // Claims one of the spinning places; false when as many workers as allowed spin already.
+    bool startSpinning()
+    {
+        int spinning = m_spinning.load();
+        while (spinning < m_maxSpinning.load()) {
+            if (m_spinning.compare_exchange_weak(spinning, spinning + 1))
+                return true;
+        }
+        return false;
+    }
+
     void run()
     {
         for (;;) {
             std::shared_ptr<Job> job;
-            if (spinUntil([&] { return m_queued.load() > 0 || m_stop.load(); }, kWorkerSpin)) {
-                std::unique_lock lock(m_mutex);
-                if (m_stop)
-                    return;
-                job = take();
+            if (startSpinning()) {
+                const bool found
+                    = spinUntil([&] { return m_queued.load() > 0 || m_stop.load(); }, kWorkerSpin);
+                m_spinning.fetch_sub(1);
+                if (found) {
+                    std::unique_lock lock(m_mutex);
+                    if (m_stop)
+                        return;
+                    job = take();
+                }
             }
             if (!job) {
                 std::unique_lock lock(m_mutex);
@@ -201,6 +259,10 @@ private:
     std::vector<std::thread> m_threads;
     std::atomic<bool> m_stop { false }; // set under m_mutex, read by spinning workers too
     std::atomic<int> m_limit { 1 };
+    int m_cores = 1; // the processors the process may use, when the pool started
+    std::atomic<int> m_maxSpinning { 0 }; // spinningAllowed for the current limit
+    std::atomic<int> m_spinning { 0 }; // workers spinning now
+    std::atomic<Clock::duration> m_callerSpin { kCallerSpinFewCores };
 };
 
 Pool& pool()
