@@ -5,6 +5,7 @@
 #include "ContainerTestSupport.h"
 #include "foundation/ImageAdditions.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/imaging/CpuFeatures.h"
 
 #include <QImage>
 #include <algorithm>
@@ -307,6 +308,11 @@ TEST(WarpRenderer, CurveMapsReproduceTheCurveStage)
         if (maps->fan)
             expected = through(expected, *maps->fan, false);
         EXPECT_EQ(warp(in, row.curve, 0.0, 0.0), expected);
+        // The plain loops, where the processor's vector units are not used, alike.
+        const bool was = platform::CpuFeatures::allowAvx(false);
+        const QImage plain = warp(in, row.curve, 0.0, 0.0);
+        platform::CpuFeatures::allowAvx(was);
+        EXPECT_EQ(plain, expected);
     }
     EXPECT_FALSE(WarpRenderer::curveMaps(97, 61, kFlat));
     EXPECT_FALSE(WarpRenderer::curveMaps(0, 61, rows[0].curve));
