@@ -471,6 +471,17 @@ QImage warpCapture(int width, int height)
 
 const std::vector<platform::Point> kWarpCurve { { 0, 0 }, { 0.5, 0.35 }, { 1, 0 } };
 
+// The stages a warp row times: the perspective alone, the curve alone, or both.
+struct WarpStages {
+    bool perspective, curve;
+    double h() const { return perspective ? 0.4 : 0.0; }
+    double v() const { return perspective ? 0.3 : 0.0; }
+    std::vector<platform::Point> curves() const
+    {
+        return curve ? kWarpCurve : std::vector<platform::Point> {};
+    }
+};
+
 // The runs of the warp and of its comparison alike: (threads, capture height) at 8 and 2
 // threads, 1500 and 600 pixels high.
 void warpRuns(benchmark::internal::Benchmark* b)
@@ -484,126 +495,157 @@ void warpRuns(benchmark::internal::Benchmark* b)
         ->ReportAggregatesOnly();
 }
 
-void BM_WarpCurvePerspective(benchmark::State& state)
+#ifdef QUILLMARK_HAVE_OPENCV
+cv::Mat matOf(const QImage& q)
+{
+    return cv::Mat(q.height(), q.width(), CV_8UC4, const_cast<uchar*>(q.constBits()),
+        std::size_t(q.bytesPerLine()));
+}
+
+// OpenCV doing our resamplings with our exact geometry: warpPerspective through the corners our
+// perspective stage sends the picture's to, then cv::remap through the curve stage's own maps
+// (given ready, in float, as remap takes them), all bilinear and clear outside.
+struct PeerWarp {
+    std::optional<cv::Mat> matrix;
+    std::optional<std::pair<cv::Mat, cv::Mat>> shift, fan;
+    cv::Mat flat, shifted, fanned;
+
+    PeerWarp(int W, int H, const WarpStages& stages)
+    {
+        if (stages.perspective) {
+            const auto corners = WarpRenderer::perspectiveCorners(W, H, stages.h(), stages.v());
+            const cv::Point2f from[4] = { { 0, 0 }, { float(W - 2), 0 },
+                { float(W - 2), float(H - 2) }, { 0, float(H - 2) } };
+            cv::Point2f to[4];
+            for (std::size_t i = 0; i < 4; ++i)
+                to[i] = { float((*corners)[i].x), float((*corners)[i].y) };
+            matrix = cv::getPerspectiveTransform(from, to);
+        }
+        if (stages.curve) {
+            const auto maps = WarpRenderer::curveMaps(W, H, stages.curves());
+            const auto toMats = [](const WarpRenderer::SampleMap& m) {
+                return std::pair<cv::Mat, cv::Mat>(
+                    cv::Mat(m.height, m.width, CV_32F, const_cast<float*>(m.x.data())).clone(),
+                    cv::Mat(m.height, m.width, CV_32F, const_cast<float*>(m.y.data())).clone());
+            };
+            shift = toMats(maps->shift);
+            if (maps->fan)
+                fan = toMats(*maps->fan);
+        }
+    }
+
+    const cv::Mat& run(const cv::Mat& src)
+    {
+        const cv::Mat* in = &src;
+        if (matrix) {
+            cv::warpPerspective(
+                *in, flat, *matrix, in->size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+            in = &flat;
+        }
+        if (shift) {
+            cv::remap(
+                *in, shifted, shift->first, shift->second, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+            in = &shifted;
+        }
+        if (fan) {
+            cv::remap(*in, fanned, fan->first, fan->second, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
+            in = &fanned;
+        }
+        return *in;
+    }
+};
+
+// Our picture beside the peer's, as psnr_dB; a row whose two pictures are not the same picture
+// (under 40 dB, or of different sizes) is no comparison and ends with an error.
+void comparePictures(benchmark::State& state, const QImage& pixels, const WarpStages& stages)
+{
+    const auto ours = WarpRenderer::perspectiveCurved(
+        platform::Image::fromQImage(pixels), stages.curves(), stages.h(), stages.v());
+    PeerWarp peer(pixels.width(), pixels.height(), stages);
+    const cv::Mat theirs = peer.run(matOf(pixels)).clone();
+    const QImage mine = ours->image.toQImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (theirs.rows != mine.height() || theirs.cols != mine.width()) {
+        state.SkipWithError("the peer's picture is not of our size");
+        return;
+    }
+    const double psnr = cv::PSNR(theirs, matOf(mine));
+    state.counters["psnr_dB"] = psnr;
+    if (!(psnr >= 40.0))
+        state.SkipWithError("the peer draws another picture (PSNR under 40 dB)");
+}
+#endif
+
+void warpOurs(benchmark::State& state, const WarpStages& stages)
 {
     platform::ThreadPool::setMaxThreads(int(state.range(0)));
-    const platform::Image capture
-        = platform::Image::fromQImage(warpCapture(1500, int(state.range(1))));
+    const QImage pixels = warpCapture(1500, int(state.range(1)));
+    const platform::Image capture = platform::Image::fromQImage(pixels);
     capture.toQImage(); // rasterised once, as the capture hands it over
+    const std::vector<platform::Point> curves = stages.curves();
     std::optional<WarpRenderer::Result> result;
     for (auto _ : state) {
-        result = WarpRenderer::perspectiveCurved(capture, kWarpCurve, 0.4, 0.3);
+        result = WarpRenderer::perspectiveCurved(capture, curves, stages.h(), stages.v());
         benchmark::DoNotOptimize(result);
     }
     state.counters["width"] = result ? result->image.pixelSize().width() : 0;
     state.counters["height"] = result ? result->image.pixelSize().height() : 0;
     platform::ThreadPool::setMaxThreads(int(std::thread::hardware_concurrency()));
+#ifdef QUILLMARK_HAVE_OPENCV
+    comparePictures(state, pixels, stages);
+#endif
+}
+
+#ifdef QUILLMARK_HAVE_OPENCV
+void warpPeer(benchmark::State& state, const WarpStages& stages)
+{
+    cv::setNumThreads(int(state.range(0)));
+    const QImage pixels = warpCapture(1500, int(state.range(1)));
+    const cv::Mat src = matOf(pixels);
+    PeerWarp peer(pixels.width(), pixels.height(), stages);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(peer.run(src).data);
+    cv::setNumThreads(-1);
+    comparePictures(state, pixels, stages);
+}
+#endif
+
+// All three resamplings, beside warpPerspective and two remaps doing the same.
+void BM_WarpCurvePerspective(benchmark::State& state)
+{
+    warpOurs(state, { true, true });
 }
 BENCHMARK(BM_WarpCurvePerspective)->Apply(warpRuns);
 
-#ifdef QUILLMARK_HAVE_OPENCV
-// OpenCV doing the same three resamplings to the same sizes: warpPerspective with the same
-// narrowing, then a remap for the column shift and one for the fan, their maps built in the
-// loop as the warp builds its positions.
-void BM_WarpCurvePerspectiveOpenCV(benchmark::State& state)
+// The curve stage alone (the column shift and the fan), beside two remaps through its maps.
+void BM_WarpCurve(benchmark::State& state)
 {
-    cv::setNumThreads(int(state.range(0)));
-    const int W = 1500, H = int(state.range(1));
-    QImage pixels = warpCapture(W, H);
-    const cv::Mat src(H, W, CV_8UC4, pixels.bits(), std::size_t(pixels.bytesPerLine()));
-    const auto ours = WarpRenderer::perspectiveCurved(
-        platform::Image::fromQImage(pixels), kWarpCurve, 0.4, 0.3);
-    const int newW = ours->image.pixelSize().width(), newH = ours->image.pixelSize().height();
-    const int minX = int(ours->rect.x()), minS = H - newH - int(ours->rect.y());
-    // h 0.4 narrows the right side to 60% of the height, v 0.3 the top to 70% of the width.
-    const float c = (H - 1) / 2.0f, cc = (W - 1) / 2.0f;
-    const cv::Point2f from[4]
-        = { { 0, 0 }, { float(W - 1), 0 }, { float(W - 1), float(H - 1) }, { 0, float(H - 1) } };
-    const cv::Point2f to[4] = { { cc - 0.7f * cc, 0 }, { cc + 0.7f * cc, c - 0.6f * c },
-        { float(W - 1), c + 0.6f * c }, { 0, float(H - 1) } };
-    const cv::Mat m = cv::getPerspectiveTransform(from, to);
-    cv::Mat flat, shifted, fanned, mapX(newH, newW, CV_32F), mapY(newH, newW, CV_32F);
-    for (auto _ : state) {
-        cv::warpPerspective(src, flat, m, src.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
-        cv::parallel_for_(cv::Range(0, newH), [&](const cv::Range& rows) {
-            for (int j = rows.start; j < rows.end; ++j) {
-                float* mx = mapX.ptr<float>(j);
-                float* my = mapY.ptr<float>(j);
-                for (int x = 0; x < newW; ++x) {
-                    const float u = float(x + minX) / float(W) * 2.0f - 1.0f;
-                    mx[x] = float(x + minX);
-                    my[x] = float(j + minS) + 0.35f * float(H) * (1.0f - u * u);
-                }
-            }
-        });
-        cv::remap(flat, shifted, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
-        cv::parallel_for_(cv::Range(0, newH), [&](const cv::Range& rows) {
-            const float cx = float(W / 2 - minX);
-            for (int j = rows.start; j < rows.end; ++j) {
-                float* mx = mapX.ptr<float>(j);
-                float* my = mapY.ptr<float>(j);
-                const float left = float(-minX) * (1.0f - float(j) / float(newH));
-                const float right = float(newW - 1) - left;
-                for (int x = 0; x < newW; ++x) {
-                    mx[x] = x < cx ? cx - (cx - float(x)) * float(W / 2) / (cx - left)
-                                   : cx + (float(x) - cx) * float(W / 2) / (right - cx);
-                    my[x] = float(j);
-                }
-            }
-        });
-        cv::remap(shifted, fanned, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
-        benchmark::DoNotOptimize(fanned.data);
-    }
-    state.counters["width"] = fanned.cols;
-    state.counters["height"] = fanned.rows;
+    warpOurs(state, { false, true });
 }
-BENCHMARK(BM_WarpCurvePerspectiveOpenCV)->Apply(warpRuns);
-#endif
+BENCHMARK(BM_WarpCurve)->Apply(warpRuns);
 
 // The perspective stage alone (no curve): h 0.4, v 0.3 on the same capture.
 void BM_WarpPerspective(benchmark::State& state)
 {
-    platform::ThreadPool::setMaxThreads(int(state.range(0)));
-    const platform::Image capture
-        = platform::Image::fromQImage(warpCapture(1500, int(state.range(1))));
-    capture.toQImage();
-    std::optional<WarpRenderer::Result> result;
-    for (auto _ : state) {
-        result = WarpRenderer::perspectiveCurved(capture, {}, 0.4, 0.3);
-        benchmark::DoNotOptimize(result);
-    }
-    platform::ThreadPool::setMaxThreads(int(std::thread::hardware_concurrency()));
+    warpOurs(state, { true, false });
 }
 BENCHMARK(BM_WarpPerspective)->Apply(warpRuns);
 
 #ifdef QUILLMARK_HAVE_OPENCV
-// warpPerspective drawing the same picture: the projective map through our exact corners,
-// bilinear, clear outside. psnr_dB compares the two outputs (40 or more: the same picture).
+void BM_WarpCurvePerspectiveOpenCV(benchmark::State& state)
+{
+    warpPeer(state, { true, true });
+}
+BENCHMARK(BM_WarpCurvePerspectiveOpenCV)->Apply(warpRuns);
+
+void BM_WarpCurveOpenCV(benchmark::State& state)
+{
+    warpPeer(state, { false, true });
+}
+BENCHMARK(BM_WarpCurveOpenCV)->Apply(warpRuns);
+
 void BM_WarpPerspectiveOpenCV(benchmark::State& state)
 {
-    cv::setNumThreads(int(state.range(0)));
-    const int W = 1500, H = int(state.range(1));
-    QImage pixels = warpCapture(W, H);
-    const cv::Mat src(H, W, CV_8UC4, pixels.bits(), std::size_t(pixels.bytesPerLine()));
-    const auto corners = WarpRenderer::perspectiveCorners(W, H, 0.4, 0.3);
-    const cv::Point2f from[4]
-        = { { 0, 0 }, { float(W - 2), 0 }, { float(W - 2), float(H - 2) }, { 0, float(H - 2) } };
-    cv::Point2f to[4];
-    for (int i = 0; i < 4; ++i)
-        to[i] = { float((*corners)[std::size_t(i)].x), float((*corners)[std::size_t(i)].y) };
-    const cv::Mat m = cv::getPerspectiveTransform(from, to);
-    cv::Mat out;
-    for (auto _ : state) {
-        cv::warpPerspective(src, out, m, src.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT);
-        benchmark::DoNotOptimize(out.data);
-    }
-    const auto ours
-        = WarpRenderer::perspectiveCurved(platform::Image::fromQImage(pixels), {}, 0.4, 0.3);
-    const QImage mine = ours->image.toQImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const cv::Mat oursMat(mine.height(), mine.width(), CV_8UC4,
-        const_cast<uchar*>(mine.constBits()), std::size_t(mine.bytesPerLine()));
-    state.counters["psnr_dB"] = cv::PSNR(out, oursMat);
-    cv::setNumThreads(-1);
+    warpPeer(state, { true, false });
 }
 BENCHMARK(BM_WarpPerspectiveOpenCV)->Apply(warpRuns);
 #endif

@@ -9,7 +9,9 @@
 #include "boxes/MyViewBase.h"
 #include "boxes/WarpCapture.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 using platform::GraphicsContext;
 using platform::Image;
@@ -107,7 +109,7 @@ Image MyPerspectiveView::warpedPicture(
         return box.imgPersp;
 
     qCDebug(lcBoxes) << "imgPersp updated";
-    Image picture = capture->image_curved_perspectived(box, wrapper, 1.0f, rect);
+    Image picture = capture->warpKeepingFlat(box, wrapper, 1.0f, rect, m_flatKept[&box]);
     if (picture.isNull()) {
         // Nothing is cached, so the next draw tries again.
         box.imgPersp = Image();
@@ -125,11 +127,14 @@ void MyPerspectiveView::drawRect(const Rect& dirty, GraphicsContext& ctx)
     // No check for a window: the export and the warp capture draw boxes off screen.
     View::drawRect(dirty, ctx);
     qCDebug(lcBoxes) << "drawRect-perspectiveView";
+    std::vector<const MyViewBase*> shownWarped;
     for (View* wrapper : subviews()) {
         const BoxDrawing drawing = drawingFor(*wrapper);
         if (drawing == BoxDrawing::Flat)
             continue;
         MyViewBase* box = boxOfWrapper(*wrapper);
+        if (drawing == BoxDrawing::Warped)
+            shownWarped.push_back(box);
         Rect rect;
         const Image picture = warpedPicture(*box, *wrapper, drawing, rect);
         if (picture.isNull() || !placeable(rect))
@@ -144,4 +149,8 @@ void MyPerspectiveView::drawRect(const Rect& dirty, GraphicsContext& ctx)
             "DrawInRect:%f %f %f %f", rect.x(), rect.y(), rect.width(), rect.height());
         ctx.drawImage(picture, rect);
     }
+    // Pictures are kept only for the boxes shown warped now: the others would go stale.
+    std::erase_if(m_flatKept, [&](const auto& entry) {
+        return std::find(shownWarped.begin(), shownWarped.end(), entry.first) == shownWarped.end();
+    });
 }

@@ -5,15 +5,18 @@
 // letting the wrapper draw, or warped, by drawing in the wrapper's place a picture of the box
 // bent by its curve or perspective. The picture comes from the container's warp capture and
 // is cached on the box (imgPersp, imgRect, ud), so that it is made again only when the box's
-// record says the box would look different.
+// record says the box would look different; the flat picture it was bent from is kept here, so
+// that a change of the curve or the perspective alone only bends it again.
 //
 // Deciding what to show is a pure function of the box, the edit animation and the export
 // flag: drawing shows, hides, focuses and invalidates nothing. The one thing a draw changes is
-// the box's picture cache.
+// the box's picture cache (and the flat picture kept with it).
+#include "boxes/WarpCapture.h"
 #include "platform/ui/View.h"
 
+#include <map>
+
 class MyViewBase;
-class WarpCapture;
 
 class MyPerspectiveView : public platform::View {
 public:
@@ -65,4 +68,8 @@ private:
     // when the capture made none.
     platform::Image warpedPicture(
         MyViewBase& box, platform::View& wrapper, BoxDrawing drawing, platform::Rect& rect) const;
+
+    // The flat pictures of the boxes last drawn warped, by box; a box drawn otherwise, or gone,
+    // loses its entry at the next draw.
+    mutable std::map<const MyViewBase*, FlatCapture> m_flatKept;
 };

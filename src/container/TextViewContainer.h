@@ -260,6 +260,9 @@ public:
     // most 1500 px a side, then bent.
     platform::Image image_curved_perspectived(
         MyViewBase& box, platform::View& wrapper, float fVal, platform::Rect& rtImage) override;
+    // The same, drawing the flat box only when kept does not hold its picture already.
+    platform::Image warpKeepingFlat(MyViewBase& box, platform::View& wrapper, float fVal,
+        platform::Rect& rtImage, FlatCapture& kept) override;
     // What the capture hands its flat picture to: WarpRenderer::perspectiveCurved, unless a
     // test puts a recording double in its place.
     using WarpFunction = std::function<std::optional<WarpRenderer::Result>(
@@ -427,6 +430,10 @@ private:
     // ---- arrangement helpers (TextViewContainerArrangement.cpp)
     // Moves the box at index from to index to in textViewAry and restacks the nests.
     void moveBox(std::size_t from, std::size_t to);
+    // ---- warp capture helper (TextViewContainerWarp.cpp): both captures; kept is null when
+    // nothing is to be kept.
+    platform::Image capturedAndBent(MyViewBase& box, platform::View& wrapper, float fVal,
+        platform::Rect& rtImage, FlatCapture* kept);
 
     ContainerDelegate* m_delegate = nullptr;
     DocumentWindowRef* m_documentWindow = nullptr;

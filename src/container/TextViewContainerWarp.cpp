@@ -28,7 +28,31 @@ constexpr double kCaptureCanvas = 5000.0;
 Image TextViewContainer::image_curved_perspectived(
     MyViewBase& box, platform::View& wrapper, float fVal, Rect& rtImage)
 {
+    return capturedAndBent(box, wrapper, fVal, rtImage, nullptr);
+}
+
+Image TextViewContainer::warpKeepingFlat(
+    MyViewBase& box, platform::View& wrapper, float fVal, Rect& rtImage, FlatCapture& kept)
+{
+    return capturedAndBent(box, wrapper, fVal, rtImage, &kept);
+}
+
+Image TextViewContainer::capturedAndBent(
+    MyViewBase& box, platform::View& wrapper, float fVal, Rect& rtImage, FlatCapture* kept)
+{
     qCDebug(lcContainer) << "image_curved_perspectived started";
+    // The flat box does not show its curve or perspective: a record that differs only there
+    // draws the same flat picture.
+    std::optional<UNDODATA> flatRecord;
+    bool reuse = false;
+    if (kept) {
+        flatRecord = box.getUndoData();
+        flatRecord->horzPerspective = 0.0;
+        flatRecord->vertPerspective = 0.0;
+        flatRecord->curves.clear();
+        reuse = kept->record && !kept->picture.isNull() && kept->exporting == gCanvasExporting
+            && kept->record->isEqualTo(*flatRecord);
+    }
     // Saved whole and put back as they were: a draw must not change the box's record, and
     // turning back through the centre or shifting imgRect twice would not round-trip exactly.
     const Rect savedFrame = box.frame();
@@ -42,28 +66,44 @@ Image TextViewContainer::image_curved_perspectived(
     const Point r0 = captured.origin;
     gWarpCaptureRect.rect = captured;
 
-    const Size wrapperSize = wrapper.frame().size;
-    wrapper.setFrameSize(Size(kCaptureCanvas, kCaptureCanvas));
-    if (r0.x < 0.0 || r0.y < 0.0) {
-        // Moved so that the capture starts at the wrapper's origin.
-        box.setFrameOrigin(Point(origin.x - r0.x, origin.y - r0.y));
-        gWarpCaptureRect.rect.origin = Point(0, 0);
+    reuse = reuse && kept->area == captured.size;
+    Image picture;
+    if (reuse) {
+        picture = kept->picture;
+    } else {
+        const Size wrapperSize = wrapper.frame().size;
+        wrapper.setFrameSize(Size(kCaptureCanvas, kCaptureCanvas));
+        if (r0.x < 0.0 || r0.y < 0.0) {
+            // Moved so that the capture starts at the wrapper's origin.
+            box.setFrameOrigin(Point(origin.x - r0.x, origin.y - r0.y));
+            gWarpCaptureRect.rect.origin = Point(0, 0);
+        }
+        // Rendered straight at the size the warp takes (at most kMaxWarpSide pixels a side)
+        // rather than rendered large and reduced; the pixels per point are read from the
+        // result.
+        const double longer = std::max(captured.width(), captured.height());
+        const double scale = longer > kMaxWarpSide ? kMaxWarpSide / longer : 1.0;
+        gWarpCaptureRect.capturing = true;
+        picture = platform::renderToImage(wrapper, gWarpCaptureRect.rect, scale);
+        gWarpCaptureRect.capturing = false;
+        wrapper.setFrameSize(wrapperSize);
     }
-    // Rendered straight at the size the warp takes (at most kMaxWarpSide pixels a side) rather
-    // than rendered large and reduced; the pixels per point are read from the result.
-    const double longer = std::max(captured.width(), captured.height());
-    const double scale = longer > kMaxWarpSide ? kMaxWarpSide / longer : 1.0;
-    gWarpCaptureRect.capturing = true;
-    Image picture = platform::renderToImage(wrapper, gWarpCaptureRect.rect, scale);
-    gWarpCaptureRect.capturing = false;
-    wrapper.setFrameSize(wrapperSize);
     box.setRotationAngle(turn);
     box.setFrameOrigin(savedFrame.origin);
     box.imgRect = savedImgRect;
     qCDebug(lcContainer).noquote()
         << QString::asprintf("bounds size:%f %f", bounds().width(), bounds().height());
-    if (picture.isNull())
+    if (picture.isNull()) {
+        if (kept)
+            *kept = FlatCapture();
         return Image();
+    }
+    if (!reuse) {
+        // The picture is made from the pixels: its point size is its pixel size.
+        picture = Image::fromQImage(picture.toQImage());
+        if (kept)
+            *kept = FlatCapture { picture, captured.size, gCanvasExporting, std::move(flatRecord) };
+    }
 
     const QSize pixels = picture.pixelSize();
     const float sx = float(pixels.width()) / float(captured.width());
@@ -74,8 +114,6 @@ Image TextViewContainer::image_curved_perspectived(
         p.y *= double(fVal);
     const float h = box.horzPerspective() * fVal;
     const float v = box.vertPerspective() * fVal;
-    // The picture is made from the pixels: its point size is its pixel size.
-    picture = Image::fromQImage(picture.toQImage());
     const auto warped = m_warpRenderer
         ? m_warpRenderer(picture, curve, double(h), double(v))
         : WarpRenderer::perspectiveCurved(picture, curve, double(h), double(v));

@@ -70,13 +70,19 @@ inline Pixel pixelOf(I4 v)
 // The two neighbours at(i), at(i + 1) blended at s, i = trunc(s), when 2 <= i <= last; clear
 // otherwise. Far or non-finite positions are turned away before trunc, which they would make
 // undefined.
-template <typename At> [[gnu::always_inline]] inline Pixel blendAt(float s, int last, const At& at)
+[[gnu::always_inline]] inline bool blendable(float s, int last)
 {
     if (!(s > -2.0f && s < float(last + 3)))
+        return false;
+    const int i = int(s);
+    return i >= 2 && i <= last;
+}
+
+template <typename At> [[gnu::always_inline]] inline Pixel blendAt(float s, int last, const At& at)
+{
+    if (!blendable(s, last))
         return 0;
     const int i = int(s);
-    if (i < 2 || i > last)
-        return 0;
     return blend2(at(i), at(i + 1), float(i + 1) - s, s - float(i));
 }
 
@@ -611,11 +617,17 @@ struct FanRow {
     float fcx, toLeft, toRight;
 };
 
-[[gnu::always_inline]] inline void fanRowBody(const FanRow& f, const float* num, float* sx)
+// The positions the row's columns cLo .. cHi - 1 read, into sx.
+[[gnu::always_inline]] inline void fanPositions(const FanRow& f, const float* num, float* sx)
 {
     const int mid = std::clamp(f.cx, f.cLo, f.cHi);
     stretchedBody(num + f.cLo, mid - f.cLo, f.fcx, f.toLeft, true, sx + f.cLo);
     stretchedBody(num + mid, f.cHi - mid, f.fcx, f.toRight, false, sx + mid);
+}
+
+[[gnu::always_inline]] inline void fanRowBody(const FanRow& f, const float* num, float* sx)
+{
+    fanPositions(f, num, sx);
     for (int c = f.cLo; c < f.cHi; ++c)
         f.out[c] = blendAt(sx[c], f.last, [&](int ix) { return f.in[ix]; });
 }
@@ -633,15 +645,65 @@ void fanRowBase(const FanRow& f, const float* num, float* sx)
 #if defined(__x86_64__) || defined(__i386__)
 // The same built for AVX2: the byte widening and narrowing of the blends are single
 // instructions, the fan's divisions eight at a time. The same operations: the same pixels.
+//
+// The blends go two samples at a time, one pixel's four channels in each half of eight float
+// lanes: the same products and sum per channel as blend2, truncated, and held to 0..255 by the
+// saturating packs, so the same pixels. s(k) is sample k's position, at(k, i) its neighbour i.
+template <typename S, typename At>
+__attribute__((target("avx2"), always_inline)) inline void blendRunAvx2(
+    int n, int last, const S& s, const At& at, Pixel* out)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    int k = 0;
+    for (; k + 2 <= n; k += 2) {
+        int p0[2] = { 0, 0 }, p1[2] = { 0, 0 };
+        float w0[2] = { 0.0f, 0.0f }, w1[2] = { 0.0f, 0.0f };
+        for (int j = 0; j < 2; ++j) {
+            const float sj = s(k + j);
+            if (!blendable(sj, last))
+                continue;
+            const int i = int(sj);
+            p0[j] = int(at(k + j, i));
+            p1[j] = int(at(k + j, i + 1));
+            w0[j] = float(i + 1) - sj;
+            w1[j] = sj - float(i);
+        }
+        if ((p0[0] | p0[1] | p1[0] | p1[1]) == 0) {
+            out[k] = 0;
+            out[k + 1] = 0;
+            continue;
+        }
+        const __m256 a
+            = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_setr_epi32(p0[0], p0[1], 0, 0)));
+        const __m256 b
+            = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_setr_epi32(p1[0], p1[1], 0, 0)));
+        const __m256 wa = _mm256_setr_m128(_mm_set1_ps(w0[0]), _mm_set1_ps(w0[1]));
+        const __m256 wb = _mm256_setr_m128(_mm_set1_ps(w1[0]), _mm_set1_ps(w1[1]));
+        const __m256i v
+            = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(a, wa), _mm256_mul_ps(b, wb)));
+        const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(v, v), zero);
+        out[k] = Pixel(_mm256_extract_epi32(packed, 0));
+        out[k + 1] = Pixel(_mm256_extract_epi32(packed, 4));
+    }
+    for (; k < n; ++k)
+        out[k] = blendAt(s(k), last, [&](int i) { return at(k, i); });
+}
+
 __attribute__((target("avx2"))) void shiftRowAvx2(
     Pixel* o, const float* shift, float fj, float minS, const SourceRows& in)
 {
-    shiftRowBody(o, shift, fj, minS, in);
+    blendRunAvx2(
+        in.W, in.H - 2, [&](int x) { return fj + shift[x] + minS; },
+        [&](int x, int iy) { return in.row(iy)[x]; }, o);
 }
 
 __attribute__((target("avx2"))) void fanRowAvx2(const FanRow& f, const float* num, float* sx)
 {
-    fanRowBody(f, num, sx);
+    fanPositions(f, num, sx);
+    if (f.cLo < f.cHi)
+        blendRunAvx2(
+            f.cHi - f.cLo, f.last, [&](int k) { return sx[f.cLo + k]; },
+            [&](int, int ix) { return f.in[ix]; }, f.out + f.cLo);
 }
 #endif
 
@@ -689,60 +751,93 @@ QImage columnShift(const QImage& src, const Curve& k)
     return dst;
 }
 
+// The fan over a shifted picture of newW x newH whose flat width was W: the centre column,
+// and each column's distance from it times half the width (the same for every row).
+struct FanFrame {
+    int newW, newH, half, cx, first;
+    float fcx;
+    std::vector<float> num;
+    FanFrame(const Curve& k, int W, int width, int height)
+        : newW(width)
+        , newH(height)
+        , half(W / 2)
+        , cx(W / 2 - k.minX)
+        , first(-k.minX) // the picture's first column in the shifted buffer
+        , fcx(float(W / 2 - k.minX))
+        , num(std::size_t(width) + 1)
+    {
+        for (int c = 0; c <= newW; ++c)
+            num[std::size_t(c)] = float(qint64(std::abs(cx - c)) * half);
+    }
+};
+
+// One row of the fan: nothing when the row lies outside the fan's sides (it is clear), else
+// what its positions need (in and out left null).
+std::optional<FanRow> fanRowPlan(const Curve& k, const FanFrame& f, int W, int r)
+{
+    const float fr = float(r);
+    const float left = k.A1 + fr * (k.B1 - k.A1) / float(f.newH) - float(k.minX);
+    const float right = k.A2 + fr * (k.B2 - k.A2) / float(f.newH) - float(k.minX);
+    if (!(left < f.fcx && f.fcx < right))
+        return std::nullopt;
+    // Per-row terms: the distances the two halves are stretched to.
+    const float toLeft = f.fcx - left;
+    const float toRight = right - f.fcx;
+    // Only the picture's own columns of the shifted buffer are not clear, and the positions
+    // rise with the column: the columns reading outside them (with a margin) are clear as they
+    // are.
+    int cLo = 0, cHi = f.newW;
+    if (f.half > 0) {
+        auto columnOf = [&](double s) {
+            return s < double(f.fcx)
+                ? double(f.cx) - (double(f.fcx) - s) * double(toLeft) / f.half
+                : double(f.cx) + (s - double(f.fcx)) * double(toRight) / f.half;
+        };
+        cLo = int(std::clamp(std::floor(columnOf(f.first - 1.0)) - 2.0, 0.0, double(f.newW)));
+        cHi = int(std::clamp(std::ceil(columnOf(f.first + W + 1.0)) + 3.0, 0.0, double(f.newW)));
+    }
+    return FanRow { nullptr, nullptr, cLo, cHi, f.cx, f.newW - 2, f.fcx, toLeft, toRight };
+}
+
 QImage fan(const QImage& src, const Curve& k, int W)
 {
-    const int newW = src.width();
-    const int newH = src.height();
-    QImage dst = newBuffer(newW, newH);
+    const FanFrame frame(k, W, src.width(), src.height());
+    QImage dst = newBuffer(frame.newW, frame.newH);
     if (dst.isNull())
         return dst;
-    const int half = W / 2;
-    const int cx = half - k.minX;
-    const int first = -k.minX; // the picture's first column in the shifted buffer
-    const float fcx = float(cx);
-    const SourceRows rows { src.constBits(), src.bytesPerLine(), newW, newH };
+    const int newW = frame.newW;
+    const SourceRows rows { src.constBits(), src.bytesPerLine(), newW, frame.newH };
     uchar* const dstBits = dst.bits();
     const qsizetype dstStride = dst.bytesPerLine();
-    // Each column's distance from the centre times half the width: the same for every row.
-    std::vector<float> num(std::size_t(newW) + 1);
-    for (int c = 0; c <= newW; ++c)
-        num[std::size_t(c)] = float(qint64(std::abs(cx - c)) * half);
-    platform::parallelRows(newH, newW, kMinimumWork, [&](int top, int bottom) {
+    platform::parallelRows(frame.newH, newW, kMinimumWork, [&](int top, int bottom) {
         std::vector<float> sx(std::size_t(newW) + 1);
         for (int r = top; r < bottom; ++r) {
             Pixel* out = reinterpret_cast<Pixel*>(dstBits + qsizetype(r) * dstStride);
-            const float fr = float(r);
-            const float left = k.A1 + fr * (k.B1 - k.A1) / float(newH) - float(k.minX);
-            const float right = k.A2 + fr * (k.B2 - k.A2) / float(newH) - float(k.minX);
-            if (!(left < fcx && fcx < right)) {
+            std::optional<FanRow> f = fanRowPlan(k, frame, W, r);
+            if (!f) {
                 std::fill(out, out + newW, Pixel(0));
                 continue;
             }
-            // Per-row terms: the distances the two halves are stretched to.
-            const float toLeft = fcx - left;
-            const float toRight = right - fcx;
-            const Pixel* in = rows.row(r);
-            // Only the picture's own columns of the shifted buffer are not clear, and sx rises
-            // with c: the columns reading outside them (with a margin) are clear as they are.
-            int cLo = 0, cHi = newW;
-            if (half > 0) {
-                auto columnOf = [&](double s) {
-                    return s < double(fcx)
-                        ? double(cx) - (double(fcx) - s) * double(toLeft) / half
-                        : double(cx) + (s - double(fcx)) * double(toRight) / half;
-                };
-                cLo = int(std::clamp(std::floor(columnOf(first - 1.0)) - 2.0, 0.0, double(newW)));
-                cHi = int(
-                    std::clamp(std::ceil(columnOf(first + W + 1.0)) + 3.0, 0.0, double(newW)));
-            }
-            std::fill(out, out + cLo, Pixel(0));
-            std::fill(out + std::max(cLo, cHi), out + newW, Pixel(0));
-            if (cLo < cHi)
-                fanRow({ in, out, cLo, cHi, cx, newW - 2, fcx, toLeft, toRight }, num.data(),
-                    sx.data());
+            f->in = rows.row(r);
+            f->out = out;
+            std::fill(out, out + f->cLo, Pixel(0));
+            std::fill(out + std::max(f->cLo, f->cHi), out + newW, Pixel(0));
+            if (f->cLo < f->cHi)
+                fanRow(*f, frame.num.data(), sx.data());
         }
     });
     return dst;
+}
+
+// The curve's unit points held to what the gestures allow: heights within [-1, 1], u within
+// [0, 1].
+std::vector<Point> heldCurve(const std::vector<Point>& curves)
+{
+    std::vector<Point> unit;
+    unit.reserve(curves.size());
+    for (const Point& p : curves)
+        unit.emplace_back(double(held(p.x, 0.0, 1.0)), double(held(p.y, -1.0, 1.0)));
+    return unit;
 }
 
 } // namespace
@@ -778,12 +873,7 @@ std::optional<Result> perspectiveCurved(
     // Held to what the gestures allow: factors and heights within [-1, 1], u within [0, 1].
     const float hf = held(h, -1.0, 1.0);
     const float vf = held(v, -1.0, 1.0);
-    std::vector<Point> unit;
-    unit.reserve(curves.size());
-    for (const Point& p : curves)
-        unit.emplace_back(double(held(p.x, 0.0, 1.0)), double(held(p.y, -1.0, 1.0)));
-
-    const Curve k = analyseCurve(unit, W, H);
+    const Curve k = analyseCurve(heldCurve(curves), W, H);
     if (k.mode != 0 && qint64(k.maxX - k.minX) * qint64(k.maxE - k.minS) > kMaxImagePixels)
         return std::nullopt;
 
@@ -809,6 +899,56 @@ std::optional<Result> perspectiveCurved(
     if (result.image.isNull())
         return std::nullopt;
     return result;
+}
+
+std::optional<CurveMaps> curveMaps(int W, int H, const std::vector<Point>& curves)
+{
+    if (W <= 0 || H <= 0 || qint64(W) * H > kMaxImagePixels)
+        return std::nullopt;
+    const Curve k = analyseCurve(heldCurve(curves), W, H);
+    const int newW = k.maxX - k.minX;
+    const int newH = k.maxE - k.minS;
+    if (k.mode == 0 || qint64(newW) * qint64(newH) > kMaxImagePixels)
+        return std::nullopt;
+    const auto cleared = [&](SampleMap& m) {
+        m.width = newW;
+        m.height = newH;
+        m.x.assign(std::size_t(newW) * std::size_t(newH), -10.0f);
+        m.y.assign(std::size_t(newW) * std::size_t(newH), -10.0f);
+    };
+    CurveMaps maps;
+    // The column shift: column x of the picture, at row j + shift[x] + minS (as shiftRowBody).
+    cleared(maps.shift);
+    const float minS = float(k.minS);
+    for (int j = 0; j < newH; ++j)
+        for (int x = 0; x < W; ++x) {
+            const float fy = float(j) + k.shift[std::size_t(x)] + minS;
+            if (!blendable(fy, H - 2))
+                continue;
+            const std::size_t at = std::size_t(j) * std::size_t(newW) + std::size_t(x - k.minX);
+            maps.shift.x[at] = float(x);
+            maps.shift.y[at] = fy;
+        }
+    if (k.mode == 1 || k.mode == 2) {
+        SampleMap& m = maps.fan.emplace();
+        cleared(m);
+        const FanFrame frame(k, W, newW, newH);
+        std::vector<float> sx(std::size_t(newW) + 1);
+        for (int r = 0; r < newH; ++r) {
+            const std::optional<FanRow> f = fanRowPlan(k, frame, W, r);
+            if (!f || f->cLo >= f->cHi)
+                continue;
+            fanPositions(*f, frame.num.data(), sx.data());
+            for (int c = f->cLo; c < f->cHi; ++c) {
+                if (!blendable(sx[std::size_t(c)], f->last))
+                    continue;
+                const std::size_t at = std::size_t(r) * std::size_t(newW) + std::size_t(c);
+                m.x[at] = sx[std::size_t(c)];
+                m.y[at] = float(r);
+            }
+        }
+    }
+    return maps;
 }
 
 } // namespace WarpRenderer

@@ -39,4 +39,21 @@ std::optional<Result> perspectiveCurved(
 // the inverse of that projective map.
 std::optional<std::array<platform::Point, 4>> perspectiveCorners(int W, int H, double h, double v);
 
+// The curve stage's resamplings as maps, for comparing it with other resamplers: for each
+// output pixel (rows from the top, width x height), the position in the stage's input whose
+// two neighbours it blends (below and above for the shift, left and right for the fan), or
+// (-10, -10) where the pixel is clear.
+struct SampleMap {
+    int width = 0, height = 0;
+    std::vector<float> x, y;
+};
+// The column shift reads the W x H picture the perspective stage made; the fan, for a curve of
+// 3 points that has one, reads the shift's output, of its own size. Curves are held as in
+// perspectiveCurved. Nothing when the curve leaves the picture as it is, or is too large.
+struct CurveMaps {
+    SampleMap shift;
+    std::optional<SampleMap> fan;
+};
+std::optional<CurveMaps> curveMaps(int W, int H, const std::vector<platform::Point>& curves);
+
 } // namespace WarpRenderer

@@ -1,11 +1,12 @@
 // The container's warp capture against a recording double of the renderer: which rectangle is
 // captured, at what pixel size, what the renderer is asked for, and that the box is left as it
-// was.
+// was; and the flat picture a box's warp view keeps between draws.
 #include "ContainerTestSupport.h"
 #include "boxes/BoxStatics.h"
 
 #include <QImage>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 
 using platform::Point;
@@ -142,5 +143,72 @@ TEST(WarpCapture, FrameRotationAndPlacementAreBitIdenticalAfter)
         EXPECT_TRUE(sameBits(box.frame(), frame));
         EXPECT_TRUE(sameBits(box.imgRect, imgRect));
         EXPECT_EQ(box.superview()->frame(), wrapperFrame);
+    }
+}
+
+// A drag of the perspective or the curve bends the flat picture the warp view kept from the last
+// draw; any change that alters the flat box draws it again. Either way the bent picture is the
+// one a fresh capture makes.
+TEST(WarpCapture, FlatPictureIsKeptWhileOnlyCurveAndPerspectiveChange)
+{
+    struct Row {
+        const char* name;
+        std::function<void(MyViewBase&)> change;
+        bool drawnAgain;
+    };
+    const Row rows[] = {
+        { "horizontal perspective", [](MyViewBase& b) { b.setHorzPerspective(0.6f); }, false },
+        { "vertical perspective", [](MyViewBase& b) { b.setVertPerspective(-0.4f); }, false },
+        { "curve",
+            [](MyViewBase& b) {
+                b.setCurves({ { 0, 0 }, { 0.5, -0.3 }, { 1, 0 } });
+            },
+            false },
+        { "saturation", [](MyViewBase& b) { dynamic_cast<MyImageView&>(b).setSaturation(0.0); },
+            true },
+        { "border", [](MyViewBase& b) { b.setBorderSize(6); }, true },
+        { "picture",
+            [](MyViewBase& b) {
+                QImage blue(200, 100, QImage::Format_ARGB32_Premultiplied);
+                blue.fill(Qt::blue);
+                dynamic_cast<MyImageView&>(b).setOrgImage(
+                    platform::Image::fromQImage(blue), 200.0, 100.0);
+            },
+            true },
+        { "export starts with a new perspective",
+            [](MyViewBase& b) {
+                gCanvasExporting = true;
+                b.setHorzPerspective(0.6f);
+            },
+            true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ContainerRig rig;
+        MyViewBase& box = addPictureBox(rig, Rect(100.0, 100.0, 200.0, 100.0), 0, 0);
+        box.setHorzPerspective(0.3f);
+        std::vector<platform::Image> given;
+        rig.container->setWarpRenderer([&given](const platform::Image& picture,
+                                           const std::vector<Point>& curves, double h, double v) {
+            given.push_back(picture);
+            return WarpRenderer::perspectiveCurved(picture, curves, h, v);
+        });
+        const auto draw
+            = [&] { return platform::renderToImage(*rig.container, Rect(0, 0, 400, 300), 1.0); };
+        draw();
+        ASSERT_EQ(given.size(), 1u);
+        row.change(box);
+        draw();
+        ASSERT_EQ(given.size(), 2u);
+        EXPECT_EQ(given[1] == given[0], !row.drawnAgain);
+
+        Rect rt = box.imgRect;
+        const QImage fresh
+            = rig.container->image_curved_perspectived(box, *box.superview(), 1.0f, rt).toQImage();
+        gCanvasExporting = false;
+        ASSERT_EQ(given.size(), 3u);
+        EXPECT_FALSE(given[2] == given[1]);
+        EXPECT_EQ(box.imgPersp.toQImage(), fresh);
+        expectNear(box.imgRect, rt, 1e-9);
     }
 }

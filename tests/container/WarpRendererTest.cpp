@@ -1,12 +1,14 @@
 // The warp renderer on synthetic captures: rows are counted from the top (QImage order),
 // the placement rectangle from the bottom-left.
-#include "ContainerTestSupport.h"
 #include "container/WarpRenderer.h"
 
+#include "ContainerTestSupport.h"
 #include "foundation/ImageAdditions.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/imaging/CpuFeatures.h"
 
 #include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -237,7 +239,8 @@ TEST(WarpRenderer, BadInputIsBounded)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const QImage in = c.size.isEmpty() ? QImage() : noisePicture(c.size.width(), c.size.height(), 3, 0, 4);
+        const QImage in
+            = c.size.isEmpty() ? QImage() : noisePicture(c.size.width(), c.size.height(), 3, 0, 4);
         const auto r
             = WarpRenderer::perspectiveCurved(platform::Image::fromQImage(in), c.curve, c.h, c.v);
         ASSERT_EQ(bool(r), c.picture);
@@ -251,4 +254,66 @@ TEST(WarpRenderer, BadInputIsBounded)
         EXPECT_EQ(r->rect.width(), out.width());
         EXPECT_EQ(r->rect.height(), out.height());
     }
+}
+
+// The curve maps describe the curve stage exactly: resampling the picture through them, with the
+// renderer's blend of two neighbours (float weights, truncated), gives the renderer's pixels.
+TEST(WarpRenderer, CurveMapsReproduceTheCurveStage)
+{
+    // Blends the two neighbours of (x, y) that a map position names, along y for the shift and
+    // along x for the fan; clear at the (-10, -10) mark.
+    const auto through = [](const QImage& in, const WarpRenderer::SampleMap& m, bool alongY) {
+        QImage out(m.width, m.height, QImage::Format_ARGB32_Premultiplied);
+        out.fill(0);
+        for (int r = 0; r < m.height; ++r)
+            for (int c = 0; c < m.width; ++c) {
+                const std::size_t at = std::size_t(r) * std::size_t(m.width) + std::size_t(c);
+                const float s = alongY ? m.y[at] : m.x[at];
+                if (s == -10.0f)
+                    continue;
+                const int i = int(s);
+                const int x0 = int(m.x[at]), y0 = int(m.y[at]);
+                const QRgb p0 = in.pixel(x0, y0);
+                const QRgb p1 = alongY ? in.pixel(x0, i + 1) : in.pixel(i + 1, y0);
+                if ((p0 | p1) == 0)
+                    continue;
+                const float w0 = float(i + 1) - s, w1 = s - float(i);
+                const auto mix = [&](int a, int b) {
+                    return std::clamp(int(float(a) * w0 + float(b) * w1), 0, 255);
+                };
+                out.setPixel(c, r,
+                    qRgba(mix(qRed(p0), qRed(p1)), mix(qGreen(p0), qGreen(p1)),
+                        mix(qBlue(p0), qBlue(p1)), mix(qAlpha(p0), qAlpha(p1))));
+            }
+        return out;
+    };
+    struct Row {
+        const char* name;
+        std::vector<Point> curve;
+        bool fan;
+    };
+    const Row rows[] = {
+        { "three points bent up", { { 0, 0 }, { 0.5, 0.35 }, { 1, 0 } }, true },
+        { "three points bent down", { { 0, 0.1 }, { 0.4, -0.3 }, { 1, 0 } }, true },
+        { "five points", { { 0, 0 }, { 0.25, 0.2 }, { 0.5, -0.1 }, { 0.75, 0.3 }, { 1, 0 } },
+            false },
+    };
+    const QImage in = opaque(97, 61);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto maps = WarpRenderer::curveMaps(in.width(), in.height(), row.curve);
+        ASSERT_TRUE(maps);
+        ASSERT_EQ(maps->fan.has_value(), row.fan);
+        QImage expected = through(in, maps->shift, true);
+        if (maps->fan)
+            expected = through(expected, *maps->fan, false);
+        EXPECT_EQ(warp(in, row.curve, 0.0, 0.0), expected);
+        // The plain loops, where the processor's vector units are not used, alike.
+        const bool was = platform::CpuFeatures::allowAvx(false);
+        const QImage plain = warp(in, row.curve, 0.0, 0.0);
+        platform::CpuFeatures::allowAvx(was);
+        EXPECT_EQ(plain, expected);
+    }
+    EXPECT_FALSE(WarpRenderer::curveMaps(97, 61, kFlat));
+    EXPECT_FALSE(WarpRenderer::curveMaps(0, 61, rows[0].curve));
 }
