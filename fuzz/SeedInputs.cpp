@@ -2,9 +2,17 @@
 //   fuzz_seeds <folder>   writes <folder>/archive_fuzz/, picture_fuzz/, coverage_fuzz/ and
 //                         document_fuzz/
 // They are made here with the writers of the code under test, so that they follow its formats.
+//
+//   fuzz_seeds --at-limits <folder>
+//                         writes documents as large as a person's may be into <folder>: the
+//                         most boxes a document may hold, one very long text, and a thousand
+//                         boxes casting wide shadows. Each must open within the fuzz step's
+//                         hang limit; they are kept in tests/data/regressions/document_fuzz/.
 #include "app/DocumentFile.h"
+#include "boxes/MyTextView.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/ValueCoding.h"
+#include "platform/text/TextAttributeNames.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -127,16 +135,90 @@ void documents(const QString& folder)
     save(folder, "full", DocumentFile::write(full));
 }
 
+// A text box record as a new box has it, at frame, holding text in the style it types in.
+UNDODATA textBox(const Rect& frame, const QString& text)
+{
+    UNDODATA r = MyTextView(frame).getUndoData();
+    r.frame = frame;
+    r.rtf = AttributedString(text, r.typingAttributes.value_or(AttributeDictionary()));
+    return r;
+}
+
+// The same with only its kind, frame and text in the font it types in: a new box's record
+// holds about 400 archive values, and 5000 of them would pass the archive's limit on values.
+UNDODATA plainTextBox(const Rect& frame, const QString& text)
+{
+    const UNDODATA styled = textBox(frame, text);
+    AttributeDictionary font;
+    if (styled.typingAttributes && styled.typingAttributes->count(TextAttributeNames::font))
+        font[TextAttributeNames::font] = styled.typingAttributes->at(TextAttributeNames::font);
+    UNDODATA r;
+    r.type = UNDODATA::TextBox;
+    r.frame = styled.frame;
+    r.rtf = AttributedString(text, font);
+    return r;
+}
+
+void documentsAtLimits(const QString& folder)
+{
+    DocumentContents contents;
+    contents.imageData = encoded(picture(1200, 800).convertToFormat(QImage::Format_RGB32), "jpeg");
+
+    // The most boxes a document may hold, one character each, in a grid over the picture.
+    DocumentContents many = contents;
+    std::vector<UNDODATA> records;
+    for (int i = 0; i < DocumentFile::kMaxBoxes; ++i)
+        records.push_back(plainTextBox(Rect(double(i % 100) * 12.0, double(i / 100) * 16.0, 12, 16),
+            QString(QChar(u'a' + i % 26))));
+    many.boxes = ContainerSnapshot(std::move(records));
+    save(folder, "boxes-5000-one-character", DocumentFile::write(many));
+
+    // One box of 100 000 characters: words, in paragraphs of about 500.
+    DocumentContents longText = contents;
+    QString text;
+    static const char* const words[] = { "quill ", "mark ", "photograph ", "type ", "a ", "line " };
+    for (int i = 0; text.size() < 100000; ++i)
+        text += (i % 90 == 89) ? QStringLiteral("end.\n") : QString::fromLatin1(words[i % 6]);
+    text.truncate(100000);
+    longText.boxes = ContainerSnapshot({ textBox(Rect(50, 50, 1100, 700), text) });
+    save(folder, "text-100000-characters", DocumentFile::write(longText));
+
+    // A thousand boxes wider than the picture, each with a translucent background and a drop
+    // shadow of blur 1000, so that every shadow covers the whole canvas.
+    DocumentContents shadows = contents;
+    records.clear();
+    for (int i = 0; i < 1000; ++i) {
+        UNDODATA r = textBox(Rect(double(i % 10) * 20.0, double(i / 100) * 2.0, 1000, 1000),
+            QStringLiteral("Shadow"));
+        SZGradient back;
+        back.color = Color(1, 1, 1, 0.3);
+        r.backColor = back;
+        r.shadowColor = Color(0, 0, 0, 0.75);
+        r.shadowBlurSize = 1000;
+        r.shadowOffsetSize = 20;
+        r.shadowAngle = 90;
+        records.push_back(std::move(r));
+    }
+    shadows.boxes = ContainerSnapshot(std::move(records));
+    save(folder, "boxes-1000-shadow-blur-1000", DocumentFile::write(shadows));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
+    const bool atLimits = argc == 3 && QByteArray(argv[1]) == "--at-limits";
+    if (argc != 2 && !atLimits) {
+        std::fprintf(
+            stderr, "usage: fuzz_seeds <folder>\n       fuzz_seeds --at-limits <folder>\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    if (atLimits) {
+        documentsAtLimits(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
     const QString root = QString::fromLocal8Bit(argv[1]);
     archives(root + "/archive_fuzz");
     pictures(root + "/picture_fuzz");

@@ -52,10 +52,17 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$crashes" "$build/seeds/$target"
   inputs=("$corpus" "$build/seeds/$target")
   [ -d "$regressions" ] && inputs+=("$regressions")
+  # libFuzzer cuts every input it reads to -max_len: the kept inputs (documents at the
+  # reader's limits are megabytes) must be run whole.
+  len="${max_len[$target]:-65536}"
+  if [ -d "$regressions" ]; then
+    largest="$(find "$regressions" -type f -printf '%s\n' | sort -n | tail -1)"
+    [ -n "$largest" ] && [ "$largest" -gt "$len" ] && len="$largest"
+  fi
   echo "fuzz: $target for $seconds s, $timeout s an input"
   # The first folder is the one the fuzzer adds to; the others are only read.
   "$build/$target" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout="$timeout" \
-    -max_len="${max_len[$target]:-65536}" -print_final_stats=1 \
+    -max_len="$len" -print_final_stats=1 \
     -artifact_prefix="$crashes/" "${inputs[@]}" >"$build/logs/$target.log" 2>&1 &
   pids+=($!)
 done

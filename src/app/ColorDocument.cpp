@@ -5,6 +5,7 @@
 #include "app/RatingPrompt.h"
 #include "platform/archive/ArchiveLimits.h"
 #include "platform/document/AlertPresenter.h"
+#include "platform/document/BackgroundWait.h"
 #include "platform/document/Dispatch.h"
 #include "platform/document/PanelPresenter.h"
 #include "platform/imaging/JpegWriter.h"
@@ -102,7 +103,11 @@ QString ColorDocument::damagedPictureWarning(const PictureSource& source)
 std::optional<platform::DocumentError> ColorDocument::takePicture(
     const QByteArray& bytes, const PictureSource& source)
 {
-    const platform::LoadedPicture loaded = platform::PictureLoader::load(bytes);
+    // Decoded off the main thread: a large picture takes seconds.
+    platform::LoadedPicture loaded;
+    if (!platform::BackgroundWait::run(platform::Document::openingLabel(source.path),
+            [&](const std::atomic_bool&) { loaded = platform::PictureLoader::load(bytes); }))
+        return platform::DocumentError::cancellation();
     const platform::Image image
         = loaded.ok() ? platform::Image::fromQImage(loaded.pixels) : platform::Image();
     if (image.isNull()) {

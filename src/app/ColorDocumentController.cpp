@@ -2,6 +2,7 @@
 
 #include "app/ColorDocument.h"
 #include "foundation/SharedFunctions.h"
+#include "platform/document/BackgroundWait.h"
 
 const QStringList ColorDocumentController::kPictureTypes = { QStringLiteral("png"),
     QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("tif"), QStringLiteral("tiff") };
@@ -38,15 +39,19 @@ std::unique_ptr<platform::Document> ColorDocumentController::makeUntitledDocumen
     const std::optional<QString> path = platform::PanelPresenter::chooseFileToOpen(request);
     if (!path)
         return nullptr;
-    auto bytes = platform::Document::readFileBytes(*path);
+    // Read and decoded off the main thread, under one progress window; a cancelled opening
+    // reports nothing.
+    const platform::BackgroundWait::Session waiting(platform::Document::openingLabel(*path));
+    auto bytes = platform::Document::readFileBytesWaiting(*path);
     if (auto* failed = std::get_if<platform::DocumentError>(&bytes)) {
-        if (error)
+        if (error && !failed->isCancellation())
             *error = *failed;
         return nullptr;
     }
     auto document = ColorDocument::fromPicture(std::get<QByteArray>(bytes), error, *path);
     if (!document && error && *error)
-        *error = (*error)->refusingFile(*path);
+        *error = (*error)->isCancellation() ? std::optional<platform::DocumentError>()
+                                            : (*error)->refusingFile(*path);
     return document;
 }
 

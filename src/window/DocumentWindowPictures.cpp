@@ -57,9 +57,15 @@ DecodedFile decodeFile(const QString& path, qint64& pixelBudget)
         // The system's words only where they fit: a format refusal.
         const bool ofFormat = loaded.fault == PictureFault::NotAPicture
             || loaded.fault == PictureFault::UnsupportedFormat;
-        return { {},
-            refusalMessage(path, PictureLoader::refusalReason(loaded),
-                ofFormat ? kUnsupportedImageFormat : QString()) };
+        // Only several files at once share a budget: a drop.
+        const QString reason = loaded.fault == PictureFault::BudgetSpent
+            ? QStringLiteral("the pictures dropped before it used up what one drop may decode "
+                             "(%1 of %2 million pixels were left; it needs %3 million)")
+                  .arg(PictureLoader::millions(loaded.budgetLeft),
+                      PictureLoader::millions(PictureLoader::kMaxPixels),
+                      PictureLoader::millions(loaded.cost))
+            : PictureLoader::refusalReason(loaded);
+        return { {}, refusalMessage(path, reason, ofFormat ? kUnsupportedImageFormat : QString()) };
     }
     return { Image::fromQImage(loaded.pixels), {} };
 }

@@ -3,6 +3,8 @@
 #include "foundation/ColorAdditions.h"
 #include "foundation/ImageAdditions.h"
 #include "platform/document/AlertPresenter.h"
+#include "platform/document/BackgroundWait.h"
+#include "platform/document/Document.h"
 #include "platform/document/PanelPresenter.h"
 #include "platform/imaging/PictureLoader.h"
 #include "platform/ui/ColorPanel.h"
@@ -80,15 +82,20 @@ QIcon namedIcon(const char* name, const QWidget& on)
     return QIcon(pixmap);
 }
 
-// The picture of a file, within the loader's limits; not ok() when it is not one.
+// The picture of a file, within the loader's limits; not ok() when it is not one. Only a
+// regular file is read (a pipe would block its reading forever), off the main thread with
+// its decoding.
 platform::LoadedPicture loadPicture(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxPictureFileBytes) {
-        qCDebug(lcWindow) << "picture not read:" << path;
-        return {};
-    }
-    platform::LoadedPicture loaded = platform::PictureLoader::load(file.readAll());
+    platform::LoadedPicture loaded;
+    platform::BackgroundWait::run(
+        platform::Document::openingLabel(path), [&](const std::atomic_bool& cancelled) {
+            auto bytes = platform::Document::readFileBytes(path, kMaxPictureFileBytes, &cancelled);
+            if (const auto* read = std::get_if<QByteArray>(&bytes))
+                loaded = platform::PictureLoader::load(*read);
+            else
+                loaded.error = std::get<platform::DocumentError>(bytes).message();
+        });
     if (!loaded.ok())
         qCDebug(lcWindow) << "picture not loaded:" << path << loaded.error;
     return loaded;

@@ -7,10 +7,13 @@
 #include "platform/document/Dispatch.h"
 #include "platform/document/Document.h"
 #include "platform/document/PanelPresenter.h"
+#include "platform/imaging/PictureLoader.h"
 #include "support/NamedCase.h"
+#include "support/PictureFiles.h"
 #include "window/SegmentSwitch.h"
 #include "window/ShapePanel.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -158,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(BoxSources, Drop,
                 ::mkfifo(QFile::encodeName(path).constData(), 0600);
                 return QList<QUrl> { local(path) };
             },
-            true, 0, 1, "\u201cpipe.jpg\u201d could not be opened: it is a named pipe, not a file." },
+            true, 0, 1,
+            "\u201cpipe.jpg\u201d could not be opened: it is a named pipe, not a file." },
         // Refused by its size before a byte is read (sparse: no disk used).
         DropRow { "OverTheSizeBound",
             [](Files& f) {
@@ -186,6 +190,42 @@ INSTANTIATE_TEST_SUITE_P(BoxSources, Drop,
                 + "\n47 more files could not be opened." }),
     testsupport::RowName());
 
+// Pictures dropped together share one budget of pixels. One refused because those before it
+// spent that budget is not too large by itself: the message says the drop's budget ran out,
+// with its figures.
+TEST(BoxSources, DropPastItsSharedBudgetSaysSo)
+{
+    Files files;
+    QImage seed(8, 8, QImage::Format_ARGB32);
+    seed.fill(Qt::red);
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        seed.save(&buffer, "PNG");
+    }
+    // Each claims a size that fits the budget alone, but not twice.
+    const QByteArray claiming = testsupport::pngClaiming(png, 12000, 12000);
+    const qint64 cost = PictureLoader::header(claiming).cost;
+    ASSERT_GT(cost, PictureLoader::kMaxPixels / 2);
+    ASSERT_LE(cost, PictureLoader::kMaxPixels);
+    DropRig w;
+    EXPECT_TRUE(w.win.dropFiles(
+        { local(files.write("first.png", claiming)), local(files.write("second.png", claiming)) }));
+    w.settle();
+    ASSERT_EQ(w.alerts->messages.size(), 1);
+    const QStringList lines = w.alerts->messages.front().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    const auto millions = [](qint64 n) { return QString::number(double(n) / 1e6, 'f', 1); };
+    EXPECT_EQ(lines[1].toStdString(),
+        QStringLiteral("\u201csecond.png\u201d could not be opened: the pictures dropped before it "
+                       "used up what one drop may decode (%1 of %2 million pixels were left; it "
+                       "needs %3 million).")
+            .arg(millions(PictureLoader::kMaxPixels - cost), millions(PictureLoader::kMaxPixels),
+                millions(cost))
+            .toStdString());
+}
+
 // A picture decoded after its window closed is dropped, not added to a dead canvas.
 TEST(BoxSources, DropThenCloseIsHarmless)
 {
@@ -211,7 +251,8 @@ TEST(BoxSources, OpenPanelPictureOrMessage)
     w.settle();
     EXPECT_TRUE(w.boxes().textViewAry.empty());
     EXPECT_EQ(w.alerts->messages,
-        QStringList { "\u201cbad.png\u201d could not be opened: it is not a picture. " + kUnsupported });
+        QStringList {
+            "\u201cbad.png\u201d could not be opened: it is not a picture. " + kUnsupported });
     w.win.newImageBox(); // cancelled
     w.settle();
     EXPECT_TRUE(w.boxes().textViewAry.empty());

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
 
 using platform::Color;
 using platform::GradientStop;
@@ -440,9 +441,13 @@ TEST(FillEditor, PictureFillFromTheMenu)
         red.fill(Qt::red);
         ASSERT_TRUE(red.save(picture));
     }
+    // Never opened: a pipe with no writer would block its reading forever.
+    const QString pipe = tmp.filePath(QStringLiteral("pipe.png"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const Row rows[] = {
         { "cancelled", std::nullopt, false },
         { "not a picture", notAPicture, false },
+        { "a named pipe", pipe, false },
         { "a picture", picture, true },
     };
     for (const Row& row : rows) {

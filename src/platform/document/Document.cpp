@@ -1,6 +1,7 @@
 #include "platform/document/Document.h"
 
 #include "platform/document/AlertPresenter.h"
+#include "platform/document/BackgroundWait.h"
 #include "platform/document/DocumentController.h"
 #include "platform/document/PanelPresenter.h"
 
@@ -13,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -159,7 +161,7 @@ std::optional<DocumentError> Document::openRegularFile(QFile& file, const QStrin
 }
 
 std::variant<QByteArray, DocumentError> Document::readFileBytes(
-    const QString& path, qint64 maxBytes)
+    const QString& path, qint64 maxBytes, const std::atomic_bool* cancelled)
 {
     QFile file;
     if (auto error = openRegularFile(file, path))
@@ -173,11 +175,44 @@ std::variant<QByteArray, DocumentError> Document::readFileBytes(
         return DocumentError { kFileErrorDomain, int(QFile::ReadError),
             refusalMessage(path, reason), reason };
     }
-    // No more than the size judged, even from a file that grows meanwhile.
-    QByteArray bytes = file.read(size);
-    if (file.error() != QFile::NoError)
-        return fileError(path, file.errorString(), int(file.error()));
+    // No more than the size judged, even from a file that grows meanwhile; in parts, so that
+    // a slow disk can be given up on.
+    constexpr qint64 kPartBytes = qint64(8) << 20;
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < size) {
+        if (cancelled && cancelled->load())
+            return DocumentError::cancellation();
+        const qint64 n = file.read(bytes.data() + got, std::min(kPartBytes, size - got));
+        if (n < 0)
+            return fileError(path, file.errorString(), int(file.error()));
+        if (n == 0)
+            break; // the file shrank meanwhile: what it holds now
+        got += n;
+    }
+    bytes.truncate(got);
     return bytes;
+}
+
+std::variant<QByteArray, DocumentError> Document::readFileBytesWaiting(
+    const QString& path, qint64 maxBytes)
+{
+    std::variant<QByteArray, DocumentError> bytes = DocumentError::cancellation();
+    BackgroundWait::run(openingLabel(path), [&](const std::atomic_bool& cancelled) {
+        bytes = readFileBytes(path, maxBytes, &cancelled);
+    });
+    return bytes;
+}
+
+QString Document::openingLabel(const QString& path)
+{
+    return QStringLiteral("Opening \u201c%1\u201d\u2026").arg(QFileInfo(path).fileName());
+}
+
+std::variant<QByteArray, DocumentError> Document::readFileContents(
+    const QString& path, const std::atomic_bool& cancelled) const
+{
+    return readFileBytes(path, maxFileBytes(), &cancelled);
 }
 
 int Document::sweepStaleTemporaryFiles(const QString& path)
@@ -214,7 +249,10 @@ int Document::sweepStaleTemporaryFiles(const QString& path)
 
 std::optional<DocumentError> Document::readFromFile(const QString& path)
 {
-    auto bytes = readFileBytes(path, maxFileBytes());
+    std::variant<QByteArray, DocumentError> bytes = DocumentError::cancellation();
+    if (!BackgroundWait::run(openingLabel(path),
+            [&](const std::atomic_bool& cancelled) { bytes = readFileContents(path, cancelled); }))
+        return DocumentError::cancellation();
     if (auto* error = std::get_if<DocumentError>(&bytes))
         return *error;
     sweepStaleTemporaryFiles(path);
@@ -223,7 +261,7 @@ std::optional<DocumentError> Document::readFromFile(const QString& path)
     auto error = readFromData(std::get<QByteArray>(bytes));
     m_pathBeingRead.clear();
     if (error)
-        return error->refusingFile(path);
+        return error->isCancellation() ? *error : error->refusingFile(path);
     const QFileInfo file(path);
     if (m_leftContentOut) {
         qCWarning(lcDocument) << "opened without all of its contents, as a copy:" << path;

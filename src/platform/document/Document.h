@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <optional>
 #include <variant>
 
@@ -63,6 +64,9 @@ public:
     // Reads the file through readFromData(). On success the document takes the path and is
     // clean; on failure nothing changes, and the error's message names the file. A read that
     // left content out (see readLeftContentOut) keeps the file's name but not its path.
+    // The file's bytes are read off the main thread (readFileContents), with the event loop
+    // turning and a progress window when it takes long (BackgroundWait); when the person
+    // cancels there, the answer is DocumentError::cancellation() and nothing changes.
     std::optional<DocumentError> readFromFile(const QString& path);
     // Writes dataOfType() to path atomically. Changes neither the path nor the edited state.
     std::optional<DocumentError> writeToFile(const QString& path) const;
@@ -83,8 +87,16 @@ public:
     // before a byte is read, with an error whose message names the file and says why (a named
     // pipe or a device could block the reader forever or never end; a file over the bound says
     // its size).
-    static std::variant<QByteArray, DocumentError> readFileBytes(
+    // Read in parts: when cancelled becomes true, the reading stops at the next part and
+    // answers DocumentError::cancellation().
+    static std::variant<QByteArray, DocumentError> readFileBytes(const QString& path,
+        qint64 maxBytes = kMaxFileBytes, const std::atomic_bool* cancelled = nullptr);
+    // readFileBytes() off the main thread, under BackgroundWait (its progress window is
+    // labelled openingLabel(path) unless a session is open).
+    static std::variant<QByteArray, DocumentError> readFileBytesWaiting(
         const QString& path, qint64 maxBytes = kMaxFileBytes);
+    // What the progress window says while path is being opened.
+    static QString openingLabel(const QString& path);
     // Opens path for reading when it is a regular file (links followed), without ever waiting
     // on it: a pipe with no writer would otherwise block the open itself. Refused otherwise,
     // as readFileBytes() says it.
@@ -107,6 +119,10 @@ signals:
 protected:
     // The largest file readFromFile() reads; larger ones are refused unread.
     virtual qint64 maxFileBytes() const { return kMaxFileBytes; }
+    // The bytes of the file readFromFile() opens: readFileBytes() within maxFileBytes(). Runs
+    // on a pool thread, so it may touch nothing but the file.
+    virtual std::variant<QByteArray, DocumentError> readFileContents(
+        const QString& path, const std::atomic_bool& cancelled) const;
     // The document's contents from a file's bytes. The default refuses every file.
     virtual std::optional<DocumentError> readFromData(const QByteArray& data);
     // The bytes of the document's file. The default has nothing to write.

@@ -2,6 +2,7 @@
 
 #include "platform/archive/ArchiveFormat.h"
 #include "platform/document/AlertPresenter.h"
+#include "platform/document/BackgroundWait.h"
 
 #include <QApplication>
 #include <QFile>
@@ -132,22 +133,29 @@ DocumentController::OpenResult DocumentController::openDocumentWithContentsOfFil
         result.alreadyOpen = true;
         return result;
     }
+    // One progress window for the file's reading and its picture's decoding; a cancelled
+    // opening reports nothing.
+    const BackgroundWait::Session waiting(Document::openingLabel(path));
     std::unique_ptr<Document> document;
     if (kindOfFile(path) == DocumentKind::Document) {
         document = makeDocument();
         if (auto error = document->readFromFile(path)) {
-            result.error = error;
+            if (!error->isCancellation())
+                result.error = error;
             return result;
         }
     } else {
-        auto bytes = Document::readFileBytes(path);
+        auto bytes = Document::readFileBytesWaiting(path);
         if (auto* error = std::get_if<DocumentError>(&bytes)) {
-            result.error = *error;
+            if (!error->isCancellation())
+                result.error = *error;
             return result;
         }
         document = makeDocumentFromPicture(std::get<QByteArray>(bytes), path, &result.error);
         if (!document) {
-            if (result.error)
+            if (result.error && result.error->isCancellation())
+                result.error.reset();
+            else if (result.error)
                 result.error = result.error->refusingFile(path);
             return result;
         }

@@ -53,7 +53,10 @@ public:
         std::optional<DocumentError> error;
     };
     // Opens the file at path, or answers the document that already has it. Reports nothing to
-    // the user: the caller decides how to show an error, whose message names the file.
+    // the user: the caller decides how to show an error, whose message names the file. The
+    // file is read (and a picture decoded) off the main thread with the event loop turning,
+    // and a progress window shows when that takes long; cancelled there, the result holds
+    // neither a document nor an error.
     OpenResult openDocumentWithContentsOfFile(const QString& path);
 
     // Takes the document; it leaves again when it announces its close.
@@ -75,7 +78,8 @@ protected:
     // What "New" makes. The default is an empty document.
     virtual std::unique_ptr<Document> makeUntitledDocument(std::optional<DocumentError>* error);
     // A new untitled document from the bytes of the picture file at path (which a refusal
-    // names). The default refuses pictures.
+    // names). The default refuses pictures. Heavy work in it (decoding) goes through
+    // BackgroundWait, whose cancellation it answers with DocumentError::cancellation().
     virtual std::unique_ptr<Document> makeDocumentFromPicture(
         const QByteArray& bytes, const QString& path, std::optional<DocumentError>* error);
     // The open panel's title and file types.

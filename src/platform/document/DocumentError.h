@@ -29,6 +29,10 @@ struct DocumentError {
     // Why a file was refused, for refusalMessage(); empty when the message says all there is.
     QString reason = {};
 
+    // The person cancelled the work that would have given a result: nothing to tell.
+    static DocumentError cancellation() { return { kCancelledDomain(), kCancelledCode, {} }; }
+    bool isCancellation() const { return domain == kCancelledDomain() && code == kCancelledCode; }
+
     // What an alert shows.
     QString message() const
     {
@@ -49,6 +53,10 @@ struct DocumentError {
             = description.isEmpty() && !reason.isEmpty() ? QString() : message();
         return { domain, code, refusalMessage(path, reason, systemText), reason };
     }
+
+private:
+    static constexpr int kCancelledCode = 3072;
+    static QString kCancelledDomain() { return QStringLiteral("Cancelled"); }
 };
 
 // Domains of the errors the document services make themselves.

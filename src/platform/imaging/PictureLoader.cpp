@@ -259,10 +259,16 @@ LoadedPicture PictureLoader::load(
     if (!size.isValid())
         return failure(result, h.fault, QStringLiteral("no picture size in the header"));
     const qint64 cost = h.cost;
+    result.cost = cost;
+    result.budgetLeft = pixelBudget;
     if (size.width() > limits.maxDimension || size.height() > limits.maxDimension
-        || cost > qMin<qint64>(pixelBudget, kMaxPixels))
+        || cost > kMaxPixels)
         return failure(result, PictureFault::TooLarge,
             QStringLiteral("picture too large (%1 x %2)").arg(size.width()).arg(size.height()));
+    // A picture that would load alone, after others that took their share.
+    if (cost > pixelBudget)
+        return failure(result, PictureFault::BudgetSpent,
+            QStringLiteral("pixel budget spent (%1 wanted, %2 left)").arg(cost).arg(pixelBudget));
     pixelBudget -= cost;
 
     if (h.format == "bmp" && !bmpIsWhole(bytes))
@@ -345,6 +351,11 @@ QString damagedPictureWarning(const QString& subject)
     return QStringLiteral("%1 is damaged; parts of it may look wrong.").arg(subject);
 }
 
+QString PictureLoader::millions(qint64 pixels)
+{
+    return QString::number(double(std::max<qint64>(pixels, 0)) / 1e6, 'f', 1);
+}
+
 QString PictureLoader::refusalReason(const LoadedPicture& picture, bool heldInDocument)
 {
     const QString it = heldInDocument ? QStringLiteral("its picture") : QStringLiteral("it");
@@ -361,6 +372,10 @@ QString PictureLoader::refusalReason(const LoadedPicture& picture, bool heldInDo
                                 : QStringLiteral("it is a picture"))
             .arg(picture.storedSize.width())
             .arg(picture.storedSize.height());
+    case PictureFault::BudgetSpent:
+        return QStringLiteral("the pictures read with %1 took what may be decoded together "
+                              "(%2 of %3 million pixels were left; %1 needs %4 million)")
+            .arg(it, millions(picture.budgetLeft), millions(kMaxPixels), millions(picture.cost));
     case PictureFault::CutShort:
         return QStringLiteral("%1 is damaged (cut short)").arg(it);
     case PictureFault::Corrupt:

@@ -23,6 +23,9 @@ enum class PictureFault {
     NotAPicture, // no picture format recognised in the bytes
     UnsupportedFormat, // a picture, in a format we do not read (LoadedPicture::format)
     TooLarge, // more than may be decoded (LoadedPicture::storedSize holds its pixel size)
+    // within the bounds alone, but more than what the loads before it left of their shared
+    // budget (LoadedPicture::cost and budgetLeft hold the figures)
+    BudgetSpent,
     CutShort, // the data end before the picture does
     Corrupt, // data the decoder cannot read, or that disagree with the header
 };
@@ -35,6 +38,10 @@ struct LoadedPicture {
     QSize storedSize; // as the header gives it, before any rotation; invalid when unknown
     // Loaded, but the decoder found corrupt data on the way: parts may look wrong.
     bool damaged = false;
+    // Of the pixel budget: what the picture's decode takes (0 when its header is unreadable),
+    // and what was left of the budget when it was judged.
+    qint64 cost = 0;
+    qint64 budgetLeft = 0;
 
     bool ok() const { return !pixels.isNull(); }
 };
@@ -74,7 +81,8 @@ public:
     static LoadedPicture load(const QByteArray& bytes);
     // The same within limits, drawing on a pixel budget shared by several loads: the picture
     // is refused by its header when it is of another format, longer than maxDimension on a
-    // side, or costs more than pixelBudget holds. Otherwise its cost is taken from pixelBudget
+    // side, or costs more than kMaxPixels (TooLarge) or than pixelBudget holds (BudgetSpent).
+    // Otherwise its cost is taken from pixelBudget
     // before it is decoded, whether the decode then succeeds or not, so that what a series of
     // loads may cost is bounded by the budget it started with.
     static LoadedPicture load(const QByteArray& bytes, const Limits& limits, qint64& pixelBudget);
@@ -86,6 +94,9 @@ public:
     // ("it is damaged (cut short)"); of the picture a document holds when heldInDocument
     // ("its picture is damaged (cut short)").
     static QString refusalReason(const LoadedPicture& picture, bool heldInDocument = false);
+
+    // "84.7": pixels of a budget in millions, as refusals say them.
+    static QString millions(qint64 pixels);
 
 private:
     // result, emptied of pixels, with the fault and why.

@@ -8,7 +8,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -34,14 +39,47 @@ QByteArray archive()
     return archiver.finishEncoding();
 }
 
-// Makes BytesDocuments; pictures become untitled documents holding the picture's bytes.
+// A file on a slow disk: its bytes take ms to arrive, unless the reading is cancelled.
+class SlowFileDocument : public BytesDocument {
+public:
+    explicit SlowFileDocument(int ms)
+        : m_ms(ms)
+    {
+    }
+
+protected:
+    std::variant<QByteArray, platform::DocumentError> readFileContents(
+        const QString& path, const std::atomic_bool& cancelled) const override
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < m_ms) {
+            if (cancelled)
+                return platform::DocumentError::cancellation();
+            QThread::msleep(5);
+        }
+        return BytesDocument::readFileContents(path, cancelled);
+    }
+
+private:
+    int m_ms;
+};
+
+// Makes BytesDocuments (slow to read when readMs is set); pictures become untitled documents
+// holding the picture's bytes.
 class TestController : public DocumentController {
 public:
     QStringList events;
     bool untitledFails = false;
+    int readMs = 0;
 
 protected:
-    std::unique_ptr<Document> makeDocument() override { return std::make_unique<BytesDocument>(); }
+    std::unique_ptr<Document> makeDocument() override
+    {
+        if (readMs > 0)
+            return std::make_unique<SlowFileDocument>(readMs);
+        return std::make_unique<BytesDocument>();
+    }
     std::unique_ptr<Document> makeUntitledDocument(
         std::optional<platform::DocumentError>* error) override
     {
@@ -185,6 +223,59 @@ TEST(DocumentController, NewAndOpenThroughPanels)
     EXPECT_EQ(presenters.alerts->messages.size(), 2);
     EXPECT_EQ(presenters.alerts->messages.back(), "no picture");
     EXPECT_EQ(controller.documents().size(), 2u);
+}
+
+// A file that is slow to read leaves the application responsive: timers keep firing while
+// File > Open reads it, a progress window shows, and its Cancel button gives up the opening
+// with nothing opened and nothing to tell.
+TEST(DocumentController, SlowFileOpensWithTheEventLoopTurning)
+{
+    struct Row {
+        const char* name;
+        bool pressCancel;
+    };
+    for (const Row& row : { Row { "read to its end", false }, Row { "cancelled", true } }) {
+        SCOPED_TRACE(row.name);
+        ScriptedPresenters presenters;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("slow.quillmark");
+        writeFile(path, archive());
+        TestController controller;
+        controller.readMs = row.pressCancel ? 20000 : 900;
+        presenters.panels->openAnswers = { path };
+
+        int ticks = 0;
+        QString progressSaid;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            ++ticks;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* progress = qobject_cast<QProgressDialog*>(w);
+                if (!progress || !progress->isVisible())
+                    continue;
+                progressSaid = progress->labelText();
+                if (row.pressCancel)
+                    for (QPushButton* button : progress->findChildren<QPushButton*>())
+                        QTest::mouseClick(button, Qt::LeftButton);
+            }
+        });
+        ticker.start(10);
+        QElapsedTimer clock;
+        clock.start();
+        Document* opened = controller.openDocument();
+        EXPECT_GE(ticks, 20) << "timers fired while the file was read";
+        EXPECT_EQ(progressSaid, QStringLiteral("Opening \u201cslow.quillmark\u201d\u2026"));
+        EXPECT_TRUE(presenters.alerts->messages.isEmpty());
+        if (row.pressCancel) {
+            EXPECT_EQ(opened, nullptr);
+            EXPECT_TRUE(controller.documents().empty());
+            EXPECT_LT(clock.elapsed(), 10000);
+        } else {
+            ASSERT_TRUE(opened);
+            EXPECT_EQ(contentsOf(opened), archive());
+            EXPECT_EQ(opened->filePath(), QFileInfo(path).absoluteFilePath());
+        }
+    }
 }
 
 TEST(DocumentController, CloseRemovesTheDocumentAndRunsTheHook)
