@@ -3,6 +3,7 @@
 #include "app/DocumentFile.h"
 
 #include "AppFakes.h"
+#include "boxes/MyTextView.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "support/NamedCase.h"
@@ -172,14 +173,15 @@ INSTANTIATE_TEST_SUITE_P(Reader, DocumentVersion,
             [] { return withTextBoxes(DocumentFile::kMaxBoxes + 1); },
             "it has 5001 boxes, more than can be opened (5000)" },
         // Once saved without a word and then unreadable: more values than an archive may hold.
-        VersionRow { "regression_7200_boxes",
+        // (7200 such boxes did then; 12 000 pass today's bound.)
+        VersionRow { "regression_boxes_past_the_value_bound",
             [] {
                 platform::ArchiveLimits unbounded;
                 unbounded.maxValues = qint64(1) << 40;
-                return withTextBoxes(7200, unbounded);
+                return withTextBoxes(12000, unbounded);
             },
             // Said as the limit it passed, with its figure.
-            "it holds more values than can be opened (1,800,000)" }),
+            "it holds more values than can be opened (3,000,000)" }),
     testsupport::RowName());
 
 // Every cut of a document past its header is told as such, at the boundaries between its
@@ -573,6 +575,21 @@ INSTANTIATE_TEST_SUITE_P(Writer, DocumentWriteLimits,
             [](bool past) {
                 return withBoxes(std::vector<UNDODATA>(
                     size_t(DocumentFile::kMaxBoxes + (past ? 1 : 0)), textRecord("box")));
+            },
+            "It has 5001 boxes; a document can keep at most 5000." },
+        // Boxes as a person makes them (a new text box's record, typing attributes and all,
+        // holding one character): the box limit is reached before any bound on values.
+        WriteLimitRow { "new_text_boxes",
+            [](bool past) {
+                std::vector<UNDODATA> records;
+                for (int i = 0; i < DocumentFile::kMaxBoxes + (past ? 1 : 0); ++i) {
+                    const platform::Rect frame((i % 100) * 12.0, (i / 100) * 16.0, 12, 16);
+                    UNDODATA r = MyTextView(frame).getUndoData();
+                    r.rtf = platform::AttributedString(QString(QChar(u'a' + i % 26)),
+                        r.typingAttributes.value_or(platform::AttributeDictionary()));
+                    records.push_back(std::move(r));
+                }
+                return withBoxes(std::move(records));
             },
             "It has 5001 boxes; a document can keep at most 5000." },
         WriteLimitRow { "side_of_a_box_picture",

@@ -20,8 +20,10 @@ struct ArchiveLimits {
     qint64 maxStringSize = qint64(512) * 1024 * 1024;
     // Values in the whole archive, map keys and class names included. Read and built, a value
     // costs about 110 bytes at worst (one-item arrays nested in each other; 60 to 90 for the
-    // other shapes), so that the largest archive allowed costs about 200 MB.
-    qint64 maxValues = 1'800'000;
+    // other shapes), so that the largest archive allowed costs about 330 MB. A new text box's
+    // record holds about 400 values: a document of the most boxes it may have, each as new,
+    // fits with room for their texts' runs.
+    qint64 maxValues = 3'000'000;
     // Pictures: the longest side of one, and the pixels of all the pictures one archive read
     // decodes, together (counted from their headers, before decoding): a document's pictures
     // together may have what one picture may.
