@@ -79,6 +79,7 @@ double signedArea(const BezierPath& path)
 struct PendingCharacter {
     int index = -1;
     BezierPath path;
+    std::vector<platform::PlacedGlyph> glyphs;
     double minX = 0.0;
     double advance = 0.0;
     double baseline = 0.0; // container y of the first glyph's baseline
@@ -255,7 +256,7 @@ BezierPath GlyphDrawing::rectWoundLike(const Rect& r, const BezierPath& path)
 
 std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
     const platform::TextLayout& layout, const AffineTransform& containerToView,
-    const Font& fallbackFont, const std::optional<Rect>& visible)
+    const Font& fallbackFont, const std::optional<Rect>& visible, bool withOutlines)
 {
     std::vector<CharacterOutline> out;
     const platform::AttributedString& text = layout.text();
@@ -269,6 +270,7 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
         CharacterOutline o;
         o.characterIndex = pending.index;
         o.path = pending.path;
+        o.glyphs = std::move(pending.glyphs);
         const auto fillIt = a.find(names::gradient);
         const SZGradient* fill
             = fillIt != a.end() ? SZGradient::fromAttribute(fillIt->second) : nullptr;
@@ -283,8 +285,11 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
         auto addBar = [&](double topInContainer, double thickness) {
             const Rect r = containerToView.mapRect(
                 Rect(pending.minX, topInContainer, pending.advance + 1.0, thickness));
-            if (std::isfinite(r.x()) && std::isfinite(r.y()) && r.width() > 0 && r.height() > 0)
-                o.path.appendPath(rectWoundLike(r, o.path));
+            if (std::isfinite(r.x()) && std::isfinite(r.y()) && r.width() > 0 && r.height() > 0) {
+                if (withOutlines)
+                    o.path.appendPath(rectWoundLike(r, o.path));
+                o.bars.push_back(r);
+            }
         };
         if (!font.isNull() && hasStyleOne(a, names::underlineStyle)) {
             const double t = font.underlineThickness();
@@ -307,11 +312,15 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
         if (g.isAttachment || text.attributesAt(c).count(names::attachment))
             return;
         BezierPath glyphPath;
-        if (g.glyph != 0) {
+        const Point p = containerToView.map(g.position);
+        if (g.glyph != 0 && withOutlines) {
             glyphPath = layout.cachedGlyphOutline(g);
-            const Point p = containerToView.map(g.position);
             glyphPath.transform(AffineTransform::makeTranslation(p.x, p.y));
         }
+        if (c != pending.index)
+            flush();
+        if (g.glyph != 0)
+            pending.glyphs.push_back({ g.font, g.glyph, p });
         if (c == pending.index) {
             pending.path.appendPath(glyphPath);
             const double x0 = std::min(pending.minX, g.position.x);
@@ -319,7 +328,6 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
             pending.minX = x0;
             pending.advance = x1 - x0;
         } else {
-            flush();
             pending.index = c;
             pending.path = glyphPath;
             pending.minX = g.position.x;
@@ -374,39 +382,121 @@ BezierPath GlyphDrawing::outlineCollection(const std::vector<CharacterOutline>& 
     return all;
 }
 
-void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline>& outlines,
+bool GlyphDrawing::needsOutlines(const Style& style)
+{
+    return style.outlinesOnly || style.strokeSize > 0
+        || (style.innerShadowOffsetSize > 0 && style.innerShadowColor);
+}
+
+namespace {
+
+// The outline of a character taken without one: its glyphs' outlines placed, and its bars.
+BezierPath outlineOf(const GlyphDrawing::CharacterOutline& o)
+{
+    BezierPath path;
+    for (const platform::PlacedGlyph& g : o.glyphs) {
+        BezierPath glyph = platform::GlyphCoverageCache::outline(g.face, g.glyph);
+        glyph.transform(AffineTransform::makeTranslation(g.origin.x, g.origin.y));
+        path.appendPath(glyph);
+    }
+    for (const Rect& r : o.bars)
+        path.appendPath(GlyphDrawing::rectWoundLike(r, path));
+    return path;
+}
+
+// Fills characters [first, end), which share one fill spread over bounds, from the glyph
+// cache. False, drawing nothing, when some glyph has no mask.
+bool fillFromMasks(GraphicsContext& ctx, const std::vector<GlyphDrawing::CharacterOutline>& chars,
+    size_t first, size_t end, const BezierPath& boundsPath)
+{
+    std::vector<platform::PlacedGlyph> glyphs;
+    BezierPath bars;
+    for (size_t i = first; i < end; ++i) {
+        // An outline given without its glyphs can only be drawn as itself.
+        if (!chars[i].path.isEmpty() && chars[i].glyphs.empty() && chars[i].bars.empty())
+            return false;
+        glyphs.insert(glyphs.end(), chars[i].glyphs.begin(), chars[i].glyphs.end());
+        for (const Rect& r : chars[i].bars)
+            bars.appendPath(BezierPath::rect(r));
+    }
+    const auto mask = platform::GlyphCoverageCache::shared().runCoverage(
+        glyphs, bars, ctx.deviceTransform(), ctx.visibleDeviceRect());
+    if (!mask)
+        return false;
+    if (mask->isNull())
+        return true;
+    const SZGradient& fill = chars[first].fill;
+    if (fill.gradientType == SZGradient::NoFill || fill.gradientType == SZGradient::ColorFill) {
+        if (fill.gradientType == SZGradient::NoFill)
+            ctx.setFillColor(Color::clear());
+        else if (fill.color)
+            ctx.setFillColor(*fill.color);
+        else
+            return true;
+        ctx.fillMask(*mask);
+        return true;
+    }
+    ctx.drawThroughMask(*mask, [&] { SZGradient::drawGradient(fill, boundsPath, ctx); });
+    return true;
+}
+
+} // namespace
+
+void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline>& given,
     const Rect& bounds, const Style& style)
 {
+    // Characters taken without outlines get them where they are drawn from outlines.
+    auto lacksOutline = [](const CharacterOutline& o) {
+        return o.path.isEmpty() && (!o.glyphs.empty() || !o.bars.empty());
+    };
+    std::optional<std::vector<CharacterOutline>> completed;
+    auto outlinesFor = [&]() -> const std::vector<CharacterOutline>& {
+        if (!completed) {
+            if (std::none_of(given.begin(), given.end(), lacksOutline))
+                return given;
+            completed = given;
+            for (CharacterOutline& o : *completed) {
+                if (lacksOutline(o))
+                    o.path = outlineOf(o);
+            }
+        }
+        return *completed;
+    };
+    const bool masks = !style.outlinesOnly;
     const BezierPath boundsPath = BezierPath::rect(bounds);
     {
         platform::GStateGuard state(ctx);
-        for (size_t i = 0; i < outlines.size();) {
-            const CharacterOutline& o = outlines[i];
-            if (o.path.isEmpty() || o.fill.drawType == 1) {
+        for (size_t i = 0; i < given.size();) {
+            const CharacterOutline& o = given[i];
+            if (!o.hasInk() || o.fill.drawType == 1) {
                 // The fill starts again in every character.
-                if (!o.path.isEmpty())
-                    SZGradient::drawGradient(o.fill, o.path, ctx);
+                if (o.hasInk())
+                    SZGradient::drawGradient(o.fill, outlinesFor()[i].path, ctx);
                 ++i;
                 continue;
             }
             // One fill spread over the whole view, seen through each character: the same
             // colour at every pixel whichever character shows it. Following characters with
-            // the same fill are therefore drawn together, in batches of characters whose
-            // pixels never meet, each batch through one clip; the pixels are those of drawing
-            // the characters one by one.
+            // the same fill are therefore drawn together: from the glyph cache as one
+            // coverage, or from outlines in batches of characters whose pixels never meet,
+            // each batch through one clip; the pixels are those of drawing the characters one
+            // by one.
             size_t end = i + 1;
-            while (end < outlines.size()
-                && (outlines[end].path.isEmpty()
-                    || (outlines[end].fill.drawType != 1 && outlines[end].fill == o.fill)))
+            while (end < given.size()
+                && (!given[end].hasInk()
+                    || (given[end].fill.drawType != 1 && given[end].fill == o.fill)))
                 ++end;
-            for (const BezierPath& batch : pixelDisjointBatches(ctx, outlines, i, end)) {
-                platform::GStateGuard clip(ctx);
-                ctx.clipToPath(batch);
-                SZGradient::drawGradient(o.fill, boundsPath, ctx);
+            if (!masks || !fillFromMasks(ctx, given, i, end, boundsPath)) {
+                for (const BezierPath& batch : pixelDisjointBatches(ctx, outlinesFor(), i, end)) {
+                    platform::GStateGuard clip(ctx);
+                    ctx.clipToPath(batch);
+                    SZGradient::drawGradient(o.fill, boundsPath, ctx);
+                }
             }
             i = end;
         }
     }
+    const std::vector<CharacterOutline>& outlines = needsOutlines(style) ? outlinesFor() : given;
     if (outlines.empty())
         return;
 

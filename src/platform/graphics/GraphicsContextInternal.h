@@ -334,6 +334,16 @@ struct GraphicsContext::Impl {
     }
 
     void run(Operation op);
+    // Opens a layer over area (device space): drawing goes there from the default alpha, blend
+    // mode and shadow (GraphicsContextLayers.cpp).
+    void pushLayer(const QRect& area);
+    // Closes the innermost layer and composites it through the state current at its opening;
+    // with a mask, its pixels are first scaled by the mask's coverage (none outside it).
+    void popLayer(const CoverageMask* mask = nullptr);
+    // An operation putting down pixels already rendered in device space (origin: where the
+    // image's top-left lies), over drawn only.
+    static Operation prerenderedOperation(
+        const QImage& pixels, const QPoint& origin, const QRect& drawn);
     // The part of a path (user space, drawn through toDevice) that can show in the visible
     // area, with room for antialiasing and the shadow; the path itself when it stays near that
     // area (GraphicsContextShownPart.cpp).

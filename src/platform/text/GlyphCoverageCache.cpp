@@ -1,0 +1,233 @@
+#include "platform/text/GlyphCoverageCache.h"
+
+#include "platform/concurrency/Parallel.h"
+#include "platform/graphics/CoverageRasterizer.h"
+
+#include <QPainterPath>
+#include <cmath>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// Below this many pixels a plane is composed on the calling thread.
+constexpr long kParallelPixels = 64 * 1024;
+// Glyph origins further out than this (device pixels) are not placed from masks.
+constexpr double kFarOrigin = 1 << 26;
+
+// a over b, as two coverages drawn one over the other combine.
+inline std::uint8_t over(std::uint8_t a, std::uint8_t b)
+{
+    const int t = int(b) * (255 - int(a)) + 128;
+    return std::uint8_t(int(a) + ((t + (t >> 8)) >> 8));
+}
+
+void combineRow(std::uint8_t* out, const std::uint8_t* in, int n)
+{
+    for (int x = 0; x < n; ++x) {
+        if (in[x] != 0)
+            out[x] = out[x] == 0 ? in[x] : over(in[x], out[x]);
+    }
+}
+
+template <typename T> void hashMix(size_t& h, const T& v)
+{
+    h ^= std::hash<T>()(v) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+}
+
+} // namespace
+
+GlyphCoverageCache::GlyphCoverageCache(size_t capacityBytes)
+    : m_capacity(capacityBytes)
+{
+}
+
+GlyphCoverageCache& GlyphCoverageCache::shared()
+{
+    static GlyphCoverageCache cache;
+    return cache;
+}
+
+size_t GlyphCoverageCache::KeyHash::operator()(const GlyphMaskKey& key) const
+{
+    size_t h = qHash(key.face);
+    hashMix(h, key.glyph);
+    for (double m : key.matrix)
+        hashMix(h, m);
+    hashMix(h, int(key.quarterX) * 4 + int(key.quarterY));
+    return h;
+}
+
+BezierPath GlyphCoverageCache::outline(const QRawFont& face, quint32 glyph)
+{
+    if (!face.isValid() || glyph == 0)
+        return BezierPath();
+    return BezierPath::fromQPainterPath(
+        QTransform(1, 0, 0, -1, 0, 0).map(face.pathForGlyph(glyph)));
+}
+
+std::shared_ptr<const GlyphMask> GlyphCoverageCache::mask(const GlyphMaskKey& key)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_index.find(key);
+        if (found != m_index.end()) {
+            m_order.splice(m_order.begin(), m_order, found->second);
+            return found->second->second;
+        }
+    }
+    for (double m : key.matrix) {
+        if (!std::isfinite(m) || std::abs(m) > 1e6)
+            return nullptr;
+    }
+    const QTransform toDevice(key.matrix[0], key.matrix[1], key.matrix[2], key.matrix[3],
+        key.quarterX / 4.0, key.quarterY / 4.0);
+    const QPainterPath device = toDevice.map(outline(key.face, key.glyph).toQPainterPath());
+    auto made = std::make_shared<GlyphMask>();
+    const QRectF bounds = device.controlPointRect();
+    if (!device.isEmpty() && !bounds.isEmpty()) {
+        if (!std::isfinite(bounds.width()) || !std::isfinite(bounds.height())
+            || bounds.width() > kMaxSide || bounds.height() > kMaxSide)
+            return nullptr;
+        const QRect r(QPoint(int(std::floor(bounds.left())), int(std::floor(bounds.top()))),
+            QPoint(int(std::ceil(bounds.right())) - 1, int(std::ceil(bounds.bottom())) - 1));
+        made->offset = r.topLeft();
+        made->width = r.width();
+        made->height = r.height();
+        made->coverage.resize(size_t(r.width()) * size_t(r.height()));
+        if (!CoverageRasterizer(device, r).write(r, made->coverage.data(), r.width()))
+            return nullptr;
+    }
+    std::lock_guard lock(m_mutex);
+    const auto found = m_index.find(key);
+    if (found != m_index.end()) // another thread rendered it meanwhile
+        return found->second->second;
+    m_order.emplace_front(key, made);
+    m_index.emplace(key, m_order.begin());
+    m_bytes += made->bytes();
+    evictTo(m_capacity);
+    return made;
+}
+
+void GlyphCoverageCache::evictTo(size_t bytes)
+{
+    while (m_bytes > bytes && !m_order.empty()) {
+        m_bytes -= m_order.back().second->bytes();
+        m_index.erase(m_order.back().first);
+        m_order.pop_back();
+    }
+}
+
+std::optional<CoverageMask> GlyphCoverageCache::runCoverage(const std::vector<PlacedGlyph>& glyphs,
+    const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area)
+{
+    struct Placed {
+        std::shared_ptr<const GlyphMask> mask;
+        QRect rect;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(glyphs.size());
+    QRect bounds;
+    for (const PlacedGlyph& g : glyphs) {
+        if (g.glyph == 0)
+            continue;
+        const Point o = userToDevice.map(g.origin);
+        if (!std::isfinite(o.x) || !std::isfinite(o.y) || std::abs(o.x) > kFarOrigin
+            || std::abs(o.y) > kFarOrigin)
+            return std::nullopt;
+        const double qx = std::floor(o.x * 4.0 + 0.5), qy = std::floor(o.y * 4.0 + 0.5);
+        const double wx = std::floor(qx / 4.0), wy = std::floor(qy / 4.0);
+        GlyphMaskKey key { g.face, g.glyph,
+            { userToDevice.a, userToDevice.b, userToDevice.c, userToDevice.d },
+            std::uint8_t(qx - 4.0 * wx), std::uint8_t(qy - 4.0 * wy) };
+        auto m = mask(key);
+        if (!m)
+            return std::nullopt;
+        if (m->width == 0)
+            continue;
+        const QRect r(QPoint(int(wx), int(wy)) + m->offset, QSize(m->width, m->height));
+        if (!r.intersects(area))
+            continue;
+        bounds |= r;
+        placed.push_back({ std::move(m), r });
+    }
+    QPainterPath extraDevice;
+    QRect extraRect;
+    if (!extra.isEmpty()) {
+        extraDevice = userToDevice.toQt().map(extra.toQPainterPath());
+        const QRectF b = extraDevice.controlPointRect();
+        if (std::isfinite(b.left()) && std::isfinite(b.right()) && std::isfinite(b.top())
+            && std::isfinite(b.bottom())) {
+            const QRectF near = b.intersected(QRectF(area));
+            if (!near.isEmpty())
+                extraRect = QRect(QPoint(int(std::floor(near.left())), int(std::floor(near.top()))),
+                    QPoint(int(std::ceil(near.right())) - 1, int(std::ceil(near.bottom())) - 1));
+        }
+        bounds |= extraRect;
+    }
+    bounds &= area;
+    CoverageMask out;
+    if (bounds.isEmpty())
+        return out;
+    out.origin = bounds.topLeft();
+    out.plane = QImage(bounds.size(), QImage::Format_Alpha8);
+    if (out.plane.isNull())
+        return std::nullopt;
+    out.plane.fill(0);
+    uchar* const bits = out.plane.bits();
+    const qsizetype stride = out.plane.bytesPerLine();
+    // Bands of rows side by side: each takes the rows of every glyph that cross it.
+    parallelRows(bounds.height(), bounds.width(), kParallelPixels, [&](int top, int bottom) {
+        const int y0 = bounds.top() + top, y1 = bounds.top() + bottom;
+        for (const Placed& p : placed) {
+            const QRect r = p.rect & QRect(bounds.left(), y0, bounds.width(), y1 - y0);
+            if (r.isEmpty())
+                continue;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                combineRow(bits + (y - bounds.top()) * stride + (r.left() - bounds.left()),
+                    p.mask->coverage.data() + size_t(y - p.rect.top()) * size_t(p.mask->width)
+                        + size_t(r.left() - p.rect.left()),
+                    r.width());
+        }
+    });
+    const QRect barRect = extraRect & bounds;
+    if (!barRect.isEmpty()) {
+        std::vector<std::uint8_t> bars(size_t(barRect.width()) * size_t(barRect.height()));
+        if (!CoverageRasterizer(extraDevice, barRect).write(barRect, bars.data(), barRect.width()))
+            return std::nullopt;
+        for (int y = barRect.top(); y <= barRect.bottom(); ++y)
+            combineRow(bits + (y - bounds.top()) * stride + (barRect.left() - bounds.left()),
+                bars.data() + size_t(y - barRect.top()) * size_t(barRect.width()), barRect.width());
+    }
+    return out;
+}
+
+size_t GlyphCoverageCache::bytes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_bytes;
+}
+
+size_t GlyphCoverageCache::count() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_order.size();
+}
+
+void GlyphCoverageCache::setCapacity(size_t bytes)
+{
+    std::lock_guard lock(m_mutex);
+    m_capacity = bytes;
+    evictTo(bytes);
+}
+
+void GlyphCoverageCache::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_index.clear();
+    m_order.clear();
+    m_bytes = 0;
+}
+
+} // namespace platform
