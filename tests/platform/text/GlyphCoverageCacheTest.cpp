@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <thread>
@@ -121,5 +122,93 @@ TEST(GlyphCoverageCache, MasksAgreeWithOutlinesOverFacesSizesAndAngles)
         EXPECT_GT(
             testsupport::meanDifference(fromOutlines, testsupport::blankImage(side, side)), 0.01)
             << caseName(c) << ": nothing was drawn";
+    }
+}
+
+namespace {
+
+GlyphMaskKey keyOf(const QRawFont& raw, quint32 glyph, int quarter = 0)
+{
+    return { raw, glyph, { 1, 0, 0, -1 }, std::uint8_t(quarter), 0 };
+}
+
+} // namespace
+
+// The cache never holds more bytes than it may; the masks it drops are the least recently
+// used, and a kept mask is handed out again rather than rendered anew.
+TEST(GlyphCoverageCache, StaysWithinItsBytesDroppingTheLeastRecentlyUsed)
+{
+    const QRawFont raw = face("DejaVu Sans", 40);
+    const auto ids = glyphsOf(raw, QStringLiteral("ABCD"));
+    GlyphCoverageCache probe;
+    const size_t one = probe.mask(keyOf(raw, ids[0]))->bytes();
+    // Room for three masks of about this size.
+    GlyphCoverageCache cache(one * 3 + one / 2);
+    const auto a = cache.mask(keyOf(raw, ids[0]));
+    const auto b = cache.mask(keyOf(raw, ids[1]));
+    const auto c = cache.mask(keyOf(raw, ids[2]));
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(cache.mask(keyOf(raw, ids[0])), a) << "a kept mask is handed out again";
+    cache.mask(keyOf(raw, ids[3])); // over the bound: b is the least recently used
+    EXPECT_LE(cache.bytes(), cache.capacity());
+    EXPECT_EQ(cache.mask(keyOf(raw, ids[0])), a);
+    EXPECT_NE(cache.mask(keyOf(raw, ids[1])), b) << "b was dropped and rendered again";
+    EXPECT_LE(cache.bytes(), cache.capacity());
+    // Another quarter-pixel position is another mask.
+    EXPECT_NE(cache.mask(keyOf(raw, ids[0], 2)), cache.mask(keyOf(raw, ids[0], 0)));
+    cache.setCapacity(0);
+    EXPECT_EQ(cache.count(), 0u);
+    EXPECT_EQ(cache.bytes(), 0u);
+}
+
+// A glyph too large for a mask gets none, and a run holding one is left to outlines.
+TEST(GlyphCoverageCache, HugeGlyphsAreLeftToOutlines)
+{
+    const QRawFont raw = face("DejaVu Sans", 900);
+    const auto ids = glyphsOf(raw, QStringLiteral("Wi"));
+    GlyphCoverageCache cache;
+    EXPECT_EQ(cache.mask(keyOf(raw, ids[0])), nullptr);
+    const std::vector<PlacedGlyph> run { { raw, ids[0], Point(0, 0) } };
+    EXPECT_FALSE(cache.runCoverage(
+        run, BezierPath(), AffineTransform(1, 0, 0, -1, 0, 1000), QRect(0, 0, 2000, 2000)));
+    EXPECT_EQ(cache.count(), 0u);
+}
+
+// Drawing threads share one cache that keeps evicting: every mask handed out is the one a
+// cache of its own renders.
+TEST(GlyphCoverageCache, ThreadsShareOneCache)
+{
+    const QRawFont raw = face("DejaVu Serif", 18);
+    const auto ids = glyphsOf(raw, QStringLiteral("The quick brown fox jumps"));
+    GlyphCoverageCache reference;
+    GlyphCoverageCache shared(8 * 1024);
+    std::atomic<int> missing = 0, wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round) {
+                for (size_t i = 0; i < ids.size(); ++i) {
+                    const GlyphMaskKey key
+                        = keyOf(raw, ids[(i + size_t(t)) % ids.size()], round % 4);
+                    const auto got = shared.mask(key);
+                    if (!got)
+                        ++missing;
+                    else if (got->coverage.empty() && got->width > 0)
+                        ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(missing, 0);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_LE(shared.bytes(), shared.capacity());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const auto mine = shared.mask(keyOf(raw, ids[i], 1));
+        const auto theirs = reference.mask(keyOf(raw, ids[i], 1));
+        ASSERT_TRUE(mine && theirs);
+        EXPECT_EQ(mine->coverage, theirs->coverage);
+        EXPECT_EQ(mine->offset, theirs->offset);
     }
 }
