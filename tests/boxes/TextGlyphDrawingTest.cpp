@@ -336,3 +336,75 @@ TEST(TextGlyphDrawing, FillsOfOverlappingCharactersMatchOneByOne)
     EXPECT_LE(testsupport::worstDifference(together, oneByOne), 2);
     EXPECT_LT(testsupport::meanDifference(together, oneByOne), 0.05);
 }
+
+namespace {
+
+// The characters of a word as glyphs placed on whole pixels (each its own character), with an
+// underline below them, filled with fill.
+std::vector<GlyphDrawing::CharacterOutline> placedCharacters(
+    const QString& word, double pixelSize, const SZGradient& fill)
+{
+    QFont font(QStringLiteral("Nimbus Sans"));
+    font.setPixelSize(1);
+    QRawFont raw = QRawFont::fromFont(font);
+    raw.setPixelSize(pixelSize);
+    std::vector<GlyphDrawing::CharacterOutline> out;
+    double x = 20;
+    const QList<quint32> ids = raw.glyphIndexesForString(word);
+    for (int i = 0; i < ids.size(); ++i) {
+        GlyphDrawing::CharacterOutline o;
+        o.characterIndex = i;
+        o.fill = fill;
+        o.glyphs.push_back({ raw, ids[i], Point(x, 12 + std::round(pixelSize * 0.3)) });
+        const double advance = raw.advancesForGlyphIndexes(QList<quint32> { ids[i] })[0].x();
+        o.bars.push_back(Rect(x, 3.25, std::ceil(advance), 3.5));
+        x += std::ceil(advance) + 3;
+        out.push_back(o);
+    }
+    return out;
+}
+
+} // namespace
+
+// Fills put down through glyph masks (one colour straight, any other fill in a layer kept to
+// the masks) give the pixels of the same characters' outlines; glyphs too large for masks are
+// drawn from their outlines.
+TEST(TextGlyphDrawing, FillsFromGlyphMasksMatchOutlines)
+{
+    SZGradient translucent = redToBlue(30, 0);
+    translucent.gradient = platform::Gradient(Color(1, 0, 0, 0.5), Color(0, 0, 1, 0.7));
+    const struct {
+        const char* name;
+        SZGradient fill;
+        double size;
+    } rows[] = {
+        { "solid, translucent", solid(Color(0.1, 0.6, 0.3, 0.6)), 48 },
+        { "solid, opaque, small", solid(Color(0.9, 0.1, 0.3)), 11 },
+        { "gradient, translucent", translucent, 60 },
+        { "radial", [] {
+              SZGradient g = redToBlue(0, 0);
+              g.gradientType = SZGradient::RadialFill;
+              return g;
+          }(), 40 },
+        { "too large for masks", solid(Color(0.2, 0.2, 0.8)), 700 },
+    };
+    for (const auto& row : rows) {
+        const auto characters = placedCharacters(QStringLiteral("Wave"), row.size, row.fill);
+        const int width = int(row.size * 4) + 60, height = int(row.size * 1.4) + 20;
+        const Rect bounds(0, 0, width, height);
+        auto render = [&](bool outlinesOnly) {
+            QImage image = testsupport::blankImage(width, height);
+            image.fill(QColor(200, 180, 40, 128));
+            platform::GraphicsContext ctx(image);
+            GlyphDrawing::Style style;
+            style.outlinesOnly = outlinesOnly;
+            GlyphDrawing::draw(ctx, characters, bounds, style);
+            return image;
+        };
+        const QImage fromMasks = render(false), fromOutlines = render(true);
+        EXPECT_LE(testsupport::worstDifference(fromMasks, fromOutlines), 1) << row.name;
+        QImage untouched = testsupport::blankImage(width, height);
+        untouched.fill(QColor(200, 180, 40, 128));
+        EXPECT_GT(testsupport::meanDifference(fromMasks, untouched), 0.5) << row.name;
+    }
+}
