@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <unordered_map>
 
 using platform::AffineTransform;
@@ -384,8 +385,7 @@ BezierPath GlyphDrawing::outlineCollection(const std::vector<CharacterOutline>& 
 
 bool GlyphDrawing::needsOutlines(const Style& style)
 {
-    return style.outlinesOnly || style.strokeSize > 0
-        || (style.innerShadowOffsetSize > 0 && style.innerShadowColor);
+    return style.outlinesOnly || (style.innerShadowOffsetSize > 0 && style.innerShadowColor);
 }
 
 namespace {
@@ -404,39 +404,69 @@ BezierPath outlineOf(const GlyphDrawing::CharacterOutline& o)
     return path;
 }
 
-// Fills characters [first, end), which share one fill spread over bounds, from the glyph
-// cache. False, drawing nothing, when some glyph has no mask.
-bool fillFromMasks(GraphicsContext& ctx, const std::vector<GlyphDrawing::CharacterOutline>& chars,
-    size_t first, size_t end, const BezierPath& boundsPath)
+// The coverage of characters [first, end) from the glyph cache (of their strokes, with a
+// stroke): nothing when some glyph has no mask, or when a character was given as an outline
+// alone.
+std::optional<platform::CoverageMask> maskOf(GraphicsContext& ctx,
+    const std::vector<GlyphDrawing::CharacterOutline>& chars, size_t first, size_t end,
+    const std::optional<platform::StrokeStyle>& stroke = std::nullopt)
 {
     std::vector<platform::PlacedGlyph> glyphs;
     BezierPath bars;
     for (size_t i = first; i < end; ++i) {
-        // An outline given without its glyphs can only be drawn as itself.
         if (!chars[i].path.isEmpty() && chars[i].glyphs.empty() && chars[i].bars.empty())
-            return false;
+            return std::nullopt;
         glyphs.insert(glyphs.end(), chars[i].glyphs.begin(), chars[i].glyphs.end());
         for (const Rect& r : chars[i].bars)
             bars.appendPath(BezierPath::rect(r));
     }
-    const auto mask = platform::GlyphCoverageCache::shared().runCoverage(
-        glyphs, bars, ctx.deviceTransform(), ctx.visibleDeviceRect());
-    if (!mask)
-        return false;
-    if (mask->isNull())
-        return true;
-    const SZGradient& fill = chars[first].fill;
+    return platform::GlyphCoverageCache::shared().runCoverage(
+        glyphs, bars, ctx.deviceTransform(), ctx.visibleDeviceRect(), stroke);
+}
+
+// Each coverage k of the mask becomes k * k: what a shape clipped to itself covers.
+void coverTwice(platform::CoverageMask& mask)
+{
+    for (int y = 0; y < mask.plane.height(); ++y) {
+        std::uint8_t* row = mask.plane.scanLine(y);
+        for (int x = 0; x < mask.plane.width(); ++x) {
+            const int t = row[x] * row[x] + 128;
+            row[x] = std::uint8_t((t + (t >> 8)) >> 8);
+        }
+    }
+}
+
+// Puts fill down through mask: one colour straight, anything else as drawn by paint in a
+// layer kept to the mask.
+void fillThrough(GraphicsContext& ctx, const platform::CoverageMask& mask, const SZGradient& fill,
+    const std::function<void()>& paint)
+{
+    if (mask.isNull())
+        return;
     if (fill.gradientType == SZGradient::NoFill || fill.gradientType == SZGradient::ColorFill) {
+        platform::GStateGuard state(ctx);
         if (fill.gradientType == SZGradient::NoFill)
             ctx.setFillColor(Color::clear());
         else if (fill.color)
             ctx.setFillColor(*fill.color);
         else
-            return true;
-        ctx.fillMask(*mask);
-        return true;
+            return;
+        ctx.fillMask(mask);
+        return;
     }
-    ctx.drawThroughMask(*mask, [&] { SZGradient::drawGradient(fill, boundsPath, ctx); });
+    ctx.drawThroughMask(mask, paint);
+}
+
+// Fills characters [first, end), which share one fill spread over bounds, from the glyph
+// cache. False, drawing nothing, when they cannot be.
+bool fillFromMasks(GraphicsContext& ctx, const std::vector<GlyphDrawing::CharacterOutline>& chars,
+    size_t first, size_t end, const BezierPath& boundsPath)
+{
+    const auto mask = maskOf(ctx, chars, first, end);
+    if (!mask)
+        return false;
+    const SZGradient& fill = chars[first].fill;
+    fillThrough(ctx, *mask, fill, [&] { SZGradient::drawGradient(fill, boundsPath, ctx); });
     return true;
 }
 
@@ -496,16 +526,17 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
             i = end;
         }
     }
-    const std::vector<CharacterOutline>& outlines = needsOutlines(style) ? outlinesFor() : given;
-    if (outlines.empty())
+    if (given.empty())
         return;
 
-    // The stroke and the inner shadow work on all outlines together. Characters far enough
-    // apart cannot touch each other's stroke, so the stroker is handed groups of characters
-    // within reach of each other, on several threads: it handles a path spanning the whole
-    // text many times slower than its parts. The strokes of all groups are then filled as one
-    // path, which the drawing layer rasterises part by part; groups never meet, so the pixels
-    // are those of stroking the whole text at once.
+    // The stroke and the inner shadow work on all outlines together. The stroke comes from
+    // the glyph cache where it can: each glyph's stroke is a mask like its fill, and the
+    // masks meet as two strokes drawn one over the other. From outlines, characters far
+    // enough apart cannot touch each other's stroke, so the stroker is handed groups of
+    // characters within reach of each other, on several threads: it handles a path spanning
+    // the whole text many times slower than its parts. The strokes of all groups are then
+    // filled as one path, which the drawing layer rasterises part by part; groups never meet,
+    // so the pixels are those of stroking the whole text at once.
     //
     // A width of 0 or less strokes nothing (a negative width would otherwise stroke as its
     // magnitude).
@@ -515,16 +546,28 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         stroke.cap = platform::LineCap::Butt;
         stroke.join = platform::LineJoin::Bevel;
         stroke.miterLimit = 0.0;
-        const auto groups = groupsWithin(outlines, stroke.width + 2.0);
-        std::vector<BezierPath> strokes(groups.size());
-        platform::parallelFor(
-            int(groups.size()), long(groups.size()), kParallelStrokeGroups, [&](int i) {
-                strokes[size_t(i)] = groupPath(outlines, groups[size_t(i)]).strokedPath(stroke);
-            });
-        BezierPath outline;
-        for (const BezierPath& part : strokes)
-            outline.appendPath(part);
-        SZGradient::drawStrokeGradient(style.strokeColor, outline, bounds, bounds, ctx);
+        // A stroke of one colour comes from the glyph cache; it is filled over the stroke
+        // clipped to itself, so its edges are covered twice over, as that clip and fill give.
+        // Other stroke fills are drawn from outlines.
+        const int type = style.strokeColor.gradientType;
+        const bool oneColour = type == SZGradient::NoFill || type == SZGradient::ColorFill;
+        auto mask = masks && oneColour ? maskOf(ctx, given, 0, given.size(), stroke) : std::nullopt;
+        if (mask) {
+            coverTwice(*mask);
+            fillThrough(ctx, *mask, style.strokeColor, [] {});
+        } else {
+            const std::vector<CharacterOutline>& outlines = outlinesFor();
+            const auto groups = groupsWithin(outlines, stroke.width + 2.0);
+            std::vector<BezierPath> strokes(groups.size());
+            platform::parallelFor(
+                int(groups.size()), long(groups.size()), kParallelStrokeGroups, [&](int i) {
+                    strokes[size_t(i)] = groupPath(outlines, groups[size_t(i)]).strokedPath(stroke);
+                });
+            BezierPath outline;
+            for (const BezierPath& part : strokes)
+                outline.appendPath(part);
+            SZGradient::drawStrokeGradient(style.strokeColor, outline, bounds, bounds, ctx);
+        }
     }
 
     // The inner shadow: the outlines filled source-out in a layer whose shadow is offset, so
@@ -538,6 +581,6 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         shadow.offset = Size(o * std::cos(a), o * std::sin(a));
         shadow.blur = double(std::max(style.innerShadowBlurSize, 0));
         shadow.color = sc;
-        ctx.fillInnerShadow(outlineCollection(outlines), shadow, sc.alpha);
+        ctx.fillInnerShadow(outlineCollection(outlinesFor()), shadow, sc.alpha);
     }
 }

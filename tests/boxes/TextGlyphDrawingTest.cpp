@@ -339,7 +339,8 @@ TEST(TextGlyphDrawing, FillsOfOverlappingCharactersMatchOneByOne)
 
 namespace {
 
-// The characters of a word as glyphs placed on whole pixels (each its own character), with an
+// The characters of a word as glyphs placed on whole pixels (each its own character, their
+// strokes apart), with an
 // underline below them, filled with fill.
 std::vector<GlyphDrawing::CharacterOutline> placedCharacters(
     const QString& word, double pixelSize, const SZGradient& fill)
@@ -358,7 +359,7 @@ std::vector<GlyphDrawing::CharacterOutline> placedCharacters(
         o.glyphs.push_back({ raw, ids[i], Point(x, 12 + std::round(pixelSize * 0.3)) });
         const double advance = raw.advancesForGlyphIndexes(QList<quint32> { ids[i] })[0].x();
         o.bars.push_back(Rect(x, 3.25, std::ceil(advance), 3.5));
-        x += std::ceil(advance) + 3;
+        x += std::ceil(advance) + 12;
         out.push_back(o);
     }
     return out;
@@ -366,31 +367,34 @@ std::vector<GlyphDrawing::CharacterOutline> placedCharacters(
 
 } // namespace
 
-// Fills put down through glyph masks (one colour straight, any other fill in a layer kept to
-// the masks) give the pixels of the same characters' outlines; glyphs too large for masks are
-// drawn from their outlines.
-TEST(TextGlyphDrawing, FillsFromGlyphMasksMatchOutlines)
+// Fills and strokes put down through glyph masks (one colour straight, any other fill in a
+// layer kept to the masks) give the pixels of the same characters' outlines; glyphs too large
+// for masks are drawn from their outlines.
+TEST(TextGlyphDrawing, FillsAndStrokesFromGlyphMasksMatchOutlines)
 {
     SZGradient translucent = redToBlue(30, 0);
     translucent.gradient = platform::Gradient(Color(1, 0, 0, 0.5), Color(0, 0, 1, 0.7));
+    SZGradient radial = redToBlue(0, 0);
+    radial.gradientType = SZGradient::RadialFill;
     const struct {
         const char* name;
         SZGradient fill;
         double size;
+        int strokeSize;
+        SZGradient strokeColor;
     } rows[] = {
-        { "solid, translucent", solid(Color(0.1, 0.6, 0.3, 0.6)), 48 },
-        { "solid, opaque, small", solid(Color(0.9, 0.1, 0.3)), 11 },
-        { "gradient, translucent", translucent, 60 },
-        { "radial", [] {
-              SZGradient g = redToBlue(0, 0);
-              g.gradientType = SZGradient::RadialFill;
-              return g;
-          }(), 40 },
-        { "too large for masks", solid(Color(0.2, 0.2, 0.8)), 700 },
+        { "solid, translucent", solid(Color(0.1, 0.6, 0.3, 0.6)), 48, 0, {} },
+        { "solid, opaque, small", solid(Color(0.9, 0.1, 0.3)), 11, 0, {} },
+        { "gradient, translucent", translucent, 60, 0, {} },
+        { "radial", radial, 40, 0, {} },
+        { "too large for masks", solid(Color(0.2, 0.2, 0.8)), 700, 0, {} },
+        { "solid stroke", solid(Color(0.2, 0.2, 0.8)), 50, 3, solid(Color(1, 1, 1, 0.7)) },
+        { "gradient stroke (from outlines)", translucent, 36, 5, redToBlue(120, 0) },
+        { "stroke too large for masks", radial, 600, 4, solid(Color(0.9, 0.9, 0.1)) },
     };
     for (const auto& row : rows) {
         const auto characters = placedCharacters(QStringLiteral("Wave"), row.size, row.fill);
-        const int width = int(row.size * 4) + 60, height = int(row.size * 1.4) + 20;
+        const int width = int(row.size * 4) + 100, height = int(row.size * 1.4) + 20;
         const Rect bounds(0, 0, width, height);
         auto render = [&](bool outlinesOnly) {
             QImage image = testsupport::blankImage(width, height);
@@ -398,6 +402,8 @@ TEST(TextGlyphDrawing, FillsFromGlyphMasksMatchOutlines)
             platform::GraphicsContext ctx(image);
             GlyphDrawing::Style style;
             style.outlinesOnly = outlinesOnly;
+            style.strokeSize = row.strokeSize;
+            style.strokeColor = row.strokeColor;
             GlyphDrawing::draw(ctx, characters, bounds, style);
             return image;
         };

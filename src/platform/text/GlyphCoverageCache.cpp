@@ -56,6 +56,7 @@ size_t GlyphCoverageCache::KeyHash::operator()(const GlyphMaskKey& key) const
     for (double m : key.matrix)
         hashMix(h, m);
     hashMix(h, int(key.quarterX) * 4 + int(key.quarterY));
+    hashMix(h, key.stroke.width);
     return h;
 }
 
@@ -81,9 +82,14 @@ std::shared_ptr<const GlyphMask> GlyphCoverageCache::mask(const GlyphMaskKey& ke
         if (!std::isfinite(m) || std::abs(m) > 1e6)
             return nullptr;
     }
+    if (!std::isfinite(key.stroke.width) || key.stroke.width > kMaxSide)
+        return nullptr;
     const QTransform toDevice(key.matrix[0], key.matrix[1], key.matrix[2], key.matrix[3],
         key.quarterX / 4.0, key.quarterY / 4.0);
-    const QPainterPath device = toDevice.map(outline(key.face, key.glyph).toQPainterPath());
+    BezierPath shape = outline(key.face, key.glyph);
+    if (key.stroke.width > 0.0)
+        shape = shape.strokedPath(key.stroke);
+    const QPainterPath device = toDevice.map(shape.toQPainterPath());
     auto made = std::make_shared<GlyphMask>();
     const QRectF bounds = device.controlPointRect();
     if (!device.isEmpty() && !bounds.isEmpty()) {
@@ -120,7 +126,8 @@ void GlyphCoverageCache::evictTo(size_t bytes)
 }
 
 std::optional<CoverageMask> GlyphCoverageCache::runCoverage(const std::vector<PlacedGlyph>& glyphs,
-    const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area)
+    const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area,
+    const std::optional<StrokeStyle>& stroke)
 {
     struct Placed {
         std::shared_ptr<const GlyphMask> mask;
@@ -141,6 +148,8 @@ std::optional<CoverageMask> GlyphCoverageCache::runCoverage(const std::vector<Pl
         GlyphMaskKey key { g.face, g.glyph,
             { userToDevice.a, userToDevice.b, userToDevice.c, userToDevice.d },
             std::uint8_t(qx - 4.0 * wx), std::uint8_t(qy - 4.0 * wy) };
+        if (stroke && stroke->width > 0.0)
+            key.stroke = *stroke;
         auto m = mask(key);
         if (!m)
             return std::nullopt;
@@ -155,7 +164,9 @@ std::optional<CoverageMask> GlyphCoverageCache::runCoverage(const std::vector<Pl
     QPainterPath extraDevice;
     QRect extraRect;
     if (!extra.isEmpty()) {
-        extraDevice = userToDevice.toQt().map(extra.toQPainterPath());
+        const bool stroked = stroke && stroke->width > 0.0;
+        extraDevice = userToDevice.toQt().map(
+            (stroked ? extra.strokedPath(*stroke) : extra).toQPainterPath());
         const QRectF b = extraDevice.controlPointRect();
         if (std::isfinite(b.left()) && std::isfinite(b.right()) && std::isfinite(b.top())
             && std::isfinite(b.bottom())) {

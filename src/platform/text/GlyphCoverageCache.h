@@ -4,7 +4,8 @@
 //
 // A mask is keyed by the face (at its size), the glyph, the linear part of the mapping from
 // the face's outline to device pixels (the transform's class: scale, rotation, shear, exact)
-// and where the glyph's origin falls within a pixel, in quarters. Drawn at an origin on the
+// and where the glyph's origin falls within a pixel, in quarters; a mask of the glyph's
+// stroke also by the stroke (in the outline's units). Drawn at an origin on the
 // quarter grid, a mask gives the pixels of rasterising the outline there (the same
 // exact-area coverage); elsewhere the origin moves by at most an eighth of a pixel.
 //
@@ -32,11 +33,15 @@ struct GlyphMaskKey {
     quint32 glyph = 0;
     std::array<double, 4> matrix {}; // a, b, c, d of the outline-to-device mapping
     std::uint8_t quarterX = 0, quarterY = 0;
+    // The outline's stroke rather than its fill, when the width is positive.
+    StrokeStyle stroke { 0.0, LineCap::Butt, LineJoin::Miter, 0.0 };
 
     bool operator==(const GlyphMaskKey& other) const
     {
         return glyph == other.glyph && matrix == other.matrix && quarterX == other.quarterX
-            && quarterY == other.quarterY && face == other.face;
+            && quarterY == other.quarterY && stroke.width == other.stroke.width
+            && stroke.cap == other.stroke.cap && stroke.join == other.stroke.join
+            && stroke.miterLimit == other.stroke.miterLimit && face == other.face;
     }
 };
 
@@ -79,12 +84,14 @@ public:
 
     // The coverage of glyphs drawn through userToDevice, as one plane over their pixels within
     // area (device space), with extra (a user-space path: underlines, strikethroughs) added.
+    // With a stroke (a positive width), that of the glyphs' and extra's strokes instead.
     // Where pixels of two glyphs meet, coverages combine as drawing one over the other does
     // (a + b - ab), which is what drawing them one by one in an opaque fill gives. Glyphs are
     // placed on the quarter-pixel grid. Nothing (nullopt) when a glyph has no mask: the
     // caller draws outlines. An empty mask when nothing falls within area.
     std::optional<CoverageMask> runCoverage(const std::vector<PlacedGlyph>& glyphs,
-        const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area);
+        const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area,
+        const std::optional<StrokeStyle>& stroke = std::nullopt);
 
     size_t bytes() const;
     size_t count() const;
