@@ -11,6 +11,7 @@
 #include <librsvg/rsvg.h>
 #endif
 
+#include "BenchMain.h"
 #include "boxes/MyPerspectiveView.h"
 #include "boxes/MyShapeSuper.h"
 #include "boxes/MyShapeView.h"
@@ -219,20 +220,6 @@ void BM_LibrsvgRedraw(benchmark::State& state, int type)
     g_object_unref(handle);
 }
 #endif
-
-// Prints the table as usual and keeps each benchmark's median, for the ratios at the end.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> medians;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-};
 
 void configure(benchmark::internal::Benchmark* b)
 {

@@ -15,6 +15,7 @@
 #include <librsvg/rsvg.h>
 #endif
 
+#include "BenchMain.h"
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextBox.h"
@@ -371,27 +372,6 @@ template <bool paint> void BM_LongTextQTextDocument(benchmark::State& state)
 }
 BENCHMARK(BM_LongTextQTextDocument<false>)->Name("BM_LongTextQTextDocument")->Apply(longTexts);
 BENCHMARK(BM_LongTextQTextDocument<true>)->Name("BM_LongTextQTextDocumentPaint")->Apply(longTexts);
-
-// Prints the table as usual and keeps each benchmark's median, for the ratios at the end.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> medians;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.aggregate_name == "median" || run.repetitions <= 1)
-                medians[run.run_name.function_name
-                    + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)]
-                    = run.GetAdjustedRealTime();
-        }
-    }
-    double find(const std::string& name) const
-    {
-        const auto it = medians.find(name);
-        return it == medians.end() ? 0.0 : it->second;
-    }
-};
 
 } // namespace
 
