@@ -6,6 +6,7 @@
 #include "platform/text/TextAttributeNames.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <unordered_map>
@@ -427,13 +428,24 @@ std::optional<platform::CoverageMask> maskOf(GraphicsContext& ctx,
 // Each coverage k of the mask becomes k * k: what a shape clipped to itself covers.
 void coverTwice(platform::CoverageMask& mask)
 {
-    for (int y = 0; y < mask.plane.height(); ++y) {
-        std::uint8_t* row = mask.plane.scanLine(y);
-        for (int x = 0; x < mask.plane.width(); ++x) {
-            const int t = row[x] * row[x] + 128;
-            row[x] = std::uint8_t((t + (t >> 8)) >> 8);
+    static const auto squares = [] {
+        std::array<std::uint8_t, 256> t {};
+        for (int k = 0; k < 256; ++k) {
+            const int v = k * k + 128;
+            t[size_t(k)] = std::uint8_t((v + (v >> 8)) >> 8);
         }
-    }
+        return t;
+    }();
+    const int width = mask.plane.width(), height = mask.plane.height();
+    uchar* const bits = mask.plane.bits();
+    const qsizetype stride = mask.plane.bytesPerLine();
+    platform::parallelRows(height, width, 64 * 1024, [&](int top, int bottom) {
+        for (int y = top; y < bottom; ++y) {
+            std::uint8_t* row = bits + y * stride;
+            for (int x = 0; x < width; ++x)
+                row[x] = squares[row[x]];
+        }
+    });
 }
 
 // Puts fill down through mask: one colour straight, anything else as drawn by paint in a
