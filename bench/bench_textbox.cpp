@@ -276,20 +276,38 @@ std::unique_ptr<MyTextView> longTextBox(PhotoWindow& window, const AttributedStr
 
 // Opening a document with one long text box, up to its first paint at the fitted zoom: the
 // box is made, takes its text, grows to the photo's height, and is drawn.
-void BM_LongTextFirstPaint(benchmark::State& state)
+// With cold, the glyph cache is emptied before each paint: a session's very first paint.
+void longTextFirstPaint(benchmark::State& state, bool cold)
 {
     const int n = int(state.range(0));
     gDefaultFontSize = 100.0;
     const AttributedString text(prose(n), MyTextBox::defaultAttributes());
     PhotoWindow window;
     for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            GlyphCoverageCache::shared().clear();
+            state.ResumeTiming();
+        }
         const auto box = longTextBox(window, text);
         const Image image = renderToImage(*box, box->bounds(), kFitScale);
         benchmark::DoNotOptimize(image.toQImage().constBits());
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
+void BM_LongTextFirstPaint(benchmark::State& state)
+{
+    longTextFirstPaint(state, false);
+}
 BENCHMARK(BM_LongTextFirstPaint)->Apply(longTexts);
+void BM_LongTextFirstPaintColdGlyphs(benchmark::State& state)
+{
+    longTextFirstPaint(state, true);
+}
+BENCHMARK(BM_LongTextFirstPaintColdGlyphs)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // One character typed in the middle of a 10k-character box being edited, up to the repaint
 // of the box at the fitted zoom (the character is taken out again between runs, untimed).
