@@ -3,6 +3,7 @@
 #include "platform/concurrency/Parallel.h"
 #include "platform/graphics/CoverageRasterizer.h"
 
+#include <QCoreApplication>
 #include <QPainterPath>
 #include <cmath>
 #include <cstring>
@@ -46,6 +47,13 @@ GlyphCoverageCache::GlyphCoverageCache(size_t capacityBytes)
 GlyphCoverageCache& GlyphCoverageCache::shared()
 {
     static GlyphCoverageCache cache;
+    // The masks hold their faces, whose font engines must go while the application's font
+    // system is still there, not at the program's exit.
+    static const bool cleared = [] {
+        qAddPostRoutine([] { cache.clear(); });
+        return true;
+    }();
+    (void)cleared;
     return cache;
 }
 
