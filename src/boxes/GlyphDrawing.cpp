@@ -406,9 +406,9 @@ BezierPath outlineOf(const GlyphDrawing::CharacterOutline& o)
 }
 
 // The coverage of characters [first, end) from the glyph cache (of their strokes, with a
-// stroke): nothing when some glyph has no mask, or when a character was given as an outline
-// alone.
-std::optional<platform::CoverageMask> maskOf(GraphicsContext& ctx,
+// stroke), glyph by glyph: nothing when some glyph has no mask, or when a character was given
+// as an outline alone.
+std::optional<platform::CoveragePieces> piecesOf(GraphicsContext& ctx,
     const std::vector<GlyphDrawing::CharacterOutline>& chars, size_t first, size_t end,
     const std::optional<platform::StrokeStyle>& stroke = std::nullopt)
 {
@@ -421,8 +421,25 @@ std::optional<platform::CoverageMask> maskOf(GraphicsContext& ctx,
         for (const Rect& r : chars[i].bars)
             bars.appendPath(BezierPath::rect(r));
     }
-    return platform::GlyphCoverageCache::shared().runCoverage(
+    return platform::GlyphCoverageCache::shared().runPieces(
         glyphs, bars, ctx.deviceTransform(), ctx.visibleDeviceRect(), stroke);
+}
+
+bool isOneColour(const SZGradient& fill)
+{
+    return fill.gradientType == SZGradient::NoFill || fill.gradientType == SZGradient::ColorFill;
+}
+
+// Sets the fill colour of a fill of one colour; false when it draws nothing.
+bool setColourOf(GraphicsContext& ctx, const SZGradient& fill)
+{
+    if (fill.gradientType == SZGradient::NoFill)
+        ctx.setFillColor(Color::clear());
+    else if (fill.color)
+        ctx.setFillColor(*fill.color);
+    else
+        return false;
+    return true;
 }
 
 // Each coverage k of the mask becomes k * k: what a shape clipped to itself covers.
@@ -448,37 +465,26 @@ void coverTwice(platform::CoverageMask& mask)
     });
 }
 
-// Puts fill down through mask: one colour straight, anything else as drawn by paint in a
-// layer kept to the mask.
-void fillThrough(GraphicsContext& ctx, const platform::CoverageMask& mask, const SZGradient& fill,
-    const std::function<void()>& paint)
-{
-    if (mask.isNull())
-        return;
-    if (fill.gradientType == SZGradient::NoFill || fill.gradientType == SZGradient::ColorFill) {
-        platform::GStateGuard state(ctx);
-        if (fill.gradientType == SZGradient::NoFill)
-            ctx.setFillColor(Color::clear());
-        else if (fill.color)
-            ctx.setFillColor(*fill.color);
-        else
-            return;
-        ctx.fillMask(mask);
-        return;
-    }
-    ctx.drawThroughMask(mask, paint);
-}
-
 // Fills characters [first, end), which share one fill spread over bounds, from the glyph
-// cache. False, drawing nothing, when they cannot be.
+// cache: one colour straight through the glyphs' masks, anything else drawn in a layer kept
+// to their coverage. False, drawing nothing, when they cannot be.
 bool fillFromMasks(GraphicsContext& ctx, const std::vector<GlyphDrawing::CharacterOutline>& chars,
     size_t first, size_t end, const BezierPath& boundsPath)
 {
-    const auto mask = maskOf(ctx, chars, first, end);
-    if (!mask)
+    const auto pieces = piecesOf(ctx, chars, first, end);
+    if (!pieces)
         return false;
     const SZGradient& fill = chars[first].fill;
-    fillThrough(ctx, *mask, fill, [&] { SZGradient::drawGradient(fill, boundsPath, ctx); });
+    if (isOneColour(fill)) {
+        platform::GStateGuard state(ctx);
+        if (setColourOf(ctx, fill))
+            ctx.fillMask(*pieces);
+        return true;
+    }
+    const platform::CoverageMask mask = pieces->flattened(ctx.visibleDeviceRect());
+    if (mask.isNull())
+        return pieces->pieces.empty() || (pieces->bounds & ctx.visibleDeviceRect()).isEmpty();
+    ctx.drawThroughMask(mask, [&] { SZGradient::drawGradient(fill, boundsPath, ctx); });
     return true;
 }
 
@@ -561,12 +567,17 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         // A stroke of one colour comes from the glyph cache; it is filled over the stroke
         // clipped to itself, so its edges are covered twice over, as that clip and fill give.
         // Other stroke fills are drawn from outlines.
-        const int type = style.strokeColor.gradientType;
-        const bool oneColour = type == SZGradient::NoFill || type == SZGradient::ColorFill;
-        auto mask = masks && oneColour ? maskOf(ctx, given, 0, given.size(), stroke) : std::nullopt;
-        if (mask) {
-            coverTwice(*mask);
-            fillThrough(ctx, *mask, style.strokeColor, [] {});
+        const auto pieces = masks && isOneColour(style.strokeColor)
+            ? piecesOf(ctx, given, 0, given.size(), stroke)
+            : std::nullopt;
+        platform::CoverageMask mask;
+        if (pieces)
+            mask = pieces->flattened(ctx.visibleDeviceRect());
+        if (pieces && (!mask.isNull() || (pieces->bounds & ctx.visibleDeviceRect()).isEmpty())) {
+            coverTwice(mask);
+            platform::GStateGuard state(ctx);
+            if (setColourOf(ctx, style.strokeColor))
+                ctx.fillMask(mask);
         } else {
             const std::vector<CharacterOutline>& outlines = outlinesFor();
             const auto groups = groupsWithin(outlines, stroke.width + 2.0);

@@ -158,6 +158,9 @@ public:
     // The current fill colour put down through mask (device pixels), in the current clip,
     // alpha, blend mode and shadow: what fillPath gives for a shape whose coverage is mask.
     void fillMask(const CoverageMask& mask);
+    // The same through pieces of coverage (where pieces meet, as filling one after the other
+    // gives).
+    void fillMask(const CoveragePieces& pieces);
     // What paint draws, seen through mask: the same as beginTransparencyLayer(); paint();
     // endTransparencyLayer() with the layer's pixels scaled by the mask's coverage before it is
     // composited, the layer kept to the mask's pixels. For fills that are not one colour.

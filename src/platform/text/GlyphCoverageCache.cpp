@@ -12,25 +12,8 @@ namespace platform {
 
 namespace {
 
-// Below this many pixels a plane is composed on the calling thread.
-constexpr long kParallelPixels = 64 * 1024;
 // Glyph origins further out than this (device pixels) are not placed from masks.
 constexpr double kFarOrigin = 1 << 26;
-
-// a over b, as two coverages drawn one over the other combine.
-inline std::uint8_t over(std::uint8_t a, std::uint8_t b)
-{
-    const int t = int(b) * (255 - int(a)) + 128;
-    return std::uint8_t(int(a) + ((t + (t >> 8)) >> 8));
-}
-
-void combineRow(std::uint8_t* out, const std::uint8_t* in, int n)
-{
-    for (int x = 0; x < n; ++x) {
-        if (in[x] != 0)
-            out[x] = out[x] == 0 ? in[x] : over(in[x], out[x]);
-    }
-}
 
 template <typename T> void hashMix(size_t& h, const T& v)
 {
@@ -133,17 +116,13 @@ void GlyphCoverageCache::evictTo(size_t bytes)
     }
 }
 
-std::optional<CoverageMask> GlyphCoverageCache::runCoverage(const std::vector<PlacedGlyph>& glyphs,
+std::optional<CoveragePieces> GlyphCoverageCache::runPieces(const std::vector<PlacedGlyph>& glyphs,
     const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area,
     const std::optional<StrokeStyle>& stroke)
 {
-    struct Placed {
-        std::shared_ptr<const GlyphMask> mask;
-        QRect rect;
-    };
-    std::vector<Placed> placed;
-    placed.reserve(glyphs.size());
-    QRect bounds;
+    CoveragePieces out;
+    out.pieces.reserve(glyphs.size() + 1);
+    out.owners.reserve(glyphs.size() + 1);
     for (const PlacedGlyph& g : glyphs) {
         if (g.glyph == 0)
             continue;
@@ -164,61 +143,41 @@ std::optional<CoverageMask> GlyphCoverageCache::runCoverage(const std::vector<Pl
         if (m->width == 0)
             continue;
         const QRect r(QPoint(int(wx), int(wy)) + m->offset, QSize(m->width, m->height));
-        if (!r.intersects(area))
-            continue;
-        bounds |= r;
-        placed.push_back({ std::move(m), r });
+        if (r.intersects(area)) {
+            const std::uint8_t* bytes = m->coverage.data();
+            out.add(r, bytes, std::move(m));
+        }
     }
-    QPainterPath extraDevice;
-    QRect extraRect;
     if (!extra.isEmpty()) {
         const bool stroked = stroke && stroke->width > 0.0;
-        extraDevice = userToDevice.toQt().map(
+        const QPainterPath device = userToDevice.toQt().map(
             (stroked ? extra.strokedPath(*stroke) : extra).toQPainterPath());
-        const QRectF b = extraDevice.controlPointRect();
-        if (std::isfinite(b.left()) && std::isfinite(b.right()) && std::isfinite(b.top())
-            && std::isfinite(b.bottom())) {
-            const QRectF near = b.intersected(QRectF(area));
-            if (!near.isEmpty())
-                extraRect = QRect(QPoint(int(std::floor(near.left())), int(std::floor(near.top()))),
-                    QPoint(int(std::ceil(near.right())) - 1, int(std::ceil(near.bottom())) - 1));
+        const QRectF b = device.controlPointRect().intersected(QRectF(area));
+        if (!b.isEmpty() && std::isfinite(b.left()) && std::isfinite(b.right())
+            && std::isfinite(b.top()) && std::isfinite(b.bottom())) {
+            const QRect r(QPoint(int(std::floor(b.left())), int(std::floor(b.top()))),
+                QPoint(int(std::ceil(b.right())) - 1, int(std::ceil(b.bottom())) - 1));
+            auto bars = std::make_shared<std::vector<std::uint8_t>>(
+                size_t(r.width()) * size_t(r.height()));
+            if (!CoverageRasterizer(device, r).write(r, bars->data(), r.width()))
+                return std::nullopt;
+            const std::uint8_t* bytes = bars->data();
+            out.add(r, bytes, std::move(bars));
         }
-        bounds |= extraRect;
     }
-    bounds &= area;
-    CoverageMask out;
-    if (bounds.isEmpty())
-        return out;
-    out.origin = bounds.topLeft();
-    out.plane = QImage(bounds.size(), QImage::Format_Alpha8);
-    if (out.plane.isNull())
+    return out;
+}
+
+std::optional<CoverageMask> GlyphCoverageCache::runCoverage(const std::vector<PlacedGlyph>& glyphs,
+    const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area,
+    const std::optional<StrokeStyle>& stroke)
+{
+    const auto pieces = runPieces(glyphs, extra, userToDevice, area, stroke);
+    if (!pieces)
         return std::nullopt;
-    out.plane.fill(0);
-    uchar* const bits = out.plane.bits();
-    const qsizetype stride = out.plane.bytesPerLine();
-    // Bands of rows side by side: each takes the rows of every glyph that cross it.
-    parallelRows(bounds.height(), bounds.width(), kParallelPixels, [&](int top, int bottom) {
-        const int y0 = bounds.top() + top, y1 = bounds.top() + bottom;
-        for (const Placed& p : placed) {
-            const QRect r = p.rect & QRect(bounds.left(), y0, bounds.width(), y1 - y0);
-            if (r.isEmpty())
-                continue;
-            for (int y = r.top(); y <= r.bottom(); ++y)
-                combineRow(bits + (y - bounds.top()) * stride + (r.left() - bounds.left()),
-                    p.mask->coverage.data() + size_t(y - p.rect.top()) * size_t(p.mask->width)
-                        + size_t(r.left() - p.rect.left()),
-                    r.width());
-        }
-    });
-    const QRect barRect = extraRect & bounds;
-    if (!barRect.isEmpty()) {
-        std::vector<std::uint8_t> bars(size_t(barRect.width()) * size_t(barRect.height()));
-        if (!CoverageRasterizer(extraDevice, barRect).write(barRect, bars.data(), barRect.width()))
-            return std::nullopt;
-        for (int y = barRect.top(); y <= barRect.bottom(); ++y)
-            combineRow(bits + (y - bounds.top()) * stride + (barRect.left() - bounds.left()),
-                bars.data() + size_t(y - barRect.top()) * size_t(barRect.width()), barRect.width());
-    }
+    CoverageMask out = pieces->flattened(area);
+    if (out.isNull() && !(pieces->bounds & area).isEmpty())
+        return std::nullopt; // the plane could not be had
     return out;
 }
 

@@ -92,6 +92,11 @@ public:
     std::optional<CoverageMask> runCoverage(const std::vector<PlacedGlyph>& glyphs,
         const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area,
         const std::optional<StrokeStyle>& stroke = std::nullopt);
+    // The same coverage as pieces: each glyph's mask where it lies (those meeting area), and
+    // extra's coverage. What a fill of one colour goes through without a plane.
+    std::optional<CoveragePieces> runPieces(const std::vector<PlacedGlyph>& glyphs,
+        const BezierPath& extra, const AffineTransform& userToDevice, const QRect& area,
+        const std::optional<StrokeStyle>& stroke = std::nullopt);
 
     size_t bytes() const;
     size_t count() const;

@@ -21,6 +21,27 @@ CoverageMask maskOf(const GraphicsContext& ctx, const BezierPath& path, const QS
     return mask;
 }
 
+// A picture over a green background drawn by draw on an image context, or on a context over
+// a caller's painter.
+template <typename Draw> QImage drawnOn(bool painterSurface, const QSize& size, Draw&& draw)
+{
+    QImage image = testsupport::blankImage(size.width(), size.height());
+    image.fill(QColor(90, 160, 40, 200));
+    QPainter painter;
+    std::optional<GraphicsContext> ctx;
+    if (painterSurface) {
+        painter.begin(&image);
+        ctx.emplace(painter, size.width(), size.height());
+    } else {
+        ctx.emplace(image);
+    }
+    draw(*ctx);
+    ctx.reset();
+    if (painterSurface)
+        painter.end();
+    return image;
+}
+
 struct Row {
     const char* name;
     double alpha = 1.0;
@@ -53,55 +74,44 @@ TEST(CoverageMask, FillsThroughMasksMatchFillingTheShape)
     for (const Row& row : rows) {
         for (const bool painterSurface : { false, true }) {
             auto render = [&](bool throughMask) {
-                QImage image = testsupport::blankImage(size.width(), size.height());
-                image.fill(QColor(90, 160, 40, 200));
-                QPainter painter;
-                std::optional<GraphicsContext> ctx;
-                if (painterSurface) {
-                    painter.begin(&image);
-                    ctx.emplace(painter, size.width(), size.height());
-                } else {
-                    ctx.emplace(image);
-                }
-                ctx->setAlpha(row.alpha);
-                ctx->setBlendMode(row.mode);
-                if (row.clipped)
-                    ctx->clipToPath(BezierPath::oval(Rect(40.5, 10.5, 110, 80)));
-                if (row.shadowed)
-                    ctx->setShadow({ Size(4, -5), 6.0, Color(0, 0, 0.3, 0.6) });
-                ctx->setFillColor(Color(0.8, 0.3, 0.1, 0.9));
-                auto paint = [&] {
-                    if (row.gradient)
-                        ctx->drawLinearGradient(gradient, Point(0, 0), Point(160, 120),
-                            GradientDrawsBeforeStart | GradientDrawsAfterEnd);
-                    else
-                        ctx->fillRect(Rect(0, 0, 160, 120));
-                };
-                if (throughMask) {
-                    const CoverageMask mask = maskOf(*ctx, shape, size);
-                    if (row.gradient)
-                        ctx->drawThroughMask(mask, paint);
-                    else
-                        ctx->fillMask(mask);
-                } else {
-                    GStateGuard state(*ctx);
-                    if (row.gradient) {
-                        ctx->beginTransparencyLayer();
-                        ctx->clipToPath(shape);
-                        paint();
-                        ctx->endTransparencyLayer();
-                    } else if (row.shadowed) {
-                        // A clip would cut the shadow off: the shape's own fill casts it.
-                        ctx->fillPath(shape);
+                return drawnOn(painterSurface, size, [&](GraphicsContext& c) {
+                    GraphicsContext* ctx = &c;
+                    ctx->setAlpha(row.alpha);
+                    ctx->setBlendMode(row.mode);
+                    if (row.clipped)
+                        ctx->clipToPath(BezierPath::oval(Rect(40.5, 10.5, 110, 80)));
+                    if (row.shadowed)
+                        ctx->setShadow({ Size(4, -5), 6.0, Color(0, 0, 0.3, 0.6) });
+                    ctx->setFillColor(Color(0.8, 0.3, 0.1, 0.9));
+                    auto paint = [&] {
+                        if (row.gradient)
+                            ctx->drawLinearGradient(gradient, Point(0, 0), Point(160, 120),
+                                GradientDrawsBeforeStart | GradientDrawsAfterEnd);
+                        else
+                            ctx->fillRect(Rect(0, 0, 160, 120));
+                    };
+                    if (throughMask) {
+                        const CoverageMask mask = maskOf(*ctx, shape, size);
+                        if (row.gradient)
+                            ctx->drawThroughMask(mask, paint);
+                        else
+                            ctx->fillMask(mask);
                     } else {
-                        ctx->clipToPath(shape);
-                        paint();
+                        GStateGuard state(*ctx);
+                        if (row.gradient) {
+                            ctx->beginTransparencyLayer();
+                            ctx->clipToPath(shape);
+                            paint();
+                            ctx->endTransparencyLayer();
+                        } else if (row.shadowed) {
+                            // A clip would cut the shadow off: the shape's own fill casts it.
+                            ctx->fillPath(shape);
+                        } else {
+                            ctx->clipToPath(shape);
+                            paint();
+                        }
                     }
-                }
-                ctx.reset();
-                if (painterSurface)
-                    painter.end();
-                return image;
+                });
             };
             const QImage a = render(true), b = render(false);
             const char* surface = painterSurface ? "painter" : "image";
@@ -113,6 +123,44 @@ TEST(CoverageMask, FillsThroughMasksMatchFillingTheShape)
             EXPECT_LE(testsupport::worstDifference(a, b), painterShapes ? 6 : 1)
                 << row.name << ", " << surface;
             EXPECT_LT(testsupport::meanDifference(a, b), 0.3) << row.name << ", " << surface;
+        }
+    }
+}
+
+// Overlapping pieces of coverage filled together give the pixels of filling each in turn,
+// through a clip and without one: in a translucent colour on an image, in an opaque one on a
+// caller's painter (which gets the pieces as one plane, their overlap combined as one colour
+// over another).
+TEST(CoverageMask, PiecesFillAsOneAfterTheOther)
+{
+    const QSize size(120, 90);
+    QImage probe = testsupport::blankImage(size.width(), size.height());
+    GraphicsContext probeContext(probe);
+    const CoverageMask a = maskOf(probeContext, BezierPath::oval(Rect(10.3, 10.6, 60, 50)), size);
+    const CoverageMask b = maskOf(probeContext, BezierPath::oval(Rect(40.7, 20.2, 60, 55)), size);
+    CoveragePieces pieces;
+    for (const CoverageMask* m : { &a, &b })
+        pieces.add(m->rect(), m->plane.constBits(), nullptr);
+    for (const bool clipped : { false, true }) {
+        for (const bool painterSurface : { false, true }) {
+            auto render = [&](bool together) {
+                return drawnOn(painterSurface, size, [&](GraphicsContext& c) {
+                    GraphicsContext* ctx = &c;
+                    if (clipped)
+                        ctx->clipToPath(BezierPath::oval(Rect(30.5, 5.5, 80, 70)));
+                    ctx->setFillColor(Color(0.8, 0.3, 0.1, painterSurface ? 1.0 : 0.6));
+                    if (together) {
+                        ctx->fillMask(pieces);
+                    } else {
+                        ctx->fillMask(a);
+                        ctx->fillMask(b);
+                    }
+                });
+            };
+            EXPECT_LE(
+                testsupport::worstDifference(render(true), render(false)), painterSurface ? 3 : 1)
+                << (clipped ? "clipped" : "unclipped") << ", "
+                << (painterSurface ? "painter" : "image");
         }
     }
 }
