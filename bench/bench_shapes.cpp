@@ -13,6 +13,7 @@
 #include <librsvg/rsvg.h>
 #endif
 
+#include "BenchMain.h"
 #include "PicturePsnr.h"
 #include "SvgInnerShadow.h"
 #include "boxes/MyPerspectiveView.h"
@@ -293,20 +294,6 @@ double shapePsnr(int type)
     return picturePsnr(oursPicture(type), librsvgPicture(type), kindName(type));
 }
 #endif
-
-// Prints the table as usual and keeps each benchmark's median, for the ratios at the end.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> medians;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-};
 
 void configure(benchmark::internal::Benchmark* b)
 {

@@ -14,6 +14,7 @@
 #include <librsvg/rsvg.h>
 #endif
 
+#include "BenchMain.h"
 #include "PairedTiming.h"
 #include "PicturePsnr.h"
 #include "SvgInnerShadow.h"
@@ -22,6 +23,7 @@
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/text/GlyphCoverageCache.h"
 #include "platform/text/TextAttributeNames.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -86,6 +88,7 @@ void BM_TextBoxRedraw(benchmark::State& state)
         benchmark::DoNotOptimize(image.toQImage().constBits());
     }
     state.SetLabel(relayout ? "layout and draw" : "draw only");
+    state.counters["glyph_cache_KB"] = double(platform::GlyphCoverageCache::shared().bytes()) / 1024.0;
 }
 BENCHMARK(BM_TextBoxRedraw)
     ->Arg(1)
@@ -281,7 +284,7 @@ constexpr double kFitScale = 0.3;
 // The long text sizes, in characters.
 void longTexts(benchmark::internal::Benchmark* b)
 {
-    for (const int n : { 1000, 10000, 100000 })
+    for (const int n : { 1000, 6250, 10000, 25000, 100000 })
         b->Arg(n);
     b->Unit(benchmark::kMillisecond)->UseRealTime();
 }
@@ -298,20 +301,35 @@ std::unique_ptr<MyTextView> longTextBox(PhotoWindow& window, const AttributedStr
 
 // Opening a document with one long text box, up to its first paint at the fitted zoom: the
 // box is made, takes its text, grows to the photo's height, and is drawn.
-void BM_LongTextFirstPaint(benchmark::State& state)
+// (Cold: the glyph cache emptied before each paint, as for a session's first.)
+void longTextFirstPaint(benchmark::State& state, bool cold)
 {
     const int n = int(state.range(0));
     gDefaultFontSize = 100.0;
     const AttributedString text(prose(n), MyTextBox::defaultAttributes());
     PhotoWindow window;
     for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            platform::GlyphCoverageCache::shared().clear();
+            state.ResumeTiming();
+        }
         const auto box = longTextBox(window, text);
         const Image image = renderToImage(*box, box->bounds(), kFitScale);
         benchmark::DoNotOptimize(image.toQImage().constBits());
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
+void BM_LongTextFirstPaint(benchmark::State& state)
+{
+    longTextFirstPaint(state, false);
+}
 BENCHMARK(BM_LongTextFirstPaint)->Apply(longTexts);
+void BM_LongTextFirstPaintColdGlyphs(benchmark::State& state)
+{
+    longTextFirstPaint(state, true);
+}
+BENCHMARK(BM_LongTextFirstPaintColdGlyphs)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One character typed in the middle of a 10k-character box being edited, up to the repaint
 // of the box at the fitted zoom (the character is taken out again between runs, untimed).
@@ -397,12 +415,22 @@ BENCHMARK(BM_LongTextQTextDocument<true>)->Name("BM_LongTextQTextDocumentPaint")
 
 } // namespace
 
+MedianReporter reporter;
+
+// Our first paint of each long text beside QTextDocument's layout and paint of it, same run.
+void printLongTextRatios()
+{
+    for (const int n : { 1000, 6250, 10000, 25000, 100000 }) {
+        const double ours = reporter.find("BM_LongTextFirstPaint/" + std::to_string(n));
+        const double peer = reporter.find("BM_LongTextQTextDocumentPaint/" + std::to_string(n));
+        if (ours > 0 && peer > 0)
+            std::printf("long text first paint, %6d characters: ours %.2f ms, QTextDocument "
+                        "%.2f ms, ratio %.2f\n",
+                n, ours, peer, ours / peer);
+    }
+}
+
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QApplication>(argc, argv, &reporter, printLongTextRatios);
 }

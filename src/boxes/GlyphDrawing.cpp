@@ -6,7 +6,9 @@
 #include "platform/text/TextAttributeNames.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
 #include <unordered_map>
 
 using platform::AffineTransform;
@@ -79,6 +81,7 @@ double signedArea(const BezierPath& path)
 struct PendingCharacter {
     int index = -1;
     BezierPath path;
+    std::vector<platform::PlacedGlyph> glyphs;
     double minX = 0.0;
     double advance = 0.0;
     double baseline = 0.0; // container y of the first glyph's baseline
@@ -255,7 +258,7 @@ BezierPath GlyphDrawing::rectWoundLike(const Rect& r, const BezierPath& path)
 
 std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
     const platform::TextLayout& layout, const AffineTransform& containerToView,
-    const Font& fallbackFont, const std::optional<Rect>& visible)
+    const Font& fallbackFont, const std::optional<Rect>& visible, bool withOutlines)
 {
     std::vector<CharacterOutline> out;
     const platform::AttributedString& text = layout.text();
@@ -269,6 +272,7 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
         CharacterOutline o;
         o.characterIndex = pending.index;
         o.path = pending.path;
+        o.glyphs = std::move(pending.glyphs);
         const auto fillIt = a.find(names::gradient);
         const SZGradient* fill
             = fillIt != a.end() ? SZGradient::fromAttribute(fillIt->second) : nullptr;
@@ -283,8 +287,11 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
         auto addBar = [&](double topInContainer, double thickness) {
             const Rect r = containerToView.mapRect(
                 Rect(pending.minX, topInContainer, pending.advance + 1.0, thickness));
-            if (std::isfinite(r.x()) && std::isfinite(r.y()) && r.width() > 0 && r.height() > 0)
-                o.path.appendPath(rectWoundLike(r, o.path));
+            if (std::isfinite(r.x()) && std::isfinite(r.y()) && r.width() > 0 && r.height() > 0) {
+                if (withOutlines)
+                    o.path.appendPath(rectWoundLike(r, o.path));
+                o.bars.push_back(r);
+            }
         };
         if (!font.isNull() && hasStyleOne(a, names::underlineStyle)) {
             const double t = font.underlineThickness();
@@ -307,11 +314,15 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
         if (g.isAttachment || text.attributesAt(c).count(names::attachment))
             return;
         BezierPath glyphPath;
-        if (g.glyph != 0) {
+        const Point p = containerToView.map(g.position);
+        if (g.glyph != 0 && withOutlines) {
             glyphPath = layout.cachedGlyphOutline(g);
-            const Point p = containerToView.map(g.position);
             glyphPath.transform(AffineTransform::makeTranslation(p.x, p.y));
         }
+        if (c != pending.index)
+            flush();
+        if (g.glyph != 0)
+            pending.glyphs.push_back({ g.font, g.glyph, p });
         if (c == pending.index) {
             pending.path.appendPath(glyphPath);
             const double x0 = std::min(pending.minX, g.position.x);
@@ -319,7 +330,6 @@ std::vector<GlyphDrawing::CharacterOutline> GlyphDrawing::characterOutlines(
             pending.minX = x0;
             pending.advance = x1 - x0;
         } else {
-            flush();
             pending.index = c;
             pending.path = glyphPath;
             pending.minX = g.position.x;
@@ -374,48 +384,177 @@ BezierPath GlyphDrawing::outlineCollection(const std::vector<CharacterOutline>& 
     return all;
 }
 
-void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline>& outlines,
+bool GlyphDrawing::needsOutlines(const Style& style)
+{
+    return style.outlinesOnly || (style.innerShadowOffsetSize > 0 && style.innerShadowColor);
+}
+
+namespace {
+
+// The outline of a character taken without one: its glyphs' outlines placed, and its bars.
+BezierPath outlineOf(const GlyphDrawing::CharacterOutline& o)
+{
+    BezierPath path;
+    for (const platform::PlacedGlyph& g : o.glyphs) {
+        BezierPath glyph = platform::GlyphCoverageCache::outline(g.face, g.glyph);
+        glyph.transform(AffineTransform::makeTranslation(g.origin.x, g.origin.y));
+        path.appendPath(glyph);
+    }
+    for (const Rect& r : o.bars)
+        path.appendPath(GlyphDrawing::rectWoundLike(r, path));
+    return path;
+}
+
+// The coverage of characters [first, end) from the glyph cache (of their strokes, with a
+// stroke), glyph by glyph: nothing when some glyph has no mask, or when a character was given
+// as an outline alone.
+std::optional<platform::CoveragePieces> piecesOf(GraphicsContext& ctx,
+    const std::vector<GlyphDrawing::CharacterOutline>& chars, size_t first, size_t end,
+    const std::optional<platform::StrokeStyle>& stroke = std::nullopt)
+{
+    std::vector<platform::PlacedGlyph> glyphs;
+    BezierPath bars;
+    for (size_t i = first; i < end; ++i) {
+        if (!chars[i].path.isEmpty() && chars[i].glyphs.empty() && chars[i].bars.empty())
+            return std::nullopt;
+        glyphs.insert(glyphs.end(), chars[i].glyphs.begin(), chars[i].glyphs.end());
+        for (const Rect& r : chars[i].bars)
+            bars.appendPath(BezierPath::rect(r));
+    }
+    return platform::GlyphCoverageCache::shared().runPieces(
+        glyphs, bars, ctx.deviceTransform(), ctx.visibleDeviceRect(), stroke);
+}
+
+bool isOneColour(const SZGradient& fill)
+{
+    return fill.gradientType == SZGradient::NoFill || fill.gradientType == SZGradient::ColorFill;
+}
+
+// Sets the fill colour of a fill of one colour; false when it draws nothing.
+bool setColourOf(GraphicsContext& ctx, const SZGradient& fill)
+{
+    if (fill.gradientType == SZGradient::NoFill)
+        ctx.setFillColor(Color::clear());
+    else if (fill.color)
+        ctx.setFillColor(*fill.color);
+    else
+        return false;
+    return true;
+}
+
+// Each coverage k of the mask becomes k * k: what a shape clipped to itself covers.
+void coverTwice(platform::CoverageMask& mask)
+{
+    static const auto squares = [] {
+        std::array<std::uint8_t, 256> t {};
+        for (int k = 0; k < 256; ++k) {
+            const int v = k * k + 128;
+            t[size_t(k)] = std::uint8_t((v + (v >> 8)) >> 8);
+        }
+        return t;
+    }();
+    const int width = mask.plane.width(), height = mask.plane.height();
+    uchar* const bits = mask.plane.bits();
+    const qsizetype stride = mask.plane.bytesPerLine();
+    platform::parallelRows(height, width, 64 * 1024, [&](int top, int bottom) {
+        for (int y = top; y < bottom; ++y) {
+            std::uint8_t* row = bits + y * stride;
+            for (int x = 0; x < width; ++x)
+                row[x] = squares[row[x]];
+        }
+    });
+}
+
+// Fills characters [first, end), which share one fill spread over bounds, from the glyph
+// cache: one colour straight through the glyphs' masks, anything else drawn in a layer kept
+// to their coverage. False, drawing nothing, when they cannot be.
+bool fillFromMasks(GraphicsContext& ctx, const std::vector<GlyphDrawing::CharacterOutline>& chars,
+    size_t first, size_t end, const BezierPath& boundsPath)
+{
+    const auto pieces = piecesOf(ctx, chars, first, end);
+    if (!pieces)
+        return false;
+    const SZGradient& fill = chars[first].fill;
+    if (isOneColour(fill)) {
+        platform::GStateGuard state(ctx);
+        if (setColourOf(ctx, fill))
+            ctx.fillMask(*pieces);
+        return true;
+    }
+    const platform::CoverageMask mask = pieces->flattened(ctx.visibleDeviceRect());
+    if (mask.isNull())
+        return pieces->pieces.empty() || (pieces->bounds & ctx.visibleDeviceRect()).isEmpty();
+    ctx.drawThroughMask(mask, [&] { SZGradient::drawGradient(fill, boundsPath, ctx); });
+    return true;
+}
+
+} // namespace
+
+void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline>& given,
     const Rect& bounds, const Style& style)
 {
+    // Characters taken without outlines get them where they are drawn from outlines.
+    auto lacksOutline = [](const CharacterOutline& o) {
+        return o.path.isEmpty() && (!o.glyphs.empty() || !o.bars.empty());
+    };
+    std::optional<std::vector<CharacterOutline>> completed;
+    auto outlinesFor = [&]() -> const std::vector<CharacterOutline>& {
+        if (!completed) {
+            if (std::none_of(given.begin(), given.end(), lacksOutline))
+                return given;
+            completed = given;
+            for (CharacterOutline& o : *completed) {
+                if (lacksOutline(o))
+                    o.path = outlineOf(o);
+            }
+        }
+        return *completed;
+    };
+    const bool masks = !style.outlinesOnly;
     const BezierPath boundsPath = BezierPath::rect(bounds);
     {
         platform::GStateGuard state(ctx);
-        for (size_t i = 0; i < outlines.size();) {
-            const CharacterOutline& o = outlines[i];
-            if (o.path.isEmpty() || o.fill.drawType == 1) {
+        for (size_t i = 0; i < given.size();) {
+            const CharacterOutline& o = given[i];
+            if (!o.hasInk() || o.fill.drawType == 1) {
                 // The fill starts again in every character.
-                if (!o.path.isEmpty())
-                    SZGradient::drawGradient(o.fill, o.path, ctx);
+                if (o.hasInk())
+                    SZGradient::drawGradient(o.fill, outlinesFor()[i].path, ctx);
                 ++i;
                 continue;
             }
             // One fill spread over the whole view, seen through each character: the same
             // colour at every pixel whichever character shows it. Following characters with
-            // the same fill are therefore drawn together, in batches of characters whose
-            // pixels never meet, each batch through one clip; the pixels are those of drawing
-            // the characters one by one.
+            // the same fill are therefore drawn together: from the glyph cache as one
+            // coverage, or from outlines in batches of characters whose pixels never meet,
+            // each batch through one clip; the pixels are those of drawing the characters one
+            // by one.
             size_t end = i + 1;
-            while (end < outlines.size()
-                && (outlines[end].path.isEmpty()
-                    || (outlines[end].fill.drawType != 1 && outlines[end].fill == o.fill)))
+            while (end < given.size()
+                && (!given[end].hasInk()
+                    || (given[end].fill.drawType != 1 && given[end].fill == o.fill)))
                 ++end;
-            for (const BezierPath& batch : pixelDisjointBatches(ctx, outlines, i, end)) {
-                platform::GStateGuard clip(ctx);
-                ctx.clipToPath(batch);
-                SZGradient::drawGradient(o.fill, boundsPath, ctx);
+            if (!masks || !fillFromMasks(ctx, given, i, end, boundsPath)) {
+                for (const BezierPath& batch : pixelDisjointBatches(ctx, outlinesFor(), i, end)) {
+                    platform::GStateGuard clip(ctx);
+                    ctx.clipToPath(batch);
+                    SZGradient::drawGradient(o.fill, boundsPath, ctx);
+                }
             }
             i = end;
         }
     }
-    if (outlines.empty())
+    if (given.empty())
         return;
 
-    // The stroke and the inner shadow work on all outlines together. Characters far enough
-    // apart cannot touch each other's stroke, so the stroker is handed groups of characters
-    // within reach of each other, on several threads: it handles a path spanning the whole
-    // text many times slower than its parts. The strokes of all groups are then filled as one
-    // path, which the drawing layer rasterises part by part; groups never meet, so the pixels
-    // are those of stroking the whole text at once.
+    // The stroke and the inner shadow work on all outlines together. The stroke comes from
+    // the glyph cache where it can: each glyph's stroke is a mask like its fill, and the
+    // masks meet as two strokes drawn one over the other. From outlines, characters far
+    // enough apart cannot touch each other's stroke, so the stroker is handed groups of
+    // characters within reach of each other, on several threads: it handles a path spanning
+    // the whole text many times slower than its parts. The strokes of all groups are then
+    // filled as one path, which the drawing layer rasterises part by part; groups never meet,
+    // so the pixels are those of stroking the whole text at once.
     //
     // A width of 0 or less strokes nothing (a negative width would otherwise stroke as its
     // magnitude).
@@ -425,16 +564,33 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         stroke.cap = platform::LineCap::Butt;
         stroke.join = platform::LineJoin::Bevel;
         stroke.miterLimit = 0.0;
-        const auto groups = groupsWithin(outlines, stroke.width + 2.0);
-        std::vector<BezierPath> strokes(groups.size());
-        platform::parallelFor(
-            int(groups.size()), long(groups.size()), kParallelStrokeGroups, [&](int i) {
-                strokes[size_t(i)] = groupPath(outlines, groups[size_t(i)]).strokedPath(stroke);
-            });
-        BezierPath outline;
-        for (const BezierPath& part : strokes)
-            outline.appendPath(part);
-        SZGradient::drawStrokeGradient(style.strokeColor, outline, bounds, bounds, ctx);
+        // A stroke of one colour comes from the glyph cache; it is filled over the stroke
+        // clipped to itself, so its edges are covered twice over, as that clip and fill give.
+        // Other stroke fills are drawn from outlines.
+        const auto pieces = masks && isOneColour(style.strokeColor)
+            ? piecesOf(ctx, given, 0, given.size(), stroke)
+            : std::nullopt;
+        platform::CoverageMask mask;
+        if (pieces)
+            mask = pieces->flattened(ctx.visibleDeviceRect());
+        if (pieces && (!mask.isNull() || (pieces->bounds & ctx.visibleDeviceRect()).isEmpty())) {
+            coverTwice(mask);
+            platform::GStateGuard state(ctx);
+            if (setColourOf(ctx, style.strokeColor))
+                ctx.fillMask(mask);
+        } else {
+            const std::vector<CharacterOutline>& outlines = outlinesFor();
+            const auto groups = groupsWithin(outlines, stroke.width + 2.0);
+            std::vector<BezierPath> strokes(groups.size());
+            platform::parallelFor(
+                int(groups.size()), long(groups.size()), kParallelStrokeGroups, [&](int i) {
+                    strokes[size_t(i)] = groupPath(outlines, groups[size_t(i)]).strokedPath(stroke);
+                });
+            BezierPath outline;
+            for (const BezierPath& part : strokes)
+                outline.appendPath(part);
+            SZGradient::drawStrokeGradient(style.strokeColor, outline, bounds, bounds, ctx);
+        }
     }
 
     // The inner shadow: the outlines filled source-out in a layer whose shadow is offset, so
@@ -448,6 +604,6 @@ void GlyphDrawing::draw(GraphicsContext& ctx, const std::vector<CharacterOutline
         shadow.offset = Size(o * std::cos(a), o * std::sin(a));
         shadow.blur = double(std::max(style.innerShadowBlurSize, 0));
         shadow.color = sc;
-        ctx.fillInnerShadow(outlineCollection(outlines), shadow, sc.alpha);
+        ctx.fillInnerShadow(outlineCollection(outlinesFor()), shadow, sc.alpha);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "boxes/BoxHost.h"
 #include "boxes/BoxesLogging.h"
+#include "boxes/BoxStatics.h"
 #include "boxes/CircleTextContainer.h"
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
@@ -331,14 +332,18 @@ void MyTextBox::drawRect(const Rect& dirty, platform::GraphicsContext& ctx)
     const Font fallback = fontIt != layout.defaultAttributes().end() && fontIt->second.font()
         ? *fontIt->second.font()
         : platform::TextLayout::defaultFont();
-    const GlyphDrawing::Style style
+    GlyphDrawing::Style style
         = _myTextView ? GlyphDrawing::Style::of(*_myTextView) : GlyphDrawing::Style();
+    // Circular text, and text captured to be warped (where it is magnified and resampled), is
+    // filled from its exact outlines rather than from masks placed on a quarter-pixel grid.
+    style.outlinesOnly = _container->isCircular() || gWarpCaptureRect.capturing;
     // Only the lines that can show in the dirty area: a long text draws a screenful.
     const double reach = GlyphDrawing::reachInto(ctx, style);
     std::optional<Rect> visible;
     if (std::isfinite(reach))
         visible = dirty.insetBy(-reach, -reach);
-    const auto outlines = GlyphDrawing::characterOutlines(layout, t, fallback, visible);
+    const auto outlines = GlyphDrawing::characterOutlines(
+        layout, t, fallback, visible, GlyphDrawing::needsOutlines(style));
     GlyphDrawing::draw(ctx, outlines, bounds(), style);
 }
 

@@ -245,6 +245,8 @@ TEST(TextGlyphDrawing, StrokeAndInnerShadowMatchOneOutlineForAllCharacters)
     style.innerShadowOffsetSize = 5;
     style.innerShadowBlurSize = 4;
     style.innerShadowAngle = 300;
+    // Fills from outlines on both sides: glyph masks sit on a quarter-pixel grid.
+    style.outlinesOnly = true;
     const auto outlines = box.outlines();
     std::vector<GlyphDrawing::CharacterOutline> one(1);
     one[0].path = GlyphDrawing::outlineCollection(outlines);
@@ -333,4 +335,82 @@ TEST(TextGlyphDrawing, FillsOfOverlappingCharactersMatchOneByOne)
     }
     EXPECT_LE(testsupport::worstDifference(together, oneByOne), 2);
     EXPECT_LT(testsupport::meanDifference(together, oneByOne), 0.05);
+}
+
+namespace {
+
+// The characters of a word as glyphs placed on whole pixels (each its own character, their
+// strokes apart), with an
+// underline below them, filled with fill.
+std::vector<GlyphDrawing::CharacterOutline> placedCharacters(
+    const QString& word, double pixelSize, const SZGradient& fill)
+{
+    QFont font(QStringLiteral("Nimbus Sans"));
+    font.setPixelSize(1);
+    QRawFont raw = QRawFont::fromFont(font);
+    raw.setPixelSize(pixelSize);
+    std::vector<GlyphDrawing::CharacterOutline> out;
+    double x = 20;
+    const QList<quint32> ids = raw.glyphIndexesForString(word);
+    for (int i = 0; i < ids.size(); ++i) {
+        GlyphDrawing::CharacterOutline o;
+        o.characterIndex = i;
+        o.fill = fill;
+        o.glyphs.push_back({ raw, ids[i], Point(x, 12 + std::round(pixelSize * 0.3)) });
+        const double advance = raw.advancesForGlyphIndexes(QList<quint32> { ids[i] })[0].x();
+        o.bars.push_back(Rect(x, 3.25, std::ceil(advance), 3.5));
+        x += std::ceil(advance) + 12;
+        out.push_back(o);
+    }
+    return out;
+}
+
+} // namespace
+
+// Fills and strokes put down through glyph masks (one colour straight, any other fill in a
+// layer kept to the masks) give the pixels of the same characters' outlines; glyphs too large
+// for masks are drawn from their outlines.
+TEST(TextGlyphDrawing, FillsAndStrokesFromGlyphMasksMatchOutlines)
+{
+    SZGradient translucent = redToBlue(30, 0);
+    translucent.gradient = platform::Gradient(Color(1, 0, 0, 0.5), Color(0, 0, 1, 0.7));
+    SZGradient radial = redToBlue(0, 0);
+    radial.gradientType = SZGradient::RadialFill;
+    const struct {
+        const char* name;
+        SZGradient fill;
+        double size;
+        int strokeSize;
+        SZGradient strokeColor;
+    } rows[] = {
+        { "solid, translucent", solid(Color(0.1, 0.6, 0.3, 0.6)), 48, 0, {} },
+        { "solid, opaque, small", solid(Color(0.9, 0.1, 0.3)), 11, 0, {} },
+        { "gradient, translucent", translucent, 60, 0, {} },
+        { "radial", radial, 40, 0, {} },
+        { "too large for masks", solid(Color(0.2, 0.2, 0.8)), 700, 0, {} },
+        { "solid stroke", solid(Color(0.2, 0.2, 0.8)), 50, 3, solid(Color(1, 1, 1, 0.7)) },
+        { "gradient stroke (from outlines)", translucent, 36, 5, redToBlue(120, 0) },
+        { "stroke too large for masks", radial, 600, 4, solid(Color(0.9, 0.9, 0.1)) },
+    };
+    for (const auto& row : rows) {
+        const auto characters = placedCharacters(QStringLiteral("Wave"), row.size, row.fill);
+        const int width = int(row.size * 4) + 100, height = int(row.size * 1.4) + 20;
+        const Rect bounds(0, 0, width, height);
+        auto render = [&](bool outlinesOnly) {
+            QImage image = testsupport::blankImage(width, height);
+            image.fill(QColor(200, 180, 40, 128));
+            platform::GraphicsContext ctx(image);
+            GlyphDrawing::Style style;
+            style.outlinesOnly = outlinesOnly;
+            style.strokeSize = row.strokeSize;
+            style.strokeColor = row.strokeColor;
+            GlyphDrawing::draw(ctx, characters, bounds, style);
+            return image;
+        };
+        const QImage fromMasks = render(false), fromOutlines = render(true);
+        EXPECT_LE(testsupport::worstDifference(fromMasks, fromOutlines), 1) << row.name;
+        QImage untouched = testsupport::blankImage(width, height);
+        untouched.fill(QColor(200, 180, 40, 128));
+        EXPECT_GT(testsupport::meanDifference(fromMasks, untouched), 0.5) << row.name;
+    }
 }

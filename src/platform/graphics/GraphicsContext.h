@@ -20,11 +20,13 @@
 #include "platform/geometry/AffineTransform.h"
 #include "platform/graphics/BezierPath.h"
 #include "platform/graphics/Color.h"
+#include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/Gradient.h"
 #include "platform/graphics/Image.h"
 
 #include <QImage>
 #include <QPainter>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -85,6 +87,11 @@ public:
     void rotateCTM(double radians);  // counter-clockwise
     // The bounds of a user-space rectangle in device pixels (y-down, at the base scale).
     Rect convertRectToDeviceSpace(const Rect& r) const;
+    // User space to device pixels (y-down, at the base scale): the CTM followed by the base
+    // mapping.
+    AffineTransform deviceTransform() const;
+    // The device pixels drawing can reach now: the surface's, narrowed by the clip's bounds.
+    QRect visibleDeviceRect() const;
 
     // ---- clip (non-zero, intersected with the current clip)
     void clipToPath(const BezierPath& path);
@@ -146,6 +153,18 @@ public:
     // computed on coverage planes over the area of the clip and the path (two blurs however
     // many parts the path has); otherwise the steps above are taken one by one.
     void fillInnerShadow(const BezierPath& path, const Shadow& shadow, double alpha);
+
+    // ---- pre-rasterised coverage
+    // The current fill colour put down through mask (device pixels), in the current clip,
+    // alpha, blend mode and shadow: what fillPath gives for a shape whose coverage is mask.
+    void fillMask(const CoverageMask& mask);
+    // The same through pieces of coverage (where pieces meet, as filling one after the other
+    // gives).
+    void fillMask(const CoveragePieces& pieces);
+    // What paint draws, seen through mask: the same as beginTransparencyLayer(); paint();
+    // endTransparencyLayer() with the layer's pixels scaled by the mask's coverage before it is
+    // composited, the layer kept to the mask's pixels. For fills that are not one colour.
+    void drawThroughMask(const CoverageMask& mask, const std::function<void()>& paint);
 
     // ---- transparency layers
     void beginTransparencyLayer();

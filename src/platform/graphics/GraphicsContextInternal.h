@@ -225,6 +225,29 @@ QPainterPath cutToArea(const QPainterPath& device, const QRectF& area);
 // How far past the visible area (device pixels) a path may reach before it is cut.
 constexpr double kShownPartSlack = 4096.0;
 
+// How a fill of one colour goes straight onto an image surface: the premultiplied source
+// (alpha applied), the clip's coverage where it narrows the area, and where the pixels lie.
+struct StraightFill {
+    QRgb source = 0;
+    const Coverage* clip = nullptr;
+    uchar* bits = nullptr;
+    qsizetype stride = 0;
+    QRect device;
+
+    // Source-over through coverage k (n pixels from device pixel (x, y)).
+    void row(int x, int y, const std::uint8_t* k, int n) const
+    {
+        auto* dst
+            = reinterpret_cast<QRgb*>(bits + (y - device.top()) * stride) + (x - device.left());
+        const std::uint8_t* c = clip ? clip->row(y, x) : nullptr;
+        if (c)
+            forEachCovered(
+                k, n, [&](int i) { sourceOverPixel(dst[i], source, div255(k[i] * c[i])); });
+        else
+            forEachCovered(k, n, [&](int i) { sourceOverPixel(dst[i], source, k[i]); });
+    }
+};
+
 } // namespace platform::graphicsinternal
 
 namespace platform {
@@ -334,6 +357,22 @@ struct GraphicsContext::Impl {
     }
 
     void run(Operation op);
+    // Opens a layer over area (device space): drawing goes there from the default alpha, blend
+    // mode and shadow (GraphicsContextLayers.cpp).
+    void pushLayer(const QRect& area);
+    // Closes the innermost layer and composites it through the state current at its opening;
+    // with a mask, its pixels are first scaled by the mask's coverage (none outside it).
+    void popLayer(const CoverageMask* mask = nullptr);
+    // Whether the fill colour can go straight onto the surface over area (normal blend mode,
+    // no shadow, an image surface, a clip whose coverage is ours), and how
+    // (GraphicsContextMasks.cpp).
+    std::optional<graphicsinternal::StraightFill> straightFill(const QRect& area);
+    // Whether a fill of the current colour would change nothing.
+    bool fillsNothing() const;
+    // An operation putting down pixels already rendered in device space (origin: where the
+    // image's top-left lies), over drawn only.
+    static Operation prerenderedOperation(
+        const QImage& pixels, const QPoint& origin, const QRect& drawn);
     // The part of a path (user space, drawn through toDevice) that can show in the visible
     // area, with room for antialiasing and the shadow; the path itself when it stays near that
     // area (GraphicsContextShownPart.cpp).

@@ -618,43 +618,109 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
         const QString layoutText = paragraph.layout.text();
         QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, layoutText);
         const int lineEnd = line.textStart() + line.textLength();
-        // A ligature comes back for each character it covers; it belongs to the first.
-        std::vector<std::tuple<quint32, qint64, qint64>> seen;
-        for (int from = line.textStart(); from < lineEnd;) {
-            clusters.setPosition(from);
-            int to = int(clusters.toNextBoundary());
-            if (to <= from || to > lineEnd)
-                to = lineEnd;
-            const int characterIndex = paragraph.start + from;
-            const auto attachment
-                = m_text.attributeAt(TextAttributeNames::attachment, characterIndex);
-            const bool isAttachment
-                = s[characterIndex] == QChar(TextAttachment::character) && attachment.attachment();
+        auto add = [&](int characterIndex, quint32 id, const QPointF& position, double advance,
+                       const QRawFont& font, bool isAttachment) {
+            LaidOutGlyph glyph;
+            glyph.characterIndex = characterIndex;
+            glyph.glyph = isAttachment ? 0 : id;
+            glyph.position = Point(position.x(), position.y() + baselineShift);
+            glyph.advance = advance;
+            glyph.lineIndex = lineIndex;
+            glyph.font = font;
+            glyph.isAttachment = isAttachment;
+            out.push_back(glyph);
+        };
+        // A span whose characters each make one glyph of their own (Latin text without
+        // combining marks, attachments or ligatures) is taken in one call: its glyphs, in order
+        // along the line, are its characters'. Asked per cluster, Qt makes a glyph run and a
+        // raw font for every character. False, adding nothing, for any other span.
+        auto oneGlyphEach = [&](int from, int to) {
+            for (int i = from; i < to; ++i) {
+                // The laid-out text stands in for attachments: both must be plain.
+                const char16_t c = layoutText[i].unicode();
+                const char16_t m = s[paragraph.start + i].unicode();
+                if (c < 0x20 || c >= 0x300 || m < 0x20 || m >= 0x300)
+                    return false;
+            }
+            struct Found {
+                quint32 id;
+                QPointF position;
+                double advance;
+                QRawFont font;
+            };
+            std::vector<Found> found;
             for (const QGlyphRun& run : line.glyphRuns(from, to - from)) {
                 const QList<quint32> ids = run.glyphIndexes();
                 const QList<QPointF> positions = run.positions();
                 const QRawFont font = run.rawFont();
                 const QList<QPointF> advances
                     = font.advancesForGlyphIndexes(ids, QRawFont::UseDesignMetrics);
-                for (int k = 0; k < ids.size() && k < positions.size(); ++k) {
-                    const auto key = std::make_tuple(ids[k],
-                        qint64(std::llround(qtCoordinate(positions[k].x()) * 64)),
-                        qint64(std::llround(qtCoordinate(positions[k].y()) * 64)));
-                    if (std::find(seen.begin(), seen.end(), key) != seen.end())
-                        continue;
-                    seen.push_back(key);
-                    LaidOutGlyph glyph;
-                    glyph.characterIndex = characterIndex;
-                    glyph.glyph = isAttachment ? 0 : ids[k];
-                    glyph.position = Point(positions[k].x(), positions[k].y() + baselineShift);
-                    glyph.advance = k < advances.size() ? advances[k].x() : 0.0;
-                    glyph.lineIndex = lineIndex;
-                    glyph.font = font;
-                    glyph.isAttachment = isAttachment;
-                    out.push_back(glyph);
-                }
+                for (int k = 0; k < ids.size() && k < positions.size(); ++k)
+                    found.push_back(
+                        { ids[k], positions[k], k < advances.size() ? advances[k].x() : 0.0, font });
+                if (found.size() > size_t(to - from))
+                    return false;
             }
-            from = to;
+            if (found.size() != size_t(to - from))
+                return false;
+            std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+                return a.position.x() < b.position.x();
+            });
+            for (size_t k = 1; k < found.size(); ++k) {
+                if (!(found[k].position.x() > found[k - 1].position.x()))
+                    return false;
+            }
+            for (size_t k = 0; k < found.size(); ++k)
+                add(paragraph.start + from + int(k), found[k].id, found[k].position,
+                    found[k].advance, found[k].font, false);
+            return true;
+        };
+        // A ligature comes back for each character it covers; it belongs to the first.
+        std::vector<std::tuple<quint32, qint64, qint64>> seen;
+        auto byClusters = [&](int spanFrom, int spanTo) {
+            for (int from = spanFrom; from < spanTo;) {
+                clusters.setPosition(from);
+                int to = int(clusters.toNextBoundary());
+                if (to <= from || to > spanTo)
+                    to = spanTo;
+                const int characterIndex = paragraph.start + from;
+                const auto attachment
+                    = m_text.attributeAt(TextAttributeNames::attachment, characterIndex);
+                const bool isAttachment = s[characterIndex] == QChar(TextAttachment::character)
+                    && attachment.attachment();
+                for (const QGlyphRun& run : line.glyphRuns(from, to - from)) {
+                    const QList<quint32> ids = run.glyphIndexes();
+                    const QList<QPointF> positions = run.positions();
+                    const QRawFont font = run.rawFont();
+                    const QList<QPointF> advances
+                        = font.advancesForGlyphIndexes(ids, QRawFont::UseDesignMetrics);
+                    for (int k = 0; k < ids.size() && k < positions.size(); ++k) {
+                        const auto key = std::make_tuple(ids[k],
+                            qint64(std::llround(qtCoordinate(positions[k].x()) * 64)),
+                            qint64(std::llround(qtCoordinate(positions[k].y()) * 64)));
+                        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+                            continue;
+                        seen.push_back(key);
+                        add(characterIndex, ids[k], positions[k],
+                            k < advances.size() ? advances[k].x() : 0.0, font, isAttachment);
+                    }
+                }
+                from = to;
+            }
+        };
+        // The whole line at once, else word by word (a word and the spaces after it), else
+        // cluster by cluster.
+        if (!oneGlyphEach(line.textStart(), lineEnd)) {
+            for (int from = line.textStart(); from < lineEnd;) {
+                int to = from;
+                while (to < lineEnd && layoutText[to] != u' ')
+                    ++to;
+                while (to < lineEnd && layoutText[to] == u' ')
+                    ++to;
+                if (!oneGlyphEach(from, to))
+                    byClusters(from, to);
+                from = to;
+            }
         }
     }
     std::stable_sort(out.begin(), out.end(), [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
