@@ -10,7 +10,10 @@
 // Deciding what to show is a pure function of the box, the edit animation and the export
 // flag: drawing shows, hides, focuses and invalidates nothing. The one thing a draw changes is
 // the box's picture cache.
+#include "boxes/UNDODATA.h"
 #include "platform/ui/View.h"
+
+#include <vector>
 
 class MyViewBase;
 class WarpCapture;
@@ -60,7 +63,21 @@ public:
 protected:
     bool drawsSubview(const platform::View& subview) const override;
 
+    // The nest keeps its drawn picture (View::setCachesDrawing) while its box is neither edited
+    // nor animated: a move recomposes it, a change of the drop shadow casts the shadow anew
+    // from it, and a change of the box's record (which the box's setters do not mark) draws it
+    // again.
+    bool canKeepCachedDrawing() const override;
+    platform::Rect cachedDrawingExtent() const override;
+    const platform::View* cachedDrawingAnchor() const override;
+    bool cachedDrawingIsCurrent() const override;
+    void cachedDrawingWasMade() override;
+
 private:
+    // The records of the boxes the kept picture was drawn from, one per wrapper.
+    std::vector<UNDODATA> m_drawnRecords;
+    std::vector<UNDODATA> currentRecords() const;
+
     // The picture for a box shown warped and the rectangle it goes in (before the turn); null
     // when the capture made none.
     platform::Image warpedPicture(

@@ -151,6 +151,27 @@ public:
     void beginTransparencyLayer();
     void endTransparencyLayer();
 
+    // ---- device pictures: what a view keeps of its drawing, to composite again later
+    // The current transform from user space to device pixels (y-down, at the base scale).
+    AffineTransform userToDeviceTransform() const;
+    // The device pixels drawing can reach now: the surface cut to the clip's bounds (y-down,
+    // rounded out); empty when nothing can be drawn.
+    QRect visibleDeviceArea() const;
+    // The device pixels of the surface being drawn into, whatever the clip.
+    QRect deviceSurfaceArea() const;
+    // Opens a clear picture over area (device pixels) and draws into it until endPicture:
+    // unclipped within the area, with the default alpha, blend mode and shadow, the transform
+    // unchanged. The state is saved at begin and restored at end.
+    void beginPicture(const QRect& area);
+    // Closes the innermost picture and hands back the part of it that was drawn on
+    // (premultiplied; null when it could not be had or nothing was drawn), with the device
+    // position of its top-left pixel in origin. The rest of the area is clear.
+    QImage endPicture(QPoint& origin);
+    // Puts down a picture of device pixels with its top-left pixel at origin, through the
+    // current clip, alpha, blend mode and shadow: as a transparency layer holding the same
+    // pixels is composited.
+    void drawDevicePicture(const QImage& picture, const QPoint& origin);
+
     // The image being drawn into by the innermost surface (for tests and capture), if any.
     QImage* targetImage();
 

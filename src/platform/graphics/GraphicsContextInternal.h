@@ -249,6 +249,7 @@ struct GraphicsContext::Impl {
         bool clipApplied = false;
         QRect drawn; // device area touched (layers only)
         State layerState; // the state at begin, for the composite
+        bool picture = false; // a picture (beginPicture): handed back, not composited
     };
 
     QImage* rootImage = nullptr;
@@ -334,6 +335,10 @@ struct GraphicsContext::Impl {
     }
 
     void run(Operation op);
+    // Puts down pixels lying in device space at pixelsOrigin, their part drawn (device
+    // space), through the state's clip, alpha, blend mode and shadow (GraphicsContextLayers.cpp).
+    void compositeDevicePixels(
+        const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn);
     // The part of a path (user space, drawn through toDevice) that can show in the visible
     // area, with room for antialiasing and the shadow; the path itself when it stays near that
     // area (GraphicsContextShownPart.cpp).

@@ -1,10 +1,31 @@
 // GraphicsContext transparency layers: an offscreen surface opened with fresh alpha, blend
-// mode and shadow, composited at the end through the state that was current at begin.
+// mode and shadow, composited at the end through the state that was current at begin; and
+// device pictures, the same surfaces handed back to be composited later.
 #include "platform/graphics/GraphicsContextInternal.h"
 
 namespace platform {
 
 using namespace graphicsinternal;
+
+void GraphicsContext::Impl::compositeDevicePixels(
+    const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn)
+{
+    const QRect source = drawn.translated(-pixelsOrigin);
+    Operation op;
+    QPainterPath shape;
+    shape.addRect(QRectF(drawn));
+    op.shape = shape;
+    op.userToDevice = QTransform();
+    op.brushSource = false;
+    op.mode = state().blendMode;
+    op.alpha = state().alpha;
+    op.paint = [pixels, source, drawn](QPainter& p, bool) {
+        p.drawImage(QPointF(drawn.topLeft()), pixels, QRectF(source));
+    };
+    op.prerendered = pixels;
+    op.prerenderedOrigin = pixelsOrigin;
+    run(std::move(op));
+}
 
 void GraphicsContext::beginTransparencyLayer()
 {
@@ -28,7 +49,7 @@ void GraphicsContext::beginTransparencyLayer()
 
 void GraphicsContext::endTransparencyLayer()
 {
-    if (d->surfaces.size() < 2)
+    if (d->surfaces.size() < 2 || d->surfaces.back().picture)
         return;
     Impl::Surface layer = std::move(d->surfaces.back());
     d->surfaces.pop_back();
@@ -39,28 +60,83 @@ void GraphicsContext::endTransparencyLayer()
     if (!layer.painter || layer.drawn.isEmpty())
         return;
     layer.ownPainter.reset();
-    const QRect drawn = layer.drawn;
-    const QImage pixels = *layer.ownImage;
-    const QRect source = drawn.translated(-layer.deviceRect.topLeft());
-
     // Composited in device space under the clip that was current at begin.
     const auto clip = d->state().clip;
     d->state().clip = saved.clip;
-    Operation op;
-    QPainterPath shape;
-    shape.addRect(QRectF(drawn));
-    op.shape = shape;
-    op.userToDevice = QTransform();
-    op.brushSource = false;
-    op.mode = saved.blendMode;
-    op.alpha = saved.alpha;
-    op.paint = [pixels, source, drawn](QPainter& p, bool) {
-        p.drawImage(QPointF(drawn.topLeft()), pixels, QRectF(source));
-    };
-    op.prerendered = pixels;
-    op.prerenderedOrigin = layer.deviceRect.topLeft();
-    d->run(std::move(op));
+    d->compositeDevicePixels(*layer.ownImage, layer.deviceRect.topLeft(), layer.drawn);
     d->state().clip = clip;
+}
+
+// ---- device pictures
+
+AffineTransform GraphicsContext::userToDeviceTransform() const
+{
+    return AffineTransform::fromQt(d->userToDevice());
+}
+
+QRect GraphicsContext::visibleDeviceArea() const
+{
+    return roundOut(d->visibleDeviceRect());
+}
+
+QRect GraphicsContext::deviceSurfaceArea() const
+{
+    return d->surfaces.back().deviceRect;
+}
+
+void GraphicsContext::beginPicture(const QRect& area)
+{
+    Impl::Surface picture;
+    picture.picture = true;
+    picture.layerState = d->state();
+    picture.deviceRect = area;
+    picture.ownImage = std::make_unique<QImage>(newBuffer(area.size()));
+    if (!picture.ownImage->isNull()) {
+        picture.image = picture.ownImage.get();
+        picture.ownPainter = std::make_unique<QPainter>(picture.image);
+        picture.painter = picture.ownPainter.get();
+    }
+    picture.deviceToPainter = QTransform::fromTranslate(-area.left(), -area.top());
+    d->surfaces.push_back(std::move(picture));
+    // The clip of the caller (the area being repainted) is not the picture's: it holds the
+    // whole area, to be put down again wherever it is needed.
+    d->state().clip.reset();
+    d->state().alpha = 1.0;
+    d->state().blendMode = BlendMode::Normal;
+    d->state().shadow.reset();
+}
+
+QImage GraphicsContext::endPicture(QPoint& origin)
+{
+    origin = QPoint();
+    if (d->surfaces.size() < 2 || !d->surfaces.back().picture)
+        return {};
+    Impl::Surface picture = std::move(d->surfaces.back());
+    d->surfaces.pop_back();
+    const State& saved = picture.layerState;
+    d->state().clip = saved.clip;
+    d->state().alpha = saved.alpha;
+    d->state().blendMode = saved.blendMode;
+    d->state().shadow = saved.shadow;
+    if (!picture.painter || picture.drawn.isEmpty())
+        return {};
+    picture.ownPainter.reset();
+    const QRect drawn = picture.drawn.intersected(picture.deviceRect);
+    origin = drawn.topLeft();
+    // A picture is often kept: what was not drawn on is left out when that saves a good part.
+    const qint64 all = qint64(picture.deviceRect.width()) * picture.deviceRect.height();
+    if (qint64(drawn.width()) * drawn.height() * 4 >= all * 3) {
+        origin = picture.deviceRect.topLeft();
+        return std::move(*picture.ownImage);
+    }
+    return picture.ownImage->copy(drawn.translated(-picture.deviceRect.topLeft()));
+}
+
+void GraphicsContext::drawDevicePicture(const QImage& picture, const QPoint& origin)
+{
+    if (picture.isNull() || picture.format() != QImage::Format_ARGB32_Premultiplied)
+        return;
+    d->compositeDevicePixels(picture, origin, QRect(origin, picture.size()));
 }
 
 } // namespace platform

@@ -1,0 +1,21 @@
+#pragma once
+// What a view that caches its drawing keeps. Internal to View's sources.
+#include "platform/geometry/AffineTransform.h"
+#include "platform/ui/View.h"
+#include "platform/ui/ViewDrawingCache.h"
+
+#include <QImage>
+#include <QRect>
+
+namespace platform {
+
+struct View::CachedDrawing {
+    QImage picture; // the part drawn on; null when the content drew nothing there
+    QPoint pictureOrigin; // its top-left pixel, in device pixels where it was drawn
+    QRect area; // device pixels the picture stands for (clear where it leaves them out)
+    AffineTransform anchorToDevice; // the anchor's own space to device pixels, then
+    qsizetype bytes = 0;
+    ViewDrawingCache::Entry entry;
+};
+
+} // namespace platform

@@ -1,0 +1,95 @@
+#include "platform/ui/ViewDrawingCache.h"
+
+#include "platform/ui/View.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+constexpr qsizetype kBytesPerPixel = 4 * 4; // four screenfuls of 4-byte pixels
+
+std::list<View*> s_order; // most recently used first
+qsizetype s_used = 0;
+qsizetype s_largestDisplay = 0;
+std::optional<qsizetype> s_budget;
+
+qsizetype largestScreenPixels()
+{
+    qsizetype largest = 0;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const double ratio = std::max(screen->devicePixelRatio(), 1.0);
+            const QSize size = screen->size();
+            largest = std::max(
+                largest, qsizetype(double(size.width()) * double(size.height()) * ratio * ratio));
+        }
+    }
+    // Without a screen to ask, a common desktop's.
+    return largest > 0 ? largest : qsizetype(1920) * 1080;
+}
+
+} // namespace
+
+qsizetype ViewDrawingCache::budgetBytes()
+{
+    if (s_budget)
+        return *s_budget;
+    return std::max(largestScreenPixels(), s_largestDisplay) * kBytesPerPixel;
+}
+
+void ViewDrawingCache::setBudgetBytes(std::optional<qsizetype> bytes)
+{
+    s_budget = bytes;
+}
+
+qsizetype ViewDrawingCache::usedBytes()
+{
+    return s_used;
+}
+
+int ViewDrawingCache::pictureCount()
+{
+    return int(s_order.size());
+}
+
+void ViewDrawingCache::clear()
+{
+    while (!s_order.empty())
+        s_order.back()->dropCachedDrawing();
+}
+
+ViewDrawingCache::Entry ViewDrawingCache::add(View* view, qsizetype bytes)
+{
+    s_order.push_front(view);
+    s_used += bytes;
+    return s_order.begin();
+}
+
+void ViewDrawingCache::evictOverBudget()
+{
+    const qsizetype budget = budgetBytes();
+    while (s_used > budget && !s_order.empty())
+        s_order.back()->dropCachedDrawing();
+}
+
+void ViewDrawingCache::touch(Entry entry)
+{
+    s_order.splice(s_order.begin(), s_order, entry);
+}
+
+void ViewDrawingCache::remove(Entry entry, qsizetype bytes)
+{
+    s_order.erase(entry);
+    s_used -= bytes;
+}
+
+void ViewDrawingCache::noteDisplayArea(qsizetype pixels)
+{
+    s_largestDisplay = std::max(s_largestDisplay, pixels);
+}
+
+} // namespace platform

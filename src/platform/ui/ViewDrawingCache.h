@@ -1,0 +1,44 @@
+#pragma once
+// The one memory budget of the views' kept pictures (View::setCachesDrawing): at most four
+// screenfuls of 4-byte pixels, the least recently used picture let go first. Main thread only,
+// like the views.
+#include <QtGlobal>
+#include <list>
+#include <optional>
+
+namespace platform {
+
+class View;
+
+class ViewDrawingCache {
+public:
+    // The budget in bytes: 16 bytes for each device pixel of the largest screen, or of the
+    // largest view host that painted when one is larger (an offscreen window can be).
+    static qsizetype budgetBytes();
+    // Replaces the budget (for tests); nothing goes back to the screen's.
+    static void setBudgetBytes(std::optional<qsizetype> bytes);
+    // What the kept pictures hold now, and how many there are.
+    static qsizetype usedBytes();
+    static int pictureCount();
+    // Lets go of every kept picture.
+    static void clear();
+
+private:
+    friend class View;
+    friend class ViewHost;
+    using Entry = std::list<View*>::iterator;
+
+    // A view's new picture of `bytes`, put first in line.
+    static Entry add(View* view, qsizetype bytes);
+    // The least recently used pictures go until the budget holds (the newest too, when it
+    // alone is larger).
+    static void evictOverBudget();
+    // The picture was put down again: first in line.
+    static void touch(Entry entry);
+    // The view let go of its picture.
+    static void remove(Entry entry, qsizetype bytes);
+    // A host painting `pixels` device pixels.
+    static void noteDisplayArea(qsizetype pixels);
+};
+
+} // namespace platform
