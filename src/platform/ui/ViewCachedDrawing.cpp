@@ -104,6 +104,7 @@ QImage View::drawPicture(GraphicsContext& ctx, const QRect& area, QPoint& origin
     const auto toOwn = ctx.userToDeviceTransform().inverted();
     const Rect dirty
         = toOwn ? toOwn->mapRect(Rect(area.x(), area.y(), area.width(), area.height())) : bounds();
+    ViewDrawingCache::noteDrawn();
     ctx.beginPicture(area);
     displayContent(ctx, dirty);
     return ctx.endPicture(origin);

@@ -16,6 +16,7 @@ std::list<View*> s_order; // most recently used first
 qsizetype s_used = 0;
 qsizetype s_largestDisplay = 0;
 std::optional<qsizetype> s_budget;
+qint64 s_drawn = 0;
 
 qsizetype largestScreenPixels()
 {
@@ -85,6 +86,16 @@ void ViewDrawingCache::remove(Entry entry, qsizetype bytes)
 {
     s_order.erase(entry);
     s_used -= bytes;
+}
+
+qint64 ViewDrawingCache::picturesDrawn()
+{
+    return s_drawn;
+}
+
+void ViewDrawingCache::noteDrawn()
+{
+    ++s_drawn;
 }
 
 void ViewDrawingCache::noteDisplayArea(qsizetype pixels)

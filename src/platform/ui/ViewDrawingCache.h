@@ -22,6 +22,9 @@ public:
     static int pictureCount();
     // Lets go of every kept picture.
     static void clear();
+    // How many pictures the views have drawn so far, kept or not (for tests and benchmarks:
+    // what a change cost in redrawing).
+    static qint64 picturesDrawn();
 
 private:
     friend class View;
@@ -37,6 +40,8 @@ private:
     static void touch(Entry entry);
     // The view let go of its picture.
     static void remove(Entry entry, qsizetype bytes);
+    // A view drew a picture.
+    static void noteDrawn();
     // A host painting `pixels` device pixels.
     static void noteDisplayArea(qsizetype pixels);
 };

@@ -1,0 +1,230 @@
+// The views' kept pictures: what redraws a caching view and what only puts its picture down
+// again, that the picture put down again is the picture a fresh drawing makes, the anchor that
+// carries a picture along, and the shared budget.
+#include "TestViews.h"
+#include "platform/ui/ViewDrawingCache.h"
+#include "platform/ui/ViewHost.h"
+#include "support/PixelProbe.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using uitest::FillView;
+
+namespace {
+
+const Color kRed { 1, 0, 0, 1 };
+const Color kBlue { 0, 0, 1, 1 };
+const Color kGreen { 0, 0.6, 0, 0.8 };
+
+// A caching group whose content follows one of its subviews (the anchor) when asked to.
+class Group : public View {
+public:
+    explicit Group(const Rect& frame)
+        : View(frame)
+    {
+        setCachesDrawing(true);
+    }
+    const View* anchor = nullptr;
+    Rect extent = Rect::null();
+
+protected:
+    Rect cachedDrawingExtent() const override { return extent.isNull() ? bounds() : extent; }
+    const View* cachedDrawingAnchor() const override { return anchor ? anchor : this; }
+};
+
+// A host of 160 x 120 with a white root, a caching group of two boxes (one translucent over the
+// other) and a plain view above the group.
+struct Scene {
+    Scene()
+    {
+        host.resize(160, 120);
+        auto root = std::make_unique<FillView>(Rect(0, 0, 160, 120), Color::white());
+        group = root->addSubview(std::make_unique<Group>(Rect(20, 10, 100, 80)));
+        red = group->addSubview(std::make_unique<FillView>(Rect(10, 10, 40, 30), kRed));
+        green = group->addSubview(std::make_unique<FillView>(Rect(30.5, 20.25, 40, 30), kGreen));
+        above = root->addSubview(std::make_unique<FillView>(Rect(100, 70, 20, 20), kBlue));
+        host.setRootView(std::move(root));
+        ViewDrawingCache::clear();
+    }
+    // The host's own paint of everything, keeping and reusing pictures.
+    QImage painted()
+    {
+        QImage image(160, 120, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        host.render(&image);
+        return image;
+    }
+    // The same with every kept picture let go first.
+    QImage fresh()
+    {
+        ViewDrawingCache::clear();
+        return painted();
+    }
+    ViewHost host;
+    Group* group = nullptr;
+    FillView* red = nullptr;
+    FillView* green = nullptr;
+    FillView* above = nullptr;
+};
+
+} // namespace
+
+TEST(ViewCachedDrawing, WhatRedrawsAndWhatIsPutDownAgain)
+{
+    struct Row {
+        const char* name;
+        std::function<void(Scene&)> change;
+        bool redraws;
+    };
+    const Shadow shadow { Size(3, -4), 6, Color(0, 0, 0, 0.5) };
+    const Row rows[] = {
+        { "nothing changed", [](Scene&) {}, false },
+        { "the group moved by whole pixels",
+            [](Scene& s) { s.group->setFrameOrigin(Point(27, 4)); }, false },
+        { "the group given a shadow", [&](Scene& s) { s.group->setShadow(shadow); }, false },
+        { "the shadow's blur and offset changed",
+            [&](Scene& s) {
+                s.group->setShadow(Shadow { Size(-5, 2), 11, Color(0.2, 0, 0.4, 0.7) });
+            },
+            false },
+        { "the group made translucent", [](Scene& s) { s.group->setAlphaValue(0.6); }, false },
+        { "the group hidden and shown again",
+            [](Scene& s) {
+                s.group->setHidden(true);
+                s.group->setHidden(false);
+            },
+            false },
+        { "a view outside the group changed", [](Scene& s) { s.above->setNeedsDisplay(); }, false },
+        { "the group moved by half a pixel",
+            [](Scene& s) { s.group->setFrameOrigin(Point(27.5, 4)); }, true },
+        { "a subview marked for display", [](Scene& s) { s.green->setNeedsDisplay(); }, true },
+        { "a subview moved", [](Scene& s) { s.red->setFrameOrigin(Point(12, 10)); }, true },
+        { "a subview resized", [](Scene& s) { s.red->setFrameSize(Size(30, 30)); }, true },
+        { "a subview turned", [](Scene& s) { s.green->setFrameRotation(20); }, true },
+        { "a subview hidden", [](Scene& s) { s.green->setHidden(true); }, true },
+        { "a subview added",
+            [](Scene& s) {
+                s.group->addSubview(std::make_unique<FillView>(Rect(0, 0, 8, 8), kBlue));
+            },
+            true },
+        { "the group resized", [](Scene& s) { s.group->setFrameSize(Size(90, 80)); }, true },
+        { "the group turned", [](Scene& s) { s.group->setFrameRotation(15); }, true },
+        { "the window zoomed", [](Scene& s) { s.host.rootView()->setUnitScale(Size(1.5, 1.5)); },
+            true },
+        { "the group's content scrolled", [](Scene& s) { s.group->setBoundsOrigin(Point(3, 0)); },
+            true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene s;
+        s.painted();
+        ASSERT_TRUE(s.group->hasCachedDrawing());
+        const int before = s.red->drawCount;
+        const qint64 pictures = ViewDrawingCache::picturesDrawn();
+        row.change(s);
+        const QImage again = s.painted();
+        EXPECT_EQ(s.red->drawCount > before, row.redraws);
+        EXPECT_EQ(ViewDrawingCache::picturesDrawn() > pictures, row.redraws);
+        // Put down again or drawn anew, it is what a fresh drawing shows.
+        EXPECT_EQ(testsupport::worstDifference(again, s.fresh()), 0);
+    }
+}
+
+TEST(ViewCachedDrawing, IsTheGroupAsATransparencyLayerDrawsIt)
+{
+    // Without the cache a view with a shadow or an opacity is drawn through a transparency
+    // layer over what shows: the kept picture, shadow and all, must give the same pixels.
+    Scene cached;
+    Scene plain;
+    plain.group->setCachesDrawing(false);
+    for (Scene* s : { &cached, &plain }) {
+        s->group->setShadow(Shadow { Size(4, -3), 9, Color(0, 0, 0.3, 0.6) });
+        s->group->setAlphaValue(0.8);
+    }
+    cached.painted();
+    cached.group->setFrameOrigin(Point(31, 17));
+    plain.group->setFrameOrigin(Point(31, 17));
+    EXPECT_EQ(testsupport::worstDifference(cached.painted(), plain.painted()), 0);
+}
+
+TEST(ViewCachedDrawing, TheAnchorCarriesThePictureAlong)
+{
+    struct Row {
+        const char* name;
+        Point redTo;
+        bool redraws;
+    } rows[] = {
+        { "anchor moved by whole pixels", Point(14, 3), false },
+        { "anchor moved back", Point(10, 10), false },
+        { "anchor moved by a fraction", Point(14.25, 3), true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene s;
+        // Only the red box draws: the green one is out of the group's extent and hidden.
+        s.green->setHidden(true);
+        s.group->anchor = s.red;
+        s.group->extent = s.red->frame();
+        s.painted();
+        const qint64 pictures = ViewDrawingCache::picturesDrawn();
+        s.red->setFrameOrigin(row.redTo);
+        s.group->extent = s.red->frame();
+        const QImage again = s.painted();
+        EXPECT_EQ(ViewDrawingCache::picturesDrawn() > pictures, row.redraws);
+        EXPECT_EQ(testsupport::worstDifference(again, s.fresh()), 0);
+    }
+    // Another subview's move is a change of the content, anchor or not.
+    Scene s;
+    s.group->anchor = s.red;
+    s.painted();
+    const qint64 pictures = ViewDrawingCache::picturesDrawn();
+    s.green->setFrameOrigin(Point(31.5, 20.25));
+    const QImage again = s.painted();
+    EXPECT_GT(ViewDrawingCache::picturesDrawn(), pictures);
+    EXPECT_EQ(testsupport::worstDifference(again, s.fresh()), 0);
+}
+
+TEST(ViewCachedDrawing, PicturesShareOneBudgetLeastRecentlyUsedFirst)
+{
+    Scene s;
+    View& root = *s.host.rootView();
+    std::vector<Group*> groups { s.group };
+    for (int i = 0; i < 3; ++i) {
+        groups.push_back(root.addSubview(std::make_unique<Group>(Rect(10 + 30 * i, 60, 25, 25))));
+        groups.back()->addSubview(std::make_unique<FillView>(Rect(0, 0, 25, 25), kBlue));
+    }
+    s.painted();
+    for (Group* g : groups)
+        EXPECT_TRUE(g->hasCachedDrawing());
+    const qsizetype all = ViewDrawingCache::usedBytes();
+    EXPECT_EQ(ViewDrawingCache::pictureCount(), 4);
+    EXPECT_LE(all, ViewDrawingCache::budgetBytes());
+
+    // Room for all but about one small picture: the one used longest ago goes.
+    ViewDrawingCache::setBudgetBytes(all - 1);
+    groups[1]->setNeedsDisplay(); // drawn anew, so the most recently used
+    s.painted();
+    ViewDrawingCache::setBudgetBytes(std::nullopt);
+    EXPECT_LE(ViewDrawingCache::usedBytes(), all - 1);
+    EXPECT_TRUE(groups[1]->hasCachedDrawing());
+    EXPECT_EQ(ViewDrawingCache::pictureCount(), 3);
+
+    // A picture larger than the whole budget is drawn but not kept.
+    ViewDrawingCache::clear();
+    ViewDrawingCache::setBudgetBytes(64);
+    const QImage small = s.painted();
+    ViewDrawingCache::setBudgetBytes(std::nullopt);
+    EXPECT_EQ(ViewDrawingCache::pictureCount(), 0);
+    EXPECT_EQ(testsupport::worstDifference(small, s.fresh()), 0);
+
+    // A render into an image keeps nothing, and a view gone takes its picture along.
+    ViewDrawingCache::clear();
+    renderToImage(root, Rect(0, 0, 160, 120), 1.0);
+    EXPECT_EQ(ViewDrawingCache::pictureCount(), 0);
+    s.painted();
+    const int kept = ViewDrawingCache::pictureCount();
+    groups.back()->removeFromSuperview();
+    EXPECT_EQ(ViewDrawingCache::pictureCount(), kept - 1);
+}
