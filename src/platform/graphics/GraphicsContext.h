@@ -25,8 +25,10 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -57,6 +59,15 @@ struct Shadow {
     Size offset;        // base space, y-up
     double blur = 0.0;  // sigma = blur / 2
     Color color{0, 0, 0, 1.0 / 3.0};
+};
+
+// The shadow of a picture of device pixels, cast ahead of putting the picture down: its alpha
+// blurred and moved for one offset and blur in device pixels, whatever the colour.
+struct CastShadow {
+    QPoint offset; // device pixels, y-down
+    double sigma = 0.0;
+    QRect rect; // the blurred alpha, in the picture's pixels (its top-left pixel at 0, 0)
+    std::vector<std::uint8_t> alpha; // rect's size, row after row
 };
 
 class GraphicsContext {
@@ -170,7 +181,16 @@ public:
     // Puts down a picture of device pixels with its top-left pixel at origin, through the
     // current clip, alpha, blend mode and shadow: as a transparency layer holding the same
     // pixels is composited.
-    void drawDevicePicture(const QImage& picture, const QPoint& origin);
+    // A shadow cast ahead may come with it: where it was cast for the state's shadow, it is
+    // put down in place of blurring the picture again.
+    void drawDevicePicture(
+        const QImage& picture, const QPoint& origin, const CastShadow* cast = nullptr);
+    // The shadow (base space) of a picture as a context of this base scale casts it. Touches
+    // nothing else: may run on any thread.
+    static CastShadow castShadow(const QImage& picture, const Shadow& shadow, double baseScale);
+    // Whether cast was made for shadow (base space) at the base scale.
+    static bool isCastFor(const CastShadow& cast, const Shadow& shadow, double baseScale);
+    double baseScale() const;
 
     // The image being drawn into by the innermost surface (for tests and capture), if any.
     QImage* targetImage();

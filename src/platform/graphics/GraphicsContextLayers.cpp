@@ -8,7 +8,7 @@ namespace platform {
 using namespace graphicsinternal;
 
 void GraphicsContext::Impl::compositeDevicePixels(
-    const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn)
+    const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn, const CastShadow* precast)
 {
     const QRect source = drawn.translated(-pixelsOrigin);
     Operation op;
@@ -24,6 +24,7 @@ void GraphicsContext::Impl::compositeDevicePixels(
     };
     op.prerendered = pixels;
     op.prerenderedOrigin = pixelsOrigin;
+    op.precast = precast;
     run(std::move(op));
 }
 
@@ -132,11 +133,41 @@ QImage GraphicsContext::endPicture(QPoint& origin)
     return picture.ownImage->copy(drawn.translated(-picture.deviceRect.topLeft()));
 }
 
-void GraphicsContext::drawDevicePicture(const QImage& picture, const QPoint& origin)
+void GraphicsContext::drawDevicePicture(
+    const QImage& picture, const QPoint& origin, const CastShadow* cast)
 {
     if (picture.isNull() || picture.format() != QImage::Format_ARGB32_Premultiplied)
         return;
-    d->compositeDevicePixels(picture, origin, QRect(origin, picture.size()));
+    d->compositeDevicePixels(picture, origin, QRect(origin, picture.size()), cast);
+}
+
+CastShadow GraphicsContext::castShadow(
+    const QImage& picture, const Shadow& shadow, double baseScale)
+{
+    CastShadow cast;
+    cast.offset = shadowOffsetPixels(shadow, baseScale);
+    cast.sigma = shadowSigma(shadow, baseScale);
+    if (picture.isNull() || picture.format() != QImage::Format_ARGB32_Premultiplied)
+        return cast;
+    const AlphaBlur blur(cast.sigma);
+    const int reach = blur.reach();
+    cast.rect = QRect(cast.offset - QPoint(reach, reach),
+        picture.size().grownBy(QMargins(reach, reach, reach, reach)));
+    const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
+    blur.apply(picture.constBits() + alphaByte, picture.width(), picture.height(),
+        int(picture.bytesPerLine()), 4, cast.alpha);
+    return cast;
+}
+
+bool GraphicsContext::isCastFor(const CastShadow& cast, const Shadow& shadow, double baseScale)
+{
+    return cast.offset == shadowOffsetPixels(shadow, baseScale)
+        && cast.sigma == shadowSigma(shadow, baseScale);
+}
+
+double GraphicsContext::baseScale() const
+{
+    return d->baseScale;
 }
 
 } // namespace platform

@@ -236,6 +236,11 @@ public:
     // Lets go of the kept picture; the next draw makes a new one.
     void dropCachedDrawing();
 
+    // Casts anew, on all cores, the shadows of the kept pictures in the tree whose shadow
+    // changed since they were last put down (a host does so before it paints, so that a
+    // shadow changed on many views is not cast one view after the other).
+    static void castKeptShadows(View& root);
+
     // Within its scope the views keep their pictures (a host's paint) or do not (a render
     // into an image, also one made during a paint). Nested scopes: the innermost counts.
     class KeepingPictures {

@@ -1,6 +1,7 @@
 // View: the drawing of a view that caches it. The content goes into a picture of device
 // pixels, which is kept while a host paints and put down again, moved by whole pixels, until
 // what it shows changes (View.h says what does).
+#include "platform/concurrency/Parallel.h"
 #include "platform/ui/UiLogging.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewCachedDrawing_p.h"
@@ -171,7 +172,7 @@ void View::displayCached(GraphicsContext& ctx, const Rect& dirty)
             kept->entry = ViewDrawingCache::add(this, kept->bytes);
             m_cachedDrawing = std::move(kept);
             cachedDrawingWasMade();
-            ViewDrawingCache::evictOverBudget();
+            ViewDrawingCache::evictOverBudget(this);
         }
     } else if (!canKeepCachedDrawing()) {
         dropCachedDrawing();
@@ -200,12 +201,79 @@ void View::displayCached(GraphicsContext& ctx, const Rect& dirty)
     if (picture.isNull())
         return;
     GStateGuard state(ctx);
-    if (m_shadow)
-        ctx.setShadow(shadowInBaseSpace(ctx.ctm()));
-    else
+    const CastShadow* cast = nullptr;
+    bool grew = false;
+    if (m_shadow) {
+        const Shadow shadow = shadowInBaseSpace(ctx.ctm());
+        ctx.setShadow(shadow);
+        // (A translucent view's shadow is cast from the picture at its alpha, each time.)
+        if (m_alpha >= 1.0 && m_cachedDrawing
+            && m_cachedDrawing->picture.cacheKey() == picture.cacheKey()) {
+            // The kept picture's shadow is kept with it: a move puts it down again, and a
+            // changed shadow is cast once (or was, ahead, with the others: castKeptShadows).
+            CachedDrawing& kept = *m_cachedDrawing;
+            kept.ctm = ctx.ctm();
+            kept.baseScale = ctx.baseScale();
+            if (!kept.cast || !GraphicsContext::isCastFor(*kept.cast, shadow, kept.baseScale)) {
+                const qsizetype before = kept.cast ? qsizetype(kept.cast->alpha.size()) : 0;
+                kept.cast = GraphicsContext::castShadow(kept.picture, shadow, kept.baseScale);
+                ViewDrawingCache::account(qsizetype(kept.cast->alpha.size()) - before);
+                kept.bytes += qsizetype(kept.cast->alpha.size()) - before;
+                grew = true;
+            }
+            cast = &*kept.cast;
+        }
+    } else {
         ctx.clearShadow();
+    }
     ctx.setAlpha(m_alpha);
-    ctx.drawDevicePicture(picture, origin);
+    ctx.drawDevicePicture(picture, origin, cast);
+    if (grew)
+        ViewDrawingCache::evictOverBudget(this);
+}
+
+void View::castKeptShadows(View& root)
+{
+    struct Job {
+        View* view;
+        Shadow shadow;
+        CastShadow cast;
+    };
+    std::vector<Job> jobs;
+    auto collect = [&jobs](View& v, auto& self) -> void {
+        if (v.m_hidden)
+            return;
+        if (v.m_shadow && v.m_alpha >= 1.0 && v.m_cachedDrawing
+            && !v.m_cachedDrawing->picture.isNull()) {
+            const CachedDrawing& kept = *v.m_cachedDrawing;
+            // Put down last with this transform; a move by whole pixels keeps its linear part.
+            const Shadow shadow = v.shadowInBaseSpace(kept.ctm);
+            if (!kept.cast || !GraphicsContext::isCastFor(*kept.cast, shadow, kept.baseScale))
+                jobs.push_back({ &v, shadow, {} });
+        }
+        for (const auto& sub : v.m_subviews)
+            self(*sub, self);
+    };
+    collect(root, collect);
+    long work = 0;
+    for (const Job& job : jobs)
+        work += long(job.view->m_cachedDrawing->picture.width())
+            * job.view->m_cachedDrawing->picture.height();
+    constexpr long kParallelWork = 64 * 1024;
+    parallelFor(int(jobs.size()), work, kParallelWork, [&jobs](int i) {
+        Job& job = jobs[size_t(i)];
+        const CachedDrawing& kept = *job.view->m_cachedDrawing;
+        job.cast = GraphicsContext::castShadow(kept.picture, job.shadow, kept.baseScale);
+    });
+    for (Job& job : jobs) {
+        CachedDrawing& kept = *job.view->m_cachedDrawing;
+        const qsizetype before = kept.cast ? qsizetype(kept.cast->alpha.size()) : 0;
+        const qsizetype after = qsizetype(job.cast.alpha.size());
+        kept.cast = std::move(job.cast);
+        kept.bytes += after - before;
+        ViewDrawingCache::account(after - before);
+    }
+    ViewDrawingCache::evictOverBudget();
 }
 
 } // namespace platform

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <optional>
 
 namespace platform {
 
@@ -14,7 +15,12 @@ struct View::CachedDrawing {
     QPoint pictureOrigin; // its top-left pixel, in device pixels where it was drawn
     QRect area; // device pixels the picture stands for (clear where it leaves them out)
     AffineTransform anchorToDevice; // the anchor's own space to device pixels, then
-    qsizetype bytes = 0;
+    // The shadow cast from the picture, and the transform and base scale it was put down
+    // with last (what the next frame's shadow is cast for ahead of drawing).
+    std::optional<CastShadow> cast;
+    AffineTransform ctm;
+    double baseScale = 1.0;
+    qsizetype bytes = 0; // the picture's and the cast shadow's
     ViewDrawingCache::Entry entry;
 };
 

@@ -12,7 +12,9 @@ namespace {
 
 constexpr qsizetype kBytesPerPixel = 4 * 4; // four screenfuls of 4-byte pixels
 
-std::list<View*> s_order; // most recently used first
+// Most recently used first, each with the paint it was last used in.
+std::list<std::pair<View*, qint64>> s_order;
+qint64 s_paint = 0;
 qsizetype s_used = 0;
 qsizetype s_largestDisplay = 0;
 std::optional<qsizetype> s_budget;
@@ -60,25 +62,39 @@ int ViewDrawingCache::pictureCount()
 void ViewDrawingCache::clear()
 {
     while (!s_order.empty())
-        s_order.back()->dropCachedDrawing();
+        s_order.back().first->dropCachedDrawing();
 }
 
 ViewDrawingCache::Entry ViewDrawingCache::add(View* view, qsizetype bytes)
 {
-    s_order.push_front(view);
+    s_order.emplace_front(view, s_paint);
     s_used += bytes;
     return s_order.begin();
 }
 
-void ViewDrawingCache::evictOverBudget()
+void ViewDrawingCache::evictOverBudget(View* newest)
 {
     const qsizetype budget = budgetBytes();
-    while (s_used > budget && !s_order.empty())
-        s_order.back()->dropCachedDrawing();
+    while (s_used > budget && !s_order.empty()) {
+        // A paint that needs more than the budget keeps what it used first: letting go of a
+        // picture this paint already put down, for one it will not put down again before the
+        // next paint, would draw every picture anew every time.
+        if (s_order.back().second == s_paint && newest && newest->hasCachedDrawing()) {
+            newest->dropCachedDrawing();
+            continue;
+        }
+        s_order.back().first->dropCachedDrawing();
+    }
+}
+
+void ViewDrawingCache::account(qsizetype delta)
+{
+    s_used += delta;
 }
 
 void ViewDrawingCache::touch(Entry entry)
 {
+    entry->second = s_paint;
     s_order.splice(s_order.begin(), s_order, entry);
 }
 
@@ -98,8 +114,9 @@ void ViewDrawingCache::noteDrawn()
     ++s_drawn;
 }
 
-void ViewDrawingCache::noteDisplayArea(qsizetype pixels)
+void ViewDrawingCache::beginPaint(qsizetype pixels)
 {
+    ++s_paint;
     s_largestDisplay = std::max(s_largestDisplay, pixels);
 }
 

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <list>
 #include <optional>
+#include <utility>
 
 namespace platform {
 
@@ -29,21 +30,23 @@ public:
 private:
     friend class View;
     friend class ViewHost;
-    using Entry = std::list<View*>::iterator;
+    using Entry = std::list<std::pair<View*, qint64>>::iterator;
 
     // A view's new picture of `bytes`, put first in line.
     static Entry add(View* view, qsizetype bytes);
-    // The least recently used pictures go until the budget holds (the newest too, when it
-    // alone is larger).
-    static void evictOverBudget();
+    // The least recently used pictures go until the budget holds; but where they were put
+    // down in the paint under way, newest (a picture just kept) goes instead.
+    static void evictOverBudget(View* newest = nullptr);
+    // A kept picture's memory grew or shrank by delta bytes.
+    static void account(qsizetype delta);
     // The picture was put down again: first in line.
     static void touch(Entry entry);
     // The view let go of its picture.
     static void remove(Entry entry, qsizetype bytes);
     // A view drew a picture.
     static void noteDrawn();
-    // A host painting `pixels` device pixels.
-    static void noteDisplayArea(qsizetype pixels);
+    // A host begins to paint; its window has `pixels` device pixels.
+    static void beginPaint(qsizetype pixels);
 };
 
 } // namespace platform

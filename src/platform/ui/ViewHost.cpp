@@ -199,7 +199,8 @@ void ViewHost::paintEvent(QPaintEvent* event)
     const double treeReach = m_root->shadowReachInTree(m_root->transformToSuperview());
     const double reach = std::isfinite(treeReach) ? std::min(treeReach, 4096.0) : 4096.0;
     const Rect drawn = dirty.insetBy(-reach, -reach);
-    ViewDrawingCache::noteDisplayArea(qsizetype(width()) * height());
+    ViewDrawingCache::beginPaint(qsizetype(width()) * height());
+    View::castKeptShadows(*m_root);
     {
         View::KeepingPictures keeping(true);
         QPainter painter(this);

@@ -136,17 +136,27 @@ TEST(ViewCachedDrawing, IsTheGroupAsATransparencyLayerDrawsIt)
 {
     // Without the cache a view with a shadow or an opacity is drawn through a transparency
     // layer over what shows: the kept picture, shadow and all, must give the same pixels.
-    Scene cached;
-    Scene plain;
-    plain.group->setCachesDrawing(false);
-    for (Scene* s : { &cached, &plain }) {
-        s->group->setShadow(Shadow { Size(4, -3), 9, Color(0, 0, 0.3, 0.6) });
-        s->group->setAlphaValue(0.8);
+    // Opaque, the shadow is cast once from the kept picture; translucent, from the picture at
+    // its alpha each time.
+    for (const double alpha : { 1.0, 0.8 }) {
+        SCOPED_TRACE(alpha);
+        Scene cached;
+        Scene plain;
+        plain.group->setCachesDrawing(false);
+        for (Scene* s : { &cached, &plain }) {
+            s->group->setShadow(Shadow { Size(4, -3), 9, Color(0, 0, 0.3, 0.6) });
+            s->group->setAlphaValue(alpha);
+        }
+        cached.painted();
+        cached.group->setFrameOrigin(Point(31, 17));
+        plain.group->setFrameOrigin(Point(31, 17));
+        EXPECT_EQ(testsupport::worstDifference(cached.painted(), plain.painted()), 0);
+        // A blur cast ahead of the paint, as the host does for all kept pictures at once.
+        for (Scene* s : { &cached, &plain })
+            s->group->setShadow(Shadow { Size(-2, 5), 14, Color(0.4, 0, 0, 0.5) });
+        View::castKeptShadows(*cached.host.rootView());
+        EXPECT_EQ(testsupport::worstDifference(cached.painted(), plain.painted()), 0);
     }
-    cached.painted();
-    cached.group->setFrameOrigin(Point(31, 17));
-    plain.group->setFrameOrigin(Point(31, 17));
-    EXPECT_EQ(testsupport::worstDifference(cached.painted(), plain.painted()), 0);
 }
 
 TEST(ViewCachedDrawing, TheAnchorCarriesThePictureAlong)
