@@ -7,6 +7,7 @@
 #include "container/TextViewContainer.h"
 #include "foundation/CMyLine.h"
 #include "platform/graphics/BezierPath.h"
+#include "platform/ui/ViewDrawingCache.h"
 
 #include <array>
 #include <cmath>
@@ -191,6 +192,77 @@ SelectedTextBoxView::SelectedTextBoxView(const Rect& frame)
 {
 }
 
+SelectedTextBoxView::~SelectedTextBoxView()
+{
+    platform::ViewDrawingCache::account(-m_feedbackBytes);
+}
+
+void SelectedTextBoxView::forgetFeedback(const MyViewBase* box)
+{
+    const auto it = m_feedback.find(box);
+    if (it == m_feedback.end())
+        return;
+    m_feedbackBytes -= it->second.picture.sizeInBytes();
+    platform::ViewDrawingCache::account(-it->second.picture.sizeInBytes());
+    m_feedback.erase(it);
+}
+
+void SelectedTextBoxView::drawFeedback(GraphicsContext& ctx, const MyViewBase& box, double halfSize,
+    const platform::AffineTransform& toDevice)
+{
+    const Outline p = outlineOf(box);
+    std::array<Point, 8> device;
+    for (std::size_t i = 0; i < p.size(); ++i)
+        device[i] = toDevice.map(p[i]);
+    // The kept picture serves when every point moved by the same whole number of pixels.
+    const auto kept = m_feedback.find(&box);
+    if (kept != m_feedback.end()) {
+        const Feedback& f = kept->second;
+        const double dx = std::round(device[0].x - f.device[0].x);
+        const double dy = std::round(device[0].y - f.device[0].y);
+        constexpr double kHair = 1e-7;
+        bool moved = f.halfSize == halfSize && f.toDevice.a == toDevice.a
+            && f.toDevice.b == toDevice.b && f.toDevice.c == toDevice.c
+            && f.toDevice.d == toDevice.d && std::abs(dx) < 1e8 && std::abs(dy) < 1e8;
+        for (std::size_t i = 0; moved && i < device.size(); ++i)
+            moved = std::abs(device[i].x - f.device[i].x - dx) <= kHair
+                && std::abs(device[i].y - f.device[i].y - dy) <= kHair;
+        if (moved) {
+            ctx.drawDevicePicture(f.picture, f.origin + QPoint(int(dx), int(dy)));
+            return;
+        }
+        forgetFeedback(&box);
+    }
+    // Handles reach half their side and half a line beyond the points, and a pixel more for
+    // antialiasing.
+    double x0 = device[0].x, y0 = device[0].y, x1 = x0, y1 = y0;
+    for (const Point& d : device) {
+        x0 = std::min(x0, d.x), y0 = std::min(y0, d.y);
+        x1 = std::max(x1, d.x), y1 = std::max(y1, d.y);
+    }
+    const double stretch = std::max(
+        std::abs(toDevice.a) + std::abs(toDevice.c), std::abs(toDevice.b) + std::abs(toDevice.d));
+    const double margin = (halfSize + 1.0) * stretch + 2.0;
+    const QRectF reach(QPointF(x0 - margin, y0 - margin), QPointF(x1 + margin, y1 + margin));
+    const QRect area = reach.toAlignedRect();
+    if (!std::isfinite(margin) || area.isEmpty() || double(area.width()) * area.height() > 1e7) {
+        drawSelectedBox(ctx, box, halfSize);
+        return;
+    }
+    Feedback f { device, toDevice, halfSize, {}, {} };
+    ctx.beginPicture(area);
+    drawSelectedBox(ctx, box, halfSize);
+    f.picture = ctx.endPicture(f.origin);
+    ctx.drawDevicePicture(f.picture, f.origin);
+    // At most a quarter of the pictures' budget (a screenful) goes to the feedback.
+    const qsizetype bytes = f.picture.sizeInBytes();
+    if (m_feedbackBytes + bytes > platform::ViewDrawingCache::budgetBytes() / 4)
+        return;
+    m_feedbackBytes += bytes;
+    platform::ViewDrawingCache::account(bytes);
+    m_feedback.emplace(&box, std::move(f));
+}
+
 TextViewContainer* SelectedTextBoxView::container() const
 {
     return dynamic_cast<TextViewContainer*>(txtViewContainer.get());
@@ -255,10 +327,35 @@ void SelectedTextBoxView::drawRect(const Rect& dirty, GraphicsContext& ctx)
         ctx.fillRect(c->rectSelecting);
     }
     const double s = handleHalfSize(c->zoomScale());
+    const platform::AffineTransform toDevice = ctx.userToDeviceTransform();
+    if (m_feedbackClears != platform::ViewDrawingCache::clearCount()) {
+        // Every kept picture was let go.
+        while (!m_feedback.empty())
+            forgetFeedback(m_feedback.begin()->first);
+        m_feedbackClears = platform::ViewDrawingCache::clearCount();
+    }
+    std::unordered_map<const MyViewBase*, bool> plain;
     for (const MyViewBase* box : c->textViewAry) {
-        if (box && box->selected())
+        if (!box || !box->selected())
+            continue;
+        // A plain box's feedback is drawn as a picture, kept while the box only moves.
+        const bool isPlain
+            = !box->isEditing() && !box->isWarped() && !dynamic_cast<const MyShapeView*>(box);
+        plain[box] = isPlain;
+        if (isPlain)
+            drawFeedback(ctx, *box, s, toDevice);
+        else
             drawSelectedBox(ctx, *box, s);
     }
+    // Pictures of boxes that no longer show plain feedback go.
+    std::vector<const MyViewBase*> gone;
+    for (const auto& [box, feedback] : m_feedback) {
+        const auto it = plain.find(box);
+        if (it == plain.end() || !it->second)
+            gone.push_back(box);
+    }
+    for (const MyViewBase* box : gone)
+        forgetFeedback(box);
     if (c->brushPreviewLayer) {
         platform::StrokeStyle wide;
         wide.width = kBrushPreviewWidth;

@@ -6,8 +6,10 @@
 // circle of an open colour-removal gesture.
 //
 // It only draws. It takes no pointer events (hit testing passes through it to the boxes below;
-// the container tests presses against the same geometry) and keeps nothing of its own between
-// redraws: every draw reads the container and its boxes afresh, and a draw marks nothing.
+// the container tests presses against the same geometry). Every draw reads the container and
+// its boxes afresh, and a draw marks nothing; what it keeps between draws is the picture of
+// each plain selected box's outline and handles, put down again while the box's outline has
+// only moved by whole pixels (a nudge or a drag of many selected boxes recomposes them).
 //
 // The overlay and the container share one coordinate space (both cover the working picture),
 // so box geometry is drawn as the container holds it. Handles and points keep 6.6 screen
@@ -17,6 +19,9 @@
 #include "platform/ui/View.h"
 #include "platform/ui/ViewPointer.h"
 
+#include <QImage>
+#include <array>
+#include <unordered_map>
 #include <vector>
 
 class MyViewBase;
@@ -40,6 +45,7 @@ public:
 
     // frame: the picture's rectangle, the container's frame.
     explicit SelectedTextBoxView(const platform::Rect& frame);
+    ~SelectedTextBoxView() override;
 
     // The container whose selection is shown; nothing is drawn without one (or once it is
     // gone).
@@ -63,5 +69,23 @@ public:
     void drawRect(const platform::Rect& dirty, platform::GraphicsContext& ctx) override;
 
 private:
+    // A plain box's outline and handles (no warp, no shape, no editing) drawn at the outline's
+    // device points.
+    struct Feedback {
+        std::array<platform::Point, 8> device;
+        platform::AffineTransform toDevice; // its translation aside, the transform drawn with
+        double halfSize = 0.0;
+        QImage picture;
+        QPoint origin;
+    };
+    void drawFeedback(platform::GraphicsContext& ctx, const MyViewBase& box, double halfSize,
+        const platform::AffineTransform& toDevice);
+    void forgetFeedback(const MyViewBase* box);
+
     platform::ViewPointer txtViewContainer;
+    // Keyed by the box; an entry stands only for the geometry it holds, so a box gone whose
+    // address comes back for another is shown right all the same.
+    std::unordered_map<const MyViewBase*, Feedback> m_feedback;
+    qsizetype m_feedbackBytes = 0;
+    qint64 m_feedbackClears = 0; // ViewDrawingCache::clearCount() when they were kept
 };

@@ -19,6 +19,7 @@ qsizetype s_used = 0;
 qsizetype s_largestDisplay = 0;
 std::optional<qsizetype> s_budget;
 qint64 s_drawn = 0;
+qint64 s_clears = 0;
 
 qsizetype largestScreenPixels()
 {
@@ -59,8 +60,14 @@ int ViewDrawingCache::pictureCount()
     return int(s_order.size());
 }
 
+qint64 ViewDrawingCache::clearCount()
+{
+    return s_clears;
+}
+
 void ViewDrawingCache::clear()
 {
+    ++s_clears;
     while (!s_order.empty())
         s_order.back().first->dropCachedDrawing();
 }
@@ -76,10 +83,10 @@ void ViewDrawingCache::evictOverBudget(View* newest)
 {
     const qsizetype budget = budgetBytes();
     while (s_used > budget && !s_order.empty()) {
-        // A paint that needs more than the budget keeps what it used first: letting go of a
-        // picture this paint already put down, for one it will not put down again before the
-        // next paint, would draw every picture anew every time.
-        if (s_order.back().second == s_paint && newest && newest->hasCachedDrawing()) {
+        // Paints that need more than the budget keep what they used first: letting go of a
+        // picture this paint or the one before put down, for one that may not be put down
+        // again before it, would draw every picture anew every time.
+        if (s_order.back().second >= s_paint - 1 && newest && newest->hasCachedDrawing()) {
             newest->dropCachedDrawing();
             continue;
         }

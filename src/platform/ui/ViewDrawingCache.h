@@ -21,8 +21,13 @@ public:
     // What the kept pictures hold now, and how many there are.
     static qsizetype usedBytes();
     static int pictureCount();
-    // Lets go of every kept picture.
+    // Lets go of every kept picture; views that keep pictures of their own (account) let go of
+    // them when they see the count of clears change.
     static void clear();
+    static qint64 clearCount();
+    // Pictures a view keeps of its own (beyond its drawing's) grew or shrank by delta bytes:
+    // they count in what the budget holds. The view bounds them itself.
+    static void account(qsizetype delta);
     // How many pictures the views have drawn so far, kept or not (for tests and benchmarks:
     // what a change cost in redrawing).
     static qint64 picturesDrawn();
@@ -35,10 +40,9 @@ private:
     // A view's new picture of `bytes`, put first in line.
     static Entry add(View* view, qsizetype bytes);
     // The least recently used pictures go until the budget holds; but where they were put
-    // down in the paint under way, newest (a picture just kept) goes instead.
+    // down in the paint under way or the one before, newest (a picture just kept) goes
+    // instead.
     static void evictOverBudget(View* newest = nullptr);
-    // A kept picture's memory grew or shrank by delta bytes.
-    static void account(qsizetype delta);
     // The picture was put down again: first in line.
     static void touch(Entry entry);
     // The view let go of its picture.

@@ -200,26 +200,45 @@ TEST(ViewCachedDrawing, PicturesShareOneBudgetLeastRecentlyUsedFirst)
 {
     Scene s;
     View& root = *s.host.rootView();
-    std::vector<Group*> groups { s.group };
-    for (int i = 0; i < 3; ++i) {
-        groups.push_back(root.addSubview(std::make_unique<Group>(Rect(10 + 30 * i, 60, 25, 25))));
+    s.group->setHidden(true);
+    // Five groups of 25 x 25 pixels (2500 bytes each) in a strip along the top.
+    std::vector<Group*> groups;
+    for (int i = 0; i < 5; ++i) {
+        groups.push_back(root.addSubview(std::make_unique<Group>(Rect(10 + 30 * i, 95, 25, 25))));
         groups.back()->addSubview(std::make_unique<FillView>(Rect(0, 0, 25, 25), kBlue));
     }
+    const auto paintAllButTheFirst = [&s] {
+        QImage image = testsupport::blankImage(160, 120);
+        s.host.render(&image, QPoint(), QRegion(38, 0, 122, 25));
+    };
+    ViewDrawingCache::setBudgetBytes(5 * 2500);
     s.painted();
     for (Group* g : groups)
         EXPECT_TRUE(g->hasCachedDrawing());
-    const qsizetype all = ViewDrawingCache::usedBytes();
-    EXPECT_EQ(ViewDrawingCache::pictureCount(), 4);
-    EXPECT_LE(all, ViewDrawingCache::budgetBytes());
+    EXPECT_EQ(ViewDrawingCache::usedBytes(), 5 * 2500);
 
-    // Room for all but about one small picture: the one used longest ago goes.
-    ViewDrawingCache::setBudgetBytes(all - 1);
-    groups[1]->setNeedsDisplay(); // drawn anew, so the most recently used
+    // After two paints without the first group, its picture is the one used longest ago.
+    paintAllButTheFirst();
+    paintAllButTheFirst();
+    ViewDrawingCache::setBudgetBytes(4 * 2500);
+    groups[1]->setNeedsDisplay();
+    paintAllButTheFirst();
+    EXPECT_EQ(ViewDrawingCache::usedBytes(), 4 * 2500);
+    EXPECT_FALSE(groups[0]->hasCachedDrawing());
+    for (int i = 1; i < 5; ++i)
+        EXPECT_TRUE(groups[size_t(i)]->hasCachedDrawing()) << i;
+
+    // Paints that need more than the budget keep the pictures they used lately and draw the one
+    // beyond them without keeping it, rather than letting the others go one by one (each of
+    // them would then be drawn anew at every paint).
+    const qint64 drawn = ViewDrawingCache::picturesDrawn();
     s.painted();
+    s.painted();
+    EXPECT_EQ(ViewDrawingCache::picturesDrawn() - drawn, 2);
+    EXPECT_FALSE(groups[0]->hasCachedDrawing());
+    EXPECT_EQ(ViewDrawingCache::pictureCount(), 4);
     ViewDrawingCache::setBudgetBytes(std::nullopt);
-    EXPECT_LE(ViewDrawingCache::usedBytes(), all - 1);
-    EXPECT_TRUE(groups[1]->hasCachedDrawing());
-    EXPECT_EQ(ViewDrawingCache::pictureCount(), 3);
+    s.group->setHidden(false);
 
     // A picture larger than the whole budget is drawn but not kept.
     ViewDrawingCache::clear();
