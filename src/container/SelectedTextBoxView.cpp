@@ -10,6 +10,7 @@
 #include "platform/ui/ViewDrawingCache.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 
 using platform::BezierPath;
@@ -197,13 +198,11 @@ SelectedTextBoxView::~SelectedTextBoxView()
     platform::ViewDrawingCache::account(-m_feedbackBytes);
 }
 
-void SelectedTextBoxView::forgetFeedback(const MyViewBase* box)
+void SelectedTextBoxView::forgetFeedback(std::map<FeedbackKey, Feedback>::iterator it)
 {
-    const auto it = m_feedback.find(box);
-    if (it == m_feedback.end())
-        return;
-    m_feedbackBytes -= it->second.picture.sizeInBytes();
-    platform::ViewDrawingCache::account(-it->second.picture.sizeInBytes());
+    const qsizetype bytes = it->second.picture.sizeInBytes();
+    m_feedbackBytes -= bytes;
+    platform::ViewDrawingCache::account(-bytes);
     m_feedback.erase(it);
 }
 
@@ -214,24 +213,37 @@ void SelectedTextBoxView::drawFeedback(GraphicsContext& ctx, const MyViewBase& b
     std::array<Point, 8> device;
     for (std::size_t i = 0; i < p.size(); ++i)
         device[i] = toDevice.map(p[i]);
-    // The kept picture serves when every point moved by the same whole number of pixels.
-    const auto kept = m_feedback.find(&box);
+    constexpr double kLimit = 1e7;
+    bool keyed = std::abs(device[0].x) < kLimit && std::abs(device[0].y) < kLimit;
+    const QPoint anchor
+        = keyed ? QPoint(int(std::floor(device[0].x)), int(std::floor(device[0].y))) : QPoint();
+    std::array<Point, 8> relative;
+    FeedbackKey key {};
+    for (std::size_t i = 0; keyed && i < device.size(); ++i) {
+        relative[i] = Point(device[i].x - anchor.x(), device[i].y - anchor.y());
+        keyed = std::abs(relative[i].x) < kLimit && std::abs(relative[i].y) < kLimit;
+        key[2 * i] = std::llround(relative[i].x * 1e6);
+        key[2 * i + 1] = std::llround(relative[i].y * 1e6);
+    }
+    if (!keyed) {
+        drawSelectedBox(ctx, box, halfSize);
+        return;
+    }
+    const double exact[] = { toDevice.a, toDevice.b, toDevice.c, toDevice.d, halfSize };
+    for (std::size_t i = 0; i < 5; ++i)
+        key[16 + i] = std::bit_cast<qint64>(exact[i]);
+    const auto kept = m_feedback.find(key);
     if (kept != m_feedback.end()) {
-        const Feedback& f = kept->second;
-        const double dx = std::round(device[0].x - f.device[0].x);
-        const double dy = std::round(device[0].y - f.device[0].y);
         constexpr double kHair = 1e-7;
-        bool moved = f.halfSize == halfSize && f.toDevice.a == toDevice.a
-            && f.toDevice.b == toDevice.b && f.toDevice.c == toDevice.c
-            && f.toDevice.d == toDevice.d && std::abs(dx) < 1e8 && std::abs(dy) < 1e8;
-        for (std::size_t i = 0; moved && i < device.size(); ++i)
-            moved = std::abs(device[i].x - f.device[i].x - dx) <= kHair
-                && std::abs(device[i].y - f.device[i].y - dy) <= kHair;
-        if (moved) {
-            ctx.drawDevicePicture(f.picture, f.origin + QPoint(int(dx), int(dy)));
+        bool same = true;
+        for (std::size_t i = 0; same && i < relative.size(); ++i)
+            same = std::abs(relative[i].x - kept->second.relative[i].x) <= kHair
+                && std::abs(relative[i].y - kept->second.relative[i].y) <= kHair;
+        if (same) {
+            kept->second.lastUse = ++m_feedbackUses;
+            ctx.drawDevicePicture(kept->second.picture, anchor + kept->second.offset);
             return;
         }
-        forgetFeedback(&box);
     }
     // Handles reach half their side and half a line beyond the points, and a pixel more for
     // antialiasing.
@@ -243,24 +255,39 @@ void SelectedTextBoxView::drawFeedback(GraphicsContext& ctx, const MyViewBase& b
     const double stretch = std::max(
         std::abs(toDevice.a) + std::abs(toDevice.c), std::abs(toDevice.b) + std::abs(toDevice.d));
     const double margin = (halfSize + 1.0) * stretch + 2.0;
-    const QRectF reach(QPointF(x0 - margin, y0 - margin), QPointF(x1 + margin, y1 + margin));
-    const QRect area = reach.toAlignedRect();
+    const QRect area = QRectF(QPointF(x0 - margin, y0 - margin), QPointF(x1 + margin, y1 + margin))
+                           .toAlignedRect();
     if (!std::isfinite(margin) || area.isEmpty() || double(area.width()) * area.height() > 1e7) {
         drawSelectedBox(ctx, box, halfSize);
         return;
     }
-    Feedback f { device, toDevice, halfSize, {}, {} };
     ctx.beginPicture(area);
     drawSelectedBox(ctx, box, halfSize);
-    f.picture = ctx.endPicture(f.origin);
-    ctx.drawDevicePicture(f.picture, f.origin);
-    // At most a quarter of the pictures' budget (a screenful) goes to the feedback.
-    const qsizetype bytes = f.picture.sizeInBytes();
-    if (m_feedbackBytes + bytes > platform::ViewDrawingCache::budgetBytes() / 4)
+    QPoint origin;
+    QImage picture = ctx.endPicture(origin);
+    ctx.drawDevicePicture(picture, origin);
+    if (kept != m_feedback.end())
+        forgetFeedback(kept);
+    // At most a quarter of the pictures' budget (a screenful) goes to the feedback; the least
+    // recently used go first, but none put down in this draw.
+    const qsizetype bytes = picture.sizeInBytes();
+    const qsizetype limit = platform::ViewDrawingCache::budgetBytes() / 4;
+    while (m_feedbackBytes + bytes > limit && !m_feedback.empty()) {
+        auto oldest = m_feedback.begin();
+        for (auto it = m_feedback.begin(); it != m_feedback.end(); ++it) {
+            if (it->second.lastUse < oldest->second.lastUse)
+                oldest = it;
+        }
+        if (oldest->second.lastUse > m_drawStart)
+            return;
+        forgetFeedback(oldest);
+    }
+    if (m_feedbackBytes + bytes > limit)
         return;
     m_feedbackBytes += bytes;
     platform::ViewDrawingCache::account(bytes);
-    m_feedback.emplace(&box, std::move(f));
+    m_feedback.emplace(
+        key, Feedback { relative, std::move(picture), origin - anchor, ++m_feedbackUses });
 }
 
 TextViewContainer* SelectedTextBoxView::container() const
@@ -331,31 +358,21 @@ void SelectedTextBoxView::drawRect(const Rect& dirty, GraphicsContext& ctx)
     if (m_feedbackClears != platform::ViewDrawingCache::clearCount()) {
         // Every kept picture was let go.
         while (!m_feedback.empty())
-            forgetFeedback(m_feedback.begin()->first);
+            forgetFeedback(m_feedback.begin());
         m_feedbackClears = platform::ViewDrawingCache::clearCount();
     }
-    std::unordered_map<const MyViewBase*, bool> plain;
+    m_drawStart = m_feedbackUses;
     for (const MyViewBase* box : c->textViewAry) {
         if (!box || !box->selected())
             continue;
-        // A plain box's feedback is drawn as a picture, kept while the box only moves.
-        const bool isPlain
+        // A plain box's feedback is drawn as a picture, kept while boxes show it.
+        const bool plain
             = !box->isEditing() && !box->isWarped() && !dynamic_cast<const MyShapeView*>(box);
-        plain[box] = isPlain;
-        if (isPlain)
+        if (plain)
             drawFeedback(ctx, *box, s, toDevice);
         else
             drawSelectedBox(ctx, *box, s);
     }
-    // Pictures of boxes that no longer show plain feedback go.
-    std::vector<const MyViewBase*> gone;
-    for (const auto& [box, feedback] : m_feedback) {
-        const auto it = plain.find(box);
-        if (it == plain.end() || !it->second)
-            gone.push_back(box);
-    }
-    for (const MyViewBase* box : gone)
-        forgetFeedback(box);
     if (c->brushPreviewLayer) {
         platform::StrokeStyle wide;
         wide.width = kBrushPreviewWidth;

@@ -7,9 +7,9 @@
 //
 // It only draws. It takes no pointer events (hit testing passes through it to the boxes below;
 // the container tests presses against the same geometry). Every draw reads the container and
-// its boxes afresh, and a draw marks nothing; what it keeps between draws is the picture of
-// each plain selected box's outline and handles, put down again while the box's outline has
-// only moved by whole pixels (a nudge or a drag of many selected boxes recomposes them).
+// its boxes afresh, and a draw marks nothing; what it keeps between draws are pictures of plain
+// selected boxes' outlines and handles, one for all boxes whose outlines differ by whole pixels
+// on screen (a nudge or a drag of many selected boxes recomposes them).
 //
 // The overlay and the container share one coordinate space (both cover the working picture),
 // so box geometry is drawn as the container holds it. Handles and points keep 6.6 screen
@@ -21,7 +21,7 @@
 
 #include <QImage>
 #include <array>
-#include <unordered_map>
+#include <map>
 #include <vector>
 
 class MyViewBase;
@@ -69,23 +69,25 @@ public:
     void drawRect(const platform::Rect& dirty, platform::GraphicsContext& ctx) override;
 
 private:
-    // A plain box's outline and handles (no warp, no shape, no editing) drawn at the outline's
-    // device points.
+    // The outline and handles of a plain box (no warp, no shape, no editing) depend on its
+    // outline's device points and the handle size alone: boxes whose points differ by whole
+    // pixels share one picture. Keyed by the points relative to the pixel of the first (to a
+    // millionth of a pixel), the transform's linear part and the handle size.
     struct Feedback {
-        std::array<platform::Point, 8> device;
-        platform::AffineTransform toDevice; // its translation aside, the transform drawn with
-        double halfSize = 0.0;
+        std::array<platform::Point, 8> relative; // exact, checked before the picture serves
         QImage picture;
-        QPoint origin;
+        QPoint offset; // the picture's top-left pixel from the first point's pixel
+        qint64 lastUse = 0;
     };
+    using FeedbackKey = std::array<qint64, 21>;
     void drawFeedback(platform::GraphicsContext& ctx, const MyViewBase& box, double halfSize,
         const platform::AffineTransform& toDevice);
-    void forgetFeedback(const MyViewBase* box);
+    void forgetFeedback(std::map<FeedbackKey, Feedback>::iterator it);
 
     platform::ViewPointer txtViewContainer;
-    // Keyed by the box; an entry stands only for the geometry it holds, so a box gone whose
-    // address comes back for another is shown right all the same.
-    std::unordered_map<const MyViewBase*, Feedback> m_feedback;
+    std::map<FeedbackKey, Feedback> m_feedback;
     qsizetype m_feedbackBytes = 0;
     qint64 m_feedbackClears = 0; // ViewDrawingCache::clearCount() when they were kept
+    qint64 m_feedbackUses = 0; // a count of pictures put down, for the least recently used
+    qint64 m_drawStart = 0; // the count when the draw under way began
 };
