@@ -8,8 +8,8 @@
 // record says the box would look different.
 //
 // Deciding what to show is a pure function of the box, the edit animation and the export
-// flag: drawing shows, hides, focuses and invalidates nothing. The one thing a draw changes is
-// the box's picture cache.
+// flag: drawing shows, hides, focuses and invalidates nothing. What a draw changes are the
+// box's picture cache and the nest's kept drawing (View::setCachesDrawing).
 #include "boxes/UNDODATA.h"
 #include "platform/ui/View.h"
 

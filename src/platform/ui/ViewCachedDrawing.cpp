@@ -2,6 +2,7 @@
 // pixels, which is kept while a host paints and put down again, moved by whole pixels, until
 // what it shows changes (View.h says what does).
 #include "platform/concurrency/Parallel.h"
+#include "platform/graphics/AlphaBlur.h"
 #include "platform/ui/UiLogging.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewCachedDrawing_p.h"
@@ -49,6 +50,23 @@ std::optional<QPoint> wholePixelMove(const AffineTransform& from, const AffineTr
     if (std::abs(dx - rx) > kHair || std::abs(dy - ry) > kHair)
         return std::nullopt;
     return QPoint(int(rx), int(ry));
+}
+
+// What a shadow cast ahead from a picture would hold, in bytes: the picture grown by the blur's
+// reach on every side, a byte a pixel.
+double castBytes(const QImage& picture, const Shadow& shadow, double baseScale)
+{
+    const double blur = std::isfinite(shadow.blur) ? std::max(shadow.blur, 0.0) : 0.0;
+    const int reach = AlphaBlur(blur * baseScale / 2.0).reach();
+    return (double(picture.width()) + 2.0 * reach) * (double(picture.height()) + 2.0 * reach);
+}
+
+// A shadow is cast ahead and kept only while it holds at most a sixteenth of the budget (a
+// wide blur's plane is far larger than its picture); a larger one is blurred over what shows,
+// each time it is put down.
+bool castFits(const QImage& picture, const Shadow& shadow, double baseScale)
+{
+    return castBytes(picture, shadow, baseScale) <= double(ViewDrawingCache::budgetBytes()) / 16.0;
 }
 
 // The most a transform stretches any unit vector, bounded from above.
@@ -208,7 +226,8 @@ void View::displayCached(GraphicsContext& ctx, const Rect& dirty)
         ctx.setShadow(shadow);
         // (A translucent view's shadow is cast from the picture at its alpha, each time.)
         if (m_alpha >= 1.0 && m_cachedDrawing
-            && m_cachedDrawing->picture.cacheKey() == picture.cacheKey()) {
+            && m_cachedDrawing->picture.cacheKey() == picture.cacheKey()
+            && castFits(picture, shadow, ctx.baseScale())) {
             // The kept picture's shadow is kept with it: a move puts it down again, and a
             // changed shadow is cast once (or was, ahead, with the others: castKeptShadows).
             CachedDrawing& kept = *m_cachedDrawing;
@@ -248,17 +267,28 @@ void View::castKeptShadows(View& root)
             const CachedDrawing& kept = *v.m_cachedDrawing;
             // Put down last with this transform; a move by whole pixels keeps its linear part.
             const Shadow shadow = v.shadowInBaseSpace(kept.ctm);
-            if (!kept.cast || !GraphicsContext::isCastFor(*kept.cast, shadow, kept.baseScale))
+            if ((!kept.cast || !GraphicsContext::isCastFor(*kept.cast, shadow, kept.baseScale))
+                && castFits(kept.picture, shadow, kept.baseScale))
                 jobs.push_back({ &v, shadow, {} });
         }
         for (const auto& sub : v.m_subviews)
             self(*sub, self);
     };
     collect(root, collect);
+    // What is cast ahead at once stays within a quarter of the budget; the rest is cast as
+    // each picture is put down.
     long work = 0;
-    for (const Job& job : jobs)
-        work += long(job.view->m_cachedDrawing->picture.width())
-            * job.view->m_cachedDrawing->picture.height();
+    double bytes = 0.0;
+    const double most = double(ViewDrawingCache::budgetBytes()) / 4.0;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const CachedDrawing& kept = *jobs[i].view->m_cachedDrawing;
+        bytes += castBytes(kept.picture, jobs[i].shadow, kept.baseScale);
+        if (bytes > most) {
+            jobs.resize(i);
+            break;
+        }
+        work += long(kept.picture.width()) * kept.picture.height();
+    }
     constexpr long kParallelWork = 64 * 1024;
     parallelFor(int(jobs.size()), work, kParallelWork, [&jobs](int i) {
         Job& job = jobs[size_t(i)];
