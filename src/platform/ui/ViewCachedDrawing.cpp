@@ -192,7 +192,9 @@ void View::displayCached(GraphicsContext& ctx, const Rect& dirty)
             cachedDrawingWasMade();
             ViewDrawingCache::evictOverBudget(this);
         }
-    } else if (!canKeepCachedDrawing()) {
+    } else if (s_keepingPictures > 0) {
+        // A picture the view cannot keep now (its content changes on its own) goes; a render
+        // into an image elsewhere (an export) leaves the kept pictures alone.
         dropCachedDrawing();
     }
     if (!found) {

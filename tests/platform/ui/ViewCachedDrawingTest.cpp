@@ -28,8 +28,10 @@ public:
     }
     const View* anchor = nullptr;
     Rect extent = Rect::null();
+    bool keepable = true;
 
 protected:
+    bool canKeepCachedDrawing() const override { return keepable; }
     Rect cachedDrawingExtent() const override { return extent.isNull() ? bounds() : extent; }
     const View* cachedDrawingAnchor() const override { return anchor ? anchor : this; }
 };
@@ -254,6 +256,16 @@ TEST(ViewCachedDrawing, PicturesShareOneBudgetLeastRecentlyUsedFirst)
     EXPECT_EQ(ViewDrawingCache::pictureCount(), 0);
     s.painted();
     const int kept = ViewDrawingCache::pictureCount();
+    // A view that cannot keep its picture now lets it go when a host paints, not when an
+    // image is made elsewhere (an export).
+    groups[2]->keepable = false;
+    renderToImage(root, Rect(0, 0, 160, 120), 1.0);
+    EXPECT_TRUE(groups[2]->hasCachedDrawing());
+    s.painted();
+    EXPECT_FALSE(groups[2]->hasCachedDrawing());
+    groups[2]->keepable = true;
+    s.painted();
+    ASSERT_EQ(ViewDrawingCache::pictureCount(), kept);
     groups.back()->removeFromSuperview();
     EXPECT_EQ(ViewDrawingCache::pictureCount(), kept - 1);
 }
