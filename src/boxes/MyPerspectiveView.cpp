@@ -32,6 +32,7 @@ bool placeable(const Rect& r)
 MyPerspectiveView::MyPerspectiveView(const Rect& frame)
     : View(frame)
 {
+    setCachesDrawing(true);
 }
 
 MyPerspectiveView::BoxDrawing MyPerspectiveView::chooseDrawing(const DrawingInputs& in)
@@ -153,4 +154,68 @@ void MyPerspectiveView::drawRect(const Rect& dirty, GraphicsContext& ctx)
     std::erase_if(m_flatKept, [&](const auto& entry) {
         return std::find(shownWarped.begin(), shownWarped.end(), entry.first) == shownWarped.end();
     });
+}
+
+// ---- the kept picture
+
+bool MyPerspectiveView::canKeepCachedDrawing() const
+{
+    // The warp capture and the export draw boxes for pictures of their own.
+    if (gWarpCaptureRect.capturing || gCanvasExporting)
+        return false;
+    for (const View* wrapper : subviews()) {
+        if (isEditing(*wrapper) || drawingFor(*wrapper) == BoxDrawing::Animated)
+            return false;
+    }
+    return true;
+}
+
+Rect MyPerspectiveView::cachedDrawingExtent() const
+{
+    Rect extent = Rect::null();
+    for (const View* wrapper : subviews()) {
+        const MyViewBase* box = boxOfWrapper(*wrapper);
+        if (!box)
+            return bounds();
+        // The wrappers share this view's coordinates.
+        extent = extent.united(wrapper->transformToSuperview().mapRect(box->drawnCoverage()));
+    }
+    return extent;
+}
+
+const View* MyPerspectiveView::cachedDrawingAnchor() const
+{
+    // The wrapper draws along the box's outline and the warped picture moves with the box:
+    // everything the nest shows follows its one box.
+    if (subviewCount() != 1)
+        return this;
+    const MyViewBase* box = boxOfWrapper(*subviewAt(0));
+    return box ? static_cast<const View*>(box) : this;
+}
+
+std::vector<UNDODATA> MyPerspectiveView::currentRecords() const
+{
+    std::vector<UNDODATA> records;
+    for (const View* wrapper : subviews()) {
+        if (const MyViewBase* box = boxOfWrapper(*wrapper))
+            records.push_back(box->getUndoData());
+    }
+    return records;
+}
+
+bool MyPerspectiveView::cachedDrawingIsCurrent() const
+{
+    const std::vector<UNDODATA> now = currentRecords();
+    if (now.size() != m_drawnRecords.size())
+        return false;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        if (!now[i].drawsSameContent(m_drawnRecords[i]))
+            return false;
+    }
+    return true;
+}
+
+void MyPerspectiveView::cachedDrawingWasMade()
+{
+    m_drawnRecords = currentRecords();
 }

@@ -9,12 +9,15 @@
 // that a change of the curve or the perspective alone only bends it again.
 //
 // Deciding what to show is a pure function of the box, the edit animation and the export
-// flag: drawing shows, hides, focuses and invalidates nothing. The one thing a draw changes is
-// the box's picture cache (and the flat picture kept with it).
+// flag: drawing shows, hides, focuses and invalidates nothing. What a draw changes are the
+// box's picture cache (and the flat picture kept with it) and the nest's kept drawing
+// (View::setCachesDrawing).
+#include "boxes/UNDODATA.h"
 #include "boxes/WarpCapture.h"
 #include "platform/ui/View.h"
 
 #include <map>
+#include <vector>
 
 class MyViewBase;
 
@@ -63,7 +66,21 @@ public:
 protected:
     bool drawsSubview(const platform::View& subview) const override;
 
+    // The nest keeps its drawn picture (View::setCachesDrawing) while its box is neither edited
+    // nor animated: a move recomposes it, a change of the drop shadow casts the shadow anew
+    // from it, and a change of the box's record (which the box's setters do not mark) draws it
+    // again.
+    bool canKeepCachedDrawing() const override;
+    platform::Rect cachedDrawingExtent() const override;
+    const platform::View* cachedDrawingAnchor() const override;
+    bool cachedDrawingIsCurrent() const override;
+    void cachedDrawingWasMade() override;
+
 private:
+    // The records of the boxes the kept picture was drawn from, one per wrapper.
+    std::vector<UNDODATA> m_drawnRecords;
+    std::vector<UNDODATA> currentRecords() const;
+
     // The picture for a box shown warped and the rectangle it goes in (before the turn); null
     // when the capture made none.
     platform::Image warpedPicture(

@@ -50,6 +50,10 @@ public:
     // What the box draws, in container coordinates as if the box were not turned: the warp
     // capture renders at least this much. The frame unless a kind draws beyond it.
     virtual platform::Rect drawnBounds() const;
+    // What the box draws in its wrappers, in container coordinates: the turned outline, what
+    // it draws beyond its frame and its warped picture, grown by its border and stroke (and a
+    // unit for antialiasing). The drop shadow, cast by the warp view, is not included.
+    platform::Rect drawnCoverage() const;
 
     // ---- records
     virtual UNDODATA getUndoData() const;

@@ -328,6 +328,29 @@ template <class C, class V> bool samePicture(const V& a, const V& b)
         return a == b;
 }
 
+// The drop shadow's fields: the shadow is cast from the box's picture each time the picture is
+// put down, so they do not change the picture itself.
+inline constexpr auto kDropShadowMembers = std::tuple { &UNDODATA::shadowColor,
+    &UNDODATA::shadowAngle, &UNDODATA::shadowBlurSize, &UNDODATA::shadowOffsetSize };
+
+template <class M> constexpr bool isDropShadowMember(M member)
+{
+    return std::apply(
+        [&](const auto... shadow) {
+            return ([&] {
+                if constexpr (std::is_same_v<std::remove_cv_t<decltype(shadow)>, M>)
+                    return shadow == member;
+                else
+                    return false;
+            }() || ...);
+        },
+        kDropShadowMembers);
+}
+
+static_assert(isDropShadowMember(&UNDODATA::shadowColor)
+    && isDropShadowMember(&UNDODATA::shadowBlurSize) && !isDropShadowMember(&UNDODATA::borderSize)
+    && !isDropShadowMember(&UNDODATA::boxShadowColor));
+
 // The same box state: the same type and every field the type holds equal (the frame whole).
 // What a container snapshot compares.
 bool sameRecord(const UNDODATA& a, const UNDODATA& b);

@@ -25,10 +25,22 @@ const bool registered = [] {
 
 bool UNDODATA::isEqualTo(const UNDODATA& o) const
 {
+    return drawsAlike(o, true);
+}
+
+bool UNDODATA::drawsSameContent(const UNDODATA& o) const
+{
+    return drawsAlike(o, false);
+}
+
+bool UNDODATA::drawsAlike(const UNDODATA& o, bool withDropShadow) const
+{
     const record::Kinds kind = record::kindOf(type);
     return type == o.type && record::everyField([&](const auto& f) {
         using C = record::CodingOf<decltype(f)>;
-        return !(f.drawnBy & kind) || record::samePicture<C>(this->*f.member, o.*f.member);
+        if (!(f.drawnBy & kind) || (!withDropShadow && record::isDropShadowMember(f.member)))
+            return true;
+        return record::samePicture<C>(this->*f.member, o.*f.member);
     });
 }
 

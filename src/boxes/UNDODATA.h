@@ -107,6 +107,9 @@ public:
     // proportions kept on resize, and the box shadow of image and shape records are not
     // compared. Numbers compare exactly (NaN equals nothing).
     bool isEqualTo(const UNDODATA& other) const;
+    // isEqualTo without the drop shadow, which is cast from the box's picture when it is put
+    // down: whether the box's kept picture still shows it.
+    bool drawsSameContent(const UNDODATA& other) const;
 
     // Brings every field into what a box can show: non-finite numbers, negative or absurd
     // sizes and counts, an opacity outside 0..1 and an image record without a picture are
@@ -129,4 +132,7 @@ public:
     // A record from encodeToData's bytes; nothing (with a log line) when the bytes are not an
     // archive of a record.
     static std::optional<UNDODATA> decodeFromData(const QByteArray& data);
+
+private:
+    bool drawsAlike(const UNDODATA& other, bool withDropShadow) const;
 };

@@ -7,8 +7,10 @@
 #include "container/TextViewContainer.h"
 #include "foundation/CMyLine.h"
 #include "platform/graphics/BezierPath.h"
+#include "platform/ui/ViewDrawingCache.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 
 using platform::BezierPath;
@@ -191,6 +193,103 @@ SelectedTextBoxView::SelectedTextBoxView(const Rect& frame)
 {
 }
 
+SelectedTextBoxView::~SelectedTextBoxView()
+{
+    platform::ViewDrawingCache::account(-m_feedbackBytes);
+}
+
+void SelectedTextBoxView::forgetFeedback(std::map<FeedbackKey, Feedback>::iterator it)
+{
+    const qsizetype bytes = it->second.picture.sizeInBytes();
+    m_feedbackBytes -= bytes;
+    platform::ViewDrawingCache::account(-bytes);
+    m_feedback.erase(it);
+}
+
+void SelectedTextBoxView::drawFeedback(GraphicsContext& ctx, const MyViewBase& box, double halfSize,
+    const platform::AffineTransform& toDevice)
+{
+    const Outline p = outlineOf(box);
+    std::array<Point, 8> device;
+    for (std::size_t i = 0; i < p.size(); ++i)
+        device[i] = toDevice.map(p[i]);
+    constexpr double kLimit = 1e7;
+    bool keyed = std::abs(device[0].x) < kLimit && std::abs(device[0].y) < kLimit;
+    const QPoint anchor
+        = keyed ? QPoint(int(std::floor(device[0].x)), int(std::floor(device[0].y))) : QPoint();
+    std::array<Point, 8> relative;
+    FeedbackKey key {};
+    for (std::size_t i = 0; keyed && i < device.size(); ++i) {
+        relative[i] = Point(device[i].x - anchor.x(), device[i].y - anchor.y());
+        keyed = std::abs(relative[i].x) < kLimit && std::abs(relative[i].y) < kLimit;
+        key[2 * i] = std::llround(relative[i].x * 1e6);
+        key[2 * i + 1] = std::llround(relative[i].y * 1e6);
+    }
+    if (!keyed) {
+        drawSelectedBox(ctx, box, halfSize);
+        return;
+    }
+    const double exact[] = { toDevice.a, toDevice.b, toDevice.c, toDevice.d, halfSize };
+    for (std::size_t i = 0; i < 5; ++i)
+        key[16 + i] = std::bit_cast<qint64>(exact[i]);
+    const auto kept = m_feedback.find(key);
+    if (kept != m_feedback.end()) {
+        constexpr double kHair = 1e-7;
+        bool same = true;
+        for (std::size_t i = 0; same && i < relative.size(); ++i)
+            same = std::abs(relative[i].x - kept->second.relative[i].x) <= kHair
+                && std::abs(relative[i].y - kept->second.relative[i].y) <= kHair;
+        if (same) {
+            kept->second.lastUse = ++m_feedbackUses;
+            ctx.drawDevicePicture(kept->second.picture, anchor + kept->second.offset);
+            return;
+        }
+    }
+    // Handles reach half their side and half a line beyond the points, and a pixel more for
+    // antialiasing.
+    double x0 = device[0].x, y0 = device[0].y, x1 = x0, y1 = y0;
+    for (const Point& d : device) {
+        x0 = std::min(x0, d.x), y0 = std::min(y0, d.y);
+        x1 = std::max(x1, d.x), y1 = std::max(y1, d.y);
+    }
+    const double stretch = std::max(
+        std::abs(toDevice.a) + std::abs(toDevice.c), std::abs(toDevice.b) + std::abs(toDevice.d));
+    const double margin = (halfSize + 1.0) * stretch + 2.0;
+    const QRect area = QRectF(QPointF(x0 - margin, y0 - margin), QPointF(x1 + margin, y1 + margin))
+                           .toAlignedRect();
+    if (!std::isfinite(margin) || area.isEmpty() || double(area.width()) * area.height() > 1e7) {
+        drawSelectedBox(ctx, box, halfSize);
+        return;
+    }
+    ctx.beginPicture(area);
+    drawSelectedBox(ctx, box, halfSize);
+    QPoint origin;
+    QImage picture = ctx.endPicture(origin);
+    ctx.drawDevicePicture(picture, origin);
+    if (kept != m_feedback.end())
+        forgetFeedback(kept);
+    // At most a quarter of the pictures' budget (a screenful) goes to the feedback; the least
+    // recently used go first, but none put down in this draw.
+    const qsizetype bytes = picture.sizeInBytes();
+    const qsizetype limit = platform::ViewDrawingCache::budgetBytes() / 4;
+    while (m_feedbackBytes + bytes > limit && !m_feedback.empty()) {
+        auto oldest = m_feedback.begin();
+        for (auto it = m_feedback.begin(); it != m_feedback.end(); ++it) {
+            if (it->second.lastUse < oldest->second.lastUse)
+                oldest = it;
+        }
+        if (oldest->second.lastUse > m_drawStart)
+            return;
+        forgetFeedback(oldest);
+    }
+    if (m_feedbackBytes + bytes > limit)
+        return;
+    m_feedbackBytes += bytes;
+    platform::ViewDrawingCache::account(bytes);
+    m_feedback.emplace(
+        key, Feedback { relative, std::move(picture), origin - anchor, ++m_feedbackUses });
+}
+
 TextViewContainer* SelectedTextBoxView::container() const
 {
     return dynamic_cast<TextViewContainer*>(txtViewContainer.get());
@@ -255,8 +354,23 @@ void SelectedTextBoxView::drawRect(const Rect& dirty, GraphicsContext& ctx)
         ctx.fillRect(c->rectSelecting);
     }
     const double s = handleHalfSize(c->zoomScale());
+    const platform::AffineTransform toDevice = ctx.userToDeviceTransform();
+    if (m_feedbackClears != platform::ViewDrawingCache::clearCount()) {
+        // Every kept picture was let go.
+        while (!m_feedback.empty())
+            forgetFeedback(m_feedback.begin());
+        m_feedbackClears = platform::ViewDrawingCache::clearCount();
+    }
+    m_drawStart = m_feedbackUses;
     for (const MyViewBase* box : c->textViewAry) {
-        if (box && box->selected())
+        if (!box || !box->selected())
+            continue;
+        // A plain box's feedback is drawn as a picture, kept while boxes show it.
+        const bool plain
+            = !box->isEditing() && !box->isWarped() && !dynamic_cast<const MyShapeView*>(box);
+        if (plain)
+            drawFeedback(ctx, *box, s, toDevice);
+        else
             drawSelectedBox(ctx, *box, s);
     }
     if (c->brushPreviewLayer) {

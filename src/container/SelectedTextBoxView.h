@@ -6,8 +6,10 @@
 // circle of an open colour-removal gesture.
 //
 // It only draws. It takes no pointer events (hit testing passes through it to the boxes below;
-// the container tests presses against the same geometry) and keeps nothing of its own between
-// redraws: every draw reads the container and its boxes afresh, and a draw marks nothing.
+// the container tests presses against the same geometry). Every draw reads the container and
+// its boxes afresh, and a draw marks nothing; what it keeps between draws are pictures of plain
+// selected boxes' outlines and handles, one for all boxes whose outlines differ by whole pixels
+// on screen (a nudge or a drag of many selected boxes recomposes them).
 //
 // The overlay and the container share one coordinate space (both cover the working picture),
 // so box geometry is drawn as the container holds it. Handles and points keep 6.6 screen
@@ -17,6 +19,9 @@
 #include "platform/ui/View.h"
 #include "platform/ui/ViewPointer.h"
 
+#include <QImage>
+#include <array>
+#include <map>
 #include <vector>
 
 class MyViewBase;
@@ -40,6 +45,7 @@ public:
 
     // frame: the picture's rectangle, the container's frame.
     explicit SelectedTextBoxView(const platform::Rect& frame);
+    ~SelectedTextBoxView() override;
 
     // The container whose selection is shown; nothing is drawn without one (or once it is
     // gone).
@@ -63,5 +69,25 @@ public:
     void drawRect(const platform::Rect& dirty, platform::GraphicsContext& ctx) override;
 
 private:
+    // The outline and handles of a plain box (no warp, no shape, no editing) depend on its
+    // outline's device points and the handle size alone: boxes whose points differ by whole
+    // pixels share one picture. Keyed by the points relative to the pixel of the first (to a
+    // millionth of a pixel), the transform's linear part and the handle size.
+    struct Feedback {
+        std::array<platform::Point, 8> relative; // exact, checked before the picture serves
+        QImage picture;
+        QPoint offset; // the picture's top-left pixel from the first point's pixel
+        qint64 lastUse = 0;
+    };
+    using FeedbackKey = std::array<qint64, 21>;
+    void drawFeedback(platform::GraphicsContext& ctx, const MyViewBase& box, double halfSize,
+        const platform::AffineTransform& toDevice);
+    void forgetFeedback(std::map<FeedbackKey, Feedback>::iterator it);
+
     platform::ViewPointer txtViewContainer;
+    std::map<FeedbackKey, Feedback> m_feedback;
+    qsizetype m_feedbackBytes = 0;
+    qint64 m_feedbackClears = 0; // ViewDrawingCache::clearCount() when they were kept
+    qint64 m_feedbackUses = 0; // a count of pictures put down, for the least recently used
+    qint64 m_drawStart = 0; // the count when the draw under way began
 };

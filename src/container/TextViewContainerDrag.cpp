@@ -66,33 +66,6 @@ Rect boundsOf(const std::vector<Point>& pts)
     return Rect(x0, y0, x1 - x0, y1 - y0);
 }
 
-// The bounding box of r turned by `degrees` about `centre`.
-Rect turnedAbout(const Rect& r, const Point& centre, double degrees)
-{
-    const Point d = direction(degrees);
-    std::vector<Point> corners;
-    for (const Point& c : { r.origin, Point(r.maxX(), r.minY()), Point(r.maxX(), r.maxY()),
-             Point(r.minX(), r.maxY()) }) {
-        const double x = c.x - centre.x, y = c.y - centre.y;
-        corners.emplace_back(centre.x + x * d.x - y * d.y, centre.y + x * d.y + y * d.x);
-    }
-    return boundsOf(corners);
-}
-
-// What the box draws in its wrappers: the turned outline, what it draws beyond its frame and its
-// warped picture, grown by its border and stroke (and a unit for antialiasing).
-Rect drawnCoverage(const MyViewBase& box, const Outline& q)
-{
-    Rect r = boundsOf({ q[0], q[1], q[2], q[3] });
-    const Point centre((q[0].x + q[2].x) / 2.0, (q[0].y + q[2].y) / 2.0);
-    r = r.united(turnedAbout(box.drawnBounds(), centre, box.rotationAngle()));
-    if (!box.imgPersp.isNull() && !box.imgRect.isNull())
-        r = r.united(turnedAbout(box.imgRect, centre, box.rotationAngle()));
-    const double grow
-        = double(std::max(box.borderSize(), 0)) + double(std::max(box.strokeSize(), 0)) + 2.0;
-    return r.insetBy(-grow, -grow);
-}
-
 // The overlay's feedback of a selected box: handles, the grips and thumbs beyond its edges and
 // the curve guide of a warped box.
 Rect overlayCoverage(const MyViewBase& box, const Outline& q, double handleHalf)
@@ -119,10 +92,14 @@ Rect overlayCoverage(const MyViewBase& box, const Outline& q, double handleHalf)
 void TextViewContainer::markBoxCoverage(const MyViewBase& box)
 {
     const Outline q = outlineOf(box);
-    if (platform::View* wrapper = box.superview()) {
-        // The wrapper shares the container's coordinates; its nest adds its shadow's reach on
-        // the way up.
-        wrapper->setNeedsDisplayInRect(drawnCoverage(box, q));
+    const platform::View* wrapper = box.superview();
+    if (const platform::View* nest = wrapper ? wrapper->superview() : nullptr) {
+        // The wrapper and the nest share the container's coordinates. The area is marked here,
+        // in the container, not in the box's own views: a gesture moves what the nest shows or
+        // changes its record, and either tells the nest's kept picture by itself.
+        const platform::AffineTransform toContainer = nest->transformToSuperview();
+        const double reach = nest->shadowReachInTree(toContainer);
+        setNeedsDisplayInRect(toContainer.mapRect(box.drawnCoverage()).insetBy(-reach, -reach));
     }
     if (platform::View* overlay = selectedView.get(); overlay && box.selected())
         overlay->setNeedsDisplayInRect(

@@ -50,8 +50,12 @@ GraphicsContext::GraphicsContext(
 
 GraphicsContext::~GraphicsContext()
 {
-    while (d->surfaces.size() > 1)
-        endTransparencyLayer();
+    while (d->surfaces.size() > 1) {
+        if (QPoint origin; d->surfaces.back().picture)
+            endPicture(origin);
+        else
+            endTransparencyLayer();
+    }
     if (d->externalPainter)
         d->externalPainter->restore();
 }

@@ -26,9 +26,11 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -59,6 +61,15 @@ struct Shadow {
     Size offset;        // base space, y-up
     double blur = 0.0;  // sigma = blur / 2
     Color color{0, 0, 0, 1.0 / 3.0};
+};
+
+// The shadow of a picture of device pixels, cast ahead of putting the picture down: its alpha
+// blurred and moved for one offset and blur in device pixels, whatever the colour.
+struct CastShadow {
+    QPoint offset; // device pixels, y-down
+    double sigma = 0.0;
+    QRect rect; // the blurred alpha, in the picture's pixels (its top-left pixel at 0, 0)
+    std::vector<std::uint8_t> alpha; // rect's size, row after row
 };
 
 class GraphicsContext {
@@ -169,6 +180,36 @@ public:
     // ---- transparency layers
     void beginTransparencyLayer();
     void endTransparencyLayer();
+
+    // ---- device pictures: what a view keeps of its drawing, to composite again later
+    // The current transform from user space to device pixels (y-down, at the base scale).
+    AffineTransform userToDeviceTransform() const;
+    // The device pixels drawing can reach now: the surface cut to the clip's bounds (y-down,
+    // rounded out); empty when nothing can be drawn.
+    QRect visibleDeviceArea() const;
+    // The device pixels of the surface being drawn into, whatever the clip.
+    QRect deviceSurfaceArea() const;
+    // Opens a clear picture over area (device pixels) and draws into it until endPicture:
+    // unclipped within the area, with the default alpha, blend mode and shadow, the transform
+    // unchanged. The state is saved at begin and restored at end.
+    void beginPicture(const QRect& area);
+    // Closes the innermost picture and hands back the part of it that was drawn on
+    // (premultiplied; null when it could not be had or nothing was drawn), with the device
+    // position of its top-left pixel in origin. The rest of the area is clear.
+    QImage endPicture(QPoint& origin);
+    // Puts down a picture of device pixels with its top-left pixel at origin, through the
+    // current clip, alpha, blend mode and shadow: as a transparency layer holding the same
+    // pixels is composited.
+    // A shadow cast ahead may come with it: where it was cast for the state's shadow, it is
+    // put down in place of blurring the picture again.
+    void drawDevicePicture(
+        const QImage& picture, const QPoint& origin, const CastShadow* cast = nullptr);
+    // The shadow (base space) of a picture as a context of this base scale casts it. Touches
+    // nothing else: may run on any thread.
+    static CastShadow castShadow(const QImage& picture, const Shadow& shadow, double baseScale);
+    // Whether cast was made for shadow (base space) at the base scale.
+    static bool isCastFor(const CastShadow& cast, const Shadow& shadow, double baseScale);
+    double baseScale() const;
 
     // The image being drawn into by the innermost surface (for tests and capture), if any.
     QImage* targetImage();

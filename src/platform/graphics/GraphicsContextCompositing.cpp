@@ -253,13 +253,32 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
             planeOrigin, QSize(buffer.width() + 2 * reach, buffer.height() + 2 * reach));
         const QRect area = planeRect.intersected(shadowArea);
         if (!area.isEmpty()) {
-            const QRect inPlane = area.translated(-planeOrigin);
-            blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
-                int(source.bytesPerLine()), 4,
-                { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, blurred);
+            // A shadow cast ahead from the same pixels for the same offset and blur holds the
+            // same values (a pixel's blur depends on the pixels within its reach, all of them
+            // in the buffer): read it there.
+            // (Below full alpha the shadow is cast from the pixels at that alpha.)
+            const CastShadow* cast = op.alpha >= 1.0 ? op.precast : nullptr;
+            QRect castRect;
+            if (cast) {
+                castRect = cast->rect.translated(op.prerenderedOrigin);
+                if (cast->offset != offset || cast->sigma != shadowSigma(*st.shadow, baseScale)
+                    || !castRect.contains(area)
+                    || cast->alpha.size() != size_t(castRect.width()) * size_t(castRect.height()))
+                    cast = nullptr;
+            }
+            if (!cast) {
+                const QRect inPlane = area.translated(-planeOrigin);
+                blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
+                    int(source.bytesPerLine()), 4,
+                    { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, blurred);
+            }
             const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
             const std::array<QRgb, 256> tint = tintsOf(full);
-            auto blurredRow = [&](int deviceY) {
+            auto blurredRow = [&](int deviceY) -> const std::uint8_t* {
+                if (cast)
+                    return cast->alpha.data()
+                        + size_t(deviceY - castRect.top()) * size_t(castRect.width())
+                        + size_t(area.left() - castRect.left());
                 return blurred.data() + size_t(deviceY - area.top()) * size_t(area.width());
             };
             if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact
@@ -280,7 +299,9 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                         });
                     noteDrawn(area);
                 }
-            } else if (QImage shadowImage = newBuffer(area.size()); !shadowImage.isNull()) {
+            } else if (QImage shadowImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+                       !shadowImage.isNull()) {
+                // (Every pixel is written below: no clearing first.)
                 std::vector<std::uint8_t> mask;
                 if (maskedMode)
                     mask.resize(size_t(area.width()) * size_t(area.height()));

@@ -174,6 +174,22 @@ struct Clip {
 // A shadow colour (premultiplied) at every coverage 0 .. 255.
 std::array<QRgb, 256> tintsOf(QRgb full);
 
+// A shadow's offset in whole device pixels (base space is y-up, scaled by the base scale),
+// and its blur's sigma in device pixels (half the blur size).
+inline QPoint shadowOffsetPixels(const Shadow& shadow, double baseScale)
+{
+    auto toPixels = [](double v) {
+        return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e7, 1e7))) : 0;
+    };
+    return QPoint(
+        toPixels(shadow.offset.width * baseScale), toPixels(-shadow.offset.height * baseScale));
+}
+inline double shadowSigma(const Shadow& shadow, double baseScale)
+{
+    const double size = std::isfinite(shadow.blur) ? std::max(shadow.blur, 0.0) : 0.0;
+    return size * baseScale / 2.0;
+}
+
 // ---- state and drawing operations
 
 struct State {
@@ -210,6 +226,9 @@ struct Operation {
     // place of painting the source when no alpha has to be applied.
     QImage prerendered;
     QPoint prerenderedOrigin;
+    // The shadow of the prerendered pixels, cast ahead (GraphicsContext::castShadow), used in
+    // place of blurring them where it matches the state's shadow.
+    const CastShadow* precast = nullptr;
     // The shape was cut to the visible area (shownPart): it may cross each row many times,
     // which the painter's rasteriser pays for quadratically, so it is drawn through our own
     // coverage wherever it can be.
@@ -272,6 +291,7 @@ struct GraphicsContext::Impl {
         bool clipApplied = false;
         QRect drawn; // device area touched (layers only)
         State layerState; // the state at begin, for the composite
+        bool picture = false; // a picture (beginPicture): handed back, not composited
     };
 
     QImage* rootImage = nullptr;
@@ -373,6 +393,10 @@ struct GraphicsContext::Impl {
     // image's top-left lies), over drawn only.
     static Operation prerenderedOperation(
         const QImage& pixels, const QPoint& origin, const QRect& drawn);
+    // Puts down pixels lying in device space at pixelsOrigin, their part drawn (device
+    // space), through the state's clip, alpha, blend mode and shadow (GraphicsContextLayers.cpp).
+    void compositeDevicePixels(const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn,
+        const CastShadow* precast = nullptr);
     // The part of a path (user space, drawn through toDevice) that can show in the visible
     // area, with room for antialiasing and the shadow; the path itself when it stays near that
     // area (GraphicsContextShownPart.cpp).
@@ -428,16 +452,11 @@ struct GraphicsContext::Impl {
     // and its blur (sigma half the blur size, in device pixels).
     QPoint shadowOffset(const Shadow& shadow) const
     {
-        auto toPixels = [](double v) {
-            return std::isfinite(v) ? int(std::lround(std::clamp(v, -1e7, 1e7))) : 0;
-        };
-        return QPoint(
-            toPixels(shadow.offset.width * baseScale), toPixels(-shadow.offset.height * baseScale));
+        return graphicsinternal::shadowOffsetPixels(shadow, baseScale);
     }
     AlphaBlur shadowBlur(const Shadow& shadow) const
     {
-        const double size = std::isfinite(shadow.blur) ? std::max(shadow.blur, 0.0) : 0.0;
-        return AlphaBlur(size * baseScale / 2.0);
+        return AlphaBlur(graphicsinternal::shadowSigma(shadow, baseScale));
     }
     // Paints op through the painter's own clip, within rows when given (device space).
     void paintWithPainter(const Operation& op, const std::optional<QRect>& rows = std::nullopt);

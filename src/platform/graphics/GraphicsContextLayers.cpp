@@ -1,5 +1,6 @@
 // GraphicsContext transparency layers: an offscreen surface opened with fresh alpha, blend
-// mode and shadow, composited at the end through the state that was current at begin.
+// mode and shadow, composited at the end through the state that was current at begin; and
+// device pictures, the same surfaces handed back to be composited later.
 #include "platform/concurrency/Parallel.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
@@ -46,7 +47,7 @@ GraphicsContext::Impl::Operation GraphicsContext::Impl::prerenderedOperation(
 
 void GraphicsContext::Impl::popLayer(const CoverageMask* mask)
 {
-    if (surfaces.size() < 2)
+    if (surfaces.size() < 2 || surfaces.back().picture)
         return;
     Surface layer = std::move(surfaces.back());
     surfaces.pop_back();
@@ -76,16 +77,21 @@ void GraphicsContext::Impl::popLayer(const CoverageMask* mask)
             }
         });
     }
-    const QImage pixels = *layer.ownImage;
-
     // Composited in device space under the clip that was current at begin.
     const auto clip = state().clip;
     state().clip = saved.clip;
-    Operation op = prerenderedOperation(pixels, layer.deviceRect.topLeft(), drawn);
-    op.mode = saved.blendMode;
-    op.alpha = saved.alpha;
-    run(std::move(op));
+    compositeDevicePixels(*layer.ownImage, layer.deviceRect.topLeft(), drawn);
     state().clip = clip;
+}
+
+void GraphicsContext::Impl::compositeDevicePixels(
+    const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn, const CastShadow* precast)
+{
+    Operation op = prerenderedOperation(pixels, pixelsOrigin, drawn);
+    op.mode = state().blendMode;
+    op.alpha = state().alpha;
+    op.precast = precast;
+    run(std::move(op));
 }
 
 void GraphicsContext::beginTransparencyLayer()
@@ -96,6 +102,95 @@ void GraphicsContext::beginTransparencyLayer()
 void GraphicsContext::endTransparencyLayer()
 {
     d->popLayer();
+}
+
+// ---- device pictures
+
+AffineTransform GraphicsContext::userToDeviceTransform() const
+{
+    return AffineTransform::fromQt(d->userToDevice());
+}
+
+QRect GraphicsContext::visibleDeviceArea() const
+{
+    return roundOut(d->visibleDeviceRect());
+}
+
+QRect GraphicsContext::deviceSurfaceArea() const
+{
+    return d->surfaces.back().deviceRect;
+}
+
+void GraphicsContext::beginPicture(const QRect& area)
+{
+    d->pushLayer(area);
+    d->surfaces.back().picture = true;
+    // The clip of the caller (the area being repainted) is not the picture's: it holds the
+    // whole area, to be put down again wherever it is needed.
+    d->state().clip.reset();
+}
+
+QImage GraphicsContext::endPicture(QPoint& origin)
+{
+    origin = QPoint();
+    if (d->surfaces.size() < 2 || !d->surfaces.back().picture)
+        return {};
+    Impl::Surface picture = std::move(d->surfaces.back());
+    d->surfaces.pop_back();
+    const State& saved = picture.layerState;
+    d->state().clip = saved.clip;
+    d->state().alpha = saved.alpha;
+    d->state().blendMode = saved.blendMode;
+    d->state().shadow = saved.shadow;
+    if (!picture.painter || picture.drawn.isEmpty())
+        return {};
+    picture.ownPainter.reset();
+    const QRect drawn = picture.drawn.intersected(picture.deviceRect);
+    origin = drawn.topLeft();
+    // A picture is often kept: what was not drawn on is left out when that saves a good part.
+    const qint64 all = qint64(picture.deviceRect.width()) * picture.deviceRect.height();
+    if (qint64(drawn.width()) * drawn.height() * 4 >= all * 3) {
+        origin = picture.deviceRect.topLeft();
+        return std::move(*picture.ownImage);
+    }
+    return picture.ownImage->copy(drawn.translated(-picture.deviceRect.topLeft()));
+}
+
+void GraphicsContext::drawDevicePicture(
+    const QImage& picture, const QPoint& origin, const CastShadow* cast)
+{
+    if (picture.isNull() || picture.format() != QImage::Format_ARGB32_Premultiplied)
+        return;
+    d->compositeDevicePixels(picture, origin, QRect(origin, picture.size()), cast);
+}
+
+CastShadow GraphicsContext::castShadow(
+    const QImage& picture, const Shadow& shadow, double baseScale)
+{
+    CastShadow cast;
+    cast.offset = shadowOffsetPixels(shadow, baseScale);
+    cast.sigma = shadowSigma(shadow, baseScale);
+    if (picture.isNull() || picture.format() != QImage::Format_ARGB32_Premultiplied)
+        return cast;
+    const AlphaBlur blur(cast.sigma);
+    const int reach = blur.reach();
+    cast.rect = QRect(cast.offset - QPoint(reach, reach),
+        picture.size().grownBy(QMargins(reach, reach, reach, reach)));
+    const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
+    blur.apply(picture.constBits() + alphaByte, picture.width(), picture.height(),
+        int(picture.bytesPerLine()), 4, cast.alpha);
+    return cast;
+}
+
+bool GraphicsContext::isCastFor(const CastShadow& cast, const Shadow& shadow, double baseScale)
+{
+    return cast.offset == shadowOffsetPixels(shadow, baseScale)
+        && cast.sigma == shadowSigma(shadow, baseScale);
+}
+
+double GraphicsContext::baseScale() const
+{
+    return d->baseScale;
 }
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/concurrency/Parallel.h"
 #include "platform/ui/UiLogging.h"
+#include "platform/ui/ViewCachedDrawing_p.h"
 #include "platform/ui/ViewHost.h"
 
 #include <algorithm>
@@ -69,7 +70,10 @@ View::View(const Rect& frame)
     }
 }
 
-View::~View() = default;
+View::~View()
+{
+    dropCachedDrawing();
+}
 
 bool View::refuseDuringDrawing(const char* what) const
 {
@@ -99,6 +103,9 @@ void View::setFrame(const Rect& frame)
     m_frameSize = frame.size;
     invalidateCoverage();
     if (resized)
+        dropCachedDrawing();
+    superviewsContentChanged(resized ? nullptr : this);
+    if (resized)
         boundsDidChange(old);
 }
 
@@ -111,6 +118,7 @@ void View::setFrameOrigin(const Point& origin)
     invalidateCoverage();
     m_frameOrigin = origin;
     invalidateCoverage();
+    superviewsContentChanged(this);
 }
 
 void View::setFrameSize(const Size& size)
@@ -121,8 +129,12 @@ void View::setFrameSize(const Size& size)
     }
     invalidateCoverage();
     const Size old = bounds().size;
+    const bool resized = size != m_frameSize;
     m_frameSize = size;
     invalidateCoverage();
+    if (resized)
+        dropCachedDrawing();
+    superviewsContentChanged(resized ? nullptr : this);
     boundsDidChange(old);
 }
 
@@ -135,6 +147,7 @@ void View::setFrameRotation(double degrees)
     invalidateCoverage();
     m_rotation = degrees;
     invalidateCoverage();
+    superviewsContentChanged(this);
 }
 
 void View::setFrameCenterRotation(double degrees)
@@ -148,6 +161,7 @@ void View::setFrameCenterRotation(double degrees)
     m_rotation = degrees;
     m_frameOrigin = originForCenterRotation(center, m_frameSize, degrees);
     invalidateCoverage();
+    superviewsContentChanged(this);
 }
 
 Rect View::visualFrame() const
@@ -186,6 +200,8 @@ void View::scaleUnitSquareToSize(const Size& size)
     m_scale = { sx, sy };
     m_boundsOrigin = { m_boundsOrigin.x / size.width, m_boundsOrigin.y / size.height };
     invalidateCoverage();
+    dropCachedDrawing();
+    superviewsContentChanged();
     boundsDidChange(old);
 }
 
@@ -203,6 +219,8 @@ void View::setUnitScale(const Size& scale)
         m_boundsOrigin.y * m_scale.height / scale.height };
     m_scale = scale;
     invalidateCoverage();
+    dropCachedDrawing();
+    superviewsContentChanged();
     boundsDidChange(old);
 }
 
@@ -320,6 +338,7 @@ View* View::addSubview(std::unique_ptr<View> view, WindowOrder order, const View
     added->m_host = nullptr;
     m_subviews.insert(m_subviews.begin() + std::ptrdiff_t(index), std::move(view));
     added->invalidateCoverage();
+    added->superviewsContentChanged();
     if (host())
         added->treeDidGetHost();
     return added;
@@ -330,6 +349,7 @@ std::unique_ptr<View> View::removeFromSuperview()
     if (!m_superview || refuseDuringDrawing("removeFromSuperview"))
         return {};
     invalidateCoverage();
+    superviewsContentChanged();
     auto& siblings = m_superview->m_subviews;
     const auto it = std::find_if(
         siblings.begin(), siblings.end(), [this](const auto& v) { return v.get() == this; });
@@ -388,6 +408,7 @@ void View::setHidden(bool hidden)
     m_hidden = hidden;
     if (!hidden)
         invalidateCoverage();
+    superviewsContentChanged();
 }
 
 bool View::isHiddenOrHasHiddenAncestor() const
@@ -406,6 +427,7 @@ void View::setAlphaValue(double alpha)
         return;
     m_alpha = clamped;
     invalidateCoverage();
+    superviewsContentChanged();
 }
 
 void View::setShadow(const std::optional<Shadow>& shadow)
@@ -421,6 +443,7 @@ void View::setShadow(const std::optional<Shadow>& shadow)
     if (m_shadow)
         m_shadow->blur = std::max(0.0, m_shadow->blur);
     invalidateCoverage();
+    superviewsContentChanged();
 }
 
 double View::shadowReach() const
@@ -469,7 +492,7 @@ void View::invalidateCoverage()
     if (m_hidden || s_drawingDepth > 0)
         return;
     if (m_superview) {
-        m_superview->setNeedsDisplayInRect(coverageInSuperview());
+        m_superview->markNeedsDisplayInRect(coverageInSuperview());
     } else if (m_host) {
         m_host->setNeedsDisplayInWindowRect(coverageInSuperview());
     }
@@ -485,6 +508,25 @@ void View::setNeedsDisplay()
 void View::setNeedsDisplayInRect(const Rect& rect)
 {
     if (refuseDuringDrawing("setNeedsDisplay") || !rect.isFinite() || rect.isNull())
+        return;
+    for (View* v = this; v; v = v->m_superview)
+        v->dropCachedDrawing();
+    markNeedsDisplayInRect(rect);
+}
+
+void View::superviewsContentChanged(const View* moved)
+{
+    if (s_drawingDepth > 0)
+        return;
+    for (View* v = m_superview; v; v = v->m_superview) {
+        if (v->m_cachedDrawing && !(moved && v->cachedDrawingAnchor() == moved))
+            v->dropCachedDrawing();
+    }
+}
+
+void View::markNeedsDisplayInRect(const Rect& rect)
+{
+    if (s_drawingDepth > 0 || !rect.isFinite() || rect.isNull())
         return;
     const Rect r = rect.standardized();
     m_dirty = m_dirty.united(r);
@@ -532,6 +574,10 @@ void View::displayInSuperview(GraphicsContext& ctx, const Rect& dirtyInSuperview
     ctx.concatCTM(toSuperview);
     const auto toSelf = toSuperview.inverted();
     Rect dirty = toSelf ? toSelf->mapRect(dirtyInSuperview) : bounds();
+    if (m_cachesDrawing) {
+        displayCached(ctx, dirty);
+        return;
+    }
     if (m_alpha >= 1.0 && !m_shadow) {
         displayContent(ctx, dirty);
         return;
@@ -696,6 +742,8 @@ void View::setCursor(const QCursor& cursor)
 
 Image renderToImage(View& view, const Rect& rect, double scale)
 {
+    // A picture for elsewhere (an export, a warp capture): drawn afresh, nothing kept.
+    const View::KeepingPictures notKeeping(false);
     if (!rect.isFinite() || !std::isfinite(scale) || scale <= 0.0) {
         qCWarning(lcPlatformUi) << "renderToImage: bad rect or scale";
         return {};

@@ -215,6 +215,62 @@ public:
     // every shadow that falls into the rect come out whole.
     double shadowReachInTree(const AffineTransform& ownToTarget) const;
 
+    // ---- drawing cache
+    // A view that caches its drawing is drawn as one group: its content (drawRect and the
+    // subviews, without its own opacity and shadow) into a picture of device pixels, then the
+    // picture, with the opacity and the shadow cast from it. While a host paints, the picture
+    // is kept and put down again instead of drawing, until what it shows changes:
+    //  - setNeedsDisplay on the view or a subview, a subview added, removed, shown, hidden,
+    //    resized, turned, moved or given another opacity or shadow;
+    //  - a change of the view's bounds size;
+    //  - a device transform other than the same one moved by whole pixels (a zoom, a turn, a
+    //    move by a fraction of a pixel);
+    //  - cachedDrawingIsCurrent answering false.
+    // The view's own moves, opacity and shadow keep the picture, and so do moves of its
+    // anchor (cachedDrawingAnchor), which carry the picture along. renderToImage draws afresh
+    // and keeps nothing. The pictures share one budget (ViewDrawingCache).
+    bool cachesDrawing() const { return m_cachesDrawing; }
+    void setCachesDrawing(bool caches);
+    // Whether a picture is kept now.
+    bool hasCachedDrawing() const { return m_cachedDrawing != nullptr; }
+    // Lets go of the kept picture; the next draw makes a new one.
+    void dropCachedDrawing();
+
+    // Casts anew, on all cores, the shadows of the kept pictures in the tree whose shadow
+    // changed since they were last put down (a host does so before it paints, so that a
+    // shadow changed on many views is not cast one view after the other).
+    static void castKeptShadows(View& root);
+
+    // Within its scope the views keep their pictures (a host's paint) or do not (a render
+    // into an image, also one made during a paint). Nested scopes: the innermost counts.
+    class KeepingPictures {
+    public:
+        explicit KeepingPictures(bool keep);
+        ~KeepingPictures();
+        KeepingPictures(const KeepingPictures&) = delete;
+        KeepingPictures& operator=(const KeepingPictures&) = delete;
+
+    private:
+        bool m_before;
+    };
+
+protected:
+    // ---- the drawing cache's questions to a view that caches (asked while drawing)
+    // Whether the picture may be kept now (false while the content changes on its own, as a
+    // text being edited does); without keeping, the view is still drawn as one group.
+    virtual bool canKeepCachedDrawing() const { return true; }
+    // Where the content draws, in own space: the picture covers no more. The bounds unless
+    // the view knows better.
+    virtual Rect cachedDrawingExtent() const { return bounds(); }
+    // The view whose moves the content follows: this view, or a subview whose moves carry the
+    // whole content along (the picture is then put down moved by as much).
+    virtual const View* cachedDrawingAnchor() const { return this; }
+    // Whether state that is read while drawing but does not mark the view for display (a
+    // record) is still what the kept picture was drawn from.
+    virtual bool cachedDrawingIsCurrent() const { return true; }
+    // A new picture was drawn: the view notes what it was drawn from.
+    virtual void cachedDrawingWasMade() { }
+
 private:
     friend class ViewHost;
 
@@ -225,6 +281,20 @@ private:
     Rect coverageInSuperview() const;
     // Marks what the view covers in the superview for display (before and after a change).
     void invalidateCoverage();
+    // setNeedsDisplayInRect without letting go of any kept picture.
+    void markNeedsDisplayInRect(const Rect& rect);
+    // What the superviews show changed through this view: they let go of their pictures,
+    // but for those whose anchor is `moved` (the view moved or turned, and the device
+    // transform will tell).
+    void superviewsContentChanged(const View* moved = nullptr);
+    // The cached path of displayInSuperview (ViewCachedDrawing.cpp); the context's CTM maps
+    // own space.
+    void displayCached(GraphicsContext& ctx, const Rect& dirty);
+    // The content drawn into a new picture over area (device pixels): the part drawn on, its
+    // top-left pixel at origin.
+    QImage drawPicture(GraphicsContext& ctx, const QRect& area, QPoint& origin);
+    // The anchor's own space to this view's own space.
+    AffineTransform anchorToOwn(const View*& anchor) const;
     void boundsDidChange(const Size& oldBoundsSize);
     void treeDidGetHost();
     bool refuseDuringDrawing(const char* what) const;
@@ -246,6 +316,9 @@ private:
     std::vector<std::unique_ptr<View>> m_subviews;
     std::vector<TrackingArea> m_trackingAreas;
     ViewHost* m_host = nullptr; // set on the root view of a hosted tree only
+    bool m_cachesDrawing = false;
+    struct CachedDrawing;
+    std::unique_ptr<CachedDrawing> m_cachedDrawing;
     // Lets others hold a ViewPointer that notices when this view is gone.
     std::shared_ptr<char> m_lifeToken = std::make_shared<char>(0);
 

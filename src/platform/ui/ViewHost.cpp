@@ -4,6 +4,7 @@
 #include "platform/ui/TextInputClient.h"
 #include "platform/ui/UiLogging.h"
 #include "platform/ui/View.h"
+#include "platform/ui/ViewDrawingCache.h"
 #include "platform/undo/UndoManager.h"
 
 #include <QGuiApplication>
@@ -198,7 +199,10 @@ void ViewHost::paintEvent(QPaintEvent* event)
     const double treeReach = m_root->shadowReachInTree(m_root->transformToSuperview());
     const double reach = std::isfinite(treeReach) ? std::min(treeReach, 4096.0) : 4096.0;
     const Rect drawn = dirty.insetBy(-reach, -reach);
+    ViewDrawingCache::beginPaint(qsizetype(width()) * height());
+    View::castKeptShadows(*m_root);
     {
+        View::KeepingPictures keeping(true);
         QPainter painter(this);
         GraphicsContext ctx(painter, width(), height());
         ctx.clipToRect(drawn);
