@@ -2,6 +2,7 @@
 // against separate renders, the vector loops and the pyramid against per-pixel references.
 #include "ImagingTestUtil.h"
 #include "platform/imaging/BitmapSource.h"
+#include "platform/imaging/CpuFeatures.h"
 #include "platform/imaging/ImageBufferPool.h"
 #include "platform/imaging/PixelTile.h"
 #include "platform/imaging/VignetteNode.h"
@@ -363,6 +364,43 @@ TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
                             << c.name << ", pass " << pass << ", a " << r.width << "x" << r.height
                             << " render at " << x << "," << y;
             }
+        }
+    }
+}
+
+// The 8-bit store takes eight pixels at a time where the processor allows, four at a time
+// and one at a time otherwise: the same bytes for values out of range (negative, above alpha,
+// alpha above 1) at every width's mix of wide loop, narrow loop and tail.
+TEST(FastPath, WideStoreMatchesNarrowStore)
+{
+    for (int w = 1; w <= 19; ++w) {
+        const QImage pic = makePicture(w, 4, [](int x, int y) {
+            const double a = y == 3 ? 0.0 : 0.3 + 0.7 * ((x * 5 + y * 3) % 7) / 6.0;
+            return Rgba { a * ((x * 37 + y * 11) % 19) / 18.0, a * ((x * 13 + y * 29) % 23) / 22.0,
+                a * ((x + y) % 2), a };
+        });
+        const FilterImage src = FilterImage::fromQImage(pic);
+        const struct {
+            const char* name;
+            FilterImage image;
+        } cases[] = {
+            { "as loaded", src },
+            { "pushed out of range",
+                apply("CIColorControls", src,
+                    { { "inputSaturation", 2.6 }, { "inputBrightness", -0.3 },
+                        { "inputContrast", 1.9 } }) },
+            { "alpha above 1",
+                apply("CIColorMatrix", src,
+                    { { "inputAVector", FilterVector(0, 0, 0, 1.7) },
+                        { "inputBiasVector", FilterVector(-0.2, 0.1, 0.4, 0) } }) },
+        };
+        for (const auto& c : cases) {
+            const QImage wide = renderExact(c.image, Rect(0, 0, w, 4));
+            const bool was = CpuFeatures::allowAvx(false);
+            const QImage narrow = renderExact(c.image, Rect(0, 0, w, 4));
+            CpuFeatures::allowAvx(was);
+            ASSERT_FALSE(wide.isNull());
+            EXPECT_TRUE(wide == narrow) << c.name << ", width " << w;
         }
     }
 }
