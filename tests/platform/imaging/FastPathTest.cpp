@@ -368,10 +368,11 @@ TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
     }
 }
 
-// The 8-bit store takes eight pixels at a time where the processor allows, four at a time
-// and one at a time otherwise: the same bytes for values out of range (negative, above alpha,
-// alpha above 1) at every width's mix of wide loop, narrow loop and tail.
-TEST(FastPath, WideStoreMatchesNarrowStore)
+// The 8-bit store and the vignette take eight pixels at a time where the processor allows,
+// four at a time and one at a time otherwise: the same bytes for values out of range
+// (negative, above alpha, alpha above 1) at every width's mix of wide loop, narrow loop and
+// tail.
+TEST(FastPath, WideLoopsMatchNarrowLoops)
 {
     for (int w = 1; w <= 19; ++w) {
         const QImage pic = makePicture(w, 4, [](int x, int y) {
@@ -389,6 +390,7 @@ TEST(FastPath, WideStoreMatchesNarrowStore)
                 apply("CIColorControls", src,
                     { { "inputSaturation", 2.6 }, { "inputBrightness", -0.3 },
                         { "inputContrast", 1.9 } }) },
+            { "vignetted", apply("CIVignette", src, { { "inputIntensity", 4.0 } }) },
             { "alpha above 1",
                 apply("CIColorMatrix", src,
                     { { "inputAVector", FilterVector(0, 0, 0, 1.7) },
@@ -402,5 +404,21 @@ TEST(FastPath, WideStoreMatchesNarrowStore)
             ASSERT_FALSE(wide.isNull());
             EXPECT_TRUE(wide == narrow) << c.name << ", width " << w;
         }
+        // The vignette's factors to the last bit, not only to the byte, far from the centre
+        // of a wide picture at a scale where the distances are not whole halves.
+        const FilterImage vignetted = apply("CIVignette",
+            FilterImage::fromQImage(texturedPicture(997, 5)), { { "inputIntensity", 4.0 } });
+        const PixelRect r(611, 0, w, 3);
+        RenderArgs args;
+        args.scale = 0.7;
+        PixelTile wideTile, narrowTile;
+        ASSERT_TRUE(vignetted.node()->renderRect(args, r, wideTile));
+        const bool was = CpuFeatures::allowAvx(false);
+        ASSERT_TRUE(vignetted.node()->renderRect(args, r, narrowTile));
+        CpuFeatures::allowAvx(was);
+        for (int y = r.y; y < r.maxY(); ++y)
+            for (int x = r.x; x < r.maxX(); ++x)
+                ASSERT_EQ(std::memcmp(wideTile.at(x, y), narrowTile.at(x, y), sizeof(Px)), 0)
+                    << "vignette, width " << w << " at " << x << "," << y;
     }
 }
