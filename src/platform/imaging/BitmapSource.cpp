@@ -216,6 +216,62 @@ void BitmapSource::convert(const QImage& lv, const PixelRect& r, PixelTile& out)
     }
 }
 
+// Cells of the kept plane: wide and short, so that a render tile's rows need few of them and
+// the first render at a scale makes little more than it shows.
+namespace {
+constexpr int kCellWidth = 256;
+constexpr int kCellHeight = 32;
+// 64 MB of float pixels at most: a screenful of a reduced picture, not a zoomed-in one.
+constexpr long long kMaxPlanePixels = 1LL << 22;
+} // namespace
+
+struct BitmapSource::ScaledPlane {
+    struct Cell {
+        std::mutex mutex;
+        bool made = false; // tile holds the cell's pixels
+        PixelTile tile;
+    };
+    int level = 0;
+    double scale = 0;
+    PixelRect rect; // the level's pixels at scale, every cell's union
+    int cols = 0, rows = 0;
+    std::unique_ptr<Cell[]> cells;
+};
+
+std::shared_ptr<BitmapSource::ScaledPlane> BitmapSource::scaledPlane(int k, double s) const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_plane && m_plane->level == k && m_plane->scale == s)
+        return m_plane;
+    m_plane.reset();
+    const PixelRect rect = pixelExtent(s);
+    if (rect.isEmpty() || rect.area() > kMaxPlanePixels)
+        return nullptr;
+    auto plane = std::make_shared<ScaledPlane>();
+    plane->level = k;
+    plane->scale = s;
+    plane->rect = rect;
+    plane->cols = (rect.width + kCellWidth - 1) / kCellWidth;
+    plane->rows = (rect.height + kCellHeight - 1) / kCellHeight;
+    plane->cells = std::make_unique<ScaledPlane::Cell[]>(std::size_t(plane->cols * plane->rows));
+    m_plane = plane;
+    return plane;
+}
+
+bool BitmapSource::resample(const QImage& lv, const AffineTransform& toLevel, PixelTile& out)
+{
+    const PixelRect lvRect(0, 0, lv.width(), lv.height());
+    const PixelRect need = Resampler::sourceRect(out.rect(), toLevel).intersected(lvRect);
+    PixelTile src;
+    if (!need.isEmpty()) {
+        if (!src.allocate(need))
+            return false;
+        convert(lv, need, src);
+    }
+    Resampler::bilinear(src, out, toLevel);
+    return true;
+}
+
 bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
 {
     const double s = args.scale;
@@ -237,14 +293,32 @@ bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
     }
     const double ratio = ls / s;
     const AffineTransform toLevel = AffineTransform::makeScale(ratio, ratio);
-    const PixelRect need = Resampler::sourceRect(out.rect(), toLevel).intersected(lvRect);
-    PixelTile src;
-    if (!need.isEmpty()) {
-        if (!src.allocate(need))
-            return false;
-        convert(lv, need, src);
+    const std::shared_ptr<ScaledPlane> plane
+        = args.usePyramid ? scaledPlane(k, s) : std::shared_ptr<ScaledPlane>();
+    if (!plane || !plane->rect.contains(out.rect()))
+        return resample(lv, toLevel, out);
+    // A pixel's resampled value depends only on its position (its two taps on each axis lie
+    // inside the region any rectangle holding it converts), so cells made for other renders
+    // hold exactly the values resampling out itself would give.
+    const PixelRect& o = out.rect();
+    const PixelRect& p = plane->rect;
+    const int c0 = (o.x - p.x) / kCellWidth, c1 = (o.maxX() - 1 - p.x) / kCellWidth;
+    const int r0 = (o.y - p.y) / kCellHeight, r1 = (o.maxY() - 1 - p.y) / kCellHeight;
+    for (int r = r0; r <= r1; ++r) {
+        for (int c = c0; c <= c1; ++c) {
+            ScaledPlane::Cell& cell = plane->cells[std::size_t(r * plane->cols + c)];
+            std::lock_guard lock(cell.mutex);
+            if (!cell.made) {
+                const PixelRect cr = PixelRect(
+                    p.x + c * kCellWidth, p.y + r * kCellHeight, kCellWidth, kCellHeight)
+                                         .intersected(p);
+                if (!cell.tile.allocate(cr) || !resample(lv, toLevel, cell.tile))
+                    return false;
+                cell.made = true;
+            }
+            out.copyFrom(cell.tile, o);
+        }
     }
-    Resampler::bilinear(src, out, toLevel);
     return true;
 }
 

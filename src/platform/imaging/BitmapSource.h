@@ -6,9 +6,16 @@
 // made a row at a time and not kept), and kept for the life of the node: the cost is paid by
 // the first display render at that level, and only the levels displayed take memory, not
 // the third of the picture a whole pyramid would.
+//
+// A display render between two levels resamples the level; the resampled pixels of the last
+// such scale are kept, made cell by cell as renders first ask for them, so that a render that
+// changes only the filters above the picture (a slider drag) reads them instead of converting
+// and resampling the unchanged picture again.
+#include "platform/geometry/AffineTransform.h"
 #include "platform/imaging/FilterNode.h"
 
 #include <QImage>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -30,6 +37,13 @@ public:
     int levelFor(double s) const;
 
 private:
+    struct ScaledPlane;
+
+    // The pixels of out resampled from level lv at toLevel (render space to the level's).
+    static bool resample(const QImage& lv, const AffineTransform& toLevel, PixelTile& out);
+    // The kept plane of level k at scale s, made (with no cells yet) when the last one was of
+    // another level or scale; null when the plane would be too large to keep.
+    std::shared_ptr<ScaledPlane> scaledPlane(int k, double s) const;
     // Converts the pixels of level image lv (y-up rows) inside r into out.
     static void convert(const QImage& lv, const PixelRect& r, PixelTile& out);
     // The level `steps` above lv.
@@ -37,6 +51,7 @@ private:
 
     mutable std::mutex m_mutex;
     mutable std::vector<QImage> m_levels; // null where not made yet; level 0 always made
+    mutable std::shared_ptr<ScaledPlane> m_plane; // guarded by m_mutex
     int m_maxLevel = 0;
 };
 

@@ -1,11 +1,12 @@
 #include "platform/imaging/FilterRenderer.h"
 
-#include "platform/imaging/ImageBufferPool.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/imaging/CpuFeatures.h"
+#include "platform/imaging/ImageBufferPool.h"
 
 #include <cmath>
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace platform {
@@ -127,6 +128,35 @@ inline Px clampForStore(Px v)
     return v * 255.0f + 0.5f;
 }
 
+#if defined(__SSE2__)
+// Eight pixels at a time in AVX2 registers, two pixels to a register: the four-pixel loop's
+// operations lane by lane, so the same bytes. The in-lane packs leave pixels 0, 2, 4, 6 in the
+// low half and 1, 3, 5, 7 in the high half; one permutation puts them in order. Returns the
+// number of pixels done.
+__attribute__((target("avx2"))) int storeAvx2(const Px* __restrict s, QRgb* __restrict d, int width)
+{
+    const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f),
+                 full = _mm256_set1_ps(255.0f), half = _mm256_set1_ps(0.5f);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    int i = 0;
+    for (; i + 8 <= width; i += 8) {
+        __m256i q[4];
+        for (int j = 0; j < 4; ++j) {
+            __m256 v = _mm256_max_ps(
+                _mm256_loadu_ps(reinterpret_cast<const float*>(s + i + 2 * j)), zero);
+            const __m256 a = _mm256_min_ps(_mm256_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)), one);
+            v = _mm256_add_ps(_mm256_mul_ps(_mm256_min_ps(v, a), full), half);
+            q[j] = _mm256_cvttps_epi32(_mm256_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 1, 2)));
+        }
+        const __m256i lo = _mm256_packs_epi32(q[0], q[1]);
+        const __m256i hi = _mm256_packs_epi32(q[2], q[3]);
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(lo, hi), order);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), bytes);
+    }
+    return i;
+}
+#endif
+
 } // namespace
 
 void FilterRenderer::store(
@@ -139,6 +169,8 @@ void FilterRenderer::store(
             = reinterpret_cast<QRgb*>(bits + (all.maxY() - 1 - y) * bytesPerLine) + (r.x - all.x);
         int i = 0;
 #if defined(__SSE2__)
+        if (CpuFeatures::hasAvx2())
+            i = storeAvx2(s, d, r.width);
         const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), full = _mm_set1_ps(255.0f),
                      half = _mm_set1_ps(0.5f);
         // Four pixels at a time: truncating conversion (the values are at least 0.5, so it

@@ -2,10 +2,13 @@
 // against separate renders, the vector loops and the pyramid against per-pixel references.
 #include "ImagingTestUtil.h"
 #include "platform/imaging/BitmapSource.h"
+#include "platform/imaging/CpuFeatures.h"
 #include "platform/imaging/ImageBufferPool.h"
 #include "platform/imaging/PixelTile.h"
 #include "platform/imaging/VignetteNode.h"
 
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -305,5 +308,117 @@ TEST(FastPath, BlurredPixelsDoNotDependOnTheTiling)
                         << "sigma " << sigma << " at " << x << "," << y << " of a " << piece.width()
                         << "-wide part";
         }
+    }
+}
+
+// A display render between two pyramid levels keeps the resampled picture, made piece by
+// piece as tiles ask for it; whatever rectangles made it, what a render reads from it must be
+// exactly the floats resampling the level itself gives (first render and later ones alike).
+TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
+{
+    const QImage pic = makePicture(1203, 290, [](int x, int y) {
+        const double a = 0.25 + 0.75 * ((x * 3 + y * 5) % 17) / 16.0;
+        return Rgba { a * (0.5 + 0.45 * std::sin(x * 0.37 + y * 0.11)),
+            a * (0.5 + 0.45 * std::cos(x * 0.05 - y * 0.29)), a * ((x * 7 + y * 13) % 31) / 30.0,
+            a };
+    });
+    // The render scale is `within` times the level's own scale.
+    const struct {
+        const char* name;
+        int level;
+        double within;
+    } cases[] = {
+        { "just below a quarter (a best fit)", 2, 0.99975 },
+        { "between half and a quarter", 1, 0.71 },
+        { "just below full size", 0, 0.9375 },
+        { "an eighth, shrunk further", 3, 0.55 },
+    };
+    for (const auto& c : cases) {
+        const BitmapSource source(pic);
+        const double s = std::ldexp(c.within, -c.level);
+        ASSERT_EQ(source.levelFor(s), c.level) << c.name;
+        // The level on its own, resampled at the same ratio without the pyramid.
+        const BitmapSource level(source.level(c.level));
+        RenderArgs display;
+        display.scale = s;
+        display.usePyramid = true;
+        RenderArgs direct;
+        direct.scale = c.within;
+        const PixelRect all = source.pixelExtent(s);
+        const PixelRect parts[] = {
+            { all.x + 37, all.y + 5, 90, 41 }, // inside, across cells
+            { all.maxX() - 20, all.maxY() - 9, 20, 9 }, // the far corner
+            all, // everything, some of it made already
+            { all.x, all.y + 3, all.width, 1 }, // one row
+            { all.x, all.y, 1, all.height }, // one column
+            all.adjusted(2), // beyond the picture
+        };
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const PixelRect& r : parts) {
+                PixelTile got, want;
+                ASSERT_TRUE(source.renderRect(display, r, got)) << c.name;
+                ASSERT_TRUE(level.renderRect(direct, r, want)) << c.name;
+                for (int y = r.y; y < r.maxY(); ++y)
+                    for (int x = r.x; x < r.maxX(); ++x)
+                        ASSERT_EQ(std::memcmp(got.at(x, y), want.at(x, y), sizeof(Px)), 0)
+                            << c.name << ", pass " << pass << ", a " << r.width << "x" << r.height
+                            << " render at " << x << "," << y;
+            }
+        }
+    }
+}
+
+// The 8-bit store and the vignette take eight pixels at a time where the processor allows,
+// four at a time and one at a time otherwise: the same bytes for values out of range
+// (negative, above alpha, alpha above 1) at every width's mix of wide loop, narrow loop and
+// tail.
+TEST(FastPath, WideLoopsMatchNarrowLoops)
+{
+    for (int w = 1; w <= 19; ++w) {
+        const QImage pic = makePicture(w, 4, [](int x, int y) {
+            const double a = y == 3 ? 0.0 : 0.3 + 0.7 * ((x * 5 + y * 3) % 7) / 6.0;
+            return Rgba { a * ((x * 37 + y * 11) % 19) / 18.0, a * ((x * 13 + y * 29) % 23) / 22.0,
+                a * ((x + y) % 2), a };
+        });
+        const FilterImage src = FilterImage::fromQImage(pic);
+        const struct {
+            const char* name;
+            FilterImage image;
+        } cases[] = {
+            { "as loaded", src },
+            { "pushed out of range",
+                apply("CIColorControls", src,
+                    { { "inputSaturation", 2.6 }, { "inputBrightness", -0.3 },
+                        { "inputContrast", 1.9 } }) },
+            { "vignetted", apply("CIVignette", src, { { "inputIntensity", 4.0 } }) },
+            { "alpha above 1",
+                apply("CIColorMatrix", src,
+                    { { "inputAVector", FilterVector(0, 0, 0, 1.7) },
+                        { "inputBiasVector", FilterVector(-0.2, 0.1, 0.4, 0) } }) },
+        };
+        for (const auto& c : cases) {
+            const QImage wide = renderExact(c.image, Rect(0, 0, w, 4));
+            const bool was = CpuFeatures::allowAvx(false);
+            const QImage narrow = renderExact(c.image, Rect(0, 0, w, 4));
+            CpuFeatures::allowAvx(was);
+            ASSERT_FALSE(wide.isNull());
+            EXPECT_TRUE(wide == narrow) << c.name << ", width " << w;
+        }
+        // The vignette's factors to the last bit, not only to the byte, far from the centre
+        // of a wide picture at a scale where the distances are not whole halves.
+        const FilterImage vignetted = apply("CIVignette",
+            FilterImage::fromQImage(texturedPicture(997, 5)), { { "inputIntensity", 4.0 } });
+        const PixelRect r(611, 0, w, 3);
+        RenderArgs args;
+        args.scale = 0.7;
+        PixelTile wideTile, narrowTile;
+        ASSERT_TRUE(vignetted.node()->renderRect(args, r, wideTile));
+        const bool was = CpuFeatures::allowAvx(false);
+        ASSERT_TRUE(vignetted.node()->renderRect(args, r, narrowTile));
+        CpuFeatures::allowAvx(was);
+        for (int y = r.y; y < r.maxY(); ++y)
+            for (int x = r.x; x < r.maxX(); ++x)
+                ASSERT_EQ(std::memcmp(wideTile.at(x, y), narrowTile.at(x, y), sizeof(Px)), 0)
+                    << "vignette, width " << w << " at " << x << "," << y;
     }
 }
