@@ -357,6 +357,9 @@ void TextLayout::layoutAll() const
     m_paragraphs.clear();
     m_lines.clear();
     m_lineSource.clear();
+    // About as many lines as last time.
+    m_lines.reserve(previous.lines.size());
+    m_lineSource.reserve(previous.lines.size());
     m_hasExtra = false;
     m_laidOutLength = 0;
     m_usedRect = Rect();
@@ -463,7 +466,8 @@ void TextLayout::layoutAll() const
 
         QTextLayout& layout = paragraph->layout;
         layout.setText(layoutText);
-        layout.setFont(fontIn(first).toQFont());
+        // The format font of the first run: runs in it find its resolved engines.
+        layout.setFont(characterFormat(fontIn(first), 0.0).font());
         layout.setFormats(formats);
         QTextOption option(qtAlignment(style.alignment));
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
