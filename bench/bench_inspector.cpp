@@ -1,5 +1,6 @@
 // The box inspector: the whole refresh over a large mixed selection (no public tool does this
-// work: the budget is a frame, 8 ms for 200 boxes and 30 ms for 1000), bold over 200 text
+// work: the budget is a frame, 8 ms for 200 boxes and 30 ms for 1000), Select All over 625,
+// 2500 and 10 000 boxes (a frame, 16 ms, for 10 000), bold over 200 text
 // boxes with the undo snapshot and the re-layout, beside QTextDocument doing the same change
 // with QTextCursor::mergeCharFormat over the same runs, laid out at the boxes' line width in
 // the same pixel sizes, in the same run (and at 50 and 800 boxes, for growth), and a size change
