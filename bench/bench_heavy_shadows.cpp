@@ -3,9 +3,13 @@
 // box casts a shadow over the whole canvas.
 //
 // BM_HeavyShadowsFirstPaint  the document opened in its window (1400 x 900, offscreen), until
-//                            both picture layers have arrived and the window has painted its
-//                            first frame (the window paints as each layer arrives, so every
-//                            box's shadow is drawn a few times). Eight threads.
+//                            both picture layers have arrived and the window has painted the
+//                            frame that shows them. Eight threads. "box_draws" counts how many
+//                            times each box was drawn on the way (once: the canvas shows
+//                            nothing until its picture is there).
+// BM_OneCharacterBoxesFirstFrame/N
+//                            the same for a document of N text boxes of one character each, no
+//                            shadows (5000: a frame within a second; 312 and 1250 for growth).
 // BM_HeavyShadowsRepaint/N   one more paint of that whole window, each box's shadow once, on
 //                            N threads (1: the whole work, as a machine busy with other work
 //                            cannot distort it).
@@ -16,19 +20,24 @@
 #include "app/DocumentFile.h"
 #include "app/DocumentWindowAdapter.h"
 #include "app/WelcomeWindowPort.h"
+#include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/RenderView.h"
 #include "container/ContainerSnapshot.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/ui/ViewHost.h"
 #include "window/DocumentWindow.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QImageWriter>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <functional>
+#include <optional>
 #include <sys/resource.h>
 
 namespace {
@@ -44,6 +53,25 @@ QByteArray pictureJpeg()
     buffer.open(QIODevice::WriteOnly);
     QImageWriter(&buffer, "jpeg").write(image);
     return bytes;
+}
+
+// n text boxes of one letter each, in rows over the picture.
+QByteArray oneCharacterDocument(int n)
+{
+    DocumentContents contents;
+    contents.imageData = pictureJpeg();
+    std::vector<UNDODATA> records;
+    for (int i = 0; i < n; ++i) {
+        const platform::Rect frame(double(i % 100) * 60.0, double(i / 100) * 78.0, 50, 60);
+        MyTextView box(frame);
+        box.txtBox()->editor().setText(platform::AttributedString(
+            QString(QChar(u'A' + i % 26)), MyTextBox::defaultAttributes()));
+        UNDODATA r = box.getUndoData();
+        r.frame = frame;
+        records.push_back(std::move(r));
+    }
+    contents.boxes = ContainerSnapshot(std::move(records));
+    return DocumentFile::write(contents);
 }
 
 QByteArray heavyShadowDocument()
@@ -89,11 +117,61 @@ struct HeavyDocument {
     QTemporaryDir dir;
     QString path = dir.filePath("heavy-shadows.quillmark");
     bool written = false;
-    HeavyDocument()
+    explicit HeavyDocument(const QByteArray& bytes = heavyShadowDocument())
     {
         QFile file(path);
-        written = file.open(QIODevice::WriteOnly) && file.write(heavyShadowDocument()) > 0;
+        written = file.open(QIODevice::WriteOnly) && file.write(bytes) > 0;
     }
+};
+
+// Notes whether a widget has been painted once ready() held.
+class PaintWatch final : public QObject {
+public:
+    explicit PaintWatch(std::function<bool()> ready)
+        : m_ready(std::move(ready))
+    {
+    }
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_ready())
+            painted = true;
+        return false;
+    }
+
+private:
+    std::function<bool()> m_ready;
+};
+
+// Counts the box draws the boxes' log reports ("drawRect-myTextView"), and lets no other line
+// of that log through, while it lives.
+class BoxDrawCounter {
+public:
+    BoxDrawCounter()
+    {
+        s_draws = 0;
+        QLoggingCategory::setFilterRules(QStringLiteral("quillmark.boxes.debug=true"));
+        s_previous = qInstallMessageHandler(&BoxDrawCounter::handle);
+    }
+    ~BoxDrawCounter()
+    {
+        qInstallMessageHandler(s_previous);
+        QLoggingCategory::setFilterRules(QString());
+    }
+    static int draws() { return s_draws; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (context.category && qstrcmp(context.category, "quillmark.boxes") == 0) {
+            s_draws += text == QLatin1String("drawRect-myTextView");
+            return;
+        }
+        if (s_previous)
+            s_previous(type, context, text);
+    }
+    static inline int s_draws = 0;
+    static inline QtMessageHandler s_previous = nullptr;
 };
 
 // Opens the document in its window and waits for the first frame; the window, or null.
@@ -112,12 +190,18 @@ DocumentWindow* openAndShow(ColorDocumentController& controller, const QString& 
         return !canvas->backgroundView()->renderedPixels().isNull()
             && !canvas->renderView()->renderedPixels().isNull();
     };
+    platform::ViewHost* host = canvas->host();
+    if (!host)
+        return nullptr;
+    // The frame that shows the layers: the paint the window makes once they are there.
+    PaintWatch watch(arrived);
+    host->installEventFilter(&watch);
     QElapsedTimer t;
     t.start();
-    while (!arrived() && t.elapsed() < 600000)
+    while (!watch.painted && t.elapsed() < 600000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    benchmark::DoNotOptimize(window.grab());
-    return arrived() ? &window : nullptr;
+    host->removeEventFilter(&watch);
+    return watch.painted ? &window : nullptr;
 }
 
 void closeAll(ColorDocumentController& controller)
@@ -126,14 +210,18 @@ void closeAll(ColorDocumentController& controller)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void BM_HeavyShadowsFirstPaint(benchmark::State& state)
+// Opens the document until its first frame, each iteration; the seconds of processor time per
+// opening, and the box draws on the way when countDraws.
+void firstFrame(benchmark::State& state, const HeavyDocument& document, int boxes, bool countDraws)
 {
-    platform::ThreadPool::setMaxThreads(8);
-    HeavyDocument document;
     NoWelcome welcome;
     ColorDocumentController controller(welcome);
     double cpu = 0;
+    int draws = 0;
     for (auto _ : state) {
+        std::optional<BoxDrawCounter> counter;
+        if (countDraws)
+            counter.emplace();
         QElapsedTimer t;
         t.start();
         const double cpu0 = processorSeconds();
@@ -141,17 +229,43 @@ void BM_HeavyShadowsFirstPaint(benchmark::State& state)
             = document.written ? openAndShow(controller, document.path) : nullptr;
         state.SetIterationTime(t.nsecsElapsed() * 1e-9);
         cpu += processorSeconds() - cpu0;
+        draws += BoxDrawCounter::draws();
+        counter.reset();
         closeAll(controller);
         if (!window) {
             state.SkipWithError("the document did not show");
             break;
         }
     }
-    state.counters["boxes"] = kBoxes;
-    state.counters["cpu_s"]
-        = cpu / double(std::max<benchmark::IterationCount>(1, state.iterations()));
+    const double n = double(std::max<benchmark::IterationCount>(1, state.iterations()));
+    state.counters["boxes"] = boxes;
+    state.counters["cpu_s"] = cpu / n;
+    if (countDraws)
+        state.counters["box_draws"] = draws / n / boxes;
+}
+
+void BM_HeavyShadowsFirstPaint(benchmark::State& state)
+{
+    platform::ThreadPool::setMaxThreads(8);
+    const HeavyDocument document;
+    firstFrame(state, document, kBoxes, true);
 }
 BENCHMARK(BM_HeavyShadowsFirstPaint)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+void BM_OneCharacterBoxesFirstFrame(benchmark::State& state)
+{
+    platform::ThreadPool::setMaxThreads(8);
+    const int boxes = int(state.range(0));
+    const HeavyDocument document(oneCharacterDocument(boxes));
+    firstFrame(state, document, boxes, false);
+}
+BENCHMARK(BM_OneCharacterBoxesFirstFrame)
+    ->Arg(312)
+    ->Arg(1250)
+    ->Arg(5000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 void BM_HeavyShadowsRepaint(benchmark::State& state)
 {

@@ -1,7 +1,9 @@
 // The box inspector: the whole refresh over a large mixed selection (no public tool does this
-// work: the budget is a frame, 8 ms for 200 boxes and 30 ms for 1000), bold over 200 text
+// work: the budget is a frame, 8 ms for 200 boxes and 30 ms for 1000), Select All over 625,
+// 2500 and 10 000 boxes (a frame, 16 ms, for 10 000), bold over 200 text
 // boxes with the undo snapshot and the re-layout, beside QTextDocument doing the same change
-// with QTextCursor::mergeCharFormat over the same runs in the same run, and a size change
+// with QTextCursor::mergeCharFormat over the same runs, laid out at the boxes' line width in
+// the same pixel sizes, in the same run (and at 50 and 800 boxes, for growth), and a size change
 // over a text of 1000 and 2000 runs (linear: 2000 runs within 2.2 x 1000). One step of a
 // shadow-blur slider drag over 200 selected text boxes with the canvas's repaint of what it
 // dirtied (a frame: 16 ms on 8 threads), beside Qt's graphics view changing the blur of 200
@@ -89,11 +91,44 @@ void BM_InspectorRefresh(benchmark::State& state)
 }
 BENCHMARK(BM_InspectorRefresh)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_BoldOver200Boxes(benchmark::State& state)
+// Select All over n boxes (texts, pictures and shapes, none selected): every box selected,
+// the layer marked for display and the inspector refreshed for the whole selection, as the
+// window's Select All does (the frame budget: 16 ms for 10 000 boxes). The boxes are
+// deselected again between steps, outside the measured part. 625, 2500 and 10 000 boxes for
+// growth.
+void BM_SelectAll(benchmark::State& state)
+{
+    InspectorWindow w;
+    std::vector<BoxSpec> boxes = mixedBoxes(int(state.range(0)));
+    for (BoxSpec& b : boxes)
+        b.selected = false;
+    w.build(boxes);
+    for (auto _ : state) {
+        w.win.selectAll();
+        state.PauseTiming();
+        if (w.boxes().GetSelectedBoxCount() != state.range(0))
+            state.SkipWithError("not every box was selected");
+        for (MyViewBase* box : w.boxes().textViewAry)
+            box->setSelected(false);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["boxes"] = double(state.range(0));
+}
+BENCHMARK(BM_SelectAll)
+    ->Arg(625)
+    ->Arg(2500)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Bold over n selected text boxes of ten runs: the segment pressed, one undo step, each box
+// laid out again and its frame recomputed.
+void boldOverBoxes(benchmark::State& state, int n)
 {
     InspectorWindow w;
     const std::vector<Run> parts = textRuns(10, 20);
-    w.build(std::vector<BoxSpec>(200, textOf(parts)));
+    w.build(std::vector<BoxSpec>(size_t(n), textOf(parts)));
     bool on = true;
     for (auto _ : state) {
         w.o.fontStyleSegmentedCtrl->setSelected(on, 0);
@@ -102,26 +137,44 @@ void BM_BoldOver200Boxes(benchmark::State& state)
         on = !on;
     }
     w.undo.removeAllActions();
+    state.counters["boxes"] = n;
+}
+
+void BM_BoldOver200Boxes(benchmark::State& state)
+{
+    boldOverBoxes(state, 200);
 }
 BENCHMARK(BM_BoldOver200Boxes)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The same change in QTextDocument: bold merged over each of the ten runs of 200 documents,
-// its own undo stack recording every change, then the layout brought up to date.
-void BM_BoldOver200Boxes_QTextDocument(benchmark::State& state)
+// n QTextDocuments holding the texts as the boxes hold them: lines 90 wide (the rig's boxes
+// are 100 wide with 5 of padding at each end) and sizes in pixels (a point of a box is a
+// pixel of the picture), laid out, with their undo stacks.
+std::vector<std::unique_ptr<QTextDocument>> boxDocuments(int n, const std::vector<Run>& parts)
 {
     std::vector<std::unique_ptr<QTextDocument>> docs;
-    for (int d = 0; d < 200; ++d) {
+    for (int d = 0; d < n; ++d) {
         auto doc = std::make_unique<QTextDocument>();
-        doc->setTextWidth(400);
+        doc->setDocumentMargin(5);
+        doc->setTextWidth(100);
         QTextCursor c(doc.get());
-        for (const Run& r : textRuns(10, 20)) {
+        for (const Run& r : parts) {
+            QFont font(r.face);
+            font.setPixelSize(int(r.size));
             QTextCharFormat f;
-            f.setFont(QFont(r.face, int(r.size)));
+            f.setFont(font);
             c.insertText(r.text, f);
         }
         doc->documentLayout()->documentSize();
         docs.push_back(std::move(doc));
     }
+    return docs;
+}
+
+// The same change in QTextDocument: bold merged over each of the ten runs of n documents,
+// its own undo stack recording every change, then the layout brought up to date.
+void boldOverDocuments(benchmark::State& state, int n)
+{
+    auto docs = boxDocuments(n, textRuns(10, 20));
     bool on = true;
     for (auto _ : state) {
         QTextCharFormat bold;
@@ -139,8 +192,31 @@ void BM_BoldOver200Boxes_QTextDocument(benchmark::State& state)
         }
         on = !on;
     }
+    state.counters["boxes"] = n;
+}
+
+void BM_BoldOver200Boxes_QTextDocument(benchmark::State& state)
+{
+    boldOverDocuments(state, 200);
 }
 BENCHMARK(BM_BoldOver200Boxes_QTextDocument)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Growth: the same at a quarter and at four times the boxes (with 200, 1x / 4x / 16x).
+void BM_BoldOverBoxes(benchmark::State& state)
+{
+    boldOverBoxes(state, int(state.range(0)));
+}
+BENCHMARK(BM_BoldOverBoxes)->Arg(50)->Arg(800)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BoldOverBoxes_QTextDocument(benchmark::State& state)
+{
+    boldOverDocuments(state, int(state.range(0)));
+}
+BENCHMARK(BM_BoldOverBoxes_QTextDocument)
+    ->Arg(50)
+    ->Arg(800)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_SizeChange1000Runs(benchmark::State& state)
 {

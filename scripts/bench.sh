@@ -117,3 +117,54 @@ for cpus in 0 0,1 "0-$(($(nproc) - 1))"; do
   taskset -c "$cpus" "$build/bench/bench_canvas" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true --benchmark_filter='BM_SliderChange'
 done
+
+# Growth: edits over many boxes, Select All and a document's first frame at 1x, 4x and 16x the
+# work, each row's median and its multiple of the 1x row (4 and 16 are linear growth), with
+# QTextDocument doing the same bold in the same run.
+echo
+"$build/bench/bench_inspector" --benchmark_filter='BM_BoldOver|BM_SelectAll' \
+  --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  --benchmark_out="$work/growth-inspector.json" --benchmark_out_format=json >/dev/null
+"$build/bench/bench_heavy_shadows" --benchmark_filter='BM_OneCharacterBoxesFirstFrame' \
+  --benchmark_out="$work/growth-frame.json" --benchmark_out_format=json >/dev/null
+"$build/bench/bench_container" --benchmark_filter='BM_ArrowKeyNudge' \
+  --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  --benchmark_out="$work/growth-nudge.json" --benchmark_out_format=json >/dev/null
+"$build/bench/bench_textbox" --benchmark_filter='BM_LongTextFirstPaint/' \
+  --benchmark_out="$work/growth-text.json" --benchmark_out_format=json >/dev/null
+python3 - "$work" <<'PY'
+import json, os, sys
+work = sys.argv[1]
+def times(name):
+    out = {}
+    for r in json.load(open(os.path.join(work, name)))["benchmarks"]:
+        if r.get("run_type") == "aggregate" and r.get("aggregate_name") != "median":
+            continue
+        out[r["run_name"].replace("/real_time", "").replace("/manual_time", "")
+            .replace("/iterations:3", "")] = r["real_time"]
+    return out
+t = {}
+for name in ("growth-inspector.json", "growth-frame.json", "growth-nudge.json", "growth-text.json"):
+    t.update(times(name))
+rows = [
+    ("bold over N text boxes", ["BM_BoldOverBoxes/50", "BM_BoldOver200Boxes", "BM_BoldOverBoxes/800"],
+     ["BM_BoldOverBoxes_QTextDocument/50", "BM_BoldOver200Boxes_QTextDocument",
+      "BM_BoldOverBoxes_QTextDocument/800"], "50 / 200 / 800"),
+    ("Select All over N boxes", ["BM_SelectAll/625", "BM_SelectAll/2500", "BM_SelectAll/10000"],
+     None, "625 / 2500 / 10000"),
+    ("first frame, N one-letter boxes",
+     ["BM_OneCharacterBoxesFirstFrame/312", "BM_OneCharacterBoxesFirstFrame/1250",
+      "BM_OneCharacterBoxesFirstFrame/5000"], None, "312 / 1250 / 5000"),
+]
+nan = float("nan")
+print("growth (medians, ms)                 N                    1x        4x       16x   4x/1x  16x/1x")
+for label, names, peers, ns in rows:
+    v = [t.get(n, nan) for n in names]
+    print(f"{label:36s} {ns:18s} {v[0]:9.1f} {v[1]:9.1f} {v[2]:9.1f} {v[1]/v[0]:7.2f} {v[2]/v[0]:7.2f}")
+    if peers:
+        p = [t.get(n, nan) for n in peers]
+        print(f"{'  QTextDocument, same texts':36s} {ns:18s} {p[0]:9.1f} {p[1]:9.1f} {p[2]:9.1f} "
+              f"{p[1]/p[0]:7.2f} {p[2]/p[0]:7.2f}")
+        print(f"{'  ratio ours / QTextDocument':36s} {'':18s} {v[0]/p[0]:9.2f} {v[1]/p[1]:9.2f} "
+              f"{v[2]/p[2]:9.2f}")
+PY

@@ -19,6 +19,7 @@ public:
     platform::Rect lineFragmentRect(const platform::Rect& proposed, int characterIndex,
         const platform::AttributedString& text, platform::Rect* remaining) override;
     bool isSimpleRectangularTextContainer() const override { return false; }
+    bool fragmentShapeDependsOnY() const override { return _isCircular && !_isVertical; }
 
     bool isCircular() const { return _isCircular; }
     void setIsCircular(bool circular);

@@ -13,6 +13,7 @@
 #include "container/TextViewContainer.h"
 #include "foundation/ColorAdditions.h"
 
+#include <QTimer>
 #include <cmath>
 
 using namespace platform;
@@ -94,10 +95,46 @@ void CanvasView::loadImage(const Image& image)
         layer->setOriginalImageSize(m_workingImageSize);
         layer->setRenderedPixels(QImage(), Rect::null());
     }
+    holdUntilRendered();
     if (!m_supressRendering)
         showLayers(m_inputImage, m_inputImage);
     // The chain's inputs follow from the picture; its render replaces the plain one above.
     pictureDidLoad();
+}
+
+void CanvasView::holdUntilRendered()
+{
+    ++m_holdGeneration;
+    m_held = true;
+    // Not drawn, but there for clicks and keys: only the picture is waited for.
+    setAlphaValue(0.0);
+    if (!m_supressRendering)
+        limitHold();
+}
+
+void CanvasView::limitHold()
+{
+    // A render that never comes (cancelled, or slow on a busy machine) must not keep the
+    // boxes away for long.
+    const std::uint64_t generation = m_holdGeneration;
+    QTimer::singleShot(kHoldLimitMs, &m_guard, [this, generation] { endHold(generation); });
+}
+
+void CanvasView::setSupressRendering(bool suppress)
+{
+    const bool resumed = m_supressRendering && !suppress;
+    m_supressRendering = suppress;
+    // The render that ends a hold can come only from here on.
+    if (resumed && m_held)
+        limitHold();
+}
+
+void CanvasView::endHold(std::uint64_t generation)
+{
+    if (!m_held || generation != m_holdGeneration)
+        return;
+    m_held = false;
+    setAlphaValue(1.0);
 }
 
 // ---- layers
@@ -293,20 +330,26 @@ void CanvasView::renderLayers()
     RenderView* back = backgroundView();
     RenderView* top = renderView();
     const Rect region = renderRegion();
+    // (Before the canvas has its size and zoom there is nothing to render yet; a hold waits
+    // for the render that follows them.)
     if (!back || !top || region.isNull() || region.isEmpty())
         return;
     m_renderedRegion = region;
     m_renderedScale = m_zoom * backingScaleFactor();
-    ViewPointer backRef(back), topRef(top);
+    ViewPointer backRef(back), topRef(top), selfRef(this);
+    const std::uint64_t hold = m_holdGeneration;
     // A layer without a picture shows clear pixels (the masked layer before any mask).
     const auto orClear = [&](const FilterImage& image) {
         return image ? image : FilterImage::constantColor(Color(0, 0, 0, 0)).cropped(region);
     };
     m_renderer->request({ orClear(back->shownImage()), orClear(top->shownImage()) }, region,
         m_renderedScale, RenderPath::Display,
-        [backRef, topRef, region](const std::vector<QImage>& pixels) {
+        [backRef, topRef, selfRef, hold, region](const std::vector<QImage>& pixels) {
             auto* b = static_cast<RenderView*>(backRef.get());
             auto* t = static_cast<RenderView*>(topRef.get());
+            // Shown now, with or without the picture: a failed render keeps no box away.
+            if (auto* self = static_cast<CanvasView*>(selfRef.get()))
+                self->endHold(hold);
             if (!b || !t || pixels.size() != 2 || pixels[0].isNull() || pixels[1].isNull())
                 return;
             // Both layers change in the same turn, so no seam shows between them.

@@ -71,7 +71,7 @@ public:
     platform::Size workingSize() const override { return m_workingImageSize; }
     std::optional<platform::Size> workingImageSize() const override;
     bool supressRendering() const { return m_supressRendering; }
-    void setSupressRendering(bool suppress) { m_supressRendering = suppress; }
+    void setSupressRendering(bool suppress);
 
     // ---- sizes and zoom
     platform::Rect imageRect() const override;
@@ -170,6 +170,15 @@ private:
     // The working-size area worth rendering: the visible part of the picture and a margin.
     platform::Rect renderRegion() const;
     void renderLayers();
+    // The first frame of a picture draws every box once: from loading until the picture's
+    // first render is delivered (or fails, or kHoldLimitMs pass once rendering may run), the
+    // canvas draws nothing (it still takes clicks and keys),
+    // where it would otherwise draw its boxes over an empty picture and again as the picture
+    // arrives.
+    void holdUntilRendered();
+    void limitHold();
+    void endHold(std::uint64_t generation);
+    static constexpr int kHoldLimitMs = 2000;
     void updateMouseState();
     void forwardToBoxes(
         bool (View::*handler)(const platform::Event&), const platform::Event& event);
@@ -195,6 +204,8 @@ private:
     std::unique_ptr<platform::BackgroundRenderer> m_renderer;
     platform::Rect m_renderedRegion = platform::Rect::null(); // working size
     double m_renderedScale = 0.0; // output pixels per working point
+    bool m_held = false;
+    std::uint64_t m_holdGeneration = 0;
 };
 
 } // namespace canvas

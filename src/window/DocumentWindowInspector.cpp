@@ -8,6 +8,7 @@
 #include "window/CommonPanel.h"
 #include "window/DocumentWindow.h"
 #include "window/FramePanel.h"
+#include "window/TextSummary.h"
 #include "window/WarpPanel.h"
 #include "window/WindowLogging.h"
 
@@ -28,6 +29,7 @@ void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
     ShowSideBar();
     if (std::none_of(boxes.begin(), boxes.end(), [](MyViewBase* b) { return b->selected(); }))
         return;
+    const TextSummaryBatch oneTextSummary;
     for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
         panel->refresh(boxes);
 }

@@ -44,7 +44,39 @@ void TextSummary::gather(const AttributeDictionary& attrs)
         fill = *g;
 }
 
+namespace {
+
+// The innermost batch alive; the inspector lives on the main thread.
+TextSummaryBatch* g_batch = nullptr;
+
+} // namespace
+
+TextSummaryBatch::TextSummaryBatch()
+    : m_outer(g_batch)
+{
+    g_batch = this;
+}
+
+TextSummaryBatch::~TextSummaryBatch()
+{
+    g_batch = m_outer;
+}
+
 std::optional<TextSummary> TextSummary::ofSelectedBoxes(const std::vector<MyViewBase*>& boxes)
+{
+    TextSummaryBatch* batch = g_batch;
+    if (batch && batch->m_summary && batch->m_boxes == &boxes && batch->m_count == boxes.size())
+        return *batch->m_summary;
+    std::optional<TextSummary> summary = gatherSelectedBoxes(boxes);
+    if (batch) {
+        batch->m_boxes = &boxes;
+        batch->m_count = boxes.size();
+        batch->m_summary = summary;
+    }
+    return summary;
+}
+
+std::optional<TextSummary> TextSummary::gatherSelectedBoxes(const std::vector<MyViewBase*>& boxes)
 {
     TextSummary summary;
     bool contributed = false;

@@ -33,12 +33,31 @@ struct TextSummary {
 
     // The box sync: nothing when no selected text box that is not being edited holds text.
     static std::optional<TextSummary> ofSelectedBoxes(const std::vector<MyViewBase*>& boxes);
+    static std::optional<TextSummary> gatherSelectedBoxes(const std::vector<MyViewBase*>& boxes);
     // The edit sync: a caret names the character after it, or the last one at the end of the
     // text; nothing for an empty text.
     static std::optional<TextSummary> ofEditedRange(
         const MyTextBox& box, platform::TextRange range);
     // The range the edit sync reads: the range with a caret widened to one character.
     static std::optional<platform::TextRange> shownRange(platform::TextRange range, int length);
+};
+
+// While one lives, ofSelectedBoxes answers a list of boxes from one pass over their runs: the
+// text panels of one inspector refresh each ask for the same summary, and over thousands of
+// boxes the pass is most of the refresh. Nothing may change a text while it lives.
+class TextSummaryBatch {
+public:
+    TextSummaryBatch();
+    ~TextSummaryBatch();
+    TextSummaryBatch(const TextSummaryBatch&) = delete;
+    TextSummaryBatch& operator=(const TextSummaryBatch&) = delete;
+
+private:
+    friend struct TextSummary;
+    const std::vector<MyViewBase*>* m_boxes = nullptr;
+    size_t m_count = 0;
+    std::optional<std::optional<TextSummary>> m_summary;
+    TextSummaryBatch* m_outer = nullptr;
 };
 
 // Sizes are kept to a tenth of a point; two sizes within a hundredth are the same size.

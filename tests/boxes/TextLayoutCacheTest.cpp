@@ -6,6 +6,8 @@
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "boxes/UNDODATA.h"
+#include "platform/text/FontManager.h"
+#include "platform/text/ParagraphStyle.h"
 #include "platform/text/TextAttributeNames.h"
 
 #include <QCryptographicHash>
@@ -383,4 +385,160 @@ TEST(TextLayoutCache, AHundredThousandCharacterBoxOpensAndPaints)
     }
     EXPECT_GT(inkedRows, image.height() / 2);
     EXPECT_EQ(layout.layoutCount(), 1);
+}
+
+namespace {
+
+// The text's runs from range on, each with its font made bold.
+AttributedString emboldened(AttributedString text, TextRange range)
+{
+    text.changeRuns(range, [](AttributeDictionary& attrs) {
+        const auto it = attrs.find(names::font);
+        if (it != attrs.end() && it->second.font())
+            it->second = AttributeValue(
+                FontManager::shared().convertFontToHaveTrait(*it->second.font(), BoldFontMask));
+    });
+    return text;
+}
+
+AttributedString withAttributes(AttributedString text, TextRange range, AttributeDictionary a)
+{
+    text.addAttributes(a, range);
+    return text;
+}
+
+// Four paragraphs in two faces, the third right to left, the fourth after two empty ones.
+AttributedString paragraphs()
+{
+    AttributedString s(prose(260, 0) + u'\n' + prose(200, 0) + u'\n'
+            + QStringLiteral("שלום עולם, זהו משפט ארוך בעברית שנשבר לכמה שורות בתיבה.") + u'\n'
+            + u'\n' + u'\n' + prose(150, 0),
+        fontOf("Helvetica", 40));
+    s.addAttributes(fontOf("DejaVuSans", 44), TextRange(300, 90));
+    return s;
+}
+
+int paragraphStart(const AttributedString& text, int n)
+{
+    int at = 0;
+    for (int i = 0; i < n; ++i)
+        at = int(text.string().indexOf(u'\n', at)) + 1;
+    return at;
+}
+
+} // namespace
+
+// After each edit the kept paragraphs (moved up or down where the container allows) and the
+// ones broken again answer exactly what a fresh layout of the edited text answers; only the
+// paragraphs the edit touched are broken again where the lines keep their shape at any height.
+TEST(TextLayoutCache, AnEditLaysOutOnlyItsParagraphsAndAnswersAsAFreshLayout)
+{
+    const AttributedString start = paragraphs();
+    const int second = paragraphStart(start, 1);
+    const int third = paragraphStart(start, 2);
+    const int fifth = paragraphStart(start, 4);
+    const int last = paragraphStart(start, 5);
+    const int secondEnd = third - 1;
+    ParagraphStyle spaced;
+    spaced.lineSpacing = 7;
+    spaced.paragraphSpacing = 11;
+    spaced.paragraphSpacingBefore = 5;
+    struct Row {
+        const char* name;
+        std::function<AttributedString(const AttributedString&)> edit;
+        int broken; // paragraphs broken again; -1: not checked
+        bool circular = false;
+        double height = TextContainer::unlimited;
+    };
+    const Row rows[] = {
+        { "bold over the first paragraph (lines grow, the rest move down)",
+            [&](const AttributedString& t) { return emboldened(t, TextRange(0, second)); }, 1 },
+        { "bold over every paragraph",
+            [&](const AttributedString& t) { return emboldened(t, TextRange(0, t.length())); }, 6 },
+        { "a larger size inside the second paragraph",
+            [&](const AttributedString& t) {
+                return withAttributes(t, TextRange(second + 10, 30), fontOf("Helvetica", 90));
+            },
+            1 },
+        { "a smaller size over the first paragraph (the rest move up)",
+            [&](const AttributedString& t) {
+                return withAttributes(t, TextRange(0, second), fontOf("Helvetica", 12));
+            },
+            1 },
+        { "character spacing over the second paragraph",
+            [&](const AttributedString& t) {
+                return withAttributes(
+                    t, TextRange(second, third - second), { { names::kern, AttributeValue(6.0) } });
+            },
+            1 },
+        { "line and paragraph spacing on the first paragraph",
+            [&](const AttributedString& t) {
+                return withAttributes(
+                    t, TextRange(0, second), { { names::paragraphStyle, AttributeValue(spaced) } });
+            },
+            1 },
+        { "words typed at the end of the second paragraph",
+            [&](const AttributedString& t) {
+                return edited(t, secondEnd, 0, QStringLiteral(" and a few more words"));
+            },
+            1 },
+        { "the end of the second paragraph deleted",
+            [&](const AttributedString& t) { return edited(t, secondEnd - 40, 40, ""); }, 1 },
+        { "two paragraphs joined",
+            [&](const AttributedString& t) { return edited(t, secondEnd, 1, ""); }, 1 },
+        { "a paragraph split",
+            [&](const AttributedString& t) { return edited(t, second + 50, 0, "\n"); }, 2 },
+        { "typed into an empty paragraph",
+            [&](const AttributedString& t) { return edited(t, fifth, 0, QStringLiteral("x")); },
+            1 },
+        { "an empty paragraph added",
+            [&](const AttributedString& t) { return edited(t, fifth, 0, "\n"); }, 1 },
+        { "an empty paragraph removed",
+            [&](const AttributedString& t) { return edited(t, fifth, 1, ""); }, 0 },
+        { "typed into the right-to-left paragraph",
+            [&](const AttributedString& t) {
+                return edited(t, third + 5, 0, QStringLiteral("מילה "));
+            },
+            1 },
+        { "the last paragraph deleted",
+            [&](const AttributedString& t) {
+                return edited(t, last - 1, t.length() - last + 1, "");
+            },
+            0 },
+        { "bold over the first paragraph in a circle (every line below breaks again)",
+            [&](const AttributedString& t) { return emboldened(t, TextRange(0, second)); }, -1,
+            true },
+        { "bold over the first paragraph with little room below",
+            [&](const AttributedString& t) { return emboldened(t, TextRange(0, second)); }, -1,
+            false, 900 },
+    };
+    for (const Row& row : rows) {
+        auto container = std::make_shared<CircleTextContainer>(Size(700, row.height));
+        container->setIsCircular(row.circular);
+        TextLayout layout(container);
+        layout.setDefaultAttributes(fontOf("Helvetica", 40));
+        layout.setText(start);
+        // The glyphs of every line gathered, so that the kept lines bring theirs along.
+        ASSERT_FALSE(layout.glyphs().empty()) << row.name;
+        layout.setText(row.edit(start));
+        const QByteArray after = layoutRecord(layout);
+        if (row.broken >= 0)
+            EXPECT_EQ(layout.paragraphsBroken(), row.broken) << row.name;
+
+        auto twin = std::make_shared<CircleTextContainer>(container->size());
+        twin->setIsCircular(row.circular);
+        TextLayout fresh(twin);
+        fresh.setDefaultAttributes(layout.defaultAttributes());
+        fresh.setText(layout.text());
+        EXPECT_EQ(after, layoutRecord(fresh)) << row.name;
+        // Asked line by line as a draw asks, the glyphs are the fresh layout's too.
+        for (int i = 0; i < int(fresh.lineFragments().size()); ++i) {
+            const auto& kept = layout.glyphsInLineFragment(i);
+            const auto& made = fresh.glyphsInLineFragment(i);
+            ASSERT_EQ(kept.size(), made.size()) << row.name << " line " << i;
+            for (size_t g = 0; g < kept.size(); ++g)
+                EXPECT_NEAR(kept[g].position.y, made[g].position.y, 1e-9) << row.name << " " << i;
+        }
+        EXPECT_EQ(layout.caretRect(last + 3), fresh.caretRect(last + 3)) << row.name;
+    }
 }

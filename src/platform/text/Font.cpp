@@ -90,8 +90,10 @@ QRawFont Font::rawFont() const
 std::shared_ptr<Font::Metrics> Font::cachedMetrics(const FontFace& face, double size)
 {
     static QMutex mutex;
-    static QHash<QString, std::shared_ptr<Metrics>> cache;
-    const QString key = face.postScriptName + u'@' + QString::number(size, 'g', 17);
+    // Keyed by name and size as they are: a font made afresh for every run of an edit looks
+    // its metrics up here, and spelling the size out costs more than the lookup.
+    static QHash<QPair<QString, double>, std::shared_ptr<Metrics>> cache;
+    const QPair<QString, double> key(face.postScriptName, size);
     QMutexLocker lock(&mutex);
     if (auto found = cache.value(key))
         return found;

@@ -229,10 +229,16 @@ QString FontManager::substituteFamily(const QString& family)
 std::optional<FontFace> FontManager::bestFace(
     const QString& family, bool bold, bool italic, int weight, int width) const
 {
-    const auto faces = availableMembersOfFontFamily(family);
+    // Looked through in place: an edit asks once per run, and copying the family's faces
+    // cost more than choosing.
+    ensureLoaded();
+    const auto members = m_byFamily.constFind(substituteFamily(family).toLower());
+    if (members == m_byFamily.constEnd())
+        return std::nullopt;
     const FontFace* best = nullptr;
     int bestScore = 0;
-    for (const auto& face : faces) {
+    for (int index : *members) {
+        const FontFace& face = m_faces[index];
         // Width steps are 12 or 13 apart and weights at most 15: a face of the asked width
         // wins over one of a nearer weight.
         const int score = (face.italic != italic ? 100000 : 0) + (face.bold != bold ? 10000 : 0)

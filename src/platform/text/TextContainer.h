@@ -9,7 +9,7 @@
 // lineFragmentRect(). An empty answer means the container is full: the text from there on is
 // not laid out. An answer depends only on the proposed rectangle, the characters of the
 // line's paragraph and the container's own state (see geometryGeneration()): a layout keeps
-// the lines of a paragraph whose characters, attributes and top an edit left unchanged.
+// the lines of a paragraph whose characters and attributes an edit left unchanged.
 #include "platform/geometry/Rect.h"
 #include "platform/geometry/Size.h"
 
@@ -52,6 +52,11 @@ public:
 
     // False when lineFragmentRect() shapes lines, so callers may not assume full-width lines.
     virtual bool isSimpleRectangularTextContainer() const { return true; }
+    // Whether a fragment's x and width depend on the proposed line's y (a circle's chords do;
+    // the base container only ends at its bottom edge); a container that shapes lines is
+    // taken to unless it says otherwise. Where they do not, a layout moves an unchanged
+    // paragraph to a new top without breaking its lines again.
+    virtual bool fragmentShapeDependsOnY() const { return !isSimpleRectangularTextContainer(); }
 
 protected:
     // A subclass calls this whenever something its lineFragmentRect() reads changes.

@@ -3,10 +3,13 @@
 #include "platform/text/FontFallback.h"
 #include "platform/text/TextAttributeNames.h"
 
+#include <QCoreApplication>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace platform {
 
@@ -65,6 +68,50 @@ Qt::Alignment qtAlignment(TextAlignment alignment)
     return Qt::AlignLeft;
 }
 
+QTextCharFormat freshFormat(const Font& font, double spacing)
+{
+    QFont qfont = font.toQFont();
+    if (spacing != 0.0)
+        qfont.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+    QTextCharFormat format;
+    format.setFont(qfont, QTextCharFormat::FontPropertiesAll);
+    return format;
+}
+
+// The character format of a face at a size and spacing. Qt resolves a format's font and its
+// font engines once and keeps them in the format's shared data, so a layout that reuses a
+// format skips that work (a fresh format costs more than shaping its run). Kept for the main
+// thread only: a Qt font's resolved engines belong to the thread that resolved them.
+QTextCharFormat characterFormat(const Font& font, double spacing)
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return freshFormat(font, spacing);
+    struct Key {
+        QString face;
+        double size;
+        double spacing;
+        bool operator==(const Key& o) const
+        {
+            return size == o.size && spacing == o.spacing && face == o.face;
+        }
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const { return qHashMulti(0, k.face, k.size, k.spacing); }
+    };
+    static std::unordered_map<Key, QTextCharFormat, KeyHash> formats;
+    Key key { font.fontName(), font.pointSize(), spacing };
+    if (const auto found = formats.find(key); found != formats.end())
+        return found->second;
+    // Sizes come and go with the text's changes; the table stays small.
+    if (formats.size() > 1024)
+        formats.clear();
+    QTextCharFormat format = freshFormat(font, spacing);
+    // Resolved now, so that every copy shares the resolved font.
+    (void)format.font();
+    return formats.emplace(std::move(key), format).first->second;
+}
+
 void uniteInto(Rect& total, bool& any, const Rect& r)
 {
     total = any ? total.united(r) : r;
@@ -107,6 +154,8 @@ struct TextLayout::Previous {
     std::vector<int> starts; // of the paragraphs, kept as they are taken
     std::vector<LineFragment> lines;
     std::vector<std::optional<std::vector<LaidOutGlyph>>> lineGlyphs;
+    // How many leading characters the old and the new text share.
+    int sharedPrefix = 0;
 };
 
 TextLayout::TextLayout(std::shared_ptr<TextContainer> container)
@@ -183,6 +232,17 @@ void TextLayout::ensureLayout() const
         layoutAll();
 }
 
+bool TextLayout::canMove(const Paragraph& paragraph, double top) const
+{
+    if (paragraph.top == top)
+        return true;
+    // Lines whose shape does not depend on their height in the container keep their breaks
+    // at any top, as long as the whole paragraph still fits above the container's bottom.
+    const TextContainer& container = *m_container;
+    return !container.fragmentShapeDependsOnY() && std::isfinite(top)
+        && paragraph.bottom + (top - paragraph.top) <= container.size().height;
+}
+
 std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
     Previous& previous, int start, int length, int separator, double top) const
 {
@@ -190,8 +250,10 @@ std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
     const QString& old = previous.text.string();
     const int span = length + separator;
     // A change leaves the paragraphs before it where they were and those after it moved by
-    // its length.
-    for (const int oldStart : { start, start - int(s.size() - old.size()) }) {
+    // its length (an empty paragraph matches either way: the side of the change decides).
+    const int moved = start - int(s.size() - old.size());
+    const bool before = start + span <= previous.sharedPrefix;
+    for (const int oldStart : { before ? start : moved, before ? moved : start }) {
         const auto at = std::lower_bound(previous.starts.begin(), previous.starts.end(), oldStart);
         if (at == previous.starts.end() || *at != oldStart)
             continue;
@@ -200,7 +262,7 @@ std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
             continue;
         const Paragraph& p = *slot;
         if (p.start != oldStart || p.length != length || p.separatorLength != separator
-            || !p.complete || p.top != top
+            || !p.complete || !canMove(p, top)
             || QStringView(old).mid(p.start, span) != QStringView(s).mid(start, span))
             continue;
         std::vector<std::pair<int, const AttributeDictionary*>> before, now;
@@ -222,18 +284,28 @@ std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
     return nullptr;
 }
 
-void TextLayout::adoptParagraph(
-    std::unique_ptr<Paragraph> paragraph, Previous& previous, int start, bool& anyUsed) const
+void TextLayout::adoptParagraph(std::unique_ptr<Paragraph> paragraph, Previous& previous, int start,
+    double top, bool& anyUsed) const
 {
     const int delta = start - paragraph->start;
+    const double dy = top - paragraph->top;
     const int paragraphIndex = int(m_paragraphs.size());
     const int oldFirst = paragraph->firstLine;
     paragraph->start = start;
     paragraph->firstLine = int(m_lines.size());
+    paragraph->top = top;
+    paragraph->bottom += dy;
     for (int l = 0; l < paragraph->lineCount; ++l) {
         const size_t old = size_t(oldFirst + l);
         LineFragment record = previous.lines[old];
         record.characterRange.location += delta;
+        if (dy != 0.0) {
+            record.rect.origin.y += dy;
+            record.usedRect.origin.y += dy;
+            record.baseline += dy;
+            QTextLine line = paragraph->layout.lineAt(l);
+            line.setPosition(line.position() + QPointF(0, qtCoordinate(dy)));
+        }
         const int lineIndex = int(m_lines.size());
         for (int i = record.characterRange.location; i < record.characterRange.end(); ++i)
             m_lineOfCharacter[size_t(i)] = lineIndex;
@@ -247,6 +319,7 @@ void TextLayout::adoptParagraph(
             for (LaidOutGlyph& glyph : glyphs) {
                 glyph.characterIndex += delta;
                 glyph.lineIndex = lineIndex;
+                glyph.position.y += dy;
             }
         }
     }
@@ -264,6 +337,12 @@ void TextLayout::layoutAll() const
             previous.starts.push_back(p->start);
         previous.lines = std::move(m_lines);
         previous.lineGlyphs = std::move(m_lineGlyphs);
+        const QString& was = previous.text.string();
+        const QString& now = m_text.string();
+        previous.sharedPrefix = int(
+            std::mismatch(was.begin(), was.begin() + std::min(was.size(), now.size()), now.begin())
+                .first
+            - was.begin());
     }
     m_valid = true;
     m_reusable = true;
@@ -271,12 +350,16 @@ void TextLayout::layoutAll() const
     m_glyphsValid = false;
     m_geometryGeneration = m_container->geometryGeneration();
     ++m_layoutCount;
+    m_paragraphsBroken = 0;
     m_glyphs.clear();
     m_lineGlyphs.clear();
     m_glyphReach = 0.0;
     m_paragraphs.clear();
     m_lines.clear();
     m_lineSource.clear();
+    // About as many lines as last time.
+    m_lines.reserve(previous.lines.size());
+    m_lineSource.reserve(previous.lines.size());
     m_hasExtra = false;
     m_laidOutLength = 0;
     m_usedRect = Rect();
@@ -309,15 +392,16 @@ void TextLayout::layoutAll() const
         if (!m_paragraphs.empty())
             y += std::max(0.0, style.paragraphSpacingBefore);
         if (auto kept = takeUnchanged(previous, start, end - start, separator, y)) {
-            y = kept->bottom
+            adoptParagraph(std::move(kept), previous, start, y, anyUsed);
+            y = m_paragraphs.back()->bottom
                 + std::max(
                     0.0, std::isfinite(style.paragraphSpacing) ? style.paragraphSpacing : 0.0);
-            adoptParagraph(std::move(kept), previous, start, anyUsed);
             start = end + separator;
             continue;
         }
         paragraph->top = y;
         paragraph->firstLine = int(m_lines.size());
+        ++m_paragraphsBroken;
 
         // The paragraph's text for Qt, with attachments replaced, and its character formats.
         QString layoutText = s.mid(start, end - start);
@@ -331,7 +415,6 @@ void TextLayout::layoutAll() const
                 const Rect box = font.boundingRect();
                 paragraph->glyphReach = std::max({ paragraph->glyphReach, 2 * font.pointSize(),
                     2 * std::abs(box.maxY()), 2 * std::abs(box.minY()) });
-                QFont qfont = font.toQFont();
                 double spacing = 0.0;
                 const auto kern = attributes.find(TextAttributeNames::kern);
                 if (kern != attributes.end())
@@ -347,27 +430,24 @@ void TextLayout::layoutAll() const
                     }
                 }
                 const bool spaced = std::isfinite(spacing) && spacing != 0.0;
-                auto addFormat = [&](TextRange piece, QFont pieceFont) {
-                    if (spaced)
-                        pieceFont.setLetterSpacing(QFont::AbsoluteSpacing, qtCoordinate(spacing));
-                    QTextCharFormat format;
-                    format.setFont(pieceFont, QTextCharFormat::FontPropertiesAll);
-                    formats.append({ piece.location - start, piece.length, format });
+                auto addFormat = [&](TextRange piece, const Font& pieceFont) {
+                    formats.append({ piece.location - start, piece.length,
+                        characterFormat(pieceFont, spaced ? qtCoordinate(spacing) : 0.0) });
                 };
                 if (attachment != attributes.end()) {
-                    addFormat(run, qfont);
+                    addFormat(run, font);
                     return;
                 }
                 // Characters the run's face lacks are set in a face that has them.
                 for (const FontFallback::Piece& piece : FontFallback::split(s, run, font)) {
                     if (piece.font == font) {
-                        addFormat(piece.range, qfont);
+                        addFormat(piece.range, font);
                         continue;
                     }
                     const Rect reach = piece.font.boundingRect();
                     paragraph->glyphReach = std::max({ paragraph->glyphReach,
                         2 * std::abs(reach.maxY()), 2 * std::abs(reach.minY()) });
-                    addFormat(piece.range, piece.font.toQFont());
+                    addFormat(piece.range, piece.font);
                 }
             });
 
@@ -386,7 +466,8 @@ void TextLayout::layoutAll() const
 
         QTextLayout& layout = paragraph->layout;
         layout.setText(layoutText);
-        layout.setFont(fontIn(first).toQFont());
+        // The format font of the first run: runs in it find its resolved engines.
+        layout.setFont(characterFormat(fontIn(first), 0.0).font());
         layout.setFormats(formats);
         QTextOption option(qtAlignment(style.alignment));
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -420,7 +501,8 @@ void TextLayout::layoutAll() const
             QTextLine line = layout.createLine();
             if (!line.isValid())
                 break;
-            line.setLineWidth(qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0)));
+            const double firstWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
+            line.setLineWidth(firstWidth);
             // Line metrics from the runs' own fonts: Qt rounds its line ascent and descent to
             // whole pixels, the model keeps fractions.
             double ascent = 0.0, descent = 0.0, leading = 0.0;
@@ -455,8 +537,14 @@ void TextLayout::layoutAll() const
                     full = true;
                     break;
                 }
-                line.setLineWidth(qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0)));
-                height = lineHeight();
+                // Breaking the line again costs as much as the first time: only for a new
+                // width (a rectangle answers the same width at any height).
+                const double lineWidth
+                    = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
+                if (lineWidth != firstWidth) {
+                    line.setLineWidth(lineWidth);
+                    height = lineHeight();
+                }
             }
             const double baseline = y + height - descent - leading;
             line.setPosition(QPointF(

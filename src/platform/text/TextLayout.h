@@ -18,8 +18,9 @@
 // the text, of the default or extra line attributes, or of the container's geometry (its
 // geometryGeneration()) lays out again; setting a value equal to the current one does not.
 // Lines are broken for the whole text at once (linear in its length), except that after a
-// change of the text a paragraph whose characters, attributes and top are unchanged keeps its
-// lines and glyphs; the glyphs of a line are gathered when first asked for, so that drawing a
+// change of the text a paragraph whose characters and attributes are unchanged keeps its
+// lines and glyphs (moved to its new top, where the container's lines do not change shape
+// with their height); the glyphs of a line are gathered when first asked for, so that drawing a
 // few lines of a long text builds only theirs.
 #include "platform/geometry/AffineTransform.h"
 #include "platform/graphics/BezierPath.h"
@@ -87,6 +88,8 @@ public:
     void invalidate();
     // How many times the text has been laid out since the layout was made.
     int layoutCount() const { return m_layoutCount; }
+    // How many paragraphs the last layout broke into lines (the others it kept).
+    int paragraphsBroken() const { return m_paragraphsBroken; }
 
     // Every line fragment in order; the extra line fragment, when there is one, is last.
     const std::vector<LineFragment>& lineFragments() const;
@@ -139,8 +142,9 @@ private:
     void layoutAll() const;
     std::unique_ptr<Paragraph> takeUnchanged(
         Previous& previous, int start, int length, int separator, double top) const;
-    void adoptParagraph(
-        std::unique_ptr<Paragraph> paragraph, Previous& previous, int start, bool& anyUsed) const;
+    bool canMove(const Paragraph& paragraph, double top) const;
+    void adoptParagraph(std::unique_ptr<Paragraph> paragraph, Previous& previous, int start,
+        double top, bool& anyUsed) const;
     void buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) const;
     Font fontIn(const AttributeDictionary& attributes) const;
     double caretX(size_t lineIndex, int index) const;
@@ -157,6 +161,7 @@ private:
     mutable bool m_glyphsValid = false;
     mutable quint64 m_geometryGeneration = 0;
     mutable int m_layoutCount = 0;
+    mutable int m_paragraphsBroken = 0;
     // The layout cache, filled on first use.
     mutable std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
     mutable std::vector<LineFragment> m_lines;
