@@ -110,7 +110,7 @@ template <typename V> [[gnu::always_inline]] inline void storeV(float* p, V v)
     storeV(out, a);
 }
 
-// The vertical pass's run, written straight out as bytes (toByte on every lane).
+// The vertical pass's run at column x, written out as n bytes at out (toByte on every lane).
 [[gnu::always_inline]] inline void kernelColumns8WideToBytes(
     const float* const* rows, const float* kernel, int r, int x, int n, std::uint8_t* out)
 {
@@ -124,7 +124,7 @@ template <typename V> [[gnu::always_inline]] inline void storeV(float* p, V v)
     v = v < top ? v : top;
     typedef std::uint8_t Byte8 __attribute__((vector_size(8)));
     const Byte8 bytes = __builtin_convertvector(__builtin_convertvector(v, Int8), Byte8);
-    std::memcpy(out + x, &bytes, size_t(n));
+    std::memcpy(out, &bytes, size_t(n));
 }
 
 #pragma GCC diagnostic pop
@@ -178,20 +178,24 @@ template <int Step> void toFloats(const std::uint8_t* in, int step, int first, i
         toFloats<0>(row.in, row.step, x0, x1, row.values);
 }
 
-// The horizontal pass over one row of the padded line: runs of eight whose taps are all zero
-// (by the prefix counts of inked input groups) are written as zeros and not flagged; runs whose
-// taps are all 255 get the value such a run computes (fullValue) and are flagged full.
+// The horizontal pass over the runs of one row of the padded line from column xBegin to xEnd
+// (whole runs): runs of eight whose taps are all zero (by the prefix counts of inked input
+// groups) are written as zeros and flagged 0; runs whose taps are all 255 get the value such a
+// run computes (fullValue) and are flagged full. Every run of the stretch gets both flags.
 template <bool Wide>
 [[gnu::always_inline]] inline void acrossRow(const float* line, const float* kernel, int r,
-    int runW, RowGroups& groups, float fullValue, float* dst, int* flags, int* fullFlags)
+    int xBegin, int xEnd, RowGroups& groups, float fullValue, float* dst, std::uint8_t* flags,
+    std::uint8_t* fullFlags)
 {
     int count = 0;
-    for (int x = 0; x < runW; x += 8) {
+    for (int x = xBegin; x < xEnd; x += 8) {
         // Output x .. x + 7 takes input columns x - 2r .. x + 7.
         const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groups.count);
         const int last = std::clamp(x / 8 + 1, 0, groups.count);
+        fullFlags[x / 8] = 0;
         if (groups.inked[last] == groups.inked[first]) {
             std::fill_n(dst + x, 8, 0.0f);
+            flags[x / 8] = 0;
             continue;
         }
         flags[x / 8] = 1;
@@ -224,39 +228,70 @@ template <bool Wide>
     }
 }
 
-// Prefix counts down the columns of runs for one output row: how many of its taps (across
-// rows) have the run computed, and how many have it full.
+// Counts down the columns of runs for one output row: how many of its taps (across rows)
+// have the run computed, and how many have it full (indexed by run).
 struct ColumnRuns {
-    const int* before;
-    const int* after;
-    const int* fullBefore;
-    const int* fullAfter;
+    const std::uint8_t* computed;
+    const std::uint8_t* full;
 };
 
-// The vertical pass over one output row: runs with no computed row among their taps are zero,
-// runs whose taps are all full get fullByte.
+// The vertical pass over the columns xFrom .. xTo - 1 of one output row, written from dst on:
+// runs with no computed row among their taps are zero, runs whose taps are all full get
+// fullByte. Runs are taken whole (eight columns from a multiple of eight); the columns of a
+// run outside the stretch are computed alike and not written.
 template <bool Wide>
 [[gnu::always_inline]] inline void downRow(const float* const* taps, const float* kernel, int r,
-    int runW, int outW, const ColumnRuns& runs, std::uint8_t fullByte, float* row,
+    int xFrom, int xTo, const ColumnRuns& runs, std::uint8_t fullByte, float* row,
     std::uint8_t* dst)
 {
-    for (int x = 0; x < runW; x += 8) {
+    for (int x = xFrom / 8 * 8; x < xTo; x += 8) {
         const int i = x / 8;
-        const int n = std::min(8, outW - x);
-        if (runs.after[i] == runs.before[i]) {
-            std::memset(dst + x, 0, size_t(n));
-            continue;
-        }
-        if (runs.fullAfter[i] - runs.fullBefore[i] == 2 * r + 1) {
-            std::memset(dst + x, fullByte, size_t(n));
+        const int lo = std::max(x, xFrom), hi = std::min(x + 8, xTo);
+        std::uint8_t* to = dst + (lo - xFrom);
+        const bool zero = runs.computed[i] == 0;
+        if (zero || runs.full[i] == 2 * r + 1) {
+            const std::uint8_t value = zero ? 0 : fullByte;
+            if (hi - lo == 8) {
+                // One word: a call to fill eight bytes costs more than the filling.
+                const std::uint64_t word = 0x0101010101010101ull * value;
+                std::memcpy(to, &word, sizeof word);
+            } else {
+                std::memset(to, value, size_t(hi - lo));
+            }
             continue;
         }
         if constexpr (Wide) {
-            kernelColumns8WideToBytes(taps, kernel, r, x, n, dst);
+            if (lo == x && hi == x + 8) {
+                kernelColumns8WideToBytes(taps, kernel, r, x, 8, to);
+            } else {
+                std::uint8_t bytes[8];
+                kernelColumns8WideToBytes(taps, kernel, r, x, 8, bytes);
+                std::memcpy(to, bytes + (lo - x), size_t(hi - lo));
+            }
         } else {
             kernelColumns8(taps, kernel, r, x, row + x);
-            for (int k = 0; k < n; ++k)
-                dst[x + k] = toByte(row[x + k]);
+            for (int k = lo; k < hi; ++k)
+                to[k - lo] = toByte(row[k]);
+        }
+    }
+}
+
+// One across row's flags of runs first .. end - 1 added to (sign 1) or taken from (sign -1)
+// the counts of the taps, eight bytes at a time in one word. A count is at most 2r + 1 (97)
+// and at least the flag taken from it, so no byte carries into or borrows from its
+// neighbour; bytes past end (counted from flags past the row) carry only into bytes past it.
+// Both arrays have room for eight bytes past end.
+void addFlags(std::uint8_t* computedSum, std::uint8_t* fullSum, const std::uint8_t* computed,
+    const std::uint8_t* full, int first, int end, int sign)
+{
+    for (int k = first; k < end; k += 8) {
+        std::uint64_t sum, flags;
+        for (auto [to, from] :
+            { std::pair { computedSum, computed }, std::pair { fullSum, full } }) {
+            std::memcpy(&sum, to + k, sizeof sum);
+            std::memcpy(&flags, from + k, sizeof flags);
+            sum = sign > 0 ? sum + flags : sum - flags;
+            std::memcpy(to + k, &sum, sizeof sum);
         }
     }
 }
@@ -287,22 +322,22 @@ template <bool Wide>
     *out = bytes[0];
 }
 
-using AcrossRowFn
-    = void (*)(const float*, const float*, int, int, RowGroups&, float, float*, int*, int*);
+using AcrossRowFn = void (*)(const float*, const float*, int, int, int, RowGroups&, float, float*,
+    std::uint8_t*, std::uint8_t*);
 using DownRowFn = void (*)(const float* const*, const float*, int, int, int, const ColumnRuns&,
     std::uint8_t, float*, std::uint8_t*);
 using FullRunFn = void (*)(const float*, int, float*, std::uint8_t*);
 
-void acrossRowBase(const float* line, const float* kernel, int r, int runW, RowGroups& groups,
-    float fullValue, float* dst, int* flags, int* fullFlags)
+void acrossRowBase(const float* line, const float* kernel, int r, int xBegin, int xEnd,
+    RowGroups& groups, float fullValue, float* dst, std::uint8_t* flags, std::uint8_t* fullFlags)
 {
-    acrossRow<false>(line, kernel, r, runW, groups, fullValue, dst, flags, fullFlags);
+    acrossRow<false>(line, kernel, r, xBegin, xEnd, groups, fullValue, dst, flags, fullFlags);
 }
 
-void downRowBase(const float* const* taps, const float* kernel, int r, int runW, int outW,
+void downRowBase(const float* const* taps, const float* kernel, int r, int xFrom, int xTo,
     const ColumnRuns& runs, std::uint8_t fullByte, float* row, std::uint8_t* dst)
 {
-    downRow<false>(taps, kernel, r, runW, outW, runs, fullByte, row, dst);
+    downRow<false>(taps, kernel, r, xFrom, xTo, runs, fullByte, row, dst);
 }
 
 void fullRunBase(const float* kernel, int r, float* across, std::uint8_t* out)
@@ -313,16 +348,17 @@ void fullRunBase(const float* kernel, int r, float* across, std::uint8_t* out)
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUILLMARK_WIDE_BLUR 1
 __attribute__((target("avx2"))) void acrossRowWide(const float* line, const float* kernel, int r,
-    int runW, RowGroups& groups, float fullValue, float* dst, int* flags, int* fullFlags)
+    int xBegin, int xEnd, RowGroups& groups, float fullValue, float* dst, std::uint8_t* flags,
+    std::uint8_t* fullFlags)
 {
-    acrossRow<true>(line, kernel, r, runW, groups, fullValue, dst, flags, fullFlags);
+    acrossRow<true>(line, kernel, r, xBegin, xEnd, groups, fullValue, dst, flags, fullFlags);
 }
 
 __attribute__((target("avx2"))) void downRowWide(const float* const* taps, const float* kernel,
-    int r, int runW, int outW, const ColumnRuns& runs, std::uint8_t fullByte, float* row,
+    int r, int xFrom, int xTo, const ColumnRuns& runs, std::uint8_t fullByte, float* row,
     std::uint8_t* dst)
 {
-    downRow<true>(taps, kernel, r, runW, outW, runs, fullByte, row, dst);
+    downRow<true>(taps, kernel, r, xFrom, xTo, runs, fullByte, row, dst);
 }
 
 __attribute__((target("avx2"))) void fullRunWide(
@@ -407,20 +443,20 @@ void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stri
         return;
     }
     const int outW = width + 2 * m_reach, outH = height + 2 * m_reach;
-    const bool whole
-        = window.x == 0 && window.y == 0 && window.width == outW && window.height == outH;
-    if (!m_kernel.empty() && whole) {
-        // Every value is written: no clearing first.
-        result.resize(size_t(outW) * size_t(outH));
-        applyKernel(plane, width, height, stride, pixelStep, result.data());
-        return;
-    }
     // The part of the window inside the whole result; the rest stays zero.
     const int x0 = std::max(window.x, 0), x1 = std::min(window.x + window.width, outW);
     const int y0 = std::max(window.y, 0), y1 = std::min(window.y + window.height, outH);
     const size_t windowSize = size_t(window.width) * size_t(window.height);
-    if (m_kernel.empty() && m_sigma != 0.0 && x0 == window.x && y0 == window.y
-        && x1 - x0 == window.width && y1 - y0 == window.height) {
+    const bool within
+        = x0 == window.x && y0 == window.y && x1 - x0 == window.width && y1 - y0 == window.height;
+    if (!m_kernel.empty() && within) {
+        // Every value is written: no clearing first.
+        result.resize(windowSize);
+        applyKernel(
+            plane, width, height, stride, pixelStep, window, result.data(), size_t(window.width));
+        return;
+    }
+    if (m_kernel.empty() && m_sigma != 0.0 && within) {
         // The box passes write every value of a window inside the result: no clearing first.
         result.resize(windowSize);
         applyBoxes(plane, width, height, stride, pixelStep, window, result.data());
@@ -436,14 +472,10 @@ void AlphaBlur::apply(const std::uint8_t* plane, int width, int height, int stri
                 from + size_t(y - fromY) * fromStride + size_t(x0 - fromX), size_t(x1 - x0));
     };
     if (!m_kernel.empty()) {
-        // The kernel's reach is small: the whole result costs little more than the window.
-        thread_local std::vector<std::uint8_t> kept;
-        std::vector<std::uint8_t>& full = kept;
-        full.resize(size_t(outW) * size_t(outH));
-        applyKernel(plane, width, height, stride, pixelStep, full.data());
-        copyWindow(full.data(), size_t(outW), 0, 0);
-        if (full.capacity() > (size_t(16) << 20))
-            full = {};
+        // The part inside the result, written in place among the zeros.
+        applyKernel(plane, width, height, stride, pixelStep, { x0, y0, x1 - x0, y1 - y0 },
+            result.data() + size_t(y0 - window.y) * size_t(window.width) + size_t(x0 - window.x),
+            size_t(window.width));
         return;
     }
     if (m_sigma == 0.0) {
@@ -525,41 +557,52 @@ static void classifyGroups(const std::uint8_t* in, int width, int step, std::uin
 }
 
 // The exact kernel in two passes that both run along rows, eight values at a time: across each
-// row into a plane with zero rows above and below, then down the columns of that plane. No
-// transposition, and the running sums stay in registers.
+// row, then down the columns of those rows. No transposition, and the running sums stay in
+// registers. Only window of the result is computed (its rows, and its columns in whole runs of
+// eight), from the input rows it takes.
 //
 // Shadows are cast by text and shapes with wide empty gaps and by filled shapes with wide
 // opaque insides: a run of eight whose taps are all zero comes out exactly zero, one whose
 // taps are all 255 comes out as every such run does, so both passes skip the sums of both.
 void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, int stride,
-    int pixelStep, std::uint8_t* out) const
+    int pixelStep, const Window& window, std::uint8_t* out, size_t outStride) const
 {
     const int r = m_reach;
-    const int outW = width + 2 * r, outH = height + 2 * r;
+    const int outW = width + 2 * r;
     const int runW = (outW + 7) / 8 * 8; // rows padded to whole runs of eight
     const int runs = runW / 8;
     const size_t lineLength = size_t(runW) + size_t(2 * r);
     const float* kernel = m_kernel.data();
-    const int acrossRows = height + 4 * r;
+    const int xFrom = window.x, xTo = window.x + window.width;
+    const int xBegin = xFrom / 8 * 8, xEnd = (xTo + 7) / 8 * 8;
+    // Output row y takes input rows y - 2r .. y.
+    const int inFirst = std::max(0, window.y - 2 * r);
+    const int inEnd = std::min(height, window.y + window.height);
+    const int inRows = std::max(0, inEnd - inFirst);
 
-    // Rows of the horizontal result, with 2r zero rows on each side for the vertical taps. Kept
-    // per thread and not cleared as a whole: every value is written below (zero where a run is
-    // skipped), so a plane of a few megabytes costs neither fresh pages nor a memset.
-    thread_local std::vector<float> across;
-    across.resize(size_t(acrossRows) * size_t(runW));
-    // inked[row * runs + run]: how many across rows before row have that run computed; full
-    // the same for runs filled in as full.
-    thread_local std::vector<int> inked, full;
-    inked.assign(size_t(acrossRows + 1) * size_t(runs), 0);
-    full.assign(size_t(acrossRows + 1) * size_t(runs), 0);
+    // Rows of the horizontal result, kept per thread and never cleared: every value the
+    // vertical pass reads is written below. Rows with no ink, and the rows above and below the
+    // input, are all one row of zeros. Both flags of every run read are written as well
+    // (computed; full), so nothing of a few megabytes is cleared or summed up on one thread.
+    thread_local std::vector<float> across, zeros;
+    thread_local std::vector<const float*> rowAt;
+    thread_local std::vector<std::uint8_t> computed, full;
+    across.resize(size_t(inRows) * size_t(runW));
+    rowAt.resize(size_t(inRows));
+    // Eight bytes past the last row, clear, for the counts' whole words (addFlags).
+    computed.resize(size_t(inRows) * size_t(runs) + 8);
+    full.resize(size_t(inRows) * size_t(runs) + 8);
+    std::fill_n(computed.end() - 8, 8, std::uint8_t(0));
+    std::fill_n(full.end() - 8, 8, std::uint8_t(0));
+    if (zeros.size() < size_t(runW))
+        zeros.resize(size_t(runW)); // only ever grown: its values stay zero
     // (The lambdas below may run on other threads: they must use this thread's planes by
     // pointer.)
     float* const acrossData = across.data();
-    int* const inkedData = inked.data();
-    int* const fullData = full.data();
-    float* const rowsStart = acrossData + size_t(2 * r) * size_t(runW);
-    std::fill_n(acrossData, size_t(2 * r) * size_t(runW), 0.0f);
-    std::fill_n(rowsStart + size_t(height) * size_t(runW), size_t(2 * r) * size_t(runW), 0.0f);
+    const float* const zeroRow = zeros.data();
+    const float** const rowData = rowAt.data();
+    std::uint8_t* const computedData = computed.data();
+    std::uint8_t* const fullData = full.data();
 
     const int groupCount = (width + 7) / 8;
 #ifdef QUILLMARK_WIDE_BLUR
@@ -577,8 +620,8 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
     fullFn(kernel, r, &fullValue, &fullByte);
     const bool skipFull = gConstantRunsSkipped.load(std::memory_order_relaxed);
 
-    forEachBlock(height, long(height) * outW, [&](int block) {
-        const int y0 = block * kBlockRows, y1 = std::min(height, y0 + kBlockRows);
+    forEachBlock(inRows, long(inRows) * (xEnd - xBegin), [&](int block) {
+        const int i0 = block * kBlockRows, i1 = std::min(inRows, i0 + kBlockRows);
         std::vector<float> line(lineLength + size_t(2 * r), 0.0f);
         std::vector<std::uint8_t> groups(static_cast<size_t>(groupCount));
         // Prefix counts of the groups with ink and of those full (see RowGroups).
@@ -587,7 +630,8 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
         std::vector<int> summed(static_cast<size_t>(runs));
         RowGroups counts { inkedGroups.data(), fullGroups.data(), groupCount, width, nullptr,
             pixelStep, line.data() + 2 * r, 0, summed.data() };
-        for (int y = y0; y < y1; ++y) {
+        for (int i = i0; i < i1; ++i) {
+            const int y = inFirst + i;
             const std::uint8_t* in = plane + size_t(y) * size_t(stride);
             if (pixelStep == 1)
                 classifyGroups<1>(in, width, 1, groups.data());
@@ -600,49 +644,71 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
                 inkedGroups[size_t(g) + 1] = inkedGroups[size_t(g)] + int(bits & 1u);
                 fullGroups[size_t(g) + 1] = fullGroups[size_t(g)] + int(bits >> 1);
             }
-            float* dst = rowsStart + size_t(y) * size_t(runW);
+            const size_t at = size_t(i) * size_t(runs);
             if (inkedGroups[size_t(groupCount)] == 0) {
-                std::fill_n(dst, runW, 0.0f);
+                rowData[i] = zeroRow;
+                std::memset(computedData + at + xBegin / 8, 0, size_t(xEnd - xBegin) / 8);
+                std::memset(fullData + at + xBegin / 8, 0, size_t(xEnd - xBegin) / 8);
                 continue;
             }
-            const size_t at = size_t(2 * r + y + 1) * size_t(runs);
+            float* dst = acrossData + size_t(i) * size_t(runW);
+            rowData[i] = dst;
             counts.in = in;
             counts.converted = 0;
-            acrossFn(line.data(), kernel, r, runW, counts, fullValue, dst, inkedData + at,
-                fullData + at);
+            acrossFn(line.data(), kernel, r, xBegin, xEnd, counts, fullValue, dst,
+                computedData + at, fullData + at);
         }
     });
-    for (int row = 1; row <= acrossRows; ++row) {
-        const size_t at = size_t(row) * size_t(runs);
-        for (int i = 0; i < runs; ++i) {
-            inkedData[at + size_t(i)] += inkedData[at - size_t(runs) + size_t(i)];
-            fullData[at + size_t(i)] += fullData[at - size_t(runs) + size_t(i)];
-        }
-    }
 
-    forEachBlock(outH, long(outH) * outW, [&](int block) {
-        const int y0 = block * kBlockRows, y1 = std::min(outH, y0 + kBlockRows);
+    // Blocks of output rows: each counts its first row's taps afresh, then slides.
+    constexpr int kDownBlockRows = 4 * kBlockRows;
+    const int downBlocks = (window.height + kDownBlockRows - 1) / kDownBlockRows;
+    const int runFirst = xBegin / 8, runEnd = xEnd / 8;
+    parallelFor(downBlocks, long(window.height) * (xEnd - xBegin), kParallelPixels, [&](int block) {
+        const int y0 = window.y + block * kDownBlockRows;
+        const int y1 = std::min(window.y + window.height, y0 + kDownBlockRows);
         std::vector<const float*> taps(size_t(2 * r + 1));
         std::vector<float> row(static_cast<size_t>(runW));
+        // The flags of each run summed over the output row's taps.
+        std::vector<std::uint8_t> computedCount(size_t(runs) + 8, 0),
+            fullCount(size_t(runs) + 8, 0);
+        std::uint8_t* const computedSum = computedCount.data();
+        std::uint8_t* const fullSum = fullCount.data();
+        auto slide = [&](int inputRow, int sign) {
+            if (inputRow < inFirst || inputRow >= inEnd)
+                return; // outside the input: zero, never full
+            const size_t at = size_t(inputRow - inFirst) * size_t(runs);
+            addFlags(
+                computedSum, fullSum, computedData + at, fullData + at, runFirst, runEnd, sign);
+        };
+        for (int t = y0 - 2 * r; t <= y0; ++t)
+            slide(t, 1);
+        const ColumnRuns columns { computedSum, fullSum };
         for (int y = y0; y < y1; ++y) {
-            // Output row y takes plane rows y - 2r .. y, that is across rows y .. y + 2r.
-            for (int i = 0; i <= 2 * r; ++i)
-                taps[size_t(i)] = acrossData + size_t(y + i) * size_t(runW);
-            const size_t before = size_t(y) * size_t(runs);
-            const size_t after = size_t(y + 2 * r + 1) * size_t(runs);
-            const ColumnRuns columns { inkedData + before, inkedData + after, fullData + before,
-                fullData + after };
-            std::uint8_t* dst = out + size_t(y) * size_t(outW);
-            downFn(taps.data(), kernel, r, runW, outW, columns, fullByte, row.data(), dst);
+            if (y > y0) {
+                slide(y - 2 * r - 1, -1);
+                slide(y, 1);
+            }
+            for (int i = 0; i <= 2 * r; ++i) {
+                const int inputRow = y - 2 * r + i;
+                taps[size_t(i)] = inputRow < inFirst || inputRow >= inEnd
+                    ? zeroRow
+                    : rowData[inputRow - inFirst];
+            }
+            std::uint8_t* dst = out + size_t(y - window.y) * outStride;
+            downFn(taps.data(), kernel, r, xFrom, xTo, columns, fullByte, row.data(), dst);
         }
     });
     // Up to 16 MB is kept (a shadow over a few million pixels, redrawn every frame); more is
     // let go so that one huge shadow does not pin its memory for the thread's life.
     constexpr size_t kKeep = size_t(16) << 20;
-    if (across.capacity() * sizeof(float) > kKeep)
+    if (across.capacity() * sizeof(float) > kKeep) {
         across = {};
-    if (inked.capacity() * sizeof(int) > kKeep) {
-        inked = {};
+        rowAt = {};
+        zeros = {};
+    }
+    if (computed.capacity() > kKeep) {
+        computed = {};
         full = {};
     }
 }

@@ -6,6 +6,7 @@
 // of the Gaussian). A caller that shows only part of the result asks for that window: the work
 // then follows the window and the input, not the whole spread of the blur. Planes of a large
 // picture are blurred in parallel; small ones (a shadow behind a word) on the calling thread.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -61,9 +62,10 @@ private:
     // (window.width x window.height).
     void applyBoxes(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
         const Window& window, std::uint8_t* out) const;
-    // The exact kernel, written straight into out ((width + 2 reach) x (height + 2 reach)).
+    // The exact kernel over window (inside the whole result, not empty), written straight into
+    // out (rows outStride bytes apart).
     void applyKernel(const std::uint8_t* plane, int width, int height, int stride, int pixelStep,
-        std::uint8_t* out) const;
+        const Window& window, std::uint8_t* out, size_t outStride) const;
 
     double m_sigma = 0.0;
     int m_reach = 0;

@@ -76,6 +76,10 @@ TEST(AlphaBlur, WindowIsThatPartOfTheWholeResult)
     const Row rows[] = {
         { "kernel, inside", 4, 90, 70, 1, { 10, 7, 50, 40 } },
         { "kernel, across the top-left corner", 9, 61, 47, 4, { -5, -9, 40, 30 } },
+        { "kernel, across the bottom-right corner", 3, 80, 60, 1, { 50, 40, 60, 60 } },
+        { "kernel, a few columns inside one run, far down", 16, 300, 400, 1, { 5, 300, 2, 3 } },
+        { "kernel, off the runs at both ends, split over threads", 6, 1100, 900, 4,
+            { 13, 250, 1001, 600 } },
         { "boxes, inside", 40, 200, 150, 1, { 60, 30, 170, 120 } },
         { "boxes, one column", 40, 200, 150, 4, { 150, 0, 1, 390 } },
         { "boxes, across the bottom-right", 70, 150, 120, 3, { 200, 180, 300, 300 } },
