@@ -214,8 +214,9 @@ std::string svgDocument(int type)
             Point(c.x + r * std::cos(a), c.y - r * std::sin(a)),
             Point(c.x - r * std::cos(a), c.y + r * std::sin(a)));
     }
-    // Inner shadow: blur 12 (sigma 6), moved 10 to the right (its angle 0), black at 0.75.
-    svg << svgInnerShadowFilter("inner", 10, 0, 6, 0.75);
+    // Inner shadow: blur 12 (sigma 6), moved 10 up (the shape's angle of 90, y up), black at
+    // 0.75.
+    svg << svgInnerShadowFilter("inner", 0, -10, 6, 0.75);
     // Drop shadow: 10 down, sigma 5, black at 0.75, under the whole shape.
     svg << "<filter id='drop' x='-5%' y='-5%' width='115%' height='115%'>"
            "<feGaussianBlur in='SourceAlpha' stdDeviation='5'/>"

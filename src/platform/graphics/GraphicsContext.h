@@ -159,10 +159,12 @@ public:
     //   save; clipToPath(path); setShadow(shadow); setAlpha(alpha); beginTransparencyLayer();
     //   setShadow(shadow with an opaque colour); setBlendMode(SourceOut);
     //   setFillColor(that opaque colour); fillPath(path); endTransparencyLayer(); restore
-    // in the current clip, transform and blend mode. With the normal blend mode and a clip
-    // whose coverage is known exactly, the path is rasterised once and both shadows are
-    // computed on coverage planes over the area of the clip and the path (two blurs however
-    // many parts the path has); otherwise the steps above are taken one by one.
+    // in the current clip, transform and blend mode; except that with the normal blend mode
+    // and a clip whose coverage is known exactly, a pixel the outline crosses keeps the shadow
+    // to its covered part (the steps leave a darker seam there). In that case the path is
+    // rasterised once and both shadows are computed on coverage planes over the area of the
+    // clip and the path (two blurs however many parts the path has); otherwise the steps
+    // above are taken one by one.
     void fillInnerShadow(const BezierPath& path, const Shadow& shadow, double alpha);
 
     // ---- pre-rasterised coverage

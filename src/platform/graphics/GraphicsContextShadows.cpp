@@ -25,9 +25,9 @@ using namespace graphicsinternal;
 
 namespace {
 
-// The inner shadow's layer pixel for each pair of masks (the shadow's m1, the fill's m2):
-// table[m1 * 256 + m2]. A shadow keeps its colour from frame to frame, so the last table is
-// kept.
+// The inner shadow's layer pixel for each coverage of the shadow: table[m], the colour at m
+// with the layer's opacity. A shadow keeps its colour from frame to frame, so the last table
+// is kept.
 std::shared_ptr<const std::vector<QRgb>> innerShadowTable(QRgb colour, int opacity)
 {
     static std::mutex mutex;
@@ -40,23 +40,13 @@ std::shared_ptr<const std::vector<QRgb>> innerShadowTable(QRgb colour, int opaci
             return last;
     }
     const std::array<int, 4> ink { qRed(colour), qGreen(colour), qBlue(colour), 255 };
-    auto table = std::make_shared<std::vector<QRgb>>(256 * 256);
-    parallelFor(256, 256L * 256, kParallelCoverage, [&](int m1) {
-        QRgb* row = table->data() + size_t(m1) * 256;
-        std::array<int, 4> l1, to;
+    auto table = std::make_shared<std::vector<QRgb>>(256);
+    for (int m = 0; m < 256; ++m) {
+        std::array<int, 4> l {};
         for (size_t c = 0; c < 4; ++c)
-            l1[c] = std::clamp(mul255(ink[c] + 255, m1) - m1, 0, 255);
-        for (size_t c = 0; c < 4; ++c)
-            to[c] = mul255(ink[c], 255 - l1[3]);
-        for (int m2 = 0; m2 < 256; ++m2) {
-            std::array<int, 4> l = l1;
-            if (m2 != 0) {
-                for (size_t c = 0; c < 4; ++c)
-                    l[c] = std::clamp(l1[c] + mul255(to[c] - l1[c] + 255, m2) - m2, 0, 255);
-            }
-            row[m2] = byteMul(qRgba(l[0], l[1], l[2], l[3]), opacity);
-        }
-    });
+            l[c] = std::clamp(mul255(ink[c] + 255, m) - m, 0, 255);
+        (*table)[size_t(m)] = byteMul(qRgba(l[0], l[1], l[2], l[3]), opacity);
+    }
     std::lock_guard lock(mutex);
     last = table;
     lastColour = colour;
@@ -68,11 +58,13 @@ std::shared_ptr<const std::vector<QRgb>> innerShadowTable(QRgb colour, int opaci
 
 // The inner shadow of the current clip's own path (fillInnerShadow), computed on coverage
 // planes over the layer the step-by-step form would open: the area of the clip, path
-// included. Every step is the step-by-step form's own arithmetic, pixel for pixel:
-//  - inside the layer, the opaque fill's shadow goes down source-out onto clear pixels
-//    through the clip: L1 = colour at mul255(B, K), B the path's coverage blurred and moved;
-//  - the fill itself, source-out through the clip and the path: L2 = L1 towards
-//    colour * (1 - L1 alpha) at div255(K * P);
+// included. The steps are the step-by-step form's, pixel for pixel but on the outline:
+//  - inside the layer, the opaque fill's shadow goes down onto clear pixels and the fill
+//    itself source-out over it, through the clip and the path: the colour at (1 - B) K P,
+//    B the path's coverage blurred and moved, K the clip's, P the path's. On a pixel the
+//    outline crosses, the shadow is kept to the covered part: the steps, which spread it over
+//    the whole pixel before the fill takes out only part of it, leave a dark seam along an
+//    edge the moved shape still covers (dashes along a shallow one);
 //  - the layer is composited with the alpha, casting the outer shadow from its alpha: the
 //    shadow, then the layer, source-over through the clip.
 // False when the form cannot be followed here (blend mode, a clip the painter rounds its own
@@ -174,7 +166,7 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
                 const int kx = k[x];
                 const int dx = area.left() + x - innerRect.left();
                 const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
-                out[x] = table[size_t(mul255(shade, kx)) * 256 + size_t(div255(kx * p[x]))];
+                out[x] = table[size_t(mul255(255 - shade, div255(kx * p[x])))];
             });
         }
     });
