@@ -4,6 +4,7 @@
 #include "boxes/IntConversion.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 using platform::Color;
@@ -85,18 +86,6 @@ Rect MyViewBase::drawnBounds() const
 
 namespace {
 
-Rect boundsOf(const std::vector<Point>& pts)
-{
-    double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-    for (const Point& p : pts) {
-        x0 = std::min(x0, p.x);
-        y0 = std::min(y0, p.y);
-        x1 = std::max(x1, p.x);
-        y1 = std::max(y1, p.y);
-    }
-    return Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
 // The bounding box of r turned by `degrees` about `centre` (sine and cosine in single
 // precision, as the outline takes them).
 Rect turnedAbout(const Rect& r, const Point& centre, double degrees)
@@ -109,7 +98,7 @@ Rect turnedAbout(const Rect& r, const Point& centre, double degrees)
         const double x = p.x - centre.x, y = p.y - centre.y;
         corners.emplace_back(centre.x + x * c - y * s, centre.y + x * s + y * c);
     }
-    return boundsOf(corners);
+    return Rect::enclosing(corners);
 }
 
 } // namespace
@@ -118,7 +107,7 @@ Rect MyViewBase::drawnCoverage() const
 {
     std::array<Point, 8> q;
     GetFourPoints(q, 0.0);
-    Rect r = boundsOf({ q[0], q[1], q[2], q[3] });
+    Rect r = Rect::enclosing(std::array { q[0], q[1], q[2], q[3] });
     const Point centre((q[0].x + q[2].x) / 2.0, (q[0].y + q[2].y) / 2.0);
     r = r.united(turnedAbout(drawnBounds(), centre, _rotationAngle));
     if (!imgPersp.isNull() && !imgRect.isNull())

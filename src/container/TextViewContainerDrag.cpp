@@ -54,18 +54,6 @@ double degreesOf(double x, double y)
     return std::atan2(y, x) * 180.0 / kPi;
 }
 
-Rect boundsOf(const std::vector<Point>& pts)
-{
-    double x0 = pts.front().x, y0 = pts.front().y, x1 = x0, y1 = y0;
-    for (const Point& p : pts) {
-        x0 = std::min(x0, p.x);
-        y0 = std::min(y0, p.y);
-        x1 = std::max(x1, p.x);
-        y1 = std::max(y1, p.y);
-    }
-    return Rect(x0, y0, x1 - x0, y1 - y0);
-}
-
 // The overlay's feedback of a selected box: handles, the grips and thumbs beyond its edges and
 // the curve guide of a warped box.
 Rect overlayCoverage(const MyViewBase& box, const Outline& q, double handleHalf)
@@ -84,7 +72,7 @@ Rect overlayCoverage(const MyViewBase& box, const Outline& q, double handleHalf)
             SelectedTextBoxView::curveGuidePoints(box) })
         pts.insert(pts.end(), more.begin(), more.end());
     const double grow = handleHalf + 2.0;
-    return boundsOf(pts).insetBy(-grow, -grow);
+    return Rect::enclosing(pts).insetBy(-grow, -grow);
 }
 
 } // namespace

@@ -85,6 +85,20 @@ Rect Rect::intersection(const Rect& other) const
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
+Rect Rect::enclosing(std::span<const Point> points)
+{
+    if (points.empty())
+        return null();
+    double x0 = points.front().x, y0 = points.front().y, x1 = x0, y1 = y0;
+    for (const Point& p : points) {
+        x0 = std::min(x0, p.x);
+        y0 = std::min(y0, p.y);
+        x1 = std::max(x1, p.x);
+        y1 = std::max(y1, p.y);
+    }
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
 Rect Rect::united(const Rect& other) const
 {
     if (isNull())

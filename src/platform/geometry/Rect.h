@@ -6,6 +6,7 @@
 #include "platform/geometry/Size.h"
 
 #include <QRectF>
+#include <span>
 
 namespace platform {
 
@@ -39,6 +40,8 @@ struct Rect {
     bool isNull() const;
     static Rect null();
     static Rect infinite();
+    // The smallest rectangle holding every point; null for none.
+    static Rect enclosing(std::span<const Point> points);
     bool isInfinite() const;
 
     // The same rectangle with a non-negative size.
