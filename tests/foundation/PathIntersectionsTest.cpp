@@ -277,7 +277,7 @@ TEST(PathIntersections, CrossingsMatchLib2geom)
     std::mt19937 rng(17);
     int differ = 0;
     int missed = 0;
-    for (int i = 0; i < 10000; ++i) {
+    for (int i = 0; i < pathrig::kOracleCases; ++i) {
         const BezierPath a = pathrig::randomPath(rng, 1 + i % 2, 1 + i % 5);
         const BezierPath b = pathrig::randomPath(rng, 1 + i % 3, 1 + i % 4);
         const auto ours = allIntersectionsWithPath(a, b);
@@ -314,7 +314,7 @@ TEST(PathIntersections, CrossingsMatchLib2geom)
     }
     // Crossings exactly at a shared vertex are counted once or twice depending on the
     // tolerance at segment ends; anything more is a fault.
-    EXPECT_LT(differ, 10000 / 200) << differ;
+    EXPECT_LT(differ, pathrig::kOracleCases / 200) << differ;
     EXPECT_EQ(missed, 0);
 }
 #endif

@@ -13,7 +13,7 @@ namespace {
 using platform::BezierPath;
 using platform::Point;
 
-constexpr int kCases = 10000;
+constexpr int kCases = pathrig::kOracleCases;
 
 TEST(PathOracle, WindingMatchesLib2geom)
 {

@@ -8,6 +8,15 @@
 
 namespace pathrig {
 
+// How many random cases a comparison against lib2geom runs. Under the sanitizers each case
+// costs tens of times more; the release run covers the full count, and a quarter of it is
+// enough there to find memory and undefined-behaviour faults.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr int kOracleCases = 2500;
+#else
+inline constexpr int kOracleCases = 10000;
+#endif
+
 // A path of `subpaths` closed subpaths of `segments` lines and curves each, points within
 // [0, size]^2: crossing itself at random, as a user's drawing would.
 inline platform::BezierPath randomPath(
