@@ -70,6 +70,7 @@ bool BackgroundWait::runIn(Session& session, const Work& work)
     }
 
     struct Ending {
+        std::atomic_bool workEnded { false }; // set before the loop is told
         std::mutex mutex;
         std::condition_variable ended;
         bool done = false;
@@ -79,6 +80,7 @@ bool BackgroundWait::runIn(Session& session, const Work& work)
     const std::shared_ptr<std::atomic_bool> cancelled = session.m_cancelled;
     dispatch::background([&work, &loop, cancelled, ending] {
         work(*cancelled);
+        ending->workEnded.store(true);
         // Posted before the end is announced: once it is, the caller may return and take
         // the loop with it.
         dispatch::async(&loop, [&loop] { loop.exit(WorkEnded); });
@@ -122,7 +124,10 @@ bool BackgroundWait::runIn(Session& session, const Work& work)
     const qint64 waited = nowMs() - session.m_startedMs;
     progressTimer.start(int(std::clamp<qint64>(kProgressDelayMs - waited, 0, kProgressDelayMs)));
 
-    for (;;) {
+    // The work's end and the progress window's timer can both be handled in one turn of the
+    // loop, the later exit code replacing the earlier: the loop is not entered again once the
+    // work has ended, whatever code it returned with.
+    while (!ending->workEnded.load()) {
         // Only the progress window takes input, and only while it shows.
         const bool progressShown = session.m_progress && session.m_progress->isVisible();
         const int why

@@ -112,3 +112,31 @@ TEST(BackgroundWait, CancelPressedInTheProgressWindowEndsTheSession)
     EXPECT_FALSE(secondRan);
     EXPECT_EQ(shownProgress(), nullptr);
 }
+
+// Once a session has waited past the progress delay, each further wait's progress timer is due
+// at once, so quick work ends in the same turn of the event loop as the timer: the wait must
+// still end. (It used to hang for good when the timer was handled after the work's end.)
+TEST(BackgroundWait, WorkEndingWithTheProgressTimerEndsTheWait)
+{
+    bool hung = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        hung = true;
+        QCoreApplication::exit(0); // ends every running loop, the stuck wait's too
+    });
+    watchdog.start(20000);
+    int ended = 0;
+    {
+        const BackgroundWait::Session session(QStringLiteral("Opening \u201cbig.quillmark\u201d\u2026"));
+        EXPECT_TRUE(BackgroundWait::run({}, [](const std::atomic_bool& cancelled) {
+            busyFor(BackgroundWait::kProgressDelayMs + 50, cancelled);
+        }));
+        for (int i = 0; i < 300 && !hung; ++i)
+            ended += BackgroundWait::run({}, [](const std::atomic_bool&) {}) ? 1 : 0;
+    }
+    watchdog.stop();
+    EXPECT_FALSE(hung) << "a wait did not end after " << ended << " quick waits";
+    EXPECT_EQ(ended, 300);
+    EXPECT_EQ(shownProgress(), nullptr);
+}
