@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -41,290 +43,288 @@ std::vector<float> BlurNode::kernel(double sigma)
 
 namespace {
 
+// The two passes run row by row: each input row is blurred across into a ring of the last
+// 2R + 1 such rows, and each output row is made down the ring as soon as its rows are in. The
+// ring stays in the core's cache, so the horizontal pass's output is never written to memory
+// and read back. Tiles wider than the ring allows for a large radius run in bands of columns.
+//
+// Every loop below adds the taps in the same order (centre, then the pairs p[-t] + p[t] from
+// t = 1 outwards, one multiply per pair), so every path gives the same pixels.
+
 // Small kernels (the display path's: sigma shrinks with the zoom) get their own unrolled
-// loops with the weights held in registers; larger ones run loops over any radius, in 8-float
-// vectors where the processor has them.
+// loops with the weights held in registers; larger ones run loops over any radius.
 constexpr int kMaxUnrolled = 8;
+
+// The ring's size in bytes: most of the second-level cache of one core, with room left for
+// the input and output rows streaming past it.
+constexpr std::size_t kRingBytes = 256 * 1024;
 
 inline Px splat(float w)
 {
     return Px { w, w, w, w };
 }
 
+// One row across: dst[i] from src[i - r] .. src[i + r] for i in [0, width).
 template <int R>
-void horizontalUnrolled(const PixelTile& in, PixelTile& h, const PixelRect& rows, const float* k)
+void acrossUnrolled(const Px* __restrict src, Px* __restrict dst, int width, const float* k)
 {
     Px w[R + 1];
     for (int t = 0; t <= R; ++t)
         w[t] = splat(k[t]);
-    const int width = h.rect().width;
-    for (int y = rows.y; y < rows.maxY(); ++y) {
-        const Px* __restrict src = in.at(h.rect().x, y); // src[i - R] .. src[i + R] exist
-        Px* __restrict dst = h.row(y);
-        for (int i = 0; i < width; ++i) {
-            const Px* p = src + i;
-            Px acc = p[0] * w[0];
+    for (int i = 0; i < width; ++i) {
+        const Px* p = src + i;
+        Px acc = p[0] * w[0];
 #pragma GCC unroll 8
-            for (int t = 1; t <= R; ++t)
-                acc += (p[-t] + p[t]) * w[t];
-            dst[i] = acc;
-        }
+        for (int t = 1; t <= R; ++t)
+            acc += (p[-t] + p[t]) * w[t];
+        dst[i] = acc;
     }
 }
 
-// Both vertical passes run over blocks of columns, so that the 2R + 1 rows one block reads
-// stay in the first-level cache while every output row of the block is made.
-constexpr int kColumnBlock = 128;
+void acrossAny(const Px* __restrict src, Px* __restrict dst, int width, const float* k, int r)
+{
+    for (int i = 0; i < width; ++i) {
+        const Px* p = src + i;
+        Px acc = p[0] * k[0];
+        for (int t = 1; t <= r; ++t)
+            acc += (p[-t] + p[t]) * k[t];
+        dst[i] = acc;
+    }
+}
 
-template <int R> void verticalUnrolled(const PixelTile& h, PixelTile& out, const float* k)
+// One row down: dst[i] from the rows rows[0] .. rows[2r] (rows[r] is the centre) at column i.
+template <int R>
+void downUnrolled(const Px* const* rows, Px* __restrict dst, int width, const float* k)
 {
     Px w[R + 1];
     for (int t = 0; t <= R; ++t)
         w[t] = splat(k[t]);
-    const PixelRect& o = out.rect();
-    const std::ptrdiff_t stride = h.rect().width; // rows of h are contiguous
-    for (int bx = 0; bx < o.width; bx += kColumnBlock) {
-        const int end = std::min(o.width, bx + kColumnBlock);
-        for (int y = o.y; y < o.maxY(); ++y) {
-            const Px* __restrict c = h.row(y);
-            Px* __restrict dst = out.row(y);
-            for (int i = bx; i < end; ++i) {
-                const Px* p = c + i;
-                Px acc = p[0] * w[0];
+    for (int i = 0; i < width; ++i) {
+        Px acc = rows[R][i] * w[0];
 #pragma GCC unroll 8
-                for (int t = 1; t <= R; ++t)
-                    acc += (p[-t * stride] + p[t * stride]) * w[t];
-                dst[i] = acc;
-            }
-        }
+        for (int t = 1; t <= R; ++t)
+            acc += (rows[R - t][i] + rows[R + t][i]) * w[t];
+        dst[i] = acc;
+    }
+}
+
+void downAny(const Px* const* rows, Px* __restrict dst, int width, const float* k, int r)
+{
+    for (int i = 0; i < width; ++i) {
+        Px acc = rows[r][i] * k[0];
+        for (int t = 1; t <= r; ++t)
+            acc += (rows[r - t][i] + rows[r + t][i]) * k[t];
+        dst[i] = acc;
     }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// The same loops two pixels at a time in 8-float AVX vectors, for processors that have them
-// (chosen at run time; the build targets plain x86-64). Each lane sees the same operations
-// in the same order as in the loops above, so the results are identical.
+// The same loops several pixels at a time in 8-float AVX vectors (two pixels each), for
+// processors that have them (chosen at run time; the build targets plain x86-64). Each lane
+// sees the same operations in the same order as above, so the results are identical. AVX
+// without FMA: a fused multiply-add would round differently.
 using Px2 = float __attribute__((vector_size(32)));
 
-// Eight floats (two pixels) from anywhere.
-__attribute__((target("avx"), always_inline)) inline Px2 load2(const float* p)
+__attribute__((target("avx"), always_inline)) inline Px2 load2(const Px* p)
 {
     Px2 v;
     __builtin_memcpy(&v, p, sizeof v);
     return v;
 }
 
-// One pixel (four floats) from and to anywhere, for the odd pixel at the end of a block.
-__attribute__((always_inline)) inline Px loadPx(const float* p)
-{
-    Px v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-__attribute__((always_inline)) inline void storePx(float* p, Px v)
+__attribute__((target("avx"), always_inline)) inline void store2(Px* p, Px2 v)
 {
     __builtin_memcpy(p, &v, sizeof v);
 }
 
-template <int R>
-__attribute__((target("avx"))) void horizontalAvx(
-    const PixelTile& in, PixelTile& h, const PixelRect& rows, const float* k)
+__attribute__((target("avx"), always_inline)) inline Px2 splat2(float w)
 {
-    Px2 w[R + 1];
-    for (int t = 0; t <= R; ++t)
-        w[t] = Px2 { k[t], k[t], k[t], k[t], k[t], k[t], k[t], k[t] };
-    const int width = h.rect().width;
-    for (int y = rows.y; y < rows.maxY(); ++y) {
-        const float* __restrict src = reinterpret_cast<const float*>(in.at(h.rect().x, y));
-        float* __restrict dst = reinterpret_cast<float*>(h.row(y));
-        int i = 0;
-        for (; i + 2 <= width; i += 2) {
-            const float* p = src + 4 * i;
-            Px2 acc = load2(p) * w[0];
-#pragma GCC unroll 8
-            for (int t = 1; t <= R; ++t)
-                acc += (load2(p - 4 * t) + load2(p + 4 * t)) * w[t];
-            __builtin_memcpy(dst + 4 * i, &acc, sizeof acc);
-        }
-        for (; i < width; ++i) {
-            const Px* p = reinterpret_cast<const Px*>(src) + i;
-            Px acc = p[0] * k[0];
-            for (int t = 1; t <= R; ++t)
-                acc += (p[-t] + p[t]) * k[t];
-            reinterpret_cast<Px*>(dst)[i] = acc;
-        }
-    }
+    return Px2 { w, w, w, w, w, w, w, w };
 }
 
 template <int R>
-__attribute__((target("avx"))) void verticalAvx(const PixelTile& h, PixelTile& out, const float* k)
+__attribute__((target("avx"))) void acrossAvx(
+    const Px* __restrict src, Px* __restrict dst, int width, const float* k)
 {
     Px2 w[R + 1];
     for (int t = 0; t <= R; ++t)
-        w[t] = Px2 { k[t], k[t], k[t], k[t], k[t], k[t], k[t], k[t] };
-    const PixelRect& o = out.rect();
-    const std::ptrdiff_t stride = 4 * std::ptrdiff_t(h.rect().width);
-    for (int bx = 0; bx < o.width; bx += kColumnBlock) {
-        const int end = std::min(o.width, bx + kColumnBlock);
-        for (int y = o.y; y < o.maxY(); ++y) {
-            const float* __restrict c = reinterpret_cast<const float*>(h.row(y));
-            float* __restrict dst = reinterpret_cast<float*>(out.row(y));
-            int i = bx;
-            for (; i + 2 <= end; i += 2) {
-                const float* p = c + 4 * i;
-                Px2 acc = load2(p) * w[0];
+        w[t] = splat2(k[t]);
+    int i = 0;
+    for (; i + 2 <= width; i += 2) {
+        const Px* p = src + i;
+        Px2 acc = load2(p) * w[0];
 #pragma GCC unroll 8
-                for (int t = 1; t <= R; ++t)
-                    acc += (load2(p - t * stride) + load2(p + t * stride)) * w[t];
-                __builtin_memcpy(dst + 4 * i, &acc, sizeof acc);
-            }
-            for (; i < end; ++i) {
-                const Px* p = reinterpret_cast<const Px*>(c) + i;
-                const std::ptrdiff_t s = stride / 4;
-                Px acc = p[0] * k[0];
-                for (int t = 1; t <= R; ++t)
-                    acc += (p[-t * s] + p[t * s]) * k[t];
-                reinterpret_cast<Px*>(dst)[i] = acc;
-            }
+        for (int t = 1; t <= R; ++t)
+            acc += (load2(p - t) + load2(p + t)) * w[t];
+        store2(dst + i, acc);
+    }
+    if (i < width)
+        acrossUnrolled<R>(src + i, dst + i, width - i, k);
+}
+
+// Eight pixels (four vectors) at a time with the weights read as they are needed: four
+// independent sums, so that the additions of one wait less on the one before.
+__attribute__((target("avx"))) void acrossAvxAny(
+    const Px* __restrict src, Px* __restrict dst, int width, const float* k, int r)
+{
+    const Px2 w0 = splat2(k[0]);
+    int i = 0;
+    for (; i + 8 <= width; i += 8) {
+        const Px* p = src + i;
+        Px2 a0 = load2(p) * w0, a1 = load2(p + 2) * w0;
+        Px2 a2 = load2(p + 4) * w0, a3 = load2(p + 6) * w0;
+        for (int t = 1; t <= r; ++t) {
+            const Px2 w = splat2(k[t]);
+            a0 += (load2(p - t) + load2(p + t)) * w;
+            a1 += (load2(p + 2 - t) + load2(p + 2 + t)) * w;
+            a2 += (load2(p + 4 - t) + load2(p + 4 + t)) * w;
+            a3 += (load2(p + 6 - t) + load2(p + 6 + t)) * w;
         }
+        store2(dst + i, a0);
+        store2(dst + i + 2, a1);
+        store2(dst + i + 4, a2);
+        store2(dst + i + 6, a3);
+    }
+    for (; i + 2 <= width; i += 2) {
+        const Px* p = src + i;
+        Px2 a = load2(p) * w0;
+        for (int t = 1; t <= r; ++t)
+            a += (load2(p - t) + load2(p + t)) * splat2(k[t]);
+        store2(dst + i, a);
+    }
+    if (i < width)
+        acrossAny(src + i, dst + i, width - i, k, r);
+}
+
+// Eight pixels (four vectors) at a time, the sums in registers while the rows go by.
+template <int R>
+__attribute__((target("avx"))) void downAvx(
+    const Px* const* rows, Px* __restrict dst, int width, const float* k)
+{
+    Px2 w[R + 1];
+    for (int t = 0; t <= R; ++t)
+        w[t] = splat2(k[t]);
+    int i = 0;
+    for (; i + 8 <= width; i += 8) {
+        const Px* c = rows[R] + i;
+        Px2 a0 = load2(c) * w[0], a1 = load2(c + 2) * w[0];
+        Px2 a2 = load2(c + 4) * w[0], a3 = load2(c + 6) * w[0];
+#pragma GCC unroll 8
+        for (int t = 1; t <= R; ++t) {
+            const Px* u = rows[R - t] + i;
+            const Px* d = rows[R + t] + i;
+            a0 += (load2(u) + load2(d)) * w[t];
+            a1 += (load2(u + 2) + load2(d + 2)) * w[t];
+            a2 += (load2(u + 4) + load2(d + 4)) * w[t];
+            a3 += (load2(u + 6) + load2(d + 6)) * w[t];
+        }
+        store2(dst + i, a0);
+        store2(dst + i + 2, a1);
+        store2(dst + i + 4, a2);
+        store2(dst + i + 6, a3);
+    }
+    if (i < width) {
+        const Px* tail[2 * R + 1];
+        for (int j = 0; j <= 2 * R; ++j)
+            tail[j] = rows[j] + i;
+        downUnrolled<R>(tail, dst + i, width - i, k);
     }
 }
 
-// Any radius, four pixels (two vectors) at a time with the weights read as they are needed.
-// The taps of every lane are added in the order of the loops above and of BlurNode's general
-// loops, so the pixels are the same whichever runs.
-__attribute__((target("avx"))) void horizontalAvxAny(
-    const PixelTile& in, PixelTile& h, const PixelRect& rows, const float* k, int r)
+__attribute__((target("avx"))) void downAvxAny(
+    const Px* const* rows, Px* __restrict dst, int width, const float* k, int r)
 {
-    const int width = h.rect().width;
-    for (int y = rows.y; y < rows.maxY(); ++y) {
-        const float* __restrict src = reinterpret_cast<const float*>(in.at(h.rect().x, y));
-        float* __restrict dst = reinterpret_cast<float*>(h.row(y));
-        int i = 0;
-        for (; i + 4 <= width; i += 4) {
-            const float* p = src + 4 * i;
-            const Px2 w0 = Px2 {} + k[0];
-            Px2 a = load2(p) * w0;
-            Px2 b = load2(p + 8) * w0;
-            for (int t = 1; t <= r; ++t) {
-                const Px2 w = Px2 {} + k[t];
-                a += (load2(p - 4 * t) + load2(p + 4 * t)) * w;
-                b += (load2(p + 8 - 4 * t) + load2(p + 8 + 4 * t)) * w;
-            }
-            __builtin_memcpy(dst + 4 * i, &a, sizeof a);
-            __builtin_memcpy(dst + 4 * i + 8, &b, sizeof b);
+    const Px2 w0 = splat2(k[0]);
+    int i = 0;
+    for (; i + 8 <= width; i += 8) {
+        const Px* c = rows[r] + i;
+        Px2 a0 = load2(c) * w0, a1 = load2(c + 2) * w0;
+        Px2 a2 = load2(c + 4) * w0, a3 = load2(c + 6) * w0;
+        for (int t = 1; t <= r; ++t) {
+            const Px* u = rows[r - t] + i;
+            const Px* d = rows[r + t] + i;
+            const Px2 w = splat2(k[t]);
+            a0 += (load2(u) + load2(d)) * w;
+            a1 += (load2(u + 2) + load2(d + 2)) * w;
+            a2 += (load2(u + 4) + load2(d + 4)) * w;
+            a3 += (load2(u + 6) + load2(d + 6)) * w;
         }
-        for (; i < width; ++i) {
-            const Px* p = reinterpret_cast<const Px*>(src) + i;
-            Px acc = p[0] * k[0];
-            for (int t = 1; t <= r; ++t)
-                acc += (p[-t] + p[t]) * k[t];
-            reinterpret_cast<Px*>(dst)[i] = acc;
-        }
+        store2(dst + i, a0);
+        store2(dst + i + 2, a1);
+        store2(dst + i + 4, a2);
+        store2(dst + i + 6, a3);
     }
-}
-
-// Row by row over blocks of columns: the block of the output row stays in the first-level
-// cache while the rows of h stream past it, four taps per sweep (a tap per sweep would load
-// and store the block once per tap; a block of registers walked down the columns would read
-// every row of h in a stride the cache prefetch does not follow).
-__attribute__((target("avx"))) void verticalAvxAny(
-    const PixelTile& h, PixelTile& out, const float* k, int r)
-{
-    constexpr int kBlock = 256;
-    const PixelRect& o = out.rect();
-    for (int bx = 0; bx < o.width; bx += kBlock) {
-        const int n = 4 * std::min(kBlock, o.width - bx); // floats in the block
-        for (int y = o.y; y < o.maxY(); ++y) {
-            float* __restrict dst = reinterpret_cast<float*>(out.row(y) + bx);
-            auto row = [&](int dy) { return reinterpret_cast<const float*>(h.row(y + dy) + bx); };
-            {
-                const float* c = row(0);
-                const Px2 w0 = Px2 {} + k[0];
-                int i = 0;
-                for (; i + 8 <= n; i += 8) {
-                    const Px2 v = load2(c + i) * w0;
-                    __builtin_memcpy(dst + i, &v, sizeof v);
-                }
-                if (i < n) // an odd pixel at the end
-                    storePx(dst + i, loadPx(c + i) * k[0]);
-            }
-            int t = 1;
-            for (; t + 3 <= r; t += 4) {
-                const float *a0 = row(-t), *b0 = row(t), *a1 = row(-t - 1), *b1 = row(t + 1);
-                const float *a2 = row(-t - 2), *b2 = row(t + 2), *a3 = row(-t - 3),
-                            *b3 = row(t + 3);
-                const Px2 w0 = Px2 {} + k[t], w1 = Px2 {} + k[t + 1];
-                const Px2 w2 = Px2 {} + k[t + 2], w3 = Px2 {} + k[t + 3];
-                int i = 0;
-                for (; i + 8 <= n; i += 8) {
-                    Px2 acc = load2(dst + i);
-                    acc += (load2(a0 + i) + load2(b0 + i)) * w0;
-                    acc += (load2(a1 + i) + load2(b1 + i)) * w1;
-                    acc += (load2(a2 + i) + load2(b2 + i)) * w2;
-                    acc += (load2(a3 + i) + load2(b3 + i)) * w3;
-                    __builtin_memcpy(dst + i, &acc, sizeof acc);
-                }
-                if (i < n) {
-                    Px acc = loadPx(dst + i);
-                    acc += (loadPx(a0 + i) + loadPx(b0 + i)) * k[t];
-                    acc += (loadPx(a1 + i) + loadPx(b1 + i)) * k[t + 1];
-                    acc += (loadPx(a2 + i) + loadPx(b2 + i)) * k[t + 2];
-                    acc += (loadPx(a3 + i) + loadPx(b3 + i)) * k[t + 3];
-                    storePx(dst + i, acc);
-                }
-            }
-            for (; t <= r; ++t) {
-                const float *a = row(-t), *b = row(t);
-                const Px2 w = Px2 {} + k[t];
-                int i = 0;
-                for (; i + 8 <= n; i += 8) {
-                    Px2 acc = load2(dst + i);
-                    acc += (load2(a + i) + load2(b + i)) * w;
-                    __builtin_memcpy(dst + i, &acc, sizeof acc);
-                }
-                if (i < n)
-                    storePx(dst + i, loadPx(dst + i) + (loadPx(a + i) + loadPx(b + i)) * k[t]);
-            }
-        }
+    for (; i < width; ++i) {
+        Px acc = rows[r][i] * k[0];
+        for (int t = 1; t <= r; ++t)
+            acc += (rows[r - t][i] + rows[r + t][i]) * k[t];
+        dst[i] = acc;
     }
-}
-
-#else
-template <int R> void horizontalAvx(const PixelTile&, PixelTile&, const PixelRect&, const float*)
-{
-}
-template <int R> void verticalAvx(const PixelTile&, PixelTile&, const float*)
-{
-}
-void horizontalAvxAny(const PixelTile&, PixelTile&, const PixelRect&, const float*, int)
-{
-}
-void verticalAvxAny(const PixelTile&, PixelTile&, const float*, int)
-{
 }
 #endif
 
-template <int R>
-void blurUnrolled(
-    const PixelTile& in, PixelTile& h, const PixelRect& rows, PixelTile& out, const float* k)
+// The row functions for one radius, with one signature (the unrolled ones ignore r).
+using AcrossFn = void (*)(const Px*, Px*, int, const float*, int);
+using DownFn = void (*)(const Px* const*, Px*, int, const float*, int);
+struct Passes {
+    AcrossFn across;
+    DownFn down;
+};
+
+template <int R> void acrossFixed(const Px* s, Px* d, int width, const float* k, int)
 {
-    if (CpuFeatures::hasAvx()) {
-        horizontalAvx<R>(in, h, rows, k);
-        verticalAvx<R>(h, out, k);
-        return;
-    }
-    horizontalUnrolled<R>(in, h, rows, k);
-    verticalUnrolled<R>(h, out, k);
+    acrossUnrolled<R>(s, d, width, k);
+}
+template <int R> void downFixed(const Px* const* rows, Px* d, int width, const float* k, int)
+{
+    downUnrolled<R>(rows, d, width, k);
+}
+#if defined(__x86_64__) || defined(__i386__)
+template <int R> void acrossAvxFixed(const Px* s, Px* d, int width, const float* k, int)
+{
+    acrossAvx<R>(s, d, width, k);
+}
+template <int R> void downAvxFixed(const Px* const* rows, Px* d, int width, const float* k, int)
+{
+    downAvx<R>(rows, d, width, k);
+}
+#endif
+
+template <int... Rs> Passes unrolledPasses(std::integer_sequence<int, Rs...>, int r, bool avx)
+{
+    Passes p { nullptr, nullptr };
+    (void)avx;
+    ((r == Rs + 1 ? (p = Passes { &acrossFixed<Rs + 1>, &downFixed<Rs + 1> }) : p), ...);
+#if defined(__x86_64__) || defined(__i386__)
+    if (avx)
+        ((r == Rs + 1 ? (p = Passes { &acrossAvxFixed<Rs + 1>, &downAvxFixed<Rs + 1> }) : p), ...);
+#endif
+    return p;
 }
 
-template <int... Rs>
-bool dispatch(std::integer_sequence<int, Rs...>, int r, const PixelTile& in, PixelTile& h,
-    const PixelRect& rows, PixelTile& out, const float* k)
+Passes passesFor(int r)
 {
-    return ((r == Rs + 1 ? (blurUnrolled<Rs + 1>(in, h, rows, out, k), true) : false) || ...);
+    const bool avx = CpuFeatures::hasAvx();
+    if (r <= kMaxUnrolled)
+        return unrolledPasses(std::make_integer_sequence<int, kMaxUnrolled>(), r, avx);
+#if defined(__x86_64__) || defined(__i386__)
+    if (avx)
+        return { &acrossAvxAny, &downAvxAny };
+#endif
+    return { &acrossAny, &downAny };
 }
+
+// The widest band of columns whose ring of 2r + 1 rows fits kRingBytes, in whole vectors.
+int bandWidth(int r, int width)
+{
+    const std::size_t rowBytes = std::size_t(2 * r + 1) * sizeof(Px);
+    const int fits = int(std::min<std::size_t>(kRingBytes / rowBytes, std::size_t(width)));
+    return fits >= width ? width : std::max(8, fits & ~7);
+}
+
+// Ring rows a little longer than the band, so that rows a power of two apart do not all
+// fall in the same sets of the first-level cache.
+constexpr int kRingPad = 4;
 
 } // namespace
 
@@ -337,87 +337,45 @@ bool BlurNode::render(const RenderArgs& args, PixelTile& out) const
     const PixelRect& o = out.rect();
     // Not cut at the pixel limits (r is bounded), so that every tap has a place to read.
     const PixelRect roi(o.x - r, o.y - r, o.width + 2 * r, o.height + 2 * r);
-    // Rows outside the input's extent are clear: not rendered, zero in the horizontal pass's
-    // output, so that the vertical pass reads r rows either side of every output row.
+    // Rows outside the input's extent are clear: not rendered, zero in the ring, so that
+    // every output row has r rows either side.
     const PixelRect inExtent = m_input->pixelExtent(args.scale);
     const PixelRect rows = roi.intersected(inExtent);
+    const Px zero = { 0, 0, 0, 0 };
     if (rows.isEmpty()) {
-        out.fill(Px { 0, 0, 0, 0 });
+        out.fill(zero);
         return true;
     }
-    PixelTile in, h;
+    PixelTile in;
     if (!m_input->renderRect(args, { roi.x, rows.y, roi.width, rows.height }, in))
         return false;
-    if (!h.allocate({ o.x, roi.y, o.width, roi.height }))
+    const int span = 2 * r + 1;
+    const int band = bandWidth(r, o.width);
+    PixelTile ring;
+    if (!ring.allocate({ 0, 0, band + kRingPad, span }))
         return false;
-    const Px zero = { 0, 0, 0, 0 };
-    for (int y = roi.y; y < rows.y; ++y)
-        std::fill_n(h.row(y), o.width, zero);
-    for (int y = rows.maxY(); y < roi.maxY(); ++y)
-        std::fill_n(h.row(y), o.width, zero);
-    if (r <= kMaxUnrolled
-        && dispatch(std::make_integer_sequence<int, kMaxUnrolled>(), r, in, h, rows, out, k.data()))
-        return !args.cancelled();
-    const bool avx = CpuFeatures::hasAvx();
-    if (avx)
-        horizontalAvxAny(in, h, rows, k.data(), r);
-    else
-        horizontal(in, h, rows, k);
-    in = PixelTile();
-    if (args.cancelled())
-        return false;
-    if (avx)
-        verticalAvxAny(h, out, k.data(), r);
-    else
-        vertical(h, out, k);
-    return true;
-}
-
-void BlurNode::horizontal(
-    const PixelTile& in, PixelTile& h, const PixelRect& rows, const std::vector<float>& k) const
-{
-    const int r = int(k.size()) - 1;
-    std::vector<Px> w(k.size());
-    for (std::size_t t = 0; t < k.size(); ++t)
-        w[t] = splat(k[t]);
-    const PixelRect& hr = h.rect();
-    for (int y = rows.y; y < rows.maxY(); ++y) {
-        const Px* __restrict src = in.at(hr.x, y); // src[i - r] .. src[i + r] are all inside
-        Px* __restrict dst = h.row(y);
-        for (int i = 0; i < hr.width; ++i) {
-            const Px* p = src + i;
-            Px acc = p[0] * w[0];
-            for (int t = 1; t <= r; ++t)
-                acc += (p[-t] + p[t]) * w[std::size_t(t)];
-            dst[i] = acc;
+    const Passes passes = passesFor(r);
+    std::vector<const Px*> taps(std::size_t(span), nullptr);
+    for (int bx = 0; bx < o.width; bx += band) {
+        if (args.cancelled())
+            return false;
+        const int bw = std::min(band, o.width - bx);
+        for (int y = roi.y; y < roi.maxY(); ++y) {
+            const int n = y - roi.y; // rows of the ring filled before this one
+            Px* slot = ring.row(n % span);
+            if (y >= rows.y && y < rows.maxY())
+                passes.across(in.at(o.x + bx, y), slot, bw, k.data(), r);
+            else
+                std::fill_n(slot, bw, zero);
+            if (n < 2 * r)
+                continue;
+            // Output row y - r from rows y - 2r .. y.
+            for (int j = 0; j < span; ++j)
+                taps[std::size_t(j)] = ring.row((n - 2 * r + j) % span);
+            passes.down(taps.data(), out.at(o.x + bx, y - r), bw, k.data(), r);
         }
     }
-}
-
-// Runs over blocks of columns so that the rows one block reads stay in cache. Every output
-// row has r rows of h either side.
-void BlurNode::vertical(const PixelTile& h, PixelTile& out, const std::vector<float>& k) const
-{
-    constexpr int kBlock = 128;
-    const int r = int(k.size()) - 1;
-    const PixelRect& o = out.rect();
-    for (int bx = 0; bx < o.width; bx += kBlock) {
-        const int bw = std::min(kBlock, o.width - bx);
-        for (int y = o.y; y < o.maxY(); ++y) {
-            Px* __restrict dst = out.row(y) + bx;
-            const Px* __restrict c = h.row(y) + bx;
-            const Px w0 = splat(k[0]);
-            for (int i = 0; i < bw; ++i)
-                dst[i] = c[i] * w0;
-            for (int t = 1; t <= r; ++t) {
-                const Px* __restrict a = h.row(y - t) + bx;
-                const Px* __restrict b = h.row(y + t) + bx;
-                const Px w = splat(k[std::size_t(t)]);
-                for (int i = 0; i < bw; ++i)
-                    dst[i] += (a[i] + b[i]) * w;
-            }
-        }
-    }
+    return !args.cancelled();
 }
 
 } // namespace platform
