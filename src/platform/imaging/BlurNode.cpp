@@ -92,29 +92,41 @@ void acrossAny(const Px* __restrict src, Px* __restrict dst, int width, const fl
     }
 }
 
-// One row down: dst[i] from the rows rows[0] .. rows[2r] (rows[r] is the centre) at column i.
+// Two rows down: dst0[i] from rows[0] .. rows[2r] (rows[r] is the centre) at column i, and
+// dst1[i] from rows[1] .. rows[2r + 1], for i in [begin, width). Two at a time so that the wide
+// loops below can use every row they read for both.
 template <int R>
-void downUnrolled(const Px* const* rows, Px* __restrict dst, int width, const float* k)
+void downUnrolled(const Px* const* rows, Px* __restrict dst0, Px* __restrict dst1, int begin,
+    int width, const float* k)
 {
     Px w[R + 1];
     for (int t = 0; t <= R; ++t)
         w[t] = splat(k[t]);
-    for (int i = 0; i < width; ++i) {
-        Px acc = rows[R][i] * w[0];
+    for (int j = 0; j < 2; ++j) {
+        const Px* const* c = rows + j;
+        Px* __restrict dst = j ? dst1 : dst0;
+        for (int i = begin; i < width; ++i) {
+            Px acc = c[R][i] * w[0];
 #pragma GCC unroll 8
-        for (int t = 1; t <= R; ++t)
-            acc += (rows[R - t][i] + rows[R + t][i]) * w[t];
-        dst[i] = acc;
+            for (int t = 1; t <= R; ++t)
+                acc += (c[R - t][i] + c[R + t][i]) * w[t];
+            dst[i] = acc;
+        }
     }
 }
 
-void downAny(const Px* const* rows, Px* __restrict dst, int width, const float* k, int r)
+void downAny(const Px* const* rows, Px* __restrict dst0, Px* __restrict dst1, int begin, int width,
+    const float* k, int r)
 {
-    for (int i = 0; i < width; ++i) {
-        Px acc = rows[r][i] * k[0];
-        for (int t = 1; t <= r; ++t)
-            acc += (rows[r - t][i] + rows[r + t][i]) * k[t];
-        dst[i] = acc;
+    for (int j = 0; j < 2; ++j) {
+        const Px* const* c = rows + j;
+        Px* __restrict dst = j ? dst1 : dst0;
+        for (int i = begin; i < width; ++i) {
+            Px acc = c[r][i] * k[0];
+            for (int t = 1; t <= r; ++t)
+                acc += (c[r - t][i] + c[r + t][i]) * k[t];
+            dst[i] = acc;
+        }
     }
 }
 
@@ -196,76 +208,54 @@ __attribute__((target("avx"))) void acrossAvxAny(
         acrossAny(src + i, dst + i, width - i, k, r);
 }
 
-// Eight pixels (four vectors) at a time, the sums in registers while the rows go by.
+// Four pixels (two vectors) of two output rows at a time, the sums in registers while the
+// rows go by: at step t the first row takes rows r - t and r + t, the second r + 1 - t and
+// r + 1 + t, and two of those four were read at step t - 1, so every row is read once for
+// both. R is the radius, or 0 for any radius r.
 template <int R>
-__attribute__((target("avx"))) void downAvx(
-    const Px* const* rows, Px* __restrict dst, int width, const float* k)
+__attribute__((target("avx"))) void downAvx(const Px* const* rows, Px* __restrict dst0,
+    Px* __restrict dst1, int width, const float* k, int r)
 {
-    Px2 w[R + 1];
-    for (int t = 0; t <= R; ++t)
-        w[t] = splat2(k[t]);
-    int i = 0;
-    for (; i + 8 <= width; i += 8) {
-        const Px* c = rows[R] + i;
-        Px2 a0 = load2(c) * w[0], a1 = load2(c + 2) * w[0];
-        Px2 a2 = load2(c + 4) * w[0], a3 = load2(c + 6) * w[0];
-#pragma GCC unroll 8
-        for (int t = 1; t <= R; ++t) {
-            const Px* u = rows[R - t] + i;
-            const Px* d = rows[R + t] + i;
-            a0 += (load2(u) + load2(d)) * w[t];
-            a1 += (load2(u + 2) + load2(d + 2)) * w[t];
-            a2 += (load2(u + 4) + load2(d + 4)) * w[t];
-            a3 += (load2(u + 6) + load2(d + 6)) * w[t];
-        }
-        store2(dst + i, a0);
-        store2(dst + i + 2, a1);
-        store2(dst + i + 4, a2);
-        store2(dst + i + 6, a3);
-    }
-    if (i < width) {
-        const Px* tail[2 * R + 1];
-        for (int j = 0; j <= 2 * R; ++j)
-            tail[j] = rows[j] + i;
-        downUnrolled<R>(tail, dst + i, width - i, k);
-    }
-}
-
-__attribute__((target("avx"))) void downAvxAny(
-    const Px* const* rows, Px* __restrict dst, int width, const float* k, int r)
-{
+    if constexpr (R > 0)
+        r = R;
     const Px2 w0 = splat2(k[0]);
     int i = 0;
-    for (; i + 8 <= width; i += 8) {
-        const Px* c = rows[r] + i;
-        Px2 a0 = load2(c) * w0, a1 = load2(c + 2) * w0;
-        Px2 a2 = load2(c + 4) * w0, a3 = load2(c + 6) * w0;
+    for (; i + 4 <= width; i += 4) {
+        const Px* c0 = rows[r] + i;
+        const Px* c1 = rows[r + 1] + i;
+        // The rows r + 1 - t (up) and r + t (down) of the step before.
+        Px2 up0 = load2(c0), up1 = load2(c0 + 2), down0 = load2(c1), down1 = load2(c1 + 2);
+        Px2 a0 = up0 * w0, a1 = up1 * w0, b0 = down0 * w0, b1 = down1 * w0;
+#pragma GCC unroll 8
         for (int t = 1; t <= r; ++t) {
             const Px* u = rows[r - t] + i;
-            const Px* d = rows[r + t] + i;
+            const Px* d = rows[r + 1 + t] + i;
             const Px2 w = splat2(k[t]);
-            a0 += (load2(u) + load2(d)) * w;
-            a1 += (load2(u + 2) + load2(d + 2)) * w;
-            a2 += (load2(u + 4) + load2(d + 4)) * w;
-            a3 += (load2(u + 6) + load2(d + 6)) * w;
+            const Px2 u0 = load2(u), u1 = load2(u + 2), d0 = load2(d), d1 = load2(d + 2);
+            a0 += (u0 + down0) * w;
+            a1 += (u1 + down1) * w;
+            b0 += (up0 + d0) * w;
+            b1 += (up1 + d1) * w;
+            up0 = u0;
+            up1 = u1;
+            down0 = d0;
+            down1 = d1;
         }
-        store2(dst + i, a0);
-        store2(dst + i + 2, a1);
-        store2(dst + i + 4, a2);
-        store2(dst + i + 6, a3);
+        store2(dst0 + i, a0);
+        store2(dst0 + i + 2, a1);
+        store2(dst1 + i, b0);
+        store2(dst1 + i + 2, b1);
     }
-    for (; i < width; ++i) {
-        Px acc = rows[r][i] * k[0];
-        for (int t = 1; t <= r; ++t)
-            acc += (rows[r - t][i] + rows[r + t][i]) * k[t];
-        dst[i] = acc;
-    }
+    if constexpr (R > 0)
+        downUnrolled<R>(rows, dst0, dst1, i, width, k);
+    else
+        downAny(rows, dst0, dst1, i, width, k, r);
 }
 #endif
 
 // The row functions for one radius, with one signature (the unrolled ones ignore r).
 using AcrossFn = void (*)(const Px*, Px*, int, const float*, int);
-using DownFn = void (*)(const Px* const*, Px*, int, const float*, int);
+using DownFn = void (*)(const Px* const*, Px*, Px*, int, const float*, int);
 struct Passes {
     AcrossFn across;
     DownFn down;
@@ -275,18 +265,19 @@ template <int R> void acrossFixed(const Px* s, Px* d, int width, const float* k,
 {
     acrossUnrolled<R>(s, d, width, k);
 }
-template <int R> void downFixed(const Px* const* rows, Px* d, int width, const float* k, int)
+template <int R>
+void downFixed(const Px* const* rows, Px* d0, Px* d1, int width, const float* k, int)
 {
-    downUnrolled<R>(rows, d, width, k);
+    downUnrolled<R>(rows, d0, d1, 0, width, k);
+}
+void downAll(const Px* const* rows, Px* d0, Px* d1, int width, const float* k, int r)
+{
+    downAny(rows, d0, d1, 0, width, k, r);
 }
 #if defined(__x86_64__) || defined(__i386__)
 template <int R> void acrossAvxFixed(const Px* s, Px* d, int width, const float* k, int)
 {
     acrossAvx<R>(s, d, width, k);
-}
-template <int R> void downAvxFixed(const Px* const* rows, Px* d, int width, const float* k, int)
-{
-    downAvx<R>(rows, d, width, k);
 }
 #endif
 
@@ -297,7 +288,7 @@ template <int... Rs> Passes unrolledPasses(std::integer_sequence<int, Rs...>, in
     ((r == Rs + 1 ? (p = Passes { &acrossFixed<Rs + 1>, &downFixed<Rs + 1> }) : p), ...);
 #if defined(__x86_64__) || defined(__i386__)
     if (avx)
-        ((r == Rs + 1 ? (p = Passes { &acrossAvxFixed<Rs + 1>, &downAvxFixed<Rs + 1> }) : p), ...);
+        ((r == Rs + 1 ? (p = Passes { &acrossAvxFixed<Rs + 1>, &downAvx<Rs + 1> }) : p), ...);
 #endif
     return p;
 }
@@ -309,9 +300,9 @@ Passes passesFor(int r)
         return unrolledPasses(std::make_integer_sequence<int, kMaxUnrolled>(), r, avx);
 #if defined(__x86_64__) || defined(__i386__)
     if (avx)
-        return { &acrossAvxAny, &downAvxAny };
+        return { &acrossAvxAny, &downAvx<0> };
 #endif
-    return { &acrossAny, &downAny };
+    return { &acrossAny, &downAll };
 }
 
 // The widest band of columns whose ring of 2r + 1 rows fits kRingBytes, in whole vectors.
@@ -349,30 +340,39 @@ bool BlurNode::render(const RenderArgs& args, PixelTile& out) const
     PixelTile in;
     if (!m_input->renderRect(args, { roi.x, rows.y, roi.width, rows.height }, in))
         return false;
-    const int span = 2 * r + 1;
+    // The ring holds the 2r + 2 rows two output rows read, and one more row: where the tile
+    // has an odd number of rows, the last one is made with a spare partner that lands there.
+    const int span = 2 * r + 2;
     const int band = bandWidth(r, o.width);
     PixelTile ring;
-    if (!ring.allocate({ 0, 0, band + kRingPad, span }))
+    if (!ring.allocate({ 0, 0, band + kRingPad, span + 1 }))
         return false;
+    Px* spare = ring.row(span);
     const Passes passes = passesFor(r);
     std::vector<const Px*> taps(std::size_t(span), nullptr);
+    auto slot = [&](int n) { return ring.row(n % span); };
     for (int bx = 0; bx < o.width; bx += band) {
         if (args.cancelled())
             return false;
         const int bw = std::min(band, o.width - bx);
         for (int y = roi.y; y < roi.maxY(); ++y) {
             const int n = y - roi.y; // rows of the ring filled before this one
-            Px* slot = ring.row(n % span);
             if (y >= rows.y && y < rows.maxY())
-                passes.across(in.at(o.x + bx, y), slot, bw, k.data(), r);
+                passes.across(in.at(o.x + bx, y), slot(n), bw, k.data(), r);
             else
-                std::fill_n(slot, bw, zero);
-            if (n < 2 * r)
+                std::fill_n(slot(n), bw, zero);
+            // Output rows m - 1 and m once row n = m + 2r is in, for odd m; the last row of an
+            // odd count on its own.
+            const int m = n - 2 * r;
+            const bool pair = m >= 1 && m % 2 == 1;
+            const bool last = m == o.height - 1 && m % 2 == 0;
+            if (!pair && !last)
                 continue;
-            // Output row y - r from rows y - 2r .. y.
+            const int first = pair ? m - 1 : m; // the first output row made
             for (int j = 0; j < span; ++j)
-                taps[std::size_t(j)] = ring.row((n - 2 * r + j) % span);
-            passes.down(taps.data(), out.at(o.x + bx, y - r), bw, k.data(), r);
+                taps[std::size_t(j)] = slot(first + (pair ? j : std::min(j, 2 * r)));
+            passes.down(taps.data(), out.at(o.x + bx, o.y + first),
+                pair ? out.at(o.x + bx, o.y + m) : spare, bw, k.data(), r);
         }
     }
     return !args.cancelled();
