@@ -44,7 +44,8 @@ std::vector<float> BlurNode::kernel(double sigma)
 namespace {
 
 // The two passes run row by row: each input row is blurred across into a ring of the last
-// 2R + 1 such rows, and each output row is made down the ring as soon as its rows are in. The
+// 2R + 2 such rows, and output rows are made down the ring, two at a time, as soon as their
+// rows are in. The
 // ring stays in the core's cache, so the horizontal pass's output is never written to memory
 // and read back. Tiles wider than the ring allows for a large radius run in bands of columns.
 //
@@ -52,7 +53,7 @@ namespace {
 // t = 1 outwards, one multiply per pair), so every path gives the same pixels.
 
 // Small kernels (the display path's: sigma shrinks with the zoom) get their own unrolled
-// loops with the weights held in registers; larger ones run loops over any radius.
+// loops; larger ones run loops over any radius.
 constexpr int kMaxUnrolled = 8;
 
 // The ring's size in bytes: most of the second-level cache of one core, with room left for
@@ -305,10 +306,11 @@ Passes passesFor(int r)
     return { &acrossAny, &downAll };
 }
 
-// The widest band of columns whose ring of 2r + 1 rows fits kRingBytes, in whole vectors.
+// The widest band of columns whose ring (2r + 2 rows and a spare) fits kRingBytes, in whole
+// vectors.
 int bandWidth(int r, int width)
 {
-    const std::size_t rowBytes = std::size_t(2 * r + 1) * sizeof(Px);
+    const std::size_t rowBytes = std::size_t(2 * r + 3) * sizeof(Px);
     const int fits = int(std::min<std::size_t>(kRingBytes / rowBytes, std::size_t(width)));
     return fits >= width ? width : std::max(8, fits & ~7);
 }
@@ -340,8 +342,8 @@ bool BlurNode::render(const RenderArgs& args, PixelTile& out) const
     PixelTile in;
     if (!m_input->renderRect(args, { roi.x, rows.y, roi.width, rows.height }, in))
         return false;
-    // The ring holds the 2r + 2 rows two output rows read, and one more row: where the tile
-    // has an odd number of rows, the last one is made with a spare partner that lands there.
+    // The ring holds the 2r + 2 rows two output rows read, and a spare row: where the tile has
+    // an odd number of rows, the last one is made with a partner row written there.
     const int span = 2 * r + 2;
     const int band = bandWidth(r, o.width);
     PixelTile ring;
