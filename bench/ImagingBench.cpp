@@ -121,6 +121,7 @@ void blurRuns(benchmark::internal::Benchmark* b)
 {
     b->Args({ 5, kAllThreads })
         ->Args({ 5, 2 })
+        ->Args({ 5, 1 })
         ->Args({ 20, kAllThreads })
         ->Args({ 20, 2 })
         ->Args({ 50, kAllThreads })

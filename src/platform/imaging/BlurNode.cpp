@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -41,290 +43,281 @@ std::vector<float> BlurNode::kernel(double sigma)
 
 namespace {
 
+// The two passes run row by row: each input row is blurred across into a ring of the last
+// 2R + 2 such rows, and output rows are made down the ring, two at a time, as soon as their
+// rows are in. The
+// ring stays in the core's cache, so the horizontal pass's output is never written to memory
+// and read back. Tiles wider than the ring allows for a large radius run in bands of columns.
+//
+// Every loop below adds the taps in the same order (centre, then the pairs p[-t] + p[t] from
+// t = 1 outwards, one multiply per pair), so every path gives the same pixels.
+
 // Small kernels (the display path's: sigma shrinks with the zoom) get their own unrolled
-// loops with the weights held in registers; larger ones run loops over any radius, in 8-float
-// vectors where the processor has them.
+// loops; larger ones run loops over any radius.
 constexpr int kMaxUnrolled = 8;
+
+// The ring's size in bytes: most of the second-level cache of one core, with room left for
+// the input and output rows streaming past it.
+constexpr std::size_t kRingBytes = 256 * 1024;
 
 inline Px splat(float w)
 {
     return Px { w, w, w, w };
 }
 
+// One row across: dst[i] from src[i - r] .. src[i + r] for i in [0, width).
 template <int R>
-void horizontalUnrolled(const PixelTile& in, PixelTile& h, const PixelRect& rows, const float* k)
+void acrossUnrolled(const Px* __restrict src, Px* __restrict dst, int width, const float* k)
 {
     Px w[R + 1];
     for (int t = 0; t <= R; ++t)
         w[t] = splat(k[t]);
-    const int width = h.rect().width;
-    for (int y = rows.y; y < rows.maxY(); ++y) {
-        const Px* __restrict src = in.at(h.rect().x, y); // src[i - R] .. src[i + R] exist
-        Px* __restrict dst = h.row(y);
-        for (int i = 0; i < width; ++i) {
-            const Px* p = src + i;
-            Px acc = p[0] * w[0];
+    for (int i = 0; i < width; ++i) {
+        const Px* p = src + i;
+        Px acc = p[0] * w[0];
+#pragma GCC unroll 8
+        for (int t = 1; t <= R; ++t)
+            acc += (p[-t] + p[t]) * w[t];
+        dst[i] = acc;
+    }
+}
+
+void acrossAny(const Px* __restrict src, Px* __restrict dst, int width, const float* k, int r)
+{
+    for (int i = 0; i < width; ++i) {
+        const Px* p = src + i;
+        Px acc = p[0] * k[0];
+        for (int t = 1; t <= r; ++t)
+            acc += (p[-t] + p[t]) * k[t];
+        dst[i] = acc;
+    }
+}
+
+// Two rows down: dst0[i] from rows[0] .. rows[2r] (rows[r] is the centre) at column i, and
+// dst1[i] from rows[1] .. rows[2r + 1], for i in [begin, width). Two at a time so that the wide
+// loops below can use every row they read for both.
+template <int R>
+void downUnrolled(const Px* const* rows, Px* __restrict dst0, Px* __restrict dst1, int begin,
+    int width, const float* k)
+{
+    Px w[R + 1];
+    for (int t = 0; t <= R; ++t)
+        w[t] = splat(k[t]);
+    for (int j = 0; j < 2; ++j) {
+        const Px* const* c = rows + j;
+        Px* __restrict dst = j ? dst1 : dst0;
+        for (int i = begin; i < width; ++i) {
+            Px acc = c[R][i] * w[0];
 #pragma GCC unroll 8
             for (int t = 1; t <= R; ++t)
-                acc += (p[-t] + p[t]) * w[t];
+                acc += (c[R - t][i] + c[R + t][i]) * w[t];
             dst[i] = acc;
         }
     }
 }
 
-// Both vertical passes run over blocks of columns, so that the 2R + 1 rows one block reads
-// stay in the first-level cache while every output row of the block is made.
-constexpr int kColumnBlock = 128;
-
-template <int R> void verticalUnrolled(const PixelTile& h, PixelTile& out, const float* k)
+void downAny(const Px* const* rows, Px* __restrict dst0, Px* __restrict dst1, int begin, int width,
+    const float* k, int r)
 {
-    Px w[R + 1];
-    for (int t = 0; t <= R; ++t)
-        w[t] = splat(k[t]);
-    const PixelRect& o = out.rect();
-    const std::ptrdiff_t stride = h.rect().width; // rows of h are contiguous
-    for (int bx = 0; bx < o.width; bx += kColumnBlock) {
-        const int end = std::min(o.width, bx + kColumnBlock);
-        for (int y = o.y; y < o.maxY(); ++y) {
-            const Px* __restrict c = h.row(y);
-            Px* __restrict dst = out.row(y);
-            for (int i = bx; i < end; ++i) {
-                const Px* p = c + i;
-                Px acc = p[0] * w[0];
-#pragma GCC unroll 8
-                for (int t = 1; t <= R; ++t)
-                    acc += (p[-t * stride] + p[t * stride]) * w[t];
-                dst[i] = acc;
-            }
+    for (int j = 0; j < 2; ++j) {
+        const Px* const* c = rows + j;
+        Px* __restrict dst = j ? dst1 : dst0;
+        for (int i = begin; i < width; ++i) {
+            Px acc = c[r][i] * k[0];
+            for (int t = 1; t <= r; ++t)
+                acc += (c[r - t][i] + c[r + t][i]) * k[t];
+            dst[i] = acc;
         }
     }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// The same loops two pixels at a time in 8-float AVX vectors, for processors that have them
-// (chosen at run time; the build targets plain x86-64). Each lane sees the same operations
-// in the same order as in the loops above, so the results are identical.
+// The same loops several pixels at a time in 8-float AVX vectors (two pixels each), for
+// processors that have them (chosen at run time; the build targets plain x86-64). Each lane
+// sees the same operations in the same order as above, so the results are identical. AVX
+// without FMA: a fused multiply-add would round differently.
 using Px2 = float __attribute__((vector_size(32)));
 
-// Eight floats (two pixels) from anywhere.
-__attribute__((target("avx"), always_inline)) inline Px2 load2(const float* p)
+__attribute__((target("avx"), always_inline)) inline Px2 load2(const Px* p)
 {
     Px2 v;
     __builtin_memcpy(&v, p, sizeof v);
     return v;
 }
 
-// One pixel (four floats) from and to anywhere, for the odd pixel at the end of a block.
-__attribute__((always_inline)) inline Px loadPx(const float* p)
-{
-    Px v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-__attribute__((always_inline)) inline void storePx(float* p, Px v)
+__attribute__((target("avx"), always_inline)) inline void store2(Px* p, Px2 v)
 {
     __builtin_memcpy(p, &v, sizeof v);
 }
 
-template <int R>
-__attribute__((target("avx"))) void horizontalAvx(
-    const PixelTile& in, PixelTile& h, const PixelRect& rows, const float* k)
+__attribute__((target("avx"), always_inline)) inline Px2 splat2(float w)
 {
-    Px2 w[R + 1];
-    for (int t = 0; t <= R; ++t)
-        w[t] = Px2 { k[t], k[t], k[t], k[t], k[t], k[t], k[t], k[t] };
-    const int width = h.rect().width;
-    for (int y = rows.y; y < rows.maxY(); ++y) {
-        const float* __restrict src = reinterpret_cast<const float*>(in.at(h.rect().x, y));
-        float* __restrict dst = reinterpret_cast<float*>(h.row(y));
-        int i = 0;
-        for (; i + 2 <= width; i += 2) {
-            const float* p = src + 4 * i;
-            Px2 acc = load2(p) * w[0];
-#pragma GCC unroll 8
-            for (int t = 1; t <= R; ++t)
-                acc += (load2(p - 4 * t) + load2(p + 4 * t)) * w[t];
-            __builtin_memcpy(dst + 4 * i, &acc, sizeof acc);
-        }
-        for (; i < width; ++i) {
-            const Px* p = reinterpret_cast<const Px*>(src) + i;
-            Px acc = p[0] * k[0];
-            for (int t = 1; t <= R; ++t)
-                acc += (p[-t] + p[t]) * k[t];
-            reinterpret_cast<Px*>(dst)[i] = acc;
-        }
-    }
+    return Px2 { w, w, w, w, w, w, w, w };
 }
 
 template <int R>
-__attribute__((target("avx"))) void verticalAvx(const PixelTile& h, PixelTile& out, const float* k)
+__attribute__((target("avx"))) void acrossAvx(
+    const Px* __restrict src, Px* __restrict dst, int width, const float* k)
 {
     Px2 w[R + 1];
     for (int t = 0; t <= R; ++t)
-        w[t] = Px2 { k[t], k[t], k[t], k[t], k[t], k[t], k[t], k[t] };
-    const PixelRect& o = out.rect();
-    const std::ptrdiff_t stride = 4 * std::ptrdiff_t(h.rect().width);
-    for (int bx = 0; bx < o.width; bx += kColumnBlock) {
-        const int end = std::min(o.width, bx + kColumnBlock);
-        for (int y = o.y; y < o.maxY(); ++y) {
-            const float* __restrict c = reinterpret_cast<const float*>(h.row(y));
-            float* __restrict dst = reinterpret_cast<float*>(out.row(y));
-            int i = bx;
-            for (; i + 2 <= end; i += 2) {
-                const float* p = c + 4 * i;
-                Px2 acc = load2(p) * w[0];
+        w[t] = splat2(k[t]);
+    int i = 0;
+    for (; i + 2 <= width; i += 2) {
+        const Px* p = src + i;
+        Px2 acc = load2(p) * w[0];
 #pragma GCC unroll 8
-                for (int t = 1; t <= R; ++t)
-                    acc += (load2(p - t * stride) + load2(p + t * stride)) * w[t];
-                __builtin_memcpy(dst + 4 * i, &acc, sizeof acc);
-            }
-            for (; i < end; ++i) {
-                const Px* p = reinterpret_cast<const Px*>(c) + i;
-                const std::ptrdiff_t s = stride / 4;
-                Px acc = p[0] * k[0];
-                for (int t = 1; t <= R; ++t)
-                    acc += (p[-t * s] + p[t * s]) * k[t];
-                reinterpret_cast<Px*>(dst)[i] = acc;
-            }
-        }
+        for (int t = 1; t <= R; ++t)
+            acc += (load2(p - t) + load2(p + t)) * w[t];
+        store2(dst + i, acc);
     }
+    if (i < width)
+        acrossUnrolled<R>(src + i, dst + i, width - i, k);
 }
 
-// Any radius, four pixels (two vectors) at a time with the weights read as they are needed.
-// The taps of every lane are added in the order of the loops above and of BlurNode's general
-// loops, so the pixels are the same whichever runs.
-__attribute__((target("avx"))) void horizontalAvxAny(
-    const PixelTile& in, PixelTile& h, const PixelRect& rows, const float* k, int r)
+// Eight pixels (four vectors) at a time with the weights read as they are needed: four
+// independent sums, so that the additions of one wait less on the one before.
+__attribute__((target("avx"))) void acrossAvxAny(
+    const Px* __restrict src, Px* __restrict dst, int width, const float* k, int r)
 {
-    const int width = h.rect().width;
-    for (int y = rows.y; y < rows.maxY(); ++y) {
-        const float* __restrict src = reinterpret_cast<const float*>(in.at(h.rect().x, y));
-        float* __restrict dst = reinterpret_cast<float*>(h.row(y));
-        int i = 0;
-        for (; i + 4 <= width; i += 4) {
-            const float* p = src + 4 * i;
-            const Px2 w0 = Px2 {} + k[0];
-            Px2 a = load2(p) * w0;
-            Px2 b = load2(p + 8) * w0;
-            for (int t = 1; t <= r; ++t) {
-                const Px2 w = Px2 {} + k[t];
-                a += (load2(p - 4 * t) + load2(p + 4 * t)) * w;
-                b += (load2(p + 8 - 4 * t) + load2(p + 8 + 4 * t)) * w;
-            }
-            __builtin_memcpy(dst + 4 * i, &a, sizeof a);
-            __builtin_memcpy(dst + 4 * i + 8, &b, sizeof b);
+    const Px2 w0 = splat2(k[0]);
+    int i = 0;
+    for (; i + 8 <= width; i += 8) {
+        const Px* p = src + i;
+        Px2 a0 = load2(p) * w0, a1 = load2(p + 2) * w0;
+        Px2 a2 = load2(p + 4) * w0, a3 = load2(p + 6) * w0;
+        for (int t = 1; t <= r; ++t) {
+            const Px2 w = splat2(k[t]);
+            a0 += (load2(p - t) + load2(p + t)) * w;
+            a1 += (load2(p + 2 - t) + load2(p + 2 + t)) * w;
+            a2 += (load2(p + 4 - t) + load2(p + 4 + t)) * w;
+            a3 += (load2(p + 6 - t) + load2(p + 6 + t)) * w;
         }
-        for (; i < width; ++i) {
-            const Px* p = reinterpret_cast<const Px*>(src) + i;
-            Px acc = p[0] * k[0];
-            for (int t = 1; t <= r; ++t)
-                acc += (p[-t] + p[t]) * k[t];
-            reinterpret_cast<Px*>(dst)[i] = acc;
-        }
+        store2(dst + i, a0);
+        store2(dst + i + 2, a1);
+        store2(dst + i + 4, a2);
+        store2(dst + i + 6, a3);
     }
+    for (; i + 2 <= width; i += 2) {
+        const Px* p = src + i;
+        Px2 a = load2(p) * w0;
+        for (int t = 1; t <= r; ++t)
+            a += (load2(p - t) + load2(p + t)) * splat2(k[t]);
+        store2(dst + i, a);
+    }
+    if (i < width)
+        acrossAny(src + i, dst + i, width - i, k, r);
 }
 
-// Row by row over blocks of columns: the block of the output row stays in the first-level
-// cache while the rows of h stream past it, four taps per sweep (a tap per sweep would load
-// and store the block once per tap; a block of registers walked down the columns would read
-// every row of h in a stride the cache prefetch does not follow).
-__attribute__((target("avx"))) void verticalAvxAny(
-    const PixelTile& h, PixelTile& out, const float* k, int r)
+// Four pixels (two vectors) of two output rows at a time, the sums in registers while the
+// rows go by: at step t the first row takes rows r - t and r + t, the second r + 1 - t and
+// r + 1 + t, and two of those four were read at step t - 1, so every row is read once for
+// both. R is the radius, or 0 for any radius r.
+template <int R>
+__attribute__((target("avx"))) void downAvx(const Px* const* rows, Px* __restrict dst0,
+    Px* __restrict dst1, int width, const float* k, int r)
 {
-    constexpr int kBlock = 256;
-    const PixelRect& o = out.rect();
-    for (int bx = 0; bx < o.width; bx += kBlock) {
-        const int n = 4 * std::min(kBlock, o.width - bx); // floats in the block
-        for (int y = o.y; y < o.maxY(); ++y) {
-            float* __restrict dst = reinterpret_cast<float*>(out.row(y) + bx);
-            auto row = [&](int dy) { return reinterpret_cast<const float*>(h.row(y + dy) + bx); };
-            {
-                const float* c = row(0);
-                const Px2 w0 = Px2 {} + k[0];
-                int i = 0;
-                for (; i + 8 <= n; i += 8) {
-                    const Px2 v = load2(c + i) * w0;
-                    __builtin_memcpy(dst + i, &v, sizeof v);
-                }
-                if (i < n) // an odd pixel at the end
-                    storePx(dst + i, loadPx(c + i) * k[0]);
-            }
-            int t = 1;
-            for (; t + 3 <= r; t += 4) {
-                const float *a0 = row(-t), *b0 = row(t), *a1 = row(-t - 1), *b1 = row(t + 1);
-                const float *a2 = row(-t - 2), *b2 = row(t + 2), *a3 = row(-t - 3),
-                            *b3 = row(t + 3);
-                const Px2 w0 = Px2 {} + k[t], w1 = Px2 {} + k[t + 1];
-                const Px2 w2 = Px2 {} + k[t + 2], w3 = Px2 {} + k[t + 3];
-                int i = 0;
-                for (; i + 8 <= n; i += 8) {
-                    Px2 acc = load2(dst + i);
-                    acc += (load2(a0 + i) + load2(b0 + i)) * w0;
-                    acc += (load2(a1 + i) + load2(b1 + i)) * w1;
-                    acc += (load2(a2 + i) + load2(b2 + i)) * w2;
-                    acc += (load2(a3 + i) + load2(b3 + i)) * w3;
-                    __builtin_memcpy(dst + i, &acc, sizeof acc);
-                }
-                if (i < n) {
-                    Px acc = loadPx(dst + i);
-                    acc += (loadPx(a0 + i) + loadPx(b0 + i)) * k[t];
-                    acc += (loadPx(a1 + i) + loadPx(b1 + i)) * k[t + 1];
-                    acc += (loadPx(a2 + i) + loadPx(b2 + i)) * k[t + 2];
-                    acc += (loadPx(a3 + i) + loadPx(b3 + i)) * k[t + 3];
-                    storePx(dst + i, acc);
-                }
-            }
-            for (; t <= r; ++t) {
-                const float *a = row(-t), *b = row(t);
-                const Px2 w = Px2 {} + k[t];
-                int i = 0;
-                for (; i + 8 <= n; i += 8) {
-                    Px2 acc = load2(dst + i);
-                    acc += (load2(a + i) + load2(b + i)) * w;
-                    __builtin_memcpy(dst + i, &acc, sizeof acc);
-                }
-                if (i < n)
-                    storePx(dst + i, loadPx(dst + i) + (loadPx(a + i) + loadPx(b + i)) * k[t]);
-            }
+    if constexpr (R > 0)
+        r = R;
+    const Px2 w0 = splat2(k[0]);
+    int i = 0;
+    for (; i + 4 <= width; i += 4) {
+        const Px* c0 = rows[r] + i;
+        const Px* c1 = rows[r + 1] + i;
+        // The rows r + 1 - t (up) and r + t (down) of the step before.
+        Px2 up0 = load2(c0), up1 = load2(c0 + 2), down0 = load2(c1), down1 = load2(c1 + 2);
+        Px2 a0 = up0 * w0, a1 = up1 * w0, b0 = down0 * w0, b1 = down1 * w0;
+#pragma GCC unroll 8
+        for (int t = 1; t <= r; ++t) {
+            const Px* u = rows[r - t] + i;
+            const Px* d = rows[r + 1 + t] + i;
+            const Px2 w = splat2(k[t]);
+            const Px2 u0 = load2(u), u1 = load2(u + 2), d0 = load2(d), d1 = load2(d + 2);
+            a0 += (u0 + down0) * w;
+            a1 += (u1 + down1) * w;
+            b0 += (up0 + d0) * w;
+            b1 += (up1 + d1) * w;
+            up0 = u0;
+            up1 = u1;
+            down0 = d0;
+            down1 = d1;
         }
+        store2(dst0 + i, a0);
+        store2(dst0 + i + 2, a1);
+        store2(dst1 + i, b0);
+        store2(dst1 + i + 2, b1);
     }
-}
-
-#else
-template <int R> void horizontalAvx(const PixelTile&, PixelTile&, const PixelRect&, const float*)
-{
-}
-template <int R> void verticalAvx(const PixelTile&, PixelTile&, const float*)
-{
-}
-void horizontalAvxAny(const PixelTile&, PixelTile&, const PixelRect&, const float*, int)
-{
-}
-void verticalAvxAny(const PixelTile&, PixelTile&, const float*, int)
-{
+    if constexpr (R > 0)
+        downUnrolled<R>(rows, dst0, dst1, i, width, k);
+    else
+        downAny(rows, dst0, dst1, i, width, k, r);
 }
 #endif
 
-template <int R>
-void blurUnrolled(
-    const PixelTile& in, PixelTile& h, const PixelRect& rows, PixelTile& out, const float* k)
+// The row functions for one radius, with one signature (the unrolled ones ignore r).
+using AcrossFn = void (*)(const Px*, Px*, int, const float*, int);
+using DownFn = void (*)(const Px* const*, Px*, Px*, int, const float*, int);
+struct Passes {
+    AcrossFn across;
+    DownFn down;
+};
+
+template <int R> void acrossFixed(const Px* s, Px* d, int width, const float* k, int)
 {
-    if (CpuFeatures::hasAvx()) {
-        horizontalAvx<R>(in, h, rows, k);
-        verticalAvx<R>(h, out, k);
-        return;
-    }
-    horizontalUnrolled<R>(in, h, rows, k);
-    verticalUnrolled<R>(h, out, k);
+    acrossUnrolled<R>(s, d, width, k);
+}
+template <int R>
+void downFixed(const Px* const* rows, Px* d0, Px* d1, int width, const float* k, int)
+{
+    downUnrolled<R>(rows, d0, d1, 0, width, k);
+}
+void downAll(const Px* const* rows, Px* d0, Px* d1, int width, const float* k, int r)
+{
+    downAny(rows, d0, d1, 0, width, k, r);
+}
+#if defined(__x86_64__) || defined(__i386__)
+template <int R> void acrossAvxFixed(const Px* s, Px* d, int width, const float* k, int)
+{
+    acrossAvx<R>(s, d, width, k);
+}
+#endif
+
+template <int... Rs> Passes unrolledPasses(std::integer_sequence<int, Rs...>, int r, bool avx)
+{
+    Passes p { nullptr, nullptr };
+    (void)avx;
+    ((r == Rs + 1 ? (p = Passes { &acrossFixed<Rs + 1>, &downFixed<Rs + 1> }) : p), ...);
+#if defined(__x86_64__) || defined(__i386__)
+    if (avx)
+        ((r == Rs + 1 ? (p = Passes { &acrossAvxFixed<Rs + 1>, &downAvx<Rs + 1> }) : p), ...);
+#endif
+    return p;
 }
 
-template <int... Rs>
-bool dispatch(std::integer_sequence<int, Rs...>, int r, const PixelTile& in, PixelTile& h,
-    const PixelRect& rows, PixelTile& out, const float* k)
+Passes passesFor(int r)
 {
-    return ((r == Rs + 1 ? (blurUnrolled<Rs + 1>(in, h, rows, out, k), true) : false) || ...);
+    const bool avx = CpuFeatures::hasAvx();
+    if (r <= kMaxUnrolled)
+        return unrolledPasses(std::make_integer_sequence<int, kMaxUnrolled>(), r, avx);
+#if defined(__x86_64__) || defined(__i386__)
+    if (avx)
+        return { &acrossAvxAny, &downAvx<0> };
+#endif
+    return { &acrossAny, &downAll };
 }
+
+// The widest band of columns whose ring (2r + 2 rows and a spare) fits kRingBytes, in whole
+// vectors.
+int bandWidth(int r, int width)
+{
+    const std::size_t rowBytes = std::size_t(2 * r + 3) * sizeof(Px);
+    const int fits = int(std::min<std::size_t>(kRingBytes / rowBytes, std::size_t(width)));
+    return fits >= width ? width : std::max(8, fits & ~7);
+}
+
+// Ring rows a little longer than the band, so that rows a power of two apart do not all
+// fall in the same sets of the first-level cache.
+constexpr int kRingPad = 4;
 
 } // namespace
 
@@ -337,87 +330,54 @@ bool BlurNode::render(const RenderArgs& args, PixelTile& out) const
     const PixelRect& o = out.rect();
     // Not cut at the pixel limits (r is bounded), so that every tap has a place to read.
     const PixelRect roi(o.x - r, o.y - r, o.width + 2 * r, o.height + 2 * r);
-    // Rows outside the input's extent are clear: not rendered, zero in the horizontal pass's
-    // output, so that the vertical pass reads r rows either side of every output row.
+    // Rows outside the input's extent are clear: not rendered, zero in the ring, so that
+    // every output row has r rows either side.
     const PixelRect inExtent = m_input->pixelExtent(args.scale);
     const PixelRect rows = roi.intersected(inExtent);
+    const Px zero = { 0, 0, 0, 0 };
     if (rows.isEmpty()) {
-        out.fill(Px { 0, 0, 0, 0 });
+        out.fill(zero);
         return true;
     }
-    PixelTile in, h;
+    PixelTile in;
     if (!m_input->renderRect(args, { roi.x, rows.y, roi.width, rows.height }, in))
         return false;
-    if (!h.allocate({ o.x, roi.y, o.width, roi.height }))
+    // The ring holds the 2r + 2 rows two output rows read, and a spare row: where the tile has
+    // an odd number of rows, the last one is made with a partner row written there.
+    const int span = 2 * r + 2;
+    const int band = bandWidth(r, o.width);
+    PixelTile ring;
+    if (!ring.allocate({ 0, 0, band + kRingPad, span + 1 }))
         return false;
-    const Px zero = { 0, 0, 0, 0 };
-    for (int y = roi.y; y < rows.y; ++y)
-        std::fill_n(h.row(y), o.width, zero);
-    for (int y = rows.maxY(); y < roi.maxY(); ++y)
-        std::fill_n(h.row(y), o.width, zero);
-    if (r <= kMaxUnrolled
-        && dispatch(std::make_integer_sequence<int, kMaxUnrolled>(), r, in, h, rows, out, k.data()))
-        return !args.cancelled();
-    const bool avx = CpuFeatures::hasAvx();
-    if (avx)
-        horizontalAvxAny(in, h, rows, k.data(), r);
-    else
-        horizontal(in, h, rows, k);
-    in = PixelTile();
-    if (args.cancelled())
-        return false;
-    if (avx)
-        verticalAvxAny(h, out, k.data(), r);
-    else
-        vertical(h, out, k);
-    return true;
-}
-
-void BlurNode::horizontal(
-    const PixelTile& in, PixelTile& h, const PixelRect& rows, const std::vector<float>& k) const
-{
-    const int r = int(k.size()) - 1;
-    std::vector<Px> w(k.size());
-    for (std::size_t t = 0; t < k.size(); ++t)
-        w[t] = splat(k[t]);
-    const PixelRect& hr = h.rect();
-    for (int y = rows.y; y < rows.maxY(); ++y) {
-        const Px* __restrict src = in.at(hr.x, y); // src[i - r] .. src[i + r] are all inside
-        Px* __restrict dst = h.row(y);
-        for (int i = 0; i < hr.width; ++i) {
-            const Px* p = src + i;
-            Px acc = p[0] * w[0];
-            for (int t = 1; t <= r; ++t)
-                acc += (p[-t] + p[t]) * w[std::size_t(t)];
-            dst[i] = acc;
+    Px* spare = ring.row(span);
+    const Passes passes = passesFor(r);
+    std::vector<const Px*> taps(std::size_t(span), nullptr);
+    auto slot = [&](int n) { return ring.row(n % span); };
+    for (int bx = 0; bx < o.width; bx += band) {
+        if (args.cancelled())
+            return false;
+        const int bw = std::min(band, o.width - bx);
+        for (int y = roi.y; y < roi.maxY(); ++y) {
+            const int n = y - roi.y; // rows of the ring filled before this one
+            if (y >= rows.y && y < rows.maxY())
+                passes.across(in.at(o.x + bx, y), slot(n), bw, k.data(), r);
+            else
+                std::fill_n(slot(n), bw, zero);
+            // Output rows m - 1 and m once row n = m + 2r is in, for odd m; the last row of an
+            // odd count on its own.
+            const int m = n - 2 * r;
+            const bool pair = m >= 1 && m % 2 == 1;
+            const bool last = m == o.height - 1 && m % 2 == 0;
+            if (!pair && !last)
+                continue;
+            const int first = pair ? m - 1 : m; // the first output row made
+            for (int j = 0; j < span; ++j)
+                taps[std::size_t(j)] = slot(first + (pair ? j : std::min(j, 2 * r)));
+            passes.down(taps.data(), out.at(o.x + bx, o.y + first),
+                pair ? out.at(o.x + bx, o.y + m) : spare, bw, k.data(), r);
         }
     }
-}
-
-// Runs over blocks of columns so that the rows one block reads stay in cache. Every output
-// row has r rows of h either side.
-void BlurNode::vertical(const PixelTile& h, PixelTile& out, const std::vector<float>& k) const
-{
-    constexpr int kBlock = 128;
-    const int r = int(k.size()) - 1;
-    const PixelRect& o = out.rect();
-    for (int bx = 0; bx < o.width; bx += kBlock) {
-        const int bw = std::min(kBlock, o.width - bx);
-        for (int y = o.y; y < o.maxY(); ++y) {
-            Px* __restrict dst = out.row(y) + bx;
-            const Px* __restrict c = h.row(y) + bx;
-            const Px w0 = splat(k[0]);
-            for (int i = 0; i < bw; ++i)
-                dst[i] = c[i] * w0;
-            for (int t = 1; t <= r; ++t) {
-                const Px* __restrict a = h.row(y - t) + bx;
-                const Px* __restrict b = h.row(y + t) + bx;
-                const Px w = splat(k[std::size_t(t)]);
-                for (int i = 0; i < bw; ++i)
-                    dst[i] += (a[i] + b[i]) * w;
-            }
-        }
-    }
+    return !args.cancelled();
 }
 
 } // namespace platform

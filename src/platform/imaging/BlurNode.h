@@ -24,12 +24,6 @@ public:
     static std::vector<float> kernel(double sigma);
 
 private:
-    // The passes over any radius for processors without AVX. The horizontal pass fills the
-    // given rows of h (the others are already clear).
-    void horizontal(const PixelTile& in, PixelTile& h, const PixelRect& rows,
-        const std::vector<float>& k) const;
-    void vertical(const PixelTile& h, PixelTile& out, const std::vector<float>& k) const;
-
     FilterNodePtr m_input;
     double m_sigma;
 };

@@ -12,10 +12,13 @@
 namespace platform {
 
 namespace {
-// Tiles wide enough that the blur's side margins cost little, short enough that a tile's
-// buffers stay in cache and that every core gets several.
-constexpr int kTileWidth = 512;
-constexpr int kTileHeight = 128;
+// Tiles small enough that a tile's buffers stay in cache and that every core gets several.
+// The display path's are wide and short: its blur radii shrink with the zoom, so margins cost
+// little, and a view splits into enough of them for every core. The exact path's are square:
+// at full resolution the blur reads a margin of 3 sigma on every side, and the rows above and
+// below are blurred across once more for every tile.
+constexpr FilterRenderer::TileSize kDisplayTile { 512, 128 };
+constexpr FilterRenderer::TileSize kExactTile { 256, 256 };
 } // namespace
 
 QSize FilterRenderer::outputSize(const Rect& region, double scale)
@@ -46,12 +49,13 @@ std::vector<QImage> FilterRenderer::render(const std::vector<FilterImage>& image
     if (path == RenderPath::Display || scale == 1.0) {
         args.scale = scale;
         args.usePyramid = path == RenderPath::Display;
-        return renderAtScale(images, target, args);
+        return renderAtScale(
+            images, target, args, path == RenderPath::Display ? kDisplayTile : kExactTile);
     }
     const PixelRect full = FilterNode::roundedPixels(region, 1.0);
     if (full.isEmpty() || full.area() > kMaxOutputPixels)
         return none;
-    std::vector<QImage> out = renderAtScale(images, full, args);
+    std::vector<QImage> out = renderAtScale(images, full, args, kExactTile);
     for (QImage& whole : out)
         if (!whole.isNull())
             whole = whole.scaled(
@@ -59,8 +63,8 @@ std::vector<QImage> FilterRenderer::render(const std::vector<FilterImage>& image
     return out;
 }
 
-std::vector<QImage> FilterRenderer::renderAtScale(
-    const std::vector<FilterImage>& images, const PixelRect& pixels, const RenderArgs& args)
+std::vector<QImage> FilterRenderer::renderAtScale(const std::vector<FilterImage>& images,
+    const PixelRect& pixels, const RenderArgs& args, TileSize tile)
 {
     const std::size_t n = images.size();
     std::vector<QImage> out(n);
@@ -77,17 +81,17 @@ std::vector<QImage> FilterRenderer::renderAtScale(
     for (std::size_t i = 0; i < n; ++i)
         if (!out[i].isNull())
             bits[i] = out[i].bits();
-    const int cols = (pixels.width + kTileWidth - 1) / kTileWidth;
-    const int rows = (pixels.height + kTileHeight - 1) / kTileHeight;
+    const int cols = (pixels.width + tile.width - 1) / tile.width;
+    const int rows = (pixels.height + tile.height - 1) / tile.height;
     std::atomic<bool> failed { false };
     ThreadPool::parallelFor(cols * rows, [&](int index) {
         if (failed.load(std::memory_order_relaxed))
             return;
         // Rows from the top, so that the first tiles finished are the first rows of the image.
         const int tx = index % cols, ty = rows - 1 - index / cols;
-        const int x = pixels.x + tx * kTileWidth, y = pixels.y + ty * kTileHeight;
-        const PixelRect r(x, y, std::min(kTileWidth, pixels.maxX() - x),
-            std::min(kTileHeight, pixels.maxY() - y));
+        const int x = pixels.x + tx * tile.width, y = pixels.y + ty * tile.height;
+        const PixelRect r(x, y, std::min(tile.width, pixels.maxX() - x),
+            std::min(tile.height, pixels.maxY() - y));
         // Each image's tile stays until the last image of this tile is done, for the memo.
         RenderMemo memo;
         RenderArgs tileArgs = args;

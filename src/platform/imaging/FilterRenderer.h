@@ -41,9 +41,15 @@ public:
     // The pixel size a render of region at scale produces.
     static QSize outputSize(const Rect& region, double scale);
 
+    // The pixels of one unit of work of a render.
+    struct TileSize {
+        int width;
+        int height;
+    };
+
 private:
-    static std::vector<QImage> renderAtScale(
-        const std::vector<FilterImage>& images, const PixelRect& pixels, const RenderArgs& args);
+    static std::vector<QImage> renderAtScale(const std::vector<FilterImage>& images,
+        const PixelRect& pixels, const RenderArgs& args, TileSize tile);
     // Writes tile into the image of all whose top row starts at bits.
     static void store(
         const PixelTile& tile, const PixelRect& all, uchar* bits, qsizetype bytesPerLine);

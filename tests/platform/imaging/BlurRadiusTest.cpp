@@ -106,6 +106,8 @@ const RadiusRow kRadii[] = {
     { "radius 9 (smallest general)", 9, 41, 29, true },
     { "radius 15 (sigma 5 at full size)", 15, 64, 48, true },
     { "radius 15 across tile seams", 15, 560, 40, true },
+    { "radius 15, one row tall", 15, 50, 1, true },
+    { "radius 4, three rows tall", 4, 30, 3, false },
     { "radius 16, clear beyond", 16, 37, 15, false },
     { "radius 33, odd sizes", 33, 45, 27, true },
     { "radius 64", 64, 44, 30, true },
