@@ -968,6 +968,7 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
         const QString& layoutText = paragraph.layoutText;
         QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, layoutText);
         const int lineEnd = line.textStart() + line.textLength();
+        out.reserve(size_t(line.textLength()));
         auto add = [&](int characterIndex, quint32 id, const QPointF& position, double advance,
                        const QRawFont& font, bool isAttachment) {
             LaidOutGlyph glyph;
@@ -978,7 +979,7 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
             glyph.lineIndex = lineIndex;
             glyph.font = font;
             glyph.isAttachment = isAttachment;
-            out.push_back(glyph);
+            out.push_back(std::move(glyph));
         };
         // A span whose characters each make one glyph of their own (Latin text without
         // combining marks, attachments or ligatures) is taken in one call: its glyphs, in order
@@ -993,6 +994,7 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
                     return false;
             }
             std::vector<ShapedGlyph> found;
+            found.reserve(size_t(to - from));
             if (!forEachShapedGlyph(line, from, to,
                     [&](const ShapedGlyph& glyph) {
                         found.push_back(glyph);
@@ -1055,9 +1057,11 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
             }
         }
     }
-    std::stable_sort(out.begin(), out.end(), [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
+    const auto byCharacter = [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
         return a.characterIndex < b.characterIndex;
-    });
+    };
+    if (!std::is_sorted(out.begin(), out.end(), byCharacter))
+        std::stable_sort(out.begin(), out.end(), byCharacter);
 }
 
 BezierPath TextLayout::glyphOutline(const LaidOutGlyph& glyph)
