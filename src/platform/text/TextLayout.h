@@ -21,7 +21,10 @@
 // change of the text a paragraph whose characters and attributes are unchanged keeps its
 // lines and glyphs (moved to its new top, where the container's lines do not change shape
 // with their height); the glyphs of a line are gathered when first asked for, so that drawing a
-// few lines of a long text builds only theirs.
+// few lines of a long text builds only theirs. Where the container's lines keep their width
+// at any height, the paragraphs of a long text are broken on the thread pool, each on its own,
+// then placed one below the other; such a paragraph's Qt layout is made again, on the thread
+// that asks, only when its glyphs or carets are asked for (a screenful of a long text).
 #include "platform/geometry/AffineTransform.h"
 #include "platform/graphics/BezierPath.h"
 #include "platform/text/AttributedString.h"
