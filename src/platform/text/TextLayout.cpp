@@ -5,10 +5,17 @@
 #include "platform/text/TextAttributeNames.h"
 #include "platform/text/TextLogging.h"
 
+#include <QFontMetricsF>
+#include <QSemaphore>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
+#include <QThread>
+#include <QThreadPool>
+#include <QThreadStorage>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <unordered_map>
 
 namespace platform {
@@ -100,7 +107,13 @@ QTextCharFormat characterFormat(const Font& font, double spacing)
     struct KeyHash {
         size_t operator()(const Key& k) const { return qHashMulti(0, k.face, k.size, k.spacing); }
     };
-    thread_local std::unordered_map<Key, QTextCharFormat, KeyHash> formats;
+    // Kept in Qt's own per-thread storage: a thread's formats go before its font cache when
+    // the thread ends, so that the cache can let go of the engines they hold.
+    using Formats = std::unordered_map<Key, QTextCharFormat, KeyHash>;
+    static QThreadStorage<Formats*> storage;
+    if (!storage.hasLocalData())
+        storage.setLocalData(new Formats);
+    Formats& formats = *storage.localData();
     Key key { font.fontName(), font.pointSize(), spacing };
     if (const auto found = formats.find(key); found != formats.end())
         return found->second;
@@ -111,6 +124,54 @@ QTextCharFormat characterFormat(const Font& font, double spacing)
     // Resolved now, so that every copy shares the resolved font.
     (void)format.font();
     return formats.emplace(std::move(key), format).first->second;
+}
+
+// Runs f(0) ... f(n - 1), each once, on the calling thread and the shaping threads, as many
+// at once as ThreadPool allows; returns when all are done (rethrowing the first exception).
+// Shaping resolves fonts, and Qt keeps a thread's fonts and faces in per-thread caches that it
+// releases only for its own threads, when they end: the shaping threads are Qt's, made after
+// the calling thread has resolved the fonts (so that Qt's font caches outlive them, and let go
+// of their faces when they end at exit), and kept for the life of the process.
+void onShapingThreads(int n, const std::function<void(int)>& f)
+{
+    static const bool fontsResolved = [] { return QFontMetricsF(QFont()).height() >= 0.0; }();
+    (void)fontsResolved;
+    static QThreadPool threads;
+    static const bool configured = [] {
+        threads.setExpiryTimeout(-1);
+        threads.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+        return true;
+    }();
+    (void)configured;
+    const int helpers = std::min(n, ThreadPool::maxThreads()) - 1;
+    std::atomic<int> next { 0 };
+    std::mutex errorMutex;
+    std::exception_ptr error;
+    auto work = [&] {
+        for (int i; (i = next.fetch_add(1)) < n;) {
+            try {
+                f(i);
+            } catch (...) {
+                std::lock_guard lock(errorMutex);
+                if (!error)
+                    error = std::current_exception();
+                next.store(n);
+            }
+        }
+    };
+    QSemaphore finished;
+    int started = 0;
+    for (; started < helpers; ++started) {
+        if (!threads.tryStart([&] {
+                work();
+                finished.release();
+            }))
+            break;
+    }
+    work();
+    finished.acquire(started);
+    if (error)
+        std::rethrow_exception(error);
 }
 
 // A glyph as Qt shaped it for a line: its id, where Qt put it, its design advance and face.
@@ -811,7 +872,7 @@ void TextLayout::layoutAll() const
                 ahead[i] = std::move(paragraph);
                 broken.push_back(i);
             }
-            ThreadPool::parallelFor(
+            onShapingThreads(
                 int(broken.size()), [&](int k) { ahead[broken[size_t(k)]]->breakAhead(); });
         }
     }
