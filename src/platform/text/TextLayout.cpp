@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cmath>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 
 namespace platform {
@@ -329,13 +330,17 @@ struct TextLayout::Paragraph {
         return line;
     }
 
-    // Breaks every line at lineWidth, before the container places them (any thread: the
-    // layout made for it stays on this thread).
-    void breakAhead()
+    // Breaks every line at lineWidth, before the container places them (any thread: a Qt
+    // layout holds the fonts of the thread that made it).
+    // The layout is kept (placed when the lines are) where keep says this thread is the one
+    // that will use it; other threads' layouts are dropped.
+    void breakAhead(bool keep)
     {
-        QTextLayout measuring;
+        QTextLayout dropped;
+        QTextLayout& measuring = keep ? layout : dropped;
         setUp(measuring);
-        measuring.setCacheEnabled(false);
+        measuring.setCacheEnabled(keep);
+        built = keep;
         measuring.beginLayout();
         for (;;) {
             QTextLine line = measuring.createLine();
@@ -751,6 +756,13 @@ bool TextLayout::placeAhead(Paragraph& paragraph, double& y, bool& full, bool& a
         && paragraph.ahead.back().textStart + paragraph.ahead.back().textLength >= paragraph.length;
     full = !fits;
     y = top;
+    if (paragraph.built) {
+        for (int l = 0; l < paragraph.lineCount; ++l) {
+            QTextLine line = paragraph.layout.lineAt(l);
+            line.setPosition(QPointF(
+                paragraph.lineX, qtCoordinate(records[size_t(l)].baseline - line.ascent())));
+        }
+    }
     // Only the widths and places are needed to make the layout again.
     paragraph.ahead = {};
     return true;
@@ -872,8 +884,11 @@ void TextLayout::layoutAll() const
                 ahead[i] = std::move(paragraph);
                 broken.push_back(i);
             }
-            onShapingThreads(
-                int(broken.size()), [&](int k) { ahead[broken[size_t(k)]]->breakAhead(); });
+            // The layouts made on this thread are kept: this thread draws them.
+            const std::thread::id here = std::this_thread::get_id();
+            onShapingThreads(int(broken.size()), [&](int k) {
+                ahead[broken[size_t(k)]]->breakAhead(std::this_thread::get_id() == here);
+            });
         }
     }
 
