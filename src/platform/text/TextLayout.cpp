@@ -6,7 +6,6 @@
 #include "platform/text/TextLogging.h"
 
 #include <QFontMetricsF>
-#include <QSemaphore>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QThread>
@@ -15,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -144,35 +144,52 @@ void onShapingThreads(int n, const std::function<void(int)>& f)
         return true;
     }();
     (void)configured;
-    const int helpers = std::min(n, ThreadPool::maxThreads()) - 1;
-    std::atomic<int> next { 0 };
-    std::mutex errorMutex;
-    std::exception_ptr error;
-    auto work = [&] {
-        for (int i; (i = next.fetch_add(1)) < n;) {
-            try {
-                f(i);
-            } catch (...) {
-                std::lock_guard lock(errorMutex);
-                if (!error)
-                    error = std::current_exception();
-                next.store(n);
+    // Completion is counted by finished items, not by threads: a helper that starts late,
+    // on a busy machine, finds nothing left and is not waited for. It holds the job, never
+    // the caller's f, which it calls only for an item it took before all were finished.
+    struct Job {
+        const std::function<void(int)>* f = nullptr;
+        int n = 0;
+        std::atomic<int> next { 0 };
+        std::atomic<int> done { 0 };
+        std::atomic<bool> cancelled { false };
+        std::mutex mutex;
+        std::condition_variable finished;
+        std::exception_ptr error; // the first, under mutex
+
+        void work()
+        {
+            for (int i; (i = next.fetch_add(1)) < n;) {
+                if (!cancelled.load(std::memory_order_relaxed)) {
+                    try {
+                        (*f)(i);
+                    } catch (...) {
+                        std::lock_guard lock(mutex);
+                        if (!error)
+                            error = std::current_exception();
+                        cancelled.store(true);
+                    }
+                }
+                if (done.fetch_add(1) + 1 == n) {
+                    std::lock_guard lock(mutex);
+                    finished.notify_all();
+                }
             }
         }
     };
-    QSemaphore finished;
-    int started = 0;
-    for (; started < helpers; ++started) {
-        if (!threads.tryStart([&] {
-                work();
-                finished.release();
-            }))
+    auto job = std::make_shared<Job>();
+    job->f = &f;
+    job->n = n;
+    const int helpers = std::min(n, ThreadPool::maxThreads()) - 1;
+    for (int i = 0; i < helpers; ++i) {
+        if (!threads.tryStart([job] { job->work(); }))
             break;
     }
-    work();
-    finished.acquire(started);
-    if (error)
-        std::rethrow_exception(error);
+    job->work();
+    std::unique_lock lock(job->mutex);
+    job->finished.wait(lock, [&] { return job->done.load() == n; });
+    if (job->error)
+        std::rethrow_exception(job->error);
 }
 
 // A glyph as Qt shaped it for a line: its id, where Qt put it, its design advance and face.
