@@ -129,11 +129,11 @@ QTextCharFormat characterFormat(const Font& font, double spacing)
 
 // Runs f(0) ... f(n - 1), each once, on the calling thread and the shaping threads, as many
 // at once as ThreadPool allows; returns when all are done (rethrowing the first exception).
-// Shaping resolves fonts, and Qt keeps each thread's fonts and faces in per-thread caches that
-// it lets go of when the thread ends, if its font globals still stand. ThreadPool's workers
-// may start before any font is resolved and so end, at exit, after those globals: their
-// caches would never be freed. The shaping threads are started after this thread has
-// resolved a font, and are kept for the life of the process.
+// Shaping resolves fonts, and Qt keeps each thread's fonts and faces in per-thread caches:
+// those of ThreadPool's workers (not Qt's threads) were never freed, not even at exit, where
+// Qt's own threads free theirs when they end. So shaping runs on Qt threads, started after
+// this thread has resolved a font (Qt's font globals are made before them and go after them)
+// and kept for the life of the process.
 void onShapingThreads(int n, const std::function<void(int)>& f)
 {
     static const bool fontsResolved = [] { return QFontMetricsF(QFont()).height() >= 0.0; }();
