@@ -690,3 +690,26 @@ TEST(TextLayoutCache, ParagraphsBrokenOnThePoolAnswerAsBrokenInPlace)
         EXPECT_TRUE(answers(*ahead) == answers(*inPlace)) << row.name;
     }
 }
+
+// A long text box laid out on the pool draws the same pixels as one laid out in place.
+TEST(TextLayoutCache, ALongTextBoxBrokenOnThePoolDrawsAsOneBrokenInPlace)
+{
+    gDefaultFontSize = 100;
+    PhotoWindow window;
+    AttributedString text(prose(30000, 600), MyTextBox::defaultAttributes());
+    text.addAttributes(fontOf("DejaVuSans-Bold", 120), TextRange(14000, 900));
+    const int threads = ThreadPool::maxThreads();
+    auto draw = [&](int maxThreads) {
+        ThreadPool::setMaxThreads(maxThreads);
+        MyTextView box(Rect(0, 0, 3600, 400));
+        box.setMyDocumentWindow(&window);
+        box.txtBox()->editor().setText(text);
+        box.RecalcFrame();
+        ThreadPool::setMaxThreads(threads);
+        return renderToImage(box, box.bounds(), 0.3).toQImage();
+    };
+    const QImage inPlace = draw(1);
+    const QImage ahead = draw(std::max(threads, 4));
+    ASSERT_FALSE(inPlace.isNull());
+    EXPECT_EQ(ahead, inPlace);
+}
