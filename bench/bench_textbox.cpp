@@ -88,7 +88,8 @@ void BM_TextBoxRedraw(benchmark::State& state)
         benchmark::DoNotOptimize(image.toQImage().constBits());
     }
     state.SetLabel(relayout ? "layout and draw" : "draw only");
-    state.counters["glyph_cache_KB"] = double(platform::GlyphCoverageCache::shared().bytes()) / 1024.0;
+    state.counters["glyph_cache_KB"]
+        = double(platform::GlyphCoverageCache::shared().bytes()) / 1024.0;
 }
 BENCHMARK(BM_TextBoxRedraw)
     ->Arg(1)
@@ -299,6 +300,14 @@ std::unique_ptr<MyTextView> longTextBox(PhotoWindow& window, const AttributedStr
     return box;
 }
 
+// A box made with text, grown and drawn at the fitted zoom.
+void firstPaint(PhotoWindow& window, const AttributedString& text)
+{
+    const auto box = longTextBox(window, text);
+    const Image image = renderToImage(*box, box->bounds(), kFitScale);
+    benchmark::DoNotOptimize(image.toQImage().constBits());
+}
+
 // Opening a document with one long text box, up to its first paint at the fitted zoom: the
 // box is made, takes its text, grows to the photo's height, and is drawn.
 // (Cold: the glyph cache emptied before each paint, as for a session's first.)
@@ -314,9 +323,7 @@ void longTextFirstPaint(benchmark::State& state, bool cold)
             platform::GlyphCoverageCache::shared().clear();
             state.ResumeTiming();
         }
-        const auto box = longTextBox(window, text);
-        const Image image = renderToImage(*box, box->bounds(), kFitScale);
-        benchmark::DoNotOptimize(image.toQImage().constBits());
+        firstPaint(window, text);
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
@@ -329,7 +336,10 @@ void BM_LongTextFirstPaintColdGlyphs(benchmark::State& state)
 {
     longTextFirstPaint(state, true);
 }
-BENCHMARK(BM_LongTextFirstPaintColdGlyphs)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LongTextFirstPaintColdGlyphs)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // One character typed in the middle of a 10k-character box being edited, up to the repaint
 // of the box at the fitted zoom (the character is taken out again between runs, untimed).
@@ -379,39 +389,68 @@ BENCHMARK(BM_LongTextLayout)->Apply(longTexts);
 // box's width less the line fragment padding on both sides). With paint, it also does the
 // rest of a first paint's work: the middle of the text, as tall as the box (the photo's
 // height), painted at the fitted zoom.
+template <bool paint> void qtextDocumentLayout(const QString& text, const QFont& font)
+{
+    QTextDocument document;
+    document.setDocumentMargin(0);
+    document.setDefaultFont(font);
+    document.setTextWidth(kLongTextWidth - 10);
+    document.setPlainText(text);
+    const QSizeF size = document.documentLayout()->documentSize();
+    benchmark::DoNotOptimize(size);
+    if constexpr (paint) {
+        const double height = std::min(size.height(), 2880.0);
+        const double top = (size.height() - height) / 2;
+        QImage image(int(std::ceil(kLongTextWidth * kFitScale)), int(std::ceil(height * kFitScale)),
+            QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(kFitScale, kFitScale);
+        painter.translate(0, -top);
+        document.drawContents(&painter, QRectF(0, top, kLongTextWidth, height));
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
 template <bool paint> void BM_LongTextQTextDocument(benchmark::State& state)
 {
     const int n = int(state.range(0));
     const QString text = prose(n);
     const QFont font
         = MyTextBox::defaultAttributes().at(TextAttributeNames::font).font()->toQFont();
-    for (auto _ : state) {
-        QTextDocument document;
-        document.setDocumentMargin(0);
-        document.setDefaultFont(font);
-        document.setTextWidth(kLongTextWidth - 10);
-        document.setPlainText(text);
-        const QSizeF size = document.documentLayout()->documentSize();
-        benchmark::DoNotOptimize(size);
-        if constexpr (paint) {
-            const double height = std::min(size.height(), 2880.0);
-            const double top = (size.height() - height) / 2;
-            QImage image(int(std::ceil(kLongTextWidth * kFitScale)),
-                int(std::ceil(height * kFitScale)), QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::transparent);
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(kFitScale, kFitScale);
-            painter.translate(0, -top);
-            document.drawContents(&painter, QRectF(0, top, kLongTextWidth, height));
-            painter.end();
-            benchmark::DoNotOptimize(image.constBits());
-        }
-    }
+    for (auto _ : state)
+        qtextDocumentLayout<paint>(text, font);
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_LongTextQTextDocument<false>)->Name("BM_LongTextQTextDocument")->Apply(longTexts);
 BENCHMARK(BM_LongTextQTextDocument<true>)->Name("BM_LongTextQTextDocumentPaint")->Apply(longTexts);
+
+// Our first paint and QTextDocument's layout and paint of the same text in the same
+// iterations: the ratio holds on a machine whose load comes and goes.
+void BM_LongTextFirstPaintBesideQTextDocument(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    gDefaultFontSize = 100.0;
+    const AttributedString text(prose(n), MyTextBox::defaultAttributes());
+    const QFont font
+        = MyTextBox::defaultAttributes().at(TextAttributeNames::font).font()->toQFont();
+    PhotoWindow window;
+    PairedTiming timing;
+    for (auto _ : state)
+        timing.iteration(
+            state, [&] { firstPaint(window, text); },
+            [&] { qtextDocumentLayout<true>(text.string(), font); });
+    timing.report(state, "QTextDocument ratio", "QTextDocument ms");
+}
+BENCHMARK(BM_LongTextFirstPaintBesideQTextDocument)
+    ->Arg(6250)
+    ->Arg(25000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "boxes/UNDODATA.h"
+#include "platform/concurrency/ThreadPool.h"
 #include "platform/text/FontManager.h"
 #include "platform/text/ParagraphStyle.h"
 #include "platform/text/TextAttributeNames.h"
@@ -541,4 +542,174 @@ TEST(TextLayoutCache, AnEditLaysOutOnlyItsParagraphsAndAnswersAsAFreshLayout)
         }
         EXPECT_EQ(layout.caretRect(last + 3), fresh.caretRect(last + 3)) << row.name;
     }
+}
+
+namespace {
+
+// Lines narrower past a character, whatever their height: the fragments keep their shape down
+// the container but not along the text, so lines broken ahead at a paragraph's first width
+// must be broken again in place.
+class NarrowerPastContainer : public TextContainer {
+public:
+    NarrowerPastContainer(Size size, int from)
+        : TextContainer(size)
+        , m_from(from)
+    {
+    }
+    Rect lineFragmentRect(const Rect& proposed, int characterIndex, const AttributedString& text,
+        Rect* remaining) override
+    {
+        Rect r = TextContainer::lineFragmentRect(proposed, characterIndex, text, remaining);
+        if (characterIndex >= m_from && !r.isEmpty())
+            r = Rect(r.x() + 150, r.y(), r.width() - 300, r.height());
+        return r;
+    }
+    bool isSimpleRectangularTextContainer() const override { return false; }
+    bool fragmentShapeDependsOnY() const override { return false; }
+
+private:
+    int m_from;
+};
+
+// Everything a layout answers to a person: its record (lines and glyphs), and carets, clicks
+// and selections here and there along the text.
+QByteArray answers(const TextLayout& layout)
+{
+    QByteArray out = layoutRecord(layout);
+    const int n = layout.text().length();
+    for (int i = 0; i <= n; i += std::max(1, n / 37)) {
+        const Rect caret = layout.caretRect(i);
+        out += QByteArray::number(caret.x(), 'f', 4) + ',' + QByteArray::number(caret.y(), 'f', 4)
+            + ';';
+    }
+    for (const LineFragment& line : layout.lineFragments()) {
+        out += QByteArray::number(
+                   layout.characterIndexForPoint(Point(line.usedRect.midX() + 3, line.rect.midY())))
+            + ',';
+    }
+    for (const Rect& r : layout.selectionRects(TextRange(n / 3, n / 3)))
+        out += QByteArray::number(r.x(), 'f', 4) + ',' + QByteArray::number(r.width(), 'f', 4)
+            + ';';
+    return out;
+}
+
+} // namespace
+
+// A long text's paragraphs are broken on the pool's threads and placed afterwards; the lines,
+// glyphs, carets and selections are those of breaking every paragraph in place, one thread
+// doing all (and so the pixels drawn from them).
+TEST(TextLayoutCache, ParagraphsBrokenOnThePoolAnswerAsBrokenInPlace)
+{
+    const AttributeDictionary helvetica = fontOf("Helvetica", 60);
+    ParagraphStyle spaced = ParagraphStyle::withAlignment(TextAlignment::Right);
+    spaced.lineSpacing = 7;
+    spaced.paragraphSpacing = 11;
+    spaced.paragraphSpacingBefore = 5;
+    struct Row {
+        const char* name;
+        std::function<AttributedString()> text;
+        std::function<std::shared_ptr<TextContainer>()> container;
+        // Laid out first, so that the layout of the text keeps what it can.
+        std::function<AttributedString()> before = nullptr;
+    };
+    const auto column = [](double height = TextContainer::unlimited) {
+        return [=] { return std::make_shared<TextContainer>(Size(1800, height)); };
+    };
+    const Row rows[] = {
+        { "prose in paragraphs", [&] { return AttributedString(prose(20000, 700), helvetica); },
+            column() },
+        { "faces, sizes, kern and paragraph styles",
+            [&] {
+                AttributedString s(prose(12000, 500), helvetica);
+                for (int at = 0; at < 12000; at += 1700) {
+                    s.addAttributes(fontOf("DejaVuSans-Bold", 90), TextRange(at, 120));
+                    s.addAttribute(names::kern, AttributeValue(5.0), TextRange(at + 300, 200));
+                }
+                s.addAttribute(
+                    names::paragraphStyle, AttributeValue(spaced), TextRange(2000, 5000));
+                return s;
+            },
+            column() },
+        { "right to left, fallback faces and attachments",
+            [&] {
+                QString hebrew;
+                while (hebrew.size() < 6000)
+                    hebrew += QStringLiteral("שלום עולם, זהו משפט ארוך בעברית. ");
+                AttributedString s(prose(3000, 400) + u'\n' + hebrew + u'\n'
+                        + QStringLiteral("\u4e2d\u6587 a\uFFFCb \U0001F600 ") + prose(3000, 400),
+                    helvetica);
+                AttributeDictionary blank = helvetica;
+                blank[names::attachment] = AttributeValue(TextAttachment { Size(30, 60) });
+                const int at = int(s.string().indexOf(QChar(0xFFFC)));
+                s.setAttributes(blank, TextRange(at, 1));
+                return s;
+            },
+            column() },
+        { "empty paragraphs and separators",
+            [&] {
+                return AttributedString(prose(3000, 300) + QStringLiteral("\n\n\r\n\u2029")
+                        + prose(3000, 0) + QStringLiteral("\r\n"),
+                    helvetica);
+            },
+            column() },
+        { "the container full partway through a paragraph",
+            [&] { return AttributedString(prose(20000, 900), helvetica); }, column(3000) },
+        { "lines narrower along the text (broken again in place)",
+            [&] { return AttributedString(prose(12000, 600), helvetica); },
+            [] {
+                return std::make_shared<NarrowerPastContainer>(
+                    Size(1800, TextContainer::unlimited), 5000);
+            } },
+        { "bold over every other paragraph after a first layout",
+            [&] {
+                AttributedString s(prose(20000, 700), helvetica);
+                for (int p = 0; p < 28; p += 2)
+                    s = emboldened(s, TextRange(p * 700, 699));
+                return s;
+            },
+            column(), [&] { return AttributedString(prose(20000, 700), helvetica); } },
+    };
+    const int threads = ThreadPool::maxThreads();
+    for (const Row& row : rows) {
+        auto layOut = [&](int maxThreads) {
+            ThreadPool::setMaxThreads(maxThreads);
+            auto layout = std::make_unique<TextLayout>(row.container());
+            layout->setDefaultAttributes(helvetica);
+            if (row.before) {
+                layout->setText(row.before());
+                layout->lineFragments();
+            }
+            layout->setText(row.text());
+            layout->lineFragments();
+            ThreadPool::setMaxThreads(threads);
+            return layout;
+        };
+        const auto inPlace = layOut(1);
+        const auto ahead = layOut(std::max(threads, 4));
+        EXPECT_GT(inPlace->lineFragments().size(), 20u) << row.name;
+        EXPECT_TRUE(answers(*ahead) == answers(*inPlace)) << row.name;
+    }
+}
+
+// A long text box laid out on the pool draws the same pixels as one laid out in place.
+TEST(TextLayoutCache, ALongTextBoxBrokenOnThePoolDrawsAsOneBrokenInPlace)
+{
+    gDefaultFontSize = 100;
+    PhotoWindow window;
+    AttributedString text(prose(30000, 600), MyTextBox::defaultAttributes());
+    text.addAttributes(fontOf("DejaVuSans-Bold", 120), TextRange(14000, 900));
+    const int threads = ThreadPool::maxThreads();
+    auto draw = [&](int maxThreads) {
+        ThreadPool::setMaxThreads(maxThreads);
+        MyTextView box(Rect(0, 0, 3600, 400));
+        box.setMyDocumentWindow(&window);
+        box.txtBox()->editor().setText(text);
+        box.RecalcFrame();
+        ThreadPool::setMaxThreads(threads);
+        return renderToImage(box, box.bounds(), 0.3).toQImage();
+    };
+    const QImage inPlace = draw(1);
+    const QImage ahead = draw(std::max(threads, 4));
+    ASSERT_FALSE(inPlace.isNull());
+    EXPECT_EQ(ahead, inPlace);
 }

@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QSet>
 #include <QTextBoundaryFinder>
+#include <array>
 #include <memory>
 
 namespace platform {
@@ -86,10 +87,25 @@ bool covers(const QRawFont& raw, char32_t ucs4)
 // The first code point of [from, to) that raw lacks; nullopt when it has them all.
 std::optional<char32_t> firstMissing(const QRawFont& raw, const QString& text, int from, int to)
 {
+    // A long run asks about the same few characters over and over: below U+0300 each is
+    // asked of the face once (0: not yet, 1: covered, 2: missing).
+    constexpr char32_t kKnown = 0x300;
+    std::array<std::uint8_t, kKnown> known;
+    const bool remember = to - from > 64;
+    if (remember)
+        known.fill(0);
     for (int i = from; i < to;) {
         const char32_t c = text.at(i).isHighSurrogate() && i + 1 < to
             ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
             : text.at(i).unicode();
+        if (remember && c < kKnown) {
+            if (known[c] == 0)
+                known[c] = covers(raw, c) ? 1 : 2;
+            if (known[c] == 2)
+                return c;
+            ++i;
+            continue;
+        }
         if (!covers(raw, c))
             return c;
         i += c > 0xFFFF ? 2 : 1;

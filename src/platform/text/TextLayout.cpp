@@ -1,14 +1,22 @@
 #include "platform/text/TextLayout.h"
 
+#include "platform/concurrency/ThreadPool.h"
 #include "platform/text/FontFallback.h"
 #include "platform/text/TextAttributeNames.h"
+#include "platform/text/TextLogging.h"
 
-#include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QThread>
+#include <QThreadPool>
+#include <QThreadStorage>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 namespace platform {
@@ -22,6 +30,9 @@ constexpr double kTabInterval = 28.0;
 // Stands in for an attachment character in Qt's layout: a plain letter whose advance is
 // stretched to the attachment's width (Qt lays out inline objects only inside documents).
 constexpr char16_t kAttachmentStandIn = u'x';
+// Below this many characters to break, paragraphs are broken in place: handing them to the
+// pool and making the shown ones' layouts again would cost more than it saves.
+constexpr int kBreakAheadCharacters = 4000;
 
 double qtCoordinate(double v)
 {
@@ -80,13 +91,11 @@ QTextCharFormat freshFormat(const Font& font, double spacing)
 
 // The character format of a face at a size and spacing. Qt resolves a format's font and its
 // font engines once and keeps them in the format's shared data, so a layout that reuses a
-// format skips that work (a fresh format costs more than shaping its run). Kept for the main
-// thread only: a Qt font's resolved engines belong to the thread that resolved them.
+// format skips that work (a fresh format costs more than shaping its run). Each thread keeps
+// its own table: a Qt font's resolved engines belong to the thread that resolved them, and
+// paragraphs are broken on the pool's threads too.
 QTextCharFormat characterFormat(const Font& font, double spacing)
 {
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() != app->thread())
-        return freshFormat(font, spacing);
     struct Key {
         QString face;
         double size;
@@ -99,7 +108,13 @@ QTextCharFormat characterFormat(const Font& font, double spacing)
     struct KeyHash {
         size_t operator()(const Key& k) const { return qHashMulti(0, k.face, k.size, k.spacing); }
     };
-    static std::unordered_map<Key, QTextCharFormat, KeyHash> formats;
+    // Kept in Qt's own per-thread storage: a thread's formats go before its font cache when
+    // the thread ends, so that the cache can let go of the engines they hold.
+    using Formats = std::unordered_map<Key, QTextCharFormat, KeyHash>;
+    static QThreadStorage<Formats*> storage;
+    if (!storage.hasLocalData())
+        storage.setLocalData(new Formats);
+    Formats& formats = *storage.localData();
     Key key { font.fontName(), font.pointSize(), spacing };
     if (const auto found = formats.find(key); found != formats.end())
         return found->second;
@@ -110,6 +125,100 @@ QTextCharFormat characterFormat(const Font& font, double spacing)
     // Resolved now, so that every copy shares the resolved font.
     (void)format.font();
     return formats.emplace(std::move(key), format).first->second;
+}
+
+// Runs f(0) ... f(n - 1), each once, on the calling thread and the shaping threads, as many
+// at once as ThreadPool allows; returns when all are done (rethrowing the first exception).
+// Shaping resolves fonts, and Qt keeps each thread's fonts and faces in per-thread caches:
+// those of ThreadPool's workers (not Qt's threads) were never freed, not even at exit, where
+// Qt's own threads free theirs when they end. So shaping runs on Qt threads, started after
+// this thread has resolved a font (Qt's font globals are made before them and go after them)
+// and kept for the life of the process.
+void onShapingThreads(int n, const std::function<void(int)>& f)
+{
+    static const bool fontsResolved = [] { return QFontMetricsF(QFont()).height() >= 0.0; }();
+    (void)fontsResolved;
+    static QThreadPool threads;
+    static const bool configured = [] {
+        threads.setExpiryTimeout(-1);
+        threads.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+        return true;
+    }();
+    (void)configured;
+    // Completion is counted by finished items, not by threads: a helper that starts late,
+    // on a busy machine, finds nothing left and is not waited for. It holds the job, never
+    // the caller's f, which it calls only for an item it took before all were finished.
+    struct Job {
+        const std::function<void(int)>* f = nullptr;
+        int n = 0;
+        std::atomic<int> next { 0 };
+        std::atomic<int> done { 0 };
+        std::atomic<bool> cancelled { false };
+        std::mutex mutex;
+        std::condition_variable finished;
+        std::exception_ptr error; // the first, under mutex
+
+        void work()
+        {
+            for (int i; (i = next.fetch_add(1)) < n;) {
+                if (!cancelled.load(std::memory_order_relaxed)) {
+                    try {
+                        (*f)(i);
+                    } catch (...) {
+                        std::lock_guard lock(mutex);
+                        if (!error)
+                            error = std::current_exception();
+                        cancelled.store(true);
+                    }
+                }
+                if (done.fetch_add(1) + 1 == n) {
+                    std::lock_guard lock(mutex);
+                    finished.notify_all();
+                }
+            }
+        }
+    };
+    auto job = std::make_shared<Job>();
+    job->f = &f;
+    job->n = n;
+    const int helpers = std::min(n, ThreadPool::maxThreads()) - 1;
+    for (int i = 0; i < helpers; ++i) {
+        if (!threads.tryStart([job] { job->work(); }))
+            break;
+    }
+    job->work();
+    std::unique_lock lock(job->mutex);
+    job->finished.wait(lock, [&] { return job->done.load() == n; });
+    if (job->error)
+        std::rethrow_exception(job->error);
+}
+
+// A glyph as Qt shaped it for a line: its id, where Qt put it, its design advance and face.
+struct ShapedGlyph {
+    quint32 id = 0;
+    QPointF position;
+    double advance = 0.0;
+    QRawFont font;
+};
+
+// Hands take every glyph Qt shaped for the characters from to to of a line, run by run, until
+// take answers false; false then.
+template <typename Take>
+bool forEachShapedGlyph(const QTextLine& line, int from, int to, Take&& take)
+{
+    for (const QGlyphRun& run : line.glyphRuns(from, to - from)) {
+        const QList<quint32> ids = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        const QRawFont font = run.rawFont();
+        const QList<QPointF> advances
+            = font.advancesForGlyphIndexes(ids, QRawFont::UseDesignMetrics);
+        for (int k = 0; k < ids.size() && k < positions.size(); ++k) {
+            if (!take(ShapedGlyph {
+                    ids[k], positions[k], k < advances.size() ? advances[k].x() : 0.0, font }))
+                return false;
+        }
+    }
+    return true;
 }
 
 void uniteInto(Rect& total, bool& any, const Rect& r)
@@ -130,12 +239,46 @@ struct TextLayout::RunMetrics {
     double lineHeight = 0.0;
 };
 
+// One stretch of a paragraph in one face and spacing (from the paragraph's start): what its
+// Qt character formats are made of, on whichever thread lays the paragraph out.
+struct FormatPiece {
+    int location = 0;
+    int length = 0;
+    Font font;
+    double spacing = 0.0;
+};
+
+// A line broken ahead of its placing: its characters in the paragraph and its height.
+struct AheadLine {
+    int textStart = 0;
+    int textLength = 0;
+    double naturalX = 0.0;
+    double naturalWidth = 0.0;
+    double descent = 0.0;
+    double leading = 0.0;
+    double height = 0.0;
+};
+
 struct TextLayout::Paragraph {
     int start = 0;
     int length = 0; // without the separator
     int separatorLength = 0;
     ParagraphStyle style;
+    // What the layout is made of: the text as Qt lays it out (attachments stood in for), the
+    // faces, the line metrics of the runs and of the first character's font (for an empty
+    // line).
+    QString layoutText;
+    std::vector<FormatPiece> pieces;
+    Font firstFont;
+    RunMetrics firstMetrics;
+    std::vector<RunMetrics> runs;
+    // The lines, each broken at lineWidth and placed at lineX when broken ahead; made from
+    // them again when first asked for (built false until then).
     QTextLayout layout;
+    bool built = false;
+    double lineWidth = 0.0;
+    double lineX = 0.0;
+    std::vector<AheadLine> ahead;
     // Where its lines went: the first and how many, the y of the first and below the last.
     int firstLine = 0;
     int lineCount = 0;
@@ -144,6 +287,95 @@ struct TextLayout::Paragraph {
     // Every line laid out (the container did not run out).
     bool complete = false;
     double glyphReach = 0.0;
+
+    // Gives a Qt layout the paragraph's text, formats (this thread's) and options.
+    void setUp(QTextLayout& target) const
+    {
+        QList<QTextLayout::FormatRange> formats;
+        formats.reserve(qsizetype(pieces.size()));
+        for (const FormatPiece& piece : pieces)
+            formats.append(
+                { piece.location, piece.length, characterFormat(piece.font, piece.spacing) });
+        target.setText(layoutText);
+        // The format font of the first run: runs in it find its resolved engines.
+        target.setFont(characterFormat(firstFont, 0.0).font());
+        target.setFormats(formats);
+        QTextOption option(qtAlignment(style.alignment));
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setUseDesignMetrics(true);
+        option.setTabStopDistance(kTabInterval);
+        option.setTextDirection(layoutText.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+        target.setTextOption(option);
+        target.setCacheEnabled(true);
+    }
+
+    // The run holding a character of the text (the last for one past the end).
+    size_t runAt(int index) const
+    {
+        const auto at = std::partition_point(
+            runs.begin(), runs.end(), [&](const RunMetrics& r) { return r.end <= index; });
+        return std::min(size_t(at - runs.begin()), runs.empty() ? 0 : runs.size() - 1);
+    }
+
+    // The metrics of a line of characters textStart to textStart + textLength of the
+    // paragraph: the largest of its runs', from the runs' own fonts (Qt rounds its line ascent
+    // and descent to whole pixels, the model keeps fractions).
+    AheadLine lineMetrics(int textStart, int textLength) const
+    {
+        double ascent = 0.0, descent = 0.0, leading = 0.0;
+        auto take = [&](const RunMetrics& m) {
+            ascent = std::max(ascent, m.ascent);
+            descent = std::max(descent, m.descent);
+            leading = std::max(leading, m.leading);
+        };
+        if (textLength == 0 || runs.empty()) {
+            take(firstMetrics);
+        } else {
+            const int from = start + textStart;
+            const int to = from + textLength;
+            for (size_t r = runAt(from); r < runs.size(); ++r) {
+                take(runs[r]);
+                if (runs[r].end >= to)
+                    break;
+            }
+        }
+        AheadLine line;
+        line.textStart = textStart;
+        line.textLength = textLength;
+        line.descent = descent;
+        line.leading = leading;
+        line.height = std::max(style.lineHeightFor(ascent + descent + leading), 1.0);
+        return line;
+    }
+
+    // Breaks every line at lineWidth, before the container places them (any thread: a Qt
+    // layout holds the fonts of the thread that made it).
+    // The layout is kept (placed when the lines are) where keep says this thread is the one
+    // that will use it; other threads' layouts are dropped.
+    void breakAhead(bool keep)
+    {
+        QTextLayout dropped;
+        QTextLayout& measuring = keep ? layout : dropped;
+        setUp(measuring);
+        measuring.setCacheEnabled(keep);
+        built = keep;
+        measuring.beginLayout();
+        for (;;) {
+            QTextLine line = measuring.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(lineWidth);
+            line.setPosition(QPointF(lineX, 0.0));
+            AheadLine measured = lineMetrics(line.textStart(), line.textLength());
+            const QRectF natural = line.naturalTextRect();
+            measured.naturalX = natural.x();
+            measured.naturalWidth = natural.width();
+            ahead.push_back(measured);
+            if (line.textStart() + line.textLength() >= length)
+                break;
+        }
+        measuring.endLayout();
+    }
 };
 
 // What the last layout made, offered to the next one: a paragraph whose characters,
@@ -243,8 +475,8 @@ bool TextLayout::canMove(const Paragraph& paragraph, double top) const
         && paragraph.bottom + (top - paragraph.top) <= container.size().height;
 }
 
-std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
-    Previous& previous, int start, int length, int separator, double top) const
+std::unique_ptr<TextLayout::Paragraph>* TextLayout::unchangedParagraph(
+    Previous& previous, int start, int length, int separator, std::optional<double> top) const
 {
     const QString& s = m_text.string();
     const QString& old = previous.text.string();
@@ -262,7 +494,7 @@ std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
             continue;
         const Paragraph& p = *slot;
         if (p.start != oldStart || p.length != length || p.separatorLength != separator
-            || !p.complete || !canMove(p, top)
+            || !p.complete || (top && !canMove(p, *top))
             || QStringView(old).mid(p.start, span) != QStringView(s).mid(start, span))
             continue;
         std::vector<std::pair<int, const AttributeDictionary*>> before, now;
@@ -279,7 +511,7 @@ std::unique_ptr<TextLayout::Paragraph> TextLayout::takeUnchanged(
                 return a.first == b.first && *a.second == *b.second;
             });
         if (sameRuns)
-            return std::move(slot);
+            return &slot;
     }
     return nullptr;
 }
@@ -295,6 +527,8 @@ void TextLayout::adoptParagraph(std::unique_ptr<Paragraph> paragraph, Previous& 
     paragraph->firstLine = int(m_lines.size());
     paragraph->top = top;
     paragraph->bottom += dy;
+    for (auto& run : paragraph->runs)
+        run.end += delta;
     for (int l = 0; l < paragraph->lineCount; ++l) {
         const size_t old = size_t(oldFirst + l);
         LineFragment record = previous.lines[old];
@@ -303,28 +537,276 @@ void TextLayout::adoptParagraph(std::unique_ptr<Paragraph> paragraph, Previous& 
             record.rect.origin.y += dy;
             record.usedRect.origin.y += dy;
             record.baseline += dy;
-            QTextLine line = paragraph->layout.lineAt(l);
-            line.setPosition(line.position() + QPointF(0, qtCoordinate(dy)));
+            // A layout not made yet is made at the lines' new places.
+            if (paragraph->built) {
+                QTextLine line = paragraph->layout.lineAt(l);
+                line.setPosition(line.position() + QPointF(0, qtCoordinate(dy)));
+            }
         }
-        const int lineIndex = int(m_lines.size());
-        for (int i = record.characterRange.location; i < record.characterRange.end(); ++i)
-            m_lineOfCharacter[size_t(i)] = lineIndex;
-        m_laidOutLength = record.characterRange.end();
-        uniteInto(m_usedRect, anyUsed, record.usedRect);
-        m_lines.push_back(record);
-        m_lineSource.emplace_back(paragraphIndex, l);
+        commitLine(record, paragraphIndex, l, anyUsed);
         if (old < previous.lineGlyphs.size() && previous.lineGlyphs[old]) {
             m_lineGlyphs.resize(m_lines.size());
             auto& glyphs = m_lineGlyphs.back().emplace(std::move(*previous.lineGlyphs[old]));
             for (LaidOutGlyph& glyph : glyphs) {
                 glyph.characterIndex += delta;
-                glyph.lineIndex = lineIndex;
+                glyph.lineIndex = int(m_lines.size()) - 1;
                 glyph.position.y += dy;
             }
         }
     }
     m_glyphReach = std::max(m_glyphReach, paragraph->glyphReach);
     m_paragraphs.push_back(std::move(paragraph));
+}
+
+void TextLayout::commitLine(
+    const LineFragment& record, int paragraphIndex, int lineNumber, bool& anyUsed) const
+{
+    const int lineIndex = int(m_lines.size());
+    std::fill(m_lineOfCharacter.begin() + record.characterRange.location,
+        m_lineOfCharacter.begin() + record.characterRange.end(), lineIndex);
+    m_laidOutLength = record.characterRange.end();
+    uniteInto(m_usedRect, anyUsed, record.usedRect);
+    m_lines.push_back(record);
+    m_lineSource.emplace_back(paragraphIndex, lineNumber);
+}
+
+std::unique_ptr<TextLayout::Paragraph> TextLayout::describeParagraph(
+    int start, int length, int separator) const
+{
+    const QString& s = m_text.string();
+    auto paragraph = std::make_unique<Paragraph>();
+    paragraph->start = start;
+    paragraph->length = length;
+    paragraph->separatorLength = separator;
+    const AttributeDictionary& first = m_text.attributesAt(start);
+    paragraph->style = styleIn(first, m_defaultAttributes);
+    paragraph->firstFont = fontIn(first);
+    const Font& firstFont = paragraph->firstFont;
+    paragraph->firstMetrics = { start, firstFont.ascender(), -firstFont.descender(),
+        firstFont.leading(), firstFont.lineHeight() };
+
+    // The paragraph's text for Qt, with attachments replaced, and its faces.
+    QString& layoutText = paragraph->layoutText;
+    layoutText = s.mid(start, length);
+    m_text.enumerateAttributes(TextRange(start, length), AttributedString::Forward,
+        [&](const AttributeDictionary& attributes, TextRange run, bool&) {
+            const Font font = fontIn(attributes);
+            paragraph->runs.push_back({ run.end(), font.ascender(), -font.descender(),
+                font.leading(), font.lineHeight() });
+            const Rect box = font.boundingRect();
+            paragraph->glyphReach = std::max({ paragraph->glyphReach, 2 * font.pointSize(),
+                2 * std::abs(box.maxY()), 2 * std::abs(box.minY()) });
+            double spacing = 0.0;
+            const auto kern = attributes.find(TextAttributeNames::kern);
+            if (kern != attributes.end())
+                spacing = kern->second.toDouble();
+            const auto attachment = attributes.find(TextAttributeNames::attachment);
+            if (attachment != attributes.end() && attachment->second.attachment()) {
+                const double cell = attachment->second.attachment()->cellSize.width;
+                spacing = (std::isfinite(cell) ? std::max(cell, 0.0) : 0.0)
+                    - font.advanceOf(QString(QChar(kAttachmentStandIn)));
+                for (int i = run.location; i < run.end(); ++i) {
+                    if (s[i] == QChar(TextAttachment::character))
+                        layoutText[i - start] = QChar(kAttachmentStandIn);
+                }
+            }
+            const bool spaced = std::isfinite(spacing) && spacing != 0.0;
+            auto addPiece = [&](TextRange piece, const Font& pieceFont) {
+                paragraph->pieces.push_back({ piece.location - start, piece.length, pieceFont,
+                    spaced ? qtCoordinate(spacing) : 0.0 });
+            };
+            if (attachment != attributes.end()) {
+                addPiece(run, font);
+                return;
+            }
+            // Characters the run's face lacks are set in a face that has them.
+            for (const FontFallback::Piece& piece : FontFallback::split(s, run, font)) {
+                if (piece.font == font) {
+                    addPiece(piece.range, font);
+                    continue;
+                }
+                const Rect reach = piece.font.boundingRect();
+                paragraph->glyphReach = std::max({ paragraph->glyphReach,
+                    2 * std::abs(reach.maxY()), 2 * std::abs(reach.minY()) });
+                addPiece(piece.range, piece.font);
+            }
+        });
+    return paragraph;
+}
+
+double TextLayout::estimatedLineHeight(const Paragraph& paragraph, int index) const
+{
+    const double natural = paragraph.runs.empty()
+        ? fontAt(std::min(index, m_text.length() - 1)).lineHeight()
+        : paragraph.runs[paragraph.runAt(index)].lineHeight;
+    return std::max(1.0, paragraph.style.lineHeightFor(natural));
+}
+
+void TextLayout::breakInPlace(Paragraph& paragraph, double& y, bool& full, bool& anyUsed) const
+{
+    TextContainer& container = *m_container;
+    const double padding = std::max(0.0, container.lineFragmentPadding());
+    const double width = container.size().width;
+    const ParagraphStyle& style = paragraph.style;
+    const int start = paragraph.start;
+    QTextLayout& layout = paragraph.layout;
+    paragraph.setUp(layout);
+    paragraph.built = true;
+
+    const int paragraphIndex = int(m_paragraphs.size());
+    const double lineSpacing
+        = std::max(0.0, std::isfinite(style.lineSpacing) ? style.lineSpacing : 0.0);
+    layout.beginLayout();
+    int lineNumber = 0;
+    for (;;) {
+        const int lineStart = lineNumber == 0 ? 0
+                                              : layout.lineAt(lineNumber - 1).textStart()
+                + layout.lineAt(lineNumber - 1).textLength();
+        if (lineNumber > 0 && lineStart >= paragraph.length)
+            break;
+        const int characterIndex = start + lineStart;
+        Rect remaining;
+        Rect fragment = container.lineFragmentRect(
+            Rect(0, y, width, estimatedLineHeight(paragraph, characterIndex)), characterIndex,
+            m_text, &remaining);
+        if (!isUsable(fragment)) {
+            full = true;
+            break;
+        }
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        const double firstWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
+        line.setLineWidth(firstWidth);
+        AheadLine metrics = paragraph.lineMetrics(line.textStart(), line.textLength());
+        if (metrics.height > fragment.height() + 1e-9) {
+            // The line is taller than proposed: ask again for its real height.
+            fragment = container.lineFragmentRect(
+                Rect(0, y, width, metrics.height), characterIndex, m_text, &remaining);
+            if (!isUsable(fragment)) {
+                full = true;
+                break;
+            }
+            // Breaking the line again costs as much as the first time: only for a new
+            // width (a rectangle answers the same width at any height).
+            const double lineWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
+            if (lineWidth != firstWidth) {
+                line.setLineWidth(lineWidth);
+                metrics = paragraph.lineMetrics(line.textStart(), line.textLength());
+            }
+        }
+        const double height = metrics.height;
+        const double baseline = y + height - metrics.descent - metrics.leading;
+        line.setPosition(
+            QPointF(qtCoordinate(fragment.x() + padding), qtCoordinate(baseline - line.ascent())));
+
+        const bool lastLine = line.textStart() + line.textLength() >= paragraph.length;
+        LineFragment record;
+        record.rect = Rect(fragment.x(), y, fragment.width(), height + lineSpacing);
+        const QRectF natural = line.naturalTextRect();
+        record.usedRect = Rect(natural.x() - padding, y, natural.width() + 2 * padding, height);
+        record.baseline = baseline;
+        record.characterRange = TextRange(start + line.textStart(),
+            line.textLength() + (lastLine ? paragraph.separatorLength : 0));
+        commitLine(record, paragraphIndex, lineNumber, anyUsed);
+        ++lineNumber;
+        y += height + lineSpacing;
+        if (lastLine) {
+            paragraph.complete = true;
+            break;
+        }
+    }
+    layout.endLayout();
+    paragraph.lineCount = lineNumber;
+}
+
+bool TextLayout::placeAhead(Paragraph& paragraph, double& y, bool& full, bool& anyUsed) const
+{
+    TextContainer& container = *m_container;
+    const double padding = std::max(0.0, container.lineFragmentPadding());
+    const double width = container.size().width;
+    const ParagraphStyle& style = paragraph.style;
+    const double lineSpacing
+        = std::max(0.0, std::isfinite(style.lineSpacing) ? style.lineSpacing : 0.0);
+    // The container's fragments first, as breaking in place asks for them: the lines are
+    // kept only where each fragment has the width and place they were broken for.
+    std::vector<LineFragment> records;
+    records.reserve(paragraph.ahead.size());
+    bool fits = true;
+    double top = y;
+    for (const AheadLine& line : paragraph.ahead) {
+        const int characterIndex = paragraph.start + line.textStart;
+        Rect remaining;
+        Rect fragment = container.lineFragmentRect(
+            Rect(0, top, width, estimatedLineHeight(paragraph, characterIndex)), characterIndex,
+            m_text, &remaining);
+        auto brokenFor = [&] {
+            return qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0))
+                == paragraph.lineWidth
+                && qtCoordinate(fragment.x() + padding) == paragraph.lineX;
+        };
+        if (isUsable(fragment) && !brokenFor())
+            return false;
+        if (isUsable(fragment) && line.height > fragment.height() + 1e-9)
+            fragment = container.lineFragmentRect(
+                Rect(0, top, width, line.height), characterIndex, m_text, &remaining);
+        if (!isUsable(fragment)) {
+            fits = false;
+            break;
+        }
+        if (!brokenFor())
+            return false;
+        const bool lastLine = line.textStart + line.textLength >= paragraph.length;
+        LineFragment record;
+        record.rect = Rect(fragment.x(), top, fragment.width(), line.height + lineSpacing);
+        record.usedRect
+            = Rect(line.naturalX - padding, top, line.naturalWidth + 2 * padding, line.height);
+        record.baseline = top + line.height - line.descent - line.leading;
+        record.characterRange = TextRange(paragraph.start + line.textStart,
+            line.textLength + (lastLine ? paragraph.separatorLength : 0));
+        records.push_back(record);
+        top += line.height + lineSpacing;
+    }
+    const int paragraphIndex = int(m_paragraphs.size());
+    for (const LineFragment& record : records)
+        commitLine(record, paragraphIndex, paragraph.lineCount++, anyUsed);
+    paragraph.complete = fits && !paragraph.ahead.empty()
+        && paragraph.ahead.back().textStart + paragraph.ahead.back().textLength >= paragraph.length;
+    full = !fits;
+    y = top;
+    if (paragraph.built) {
+        for (int l = 0; l < paragraph.lineCount; ++l) {
+            QTextLine line = paragraph.layout.lineAt(l);
+            line.setPosition(QPointF(
+                paragraph.lineX, qtCoordinate(records[size_t(l)].baseline - line.ascent())));
+        }
+    }
+    // Only the widths and places are needed to make the layout again.
+    paragraph.ahead = {};
+    return true;
+}
+
+QTextLayout& TextLayout::builtLayout(const Paragraph& source) const
+{
+    Paragraph& paragraph = const_cast<Paragraph&>(source);
+    if (paragraph.built)
+        return paragraph.layout;
+    paragraph.built = true;
+    QTextLayout& layout = paragraph.layout;
+    paragraph.setUp(layout);
+    layout.beginLayout();
+    for (int l = 0; l < paragraph.lineCount; ++l) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(paragraph.lineWidth);
+        const LineFragment& record = m_lines[size_t(paragraph.firstLine + l)];
+        line.setPosition(QPointF(paragraph.lineX, qtCoordinate(record.baseline - line.ascent())));
+        if (paragraph.start + line.textStart() != record.characterRange.location)
+            qCWarning(lcText) << "a paragraph's lines broke differently when made again";
+    }
+    layout.endLayout();
+    return layout;
 }
 
 void TextLayout::layoutAll() const
@@ -374,213 +856,86 @@ void TextLayout::layoutAll() const
     bool full = false;
     double y = 0.0;
 
-    for (int start = 0; start < n && !full;) {
+    struct Span {
+        int start;
+        int length;
+        int separator;
+    };
+    std::vector<Span> spans;
+    for (int start = 0; start < n;) {
         int end = start;
         while (end < n && !isParagraphSeparator(s[end]))
             ++end;
         int separator = 0;
         if (end < n)
             separator = (s[end] == u'\r' && end + 1 < n && s[end + 1] == u'\n') ? 2 : 1;
+        spans.push_back({ start, end - start, separator });
+        start = end + separator;
+    }
 
-        auto paragraph = std::make_unique<Paragraph>();
-        paragraph->start = start;
-        paragraph->length = end - start;
-        paragraph->separatorLength = separator;
-        const AttributeDictionary& first = m_text.attributesAt(start);
-        paragraph->style = styleIn(first, m_defaultAttributes);
-        const ParagraphStyle& style = paragraph->style;
+    // Where the container's lines keep their width at any height, the paragraphs to break
+    // are broken ahead on the pool, each on its own, and placed one after the other below.
+    std::vector<std::unique_ptr<Paragraph>> ahead(spans.size());
+    if (!container.fragmentShapeDependsOnY() && ThreadPool::maxThreads() > 1 && spans.size() > 1) {
+        std::vector<size_t> chosen;
+        int characters = 0;
+        for (size_t i = 0; i < spans.size(); ++i) {
+            const Span& span = spans[i];
+            if (unchangedParagraph(previous, span.start, span.length, span.separator, std::nullopt))
+                continue;
+            chosen.push_back(i);
+            characters += span.length;
+        }
+        if (chosen.size() > 1 && characters >= kBreakAheadCharacters) {
+            std::vector<size_t> broken;
+            for (const size_t i : chosen) {
+                auto paragraph
+                    = describeParagraph(spans[i].start, spans[i].length, spans[i].separator);
+                Rect remaining;
+                const Rect fragment = container.lineFragmentRect(
+                    Rect(0, 0, width, estimatedLineHeight(*paragraph, paragraph->start)),
+                    paragraph->start, m_text, &remaining);
+                if (!isUsable(fragment))
+                    continue;
+                paragraph->lineWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
+                paragraph->lineX = qtCoordinate(fragment.x() + padding);
+                ahead[i] = std::move(paragraph);
+                broken.push_back(i);
+            }
+            // The layouts made on this thread are kept: this thread draws them.
+            const std::thread::id here = std::this_thread::get_id();
+            onShapingThreads(int(broken.size()), [&](int k) {
+                ahead[broken[size_t(k)]]->breakAhead(std::this_thread::get_id() == here);
+            });
+        }
+    }
+
+    for (size_t i = 0; i < spans.size() && !full; ++i) {
+        const auto [start, length, separator] = spans[i];
+        const ParagraphStyle style
+            = ahead[i] ? ahead[i]->style : styleIn(m_text.attributesAt(start), m_defaultAttributes);
         if (!m_paragraphs.empty())
             y += std::max(0.0, style.paragraphSpacingBefore);
-        if (auto kept = takeUnchanged(previous, start, end - start, separator, y)) {
-            adoptParagraph(std::move(kept), previous, start, y, anyUsed);
+        if (auto* kept = unchangedParagraph(previous, start, length, separator, y)) {
+            adoptParagraph(std::move(*kept), previous, start, y, anyUsed);
             y = m_paragraphs.back()->bottom
                 + std::max(
                     0.0, std::isfinite(style.paragraphSpacing) ? style.paragraphSpacing : 0.0);
-            start = end + separator;
             continue;
         }
+        auto paragraph
+            = ahead[i] ? std::move(ahead[i]) : describeParagraph(start, length, separator);
         paragraph->top = y;
         paragraph->firstLine = int(m_lines.size());
         ++m_paragraphsBroken;
-
-        // The paragraph's text for Qt, with attachments replaced, and its character formats.
-        QString layoutText = s.mid(start, end - start);
-        QList<QTextLayout::FormatRange> formats;
-        std::vector<RunMetrics> runs;
-        m_text.enumerateAttributes(TextRange(start, end - start), AttributedString::Forward,
-            [&](const AttributeDictionary& attributes, TextRange run, bool&) {
-                const Font font = fontIn(attributes);
-                runs.push_back({ run.end(), font.ascender(), -font.descender(), font.leading(),
-                    font.lineHeight() });
-                const Rect box = font.boundingRect();
-                paragraph->glyphReach = std::max({ paragraph->glyphReach, 2 * font.pointSize(),
-                    2 * std::abs(box.maxY()), 2 * std::abs(box.minY()) });
-                double spacing = 0.0;
-                const auto kern = attributes.find(TextAttributeNames::kern);
-                if (kern != attributes.end())
-                    spacing = kern->second.toDouble();
-                const auto attachment = attributes.find(TextAttributeNames::attachment);
-                if (attachment != attributes.end() && attachment->second.attachment()) {
-                    const double cell = attachment->second.attachment()->cellSize.width;
-                    spacing = (std::isfinite(cell) ? std::max(cell, 0.0) : 0.0)
-                        - font.advanceOf(QString(QChar(kAttachmentStandIn)));
-                    for (int i = run.location; i < run.end(); ++i) {
-                        if (s[i] == QChar(TextAttachment::character))
-                            layoutText[i - start] = QChar(kAttachmentStandIn);
-                    }
-                }
-                const bool spaced = std::isfinite(spacing) && spacing != 0.0;
-                auto addFormat = [&](TextRange piece, const Font& pieceFont) {
-                    formats.append({ piece.location - start, piece.length,
-                        characterFormat(pieceFont, spaced ? qtCoordinate(spacing) : 0.0) });
-                };
-                if (attachment != attributes.end()) {
-                    addFormat(run, font);
-                    return;
-                }
-                // Characters the run's face lacks are set in a face that has them.
-                for (const FontFallback::Piece& piece : FontFallback::split(s, run, font)) {
-                    if (piece.font == font) {
-                        addFormat(piece.range, font);
-                        continue;
-                    }
-                    const Rect reach = piece.font.boundingRect();
-                    paragraph->glyphReach = std::max({ paragraph->glyphReach,
-                        2 * std::abs(reach.maxY()), 2 * std::abs(reach.minY()) });
-                    addFormat(piece.range, piece.font);
-                }
-            });
-
-        // The run holding a character of the paragraph; lines only move forward, and so does
-        // the search.
-        size_t runCursor = 0;
-        auto runAt = [&](int index) {
-            while (runCursor + 1 < runs.size() && runs[runCursor].end <= index)
-                ++runCursor;
-            return runCursor;
-        };
-        auto lineHeightAt = [&](int index) {
-            return runs.empty() ? fontAt(std::min(index, n - 1)).lineHeight()
-                                : runs[runAt(index)].lineHeight;
-        };
-
-        QTextLayout& layout = paragraph->layout;
-        layout.setText(layoutText);
-        // The format font of the first run: runs in it find its resolved engines.
-        layout.setFont(characterFormat(fontIn(first), 0.0).font());
-        layout.setFormats(formats);
-        QTextOption option(qtAlignment(style.alignment));
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        option.setUseDesignMetrics(true);
-        option.setTabStopDistance(kTabInterval);
-        option.setTextDirection(layoutText.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-        layout.setTextOption(option);
-        layout.setCacheEnabled(true);
-
-        const int paragraphIndex = int(m_paragraphs.size());
-        const double lineSpacing
-            = std::max(0.0, std::isfinite(style.lineSpacing) ? style.lineSpacing : 0.0);
-        layout.beginLayout();
-        int lineNumber = 0;
-        for (;;) {
-            const int lineStart = lineNumber == 0 ? 0
-                                                  : layout.lineAt(lineNumber - 1).textStart()
-                    + layout.lineAt(lineNumber - 1).textLength();
-            if (lineNumber > 0 && lineStart >= paragraph->length)
-                break;
-            const int characterIndex = start + lineStart;
-            const double estimate
-                = std::max(1.0, style.lineHeightFor(lineHeightAt(characterIndex)));
-            Rect remaining;
-            Rect fragment = container.lineFragmentRect(
-                Rect(0, y, width, estimate), characterIndex, m_text, &remaining);
-            if (!isUsable(fragment)) {
-                full = true;
-                break;
-            }
-            QTextLine line = layout.createLine();
-            if (!line.isValid())
-                break;
-            const double firstWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
-            line.setLineWidth(firstWidth);
-            // Line metrics from the runs' own fonts: Qt rounds its line ascent and descent to
-            // whole pixels, the model keeps fractions.
-            double ascent = 0.0, descent = 0.0, leading = 0.0;
-            auto measureLine = [&] {
-                ascent = descent = leading = 0.0;
-                auto take = [&](double a, double d, double l) {
-                    ascent = std::max(ascent, a);
-                    descent = std::max(descent, d);
-                    leading = std::max(leading, l);
-                };
-                if (line.textLength() == 0) {
-                    const Font font = fontIn(first);
-                    take(font.ascender(), -font.descender(), font.leading());
-                } else {
-                    const int from = start + line.textStart();
-                    const int to = from + line.textLength();
-                    for (size_t r = runAt(from); r < runs.size(); ++r) {
-                        take(runs[r].ascent, runs[r].descent, runs[r].leading);
-                        if (runs[r].end >= to)
-                            break;
-                    }
-                }
-                return std::max(style.lineHeightFor(ascent + descent + leading), 1.0);
-            };
-            auto lineHeight = measureLine;
-            double height = lineHeight();
-            if (height > fragment.height() + 1e-9) {
-                // The line is taller than proposed: ask again for its real height.
-                fragment = container.lineFragmentRect(
-                    Rect(0, y, width, height), characterIndex, m_text, &remaining);
-                if (!isUsable(fragment)) {
-                    full = true;
-                    break;
-                }
-                // Breaking the line again costs as much as the first time: only for a new
-                // width (a rectangle answers the same width at any height).
-                const double lineWidth
-                    = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
-                if (lineWidth != firstWidth) {
-                    line.setLineWidth(lineWidth);
-                    height = lineHeight();
-                }
-            }
-            const double baseline = y + height - descent - leading;
-            line.setPosition(QPointF(
-                qtCoordinate(fragment.x() + padding), qtCoordinate(baseline - line.ascent())));
-
-            const bool lastLine = line.textStart() + line.textLength() >= paragraph->length;
-            LineFragment record;
-            record.rect = Rect(fragment.x(), y, fragment.width(), height + lineSpacing);
-            const QRectF natural = line.naturalTextRect();
-            record.usedRect = Rect(natural.x() - padding, y, natural.width() + 2 * padding, height);
-            record.baseline = baseline;
-            record.characterRange = TextRange(
-                start + line.textStart(), line.textLength() + (lastLine ? separator : 0));
-            const int lineIndex = int(m_lines.size());
-            for (int i = record.characterRange.location; i < record.characterRange.end(); ++i)
-                m_lineOfCharacter[size_t(i)] = lineIndex;
-            m_laidOutLength = record.characterRange.end();
-            uniteInto(m_usedRect, anyUsed, record.usedRect);
-            m_lines.push_back(record);
-            m_lineSource.emplace_back(paragraphIndex, lineNumber);
-            ++lineNumber;
-            y += height + lineSpacing;
-            if (lastLine) {
-                paragraph->complete = true;
-                break;
-            }
-        }
-        layout.endLayout();
-        paragraph->lineCount = lineNumber;
+        if (paragraph->ahead.empty() || !placeAhead(*paragraph, y, full, anyUsed))
+            breakInPlace(*paragraph, y, full, anyUsed);
         paragraph->bottom = y;
         m_glyphReach = std::max(m_glyphReach, paragraph->glyphReach);
         if (!full)
             y += std::max(
                 0.0, std::isfinite(style.paragraphSpacing) ? style.paragraphSpacing : 0.0);
         m_paragraphs.push_back(std::move(paragraph));
-        start = end + separator;
     }
 
     const bool needsExtra = n == 0 || isParagraphSeparator(s[n - 1]);
@@ -698,14 +1053,16 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
         if (paragraphIndex < 0)
             return;
         const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
-        const QTextLine line = paragraph.layout.lineAt(lineNumber);
+        const QTextLayout& layout = builtLayout(paragraph);
+        const QTextLine line = layout.lineAt(lineNumber);
         // Qt puts glyphs on its own baseline, its line's ascent below the position, kept in
         // 26.6 fixed point; the line's baseline is where our metrics put it.
         const double baselineShift
             = m_lines[size_t(lineIndex)].baseline - (line.position().y() + line.ascent());
-        const QString layoutText = paragraph.layout.text();
+        const QString& layoutText = paragraph.layoutText;
         QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, layoutText);
         const int lineEnd = line.textStart() + line.textLength();
+        out.reserve(size_t(line.textLength()));
         auto add = [&](int characterIndex, quint32 id, const QPointF& position, double advance,
                        const QRawFont& font, bool isAttachment) {
             LaidOutGlyph glyph;
@@ -716,7 +1073,7 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
             glyph.lineIndex = lineIndex;
             glyph.font = font;
             glyph.isAttachment = isAttachment;
-            out.push_back(glyph);
+            out.push_back(std::move(glyph));
         };
         // A span whose characters each make one glyph of their own (Latin text without
         // combining marks, attachments or ligatures) is taken in one call: its glyphs, in order
@@ -730,30 +1087,19 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
                 if (c < 0x20 || c >= 0x300 || m < 0x20 || m >= 0x300)
                     return false;
             }
-            struct Found {
-                quint32 id;
-                QPointF position;
-                double advance;
-                QRawFont font;
-            };
-            std::vector<Found> found;
-            for (const QGlyphRun& run : line.glyphRuns(from, to - from)) {
-                const QList<quint32> ids = run.glyphIndexes();
-                const QList<QPointF> positions = run.positions();
-                const QRawFont font = run.rawFont();
-                const QList<QPointF> advances
-                    = font.advancesForGlyphIndexes(ids, QRawFont::UseDesignMetrics);
-                for (int k = 0; k < ids.size() && k < positions.size(); ++k)
-                    found.push_back(
-                        { ids[k], positions[k], k < advances.size() ? advances[k].x() : 0.0, font });
-                if (found.size() > size_t(to - from))
-                    return false;
-            }
-            if (found.size() != size_t(to - from))
+            std::vector<ShapedGlyph> found;
+            found.reserve(size_t(to - from));
+            if (!forEachShapedGlyph(line, from, to,
+                    [&](const ShapedGlyph& glyph) {
+                        found.push_back(glyph);
+                        return found.size() <= size_t(to - from);
+                    })
+                || found.size() != size_t(to - from))
                 return false;
-            std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-                return a.position.x() < b.position.x();
-            });
+            std::stable_sort(
+                found.begin(), found.end(), [](const ShapedGlyph& a, const ShapedGlyph& b) {
+                    return a.position.x() < b.position.x();
+                });
             for (size_t k = 1; k < found.size(); ++k) {
                 if (!(found[k].position.x() > found[k - 1].position.x()))
                     return false;
@@ -776,23 +1122,17 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
                     = m_text.attributeAt(TextAttributeNames::attachment, characterIndex);
                 const bool isAttachment = s[characterIndex] == QChar(TextAttachment::character)
                     && attachment.attachment();
-                for (const QGlyphRun& run : line.glyphRuns(from, to - from)) {
-                    const QList<quint32> ids = run.glyphIndexes();
-                    const QList<QPointF> positions = run.positions();
-                    const QRawFont font = run.rawFont();
-                    const QList<QPointF> advances
-                        = font.advancesForGlyphIndexes(ids, QRawFont::UseDesignMetrics);
-                    for (int k = 0; k < ids.size() && k < positions.size(); ++k) {
-                        const auto key = std::make_tuple(ids[k],
-                            qint64(std::llround(qtCoordinate(positions[k].x()) * 64)),
-                            qint64(std::llround(qtCoordinate(positions[k].y()) * 64)));
-                        if (std::find(seen.begin(), seen.end(), key) != seen.end())
-                            continue;
+                forEachShapedGlyph(line, from, to, [&](const ShapedGlyph& glyph) {
+                    const auto key = std::make_tuple(glyph.id,
+                        qint64(std::llround(qtCoordinate(glyph.position.x()) * 64)),
+                        qint64(std::llround(qtCoordinate(glyph.position.y()) * 64)));
+                    if (std::find(seen.begin(), seen.end(), key) == seen.end()) {
                         seen.push_back(key);
-                        add(characterIndex, ids[k], positions[k],
-                            k < advances.size() ? advances[k].x() : 0.0, font, isAttachment);
+                        add(characterIndex, glyph.id, glyph.position, glyph.advance, glyph.font,
+                            isAttachment);
                     }
-                }
+                    return true;
+                });
                 from = to;
             }
         };
@@ -811,9 +1151,11 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
             }
         }
     }
-    std::stable_sort(out.begin(), out.end(), [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
+    const auto byCharacter = [](const LaidOutGlyph& a, const LaidOutGlyph& b) {
         return a.characterIndex < b.characterIndex;
-    });
+    };
+    if (!std::is_sorted(out.begin(), out.end(), byCharacter))
+        std::stable_sort(out.begin(), out.end(), byCharacter);
 }
 
 BezierPath TextLayout::glyphOutline(const LaidOutGlyph& glyph)
@@ -856,7 +1198,7 @@ double TextLayout::caretX(size_t lineIndex, int index) const
     if (paragraphIndex < 0)
         return fragment.usedRect.midX();
     const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
-    const QTextLine line = paragraph.layout.lineAt(lineNumber);
+    const QTextLine line = builtLayout(paragraph).lineAt(lineNumber);
     const int local = std::clamp(
         index - paragraph.start, line.textStart(), line.textStart() + line.textLength());
     return line.cursorToX(local);
@@ -890,13 +1232,13 @@ int TextLayout::characterIndexForPoint(const Point& point) const
     if (paragraphIndex < 0)
         return fragment.characterRange.location;
     const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
-    const QTextLine line = paragraph.layout.lineAt(lineNumber);
+    const QTextLine line = builtLayout(paragraph).lineAt(lineNumber);
     int local = line.xToCursor(qtCoordinate(point.x), QTextLine::CursorBetweenCharacters);
     const int lineEnd = line.textStart() + line.textLength();
     // Past the end of a wrapped line the caret stays on that line, before its last character.
     const bool wrapped = lineEnd < paragraph.length;
     if (wrapped && local >= lineEnd && line.textLength() > 0) {
-        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, paragraph.layout.text());
+        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, paragraph.layoutText);
         clusters.setPosition(lineEnd);
         local = std::max(int(clusters.toPreviousBoundary()), line.textStart());
     }

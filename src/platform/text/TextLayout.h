@@ -21,7 +21,10 @@
 // change of the text a paragraph whose characters and attributes are unchanged keeps its
 // lines and glyphs (moved to its new top, where the container's lines do not change shape
 // with their height); the glyphs of a line are gathered when first asked for, so that drawing a
-// few lines of a long text builds only theirs.
+// few lines of a long text builds only theirs. Where the container's lines keep their width
+// at any height, the paragraphs of a long text are broken on the thread pool, each on its own,
+// then placed one below the other; such a paragraph's Qt layout is made again, on the thread
+// that asks, only when its glyphs or carets are asked for (a screenful of a long text).
 #include "platform/geometry/AffineTransform.h"
 #include "platform/graphics/BezierPath.h"
 #include "platform/text/AttributedString.h"
@@ -140,11 +143,23 @@ private:
     struct RunMetrics;
     struct Previous;
     void layoutAll() const;
-    std::unique_ptr<Paragraph> takeUnchanged(
-        Previous& previous, int start, int length, int separator, double top) const;
+    // The last layout's paragraph that may be kept for these characters (at top, when given).
+    std::unique_ptr<Paragraph>* unchangedParagraph(
+        Previous& previous, int start, int length, int separator, std::optional<double> top) const;
     bool canMove(const Paragraph& paragraph, double top) const;
     void adoptParagraph(std::unique_ptr<Paragraph> paragraph, Previous& previous, int start,
         double top, bool& anyUsed) const;
+    void commitLine(
+        const LineFragment& record, int paragraphIndex, int lineNumber, bool& anyUsed) const;
+    std::unique_ptr<Paragraph> describeParagraph(int start, int length, int separator) const;
+    double estimatedLineHeight(const Paragraph& paragraph, int index) const;
+    // Breaks and places the paragraph's lines from y down, asking the container line by line.
+    void breakInPlace(Paragraph& paragraph, double& y, bool& full, bool& anyUsed) const;
+    // Places lines broken ahead from y down; false, placing nothing, where the container
+    // answers another width or place for them.
+    bool placeAhead(Paragraph& paragraph, double& y, bool& full, bool& anyUsed) const;
+    // The paragraph's Qt layout, made from its lines when first asked for.
+    QTextLayout& builtLayout(const Paragraph& paragraph) const;
     void buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) const;
     Font fontIn(const AttributeDictionary& attributes) const;
     double caretX(size_t lineIndex, int index) const;
