@@ -3,6 +3,7 @@
 // put down through the clip, the painter or the shape's coverage).
 #include "platform/concurrency/Parallel.h"
 #include "platform/graphics/AlphaBlur.h"
+#include "platform/graphics/CompositeRows.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
 namespace platform::graphicsinternal {
@@ -291,10 +292,8 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                         [&, rows = surfaceRows(s)](int top, int bottom) {
                             for (int y = area.top() + top; y < area.top() + bottom; ++y) {
                                 QRgb* d = rows(y, area.left());
-                                const std::uint8_t* a = blurredRow(y);
-                                const std::uint8_t* k = clip.row(y, area.left());
-                                forEachCovered(a, area.width(),
-                                    [&](int x) { sourceOverPixel(d[x], tint[a[x]], k[x]); });
+                                tintOverRow(d, blurredRow(y), tint.data(), clip.row(y, area.left()),
+                                    area.width());
                             }
                         });
                     noteDrawn(area);
@@ -353,9 +352,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                         const auto* src
                             = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
                             + (area.left() - buffer.left());
-                        const std::uint8_t* k = clip.row(y, area.left());
-                        forEachCovered(
-                            k, area.width(), [&](int x) { sourceOverPixel(d[x], src[x], k[x]); });
+                        sourceOverRow(d, src, clip.row(y, area.left()), area.width());
                     }
                 });
             noteDrawn(area);
