@@ -177,6 +177,25 @@ namespace platform {
 
 using namespace graphicsinternal;
 
+void GraphicsContext::Impl::sourceOverThroughClip(
+    const QImage& pixels, QPoint origin, const QRect& area)
+{
+    Surface& s = surface();
+    const Coverage& clip = state().clip->coverage(area, s.deviceRect);
+    if (clip.plane.isNull())
+        return;
+    parallelRows(area.height(), area.width(), kParallelCoverage,
+        [&, rows = surfaceRows(s)](int top, int bottom) {
+            for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+                const auto* src
+                    = reinterpret_cast<const QRgb*>(pixels.constScanLine(y - origin.y()))
+                    + (area.left() - origin.x());
+                sourceOverRow(rows(y, area.left()), src, clip.row(y, area.left()), area.width());
+            }
+        });
+    noteDrawn(area);
+}
+
 void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shapeArea)
 {
     const QRect visible = roundOut(visibleDeviceRect());
@@ -343,20 +362,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     if (area.isEmpty())
         return;
     if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact && writable(s)) {
-        const Coverage& clip = st.clip->coverage(area, s.deviceRect);
-        if (!clip.plane.isNull()) {
-            parallelRows(area.height(), area.width(), kParallelCoverage,
-                [&, rows = surfaceRows(s)](int top, int bottom) {
-                    for (int y = area.top() + top; y < area.top() + bottom; ++y) {
-                        QRgb* d = rows(y, area.left());
-                        const auto* src
-                            = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
-                            + (area.left() - buffer.left());
-                        sourceOverRow(d, src, clip.row(y, area.left()), area.width());
-                    }
-                });
-            noteDrawn(area);
-        }
+        sourceOverThroughClip(source, buffer.topLeft(), area);
         return;
     }
     if (!maskedMode) {
