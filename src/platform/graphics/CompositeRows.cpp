@@ -39,15 +39,25 @@ __attribute__((target("avx2"), always_inline)) inline __m256i mulLanes(__m256i x
         _mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), _mm256_set1_epi16(0x80)), 8);
 }
 
-// Eight pixels s over d through eight coverages (each repeated in its pixel's four bytes).
-__attribute__((target("avx2"), always_inline)) inline __m256i overEight(
-    __m256i s, __m256i d, __m256i k)
+// Eight coverage bytes, each repeated in the four bytes of its pixel.
+__attribute__((target("avx2"), always_inline)) inline __m256i coverageEight(const std::uint8_t* k)
+{
+    const __m256i each = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(k)));
+    return _mm256_mullo_epi32(each, _mm256_set1_epi32(0x01010101));
+}
+
+// Each 16-bit lane of c times the one of a, divided by 255 as mul255 rounds it.
+__attribute__((target("avx2"), always_inline)) inline __m256i mul255Lanes(__m256i c, __m256i a)
+{
+    const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(c, a), _mm256_set1_epi16(0x80));
+    return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+}
+
+// Eight pixels s over d, s already through its coverage.
+__attribute__((target("avx2"), always_inline)) inline __m256i overEight(__m256i s, __m256i d)
 {
     const __m256i zero = _mm256_setzero_si256();
-    // The source through its coverage.
-    s = _mm256_packus_epi16(mulLanes(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(k, zero)),
-        mulLanes(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(k, zero)));
-    // 255 minus its alpha in each byte of the pixel.
+    // 255 minus the source's alpha in each byte of its pixel.
     const __m256i alphas = _mm256_shuffle_epi8(s,
         _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15, 3, 3, 3, 3, 7, 7,
             7, 7, 11, 11, 11, 11, 15, 15, 15, 15));
@@ -58,11 +68,34 @@ __attribute__((target("avx2"), always_inline)) inline __m256i overEight(
     return _mm256_add_epi8(s, kept);
 }
 
-// Eight coverage bytes, each repeated in the four bytes of its pixel.
-__attribute__((target("avx2"), always_inline)) inline __m256i coverageEight(const std::uint8_t* k)
+// Each byte of eight pixels times the byte of k for its pixel (each repeated in its pixel's
+// four bytes), as byteMul rounds it.
+__attribute__((target("avx2"), always_inline)) inline __m256i scaleEight(__m256i s, __m256i k)
 {
-    const __m256i each = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(k)));
-    return _mm256_mullo_epi32(each, _mm256_set1_epi32(0x01010101));
+    const __m256i zero = _mm256_setzero_si256();
+    return _mm256_packus_epi16(
+        mulLanes(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(k, zero)),
+        mulLanes(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(k, zero)));
+}
+
+// Eight pixels s over d through eight coverages; a full run needs no scaling, an opaque source
+// none of the destination.
+__attribute__((target("avx2"), always_inline)) inline void putEight(
+    QRgb* dst, __m256i s, const std::uint8_t* coverage)
+{
+    std::uint64_t covered;
+    std::memcpy(&covered, coverage, sizeof covered);
+    auto* d = reinterpret_cast<__m256i*>(dst);
+    if (covered != ~std::uint64_t(0)) {
+        s = scaleEight(s, coverageEight(coverage));
+    } else {
+        const __m256i opaque = _mm256_set1_epi32(int(0xff000000u));
+        if (_mm256_testc_si256(s, opaque)) { // every alpha 255
+            _mm256_storeu_si256(d, s);
+            return;
+        }
+    }
+    _mm256_storeu_si256(d, overEight(s, _mm256_loadu_si256(d)));
 }
 
 __attribute__((target("avx2"))) void sourceOverRowWide(
@@ -77,8 +110,7 @@ __attribute__((target("avx2"))) void sourceOverRowWide(
         const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
         if (_mm256_testz_si256(s, s))
             continue;
-        auto* d = reinterpret_cast<__m256i*>(dst + x);
-        _mm256_storeu_si256(d, overEight(s, _mm256_loadu_si256(d), coverageEight(coverage + x)));
+        putEight(dst + x, s, coverage + x);
     }
     sourceOverRowBase(dst + x, src + x, coverage + x, n - x);
 }
@@ -86,6 +118,9 @@ __attribute__((target("avx2"))) void sourceOverRowWide(
 __attribute__((target("avx2"))) void tintOverRowWide(
     QRgb* dst, const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, int n)
 {
+    const __m256i zero = _mm256_setzero_si256();
+    // The full colour is the tint at 255; each channel in a 16-bit lane, twice per 128 bits.
+    const __m256i colour = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(tints[255])), zero);
     int x = 0;
     for (; x + 8 <= n; x += 8) {
         std::uint64_t run, covered;
@@ -93,11 +128,11 @@ __attribute__((target("avx2"))) void tintOverRowWide(
         std::memcpy(&covered, coverage + x, sizeof covered);
         if (run == 0 || covered == 0)
             continue;
-        const __m256i index
-            = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + x)));
-        const __m256i s = _mm256_i32gather_epi32(reinterpret_cast<const int*>(tints), index, 4);
-        auto* d = reinterpret_cast<__m256i*>(dst + x);
-        _mm256_storeu_si256(d, overEight(s, _mm256_loadu_si256(d), coverageEight(coverage + x)));
+        // The colour at each alpha, as tintsOf rounds it (mul255).
+        const __m256i a = coverageEight(alpha + x);
+        const __m256i s = _mm256_packus_epi16(mul255Lanes(colour, _mm256_unpacklo_epi8(a, zero)),
+            mul255Lanes(colour, _mm256_unpackhi_epi8(a, zero)));
+        putEight(dst + x, s, coverage + x);
     }
     tintOverRowBase(dst + x, alpha + x, tints, coverage + x, n - x);
 }

@@ -12,7 +12,7 @@ namespace platform::graphicsinternal {
 void sourceOverRow(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n);
 
 // dst[x] = tints[alpha[x]] over dst[x] through coverage[x], for x in [0, n): a shadow's
-// blurred alpha in its colour (tints[a] is the colour at a / 255).
+// blurred alpha in its colour (tints is tintsOf the colour: tints[a] is it at a / 255).
 void tintOverRow(
     QRgb* dst, const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, int n);
 
