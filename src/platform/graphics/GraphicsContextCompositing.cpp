@@ -204,13 +204,13 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
 
     // Shadow geometry in device pixels: base-space offset, y-up, scaled by the base scale.
     QPoint offset;
-    std::optional<AlphaBlur> blur;
+    int reach = 0;
     QRect shadowArea;
     QRect buffer = shapeArea.intersected(visible);
     if (shadowed) {
         offset = shadowOffset(*st.shadow);
-        blur.emplace(shadowBlur(*st.shadow));
-        const int reach = blur->reach();
+        // (The blur itself is made only when no shadow was cast ahead.)
+        reach = AlphaBlur::reachOf(shadowSigma(*st.shadow, baseScale));
         shadowArea = shapeArea.translated(offset)
                          .adjusted(-reach, -reach, reach, reach)
                          .intersected(visible);
@@ -259,7 +259,6 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     const bool maskedMode = transparentSourceChangesDestination(op.mode);
 
     if (shadowed && !shadowArea.isEmpty()) {
-        const int reach = blur->reach();
         // The alpha byte of each 32-bit pixel, read in place.
         const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
         // Kept per thread: a shadow is redrawn every frame, and fresh pages cost more than
@@ -288,9 +287,10 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
             }
             if (!cast) {
                 const QRect inPlane = area.translated(-planeOrigin);
-                blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
-                    int(source.bytesPerLine()), 4,
-                    { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, blurred);
+                shadowBlur(*st.shadow)
+                    .apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
+                        int(source.bytesPerLine()), 4,
+                        { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, blurred);
             }
             const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
             const std::array<QRgb, 256> tint = tintsOf(full);

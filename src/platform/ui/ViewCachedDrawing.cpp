@@ -57,7 +57,7 @@ std::optional<QPoint> wholePixelMove(const AffineTransform& from, const AffineTr
 double castBytes(const QImage& picture, const Shadow& shadow, double baseScale)
 {
     const double blur = std::isfinite(shadow.blur) ? std::max(shadow.blur, 0.0) : 0.0;
-    const int reach = AlphaBlur(blur * baseScale / 2.0).reach();
+    const int reach = AlphaBlur::reachOf(blur * baseScale / 2.0);
     return (double(picture.width()) + 2.0 * reach) * (double(picture.height()) + 2.0 * reach);
 }
 
