@@ -249,7 +249,8 @@ void ViewHost::paintEvent(QPaintEvent* event)
     const double reach = std::isfinite(treeReach) ? std::min(treeReach, 4096.0) : 4096.0;
     const Rect drawn = dirty.insetBy(-reach, -reach);
     ViewDrawingCache::beginPaint(qsizetype(width()) * height());
-    View::castKeptShadows(*m_root);
+    // Shadows changed on many views are cast on the other cores while the tree is drawn.
+    View::beginCastingKeptShadows(*m_root);
     {
         View::KeepingPictures keeping(true);
         QPainter painter(this);
@@ -280,6 +281,7 @@ void ViewHost::paintEvent(QPaintEvent* event)
             m_root->displayInSuperview(ctx, drawn);
         }
     }
+    View::finishCastingShadows();
     m_root->clearNeedsDisplayInTree();
 }
 
