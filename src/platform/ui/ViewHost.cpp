@@ -259,22 +259,20 @@ void ViewHost::paintEvent(QPaintEvent* event)
         // The part of the area that lies on the target's pixels.
         const QRect onTarget
             = target ? area & target->rect().translated(-offset) & rect() : QRect();
-        if (!onTarget.isEmpty()) {
+        if (!onTarget.isEmpty() && m_frame.size() != size())
+            m_frame = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        if (!onTarget.isEmpty() && !m_frame.isNull()) {
             // Composited in a frame of our own from what the target shows there (the shadows
             // and pictures of many views are put down without a painter call each), then copied
             // back through the painter, whose clip keeps the pixels to the repainted region.
-            if (m_frame.size() != size())
-                m_frame = QImage(size(), QImage::Format_ARGB32_Premultiplied);
-            if (!m_frame.isNull()) {
-                copyIntoFrame(*target, offset, onTarget, m_frame);
-                {
-                    GraphicsContext ctx(m_frame);
-                    ctx.clipToRect(drawn);
-                    m_root->displayInSuperview(ctx, drawn);
-                }
-                painter.setCompositionMode(QPainter::CompositionMode_Source);
-                painter.drawImage(onTarget.topLeft(), m_frame, onTarget);
+            copyIntoFrame(*target, offset, onTarget, m_frame);
+            {
+                GraphicsContext ctx(m_frame);
+                ctx.clipToRect(drawn);
+                m_root->displayInSuperview(ctx, drawn);
             }
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(onTarget.topLeft(), m_frame, onTarget);
         } else {
             GraphicsContext ctx(painter, width(), height());
             ctx.clipToRect(drawn);
