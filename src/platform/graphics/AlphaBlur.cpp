@@ -383,15 +383,50 @@ bool wideVectors()
 
 } // namespace
 
+double AlphaBlur::effectiveSigma(double sigma)
+{
+    const double s = std::isfinite(sigma) ? std::clamp(sigma, 0.0, kMaxSigma) : 0.0;
+    return s < 0.2 ? 0.0 : s;
+}
+
+std::vector<int> AlphaBlur::boxesOf(double sigma)
+{
+    // Three boxes whose variances add up to sigma^2 (box of width b: (b^2 - 1) / 12).
+    const int n = 3;
+    const double ideal = std::sqrt(12.0 * sigma * sigma / n + 1.0);
+    int lower = int(std::floor(ideal));
+    if (lower % 2 == 0)
+        --lower;
+    const int upper = lower + 2;
+    const double m = (12.0 * sigma * sigma - n * lower * lower - 4.0 * n * lower - 3.0 * n)
+        / (-4.0 * lower - 4.0);
+    const int smaller = int(std::lround(m));
+    std::vector<int> boxes;
+    for (int i = 0; i < n; ++i)
+        boxes.push_back(i < smaller ? lower : upper);
+    return boxes;
+}
+
+int AlphaBlur::reachOf(double sigma)
+{
+    sigma = effectiveSigma(sigma);
+    if (sigma == 0.0)
+        return 0;
+    if (sigma <= kKernelSigmaLimit)
+        return int(std::ceil(3.0 * sigma));
+    int reach = 0;
+    for (int b : boxesOf(sigma))
+        reach += (b - 1) / 2;
+    return reach;
+}
+
 AlphaBlur::AlphaBlur(double sigma)
 {
-    m_sigma = std::isfinite(sigma) ? std::clamp(sigma, 0.0, kMaxSigma) : 0.0;
-    if (m_sigma < 0.2) {
-        m_sigma = 0.0;
+    m_sigma = effectiveSigma(sigma);
+    if (m_sigma == 0.0)
         return;
-    }
+    m_reach = reachOf(m_sigma);
     if (m_sigma <= kKernelSigmaLimit) {
-        m_reach = int(std::ceil(3.0 * m_sigma));
         m_kernel.resize(size_t(2 * m_reach + 1));
         double sum = 0.0;
         for (int i = -m_reach; i <= m_reach; ++i) {
@@ -403,20 +438,7 @@ AlphaBlur::AlphaBlur(double sigma)
             w = float(w / sum);
         return;
     }
-    // Three boxes whose variances add up to sigma^2 (box of width b: (b^2 - 1) / 12).
-    const int n = 3;
-    const double ideal = std::sqrt(12.0 * m_sigma * m_sigma / n + 1.0);
-    int lower = int(std::floor(ideal));
-    if (lower % 2 == 0)
-        --lower;
-    const int upper = lower + 2;
-    const double m = (12.0 * m_sigma * m_sigma - n * lower * lower - 4.0 * n * lower - 3.0 * n)
-        / (-4.0 * lower - 4.0);
-    const int smaller = int(std::lround(m));
-    for (int i = 0; i < n; ++i)
-        m_boxes.push_back(i < smaller ? lower : upper);
-    for (int b : m_boxes)
-        m_reach += (b - 1) / 2;
+    m_boxes = boxesOf(m_sigma);
 }
 
 std::vector<std::uint8_t> AlphaBlur::apply(

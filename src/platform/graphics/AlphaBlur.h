@@ -33,6 +33,8 @@ public:
 
     // How far the blur spreads on each side, in pixels.
     int reach() const { return m_reach; }
+    // The same for a sigma, without making the kernel (a frame asks it of every shadow).
+    static int reachOf(double sigma);
 
     // Blurs a width x height plane (rows stride bytes apart, values pixelStep bytes apart, so
     // that the alpha bytes of a 32-bit image can be read in place). The result is
@@ -56,6 +58,10 @@ public:
         const Window& window, std::vector<std::uint8_t>& result) const;
 
 private:
+    // The sigma as the blur takes it: clamped, and 0 when too small to show.
+    static double effectiveSigma(double sigma);
+    // The three odd box widths of a sigma above kKernelSigmaLimit.
+    static std::vector<int> boxesOf(double sigma);
     // Whether 256-bit vectors are there and allowed (allowWideVectors).
     static bool useWideVectors();
     // The box passes over window (inside the whole result, not empty) into out

@@ -3,6 +3,7 @@
 // put down through the clip, the painter or the shape's coverage).
 #include "platform/concurrency/Parallel.h"
 #include "platform/graphics/AlphaBlur.h"
+#include "platform/graphics/CompositeRows.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
 namespace platform::graphicsinternal {
@@ -176,6 +177,25 @@ namespace platform {
 
 using namespace graphicsinternal;
 
+void GraphicsContext::Impl::sourceOverThroughClip(
+    const QImage& pixels, QPoint origin, const QRect& area)
+{
+    Surface& s = surface();
+    const Coverage& clip = state().clip->coverage(area, s.deviceRect);
+    if (clip.plane.isNull())
+        return;
+    parallelRows(area.height(), area.width(), kParallelCoverage,
+        [&, rows = surfaceRows(s)](int top, int bottom) {
+            for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+                const auto* src
+                    = reinterpret_cast<const QRgb*>(pixels.constScanLine(y - origin.y()))
+                    + (area.left() - origin.x());
+                sourceOverRow(rows(y, area.left()), src, clip.row(y, area.left()), area.width());
+            }
+        });
+    noteDrawn(area);
+}
+
 void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shapeArea)
 {
     const QRect visible = roundOut(visibleDeviceRect());
@@ -184,13 +204,13 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
 
     // Shadow geometry in device pixels: base-space offset, y-up, scaled by the base scale.
     QPoint offset;
-    std::optional<AlphaBlur> blur;
+    int reach = 0;
     QRect shadowArea;
     QRect buffer = shapeArea.intersected(visible);
     if (shadowed) {
         offset = shadowOffset(*st.shadow);
-        blur.emplace(shadowBlur(*st.shadow));
-        const int reach = blur->reach();
+        // (The blur itself is made only when no shadow was cast ahead.)
+        reach = AlphaBlur::reachOf(shadowSigma(*st.shadow, baseScale));
         shadowArea = shapeArea.translated(offset)
                          .adjusted(-reach, -reach, reach, reach)
                          .intersected(visible);
@@ -239,7 +259,6 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     const bool maskedMode = transparentSourceChangesDestination(op.mode);
 
     if (shadowed && !shadowArea.isEmpty()) {
-        const int reach = blur->reach();
         // The alpha byte of each 32-bit pixel, read in place.
         const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
         // Kept per thread: a shadow is redrawn every frame, and fresh pages cost more than
@@ -268,9 +287,10 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
             }
             if (!cast) {
                 const QRect inPlane = area.translated(-planeOrigin);
-                blur->apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
-                    int(source.bytesPerLine()), 4,
-                    { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, blurred);
+                shadowBlur(*st.shadow)
+                    .apply(source.constBits() + alphaByte, buffer.width(), buffer.height(),
+                        int(source.bytesPerLine()), 4,
+                        { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, blurred);
             }
             const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
             const std::array<QRgb, 256> tint = tintsOf(full);
@@ -291,10 +311,8 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                         [&, rows = surfaceRows(s)](int top, int bottom) {
                             for (int y = area.top() + top; y < area.top() + bottom; ++y) {
                                 QRgb* d = rows(y, area.left());
-                                const std::uint8_t* a = blurredRow(y);
-                                const std::uint8_t* k = clip.row(y, area.left());
-                                forEachCovered(a, area.width(),
-                                    [&](int x) { sourceOverPixel(d[x], tint[a[x]], k[x]); });
+                                tintOverRow(d, blurredRow(y), tint.data(), clip.row(y, area.left()),
+                                    area.width());
                             }
                         });
                     noteDrawn(area);
@@ -344,22 +362,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     if (area.isEmpty())
         return;
     if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact && writable(s)) {
-        const Coverage& clip = st.clip->coverage(area, s.deviceRect);
-        if (!clip.plane.isNull()) {
-            parallelRows(area.height(), area.width(), kParallelCoverage,
-                [&, rows = surfaceRows(s)](int top, int bottom) {
-                    for (int y = area.top() + top; y < area.top() + bottom; ++y) {
-                        QRgb* d = rows(y, area.left());
-                        const auto* src
-                            = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
-                            + (area.left() - buffer.left());
-                        const std::uint8_t* k = clip.row(y, area.left());
-                        forEachCovered(
-                            k, area.width(), [&](int x) { sourceOverPixel(d[x], src[x], k[x]); });
-                    }
-                });
-            noteDrawn(area);
-        }
+        sourceOverThroughClip(source, buffer.topLeft(), area);
         return;
     }
     if (!maskedMode) {

@@ -76,6 +76,14 @@ void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
         noteDrawn(area);
         return;
     }
+    if (!op.prerendered.isNull() && op.mode == BlendMode::Normal && op.alpha >= 1.0 && state().clip
+        && state().clip->exact && writable(s)
+        && op.prerendered.format() == QImage::Format_ARGB32_Premultiplied
+        && op.prerendered.rect().translated(op.prerenderedOrigin).contains(area)) {
+        // A picture put down whole: our own rows, without a painter call (and its hand-offs).
+        sourceOverThroughClip(op.prerendered, op.prerenderedOrigin, area);
+        return;
+    }
     if (op.brush && op.mode == BlendMode::Normal && state().clip && state().clip->exact
         && !state().clip->rectangles && writable(s) && drawThroughCoverage(op, area)) {
         noteDrawn(area);

@@ -461,6 +461,9 @@ struct GraphicsContext::Impl {
     // Paints op through the painter's own clip, within rows when given (device space).
     void paintWithPainter(const Operation& op, const std::optional<QRect>& rows = std::nullopt);
     void drawOffscreen(const Operation& op, const QRect& shapeArea);
+    // Pixels put down source-over straight onto the writable surface through the exact clip's
+    // coverage, over area (device space); the pixels' top-left lies at origin.
+    void sourceOverThroughClip(const QImage& pixels, QPoint origin, const QRect& area);
     bool innerShadowOnCoverage(const Shadow& shadow, double alpha);
     std::vector<std::uint8_t> coverageMask(const Operation& op, const QRect& area, bool withShape);
     std::vector<std::uint8_t> painterCoverageMask(

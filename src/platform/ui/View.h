@@ -240,6 +240,11 @@ public:
     // changed since they were last put down (a host does so before it paints, so that a
     // shadow changed on many views is not cast one view after the other).
     static void castKeptShadows(View& root);
+    // The same begun on the other cores while the caller goes on drawing: a view put down
+    // waits for its own shadow only. finishCastingShadows waits for the rest and keeps them; a
+    // host calls it once the tree is drawn, before anything else changes the views.
+    static void beginCastingKeptShadows(View& root);
+    static void finishCastingShadows();
 
     // Within its scope the views keep their pictures (a host's paint) or do not (a render
     // into an image, also one made during a paint). Nested scopes: the innermost counts.
@@ -319,6 +324,8 @@ private:
     bool m_cachesDrawing = false;
     struct CachedDrawing;
     std::unique_ptr<CachedDrawing> m_cachedDrawing;
+    // Keeps the shadow cast ahead for the kept picture, once its cast has finished.
+    void takeCastShadow();
     // Lets others hold a ViewPointer that notices when this view is gone.
     std::shared_ptr<char> m_lifeToken = std::make_shared<char>(0);
 

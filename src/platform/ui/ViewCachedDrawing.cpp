@@ -2,13 +2,18 @@
 // pixels, which is kept while a host paints and put down again, moved by whole pixels, until
 // what it shows changes (View.h says what does).
 #include "platform/concurrency/Parallel.h"
+#include "platform/concurrency/ThreadPool.h"
 #include "platform/graphics/AlphaBlur.h"
 #include "platform/ui/UiLogging.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewCachedDrawing_p.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <future>
+#include <system_error>
+#include <thread>
 
 namespace platform {
 
@@ -57,7 +62,7 @@ std::optional<QPoint> wholePixelMove(const AffineTransform& from, const AffineTr
 double castBytes(const QImage& picture, const Shadow& shadow, double baseScale)
 {
     const double blur = std::isfinite(shadow.blur) ? std::max(shadow.blur, 0.0) : 0.0;
-    const int reach = AlphaBlur(blur * baseScale / 2.0).reach();
+    const int reach = AlphaBlur::reachOf(blur * baseScale / 2.0);
     return (double(picture.width()) + 2.0 * reach) * (double(picture.height()) + 2.0 * reach);
 }
 
@@ -76,6 +81,18 @@ double stretchOf(const AffineTransform& t)
 }
 
 } // namespace
+
+// A shadow cast ahead. The job holds its own reference to the picture's pixels: the view may
+// let go of its picture while the cast runs.
+struct PendingCast {
+    View* view; // null once the view let go of the picture (main thread only)
+    QImage picture;
+    Shadow shadow;
+    double baseScale = 1.0;
+    CastShadow cast;
+    bool failed = false;
+    std::atomic<bool> done { false };
+};
 
 View::KeepingPictures::KeepingPictures(bool keep)
     : m_before(s_keepingPictures > 0)
@@ -100,6 +117,8 @@ void View::dropCachedDrawing()
 {
     if (!m_cachedDrawing)
         return;
+    if (m_cachedDrawing->pending) // the cast goes on; its result is not kept
+        m_cachedDrawing->pending->view = nullptr;
     ViewDrawingCache::remove(m_cachedDrawing->entry, m_cachedDrawing->bytes);
     m_cachedDrawing.reset();
 }
@@ -224,6 +243,7 @@ void View::displayCached(GraphicsContext& ctx, const Rect& dirty)
     const CastShadow* cast = nullptr;
     bool grew = false;
     if (m_shadow) {
+        takeCastShadow();
         const Shadow shadow = shadowInBaseSpace(ctx.ctm());
         ctx.setShadow(shadow);
         // (A translucent view's shadow is cast from the picture at its alpha, each time.)
@@ -253,14 +273,77 @@ void View::displayCached(GraphicsContext& ctx, const Rect& dirty)
         ViewDrawingCache::evictOverBudget(this);
 }
 
+namespace {
+
+// The casts begun for the paint under way (main thread only, like the views, but for
+// castNext). Each thread that helps, the main thread among them, takes the next job in tree
+// order, the order in which the views are put down.
+struct CastBatch {
+    std::vector<std::unique_ptr<PendingCast>> jobs;
+    std::atomic<int> next { 0 };
+    std::future<void> running;
+
+    // Casts the next job not taken yet; false when none is left.
+    bool castNext()
+    {
+        const int i = next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= int(jobs.size()))
+            return false;
+        PendingCast& job = *jobs[size_t(i)];
+        try {
+            job.cast = GraphicsContext::castShadow(job.picture, job.shadow, job.baseScale);
+        } catch (...) {
+            job.failed = true; // cast again, or not, when the picture is put down
+        }
+        job.done.store(true, std::memory_order_release);
+        job.done.notify_all();
+        return true;
+    }
+};
+std::unique_ptr<CastBatch> s_batch;
+
+// Waits for a job of the batch, casting the ones still waiting meanwhile.
+void waitFor(const PendingCast& job)
+{
+    while (!job.done.load(std::memory_order_acquire)) {
+        if (!s_batch || !s_batch->castNext()) {
+            job.done.wait(false, std::memory_order_acquire);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void View::takeCastShadow()
+{
+    if (!m_cachedDrawing || !m_cachedDrawing->pending)
+        return;
+    CachedDrawing& kept = *m_cachedDrawing;
+    PendingCast& job = *kept.pending;
+    kept.pending = nullptr;
+    job.view = nullptr;
+    waitFor(job);
+    if (job.failed || job.picture.cacheKey() != kept.picture.cacheKey())
+        return;
+    const qsizetype before = kept.cast ? qsizetype(kept.cast->alpha.size()) : 0;
+    const qsizetype after = qsizetype(job.cast.alpha.size());
+    kept.cast = std::move(job.cast);
+    kept.bytes += after - before;
+    ViewDrawingCache::account(after - before);
+}
+
 void View::castKeptShadows(View& root)
 {
-    struct Job {
-        View* view;
-        Shadow shadow;
-        CastShadow cast;
-    };
-    std::vector<Job> jobs;
+    beginCastingKeptShadows(root);
+    finishCastingShadows();
+}
+
+void View::beginCastingKeptShadows(View& root)
+{
+    finishCastingShadows();
+    auto batch = std::make_unique<CastBatch>();
+    std::vector<std::unique_ptr<PendingCast>>& jobs = batch->jobs;
     auto collect = [&jobs](View& v, auto& self) -> void {
         if (v.m_hidden)
             return;
@@ -270,8 +353,14 @@ void View::castKeptShadows(View& root)
             // Put down last with this transform; a move by whole pixels keeps its linear part.
             const Shadow shadow = v.shadowInBaseSpace(kept.ctm);
             if ((!kept.cast || !GraphicsContext::isCastFor(*kept.cast, shadow, kept.baseScale))
-                && castFits(kept.picture, shadow, kept.baseScale))
-                jobs.push_back({ &v, shadow, {} });
+                && castFits(kept.picture, shadow, kept.baseScale)) {
+                auto job = std::make_unique<PendingCast>();
+                job->view = &v;
+                job->picture = kept.picture;
+                job->shadow = shadow;
+                job->baseScale = kept.baseScale;
+                jobs.push_back(std::move(job));
+            }
         }
         for (const auto& sub : v.m_subviews)
             self(*sub, self);
@@ -283,28 +372,48 @@ void View::castKeptShadows(View& root)
     double bytes = 0.0;
     const double most = double(ViewDrawingCache::budgetBytes()) / 4.0;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const CachedDrawing& kept = *jobs[i].view->m_cachedDrawing;
-        bytes += castBytes(kept.picture, jobs[i].shadow, kept.baseScale);
+        const PendingCast& job = *jobs[i];
+        bytes += castBytes(job.picture, job.shadow, job.baseScale);
         if (bytes > most) {
             jobs.resize(i);
             break;
         }
-        work += long(kept.picture.width()) * kept.picture.height();
+        work += long(job.picture.width()) * job.picture.height();
     }
+    if (jobs.empty())
+        return;
+    for (const auto& job : jobs)
+        job->view->m_cachedDrawing->pending = job.get();
+    // Cast on the other cores while the caller draws; it joins in whenever it waits.
     constexpr long kParallelWork = 64 * 1024;
-    parallelFor(int(jobs.size()), work, kParallelWork, [&jobs](int i) {
-        Job& job = jobs[size_t(i)];
-        const CachedDrawing& kept = *job.view->m_cachedDrawing;
-        job.cast = GraphicsContext::castShadow(kept.picture, job.shadow, kept.baseScale);
-    });
-    for (Job& job : jobs) {
-        CachedDrawing& kept = *job.view->m_cachedDrawing;
-        const qsizetype before = kept.cast ? qsizetype(kept.cast->alpha.size()) : 0;
-        const qsizetype after = qsizetype(job.cast.alpha.size());
-        kept.cast = std::move(job.cast);
-        kept.bytes += after - before;
-        ViewDrawingCache::account(after - before);
+    if (work >= kParallelWork && ThreadPool::maxThreads() > 1) {
+        try {
+            CastBatch* b = batch.get();
+            b->running = std::async(std::launch::async, [b] {
+                // (The caller makes one more.)
+                ThreadPool::parallelFor(
+                    std::min(ThreadPool::maxThreads() - 1, int(b->jobs.size())), [b](int) {
+                        while (b->castNext()) { }
+                    });
+            });
+        } catch (const std::system_error&) { // no thread to spare: cast as views are put down
+        }
     }
+    s_batch = std::move(batch);
+}
+
+void View::finishCastingShadows()
+{
+    if (!s_batch)
+        return;
+    while (s_batch->castNext()) { }
+    if (s_batch->running.valid())
+        s_batch->running.wait();
+    for (const auto& job : s_batch->jobs) {
+        if (job->view)
+            job->view->takeCastShadow();
+    }
+    s_batch.reset();
     ViewDrawingCache::evictOverBudget();
 }
 

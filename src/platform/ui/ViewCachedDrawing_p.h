@@ -10,6 +10,8 @@
 
 namespace platform {
 
+struct PendingCast; // a shadow being cast ahead on other cores (ViewCachedDrawing.cpp)
+
 struct View::CachedDrawing {
     QImage picture; // the part drawn on; null when the content drew nothing there
     QPoint pictureOrigin; // its top-left pixel, in device pixels where it was drawn
@@ -21,6 +23,7 @@ struct View::CachedDrawing {
     AffineTransform ctm;
     double baseScale = 1.0;
     qsizetype bytes = 0; // the picture's and the cast shadow's
+    PendingCast* pending = nullptr; // its shadow, being cast ahead
     ViewDrawingCache::Entry entry;
 };
 

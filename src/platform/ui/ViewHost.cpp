@@ -12,14 +12,63 @@
 #include <QLineF>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleHints>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace platform {
+
+namespace {
+
+// The image a painter's raster engine writes into (a window's backing store, an image being
+// rendered into), and the whole-pixel offset of the painter's space in it; null when the
+// painter's pixels cannot be read and written here as premultiplied 32-bit pixels one to one
+// (another engine or format, a scale, a turn, a high-density device).
+QImage* rasterTarget(QPainter& painter, QPoint& offset)
+{
+    QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster)
+        return nullptr;
+    QPaintDevice* device = engine->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    if ((image->format() != QImage::Format_ARGB32_Premultiplied
+            && image->format() != QImage::Format_RGB32)
+        || image->devicePixelRatio() != 1.0)
+        return nullptr;
+    const QTransform t = painter.deviceTransform();
+    if (t.type() > QTransform::TxTranslate || t.dx() != std::round(t.dx())
+        || t.dy() != std::round(t.dy()) || std::abs(t.dx()) > 1e8 || std::abs(t.dy()) > 1e8)
+        return nullptr;
+    offset = QPoint(int(t.dx()), int(t.dy()));
+    return image;
+}
+
+// Copies the pixels of `area` (in the painter's space) from the target into the frame, which
+// has the painter's space's pixels. An opaque format's alpha byte is made whole, as it reads.
+void copyIntoFrame(const QImage& target, QPoint offset, const QRect& area, QImage& frame)
+{
+    const bool opaque = target.format() == QImage::Format_RGB32;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(target.constScanLine(y + offset.y()))
+            + (area.left() + offset.x());
+        auto* to = reinterpret_cast<QRgb*>(frame.scanLine(y)) + area.left();
+        if (opaque) {
+            for (int x = 0; x < area.width(); ++x)
+                to[x] = from[x] | 0xff000000u;
+        } else {
+            std::memcpy(to, from, size_t(area.width()) * sizeof(QRgb));
+        }
+    }
+}
+
+} // namespace
 
 ViewHost::ViewHost(QWidget* parent)
     : QWidget(parent)
@@ -200,14 +249,37 @@ void ViewHost::paintEvent(QPaintEvent* event)
     const double reach = std::isfinite(treeReach) ? std::min(treeReach, 4096.0) : 4096.0;
     const Rect drawn = dirty.insetBy(-reach, -reach);
     ViewDrawingCache::beginPaint(qsizetype(width()) * height());
-    View::castKeptShadows(*m_root);
+    // Shadows changed on many views are cast on the other cores while the tree is drawn.
+    View::beginCastingKeptShadows(*m_root);
     {
         View::KeepingPictures keeping(true);
         QPainter painter(this);
-        GraphicsContext ctx(painter, width(), height());
-        ctx.clipToRect(drawn);
-        m_root->displayInSuperview(ctx, drawn);
+        QPoint offset;
+        const QImage* target = rasterTarget(painter, offset);
+        // The part of the area that lies on the target's pixels.
+        const QRect onTarget
+            = target ? area & target->rect().translated(-offset) & rect() : QRect();
+        if (!onTarget.isEmpty() && m_frame.size() != size())
+            m_frame = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        if (!onTarget.isEmpty() && !m_frame.isNull()) {
+            // Composited in a frame of our own from what the target shows there (the shadows
+            // and pictures of many views are put down without a painter call each), then copied
+            // back through the painter, whose clip keeps the pixels to the repainted region.
+            copyIntoFrame(*target, offset, onTarget, m_frame);
+            {
+                GraphicsContext ctx(m_frame);
+                ctx.clipToRect(drawn);
+                m_root->displayInSuperview(ctx, drawn);
+            }
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(onTarget.topLeft(), m_frame, onTarget);
+        } else {
+            GraphicsContext ctx(painter, width(), height());
+            ctx.clipToRect(drawn);
+            m_root->displayInSuperview(ctx, drawn);
+        }
     }
+    View::finishCastingShadows();
     m_root->clearNeedsDisplayInTree();
 }
 

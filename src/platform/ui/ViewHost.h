@@ -20,6 +20,7 @@
 
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QRegion>
@@ -149,6 +150,9 @@ private:
     std::vector<Inside> m_inside;
 
     QRegion m_pendingRepaint;
+    // The pixels of the area being painted, when the painter's device is an image we can read
+    // and write: the tree is composited here by our own code and put down in one copy.
+    QImage m_frame;
     QCursor m_viewCursor; // set by the views
     bool m_hoverCursorShown = false; // a cursorForPoint answer is showing instead
     QPointer<QWidget> m_watchedWindow;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -386,4 +387,15 @@ TEST(AlphaBlur, EqualRowsGiveTheResultOfTheRowsThemselves)
         EXPECT_TRUE(upright == flipped(upsideDown, window.width));
         EXPECT_GT(std::count_if(upright.begin(), upright.end(), [](auto v) { return v > 0; }), 0);
     }
+}
+
+TEST(AlphaBlur, ReachOfASigmaIsTheBlursReach)
+{
+    // Asked without making the kernel, the reach must be the blur's own, on both sides of the
+    // kernel's limit, at the clamps and for sigmas that are not numbers.
+    const double sigmas[] = { -3.0, 0.0, 0.19, 0.2, 1.0, 5.5, 10.0, AlphaBlur::kKernelSigmaLimit,
+        AlphaBlur::kKernelSigmaLimit + 0.01, 40.0, 333.3, AlphaBlur::kMaxSigma, 5000.0,
+        std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity() };
+    for (double sigma : sigmas)
+        EXPECT_EQ(AlphaBlur::reachOf(sigma), AlphaBlur(sigma).reach()) << "sigma " << sigma;
 }

@@ -3,8 +3,10 @@
 #include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 
+#include <QPainter>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace platform;
 using testsupport::blankImage;
@@ -221,4 +223,54 @@ TEST(GraphicsContext, NothingToDrawIntoIsHarmless)
     clipped.fillRect(Rect(0, 0, 30, 30));
     clipped.endTransparencyLayer();
     EXPECT_PIXEL_NEAR(target, 5, 5, kNone, 0);
+}
+
+TEST(GraphicsContext, DevicePictureOnAnImageIsWhatThePainterPutsDown)
+{
+    // A picture of every kind of pixel, with and without its shadow, put down on an image the
+    // context writes itself and through a painter on the same pixels: the same bits.
+    QImage picture(40, 30, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const int a = (x * 37 + y * 11) % 5 == 0 ? 0 : (x * 53 + y * 97) % 256;
+            picture.setPixel(x, y, qRgba(a * x / 40, a * y / 30, a / 2, a));
+        }
+    struct Row {
+        const char* name;
+        std::optional<Shadow> shadow;
+        Rect clip;
+    };
+    const Row rows[] = {
+        { "unclipped", std::nullopt, Rect(0, 0, 80, 60) },
+        { "clipped to whole pixels", std::nullopt, Rect(15, 12, 20, 30) },
+        { "with its shadow", Shadow { Size(4, -3), 6, Color(0, 0, 0.5, 0.7) }, Rect(0, 0, 80, 60) },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto draw = [&](GraphicsContext& ctx) {
+            ctx.clipToRect(row.clip);
+            if (row.shadow)
+                ctx.setShadow(*row.shadow);
+            ctx.drawDevicePicture(picture, QPoint(12, 9));
+        };
+        auto background = [] {
+            QImage image(80, 60, QImage::Format_ARGB32_Premultiplied);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    image.setPixel(
+                        x, y, qPremultiply(qRgba(x * 3, y * 4, 200, 64 + (x + y) % 192)));
+            return image;
+        };
+        QImage own = background(), painted = background();
+        {
+            GraphicsContext ctx(own);
+            draw(ctx);
+        }
+        {
+            QPainter painter(&painted);
+            GraphicsContext ctx(painter, painted.width(), painted.height());
+            draw(ctx);
+        }
+        EXPECT_EQ(testsupport::worstDifference(own, painted), 0);
+    }
 }

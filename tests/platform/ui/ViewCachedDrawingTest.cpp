@@ -269,3 +269,72 @@ TEST(ViewCachedDrawing, PicturesShareOneBudgetLeastRecentlyUsedFirst)
     groups.back()->removeFromSuperview();
     EXPECT_EQ(ViewDrawingCache::pictureCount(), kept - 1);
 }
+
+TEST(ViewCachedDrawing, ShadowsCastWhileTheTreeIsDrawnAreTheOnesAFreshDrawingCasts)
+{
+    // Sixty shadowed groups (their pictures enough pixels in all to be cast on several cores)
+    // whose shadow changes between paints: the host casts their shadows
+    // on the other cores while it draws, and each group put down waits for its own. Whether
+    // the pictures stay, are drawn anew, or are let go while their shadows are being cast,
+    // the pixels are those of drawing without kept pictures.
+    struct Row {
+        const char* name;
+        std::function<void(Scene&, std::vector<Group*>&)> change;
+        bool keptAll = true; // every picture is still kept after the partial repaint
+    };
+    const Row rows[] = {
+        { "only the shadows changed", [](Scene&, std::vector<Group*>&) {} },
+        { "every other group drawn anew too",
+            [](Scene&, std::vector<Group*>& groups) {
+                for (size_t i = 0; i < groups.size(); i += 2)
+                    groups[i]->subviews().front()->setNeedsDisplay();
+            } },
+        { "pictures let go for a budget of a few",
+            [](Scene&, std::vector<Group*>&) { ViewDrawingCache::setBudgetBytes(40000); }, false },
+        { "half the groups off the repainted part",
+            [](Scene& s, std::vector<Group*>& groups) {
+                for (size_t i = 0; i < groups.size(); i += 2)
+                    groups[i]->setFrameOrigin(Point(groups[i]->frame().origin.x, -60));
+                (void)s;
+            } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene cached, plain;
+        std::vector<Group*> groups[2];
+        for (int k = 0; k < 2; ++k) {
+            Scene& s = k == 0 ? cached : plain;
+            s.group->setHidden(true);
+            for (int i = 0; i < 60; ++i) {
+                auto* g = s.host.rootView()->addSubview(
+                    std::make_unique<Group>(Rect(5 + 2.0 * (i % 30), 5 + 1.5 * (i % 40), 60, 40)));
+                g->addSubview(std::make_unique<FillView>(Rect(4, 4, 44 + i % 7, 30), kGreen));
+                g->setShadow(Shadow { Size(3, -2), 4, Color(0, 0, 0.4, 0.6) });
+                g->setCachesDrawing(k == 0);
+                groups[k].push_back(g);
+            }
+        }
+        cached.painted();
+        for (int k = 0; k < 2; ++k) {
+            Scene& s = k == 0 ? cached : plain;
+            for (size_t i = 0; i < groups[k].size(); ++i)
+                groups[k][i]->setShadow(
+                    Shadow { Size(-2, 4), 7.0 + double(i % 3), Color(0.5, 0, 0, 0.7) });
+            row.change(s, groups[k]);
+        }
+        // A repaint of the lower part of the host only (widget rows 40 .. 119).
+        auto part = [](Scene& s) {
+            QImage image = testsupport::blankImage(160, 120);
+            s.host.render(&image, QPoint(), QRegion(0, 40, 160, 80));
+            return image;
+        };
+        const QImage got = part(cached);
+        ViewDrawingCache::setBudgetBytes(std::nullopt);
+        EXPECT_EQ(testsupport::worstDifference(got, part(plain)), 0);
+        // Painted again with nothing changed, the shadows cast while drawing are put down.
+        const qint64 drawn = ViewDrawingCache::picturesDrawn();
+        EXPECT_EQ(testsupport::worstDifference(cached.painted(), plain.painted()), 0);
+        if (row.keptAll)
+            EXPECT_EQ(ViewDrawingCache::picturesDrawn(), drawn);
+    }
+}

@@ -235,3 +235,49 @@ TEST(ViewDrawing, ShadowFromContentOutsideTheDrawnRect)
     EXPECT_PIXEL_NEAR(painted, 2, 2, kBlackPx, 0);
     EXPECT_PIXEL_NEAR(painted, 9, 2, kWhitePx, 0);
 }
+
+TEST(ViewHostPainting, PutsDownTheRepaintedRegionOverWhatTheTargetHolds)
+{
+    // A translucent red view over the whole host; the target holds blue. Only two bands of the
+    // host are repainted: between them the target keeps its blue, in them red lies over blue.
+    struct Row {
+        const char* name;
+        QImage::Format format;
+        QPoint offset; // where the host lands in the target
+        double pixelRatio;
+    };
+    const Row rows[] = {
+        { "a premultiplied image", QImage::Format_ARGB32_Premultiplied, QPoint(), 1.0 },
+        { "an opaque image", QImage::Format_RGB32, QPoint(), 1.0 },
+        { "an image the host lands in at an offset", QImage::Format_ARGB32_Premultiplied,
+            QPoint(7, 5), 1.0 },
+        { "a high-density image", QImage::Format_ARGB32_Premultiplied, QPoint(), 2.0 },
+    };
+    const Rgba kRedOverBluePx { 128, 0, 127, 255 };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ViewHost host;
+        host.resize(60, 40);
+        auto root = std::make_unique<View>(Rect(0, 0, 60, 40));
+        root->addSubview(std::make_unique<FillView>(Rect(0, 0, 60, 40), Color(1, 0, 0, 0.5)));
+        host.setRootView(std::move(root));
+        QImage target(QSize(80, 60) * row.pixelRatio, row.format);
+        target.setDevicePixelRatio(row.pixelRatio);
+        target.fill(QColor(0, 0, 255));
+        const QRegion bands = QRegion(0, 0, 20, 40) + QRegion(40, 0, 20, 40);
+        host.render(&target, row.offset, bands, QWidget::DrawChildren);
+        QImage px = target.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        px.setDevicePixelRatio(1.0);
+        const int s = int(row.pixelRatio);
+        // Target pixels, y-up: the host's top-left widget pixel (x, y) is at row.offset.
+        auto at = [&](int x, int y) {
+            return QPoint(s * (row.offset.x() + x), px.height() - 1 - s * (row.offset.y() + y));
+        };
+        for (const auto& [x, y] : { std::pair { 2, 3 }, { 19, 39 }, { 40, 0 }, { 59, 20 } })
+            EXPECT_PIXEL_NEAR(px, at(x, y).x(), at(x, y).y(), kRedOverBluePx, 1);
+        for (const auto& [x, y] : { std::pair { 20, 3 }, { 39, 39 }, { 30, 20 } })
+            EXPECT_PIXEL_NEAR(px, at(x, y).x(), at(x, y).y(), kBluePx, 0);
+        // Outside the host, the target is left alone.
+        EXPECT_PIXEL_NEAR(px, at(61, 20).x(), at(61, 20).y(), kBluePx, 0);
+    }
+}
