@@ -156,18 +156,6 @@ void compositeThroughMask(QImage& dest, QPoint destOrigin, const QImage& src,
     (void)h;
 }
 
-// The surface's pixels by device row and column, for loops that may run on several threads:
-// the image is detached here, once.
-template <typename Surface> auto surfaceRows(Surface& s)
-{
-    uchar* const bits = s.image->bits();
-    const qsizetype stride = s.image->bytesPerLine();
-    const QPoint origin = s.deviceRect.topLeft();
-    return [bits, stride, origin](int y, int x) {
-        return reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride) + (x - origin.x());
-    };
-}
-
 } // namespace
 
 } // namespace platform::graphicsinternal

@@ -267,6 +267,18 @@ struct StraightFill {
     }
 };
 
+// The surface's pixels by device row and column, for loops that may run on several threads:
+// the image is detached here, once.
+template <typename Surface> auto surfaceRows(Surface& s)
+{
+    uchar* const bits = s.image->bits();
+    const qsizetype stride = s.image->bytesPerLine();
+    const QPoint origin = s.deviceRect.topLeft();
+    return [bits, stride, origin](int y, int x) {
+        return reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride) + (x - origin.x());
+    };
+}
+
 } // namespace platform::graphicsinternal
 
 namespace platform {
@@ -383,6 +395,11 @@ struct GraphicsContext::Impl {
     // Closes the innermost layer and composites it through the state current at its opening;
     // with a mask, its pixels are first scaled by the mask's coverage (none outside it).
     void popLayer(const CoverageMask* mask = nullptr);
+    // A layer's pixels (lying in device space at pixelsOrigin) scaled by mask and put down in
+    // one pass over drawn, when the state lets them go straight onto the surface; false,
+    // drawing nothing, otherwise.
+    bool compositeMaskedLayer(const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn,
+        const CoverageMask& mask);
     // Whether the fill colour can go straight onto the surface over area (normal blend mode,
     // no shadow, an image surface, a clip whose coverage is ours), and how
     // (GraphicsContextMasks.cpp).
