@@ -331,7 +331,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         }
     }
 
-    const QRect area = shapeArea.intersected(visible);
+    const QRect area = op.shadowOnly ? QRect() : shapeArea.intersected(visible);
     if (direct) {
         const QRect all = shadowPending ? area | shadowPart : area;
         if (all.isEmpty())

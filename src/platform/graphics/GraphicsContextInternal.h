@@ -233,6 +233,8 @@ struct Operation {
     // which the painter's rasteriser pays for quadratically, so it is drawn through our own
     // coverage wherever it can be.
     bool cut = false;
+    // Only the shadow is put down, not the source that casts it.
+    bool shadowOnly = false;
 };
 
 // An operation filling shape (user space) with brush (GraphicsContextDrawing.cpp).
@@ -478,7 +480,7 @@ struct GraphicsContext::Impl {
     // Paints op through the painter's own clip, within rows when given (device space).
     void paintWithPainter(const Operation& op, const std::optional<QRect>& rows = std::nullopt);
     void drawOffscreen(const Operation& op, const QRect& shapeArea);
-    bool innerShadowOnCoverage(const Shadow& shadow, double alpha);
+    bool innerShadowOnCoverage(const Shadow& shadow, double alpha, bool layerCastsShadow);
     std::vector<std::uint8_t> coverageMask(const Operation& op, const QRect& area, bool withShape);
     std::vector<std::uint8_t> painterCoverageMask(
         const Operation& op, const QRect& area, bool withShape);
