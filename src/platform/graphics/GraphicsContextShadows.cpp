@@ -162,13 +162,29 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
             const std::uint8_t* b = shadowRow
                 ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
                 : nullptr;
-            std::fill_n(out, area.width(), QRgb(0));
-            forEachCovered(k, area.width(), [&](int x) {
+            // Each pixel written once: clear where the clip covers nothing (table[0] is clear).
+            auto pixel = [&](int x) {
                 const int kx = k[x];
+                if (kx == 0)
+                    return QRgb(0);
                 const int dx = area.left() + x - innerRect.left();
                 const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
-                out[x] = table[size_t(mul255(255 - shade, div255(kx * p[x])))];
-            });
+                return table[size_t(mul255(255 - shade, div255(kx * p[x])))];
+            };
+            const int n = area.width();
+            int x = 0;
+            for (; x + 8 <= n; x += 8) {
+                std::uint64_t run;
+                std::memcpy(&run, k + x, sizeof run);
+                if (run == 0) {
+                    std::fill_n(out + x, 8, QRgb(0));
+                    continue;
+                }
+                for (int i = x; i < x + 8; ++i)
+                    out[i] = pixel(i);
+            }
+            for (; x < n; ++x)
+                out[x] = pixel(x);
         }
     });
 
