@@ -101,7 +101,8 @@ bool GraphicsContext::Impl::compositeMaskedLayer(
     if (st.blendMode != BlendMode::Normal || !(st.alpha >= 1.0) || shadowed || !writable(s)
         || (clip && !clip->exact))
         return false;
-    const QRect area = drawn & roundOut(visibleDeviceRect()) & s.deviceRect;
+    const QRect area = drawn & roundOut(visibleDeviceRect()) & s.deviceRect
+        & QRect(pixelsOrigin, pixels.size()) & mask.rect();
     if (area.isEmpty())
         return true;
     const Coverage* clipCoverage = nullptr;
