@@ -98,8 +98,10 @@ bool GraphicsContext::Impl::compositeMaskedLayer(
     const State& st = state();
     const bool shadowed = st.shadow && st.shadow->color.alpha > 0.0;
     const Clip* clip = st.clip.get();
+    // (Through a clip of rectangles only, whose coverage is the painter's own: the painter's
+    // clip of other shapes rounds a few levels away from our coverage of them.)
     if (st.blendMode != BlendMode::Normal || !(st.alpha >= 1.0) || shadowed || !writable(s)
-        || (clip && !clip->exact))
+        || (clip && !(clip->exact && clip->rectangles)))
         return false;
     const QRect area = drawn & roundOut(visibleDeviceRect()) & s.deviceRect
         & QRect(pixelsOrigin, pixels.size()) & mask.rect();
