@@ -9,8 +9,8 @@
 // at 8, 2 and 1 threads of ours (librsvg draws on one), with the PSNR of the two pictures: a
 // ratio only means something while the two draw the same picture.
 #ifdef QUILLMARK_HAVE_RSVG
-// Before any Qt header: glib's headers use names that Qt defines as macros.
-#include <librsvg/rsvg.h>
+// Before any Qt header.
+#include "SvgPeer.h"
 #endif
 
 #include "BenchMain.h"
@@ -236,29 +236,16 @@ std::string svgDocument(int type)
 #ifdef QUILLMARK_HAVE_RSVG
 void BM_LibrsvgRedraw(benchmark::State& state, int type)
 {
-    const std::string doc = svgDocument(type);
-    GError* error = nullptr;
-    RsvgHandle* handle = rsvg_handle_new_from_data(
-        reinterpret_cast<const guint8*>(doc.data()), gsize(doc.size()), &error);
-    if (!handle) {
-        state.SkipWithError(error ? error->message : "librsvg refused the document");
+    SvgPeer peer(svgDocument(type), int(kCanvas), int(kCanvas));
+    if (!peer.isValid()) {
+        state.SkipWithError(peer.error().c_str());
         return;
     }
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1100, 1100);
-    const RsvgRectangle viewport { 0, 0, kCanvas, kCanvas };
     for (auto _ : state) {
-        cairo_t* cr = cairo_create(surface);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-        if (!rsvg_handle_render_document(handle, cr, &viewport, nullptr))
+        if (!peer.render())
             state.SkipWithError("librsvg failed to render");
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
-        benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
+        benchmark::DoNotOptimize(peer.picture().constBits());
     }
-    cairo_surface_destroy(surface);
-    g_object_unref(handle);
 }
 
 // Both pictures once, ours at the pool's default size.
@@ -270,24 +257,8 @@ QImage oursPicture(int type)
 
 QImage librsvgPicture(int type)
 {
-    const std::string doc = svgDocument(type);
-    RsvgHandle* handle = rsvg_handle_new_from_data(
-        reinterpret_cast<const guint8*>(doc.data()), gsize(doc.size()), nullptr);
-    if (!handle)
-        return {};
-    QImage out(
-        static_cast<int>(kCanvas), static_cast<int>(kCanvas), QImage::Format_ARGB32_Premultiplied);
-    out.fill(Qt::transparent);
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        out.bits(), CAIRO_FORMAT_ARGB32, out.width(), out.height(), int(out.bytesPerLine()));
-    cairo_t* cr = cairo_create(surface);
-    const RsvgRectangle viewport { 0, 0, kCanvas, kCanvas };
-    const bool ok = rsvg_handle_render_document(handle, cr, &viewport, nullptr);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    cairo_surface_destroy(surface);
-    g_object_unref(handle);
-    return ok ? out : QImage();
+    SvgPeer peer(svgDocument(type), int(kCanvas), int(kCanvas));
+    return peer.render() ? peer.picture().copy() : QImage();
 }
 
 double shapePsnr(int type)

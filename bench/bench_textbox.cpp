@@ -10,8 +10,8 @@
 //    painting what the box shows), in the same run; our layout alone; one character typed in a
 //    10k-character box up to its repaint.
 #ifdef QUILLMARK_HAVE_RSVG
-// Before any Qt header: glib's headers use names that Qt defines as macros.
-#include <librsvg/rsvg.h>
+// Before any Qt header.
+#include "SvgPeer.h"
 #endif
 
 #include "BenchMain.h"
@@ -175,27 +175,15 @@ void BM_TextBoxRedrawBesideLibrsvg(benchmark::State& state)
         if (file.open(QIODevice::WriteOnly))
             file.write(doc.data(), qint64(doc.size()));
     }
-    GError* error = nullptr;
-    RsvgHandle* handle = rsvg_handle_new_from_data(
-        reinterpret_cast<const guint8*>(doc.data()), gsize(doc.size()), &error);
-    if (!handle) {
-        state.SkipWithError(error ? error->message : "librsvg refused the document");
+    SvgPeer peer(doc, int(bounds.width()), int(bounds.height()));
+    if (!peer.isValid()) {
+        state.SkipWithError(peer.error().c_str());
         ThreadPool::setMaxThreads(before);
         return;
     }
-    QImage svg(int(bounds.width()), int(bounds.height()), QImage::Format_ARGB32_Premultiplied);
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        svg.bits(), CAIRO_FORMAT_ARGB32, svg.width(), svg.height(), int(svg.bytesPerLine()));
-    const RsvgRectangle viewport { 0, 0, bounds.width(), bounds.height() };
     auto drawSvg = [&] {
-        cairo_t* cr = cairo_create(surface);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-        if (!rsvg_handle_render_document(handle, cr, &viewport, nullptr))
+        if (!peer.render())
             state.SkipWithError("librsvg failed to render");
-        cairo_destroy(cr);
-        cairo_surface_flush(surface);
     };
     QImage ours;
     auto drawOurs = [&] {
@@ -206,9 +194,7 @@ void BM_TextBoxRedrawBesideLibrsvg(benchmark::State& state)
     for (auto _ : state)
         timing.iteration(state, drawOurs, drawSvg);
     timing.report(state, "librsvg ratio", "librsvg ms");
-    state.counters["PSNR dB"] = picturePsnr(ours, svg, "text");
-    cairo_surface_destroy(surface);
-    g_object_unref(handle);
+    state.counters["PSNR dB"] = picturePsnr(ours, peer.picture(), "text");
     ThreadPool::setMaxThreads(before);
     state.SetLabel(state.range(0) > 1 ? std::to_string(state.range(0)) + " threads"
             : state.range(0) == 1     ? "1 thread"

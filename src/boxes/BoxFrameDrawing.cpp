@@ -77,22 +77,7 @@ void drawInnerShadow(const MyViewBase& box, const BezierPath& quad, const InnerS
     const Size offset(o * std::cos(a), o * std::sin(a));
     const double blur = std::max(0, shadow.blur);
     const Color s = shadow.color->withAlpha(shadow.color->alpha * opacity);
-    const Color opaque = s.withAlpha(1.0);
-
-    if (shadow.layerCastsShadow) {
-        // The same steps as below with the shadow set before the layer, done on coverage.
-        ctx.fillInnerShadow(quad, Shadow { offset, blur, s }, s.alpha);
-        return;
-    }
-    platform::GStateGuard guard(ctx);
-    ctx.clipToPath(quad);
-    ctx.setAlpha(s.alpha);
-    ctx.beginTransparencyLayer();
-    ctx.setShadow(Shadow { offset, blur, opaque });
-    ctx.setBlendMode(platform::BlendMode::SourceOut);
-    ctx.setFillColor(opaque);
-    ctx.fillPath(quad);
-    ctx.endTransparencyLayer();
+    ctx.fillInnerShadow(quad, Shadow { offset, blur, s }, s.alpha, shadow.layerCastsShadow);
 }
 
 } // namespace BoxFrame

@@ -73,6 +73,54 @@ TEST(ImageBoxDrawing, InnerShadowFallsOnTheSideAwayFromItsOffset)
     }
 }
 
+// A slightly turned box: along the edge its moved outline still covers, the inner shadow does
+// not show, not even on the pixels the edge crosses (a seam there shows as dark dashes along
+// the shallow edge).
+TEST(ImageBoxDrawing, InnerShadowLeavesNoSeamAlongTheCoveredEdge)
+{
+    auto draw = [](bool shadowed) {
+        ImageNest nest(Rect(50, 40, 100, 60), Color(1, 1, 1, 1));
+        nest.box->setRotationAngle(2);
+        nest.box->setBackColor(solid(Color(0.9, 0.8, 0.2, 1)));
+        if (shadowed) {
+            nest.box->setInnerShadowColor(Color(0, 0, 0, 0.75));
+            nest.box->setInnerShadowOffsetSize(10);
+            nest.box->setInnerShadowAngle(270);
+            nest.box->setInnerShadowBlurSize(6);
+        }
+        return nest.render();
+    };
+    const QImage got = draw(true), plain = draw(false);
+    auto darkening = [&](int x, int y) {
+        const QRgb a = got.pixel(x, y), b = plain.pixel(x, y);
+        return (qRed(b) - qRed(a)) + (qGreen(b) - qGreen(a)) + (qBlue(b) - qBlue(a));
+    };
+    int worst = -1000, worstColumn = -1, banded = 0;
+    for (int x = 70; x < 130; ++x) {
+        // The box's rows in this column: where it changes the white under it.
+        int top = -1, bottom = -1;
+        for (int y = 0; y < plain.height(); ++y) {
+            if (plain.pixel(x, y) != qRgba(255, 255, 255, 255)) {
+                if (top < 0)
+                    top = y;
+                bottom = y;
+            }
+        }
+        ASSERT_GT(bottom - top, 40) << "column " << x;
+        // The edge the shadow leaves: the one with less shadow a few rows in.
+        const bool topCovered = darkening(x, top + 4) < darkening(x, bottom - 4);
+        banded += std::max(darkening(x, top + 4), darkening(x, bottom - 4)) > 100;
+        const int edge = topCovered ? top : bottom, inward = topCovered ? 1 : -1;
+        const int excess = darkening(x, edge) - darkening(x, edge + inward);
+        if (excess > worst) {
+            worst = excess;
+            worstColumn = x;
+        }
+    }
+    EXPECT_EQ(banded, 60) << "the shadow's band shows along the other edge";
+    EXPECT_LE(worst, 12) << "the edge pixel of column " << worstColumn << " is darker";
+}
+
 TEST(ImageBoxDrawing, TintKeepsTransparentPixelsTransparent)
 {
     // Left half opaque red, right half clear.

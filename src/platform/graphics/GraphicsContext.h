@@ -155,17 +155,18 @@ public:
     void fillPathWithPattern(const BezierPath& path, const Image& tile, const Point& phase,
                              double fraction = 1.0);
 
-    // The inner shadow of a shape: the same pixels (within rounding) as
-    //   save; clipToPath(path); setShadow(shadow); setAlpha(alpha); beginTransparencyLayer();
-    //   setShadow(shadow with an opaque colour); setBlendMode(SourceOut);
-    //   setFillColor(that opaque colour); fillPath(path); endTransparencyLayer(); restore
-    // in the current clip, transform and blend mode; except that with the normal blend mode
-    // and a clip whose coverage is known exactly, a pixel the outline crosses keeps the shadow
-    // to its covered part (the steps leave a darker seam there). In that case the path is
-    // rasterised once and both shadows are computed on coverage planes over the area of the
-    // clip and the path (two blurs however many parts the path has); otherwise the steps
-    // above are taken one by one.
-    void fillInnerShadow(const BezierPath& path, const Shadow& shadow, double alpha);
+    // The inner shadow of a shape, in the current clip, transform and blend mode: within the
+    // path clipped to itself, a layer holding the shadow's colour (opaque) where the path,
+    // blurred and moved by the shadow, does not lie: (1 - B) K P, B that blur, K the clip's
+    // coverage and P the path's. A pixel the outline crosses keeps the shadow to its covered
+    // part (filling the path source-out over its own shadow leaves a dark seam there). The
+    // layer is composited at alpha, casting the shadow again from its own pixels when
+    // layerCastsShadow (the band doubled). With the normal blend mode and a clip whose
+    // coverage is known exactly, the path is rasterised once and the shadows are computed on
+    // coverage planes over the area of the clip and the path; otherwise the layer is drawn
+    // step by step (the path filled, then its shadow alone erased from it).
+    void fillInnerShadow(const BezierPath& path, const Shadow& shadow, double alpha,
+                         bool layerCastsShadow = true);
 
     // ---- pre-rasterised coverage
     // The current fill colour put down through mask (device pixels), in the current clip,

@@ -157,18 +157,6 @@ void compositeThroughMask(QImage& dest, QPoint destOrigin, const QImage& src,
     (void)h;
 }
 
-// The surface's pixels by device row and column, for loops that may run on several threads:
-// the image is detached here, once.
-template <typename Surface> auto surfaceRows(Surface& s)
-{
-    uchar* const bits = s.image->bits();
-    const qsizetype stride = s.image->bytesPerLine();
-    const QPoint origin = s.deviceRect.topLeft();
-    return [bits, stride, origin](int y, int x) {
-        return reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride) + (x - origin.x());
-    };
-}
-
 } // namespace
 
 } // namespace platform::graphicsinternal
@@ -258,26 +246,54 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
     Surface& s = surface();
     const bool maskedMode = transparentSourceChangesDestination(op.mode);
 
+    // Straight onto the surface through the clip's coverage, rendered once for the shadow and
+    // the shape alike.
+    const bool direct
+        = !maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact && writable(s);
+    // Kept per thread: a shadow is redrawn every frame, and fresh pages cost more than the
+    // blur. (Let go at the end when large. Read by reference from other threads.)
+    thread_local std::vector<std::uint8_t> keptBlurred;
+    std::vector<std::uint8_t>& blurred = keptBlurred;
+    struct LetGoWhenLarge {
+        std::vector<std::uint8_t>& plane;
+        ~LetGoWhenLarge()
+        {
+            if (plane.capacity() > (size_t(16) << 20))
+                plane = {};
+        }
+    } letGo { blurred };
+    // The shadow's visible part, its blurred alpha (read ahead from a cast shadow, or computed
+    // into blurred) and its colour at each alpha.
+    QRect shadowPart;
+    const CastShadow* cast = nullptr;
+    QRect castRect;
+    std::array<QRgb, 256> tint {};
+    auto blurredRow = [&](int deviceY) -> const std::uint8_t* {
+        if (cast)
+            return cast->alpha.data() + size_t(deviceY - castRect.top()) * size_t(castRect.width())
+                + size_t(shadowPart.left() - castRect.left());
+        return blurred.data() + size_t(deviceY - shadowPart.top()) * size_t(shadowPart.width());
+    };
+    // A shadow going straight onto the surface goes down in the shape's own pass below, row
+    // by row: each row's shadow, then the shape over it, while the row is at hand.
+    bool shadowPending = false;
+
     if (shadowed && !shadowArea.isEmpty()) {
         // The alpha byte of each 32-bit pixel, read in place.
         const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
-        // Kept per thread: a shadow is redrawn every frame, and fresh pages cost more than
-        // the blur. (Let go below when large. Read by reference from other threads.)
-        thread_local std::vector<std::uint8_t> keptBlurred;
-        std::vector<std::uint8_t>& blurred = keptBlurred;
         // The blurred plane lies in device space at planeOrigin; only the visible shadow area
         // of it is computed.
         const QPoint planeOrigin = buffer.topLeft() - QPoint(reach, reach) + offset;
         const QRect planeRect(
             planeOrigin, QSize(buffer.width() + 2 * reach, buffer.height() + 2 * reach));
-        const QRect area = planeRect.intersected(shadowArea);
+        shadowPart = planeRect.intersected(shadowArea);
+        const QRect& area = shadowPart;
         if (!area.isEmpty()) {
             // A shadow cast ahead from the same pixels for the same offset and blur holds the
             // same values (a pixel's blur depends on the pixels within its reach, all of them
             // in the buffer): read it there.
             // (Below full alpha the shadow is cast from the pixels at that alpha.)
-            const CastShadow* cast = op.alpha >= 1.0 ? op.precast : nullptr;
-            QRect castRect;
+            cast = op.alpha >= 1.0 ? op.precast : nullptr;
             if (cast) {
                 castRect = cast->rect.translated(op.prerenderedOrigin);
                 if (cast->offset != offset || cast->sigma != shadowSigma(*st.shadow, baseScale)
@@ -293,30 +309,9 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                         { inPlane.x(), inPlane.y(), inPlane.width(), inPlane.height() }, blurred);
             }
             const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
-            const std::array<QRgb, 256> tint = tintsOf(full);
-            auto blurredRow = [&](int deviceY) -> const std::uint8_t* {
-                if (cast)
-                    return cast->alpha.data()
-                        + size_t(deviceY - castRect.top()) * size_t(castRect.width())
-                        + size_t(area.left() - castRect.left());
-                return blurred.data() + size_t(deviceY - area.top()) * size_t(area.width());
-            };
-            if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact
-                && writable(s)) {
-                // Straight onto the surface through the clip's coverage, rendered once for
-                // the shadow and the shape alike.
-                const Coverage& clip = st.clip->coverage(area, s.deviceRect);
-                if (!clip.plane.isNull()) {
-                    parallelRows(area.height(), area.width(), kParallelCoverage,
-                        [&, rows = surfaceRows(s)](int top, int bottom) {
-                            for (int y = area.top() + top; y < area.top() + bottom; ++y) {
-                                QRgb* d = rows(y, area.left());
-                                tintOverRow(d, blurredRow(y), tint.data(), clip.row(y, area.left()),
-                                    area.width());
-                            }
-                        });
-                    noteDrawn(area);
-                }
+            tint = tintsOf(full);
+            if (direct) {
+                shadowPending = true;
             } else if (QImage shadowImage(area.size(), QImage::Format_ARGB32_Premultiplied);
                        !shadowImage.isNull()) {
                 // (Every pixel is written below: no clearing first.)
@@ -354,17 +349,41 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                 noteDrawn(area);
             }
         }
-        if (blurred.capacity() > (size_t(16) << 20))
-            blurred = {};
     }
 
-    const QRect area = shapeArea.intersected(visible);
-    if (area.isEmpty())
-        return;
-    if (!maskedMode && op.mode == BlendMode::Normal && st.clip && st.clip->exact && writable(s)) {
-        sourceOverThroughClip(source, buffer.topLeft(), area);
+    const QRect area = op.shadowOnly ? QRect() : shapeArea.intersected(visible);
+    if (direct) {
+        const QRect all = shadowPending ? area | shadowPart : area;
+        if (all.isEmpty())
+            return;
+        const Coverage& clip = st.clip->coverage(all, s.deviceRect);
+        if (clip.plane.isNull())
+            return;
+        const QRect shadowRows = shadowPending ? shadowPart : QRect();
+        parallelRows(all.height(), all.width(), kParallelCoverage,
+            [&, rows = surfaceRows(s)](int top, int bottom) {
+                for (int y = all.top() + top; y < all.top() + bottom; ++y) {
+                    if (y >= shadowRows.top() && y <= shadowRows.bottom()) {
+                        tintOverRow(rows(y, shadowRows.left()), blurredRow(y), tint.data(),
+                            clip.row(y, shadowRows.left()), shadowRows.width());
+                    }
+                    if (y >= area.top() && y <= area.bottom()) {
+                        const auto* src
+                            = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
+                            + (area.left() - buffer.left());
+                        sourceOverRow(
+                            rows(y, area.left()), src, clip.row(y, area.left()), area.width());
+                    }
+                }
+            });
+        if (!shadowRows.isEmpty())
+            noteDrawn(shadowRows);
+        if (!area.isEmpty())
+            noteDrawn(area);
         return;
     }
+    if (area.isEmpty())
+        return;
     if (!maskedMode) {
         applyClip(s, st.clip);
         resetPainter(*s.painter);

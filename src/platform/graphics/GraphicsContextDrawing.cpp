@@ -54,6 +54,8 @@ void GraphicsContext::Impl::run(Operation op)
     if (shapeArea.isEmpty())
         return;
     const bool shadowed = op.allowShadow && state().shadow && state().shadow->color.alpha > 0.0;
+    if (op.shadowOnly && !shadowed)
+        return;
     const bool simpleMode = !transparentSourceChangesDestination(op.mode);
     if (!shadowed && (op.brushSource || simpleMode || op.alpha >= 1.0)) {
         const QRect area = shapeArea.intersected(roundOut(visible));

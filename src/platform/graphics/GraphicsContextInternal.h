@@ -233,6 +233,8 @@ struct Operation {
     // which the painter's rasteriser pays for quadratically, so it is drawn through our own
     // coverage wherever it can be.
     bool cut = false;
+    // Only the shadow is put down, not the source that casts it.
+    bool shadowOnly = false;
 };
 
 // An operation filling shape (user space) with brush (GraphicsContextDrawing.cpp).
@@ -266,6 +268,18 @@ struct StraightFill {
             forEachCovered(k, n, [&](int i) { sourceOverPixel(dst[i], source, k[i]); });
     }
 };
+
+// The surface's pixels by device row and column, for loops that may run on several threads:
+// the image is detached here, once.
+template <typename Surface> auto surfaceRows(Surface& s)
+{
+    uchar* const bits = s.image->bits();
+    const qsizetype stride = s.image->bytesPerLine();
+    const QPoint origin = s.deviceRect.topLeft();
+    return [bits, stride, origin](int y, int x) {
+        return reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride) + (x - origin.x());
+    };
+}
 
 } // namespace platform::graphicsinternal
 
@@ -383,6 +397,11 @@ struct GraphicsContext::Impl {
     // Closes the innermost layer and composites it through the state current at its opening;
     // with a mask, its pixels are first scaled by the mask's coverage (none outside it).
     void popLayer(const CoverageMask* mask = nullptr);
+    // A layer's pixels (lying in device space at pixelsOrigin) scaled by mask and put down in
+    // one pass over drawn, when the state lets them go straight onto the surface; false,
+    // drawing nothing, otherwise.
+    bool compositeMaskedLayer(const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn,
+        const CoverageMask& mask);
     // Whether the fill colour can go straight onto the surface over area (normal blend mode,
     // no shadow, an image surface, a clip whose coverage is ours), and how
     // (GraphicsContextMasks.cpp).
@@ -464,7 +483,7 @@ struct GraphicsContext::Impl {
     // Pixels put down source-over straight onto the writable surface through the exact clip's
     // coverage, over area (device space); the pixels' top-left lies at origin.
     void sourceOverThroughClip(const QImage& pixels, QPoint origin, const QRect& area);
-    bool innerShadowOnCoverage(const Shadow& shadow, double alpha);
+    bool innerShadowOnCoverage(const Shadow& shadow, double alpha, bool layerCastsShadow);
     std::vector<std::uint8_t> coverageMask(const Operation& op, const QRect& area, bool withShape);
     std::vector<std::uint8_t> painterCoverageMask(
         const Operation& op, const QRect& area, bool withShape);

@@ -61,6 +61,13 @@ void GraphicsContext::Impl::popLayer(const CoverageMask* mask)
     if (!layer.painter || drawn.isEmpty())
         return;
     layer.ownPainter.reset();
+    // Composited in device space under the clip that was current at begin.
+    const auto clip = state().clip;
+    state().clip = saved.clip;
+    if (mask && compositeMaskedLayer(*layer.ownImage, layer.deviceRect.topLeft(), drawn, *mask)) {
+        state().clip = clip;
+        return;
+    }
     if (mask) {
         // Pixels outside the mask's part of the layer are never read.
         QImage& pixels = *layer.ownImage;
@@ -77,11 +84,55 @@ void GraphicsContext::Impl::popLayer(const CoverageMask* mask)
             }
         });
     }
-    // Composited in device space under the clip that was current at begin.
-    const auto clip = state().clip;
-    state().clip = saved.clip;
     compositeDevicePixels(*layer.ownImage, layer.deviceRect.topLeft(), drawn);
     state().clip = clip;
+}
+
+bool GraphicsContext::Impl::compositeMaskedLayer(
+    const QImage& pixels, const QPoint& pixelsOrigin, const QRect& drawn, const CoverageMask& mask)
+{
+    // Straight onto the surface in one pass, the mask taken as the pixels are put down: the
+    // same arithmetic as scaling the layer by the mask and then compositing it, without a pass
+    // over the whole layer (most of whose pixels the mask of a text leaves clear).
+    Surface& s = surface();
+    const State& st = state();
+    const bool shadowed = st.shadow && st.shadow->color.alpha > 0.0;
+    const Clip* clip = st.clip.get();
+    // (Through a clip of rectangles only, whose coverage is the painter's own: the painter's
+    // clip of other shapes rounds a few levels away from our coverage of them.)
+    if (st.blendMode != BlendMode::Normal || !(st.alpha >= 1.0) || shadowed || !writable(s)
+        || (clip && !(clip->exact && clip->rectangles)))
+        return false;
+    const QRect area = drawn & roundOut(visibleDeviceRect()) & s.deviceRect
+        & QRect(pixelsOrigin, pixels.size()) & mask.rect();
+    if (area.isEmpty())
+        return true;
+    const Coverage* clipCoverage = nullptr;
+    if (clip) {
+        clipCoverage = &clip->coverage(area, s.deviceRect);
+        if (!clipCoverage->covers(area))
+            return false;
+    }
+    const uchar* const from = pixels.constBits();
+    const qsizetype fromStride = pixels.bytesPerLine();
+    parallelRows(area.height(), area.width(), kParallelCoverage,
+        [&, rows = surfaceRows(s)](int top, int bottom) {
+            for (int y = area.top() + top; y < area.top() + bottom; ++y) {
+                QRgb* d = rows(y, area.left());
+                const auto* src
+                    = reinterpret_cast<const QRgb*>(from + (y - pixelsOrigin.y()) * fromStride)
+                    + (area.left() - pixelsOrigin.x());
+                const std::uint8_t* m = mask.plane.constScanLine(y - mask.origin.y())
+                    + (area.left() - mask.origin.x());
+                const std::uint8_t* k = clipCoverage ? clipCoverage->row(y, area.left()) : nullptr;
+                forEachCovered(m, area.width(), [&](int x) {
+                    const QRgb masked = m[x] == 255 ? src[x] : byteMul(src[x], m[x]);
+                    sourceOverPixel(d[x], masked, k ? k[x] : 255);
+                });
+            }
+        });
+    noteDrawn(area);
+    return true;
 }
 
 void GraphicsContext::Impl::compositeDevicePixels(

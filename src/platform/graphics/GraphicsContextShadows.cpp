@@ -65,11 +65,12 @@ std::shared_ptr<const std::vector<QRgb>> innerShadowTable(QRgb colour, int opaci
 //    outline crosses, the shadow is kept to the covered part: the steps, which spread it over
 //    the whole pixel before the fill takes out only part of it, leave a dark seam along an
 //    edge the moved shape still covers (dashes along a shallow one);
-//  - the layer is composited with the alpha, casting the outer shadow from its alpha: the
-//    shadow, then the layer, source-over through the clip.
+//  - the layer is composited with the alpha, casting the outer shadow from its alpha when
+//    layerCastsShadow: the shadow, then the layer, source-over through the clip.
 // False when the form cannot be followed here (blend mode, a clip the painter rounds its own
 // way, a failed allocation): the caller takes the steps one by one.
-bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double alphaIn)
+bool GraphicsContext::Impl::innerShadowOnCoverage(
+    const Shadow& shadow, double alphaIn, bool layerCastsShadow)
 {
     Surface& s = surface();
     const std::shared_ptr<const Clip> clip = state().clip;
@@ -161,20 +162,38 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
             const std::uint8_t* b = shadowRow
                 ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
                 : nullptr;
-            std::fill_n(out, area.width(), QRgb(0));
-            forEachCovered(k, area.width(), [&](int x) {
+            // Each pixel written once: clear where the clip covers nothing (table[0] is clear).
+            auto pixel = [&](int x) {
                 const int kx = k[x];
+                if (kx == 0)
+                    return QRgb(0);
                 const int dx = area.left() + x - innerRect.left();
                 const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
-                out[x] = table[size_t(mul255(255 - shade, div255(kx * p[x])))];
-            });
+                return table[size_t(mul255(255 - shade, div255(kx * p[x])))];
+            };
+            const int n = area.width();
+            int x = 0;
+            for (; x + 8 <= n; x += 8) {
+                std::uint64_t run;
+                std::memcpy(&run, k + x, sizeof run);
+                if (run == 0) {
+                    std::fill_n(out + x, 8, QRgb(0));
+                    continue;
+                }
+                for (int i = x; i < x + 8; ++i)
+                    out[i] = pixel(i);
+            }
+            for (; x < n; ++x)
+                out[x] = pixel(x);
         }
     });
 
     // The outer shadow: the layer's alpha blurred and moved.
     const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
-    const QRect outerRect
-        = blurOver(area, area, layer.constBits() + alphaByte, int(layer.bytesPerLine()), 4, outer);
+    outer.clear();
+    const QRect outerRect = layerCastsShadow
+        ? blurOver(area, area, layer.constBits() + alphaByte, int(layer.bytesPerLine()), 4, outer)
+        : QRect();
     const std::array<QRgb, 256> tint = tintsOf(qPremultiply(shadow.color.toQt().rgba()));
 
     // The shadow, then the layer, through the clip: onto the pixels, or gathered into one
@@ -232,23 +251,39 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(const Shadow& shadow, double a
     return true;
 }
 
-void GraphicsContext::fillInnerShadow(const BezierPath& path, const Shadow& shadow, double alpha)
+void GraphicsContext::fillInnerShadow(
+    const BezierPath& path, const Shadow& shadow, double alpha, bool layerCastsShadow)
 {
     if (path.isEmpty())
         return;
     GStateGuard state(*this);
     clipToPath(path);
-    if (d->innerShadowOnCoverage(shadow, alpha))
+    if (d->innerShadowOnCoverage(shadow, alpha, layerCastsShadow))
         return;
-    setShadow(shadow);
+    if (layerCastsShadow)
+        setShadow(shadow);
     setAlpha(alpha);
     beginTransparencyLayer();
-    Shadow inner = shadow;
-    inner.color = shadow.color.withAlpha(1.0);
-    setShadow(inner);
-    setBlendMode(BlendMode::SourceOut);
-    setFillColor(inner.color);
+    // The path, opaque, through the clip: K P.
+    const Color opaque = shadow.color.withAlpha(1.0);
+    setFillColor(opaque);
     fillPath(path);
+    {
+        // Then its shadow alone erased from it: (1 - B) K P. Not through the clip: the layer
+        // is clear outside it, and through it a pixel the outline crosses would lose only
+        // part of the shadow's erasing and keep a dark seam.
+        GStateGuard erase(*this);
+        d->state().clip.reset();
+        Shadow inner = shadow;
+        inner.color = opaque;
+        setShadow(inner);
+        setBlendMode(BlendMode::DestinationOut);
+        const QTransform toDevice = d->userToDevice();
+        Operation op
+            = d->shownBrushOperation(path.toQPainterPath(), QBrush(opaque.toQt()), toDevice);
+        op.shadowOnly = true;
+        d->runInState(std::move(op), toDevice);
+    }
     endTransparencyLayer();
 }
 

@@ -808,16 +808,18 @@ Image renderToImage(View& view, const Rect& rect, double scale)
     if (pixels.sizeInBytes() <= kKeptBytes)
         spare = pixels;
     if (margin > 0) {
-        QImage cut(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
-        if (cut.isNull())
+        // The margin is cut away without copying: the picture is the middle of the pixels,
+        // read with their stride, and keeps them alive (the spare is taken again once it is
+        // let go). (Read through constBits: bits() would copy what the spare shares.)
+        auto* holder = new QImage(pixels);
+        QImage cut(
+            const_cast<uchar*>(holder->constBits()) + margin * holder->bytesPerLine() + margin * 4,
+            int(width), int(height), holder->bytesPerLine(), QImage::Format_ARGB32_Premultiplied,
+            [](void* kept) { delete static_cast<QImage*>(kept); }, holder);
+        if (cut.isNull()) {
+            delete holder;
             return {};
-        const uchar* const from = pixels.constBits() + margin * pixels.bytesPerLine() + margin * 4;
-        uchar* const to = cut.bits();
-        const qsizetype fromStride = pixels.bytesPerLine(), toStride = cut.bytesPerLine();
-        parallelRows(cut.height(), int(toStride), kParallelBytes, [&](int top, int bottom) {
-            for (int y = top; y < bottom; ++y)
-                std::memcpy(to + y * toStride, from + y * fromStride, size_t(width) * 4);
-        });
+        }
         pixels = std::move(cut);
     }
     return Image::fromQImage(pixels, r.size);

@@ -62,6 +62,7 @@ TEST(CoverageMask, FillsThroughMasksMatchFillingTheShape)
         { "shadowed", 0.8, false, true },
         { "multiply", 1.0, false, false, BlendMode::Multiply },
         { "gradient", 1.0, false, false, BlendMode::Normal, true },
+        { "gradient, clipped", 1.0, true, false, BlendMode::Normal, true },
         { "gradient, clipped, alpha", 0.6, true, false, BlendMode::Normal, true },
         { "gradient, shadowed", 1.0, false, true, BlendMode::Normal, true },
     };

@@ -208,9 +208,21 @@ TEST(InnerShadow, RedrawnInAnotherOrderGivesTheSameBits)
 
 // Along an edge the moved shape still covers, the shadow must not show: a partly covered pixel
 // there is as light as its neighbours. (A shallow edge crosses pixels at every fraction, so a
-// fault that darkens half-covered pixels shows as a dashed dark line.)
+// fault that darkens half-covered pixels shows as a dashed dark line.) On coverage planes and
+// step by step (another blend mode), with and without the layer casting the shadow again.
 TEST(InnerShadow, NoDarkDashesAlongAnEdgeTheShadowLeaves)
 {
+    struct Row {
+        const char* name;
+        BlendMode mode;
+        bool layerCastsShadow;
+    };
+    const Row rows[] = {
+        { "on coverage", BlendMode::Normal, true },
+        { "on coverage, the layer casting nothing", BlendMode::Normal, false },
+        { "step by step", BlendMode::Multiply, true },
+        { "step by step, the layer casting nothing", BlendMode::Multiply, false },
+    };
     const int w = 240, h = 80;
     // A shallow top edge, from y 60.2 at the left to 52.7 at the right (y up).
     BezierPath quad;
@@ -221,32 +233,39 @@ TEST(InnerShadow, NoDarkDashesAlongAnEdgeTheShadowLeaves)
     quad.closePath();
     // Moved up by 10: the moved shape covers the top edge, which gets next to no shadow.
     const Shadow shadow { Size(0, 10), 12, Color(0, 0, 0, 0.75) };
-    auto draw = [&](bool shadowed) {
-        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-        image.fill(qRgba(255, 255, 255, 255));
-        GraphicsContext ctx(image);
-        ctx.setFillColor(Color(0.9, 0.8, 0.2));
-        ctx.fillPath(quad);
-        if (shadowed)
-            ctx.fillInnerShadow(quad, shadow, 0.75);
-        return image;
-    };
-    const QImage got = draw(true), plain = draw(false);
-    // How much the shadow darkens a pixel (the three components together).
-    auto darkening = [&](int x, int y) {
-        const auto a = testsupport::pixelAt(got, x, y), b = testsupport::pixelAt(plain, x, y);
-        return (b.r - a.r) + (b.g - a.g) + (b.b - a.b);
-    };
-    // In each column, the pixel the edge crosses against the whole pixel just inside it.
-    int worst = -1000, worstColumn = -1;
-    for (int x = 20; x < 220; ++x) {
-        const double edge = 60.2 - 7.5 * (x + 0.5 - 10) / 220.0;
-        const int row = int(std::floor(edge));
-        const int excess = darkening(x, row) - darkening(x, row - 1);
-        if (excess > worst) {
-            worst = excess;
-            worstColumn = x;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        auto draw = [&](bool shadowed) {
+            QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+            image.fill(qRgba(255, 255, 255, 255));
+            GraphicsContext ctx(image);
+            ctx.setFillColor(Color(0.9, 0.8, 0.2));
+            ctx.fillPath(quad);
+            if (shadowed) {
+                ctx.setBlendMode(r.mode);
+                ctx.fillInnerShadow(quad, shadow, 0.75, r.layerCastsShadow);
+            }
+            return image;
+        };
+        const QImage got = draw(true), plain = draw(false);
+        // How much the shadow darkens a pixel (the three components together).
+        auto darkening = [&](int x, int y) {
+            const auto a = testsupport::pixelAt(got, x, y), b = testsupport::pixelAt(plain, x, y);
+            return (b.r - a.r) + (b.g - a.g) + (b.b - a.b);
+        };
+        // The shadow shows along the opposite edge, which the moved shape leaves.
+        EXPECT_GT(darkening(120, 12), 60);
+        // In each column, the pixel the edge crosses against the whole pixel just inside it.
+        int worst = -1000, worstColumn = -1;
+        for (int x = 20; x < 220; ++x) {
+            const double edge = 60.2 - 7.5 * (x + 0.5 - 10) / 220.0;
+            const int row = int(std::floor(edge));
+            const int excess = darkening(x, row) - darkening(x, row - 1);
+            if (excess > worst) {
+                worst = excess;
+                worstColumn = x;
+            }
         }
+        EXPECT_LE(worst, 12) << "the edge pixel of column " << worstColumn << " is darker";
     }
-    EXPECT_LE(worst, 12) << "the edge pixel of column " << worstColumn << " is darker";
 }

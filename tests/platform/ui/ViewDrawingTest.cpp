@@ -281,3 +281,31 @@ TEST(ViewHostPainting, PutsDownTheRepaintedRegionOverWhatTheTargetHolds)
         EXPECT_PIXEL_NEAR(px, at(61, 20).x(), at(61, 20).y(), kBluePx, 0);
     }
 }
+
+// A picture drawn with a shadow margin around it shares its pixels with the buffer the next
+// picture is drawn in while it lives: the next picture must not draw over it, nor see what
+// its holder wrote into it.
+TEST(RenderToImage, AKeptPictureIsNotDrawnOverByTheNext)
+{
+    const auto makeTree = [](const Color& colour) {
+        auto root = std::make_unique<FillView>(Rect(0, 0, 60, 40), kWhite);
+        auto* nest = root->addSubview(std::make_unique<View>(root->bounds()));
+        nest->addSubview(std::make_unique<FillView>(Rect(10, 10, 20, 20), colour));
+        nest->setShadow(Shadow { { 4, -4 }, 6, Color(0, 0, 0, 1) });
+        return root;
+    };
+    auto red = makeTree(kRed), blue = makeTree(kBlue);
+    QImage first = renderToImage(*red, red->bounds(), 1).toQImage();
+    ASSERT_EQ(first.size(), QSize(60, 40));
+    const QImage expected = first.copy();
+    EXPECT_PIXEL_NEAR(first, 20, 20, kRedPx, 0);
+    const QImage second = renderToImage(*blue, blue->bounds(), 1).toQImage();
+    EXPECT_PIXEL_NEAR(second, 20, 20, kBluePx, 0);
+    EXPECT_EQ(first, expected);
+
+    // Written into, then let go: the next picture starts clear.
+    first.fill(qRgba(0, 255, 0, 255));
+    first = QImage();
+    const QImage third = renderToImage(*blue, blue->bounds(), 1).toQImage();
+    EXPECT_EQ(third, second);
+}
