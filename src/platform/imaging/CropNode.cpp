@@ -13,9 +13,19 @@ Rect CropNode::extent() const
     return m_input->extent().intersection(m_rect);
 }
 
+PixelRect CropNode::keptPixels(double s) const
+{
+    return roundedPixels(m_rect, s);
+}
+
+const FilterNode* CropNode::sameOver(const RenderArgs& args, const PixelRect& r) const
+{
+    return m_rect.isInfinite() || keptPixels(args.scale).contains(r) ? m_input.get() : nullptr;
+}
+
 bool CropNode::render(const RenderArgs& args, PixelTile& out) const
 {
-    const PixelRect keep = m_rect.isInfinite() ? out.rect() : roundedPixels(m_rect, args.scale);
+    const PixelRect keep = m_rect.isInfinite() ? out.rect() : keptPixels(args.scale);
     const PixelRect inside = out.rect().intersected(keep);
     if (inside == out.rect())
         return m_input->renderInto(args, out);

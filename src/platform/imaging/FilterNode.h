@@ -87,6 +87,14 @@ public:
     // in the request's memo.
     virtual bool render(const RenderArgs& args, PixelTile& out) const = 0;
 
+    // The node whose pixels this one passes on unchanged over r at args' scale (a crop that
+    // keeps all of r), or null. The renderer files a finished tile under each such node too,
+    // so that a layer built on the uncropped picture finds the picture a layer below it showed.
+    virtual const FilterNode* sameOver(const RenderArgs&, const PixelRect&) const
+    {
+        return nullptr;
+    }
+
     // render, or a copy of the memoised pixels when the request has them.
     bool renderInto(const RenderArgs& args, PixelTile& out) const;
     // Allocates tile over r and renders this node into it.

@@ -7,9 +7,11 @@
 #include "platform/imaging/PixelTile.h"
 #include "platform/imaging/VignetteNode.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace platform;
 using namespace imagingtest;
@@ -94,6 +96,66 @@ TEST(FastPath, LayersInOneRequestMatchSeparateRenders)
     const std::vector<QImage> none
         = FilterRenderer::render({ c.bottom, c.top }, all, 0.25, RenderPath::Display, &cancelled);
     EXPECT_TRUE(none[0].isNull() && none[1].isNull()) << "a cancelled request gives nothing";
+}
+
+namespace {
+
+// Passes its input on and counts how often it was rendered.
+class CountingNode final : public FilterNode {
+public:
+    explicit CountingNode(FilterNodePtr input)
+        : m_input(std::move(input))
+    {
+    }
+    Rect extent() const override { return m_input->extent(); }
+    bool render(const RenderArgs& args, PixelTile& out) const override
+    {
+        ++renders;
+        return m_input->renderInto(args, out);
+    }
+    mutable std::atomic<int> renders { 0 };
+
+private:
+    FilterNodePtr m_input;
+};
+
+} // namespace
+
+// The canvas shows the picture cropped to the working rectangle under the boxes, and blends
+// the uncropped picture over them: the blend must read the picture the crop passed on, not
+// compute the whole chain below it a second time. Where the crop cuts into a tile the picture
+// is computed again, and the pixels are those of separate renders either way.
+TEST(FastPath, LayerOverACroppedLayerReadsItsPixels)
+{
+    // Smaller than one tile.
+    const QImage pic = texturedPicture(300, 100);
+    const FilterImage src = FilterImage::fromQImage(pic);
+    const Rect all = src.extent();
+    struct Row {
+        const char* name;
+        Rect crop;
+        int renders; // of the shared picture, one tile
+    };
+    const Row rows[] = {
+        { "crop holding the whole tile", all, 1 },
+        { "crop cutting into the tile", Rect(10, 10, 200, 70), 2 },
+    };
+    for (const Row& row : rows) {
+        const auto counting = std::make_shared<CountingNode>(
+            apply("CIGaussianBlur", src, { { "inputRadius", 2.0 } }).node());
+        const FilterImage picture(counting);
+        const FilterImage back = picture.cropped(row.crop);
+        const FilterImage top = apply("CIBlendWithMask", picture,
+            { { "inputBackgroundImage", FilterImage::constantColor(Color::clear()) },
+                { "inputMaskImage", FilterImage::constantColor(Color(0, 0.5, 0, 1)) } })
+                                    .cropped(row.crop);
+        const std::vector<QImage> both
+            = FilterRenderer::render({ back, top }, all, 1.0, RenderPath::Exact);
+        EXPECT_EQ(counting->renders.load(), row.renders) << row.name;
+        ASSERT_EQ(both.size(), 2u);
+        EXPECT_TRUE(both[0] == renderExact(back, all)) << row.name;
+        EXPECT_TRUE(both[1] == renderExact(top, all)) << row.name;
+    }
 }
 
 // Widths 1 to 9 put pixels both in the four-at-a-time loops and in their one-at-a-time tails.
