@@ -274,6 +274,33 @@ bool BitmapSource::resample(const QImage& lv, const AffineTransform& toLevel, Pi
 
 bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
 {
+    return renderThrough(args, out, nullptr);
+}
+
+bool BitmapSource::renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const
+{
+    if (args.memo && args.memo->find(this, args.scale, args.usePyramid, out.rect()))
+        return FilterNode::renderMapped(args, out, op);
+    return renderThrough(args, out, &op);
+}
+
+namespace {
+
+// op over every row of tile, in place.
+bool mapInPlace(PixelTile& tile, const FilterNode::RowOp* op)
+{
+    if (op) {
+        const PixelRect& r = tile.rect();
+        for (int y = r.y; y < r.maxY(); ++y)
+            (*op)(tile.row(y), tile.row(y), r.width);
+    }
+    return true;
+}
+
+} // namespace
+
+bool BitmapSource::renderThrough(const RenderArgs& args, PixelTile& out, const RowOp* op) const
+{
     const double s = args.scale;
     if (!(s > 0) || !std::isfinite(s))
         return false;
@@ -289,14 +316,14 @@ bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
         if (!inside.isEmpty())
             convert(lv, inside, out);
         out.clearOutside(inside);
-        return true;
+        return mapInPlace(out, op);
     }
     const double ratio = ls / s;
     const AffineTransform toLevel = AffineTransform::makeScale(ratio, ratio);
     const std::shared_ptr<ScaledPlane> plane
         = args.usePyramid ? scaledPlane(k, s) : std::shared_ptr<ScaledPlane>();
     if (!plane || !plane->rect.contains(out.rect()))
-        return resample(lv, toLevel, out);
+        return resample(lv, toLevel, out) && mapInPlace(out, op);
     // A pixel's resampled value depends only on its position (its two taps on each axis lie
     // inside the region any rectangle holding it converts), so cells made for other renders
     // hold exactly the values resampling out itself would give.
@@ -316,7 +343,13 @@ bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
                     return false;
                 cell.made = true;
             }
-            out.copyFrom(cell.tile, o);
+            const PixelRect a = o.intersected(cell.tile.rect());
+            if (!op) {
+                out.copyFrom(cell.tile, a);
+                continue;
+            }
+            for (int y = a.y; y < a.maxY(); ++y)
+                (*op)(cell.tile.at(a.x, y), out.at(a.x, y), a.width);
         }
     }
     return true;

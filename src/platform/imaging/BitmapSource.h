@@ -28,6 +28,8 @@ public:
 
     Rect extent() const override;
     bool render(const RenderArgs& args, PixelTile& out) const override;
+    // From the kept resampled pixels, op reads them where they lie.
+    bool renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const override;
 
     const QImage& pixels() const { return m_levels.front(); }
     // Level k of the pyramid (k = 0 is the picture itself); made on first use. Each level
@@ -38,6 +40,9 @@ public:
 
 private:
     struct ScaledPlane;
+
+    // render, passing the pixels through op (when given) on their way into out.
+    bool renderThrough(const RenderArgs& args, PixelTile& out, const RowOp* op) const;
 
     // The pixels of out resampled from level lv at toLevel (render space to the level's).
     static bool resample(const QImage& lv, const AffineTransform& toLevel, PixelTile& out);

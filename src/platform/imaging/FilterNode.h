@@ -11,6 +11,7 @@
 #include "platform/imaging/PixelTile.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace platform {
@@ -94,6 +95,12 @@ public:
     {
         return nullptr;
     }
+
+    // A point operation over a row of n pixels, from in to out; in may be out.
+    using RowOp = std::function<void(const Px* in, Px* out, int n)>;
+    // What renderInto gives, passed through op row by row. A source that keeps its pixels
+    // reads them through op into out, instead of copying them there for op to rewrite.
+    virtual bool renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const;
 
     // render, or a copy of the memoised pixels when the request has them.
     bool renderInto(const RenderArgs& args, PixelTile& out) const;

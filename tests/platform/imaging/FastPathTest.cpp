@@ -2,6 +2,7 @@
 // against separate renders, the vector loops and the pyramid against per-pixel references.
 #include "ImagingTestUtil.h"
 #include "platform/imaging/BitmapSource.h"
+#include "platform/imaging/ColorControlsNode.h"
 #include "platform/imaging/CpuFeatures.h"
 #include "platform/imaging/ImageBufferPool.h"
 #include "platform/imaging/PixelTile.h"
@@ -375,7 +376,8 @@ TEST(FastPath, BlurredPixelsDoNotDependOnTheTiling)
 
 // A display render between two pyramid levels keeps the resampled picture, made piece by
 // piece as tiles ask for it; whatever rectangles made it, what a render reads from it must be
-// exactly the floats resampling the level itself gives (first render and later ones alike).
+// exactly the floats resampling the level itself gives (first render and later ones alike),
+// and so must what the colour controls make of it, reading it where it is kept.
 TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
 {
     const QImage pic = makePicture(1203, 290, [](int x, int y) {
@@ -396,17 +398,19 @@ TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
         { "an eighth, shrunk further", 3, 0.55 },
     };
     for (const auto& c : cases) {
-        const BitmapSource source(pic);
+        const auto source = std::make_shared<const BitmapSource>(pic);
         const double s = std::ldexp(c.within, -c.level);
-        ASSERT_EQ(source.levelFor(s), c.level) << c.name;
+        ASSERT_EQ(source->levelFor(s), c.level) << c.name;
         // The level on its own, resampled at the same ratio without the pyramid.
-        const BitmapSource level(source.level(c.level));
+        const auto level = std::make_shared<const BitmapSource>(source->level(c.level));
+        const ColorControlsNode sourceColours(source, 1.4, 0.05, 1.1);
+        const ColorControlsNode levelColours(level, 1.4, 0.05, 1.1);
         RenderArgs display;
         display.scale = s;
         display.usePyramid = true;
         RenderArgs direct;
         direct.scale = c.within;
-        const PixelRect all = source.pixelExtent(s);
+        const PixelRect all = source->pixelExtent(s);
         const PixelRect parts[] = {
             { all.x + 37, all.y + 5, 90, 41 }, // inside, across cells
             { all.maxX() - 20, all.maxY() - 9, 20, 9 }, // the far corner
@@ -417,14 +421,20 @@ TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
         };
         for (int pass = 0; pass < 2; ++pass) {
             for (const PixelRect& r : parts) {
-                PixelTile got, want;
-                ASSERT_TRUE(source.renderRect(display, r, got)) << c.name;
-                ASSERT_TRUE(level.renderRect(direct, r, want)) << c.name;
-                for (int y = r.y; y < r.maxY(); ++y)
-                    for (int x = r.x; x < r.maxX(); ++x)
-                        ASSERT_EQ(std::memcmp(got.at(x, y), want.at(x, y), sizeof(Px)), 0)
-                            << c.name << ", pass " << pass << ", a " << r.width << "x" << r.height
-                            << " render at " << x << "," << y;
+                // The colour controls first, so that some cells are made on their way.
+                const std::pair<const FilterNode*, const FilterNode*> pairs[]
+                    = { { &sourceColours, &levelColours }, { source.get(), level.get() } };
+                for (const auto& [kept, plain] : pairs) {
+                    PixelTile got, want;
+                    ASSERT_TRUE(kept->renderRect(display, r, got)) << c.name;
+                    ASSERT_TRUE(plain->renderRect(direct, r, want)) << c.name;
+                    for (int y = r.y; y < r.maxY(); ++y)
+                        for (int x = r.x; x < r.maxX(); ++x)
+                            ASSERT_EQ(std::memcmp(got.at(x, y), want.at(x, y), sizeof(Px)), 0)
+                                << c.name << (kept == source.get() ? "" : ", colour controls")
+                                << ", pass " << pass << ", a " << r.width << "x" << r.height
+                                << " render at " << x << "," << y;
+                }
             }
         }
     }
