@@ -44,9 +44,11 @@ public:
 private:
     static std::vector<QImage> renderAtScale(
         const std::vector<FilterImage>& images, const PixelRect& pixels, const RenderArgs& args);
-    // Writes tile into the image of all whose top row starts at bits.
-    static void store(
-        const PixelTile& tile, const PixelRect& all, uchar* bits, qsizetype bytesPerLine);
+    // Writes tile into the image of all whose top row starts at bits. With stream the bytes
+    // bypass the caches (display renders: drawn later, by another thread, after the render
+    // has run through far more memory than the caches hold).
+    static void store(const PixelTile& tile, const PixelRect& all, uchar* bits,
+        qsizetype bytesPerLine, bool stream);
 };
 
 } // namespace platform
