@@ -272,6 +272,54 @@ bool BitmapSource::resample(const QImage& lv, const AffineTransform& toLevel, Pi
     return true;
 }
 
+const std::vector<bool>& BitmapSource::clearBlocks() const
+{
+    std::call_once(m_clearOnce, [this] {
+        const QImage& pic = pixels();
+        const int w = pic.width(), h = pic.height();
+        const int cols = (w + kClearBlock - 1) / kClearBlock;
+        const int rows = (h + kClearBlock - 1) / kClearBlock;
+        std::vector<char> clear(std::size_t(cols) * std::size_t(rows), 1);
+        ThreadPool::parallelFor(rows, [&](int by) {
+            for (int y = by * kClearBlock; y < std::min(h, (by + 1) * kClearBlock); ++y) {
+                const QRgb* row = reinterpret_cast<const QRgb*>(pic.constScanLine(h - 1 - y));
+                for (int bx = 0; bx < cols; ++bx) {
+                    char& c = clear[std::size_t(by) * std::size_t(cols) + std::size_t(bx)];
+                    const int x1 = std::min(w, (bx + 1) * kClearBlock);
+                    for (int x = bx * kClearBlock; c && x < x1; ++x)
+                        c = row[x] == 0;
+                }
+            }
+        });
+        m_clearBlocks.assign(clear.begin(), clear.end());
+    });
+    return m_clearBlocks;
+}
+
+bool BitmapSource::isClear(const RenderArgs& args, const PixelRect& r) const
+{
+    const double s = args.scale;
+    if (!(s > 0) || !std::isfinite(s) || r.isEmpty())
+        return false;
+    // The picture's pixels a render of r reads: r in working pixels, widened by the two
+    // resampling taps of a level pixel (2^k picture pixels) either side.
+    const int k = args.usePyramid ? levelFor(s) : 0;
+    const double margin = 2 * std::ldexp(1.0, k) + 1;
+    const Rect working(
+        r.x / s - margin, r.y / s - margin, r.width / s + 2 * margin, r.height / s + 2 * margin);
+    const int w = pixels().width(), h = pixels().height();
+    const PixelRect need = PixelRect::covering(working).intersected(PixelRect(0, 0, w, h));
+    if (need.isEmpty())
+        return true; // outside the picture everything is clear
+    const std::vector<bool>& clear = clearBlocks();
+    const int cols = (w + kClearBlock - 1) / kClearBlock;
+    for (int by = need.y / kClearBlock; by <= (need.maxY() - 1) / kClearBlock; ++by)
+        for (int bx = need.x / kClearBlock; bx <= (need.maxX() - 1) / kClearBlock; ++bx)
+            if (!clear[std::size_t(by) * std::size_t(cols) + std::size_t(bx)])
+                return false;
+    return true;
+}
+
 bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
 {
     return renderThrough(args, out, nullptr);

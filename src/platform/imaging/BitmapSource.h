@@ -28,6 +28,9 @@ public:
 
     Rect extent() const override;
     bool render(const RenderArgs& args, PixelTile& out) const override;
+    // From a map of the picture's clear blocks (made on first use): a painted mask is mostly
+    // clear, and the blend over it need not be computed there.
+    bool isClear(const RenderArgs& args, const PixelRect& r) const override;
     // From the kept resampled pixels, op reads them where they lie.
     bool renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const override;
 
@@ -54,6 +57,12 @@ private:
     // The level `steps` above lv.
     static QImage reduce(const QImage& lv, int steps);
 
+    // Whether every pixel of each kClearBlock-square block of the picture (y-up rows) is 0.
+    static constexpr int kClearBlock = 16;
+    const std::vector<bool>& clearBlocks() const;
+
+    mutable std::once_flag m_clearOnce;
+    mutable std::vector<bool> m_clearBlocks;
     mutable std::mutex m_mutex;
     mutable std::vector<QImage> m_levels; // null where not made yet; level 0 always made
     mutable std::shared_ptr<ScaledPlane> m_plane; // guarded by m_mutex

@@ -23,6 +23,12 @@ const FilterNode* CropNode::sameOver(const RenderArgs& args, const PixelRect& r)
     return m_rect.isInfinite() || keptPixels(args.scale).contains(r) ? m_input.get() : nullptr;
 }
 
+bool CropNode::isClear(const RenderArgs& args, const PixelRect& r) const
+{
+    const PixelRect inside = m_rect.isInfinite() ? r : r.intersected(keptPixels(args.scale));
+    return inside.isEmpty() || m_input->isClear(args, inside);
+}
+
 bool CropNode::render(const RenderArgs& args, PixelTile& out) const
 {
     const PixelRect keep = m_rect.isInfinite() ? out.rect() : keptPixels(args.scale);

@@ -96,6 +96,11 @@ public:
         return nullptr;
     }
 
+    // True when every pixel of r at args' scale is known to be clear (all four values 0)
+    // without rendering it: a picture's transparent part, or a blend through such a part of
+    // its mask. False when not known. The renderer writes such tiles as clear directly.
+    virtual bool isClear(const RenderArgs&, const PixelRect&) const { return false; }
+
     // A point operation over a row of n pixels, from in to out; in may be out.
     using RowOp = std::function<void(const Px* in, Px* out, int n)>;
     // What renderInto gives, passed through op row by row. A source that keeps its pixels

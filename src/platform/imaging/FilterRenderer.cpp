@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -103,6 +104,11 @@ std::vector<QImage> FilterRenderer::renderAtScale(
             PixelTile spare;
             PixelTile& tile = i < kInline ? tiles[i] : spare;
             const FilterNode& node = *images[i].node();
+            if (node.isClear(tileArgs, r)) {
+                // The masked layer where nothing is painted: clear bytes, nothing computed.
+                clear(r, pixels, bits[i], out[i].bytesPerLine());
+                continue;
+            }
             if (!node.renderRect(tileArgs, r, tile)) {
                 failed = true;
                 return;
@@ -188,6 +194,14 @@ __attribute__((target("avx2"))) int storeAvx2(
 #endif
 
 } // namespace
+
+void FilterRenderer::clear(
+    const PixelRect& r, const PixelRect& all, uchar* bits, qsizetype bytesPerLine)
+{
+    for (int y = r.y; y < r.maxY(); ++y)
+        std::memset(bits + (all.maxY() - 1 - y) * bytesPerLine + (r.x - all.x) * 4, 0,
+            std::size_t(r.width) * 4);
+}
 
 void FilterRenderer::store(
     const PixelTile& tile, const PixelRect& all, uchar* bits, qsizetype bytesPerLine, bool stream)

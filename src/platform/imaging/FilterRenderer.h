@@ -44,6 +44,9 @@ public:
 private:
     static std::vector<QImage> renderAtScale(
         const std::vector<FilterImage>& images, const PixelRect& pixels, const RenderArgs& args);
+    // Clears the pixels of r in the image of all whose top row starts at bits.
+    static void clear(
+        const PixelRect& r, const PixelRect& all, uchar* bits, qsizetype bytesPerLine);
     // Writes tile into the image of all whose top row starts at bits. With stream the bytes
     // bypass the caches (display renders: drawn later, by another thread, after the render
     // has run through far more memory than the caches hold).

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -156,6 +157,122 @@ TEST(FastPath, LayerOverACroppedLayerReadsItsPixels)
         ASSERT_EQ(both.size(), 2u);
         EXPECT_TRUE(both[0] == renderExact(back, all)) << row.name;
         EXPECT_TRUE(both[1] == renderExact(top, all)) << row.name;
+    }
+}
+
+// Where the painted mask is clear the blend over the boxes shows its background alone: those
+// tiles are written clear without rendering the picture or the mask, and every byte is what
+// computing them gives (the same recipe with the mask behind a node that knows nothing of
+// clear parts). Only all-zero pixels count as clear: a transparent pixel with colour left in
+// it (not validly premultiplied) is computed as before.
+TEST(FastPath, ClearPartsOfTheMaskAreNotComputed)
+{
+    const QImage pic = texturedPicture(700, 300);
+    const FilterImage src = FilterImage::fromQImage(pic);
+    const Rect all = src.extent();
+    // Masks 70 x 30, scaled up to the picture.
+    const auto maskOf = [](std::function<Rgba(int, int)> f) { return makePicture(70, 30, f); };
+    const QImage leftPainted = maskOf([](int x, int) {
+        return x < 23 ? Rgba { 1, 1, 1, 1 } : Rgba { 0, 0, 0, 0 };
+    });
+    const QImage spot = maskOf([](int x, int y) {
+        return std::hypot(x - 50, y - 8) < 4 ? Rgba { 0.4, 0.7, 0.2, 0.8 } : Rgba { 0, 0, 0, 0 };
+    });
+    QImage leftover = maskOf([](int, int) { return Rgba { 0, 0, 0, 0 }; });
+    leftover.setPixel(60, 20, qRgba(0, 200, 0, 0)); // colour under no alpha
+    const QImage none = maskOf([](int, int) { return Rgba { 0, 0, 0, 0 }; });
+    const AffineTransform fit = AffineTransform::makeScale(10, 10);
+    const AffineTransform turned = AffineTransform::makeTranslation(350, 150)
+                                       .concatenated(AffineTransform::makeRotation(0.3))
+                                       .concatenated(AffineTransform::makeTranslation(-350, -150))
+                                       .concatenated(fit);
+    struct Row {
+        const char* name;
+        const QImage* mask;
+        AffineTransform toPicture;
+        double scale;
+        RenderPath path;
+        bool pictureUnused; // no tile of the top layer renders the picture
+    };
+    const Row rows[] = {
+        { "left third painted, display at 1/4", &leftPainted, fit, 0.25, RenderPath::Display,
+            false },
+        { "left third painted, between levels", &leftPainted, fit, 0.3, RenderPath::Display,
+            false },
+        { "a painted spot, full size", &spot, fit, 1.0, RenderPath::Exact, false },
+        { "a painted spot, turned", &spot, turned, 1.0, RenderPath::Exact, false },
+        { "colour under no alpha", &leftover, fit, 1.0, RenderPath::Exact, false },
+        { "nothing painted", &none, fit, 0.25, RenderPath::Display, true },
+    };
+    for (const Row& row : rows) {
+        const auto picture = std::make_shared<CountingNode>(
+            apply("CIGaussianBlur", src, { { "inputRadius", 2.0 } }).node());
+        const FilterImage mask = FilterImage::fromQImage(*row.mask).transformed(row.toPicture);
+        const auto blendOver = [&](const FilterImage& m) {
+            return apply("CIBlendWithMask", FilterImage(picture),
+                { { "inputBackgroundImage", FilterImage::constantColor(Color::clear()) },
+                    { "inputMaskImage", m } })
+                .cropped(all);
+        };
+        const QImage got = FilterRenderer::render(blendOver(mask), all, row.scale, row.path);
+        const int renders = picture->renders.load();
+        const QImage want = FilterRenderer::render(
+            blendOver(FilterImage(std::make_shared<CountingNode>(mask.node()))), all, row.scale,
+            row.path);
+        ASSERT_FALSE(got.isNull()) << row.name;
+        EXPECT_TRUE(got == want) << row.name;
+        if (row.pictureUnused)
+            EXPECT_EQ(renders, 0) << row.name;
+    }
+}
+
+// A region known clear renders clear, at every scale and through the pyramid's levels and
+// resampling (whose taps reach past the region), for a picture that is clear but for one
+// faint pixel (which its pyramid levels round away) or one bright one, and for transforms of
+// it. Far from the pixel, regions are known clear.
+TEST(FastPath, RegionsKnownClearRenderClear)
+{
+    for (const int value : { 1, 255 }) {
+        QImage pic(64, 48, QImage::Format_ARGB32_Premultiplied);
+        pic.fill(0);
+        // At a corner of the blocks the picture is mapped in.
+        pic.setPixel(32, 48 - 1 - 32, qRgba(0, value, 0, value));
+        const FilterImage src = FilterImage::fromQImage(pic);
+        const FilterImage shrunk = src.transformed(AffineTransform::makeScale(0.45, 0.6));
+        const FilterImage turned = src.transformed(AffineTransform::makeRotation(0.4));
+        const struct {
+            const char* name;
+            FilterImage image;
+        } images[] = { { "picture", src }, { "shrunk", shrunk }, { "turned", turned } };
+        for (const auto& image : images) {
+            for (const double scale : { 1.0, 0.7, 0.3, 0.13, 2.5 }) {
+                for (const bool pyramid : { false, true }) {
+                    RenderArgs args;
+                    args.scale = scale;
+                    args.usePyramid = pyramid;
+                    const PixelRect around = image.image.node()->pixelExtent(scale).adjusted(3);
+                    int known = 0;
+                    // Every position: the reach of a tap past a region shows at one alignment.
+                    for (int y = around.y; y < around.maxY(); ++y)
+                        for (int x = around.x; x < around.maxX(); ++x) {
+                            const PixelRect r(x, y, 4, 3);
+                            if (!image.image.node()->isClear(args, r))
+                                continue;
+                            ++known;
+                            PixelTile t;
+                            ASSERT_TRUE(image.image.node()->renderRect(args, r, t));
+                            for (int py = r.y; py < r.maxY(); ++py)
+                                for (int px = r.x; px < r.maxX(); ++px)
+                                    for (int c = 0; c < 4; ++c)
+                                        ASSERT_EQ((*t.at(px, py))[c], 0.0f)
+                                            << image.name << " value " << value << " at scale "
+                                            << scale << (pyramid ? " (pyramid)" : "") << ", " << px
+                                            << "," << py;
+                        }
+                    EXPECT_GT(known, 0) << image.name << " at scale " << scale;
+                }
+            }
+        }
     }
 }
 
