@@ -14,8 +14,9 @@ namespace {
 // Eight pixels at a time in AVX registers, for processors that have them (chosen at run time).
 // Four 256-bit loads hold pixels (0, 1), (2, 3), (4, 5), (6, 7); transposing within each
 // 128-bit half gives planes of pixels 0, 2, 4, 6 and 1, 3, 5, 7, and transposing back the same
-// way restores the order. The operations are the four-pixel loop's, lane by lane. Returns the
-// number of pixels done.
+// way restores the order. The operations are the four-pixel loop's, lane by lane, from in to
+// out (which may be in). Returns the number of pixels done.
+//
 // One channel: mixed with the luma by the saturation, then contrast and brightness, then
 // premultiplied again; clear where the pixel was.
 __attribute__((target("avx"), always_inline)) inline __m256 mixAvx(
@@ -33,12 +34,12 @@ __attribute__((target("avx"))) int colorControlsAvx(
     const __m256 lr = _mm256_set1_ps(0.2125f), lg = _mm256_set1_ps(0.7154f),
                  lb = _mm256_set1_ps(0.0721f), zero = _mm256_setzero_ps(),
                  one = _mm256_set1_ps(1.0f);
-    const float* f = reinterpret_cast<const float*>(in);
-    float* g = reinterpret_cast<float*>(out);
+    const float* from = reinterpret_cast<const float*>(in);
+    float* to = reinterpret_cast<float*>(out);
     int i = 0;
     for (; i + 8 <= width; i += 8) {
-        const float* src = f + 4 * i;
-        float* q = g + 4 * i;
+        const float* src = from + 4 * i;
+        float* q = to + 4 * i;
         const __m256 p01 = _mm256_loadu_ps(src), p23 = _mm256_loadu_ps(src + 8),
                      p45 = _mm256_loadu_ps(src + 16), p67 = _mm256_loadu_ps(src + 24);
         const __m256 t0 = _mm256_unpacklo_ps(p01, p23), t1 = _mm256_unpackhi_ps(p01, p23),
