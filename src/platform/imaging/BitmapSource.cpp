@@ -45,6 +45,10 @@ BitmapSource::BitmapSource(const QImage& pixels)
         ++m_maxLevel;
     }
     m_levels.resize(std::size_t(m_maxLevel) + 1);
+    m_blockCols = (pixels.width() + kClearBlock - 1) / kClearBlock;
+    const int blockRows = (pixels.height() + kClearBlock - 1) / kClearBlock;
+    m_blockState = std::make_unique<std::atomic<unsigned char>[]>(
+        std::size_t(m_blockCols) * std::size_t(blockRows));
 }
 
 Rect BitmapSource::extent() const
@@ -272,28 +276,25 @@ bool BitmapSource::resample(const QImage& lv, const AffineTransform& toLevel, Pi
     return true;
 }
 
-const std::vector<bool>& BitmapSource::clearBlocks() const
+bool BitmapSource::blockClear(int bx, int by) const
 {
-    std::call_once(m_clearOnce, [this] {
+    std::atomic<unsigned char>& state
+        = m_blockState[std::size_t(by) * std::size_t(m_blockCols) + std::size_t(bx)];
+    unsigned char known = state.load(std::memory_order_relaxed);
+    if (known == 0) {
         const QImage& pic = pixels();
         const int w = pic.width(), h = pic.height();
-        const int cols = (w + kClearBlock - 1) / kClearBlock;
-        const int rows = (h + kClearBlock - 1) / kClearBlock;
-        std::vector<char> clear(std::size_t(cols) * std::size_t(rows), 1);
-        ThreadPool::parallelFor(rows, [&](int by) {
-            for (int y = by * kClearBlock; y < std::min(h, (by + 1) * kClearBlock); ++y) {
-                const QRgb* row = reinterpret_cast<const QRgb*>(pic.constScanLine(h - 1 - y));
-                for (int bx = 0; bx < cols; ++bx) {
-                    char& c = clear[std::size_t(by) * std::size_t(cols) + std::size_t(bx)];
-                    const int x1 = std::min(w, (bx + 1) * kClearBlock);
-                    for (int x = bx * kClearBlock; c && x < x1; ++x)
-                        c = row[x] == 0;
-                }
-            }
-        });
-        m_clearBlocks.assign(clear.begin(), clear.end());
-    });
-    return m_clearBlocks;
+        const int x0 = bx * kClearBlock, x1 = std::min(w, x0 + kClearBlock);
+        bool clear = true;
+        for (int y = by * kClearBlock; clear && y < std::min(h, (by + 1) * kClearBlock); ++y) {
+            const QRgb* row = reinterpret_cast<const QRgb*>(pic.constScanLine(h - 1 - y));
+            for (int x = x0; clear && x < x1; ++x)
+                clear = row[x] == 0;
+        }
+        known = clear ? 1 : 2;
+        state.store(known, std::memory_order_relaxed);
+    }
+    return known == 1;
 }
 
 bool BitmapSource::isClear(const RenderArgs& args, const PixelRect& r) const
@@ -311,11 +312,9 @@ bool BitmapSource::isClear(const RenderArgs& args, const PixelRect& r) const
     const PixelRect need = PixelRect::covering(working).intersected(PixelRect(0, 0, w, h));
     if (need.isEmpty())
         return true; // outside the picture everything is clear
-    const std::vector<bool>& clear = clearBlocks();
-    const int cols = (w + kClearBlock - 1) / kClearBlock;
     for (int by = need.y / kClearBlock; by <= (need.maxY() - 1) / kClearBlock; ++by)
         for (int bx = need.x / kClearBlock; bx <= (need.maxX() - 1) / kClearBlock; ++bx)
-            if (!clear[std::size_t(by) * std::size_t(cols) + std::size_t(bx)])
+            if (!blockClear(bx, by))
                 return false;
     return true;
 }

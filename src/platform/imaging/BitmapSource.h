@@ -15,6 +15,7 @@
 #include "platform/imaging/FilterNode.h"
 
 #include <QImage>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -28,8 +29,8 @@ public:
 
     Rect extent() const override;
     bool render(const RenderArgs& args, PixelTile& out) const override;
-    // From a map of the picture's clear blocks (made on first use): a painted mask is mostly
-    // clear, and the blend over it need not be computed there.
+    // From the picture's clear blocks, each looked at when first asked: a painted mask is
+    // mostly clear, and the blend over it need not be computed there.
     bool isClear(const RenderArgs& args, const PixelRect& r) const override;
     // From the kept resampled pixels, op reads them where they lie.
     bool renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const override;
@@ -57,12 +58,15 @@ private:
     // The level `steps` above lv.
     static QImage reduce(const QImage& lv, int steps);
 
-    // Whether every pixel of each kClearBlock-square block of the picture (y-up rows) is 0.
+    // Whether every pixel of block (bx, by), kClearBlock pixels square (y-up rows), is 0;
+    // looked at when first asked (an opaque picture's answer is its first pixel).
     static constexpr int kClearBlock = 16;
-    const std::vector<bool>& clearBlocks() const;
+    bool blockClear(int bx, int by) const;
 
-    mutable std::once_flag m_clearOnce;
-    mutable std::vector<bool> m_clearBlocks;
+    int m_blockCols = 0;
+    // Per block: 0 not looked at yet, 1 clear, 2 not clear. Threads that look at the same
+    // block at once find the same answer.
+    std::unique_ptr<std::atomic<unsigned char>[]> m_blockState;
     mutable std::mutex m_mutex;
     mutable std::vector<QImage> m_levels; // null where not made yet; level 0 always made
     mutable std::shared_ptr<ScaledPlane> m_plane; // guarded by m_mutex

@@ -221,8 +221,9 @@ TEST(FastPath, ClearPartsOfTheMaskAreNotComputed)
             row.path);
         ASSERT_FALSE(got.isNull()) << row.name;
         EXPECT_TRUE(got == want) << row.name;
-        if (row.pictureUnused)
+        if (row.pictureUnused) {
             EXPECT_EQ(renders, 0) << row.name;
+        }
     }
 }
 
