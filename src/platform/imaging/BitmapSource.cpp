@@ -45,6 +45,10 @@ BitmapSource::BitmapSource(const QImage& pixels)
         ++m_maxLevel;
     }
     m_levels.resize(std::size_t(m_maxLevel) + 1);
+    m_blockCols = (pixels.width() + kClearBlock - 1) / kClearBlock;
+    const int blockRows = (pixels.height() + kClearBlock - 1) / kClearBlock;
+    m_blockState = std::make_unique<std::atomic<unsigned char>[]>(
+        std::size_t(m_blockCols) * std::size_t(blockRows));
 }
 
 Rect BitmapSource::extent() const
@@ -272,7 +276,77 @@ bool BitmapSource::resample(const QImage& lv, const AffineTransform& toLevel, Pi
     return true;
 }
 
+bool BitmapSource::blockClear(int bx, int by) const
+{
+    std::atomic<unsigned char>& state
+        = m_blockState[std::size_t(by) * std::size_t(m_blockCols) + std::size_t(bx)];
+    unsigned char known = state.load(std::memory_order_relaxed);
+    if (known == 0) {
+        const QImage& pic = pixels();
+        const int w = pic.width(), h = pic.height();
+        const int x0 = bx * kClearBlock, x1 = std::min(w, x0 + kClearBlock);
+        bool clear = true;
+        for (int y = by * kClearBlock; clear && y < std::min(h, (by + 1) * kClearBlock); ++y) {
+            const QRgb* row = reinterpret_cast<const QRgb*>(pic.constScanLine(h - 1 - y));
+            for (int x = x0; clear && x < x1; ++x)
+                clear = row[x] == 0;
+        }
+        known = clear ? 1 : 2;
+        state.store(known, std::memory_order_relaxed);
+    }
+    return known == 1;
+}
+
+bool BitmapSource::isClear(const RenderArgs& args, const PixelRect& r) const
+{
+    const double s = args.scale;
+    if (!(s > 0) || !std::isfinite(s) || r.isEmpty())
+        return false;
+    // The picture's pixels a render of r reads: r in working pixels, widened by the two
+    // resampling taps of a level pixel (2^k picture pixels) either side.
+    const int k = args.usePyramid ? levelFor(s) : 0;
+    const double margin = 2 * std::ldexp(1.0, k) + 1;
+    const Rect working(
+        r.x / s - margin, r.y / s - margin, r.width / s + 2 * margin, r.height / s + 2 * margin);
+    const int w = pixels().width(), h = pixels().height();
+    const PixelRect need = PixelRect::covering(working).intersected(PixelRect(0, 0, w, h));
+    if (need.isEmpty())
+        return true; // outside the picture everything is clear
+    for (int by = need.y / kClearBlock; by <= (need.maxY() - 1) / kClearBlock; ++by)
+        for (int bx = need.x / kClearBlock; bx <= (need.maxX() - 1) / kClearBlock; ++bx)
+            if (!blockClear(bx, by))
+                return false;
+    return true;
+}
+
 bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
+{
+    return renderThrough(args, out, nullptr);
+}
+
+bool BitmapSource::renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const
+{
+    if (args.memo && args.memo->find(this, args.scale, args.usePyramid, out.rect()))
+        return FilterNode::renderMapped(args, out, op);
+    return renderThrough(args, out, &op);
+}
+
+namespace {
+
+// op over every row of tile, in place.
+bool mapInPlace(PixelTile& tile, const FilterNode::RowOp* op)
+{
+    if (op) {
+        const PixelRect& r = tile.rect();
+        for (int y = r.y; y < r.maxY(); ++y)
+            (*op)(tile.row(y), tile.row(y), r.width);
+    }
+    return true;
+}
+
+} // namespace
+
+bool BitmapSource::renderThrough(const RenderArgs& args, PixelTile& out, const RowOp* op) const
 {
     const double s = args.scale;
     if (!(s > 0) || !std::isfinite(s))
@@ -289,14 +363,14 @@ bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
         if (!inside.isEmpty())
             convert(lv, inside, out);
         out.clearOutside(inside);
-        return true;
+        return mapInPlace(out, op);
     }
     const double ratio = ls / s;
     const AffineTransform toLevel = AffineTransform::makeScale(ratio, ratio);
     const std::shared_ptr<ScaledPlane> plane
         = args.usePyramid ? scaledPlane(k, s) : std::shared_ptr<ScaledPlane>();
     if (!plane || !plane->rect.contains(out.rect()))
-        return resample(lv, toLevel, out);
+        return resample(lv, toLevel, out) && mapInPlace(out, op);
     // A pixel's resampled value depends only on its position (its two taps on each axis lie
     // inside the region any rectangle holding it converts), so cells made for other renders
     // hold exactly the values resampling out itself would give.
@@ -316,7 +390,13 @@ bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
                     return false;
                 cell.made = true;
             }
-            out.copyFrom(cell.tile, o);
+            const PixelRect a = o.intersected(cell.tile.rect());
+            if (!op) {
+                out.copyFrom(cell.tile, a);
+                continue;
+            }
+            for (int y = a.y; y < a.maxY(); ++y)
+                (*op)(cell.tile.at(a.x, y), out.at(a.x, y), a.width);
         }
     }
     return true;

@@ -15,6 +15,7 @@
 #include "platform/imaging/FilterNode.h"
 
 #include <QImage>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -28,6 +29,11 @@ public:
 
     Rect extent() const override;
     bool render(const RenderArgs& args, PixelTile& out) const override;
+    // From the picture's clear blocks, each looked at when first asked: a painted mask is
+    // mostly clear, and the blend over it need not be computed there.
+    bool isClear(const RenderArgs& args, const PixelRect& r) const override;
+    // From the kept resampled pixels, op reads them where they lie.
+    bool renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const override;
 
     const QImage& pixels() const { return m_levels.front(); }
     // Level k of the pyramid (k = 0 is the picture itself); made on first use. Each level
@@ -39,6 +45,9 @@ public:
 private:
     struct ScaledPlane;
 
+    // render, passing the pixels through op (when given) on their way into out.
+    bool renderThrough(const RenderArgs& args, PixelTile& out, const RowOp* op) const;
+
     // The pixels of out resampled from level lv at toLevel (render space to the level's).
     static bool resample(const QImage& lv, const AffineTransform& toLevel, PixelTile& out);
     // The kept plane of level k at scale s, made (with no cells yet) when the last one was of
@@ -49,6 +58,15 @@ private:
     // The level `steps` above lv.
     static QImage reduce(const QImage& lv, int steps);
 
+    // Whether every pixel of block (bx, by), kClearBlock pixels square (y-up rows), is 0;
+    // looked at when first asked (an opaque picture's answer is its first pixel).
+    static constexpr int kClearBlock = 16;
+    bool blockClear(int bx, int by) const;
+
+    int m_blockCols = 0;
+    // Per block: 0 not looked at yet, 1 clear, 2 not clear. Threads that look at the same
+    // block at once find the same answer.
+    std::unique_ptr<std::atomic<unsigned char>[]> m_blockState;
     mutable std::mutex m_mutex;
     mutable std::vector<QImage> m_levels; // null where not made yet; level 0 always made
     mutable std::shared_ptr<ScaledPlane> m_plane; // guarded by m_mutex

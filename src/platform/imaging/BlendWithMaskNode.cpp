@@ -17,6 +17,12 @@ Rect BlendWithMaskNode::extent() const
     return m_input->extent().united(m_background->extent());
 }
 
+bool BlendWithMaskNode::isClear(const RenderArgs& args, const PixelRect& r) const
+{
+    return m_background->isClear(args, r)
+        && (m_mask->isClear(args, r) || m_input->isClear(args, r));
+}
+
 bool BlendWithMaskNode::render(const RenderArgs& args, PixelTile& out) const
 {
     PixelTile inScratch, maskScratch;
@@ -26,6 +32,12 @@ bool BlendWithMaskNode::render(const RenderArgs& args, PixelTile& out) const
     const auto* plain = dynamic_cast<const ConstantColorNode*>(m_background.get());
     if (!plain && !m_background->renderInto(args, out))
         return false;
+    if (m_mask->isClear(args, o)) {
+        // background + 0 * (input - background): the background.
+        if (plain)
+            out.fill(plain->value());
+        return !args.cancelled();
+    }
     const PixelTile* in = m_input->renderShared(args, o, inScratch);
     const PixelTile* mask = in ? m_mask->renderShared(args, o, maskScratch) : nullptr;
     if (!mask)

@@ -14,8 +14,9 @@ namespace {
 // Eight pixels at a time in AVX registers, for processors that have them (chosen at run time).
 // Four 256-bit loads hold pixels (0, 1), (2, 3), (4, 5), (6, 7); transposing within each
 // 128-bit half gives planes of pixels 0, 2, 4, 6 and 1, 3, 5, 7, and transposing back the same
-// way restores the order. The operations are the four-pixel loop's, lane by lane. Returns the
-// number of pixels done.
+// way restores the order. The operations are the four-pixel loop's, lane by lane, from in to
+// out (which may be in). Returns the number of pixels done.
+//
 // One channel: mixed with the luma by the saturation, then contrast and brightness, then
 // premultiplied again; clear where the pixel was.
 __attribute__((target("avx"), always_inline)) inline __m256 mixAvx(
@@ -27,18 +28,20 @@ __attribute__((target("avx"), always_inline)) inline __m256 mixAvx(
 }
 
 __attribute__((target("avx"))) int colorControlsAvx(
-    Px* __restrict p, int width, float s, float c, float offset)
+    const Px* in, Px* out, int width, float s, float c, float offset)
 {
     const __m256 vs = _mm256_set1_ps(s), vc = _mm256_set1_ps(c), voff = _mm256_set1_ps(offset);
     const __m256 lr = _mm256_set1_ps(0.2125f), lg = _mm256_set1_ps(0.7154f),
                  lb = _mm256_set1_ps(0.0721f), zero = _mm256_setzero_ps(),
                  one = _mm256_set1_ps(1.0f);
-    float* f = reinterpret_cast<float*>(p);
+    const float* from = reinterpret_cast<const float*>(in);
+    float* to = reinterpret_cast<float*>(out);
     int i = 0;
     for (; i + 8 <= width; i += 8) {
-        float* q = f + 4 * i;
-        const __m256 p01 = _mm256_loadu_ps(q), p23 = _mm256_loadu_ps(q + 8),
-                     p45 = _mm256_loadu_ps(q + 16), p67 = _mm256_loadu_ps(q + 24);
+        const float* src = from + 4 * i;
+        float* q = to + 4 * i;
+        const __m256 p01 = _mm256_loadu_ps(src), p23 = _mm256_loadu_ps(src + 8),
+                     p45 = _mm256_loadu_ps(src + 16), p67 = _mm256_loadu_ps(src + 24);
         const __m256 t0 = _mm256_unpacklo_ps(p01, p23), t1 = _mm256_unpackhi_ps(p01, p23),
                      t2 = _mm256_unpacklo_ps(p45, p67), t3 = _mm256_unpackhi_ps(p45, p67);
         const __m256 r = _mm256_shuffle_ps(t0, t2, 0x44), g = _mm256_shuffle_ps(t0, t2, 0xee),
@@ -78,18 +81,16 @@ ColorControlsNode::ColorControlsNode(
 
 bool ColorControlsNode::render(const RenderArgs& args, PixelTile& out) const
 {
-    if (!m_input->renderInto(args, out))
-        return false;
     const float s = m_saturation, c = m_contrast;
     // brightness then contrast folded into one offset: (v + b - 0.5) * c + 0.5
     const float offset = (m_brightness - 0.5f) * c + 0.5f;
-    const PixelRect& o = out.rect();
-    for (int y = o.y; y < o.maxY(); ++y) {
-        Px* __restrict p = out.row(y);
+    // Rows as the input hands them over (the picture's kept pixels, read where they lie);
+    // p may be q.
+    return m_input->renderMapped(args, out, [=](const Px* p, Px* q, int width) {
         int i = 0;
 #if defined(__SSE2__)
         if (CpuFeatures::hasAvx())
-            i = colorControlsAvx(p, o.width, s, c, offset);
+            i = colorControlsAvx(p, q, width, s, c, offset);
         // Four pixels at a time as planes of red, green, blue and alpha, so that the luma is
         // three vector products instead of a sum across one pixel's lanes; the same operations
         // in the same order as the single-pixel loop below. Unpremultiplying multiplies by
@@ -97,7 +98,7 @@ bool ColorControlsNode::render(const RenderArgs& args, PixelTile& out) const
         const __m128 vs = _mm_set1_ps(s), vc = _mm_set1_ps(c), voff = _mm_set1_ps(offset);
         const __m128 lr = _mm_set1_ps(0.2125f), lg = _mm_set1_ps(0.7154f),
                      lb = _mm_set1_ps(0.0721f), zero = _mm_setzero_ps();
-        for (; i + 4 <= o.width; i += 4) {
+        for (; i + 4 <= width; i += 4) {
             __m128 r = __m128(p[i]), g = __m128(p[i + 1]), b = __m128(p[i + 2]),
                    a = __m128(p[i + 3]);
             _MM_TRANSPOSE4_PS(r, g, b, a);
@@ -116,17 +117,17 @@ bool ColorControlsNode::render(const RenderArgs& args, PixelTile& out) const
             b = mix(ub);
             a = _mm_and_ps(a, visible);
             _MM_TRANSPOSE4_PS(r, g, b, a);
-            p[i] = Px(r);
-            p[i + 1] = Px(g);
-            p[i + 2] = Px(b);
-            p[i + 3] = Px(a);
+            q[i] = Px(r);
+            q[i + 1] = Px(g);
+            q[i + 2] = Px(b);
+            q[i + 3] = Px(a);
         }
 #endif
-        for (; i < o.width; ++i) {
+        for (; i < width; ++i) {
             const Px v = p[i];
             const float a = v[3];
             if (!(a > 0.0f)) {
-                p[i] = Px { 0, 0, 0, 0 };
+                q[i] = Px { 0, 0, 0, 0 };
                 continue;
             }
             const Px u = v * (1.0f / a);
@@ -134,10 +135,9 @@ bool ColorControlsNode::render(const RenderArgs& args, PixelTile& out) const
             const Px mixed = luma + (u - luma) * s;
             Px r = (mixed * c + offset) * a;
             r[3] = a;
-            p[i] = r;
+            q[i] = r;
         }
-    }
-    return true;
+    });
 }
 
 } // namespace platform

@@ -11,6 +11,10 @@ public:
 
     Rect extent() const override;
     bool render(const RenderArgs& args, PixelTile& out) const override;
+    bool isClear(const RenderArgs&, const PixelRect&) const override
+    {
+        return m_value[0] == 0 && m_value[1] == 0 && m_value[2] == 0 && m_value[3] == 0;
+    }
     // The premultiplied colour.
     Px value() const { return m_value; }
 

@@ -13,9 +13,25 @@ Rect CropNode::extent() const
     return m_input->extent().intersection(m_rect);
 }
 
+PixelRect CropNode::keptPixels(double s) const
+{
+    return roundedPixels(m_rect, s);
+}
+
+const FilterNode* CropNode::sameOver(const RenderArgs& args, const PixelRect& r) const
+{
+    return m_rect.isInfinite() || keptPixels(args.scale).contains(r) ? m_input.get() : nullptr;
+}
+
+bool CropNode::isClear(const RenderArgs& args, const PixelRect& r) const
+{
+    const PixelRect inside = m_rect.isInfinite() ? r : r.intersected(keptPixels(args.scale));
+    return inside.isEmpty() || m_input->isClear(args, inside);
+}
+
 bool CropNode::render(const RenderArgs& args, PixelTile& out) const
 {
-    const PixelRect keep = m_rect.isInfinite() ? out.rect() : roundedPixels(m_rect, args.scale);
+    const PixelRect keep = m_rect.isInfinite() ? out.rect() : keptPixels(args.scale);
     const PixelRect inside = out.rect().intersected(keep);
     if (inside == out.rect())
         return m_input->renderInto(args, out);

@@ -10,8 +10,13 @@ public:
 
     Rect extent() const override;
     bool render(const RenderArgs& args, PixelTile& out) const override;
+    const FilterNode* sameOver(const RenderArgs& args, const PixelRect& r) const override;
+    bool isClear(const RenderArgs& args, const PixelRect& r) const override;
 
 private:
+    // The kept pixels at scale s.
+    PixelRect keptPixels(double s) const;
+
     FilterNodePtr m_input;
     Rect m_rect;
 };

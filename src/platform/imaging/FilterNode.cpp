@@ -13,6 +13,16 @@ bool FilterNode::renderInto(const RenderArgs& args, PixelTile& out) const
     return render(args, out);
 }
 
+bool FilterNode::renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const
+{
+    if (!renderInto(args, out))
+        return false;
+    const PixelRect& o = out.rect();
+    for (int y = o.y; y < o.maxY(); ++y)
+        op(out.row(y), out.row(y), o.width);
+    return true;
+}
+
 bool FilterNode::renderRect(const RenderArgs& args, const PixelRect& r, PixelTile& tile) const
 {
     return !args.cancelled() && tile.allocate(r) && renderInto(args, tile);

@@ -11,6 +11,7 @@
 #include "platform/imaging/PixelTile.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace platform {
@@ -86,6 +87,25 @@ public:
     // they pull their inputs through renderInto, renderRect or renderShared, which first look
     // in the request's memo.
     virtual bool render(const RenderArgs& args, PixelTile& out) const = 0;
+
+    // The node whose pixels this one passes on unchanged over r at args' scale (a crop that
+    // keeps all of r), or null. The renderer files a finished tile under each such node too,
+    // so that a layer built on the uncropped picture finds the picture a layer below it showed.
+    virtual const FilterNode* sameOver(const RenderArgs&, const PixelRect&) const
+    {
+        return nullptr;
+    }
+
+    // True when every pixel of r at args' scale is known to be clear (all four values 0)
+    // without rendering it: a picture's transparent part, or a blend through such a part of
+    // its mask. False when not known. The renderer writes such tiles as clear directly.
+    virtual bool isClear(const RenderArgs&, const PixelRect&) const { return false; }
+
+    // A point operation over a row of n pixels, from in to out; in may be out.
+    using RowOp = std::function<void(const Px* in, Px* out, int n)>;
+    // What renderInto gives, passed through op row by row. A source that keeps its pixels
+    // reads them through op into out, instead of copying them there for op to rewrite.
+    virtual bool renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const;
 
     // render, or a copy of the memoised pixels when the request has them.
     bool renderInto(const RenderArgs& args, PixelTile& out) const;

@@ -5,6 +5,8 @@
 #include "platform/imaging/ImageBufferPool.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -14,10 +16,12 @@ namespace platform {
 namespace {
 // Tiles small enough that a tile's buffers stay in cache and that every core gets several.
 // The display path's are wide and short: its blur radii shrink with the zoom, so margins cost
-// little, and a view splits into enough of them for every core. The exact path's are square:
+// little, and a view splits into enough of them for every core. Not 512 wide: rows of 512
+// float pixels lie 8 KB apart, so the rows read together down a column would all fall in the
+// same few sets of the first-level cache and evict one another. The exact path's are square:
 // at full resolution the blur reads a margin of 3 sigma on every side, and the rows above and
 // below are blurred across once more for every tile.
-constexpr FilterRenderer::TileSize kDisplayTile { 512, 128 };
+constexpr FilterRenderer::TileSize kDisplayTile { 504, 128 };
 constexpr FilterRenderer::TileSize kExactTile { 256, 256 };
 } // namespace
 
@@ -64,7 +68,7 @@ std::vector<QImage> FilterRenderer::render(const std::vector<FilterImage>& image
 }
 
 std::vector<QImage> FilterRenderer::renderAtScale(const std::vector<FilterImage>& images,
-    const PixelRect& pixels, const RenderArgs& args, TileSize tile)
+    const PixelRect& pixels, const RenderArgs& args, TileSize tileSize)
 {
     const std::size_t n = images.size();
     std::vector<QImage> out(n);
@@ -81,17 +85,17 @@ std::vector<QImage> FilterRenderer::renderAtScale(const std::vector<FilterImage>
     for (std::size_t i = 0; i < n; ++i)
         if (!out[i].isNull())
             bits[i] = out[i].bits();
-    const int cols = (pixels.width + tile.width - 1) / tile.width;
-    const int rows = (pixels.height + tile.height - 1) / tile.height;
+    const int cols = (pixels.width + tileSize.width - 1) / tileSize.width;
+    const int rows = (pixels.height + tileSize.height - 1) / tileSize.height;
     std::atomic<bool> failed { false };
     ThreadPool::parallelFor(cols * rows, [&](int index) {
         if (failed.load(std::memory_order_relaxed))
             return;
         // Rows from the top, so that the first tiles finished are the first rows of the image.
         const int tx = index % cols, ty = rows - 1 - index / cols;
-        const int x = pixels.x + tx * tile.width, y = pixels.y + ty * tile.height;
-        const PixelRect r(x, y, std::min(tile.width, pixels.maxX() - x),
-            std::min(tile.height, pixels.maxY() - y));
+        const int x = pixels.x + tx * tileSize.width, y = pixels.y + ty * tileSize.height;
+        const PixelRect r(x, y, std::min(tileSize.width, pixels.maxX() - x),
+            std::min(tileSize.height, pixels.maxY() - y));
         // Each image's tile stays until the last image of this tile is done, for the memo.
         RenderMemo memo;
         RenderArgs tileArgs = args;
@@ -104,13 +108,21 @@ std::vector<QImage> FilterRenderer::renderAtScale(const std::vector<FilterImage>
             PixelTile spare;
             PixelTile& tile = i < kInline ? tiles[i] : spare;
             const FilterNode& node = *images[i].node();
+            if (node.isClear(tileArgs, r)) {
+                // The masked layer where nothing is painted: clear bytes, nothing computed.
+                clear(r, pixels, bits[i], out[i].bytesPerLine());
+                continue;
+            }
             if (!node.renderRect(tileArgs, r, tile)) {
                 failed = true;
                 return;
             }
-            store(tile, pixels, bits[i], out[i].bytesPerLine());
-            if (i < kInline)
-                memo.add(&node, tileArgs.scale, tileArgs.usePyramid, &tile);
+            store(tile, pixels, bits[i], out[i].bytesPerLine(), args.usePyramid);
+            // Filed under the nodes it passes through unchanged as well: the blend over the
+            // boxes takes the uncropped picture whose cropped form is the layer below.
+            for (const FilterNode* same = i < kInline ? &node : nullptr; same;
+                 same = same->sameOver(tileArgs, r))
+                memo.add(same, tileArgs.scale, tileArgs.usePyramid, &tile);
         }
     });
     if (failed || args.cancelled())
@@ -133,11 +145,32 @@ inline Px clampForStore(Px v)
 }
 
 #if defined(__SSE2__)
+// Four pixels: truncating conversion (the values are at least 0.5, so it rounds as int()
+// does), then saturating packs into B, G, R, A bytes (QRgb's order in memory on this
+// little-endian target).
+inline void store4(const Px* s, QRgb* d)
+{
+    const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), full = _mm_set1_ps(255.0f),
+                 half = _mm_set1_ps(0.5f);
+    __m128i q[4];
+    for (int j = 0; j < 4; ++j) {
+        // maxps gives its second operand for NaN: NaN becomes 0 as above.
+        __m128 v = _mm_max_ps(__m128(s[j]), zero);
+        const __m128 a = _mm_min_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)), one);
+        v = _mm_add_ps(_mm_mul_ps(_mm_min_ps(v, a), full), half);
+        q[j] = _mm_cvttps_epi32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 1, 2)));
+    }
+    const __m128i lo = _mm_packs_epi32(q[0], q[1]);
+    const __m128i hi = _mm_packs_epi32(q[2], q[3]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(lo, hi));
+}
+
 // Eight pixels at a time in AVX2 registers, two pixels to a register: the four-pixel loop's
 // operations lane by lane, so the same bytes. The in-lane packs leave pixels 0, 2, 4, 6 in the
-// low half and 1, 3, 5, 7 in the high half; one permutation puts them in order. Returns the
-// number of pixels done.
-__attribute__((target("avx2"))) int storeAvx2(const Px* __restrict s, QRgb* __restrict d, int width)
+// low half and 1, 3, 5, 7 in the high half; one permutation puts them in order. With stream
+// (d 32-byte aligned) the bytes bypass the cache. Returns the number of pixels done.
+__attribute__((target("avx2"))) int storeAvx2(
+    const Px* __restrict s, QRgb* __restrict d, int width, bool stream)
 {
     const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f),
                  full = _mm256_set1_ps(255.0f), half = _mm256_set1_ps(0.5f);
@@ -155,7 +188,10 @@ __attribute__((target("avx2"))) int storeAvx2(const Px* __restrict s, QRgb* __re
         const __m256i lo = _mm256_packs_epi32(q[0], q[1]);
         const __m256i hi = _mm256_packs_epi32(q[2], q[3]);
         const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(lo, hi), order);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), bytes);
+        if (stream)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(d + i), bytes);
+        else
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), bytes);
     }
     return i;
 }
@@ -163,8 +199,16 @@ __attribute__((target("avx2"))) int storeAvx2(const Px* __restrict s, QRgb* __re
 
 } // namespace
 
+void FilterRenderer::clear(
+    const PixelRect& r, const PixelRect& all, uchar* bits, qsizetype bytesPerLine)
+{
+    for (int y = r.y; y < r.maxY(); ++y)
+        std::memset(bits + (all.maxY() - 1 - y) * bytesPerLine + (r.x - all.x) * 4, 0,
+            std::size_t(r.width) * 4);
+}
+
 void FilterRenderer::store(
-    const PixelTile& tile, const PixelRect& all, uchar* bits, qsizetype bytesPerLine)
+    const PixelTile& tile, const PixelRect& all, uchar* bits, qsizetype bytesPerLine, bool stream)
 {
     const PixelRect& r = tile.rect();
     for (int y = r.y; y < r.maxY(); ++y) {
@@ -173,32 +217,29 @@ void FilterRenderer::store(
             = reinterpret_cast<QRgb*>(bits + (all.maxY() - 1 - y) * bytesPerLine) + (r.x - all.x);
         int i = 0;
 #if defined(__SSE2__)
-        if (CpuFeatures::hasAvx2())
-            i = storeAvx2(s, d, r.width);
-        const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f), full = _mm_set1_ps(255.0f),
-                     half = _mm_set1_ps(0.5f);
-        // Four pixels at a time: truncating conversion (the values are at least 0.5, so it
-        // rounds as int() does), then saturating packs into B, G, R, A bytes (QRgb's order in
-        // memory on this little-endian target).
-        for (; i + 4 <= r.width; i += 4) {
-            __m128i q[4];
-            for (int j = 0; j < 4; ++j) {
-                // maxps gives its second operand for NaN: NaN becomes 0 as above.
-                __m128 v = _mm_max_ps(__m128(s[i + j]), zero);
-                const __m128 a = _mm_min_ps(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)), one);
-                v = _mm_add_ps(_mm_mul_ps(_mm_min_ps(v, a), full), half);
-                q[j] = _mm_cvttps_epi32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 0, 1, 2)));
+        if (CpuFeatures::hasAvx2()) {
+            // Streamed stores need 32-byte alignment: four pixels first where a row starts
+            // half-way.
+            const auto misaligned = reinterpret_cast<std::uintptr_t>(d) & 31;
+            const bool streamRow = stream && (misaligned == 0 || misaligned == 16);
+            if (streamRow && misaligned == 16 && r.width >= 4) {
+                store4(s, d);
+                i = 4;
             }
-            const __m128i lo = _mm_packs_epi32(q[0], q[1]);
-            const __m128i hi = _mm_packs_epi32(q[2], q[3]);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(lo, hi));
+            i += storeAvx2(s + i, d + i, r.width - i, streamRow);
         }
+        for (; i + 4 <= r.width; i += 4)
+            store4(s + i, d + i);
 #endif
         for (; i < r.width; ++i) {
             const Px v = clampForStore(s[i]);
             d[i] = qRgba(int(v[0]), int(v[1]), int(v[2]), int(v[3]));
         }
     }
+#if defined(__SSE2__)
+    if (stream)
+        _mm_sfence(); // streamed bytes reach memory before the render is seen as done
+#endif
 }
 
 } // namespace platform

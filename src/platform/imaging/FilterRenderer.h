@@ -49,10 +49,15 @@ public:
 
 private:
     static std::vector<QImage> renderAtScale(const std::vector<FilterImage>& images,
-        const PixelRect& pixels, const RenderArgs& args, TileSize tile);
-    // Writes tile into the image of all whose top row starts at bits.
-    static void store(
-        const PixelTile& tile, const PixelRect& all, uchar* bits, qsizetype bytesPerLine);
+        const PixelRect& pixels, const RenderArgs& args, TileSize tileSize);
+    // Clears the pixels of r in the image of all whose top row starts at bits.
+    static void clear(
+        const PixelRect& r, const PixelRect& all, uchar* bits, qsizetype bytesPerLine);
+    // Writes tile into the image of all whose top row starts at bits. With stream the bytes
+    // bypass the caches (display renders: drawn later, by another thread, after the render
+    // has run through far more memory than the caches hold).
+    static void store(const PixelTile& tile, const PixelRect& all, uchar* bits,
+        qsizetype bytesPerLine, bool stream);
 };
 
 } // namespace platform

@@ -2,14 +2,18 @@
 // against separate renders, the vector loops and the pyramid against per-pixel references.
 #include "ImagingTestUtil.h"
 #include "platform/imaging/BitmapSource.h"
+#include "platform/imaging/ColorControlsNode.h"
 #include "platform/imaging/CpuFeatures.h"
 #include "platform/imaging/ImageBufferPool.h"
 #include "platform/imaging/PixelTile.h"
 #include "platform/imaging/VignetteNode.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace platform;
 using namespace imagingtest;
@@ -94,6 +98,183 @@ TEST(FastPath, LayersInOneRequestMatchSeparateRenders)
     const std::vector<QImage> none
         = FilterRenderer::render({ c.bottom, c.top }, all, 0.25, RenderPath::Display, &cancelled);
     EXPECT_TRUE(none[0].isNull() && none[1].isNull()) << "a cancelled request gives nothing";
+}
+
+namespace {
+
+// Passes its input on and counts how often it was rendered.
+class CountingNode final : public FilterNode {
+public:
+    explicit CountingNode(FilterNodePtr input)
+        : m_input(std::move(input))
+    {
+    }
+    Rect extent() const override { return m_input->extent(); }
+    bool render(const RenderArgs& args, PixelTile& out) const override
+    {
+        ++renders;
+        return m_input->renderInto(args, out);
+    }
+    mutable std::atomic<int> renders { 0 };
+
+private:
+    FilterNodePtr m_input;
+};
+
+} // namespace
+
+// The canvas shows the picture cropped to the working rectangle under the boxes, and blends
+// the uncropped picture over them: the blend must read the picture the crop passed on, not
+// compute the whole chain below it a second time. Where the crop cuts into a tile the picture
+// is computed again, and the pixels are those of separate renders either way.
+TEST(FastPath, LayerOverACroppedLayerReadsItsPixels)
+{
+    // Smaller than one tile.
+    const QImage pic = texturedPicture(300, 100);
+    const FilterImage src = FilterImage::fromQImage(pic);
+    const Rect all = src.extent();
+    struct Row {
+        const char* name;
+        Rect crop;
+        int renders; // of the shared picture, one tile
+    };
+    const Row rows[] = {
+        { "crop holding the whole tile", all, 1 },
+        { "crop cutting into the tile", Rect(10, 10, 200, 70), 2 },
+    };
+    for (const Row& row : rows) {
+        const auto counting = std::make_shared<CountingNode>(
+            apply("CIGaussianBlur", src, { { "inputRadius", 2.0 } }).node());
+        const FilterImage picture(counting);
+        const FilterImage back = picture.cropped(row.crop);
+        const FilterImage top = apply("CIBlendWithMask", picture,
+            { { "inputBackgroundImage", FilterImage::constantColor(Color::clear()) },
+                { "inputMaskImage", FilterImage::constantColor(Color(0, 0.5, 0, 1)) } })
+                                    .cropped(row.crop);
+        const std::vector<QImage> both
+            = FilterRenderer::render({ back, top }, all, 1.0, RenderPath::Exact);
+        EXPECT_EQ(counting->renders.load(), row.renders) << row.name;
+        ASSERT_EQ(both.size(), 2u);
+        EXPECT_TRUE(both[0] == renderExact(back, all)) << row.name;
+        EXPECT_TRUE(both[1] == renderExact(top, all)) << row.name;
+    }
+}
+
+// Where the painted mask is clear the blend over the boxes shows its background alone: those
+// tiles are written clear without rendering the picture or the mask, and every byte is what
+// computing them gives (the same recipe with the mask behind a node that knows nothing of
+// clear parts). Only all-zero pixels count as clear: a transparent pixel with colour left in
+// it (not validly premultiplied) is computed as before.
+TEST(FastPath, ClearPartsOfTheMaskAreNotComputed)
+{
+    const QImage pic = texturedPicture(700, 300);
+    const FilterImage src = FilterImage::fromQImage(pic);
+    const Rect all = src.extent();
+    // Masks 70 x 30, scaled up to the picture.
+    const auto maskOf = [](std::function<Rgba(int, int)> f) { return makePicture(70, 30, f); };
+    const QImage leftPainted = maskOf([](int x, int) {
+        return x < 23 ? Rgba { 1, 1, 1, 1 } : Rgba { 0, 0, 0, 0 };
+    });
+    const QImage spot = maskOf([](int x, int y) {
+        return std::hypot(x - 50, y - 8) < 4 ? Rgba { 0.4, 0.7, 0.2, 0.8 } : Rgba { 0, 0, 0, 0 };
+    });
+    QImage leftover = maskOf([](int, int) { return Rgba { 0, 0, 0, 0 }; });
+    leftover.setPixel(60, 20, qRgba(0, 200, 0, 0)); // colour under no alpha
+    const QImage none = maskOf([](int, int) { return Rgba { 0, 0, 0, 0 }; });
+    const AffineTransform fit = AffineTransform::makeScale(10, 10);
+    const AffineTransform turned = AffineTransform::makeTranslation(350, 150)
+                                       .concatenated(AffineTransform::makeRotation(0.3))
+                                       .concatenated(AffineTransform::makeTranslation(-350, -150))
+                                       .concatenated(fit);
+    struct Row {
+        const char* name;
+        const QImage* mask;
+        AffineTransform toPicture;
+        double scale;
+        RenderPath path;
+        bool pictureUnused; // no tile of the top layer renders the picture
+    };
+    const Row rows[] = {
+        { "left third painted, display at 1/4", &leftPainted, fit, 0.25, RenderPath::Display,
+            false },
+        { "left third painted, between levels", &leftPainted, fit, 0.3, RenderPath::Display,
+            false },
+        { "a painted spot, full size", &spot, fit, 1.0, RenderPath::Exact, false },
+        { "a painted spot, turned", &spot, turned, 1.0, RenderPath::Exact, false },
+        { "colour under no alpha", &leftover, fit, 1.0, RenderPath::Exact, false },
+        { "nothing painted", &none, fit, 0.25, RenderPath::Display, true },
+    };
+    for (const Row& row : rows) {
+        const auto picture = std::make_shared<CountingNode>(
+            apply("CIGaussianBlur", src, { { "inputRadius", 2.0 } }).node());
+        const FilterImage mask = FilterImage::fromQImage(*row.mask).transformed(row.toPicture);
+        const auto blendOver = [&](const FilterImage& m) {
+            return apply("CIBlendWithMask", FilterImage(picture),
+                { { "inputBackgroundImage", FilterImage::constantColor(Color::clear()) },
+                    { "inputMaskImage", m } })
+                .cropped(all);
+        };
+        const QImage got = FilterRenderer::render(blendOver(mask), all, row.scale, row.path);
+        const int renders = picture->renders.load();
+        const QImage want = FilterRenderer::render(
+            blendOver(FilterImage(std::make_shared<CountingNode>(mask.node()))), all, row.scale,
+            row.path);
+        ASSERT_FALSE(got.isNull()) << row.name;
+        EXPECT_TRUE(got == want) << row.name;
+        if (row.pictureUnused) {
+            EXPECT_EQ(renders, 0) << row.name;
+        }
+    }
+}
+
+// A region known clear renders clear, at every scale and through the pyramid's levels and
+// resampling (whose taps reach past the region), for a picture that is clear but for one
+// faint pixel (which its pyramid levels round away) or one bright one, and for transforms of
+// it. Far from the pixel, regions are known clear.
+TEST(FastPath, RegionsKnownClearRenderClear)
+{
+    for (const int value : { 1, 255 }) {
+        QImage pic(64, 48, QImage::Format_ARGB32_Premultiplied);
+        pic.fill(0);
+        // At a corner of the blocks the picture is mapped in.
+        pic.setPixel(32, 48 - 1 - 32, qRgba(0, value, 0, value));
+        const FilterImage src = FilterImage::fromQImage(pic);
+        const FilterImage shrunk = src.transformed(AffineTransform::makeScale(0.45, 0.6));
+        const FilterImage turned = src.transformed(AffineTransform::makeRotation(0.4));
+        const struct {
+            const char* name;
+            FilterImage image;
+        } images[] = { { "picture", src }, { "shrunk", shrunk }, { "turned", turned } };
+        for (const auto& image : images) {
+            for (const double scale : { 1.0, 0.7, 0.3, 0.13, 2.5 }) {
+                for (const bool pyramid : { false, true }) {
+                    RenderArgs args;
+                    args.scale = scale;
+                    args.usePyramid = pyramid;
+                    const PixelRect around = image.image.node()->pixelExtent(scale).adjusted(3);
+                    int known = 0;
+                    // Every position: the reach of a tap past a region shows at one alignment.
+                    for (int y = around.y; y < around.maxY(); ++y)
+                        for (int x = around.x; x < around.maxX(); ++x) {
+                            const PixelRect r(x, y, 4, 3);
+                            if (!image.image.node()->isClear(args, r))
+                                continue;
+                            ++known;
+                            PixelTile t;
+                            ASSERT_TRUE(image.image.node()->renderRect(args, r, t));
+                            for (int py = r.y; py < r.maxY(); ++py)
+                                for (int px = r.x; px < r.maxX(); ++px)
+                                    for (int c = 0; c < 4; ++c)
+                                        ASSERT_EQ((*t.at(px, py))[c], 0.0f)
+                                            << image.name << " value " << value << " at scale "
+                                            << scale << (pyramid ? " (pyramid)" : "") << ", " << px
+                                            << "," << py;
+                        }
+                    EXPECT_GT(known, 0) << image.name << " at scale " << scale;
+                }
+            }
+        }
+    }
 }
 
 // Widths 1 to 9 put pixels both in the four-at-a-time loops and in their one-at-a-time tails.
@@ -313,7 +494,8 @@ TEST(FastPath, BlurredPixelsDoNotDependOnTheTiling)
 
 // A display render between two pyramid levels keeps the resampled picture, made piece by
 // piece as tiles ask for it; whatever rectangles made it, what a render reads from it must be
-// exactly the floats resampling the level itself gives (first render and later ones alike).
+// exactly the floats resampling the level itself gives (first render and later ones alike),
+// and so must what the colour controls make of it, reading it where it is kept.
 TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
 {
     const QImage pic = makePicture(1203, 290, [](int x, int y) {
@@ -334,17 +516,19 @@ TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
         { "an eighth, shrunk further", 3, 0.55 },
     };
     for (const auto& c : cases) {
-        const BitmapSource source(pic);
+        const auto source = std::make_shared<const BitmapSource>(pic);
         const double s = std::ldexp(c.within, -c.level);
-        ASSERT_EQ(source.levelFor(s), c.level) << c.name;
+        ASSERT_EQ(source->levelFor(s), c.level) << c.name;
         // The level on its own, resampled at the same ratio without the pyramid.
-        const BitmapSource level(source.level(c.level));
+        const auto level = std::make_shared<const BitmapSource>(source->level(c.level));
+        const ColorControlsNode sourceColours(source, 1.4, 0.05, 1.1);
+        const ColorControlsNode levelColours(level, 1.4, 0.05, 1.1);
         RenderArgs display;
         display.scale = s;
         display.usePyramid = true;
         RenderArgs direct;
         direct.scale = c.within;
-        const PixelRect all = source.pixelExtent(s);
+        const PixelRect all = source->pixelExtent(s);
         const PixelRect parts[] = {
             { all.x + 37, all.y + 5, 90, 41 }, // inside, across cells
             { all.maxX() - 20, all.maxY() - 9, 20, 9 }, // the far corner
@@ -355,14 +539,20 @@ TEST(FastPath, KeptResampledPictureIsTheResampledLevel)
         };
         for (int pass = 0; pass < 2; ++pass) {
             for (const PixelRect& r : parts) {
-                PixelTile got, want;
-                ASSERT_TRUE(source.renderRect(display, r, got)) << c.name;
-                ASSERT_TRUE(level.renderRect(direct, r, want)) << c.name;
-                for (int y = r.y; y < r.maxY(); ++y)
-                    for (int x = r.x; x < r.maxX(); ++x)
-                        ASSERT_EQ(std::memcmp(got.at(x, y), want.at(x, y), sizeof(Px)), 0)
-                            << c.name << ", pass " << pass << ", a " << r.width << "x" << r.height
-                            << " render at " << x << "," << y;
+                // The colour controls first, so that some cells are made on their way.
+                const std::pair<const FilterNode*, const FilterNode*> pairs[]
+                    = { { &sourceColours, &levelColours }, { source.get(), level.get() } };
+                for (const auto& [kept, plain] : pairs) {
+                    PixelTile got, want;
+                    ASSERT_TRUE(kept->renderRect(display, r, got)) << c.name;
+                    ASSERT_TRUE(plain->renderRect(direct, r, want)) << c.name;
+                    for (int y = r.y; y < r.maxY(); ++y)
+                        for (int x = r.x; x < r.maxX(); ++x)
+                            ASSERT_EQ(std::memcmp(got.at(x, y), want.at(x, y), sizeof(Px)), 0)
+                                << c.name << (kept == source.get() ? "" : ", colour controls")
+                                << ", pass " << pass << ", a " << r.width << "x" << r.height
+                                << " render at " << x << "," << y;
+                }
             }
         }
     }
@@ -403,6 +593,11 @@ TEST(FastPath, WideLoopsMatchNarrowLoops)
             CpuFeatures::allowAvx(was);
             ASSERT_FALSE(wide.isNull());
             EXPECT_TRUE(wide == narrow) << c.name << ", width " << w;
+            // Display renders stream their bytes past the caches where a row's alignment
+            // allows (rows of every width start at every alignment here).
+            const QImage streamed
+                = FilterRenderer::render(c.image, Rect(0, 0, w, 4), 1.0, RenderPath::Display);
+            EXPECT_TRUE(streamed == narrow) << c.name << ", display, width " << w;
         }
         // The vignette's factors to the last bit, not only to the byte, far from the centre
         // of a wide picture at a scale where the distances are not whole halves.
