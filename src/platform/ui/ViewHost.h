@@ -73,7 +73,8 @@ public:
     QRectF widgetRectFromWindow(const Rect& r) const;
 
     // What has been asked for since the last paint, in widget space (for tests and
-    // diagnostics; Qt keeps its own copy for painting).
+    // diagnostics; Qt keeps its own copy for painting). Many scattered requests come back as
+    // their bounding box.
     QRegion pendingRepaint() const { return m_pendingRepaint; }
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
@@ -148,6 +149,9 @@ private:
     };
     std::vector<Inside> m_inside;
 
+    // What has been asked for since the last paint: exact up to kMaxPendingRects
+    // rectangles, their bounding box past that.
+    static constexpr int kMaxPendingRects = 32;
     QRegion m_pendingRepaint;
     QCursor m_viewCursor; // set by the views
     bool m_hoverCursorShown = false; // a cursorForPoint answer is showing instead
