@@ -12,6 +12,8 @@
 
 class MyImageView : public MyViewBase {
 public:
+    static constexpr BoxKind kBoxKind = BoxKind::Image;
+    BoxKind boxKind() const override { return kBoxKind; }
     // initWithFrame: the base defaults, saturation 0.5, no picture.
     explicit MyImageView(const platform::Rect& frame);
     ~MyImageView() override;

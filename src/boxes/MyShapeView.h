@@ -19,6 +19,8 @@
 
 class MyShapeView : public MyViewBase {
 public:
+    static constexpr BoxKind kBoxKind = BoxKind::Shape;
+    BoxKind boxKind() const override { return kBoxKind; }
     // initWithFrame:shapeType: the box defaults, then the shape's presets: no points, blue
     // fill, drop and inner shadow black at 0.75 and angle 90, and per type the points and
     // control values a new shape starts with. Type 1 becomes a line (type 0) with an arrow at

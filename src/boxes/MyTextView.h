@@ -17,6 +17,8 @@ class MyTextBox;
 
 class MyTextView : public MyViewBase {
 public:
+    static constexpr BoxKind kBoxKind = BoxKind::Text;
+    BoxKind boxKind() const override { return kBoxKind; }
     // initWithFrame: the base defaults, fixedWidth = the frame width, the text "Text" in
     // Helvetica at gDefaultFontSize, centred, neither circular nor vertical.
     explicit MyTextView(const platform::Rect& frame);

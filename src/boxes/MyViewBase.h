@@ -31,6 +31,11 @@ public:
     explicit MyViewBase(const platform::Rect& frame);
     ~MyViewBase() override;
 
+    // The box's kind, for code that visits thousands of boxes (the inspector's refresh), where
+    // a dynamic_cast costs more than the rest of the visit: see boxAs.
+    enum class BoxKind { Other, Text, Image, Shape };
+    virtual BoxKind boxKind() const { return BoxKind::Other; }
+
     // ---- fields without accessors (the warp view and the container use them)
     // The drop shadow last built by setShadows; installed on the box's warp view.
     std::optional<platform::Shadow> shadow;
@@ -187,3 +192,14 @@ private:
     BoxHost* _myTextViewContainer = nullptr;
     float _layerOpacity = 1.0f;
 };
+
+// The box as one of the kinds (MyTextView, MyImageView or MyShapeView, which name their
+// kBoxKind), or nullptr: what a dynamic_cast to the kind answers, at the cost of one call.
+template <class T> T* boxAs(MyViewBase* box)
+{
+    return box && box->boxKind() == T::kBoxKind ? static_cast<T*>(box) : nullptr;
+}
+template <class T> const T* boxAs(const MyViewBase* box)
+{
+    return box && box->boxKind() == T::kBoxKind ? static_cast<const T*>(box) : nullptr;
+}

@@ -115,11 +115,11 @@ TextViewContainer::SelectedBoxStates TextViewContainer::boxSelectedStates() cons
     for (MyViewBase* box : textViewAry) {
         if (!box->selected())
             continue;
-        if (dynamic_cast<MyTextView*>(box)) {
+        if (boxAs<MyTextView>(box)) {
             ++states.texts;
-        } else if (dynamic_cast<MyImageView*>(box)) {
+        } else if (boxAs<MyImageView>(box)) {
             ++states.images;
-        } else if (auto* s = dynamic_cast<MyShapeView*>(box)) {
+        } else if (auto* s = boxAs<MyShapeView>(box)) {
             ++states.shapes;
             const int type = s->shapeType();
             if (type == shape::Line || type == shape::ArrowLine)

@@ -161,7 +161,7 @@ void BorderStrokePanel::refresh(const std::vector<MyViewBase*>& boxes)
         borderSize.take(box->borderSize());
         strokeSize.take(box->strokeSize());
         // Line heads compare shapes only, against 0 unless the first box is a shape.
-        const auto* shape = dynamic_cast<const MyShapeView*>(box);
+        const auto* shape = boxAs<MyShapeView>(box);
         if (first || shape) {
             startHead.take(shape ? shape->startType() : 0);
             endHead.take(shape ? shape->endType() : 0);

@@ -28,7 +28,7 @@ void CommonPanel::refresh(const std::vector<MyViewBase*>& boxes)
         // A NaN opacity never equals the reference, so it shows as mixed.
         opacity.take(double(box->layerOpacity()));
         rotation.take(box->rotationAngle());
-        if (const auto* picture = dynamic_cast<const MyImageView*>(box))
+        if (const auto* picture = boxAs<MyImageView>(box))
             saturation.take(picture->saturation());
     }
     const DocumentWindowOutlets& c = controls();

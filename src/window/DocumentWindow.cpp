@@ -301,13 +301,15 @@ void DocumentWindow::ShowSideBar()
         return;
     }
     const TextViewContainer* boxes = m_canvasControls->textViewContainer();
-    if (!boxes || boxes->GetSelectedBoxCount() < 1) {
+    // Counted once: over thousands of boxes each pass costs.
+    const int selected = boxes ? boxes->GetSelectedBoxCount() : 0;
+    if (selected < 1) {
         m_selectedThumbnail = Image();
         showOnly(mainControlContainerView);
         return;
     }
     showOnly(textControlContainerView);
-    layOutPanels(boxes->boxSelectedStates(), boxes->GetSelectedBoxCount());
+    layOutPanels(boxes->boxSelectedStates(), selected);
 }
 
 void DocumentWindow::layOutPanels(const TextViewContainer::SelectedBoxStates& states, int n)

@@ -52,7 +52,7 @@ int roundedPixels(double v)
 
 const MyShapeView* roundedShape(const MyViewBase* box)
 {
-    const auto* shape = dynamic_cast<const MyShapeView*>(box);
+    const auto* shape = boxAs<MyShapeView>(box);
     if (!shape)
         return nullptr;
     const int type = shape->shapeType();

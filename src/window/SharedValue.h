@@ -19,6 +19,8 @@ template <class T> struct Shared {
     bool seen() const { return ref.has_value(); }
     // The first value, or T's default when none was seen.
     T value() const { return ref.value_or(T {}); }
+    // Seen and already disagreeing: no later value changes what shows.
+    bool mixed() const { return ref && !same; }
     // The common value: seen and agreed on by every value.
     bool uniform() const { return ref && same; }
 };

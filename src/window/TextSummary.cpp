@@ -19,29 +19,59 @@ double tenthOfPoint(double size)
     return std::round(size * 10.0) / 10.0;
 }
 
-void TextSummary::gather(const AttributeDictionary& attrs)
+namespace {
+
+// The attributes the summary reads, in the order of the table below.
+enum Field { Underline, Strikethrough, Kern, Style, FontField, Gradient, FieldCount };
+
+// Which field a key names, or -1. A run holds a handful of attributes: one walk over them
+// costs less than a lookup per field, and keys made from the names' own strings are told by
+// identity without reading their characters.
+int fieldOf(const QString& key)
+{
+    static const QString* const keys[FieldCount]
+        = { &names::underlineStyle, &names::strikethroughStyle, &names::kern,
+              &names::paragraphStyle, &names::font, &names::gradient };
+    for (int i = 0; i < FieldCount; ++i) {
+        if (key.constData() == keys[i]->constData())
+            return i;
+    }
+    for (int i = 0; i < FieldCount; ++i) {
+        if (key == *keys[i])
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+void TextSummary::gather(const AttributeDictionary& attrs, const SZGradient*& lastFill)
 {
     static const AttributeValue kAbsent;
-    const auto value = [&](const QString& key) -> const AttributeValue& {
-        const auto it = attrs.find(key);
-        return it == attrs.end() ? kAbsent : it->second;
-    };
-    underline.take(int(value(names::underlineStyle).toInteger()));
-    strikethrough.take(int(value(names::strikethroughStyle).toInteger()));
-    kern.take(double(float(value(names::kern).toDouble())));
-    const platform::ParagraphStyle* style = value(names::paragraphStyle).paragraphStyle();
+    const AttributeValue* values[FieldCount]
+        = { &kAbsent, &kAbsent, &kAbsent, &kAbsent, &kAbsent, &kAbsent };
+    for (const auto& [key, value] : attrs) {
+        if (const int field = fieldOf(key); field >= 0)
+            values[field] = &value;
+    }
+    underline.take(int(values[Underline]->toInteger()));
+    strikethrough.take(int(values[Strikethrough]->toInteger()));
+    kern.take(double(float(values[Kern]->toDouble())));
+    const platform::ParagraphStyle* style = values[Style]->paragraphStyle();
     lineSpacing.take(style ? style->lineSpacing : 0.0);
     if (style)
         alignment = style->alignment;
-    if (const platform::Font* font = value(names::font).font(); font && !font->isNull()) {
+    if (const platform::Font* font = values[FontField]->font(); font && !font->isNull()) {
         size.take(tenthOfPoint(font->pointSize()),
             [](double a, double b) { return std::abs(a - b) < 0.01; });
         bold.take(font->isBold());
         italic.take(font->isItalic());
-        face.take(font->fontName());
+        // Once the faces differ no further face can change what shows.
+        if (!face.mixed())
+            face.take(font->fontName());
     }
-    if (const SZGradient* g = SZGradient::fromAttribute(value(names::gradient)))
-        fill = *g;
+    if (const SZGradient* g = SZGradient::fromAttribute(*values[Gradient]))
+        lastFill = g;
 }
 
 namespace {
@@ -79,9 +109,10 @@ std::optional<TextSummary> TextSummary::ofSelectedBoxes(const std::vector<MyView
 std::optional<TextSummary> TextSummary::gatherSelectedBoxes(const std::vector<MyViewBase*>& boxes)
 {
     TextSummary summary;
+    const SZGradient* lastFill = nullptr;
     bool contributed = false;
     for (MyViewBase* box : boxes) {
-        auto* view = dynamic_cast<MyTextView*>(box);
+        auto* view = boxAs<MyTextView>(box);
         if (!view || !view->selected())
             continue;
         summary.circular.take(view->isCircular());
@@ -92,10 +123,14 @@ std::optional<TextSummary> TextSummary::gatherSelectedBoxes(const std::vector<My
         contributed = true;
         const AttributedString& s = text->text();
         s.enumerateAttributes(TextRange(0, s.length()), AttributedString::Reverse,
-            [&](const AttributeDictionary& attrs, TextRange, bool&) { summary.gather(attrs); });
+            [&](const AttributeDictionary& attrs, TextRange, bool&) {
+                summary.gather(attrs, lastFill);
+            });
     }
     if (!contributed)
         return std::nullopt;
+    if (lastFill)
+        summary.fill = *lastFill;
     return summary;
 }
 
@@ -118,7 +153,12 @@ std::optional<TextSummary> TextSummary::ofEditedRange(const MyTextBox& box, Text
     if (!r)
         return std::nullopt;
     TextSummary summary;
-    text.enumerateAttributes(*r, AttributedString::Reverse,
-        [&](const AttributeDictionary& attrs, TextRange, bool&) { summary.gather(attrs); });
+    const SZGradient* lastFill = nullptr;
+    text.enumerateAttributes(
+        *r, AttributedString::Reverse, [&](const AttributeDictionary& attrs, TextRange, bool&) {
+            summary.gather(attrs, lastFill);
+        });
+    if (lastFill)
+        summary.fill = *lastFill;
     return summary;
 }

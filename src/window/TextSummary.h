@@ -29,7 +29,8 @@ struct TextSummary {
     std::optional<platform::TextAlignment> alignment; // the last run visited with a style
     SZGradient fill; // the last run visited with a fill
 
-    void gather(const platform::AttributeDictionary& attrs);
+    // Takes one run's values; its fill is noted in lastFill (copied once, at the end).
+    void gather(const platform::AttributeDictionary& attrs, const SZGradient*& lastFill);
 
     // The box sync: nothing when no selected text box that is not being edited holds text.
     static std::optional<TextSummary> ofSelectedBoxes(const std::vector<MyViewBase*>& boxes);

@@ -1,6 +1,9 @@
 // What a box puts into its record, takes back from it, and takes from it as a style; the image
 // box's record fields and picture stages.
 #include "BoxTestSupport.h"
+#include "boxes/MyShapeView.h"
+#include "boxes/MyTextView.h"
+#include "boxes/ShapeModel.h"
 
 #include <gtest/gtest.h>
 
@@ -201,4 +204,26 @@ TEST(ImageBoxRecord, PictureStagesRebuildOnlyWhatChanged)
     nest.box->setSaturation(0.0);
     EXPECT_FALSE(nest.box->image() == filtered);
     EXPECT_NE(nest.box->tintedImage(), tinted2);
+}
+
+// A box's kind answers as a dynamic_cast to each kind does.
+TEST(BoxKind, AnswersAsADynamicCastDoes)
+{
+    MyTextView text(Rect(0, 0, 50, 20));
+    MyImageView image(Rect(0, 0, 50, 20));
+    MyShapeView shape(Rect(0, 0, 50, 20), shape::Ellipse);
+    struct Row {
+        const char* name;
+        MyViewBase* box;
+    };
+    for (const Row& row : { Row { "text", &text }, Row { "picture", &image },
+             Row { "shape", &shape }, Row { "none", nullptr } }) {
+        SCOPED_TRACE(row.name);
+        const MyViewBase* constant = row.box;
+        EXPECT_EQ(boxAs<MyTextView>(row.box), dynamic_cast<MyTextView*>(row.box));
+        EXPECT_EQ(boxAs<MyImageView>(row.box), dynamic_cast<MyImageView*>(row.box));
+        EXPECT_EQ(boxAs<MyShapeView>(row.box), dynamic_cast<MyShapeView*>(row.box));
+        EXPECT_EQ(boxAs<MyTextView>(constant), dynamic_cast<const MyTextView*>(constant));
+        EXPECT_EQ(boxAs<MyShapeView>(constant), dynamic_cast<const MyShapeView*>(constant));
+    }
 }

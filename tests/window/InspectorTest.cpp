@@ -308,6 +308,11 @@ void editWithSelection(InspectorWindow& w, MyTextView* box, platform::TextRange 
 TEST(FontPanel, ShowsWhatTheSelectedTextHasInCommon)
 {
     const platform::AttributeDictionary struck { { names::strikethroughStyle, 1 } };
+    const platform::AttributeDictionary freshlyStruck {
+        { QString::fromLatin1("NSStrike") + QLatin1String("through"), 1 }
+    };
+    std::vector<BoxSpec> mixedFaces(5, textOf({ { "ab", "Helvetica", 20 } }));
+    mixedFaces[2] = textOf({ { "ab", "DejaVu Sans", 20 } });
     struct Row {
         const char* name;
         std::vector<BoxSpec> boxes;
@@ -331,6 +336,11 @@ TEST(FontPanel, ShowsWhatTheSelectedTextHasInCommon)
             "20 pt", true, true, true },
         { "an empty box is skipped", { textOf({}), textOf({ { "ab", "Helvetica", 18 } }) }, "18 pt",
             true, false, false },
+        { "keys spelled afresh, as a file gives them",
+            { textOf({ { "ab", "Helvetica-Bold", 20, freshlyStruck } }),
+                textOf({ { "cd", "Helvetica-Bold", 20, freshlyStruck } }) },
+            "20 pt", true, true, true },
+        { "a face differing in one box of many", mixedFaces, "20 pt", false, false, false },
     };
     InspectorWindow w;
     for (const Row& row : rows) {

@@ -5,26 +5,50 @@
 
 namespace platform {
 
+namespace {
+
+using Stops = std::shared_ptr<const std::vector<GradientStop>>;
+
+// The stops of a new gradient, white to black. Made once and never freed: gradients may
+// outlive any other static.
+const Stops& defaultStops()
+{
+    static const auto* const stops = new Stops(std::make_shared<const std::vector<GradientStop>>(
+        std::vector<GradientStop> { { Color::white(), 0.0 }, { Color::black(), 1.0 } }));
+    return *stops;
+}
+
+// Stops equal to the default ones share them: the boxes of a document mostly keep the default
+// fills, and their comparison then never reads the stops.
+Stops shared(std::vector<GradientStop> stops)
+{
+    if (stops == *defaultStops())
+        return defaultStops();
+    return std::make_shared<const std::vector<GradientStop>>(std::move(stops));
+}
+
+} // namespace
+
 Gradient::Gradient()
-    : Gradient(Color::white(), Color::black())
+    : m_stops(defaultStops())
 {
 }
 
 Gradient::Gradient(const Color& start, const Color& end)
-    : m_stops { { start, 0.0 }, { end, 1.0 } }
+    : m_stops(shared({ { start, 0.0 }, { end, 1.0 } }))
 {
 }
 
 Gradient::Gradient(std::vector<GradientStop> stops)
-    : m_stops(std::move(stops))
 {
-    if (m_stops.size() > size_t(kMaxStops))
-        m_stops.resize(size_t(kMaxStops));
+    if (stops.size() > size_t(kMaxStops))
+        stops.resize(size_t(kMaxStops));
+    m_stops = shared(std::move(stops));
 }
 
 QGradientStops Gradient::toQtStops() const
 {
-    std::vector<GradientStop> sorted = m_stops;
+    std::vector<GradientStop> sorted = *m_stops;
     for (GradientStop& s : sorted)
         s.location = std::isfinite(s.location) ? std::clamp(s.location, 0.0, 1.0) : 0.0;
     std::stable_sort(sorted.begin(), sorted.end(),

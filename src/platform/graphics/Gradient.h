@@ -4,6 +4,7 @@
 #include "platform/graphics/Color.h"
 
 #include <QGradientStops>
+#include <memory>
 #include <vector>
 
 namespace platform {
@@ -20,22 +21,30 @@ public:
     // kMaxStops entries where a gradient is made.
     static constexpr int kMaxStops = 1000;
 
-    Gradient();  // white to black at 0 and 1
+    Gradient(); // white to black at 0 and 1
     Gradient(const Color& start, const Color& end);
     explicit Gradient(std::vector<GradientStop> stops);
+    // Copied, never moved from: a gradient always has its stops.
+    Gradient(const Gradient&) = default;
+    Gradient& operator=(const Gradient&) = default;
 
-    int numberOfColorStops() const { return int(m_stops.size()); }
-    const GradientStop& stop(int index) const { return m_stops[size_t(index)]; }
-    const std::vector<GradientStop>& stops() const { return m_stops; }
+    int numberOfColorStops() const { return int(m_stops->size()); }
+    const GradientStop& stop(int index) const { return (*m_stops)[size_t(index)]; }
+    const std::vector<GradientStop>& stops() const { return *m_stops; }
 
-    // Stops compared in order, exactly.
-    bool operator==(const Gradient&) const = default;
+    // Stops compared in order, exactly (copies share their stops, which settles it at once).
+    bool operator==(const Gradient& other) const
+    {
+        return m_stops == other.m_stops || *m_stops == *other.m_stops;
+    }
 
     // The stops for a Qt gradient: sorted by location, clamped colours, clamped locations.
     QGradientStops toQtStops() const;
 
 private:
-    std::vector<GradientStop> m_stops;
+    // Never null, never changed once made: copies share it, and every default gradient shares
+    // one, so that comparing the fills of many boxes seldom reads the stops.
+    std::shared_ptr<const std::vector<GradientStop>> m_stops;
 };
 
 } // namespace platform

@@ -232,8 +232,21 @@ void ViewHost::setNeedsDisplayInWindowRect(const Rect& rect)
         = widgetRectFromWindow(rect).toAlignedRect().adjusted(-1, -1, 1, 1) & this->rect();
     if (area.isEmpty())
         return;
-    m_pendingRepaint += area;
-    update(area);
+    if (m_pendingRepaint.rectCount() < kMaxPendingRects) {
+        m_pendingRepaint += area;
+        update(area);
+        return;
+    }
+    // Each union costs as much as the rectangles the region already holds, so many scattered
+    // requests (a move of thousands of boxes) would cost the square of their count. Past the
+    // limit the request becomes its bounding box: the paint draws the bounding box of what
+    // it is given anyway, and once Qt holds that one rectangle further requests inside it
+    // are free there too.
+    const QRect bounds = m_pendingRepaint.boundingRect();
+    if (bounds.contains(area) && m_pendingRepaint.rectCount() == 1)
+        return;
+    m_pendingRepaint = bounds | area;
+    update(m_pendingRepaint.boundingRect());
 }
 
 void ViewHost::paintEvent(QPaintEvent* event)

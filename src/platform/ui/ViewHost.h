@@ -74,7 +74,8 @@ public:
     QRectF widgetRectFromWindow(const Rect& r) const;
 
     // What has been asked for since the last paint, in widget space (for tests and
-    // diagnostics; Qt keeps its own copy for painting).
+    // diagnostics; Qt keeps its own copy for painting). Many scattered requests come back as
+    // their bounding box.
     QRegion pendingRepaint() const { return m_pendingRepaint; }
 
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
@@ -149,6 +150,9 @@ private:
     };
     std::vector<Inside> m_inside;
 
+    // What has been asked for since the last paint: exact up to kMaxPendingRects
+    // rectangles, their bounding box past that.
+    static constexpr int kMaxPendingRects = 32;
     QRegion m_pendingRepaint;
     // The pixels of the area being painted, when the painter's device is an image we can read
     // and write: the tree is composited here by our own code and put down in one copy.

@@ -117,3 +117,44 @@ TEST(Gradient, QtStopsAreSortedClampedAndKeepHardEdges)
     EXPECT_EQ(Gradient(many).toQtStops().size(), Gradient::kMaxStops);
     EXPECT_EQ(Gradient().stop(0).color, Color::white());
 }
+
+// Gradients compare by their stops, however they were made: copies and default stops share
+// their storage, other equal stops do not, and neither may change the answer.
+TEST(Gradient, EqualityFollowsTheStopsWhetherOrNotTheyAreShared)
+{
+    const Gradient red(Color(1, 0, 0), Color(0, 0, 1));
+    struct Row {
+        const char* name;
+        Gradient a, b;
+        bool equal;
+    };
+    const Row rows[] = {
+        { "default and default", Gradient(), Gradient(), true },
+        { "default and white to black", Gradient(), Gradient(Color::white(), Color::black()),
+            true },
+        { "default and the same stops listed", Gradient(),
+            Gradient({ { Color::white(), 0.0 }, { Color::black(), 1.0 } }), true },
+        { "a copy", red, Gradient(red), true },
+        { "equal stops made apart", red, Gradient(Color(1, 0, 0), Color(0, 0, 1)), true },
+        { "default and black to white", Gradient(), Gradient(Color::black(), Color::white()),
+            false },
+        { "a stop's location differs", Gradient(),
+            Gradient({ { Color::white(), 0.0 }, { Color::black(), 0.5 } }), false },
+        { "a third stop", red,
+            Gradient({ { Color(1, 0, 0), 0.0 }, { Color(0, 0, 1), 1.0 }, { Color(), 1.0 } }),
+            false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.a == row.b, row.equal);
+        EXPECT_EQ(row.b == row.a, row.equal);
+        EXPECT_EQ(row.a.stops() == row.b.stops(), row.equal);
+    }
+    // A gradient assigned over, or moved from, keeps stops.
+    Gradient moved = red;
+    Gradient taken = std::move(moved);
+    EXPECT_EQ(moved.numberOfColorStops(), 2);
+    EXPECT_TRUE(taken == red);
+    moved = Gradient();
+    EXPECT_EQ(moved.stop(1).color, Color::black());
+}

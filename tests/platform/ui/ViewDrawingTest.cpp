@@ -210,6 +210,59 @@ TEST(ViewHostPainting, PaintsTheTreeYUp)
     EXPECT_PIXEL_NEAR(px, 5, 10, kWhitePx, 0);
 }
 
+// Moving few views asks for exactly their old and new areas; moving many asks for a bounded
+// number of rectangles (at worst their bounding box), so that each request stays cheap. Either
+// way repainting what was asked for over the old picture gives the full picture.
+TEST(ViewHostPainting, RepaintRequestsOfManyMovesStayBoundedAndComplete)
+{
+    struct Row {
+        const char* name;
+        int views;
+        bool exact;
+    };
+    for (const Row& row :
+        { Row { "three views", 3, true }, Row { "three hundred views", 300, false } }) {
+        SCOPED_TRACE(row.name);
+        ViewHost host;
+        host.resize(400, 300);
+        auto root = std::make_unique<FillView>(Rect(), kWhite);
+        std::vector<View*> views;
+        for (int i = 0; i < row.views; ++i)
+            views.push_back(root->addSubview(std::make_unique<FillView>(
+                Rect(10.0 + (i * 97) % 370, 10.0 + (i * 53) % 270, 6, 6), kRed)));
+        host.setRootView(std::move(root));
+        QImage shown(400, 300, QImage::Format_ARGB32_Premultiplied);
+        shown.fill(Qt::green);
+        host.render(&shown);
+        ASSERT_TRUE(host.pendingRepaint().isEmpty());
+
+        for (View* v : views)
+            v->setFrameOrigin(v->frame().origin + Point(3, 2));
+        const QRegion asked = host.pendingRepaint();
+        EXPECT_LE(asked.rectCount(), 32);
+        for (const View* v : views) {
+            const QRect now = host.widgetRectFromWindow(v->frame()).toAlignedRect();
+            EXPECT_TRUE((QRegion(now) - asked).isEmpty());
+            EXPECT_TRUE((QRegion(now.translated(-3, 2)) - asked).isEmpty());
+        }
+        const double area = [&] {
+            double a = 0;
+            for (const QRect& r : asked)
+                a += double(r.width()) * r.height();
+            return a;
+        }();
+        const QRect bounds = asked.boundingRect();
+        if (row.exact)
+            EXPECT_LT(area, 0.5 * bounds.width() * bounds.height());
+
+        // (render puts the region's top left at the offset given.)
+        host.render(&shown, asked.boundingRect().topLeft(), asked);
+        QImage full(400, 300, QImage::Format_ARGB32_Premultiplied);
+        host.render(&full);
+        EXPECT_EQ(testsupport::worstDifference(shown, full), 0);
+    }
+}
+
 TEST(ViewDrawing, ShadowFromContentOutsideTheDrawnRect)
 {
     // Only the shadow lies in the drawn part (42, 30)-(52, 38); the content casting it does not.
