@@ -258,8 +258,9 @@ TEST_P(CallerPainterShadow, SameOnEveryThreadCount)
     const QImage many = draw(8);
     EXPECT_EQ(one, many);
     // The shadow reaches well past the shape (a blur of 60 spreads 90 pixels).
-    if (GetParam().shows)
+    if (GetParam().shows) {
         EXPECT_NE(testsupport::pixelAt(one, 100, 150), testsupport::pixelAt(one, 5, 150));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(GraphicsContext, CallerPainterShadow,
