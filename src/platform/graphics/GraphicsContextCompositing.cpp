@@ -274,6 +274,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
             }
             const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
             const std::array<QRgb, 256> tint = tintsOf(full);
+            const QRgb* const tints = tint.data(); // (read per pixel: no checked indexing)
             auto blurredRow = [&](int deviceY) -> const std::uint8_t* {
                 if (cast)
                     return cast->alpha.data()
@@ -288,13 +289,13 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                 const Coverage& clip = st.clip->coverage(area, s.deviceRect);
                 if (!clip.plane.isNull()) {
                     parallelRows(area.height(), area.width(), kParallelCoverage,
-                        [&, rows = surfaceRows(s)](int top, int bottom) {
+                        [&, rows = surfaceRows(s)](int top, int bottom) PIXEL_LOOP {
                             for (int y = area.top() + top; y < area.top() + bottom; ++y) {
                                 QRgb* d = rows(y, area.left());
                                 const std::uint8_t* a = blurredRow(y);
                                 const std::uint8_t* k = clip.row(y, area.left());
                                 forEachCovered(a, area.width(),
-                                    [&](int x) { sourceOverPixel(d[x], tint[a[x]], k[x]); });
+                                    [&](int x) { sourceOverPixel(d[x], tints[a[x]], k[x]); });
                             }
                         });
                     noteDrawn(area);
@@ -308,8 +309,8 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                     mask.resize(size_t(area.width()) * size_t(area.height()));
                 uchar* const shadowBits = shadowImage.bits();
                 const qsizetype shadowStride = shadowImage.bytesPerLine();
-                parallelRows(
-                    area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
+                parallelRows(area.height(), area.width(), kParallelCoverage,
+                    [&](int top, int bottom) PIXEL_LOOP {
                         for (int y = top; y < bottom; ++y) {
                             auto* row = reinterpret_cast<QRgb*>(shadowBits + y * shadowStride);
                             const std::uint8_t* a = blurredRow(area.top() + y);
@@ -319,7 +320,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                                     a, a + area.width(), mask.begin() + long(y) * area.width());
                             } else {
                                 for (int x = 0; x < area.width(); ++x)
-                                    row[x] = tint[a[x]];
+                                    row[x] = tints[a[x]];
                             }
                         }
                     });
@@ -354,7 +355,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         const Coverage& clip = st.clip->coverage(area, s.deviceRect);
         if (!clip.plane.isNull()) {
             parallelRows(area.height(), area.width(), kParallelCoverage,
-                [&, rows = surfaceRows(s)](int top, int bottom) {
+                [&, rows = surfaceRows(s)](int top, int bottom) PIXEL_LOOP {
                     for (int y = area.top() + top; y < area.top() + bottom; ++y) {
                         QRgb* d = rows(y, area.left());
                         const auto* src
