@@ -4,6 +4,7 @@
 // are kept in fixed point with 8 fractional bits, so no rounding builds up along a line.
 #include "platform/concurrency/Parallel.h"
 #include "platform/graphics/AlphaBlur.h"
+#include "platform/graphics/PixelLoop.h"
 
 #include <algorithm>
 #include <cstring>
@@ -55,7 +56,8 @@ struct PassSpans {
 // out[x - out.lo] for x in out: the sum of in over [x - half, x + half] times scale, rounded;
 // in[x - inSpan.lo] holds the input at x, which is zero outside inSpan.
 template <typename In, typename Out>
-void boxAlong(const In* in, Span inSpan, int step, int half, float scale, Span out, Out* dst)
+PIXEL_LOOP void boxAlong(
+    const In* in, Span inSpan, int step, int half, float scale, Span out, Out* dst)
 {
     if (out.empty())
         return;
@@ -141,8 +143,8 @@ __attribute__((target("avx2"), always_inline)) inline bool load8(const In* p, in
 }
 
 template <typename In, typename Out>
-__attribute__((target("avx2"))) void boxAlongWide(const In* in, Span inSpan, int step, int half,
-    float scale, Span out, Out* dst, std::vector<std::uint32_t>& prefix)
+PIXEL_LOOP __attribute__((target("avx2"))) void boxAlongWide(const In* in, Span inSpan, int step,
+    int half, float scale, Span out, Out* dst, std::vector<std::uint32_t>& prefix)
 {
     if (out.empty())
         return;
@@ -272,8 +274,8 @@ template <bool Last, typename Out>
 }
 
 template <bool Last, typename Out>
-void boxDownBase(const std::uint16_t* in, Span inSpan, size_t inStride, int half, float scale,
-    Span out, const std::uint8_t* same, Out* dst, size_t dstStride)
+PIXEL_LOOP void boxDownBase(const std::uint16_t* in, Span inSpan, size_t inStride, int half,
+    float scale, Span out, const std::uint8_t* same, Out* dst, size_t dstStride)
 {
     boxDownBody<Last>(in, inSpan, inStride, half, scale, out, same, dst, dstStride);
 }
@@ -282,7 +284,7 @@ void boxDownBase(const std::uint16_t* in, Span inSpan, size_t inStride, int half
 // the same arithmetic in every lane, so the same bits.
 #ifdef QUILLMARK_WIDE_BOXES
 template <bool Last, typename Out>
-__attribute__((target("avx2"))) void boxDownWide(const std::uint16_t* in, Span inSpan,
+PIXEL_LOOP __attribute__((target("avx2"))) void boxDownWide(const std::uint16_t* in, Span inSpan,
     size_t inStride, int half, float scale, Span out, const std::uint8_t* same, Out* dst,
     size_t dstStride)
 {

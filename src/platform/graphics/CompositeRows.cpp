@@ -147,7 +147,8 @@ bool wide()
 
 } // namespace
 
-void sourceOverRow(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n)
+// (The row loops are left out of a fuzzer's coverage tracing: see PixelLoop.h.)
+PIXEL_LOOP void sourceOverRow(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n)
 {
 #ifdef QUILLMARK_WIDE_ROWS
     if (wide()) {
@@ -158,7 +159,7 @@ void sourceOverRow(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int
     sourceOverRowBase(dst, src, coverage, n);
 }
 
-void tintOverRow(
+PIXEL_LOOP void tintOverRow(
     QRgb* dst, const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, int n)
 {
 #ifdef QUILLMARK_WIDE_ROWS

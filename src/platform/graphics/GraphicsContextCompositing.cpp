@@ -310,25 +310,33 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
             }
             const QRgb full = qPremultiply(st.shadow->color.toQt().rgba());
             tint = tintsOf(full);
+            const QRgb* const tints = tint.data(); // (read per pixel: no checked indexing)
             if (direct) {
                 shadowPending = true;
             } else if (QImage shadowImage(area.size(), QImage::Format_ARGB32_Premultiplied);
                        !shadowImage.isNull()) {
-                // (Every pixel is written below: no clearing first.)
+                // (Every pixel is written below: no clearing first. A wide shadow is a
+                // screenful of pixels: spread over the cores.)
                 std::vector<std::uint8_t> mask;
                 if (maskedMode)
                     mask.resize(size_t(area.width()) * size_t(area.height()));
-                for (int y = 0; y < area.height(); ++y) {
-                    auto* row = reinterpret_cast<QRgb*>(shadowImage.scanLine(y));
-                    const std::uint8_t* a = blurredRow(area.top() + y);
-                    if (maskedMode) {
-                        std::fill(row, row + area.width(), full);
-                        std::copy(a, a + area.width(), mask.begin() + long(y) * area.width());
-                    } else {
-                        for (int x = 0; x < area.width(); ++x)
-                            row[x] = tint[a[x]];
-                    }
-                }
+                uchar* const shadowBits = shadowImage.bits();
+                const qsizetype shadowStride = shadowImage.bytesPerLine();
+                parallelRows(area.height(), area.width(), kParallelCoverage,
+                    [&](int top, int bottom) PIXEL_LOOP {
+                        for (int y = top; y < bottom; ++y) {
+                            auto* row = reinterpret_cast<QRgb*>(shadowBits + y * shadowStride);
+                            const std::uint8_t* a = blurredRow(area.top() + y);
+                            if (maskedMode) {
+                                std::fill(row, row + area.width(), full);
+                                std::copy(
+                                    a, a + area.width(), mask.begin() + long(y) * area.width());
+                            } else {
+                                for (int x = 0; x < area.width(); ++x)
+                                    row[x] = tints[a[x]];
+                            }
+                        }
+                    });
                 if (maskedMode) {
                     if (s.image && s.image->format() == QImage::Format_ARGB32_Premultiplied) {
                         const std::vector<std::uint8_t> clipMask = coverageMask(op, area, false);
@@ -361,7 +369,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
             return;
         const QRect shadowRows = shadowPending ? shadowPart : QRect();
         parallelRows(all.height(), all.width(), kParallelCoverage,
-            [&, rows = surfaceRows(s)](int top, int bottom) {
+            [&, rows = surfaceRows(s)](int top, int bottom) PIXEL_LOOP {
                 for (int y = all.top() + top; y < all.top() + bottom; ++y) {
                     if (y >= shadowRows.top() && y <= shadowRows.bottom()) {
                         tintOverRow(rows(y, shadowRows.left()), blurredRow(y), tint.data(),

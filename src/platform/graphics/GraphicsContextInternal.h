@@ -3,6 +3,7 @@
 #pragma once
 #include "platform/graphics/AlphaBlur.h"
 #include "platform/graphics/GraphicsContext.h"
+#include "platform/graphics/PixelLoop.h"
 
 #include <QPainterPath>
 #include <algorithm>

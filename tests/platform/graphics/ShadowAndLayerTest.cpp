@@ -1,4 +1,5 @@
 // Shadows (device-space offset and blur, drawn under the shape) and transparency layers.
+#include "platform/concurrency/ThreadPool.h"
 #include "platform/graphics/GraphicsContext.h"
 #include "support/NamedCase.h"
 #include "support/PixelProbe.h"
@@ -274,3 +275,47 @@ TEST(GraphicsContext, DevicePictureOnAnImageIsWhatThePainterPutsDown)
         EXPECT_EQ(testsupport::worstDifference(own, painted), 0);
     }
 }
+
+// A wide shadow drawn through a caller's painter (the window's own) is tinted apart before the
+// painter puts it down; that tint is spread over the cores, and must give the pixels that one
+// thread gives, in the plain mode, a blend mode and a mode that replaces what it covers.
+struct CallerPainterShadowCase {
+    const char* name;
+    BlendMode mode;
+    bool shows; // (a mode that replaces what it covers has no pixels to read back here)
+};
+
+class CallerPainterShadow : public ::testing::TestWithParam<CallerPainterShadowCase> { };
+
+TEST_P(CallerPainterShadow, SameOnEveryThreadCount)
+{
+    auto draw = [](int threads) {
+        const int before = ThreadPool::maxThreads();
+        ThreadPool::setMaxThreads(threads);
+        QImage target(400, 300, QImage::Format_ARGB32_Premultiplied);
+        target.fill(QColor(40, 120, 200));
+        {
+            QPainter painter(&target);
+            GraphicsContext ctx(painter, target.width(), target.height());
+            ctx.setShadow(Shadow { Size(6, -4), 60, Color(0, 0, 0, 0.75) });
+            ctx.setBlendMode(GetParam().mode);
+            ctx.setFillColor(Color(1, 1, 1, 0.3));
+            ctx.fillRect(Rect(120.25, 90.5, 150, 110));
+        }
+        ThreadPool::setMaxThreads(before);
+        return target;
+    };
+    const QImage one = draw(1);
+    const QImage many = draw(8);
+    EXPECT_EQ(one, many);
+    // The shadow reaches well past the shape (a blur of 60 spreads 90 pixels).
+    if (GetParam().shows) {
+        EXPECT_NE(testsupport::pixelAt(one, 100, 150), testsupport::pixelAt(one, 5, 150));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(GraphicsContext, CallerPainterShadow,
+    ::testing::Values(CallerPainterShadowCase { "source_over", BlendMode::Normal, true },
+        CallerPainterShadowCase { "multiply", BlendMode::Multiply, true },
+        CallerPainterShadowCase { "copy", BlendMode::Copy, false }),
+    testsupport::RowName());
