@@ -62,7 +62,9 @@ std::vector<UNDODATA> leaningPictures()
 // The window with the 20 leaning pictures selected, its perspective slider and the repaint of
 // the layer as the canvas shows it: the whole of it, scaled into a 1600-px view.
 struct DragRig {
-    InspectorWindow w;
+    // The picture holds every box whole: a box wholly outside it is not drawn at all.
+    InspectorWindow w { false,
+        solidPicture(40 * kBoxes + kSide, 30 * kBoxes + kHeight, QColor(200, 30, 40)) };
     const platform::Rect area { 0, 0, 40.0 * kBoxes + kSide, 30.0 * kBoxes + kHeight };
     DragRig()
     {
