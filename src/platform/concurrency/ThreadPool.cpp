@@ -1,5 +1,7 @@
 #include "platform/concurrency/ThreadPool.h"
 
+#include "platform/concurrency/FirstFailure.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -94,35 +96,20 @@ struct Job {
     int helpers = 0; // workers still allowed to join
     std::atomic<int> next { 0 };
     std::atomic<int> done { 0 };
-    std::atomic<bool> cancelled { false };
     std::atomic<bool> callerSleeps { false };
     std::mutex mutex;
     std::condition_variable finished;
-    std::exception_ptr error; // the first exception, under mutex
+    FirstFailure failure;
 
     void work()
     {
         int i;
         while ((i = next.fetch_add(1)) < count) {
-            if (!cancelled.load(std::memory_order_relaxed))
-                run(i);
+            failure.run([&] { (*f)(i); });
             if (done.fetch_add(1) + 1 == count && callerSleeps.load()) {
                 std::lock_guard lock(mutex);
                 finished.notify_all();
             }
-        }
-    }
-
-private:
-    void run(int i)
-    {
-        try {
-            (*f)(i);
-        } catch (...) {
-            std::lock_guard lock(mutex);
-            if (!error)
-                error = std::current_exception();
-            cancelled.store(true);
         }
     }
 };
@@ -183,8 +170,7 @@ public:
         }
         // Items all finished; a helper still holding job sees next >= count and touches no
         // item (f is not used again after this point).
-        if (job->error)
-            std::rethrow_exception(job->error);
+        job->failure.rethrow();
     }
 
     int limit() const { return m_limit.load(); }

@@ -1,5 +1,6 @@
 #include "platform/text/TextLayout.h"
 
+#include "platform/concurrency/FirstFailure.h"
 #include "platform/concurrency/ThreadPool.h"
 #include "platform/text/FontFallback.h"
 #include "platform/text/TextAttributeNames.h"
@@ -153,24 +154,14 @@ void onShapingThreads(int n, const std::function<void(int)>& f)
         int n = 0;
         std::atomic<int> next { 0 };
         std::atomic<int> done { 0 };
-        std::atomic<bool> cancelled { false };
         std::mutex mutex;
         std::condition_variable finished;
-        std::exception_ptr error; // the first, under mutex
+        FirstFailure failure;
 
         void work()
         {
             for (int i; (i = next.fetch_add(1)) < n;) {
-                if (!cancelled.load(std::memory_order_relaxed)) {
-                    try {
-                        (*f)(i);
-                    } catch (...) {
-                        std::lock_guard lock(mutex);
-                        if (!error)
-                            error = std::current_exception();
-                        cancelled.store(true);
-                    }
-                }
+                failure.run([&] { (*f)(i); });
                 if (done.fetch_add(1) + 1 == n) {
                     std::lock_guard lock(mutex);
                     finished.notify_all();
@@ -189,8 +180,7 @@ void onShapingThreads(int n, const std::function<void(int)>& f)
     job->work();
     std::unique_lock lock(job->mutex);
     job->finished.wait(lock, [&] { return job->done.load() == n; });
-    if (job->error)
-        std::rethrow_exception(job->error);
+    job->failure.rethrow();
 }
 
 // A glyph as Qt shaped it for a line: its id, where Qt put it, its design advance and face.
