@@ -18,12 +18,13 @@ namespace {
 
 std::atomic<bool> gWideAllowed { true };
 
-void sourceOverRowBase(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n)
+// (Every row loop here is left out of a fuzzer's coverage tracing: see PixelLoop.h.)
+PIXEL_LOOP void sourceOverRowBase(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n)
 {
     forEachCovered(coverage, n, [&](int x) { sourceOverPixel(dst[x], src[x], coverage[x]); });
 }
 
-void tintOverRowBase(
+PIXEL_LOOP void tintOverRowBase(
     QRgb* dst, const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, int n)
 {
     forEachCovered(alpha, n, [&](int x) { sourceOverPixel(dst[x], tints[alpha[x]], coverage[x]); });
@@ -98,7 +99,7 @@ __attribute__((target("avx2"), always_inline)) inline void putEight(
     _mm256_storeu_si256(d, overEight(s, _mm256_loadu_si256(d)));
 }
 
-__attribute__((target("avx2"))) void sourceOverRowWide(
+PIXEL_LOOP __attribute__((target("avx2"))) void sourceOverRowWide(
     QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n)
 {
     int x = 0;
@@ -115,7 +116,7 @@ __attribute__((target("avx2"))) void sourceOverRowWide(
     sourceOverRowBase(dst + x, src + x, coverage + x, n - x);
 }
 
-__attribute__((target("avx2"))) void tintOverRowWide(
+PIXEL_LOOP __attribute__((target("avx2"))) void tintOverRowWide(
     QRgb* dst, const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, int n)
 {
     const __m256i zero = _mm256_setzero_si256();
@@ -147,7 +148,6 @@ bool wide()
 
 } // namespace
 
-// (The row loops are left out of a fuzzer's coverage tracing: see PixelLoop.h.)
 PIXEL_LOOP void sourceOverRow(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int n)
 {
 #ifdef QUILLMARK_WIDE_ROWS

@@ -1,6 +1,7 @@
 // GraphicsContext drawing: fills, strokes and clears, and the path every drawing takes to
 // the surface (straight through the painter, or through our own coverage of the clip).
 #include "platform/concurrency/Parallel.h"
+#include "platform/graphics/CompositeRows.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
 #include <mutex>
@@ -193,8 +194,7 @@ bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect
                 + (area.left() - s.deviceRect.left());
             const auto* src
                 = reinterpret_cast<const QRgb*>(band.constScanLine(y - area.top() - top));
-            const std::uint8_t* k = clip.row(y, area.left());
-            forEachCovered(k, area.width(), [&](int x) { sourceOverPixel(d[x], src[x], k[x]); });
+            sourceOverRow(d, src, clip.row(y, area.left()), area.width());
         }
     });
     for (const QRect& band : failed)
