@@ -1,4 +1,5 @@
 #include "platform/text/TextLayout.h"
+#include "platform/text/TextLayout_p.h"
 
 #include "platform/concurrency/FirstFailure.h"
 #include "platform/concurrency/ThreadPool.h"
@@ -24,8 +25,6 @@ namespace platform {
 
 namespace {
 
-// Qt keeps text positions in 26.6 fixed point; numbers beyond this would overflow it.
-constexpr double kQtCoordinateLimit = 4.0e6;
 // Tab stops every 28 points, as the platform's default paragraph style has them.
 constexpr double kTabInterval = 28.0;
 // Stands in for an attachment character in Qt's layout: a plain letter whose advance is
@@ -34,13 +33,6 @@ constexpr char16_t kAttachmentStandIn = u'x';
 // Below this many characters to break, paragraphs are broken in place: handing them to the
 // pool and making the shown ones' layouts again would cost more than it saves.
 constexpr int kBreakAheadCharacters = 4000;
-
-double qtCoordinate(double v)
-{
-    if (!std::isfinite(v))
-        return 0.0;
-    return std::clamp(v, -kQtCoordinateLimit, kQtCoordinateLimit);
-}
 
 bool isParagraphSeparator(QChar c)
 {
@@ -219,154 +211,94 @@ void uniteInto(Rect& total, bool& any, const Rect& r)
 
 } // namespace
 
-// The line metrics of one run of a paragraph, read once per layout: a line takes the largest
-// of the runs it holds.
-struct TextLayout::RunMetrics {
-    int end = 0; // the run's end in the text
-    double ascent = 0.0;
-    double descent = 0.0;
-    double leading = 0.0;
-    double lineHeight = 0.0;
-};
+// Gives a Qt layout the paragraph's text, formats (this thread's) and options.
+void TextLayout::Paragraph::setUp(QTextLayout& target) const
+{
+    QList<QTextLayout::FormatRange> formats;
+    formats.reserve(qsizetype(pieces.size()));
+    for (const FormatPiece& piece : pieces)
+        formats.append(
+            { piece.location, piece.length, characterFormat(piece.font, piece.spacing) });
+    target.setText(layoutText);
+    // The format font of the first run: runs in it find its resolved engines.
+    target.setFont(characterFormat(firstFont, 0.0).font());
+    target.setFormats(formats);
+    QTextOption option(qtAlignment(style.alignment));
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setUseDesignMetrics(true);
+    option.setTabStopDistance(kTabInterval);
+    option.setTextDirection(layoutText.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    target.setTextOption(option);
+    target.setCacheEnabled(true);
+}
 
-// One stretch of a paragraph in one face and spacing (from the paragraph's start): what its
-// Qt character formats are made of, on whichever thread lays the paragraph out.
-struct FormatPiece {
-    int location = 0;
-    int length = 0;
-    Font font;
-    double spacing = 0.0;
-};
+// The run holding a character of the text (the last for one past the end).
+size_t TextLayout::Paragraph::runAt(int index) const
+{
+    const auto at = std::partition_point(
+        runs.begin(), runs.end(), [&](const RunMetrics& r) { return r.end <= index; });
+    return std::min(size_t(at - runs.begin()), runs.empty() ? 0 : runs.size() - 1);
+}
 
-// A line broken ahead of its placing: its characters in the paragraph and its height.
-struct AheadLine {
-    int textStart = 0;
-    int textLength = 0;
-    double naturalX = 0.0;
-    double naturalWidth = 0.0;
-    double descent = 0.0;
-    double leading = 0.0;
-    double height = 0.0;
-};
-
-struct TextLayout::Paragraph {
-    int start = 0;
-    int length = 0; // without the separator
-    int separatorLength = 0;
-    ParagraphStyle style;
-    // What the layout is made of: the text as Qt lays it out (attachments stood in for), the
-    // faces, the line metrics of the runs and of the first character's font (for an empty
-    // line).
-    QString layoutText;
-    std::vector<FormatPiece> pieces;
-    Font firstFont;
-    RunMetrics firstMetrics;
-    std::vector<RunMetrics> runs;
-    // The lines, each broken at lineWidth and placed at lineX when broken ahead; made from
-    // them again when first asked for (built false until then).
-    QTextLayout layout;
-    bool built = false;
-    double lineWidth = 0.0;
-    double lineX = 0.0;
-    std::vector<AheadLine> ahead;
-    // Where its lines went: the first and how many, the y of the first and below the last.
-    int firstLine = 0;
-    int lineCount = 0;
-    double top = 0.0;
-    double bottom = 0.0;
-    // Every line laid out (the container did not run out).
-    bool complete = false;
-    double glyphReach = 0.0;
-
-    // Gives a Qt layout the paragraph's text, formats (this thread's) and options.
-    void setUp(QTextLayout& target) const
-    {
-        QList<QTextLayout::FormatRange> formats;
-        formats.reserve(qsizetype(pieces.size()));
-        for (const FormatPiece& piece : pieces)
-            formats.append(
-                { piece.location, piece.length, characterFormat(piece.font, piece.spacing) });
-        target.setText(layoutText);
-        // The format font of the first run: runs in it find its resolved engines.
-        target.setFont(characterFormat(firstFont, 0.0).font());
-        target.setFormats(formats);
-        QTextOption option(qtAlignment(style.alignment));
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        option.setUseDesignMetrics(true);
-        option.setTabStopDistance(kTabInterval);
-        option.setTextDirection(layoutText.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-        target.setTextOption(option);
-        target.setCacheEnabled(true);
-    }
-
-    // The run holding a character of the text (the last for one past the end).
-    size_t runAt(int index) const
-    {
-        const auto at = std::partition_point(
-            runs.begin(), runs.end(), [&](const RunMetrics& r) { return r.end <= index; });
-        return std::min(size_t(at - runs.begin()), runs.empty() ? 0 : runs.size() - 1);
-    }
-
-    // The metrics of a line of characters textStart to textStart + textLength of the
-    // paragraph: the largest of its runs', from the runs' own fonts (Qt rounds its line ascent
-    // and descent to whole pixels, the model keeps fractions).
-    AheadLine lineMetrics(int textStart, int textLength) const
-    {
-        double ascent = 0.0, descent = 0.0, leading = 0.0;
-        auto take = [&](const RunMetrics& m) {
-            ascent = std::max(ascent, m.ascent);
-            descent = std::max(descent, m.descent);
-            leading = std::max(leading, m.leading);
-        };
-        if (textLength == 0 || runs.empty()) {
-            take(firstMetrics);
-        } else {
-            const int from = start + textStart;
-            const int to = from + textLength;
-            for (size_t r = runAt(from); r < runs.size(); ++r) {
-                take(runs[r]);
-                if (runs[r].end >= to)
-                    break;
-            }
-        }
-        AheadLine line;
-        line.textStart = textStart;
-        line.textLength = textLength;
-        line.descent = descent;
-        line.leading = leading;
-        line.height = std::max(style.lineHeightFor(ascent + descent + leading), 1.0);
-        return line;
-    }
-
-    // Breaks every line at lineWidth, before the container places them (any thread: a Qt
-    // layout holds the fonts of the thread that made it).
-    // The layout is kept (placed when the lines are) where keep says this thread is the one
-    // that will use it; other threads' layouts are dropped.
-    void breakAhead(bool keep)
-    {
-        QTextLayout dropped;
-        QTextLayout& measuring = keep ? layout : dropped;
-        setUp(measuring);
-        measuring.setCacheEnabled(keep);
-        built = keep;
-        measuring.beginLayout();
-        for (;;) {
-            QTextLine line = measuring.createLine();
-            if (!line.isValid())
-                break;
-            line.setLineWidth(lineWidth);
-            line.setPosition(QPointF(lineX, 0.0));
-            AheadLine measured = lineMetrics(line.textStart(), line.textLength());
-            const QRectF natural = line.naturalTextRect();
-            measured.naturalX = natural.x();
-            measured.naturalWidth = natural.width();
-            ahead.push_back(measured);
-            if (line.textStart() + line.textLength() >= length)
+// The metrics of a line of characters textStart to textStart + textLength of the
+// paragraph: the largest of its runs', from the runs' own fonts (Qt rounds its line ascent
+// and descent to whole pixels, the model keeps fractions).
+AheadLine TextLayout::Paragraph::lineMetrics(int textStart, int textLength) const
+{
+    double ascent = 0.0, descent = 0.0, leading = 0.0;
+    auto take = [&](const RunMetrics& m) {
+        ascent = std::max(ascent, m.ascent);
+        descent = std::max(descent, m.descent);
+        leading = std::max(leading, m.leading);
+    };
+    if (textLength == 0 || runs.empty()) {
+        take(firstMetrics);
+    } else {
+        const int from = start + textStart;
+        const int to = from + textLength;
+        for (size_t r = runAt(from); r < runs.size(); ++r) {
+            take(runs[r]);
+            if (runs[r].end >= to)
                 break;
         }
-        measuring.endLayout();
     }
-};
+    AheadLine line;
+    line.textStart = textStart;
+    line.textLength = textLength;
+    line.descent = descent;
+    line.leading = leading;
+    line.height = std::max(style.lineHeightFor(ascent + descent + leading), 1.0);
+    return line;
+}
+
+// Breaks every line at lineWidth, before the container places them (any thread: a Qt
+// layout holds the fonts of the thread that made it).
+// The layout is kept (placed when the lines are) where keep says this thread is the one
+// that will use it; other threads' layouts are dropped.
+void TextLayout::Paragraph::breakAhead(bool keep)
+{
+    QTextLayout dropped;
+    QTextLayout& measuring = keep ? layout : dropped;
+    setUp(measuring);
+    measuring.setCacheEnabled(keep);
+    built = keep;
+    measuring.beginLayout();
+    for (;;) {
+        QTextLine line = measuring.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(lineWidth);
+        line.setPosition(QPointF(lineX, 0.0));
+        AheadLine measured = lineMetrics(line.textStart(), line.textLength());
+        const QRectF natural = line.naturalTextRect();
+        measured.naturalX = natural.x();
+        measured.naturalWidth = natural.width();
+        ahead.push_back(measured);
+        if (line.textStart() + line.textLength() >= length)
+            break;
+    }
+    measuring.endLayout();
+}
 
 // What the last layout made, offered to the next one: a paragraph whose characters,
 // attributes and top are unchanged is kept with its lines and glyphs.
@@ -1179,86 +1111,6 @@ double TextLayout::glyphReach() const
 AffineTransform TextLayout::yUpTransform(double top)
 {
     return AffineTransform(1, 0, 0, -1, 0, top);
-}
-
-double TextLayout::caretX(size_t lineIndex, int index) const
-{
-    const LineFragment& fragment = m_lines[lineIndex];
-    const auto [paragraphIndex, lineNumber] = m_lineSource[lineIndex];
-    if (paragraphIndex < 0)
-        return fragment.usedRect.midX();
-    const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
-    const QTextLine line = builtLayout(paragraph).lineAt(lineNumber);
-    const int local = std::clamp(
-        index - paragraph.start, line.textStart(), line.textStart() + line.textLength());
-    return line.cursorToX(local);
-}
-
-Rect TextLayout::caretRect(int index) const
-{
-    ensureLayout();
-    index = std::clamp(index, 0, m_text.length());
-    int lineIndex = lineFragmentIndexForCharacter(index);
-    if (lineIndex < 0) {
-        if (m_lines.empty())
-            return Rect(m_container->lineFragmentPadding(), 0, 1,
-                std::max(1.0, defaultFont().lineHeight()));
-        lineIndex = int(m_lines.size()) - 1;
-    }
-    const LineFragment& line = m_lines[size_t(lineIndex)];
-    return Rect(caretX(size_t(lineIndex), index), line.rect.y(), 1.0, line.usedRect.height());
-}
-
-int TextLayout::characterIndexForPoint(const Point& point) const
-{
-    ensureLayout();
-    if (m_lines.empty())
-        return 0;
-    size_t lineIndex = 0;
-    while (lineIndex + 1 < m_lines.size() && point.y >= m_lines[lineIndex].rect.maxY())
-        ++lineIndex;
-    const LineFragment& fragment = m_lines[lineIndex];
-    const auto [paragraphIndex, lineNumber] = m_lineSource[lineIndex];
-    if (paragraphIndex < 0)
-        return fragment.characterRange.location;
-    const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
-    const QTextLine line = builtLayout(paragraph).lineAt(lineNumber);
-    int local = line.xToCursor(qtCoordinate(point.x), QTextLine::CursorBetweenCharacters);
-    const int lineEnd = line.textStart() + line.textLength();
-    // Past the end of a wrapped line the caret stays on that line, before its last character.
-    const bool wrapped = lineEnd < paragraph.length;
-    if (wrapped && local >= lineEnd && line.textLength() > 0) {
-        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, paragraph.layoutText);
-        clusters.setPosition(lineEnd);
-        local = std::max(int(clusters.toPreviousBoundary()), line.textStart());
-    }
-    return std::clamp(paragraph.start + local, 0, m_text.length());
-}
-
-std::vector<Rect> TextLayout::selectionRects(TextRange range) const
-{
-    ensureLayout();
-    std::vector<Rect> rects;
-    range = range.clamped(m_text.length());
-    if (range.isEmpty())
-        return rects;
-    for (size_t i = 0; i < m_lines.size(); ++i) {
-        const LineFragment& line = m_lines[i];
-        if (line.isExtraLineFragment)
-            continue;
-        const int s = std::max(range.location, line.characterRange.location);
-        const int e = std::min(range.end(), line.characterRange.end());
-        if (e <= s)
-            continue;
-        const auto [paragraphIndex, lineNumber] = m_lineSource[i];
-        const Paragraph& paragraph = *m_paragraphs[size_t(paragraphIndex)];
-        const int textEnd = paragraph.start + paragraph.length;
-        const double x0 = caretX(i, s);
-        const double x1 = e > textEnd ? line.rect.maxX() : caretX(i, e);
-        rects.emplace_back(
-            std::min(x0, x1), line.rect.y(), std::abs(x1 - x0), line.usedRect.height());
-    }
-    return rects;
 }
 
 Size TextLayout::measure(const AttributedString& text)
