@@ -8,6 +8,7 @@
 #include "window/DocumentWindowOutlets.h"
 #include "window/FieldNumbers.h"
 #include "window/GradientCtrl.h"
+#include "window/SelectionGather.h"
 #include "window/SharedValue.h"
 
 #include <QComboBox>
@@ -150,26 +151,46 @@ void BorderStrokePanel::popupEndPointChanged(int index)
 
 void BorderStrokePanel::refresh(const std::vector<MyViewBase*>& boxes)
 {
-    Shared<SZGradient> border, stroke;
-    Shared<int> borderSize, strokeSize, startHead, endHead;
-    bool first = true;
-    for (const MyViewBase* box : boxes) {
-        if (!box->selected())
-            continue;
-        border.take(box->borderColor());
-        stroke.take(box->strokeColor());
-        borderSize.take(box->borderSize());
-        strokeSize.take(box->strokeSize());
-        // Line heads compare shapes only, against 0 unless the first box is a shape.
-        const auto* shape = boxAs<MyShapeView>(box);
-        if (first || shape) {
-            startHead.take(shape ? shape->startType() : 0);
-            endHead.take(shape ? shape->endType() : 0);
+    struct Values {
+        Shared<SZGradient> border, stroke;
+        Shared<int> borderSize, strokeSize, startHead, endHead;
+        // Whether the first box is a shape; unseen without boxes.
+        Shared<bool> firstIsShape;
+        void merge(const Values& later)
+        {
+            border.merge(later.border);
+            stroke.merge(later.stroke);
+            borderSize.merge(later.borderSize);
+            strokeSize.merge(later.strokeSize);
+            startHead.merge(later.startHead);
+            endHead.merge(later.endHead);
+            firstIsShape.merge(later.firstIsShape);
         }
-        first = false;
-    }
-    if (first)
+    };
+    Values v = selectiongather::gatherSelected<Values>(boxes, [](Values& v, const MyViewBase& box) {
+        v.border.take(box.borderColor());
+        v.stroke.take(box.strokeColor());
+        v.borderSize.take(box.borderSize());
+        v.strokeSize.take(box.strokeSize());
+        const auto* shape = boxAs<MyShapeView>(&box);
+        v.firstIsShape.take(shape != nullptr);
+        if (shape) {
+            v.startHead.take(shape->startType());
+            v.endHead.take(shape->endType());
+        }
+    });
+    if (!v.firstIsShape.seen())
         return;
+    // Line heads compare shapes only, against 0 unless the first box is a shape.
+    Shared<int> startHead, endHead;
+    if (!v.firstIsShape.value()) {
+        startHead.take(0);
+        endHead.take(0);
+    }
+    startHead.merge(v.startHead);
+    endHead.merge(v.endHead);
+    const Shared<SZGradient>&border = v.border, &stroke = v.stroke;
+    const Shared<int>&borderSize = v.borderSize, &strokeSize = v.strokeSize;
     const Shared<SZGradient>* fills[2] = { &border, &stroke };
     const Shared<int>* widths[2] = { &borderSize, &strokeSize };
     for (int i : { Border, Stroke }) {

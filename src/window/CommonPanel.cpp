@@ -6,6 +6,7 @@
 #include "container/TextViewContainer.h"
 #include "window/DocumentWindowOutlets.h"
 #include "window/ImageEffectIntensitySlider.h"
+#include "window/SelectionGather.h"
 #include "window/SharedValue.h"
 
 CommonPanel::CommonPanel(InspectorHost& host)
@@ -21,16 +22,23 @@ CommonPanel::CommonPanel(InspectorHost& host)
 
 void CommonPanel::refresh(const std::vector<MyViewBase*>& boxes)
 {
-    Shared<double> opacity, rotation, saturation;
-    for (const MyViewBase* box : boxes) {
-        if (!box->selected())
-            continue;
-        // A NaN opacity never equals the reference, so it shows as mixed.
-        opacity.take(double(box->layerOpacity()));
-        rotation.take(box->rotationAngle());
-        if (const auto* picture = boxAs<MyImageView>(box))
-            saturation.take(picture->saturation());
-    }
+    struct Values {
+        Shared<double> opacity, rotation, saturation;
+        void merge(const Values& later)
+        {
+            opacity.merge(later.opacity);
+            rotation.merge(later.rotation);
+            saturation.merge(later.saturation);
+        }
+    };
+    const auto [opacity, rotation, saturation]
+        = selectiongather::gatherSelected<Values>(boxes, [](Values& v, const MyViewBase& box) {
+              // A NaN opacity never equals the reference, so it shows as mixed.
+              v.opacity.take(double(box.layerOpacity()));
+              v.rotation.take(box.rotationAngle());
+              if (const auto* picture = boxAs<MyImageView>(&box))
+                  v.saturation.take(picture->saturation());
+          });
     const DocumentWindowOutlets& c = controls();
     c.textboxOpacitySlider->showValue(opacity.same, opacity.value());
     c.textboxAngleSlider->showValue(rotation.same, rotation.value() / 360.0);

@@ -12,6 +12,7 @@
 #include "window/ColoredButton.h"
 #include "window/DocumentWindowOutlets.h"
 #include "window/GradientCtrl.h"
+#include "window/SelectionGather.h"
 #include "window/SharedValue.h"
 #include "window/TextEdits.h"
 #include "window/TextSummary.h"
@@ -77,13 +78,19 @@ void FillPanel::refresh(const std::vector<MyViewBase*>& boxes)
         if (QWidget* stepper = well->angleStepper())
             stepper->installEventFilter(this);
     }
-    Shared<SZGradient> back, overlay;
-    for (MyViewBase* box : boxes) {
-        if (!box->selected())
-            continue;
-        back.take(box->backColor());
-        overlay.take(box->overlayColor());
-    }
+    struct Values {
+        Shared<SZGradient> back, overlay;
+        void merge(const Values& later)
+        {
+            back.merge(later.back);
+            overlay.merge(later.overlay);
+        }
+    };
+    const auto [back, overlay]
+        = selectiongather::gatherSelected<Values>(boxes, [](Values& v, const MyViewBase& box) {
+              v.back.take(box.backColor());
+              v.overlay.take(box.overlayColor());
+          });
     // A mixed background shows as no fill, a mixed overlay as the default fill.
     const auto show = [](GradientCtrl* well, QPushButton* minus, const Shared<SZGradient>& fill,
                           bool mixedShowsNoFill) {

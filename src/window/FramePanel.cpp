@@ -91,15 +91,17 @@ struct Shown {
     const MyShapeView* rounded = nullptr;
 };
 
+// Looked for from the end, which Select All over thousands of boxes reaches at once.
 Shown shownOf(const std::vector<MyViewBase*>& boxes)
 {
     Shown s;
-    for (const MyViewBase* box : boxes) {
+    for (auto it = boxes.rbegin(); it != boxes.rend() && !s.rounded; ++it) {
+        const MyViewBase* box = *it;
         if (!box->selected())
             continue;
-        s.last = box;
-        if (const MyShapeView* shape = roundedShape(box))
-            s.rounded = shape;
+        if (!s.last)
+            s.last = box;
+        s.rounded = roundedShape(box);
     }
     return s;
 }

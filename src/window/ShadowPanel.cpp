@@ -10,6 +10,7 @@
 #include "window/DocumentWindowOutlets.h"
 #include "window/FieldNumbers.h"
 #include "window/ImageEffectIntensitySlider.h"
+#include "window/SelectionGather.h"
 #include "window/SharedValue.h"
 
 #include <QPushButton>
@@ -49,6 +50,21 @@ bool isNoShadowColor(const Color& c)
 struct FamilyValues {
     Shared<std::optional<Color>> color;
     Shared<int> angle, blur, offset;
+
+    void take(const std::optional<Color>& c, int a, int b, int o)
+    {
+        color.take(c);
+        angle.take(a);
+        blur.take(b);
+        offset.take(o);
+    }
+    void merge(const FamilyValues& later)
+    {
+        color.merge(later.color);
+        angle.merge(later.angle);
+        blur.merge(later.blur);
+        offset.merge(later.offset);
+    }
 };
 
 // A value as a fraction of a slider's maximum; 0 for a slider without one.
@@ -65,10 +81,10 @@ ShadowPanel::ShadowPanel(InspectorHost& host)
     const DocumentWindowOutlets& c = controls();
     const QString pt = fieldnumbers::kPoints, deg = fieldnumbers::kDegrees;
     m_families[Drop] = { c.btShadowColor, c.minusShadow,
-        { Row { { c.shadowAngleStepper, c.shadowAngleTextField, deg }, nullptr,
-              c.shadowAngleCtrl, Drop, Angle },
-            Row { { c.shadowBlurStepper, c.shadowBlurTextField, pt }, c.shadowBlurSlider,
-                nullptr, Drop, Blur },
+        { Row { { c.shadowAngleStepper, c.shadowAngleTextField, deg }, nullptr, c.shadowAngleCtrl,
+              Drop, Angle },
+            Row { { c.shadowBlurStepper, c.shadowBlurTextField, pt }, c.shadowBlurSlider, nullptr,
+                Drop, Blur },
             Row { { c.shadowOffsetStepper, c.shadowOffsetTextField, pt }, c.shadowOffsetSlider,
                 nullptr, Drop, Offset } } };
     m_families[Second] = { c.btInnerShadowColor, c.minusInnerShadow,
@@ -337,19 +353,26 @@ void ShadowPanel::segmentInnerShadowClicked()
 void ShadowPanel::refresh(const std::vector<MyViewBase*>& boxes)
 {
     const bool box = editsBoxShadow();
-    FamilyValues values[2];
-    for (const MyViewBase* b : boxes) {
-        if (!b->selected())
-            continue;
-        values[Drop].color.take(b->shadowColor());
-        values[Drop].angle.take(b->shadowAngle());
-        values[Drop].blur.take(b->shadowBlurSize());
-        values[Drop].offset.take(b->shadowOffsetSize());
-        values[Second].color.take(box ? b->boxShadowColor() : b->innerShadowColor());
-        values[Second].angle.take(box ? b->boxShadowAngle() : b->innerShadowAngle());
-        values[Second].blur.take(box ? b->boxShadowBlurSize() : b->innerShadowBlurSize());
-        values[Second].offset.take(box ? b->boxShadowOffsetSize() : b->innerShadowOffsetSize());
-    }
+    struct Values {
+        FamilyValues families[2];
+        void merge(const Values& later)
+        {
+            for (Family family : { Drop, Second })
+                families[family].merge(later.families[family]);
+        }
+    };
+    const Values gathered
+        = selectiongather::gatherSelected<Values>(boxes, [box](Values& v, const MyViewBase& b) {
+              v.families[Drop].take(
+                  b.shadowColor(), b.shadowAngle(), b.shadowBlurSize(), b.shadowOffsetSize());
+              if (box)
+                  v.families[Second].take(b.boxShadowColor(), b.boxShadowAngle(),
+                      b.boxShadowBlurSize(), b.boxShadowOffsetSize());
+              else
+                  v.families[Second].take(b.innerShadowColor(), b.innerShadowAngle(),
+                      b.innerShadowBlurSize(), b.innerShadowOffsetSize());
+          });
+    const FamilyValues(&values)[2] = gathered.families;
     if (!values[Drop].angle.seen())
         return;
     for (Family family : { Drop, Second }) {

@@ -5,6 +5,7 @@
 #include "platform/text/AttributedString.h"
 #include "platform/text/Font.h"
 #include "platform/text/TextAttributeNames.h"
+#include "window/SelectionGather.h"
 
 #include <cmath>
 
@@ -43,6 +44,12 @@ int fieldOf(const QString& key)
     return -1;
 }
 
+// Sizes are held to tenths, so sizes within a hundredth are the same size (an equivalence).
+bool sameSize(double a, double b)
+{
+    return std::abs(a - b) < 0.01;
+}
+
 } // namespace
 
 void TextSummary::gather(const AttributeDictionary& attrs, const SZGradient*& lastFill)
@@ -62,8 +69,7 @@ void TextSummary::gather(const AttributeDictionary& attrs, const SZGradient*& la
     if (style)
         alignment = style->alignment;
     if (const platform::Font* font = values[FontField]->font(); font && !font->isNull()) {
-        size.take(tenthOfPoint(font->pointSize()),
-            [](double a, double b) { return std::abs(a - b) < 0.01; });
+        size.take(tenthOfPoint(font->pointSize()), sameSize);
         bold.take(font->isBold());
         italic.take(font->isItalic());
         // Once the faces differ no further face can change what shows.
@@ -106,32 +112,62 @@ std::optional<TextSummary> TextSummary::ofSelectedBoxes(const std::vector<MyView
     return summary;
 }
 
-std::optional<TextSummary> TextSummary::gatherSelectedBoxes(const std::vector<MyViewBase*>& boxes)
-{
+namespace {
+
+// The summary of consecutive selected boxes, before its fill is copied.
+struct Gathered {
     TextSummary summary;
     const SZGradient* lastFill = nullptr;
     bool contributed = false;
-    for (MyViewBase* box : boxes) {
-        auto* view = boxAs<MyTextView>(box);
-        if (!view || !view->selected())
-            continue;
-        summary.circular.take(view->isCircular());
-        summary.vertical.take(view->isVertical());
-        const MyTextBox* text = view->txtBox();
-        if (view->isEditing() || !text || text->text().isEmpty())
-            continue;
-        contributed = true;
-        const AttributedString& s = text->text();
-        s.enumerateAttributes(TextRange(0, s.length()), AttributedString::Reverse,
-            [&](const AttributeDictionary& attrs, TextRange, bool&) {
-                summary.gather(attrs, lastFill);
-            });
+
+    void merge(const Gathered& later)
+    {
+        TextSummary& s = summary;
+        const TextSummary& l = later.summary;
+        s.underline.merge(l.underline);
+        s.strikethrough.merge(l.strikethrough);
+        s.kern.merge(l.kern);
+        s.lineSpacing.merge(l.lineSpacing);
+        s.size.merge(l.size, sameSize);
+        s.bold.merge(l.bold);
+        s.italic.merge(l.italic);
+        s.face.merge(l.face);
+        s.circular.merge(l.circular);
+        s.vertical.merge(l.vertical);
+        if (l.alignment)
+            s.alignment = l.alignment;
+        if (later.lastFill)
+            lastFill = later.lastFill;
+        contributed = contributed || later.contributed;
     }
-    if (!contributed)
+};
+
+} // namespace
+
+std::optional<TextSummary> TextSummary::gatherSelectedBoxes(const std::vector<MyViewBase*>& boxes)
+{
+    Gathered all
+        = selectiongather::gatherSelected<Gathered>(boxes, [](Gathered& g, const MyViewBase& box) {
+              const auto* view = boxAs<MyTextView>(&box);
+              if (!view)
+                  return;
+              g.summary.circular.take(view->isCircular());
+              g.summary.vertical.take(view->isVertical());
+              const MyTextBox* text = view->txtBox();
+              if (view->isEditing() || !text || text->text().isEmpty())
+                  return;
+              g.contributed = true;
+              const AttributedString& s = text->text();
+              s.enumerateAttributes(TextRange(0, s.length()), AttributedString::Reverse,
+                  [&](const AttributeDictionary& attrs, TextRange, bool&) {
+                      g.summary.gather(attrs, g.lastFill);
+                  });
+          });
+    if (!all.contributed)
         return std::nullopt;
-    if (lastFill)
-        summary.fill = *lastFill;
-    return summary;
+    if (all.lastFill)
+        all.summary.fill = *all.lastFill;
+    return std::move(all.summary);
 }
 
 std::optional<TextRange> TextSummary::shownRange(TextRange range, int length)

@@ -11,6 +11,7 @@
 #include "window/DocumentWindowOutlets.h"
 #include "window/FieldNumbers.h"
 #include "window/ImageEffectIntensitySlider.h"
+#include "window/SelectionGather.h"
 #include "window/SharedValue.h"
 
 #include <QLineEdit>
@@ -51,6 +52,21 @@ int truncated(double v)
 struct WarpPanel::Shown {
     Shared<int> perspSize, perspAngle, curveSize, curveAngle;
     bool alwaysRemovable = false;
+
+    void take(const MyViewBase& box)
+    {
+        perspSize.take(box.getPerspectiveSize());
+        perspAngle.take(box.getPerspectiveAngle());
+        curveSize.take(box.getCurveSize());
+        curveAngle.take(box.getCurveAngle());
+    }
+    void merge(const Shown& later)
+    {
+        perspSize.merge(later.perspSize);
+        perspAngle.merge(later.perspAngle);
+        curveSize.merge(later.curveSize);
+        curveAngle.merge(later.curveAngle);
+    }
 };
 
 WarpPanel::WarpPanel(InspectorHost& host)
@@ -73,25 +89,14 @@ WarpPanel::WarpPanel(InspectorHost& host)
 
 void WarpPanel::refresh(const std::vector<MyViewBase*>& boxes)
 {
-    Shown shown;
-    for (const MyViewBase* box : boxes) {
-        if (!box->selected())
-            continue;
-        shown.perspSize.take(box->getPerspectiveSize());
-        shown.perspAngle.take(box->getPerspectiveAngle());
-        shown.curveSize.take(box->getCurveSize());
-        shown.curveAngle.take(box->getCurveAngle());
-    }
-    show(shown);
+    show(selectiongather::gatherSelected<Shown>(
+        boxes, [](Shown& shown, const MyViewBase& box) { shown.take(box); }));
 }
 
 void WarpPanel::updateDirection(const MyViewBase& box)
 {
     Shown shown;
-    shown.perspSize.take(box.getPerspectiveSize());
-    shown.perspAngle.take(box.getPerspectiveAngle());
-    shown.curveSize.take(box.getCurveSize());
-    shown.curveAngle.take(box.getCurveAngle());
+    shown.take(box);
     shown.alwaysRemovable = true;
     show(shown);
 }

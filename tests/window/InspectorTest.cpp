@@ -171,6 +171,18 @@ BoxSpec withRecord(Kind kind, std::function<void(UNDODATA&)> edit, int shapeType
     return { kind, shapeType, true, std::move(edit) };
 }
 
+BoxSpec lineWithHeads(int start, int end, int borderSize = 0)
+{
+    return withRecord(
+        Kind::Shape,
+        [=](UNDODATA& r) {
+            r.startType = start;
+            r.endType = end;
+            r.borderSize = borderSize;
+        },
+        shape::Line);
+}
+
 } // namespace
 
 TEST(Inspector, ShadowFamiliesEachShowTheirOwnMixedState)
@@ -226,16 +238,7 @@ TEST(Inspector, ShadowFamiliesEachShowTheirOwnMixedState)
 TEST(Inspector, CommonValuesOrMixedStates)
 {
     InspectorWindow w;
-    const auto line = [](int start, int end) {
-        return withRecord(
-            Kind::Shape,
-            [=](UNDODATA& r) {
-                r.startType = start;
-                r.endType = end;
-                r.borderSize = 3;
-            },
-            shape::Line);
-    };
+    const auto line = [](int start, int end) { return lineWithHeads(start, end, 3); };
     w.build({ line(1, 2), line(3, 2) });
     EXPECT_EQ(w.o.popupStartPoint->currentIndex(), -1);
     EXPECT_EQ(w.o.popupEndPoint->currentIndex(), 2);
@@ -598,4 +601,29 @@ TEST(FontPanel, FollowsTypingAndDetachesTheColourPanel)
     EXPECT_EQ(w.o.fontSizeTextField->text(), QStringLiteral("20 pt"));
     EXPECT_EQ(panel.identifier(), QStringLiteral("textColorIdentifier_XYZ"));
     EXPECT_FALSE(panel.hasAction());
+}
+
+// A box of another kind counts as no head only when it is the first selected box.
+TEST(Inspector, LineHeadsCountOtherKindsOnlyFirst)
+{
+    const auto line = [](int start, int end) { return lineWithHeads(start, end); };
+    const BoxSpec text { Kind::Text };
+    struct Row {
+        const char* name;
+        std::vector<BoxSpec> boxes;
+        int start, end;
+    };
+    const Row rows[] = {
+        { "a text first, then lines with heads", { text, line(2, 3), line(2, 3) }, -1, -1 },
+        { "a text first, then lines without", { text, line(0, 0) }, 0, 0 },
+        { "a line first, then a text", { line(2, 3), text }, 2, 3 },
+        { "lines around a text", { line(2, 3), text, line(2, 1) }, 2, -1 },
+    };
+    InspectorWindow w;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        w.build(row.boxes);
+        EXPECT_EQ(w.o.popupStartPoint->currentIndex(), row.start);
+        EXPECT_EQ(w.o.popupEndPoint->currentIndex(), row.end);
+    }
 }
