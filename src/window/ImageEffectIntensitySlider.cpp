@@ -68,11 +68,16 @@ void ImageEffectIntensitySlider::setImage(const Image& image)
 void ImageEffectIntensitySlider::setGeneratePreviewImageBlock(PreviewBlock block)
 {
     m_previewBlock = std::move(block);
+    m_previewsMadeFrom.reset();
     setImage(m_image);
 }
 
 void ImageEffectIntensitySlider::rebuildPreviews()
 {
+    const PreviewSource from { m_image, width(), height(), m_maxValue };
+    if (m_previewsMadeFrom == from)
+        return;
+    m_previewsMadeFrom = from;
     const double w = std::round(width() / 2.0); // half away from zero for positive widths
     const double h = height() - 5.0;
     const Image source = (m_image.isNull() || w <= 0 || h <= 0)

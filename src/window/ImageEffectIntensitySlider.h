@@ -117,6 +117,15 @@ private:
     bool m_showsDegrees = false;
     PreviewBlock m_previewBlock;
     std::array<platform::Image, 4> m_previews;
+    // What the previews were made from: the picture, the slider's size and maximum. Setting
+    // the same picture again (every refresh of a large selection does) keeps them.
+    struct PreviewSource {
+        platform::Image image;
+        int width = 0, height = 0;
+        double maxValue = 0.0;
+        bool operator==(const PreviewSource&) const = default;
+    };
+    std::optional<PreviewSource> m_previewsMadeFrom;
     // The value when the current drag began.
     std::optional<double> m_undoValue;
     UndoManagerProvider m_undoManager;

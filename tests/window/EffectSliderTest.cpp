@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string_view>
 
@@ -233,6 +234,59 @@ TEST(EffectSlider, PreviewsAtFourStrengthsDrawnByQuarter)
     // Without previews in use the picture itself fills the track.
     a.s.setUsePreviewImage(false);
     EXPECT_PIXEL_NEAR(a.s.renderToImage(), 25, 20, (Rgba { 160, 160, 164, 255 }), 3);
+}
+
+// The previews are made again only when what they show from changes: the picture, the size
+// or the maximum; the same picture set again (each refresh of the inspector) keeps them.
+TEST(EffectSlider, PreviewsMadeAgainOnlyWhenTheirSourceChanges)
+{
+    Slider a("Vignette", 200, 60);
+    const Image grey = solid(400, 100, Qt::gray);
+    a.s.setImage(grey);
+    int calls = 0;
+    a.s.setGeneratePreviewImageBlock([&](const Image&, int i, float) {
+        ++calls;
+        return solid(10, 10, i ? Qt::green : Qt::red);
+    });
+    struct Row {
+        const char* name;
+        std::function<void()> change;
+        bool madeAgain;
+    };
+    const Row rows[] = {
+        { "the same picture", [&] { a.s.setImage(grey); }, false },
+        { "a copy of the same picture", [&] { a.s.setImage(Image(grey)); }, false },
+        { "another picture", [&] { a.s.setImage(solid(400, 100, Qt::gray)); }, true },
+        { "then it again", [&] { a.s.setImage(a.s.image()); }, false },
+        { "another width",
+            [&] {
+                a.s.resize(240, 60);
+                a.s.setImage(a.s.image());
+            },
+            true },
+        { "another maximum",
+            [&] {
+                a.s.setMaxValue(50);
+                a.s.setImage(a.s.image());
+            },
+            true },
+        { "another block",
+            [&] {
+                a.s.setGeneratePreviewImageBlock([&](const Image&, int, float) {
+                    ++calls;
+                    return solid(10, 10, Qt::blue);
+                });
+            },
+            true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto before = a.s.cachedPreviewImages();
+        calls = 0;
+        row.change();
+        EXPECT_EQ(calls, row.madeAgain ? 4 : 0);
+        EXPECT_EQ(a.s.cachedPreviewImages() != before, row.madeAgain);
+    }
 }
 
 TEST(EffectSlider, KnobSitsAtTheValue)
