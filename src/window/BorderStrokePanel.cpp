@@ -167,18 +167,19 @@ void BorderStrokePanel::refresh(const std::vector<MyViewBase*>& boxes)
             firstIsShape.merge(later.firstIsShape);
         }
     };
-    Values v = selectiongather::gatherSelected<Values>(boxes, [](Values& v, const MyViewBase& box) {
-        v.border.take(box.borderColor());
-        v.stroke.take(box.strokeColor());
-        v.borderSize.take(box.borderSize());
-        v.strokeSize.take(box.strokeSize());
-        const auto* shape = boxAs<MyShapeView>(&box);
-        v.firstIsShape.take(shape != nullptr);
-        if (shape) {
-            v.startHead.take(shape->startType());
-            v.endHead.take(shape->endType());
-        }
-    });
+    Values v
+        = selectiongather::gatherSelected<Values>(boxes, [](Values& part, const MyViewBase& box) {
+              part.border.take(box.borderColor());
+              part.stroke.take(box.strokeColor());
+              part.borderSize.take(box.borderSize());
+              part.strokeSize.take(box.strokeSize());
+              const auto* shape = boxAs<MyShapeView>(&box);
+              part.firstIsShape.take(shape != nullptr);
+              if (shape) {
+                  part.startHead.take(shape->startType());
+                  part.endHead.take(shape->endType());
+              }
+          });
     if (!v.firstIsShape.seen())
         return;
     // Line heads compare shapes only, against 0 unless the first box is a shape.
@@ -189,10 +190,8 @@ void BorderStrokePanel::refresh(const std::vector<MyViewBase*>& boxes)
     }
     startHead.merge(v.startHead);
     endHead.merge(v.endHead);
-    const Shared<SZGradient>&border = v.border, &stroke = v.stroke;
-    const Shared<int>&borderSize = v.borderSize, &strokeSize = v.strokeSize;
-    const Shared<SZGradient>* fills[2] = { &border, &stroke };
-    const Shared<int>* widths[2] = { &borderSize, &strokeSize };
+    const Shared<SZGradient>* fills[2] = { &v.border, &v.stroke };
+    const Shared<int>* widths[2] = { &v.borderSize, &v.strokeSize };
     for (int i : { Border, Stroke }) {
         const Line& line = m_lines[size_t(i)];
         const Shared<SZGradient>& fill = *fills[i];
