@@ -31,6 +31,16 @@ bool CpuFeatures::hasAvx2()
 #endif
 }
 
+bool CpuFeatures::hasFma()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool fma = __builtin_cpu_supports("fma");
+    return fma && hasAvx();
+#else
+    return false;
+#endif
+}
+
 bool CpuFeatures::allowAvx(bool allowed)
 {
     return g_avxAllowed.exchange(allowed);

@@ -9,6 +9,8 @@ public:
     static bool hasAvx();
     // AVX2 (256-bit integer vectors) as well; off with AVX (QUILLMARK_NO_AVX, allowAvx).
     static bool hasAvx2();
+    // Fused multiply-add as well; off with AVX.
+    static bool hasFma();
     // Whether the wider versions may run where the processor has them (they may by default);
     // returns the previous setting. Both give the same pixels: tests compare them.
     static bool allowAvx(bool allowed);
