@@ -200,7 +200,8 @@ namespace {
 // the last place for half of the 256 values; one correction step with the fused residual
 // x - q * 255 (exact in a fused multiply-add) gives the correctly rounded quotient for every
 // one of them, so the same floats as the division. Returns the number of pixels done.
-__attribute__((target("avx2,fma"))) int convertAvx2(const QRgb* __restrict s, Px* __restrict d, int width)
+__attribute__((target("avx2,fma"))) int convertAvx2(
+    const QRgb* __restrict s, Px* __restrict d, int width)
 {
     float* q = reinterpret_cast<float*>(d);
     const __m256 inv = _mm256_set1_ps(1.0f / 255.0f), full = _mm256_set1_ps(255.0f);
@@ -208,10 +209,10 @@ __attribute__((target("avx2,fma"))) int convertAvx2(const QRgb* __restrict s, Px
     const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
     int i = 0;
     for (; i + 8 <= width; i += 8) {
-        const __m128i b0 = _mm_shuffle_epi8(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), order);
-        const __m128i b1 = _mm_shuffle_epi8(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 4)), order);
+        const __m128i b0
+            = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), order);
+        const __m128i b1
+            = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 4)), order);
         const __m128i parts[4] = { b0, _mm_unpackhi_epi64(b0, b0), b1, _mm_unpackhi_epi64(b1, b1) };
         for (int j = 0; j < 4; ++j) {
             const __m256 x = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(parts[j]));
@@ -228,6 +229,7 @@ __attribute__((target("avx2,fma"))) int convertAvx2(const QRgb* __restrict s, Px
 
 void BitmapSource::convert(const QImage& lv, const PixelRect& r, PixelTile& out, const RowOp* op)
 {
+    constexpr int kPrefetchRows = 3;
     const auto& t = byteToFloat();
     const int h = lv.height();
 #if defined(__x86_64__) || defined(__i386__)
@@ -236,6 +238,16 @@ void BitmapSource::convert(const QImage& lv, const PixelRect& r, PixelTile& out,
     for (int y = r.y; y < r.maxY(); ++y) {
         const QRgb* __restrict s = reinterpret_cast<const QRgb*>(lv.constScanLine(h - 1 - y)) + r.x;
         Px* __restrict d = out.at(r.x, y);
+#if defined(__SSE2__)
+        // A tile's rows are short runs far apart in the picture, too short for the hardware
+        // to learn before each ends: ask for a row a few ahead while this one is converted.
+        if (y + kPrefetchRows < r.maxY()) {
+            const char* ahead = reinterpret_cast<const char*>(
+                reinterpret_cast<const QRgb*>(lv.constScanLine(h - 1 - y - kPrefetchRows)) + r.x);
+            for (int b = 0; b < r.width * 4; b += 64)
+                _mm_prefetch(ahead + b, _MM_HINT_T0);
+        }
+#endif
         int i = 0;
 #if defined(__x86_64__) || defined(__i386__)
         if (wide)
