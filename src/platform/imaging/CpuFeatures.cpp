@@ -41,6 +41,16 @@ bool CpuFeatures::hasFma()
 #endif
 }
 
+bool CpuFeatures::roundsFused()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool fused = __builtin_cpu_supports("fma") && !std::getenv("QUILLMARK_NO_AVX");
+    return fused;
+#else
+    return false;
+#endif
+}
+
 bool CpuFeatures::allowAvx(bool allowed)
 {
     return g_avxAllowed.exchange(allowed);

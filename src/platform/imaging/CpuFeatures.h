@@ -11,6 +11,10 @@ public:
     static bool hasAvx2();
     // Fused multiply-add as well; off with AVX.
     static bool hasFma();
+    // Whether loops whose narrow and wide versions must give the same floats round as fused
+    // multiply-adds: where the processor has them, whatever allowAvx says (the narrow loops
+    // then use them too); not with QUILLMARK_NO_AVX.
+    static bool roundsFused();
     // Whether the wider versions may run where the processor has them (they may by default);
     // returns the previous setting. Both give the same pixels: tests compare them.
     static bool allowAvx(bool allowed);
