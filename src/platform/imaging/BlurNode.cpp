@@ -351,17 +351,25 @@ __attribute__((target("avx2,fma"))) void acrossFusedWide(
         acrossFusedNarrow(src + i, dst + i, width - i, k, r);
 }
 
-// Six pixels (three vectors) of two output rows at a time, the rows read once for both as in
-// downAvx: six sums and the six rows of the step before in registers.
-__attribute__((target("avx512f,avx512vl,avx2,fma"))) void downFusedWide(const Px* const* rows, Px* __restrict dst0,
-    Px* __restrict dst1, int width, const float* k, int r)
+// C vectors (2C pixels) of two output rows at a time, the rows read once for both as in
+// downAvx: 2C sums and the 2C rows of the step before in registers. Three vectors need more
+// than the sixteen registers of AVX2 and are made where AVX-512 doubles them (the same
+// 256-bit operations, so the same floats); two elsewhere.
+template <int C>
+__attribute__((target("avx2,fma"), always_inline)) inline void downFusedColumns(
+    const Px* const* rows, Px* __restrict dst0, Px* __restrict dst1, int width, const float* k,
+    int r)
 {
+    static_assert(C == 2 || C == 3);
     const __m256 w0 = _mm256_set1_ps(k[0]);
     int i = 0;
-    for (; i + 6 <= width; i += 6) {
-        __m256 up0 = load8(rows[r] + i), up1 = load8(rows[r] + i + 2), up2 = load8(rows[r] + i + 4);
-        __m256 down0 = load8(rows[r + 1] + i), down1 = load8(rows[r + 1] + i + 2),
-               down2 = load8(rows[r + 1] + i + 4);
+    for (; i + 2 * C <= width; i += 2 * C) {
+        __m256 up0 = load8(rows[r] + i), up1 = load8(rows[r] + i + 2), up2 = up0;
+        __m256 down0 = load8(rows[r + 1] + i), down1 = load8(rows[r + 1] + i + 2), down2 = down0;
+        if constexpr (C == 3) {
+            up2 = load8(rows[r] + i + 4);
+            down2 = load8(rows[r + 1] + i + 4);
+        }
         __m256 a0 = _mm256_mul_ps(up0, w0), a1 = _mm256_mul_ps(up1, w0),
                a2 = _mm256_mul_ps(up2, w0);
         __m256 b0 = _mm256_mul_ps(down0, w0), b1 = _mm256_mul_ps(down1, w0),
@@ -369,33 +377,51 @@ __attribute__((target("avx512f,avx512vl,avx2,fma"))) void downFusedWide(const Px
         for (int t = 1; t <= r; ++t) {
             const Px* u = rows[r - t] + i;
             const Px* d = rows[r + 1 + t] + i;
+            // Opaque, as in acrossFusedWide.
             asm("" : "+r"(u), "+r"(d));
             const __m256 w = _mm256_set1_ps(k[t]);
-            const __m256 u0 = load8(u), u1 = load8(u + 2), u2 = load8(u + 4);
-            const __m256 d0 = load8(d), d1 = load8(d + 2), d2 = load8(d + 4);
+            const __m256 u0 = load8(u), u1 = load8(u + 2);
+            const __m256 d0 = load8(d), d1 = load8(d + 2);
             a0 = _mm256_fmadd_ps(_mm256_add_ps(u0, down0), w, a0);
             a1 = _mm256_fmadd_ps(_mm256_add_ps(u1, down1), w, a1);
-            a2 = _mm256_fmadd_ps(_mm256_add_ps(u2, down2), w, a2);
             b0 = _mm256_fmadd_ps(_mm256_add_ps(up0, d0), w, b0);
             b1 = _mm256_fmadd_ps(_mm256_add_ps(up1, d1), w, b1);
-            b2 = _mm256_fmadd_ps(_mm256_add_ps(up2, d2), w, b2);
+            if constexpr (C == 3) {
+                const __m256 u2 = load8(u + 4), d2 = load8(d + 4);
+                a2 = _mm256_fmadd_ps(_mm256_add_ps(u2, down2), w, a2);
+                b2 = _mm256_fmadd_ps(_mm256_add_ps(up2, d2), w, b2);
+                up2 = u2;
+                down2 = d2;
+            }
             up0 = u0;
             up1 = u1;
-            up2 = u2;
             down0 = d0;
             down1 = d1;
-            down2 = d2;
         }
         float* e0 = reinterpret_cast<float*>(dst0 + i);
         float* e1 = reinterpret_cast<float*>(dst1 + i);
         _mm256_storeu_ps(e0, a0);
         _mm256_storeu_ps(e0 + 8, a1);
-        _mm256_storeu_ps(e0 + 16, a2);
         _mm256_storeu_ps(e1, b0);
         _mm256_storeu_ps(e1 + 8, b1);
-        _mm256_storeu_ps(e1 + 16, b2);
+        if constexpr (C == 3) {
+            _mm256_storeu_ps(e0 + 16, a2);
+            _mm256_storeu_ps(e1 + 16, b2);
+        }
     }
     downFusedNarrow(rows, dst0, dst1, i, width, k, r);
+}
+
+__attribute__((target("avx2,fma"))) void downFusedAvx2(
+    const Px* const* rows, Px* dst0, Px* dst1, int width, const float* k, int r)
+{
+    downFusedColumns<2>(rows, dst0, dst1, width, k, r);
+}
+
+__attribute__((target("avx512f,avx512vl,avx2,fma"))) void downFusedAvx512(
+    const Px* const* rows, Px* dst0, Px* dst1, int width, const float* k, int r)
+{
+    downFusedColumns<3>(rows, dst0, dst1, width, k, r);
 }
 #endif
 
@@ -452,9 +478,12 @@ Passes passesFor(int r)
     if (r <= kMaxUnrolled)
         return unrolledPasses(std::make_integer_sequence<int, kMaxUnrolled>(), r, avx);
 #if defined(__x86_64__) || defined(__i386__)
-    if (CpuFeatures::roundsFused())
-        return CpuFeatures::hasAvx2() ? Passes { &acrossFusedWide, &downFusedWide }
+    if (CpuFeatures::roundsFused()) {
+        if (CpuFeatures::hasAvx512())
+            return { &acrossFusedWide, &downFusedAvx512 };
+        return CpuFeatures::hasAvx2() ? Passes { &acrossFusedWide, &downFusedAvx2 }
                                       : Passes { &acrossFusedNarrow, &downFusedAll };
+    }
     if (avx)
         return { &acrossAvxAny, &downAvx<0> };
 #endif

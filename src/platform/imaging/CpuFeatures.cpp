@@ -8,6 +8,7 @@ namespace platform {
 namespace {
 
 std::atomic<bool> g_avxAllowed { true };
+std::atomic<bool> g_avx512Allowed { true };
 
 } // namespace
 
@@ -41,6 +42,17 @@ bool CpuFeatures::hasFma()
 #endif
 }
 
+bool CpuFeatures::hasAvx512()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx512
+        = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+    return avx512 && g_avx512Allowed.load(std::memory_order_relaxed) && hasFma() && hasAvx2();
+#else
+    return false;
+#endif
+}
+
 bool CpuFeatures::roundsFused()
 {
 #if defined(__x86_64__) || defined(__i386__)
@@ -54,6 +66,15 @@ bool CpuFeatures::roundsFused()
 bool CpuFeatures::allowAvx(bool allowed)
 {
     return g_avxAllowed.exchange(allowed);
+}
+
+} // namespace platform
+
+namespace platform {
+
+bool CpuFeatures::allowAvx512(bool allowed)
+{
+    return g_avx512Allowed.exchange(allowed);
 }
 
 } // namespace platform
