@@ -356,13 +356,13 @@ __attribute__((target("avx2,fma"))) void acrossFusedWide(
 // than the sixteen registers of AVX2 and are made where AVX-512 doubles them (the same
 // 256-bit operations, so the same floats); two elsewhere.
 template <int C>
-__attribute__((target("avx2,fma"), always_inline)) inline void downFusedColumns(
-    const Px* const* rows, Px* __restrict dst0, Px* __restrict dst1, int width, const float* k,
-    int r)
+__attribute__((target("avx2,fma"), always_inline)) inline int downFusedColumns(
+    const Px* const* rows, Px* __restrict dst0, Px* __restrict dst1, int begin, int width,
+    const float* k, int r)
 {
     static_assert(C == 2 || C == 3);
     const __m256 w0 = _mm256_set1_ps(k[0]);
-    int i = 0;
+    int i = begin;
     for (; i + 2 * C <= width; i += 2 * C) {
         __m256 up0 = load8(rows[r] + i), up1 = load8(rows[r] + i + 2), up2 = up0;
         __m256 down0 = load8(rows[r + 1] + i), down1 = load8(rows[r + 1] + i + 2), down2 = down0;
@@ -409,19 +409,22 @@ __attribute__((target("avx2,fma"), always_inline)) inline void downFusedColumns(
             _mm256_storeu_ps(e1 + 16, b2);
         }
     }
-    downFusedNarrow(rows, dst0, dst1, i, width, k, r);
+    return i;
 }
 
 __attribute__((target("avx2,fma"))) void downFusedAvx2(
     const Px* const* rows, Px* dst0, Px* dst1, int width, const float* k, int r)
 {
-    downFusedColumns<2>(rows, dst0, dst1, width, k, r);
+    const int i = downFusedColumns<2>(rows, dst0, dst1, 0, width, k, r);
+    downFusedNarrow(rows, dst0, dst1, i, width, k, r);
 }
 
 __attribute__((target("avx512f,avx512vl,avx2,fma"))) void downFusedAvx512(
     const Px* const* rows, Px* dst0, Px* dst1, int width, const float* k, int r)
 {
-    downFusedColumns<3>(rows, dst0, dst1, width, k, r);
+    int i = downFusedColumns<3>(rows, dst0, dst1, 0, width, k, r);
+    i = downFusedColumns<2>(rows, dst0, dst1, i, width, k, r);
+    downFusedNarrow(rows, dst0, dst1, i, width, k, r);
 }
 #endif
 
