@@ -17,14 +17,15 @@ struct FreeBytes {
 };
 using Bytes = std::unique_ptr<uchar[], FreeBytes>;
 
-// Buffers from this size on are aligned to, and asked to be backed by, large pages: a
-// full-resolution render touches every 4 KB page of its output once, and taking each page's
-// fault separately costs it about as much as writing the bytes.
+// Buffers too large to keep are aligned to, and asked to be backed by, large pages: a
+// full-resolution render touches every 4 KB page of its fresh output once, and taking each
+// page's fault separately costs it about as much as writing the bytes. (Kept buffers fault
+// once; their pages stay small, so that the pool's count is what they hold.)
 constexpr std::size_t kLargePage = 2 * 1024 * 1024;
 
 Bytes allocate(std::size_t size)
 {
-    if (size < kLargePage)
+    if (size <= std::size_t(ImageBufferPool::kMaxKeptBytes))
         return Bytes(static_cast<uchar*>(std::malloc(size)));
     const std::size_t rounded = (size + kLargePage - 1) / kLargePage * kLargePage;
     Bytes bytes(static_cast<uchar*>(std::aligned_alloc(kLargePage, rounded)));
