@@ -53,7 +53,9 @@ namespace {
 // and read back. Tiles wider than the ring allows for a large radius run in bands of columns.
 //
 // Every loop below adds the taps in the same order (centre, then the pairs p[-t] + p[t] from
-// t = 1 outwards, one multiply per pair), so every path gives the same pixels.
+// t = 1 outwards, one multiply per pair), so every path gives the same pixels. Beyond the
+// unrolled radii, where the processor has fused multiply-adds, every path fuses each pair's
+// multiply with its addition into the sum (the same order, one rounding fewer per pair).
 
 // Small kernels (the display path's: sigma shrinks with the zoom) get their own unrolled
 // loops; larger ones run loops over any radius.
