@@ -1,6 +1,7 @@
 #include "platform/imaging/BitmapSource.h"
 
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/imaging/CpuFeatures.h"
 #include "platform/imaging/Resampler.h"
 
 #include <algorithm>
@@ -8,7 +9,7 @@
 #include <cmath>
 #include <vector>
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace platform {
@@ -191,14 +192,67 @@ QImage BitmapSource::reduce(const QImage& lv, int steps)
     return next;
 }
 
-void BitmapSource::convert(const QImage& lv, const PixelRect& r, PixelTile& out)
+namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+// Eight pixels at a time with AVX2 and FMA: the bytes put in R, G, B, A order and widened
+// to floats, then divided by 255 without a division. x * (1 / 255) alone is off by one unit in
+// the last place for half of the 256 values; one correction step with the fused residual
+// x - q * 255 (exact in a fused multiply-add) gives the correctly rounded quotient for every
+// one of them, so the same floats as the division. Returns the number of pixels done.
+__attribute__((target("avx2,fma"))) int convertAvx2(
+    const QRgb* __restrict s, Px* __restrict d, int width)
 {
+    float* q = reinterpret_cast<float*>(d);
+    const __m256 inv = _mm256_set1_ps(1.0f / 255.0f), full = _mm256_set1_ps(255.0f);
+    // B, G, R, A bytes of four pixels to R, G, B, A.
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+    int i = 0;
+    for (; i + 8 <= width; i += 8) {
+        const __m128i b0
+            = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), order);
+        const __m128i b1
+            = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 4)), order);
+        const __m128i parts[4] = { b0, _mm_unpackhi_epi64(b0, b0), b1, _mm_unpackhi_epi64(b1, b1) };
+        for (int j = 0; j < 4; ++j) {
+            const __m256 x = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(parts[j]));
+            const __m256 e = _mm256_mul_ps(x, inv);
+            const __m256 rest = _mm256_fnmadd_ps(e, full, x);
+            _mm256_storeu_ps(q + 4 * (i + 2 * j), _mm256_fmadd_ps(rest, inv, e));
+        }
+    }
+    return i;
+}
+#endif
+
+} // namespace
+
+void BitmapSource::convert(const QImage& lv, const PixelRect& r, PixelTile& out, const RowOp* op)
+{
+    constexpr int kPrefetchRows = 3;
     const auto& t = byteToFloat();
     const int h = lv.height();
+#if defined(__x86_64__) || defined(__i386__)
+    const bool wide = CpuFeatures::hasAvx2() && CpuFeatures::hasFma();
+#endif
     for (int y = r.y; y < r.maxY(); ++y) {
         const QRgb* __restrict s = reinterpret_cast<const QRgb*>(lv.constScanLine(h - 1 - y)) + r.x;
         Px* __restrict d = out.at(r.x, y);
+#if defined(__SSE2__)
+        // A tile's rows are short runs far apart in the picture, too short for the hardware
+        // to learn before each ends: ask for a row a few ahead while this one is converted.
+        if (y + kPrefetchRows < r.maxY()) {
+            const char* ahead = reinterpret_cast<const char*>(
+                reinterpret_cast<const QRgb*>(lv.constScanLine(h - 1 - y - kPrefetchRows)) + r.x);
+            for (int b = 0; b < r.width * 4; b += 64)
+                _mm_prefetch(ahead + b, _MM_HINT_T0);
+        }
+#endif
         int i = 0;
+#if defined(__x86_64__) || defined(__i386__)
+        if (wide)
+            i = convertAvx2(s, d, r.width);
+#endif
 #if defined(__SSE2__)
         // Four pixels at a time: bytes widened to ints (B, G, R, A in memory on this
         // little-endian target), converted and divided by 255 exactly as the table is made.
@@ -217,6 +271,9 @@ void BitmapSource::convert(const QImage& lv, const PixelRect& r, PixelTile& out)
 #endif
         for (; i < r.width; ++i)
             d[i] = unpack(s[i], t);
+        // While the row is still in the first-level cache.
+        if (op)
+            (*op)(d, d, r.width);
     }
 }
 
@@ -360,6 +417,10 @@ bool BitmapSource::renderThrough(const RenderArgs& args, PixelTile& out, const R
     if (std::abs(ls - s) < 1e-12) {
         // The level's grid is the render grid: a plain conversion.
         const PixelRect inside = out.rect().intersected(lvRect);
+        if (inside == out.rect()) {
+            convert(lv, inside, out, op);
+            return true;
+        }
         if (!inside.isEmpty())
             convert(lv, inside, out);
         out.clearOutside(inside);

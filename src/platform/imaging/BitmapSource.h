@@ -53,8 +53,10 @@ private:
     // The kept plane of level k at scale s, made (with no cells yet) when the last one was of
     // another level or scale; null when the plane would be too large to keep.
     std::shared_ptr<ScaledPlane> scaledPlane(int k, double s) const;
-    // Converts the pixels of level image lv (y-up rows) inside r into out.
-    static void convert(const QImage& lv, const PixelRect& r, PixelTile& out);
+    // Converts the pixels of level image lv (y-up rows) inside r into out, each row then
+    // passed through op in place when given.
+    static void convert(
+        const QImage& lv, const PixelRect& r, PixelTile& out, const RowOp* op = nullptr);
     // The level `steps` above lv.
     static QImage reduce(const QImage& lv, int steps);
 

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 #include <cstddef>
 #include <utility>
 #include <vector>
@@ -50,7 +53,9 @@ namespace {
 // and read back. Tiles wider than the ring allows for a large radius run in bands of columns.
 //
 // Every loop below adds the taps in the same order (centre, then the pairs p[-t] + p[t] from
-// t = 1 outwards, one multiply per pair), so every path gives the same pixels.
+// t = 1 outwards, one multiply per pair), so every path gives the same pixels. Beyond the
+// unrolled radii, where the processor has fused multiply-adds, every path fuses each pair's
+// multiply with its addition into the sum (the same order, one rounding fewer per pair).
 
 // Small kernels (the display path's: sigma shrinks with the zoom) get their own unrolled
 // loops; larger ones run loops over any radius.
@@ -252,6 +257,177 @@ __attribute__((target("avx"))) void downAvx(const Px* const* rows, Px* __restric
     else
         downAny(rows, dst0, dst1, i, width, k, r);
 }
+
+// Radii beyond the unrolled ones, where the processor has fused multiply-adds: each tap pair
+// is one addition and one fused multiply-add into the sum, half the additions of the loops
+// above, which are what limits them. The same operations in the same order in every lane of
+// the narrow (one pixel) and wide (eight pixels) loops, so both give the same floats; they
+// differ from the unfused loops' by a rounding (far below one level).
+__attribute__((target("fma"), always_inline)) inline __m128 fused4(__m128 a, __m128 w, __m128 acc)
+{
+    return _mm_fmadd_ps(a, w, acc);
+}
+
+__attribute__((target("fma"))) void acrossFusedNarrow(
+    const Px* __restrict src, Px* __restrict dst, int width, const float* k, int r)
+{
+    const __m128 w0 = _mm_set1_ps(k[0]);
+    for (int i = 0; i < width; ++i) {
+        const Px* p = src + i;
+        __m128 acc = _mm_mul_ps(__m128(p[0]), w0);
+        for (int t = 1; t <= r; ++t)
+            acc = fused4(__m128(p[-t] + p[t]), _mm_set1_ps(k[t]), acc);
+        dst[i] = Px(acc);
+    }
+}
+
+__attribute__((target("fma"))) void downFusedNarrow(const Px* const* rows, Px* __restrict dst0,
+    Px* __restrict dst1, int begin, int width, const float* k, int r)
+{
+    const __m128 w0 = _mm_set1_ps(k[0]);
+    for (int j = 0; j < 2; ++j) {
+        const Px* const* c = rows + j;
+        Px* __restrict dst = j ? dst1 : dst0;
+        for (int i = begin; i < width; ++i) {
+            __m128 acc = _mm_mul_ps(__m128(c[r][i]), w0);
+            for (int t = 1; t <= r; ++t)
+                acc = fused4(__m128(c[r - t][i] + c[r + t][i]), _mm_set1_ps(k[t]), acc);
+            dst[i] = Px(acc);
+        }
+    }
+}
+
+__attribute__((target("avx2,fma"), always_inline)) inline __m256 load8(const Px* p)
+{
+    return _mm256_loadu_ps(reinterpret_cast<const float*>(p));
+}
+
+// Sixteen pixels (eight vectors) at a time: eight independent sums, enough to keep both
+// multiply-add units busy through each one's latency. Named, not an array: the compiler
+// keeps an array of sums in memory.
+__attribute__((target("avx2,fma"))) void acrossFusedWide(
+    const Px* __restrict src, Px* __restrict dst, int width, const float* k, int r)
+{
+    const __m256 w0 = _mm256_set1_ps(k[0]);
+    int i = 0;
+    for (; i + 16 <= width; i += 16) {
+        const Px* p = src + i;
+        __m256 a0 = _mm256_mul_ps(load8(p), w0), a1 = _mm256_mul_ps(load8(p + 2), w0);
+        __m256 a2 = _mm256_mul_ps(load8(p + 4), w0), a3 = _mm256_mul_ps(load8(p + 6), w0);
+        __m256 a4 = _mm256_mul_ps(load8(p + 8), w0), a5 = _mm256_mul_ps(load8(p + 10), w0);
+        __m256 a6 = _mm256_mul_ps(load8(p + 12), w0), a7 = _mm256_mul_ps(load8(p + 14), w0);
+        for (int t = 1; t <= r; ++t) {
+            const __m256 w = _mm256_set1_ps(k[t]);
+            const Px* lo = p - t;
+            const Px* hi = p + t;
+            // Opaque to the compiler: otherwise it keeps the vectors it will read again two
+            // steps later in registers, runs out of them and moves the sums to memory.
+            asm("" : "+r"(lo), "+r"(hi));
+            a0 = _mm256_fmadd_ps(_mm256_add_ps(load8(lo), load8(hi)), w, a0);
+            a1 = _mm256_fmadd_ps(_mm256_add_ps(load8(lo + 2), load8(hi + 2)), w, a1);
+            a2 = _mm256_fmadd_ps(_mm256_add_ps(load8(lo + 4), load8(hi + 4)), w, a2);
+            a3 = _mm256_fmadd_ps(_mm256_add_ps(load8(lo + 6), load8(hi + 6)), w, a3);
+            a4 = _mm256_fmadd_ps(_mm256_add_ps(load8(lo + 8), load8(hi + 8)), w, a4);
+            a5 = _mm256_fmadd_ps(_mm256_add_ps(load8(lo + 10), load8(hi + 10)), w, a5);
+            a6 = _mm256_fmadd_ps(_mm256_add_ps(load8(lo + 12), load8(hi + 12)), w, a6);
+            a7 = _mm256_fmadd_ps(_mm256_add_ps(load8(lo + 14), load8(hi + 14)), w, a7);
+        }
+        float* d = reinterpret_cast<float*>(dst + i);
+        _mm256_storeu_ps(d, a0);
+        _mm256_storeu_ps(d + 8, a1);
+        _mm256_storeu_ps(d + 16, a2);
+        _mm256_storeu_ps(d + 24, a3);
+        _mm256_storeu_ps(d + 32, a4);
+        _mm256_storeu_ps(d + 40, a5);
+        _mm256_storeu_ps(d + 48, a6);
+        _mm256_storeu_ps(d + 56, a7);
+    }
+    for (; i + 2 <= width; i += 2) {
+        const Px* p = src + i;
+        __m256 a = _mm256_mul_ps(load8(p), w0);
+        for (int t = 1; t <= r; ++t)
+            a = _mm256_fmadd_ps(_mm256_add_ps(load8(p - t), load8(p + t)), _mm256_set1_ps(k[t]), a);
+        _mm256_storeu_ps(reinterpret_cast<float*>(dst + i), a);
+    }
+    if (i < width)
+        acrossFusedNarrow(src + i, dst + i, width - i, k, r);
+}
+
+// C vectors (2C pixels) of two output rows at a time, the rows read once for both as in
+// downAvx: 2C sums and the 2C rows of the step before in registers. Three vectors need more
+// than the sixteen registers of AVX2 and are made where AVX-512 doubles them (the same
+// 256-bit operations, so the same floats); two elsewhere.
+template <int C>
+__attribute__((target("avx2,fma"), always_inline)) inline int downFusedColumns(
+    const Px* const* rows, Px* __restrict dst0, Px* __restrict dst1, int begin, int width,
+    const float* k, int r)
+{
+    static_assert(C == 2 || C == 3);
+    const __m256 w0 = _mm256_set1_ps(k[0]);
+    int i = begin;
+    for (; i + 2 * C <= width; i += 2 * C) {
+        __m256 up0 = load8(rows[r] + i), up1 = load8(rows[r] + i + 2), up2 = up0;
+        __m256 down0 = load8(rows[r + 1] + i), down1 = load8(rows[r + 1] + i + 2), down2 = down0;
+        if constexpr (C == 3) {
+            up2 = load8(rows[r] + i + 4);
+            down2 = load8(rows[r + 1] + i + 4);
+        }
+        __m256 a0 = _mm256_mul_ps(up0, w0), a1 = _mm256_mul_ps(up1, w0),
+               a2 = _mm256_mul_ps(up2, w0);
+        __m256 b0 = _mm256_mul_ps(down0, w0), b1 = _mm256_mul_ps(down1, w0),
+               b2 = _mm256_mul_ps(down2, w0);
+        for (int t = 1; t <= r; ++t) {
+            const Px* u = rows[r - t] + i;
+            const Px* d = rows[r + 1 + t] + i;
+            // Opaque, as in acrossFusedWide.
+            asm("" : "+r"(u), "+r"(d));
+            const __m256 w = _mm256_set1_ps(k[t]);
+            const __m256 u0 = load8(u), u1 = load8(u + 2);
+            const __m256 d0 = load8(d), d1 = load8(d + 2);
+            a0 = _mm256_fmadd_ps(_mm256_add_ps(u0, down0), w, a0);
+            a1 = _mm256_fmadd_ps(_mm256_add_ps(u1, down1), w, a1);
+            b0 = _mm256_fmadd_ps(_mm256_add_ps(up0, d0), w, b0);
+            b1 = _mm256_fmadd_ps(_mm256_add_ps(up1, d1), w, b1);
+            if constexpr (C == 3) {
+                const __m256 u2 = load8(u + 4), d2 = load8(d + 4);
+                a2 = _mm256_fmadd_ps(_mm256_add_ps(u2, down2), w, a2);
+                b2 = _mm256_fmadd_ps(_mm256_add_ps(up2, d2), w, b2);
+                up2 = u2;
+                down2 = d2;
+            }
+            up0 = u0;
+            up1 = u1;
+            down0 = d0;
+            down1 = d1;
+        }
+        float* e0 = reinterpret_cast<float*>(dst0 + i);
+        float* e1 = reinterpret_cast<float*>(dst1 + i);
+        _mm256_storeu_ps(e0, a0);
+        _mm256_storeu_ps(e0 + 8, a1);
+        _mm256_storeu_ps(e1, b0);
+        _mm256_storeu_ps(e1 + 8, b1);
+        if constexpr (C == 3) {
+            _mm256_storeu_ps(e0 + 16, a2);
+            _mm256_storeu_ps(e1 + 16, b2);
+        }
+    }
+    return i;
+}
+
+__attribute__((target("avx2,fma"))) void downFusedAvx2(
+    const Px* const* rows, Px* dst0, Px* dst1, int width, const float* k, int r)
+{
+    const int i = downFusedColumns<2>(rows, dst0, dst1, 0, width, k, r);
+    downFusedNarrow(rows, dst0, dst1, i, width, k, r);
+}
+
+__attribute__((target("avx512f,avx512vl,avx2,fma"))) void downFusedAvx512(
+    const Px* const* rows, Px* dst0, Px* dst1, int width, const float* k, int r)
+{
+    int i = downFusedColumns<3>(rows, dst0, dst1, 0, width, k, r);
+    i = downFusedColumns<2>(rows, dst0, dst1, i, width, k, r);
+    downFusedNarrow(rows, dst0, dst1, i, width, k, r);
+}
 #endif
 
 // The row functions for one radius, with one signature (the unrolled ones ignore r).
@@ -294,12 +470,25 @@ template <int... Rs> Passes unrolledPasses(std::integer_sequence<int, Rs...>, in
     return p;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+void downFusedAll(const Px* const* rows, Px* d0, Px* d1, int width, const float* k, int r)
+{
+    downFusedNarrow(rows, d0, d1, 0, width, k, r);
+}
+#endif
+
 Passes passesFor(int r)
 {
     const bool avx = CpuFeatures::hasAvx();
     if (r <= kMaxUnrolled)
         return unrolledPasses(std::make_integer_sequence<int, kMaxUnrolled>(), r, avx);
 #if defined(__x86_64__) || defined(__i386__)
+    if (CpuFeatures::roundsFused()) {
+        if (CpuFeatures::hasAvx512())
+            return { &acrossFusedWide, &downFusedAvx512 };
+        return CpuFeatures::hasAvx2() ? Passes { &acrossFusedWide, &downFusedAvx2 }
+                                      : Passes { &acrossFusedNarrow, &downFusedAll };
+    }
     if (avx)
         return { &acrossAvxAny, &downAvx<0> };
 #endif

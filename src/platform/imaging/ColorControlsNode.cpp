@@ -47,7 +47,10 @@ __attribute__((target("avx"))) int colorControlsAvx(
         const __m256 r = _mm256_shuffle_ps(t0, t2, 0x44), g = _mm256_shuffle_ps(t0, t2, 0xee),
                      b = _mm256_shuffle_ps(t1, t3, 0x44), a = _mm256_shuffle_ps(t1, t3, 0xee);
         const __m256 visible = _mm256_cmp_ps(a, zero, _CMP_GT_OQ);
-        const __m256 inv = _mm256_div_ps(one, a);
+        // Opaque pixels (a picture's, nearly always) skip the division: 1 / 1 is 1 exactly.
+        const __m256 inv = _mm256_movemask_ps(_mm256_cmp_ps(a, one, _CMP_EQ_OQ)) == 0xff
+            ? one
+            : _mm256_div_ps(one, a);
         const __m256 ur = _mm256_mul_ps(r, inv), ug = _mm256_mul_ps(g, inv),
                      ub = _mm256_mul_ps(b, inv);
         const __m256 luma = _mm256_add_ps(

@@ -8,6 +8,7 @@ namespace platform {
 namespace {
 
 std::atomic<bool> g_avxAllowed { true };
+std::atomic<bool> g_avx512Allowed { true };
 
 } // namespace
 
@@ -31,9 +32,49 @@ bool CpuFeatures::hasAvx2()
 #endif
 }
 
+bool CpuFeatures::hasFma()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool fma = __builtin_cpu_supports("fma");
+    return fma && hasAvx();
+#else
+    return false;
+#endif
+}
+
+bool CpuFeatures::hasAvx512()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx512
+        = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+    return avx512 && g_avx512Allowed.load(std::memory_order_relaxed) && hasFma() && hasAvx2();
+#else
+    return false;
+#endif
+}
+
+bool CpuFeatures::roundsFused()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool fused = __builtin_cpu_supports("fma") && !std::getenv("QUILLMARK_NO_AVX");
+    return fused;
+#else
+    return false;
+#endif
+}
+
 bool CpuFeatures::allowAvx(bool allowed)
 {
     return g_avxAllowed.exchange(allowed);
+}
+
+} // namespace platform
+
+namespace platform {
+
+bool CpuFeatures::allowAvx512(bool allowed)
+{
+    return g_avx512Allowed.exchange(allowed);
 }
 
 } // namespace platform

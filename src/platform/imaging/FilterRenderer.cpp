@@ -23,6 +23,9 @@ namespace {
 // below are blurred across once more for every tile.
 constexpr FilterRenderer::TileSize kDisplayTile { 504, 128 };
 constexpr FilterRenderer::TileSize kExactTile { 256, 256 };
+// An output larger than the last-level cache has left it by the time anyone reads it: its
+// bytes go straight to memory, without first reading each line they overwrite.
+constexpr long long kStreamedBytes = 32LL * 1024 * 1024;
 } // namespace
 
 QSize FilterRenderer::outputSize(const Rect& region, double scale)
@@ -85,6 +88,8 @@ std::vector<QImage> FilterRenderer::renderAtScale(const std::vector<FilterImage>
     for (std::size_t i = 0; i < n; ++i)
         if (!out[i].isNull())
             bits[i] = out[i].bits();
+    // Display renders, and outputs too large for the caches to hold until they are read.
+    const bool stream = args.usePyramid || pixels.area() * 4 > kStreamedBytes;
     const int cols = (pixels.width + tileSize.width - 1) / tileSize.width;
     const int rows = (pixels.height + tileSize.height - 1) / tileSize.height;
     std::atomic<bool> failed { false };
@@ -117,7 +122,7 @@ std::vector<QImage> FilterRenderer::renderAtScale(const std::vector<FilterImage>
                 failed = true;
                 return;
             }
-            store(tile, pixels, bits[i], out[i].bytesPerLine(), args.usePyramid);
+            store(tile, pixels, bits[i], out[i].bytesPerLine(), stream);
             // Filed under the nodes it passes through unchanged as well: the blend over the
             // boxes takes the uncropped picture whose cropped form is the layer below.
             for (const FilterNode* same = i < kInline ? &node : nullptr; same;

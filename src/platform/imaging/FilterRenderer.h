@@ -55,7 +55,7 @@ private:
         const PixelRect& r, const PixelRect& all, uchar* bits, qsizetype bytesPerLine);
     // Writes tile into the image of all whose top row starts at bits. With stream the bytes
     // bypass the caches (display renders: drawn later, by another thread, after the render
-    // has run through far more memory than the caches hold).
+    // has run through far more memory than the caches hold; outputs larger than those).
     static void store(const PixelTile& tile, const PixelRect& all, uchar* bits,
         qsizetype bytesPerLine, bool stream);
 };

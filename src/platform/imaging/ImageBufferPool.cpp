@@ -1,18 +1,45 @@
 #include "platform/imaging/ImageBufferPool.h"
 
+#include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <vector>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace platform {
 
 namespace {
 
+struct FreeBytes {
+    void operator()(uchar* p) const { std::free(p); }
+};
+using Bytes = std::unique_ptr<uchar[], FreeBytes>;
+
+// Buffers too large to keep are aligned to, and asked to be backed by, large pages: a
+// full-resolution render touches every 4 KB page of its fresh output once, and taking each
+// page's fault separately costs it about as much as writing the bytes. (Kept buffers fault
+// once; their pages stay small, so that the pool's count is what they hold.)
+constexpr std::size_t kLargePage = 2 * 1024 * 1024;
+
+Bytes allocate(std::size_t size)
+{
+    if (size <= std::size_t(ImageBufferPool::kMaxKeptBytes))
+        return Bytes(static_cast<uchar*>(std::malloc(size)));
+    const std::size_t rounded = (size + kLargePage - 1) / kLargePage * kLargePage;
+    Bytes bytes(static_cast<uchar*>(std::aligned_alloc(kLargePage, rounded)));
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (bytes)
+        madvise(bytes.get(), rounded, MADV_HUGEPAGE); // a hint: without it, small pages
+#endif
+    return bytes;
+}
+
 struct Pool {
     std::mutex mutex;
     struct Buffer {
-        std::unique_ptr<uchar[]> bytes;
+        Bytes bytes;
         qsizetype size;
     };
     std::vector<Buffer> free; // oldest first
@@ -29,7 +56,7 @@ const std::shared_ptr<Pool>& pool()
 
 struct Loan {
     std::shared_ptr<Pool> pool;
-    std::unique_ptr<uchar[]> bytes;
+    Bytes bytes;
     qsizetype size = 0;
 };
 
@@ -73,11 +100,9 @@ QImage ImageBufferPool::make(int width, int height)
         }
     }
     if (!loan->bytes) {
-        try {
-            loan->bytes = std::make_unique_for_overwrite<uchar[]>(std::size_t(size));
-        } catch (const std::bad_alloc&) {
+        loan->bytes = allocate(std::size_t(size));
+        if (!loan->bytes)
             return {};
-        }
         loan->size = size;
     }
     uchar* data = loan->bytes.get();

@@ -4,6 +4,7 @@
 #include "platform/imaging/CpuFeatures.h"
 
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -144,5 +145,31 @@ TEST(BlurRadius, WideVectorsGiveTheBaselinePixels)
         CpuFeatures::allowAvx(was);
         ASSERT_FALSE(wide.isNull()) << row.name;
         EXPECT_TRUE(wide == baseline) << row.name;
+    }
+}
+
+// The wide loops with and without AVX-512's extra registers (they take different numbers of
+// pixels at a time) and the baseline loops give the same floats, not only the same bytes.
+TEST(BlurRadius, EveryPathGivesTheSameFloats)
+{
+    for (const RadiusRow& row : kRadii) {
+        const QImage pic = texturedPicture(row.w, row.h);
+        const FilterImage blurred = blurOf(pic, sigmaFor(row.radius), row.held);
+        const PixelRect r(-3, -3, row.w + 6, row.h + 6);
+        RenderArgs args;
+        PixelTile wide, avx2, baseline;
+        ASSERT_TRUE(blurred.node()->renderRect(args, r, wide)) << row.name;
+        const bool was = CpuFeatures::allowAvx512(false);
+        ASSERT_TRUE(blurred.node()->renderRect(args, r, avx2)) << row.name;
+        CpuFeatures::allowAvx512(was);
+        const bool wasAvx = CpuFeatures::allowAvx(false);
+        ASSERT_TRUE(blurred.node()->renderRect(args, r, baseline)) << row.name;
+        CpuFeatures::allowAvx(wasAvx);
+        for (int y = r.y; y < r.maxY(); ++y) {
+            const std::size_t bytes = std::size_t(r.width) * sizeof(Px);
+            ASSERT_EQ(std::memcmp(wide.row(y), avx2.row(y), bytes), 0) << row.name << ", row " << y;
+            ASSERT_EQ(std::memcmp(wide.row(y), baseline.row(y), bytes), 0)
+                << row.name << ", row " << y;
+        }
     }
 }

@@ -617,3 +617,39 @@ TEST(FastPath, WideLoopsMatchNarrowLoops)
                     << "vignette, width " << w << " at " << x << "," << y;
     }
 }
+
+// The picture's bytes become exactly byte / 255 in float on every path: the wide conversion
+// divides without a division, and a value one unit in the last place off would shift every
+// filter after it.
+TEST(FastPath, PictureBytesConvertToTheLastBit)
+{
+    // Every byte value in every channel, on rows of 256 pixels; alpha varies on the last row
+    // (the colour then at most alpha, as premultiplied pixels are).
+    QImage pic(256, 3, QImage::Format_ARGB32_Premultiplied);
+    for (int x = 0; x < 256; ++x) {
+        const int v = x, w = 255 - x;
+        reinterpret_cast<QRgb*>(pic.scanLine(0))[x] = qRgba(v, w, (v * 7) & 255, 255);
+        reinterpret_cast<QRgb*>(pic.scanLine(1))[x] = qRgba((v * 13) & 255, v, w, 255);
+        reinterpret_cast<QRgb*>(pic.scanLine(2))[x] = qRgba(v / 2, v / 3, v, v);
+    }
+    const FilterImage src = FilterImage::fromQImage(pic);
+    RenderArgs args;
+    for (const bool wide : { true, false }) {
+        // Tiles of every alignment and a width whose last pixels take the narrow loops.
+        for (const PixelRect r :
+            { PixelRect(0, 0, 256, 3), PixelRect(3, 0, 250, 3), PixelRect(5, 1, 13, 2) }) {
+            PixelTile tile;
+            const bool was = CpuFeatures::allowAvx(wide);
+            ASSERT_TRUE(src.node()->renderRect(args, r, tile));
+            CpuFeatures::allowAvx(was);
+            for (int y = r.y; y < r.maxY(); ++y)
+                for (int x = r.x; x < r.maxX(); ++x) {
+                    const QRgb p = pic.pixel(x, pic.height() - 1 - y);
+                    const Px want = { float(qRed(p)) / 255.0f, float(qGreen(p)) / 255.0f,
+                        float(qBlue(p)) / 255.0f, float(qAlpha(p)) / 255.0f };
+                    ASSERT_EQ(std::memcmp(tile.at(x, y), &want, sizeof(Px)), 0)
+                        << (wide ? "wide" : "narrow") << " at " << x << "," << y;
+                }
+        }
+    }
+}
