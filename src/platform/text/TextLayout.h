@@ -93,6 +93,12 @@ public:
     int layoutCount() const { return m_layoutCount; }
     // How many paragraphs the last layout broke into lines (the others it kept).
     int paragraphsBroken() const { return m_paragraphsBroken; }
+    // How many of those were broken ahead of their placing, on the shaping threads.
+    int paragraphsBrokenAhead() const { return m_paragraphsBrokenAhead; }
+    // Lays out those of layouts that are not up to date at once, breaking the changed
+    // paragraphs of all of them together on the shaping threads (as one long text's are): for
+    // an edit over many texts. Each ends as it would have laid out alone.
+    static void layOutTogether(const std::vector<const TextLayout*>& layouts);
 
     // Every line fragment in order; the extra line fragment, when there is one, is last.
     const std::vector<LineFragment>& lineFragments() const;
@@ -143,6 +149,15 @@ private:
     struct RunMetrics;
     struct Previous;
     void layoutAll() const;
+    struct Pass;
+    bool needsLayout() const;
+    // A layout in three steps: the paragraphs and which of them changed; those to break
+    // ahead, described with the width of their lines; their lines placed (broken in place
+    // where they were not broken ahead).
+    void beginPass(Pass& pass) const;
+    void describeAhead(Pass& pass, std::vector<Paragraph*>& out) const;
+    static void breakOnShapingThreads(const std::vector<Paragraph*>& paragraphs);
+    void finishPass(Pass& pass) const;
     // The last layout's paragraph that may be kept for these characters (at top, when given).
     std::unique_ptr<Paragraph>* unchangedParagraph(
         Previous& previous, int start, int length, int separator, std::optional<double> top) const;
@@ -177,6 +192,7 @@ private:
     mutable quint64 m_geometryGeneration = 0;
     mutable int m_layoutCount = 0;
     mutable int m_paragraphsBroken = 0;
+    mutable int m_paragraphsBrokenAhead = 0;
     // The layout cache, filled on first use.
     mutable std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
     mutable std::vector<LineFragment> m_lines;
