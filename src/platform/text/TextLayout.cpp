@@ -7,8 +7,12 @@
 #include "platform/text/TextLayout_p.h"
 #include "platform/text/TextLogging.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QTextBlock>
 #include <QTextBoundaryFinder>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QThread>
 #include <QThreadPool>
@@ -223,13 +227,18 @@ void TextLayout::Paragraph::setUp(QTextLayout& target) const
     // The format font of the first run: runs in it find its resolved engines.
     target.setFont(characterFormat(firstFont, 0.0).font());
     target.setFormats(formats);
+    target.setTextOption(textOption());
+    target.setCacheEnabled(true);
+}
+
+QTextOption TextLayout::Paragraph::textOption() const
+{
     QTextOption option(qtAlignment(style.alignment));
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setUseDesignMetrics(true);
     option.setTabStopDistance(kTabInterval);
     option.setTextDirection(layoutText.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-    target.setTextOption(option);
-    target.setCacheEnabled(true);
+    return option;
 }
 
 // The run holding a character of the text (the last for one past the end).
@@ -277,11 +286,21 @@ AheadLine TextLayout::Paragraph::lineMetrics(int textStart, int textLength) cons
 // that will use it; other threads' layouts are dropped.
 void TextLayout::Paragraph::breakAhead(bool keep)
 {
+    // Lines broken in the scratch document are made again where their glyphs are asked
+    // for, as those of other threads are: cheaper than keeping this thread's Qt layout.
+    built = false;
+    if (breakInScratchDocument())
+        return;
+    built = keep;
     QTextLayout dropped;
     QTextLayout& measuring = keep ? layout : dropped;
     setUp(measuring);
     measuring.setCacheEnabled(keep);
-    built = keep;
+    measureLines(measuring);
+}
+
+void TextLayout::Paragraph::measureLines(QTextLayout& measuring)
+{
     measuring.beginLayout();
     for (;;) {
         QTextLine line = measuring.createLine();
@@ -298,6 +317,83 @@ void TextLayout::Paragraph::breakAhead(bool keep)
             break;
     }
     measuring.endLayout();
+}
+
+namespace {
+
+// A document layout that lays nothing out: its document's blocks are laid out by hand.
+class InertDocumentLayout final : public QAbstractTextDocumentLayout {
+public:
+    using QAbstractTextDocumentLayout::QAbstractTextDocumentLayout;
+    void draw(QPainter*, const PaintContext&) override { }
+    int hitTest(const QPointF&, Qt::HitTestAccuracy) const override { return -1; }
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override { return {}; }
+    QRectF frameBoundingRect(QTextFrame*) const override { return {}; }
+    QRectF blockBoundingRect(const QTextBlock&) const override { return {}; }
+
+protected:
+    void documentChanged(int, int, int) override { }
+};
+
+// One thread's document for breaking paragraphs ahead.
+struct ScratchDocument {
+    QTextDocument document;
+    ScratchDocument()
+    {
+        document.setUndoRedoEnabled(false);
+        document.setDocumentLayout(new InertDocumentLayout(&document));
+    }
+};
+
+} // namespace
+
+// Breaks the lines in one block of this thread's scratch document, for a paragraph of plain
+// characters only (a document reads separators, tabs and object characters its own way);
+// false, measuring nothing, for any other.
+// A standalone Qt layout makes a new font for each run every time a line meets it, and finds
+// its engines under a lock that every thread shares, so threads breaking many short
+// paragraphs spent their time waiting; a document's block layout takes the fonts of its
+// formats as they are, already resolved.
+bool TextLayout::Paragraph::breakInScratchDocument()
+{
+    if (layoutText.isEmpty())
+        return false;
+    for (const QChar c : layoutText) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7f || (u >= 0x2028 && u <= 0x2029) || (u >= 0xfdd0 && u <= 0xfdef)
+            || u == 0xfffc)
+            return false;
+    }
+    int covered = 0;
+    for (const FormatPiece& piece : pieces) {
+        if (piece.location != covered)
+            return false;
+        covered += piece.length;
+    }
+    if (covered != layoutText.size())
+        return false;
+    // Kept in Qt's own per-thread storage, as the formats are: the document's formats go
+    // before the thread's font cache.
+    static QThreadStorage<ScratchDocument*> storage;
+    if (!storage.hasLocalData())
+        storage.setLocalData(new ScratchDocument);
+    QTextDocument& document = storage.localData()->document;
+    QTextCursor cursor(&document);
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    for (const FormatPiece& piece : pieces)
+        cursor.insertText(QStringView(layoutText).mid(piece.location, piece.length).toString(),
+            characterFormat(piece.font, piece.spacing));
+    const QTextBlock block = document.firstBlock();
+    if (document.blockCount() != 1 || block.length() != layoutText.size() + 1)
+        return false;
+    QTextLayout& measuring = *block.layout();
+    measuring.setTextOption(textOption());
+    measuring.setCacheEnabled(false);
+    measureLines(measuring);
+    measuring.clearLayout();
+    return true;
 }
 
 // What the last layout made, offered to the next one: a paragraph whose characters,

@@ -81,6 +81,7 @@ struct TextLayout::Paragraph {
 
     // Gives a Qt layout the paragraph's text, formats (this thread's) and options.
     void setUp(QTextLayout& target) const;
+    QTextOption textOption() const;
     // The run holding a character of the text (the last for one past the end).
     size_t runAt(int index) const;
     // The metrics of a line of characters textStart to textStart + textLength of the
@@ -92,6 +93,8 @@ struct TextLayout::Paragraph {
     // The layout is kept (placed when the lines are) where keep says this thread is the one
     // that will use it; other threads' layouts are dropped.
     void breakAhead(bool keep);
+    void measureLines(QTextLayout& measuring);
+    bool breakInScratchDocument();
 };
 
 } // namespace platform
