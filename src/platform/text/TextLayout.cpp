@@ -1019,7 +1019,9 @@ void TextLayout::finishPass(Pass& pass) const
             = ahead[i] ? ahead[i]->style : styleIn(m_text.attributesAt(start), m_defaultAttributes);
         if (!m_paragraphs.empty())
             y += std::max(0.0, style.paragraphSpacingBefore);
-        if (auto* kept = unchangedParagraph(previous, start, length, separator, y)) {
+        // A paragraph broken ahead was found changed already.
+        if (auto* kept
+            = ahead[i] ? nullptr : unchangedParagraph(previous, start, length, separator, y)) {
             adoptParagraph(std::move(*kept), previous, start, y, anyUsed);
             y = m_paragraphs.back()->bottom
                 + std::max(
