@@ -729,9 +729,13 @@ TEST(TextLayoutCache, TextsLaidOutTogetherAnswerAsEachLaidOutAlone)
         std::function<std::shared_ptr<TextContainer>()> container;
     };
     // Texts of 600 to 930 characters in two faces and three sizes; one box circular, one
-    // vertical (those break in place), one of several paragraphs.
+    // vertical (those break in place), one of several paragraphs, one with tabs and right to
+    // left text (broken ahead as a Qt layout alone, not in a document).
     auto original = [](int i) {
-        AttributedString s(prose(600 + 30 * i, i == 5 ? 150 : 0).mid(i), fontOf("Helvetica", 24));
+        QString characters = prose(600 + 30 * i, i == 5 ? 150 : 0).mid(i);
+        if (i == 8)
+            characters.replace(80, 30, QStringLiteral("\tשלום עולם, זהו משפט\t"));
+        AttributedString s(characters, fontOf("Helvetica", 24));
         for (int at = 0; at < s.length(); at += 60)
             s.addAttributes(fontOf(i % 2 ? "DejaVuSans" : "Helvetica", 20.0 + (at / 60) % 3),
                 TextRange(at, std::min(30, s.length() - at)));
@@ -744,7 +748,7 @@ TEST(TextLayoutCache, TextsLaidOutTogetherAnswerAsEachLaidOutAlone)
         c->setIsVertical(i == 7);
         return c;
     };
-    ParagraphStyle spaced;
+    ParagraphStyle spaced = ParagraphStyle::withAlignment(TextAlignment::Right);
     spaced.lineSpacing = 9;
     spaced.paragraphSpacing = 4;
     struct Row {
@@ -765,7 +769,7 @@ TEST(TextLayoutCache, TextsLaidOutTogetherAnswerAsEachLaidOutAlone)
                 return withAttributes(
                     t, TextRange(0, t.length()), { { names::kern, AttributeValue(3.5) } });
             } },
-        { "line spacing over every text",
+        { "line spacing and right alignment over every text",
             [&](const AttributedString& t, int) {
                 return withAttributes(t, TextRange(0, t.length()),
                     { { names::paragraphStyle, AttributeValue(spaced) } });

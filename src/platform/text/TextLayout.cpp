@@ -336,9 +336,12 @@ protected:
     void documentChanged(int, int, int) override { }
 };
 
-// One thread's document for breaking paragraphs ahead.
+// One thread's document for breaking paragraphs ahead. A document keeps every format it
+// has held: it is made anew after a while, so that sizes that came and went do not pile up.
 struct ScratchDocument {
+    static constexpr int kUses = 4096;
     QTextDocument document;
+    int uses = 0;
     ScratchDocument()
     {
         document.setUndoRedoEnabled(false);
@@ -376,8 +379,9 @@ bool TextLayout::Paragraph::breakInScratchDocument()
     // Kept in Qt's own per-thread storage, as the formats are: the document's formats go
     // before the thread's font cache.
     static QThreadStorage<ScratchDocument*> storage;
-    if (!storage.hasLocalData())
+    if (!storage.hasLocalData() || storage.localData()->uses >= ScratchDocument::kUses)
         storage.setLocalData(new ScratchDocument);
+    ++storage.localData()->uses;
     QTextDocument& document = storage.localData()->document;
     QTextCursor cursor(&document);
     cursor.select(QTextCursor::Document);
