@@ -124,6 +124,41 @@ QTextCharFormat characterFormat(const Font& font, double spacing)
     return formats.emplace(std::move(key), format).first->second;
 }
 
+// A document layout that lays nothing out: its document's blocks are laid out by hand.
+class InertDocumentLayout final : public QAbstractTextDocumentLayout {
+public:
+    using QAbstractTextDocumentLayout::QAbstractTextDocumentLayout;
+    void draw(QPainter*, const PaintContext&) override { }
+    int hitTest(const QPointF&, Qt::HitTestAccuracy) const override { return -1; }
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override { return {}; }
+    QRectF frameBoundingRect(QTextFrame*) const override { return {}; }
+    QRectF blockBoundingRect(const QTextBlock&) const override { return {}; }
+
+protected:
+    void documentChanged(int, int, int) override { }
+};
+
+// One thread's document for breaking paragraphs ahead. A document keeps every format it
+// has held: it is made anew after a while, so that sizes that came and went do not pile up.
+struct ScratchDocument {
+    static constexpr int kUses = 4096;
+    QTextDocument document;
+    int uses = 0;
+    ScratchDocument()
+    {
+        document.setUndoRedoEnabled(false);
+        document.setDocumentLayout(new InertDocumentLayout(&document));
+    }
+};
+
+// Every thread's scratch document.
+QThreadStorage<ScratchDocument*>& scratchDocuments()
+{
+    static QThreadStorage<ScratchDocument*> storage;
+    return storage;
+}
+
 // Runs f(0) ... f(n - 1), each once, on the calling thread and the shaping threads, as many
 // at once as ThreadPool allows; returns when all are done (rethrowing the first exception).
 // Shaping resolves fonts, and Qt keeps each thread's fonts and faces in per-thread caches:
@@ -135,6 +170,10 @@ void onShapingThreads(int n, const std::function<void(int)>& f)
 {
     static const bool fontsResolved = [] { return QFontMetricsF(QFont()).height() >= 0.0; }();
     (void)fontsResolved;
+    // The per-thread stores the threads fill are made before the threads, so that they go
+    // after them: a store that goes first leaves the data of threads still running behind.
+    (void)characterFormat(TextLayout::defaultFont(), 0.0);
+    (void)scratchDocuments();
     static QThreadPool threads;
     static const bool configured = [] {
         threads.setExpiryTimeout(-1);
@@ -319,38 +358,6 @@ void TextLayout::Paragraph::measureLines(QTextLayout& measuring)
     measuring.endLayout();
 }
 
-namespace {
-
-// A document layout that lays nothing out: its document's blocks are laid out by hand.
-class InertDocumentLayout final : public QAbstractTextDocumentLayout {
-public:
-    using QAbstractTextDocumentLayout::QAbstractTextDocumentLayout;
-    void draw(QPainter*, const PaintContext&) override { }
-    int hitTest(const QPointF&, Qt::HitTestAccuracy) const override { return -1; }
-    int pageCount() const override { return 1; }
-    QSizeF documentSize() const override { return {}; }
-    QRectF frameBoundingRect(QTextFrame*) const override { return {}; }
-    QRectF blockBoundingRect(const QTextBlock&) const override { return {}; }
-
-protected:
-    void documentChanged(int, int, int) override { }
-};
-
-// One thread's document for breaking paragraphs ahead. A document keeps every format it
-// has held: it is made anew after a while, so that sizes that came and went do not pile up.
-struct ScratchDocument {
-    static constexpr int kUses = 4096;
-    QTextDocument document;
-    int uses = 0;
-    ScratchDocument()
-    {
-        document.setUndoRedoEnabled(false);
-        document.setDocumentLayout(new InertDocumentLayout(&document));
-    }
-};
-
-} // namespace
-
 // Breaks the lines in one block of this thread's scratch document, for a paragraph of plain
 // characters only (a document reads separators, tabs and object characters its own way);
 // false, measuring nothing, for any other.
@@ -378,7 +385,7 @@ bool TextLayout::Paragraph::breakInScratchDocument()
         return false;
     // Kept in Qt's own per-thread storage, as the formats are: the document's formats go
     // before the thread's font cache.
-    static QThreadStorage<ScratchDocument*> storage;
+    QThreadStorage<ScratchDocument*>& storage = scratchDocuments();
     if (!storage.hasLocalData() || storage.localData()->uses >= ScratchDocument::kUses)
         storage.setLocalData(new ScratchDocument);
     ++storage.localData()->uses;
