@@ -23,8 +23,9 @@
 // with their height); the glyphs of a line are gathered when first asked for, so that drawing a
 // few lines of a long text builds only theirs. Where the container's lines keep their width
 // at any height, the paragraphs of a long text are broken on the thread pool, each on its own,
-// then placed one below the other; such a paragraph's Qt layout is made again, on the thread
-// that asks, only when its glyphs or carets are asked for (a screenful of a long text).
+// then placed one below the other (layOutTogether does the same for the paragraphs of many
+// texts at once); such a paragraph's Qt layout is made again, on the thread that asks, only
+// when its glyphs or carets are asked for (a screenful of a long text).
 #include "platform/geometry/AffineTransform.h"
 #include "platform/graphics/BezierPath.h"
 #include "platform/text/AttributedString.h"

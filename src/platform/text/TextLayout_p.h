@@ -90,9 +90,11 @@ struct TextLayout::Paragraph {
     AheadLine lineMetrics(int textStart, int textLength) const;
     // Breaks every line at lineWidth, before the container places them (any thread: a Qt
     // layout holds the fonts of the thread that made it).
-    // The layout is kept (placed when the lines are) where keep says this thread is the one
-    // that will use it; other threads' layouts are dropped.
+    // Plain characters are broken in this thread's scratch document and nothing is kept;
+    // others in a Qt layout of their own, kept (placed when the lines are) where keep says
+    // this thread is the one that will use it.
     void breakAhead(bool keep);
+    // Breaks measuring's lines at lineWidth into ahead.
     void measureLines(QTextLayout& measuring);
     bool breakInScratchDocument();
 };
