@@ -49,20 +49,28 @@ bool change(InspectorHost& host, std::optional<TextRange> editedRange,
         || std::any_of(views.begin(), views.end(), [](MyTextView* v) { return v->isEditing(); }))
         return false;
     UndoStep step(*layer);
-    bool changed = false;
+    std::vector<MyTextView*> changed;
     for (MyTextView* view : views) {
         MyTextBox* box = view->txtBox();
         if (!box || box->text().isEmpty())
             continue;
         FillPanel::detachColorPanel();
-        if (perBox(*box, TextRange(0, box->text().length()))) {
-            changed = true;
-            view->RecalcFrame();
-        }
+        if (perBox(*box, TextRange(0, box->text().length())))
+            changed.push_back(view);
     }
-    if (changed)
-        step.commit();
-    return changed;
+    if (changed.empty())
+        return false;
+    // The boxes are laid out together (their changed paragraphs broken on all cores at once)
+    // before each frame asks its own layout.
+    std::vector<const platform::TextLayout*> layouts;
+    layouts.reserve(changed.size());
+    for (MyTextView* view : changed)
+        layouts.push_back(&view->txtBox()->editor().layout());
+    platform::TextLayout::layOutTogether(layouts);
+    for (MyTextView* view : changed)
+        view->RecalcFrame();
+    step.commit();
+    return true;
 }
 
 bool rewriteRuns(MyTextBox& box, TextRange range,

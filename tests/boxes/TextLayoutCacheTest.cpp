@@ -713,3 +713,101 @@ TEST(TextLayoutCache, ALongTextBoxBrokenOnThePoolDrawsAsOneBrokenInPlace)
     ASSERT_FALSE(inPlace.isNull());
     EXPECT_EQ(ahead, inPlace);
 }
+
+// An edit over many texts lays them out together, their changed paragraphs broken on the
+// shaping threads in one batch: each then answers (lines, glyphs, carets, selections) as a
+// fresh layout of its text alone, a layout named twice or left unchanged included, and asking
+// lays none out again. Texts differ from box to box, so that a paragraph placed in another
+// box's layout shows.
+TEST(TextLayoutCache, TextsLaidOutTogetherAnswerAsEachLaidOutAlone)
+{
+    const int threads = ThreadPool::maxThreads();
+    ThreadPool::setMaxThreads(std::max(threads, 4));
+    constexpr int kTexts = 12;
+    struct Text {
+        AttributedString text;
+        std::function<std::shared_ptr<TextContainer>()> container;
+    };
+    // Texts of 600 to 930 characters in two faces and three sizes; one box circular, one
+    // vertical (those break in place), one of several paragraphs, one with tabs and right to
+    // left text (broken ahead as a Qt layout alone, not in a document).
+    auto original = [](int i) {
+        QString characters = prose(600 + 30 * i, i == 5 ? 150 : 0).mid(i);
+        if (i == 8)
+            characters.replace(80, 30, QStringLiteral("\tשלום עולם, זהו משפט\t"));
+        AttributedString s(characters, fontOf("Helvetica", 24));
+        for (int at = 0; at < s.length(); at += 60)
+            s.addAttributes(fontOf(i % 2 ? "DejaVuSans" : "Helvetica", 20.0 + (at / 60) % 3),
+                TextRange(at, std::min(30, s.length() - at)));
+        return s;
+    };
+    auto container = [](int i) -> std::shared_ptr<TextContainer> {
+        auto c = std::make_shared<CircleTextContainer>(
+            Size(240 + 13 * i, i == 3 ? 600 : TextContainer::unlimited));
+        c->setIsCircular(i == 3);
+        c->setIsVertical(i == 7);
+        return c;
+    };
+    ParagraphStyle spaced = ParagraphStyle::withAlignment(TextAlignment::Right);
+    spaced.lineSpacing = 9;
+    spaced.paragraphSpacing = 4;
+    struct Row {
+        const char* name;
+        std::function<AttributedString(const AttributedString&, int)> change;
+    };
+    const Row rows[] = {
+        { "bold over every text",
+            [](const AttributedString& t, int) {
+                return emboldened(t, TextRange(0, t.length()));
+            } },
+        { "a larger size over every text",
+            [](const AttributedString& t, int) {
+                return withAttributes(t, TextRange(0, t.length()), fontOf("DejaVuSans", 31));
+            } },
+        { "character spacing over every text",
+            [](const AttributedString& t, int) {
+                return withAttributes(
+                    t, TextRange(0, t.length()), { { names::kern, AttributeValue(3.5) } });
+            } },
+        { "line spacing and right alignment over every text",
+            [&](const AttributedString& t, int) {
+                return withAttributes(t, TextRange(0, t.length()),
+                    { { names::paragraphStyle, AttributeValue(spaced) } });
+            } },
+        { "bold over every other text, the rest unchanged",
+            [](const AttributedString& t, int i) {
+                return i % 2 ? t : emboldened(t, TextRange(0, t.length()));
+            } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::unique_ptr<TextLayout>> layouts;
+        std::vector<const TextLayout*> named;
+        std::vector<int> counts;
+        for (int i = 0; i < kTexts; ++i) {
+            layouts.push_back(std::make_unique<TextLayout>(container(i)));
+            layouts.back()->setText(original(i));
+            layouts.back()->lineFragments();
+            layouts.back()->setText(row.change(original(i), i));
+            counts.push_back(layouts.back()->layoutCount());
+            named.push_back(layouts.back().get());
+        }
+        named.push_back(named[4]);
+        TextLayout::layOutTogether(named);
+        int brokenAhead = 0;
+        for (int i = 0; i < kTexts; ++i) {
+            const TextLayout& together = *layouts[size_t(i)];
+            SCOPED_TRACE(i);
+            const bool changed = !(row.change(original(i), i) == original(i));
+            EXPECT_EQ(together.layoutCount(), counts[size_t(i)] + (changed ? 1 : 0));
+            brokenAhead += together.paragraphsBrokenAhead();
+            TextLayout alone(container(i));
+            alone.setText(row.change(original(i), i));
+            EXPECT_TRUE(answers(together) == answers(alone));
+            EXPECT_EQ(together.layoutCount(), counts[size_t(i)] + (changed ? 1 : 0))
+                << "asked after the batch, laid out again";
+        }
+        EXPECT_GT(brokenAhead, kTexts / 3) << "the texts were not broken together";
+    }
+    ThreadPool::setMaxThreads(threads);
+}

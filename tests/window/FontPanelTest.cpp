@@ -3,6 +3,7 @@
 // the pop-up with the keyboard.
 #include "InspectorRig.h"
 #include "PersonDriving.h"
+#include "platform/concurrency/ThreadPool.h"
 #include "platform/text/FontManager.h"
 #include "platform/text/ParagraphStyle.h"
 #include "platform/ui/ColorPanel.h"
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSet>
 #include <gtest/gtest.h>
 
 using namespace windowtest;
@@ -245,4 +247,60 @@ TEST(FontPanelPerson, KeysWhileEditingActOnTheSelection)
     EXPECT_FALSE(fontAt(w.box(), 2).isItalic());
     EXPECT_TRUE(fontAt(w.box(), 2).isBold());
     EXPECT_EQ(QApplication::focusWidget(), w.host());
+}
+
+// Bold pressed over many selected boxes lays them out together (their text broken on all
+// cores at once): each box then has the frame and draws the pixels of a box made from the
+// start with the text bold, laid out alone.
+TEST(FontPanelPerson, BoldOverManyBoxesDrawsAsBoxesMadeBold)
+{
+    const int threads = platform::ThreadPool::maxThreads();
+    platform::ThreadPool::setMaxThreads(std::max(threads, 4));
+    std::vector<BoxSpec> specs;
+    for (int i = 0; i < 12; ++i) {
+        std::vector<windowtest::Run> parts;
+        for (int r = 0; r < 8; ++r)
+            parts.push_back({ QString(40 + i, QLatin1Char('a' + (i + r) % 26)) + u' ',
+                r % 2 ? QStringLiteral("DejaVuSans") : QStringLiteral("Helvetica"), 14.0 + r % 3 });
+        specs.push_back(textOf(parts));
+        specs.back().edit = [parts, i](UNDODATA& r) {
+            r.rtf = runs(parts);
+            r.isCircular = i == 3;
+        };
+    }
+    InspectorWindow w(true);
+    w.build(specs);
+    pressSegment(*w.o.fontStyleSegmentedCtrl, 0);
+    w.undo.endGroup();
+    int brokenAhead = 0;
+    std::vector<BoxSpec> madeBold;
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        const MyTextView* box = w.boxAt<MyTextView>(i);
+        ASSERT_TRUE(fontAt(box, 0).isBold());
+        brokenAhead += box->txtBox()->editor().layout().paragraphsBrokenAhead();
+        const platform::AttributedString text = box->txtBox()->text();
+        madeBold.push_back({ Kind::Text, shape::Rectangle, true, [text, i](UNDODATA& r) {
+                                r.rtf = text;
+                                r.isCircular = i == 3;
+                            } });
+    }
+    EXPECT_GT(brokenAhead, 6) << "the boxes were not laid out together";
+    InspectorWindow reference(true);
+    reference.build(madeBold);
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        SCOPED_TRACE(i);
+        MyTextView* box = w.boxAt<MyTextView>(i);
+        MyTextView* alone = reference.boxAt<MyTextView>(i);
+        alone->RecalcFrame();
+        EXPECT_EQ(box->frame(), alone->frame());
+        EXPECT_GT(box->frame().height(), 50) << "the box grew to its text";
+        const QImage drawn = platform::renderToImage(*box, box->bounds(), 1).toQImage();
+        EXPECT_EQ(drawn, platform::renderToImage(*alone, alone->bounds(), 1).toQImage());
+        QSet<QRgb> colours;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                colours.insert(drawn.pixel(x, y));
+        EXPECT_GT(colours.size(), 8) << "the text was drawn";
+    }
+    platform::ThreadPool::setMaxThreads(threads);
 }

@@ -1,14 +1,18 @@
 #include "platform/text/TextLayout.h"
-#include "platform/text/TextLayout_p.h"
 
 #include "platform/concurrency/FirstFailure.h"
 #include "platform/concurrency/ThreadPool.h"
 #include "platform/text/FontFallback.h"
 #include "platform/text/TextAttributeNames.h"
+#include "platform/text/TextLayout_p.h"
 #include "platform/text/TextLogging.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QTextBlock>
 #include <QTextBoundaryFinder>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QThread>
 #include <QThreadPool>
@@ -120,6 +124,41 @@ QTextCharFormat characterFormat(const Font& font, double spacing)
     return formats.emplace(std::move(key), format).first->second;
 }
 
+// A document layout that lays nothing out: its document's blocks are laid out by hand.
+class InertDocumentLayout final : public QAbstractTextDocumentLayout {
+public:
+    using QAbstractTextDocumentLayout::QAbstractTextDocumentLayout;
+    void draw(QPainter*, const PaintContext&) override { }
+    int hitTest(const QPointF&, Qt::HitTestAccuracy) const override { return -1; }
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override { return {}; }
+    QRectF frameBoundingRect(QTextFrame*) const override { return {}; }
+    QRectF blockBoundingRect(const QTextBlock&) const override { return {}; }
+
+protected:
+    void documentChanged(int, int, int) override { }
+};
+
+// One thread's document for breaking paragraphs ahead. A document keeps every format it
+// has held: it is made anew after a while, so that sizes that came and went do not pile up.
+struct ScratchDocument {
+    static constexpr int kUses = 4096;
+    QTextDocument document;
+    int uses = 0;
+    ScratchDocument()
+    {
+        document.setUndoRedoEnabled(false);
+        document.setDocumentLayout(new InertDocumentLayout(&document));
+    }
+};
+
+// Every thread's scratch document.
+QThreadStorage<ScratchDocument*>& scratchDocuments()
+{
+    static QThreadStorage<ScratchDocument*> storage;
+    return storage;
+}
+
 // Runs f(0) ... f(n - 1), each once, on the calling thread and the shaping threads, as many
 // at once as ThreadPool allows; returns when all are done (rethrowing the first exception).
 // Shaping resolves fonts, and Qt keeps each thread's fonts and faces in per-thread caches:
@@ -131,6 +170,10 @@ void onShapingThreads(int n, const std::function<void(int)>& f)
 {
     static const bool fontsResolved = [] { return QFontMetricsF(QFont()).height() >= 0.0; }();
     (void)fontsResolved;
+    // The per-thread stores the threads fill are made before the threads, so that they go
+    // after them: a store that goes first leaves the data of threads still running behind.
+    (void)characterFormat(TextLayout::defaultFont(), 0.0);
+    (void)scratchDocuments();
     static QThreadPool threads;
     static const bool configured = [] {
         threads.setExpiryTimeout(-1);
@@ -223,13 +266,18 @@ void TextLayout::Paragraph::setUp(QTextLayout& target) const
     // The format font of the first run: runs in it find its resolved engines.
     target.setFont(characterFormat(firstFont, 0.0).font());
     target.setFormats(formats);
+    target.setTextOption(textOption());
+    target.setCacheEnabled(true);
+}
+
+QTextOption TextLayout::Paragraph::textOption() const
+{
     QTextOption option(qtAlignment(style.alignment));
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setUseDesignMetrics(true);
     option.setTabStopDistance(kTabInterval);
     option.setTextDirection(layoutText.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-    target.setTextOption(option);
-    target.setCacheEnabled(true);
+    return option;
 }
 
 // The run holding a character of the text (the last for one past the end).
@@ -277,11 +325,21 @@ AheadLine TextLayout::Paragraph::lineMetrics(int textStart, int textLength) cons
 // that will use it; other threads' layouts are dropped.
 void TextLayout::Paragraph::breakAhead(bool keep)
 {
+    // Lines broken in the scratch document are made again where their glyphs are asked
+    // for, as those of other threads are: cheaper than keeping this thread's Qt layout.
+    built = false;
+    if (breakInScratchDocument())
+        return;
+    built = keep;
     QTextLayout dropped;
     QTextLayout& measuring = keep ? layout : dropped;
     setUp(measuring);
     measuring.setCacheEnabled(keep);
-    built = keep;
+    measureLines(measuring);
+}
+
+void TextLayout::Paragraph::measureLines(QTextLayout& measuring)
+{
     measuring.beginLayout();
     for (;;) {
         QTextLine line = measuring.createLine();
@@ -300,6 +358,55 @@ void TextLayout::Paragraph::breakAhead(bool keep)
     measuring.endLayout();
 }
 
+// Breaks the lines in one block of this thread's scratch document, for a paragraph of plain
+// characters only (a document reads separators, tabs and object characters its own way);
+// false, measuring nothing, for any other.
+// A standalone Qt layout makes a new font for each run every time a line meets it, and finds
+// its engines under a lock that every thread shares, so threads breaking many short
+// paragraphs spent their time waiting; a document's block layout takes the fonts of its
+// formats as they are, already resolved.
+bool TextLayout::Paragraph::breakInScratchDocument()
+{
+    if (layoutText.isEmpty())
+        return false;
+    for (const QChar c : layoutText) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7f || (u >= 0x2028 && u <= 0x2029) || (u >= 0xfdd0 && u <= 0xfdef)
+            || u == 0xfffc)
+            return false;
+    }
+    int covered = 0;
+    for (const FormatPiece& piece : pieces) {
+        if (piece.location != covered)
+            return false;
+        covered += piece.length;
+    }
+    if (covered != layoutText.size())
+        return false;
+    // Kept in Qt's own per-thread storage, as the formats are: the document's formats go
+    // before the thread's font cache.
+    QThreadStorage<ScratchDocument*>& storage = scratchDocuments();
+    if (!storage.hasLocalData() || storage.localData()->uses >= ScratchDocument::kUses)
+        storage.setLocalData(new ScratchDocument);
+    ++storage.localData()->uses;
+    QTextDocument& document = storage.localData()->document;
+    QTextCursor cursor(&document);
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    for (const FormatPiece& piece : pieces)
+        cursor.insertText(QStringView(layoutText).mid(piece.location, piece.length).toString(),
+            characterFormat(piece.font, piece.spacing));
+    const QTextBlock block = document.firstBlock();
+    if (document.blockCount() != 1 || block.length() != layoutText.size() + 1)
+        return false;
+    QTextLayout& measuring = *block.layout();
+    measuring.setTextOption(textOption());
+    measuring.setCacheEnabled(false);
+    measureLines(measuring);
+    measuring.clearLayout();
+    return true;
+}
+
 // What the last layout made, offered to the next one: a paragraph whose characters,
 // attributes and top are unchanged is kept with its lines and glyphs.
 struct TextLayout::Previous {
@@ -310,6 +417,24 @@ struct TextLayout::Previous {
     std::vector<std::optional<std::vector<LaidOutGlyph>>> lineGlyphs;
     // How many leading characters the old and the new text share.
     int sharedPrefix = 0;
+};
+
+// A layout under way: what the last one made, the text's paragraphs, and those broken ahead
+// of their placing.
+struct TextLayout::Pass {
+    Previous previous;
+    struct Span {
+        int start;
+        int length;
+        int separator;
+    };
+    std::vector<Span> spans;
+    // The spans that will be broken (not kept from the last layout) where they may be broken
+    // ahead, and their characters.
+    std::vector<size_t> changed;
+    int changedCharacters = 0;
+    // By span: the paragraphs broken ahead.
+    std::vector<std::unique_ptr<Paragraph>> ahead;
 };
 
 TextLayout::TextLayout(std::shared_ptr<TextContainer> container)
@@ -382,7 +507,7 @@ Font TextLayout::fontAt(int index) const
 
 void TextLayout::ensureLayout() const
 {
-    if (!m_valid || m_geometryGeneration != m_container->geometryGeneration())
+    if (needsLayout())
         layoutAll();
 }
 
@@ -733,17 +858,74 @@ QTextLayout& TextLayout::builtLayout(const Paragraph& source) const
 
 void TextLayout::layoutAll() const
 {
-    Previous previous;
+    Pass pass;
+    beginPass(pass);
+    try {
+        if (pass.changed.size() > 1 && pass.changedCharacters >= kBreakAheadCharacters) {
+            std::vector<Paragraph*> broken;
+            describeAhead(pass, broken);
+            breakOnShapingThreads(broken);
+        }
+        finishPass(pass);
+    } catch (...) {
+        // Laid out again when next asked, from nothing.
+        m_valid = false;
+        m_reusable = false;
+        throw;
+    }
+}
+
+void TextLayout::layOutTogether(const std::vector<const TextLayout*>& layouts)
+{
+    // Each pass is begun before the next layout is looked at: a layout named twice is then
+    // up to date the second time.
+    std::vector<std::pair<const TextLayout*, std::unique_ptr<Pass>>> passes;
+    size_t changed = 0;
+    int characters = 0;
+    for (const TextLayout* layout : layouts) {
+        if (!layout || !layout->needsLayout())
+            continue;
+        auto pass = std::make_unique<Pass>();
+        layout->beginPass(*pass);
+        changed += pass->changed.size();
+        characters += pass->changedCharacters;
+        passes.emplace_back(layout, std::move(pass));
+    }
+    try {
+        if (changed > 1 && characters >= kBreakAheadCharacters) {
+            std::vector<Paragraph*> broken;
+            for (auto& [layout, pass] : passes)
+                layout->describeAhead(*pass, broken);
+            breakOnShapingThreads(broken);
+        }
+        for (auto& [layout, pass] : passes)
+            layout->finishPass(*pass);
+    } catch (...) {
+        for (auto& [layout, pass] : passes) {
+            layout->m_valid = false;
+            layout->m_reusable = false;
+        }
+        throw;
+    }
+}
+
+bool TextLayout::needsLayout() const
+{
+    return !m_valid || m_geometryGeneration != m_container->geometryGeneration();
+}
+
+void TextLayout::beginPass(Pass& pass) const
+{
     if (m_reusable && m_geometryGeneration == m_container->geometryGeneration()) {
-        previous.text = m_laidOutText;
-        previous.paragraphs = std::move(m_paragraphs);
-        for (const auto& p : previous.paragraphs)
-            previous.starts.push_back(p->start);
-        previous.lines = std::move(m_lines);
-        previous.lineGlyphs = std::move(m_lineGlyphs);
-        const QString& was = previous.text.string();
+        pass.previous.text = m_laidOutText;
+        pass.previous.paragraphs = std::move(m_paragraphs);
+        for (const auto& p : pass.previous.paragraphs)
+            pass.previous.starts.push_back(p->start);
+        pass.previous.lines = std::move(m_lines);
+        pass.previous.lineGlyphs = std::move(m_lineGlyphs);
+        const QString& was = pass.previous.text.string();
         const QString& now = m_text.string();
-        previous.sharedPrefix = int(
+        pass.previous.sharedPrefix = int(
             std::mismatch(was.begin(), was.begin() + std::min(was.size(), now.size()), now.begin())
                 .first
             - was.begin());
@@ -755,6 +937,7 @@ void TextLayout::layoutAll() const
     m_geometryGeneration = m_container->geometryGeneration();
     ++m_layoutCount;
     m_paragraphsBroken = 0;
+    m_paragraphsBrokenAhead = 0;
     m_glyphs.clear();
     m_lineGlyphs.clear();
     m_glyphReach = 0.0;
@@ -762,8 +945,8 @@ void TextLayout::layoutAll() const
     m_lines.clear();
     m_lineSource.clear();
     // About as many lines as last time.
-    m_lines.reserve(previous.lines.size());
-    m_lineSource.reserve(previous.lines.size());
+    m_lines.reserve(pass.previous.lines.size());
+    m_lineSource.reserve(pass.previous.lines.size());
     m_hasExtra = false;
     m_laidOutLength = 0;
     m_usedRect = Rect();
@@ -771,19 +954,6 @@ void TextLayout::layoutAll() const
     const QString& s = m_text.string();
     const int n = int(s.size());
     m_lineOfCharacter.assign(size_t(n) + 1, -1);
-    TextContainer& container = *m_container;
-    const double padding = std::max(0.0, container.lineFragmentPadding());
-    const double width = container.size().width;
-    bool anyUsed = false;
-    bool full = false;
-    double y = 0.0;
-
-    struct Span {
-        int start;
-        int length;
-        int separator;
-    };
-    std::vector<Span> spans;
     for (int start = 0; start < n;) {
         int end = start;
         while (end < n && !isParagraphSeparator(s[end]))
@@ -791,46 +961,68 @@ void TextLayout::layoutAll() const
         int separator = 0;
         if (end < n)
             separator = (s[end] == u'\r' && end + 1 < n && s[end + 1] == u'\n') ? 2 : 1;
-        spans.push_back({ start, end - start, separator });
+        pass.spans.push_back({ start, end - start, separator });
         start = end + separator;
     }
+    pass.ahead.resize(pass.spans.size());
 
     // Where the container's lines keep their width at any height, the paragraphs to break
-    // are broken ahead on the pool, each on its own, and placed one after the other below.
-    std::vector<std::unique_ptr<Paragraph>> ahead(spans.size());
-    if (!container.fragmentShapeDependsOnY() && ThreadPool::maxThreads() > 1 && spans.size() > 1) {
-        std::vector<size_t> chosen;
-        int characters = 0;
-        for (size_t i = 0; i < spans.size(); ++i) {
-            const Span& span = spans[i];
-            if (unchangedParagraph(previous, span.start, span.length, span.separator, std::nullopt))
-                continue;
-            chosen.push_back(i);
-            characters += span.length;
-        }
-        if (chosen.size() > 1 && characters >= kBreakAheadCharacters) {
-            std::vector<size_t> broken;
-            for (const size_t i : chosen) {
-                auto paragraph
-                    = describeParagraph(spans[i].start, spans[i].length, spans[i].separator);
-                Rect remaining;
-                const Rect fragment = container.lineFragmentRect(
-                    Rect(0, 0, width, estimatedLineHeight(*paragraph, paragraph->start)),
-                    paragraph->start, m_text, &remaining);
-                if (!isUsable(fragment))
-                    continue;
-                paragraph->lineWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
-                paragraph->lineX = qtCoordinate(fragment.x() + padding);
-                ahead[i] = std::move(paragraph);
-                broken.push_back(i);
-            }
-            // The layouts made on this thread are kept: this thread draws them.
-            const std::thread::id here = std::this_thread::get_id();
-            onShapingThreads(int(broken.size()), [&](int k) {
-                ahead[broken[size_t(k)]]->breakAhead(std::this_thread::get_id() == here);
-            });
-        }
+    // may be broken ahead on the shaping threads, each on its own, then placed one below
+    // the other.
+    if (m_container->fragmentShapeDependsOnY() || ThreadPool::maxThreads() <= 1)
+        return;
+    for (size_t i = 0; i < pass.spans.size(); ++i) {
+        const Pass::Span& span = pass.spans[i];
+        if (unchangedParagraph(
+                pass.previous, span.start, span.length, span.separator, std::nullopt))
+            continue;
+        pass.changed.push_back(i);
+        pass.changedCharacters += span.length;
     }
+}
+
+void TextLayout::describeAhead(Pass& pass, std::vector<Paragraph*>& out) const
+{
+    TextContainer& container = *m_container;
+    const double padding = std::max(0.0, container.lineFragmentPadding());
+    const double width = container.size().width;
+    for (const size_t i : pass.changed) {
+        const Pass::Span& span = pass.spans[i];
+        auto paragraph = describeParagraph(span.start, span.length, span.separator);
+        Rect remaining;
+        const Rect fragment = container.lineFragmentRect(
+            Rect(0, 0, width, estimatedLineHeight(*paragraph, paragraph->start)), paragraph->start,
+            m_text, &remaining);
+        if (!isUsable(fragment))
+            continue;
+        paragraph->lineWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
+        paragraph->lineX = qtCoordinate(fragment.x() + padding);
+        out.push_back(paragraph.get());
+        pass.ahead[i] = std::move(paragraph);
+    }
+}
+
+void TextLayout::breakOnShapingThreads(const std::vector<Paragraph*>& paragraphs)
+{
+    // The layouts made on this thread are kept: this thread draws them.
+    const std::thread::id here = std::this_thread::get_id();
+    onShapingThreads(int(paragraphs.size()),
+        [&](int k) { paragraphs[size_t(k)]->breakAhead(std::this_thread::get_id() == here); });
+}
+
+void TextLayout::finishPass(Pass& pass) const
+{
+    Previous& previous = pass.previous;
+    const std::vector<Pass::Span>& spans = pass.spans;
+    std::vector<std::unique_ptr<Paragraph>>& ahead = pass.ahead;
+    const QString& s = m_text.string();
+    const int n = int(s.size());
+    TextContainer& container = *m_container;
+    const double padding = std::max(0.0, container.lineFragmentPadding());
+    const double width = container.size().width;
+    bool anyUsed = false;
+    bool full = false;
+    double y = 0.0;
 
     for (size_t i = 0; i < spans.size() && !full; ++i) {
         const auto [start, length, separator] = spans[i];
@@ -838,7 +1030,9 @@ void TextLayout::layoutAll() const
             = ahead[i] ? ahead[i]->style : styleIn(m_text.attributesAt(start), m_defaultAttributes);
         if (!m_paragraphs.empty())
             y += std::max(0.0, style.paragraphSpacingBefore);
-        if (auto* kept = unchangedParagraph(previous, start, length, separator, y)) {
+        // A paragraph broken ahead was found changed already.
+        if (auto* kept
+            = ahead[i] ? nullptr : unchangedParagraph(previous, start, length, separator, y)) {
             adoptParagraph(std::move(*kept), previous, start, y, anyUsed);
             y = m_paragraphs.back()->bottom
                 + std::max(
@@ -850,7 +1044,9 @@ void TextLayout::layoutAll() const
         paragraph->top = y;
         paragraph->firstLine = int(m_lines.size());
         ++m_paragraphsBroken;
-        if (paragraph->ahead.empty() || !placeAhead(*paragraph, y, full, anyUsed))
+        if (!paragraph->ahead.empty() && placeAhead(*paragraph, y, full, anyUsed))
+            ++m_paragraphsBrokenAhead;
+        else
             breakInPlace(*paragraph, y, full, anyUsed);
         paragraph->bottom = y;
         m_glyphReach = std::max(m_glyphReach, paragraph->glyphReach);

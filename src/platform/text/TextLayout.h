@@ -23,8 +23,9 @@
 // with their height); the glyphs of a line are gathered when first asked for, so that drawing a
 // few lines of a long text builds only theirs. Where the container's lines keep their width
 // at any height, the paragraphs of a long text are broken on the thread pool, each on its own,
-// then placed one below the other; such a paragraph's Qt layout is made again, on the thread
-// that asks, only when its glyphs or carets are asked for (a screenful of a long text).
+// then placed one below the other (layOutTogether does the same for the paragraphs of many
+// texts at once); such a paragraph's Qt layout is made again, on the thread that asks, only
+// when its glyphs or carets are asked for (a screenful of a long text).
 #include "platform/geometry/AffineTransform.h"
 #include "platform/graphics/BezierPath.h"
 #include "platform/text/AttributedString.h"
@@ -93,6 +94,12 @@ public:
     int layoutCount() const { return m_layoutCount; }
     // How many paragraphs the last layout broke into lines (the others it kept).
     int paragraphsBroken() const { return m_paragraphsBroken; }
+    // How many of those were broken ahead of their placing, on the shaping threads.
+    int paragraphsBrokenAhead() const { return m_paragraphsBrokenAhead; }
+    // Lays out those of layouts that are not up to date at once, breaking the changed
+    // paragraphs of all of them together on the shaping threads (as one long text's are): for
+    // an edit over many texts. Each ends as it would have laid out alone.
+    static void layOutTogether(const std::vector<const TextLayout*>& layouts);
 
     // Every line fragment in order; the extra line fragment, when there is one, is last.
     const std::vector<LineFragment>& lineFragments() const;
@@ -143,6 +150,15 @@ private:
     struct RunMetrics;
     struct Previous;
     void layoutAll() const;
+    struct Pass;
+    bool needsLayout() const;
+    // A layout in three steps: the paragraphs and which of them changed; those to break
+    // ahead, described with the width of their lines; their lines placed (broken in place
+    // where they were not broken ahead).
+    void beginPass(Pass& pass) const;
+    void describeAhead(Pass& pass, std::vector<Paragraph*>& out) const;
+    static void breakOnShapingThreads(const std::vector<Paragraph*>& paragraphs);
+    void finishPass(Pass& pass) const;
     // The last layout's paragraph that may be kept for these characters (at top, when given).
     std::unique_ptr<Paragraph>* unchangedParagraph(
         Previous& previous, int start, int length, int separator, std::optional<double> top) const;
@@ -177,6 +193,7 @@ private:
     mutable quint64 m_geometryGeneration = 0;
     mutable int m_layoutCount = 0;
     mutable int m_paragraphsBroken = 0;
+    mutable int m_paragraphsBrokenAhead = 0;
     // The layout cache, filled on first use.
     mutable std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
     mutable std::vector<LineFragment> m_lines;

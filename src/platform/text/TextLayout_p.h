@@ -81,6 +81,7 @@ struct TextLayout::Paragraph {
 
     // Gives a Qt layout the paragraph's text, formats (this thread's) and options.
     void setUp(QTextLayout& target) const;
+    QTextOption textOption() const;
     // The run holding a character of the text (the last for one past the end).
     size_t runAt(int index) const;
     // The metrics of a line of characters textStart to textStart + textLength of the
@@ -89,9 +90,13 @@ struct TextLayout::Paragraph {
     AheadLine lineMetrics(int textStart, int textLength) const;
     // Breaks every line at lineWidth, before the container places them (any thread: a Qt
     // layout holds the fonts of the thread that made it).
-    // The layout is kept (placed when the lines are) where keep says this thread is the one
-    // that will use it; other threads' layouts are dropped.
+    // Plain characters are broken in this thread's scratch document and nothing is kept;
+    // others in a Qt layout of their own, kept (placed when the lines are) where keep says
+    // this thread is the one that will use it.
     void breakAhead(bool keep);
+    // Breaks measuring's lines at lineWidth into ahead.
+    void measureLines(QTextLayout& measuring);
+    bool breakInScratchDocument();
 };
 
 } // namespace platform
