@@ -100,31 +100,58 @@ template <typename V> [[gnu::always_inline]] inline void storeV(float* p, V v)
     std::memcpy(p, &v, sizeof v);
 }
 
-// Both passes' run of eight outputs, eight lanes wide.
-[[gnu::always_inline]] inline void kernelRun8Wide(
-    const float* in, const float* kernel, int r, float* out)
+// Up to four runs of eight at once, each at its own column xs[j]: one run's sum is a chain of
+// dependent additions, so several chains side by side keep the adder busy. Each lane adds in
+// the same order as the one-run forms above, so the bits are theirs.
+constexpr int kRunsAtOnce = 4;
+
+template <int N>
+[[gnu::always_inline]] inline void kernelRunsWide(
+    const float* in, const float* kernel, int r, const int* xs, float* out)
 {
-    Float8 a = kernel[r] * loadV<Float8>(in + r);
-    for (int k = 0; k < r; ++k)
-        a += kernel[k] * (loadV<Float8>(in + k) + loadV<Float8>(in + 2 * r - k));
-    storeV(out, a);
+    Float8 a[N];
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j)
+        a[j] = kernel[r] * loadV<Float8>(in + xs[j] + r);
+    for (int k = 0; k < r; ++k) {
+        const float w = kernel[k];
+#pragma GCC unroll 4
+        for (int j = 0; j < N; ++j)
+            a[j] += w * (loadV<Float8>(in + xs[j] + k) + loadV<Float8>(in + xs[j] + 2 * r - k));
+    }
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j)
+        storeV(out + xs[j], a[j]);
 }
 
-// The vertical pass's run at column x, written out as n bytes at out (toByte on every lane).
-[[gnu::always_inline]] inline void kernelColumns8WideToBytes(
-    const float* const* rows, const float* kernel, int r, int x, int n, std::uint8_t* out)
+// The vertical pass's runs at columns xs[j], each written out as eight bytes at out[j].
+template <int N>
+[[gnu::always_inline]] inline void kernelColumnsWideToBytes(
+    const float* const* rows, const float* kernel, int r, const int* xs, std::uint8_t* const* out)
 {
     typedef int Int8 __attribute__((vector_size(32)));
-    Float8 a = kernel[r] * loadV<Float8>(rows[r] + x);
-    for (int k = 0; k < r; ++k)
-        a += kernel[k] * (loadV<Float8>(rows[k] + x) + loadV<Float8>(rows[2 * r - k] + x));
-    const Float8 zero = {}, top = zero + 255.0f;
-    Float8 v = a + 0.5f;
-    v = v > zero ? v : zero;
-    v = v < top ? v : top;
     typedef std::uint8_t Byte8 __attribute__((vector_size(8)));
-    const Byte8 bytes = __builtin_convertvector(__builtin_convertvector(v, Int8), Byte8);
-    std::memcpy(out, &bytes, size_t(n));
+    Float8 a[N];
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j)
+        a[j] = kernel[r] * loadV<Float8>(rows[r] + xs[j]);
+    for (int k = 0; k < r; ++k) {
+        const float w = kernel[k];
+        const float* up = rows[k];
+        const float* down = rows[2 * r - k];
+#pragma GCC unroll 4
+        for (int j = 0; j < N; ++j)
+            a[j] += w * (loadV<Float8>(up + xs[j]) + loadV<Float8>(down + xs[j]));
+    }
+    const Float8 zero = {}, top = zero + 255.0f;
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j) {
+        Float8 v = a[j] + 0.5f;
+        v = v > zero ? v : zero;
+        v = v < top ? v : top;
+        const Byte8 bytes = __builtin_convertvector(__builtin_convertvector(v, Int8), Byte8);
+        std::memcpy(out[j], &bytes, sizeof bytes);
+    }
 }
 
 #pragma GCC diagnostic pop
@@ -219,12 +246,20 @@ template <bool Wide>
     }
     // The sums after all the values are in: a vector load of values just stored one by one
     // would wait for the stores.
-    for (int i = 0; i < count; ++i) {
-        const int x = groups.summed[i];
-        if constexpr (Wide)
-            kernelRun8Wide(line + x, kernel, r, dst + x);
-        else
+    if constexpr (Wide) {
+        const int* xs = groups.summed;
+        int i = 0;
+        for (; i + kRunsAtOnce <= count; i += kRunsAtOnce)
+            kernelRunsWide<kRunsAtOnce>(line, kernel, r, xs + i, dst);
+        for (; i + 2 <= count; i += 2)
+            kernelRunsWide<2>(line, kernel, r, xs + i, dst);
+        if (i < count)
+            kernelRunsWide<1>(line, kernel, r, xs + i, dst);
+    } else {
+        for (int i = 0; i < count; ++i) {
+            const int x = groups.summed[i];
             kernelRun8(line + x, kernel, r, dst + x);
+        }
     }
 }
 
@@ -244,6 +279,38 @@ template <bool Wide>
     int xFrom, int xTo, const ColumnRuns& runs, std::uint8_t fullByte, float* row,
     std::uint8_t* dst)
 {
+    // Runs to be summed, gathered until there are enough to sum side by side (wide form). A
+    // run only partly inside the stretch goes to scratch, then its part is copied.
+    int pendingX[kRunsAtOnce];
+    std::uint8_t* pendingTo[kRunsAtOnce];
+    std::uint8_t scratch[kRunsAtOnce][8];
+    int pendingLo[kRunsAtOnce], pendingHi[kRunsAtOnce];
+    int pending = 0;
+    // (Inlined by force: left to itself the compiler builds the lambda apart, for the
+    // processor's base vectors instead of the caller's wide ones.)
+    auto flush = [&]() __attribute__((always_inline))
+    {
+        if constexpr (Wide) {
+            std::uint8_t* outs[kRunsAtOnce];
+            for (int j = 0; j < pending; ++j)
+                outs[j] = pendingHi[j] - pendingLo[j] == 8 ? pendingTo[j] : scratch[j];
+            if (pending == kRunsAtOnce) {
+                kernelColumnsWideToBytes<kRunsAtOnce>(taps, kernel, r, pendingX, outs);
+            } else {
+                int j = 0;
+                for (; j + 2 <= pending; j += 2)
+                    kernelColumnsWideToBytes<2>(taps, kernel, r, pendingX + j, outs + j);
+                if (j < pending)
+                    kernelColumnsWideToBytes<1>(taps, kernel, r, pendingX + j, outs + j);
+            }
+            for (int j = 0; j < pending; ++j) {
+                if (outs[j] == scratch[j])
+                    std::memcpy(pendingTo[j], scratch[j] + (pendingLo[j] - pendingX[j]),
+                        size_t(pendingHi[j] - pendingLo[j]));
+            }
+        }
+        pending = 0;
+    };
     for (int x = xFrom / 8 * 8; x < xTo; x += 8) {
         const int i = x / 8;
         const int lo = std::max(x, xFrom), hi = std::min(x + 8, xTo);
@@ -261,19 +328,19 @@ template <bool Wide>
             continue;
         }
         if constexpr (Wide) {
-            if (lo == x && hi == x + 8) {
-                kernelColumns8WideToBytes(taps, kernel, r, x, 8, to);
-            } else {
-                std::uint8_t bytes[8];
-                kernelColumns8WideToBytes(taps, kernel, r, x, 8, bytes);
-                std::memcpy(to, bytes + (lo - x), size_t(hi - lo));
-            }
+            pendingX[pending] = x;
+            pendingTo[pending] = to;
+            pendingLo[pending] = lo;
+            pendingHi[pending] = hi;
+            if (++pending == kRunsAtOnce)
+                flush();
         } else {
             kernelColumns8(taps, kernel, r, x, row + x);
             for (int k = lo; k < hi; ++k)
                 to[k - lo] = toByte(row[k]);
         }
     }
+    flush();
 }
 
 // One across row's flags of runs first .. end - 1 added to (sign 1) or taken from (sign -1)
@@ -304,9 +371,10 @@ template <bool Wide>
 {
     std::vector<float> line(size_t(2 * r + 8), 255.0f);
     float values[8];
-    if constexpr (Wide)
-        kernelRun8Wide(line.data(), kernel, r, values);
-    else
+    if constexpr (Wide) {
+        const int at[1] = { 0 };
+        kernelRunsWide<1>(line.data(), kernel, r, at, values);
+    } else
         kernelRun8(line.data(), kernel, r, values);
     *across = values[0];
     std::fill_n(values, 8, values[0]);
@@ -314,7 +382,9 @@ template <bool Wide>
     float row[8];
     std::uint8_t bytes[8];
     if constexpr (Wide) {
-        kernelColumns8WideToBytes(taps.data(), kernel, r, 0, 8, bytes);
+        const int at[1] = { 0 };
+        std::uint8_t* const to[1] = { bytes };
+        kernelColumnsWideToBytes<1>(taps.data(), kernel, r, at, to);
     } else {
         kernelColumns8(taps.data(), kernel, r, 0, row);
         bytes[0] = toByte(row[0]);
