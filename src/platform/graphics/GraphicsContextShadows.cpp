@@ -159,6 +159,8 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
             const std::uint8_t* k = clipCoverage.row(y, area.left());
             const std::uint8_t* p = clip->own.row(y, area.left());
             const bool shadowRow = y >= innerRect.top() && y <= innerRect.bottom();
+            // The row's shade by x in the area (none outside [bLo, bHi)).
+            const int bLo = innerRect.left() - area.left(), bHi = bLo + innerRect.width();
             const std::uint8_t* b = shadowRow
                 ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
                 : nullptr;
@@ -167,8 +169,7 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
                 const int kx = k[x];
                 if (kx == 0)
                     return QRgb(0);
-                const int dx = area.left() + x - innerRect.left();
-                const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
+                const int shade = b && x >= bLo && x < bHi ? b[x - bLo] : 0;
                 return table[size_t(mul255(255 - shade, div255(kx * p[x])))];
             };
             const int n = area.width();
@@ -176,7 +177,13 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
             for (; x + 8 <= n; x += 8) {
                 std::uint64_t run;
                 std::memcpy(&run, k + x, sizeof run);
-                if (run == 0) {
+                // Clear too where the moved shape's shadow covers all (deep inside the shape,
+                // where most of its pixels are) or the path covers nothing.
+                std::uint64_t shade = 0, path;
+                if (b && x >= bLo && x + 8 <= bHi)
+                    std::memcpy(&shade, b + (x - bLo), sizeof shade);
+                std::memcpy(&path, p + x, sizeof path);
+                if (run == 0 || shade == ~std::uint64_t(0) || path == 0) {
                     std::fill_n(out + x, 8, QRgb(0));
                     continue;
                 }
@@ -217,21 +224,51 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
                 = reinterpret_cast<const QRgb*>(layerBits + (y - area.top()) * layerStride);
             const std::uint8_t* k = clipCoverage.row(y, area.left());
             const bool shadowRow = y >= outerRect.top() && y <= outerRect.bottom();
+            // The row's shadow by x in the area (none outside [bLo, bHi)).
+            const int bLo = outerRect.left() - area.left(), bHi = bLo + outerRect.width();
             const std::uint8_t* b = shadowRow
                 ? outer.data() + size_t(y - outerRect.top()) * size_t(outerRect.width())
                 : nullptr;
             // Inlined by force: left to itself the compiler keeps this body (two composites)
             // as a call per pixel.
-            forEachCovered(
-                k, area.width(), [&](int x) __attribute__((always_inline)) {
-                    const int kx = k[x];
-                    const int dx = area.left() + x - outerRect.left();
-                    if (b && dx >= 0 && dx < outerRect.width())
-                        sourceOverPixel(d[x], tint[b[dx]], kx);
-                    sourceOverPixel(d[x], src[x], kx);
-                });
+            auto pixel = [&](int x) __attribute__((always_inline))
+            {
+                const int kx = k[x];
+                if (kx == 0)
+                    return;
+                if (b && x >= bLo && x < bHi)
+                    sourceOverPixel(d[x], tint[b[x - bLo]], kx);
+                sourceOverPixel(d[x], src[x], kx);
+            };
+            const int n = area.width();
+            int x = 0;
+            for (; x + 8 <= n; x += 8) {
+                // Runs with no shadow and a clear layer change nothing: most of the inside.
+                std::uint64_t run, shade = 0;
+                std::memcpy(&run, k + x, sizeof run);
+                if (b && x + 8 > bLo && x < bHi) {
+                    if (x < bLo || x + 8 > bHi) {
+                        shade = 1; // partly beside the shadow's columns: pixel by pixel
+                    } else {
+                        std::memcpy(&shade, b + (x - bLo), sizeof shade);
+                    }
+                }
+                if (run == 0)
+                    continue;
+                if (shade == 0) {
+                    std::uint64_t layer[4];
+                    std::memcpy(layer, src + x, sizeof layer);
+                    if ((layer[0] | layer[1] | layer[2] | layer[3]) == 0)
+                        continue;
+                }
+                for (int i = x; i < x + 8; ++i)
+                    pixel(i);
+            }
+            for (; x < n; ++x)
+                pixel(x);
         }
     });
+
     if (!inPlace) {
         s.painter->setClipping(false);
         s.clipApplied = false;
