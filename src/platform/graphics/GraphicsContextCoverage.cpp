@@ -324,6 +324,12 @@ const Coverage& Clip::coverage(const QRect& area, const QRect& device) const
             const std::uint8_t* a = own.row(y, rect.left());
             const std::uint8_t* b = outer.row(y, rect.left());
             std::uint8_t* out = bits + (y - rect.top()) * stride;
+            // Where the outer clip covers the whole row (a box around the shape), the row is
+            // the path's own.
+            if (std::all_of(b, b + rect.width(), [](std::uint8_t v) { return v == 255; })) {
+                std::memcpy(out, a, size_t(rect.width()));
+                continue;
+            }
             std::fill_n(out, rect.width(), std::uint8_t(0));
             forEachCovered(
                 a, rect.width(), [&](int x) { out[x] = std::uint8_t(div255(a[x] * b[x])); });
