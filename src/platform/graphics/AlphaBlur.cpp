@@ -175,13 +175,28 @@ struct RowGroups {
     int* summed; // room for the runs of a row: the ones whose sums are taken
 };
 
-template <int Step> void toFloats(const std::uint8_t* in, int step, int first, int last, float* out)
+// Values first .. last - 1 of a row of width values as floats.
+template <int Step>
+[[gnu::always_inline]] inline void toFloats(
+    const std::uint8_t* in, int step, int width, int first, int last, float* out)
 {
     const size_t stride = size_t(Step ? Step : step);
     int x = first;
     // Eight at a time in vector registers: one by one, each conversion waits for the last
     // (it writes only part of its register).
     typedef int Int8 __attribute__((vector_size(32)));
+    if constexpr (Step == 4) {
+        if (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) {
+            // Eight words of four bytes from each value on, the value their low byte: a value
+            // before the row's last has three bytes of its pixel after it.
+            for (; x + 8 <= last && x + 8 < width; x += 8) {
+                Int8 words;
+                std::memcpy(&words, in + size_t(x) * 4, sizeof words);
+                const Float8 f = __builtin_convertvector(words & 255, Float8);
+                std::memcpy(out + x, &f, sizeof f);
+            }
+        }
+    }
     for (; x + 8 <= last; x += 8) {
         const std::uint8_t* p = in + size_t(x) * stride;
         const Int8 v = { p[0], p[stride], p[2 * stride], p[3 * stride], p[4 * stride],
@@ -194,16 +209,30 @@ template <int Step> void toFloats(const std::uint8_t* in, int step, int first, i
 }
 
 // Groups first .. last - 1 of the row as floats.
-[[gnu::noinline]] void convertGroups(RowGroups& row, int first, int last)
+[[gnu::always_inline]] inline void convertGroupsOf(RowGroups& row, int first, int last)
 {
     const int x0 = 8 * first, x1 = std::min(row.width, 8 * last);
     if (row.step == 4)
-        toFloats<4>(row.in, 4, x0, x1, row.values);
+        toFloats<4>(row.in, 4, row.width, x0, x1, row.values);
     else if (row.step == 1)
-        toFloats<1>(row.in, 1, x0, x1, row.values);
+        toFloats<1>(row.in, 1, row.width, x0, x1, row.values);
     else
-        toFloats<0>(row.in, row.step, x0, x1, row.values);
+        toFloats<0>(row.in, row.step, row.width, x0, x1, row.values);
 }
+
+[[gnu::noinline]] void convertGroups(RowGroups& row, int first, int last)
+{
+    convertGroupsOf(row, first, last);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The same built for 256-bit vectors, for the wide passes.
+__attribute__((target("avx2"), noinline)) void convertGroupsWide(
+    RowGroups& row, int first, int last)
+{
+    convertGroupsOf(row, first, last);
+}
+#endif
 
 // The horizontal pass over the runs of one row of the padded line from column xBegin to xEnd
 // (whole runs): runs of eight whose taps are all zero (by the prefix counts of inked input
@@ -216,6 +245,25 @@ template <bool Wide>
 {
     int count = 0;
     for (int x = xBegin; x < xEnd; x += 8) {
+        if (x + 64 <= xEnd) {
+            // Eight runs at once whose taps are all zero or all full (around and inside a
+            // shape, most of them): the same counts over the eight runs' taps.
+            const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groups.count);
+            const int last = std::clamp(x / 8 + 8, 0, groups.count);
+            const bool zero = groups.inked[last] == groups.inked[first];
+            bool full = false;
+            if (!zero && x >= 2 * r && x + 64 <= groups.width) {
+                const int g0 = (x - 2 * r) / 8, g1 = x / 8 + 8;
+                full = groups.full[g1] - groups.full[g0] == g1 - g0;
+            }
+            if (zero || full) {
+                std::fill_n(dst + x, 64, zero ? 0.0f : fullValue);
+                std::memset(flags + x / 8, zero ? 0 : 1, 8);
+                std::memset(fullFlags + x / 8, zero ? 0 : 1, 8);
+                x += 56;
+                continue;
+            }
+        }
         // Output x .. x + 7 takes input columns x - 2r .. x + 7.
         const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groups.count);
         const int last = std::clamp(x / 8 + 1, 0, groups.count);
@@ -239,7 +287,13 @@ template <bool Wide>
             // A few groups ahead as well: the next runs are likely summed too, and one call
             // for a stretch costs less than one for each group.
             const int ahead = std::min(groups.count, needed + kConvertAhead);
-            convertGroups(groups, std::max(groups.converted, std::max(0, x - 2 * r) / 8), ahead);
+            const int from = std::max(groups.converted, std::max(0, x - 2 * r) / 8);
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+            if constexpr (Wide)
+                convertGroupsWide(groups, from, ahead);
+            else
+#endif
+                convertGroups(groups, from, ahead);
             groups.converted = ahead;
         }
         groups.summed[count++] = x;
@@ -311,8 +365,21 @@ template <bool Wide>
         }
         pending = 0;
     };
+    // Eight runs at a time whose taps are all zero or all full (around and inside a shape,
+    // most of them): one word of the counts tells.
+    const std::uint64_t allFull = 0x0101010101010101ull * std::uint64_t(2 * r + 1);
     for (int x = xFrom / 8 * 8; x < xTo; x += 8) {
         const int i = x / 8;
+        if (i % 8 == 0 && x >= xFrom && x + 64 <= xTo) {
+            std::uint64_t computed, full;
+            std::memcpy(&computed, runs.computed + i, sizeof computed);
+            std::memcpy(&full, runs.full + i, sizeof full);
+            if (computed == 0 || full == allFull) {
+                std::memset(dst + (x - xFrom), computed == 0 ? 0 : fullByte, 64);
+                x += 56;
+                continue;
+            }
+        }
         const int lo = std::max(x, xFrom), hi = std::min(x + 8, xTo);
         std::uint8_t* to = dst + (lo - xFrom);
         const bool zero = runs.computed[i] == 0;
