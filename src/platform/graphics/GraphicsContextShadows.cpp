@@ -1,6 +1,7 @@
 // GraphicsContext shadows: the tint table of a shadow colour and the inner shadow of a
 // shape, computed on coverage planes where it can be, step by step otherwise.
 #include "platform/concurrency/Parallel.h"
+#include "platform/graphics/CompositeRows.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
 #include <memory>
@@ -229,46 +230,15 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
             const std::uint8_t* b = shadowRow
                 ? outer.data() + size_t(y - outerRect.top()) * size_t(outerRect.width())
                 : nullptr;
-            // Inlined by force: left to itself the compiler keeps this body (two composites)
-            // as a call per pixel.
-            auto pixel = [&](int x) __attribute__((always_inline))
-            {
-                const int kx = k[x];
-                if (kx == 0)
-                    return;
-                if (b && x >= bLo && x < bHi)
-                    sourceOverPixel(d[x], tint[b[x - bLo]], kx);
-                sourceOverPixel(d[x], src[x], kx);
-            };
+            // The row's shadow, then the layer over it: each pixel as one after the other
+            // leaves it.
             const int n = area.width();
-            int x = 0;
-            for (; x + 8 <= n; x += 8) {
-                // Runs with no shadow and a clear layer change nothing: most of the inside.
-                std::uint64_t run, shade = 0;
-                std::memcpy(&run, k + x, sizeof run);
-                if (b && x + 8 > bLo && x < bHi) {
-                    if (x < bLo || x + 8 > bHi) {
-                        shade = 1; // partly beside the shadow's columns: pixel by pixel
-                    } else {
-                        std::memcpy(&shade, b + (x - bLo), sizeof shade);
-                    }
-                }
-                if (run == 0)
-                    continue;
-                if (shade == 0) {
-                    std::uint64_t layer[4];
-                    std::memcpy(layer, src + x, sizeof layer);
-                    if ((layer[0] | layer[1] | layer[2] | layer[3]) == 0)
-                        continue;
-                }
-                for (int i = x; i < x + 8; ++i)
-                    pixel(i);
-            }
-            for (; x < n; ++x)
-                pixel(x);
+            const int lo = std::max(0, bLo), hi = std::min(n, bHi);
+            if (b && lo < hi)
+                tintOverRow(d + lo, b + (lo - bLo), tint.data(), k + lo, hi - lo);
+            sourceOverRow(d, src, k, n);
         }
     });
-
     if (!inPlace) {
         s.painter->setClipping(false);
         s.clipApplied = false;
