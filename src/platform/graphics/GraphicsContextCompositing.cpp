@@ -410,17 +410,31 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         parallelRows(all.height(), all.width(), kParallelCoverage,
             [&, rows = surfaceRows(s)](int top, int bottom) PIXEL_LOOP {
                 for (int y = all.top() + top; y < all.top() + bottom; ++y) {
+                    const bool shapeRow = y >= area.top() && y <= area.bottom();
+                    const QRgb* src = shapeRow
+                        ? reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
+                            + (area.left() - buffer.left())
+                        : nullptr;
                     if (y >= shadowRows.top() && y <= shadowRows.bottom()) {
-                        tintOverRow(rows(y, shadowRows.left()), blurredRow(y), tint.data(),
-                            clip.row(y, shadowRows.left()), shadowRows.width());
+                        // Where the shape's row lies over it, the shadow goes down as the
+                        // shape will hide it: not under its opaque inside.
+                        const std::uint8_t* alpha = blurredRow(y);
+                        const int left = shadowRows.left(), end = shadowRows.right() + 1;
+                        const int under = src ? std::clamp(area.left(), left, end) : end;
+                        const int underEnd = src ? std::clamp(area.right() + 1, under, end) : end;
+                        if (under > left)
+                            tintOverRow(
+                                rows(y, left), alpha, tint.data(), clip.row(y, left), under - left);
+                        if (underEnd > under)
+                            tintOverRowUnder(rows(y, under), alpha + (under - left), tint.data(),
+                                clip.row(y, under), src + (under - area.left()), underEnd - under);
+                        if (end > underEnd)
+                            tintOverRow(rows(y, underEnd), alpha + (underEnd - left), tint.data(),
+                                clip.row(y, underEnd), end - underEnd);
                     }
-                    if (y >= area.top() && y <= area.bottom()) {
-                        const auto* src
-                            = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
-                            + (area.left() - buffer.left());
+                    if (shapeRow)
                         sourceOverRow(
                             rows(y, area.left()), src, clip.row(y, area.left()), area.width());
-                    }
                 }
             });
         if (!shadowRows.isEmpty())
