@@ -283,6 +283,8 @@ bool CoverageRasterizer::write(
                 }
                 return std::uint8_t(c * 255.0f + 0.5f);
             };
+            float constantSum = 0.0f;
+            std::uint8_t constantValue = value();
             int x = 0;
             for (; x + 8 <= width; x += 8) {
                 // Only the cells an edge crosses hold anything: between them (the inside and
@@ -291,9 +293,13 @@ bool CoverageRasterizer::write(
                 std::uint64_t cellBits[4];
                 std::memcpy(cellBits, row + x, sizeof cellBits);
                 if ((cellBits[0] | cellBits[1] | cellBits[2] | cellBits[3]) == 0) {
-                    const std::uint8_t v = value();
-                    if (v != 0 || !keepUncovered)
-                        std::memset(o + x, v, 8);
+                    // (The value of a sum is worked out once for all the runs it holds over.)
+                    if (sum != constantSum) {
+                        constantSum = sum;
+                        constantValue = value();
+                    }
+                    if (constantValue != 0 || !keepUncovered)
+                        std::memset(o + x, constantValue, 8);
                     continue;
                 }
                 for (int i = x; i < x + 8; ++i) {
