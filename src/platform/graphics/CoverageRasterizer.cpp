@@ -255,6 +255,7 @@ bool CoverageRasterizer::write(
         return false;
     }
     const bool evenOdd = m_rule == Qt::OddEvenFill;
+    bool cellsUsed = false;
     for (int top = 0; top < area.height(); top += stripRows) {
         const int rows = std::min(stripRows, area.height() - top);
         const bool inStrip = !m_edges.empty() && m_bounds.bottom() > area.top() + top
@@ -266,7 +267,10 @@ bool CoverageRasterizer::write(
             }
             continue;
         }
-        std::fill(cells.begin(), cells.begin() + long(rows) * cellStride, 0.0f);
+        // (Fresh cells are clear already: only a strip after one that was summed clears them.)
+        if (cellsUsed)
+            std::fill(cells.begin(), cells.begin() + long(rows) * cellStride, 0.0f);
+        cellsUsed = true;
         accumulate(area, top, rows, cells.data());
         for (int y = 0; y < rows; ++y) {
             const float* row = cells.data() + long(y) * cellStride;

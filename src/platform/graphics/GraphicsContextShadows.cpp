@@ -126,7 +126,8 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
         const QPoint origin = plane.topLeft() - QPoint(reach, reach) + offset;
         const QRect part = QRect(origin, plane.size().grownBy(QMargins(reach, reach, reach, reach)))
                                .intersected(wanted);
-        out.clear();
+        // (Not cleared first: the blur writes every value of the part, and a plane cleared
+        // to nothing would be filled with zeros again as it grows back.)
         if (part.isEmpty())
             return part;
         const QRect inPlane = part.translated(-origin);
@@ -135,7 +136,6 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
         return part;
     };
     QRect innerRect;
-    inner.clear();
     if (!casting.isEmpty())
         innerRect = blurOver(casting, area, castingCoverage->row(casting.top(), casting.left()),
             int(castingCoverage->plane.bytesPerLine()), 1, inner);
@@ -198,7 +198,6 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
 
     // The outer shadow: the layer's alpha blurred and moved.
     const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
-    outer.clear();
     const QRect outerRect = layerCastsShadow
         ? blurOver(area, area, layer.constBits() + alphaByte, int(layer.bytesPerLine()), 4, outer)
         : QRect();
