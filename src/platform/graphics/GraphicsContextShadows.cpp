@@ -154,9 +154,19 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
     const std::vector<QRgb>& table = *layerTable;
     uchar* const layerBits = layer.bits();
     const qsizetype layerStride = layer.bytesPerLine();
+    // The layer's alpha on its own as well, for the blur of the shadow it casts: a quarter of
+    // the bytes to read.
+    thread_local std::vector<std::uint8_t> keptLayerAlpha;
+    std::vector<std::uint8_t>& layerAlpha = keptLayerAlpha;
+    const size_t alphaStride = size_t(area.width());
+    if (layerCastsShadow)
+        layerAlpha.resize(alphaStride * size_t(area.height())); // every value written below
+    std::uint8_t* const alphaBits = layerCastsShadow ? layerAlpha.data() : nullptr;
     parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
         for (int y = area.top() + top; y < area.top() + bottom; ++y) {
             auto* out = reinterpret_cast<QRgb*>(layerBits + (y - area.top()) * layerStride);
+            std::uint8_t* outAlpha
+                = alphaBits ? alphaBits + size_t(y - area.top()) * alphaStride : nullptr;
             const std::uint8_t* k = clipCoverage.row(y, area.left());
             const std::uint8_t* p = clip->own.row(y, area.left());
             const bool shadowRow = y >= innerRect.top() && y <= innerRect.bottom();
@@ -186,20 +196,28 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
                 std::memcpy(&path, p + x, sizeof path);
                 if (run == 0 || shade == ~std::uint64_t(0) || path == 0) {
                     std::fill_n(out + x, 8, QRgb(0));
+                    if (outAlpha)
+                        std::memset(outAlpha + x, 0, 8);
                     continue;
                 }
                 for (int i = x; i < x + 8; ++i)
                     out[i] = pixel(i);
+                if (outAlpha) {
+                    for (int i = x; i < x + 8; ++i)
+                        outAlpha[i] = std::uint8_t(qAlpha(out[i]));
+                }
             }
-            for (; x < n; ++x)
+            for (; x < n; ++x) {
                 out[x] = pixel(x);
+                if (outAlpha)
+                    outAlpha[x] = std::uint8_t(qAlpha(out[x]));
+            }
         }
     });
 
     // The outer shadow: the layer's alpha blurred and moved.
-    const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
     const QRect outerRect = layerCastsShadow
-        ? blurOver(area, area, layer.constBits() + alphaByte, int(layer.bytesPerLine()), 4, outer)
+        ? blurOver(area, area, layerAlpha.data(), int(alphaStride), 1, outer)
         : QRect();
     const std::array<QRgb, 256> tint = tintsOf(qPremultiply(shadow.color.toQt().rgba()));
 
@@ -250,7 +268,7 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
     constexpr size_t kKeep = size_t(16) << 20;
     if (size_t(layer.sizeInBytes()) > kKeep)
         layer = QImage();
-    for (auto* plane : { &inner, &outer }) {
+    for (auto* plane : { &inner, &outer, &layerAlpha }) {
         if (plane->capacity() > kKeep)
             *plane = {};
     }
