@@ -7,6 +7,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
+
 namespace platform {
 
 namespace {
@@ -100,31 +104,58 @@ template <typename V> [[gnu::always_inline]] inline void storeV(float* p, V v)
     std::memcpy(p, &v, sizeof v);
 }
 
-// Both passes' run of eight outputs, eight lanes wide.
-[[gnu::always_inline]] inline void kernelRun8Wide(
-    const float* in, const float* kernel, int r, float* out)
+// Up to four runs of eight at once, each at its own column xs[j]: one run's sum is a chain of
+// dependent additions, so several chains side by side keep the adder busy. Each lane adds in
+// the same order as the one-run forms above, so the bits are theirs.
+constexpr int kRunsAtOnce = 4;
+
+template <int N>
+[[gnu::always_inline]] inline void kernelRunsWide(
+    const float* in, const float* kernel, int r, const int* xs, float* out)
 {
-    Float8 a = kernel[r] * loadV<Float8>(in + r);
-    for (int k = 0; k < r; ++k)
-        a += kernel[k] * (loadV<Float8>(in + k) + loadV<Float8>(in + 2 * r - k));
-    storeV(out, a);
+    Float8 a[N];
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j)
+        a[j] = kernel[r] * loadV<Float8>(in + xs[j] + r);
+    for (int k = 0; k < r; ++k) {
+        const float w = kernel[k];
+#pragma GCC unroll 4
+        for (int j = 0; j < N; ++j)
+            a[j] += w * (loadV<Float8>(in + xs[j] + k) + loadV<Float8>(in + xs[j] + 2 * r - k));
+    }
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j)
+        storeV(out + xs[j], a[j]);
 }
 
-// The vertical pass's run at column x, written out as n bytes at out (toByte on every lane).
-[[gnu::always_inline]] inline void kernelColumns8WideToBytes(
-    const float* const* rows, const float* kernel, int r, int x, int n, std::uint8_t* out)
+// The vertical pass's runs at columns xs[j], each written out as eight bytes at out[j].
+template <int N>
+[[gnu::always_inline]] inline void kernelColumnsWideToBytes(
+    const float* const* rows, const float* kernel, int r, const int* xs, std::uint8_t* const* out)
 {
     typedef int Int8 __attribute__((vector_size(32)));
-    Float8 a = kernel[r] * loadV<Float8>(rows[r] + x);
-    for (int k = 0; k < r; ++k)
-        a += kernel[k] * (loadV<Float8>(rows[k] + x) + loadV<Float8>(rows[2 * r - k] + x));
-    const Float8 zero = {}, top = zero + 255.0f;
-    Float8 v = a + 0.5f;
-    v = v > zero ? v : zero;
-    v = v < top ? v : top;
     typedef std::uint8_t Byte8 __attribute__((vector_size(8)));
-    const Byte8 bytes = __builtin_convertvector(__builtin_convertvector(v, Int8), Byte8);
-    std::memcpy(out, &bytes, size_t(n));
+    Float8 a[N];
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j)
+        a[j] = kernel[r] * loadV<Float8>(rows[r] + xs[j]);
+    for (int k = 0; k < r; ++k) {
+        const float w = kernel[k];
+        const float* up = rows[k];
+        const float* down = rows[2 * r - k];
+#pragma GCC unroll 4
+        for (int j = 0; j < N; ++j)
+            a[j] += w * (loadV<Float8>(up + xs[j]) + loadV<Float8>(down + xs[j]));
+    }
+    const Float8 zero = {}, top = zero + 255.0f;
+#pragma GCC unroll 4
+    for (int j = 0; j < N; ++j) {
+        Float8 v = a[j] + 0.5f;
+        v = v > zero ? v : zero;
+        v = v < top ? v : top;
+        const Byte8 bytes = __builtin_convertvector(__builtin_convertvector(v, Int8), Byte8);
+        std::memcpy(out[j], &bytes, sizeof bytes);
+    }
 }
 
 #pragma GCC diagnostic pop
@@ -148,13 +179,28 @@ struct RowGroups {
     int* summed; // room for the runs of a row: the ones whose sums are taken
 };
 
-template <int Step> void toFloats(const std::uint8_t* in, int step, int first, int last, float* out)
+// Values first .. last - 1 of a row of width values as floats.
+template <int Step>
+[[gnu::always_inline]] inline void toFloats(
+    const std::uint8_t* in, int step, int width, int first, int last, float* out)
 {
     const size_t stride = size_t(Step ? Step : step);
     int x = first;
     // Eight at a time in vector registers: one by one, each conversion waits for the last
     // (it writes only part of its register).
     typedef int Int8 __attribute__((vector_size(32)));
+    if constexpr (Step == 4) {
+        if (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) {
+            // Eight words of four bytes from each value on, the value their low byte: a value
+            // before the row's last has three bytes of its pixel after it.
+            for (; x + 8 <= last && x + 8 < width; x += 8) {
+                Int8 words;
+                std::memcpy(&words, in + size_t(x) * 4, sizeof words);
+                const Float8 f = __builtin_convertvector(words & 255, Float8);
+                std::memcpy(out + x, &f, sizeof f);
+            }
+        }
+    }
     for (; x + 8 <= last; x += 8) {
         const std::uint8_t* p = in + size_t(x) * stride;
         const Int8 v = { p[0], p[stride], p[2 * stride], p[3 * stride], p[4 * stride],
@@ -167,16 +213,30 @@ template <int Step> void toFloats(const std::uint8_t* in, int step, int first, i
 }
 
 // Groups first .. last - 1 of the row as floats.
-[[gnu::noinline]] void convertGroups(RowGroups& row, int first, int last)
+[[gnu::always_inline]] inline void convertGroupsOf(RowGroups& row, int first, int last)
 {
     const int x0 = 8 * first, x1 = std::min(row.width, 8 * last);
     if (row.step == 4)
-        toFloats<4>(row.in, 4, x0, x1, row.values);
+        toFloats<4>(row.in, 4, row.width, x0, x1, row.values);
     else if (row.step == 1)
-        toFloats<1>(row.in, 1, x0, x1, row.values);
+        toFloats<1>(row.in, 1, row.width, x0, x1, row.values);
     else
-        toFloats<0>(row.in, row.step, x0, x1, row.values);
+        toFloats<0>(row.in, row.step, row.width, x0, x1, row.values);
 }
+
+[[gnu::noinline]] void convertGroups(RowGroups& row, int first, int last)
+{
+    convertGroupsOf(row, first, last);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The same built for 256-bit vectors, for the wide passes.
+__attribute__((target("avx2"), noinline)) void convertGroupsWide(
+    RowGroups& row, int first, int last)
+{
+    convertGroupsOf(row, first, last);
+}
+#endif
 
 // The horizontal pass over the runs of one row of the padded line from column xBegin to xEnd
 // (whole runs): runs of eight whose taps are all zero (by the prefix counts of inked input
@@ -189,6 +249,25 @@ template <bool Wide>
 {
     int count = 0;
     for (int x = xBegin; x < xEnd; x += 8) {
+        if (x + 64 <= xEnd) {
+            // Eight runs at once whose taps are all zero or all full (around and inside a
+            // shape, most of them): the same counts over the eight runs' taps.
+            const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groups.count);
+            const int last = std::clamp(x / 8 + 8, 0, groups.count);
+            const bool zero = groups.inked[last] == groups.inked[first];
+            bool full = false;
+            if (!zero && x >= 2 * r && x + 64 <= groups.width) {
+                const int g0 = (x - 2 * r) / 8, g1 = x / 8 + 8;
+                full = groups.full[g1] - groups.full[g0] == g1 - g0;
+            }
+            if (zero || full) {
+                std::fill_n(dst + x, 64, zero ? 0.0f : fullValue);
+                std::memset(flags + x / 8, zero ? 0 : 1, 8);
+                std::memset(fullFlags + x / 8, zero ? 0 : 1, 8);
+                x += 56;
+                continue;
+            }
+        }
         // Output x .. x + 7 takes input columns x - 2r .. x + 7.
         const int first = std::clamp((x - 2 * r) / 8 - 1, 0, groups.count);
         const int last = std::clamp(x / 8 + 1, 0, groups.count);
@@ -212,19 +291,33 @@ template <bool Wide>
             // A few groups ahead as well: the next runs are likely summed too, and one call
             // for a stretch costs less than one for each group.
             const int ahead = std::min(groups.count, needed + kConvertAhead);
-            convertGroups(groups, std::max(groups.converted, std::max(0, x - 2 * r) / 8), ahead);
+            const int from = std::max(groups.converted, std::max(0, x - 2 * r) / 8);
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+            if constexpr (Wide)
+                convertGroupsWide(groups, from, ahead);
+            else
+#endif
+                convertGroups(groups, from, ahead);
             groups.converted = ahead;
         }
         groups.summed[count++] = x;
     }
     // The sums after all the values are in: a vector load of values just stored one by one
     // would wait for the stores.
-    for (int i = 0; i < count; ++i) {
-        const int x = groups.summed[i];
-        if constexpr (Wide)
-            kernelRun8Wide(line + x, kernel, r, dst + x);
-        else
+    if constexpr (Wide) {
+        const int* xs = groups.summed;
+        int i = 0;
+        for (; i + kRunsAtOnce <= count; i += kRunsAtOnce)
+            kernelRunsWide<kRunsAtOnce>(line, kernel, r, xs + i, dst);
+        for (; i + 2 <= count; i += 2)
+            kernelRunsWide<2>(line, kernel, r, xs + i, dst);
+        if (i < count)
+            kernelRunsWide<1>(line, kernel, r, xs + i, dst);
+    } else {
+        for (int i = 0; i < count; ++i) {
+            const int x = groups.summed[i];
             kernelRun8(line + x, kernel, r, dst + x);
+        }
     }
 }
 
@@ -244,8 +337,53 @@ template <bool Wide>
     int xFrom, int xTo, const ColumnRuns& runs, std::uint8_t fullByte, float* row,
     std::uint8_t* dst)
 {
+    // Runs to be summed, gathered until there are enough to sum side by side (wide form). A
+    // run only partly inside the stretch goes to scratch, then its part is copied.
+    int pendingX[kRunsAtOnce];
+    std::uint8_t* pendingTo[kRunsAtOnce];
+    std::uint8_t scratch[kRunsAtOnce][8];
+    int pendingLo[kRunsAtOnce], pendingHi[kRunsAtOnce];
+    int pending = 0;
+    // (Inlined by force: left to itself the compiler builds the lambda apart, for the
+    // processor's base vectors instead of the caller's wide ones.)
+    auto flush = [&]() __attribute__((always_inline))
+    {
+        if constexpr (Wide) {
+            std::uint8_t* outs[kRunsAtOnce];
+            for (int j = 0; j < pending; ++j)
+                outs[j] = pendingHi[j] - pendingLo[j] == 8 ? pendingTo[j] : scratch[j];
+            if (pending == kRunsAtOnce) {
+                kernelColumnsWideToBytes<kRunsAtOnce>(taps, kernel, r, pendingX, outs);
+            } else {
+                int j = 0;
+                for (; j + 2 <= pending; j += 2)
+                    kernelColumnsWideToBytes<2>(taps, kernel, r, pendingX + j, outs + j);
+                if (j < pending)
+                    kernelColumnsWideToBytes<1>(taps, kernel, r, pendingX + j, outs + j);
+            }
+            for (int j = 0; j < pending; ++j) {
+                if (outs[j] == scratch[j])
+                    std::memcpy(pendingTo[j], scratch[j] + (pendingLo[j] - pendingX[j]),
+                        size_t(pendingHi[j] - pendingLo[j]));
+            }
+        }
+        pending = 0;
+    };
+    // Eight runs at a time whose taps are all zero or all full (around and inside a shape,
+    // most of them): one word of the counts tells.
+    const std::uint64_t allFull = 0x0101010101010101ull * std::uint64_t(2 * r + 1);
     for (int x = xFrom / 8 * 8; x < xTo; x += 8) {
         const int i = x / 8;
+        if (i % 8 == 0 && x >= xFrom && x + 64 <= xTo) {
+            std::uint64_t computed, full;
+            std::memcpy(&computed, runs.computed + i, sizeof computed);
+            std::memcpy(&full, runs.full + i, sizeof full);
+            if (computed == 0 || full == allFull) {
+                std::memset(dst + (x - xFrom), computed == 0 ? 0 : fullByte, 64);
+                x += 56;
+                continue;
+            }
+        }
         const int lo = std::max(x, xFrom), hi = std::min(x + 8, xTo);
         std::uint8_t* to = dst + (lo - xFrom);
         const bool zero = runs.computed[i] == 0;
@@ -261,19 +399,19 @@ template <bool Wide>
             continue;
         }
         if constexpr (Wide) {
-            if (lo == x && hi == x + 8) {
-                kernelColumns8WideToBytes(taps, kernel, r, x, 8, to);
-            } else {
-                std::uint8_t bytes[8];
-                kernelColumns8WideToBytes(taps, kernel, r, x, 8, bytes);
-                std::memcpy(to, bytes + (lo - x), size_t(hi - lo));
-            }
+            pendingX[pending] = x;
+            pendingTo[pending] = to;
+            pendingLo[pending] = lo;
+            pendingHi[pending] = hi;
+            if (++pending == kRunsAtOnce)
+                flush();
         } else {
             kernelColumns8(taps, kernel, r, x, row + x);
             for (int k = lo; k < hi; ++k)
                 to[k - lo] = toByte(row[k]);
         }
     }
+    flush();
 }
 
 // One across row's flags of runs first .. end - 1 added to (sign 1) or taken from (sign -1)
@@ -304,9 +442,10 @@ template <bool Wide>
 {
     std::vector<float> line(size_t(2 * r + 8), 255.0f);
     float values[8];
-    if constexpr (Wide)
-        kernelRun8Wide(line.data(), kernel, r, values);
-    else
+    if constexpr (Wide) {
+        const int at[1] = { 0 };
+        kernelRunsWide<1>(line.data(), kernel, r, at, values);
+    } else
         kernelRun8(line.data(), kernel, r, values);
     *across = values[0];
     std::fill_n(values, 8, values[0]);
@@ -314,7 +453,9 @@ template <bool Wide>
     float row[8];
     std::uint8_t bytes[8];
     if constexpr (Wide) {
-        kernelColumns8WideToBytes(taps.data(), kernel, r, 0, 8, bytes);
+        const int at[1] = { 0 };
+        std::uint8_t* const to[1] = { bytes };
+        kernelColumnsWideToBytes<1>(taps.data(), kernel, r, at, to);
     } else {
         kernelColumns8(taps.data(), kernel, r, 0, row);
         bytes[0] = toByte(row[0]);
@@ -578,6 +719,28 @@ static void classifyGroups(const std::uint8_t* in, int width, int step, std::uin
     }
 }
 
+#ifdef QUILLMARK_WIDE_BLUR
+// The same for the alpha bytes of 32-bit pixels, with 256-bit vectors: one test each for any
+// and all of a group's eight words' low bytes.
+__attribute__((target("avx2"))) static void classifyGroups4Wide(
+    const std::uint8_t* in, int width, std::uint8_t* groups)
+{
+    int x = 0;
+    if (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) {
+        const __m256i low = _mm256_set1_epi32(255);
+        // (The last value is read alone, as above.)
+        for (; x + 8 < width; x += 8) {
+            const __m256i w
+                = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + size_t(x) * 4));
+            const int any = _mm256_testz_si256(w, low) ? 0 : 1;
+            const int all = _mm256_testc_si256(w, low);
+            groups[x / 8] = std::uint8_t(any | all << 1);
+        }
+    }
+    classifyGroups<0>(in + size_t(x) * 4, width - x, 4, groups + x / 8);
+}
+#endif
+
 // The exact kernel in two passes that both run along rows, eight values at a time: across each
 // row, then down the columns of those rows. No transposition, and the running sums stay in
 // registers. Only window of the result is computed (its rows, and its columns in whole runs of
@@ -657,6 +820,10 @@ void AlphaBlur::applyKernel(const std::uint8_t* plane, int width, int height, in
             const std::uint8_t* in = plane + size_t(y) * size_t(stride);
             if (pixelStep == 1)
                 classifyGroups<1>(in, width, 1, groups.data());
+#ifdef QUILLMARK_WIDE_BLUR
+            else if (pixelStep == 4 && wide)
+                classifyGroups4Wide(in, width, groups.data());
+#endif
             else if (pixelStep == 4)
                 classifyGroups<4>(in, width, 4, groups.data());
             else

@@ -30,6 +30,15 @@ PIXEL_LOOP void tintOverRowBase(
     forEachCovered(alpha, n, [&](int x) { sourceOverPixel(dst[x], tints[alpha[x]], coverage[x]); });
 }
 
+PIXEL_LOOP void tintOverRowUnderBase(QRgb* dst, const std::uint8_t* alpha, const QRgb* tints,
+    const std::uint8_t* coverage, const QRgb* over, int n)
+{
+    forEachCovered(alpha, n, [&](int x) {
+        if (coverage[x] != 255 || qAlpha(over[x]) != 255)
+            sourceOverPixel(dst[x], tints[alpha[x]], coverage[x]);
+    });
+}
+
 #ifdef QUILLMARK_WIDE_ROWS
 
 // Each 16-bit lane of x times the one of a, divided by 255 as byteMul rounds it.
@@ -116,12 +125,16 @@ PIXEL_LOOP __attribute__((target("avx2"))) void sourceOverRowWide(
     sourceOverRowBase(dst + x, src + x, coverage + x, n - x);
 }
 
-PIXEL_LOOP __attribute__((target("avx2"))) void tintOverRowWide(
-    QRgb* dst, const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, int n)
+// The shadow's rows; with over, leaving out runs of eight that over hides (tintOverRowUnder).
+template <bool Under>
+[[gnu::always_inline]] __attribute__((target("avx2"))) inline void tintRowsWide(QRgb* dst,
+    const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, const QRgb* over,
+    int n)
 {
     const __m256i zero = _mm256_setzero_si256();
     // The full colour is the tint at 255; each channel in a 16-bit lane, twice per 128 bits.
     const __m256i colour = _mm256_unpacklo_epi8(_mm256_set1_epi32(int(tints[255])), zero);
+    const __m256i opaque = _mm256_set1_epi32(int(0xff000000u));
     int x = 0;
     for (; x + 8 <= n; x += 8) {
         std::uint64_t run, covered;
@@ -129,13 +142,35 @@ PIXEL_LOOP __attribute__((target("avx2"))) void tintOverRowWide(
         std::memcpy(&covered, coverage + x, sizeof covered);
         if (run == 0 || covered == 0)
             continue;
+        if constexpr (Under) {
+            if (covered == ~std::uint64_t(0)
+                && _mm256_testc_si256(
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(over + x)), opaque))
+                continue;
+        }
         // The colour at each alpha, as tintsOf rounds it (mul255).
         const __m256i a = coverageEight(alpha + x);
         const __m256i s = _mm256_packus_epi16(mul255Lanes(colour, _mm256_unpacklo_epi8(a, zero)),
             mul255Lanes(colour, _mm256_unpackhi_epi8(a, zero)));
         putEight(dst + x, s, coverage + x);
     }
-    tintOverRowBase(dst + x, alpha + x, tints, coverage + x, n - x);
+    if constexpr (Under)
+        tintOverRowUnderBase(dst + x, alpha + x, tints, coverage + x, over + x, n - x);
+    else
+        tintOverRowBase(dst + x, alpha + x, tints, coverage + x, n - x);
+}
+
+PIXEL_LOOP __attribute__((target("avx2"))) void tintOverRowWide(
+    QRgb* dst, const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, int n)
+{
+    tintRowsWide<false>(dst, alpha, tints, coverage, nullptr, n);
+}
+
+PIXEL_LOOP __attribute__((target("avx2"))) void tintOverRowUnderWide(QRgb* dst,
+    const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, const QRgb* over,
+    int n)
+{
+    tintRowsWide<true>(dst, alpha, tints, coverage, over, n);
 }
 
 bool wide()
@@ -169,6 +204,18 @@ PIXEL_LOOP void tintOverRow(
     }
 #endif
     tintOverRowBase(dst, alpha, tints, coverage, n);
+}
+
+PIXEL_LOOP void tintOverRowUnder(QRgb* dst, const std::uint8_t* alpha, const QRgb* tints,
+    const std::uint8_t* coverage, const QRgb* over, int n)
+{
+#ifdef QUILLMARK_WIDE_ROWS
+    if (wide()) {
+        tintOverRowUnderWide(dst, alpha, tints, coverage, over, n);
+        return;
+    }
+#endif
+    tintOverRowUnderBase(dst, alpha, tints, coverage, over, n);
 }
 
 bool allowWideCompositeRows(bool allowed)

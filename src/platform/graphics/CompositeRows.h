@@ -16,6 +16,12 @@ void sourceOverRow(QRgb* dst, const QRgb* src, const std::uint8_t* coverage, int
 void tintOverRow(
     QRgb* dst, const std::uint8_t* alpha, const QRgb* tints, const std::uint8_t* coverage, int n);
 
+// tintOverRow for a shadow that over (n pixels) is put down on next, source-over through the
+// same coverage: under pixels of over that are opaque and wholly covered the shadow may be
+// left out, as they replace it. After over, every pixel ends as with tintOverRow.
+void tintOverRowUnder(QRgb* dst, const std::uint8_t* alpha, const QRgb* tints,
+    const std::uint8_t* coverage, const QRgb* over, int n);
+
 // Whether the wide rows may be used (tests turn them off to compare the two); answers what
 // was allowed before.
 bool allowWideCompositeRows(bool allowed);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace platform {
@@ -177,8 +178,8 @@ void CoverageRasterizer::addCubic(const QPointF& p0, const QPointF& p1, const QP
     const QPointF d1 = p0 - 2 * p1 + p2, d2 = p1 - 2 * p2 + p3;
     const double dd = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
     const double wanted = std::ceil(std::sqrt(0.75 * dd / kFlatness));
-    const int pieces = std::isfinite(wanted) ? int(std::clamp(wanted, 1.0, double(kMaxPieces)))
-                                             : kMaxPieces;
+    const int pieces
+        = std::isfinite(wanted) ? int(std::clamp(wanted, 1.0, double(kMaxPieces))) : kMaxPieces;
     QPointF prev = p0;
     for (int i = 1; i <= pieces; ++i) {
         const double t = double(i) / pieces, u = 1.0 - t;
@@ -254,6 +255,7 @@ bool CoverageRasterizer::write(
         return false;
     }
     const bool evenOdd = m_rule == Qt::OddEvenFill;
+    bool cellsUsed = false;
     for (int top = 0; top < area.height(); top += stripRows) {
         const int rows = std::min(stripRows, area.height() - top);
         const bool inStrip = !m_edges.empty() && m_bounds.bottom() > area.top() + top
@@ -265,14 +267,16 @@ bool CoverageRasterizer::write(
             }
             continue;
         }
-        std::fill(cells.begin(), cells.begin() + long(rows) * cellStride, 0.0f);
+        // (Fresh cells are clear already: only a strip after one that was summed clears them.)
+        if (cellsUsed)
+            std::fill(cells.begin(), cells.begin() + long(rows) * cellStride, 0.0f);
+        cellsUsed = true;
         accumulate(area, top, rows, cells.data());
         for (int y = 0; y < rows; ++y) {
             const float* row = cells.data() + long(y) * cellStride;
             std::uint8_t* o = out + (top + y) * stride;
             float sum = 0.0f;
-            for (int x = 0; x < width; ++x) {
-                sum += row[x];
+            auto value = [&] {
                 float c = std::fabs(sum);
                 if (evenOdd) {
                     c = std::fmod(c, 2.0f);
@@ -281,7 +285,37 @@ bool CoverageRasterizer::write(
                 } else if (c > 1.0f) {
                     c = 1.0f;
                 }
-                const auto v = std::uint8_t(c * 255.0f + 0.5f);
+                return std::uint8_t(c * 255.0f + 0.5f);
+            };
+            float constantSum = 0.0f;
+            std::uint8_t constantValue = value();
+            int x = 0;
+            for (; x + 8 <= width; x += 8) {
+                // Only the cells an edge crosses hold anything: between them (the inside and
+                // the outside of a shape, most of its pixels) the running sum stays as it is,
+                // and eight pixels take one value.
+                std::uint64_t cellBits[4];
+                std::memcpy(cellBits, row + x, sizeof cellBits);
+                if ((cellBits[0] | cellBits[1] | cellBits[2] | cellBits[3]) == 0) {
+                    // (The value of a sum is worked out once for all the runs it holds over.)
+                    if (sum != constantSum) {
+                        constantSum = sum;
+                        constantValue = value();
+                    }
+                    if (constantValue != 0 || !keepUncovered)
+                        std::memset(o + x, constantValue, 8);
+                    continue;
+                }
+                for (int i = x; i < x + 8; ++i) {
+                    sum += row[i];
+                    const std::uint8_t v = value();
+                    if (v != 0 || !keepUncovered)
+                        o[i] = v;
+                }
+            }
+            for (; x < width; ++x) {
+                sum += row[x];
+                const std::uint8_t v = value();
                 if (v != 0 || !keepUncovered)
                     o[x] = v;
             }

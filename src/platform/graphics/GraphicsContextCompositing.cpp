@@ -83,6 +83,12 @@ bool transparentSourceChangesDestination(BlendMode mode)
         return false;
     }
 }
+
+bool replacesWithoutReading(BlendMode mode)
+{
+    return mode == BlendMode::Copy || mode == BlendMode::Clear;
+}
+
 QImage newBuffer(QSize size)
 {
     if (size.width() <= 0 || size.height() <= 0)
@@ -317,9 +323,21 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                        !shadowImage.isNull()) {
                 // (Every pixel is written below: no clearing first. A wide shadow is a
                 // screenful of pixels: spread over the cores.)
+                // A mode that replaces what it covers reads the surface's pixels back; a
+                // caller's painter has none to read, and gets the shadow in two of its own
+                // steps instead (below).
+                const bool readBack = maskedMode && s.image
+                    && s.image->format() == QImage::Format_ARGB32_Premultiplied;
+                const bool painterSteps
+                    = maskedMode && !readBack && replacesWithoutReading(op.mode);
                 std::vector<std::uint8_t> mask;
-                if (maskedMode)
+                if (readBack)
                     mask.resize(size_t(area.width()) * size_t(area.height()));
+                QImage erase;
+                if (painterSteps)
+                    erase = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+                uchar* const eraseBits = erase.isNull() ? nullptr : erase.bits();
+                const qsizetype eraseStride = erase.bytesPerLine();
                 uchar* const shadowBits = shadowImage.bits();
                 const qsizetype shadowStride = shadowImage.bytesPerLine();
                 parallelRows(area.height(), area.width(), kParallelCoverage,
@@ -327,7 +345,7 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                         for (int y = top; y < bottom; ++y) {
                             auto* row = reinterpret_cast<QRgb*>(shadowBits + y * shadowStride);
                             const std::uint8_t* a = blurredRow(area.top() + y);
-                            if (maskedMode) {
+                            if (readBack) {
                                 std::fill(row, row + area.width(), full);
                                 std::copy(
                                     a, a + area.width(), mask.begin() + long(y) * area.width());
@@ -335,10 +353,31 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
                                 for (int x = 0; x < area.width(); ++x)
                                     row[x] = tints[a[x]];
                             }
+                            if (eraseBits) {
+                                auto* e = reinterpret_cast<QRgb*>(eraseBits + y * eraseStride);
+                                for (int x = 0; x < area.width(); ++x)
+                                    e[x] = QRgb(a[x]) << 24;
+                            }
                         }
                     });
-                if (maskedMode) {
-                    if (s.image && s.image->format() == QImage::Format_ARGB32_Premultiplied) {
+                if (painterSteps) {
+                    // d (1 - m) + b m, for a mode whose result b does not read the destination
+                    // d: the shadow's coverage m erased, then its colour at m added, both
+                    // through the clip. (What the read-back composite below gives, to a
+                    // level or two of rounding, at any scale of the painter.)
+                    if (!erase.isNull()) {
+                        applyClip(s, st.clip);
+                        resetPainter(*s.painter);
+                        s.painter->setTransform(s.deviceToPainter);
+                        s.painter->setCompositionMode(QPainter::CompositionMode_DestinationOut);
+                        s.painter->drawImage(area.topLeft(), erase);
+                        if (op.mode == BlendMode::Copy) {
+                            s.painter->setCompositionMode(QPainter::CompositionMode_Plus);
+                            s.painter->drawImage(area.topLeft(), shadowImage);
+                        }
+                    }
+                } else if (maskedMode) {
+                    if (readBack) {
                         const std::vector<std::uint8_t> clipMask = coverageMask(op, area, false);
                         for (size_t i = 0; i < mask.size(); ++i)
                             mask[i] = std::uint8_t(mul255(mask[i], clipMask[i]));
@@ -371,17 +410,31 @@ void GraphicsContext::Impl::drawOffscreen(const Operation& op, const QRect& shap
         parallelRows(all.height(), all.width(), kParallelCoverage,
             [&, rows = surfaceRows(s)](int top, int bottom) PIXEL_LOOP {
                 for (int y = all.top() + top; y < all.top() + bottom; ++y) {
+                    const bool shapeRow = y >= area.top() && y <= area.bottom();
+                    const QRgb* src = shapeRow
+                        ? reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
+                            + (area.left() - buffer.left())
+                        : nullptr;
                     if (y >= shadowRows.top() && y <= shadowRows.bottom()) {
-                        tintOverRow(rows(y, shadowRows.left()), blurredRow(y), tint.data(),
-                            clip.row(y, shadowRows.left()), shadowRows.width());
+                        // Where the shape's row lies over it, the shadow goes down as the
+                        // shape will hide it: not under its opaque inside.
+                        const std::uint8_t* alpha = blurredRow(y);
+                        const int left = shadowRows.left(), end = shadowRows.right() + 1;
+                        const int under = src ? std::clamp(area.left(), left, end) : end;
+                        const int underEnd = src ? std::clamp(area.right() + 1, under, end) : end;
+                        if (under > left)
+                            tintOverRow(
+                                rows(y, left), alpha, tint.data(), clip.row(y, left), under - left);
+                        if (underEnd > under)
+                            tintOverRowUnder(rows(y, under), alpha + (under - left), tint.data(),
+                                clip.row(y, under), src + (under - area.left()), underEnd - under);
+                        if (end > underEnd)
+                            tintOverRow(rows(y, underEnd), alpha + (underEnd - left), tint.data(),
+                                clip.row(y, underEnd), end - underEnd);
                     }
-                    if (y >= area.top() && y <= area.bottom()) {
-                        const auto* src
-                            = reinterpret_cast<const QRgb*>(source.constScanLine(y - buffer.top()))
-                            + (area.left() - buffer.left());
+                    if (shapeRow)
                         sourceOverRow(
                             rows(y, area.left()), src, clip.row(y, area.left()), area.width());
-                    }
                 }
             });
         if (!shadowRows.isEmpty())

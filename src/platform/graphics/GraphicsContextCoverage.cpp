@@ -292,6 +292,27 @@ Coverage rasterize(const QPainterPath& devicePath, const QRect& area)
 }
 
 // The clip's coverage: see the declaration.
+namespace {
+
+// Whether n coverage values are all 255, eight at a time.
+bool allFull(const std::uint8_t* k, int n)
+{
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        std::uint64_t run;
+        std::memcpy(&run, k + x, sizeof run);
+        if (run != ~std::uint64_t(0))
+            return false;
+    }
+    for (; x < n; ++x) {
+        if (k[x] != 255)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 const Coverage& Clip::coverage(const QRect& area, const QRect& device) const
 {
     const bool sameDevice = allDevice == device;
@@ -324,6 +345,12 @@ const Coverage& Clip::coverage(const QRect& area, const QRect& device) const
             const std::uint8_t* a = own.row(y, rect.left());
             const std::uint8_t* b = outer.row(y, rect.left());
             std::uint8_t* out = bits + (y - rect.top()) * stride;
+            // Where the outer clip covers the whole row (a box around the shape), the row is
+            // the path's own.
+            if (allFull(b, rect.width())) {
+                std::memcpy(out, a, size_t(rect.width()));
+                continue;
+            }
             std::fill_n(out, rect.width(), std::uint8_t(0));
             forEachCovered(
                 a, rect.width(), [&](int x) { out[x] = std::uint8_t(div255(a[x] * b[x])); });

@@ -115,6 +115,9 @@ QPainter::CompositionMode toQtMode(BlendMode mode);
 // cover they must leave pixels alone, so their coverage cannot travel in the source's alpha.
 bool transparentSourceChangesDestination(BlendMode mode);
 
+// Of those, the modes whose result does not read the destination (the source, or nothing).
+bool replacesWithoutReading(BlendMode mode);
+
 // ---- coverage (GraphicsContextCoverage.cpp)
 
 // The same path, element for element (the clip path and a shape drawn through it are mapped

@@ -1,6 +1,7 @@
 // GraphicsContext shadows: the tint table of a shadow colour and the inner shadow of a
 // shape, computed on coverage planes where it can be, step by step otherwise.
 #include "platform/concurrency/Parallel.h"
+#include "platform/graphics/CompositeRows.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
 #include <memory>
@@ -125,7 +126,8 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
         const QPoint origin = plane.topLeft() - QPoint(reach, reach) + offset;
         const QRect part = QRect(origin, plane.size().grownBy(QMargins(reach, reach, reach, reach)))
                                .intersected(wanted);
-        out.clear();
+        // (Not cleared first: the blur writes every value of the part, and a plane cleared
+        // to nothing would be filled with zeros again as it grows back.)
         if (part.isEmpty())
             return part;
         const QRect inPlane = part.translated(-origin);
@@ -134,7 +136,6 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
         return part;
     };
     QRect innerRect;
-    inner.clear();
     if (!casting.isEmpty())
         innerRect = blurOver(casting, area, castingCoverage->row(casting.top(), casting.left()),
             int(castingCoverage->plane.bytesPerLine()), 1, inner);
@@ -153,12 +154,24 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
     const std::vector<QRgb>& table = *layerTable;
     uchar* const layerBits = layer.bits();
     const qsizetype layerStride = layer.bytesPerLine();
+    // The layer's alpha on its own as well, for the blur of the shadow it casts: a quarter of
+    // the bytes to read.
+    thread_local std::vector<std::uint8_t> keptLayerAlpha;
+    std::vector<std::uint8_t>& layerAlpha = keptLayerAlpha;
+    const size_t alphaStride = size_t(area.width());
+    if (layerCastsShadow)
+        layerAlpha.resize(alphaStride * size_t(area.height())); // every value written below
+    std::uint8_t* const alphaBits = layerCastsShadow ? layerAlpha.data() : nullptr;
     parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
         for (int y = area.top() + top; y < area.top() + bottom; ++y) {
             auto* out = reinterpret_cast<QRgb*>(layerBits + (y - area.top()) * layerStride);
+            std::uint8_t* outAlpha
+                = alphaBits ? alphaBits + size_t(y - area.top()) * alphaStride : nullptr;
             const std::uint8_t* k = clipCoverage.row(y, area.left());
             const std::uint8_t* p = clip->own.row(y, area.left());
             const bool shadowRow = y >= innerRect.top() && y <= innerRect.bottom();
+            // The row's shade by x in the area (none outside [bLo, bHi)).
+            const int bLo = innerRect.left() - area.left(), bHi = bLo + innerRect.width();
             const std::uint8_t* b = shadowRow
                 ? inner.data() + size_t(y - innerRect.top()) * size_t(innerRect.width())
                 : nullptr;
@@ -167,8 +180,7 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
                 const int kx = k[x];
                 if (kx == 0)
                     return QRgb(0);
-                const int dx = area.left() + x - innerRect.left();
-                const int shade = b && dx >= 0 && dx < innerRect.width() ? b[dx] : 0;
+                const int shade = b && x >= bLo && x < bHi ? b[x - bLo] : 0;
                 return table[size_t(mul255(255 - shade, div255(kx * p[x])))];
             };
             const int n = area.width();
@@ -176,23 +188,36 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
             for (; x + 8 <= n; x += 8) {
                 std::uint64_t run;
                 std::memcpy(&run, k + x, sizeof run);
-                if (run == 0) {
+                // Clear too where the moved shape's shadow covers all (deep inside the shape,
+                // where most of its pixels are) or the path covers nothing.
+                std::uint64_t shade = 0, path;
+                if (b && x >= bLo && x + 8 <= bHi)
+                    std::memcpy(&shade, b + (x - bLo), sizeof shade);
+                std::memcpy(&path, p + x, sizeof path);
+                if (run == 0 || shade == ~std::uint64_t(0) || path == 0) {
                     std::fill_n(out + x, 8, QRgb(0));
+                    if (outAlpha)
+                        std::memset(outAlpha + x, 0, 8);
                     continue;
                 }
                 for (int i = x; i < x + 8; ++i)
                     out[i] = pixel(i);
+                if (outAlpha) {
+                    for (int i = x; i < x + 8; ++i)
+                        outAlpha[i] = std::uint8_t(qAlpha(out[i]));
+                }
             }
-            for (; x < n; ++x)
+            for (; x < n; ++x) {
                 out[x] = pixel(x);
+                if (outAlpha)
+                    outAlpha[x] = std::uint8_t(qAlpha(out[x]));
+            }
         }
     });
 
     // The outer shadow: the layer's alpha blurred and moved.
-    const int alphaByte = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
-    outer.clear();
     const QRect outerRect = layerCastsShadow
-        ? blurOver(area, area, layer.constBits() + alphaByte, int(layer.bytesPerLine()), 4, outer)
+        ? blurOver(area, area, layerAlpha.data(), int(alphaStride), 1, outer)
         : QRect();
     const std::array<QRgb, 256> tint = tintsOf(qPremultiply(shadow.color.toQt().rgba()));
 
@@ -217,19 +242,18 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
                 = reinterpret_cast<const QRgb*>(layerBits + (y - area.top()) * layerStride);
             const std::uint8_t* k = clipCoverage.row(y, area.left());
             const bool shadowRow = y >= outerRect.top() && y <= outerRect.bottom();
+            // The row's shadow by x in the area (none outside [bLo, bHi)).
+            const int bLo = outerRect.left() - area.left(), bHi = bLo + outerRect.width();
             const std::uint8_t* b = shadowRow
                 ? outer.data() + size_t(y - outerRect.top()) * size_t(outerRect.width())
                 : nullptr;
-            // Inlined by force: left to itself the compiler keeps this body (two composites)
-            // as a call per pixel.
-            forEachCovered(
-                k, area.width(), [&](int x) __attribute__((always_inline)) {
-                    const int kx = k[x];
-                    const int dx = area.left() + x - outerRect.left();
-                    if (b && dx >= 0 && dx < outerRect.width())
-                        sourceOverPixel(d[x], tint[b[dx]], kx);
-                    sourceOverPixel(d[x], src[x], kx);
-                });
+            // The row's shadow, then the layer over it: each pixel as one after the other
+            // leaves it.
+            const int n = area.width();
+            const int lo = std::max(0, bLo), hi = std::min(n, bHi);
+            if (b && lo < hi)
+                tintOverRow(d + lo, b + (lo - bLo), tint.data(), k + lo, hi - lo);
+            sourceOverRow(d, src, k, n);
         }
     });
     if (!inPlace) {
@@ -244,7 +268,7 @@ bool GraphicsContext::Impl::innerShadowOnCoverage(
     constexpr size_t kKeep = size_t(16) << 20;
     if (size_t(layer.sizeInBytes()) > kKeep)
         layer = QImage();
-    for (auto* plane : { &inner, &outer }) {
+    for (auto* plane : { &inner, &outer, &layerAlpha }) {
         if (plane->capacity() > kKeep)
             *plane = {};
     }

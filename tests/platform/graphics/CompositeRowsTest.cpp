@@ -83,6 +83,25 @@ TEST(CompositeRows, EachPixelEndsAsTheOnePixelCompositeLeavesIt)
                     expected[size_t(x)], tints[r.alpha[size_t(x)]], r.coverage[size_t(x)]);
             tintOverRow(got.data(), r.alpha.data(), tints.data(), r.coverage.data(), n);
             EXPECT_EQ(got, expected) << "shadow";
+
+            // A shadow under the picture that casts it, part of which is opaque and wholly
+            // covered: once the picture is down, every pixel ends as with the whole shadow.
+            Rows hidden = r;
+            for (int x = 27; x < std::min(n, 53); ++x) {
+                hidden.coverage[size_t(x)] = 255;
+                hidden.src[size_t(x)] = qRgba(x % 256, 3 * x % 256, 90, 255);
+            }
+            expected = hidden.dst;
+            got = hidden.dst;
+            for (int x = 0; x < n; ++x) {
+                const size_t i = size_t(x);
+                sourceOverPixel(expected[i], tints[hidden.alpha[i]], hidden.coverage[i]);
+                sourceOverPixel(expected[i], hidden.src[i], hidden.coverage[i]);
+            }
+            tintOverRowUnder(got.data(), hidden.alpha.data(), tints.data(), hidden.coverage.data(),
+                hidden.src.data(), n);
+            sourceOverRow(got.data(), hidden.src.data(), hidden.coverage.data(), n);
+            EXPECT_EQ(got, expected) << "shadow under its picture";
         }
         allowWideCompositeRows(before);
     }

@@ -282,7 +282,7 @@ TEST(GraphicsContext, DevicePictureOnAnImageIsWhatThePainterPutsDown)
 struct CallerPainterShadowCase {
     const char* name;
     BlendMode mode;
-    bool shows; // (a mode that replaces what it covers has no pixels to read back here)
+    bool shows;
 };
 
 class CallerPainterShadow : public ::testing::TestWithParam<CallerPainterShadowCase> { };
@@ -317,5 +317,74 @@ TEST_P(CallerPainterShadow, SameOnEveryThreadCount)
 INSTANTIATE_TEST_SUITE_P(GraphicsContext, CallerPainterShadow,
     ::testing::Values(CallerPainterShadowCase { "source_over", BlendMode::Normal, true },
         CallerPainterShadowCase { "multiply", BlendMode::Multiply, true },
-        CallerPainterShadowCase { "copy", BlendMode::Copy, false }),
+        CallerPainterShadowCase { "copy", BlendMode::Copy, true }),
+    testsupport::RowName());
+
+// A shape drawn in a mode that replaces what it covers, with a drop shadow, through a caller's
+// painter (a window's, on a high-density screen a scaled one) gives what drawing in place
+// gives: the painter's pixels cannot be read back, but the shadow must not go missing.
+struct ReplacingShadowCase {
+    const char* name;
+    BlendMode mode;
+    int scale; // the painter's device pixel ratio
+    int worst; // levels apart at most; the scaled painter blurs at its own resolution
+    double mean;
+};
+
+class ReplacingShadowThroughPainter : public ::testing::TestWithParam<ReplacingShadowCase> { };
+
+TEST_P(ReplacingShadowThroughPainter, DrawsAsInPlace)
+{
+    const ReplacingShadowCase& c = GetParam();
+    const int w = 120, h = 90;
+    auto background = [&](int scale) {
+        QImage image(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y,
+                    qPremultiply(qRgba(x * 2 / scale, y * 2 / scale, 200, 96 + (x / scale) % 150)));
+        return image;
+    };
+    auto draw = [&](GraphicsContext& ctx) {
+        ctx.clipToRect(Rect(5, 5, 110, 80));
+        ctx.setShadow(Shadow { Size(6, -5), 8, Color(0, 0, 0.5, 0.75) });
+        ctx.setBlendMode(c.mode);
+        ctx.setFillColor(Color(1, 0.8, 0.1, 0.6));
+        BezierPath star;
+        for (int i = 0; i < 10; ++i) {
+            const double a = M_PI / 2 + i * M_PI / 5, r = i % 2 ? 14 : 32;
+            const Point p(55 + r * std::cos(a), 45 + r * std::sin(a));
+            if (i == 0)
+                star.moveTo(p);
+            else
+                star.lineTo(p);
+        }
+        star.closePath();
+        ctx.fillPath(star);
+    };
+    QImage inPlace = background(c.scale);
+    {
+        GraphicsContext ctx(inPlace, c.scale);
+        draw(ctx);
+    }
+    QImage painted = background(c.scale);
+    painted.setDevicePixelRatio(c.scale);
+    {
+        QPainter painter(&painted);
+        GraphicsContext ctx(painter, w, h);
+        draw(ctx);
+    }
+    painted.setDevicePixelRatio(1);
+    // The shadow shows below the star's lower right point, off the star itself.
+    const Rgba under = testsupport::pixelAt(background(c.scale), 80 * c.scale, 15 * c.scale);
+    EXPECT_NE(testsupport::pixelAt(inPlace, 80 * c.scale, 15 * c.scale), under);
+    EXPECT_LE(testsupport::worstDifference(inPlace, painted), c.worst);
+    EXPECT_LE(testsupport::meanDifference(inPlace, painted), c.mean);
+}
+
+INSTANTIATE_TEST_SUITE_P(GraphicsContext, ReplacingShadowThroughPainter,
+    ::testing::Values(ReplacingShadowCase { "copy", BlendMode::Copy, 1, 2, 0.1 },
+        ReplacingShadowCase { "clear", BlendMode::Clear, 1, 2, 0.1 },
+        ReplacingShadowCase { "copy_scaled", BlendMode::Copy, 2, 2, 0.1 },
+        ReplacingShadowCase { "clear_scaled", BlendMode::Clear, 2, 2, 0.1 }),
     testsupport::RowName());
