@@ -376,6 +376,17 @@ bool BitmapSource::isClear(const RenderArgs& args, const PixelRect& r) const
     return true;
 }
 
+bool BitmapSource::rendersRowsAlone(const RenderArgs& args) const
+{
+    // At a level's own scale the pixels are converted one for one; resampled, each band would
+    // also read the rows its neighbours read for the filter's taps.
+    const double s = args.scale;
+    if (!(s > 0) || !std::isfinite(s))
+        return false;
+    const int k = args.usePyramid ? levelFor(s) : 0;
+    return std::abs(std::ldexp(1.0, -k) - s) < 1e-12;
+}
+
 bool BitmapSource::render(const RenderArgs& args, PixelTile& out) const
 {
     return renderThrough(args, out, nullptr);

@@ -32,6 +32,7 @@ public:
     // From the picture's clear blocks, each looked at when first asked: a painted mask is
     // mostly clear, and the blend over it need not be computed there.
     bool isClear(const RenderArgs& args, const PixelRect& r) const override;
+    bool rendersRowsAlone(const RenderArgs& args) const override;
     // From the kept resampled pixels, op reads them where they lie.
     bool renderMapped(const RenderArgs& args, PixelTile& out, const RowOp& op) const override;
 

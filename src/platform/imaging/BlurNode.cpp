@@ -65,6 +65,11 @@ constexpr int kMaxUnrolled = 8;
 // the input and output rows streaming past it.
 constexpr std::size_t kRingBytes = 256 * 1024;
 
+// An input that renders band by band at no extra cost is pulled this many bytes of rows at a
+// time, just before the pass across reads them, so they are read from the first-level cache
+// rather than written out to memory for the whole tile and read back.
+constexpr std::size_t kInputBandBytes = 48 * 1024;
+
 inline Px splat(float w)
 {
     return Px { w, w, w, w };
@@ -528,13 +533,16 @@ bool BlurNode::render(const RenderArgs& args, PixelTile& out) const
         out.fill(zero);
         return true;
     }
+    const int span = 2 * r + 2;
+    const int band = bandWidth(r, o.width);
+    // In bands of rows when one band of columns covers the tile (each input row is read once).
+    const bool inBands = band >= o.width && m_input->rendersRowsAlone(args);
+    const int bandRows = std::max(1, int(kInputBandBytes / (sizeof(Px) * std::size_t(roi.width))));
     PixelTile in;
-    if (!m_input->renderRect(args, { roi.x, rows.y, roi.width, rows.height }, in))
+    if (!inBands && !m_input->renderRect(args, { roi.x, rows.y, roi.width, rows.height }, in))
         return false;
     // The ring holds the 2r + 2 rows two output rows read, and a spare row: where the tile has
     // an odd number of rows, the last one is made with a partner row written there.
-    const int span = 2 * r + 2;
-    const int band = bandWidth(r, o.width);
     PixelTile ring;
     if (!ring.allocate({ 0, 0, band + kRingPad, span + 1 }))
         return false;
@@ -548,9 +556,13 @@ bool BlurNode::render(const RenderArgs& args, PixelTile& out) const
         const int bw = std::min(band, o.width - bx);
         for (int y = roi.y; y < roi.maxY(); ++y) {
             const int n = y - roi.y; // rows of the ring filled before this one
-            if (y >= rows.y && y < rows.maxY())
+            if (y >= rows.y && y < rows.maxY()) {
+                if (inBands && (in.rect().isEmpty() || y >= in.rect().maxY())
+                    && !m_input->renderRect(
+                        args, { roi.x, y, roi.width, std::min(bandRows, rows.maxY() - y) }, in))
+                    return false;
                 passes.across(in.at(o.x + bx, y), slot(n), bw, k.data(), r);
-            else
+            } else
                 std::fill_n(slot(n), bw, zero);
             // Output rows m - 1 and m once row n = m + 2r is in, for odd m; the last row of an
             // odd count on its own.

@@ -11,6 +11,11 @@ public:
 
     Rect extent() const override;
     bool render(const RenderArgs& args, PixelTile& out) const override;
+    // Rows beyond the edge repeat its row: a band there reads one input row.
+    bool rendersRowsAlone(const RenderArgs& args) const override
+    {
+        return m_input->rendersRowsAlone(args);
+    }
 
 private:
     FilterNodePtr m_input;

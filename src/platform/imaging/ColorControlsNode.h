@@ -12,6 +12,10 @@ public:
 
     Rect extent() const override { return m_input->extent(); }
     bool render(const RenderArgs& args, PixelTile& out) const override;
+    bool rendersRowsAlone(const RenderArgs& args) const override
+    {
+        return m_input->rendersRowsAlone(args);
+    }
 
 private:
     FilterNodePtr m_input;

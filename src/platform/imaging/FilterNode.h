@@ -101,6 +101,12 @@ public:
     // its mask. False when not known. The renderer writes such tiles as clear directly.
     virtual bool isClear(const RenderArgs&, const PixelRect&) const { return false; }
 
+    // True when rendering a rectangle in bands of rows at args' scale costs no more than
+    // rendering it at once: every pixel comes from the input pixels at its own place (point
+    // operations down to a picture drawn at its own scale), so no two bands compute the same
+    // pixels. A consumer may then pull its input a few rows at a time, while they are in cache.
+    virtual bool rendersRowsAlone(const RenderArgs&) const { return false; }
+
     // A point operation over a row of n pixels, from in to out; in may be out.
     using RowOp = std::function<void(const Px* in, Px* out, int n)>;
     // What renderInto gives, passed through op row by row. A source that keeps its pixels

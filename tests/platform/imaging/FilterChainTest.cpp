@@ -114,6 +114,33 @@ TEST(FilterChain, BlurMatchesDirectConvolution)
     }
 }
 
+// A blur pulls a point-operation input a few rows at a time; the same input behind a node that
+// renders only whole (a crop wider than the blur reads) gives the reference. The bytes agree.
+TEST(FilterChain, BlurOfPointInputInBandsMatchesWholeInput)
+{
+    const int w = 600, h = 300; // several tiles either way
+    const FilterImage src = FilterImage::fromQImage(texturedPicture(w, h));
+    const FilterImage point
+        = apply("CIAffineClamp", apply("CIColorControls", src, { { "inputSaturation", 1.5 } }));
+    const FilterImage whole = apply(
+        "CICrop", point, { { "inputRectangle", FilterVector(-200, -200, w + 400, h + 400) } });
+    const RenderArgs exact;
+    EXPECT_TRUE(point.node()->rendersRowsAlone(exact));
+    EXPECT_FALSE(whole.node()->rendersRowsAlone(exact));
+    RenderArgs resampled;
+    resampled.scale = 0.3;
+    resampled.usePyramid = true;
+    EXPECT_FALSE(point.node()->rendersRowsAlone(resampled)) << "resampling reads neighbours";
+    for (double sigma : { 2.0, 5.0, 12.0 }) {
+        const QImage banded = renderExact(
+            apply("CIGaussianBlur", point, { { "inputRadius", sigma } }), Rect(0, 0, w, h));
+        const QImage reference = renderExact(
+            apply("CIGaussianBlur", whole, { { "inputRadius", sigma } }), Rect(0, 0, w, h));
+        ASSERT_FALSE(banded.isNull());
+        EXPECT_TRUE(banded == reference) << "sigma " << sigma;
+    }
+}
+
 TEST(FilterChain, Extents)
 {
     const FilterImage src = FilterImage::fromQImage(texturedPicture(100, 50));
@@ -168,7 +195,8 @@ TEST(FilterChain, VignetteDarkensTowardsTheCorners)
 {
     const QImage pic = makePicture(101, 61, [](int, int) { return Rgba { 1, 1, 1, 1 }; });
     const FilterImage src = FilterImage::fromQImage(pic);
-    EXPECT_EQ(testsupport::worstDifference(renderExact(apply("CIVignette", src), src.extent()), pic), 0)
+    EXPECT_EQ(
+        testsupport::worstDifference(renderExact(apply("CIVignette", src), src.extent()), pic), 0)
         << "the default intensity 0 is the identity";
     for (double intensity : { 1.0, 5.0, 10.0 }) {
         const QImage out = renderExact(
