@@ -362,11 +362,15 @@ bool TextLayout::Paragraph::breakInScratchDocument()
     ++storage.localData()->uses;
     QTextDocument& document = storage.localData()->document;
     QTextCursor cursor(&document);
+    // One edit: outside an edit block, each insertion places the cursor on the block's lines,
+    // which itemizes the block's text again every time.
+    cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     for (const FormatPiece& piece : pieces)
         cursor.insertText(QStringView(layoutText).mid(piece.location, piece.length).toString(),
             characterFormat(piece.font, piece.spacing));
+    cursor.endEditBlock();
     const QTextBlock block = document.firstBlock();
     if (document.blockCount() != 1 || block.length() != layoutText.size() + 1)
         return false;
