@@ -722,7 +722,6 @@ TEST(TextLayoutCache, ALongTextBoxBrokenOnThePoolDrawsAsOneBrokenInPlace)
 TEST(TextLayoutCache, TextsLaidOutTogetherAnswerAsEachLaidOutAlone)
 {
     const int threads = ThreadPool::maxThreads();
-    ThreadPool::setMaxThreads(std::max(threads, 4));
     constexpr int kTexts = 12;
     struct Text {
         AttributedString text;
@@ -779,35 +778,40 @@ TEST(TextLayoutCache, TextsLaidOutTogetherAnswerAsEachLaidOutAlone)
                 return i % 2 ? t : emboldened(t, TextRange(0, t.length()));
             } },
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::vector<std::unique_ptr<TextLayout>> layouts;
-        std::vector<const TextLayout*> named;
-        std::vector<int> counts;
-        for (int i = 0; i < kTexts; ++i) {
-            layouts.push_back(std::make_unique<TextLayout>(container(i)));
-            layouts.back()->setText(original(i));
-            layouts.back()->lineFragments();
-            layouts.back()->setText(row.change(original(i), i));
-            counts.push_back(layouts.back()->layoutCount());
-            named.push_back(layouts.back().get());
+    // Two threads: one shaping thread breaks each box's paragraphs while the next boxes' are
+    // described, and waits for them; more: several take them at once.
+    for (const int shaping : { 2, std::max(threads, 4) })
+        for (const Row& row : rows) {
+            ThreadPool::setMaxThreads(shaping);
+            SCOPED_TRACE(row.name);
+            SCOPED_TRACE(shaping);
+            std::vector<std::unique_ptr<TextLayout>> layouts;
+            std::vector<const TextLayout*> named;
+            std::vector<int> counts;
+            for (int i = 0; i < kTexts; ++i) {
+                layouts.push_back(std::make_unique<TextLayout>(container(i)));
+                layouts.back()->setText(original(i));
+                layouts.back()->lineFragments();
+                layouts.back()->setText(row.change(original(i), i));
+                counts.push_back(layouts.back()->layoutCount());
+                named.push_back(layouts.back().get());
+            }
+            named.push_back(named[4]);
+            TextLayout::layOutTogether(named);
+            int brokenAhead = 0;
+            for (int i = 0; i < kTexts; ++i) {
+                const TextLayout& together = *layouts[size_t(i)];
+                SCOPED_TRACE(i);
+                const bool changed = !(row.change(original(i), i) == original(i));
+                EXPECT_EQ(together.layoutCount(), counts[size_t(i)] + (changed ? 1 : 0));
+                brokenAhead += together.paragraphsBrokenAhead();
+                TextLayout alone(container(i));
+                alone.setText(row.change(original(i), i));
+                EXPECT_TRUE(answers(together) == answers(alone));
+                EXPECT_EQ(together.layoutCount(), counts[size_t(i)] + (changed ? 1 : 0))
+                    << "asked after the batch, laid out again";
+            }
+            EXPECT_GT(brokenAhead, kTexts / 3) << "the texts were not broken together";
         }
-        named.push_back(named[4]);
-        TextLayout::layOutTogether(named);
-        int brokenAhead = 0;
-        for (int i = 0; i < kTexts; ++i) {
-            const TextLayout& together = *layouts[size_t(i)];
-            SCOPED_TRACE(i);
-            const bool changed = !(row.change(original(i), i) == original(i));
-            EXPECT_EQ(together.layoutCount(), counts[size_t(i)] + (changed ? 1 : 0));
-            brokenAhead += together.paragraphsBrokenAhead();
-            TextLayout alone(container(i));
-            alone.setText(row.change(original(i), i));
-            EXPECT_TRUE(answers(together) == answers(alone));
-            EXPECT_EQ(together.layoutCount(), counts[size_t(i)] + (changed ? 1 : 0))
-                << "asked after the batch, laid out again";
-        }
-        EXPECT_GT(brokenAhead, kTexts / 3) << "the texts were not broken together";
-    }
     ThreadPool::setMaxThreads(threads);
 }

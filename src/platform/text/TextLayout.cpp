@@ -158,14 +158,18 @@ QThreadStorage<ScratchDocument*>& scratchDocuments()
     return storage;
 }
 
-// Runs f(0) ... f(n - 1), each once, on the calling thread and the shaping threads, as many
-// at once as ThreadPool allows; returns when all are done (rethrowing the first exception).
+// Runs f(i), once each, for the items i that `produce` publishes, on the calling thread and the
+// shaping threads, as many at once as ThreadPool allows; returns when all are done (rethrowing
+// the first exception, the producer's first). The producer runs first on the calling thread
+// and calls publish(count) as items become ready, so the shaping threads start on the first
+// items while the rest are being made; the calling thread then joins them.
 // Shaping resolves fonts, and Qt keeps each thread's fonts and faces in per-thread caches:
 // those of ThreadPool's workers (not Qt's threads) were never freed, not even at exit, where
 // Qt's own threads free theirs when they end. So shaping runs on Qt threads, started after
 // this thread has resolved a font (Qt's font globals are made before them and go after them)
 // and kept for the life of the process.
-void onShapingThreads(int n, const std::function<void(int)>& f)
+void onShapingThreads(int most, const std::function<void(const std::function<void(int)>&)>& produce,
+    const std::function<void(int)>& f)
 {
     static const bool fontsResolved = [] { return QFontMetricsF(QFont()).height() >= 0.0; }();
     (void)fontsResolved;
@@ -182,10 +186,13 @@ void onShapingThreads(int n, const std::function<void(int)>& f)
     (void)configured;
     // Completion is counted by finished items, not by threads: a helper that starts late,
     // on a busy machine, finds nothing left and is not waited for. It holds the job, never
-    // the caller's f, which it calls only for an item it took before all were finished.
+    // the caller's f, which it calls only for an item published before all were finished.
+    // A helper that has claimed an item not yet published waits for it, or for the producer
+    // to finish without it (then the item does not exist and the helper leaves).
     struct Job {
         const std::function<void(int)>* f = nullptr;
-        int n = 0;
+        std::atomic<int> published { 0 };
+        std::atomic<bool> closed { false };
         std::atomic<int> next { 0 };
         std::atomic<int> done { 0 };
         std::mutex mutex;
@@ -194,9 +201,14 @@ void onShapingThreads(int n, const std::function<void(int)>& f)
 
         void work()
         {
-            for (int i; (i = next.fetch_add(1)) < n;) {
+            for (;;) {
+                const int i = next.fetch_add(1);
+                while (published.load() <= i && !closed.load())
+                    std::this_thread::yield();
+                if (i >= published.load())
+                    return;
                 failure.run([&] { (*f)(i); });
-                if (done.fetch_add(1) + 1 == n) {
+                if (done.fetch_add(1) + 1 == published.load() && closed.load()) {
                     std::lock_guard lock(mutex);
                     finished.notify_all();
                 }
@@ -205,15 +217,33 @@ void onShapingThreads(int n, const std::function<void(int)>& f)
     };
     auto job = std::make_shared<Job>();
     job->f = &f;
-    job->n = n;
-    const int helpers = std::min(n, ThreadPool::maxThreads()) - 1;
-    for (int i = 0; i < helpers; ++i) {
-        if (!threads.tryStart([job] { job->work(); }))
-            break;
+    const int helpers = std::min(most, ThreadPool::maxThreads()) - 1;
+    bool started = false;
+    auto startHelpers = [&] {
+        started = true;
+        for (int i = 0; i < helpers; ++i) {
+            if (!threads.tryStart([job] { job->work(); }))
+                break;
+        }
+    };
+    std::exception_ptr producerFailure;
+    try {
+        produce([&](int count) {
+            job->published.store(std::clamp(count, job->published.load(), most));
+            if (!started && count > 0)
+                startHelpers();
+        });
+    } catch (...) {
+        producerFailure = std::current_exception();
     }
+    job->closed.store(true);
+    // The items published stay to be run even when the producer failed: the helpers may be
+    // running some already, and the caller frees them only after all are done.
     job->work();
     std::unique_lock lock(job->mutex);
-    job->finished.wait(lock, [&] { return job->done.load() == n; });
+    job->finished.wait(lock, [&] { return job->done.load() == job->published.load(); });
+    if (producerFailure)
+        std::rethrow_exception(producerFailure);
     job->failure.rethrow();
 }
 
@@ -362,11 +392,15 @@ bool TextLayout::Paragraph::breakInScratchDocument()
     ++storage.localData()->uses;
     QTextDocument& document = storage.localData()->document;
     QTextCursor cursor(&document);
+    // One edit: outside an edit block, each insertion places the cursor on the block's lines,
+    // which itemizes the block's text again every time.
+    cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     for (const FormatPiece& piece : pieces)
         cursor.insertText(QStringView(layoutText).mid(piece.location, piece.length).toString(),
             characterFormat(piece.font, piece.spacing));
+    cursor.endEditBlock();
     const QTextBlock block = document.firstBlock();
     if (document.blockCount() != 1 || block.length() != layoutText.size() + 1)
         return false;
@@ -833,9 +867,8 @@ void TextLayout::layoutAll() const
     beginPass(pass);
     try {
         if (pass.changed.size() > 1 && pass.changedCharacters >= kBreakAheadCharacters) {
-            std::vector<Paragraph*> broken;
-            describeAhead(pass, broken);
-            breakOnShapingThreads(broken);
+            breakOnShapingThreads(pass.changed.size(),
+                [&](const std::function<void(Paragraph*)>& add) { describeAhead(pass, add); });
         }
         finishPass(pass);
     } catch (...) {
@@ -864,10 +897,11 @@ void TextLayout::layOutTogether(const std::vector<const TextLayout*>& layouts)
     }
     try {
         if (changed > 1 && characters >= kBreakAheadCharacters) {
-            std::vector<Paragraph*> broken;
-            for (auto& [layout, pass] : passes)
-                layout->describeAhead(*pass, broken);
-            breakOnShapingThreads(broken);
+            // Each box's paragraphs are broken while the next boxes' are being described.
+            breakOnShapingThreads(changed, [&](const std::function<void(Paragraph*)>& add) {
+                for (auto& [layout, pass] : passes)
+                    layout->describeAhead(*pass, add);
+            });
         }
         for (auto& [layout, pass] : passes)
             layout->finishPass(*pass);
@@ -952,7 +986,7 @@ void TextLayout::beginPass(Pass& pass) const
     }
 }
 
-void TextLayout::describeAhead(Pass& pass, std::vector<Paragraph*>& out) const
+void TextLayout::describeAhead(Pass& pass, const std::function<void(Paragraph*)>& add) const
 {
     TextContainer& container = *m_container;
     const double padding = std::max(0.0, container.lineFragmentPadding());
@@ -968,16 +1002,33 @@ void TextLayout::describeAhead(Pass& pass, std::vector<Paragraph*>& out) const
             continue;
         paragraph->lineWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
         paragraph->lineX = qtCoordinate(fragment.x() + padding);
-        out.push_back(paragraph.get());
+        Paragraph* described = paragraph.get();
         pass.ahead[i] = std::move(paragraph);
+        add(described);
     }
 }
 
-void TextLayout::breakOnShapingThreads(const std::vector<Paragraph*>& paragraphs)
+void TextLayout::breakOnShapingThreads(
+    size_t most, const std::function<void(const std::function<void(Paragraph*)>&)>& describe)
 {
     // The layouts made on this thread are kept: this thread draws them.
     const std::thread::id here = std::this_thread::get_id();
-    onShapingThreads(int(paragraphs.size()),
+    // Room for every paragraph first, so that the shaping threads read a list that does
+    // not move while it grows.
+    std::vector<Paragraph*> paragraphs;
+    paragraphs.reserve(most);
+    onShapingThreads(
+        int(most),
+        [&](const std::function<void(int)>& publish) {
+            describe([&](Paragraph* paragraph) {
+                if (paragraphs.size() == most) {
+                    paragraph->breakAhead(true);
+                    return;
+                }
+                paragraphs.push_back(paragraph);
+                publish(int(paragraphs.size()));
+            });
+        },
         [&](int k) { paragraphs[size_t(k)]->breakAhead(std::this_thread::get_id() == here); });
 }
 

@@ -34,6 +34,7 @@
 
 #include <QHash>
 #include <QRawFont>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -156,8 +157,11 @@ private:
     // ahead, described with the width of their lines; their lines placed (broken in place
     // where they were not broken ahead).
     void beginPass(Pass& pass) const;
-    void describeAhead(Pass& pass, std::vector<Paragraph*>& out) const;
-    static void breakOnShapingThreads(const std::vector<Paragraph*>& paragraphs);
+    void describeAhead(Pass& pass, const std::function<void(Paragraph*)>& add) const;
+    // Breaks the paragraphs `describe` gives (at most `most`) on the shaping threads, each
+    // as soon as it is given.
+    static void breakOnShapingThreads(
+        size_t most, const std::function<void(const std::function<void(Paragraph*)>&)>& describe);
     void finishPass(Pass& pass) const;
     // The last layout's paragraph that may be kept for these characters (at top, when given).
     std::unique_ptr<Paragraph>* unchangedParagraph(
