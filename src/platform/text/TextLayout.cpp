@@ -187,24 +187,41 @@ void onShapingThreads(int most, const std::function<void(const std::function<voi
     // Completion is counted by finished items, not by threads: a helper that starts late,
     // on a busy machine, finds nothing left and is not waited for. It holds the job, never
     // the caller's f, which it calls only for an item published before all were finished.
-    // A helper that has claimed an item not yet published waits for it, or for the producer
-    // to finish without it (then the item does not exist and the helper leaves).
+    // A helper that has claimed an item not yet published sleeps until it is, or until the
+    // producer finishes without it (then the item does not exist and the helper leaves). It
+    // does not spin: on two cores it would take the core of the thread it waits for.
     struct Job {
         const std::function<void(int)>* f = nullptr;
         std::atomic<int> published { 0 };
         std::atomic<bool> closed { false };
         std::atomic<int> next { 0 };
         std::atomic<int> done { 0 };
+        std::atomic<int> waiting { 0 };
         std::mutex mutex;
         std::condition_variable finished;
+        std::condition_variable progressed;
         FirstFailure failure;
+
+        // After published or closed changed: wakes the helpers asleep on them. A helper
+        // counts itself waiting before it looks at them, under the lock it sleeps with.
+        void wakeWaiting()
+        {
+            if (waiting.load() > 0) {
+                std::lock_guard lock(mutex);
+                progressed.notify_all();
+            }
+        }
 
         void work()
         {
             for (;;) {
                 const int i = next.fetch_add(1);
-                while (published.load() <= i && !closed.load())
-                    std::this_thread::yield();
+                if (published.load() <= i && !closed.load()) {
+                    std::unique_lock lock(mutex);
+                    waiting.fetch_add(1);
+                    progressed.wait(lock, [&] { return published.load() > i || closed.load(); });
+                    waiting.fetch_sub(1);
+                }
                 if (i >= published.load())
                     return;
                 failure.run([&] { (*f)(i); });
@@ -230,6 +247,7 @@ void onShapingThreads(int most, const std::function<void(const std::function<voi
     try {
         produce([&](int count) {
             job->published.store(std::clamp(count, job->published.load(), most));
+            job->wakeWaiting();
             if (!started && count > 0)
                 startHelpers();
         });
@@ -237,6 +255,7 @@ void onShapingThreads(int most, const std::function<void(const std::function<voi
         producerFailure = std::current_exception();
     }
     job->closed.store(true);
+    job->wakeWaiting();
     // The items published stay to be run even when the producer failed: the helpers may be
     // running some already, and the caller frees them only after all are done.
     job->work();
