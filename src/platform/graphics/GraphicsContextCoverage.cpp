@@ -292,26 +292,6 @@ Coverage rasterize(const QPainterPath& devicePath, const QRect& area)
 }
 
 // The clip's coverage: see the declaration.
-namespace {
-
-// Whether n coverage values are all 255, eight at a time.
-bool allFull(const std::uint8_t* k, int n)
-{
-    int x = 0;
-    for (; x + 8 <= n; x += 8) {
-        std::uint64_t run;
-        std::memcpy(&run, k + x, sizeof run);
-        if (run != ~std::uint64_t(0))
-            return false;
-    }
-    for (; x < n; ++x) {
-        if (k[x] != 255)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 const Coverage& Clip::coverage(const QRect& area, const QRect& device) const
 {

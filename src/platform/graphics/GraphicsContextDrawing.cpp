@@ -70,7 +70,7 @@ void GraphicsContext::Impl::run(Operation op)
 void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
 {
     Surface& s = surface();
-    if ((op.cut || (state().clip && state().clip->cut)) && drawCutThroughCoverage(op, area)) {
+    if ((op.cut || (state().clip && state().clip->cut)) && drawThroughOwnCoverage(op, area)) {
         noteDrawn(area);
         return;
     }
@@ -87,8 +87,18 @@ void GraphicsContext::Impl::drawDirect(const Operation& op, const QRect& area)
         sourceOverThroughClip(op.prerendered, op.prerenderedOrigin, area);
         return;
     }
-    if (op.brush && op.mode == BlendMode::Normal && state().clip && state().clip->exact
-        && !state().clip->rectangles && writable(s) && drawThroughCoverage(op, area)) {
+    // A brush through a clip of shapes goes through our coverage of the clip (kept with the
+    // clip for the next fill through it): through the painter's clip, the painter would
+    // rasterise the clip path over the clip's whole extent for every fill. So does a large
+    // fill of a gradient or picture, unclipped or clipped to rectangles: the painter's own
+    // fill hands its spans to threads of its own a few hundred at a time and waits for each
+    // batch, where our coverage and the brush painted over whole bands go side by side on ours.
+    const Clip* clip = state().clip.get();
+    const bool throughShapes = clip && clip->exact && !clip->rectangles;
+    const bool largeBrush = !op.solid && (!clip || clip->exact)
+        && long(area.width()) * area.height() >= kParallelCoverage;
+    if (op.brush && op.mode == BlendMode::Normal && writable(s) && (throughShapes || largeBrush)
+        && drawThroughOwnCoverage(op, area)) {
         noteDrawn(area);
         return;
     }
@@ -150,55 +160,101 @@ bool GraphicsContext::Impl::drawSelfClipped(const Operation& op, const QRect& ar
     return true;
 }
 
-// A brush fill through a clip of shapes: the clip's coverage is rendered by our rasteriser
-// (kept with the clip for the next fill through it), the brush painted band by band beside it
-// and put down source-over through the coverage, bands on several threads. Going through the
-// painter's clip instead has it rasterise the clip path over the clip's whole extent for every
-// fill. False when the coverage cannot be had: the caller paints through the painter's clip.
-// (A band whose buffer cannot be had is painted that way too.)
-bool GraphicsContext::Impl::drawThroughCoverage(const Operation& op, const QRect& area)
+bool GraphicsContext::Impl::drawThroughOwnCoverage(const Operation& op, const QRect& area)
 {
-    const Coverage& clip = state().clip->coverage(area, surface().deviceRect);
-    if (clip.plane.isNull())
-        return false;
     Surface& s = surface();
-    uchar* const bits = s.image->bits();
-    const qsizetype stride = s.image->bytesPerLine();
+    // Any clip is taken as our coverage has it (the same as the painter's but where a cut clip
+    // path's curves are flattened more finely): the painter's own clip would rasterise a cut
+    // clip path just as slowly as a cut shape.
+    if (op.mode != BlendMode::Normal || (!op.solid && !op.brush) || !s.painter)
+        return false;
+    const Coverage shape = rasterize(op.userToDevice.map(op.shape), area);
+    const Coverage* clip = state().clip ? &state().clip->coverage(area, s.deviceRect) : nullptr;
+    if (shape.plane.isNull() || (clip && clip->plane.isNull()))
+        return false;
+    // Straight onto the surface's pixels where we may write them; else onto a clear layer
+    // the painter then puts down as it is.
+    const bool direct = s.image && writable(s);
+    QImage layer;
+    if (!direct) {
+        layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+        if (layer.isNull())
+            return false;
+        layer.fill(0);
+    }
+    const QPoint origin = direct ? s.deviceRect.topLeft() : area.topLeft();
+    uchar* const bits = direct ? s.image->bits() : layer.bits();
+    const qsizetype stride = direct ? s.image->bytesPerLine() : layer.bytesPerLine();
+    QRgb colour = 0;
+    if (op.solid) {
+        QColor c = QColor::fromRgba(*op.solid);
+        c.setAlphaF(float(c.alphaF() * op.alpha));
+        colour = qPremultiply(c.rgba());
+    }
     const QTransform toArea
         = op.userToDevice * QTransform::fromTranslate(-area.left(), -area.top());
     std::mutex failedMutex;
     std::vector<QRect> failed; // bands without a buffer: painted through the painter's clip
     parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
-        // Each band paints its own copies: a path's cached data is not to be shared between
-        // painters on different threads.
-        QPainterPath shape;
-        shape.addPath(op.shape);
-        shape.setFillRule(op.shape.fillRule());
-        const QBrush brush = *op.brush;
-        QImage band(area.width(), bottom - top, QImage::Format_ARGB32_Premultiplied);
-        if (band.isNull()) {
-            std::lock_guard lock(failedMutex);
-            failed.emplace_back(area.left(), area.top() + top, area.width(), bottom - top);
-            return;
-        }
-        band.fill(0);
-        {
+        // A brush is painted over the whole band, a rectangle (no outline to rasterise, one
+        // span a row: the painter keeps so small a fill on this thread), on a copy of its own;
+        // the brush's transform carries the user space the shape is painted in.
+        QImage band;
+        if (!op.solid) {
+            band = QImage(area.width(), bottom - top, QImage::Format_ARGB32_Premultiplied);
+            if (band.isNull()) {
+                std::lock_guard lock(failedMutex);
+                failed.emplace_back(area.left(), area.top() + top, area.width(), bottom - top);
+                return;
+            }
+            band.fill(0);
             QPainter p(&band);
             resetPainter(p);
             p.setOpacity(op.alpha);
-            p.setTransform(toArea * QTransform::fromTranslate(0, -top));
-            p.fillPath(shape, brush);
+            QBrush brush = *op.brush;
+            brush.setTransform(brush.transform() * toArea * QTransform::fromTranslate(0, -top));
+            p.fillRect(band.rect(), brush);
         }
+        constexpr int kChunk = 256;
+        std::uint8_t both[kChunk];
         for (int y = area.top() + top; y < area.top() + bottom; ++y) {
-            auto* d = reinterpret_cast<QRgb*>(bits + (y - s.deviceRect.top()) * stride)
-                + (area.left() - s.deviceRect.left());
+            auto* d = reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride)
+                + (area.left() - origin.x());
+            const std::uint8_t* k = shape.row(y, area.left());
+            const std::uint8_t* o = clip ? clip->row(y, area.left()) : nullptr;
+            if (band.isNull()) {
+                forEachCovered(k, area.width(), [&](int x) {
+                    sourceOverPixel(d[x], colour, o ? div255(k[x] * o[x]) : k[x]);
+                });
+                continue;
+            }
             const auto* src
                 = reinterpret_cast<const QRgb*>(band.constScanLine(y - area.top() - top));
-            sourceOverRow(d, src, clip.row(y, area.left()), area.width());
+            if (!o || allFull(o, area.width())) { // a clip around the shape leaves the row
+                sourceOverRow(d, src, k, area.width());
+                continue;
+            }
+            for (int x = 0; x < area.width(); x += kChunk) {
+                const int n = std::min(kChunk, area.width() - x);
+                for (int i = 0; i < n; ++i)
+                    both[i] = std::uint8_t(div255(k[x + i] * o[x + i]));
+                sourceOverRow(d + x, src + x, both, n);
+            }
         }
     });
     for (const QRect& band : failed)
         paintWithPainter(op, band);
+    if (!direct) {
+        QPainter& p = *s.painter;
+        p.save();
+        p.setTransform(s.deviceToPainter);
+        p.setClipping(false); // the clip is in the layer's coverage already
+        p.setOpacity(1.0);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.drawImage(area.topLeft(), layer);
+        p.restore();
+        s.clipApplied = false;
+    }
     return true;
 }
 

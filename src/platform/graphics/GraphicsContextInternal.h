@@ -82,6 +82,23 @@ template <typename F>
     }
 }
 
+// Whether n coverage values are all 255, eight at a time.
+inline bool allFull(const std::uint8_t* k, int n)
+{
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        std::uint64_t run;
+        std::memcpy(&run, k + x, sizeof run);
+        if (run != ~std::uint64_t(0))
+            return false;
+    }
+    for (; x < n; ++x) {
+        if (k[x] != 255)
+            return false;
+    }
+    return true;
+}
+
 // ---- device geometry
 
 // A rectangle in device pixels from a floating one, rounded out; empty when not finite.
@@ -439,10 +456,10 @@ struct GraphicsContext::Impl {
     }
     void drawDirect(const Operation& op, const QRect& area);
     bool drawSelfClipped(const Operation& op, const QRect& area);
-    bool drawThroughCoverage(const Operation& op, const QRect& area);
-    // A cut shape's fill: its coverage and the clip's from our rasteriser, the source painted
-    // band by band beside them (GraphicsContextShownPart.cpp).
-    bool drawCutThroughCoverage(const Operation& op, const QRect& area);
+    // A fill through our own coverage of its shape and of the clip, the source painted band
+    // by band beside them, bands on several threads; false when the coverage cannot be had
+    // (the caller paints through the painter's clip, as it does a band whose buffer cannot).
+    bool drawThroughOwnCoverage(const Operation& op, const QRect& area);
     // The coverage of a solid-filled shape that is the current clip's own last path, rendered
     // over at least area; null otherwise.
     const Coverage* solidShapeCoverage(const Operation& op, const QRect& area)

@@ -2,10 +2,8 @@
 // huge width, a point far out) costs the rasteriser its whole length in cells, however little
 // of it shows. Such a path is cut to the visible area before it is filled or clipped to, so
 // that the work is bounded by what is shown rather than by the coordinates.
-#include "platform/concurrency/Parallel.h"
 #include "platform/graphics/GraphicsContextInternal.h"
 
-#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
@@ -125,84 +123,6 @@ Operation GraphicsContext::Impl::shownBrushOperation(
     Operation op = brushOperation(shownPart(path, toDevice, &cut), brush);
     op.cut = cut;
     return op;
-}
-
-bool GraphicsContext::Impl::drawCutThroughCoverage(const Operation& op, const QRect& area)
-{
-    Surface& s = surface();
-    // Any clip is taken as our coverage has it, even one the painter would round a little
-    // differently: the painter's own clip would rasterise a cut clip path just as slowly.
-    if (op.mode != BlendMode::Normal || (!op.solid && !op.brush) || !s.painter)
-        return false;
-    const Coverage shape = rasterize(op.userToDevice.map(op.shape), area);
-    const Coverage* clip = state().clip ? &state().clip->coverage(area, s.deviceRect) : nullptr;
-    if (shape.plane.isNull() || (clip && clip->plane.isNull()))
-        return false;
-    // Straight onto the surface's pixels where we may write them; else onto a clear layer
-    // the painter then puts down as it is.
-    const bool direct = s.image && writable(s);
-    QImage layer;
-    if (!direct) {
-        layer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-        if (layer.isNull())
-            return false;
-        layer.fill(0);
-    }
-    const QPoint origin = direct ? s.deviceRect.topLeft() : area.topLeft();
-    uchar* const bits = direct ? s.image->bits() : layer.bits();
-    const qsizetype stride = direct ? s.image->bytesPerLine() : layer.bytesPerLine();
-    QRgb colour = 0;
-    if (op.solid) {
-        QColor c = QColor::fromRgba(*op.solid);
-        c.setAlphaF(float(c.alphaF() * op.alpha));
-        colour = qPremultiply(c.rgba());
-    }
-    const QTransform toArea
-        = op.userToDevice * QTransform::fromTranslate(-area.left(), -area.top());
-    parallelRows(area.height(), area.width(), kParallelCoverage, [&](int top, int bottom) {
-        // A brush is painted over the whole band (no shape to rasterise), on a copy of its own.
-        QImage band;
-        if (!op.solid) {
-            band = QImage(area.width(), bottom - top, QImage::Format_ARGB32_Premultiplied);
-            if (band.isNull())
-                return;
-            band.fill(0);
-            QPainter p(&band);
-            resetPainter(p);
-            p.setOpacity(op.alpha);
-            const QTransform toBand = toArea * QTransform::fromTranslate(0, -top);
-            p.setTransform(toBand);
-            QPainterPath all;
-            all.addPolygon(toBand.inverted().map(QPolygonF(QRectF(band.rect()))));
-            const QBrush brush = *op.brush;
-            p.fillPath(all, brush);
-        }
-        for (int y = area.top() + top; y < area.top() + bottom; ++y) {
-            auto* d = reinterpret_cast<QRgb*>(bits + (y - origin.y()) * stride)
-                + (area.left() - origin.x());
-            const auto* src = band.isNull()
-                ? nullptr
-                : reinterpret_cast<const QRgb*>(band.constScanLine(y - area.top() - top));
-            const std::uint8_t* k = shape.row(y, area.left());
-            const std::uint8_t* o = clip ? clip->row(y, area.left()) : nullptr;
-            forEachCovered(k, area.width(), [&](int x) {
-                const int covered = o ? div255(k[x] * o[x]) : k[x];
-                sourceOverPixel(d[x], src ? src[x] : colour, covered);
-            });
-        }
-    });
-    if (!direct) {
-        QPainter& p = *s.painter;
-        p.save();
-        p.setTransform(s.deviceToPainter);
-        p.setClipping(false); // the clip is in the layer's coverage already
-        p.setOpacity(1.0);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        p.drawImage(area.topLeft(), layer);
-        p.restore();
-        s.clipApplied = false;
-    }
-    return true;
 }
 
 } // namespace platform

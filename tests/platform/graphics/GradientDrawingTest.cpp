@@ -4,7 +4,10 @@
 #include "support/NamedCase.h"
 #include "support/PixelProbe.h"
 
+#include <QPainter>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace platform;
 using testsupport::blankImage;
@@ -122,4 +125,82 @@ TEST(GraphicsContext, TwoCircleGradientStaysInsideTheHullOfItsCircles)
     EXPECT_PIXEL_NEAR(target, 55, 50, kNone, 0); // outside the tangents
     EXPECT_PIXEL_NEAR(target, 118, 30, kNone, 0); // past the end circle
     EXPECT_PIXEL_NEAR(target, 10, 30, kNone, 0); // behind the start circle
+}
+
+TEST(GraphicsContext, LargeBrushFillsDrawAsThePaintersFill)
+{
+    // A large fill of a gradient or picture goes through our coverage, the brush painted in
+    // bands beside it; through a caller's painter the painter fills it itself. The two agree
+    // but for the painter's coarser flattening of curves on edge pixels.
+    const int w = 420, h = 360;
+    BezierPath callout = BezierPath::oval(Rect(20.3, 70.6, 380.2, 270.1));
+    callout.moveTo(Point(90.4, 120.2));
+    callout.lineTo(Point(40.1, 8.7));
+    callout.lineTo(Point(170.6, 100.3));
+    callout.closePath();
+    QImage tilePixels(23, 17, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < tilePixels.height(); ++y)
+        for (int x = 0; x < tilePixels.width(); ++x)
+            tilePixels.setPixel(x, y, qPremultiply(qRgba(x * 11, y * 15, 90, 120 + x * 5)));
+    const Image tile = Image::fromQImage(tilePixels);
+    const Gradient ramp(Color(0.9, 0.1, 0.1, 0.8), Color(0.1, 0.2, 0.9, 0.6));
+    using Fill = std::function<void(GraphicsContext&)>;
+    const Fill linear = [&](GraphicsContext& c) { c.drawLinearGradientInPath(ramp, callout, 30); };
+    struct Row {
+        const char* name;
+        Fill fill;
+        std::optional<Rect> clip;
+        bool inLayer = false;
+        double alpha = 1.0;
+    };
+    const Row rows[] = {
+        { "linear", linear },
+        { "radial",
+            [&](GraphicsContext& c) {
+                c.drawRadialGradientInPath(kRedToBlue, callout, Point(0.3, -0.2));
+            } },
+        { "picture",
+            [&](GraphicsContext& c) {
+                c.fillPathWithPattern(callout, tile, Point(3.5, 7.25), 0.7);
+            } },
+        { "linear at alpha", linear, std::nullopt, false, 0.6 },
+        { "through a rectangle on whole pixels", linear, Rect(0, 40, 300, 250) },
+        { "through a fractional rectangle", linear, Rect(10.5, 40.25, 300.3, 250.6) },
+        { "in a transparency layer", linear, std::nullopt, true, 0.8 },
+    };
+    auto background = [&] {
+        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(x, y, qPremultiply(qRgba(x / 2, y / 2, 160, 60 + (x + y) % 180)));
+        return image;
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        auto draw = [&](GraphicsContext& ctx) {
+            ctx.setAlpha(r.alpha);
+            if (r.inLayer)
+                ctx.beginTransparencyLayer();
+            if (r.clip)
+                ctx.clipToRect(*r.clip);
+            r.fill(ctx);
+            if (r.inLayer)
+                ctx.endTransparencyLayer();
+        };
+        QImage ours = background();
+        {
+            GraphicsContext ctx(ours);
+            draw(ctx);
+        }
+        QImage painters = background();
+        {
+            QPainter painter(&painters);
+            GraphicsContext ctx(painter, w, h);
+            draw(ctx);
+        }
+        EXPECT_NE(ours, background());
+        EXPECT_LE(testsupport::worstDifference(ours, painters),
+            testsupport::kPainterFlatteningDifference);
+        EXPECT_LT(testsupport::meanDifference(ours, painters), 0.05);
+    }
 }
