@@ -230,8 +230,14 @@ bool GraphicsContext::Impl::drawThroughOwnCoverage(const Operation& op, const QR
             }
             const auto* src
                 = reinterpret_cast<const QRgb*>(band.constScanLine(y - area.top() - top));
-            if (!o || allFull(o, area.width())) { // a clip around the shape leaves the row
+            // A clip around the shape leaves the row the shape's; a shape around the clip (a
+            // stroke's gradient over the area, clipped to the stroke) leaves it the clip's.
+            if (!o || allFull(o, area.width())) {
                 sourceOverRow(d, src, k, area.width());
+                continue;
+            }
+            if (allFull(k, area.width())) {
+                sourceOverRow(d, src, o, area.width());
                 continue;
             }
             for (int x = 0; x < area.width(); x += kChunk) {
