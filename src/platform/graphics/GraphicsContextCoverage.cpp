@@ -292,7 +292,6 @@ Coverage rasterize(const QPainterPath& devicePath, const QRect& area)
 }
 
 // The clip's coverage: see the declaration.
-
 const Coverage& Clip::coverage(const QRect& area, const QRect& device) const
 {
     const bool sameDevice = allDevice == device;

@@ -68,10 +68,6 @@ bool CpuFeatures::allowAvx(bool allowed)
     return g_avxAllowed.exchange(allowed);
 }
 
-} // namespace platform
-
-namespace platform {
-
 bool CpuFeatures::allowAvx512(bool allowed)
 {
     return g_avx512Allowed.exchange(allowed);
