@@ -370,7 +370,7 @@ void DocumentWindow::buildPanels()
     panelFont = makePanel(content, 122 + kFillWellHeight);
     {
         RowPlacer rows(panelFont, kPanelWidth);
-        // The plain text colour: a swatch on the title row (over the title) that opens the
+        // The plain text colour: a swatch at the title row's right end that opens the
         // shared colour panel.
         auto* textColour = rows.add<ColoredButton>(18, kPanelWidth - 48, 40);
         textColour->setObjectName(FillPanel::kTextColourButton);
