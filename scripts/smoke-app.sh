@@ -821,3 +821,91 @@ worst=$({ compare -metric MAE "$work/shown.png" "$work/exported.png" null: 2>&1 
 echo "smoke-app: transparent picture shown ${pw}x${ph}; export against the screen, mean error $worst"
 awk -v e="$worst" 'BEGIN { exit !(e < 0.03) }' ||
   fail "the exported picture is not what the screen shows (mean error $worst)"
+
+# ---- The frame and corner locks and a gradient well's first colour circle, pressed where they
+# show. On a rounded rectangle from the picker (drawn in blue): the Frame lock pressed open, a
+# typed width changes the width alone; the Corners lock pressed open, a typed radius rounds one
+# corner alone. Then a text box's colour well takes a two-colour gradient from its menu, and a
+# click on its first circle opens the colour panel.
+# The box "W H X Y" (screen) of the blue shape's pixels of a screenshot, or of where two
+# screenshots' blue pixels differ; "0 0 0 0" for none.
+blue_box() {
+  local box masks=()
+  for name in "$@"; do
+    convert "$out/$name.png" -crop "${CANVAS_W}x${CANVAS_H}+$cx+$cy" +repage -fuzz 25% \
+      -fill black +opaque '#0000ff' -fill white -opaque '#0000ff' "$work/$name-blue.png"
+    masks+=("$work/$name-blue.png")
+  done
+  if [ ${#masks[@]} -eq 2 ]; then
+    box=$(convert "${masks[@]}" -compose difference -composite -format '%@' info: 2>/dev/null)
+  else
+    box=$(convert "${masks[0]}" -format '%@' info: 2>/dev/null)
+  fi
+  if [[ "$box" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 1 ]; then
+    echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]} $((BASH_REMATCH[3] + cx)) $((BASH_REMATCH[4] + cy))"
+  else
+    echo "0 0 0 0"
+  fi
+}
+locks_and_gradient_well() {
+  local rounded_x=132 # the picker's rounded rectangle, right of its rectangle
+  eval "$(geometry "$doc")"
+  cx=$((X + CANVAS_X)) cy=$((Y + CANVAS_Y))
+  select_at $((X + PHOTO_X)) $((Y + PHOTO_Y))
+  xdotool mousemove $((X + SHAPE_BUTTON_X)) $((Y + TEXT_BUTTON_Y)) click 1
+  sleep 0.8
+  xdotool mousemove $((X + SHAPE_BUTTON_X - 132 + rounded_x)) \
+    $((Y + BUTTON_BOTTOM + PICKER_RECT_Y)) click 1
+  sleep 1
+  shot 41-rounded
+  local w0 h0 x0 y0 w1 h1 x1 y1 kw kh kx ky
+  read -r w0 h0 x0 y0 <<<"$(blue_box 41-rounded)"
+  [ "$w0" -gt 20 ] || fail "no rounded rectangle was added from the picker"
+  click_control btnFrameLock
+  type_into frameWidthTextField 300
+  shot 42-width-alone
+  read -r w1 h1 x1 y1 <<<"$(blue_box 42-width-alone)"
+  echo "smoke-app: the Frame lock opened, a typed width: ${w0}x${h0}+${x0}+${y0} -> ${w1}x${h1}+${x1}+${y1}"
+  local dw=$((w1 - w0)) dh=$((h1 - h0))
+  [ "${dw#-}" -gt 20 ] || fail "the typed width did not change the shape's width"
+  [ "${dh#-}" -le 2 ] || fail "the width changed the height too: the Frame lock did not open"
+  click_control btnRoundRectLock
+  type_into cornerField0 400
+  shot 43-one-corner
+  read -r kw kh kx ky <<<"$(blue_box 42-width-alone 43-one-corner)"
+  echo "smoke-app: the Corners lock opened, one radius: changed ${kw}x${kh}+${kx}+${ky} of ${w1}x${h1}"
+  [ "$kw" -gt 3 ] || fail "the typed radius changed no corner"
+  [ "$kw" -le $((w1 / 2 + 2)) ] && [ "$kh" -le $((h1 / 2 + 2)) ] ||
+    fail "the typed radius rounded more than one corner: the Corners lock did not open"
+  # A click on the shape gives the canvas the keyboard back from the field; Delete removes it.
+  select_at $((x1 + w1 / 2)) $((y1 + h1 / 2))
+  press Delete
+  sleep 0.5
+
+  # A text box, its colour well turned into a gradient through the well's menu (its third
+  # item), then a click on the first circle.
+  add_text_box "$doc"
+  xdotool type --delay 30 "Well"
+  select_at $((X + PHOTO_X)) $((Y + PHOTO_Y))
+  select_at $((X + CANVAS_CX)) $((Y + CANVAS_CY))
+  control_at btFontColor
+  xdotool mousemove $((GX + GW - 12)) $((GY + 13)) click 1
+  sleep 0.5
+  xdotool key Down Down Down Return
+  sleep 0.8
+  shot 44-gradient-well
+  xdotool search --onlyvisible --name "^Colors$" >/dev/null 2>&1 &&
+    fail "the colour panel is open before the circle is clicked"
+  # The first circle's middle: a quarter across the preview, which leaves room on the right
+  # for the angle controls.
+  xdotool mousemove $((GX + 5 + (GW - 135) / 4)) $((GY + 14)) click 1
+  local panel
+  panel=$(window_named "^Colors$")
+  sleep 0.5
+  shot 45-first-circle
+  echo "smoke-app: a click on the gradient well's first circle opened the colour panel"
+  focus "$panel"
+  xdotool key Escape
+  window_gone "^Colors$"
+}
+locks_and_gradient_well

@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QUrl>
@@ -214,6 +215,11 @@ void DocumentWindow::installTestGeometryHook()
     auto* hook = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_G), this);
     hook->setContext(Qt::WindowShortcut);
     connect(hook, &QShortcut::activated, this, [this] {
+        // The corner fields have no outlets: the first is found by its tag.
+        QLineEdit* firstCorner = nullptr;
+        for (QLineEdit* field : panelRoundRect->findChildren<QLineEdit*>())
+            if (field->property("tag").toInt() == 0)
+                firstCorner = field;
         const std::pair<const char*, QWidget*> named[] = { { "popupFonts", popupFonts },
             { "fontStyleSegmentedCtrl", fontStyleSegmentedCtrl },
             { "fontSizeTextField", fontSizeTextField }, { "btFontColor", btFontColor },
@@ -221,7 +227,11 @@ void DocumentWindow::installTestGeometryHook()
             { "btShadowColor", btShadowColor }, { "shadowBlurTextField", shadowBlurTextField },
             { "shadowOffsetTextField", shadowOffsetTextField },
             { "shadowAngleTextField", shadowAngleTextField }, { "curveSegment", curveSegment },
-            { "curveTextField", curveTextField }, { "panelScrollView", panelScrollView } };
+            { "curveTextField", curveTextField },
+            { "btTextboxBackgroundColor", btTextboxBackgroundColor },
+            { "btnFrameLock", btnFrameLock }, { "frameWidthTextField", frameWidthTextField },
+            { "btnRoundRectLock", btnRoundRectLock }, { "cornerField0", firstCorner },
+            { "panelScrollView", panelScrollView } };
         for (const auto& [name, widget] : named) {
             QRect r;
             bool whole = false;

@@ -82,9 +82,14 @@ private:
     int m_y = kMargin;
 };
 
+// The title row's right end holds the panel's small buttons (remove, lock, text colour); a
+// title stops short of them, so that no part of a button lies under it.
+constexpr int kTitleButtonsWidth = 58;
+
 QLabel* panelTitle(RowPlacer& rows, const QString& text)
 {
-    auto* label = rows.full<QLabel>(18);
+    auto* label = rows.add<QLabel>(18, kMargin, kPanelWidth - 2 * kMargin - kTitleButtonsWidth);
+    rows.next(18);
     label->setText(text);
     return label;
 }
@@ -96,6 +101,7 @@ QPushButton* minusButton(QWidget* panel);
 QPushButton* titleWithLock(RowPlacer& rows, const QString& text)
 {
     auto* lock = rows.add<QPushButton>(18, kPanelWidth - 34, 26);
+    panelTitle(rows, text);
     lock->setCheckable(true);
     lock->setFlat(true);
     lock->setIconSize(QSize(14, 14));
@@ -103,7 +109,6 @@ QPushButton* titleWithLock(RowPlacer& rows, const QString& text)
     lock->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
     lock->setToolTip(QObject::tr("Lock"));
     lock->setAccessibleName(QObject::tr("Lock"));
-    panelTitle(rows, text);
     return lock;
 }
 
@@ -362,10 +367,10 @@ void DocumentWindow::buildPanels()
         btReplace = rows.add<QPushButton>(kRowHeight, kMargin + 126, 120);
         btReplace->setText(tr("Replace"));
     }
-    panelFont = makePanel(content, 130);
+    panelFont = makePanel(content, 122 + kFillWellHeight);
     {
         RowPlacer rows(panelFont, kPanelWidth);
-        // The plain text colour: a swatch on the title row (over the title) that opens the
+        // The plain text colour: a swatch at the title row's right end that opens the
         // shared colour panel.
         auto* textColour = rows.add<ColoredButton>(18, kPanelWidth - 48, 40);
         textColour->setObjectName(FillPanel::kTextColourButton);
@@ -383,8 +388,10 @@ void DocumentWindow::buildPanels()
         valueRow(rows, kMargin, fontSizeTextField, fontSizeStepper);
         fontSizeStepper->setMinValue(1);
         fontSizeStepper->setMaxValue(int(FontPanel::kMaxFontSize));
-        btFontColor
-            = rows.add<GradientCtrl>(kFillWellHeight, kMargin + 84, kPanelWidth - kMargin * 2 - 84);
+        rows.next(kRowHeight);
+        // The whole width, as the other fill wells: a linear gradient's two colour circles and
+        // the swap between them need it beside the angle controls.
+        btFontColor = rows.full<GradientCtrl>(kFillWellHeight);
     }
     panelOverlayColor = makePanel(content, 34 + kFillWellHeight);
     {

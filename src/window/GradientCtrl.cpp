@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
+#include <QRegion>
 #include <QToolButton>
 #include <cmath>
 #include <limits>
@@ -185,6 +186,7 @@ void GradientCtrl::setGradient(const SZGradient& fill)
         // The swap button sits in the middle of the preview, between the two circles.
         const double rw = kind == SZGradient::LinearFill ? width() - 135 : width() - 35;
         m_btnSwap->move(int(std::lround(rw / 2 + 5 - m_btnSwap->width() / 2.0)), m_btnSwap->y());
+        keepSwapOffTheCircles();
     }
     const double angle = std::isfinite(m_gradient.angle) ? m_gradient.angle : 0.0;
     m_angleCtrl->setAngle(angle);
@@ -192,6 +194,25 @@ void GradientCtrl::setGradient(const SZGradient& fill)
     m_angleStepper->setIntValue(int(std::clamp(std::trunc(angle), -1e9, 1e9)));
     m_angleField->setText(angleText(m_angleStepper->intValue()));
     update();
+}
+
+// In a narrow editor the middle of the preview lies over the circles: there the circles win,
+// as a press on one opens the colour panel. The swap shows and answers only where it is left.
+void GradientCtrl::keepSwapOffTheCircles()
+{
+    const QRegion whole(m_btnSwap->rect());
+    QRegion shown = whole;
+    for (int stop : { 0, 1 }) {
+        const Rect c = circleRect(stop);
+        const QRectF inWidget(c.x(), height() - c.y() - c.height(), c.width(), c.height());
+        shown -= inWidget.toAlignedRect().translated(-m_btnSwap->pos());
+    }
+    if (shown == whole)
+        m_btnSwap->clearMask();
+    else if (shown.isEmpty())
+        m_btnSwap->hide(); // no room for it between them
+    else
+        m_btnSwap->setMask(shown);
 }
 
 double GradientCtrl::previewWidth() const

@@ -78,6 +78,7 @@ protected:
 
 private:
     double previewWidth() const;
+    void keepSwapOffTheCircles();
     // The fill's stops, padded to two when a decoded fill has fewer.
     platform::Gradient stops() const;
     void setStops(std::vector<platform::GradientStop> stops);

@@ -49,7 +49,8 @@ void ImageEffectIntensitySlider::showValue(bool shown, double value)
 
 bool ImageEffectIntensitySlider::isShadowSlider() const
 {
-    return m_title == QLatin1String("Shadow") || m_title == QLatin1String("Inner Shadow");
+    return m_title == QLatin1String("Shadow") || m_title == QLatin1String("Inner Shadow")
+        || m_title == QLatin1String("Box Shadow");
 }
 
 double ImageEffectIntensitySlider::mappingWidth() const

@@ -8,8 +8,9 @@
 // A slider that registers undo (the picture sliders, set by their table) leaves one undo step
 // per drag that moved it (and per arrow-key press, however long it repeats), in the undo
 // manager of the slider's own document; undoing it moves the slider back and sends the
-// action, and registers the redo. The shadow sliders ("Shadow", "Inner Shadow") map the
-// pointer over the width less 32 points and show coloringColor under the track.
+// action, and registers the redo. The shadow sliders (titled "Shadow", "Inner Shadow" or "Box
+// Shadow", after the family they edit) map the pointer over the width less 32 points and show
+// coloringColor under the track.
 //
 // The slider takes keyboard focus (Tab and clicks) and shows a ring round its track while it
 // has it; the arrow keys move it by 1 % of the track, 10 % with Shift, sending the action.

@@ -13,6 +13,7 @@
 #include "window/SelectionGather.h"
 #include "window/SharedValue.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <cmath>
 #include <optional>
@@ -348,11 +349,26 @@ void ShadowPanel::segmentInnerShadowClicked()
 
 // ---- refresh
 
+// The panel's title and its sliders' titles name the family the controls edit.
+void ShadowPanel::showFamilyCaptions(bool boxShadow)
+{
+    const DocumentWindowOutlets& c = controls();
+    const QString family
+        = boxShadow ? QStringLiteral("Box Shadow") : QStringLiteral("Inner Shadow");
+    c.lblInnerShadow->setText(QObject::tr(boxShadow ? "Box Shadow" : "Inner Shadow"));
+    for (ImageEffectIntensitySlider* slider :
+        { c.innerShadowBlurSlider, c.innerShadowOffsetSlider }) {
+        slider->setTitle(family);
+        slider->update();
+    }
+}
+
 // Each family has its own mixed state: a family that differs between the boxes shows empty
 // fields and hidden sliders, the other keeps its values.
 void ShadowPanel::refresh(const std::vector<MyViewBase*>& boxes)
 {
     const bool box = editsBoxShadow();
+    showFamilyCaptions(box);
     struct Values {
         FamilyValues families[2];
         void merge(const Values& later)

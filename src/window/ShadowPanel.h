@@ -93,6 +93,7 @@ private:
     void send(const Row& row, int value);
     void sendColor(Family family, const platform::Color& color);
     bool editsBoxShadow() const;
+    void showFamilyCaptions(bool boxShadow);
     void wire(Row& row);
 
     std::array<FamilyControls, 2> m_families;

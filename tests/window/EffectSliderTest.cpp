@@ -124,6 +124,7 @@ TEST(EffectSlider, PointerMapsOverTheWidthOrItLess32)
         { "plain slider", "Opacity", 200, 50, 0.25, 1 },
         { "shadow slider at 232 clicked at 100", "Shadow", 232, 100, 0.5, 1 },
         { "inner shadow past its end", "Inner Shadow", 232, 220, 1, 1 },
+        { "box shadow, the inner slider's other family, at 100", "Box Shadow", 232, 100, 0.5, 1 },
         { "32-wide shadow slider maps nothing", "Shadow", 32, 10, 0.3, 0 },
     };
     for (const Row& row : rows) {

@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -195,19 +196,54 @@ namespace {
 
 constexpr int W = 269, H = 60;
 
+// Keys as the keyboard sends them to a widget.
+void key(QWidget& w, int key, const QString& text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(&w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(&w, &release);
+}
+
+// A field's text replaced by typing, then Return.
+void typeInto(QLineEdit& field, const QString& text)
+{
+    field.setFocus();
+    field.selectAll();
+    key(field, Qt::Key_Backspace);
+    for (QChar c : text)
+        key(field, 0, QString(c));
+    key(field, Qt::Key_Return);
+}
+
 struct Editor {
-    Editor()
+    explicit Editor(int width = W)
     {
-        ctrl.resize(W, H);
+        ctrl.resize(width, H);
         ctrl.initControls();
         ctrl.setDelegate([this](GradientCtrl& sender) {
             ++notified;
             last = sender.gradient();
         });
     }
+    // A press as a person makes it (y-up point): it reaches the sub-control showing there,
+    // else the editor itself.
     void click(Point p, Qt::MouseButton button = Qt::LeftButton)
     {
-        testsupport::click(ctrl, QPointF(p.x, H - p.y), button);
+        const QPointF at(p.x, H - p.y);
+        QWidget* hit = ctrl.childAt(at.toPoint());
+        if (!hit)
+            hit = &ctrl;
+        testsupport::click(*hit, hit->mapFrom(&ctrl, at), button);
+    }
+    // A press on the middle of the part of a sub-control that shows; it must reach it.
+    void press(QWidget& sub)
+    {
+        const QRect shown
+            = (sub.mask().isEmpty() ? QRegion(sub.rect()) : sub.mask()).boundingRect();
+        const QPoint at = sub.mapTo(&ctrl, shown.center());
+        ASSERT_EQ(ctrl.childAt(at), &sub) << "the sub-control shows there";
+        click(Point(at.x(), H - at.y()));
     }
     void drag(Point from, Point to)
     {
@@ -286,7 +322,7 @@ TEST(FillEditor, TheOwnersFillChangesOnlyWhenItAppliesTheNotifiedValue)
     SZGradient owner = fillOfKind(SZGradient::LinearFill);
     e.ctrl.setGradient(owner);
     const SZGradient before = owner;
-    e.ctrl.swapClicked();
+    e.press(*e.ctrl.btnSwap());
     EXPECT_EQ(owner, before);
     EXPECT_EQ(e.notified, 1);
     EXPECT_FALSE(e.last == before);
@@ -347,9 +383,19 @@ TEST(FillEditor, NotificationsPerAction)
         { "advanced colour with no stop selected", 4,
             [](Editor& e) { e.ctrl.colorPanel(QStringLiteral("advancedColorPanel"), Color()); },
             0 },
-        { "swap", 3, [](Editor& e) { e.ctrl.swapClicked(); }, 1 },
-        { "swap on a colour fill does nothing", 1, [](Editor& e) { e.ctrl.swapClicked(); }, 0 },
-        { "scale mode", 6, [](Editor& e) { e.ctrl.popupChanged(3); }, 1 },
+        { "swap", 3, [](Editor& e) { e.press(*e.ctrl.btnSwap()); }, 1 },
+        { "a press where a hidden swap sits reaches a colour fill's preview", 1,
+            [](Editor& e) {
+                e.click(Point(e.ctrl.btnSwap()->geometry().center().x(), H - 14));
+                EXPECT_EQ(panelIdentifier(), QStringLiteral("fillColorPanel"));
+            },
+            0 },
+        { "scale mode chosen by key", 6,
+            [](Editor& e) {
+                key(*e.ctrl.popup(), Qt::Key_End);
+                EXPECT_EQ(e.last.imageScaleType, 4);
+            },
+            1 },
         { "right-click on a two-stop gradient", 4,
             [](Editor& e) { e.click(Point(5, H - 28 - 4), Qt::RightButton); }, 0 },
     };
@@ -359,6 +405,41 @@ TEST(FillEditor, NotificationsPerAction)
         e.ctrl.setGradient(fillOfKind(row.kind));
         row.act(e);
         EXPECT_EQ(e.notified, row.notified);
+    }
+}
+
+// Wherever the swap button sits, a press on either colour circle opens the colour panel on
+// that circle's colour, and the swap answers only where it shows: at every width the
+// inspector gives a well, and at one so narrow that the swap overlaps the circles.
+TEST(FillEditor, CirclesOpenThePanelAndTheSwapAnswersWhereItShows)
+{
+    struct Row {
+        int width;
+        int kind;
+    };
+    const Row rows[]
+        = { { W, 2 }, { W, 3 }, { 253, 2 }, { 253, 3 }, { 205, 2 }, { 205, 3 }, { 120, 3 } };
+    const Color first(1, 0, 0), second(0, 0, 1);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.width) + " wide, kind " + std::to_string(row.kind));
+        Editor e(row.width);
+        e.ctrl.setGradient(fillOfKind(row.kind, { { first, 0 }, { second, 1 } }));
+        ASSERT_TRUE(e.ctrl.btnSwap()->isVisibleTo(&e.ctrl));
+        for (int stop : { 0, 1 }) {
+            const Rect c = e.ctrl.circleRect(stop);
+            for (double f : { 0.2, 0.5, 0.8 }) {
+                platform::ColorPanel::shared().setIdentifier(QString());
+                e.click(Point(c.x() + f * c.width(), c.y() + f * c.height()));
+                EXPECT_EQ(panelIdentifier(),
+                    stop == 0 ? QStringLiteral("gradientColorPanel1")
+                              : QStringLiteral("gradientColorPanel2"));
+                EXPECT_EQ(panelColour(), stop == 0 ? first : second);
+            }
+        }
+        EXPECT_EQ(e.notified, 0) << "opening the panel changes nothing";
+        e.press(*e.ctrl.btnSwap());
+        EXPECT_EQ(e.notified, 1);
+        EXPECT_EQ(e.last.gradient->stop(0).color, second);
     }
 }
 
@@ -404,8 +485,7 @@ TEST(FillEditor, TypedAndKnobAnglesAgreeEverywhere)
 {
     Editor typed;
     typed.ctrl.setGradient(fillOfKind(SZGradient::LinearFill));
-    typed.ctrl.angleField()->setText(QStringLiteral("-30"));
-    typed.ctrl.angleValueDidChange();
+    typeInto(*typed.ctrl.angleField(), QStringLiteral("-30"));
     EXPECT_EQ(typed.ctrl.gradient().angle, -30);
     EXPECT_EQ(typed.ctrl.angleStepper()->intValue(), 330);
     EXPECT_EQ(typed.ctrl.angleCtrl()->angle(), 330);
@@ -550,9 +630,12 @@ TEST(FillEditor, BadInputNeverCrashes)
                 }
             }
             platform::ColorPanel::shared().commitColor(Color(nan, 2, -1, nan));
-            ctrl.angleField()->setText(QStringLiteral("99999999999999999999999999999999999999999"));
-            ctrl.angleValueDidChange();
-            EXPECT_EQ(ctrl.gradient().angle, 2147483647) << "as typed, saturated";
+            // The angle field shows, and takes typing, for the linear kinds only.
+            if (ctrl.angleField()->isVisibleTo(&ctrl)) {
+                typeInto(*ctrl.angleField(),
+                    QStringLiteral("99999999999999999999999999999999999999999"));
+                EXPECT_EQ(ctrl.gradient().angle, 2147483647) << "as typed, saturated";
+            }
             ctrl.renderToImage(2.0);
         }
     }

@@ -1,5 +1,6 @@
 // The frame and corner panels: whole-pixel frame values with the aspect lock, corner radii
 // with the corner lock, the lock buttons' pictures, each control driven as a person does.
+#include "ClickInWindow.h"
 #include "ControlPress.h"
 #include "InspectorRig.h"
 #include "platform/ui/NamedImage.h"
@@ -231,16 +232,17 @@ TEST(FramePanel, StepperRangesHoldTheRecordsValues)
 // The lock buttons show their state in their picture and change no box.
 TEST(FramePanel, LockButtonsShowTheirPicture)
 {
-    InspectorWindow w;
+    InspectorWindow w(true);
     w.build({ framed(Kind::Shape, Rect(0, 0, 200, 100), shape::RoundedRectangle) });
     for (QPushButton* lock : { w.o.btnFrameLock, w.o.btnRoundRectLock }) {
+        const QPointF centre(lock->width() / 2.0, lock->height() / 2.0);
         EXPECT_TRUE(lock->isChecked());
         EXPECT_EQ(lock->property("imageName").toString(), QStringLiteral("lockbutton1"));
-        expectNoChange(w, [&] { testsupport::click(*lock, QPointF(5, 5)); });
+        expectNoChange(w, [&] { clickInWindow(*lock, centre); });
         EXPECT_FALSE(lock->isChecked());
         EXPECT_EQ(lock->property("imageName").toString(), QStringLiteral("lockbutton"));
         EXPECT_FALSE(lock->icon().isNull());
-        testsupport::click(*lock, QPointF(5, 5));
+        clickInWindow(*lock, centre);
         EXPECT_EQ(lock->property("imageName").toString(), QStringLiteral("lockbutton1"));
     }
     for (const char* name : { "lockbutton", "lockbutton1" })
@@ -250,6 +252,49 @@ TEST(FramePanel, LockButtonsShowTheirPicture)
     w.win.textViewSelected(w.boxes().textViewAry);
     EXPECT_TRUE(w.o.btnFrameLock->isChecked());
     EXPECT_EQ(w.o.btnFrameLock->property("imageName").toString(), QStringLiteral("lockbutton1"));
+}
+
+// A person opens a lock with a press and then changes one side, or one corner, alone; the
+// lock stays open for the next edit of the same selection.
+TEST(FramePanel, AnOpenedLockChangesOneSideOrOneCorner)
+{
+    struct Row {
+        const char* name;
+        bool corners;
+        int tag;
+        const char* typed;
+        std::function<void(InspectorWindow&)> check;
+    };
+    const auto frameIs = [](Rect expected) {
+        return [=](InspectorWindow& w) { EXPECT_EQ(boxAt(w, 0).frame(), expected); };
+    };
+    const auto radiiAre = [](std::array<int, 4> r) {
+        return [=](InspectorWindow& w) {
+            EXPECT_EQ(dynamic_cast<MyShapeView&>(boxAt(w, 0)).getRoundRectRadius(), r);
+        };
+    };
+    const Row rows[] = {
+        { "width alone", false, 0, "150", frameIs(Rect(10, 20, 150, 100)) },
+        { "height alone", false, 1, "40", frameIs(Rect(10, 20, 200, 40)) },
+        { "one corner (tag 0 is corner 3)", true, 0, "30", radiiAre({ 20, 20, 20, 30 }) },
+        { "another corner (tag 2 is corner 0)", true, 2, "5", radiiAre({ 5, 20, 20, 20 }) },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        InspectorWindow w(true);
+        w.build({ framed(Kind::Shape, Rect(10, 20, 200, 100), shape::RoundedRectangle) });
+        QWidget* panel = row.corners ? w.o.panelRoundRect : w.o.panelFrame;
+        QPushButton& lock = row.corners ? *w.o.btnRoundRectLock : *w.o.btnFrameLock;
+        if (row.corners)
+            typeInto(*field(panel, 0), QStringLiteral("20"));
+        clickInWindow(lock, QPointF(lock.width() / 2.0, lock.height() / 2.0));
+        ASSERT_FALSE(lock.isChecked());
+        expectOneUndoableStep(w, [&] {
+            typeInto(*field(panel, row.tag), QString::fromUtf8(row.typed));
+            row.check(w);
+            EXPECT_FALSE(lock.isChecked()) << "an edit keeps the lock open";
+        });
+    }
 }
 
 // The frame fields are labelled W, H, X and Y, each left of its field.

@@ -2,6 +2,7 @@
 // as one undo step, a slider or knob drag and a held key are one step, a remove button resets
 // its whole family in one step, typed numbers are held within the control's range and shown in
 // all three siblings, and the shadow's ink moves with its offset.
+#include "ClickInWindow.h"
 #include "PanelDriving.h"
 #include "platform/ui/ColorPanel.h"
 #include "platform/ui/SegmentedControl.h"
@@ -422,6 +423,43 @@ TEST(ShadowPanel, BlurAndOffsetSlidersAreLabelled)
         EXPECT_TRUE(blur->valueText().isEmpty());
         EXPECT_TRUE(offset->valueText().isEmpty());
     }
+}
+
+// The family switch shows which family the controls edit: the chosen segment is lighter than
+// the other, and the panel's title and its sliders' titles name that family.
+TEST(ShadowPanel, TheFamilySwitchShowsItsChoiceAndTheCaptionsFollow)
+{
+    InspectorWindow w(true);
+    w.build({ shadowedBox() });
+    platform::SegmentedControl& s = *w.o.segmentInnerShadow;
+    ASSERT_TRUE(s.isVisibleTo(&w.win));
+    // A segment's grey near its left edge, away from its centred title.
+    const auto shade = [&s](const QImage& image, int segment) {
+        const int x = int(s.frameForSegment(segment).x()) + 4;
+        return testsupport::pixelAt(image, x, s.height() / 2).g;
+    };
+    struct Row {
+        int segment;
+        const char* caption;
+    };
+    for (const Row& row : { Row { 1, "Box Shadow" }, Row { 0, "Inner Shadow" } }) {
+        SCOPED_TRACE(row.caption);
+        const double across = s.width() / 2.0 * (row.segment + 0.5);
+        clickInWindow(s, QPointF(across, s.height() / 2.0));
+        endEvent();
+        ASSERT_EQ(s.selectedSegment(), row.segment);
+        const QImage image = s.renderToImage();
+        EXPECT_GT(shade(image, row.segment), shade(image, 1 - row.segment) + 20);
+        EXPECT_EQ(w.o.lblInnerShadow->text(), QLatin1String(row.caption));
+        EXPECT_EQ(w.o.innerShadowBlurSlider->title(), QLatin1String(row.caption));
+        EXPECT_EQ(w.o.innerShadowOffsetSlider->title(), QLatin1String(row.caption));
+    }
+    // A picture box has no box shadow: its selection goes back to the inner shadow, and says so.
+    clickInWindow(s, QPointF(s.width() * 0.75, s.height() / 2.0));
+    EXPECT_EQ(w.o.lblInnerShadow->text(), QStringLiteral("Box Shadow"));
+    w.build({ shadowedBox(Kind::Image) });
+    EXPECT_EQ(w.o.lblInnerShadow->text(), QStringLiteral("Inner Shadow"));
+    EXPECT_EQ(w.o.innerShadowBlurSlider->title(), QStringLiteral("Inner Shadow"));
 }
 
 namespace {

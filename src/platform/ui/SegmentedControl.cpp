@@ -104,8 +104,18 @@ int SegmentedControl::segmentAt(const Point& p) const
 
 void SegmentedControl::drawRect(GraphicsContext& ctx, const Rect&)
 {
-    for (int i = 0; i < segmentCount(); ++i)
-        drawSegment(ctx, i, frameForSegment(i));
+    // The standard look: a rounded bar whose selected (or pressed) segments are lighter, so
+    // the choice shows whatever the segments' pictures are.
+    const Color selected(0x81 / 255.0, 0x81 / 255.0, 0x81 / 255.0, 1);
+    const Color other(0x51 / 255.0, 0x51 / 255.0, 0x51 / 255.0, 1);
+    GStateGuard guard(ctx);
+    ctx.clipToPath(BezierPath::roundedRect(bounds(), 3, 3));
+    for (int i = 0; i < segmentCount(); ++i) {
+        const Rect frame = frameForSegment(i);
+        ctx.setFillColor(isSelectedForSegment(i) || m_pressed == i ? selected : other);
+        ctx.fillRect(frame);
+        drawSegment(ctx, i, frame);
+    }
 }
 
 void SegmentedControl::drawSegment(GraphicsContext& ctx, int segment, const Rect& frame)

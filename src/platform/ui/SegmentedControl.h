@@ -6,8 +6,9 @@
 //  - SelectAny: that segment's selection toggles;
 //  - Momentary: the segment shows selected while pressed; selectedSegment() names it for the
 //    action, and nothing stays selected.
-// A segment with a menu pops the menu up under itself on the press instead. Subclasses draw
-// each segment through drawSegment().
+// A segment with a menu pops the menu up under itself on the press instead. The standard look
+// is a rounded bar whose selected and pressed segments are lighter; subclasses draw each
+// segment through drawSegment() or replace the whole look.
 #include "platform/graphics/Image.h"
 #include "platform/ui/Control.h"
 
