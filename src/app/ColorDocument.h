@@ -5,12 +5,11 @@
 // A document comes from a picture file's bytes (new, untitled, edited until first saved) or
 // from a document file. A file some of whose boxes could not be read, or whose values were
 // longer than a box keeps, opens as an edited copy under the file's name, and its window says
-// what was left out or cut. Either way the picture is
-// decoded before any window exists: bytes that do not decode give "Unsupported image format!",
-// the file's name and the reason, and no document at all. A picture decoded from damaged data
-// opens with a warning that says so. A file is read and validated once; what it holds waits here
-// until the window is made, then is restored into it in the file's order, and 1 ms later the
-// window's first render is asked for.
+// what was left out or cut. Either way the picture is decoded before any window exists: bytes
+// that do not decode give "Unsupported image format!", the file's name and the reason, and no
+// document at all. A picture decoded from damaged data opens with a warning that says so. A
+// file is read and validated once; what it holds waits here until the window is made, then is
+// restored into it in the file's order, and 1 ms later the window's first render is asked for.
 //
 // Main thread only.
 #include "app/DocumentFile.h"
