@@ -6,8 +6,11 @@
 //   fuzz_seeds --at-limits <folder>
 //                         writes documents as large as a person's may be into <folder>: the
 //                         most boxes a document may hold, one very long text, and a thousand
-//                         boxes casting wide shadows. Each must open within the fuzz step's
-//                         hang limit; they are kept in tests/data/regressions/document_fuzz/.
+//                         boxes casting wide shadows; and two past what a box keeps, a text of
+//                         1,500,000 characters and a gradient of 1,500 stops. Each must open
+//                         within the fuzz step's hang limit; they are kept in
+//                         tests/data/regressions/document_fuzz/.
+#include "OverLimitDocuments.h"
 #include "app/DocumentFile.h"
 #include "boxes/MyTextView.h"
 #include "platform/archive/KeyedArchiver.h"
@@ -201,6 +204,12 @@ void documentsAtLimits(const QString& folder)
     }
     shadows.boxes = ContainerSnapshot(std::move(records));
     save(folder, "boxes-1000-shadow-blur-1000", DocumentFile::write(shadows));
+
+    // Past what a box keeps: read in part, which the person is told.
+    save(folder, "text-1500000-characters-over-the-limit",
+        fuzzinput::documentWithText(contents.imageData, 1'500'000));
+    save(folder, "gradient-1500-stops-over-the-limit",
+        fuzzinput::documentWithGradient(contents.imageData, 1500));
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QSaveFile>
+#include <algorithm>
 #include <cmath>
 
 const QString ColorDocument::kDocumentType = QStringLiteral("com.corvatile.quillmark.document");
@@ -188,6 +189,41 @@ QStringList ColorDocument::leftOutMessages(const DocumentContents& contents, con
     if (contents.maskLeftOut)
         messages << QStringLiteral("The mask of \u201c%1\u201d could not be read and was left out.")
                         .arg(name);
+    messages << cutMessages(contents.cuts, name);
+    return messages;
+}
+
+QStringList ColorDocument::cutMessages(
+    const std::vector<platform::ArchiveCut>& cuts, const QString& name)
+{
+    // One sentence for each kind of cut, in the order first met.
+    struct Kind {
+        const platform::ArchiveCut* first;
+        int count;
+    };
+    std::vector<Kind> kinds;
+    for (const platform::ArchiveCut& cut : cuts) {
+        const auto same = std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) {
+            return k.first->thing == cut.thing && k.first->unit == cut.unit
+                && k.first->kept == cut.kept;
+        });
+        if (same == kinds.end())
+            kinds.push_back({ &cut, 1 });
+        else
+            ++same->count;
+    }
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    QStringList messages;
+    for (const Kind& kind : kinds) {
+        const platform::ArchiveCut& cut = *kind.first;
+        const QString kept = english.toString(cut.kept);
+        messages << (kind.count == 1
+                ? QStringLiteral("A %1 of \u201c%2\u201d has %3 %4; only the first %5 were kept.")
+                      .arg(cut.thing, name, english.toString(cut.found), cut.unit, kept)
+                : QStringLiteral("%1 %2s of \u201c%3\u201d have more than %4 %5; only the first "
+                                 "%4 of each were kept.")
+                      .arg(QString::number(kind.count), cut.thing, name, kept, cut.unit));
+    }
     return messages;
 }
 

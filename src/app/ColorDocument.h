@@ -3,13 +3,13 @@
 // document window, read from and written to the document file (DocumentFile).
 //
 // A document comes from a picture file's bytes (new, untitled, edited until first saved) or
-// from a document file. A file some of whose boxes could not be read opens as an edited copy
-// under the file's name, and its window says how many were left out. Either way the picture is
-// decoded before any window exists: bytes that do not decode give "Unsupported image format!",
-// the file's name and the reason, and no document at all. A picture decoded from damaged data
-// opens with a warning that says so. A file is read and validated once; what it holds waits here
-// until the window is made, then is restored into it in the file's order, and 1 ms later the
-// window's first render is asked for.
+// from a document file. A file some of whose boxes could not be read, or whose values were
+// longer than a box keeps, opens as an edited copy under the file's name, and its window says
+// what was left out or cut. Either way the picture is decoded before any window exists: bytes
+// that do not decode give "Unsupported image format!", the file's name and the reason, and no
+// document at all. A picture decoded from damaged data opens with a warning that says so. A
+// file is read and validated once; what it holds waits here until the window is made, then is
+// restored into it in the file's order, and 1 ms later the window's first render is asked for.
 //
 // Main thread only.
 #include "app/DocumentFile.h"
@@ -54,8 +54,12 @@ public:
     // What a document opened without some of its boxes tells the person, as the window shows.
     static QString leftOutMessage(int boxes, const QString& name);
     // Everything a read left out of the file, one sentence for each part: boxes one by one,
-    // the box layer as a whole, the mask.
+    // the box layer as a whole, the mask, the values cut.
     static QStringList leftOutMessages(const DocumentContents& contents, const QString& name);
+    // What a read that kept values only in part tells the person: one sentence for each kind
+    // of cut ("A text of “Trip” has 1,500,000 characters; only the first 1,000,000 were kept.").
+    static QStringList cutMessages(
+        const std::vector<platform::ArchiveCut>& cuts, const QString& name);
 
     // "Quillmark %@" filled with the date and time as "MM-dd-yyyy 'at' h.mm a".
     QString defaultDraftName() const override;

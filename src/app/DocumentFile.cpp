@@ -234,6 +234,13 @@ QString unreadableReason(const platform::ArchiveFailure& failure)
     return QStringLiteral("it is damaged (unreadable at byte %1)").arg(failure.offset);
 }
 
+// A version as the refusals say it: exactly enough to tell it from every other, so that
+// 1.1999999 is never shown as the current 1.2.
+QString versionText(double version)
+{
+    return QString::number(version, 'g', QLocale::FloatingPointShortest);
+}
+
 // Every refusal of a file keeps the one error the document architecture gives for it; its
 // own text ("Invalid Version") is said only of a version the reader refuses.
 platform::DocumentError refusal(const QString& reason, bool ofVersion = false)
@@ -265,11 +272,11 @@ std::optional<platform::DocumentError> refusalOf(const KeyedUnarchiver& coder)
         return refusal(QStringLiteral("it is not a Quillmark document"), true);
     if (version.toDouble() < DocumentFile::kVersion)
         return refusal(QStringLiteral("it was made by an old version (%1) that cannot be opened")
-                           .arg(version.toDouble()),
+                           .arg(versionText(version.toDouble())),
             true);
     if (version.toDouble() >= DocumentFile::kNewerVersion)
         return refusal(QStringLiteral("it was made by a newer version of Quillmark (%1)")
-                           .arg(version.toDouble()),
+                           .arg(versionText(version.toDouble())),
             true);
     if (const std::size_t boxes = boxRecordCount(coder);
         boxes > std::size_t(DocumentFile::kMaxBoxes))
@@ -303,6 +310,7 @@ DocumentFile::ReadResult DocumentFile::read(const QByteArray& data)
     // The working picture, turned upright.
     contents.mask = readMask(coder, picture.uprightSize, contents.maskLeftOut);
     contents.boxes = readBoxes(coder, contents.leftOutBoxes, contents.boxLayerLeftOut);
+    contents.cuts = coder.cuts();
     readCanvasSettings(coder, contents);
     return contents;
 }

@@ -21,8 +21,9 @@
 // Reading validates everything: a missing or unreadable number reads 0, a bad slider 0, a bad
 // canvas setting its neutral value; a mask that cannot be read or does not fit the picture is
 // left out (maskLeftOut), box records of the wrong structure are skipped (and counted), a box
-// layer that cannot be read at all is left out (boxLayerLeftOut); each with a line in the
-// "quillmark.app" log.
+// layer that cannot be read at all is left out (boxLayerLeftOut), a value longer than a box
+// keeps (a text, a gradient's stops, a shape's points) is cut to the limit (cuts); each with a
+// line in the "quillmark.app" log.
 // A file is refused as a whole when it is no archive, is damaged, has no version we read, or
 // has more boxes than kMaxBoxes; the error says why (DocumentError::reason).
 //
@@ -30,6 +31,7 @@
 // budget for the picture and the boxes' pictures together): a file that could not be read back
 // is not written.
 #include "container/ContainerSnapshot.h"
+#include "platform/archive/KeyedUnarchiver.h"
 #include "platform/document/DocumentError.h"
 #include "platform/geometry/Point.h"
 
@@ -71,9 +73,15 @@ struct DocumentContents {
     // Reading only: the file held a mask that could not be read (not a PNG, too large, or not
     // fitting the picture), which was left out.
     bool maskLeftOut = false;
+    // Reading only: values of the boxes longer than a box keeps, each kept in part (a text of
+    // more than a million characters, a gradient of more than 1,000 stops, ...).
+    std::vector<platform::ArchiveCut> cuts;
 
     // Whether reading left anything of the file out: saving over it would lose it.
-    bool leftContentOut() const { return leftOutBoxes > 0 || boxLayerLeftOut || maskLeftOut; }
+    bool leftContentOut() const
+    {
+        return leftOutBoxes > 0 || boxLayerLeftOut || maskLeftOut || !cuts.empty();
+    }
 };
 
 class DocumentFile {

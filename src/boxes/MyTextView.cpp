@@ -230,14 +230,9 @@ void MyTextView::setUndoData(const UNDODATA& record)
     r.validate();
     setFixedWidth(r.fixedWidth);
     platform::TextEditor& editor = _txtBox->editor();
-    AttributedString text = r.rtf.value_or(AttributedString());
-    // Held to what a box can take by typing or pasting: a record from a file may hold more.
-    if (text.length() > MyTextBox::kMaxCharacters) {
-        qCWarning(lcBoxes) << "record: a text of" << text.length() << "characters; kept"
-                           << MyTextBox::kMaxCharacters;
-        text = text.attributedSubstring(TextRange(0, MyTextBox::kMaxCharacters));
-    }
-    editor.setText(text);
+    // validate() held the text to what a box can take by typing or pasting.
+    static_assert(std::size_t(MyTextBox::kMaxCharacters) == UNDODATA::kMaxTextLength);
+    editor.setText(r.rtf.value_or(AttributedString()));
     _txtBox->setSelectable(r.selectable);
     _txtBox->setEditable(r.editable);
     if (isEditing() && editor.isEditable()) {

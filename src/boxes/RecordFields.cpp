@@ -167,6 +167,18 @@ template struct Object<SZGradient>;
 template struct Object<platform::Color>;
 template struct Object<platform::AttributedString>;
 
+bool RichText::fix(Value& text, const Bounds& bounds, const UNDODATA&, QStringView key)
+{
+    if (countOf(text) <= bounds.maxCount)
+        return true;
+    qsizetype kept = qsizetype(bounds.maxCount);
+    if (kept > 0 && text->string().at(kept - 1).isHighSurrogate())
+        --kept;
+    qCWarning(lcBoxes) << "record:" << key << "has" << text->length() << "characters; kept" << kept;
+    text = text->attributedSubstring(platform::TextRange(0, kept));
+    return false;
+}
+
 void Picture::encode(KeyedArchiver& coder, QStringView key, const Value& value)
 {
     coder.encodeObject(keyString(key), value);

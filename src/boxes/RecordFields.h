@@ -143,7 +143,22 @@ bool Object<platform::Color>::fix(Value& value, const Bounds&, const UNDODATA&, 
 
 using Fill = Object<SZGradient>;
 using ColorObject = Object<platform::Color>;
-using RichText = Object<platform::AttributedString>;
+
+// Codings of lists that a record holds to maxCount entries name what they count, so that a
+// reader that had to cut one can say so (a cut is noted on the coder by UNDODATA::initWithCoder):
+// countOf() counts a value, Bounds::thing names what holds it, kUnit what it counts.
+
+// A text of at most maxCount characters (UTF-16 units); a longer one keeps its first ones, not
+// splitting a character in two.
+struct RichText : Object<platform::AttributedString> {
+    struct Bounds {
+        std::size_t maxCount = 0;
+        const char* thing = "text";
+    };
+    static constexpr const char* kUnit = "characters";
+    static std::size_t countOf(const Value& text) { return text ? std::size_t(text->length()) : 0; }
+    static bool fix(Value& value, const Bounds& bounds, const UNDODATA& record, QStringView key);
+};
 
 // A picture object. The kinds in requiredBy cannot show without one (the record is kept: such a
 // box draws its background and border).
@@ -163,7 +178,10 @@ struct Points {
     using Value = std::vector<platform::Point>;
     struct Bounds {
         std::size_t maxCount = 0;
+        const char* thing = "";
     };
+    static constexpr const char* kUnit = "points";
+    static std::size_t countOf(const Value& points) { return points.size(); }
     static void encode(platform::KeyedArchiver& coder, QStringView key, const Value& value);
     static void decode(const platform::KeyedUnarchiver& coder, QStringView key, Value& value);
     static bool fix(Value& value, const Bounds& bounds, const UNDODATA& record, QStringView key);
@@ -175,7 +193,10 @@ struct Controls {
     using Value = std::vector<ControlValue>;
     struct Bounds {
         std::size_t maxCount = 0;
+        const char* thing = "";
     };
+    static constexpr const char* kUnit = "control values";
+    static std::size_t countOf(const Value& values) { return values.size(); }
     static void encode(platform::KeyedArchiver& coder, QStringView key, const Value& value);
     static void decode(const platform::KeyedUnarchiver& coder, QStringView key, Value& value);
     static bool fix(Value& value, const Bounds& bounds, const UNDODATA& record, QStringView key);
@@ -232,7 +253,7 @@ inline constexpr Float::Bounds kFloatRange { -double(std::numeric_limits<float>:
 inline constexpr auto kFields = std::tuple {
     field<Int32>(u"type", &UNDODATA::type, EveryKind, EveryKind),
 
-    field<RichText>(u"rtf", &UNDODATA::rtf, TextKind, TextKind),
+    field<RichText>(u"rtf", &UNDODATA::rtf, TextKind, TextKind, { UNDODATA::kMaxTextLength }),
     field<Range>(u"selectionRange", &UNDODATA::selectionRange, TextKind, NoKind),
     field<Attributes>(u"typingAttributes", &UNDODATA::typingAttributes, TextKind, NoKind),
     field<Bool>(u"selectable", &UNDODATA::selectable, TextKind, NoKind),
@@ -245,9 +266,9 @@ inline constexpr auto kFields = std::tuple {
     field<Float>(u"saturation", &UNDODATA::saturation, ImageKind, ImageKind, { .fallback = 1.0 }),
 
     field<Points>(
-        u"points", &UNDODATA::points, ShapeKind, ShapeKind, { UNDODATA::kMaxShapePoints }),
+        u"points", &UNDODATA::points, ShapeKind, ShapeKind, { UNDODATA::kMaxShapePoints, "shape" }),
     field<Controls>(u"controlVals", &UNDODATA::controlVals, ShapeKind, ShapeKind,
-        { UNDODATA::kMaxShapePoints }),
+        { UNDODATA::kMaxShapePoints, "shape" }),
     field<Int32>(u"shapeType", &UNDODATA::shapeType, ShapeKind, ShapeKind),
     field<Int32>(u"startType", &UNDODATA::startType, ShapeKind, ShapeKind),
     field<Int32>(u"endType", &UNDODATA::endType, ShapeKind, ShapeKind),
@@ -280,8 +301,8 @@ inline constexpr auto kFields = std::tuple {
         u"boxshadowOffsetSize", &UNDODATA::boxShadowOffsetSize, EveryKind, TextKind, kShadowOffset),
     field<Float>(u"horzPerspective", &UNDODATA::horzPerspective, EveryKind, EveryKind, kFloatRange),
     field<Float>(u"vertPerspective", &UNDODATA::vertPerspective, EveryKind, EveryKind, kFloatRange),
-    field<Points>(
-        u"curves", &UNDODATA::curves, EveryKind, EveryKind, { UNDODATA::kMaxCurvePoints }),
+    field<Points>(u"curves", &UNDODATA::curves, EveryKind, EveryKind,
+        { UNDODATA::kMaxCurvePoints, "warp curve" }),
     field<Frame>(u"frame", &UNDODATA::frame, EveryKind, EveryKind,
         { UNDODATA::kMaxCoordinate, UNDODATA::kMaxExtent }),
     field<Float>(u"layerOpacity", &UNDODATA::layerOpacity, EveryKind, EveryKind,

@@ -63,13 +63,33 @@ void UNDODATA::encodeWithCoder(KeyedArchiver& coder) const
     });
 }
 
+namespace {
+
+// A list longer than its field keeps is cut by validate(); the coder is told first, so that
+// whoever reads the archive can tell the person what was cut.
+template <class F, class V>
+void noteCut(const KeyedUnarchiver& coder, const F& field, const V& value)
+{
+    using C = record::CodingOf<F>;
+    if constexpr (requires { C::countOf(value); }) {
+        const std::size_t count = C::countOf(value);
+        if (count > field.bounds.maxCount)
+            coder.noteCut({ QString::fromLatin1(field.bounds.thing), QString::fromLatin1(C::kUnit),
+                qint64(count), qint64(field.bounds.maxCount) });
+    }
+}
+
+} // namespace
+
 UNDODATA UNDODATA::initWithCoder(const KeyedUnarchiver& coder)
 {
     // "type" comes first in the table, so each later field is read by the type just read.
     UNDODATA r;
     record::forEachField([&](const auto& f) {
-        if (record::includes(f.holders, r.type))
+        if (record::includes(f.holders, r.type)) {
             record::CodingOf<decltype(f)>::decode(coder, f.key, r.*f.member);
+            noteCut(coder, f, r.*f.member);
+        }
     });
     r.validate();
     return r;

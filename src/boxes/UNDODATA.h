@@ -55,6 +55,8 @@ public:
     static constexpr int kMaxShadowSize = 100000;
     static constexpr std::size_t kMaxCurvePoints = 10000;
     static constexpr std::size_t kMaxShapePoints = 100000;
+    // What a text box holds at most, typed, pasted or read (UTF-16 units).
+    static constexpr std::size_t kMaxTextLength = 1'000'000;
 
     int type = TextBox;
     std::optional<platform::AttributedString> rtf;

@@ -1,8 +1,9 @@
 // Parts of a document that cannot be read at all, the box layer as a whole or the mask, are
-// left out with a word, and the document opens as an edited, untitled copy under the file's
-// name, so that a plain Save asks where rather than overwrite the file with less. Every
-// document we write holds a box layer, so a layer that is missing, of the wrong kind or
-// written twice lost its boxes.
+// left out with a word (and values too long to keep are cut with one), and the document opens as an
+// edited, untitled copy under the file's name, so that a plain Save asks where rather than
+// overwrite the file with less. Every document we write holds a box layer, so a layer that is
+// missing, of the wrong kind or written twice lost its boxes.
+#include "../../fuzz/OverLimitDocuments.h"
 #include "AppFakes.h"
 #include "app/DocumentFile.h"
 #include "platform/archive/KeyedArchiver.h"
@@ -199,3 +200,113 @@ std::vector<LeftOutRow> leftOutRows()
 
 INSTANTIATE_TEST_SUITE_P(
     Document, LeftOut, ::testing::ValuesIn(leftOutRows()), testsupport::RowName());
+
+// Values longer than a box keeps (a text, a gradient's stops, a shape's points) are cut to the
+// limit on reading: told as what is left out is, and the document opens as an edited copy, so
+// that a plain Save cannot write the cut value over the whole one.
+namespace {
+
+QByteArray documentOfRecords(const std::vector<UNDODATA>& records)
+{
+    DocumentContents contents;
+    contents.imageData = picture();
+    contents.boxes = ContainerSnapshot(records);
+    return DocumentFile::write(contents);
+}
+
+UNDODATA textOf(int characters)
+{
+    UNDODATA r = textRecord();
+    r.rtf = platform::AttributedString(QString(characters, QChar(u'q')));
+    return r;
+}
+
+UNDODATA shapeOf(std::size_t points)
+{
+    UNDODATA r;
+    r.type = UNDODATA::ShapeBox;
+    r.frame = platform::Rect(10, 20, 200, 50);
+    r.points.assign(points, platform::Point(5, 5));
+    return r;
+}
+
+struct CutRow {
+    const char* name;
+    std::function<QByteArray()> file;
+    QStringList told;
+    // What the first box holds once restored, and how much of it there must be.
+    std::function<qint64(const UNDODATA&)> measure;
+    qint64 kept;
+};
+
+qint64 textLength(const UNDODATA& r)
+{
+    return r.rtf ? r.rtf->length() : -1;
+}
+qint64 backgroundStops(const UNDODATA& r)
+{
+    return r.backColor && r.backColor->gradient ? r.backColor->gradient->numberOfColorStops() : -1;
+}
+qint64 shapePoints(const UNDODATA& r)
+{
+    return qint64(r.points.size());
+}
+
+class CutValues : public ::testing::TestWithParam<CutRow> { };
+
+} // namespace
+
+TEST_P(CutValues, AreToldAndTheFileIsNotOverwritten)
+{
+    const CutRow& row = GetParam();
+    AppSession s;
+    const QString path = s.dir.filePath("Trip.quillmark");
+    ASSERT_TRUE(writeFile(path, row.file()));
+    auto* opened = s.open(path);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(s.fixture.alerts->messages, row.told);
+    const auto& restored = static_cast<FakeWindow*>(opened->windowPort())->state;
+    ASSERT_TRUE(restored.boxes);
+    ASSERT_FALSE(restored.boxes->records().empty());
+    EXPECT_EQ(row.measure(restored.boxes->records().front()), row.kept);
+    const bool cut = !row.told.isEmpty();
+    EXPECT_EQ(opened->filePath().isEmpty(), cut) << "opens untitled";
+    EXPECT_EQ(opened->isDocumentEdited(), cut);
+    EXPECT_EQ(opened->displayName(), "Trip");
+    if (!cut)
+        return;
+    const QByteArray before = readFile(path);
+    s.fixture.panels->saveAnswers.push_back(s.dir.filePath("Trip copy.quillmark"));
+    ASSERT_TRUE(opened->save());
+    EXPECT_TRUE(s.fixture.panels->saveAnswers.empty()) << "the save panel was asked";
+    EXPECT_EQ(readFile(path), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Document, CutValues,
+    ::testing::Values(CutRow { "text_of_a_million_kept_whole",
+                          [] { return fuzzinput::documentWithText(picture(), 1'000'000); }, {},
+                          textLength, 1'000'000 },
+        CutRow { "text_of_1500000_characters",
+            [] { return fuzzinput::documentWithText(picture(), 1'500'000); },
+            { "A text of \u201cTrip\u201d has 1,500,000 characters; only the first 1,000,000 "
+              "were kept." },
+            textLength, 1'000'000 },
+        CutRow { "two_texts_over_the_limit",
+            [] {
+                return documentOfRecords({ textOf(1'200'000), textRecord(), textOf(1'000'001) });
+            },
+            { "2 texts of \u201cTrip\u201d have more than 1,000,000 characters; only the first "
+              "1,000,000 of each were kept." },
+            textLength, 1'000'000 },
+        CutRow { "gradient_of_1000_stops_kept_whole",
+            [] { return fuzzinput::documentWithGradient(picture(), 1000); }, {}, backgroundStops,
+            1000 },
+        CutRow { "gradient_of_1500_stops",
+            [] { return fuzzinput::documentWithGradient(picture(), 1500); },
+            { "A gradient of \u201cTrip\u201d has 1,500 stops; only the first 1,000 were kept." },
+            backgroundStops, 1000 },
+        CutRow { "shape_of_100001_points", [] { return documentOfRecords({ shapeOf(100'001) }); },
+            { "A shape of \u201cTrip\u201d has 100,001 points; only the first 100,000 were "
+              "kept." },
+            shapePoints, 100'000 }),
+    testsupport::RowName());

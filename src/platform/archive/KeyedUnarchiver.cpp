@@ -24,6 +24,7 @@ struct KeyedUnarchiver::Context {
     QStringList allowedList;
     QSet<QString> allowed; // allowedList with the picture aliases added
     qint64 picturePixels = 0;
+    std::vector<ArchiveCut> cuts;
 };
 
 namespace {
@@ -170,6 +171,19 @@ const ArchiveNode* KeyedUnarchiver::nodeFor(const QString& key) const
 qint64& KeyedUnarchiver::picturePixelBudget() const
 {
     return m_context->picturePixels;
+}
+
+void KeyedUnarchiver::noteCut(ArchiveCut cut) const
+{
+    qCWarning(lcArchive).noquote()
+        << QStringLiteral("a %1 of %2 %3 keeps the first %4")
+               .arg(cut.thing, QString::number(cut.found), cut.unit, QString::number(cut.kept));
+    m_context->cuts.push_back(std::move(cut));
+}
+
+const std::vector<ArchiveCut>& KeyedUnarchiver::cuts() const
+{
+    return m_context->cuts;
 }
 
 bool KeyedUnarchiver::containsValueForKey(const QString& key) const

@@ -29,10 +29,21 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
 struct ArchiveNode;
+
+// A value a decoder kept only in part because it held more than a reader keeps (a gradient's
+// stops past Gradient::kMaxStops, ...): what held it and what it counts, as a person is told
+// ("gradient", "stops"), and how many there were and were kept.
+struct ArchiveCut {
+    QString thing;
+    QString unit;
+    qint64 found = 0;
+    qint64 kept = 0;
+};
 
 class KeyedUnarchiver {
 public:
@@ -63,6 +74,10 @@ public:
     // from it, at any depth and by any decoder, draws on this one budget, which starts at
     // ArchiveLimits::maxImagePixels.
     qint64& picturePixelBudget() const;
+    // Decoders at any depth note here what they kept only in part, so that the reader's caller
+    // can tell the person rather than lose it silently; cuts() lists them in the order noted.
+    void noteCut(ArchiveCut cut) const;
+    const std::vector<ArchiveCut>& cuts() const;
 
     bool containsValueForKey(const QString& key) const;
     // How many entries the archive holds under key: a key written twice is read as its last

@@ -68,8 +68,8 @@ std::optional<Gradient> ValueCoding<Gradient>::decode(const KeyedUnarchiver& cod
     if (!stops)
         return std::nullopt;
     if (stops->size() > size_t(Gradient::kMaxStops))
-        qCDebug(lcArchive) << "gradient of" << stops->size() << "stops keeps the first"
-                           << Gradient::kMaxStops;
+        coder.noteCut({ QStringLiteral("gradient"), QStringLiteral("stops"), qint64(stops->size()),
+            Gradient::kMaxStops });
     const size_t count = std::min(stops->size(), size_t(Gradient::kMaxStops));
     std::vector<GradientStop> result;
     result.reserve(count);

@@ -10,8 +10,8 @@
 //   Rect      "NSValue"     "rect": a rectangle
 //
 // Decoding validates: every number must be finite, a gradient needs two stops (more than
-// Gradient::kMaxStops keep the first ones), a picture must decode as PNG within the reader's
-// dimension bounds. Anything else reads as absent.
+// Gradient::kMaxStops keep the first ones, noted as a cut), a picture must decode as PNG within the
+// reader's dimension bounds. Anything else reads as absent.
 #include "platform/geometry/Point.h"
 #include "platform/geometry/Rect.h"
 #include "platform/geometry/Size.h"

@@ -46,6 +46,30 @@ DocumentError writeError(const QString& path, const QFileDevice& file, int saved
     return fileError(path, reason, int(file.error()));
 }
 
+// The save's temporary file goes beside path: when that folder is there but cannot be written,
+// it is the folder to name (the file itself may well be writable), with the system's reason.
+std::optional<DocumentError> unwritableFolderError(const QString& path)
+{
+    const QFileInfo target(path);
+    if (target.exists() && !target.isWritable())
+        return std::nullopt; // the file's own refusal says it
+    const QString folder = target.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return std::nullopt; // a folder that is not there: the path says it
+#ifdef Q_OS_UNIX
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return std::nullopt;
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+#else
+    if (QFileInfo(folder).isWritable())
+        return std::nullopt;
+    const QString reason = QStringLiteral("Permission denied");
+#endif
+    return DocumentError { kFileErrorDomain, int(QFileDevice::OpenError),
+        QStringLiteral("The folder \u201c%1\u201d cannot be written to: %2.")
+            .arg(QDir::toNativeSeparators(folder), reason) };
+}
+
 // The draft names of the documents alive now.
 QSet<QString>& draftNamesInUse()
 {
@@ -247,8 +271,50 @@ int Document::sweepStaleTemporaryFiles(const QString& path)
     return removed;
 }
 
+std::optional<Document::FileStamp> Document::fileStamp(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info { };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileStamp { quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+        qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec };
+#else
+    const QFileInfo file(path);
+    if (!file.exists())
+        return std::nullopt;
+    return FileStamp { 0, 0, file.size(), file.lastModified().toMSecsSinceEpoch() * 1'000'000 };
+#endif
+}
+
+const QStringList Document::kChangedFileButtons
+    = { QStringLiteral("Cancel"), QStringLiteral("Save Anyway") };
+
+QString Document::changedFileMessage(const QString& path)
+{
+    return QStringLiteral("The file \u201c%1\u201d has been changed by another application since "
+                          "it was opened or saved.")
+        .arg(QFileInfo(path).fileName());
+}
+
+bool Document::keepsOtherProgramsChanges()
+{
+    if (m_filePath.isEmpty() || !m_fileStamp)
+        return false;
+    const std::optional<FileStamp> now = fileStamp(m_filePath);
+    if (!now || *now == *m_fileStamp)
+        return false;
+    qCWarning(lcDocument) << "changed by another application since read or saved:" << m_filePath;
+    const int answer = AlertPresenter::current().runModalWithButtons(AlertStyle::Warning,
+        changedFileMessage(m_filePath),
+        QStringLiteral("Saving replaces its changes with this document."), kChangedFileButtons);
+    return answer - AlertPresenter::kFirstButtonReturn
+        != int(kChangedFileButtons.indexOf(QStringLiteral("Save Anyway")));
+}
+
 std::optional<DocumentError> Document::readFromFile(const QString& path)
 {
+    const std::optional<FileStamp> stamp = fileStamp(path);
     std::variant<QByteArray, DocumentError> bytes = DocumentError::cancellation();
     if (!BackgroundWait::run(openingLabel(path),
             [&](const std::atomic_bool& cancelled) { bytes = readFileContents(path, cancelled); }))
@@ -267,8 +333,10 @@ std::optional<DocumentError> Document::readFromFile(const QString& path)
         qCWarning(lcDocument) << "opened without all of its contents, as a copy:" << path;
         m_draftName = file.completeBaseName();
         m_saveDirectory = file.absolutePath();
+        m_fileStamp.reset();
     } else {
         setFilePath(file.absoluteFilePath());
+        m_fileStamp = stamp;
     }
     markClean();
     return std::nullopt;
@@ -285,8 +353,12 @@ std::optional<DocumentError> Document::writeToFile(const QString& path) const
     // on the way leaves the old file whole.
     QSaveFile file(path);
     errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return writeError(path, file, errno);
+    if (!file.open(QIODevice::WriteOnly)) {
+        const int savedErrno = errno;
+        if (auto folder = unwritableFolderError(path))
+            return *folder;
+        return writeError(path, file, savedErrno);
+    }
     if (file.write(bytes) != bytes.size()) {
         const DocumentError error = writeError(path, file, errno);
         file.cancelWriting();
@@ -300,8 +372,10 @@ std::optional<DocumentError> Document::writeToFile(const QString& path) const
 bool Document::saveTo(const QString& path)
 {
     const auto error = writeToFile(path);
-    if (!error)
+    if (!error) {
+        m_fileStamp = fileStamp(path);
         return true;
+    }
     qCWarning(lcDocument) << "save failed:" << error->message();
     AlertPresenter::current().runModal(AlertStyle::Critical,
         QStringLiteral("The document \u201c%1\u201d could not be saved. %2")
@@ -313,6 +387,8 @@ bool Document::save()
 {
     if (m_filePath.isEmpty())
         return saveAs();
+    if (keepsOtherProgramsChanges())
+        return false;
     if (!saveTo(m_filePath))
         return false;
     markClean();

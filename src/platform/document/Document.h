@@ -10,7 +10,9 @@
 // only be kept by saving it.
 //
 // Saving is atomic (QSaveFile): a failed save leaves the previous file byte for byte, keeps the
-// document edited, and tells the user where and why it failed.
+// document edited, and tells the user where and why it failed. A save over the document's own
+// file that another program changed since it was read or saved asks first (Save Anyway or
+// Cancel), so that the other program's work is not replaced unseen.
 //
 // Main thread only.
 #include "platform/document/DocumentError.h"
@@ -21,6 +23,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <atomic>
 #include <optional>
@@ -72,7 +75,9 @@ public:
     std::optional<DocumentError> writeToFile(const QString& path) const;
 
     // Saves to the document's file, or asks for one (as saveAs) when it has none. A failure is
-    // shown to the user. Returns true when the document was written.
+    // shown to the user. When the file was changed by another program since it was read or
+    // last saved, the person is asked first; Cancel writes nothing and answers false.
+    // Returns true when the document was written.
     bool save();
     // Asks for a file, writes it and makes it the document's file. False when cancelled or
     // failed (failures are shown).
@@ -111,6 +116,21 @@ public:
     // "3.2 GB": a file's size as the refusals say it.
     static QString fileSizeText(qint64 bytes);
 
+    // What tells one version of a file from another without reading it: where it is stored
+    // and when and how large it was last written. Nothing when the file cannot be looked at.
+    struct FileStamp {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static std::optional<FileStamp> fileStamp(const QString& path);
+    // The alert that asks before a save replaces what another program wrote; its buttons are
+    // kChangedFileButtons, Cancel first (the default: nothing is lost by it).
+    static QString changedFileMessage(const QString& path);
+    static const QStringList kChangedFileButtons;
+
 signals:
     void editedChanged(bool edited);
     void filePathChanged(const QString& path);
@@ -143,6 +163,9 @@ private:
     void markClean();
     void reportEditedChange();
     bool saveTo(const QString& path);
+    // Whether the document's file was changed by another program since it was read or saved
+    // here and the person chose not to replace it. A file that is gone is simply written.
+    bool keepsOtherProgramsChanges();
 
     UndoManager m_undo;
     QString m_filePath;
@@ -150,6 +173,9 @@ private:
     mutable QString m_draftName; // filled on first use
     QString m_saveDirectory; // where the save panel starts while there is no file
     bool m_leftContentOut = false; // set by readFromData() during readFromFile()
+    // The file as it was when last read or saved here: a different one was written by another
+    // program. Taken before reading, so a change made while reading counts as one.
+    std::optional<FileStamp> m_fileStamp;
     int m_savedChangeCount = 0;
     bool m_lastEdited = true;
     QPointer<QWidget> m_window;

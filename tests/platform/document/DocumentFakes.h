@@ -54,7 +54,20 @@ private:
 class RecordingAlerts final : public platform::AlertPresenter {
 public:
     QStringList messages;
+    // The titles of the buttons to press in alerts with buttons, in turn; the cancel button
+    // once none is left.
+    QStringList buttonChoices;
+    QStringList lastButtons;
     void runModal(platform::AlertStyle, const QString& message) override { messages << message; }
+    int runModalWithButtons(platform::AlertStyle, const QString& message, const QString&,
+        const QStringList& buttons) override
+    {
+        messages << message;
+        lastButtons = buttons;
+        const qsizetype chosen
+            = buttonChoices.isEmpty() ? -1 : buttons.indexOf(buttonChoices.takeFirst());
+        return kFirstButtonReturn + int(chosen >= 0 ? chosen : cancelButtonIndex(buttons));
+    }
 };
 
 // Installs scripted panels and recording alerts for one test and puts the previous ones back.
