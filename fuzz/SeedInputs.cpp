@@ -5,9 +5,13 @@
 //
 //   fuzz_seeds --at-limits <folder>
 //                         writes documents as large as a person's may be into <folder>: the
-//                         most boxes a document may hold, one very long text, and a thousand
-//                         boxes casting wide shadows. Each must open within the fuzz step's
-//                         hang limit; they are kept in tests/data/regressions/document_fuzz/.
+//                         most boxes a document may hold, one very long text, a thousand
+//                         boxes casting wide shadows, a thousand lines whose arrow heads reach
+//                         over the whole canvas, and boxes with every effect on pictures of one
+//                         and of four pixels (zoomed hundreds of times). Each must open within
+//                         the fuzz step's hang limit; they are kept in
+//                         tests/data/regressions/document_fuzz/.
+#include "../tests/support/HeavyDrawings.h"
 #include "app/DocumentFile.h"
 #include "boxes/MyTextView.h"
 #include "platform/archive/KeyedArchiver.h"
@@ -201,6 +205,10 @@ void documentsAtLimits(const QString& folder)
     }
     shadows.boxes = ContainerSnapshot(std::move(records));
     save(folder, "boxes-1000-shadow-blur-1000", DocumentFile::write(shadows));
+
+    save(folder, "lines-1000-arrow-heads-stroke-1000", testsupport::arrowLinesDocument(1000, 1000));
+    save(folder, "effects-on-a-1x1-picture", testsupport::effectsOnTinyPictureDocument(1));
+    save(folder, "effects-on-a-4x4-picture", testsupport::effectsOnTinyPictureDocument(4));
 }
 
 } // namespace
