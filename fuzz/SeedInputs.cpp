@@ -6,7 +6,7 @@
 //   fuzz_seeds --at-limits <folder>
 //                         writes documents as large as a person's may be into <folder>: the
 //                         most boxes a document may hold, one very long text, a thousand
-//                         boxes casting wide shadows, a thousand lines whose arrow heads reach
+//                         boxes casting wide shadows, three hundred lines whose arrow heads reach
 //                         over the whole canvas, and boxes with every effect on pictures of one
 //                         and of four pixels (zoomed hundreds of times). Each must open within
 //                         the fuzz step's hang limit; they are kept in
@@ -206,7 +206,7 @@ void documentsAtLimits(const QString& folder)
     shadows.boxes = ContainerSnapshot(std::move(records));
     save(folder, "boxes-1000-shadow-blur-1000", DocumentFile::write(shadows));
 
-    save(folder, "lines-1000-arrow-heads-stroke-1000", testsupport::arrowLinesDocument(1000, 1000));
+    save(folder, "lines-300-arrow-heads-stroke-1000", testsupport::arrowLinesDocument(300, 1000));
     save(folder, "effects-on-a-1x1-picture", testsupport::effectsOnTinyPictureDocument(1));
     save(folder, "effects-on-a-4x4-picture", testsupport::effectsOnTinyPictureDocument(4));
 }
