@@ -15,6 +15,15 @@
 //                            cannot distort it).
 //                            "cpu_s" is the processor time of all threads, a figure that holds
 //                            on a machine busy with other work.
+// BM_ArrowLinesFirstFrame, BM_ArrowLinesRepaint
+//                            5000 lines with arrow heads at stroke 1000 (HeavyDrawings.h): every
+//                            head reaches over the whole canvas. Goals: a first frame under 2 s,
+//                            a repaint of the whole window under 0.5 s.
+// BM_EffectsOnTinyPictureFirstFrame/side
+//                            six boxes with every effect on a picture of side x side pixels,
+//                            zoomed to fit the window (goal: under 1 s; its peak memory is
+//                            peak_open_document's).
+#include "../tests/support/HeavyDrawings.h"
 #include "app/ColorDocument.h"
 #include "app/ColorDocumentController.h"
 #include "app/DocumentFile.h"
@@ -296,6 +305,50 @@ BENCHMARK(BM_HeavyShadowsRepaint)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(2);
+
+void BM_ArrowLinesFirstFrame(benchmark::State& state)
+{
+    platform::ThreadPool::setMaxThreads(8);
+    const HeavyDocument document(testsupport::arrowLinesDocument(5000, 1000));
+    firstFrame(state, document, 5000, false);
+}
+BENCHMARK(BM_ArrowLinesFirstFrame)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+void BM_ArrowLinesRepaint(benchmark::State& state)
+{
+    platform::ThreadPool::setMaxThreads(8);
+    HeavyDocument document(testsupport::arrowLinesDocument(5000, 1000));
+    NoWelcome welcome;
+    ColorDocumentController controller(welcome);
+    DocumentWindow* window = document.written ? openAndShow(controller, document.path) : nullptr;
+    if (!window) {
+        state.SkipWithError("the document did not show");
+        return;
+    }
+    double cpu = 0;
+    for (auto _ : state) {
+        const double cpu0 = processorSeconds();
+        benchmark::DoNotOptimize(window->grab());
+        cpu += processorSeconds() - cpu0;
+    }
+    closeAll(controller);
+    state.counters["cpu_s"]
+        = cpu / double(std::max<benchmark::IterationCount>(1, state.iterations()));
+}
+BENCHMARK(BM_ArrowLinesRepaint)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_EffectsOnTinyPictureFirstFrame(benchmark::State& state)
+{
+    platform::ThreadPool::setMaxThreads(8);
+    const HeavyDocument document(testsupport::effectsOnTinyPictureDocument(int(state.range(0))));
+    firstFrame(state, document, 6, false);
+}
+BENCHMARK(BM_EffectsOnTinyPictureFirstFrame)
+    ->Arg(1)
+    ->Arg(4)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 
 } // namespace
 

@@ -11,14 +11,30 @@
 // largest-box           a 1600 x 1200 JPEG picture and a 7000 x 9000 PNG box picture, about
 //                       the largest a box may show (a third of what the picture leaves)
 // halves                an 8000 x 16000 JPEG picture and an 8000 x 12000 PNG box picture
+// arrow-lines           5000 lines with arrow heads at stroke 1000 (HeavyDrawings.h); and
+//                       arrow-lines-300, three hundred of them (kept as a fuzz input)
+// effects-on-1x1, effects-on-4x4
+//                       six boxes with every effect on a picture of 1 x 1 or 4 x 4 pixels
 //
 // The JPEGs are encoded a strip at a time, so that making them costs no picture's memory.
+//
+//   peak_open_document make-drop DIR
+//                                  writes drop-16000-square.png (a 16000 x 16000 PNG of about a
+//                                  megabyte) and drop-target.quillmark (a 1080 x 1080 picture)
+//   peak_open_document drop DOC PICTURE
+//                                  opens DOC, drops PICTURE on its window as a person does and
+//                                  prints the peak once the new box shows it
+//   peak_open_document drop-whole DOC PICTURE
+//                                  the same with the picture decoded whole and handed to the
+//                                  canvas as it is, for comparison
+#include "../tests/support/HeavyDrawings.h"
 #include "../tests/support/PictureFiles.h"
 #include "app/ColorDocument.h"
 #include "app/ColorDocumentController.h"
 #include "app/DocumentFile.h"
 #include "app/DocumentWindowAdapter.h"
 #include "app/WelcomeWindowPort.h"
+#include "boxes/MyImageView.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/RenderView.h"
 #include "container/ContainerSnapshot.h"
@@ -33,7 +49,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QPainter>
+#include <QUrl>
 #include <QtEndian>
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -82,10 +101,15 @@ QByteArray document(const QByteArray& picture, const QByteArray& boxPng)
     return testsupport::withPngReplaced(DocumentFile::write(contents), boxPng);
 }
 
+// A document the writer refused comes as no bytes: it is told, and no empty file is left.
 bool write(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    if (!bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        return true;
+    std::fprintf(stderr, "peak_open_document: %s not written\n", qPrintable(path));
+    file.remove();
+    return false;
 }
 
 int make(const QString& dir)
@@ -94,12 +118,42 @@ int make(const QString& dir)
     QByteArray claims = monoPng(8, 8);
     qToBigEndian(quint32(16000), claims.data() + 16);
     qToBigEndian(quint32(16000), claims.data() + 20); // its checksum is not mended: never read
-    const bool ok
-        = write(dir + "/huge-picture-and-box.quillmark", document(stripJpeg(16000, 16000), claims))
-        && write(
-            dir + "/largest-box.quillmark", document(stripJpeg(1600, 1200), monoPng(7000, 9000)))
-        && write(dir + "/halves.quillmark", document(stripJpeg(8000, 16000), monoPng(8000, 12000)));
+    // Each is written whatever became of the others.
+    const bool written[] = {
+        write(dir + "/huge-picture-and-box.quillmark", document(stripJpeg(16000, 16000), claims)),
+        write(dir + "/largest-box.quillmark", document(stripJpeg(1600, 1200), monoPng(7000, 9000))),
+        write(dir + "/halves.quillmark", document(stripJpeg(8000, 16000), monoPng(8000, 12000))),
+        write(dir + "/arrow-lines.quillmark", testsupport::arrowLinesDocument(5000, 1000)),
+        write(dir + "/arrow-lines-300.quillmark", testsupport::arrowLinesDocument(300, 1000)),
+        write(dir + "/effects-on-1x1.quillmark", testsupport::effectsOnTinyPictureDocument(1)),
+        write(dir + "/effects-on-4x4.quillmark", testsupport::effectsOnTinyPictureDocument(4)),
+    };
+    const bool ok = std::all_of(std::begin(written), std::end(written), [](bool w) { return w; });
     return ok ? 0 : 1;
+}
+
+int makeDrop(const QString& dir)
+{
+    QDir().mkpath(dir);
+    QByteArray png;
+    {
+        QImage square(16000, 16000, QImage::Format_RGB32);
+        if (square.isNull())
+            return 1;
+        square.fill(qRgb(40, 120, 200));
+        QPainter(&square).fillRect(QRect(4000, 4000, 8000, 8000), QColor(230, 180, 40));
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        if (!writer.write(square))
+            return 1;
+    }
+    DocumentContents target;
+    target.imageData = stripJpeg(1080, 1080);
+    return write(dir + "/drop-16000-square.png", png)
+            && write(dir + "/drop-target.quillmark", DocumentFile::write(target))
+        ? 0
+        : 1;
 }
 
 class NoWelcome final : public WelcomeWindowPort {
@@ -167,6 +221,52 @@ int open(const QString& path)
     return peakMB <= boundMB ? 0 : 2;
 }
 
+int drop(const QString& path, const QString& picture, bool whole)
+{
+    installDocumentWindowFactory(
+        [](platform::UndoManager& undo) { return std::make_unique<DocumentWindowAdapter>(undo); });
+    NoWelcome welcome;
+    ColorDocumentController controller(welcome);
+    auto* document
+        = static_cast<ColorDocument*>(controller.openDocumentWithContentsOfFile(path).document);
+    auto* port = document ? dynamic_cast<DocumentWindowAdapter*>(document->windowPort()) : nullptr;
+    if (!port)
+        return 1;
+    DocumentWindow& window = port->window();
+    window.resize(1400, 900);
+    window.show();
+    canvas::CanvasControls* canvas = window.canvasControls();
+    TextViewContainer* boxes = canvas ? canvas->textViewContainer() : nullptr;
+    if (!boxes)
+        return 1;
+    QElapsedTimer t;
+    t.start();
+    if (whole) {
+        QFile file(picture);
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        const platform::LoadedPicture loaded = platform::PictureLoader::load(file.readAll());
+        if (!loaded.ok())
+            return 1;
+        canvas->newImageBox(&window, platform::Image::fromQImage(loaded.pixels));
+    } else {
+        window.dropFiles({ QUrl::fromLocalFile(QFileInfo(picture).absoluteFilePath()) });
+    }
+    while (boxes->textViewAry.empty() && t.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    window.grab();
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto* box = boxes->textViewAry.empty()
+        ? nullptr
+        : dynamic_cast<const MyImageView*>(boxes->textViewAry.front());
+    const QImage kept = box ? box->orgImage().toQImage() : QImage();
+    std::printf("%s %s: box of %d x %d pixels in %.1f s; peak %.0f MB\n",
+        whole ? "decoded whole," : "dropped,", qPrintable(QFileInfo(picture).fileName()),
+        kept.width(), kept.height(), t.elapsed() / 1000.0, double(usage.ru_maxrss) * 1024 / 1e6);
+    return box ? 0 : 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -178,6 +278,11 @@ int main(int argc, char** argv)
         return make(args[2]);
     if (args.size() == 2)
         return open(args[1]);
-    std::fprintf(stderr, "usage: peak_open_document make DIR | FILE\n");
+    if (args.size() == 3 && args[1] == "make-drop")
+        return makeDrop(args[2]);
+    if (args.size() == 4 && (args[1] == "drop" || args[1] == "drop-whole"))
+        return drop(args[2], args[3], args[1] == "drop-whole");
+    std::fprintf(stderr,
+        "usage: peak_open_document make DIR | FILE | make-drop DIR | drop[-whole] DOC PICTURE\n");
     return 64;
 }

@@ -5,11 +5,14 @@
 //
 //   fuzz_seeds --at-limits <folder>
 //                         writes documents as large as a person's may be into <folder>: the
-//                         most boxes a document may hold, one very long text, and a thousand
-//                         boxes casting wide shadows; and two past what a box keeps, a text of
-//                         1,500,000 characters and a gradient of 1,500 stops. Each must open
-//                         within the fuzz step's hang limit; they are kept in
+//                         most boxes a document may hold, one very long text, a thousand
+//                         boxes casting wide shadows, three hundred lines whose arrow heads reach
+//                         over the whole canvas, and boxes with every effect on pictures of one
+//                         and of four pixels (zoomed hundreds of times); and two past what a box
+//                         keeps, a text of 1,500,000 characters and a gradient of 1,500 stops.
+//                         Each must open within the fuzz step's hang limit; they are kept in
 //                         tests/data/regressions/document_fuzz/.
+#include "../tests/support/HeavyDrawings.h"
 #include "OverLimitDocuments.h"
 #include "app/DocumentFile.h"
 #include "boxes/MyTextView.h"
@@ -210,6 +213,9 @@ void documentsAtLimits(const QString& folder)
         fuzzinput::documentWithText(contents.imageData, 1'500'000));
     save(folder, "gradient-1500-stops-over-the-limit",
         fuzzinput::documentWithGradient(contents.imageData, 1500));
+    save(folder, "lines-300-arrow-heads-stroke-1000", testsupport::arrowLinesDocument(300, 1000));
+    save(folder, "effects-on-a-1x1-picture", testsupport::effectsOnTinyPictureDocument(1));
+    save(folder, "effects-on-a-4x4-picture", testsupport::effectsOnTinyPictureDocument(4));
 }
 
 } // namespace

@@ -15,10 +15,12 @@
 #include "container/ContainerDelegate.h"
 #include "container/ContainerLogging.h"
 #include "container/MyInstantAlphaView.h"
+#include "container/NewBoxPicture.h"
 #include "foundation/ImageAdditions.h"
 #include "platform/ui/TrackingArea.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 using platform::Point;
@@ -74,7 +76,7 @@ void TextViewContainer::drawRect(const Rect& dirty, platform::GraphicsContext& c
 {
     // Nothing of its own: the nests and the overlay draw themselves, and a draw marks nothing.
     (void)dirty;
-    (void)ctx;
+    findHiddenNests(ctx);
 }
 
 void TextViewContainer::markForDisplay()
@@ -255,9 +257,10 @@ platform::FilterImage TextViewContainer::reducedPicture(
     if (rendered.isNull())
         return {};
     const Rect extent = rendered.extent();
-    const double w = std::max(1.0, std::floor(extent.size.width) - 1.0);
-    const double h = std::max(1.0, std::floor(extent.size.height) - 1.0);
-    return rendered.cropped(Rect(0.0, 0.0, w, h));
+    const QSize kept = newbox::keptOfReduced(
+        QSize(int(std::clamp(std::floor(extent.size.width), 0.0, double(INT_MAX))),
+            int(std::clamp(std::floor(extent.size.height), 0.0, double(INT_MAX)))));
+    return rendered.cropped(Rect(0.0, 0.0, kept.width(), kept.height()));
 }
 
 void TextViewContainer::newImageBox(const platform::Image& picture)
@@ -268,15 +271,8 @@ void TextViewContainer::newImageBox(const platform::Image& picture)
     const double W = size->width;
     const double H = size->height;
     platform::FilterImage source = pictureSource(picture);
-    if (!source.isNull()) {
-        const Size ext = source.extent().size;
-        // A picture of no pixels is not reduced (and divides by nothing).
-        if (ext.width > 0.0 && ext.height > 0.0) {
-            float s = float(std::min(0.75 * W / ext.width, 0.75 * H / ext.height));
-            s = std::min(s, 1.0f);
-            source = reducedPicture(source, s);
-        }
-    }
+    if (!source.isNull())
+        source = reducedPicture(source, newbox::pictureScale(source.extent().size, Size(W, H)));
     const Size boxSize = source.isNull() ? Size() : source.extent().size;
     auto image = std::make_unique<MyImageView>(Rect(W / 2.0 - boxSize.width / 2.0,
         H / 2.0 - boxSize.height / 2.0, boxSize.width, boxSize.height));

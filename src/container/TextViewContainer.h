@@ -374,7 +374,19 @@ public:
     // copied stays on the clipboard.
     void duplicateSelection();
 
+protected:
+    // Leaves out the nests the last drawRect found wholly hidden under opaque boxes above them.
+    bool drawsSubview(const platform::View& subview) const override;
+
 private:
+    // ---- what the pass being drawn leaves out (TextViewContainerOcclusion.cpp)
+    // A box layer of thousands of overlapping boxes costs every one of them on every frame
+    // though the top few hide the rest: the nests whose drawing (shadow included) lies wholly
+    // under the opaque fills of shapes above them, within what this pass draws, are found
+    // once per pass (sorted) and left out.
+    void findHiddenNests(platform::GraphicsContext& ctx);
+    std::vector<const platform::View*> m_hiddenNests;
+
     // ---- structure (TextViewContainer.cpp)
     // Builds the nest of box's kind, adds it as the top subview and appends the box.
     MyViewBase* addBoxNest(std::unique_ptr<MyViewBase> box);

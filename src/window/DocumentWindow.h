@@ -349,9 +349,13 @@ private:
     void showSliderPictures(const TextViewContainer::SelectedBoxStates& states, int n);
     // Reads and decodes the files off the main thread, in order, and hands each picture to
     // sink on the main thread while this window lives; one message when any was refused.
+    // With the working size of new boxes, each picture comes at the size a new box keeps it.
     using PictureSink = std::function<void(const platform::Image&)>;
-    void loadPictureFiles(const QStringList& paths, PictureSink sink);
+    void loadPictureFiles(const QStringList& paths, PictureSink sink,
+        std::optional<platform::Size> newBoxWorking = std::nullopt);
     void addPictureBox(const platform::Image& picture);
+    // The working size new picture boxes are laid out on (none without a picture).
+    std::optional<platform::Size> newBoxWorkingSize() const;
     // The smoke session's stand-in for a drag of files (see DocumentWindowPictures.cpp).
     void installTestDropHook();
     // The smoke session's way to find the inspector's controls (see DocumentWindowPictures.cpp).

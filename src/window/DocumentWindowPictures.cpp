@@ -3,6 +3,7 @@
 // main thread, one after another within one budget of pixels per request, and each picture
 // reaches the canvas on the main thread only while this window still exists.
 #include "canvas/CanvasControls.h"
+#include "container/NewBoxPicture.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/document/Dispatch.h"
 #include "platform/document/Document.h"
@@ -47,12 +48,16 @@ struct DecodedFile {
     QString refusal;
 };
 
-DecodedFile decodeFile(const QString& path, qint64& pixelBudget)
+DecodedFile decodeFile(
+    const QString& path, qint64& pixelBudget, const std::optional<Size>& newBoxWorking)
 {
     auto bytes = Document::readFileBytes(path);
     if (const auto* error = std::get_if<DocumentError>(&bytes))
         return { {}, error->message() };
-    const LoadedPicture loaded = PictureLoader::load(std::get<QByteArray>(bytes), {}, pixelBudget);
+    const QByteArray& data = std::get<QByteArray>(bytes);
+    const LoadedPicture loaded = newBoxWorking
+        ? newbox::loadForNewBox(data, *newBoxWorking, pixelBudget)
+        : PictureLoader::load(data, {}, pixelBudget);
     if (!loaded.ok()) {
         qCWarning(lcWindow).noquote() << "picture not loaded:" << path << loaded.error;
         // The system's words only where they fit: a format refusal.
@@ -85,7 +90,8 @@ QString refusalsText(const QStringList& refusals)
 
 } // namespace
 
-void DocumentWindow::loadPictureFiles(const QStringList& paths, PictureSink sink)
+void DocumentWindow::loadPictureFiles(
+    const QStringList& paths, PictureSink sink, std::optional<Size> newBoxWorking)
 {
     if (paths.isEmpty())
         return;
@@ -102,10 +108,10 @@ void DocumentWindow::loadPictureFiles(const QStringList& paths, PictureSink sink
                 fn();
         });
     };
-    dispatch::background([this, paths, sink, refusals, onMain] {
+    dispatch::background([this, paths, sink, refusals, onMain, newBoxWorking] {
         qint64 budget = PictureLoader::kMaxPixels;
         for (const QString& path : paths) {
-            DecodedFile decoded = decodeFile(path, budget);
+            DecodedFile decoded = decodeFile(path, budget, newBoxWorking);
             onMain([sink, refusals, decoded] {
                 if (decoded.picture.isNull())
                     *refusals << decoded.refusal;
@@ -119,6 +125,11 @@ void DocumentWindow::loadPictureFiles(const QStringList& paths, PictureSink sink
                 AlertPresenter::current().runModal(AlertStyle::Critical, refusalsText(*refusals));
         });
     });
+}
+
+std::optional<Size> DocumentWindow::newBoxWorkingSize() const
+{
+    return m_canvasControls ? m_canvasControls->workingImageSize() : std::nullopt;
 }
 
 void DocumentWindow::addPictureBox(const Image& picture)
@@ -147,7 +158,9 @@ void DocumentWindow::newImageBox()
 {
     beforeAction();
     if (const auto path = PanelPresenter::current().runOpenPanel(picturePanel(this)))
-        loadPictureFiles({ *path }, [this](const Image& picture) { addPictureBox(picture); });
+        loadPictureFiles(
+            { *path }, [this](const Image& picture) { addPictureBox(picture); },
+            newBoxWorkingSize());
 }
 
 void DocumentWindow::replaceImage()
@@ -174,7 +187,8 @@ bool DocumentWindow::dropFiles(const QList<QUrl>& urls)
     }
     if (paths.isEmpty())
         return false;
-    loadPictureFiles(paths, [this](const Image& picture) { addPictureBox(picture); });
+    loadPictureFiles(
+        paths, [this](const Image& picture) { addPictureBox(picture); }, newBoxWorkingSize());
     return true;
 }
 

@@ -4,8 +4,14 @@
 #include "boxes/MyTextBox.h"
 #include "boxes/ShapeModel.h"
 #include "container/MyInstantAlphaView.h"
+#include "container/NewBoxPicture.h"
+#include "foundation/ImageAdditions.h"
 #include "support/NamedCase.h"
+#include "support/PictureFiles.h"
 
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPainter>
 #include <cmath>
 
 using platform::Rect;
@@ -327,4 +333,73 @@ TEST(Creation, RemoveAllSelectionEndsEditingAndCollapsesTheTextSelection)
     EXPECT_FALSE(shapeBox->isDrawing());
     EXPECT_EQ(c.expandingId, -1);
     EXPECT_EQ(c.expandingSubId, -1);
+}
+
+namespace {
+
+// Red, green, white and blue quadrants from the top left clockwise.
+QByteArray quadrantsFile(int w, int h, const char* format, int orientation = 1)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.fillRect(0, 0, w / 2, h / 2, QColor(220, 20, 20));
+    p.fillRect(w / 2, 0, w - w / 2, h / 2, QColor(20, 200, 20));
+    p.fillRect(w / 2, h / 2, w - w / 2, h - h / 2, QColor(240, 240, 240));
+    p.fillRect(0, h / 2, w / 2, h - h / 2, QColor(20, 20, 220));
+    p.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(95);
+    writer.write(image);
+    return orientation == 1 ? bytes : testsupport::withExifOrientation(bytes, orientation);
+}
+
+} // namespace
+
+// A picture file decoded for a new box comes at the size the box keeps it at (not decoded
+// whole and reduced afterwards), and the box made of it is the box the whole picture makes:
+// the same frame, the same colours where they show.
+TEST(Creation, PictureForANewBoxIsDecodedAtTheSizeItIsKept)
+{
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        Size working;
+    };
+    const Case cases[] = {
+        { "jpeg", quadrantsFile(3000, 2000, "jpeg"), Size(1000, 600) },
+        { "png", quadrantsFile(2001, 1333, "png"), Size(999, 700) },
+        { "jpeg turned upright", quadrantsFile(2400, 1200, "jpeg", 6), Size(1200, 900) },
+        { "png that fits", quadrantsFile(300, 200, "png"), Size(1000, 600) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const platform::LoadedPicture whole = platform::PictureLoader::load(c.bytes);
+        ASSERT_TRUE(whole.ok());
+        qint64 budget = platform::PictureLoader::kMaxPixels;
+        const platform::LoadedPicture kept = newbox::loadForNewBox(c.bytes, c.working, budget);
+        ASSERT_TRUE(kept.ok()) << kept.error.toStdString();
+
+        ContainerRig fromWhole(c.working), fromKept(c.working);
+        fromWhole.container->newImageBox(platform::Image::fromQImage(whole.pixels));
+        fromKept.container->newImageBox(platform::Image::fromQImage(kept.pixels));
+        auto* a = dynamic_cast<MyImageView*>(fromWhole.container->textViewAry.at(0));
+        auto* b = dynamic_cast<MyImageView*>(fromKept.container->textViewAry.at(0));
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(b->frame(), a->frame());
+        EXPECT_EQ(QSizeF(kept.pixels.size()), QSizeF(a->frame().width(), a->frame().height()));
+        const QImage shownA = CGImage(a->orgImage()), shownB = CGImage(b->orgImage());
+        ASSERT_EQ(shownA.size(), shownB.size());
+        // Away from the quadrants' edges.
+        for (const double fx : { 0.2, 0.8 })
+            for (const double fy : { 0.2, 0.8 }) {
+                const QPoint at(int(fx * shownA.width()), int(fy * shownA.height()));
+                const QRgb pa = shownA.pixel(at), pb = shownB.pixel(at);
+                EXPECT_NEAR(qRed(pa), qRed(pb), 6) << fx << " " << fy;
+                EXPECT_NEAR(qGreen(pa), qGreen(pb), 6) << fx << " " << fy;
+                EXPECT_NEAR(qBlue(pa), qBlue(pb), 6) << fx << " " << fy;
+            }
+    }
 }

@@ -1,6 +1,7 @@
 // The path toolkit's fuzz entry on a few hand-made inputs (run without clang), and the
 // largest and most degenerate paths the toolkit promises to answer in bounded time.
 #include "../../fuzz/PathToolkitInput.h"
+#include "../../fuzz/RegressionInputs.h"
 #include "PathRig.h"
 
 #include <QByteArray>
@@ -34,6 +35,19 @@ TEST(PathToolkitFuzz, HandMadeInputsRunSafely)
     for (const QByteArray& input : inputs)
         fuzzinput::pathToolkit(
             reinterpret_cast<const std::uint8_t*>(input.constData()), size_t(input.size()));
+}
+
+// The inputs scripts/fuzz.sh keeps for the target, as CI's fuzz step runs them first.
+TEST(PathToolkitFuzz, EveryKeptInputRunsSafely)
+{
+    const QString folder = fuzzinput::regressionFolder("path_toolkit_fuzz");
+    const auto inputs = fuzzinput::regressionInputs(folder);
+    ASSERT_FALSE(inputs.empty()) << folder.toStdString();
+    for (const auto& input : inputs) {
+        SCOPED_TRACE(input.name.toStdString());
+        fuzzinput::pathToolkit(reinterpret_cast<const std::uint8_t*>(input.bytes.constData()),
+            size_t(input.bytes.size()));
+    }
 }
 
 TEST(PathToolkitFuzz, MillionSegmentsAndIdenticalPaths)

@@ -81,6 +81,11 @@ namespace platform {
 
 using namespace graphicsinternal;
 
+namespace {
+// How many times the area that shows a path's bounds may cover before the path is cut.
+constexpr double kManyTimesShown = 16.0;
+} // namespace
+
 QPainterPath GraphicsContext::Impl::shownPart(
     const QPainterPath& user, const QTransform& toDevice, bool* cut) const
 {
@@ -98,9 +103,13 @@ QPainterPath GraphicsContext::Impl::shownPart(
         || !std::isfinite(bounds.width()) || !std::isfinite(bounds.height()))
         return user; // nothing to cut by: the drawing refuses it by its bounds
     // A path that stays within a screen or so of what shows is drawn as it is: cutting would
-    // change nothing a person sees, and only costs.
+    // change nothing a person sees, and only costs. But one that covers many times the area
+    // that shows (a line's heads at a huge width) costs the painter's rasteriser its whole size
+    // even so: a tenth of a second for a few thousand pixels around a screen.
     const double near = std::max({ kShownPartSlack, visible.width(), visible.height() });
-    if (visible.adjusted(-near, -near, near, near).contains(bounds))
+    const bool manyTimesShown
+        = bounds.width() * bounds.height() > kManyTimesShown * visible.width() * visible.height();
+    if (visible.adjusted(-near, -near, near, near).contains(bounds) && !manyTimesShown)
         return user;
     // Antialiased edges reach a pixel out, and a shadow its blur and offset further.
     double margin = 4.0;

@@ -239,8 +239,8 @@ LoadedPicture PictureLoader::load(const QByteArray& bytes)
     return load(bytes, Limits(), budget);
 }
 
-LoadedPicture PictureLoader::load(
-    const QByteArray& bytes, const Limits& limits, qint64& pixelBudget)
+LoadedPicture PictureLoader::load(const QByteArray& bytes, const Limits& limits,
+    qint64& pixelBudget, const ReducedSize& reducedSize)
 {
     LoadedPicture result;
     if (bytes.isEmpty())
@@ -258,7 +258,32 @@ LoadedPicture PictureLoader::load(
     const QSize size = h.storedSize;
     if (!size.isValid())
         return failure(result, h.fault, QStringLiteral("no picture size in the header"));
-    const qint64 cost = h.cost;
+    // A picture kept smaller than it is: what is decoded, and at what size it comes out.
+    QSize reduced;
+    if (reducedSize) {
+        const QSize wanted = reducedSize(h.uprightSize);
+        if (!wanted.isEmpty() && wanted.width() <= h.uprightSize.width()
+            && wanted.height() <= h.uprightSize.height() && wanted != h.uprightSize)
+            reduced = wanted;
+    }
+    int jpegScale = 8;
+    QSize decodedUpright = h.uprightSize;
+    qint64 cost = h.cost;
+    if (reduced.isValid()) {
+        const qint64 all = qint64(size.width()) * size.height();
+        if (isJpeg(h.format)) {
+            const QSize wantedStored = h.orientation >= 5 ? reduced.transposed() : reduced;
+            jpegScale = jpegScaleFor(size, wantedStored);
+            const QSize scaled = jpegScaledSize(size, jpegScale);
+            decodedUpright = h.orientation >= 5 ? scaled.transposed() : scaled;
+            // The decoded pixels are a part of the whole (a progressive picture's
+            // coefficients are not).
+            cost += qint64(scaled.width()) * scaled.height() - all;
+        }
+        // (The reduced copy is made once the decode's own working copy is gone, and a new box
+        // keeps it at most three quarters of a working picture: the decode is what is charged,
+        // as a picture loaded whole is.)
+    }
     result.cost = cost;
     result.budgetLeft = pixelBudget;
     if (size.width() > limits.maxDimension || size.height() > limits.maxDimension
@@ -276,7 +301,7 @@ LoadedPicture PictureLoader::load(
             result, PictureFault::CutShort, QStringLiteral("truncated or incomplete BMP"));
     QImage image;
     if (isJpeg(h.format)) {
-        image = decodeJpeg(bytes, h.orientation, result);
+        image = decodeJpeg(bytes, h.orientation, result, jpegScale);
         if (image.isNull())
             return failure(result, result.fault, result.error);
         if (result.damaged)
@@ -292,10 +317,13 @@ LoadedPicture PictureLoader::load(
             return failure(result, unreadableFault(bytes, h.format), reader.errorString());
         }
     }
-    if (image.size() != h.uprightSize)
+    if (image.size() != decodedUpright)
         return failure(
             result, PictureFault::Corrupt, QStringLiteral("picture size differs from its header"));
     image = toWorkingFormat(std::move(image));
+    // Premultiplied already, so the smooth reduction reads the pixels where they are.
+    if (reduced.isValid() && !image.isNull() && image.size() != reduced)
+        image = image.scaled(reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (image.isNull())
         return failure(result, PictureFault::TooLarge, QStringLiteral("out of memory"));
     result.pixels = std::move(image);

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <limits>
 
 namespace platform {
@@ -77,6 +78,9 @@ public:
         QByteArray format;
         int maxDimension = std::numeric_limits<int>::max();
     };
+    // Asked with the upright size once the header is read: the size the caller keeps the
+    // picture at.
+    using ReducedSize = std::function<QSize(QSize upright)>;
 
     static LoadedPicture load(const QByteArray& bytes);
     // The same within limits, drawing on a pixel budget shared by several loads: the picture
@@ -85,7 +89,11 @@ public:
     // Otherwise its cost is taken from pixelBudget
     // before it is decoded, whether the decode then succeeds or not, so that what a series of
     // loads may cost is bounded by the budget it started with.
-    static LoadedPicture load(const QByteArray& bytes, const Limits& limits, qint64& pixelBudget);
+    // With reducedSize, a picture kept smaller than it is comes out at that size, decoded no
+    // larger than it must be (a JPEG at a fraction of its size) and never held twice at full
+    // size; the budget is charged what that decode holds.
+    static LoadedPicture load(const QByteArray& bytes, const Limits& limits, qint64& pixelBudget,
+        const ReducedSize& reducedSize = {});
 
     // Reads the header alone.
     static PictureHeader header(const QByteArray& bytes, const QByteArray& format = {});
@@ -108,7 +116,13 @@ private:
     // Decodes a JPEG with libjpeg-turbo itself, whose warnings tell a picture with missing
     // pixels (cut short, corrupt entropy data) from a whole one, turned upright as it decodes
     // (no second copy). Null, with fault and error set, when the picture is not whole.
-    static QImage decodeJpeg(const QByteArray& bytes, int orientation, LoadedPicture& result);
+    // scaleNum / 8 is the scale it is decoded at (the decoder's own reduction).
+    static QImage decodeJpeg(
+        const QByteArray& bytes, int orientation, LoadedPicture& result, int scaleNum = 8);
+    // The smallest of the JPEG decoder's scales n / 8 that still gives at least `wanted`
+    // (stored orientation) of a picture of `stored`, and the size it gives.
+    static int jpegScaleFor(const QSize& stored, const QSize& wanted);
+    static QSize jpegScaledSize(const QSize& stored, int scaleNum);
     // Whether a BMP's pixel data lies whole within the file and sets every pixel; a cut file
     // is otherwise read with rows of black or of whatever memory held.
     static bool bmpIsWhole(const QByteArray& bytes);

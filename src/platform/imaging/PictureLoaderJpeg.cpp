@@ -38,6 +38,7 @@ struct Decode {
     JOCTET* icc = nullptr; // malloc'ed by libjpeg
     unsigned int iccLength = 0;
     int orientation = 1;
+    int scaleNum = 8; // of 8
 
     Decode()
     {
@@ -192,6 +193,8 @@ bool run(Decode& d, const QByteArray& bytes)
     readHeader(d, bytes);
     jpeg_decompress_struct& info = d.info;
     jpeg_read_icc_profile(&info, &d.icc, &d.iccLength);
+    info.scale_num = unsigned(d.scaleNum);
+    info.scale_denom = 8;
     jpeg_start_decompress(&info);
     const Placement p { d.orientation, int(info.output_width), int(info.output_height) };
     d.image = p.transposes() ? QImage(p.h, p.w, QImage::Format_RGB32)
@@ -249,10 +252,29 @@ PictureFault PictureLoader::readJpegHeader(const QByteArray& bytes, PictureHeade
     return PictureFault::None;
 }
 
-QImage PictureLoader::decodeJpeg(const QByteArray& bytes, int orientation, LoadedPicture& result)
+QSize PictureLoader::jpegScaledSize(const QSize& stored, int scaleNum)
+{
+    // As the decoder rounds: up.
+    auto side = [scaleNum](int v) { return int((qint64(v) * scaleNum + 7) / 8); };
+    return { side(stored.width()), side(stored.height()) };
+}
+
+int PictureLoader::jpegScaleFor(const QSize& stored, const QSize& wanted)
+{
+    for (int n = 1; n < 8; ++n) {
+        const QSize scaled = jpegScaledSize(stored, n);
+        if (scaled.width() >= wanted.width() && scaled.height() >= wanted.height())
+            return n;
+    }
+    return 8;
+}
+
+QImage PictureLoader::decodeJpeg(
+    const QByteArray& bytes, int orientation, LoadedPicture& result, int scaleNum)
 {
     Decode d;
     d.orientation = std::clamp(orientation, 1, 8);
+    d.scaleNum = std::clamp(scaleNum, 1, 8);
     if (!run(d, bytes)) {
         result.fault = d.error.fault;
         result.error

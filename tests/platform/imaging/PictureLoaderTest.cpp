@@ -451,3 +451,80 @@ TEST(PictureLoader, HeaderCostsWhatTheDecodeHolds)
         EXPECT_EQ(budget, 0) << row.name;
     }
 }
+
+namespace {
+
+// The quadrants at a size worth reducing.
+QImage largeQuadrants(int w, int h)
+{
+    return quadrants().scaled(w, h, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+} // namespace
+
+// A picture kept smaller than it is comes out at that size, upright, with the pixels of the
+// whole picture reduced; a JPEG is decoded at a fraction of its size and costs the budget
+// what that decode holds, while a size no smaller than the picture keeps it whole.
+TEST(PictureLoader, ReducedLoadsComeAtTheKeptSize)
+{
+    const QImage stored = largeQuadrants(1600, 800);
+    const QByteArray jpeg = encode(stored, "jpeg", 100);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QSize wanted; // upright
+        double cheaper; // at most this share of the whole decode's cost; 0: all of it
+    } rows[] = {
+        { "jpeg", jpeg, QSize(300, 150), 0.15 },
+        { "jpeg turned upright", testsupport::withExifOrientation(jpeg, 6), QSize(149, 299), 0.15 },
+        // (Its coefficients are the whole picture's.)
+        { "progressive jpeg", progressiveJpeg(stored), QSize(410, 203), 0.7 },
+        { "jpeg by a little", jpeg, QSize(1500, 700), 0 },
+        { "png", encode(stored, "png"), QSize(333, 166), 0 },
+        { "palette bmp", encode(stored.convertToFormat(QImage::Format_Indexed8), "bmp"),
+            QSize(97, 50), 0 },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const LoadedPicture whole = PictureLoader::load(row.bytes);
+        ASSERT_TRUE(whole.ok()) << whole.error.toStdString();
+        QSize asked;
+        qint64 budget = PictureLoader::kMaxPixels;
+        const LoadedPicture p = PictureLoader::load(row.bytes, {}, budget, [&](QSize upright) {
+            asked = upright;
+            return row.wanted;
+        });
+        ASSERT_TRUE(p.ok()) << p.error.toStdString();
+        EXPECT_EQ(asked, whole.pixels.size());
+        EXPECT_EQ(p.pixels.size(), row.wanted);
+        EXPECT_EQ(p.pixels.format(), QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(PictureLoader::kMaxPixels - budget, p.cost);
+        const qint64 full = PictureLoader::header(row.bytes).cost;
+        if (row.cheaper > 0)
+            EXPECT_LT(double(p.cost), double(full) * row.cheaper);
+        else
+            EXPECT_EQ(p.cost, full);
+        // The whole picture reduced: the same colours everywhere but along the quadrants'
+        // edges.
+        const QImage expected
+            = whole.pixels.scaled(row.wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        int far = 0;
+        for (int y = 0; y < p.pixels.height(); ++y)
+            for (int x = 0; x < p.pixels.width(); ++x) {
+                const QRgb a = p.pixels.pixel(x, y), b = expected.pixel(x, y);
+                far += std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                           std::abs(qBlue(a) - qBlue(b)) })
+                    > 12;
+            }
+        EXPECT_LT(far, (p.pixels.width() + p.pixels.height()) * 4);
+    }
+    // Asked for the picture's own size or more, or nothing: the picture as it is.
+    for (const QSize wanted : { QSize(1600, 800), QSize(3000, 900), QSize() }) {
+        qint64 budget = PictureLoader::kMaxPixels;
+        const LoadedPicture p
+            = PictureLoader::load(jpeg, {}, budget, [&](QSize) { return wanted; });
+        ASSERT_TRUE(p.ok());
+        EXPECT_EQ(p.pixels.size(), QSize(1600, 800));
+        EXPECT_EQ(p.cost, PictureLoader::header(jpeg).cost);
+    }
+}
