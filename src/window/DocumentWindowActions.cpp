@@ -87,8 +87,11 @@ void DocumentWindow::keyPressEvent(QKeyEvent* event)
 
 void DocumentWindow::keyReleaseEvent(QKeyEvent* event)
 {
+    // Only the arrow's own release ends its run: Shift let go first leaves the arrow held.
+    const int code = Event::keyCodeFromQt(event->key());
     TextViewContainer* container = boxLayer();
-    if (!event->isAutoRepeat() && container && container->changeRunKey() == &kNudgeRun) {
+    if (!event->isAutoRepeat() && code >= 123 && code <= 126 && container
+        && container->changeRunKey() == &kNudgeRun) {
         container->endChangeRun();
         m_nudgeRelease = { event->key(), event->timestamp() };
     }
