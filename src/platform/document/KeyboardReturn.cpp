@@ -54,9 +54,11 @@ bool KeyboardReturn::eventFilter(QObject* watched, QEvent* event)
             noteForward(static_cast<QWidget*>(watched));
         break;
     case QEvent::Hide:
-        // After the hide settles: the platform tells of the lost focus later, and a dialog's
-        // exec() returns first.
-        if (takesKeyboard(watched) && !QCoreApplication::closingDown())
+        // While another application has the keyboard, a window of ours closing takes nothing
+        // from it. After the hide settles: the platform tells of the lost focus later, and a
+        // dialog's exec() returns first.
+        if (takesKeyboard(watched) && QGuiApplication::applicationState() == Qt::ApplicationActive
+            && !QCoreApplication::closingDown())
             QTimer::singleShot(0, this, [this] { giveKeyboardBack(); });
         break;
     default:

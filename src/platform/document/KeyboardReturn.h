@@ -1,8 +1,8 @@
 #pragma once
 // Gives the keyboard back when a window closes: after a dialog (an alert, a file or colour
-// dialog, a progress window) or any other window of ours hides and leaves no window active,
-// the window the person worked in before it is activated again, with the widget that had the
-// keyboard there. Without a window manager nobody else does, and Ctrl+Z, Ctrl+Q and the first
+// dialog, a progress window) or any other window of ours hides while the application has the
+// keyboard and leaves no window active, the window the person worked in before it is activated
+// again, with the widget that had the keyboard there. Without a window manager nobody else does, and Ctrl+Z, Ctrl+Q and the first
 // keys after the dialog would go nowhere until a click.
 //
 // One watcher for the whole application, installed by the first window that needs it
