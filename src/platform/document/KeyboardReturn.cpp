@@ -57,8 +57,9 @@ bool KeyboardReturn::eventFilter(QObject* watched, QEvent* event)
         // While another application has the keyboard, a window of ours closing takes nothing
         // from it. After the hide settles: the platform tells of the lost focus later, and a
         // dialog's exec() returns first.
-        if (takesKeyboard(watched) && QGuiApplication::applicationState() == Qt::ApplicationActive
-            && !QCoreApplication::closingDown())
+        if (takesKeyboard(watched) && !QCoreApplication::closingDown()
+            && (QApplication::activeWindow() == watched
+                || QGuiApplication::applicationState() == Qt::ApplicationActive))
             QTimer::singleShot(0, this, [this] { giveKeyboardBack(); });
         break;
     default:
