@@ -101,6 +101,7 @@ TEST(AlertButtons, TheKeyboardReturnsToTheWindowAfterwards)
     auto* other = new QLineEdit(&window);
     other->move(0, 40);
     window.show();
+    QCoreApplication::processEvents(); // the window system gives the application the keyboard
     QApplication::setActiveWindow(&window);
     field->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), field);
