@@ -7,7 +7,8 @@
 # underline on and off) and gives the text a stroke, a drop shadow, a curve (each undone) and a
 # red colour; then types in a second document and goes through the clipboard keys (with text
 # from another program through xclip), the caret, italic Arabic and an arrow-key nudge, and
-# exports a picture with transparency against what the screen shows. Each step takes a
+# exports a picture with transparency against what the screen shows; last, holds an arrow key
+# on a selected box under X's key repeat and takes it back with one Ctrl+Z. Each step takes a
 # screenshot and probes its pixels; the screenshots stay in the output folder for a person to
 # look at.
 #
@@ -21,7 +22,7 @@ photo="/usr/share/wallpapers/Flow/contents/images/5120x2880.jpg"
 
 if [ "${1:-}" != "--inside" ]; then
   out="$(mkdir -p "${1:-$root/build/smoke}" && cd "${1:-$root/build/smoke}" && pwd)"
-  "$root/scripts/setup-deps.sh" xvfb xauth xdotool x11-apps imagemagick \
+  "$root/scripts/setup-deps.sh" xvfb xauth xdotool x11-apps x11-xserver-utils imagemagick \
     plasma-workspace-wallpapers xclip
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build" --parallel 4 --target quillmark
@@ -821,6 +822,41 @@ worst=$({ compare -metric MAE "$work/shown.png" "$work/exported.png" null: 2>&1 
 echo "smoke-app: transparent picture shown ${pw}x${ph}; export against the screen, mean error $worst"
 awk -v e="$worst" 'BEGIN { exit !(e < 0.03) }' ||
   fail "the exported picture is not what the screen shows (mean error $worst)"
+
+# ---- A held arrow key is one undo step: on a new text box, selected, Shift+Right held down for
+# 1.2 s with X's key repeat on moves the box many times; one Ctrl+Z puts it back where it was.
+held_arrow_key_is_one_undo() {
+  xset r on
+  focus "$doc"
+  eval "$(geometry "$doc")"
+  cx=$((X + CANVAS_X)) cy=$((Y + CANVAS_Y))
+  add_text_box "$doc"
+  xdotool type --delay 30 "Held"
+  xdotool key Escape
+  sleep 0.6
+  shot 24-held-before
+  local hw hh hx hy mx my bx by
+  read -r hw hh hx hy <<<"$(text_box 24-held-before $cx $cy $CANVAS_W $CANVAS_H)"
+  [ "$hw" -gt 0 ] || fail "the text to hold an arrow key on does not show"
+  xdotool keydown shift+Right
+  sleep 1.2
+  xdotool keyup shift+Right
+  sleep 0.8
+  shot 25-held-moved
+  read -r _ _ mx my <<<"$(text_box 25-held-moved $cx $cy $CANVAS_W $CANVAS_H)"
+  xdotool key ctrl+z
+  sleep 0.8
+  shot 26-held-undone
+  read -r _ _ bx by <<<"$(text_box 26-held-undone $cx $cy $CANVAS_W $CANVAS_H)"
+  echo "smoke-app: Shift+Right held 1.2 s moved the text from $hx,$hy to $mx,$my; one Ctrl+Z" \
+    "put it at $bx,$by"
+  # Repeats come 25 a second after 0.66 s: several of them, 10 picture pixels each.
+  [ $((mx - hx)) -ge 20 ] && [ $((my - hy)) -le 1 ] && [ $((hy - my)) -le 1 ] ||
+    fail "the held arrow key did not move the box ($hx,$hy -> $mx,$my)"
+  [ $((bx - hx)) -le 1 ] && [ $((hx - bx)) -le 1 ] && [ $((by - hy)) -le 1 ] &&
+    [ $((hy - by)) -le 1 ] || fail "one Ctrl+Z did not take the held key back ($hx,$hy -> $bx,$by)"
+}
+held_arrow_key_is_one_undo
 
 # ---- The frame and corner locks and a gradient well's first colour circle, pressed where they
 # show. On a rounded rectangle from the picker (drawn in blue): the Frame lock pressed open, a

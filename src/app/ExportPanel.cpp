@@ -1,6 +1,5 @@
 #include "app/ExportPanel.h"
 
-#include "platform/document/KeyboardReturn.h"
 #include "platform/document/PanelPresenter.h"
 #include "platform/document/PresenterSlot.h"
 
@@ -38,7 +37,6 @@ public:
             grid->addWidget(new QLabel(QStringLiteral("Quality:"), &dialog), grid->rowCount(), 0);
             grid->addLayout(row, grid->rowCount() - 1, 1);
         }
-        const platform::KeyboardReturn back;
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return ExportChoice { platform::PanelPresenter::withSuffix(

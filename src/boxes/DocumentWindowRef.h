@@ -28,4 +28,8 @@ public:
 
     // The text delegate's notice after a text box's text changed.
     virtual void textDidChange(MyTextBox* textBox) { (void)textBox; }
+
+    // The shared colour panel, open on the text colour, stays on it while a text box of this
+    // window is typed in or clicked: its picks go to that text's selection of the moment.
+    virtual void takeTextColorPanel() { }
 };

@@ -1,14 +1,14 @@
 #include "boxes/MyTextBox.h"
 
 #include "boxes/BoxHost.h"
-#include "boxes/BoxesLogging.h"
 #include "boxes/BoxStatics.h"
+#include "boxes/BoxesLogging.h"
 #include "boxes/CircleTextContainer.h"
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/GlyphDrawing.h"
 #include "boxes/MyTextView.h"
-#include "platform/document/AlertPresenter.h"
 #include "boxes/UNDODATA.h"
+#include "platform/document/AlertPresenter.h"
 #include "platform/text/ParagraphStyle.h"
 #include "platform/text/SystemTextClipboard.h"
 #include "platform/text/TextAttributeNames.h"
@@ -392,11 +392,17 @@ bool MyTextBox::mouseUp(const platform::Event& event)
 }
 
 // The shared colour panel stops editing whatever it edited: the colour of text being typed is
-// the window's to apply, as a fill.
+// the window's to apply, as a fill. An open text colour panel stays the text's (its picks go to
+// the selection as it is when they come), now through this box's window.
 void MyTextBox::resetColorPanel()
 {
+    const QString textColour = QStringLiteral("textColorIdentifier_XYZ");
     platform::ColorPanel& panel = platform::ColorPanel::shared();
-    panel.setIdentifier(QStringLiteral("textColorIdentifier_XYZ"));
+    if (panel.identifier() == textColour && panel.hasAction() && _delegate) {
+        _delegate->takeTextColorPanel();
+        return;
+    }
+    panel.setIdentifier(textColour);
     panel.setAction(nullptr);
 }
 

@@ -285,6 +285,8 @@ public:
     // run, an undo or any other step ends its folding too.
     void beginChangeRun(const void* key);
     void endChangeRun();
+    // Takes back the endChangeRun of run key when nothing has happened since; false otherwise.
+    bool resumeChangeRun(const void* key);
     const void* changeRunKey() const { return m_changeRunKey; }
     void logUndoDataForRun(const void* runKey) override;
     bool canFoldChange(const void* runKey) const override;

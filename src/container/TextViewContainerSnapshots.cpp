@@ -82,6 +82,14 @@ void TextViewContainer::endChangeRun()
     m_foldingChange = false;
 }
 
+bool TextViewContainer::resumeChangeRun(const void* key)
+{
+    if (m_changeRunKey || !m_undoManager || !m_undoManager->resumeCoalescing(key))
+        return false;
+    m_changeRunKey = key;
+    return true;
+}
+
 void TextViewContainer::logUndoData()
 {
     qCDebug(lcContainer) << "logUndodata";

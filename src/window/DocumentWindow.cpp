@@ -449,6 +449,7 @@ void DocumentWindow::shapeClicked(ShapeButton& sender)
         container->setDocumentWindow(this);
         container->newShapeBox(int(sender.tag()));
     }
+    giveCanvasTheKeyboard();
 }
 
 void DocumentWindow::instantAlpha()

@@ -131,9 +131,10 @@ public:
     void newImageBox();
     // An open panel, then the chosen file's picture in the selected picture boxes.
     void replaceImage();
-    // Picture files dropped on the window become picture boxes: local regular files only; the
-    // others are refused with a log line. False when none could be taken. The pictures arrive
-    // later, on the main thread; a file that does not decode gives "Unsupported image format!".
+    // Picture files dropped on the window become picture boxes: local regular files only; a
+    // folder or a remote address is refused, told in the message of the files that could not
+    // be read. False when none could be taken. The pictures arrive later, on the main thread;
+    // a file that does not decode gives "Unsupported image format!".
     bool dropFiles(const QList<QUrl>& urls);
     // Picture loads started and not yet finished (tests wait for none).
     int pendingPictureLoads() const { return m_pendingPictureLoads; }
@@ -275,6 +276,8 @@ public:
         MyTextBox* textBox, platform::TextRange oldRange, platform::TextRange newRange) override;
     // The text panels follow typing in the edited box.
     void textDidChange(MyTextBox* textBox) override;
+    // An open text colour panel keeps going to the text typed in this window.
+    void takeTextColorPanel() override;
 
     // ---- InspectorHost (DocumentWindowPanels.cpp)
     TextViewContainer* boxLayer() const override;
@@ -348,10 +351,12 @@ private:
     void layOutPanels(const TextViewContainer::SelectedBoxStates& states, int n);
     void showSliderPictures(const TextViewContainer::SelectedBoxStates& states, int n);
     // Reads and decodes the files off the main thread, in order, and hands each picture to
-    // sink on the main thread while this window lives; one message when any was refused.
-    // With the working size of new boxes, each picture comes at the size a new box keeps it.
+    // sink on the main thread while this window lives; one message when any was refused,
+    // the refusals made before reading (refused) first. With the working size of new boxes,
+    // each picture comes at the size a new box keeps it.
     using PictureSink = std::function<void(const platform::Image&)>;
     void loadPictureFiles(const QStringList& paths, PictureSink sink,
+        const QStringList& refused = {},
         std::optional<platform::Size> newBoxWorking = std::nullopt);
     void addPictureBox(const platform::Image& picture);
     // The working size new picture boxes are laid out on (none without a picture).
@@ -360,6 +365,9 @@ private:
     void installTestDropHook();
     // The smoke session's way to find the inspector's controls (see DocumentWindowPictures.cpp).
     void installTestGeometryHook();
+    // The canvas takes the keyboard: a box just added is moved by the arrow keys at once, not
+    // the button that added it.
+    void giveCanvasTheKeyboard();
     // Makes one controller per inspector panel (DocumentWindowPanels.cpp).
     void makeInspectorPanels();
     // The picture sliders' positions in the table's order. Setting them sends each slider's
@@ -379,6 +387,11 @@ private:
     QString m_selectedPresetName;
     std::unique_ptr<ShapePanel> m_shapePanel;
     MyTextBox* currentlySelectedTextView_ = nullptr;
+    // The arrow key's release that ended the last nudge run, and its time.
+    struct KeyRelease {
+        int key = 0;
+        quint64 time = 0;
+    } m_nudgeRelease;
     double m_panelStackHeight = kStartPanelStackHeight;
     bool m_windowReady = false;
     int m_pendingPictureLoads = 0;

@@ -53,6 +53,7 @@ void DocumentWindow::newTextBox()
     switchColorCropMode(*cropColorSegmentSwitch);
     if (m_canvasControls)
         m_canvasControls->newTextBox(this);
+    giveCanvasTheKeyboard();
 }
 
 bool DocumentWindow::endTextEditing()
@@ -86,9 +87,14 @@ void DocumentWindow::keyPressEvent(QKeyEvent* event)
 
 void DocumentWindow::keyReleaseEvent(QKeyEvent* event)
 {
+    // Only the arrow's own release ends its run: Shift let go first leaves the arrow held.
+    const int code = Event::keyCodeFromQt(event->key());
     TextViewContainer* container = boxLayer();
-    if (!event->isAutoRepeat() && container && container->changeRunKey() == &kNudgeRun)
+    if (!event->isAutoRepeat() && code >= 123 && code <= 126 && container
+        && container->changeRunKey() == &kNudgeRun) {
         container->endChangeRun();
+        m_nudgeRelease = { event->key(), event->timestamp() };
+    }
     Window::keyReleaseEvent(event);
 }
 
@@ -101,9 +107,16 @@ bool DocumentWindow::keyDown(const QKeyEvent& event)
         return false;
     const int code = Event::keyCodeFromQt(event.key());
     if (code >= 123 && code <= 126) {
-        // A held key's repeats fold into the step of its first press; the release ends it.
-        if (!event.isAutoRepeat() || container->changeRunKey() != &kNudgeRun)
+        // A held key's repeats fold into the step of its first press; the release ends it. X
+        // sends each repeat as a release and a press at one instant, and they are not always
+        // marked as repeats: a press at the instant of the release that ended the run goes on
+        // with it.
+        const bool held = event.isAutoRepeat() && container->changeRunKey() == &kNudgeRun;
+        const bool releasedAtOnce = event.timestamp() != 0 && event.key() == m_nudgeRelease.key
+            && event.timestamp() == m_nudgeRelease.time;
+        if (!held && !(releasedAtOnce && container->resumeChangeRun(&kNudgeRun)))
             container->beginChangeRun(&kNudgeRun);
+        m_nudgeRelease = {};
         container->MoveTextBoxwithKey(code, bShifted);
         return true;
     }

@@ -57,7 +57,13 @@ void DocumentWindow::refreshInspector()
 void DocumentWindow::returnKeyboardToText()
 {
     // The edited box stays the canvas's first responder; its host only needs the keyboard.
-    if (editedTextBox() && m_canvasHost)
+    if (editedTextBox())
+        giveCanvasTheKeyboard();
+}
+
+void DocumentWindow::giveCanvasTheKeyboard()
+{
+    if (m_canvasHost)
         m_canvasHost->setFocus(Qt::OtherFocusReason);
 }
 
@@ -81,4 +87,10 @@ void DocumentWindow::textDidChange(MyTextBox* textBox)
         return;
     for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
         panel->showEditedText(*textBox, textBox->editor().selectedRange());
+}
+
+void DocumentWindow::takeTextColorPanel()
+{
+    if (FillPanel* fills = inspectorPanel<FillPanel>())
+        fills->attachColorPanel();
 }

@@ -20,6 +20,7 @@
 #include "window/WindowLogging.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -91,14 +92,15 @@ QString refusalsText(const QStringList& refusals)
 } // namespace
 
 void DocumentWindow::loadPictureFiles(
-    const QStringList& paths, PictureSink sink, std::optional<Size> newBoxWorking)
+    const QStringList& paths, PictureSink sink, const QStringList& refused,
+    std::optional<Size> newBoxWorking)
 {
-    if (paths.isEmpty())
+    if (paths.isEmpty() && refused.isEmpty())
         return;
     ++m_pendingPictureLoads;
     // Each picture is handed over as soon as it is decoded; the refusals are told once, at
     // the end, so that a hundred bad files give one message.
-    auto refusals = std::make_shared<QStringList>();
+    auto refusals = std::make_shared<QStringList>(refused);
     // Checked on the main thread, where the window is destroyed: a picture decoded after the
     // window closed is dropped.
     const std::weak_ptr<int> alive = m_alive;
@@ -157,10 +159,13 @@ OpenPanelRequest picturePanel(QWidget* window)
 void DocumentWindow::newImageBox()
 {
     beforeAction();
-    if (const auto path = PanelPresenter::current().runOpenPanel(picturePanel(this)))
-        loadPictureFiles(
-            { *path }, [this](const Image& picture) { addPictureBox(picture); },
-            newBoxWorkingSize());
+    const auto path = PanelPresenter::current().runOpenPanel(picturePanel(this));
+    if (!path)
+        return;
+    giveCanvasTheKeyboard();
+    loadPictureFiles(
+        { *path }, [this](const Image& picture) { addPictureBox(picture); }, {},
+        newBoxWorkingSize());
 }
 
 void DocumentWindow::replaceImage()
@@ -176,20 +181,32 @@ void DocumentWindow::replaceImage()
 bool DocumentWindow::dropFiles(const QList<QUrl>& urls)
 {
     QStringList paths;
+    QStringList refusals;
     for (const QUrl& url : urls) {
         // Only files on this machine: a remote address would be fetched behind the user's
-        // back. Anything else there that is not a regular file (a pipe, a device) is refused
-        // with its reason as the files are read.
-        if (url.isLocalFile() && !QFileInfo(url.toLocalFile()).isDir())
+        // back. A folder is not opened as its pictures. Both are told with the files that
+        // could not be read; anything else there that is not a regular file (a pipe, a
+        // device) is refused with its reason as the files are read.
+        QString reason;
+        QString name = url.isLocalFile() ? QDir::cleanPath(url.toLocalFile()) : url.fileName();
+        if (!url.isLocalFile()) {
+            reason = QStringLiteral("it is not a file on this computer");
+            if (name.isEmpty())
+                name = url.toDisplayString(QUrl::StripTrailingSlash);
+        } else if (QFileInfo(name).isDir()) {
+            reason = QStringLiteral("it is a folder, not a file");
+        }
+        if (reason.isEmpty()) {
             paths << url.toLocalFile();
-        else
-            qCWarning(lcWindow).noquote() << "drop refused:" << url.toDisplayString();
+            continue;
+        }
+        qCWarning(lcWindow).noquote() << "drop refused:" << url.toDisplayString() << reason;
+        refusals << refusalMessage(name, reason);
     }
-    if (paths.isEmpty())
-        return false;
     loadPictureFiles(
-        paths, [this](const Image& picture) { addPictureBox(picture); }, newBoxWorkingSize());
-    return true;
+        paths, [this](const Image& picture) { addPictureBox(picture); }, refusals,
+        newBoxWorkingSize());
+    return !paths.isEmpty();
 }
 
 void DocumentWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -38,6 +38,9 @@ public:
     static void emptyColorChanged(platform::ColorPanel& sender);
     // Takes the shared colour panel off whatever it edits while text is rewritten.
     static void detachColorPanel();
+    // Points the shared colour panel at the text colour of this window: each pick goes to
+    // fontColorChangedwhileselecting.
+    void attachColorPanel();
 
     // The object name of the Font panel's text colour swatch, whose click is fontColorClicked.
     static const QString kTextColourButton;
@@ -50,6 +53,5 @@ private:
     void showTextFill(const SZGradient& fill);
     void removeFill(GradientCtrl* well, QPushButton* minus,
         void (TextViewContainer::*message)(const SZGradient&));
-    void attachColorPanel();
     ColoredButton* textColourButton() const;
 };

@@ -1,5 +1,6 @@
 #include "window/Window.h"
 
+#include "platform/document/KeyboardReturn.h"
 #include "window/WindowContentView.h"
 
 #include <QChildEvent>
@@ -107,6 +108,8 @@ Window::Window(const platform::Rect& contentRect, unsigned styleMask, QWidget* p
         m_grips[i] = new ResizeGrip(this, edges[i]);
     setTranslucentCorners(compositorBlendsWindows());
     layoutResizeGrips();
+    // Our windows get the keyboard back after every dialog, whoever opened it.
+    platform::KeyboardReturn::install();
 }
 
 Window::~Window() = default;

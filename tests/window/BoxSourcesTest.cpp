@@ -1,26 +1,34 @@
 // Where new boxes come from besides the Text button: picture files from the open panel or
 // dropped on the window (decoded off the main thread, bad files refused with one message), the
-// shape picker's placement and choice, and the colour-removal toggle.
+// shape picker's placement and choice, the keyboard after a box is added, and the
+// colour-removal toggle.
 #include "ReadyWindow.h"
 #include "boxes/MyViewBase.h"
+#include "boxes/ShapeModel.h"
 #include "platform/document/AlertPresenter.h"
 #include "platform/document/Dispatch.h"
 #include "platform/document/Document.h"
 #include "platform/document/PanelPresenter.h"
 #include "platform/imaging/PictureLoader.h"
+#include "platform/ui/ViewHost.h"
 #include "support/NamedCase.h"
 #include "support/PictureFiles.h"
 #include "window/SegmentSwitch.h"
 #include "window/ShapePanel.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -63,6 +71,10 @@ struct Files {
 
 // A window that records its alerts and waits for its picture loads.
 struct DropRig : ReadyWindow {
+    explicit DropRig(bool shown = false)
+        : ReadyWindow(shown)
+    {
+    }
     std::shared_ptr<CountingAlerts> alerts = std::make_shared<CountingAlerts>();
     std::shared_ptr<AlertPresenter> previous = AlertPresenter::install(alerts);
     ~DropRig() { AlertPresenter::install(previous); }
@@ -133,10 +145,22 @@ INSTANTIATE_TEST_SUITE_P(BoxSources, Drop,
     ::testing::Values(
         DropRow {
             "Photo", [](Files& f) { return QList<QUrl> { local(f.jpeg("a.jpg")) }; }, true, 1, 0 },
+        // Refused unread, and told: a drop that does nothing says why.
         DropRow { "RemoteAddress",
-            [](Files&) { return QList<QUrl> { QUrl("https://example.org/a.jpg") }; }, false, 0, 0 },
-        DropRow { "Directory", [](Files& f) { return QList<QUrl> { local(f.dir.path()) }; }, false,
-            0, 0 },
+            [](Files&) { return QList<QUrl> { QUrl("https://example.org/a.jpg") }; }, false, 0, 1,
+            "\u201ca.jpg\u201d could not be opened: it is not a file on this computer." },
+        DropRow { "Directory",
+            [](Files& f) {
+                QDir(f.dir.path()).mkdir("Holiday");
+                return QList<QUrl> { local(f.dir.filePath("Holiday/")) };
+            },
+            false, 0, 1, "\u201cHoliday\u201d could not be opened: it is a folder, not a file." },
+        DropRow { "FolderAndPhoto",
+            [](Files& f) {
+                QDir(f.dir.path()).mkdir("Holiday");
+                return QList<QUrl> { local(f.dir.filePath("Holiday")), local(f.jpeg("a.jpg")) };
+            },
+            true, 1, 1, "\u201cHoliday\u201d could not be opened: it is a folder, not a file." },
         DropRow { "TextNamedJpg",
             [](Files& f) { return QList<QUrl> { local(f.write("t.jpg", "just text")) }; }, true, 0,
             1, "\u201ct.jpg\u201d could not be opened: it is not a picture. " + kUnsupported },
@@ -339,4 +363,90 @@ TEST(BoxSources, TestDropHook)
     ReadyWindow plain;
     for (QShortcut* s : plain.win.findChildren<QShortcut*>())
         EXPECT_NE(s->key(), QKeySequence("Ctrl+Alt+Shift+D"));
+}
+
+// A folder dragged from the file manager onto the canvas and dropped: nothing is added, and
+// the person is told why, after the drop has returned to the file manager.
+TEST(BoxSources, AFolderDroppedOnTheCanvasSaysWhy)
+{
+    Files files;
+    QDir(files.dir.path()).mkdir("Holiday");
+    DropRig w(true);
+    QMimeData data;
+    data.setUrls({ local(files.dir.filePath("Holiday")) });
+    // Where the pointer lets go: the widget there that takes drops, or its nearest parent that
+    // does, as the window system delivers a drop.
+    QWidget* canvas = w.win.findChild<platform::ViewHost*>();
+    ASSERT_TRUE(canvas);
+    const QPoint at = canvas->mapTo(&w.win, canvas->rect().center());
+    QWidget* target = w.win.childAt(at);
+    while (target && !target->acceptDrops())
+        target = target->parentWidget();
+    ASSERT_TRUE(target) << "nothing there takes drops";
+    const QPoint there = target->mapFrom(&w.win, at);
+    QDragEnterEvent enter(there, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    ASSERT_TRUE(enter.isAccepted()) << "a drag of files is offered to the window";
+    QDropEvent drop(there, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(w.alerts->messages.isEmpty()) << "no alert while the drop is under way";
+    w.settle();
+    EXPECT_TRUE(w.boxes().textViewAry.empty());
+    EXPECT_EQ(w.alerts->messages,
+        QStringList { "\u201cHoliday\u201d could not be opened: it is a folder, not a file." });
+}
+
+// The box a button adds moves with the arrow keys at once: the keyboard goes to the canvas,
+// not to the button that was pressed (nor to the shape picker), as a click on the box would.
+TEST(BoxSources, ArrowKeysMoveTheBoxJustAdded)
+{
+    struct Row {
+        const char* name;
+        std::function<void(DropRig&, const QString& photo)> add;
+    };
+    const Row rows[] = {
+        { "the Text button",
+            [](DropRig& w, const QString&) {
+                QTest::mouseClick(w.o.btnNewTextBox, Qt::LeftButton);
+            } },
+        { "a shape from the picker",
+            [](DropRig& w, const QString&) {
+                QTest::mouseClick(w.o.btnNewShape, Qt::LeftButton);
+                ASSERT_TRUE(w.win.shapePanel()->panel()->isVisible());
+                for (ShapeButton* b : w.win.shapePanel()->buttons())
+                    if (b->tag() == shape::Rectangle)
+                        QTest::mouseClick(b, Qt::LeftButton);
+            } },
+        { "the Picture button and its panel",
+            [](DropRig& w, const QString& photo) {
+                auto panels = std::make_shared<ScriptedPanelPresenter>();
+                const auto previous = PanelPresenter::install(panels);
+                panels->openAnswers = { photo };
+                QTest::mouseClick(w.o.btnNewImageLayer, Qt::LeftButton);
+                PanelPresenter::install(previous);
+                w.settle();
+            } },
+    };
+    Files files;
+    const QString photo = files.jpeg("p.jpg");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        DropRig w(true);
+        QApplication::setActiveWindow(&w.win);
+        row.add(w, photo);
+        ASSERT_EQ(w.boxes().textViewAry.size(), 1u);
+        MyViewBase& box = *w.boxes().textViewAry.front();
+        ASSERT_TRUE(box.selected());
+        w.undo.endGroup();
+        const Point start = box.frame().origin;
+        QWidget* keyboard = QApplication::focusWidget();
+        ASSERT_TRUE(keyboard) << "nothing has the keyboard";
+        for (const bool down : { true, false }) {
+            QKeyEvent e(
+                down ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+            QCoreApplication::sendEvent(keyboard, &e);
+        }
+        EXPECT_EQ(box.frame().origin, Point(start.x + 1, start.y))
+            << "the keyboard is the " << keyboard->metaObject()->className() << "'s";
+    }
 }

@@ -11,6 +11,8 @@
 #include "window/ColoredButton.h"
 #include "window/GradientCtrl.h"
 
+#include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <gtest/gtest.h>
@@ -169,6 +171,48 @@ TEST(FillPanel, TextColourPaintsTheGlyphs)
     EXPECT_EQ(fillAt(e.box(), 2)->color, kRed);
     EXPECT_FALSE(fillAt(e.box(), 3) && fillAt(e.box(), 3)->color == kRed);
     EXPECT_EQ(QApplication::focusWidget(), e.host());
+}
+
+// The colour panel opened from the swatch stays on the text while the person works in it: a
+// click back into the text, typing, a new selection, then a pick in the still-open dialog
+// colours the characters selected at that moment.
+TEST(FillPanel, APickGoesToTheSelectionOfTheMoment)
+{
+    EditingWindow e({ { "abcd", "DejaVuSans", 30 } }, { 4, 0 });
+    ColoredButton& button = swatch(e);
+    clickInWindow(button, QPointF(button.width() / 2.0, button.height() / 2.0));
+    QColorDialog* dialog = platform::ColorPanel::shared().dialog();
+    ASSERT_TRUE(dialog->isVisible());
+    // Back in the document window (its window manager's doing), a click on the text, the end
+    // of the line, "x", and "cd" selected with the keys.
+    QApplication::setActiveWindow(&e.win);
+    const platform::Rect r = e.box()->bounds();
+    testsupport::click(*e.host(),
+        e.host()->widgetPointFromWindow(
+            e.box()->convertPointToView(platform::Point(r.midX(), r.midY()), nullptr)));
+    e.host()->setFocus(Qt::MouseFocusReason);
+    key(*e.host(), Qt::Key_End);
+    typeToFocus(QStringLiteral("x"));
+    key(*e.host(), Qt::Key_Left);
+    key(*e.host(), Qt::Key_Left, Qt::ShiftModifier);
+    key(*e.host(), Qt::Key_Left, Qt::ShiftModifier);
+    ASSERT_EQ(e.box()->txtBox()->text().string(), QStringLiteral("abcdx"));
+    ASSERT_EQ(e.box()->txtBox()->editor().selectedRange(), platform::TextRange(2, 2));
+
+    // Blue chosen in the dialog, then its OK button.
+    dialog->setCurrentColor(Qt::blue);
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    ASSERT_TRUE(buttons);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ASSERT_TRUE(ok);
+    testsupport::click(*ok, QPointF(ok->width() / 2.0, ok->height() / 2.0));
+    const Color blue(0, 0, 1, 1);
+    for (int i = 0; i < 5; ++i) {
+        const SZGradient* fill = fillAt(e.box(), i);
+        const bool isBlue = fill && fill->color == blue;
+        EXPECT_EQ(isBlue, i == 2 || i == 3) << "character " << i;
+    }
+    platform::ColorPanel::shared().close();
 }
 
 // Picks that change nothing register nothing: a caret while editing, a detached panel, no

@@ -129,6 +129,19 @@ TEST(KeyboardSession, ClipboardKeysWhileTyping)
     EXPECT_EQ(second.text().string(), "from elsewhere");
 }
 
+// A clipboard holding only HTML, as a web browser can leave it, pastes its text.
+TEST(KeyboardSession, HtmlOnlyClipboardPastesItsText)
+{
+    Session s;
+    MyTextBox& box = s.newTypingBox();
+    auto* html = new QMimeData;
+    html->setHtml(QStringLiteral("<meta charset=\"utf-8\"><p>Caf\u00e9 <b>au</b>&nbsp;lait</p>"));
+    ASSERT_FALSE(html->hasText());
+    QGuiApplication::clipboard()->setMimeData(html);
+    press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box.text().string(), QStringLiteral("Caf\u00e9 au lait"));
+}
+
 // Rich text between boxes: a copied run keeps its attributes (here a size of its own).
 TEST(KeyboardSession, CopiedTextKeepsItsAttributesBetweenBoxes)
 {
@@ -190,6 +203,71 @@ TEST(KeyboardSession, ArrowKeysNudgeTheSelectedBox)
     EXPECT_EQ(s.box().frame().origin, Point(start.x + 1, start.y)) << "the Shift+Up press";
 }
 
+// A held arrow key as the X server delivers it: the first press, each repeat as a release and a
+// press at one instant, then the last release. Qt marks such a pair as a repeat only when the
+// press is already waiting behind the release, which it often is not; marked or not, the held
+// key is one undo step. The same key pressed again after a pause is a step of its own.
+TEST(KeyboardSession, HeldArrowKeyUnderXsRepeatIsOneStep)
+{
+    // Each turn of the event loop handles one event, as the events come from the server.
+    const auto send = [](QEvent::Type type, quint64 time, bool markedRepeat,
+                          int key = Qt::Key_Right, Qt::KeyboardModifiers mods = Qt::ShiftModifier) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_TRUE(target) << "no widget has the keyboard";
+        QKeyEvent e(type, key, mods, QString(), markedRepeat);
+        e.setTimestamp(time);
+        QCoreApplication::sendEvent(target, &e);
+        QCoreApplication::processEvents();
+    };
+    struct Row {
+        const char* name;
+        std::vector<bool> marked; // per repeat: whether its pair came marked
+        // Shift let go before the arrow, with one more repeat after it (1 pixel, not 10).
+        bool shiftUpFirst = false;
+    };
+    const Row rows[] = {
+        { "every repeat marked", { true, true, true, true, true, true } },
+        { "no repeat marked", { false, false, false, false, false, false } },
+        { "some marked, as seen under Xvfb", { true, false, true, false, false, true, true } },
+        { "Shift let go first", { true, false, false, true }, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Session s;
+        s.newTypingBox();
+        press(Qt::Key_Escape);
+        s.undo.endGroup();
+        const Point start = s.box().frame().origin;
+        const int steps = s.undo.undoGroupCount();
+        quint64 t = 800000;
+        send(QEvent::KeyPress, t, false);
+        for (const bool marked : row.marked) {
+            t += 40;
+            send(QEvent::KeyRelease, t, marked);
+            send(QEvent::KeyPress, t, marked);
+        }
+        if (row.shiftUpFirst) {
+            t += 40;
+            send(QEvent::KeyRelease, t, false, Qt::Key_Shift, Qt::NoModifier);
+            send(QEvent::KeyRelease, t, false, Qt::Key_Right, Qt::NoModifier);
+            send(QEvent::KeyPress, t, false, Qt::Key_Right, Qt::NoModifier);
+        }
+        send(QEvent::KeyRelease, t + 12, false);
+        const double moved = 10.0 * double(row.marked.size() + 1) + (row.shiftUpFirst ? 1 : 0);
+        EXPECT_EQ(s.box().frame().origin, Point(start.x + moved, start.y));
+        EXPECT_EQ(s.undo.undoGroupCount(), steps + 1) << "one step for the held key";
+
+        // Pressed again a moment later: a step of its own, taken back alone.
+        send(QEvent::KeyPress, t + 300, false);
+        send(QEvent::KeyRelease, t + 380, false);
+        EXPECT_EQ(s.undo.undoGroupCount(), steps + 2);
+        s.win.undo();
+        EXPECT_EQ(s.box().frame().origin, Point(start.x + moved, start.y));
+        s.win.undo();
+        EXPECT_EQ(s.box().frame().origin, start) << "one undo takes the held key back";
+    }
+}
+
 // Escape on the real Revert alert is its Cancel: the boxes stay. Then the first key after the
 // alert reaches the canvas again (a nudge of the selected box).
 TEST(KeyboardSession, EscapeOnTheRevertAlertKeepsTheDocumentAndTheKeyboard)
@@ -208,6 +286,7 @@ TEST(KeyboardSession, EscapeOnTheRevertAlertKeepsTheDocumentAndTheKeyboard)
     });
     s.win.revertToOrginal();
     AlertPresenter::install(previous);
+    QCoreApplication::processEvents(); // back in the event loop, where the next key comes from
     ASSERT_EQ(s.boxes().textViewAry.size(), 1u) << "Escape reverted the document";
     EXPECT_EQ(QApplication::focusWidget(), &s.host());
     const Point before = s.box().frame().origin;

@@ -1,6 +1,5 @@
 #include "platform/document/AlertPresenter.h"
 
-#include "platform/document/KeyboardReturn.h"
 #include "platform/document/PresenterSlot.h"
 
 #include <QApplication>
@@ -22,7 +21,6 @@ public:
                                                       : QMessageBox::Information,
             QApplication::applicationDisplayName(), message, QMessageBox::Ok,
             QApplication::activeWindow());
-        const KeyboardReturn back;
         box.exec();
     }
 
@@ -49,10 +47,7 @@ public:
             box.setDefaultButton(static_cast<QPushButton*>(added.front()));
             box.setEscapeButton(added[std::size_t(cancel)]);
         }
-        {
-            const KeyboardReturn back;
-            box.exec();
-        }
+        box.exec();
         const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
         // A box closed without a button (Escape, the close button) is a cancel.
         return kFirstButtonReturn + (chosen == added.end() ? cancel : int(chosen - added.begin()));

@@ -1,38 +1,40 @@
 #pragma once
-// Gives the keyboard back after a modal dialog: the window that was active is activated again
-// and the widget that had the keyboard gets it back. Without a window manager nobody else
-// does, and the first key after the dialog closes would go nowhere.
+// Gives the keyboard back when a window closes: after a dialog (an alert, a file or colour
+// dialog, a progress window) or any other window of ours hides while the application has the
+// keyboard and leaves no window active, the window the person worked in before it is activated
+// again, with the widget that had the keyboard there. Without a window manager nobody else does, and Ctrl+Z, Ctrl+Q and the first
+// keys after the dialog would go nowhere until a click.
 //
-//     const KeyboardReturn back;
-//     dialog.exec();
-#include <QApplication>
+// One watcher for the whole application, installed by the first window that needs it
+// (install() is idempotent). Main thread only.
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <vector>
 
 namespace platform {
 
-class KeyboardReturn {
+class KeyboardReturn final : public QObject {
 public:
-    KeyboardReturn()
-        : m_window(QApplication::activeWindow())
-        , m_focus(QApplication::focusWidget())
-    {
-    }
-    ~KeyboardReturn()
-    {
-        if (!m_window || !m_window->isVisible())
-            return;
-        m_window->activateWindow();
-        QApplication::setActiveWindow(m_window);
-        if (m_focus && m_focus->window() == m_window && m_focus->isVisible())
-            m_focus->setFocus(Qt::ActiveWindowFocusReason);
-    }
-    KeyboardReturn(const KeyboardReturn&) = delete;
-    KeyboardReturn& operator=(const KeyboardReturn&) = delete;
+    // Starts watching the application's windows; later calls do nothing.
+    static void install();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QPointer<QWidget> m_window;
-    QPointer<QWidget> m_focus;
+    explicit KeyboardReturn(QObject* parent);
+    // A window came forward (shown or activated): the most recent comes first.
+    void noteForward(QWidget* window);
+    // After a window hid: run once the hide has settled, on the next turn of the event loop.
+    void giveKeyboardBack();
+    // The window that should have the keyboard now: a modal dialog still up, else the most
+    // recent window still shown (the one that was active when the hidden one came, unless
+    // another came forward since).
+    QWidget* successor() const;
+
+    // Windows that were shown or active, most recent first; closed ones drop out.
+    std::vector<QPointer<QWidget>> m_recent;
 };
 
 } // namespace platform

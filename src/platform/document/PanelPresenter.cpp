@@ -1,6 +1,5 @@
 #include "platform/document/PanelPresenter.h"
 
-#include "platform/document/KeyboardReturn.h"
 #include "platform/document/PresenterSlot.h"
 
 #include <QApplication>
@@ -61,7 +60,6 @@ public:
         box.setDefaultButton(QMessageBox::Save);
         if (window)
             box.setWindowModality(Qt::WindowModal);
-        const KeyboardReturn back;
         switch (box.exec()) {
         case QMessageBox::Save:
             return SaveChangesAnswer::Save;
@@ -77,7 +75,6 @@ private:
     {
         if (window)
             dialog.setWindowModality(Qt::WindowModal);
-        const KeyboardReturn back;
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         const QString path = dialog.selectedFiles().constFirst();

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTextDocumentFragment>
 
 namespace platform {
 
@@ -22,10 +23,27 @@ SystemTextClipboard::SystemTextClipboard(QStringList allowedClasses)
             Font::attributeClassName() };
 }
 
+namespace {
+
+// The plain text of what a clipboard holds: its text, or the text of its HTML when that is all
+// there is (a web browser can leave a copy as text/html alone).
+QString plainTextOf(const QMimeData* data)
+{
+    if (!data)
+        return {};
+    if (data->hasText())
+        return data->text();
+    if (data->hasHtml())
+        return QTextDocumentFragment::fromHtml(data->html()).toPlainText();
+    return {};
+}
+
+} // namespace
+
 QString SystemTextClipboard::text() const
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
-    return clipboard ? clipboard->text() : QString();
+    return clipboard ? plainTextOf(clipboard->mimeData()) : QString();
 }
 
 void SystemTextClipboard::setText(const QString& text)
@@ -66,8 +84,9 @@ void SystemTextClipboard::setAttributedText(const AttributedString& text)
 QString SystemTextClipboard::selectionText() const
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
-    return clipboard && clipboard->supportsSelection() ? clipboard->text(QClipboard::Selection)
-                                                       : QString();
+    return clipboard && clipboard->supportsSelection()
+        ? plainTextOf(clipboard->mimeData(QClipboard::Selection))
+        : QString();
 }
 
 void SystemTextClipboard::setSelectionText(const QString& text)

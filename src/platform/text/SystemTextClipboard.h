@@ -1,7 +1,8 @@
 #pragma once
 // The application's clipboard (QGuiApplication::clipboard()): plain text under text/plain,
 // attributed text as a keyed archive under its own type, and the selection clipboard where
-// the system has one.
+// the system has one. Another program's copy read as plain text is its text/plain, else the
+// text of its text/html.
 #include "platform/text/TextClipboard.h"
 
 #include <QStringList>

@@ -40,6 +40,7 @@ void UndoManager::registerUndo(const void* target, std::weak_ptr<const void> lif
         return;
     }
     m_redo.clear();
+    m_brokenKey = nullptr;
     if (!m_open) {
         m_open = std::make_unique<Group>();
         m_openKey = nullptr;
@@ -77,8 +78,23 @@ bool UndoManager::canCoalesce(const void* key) const
 
 void UndoManager::breakCoalescing()
 {
+    m_brokenKey = m_open ? m_openKey : m_topKey;
+    m_brokenGroup = m_open ? m_open.get() : m_undo.empty() ? nullptr : m_undo.back().get();
     m_openKey = nullptr;
     m_topKey = nullptr;
+}
+
+bool UndoManager::resumeCoalescing(const void* key)
+{
+    if (!key || key != m_brokenKey || m_mode != Mode::Idle)
+        return false;
+    // The same group, still the newest (a group closed since is the same group).
+    const Group* newest = m_open ? m_open.get() : m_undo.empty() ? nullptr : m_undo.back().get();
+    if (newest != m_brokenGroup)
+        return false;
+    (m_open ? m_openKey : m_topKey) = key;
+    m_brokenKey = nullptr;
+    return true;
 }
 
 void UndoManager::endEventGroups()
@@ -130,6 +146,7 @@ void UndoManager::replay(std::vector<std::unique_ptr<Group>>& from, Mode mode, i
         return;
     endGroup();
     breakCoalescing();
+    m_brokenKey = nullptr;
     // Groups whose targets all died are history nobody can act on any more.
     while (!from.empty() && !hasLiveStep(*from.back()))
         from.pop_back();
@@ -178,6 +195,7 @@ void UndoManager::removeAllActions(const void* target)
     if (m_replayGroup)
         prune(*m_replayGroup);
     breakCoalescing();
+    m_brokenKey = nullptr;
 }
 
 void UndoManager::removeAllActions()
@@ -187,6 +205,7 @@ void UndoManager::removeAllActions()
     m_open.reset();
     m_groupTimer.stop();
     breakCoalescing();
+    m_brokenKey = nullptr;
     if (m_replayGroup)
         m_replayGroup->clear();
 }

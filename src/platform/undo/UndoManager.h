@@ -108,6 +108,11 @@ public:
     // Ends any run: its next change registers a step of its own. A save calls it, so that what
     // is typed after saving marks the document edited again.
     void breakCoalescing();
+    // Takes back the last breakCoalescing() while nothing has happened since (no registration,
+    // no undo or redo): the run of key goes on folding into its step. False, and nothing
+    // changes, otherwise. (X reports a held key's repeats as releases and presses at one
+    // instant, and a repeat's release may be taken for the key's last.)
+    bool resumeCoalescing(const void* key);
 
     // Groups on each stack (tests and diagnostics); may include groups whose targets died.
     int undoGroupCount() const { return static_cast<int>(m_undo.size()); }
@@ -138,6 +143,9 @@ private:
     int m_changeCount = 0;
     const void* m_openKey = nullptr; // the open group's coalescing key
     const void* m_topKey = nullptr; // the newest closed group's, while nothing came after it
+    // The run the last breakCoalescing() ended and its group, while it can be resumed.
+    const void* m_brokenKey = nullptr;
+    const Group* m_brokenGroup = nullptr;
     std::function<void(int)> m_changeObserver;
     QTimer m_groupTimer; // zero-interval, single-shot: closes the open group next loop turn
 };

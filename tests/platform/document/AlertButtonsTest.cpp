@@ -2,6 +2,7 @@
 // names the button chosen, and closing the box counts as its cancel button (the one titled
 // "Cancel", else the last: the one that does nothing).
 #include "platform/document/AlertPresenter.h"
+#include "platform/document/KeyboardReturn.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -94,11 +95,13 @@ TEST(AlertButtons, ClosingIsTheCancelAnswer)
 // it: without a window manager nothing else gives it back.
 TEST(AlertButtons, TheKeyboardReturnsToTheWindowAfterwards)
 {
+    platform::KeyboardReturn::install(); // as the application's windows do
     QWidget window;
     auto* field = new QLineEdit(&window);
     auto* other = new QLineEdit(&window);
     other->move(0, 40);
     window.show();
+    QCoreApplication::processEvents(); // the window system gives the application the keyboard
     QApplication::setActiveWindow(&window);
     field->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), field);
@@ -112,6 +115,7 @@ TEST(AlertButtons, TheKeyboardReturnsToTheWindowAfterwards)
     platform::AlertPresenter::current().runModalWithButtons(
         platform::AlertStyle::Warning, "Sure?", QString(), { "Cancel", "Revert" });
     platform::AlertPresenter::install(previous);
+    QCoreApplication::processEvents(); // the caller's return to the event loop
     EXPECT_EQ(QApplication::activeWindow(), &window);
     EXPECT_EQ(QApplication::focusWidget(), field);
 }

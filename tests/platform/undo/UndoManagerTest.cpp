@@ -215,3 +215,43 @@ TEST(UndoManager, TwoManagersKeepTheirOwnSteps)
 }
 
 } // namespace
+
+// A run broken by a release that was a repeat's resumes in its own step, and only while
+// nothing has happened since: a later step, an undo or another run's key refuse the resume, so
+// nothing of theirs folds into the run's step.
+TEST(UndoManager, ABrokenRunResumesOnlyWhileNothingCameAfter)
+{
+    static const char run = 0, other = 0;
+    struct Row {
+        const char* name;
+        std::function<void(UndoManager&, Model&)> between;
+        const void* key;
+        bool resumes;
+    };
+    const Row rows[] = {
+        { "nothing between", [](UndoManager&, Model&) {}, &run, true },
+        { "another step between",
+            [](UndoManager& u, Model& m) {
+                m.set(7);
+                u.endGroup();
+            },
+            &run, false },
+        { "an undo between", [](UndoManager& u, Model&) { u.undo(); }, &run, false },
+        { "another run's key", [](UndoManager&, Model&) {}, &other, false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        UndoManager undo;
+        Model model(undo);
+        model.set(1);
+        undo.setCoalescingKey(&run);
+        undo.endGroup();
+        undo.breakCoalescing();
+        row.between(undo, model);
+        EXPECT_EQ(undo.resumeCoalescing(row.key), row.resumes);
+        EXPECT_EQ(undo.canCoalesce(&run), row.resumes);
+        if (row.resumes) {
+            EXPECT_FALSE(undo.resumeCoalescing(&run)) << "a resume is taken once";
+        }
+    }
+}
