@@ -12,6 +12,7 @@
 //                            ratio" = ours / its). QTextDocument is used at its best for such a
 //                            text: wrapping anywhere, which breaks it where its own word
 //                            wrapping would, without searching for the word's end on every line.
+// BM_DevanagariFirstPaint/n  the same with n Devanagari conjuncts (three characters each).
 // BM_UnbrokenLayout/n        our line breaking of the same text alone.
 // BM_UnbrokenQtWordWrap/n    a plain QTextLayout breaking it with word wrapping, as our layout
 //                            did before: the before figure, same run.
@@ -220,6 +221,32 @@ BENCHMARK(BM_UnbrokenFirstPaint)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);
+
+// The same with n Devanagari conjuncts (KA, VIRAMA, SSA: three characters, one cluster
+// shaped from two).
+void BM_DevanagariFirstPaint(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    gDefaultFontSize = 100.0;
+    QString conjuncts;
+    conjuncts.reserve(3 * n);
+    for (int i = 0; i < n; ++i)
+        conjuncts += QStringLiteral("\u0915\u094D\u0937");
+    const AttributedString text(conjuncts, MyTextBox::defaultAttributes());
+    const QFont font = boxFont();
+    PhotoWindow window;
+    PairedTiming timing;
+    for (auto _ : state)
+        timing.iteration(
+            state, [&] { firstPaint(window, text); }, [&] { qtextDocumentPaint(conjuncts, font); });
+    timing.report(state, "QTextDocument ratio", "QTextDocument ms");
+    state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_DevanagariFirstPaint)
+    ->Arg(300000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(2);
 
 void BM_UnbrokenLayout(benchmark::State& state)
 {
