@@ -5,12 +5,13 @@
 //
 //   fuzz_seeds --at-limits <folder>
 //                         writes documents as large as a person's may be into <folder>: the
-//                         most boxes a document may hold, one very long text, a thousand
-//                         boxes casting wide shadows, three hundred lines whose arrow heads reach
-//                         over the whole canvas, and boxes with every effect on pictures of one
-//                         and of four pixels (zoomed hundreds of times); and two past what a box
-//                         keeps, a text of 1,500,000 characters and a gradient of 1,500 stops.
-//                         Each must open within the fuzz step's hang limit; they are kept in
+//                         most boxes a document may hold, one very long text, a text of many
+//                         style runs, one long word, a thousand boxes casting wide shadows, three
+//                         hundred lines whose arrow heads reach over the whole canvas, and boxes
+//                         with every effect on pictures of one and of four pixels (zoomed
+//                         hundreds of times); and two past what a box keeps, a text of 1,500,000
+//                         characters and a gradient of 1,500 stops. Each must open within the
+//                         fuzz step's hang limit; they are kept in
 //                         tests/data/regressions/document_fuzz/.
 #include "../tests/support/HeavyDrawings.h"
 #include "OverLimitDocuments.h"
@@ -188,6 +189,38 @@ void documentsAtLimits(const QString& folder)
     text.truncate(100000);
     longText.boxes = ContainerSnapshot({ textBox(Rect(50, 50, 1100, 700), text) });
     save(folder, "text-100000-characters", DocumentFile::write(longText));
+
+    // One box of 40 000 style runs, neighbours in different faces and spacings: read run by
+    // run, each merged into the whole string again, it once took half a minute.
+    DocumentContents styled = contents;
+    {
+        UNDODATA r = textBox(Rect(50, 50, 1100, 700), QString());
+        const Font regular = *Font::withName(QStringLiteral("Helvetica"), 24);
+        const Font bold = *Font::withName(QStringLiteral("Helvetica-Bold"), 24);
+        constexpr int kRuns = 40000;
+        QString runText;
+        for (int i = 0; i < kRuns; ++i)
+            runText += QString(1 + i % 3, QChar(i % 40 == 39 ? u' ' : QChar(u'a' + i % 26)));
+        AttributedString::Builder builder(runText);
+        for (int i = 0; i < kRuns; ++i) {
+            // A face and a spacing alone: a run of every typing attribute holds about 70
+            // archive values, and 40 000 of them would pass the archive's limit.
+            AttributeDictionary a;
+            a[TextAttributeNames::font] = AttributeValue(i % 2 ? bold : regular);
+            a[TextAttributeNames::kern] = AttributeValue(double(i % 5) * 0.5);
+            builder.appendRun(1 + i % 3, std::move(a));
+        }
+        r.rtf = builder.build();
+        styled.boxes = ContainerSnapshot({ std::move(r) });
+    }
+    save(folder, "text-40000-style-runs", DocumentFile::write(styled));
+
+    // One box of 200 000 characters with no place to break a line: laid out line by line
+    // through a search for the word's end, it took over half a minute to show.
+    DocumentContents unbroken = contents;
+    unbroken.boxes
+        = ContainerSnapshot({ textBox(Rect(50, 50, 1100, 700), QString(200000, QChar(u'x'))) });
+    save(folder, "text-200000-characters-unbroken", DocumentFile::write(unbroken));
 
     // A thousand boxes wider than the picture, each with a translucent background and a drop
     // shadow of blur 1000, so that every shadow covers the whole canvas.

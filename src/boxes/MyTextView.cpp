@@ -273,14 +273,11 @@ void MyTextView::setCopyPasteStyle(const UNDODATA& record)
             SZGradient fill = *r.overlayColor;
             fill.drawType = 0;
             const AttributeValue value = SZGradient::attributeValue(fill);
+            // Every run at once: setting the runs one by one merged the whole text again at
+            // each of them.
             editor.editText([&](AttributedString& text) {
-                const AttributedString before = text;
-                before.enumerateAttributes(TextRange(0, before.length()), AttributedString::Reverse,
-                    [&](const platform::AttributeDictionary& attributes, TextRange run, bool&) {
-                        platform::AttributeDictionary a = attributes;
-                        a[names::gradient] = value;
-                        text.setAttributes(a, run);
-                    });
+                text.changeRuns(TextRange(0, text.length()),
+                    [&](platform::AttributeDictionary& a) { a[names::gradient] = value; });
             });
         }
         editor.setSelectedRange(TextRange(0, 0));

@@ -4,6 +4,7 @@
 #include "boxes/DocumentWindowRef.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
+#include "platform/text/AttributeObject.h"
 #include "platform/text/TextAttributeNames.h"
 
 #include <gtest/gtest.h>
@@ -248,4 +249,67 @@ TEST(TextBoxView, StylePaste)
         recordOf(AttributedString(QStringLiteral("Q"), big), true), QStringLiteral("a b"), true);
     box->setIsVertical(false);
     EXPECT_EQ(box->txtStorage().string(), QStringLiteral("a b"));
+}
+
+namespace {
+
+// A style of a higher layer that counts how often it is compared.
+class CountedTag final : public platform::AttributeObject {
+public:
+    explicit CountedTag(int tag)
+        : tag(tag)
+    {
+    }
+    int tag;
+    static inline long comparisons = 0;
+    QString attributeClassName() const override { return QStringLiteral("CountedTag"); }
+    bool equals(const platform::AttributeObject& other) const override
+    {
+        ++comparisons;
+        const auto* o = dynamic_cast<const CountedTag*>(&other);
+        return o && o->tag == tag;
+    }
+    std::shared_ptr<platform::AttributeObject> clone() const override
+    {
+        return std::make_shared<CountedTag>(tag);
+    }
+};
+
+} // namespace
+
+// A shape's fill pasted onto a text of many runs fills every run in one pass, keeping what
+// else each run has: run by run, the whole text was merged again at every run.
+TEST(TextBoxView, ShapeStyleFillsManyRunsInOnePass)
+{
+    constexpr int kRuns = 2000;
+    const QString key = QStringLiteral("tag");
+    AttributedString::Builder builder(QString(kRuns, QChar(u'r')));
+    for (int i = 0; i < kRuns; ++i) {
+        AttributeDictionary a = MyTextBox::defaultAttributes();
+        a[key] = platform::AttributeValue(
+            std::shared_ptr<const platform::AttributeObject>(std::make_shared<CountedTag>(i % 2)));
+        builder.appendRun(1, std::move(a));
+    }
+    const AttributedString text = builder.build();
+    ASSERT_EQ(text.runCount(), kRuns);
+    FakeWindow window;
+    MyTextView box(Rect(0, 0, 300, 100));
+    box.setMyDocumentWindow(&window);
+    box.txtBox()->editor().setText(text);
+    UNDODATA shape;
+    shape.type = UNDODATA::ShapeBox;
+    shape.overlayColor = solid(Color(0, 0, 1));
+
+    CountedTag::comparisons = 0;
+    box.setCopyPasteStyle(shape);
+    EXPECT_LE(CountedTag::comparisons, 20L * kRuns) << "the runs were merged again at every run";
+    const AttributedString& pasted = box.txtStorage();
+    ASSERT_EQ(pasted.runCount(), kRuns);
+    for (int i = 0; i < kRuns; ++i) {
+        const auto& a = pasted.attributesAt(i);
+        const SZGradient* fill = SZGradient::fromAttribute(a.at(names::gradient));
+        ASSERT_NE(fill, nullptr);
+        ASSERT_EQ(fill->color, Color(0, 0, 1));
+        ASSERT_EQ(a.at(key), text.attributesAt(i).at(key)) << "at " << i;
+    }
 }

@@ -1,6 +1,7 @@
 #include "platform/text/AttributedString.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
@@ -330,6 +331,30 @@ bool AttributedString::operator==(const AttributedString& other) const
             return false;
     }
     return true;
+}
+
+AttributedString::Builder::Builder(const QString& text)
+{
+    m_result.m_data->text = text;
+}
+
+void AttributedString::Builder::appendRun(int length, AttributeDictionary attributes)
+{
+    const int left = m_result.length() - m_position;
+    length = std::clamp(length, 0, left);
+    if (length == 0)
+        return;
+    auto& runs = m_result.m_data->runs;
+    if (runs.empty() || !(runs.back().attributes == attributes))
+        runs.push_back({ m_position, std::move(attributes) });
+    m_position += length;
+}
+
+AttributedString AttributedString::Builder::build()
+{
+    appendRun(m_result.length() - m_position, {});
+    m_position = 0;
+    return std::exchange(m_result, AttributedString());
 }
 
 } // namespace platform

@@ -71,6 +71,8 @@ public:
 
     static QString attributeClassName();
 
+    class Builder;
+
 private:
     struct Run {
         int start = 0;
@@ -90,6 +92,27 @@ private:
     void applyToRange(TextRange range, const std::function<void(AttributeDictionary&)>& change);
 
     std::shared_ptr<Data> m_data;
+};
+
+// Makes a string from its runs in one pass, as a reader of stored text needs: each run is
+// merged with the one before when their attributes are equal, so the string is the one that
+// setting each run's attributes in turn gives, at the cost of one comparison a run instead of
+// a merge of the whole string at every run.
+class AttributedString::Builder {
+public:
+    explicit Builder(const QString& text);
+
+    // Gives the next length characters the attributes; a length beyond the text is cut to it,
+    // and a run of no characters (or past the end) adds nothing.
+    void appendRun(int length, AttributeDictionary attributes);
+    // The characters the runs have covered so far.
+    int position() const { return m_position; }
+    // The string; characters no run covered take empty attributes.
+    [[nodiscard]] AttributedString build();
+
+private:
+    AttributedString m_result;
+    int m_position = 0;
 };
 
 } // namespace platform

@@ -165,7 +165,7 @@ void TextLayout::Paragraph::measureLines(QTextLayout& measuring)
         QTextLine line = measuring.createLine();
         if (!line.isValid())
             break;
-        line.setLineWidth(lineWidth);
+        breakLine(measuring, line, lineWidth);
         line.setPosition(QPointF(lineX, 0.0));
         AheadLine measured = lineMetrics(line.textStart(), line.textLength());
         const QRectF natural = line.naturalTextRect();
@@ -502,6 +502,7 @@ std::unique_ptr<TextLayout::Paragraph> TextLayout::describeParagraph(
                 addPiece(piece.range, piece.font);
             }
         });
+    paragraph->findWordEnds();
     return paragraph;
 }
 
@@ -548,7 +549,7 @@ void TextLayout::breakInPlace(Paragraph& paragraph, double& y, bool& full, bool&
         if (!line.isValid())
             break;
         const double firstWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
-        line.setLineWidth(firstWidth);
+        paragraph.breakLine(layout, line, firstWidth);
         AheadLine metrics = paragraph.lineMetrics(line.textStart(), line.textLength());
         if (metrics.height > fragment.height() + 1e-9) {
             // The line is taller than proposed: ask again for its real height.
@@ -562,7 +563,7 @@ void TextLayout::breakInPlace(Paragraph& paragraph, double& y, bool& full, bool&
             // width (a rectangle answers the same width at any height).
             const double lineWidth = qtCoordinate(std::max(fragment.width() - 2 * padding, 0.0));
             if (lineWidth != firstWidth) {
-                line.setLineWidth(lineWidth);
+                paragraph.breakLine(layout, line, lineWidth);
                 metrics = paragraph.lineMetrics(line.textStart(), line.textLength());
             }
         }
@@ -670,7 +671,7 @@ QTextLayout& TextLayout::builtLayout(const Paragraph& source) const
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
-        line.setLineWidth(paragraph.lineWidth);
+        paragraph.breakLine(layout, line, paragraph.lineWidth);
         const LineFragment& record = m_lines[size_t(paragraph.firstLine + l)];
         line.setPosition(QPointF(paragraph.lineX, qtCoordinate(record.baseline - line.ascent())));
         if (paragraph.start + line.textStart() != record.characterRange.location)
@@ -762,6 +763,7 @@ void TextLayout::beginPass(Pass& pass) const
     ++m_layoutCount;
     m_paragraphsBroken = 0;
     m_paragraphsBrokenAhead = 0;
+    m_breakWork = 0;
     m_glyphs.clear();
     m_lineGlyphs.clear();
     m_glyphReach = 0.0;
@@ -890,6 +892,7 @@ void TextLayout::finishPass(Pass& pass) const
         else
             breakInPlace(*paragraph, y, full, anyUsed);
         paragraph->bottom = y;
+        m_breakWork += paragraph->breakWork;
         m_glyphReach = std::max(m_glyphReach, paragraph->glyphReach);
         if (!full)
             y += std::max(

@@ -97,6 +97,8 @@ public:
     int paragraphsBroken() const { return m_paragraphsBroken; }
     // How many of those were broken ahead of their placing, on the shaping threads.
     int paragraphsBrokenAhead() const { return m_paragraphsBrokenAhead; }
+    // How many characters the last layout's line breaking read (for tests of its cost).
+    qint64 breakWork() const { return m_breakWork; }
     // Lays out those of layouts that are not up to date at once, breaking the changed
     // paragraphs of all of them together on the shaping threads (as one long text's are): for
     // an edit over many texts. Each ends as it would have laid out alone.
@@ -198,6 +200,7 @@ private:
     mutable int m_layoutCount = 0;
     mutable int m_paragraphsBroken = 0;
     mutable int m_paragraphsBrokenAhead = 0;
+    mutable qint64 m_breakWork = 0;
     // The layout cache, filled on first use.
     mutable std::vector<std::unique_ptr<Paragraph>> m_paragraphs;
     mutable std::vector<LineFragment> m_lines;

@@ -9,6 +9,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <tuple>
 
 namespace platform {
@@ -90,8 +91,11 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
         const double baselineShift
             = m_lines[size_t(lineIndex)].baseline - (line.position().y() + line.ascent());
         const QString& layoutText = paragraph.layoutText;
-        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, layoutText);
         const int lineEnd = line.textStart() + line.textLength();
+        // The line's clusters, found in the line alone when first needed: a line starts and
+        // ends between clusters, and finding them in the whole paragraph for every line cost
+        // a long paragraph's length per line.
+        std::optional<QTextBoundaryFinder> clusters;
         out.reserve(size_t(line.textLength()));
         auto add = [&](int characterIndex, quint32 id, const QPointF& position, double advance,
                        const QRawFont& font, bool isAttachment) {
@@ -142,9 +146,13 @@ void TextLayout::buildLineGlyphs(int lineIndex, std::vector<LaidOutGlyph>& out) 
         // A ligature comes back for each character it covers; it belongs to the first.
         std::vector<std::tuple<quint32, qint64, qint64>> seen;
         auto byClusters = [&](int spanFrom, int spanTo) {
+            if (!clusters)
+                clusters.emplace(QTextBoundaryFinder::Grapheme,
+                    layoutText.mid(line.textStart(), line.textLength()));
             for (int from = spanFrom; from < spanTo;) {
-                clusters.setPosition(from);
-                int to = int(clusters.toNextBoundary());
+                clusters->setPosition(from - line.textStart());
+                const qsizetype next = clusters->toNextBoundary();
+                int to = next < 0 ? spanTo : line.textStart() + int(next);
                 if (to <= from || to > spanTo)
                     to = spanTo;
                 const int characterIndex = paragraph.start + from;

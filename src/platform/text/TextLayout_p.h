@@ -70,6 +70,11 @@ struct TextLayout::Paragraph {
     double lineWidth = 0.0;
     double lineX = 0.0;
     std::vector<AheadLine> ahead;
+    // Where a word of layoutText may end (after), found only for a paragraph with a stretch
+    // too long for Qt's word search on every line (empty for others).
+    std::vector<int> wordEnds;
+    // The characters its line breaking asked Qt to read (breakLine).
+    qint64 breakWork = 0;
     // Where its lines went: the first and how many, the y of the first and below the last.
     int firstLine = 0;
     int lineCount = 0;
@@ -96,6 +101,11 @@ struct TextLayout::Paragraph {
     void breakAhead(bool keep);
     // Breaks measuring's lines at lineWidth into ahead.
     void measureLines(QTextLayout& measuring);
+    // Fills wordEnds from layoutText.
+    void findWordEnds();
+    // Breaks line, the last of layout, at width, as Qt's wrapping at word boundaries or
+    // anywhere does, reading about as many characters as the line takes.
+    void breakLine(QTextLayout& layout, QTextLine& line, double width);
     bool breakInScratchDocument();
 };
 

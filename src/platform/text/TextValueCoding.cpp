@@ -163,27 +163,27 @@ void ValueCoding<AttributedString>::encode(KeyedArchiver& coder, const Attribute
 
 std::optional<AttributedString> ValueCoding<AttributedString>::decode(const KeyedUnarchiver& coder)
 {
-    AttributedString result(coder.decodeString(QStringLiteral("NSString")));
+    const QString text = coder.decodeString(QStringLiteral("NSString"));
     const auto runs = coder.decodeArray(QStringLiteral("NSRuns"));
     if (!runs)
-        return result;
-    int at = 0;
+        return AttributedString(text);
+    // Built in one pass: a text may hold tens of thousands of runs.
+    AttributedString::Builder builder(text);
     for (const ArchiveValue& run : *runs) {
-        if (at >= result.length())
+        if (builder.position() >= text.size())
             break;
         const ArchiveDictionary& d = run.toDictionary();
         const qint64 length = std::clamp<qint64>(
-            d.value(QStringLiteral("NSLength")).toInt64(), 0, result.length() - at);
+            d.value(QStringLiteral("NSLength")).toInt64(), 0, text.size() - builder.position());
         AttributeDictionary attributes;
         for (const auto& [key, value] : d.value(QStringLiteral("NSAttributes")).toDictionary()) {
             AttributeValue v = attributeValueOf(value);
             if (!v.isNull())
                 attributes[key] = std::move(v);
         }
-        result.setAttributes(attributes, TextRange(at, int(length)));
-        at += int(length);
+        builder.appendRun(int(length), std::move(attributes));
     }
-    return result;
+    return builder.build();
 }
 
 void registerTextArchiveClasses()

@@ -155,3 +155,58 @@ TEST(AttributedString, SetAddRemoveAndSubstrings)
     EXPECT_EQ(joined.runCount(), 4);
     EXPECT_EQ(sub.length(), 4) << "copies are independent";
 }
+
+// The builder against setting each run's attributes in turn (the reader's rule: lengths cut
+// to what is left, runs past the end ignored, characters no run reaches keep no attributes).
+TEST(AttributedString, BuilderGivesWhatSettingEachRunGives)
+{
+    struct Case {
+        const char* name;
+        QString text;
+        std::vector<std::pair<int, int>> runs; // length, tag (0: no attributes)
+    };
+    std::vector<Case> cases = {
+        { "empty text", QString(), { { 3, 1 } } },
+        { "no runs", QStringLiteral("abc"), {} },
+        { "equal neighbours merge", QStringLiteral("abcdef"), { { 2, 1 }, { 2, 1 }, { 2, 2 } } },
+        { "runs of no characters", QStringLiteral("abcd"),
+            { { 0, 5 }, { 2, 1 }, { 0, 2 }, { 2, 1 } } },
+        { "overlong and past the end", QStringLiteral("abc"), { { 2, 1 }, { 9, 2 }, { 4, 3 } } },
+        { "uncovered tail", QStringLiteral("abcdef"), { { 2, 1 }, { 1, 0 } } },
+        { "negative length", QStringLiteral("abc"), { { -4, 1 }, { 1, 2 } } },
+    };
+    // Seeded runs of many shapes: repeated tags, empty runs, a tail left over.
+    uint32_t seed = 12345;
+    auto next = [&](uint32_t bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return int((seed >> 8) % bound);
+    };
+    for (int c = 0; c < 20; ++c) {
+        Case random { "seeded", QString(200 + next(200), QChar(u'q')), {} };
+        for (int r = next(120); r > 0; --r)
+            random.runs.emplace_back(next(6), next(3));
+        cases.push_back(std::move(random));
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AttributedString expected(c.text);
+        AttributedString::Builder builder(c.text);
+        int at = 0;
+        for (const auto& [length, tag] : c.runs) {
+            const AttributeDictionary attributes = tag ? tagged(tag) : AttributeDictionary();
+            const int cut = std::clamp(length, 0, std::max(expected.length() - at, 0));
+            expected.setAttributes(attributes, TextRange(at, cut));
+            at += cut;
+            builder.appendRun(length, attributes);
+        }
+        const AttributedString built = builder.build();
+        EXPECT_EQ(built, expected);
+        EXPECT_EQ(built.runCount(), expected.runCount());
+        for (int i = 0; i < expected.length(); ++i) {
+            TextRange builtRange, expectedRange;
+            ASSERT_EQ(built.attributesAt(i, &builtRange), expected.attributesAt(i, &expectedRange))
+                << "at " << i;
+            ASSERT_EQ(builtRange, expectedRange) << "at " << i;
+        }
+    }
+}

@@ -1,10 +1,14 @@
 #include "platform/text/TextLayout.h"
 
+#include "platform/concurrency/ThreadPool.h"
+#include "platform/text/FontFallback.h"
 #include "platform/text/FontManager.h"
+#include "platform/text/ShapingThreads.h"
 #include "platform/text/TextAttributeNames.h"
 
 #include <QDataStream>
 #include <QFile>
+#include <QTextLayout>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -257,4 +261,144 @@ TEST(TextLayout, MixedFacesShareTheBaselineOfTheirTallestMetrics)
     ASSERT_EQ(layout.glyphs().size(), 4u);
     for (const LaidOutGlyph& glyph : layout.glyphs())
         EXPECT_NEAR(glyph.position.y, line.baseline, 1e-9) << glyph.characterIndex;
+}
+
+namespace {
+
+// Where Qt's own wrapping at word boundaries or anywhere breaks each paragraph of text, set
+// in one face at the width a line of the box has (less its padding): the starts and lengths
+// of the lines, in the whole text.
+std::vector<TextRange> qtLines(const QString& text, const Font& font, double lineWidth)
+{
+    std::vector<TextRange> lines;
+    int start = 0;
+    for (const QString& paragraph : text.split(u'\n')) {
+        QTextLayout layout(paragraph);
+        layout.setFont(characterFormat(font, 0.0).font());
+        QList<QTextLayout::FormatRange> formats;
+        for (const FontFallback::Piece& piece :
+            FontFallback::split(paragraph, TextRange(0, int(paragraph.size())), font))
+            formats.append(
+                { piece.range.location, piece.range.length, characterFormat(piece.font, 0.0) });
+        layout.setFormats(formats);
+        QTextOption option(Qt::AlignLeft);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setUseDesignMetrics(true);
+        option.setTabStopDistance(28);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(lineWidth);
+            lines.emplace_back(start + line.textStart(), line.textLength());
+        }
+        layout.endLayout();
+        start += int(paragraph.size()) + 1;
+    }
+    return lines;
+}
+
+std::vector<TextRange> ourLines(const TextLayout& layout)
+{
+    std::vector<TextRange> lines;
+    for (const LineFragment& line : layout.lineFragments()) {
+        if (line.isExtraLineFragment)
+            continue;
+        TextRange range = line.characterRange;
+        // The paragraph's separator belongs to its last line here, not in Qt's.
+        const QString& s = layout.text().string();
+        if (range.length > 0 && s[range.end() - 1] == u'\n')
+            --range.length;
+        lines.push_back(range);
+    }
+    return lines;
+}
+
+QString repeated(const QString& piece, int count)
+{
+    QString s;
+    for (int i = 0; i < count; ++i)
+        s += piece;
+    return s;
+}
+
+} // namespace
+
+// Words longer than their line are broken without Qt's search for the word's end on every line;
+// every line still ends where Qt's own wrapping ends it: lines that fit at word boundaries, a
+// long word after the last grapheme that fits, its tail followed by the next words.
+TEST(TextLayout, LongWordsBreakWhereQtsWrappingBreaksThem)
+{
+    const QString devanagari = repeated(QStringLiteral("\u0915\u094D\u0937"), 160);
+    const struct {
+        const char* name;
+        QString text;
+        double size;
+        double width;
+    } cases[] = {
+        { "prose that fits", QStringLiteral("The quick brown fox jumps over the lazy dog again."),
+            30, 300 },
+        { "one long word", QString(700, QChar(u'x')), 30, 300 },
+        { "words around a long word",
+            QStringLiteral("Once upon ") + QString(500, QChar(u'm'))
+                + QStringLiteral(" a time there was"),
+            24, 250 },
+        { "a tail that fits with the next words",
+            QString(203, QChar(u'i')) + QStringLiteral(" and so on and so forth"), 20, 260 },
+        { "a long word per paragraph",
+            QString(300, QChar(u'w')) + u'\n' + QString(90, QChar(u'l')) + QStringLiteral(" end"),
+            40, 500 },
+        { "a soft hyphen and a slash",
+            QString(200, QChar(u'a')) + QChar(0x00AD) + QString(150, QChar(u'b')) + u'/'
+                + QString(150, QChar(u'c')),
+            18, 200 },
+        { "Devanagari conjuncts", devanagari, 30, 300 },
+        { "ideographs", repeated(QStringLiteral("\u6F22\u5B57"), 200), 30, 300 },
+        { "narrower than a character", QString(300, QChar(u'W')), 60, 12 },
+        { "italic overhang", repeated(QStringLiteral("fjf"), 120), 40, 230 },
+    };
+    const Font roman = *Font::withName(QStringLiteral("Helvetica"), 30);
+    const Font italic = Font::withName(QStringLiteral("Helvetica-Oblique"), 30).value_or(roman);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Font face
+            = (QByteArray(c.name) == "italic overhang" ? italic : roman).withSize(c.size);
+        const AttributeDictionary attributes = { { names::font, AttributeValue(face) } };
+        TextLayout layout(box(c.width));
+        layout.setText(AttributedString(c.text, attributes));
+        const auto expected = qtLines(c.text, face, c.width - 10);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(ourLines(layout), expected);
+    }
+}
+
+// Breaking a word of n characters reads each character about once, where Qt's word search reads
+// from each line's start to the word's end: n times the line count over two. The same long
+// paragraphs broken ahead on the shaping threads come out as broken in place, and their glyphs
+// (which make the lines again) are one a character.
+TEST(TextLayout, AWordLongerThanItsLineIsBrokenInLinearWork)
+{
+    const Font font = *Font::withName(QStringLiteral("Helvetica"), 40);
+    const AttributeDictionary attributes = { { names::font, AttributeValue(font) } };
+    constexpr int kLength = 12000;
+    for (const bool ahead : { false, true }) {
+        SCOPED_TRACE(ahead ? "broken ahead" : "broken in place");
+        // Four paragraphs are broken ahead; one is broken where it is placed.
+        const QString text = ahead
+            ? QString(kLength / 4, QChar(u'x')) + u'\n' + QString(kLength / 4, QChar(u'x')) + u'\n'
+                + QString(kLength / 4, QChar(u'x')) + u'\n' + QString(kLength / 4 - 3, QChar(u'x'))
+            : QString(kLength, QChar(u'x'));
+        TextLayout layout(box(400));
+        layout.setText(AttributedString(text, attributes));
+        const auto lines = ourLines(layout);
+        ASSERT_GT(lines.size(), 100u);
+        EXPECT_LE(layout.breakWork(), 4 * qint64(kLength))
+            << "the long word was searched on every line";
+        if (ahead && ThreadPool::maxThreads() > 1) {
+            EXPECT_GT(layout.paragraphsBrokenAhead(), 0);
+        }
+        EXPECT_EQ(lines, qtLines(text, font, 390));
+        EXPECT_EQ(layout.glyphs().size(), size_t(text.count(u'x')));
+        for (const LaidOutGlyph& glyph : layout.glyphs())
+            ASSERT_EQ(layout.lineFragmentIndexForCharacter(glyph.characterIndex), glyph.lineIndex);
+    }
 }
