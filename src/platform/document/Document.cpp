@@ -302,6 +302,9 @@ bool Document::saveTo(const QString& path)
     const auto error = writeToFile(path);
     if (!error)
         return true;
+    // The person stopped it: nothing was written, and there is nothing to tell.
+    if (error->isCancellation())
+        return false;
     qCWarning(lcDocument) << "save failed:" << error->message();
     AlertPresenter::current().runModal(AlertStyle::Critical,
         QStringLiteral("The document \u201c%1\u201d could not be saved. %2")
