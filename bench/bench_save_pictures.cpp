@@ -4,7 +4,8 @@
 //
 // BM_SaveSharedFill/N      N text boxes sharing one 2560 x 1600 picture fill, on two runs
 //                          each, their typing attributes, overlay and background.
-// BM_SaveFivePhotos        five dropped 6000 x 4000 photos as picture boxes.
+// BM_SaveFivePhotos        five dropped 6000 x 4000 photos as picture boxes, as a drop keeps
+//                          them on a picture of that size (4500 x 3000).
 // BM_*OldPath              what a save did before for the same pictures: a PNG at Qt's default
 //                          compression for every use, one after the other on one thread
 //                          ("uses" per save; 10 boxes were refused after about 20 of them).
@@ -29,16 +30,24 @@ namespace {
 
 namespace names = platform::TextAttributeNames;
 
-// Smooth light with fine grain, so that its PNG is as heavy as a photo's.
-QImage photo(QSize size, int seed)
+// A 6000 x 4000 photo dropped onto a picture of the same size is kept at three quarters of its
+// sides.
+const QSize kDroppedSize(4500, 3000);
+
+// Smooth light with a fine random grain, so that its PNG is as heavy as a photo's.
+QImage photo(QSize size, quint32 seed)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < image.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            const int grain = ((x * 7919) ^ (y * 104729) ^ seed) & 31;
-            row[x]
-                = qRgb((x / 24 + grain) & 255, (y / 16 + grain) & 255, ((x + y) / 40 + seed) & 255);
+            quint32 h = (quint32(x) * 73856093u) ^ (quint32(y) * 19349663u) ^ seed;
+            h ^= h >> 13;
+            h *= 0x5bd1e995u;
+            h ^= h >> 15;
+            const int grain = int(h & 15);
+            row[x] = qRgb(
+                (x / 24 + grain) & 255, (y / 16 + grain) & 255, ((x + y) / 40 + grain) & 255);
         }
     }
     return image;
@@ -55,7 +64,7 @@ const std::vector<QImage>& photoPixels()
     static const std::vector<QImage> pixels = [] {
         std::vector<QImage> all;
         for (int i = 0; i < 5; ++i)
-            all.push_back(photo({ 6000, 4000 }, i * 37));
+            all.push_back(photo(kDroppedSize, quint32(i) * 37u));
         return all;
     }();
     return pixels;
