@@ -17,6 +17,8 @@ packages=(
   # The path toolkit's tests and benchmarks compare with lib2geom (whose headers need Boost's);
   # the application does not link them.
   lib2geom-dev libboost-dev
+  # Saving pictures is compared with libpng writing the same pictures (benchmarks only).
+  libpng-dev
   "$@"
 )
 

@@ -329,7 +329,14 @@ std::variant<QByteArray, platform::DocumentError> ColorDocument::dataOfType() co
     contents.imageData = m_imageData;
     contents.preview = jpegBytes(m_port->composeImage(kPreviewSize), 1.0);
     QString whyNot;
-    QByteArray bytes = DocumentFile::write(contents, &whyNot);
+    QByteArray bytes;
+    // Pictures not encoded before take seconds: the file is made off the main thread, the
+    // window showing that it is saving once that takes long. Cancelled, nothing is written.
+    const QString label = QStringLiteral("Saving \u201c%1\u201d\u2026").arg(displayName());
+    if (!platform::BackgroundWait::run(label, [&](const std::atomic_bool& cancelled) {
+            bytes = DocumentFile::write(contents, &whyNot, &cancelled);
+        }))
+        return platform::DocumentError::cancellation();
     if (bytes.isEmpty())
         return platform::DocumentError { platform::kDocumentErrorDomain, 6, whyNot };
     return bytes;

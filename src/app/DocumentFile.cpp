@@ -12,6 +12,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QLocale>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 
@@ -32,6 +33,8 @@ const QString kCanvasScaleKey = QStringLiteral("CanvasScale");
 const QString kStraightenKey = QStringLiteral("CanvasStraighten");
 const QString kOffsetKey = QStringLiteral("CanvasOffset");
 const QString kPreviewKey = QStringLiteral("preview");
+
+const std::vector<UNDODATA> kNoRecords;
 
 // The canvas zooms the picture between 1 and 2; anything far beyond is no zoom we made.
 constexpr double kMaxCanvasScale = 100.0;
@@ -110,6 +113,32 @@ bool isUsableRecord(const UNDODATA& record)
     return true;
 }
 
+// A picture is decoded once however many boxes use it, but each picture box showing it holds
+// two copies of its own (at its saturation, and tinted): a picture box whose picture an earlier
+// one has shown costs those two thirds of a picture of the box pictures' budget.
+class PictureBoxUses {
+public:
+    // Takes the cost of the record's picture from budget; false, leaving it, when it is over.
+    bool take(const UNDODATA& record, qint64& budget)
+    {
+        if (record.type != UNDODATA::ImageBox || record.orgImage.isNull())
+            return true;
+        if (!m_shown.contains(record.orgImage.contentId())) {
+            m_shown.insert(record.orgImage.contentId());
+            return true;
+        }
+        const QSize size = record.orgImage.pixelSize();
+        const qint64 cost = (2 * qint64(size.width()) * size.height() + 2) / 3;
+        if (cost > budget)
+            return false;
+        budget -= cost;
+        return true;
+    }
+
+private:
+    QSet<quint64> m_shown;
+};
+
 // The box layer; its size has been checked (refusalOf). A layer that cannot be read as a whole
 // sets layerLeftOut: every document we write holds one, so whatever boxes it held are lost.
 std::optional<ContainerSnapshot> readBoxes(
@@ -131,12 +160,19 @@ std::optional<ContainerSnapshot> readBoxes(
     if (layer.toDictionary().value(kRecordsKey).kind() != ArchiveValue::Kind::Array)
         return unreadable("holds no record array");
     std::vector<UNDODATA> records;
+    PictureBoxUses uses;
     for (const ArchiveValue& item : layer.toDictionary().value(kRecordsKey).toArray()) {
         std::optional<UNDODATA> record = item.objectValue<UNDODATA>();
         if (!record)
             qCWarning(lcApp) << "document: skipped an entry that is no box record"
                              << item.className();
-        if (record && isUsableRecord(*record))
+        if (record && !isUsableRecord(*record)) {
+            record.reset();
+        } else if (record && !uses.take(*record, coder.picturePixelBudget())) {
+            qCWarning(lcApp) << "document: skipped a picture box over the picture budget";
+            record.reset();
+        }
+        if (record)
             records.push_back(std::move(*record));
         else
             ++leftOut;
@@ -357,7 +393,8 @@ std::optional<QString> DocumentFile::boxCountRefusal(std::size_t boxes)
         .arg(kMaxBoxes);
 }
 
-QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot)
+QByteArray DocumentFile::write(
+    const DocumentContents& contents, QString* whyNot, const std::atomic_bool* cancelled)
 {
     const auto refuse = [&](const QString& why) {
         qCWarning(lcApp).noquote() << "document: not written:" << why;
@@ -368,12 +405,21 @@ QByteArray DocumentFile::write(const DocumentContents& contents, QString* whyNot
     if (auto tooMany = boxCountRefusal(contents.boxes ? contents.boxes->size() : 0))
         return refuse(*tooMany);
     KeyedArchiver archiver(true);
+    archiver.setCancellation(cancelled);
     // The picture and the boxes' pictures are read on one budget: what the reader will charge
     // is charged here, so that no file is written that cannot be opened again.
     const platform::PictureHeader picture = platform::PictureLoader::header(contents.imageData);
     qint64& budget = archiver.picturePixelBudget();
     budget = (budget - std::min(picture.cost, budget)) / kBoxPictureCopies;
     const qint64 boxPicturePixels = budget;
+    // What the reader takes for picture boxes sharing a picture, taken before anything is
+    // encoded.
+    PictureBoxUses uses;
+    for (const UNDODATA& record : contents.boxes ? contents.boxes->records() : kNoRecords) {
+        if (!uses.take(record, budget))
+            return refuse(unwritableReason(
+                platform::ArchiveLimit::PicturePixels, archiver.limits(), boxPicturePixels));
+    }
     archiver.encodeDouble(kVersionKey, kVersion);
     archiver.encodeBytes(kImageDataKey, contents.imageData);
     for (const PictureSlider& slider : pictureSliders()) {

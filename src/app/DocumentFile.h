@@ -16,7 +16,10 @@
 //   "CanvasOffset"          point
 //   "preview"               bytes    a small JPEG of the composed picture; never read
 //
-// The two mask keys are present only when the document's canvas paints a mask.
+// The two mask keys are present only when the document's canvas paints a mask. A picture that
+// several boxes, runs or fills use is stored once, where it is first used, and referred to
+// everywhere else (ArchiveFormat.h); files that hold a copy at every use read the copies as the
+// one picture.
 //
 // Reading validates everything: a missing or unreadable number reads 0, a bad slider 0, a bad
 // canvas setting its neutral value; a mask that cannot be read or does not fit the picture is
@@ -40,6 +43,7 @@
 #include <QMap>
 #include <QSize>
 #include <QString>
+#include <atomic>
 #include <optional>
 #include <variant>
 
@@ -105,8 +109,14 @@ public:
     // report, as with a new document.
     static ReadResult read(const QByteArray& data);
     // The file's bytes; empty (with a log line) when the archive could not be written, with
-    // the reason for the person in *whyNot when given.
-    static QByteArray write(const DocumentContents& contents, QString* whyNot = nullptr);
+    // the reason for the person in *whyNot when given. Each distinct picture is written once
+    // and counted against the picture budget once; pictures over the budget are refused by
+    // their pixel counts before any is encoded, and those to encode are encoded side by side
+    // on the worker threads (a picture read or saved before keeps its bytes and is not encoded
+    // again). When *cancelled becomes true the write stops early and answers empty. Touches
+    // nothing but contents: it may run off the main thread.
+    static QByteArray write(const DocumentContents& contents, QString* whyNot = nullptr,
+        const std::atomic_bool* cancelled = nullptr);
     // Why a document of this many boxes cannot be written, or nothing when it can: known
     // before any box is captured or encoded.
     static std::optional<QString> boxCountRefusal(std::size_t boxes);

@@ -22,6 +22,13 @@ public:
     {
         ValueCoding<T>::encode(coder, m_value);
     }
+    quint64 sharedIdentity() const override
+    {
+        if constexpr (requires { ValueCoding<T>::sharedIdentity(m_value); })
+            return ValueCoding<T>::sharedIdentity(m_value);
+        else
+            return 0;
+    }
 
 private:
     T m_value;

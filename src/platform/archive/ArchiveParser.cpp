@@ -3,7 +3,9 @@
 #include "platform/archive/ArchiveFormat.h"
 
 #include <QCborStreamReader>
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace platform {
 
@@ -127,6 +129,8 @@ bool ArchiveParser::parse(const QByteArray& data, ArchiveTree& tree)
     m_values = 0;
     m_size = data.size();
     m_pending.clear();
+    m_shared.clear();
+    m_deepest = 0;
     tree = ArchiveTree();
     m_tree = &tree;
     QCborStreamReader reader(data);
@@ -152,6 +156,7 @@ bool ArchiveParser::parse(const QByteArray& data, ArchiveTree& tree)
         return true;
     }();
     m_pending = {};
+    m_shared = {};
     m_tree = nullptr;
     if (!ok)
         tree = ArchiveTree(); // nothing half-read is kept
@@ -193,6 +198,7 @@ bool ArchiveParser::parseValue(QCborStreamReader& reader, int depth)
     if (!countValue())
         return overLimit(reader, QStringLiteral("more than %1 values").arg(m_limits.maxValues),
             ArchiveLimit::Values);
+    m_deepest = std::max(m_deepest, depth);
     using K = ArchiveNode::Kind;
     ArchiveNode node;
     bool ok = true;
@@ -343,6 +349,11 @@ bool ArchiveParser::parseTagged(QCborStreamReader& reader, int depth, ArchiveNod
         return true;
     }
 
+    if (tag == fmt::kTagShared && reader.isTag() && quint64(reader.toTag()) == fmt::kTagObject)
+        return parseShared(reader, depth, node);
+    if (tag == fmt::kTagReference && reader.isUnsignedInteger())
+        return parseReference(reader, depth, node);
+
     // A tag we do not write, or one of ours around the wrong content: read past it, and let
     // the value read as absent. The tag is a level of nesting like any other, or a chain of
     // one-byte tags would recurse without bound.
@@ -351,6 +362,46 @@ bool ArchiveParser::parseTagged(QCborStreamReader& reader, int depth, ArchiveNod
         return false;
     m_pending.pop_back();
     node = ArchiveNode();
+    return true;
+}
+
+bool ArchiveParser::parseShared(QCborStreamReader& reader, int depth, ArchiveNode& node)
+{
+    const int outerDeepest = std::exchange(m_deepest, depth);
+    if (!parseTagged(reader, depth, node))
+        return false;
+    const int height = m_deepest - depth;
+    m_deepest = std::max(outerDeepest, m_deepest);
+    if (node.kind != ArchiveNode::Kind::Object || !fmt::isShareableClass(m_tree->className(node))) {
+        qCDebug(lcArchive) << "a shared value that is no picture read as absent";
+        node = ArchiveNode();
+        return true;
+    }
+    node.shared = true;
+    m_shared.push_back({ node, height });
+    return true;
+}
+
+bool ArchiveParser::parseReference(QCborStreamReader& reader, int depth, ArchiveNode& node)
+{
+    const quint64 number = reader.toUnsignedInteger();
+    if (!reader.next())
+        return fail(reader, reader.lastError().toString());
+    node = ArchiveNode(); // absent unless it stands for an object written before
+    if (number >= quint64(m_shared.size())) {
+        qCDebug(lcArchive) << "a reference to shared object" << number << "of" << m_shared.size()
+                           << "read as absent";
+        return true;
+    }
+    const Shared& target = m_shared[size_t(number)];
+    // Read through the reference, the object's fields lie as deep as they would in its place.
+    if (depth + target.height > m_limits.maxDepth) {
+        qCDebug(lcArchive) << "a reference nested deeper than" << m_limits.maxDepth
+                           << "read as absent";
+        return true;
+    }
+    m_deepest = std::max(m_deepest, depth + target.height);
+    node = target.node;
     return true;
 }
 

@@ -40,6 +40,8 @@ struct ArchiveNode {
 
     Kind kind = Kind::Invalid;
     bool ownBuffer = false; // Bytes, String: kept in a buffer of its own (see ArchiveTree)
+    // Object: a shared object, or a reference to one (its copy): built once, whatever reads it.
+    bool shared = false;
     // Bytes, String: the length in bytes; Array: items; Map, Object: entries.
     quint32 count = 0;
     union {
@@ -103,6 +105,9 @@ private:
     // Each of these reads one value and adds its node to m_pending.
     bool parseValue(QCborStreamReader& reader, int depth);
     bool parseTagged(QCborStreamReader& reader, int depth, ArchiveNode& node);
+    // After the tag: the shared object, or the object a reference stands for.
+    bool parseShared(QCborStreamReader& reader, int depth, ArchiveNode& node);
+    bool parseReference(QCborStreamReader& reader, int depth, ArchiveNode& node);
     bool parseArray(QCborStreamReader& reader, int depth, ArchiveNode& node);
     // Reads a map's entries after what m_pending holds from `from` on (the class name of an
     // object), and moves them all into the tree.
@@ -124,6 +129,13 @@ private:
 
     ArchiveLimits m_limits;
     ArchiveTree* m_tree = nullptr;
+    // The deepest level read so far: a shared object's height is what reading it added.
+    int m_deepest = 0;
+    struct Shared {
+        ArchiveNode node;
+        int height; // levels below the object itself
+    };
+    std::vector<Shared> m_shared; // in the order written, numbered from 0
     // The items of the containers being read, innermost last: a container's items are moved
     // into the tree together once it is read, so that they lie side by side.
     std::vector<ArchiveNode> m_pending;

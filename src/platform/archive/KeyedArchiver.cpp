@@ -1,8 +1,11 @@
 #include "platform/archive/KeyedArchiver.h"
 
 #include "platform/archive/ArchiveFormat.h"
+#include "platform/concurrency/ThreadPool.h"
 
 #include <QCborStreamWriter>
+#include <QHash>
+#include <QtEndian>
 
 namespace platform {
 
@@ -28,6 +31,21 @@ struct KeyedArchiver::State {
     bool finished = false;
     QString error;
     ArchiveLimit exceeded = ArchiveLimit::None;
+
+    // The deepest level written so far: a shared object's height is what writing it added.
+    int deepest = 0;
+    struct Shared {
+        quint64 number;
+        int height; // levels below the object itself
+    };
+    QHash<quint64, Shared> shared; // by identity
+    // Bytes still to be made: each stands as a one-byte null at offset in data until then.
+    struct Later {
+        qsizetype offset;
+        BytesProducer producer;
+    };
+    std::vector<Later> later;
+    const std::atomic_bool* cancelled = nullptr;
 };
 
 KeyedArchiver::KeyedArchiver(bool requiresSecureCoding, const ArchiveLimits& limits)
@@ -183,6 +201,24 @@ void KeyedArchiver::encodeBytes(const QString& key, const QByteArray& bytes)
         writeValue(ArchiveValue::fromBytes(bytes), m_level + 1);
 }
 
+void KeyedArchiver::encodeBytesLater(const QString& key, BytesProducer producer)
+{
+    if (!beginKey(key))
+        return;
+    countValues(1);
+    reachDepth(m_level + 1);
+    QByteArray& data = m_state->data;
+    const qsizetype offset = data.size();
+    m_state->writer.appendNull();
+    Q_ASSERT(data.size() == offset + 1);
+    m_state->later.push_back({ offset, std::move(producer) });
+}
+
+void KeyedArchiver::setCancellation(const std::atomic_bool* cancelled)
+{
+    m_state->cancelled = cancelled;
+}
+
 void KeyedArchiver::encodeString(const QString& key, const QString& text)
 {
     if (beginKey(key))
@@ -218,13 +254,19 @@ void KeyedArchiver::encodeKeyedObject(const QString& key, const KeyedCoding* obj
     if (!beginKey(key))
         return;
     countValues(1);
-    writeObject(object, m_level + 1);
+    writeObjectOrReference(object, m_level + 1);
+}
+
+void KeyedArchiver::reachDepth(int depth)
+{
+    m_state->deepest = std::max(m_state->deepest, depth);
 }
 
 void KeyedArchiver::writeValue(const ArchiveValue& value, int depth)
 {
     QCborStreamWriter& w = m_state->writer;
     countValues(1);
+    reachDepth(depth);
     // The key has been written: whatever fails below still writes one value after it, so
     // that the bytes stay well formed (the archive as a whole is refused anyway).
     const int maxDepth = m_state->limits.maxDepth;
@@ -292,14 +334,45 @@ void KeyedArchiver::writeValue(const ArchiveValue& value, int depth)
         break;
     }
     case ArchiveValue::Kind::Object:
-        writeObject(value.toObject().get(), depth);
+        writeObjectOrReference(value.toObject().get(), depth);
         break;
     }
+}
+
+void KeyedArchiver::writeObjectOrReference(const KeyedCoding* object, int depth)
+{
+    const quint64 identity = object ? object->sharedIdentity() : 0;
+    if (identity == 0 || !fmt::isShareableClass(object->archiveClassName())) {
+        writeObject(object, depth);
+        return;
+    }
+    QCborStreamWriter& w = m_state->writer;
+    if (const auto found = m_state->shared.constFind(identity); found != m_state->shared.cend()) {
+        // A reader takes the reference as deep as the object it stands for.
+        const int reached = depth + found->height;
+        if (reached > m_state->limits.maxDepth) {
+            fail(QStringLiteral("objects nested deeper than %1").arg(m_state->limits.maxDepth),
+                ArchiveLimit::Depth);
+            w.appendNull();
+            return;
+        }
+        reachDepth(reached);
+        w.append(QCborTag(fmt::kTagReference));
+        w.append(found->number);
+        return;
+    }
+    const int outerDeepest = std::exchange(m_state->deepest, depth);
+    w.append(QCborTag(fmt::kTagShared));
+    writeObject(object, depth);
+    const quint64 number = quint64(m_state->shared.size());
+    m_state->shared.insert(identity, { number, m_state->deepest - depth });
+    m_state->deepest = std::max(outerDeepest, m_state->deepest);
 }
 
 void KeyedArchiver::writeObject(const KeyedCoding* object, int depth)
 {
     QCborStreamWriter& w = m_state->writer;
+    reachDepth(depth);
     if (!object) {
         w.appendNull();
         return;
@@ -345,12 +418,93 @@ QByteArray KeyedArchiver::finishEncoding()
     }
     m_state->writer.endMap();
     m_state->finished = true;
+    if (!hasError())
+        produceLaterBytes();
     if (m_state->data.size() > m_state->limits.maxInputSize)
         fail(
             QStringLiteral("an archive of %1 bytes").arg(m_state->data.size()), ArchiveLimit::Size);
     if (hasError())
         return {};
     return m_state->data;
+}
+
+namespace {
+
+// The head of a CBOR byte string of this length (major type 2, RFC 8949 section 3).
+QByteArray byteStringHead(quint64 length)
+{
+    char head[9];
+    int size = 1;
+    if (length < 24) {
+        head[0] = char(0x40 + length);
+    } else if (length <= 0xff) {
+        head[0] = char(0x58);
+        head[1] = char(length);
+        size = 2;
+    } else if (length <= 0xffff) {
+        head[0] = char(0x59);
+        qToBigEndian(quint16(length), head + 1);
+        size = 3;
+    } else if (length <= 0xffffffffu) {
+        head[0] = char(0x5a);
+        qToBigEndian(quint32(length), head + 1);
+        size = 5;
+    } else {
+        head[0] = char(0x5b);
+        qToBigEndian(length, head + 1);
+        size = 9;
+    }
+    return QByteArray(head, size);
+}
+
+} // namespace
+
+void KeyedArchiver::produceLaterBytes()
+{
+    std::vector<State::Later>& later = m_state->later;
+    if (later.empty())
+        return;
+    const std::atomic_bool* cancelled = m_state->cancelled;
+    std::vector<QByteArray> made(later.size());
+    ThreadPool::parallelFor(int(later.size()), [&](int i) {
+        if (!cancelled || !cancelled->load())
+            made[size_t(i)] = later[size_t(i)].producer();
+    });
+    if (cancelled && cancelled->load()) {
+        fail(QStringLiteral("cancelled"));
+        return;
+    }
+    const QByteArray& data = m_state->data;
+    qint64 total = data.size();
+    for (const QByteArray& bytes : made) {
+        if (bytes.isEmpty()) {
+            fail(QStringLiteral("bytes to be written could not be made"));
+            return;
+        }
+        if (bytes.size() > m_state->limits.maxStringSize) {
+            fail(QStringLiteral("%1 bytes in one value").arg(bytes.size()),
+                ArchiveLimit::StringSize);
+            return;
+        }
+        // In place of the one-byte null that held the place.
+        total += byteStringHead(quint64(bytes.size())).size() - 1 + bytes.size();
+    }
+    if (total > m_state->limits.maxInputSize) {
+        fail(QStringLiteral("an archive of %1 bytes").arg(total), ArchiveLimit::Size);
+        return;
+    }
+    QByteArray whole;
+    whole.reserve(qsizetype(total));
+    qsizetype from = 0;
+    for (size_t i = 0; i < later.size(); ++i) {
+        whole.append(QByteArrayView(data).sliced(from, later[i].offset - from));
+        whole.append(byteStringHead(quint64(made[i].size())));
+        whole.append(made[i]);
+        from = later[i].offset + 1; // past the null that held the place
+    }
+    whole.append(QByteArrayView(data).sliced(from));
+    m_state->data = std::move(whole);
+    later.clear();
 }
 
 QByteArray KeyedArchiver::archivedData(

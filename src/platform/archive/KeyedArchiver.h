@@ -9,8 +9,9 @@
 //     const QByteArray data = archiver.finishEncoding(); // empty on failure, see error()
 //
 // Objects are written as they are passed: encodeWithCoder() runs at once, with a coder for the
-// object's own keys. Only the coder an object was handed may be used while it encodes itself;
-// calls on an outer coder meanwhile are refused as errors.
+// object's own keys; an object with a shared identity (a picture) is written at its first use
+// only, and each later use refers to it. Only the coder an object was handed may be used while it
+// encodes itself; calls on an outer coder meanwhile are refused as errors.
 //
 // The archive keeps to its ArchiveLimits exactly as KeyedUnarchiver counts them (values, entries
 // of a container, bytes of a string, nesting, pictures, the whole size): an archive that a reader
@@ -21,6 +22,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -45,6 +48,12 @@ public:
     // The rectangle at full double precision.
     void encodeRect(const QString& key, const Rect& rect);
     void encodeBytes(const QString& key, const QByteArray& bytes);
+    // Bytes made when the archive is finished: every producer given runs then, on the worker
+    // threads together with the others, so that costly encodings (pictures) run side by side
+    // and only once everything else has been written and found within the limits. A producer
+    // may run on any thread; it answers empty when it fails, which fails the archive.
+    using BytesProducer = std::function<QByteArray()>;
+    void encodeBytesLater(const QString& key, BytesProducer producer);
     void encodeString(const QString& key, const QString& text);
     void encodeArray(const QString& key, const ArchiveArray& items);
     void encodeDictionary(const QString& key, const ArchiveDictionary& dictionary);
@@ -63,6 +72,9 @@ public:
     // Ends the archive and answers its bytes; empty when anything failed (see error()).
     // Only the archiver made by the caller can finish; it can finish once.
     QByteArray finishEncoding();
+    // When *cancelled becomes true, finishEncoding() makes no more bytes (see encodeBytesLater)
+    // and fails. The flag must outlive the archiver.
+    void setCancellation(const std::atomic_bool* cancelled);
     // Marks the archive as failed (an object that cannot write itself calls this); the
     // first reason is kept.
     void failWithError(const QString& why);
@@ -93,6 +105,11 @@ private:
     bool beginKey(const QString& key);
     void writeValue(const ArchiveValue& value, int depth);
     void writeObject(const KeyedCoding* object, int depth);
+    // The object itself, or a reference when it was written before.
+    void writeObjectOrReference(const KeyedCoding* object, int depth);
+    void reachDepth(int depth);
+    // Runs the producers of encodeBytesLater and puts their bytes in place.
+    void produceLaterBytes();
     void writeText(QStringView text);
     void writeBytes(const QByteArray& bytes);
     // Each of these counts against a limit and fails the archive once it is over.

@@ -15,6 +15,7 @@
 //         return fill;
 //     });
 #include <QString>
+#include <QtGlobal>
 
 namespace platform {
 
@@ -30,6 +31,10 @@ public:
     virtual void encodeWithCoder(KeyedArchiver& coder) const = 0;
     // An archiver that requires secure coding refuses objects that answer false.
     virtual bool supportsSecureCoding() const { return true; }
+    // Objects that answer the same non-zero identity are one object: the archive writes it
+    // once and every later use as a reference to it. Only pictures have one (their content
+    // id); 0 writes the object at every use.
+    virtual quint64 sharedIdentity() const { return 0; }
 };
 
 } // namespace platform

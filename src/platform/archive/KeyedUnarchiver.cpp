@@ -25,6 +25,11 @@ struct KeyedUnarchiver::Context {
     QSet<QString> allowed; // allowedList with the picture aliases added
     qint64 picturePixels = 0;
     std::vector<ArchiveCut> cuts;
+    // Shared objects (pictures) once built, by where their fields are in the tree, null ones
+    // included: every reference reads the one object, and one that failed is not tried again.
+    QHash<quint64, ArchiveValue> sharedBuilt;
+    // Pictures built, by their encoded bytes (see pictureReadBefore).
+    QHash<QByteArray, std::vector<std::pair<std::optional<Size>, Image>>> picturesRead;
 };
 
 namespace {
@@ -184,6 +189,25 @@ void KeyedUnarchiver::noteCut(ArchiveCut cut) const
 const std::vector<ArchiveCut>& KeyedUnarchiver::cuts() const
 {
     return m_context->cuts;
+}
+
+Image KeyedUnarchiver::pictureReadBefore(
+    const QByteArray& encoded, const std::optional<Size>& pointSize) const
+{
+    const auto found = m_context->picturesRead.constFind(encoded);
+    if (found == m_context->picturesRead.cend())
+        return {};
+    for (const auto& [size, picture] : *found) {
+        if (size == pointSize)
+            return picture;
+    }
+    return {};
+}
+
+void KeyedUnarchiver::keepPictureRead(
+    const QByteArray& encoded, const std::optional<Size>& pointSize, const Image& picture) const
+{
+    m_context->picturesRead[encoded].emplace_back(pointSize, picture);
 }
 
 bool KeyedUnarchiver::containsValueForKey(const QString& key) const
@@ -390,11 +414,19 @@ ArchiveValue KeyedUnarchiver::buildObject(const ArchiveNode& node) const
         qCDebug(lcArchive).nospace() << "no decoder for class " << className << "; read as absent";
         return {};
     }
+    if (node.shared) {
+        if (const auto built = m_context->sharedBuilt.constFind(node.first);
+            built != m_context->sharedBuilt.cend())
+            return *built;
+    }
     const KeyedUnarchiver coder(m_context, &node);
     std::shared_ptr<const KeyedCoding> object = decoder(coder);
     if (!object)
         qCDebug(lcArchive) << "an object of class" << className << "was unreadable";
-    return ArchiveValue::fromObject(std::move(object));
+    ArchiveValue value = ArchiveValue::fromObject(std::move(object));
+    if (node.shared)
+        m_context->sharedBuilt.insert(node.first, value);
+    return value;
 }
 
 KeyedUnarchiver::Result KeyedUnarchiver::unarchive(

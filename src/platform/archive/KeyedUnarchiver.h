@@ -13,15 +13,17 @@
 // as empty.
 //
 // Objects are built when read, by the decoder registered for their class tag; nested objects
-// are built with the same allow-list. Plain arrays, dictionaries, numbers, text and bytes are
-// kinds of the archive, not objects: they need no entry in the allow-list (naming "NSArray",
-// "NSMutableArray", "NSDictionary", "NSData" or "NSString" there is harmless). "NSImage" and
-// "CIImage" allow each other: both are pictures.
+// are built with the same allow-list. A shared object (a picture written once and referred to
+// at its other uses) is built once, and every reference to it reads that one object. Plain arrays,
+// dictionaries, numbers, text and bytes are kinds of the archive, not objects: they need no entry
+// in the allow-list (naming "NSArray", "NSMutableArray", "NSDictionary", "NSData" or "NSString"
+// there is harmless). "NSImage" and "CIImage" allow each other: both are pictures.
 //
 // A KeyedUnarchiver is used on one thread at a time.
 #include "platform/archive/ArchiveLimits.h"
 #include "platform/archive/ArchiveValue.h"
 #include "platform/archive/KeyedCoding.h"
+#include "platform/graphics/Image.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -78,6 +80,12 @@ public:
     // can tell the person rather than lose it silently; cuts() lists them in the order noted.
     void noteCut(ArchiveCut cut) const;
     const std::vector<ArchiveCut>& cuts() const;
+
+    // A picture this read has already built from the same encoded bytes and point size (none:
+    // the size its pixels give), or a null image; and the note of one built.
+    Image pictureReadBefore(const QByteArray& encoded, const std::optional<Size>& pointSize) const;
+    void keepPictureRead(const QByteArray& encoded, const std::optional<Size>& pointSize,
+        const Image& picture) const;
 
     bool containsValueForKey(const QString& key) const;
     // How many entries the archive holds under key: a key written twice is read as its last

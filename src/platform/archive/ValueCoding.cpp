@@ -118,23 +118,65 @@ bool fitsReader(KeyedArchiver& coder, QSize pixels)
     return true;
 }
 
-} // namespace
-
-void ValueCoding<Image>::encode(KeyedArchiver& coder, const Image& image)
+// Whether every pixel is opaque.
+bool isOpaque(const QImage& premultiplied)
 {
+    if (!premultiplied.hasAlphaChannel())
+        return true;
+    for (int y = 0; y < premultiplied.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(premultiplied.constScanLine(y));
+        for (int x = 0; x < premultiplied.width(); ++x) {
+            if (qAlpha(row[x]) != 255)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Qt's PNG quality 80 is zlib's level 1.
+constexpr int kPngQuality = 80;
+
+// The picture as PNG, kept with it so that it is encoded once in its life; empty on failure.
+// Opaque pictures are written without alpha, and at a light compression: saving a few large
+// photos stays a matter of seconds, at a few percent more bytes.
+QByteArray encodePng(const Image& image)
+{
+    const QByteArray kept = image.keptEncoding("png");
+    if (!kept.isEmpty())
+        return kept;
+    QImage pixels = image.toQImage();
+    if (pixels.isNull())
+        return {};
+    if (isOpaque(pixels))
+        pixels = pixels.convertToFormat(QImage::Format_RGB32);
     QByteArray png;
-    // One that does not fit is not encoded: the archive is refused anyway.
-    const QImage pixels = fitsReader(coder, image.pixelSize()) ? image.toQImage() : QImage();
     {
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
-        if (pixels.isNull() || !writer.write(pixels)) {
-            coder.failWithError(QStringLiteral("a picture could not be written as PNG"));
-            png.clear();
+        writer.setQuality(kPngQuality);
+        if (!writer.write(pixels)) {
+            qCDebug(lcArchive) << "a picture could not be written as PNG:" << writer.errorString();
+            return {};
         }
     }
-    coder.encodeBytes(QStringLiteral("png"), png);
+    image.keepEncoding("png", png);
+    return png;
+}
+
+} // namespace
+
+void ValueCoding<Image>::encode(KeyedArchiver& coder, const Image& image)
+{
+    // Checked by its size before anything is encoded: one that does not fit is not encoded,
+    // the archive is refused anyway.
+    if (!fitsReader(coder, image.pixelSize())) {
+        coder.encodeBytes(QStringLiteral("png"), {});
+    } else if (const QByteArray kept = image.keptEncoding("png"); !kept.isEmpty()) {
+        coder.encodeBytes(QStringLiteral("png"), kept);
+    } else {
+        coder.encodeBytesLater(QStringLiteral("png"), [image] { return encodePng(image); });
+    }
     coder.encodeDouble(QStringLiteral("width"), image.size().width);
     coder.encodeDouble(QStringLiteral("height"), image.size().height);
 }
@@ -144,6 +186,13 @@ std::optional<Image> ValueCoding<Image>::decode(const KeyedUnarchiver& coder)
     const QByteArray png = coder.decodeBytes(QStringLiteral("png"));
     if (png.isEmpty())
         return std::nullopt;
+    const auto w = finite(coder, "width"), h = finite(coder, "height");
+    const std::optional<Size> givenSize
+        = (w && h && *w > 0 && *h > 0) ? std::optional<Size>(Size(*w, *h)) : std::nullopt;
+    // Files written before pictures were shared hold a copy at every use: the same bytes
+    // are the same picture, decoded (and counted) once.
+    if (const Image same = coder.pictureReadBefore(png, givenSize); !same.isNull())
+        return same;
     // Refused by its header when over the archive's bounds; the pixels of every picture of
     // this archive come out of one budget.
     const PictureLoader::Limits limits { "png", coder.limits().maxImageDimension };
@@ -153,12 +202,13 @@ std::optional<Image> ValueCoding<Image>::decode(const KeyedUnarchiver& coder)
         return std::nullopt;
     }
     const QImage& pixels = picture.pixels;
-    const auto w = finite(coder, "width"), h = finite(coder, "height");
-    const Size pointSize
-        = (w && h && *w > 0 && *h > 0) ? Size(*w, *h) : Size(pixels.width(), pixels.height());
-    Image image = Image::fromQImage(pixels, pointSize);
+    Image image
+        = Image::fromQImage(pixels, givenSize.value_or(Size(pixels.width(), pixels.height())));
     if (image.isNull())
         return std::nullopt;
+    // Saved again unchanged, it is written as read.
+    image.keepEncoding("png", png);
+    coder.keepPictureRead(png, givenSize, image);
     return image;
 }
 

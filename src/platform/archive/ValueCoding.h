@@ -4,7 +4,8 @@
 //   Color     "NSColor"     "red", "green", "blue", "alpha": doubles
 //   Gradient  "NSGradient"  "stops": array of [red, green, blue, alpha, location] doubles
 //   Image     "NSImage"     "png": PNG bytes of the pixels; "width", "height": size in points
-//                           (also read under the tag "CIImage")
+//                           (also read under the tag "CIImage"). Written once per archive:
+//                           later uses of the same picture are references to the first.
 //   Point     "NSValue"     "x", "y": doubles
 //   Size      "NSValue"     "width", "height": doubles
 //   Rect      "NSValue"     "rect": a rectangle
@@ -46,6 +47,8 @@ template <> struct ValueCoding<Image> {
     static QString className() { return QStringLiteral("NSImage"); }
     // A null image is written as a null object.
     static bool isNull(const Image& image) { return image.isNull(); }
+    // One picture used in many places is written once (see KeyedCoding::sharedIdentity).
+    static quint64 sharedIdentity(const Image& image) { return image.contentId(); }
     static void encode(KeyedArchiver& coder, const Image& image);
     static std::optional<Image> decode(const KeyedUnarchiver& coder);
 };

@@ -376,6 +376,9 @@ bool Document::saveTo(const QString& path)
         m_fileStamp = fileStamp(path);
         return true;
     }
+    // The person stopped it: nothing was written, and there is nothing to tell.
+    if (error->isCancellation())
+        return false;
     qCWarning(lcDocument) << "save failed:" << error->message();
     AlertPresenter::current().runModal(AlertStyle::Critical,
         QStringLiteral("The document \u201c%1\u201d could not be saved. %2")

@@ -40,6 +40,10 @@ struct Image::Data {
     mutable std::mutex cacheMutex;
     mutable bool cached = false;
     mutable QImage cache;
+    // Encoded forms by format (see keptEncoding); one picture has at most a couple.
+    // Its own lock: a rasterisation under cacheMutex may take long.
+    mutable std::mutex encodingMutex;
+    mutable std::vector<std::pair<QByteArray, QByteArray>> encodings;
 
     const ImageRepresentation* best() const
     {
@@ -127,6 +131,32 @@ Image Image::withSize(Size pointSize) const
 std::uint64_t Image::contentId() const
 {
     return m_data ? m_data->id : 0;
+}
+
+QByteArray Image::keptEncoding(const char* format) const
+{
+    if (!m_data)
+        return {};
+    std::lock_guard lock(m_data->encodingMutex);
+    for (const auto& [name, bytes] : m_data->encodings) {
+        if (name == format)
+            return bytes;
+    }
+    return {};
+}
+
+void Image::keepEncoding(const char* format, const QByteArray& bytes) const
+{
+    if (!m_data || bytes.isEmpty())
+        return;
+    std::lock_guard lock(m_data->encodingMutex);
+    for (auto& [name, kept] : m_data->encodings) {
+        if (name == format) {
+            kept = bytes;
+            return;
+        }
+    }
+    m_data->encodings.emplace_back(QByteArray(format), bytes);
 }
 
 bool Image::operator==(const Image& other) const

@@ -8,6 +8,7 @@
 // drawing layer flips them so that pictures always appear upright in the y-up model.
 #include "platform/geometry/Size.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <cstdint>
 #include <memory>
@@ -37,7 +38,7 @@ private:
 
 class Image {
 public:
-    Image() = default;  // null
+    Image() = default; // null
 
     // A picture of the QImage's pixels, converted to premultiplied ARGB32; the size in points
     // is the pixel size. A null or empty QImage gives a null Image.
@@ -45,8 +46,8 @@ public:
     // The same with an explicit size in points.
     static Image fromQImage(const QImage& image, Size pointSize);
     // An image holding the given representations (none null) at the given point size.
-    static Image fromRepresentations(std::vector<std::shared_ptr<const ImageRepresentation>> reps,
-                                     Size pointSize);
+    static Image fromRepresentations(
+        std::vector<std::shared_ptr<const ImageRepresentation>> reps, Size pointSize);
 
     bool isNull() const { return !m_data; }
     explicit operator bool() const { return bool(m_data); }
@@ -67,6 +68,12 @@ public:
 
     // Identity of the content. Two handles compare equal when they share data.
     std::uint64_t contentId() const;
+
+    // The picture's encoded form in format ("png"), kept with its pixels once made or read so
+    // that a picture saved again is not encoded again; empty until then. The pixels never
+    // change, so the bytes stay true for as long as the picture lives. Thread-safe.
+    QByteArray keptEncoding(const char* format) const;
+    void keepEncoding(const char* format, const QByteArray& bytes) const;
     bool operator==(const Image& other) const;
     bool operator!=(const Image& other) const { return !(*this == other); }
 

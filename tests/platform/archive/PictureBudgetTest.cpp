@@ -67,17 +67,21 @@ std::vector<bool> readable(const KeyedUnarchiver& coder)
 
 TEST(ArchivePictures, OneBudgetForEveryPictureOfARead)
 {
-    QImage small(20, 20, QImage::Format_ARGB32);
-    small.fill(qRgba(10, 200, 30, 255));
-    const QByteArray picture = png(small);
+    // Three different pictures: the same bytes are one picture, counted once.
+    std::vector<QByteArray> pictures;
+    for (const QRgb colour :
+        { qRgba(10, 200, 30, 255), qRgba(200, 10, 30, 255), qRgba(0, 0, 9, 255) }) {
+        QImage small(20, 20, QImage::Format_ARGB32);
+        small.fill(colour);
+        pictures.push_back(png(small));
+    }
     ArchiveLimits limits;
     limits.maxImagePixels = 1000; // two of the 400-pixel pictures, not three
 
-    const KeyedUnarchiver coder(record({ picture, picture, picture }), { "CIImage" }, limits);
+    const KeyedUnarchiver coder(record(pictures), { "CIImage" }, limits);
     EXPECT_EQ(readable(coder), std::vector<bool>({ true, true, false }));
     EXPECT_EQ(coder.picturePixelBudget(), 200);
-    EXPECT_EQ(
-        readable(KeyedUnarchiver(record({ picture, picture, picture }), { "CIImage" }, limits)),
+    EXPECT_EQ(readable(KeyedUnarchiver(record(pictures), { "CIImage" }, limits)),
         std::vector<bool>({ true, true, false }))
         << "each read has a budget of its own";
 }
