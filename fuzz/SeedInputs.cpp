@@ -249,6 +249,22 @@ void documentsAtLimits(const QString& folder)
     save(folder, "lines-300-arrow-heads-stroke-1000", testsupport::arrowLinesDocument(300, 1000));
     save(folder, "effects-on-a-1x1-picture", testsupport::effectsOnTinyPictureDocument(1));
     save(folder, "effects-on-a-4x4-picture", testsupport::effectsOnTinyPictureDocument(4));
+
+    // Two thousand picture boxes sharing one picture, written once and referred to by the rest.
+    // The picture is small: a document whose boxes' copies reach the pixel budget is bounded
+    // for a person but opens too slowly for the fuzz build's hang limit.
+    DocumentContents sharing = contents;
+    records.clear();
+    const Image shared = Image::fromQImage(picture(32, 32).convertToFormat(QImage::Format_RGB32));
+    for (int i = 0; i < 2000; ++i) {
+        UNDODATA r;
+        r.type = UNDODATA::ImageBox;
+        r.orgImage = shared;
+        r.frame = Rect(double(i % 50) * 24.0, double(i / 50) * 20.0, 24, 20);
+        records.push_back(std::move(r));
+    }
+    sharing.boxes = ContainerSnapshot(std::move(records));
+    save(folder, "picture-boxes-2000-sharing-one-small-picture", DocumentFile::write(sharing));
 }
 
 } // namespace
