@@ -2,14 +2,11 @@
 // a progress window says what is being saved once it takes long, and Cancel there stops the
 // save with nothing written and nothing to tell.
 #include "AppFakes.h"
+#include "support/ProgressWatcher.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QTest>
 #include <QThread>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace apptest;
@@ -64,27 +61,12 @@ TEST(SavingProgress, ASlowSaveShowsItIsWorkingAndCanBeStopped)
         const QString path = s.dir.filePath("slow.quillmark");
         s.fixture.panels->saveAnswers.push_back(path);
 
-        int ticks = 0;
-        QString progressSaid;
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            ++ticks;
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* progress = qobject_cast<QProgressDialog*>(w);
-                if (!progress || !progress->isVisible())
-                    continue;
-                progressSaid = progress->labelText();
-                if (row.pressCancel)
-                    for (QPushButton* button : progress->findChildren<QPushButton*>())
-                        QTest::mouseClick(button, Qt::LeftButton);
-            }
-        });
-        ticker.start(10);
+        testsupport::ProgressWatcher watcher(row.pressCancel);
         const QString name = document->displayName();
         const bool saved = document->save();
-        ticker.stop();
-        EXPECT_GE(ticks, 20) << "the window kept turning while the pictures were encoded";
-        EXPECT_EQ(progressSaid, QStringLiteral("Saving \u201c%1\u201d\u2026").arg(name));
+        watcher.stop();
+        EXPECT_GE(watcher.ticks, 20) << "the window kept turning while the pictures were encoded";
+        EXPECT_EQ(watcher.said, QStringLiteral("Saving \u201c%1\u201d\u2026").arg(name));
         EXPECT_TRUE(s.fixture.alerts->messages.isEmpty()) << "nothing to tell";
         EXPECT_EQ(saved, !row.pressCancel);
         EXPECT_EQ(QFileInfo::exists(path), !row.pressCancel);

@@ -1,39 +1,17 @@
 // Pictures inside archives: one pixel budget for every picture of one read, pictures refused by
 // their header, and reads that do not depend on what was decoded before them.
+#include "StoredPictures.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/imaging/PictureLoader.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <gtest/gtest.h>
 
 using namespace platform;
+using archivetest::png;
+using archivetest::RawPicture;
 
 namespace {
-
-// A picture as an archive stores it (PNG bytes under "png"), written as given.
-class RawPicture final : public KeyedCoding {
-public:
-    explicit RawPicture(QByteArray png)
-        : m_png(std::move(png))
-    {
-    }
-    QString archiveClassName() const override { return "CIImage"; }
-    void encodeWithCoder(KeyedArchiver& coder) const override { coder.encodeBytes("png", m_png); }
-
-private:
-    QByteArray m_png;
-};
-
-QByteArray png(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(QImageWriter(&buffer, "png").write(image));
-    return bytes;
-}
 
 // One bit a pixel, all zero: a few kilobytes of PNG, however many pixels its header claims.
 QByteArray bigPng(int width, int height)

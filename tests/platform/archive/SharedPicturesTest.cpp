@@ -1,14 +1,13 @@
 // Pictures used in many places: written once and referred to elsewhere, read back as the one
 // picture and counted once against the budget; references that make no sense read as absent;
 // pictures judged by their pixel counts before any is encoded, and encoded once in their life.
+#include "StoredPictures.h"
 #include "platform/archive/ArchiveFormat.h"
 #include "platform/archive/KeyedArchiver.h"
 #include "platform/archive/KeyedUnarchiver.h"
 #include "platform/imaging/PictureLoader.h"
 
-#include <QBuffer>
 #include <QCborStreamWriter>
-#include <QImageWriter>
 #include <QRandomGenerator>
 #include <atomic>
 #include <functional>
@@ -16,6 +15,8 @@
 
 using namespace platform;
 namespace fmt = platform::archiveformat;
+using archivetest::png;
+using archivetest::RawPicture;
 
 namespace {
 
@@ -30,15 +31,6 @@ QImage noise(QSize size, quint32 seed)
             row[x] = random.generate() | 0xff000000u;
     }
     return image;
-}
-
-QByteArray png(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(QImageWriter(&buffer, "png").write(image));
-    return bytes;
 }
 
 // Pixels that count how often they are asked for: encoding asks, judging the size does not.
@@ -89,20 +81,6 @@ std::vector<Image> picturesIn(const KeyedUnarchiver& coder, const QString& key =
         pictures.push_back(item.objectValue<Image>().value_or(Image()));
     return pictures;
 }
-
-// A picture object as a file of the time before sharing holds it at every use.
-class InlinePicture final : public KeyedCoding {
-public:
-    explicit InlinePicture(QByteArray png)
-        : m_png(std::move(png))
-    {
-    }
-    QString archiveClassName() const override { return "NSImage"; }
-    void encodeWithCoder(KeyedArchiver& coder) const override { coder.encodeBytes("png", m_png); }
-
-private:
-    QByteArray m_png;
-};
 
 } // namespace
 
@@ -157,7 +135,8 @@ TEST(SharedPictures, FilesWithACopyAtEveryUseOpenAsOnePicture)
     const QByteArray second = png(noise({ 20, 20 }, 7));
     ArchiveArray items;
     for (const QByteArray* bytes : { &first, &first, &second, &first })
-        items.push_back(ArchiveValue::fromObject(std::make_shared<const InlinePicture>(*bytes)));
+        items.push_back(
+            ArchiveValue::fromObject(std::make_shared<const RawPicture>(*bytes, "NSImage")));
     KeyedArchiver old;
     old.encodeArray("uses", items);
     const QByteArray file = old.finishEncoding();

@@ -4,16 +4,13 @@
 
 #include "DocumentFakes.h"
 #include "platform/archive/KeyedArchiver.h"
+#include "support/ProgressWatcher.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProgressDialog>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
-#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -244,27 +241,13 @@ TEST(DocumentController, SlowFileOpensWithTheEventLoopTurning)
         controller.readMs = row.pressCancel ? 20000 : 900;
         presenters.panels->openAnswers = { path };
 
-        int ticks = 0;
-        QString progressSaid;
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            ++ticks;
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* progress = qobject_cast<QProgressDialog*>(w);
-                if (!progress || !progress->isVisible())
-                    continue;
-                progressSaid = progress->labelText();
-                if (row.pressCancel)
-                    for (QPushButton* button : progress->findChildren<QPushButton*>())
-                        QTest::mouseClick(button, Qt::LeftButton);
-            }
-        });
-        ticker.start(10);
+        testsupport::ProgressWatcher watcher(row.pressCancel);
         QElapsedTimer clock;
         clock.start();
         Document* opened = controller.openDocument();
-        EXPECT_GE(ticks, 20) << "timers fired while the file was read";
-        EXPECT_EQ(progressSaid, QStringLiteral("Opening \u201cslow.quillmark\u201d\u2026"));
+        watcher.stop();
+        EXPECT_GE(watcher.ticks, 20) << "timers fired while the file was read";
+        EXPECT_EQ(watcher.said, QStringLiteral("Opening \u201cslow.quillmark\u201d\u2026"));
         EXPECT_TRUE(presenters.alerts->messages.isEmpty());
         if (row.pressCancel) {
             EXPECT_EQ(opened, nullptr);
