@@ -50,6 +50,24 @@ QByteArray document(const std::function<void(KeyedArchiver&)>& fill)
     return archiver.finishEncoding();
 }
 
+// "Trip.quillmark" opened either as itself or, when something was left out or cut, as an
+// edited untitled copy under the file's name: a plain Save of the copy asks for a name, and
+// the file keeps what it had.
+void expectOpenedAsCopyOrAsItself(
+    AppSession& s, ColorDocument* opened, const QString& path, bool copy)
+{
+    EXPECT_EQ(opened->filePath().isEmpty(), copy) << "opens untitled";
+    EXPECT_EQ(opened->isDocumentEdited(), copy);
+    EXPECT_EQ(opened->displayName(), "Trip");
+    if (!copy)
+        return;
+    const QByteArray before = readFile(path);
+    s.fixture.panels->saveAnswers.push_back(s.dir.filePath("Trip copy.quillmark"));
+    ASSERT_TRUE(opened->save());
+    EXPECT_TRUE(s.fixture.panels->saveAnswers.empty()) << "the save panel was asked";
+    EXPECT_EQ(readFile(path), before);
+}
+
 // The same key twice: written under a stand-in name of the same length, renamed in the bytes.
 QByteArray withKeyTwice(const std::function<void(KeyedArchiver&)>& fill, const QByteArray& key,
     const QByteArray& standIn)
@@ -100,17 +118,7 @@ TEST_P(LeftOut, IsToldAndTheFileIsNotOverwritten)
         told << "The mask of \u201cTrip\u201d could not be read and was left out.";
     EXPECT_EQ(s.fixture.alerts->messages, told);
     const bool copy = row.layerLeftOut || row.maskLeftOut;
-    EXPECT_EQ(opened->filePath().isEmpty(), copy) << "opens untitled";
-    EXPECT_EQ(opened->isDocumentEdited(), copy);
-    EXPECT_EQ(opened->displayName(), "Trip");
-    if (!copy)
-        return;
-    // A plain Save asks for a name, and the file keeps what it had.
-    const QByteArray before = readFile(path);
-    s.fixture.panels->saveAnswers.push_back(s.dir.filePath("Trip copy.quillmark"));
-    ASSERT_TRUE(opened->save());
-    EXPECT_TRUE(s.fixture.panels->saveAnswers.empty()) << "the save panel was asked";
-    EXPECT_EQ(readFile(path), before);
+    expectOpenedAsCopyOrAsItself(s, opened, path, copy);
 }
 
 namespace {
@@ -270,16 +278,7 @@ TEST_P(CutValues, AreToldAndTheFileIsNotOverwritten)
     ASSERT_FALSE(restored.boxes->records().empty());
     EXPECT_EQ(row.measure(restored.boxes->records().front()), row.kept);
     const bool cut = !row.told.isEmpty();
-    EXPECT_EQ(opened->filePath().isEmpty(), cut) << "opens untitled";
-    EXPECT_EQ(opened->isDocumentEdited(), cut);
-    EXPECT_EQ(opened->displayName(), "Trip");
-    if (!cut)
-        return;
-    const QByteArray before = readFile(path);
-    s.fixture.panels->saveAnswers.push_back(s.dir.filePath("Trip copy.quillmark"));
-    ASSERT_TRUE(opened->save());
-    EXPECT_TRUE(s.fixture.panels->saveAnswers.empty()) << "the save panel was asked";
-    EXPECT_EQ(readFile(path), before);
+    expectOpenedAsCopyOrAsItself(s, opened, path, cut);
 }
 
 INSTANTIATE_TEST_SUITE_P(Document, CutValues,
