@@ -308,10 +308,12 @@ TEST(SharedPictures, ReferencesThatMakeNoSenseReadAsAbsent)
         while (b.kind() == ArchiveValue::Kind::Array && !b.toArray().empty())
             b = b.toArray().front();
         EXPECT_EQ(b.objectValue<Image>().has_value(), row.bIsPicture);
-        if (!row.bIsPicture)
+        if (!row.bIsPicture) {
             EXPECT_TRUE(b.isNull()) << "not even an object of another class";
-        if (row.aIsPicture && row.bIsPicture)
+        }
+        if (row.aIsPicture && row.bIsPicture) {
             EXPECT_EQ(*a, *b.objectValue<Image>());
+        }
         // Of another kind than its reader asks for, a picture reads as absent.
         EXPECT_FALSE(coder.decodeObject<Color>("b").has_value());
     }
