@@ -118,21 +118,6 @@ bool fitsReader(KeyedArchiver& coder, QSize pixels)
     return true;
 }
 
-// Whether every pixel is opaque.
-bool isOpaque(const QImage& premultiplied)
-{
-    if (!premultiplied.hasAlphaChannel())
-        return true;
-    for (int y = 0; y < premultiplied.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(premultiplied.constScanLine(y));
-        for (int x = 0; x < premultiplied.width(); ++x) {
-            if (qAlpha(row[x]) != 255)
-                return false;
-        }
-    }
-    return true;
-}
-
 // Qt's PNG quality 80 is zlib's level 1.
 constexpr int kPngQuality = 80;
 
@@ -141,13 +126,10 @@ constexpr int kPngQuality = 80;
 // photos stays a matter of seconds, at a few percent more bytes.
 QByteArray encodePng(const Image& image)
 {
-    const QByteArray kept = image.keptEncoding("png");
-    if (!kept.isEmpty())
-        return kept;
     QImage pixels = image.toQImage();
     if (pixels.isNull())
         return {};
-    if (isOpaque(pixels))
+    if (allPixelsOpaque(pixels))
         pixels = pixels.convertToFormat(QImage::Format_RGB32);
     QByteArray png;
     {

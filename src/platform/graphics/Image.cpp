@@ -1,5 +1,7 @@
 #include "platform/graphics/Image.h"
 
+#include "platform/graphics/PixelLoop.h"
+
 #include <atomic>
 #include <mutex>
 
@@ -164,6 +166,24 @@ bool Image::operator==(const Image& other) const
     if (m_data == other.m_data)
         return true;
     return m_data && other.m_data && m_data->id == other.m_data->id;
+}
+
+PIXEL_LOOP bool allPixelsOpaque(const QImage& pixels)
+{
+    if (!pixels.hasAlphaChannel())
+        return true;
+    if (pixels.format() != QImage::Format_ARGB32_Premultiplied
+        && pixels.format() != QImage::Format_ARGB32)
+        return allPixelsOpaque(pixels.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+        QRgb all = 0xff000000u;
+        for (int x = 0; x < pixels.width(); ++x)
+            all &= row[x];
+        if ((all >> 24) != 0xff)
+            return false;
+    }
+    return true;
 }
 
 } // namespace platform

@@ -82,4 +82,7 @@ private:
     std::shared_ptr<const Data> m_data;
 };
 
+// Whether every pixel is opaque; pixels of a format without alpha always are.
+bool allPixelsOpaque(const QImage& pixels);
+
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/concurrency/Handoff.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/graphics/Image.h"
 #include "platform/imaging/JpegWriter_p.h"
 
 #include <QBuffer>
@@ -31,14 +32,6 @@ constexpr J_COLOR_SPACE kQRgbSpace = JCS_EXT_XRGB;
 #endif
 
 constexpr uchar kMarker = 0xff, kSof0 = 0xc0, kSos = 0xda, kRst0 = 0xd0, kEoi = 0xd9;
-
-bool isOpaque(const QRgb* row, int width)
-{
-    QRgb all = 0xff000000u;
-    for (int x = 0; x < width; ++x)
-        all &= row[x];
-    return (all >> 24) == 0xff;
-}
 
 // What every slice of one file is encoded with.
 struct SliceSettings {
@@ -172,11 +165,7 @@ QImage encodable(const QImage& rows)
     case QImage::Format_ARGB32:
         return rows;
     case QImage::Format_ARGB32_Premultiplied:
-        for (int y = 0; y < rows.height(); ++y) {
-            if (!isOpaque(reinterpret_cast<const QRgb*>(rows.constScanLine(y)), rows.width()))
-                return rows.convertToFormat(QImage::Format_RGB32);
-        }
-        return rows;
+        return allPixelsOpaque(rows) ? rows : rows.convertToFormat(QImage::Format_RGB32);
     default:
         return rows.convertToFormat(QImage::Format_RGB32);
     }
