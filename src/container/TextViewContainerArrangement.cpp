@@ -15,6 +15,7 @@
 #include "container/TextViewContainer.h"
 #include "container/UndoStep.h"
 #include "foundation/ImageAdditions.h"
+#include "platform/ui/Event.h"
 
 #include <algorithm>
 #include <cmath>
@@ -282,7 +283,7 @@ void TextViewContainer::MoveTextBoxwithKey(int key, bool bShifted)
     if (GetSelectedBoxCount() == 0)
         return;
     double step = bShifted ? 10.0 : 1.0;
-    const bool arrow = key >= 123 && key <= 126;
+    const bool arrow = platform::isArrowKeyCode(key);
     // Only the arrows move boxes; the refresh takes no step.
     std::optional<UndoStep> undoStep;
     if (arrow) {

@@ -90,7 +90,7 @@ void DocumentWindow::keyReleaseEvent(QKeyEvent* event)
     // Only the arrow's own release ends its run: Shift let go first leaves the arrow held.
     const int code = Event::keyCodeFromQt(event->key());
     TextViewContainer* container = boxLayer();
-    if (!event->isAutoRepeat() && code >= 123 && code <= 126 && container
+    if (!event->isAutoRepeat() && isArrowKeyCode(code) && container
         && container->changeRunKey() == &kNudgeRun) {
         container->endChangeRun();
         m_nudgeRelease = { event->key(), event->timestamp() };
@@ -106,7 +106,7 @@ bool DocumentWindow::keyDown(const QKeyEvent& event)
     if (!container || isPaintViewShowed())
         return false;
     const int code = Event::keyCodeFromQt(event.key());
-    if (code >= 123 && code <= 126) {
+    if (isArrowKeyCode(code)) {
         // A held key's repeats fold into the step of its first press; the release ends it. X
         // sends each repeat as a release and a press at one instant, and they are not always
         // marked as repeats: a press at the instant of the release that ended the run goes on

@@ -60,6 +60,12 @@ enum EventKeyCode : std::uint16_t {
     KeyCodeUnknown = 0xFFFF,
 };
 
+// The four arrow keys (their codes lie side by side).
+inline bool isArrowKeyCode(int code)
+{
+    return code >= KeyCodeLeftArrow && code <= KeyCodeUpArrow;
+}
+
 class Event {
 public:
     static Event mouseEvent(

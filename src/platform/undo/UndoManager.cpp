@@ -79,9 +79,20 @@ bool UndoManager::canCoalesce(const void* key) const
 void UndoManager::breakCoalescing()
 {
     m_brokenKey = m_open ? m_openKey : m_topKey;
-    m_brokenGroup = m_open ? m_open.get() : m_undo.empty() ? nullptr : m_undo.back().get();
+    m_brokenGroup = newestGroup();
     m_openKey = nullptr;
     m_topKey = nullptr;
+}
+
+void UndoManager::endRunsForGood()
+{
+    breakCoalescing();
+    m_brokenKey = nullptr;
+}
+
+const UndoManager::Group* UndoManager::newestGroup() const
+{
+    return m_open ? m_open.get() : m_undo.empty() ? nullptr : m_undo.back().get();
 }
 
 bool UndoManager::resumeCoalescing(const void* key)
@@ -89,8 +100,7 @@ bool UndoManager::resumeCoalescing(const void* key)
     if (!key || key != m_brokenKey || m_mode != Mode::Idle)
         return false;
     // The same group, still the newest (a group closed since is the same group).
-    const Group* newest = m_open ? m_open.get() : m_undo.empty() ? nullptr : m_undo.back().get();
-    if (newest != m_brokenGroup)
+    if (newestGroup() != m_brokenGroup)
         return false;
     (m_open ? m_openKey : m_topKey) = key;
     m_brokenKey = nullptr;
@@ -145,8 +155,7 @@ void UndoManager::replay(std::vector<std::unique_ptr<Group>>& from, Mode mode, i
     if (m_mode != Mode::Idle)
         return;
     endGroup();
-    breakCoalescing();
-    m_brokenKey = nullptr;
+    endRunsForGood();
     // Groups whose targets all died are history nobody can act on any more.
     while (!from.empty() && !hasLiveStep(*from.back()))
         from.pop_back();
@@ -194,8 +203,7 @@ void UndoManager::removeAllActions(const void* target)
         prune(*m_open);
     if (m_replayGroup)
         prune(*m_replayGroup);
-    breakCoalescing();
-    m_brokenKey = nullptr;
+    endRunsForGood();
 }
 
 void UndoManager::removeAllActions()
@@ -204,8 +212,7 @@ void UndoManager::removeAllActions()
     m_redo.clear();
     m_open.reset();
     m_groupTimer.stop();
-    breakCoalescing();
-    m_brokenKey = nullptr;
+    endRunsForGood();
     if (m_replayGroup)
         m_replayGroup->clear();
 }

@@ -128,6 +128,10 @@ private:
     using Group = std::vector<Step>;
     enum class Mode { Idle, Undoing, Redoing };
 
+    // Ends any run, with no resuming it: after an undo, a redo or a removal.
+    void endRunsForGood();
+    // The open group, else the newest closed one; null when there is none.
+    const Group* newestGroup() const;
     static bool hasLiveStep(const Group& group);
     static bool hasLiveGroup(const std::vector<std::unique_ptr<Group>>& stack);
     // Runs the top live group of from in reverse; what it registers becomes one group on the
