@@ -14,6 +14,7 @@
 //
 // Counters: "MB" the file's size; "ratio" ours / the peer's time, measured in the same
 // iterations (PairedTiming).
+#include "BenchMain.h"
 #include "PairedTiming.h"
 #include "app/DocumentFile.h"
 #include "platform/text/TextAttributeNames.h"
@@ -233,10 +234,5 @@ BENCHMARK(BM_SaveFivePhotosOldPath)->Unit(benchmark::kMillisecond)->UseRealTime(
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QGuiApplication>(argc, argv);
 }
