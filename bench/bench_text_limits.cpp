@@ -12,6 +12,8 @@
 //                            ratio" = ours / its). QTextDocument is used at its best for such a
 //                            text: wrapping anywhere, which breaks it where its own word
 //                            wrapping would, without searching for the word's end on every line.
+//                            "lines unlike the peer's" counts the lines the two broke apart
+//                            (0: the same lines, so the same work).
 // BM_DevanagariFirstPaint/n  the same with n Devanagari conjuncts (three characters each);
 //                            beside QTextDocument at 60 000 only (at 300 000 it takes minutes).
 // BM_UnbrokenLayout/n        our line breaking of the same text alone.
@@ -32,6 +34,7 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <benchmark/benchmark.h>
@@ -154,6 +157,7 @@ public:
 };
 constexpr double kBoxWidth = 1200;
 constexpr double kFitScale = 0.3;
+constexpr double kPadding = 5; // a line fragment's padding at each side
 
 QString unbroken(int n)
 {
@@ -170,9 +174,23 @@ void firstPaint(PhotoWindow& window, const AttributedString& text)
     benchmark::DoNotOptimize(image.toQImage().constBits());
 }
 
+// The characters of each of our lines of text in the box.
+std::vector<int> ourLineLengths(const AttributedString& text)
+{
+    TextLayout layout(std::make_shared<TextContainer>(Size(kBoxWidth, TextContainer::unlimited)));
+    layout.setDefaultAttributes(MyTextBox::defaultAttributes());
+    layout.setText(text);
+    std::vector<int> lengths;
+    for (const LineFragment& line : layout.lineFragments()) {
+        if (!line.isExtraLineFragment)
+            lengths.push_back(line.characterRange.length);
+    }
+    return lengths;
+}
+
 // QTextDocument laying out text at the box's width (less the line fragment padding) and
-// painting what the box shows of it, wrapping anywhere.
-void qtextDocumentPaint(const QString& text, const QFont& font)
+// painting what the box shows of it, wrapping anywhere; the characters of each of its lines.
+std::vector<int> qtextDocumentPaint(const QString& text, const QFont& font)
 {
     QTextDocument document;
     document.setDocumentMargin(0);
@@ -180,7 +198,7 @@ void qtextDocumentPaint(const QString& text, const QFont& font)
     QTextOption option = document.defaultTextOption();
     option.setWrapMode(QTextOption::WrapAnywhere);
     document.setDefaultTextOption(option);
-    document.setTextWidth(kBoxWidth - 10);
+    document.setTextWidth(kBoxWidth - 2 * kPadding);
     document.setPlainText(text);
     const QSizeF size = document.documentLayout()->documentSize();
     const double height = std::min(size.height(), 2880.0);
@@ -193,6 +211,24 @@ void qtextDocumentPaint(const QString& text, const QFont& font)
     document.drawContents(&painter, QRectF(0, 0, kBoxWidth, height));
     painter.end();
     benchmark::DoNotOptimize(image.constBits());
+    std::vector<int> lengths;
+    const QTextLayout* lines = document.firstBlock().layout();
+    for (int i = 0; i < lines->lineCount(); ++i)
+        lengths.push_back(lines->lineAt(i).textLength());
+    return lengths;
+}
+
+// Both laid out the same lines: the lines of ours whose characters are not the peer's (0 when
+// both broke the text at the same places; pictures drawn by two text engines never agree pixel
+// for pixel, their glyphs' positions are rounded apart).
+void reportSameLines(
+    benchmark::State& state, const std::vector<int>& ours, const std::vector<int>& peer)
+{
+    std::size_t differ = std::max(ours.size(), peer.size()) - std::min(ours.size(), peer.size());
+    for (std::size_t i = 0; i < std::min(ours.size(), peer.size()); ++i)
+        differ += ours[i] != peer[i] ? 1 : 0;
+    state.counters["lines"] = double(ours.size());
+    state.counters["lines unlike the peer's"] = double(differ);
 }
 
 QFont boxFont()
@@ -208,11 +244,13 @@ void BM_UnbrokenFirstPaint(benchmark::State& state)
     const QFont font = boxFont();
     PhotoWindow window;
     PairedTiming timing;
+    std::vector<int> peer;
     for (auto _ : state)
         timing.iteration(
             state, [&] { firstPaint(window, text); },
-            [&] { qtextDocumentPaint(text.string(), font); });
+            [&] { peer = qtextDocumentPaint(text.string(), font); });
     timing.report(state, "QTextDocument ratio", "QTextDocument ms");
+    reportSameLines(state, ourLineLengths(text), peer);
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_UnbrokenFirstPaint)
@@ -240,15 +278,18 @@ void BM_DevanagariFirstPaint(benchmark::State& state)
     // QTextDocument takes minutes over a paragraph of 300 000 conjuncts (its frame's layout
     // data is looked up again and again): beside it only at the smaller size.
     const bool peer = n <= 100000;
+    std::vector<int> theirs;
     for (auto _ : state)
         timing.iteration(
             state, [&] { firstPaint(window, text); },
             [&] {
                 if (peer)
-                    qtextDocumentPaint(conjuncts, font);
+                    theirs = qtextDocumentPaint(conjuncts, font);
             });
-    if (peer)
+    if (peer) {
         timing.report(state, "QTextDocument ratio", "QTextDocument ms");
+        reportSameLines(state, ourLineLengths(text), theirs);
+    }
     state.SetItemsProcessed(state.iterations() * n);
 }
 BENCHMARK(BM_DevanagariFirstPaint)
@@ -293,7 +334,7 @@ void BM_UnbrokenQtWordWrap(benchmark::State& state)
         layout.setTextOption(option);
         layout.beginLayout();
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
-            line.setLineWidth(kBoxWidth - 10);
+            line.setLineWidth(kBoxWidth - 2 * kPadding);
         layout.endLayout();
         benchmark::DoNotOptimize(layout.lineCount());
     }

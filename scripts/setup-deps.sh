@@ -19,6 +19,9 @@ packages=(
   lib2geom-dev libboost-dev
   # Saving pictures is compared with libpng writing the same pictures (benchmarks only).
   libpng-dev
+  # A face with Devanagari, so that the long-text benchmarks lay out real conjuncts beside
+  # QTextDocument rather than missing glyphs.
+  fonts-lohit-deva
   "$@"
 )
 
