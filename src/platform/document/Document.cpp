@@ -278,12 +278,14 @@ std::optional<Document::FileStamp> Document::fileStamp(const QString& path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
     return FileStamp { quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
-        qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec };
+        qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+        qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec };
 #else
     const QFileInfo file(path);
     if (!file.exists())
         return std::nullopt;
-    return FileStamp { 0, 0, file.size(), file.lastModified().toMSecsSinceEpoch() * 1'000'000 };
+    return FileStamp { 0, 0, file.size(), file.lastModified().toMSecsSinceEpoch() * 1'000'000,
+        file.metadataChangeTime().toMSecsSinceEpoch() * 1'000'000 };
 #endif
 }
 

@@ -116,13 +116,17 @@ public:
     // "3.2 GB": a file's size as the refusals say it.
     static QString fileSizeText(qint64 bytes);
 
-    // What tells one version of a file from another without reading it: where it is stored
-    // and when and how large it was last written. Nothing when the file cannot be looked at.
+    // What tells one version of a file from another without reading it: where it is stored,
+    // how large it is, when it was last written and when it last changed. The change time is
+    // set by the system on every write and cannot be put back, so a rewrite in place at the
+    // same size whose writer restored the modification time still tells. Nothing when the file
+    // cannot be looked at.
     struct FileStamp {
         quint64 device = 0;
         quint64 inode = 0;
         qint64 size = 0;
         qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
         bool operator==(const FileStamp&) const = default;
     };
     static std::optional<FileStamp> fileStamp(const QString& path);

@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace documenttest;
 
@@ -35,6 +38,9 @@ enum class Elsewhere {
     RewrittenLonger, // in place, another size
     RewrittenSameSizeLater, // in place, same size, a second later
     ReplacedKeepingTime, // its own atomic save: a new file renamed over, same size and time
+    // In place, same size, its modification time put back: what a copy that keeps times does
+    // onto the file (a rewrite at an offset, then the old times set again).
+    RewrittenInPlaceKeepingTime,
     Removed,
 };
 
@@ -63,6 +69,33 @@ void changeElsewhere(Elsewhere how, const QString& path)
             ASSERT_TRUE(file.setFileTime(was, QFileDevice::FileModificationTime));
         }
         ASSERT_EQ(::rename(QFile::encodeName(beside).constData(), QFile::encodeName(path)), 0);
+        return;
+    }
+    case Elsewhere::RewrittenInPlaceKeepingTime: {
+        struct stat before { };
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        // The system stamps a change with a clock that may tick only every few milliseconds:
+        // written again until the change time moves, as any later write would move it.
+        struct stat after { };
+        for (int tries = 0; tries < 200; ++tries) {
+            ASSERT_EQ(::pwrite(fd, "dddd", 4, 0), 4);
+            const struct timespec times[2] = { before.st_atim, before.st_mtim };
+            ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+            ASSERT_EQ(::fstat(fd, &after), 0);
+            if (after.st_ctim.tv_sec != before.st_ctim.tv_sec
+                || after.st_ctim.tv_nsec != before.st_ctim.tv_nsec)
+                break;
+            ::usleep(2000);
+        }
+        ::close(fd);
+        ASSERT_EQ(after.st_size, before.st_size);
+        ASSERT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        ASSERT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        ASSERT_EQ(after.st_ino, before.st_ino);
+        ASSERT_NE(std::pair(after.st_ctim.tv_sec, after.st_ctim.tv_nsec),
+            std::pair(before.st_ctim.tv_sec, before.st_ctim.tv_nsec));
         return;
     }
     case Elsewhere::Removed:
@@ -128,6 +161,10 @@ INSTANTIATE_TEST_SUITE_P(Document, ChangedElsewhere,
         ChangedRow { "replaced_keeping_size_and_time_cancel", Elsewhere::ReplacedKeepingTime,
             "Cancel", false },
         ChangedRow { "replaced_save_anyway", Elsewhere::ReplacedKeepingTime, "Save Anyway", true },
+        ChangedRow { "in_place_same_size_time_put_back_cancel",
+            Elsewhere::RewrittenInPlaceKeepingTime, "Cancel", false },
+        ChangedRow { "in_place_same_size_time_put_back_save_anyway",
+            Elsewhere::RewrittenInPlaceKeepingTime, "Save Anyway", true },
         ChangedRow { "removed_is_written_again", Elsewhere::Removed, nullptr, true }),
     [](const auto& info) { return std::string(info.param.name); });
 
