@@ -332,7 +332,10 @@ std::variant<QByteArray, platform::DocumentError> ColorDocument::dataOfType() co
     QByteArray bytes;
     // Pictures not encoded before take seconds: the file is made off the main thread, the
     // window showing that it is saving once that takes long. Cancelled, nothing is written.
-    const QString label = QStringLiteral("Saving \u201c%1\u201d\u2026").arg(displayName());
+    const QString name = pathBeingWritten().isEmpty()
+        ? displayName()
+        : QFileInfo(pathBeingWritten()).completeBaseName();
+    const QString label = QStringLiteral("Saving \u201c%1\u201d\u2026").arg(name);
     if (!platform::BackgroundWait::run(label, [&](const std::atomic_bool& cancelled) {
             bytes = DocumentFile::write(contents, &whyNot, &cancelled);
         }))

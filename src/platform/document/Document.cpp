@@ -346,7 +346,9 @@ std::optional<DocumentError> Document::readFromFile(const QString& path)
 
 std::optional<DocumentError> Document::writeToFile(const QString& path) const
 {
+    m_pathBeingWritten = path;
     auto data = dataOfType();
+    m_pathBeingWritten.clear();
     if (auto* error = std::get_if<DocumentError>(&data))
         return *error;
     const QByteArray& bytes = std::get<QByteArray>(data);

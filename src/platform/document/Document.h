@@ -154,6 +154,10 @@ protected:
     // The path of the file readFromFile() is reading, while readFromData() runs for it, so that
     // what it reports can name the file; empty otherwise.
     QString pathBeingRead() const { return m_pathBeingRead; }
+    // The path of the file writeToFile() is writing, while dataOfType() runs for it, so that
+    // what it shows can name the file (on a first save, the name just chosen rather than the
+    // draft's); empty otherwise.
+    QString pathBeingWritten() const { return m_pathBeingWritten; }
     // Takes the current contents as the saved ones: what loading them registered in the undo
     // history is no change of the user's and cannot be undone.
     void forgetLoadingSteps();
@@ -174,6 +178,7 @@ private:
     UndoManager m_undo;
     QString m_filePath;
     QString m_pathBeingRead;
+    mutable QString m_pathBeingWritten; // set by writeToFile() around dataOfType()
     mutable QString m_draftName; // filled on first use
     QString m_saveDirectory; // where the save panel starts while there is no file
     bool m_leftContentOut = false; // set by readFromData() during readFromFile()
