@@ -205,7 +205,7 @@ QStringList ColorDocument::cutMessages(
     for (const platform::ArchiveCut& cut : cuts) {
         const auto same = std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) {
             return k.first->thing == cut.thing && k.first->unit == cut.unit
-                && k.first->kept == cut.kept;
+                && k.first->kept == cut.kept && k.first->part == cut.part;
         });
         if (same == kinds.end())
             kinds.push_back({ &cut, 1 });
@@ -213,16 +213,31 @@ QStringList ColorDocument::cutMessages(
             ++same->count;
     }
     const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const auto plural = [](const QString& thing) {
+        const bool es = thing.endsWith(u's') || thing.endsWith(u'x') || thing.endsWith(u"ch")
+            || thing.endsWith(u"sh");
+        return thing + (es ? QStringLiteral("es") : QStringLiteral("s"));
+    };
     QStringList messages;
     for (const Kind& kind : kinds) {
         const platform::ArchiveCut& cut = *kind.first;
+        if (cut.leftOutWhole()) {
+            messages << (kind.count == 1
+                    ? QStringLiteral("A %1 of \u201c%2\u201d was opened without its %3, which "
+                                     "could not be read.")
+                          .arg(cut.thing, name, cut.part)
+                    : QStringLiteral("%1 %2 of \u201c%3\u201d were opened without their %4, "
+                                     "which could not be read.")
+                          .arg(QString::number(kind.count), plural(cut.thing), name, cut.part));
+            continue;
+        }
         const QString kept = english.toString(cut.kept);
         messages << (kind.count == 1
                 ? QStringLiteral("A %1 of \u201c%2\u201d has %3 %4; only the first %5 were kept.")
                       .arg(cut.thing, name, english.toString(cut.found), cut.unit, kept)
-                : QStringLiteral("%1 %2s of \u201c%3\u201d have more than %4 %5; only the first "
+                : QStringLiteral("%1 %2 of \u201c%3\u201d have more than %4 %5; only the first "
                                  "%4 of each were kept.")
-                      .arg(QString::number(kind.count), cut.thing, name, kept, cut.unit));
+                      .arg(QString::number(kind.count), plural(cut.thing), name, kept, cut.unit));
     }
     return messages;
 }

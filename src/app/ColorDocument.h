@@ -56,8 +56,10 @@ public:
     // Everything a read left out of the file, one sentence for each part: boxes one by one,
     // the box layer as a whole, the mask, the values cut.
     static QStringList leftOutMessages(const DocumentContents& contents, const QString& name);
-    // What a read that kept values only in part tells the person: one sentence for each kind
-    // of cut ("A text of “Trip” has 1,500,000 characters; only the first 1,000,000 were kept.").
+    // What a read that kept values only in part, or left them out, tells the person: one
+    // sentence for each kind of cut ("A text of “Trip” has 1,500,000 characters; only the first
+    // 1,000,000 were kept.", "A box of “Trip” was opened without its frame, which could not be
+    // read.").
     static QStringList cutMessages(
         const std::vector<platform::ArchiveCut>& cuts, const QString& name);
 

@@ -224,11 +224,13 @@ struct Attributes {
 
 // ---- the table
 
-// One field: holders are the kinds whose records write and read it; drawnBy the kinds whose
-// picture it changes (isEqualTo compares it for those).
+// One field: what is how a person is told of it ("frame": a box was opened without its frame);
+// holders are the kinds whose records write and read it; drawnBy the kinds whose picture it
+// changes (isEqualTo compares it for those).
 template <class C> struct Field {
     using Coding = C;
     QStringView key;
+    const char* what;
     typename C::Value UNDODATA::*member;
     Kinds holders;
     Kinds drawnBy;
@@ -236,10 +238,10 @@ template <class C> struct Field {
 };
 
 template <class C>
-constexpr Field<C> field(QStringView key, typename C::Value UNDODATA::*member, Kinds holders,
-    Kinds drawnBy, typename C::Bounds bounds = {})
+constexpr Field<C> field(QStringView key, const char* what, typename C::Value UNDODATA::*member,
+    Kinds holders, Kinds drawnBy, typename C::Bounds bounds = {})
 {
-    return { key, member, holders, drawnBy, bounds };
+    return { key, what, member, holders, drawnBy, bounds };
 }
 
 inline constexpr Int32::Bounds kLineSize { 0, UNDODATA::kMaxLineSize };
@@ -251,75 +253,89 @@ inline constexpr Float::Bounds kFloatRange { -double(std::numeric_limits<float>:
     double(std::numeric_limits<float>::max()) };
 
 inline constexpr auto kFields = std::tuple {
-    field<Int32>(u"type", &UNDODATA::type, EveryKind, EveryKind),
+    field<Int32>(u"type", "kind", &UNDODATA::type, EveryKind, EveryKind),
 
-    field<RichText>(u"rtf", &UNDODATA::rtf, TextKind, TextKind, { UNDODATA::kMaxTextLength }),
-    field<Range>(u"selectionRange", &UNDODATA::selectionRange, TextKind, NoKind),
-    field<Attributes>(u"typingAttributes", &UNDODATA::typingAttributes, TextKind, NoKind),
-    field<Bool>(u"selectable", &UNDODATA::selectable, TextKind, NoKind),
-    field<Bool>(u"editable", &UNDODATA::editable, TextKind, NoKind),
-    field<Float>(u"fixedWidth", &UNDODATA::fixedWidth, TextKind, TextKind,
+    field<RichText>(
+        u"rtf", "text", &UNDODATA::rtf, TextKind, TextKind, { UNDODATA::kMaxTextLength }),
+    field<Range>(u"selectionRange", "text selection", &UNDODATA::selectionRange, TextKind, NoKind),
+    field<Attributes>(
+        u"typingAttributes", "typing style", &UNDODATA::typingAttributes, TextKind, NoKind),
+    field<Bool>(u"selectable", "selectable setting", &UNDODATA::selectable, TextKind, NoKind),
+    field<Bool>(u"editable", "editable setting", &UNDODATA::editable, TextKind, NoKind),
+    field<Float>(u"fixedWidth", "fixed width", &UNDODATA::fixedWidth, TextKind, TextKind,
         { .lo = 0.0, .hi = UNDODATA::kMaxExtent }),
 
-    field<Picture>(
-        u"orgImage", &UNDODATA::orgImage, ImageKind, ImageKind, { .requiredBy = ImageKind }),
-    field<Float>(u"saturation", &UNDODATA::saturation, ImageKind, ImageKind, { .fallback = 1.0 }),
+    field<Picture>(u"orgImage", "picture", &UNDODATA::orgImage, ImageKind, ImageKind,
+        { .requiredBy = ImageKind }),
+    field<Float>(u"saturation", "saturation", &UNDODATA::saturation, ImageKind, ImageKind,
+        { .fallback = 1.0 }),
 
-    field<Points>(
-        u"points", &UNDODATA::points, ShapeKind, ShapeKind, { UNDODATA::kMaxShapePoints, "shape" }),
-    field<Controls>(u"controlVals", &UNDODATA::controlVals, ShapeKind, ShapeKind,
+    field<Points>(u"points", "points", &UNDODATA::points, ShapeKind, ShapeKind,
         { UNDODATA::kMaxShapePoints, "shape" }),
-    field<Int32>(u"shapeType", &UNDODATA::shapeType, ShapeKind, ShapeKind),
-    field<Int32>(u"startType", &UNDODATA::startType, ShapeKind, ShapeKind),
-    field<Int32>(u"endType", &UNDODATA::endType, ShapeKind, ShapeKind),
-    field<Bool>(u"isDrawing", &UNDODATA::isDrawing, ShapeKind, NoKind),
+    field<Controls>(u"controlVals", "control values", &UNDODATA::controlVals, ShapeKind, ShapeKind,
+        { UNDODATA::kMaxShapePoints, "shape" }),
+    field<Int32>(u"shapeType", "shape", &UNDODATA::shapeType, ShapeKind, ShapeKind),
+    field<Int32>(u"startType", "start arrow", &UNDODATA::startType, ShapeKind, ShapeKind),
+    field<Int32>(u"endType", "end arrow", &UNDODATA::endType, ShapeKind, ShapeKind),
+    field<Bool>(u"isDrawing", "drawing state", &UNDODATA::isDrawing, ShapeKind, NoKind),
 
-    field<Fill>(u"overlayColor", &UNDODATA::overlayColor, EveryKind, EveryKind),
-    field<Bool>(u"isEditing", &UNDODATA::isEditing, EveryKind, NoKind),
-    field<Float>(u"rotationAngle", &UNDODATA::rotationAngle, EveryKind, EveryKind),
-    field<Bool>(u"selected", &UNDODATA::selected, EveryKind, NoKind),
-    field<Fill>(u"textBoxBackgroundColor", &UNDODATA::backColor, EveryKind, EveryKind),
-    field<Fill>(u"borderColor", &UNDODATA::borderColor, EveryKind, EveryKind),
-    field<Int32>(u"borderSize", &UNDODATA::borderSize, EveryKind, EveryKind, kLineSize),
-    field<ColorObject>(u"shadowColor", &UNDODATA::shadowColor, EveryKind, EveryKind),
-    field<Int32>(u"shadowAngle", &UNDODATA::shadowAngle, EveryKind, EveryKind),
-    field<Int32>(u"shadowBlurSize", &UNDODATA::shadowBlurSize, EveryKind, EveryKind, kShadowSize),
+    field<Fill>(u"overlayColor", "overlay color", &UNDODATA::overlayColor, EveryKind, EveryKind),
+    field<Bool>(u"isEditing", "editing state", &UNDODATA::isEditing, EveryKind, NoKind),
+    field<Float>(u"rotationAngle", "rotation", &UNDODATA::rotationAngle, EveryKind, EveryKind),
+    field<Bool>(u"selected", "selected state", &UNDODATA::selected, EveryKind, NoKind),
+    field<Fill>(
+        u"textBoxBackgroundColor", "background", &UNDODATA::backColor, EveryKind, EveryKind),
+    field<Fill>(u"borderColor", "border color", &UNDODATA::borderColor, EveryKind, EveryKind),
     field<Int32>(
-        u"shadowOffsetSize", &UNDODATA::shadowOffsetSize, EveryKind, EveryKind, kShadowOffset),
-    field<ColorObject>(u"innershadowColor", &UNDODATA::innerShadowColor, EveryKind, EveryKind),
-    field<Int32>(u"innershadowAngle", &UNDODATA::innerShadowAngle, EveryKind, EveryKind),
-    field<Int32>(
-        u"innershadowBlurSize", &UNDODATA::innerShadowBlurSize, EveryKind, EveryKind, kShadowSize),
-    field<Int32>(u"innershadowOffsetSize", &UNDODATA::innerShadowOffsetSize, EveryKind, EveryKind,
-        kShadowOffset),
+        u"borderSize", "border width", &UNDODATA::borderSize, EveryKind, EveryKind, kLineSize),
+    field<ColorObject>(
+        u"shadowColor", "shadow color", &UNDODATA::shadowColor, EveryKind, EveryKind),
+    field<Int32>(u"shadowAngle", "shadow angle", &UNDODATA::shadowAngle, EveryKind, EveryKind),
+    field<Int32>(u"shadowBlurSize", "shadow blur", &UNDODATA::shadowBlurSize, EveryKind, EveryKind,
+        kShadowSize),
+    field<Int32>(u"shadowOffsetSize", "shadow distance", &UNDODATA::shadowOffsetSize, EveryKind,
+        EveryKind, kShadowOffset),
+    field<ColorObject>(u"innershadowColor", "inner shadow color", &UNDODATA::innerShadowColor,
+        EveryKind, EveryKind),
+    field<Int32>(u"innershadowAngle", "inner shadow angle", &UNDODATA::innerShadowAngle, EveryKind,
+        EveryKind),
+    field<Int32>(u"innershadowBlurSize", "inner shadow blur", &UNDODATA::innerShadowBlurSize,
+        EveryKind, EveryKind, kShadowSize),
+    field<Int32>(u"innershadowOffsetSize", "inner shadow distance",
+        &UNDODATA::innerShadowOffsetSize, EveryKind, EveryKind, kShadowOffset),
     // Only text boxes draw the box shadow.
-    field<ColorObject>(u"boxshadowColor", &UNDODATA::boxShadowColor, EveryKind, TextKind),
-    field<Int32>(u"boxshadowAngle", &UNDODATA::boxShadowAngle, EveryKind, TextKind),
+    field<ColorObject>(
+        u"boxshadowColor", "box shadow color", &UNDODATA::boxShadowColor, EveryKind, TextKind),
     field<Int32>(
-        u"boxshadowBlurSize", &UNDODATA::boxShadowBlurSize, EveryKind, TextKind, kShadowSize),
-    field<Int32>(
-        u"boxshadowOffsetSize", &UNDODATA::boxShadowOffsetSize, EveryKind, TextKind, kShadowOffset),
-    field<Float>(u"horzPerspective", &UNDODATA::horzPerspective, EveryKind, EveryKind, kFloatRange),
-    field<Float>(u"vertPerspective", &UNDODATA::vertPerspective, EveryKind, EveryKind, kFloatRange),
-    field<Points>(u"curves", &UNDODATA::curves, EveryKind, EveryKind,
+        u"boxshadowAngle", "box shadow angle", &UNDODATA::boxShadowAngle, EveryKind, TextKind),
+    field<Int32>(u"boxshadowBlurSize", "box shadow blur", &UNDODATA::boxShadowBlurSize, EveryKind,
+        TextKind, kShadowSize),
+    field<Int32>(u"boxshadowOffsetSize", "box shadow distance", &UNDODATA::boxShadowOffsetSize,
+        EveryKind, TextKind, kShadowOffset),
+    field<Float>(u"horzPerspective", "horizontal perspective", &UNDODATA::horzPerspective,
+        EveryKind, EveryKind, kFloatRange),
+    field<Float>(u"vertPerspective", "vertical perspective", &UNDODATA::vertPerspective, EveryKind,
+        EveryKind, kFloatRange),
+    field<Points>(u"curves", "warp curve", &UNDODATA::curves, EveryKind, EveryKind,
         { UNDODATA::kMaxCurvePoints, "warp curve" }),
-    field<Frame>(u"frame", &UNDODATA::frame, EveryKind, EveryKind,
+    field<Frame>(u"frame", "frame", &UNDODATA::frame, EveryKind, EveryKind,
         { UNDODATA::kMaxCoordinate, UNDODATA::kMaxExtent }),
-    field<Float>(u"layerOpacity", &UNDODATA::layerOpacity, EveryKind, EveryKind,
+    field<Float>(u"layerOpacity", "opacity", &UNDODATA::layerOpacity, EveryKind, EveryKind,
         { .lo = 0.0, .hi = 1.0, .fallback = 1.0 }),
     // The proportions kept on resize fall back to the box's own.
-    field<Float>(u"orgWidth", &UNDODATA::orgWidth, EveryKind, NoKind,
+    field<Float>(u"orgWidth", "original width", &UNDODATA::orgWidth, EveryKind, NoKind,
         { .lo = 0.0,
             .hi = UNDODATA::kMaxExtent,
             .fallbackOf = [](const UNDODATA& r) { return r.frame.size.width; } }),
-    field<Float>(u"orgHeight", &UNDODATA::orgHeight, EveryKind, NoKind,
+    field<Float>(u"orgHeight", "original height", &UNDODATA::orgHeight, EveryKind, NoKind,
         { .lo = 0.0,
             .hi = UNDODATA::kMaxExtent,
             .fallbackOf = [](const UNDODATA& r) { return r.frame.size.height; } }),
-    field<Bool>(u"isCircular", &UNDODATA::isCircular, EveryKind, TextKind),
-    field<Bool>(u"isVertical", &UNDODATA::isVertical, EveryKind, TextKind),
-    field<Fill>(u"strokeColor", &UNDODATA::strokeColor, EveryKind, EveryKind),
-    field<Int32>(u"strokeSize", &UNDODATA::strokeSize, EveryKind, EveryKind, kLineSize),
+    field<Bool>(u"isCircular", "circle setting", &UNDODATA::isCircular, EveryKind, TextKind),
+    field<Bool>(u"isVertical", "vertical setting", &UNDODATA::isVertical, EveryKind, TextKind),
+    field<Fill>(u"strokeColor", "stroke color", &UNDODATA::strokeColor, EveryKind, EveryKind),
+    field<Int32>(
+        u"strokeSize", "stroke width", &UNDODATA::strokeSize, EveryKind, EveryKind, kLineSize),
 };
 
 inline constexpr std::size_t kFieldCount = std::tuple_size_v<decltype(kFields)>;
@@ -339,6 +355,17 @@ template <class Test> constexpr bool everyField(Test&& test)
 }
 
 template <class F> using CodingOf = typename std::remove_cvref_t<F>::Coding;
+
+// Whether a record of this type makes no box without the field (a picture box without its
+// picture, Picture::Bounds::requiredBy): its reader leaves such a box out whole and tells of the
+// box, not of the field.
+template <class F> constexpr bool requiredBy(const F& f, int type)
+{
+    if constexpr (requires { f.bounds.requiredBy; })
+        return includes(f.bounds.requiredBy, type);
+    else
+        return false;
+}
 
 // Two values draw alike: by the coding's own rule where it has one, else equal.
 template <class C, class V> bool samePicture(const V& a, const V& b)

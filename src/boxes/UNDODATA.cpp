@@ -79,6 +79,14 @@ void noteCut(const KeyedUnarchiver& coder, const F& field, const V& value)
     }
 }
 
+// A value of a wrong kind reads as absent; the coder is told that the box lost it, so that whoever
+// reads the archive can tell the person and keep the file from being overwritten without it.
+template <class F> void noteLeftOut(const KeyedUnarchiver& coder, const F& field, int type)
+{
+    if (!record::requiredBy(field, type))
+        coder.noteCut({ QStringLiteral("box"), {}, 0, 0, QString::fromLatin1(field.what) });
+}
+
 } // namespace
 
 UNDODATA UNDODATA::initWithCoder(const KeyedUnarchiver& coder)
@@ -87,7 +95,10 @@ UNDODATA UNDODATA::initWithCoder(const KeyedUnarchiver& coder)
     UNDODATA r;
     record::forEachField([&](const auto& f) {
         if (record::includes(f.holders, r.type)) {
+            const int notRead = coder.valuesNotRead();
             record::CodingOf<decltype(f)>::decode(coder, f.key, r.*f.member);
+            if (coder.valuesNotRead() != notRead)
+                noteLeftOut(coder, f, r.type);
             noteCut(coder, f, r.*f.member);
         }
     });

@@ -123,7 +123,8 @@ public:
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     bool supportsSecureCoding() const override { return true; }
     // Reads the keys written by encodeWithCoder; missing keys read 0, false or empty (and
-    // layerOpacity 1), values of a wrong kind read the same, and the result is validated.
+    // layerOpacity 1), values of a wrong kind read the same and are noted on the coder (as
+    // values left out, see KeyedUnarchiver::noteCut), and the result is validated.
     static UNDODATA initWithCoder(const platform::KeyedUnarchiver& coder);
 
     // The classes a record and its fills may contain.

@@ -6,12 +6,16 @@
 #include "../../fuzz/OverLimitDocuments.h"
 #include "AppFakes.h"
 #include "app/DocumentFile.h"
+#include "boxes/RecordFields.h"
 #include "platform/archive/KeyedArchiver.h"
+#include "platform/text/TextAttributeNames.h"
 #include "support/NamedCase.h"
 #include "support/PictureFiles.h"
 
+#include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <string>
 
 using namespace apptest;
 using platform::ArchiveValue;
@@ -309,3 +313,287 @@ INSTANTIATE_TEST_SUITE_P(Document, CutValues,
               "kept." },
             shapePoints, 100'000 }),
     testsupport::RowName());
+
+// A value of a wrong kind under a box record's key (a number where the text belongs, a string
+// where the frame does, a picture in either place) reads as absent: told as a value left out,
+// and the document opens as an edited copy, so that a plain Save cannot write the box without
+// it over the file. A row for every field of the record table and every wrong kind.
+// In the global namespace, where the printer of rows by their name finds them.
+enum class WrongKind { Text, Number, Picture };
+
+struct WrongKindRow {
+    const char* name;
+    std::size_t field;
+    WrongKind kind;
+};
+
+namespace {
+
+const char* wrongKindName(WrongKind kind)
+{
+    switch (kind) {
+    case WrongKind::Text:
+        return "text";
+    case WrongKind::Number:
+        return "number";
+    case WrongKind::Picture:
+        return "picture";
+    }
+    return "?";
+}
+
+const platform::Image& boxPicture()
+{
+    static const platform::Image image = [] {
+        QImage pixels(8, 6, QImage::Format_ARGB32_Premultiplied);
+        pixels.fill(qRgb(200, 40, 10));
+        return platform::Image::fromQImage(pixels);
+    }();
+    return image;
+}
+
+// The integers read a number as theirs, the picture field a picture; nothing reads plain text.
+template <class C> bool readsAsItsOwn(WrongKind kind)
+{
+    if constexpr (std::is_same_v<C, record::Int32> || std::is_same_v<C, record::Range>)
+        return kind == WrongKind::Number;
+    else if constexpr (std::is_same_v<C, record::Picture>)
+        return kind == WrongKind::Picture;
+    else
+        return false;
+}
+
+ArchiveValue wrongValue(WrongKind kind)
+{
+    switch (kind) {
+    case WrongKind::Text:
+        return ArchiveValue::fromString("wrong");
+    case WrongKind::Number:
+        return ArchiveValue::fromInt32(7);
+    case WrongKind::Picture:
+        // The picture box before it shows the same picture: written there, referred to here.
+        return ArchiveValue::fromValue(boxPicture());
+    }
+    return {};
+}
+
+// A record of the type with every field its kind holds set to something a box shows.
+UNDODATA fullRecord(int type)
+{
+    UNDODATA r;
+    r.type = type;
+    r.rotationAngle = 12;
+    r.overlayColor = SZGradient();
+    r.backColor = SZGradient();
+    r.borderColor = SZGradient();
+    r.strokeColor = SZGradient();
+    r.strokeSize = 2;
+    r.borderSize = 3;
+    r.shadowColor = r.innerShadowColor = r.boxShadowColor = platform::Color(0, 0, 1, 0.5);
+    r.shadowAngle = r.innerShadowAngle = r.boxShadowAngle = 45;
+    r.shadowBlurSize = r.innerShadowBlurSize = r.boxShadowBlurSize = 4;
+    r.shadowOffsetSize = r.innerShadowOffsetSize = r.boxShadowOffsetSize = 5;
+    r.frame = platform::Rect(10, 20, 200, 50);
+    r.layerOpacity = 0.5;
+    r.horzPerspective = 0.125;
+    r.vertPerspective = -0.125;
+    r.curves = { platform::Point(0, 0), platform::Point(0.5, 0.2), platform::Point(1, 0) };
+    r.orgWidth = 200;
+    r.orgHeight = 50;
+    r.isVertical = true;
+    switch (type) {
+    case UNDODATA::TextBox:
+        r.rtf = platform::AttributedString("box");
+        r.selectionRange = { 1, 2 };
+        r.typingAttributes = platform::AttributeDictionary { { platform::TextAttributeNames::kern,
+            platform::AttributeValue(2.5) } };
+        r.selectable = r.editable = true;
+        r.fixedWidth = 150;
+        break;
+    case UNDODATA::ImageBox:
+        r.orgImage = boxPicture();
+        r.saturation = 0.5;
+        break;
+    case UNDODATA::ShapeBox:
+        r.points = { platform::Point(0.1, 0.2), platform::Point(0.9, 0.8) };
+        r.controlVals = { ControlValue(true), ControlValue(0.25) };
+        r.shapeType = 3;
+        r.startType = 1;
+        r.endType = 2;
+        break;
+    }
+    return r;
+}
+
+// The first kind of record that holds the field.
+int typeHolding(record::Kinds holders)
+{
+    for (int type : { UNDODATA::TextBox, UNDODATA::ImageBox, UNDODATA::ShapeBox }) {
+        if (record::includes(holders, type))
+            return type;
+    }
+    return UNDODATA::TextBox;
+}
+
+// A record written as the table writes it, but with one field's keys holding another value.
+class RecordWithWrongValue final : public platform::KeyedCoding {
+public:
+    RecordWithWrongValue(UNDODATA record, std::size_t field, ArchiveValue wrong)
+        : m_record(std::move(record))
+        , m_field(field)
+        , m_wrong(std::move(wrong))
+    {
+    }
+    QString archiveClassName() const override { return QStringLiteral("UNDODATA"); }
+    bool supportsSecureCoding() const override { return true; }
+    void encodeWithCoder(KeyedArchiver& coder) const override
+    {
+        std::size_t i = 0;
+        record::forEachField([&](const auto& f) {
+            using C = record::CodingOf<decltype(f)>;
+            if (!record::includes(f.holders, m_record.type)) {
+                ++i;
+                return;
+            }
+            const QString key = f.key.toString();
+            if (i++ != m_field)
+                C::encode(coder, f.key, m_record.*f.member);
+            else if constexpr (std::is_same_v<C, record::Range>) {
+                coder.encodeValue(key + ".location", m_wrong);
+                coder.encodeValue(key + ".length", m_wrong);
+            } else
+                coder.encodeValue(key, m_wrong);
+        });
+    }
+
+private:
+    UNDODATA m_record;
+    std::size_t m_field;
+    ArchiveValue m_wrong;
+};
+
+// A document of a picture box and, after it, the record (written as it is, or crafted).
+QByteArray documentWithBoxes(std::shared_ptr<const platform::KeyedCoding> second)
+{
+    const ArchiveValue records = ArchiveValue::fromArray(
+        { ArchiveValue::fromObject(
+              std::make_shared<const UNDODATA>(fullRecord(UNDODATA::ImageBox))),
+            ArchiveValue::fromObject(std::move(second)) });
+    return document([&](KeyedArchiver& a) {
+        a.encodeDictionary("TextContainer", { { "textviewary", records } });
+    });
+}
+
+std::vector<WrongKindRow> wrongKindRows()
+{
+    static std::deque<std::string> names;
+    std::vector<WrongKindRow> rows;
+    std::size_t i = 0;
+    record::forEachField([&](const auto& f) {
+        using C = record::CodingOf<decltype(f)>;
+        for (WrongKind kind : { WrongKind::Text, WrongKind::Number, WrongKind::Picture }) {
+            if (readsAsItsOwn<C>(kind))
+                continue;
+            names.push_back(f.key.toString().toStdString() + "_" + wrongKindName(kind));
+            rows.push_back({ names.back().c_str(), i, kind });
+        }
+        ++i;
+    });
+    return rows;
+}
+
+// What the row's field is: how the person is told of it, and whether its record makes a box
+// without it.
+struct FieldSeen {
+    QString what;
+    bool required = false;
+    QByteArray file;
+};
+
+FieldSeen fieldOfRow(const WrongKindRow& row)
+{
+    FieldSeen seen;
+    std::size_t i = 0;
+    record::forEachField([&](const auto& f) {
+        if (i++ != row.field)
+            return;
+        const int type = typeHolding(f.holders);
+        seen.what = QString::fromLatin1(f.what);
+        seen.required = record::requiredBy(f, type);
+        seen.file = documentWithBoxes(std::make_shared<RecordWithWrongValue>(
+            fullRecord(type), row.field, wrongValue(row.kind)));
+    });
+    return seen;
+}
+
+class WrongKinds : public ::testing::TestWithParam<WrongKindRow> { };
+
+} // namespace
+
+TEST_P(WrongKinds, AreToldAndTheFileIsNotOverwritten)
+{
+    const FieldSeen field = fieldOfRow(GetParam());
+    const auto read = DocumentFile::read(field.file);
+    ASSERT_TRUE(std::holds_alternative<DocumentContents>(read));
+    const auto& contents = std::get<DocumentContents>(read);
+    ASSERT_TRUE(contents.boxes);
+    // A picture box without its picture is no box: left out whole, and told as such.
+    EXPECT_EQ(contents.boxes->size(), field.required ? 1u : 2u);
+    EXPECT_EQ(contents.leftOutBoxes, field.required ? 1 : 0);
+    EXPECT_EQ(contents.cuts.size(), field.required ? 0u : 1u);
+
+    AppSession s;
+    const QString path = s.dir.filePath("Trip.quillmark");
+    ASSERT_TRUE(writeFile(path, field.file));
+    auto* opened = s.open(path);
+    ASSERT_TRUE(opened);
+    const QString told = field.required
+        ? QStringLiteral("1 box of \u201cTrip\u201d could not be read and was left out.")
+        : QStringLiteral(
+            "A box of \u201cTrip\u201d was opened without its %1, which could not be read.")
+              .arg(field.what);
+    EXPECT_EQ(s.fixture.alerts->messages, QStringList { told });
+    expectOpenedAsCopyOrAsItself(s, opened, path, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Document, WrongKinds, ::testing::ValuesIn(wrongKindRows()), testsupport::RowName());
+
+// Every field of every kind of record as it is written: nothing to tell, and the document is
+// the file's own.
+TEST(WrongKinds, RecordsWithEveryFieldRightOpenClean)
+{
+    for (int type : { UNDODATA::TextBox, UNDODATA::ImageBox, UNDODATA::ShapeBox }) {
+        SCOPED_TRACE(type);
+        const UNDODATA written = fullRecord(type);
+        const QByteArray file = documentWithBoxes(std::make_shared<const UNDODATA>(written));
+        const auto read = DocumentFile::read(file);
+        ASSERT_TRUE(std::holds_alternative<DocumentContents>(read));
+        const auto& contents = std::get<DocumentContents>(read);
+        EXPECT_TRUE(contents.cuts.empty());
+        ASSERT_TRUE(contents.boxes);
+        ASSERT_EQ(contents.boxes->size(), 2u);
+        UNDODATA back = contents.boxes->records()[1];
+        // A picture read is another picture object: compared by its pixels.
+        EXPECT_EQ(back.orgImage.toQImage(), written.orgImage.toQImage());
+        back.orgImage = written.orgImage;
+        EXPECT_TRUE(record::sameRecord(back, written));
+
+        AppSession s;
+        const QString path = s.dir.filePath("Trip.quillmark");
+        ASSERT_TRUE(writeFile(path, file));
+        auto* opened = s.open(path);
+        ASSERT_TRUE(opened);
+        EXPECT_TRUE(s.fixture.alerts->messages.isEmpty());
+        expectOpenedAsCopyOrAsItself(s, opened, path, false);
+    }
+}
+
+// Several boxes that lost the same field are told in one sentence.
+TEST(WrongKinds, TheSameFieldOfSeveralBoxesIsToldOnce)
+{
+    std::vector<platform::ArchiveCut> cuts(3, { "box", {}, 0, 0, "frame" });
+    EXPECT_EQ(ColorDocument::cutMessages(cuts, "Trip"),
+        QStringList { "3 boxes of \u201cTrip\u201d were opened without their frame, which could "
+                      "not be read." });
+}

@@ -6,6 +6,7 @@
 #include "platform/archive/ValueCoding.h"
 
 #include <QHash>
+#include <limits>
 #include <mutex>
 #include <utility>
 
@@ -180,15 +181,25 @@ qint64& KeyedUnarchiver::picturePixelBudget() const
 
 void KeyedUnarchiver::noteCut(ArchiveCut cut) const
 {
-    qCWarning(lcArchive).noquote()
-        << QStringLiteral("a %1 of %2 %3 keeps the first %4")
-               .arg(cut.thing, QString::number(cut.found), cut.unit, QString::number(cut.kept));
+    if (cut.leftOutWhole())
+        qCWarning(lcArchive).noquote()
+            << QStringLiteral("a %1 is read without its %2, which could not be read")
+                   .arg(cut.thing, cut.part);
+    else
+        qCWarning(lcArchive).noquote()
+            << QStringLiteral("a %1 of %2 %3 keeps the first %4")
+                   .arg(cut.thing, QString::number(cut.found), cut.unit, QString::number(cut.kept));
     m_context->cuts.push_back(std::move(cut));
 }
 
 const std::vector<ArchiveCut>& KeyedUnarchiver::cuts() const
 {
     return m_context->cuts;
+}
+
+int KeyedUnarchiver::valuesNotRead() const
+{
+    return m_valuesNotRead;
 }
 
 Image KeyedUnarchiver::pictureReadBefore(
@@ -259,65 +270,77 @@ ArchiveValue KeyedUnarchiver::scalarFor(const QString& key) const
     }
 }
 
-namespace {
-
-// The value if its kind is accepted; logs a present value of another kind.
-ArchiveValue expect(const QString& key, ArchiveValue value, bool accepted, const char* what)
+ArchiveValue KeyedUnarchiver::accepted(
+    const QString& key, ArchiveValue value, bool ok, const char* what) const
 {
-    if (accepted || value.isNull())
-        return accepted ? value : ArchiveValue();
-    qCDebug(lcArchive).nospace() << "key " << key << " holds no " << what << "; read as absent";
+    if (ok)
+        return value;
+    notRead(key, what);
     return {};
 }
 
-} // namespace
+void KeyedUnarchiver::notRead(const QString& key, const char* what) const
+{
+    // A missing key or a null is absent, not unread. An object that could not be built reads as
+    // a null value but was there.
+    const ArchiveNode* node = nodeFor(key);
+    if (!node || node->kind == ArchiveNode::Kind::Null)
+        return;
+    qCDebug(lcArchive).nospace() << "key " << key << " holds no " << what << "; read as absent";
+    ++m_valuesNotRead;
+}
 
 qint32 KeyedUnarchiver::decodeInt32(const QString& key) const
 {
     const ArchiveValue v = scalarFor(key);
-    return expect(key, v, isInteger(v.kind()), "integer").toInt32();
+    // A 64-bit integer is read when it fits.
+    const bool fits = v.kind() == ArchiveValue::Kind::Int32
+        || (v.kind() == ArchiveValue::Kind::Int64
+            && v.toInt64() >= std::numeric_limits<qint32>::min()
+            && v.toInt64() <= std::numeric_limits<qint32>::max());
+    return accepted(key, v, fits, "32-bit integer").toInt32();
 }
 
 qint64 KeyedUnarchiver::decodeInt64(const QString& key) const
 {
     const ArchiveValue v = scalarFor(key);
-    return expect(key, v, isInteger(v.kind()), "integer").toInt64();
+    return accepted(key, v, isInteger(v.kind()), "integer").toInt64();
 }
 
 float KeyedUnarchiver::decodeFloat(const QString& key) const
 {
     const ArchiveValue v = scalarFor(key);
-    return expect(key, v, isFloating(v.kind()), "float").toFloat();
+    return accepted(key, v, isFloating(v.kind()), "float").toFloat();
 }
 
 double KeyedUnarchiver::decodeDouble(const QString& key) const
 {
     const ArchiveValue v = scalarFor(key);
-    return expect(key, v, isFloating(v.kind()), "double").toDouble();
+    return accepted(key, v, isFloating(v.kind()), "double").toDouble();
 }
 
 bool KeyedUnarchiver::decodeBool(const QString& key) const
 {
     const ArchiveValue v = scalarFor(key);
-    return expect(key, v, v.kind() == ArchiveValue::Kind::Bool, "bool").toBool();
+    return accepted(key, v, v.kind() == ArchiveValue::Kind::Bool, "bool").toBool();
 }
 
 Rect KeyedUnarchiver::decodeRect(const QString& key) const
 {
     const ArchiveValue v = scalarFor(key);
-    return expect(key, v, v.kind() == ArchiveValue::Kind::Rect, "rectangle").toRect();
+    return accepted(key, v, v.kind() == ArchiveValue::Kind::Rect, "rectangle").toRect();
 }
 
 QByteArray KeyedUnarchiver::decodeBytes(const QString& key) const
 {
     const ArchiveValue v = scalarFor(key);
-    return expect(key, v, v.kind() == ArchiveValue::Kind::Bytes, "bytes").toBytes();
+    return accepted(key, v, v.kind() == ArchiveValue::Kind::Bytes, "bytes").toBytes();
 }
 
 QString KeyedUnarchiver::decodeString(const QString& key) const
 {
     const ArchiveValue v = scalarFor(key);
-    return expect(key, v, v.kind() == ArchiveValue::Kind::String, "text").toString();
+    return accepted(key, v, v.kind() == ArchiveValue::Kind::String, "text").toString();
 }
 
 ArchiveValue KeyedUnarchiver::decodeValue(const QString& key) const
@@ -342,7 +365,7 @@ std::optional<ArchiveArray> KeyedUnarchiver::decodeArray(const QString& key) con
 {
     ArchiveValue v = decodeValue(key);
     if (v.kind() != ArchiveValue::Kind::Array) {
-        expect(key, v, false, "array");
+        notRead(key, "array");
         return std::nullopt;
     }
     return v.toArray();
@@ -352,7 +375,7 @@ std::optional<ArchiveDictionary> KeyedUnarchiver::decodeDictionary(const QString
 {
     ArchiveValue v = decodeValue(key);
     if (v.kind() != ArchiveValue::Kind::Dictionary) {
-        expect(key, v, false, "dictionary");
+        notRead(key, "dictionary");
         return std::nullopt;
     }
     return v.toDictionary();

@@ -10,7 +10,8 @@
 // leniencies between integer widths and between float widths), an object whose class is not
 // allowed or has no registered decoder, and an object whose decoder refuses it all read as 0,
 // false, empty or absent, with a line in the "quillmark.archive" log. An invalid archive reads
-// as empty.
+// as empty. A value that was there but could not be read as asked is counted
+// (valuesNotRead()), so that a decoder can tell it from one that was missing.
 //
 // Objects are built when read, by the decoder registered for their class tag; nested objects
 // are built with the same allow-list. A shared object (a picture written once and referred to
@@ -39,12 +40,16 @@ struct ArchiveNode;
 
 // A value a decoder kept only in part because it held more than a reader keeps (a gradient's
 // stops past Gradient::kMaxStops, ...): what held it and what it counts, as a person is told
-// ("gradient", "stops"), and how many there were and were kept.
+// ("gradient", "stops"), and how many there were and were kept. Or a value a decoder could not
+// read at all (of a wrong kind: a number where a text belongs) and left out whole: what held it
+// and what the value was ("box", "frame"), with no unit and nothing found or kept.
 struct ArchiveCut {
     QString thing;
     QString unit;
     qint64 found = 0;
     qint64 kept = 0;
+    QString part {}; // the value left out whole; empty for one kept in part
+    bool leftOutWhole() const { return !part.isEmpty(); }
 };
 
 class KeyedUnarchiver {
@@ -80,6 +85,12 @@ public:
     // can tell the person rather than lose it silently; cuts() lists them in the order noted.
     void noteCut(ArchiveCut cut) const;
     const std::vector<ArchiveCut>& cuts() const;
+    // How many values this coder's typed reads (decodeInt32 ... decodeObject, decodeArray,
+    // decodeDictionary) found under their key but could not read as asked: of another kind, or
+    // an object that could not be built. A missing key or a null is no such value; nor is
+    // anything read by the coders of nested objects. A decoder compares the count before and
+    // after a read to know whether it lost a value.
+    int valuesNotRead() const;
 
     // A picture this read has already built from the same encoded bytes and point size (none:
     // the size its pixels give), or a null image; and the note of one built.
@@ -115,13 +126,22 @@ public:
     // ValueCoding.h. Nothing when the key is missing, null, or holds anything else.
     template <class T> std::optional<T> decodeObject(const QString& key) const
     {
-        return decodeValue(key).objectValue<T>();
+        std::optional<T> object = decodeValue(key).objectValue<T>();
+        if (!object)
+            notRead(key, "object of the kind asked");
+        return object;
     }
     // The object shared, for KeyedCoding subclasses.
     template <class T>
     requires std::is_base_of_v<KeyedCoding, T> std::shared_ptr<const T> decodeObjectPointer(
         const QString& key)
-    const { return decodeValue(key).objectPointer<T>(); }
+    const
+    {
+        std::shared_ptr<const T> object = decodeValue(key).objectPointer<T>();
+        if (!object)
+            notRead(key, "object of the kind asked");
+        return object;
+    }
 
     // Registers (or replaces) the decoder of a class tag for the whole process. The tags of
     // ValueCoding.h are registered from the start.
@@ -137,11 +157,16 @@ private:
 
     const ArchiveNode* nodeFor(const QString& key) const;
     ArchiveValue scalarFor(const QString& key) const;
+    // The value if its kind is accepted; otherwise absent, and a value that was there (not
+    // null) is logged and counted in valuesNotRead().
+    ArchiveValue accepted(const QString& key, ArchiveValue value, bool ok, const char* what) const;
+    void notRead(const QString& key, const char* what) const;
     ArchiveValue build(const ArchiveNode& node) const;
     ArchiveValue buildObject(const ArchiveNode& node) const;
 
     std::shared_ptr<Context> m_context;
     const ArchiveNode* m_fields; // the map this coder reads; null for an invalid archive
+    mutable int m_valuesNotRead = 0;
 };
 
 } // namespace platform

@@ -210,3 +210,77 @@ TEST(ArchiveValueKinds, ArchiveStartsWithTheSelfDescribeTag)
     ASSERT_GE(data.size(), 3);
     EXPECT_EQ(data.left(3), QByteArray("\xd9\xd9\xf7"));
 }
+
+namespace {
+
+// An object whose decoder reads one integer of its own, so that what it fails to read is its
+// coder's, not the coder that reads the object.
+class Counted final : public KeyedCoding {
+public:
+    QString archiveClassName() const override { return QStringLiteral("TestCounted"); }
+    bool supportsSecureCoding() const override { return true; }
+    void encodeWithCoder(KeyedArchiver& coder) const override { coder.encodeString("n", "x"); }
+    static std::shared_ptr<const KeyedCoding> decode(const KeyedUnarchiver& coder)
+    {
+        coder.decodeInt32("n");
+        EXPECT_EQ(coder.valuesNotRead(), 1) << "counted on the object's own coder";
+        return std::make_shared<const Counted>();
+    }
+};
+
+} // namespace
+
+// A value that was there but could not be read as asked is counted, so that a decoder can tell
+// the person it lost a value; a missing key, a null, a right kind and a value inside an object
+// read by its own coder are not.
+TEST(ArchiveValueKinds, ValuesThatCannotBeReadAsAskedAreCounted)
+{
+    KeyedUnarchiver::registerClass("TestCounted", Counted::decode);
+    const QByteArray data = archiveWith([](KeyedArchiver& a) {
+        a.encodeInt32("int32", 5);
+        a.encodeInt64("int64 small", 6);
+        a.encodeInt64("int64 large", qint64(3) << 31);
+        a.encodeFloat("float", 1.5f);
+        a.encodeString("text", "hello");
+        a.encodeRect("rect", Rect(1, 2, 3, 4));
+        a.encodeArray("array", { ArchiveValue::fromInt32(1) });
+        a.encodeObject("color", Color(1, 0, 0, 1));
+        a.encodeObject("counted", Counted());
+        a.encodeNull("null");
+    });
+    const KeyedUnarchiver u(data, { "NSColor", "TestCounted" });
+    ASSERT_TRUE(u.isValid());
+    const struct {
+        const char* name;
+        std::function<void()> read;
+        bool counted;
+    } rows[] = {
+        { "int32 as int32", [&] { u.decodeInt32("int32"); }, false },
+        { "int64 that fits as int32", [&] { u.decodeInt32("int64 small"); }, false },
+        { "int64 past 32 bits as int32", [&] { u.decodeInt32("int64 large"); }, true },
+        { "float as double", [&] { u.decodeDouble("float"); }, false },
+        { "int as float", [&] { u.decodeFloat("int32"); }, true },
+        { "text as rect", [&] { u.decodeRect("text"); }, true },
+        { "text as bool", [&] { u.decodeBool("text"); }, true },
+        { "object as rect", [&] { u.decodeRect("color"); }, true },
+        { "object as bytes", [&] { u.decodeBytes("color"); }, true },
+        { "rect as text", [&] { u.decodeString("rect"); }, true },
+        { "array as dictionary", [&] { u.decodeDictionary("array"); }, true },
+        { "text as array", [&] { u.decodeArray("text"); }, true },
+        { "int as object", [&] { u.decodeObject<Color>("int32"); }, true },
+        { "object of another type", [&] { u.decodeObject<Point>("color"); }, true },
+        { "any value, an object not allowed", [&] { u.decodeValue("color", {}); }, false },
+        { "object read", [&] { u.decodeObject<Color>("color"); }, false },
+        { "object whose own read failed", [&] { u.decodeObject<Counted>("counted"); }, false },
+        { "missing key", [&] { u.decodeInt32("nope"); }, false },
+        { "missing object", [&] { u.decodeObject<Color>("nope"); }, false },
+        { "null", [&] { u.decodeRect("null"); }, false },
+        { "null object", [&] { u.decodeObject<Color>("null"); }, false },
+        { "any value", [&] { u.decodeValue("text"); }, false },
+    };
+    for (const auto& row : rows) {
+        const int before = u.valuesNotRead();
+        row.read();
+        EXPECT_EQ(u.valuesNotRead() - before, row.counted ? 1 : 0) << row.name;
+    }
+}
