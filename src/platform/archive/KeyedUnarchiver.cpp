@@ -183,8 +183,8 @@ void KeyedUnarchiver::noteCut(ArchiveCut cut) const
 {
     if (cut.leftOutWhole())
         qCWarning(lcArchive).noquote()
-            << QStringLiteral("a %1 is read without its %2, which could not be read")
-                   .arg(cut.thing, cut.part);
+            << QStringLiteral("the %1 of a %2 could not be read and is left out")
+                   .arg(cut.part, cut.thing);
     else
         qCWarning(lcArchive).noquote()
             << QStringLiteral("a %1 of %2 %3 keeps the first %4")
