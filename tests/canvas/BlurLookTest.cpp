@@ -48,8 +48,13 @@ QImage shown(CanvasFilterChain& chain, double scale)
     });
     chain.setValue({}, {}, {});
     const Rect region = chain.workingRect();
-    const std::vector<QImage> layers
-        = FilterRenderer::render({ bottom, top }, region, scale, RenderPath::Display);
+    // As the canvas does, a layer without a picture (the top one before any mask) shows clear.
+    const auto orClear = [&](const FilterImage& image) {
+        return image ? image
+                     : FilterImage::constantColor(platform::Color(0, 0, 0, 0)).cropped(region);
+    };
+    const std::vector<QImage> layers = FilterRenderer::render(
+        { orClear(bottom), orClear(top) }, region, scale, RenderPath::Display);
     if (layers.size() != 2 || layers[0].isNull() || layers[1].isNull())
         return {};
     // Side by side: what is under the boxes, and what shows through the mask over them. The
@@ -119,5 +124,52 @@ TEST(BlurLook, APhotoLargerThanTheWindowKeepsItsBlurredPixels)
                         worst, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
             }
         EXPECT_EQ(differing, 0) << "largest difference " << worst;
+    }
+}
+
+// A picture of a few pixels fills the window at hundreds of times its size. Blurred, it stays
+// an opaque picture in its own colours: the blur of a picture held at its edges mixes its
+// pixels and nothing else (a picture of one pixel shows that pixel everywhere).
+TEST(BlurLook, APictureOfAFewPixelsStaysOpaqueInItsOwnColoursWhenBlurred)
+{
+    struct Row {
+        int w, h;
+        double aperture;
+    };
+    const Row rows[] = { { 1, 1, 0.25 }, { 1, 1, 1.0 }, { 1, 2, 0.25 }, { 1, 2, 1.0 },
+        { 3, 3, 0.25 }, { 3, 3, 1.0 } };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.w << "x" << row.h << " at " << row.aperture);
+        QImage pic(row.w, row.h, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < row.h; ++y)
+            for (int x = 0; x < row.w; ++x)
+                pic.setPixel(x, y, qRgb(40 + 90 * x, 200 - 70 * y, 120));
+        CanvasFilterChain chain;
+        chain.loadImage(FilterImage::fromQImage(pic));
+        chain.setBlurStrength(row.aperture * 5.0);
+        const double windowScale = 900.0 / std::max(row.w, row.h);
+        const QImage got = shown(chain, windowScale);
+        ASSERT_FALSE(got.isNull());
+        // The bottom layer: the picture under the boxes.
+        const QImage bottom = got.copy(0, 0, got.width() / 2, got.height());
+        int lowR = 255, highR = 0, lowG = 255, highG = 0;
+        for (int y = 0; y < row.h; ++y)
+            for (int x = 0; x < row.w; ++x) {
+                const QRgb p = pic.pixel(x, y);
+                lowR = std::min(lowR, qRed(p));
+                highR = std::max(highR, qRed(p));
+                lowG = std::min(lowG, qGreen(p));
+                highG = std::max(highG, qGreen(p));
+            }
+        for (int y = 0; y < bottom.height(); y += bottom.height() / 9)
+            for (int x = 0; x < bottom.width(); x += std::max(1, bottom.width() / 9)) {
+                const QRgb p = bottom.pixel(x, y);
+                ASSERT_EQ(qAlpha(p), 255) << x << "," << y;
+                EXPECT_GE(qRed(p), lowR) << x << "," << y;
+                EXPECT_LE(qRed(p), highR) << x << "," << y;
+                EXPECT_GE(qGreen(p), lowG) << x << "," << y;
+                EXPECT_LE(qGreen(p), highG) << x << "," << y;
+                EXPECT_EQ(qBlue(p), 120) << x << "," << y;
+            }
     }
 }
