@@ -4,6 +4,7 @@
 #include "ImagingScene.h"
 #include "PairedTiming.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/imaging/BlurNode.h"
 #include "platform/imaging/Filter.h"
 #include "platform/imaging/FilterRenderer.h"
 
@@ -162,7 +163,8 @@ BENCHMARK(BM_GaussianBlurOpenCV)->Apply(blurRuns);
 // display path zoomed to fit a 900-pixel window: hundreds of times its size. Arguments: the
 // picture's width and height, and the Aperture slider in hundredths (sigma is five times it).
 // The render above scale 1 holds the picture's edge pixels at its own scale and, once sigma
-// spans more than 32 render pixels, blurs at the scale where it spans 32 and resamples up.
+// spans more than BlurNode::kZoomedSigma render pixels, blurs at the scale where it spans that
+// many and resamples up.
 #ifdef QUILLMARK_HAVE_OPENCV
 // Beside it in the same iterations, OpenCV doing the same work the same way: the picture
 // resized up bilinearly to that scale (edges replicated), GaussianBlur in float with the same
@@ -195,7 +197,8 @@ cv::Mat tinyBlurOpenCv(const QImage& pic, double sigma, double scale)
 {
     const cv::Mat src(pic.height(), pic.width(), CV_8UC4, const_cast<uchar*>(pic.constBits()),
         std::size_t(pic.bytesPerLine()));
-    const double at = sigma * scale > 32 ? std::max(1.0, 32 / sigma) : scale;
+    const double most = BlurNode::kZoomedSigma;
+    const double at = scale > 1 && sigma * scale > most ? std::max(1.0, most / sigma) : scale;
     cv::Mat coarse, blurred, shown, out;
     src.convertTo(coarse, CV_32FC4);
     cv::resize(coarse, coarse,
