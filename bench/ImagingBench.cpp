@@ -2,7 +2,9 @@
 // full resolution and by the display path at fit zoom into a 1600 x 1000 view, both layers as
 // two requests and as the canvas asks for them, in one. The argument is the number of threads.
 #include "ImagingScene.h"
+#include "PairedTiming.h"
 #include "platform/concurrency/ThreadPool.h"
+#include "platform/imaging/BlurNode.h"
 #include "platform/imaging/Filter.h"
 #include "platform/imaging/FilterRenderer.h"
 
@@ -156,6 +158,103 @@ void BM_GaussianBlurOpenCV(benchmark::State& state)
 }
 BENCHMARK(BM_GaussianBlurOpenCV)->Apply(blurRuns);
 #endif
+
+// A picture of a few pixels blurred (edges held, blurred, cut to the picture) and shown by the
+// display path zoomed to fit a 900-pixel window: hundreds of times its size. Arguments: the
+// picture's width and height, and the Aperture slider in hundredths (sigma is five times it).
+// The render above scale 1 holds the picture's edge pixels at its own scale and, once sigma
+// spans more than BlurNode::kZoomedSigma render pixels, blurs at the scale where it spans that
+// many and resamples up.
+#ifdef QUILLMARK_HAVE_OPENCV
+// Beside it in the same iterations, OpenCV doing the same work the same way: the picture
+// resized up bilinearly to that scale (edges replicated), GaussianBlur in float with the same
+// kernel reach (edges replicated), resized up bilinearly to the shown size. "opencv ratio" is
+// ours over theirs; psnr_dB how closely the two frames agree.
+#endif
+constexpr double kTinyWindow = 900;
+
+QImage tinyPicture(int w, int h)
+{
+    QImage pic(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            pic.setPixel(x, y, qRgb(40 + 90 * x, 200 - 70 * y, 120));
+    return pic;
+}
+
+QImage tinyBlurOurs(const QImage& pic, double sigma, double scale)
+{
+    const FilterImage src = FilterImage::fromQImage(pic);
+    Filter f = Filter::withName(QStringLiteral("CIGaussianBlur"));
+    f.setValue(QStringLiteral("inputImage"), src.clampedToExtent());
+    f.setValue(QStringLiteral("inputRadius"), sigma);
+    return FilterRenderer::render(
+        f.outputImage().cropped(src.extent()), src.extent(), scale, RenderPath::Display);
+}
+
+#ifdef QUILLMARK_HAVE_OPENCV
+cv::Mat tinyBlurOpenCv(const QImage& pic, double sigma, double scale)
+{
+    const cv::Mat src(pic.height(), pic.width(), CV_8UC4, const_cast<uchar*>(pic.constBits()),
+        std::size_t(pic.bytesPerLine()));
+    const double most = BlurNode::kZoomedSigma;
+    const double at = scale > 1 && sigma * scale > most ? std::max(1.0, most / sigma) : scale;
+    cv::Mat coarse, blurred, shown, out;
+    src.convertTo(coarse, CV_32FC4);
+    cv::resize(coarse, coarse,
+        cv::Size(int(std::lround(pic.width() * at)), int(std::lround(pic.height() * at))), 0, 0,
+        cv::INTER_LINEAR);
+    const int taps = 2 * int(std::ceil(3 * sigma * at)) + 1;
+    cv::GaussianBlur(
+        coarse, blurred, cv::Size(taps, taps), sigma * at, sigma * at, cv::BORDER_REPLICATE);
+    cv::resize(blurred, shown,
+        cv::Size(int(std::lround(pic.width() * scale)), int(std::lround(pic.height() * scale))), 0,
+        0, cv::INTER_LINEAR);
+    shown.convertTo(out, CV_8UC4);
+    return out;
+}
+#endif
+
+void BM_TinyPictureBlur(benchmark::State& state)
+{
+    ThreadPool::setMaxThreads(kAllThreads);
+    const QImage pic = tinyPicture(int(state.range(0)), int(state.range(1)));
+    const double sigma = 5.0 * double(state.range(2)) / 100.0;
+    const double scale = kTinyWindow / std::max(pic.width(), pic.height());
+    PairedTiming timing;
+    QImage ours;
+#ifdef QUILLMARK_HAVE_OPENCV
+    cv::Mat theirs;
+#endif
+    for (auto _ : state) {
+        timing.iteration(
+            state, [&] { ours = tinyBlurOurs(pic, sigma, scale); },
+            [&] {
+#ifdef QUILLMARK_HAVE_OPENCV
+                theirs = tinyBlurOpenCv(pic, sigma, scale);
+#endif
+            });
+        benchmark::DoNotOptimize(ours.constBits());
+    }
+#ifdef QUILLMARK_HAVE_OPENCV
+    timing.report(state, "opencv ratio", "opencv_ms");
+    const QImage mine = ours.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Ours has its rows from the top as OpenCV's do.
+    const cv::Mat oursMat(mine.height(), mine.width(), CV_8UC4,
+        const_cast<uchar*>(mine.constBits()), std::size_t(mine.bytesPerLine()));
+    if (oursMat.size() == theirs.size())
+        state.counters["psnr_dB"] = cv::PSNR(oursMat, theirs);
+#endif
+}
+BENCHMARK(BM_TinyPictureBlur)
+    ->Args({ 1, 1, 25 })
+    ->Args({ 1, 1, 100 })
+    ->Args({ 1, 2, 25 })
+    ->Args({ 1, 2, 100 })
+    ->Args({ 3, 3, 25 })
+    ->Args({ 3, 3, 100 })
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 
 BENCHMARK(BM_ExactFullResolution)
     ->Arg(kAllThreads)

@@ -517,6 +517,16 @@ constexpr int kRingPad = 4;
 
 bool BlurNode::render(const RenderArgs& args, PixelTile& out) const
 {
+    const double s = args.scale;
+    if (!(s > 1) || !(m_sigma * s > kZoomedSigma))
+        return renderAtScale(args, out);
+    return renderScaledUp(args, std::max(1.0, kZoomedSigma / m_sigma), out,
+               [this](const RenderArgs& at, PixelTile& tile) { return renderAtScale(at, tile); })
+        && !args.cancelled();
+}
+
+bool BlurNode::renderAtScale(const RenderArgs& args, PixelTile& out) const
+{
     const std::vector<float> k = kernel(m_sigma * args.scale);
     if (k.size() <= 1)
         return m_input->renderInto(args, out);

@@ -17,9 +17,19 @@ Rect ClampNode::extent() const
 
 bool ClampNode::render(const RenderArgs& args, PixelTile& out) const
 {
-    const Rect e = m_input->extent();
-    if (e.isInfinite())
+    if (m_input->extent().isInfinite())
         return m_input->renderInto(args, out);
+    if (!(args.scale > 1))
+        return extend(args, out);
+    // Working pixels resampled up, as the input's own render would be, but from the extended
+    // ones.
+    return renderScaledUp(
+        args, 1.0, out, [this](const RenderArgs& at, PixelTile& tile) { return extend(at, tile); });
+}
+
+bool ClampNode::extend(const RenderArgs& args, PixelTile& out) const
+{
+    const Rect e = m_input->extent();
     const PixelRect edge = roundedPixels(e, args.scale);
     const PixelRect& o = out.rect();
     if (edge.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "platform/imaging/FilterNode.h"
 
+#include "platform/imaging/Resampler.h"
+
 namespace platform {
 
 bool FilterNode::renderInto(const RenderArgs& args, PixelTile& out) const
@@ -40,9 +42,23 @@ const PixelTile* FilterNode::renderShared(
     return scratch.allocate(r) && render(args, scratch) ? &scratch : nullptr;
 }
 
+bool FilterNode::renderScaledUp(const RenderArgs& args, double at, PixelTile& out,
+    const std::function<bool(const RenderArgs&, PixelTile&)>& renderAt)
+{
+    const AffineTransform toCoarse = AffineTransform::makeScale(at / args.scale, at / args.scale);
+    PixelTile coarse;
+    if (args.cancelled() || !coarse.allocate(Resampler::sourceRect(out.rect(), toCoarse))
+        || !renderAt(args.withScale(at), coarse))
+        return false;
+    Resampler::bilinear(coarse, out, toCoarse);
+    return true;
+}
+
 Rect FilterNode::scaledRect(const Rect& r, double s)
 {
-    if (r.isNull())
+    // Infinite at every scale: scaled, its corner would overflow to minus infinity and its
+    // far edge to NaN, and the rectangle would shrink to the quarter below the origin.
+    if (r.isNull() || r.isInfinite())
         return r;
     const Rect q = r.standardized();
     return { q.x() * s, q.y() * s, q.width() * s, q.height() * s };

@@ -122,6 +122,12 @@ public:
     const PixelTile* renderShared(
         const RenderArgs& args, const PixelRect& r, PixelTile& scratch) const;
 
+    // out, at args' scale, resampled bilinearly from pixels at the coarser scale `at`, which
+    // renderAt makes into a tile covering every pixel the resampling reads. For renders zoomed
+    // in past the detail a node needs to compute at.
+    static bool renderScaledUp(const RenderArgs& args, double at, PixelTile& out,
+        const std::function<bool(const RenderArgs&, PixelTile&)>& renderAt);
+
     // The extent in render space at scale s, cut to the pixel limits; empty when there is none.
     PixelRect pixelExtent(double s) const;
     // The render-space rectangle of r at scale s, whole pixels by rounding its edges.
