@@ -86,7 +86,7 @@ MyPerspectiveView::BoxDrawing MyPerspectiveView::drawingFor(const View& wrapper)
 
 bool MyPerspectiveView::cacheIsValid(const MyViewBase& box)
 {
-    return !box.imgPersp.isNull() && box.ud && box.ud->isEqualTo(box.getUndoData());
+    return !box.imgPersp.isNull() && box.ud && capturedAlike(*box.ud, box.getUndoData());
 }
 
 WarpCapture* MyPerspectiveView::warpCapture() const

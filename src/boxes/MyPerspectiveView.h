@@ -5,8 +5,9 @@
 // letting the wrapper draw, or warped, by drawing in the wrapper's place a picture of the box
 // bent by its curve or perspective. The picture comes from the container's warp capture and
 // is cached on the box (imgPersp, imgRect, ud), so that it is made again only when the box's
-// record says the box would look different; the flat picture it was bent from is kept here, so
-// that a change of the curve or the perspective alone only bends it again.
+// record says the box would look different or its editing begins or ends; the flat picture it
+// was bent from is kept here, so that a change of the curve or the perspective alone only
+// bends it again.
 //
 // Deciding what to show is a pure function of the box, the edit animation and the export
 // flag: drawing shows, hides, focuses and invalidates nothing. What a draw changes are the
@@ -53,7 +54,8 @@ public:
     DrawingInputs drawingInputs(const platform::View& wrapper) const;
     BoxDrawing drawingFor(const platform::View& wrapper) const;
 
-    // Whether the box's cached picture was made from a record equal to the box's record now.
+    // Whether the box's cached picture was made from a record equal to the box's record now,
+    // editing as it is now or not editing as it is now (capturedAlike).
     static bool cacheIsValid(const MyViewBase& box);
 
     // The container's warp capture, which is this view's superview; null outside a container.

@@ -312,14 +312,17 @@ void MyTextBox::drawRect(const Rect& dirty, platform::GraphicsContext& ctx)
     const platform::TextLayout& layout = _editor->layout();
     const AffineTransform t = containerToViewTransform();
 
-    // What the text view itself shows: the selection and the caret; its glyphs are clear.
-    if (_isEditing && _editor->isSelectable() && !_editor->selectedRange().isEmpty()) {
+    // What the text view itself shows: the selection and the caret; its glyphs are clear. They
+    // are drawn on screen only: a warp capture (whose picture is kept after editing ends) and an
+    // export draw the text alone.
+    const bool decorated = _isEditing && !gWarpCaptureRect.capturing && !gCanvasExporting;
+    if (decorated && _editor->isSelectable() && !_editor->selectedRange().isEmpty()) {
         platform::GStateGuard state(ctx);
         ctx.setFillColor(kSelectionColor);
         for (const Rect& r : layout.selectionRects(_editor->selectedRange()))
             ctx.fillRect(t.mapRect(r));
     }
-    if (_isEditing && _editor->isCaretVisible()) {
+    if (decorated && _editor->isCaretVisible()) {
         platform::GStateGuard state(ctx);
         ctx.setFillColor(Color::black());
         // The device length of one unit along the view's x axis, whatever the rotation.

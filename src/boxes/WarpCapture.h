@@ -14,6 +14,14 @@ namespace platform {
 class View;
 }
 
+// Whether a picture drawn from the box with record drawnFrom still shows the box with record
+// now: what the records draw is alike, and the box is edited in both or in neither (a picture
+// made while the box was edited is made again once editing ends, and the other way).
+inline bool capturedAlike(const UNDODATA& drawnFrom, const UNDODATA& now)
+{
+    return drawnFrom.isEditing == now.isEditing && drawnFrom.isEqualTo(now);
+}
+
 // A box's flat picture as a capture last drew it, kept by the box's warp view. While only the
 // curve and the perspective change (a drag of their sliders) the flat box looks the same, so
 // each step bends the kept picture instead of drawing the box again.

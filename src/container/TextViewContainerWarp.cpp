@@ -51,7 +51,7 @@ Image TextViewContainer::capturedAndBent(
         flatRecord->vertPerspective = 0.0;
         flatRecord->curves.clear();
         reuse = kept->record && !kept->picture.isNull() && kept->exporting == gCanvasExporting
-            && kept->record->isEqualTo(*flatRecord);
+            && capturedAlike(*kept->record, *flatRecord);
     }
     // Saved whole and put back as they were: a draw must not change the box's record, and
     // turning back through the centre or shifting imgRect twice would not round-trip exactly.

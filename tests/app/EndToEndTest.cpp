@@ -1,14 +1,17 @@
 // The application from picture to saved document and back, headless with the real document
 // window: a picture document from a JPEG, a text box typed into by key events, a picture box
-// and an image fill, saved, closed, reopened exactly, and exported at the picture's own size.
+// and an image fill, saved, closed, reopened exactly, and exported at the picture's own size;
+// a box exported after its editing as it is after reopening, without caret or selection.
 #include "AppFakes.h"
 #include "app/DocumentWindowAdapter.h"
+#include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/CanvasCustomShapeControls.h"
 #include "canvas/PaintView.h"
 #include "container/TextViewContainer.h"
 #include "platform/imaging/JpegWriter.h"
+#include "platform/ui/Stepper.h"
 #include "platform/ui/ViewHost.h"
 #include "support/SyntheticMouse.h"
 #include "window/DocumentWindow.h"
@@ -90,16 +93,19 @@ bool openTextBoxForTyping(DocumentWindow& window)
     return false;
 }
 
+void sendKey(QWidget& host, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+    const QString& text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(&host, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(&host, &release);
+}
+
 void typeText(QWidget& host, const QString& text)
 {
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (c.toUpper().unicode() - 'A'), Qt::NoModifier,
-            QString(c));
-        QCoreApplication::sendEvent(&host, &press);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A + (c.toUpper().unicode() - 'A'),
-            Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(&host, &release);
-    }
+    for (const QChar c : text)
+        sendKey(host, Qt::Key_A + (c.toUpper().unicode() - 'A'), Qt::NoModifier, QString(c));
     spin(20);
 }
 
@@ -160,6 +166,29 @@ int channelDistance(QRgb a, QRgb b)
 {
     return std::max({ std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
         std::abs(qBlue(a) - qBlue(b)) });
+}
+
+// The picture a document exports, read back from its JPEG file.
+QImage exportedPicture(Session& s, platform::Document* document, const QString& name)
+{
+    const QString path = s.dir.filePath(name);
+    s.fixture.exports->answers.push_back(ExportChoice { path, 100.0 });
+    if (!static_cast<ColorDocument*>(document)->exportImage())
+        return {};
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+// The document saved to its file at path, closed, and that file opened again; null when the
+// save or the opening fails.
+platform::Document* savedAndReopened(Session& s, platform::Document* document, const QString& path)
+{
+    if (!document->save())
+        return nullptr;
+    document->close();
+    spin(20);
+    platform::Document* again = s.controller.openDocumentWithContentsOfFile(path).document;
+    spin(50);
+    return again;
 }
 
 } // namespace
@@ -336,16 +365,115 @@ TEST(EndToEnd, ZoomIsAnEditThatReopensWithItsSliders)
     }
     spin(20);
     EXPECT_TRUE(document->isDocumentEdited());
-    ASSERT_TRUE(document->save());
-    document->close();
-    spin(20);
-
-    auto reopened = s.controller.openDocumentWithContentsOfFile(path);
-    ASSERT_TRUE(reopened.document);
-    spin(50);
-    DocumentWindow& again = Session::windowOf(reopened.document);
+    platform::Document* reopened = savedAndReopened(s, document, path);
+    ASSERT_TRUE(reopened);
+    DocumentWindow& again = Session::windowOf(reopened);
     EXPECT_NEAR(again.outlets().zoomSlider->value(), 0.75, 1e-9);
     EXPECT_NEAR(again.outlets().zoomAndStraightenSlider->value(), 0.75, 1e-9);
     EXPECT_NEAR(again.canvasControls()->scale(), 1.75, 1e-9);
     EXPECT_NEAR(again.canvasControls()->straighten(), 0.0175, 1e-9);
+}
+
+// The caret and the selection of a box being edited are no part of any picture made of it: a
+// warped box's picture made while it is edited (by a save, whose preview draws the boxes as the
+// export does, or by an export) is made again when editing ends, and the export then equals the
+// export of the document saved and opened again, pixel for pixel. A flat box exported while
+// edited shows no caret or selection either.
+TEST(EndToEnd, EditedBoxExportsWithoutCaretOrSelection)
+{
+    enum class Warp { None, Curve, Perspective };
+    enum class Shown { Caret, Selection };
+    enum class Made { BySave, ByExport };
+    enum class Leave { ByClick, ByEscape };
+    struct Row {
+        const char* name;
+        Warp warp;
+        Shown shown;
+        Made whileEditing;
+        Leave leave;
+    };
+    const Row rows[] = {
+        { "curve, caret, saved", Warp::Curve, Shown::Caret, Made::BySave, Leave::ByClick },
+        { "curve, selection, exported", Warp::Curve, Shown::Selection, Made::ByExport,
+            Leave::ByEscape },
+        { "perspective, caret, exported", Warp::Perspective, Shown::Caret, Made::ByExport,
+            Leave::ByClick },
+        { "perspective, selection, saved", Warp::Perspective, Shown::Selection, Made::BySave,
+            Leave::ByEscape },
+        { "flat, caret, exported", Warp::None, Shown::Caret, Made::ByExport, Leave::ByEscape },
+        { "flat, selection, exported", Warp::None, Shown::Selection, Made::ByExport,
+            Leave::ByClick },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Session s;
+        s.fixture.panels->openAnswers.push_back(s.picture("photo.jpg", kPhotoSize));
+        platform::Document* document = s.controller.newDocument();
+        ASSERT_TRUE(document);
+        spin(50);
+        DocumentWindow& window = Session::windowOf(document);
+        const DocumentWindowOutlets& o = window.outlets();
+        window.newTextBox();
+        spin(20);
+        ASSERT_TRUE(openTextBoxForTyping(window));
+        platform::ViewHost& host = *canvasHost(window);
+        TextViewContainer* boxes = window.canvasControls()->textViewContainer();
+        MyTextView* box = firstTextView(*boxes);
+
+        // "Hello" typed, the caret after it; or the first two characters of the box's text
+        // selected and made italic.
+        if (row.shown == Shown::Caret) {
+            typeText(host, QStringLiteral("Hello"));
+        } else {
+            sendKey(host, Qt::Key_Home);
+            sendKey(host, Qt::Key_Right, Qt::ShiftModifier);
+            sendKey(host, Qt::Key_Right, Qt::ShiftModifier);
+            sendKey(host, Qt::Key_I, Qt::ControlModifier);
+        }
+        spin(20);
+        const platform::TextRange shownRange
+            = row.shown == Shown::Caret ? platform::TextRange(5, 0) : platform::TextRange(0, 2);
+        ASSERT_EQ(box->txtBox()->editor().selectedRange(), shownRange);
+
+        // The stepper pressed ten times on its upper half while the box is edited.
+        platform::Stepper* stepper = row.warp == Warp::Curve ? o.curveStepper
+            : row.warp == Warp::Perspective                  ? o.perspectiveStepper
+                                                             : nullptr;
+        for (int i = 0; stepper && i < 10; ++i)
+            testsupport::click(*stepper, QPointF(stepper->width() / 2.0, stepper->height() / 4.0));
+        spin(20);
+        EXPECT_EQ(box->isWarped(), row.warp != Warp::None);
+
+        // A picture of the boxes made while the box is still edited.
+        const QString path = s.dir.filePath("card.quillmark");
+        s.fixture.panels->saveAnswers.push_back(path);
+        QImage exportedWhileEditing;
+        if (row.whileEditing == Made::BySave)
+            ASSERT_TRUE(document->save());
+        else
+            exportedWhileEditing = exportedPicture(s, document, "editing.jpg");
+        ASSERT_TRUE(box->isEditing());
+
+        if (row.leave == Leave::ByClick) {
+            const platform::Point beside(20.0, 20.0);
+            sendClick(
+                host, host.widgetPointFromWindow(boxes->convertPointToView(beside, nullptr)), 1);
+        } else {
+            sendKey(host, Qt::Key_Escape);
+        }
+        spin(300);
+        ASSERT_FALSE(box->isEditing());
+        const QImage left = exportedPicture(s, document, "left.jpg");
+        ASSERT_FALSE(left.isNull());
+        if (!exportedWhileEditing.isNull())
+            EXPECT_TRUE(exportedWhileEditing == left) << "the export while editing";
+
+        platform::Document* reopened = savedAndReopened(s, document, path);
+        ASSERT_TRUE(reopened);
+        EXPECT_FALSE(
+            firstTextView(*Session::windowOf(reopened).canvasControls()->textViewContainer())
+                ->isEditing());
+        EXPECT_TRUE(left == exportedPicture(s, reopened, "reopened.jpg"))
+            << "the export after editing against the export after reopening";
+    }
 }

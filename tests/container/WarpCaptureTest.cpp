@@ -3,6 +3,7 @@
 // was; and the flat picture a box's warp view keeps between draws.
 #include "ContainerTestSupport.h"
 #include "boxes/BoxStatics.h"
+#include "container/EditAnimator.h"
 
 #include <QImage>
 #include <cstring>
@@ -55,6 +56,27 @@ template <class T> bool sameBits(const T& a, const T& b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
+
+// A curved text box opened for typing as the container opens it (its edit animation run to the
+// end), its editor holding the keyboard as in a window, with range selected.
+MyTextView& editedCurvedText(ContainerRig& rig, platform::TextRange range)
+{
+    rig.container->newTextBox();
+    auto& text = dynamic_cast<MyTextView&>(*rig.container->textViewAry.back());
+    text.setCurves({ { 0.0, 0.0 }, { 0.5, 0.4 }, { 1.0, 0.0 } });
+    rig.container->AnimateBox(text, true);
+    EditAnimator::instance().finish();
+    platform::TextEditor& editor = text.txtBox()->editor();
+    editor.setFirstResponder(true);
+    editor.setSelectedRange(range);
+    return text;
+}
+
+// Sets gCanvasExporting for its scope.
+struct Exporting {
+    Exporting() { gCanvasExporting = true; }
+    ~Exporting() { gCanvasExporting = false; }
+};
 
 } // namespace
 
@@ -210,5 +232,85 @@ TEST(WarpCapture, FlatPictureIsKeptWhileOnlyCurveAndPerspectiveChange)
         EXPECT_FALSE(given[2] == given[1]);
         EXPECT_EQ(box.imgPersp.toQImage(), fresh);
         expectNear(box.imgRect, rt, 1e-9);
+    }
+}
+
+// The caret and the selection are drawn on screen only: the capture of a box being edited is the
+// capture of the box once its editing has ended, pixel for pixel.
+TEST(WarpCapture, EditedTextIsCapturedWithoutCaretOrSelection)
+{
+    // The caret after the default text's four characters; its first two characters selected.
+    struct Row {
+        const char* name;
+        platform::TextRange range;
+    };
+    const Row rows[]
+        = { { "caret", platform::TextRange(4, 0) }, { "selection", platform::TextRange(0, 2) } };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ContainerRig rig;
+        MyTextView& text = editedCurvedText(rig, row.range);
+        ASSERT_TRUE(text.isEditing());
+        const auto screen
+            = [&] { return platform::renderToImage(*rig.container, text.frame(), 1.0).toQImage(); };
+        const auto captured = [&](Rect& rt) {
+            rt = text.imgRect;
+            return rig.container->image_curved_perspectived(text, *text.superview(), 1.0f, rt)
+                .toQImage();
+        };
+        // The screen shows the caret or the selection over the flat box being edited.
+        const QImage editedOnScreen = screen();
+        Rect editedRect;
+        const QImage edited = captured(editedRect);
+
+        text.setIsEditing(false);
+        ASSERT_FALSE(screen() == editedOnScreen) << "the screen showed no " << row.name;
+        Rect doneRect;
+        const QImage done = captured(doneRect);
+        ASSERT_FALSE(done.isNull());
+        EXPECT_TRUE(edited == done) << "the capture while editing differs";
+        EXPECT_EQ(editedRect, doneRect);
+    }
+}
+
+// The warped picture cached on the box and the flat picture kept by its warp view are made
+// again when the box's editing ends or begins: a picture made in the other state is not the
+// box's picture, though the box's record draws alike.
+TEST(WarpCapture, PicturesAreMadeAgainWhenEditingEndsOrBegins)
+{
+    for (const bool editingAtFirst : { true, false }) {
+        SCOPED_TRACE(editingAtFirst ? "editing ends" : "editing begins");
+        ContainerRig rig;
+        MyTextView& text = editedCurvedText(rig, platform::TextRange(4, 0));
+        if (!editingAtFirst) {
+            rig.container->AnimateBox(text, false);
+            EditAnimator::instance().finish();
+        }
+        ASSERT_EQ(text.isEditing(), editingAtFirst);
+        std::vector<platform::Image> given;
+        rig.container->setWarpRenderer([&given](const platform::Image& picture,
+                                           const std::vector<Point>& curves, double h, double v) {
+            given.push_back(picture);
+            return WarpRenderer::perspectiveCurved(picture, curves, h, v);
+        });
+        // The export draws the box warped whether it is edited or not.
+        const Exporting exporting;
+        const auto draw
+            = [&] { return platform::renderToImage(*rig.container, Rect(0, 0, 1200, 900), 1.0); };
+        draw();
+        ASSERT_EQ(given.size(), 1u);
+        ASSERT_FALSE(text.imgPersp.isNull());
+
+        rig.container->AnimateBox(text, !editingAtFirst);
+        EditAnimator::instance().finish();
+        ASSERT_EQ(text.isEditing(), !editingAtFirst);
+        draw();
+        ASSERT_EQ(given.size(), 2u) << "the cached picture was drawn again";
+        EXPECT_FALSE(given[1] == given[0]) << "the flat picture was drawn again";
+        Rect rt = text.imgRect;
+        const QImage fresh
+            = rig.container->image_curved_perspectived(text, *text.superview(), 1.0f, rt)
+                  .toQImage();
+        EXPECT_EQ(text.imgPersp.toQImage(), fresh);
     }
 }
