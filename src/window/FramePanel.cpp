@@ -156,6 +156,12 @@ void FramePanel::refresh(const std::vector<MyViewBase*>& boxes)
     showCornersOf(shown.rounded);
 }
 
+void FramePanel::showEditedText(MyTextBox&, platform::TextRange)
+{
+    if (const TextViewContainer* layer = boxLayer())
+        refresh(layer->textViewAry);
+}
+
 void FramePanel::startSelection()
 {
     const DocumentWindowOutlets& c = controls();

@@ -26,6 +26,8 @@ public:
     void refresh(const std::vector<MyViewBase*>& boxes) override;
     // Both locks on.
     void startSelection() override;
+    // The edited box grows and shrinks with its text: the frame shows it as it now is.
+    void showEditedText(MyTextBox& box, platform::TextRange range) override;
 
     // A stepper writes its field, then acts as the field.
     void frameStepperChanged(platform::Stepper& sender);

@@ -171,6 +171,19 @@ TEST(InspectorFollowsEdits, EveryFieldAsAFreshLookShowsIt)
                 EXPECT_EQ(w.box().getCurveSize(), 40);
                 w.checkFrameShown();
             } },
+        { "typing that grows the box", plainText(),
+            [](EditedWindow& w) {
+                w.boxes().AnimateBox(w.box(), true);
+                QApplication::processEvents();
+                w.canvas()->host()->setFocus(Qt::MouseFocusReason);
+                const double before = w.box().frame().height();
+                key(*w.canvas()->host(), Qt::Key_End);
+                for (int line = 0; line < 3; ++line)
+                    key(*w.canvas()->host(), Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+                endEvent();
+                ASSERT_GT(w.box().frame().height(), before) << "three more lines";
+            },
+            [](EditedWindow& w) { w.checkFrameShown(); } },
         { "undo of a typed width", roundedRectangle(),
             [](EditedWindow& w) {
                 typeWidth400(w);
