@@ -184,6 +184,37 @@ TEST(InspectorFollowsEdits, EveryFieldAsAFreshLookShowsIt)
                 ASSERT_GT(w.box().frame().height(), before) << "three more lines";
             },
             [](EditedWindow& w) { w.checkFrameShown(); } },
+        { "corner handle dragged", roundedRectangle(),
+            [](EditedWindow& w) {
+                const platform::Rect f = w.box().frame();
+                // The top-right handle (y-up), pulled right and up.
+                w.dragOnCanvas(w.onCanvas(Point(f.maxX(), f.maxY())), 80, -30);
+            },
+            [](EditedWindow& w) {
+                EXPECT_GT(w.box().frame().width(), 100);
+                w.checkFrameShown();
+                const auto radii = dynamic_cast<MyShapeView&>(w.box()).getRoundRectRadius();
+                EXPECT_EQ(cornerField(w.o, 0)->text(), QStringLiteral("%1 px").arg(radii[3]));
+            } },
+        { "box dragged", roundedRectangle(),
+            [](EditedWindow& w) {
+                w.dragOnCanvas(w.onCanvas(w.box().frame().center()), 40, 25);
+            },
+            [](EditedWindow& w) {
+                EXPECT_NE(w.box().frame().x(), 40);
+                w.checkFrameShown();
+            } },
+        { "arrow keys", roundedRectangle(),
+            [](EditedWindow& w) {
+                w.canvas()->host()->setFocus(Qt::MouseFocusReason);
+                key(*w.canvas()->host(), Qt::Key_Right, Qt::ShiftModifier);
+                key(*w.canvas()->host(), Qt::Key_Up);
+                endEvent();
+            },
+            [](EditedWindow& w) {
+                EXPECT_EQ(w.box().frame().x(), 50);
+                w.checkFrameShown();
+            } },
         { "undo of a typed width", roundedRectangle(),
             [](EditedWindow& w) {
                 typeWidth400(w);
