@@ -74,7 +74,7 @@ public:
     virtual void startSelection() { }
     // The edit sync: shows the attributes of range (the new selection) of the text box being
     // edited, as the selection moves or the text changes. Only the panels that show text
-    // attributes override it.
+    // attributes, or the edited box's frame, override it.
     virtual void showEditedText(MyTextBox& box, platform::TextRange range)
     {
         (void)box;
