@@ -389,8 +389,9 @@ TEST(WindowChrome, TitleKeepsOffTheButtonsAndTheMenu)
         EXPECT_TRUE(right < menu.left() || left > menu.right())
             << "ink " << left << ".." << right << ", menu " << menu.left() << ".." << menu.right();
         EXPECT_EQ(shown->text == window.title(), row.shown == Row::Whole);
-        if (row.shown == Row::Cut)
+        if (row.shown == Row::Cut) {
             EXPECT_TRUE(shown->text.contains(QChar(0x2026)));
+        }
     }
 }
 
