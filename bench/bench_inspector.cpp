@@ -27,6 +27,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollArea>
@@ -424,6 +425,34 @@ void BM_SpacingOver100000Runs(benchmark::State& state)
     state.counters["runs"] = double(state.range(0));
 }
 BENCHMARK(BM_SpacingOver100000Runs)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(4);
+
+// The same spacing typed into the field and Return, as a person does: the change, then the
+// whole inspector shown again from the boxes (the refresh every edit through a panel ends with).
+void BM_SpacingTypedWithRefresh(benchmark::State& state)
+{
+    InspectorWindow w;
+    const platform::AttributedString text = manyRuns(int(state.range(0)));
+    w.build({ { Kind::Text, shape::Rectangle, true, [&](UNDODATA& r) { r.rtf = text; } } });
+    QLineEdit& field = *w.o.charspaceTextField;
+    int kern = 1;
+    for (auto _ : state) {
+        field.setText(QString::number(kern));
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(&field, &enter);
+        w.undo.endGroup();
+        kern = kern == 1 ? 2 : 1;
+    }
+    if (field.text() != QStringLiteral("%1 pt").arg(kern == 1 ? 2 : 1))
+        state.SkipWithError("the field does not show the typed spacing");
+    w.undo.removeAllActions();
+    state.counters["runs"] = double(state.range(0));
+}
+BENCHMARK(BM_SpacingTypedWithRefresh)
     ->Arg(10000)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)

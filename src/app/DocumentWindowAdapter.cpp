@@ -84,6 +84,8 @@ void DocumentWindowAdapter::applyContents(const DocumentContents& contents)
         if (contents.boxes)
             boxes->applyUndoData(*contents.boxes);
         boxes->setNeedsDisplay();
+        // A box saved selected opens selected: the inspector shows it, as after any selection.
+        w.textViewSelected(boxes->textViewAry);
     }
 }
 

@@ -247,7 +247,9 @@ public:
     }
 
     // ---- inspector refresh (DocumentWindowInspector.cpp): every panel from the selected
-    // boxes, their common value or a mixed state; no control sends its action.
+    // boxes, their common value or a mixed state; no control sends its action. A selection
+    // shown so starts afresh: the frame and corner locks close. (refreshInspector, below,
+    // shows the same values and keeps the locks.)
     void updateBoxPanel(const std::vector<MyViewBase*>& boxes);
     // The narrower refreshes, each done by the panel that owns the controls: the frame panel
     // from the first selected box (originOnly leaves width and height), the corner panel from
@@ -284,6 +286,7 @@ public:
     MyTextBox* editedTextBox() const override;
     platform::TextRange editedRange() const override;
     platform::UndoManager& documentUndoManager() const override { return m_undo; }
+    // After an edit, and whenever the boxes changed under the same selection.
     void refreshInspector() override;
     void returnKeyboardToText() override;
     const DocumentWindowOutlets& controls() const override { return *this; }
@@ -349,6 +352,9 @@ private:
     // ShowSideBar's parts for the box inspector: the panels the selected kinds use, and the
     // common sliders' background pictures.
     void layOutPanels(const TextViewContainer::SelectedBoxStates& states, int n);
+    // The sidebar for the selection and every panel's values; false when no box is selected
+    // (the panels keep what they showed).
+    bool showBoxes(const std::vector<MyViewBase*>& boxes);
     void showSliderPictures(const TextViewContainer::SelectedBoxStates& states, int n);
     // Reads and decodes the files off the main thread, in order, and hands each picture to
     // sink on the main thread while this window lives; one message when any was refused,

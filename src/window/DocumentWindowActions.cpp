@@ -118,6 +118,8 @@ bool DocumentWindow::keyDown(const QKeyEvent& event)
             container->beginChangeRun(&kNudgeRun);
         m_nudgeRelease = {};
         container->MoveTextBoxwithKey(code, bShifted);
+        // A nudge moves the boxes as a drag does: the frame panel shows the new place.
+        UpdateBoxFrameInfo(true);
         return true;
     }
     // Ctrl+B, I and U toggle bold, italic and underline of the font style control, whose

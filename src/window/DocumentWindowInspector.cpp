@@ -12,7 +12,9 @@
 #include "window/WarpPanel.h"
 #include "window/WindowLogging.h"
 
+#include <QPushButton>
 #include <algorithm>
+#include <array>
 
 void DocumentWindow::textViewSelected(const std::vector<MyViewBase*>& boxes)
 {
@@ -25,13 +27,44 @@ void DocumentWindow::textViewSelected(const std::vector<MyViewBase*>& boxes)
 
 void DocumentWindow::updateBoxPanel(const std::vector<MyViewBase*>& boxes)
 {
+    if (showBoxes(boxes))
+        for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
+            panel->startSelection();
+}
+
+bool DocumentWindow::showBoxes(const std::vector<MyViewBase*>& boxes)
+{
     qCDebug(lcWindow, "Update Box panel");
     ShowSideBar();
     if (std::none_of(boxes.begin(), boxes.end(), [](MyViewBase* b) { return b->selected(); }))
-        return;
+        return false;
     const TextSummaryBatch oneTextSummary;
     for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
         panel->refresh(boxes);
+    return true;
+}
+
+void DocumentWindow::refreshInspector()
+{
+    const TextViewContainer* layer = boxLayer();
+    if (!layer)
+        return;
+    // A remove button is its panel's to show: an edit shows or leaves it as its panel decides
+    // (a typed border or perspective does not bring it), and the values shown again leave it.
+    const auto removeButtons = outlets().removeButtons();
+    std::array<bool, removeButtons.size()> hidden {};
+    for (std::size_t i = 0; i < removeButtons.size(); ++i)
+        hidden[i] = removeButtons[i]->isHidden();
+    const bool shown = showBoxes(layer->textViewAry);
+    for (std::size_t i = 0; i < removeButtons.size(); ++i)
+        removeButtons[i]->setHidden(hidden[i]);
+    if (!shown)
+        return;
+    // The text panels show the edited range, as its selection handling shows it; the editor's
+    // own state (its typing attributes) stays as it is.
+    if (MyTextBox* edited = editedTextBox())
+        for (const std::unique_ptr<InspectorPanel>& panel : m_inspectorPanels)
+            panel->showEditedText(*edited, edited->editor().selectedRange());
 }
 
 // The narrower refreshes belong to the panels that own their controls.

@@ -183,4 +183,10 @@ struct DocumentWindowOutlets {
             panelStroke, panelDropShadow, panelInnerShadow, panelDirections, panelCommon,
             panelOtherProperties, panelLabelProperties, panelFrame, panelRoundRect };
     }
+    // The eight remove buttons, one per panel that has one, top down.
+    std::array<QPushButton*, 8> removeButtons() const
+    {
+        return { minusOtherProperties, minusOverlayColor, minusTextBoxBackgroundColor,
+            minusBorder, minusStroke, minusShadow, minusInnerShadow, minusDirections };
+    }
 };

@@ -48,12 +48,6 @@ platform::TextRange DocumentWindow::editedRange() const
     return box ? currentlySelectedRange.clamped(box->text().length()) : platform::TextRange();
 }
 
-void DocumentWindow::refreshInspector()
-{
-    if (const TextViewContainer* layer = boxLayer())
-        updateBoxPanel(layer->textViewAry);
-}
-
 void DocumentWindow::returnKeyboardToText()
 {
     // The edited box stays the canvas's first responder; its host only needs the keyboard.

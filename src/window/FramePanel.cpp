@@ -154,6 +154,16 @@ void FramePanel::refresh(const std::vector<MyViewBase*>& boxes)
     if (shown.last)
         showFrame(shown.last->frame(), false);
     showCornersOf(shown.rounded);
+}
+
+void FramePanel::showEditedText(MyTextBox&, platform::TextRange)
+{
+    if (const TextViewContainer* layer = boxLayer())
+        refresh(layer->textViewAry);
+}
+
+void FramePanel::startSelection()
+{
     const DocumentWindowOutlets& c = controls();
     for (QPushButton* lock : { c.btnFrameLock, c.btnRoundRectLock }) {
         lock->setChecked(true);

@@ -22,8 +22,12 @@ public:
     explicit FramePanel(InspectorHost& host);
 
     // The frame of the last selected box, the radii of the last selected rounded shape (0
-    // without one), both locks on.
+    // without one).
     void refresh(const std::vector<MyViewBase*>& boxes) override;
+    // Both locks on.
+    void startSelection() override;
+    // The edited box grows and shrinks with its text: the frame shows it as it now is.
+    void showEditedText(MyTextBox& box, platform::TextRange range) override;
 
     // A stepper writes its field, then acts as the field.
     void frameStepperChanged(platform::Stepper& sender);

@@ -4,6 +4,7 @@
 
 #include "container/TextViewContainer.h"
 #include "platform/ui/Control.h"
+#include "window/ImageEffectIntensitySlider.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
+#include <utility>
 
 namespace {
 // The text a panel last showed in a field.
@@ -42,29 +44,65 @@ InspectorPanel::~InspectorPanel() = default;
 
 void InspectorPanel::onAction(platform::Control* control, std::function<void()> action)
 {
-    control->setAction([action = std::move(action)](platform::Control&) { action(); });
+    control->setAction([this, action = std::move(action)](platform::Control& sender) {
+        action();
+        showEditResult(&sender);
+    });
     control->installEventFilter(this);
 }
 
 void InspectorPanel::onEdited(QLineEdit* field, std::function<void()> action)
 {
     field->installEventFilter(new DocumentUndoKeys(field));
-    connect(field, &QLineEdit::editingFinished, this, [field, action = std::move(action)] {
+    connect(field, &QLineEdit::editingFinished, this, [this, field, action = std::move(action)] {
         if (field->text() == field->property(kShownText).toString())
             return;
         field->setProperty(kShownText, field->text());
         action();
+        showEditResult(field);
     });
 }
 
 void InspectorPanel::onClicked(QAbstractButton* button, std::function<void()> action)
 {
-    connect(button, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
+    connect(button, &QAbstractButton::clicked, this, [this, button, action = std::move(action)] {
+        action();
+        showEditResult(button);
+    });
 }
 
 void InspectorPanel::onChosen(QComboBox* popup, std::function<void(int)> action)
 {
-    connect(popup, &QComboBox::activated, this, [action = std::move(action)](int i) { action(i); });
+    connect(popup, &QComboBox::activated, this, [this, popup, action = std::move(action)](int i) {
+        action(i);
+        showEditResult(popup);
+    });
+}
+
+void InspectorPanel::showEditResult(const QObject* control)
+{
+    const TextViewContainer* layer = m_host.boxLayer();
+    if (layer && control && layer->changeRunKey() == control) {
+        m_showAtRunEnd = true;
+        return;
+    }
+    m_host.refreshInspector();
+}
+
+void InspectorPanel::endRun(TextViewContainer& layer, QObject* control)
+{
+    if (layer.changeRunKey() != control)
+        return;
+    layer.endChangeRun();
+    if (!std::exchange(m_showAtRunEnd, false))
+        return;
+    // A slider stays where the person left it: shown from the boxes' rounded value, the next
+    // arrow-key step would start from there and could land on the same value again.
+    auto* slider = dynamic_cast<ImageEffectIntensitySlider*>(control);
+    const double kept = slider ? slider->value() : 0.0;
+    m_host.refreshInspector();
+    if (slider && slider->showSlider())
+        slider->showValue(true, kept);
 }
 
 void InspectorPanel::showText(QLineEdit* field, const QString& text)
@@ -95,20 +133,18 @@ bool InspectorPanel::eventFilter(QObject* watched, QEvent* event)
         layer->beginChangeRun(watched);
         break;
     case QEvent::MouseButtonRelease:
-        if (layer->changeRunKey() == watched)
-            layer->endChangeRun();
+        endRun(*layer, watched);
         break;
     case QEvent::KeyPress:
         if (!static_cast<QKeyEvent*>(event)->isAutoRepeat())
             layer->beginChangeRun(watched);
         break;
     case QEvent::KeyRelease:
-        if (!static_cast<QKeyEvent*>(event)->isAutoRepeat() && layer->changeRunKey() == watched)
-            layer->endChangeRun();
+        if (!static_cast<QKeyEvent*>(event)->isAutoRepeat())
+            endRun(*layer, watched);
         break;
     case QEvent::FocusOut:
-        if (layer->changeRunKey() == watched)
-            layer->endChangeRun();
+        endRun(*layer, watched);
         break;
     default:
         break;

@@ -12,6 +12,12 @@
 //              panel last showed in it (showText);
 //   onClicked  a push button or check box;
 //   onChosen   a pop-up's item chosen by the person (never by a refresh).
+//
+// After every change a person makes through a control wired so, the whole inspector shows the
+// selection again (InspectorHost::refreshInspector): a value one control changes may show in
+// another panel's fields (a new width changes the corner radii, a vertical layout the frame).
+// A press-drag-release or a held key shows it once, when it ends, and the control pressed keeps
+// the place the person gave it.
 #include "platform/text/TextRange.h"
 
 #include <QObject>
@@ -44,7 +50,8 @@ public:
     // The edited box's selection as the window keeps it, held within the live text.
     virtual platform::TextRange editedRange() const = 0;
     virtual platform::UndoManager& documentUndoManager() const = 0;
-    // Every panel shows the selection again (after an action changed what others show).
+    // Every panel shows the selection again, as a fresh selection of the same boxes shows it,
+    // the locks left as the person set them (after an edit changed what panels show).
     virtual void refreshInspector() = 0;
     // After a panel control acted while a text box is edited, the keyboard goes back to it.
     virtual void returnKeyboardToText() = 0;
@@ -62,9 +69,12 @@ public:
     // Shows the selected boxes' values (boxes is the layer's textViewAry; the selected ones
     // count). Sends no action and changes no box.
     virtual void refresh(const std::vector<MyViewBase*>& boxes) = 0;
+    // A selection is shown afresh (not the same selection again after an edit): what the panel
+    // keeps for one selection only, its locks, starts over.
+    virtual void startSelection() { }
     // The edit sync: shows the attributes of range (the new selection) of the text box being
     // edited, as the selection moves or the text changes. Only the panels that show text
-    // attributes override it.
+    // attributes, or the edited box's frame, override it.
     virtual void showEditedText(MyTextBox& box, platform::TextRange range)
     {
         (void)box;
@@ -89,5 +99,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // After an action of control: the inspector shows the selection again now, or when the
+    // press or held key on control that is under way ends.
+    void showEditResult(const QObject* control);
+    // Ends control's press or key run; the inspector shows its result if it changed anything.
+    void endRun(TextViewContainer& layer, QObject* control);
+
     InspectorHost& m_host;
+    // A run's action acted: the inspector shows the result when the run ends.
+    bool m_showAtRunEnd = false;
 };

@@ -46,6 +46,25 @@ int truncated(double v)
     return std::isfinite(v) ? int(std::clamp(v, -1e9, 1e9)) : 0;
 }
 
+// The way a box's curve bends, as its direction segments show it: the box's own code (0 up,
+// 180 down, 50 both ways), except that the two end points, which stay on the base line while
+// the inner points are dragged, do not make a bend one way read as both. Only the direction
+// segments write the end points' side.
+int curveDirection(const MyViewBase& box)
+{
+    const int code = box.getCurveAngle();
+    const std::vector<platform::Point>& curves = box.curves();
+    if (code != 50 || curves.size() < 3)
+        return code;
+    const auto below = [](const platform::Point& p) { return p.y < 0.0; };
+    const auto first = curves.begin() + 1, last = curves.end() - 1;
+    if (std::all_of(first, last, below))
+        return 180;
+    if (std::none_of(first, last, below))
+        return 0;
+    return code;
+}
+
 } // namespace
 
 // What the panel shows, over one or several boxes.
@@ -58,7 +77,7 @@ struct WarpPanel::Shown {
         perspSize.take(box.getPerspectiveSize());
         perspAngle.take(box.getPerspectiveAngle());
         curveSize.take(box.getCurveSize());
-        curveAngle.take(box.getCurveAngle());
+        curveAngle.take(curveDirection(box));
     }
     void merge(const Shown& later)
     {

@@ -304,6 +304,8 @@ void Window::layoutMenuBar()
     if (kLeft + w + kGap > textLeft && width() - w - kGap >= textRight + kGap)
         x = width() - w - kGap;
     m_menuBar->setGeometry(x, (barHeight - h) / 2, w, h);
+    // The title is drawn in the room the bar leaves.
+    m_contentView->update();
 }
 
 void Window::changeEvent(QEvent* event)

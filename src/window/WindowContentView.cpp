@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFontMetricsF>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 using platform::Color;
@@ -22,6 +25,8 @@ constexpr double kButtonLeft = 12.0;
 constexpr double kButtonTop = 16.0;
 constexpr double kCornerRadius = 6.0;
 constexpr double kTitleWidth = 300.0;
+// The least room kept between the title and the buttons, the menu bar or the window's edge.
+constexpr double kTitleGap = 12.0;
 
 const QString kWelcomeTitle = QStringLiteral("Welcome to Quillmark");
 
@@ -128,16 +133,57 @@ std::pair<double, double> WindowContentView::titleTextSpan() const
     return { middle - half, middle + half };
 }
 
-void WindowContentView::drawTitle(platform::GraphicsContext& ctx)
+std::optional<WindowContentView::ShownTitle> WindowContentView::shownTitle() const
 {
     const QString title = m_window->title();
     if (title.isEmpty())
+        return std::nullopt;
+    // The free part of the bar along x.
+    double left = maximizeButtonFrame().maxX() + kTitleGap;
+    double right = width() - kTitleGap;
+    if (const QMenuBar* bar = m_window->menuBar(); bar && !bar->isHidden()) {
+        const QRect g = bar->geometry();
+        const double barLeft = mapFrom(m_window, g.topLeft()).x();
+        const double barRight = barLeft + g.width();
+        if (g.width() > 0 && barRight + kTitleGap > left && barLeft - kTitleGap < right) {
+            // Left of the bar or right of it, whichever leaves more room.
+            if (barLeft - kTitleGap - left >= right - (barRight + kTitleGap))
+                right = barLeft - kTitleGap;
+            else
+                left = barRight + kTitleGap;
+        }
+    }
+    const double room = right - left;
+    if (!(room > 0))
+        return std::nullopt;
+    const platform::Font font = titleFont();
+    QString text = title;
+    double textWidth = platform::sizeOfString(text, font).width;
+    if (textWidth > room) {
+        text = QFontMetricsF(font.toQFont()).elidedText(title, Qt::ElideMiddle, room);
+        textWidth = platform::sizeOfString(text, font).width;
+        // An ellipsis alone, or a cut that the drawing measures wider, shows nothing.
+        if (text.isEmpty() || text == QStringLiteral("\u2026") || textWidth > room)
+            return std::nullopt;
+    }
+    // As near its centred place as the free part allows.
+    const auto [spanLeft, spanRight] = titleTextSpan();
+    const double middle = (spanLeft + spanRight) / 2;
+    const double x = std::clamp(middle - textWidth / 2, left, right - textWidth);
+    const Rect r = titleRect();
+    return ShownTitle { text, Rect(x, r.origin.y, textWidth, r.size.height) };
+}
+
+void WindowContentView::drawTitle(platform::GraphicsContext& ctx)
+{
+    std::optional<ShownTitle> shown = shownTitle();
+    if (!shown)
         return;
-    Rect r = titleRect();
+    Rect r = shown->rect;
     if (m_window->subtitle().isEmpty())
         r.origin.y -= 8;
-    platform::drawStringInRect(
-        ctx, title, r, titleFont(), colorWithValue(0xB0B0B0), platform::StringAlignment::Center);
+    platform::drawStringInRect(ctx, shown->text, r, titleFont(), colorWithValue(0xB0B0B0),
+        platform::StringAlignment::Center);
 }
 
 bool WindowContentView::isInTitleBar(const Point& location) const

@@ -12,6 +12,7 @@
 #include "platform/geometry/Rect.h"
 #include "platform/ui/Control.h"
 
+#include <QString>
 #include <optional>
 #include <utility>
 
@@ -37,8 +38,18 @@ public:
     int buttonAt(const platform::Point& location) const;
     // The rectangle the title is drawn in, y-up, before the one-line shift.
     platform::Rect titleRect() const;
-    // Where the drawn title's text begins and ends along x (empty title: the rect's middle).
+    // Where the title's text would begin and end along x, centred in titleRect (empty title:
+    // the rect's middle); the menu bar is placed by it.
     std::pair<double, double> titleTextSpan() const;
+    // The title as it is drawn: only in the free part of the bar between the window buttons,
+    // the window's menu bar and the right edge (the wider part when the bar splits it), as
+    // near its centred place as that allows, cut short with an ellipsis where it does not fit,
+    // and not at all (nothing) where not one character of it fits.
+    struct ShownTitle {
+        QString text;
+        platform::Rect rect; // y-up, before the one-line shift
+    };
+    std::optional<ShownTitle> shownTitle() const;
 
     static constexpr double kTitleBarHeight = 45.0;
 

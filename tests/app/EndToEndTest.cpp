@@ -6,6 +6,7 @@
 #include "app/DocumentWindowAdapter.h"
 #include "boxes/MyTextBox.h"
 #include "boxes/MyTextView.h"
+#include "boxes/ShapeModel.h"
 #include "canvas/CanvasControls.h"
 #include "canvas/CanvasCustomShapeControls.h"
 #include "canvas/PaintView.h"
@@ -16,6 +17,7 @@
 #include "support/SyntheticMouse.h"
 #include "window/DocumentWindow.h"
 #include "window/ImageEffectIntensitySlider.h"
+#include "window/InspectorFields.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -475,5 +477,61 @@ TEST(EndToEnd, EditedBoxExportsWithoutCaretOrSelection)
                 ->isEditing());
         EXPECT_TRUE(left == exportedPicture(s, reopened, "reopened.jpg"))
             << "the export after editing against the export after reopening";
+    }
+}
+
+// A document saved with a box selected reopens with the box selected and the inspector showing
+// it, every field as a fresh look at the box shows it; saved with none selected, it shows the
+// picture's panel.
+TEST(EndToEnd, ReopenedSelectionShowsInTheInspector)
+{
+    struct Row {
+        const char* name;
+        std::function<void(DocumentWindow&)> make;
+        const char* container;
+    };
+    const Row rows[] = {
+        { "a text box", [](DocumentWindow& w) { w.newTextBox(); }, "boxes" },
+        { "a rounded rectangle",
+            [](DocumentWindow& w) {
+                w.canvasControls()->textViewContainer()->newShapeBox(shape::RoundedRectangle);
+            },
+            "boxes" },
+        { "no box selected",
+            [](DocumentWindow& w) {
+                w.newTextBox();
+                w.canvasControls()->textViewContainer()->removeAllSelection();
+            },
+            "picture" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Session s;
+        s.fixture.panels->openAnswers.push_back(s.picture("photo.jpg", kPhotoSize));
+        platform::Document* document = s.controller.newDocument();
+        ASSERT_TRUE(document);
+        spin(50);
+        row.make(Session::windowOf(document));
+        spin(20);
+        const QString path = s.dir.filePath("selected.quillmark");
+        s.fixture.panels->saveAnswers.push_back(path);
+        ASSERT_TRUE(document->save());
+        document->close();
+        spin(20);
+
+        platform::Document* again = s.controller.openDocumentWithContentsOfFile(path).document;
+        ASSERT_TRUE(again);
+        spin(50);
+        DocumentWindow& window = Session::windowOf(again);
+        TextViewContainer& boxes = *window.canvasControls()->textViewContainer();
+        ASSERT_EQ(boxes.textViewAry.size(), 1u);
+        EXPECT_EQ(boxes.textViewAry[0]->selected(), row.container == std::string("boxes"));
+        const windowtest::InspectorFields shown = windowtest::inspectorFields(window);
+        EXPECT_EQ(shown.values.at("container").toStdString(), row.container);
+        window.textViewSelected(boxes.textViewAry);
+        const windowtest::InspectorFields fresh = windowtest::inspectorFields(window);
+        EXPECT_TRUE(shown == fresh) << windowtest::differences(shown, fresh);
+        again->close();
+        spin(20);
     }
 }

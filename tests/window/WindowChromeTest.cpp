@@ -338,6 +338,63 @@ TEST(WindowChrome, TitlePlacement)
     }
 }
 
+// In a narrow window the title is drawn only where neither the window buttons nor the menu
+// (File, Edit, Arrange, Window) are: whole, cut short with an ellipsis, or not at all.
+TEST(WindowChrome, TitleKeepsOffTheButtonsAndTheMenu)
+{
+    struct Row {
+        const char* name;
+        int width;
+        const char* title;
+        enum { Whole, Cut, None } shown;
+    };
+    const Row rows[] = {
+        { "short title at 500", 500, "Photo.quillmark", Row::Whole },
+        { "long title at 500", 500, "Holiday at the lake, the second afternoon, edited.quillmark",
+            Row::Cut },
+        { "long title at 1200", 1200,
+            "Holiday at the lake, the second afternoon, edited.quillmark", Row::Whole },
+        { "no room at 330", 330, "Photo.quillmark", Row::None },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Window window(Rect(0, 0, row.width, 300), kAll);
+        window.setTitle(QString::fromUtf8(row.title));
+        auto* bar = new QMenuBar;
+        for (const char* menu : { "File", "Edit", "Arrange", "Window" })
+            bar->addMenu(QString::fromLatin1(menu));
+        window.setMenuBar(bar);
+        QApplication::processEvents();
+        const QRect menu = bar->geometry();
+        ASSERT_GT(menu.width(), 200) << "the four menus";
+        // The title's ink, along x, in the bar's rows (the picture is y-up, as in TitlePlacement).
+        const QImage image = window.contentView()->renderToImage();
+        int left = row.width, right = -1;
+        for (int y = 300 - 45; y < 300; ++y)
+            for (int x = 0; x < row.width; ++x)
+                if (testsupport::near(testsupport::pixelAt(image, x, y), rgbaOf(0xB0B0B0), 40)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        const auto shown = window.contentView()->shownTitle();
+        if (row.shown == Row::None) {
+            EXPECT_FALSE(shown);
+            EXPECT_EQ(right, -1) << "no title drawn";
+            continue;
+        }
+        ASSERT_TRUE(shown);
+        ASSERT_GE(right, left) << "a title drawn";
+        EXPECT_GT(left, 66) << "right of the window buttons";
+        EXPECT_LT(right, row.width);
+        EXPECT_TRUE(right < menu.left() || left > menu.right())
+            << "ink " << left << ".." << right << ", menu " << menu.left() << ".." << menu.right();
+        EXPECT_EQ(shown->text == window.title(), row.shown == Row::Whole);
+        if (row.shown == Row::Cut) {
+            EXPECT_TRUE(shown->text.contains(QChar(0x2026)));
+        }
+    }
+}
+
 TEST(WindowChrome, CloseChecks)
 {
     struct Row {
