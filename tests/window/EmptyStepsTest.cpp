@@ -5,6 +5,8 @@
 #include "boxes/MyShapeView.h"
 #include "container/BoxClipboard.h"
 #include "container/EditAnimator.h"
+#include "platform/archive/KeyedArchiver.h"
+#include "platform/archive/KeyedUnarchiver.h"
 #include "platform/ui/ColorPanel.h"
 #include "platform/ui/ViewHost.h"
 #include "window/GradientCtrl.h"
@@ -222,7 +224,8 @@ bool reachable(const QWidget* w)
 // Random sequences of what a person does to the two boxes (clicks, drags, keys, the warp
 // steppers, the background well, Copy and Paste Style, undo and redo). An action that leaves
 // the layer as it was adds no step, none adds more than one; then every undo and every redo
-// changes the layer, undo all brings back the start and redo all the end.
+// changes the layer, undo all brings back the start, redo all the end, which reads back from
+// the file as it was.
 TEST(EmptySteps, RandomActionsUndoAndRedoWithoutEmptySteps)
 {
     for (unsigned seed = 1; seed <= 40; ++seed) {
@@ -334,5 +337,14 @@ TEST(EmptySteps, RandomActionsUndoAndRedoWithoutEmptySteps)
         }
         EXPECT_EQ(redone, undone);
         EXPECT_TRUE(sameContent(content(w.boxes()), end)) << "redo all gives the end";
+
+        // Saved and opened again in another window: the same layer.
+        const QByteArray bytes = platform::KeyedArchiver::archivedData(
+            w.boxes().containerSnapshot().toArchiveValue(), true);
+        const auto read = platform::KeyedUnarchiver::unarchive(bytes, UNDODATA::allowedClasses());
+        ASSERT_TRUE(read.ok()) << read.error.toStdString();
+        ReadyWindow reopened;
+        reopened.boxes().applyUndoData(ContainerSnapshot::fromArchiveValue(read.root));
+        EXPECT_TRUE(sameContent(content(reopened.boxes()), end)) << "saved and read back";
     }
 }
