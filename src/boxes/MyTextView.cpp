@@ -305,8 +305,10 @@ void MyTextView::setCopyPasteStyle(const UNDODATA& record)
     default:
         break;
     }
-    _txtBox->setSelectable(false);
-    _txtBox->setEditable(false);
+    // Closed to the keys unless the box is being edited: a box being edited that refused its
+    // keys would let them pass to the box mover, and the caret keys would nudge the box.
+    _txtBox->setSelectable(isEditing());
+    _txtBox->setEditable(isEditing());
     setIsVertical(r.isVertical);
     setIsCircular(r.isCircular);
     _txtBox->setDelegate(delegate);

@@ -13,10 +13,11 @@
 // container with the zoom).
 //
 // Every change of boxes follows one bracket: prepUndoData stores the layer's snapshot in
-// undoData, the boxes change, logUndoData registers one step that restores it. The step goes to
+// undoData, the boxes change, logUndoData registers one step that restores it, unless the layer
+// is as the snapshot holds it (a change that changed nothing leaves no step). The step goes to
 // this container's own document's undo manager. Where the bracket opens and closes in one scope,
-// an UndoStep (UndoStep.h) holds it, so that a change that changed nothing leaves no step and no
-// snapshot; mouse gestures open it on the press and close it on the release.
+// an UndoStep (UndoStep.h) holds it, so that the snapshot does not outlive the change; mouse
+// gestures open it on the press and close it on the release.
 //
 // The source spans several files:
 //   TextViewContainer.cpp             structure, selection, hints, creation of boxes
@@ -275,8 +276,10 @@ public:
     // Starts a change: undoData := containerSnapshot(). Inside a change run whose step is still
     // the newest, no snapshot is taken: the run's first step already goes back to its start.
     void prepUndoData() override;
-    // Ends a change: registers one step restoring undoData (nothing without one), redraws. No
-    // rebuild, no delegate call. Inside a change run, only its first change registers.
+    // Ends a change: registers one step restoring undoData, redraws. No rebuild, no delegate
+    // call. Nothing is registered without a before-snapshot or when the layer's snapshot
+    // equals it (a change that changed nothing). Inside a change run, only its first change
+    // registers.
     void logUndoData() override;
     // Drops the before-snapshot of a change that changed nothing (UndoStep's destructor).
     void discardUndoData();
@@ -434,6 +437,8 @@ private:
     void closePenPath(MyShapeView& path);
 
     // ---- snapshots (TextViewContainerSnapshots.cpp)
+    // logUndoData: whether a step was registered or the change folded into its run's step.
+    bool logChange();
     // The registration half of logUndoData and of an undo: the step restoring before.
     void registerRestore(const ContainerSnapshot& before);
     // A box of the record's kind with its nest, or null for an unknown kind.

@@ -92,29 +92,42 @@ bool TextViewContainer::resumeChangeRun(const void* key)
 
 void TextViewContainer::logUndoData()
 {
+    logChange();
+}
+
+bool TextViewContainer::logChange()
+{
     qCDebug(lcContainer) << "logUndodata";
     if (m_foldingChange) {
         m_foldingChange = false;
         foldedChange();
-        return;
+        return true;
     }
     if (!undoData) {
         // Without a before-snapshot there is nothing to go back to; a step restoring an empty
         // layer would delete every box.
         qCWarning(lcContainer) << "logUndoData: no before-snapshot, no step registered";
         markForDisplay();
-        return;
+        return false;
+    }
+    // A change that left every record as it was has nothing to undo: no step, and the
+    // document stays as edited as it was. Whatever the caller was, this is where it is decided.
+    if (*undoData == containerSnapshot()) {
+        qCDebug(lcContainer) << "logUndoData: nothing changed, no step registered";
+        markForDisplay();
+        return false;
     }
     registerRestore(*undoData);
     if (m_changeRunKey && m_undoManager)
         m_undoManager->setCoalescingKey(m_changeRunKey);
     markForDisplay();
+    return true;
 }
 
 void TextViewContainer::logUndoDataForRun(const void* runKey)
 {
-    logUndoData();
-    if (m_undoManager && runKey)
+    // A run that registered nothing is no run: its next change takes a snapshot of its own.
+    if (logChange() && m_undoManager && runKey)
         m_undoManager->setCoalescingKey(runKey);
 }
 

@@ -70,6 +70,11 @@ INSTANTIATE_TEST_SUITE_P(Container, ChangeMessages,
                                 EXPECT_EQ(at(rig, i).borderSize(), 0);
                                 EXPECT_TRUE(at(rig, i).imgPersp.isNull()) << "to be warped again";
                             }
+                        },
+                        // A border to take away: holding -3 at 0 must be a change.
+                        [](auto& c) {
+                            for (MyViewBase* box : c.textViewAry)
+                                box->setBorderSize(5);
                         } },
         MessageCase { "StrokeHeldToTheRecordBound", { kLine },
             [](auto& c) { c.strokeSizeChanged(std::numeric_limits<int>::max()); }, 1,
@@ -84,10 +89,12 @@ INSTANTIATE_TEST_SUITE_P(Container, ChangeMessages,
             } },
         MessageCase { "InnerBlurBelowZeroIsZero", { kImage },
             [](auto& c) { c.innerShadowBlurChanged(-5); }, 1,
-            [](auto& rig) { EXPECT_EQ(at(rig, 0).innerShadowBlurSize(), 0); } },
+            [](auto& rig) { EXPECT_EQ(at(rig, 0).innerShadowBlurSize(), 0); },
+            [](auto& c) { c.textViewAry[0]->setInnerShadowBlurSize(7); } },
         MessageCase { "AngleOfTwoTurnsIsZero", { kText },
             [](auto& c) { c.textboxAngleChanged(720.0); }, 1,
-            [](auto& rig) { EXPECT_EQ(at(rig, 0).rotationAngle(), 0.0); } },
+            [](auto& rig) { EXPECT_EQ(at(rig, 0).rotationAngle(), 0.0); },
+            [](auto& c) { c.textViewAry[0]->setRotationAngle(30.0); } },
         MessageCase { "AngleBelowZeroWraps", { kText },
             [](auto& c) { c.textboxAngleChanged(-100.0); }, 1,
             [](auto& rig) { EXPECT_EQ(at(rig, 0).rotationAngle(), 260.0); } },
@@ -128,6 +135,9 @@ INSTANTIATE_TEST_SUITE_P(Container, ChangeMessages,
         MessageCase { "UnknownHeadIsNone", { kLine }, [](auto& c) { c.startPointChanged(42); }, 1,
             [](auto& rig) {
                 EXPECT_EQ(boxAt<MyShapeView>(rig, 0)->startType(), int(shape::NoHead));
+            },
+            [](auto& c) {
+                dynamic_cast<MyShapeView&>(*c.textViewAry[0]).setStartType(shape::ArrowHead);
             } },
         MessageCase { "CurveKeepsEachPointOnItsSide", { kText },
             [](auto& c) { c.curvesChanged(-0.3); }, 1,

@@ -109,13 +109,22 @@ TEST(Snapshots, NoBeforeSnapshotRegistersNothing)
     EXPECT_EQ(rig.container->textViewAry.size(), 1u);
 }
 
-TEST(Snapshots, LoggingByHandWithAnUnchangedLayerStillRegisters)
+// Whoever brackets a change, a layer left as it was registers no step; a changed one does.
+TEST(Snapshots, LoggingAnUnchangedLayerRegistersNothing)
 {
     ContainerRig rig;
     rig.container->prepUndoData();
     rig.container->logUndoData();
     rig.endEvent();
-    EXPECT_EQ(rig.undo.undoGroupCount(), 1);
+    EXPECT_EQ(rig.undo.undoGroupCount(), 0);
+    EXPECT_EQ(rig.undo.changeCount(), 0) << "the document is not edited";
+    rig.container->newTextBox();
+    rig.endEvent();
+    rig.container->prepUndoData();
+    rig.container->textViewAry[0]->setBorderSize(3);
+    rig.container->logUndoData();
+    rig.endEvent();
+    EXPECT_EQ(rig.undo.undoGroupCount(), 2);
 }
 
 TEST(Snapshots, WithoutAnUndoManagerChangesApply)
