@@ -12,7 +12,7 @@
 //                       the largest a box may show (a third of what the picture leaves)
 // halves                an 8000 x 16000 JPEG picture and an 8000 x 12000 PNG box picture
 // arrow-lines           5000 lines with arrow heads at stroke 1000 (HeavyDrawings.h); and
-//                       arrow-lines-300, three hundred of them (kept as a fuzz input)
+//                       arrow-lines-300, three hundred of them
 // effects-on-1x1, effects-on-4x4
 //                       six boxes with every effect on a picture of 1 x 1 or 4 x 4 pixels
 // blur-on-WxH-aperture-A

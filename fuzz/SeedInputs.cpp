@@ -4,15 +4,15 @@
 // They are made here with the writers of the code under test, so that they follow its formats.
 //
 //   fuzz_seeds --at-limits <folder>
-//                         writes documents as large as a person's may be into <folder>: the
-//                         most boxes a document may hold, one very long text, a text of many
-//                         style runs, one long word, a thousand boxes casting wide shadows, three
-//                         hundred lines whose arrow heads reach over the whole canvas, and boxes
-//                         with every effect on pictures of one and of four pixels (zoomed
-//                         hundreds of times); and two past what a box keeps, a text of 1,500,000
-//                         characters and a gradient of 1,500 stops. Each must open within the
-//                         fuzz step's hang limit; they are kept in
-//                         tests/data/regressions/document_fuzz/.
+//                         writes documents heavy to open into <folder>: many boxes, one very
+//                         long text, a text of many style runs, one long word, boxes casting
+//                         shadows over the whole canvas, lines whose arrow heads reach over the
+//                         whole canvas, boxes with every effect on pictures of one and of four
+//                         pixels (zoomed hundreds of times) and picture boxes sharing one
+//                         picture; and two past what a box keeps, a text of 1,500,000
+//                         characters and a gradient of 1,500 stops. They are kept in
+//                         tests/data/regressions/document_fuzz/, and each must replay within
+//                         scripts/fuzz.sh's replay limit (5 s) in the fuzz build.
 #include "../tests/support/HeavyDrawings.h"
 #include "OverLimitDocuments.h"
 #include "app/DocumentFile.h"
@@ -166,19 +166,31 @@ UNDODATA plainTextBox(const Rect& frame, const QString& text)
     return r;
 }
 
+// How many of each heavy element the kept documents hold, which their names tell. The fuzz
+// build's instrumentation makes opening a document many times slower than in the release build,
+// and its fuzzer's alarm misses inputs whose work runs on worker threads: these reach the same
+// code as a person's largest documents with fewer elements. The reader's tests take the most
+// boxes a document may hold, and the benchmarks time thousands of shadows and arrow heads.
+constexpr int kOneCharacterBoxes = 500;
+constexpr int kStyleRuns = 8000;
+constexpr int kShadowBoxes = 48;
+constexpr int kArrowLines = 24;
+constexpr int kPictureBoxesSharing = 400;
+
 void documentsAtLimits(const QString& folder)
 {
     DocumentContents contents;
     contents.imageData = encoded(picture(1200, 800).convertToFormat(QImage::Format_RGB32), "jpeg");
 
-    // The most boxes a document may hold, one character each, in a grid over the picture.
+    // Many boxes, one character each, in a grid over the picture.
     DocumentContents many = contents;
     std::vector<UNDODATA> records;
-    for (int i = 0; i < DocumentFile::kMaxBoxes; ++i)
+    for (int i = 0; i < kOneCharacterBoxes; ++i)
         records.push_back(plainTextBox(Rect(double(i % 100) * 12.0, double(i / 100) * 16.0, 12, 16),
             QString(QChar(u'a' + i % 26))));
     many.boxes = ContainerSnapshot(std::move(records));
-    save(folder, "boxes-5000-one-character", DocumentFile::write(many));
+    save(folder, QStringLiteral("boxes-%1-one-character").arg(kOneCharacterBoxes),
+        DocumentFile::write(many));
 
     // One box of 100 000 characters: words, in paragraphs of about 500.
     DocumentContents longText = contents;
@@ -190,19 +202,18 @@ void documentsAtLimits(const QString& folder)
     longText.boxes = ContainerSnapshot({ textBox(Rect(50, 50, 1100, 700), text) });
     save(folder, "text-100000-characters", DocumentFile::write(longText));
 
-    // One box of 40 000 style runs, neighbours in different faces and spacings: read run by
-    // run, each merged into the whole string again, it once took half a minute.
+    // One box of many style runs, neighbours in different faces and spacings: read run by run,
+    // each merged into the whole string again, 40 000 of them once took half a minute.
     DocumentContents styled = contents;
     {
         UNDODATA r = textBox(Rect(50, 50, 1100, 700), QString());
         const Font regular = *Font::withName(QStringLiteral("Helvetica"), 24);
         const Font bold = *Font::withName(QStringLiteral("Helvetica-Bold"), 24);
-        constexpr int kRuns = 40000;
         QString runText;
-        for (int i = 0; i < kRuns; ++i)
+        for (int i = 0; i < kStyleRuns; ++i)
             runText += QString(1 + i % 3, QChar(i % 40 == 39 ? u' ' : QChar(u'a' + i % 26)));
         AttributedString::Builder builder(runText);
-        for (int i = 0; i < kRuns; ++i) {
+        for (int i = 0; i < kStyleRuns; ++i) {
             // A face and a spacing alone: a run of every typing attribute holds about 70
             // archive values, and 40 000 of them would pass the archive's limit.
             AttributeDictionary a;
@@ -213,7 +224,7 @@ void documentsAtLimits(const QString& folder)
         r.rtf = builder.build();
         styled.boxes = ContainerSnapshot({ std::move(r) });
     }
-    save(folder, "text-40000-style-runs", DocumentFile::write(styled));
+    save(folder, QStringLiteral("text-%1-style-runs").arg(kStyleRuns), DocumentFile::write(styled));
 
     // One box of 200 000 characters with no place to break a line: laid out line by line
     // through a search for the word's end, it took over half a minute to show.
@@ -222,12 +233,12 @@ void documentsAtLimits(const QString& folder)
         = ContainerSnapshot({ textBox(Rect(50, 50, 1100, 700), QString(200000, QChar(u'x'))) });
     save(folder, "text-200000-characters-unbroken", DocumentFile::write(unbroken));
 
-    // A thousand boxes wider than the picture, each with a translucent background and a drop
-    // shadow of blur 1000, so that every shadow covers the whole canvas.
+    // Boxes wider than the picture, each with a translucent background and a drop shadow of
+    // blur 1000, so that every shadow covers the whole canvas.
     DocumentContents shadows = contents;
     records.clear();
-    for (int i = 0; i < 1000; ++i) {
-        UNDODATA r = textBox(Rect(double(i % 10) * 20.0, double(i / 100) * 2.0, 1000, 1000),
+    for (int i = 0; i < kShadowBoxes; ++i) {
+        UNDODATA r = textBox(Rect(double(i % 10) * 20.0, double(i / 10) * 2.0, 1000, 1000),
             QStringLiteral("Shadow"));
         SZGradient back;
         back.color = Color(1, 1, 1, 0.3);
@@ -239,24 +250,26 @@ void documentsAtLimits(const QString& folder)
         records.push_back(std::move(r));
     }
     shadows.boxes = ContainerSnapshot(std::move(records));
-    save(folder, "boxes-1000-shadow-blur-1000", DocumentFile::write(shadows));
+    save(folder, QStringLiteral("boxes-%1-shadow-blur-1000").arg(kShadowBoxes),
+        DocumentFile::write(shadows));
 
     // Past what a box keeps: read in part, which the person is told.
     save(folder, "text-1500000-characters-over-the-limit",
         fuzzinput::documentWithText(contents.imageData, 1'500'000));
     save(folder, "gradient-1500-stops-over-the-limit",
         fuzzinput::documentWithGradient(contents.imageData, 1500));
-    save(folder, "lines-300-arrow-heads-stroke-1000", testsupport::arrowLinesDocument(300, 1000));
+    save(folder, QStringLiteral("lines-%1-arrow-heads-stroke-1000").arg(kArrowLines),
+        testsupport::arrowLinesDocument(kArrowLines, 1000));
     save(folder, "effects-on-a-1x1-picture", testsupport::effectsOnTinyPictureDocument(1));
     save(folder, "effects-on-a-4x4-picture", testsupport::effectsOnTinyPictureDocument(4));
 
-    // Two thousand picture boxes sharing one picture, written once and referred to by the rest.
+    // Picture boxes sharing one picture, written once and referred to by the rest.
     // The picture is small: a document whose boxes' copies reach the pixel budget is bounded
     // for a person but opens too slowly for the fuzz build's hang limit.
     DocumentContents sharing = contents;
     records.clear();
     const Image shared = Image::fromQImage(picture(32, 32).convertToFormat(QImage::Format_RGB32));
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < kPictureBoxesSharing; ++i) {
         UNDODATA r;
         r.type = UNDODATA::ImageBox;
         r.orgImage = shared;
@@ -264,7 +277,9 @@ void documentsAtLimits(const QString& folder)
         records.push_back(std::move(r));
     }
     sharing.boxes = ContainerSnapshot(std::move(records));
-    save(folder, "picture-boxes-2000-sharing-one-small-picture", DocumentFile::write(sharing));
+    save(folder,
+        QStringLiteral("picture-boxes-%1-sharing-one-small-picture").arg(kPictureBoxesSharing),
+        DocumentFile::write(sharing));
 }
 
 } // namespace

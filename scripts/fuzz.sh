@@ -5,16 +5,22 @@
 #   scripts/fuzz.sh [seconds] [target...]      seconds defaults to 60; targets to all of them
 #
 # QUILLMARK_FUZZ_TIMEOUT (default 10) is the seconds one input may take before the fuzzer calls
-# it a hang; QUILLMARK_FUZZ_JOBS (default: every core) the build's parallel jobs;
+# it a hang; QUILLMARK_FUZZ_REPLAY_LIMIT (default 5) the seconds one kept input may take when
+# replayed; QUILLMARK_FUZZ_JOBS (default: every core) the build's parallel jobs;
 # QUILLMARK_FUZZ_FRESH=1 starts every corpus empty, so that a run's length does not grow with
 # what earlier runs found (CI).
 #
-# Each target grows its own corpus in build/fuzz/corpus/<target>, starting from the inputs
-# kept in tests/data/regressions/<target>/ and a few valid ones written by fuzz_seeds, so every
-# kept input is run again first. What crashes, hangs or runs out of memory (4 GB) lands in
-# build/fuzz/crashes/<target>/ and makes the script fail; copy such an input into
-# tests/data/regressions/<target>/ once the fault is mended, so that the regression tests
-# replay it. The output of each run is in build/fuzz/logs/<target>.log.
+# First every input kept in tests/data/regressions/<target>/ is replayed once, one target after
+# another before any fuzzing starts, and timed: the slowest is printed with its time, and one
+# over the replay limit fails the script. The limit is well below the hang limit because the
+# fuzzer's own alarm sees a slow input only when its signal lands on the fuzzing thread, while
+# the document target's work runs on worker threads: an input near the hang limit fails a loaded
+# machine's run at random. Then each target grows its own corpus in build/fuzz/corpus/<target>,
+# starting from its kept inputs and a few valid ones written by fuzz_seeds. What crashes, hangs
+# or runs out of memory (4 GB) lands in build/fuzz/crashes/<target>/ and makes the script fail;
+# copy such an input into tests/data/regressions/<target>/ once the fault is mended, so that the
+# regression tests replay it. The output of each run is in build/fuzz/logs/<target>.log, of each
+# replay in build/fuzz/logs/<target>.replay.log.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,9 +46,64 @@ ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen "$build/fuzz_seeds" "$buil
 export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp:print_suppressions=0"
 declare -A max_len=([archive_fuzz]=65536 [picture_fuzz]=262144 [coverage_fuzz]=4096 [document_fuzz]=65536)
 mkdir -p "$build/logs"
+status=0
 # Findings of earlier runs stay where they are; only this run's count.
 started="$build/logs/.started"
 touch "$started"
+
+# Replays one target's kept inputs in one process, which libFuzzer runs whole and times one by
+# one ("Executed <file> in <n> ms"). An input still running after the hang limit is stopped
+# here, whichever thread its work is on.
+replay() { # target, folder of kept inputs, log
+  local target=$1 folder=$2 log=$3
+  local files=("$folder"/*)
+  [ -e "${files[0]}" ] || return 0
+  # Slowness is judged below, against the replay limit; what crashes lands with the findings.
+  mkdir -p "$build/crashes/$target"
+  "$build/$target" -rss_limit_mb=4096 -timeout="$timeout" -report_slow_units=1000000 \
+    -artifact_prefix="$build/crashes/$target/" "${files[@]}" >"$log" 2>&1 &
+  local pid=$! running="" since=$SECONDS now
+  while kill -0 "$pid" 2>/dev/null; do
+    sleep 0.2
+    now="$(grep -c '^Running: ' "$log" || true)"
+    [ "$now" != "$running" ] && running=$now && since=$SECONDS
+    if [ $((SECONDS - since)) -gt "$timeout" ]; then
+      echo "fuzz: $target: $(grep '^Running: ' "$log" | tail -1 | cut -c10-) still running" \
+        "after $timeout s: stopped" >&2
+      kill "$pid" 2>/dev/null || true
+      break
+    fi
+  done
+  wait "$pid"
+}
+
+limit_ms=$((${QUILLMARK_FUZZ_REPLAY_LIMIT:-5} * 1000))
+slowest_ms=-1
+slowest=""
+for target in "${targets[@]}"; do
+  regressions="$root/tests/data/regressions/$target"
+  [ -d "$regressions" ] || continue
+  log="$build/logs/$target.replay.log"
+  if ! replay "$target" "$regressions" "$log"; then
+    status=1
+    echo "fuzz: $target: replaying its kept inputs failed (see $log)" >&2
+    grep -E '^Running: |^==[0-9]+== ?ERROR|^SUMMARY' "$log" | tail -3 | sed "s/^/fuzz: $target: /" >&2 || true
+  fi
+  while read -r ms file; do
+    name="$target/$(basename "$file")"
+    if [ "$ms" -gt "$slowest_ms" ]; then
+      slowest_ms=$ms
+      slowest=$name
+    fi
+    if [ "$ms" -gt "$limit_ms" ]; then
+      status=1
+      echo "fuzz: kept input $name took $ms ms, over the replay limit of $limit_ms ms:" \
+        "shrink it until it reaches the same code sooner" >&2
+    fi
+  done < <(sed -n 's/^Executed \(.*\) in \([0-9]*\) ms$/\2 \1/p' "$log")
+done
+[ -n "$slowest" ] && echo "fuzz: slowest kept input: $slowest, $slowest_ms ms (limit $limit_ms ms)"
+
 pids=()
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
@@ -69,7 +130,6 @@ for target in "${targets[@]}"; do
   pids+=($!)
 done
 
-status=0
 for i in "${!targets[@]}"; do
   target="${targets[$i]}"
   wait "${pids[$i]}" || status=1

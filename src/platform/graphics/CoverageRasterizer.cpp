@@ -1,5 +1,7 @@
 #include "platform/graphics/CoverageRasterizer.h"
 
+#include "platform/graphics/PixelLoop.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -23,7 +25,8 @@ bool finite(const QPointF& p)
 
 // Adds the signed area a strip-local edge sweeps to the cells of the rows it crosses. x is
 // already within [0, width]; cells hold width + 2 values a row.
-void sweep(float* cells, int stride, int rows, double x0, double y0, double x1, double y1, int dir)
+PIXEL_LOOP void sweep(
+    float* cells, int stride, int rows, double x0, double y0, double x1, double y1, int dir)
 {
     if (y1 <= 0.0 || y0 >= rows || y0 == y1)
         return;
