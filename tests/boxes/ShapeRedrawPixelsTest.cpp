@@ -82,28 +82,12 @@ TEST(ShapeRedrawPixels, EveryEffectKeepsItsBits)
             boxtest::render(scene.canvas).convertToFormat(QImage::Format_ARGB32_Premultiplied));
         const QString path = picturePath(row.name);
         if (write) {
-            QDir().mkpath(QFileInfo(path).path());
-            ASSERT_TRUE(got.save(path));
+            ASSERT_TRUE(testsupport::keepPicture(got, path));
             continue;
         }
-        QImage kept(path);
-        ASSERT_FALSE(kept.isNull()) << path.toStdString();
-        kept = kept.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        ASSERT_EQ(kept.size(), got.size());
-        long differing = 0;
-        int worst = 0;
-        for (int y = 0; y < got.height(); ++y) {
-            const auto* a = reinterpret_cast<const QRgb*>(got.constScanLine(y));
-            const auto* b = reinterpret_cast<const QRgb*>(kept.constScanLine(y));
-            for (int x = 0; x < got.width(); ++x) {
-                if (a[x] == b[x])
-                    continue;
-                ++differing;
-                for (int shift : { 0, 8, 16, 24 })
-                    worst = std::max(
-                        worst, std::abs(int((a[x] >> shift) & 255) - int((b[x] >> shift) & 255)));
-            }
-        }
-        EXPECT_EQ(differing, 0) << "largest difference " << worst;
+        const testsupport::KeptDifference d
+            = testsupport::differenceFromKept(got, path, QImage::Format_ARGB32_Premultiplied);
+        ASSERT_TRUE(d.read) << path.toStdString();
+        EXPECT_EQ(d.differing, 0) << "largest difference " << d.worst;
     }
 }

@@ -10,7 +10,6 @@
 #include "canvas/CanvasFilterChain.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace canvas;
@@ -105,25 +104,13 @@ TEST(BlurLook, APhotoLargerThanTheWindowKeepsItsBlurredPixels)
         ASSERT_EQ(got.size(), QSize(W, H / 2)) << "two layers of half the photo's size";
         const QString path = keptPath(QString::fromLatin1(row.name));
         if (write) {
-            QDir().mkpath(QFileInfo(path).path());
-            ASSERT_TRUE(got.save(path));
+            ASSERT_TRUE(testsupport::keepPicture(got, path));
             continue;
         }
-        QImage kept(path);
-        ASSERT_FALSE(kept.isNull()) << path.toStdString();
-        kept = kept.convertToFormat(QImage::Format_ARGB32);
-        ASSERT_EQ(kept.size(), got.size());
-        long differing = 0;
-        int worst = 0;
-        for (int y = 0; y < got.height(); ++y)
-            for (int x = 0; x < got.width(); ++x) {
-                const QRgb a = got.pixel(x, y), b = kept.pixel(x, y);
-                differing += a != b;
-                for (int shift : { 0, 8, 16, 24 })
-                    worst = std::max(
-                        worst, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
-            }
-        EXPECT_EQ(differing, 0) << "largest difference " << worst;
+        const testsupport::KeptDifference d
+            = testsupport::differenceFromKept(got, path, QImage::Format_ARGB32);
+        ASSERT_TRUE(d.read) << path.toStdString();
+        EXPECT_EQ(d.differing, 0) << "largest difference " << d.worst;
     }
 }
 

@@ -1,5 +1,8 @@
 #include "support/PixelProbe.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -68,6 +71,34 @@ double meanDifference(const QImage& a, const QImage& b)
     forEachComponentDifference(a, b, [&](int d) { sum += d; });
     const double n = 4.0 * a.width() * a.height();
     return n > 0 ? sum / n : 0.0;
+}
+
+KeptDifference differenceFromKept(const QImage& drawn, const QString& path, QImage::Format format)
+{
+    KeptDifference result;
+    const QImage got = drawn.convertToFormat(format);
+    const QImage kept = QImage(path).convertToFormat(format);
+    if (kept.isNull() || kept.size() != got.size())
+        return result;
+    result.read = true;
+    for (int y = 0; y < got.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(got.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(kept.constScanLine(y));
+        for (int x = 0; x < got.width(); ++x) {
+            if (a[x] == b[x])
+                continue;
+            ++result.differing;
+            for (int shift : { 0, 8, 16, 24 })
+                result.worst = std::max(result.worst,
+                    std::abs(int((a[x] >> shift) & 255) - int((b[x] >> shift) & 255)));
+        }
+    }
+    return result;
+}
+
+bool keepPicture(const QImage& drawn, const QString& path)
+{
+    return QDir().mkpath(QFileInfo(path).path()) && drawn.save(path);
 }
 
 } // namespace testsupport

@@ -29,6 +29,16 @@ int worstDifference(const QImage& a, const QImage& b);
 // The mean difference of the premultiplied components over all pixels.
 double meanDifference(const QImage& a, const QImage& b);
 
+// How a drawing differs from the picture kept for it in a file, both taken in one format.
+struct KeptDifference {
+    bool read = false; // the kept picture could be read, and has the drawing's size
+    long differing = 0; // pixels not equal
+    int worst = 0; // the largest difference of one component
+};
+KeptDifference differenceFromKept(const QImage& drawn, const QString& path, QImage::Format format);
+// Keeps a drawing as the picture later drawings are compared with (the tests' write mode).
+bool keepPicture(const QImage& drawn, const QString& path);
+
 // The painter flattens curves within a quarter of a pixel, our coverage rasteriser within a
 // twentieth: where drawing through the painter's clip is compared with drawing through our
 // coverage, an edge pixel of a curve may differ by this much (the means stay well under one).
