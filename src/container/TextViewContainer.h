@@ -462,6 +462,9 @@ private:
     const void* m_changeRunKey = nullptr;
     // The change under way folds into its run's step: no snapshot taken, nothing to register.
     bool m_foldingChange = false;
+    // Where the change run's step goes back to, while that step is the newest: a run that ends
+    // there again (a slider dragged away and back) takes its step back.
+    std::optional<ContainerSnapshot> m_runStart;
     std::uint64_t m_trackingArea = 0;
     WarpFunction m_warpRenderer;
     ColourFillFunction m_colourFill;

@@ -71,13 +71,19 @@ void TextViewContainer::discardUndoData()
 void TextViewContainer::beginChangeRun(const void* key)
 {
     endChangeRun();
+    m_runStart.reset();
     m_changeRunKey = key;
 }
 
 void TextViewContainer::endChangeRun()
 {
-    if (m_changeRunKey && m_undoManager && m_undoManager->canCoalesce(m_changeRunKey))
-        m_undoManager->breakCoalescing();
+    if (m_changeRunKey && m_undoManager && m_undoManager->canCoalesce(m_changeRunKey)) {
+        // The same rule as for one change: a run that ends with every record as it began (a
+        // slider dragged away and back) leaves no step.
+        const bool unchanged = m_runStart && *m_runStart == containerSnapshot();
+        if (!(unchanged && m_undoManager->withdrawRun(m_changeRunKey)))
+            m_undoManager->breakCoalescing();
+    }
     m_changeRunKey = nullptr;
     m_foldingChange = false;
 }
@@ -120,6 +126,10 @@ bool TextViewContainer::logChange()
     registerRestore(*undoData);
     if (m_changeRunKey && m_undoManager)
         m_undoManager->setCoalescingKey(m_changeRunKey);
+    if (m_changeRunKey)
+        m_runStart = *undoData;
+    else
+        m_runStart.reset();
     markForDisplay();
     return true;
 }

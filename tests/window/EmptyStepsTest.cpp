@@ -142,6 +142,28 @@ TEST(EmptySteps, ActionsThatChangeNothingRegisterNoStep)
                 ASSERT_EQ(w.o.curveStepper->intValue(), 0);
                 stepOnce(*w.o.curveStepper, false);
             } },
+        { "the shadow blur slider dragged away and back in one press", [](StepsRig&) {},
+            [](StepsRig& w) {
+                ImageEffectIntensitySlider& s = *w.o.shadowBlurSlider;
+                ASSERT_TRUE(s.isVisibleTo(&w.win));
+                const int start = w.shape().getUndoData().shadowBlurSize;
+                const double span = s.width() - 32.0, y = s.height() / 2.0;
+                const QPointF knob(s.value() * span, y);
+                const int steps = w.undo.undoGroupCount();
+                using testsupport::sendMouse;
+                sendMouse(s, QEvent::MouseButtonPress, knob, Qt::LeftButton, Qt::LeftButton);
+                endEvent();
+                for (const double x : { 0.3, 0.6, 0.3 }) {
+                    sendMouse(s, QEvent::MouseMove, { x * span, y }, Qt::NoButton, Qt::LeftButton);
+                    endEvent();
+                }
+                EXPECT_NE(w.shape().getUndoData().shadowBlurSize, start) << "the drag went away";
+                EXPECT_EQ(w.undo.undoGroupCount(), steps + 1) << "one step while away";
+                sendMouse(s, QEvent::MouseMove, knob, Qt::NoButton, Qt::LeftButton);
+                endEvent();
+                sendMouse(s, QEvent::MouseButtonRelease, knob, Qt::LeftButton, Qt::NoButton);
+                EXPECT_EQ(w.shape().getUndoData().shadowBlurSize, start) << "and came back";
+            } },
         { "Paste Style onto the shape it was copied from",
             [](StepsRig& w) { w.command(Cmd::CopyStyle); },
             [](StepsRig& w) { w.command(Cmd::PasteStyle); } },

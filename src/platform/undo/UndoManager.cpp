@@ -107,6 +107,22 @@ bool UndoManager::resumeCoalescing(const void* key)
     return true;
 }
 
+bool UndoManager::withdrawRun(const void* key)
+{
+    if (!canCoalesce(key))
+        return false;
+    if (m_open) {
+        m_open.reset();
+        m_openKey = nullptr;
+        m_groupTimer.stop();
+    } else {
+        m_undo.pop_back();
+        addToChangeCount(-1);
+    }
+    endRunsForGood();
+    return true;
+}
+
 void UndoManager::endEventGroups()
 {
     // A copy: closing a group runs no action, but an observer may create or destroy managers.

@@ -113,6 +113,10 @@ public:
     // changes, otherwise. (X reports a held key's repeats as releases and presses at one
     // instant, and a repeat's release may be taken for the key's last.)
     bool resumeCoalescing(const void* key);
+    // Forgets the step of run key, which is still the newest and has nothing after it: the run
+    // ended where it began, so its step would undo nothing. The change count goes back if it
+    // had counted the step; the run ends for good. False, and nothing changes, otherwise.
+    bool withdrawRun(const void* key);
 
     // Groups on each stack (tests and diagnostics); may include groups whose targets died.
     int undoGroupCount() const { return static_cast<int>(m_undo.size()); }
