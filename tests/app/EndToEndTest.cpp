@@ -34,6 +34,15 @@ struct Session : AppSession {
     DocumentWindowFactory replaced = installDocumentWindowFactory(
         [](platform::UndoManager& undo) { return std::make_unique<DocumentWindowAdapter>(undo); });
 
+    // A new document on a photo of kPhotoSize, its window shown; null when none was made.
+    platform::Document* newDocumentOnPhoto()
+    {
+        fixture.panels->openAnswers.push_back(picture("photo.jpg", kPhotoSize));
+        platform::Document* document = controller.newDocument();
+        spin(50);
+        return document;
+    }
+
     static DocumentWindow& windowOf(platform::Document* document)
     {
         auto* port = static_cast<ColorDocument*>(document)->windowPort();
@@ -409,10 +418,8 @@ TEST(EndToEnd, EditedBoxExportsWithoutCaretOrSelection)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Session s;
-        s.fixture.panels->openAnswers.push_back(s.picture("photo.jpg", kPhotoSize));
-        platform::Document* document = s.controller.newDocument();
+        platform::Document* document = s.newDocumentOnPhoto();
         ASSERT_TRUE(document);
-        spin(50);
         DocumentWindow& window = Session::windowOf(document);
         const DocumentWindowOutlets& o = window.outlets();
         window.newTextBox();
@@ -507,10 +514,8 @@ TEST(EndToEnd, ReopenedSelectionShowsInTheInspector)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Session s;
-        s.fixture.panels->openAnswers.push_back(s.picture("photo.jpg", kPhotoSize));
-        platform::Document* document = s.controller.newDocument();
+        platform::Document* document = s.newDocumentOnPhoto();
         ASSERT_TRUE(document);
-        spin(50);
         row.make(Session::windowOf(document));
         spin(20);
         const QString path = s.dir.filePath("selected.quillmark");

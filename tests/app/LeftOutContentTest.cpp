@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 
 using namespace apptest;
@@ -558,6 +559,19 @@ TEST_P(WrongKinds, AreToldAndTheFileIsNotOverwritten)
 
 INSTANTIATE_TEST_SUITE_P(
     Document, WrongKinds, ::testing::ValuesIn(wrongKindRows()), testsupport::RowName());
+
+// The table above is made from the record table: every field has a row, so none can be
+// forgotten, and an empty table cannot pass for a passing one.
+TEST(WrongKinds, EveryFieldOfTheRecordTableHasARow)
+{
+    std::size_t fields = 0;
+    record::forEachField([&](const auto&) { ++fields; });
+    std::set<std::size_t> withRows;
+    for (const WrongKindRow& row : wrongKindRows())
+        withRows.insert(row.field);
+    ASSERT_GT(fields, 0u);
+    EXPECT_EQ(withRows.size(), fields);
+}
 
 // Every field of every kind of record as it is written: nothing to tell, and the document is
 // the file's own.

@@ -244,6 +244,7 @@ TEST(InspectorFollowsEdits, EveryFieldAsAFreshLookShowsIt)
         QApplication::processEvents();
         const InspectorFields shown = inspectorFields(w.win);
         EXPECT_EQ(shown.values.at(QStringLiteral("container")), QStringLiteral("boxes"));
+        EXPECT_GT(shown.values.size(), 20u) << "the panels' fields were read";
         row.check(w);
         w.win.textViewSelected(w.boxes().textViewAry);
         const InspectorFields fresh = inspectorFields(w.win);
