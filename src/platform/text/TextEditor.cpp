@@ -556,22 +556,26 @@ bool TextEditor::keyDown(int keyCode, const QString& characters, unsigned modifi
         }
         return true;
     }
-    case KeyCode::Delete: {
+    case KeyCode::Delete:
+    case KeyCode::ForwardDelete: {
+        // With Ctrl (or Alt), as in every text field of the desktop, a caret deletes to the
+        // start of the word before it, or to the end of the word after it.
+        const bool forward = keyCode == KeyCode::ForwardDelete;
         const int caret = m_selection.location;
-        int start = caret;
-        if (m_selection.length == 0 && (modifierFlags & ModifierFlag::Option))
-            start = previousWordStart(caret);
-        else if (m_selection.length == 0 && command)
-            start = lineRangeAt(caret).location;
-        if (start < caret)
-            replace(TextRange(start, caret - start), QString(), TextRange(start, 0));
+        if (m_selection.length == 0 && (command || (modifierFlags & ModifierFlag::Option))) {
+            const int other = forward ? nextWordEnd(caret) : previousWordStart(caret);
+            if (other != caret) {
+                const TextRange word(std::min(caret, other), std::abs(other - caret));
+                replace(word, QString(), TextRange(word.location, 0));
+            }
+            return true;
+        }
+        if (forward)
+            deleteForward();
         else
             deleteBackward();
         return true;
     }
-    case KeyCode::ForwardDelete:
-        deleteForward();
-        return true;
     case KeyCode::Return:
         insertText(QStringLiteral("\n"));
         return true;

@@ -172,10 +172,39 @@ TEST(TextEditor, DeletionRemovesWholeClusters)
         f.key(row.forward ? KeyCode::ForwardDelete : KeyCode::Delete);
         EXPECT_EQ(f.text(), row.expected) << row.name;
     }
-    EditorFixture f(QStringLiteral("one two three"));
-    f.editor.setSelectedRange(TextRange(13, 0));
-    f.key(KeyCode::Delete, Option);
-    EXPECT_EQ(f.text(), QStringLiteral("one two ")) << "option deletes a word";
+}
+
+// Ctrl (the command key here) or Alt with Backspace deletes to the start of the word before
+// the caret, with Delete to the end of the word after it; a selection goes alone.
+TEST(TextEditor, WordDeletionKeys)
+{
+    struct Row {
+        const char* name;
+        int key;
+        unsigned modifiers;
+        TextRange selection;
+        QString expected;
+    };
+    const Row rows[] = {
+        { "Ctrl+Backspace at the end", KeyCode::Delete, Command, { 11, 0 }, "Hello " },
+        { "Ctrl+Backspace after a space", KeyCode::Delete, Command, { 6, 0 }, "world" },
+        { "Ctrl+Backspace inside a word", KeyCode::Delete, Command, { 8, 0 }, "Hello rld" },
+        { "Ctrl+Backspace at the start", KeyCode::Delete, Command, { 0, 0 }, "Hello world" },
+        { "Ctrl+Delete at the start", KeyCode::ForwardDelete, Command, { 0, 0 }, " world" },
+        { "Ctrl+Delete inside a word", KeyCode::ForwardDelete, Command, { 3, 0 }, "Hel world" },
+        { "Ctrl+Delete before a space", KeyCode::ForwardDelete, Command, { 5, 0 }, "Hello" },
+        { "Ctrl+Delete at the end", KeyCode::ForwardDelete, Command, { 11, 0 }, "Hello world" },
+        { "Ctrl+Delete over a selection", KeyCode::ForwardDelete, Command, { 2, 2 }, "Heo world" },
+        { "Alt+Backspace", KeyCode::Delete, Option, { 11, 0 }, "Hello " },
+        { "Alt+Delete", KeyCode::ForwardDelete, Option, { 0, 0 }, " world" },
+        { "Delete alone", KeyCode::ForwardDelete, 0, { 0, 0 }, "ello world" },
+    };
+    for (const Row& row : rows) {
+        EditorFixture f(QStringLiteral("Hello world"));
+        f.editor.setSelectedRange(row.selection);
+        f.key(row.key, row.modifiers);
+        EXPECT_EQ(f.text(), row.expected) << row.name;
+    }
 }
 
 TEST(TextEditor, HooksRunInOrderAndCanVetoOrAdjust)
