@@ -13,6 +13,7 @@
 #include "platform/text/SystemTextClipboard.h"
 #include "platform/text/TextAttributeNames.h"
 #include "platform/ui/ColorPanel.h"
+#include "platform/ui/ViewHost.h"
 
 #include <QElapsedTimer>
 #include <QLocale>
@@ -112,8 +113,11 @@ void MyTextBox::setIsEditing(bool editing)
     _isEditing = editing;
     if (!editing)
         _typingRun.reset();
-    if (!editing)
-        _editor->setFirstResponder(false);
+    // The caret blinks while the box is edited and takes the keys. A box can stay its host's
+    // first responder while it is not edited (a press on the picture takes no keys from it):
+    // edited again, it takes up the caret there, as making it first responder again would not.
+    const platform::ViewHost* h = host();
+    _editor->setFirstResponder(editing && h && h->firstResponder() == this);
     setNeedsDisplay();
 }
 
