@@ -47,10 +47,7 @@ void BorderStrokePanel::wire(Line& line)
 {
     line.well->setDelegate([this](GradientCtrl& sender) { gradientCtrlChanged(sender); });
     onAction(line.width.stepper, [this, &line] { stepperChanged(line); });
-    onEdited(line.width.field, [this, &line] {
-        widthTyped(line);
-        host().returnKeyboardToText();
-    });
+    onEdited(line.width.field, [this, &line] { widthTyped(line); });
     onClicked(line.minus, [this, &line] { removeLine(line); });
 }
 

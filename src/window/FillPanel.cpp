@@ -192,7 +192,6 @@ void FillPanel::removeFill(
         (layer->*message)(noFill());
     well->setGradient(noFill());
     minus->hide();
-    host().returnKeyboardToText();
 }
 
 // ---- the plain text colour

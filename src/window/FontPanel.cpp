@@ -202,12 +202,6 @@ void FontPanel::showDefaults()
     showText(c.fontSizeTextField, m_shownFontSize);
 }
 
-// Every action ends here: a text being edited gets the keyboard back.
-void FontPanel::acted()
-{
-    host().returnKeyboardToText();
-}
-
 // ---- actions
 
 void FontPanel::fontNameSelected()
@@ -216,14 +210,14 @@ void FontPanel::fontNameSelected()
     const DocumentWindowOutlets& c = controls();
     const int index = c.popupFonts->currentIndex();
     if (index < 0 || index >= int(m_fontAry.size()))
-        return acted();
+        return;
     const FontRecord entry = m_fontAry[std::size_t(index)];
     std::optional<TextRange> range;
     if (MyTextBox* box = host().editedTextBox()) {
         // A caret names the character after it, or the last one at the end of the text.
         range = TextSummary::shownRange(host().editedRange(), box->text().length());
         if (!range)
-            return acted();
+            return;
     }
     c.fontStyleSegmentedCtrl->setSelected((entry.traits & platform::BoldFontMask) != 0, 0);
     c.fontStyleSegmentedCtrl->setSelected((entry.traits & platform::ItalicFontMask) != 0, 1);
@@ -238,14 +232,13 @@ void FontPanel::fontNameSelected()
             entry.family, entry.traits, entry.weight, f.pointSize());
     }));
     refreshShown();
-    acted();
 }
 
 void FontPanel::segmentedCtrlFontAttributesChanged(int segment)
 {
     host().beforeAction();
     if (segment < 0 || segment > 3)
-        return acted();
+        return;
     const bool on = controls().fontStyleSegmentedCtrl->isSelectedForSegment(segment);
     std::function<void(AttributeDictionary&)> change;
     if (segment < 2) {
@@ -265,7 +258,6 @@ void FontPanel::segmentedCtrlFontAttributesChanged(int segment)
         textedits::rewriteSelectedText(host(), range, change);
     // A refused change shows the segments as the text has them again.
     refreshShown();
-    acted();
 }
 
 void FontPanel::segmentedCtrlAlignmentChanged(int segment)
@@ -274,7 +266,7 @@ void FontPanel::segmentedCtrlAlignmentChanged(int segment)
     static const TextAlignment kAlignments[] = { TextAlignment::Left, TextAlignment::Center,
         TextAlignment::Right, TextAlignment::Justified };
     if (segment < 0 || segment > 3)
-        return acted();
+        return;
     const TextAlignment alignment = kAlignments[segment];
     std::optional<TextRange> range;
     if (MyTextBox* box = host().editedTextBox()) {
@@ -304,7 +296,6 @@ void FontPanel::segmentedCtrlAlignmentChanged(int segment)
         return any;
     });
     refreshShown();
-    acted();
 }
 
 void FontPanel::fontSizeStepperDidChange()
@@ -346,5 +337,4 @@ void FontPanel::fontSizeValueDidChange()
     // A refused size gives the field back the size the text has.
     showText(c.fontSizeTextField, m_shownFontSize);
     refreshShown();
-    acted();
 }

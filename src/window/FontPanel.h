@@ -55,7 +55,6 @@ private:
     void refreshShown();
     void showSummary(const TextSummary& summary);
     void showDefaults();
-    void acted();
 
     std::vector<FontRecord> m_fontAry;
     // The size field's text as the last refresh wrote it; a refused size puts it back.

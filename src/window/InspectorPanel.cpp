@@ -7,6 +7,7 @@
 #include "window/ImageEffectIntensitySlider.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -45,8 +46,9 @@ InspectorPanel::~InspectorPanel() = default;
 void InspectorPanel::onAction(platform::Control* control, std::function<void()> action)
 {
     control->setAction([this, action = std::move(action)](platform::Control& sender) {
+        const bool keyboardHere = keyboardAt(&sender);
         action();
-        showEditResult(&sender);
+        showEditResult(&sender, keyboardHere);
     });
     control->installEventFilter(this);
 }
@@ -58,35 +60,57 @@ void InspectorPanel::onEdited(QLineEdit* field, std::function<void()> action)
         if (field->text() == field->property(kShownText).toString())
             return;
         field->setProperty(kShownText, field->text());
+        // Return leaves the keyboard in the field; leaving it put the keyboard elsewhere.
+        const bool keyboardHere = keyboardAt(field);
         action();
-        showEditResult(field);
+        showEditResult(field, keyboardHere);
     });
 }
 
 void InspectorPanel::onClicked(QAbstractButton* button, std::function<void()> action)
 {
     connect(button, &QAbstractButton::clicked, this, [this, button, action = std::move(action)] {
+        const bool keyboardHere = keyboardAt(button);
         action();
-        showEditResult(button);
+        showEditResult(button, keyboardHere);
     });
 }
 
 void InspectorPanel::onChosen(QComboBox* popup, std::function<void(int)> action)
 {
     connect(popup, &QComboBox::activated, this, [this, popup, action = std::move(action)](int i) {
+        const bool keyboardHere = keyboardAt(popup);
         action(i);
-        showEditResult(popup);
+        showEditResult(popup, keyboardHere);
     });
 }
 
-void InspectorPanel::showEditResult(const QObject* control)
+void InspectorPanel::showEditResult(const QObject* control, bool keyboardHere)
 {
     const TextViewContainer* layer = m_host.boxLayer();
     if (layer && control && layer->changeRunKey() == control) {
+        // The keyboard goes back when the press ends.
         m_showAtRunEnd = true;
         return;
     }
     m_host.refreshInspector();
+    if (keyboardHere)
+        giveKeyboardBack();
+}
+
+bool InspectorPanel::keyboardAt(const QObject* control)
+{
+    // A click moves the keyboard to the control, or to the scroll area round a control that
+    // takes none.
+    const QWidget* focus = QApplication::focusWidget();
+    const auto* widget = qobject_cast<const QWidget*>(control);
+    return !focus || !widget || focus == widget || focus->isAncestorOf(widget);
+}
+
+void InspectorPanel::giveKeyboardBack()
+{
+    if (m_host.editedTextBox())
+        m_host.returnKeyboardToText();
 }
 
 void InspectorPanel::endRun(TextViewContainer& layer, QObject* control)
@@ -132,9 +156,13 @@ bool InspectorPanel::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonPress:
         layer->beginChangeRun(watched);
         break;
-    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonRelease: {
+        const bool keyboardHere = keyboardAt(watched);
         endRun(*layer, watched);
+        if (keyboardHere)
+            giveKeyboardBack();
         break;
+    }
     case QEvent::KeyPress:
         if (!static_cast<QKeyEvent*>(event)->isAutoRepeat())
             layer->beginChangeRun(watched);

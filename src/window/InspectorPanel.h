@@ -18,6 +18,11 @@
 // another panel's fields (a new width changes the corner radii, a vertical layout the frame).
 // A press-drag-release or a held key shows it once, when it ends, and the control pressed keeps
 // the place the person gave it.
+//
+// While a text box is open for typing, a control wired so hands the keyboard back to it once it
+// has acted, or once a press on it ends: the next letter typed goes into the text. A field keeps
+// the keyboard while it is typed into and gives it back on Return; a field left for another
+// control, and a colour window or pop-up while it is open, keep what the person chose.
 #include "platform/text/TextRange.h"
 
 #include <QObject>
@@ -100,10 +105,15 @@ protected:
 
 private:
     // After an action of control: the inspector shows the selection again now, or when the
-    // press or held key on control that is under way ends.
-    void showEditResult(const QObject* control);
+    // press or held key on control that is under way ends. keyboardHere: the keyboard was where
+    // a press on control leaves it when the action began (judged before the action, which may
+    // hide the control and so move the keyboard on).
+    void showEditResult(const QObject* control, bool keyboardHere);
+    static bool keyboardAt(const QObject* control);
     // Ends control's press or key run; the inspector shows its result if it changed anything.
     void endRun(TextViewContainer& layer, QObject* control);
+    // A text box open for typing gets the keyboard back.
+    void giveKeyboardBack();
 
     InspectorHost& m_host;
     // A run's action acted: the inspector shows the result when the run ends.

@@ -111,10 +111,7 @@ ShadowPanel::~ShadowPanel() = default;
 void ShadowPanel::wire(Row& row)
 {
     onAction(row.number.stepper, [this, &row] { stepperDidChange(row); });
-    onEdited(row.number.field, [this, &row] {
-        valueDidChange(row);
-        host().returnKeyboardToText();
-    });
+    onEdited(row.number.field, [this, &row] { valueDidChange(row); });
     if (row.slider)
         onAction(row.slider, [this, &row] { sliderChanged(row); });
     if (AngleCtrl* knob = row.knob)

@@ -197,7 +197,6 @@ void SpacingPanel::spacingChanged(Spacing which)
     if (!typed) {
         // Refused: the field shows the spacing the text has again.
         refreshShown();
-        host().returnKeyboardToText();
         return;
     }
     // Kern is kept in single precision, as the text stores it.
@@ -218,7 +217,6 @@ void SpacingPanel::spacingChanged(Spacing which)
             },
             false);
     }
-    host().returnKeyboardToText();
 }
 
 // ---- layout
@@ -280,5 +278,4 @@ void SpacingPanel::minusOtherPropertiesClicked()
     if (layer)
         layer->endChangeRun();
     c.minusOtherProperties->hide();
-    host().returnKeyboardToText();
 }
