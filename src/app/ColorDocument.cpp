@@ -242,6 +242,21 @@ QStringList ColorDocument::cutMessages(
     return messages;
 }
 
+QString ColorDocument::openingAlert(const QStringList& messages, const QString& name)
+{
+    if (messages.size() <= 1)
+        return messages.value(0);
+    QStringList lines {
+        QStringLiteral("Parts of \u201c%1\u201d could not be opened as they were saved:").arg(name)
+    };
+    const qsizetype listed = std::min<qsizetype>(messages.size(), kListedOpeningMessages);
+    for (qsizetype i = 0; i < listed; ++i)
+        lines << QStringLiteral("\u2022 ") + messages[i];
+    if (messages.size() > listed)
+        lines << QStringLiteral("and %1 more.").arg(messages.size() - listed);
+    return lines.join(u'\n');
+}
+
 QString ColorDocument::defaultDraftName() const
 {
     return draftNameAt(QDateTime::currentDateTime());
@@ -291,18 +306,19 @@ bool ColorDocument::makeWindowAndLoad()
         connect(this, &platform::Document::editedChanged, widget, &QWidget::setWindowModified);
         connect(this, &platform::Document::filePathChanged, this, [this] { showTitle(); });
     }
-    QStringList leftOut;
+    QStringList told;
     if (m_pendingRestore) {
         m_port->applyContents(*m_pendingRestore);
-        leftOut = leftOutMessages(*m_pendingRestore, displayName());
+        told = leftOutMessages(*m_pendingRestore, displayName());
         m_pendingRestore.reset();
     }
-    for (const QString& message : leftOut)
-        platform::AlertPresenter::current().runModal(platform::AlertStyle::Warning, message);
-    forgetLoadingSteps();
-    if (!m_pictureWarning.isEmpty()) // over the window that shows the picture
+    if (!m_pictureWarning.isEmpty())
+        told << std::exchange(m_pictureWarning, {});
+    // One alert for the whole document, over the window that shows it.
+    if (!told.isEmpty())
         platform::AlertPresenter::current().runModal(
-            platform::AlertStyle::Warning, std::exchange(m_pictureWarning, {}));
+            platform::AlertStyle::Warning, openingAlert(told, displayName()));
+    forgetLoadingSteps();
     platform::dispatch::after(kRequestSaturationDelayMs, this, [this] {
         if (!m_port)
             return;

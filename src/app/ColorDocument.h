@@ -7,9 +7,10 @@
 // longer than a box keeps, opens as an edited copy under the file's name, and its window says
 // what was left out or cut. Either way the picture is decoded before any window exists: bytes
 // that do not decode give "Unsupported image format!", the file's name and the reason, and no
-// document at all. A picture decoded from damaged data opens with a warning that says so. A
-// file is read and validated once; what it holds waits here until the window is made, then is
-// restored into it in the file's order, and 1 ms later the window's first render is asked for.
+// document at all. A picture decoded from damaged data opens with a warning that says so, in
+// the same alert as what was left out. A file is read and validated once; what it holds waits
+// here until the window is made, then is restored into it in the file's order, and 1 ms later
+// the window's first render is asked for.
 //
 // Main thread only.
 #include "app/DocumentFile.h"
@@ -62,6 +63,11 @@ public:
     // read.").
     static QStringList cutMessages(
         const std::vector<platform::ArchiveCut>& cuts, const QString& name);
+    // Everything opening the document named name tells the person, as the text of one alert: a
+    // single message alone; several under a line naming the document, one line each, the
+    // first kListedOpeningMessages of them and then how many more there are. Empty for none.
+    static constexpr int kListedOpeningMessages = 5;
+    static QString openingAlert(const QStringList& messages, const QString& name);
 
     // "Quillmark %@" filled with the date and time as "MM-dd-yyyy 'at' h.mm a".
     QString defaultDraftName() const override;

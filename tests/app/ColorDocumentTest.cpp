@@ -334,8 +334,7 @@ TEST(ColorDocument, DamagedPictureOpensWithAWarning)
     AppSession s;
     const QByteArray jpeg = pictureBytes({ 64, 48 }, "jpeg");
     const QString torn = s.dir.filePath("torn.jpg");
-    // Bytes the decoder is left with inside the picture data: where it lost its way.
-    ASSERT_TRUE(writeFile(torn, jpeg.chopped(2) + QByteArray(24, 0x55) + jpeg.right(2)));
+    ASSERT_TRUE(writeFile(torn, testsupport::withStrayBytesBeforeEnd(jpeg)));
     ASSERT_TRUE(s.open(torn));
     EXPECT_EQ(s.fixture.alerts->messages,
         QStringList { "\u201ctorn.jpg\u201d is damaged; parts of it may look wrong." });

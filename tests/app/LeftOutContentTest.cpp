@@ -45,12 +45,14 @@ ArchiveValue sixBoxes()
     return ContainerSnapshot(std::vector<UNDODATA>(6, textRecord())).toArchiveValue();
 }
 
-// A document of the current version with its picture and whatever a case writes.
-QByteArray document(const std::function<void(KeyedArchiver&)>& fill)
+// A document of the current version with its picture (a whole one unless given) and whatever a
+// case writes.
+QByteArray document(
+    const std::function<void(KeyedArchiver&)>& fill, const QByteArray& image = picture())
 {
     KeyedArchiver archiver;
     archiver.encodeDouble("Version", 1.2);
-    archiver.encodeBytes("ImageData", picture());
+    archiver.encodeBytes("ImageData", image);
     fill(archiver);
     return archiver.finishEncoding();
 }
@@ -436,12 +438,13 @@ int typeHolding(record::Kinds holders)
     return UNDODATA::TextBox;
 }
 
-// A record written as the table writes it, but with one field's keys holding another value.
-class RecordWithWrongValue final : public platform::KeyedCoding {
+// A record written as the table writes it, but with the keys of some fields (indexes into the
+// table) holding another value.
+class RecordWithWrongValues final : public platform::KeyedCoding {
 public:
-    RecordWithWrongValue(UNDODATA record, std::size_t field, ArchiveValue wrong)
+    RecordWithWrongValues(UNDODATA record, std::set<std::size_t> fields, ArchiveValue wrong)
         : m_record(std::move(record))
-        , m_field(field)
+        , m_fields(std::move(fields))
         , m_wrong(std::move(wrong))
     {
     }
@@ -457,7 +460,7 @@ public:
                 return;
             }
             const QString key = f.key.toString();
-            if (i++ != m_field)
+            if (!m_fields.contains(i++))
                 C::encode(coder, f.key, m_record.*f.member);
             else if constexpr (std::is_same_v<C, record::Range>) {
                 coder.encodeValue(key + ".location", m_wrong);
@@ -469,20 +472,23 @@ public:
 
 private:
     UNDODATA m_record;
-    std::size_t m_field;
+    std::set<std::size_t> m_fields;
     ArchiveValue m_wrong;
 };
 
 // A document of a picture box and, after it, the record (written as it is, or crafted).
-QByteArray documentWithBoxes(std::shared_ptr<const platform::KeyedCoding> second)
+QByteArray documentWithBoxes(
+    std::shared_ptr<const platform::KeyedCoding> second, const QByteArray& image = picture())
 {
     const ArchiveValue records = ArchiveValue::fromArray(
         { ArchiveValue::fromObject(
               std::make_shared<const UNDODATA>(fullRecord(UNDODATA::ImageBox))),
             ArchiveValue::fromObject(std::move(second)) });
-    return document([&](KeyedArchiver& a) {
-        a.encodeDictionary("TextContainer", { { "textviewary", records } });
-    });
+    return document(
+        [&](KeyedArchiver& a) {
+            a.encodeDictionary("TextContainer", { { "textviewary", records } });
+        },
+        image);
 }
 
 std::vector<WrongKindRow> wrongKindRows()
@@ -521,10 +527,18 @@ FieldSeen fieldOfRow(const WrongKindRow& row)
         const int type = typeHolding(f.holders);
         seen.what = QString::fromLatin1(f.what);
         seen.required = record::requiredBy(f, type);
-        seen.file = documentWithBoxes(std::make_shared<RecordWithWrongValue>(
-            fullRecord(type), row.field, wrongValue(row.kind)));
+        seen.file = documentWithBoxes(std::make_shared<RecordWithWrongValues>(
+            fullRecord(type), std::set { row.field }, wrongValue(row.kind)));
     });
     return seen;
+}
+
+// How a box that lost the field the person knows as what is told.
+QString toldWithout(const QString& what)
+{
+    return QStringLiteral(
+        "A box of \u201cTrip\u201d was opened without its %1, which could not be read.")
+        .arg(what);
 }
 
 class WrongKinds : public ::testing::TestWithParam<WrongKindRow> { };
@@ -550,9 +564,7 @@ TEST_P(WrongKinds, AreToldAndTheFileIsNotOverwritten)
     ASSERT_TRUE(opened);
     const QString told = field.required
         ? QStringLiteral("1 box of \u201cTrip\u201d could not be read and was left out.")
-        : QStringLiteral(
-            "A box of \u201cTrip\u201d was opened without its %1, which could not be read.")
-              .arg(field.what);
+        : toldWithout(field.what);
     EXPECT_EQ(s.fixture.alerts->messages, QStringList { told });
     expectOpenedAsCopyOrAsItself(s, opened, path, true);
 }
@@ -611,3 +623,133 @@ TEST(WrongKinds, TheSameFieldOfSeveralBoxesIsToldOnce)
         QStringList { "3 boxes of \u201cTrip\u201d were opened without their frame, which could "
                       "not be read." });
 }
+
+// Whatever opening a document leaves out is told in one alert, whatever the count: one thing
+// alone, as it is said; several under a line naming the document, the first five listed and
+// the rest counted, so that the alert stays short.
+struct OpeningAlertRow {
+    const char* name;
+    int messages;
+    QString alert;
+};
+
+namespace {
+class OpeningAlerts : public ::testing::TestWithParam<OpeningAlertRow> { };
+} // namespace
+
+TEST_P(OpeningAlerts, ListTheFirstFiveAndCountTheRest)
+{
+    const OpeningAlertRow& row = GetParam();
+    QStringList messages;
+    for (int i = 1; i <= row.messages; ++i)
+        messages << QStringLiteral("Message %1.").arg(i);
+    EXPECT_EQ(ColorDocument::openingAlert(messages, "Trip"), row.alert);
+}
+
+INSTANTIATE_TEST_SUITE_P(Document, OpeningAlerts,
+    ::testing::Values(OpeningAlertRow { "none", 0, "" },
+        OpeningAlertRow { "one_alone", 1, "Message 1." },
+        OpeningAlertRow { "two_listed", 2,
+            "Parts of \u201cTrip\u201d could not be opened as they were saved:\n"
+            "\u2022 Message 1.\n\u2022 Message 2." },
+        OpeningAlertRow { "five_listed", 5,
+            "Parts of \u201cTrip\u201d could not be opened as they were saved:\n"
+            "\u2022 Message 1.\n\u2022 Message 2.\n\u2022 Message 3.\n\u2022 Message 4.\n"
+            "\u2022 Message 5." },
+        OpeningAlertRow { "seven_two_counted", 7,
+            "Parts of \u201cTrip\u201d could not be opened as they were saved:\n"
+            "\u2022 Message 1.\n\u2022 Message 2.\n\u2022 Message 3.\n\u2022 Message 4.\n"
+            "\u2022 Message 5.\nand 2 more." }),
+    testsupport::RowName());
+
+// Documents that leave out several things at once (values of a wrong kind in many fields of a
+// box, a mask beside a cut text, a damaged picture beside a lost value) open with one alert,
+// as an edited copy, and the alert names what was left out.
+namespace {
+
+struct Opening {
+    QByteArray file;
+    QStringList told; // everything left out, in the order it is told
+};
+
+// A document whose text box has a value of a wrong kind in its first count fields.
+Opening withWrongFields(int count, const QByteArray& image = picture())
+{
+    Opening opening;
+    std::set<std::size_t> fields;
+    std::size_t i = 0;
+    record::forEachField([&](const auto& f) {
+        if (int(fields.size()) < count && record::includes(f.holders, UNDODATA::TextBox)) {
+            fields.insert(i);
+            opening.told << toldWithout(QString::fromLatin1(f.what));
+        }
+        ++i;
+    });
+    opening.file
+        = documentWithBoxes(std::make_shared<RecordWithWrongValues>(fullRecord(UNDODATA::TextBox),
+                                std::move(fields), wrongValue(WrongKind::Text)),
+            image);
+    return opening;
+}
+
+} // namespace
+
+struct OneAlertRow {
+    const char* name;
+    std::function<Opening()> opening;
+};
+
+namespace {
+class OneAlert : public ::testing::TestWithParam<OneAlertRow> { };
+} // namespace
+
+TEST_P(OneAlert, NamesWhatTheDocumentLeftOut)
+{
+    const Opening opening = GetParam().opening();
+    AppSession s;
+    const QString path = s.dir.filePath("Trip.quillmark");
+    ASSERT_TRUE(writeFile(path, opening.file));
+    auto* opened = s.open(path);
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(s.fixture.alerts->messages.size(), 1);
+    const QString alert = s.fixture.alerts->messages.front();
+    const qsizetype listed
+        = std::min<qsizetype>(opening.told.size(), ColorDocument::kListedOpeningMessages);
+    if (opening.told.size() == 1)
+        EXPECT_EQ(alert, opening.told.front());
+    else
+        EXPECT_TRUE(alert.startsWith("Parts of \u201cTrip\u201d ")) << alert.toStdString();
+    for (qsizetype i = 0; i < opening.told.size(); ++i)
+        EXPECT_EQ(alert.contains(opening.told[i]), i < listed) << opening.told[i].toStdString();
+    const qsizetype more = opening.told.size() - listed;
+    EXPECT_EQ(alert.endsWith(QStringLiteral("\nand %1 more.").arg(more)), more > 0)
+        << alert.toStdString();
+    expectOpenedAsCopyOrAsItself(s, opened, path, true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Document, OneAlert,
+    ::testing::Values(OneAlertRow { "one_field", [] { return withWrongFields(1); } },
+        OneAlertRow { "two_fields", [] { return withWrongFields(2); } },
+        OneAlertRow { "six_fields", [] { return withWrongFields(6); } },
+        OneAlertRow { "twenty_fields", [] { return withWrongFields(20); } },
+        OneAlertRow { "mask_beside_a_cut_text",
+            [] {
+                return Opening { document([](KeyedArchiver& a) {
+                                    a.encodeBytes("ColorCustomMaskData", "this is no picture");
+                                    a.encodeFloat("ColorCustomMaskScale", 0.5f);
+                                    a.encodeValue("TextContainer",
+                                        ContainerSnapshot({ textOf(1'200'000) }).toArchiveValue());
+                                }),
+                    { "The mask of \u201cTrip\u201d could not be read and was left out.",
+                        "A text of \u201cTrip\u201d has 1,200,000 characters; only the first "
+                        "1,000,000 were kept." } };
+            } },
+        OneAlertRow { "damaged_picture_beside_a_field",
+            [] {
+                Opening opening = withWrongFields(
+                    1, testsupport::withStrayBytesBeforeEnd(pictureBytes({ 64, 48 }, "jpeg")));
+                opening.told << "The picture in \u201cTrip.quillmark\u201d is damaged; parts of "
+                                "it may look wrong.";
+                return opening;
+            } }),
+    testsupport::RowName());

@@ -1,6 +1,6 @@
 #pragma once
-// Picture files with crafted headers, made from real ones: an EXIF orientation tag, or a size
-// claimed in a few bytes that would take gigabytes to decode.
+// Picture files with crafted headers, made from real ones: an EXIF orientation tag, stray bytes
+// in the picture data, or a size claimed in a few bytes that would take gigabytes to decode.
 #include <QByteArray>
 #include <QtEndian>
 #include <cstdio> // jpeglib.h needs FILE
@@ -87,6 +87,13 @@ inline QByteArray jpegClaiming(QByteArray jpeg, quint16 width, quint16 height)
     qToBigEndian(height, jpeg.data() + frame + 5);
     qToBigEndian(width, jpeg.data() + frame + 7);
     return jpeg;
+}
+
+// The JPEG with stray bytes before its end marker: the decoder is left with them inside the
+// picture data, where it lost its way, so the picture loads marked damaged.
+inline QByteArray withStrayBytesBeforeEnd(const QByteArray& jpeg)
+{
+    return jpeg.chopped(2) + QByteArray(24, char(0x55)) + jpeg.right(2);
 }
 
 // The archive with its first PNG replaced by png: archives hold byte strings behind their
