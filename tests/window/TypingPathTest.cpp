@@ -25,6 +25,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
@@ -413,4 +414,37 @@ TEST(TypingPath, WordDeletionIsOneStepWithTheTypingAfterIt)
         w.win.redo();
         EXPECT_EQ(w.typing().text().string(), row.result);
     }
+}
+
+// A field keeps the keyboard while it is typed into and gives it back to the text on Return;
+// a field left for another control leaves the keyboard where the person put it.
+TEST(TypingPath, AFieldGivesTheKeyboardBackOnReturn)
+{
+    TypingWindow w;
+    w.newBoxTyped(kKinds[0].make, "Abc");
+    const auto typeIntoField = [&](QLineEdit& field, const QString& value) {
+        personClick(field, field.rect().center());
+        ASSERT_EQ(QApplication::focusWidget(), &field) << "the click gave the field the keyboard";
+        w.key(Qt::Key_A, Qt::ControlModifier);
+        w.type(value);
+        EXPECT_EQ(field.text(), value) << "the field kept the keyboard while typed into";
+    };
+    const std::pair<QLineEdit*, QString> fields[] = { { w.o.frameWidthTextField, "300" },
+        { w.o.shadowBlurTextField, "3" }, { w.o.curveTextField, "20" },
+        { w.o.fontSizeTextField, "40" } };
+    for (const auto& [field, value] : fields) {
+        SCOPED_TRACE(value.toStdString());
+        typeIntoField(*field, value);
+        w.key(Qt::Key_Return);
+        EXPECT_EQ(QApplication::focusWidget(), &w.host());
+        ASSERT_TRUE(w.box().isEditing());
+        const int before = w.typing().text().length();
+        w.type(QStringLiteral("x"));
+        EXPECT_EQ(w.typing().text().length(), before + 1) << "the letter went to the text";
+    }
+    typeIntoField(*w.o.shadowBlurTextField, "5");
+    personClick(*w.o.shadowOffsetTextField, w.o.shadowOffsetTextField->rect().center());
+    EXPECT_EQ(w.box().shadowBlurSize(), 5) << "leaving the field set its value";
+    EXPECT_EQ(QApplication::focusWidget(), w.o.shadowOffsetTextField)
+        << "the keyboard stays in the field the person clicked";
 }
