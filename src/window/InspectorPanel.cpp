@@ -45,11 +45,8 @@ InspectorPanel::~InspectorPanel() = default;
 
 void InspectorPanel::onAction(platform::Control* control, std::function<void()> action)
 {
-    control->setAction([this, action = std::move(action)](platform::Control& sender) {
-        const bool keyboardHere = keyboardAt(&sender);
-        action();
-        showEditResult(&sender, keyboardHere);
-    });
+    control->setAction(
+        [this, action = std::move(action)](platform::Control& sender) { act(&sender, action); });
     control->installEventFilter(this);
 }
 
@@ -61,32 +58,27 @@ void InspectorPanel::onEdited(QLineEdit* field, std::function<void()> action)
             return;
         field->setProperty(kShownText, field->text());
         // Return leaves the keyboard in the field; leaving it put the keyboard elsewhere.
-        const bool keyboardHere = keyboardAt(field);
-        action();
-        showEditResult(field, keyboardHere);
+        act(field, action);
     });
 }
 
 void InspectorPanel::onClicked(QAbstractButton* button, std::function<void()> action)
 {
-    connect(button, &QAbstractButton::clicked, this, [this, button, action = std::move(action)] {
-        const bool keyboardHere = keyboardAt(button);
-        action();
-        showEditResult(button, keyboardHere);
-    });
+    connect(button, &QAbstractButton::clicked, this,
+        [this, button, action = std::move(action)] { act(button, action); });
 }
 
 void InspectorPanel::onChosen(QComboBox* popup, std::function<void(int)> action)
 {
-    connect(popup, &QComboBox::activated, this, [this, popup, action = std::move(action)](int i) {
-        const bool keyboardHere = keyboardAt(popup);
-        action(i);
-        showEditResult(popup, keyboardHere);
-    });
+    connect(popup, &QComboBox::activated, this,
+        [this, popup, action = std::move(action)](int i) { act(popup, [&] { action(i); }); });
 }
 
-void InspectorPanel::showEditResult(const QObject* control, bool keyboardHere)
+void InspectorPanel::act(const QObject* control, const std::function<void()>& action)
 {
+    // Judged before the action, which may hide the control and so move the keyboard on.
+    const bool keyboardHere = keyboardAt(control);
+    action();
     const TextViewContainer* layer = m_host.boxLayer();
     if (layer && control && layer->changeRunKey() == control) {
         // The keyboard goes back when the press ends.

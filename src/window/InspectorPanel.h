@@ -104,11 +104,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // After an action of control: the inspector shows the selection again now, or when the
-    // press or held key on control that is under way ends. keyboardHere: the keyboard was where
-    // a press on control leaves it when the action began (judged before the action, which may
-    // hide the control and so move the keyboard on).
-    void showEditResult(const QObject* control, bool keyboardHere);
+    // Runs an action of control; then the inspector shows the selection again and a text box
+    // open for typing gets the keyboard back (if it was where a press on control leaves it),
+    // now or when the press or held key on control that is under way ends.
+    void act(const QObject* control, const std::function<void()>& action);
     static bool keyboardAt(const QObject* control);
     // Ends control's press or key run; the inspector shows its result if it changed anything.
     void endRun(TextViewContainer& layer, QObject* control);
